@@ -1,0 +1,50 @@
+# Helpers shared by every folder of the project.
+
+# Compile options for the project's own targets (not applied to third-party code).
+function(lumesk_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(LUMESK_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  target_compile_definitions(${target} PRIVATE
+    QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+endfunction()
+
+# lumesk_add_library(<name> [LIBS <libs>...])
+# One static library holding every .cpp/.h/.qrc of the calling folder.
+function(lumesk_add_library name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h" "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  lumesk_target_defaults(${name})
+endfunction()
+
+# lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...])
+# A Qt Test executable registered with ctest. Labels: unit, gui, xvfb, bench.
+# Tests labelled xvfb run on the X display that test.sh provides; every other
+# test runs on the offscreen platform.
+function(lumesk_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  lumesk_target_defaults(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  if("xvfb" IN_LIST ARG_LABELS)
+    set(platform xcb)
+  else()
+    set(platform offscreen)
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    LABELS "${ARG_LABELS}"
+    TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=${platform};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()

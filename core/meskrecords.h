@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+
+// Identifier of providers, stored rows (SQLite ROWIDs) and feed columns; 0 means none.
+typedef quint64 mid_t;
+
+namespace MeskProvider {
+// The database itself: its schema version is kept under this provider id.
+constexpr mid_t Database = 0;
+constexpr mid_t Twitter = 1;
+constexpr mid_t Facebook = 2;
+constexpr mid_t Flickr = 3;
+// Service id of the SMS column of the feed area; no provider is registered under it.
+constexpr mid_t SmsColumn = 7;
+} // namespace MeskProvider
+
+namespace MeskService {
+constexpr int TextPoster = 0; // IMediaTextPoster
+constexpr int SmsSender = 1;  // IMediaSmsSender
+} // namespace MeskService
+
+namespace MeskItemType {
+// Feed events; which service event each of 1..4 stands for is the provider's business.
+constexpr int Event1 = 1;
+constexpr int Event2 = 2;
+constexpr int Event3 = 3;
+constexpr int Event4 = 4;
+// A status the user posted through this program.
+constexpr int OwnPost = 10;
+constexpr int Image = 5;
+constexpr int Video = 6;
+constexpr int Link = 7;
+
+constexpr bool isEvent(int type) { return (type >= Event1 && type <= Event4) || type == OwnPost; }
+constexpr bool isMediaObject(int type) { return type == Image || type == Video; }
+constexpr bool isLink(int type) { return type == Link; }
+} // namespace MeskItemType
+
+// One feed event, media object or link: a row of MEDIAITEMS.
+class SMediaItem
+{
+public:
+    mid_t id = 0;       // ROWID; 0 until stored
+    mid_t provider = 0; // provider id
+    mid_t parent = 0;   // the item this one belongs to; 0 for a top-level item
+    mid_t user = 0;     // the author's row in SERVICEUSERS
+    QDateTime created;  // when it was made on the service
+    QString content;    // main text
+    QString mediaId;    // the service's own identifier
+    QDateTime added;    // when it was stored locally
+    qint32 type = 0;    // MeskItemType
+    QString extra1;
+    QString extra2;
+    QString extra3;
+
+    bool operator==(const SMediaItem&) const = default;
+};
+
+// One user of a service: a row of SERVICEUSERS.
+class SServiceUser
+{
+public:
+    mid_t id = 0;       // ROWID; 0 until stored
+    mid_t provider = 0; // provider id
+    QString name;       // display name
+    QString mediaId;    // the service's own identifier
+    QString url;        // profile page
+    QString avatar;     // avatar image address on the service
+    QString avatarFile; // local path of the downloaded avatar; not stored, derived by the storage
+    qint32 type = 0;    // provider-specific kind of user
+    QString extra1;
+    QString extra2;
+    QString extra3;
+
+    bool operator==(const SServiceUser&) const = default;
+};
+
+// One text message sent or received through the modem: a row of MEDIASMSMESSAGES.
+class SSmsMessage
+{
+public:
+    enum Type : qint32 {
+        Received = 0,
+        BeingSent = 1,
+        Sent = 2,
+        SendFailed = 3,
+    };
+
+    mid_t id = 0;      // ROWID
+    QString message;   // the text
+    QString phone;     // the other party's number
+    QDateTime created; // when it was received, sent or last tried
+    qint32 type = 0;   // Type
+
+    bool operator==(const SSmsMessage&) const = default;
+};
+
+// Service error code carried by serviceError(mid_t, TMediaError) and protocolError(TMediaError).
+enum TMediaError {
+    MediaErrorNone = 0,
+    MediaErrorUnassigned = 1, // never produced by the core; providers use it for a request not started
+    MediaErrorNetwork = 2,
+    MediaErrorServiceUnavailable = 3,
+    MediaErrorGeneral = 4,
+    MediaErrorRequestRefused = 5,
+    MediaErrorAuthorization = 6,
+    MediaErrorApiKey = 7,
+    MediaErrorPermissionDenied = 8,
+};
+
+// SMS availability derived from the modem state.
+enum TMeskSmsState {
+    SmsStateNoCellular = 1,
+    SmsStatePoweredOff = 2,
+    SmsStateNotSupported = 3,
+    SmsStateSimUnusable = 4,
+    SmsStatePinLocked = 5,
+    SmsStateReady = 6,
+};
+
+Q_DECLARE_METATYPE(SMediaItem)
+Q_DECLARE_METATYPE(SServiceUser)
+Q_DECLARE_METATYPE(SSmsMessage)
+Q_DECLARE_METATYPE(TMediaError)
+Q_DECLARE_METATYPE(TMeskSmsState)
+
+// Registers the records, the enumerations and the mid_t name with Qt's type system,
+// so queued and string-based connections can carry them. Safe to call more than once.
+void registerMeskMetaTypes();

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the release configuration and starts Velto Lumesk.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+build=build/release
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DLUMESK_BUILD_TESTS=OFF -DLUMESK_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" --target velto-lumesk
+exec "$build/app/velto-lumesk" "$@"
