@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+
+#include <functional>
+
+// The request and reply shapes of the scriptable local HTTP server. The stand-in
+// services are written as handlers over them, free of Qt Test, so both the tests
+// and tools/fake-services can mount them.
+
+struct TestHttpRequest
+{
+    QByteArray method;  // "GET", "POST"
+    QByteArray target;  // the request target exactly as sent ("/path?query")
+    QByteArray version; // "HTTP/1.1"
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    QByteArray raw; // the whole request as received
+
+    // The first header of that name (case-insensitive); empty when absent.
+    QByteArray header(const QByteArray& name) const
+    {
+        for (const auto& h : headers) {
+            if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+                return h.second;
+        }
+        return {};
+    }
+    QByteArray path() const
+    {
+        const int q = target.indexOf('?');
+        return q < 0 ? target : target.left(q);
+    }
+    QByteArray query() const
+    {
+        const int q = target.indexOf('?');
+        return q < 0 ? QByteArray() : target.mid(q + 1);
+    }
+};
+
+struct TestHttpReply
+{
+    // How the body is framed on the wire.
+    enum class Framing {
+        ContentLength, // Content-Length header
+        Chunked,       // Transfer-Encoding: chunked
+        CloseDelimited // no length; the server closes the connection after the body
+    };
+
+    int status = 200;
+    QByteArray reason = "OK";
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    Framing framing = Framing::ContentLength;
+
+    static TestHttpReply ok(const QByteArray& body, const QByteArray& contentType = "text/xml; charset=utf-8")
+    {
+        TestHttpReply r;
+        r.body = body;
+        r.headers.append({"Content-Type", contentType});
+        return r;
+    }
+    static TestHttpReply withStatus(int status, const QByteArray& reason, const QByteArray& body = {})
+    {
+        TestHttpReply r;
+        r.status = status;
+        r.reason = reason;
+        r.body = body;
+        return r;
+    }
+};
+
+using TestHttpHandler = std::function<TestHttpReply(const TestHttpRequest&)>;
