@@ -30,8 +30,10 @@ void CMeskNetworkManager::start()
     m_worker->setObjectName(QStringLiteral("CMeskNetworkManager worker"));
     // Both run on the worker itself: started before its event loop runs,
     // finished after the loop has ended.
-    connect(m_worker, &QThread::started, m_worker, [this] { initWorker(); }, Qt::DirectConnection);
-    connect(m_worker, &QThread::finished, m_worker, [this] { releaseWorker(); }, Qt::DirectConnection);
+    connect(
+        m_worker, &QThread::started, m_worker, [this] { initWorker(); }, Qt::DirectConnection);
+    connect(
+        m_worker, &QThread::finished, m_worker, [this] { releaseWorker(); }, Qt::DirectConnection);
     m_worker->start();
 }
 

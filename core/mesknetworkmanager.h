@@ -19,7 +19,9 @@ class QThread;
 // change they report is emitted from that thread, so receivers on the GUI
 // thread get the signals queued. The getters are for the GUI thread and
 // answer with fixed defaults while a state object is absent.
-class CMeskNetworkManager : public QObject, public IMeskNetworkStateListener, public IMeskCellularStateListener
+class CMeskNetworkManager : public QObject,
+                            public IMeskNetworkStateListener,
+                            public IMeskCellularStateListener
 {
     Q_OBJECT
 public:

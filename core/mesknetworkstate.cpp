@@ -70,7 +70,8 @@ void CMeskNetworkState::connectBackend()
 {
     const auto queued = Qt::QueuedConnection;
     connect(m_backend, &IMeskNetworkBackend::networkAdded, this, &CMeskNetworkState::onNetworkAdded, queued);
-    connect(m_backend, &IMeskNetworkBackend::networkDeleted, this, &CMeskNetworkState::onNetworkDeleted, queued);
+    connect(m_backend, &IMeskNetworkBackend::networkDeleted, this, &CMeskNetworkState::onNetworkDeleted,
+            queued);
     connect(m_backend, &IMeskNetworkBackend::networkConnectivityChanged, this,
             &CMeskNetworkState::onNetworkConnectivityChanged, queued);
     connect(m_backend, &IMeskNetworkBackend::networkPropertyChanged, this,

@@ -47,7 +47,9 @@ public:
 // The object lives on one thread (the network worker): init, uninit and
 // every event handler run there, because the backend's signals are queued
 // onto it. The getters may be called from any thread.
-class CMeskNetworkState : public QObject, public IMeskNetworkEventsObserver, public IMeskNetworkManagerObserver
+class CMeskNetworkState : public QObject,
+                          public IMeskNetworkEventsObserver,
+                          public IMeskNetworkManagerObserver
 {
     Q_OBJECT
 public:

@@ -5,7 +5,8 @@
 CMeskLinuxNetworkBackend::CMeskLinuxNetworkBackend(QObject* parent) : IMeskNetworkBackend(parent)
 {
     using Feature = QNetworkInformation::Feature;
-    bool loaded = QNetworkInformation::loadBackendByFeatures(Feature::Reachability | Feature::TransportMedium);
+    bool loaded =
+        QNetworkInformation::loadBackendByFeatures(Feature::Reachability | Feature::TransportMedium);
     if (!loaded) {
         loaded = QNetworkInformation::loadBackendByFeatures(Feature::Reachability);
     }

@@ -134,8 +134,9 @@ private slots:
         manager->start();
         QTRY_VERIFY(m_signals.contains(QStringLiteral("initFailed")));
         QCoreApplication::processEvents();
-        QCOMPARE(m_signals, (QStringList{QStringLiteral("networkListenerFailed"),
-                                         QStringLiteral("cellularListenerFailed"), QStringLiteral("initFailed")}));
+        QCOMPARE(m_signals,
+                 (QStringList{QStringLiteral("networkListenerFailed"),
+                              QStringLiteral("cellularListenerFailed"), QStringLiteral("initFailed")}));
         QVERIFY(allOnGuiThread());
         QCOMPARE(manager->networkType(), 1);
         QVERIFY(manager->isInternetConnected());
@@ -145,7 +146,8 @@ private slots:
         QVERIFY(manager->ownPhoneNumber().isNull());
         const QStringList log = takeLog();
         QVERIFY(log.contains(QStringLiteral("CMeskNetworkManager: network list manager not supported")));
-        QVERIFY(log.contains(QStringLiteral("CMeskNetworkManager: there is no mobile broad band API available")));
+        QVERIFY(
+            log.contains(QStringLiteral("CMeskNetworkManager: there is no mobile broad band API available")));
     }
 
     void oneSideUnsupported_data()

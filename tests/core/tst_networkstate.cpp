@@ -104,7 +104,8 @@ private slots:
             << Emit([](FakeNetworkBackend& b) { emit b.networkConnectivityChanged(); });
         QTest::newRow("networkPropertyChanged")
             << Emit([](FakeNetworkBackend& b) { emit b.networkPropertyChanged(); });
-        QTest::newRow("connectivityChanged") << Emit([](FakeNetworkBackend& b) { emit b.connectivityChanged(); });
+        QTest::newRow("connectivityChanged")
+            << Emit([](FakeNetworkBackend& b) { emit b.connectivityChanged(); });
     }
 
     void everySignalRefreshes()

@@ -29,7 +29,14 @@ class FakeModem : public IMeskModemBackend
 {
     Q_OBJECT
 public:
-    enum class Query { ReadyState, HardwareRadio, SignalStrength, HomeProvider, OwnNumbers };
+    enum class Query
+    {
+        ReadyState,
+        HardwareRadio,
+        SignalStrength,
+        HomeProvider,
+        OwnNumbers
+    };
 
     using IMeskModemBackend::IMeskModemBackend;
 
