@@ -15,7 +15,7 @@
 namespace {
 const QString databaseFileName = QStringLiteral("mindex.db");
 const QString schemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
-const QStringList tableNames{QStringLiteral("SERVICEKEYS"),      QStringLiteral("SERVICEUSERS"),
+const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral("SERVICEUSERS"),
                              QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("MEDIAITEMS"),
                              QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIASMSMESSAGES"),
                              QStringLiteral("MEDIASYNC")};
@@ -115,8 +115,7 @@ bool CMediaDataBase::initFileSystem()
     if (!QFileInfo(m_root).isDir()) {
         // Only the root itself is private: its parents are ordinary folders of the user.
         const QString parent = QFileInfo(m_root).absolutePath();
-        ok = dir.mkpath(parent)
-             && dir.mkdir(m_root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ok = dir.mkpath(parent) && dir.mkdir(m_root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     for (const char* name : {"users", "items", "media"}) {
         if (ok)
@@ -141,8 +140,8 @@ bool CMediaDataBase::openDatabase()
     m_database.setDatabaseName(databasePath());
     if (!m_database.open()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
-        qDebug().noquote() << m_database.lastError().driverText() + QLatin1Char(' ')
-                                  + m_database.lastError().databaseText();
+        qDebug().noquote() << m_database.lastError().driverText() + QLatin1Char(' ') +
+                                  m_database.lastError().databaseText();
         return false;
     }
     setTableDatabases(m_database);
@@ -203,7 +202,8 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
     }
     const QString version = query.value(0).toString();
     if (version.toInt() != SchemaVersion) {
-        qDebug().noquote() << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
+        qDebug().noquote()
+            << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
         return SchemaState::Mismatch;
     }
     return SchemaState::Valid;
@@ -221,8 +221,8 @@ bool CMediaDataBase::rebuild(bool moveAside)
     clearFolder(folder("users"));
     if (!m_database.isOpen() && !openDatabase())
         return false;
-    if (!m_keys.createTables() || !m_users.createTables() || !m_items.createTables()
-        || !m_messages.createTables() || !m_sync.createTables())
+    if (!m_keys.createTables() || !m_users.createTables() || !m_items.createTables() ||
+        !m_messages.createTables() || !m_sync.createTables())
         return false;
     return m_keys.setServiceKey(MeskProvider::Database, schemaVersionKey, QString::number(SchemaVersion));
 }
@@ -252,7 +252,8 @@ bool CMediaDataBase::moveDatabaseAside()
     }
     for (const QString& companion : companions) {
         if (QFileInfo::exists(path + companion) && !QFile::rename(path + companion, backup + companion)) {
-            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path + companion);
+            qDebug().noquote()
+                << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path + companion);
             return false;
         }
     }
@@ -428,7 +429,8 @@ QList<SMediaItem> CMediaDataBase::childItems(mid_t parent)
     return m_items.childItems(parent);
 }
 
-QList<SMediaItem> CMediaDataBase::eventItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider)
+QList<SMediaItem> CMediaDataBase::eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                    mid_t provider)
 {
     return m_items.itemsOfTypesBetween(CMediaDataBaseItems::eventTypes(), upper, lower, provider);
 }
@@ -449,7 +451,8 @@ QList<SMediaItem> CMediaDataBase::mediaObjects(mid_t provider)
     return m_items.itemsOfTypes(CMediaDataBaseItems::mediaObjectTypes(), provider);
 }
 
-QList<SMediaItem> CMediaDataBase::linkItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider)
+QList<SMediaItem> CMediaDataBase::linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                   mid_t provider)
 {
     return m_items.itemsOfTypesBetween(CMediaDataBaseItems::linkTypes(), upper, lower, provider);
 }
@@ -647,7 +650,8 @@ bool CMediaDataBase::cleanup(bool onlyExpired)
     bool ok = false;
     const QSet<mid_t> kept = m_sync.keptEvents(onlyExpired, &ok);
     if (!ok) {
-        qDebug().noquote() << QStringLiteral("CMediaDataBase: sync records cannot be read, nothing cleaned up");
+        qDebug().noquote() << QStringLiteral(
+            "CMediaDataBase: sync records cannot be read, nothing cleaned up");
         return true;
     }
     const QList<SMediaItem> events = eventItems(0);

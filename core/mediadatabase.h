@@ -45,11 +45,14 @@ public:
     void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) override;
     void mediaItemFields(mid_t item, QHash<QString, QString>& fields) override;
     QList<SMediaItem> childItems(mid_t parent) override;
-    QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) override;
+    QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                        mid_t provider) override;
     QList<SMediaItem> eventItems(mid_t provider) override;
-    QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) override;
+    QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
+                                          mid_t provider) override;
     QList<SMediaItem> mediaObjects(mid_t provider) override;
-    QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) override;
+    QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                       mid_t provider) override;
     QList<SMediaItem> linkItems(mid_t provider) override;
     QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId) override;
     QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
@@ -91,7 +94,13 @@ public:
 private:
     // Valid: ready. Empty: a new file without tables. Mismatch: built by something else or damaged,
     // moved aside and built anew. Failed: cannot be read now; left as it is.
-    enum class SchemaState { Valid, Empty, Mismatch, Failed };
+    enum class SchemaState
+    {
+        Valid,
+        Empty,
+        Mismatch,
+        Failed
+    };
 
     QString folder(const char* name) const;
     bool initFileSystem();

@@ -33,8 +33,8 @@ bool CMediaDataBaseItems::createTables()
 {
     return exec(QStringLiteral("CREATE TABLE MEDIAITEMS (PROVIDER INTEGER, PARENT INTEGER, USER INTEGER, "
                                "CREATED INTEGER, CONTENT TEXT, MEDIAID TEXT, TYPE INTEGER, ADDED INTEGER, "
-                               "EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);"))
-        && exec(QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"));
+                               "EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);")) &&
+           exec(QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"));
 }
 
 bool CMediaDataBaseItems::addMediaItem(SMediaItem& item)
@@ -42,12 +42,13 @@ bool CMediaDataBaseItems::addMediaItem(SMediaItem& item)
     // The file keeps whole seconds; the caller's record holds exactly what is stored.
     item.added = QDateTime::fromSecsSinceEpoch(MeskClock::now().toSecsSinceEpoch());
     QSqlQuery query = newQuery();
-    if (!exec(query,
-              QStringLiteral("INSERT INTO MEDIAITEMS (PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, "
-                             "ADDED, EXTRA1, EXTRA2, EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
-              {idValue(item.provider), idValue(item.parent), idValue(item.user), dateValue(item.created),
-               escape(item.content), item.mediaId, item.type, dateValue(item.added), escape(item.extra1),
-               escape(item.extra2), escape(item.extra3)}))
+    if (!exec(
+            query,
+            QStringLiteral("INSERT INTO MEDIAITEMS (PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, "
+                           "ADDED, EXTRA1, EXTRA2, EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+            {idValue(item.provider), idValue(item.parent), idValue(item.user), dateValue(item.created),
+             escape(item.content), item.mediaId, item.type, dateValue(item.added), escape(item.extra1),
+             escape(item.extra2), escape(item.extra3)}))
         return false;
     item.id = idFromValue(query.lastInsertId());
     return true;
@@ -81,11 +82,12 @@ void CMediaDataBaseItems::setMediaItemField(mid_t item, const QHash<QString, QSt
         QSqlQuery query = newQuery();
         const bool found =
             exec(query, QStringLiteral("SELECT ROWID FROM MEDIAITEMFIELDS WHERE ITEM = ? AND FIELD = ?;"),
-                 {idValue(item), key})
-            && query.next();
+                 {idValue(item), key}) &&
+            query.next();
         if (found) {
-            statements.append({QStringLiteral("UPDATE MEDIAITEMFIELDS SET VALUE = ? WHERE ITEM = ? AND FIELD = ?;"),
-                               {value, idValue(item), key}});
+            statements.append(
+                {QStringLiteral("UPDATE MEDIAITEMFIELDS SET VALUE = ? WHERE ITEM = ? AND FIELD = ?;"),
+                 {value, idValue(item), key}});
         } else {
             statements.append(
                 {QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"),
@@ -98,7 +100,8 @@ void CMediaDataBaseItems::setMediaItemField(mid_t item, const QHash<QString, QSt
 void CMediaDataBaseItems::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
 {
     QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"), {idValue(item)}))
+    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"),
+              {idValue(item)}))
         return;
     while (query.next())
         fields.insert(unescape(query.value(0).toString()), unescape(query.value(1).toString()));
@@ -131,8 +134,8 @@ QList<SMediaItem> CMediaDataBaseItems::itemByMediaId(mid_t provider, const QStri
     return selectItems(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
 }
 
-QList<SMediaItem> CMediaDataBaseItems::itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
-                                                          mid_t provider)
+QList<SMediaItem> CMediaDataBaseItems::itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower,
+                                                          int type, mid_t provider)
 {
     QString condition = dateRange + QStringLiteral(" AND TYPE = ?");
     QVariantList values{dateValue(upper), dateValue(lower), type};
@@ -154,7 +157,8 @@ QList<SMediaItem> CMediaDataBaseItems::itemsByType(int type, mid_t provider)
     return selectItems(condition, values);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider)
+QList<SMediaItem> CMediaDataBaseItems::itemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                    mid_t provider)
 {
     QString condition = dateRange;
     QVariantList values{dateValue(upper), dateValue(lower)};
@@ -182,7 +186,8 @@ QList<SMediaItem> CMediaDataBaseItems::itemsByContent(mid_t provider, const QStr
 QDateTime CMediaDataBaseItems::latestItem(mid_t provider)
 {
     QDateTime latest;
-    for (int type : {MeskItemType::Event1, MeskItemType::Event2, MeskItemType::Event3, MeskItemType::Event4}) {
+    for (int type :
+         {MeskItemType::Event1, MeskItemType::Event2, MeskItemType::Event3, MeskItemType::Event4}) {
         // Rows without a date would sort first; they say nothing about what is newest.
         QString condition = QStringLiteral("TYPE = ? AND CREATED <> ?");
         QVariantList values{type, NullDate};
@@ -192,8 +197,8 @@ QDateTime CMediaDataBaseItems::latestItem(mid_t provider)
         }
         condition += QStringLiteral(" ORDER BY CREATED DESC LIMIT 1");
         const QList<SMediaItem> items = selectItems(condition, values);
-        if (!items.isEmpty() && items.first().created.isValid()
-            && (!latest.isValid() || items.first().created > latest))
+        if (!items.isEmpty() && items.first().created.isValid() &&
+            (!latest.isValid() || items.first().created > latest))
             latest = items.first().created;
     }
     return latest;
@@ -219,12 +224,13 @@ bool CMediaDataBaseItems::deleteItemRows(const QList<mid_t>& ids)
     return execTransaction(statements);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, const QVariantList& values, bool* ok)
+QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, const QVariantList& values,
+                                                   bool* ok)
 {
     QList<SMediaItem> items;
-    const QString statement = condition.isEmpty() ? itemSelect + QLatin1Char(';')
-                                                  : itemSelect + QStringLiteral(" WHERE ") + condition
-                                                        + QLatin1Char(';');
+    const QString statement = condition.isEmpty()
+                                  ? itemSelect + QLatin1Char(';')
+                                  : itemSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
     QSqlQuery query = newQuery();
     const bool done = exec(query, statement, values);
     if (ok)

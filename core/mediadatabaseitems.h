@@ -27,10 +27,11 @@ public:
 
     QList<SMediaItem> childItems(mid_t parent);
     QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider);
-    QList<SMediaItem> itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper, const QDateTime& lower,
-                                          mid_t provider);
+    QList<SMediaItem> itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
+                                          const QDateTime& lower, mid_t provider);
     QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId);
-    QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type, mid_t provider);
+    QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
+                                         mid_t provider);
     QList<SMediaItem> itemsByType(int type, mid_t provider);
     QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider);
     QList<SMediaItem> providerItems(mid_t provider);

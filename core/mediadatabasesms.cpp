@@ -12,7 +12,8 @@ bool CMediaDataBaseSms::addSmsMessage(SSmsMessage& message)
 {
     QSqlQuery query = newQuery();
     if (!exec(query,
-              QStringLiteral("INSERT INTO MEDIASMSMESSAGES (MESSAGE, PHONE, CREATED, TYPE) VALUES (?, ?, ?, ?);"),
+              QStringLiteral(
+                  "INSERT INTO MEDIASMSMESSAGES (MESSAGE, PHONE, CREATED, TYPE) VALUES (?, ?, ?, ?);"),
               {escape(message.message), escape(message.phone), dateValue(message.created), message.type}))
         return false;
     message.id = idFromValue(query.lastInsertId());

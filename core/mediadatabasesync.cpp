@@ -4,8 +4,8 @@
 
 bool CMediaDataBaseSync::createTables()
 {
-    return exec(QStringLiteral(
-        "CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, MAXPERIOD INTEGER);"));
+    return exec(QStringLiteral("CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE "
+                               "INTEGER, MAXPERIOD INTEGER);"));
 }
 
 bool CMediaDataBaseSync::writeSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod)
@@ -16,7 +16,8 @@ bool CMediaDataBaseSync::writeSyncRecords(mid_t provider, const QList<mid_t>& ev
     statements.append({QStringLiteral("DELETE FROM MEDIASYNC WHERE PROVIDER = ?;"), {idValue(provider)}});
     for (mid_t event : events) {
         statements.append(
-            {QStringLiteral("INSERT INTO MEDIASYNC (MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD) VALUES(?, ?, ?, ?)"),
+            {QStringLiteral(
+                 "INSERT INTO MEDIASYNC (MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD) VALUES(?, ?, ?, ?)"),
              {idValue(event), idValue(provider), now, maxPeriod}});
     }
     return execTransaction(statements);
@@ -30,7 +31,8 @@ QList<SMediaSyncRecord> CMediaDataBaseSync::readSyncRecords(mid_t provider, bool
         provider == 0
             ? exec(query, QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC;"))
             : exec(query,
-                   QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC WHERE PROVIDER = ?;"),
+                   QStringLiteral(
+                       "SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC WHERE PROVIDER = ?;"),
                    {idValue(provider)});
     if (ok)
         *ok = done;
@@ -66,7 +68,8 @@ QSet<mid_t> CMediaDataBaseSync::keptEvents(bool onlyExpired, bool* ok)
     const QDateTime now = MeskClock::now().toLocalTime();
     for (const SMediaSyncRecord& record : records) {
         // Whole clock hours between the listing and now: minutes and seconds do not count.
-        const qint64 age = record.syncDate.daysTo(now) * 24 + now.time().hour() - record.syncDate.time().hour();
+        const qint64 age =
+            record.syncDate.daysTo(now) * 24 + now.time().hour() - record.syncDate.time().hour();
         if (record.maxPeriod == 0 || age < record.maxPeriod)
             kept.insert(record.mediaEvent);
     }

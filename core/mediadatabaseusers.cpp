@@ -9,17 +9,19 @@ const QString userSelect = QStringLiteral(
 
 bool CMediaDataBaseUsers::createTables()
 {
-    return exec(QStringLiteral("CREATE TABLE SERVICEUSERS (PROVIDER INTEGER, NAME TEXT, MEDIAID TEXT, URL TEXT, "
-                               "AVATAR TEXT, TYPE INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);"))
-        && exec(QStringLiteral("CREATE TABLE SERVICEUSERFIELDS (USER INTEGER, FIELD TEXT, VALUE TEXT);"));
+    return exec(QStringLiteral(
+               "CREATE TABLE SERVICEUSERS (PROVIDER INTEGER, NAME TEXT, MEDIAID TEXT, URL TEXT, "
+               "AVATAR TEXT, TYPE INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);")) &&
+           exec(QStringLiteral("CREATE TABLE SERVICEUSERFIELDS (USER INTEGER, FIELD TEXT, VALUE TEXT);"));
 }
 
 bool CMediaDataBaseUsers::addServiceUser(SServiceUser& user)
 {
     QSqlQuery query = newQuery();
     if (!exec(query,
-              QStringLiteral("INSERT INTO SERVICEUSERS (PROVIDER, NAME, MEDIAID, URL, AVATAR, TYPE, EXTRA1, EXTRA2, "
-                             "EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+              QStringLiteral(
+                  "INSERT INTO SERVICEUSERS (PROVIDER, NAME, MEDIAID, URL, AVATAR, TYPE, EXTRA1, EXTRA2, "
+                  "EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?);"),
               {idValue(user.provider), escape(user.name), user.mediaId, user.url, user.avatar, user.type,
                escape(user.extra1), escape(user.extra2), escape(user.extra3)}))
         return false;
@@ -45,10 +47,11 @@ bool CMediaDataBaseUsers::serviceUser(mid_t id, SServiceUser& user)
 
 bool CMediaDataBaseUsers::updateServiceUser(const SServiceUser& user)
 {
-    return exec(QStringLiteral("UPDATE SERVICEUSERS SET PROVIDER = ?, NAME = ?, MEDIAID = ?, URL = ?, AVATAR = ?, "
-                               "TYPE = ?, EXTRA1 = ?, EXTRA2 = ?, EXTRA3 = ? WHERE ROWID = ?;"),
-                {idValue(user.provider), escape(user.name), user.mediaId, user.url, user.avatar, user.type,
-                 escape(user.extra1), escape(user.extra2), escape(user.extra3), idValue(user.id)});
+    return exec(
+        QStringLiteral("UPDATE SERVICEUSERS SET PROVIDER = ?, NAME = ?, MEDIAID = ?, URL = ?, AVATAR = ?, "
+                       "TYPE = ?, EXTRA1 = ?, EXTRA2 = ?, EXTRA3 = ? WHERE ROWID = ?;"),
+        {idValue(user.provider), escape(user.name), user.mediaId, user.url, user.avatar, user.type,
+         escape(user.extra1), escape(user.extra2), escape(user.extra3), idValue(user.id)});
 }
 
 void CMediaDataBaseUsers::setServiceUserField(mid_t user, const QHash<QString, QString>& fields)
@@ -60,11 +63,12 @@ void CMediaDataBaseUsers::setServiceUserField(mid_t user, const QHash<QString, Q
         QSqlQuery query = newQuery();
         const bool found =
             exec(query, QStringLiteral("SELECT ROWID FROM SERVICEUSERFIELDS WHERE USER = ? AND FIELD = ?;"),
-                 {idValue(user), name})
-            && query.next();
+                 {idValue(user), name}) &&
+            query.next();
         if (found) {
-            statements.append({QStringLiteral("UPDATE SERVICEUSERFIELDS SET VALUE = ? WHERE USER = ? AND FIELD = ?;"),
-                               {value, idValue(user), name}});
+            statements.append(
+                {QStringLiteral("UPDATE SERVICEUSERFIELDS SET VALUE = ? WHERE USER = ? AND FIELD = ?;"),
+                 {value, idValue(user), name}});
         } else {
             statements.append(
                 {QStringLiteral("INSERT INTO SERVICEUSERFIELDS (USER, FIELD, VALUE) VALUES (?, ?, ?);"),
@@ -77,7 +81,8 @@ void CMediaDataBaseUsers::setServiceUserField(mid_t user, const QHash<QString, Q
 void CMediaDataBaseUsers::serviceUserFields(mid_t user, QHash<QString, QString>& fields)
 {
     QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM SERVICEUSERFIELDS WHERE USER = ?;"), {idValue(user)}))
+    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM SERVICEUSERFIELDS WHERE USER = ?;"),
+              {idValue(user)}))
         return;
     while (query.next())
         fields.insert(query.value(0).toString(), unescape(query.value(1).toString()));
@@ -119,12 +124,13 @@ bool CMediaDataBaseUsers::deleteUserRows(const QList<mid_t>& ids)
     return execTransaction(statements);
 }
 
-QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, const QVariantList& values, bool* ok)
+QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, const QVariantList& values,
+                                                     bool* ok)
 {
     QList<SServiceUser> users;
-    const QString statement = condition.isEmpty() ? userSelect + QLatin1Char(';')
-                                                  : userSelect + QStringLiteral(" WHERE ") + condition
-                                                        + QLatin1Char(';');
+    const QString statement = condition.isEmpty()
+                                  ? userSelect + QLatin1Char(';')
+                                  : userSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
     QSqlQuery query = newQuery();
     const bool done = exec(query, statement, values);
     if (ok)

@@ -9,8 +9,8 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
-#include <QtGlobal>
 #include <QVariant>
+#include <QtGlobal>
 
 #include <time.h>
 
@@ -69,7 +69,8 @@ inline QVariant value(const QString& file, const QString& statement)
 inline QStringList tables(const QString& file)
 {
     QStringList names;
-    for (const QVariantList& row : rows(file, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+    for (const QVariantList& row :
+         rows(file, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
         names.append(row.value(0).toString());
     names.sort();
     return names;
@@ -79,7 +80,11 @@ inline QStringList tables(const QString& file)
 class MessageLog
 {
 public:
-    MessageLog() { m_previous = qInstallMessageHandler(&MessageLog::handler); instance() = this; }
+    MessageLog()
+    {
+        m_previous = qInstallMessageHandler(&MessageLog::handler);
+        instance() = this;
+    }
     ~MessageLog()
     {
         instance() = nullptr;

@@ -15,9 +15,9 @@
 using namespace MediaDbTest;
 
 namespace {
-const QStringList sevenTables{QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIAITEMS"),
-                              QStringLiteral("MEDIASMSMESSAGES"),  QStringLiteral("MEDIASYNC"),
-                              QStringLiteral("SERVICEKEYS"),       QStringLiteral("SERVICEUSERFIELDS"),
+const QStringList sevenTables{QStringLiteral("MEDIAITEMFIELDS"),  QStringLiteral("MEDIAITEMS"),
+                              QStringLiteral("MEDIASMSMESSAGES"), QStringLiteral("MEDIASYNC"),
+                              QStringLiteral("SERVICEKEYS"),      QStringLiteral("SERVICEUSERFIELDS"),
                               QStringLiteral("SERVICEUSERS")};
 
 // A database as this program writes it, with one text message, for the schema-check cases.
@@ -25,16 +25,20 @@ QStringList schemaStatements()
 {
     return {
         QStringLiteral("CREATE TABLE SERVICEKEYS (PROVIDER INTEGER, KEY TEXT, VALUE TEXT);"),
-        QStringLiteral("CREATE TABLE SERVICEUSERS (PROVIDER INTEGER, NAME TEXT, MEDIAID TEXT, URL TEXT, AVATAR TEXT, "
-                       "TYPE INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);"),
+        QStringLiteral(
+            "CREATE TABLE SERVICEUSERS (PROVIDER INTEGER, NAME TEXT, MEDIAID TEXT, URL TEXT, AVATAR TEXT, "
+            "TYPE INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);"),
         QStringLiteral("CREATE TABLE SERVICEUSERFIELDS (USER INTEGER, FIELD TEXT, VALUE TEXT);"),
-        QStringLiteral("CREATE TABLE MEDIAITEMS (PROVIDER INTEGER, PARENT INTEGER, USER INTEGER, CREATED INTEGER, "
-                       "CONTENT TEXT, MEDIAID TEXT, TYPE INTEGER, ADDED INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 "
-                       "TEXT);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIAITEMS (PROVIDER INTEGER, PARENT INTEGER, USER INTEGER, CREATED INTEGER, "
+            "CONTENT TEXT, MEDIAID TEXT, TYPE INTEGER, ADDED INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 "
+            "TEXT);"),
         QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"),
-        QStringLiteral("CREATE TABLE MEDIASMSMESSAGES (MESSAGE TEXT, PHONE TEXT, CREATED INTEGER, TYPE INTEGER);"),
-        QStringLiteral("CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, MAXPERIOD "
-                       "INTEGER);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIASMSMESSAGES (MESSAGE TEXT, PHONE TEXT, CREATED INTEGER, TYPE INTEGER);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, MAXPERIOD "
+            "INTEGER);"),
         QStringLiteral("INSERT INTO SERVICEKEYS VALUES (0, 'MDB_SCHEMA_VERSION', '2');"),
         QStringLiteral("INSERT INTO MEDIASMSMESSAGES VALUES ('keep me', '+4912', 1259193600, 0);"),
         QStringLiteral("INSERT INTO SERVICEKEYS VALUES (1, 'token', 'secret');"),
@@ -67,7 +71,9 @@ QStringList backups(const QString& root)
 
 mode_t modeOf(const QString& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return 0;
     return info.st_mode & 07777;
@@ -92,10 +98,7 @@ private:
     QString m_root;
 
     // A storage on a fresh root that does not exist yet.
-    void makeStorage()
-    {
-        m_db = std::make_unique<CMediaDataBase>(m_root);
-    }
+    void makeStorage() { m_db = std::make_unique<CMediaDataBase>(m_root); }
 
 private slots:
     void initTestCase() { setTimeZone("UTC"); }
@@ -133,9 +136,10 @@ private slots:
         QCOMPARE(value(file, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
         QVERIFY(backups(m_root).isEmpty());
         // The tables are created exactly as the file format gives them.
-        QCOMPARE(value(file, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'MEDIASYNC'")).toString(),
-                 QStringLiteral("CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, "
-                                "MAXPERIOD INTEGER)"));
+        QCOMPARE(
+            value(file, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'MEDIASYNC'")).toString(),
+            QStringLiteral("CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, "
+                           "MAXPERIOD INTEGER)"));
     }
 
     void mismatchIsMovedAsideAndRebuilt_data()
@@ -143,12 +147,16 @@ private slots:
         QTest::addColumn<QStringList>("damage");
         QTest::addColumn<QByteArray>("fileContent");
         QTest::addColumn<bool>("backupHoldsRows");
-        QTest::newRow("version 1") << QStringList{QStringLiteral("UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")}
+        QTest::newRow("version 1") << QStringList{QStringLiteral(
+                                          "UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")}
                                    << QByteArray() << true;
-        QTest::newRow("no MEDIASYNC") << QStringList{QStringLiteral("DROP TABLE MEDIASYNC")} << QByteArray() << true;
+        QTest::newRow("no MEDIASYNC")
+            << QStringList{QStringLiteral("DROP TABLE MEDIASYNC")} << QByteArray() << true;
         QTest::newRow("no version row")
-            << QStringList{QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = 0")} << QByteArray() << true;
+            << QStringList{QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = 0")} << QByteArray()
+            << true;
         QTest::newRow("text file") << QStringList() << QByteArray(4096, 't') << false;
+        QTest::newRow("damaged file") << QStringList() << QByteArray("damaged") << false;
     }
     void mismatchIsMovedAsideAndRebuilt()
     {
@@ -157,7 +165,19 @@ private slots:
         QFETCH(bool, backupHoldsRows);
         const QString file = m_root + QStringLiteral("/mindex.db");
         QVERIFY(QDir().mkpath(m_root));
-        if (fileContent.isEmpty()) {
+        if (fileContent == "damaged") {
+            // A real database whose table list is overwritten: SQLite reports it as malformed.
+            bool ok = false;
+            run(file, schemaStatements() + QStringList{QStringLiteral("PRAGMA journal_mode=DELETE")}, &ok);
+            QVERIFY(ok);
+            QFile damaged(file);
+            QVERIFY(damaged.open(QIODevice::ReadWrite));
+            QVERIFY(damaged.seek(100));
+            damaged.write(QByteArray(1000, char(0x5a)));
+            damaged.close();
+            QVERIFY(damaged.open(QIODevice::ReadOnly));
+            fileContent = damaged.readAll();
+        } else if (fileContent.isEmpty()) {
             bool ok = false;
             run(file, schemaStatements() + damage, &ok);
             QVERIFY(ok);
@@ -202,7 +222,7 @@ private slots:
         QVERIFY(m_db->deleteServiceKeys(0));
         QVERIFY(m_db->open());
         QCOMPARE(backups(m_root), (QStringList{QStringLiteral("mindex.db.bak-20100102-030405"),
-                                              QStringLiteral("mindex.db.bak-20100102-030405-2")}));
+                                               QStringLiteral("mindex.db.bak-20100102-030405-2")}));
         QFile first(m_root + QStringLiteral("/mindex.db.bak-20100102-030405"));
         QVERIFY(first.open(QIODevice::ReadOnly));
         QCOMPARE(first.readAll(), QByteArray(4096, 'a'));
@@ -213,8 +233,9 @@ private slots:
         QVERIFY(QDir().mkpath(m_root));
         const QString file = m_root + QStringLiteral("/mindex.db");
         bool ok = false;
-        run(file, schemaStatements() + QStringList{QStringLiteral("CREATE TABLE EXTRA (X TEXT)"),
-                                                   QStringLiteral("INSERT INTO EXTRA VALUES ('x')")},
+        run(file,
+            schemaStatements() + QStringList{QStringLiteral("CREATE TABLE EXTRA (X TEXT)"),
+                                             QStringLiteral("INSERT INTO EXTRA VALUES ('x')")},
             &ok);
         QVERIFY(ok);
         writeFile(m_root + QStringLiteral("/items/091126/1.1.jpg"));
@@ -260,13 +281,34 @@ private slots:
                  QStringLiteral("keep me"));
     }
 
+    void backupFailureClearsNothing()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may rename in any folder");
+        for (const char* name : {"/users", "/items", "/media"})
+            QVERIFY(QDir().mkpath(m_root + QLatin1String(name)));
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 't'));
+        writeFile(m_root + QStringLiteral("/items/keep.jpg"));
+        QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMediaDataBase: not a usable")));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: failed to remove file ") +
+                                                    m_root + QStringLiteral("/mindex.db")));
+        const bool opened = m_db->open();
+        QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner));
+        QVERIFY(!opened);
+        QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/keep.jpg")));
+        QCOMPARE(QFileInfo(m_root + QStringLiteral("/mindex.db")).size(), 4096);
+    }
+
     void rebuildNeverFollowsLinks()
     {
         const QString outside = m_dir->filePath(QStringLiteral("outside"));
         writeFile(outside + QStringLiteral("/precious.txt"));
         QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items")));
         QVERIFY(QFile::link(outside, m_root + QStringLiteral("/items/link")));
-        QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"), m_root + QStringLiteral("/items/filelink")));
+        QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"),
+                            m_root + QStringLiteral("/items/filelink")));
         writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
 
         QVERIFY(m_db->open());
@@ -285,7 +327,8 @@ private slots:
         QVERIFY(m_db->open());
         const QStringList saved = backups(m_root);
         QCOMPARE(saved.size(), 1);
-        QCOMPARE(value(m_root + QLatin1Char('/') + saved.first(), QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES"))
+        QCOMPARE(value(m_root + QLatin1Char('/') + saved.first(),
+                       QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES"))
                      .toString(),
                  QStringLiteral("before"));
         QVERIFY(m_db->smsMessages().isEmpty());
@@ -323,7 +366,8 @@ private slots:
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[1].message, QStringLiteral("third"));
         m_db.reset();
-        QVERIFY2(log.messages.filter(QStringLiteral("still in use")).isEmpty(), qPrintable(log.messages.join('\n')));
+        QVERIFY2(log.messages.filter(QStringLiteral("still in use")).isEmpty(),
+                 qPrintable(log.messages.join('\n')));
     }
 
     // --- File paths -------------------------------------------------------------------------------
@@ -334,25 +378,41 @@ private slots:
         writeFile(m_root + QStringLiteral("/items/091126/42.1.jpg"));
         writeFile(m_root + QStringLiteral("/items/091126/42.2.jpg"));
         const SMediaItem item = dayItem(42, QDateTime(QDate(2009, 11, 26), QTime(10, 0)));
-        QVERIFY(m_db->itemFilePath(item, QStringLiteral("jpg")).endsWith(QLatin1String("/store/items/091126/42.3.jpg")));
-        QVERIFY(m_db->mediaFilePath(item, QStringLiteral("jpg")).endsWith(QLatin1String("/store/media/091126/42.1.jpg")));
+        QVERIFY(m_db->itemFilePath(item, QStringLiteral("jpg"))
+                    .endsWith(QLatin1String("/store/items/091126/42.3.jpg")));
+        QVERIFY(m_db->mediaFilePath(item, QStringLiteral("jpg"))
+                    .endsWith(QLatin1String("/store/media/091126/42.1.jpg")));
         QVERIFY(QFileInfo(m_root + QStringLiteral("/media/091126")).isDir());
         QVERIFY(m_db->itemFilePath(dayItem(42, QDateTime()), QStringLiteral("jpg"))
                     .endsWith(QLatin1String("/store/items//42.1.jpg")));
         writeFile(m_root + QStringLiteral("/users/12.1.png"));
         QCOMPARE(m_db->userFilePath(12, QStringLiteral("png")), m_root + QStringLiteral("/users/12.2.png"));
+
+        // With every number taken the last name is handed out again, and said so.
+        for (int n = 1; n <= 1000; ++n)
+            writeFile(m_root + QStringLiteral("/users/13.%1.png").arg(n));
+        const QString last = m_root + QStringLiteral("/users/13.1000.png");
+        QTest::ignoreMessage(
+            QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: no free file name, reusing ") + last));
+        QCOMPARE(m_db->userFilePath(13, QStringLiteral("png")), last);
     }
 
     void unsafeSuffixes_data()
     {
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("used");
-        QTest::newRow("parent folder") << "../x" << "img";
-        QTest::newRow("separator") << "a/b" << "img";
-        QTest::newRow("query") << "j?g" << "img";
-        QTest::newRow("empty") << "" << "img";
-        QTest::newRow("long letters") << "jpeg" << "jpeg";
-        QTest::newRow("digits") << "mp4" << "mp4";
+        QTest::newRow("parent folder") << "../x"
+                                       << "img";
+        QTest::newRow("separator") << "a/b"
+                                   << "img";
+        QTest::newRow("query") << "j?g"
+                               << "img";
+        QTest::newRow("empty") << ""
+                               << "img";
+        QTest::newRow("long letters") << "jpeg"
+                                      << "jpeg";
+        QTest::newRow("digits") << "mp4"
+                                << "mp4";
     }
     void unsafeSuffixes()
     {
@@ -370,13 +430,20 @@ private slots:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("name");
-        QTest::newRow("jpeg") << "http://h/a.jpeg" << "12.img";
-        QTest::newRow("png") << "http://h/a.png" << "12.png";
-        QTest::newRow("no suffix") << "http://a.b/photo" << "12.img";
-        QTest::newRow("short path after dot") << "http://a.b/c" << "12.img";
-        QTest::newRow("query mark") << "http://h/x.j?g" << "12.img";
-        QTest::newRow("jpg") << "http://h/a/b.jpg" << "12.jpg";
-        QTest::newRow("no dot") << "abc" << "12.abc";
+        QTest::newRow("jpeg") << "http://h/a.jpeg"
+                              << "12.img";
+        QTest::newRow("png") << "http://h/a.png"
+                             << "12.png";
+        QTest::newRow("no suffix") << "http://a.b/photo"
+                                   << "12.img";
+        QTest::newRow("short path after dot") << "http://a.b/c"
+                                              << "12.img";
+        QTest::newRow("query mark") << "http://h/x.j?g"
+                                    << "12.img";
+        QTest::newRow("jpg") << "http://h/a/b.jpg"
+                             << "12.jpg";
+        QTest::newRow("no dot") << "abc"
+                                << "12.abc";
     }
     void userImagePaths()
     {
@@ -435,6 +502,21 @@ private slots:
         QVERIFY(QFileInfo(m_root + QStringLiteral("/items")).isDir());
     }
 
+    void undatedItemKeepsTheItemsFolder()
+    {
+        QVERIFY(m_db->open());
+        SMediaItem item;
+        item.type = MeskItemType::Link;
+        QVERIFY(m_db->addMediaItem(item));
+        const QString file = m_db->itemFilePath(item, QStringLiteral("html"));
+        QCOMPARE(file, m_root + QStringLiteral("/items//%1.1.html").arg(item.id));
+        writeFile(file);
+        QVERIFY(m_db->deleteMediaItem(item.id));
+        QVERIFY(!QFileInfo::exists(file));
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/items")).isDir());
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/media")).isDir());
+    }
+
     // --- Text messages and keys -------------------------------------------------------------------
 
     void smsMessagesRoundTrip()
@@ -476,10 +558,12 @@ private slots:
         QVERIFY(m_db->setServiceKey(1, QStringLiteral("O'Brien"), QStringLiteral("it's")));
         QVERIFY(m_db->setServiceKey(2, QStringLiteral("token"), QStringLiteral("other")));
         const QString file = m_db->databasePath();
-        QCOMPARE(rows(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = 1 AND KEY = 'token'")),
-                 QList<QVariantList>{{QStringLiteral("two")}});
-        QCOMPARE(value(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE KEY = 'O''Brien'")).toString(),
-                 QStringLiteral("it's"));
+        QCOMPARE(
+            rows(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = 1 AND KEY = 'token'")),
+            QList<QVariantList>{{QStringLiteral("two")}});
+        QCOMPARE(
+            value(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE KEY = 'O''Brien'")).toString(),
+            QStringLiteral("it's"));
         QString out = QStringLiteral("sentinel");
         QVERIFY(m_db->serviceKey(1, QStringLiteral("O'Brien"), out));
         QCOMPARE(out, QStringLiteral("it's"));
@@ -538,7 +622,8 @@ private slots:
         QCOMPARE(read, user);
         QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT NAME FROM SERVICEUSERS")).toString(),
                  QStringLiteral("O'Brien[_]1"));
-        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT URL FROM SERVICEUSERS")).toString(), user.url);
+        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT URL FROM SERVICEUSERS")).toString(),
+                 user.url);
 
         user.name = QStringLiteral("O'Brien_2");
         user.extra2 = QStringLiteral("x");
@@ -568,9 +653,9 @@ private slots:
         QFETCH(QString, prefix);
         QFETCH(QStringList, names);
         QVERIFY(m_db->open());
-        const QList<QPair<mid_t, QString>> users{{1, "Anna"},    {1, "ANDREW"}, {1, "Joanna"}, {1, "O'Brien"},
-                                                 {1, "_bot"},    {1, "Xavier"}, {1, "%off"},   {1, "5off"},
-                                                 {2, "Andy"}};
+        const QList<QPair<mid_t, QString>> users{{1, "Anna"},    {1, "ANDREW"}, {1, "Joanna"},
+                                                 {1, "O'Brien"}, {1, "_bot"},   {1, "Xavier"},
+                                                 {1, "%off"},    {1, "5off"},   {2, "Andy"}};
         for (const auto& entry : users) {
             SServiceUser user;
             user.provider = entry.first;
@@ -607,8 +692,10 @@ private slots:
         QCOMPARE(read, (QHash<QString, QString>{{QStringLiteral("it's"), QStringLiteral("a_b%c")},
                                                 {QStringLiteral("plain"), QStringLiteral("second")},
                                                 {QStringLiteral("kept"), QStringLiteral("yes")}}));
-        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT COUNT(*) FROM SERVICEUSERFIELDS")).toInt(), 2);
-        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT VALUE FROM SERVICEUSERFIELDS WHERE FIELD = 'it''s'"))
+        QCOMPARE(
+            value(m_db->databasePath(), QStringLiteral("SELECT COUNT(*) FROM SERVICEUSERFIELDS")).toInt(), 2);
+        QCOMPARE(value(m_db->databasePath(),
+                       QStringLiteral("SELECT VALUE FROM SERVICEUSERFIELDS WHERE FIELD = 'it''s'"))
                      .toString(),
                  QStringLiteral("a[_]b[%]c"));
     }

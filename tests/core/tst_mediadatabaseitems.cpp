@@ -52,8 +52,8 @@ private:
     std::unique_ptr<CMediaDataBase> m_db;
 
     // Adds an item and returns it as stored.
-    SMediaItem add(int type, mid_t provider = 1, mid_t parent = 0, const QDateTime& created = utc(2009, 11, 26, 12),
-                   const QString& mediaId = QString())
+    SMediaItem add(int type, mid_t provider = 1, mid_t parent = 0,
+                   const QDateTime& created = utc(2009, 11, 26, 12), const QString& mediaId = QString())
     {
         SMediaItem item;
         item.type = type;
@@ -134,9 +134,10 @@ private slots:
         item.extra3 = QStringLiteral("three");
         item.content = QStringLiteral("changed");
         QVERIFY(m_db->updateMediaItem(item));
-        QCOMPARE(rows(m_db->databasePath(), QStringLiteral("SELECT EXTRA1, EXTRA2, EXTRA3, CONTENT FROM MEDIAITEMS")),
-                 (QList<QVariantList>{{QStringLiteral("one"), QStringLiteral("two[_]2"), QStringLiteral("three"),
-                                       QStringLiteral("changed")}}));
+        QCOMPARE(rows(m_db->databasePath(),
+                      QStringLiteral("SELECT EXTRA1, EXTRA2, EXTRA3, CONTENT FROM MEDIAITEMS")),
+                 (QList<QVariantList>{{QStringLiteral("one"), QStringLiteral("two[_]2"),
+                                       QStringLiteral("three"), QStringLiteral("changed")}}));
         SMediaItem read;
         QVERIFY(m_db->mediaItem(item.id, read));
         QCOMPARE(read, item);
@@ -224,7 +225,8 @@ private slots:
         QCOMPARE(found.first().mediaId, hostile);
         QVERIFY(m_db->itemByMediaId(0, hostile).isEmpty());
         QCOMPARE(tables(m_db->databasePath()).size(), 7);
-        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT MEDIAID FROM MEDIAITEMS")).toString(), hostile);
+        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT MEDIAID FROM MEDIAITEMS")).toString(),
+                 hostile);
     }
 
     void deletingATreeTakesRowsFieldsAndFiles()
@@ -276,13 +278,15 @@ private slots:
         m_db->setMediaItemField(item.id, {{QStringLiteral("stored"), QStringLiteral("new_1%")},
                                           {QStringLiteral("it's [new]"), QStringLiteral("v")}});
         QCOMPARE(count(QStringLiteral("MEDIAITEMFIELDS")), 2);
-        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT VALUE FROM MEDIAITEMFIELDS WHERE FIELD = 'stored'"))
+        QCOMPARE(value(m_db->databasePath(),
+                       QStringLiteral("SELECT VALUE FROM MEDIAITEMFIELDS WHERE FIELD = 'stored'"))
                      .toString(),
                  QStringLiteral("new[_]1[%]"));
-        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMFIELDS WHERE FIELD = "
-                                                            "'it''s [[]new]'"))
-                     .toInt(),
-                 1);
+        QCOMPARE(
+            value(m_db->databasePath(), QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMFIELDS WHERE FIELD = "
+                                                       "'it''s [[]new]'"))
+                .toInt(),
+            1);
 
         QHash<QString, QString> fields{{QStringLiteral("prefilled"), QStringLiteral("kept")},
                                        {QStringLiteral("stored"), QStringLiteral("replaced")}};
@@ -353,10 +357,11 @@ private slots:
         m_clock->advanceSecs(3600);
         QVERIFY(m_db->setSyncRecords(2, {5, 9}, 0));
         const qint64 now = m_clock->now().toSecsSinceEpoch();
-        QCOMPARE(rows(m_db->databasePath(),
-                      QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC ORDER BY "
-                                     "PROVIDER, MEDIAEVENT")),
-                 (QList<QVariantList>{{7, 1, now - 3600, 0}, {5, 2, now, 0}, {9, 2, now, 0}}));
+        QCOMPARE(
+            rows(m_db->databasePath(),
+                 QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC ORDER BY "
+                                "PROVIDER, MEDIAEVENT")),
+            (QList<QVariantList>{{7, 1, now - 3600, 0}, {5, 2, now, 0}, {9, 2, now, 0}}));
         QVERIFY(m_db->setSyncRecords(2, {}, 0));
         QCOMPARE(count(QStringLiteral("MEDIASYNC")), 1);
     }
@@ -405,13 +410,15 @@ private slots:
         bool ok = false;
         run(m_db->databasePath(), {QStringLiteral("DROP TABLE MEDIASYNC")}, &ok);
         QVERIFY(ok);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(
-                                             "^CMediaDataBaseMethod: sql statement SELECT MEDIAEVENT FROM MEDIASYNC")));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression(QStringLiteral(
+                                 "^CMediaDataBaseMethod: sql statement SELECT MEDIAEVENT FROM MEDIASYNC")));
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: sync records cannot be read, nothing cleaned up");
         QVERIFY(m_db->cleanup(false));
         QCOMPARE(m_db->providerItems(0).size(), 2);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(
-                                             "^CMediaDataBaseMethod: sql statement SELECT MEDIAEVENT, PROVIDER")));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression(QStringLiteral(
+                                 "^CMediaDataBaseMethod: sql statement SELECT MEDIAEVENT, PROVIDER")));
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: sync records cannot be read, nothing cleaned up");
         QVERIFY(m_db->cleanup(true));
         QCOMPARE(m_db->providerItems(0).size(), 2);

@@ -19,11 +19,16 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("all marks") << "O'Hara_#1 ^50%" << "O'Hara[_][#]1 [^]50[%]";
-        QTest::newRow("already bracketed") << "[_]" << "[[][_]]";
-        QTest::newRow("plain") << "plain text" << "plain text";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("brackets") << "a[b]c" << "a[[]b]c";
+        QTest::newRow("all marks") << "O'Hara_#1 ^50%"
+                                   << "O'Hara[_][#]1 [^]50[%]";
+        QTest::newRow("already bracketed") << "[_]"
+                                           << "[[][_]]";
+        QTest::newRow("plain") << "plain text"
+                               << "plain text";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("brackets") << "a[b]c"
+                                  << "a[[]b]c";
     }
     void escape()
     {
@@ -67,12 +72,14 @@ private slots:
             CMediaDataBaseMethod method;
             method.setDatabase(db);
             MessageLog log;
-            const bool done = method.execTransaction({{QStringLiteral("INSERT INTO T (V) VALUES (?)"), {1}},
-                                                      {QStringLiteral("INSERT INTO NOWHERE (V) VALUES (?)"), {2}},
-                                                      {QStringLiteral("INSERT INTO T (V) VALUES (?)"), {3}}});
+            const bool done =
+                method.execTransaction({{QStringLiteral("INSERT INTO T (V) VALUES (?)"), {1}},
+                                        {QStringLiteral("INSERT INTO NOWHERE (V) VALUES (?)"), {2}},
+                                        {QStringLiteral("INSERT INTO T (V) VALUES (?)"), {3}}});
             QVERIFY(!done);
             QCOMPARE(log.messages.size(), 1);
-            QVERIFY2(log.messages.first().startsWith(QStringLiteral("CMediaDataBaseMethod: sql statement INSERT INTO NOWHERE")),
+            QVERIFY2(log.messages.first().startsWith(
+                         QStringLiteral("CMediaDataBaseMethod: sql statement INSERT INTO NOWHERE")),
                      qPrintable(log.messages.first()));
             QVERIFY(method.execTransaction({{QStringLiteral("INSERT INTO T (V) VALUES (?)"), {4}}}));
             method.setDatabase(QSqlDatabase());
@@ -99,14 +106,17 @@ private slots:
             QVERIFY(db.open());
             CMediaDataBaseMethod method;
             method.setDatabase(db);
-            QVERIFY(method.exec(QStringLiteral("INSERT INTO T (S) VALUES (?)"), {QStringLiteral("x'); DROP TABLE T; --")}));
-            QVERIFY(method.exec(QStringLiteral("INSERT INTO T (S) VALUES (?)"), {QStringLiteral("keeps %2 and ?")}));
+            QVERIFY(method.exec(QStringLiteral("INSERT INTO T (S) VALUES (?)"),
+                                {QStringLiteral("x'); DROP TABLE T; --")}));
+            QVERIFY(method.exec(QStringLiteral("INSERT INTO T (S) VALUES (?)"),
+                                {QStringLiteral("keeps %2 and ?")}));
             method.setDatabase(QSqlDatabase());
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("method"));
         QCOMPARE(rows(file, QStringLiteral("SELECT S FROM T ORDER BY ROWID")),
-                 (QList<QVariantList>{{QStringLiteral("x'); DROP TABLE T; --")}, {QStringLiteral("keeps %2 and ?")}}));
+                 (QList<QVariantList>{{QStringLiteral("x'); DROP TABLE T; --")},
+                                      {QStringLiteral("keeps %2 and ?")}}));
     }
 
     void dateValues_data()
@@ -119,8 +129,8 @@ private slots:
         QTest::newRow("null") << QDateTime() << qint64(4294967295LL) << QDateTime();
         QTest::newRow("before 1970") << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59), Qt::UTC)
                                      << qint64(4294967295LL) << QDateTime();
-        QTest::newRow("after 2106") << QDateTime(QDate(2200, 1, 1), QTime(0, 0), Qt::UTC) << qint64(4294967295LL)
-                                    << QDateTime();
+        QTest::newRow("after 2106") << QDateTime(QDate(2200, 1, 1), QTime(0, 0), Qt::UTC)
+                                    << qint64(4294967295LL) << QDateTime();
         QTest::newRow("last second") << QDateTime(QDate(2106, 2, 7), QTime(6, 28, 14), Qt::UTC)
                                      << qint64(4294967294LL)
                                      << QDateTime(QDate(2106, 2, 7), QTime(6, 28, 14), Qt::UTC);
@@ -157,9 +167,9 @@ private slots:
         QVERIFY(storage.addSmsMessage(dated));
         QVERIFY(storage.addSmsMessage(undated));
 
-        const QList<QVariantList> stored = rows(storage.databasePath(),
-                                                QStringLiteral("SELECT MESSAGE, PHONE, CREATED FROM MEDIASMSMESSAGES "
-                                                               "ORDER BY ROWID"));
+        const QList<QVariantList> stored = rows(
+            storage.databasePath(), QStringLiteral("SELECT MESSAGE, PHONE, CREATED FROM MEDIASMSMESSAGES "
+                                                   "ORDER BY ROWID"));
         QCOMPARE(stored.size(), 2);
         QCOMPARE(stored[0][0].toString(), QStringLiteral("O'Hara[_][#]1 [^]50[%]"));
         QCOMPARE(stored[0][1].toString(), QStringLiteral("+81[_]3'"));
