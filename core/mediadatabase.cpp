@@ -96,6 +96,7 @@ bool CMediaDataBase::open()
     }
     switch (checkSchema()) {
     case SchemaState::Valid:
+        configureConnection();
         return true;
     case SchemaState::Failed:
         m_database.close();
@@ -145,11 +146,16 @@ bool CMediaDataBase::openDatabase()
         return false;
     }
     setTableDatabases(m_database);
+    return true;
+}
+
+void CMediaDataBase::configureConnection()
+{
     // A write-ahead log survives a power loss; NORMAL is safe in that mode. Neither result matters.
+    // Run only on a file this program recognises or builds: a foreign file is left as it was found.
     QSqlQuery pragma(m_database);
     pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL;"));
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
-    return true;
 }
 
 CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
@@ -221,6 +227,7 @@ bool CMediaDataBase::rebuild(bool moveAside)
     clearFolder(folder("users"));
     if (!m_database.isOpen() && !openDatabase())
         return false;
+    configureConnection();
     if (!m_keys.createTables() || !m_users.createTables() || !m_items.createTables() ||
         !m_messages.createTables() || !m_sync.createTables())
         return false;

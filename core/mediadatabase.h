@@ -105,6 +105,7 @@ private:
     QString folder(const char* name) const;
     bool initFileSystem();
     bool openDatabase();
+    void configureConnection();
     void setTableDatabases(const QSqlDatabase& database);
     SchemaState checkSchema();
     bool rebuild(bool moveAside);

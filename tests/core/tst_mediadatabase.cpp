@@ -193,6 +193,9 @@ private slots:
         QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20100102-030405")});
         const QString backup = m_root + QStringLiteral("/mindex.db.bak-20100102-030405");
         if (backupHoldsRows) {
+            // Moved aside as found: not switched to a write-ahead log first.
+            QCOMPARE(value(backup, QStringLiteral("PRAGMA journal_mode")).toString(),
+                     QStringLiteral("delete"));
             QCOMPARE(value(backup, QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES")).toString(),
                      QStringLiteral("keep me"));
         } else {
@@ -243,6 +246,7 @@ private slots:
         QVERIFY(m_db->open());
         QVERIFY(backups(m_root).isEmpty());
         QCOMPARE(value(file, QStringLiteral("SELECT X FROM EXTRA")).toString(), QStringLiteral("x"));
+        QCOMPARE(value(file, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
         QString token;
         QVERIFY(m_db->serviceKey(1, QStringLiteral("token"), token));
         QCOMPARE(token, QStringLiteral("secret"));
