@@ -197,9 +197,10 @@ bool CFacebookApi::formatEventPhotosQuery(QString& url, const QString& aid, cons
 {
     if (!beginRequest(true))
         return false;
-    const QString query = QStringLiteral("SELECT pid, aid, owner, src_small, src_big, src, link, caption, "
-                                         "created FROM photo WHERE aid='%1' AND pid >= '%2' AND created <= %3")
-                              .arg(aid, pid, created);
+    const QString query =
+        QStringLiteral("SELECT pid, aid, owner, src_small, src_big, src, link, caption, "
+                       "created FROM photo WHERE aid='%1' AND pid >= '%2' AND created <= %3")
+            .arg(aid, pid, created);
     addParam(QStringLiteral("query"), QString::fromLatin1(QUrl::toPercentEncoding(query)));
     formatRequest(QStringLiteral("fql.query"), url);
     return true;
@@ -317,10 +318,12 @@ bool CFacebookApi::parseStreamGet(const SMeskHttpResponseHeader& header, const Q
 bool CFacebookApi::parseEventPhotosQuery(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                          QList<SFacebookPhotoInfo>& photos, int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParseFqlPhotosXml(body, photos); });
+    return checkAndParse(*this, header, body, error,
+                         [&] { return sFacebookParseFqlPhotosXml(body, photos); });
 }
 
-bool CFacebookApi::parseAddLike(const SMeskHttpResponseHeader& header, const QByteArray& body, int& error) const
+bool CFacebookApi::parseAddLike(const SMeskHttpResponseHeader& header, const QByteArray& body,
+                                int& error) const
 {
     return checkAndParse(*this, header, body, error, [&] { return sFacebookParseAddLikeXml(body); });
 }
@@ -334,7 +337,8 @@ bool CFacebookApi::parseRemoveLike(const SMeskHttpResponseHeader& header, const 
 bool CFacebookApi::parseGetComments(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                     QList<SFacebookComment>& comments, int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParseCommentsXml(body, comments); });
+    return checkAndParse(*this, header, body, error,
+                         [&] { return sFacebookParseCommentsXml(body, comments); });
 }
 
 bool CFacebookApi::parseNotificationsGet(const SMeskHttpResponseHeader& header, const QByteArray& body,
@@ -347,7 +351,8 @@ bool CFacebookApi::parseNotificationsGet(const SMeskHttpResponseHeader& header, 
 bool CFacebookApi::parseMessageThreads(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                        QList<SFacebookMessage>& messages, int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParseThreadsXml(body, messages); });
+    return checkAndParse(*this, header, body, error,
+                         [&] { return sFacebookParseThreadsXml(body, messages); });
 }
 
 bool CFacebookApi::parseStreamPublish(const SMeskHttpResponseHeader& header, const QByteArray& body,
@@ -374,7 +379,8 @@ bool CFacebookApi::authorizationUrl(QString& url)
     addParam(QStringLiteral("return_session"), QStringLiteral("true"));
     addParam(QStringLiteral("next"), loginSuccessUrl());
     addParam(QStringLiteral("cancel_url"), loginFailureUrl());
-    addParam(QStringLiteral("req_perms"), QStringLiteral("read_stream,read_mailbox,publish_stream,offline_access"));
+    addParam(QStringLiteral("req_perms"),
+             QStringLiteral("read_stream,read_mailbox,publish_stream,offline_access"));
     url = m_webBase + QStringLiteral("/login.php?") + m_params.join(QLatin1Char('&'));
     m_params.clear();
     return true;
@@ -409,10 +415,12 @@ bool CFacebookApi::parseCallbackUrl(const QString& callbackUrl, QString& session
     return false;
 }
 
-bool CFacebookApi::parseSession(const QString& text, QString& sessionKey, QString& sessionSecret, QString& uid)
+bool CFacebookApi::parseSession(const QString& text, QString& sessionKey, QString& sessionSecret,
+                                QString& uid)
 {
-    static const QRegularExpression whole(QRegularExpression::anchoredPattern(QStringLiteral("(\\w+)=\\{(.+)\\}")),
-                                          QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression whole(
+        QRegularExpression::anchoredPattern(QStringLiteral("(\\w+)=\\{(.+)\\}")),
+        QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch outer = whole.match(text);
     if (!outer.hasMatch())
         return false;

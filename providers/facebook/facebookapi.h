@@ -26,7 +26,8 @@ class CFacebookApi
 {
 public:
     // Codes of lastError() and of the parse operations.
-    enum Error {
+    enum Error
+    {
         NoError = 0,
         ServiceUnavailable = 2, // the service's own codes, kept unchanged
         TooManyCalls = 4,
@@ -86,8 +87,8 @@ public:
     bool checkResponse(const SMeskHttpResponseHeader& header, const QByteArray& body, int& error) const;
     bool parseUsersGetInfo(const SMeskHttpResponseHeader& header, const QByteArray& body, SFacebookUser& user,
                            int& error) const;
-    bool parsePhotosGet(const SMeskHttpResponseHeader& header, const QByteArray& body, SFacebookPhotoInfo& photo,
-                        int& error) const;
+    bool parsePhotosGet(const SMeskHttpResponseHeader& header, const QByteArray& body,
+                        SFacebookPhotoInfo& photo, int& error) const;
     bool parseStreamGet(const SMeskHttpResponseHeader& header, const QByteArray& body,
                         QList<SFacebookStreamPost>& posts, QList<SFacebookUser>& users, int& error) const;
     bool parseEventPhotosQuery(const SMeskHttpResponseHeader& header, const QByteArray& body,
@@ -111,7 +112,8 @@ public:
     // Reads the page the login landed on. On success writes the three outputs and
     // returns true; on failure leaves them untouched and sets 103 (login refused)
     // or 105.
-    bool parseCallbackUrl(const QString& callbackUrl, QString& sessionKey, QString& sessionSecret, QString& uid);
+    bool parseCallbackUrl(const QString& callbackUrl, QString& sessionKey, QString& sessionSecret,
+                          QString& uid);
     // Reads a text such as session={"session_key":"..","uid":1,"expires":0,"secret":".."}.
     // The outputs are written only when it returns true.
     static bool parseSession(const QString& text, QString& sessionKey, QString& sessionSecret, QString& uid);

@@ -1,8 +1,7 @@
 #include "facebookrecords.h"
 
 namespace {
-template <typename T>
-void registerWithList(const char* name, const char* listName)
+template <typename T> void registerWithList(const char* name, const char* listName)
 {
     qRegisterMetaType<T>(name);
     qRegisterMetaType<QList<T>>(listName);

@@ -76,7 +76,7 @@ public:
     QString caption;
     QString description;
     QString icon;
-    QList<SFacebookMedia> media;          // document order
+    QList<SFacebookMedia> media;         // document order
     QList<SFacebookProperty> properties; // document order
 
     bool operator==(const SFacebookAttachment&) const = default;

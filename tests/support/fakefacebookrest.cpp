@@ -43,18 +43,30 @@ QString topElementOf(const QString& method)
 QString errorMessage(int code)
 {
     switch (code) {
-    case 1: return QStringLiteral("An unknown error occurred");
-    case 2: return QStringLiteral("Service temporarily unavailable");
-    case 4: return QStringLiteral("Application request limit reached");
-    case 9: return QStringLiteral("Feed action request limit reached");
-    case 10: return QStringLiteral("Application does not have permission for this action");
-    case 100: return QStringLiteral("Invalid parameter");
-    case 101: return QStringLiteral("Invalid API key");
-    case 102: return QStringLiteral("Session key invalid or no longer valid");
-    case 104: return QStringLiteral("Incorrect signature");
-    case 190: return QStringLiteral("Invalid OAuth 2.0 Access Token");
-    case 601: return QStringLiteral("Parser error: unexpected end of query.");
-    default: return QStringLiteral("Unknown error");
+    case 1:
+        return QStringLiteral("An unknown error occurred");
+    case 2:
+        return QStringLiteral("Service temporarily unavailable");
+    case 4:
+        return QStringLiteral("Application request limit reached");
+    case 9:
+        return QStringLiteral("Feed action request limit reached");
+    case 10:
+        return QStringLiteral("Application does not have permission for this action");
+    case 100:
+        return QStringLiteral("Invalid parameter");
+    case 101:
+        return QStringLiteral("Invalid API key");
+    case 102:
+        return QStringLiteral("Session key invalid or no longer valid");
+    case 104:
+        return QStringLiteral("Incorrect signature");
+    case 190:
+        return QStringLiteral("Invalid OAuth 2.0 Access Token");
+    case 601:
+        return QStringLiteral("Parser error: unexpected end of query.");
+    default:
+        return QStringLiteral("Unknown error");
     }
 }
 
@@ -93,13 +105,19 @@ struct Links
 {
     QString base; // http://host:port
 
-    QString avatar(const QString& uid) const { return base + QStringLiteral("/media/avatar_%1.jpg").arg(uid); }
+    QString avatar(const QString& uid) const
+    {
+        return base + QStringLiteral("/media/avatar_%1.jpg").arg(uid);
+    }
     QString profile(const QString& uid) const { return base + QStringLiteral("/profile.php?id=%1").arg(uid); }
     QString photo(const QString& pid, const char* size) const
     {
         return base + QStringLiteral("/media/photo_%1%2.jpg").arg(pid, QLatin1String(size));
     }
-    QString photoPage(const QString& pid) const { return base + QStringLiteral("/photo.php?pid=%1").arg(pid); }
+    QString photoPage(const QString& pid) const
+    {
+        return base + QStringLiteral("/photo.php?pid=%1").arg(pid);
+    }
     QString post(const QString& postId) const { return base + QStringLiteral("/posts/%1").arg(postId); }
 };
 
@@ -109,7 +127,8 @@ QString photoElement(const Links& links, const QString& pid, const QString& aid,
     return QStringLiteral("<photo>") + el("pid", pid) + el("aid", aid) + el("owner", owner) +
            el("src_small", links.photo(pid, "_s")) + el("src_big", links.photo(pid, "_n")) +
            el("src", links.photo(pid, "")) + el("link", links.photoPage(pid)) +
-           el("caption", QStringLiteral("Photo ") + pid) + el("created", created) + QStringLiteral("</photo>");
+           el("caption", QStringLiteral("Photo ") + pid) + el("created", created) +
+           QStringLiteral("</photo>");
 }
 
 QString ownerOf(const QString& id)
@@ -117,13 +136,14 @@ QString ownerOf(const QString& id)
     return id.contains(QLatin1Char('_')) ? id.section(QLatin1Char('_'), 0, 0) : QStringLiteral("200");
 }
 
-QString streamPost(const QString& postId, const QString& actor, const QString& message, const QString& created,
-                   const QString& attachment, const QString& comments, const QString& likes,
-                   const Links& links)
+QString streamPost(const QString& postId, const QString& actor, const QString& message,
+                   const QString& created, const QString& attachment, const QString& comments,
+                   const QString& likes, const Links& links)
 {
-    return QStringLiteral("<stream_post>") + el("post_id", postId) + el("viewer_id", QStringLiteral("12345")) +
-           QStringLiteral("<app_id/>") + el("source_id", actor) + el("updated_time", created) +
-           el("created_time", created) + QStringLiteral("<filter_key/><attribution/>") + el("actor_id", actor) +
+    return QStringLiteral("<stream_post>") + el("post_id", postId) +
+           el("viewer_id", QStringLiteral("12345")) + QStringLiteral("<app_id/>") + el("source_id", actor) +
+           el("updated_time", created) + el("created_time", created) +
+           QStringLiteral("<filter_key/><attribution/>") + el("actor_id", actor) +
            QStringLiteral("<target_id/>") + el("message", message) +
            QStringLiteral("<app_data/><action_links/>") + attachment + comments + likes +
            QStringLiteral("<privacy><value>NOT_EVERYONE</value></privacy>") +
@@ -133,13 +153,14 @@ QString streamPost(const QString& postId, const QString& actor, const QString& m
 QString commentsElement(const QString& count, const QString& list)
 {
     return QStringLiteral("<comments><can_remove>0</can_remove><can_post>1</can_post>") + el("count", count) +
-           QStringLiteral("<comment_list list=\"true\">") + list + QStringLiteral("</comment_list></comments>");
+           QStringLiteral("<comment_list list=\"true\">") + list +
+           QStringLiteral("</comment_list></comments>");
 }
 
 QString commentElement(const QString& id, const QString& from, const QString& time, const QString& text)
 {
-    return QStringLiteral("<comment>") + el("fromid", from) + el("time", time) + el("text", text) + el("id", id) +
-           QStringLiteral("</comment>");
+    return QStringLiteral("<comment>") + el("fromid", from) + el("time", time) + el("text", text) +
+           el("id", id) + QStringLiteral("</comment>");
 }
 
 QString likesElement(const QString& count, const QString& userLikes)
@@ -165,18 +186,21 @@ QByteArray streamAnswer(const Links& links)
                        "<width>130</width><height>97</height></photo></stream_media></media>") +
         el("name", QStringLiteral("Holiday")) + el("href", links.base + QStringLiteral("/album.php?aid=7")) +
         el("caption", QStringLiteral("2 new photos")) + QStringLiteral("<description/>") +
-        QStringLiteral("<properties list=\"true\"/>") + el("icon", links.base + QStringLiteral("/media/album.gif")) +
+        QStringLiteral("<properties list=\"true\"/>") +
+        el("icon", links.base + QStringLiteral("/media/album.gif")) +
         el("fb_object_type", QStringLiteral("album")) + el("fb_object_id", QStringLiteral("200_7")) +
         QStringLiteral("</attachment>");
     const QString video =
         QStringLiteral("<attachment><media list=\"true\"><stream_media>") +
         el("href", links.base + QStringLiteral("/video/video.php?v=900")) + el("alt", QStringLiteral("Cat")) +
-        el("type", QStringLiteral("video")) + el("src", links.base + QStringLiteral("/media/video_900_s.jpg")) +
-        QStringLiteral("<video>") + el("display_url", links.base + QStringLiteral("/video/video.php?v=900")) +
-        el("source_url", links.base + QStringLiteral("/media/video_900.swf")) + el("owner", QStringLiteral("202")) +
-        el("source_type", QStringLiteral("html")) + QStringLiteral("</video></stream_media></media>") +
-        el("name", QStringLiteral("Cat video")) + el("href", links.base + QStringLiteral("/video/video.php?v=900")) +
-        QStringLiteral("<caption/>") + el("description", QStringLiteral("A cat & a box")) +
+        el("type", QStringLiteral("video")) +
+        el("src", links.base + QStringLiteral("/media/video_900_s.jpg")) + QStringLiteral("<video>") +
+        el("display_url", links.base + QStringLiteral("/video/video.php?v=900")) +
+        el("source_url", links.base + QStringLiteral("/media/video_900.swf")) +
+        el("owner", QStringLiteral("202")) + el("source_type", QStringLiteral("html")) +
+        QStringLiteral("</video></stream_media></media>") + el("name", QStringLiteral("Cat video")) +
+        el("href", links.base + QStringLiteral("/video/video.php?v=900")) + QStringLiteral("<caption/>") +
+        el("description", QStringLiteral("A cat & a box")) +
         QStringLiteral("<properties list=\"true\"><stream_property>") + el("name", QStringLiteral("Length")) +
         el("text", QStringLiteral("0:42")) + QStringLiteral("</stream_property></properties>") +
         QStringLiteral("<icon/>") + el("fb_object_type", QStringLiteral("video")) +
@@ -186,8 +210,9 @@ QByteArray streamAnswer(const Links& links)
         el("href", links.base + QStringLiteral("/articles/1")) + el("alt", QStringLiteral("News")) +
         el("type", QStringLiteral("link")) + el("src", links.base + QStringLiteral("/media/link_1.jpg")) +
         QStringLiteral("</stream_media></media>") + el("name", QStringLiteral("An article")) +
-        el("href", links.base + QStringLiteral("/articles/1")) + el("caption", QStringLiteral("example.org")) +
-        el("description", QStringLiteral("Worth a read")) + QStringLiteral("<properties list=\"true\"/><icon/>") +
+        el("href", links.base + QStringLiteral("/articles/1")) +
+        el("caption", QStringLiteral("example.org")) + el("description", QStringLiteral("Worth a read")) +
+        QStringLiteral("<properties list=\"true\"/><icon/>") +
         QStringLiteral("<fb_object_type/><fb_object_id/></attachment>");
 
     const QString posts =
@@ -208,8 +233,8 @@ QByteArray streamAnswer(const Links& links)
                    likesElement(QStringLiteral("1"), QStringLiteral("0")), links) +
         streamPost(QStringLiteral("12345_1004"), QStringLiteral("12345"), QStringLiteral("Hello from Lumesk"),
                    QStringLiteral("1262270000"), QStringLiteral("<attachment/>"),
-                   commentsElement(QStringLiteral("0"), {}), likesElement(QStringLiteral("0"), QStringLiteral("0")),
-                   links);
+                   commentsElement(QStringLiteral("0"), {}),
+                   likesElement(QStringLiteral("0"), QStringLiteral("0")), links);
 
     QString profiles;
     for (const QString& uid : {QStringLiteral("200"), QStringLiteral("201"), QStringLiteral("12345")}) {
@@ -225,12 +250,13 @@ QByteArray streamAnswer(const Links& links)
 
 QByteArray notificationsAnswer()
 {
-    return document(QStringLiteral("notifications_get_response"),
-                    QStringLiteral("<messages><unread>1</unread><most_recent>1262300000</most_recent></messages>"
-                                   "<pokes><unread>0</unread><most_recent>0</most_recent></pokes>"
-                                   "<shares><unread>0</unread><most_recent>0</most_recent></shares>"
-                                   "<friend_requests list=\"true\"><uid>300</uid><uid>301</uid></friend_requests>"
-                                   "<group_invites list=\"true\"/><event_invites list=\"true\"/>"));
+    return document(
+        QStringLiteral("notifications_get_response"),
+        QStringLiteral("<messages><unread>1</unread><most_recent>1262300000</most_recent></messages>"
+                       "<pokes><unread>0</unread><most_recent>0</most_recent></pokes>"
+                       "<shares><unread>0</unread><most_recent>0</most_recent></shares>"
+                       "<friend_requests list=\"true\"><uid>300</uid><uid>301</uid></friend_requests>"
+                       "<group_invites list=\"true\"/><event_invites list=\"true\"/>"));
 }
 
 QString messageElement(const QString& id, const QString& thread, const QString& author, const QString& body,
@@ -355,7 +381,8 @@ FakeFacebookRest::Outcome FakeFacebookRest::respond(const TestHttpRequest& reque
     }
 
     // The entries as sent, and their decoded form.
-    const QList<QByteArray> entries = request.query().isEmpty() ? QList<QByteArray>() : request.query().split('&');
+    const QList<QByteArray> entries =
+        request.query().isEmpty() ? QList<QByteArray>() : request.query().split('&');
     Request record;
     for (const QByteArray& entry : entries) {
         const int eq = entry.indexOf('=');
@@ -373,7 +400,8 @@ FakeFacebookRest::Outcome FakeFacebookRest::respond(const TestHttpRequest& reque
 
     for (const char* name : {"api_key", "v", "format", "session_key", "call_id", "method", "sig"}) {
         if (!record.hasParam(QLatin1String(name)))
-            return refuse(record, 100, QStringLiteral("Invalid parameter: %1 is missing").arg(QLatin1String(name)));
+            return refuse(record, 100,
+                          QStringLiteral("Invalid parameter: %1 is missing").arg(QLatin1String(name)));
     }
     if (record.param(QStringLiteral("api_key")) != m_apiKey)
         return refuse(record, 101, {});
@@ -455,7 +483,8 @@ QByteArray FakeFacebookRest::cannedBody(const Request& record, const QByteArray&
 
     if (method == QLatin1String("users.getInfo")) {
         QString users;
-        const QStringList uids = record.param(QStringLiteral("uids")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        const QStringList uids =
+            record.param(QStringLiteral("uids")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         for (const QString& uid : uids) {
             users += QStringLiteral("<user>") + el("uid", uid) + el("name", userName(uid)) +
                      el("pic_square", links.avatar(uid)) + el("profile_url", links.profile(uid)) +
@@ -465,7 +494,8 @@ QByteArray FakeFacebookRest::cannedBody(const Request& record, const QByteArray&
     }
     if (method == QLatin1String("photos.get")) {
         QString photos;
-        const QStringList pids = record.param(QStringLiteral("pids")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        const QStringList pids =
+            record.param(QStringLiteral("pids")).split(QLatin1Char(','), Qt::SkipEmptyParts);
         for (const QString& pid : pids)
             photos += photoElement(links, pid, ownerOf(pid) + QStringLiteral("_7"), ownerOf(pid),
                                    QStringLiteral("1262304000"));
@@ -526,7 +556,8 @@ void FakeFacebookRest::scriptReply(const QString& method, int status, const QByt
 {
     Script script;
     script.outcome.reply = TestHttpReply::withStatus(status, status == 200 ? "OK" : "Error", body);
-    script.outcome.reply.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/xml; charset=utf-8")));
+    script.outcome.reply.headers.append(
+        qMakePair(QByteArray("Content-Type"), QByteArray("text/xml; charset=utf-8")));
     script.times = times;
     addScript(method, script);
 }

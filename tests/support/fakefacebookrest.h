@@ -35,9 +35,9 @@ public:
     // One recorded request.
     struct Request
     {
-        QString method;                         // the "method" parameter
+        QString method;                        // the "method" parameter
         QList<QPair<QString, QString>> params; // decoded, in wire order ("sig" included)
-        int errorCode = 0;                      // the refusal sent; 0 when the request was accepted
+        int errorCode = 0;                     // the refusal sent; 0 when the request was accepted
 
         // The first parameter of that name; empty when absent.
         QString param(const QString& name) const;

@@ -15,7 +15,8 @@ namespace {
 
 const QString kKey = QStringLiteral("0123456789abcdef0123456789abcdef");
 
-enum Formatter {
+enum Formatter
+{
     UsersGetInfo,
     PhotosGet,
     StreamGet,
@@ -32,10 +33,10 @@ enum Formatter {
 
 const char* formatterName(int which)
 {
-    static const char* names[] = {"users.getInfo",     "photos.get",        "stream.get",
-                                  "fql.query",         "stream.addLike",    "stream.removeLike",
+    static const char* names[] = {"users.getInfo",      "photos.get",        "stream.get",
+                                  "fql.query",          "stream.addLike",    "stream.removeLike",
                                   "stream.getComments", "notifications.get", "message.getThreadsInFolder",
-                                  "stream.publish",    "stream.addComment"};
+                                  "stream.publish",     "stream.addComment"};
     return names[which];
 }
 
@@ -43,17 +44,28 @@ bool format(CFacebookApi& api, int which, QString& url, const QString& a = QStri
             const QString& b = QStringLiteral("100_5"), const QString& c = QStringLiteral("1262304000"))
 {
     switch (which) {
-    case UsersGetInfo: return api.formatUsersGetInfo(url, a);
-    case PhotosGet: return api.formatPhotosGet(url, a);
-    case StreamGet: return api.formatStreamGet(url);
-    case EventPhotosQuery: return api.formatEventPhotosQuery(url, a, b, c);
-    case AddLike: return api.formatAddLike(url, a);
-    case RemoveLike: return api.formatRemoveLike(url, a);
-    case GetComments: return api.formatGetComments(url, a);
-    case NotificationsGet: return api.formatNotificationsGet(url);
-    case MessageThreads: return api.formatMessageThreads(url);
-    case StreamPublish: return api.formatStreamPublish(url, a);
-    case AddComment: return api.formatAddComment(url, a, b);
+    case UsersGetInfo:
+        return api.formatUsersGetInfo(url, a);
+    case PhotosGet:
+        return api.formatPhotosGet(url, a);
+    case StreamGet:
+        return api.formatStreamGet(url);
+    case EventPhotosQuery:
+        return api.formatEventPhotosQuery(url, a, b, c);
+    case AddLike:
+        return api.formatAddLike(url, a);
+    case RemoveLike:
+        return api.formatRemoveLike(url, a);
+    case GetComments:
+        return api.formatGetComments(url, a);
+    case NotificationsGet:
+        return api.formatNotificationsGet(url);
+    case MessageThreads:
+        return api.formatMessageThreads(url);
+    case StreamPublish:
+        return api.formatStreamPublish(url, a);
+    case AddComment:
+        return api.formatAddComment(url, a, b);
     }
     return false;
 }
@@ -85,13 +97,15 @@ SMeskHttpResponseHeader header(int status)
 
 QByteArray errorBody(const QByteArray& code)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<error_response xmlns=\"http://api.facebook.com/1.0/\">"
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<error_response "
+           "xmlns=\"http://api.facebook.com/1.0/\">"
            "<error_code>" +
            code + "</error_code><error_msg>Something failed</error_msg></error_response>";
 }
 
-const QByteArray kStreamBody = "<stream_get_response><posts><stream_post><post_id>1_2</post_id>"
-                               "<actor_id>1</actor_id><attachment/></stream_post></posts></stream_get_response>";
+const QByteArray kStreamBody =
+    "<stream_get_response><posts><stream_post><post_id>1_2</post_id>"
+    "<actor_id>1</actor_id><attachment/></stream_post></posts></stream_get_response>";
 
 SFacebookMedia medium(const QString& type)
 {
@@ -136,24 +150,28 @@ private slots:
         QTest::newRow("stream.publish")
             << int(StreamPublish) << "Hello%20w%C3%B6rld%20%26%20a%3Db" << QString() << QString()
             << "2887eaab87341d41f3064e2a1fe7995f" << QStringList{"message=Hello%20w%C3%B6rld%20%26%20a%3Db"};
-        QTest::newRow("message threads") << int(MessageThreads) << QString() << QString() << QString()
-                                         << "5258a6852163b7222775173329e0c450"
-                                         << QStringList{"folder_id=0", "uid=0"};
-        QTest::newRow("users.getInfo") << int(UsersGetInfo) << "12345" << QString() << QString()
-                                       << "dbf0ab3105965fb23cd6dd1360b70fc9"
-                                       << QStringList{"uids=12345", "fields=uid,name,pic_square,profile_url"};
+        QTest::newRow("message threads")
+            << int(MessageThreads) << QString() << QString() << QString()
+            << "5258a6852163b7222775173329e0c450" << QStringList{"folder_id=0", "uid=0"};
+        QTest::newRow("users.getInfo")
+            << int(UsersGetInfo) << "12345" << QString() << QString() << "dbf0ab3105965fb23cd6dd1360b70fc9"
+            << QStringList{"uids=12345", "fields=uid,name,pic_square,profile_url"};
         QTest::newRow("fql.query")
-            << int(EventPhotosQuery) << "100_1" << "100_5" << "1262304000" << "534fba358dcb4e1bb737d5b8bebece35"
-            << QStringList{"query=SELECT%20pid%2C%20aid%2C%20owner%2C%20src_small%2C%20src_big%2C%20src%2C%20link"
-                           "%2C%20caption%2C%20created%20FROM%20photo%20WHERE%20aid%3D%27100_1%27%20AND%20pid%20%"
-                           "3E%3D%20%27100_5%27%20AND%20created%20%3C%3D%201262304000"};
-        QTest::newRow("id with & and blank") << int(AddLike) << "1&2 3" << QString() << QString()
-                                             << "68c6401b80b449dd70581a623c62bf67"
-                                             << QStringList{"post_id=1%262%203", "method=stream.addLike"};
-        QTest::newRow("comment")
-            << int(AddComment) << "100_200" << "a%20%26%20b%3Dc%20%C3%BC" << QString()
-            << "d334692085a1dcf7933e2f70ddc79681"
-            << QStringList{"post_id=100_200", "comment=a%20%26%20b%3Dc%20%C3%BC"};
+            << int(EventPhotosQuery) << "100_1"
+            << "100_5"
+            << "1262304000"
+            << "534fba358dcb4e1bb737d5b8bebece35"
+            << QStringList{
+                   "query=SELECT%20pid%2C%20aid%2C%20owner%2C%20src_small%2C%20src_big%2C%20src%2C%20link"
+                   "%2C%20caption%2C%20created%20FROM%20photo%20WHERE%20aid%3D%27100_1%27%20AND%20pid%20%"
+                   "3E%3D%20%27100_5%27%20AND%20created%20%3C%3D%201262304000"};
+        QTest::newRow("id with & and blank")
+            << int(AddLike) << "1&2 3" << QString() << QString() << "68c6401b80b449dd70581a623c62bf67"
+            << QStringList{"post_id=1%262%203", "method=stream.addLike"};
+        QTest::newRow("comment") << int(AddComment) << "100_200"
+                                 << "a%20%26%20b%3Dc%20%C3%BC" << QString()
+                                 << "d334692085a1dcf7933e2f70ddc79681"
+                                 << QStringList{"post_id=100_200", "comment=a%20%26%20b%3Dc%20%C3%BC"};
     }
     void signatureVectors()
     {
@@ -186,9 +204,10 @@ private slots:
         configure(api);
         QString url;
         QVERIFY(api.formatStreamGet(url));
-        QCOMPARE(url, QStringLiteral("http://api.example/restserver.php?api_key=0123456789abcdef0123456789abcdef"
-                                     "&call_id=1234567890&format=XML&method=stream.get&session_key=SESSIONKEY"
-                                     "&v=1.0&sig=448d64db7f044ca5cb2d5114ea09129f"));
+        QCOMPARE(url,
+                 QStringLiteral("http://api.example/restserver.php?api_key=0123456789abcdef0123456789abcdef"
+                                "&call_id=1234567890&format=XML&method=stream.get&session_key=SESSIONKEY"
+                                "&v=1.0&sig=448d64db7f044ca5cb2d5114ea09129f"));
     }
 
     void signatureBaseIsDecodedText()
@@ -201,7 +220,8 @@ private slots:
         const QString base = QStringLiteral("api_key=%1call_id=1234567890format=XMLmessage=Hello wörld & a=b"
                                             "method=stream.publishsession_key=SESSIONKEYv=1.0SECRET")
                                  .arg(kKey);
-        QCOMPARE(sigOf(url), QString::fromLatin1(QCryptographicHash::hash(base.toUtf8(), QCryptographicHash::Md5).toHex()));
+        QCOMPARE(sigOf(url), QString::fromLatin1(
+                                 QCryptographicHash::hash(base.toUtf8(), QCryptographicHash::Md5).toHex()));
     }
 
     void entriesSortedWithSigLast_data()
@@ -334,11 +354,13 @@ private slots:
             api.setSession(QStringLiteral("K"), QStringLiteral("S"), QStringLiteral("U"));
             QString url;
             QVERIFY(api.formatNotificationsGet(url));
-            QVERIFY2(url.startsWith(QLatin1String("http://127.0.0.1:8080/restserver.php?api_key=")), qPrintable(url));
+            QVERIFY2(url.startsWith(QLatin1String("http://127.0.0.1:8080/restserver.php?api_key=")),
+                     qPrintable(url));
             QVERIFY(api.authorizationUrl(url));
             QVERIFY2(url.startsWith(QLatin1String("http://127.0.0.1:8080/login.php?")), qPrintable(url));
             QVERIFY(url.contains(QLatin1String("&next=http://127.0.0.1:8080/connect/login_success.html&")));
-            QCOMPARE(api.loginFailureUrl(), QStringLiteral("http://127.0.0.1:8080/connect/login_failure.html"));
+            QCOMPARE(api.loginFailureUrl(),
+                     QStringLiteral("http://127.0.0.1:8080/connect/login_failure.html"));
         }
     }
 
@@ -357,43 +379,52 @@ private slots:
                    QString::fromLatin1(QUrl::toPercentEncoding(text.section(QLatin1Char('='), 1))) +
                    QStringLiteral("&other=1");
         };
-        QTest::newRow("good") << success + QStringLiteral(
-                                     "%7B%22session_key%22%3A%223.abc-DEF_12.3600.1.12345%22%2C%22uid%22%3A12345"
-                                     "%2C%22expires%22%3A0%2C%22secret%22%3A%22s3cr3t%2Cx%22%2C%22sig%22%3A%22ff%22%7D")
-                              << true << 0 << QString();
+        QTest::newRow("good")
+            << success +
+                   QStringLiteral(
+                       "%7B%22session_key%22%3A%223.abc-DEF_12.3600.1.12345%22%2C%22uid%22%3A12345"
+                       "%2C%22expires%22%3A0%2C%22secret%22%3A%22s3cr3t%2Cx%22%2C%22sig%22%3A%22ff%22%7D")
+            << true << 0 << QString();
         QTest::newRow("expires 1234")
-            << session(QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":1234,"secret":"s"})")) << false
-            << 105 << QStringLiteral("^CFacebookApi: user has not allowed offline access$");
+            << session(QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":1234,"secret":"s"})"))
+            << false << 105 << QStringLiteral("^CFacebookApi: user has not allowed offline access$");
         QTest::newRow("expires past 2038")
-            << session(QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":4102444800,"secret":"s"})"))
+            << session(
+                   QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":4102444800,"secret":"s"})"))
             << false << 105 << QStringLiteral("offline access");
         QTest::newRow("expires beyond qint64")
             << session(QStringLiteral(
                    R"(session={"session_key":"k","uid":1,"expires":99999999999999999999999,"secret":"s"})"))
             << false << 105 << QStringLiteral("offline access");
-        QTest::newRow("no uid") << session(QStringLiteral(R"(session={"session_key":"k","expires":0,"secret":"s"})"))
-                                << false << 105 << QStringLiteral("^CFacebookApi: failed to parse session session=");
+        QTest::newRow("no uid") << session(QStringLiteral(
+                                       R"(session={"session_key":"k","expires":0,"secret":"s"})"))
+                                << false << 105
+                                << QStringLiteral("^CFacebookApi: failed to parse session session=");
         QTest::newRow("empty secret")
-            << session(QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":0,"secret":""})")) << false
-            << 105 << QStringLiteral("failed to parse session");
-        QTest::newRow("other name")
-            << session(QStringLiteral(R"(token={"session_key":"k","uid":1,"expires":0,"secret":"s"})")) << false
-            << 105 << QStringLiteral("failed to parse session");
+            << session(QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":0,"secret":""})"))
+            << false << 105 << QStringLiteral("failed to parse session");
+        QTest::newRow("other name") << session(QStringLiteral(
+                                           R"(token={"session_key":"k","uid":1,"expires":0,"secret":"s"})"))
+                                    << false << 105 << QStringLiteral("failed to parse session");
         QTest::newRow("not name={...}") << success + QStringLiteral("abc") << false << 105
                                         << QStringLiteral("failed to parse session session=abc$");
-        QTest::newRow("no query") << QStringLiteral("http://www.example/connect/login_success.html") << false << 105
-                                  << QStringLiteral("failed to parse session");
-        QTest::newRow("failure page") << QStringLiteral("http://www.example/connect/login_failure.html?x=1") << false
-                                      << 103 << QStringLiteral("^CFacebookApi: user rejected authorization$");
-        QTest::newRow("other page") << QStringLiteral("http://www.example/home.php?session=x") << false << 105
-                                    << QStringLiteral("^CFacebookApi: unknown call back URL http://www.example/home.php$");
+        QTest::newRow("no query") << QStringLiteral("http://www.example/connect/login_success.html") << false
+                                  << 105 << QStringLiteral("failed to parse session");
+        QTest::newRow("failure page")
+            << QStringLiteral("http://www.example/connect/login_failure.html?x=1") << false << 103
+            << QStringLiteral("^CFacebookApi: user rejected authorization$");
+        QTest::newRow("other page")
+            << QStringLiteral("http://www.example/home.php?session=x") << false << 105
+            << QStringLiteral("^CFacebookApi: unknown call back URL http://www.example/home.php$");
         QTest::newRow("success over https")
-            << QStringLiteral("https://www.example/connect/login_success.html?session=%7B%22session_key%22%3A%22k"
-                              "%22%2C%22uid%22%3A1%2C%22expires%22%3A0%2C%22secret%22%3A%22s%22%7D")
+            << QStringLiteral(
+                   "https://www.example/connect/login_success.html?session=%7B%22session_key%22%3A%22k"
+                   "%22%2C%22uid%22%3A1%2C%22expires%22%3A0%2C%22secret%22%3A%22s%22%7D")
             << false << 105 << QStringLiteral("unknown call back URL");
         QTest::newRow("success page inside another site's path")
-            << QStringLiteral("http://evil.example/http://www.example/connect/login_success.html?session=%7B%22"
-                              "session_key%22%3A%22k%22%2C%22uid%22%3A1%2C%22expires%22%3A0%2C%22secret%22%3A%22s%22%7D")
+            << QStringLiteral(
+                   "http://evil.example/http://www.example/connect/login_success.html?session=%7B%22"
+                   "session_key%22%3A%22k%22%2C%22uid%22%3A1%2C%22expires%22%3A0%2C%22secret%22%3A%22s%22%7D")
             << false << 105 << QStringLiteral("unknown call back URL");
     }
     void callback()
@@ -431,13 +462,18 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("uid");
         QTest::newRow("later name wins")
-            << R"(session={"session_key":"a","uid":1,"secret":"s","session_key":"b"})" << true << "b" << "1";
+            << R"(session={"session_key":"a","uid":1,"secret":"s","session_key":"b"})" << true << "b"
+            << "1";
         QTest::newRow("quoted uid") << R"(session={"uid":"77","session_key":"k","secret":"s"})" << true << "k"
                                     << "77";
-        QTest::newRow("expires not a number") << R"(session={"uid":1,"session_key":"k","secret":"s","expires":"x"})"
-                                              << true << "k" << "1";
-        QTest::newRow("trailing text") << R"(session={"uid":1,"session_key":"k","secret":"s"}x)" << false << "" << "";
-        QTest::newRow("empty braces") << "session={}" << false << "" << "";
+        QTest::newRow("expires not a number")
+            << R"(session={"uid":1,"session_key":"k","secret":"s","expires":"x"})" << true << "k"
+            << "1";
+        QTest::newRow("trailing text")
+            << R"(session={"uid":1,"session_key":"k","secret":"s"}x)" << false << ""
+            << "";
+        QTest::newRow("empty braces") << "session={}" << false << ""
+                                      << "";
     }
     void sessionText()
     {
@@ -502,8 +538,8 @@ private slots:
         // Malformed XML holding the right top element is unreadable too.
         QList<SFacebookMessage> messages;
         code = -1;
-        QVERIFY(!api.parseMessageThreads(header(200), "<message_getThreadsInFolder_response><thread>", messages,
-                                         code));
+        QVERIFY(!api.parseMessageThreads(header(200), "<message_getThreadsInFolder_response><thread>",
+                                         messages, code));
         QCOMPARE(code, 105);
         QVERIFY(messages.isEmpty());
     }
@@ -519,10 +555,11 @@ private slots:
         QCOMPARE(api.lastError(), 104);
 
         static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (type != QtDebugMsg)
-                previous(type, context, text);
-        });
+        previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (type != QtDebugMsg)
+                    previous(type, context, text);
+            });
         std::atomic<int> wrong{0};
         const CFacebookApi& shared = api;
         const QByteArray refused = errorBody("102");

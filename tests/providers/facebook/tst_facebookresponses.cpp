@@ -7,12 +7,14 @@ namespace {
 
 QByteArray doc(const QByteArray& top, const QByteArray& content, const QByteArray& attributes = {})
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + top + attributes + ">" + content + "</" + top + ">";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + top + attributes + ">" + content + "</" + top +
+           ">";
 }
 
 QByteArray post(const QByteArray& content)
 {
-    return "<stream_post><post_id>200_1</post_id><actor_id>200</actor_id><created_time>1262300000</created_time>" +
+    return "<stream_post><post_id>200_1</post_id><actor_id>200</actor_id><created_time>1262300000</"
+           "created_time>" +
            content + "</stream_post>";
 }
 
@@ -35,8 +37,8 @@ QByteArray threadXml(int unread, int count, int first = 1)
     QByteArray messages;
     for (int i = first; i < first + count; ++i) {
         const QByteArray n = QByteArray::number(i);
-        messages += "<message><message_id>m" + n + "</message_id><author_id>a" + n + "</author_id><body>b" + n +
-                    "</body><created_time>" + n + "</created_time></message>";
+        messages += "<message><message_id>m" + n + "</message_id><author_id>a" + n + "</author_id><body>b" +
+                    n + "</body><created_time>" + n + "</created_time></message>";
     }
     return "<thread><unread>" + QByteArray::number(unread) + "</unread><messages list=\"true\">" + messages +
            "</messages></thread>";
@@ -97,10 +99,13 @@ bool roundTrip(Carrier& carrier, void (Carrier::*signal)(T), const T& value, con
         return false;
     T received{};
     bool got = false;
-    const auto connection = QObject::connect(&carrier, signal, &carrier, [&](const T& v) {
-        received = v;
-        got = true;
-    }, Qt::QueuedConnection);
+    const auto connection = QObject::connect(
+        &carrier, signal, &carrier,
+        [&](const T& v) {
+            received = v;
+            got = true;
+        },
+        Qt::QueuedConnection);
     emit(carrier.*signal)(value);
     const bool queued = !got;
     const bool arrived = QTest::qWaitFor([&] { return got; }, 5000);
@@ -185,8 +190,9 @@ private slots:
 
     void photoMediumWithoutPhoto()
     {
-        const SFacebookStreamPost p = onePost("<attachment><media><stream_media><type>photo</type>"
-                                              "<src>http://x/s.jpg</src></stream_media></media></attachment>");
+        const SFacebookStreamPost p =
+            onePost("<attachment><media><stream_media><type>photo</type>"
+                    "<src>http://x/s.jpg</src></stream_media></media></attachment>");
         QCOMPARE(p.attachment.media.size(), 1);
         const SFacebookMedia& m = p.attachment.media.constFirst();
         QCOMPARE(m.owner, QStringLiteral("200"));
@@ -197,8 +203,8 @@ private slots:
 
     void videoMediumWithoutVideo()
     {
-        const SFacebookStreamPost p =
-            onePost("<attachment><media><stream_media><type>video</type></stream_media></media></attachment>");
+        const SFacebookStreamPost p = onePost(
+            "<attachment><media><stream_media><type>video</type></stream_media></media></attachment>");
         QCOMPARE(p.attachment.media.constFirst().owner, QStringLiteral("200"));
         QVERIFY(p.attachment.media.constFirst().sourceUrl.isEmpty());
     }
@@ -215,8 +221,10 @@ private slots:
     {
         QFETCH(QByteArray, objectType);
         QFETCH(QString, expected);
-        const SFacebookStreamPost p = onePost("<attachment><media><stream_media><type>link</type></stream_media>"
-                                              "</media>" + objectType + "</attachment>");
+        const SFacebookStreamPost p =
+            onePost("<attachment><media><stream_media><type>link</type></stream_media>"
+                    "</media>" +
+                    objectType + "</attachment>");
         QCOMPARE(p.attachment.fbObjectType, expected);
     }
 
@@ -242,9 +250,9 @@ private slots:
 
     void commentsCountAndList()
     {
-        const SFacebookStreamPost p = onePost(
-            "<comments><count>7</count><comment_list><comment><id>1</id></comment><comment><id>2</id></comment>"
-            "</comment_list></comments>");
+        const SFacebookStreamPost p = onePost("<comments><count>7</count><comment_list><comment><id>1</id></"
+                                              "comment><comment><id>2</id></comment>"
+                                              "</comment_list></comments>");
         QCOMPARE(p.commentsCount, QStringLiteral("7"));
         QCOMPARE(p.comments.size(), 2);
         QCOMPARE(p.comments.at(1).id, QStringLiteral("2"));
@@ -257,9 +265,10 @@ private slots:
         QTest::newRow("unread 2 of 5") << threadXml(2, 5) << QStringList{"m5", "m4"};
         QTest::newRow("unread 0") << threadXml(0, 5) << QStringList();
         QTest::newRow("unread more than listed") << threadXml(9, 2) << QStringList{"m2", "m1"};
-        QTest::newRow("unread not a number") << QByteArray("<thread><unread>x</unread><messages><message>"
-                                                           "<message_id>m</message_id></message></messages></thread>")
-                                             << QStringList();
+        QTest::newRow("unread not a number")
+            << QByteArray("<thread><unread>x</unread><messages><message>"
+                          "<message_id>m</message_id></message></messages></thread>")
+            << QStringList();
         QTest::newRow("two threads") << threadXml(1, 3) + threadXml(0, 2, 10) + threadXml(2, 2, 20)
                                      << QStringList{"m3", "m21", "m20"};
     }
@@ -275,8 +284,8 @@ private slots:
         QCOMPARE(actual, ids);
         if (!messages.isEmpty()) {
             const QString n = ids.constFirst().mid(1);
-            QCOMPARE(messages.constFirst(),
-                     (SFacebookMessage{ids.constFirst(), QStringLiteral("a") + n, QStringLiteral("b") + n, n}));
+            QCOMPARE(messages.constFirst(), (SFacebookMessage{ids.constFirst(), QStringLiteral("a") + n,
+                                                              QStringLiteral("b") + n, n}));
         }
     }
 
@@ -294,8 +303,8 @@ private slots:
 
         // A later answer without a "messages" element keeps the count the caller holds.
         n.friendRequests.clear();
-        QVERIFY(sFacebookParseNotificationsXml(doc("notifications_get_response", "<pokes><unread>0</unread></pokes>"),
-                                               n));
+        QVERIFY(sFacebookParseNotificationsXml(
+            doc("notifications_get_response", "<pokes><unread>0</unread></pokes>"), n));
         QCOMPARE(n.unreadMessages, QStringLiteral("3"));
         QCOMPARE(n.unreadPokes, QStringLiteral("0"));
         QVERIFY(n.friendRequests.isEmpty());
@@ -331,16 +340,17 @@ private slots:
         QCOMPARE(id, QStringLiteral("12345_678_9"));
 
         SFacebookUser user;
-        QVERIFY(sFacebookParseUserInfoXml(
-            doc("users_getInfo_response", "<user><uid>1</uid><name>A</name><pic_square>p</pic_square>"
-                                          "<profile_url>u</profile_url></user><user><uid>2</uid></user>"),
-            user));
+        QVERIFY(sFacebookParseUserInfoXml(doc("users_getInfo_response",
+                                              "<user><uid>1</uid><name>A</name><pic_square>p</pic_square>"
+                                              "<profile_url>u</profile_url></user><user><uid>2</uid></user>"),
+                                          user));
         QCOMPARE(user, (SFacebookUser{"1", "A", "u", "p"}));
         QVERIFY(!sFacebookParseUserInfoXml(doc("users_getInfo_response", ""), user));
 
         SFacebookPhotoInfo photo;
-        QVERIFY(sFacebookParsePhotosXml(doc("photos_get_response", "<photo><pid>p1</pid><caption>c</caption></photo>"
-                                                                   "<photo><pid>p2</pid></photo>"),
+        QVERIFY(sFacebookParsePhotosXml(doc("photos_get_response",
+                                            "<photo><pid>p1</pid><caption>c</caption></photo>"
+                                            "<photo><pid>p2</pid></photo>"),
                                         photo));
         QCOMPARE(photo.pid, QStringLiteral("p1"));
         QCOMPARE(photo.caption, QStringLiteral("c"));
@@ -350,8 +360,8 @@ private slots:
 
         int code = -1;
         QString message;
-        QVERIFY(sFacebookParseErrorXml(doc("error_response", "<error_code>102</error_code><error_msg>Bad</error_msg>"),
-                                       code, message));
+        QVERIFY(sFacebookParseErrorXml(
+            doc("error_response", "<error_code>102</error_code><error_msg>Bad</error_msg>"), code, message));
         QCOMPARE(code, 102);
         QCOMPARE(message, QStringLiteral("Bad"));
         QVERIFY(sFacebookParseErrorXml(doc("error_response", "<error_code>x</error_code>"), code, message));
@@ -363,7 +373,7 @@ private slots:
     {
         QList<SFacebookPhotoInfo> photos{SFacebookPhotoInfo{"old", {}, {}, {}, {}, {}, {}, {}, {}}};
         QVERIFY(sFacebookParseFqlPhotosXml(doc("fql_query_response", "<photo><pid>a</pid></photo>"
-                                                                      "<photo><pid>b</pid></photo>"),
+                                                                     "<photo><pid>b</pid></photo>"),
                                            photos));
         QCOMPARE(photos.size(), 3);
         QCOMPARE(photos.at(0).pid, QStringLiteral("old"));
@@ -378,7 +388,8 @@ private slots:
         QCOMPARE(comments.at(1), (SFacebookComment{"c1", "200", "5", "t"}));
 
         QList<SFacebookMessage> messages{SFacebookMessage{"old", {}, {}, {}}};
-        QVERIFY(sFacebookParseThreadsXml(doc("message_getThreadsInFolder_response", threadXml(1, 1)), messages));
+        QVERIFY(
+            sFacebookParseThreadsXml(doc("message_getThreadsInFolder_response", threadXml(1, 1)), messages));
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages.at(0).messageId, QStringLiteral("old"));
     }
@@ -481,7 +492,8 @@ private slots:
         QVERIFY(roundTrip(c, &Carrier::attachments, {post.attachment}, "QList<SFacebookAttachment>"));
         QVERIFY(roundTrip(c, &Carrier::media, post.attachment.media.at(1), "SFacebookMedia"));
         QVERIFY(roundTrip(c, &Carrier::mediaList, post.attachment.media, "QList<SFacebookMedia>"));
-        QVERIFY(roundTrip(c, &Carrier::property, post.attachment.properties.constFirst(), "SFacebookProperty"));
+        QVERIFY(
+            roundTrip(c, &Carrier::property, post.attachment.properties.constFirst(), "SFacebookProperty"));
         QVERIFY(roundTrip(c, &Carrier::properties, post.attachment.properties, "QList<SFacebookProperty>"));
         QVERIFY(roundTrip(c, &Carrier::comment, post.comments.constFirst(), "SFacebookComment"));
         QVERIFY(roundTrip(c, &Carrier::comments, post.comments, "QList<SFacebookComment>"));
