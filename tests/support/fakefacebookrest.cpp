@@ -453,22 +453,19 @@ FakeFacebookRest::Outcome FakeFacebookRest::refuse(Request& record, int code, co
 
 FakeFacebookRest::Outcome FakeFacebookRest::answer(const Request& record, const QByteArray& host)
 {
+    // The first script of the method, used up after its count of requests.
+    Script script;
+    script.canned = true;
     auto scripts = m_scripts.find(record.method);
     if (scripts != m_scripts.end() && !scripts->isEmpty()) {
-        Script script = scripts->constFirst();
-        if (script.times > 0) {
-            if (--scripts->first().times == 0)
-                scripts->removeFirst();
-        }
-        if (!script.canned)
-            return script.outcome;
-        Outcome outcome = script.outcome;
-        int errorCode = 0;
-        const QByteArray body = cannedBody(record, host, errorCode);
-        outcome.reply = TestHttpReply::ok(errorCode ? errorResponse(errorCode) : body);
-        return outcome;
+        script = scripts->constFirst();
+        if (script.times > 0 && --scripts->first().times == 0)
+            scripts->removeFirst();
     }
-    Outcome outcome;
+    if (!script.canned)
+        return script.outcome;
+
+    Outcome outcome = script.outcome;
     int errorCode = 0;
     const QByteArray body = cannedBody(record, host, errorCode);
     outcome.reply = TestHttpReply::ok(errorCode ? errorResponse(errorCode) : body);
