@@ -385,6 +385,12 @@ private slots:
         FakeFacebookRest rest;
         QString url;
         QVERIFY(m_api.formatAddLike(url, id));
+        // The HTTP layer takes URLs strictly as encoded: nothing may be cut off or re-encoded.
+        const QUrl strict = QUrl::fromEncoded(url.toUtf8(), QUrl::StrictMode);
+        QVERIFY(strict.isValid());
+        QVERIFY(!strict.hasFragment());
+        QCOMPARE(strict.toEncoded(), url.toUtf8());
+
         QVERIFY(m_api.formatGetComments(url, id));
         const TestHttpReply reply = rest.handle(requestFor(url));
         QCOMPARE(errorCodeOf(reply.body), -1);
