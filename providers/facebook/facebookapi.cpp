@@ -39,8 +39,8 @@ bool isKeptServiceError(int code)
 {
     switch (code) {
     case CFacebookApi::ServiceUnavailable:
-    case CFacebookApi::TooManyCalls:
-    case CFacebookApi::ApplicationLimit:
+    case CFacebookApi::RequestLimit:
+    case CFacebookApi::ActionLimit:
     case CFacebookApi::PermissionDenied:
     case CFacebookApi::InvalidApiKey:
     case CFacebookApi::InvalidSession:

@@ -30,8 +30,8 @@ public:
     {
         NoError = 0,
         ServiceUnavailable = 2, // the service's own codes, kept unchanged
-        TooManyCalls = 4,
-        ApplicationLimit = 9,
+        RequestLimit = 4,
+        ActionLimit = 9,
         PermissionDenied = 10,
         InvalidApiKey = 101,
         InvalidSession = 102,
