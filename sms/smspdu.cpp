@@ -12,7 +12,12 @@ using namespace SmsPduTables;
 
 namespace {
 
-enum class Alphabet { Gsm7, Octets, Ucs2 };
+enum class Alphabet
+{
+    Gsm7,
+    Octets,
+    Ucs2
+};
 
 // The alphabet a data-coding scheme selects (the compression bit is not looked at).
 Alphabet alphabetOf(quint8 dcs)
@@ -37,7 +42,13 @@ Alphabet alphabetOf(quint8 dcs)
 // ---------------------------------------------------------------------------------------------
 // Default alphabet
 
-enum class GsmMode { Empty = 0, Found = 1, Substituted = 2, Lossy = 3 };
+enum class GsmMode
+{
+    Empty = 0,
+    Found = 1,
+    Substituted = 2,
+    Lossy = 3
+};
 
 // A text as default-alphabet codes. Characters without any mapping become a space (mode Lossy).
 // pairStarts marks the first code of each escape pair.
@@ -205,8 +216,8 @@ SmsPduTime readTime(const quint8* p)
     const QDate date(2000 + fields[0], fields[1], fields[2]);
     if (!date.isValid() || fields[3] > 23 || fields[4] > 59 || fields[5] > 59)
         return {};
-    const qint64 local = QDate(1970, 1, 1).daysTo(date) * SecondsPerDay + fields[3] * 3600 + fields[4] * 60
-                         + fields[5];
+    const qint64 local =
+        QDate(1970, 1, 1).daysTo(date) * SecondsPerDay + fields[3] * 3600 + fields[4] * 60 + fields[5];
     return {quint32(local - qint64(zone) * 900), qint8(zone)};
 }
 
@@ -348,8 +359,8 @@ int readAddress(Reader& in, SmsTpdu& record)
     QString address;
     if (((type >> 4) & 7) == 5) {
         static const quint8 waiting[] = {0xD0, 0x40, 0x4D, 0x64, 0xD3, 0x50, 0x00};
-        const bool indication = (semiOctets == 4 && (digits[0] & 0x0E) == 0)
-                                || (semiOctets == 11 && std::equal(p, p + 7, waiting));
+        const bool indication = (semiOctets == 4 && (digits[0] & 0x0E) == 0) ||
+                                (semiOctets == 11 && std::equal(p, p + 7, waiting));
         if (!indication) {
             // The length counts the useful semi-octets; some senders count whole octets instead.
             const qsizetype codes = std::min<qsizetype>(digitOctets * 8 / 7, semiOctets * 4 / 7);
@@ -453,8 +464,8 @@ int readUserData(Reader& in, SmsTpdu& record)
         record.userData = QByteArray(reinterpret_cast<const char*>(ud + headerOctets), octets - headerOctets);
         break;
     case Alphabet::Ucs2:
-        record.userData =
-            QByteArray(reinterpret_cast<const char*>(ud + headerOctets), (octets - headerOctets) & ~qsizetype(1));
+        record.userData = QByteArray(reinterpret_cast<const char*>(ud + headerOctets),
+                                     (octets - headerOctets) & ~qsizetype(1));
         break;
     }
     record.userDataLength = quint8(record.userData.size());
@@ -472,11 +483,11 @@ int readParameters(Reader& in, SmsTpdu& record)
     return SmsPduSuccess;
 }
 
-#define SMS_READ(expr)                                                                                      \
-    do {                                                                                                    \
-        const int result_ = (expr);                                                                         \
-        if (result_ != SmsPduSuccess)                                                                       \
-            return result_;                                                                                 \
+#define SMS_READ(expr)                                                                                       \
+    do {                                                                                                     \
+        const int result_ = (expr);                                                                          \
+        if (result_ != SmsPduSuccess)                                                                        \
+            return result_;                                                                                  \
     } while (false)
 
 int parseFields(Reader& in, SmsTpdu& record)
@@ -548,7 +559,8 @@ bool writeAddress(const SmsTpdu& record, QByteArray& out)
         if (digit == NoCode)
             return false;
         char& octet = packed[i / 2];
-        octet = (i % 2 == 0) ? char((quint8(octet) & 0xF0) | digit) : char((quint8(octet) & 0x0F) | (digit << 4));
+        octet =
+            (i % 2 == 0) ? char((quint8(octet) & 0xF0) | digit) : char((quint8(octet) & 0x0F) | (digit << 4));
     }
     out.append(char(digits.size()));
     out.append(char(record.addressType | 0x80));
@@ -558,9 +570,9 @@ bool writeAddress(const SmsTpdu& record, QByteArray& out)
 
 bool writesHeader(const SmsTpdu& record)
 {
-    return record.hasUserDataHeader
-           || std::any_of(record.elements.cbegin(), record.elements.cend(),
-                          [](const SmsPduElement& e) { return isKnownElement(e.id); });
+    return record.hasUserDataHeader ||
+           std::any_of(record.elements.cbegin(), record.elements.cend(),
+                       [](const SmsPduElement& e) { return isKnownElement(e.id); });
 }
 
 bool writeUserData(const SmsTpdu& record, QByteArray& out)
@@ -583,7 +595,8 @@ bool writeUserData(const SmsTpdu& record, QByteArray& out)
         header.append(elements);
     }
     if (alphabetOf(record.dataCoding) == Alphabet::Gsm7) {
-        if (std::any_of(record.userData.cbegin(), record.userData.cend(), [](char c) { return quint8(c) > 0x7F; }))
+        if (std::any_of(record.userData.cbegin(), record.userData.cend(),
+                        [](char c) { return quint8(c) > 0x7F; }))
             return false;
         const qsizetype septets = (header.size() * 8 + 6) / 7 + record.userData.size();
         if ((septets * 7 + 7) / 8 > SmsMaxUserDataOctets)
@@ -691,8 +704,8 @@ bool writeRecord(const SmsTpdu& record, QByteArray& out)
         return writeValidity(record, out) && writeUserData(record, out);
     case SmsTpduStatusReport:
         out.append(char(record.messageRef));
-        if (!writeAddress(record, out) || !writeTime(record.timeStamp, out)
-            || !writeTime(record.dischargeTime, out))
+        if (!writeAddress(record, out) || !writeTime(record.timeStamp, out) ||
+            !writeTime(record.dischargeTime, out))
             return false;
         out.append(char(record.status));
         if (record.parameters == 0)

@@ -12,7 +12,8 @@
 #include <QStringView>
 
 // Result codes of smsPduParse, smsPduBuild and smsPduSize.
-enum TSmsPduResult : int {
+enum TSmsPduResult : int
+{
     SmsPduSuccess = 1,
     SmsPduMissing = 2,        // missing argument or a record that cannot be built
     SmsPduTooShort = 3,       // a field runs past the end of the data
@@ -21,7 +22,8 @@ enum TSmsPduResult : int {
 };
 
 // SmsTpdu::type
-enum TSmsTpduType : quint8 {
+enum TSmsTpduType : quint8
+{
     SmsTpduDeliver = 1,
     SmsTpduDeliverReport = 2,
     SmsTpduSubmit = 3,
@@ -81,27 +83,27 @@ struct SmsPduElement
 // The in-memory form of one TPDU, in both directions.
 struct SmsTpdu
 {
-    quint8 type = 0;             // TSmsTpduType
+    quint8 type = 0; // TSmsTpduType
     quint8 variant = SmsTpduMessageForms;
-    quint8 protocolId = 0;       // TP-PID
-    quint8 dataCoding = 0;       // TP-DCS
-    quint8 moreMessages = 0;     // TP-MMS
-    quint8 replyPath = 0;        // TP-RP
+    quint8 protocolId = 0;        // TP-PID
+    quint8 dataCoding = 0;        // TP-DCS
+    quint8 moreMessages = 0;      // TP-MMS
+    quint8 replyPath = 0;         // TP-RP
     quint8 hasUserDataHeader = 0; // TP-UDHI
-    quint8 statusReport = 0;     // TP-SRR / TP-SRI / TP-SRQ (bit 5)
-    quint8 status = 0;           // TP-ST, or TP-FCS of a report
-    quint8 parameters = 0;       // TP-PI: bit 0 PID, bit 1 DCS, bit 2 user data
-    quint8 rejectDuplicates = 0; // TP-RD
+    quint8 statusReport = 0;      // TP-SRR / TP-SRI / TP-SRQ (bit 5)
+    quint8 status = 0;            // TP-ST, or TP-FCS of a report
+    quint8 parameters = 0;        // TP-PI: bit 0 PID, bit 1 DCS, bit 2 user data
+    quint8 rejectDuplicates = 0;  // TP-RD
     quint8 validityFormat = SmsValidityNone;
-    quint8 messageRef = 0;       // TP-MR
-    quint8 validity = 0;         // relative TP-VP, or the first octet of the enhanced form
-    quint8 commandType = 0;      // TP-CT
-    quint8 messageNumber = 0;    // TP-MN
-    SmsPduTime dischargeTime;    // TP-DT of a status report
-    SmsPduTime timeStamp;        // TP-SCTS, or TP-VP in absolute or enhanced form
-    QString address;             // TP-OA / TP-DA / TP-RA; "+" leads an international number
-    quint8 addressType = 0;      // type-of-address octet without bit 7
-    quint8 addressLength = 0;    // characters in address (set when parsing; building uses address)
+    quint8 messageRef = 0;         // TP-MR
+    quint8 validity = 0;           // relative TP-VP, or the first octet of the enhanced form
+    quint8 commandType = 0;        // TP-CT
+    quint8 messageNumber = 0;      // TP-MN
+    SmsPduTime dischargeTime;      // TP-DT of a status report
+    SmsPduTime timeStamp;          // TP-SCTS, or TP-VP in absolute or enhanced form
+    QString address;               // TP-OA / TP-DA / TP-RA; "+" leads an international number
+    quint8 addressType = 0;        // type-of-address octet without bit 7
+    quint8 addressLength = 0;      // characters in address (set when parsing; building uses address)
     QList<SmsPduElement> elements; // unique by id, in insertion order
     // 7-bit: one default-alphabet code per byte; 8-bit: the octets; UCS-2: big-endian octet pairs.
     QByteArray userData;

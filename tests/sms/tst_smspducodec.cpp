@@ -110,14 +110,14 @@ private slots:
         QTest::newRow("escape character is ucs2") << QStringLiteral("a\x1B") << 2u << 68u << 1u;
         QTest::newRow("nul is ucs2") << QString(QChar(0)) << 1u << 69u << 1u;
         // A part never ends inside an escape pair or a surrogate pair.
-        QTest::newRow("pair at first cut") << repeated(QStringLiteral("a"), 152) + QStringLiteral("{")
-                                                  + repeated(QStringLiteral("a"), 10)
-                                           << 164u << 141u << 2u;
-        QTest::newRow("pair pushes a third part") << repeated(QStringLiteral("a"), 152) + QStringLiteral("{")
-                                                         + repeated(QStringLiteral("a"), 152)
-                                                  << 306u << 152u << 3u;
-        QTest::newRow("surrogate pair at cut") << repeated(Zhe, 66) + Smiley + repeated(Zhe, 10) << 78u << 55u
-                                               << 2u;
+        QTest::newRow("pair at first cut")
+            << repeated(QStringLiteral("a"), 152) + QStringLiteral("{") + repeated(QStringLiteral("a"), 10)
+            << 164u << 141u << 2u;
+        QTest::newRow("pair pushes a third part")
+            << repeated(QStringLiteral("a"), 152) + QStringLiteral("{") + repeated(QStringLiteral("a"), 152)
+            << 306u << 152u << 3u;
+        QTest::newRow("surrogate pair at cut")
+            << repeated(Zhe, 66) + Smiley + repeated(Zhe, 10) << 78u << 55u << 2u;
         QTest::newRow("pair fits in single message")
             << repeated(QStringLiteral("a"), 158) + QStringLiteral("{") << 160u << 0u << 1u;
     }
@@ -149,14 +149,15 @@ private slots:
         QTest::addColumn<QByteArray>("pdu");
         QTest::newRow("hello") << QStringLiteral("+123") << QStringLiteral("hello")
                                << hex("31 00 03 91 21 F3 00 00 FF 05 E8 32 9B FD 06");
-        QTest::newRow("ucs2") << QStringLiteral("0401234567") << QStringLiteral("Привет")
-                              << hex("31 00 0A 81 40 10 32 54 76 00 08 FF 0C 04 1F 04 40 04 38 04 32 04 35 04 42");
-        QTest::newRow("a-acute sent as a") << QStringLiteral("+123") << QStringLiteral("\u00E1")
-                                           << hex("31 00 03 91 21 F3 00 00 FF 01 61");
+        QTest::newRow("ucs2")
+            << QStringLiteral("0401234567") << QStringLiteral("Привет")
+            << hex("31 00 0A 81 40 10 32 54 76 00 08 FF 0C 04 1F 04 40 04 38 04 32 04 35 04 42");
+        QTest::newRow("a-acute sent as a")
+            << QStringLiteral("+123") << QStringLiteral("\u00E1") << hex("31 00 03 91 21 F3 00 00 FF 01 61");
         QTest::newRow("escape pair") << QStringLiteral("+123") << QStringLiteral("{")
                                      << hex("31 00 03 91 21 F3 00 00 FF 02 1B 14");
-        QTest::newRow("star and hash") << QStringLiteral("*#abc") << QStringLiteral("@")
-                                       << hex("31 00 05 81 BA DC FE 00 00 FF 01 00");
+        QTest::newRow("star and hash")
+            << QStringLiteral("*#abc") << QStringLiteral("@") << hex("31 00 05 81 BA DC FE 00 00 FF 01 00");
     }
 
     void encodeVectors()
@@ -185,7 +186,8 @@ private slots:
         QVERIFY(smsPduEncodeSubmit(alphabetRun(161), u"+123", parts));
         QCOMPARE(parts.size(), 2);
         QCOMPARE(parts[0].bytes.size(), 150);
-        QVERIFY(parts[0].bytes.startsWith(hex("71 00 03 91 21 F3 00 00 FF A0 05 00 03 42 02 01 C2 E2 31 B9")));
+        QVERIFY(
+            parts[0].bytes.startsWith(hex("71 00 03 91 21 F3 00 00 FF A0 05 00 03 42 02 01 C2 E2 31 B9")));
         QCOMPARE(parts[1].bytes.toHex(' '),
                  hex("71 00 03 91 21 F3 00 00 FF 0F 05 00 03 42 02 02 F0 79 7D 58 3C 26 97 01").toHex(' '));
 
@@ -197,7 +199,8 @@ private slots:
         QCOMPARE(first.text.size(), 153);
         QCOMPARE(first.number, QStringLiteral("+123"));
         QCOMPARE((QList<int>{first.reference, first.partCount, first.partNumber}), (QList<int>{0x42, 2, 1}));
-        QCOMPARE((QList<int>{second.reference, second.partCount, second.partNumber}), (QList<int>{0x42, 2, 2}));
+        QCOMPARE((QList<int>{second.reference, second.partCount, second.partNumber}),
+                 (QList<int>{0x42, 2, 2}));
         QCOMPARE(first.timeStamp, 0u);
     }
 
@@ -211,7 +214,8 @@ private slots:
         QCOMPARE(parts[0].bytes.size(), 150);
         QCOMPARE(quint8(parts[0].bytes[9]), quint8(0x9F));
         QCOMPARE(parts[1].bytes.toHex(' '),
-                 hex("71 00 03 91 21 F3 00 00 FF 13 05 00 03 42 02 02 36 A8 70 38 1C 0E 87 C3 E1 70 18").toHex(' '));
+                 hex("71 00 03 91 21 F3 00 00 FF 13 05 00 03 42 02 02 36 A8 70 38 1C 0E 87 C3 E1 70 18")
+                     .toHex(' '));
         SmsPduMessage first, second;
         QVERIFY(smsPduDecode(parts[0].bytes, first));
         QVERIFY(smsPduDecode(parts[1].bytes, second));
@@ -240,7 +244,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");
         QTest::newRow("20 digits") << QStringLiteral("12345678901234567890") << QStringLiteral("x") << true;
-        QTest::newRow("+ and 20 digits") << QStringLiteral("+12345678901234567890") << QStringLiteral("x") << true;
+        QTest::newRow("+ and 20 digits")
+            << QStringLiteral("+12345678901234567890") << QStringLiteral("x") << true;
         QTest::newRow("21 digits") << QStringLiteral("123456789012345678901") << QStringLiteral("x") << false;
         QTest::newRow("plus alone") << QStringLiteral("+") << QStringLiteral("x") << false;
         QTest::newRow("empty number") << QString() << QStringLiteral("x") << false;
@@ -339,68 +344,74 @@ private slots:
         QTest::newRow("alphanumeric sender")
             << hex("04 0A D0 E8 32 9B FD 06 00 00 99 30 92 51 61 95 80 02 E8 34") << QStringLiteral("hi")
             << QStringLiteral("hello") << none << SctsUtc;
-        QTest::newRow("alphanumeric sender of 7") << deliver("0D D0 CC 7A BB 3C 5F C7 00") << QStringLiteral("hi")
-                                                  << QStringLiteral("Lumesk1") << none << SctsUtc;
-        QTest::newRow("message waiting indication") << deliver("04 D0 11 00") << QStringLiteral("hi") << QString()
-                                                    << none << SctsUtc;
-        QTest::newRow("submit without validity")
-            << hex("01 00 03 91 21 F3 00 00 05 E8 32 9B FD 06") << QStringLiteral("hello") << QStringLiteral("+123")
-            << none << 0u;
-        QTest::newRow("status report without indicator")
-            << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00") << QString() << QStringLiteral("+123")
+        QTest::newRow("alphanumeric sender of 7")
+            << deliver("0D D0 CC 7A BB 3C 5F C7 00") << QStringLiteral("hi") << QStringLiteral("Lumesk1")
             << none << SctsUtc;
+        QTest::newRow("message waiting indication")
+            << deliver("04 D0 11 00") << QStringLiteral("hi") << QString() << none << SctsUtc;
+        QTest::newRow("submit without validity")
+            << hex("01 00 03 91 21 F3 00 00 05 E8 32 9B FD 06") << QStringLiteral("hello")
+            << QStringLiteral("+123") << none << 0u;
+        QTest::newRow("status report without indicator")
+            << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00") << QString()
+            << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("status report with indicator")
             << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00 00") << QString()
             << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("status report with text")
-            << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00 04 02 E8 34") << QStringLiteral("hi")
-            << QStringLiteral("+123") << none << SctsUtc;
+            << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00 04 02 E8 34")
+            << QStringLiteral("hi") << QStringLiteral("+123") << none << SctsUtc;
 
         const QByteArray head8 = hex("44 03 91 21 F3 00 04") + hex(Scts);
-        QTest::newRow("element runs past header") << head8 + hex("08 05 00 04 42 02 01 48 69") << QStringLiteral("Hi")
-                                                  << QStringLiteral("+123") << none << SctsUtc;
-        QTest::newRow("part number above count") << head8 + hex("08 05 00 03 42 02 03 48 69") << QStringLiteral("Hi")
-                                                 << QStringLiteral("+123") << none << SctsUtc;
+        QTest::newRow("element runs past header")
+            << head8 + hex("08 05 00 04 42 02 01 48 69") << QStringLiteral("Hi") << QStringLiteral("+123")
+            << none << SctsUtc;
+        QTest::newRow("part number above count")
+            << head8 + hex("08 05 00 03 42 02 03 48 69") << QStringLiteral("Hi") << QStringLiteral("+123")
+            << none << SctsUtc;
         QTest::newRow("part number zero") << head8 + hex("08 05 00 03 42 02 00 48 69") << QStringLiteral("Hi")
                                           << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("part count zero") << head8 + hex("08 05 00 03 42 00 00 48 69") << QStringLiteral("Hi")
                                          << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("short concatenation element")
-            << head8 + hex("09 06 00 02 42 02 15 00 48 69") << QStringLiteral("Hi") << QStringLiteral("+123") << none
-            << SctsUtc;
-        QTest::newRow("valid concatenation") << head8 + hex("08 05 00 03 42 02 01 48 69") << QStringLiteral("Hi")
-                                             << QStringLiteral("+123") << QList<int>{0x42, 2, 1} << SctsUtc;
-        QTest::newRow("known element of length 0") << head8 + hex("08 05 04 00 00 00 00 48 69")
-                                                   << QStringLiteral("Hi") << QStringLiteral("+123") << none
-                                                   << SctsUtc;
+            << head8 + hex("09 06 00 02 42 02 15 00 48 69") << QStringLiteral("Hi") << QStringLiteral("+123")
+            << none << SctsUtc;
+        QTest::newRow("valid concatenation")
+            << head8 + hex("08 05 00 03 42 02 01 48 69") << QStringLiteral("Hi") << QStringLiteral("+123")
+            << QList<int>{0x42, 2, 1} << SctsUtc;
+        QTest::newRow("known element of length 0")
+            << head8 + hex("08 05 04 00 00 00 00 48 69") << QStringLiteral("Hi") << QStringLiteral("+123")
+            << none << SctsUtc;
         QTest::newRow("header too short") << head8 + hex("04 02 00 00 48") << QStringLiteral("H")
                                           << QStringLiteral("+123") << none << SctsUtc;
-        QTest::newRow("header longer than user data") << head8 + hex("03 FF 48 69") << QString()
-                                                      << QStringLiteral("+123") << none << SctsUtc;
+        QTest::newRow("header longer than user data")
+            << head8 + hex("03 FF 48 69") << QString() << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("7-bit header with fill")
-            << hex("44 03 91 21 F3 00 00") + hex(Scts) + hex("09 05 00 03 42 02 02 D0 69") << QStringLiteral("hi")
-            << QStringLiteral("+123") << QList<int>{0x42, 2, 2} << SctsUtc;
+            << hex("44 03 91 21 F3 00 00") + hex(Scts) + hex("09 05 00 03 42 02 02 D0 69")
+            << QStringLiteral("hi") << QStringLiteral("+123") << QList<int>{0x42, 2, 2} << SctsUtc;
         QTest::newRow("7-bit invalid header skipped by septets")
-            << hex("44 03 91 21 F3 00 00") + hex(Scts) + hex("09 05 00 02 42 02 02 D0 69") << QStringLiteral("hi")
+            << hex("44 03 91 21 F3 00 00") + hex(Scts) + hex("09 05 00 02 42 02 02 D0 69")
+            << QStringLiteral("hi") << QStringLiteral("+123") << none << SctsUtc;
+        QTest::newRow("7-bit length beyond the octets")
+            << deliver("03 91 21 F3", "FF E8 32 9B FD 06") << QStringLiteral("hello")
             << QStringLiteral("+123") << none << SctsUtc;
-        QTest::newRow("7-bit length beyond the octets") << deliver("03 91 21 F3", "FF E8 32 9B FD 06")
-                                                        << QStringLiteral("hello") << QStringLiteral("+123") << none
-                                                        << SctsUtc;
-        QTest::newRow("ucs2 odd octet dropped") << hex("04 03 91 21 F3 00 08") + hex(Scts) + hex("03 04 16 04")
-                                                << QStringLiteral("\u0416") << QStringLiteral("+123") << none
-                                                << SctsUtc;
-        QTest::newRow("8-bit as Latin-1") << hex("04 03 91 21 F3 00 04") + hex(Scts) + hex("02 E9 41")
-                                          << QStringLiteral("\u00E9A") << QStringLiteral("+123") << none << SctsUtc;
-        QTest::newRow("escape then unknown code") << deliver("03 91 21 F3", "02 9B 20") << QStringLiteral(" A")
-                                                  << QStringLiteral("+123") << none << SctsUtc;
+        QTest::newRow("ucs2 odd octet dropped")
+            << hex("04 03 91 21 F3 00 08") + hex(Scts) + hex("03 04 16 04") << QStringLiteral("\u0416")
+            << QStringLiteral("+123") << none << SctsUtc;
+        QTest::newRow("8-bit as Latin-1")
+            << hex("04 03 91 21 F3 00 04") + hex(Scts) + hex("02 E9 41") << QStringLiteral("\u00E9A")
+            << QStringLiteral("+123") << none << SctsUtc;
+        QTest::newRow("escape then unknown code")
+            << deliver("03 91 21 F3", "02 9B 20") << QStringLiteral(" A") << QStringLiteral("+123") << none
+            << SctsUtc;
         QTest::newRow("escape at the end") << deliver("03 91 21 F3", "02 E1 0D") << QStringLiteral("a ")
                                            << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("21 digits cut to 20")
             << deliver("15 81 21 43 65 87 09 21 43 65 87 09 F1") << QStringLiteral("hi")
             << QStringLiteral("12345678901234567890") << none << SctsUtc;
-        QTest::newRow("international 20 digits") << deliver("14 91 21 43 65 87 09 21 43 65 87 09")
-                                                 << QStringLiteral("hi") << QStringLiteral("+1234567890123456789")
-                                                 << none << SctsUtc;
+        QTest::newRow("international 20 digits")
+            << deliver("14 91 21 43 65 87 09 21 43 65 87 09") << QStringLiteral("hi")
+            << QStringLiteral("+1234567890123456789") << none << SctsUtc;
         QTest::newRow("filler in the low half ends the number")
             << deliver("06 81 21 F3 65") << QStringLiteral("hi") << QStringLiteral("123") << none << SctsUtc;
         QTest::newRow("month 13") << deliver("03 91 21 F3", "02 E8 34", "99 31 92 51 61 95 80")
@@ -436,18 +447,21 @@ private slots:
         QTest::addColumn<QByteArray>("tpdu");
         QTest::addColumn<int>("result");
         QTest::newRow("empty") << QByteArray() << int(SmsPduTooShort);
-        QTest::newRow("byte after user data") << deliver("03 91 21 F3", "02 E8 34 00") << int(SmsPduLengthMismatch);
-        QTest::newRow("22 digits") << deliver("16 81 21 43 65 87 09 21 43 65 87 09 21") << int(SmsPduBadAddress);
+        QTest::newRow("byte after user data")
+            << deliver("03 91 21 F3", "02 E8 34 00") << int(SmsPduLengthMismatch);
+        QTest::newRow("22 digits") << deliver("16 81 21 43 65 87 09 21 43 65 87 09 21")
+                                   << int(SmsPduBadAddress);
         QTest::newRow("international 21 digits")
             << deliver("15 91 21 43 65 87 09 21 43 65 87 09 F1") << int(SmsPduBadAddress);
-        QTest::newRow("alphanumeric of 27") << deliver("30 D0 000000000000000000000000000000000000000000000000")
-                                            << int(SmsPduBadAddress);
+        QTest::newRow("alphanumeric of 27")
+            << deliver("30 D0 000000000000000000000000000000000000000000000000") << int(SmsPduBadAddress);
         QTest::newRow("address past the end") << hex("04 FF 91 21 43") << int(SmsPduTooShort);
-        QTest::newRow("report ends before status") << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts)
-                                                   << int(SmsPduTooShort);
+        QTest::newRow("report ends before status")
+            << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) << int(SmsPduTooShort);
         QTest::newRow("report indicator names missing data")
             << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00 04") << int(SmsPduTooShort);
-        QTest::newRow("submit without validity octet") << hex("11 00 03 91 21 F3 00 00") << int(SmsPduTooShort);
+        QTest::newRow("submit without validity octet")
+            << hex("11 00 03 91 21 F3 00 00") << int(SmsPduTooShort);
 
         const QByteArray full = hex("040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
         for (int length = 1; length < 19; ++length)
