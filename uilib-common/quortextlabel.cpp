@@ -1,0 +1,73 @@
+#include "quortextlabel.h"
+
+#include <QPainter>
+
+CQuorTextLabel::CQuorTextLabel(QWidget* parent) : QWidget(parent)
+{
+    setMinimumWidth(twoCharacterWidth());
+}
+
+CQuorTextLabel::~CQuorTextLabel() = default;
+
+int CQuorTextLabel::twoCharacterWidth() const
+{
+    return fontMetrics().size(Qt::TextShowMnemonic, QStringLiteral("XX")).width();
+}
+
+void CQuorTextLabel::setText(const QString& text)
+{
+    m_text = text;
+    emit textIsEmpty(text.isEmpty());
+    updateGeometry();
+    update();
+}
+
+void CQuorTextLabel::setFade(bool bEnabled)
+{
+    m_fade = bEnabled;
+    update();
+}
+
+void CQuorTextLabel::setShadow(bool bEnabled)
+{
+    m_shadow = bEnabled;
+    update();
+}
+
+void CQuorTextLabel::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void CQuorTextLabel::setOpacity(qreal opacity)
+{
+    m_opacity = opacity;
+}
+
+QSize CQuorTextLabel::sizeHint() const
+{
+    ensurePolished();
+    return fontMetrics().boundingRect(m_text.isEmpty() ? QStringLiteral("XXXX") : m_text).size();
+}
+
+QSize CQuorTextLabel::minimumSizeHint() const
+{
+    QSize size = sizeHint();
+    if (m_fade)
+        size.setWidth(twoCharacterWidth());
+    return size;
+}
+
+int CQuorTextLabel::heightForWidth(int width) const
+{
+    return fontMetrics()
+        .boundingRect(QRect(0, 0, width, 0), Qt::AlignLeft | Qt::TextWordWrap, m_text)
+        .height();
+}
+
+void CQuorTextLabel::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setOpacity(m_opacity);
+}
