@@ -89,6 +89,8 @@ private slots:
     void ringMask();
     void leaveRestoresOnlyOwnCursor();
     void deletedBeforeSetWidgetFreesOverlay();
+    void windowDeletedBeforeFrame();
+    void maximisingEndsManualResize();
 };
 
 void TestResizeFrame::hoverPicksEdgesAndCursor_data()
@@ -382,6 +384,37 @@ void TestResizeFrame::deletedBeforeSetWidgetFreesOverlay()
     }
     QVERIFY(!overlay.isNull());
     QCOMPARE(overlay->parentWidget(), &window);
+}
+
+void TestResizeFrame::windowDeletedBeforeFrame()
+{
+    CQuorResizeFrame frame;
+    auto* window = new QWidget;
+    window->resize(200, 100);
+    frame.setWidget(window);
+    window->show();
+    hover(frame, QPoint(0, 50));
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::SizeHorCursor);
+    delete window;
+    QVERIFY(!frame.widget());
+    QVERIFY(!frame.overlay());
+    // A null window is ignored; the frame's own cursor still comes off with it.
+    frame.setWidget(nullptr);
+}
+
+void TestResizeFrame::maximisingEndsManualResize()
+{
+    FakeSystemWindow fake(false);
+    Window w;
+    hover(w.frame, QPoint(0, 150));
+    press(w.frame, QPoint(0, 150));
+    QVERIFY(w.frame.isPressed());
+    w.widget.setWindowState(Qt::WindowMaximized);
+    QVERIFY(!w.frame.isPressed());
+    QVERIFY(!QApplication::overrideCursor());
+    const QRect maximised = w.widget.geometry();
+    dragTo(w.frame, w.frame.overlay()->mapToGlobal(QPoint(-30, 150)));
+    QCOMPARE(w.widget.geometry(), maximised);
 }
 
 QTEST_MAIN(TestResizeFrame)
