@@ -95,8 +95,8 @@ CMeskHttpTask* CMeskHttpTaskList::createTask(IMeskHttpTaskObserver* observer, in
 {
     QMutexLocker lock(&m_mutex);
     // A request cancelled before its event arrived is dropped here: its observer may be gone.
-    const auto pending = m_pending.constFind(id);
-    if (pending == m_pending.constEnd() || pending.value() != observer)
+    const auto pending = m_pending.constFind(id, observer);
+    if (pending == m_pending.constEnd())
         return nullptr;
     m_pending.erase(pending);
     auto* task = new CMeskHttpTask(observer, id, nam, this);
@@ -107,13 +107,14 @@ CMeskHttpTask* CMeskHttpTaskList::createTask(IMeskHttpTaskObserver* observer, in
 void CMeskHttpTaskList::cancelTask(int id, IMeskHttpTaskObserver* observer)
 {
     QMutexLocker lock(&m_mutex);
-    const auto pending = m_pending.constFind(id);
-    if (pending != m_pending.constEnd() && (!observer || pending.value() == observer)) {
-        m_pending.erase(pending);
-        return;
+    for (auto it = m_pending.find(id); it != m_pending.end() && it.key() == id;) {
+        if (!observer || it.value() == observer)
+            it = m_pending.erase(it);
+        else
+            ++it;
     }
-    if (CMeskHttpTask* task = m_tasks.value(id))
-        task->detachObserver(observer);
+    for (auto it = m_tasks.constFind(id); it != m_tasks.constEnd() && it.key() == id; ++it)
+        it.value()->detachObserver(observer);
 }
 
 void CMeskHttpTaskList::abortAll()
@@ -136,9 +137,7 @@ void CMeskHttpTaskList::abortAll()
 void CMeskHttpTaskList::forget(CMeskHttpTask* task)
 {
     QMutexLocker lock(&m_mutex);
-    const auto it = m_tasks.constFind(task->taskId());
-    if (it != m_tasks.constEnd() && it.value() == task)
-        m_tasks.erase(it);
+    m_tasks.remove(task->taskId(), task);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -311,7 +310,7 @@ void CMeskHttpTask::fail(TMeskHttpError error)
 
 void CMeskHttpTask::_onReadyRead()
 {
-    if (!m_reply)
+    if (!m_reply || !m_reply->isOpen())
         return;
     const QByteArray data = m_reply->readAll();
     if (data.isEmpty())

@@ -83,8 +83,9 @@ private:
     void forget(CMeskHttpTask* task);
 
     QMutex m_mutex;
-    QHash<int, CMeskHttpTask*> m_tasks;
-    QHash<int, IMeskHttpTaskObserver*> m_pending;
+    // Keyed by task id; an id can repeat once the counter has wrapped or a new pool started.
+    QMultiHash<int, CMeskHttpTask*> m_tasks;
+    QMultiHash<int, IMeskHttpTaskObserver*> m_pending;
 };
 
 // One request, run on the pool thread through the pool's QNetworkAccessManager.
