@@ -88,30 +88,32 @@ CMeskHttpTaskList::CMeskHttpTaskList() = default;
 void CMeskHttpTaskList::addPending(int id, IMeskHttpTaskObserver* observer)
 {
     QMutexLocker lock(&m_mutex);
-    m_pending.insert(id, observer);
+    m_pending.insert(id, Pending{observer, false});
 }
 
 CMeskHttpTask* CMeskHttpTaskList::createTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam)
 {
     QMutexLocker lock(&m_mutex);
-    // A request cancelled before its event arrived is dropped here: its observer may be gone.
-    const auto pending = m_pending.constFind(id, observer);
-    if (pending == m_pending.constEnd())
-        return nullptr;
-    m_pending.erase(pending);
-    auto* task = new CMeskHttpTask(observer, id, nam, this);
-    m_tasks.insert(id, task);
-    return task;
+    for (auto it = m_pending.find(id); it != m_pending.end() && it.key() == id; ++it) {
+        if (it.value().observer != observer)
+            continue;
+        // An observer cancelled before its event arrived may be gone: the request still runs,
+        // but without it.
+        IMeskHttpTaskObserver* attached = it.value().cancelled ? nullptr : observer;
+        m_pending.erase(it);
+        auto* task = new CMeskHttpTask(attached, id, nam, this);
+        m_tasks.insert(id, task);
+        return task;
+    }
+    return nullptr;
 }
 
 void CMeskHttpTaskList::cancelTask(int id, IMeskHttpTaskObserver* observer)
 {
     QMutexLocker lock(&m_mutex);
-    for (auto it = m_pending.find(id); it != m_pending.end() && it.key() == id;) {
-        if (!observer || it.value() == observer)
-            it = m_pending.erase(it);
-        else
-            ++it;
+    for (auto it = m_pending.find(id); it != m_pending.end() && it.key() == id; ++it) {
+        if (!observer || it.value().observer == observer)
+            it.value().cancelled = true;
     }
     for (auto it = m_tasks.constFind(id); it != m_tasks.constEnd() && it.key() == id; ++it)
         it.value()->detachObserver(observer);

@@ -69,8 +69,9 @@ public:
 
     // GUI thread: a request was accepted and its event is on the way.
     void addPending(int id, IMeskHttpTaskObserver* observer);
-    // Pool thread: creates the task of a delivered request, or returns null when the request
-    // was cancelled before it started.
+    // Pool thread: creates the task of a delivered request (with no observer when it was
+    // cancelled before it started: the request still runs, nothing reaches the observer).
+    // Null only when the pool was shut down meanwhile.
     CMeskHttpTask* createTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam);
     // Any thread: detaches the observer of the request with this id (only when it is
     // `observer`, unless observer is null). Returns after a running parse step has finished.
@@ -84,8 +85,13 @@ private:
 
     QMutex m_mutex;
     // Keyed by task id; an id can repeat once the counter has wrapped or a new pool started.
+    struct Pending
+    {
+        IMeskHttpTaskObserver* observer; // as the event carries it; never used once cancelled
+        bool cancelled;
+    };
     QMultiHash<int, CMeskHttpTask*> m_tasks;
-    QMultiHash<int, IMeskHttpTaskObserver*> m_pending;
+    QMultiHash<int, Pending> m_pending;
 };
 
 // One request, run on the pool thread through the pool's QNetworkAccessManager.
