@@ -4,10 +4,7 @@
 
 #include <QDebug>
 
-CMeskHttpMethod::CMeskHttpMethod(QObject* parent)
-    : IMeskHttpTaskObserver(parent)
-{
-}
+CMeskHttpMethod::CMeskHttpMethod(QObject* parent) : IMeskHttpTaskObserver(parent) {}
 
 CMeskHttpMethod::~CMeskHttpMethod()
 {
@@ -69,7 +66,8 @@ void CMeskHttpMethod::onTaskResponse(const SMeskHttpResponseHeader& header, cons
 {
     m_httpStatus.store(header.statusCode);
     if (header.statusCode != 200)
-        qDebug().noquote() << QStringLiteral("CMeskHttpMethod::onTaskResponse ") + QString::number(header.statusCode);
+        qDebug().noquote() << QStringLiteral("CMeskHttpMethod::onTaskResponse ") +
+                                  QString::number(header.statusCode);
     m_parsed = parseResponse(header, body);
 }
 

@@ -33,10 +33,10 @@ public:
 // An error that QNAM derives from an HTTP status the server sent: the reply is still a response.
 bool isStatusError(QNetworkReply::NetworkError error)
 {
-    return error == QNetworkReply::NoError
-        || (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-        || error == QNetworkReply::ProtocolInvalidOperationError
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    return error == QNetworkReply::NoError ||
+           (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
+           error == QNetworkReply::ProtocolInvalidOperationError ||
+           (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
 
 int clampToInt(qint64 value)
@@ -53,23 +53,15 @@ int clampToInt(qint64 value)
 
 CMeskPoolEvent::CMeskPoolEvent(IMeskHttpTaskObserver* observer, int kind, const QString& url,
                                const QString& fileName, const QByteArray& body, int taskId)
-    : QEvent(EventType)
-    , observer(observer)
-    , kind(kind)
-    , url(url)
-    , fileName(fileName)
-    , body(body)
-    , taskId(taskId)
+    : QEvent(EventType), observer(observer), kind(kind), url(url), fileName(fileName), body(body),
+      taskId(taskId)
 {
 }
 
 // ---------------------------------------------------------------------------------------------
 // CMeskPoolEventProxy
 
-CMeskPoolEventProxy::CMeskPoolEventProxy(CMeskHttpTaskPool* pool)
-    : m_pool(pool)
-{
-}
+CMeskPoolEventProxy::CMeskPoolEventProxy(CMeskHttpTaskPool* pool) : m_pool(pool) {}
 
 bool CMeskPoolEventProxy::event(QEvent* e)
 {
@@ -91,7 +83,8 @@ void CMeskHttpTaskList::addPending(int id, IMeskHttpTaskObserver* observer)
     m_pending.insert(id, Pending{observer, false});
 }
 
-CMeskHttpTask* CMeskHttpTaskList::createTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam)
+CMeskHttpTask* CMeskHttpTaskList::createTask(IMeskHttpTaskObserver* observer, int id,
+                                             QNetworkAccessManager* nam)
 {
     QMutexLocker lock(&m_mutex);
     for (auto it = m_pending.find(id); it != m_pending.end() && it.key() == id; ++it) {
@@ -147,14 +140,11 @@ void CMeskHttpTaskList::forget(CMeskHttpTask* task)
 
 CMeskHttpTask::CMeskHttpTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam,
                              CMeskHttpTaskList* list)
-    : QObject(list)
-    , m_observer(observer)
-    , m_nam(nam)
-    , m_list(list)
-    , m_taskId(id)
+    : QObject(list), m_observer(observer), m_nam(nam), m_list(list), m_taskId(id)
 {
     if (m_observer) {
-        m_doneConnection = connect(this, &CMeskHttpTask::taskDone, m_observer, &IMeskHttpTaskObserver::onTaskDone);
+        m_doneConnection =
+            connect(this, &CMeskHttpTask::taskDone, m_observer, &IMeskHttpTaskObserver::onTaskDone);
         m_failedConnection =
             connect(this, &CMeskHttpTask::taskFailed, m_observer, &IMeskHttpTaskObserver::onTaskFailed);
     }
@@ -217,7 +207,8 @@ bool CMeskHttpTask::prepare(const QString& url, QUrl* parsed)
 {
     const QUrl u = QUrl::fromEncoded(url.toUtf8(), QUrl::StrictMode);
     const QString scheme = u.scheme();
-    if (!u.isValid() || u.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!u.isValid() || u.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         qDebug().noquote() << QStringLiteral("CMeskHttpTask: url parsing failed ") + url;
         fail(HttpUnknownError);
         return false;
@@ -291,7 +282,8 @@ void CMeskHttpTask::start(Method method, const QUrl& url, const QByteArray* body
         m_reply = m_nam->get(request);
     } else {
         // The form encoding QNAM would pick anyway; naming it keeps QNAM from warning.
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/x-www-form-urlencoded"));
         m_reply = device ? m_nam->post(request, device) : m_nam->post(request, *body);
         connect(m_reply, &QNetworkReply::uploadProgress, this, &CMeskHttpTask::_onProgress);
     }
@@ -354,7 +346,8 @@ void CMeskHttpTask::_onFinished()
 
     SMeskHttpResponseHeader header;
     header.statusCode = status.toInt();
-    header.reasonPhrase = QString::fromUtf8(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
+    header.reasonPhrase =
+        QString::fromUtf8(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray());
     const auto pairs = reply->rawHeaderPairs();
     for (const auto& pair : pairs)
         header.headers.append({QString::fromUtf8(pair.first), QString::fromUtf8(pair.second)});
@@ -448,7 +441,8 @@ void CMeskHttpTaskPool::stop()
         },
         Qt::QueuedConnection);
     if (!wait(QDeadlineTimer(3000))) {
-        qDebug().noquote() << QStringLiteral("CMeskHttpTaskPool: pool thread still running after 3000 ms, waiting");
+        qDebug().noquote() << QStringLiteral(
+            "CMeskHttpTaskPool: pool thread still running after 3000 ms, waiting");
         wait();
     }
 }
@@ -508,7 +502,8 @@ int CMeskHttpTaskPool::enqueue(CMeskPoolEvent::Kind kind, const QString& url, co
     }
     const int id = s_pool->nextTaskId();
     s_pool->m_taskList->addPending(id, observer);
-    QCoreApplication::postEvent(s_pool->m_receiver, new CMeskPoolEvent(observer, kind, url, fileName, body, id));
+    QCoreApplication::postEvent(s_pool->m_receiver,
+                                new CMeskPoolEvent(observer, kind, url, fileName, body, id));
     return id;
 }
 

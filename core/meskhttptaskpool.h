@@ -26,7 +26,8 @@ class CMeskPoolEvent : public QEvent
 public:
     static constexpr QEvent::Type EventType = static_cast<QEvent::Type>(QEvent::User + 1); // 1001
 
-    enum Kind {
+    enum Kind
+    {
         KindGet = 0,       // GET, body collected in memory
         KindGetToFile = 1, // GET, body written into fileName
         KindPost = 2,      // POST with body
@@ -99,7 +100,8 @@ class CMeskHttpTask : public QObject
 {
     Q_OBJECT
 public:
-    CMeskHttpTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam, CMeskHttpTaskList* list);
+    CMeskHttpTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam,
+                  CMeskHttpTaskList* list);
     ~CMeskHttpTask() override;
 
     int taskId() const { return m_taskId; }
@@ -128,7 +130,11 @@ private slots:
     void _onProgress(qint64 done, qint64 total);
 
 private:
-    enum Method { Get, Post };
+    enum Method
+    {
+        Get,
+        Post
+    };
     bool prepare(const QString& url, QUrl* parsed);
     void start(Method method, const QUrl& url, const QByteArray* body, QIODevice* device);
     void fail(TMeskHttpError error);

@@ -75,8 +75,7 @@ class SlowParse : public CMeskHttpMethod
 {
 public:
     SlowParse(std::atomic<bool>* entered, QObject* parent = nullptr)
-        : CMeskHttpMethod(parent)
-        , m_entered(entered)
+        : CMeskHttpMethod(parent), m_entered(entered)
     {
     }
     ~SlowParse() override { cancel(); }
@@ -159,8 +158,9 @@ private slots:
         LocalHttpServer server;
         CMeskHttpTaskPool::shutdown();
         CMeskHttpMethod method;
-        QTest::ignoreMessage(QtDebugMsg,
-                             "CMeskHttpTaskPool: task pool is not running, you need to call CMeskHttpTaskPool::init");
+        QTest::ignoreMessage(
+            QtDebugMsg,
+            "CMeskHttpTaskPool: task pool is not running, you need to call CMeskHttpTaskPool::init");
         QVERIFY(!method.get(server.url("/x")));
         QVERIFY(method.isReady());
         CMeskHttpTaskPool::init(nullptr);
@@ -188,7 +188,8 @@ private slots:
         CMeskHttpMethod method;
         SignalLog log;
         log.attach(&method, this);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("CMeskHttpMethod::onTaskResponse " + QString::number(status)));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable("CMeskHttpMethod::onTaskResponse " + QString::number(status)));
         QVERIFY(method.get(server.url("/missing")));
         QVERIFY(log.waitFor(1));
         QTest::qWait(20);

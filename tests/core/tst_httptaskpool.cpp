@@ -151,6 +151,28 @@ private slots:
         CMeskHttpTaskPool::init(nullptr);
     }
 
+    void poolStopsWithItsParent()
+    {
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest&) { return TestHttpReply::hang(); });
+        CMeskHttpTaskPool::shutdown();
+        auto* engine = new QObject;
+        CMeskHttpTaskPool::init(engine);
+        CMeskHttpTaskPool::init(nullptr); // running already: nothing changes
+        QPointer<CMeskHttpTaskPool> pool = CMeskHttpTaskPool::instance();
+        QCOMPARE(pool->parent(), engine);
+        Recorder r;
+        r.taskId = CMeskHttpTaskPool::get(server.url("/hang"), &r);
+        QVERIFY(server.waitForRequests(1));
+        delete engine; // stops the running pool thread before it goes
+        QVERIFY(pool.isNull());
+        QVERIFY(!CMeskHttpTaskPool::isPoolRunning());
+        QTest::qWait(50);
+        QVERIFY(!r.ended());
+        CMeskHttpTaskPool::init(nullptr);
+        QVERIFY(CMeskHttpTaskPool::isPoolRunning());
+    }
+
     void requestRightAfterInit()
     {
         LocalHttpServer server;
@@ -173,7 +195,8 @@ private slots:
         server.setFallback([](const TestHttpRequest&) { return TestHttpReply::hang(); });
         QPointer<CMeskHttpTaskPool> pool = CMeskHttpTaskPool::instance();
         std::atomic<bool> finished{false};
-        connect(pool, &QThread::finished, pool, [&finished] { finished = true; }, Qt::DirectConnection);
+        connect(
+            pool, &QThread::finished, pool, [&finished] { finished = true; }, Qt::DirectConnection);
         Recorder r[3];
         for (auto& one : r)
             one.taskId = CMeskHttpTaskPool::get(server.url("/hang"), &one);
@@ -202,7 +225,8 @@ private slots:
     {
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QByteArray>("requestLine");
-        QTest::newRow("encoded query") << "/a/b?x=%2C+y%20z&s=%3D%2B" << QByteArray("GET /a/b?x=%2C+y%20z&s=%3D%2B HTTP/1.1");
+        QTest::newRow("encoded query")
+            << "/a/b?x=%2C+y%20z&s=%3D%2B" << QByteArray("GET /a/b?x=%2C+y%20z&s=%3D%2B HTTP/1.1");
         QTest::newRow("unreserved decoded") << "/?q=%7E" << QByteArray("GET /?q=~ HTTP/1.1");
         QTest::newRow("empty path") << "" << QByteArray("GET / HTTP/1.1");
         QTest::newRow("empty path with query") << "?q=1" << QByteArray("GET /?q=1 HTTP/1.1");
@@ -223,6 +247,8 @@ private slots:
         QCOMPARE(request.header("User-Agent"), QByteArray("Velto Lumesk"));
         QCOMPARE(request.header("Host"), "127.0.0.1:" + QByteArray::number(server.port()));
         QCOMPARE(request.header("Connection").toLower(), QByteArray("close"));
+        QCOMPARE(request.raw.toLower().count("\r\nconnection:"), 1);
+        QCOMPARE(request.raw.toLower().count("\r\nhost:"), 1);
         QVERIFY(!request.raw.contains("frag"));
         QVERIFY(request.header("Cookie").isEmpty());
     }
@@ -290,7 +316,8 @@ private slots:
         QFETCH(QByteArray, header);
         QFETCH(QByteArray, value);
         LocalHttpServer server;
-        const QByteArray body = status == 204 ? QByteArray() : "<error>status " + QByteArray::number(status) + "</error>";
+        const QByteArray body =
+            status == 204 ? QByteArray() : "<error>status " + QByteArray::number(status) + "</error>";
         server.enqueue(TestHttpReply::withStatus(status, "Reason Here", body).withHeader(header, value));
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url("/s"), &r);
@@ -585,7 +612,8 @@ private slots:
         QSet<int> ids;
         for (int i = 0; i < 50; ++i) {
             recorders.push_back(std::make_unique<Recorder>());
-            recorders.back()->taskId = CMeskHttpTaskPool::get(server.url("/n" + QString::number(i)), recorders.back().get());
+            recorders.back()->taskId =
+                CMeskHttpTaskPool::get(server.url("/n" + QString::number(i)), recorders.back().get());
             ids.insert(recorders.back()->taskId);
         }
         QCOMPARE(ids.size(), 50);

@@ -68,7 +68,12 @@ struct LocalHttpServerState
 
 namespace {
 
-enum class ParseResult { Incomplete, Complete, Bad };
+enum class ParseResult
+{
+    Incomplete,
+    Complete,
+    Bad
+};
 
 // Parses one request from the front of `buffer`; on Complete, `consumed` bytes form it.
 ParseResult parseRequest(const QByteArray& buffer, TestHttpRequest* request, qsizetype* consumed)
@@ -156,9 +161,7 @@ class Connection : public QObject
 {
 public:
     Connection(QTcpSocket* socket, std::shared_ptr<LocalHttpServerState> state, QObject* parent)
-        : QObject(parent)
-        , m_socket(socket)
-        , m_state(std::move(state))
+        : QObject(parent), m_socket(socket), m_state(std::move(state))
     {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::onReadyRead);
@@ -192,12 +195,14 @@ private:
         }
         m_buffer.remove(0, consumed);
         m_busy = true;
-        const bool clientCloses = request.header("Connection").toLower() == "close" || request.version == "HTTP/1.0";
+        const bool clientCloses =
+            request.header("Connection").toLower() == "close" || request.version == "HTTP/1.0";
         const TestHttpReply reply = m_state->answer(request);
         if (reply.action == TestHttpReply::Action::Hang)
             return; // stays busy: nothing more is answered on this connection
         if (reply.delayMs > 0)
-            QTimer::singleShot(reply.delayMs, this, [this, reply, clientCloses] { respond(reply, clientCloses); });
+            QTimer::singleShot(reply.delayMs, this,
+                               [this, reply, clientCloses] { respond(reply, clientCloses); });
         else
             respond(reply, clientCloses);
     }
@@ -214,9 +219,11 @@ private:
         QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reply.reason + "\r\n";
         for (const auto& h : reply.headers)
             head += h.first + ": " + h.second + "\r\n";
-        if (reply.framing == TestHttpReply::Framing::ContentLength && !hasHeader(reply.headers, "Content-Length"))
+        if (reply.framing == TestHttpReply::Framing::ContentLength &&
+            !hasHeader(reply.headers, "Content-Length"))
             head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-        if (reply.framing == TestHttpReply::Framing::Chunked && !hasHeader(reply.headers, "Transfer-Encoding"))
+        if (reply.framing == TestHttpReply::Framing::Chunked &&
+            !hasHeader(reply.headers, "Transfer-Encoding"))
             head += "Transfer-Encoding: chunked\r\n";
         if (m_closeAfter && !hasHeader(reply.headers, "Connection"))
             head += "Connection: close\r\n";
@@ -225,7 +232,8 @@ private:
         // The wire pieces of the body, cut after closeAfterBodyBytes when asked.
         m_pieces.clear();
         const bool chunked = reply.framing == TestHttpReply::Framing::Chunked;
-        const qsizetype pieceSize = reply.chunkSize > 0 ? reply.chunkSize : qMax<qsizetype>(reply.body.size(), 1);
+        const qsizetype pieceSize =
+            reply.chunkSize > 0 ? reply.chunkSize : qMax<qsizetype>(reply.body.size(), 1);
         const qsizetype limit = cut ? reply.closeAfterBodyBytes : reply.body.size();
         for (qsizetype pos = 0; pos < reply.body.size() && pos < limit; pos += pieceSize) {
             const QByteArray piece = reply.body.mid(pos, pieceSize);
@@ -289,8 +297,7 @@ class LocalHttpServerWorker : public QObject
 {
 public:
     LocalHttpServerWorker(std::shared_ptr<LocalHttpServerState> state, bool tls)
-        : m_state(std::move(state))
-        , m_tls(tls)
+        : m_state(std::move(state)), m_tls(tls)
     {
     }
 
@@ -340,8 +347,7 @@ private:
 };
 
 LocalHttpServer::LocalHttpServer(Transport transport)
-    : m_state(std::make_shared<LocalHttpServerState>())
-    , m_transport(transport)
+    : m_state(std::make_shared<LocalHttpServerState>()), m_transport(transport)
 {
     initTestSupportResources();
     m_thread = new QThread;

@@ -53,7 +53,11 @@ struct LocalHttpServerState;
 class LocalHttpServer
 {
 public:
-    enum class Transport { Plain, Tls };
+    enum class Transport
+    {
+        Plain,
+        Tls
+    };
 
     explicit LocalHttpServer(Transport transport = Transport::Plain);
     ~LocalHttpServer();

@@ -43,14 +43,16 @@ struct TestHttpRequest
 struct TestHttpReply
 {
     // How the body is framed on the wire.
-    enum class Framing {
+    enum class Framing
+    {
         ContentLength, // Content-Length header
         Chunked,       // Transfer-Encoding: chunked
         CloseDelimited // no length; the server closes the connection after the body
     };
 
     // What the server does with the connection.
-    enum class Action {
+    enum class Action
+    {
         Answer,            // send the reply
         Hang,              // never answer; the connection stays open until the client gives up
         CloseWithoutAnswer // close the connection without sending a byte
