@@ -11,6 +11,7 @@
 // task's mutex; onTaskDone and onTaskFailed arrive queued on the observer's own thread.
 // Exactly one of onTaskDone (after onTaskResponse) or onTaskFailed ends a request, unless the
 // observer was detached first (CMeskHttpTaskPool::cancelTask), after which nothing reaches it.
+// An observer must detach itself before it is destroyed (CMeskHttpMethod does).
 class IMeskHttpTaskObserver : public QObject
 {
     Q_OBJECT

@@ -155,6 +155,15 @@ private:
 };
 
 // The process-wide HTTP worker thread. Every entry point is called on the GUI thread.
+//
+// One QNetworkAccessManager on the pool thread sends every request as HTTP/1.1 with
+// "User-Agent: Velto Lumesk" and "Connection: close", follows no redirect, keeps no cookies and
+// no cache. A URL goes out as the caller encoded it (QUrl strict mode), except that
+// percent-encoded unreserved characters are decoded, an empty path is sent as "/" and the
+// fragment is dropped. Any answer with an HTTP status is a response (onTaskResponse, then
+// onTaskDone); a transport failure, a body cut short or the inactivity timeout is a failure
+// (onTaskFailed). The pool never retries, but QNAM itself sends a request once more when the
+// server closes the connection without answering it.
 class CMeskHttpTaskPool : public QThread
 {
     Q_OBJECT
