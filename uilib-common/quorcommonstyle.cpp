@@ -16,8 +16,8 @@ const char* const kRoleProperty = "com_velto_qstyleRole";
 const QString kStyleFamily = QStringLiteral("Velto Standard Multiscript");
 
 const char* const kStateSuffixes[4] = {"_normal.png", "_pressed.png", "_hover.png", "_disabled.png"};
-const char* const kIndicatorSuffixes[5] = {"_unchecked_rollover.png", "_unchecked.png", "_checked_rollover.png",
-                                           "_checked.png", "_disabled.png"};
+const char* const kIndicatorSuffixes[5] = {"_unchecked_rollover.png", "_unchecked.png",
+                                           "_checked_rollover.png", "_checked.png", "_disabled.png"};
 
 // The built-in "Windows" style, or "Fusion" where a build of Qt lacks it.
 QStyle* createBaseStyle()
@@ -43,20 +43,25 @@ void loadStates(Array& target, size_t first, const QString& base, const char* co
 
 } // namespace
 
-CQuorCommonStyle::CQuorCommonStyle()
-    : QProxyStyle(createBaseStyle())
+CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
 {
     // The style's font family is drawn with DejaVu Sans; QFont::family() keeps the requested name.
     QFont::insertSubstitution(kStyleFamily, QStringLiteral("DejaVu Sans"));
 
-    loadStates(m_scrollBarGroove, 0, QStringLiteral("ScrollBar/Horizontal/Horizontal_Background"), kStateSuffixes);
-    loadStates(m_scrollBarGroove, 4, QStringLiteral("ScrollBar/Vertical/Vertical_Background"), kStateSuffixes);
-    loadStates(m_scrollBarSlider, 0, QStringLiteral("ScrollBar/Horizontal/Horizontal_Slider"), kStateSuffixes);
+    loadStates(m_scrollBarGroove, 0, QStringLiteral("ScrollBar/Horizontal/Horizontal_Background"),
+               kStateSuffixes);
+    loadStates(m_scrollBarGroove, 4, QStringLiteral("ScrollBar/Vertical/Vertical_Background"),
+               kStateSuffixes);
+    loadStates(m_scrollBarSlider, 0, QStringLiteral("ScrollBar/Horizontal/Horizontal_Slider"),
+               kStateSuffixes);
     loadStates(m_scrollBarSlider, 4, QStringLiteral("ScrollBar/Vertical/Vertical_Slider"), kStateSuffixes);
-    loadStates(m_scrollBarArrows, 0, QStringLiteral("ScrollBar/Horizontal/Horizontal_Button_Left"), kStateSuffixes);
-    loadStates(m_scrollBarArrows, 4, QStringLiteral("ScrollBar/Horizontal/Horizontal_Button_Right"), kStateSuffixes);
+    loadStates(m_scrollBarArrows, 0, QStringLiteral("ScrollBar/Horizontal/Horizontal_Button_Left"),
+               kStateSuffixes);
+    loadStates(m_scrollBarArrows, 4, QStringLiteral("ScrollBar/Horizontal/Horizontal_Button_Right"),
+               kStateSuffixes);
     loadStates(m_scrollBarArrows, 8, QStringLiteral("ScrollBar/Vertical/Vertical_Button_Up"), kStateSuffixes);
-    loadStates(m_scrollBarArrows, 12, QStringLiteral("ScrollBar/Vertical/Vertical_Button_Down"), kStateSuffixes);
+    loadStates(m_scrollBarArrows, 12, QStringLiteral("ScrollBar/Vertical/Vertical_Button_Down"),
+               kStateSuffixes);
 
     m_titleBarIcon = image(QStringLiteral("MainWindow/titleBarIcon.png"));
     m_mainToolBar = image(QStringLiteral("MainWindow/toolBar.png"));
@@ -93,7 +98,8 @@ CQuorCommonStyle::CQuorCommonStyle()
                 t.setAlpha(102);
                 b.setAlpha(102);
             }
-            face.at(static_cast<size_t>(s)) = loadGradientButtonPixmaps(name, QLatin1String(stateNames[s]), t, b);
+            face.at(static_cast<size_t>(s)) =
+                loadGradientButtonPixmaps(name, QLatin1String(stateNames[s]), t, b);
         }
     };
     loadFace(m_gradientBlack, QStringLiteral("Black"), black, blackLow);
@@ -123,7 +129,8 @@ CQuorCommonStyle::CQuorCommonStyle()
     };
     for (const auto& entry : stateIcons)
         m_icons.insert(entry.key, loadStateIcon(QLatin1String(entry.base), true, entry.key));
-    m_titleBarPixmaps = {SP_TitleBarCloseButton, SP_TitleBarMinButton, SP_TitleBarMaxButton, SP_TitleBarNormalButton};
+    m_titleBarPixmaps = {SP_TitleBarCloseButton, SP_TitleBarMinButton, SP_TitleBarMaxButton,
+                         SP_TitleBarNormalButton};
 
     const struct
     {
@@ -168,7 +175,8 @@ CQuorCommonStyle::CQuorCommonStyle()
     const char* const phases[4] = {"CurrentDark", "CurrentLight", "Past", "Future"};
     const char* const phaseParts[3] = {"_left.png", "_middle.png", "_right.png"};
     for (size_t i = 0; i < m_phased.size(); ++i)
-        loadStates(m_phased.at(i), 0, QStringLiteral("PhasedProgressBar/") + QLatin1String(phases[i]), phaseParts);
+        loadStates(m_phased.at(i), 0, QStringLiteral("PhasedProgressBar/") + QLatin1String(phases[i]),
+                   phaseParts);
     loadStates(m_checkBox, 0, QStringLiteral("CheckBox/checkbox"), kIndicatorSuffixes);
     loadStates(m_checkBoxSpecial, 0, QStringLiteral("CheckBoxSpecial/checkboxspecial"), kIndicatorSuffixes);
     loadStates(m_radioButton, 0, QStringLiteral("RadioButton/radiobutton"), kIndicatorSuffixes);
@@ -220,8 +228,8 @@ CQuorCommonStyle::CQuorCommonStyle()
     const QVariant language = settings.value(QStringLiteral("Current Language"));
     if (language.isValid()) {
         const QString code = language.toString();
-        m_largeFonts = code == QLatin1String("chi-hk") || code == QLatin1String("chi-sc")
-                       || code == QLatin1String("chi-tc") || code == QLatin1String("jpn");
+        m_largeFonts = code == QLatin1String("chi-hk") || code == QLatin1String("chi-sc") ||
+                       code == QLatin1String("chi-tc") || code == QLatin1String("jpn");
     }
 }
 
@@ -232,15 +240,16 @@ QString CQuorCommonStyle::imageRoot()
     return kImageRoot;
 }
 
-SGradientButtonImage CQuorCommonStyle::loadGradientButtonPixmaps(const QString& colourName, const QString& stateName,
-                                                                 const QColor& top, const QColor& bottom)
+SGradientButtonImage CQuorCommonStyle::loadGradientButtonPixmaps(const QString& colourName,
+                                                                 const QString& stateName, const QColor& top,
+                                                                 const QColor& bottom)
 {
     return {image(QStringLiteral("GradientButton/%1_%2.png").arg(colourName, stateName)), top, bottom};
 }
 
 const SGradientButtonImage& CQuorCommonStyle::gradientButtonImage(TGradientFace face, TImageState state) const
 {
-    const GradientFace& images = face == FaceBlack ? m_gradientBlack
+    const GradientFace& images = face == FaceBlack   ? m_gradientBlack
                                  : face == FaceWhite ? m_gradientWhite
                                                      : m_gradientToolbar;
     return images.at(static_cast<size_t>(state));

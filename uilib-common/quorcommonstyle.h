@@ -38,18 +38,19 @@ class CQuorCommonStyle : public QProxyStyle
 public:
     // Custom standard pixmaps (QStyle::StandardPixmap values) and the keys of the icon,
     // icon-size and drag-and-drop tables.
-    enum TQuorPixmap : unsigned int {
-        SP_QuorShadow = QStyle::SP_CustomBase + 0,        // window, menu or list shadow image
-        SP_QuorTitleClose = QStyle::SP_CustomBase + 1,    // "MainWindow/title_close"
-        SP_QuorWaitFrame = QStyle::SP_CustomBase + 2,     // wait animation frame
-        SP_QuorCloseDark = QStyle::SP_CustomBase + 3,     // dark close cross
-        SP_QuorTextLink = QStyle::SP_CustomBase + 4,      // text-link button icon
+    enum TQuorPixmap : unsigned int
+    {
+        SP_QuorShadow = QStyle::SP_CustomBase + 0,     // window, menu or list shadow image
+        SP_QuorTitleClose = QStyle::SP_CustomBase + 1, // "MainWindow/title_close"
+        SP_QuorWaitFrame = QStyle::SP_CustomBase + 2,  // wait animation frame
+        SP_QuorCloseDark = QStyle::SP_CustomBase + 3,  // dark close cross
+        SP_QuorTextLink = QStyle::SP_CustomBase + 4,   // text-link button icon
         SP_QuorSecondaryButton = QStyle::SP_CustomBase + 5,
         SP_QuorAdd = QStyle::SP_CustomBase + 6,
         SP_QuorCancel = QStyle::SP_CustomBase + 7,
         SP_QuorSave = QStyle::SP_CustomBase + 8,
         SP_QuorDelete = QStyle::SP_CustomBase + 9,
-        SP_QuorCloseLight = QStyle::SP_CustomBase + 10,   // light close cross (Normal, Active only)
+        SP_QuorCloseLight = QStyle::SP_CustomBase + 10, // light close cross (Normal, Active only)
         SP_QuorDndBubble = QStyle::SP_CustomBase + 11,
         SP_QuorDndCopy = QStyle::SP_CustomBase + 12,
         SP_QuorDndMove = QStyle::SP_CustomBase + 13,
@@ -66,19 +67,32 @@ public:
     };
 
     // Index of a four-state image array (normal, pressed, hover, disabled).
-    enum TImageState : int { ImageNormal = 0, ImagePressed = 1, ImageHover = 2, ImageDisabled = 3 };
+    enum TImageState : int
+    {
+        ImageNormal = 0,
+        ImagePressed = 1,
+        ImageHover = 2,
+        ImageDisabled = 3
+    };
     // Index of a five-state indicator array (check boxes, radio buttons).
-    enum TIndicatorImage : int {
+    enum TIndicatorImage : int
+    {
         IndicatorUncheckedRollover = 0,
         IndicatorUnchecked = 1,
         IndicatorCheckedRollover = 2,
         IndicatorChecked = 3,
         IndicatorDisabled = 4
     };
-    enum TGradientFace : int { FaceBlack = 0, FaceWhite = 1, FaceToolbar = 2 };
+    enum TGradientFace : int
+    {
+        FaceBlack = 0,
+        FaceWhite = 1,
+        FaceToolbar = 2
+    };
 
     // Key of the margins table for each framed image.
-    enum TMarginsKey : int {
+    enum TMarginsKey : int
+    {
         MarginsWindowShadow = 0,
         MarginsComboBox = 1,
         MarginsListShadow = 2,

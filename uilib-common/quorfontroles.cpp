@@ -162,7 +162,9 @@ void commonRow(CFontRoleRow& row, const QString& widget, const QString& part, co
                 row.size(10).colour(Role::WindowText, row.table(15));
         } else if (is(part, "source")) {
             if (is(element, "item"))
-                row.size(10).colour(Role::WindowText, row.table(16)).colour(Role::ButtonText, QColor(156, 156, 156));
+                row.size(10)
+                    .colour(Role::WindowText, row.table(16))
+                    .colour(Role::ButtonText, QColor(156, 156, 156));
         } else if (is(part, "items")) {
             if (is(element, "addbutton"))
                 row.size(10).colour(Role::ButtonText, row.table(15));
@@ -258,7 +260,10 @@ void otherAreaRow(CFontRoleRow& row, const QString& area, const QString& widget,
             else if (is(element, "editlabel"))
                 row.size(10).family().colour(Role::ButtonText, row.table(15));
             else if (is(element, "addrecipient"))
-                row.size(13).family().colour(Role::WindowText, row.table(16)).colour(Role::Shadow, kShadowLight);
+                row.size(13)
+                    .family()
+                    .colour(Role::WindowText, row.table(16))
+                    .colour(Role::Shadow, kShadowLight);
             else if (is(element, "sendinfo"))
                 row.size(8).colour(Role::WindowText, row.table(17));
         } else if (is(widget, "smartgroup") && is(part, "button") && is(element, "add")) {

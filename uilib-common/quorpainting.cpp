@@ -52,8 +52,8 @@ void drawNinePatchPixmap(QPainter* painter, const QPixmap& pixmap, const QRect& 
     for (const SCell& cell : cells) {
         // A cell with an empty target, or an empty or negative source (a pixmap smaller than its
         // margins), is not drawn.
-        if (cell.target.width() <= 0 || cell.target.height() <= 0 || cell.source.width() <= 0
-            || cell.source.height() <= 0)
+        if (cell.target.width() <= 0 || cell.target.height() <= 0 || cell.source.width() <= 0 ||
+            cell.source.height() <= 0)
             continue;
         painter->drawPixmap(cell.target, pixmap, cell.source);
     }
@@ -100,7 +100,8 @@ QIcon overlaidIcon(const QIcon& base, const QIcon& overlay, const QSize& size, c
     QPixmap composed = base.pixmap(size, mode, state);
     if (!composed.isNull()) {
         QPainter painter(&composed);
-        painter.drawPixmap((composed.width() - overlaySize.width()) / 2, (composed.height() - overlaySize.height()) / 2,
+        painter.drawPixmap((composed.width() - overlaySize.width()) / 2,
+                           (composed.height() - overlaySize.height()) / 2,
                            overlay.pixmap(overlaySize, mode, state));
     }
     QIcon result = base;

@@ -107,7 +107,8 @@ void TestCommonStyle::largeFontsFollowLanguage()
     }
     CQuorCommonStyle style;
     QCOMPARE(style.largeFonts(), large);
-    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")).remove(QStringLiteral("Current Language"));
+    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"))
+        .remove(QStringLiteral("Current Language"));
 }
 
 void TestCommonStyle::marginsTable_data()
@@ -141,8 +142,10 @@ void TestCommonStyle::selectedSubmenuArrowIsCopied()
     CQuorCommonStyle style;
     QVERIFY(!style.submenuArrow(1).isNull());
     QCOMPARE(style.submenuArrow(2).toImage(), style.submenuArrow(1).toImage());
-    QCOMPARE(style.submenuArrow(0).toImage(), styleImage(QStringLiteral("Menu/arrow_to_right_normal.png")).toImage());
-    QCOMPARE(style.submenuArrow(3).toImage(), styleImage(QStringLiteral("Menu/arrow_to_right_disabled.png")).toImage());
+    QCOMPARE(style.submenuArrow(0).toImage(),
+             styleImage(QStringLiteral("Menu/arrow_to_right_normal.png")).toImage());
+    QCOMPARE(style.submenuArrow(3).toImage(),
+             styleImage(QStringLiteral("Menu/arrow_to_right_disabled.png")).toImage());
 }
 
 void TestCommonStyle::lightCloseIconHasTwoModes()
@@ -187,8 +190,8 @@ void TestCommonStyle::applicationIcon()
 void TestCommonStyle::titleBarIconsAreMarkedForMirroring()
 {
     CQuorCommonStyle style;
-    for (const auto key : {QStyle::SP_TitleBarCloseButton, QStyle::SP_TitleBarMinButton, QStyle::SP_TitleBarMaxButton,
-                           QStyle::SP_TitleBarNormalButton})
+    for (const auto key : {QStyle::SP_TitleBarCloseButton, QStyle::SP_TitleBarMinButton,
+                           QStyle::SP_TitleBarMaxButton, QStyle::SP_TitleBarNormalButton})
         QVERIFY(style.isTitleBarPixmap(key));
     QVERIFY(!style.isTitleBarPixmap(CQuorCommonStyle::SP_QuorTitleClose));
     QVERIFY(!style.isTitleBarPixmap(CQuorCommonStyle::SP_QuorCloseDark));
@@ -197,11 +200,13 @@ void TestCommonStyle::titleBarIconsAreMarkedForMirroring()
 void TestCommonStyle::dragAndDropImages()
 {
     CQuorCommonStyle style;
-    for (quint32 key = CQuorCommonStyle::SP_QuorDndBubble; key <= CQuorCommonStyle::SP_QuorDndSemiNotAllowed; ++key) {
+    for (quint32 key = CQuorCommonStyle::SP_QuorDndBubble; key <= CQuorCommonStyle::SP_QuorDndSemiNotAllowed;
+         ++key) {
         if (key == CQuorCommonStyle::SP_QuorSearch)
             QVERIFY(style.dragAndDropPixmap(key).isNull());
         else
-            QVERIFY2(!style.dragAndDropPixmap(key).isNull(), qPrintable(QString::number(key - QStyle::SP_CustomBase)));
+            QVERIFY2(!style.dragAndDropPixmap(key).isNull(),
+                     qPrintable(QString::number(key - QStyle::SP_CustomBase)));
     }
 }
 
@@ -225,10 +230,13 @@ void TestCommonStyle::gradientFaces_data()
         QColor dimTop = f.top, dimBottom = f.bottom;
         dimTop.setAlpha(102);
         dimBottom.setAlpha(102);
-        QTest::addRow("%s normal", f.name) << f.face << int(CQuorCommonStyle::ImageNormal) << f.top << f.bottom;
-        QTest::addRow("%s pressed", f.name) << f.face << int(CQuorCommonStyle::ImagePressed) << f.bottom << f.top;
+        QTest::addRow("%s normal", f.name)
+            << f.face << int(CQuorCommonStyle::ImageNormal) << f.top << f.bottom;
+        QTest::addRow("%s pressed", f.name)
+            << f.face << int(CQuorCommonStyle::ImagePressed) << f.bottom << f.top;
         QTest::addRow("%s hover", f.name) << f.face << int(CQuorCommonStyle::ImageHover) << f.top << f.bottom;
-        QTest::addRow("%s disabled", f.name) << f.face << int(CQuorCommonStyle::ImageDisabled) << dimTop << dimBottom;
+        QTest::addRow("%s disabled", f.name)
+            << f.face << int(CQuorCommonStyle::ImageDisabled) << dimTop << dimBottom;
     }
 }
 

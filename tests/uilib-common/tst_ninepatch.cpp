@@ -7,11 +7,22 @@
 // A 30x30 source made of nine 10-px cells, each in its own colour.
 namespace {
 
-enum TCell { TopLeft, Top, TopRight, Left, Centre, Right, BottomLeft, Bottom, BottomRight };
+enum TCell
+{
+    TopLeft,
+    Top,
+    TopRight,
+    Left,
+    Centre,
+    Right,
+    BottomLeft,
+    Bottom,
+    BottomRight
+};
 
 QColor cellColour(int cell)
 {
-    static const QColor colours[9] = {Qt::red,  Qt::green,   Qt::blue,     Qt::cyan,    Qt::magenta,
+    static const QColor colours[9] = {Qt::red,    Qt::green,   Qt::blue,      Qt::cyan,    Qt::magenta,
                                       Qt::yellow, Qt::darkRed, Qt::darkGreen, Qt::darkBlue};
     return colours[cell];
 }

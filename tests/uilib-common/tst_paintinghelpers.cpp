@@ -48,12 +48,18 @@ void TestPaintingHelpers::stripMnemonic_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("leading") << "&File" << "File";
-    QTest::newRow("escaped and marked") << "Save && &Exit" << "Save & Exit";
-    QTest::newRow("triple") << "&&&File" << "&&File";
-    QTest::newRow("trailing") << "Open&" << "Open";
-    QTest::newRow("none") << "Plain" << "Plain";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("leading") << "&File"
+                             << "File";
+    QTest::newRow("escaped and marked") << "Save && &Exit"
+                                        << "Save & Exit";
+    QTest::newRow("triple") << "&&&File"
+                            << "&&File";
+    QTest::newRow("trailing") << "Open&"
+                              << "Open";
+    QTest::newRow("none") << "Plain"
+                          << "Plain";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestPaintingHelpers::stripMnemonic()

@@ -15,7 +15,8 @@ namespace {
 std::unique_ptr<CQuorCommonStyle> makeStyle(bool largeFonts)
 {
     QSettings settings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"));
-    settings.setValue(QStringLiteral("Current Language"), largeFonts ? QStringLiteral("jpn") : QStringLiteral("en-us"));
+    settings.setValue(QStringLiteral("Current Language"),
+                      largeFonts ? QStringLiteral("jpn") : QStringLiteral("en-us"));
     settings.sync();
     auto style = std::make_unique<CQuorCommonStyle>();
     settings.remove(QStringLiteral("Current Language"));
@@ -69,12 +70,18 @@ void TestStyleFontRoles::styleRole_data()
 {
     QTest::addColumn<QString>("property");
     QTest::addColumn<QString>("role");
-    QTest::newRow("prefixed") << "quor.commonuilibrary.window.main" << "window.main";
-    QTest::newRow("prefix only") << "quor.commonuilibrary." << "";
-    QTest::newRow("no prefix") << "window.main" << "";
-    QTest::newRow("prefix in other case") << "Quor.commonuilibrary.menu" << "";
-    QTest::newRow("prefix inside") << "x.quor.commonuilibrary.menu" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("prefixed") << "quor.commonuilibrary.window.main"
+                              << "window.main";
+    QTest::newRow("prefix only") << "quor.commonuilibrary."
+                                 << "";
+    QTest::newRow("no prefix") << "window.main"
+                               << "";
+    QTest::newRow("prefix in other case") << "Quor.commonuilibrary.menu"
+                                          << "";
+    QTest::newRow("prefix inside") << "x.quor.commonuilibrary.menu"
+                                   << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestStyleFontRoles::styleRole()
@@ -122,28 +129,32 @@ void TestStyleFontRoles::fonts_data()
     QTest::addColumn<QString>("family");
     const QString dejaVu = QStringLiteral("DejaVu Sans");
     const QString styleFamily = QStringLiteral("Velto Standard Multiscript");
-    QTest::newRow("tooltip label") << "widgetlibrary.tooltip.normal.label" << false << 8.0 << int(QFont::DemiBold)
-                                   << dejaVu;
-    QTest::newRow("tooltip label, large") << "widgetlibrary.tooltip.normal.label" << true << 10.0
-                                          << int(QFont::DemiBold) << dejaVu;
-    QTest::newRow("application name") << "common.dashboard.home.applicationname" << false << 10.5 << int(QFont::Bold)
-                                      << styleFamily;
-    QTest::newRow("application name, large") << "common.dashboard.home.applicationname" << true << 13.0
-                                             << int(QFont::Bold) << styleFamily;
+    QTest::newRow("tooltip label") << "widgetlibrary.tooltip.normal.label" << false << 8.0
+                                   << int(QFont::DemiBold) << dejaVu;
+    QTest::newRow("tooltip label, large")
+        << "widgetlibrary.tooltip.normal.label" << true << 10.0 << int(QFont::DemiBold) << dejaVu;
+    QTest::newRow("application name")
+        << "common.dashboard.home.applicationname" << false << 10.5 << int(QFont::Bold) << styleFamily;
+    QTest::newRow("application name, large")
+        << "common.dashboard.home.applicationname" << true << 13.0 << int(QFont::Bold) << styleFamily;
     QTest::newRow("dialog header") << "common.dialog.header.label" << false << 16.0 << int(QFont::Normal)
                                    << styleFamily;
-    QTest::newRow("window title") << "widgetlibrary.window.main.title" << false << 8.0 << int(QFont::Normal) << dejaVu;
-    QTest::newRow("line edit text") << "widgetlibrary.lineedit.textfield.text" << false << 10.0 << int(QFont::Normal)
-                                    << dejaVu;
+    QTest::newRow("window title") << "widgetlibrary.window.main.title" << false << 8.0 << int(QFont::Normal)
+                                  << dejaVu;
+    QTest::newRow("line edit text") << "widgetlibrary.lineedit.textfield.text" << false << 10.0
+                                    << int(QFont::Normal) << dejaVu;
     QTest::newRow("combo frame") << "widgetlibrary.combobox.frame.text" << false << 10.0 << int(QFont::Normal)
                                  << dejaVu;
-    QTest::newRow("menu item") << "widgetlibrary.menu.item.text" << false << 8.0 << int(QFont::Normal) << dejaVu;
-    QTest::newRow("sync all") << "common.mainframe.button.syncall" << false << 8.0 << int(QFont::Bold) << styleFamily;
-    QTest::newRow("account popup header") << "quoraccount.popup.header.x" << false << 13.5 << int(QFont::Normal)
-                                          << styleFamily;
-    QTest::newRow("carousel, any row") << "carousel.a.b.c" << false << 9.0 << int(QFont::Normal) << styleFamily;
-    QTest::newRow("radio button keeps size") << "widgetlibrary.button.radio.x" << false << 9.0 << int(QFont::Bold)
-                                             << dejaVu;
+    QTest::newRow("menu item") << "widgetlibrary.menu.item.text" << false << 8.0 << int(QFont::Normal)
+                               << dejaVu;
+    QTest::newRow("sync all") << "common.mainframe.button.syncall" << false << 8.0 << int(QFont::Bold)
+                              << styleFamily;
+    QTest::newRow("account popup header")
+        << "quoraccount.popup.header.x" << false << 13.5 << int(QFont::Normal) << styleFamily;
+    QTest::newRow("carousel, any row")
+        << "carousel.a.b.c" << false << 9.0 << int(QFont::Normal) << styleFamily;
+    QTest::newRow("radio button keeps size")
+        << "widgetlibrary.button.radio.x" << false << 9.0 << int(QFont::Bold) << dejaVu;
 }
 
 void TestStyleFontRoles::fonts()
@@ -231,7 +242,8 @@ void TestStyleFontRoles::fifthComponentIsIgnored()
     QPalette four, five;
     QFont fourFont = startFont(), fiveFont = startFont();
     QVERIFY(style->resolveFontRole(QStringLiteral("widgetlibrary.button.gradient.label"), four, fourFont));
-    QVERIFY(style->resolveFontRole(QStringLiteral("widgetlibrary.button.gradient.label.extra.more"), five, fiveFont));
+    QVERIFY(style->resolveFontRole(QStringLiteral("widgetlibrary.button.gradient.label.extra.more"), five,
+                                   fiveFont));
     QCOMPARE(fiveFont, fourFont);
     QVERIFY(five == four);
 }

@@ -95,6 +95,7 @@ private slots:
     void exactSizes();
     void progressBarRelations();
     void dialogTopsAndCrosses();
+    void comboArrowIsInItsBand();
 };
 
 void TestStyleResources::tableIsComplete()
@@ -139,7 +140,8 @@ void TestStyleResources::tooltipBackgroundIsAbsent()
 
 void TestStyleResources::scrollBarsHaveOneThickness()
 {
-    const int thickness = sizeOf(QStringLiteral("ScrollBar/Horizontal/Horizontal_Background_normal.png")).height();
+    const int thickness =
+        sizeOf(QStringLiteral("ScrollBar/Horizontal/Horizontal_Background_normal.png")).height();
     QVERIFY(thickness > 0);
     for (const QString& state : kStates4) {
         for (const QString& part : {QStringLiteral("Background"), QStringLiteral("Slider")}) {
@@ -159,20 +161,22 @@ void TestStyleResources::scrollBarsHaveOneThickness()
         const QImage v = load(QStringLiteral("ScrollBar/Vertical/Vertical_Slider_%1.png").arg(state));
         QVERIFY(!anyVisible(v, QRect(0, 0, v.width(), 8)));
         QVERIFY(!anyVisible(v, QRect(0, v.height() - 8, v.width(), 8)));
-        for (const QString& button : {QStringLiteral("Horizontal/Horizontal_Button_Left"),
-                                      QStringLiteral("Horizontal/Horizontal_Button_Right"),
-                                      QStringLiteral("Vertical/Vertical_Button_Up"),
-                                      QStringLiteral("Vertical/Vertical_Button_Down")})
-            QCOMPARE(sizeOf(QStringLiteral("ScrollBar/%1_%2.png").arg(button, state)), QSize(thickness, thickness));
+        for (const QString& button :
+             {QStringLiteral("Horizontal/Horizontal_Button_Left"),
+              QStringLiteral("Horizontal/Horizontal_Button_Right"),
+              QStringLiteral("Vertical/Vertical_Button_Up"), QStringLiteral("Vertical/Vertical_Button_Down")})
+            QCOMPARE(sizeOf(QStringLiteral("ScrollBar/%1_%2.png").arg(button, state)),
+                     QSize(thickness, thickness));
     }
 }
 
 void TestStyleResources::frameHeightsMatch()
 {
     const int title = sizeOf(QStringLiteral("MainWindow/mainframeTopM.png")).height();
-    for (const char* path : {"MainWindow/mainframeTopL.png", "MainWindow/mainframeTopR.png", "Dialog/yellow_top.png",
-                             "Dialog/gray_top.png", "Dialog/blue_top.png", "Dialog/purple_top.png",
-                             "SecondaryWindow/WizardTop.png", "SecondaryWindow/TabViewTop.png"})
+    for (const char* path :
+         {"MainWindow/mainframeTopL.png", "MainWindow/mainframeTopR.png", "Dialog/yellow_top.png",
+          "Dialog/gray_top.png", "Dialog/blue_top.png", "Dialog/purple_top.png",
+          "SecondaryWindow/WizardTop.png", "SecondaryWindow/TabViewTop.png"})
         QCOMPARE(sizeOf(QLatin1String(path)).height(), title);
     const int bottom = sizeOf(QStringLiteral("MainWindow/mainframeBottomM.png")).height();
     QCOMPARE(sizeOf(QStringLiteral("MainWindow/mainframeBottomL.png")).height(), bottom);
@@ -181,8 +185,8 @@ void TestStyleResources::frameHeightsMatch()
              sizeOf(QStringLiteral("MainWindow/mainframeBottomL.png")).width());
     // Title-bar buttons have no disabled image.
     for (const char* glyph : {"close", "min", "max", "rst"})
-        QVERIFY(!QFile::exists(CQuorCommonStyle::imageRoot()
-                               + QStringLiteral("MainWindow/title_%1_disabled.png").arg(QLatin1String(glyph))));
+        QVERIFY(!QFile::exists(CQuorCommonStyle::imageRoot() +
+                               QStringLiteral("MainWindow/title_%1_disabled.png").arg(QLatin1String(glyph))));
 }
 
 void TestStyleResources::setsHaveOneSize_data()
@@ -197,23 +201,27 @@ void TestStyleResources::setsHaveOneSize_data()
     const QStringList indicators = {QStringLiteral("unchecked_rollover"), QStringLiteral("unchecked"),
                                     QStringLiteral("checked_rollover"), QStringLiteral("checked"),
                                     QStringLiteral("disabled")};
-    const QStringList threeStates = {QStringLiteral("normal"), QStringLiteral("hover"), QStringLiteral("pressed")};
+    const QStringList threeStates = {QStringLiteral("normal"), QStringLiteral("hover"),
+                                     QStringLiteral("pressed")};
     QTest::newRow("check box") << expand(QStringLiteral("CheckBox/checkbox_%1.png"), indicators);
-    QTest::newRow("special check box") << expand(QStringLiteral("CheckBoxSpecial/checkboxspecial_%1.png"), indicators);
+    QTest::newRow("special check box")
+        << expand(QStringLiteral("CheckBoxSpecial/checkboxspecial_%1.png"), indicators);
     QTest::newRow("radio button") << expand(QStringLiteral("RadioButton/radiobutton_%1.png"), indicators);
     QTest::newRow("wait frames") << expand(QStringLiteral("WaitAnimation/progress%1.png"),
                                            {"0", "1", "2", "3", "4", "5", "6", "7"});
     QStringList titleButtons;
     for (const char* glyph : {"close", "min", "max", "rst"})
-        titleButtons += expand(QStringLiteral("MainWindow/title_") + QLatin1String(glyph) + QStringLiteral("_%1.png"),
-                               threeStates);
+        titleButtons +=
+            expand(QStringLiteral("MainWindow/title_") + QLatin1String(glyph) + QStringLiteral("_%1.png"),
+                   threeStates);
     QTest::newRow("title buttons") << titleButtons;
     QTest::newRow("tooltip arrows") << QStringList{QStringLiteral("ToolTip/ToolTip_Arrow_Up.png"),
                                                    QStringLiteral("ToolTip/ToolTip_Arrow_Down.png")};
     QStringList segments;
     for (const char* part : {"left", "middle", "right"})
-        segments += expand(QStringLiteral("OptionGroup/toggle_") + QLatin1String(part) + QStringLiteral("_%1.png"),
-                           {QStringLiteral("normal"), QStringLiteral("pressed")});
+        segments +=
+            expand(QStringLiteral("OptionGroup/toggle_") + QLatin1String(part) + QStringLiteral("_%1.png"),
+                   {QStringLiteral("normal"), QStringLiteral("pressed")});
     QTest::newRow("option group") << segments;
     QTest::newRow("slider handle") << expand(QStringLiteral("Slider/Handle_%1.png"), kStates4);
     QTest::newRow("slider groove") << expand(QStringLiteral("Slider/Groove_%1.png"), kStates4);
@@ -285,13 +293,15 @@ void TestStyleResources::progressBarRelations()
     const int middle = sizeOf(QStringLiteral("PhasedProgressBar/Past_middle.png")).height();
     for (const char* kind : {"CurrentDark", "CurrentLight", "Past", "Future"})
         for (const char* part : {"left", "right"})
-            QCOMPARE(sizeOf(QStringLiteral("PhasedProgressBar/%1_%2.png").arg(QLatin1String(kind), QLatin1String(part)))
+            QCOMPARE(sizeOf(QStringLiteral("PhasedProgressBar/%1_%2.png")
+                                .arg(QLatin1String(kind), QLatin1String(part)))
                          .height(),
                      middle);
     const int actionTip = sizeOf(QStringLiteral("ActionToolTip/ActionToolTip_Middle.png")).height();
     for (const char* part : {"Left", "Right", "Pointer"})
-        QCOMPARE(sizeOf(QStringLiteral("ActionToolTip/ActionToolTip_%1.png").arg(QLatin1String(part))).height(),
-                 actionTip);
+        QCOMPARE(
+            sizeOf(QStringLiteral("ActionToolTip/ActionToolTip_%1.png").arg(QLatin1String(part))).height(),
+            actionTip);
     QCOMPARE(sizeOf(QStringLiteral("Music/music_player_progress_fill.png")).height(),
              sizeOf(QStringLiteral("Music/music_player_progress_bg.png")).height());
 }
@@ -304,6 +314,25 @@ void TestStyleResources::dialogTopsAndCrosses()
         QVERIFY(meanLightness(load(QStringLiteral("Dialog/%1_top.png").arg(QLatin1String(tone)))) > 128);
     QVERIFY(meanLightness(load(QStringLiteral("CommonIcons/close_alone_light_normal.png"))) > 200);
     QVERIFY(meanLightness(load(QStringLiteral("SecondaryWindow/close_alone_dark_normal.png"))) < 128);
+}
+
+void TestStyleResources::comboArrowIsInItsBand()
+{
+    // The arrow lives in the unstretched right band of 25 px, so it keeps its shape at any width.
+    for (const char* state : {"normal", "pressed", "hover"}) {
+        const QImage combo = load(QStringLiteral("ComboBox/ComboBox_%1.png").arg(QLatin1String(state)));
+        int arrowPixels = 0;
+        for (int y = 0; y < combo.height(); ++y)
+            for (int x = 0; x < combo.width(); ++x) {
+                const QColor c = combo.pixelColor(x, y);
+                if (c.alpha() > 200 && c.lightness() < 130) {
+                    QVERIFY2(x >= combo.width() - 25,
+                             qPrintable(QStringLiteral("%1: dark pixel at %2").arg(state).arg(x)));
+                    ++arrowPixels;
+                }
+            }
+        QVERIFY(arrowPixels > 3);
+    }
 }
 
 QTEST_MAIN(TestStyleResources)

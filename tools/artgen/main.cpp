@@ -58,10 +58,12 @@ bool readTable(const QString& fileName, QList<SArtRecipe>& out)
                 r.params.insert(f[i].left(eq), f[i].mid(eq + 1));
         }
         const bool stretched = !r.margins.isNull();
-        if (r.size.isEmpty()
-            || (stretched && (r.size.width() < r.margins.left() + r.margins.right() + 1
-                              || r.size.height() < r.margins.top() + r.margins.bottom() + 1))) {
-            fail(QStringLiteral("%1:%2: %3 is smaller than its margins + 1").arg(fileName).arg(lineNo).arg(r.path));
+        if (r.size.isEmpty() || (stretched && (r.size.width() < r.margins.left() + r.margins.right() + 1 ||
+                                               r.size.height() < r.margins.top() + r.margins.bottom() + 1))) {
+            fail(QStringLiteral("%1:%2: %3 is smaller than its margins + 1")
+                     .arg(fileName)
+                     .arg(lineNo)
+                     .arg(r.path));
             ok = false;
         }
         out.append(r);
@@ -97,16 +99,20 @@ bool writeSheet(const QList<SArtRecipe>& table, const QList<QImage>& images, con
         const QImage& image = images[i];
         const QPoint origin(int(i % columns) * cell.width(), int(i / columns) * cell.height());
         // Small images are shown twice as large so their pixels can be judged.
-        const int scale = (image.width() * 2 <= cell.width() - 16 && image.height() * 2 <= cell.height() - 40) ? 2 : 1;
+        const int scale =
+            (image.width() * 2 <= cell.width() - 16 && image.height() * 2 <= cell.height() - 40) ? 2 : 1;
         const QSize shown = image.size() * scale;
-        const QPoint at = origin + QPoint((cell.width() - shown.width()) / 2, 8 + (cell.height() - 40 - shown.height()) / 2);
-        p.drawImage(at, checkerboard(shown, table[i].param(QStringLiteral("sheet")) == QLatin1String("dark")));
+        const QPoint at = origin + QPoint((cell.width() - shown.width()) / 2,
+                                          8 + (cell.height() - 40 - shown.height()) / 2);
+        p.drawImage(at,
+                    checkerboard(shown, table[i].param(QStringLiteral("sheet")) == QLatin1String("dark")));
         p.drawImage(QRect(at, shown), image);
         p.setPen(QColor(120, 120, 120));
         const QString name = table[i].path;
-        const QString label = QStringLiteral("%1\n%2x%3%4")
-                                  .arg(name.section(QLatin1Char('/'), -1), QString::number(image.width()),
-                                       QString::number(image.height()), scale > 1 ? QStringLiteral(" (x2)") : QString());
+        const QString label =
+            QStringLiteral("%1\n%2x%3%4")
+                .arg(name.section(QLatin1Char('/'), -1), QString::number(image.width()),
+                     QString::number(image.height()), scale > 1 ? QStringLiteral(" (x2)") : QString());
         p.drawText(QRect(origin.x() + 4, origin.y() + cell.height() - 30, cell.width() - 8, 28),
                    Qt::AlignHCenter | Qt::AlignTop | Qt::TextWrapAnywhere, label);
     }

@@ -118,7 +118,8 @@ void blurAlpha(QImage& image, int radius)
                     const int j = std::clamp(i + k, 0, inner - 1);
                     sum += horizontal ? a[static_cast<size_t>(o * w + j)] : a[static_cast<size_t>(j * w + o)];
                 }
-                const size_t at = horizontal ? static_cast<size_t>(o * w + i) : static_cast<size_t>(i * w + o);
+                const size_t at =
+                    horizontal ? static_cast<size_t>(o * w + i) : static_cast<size_t>(i * w + o);
                 tmp[at] = sum / (2 * radius + 1);
             }
         }
@@ -293,7 +294,8 @@ void scrollButton(QPainter& p, const SArtRecipe& r, QSize s)
     const QString dir = r.param(QStringLiteral("dir"));
     const bool across = dir == QLatin1String("left") || dir == QLatin1String("right");
     const QSizeF t = across ? QSizeF(3.5, 6) : QSizeF(6, 3.5);
-    triangle(p, QRectF(QPointF(s.width() / 2.0 - t.width() / 2, s.height() / 2.0 - t.height() / 2), t), dir, ink);
+    triangle(p, QRectF(QPointF(s.width() / 2.0 - t.width() / 2, s.height() / 2.0 - t.height() / 2), t), dir,
+             ink);
 }
 
 // The main window's title bar (l, m, r parts): white fading to light grey, rounded top corners.
@@ -336,8 +338,8 @@ void bottomBar(QPainter& p, const SArtRecipe& r, QSize s)
 
 void toolBar(QPainter& p, const SArtRecipe&, QSize s)
 {
-    p.fillRect(QRectF(0, 0, s.width(), s.height()), vertical(QRectF(0, 0, s.width(), s.height()),
-                                                              QColor(250, 250, 250), QColor(241, 241, 242)));
+    p.fillRect(QRectF(0, 0, s.width(), s.height()),
+               vertical(QRectF(0, 0, s.width(), s.height()), QColor(250, 250, 250), QColor(241, 241, 242)));
     p.setPen(QPen(kBorderLight, 1));
     p.drawLine(QPointF(0, s.height() - 0.5), QPointF(s.width(), s.height() - 0.5));
 }
@@ -419,7 +421,8 @@ QMargins marginsParam(const SArtRecipe& r, const QString& key)
 // A window or list shadow: soft, darker below, with the window's own area left clear.
 void shadow(QPainter& p, const SArtRecipe& r, QSize s)
 {
-    const QRectF window = QRectF(QPointF(0, 0), s).marginsRemoved(marginsParam(r, QStringLiteral("inset")).toMarginsF());
+    const QRectF window =
+        QRectF(QPointF(0, 0), s).marginsRemoved(marginsParam(r, QStringLiteral("inset")).toMarginsF());
     const qreal radius = r.intParam(QStringLiteral("radius"), 4);
     const int spread = std::max(2, std::min(window.top() > 8 ? 5 : 2, int(window.left()) / 3));
     softShadow(p, s, window.adjusted(-1, 0, 1, 1), radius, spread, window.top() > 8 ? 110 : 90,
@@ -433,7 +436,8 @@ void shadow(QPainter& p, const SArtRecipe& r, QSize s)
 // A white card on a soft shadow (toast, popup frame).
 void card(QPainter& p, const SArtRecipe& r, QSize s)
 {
-    const QRectF body = QRectF(QPointF(0, 0), s).marginsRemoved(marginsParam(r, QStringLiteral("inset")).toMarginsF());
+    const QRectF body =
+        QRectF(QPointF(0, 0), s).marginsRemoved(marginsParam(r, QStringLiteral("inset")).toMarginsF());
     const qreal radius = r.intParam(QStringLiteral("radius"), 6);
     softShadow(p, s, body, radius, 4, 100, 3);
     box(p, body.adjusted(0.5, 0.5, -0.5, -0.5), radius, kBorderLight, kWhite, kWhite);
@@ -445,7 +449,8 @@ void panel(QPainter& p, const SArtRecipe& r, QSize s)
     const QRectF body(6, 6, s.width() - 12, s.height() - 15);
     softShadow(p, s, body, 4, 2, 70, 2);
     if (hover)
-        box(p, body.adjusted(0.5, 0.5, -0.5, -0.5), 4, kGreenLight, QColor(250, 253, 249), QColor(242, 249, 240));
+        box(p, body.adjusted(0.5, 0.5, -0.5, -0.5), 4, kGreenLight, QColor(250, 253, 249),
+            QColor(242, 249, 240));
     else
         box(p, body.adjusted(0.5, 0.5, -0.5, -0.5), 4, kBorderLight, kWhite, kWhite);
 }
@@ -467,8 +472,8 @@ void makkara(QPainter& p, const SArtRecipe&, QSize s)
 
 void highlight(QPainter& p, const SArtRecipe&, QSize s)
 {
-    box(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, alpha(kGreenLight, 170), alpha(kGreenLight, 80),
-        alpha(kGreenLight, 80));
+    box(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, alpha(kGreenLight, 170),
+        alpha(kGreenLight, 80), alpha(kGreenLight, 80));
 }
 
 void arrow(QPainter& p, const SArtRecipe& r, QSize s)
@@ -578,7 +583,8 @@ void gradientFrame(QPainter& p, const SArtRecipe& r, QSize s)
     const QRectF frame(4.5, 5.5, s.width() - 9, s.height() - 11);
     if (state != QLatin1String("pressed") && state != QLatin1String("disabled")) {
         p.setPen(QPen(QColor(0, 0, 0, face == QLatin1String("toolbar") ? 12 : 24), 1));
-        p.drawLine(QPointF(frame.left() + 2, frame.bottom() + 1), QPointF(frame.right() - 2, frame.bottom() + 1));
+        p.drawLine(QPointF(frame.left() + 2, frame.bottom() + 1),
+                   QPointF(frame.right() - 2, frame.bottom() + 1));
     }
     if (state == QLatin1String("hover") && !black) {
         p.setPen(QPen(alpha(kGreenLight, 90), 1));
@@ -722,7 +728,8 @@ void indicator(QPainter& p, const SArtRecipe& r, QSize s)
         return;
     }
     if (checked && kind == QLatin1String("check")) {
-        box(p, frame, 3, kGreenDark, rollover ? kGreenLight : QColor(96, 186, 80), rollover ? QColor(96, 186, 80) : kGreen);
+        box(p, frame, 3, kGreenDark, rollover ? kGreenLight : QColor(96, 186, 80),
+            rollover ? QColor(96, 186, 80) : kGreen);
         checkMark(p, frame, kWhite);
         return;
     }
@@ -818,7 +825,8 @@ void pill(QPainter& p, const SArtRecipe& r, QSize s)
     const bool green = r.param(QStringLiteral("tone")) == QLatin1String("green");
     const QRectF all(0, 0, s.width(), s.height());
     p.setPen(Qt::NoPen);
-    p.setBrush(green ? vertical(all, kGreenLight, kGreen) : vertical(all, QColor(214, 214, 215), kBorderLight));
+    p.setBrush(green ? vertical(all, kGreenLight, kGreen)
+                     : vertical(all, QColor(214, 214, 215), kBorderLight));
     p.drawRoundedRect(all, s.height() / 2.0, s.height() / 2.0);
 }
 
@@ -1037,7 +1045,8 @@ void dnd(QPainter& p, const SArtRecipe& r, QSize s)
                                   << QPointF(l + w, t + fold));
         p.setPen(QPen(kBorderLight, kStroke, Qt::SolidLine, Qt::RoundCap));
         for (int i = 0; i < 4; ++i)
-            p.drawLine(QPointF(l + 3.5, t + 10 + 3.5 * i), QPointF(l + w - (i == 3 ? 7 : 3.5), t + 10 + 3.5 * i));
+            p.drawLine(QPointF(l + 3.5, t + 10 + 3.5 * i),
+                       QPointF(l + w - (i == 3 ? 7 : 3.5), t + 10 + 3.5 * i));
     } else {
         QPolygonF pointer;
         pointer << QPointF(8.5, 4.5) << QPointF(8.5, 24.5) << QPointF(13, 20) << QPointF(16, 27)
