@@ -151,6 +151,19 @@ void softShadow(QPainter& p, QSize size, const QRectF& shape, qreal radius, int 
     p.drawImage(0, 0, shadow);
 }
 
+// The value for one state of a four-state image.
+QColor byState(const QString& state, const QColor& normal, const QColor& pressed, const QColor& hover,
+               const QColor& disabled)
+{
+    if (state == QLatin1String("pressed"))
+        return pressed;
+    if (state == QLatin1String("hover"))
+        return hover;
+    if (state == QLatin1String("disabled"))
+        return disabled;
+    return normal;
+}
+
 // Fill and glyph colours of a four-state control.
 struct SStateInk
 {
@@ -238,14 +251,8 @@ using Painter = std::function<void(QPainter&, const SArtRecipe&, QSize)>;
 
 void scrollTrack(QPainter& p, const SArtRecipe& r, QSize s)
 {
-    const QString state = r.param(QStringLiteral("state"));
-    QColor fill(242, 242, 243);
-    if (state == QLatin1String("hover"))
-        fill = QColor(235, 235, 236);
-    else if (state == QLatin1String("pressed"))
-        fill = QColor(228, 228, 229);
-    else if (state == QLatin1String("disabled"))
-        fill = QColor(249, 249, 249);
+    const QColor fill = byState(r.param(QStringLiteral("state")), QColor(242, 242, 243),
+                                QColor(228, 228, 229), QColor(235, 235, 236), QColor(249, 249, 249));
     const bool horizontal = r.param(QStringLiteral("o")) == QLatin1String("h");
     const QRectF track = horizontal ? QRectF(1, 2, s.width() - 2, s.height() - 4)
                                     : QRectF(2, 1, s.width() - 4, s.height() - 2);
@@ -256,14 +263,8 @@ void scrollTrack(QPainter& p, const SArtRecipe& r, QSize s)
 
 void scrollSlider(QPainter& p, const SArtRecipe& r, QSize s)
 {
-    const QString state = r.param(QStringLiteral("state"));
-    QColor fill = kBorder;
-    if (state == QLatin1String("hover"))
-        fill = kBorderStrong;
-    else if (state == QLatin1String("pressed"))
-        fill = kInkLight;
-    else if (state == QLatin1String("disabled"))
-        fill = kBorderLight;
+    const QColor fill =
+        byState(r.param(QStringLiteral("state")), kBorder, kInkLight, kBorderStrong, kBorderLight);
     // The style draws the slider 8 px longer at each end, so its art keeps 8 clear pixels there.
     const bool horizontal = r.param(QStringLiteral("o")) == QLatin1String("h");
     const QRectF body = horizontal ? QRectF(8, 3, s.width() - 16, s.height() - 6)
@@ -912,14 +913,8 @@ void sliderHandle(QPainter& p, const SArtRecipe& r, QSize s)
 
 void sliderGroove(QPainter& p, const SArtRecipe& r, QSize s)
 {
-    const QString state = r.param(QStringLiteral("state"));
-    QColor fill(214, 214, 215);
-    if (state == QLatin1String("hover"))
-        fill = QColor(200, 200, 201);
-    else if (state == QLatin1String("pressed"))
-        fill = kBorder;
-    else if (state == QLatin1String("disabled"))
-        fill = QColor(234, 234, 235);
+    const QColor fill = byState(r.param(QStringLiteral("state")), QColor(214, 214, 215), kBorder,
+                                QColor(200, 200, 201), QColor(234, 234, 235));
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(0, 1, s.width(), s.height() - 2), 2, 2);
