@@ -17,6 +17,13 @@ function(lumesk_add_library name)
   file(GLOB sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h" "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
   add_library(${name} STATIC ${sources})
+  # With Ninja, moc reruns only when a file it read last time changed, and the
+  # folder's CMake files are among them. Keep the globbed list in a CMake file of
+  # its own (rewritten only when the list changes) so a new header reruns moc.
+  set(list_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.cmake")
+  list(JOIN sources "\n# " listing)
+  file(CONFIGURE OUTPUT "${list_file}" CONTENT "# ${listing}\n" @ONLY)
+  include("${list_file}")
   target_include_directories(${name} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   lumesk_target_defaults(${name})
