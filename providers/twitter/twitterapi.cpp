@@ -261,7 +261,8 @@ bool CTwitterApi::checkResponse(const SMeskHttpResponseHeader& header, const QBy
     return error == TwitterNotModified;
 }
 
-bool CTwitterApi::parseTokenResponse(const QByteArray& body, QString& token, QString& secret, int& error) const
+bool CTwitterApi::parseTokenResponse(const QByteArray& body, QString& token, QString& secret,
+                                     int& error) const
 {
     error = TwitterNoError;
     const QList<QByteArray> pieces = body.split('&');

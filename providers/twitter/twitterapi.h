@@ -11,17 +11,18 @@
 class QDomElement;
 
 // Error codes of the Twitter request builder and reply parsers.
-enum TTwitterError {
+enum TTwitterError
+{
     TwitterNoError = 0,
-    TwitterNoConsumer = 1,     // a request was asked for while no consumer is set
-    TwitterFailed = 2,         // any other status, an empty body, a reply that cannot be read
-    TwitterNotModified = 3,    // 304
-    TwitterBadRequest = 4,     // 400
-    TwitterUnauthorized = 5,   // 401
-    TwitterForbidden = 6,      // 403
-    TwitterServerError = 7,    // 500
-    TwitterBadGateway = 8,     // 502
-    TwitterUnavailable = 9,    // 503
+    TwitterNoConsumer = 1,   // a request was asked for while no consumer is set
+    TwitterFailed = 2,       // any other status, an empty body, a reply that cannot be read
+    TwitterNotModified = 3,  // 304
+    TwitterBadRequest = 4,   // 400
+    TwitterUnauthorized = 5, // 401
+    TwitterForbidden = 6,    // 403
+    TwitterServerError = 7,  // 500
+    TwitterBadGateway = 8,   // 502
+    TwitterUnavailable = 9,  // 503
 };
 
 // Knows the Twitter REST interface: builds and signs the URL of every request

@@ -51,7 +51,8 @@ private slots:
                                    << QByteArray("effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
         QTest::newRow("rfc2202-3") << QByteArray(20, '\xaa') << QByteArray(50, '\xdd')
                                    << QByteArray("125d7342b9ac11cd91a39af48aa17b4f63f175d3");
-        QTest::newRow("rfc2202-4") << QByteArray::fromHex("0102030405060708090a0b0c0d0e0f10111213141516171819")
+        QTest::newRow("rfc2202-4") << QByteArray::fromHex(
+                                          "0102030405060708090a0b0c0d0e0f10111213141516171819")
                                    << QByteArray(50, '\xcd')
                                    << QByteArray("4c9007f4026250c6bc8414f9bf50c86c2d7235da");
         QTest::newRow("rfc2202-5") << QByteArray(20, '\x0c') << QByteArray("Test With Truncation")
@@ -246,8 +247,8 @@ private slots:
         QCOMPARE(client.token(), ExampleToken);
         QCOMPARE(client.tokenSecret(), ExampleTokenSecret);
 
-        const QString access =
-            client.accessTokenRequest(PhotosUrl, QStringLiteral("RT"), QStringLiteral("RS"), QStringLiteral("9"));
+        const QString access = client.accessTokenRequest(PhotosUrl, QStringLiteral("RT"),
+                                                         QStringLiteral("RS"), QStringLiteral("9"));
         QCOMPARE(paramValue(access, QStringLiteral("oauth_token")), QStringLiteral("RT"));
         QCOMPARE(client.token(), ExampleToken);
         QCOMPARE(client.tokenSecret(), ExampleTokenSecret);
@@ -256,9 +257,9 @@ private slots:
         QStringList params = client.params();
         params.removeLast();
         QCOMPARE(paramValue(access, QStringLiteral("oauth_signature")),
-                 COAuthClient::signature(QStringLiteral("GET"), PhotosUrl,
-                                         COAuthClient::signingKey(ExampleConsumerSecret, QStringLiteral("RS")),
-                                         params));
+                 COAuthClient::signature(
+                     QStringLiteral("GET"), PhotosUrl,
+                     COAuthClient::signingKey(ExampleConsumerSecret, QStringLiteral("RS")), params));
     }
 
     // A typed PIN is trimmed and encoded, in the URL and in the base string.
@@ -279,7 +280,8 @@ private slots:
         COAuthClient client;
         client.setConsumer(ExampleConsumerKey, ExampleConsumerSecret);
         useFixedSources(client, 5, QStringLiteral("n"));
-        const QString url = client.accessTokenRequest(PhotosUrl, QStringLiteral("RT"), QStringLiteral("RS"), verifier);
+        const QString url =
+            client.accessTokenRequest(PhotosUrl, QStringLiteral("RT"), QStringLiteral("RS"), verifier);
         QCOMPARE(paramValue(url, QStringLiteral("oauth_verifier")), onWire);
         QCOMPARE(url.contains(QStringLiteral("oauth_verifier=")), !onWire.isEmpty());
         // The query string still splits into whole name=value pairs.
@@ -293,8 +295,8 @@ private slots:
     {
         COAuthClient client;
         client.addParam(QStringLiteral("keep"), QStringLiteral("me"));
-        QCOMPARE(client.authorizeRequest(QStringLiteral("http://h/oauth/authorize"), QStringLiteral("www.h:8080"),
-                                         QStringLiteral("R&T")),
+        QCOMPARE(client.authorizeRequest(QStringLiteral("http://h/oauth/authorize"),
+                                         QStringLiteral("www.h:8080"), QStringLiteral("R&T")),
                  QStringLiteral("http://h/oauth/authorize?oauth_token=R%26T&oauth_callback=www.h%3A8080"));
         QCOMPARE(client.params(), QStringList{QStringLiteral("keep=me")});
     }

@@ -43,7 +43,8 @@ QByteArray statusXml(const QByteArray& id, const QByteArray& user)
     return "<status><created_at>Wed Aug 27 13:08:45 +0000 2008</created_at><id>" + id +
            "</id><text>Text &amp; " + id +
            "</text><source>web</source><truncated>false</truncated>"
-           "<in_reply_to_status_id>7" + id + "</in_reply_to_status_id><in_reply_to_user_id>8" + id +
+           "<in_reply_to_status_id>7" +
+           id + "</in_reply_to_status_id><in_reply_to_user_id>8" + id +
            "</in_reply_to_user_id><favorited>true</favorited><in_reply_to_screen_name>bob" + id +
            "</in_reply_to_screen_name>" + user + "</status>";
 }
@@ -134,7 +135,8 @@ private slots:
         } else if (which == QLatin1String("access")) {
             configure(api, 1300000001, QStringLiteral("2222"));
             api.setToken(QStringLiteral("OLD"), QStringLiteral("OLDS"));
-            QVERIFY(api.accessTokenUrl(url, QStringLiteral("RT"), QStringLiteral("RS"), QStringLiteral("1234567")));
+            QVERIFY(api.accessTokenUrl(url, QStringLiteral("RT"), QStringLiteral("RS"),
+                                       QStringLiteral("1234567")));
             // Signed with the request token's secret; the literal key of "no secret"
             // gives another signature.
             QStringList params = api.params();
@@ -256,18 +258,30 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("normal");
-        QTest::newRow("plain") << "http://api.example" << "http://api.example";
-        QTest::newRow("upper case, port 80, slash") << "HTTP://API.Example:80/" << "http://api.example";
-        QTest::newRow("local port") << " http://127.0.0.1:8080 " << "http://127.0.0.1:8080";
-        QTest::newRow("https default port") << "https://Api.Example:443" << "https://api.example";
-        QTest::newRow("https port 80") << "https://api.example:80" << "https://api.example:80";
-        QTest::newRow("path prefix") << "http://h/api/1/" << "http://h/api/1";
-        QTest::newRow("no scheme") << "api.example" << "";
-        QTest::newRow("other scheme") << "ftp://api.example" << "";
-        QTest::newRow("no host") << "http://" << "";
-        QTest::newRow("user info") << "http://u:p@api.example" << "";
-        QTest::newRow("query") << "http://api.example?x=1" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "http://api.example"
+                               << "http://api.example";
+        QTest::newRow("upper case, port 80, slash") << "HTTP://API.Example:80/"
+                                                    << "http://api.example";
+        QTest::newRow("local port") << " http://127.0.0.1:8080 "
+                                    << "http://127.0.0.1:8080";
+        QTest::newRow("https default port") << "https://Api.Example:443"
+                                            << "https://api.example";
+        QTest::newRow("https port 80") << "https://api.example:80"
+                                       << "https://api.example:80";
+        QTest::newRow("path prefix") << "http://h/api/1/"
+                                     << "http://h/api/1";
+        QTest::newRow("no scheme") << "api.example"
+                                   << "";
+        QTest::newRow("other scheme") << "ftp://api.example"
+                                      << "";
+        QTest::newRow("no host") << "http://"
+                                 << "";
+        QTest::newRow("user info") << "http://u:p@api.example"
+                                   << "";
+        QTest::newRow("query") << "http://api.example?x=1"
+                               << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void serviceUrl()
     {
@@ -284,12 +298,18 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("normal");
-        QTest::newRow("plain") << "www.api.example" << "www.api.example";
-        QTest::newRow("upper case, port 80") << "WWW.Api.Example:80" << "www.api.example";
-        QTest::newRow("local port") << "127.0.0.1:8080" << "127.0.0.1:8080";
-        QTest::newRow("scheme") << "http://www.api.example" << "";
-        QTest::newRow("path") << "www.api.example/x" << "";
-        QTest::newRow("empty") << "  " << "";
+        QTest::newRow("plain") << "www.api.example"
+                               << "www.api.example";
+        QTest::newRow("upper case, port 80") << "WWW.Api.Example:80"
+                                             << "www.api.example";
+        QTest::newRow("local port") << "127.0.0.1:8080"
+                                    << "127.0.0.1:8080";
+        QTest::newRow("scheme") << "http://www.api.example"
+                                << "";
+        QTest::newRow("path") << "www.api.example/x"
+                              << "";
+        QTest::newRow("empty") << "  "
+                               << "";
     }
     void webHost()
     {
@@ -325,7 +345,8 @@ private slots:
         // An unusable override is reported and the default stays.
         qputenv("LUMESK_TWITTER_URL", "127.0.0.1:5555");
         qunsetenv("LUMESK_TWITTER_WEB_HOST");
-        QTest::ignoreMessage(QtDebugMsg, "CTwitterApi: ignoring unusable LUMESK_TWITTER_URL \"127.0.0.1:5555\"");
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CTwitterApi: ignoring unusable LUMESK_TWITTER_URL \"127.0.0.1:5555\"");
         {
             CTwitterApi api;
             QCOMPARE(api.serviceUrl(), QStringLiteral("http://twitter.com"));
@@ -359,7 +380,8 @@ private slots:
         QFETCH(int, code);
         CTwitterApi api;
         if (status != 200)
-            QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CTwitterApi: http response error %1").arg(status)));
+            QTest::ignoreMessage(
+                QtDebugMsg, qPrintable(QStringLiteral("CTwitterApi: http response error %1").arg(status)));
         int error = -1;
         QCOMPARE(api.checkResponse(header(status), "<statuses/>", error), ok);
         QCOMPARE(error, code);
@@ -383,20 +405,29 @@ private slots:
         QTest::addColumn<QString>("secret");
         QTest::newRow("extra pair") << QByteArray("oauth_token=RT&oauth_token_secret=RS&x=1") << true << "RT"
                                     << "RS";
-        QTest::newRow("empty pieces dropped") << QByteArray("&oauth_token=RT&&oauth_token_secret=RS&") << true
-                                              << "RT" << "RS";
-        QTest::newRow("swapped") << QByteArray("oauth_token_secret=RS&oauth_token=RT") << false << "" << "";
-        QTest::newRow("empty token") << QByteArray("oauth_token=&oauth_token_secret=RS") << false << "" << "";
-        QTest::newRow("empty secret") << QByteArray("oauth_token=RT&oauth_token_secret=") << false << "" << "";
-        QTest::newRow("cut at further =") << QByteArray("oauth_token=a=b&oauth_token_secret=RS") << true << "a"
-                                          << "RS";
+        QTest::newRow("empty pieces dropped")
+            << QByteArray("&oauth_token=RT&&oauth_token_secret=RS&") << true << "RT"
+            << "RS";
+        QTest::newRow("swapped") << QByteArray("oauth_token_secret=RS&oauth_token=RT") << false << ""
+                                 << "";
+        QTest::newRow("empty token") << QByteArray("oauth_token=&oauth_token_secret=RS") << false << ""
+                                     << "";
+        QTest::newRow("empty secret") << QByteArray("oauth_token=RT&oauth_token_secret=") << false << ""
+                                      << "";
+        QTest::newRow("cut at further =")
+            << QByteArray("oauth_token=a=b&oauth_token_secret=RS") << true << "a"
+            << "RS";
         QTest::newRow("not decoded") << QByteArray("oauth_token=a%2Bb&oauth_token_secret=RS") << true
-                                     << "a%2Bb" << "RS";
-        QTest::newRow("one piece") << QByteArray("oauth_token=RT") << false << "" << "";
-        QTest::newRow("no =") << QByteArray("oauth_token&oauth_token_secret") << false << "" << "";
+                                     << "a%2Bb"
+                                     << "RS";
+        QTest::newRow("one piece") << QByteArray("oauth_token=RT") << false << ""
+                                   << "";
+        QTest::newRow("no =") << QByteArray("oauth_token&oauth_token_secret") << false << ""
+                              << "";
         QTest::newRow("name prefix") << QByteArray("oauth_tokenx=RT&oauth_token_secret=RS") << false << ""
                                      << "";
-        QTest::newRow("html") << QByteArray("<html>Sorry</html>") << false << "" << "";
+        QTest::newRow("html") << QByteArray("<html>Sorry</html>") << false << ""
+                              << "";
     }
     void tokenReply()
     {
@@ -407,7 +438,8 @@ private slots:
         CTwitterApi api;
         if (!ok) {
             QTest::ignoreMessage(QtDebugMsg, "CTwitterApi: failed to parse token response");
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CTwitterApi: reply pieces")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CTwitterApi: reply pieces")));
         }
         QString gotToken;
         QString gotSecret;
@@ -442,7 +474,8 @@ private slots:
         QVERIFY(!api.parseRequestToken(header(200), QByteArray(), token, secret, error));
         QCOMPARE(error, int(TwitterFailed));
         QTest::ignoreMessage(QtDebugMsg, "CTwitterApi: http response error 401");
-        QVERIFY(!api.parseRequestToken(header(401), "oauth_token=RT&oauth_token_secret=RS", token, secret, error));
+        QVERIFY(!api.parseRequestToken(header(401), "oauth_token=RT&oauth_token_secret=RS", token, secret,
+                                       error));
         QCOMPARE(error, int(TwitterUnauthorized));
         QVERIFY(token.isEmpty());
     }
@@ -453,14 +486,16 @@ private slots:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QStringList>("expected"); // token, secret, user id, user name
         QTest::addColumn<bool>("logs");
-        QTest::newRow("full") << QByteArray("oauth_token=AT&oauth_token_secret=AS&user_id=123&screen_name=alice")
+        QTest::newRow("full") << QByteArray(
+                                     "oauth_token=AT&oauth_token_secret=AS&user_id=123&screen_name=alice")
                               << true << QStringList{"AT", "AS", "123", "alice"} << false;
         QTest::newRow("no user") << QByteArray("oauth_token=AT&oauth_token_secret=AS") << true
                                  << QStringList{"AT", "AS", "", ""} << true;
         QTest::newRow("user swapped")
             << QByteArray("oauth_token=AT&oauth_token_secret=AS&screen_name=alice&user_id=123") << true
             << QStringList{"AT", "AS", "", ""} << true;
-        QTest::newRow("empty name") << QByteArray("oauth_token=AT&oauth_token_secret=AS&user_id=123&screen_name=")
+        QTest::newRow("empty name") << QByteArray(
+                                           "oauth_token=AT&oauth_token_secret=AS&user_id=123&screen_name=")
                                     << true << QStringList{"AT", "AS", "", ""} << true;
         QTest::newRow("no token") << QByteArray("user_id=123&screen_name=alice") << false << QStringList()
                                   << true;
@@ -474,8 +509,10 @@ private slots:
         QFETCH(bool, logs);
         CTwitterApi api;
         if (logs) {
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CTwitterApi: failed to parse")));
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CTwitterApi: reply pieces")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CTwitterApi: failed to parse")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CTwitterApi: reply pieces")));
         }
         QString token, secret;
         QString userId = QStringLiteral("stale");
@@ -495,27 +532,31 @@ private slots:
                                          statusXml("1", userXml("1")) + statusXml("2", userXml("2")) +
                                          "</statuses>"
                                   << QStringList{"1", "2"};
-        QTest::newRow("second without image") << "<statuses>" + statusXml("1", userXml("1")) +
-                                                     statusXml("2", userXml("2", false)) +
-                                                     statusXml("3", userXml("3")) + "</statuses>"
-                                              << QStringList{"1", "3"};
-        QTest::newRow("second without user") << "<statuses>" + statusXml("1", userXml("1")) + statusXml("2", "") +
-                                                    statusXml("3", userXml("3")) + "</statuses>"
-                                             << QStringList{"1", "3"};
+        QTest::newRow("second without image")
+            << "<statuses>" + statusXml("1", userXml("1")) + statusXml("2", userXml("2", false)) +
+                   statusXml("3", userXml("3")) + "</statuses>"
+            << QStringList{"1", "3"};
+        QTest::newRow("second without user")
+            << "<statuses>" + statusXml("1", userXml("1")) + statusXml("2", "") +
+                   statusXml("3", userXml("3")) + "</statuses>"
+            << QStringList{"1", "3"};
         QTest::newRow("no statuses") << QByteArray("<nothing><status/></nothing>") << QStringList();
         QTest::newRow("no status children") << QByteArray("<statuses type=\"array\"/>") << QStringList();
         QTest::newRow("unreadable xml") << QByteArray("<statuses><status>") << QStringList();
         QTest::newRow("other children skipped")
-            << "<statuses><other/>" + statusXml("1", userXml("1")) + "<other/></statuses>" << QStringList{"1"};
+            << "<statuses><other/>" + statusXml("1", userXml("1")) + "<other/></statuses>"
+            << QStringList{"1"};
     }
     void timeline()
     {
         QFETCH(QByteArray, body);
         QFETCH(QStringList, ids);
-        const int skipped = QString::fromLatin1(QTest::currentDataTag()).startsWith(QLatin1String("second")) ? 1 : 0;
+        const int skipped =
+            QString::fromLatin1(QTest::currentDataTag()).startsWith(QLatin1String("second")) ? 1 : 0;
         CTwitterApi api;
         for (int i = 0; i < skipped; ++i)
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CTwitterApi: skipping unreadable")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CTwitterApi: skipping unreadable")));
         STwitterTimeLine timeline{expectedEvent(QStringLiteral("stale"))};
         int error = -1;
         QVERIFY(api.parseTimelineResponse(header(200), body, timeline, error));
@@ -548,8 +589,8 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<bool>("ok");
         QTest::newRow("full") << statusXml("9", userXml("9")) << true;
-        QTest::newRow("user without id") << statusXml("9", "<user><name>n</name><profile_image_url/></user>")
-                                         << false;
+        QTest::newRow("user without id")
+            << statusXml("9", "<user><name>n</name><profile_image_url/></user>") << false;
         QTest::newRow("no user") << statusXml("9", "") << false;
         QTest::newRow("not a status") << QByteArray("<statuses/>") << false;
         QTest::newRow("empty") << QByteArray() << false;
@@ -619,8 +660,9 @@ private slots:
         sent[1].status.text = QStringLiteral("\u00fc & <b>");
         TimelineEmitter emitter;
         STwitterTimeLine received;
-        connect(&emitter, &TimelineEmitter::timelineReady, this,
-                [&received](const STwitterTimeLine& t) { received = t; }, Qt::QueuedConnection);
+        connect(
+            &emitter, &TimelineEmitter::timelineReady, this,
+            [&received](const STwitterTimeLine& t) { received = t; }, Qt::QueuedConnection);
         QSignalSpy spy(&emitter, &TimelineEmitter::timelineReady);
         QThread thread;
         emitter.moveToThread(&thread);
@@ -642,8 +684,8 @@ private slots:
         QTest::addColumn<QDateTime>("utc"); // invalid: the injected now
         QTest::newRow("created_at") << "Wed Aug 27 13:08:45 +0000 2008"
                                     << QDateTime(QDate(2008, 8, 27), QTime(13, 8, 45), Qt::UTC);
-        QTest::newRow("one-digit day") << "Wed Aug 7 13:08:45 +0000 2008"
-                                       << QDateTime(QDate(2008, 8, 7), QTime(13, 8, 45), Qt::UTC);
+        QTest::newRow("one-digit day")
+            << "Wed Aug 7 13:08:45 +0000 2008" << QDateTime(QDate(2008, 8, 7), QTime(13, 8, 45), Qt::UTC);
         QTest::newRow("december") << "Sun Dec 31 23:59:59 +0000 2006"
                                   << QDateTime(QDate(2006, 12, 31), QTime(23, 59, 59), Qt::UTC);
         QTest::newRow("other zone") << "Wed Aug 27 13:08:45 +0100 2008" << QDateTime();
