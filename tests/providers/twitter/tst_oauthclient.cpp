@@ -124,13 +124,6 @@ private slots:
                  QStringLiteral("s&t~%3D"));
     }
 
-    void pctIsRfc5849Encoding()
-    {
-        QCOMPARE(COAuthClient::pct(QStringLiteral("AZaz09-._~")), QStringLiteral("AZaz09-._~"));
-        QCOMPARE(COAuthClient::pct(QStringLiteral("a b+c/=&%\u00fc")),
-                 QStringLiteral("a%20b%2Bc%2F%3D%26%25%C3%BC"));
-    }
-
     // The order of addParam() calls makes no difference; the signature comes last.
     void paramOrderDoesNotMatter()
     {
@@ -219,18 +212,6 @@ private slots:
         QCOMPARE(client.accessTokenRequest(PhotosUrl, QStringLiteral("RT"), QStringLiteral("RS"),
                                            QStringLiteral("1")),
                  QString());
-    }
-
-    void hasTokenNeedsBoth()
-    {
-        COAuthClient client;
-        QVERIFY(!client.hasToken());
-        client.setToken(QStringLiteral("t"), QString());
-        QVERIFY(!client.hasToken());
-        client.setToken(QStringLiteral("t"), QStringLiteral("s"));
-        QVERIFY(client.hasToken());
-        client.setToken(QString(), QString());
-        QVERIFY(!client.hasToken());
     }
 
     // The flow's requests leave the stored token pair as they found it.
@@ -323,18 +304,6 @@ private slots:
             seen.insert(n);
         }
         QCOMPARE(seen.size(), 100);
-    }
-
-    void defaultTimestampIsNow()
-    {
-        COAuthClient client;
-        const qint64 before = QDateTime::currentSecsSinceEpoch();
-        const qint64 stamp = client.timestamp().toLongLong();
-        QVERIFY(stamp >= before && stamp <= QDateTime::currentSecsSinceEpoch());
-        client.setTimestampSource([] { return qint64(42); });
-        QCOMPARE(client.timestamp(), QStringLiteral("42"));
-        client.setTimestampSource({});
-        QVERIFY(client.timestamp().toLongLong() >= before);
     }
 };
 

@@ -238,20 +238,6 @@ private slots:
         QCOMPARE(api.lastError(), 0);
     }
 
-    void account()
-    {
-        CTwitterApi api;
-        QVERIFY(!api.isReady());
-        api.setConsumer(ConsumerKey, ConsumerSecret);
-        QVERIFY(!api.isReady());
-        api.setToken(QStringLiteral("AT"), QStringLiteral("AS"));
-        QVERIFY(api.isReady());
-        api.setUser(QStringLiteral("123"), QStringLiteral("alice"));
-        QCOMPARE(api.userId(), QStringLiteral("123"));
-        QCOMPARE(api.userName(), QStringLiteral("alice"));
-        QCOMPARE(api.maxStatusLength(), 140);
-    }
-
     // --- addresses ------------------------------------------------------------
 
     void serviceUrl_data()
@@ -709,17 +695,6 @@ private slots:
         } else {
             QCOMPARE(parsed, now);
         }
-    }
-
-    void monthNames()
-    {
-        const QStringList names = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-        for (int i = 0; i < names.size(); ++i)
-            QCOMPARE(sTwitterGetMonth(names.at(i)), i + 1);
-        TestClock clock(QDateTime(QDate(2020, 7, 4), QTime(5, 6, 7)));
-        QTest::ignoreMessage(QtDebugMsg, "sTwitterGetMonth: unknown month name jan");
-        QCOMPARE(sTwitterGetMonth(QStringLiteral("jan")), 7);
     }
 };
 
