@@ -1,0 +1,86 @@
+#pragma once
+
+#include "meskrecords.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+// Every read and write of text messages, items, users, files, service keys and
+// sync records. Implemented by the media database. Used on the GUI thread only.
+// The "Between" queries take the upper, then the lower bound of CREATED, then the provider.
+// A provider id of 0 means every provider where an operation says "(0: all)".
+class IMediaItemStorage : public QObject
+{
+    Q_OBJECT
+public:
+    explicit IMediaItemStorage(QObject* parent = nullptr) : QObject(parent) {}
+    ~IMediaItemStorage() override = default;
+
+    virtual bool open() = 0;
+
+    // Text messages.
+    virtual bool addSmsMessage(SSmsMessage& message) = 0; // sets message.id
+    virtual bool updateSmsMessage(const SSmsMessage& message) = 0;
+    virtual bool deleteSmsMessage(mid_t id) = 0;
+    virtual QList<SSmsMessage> smsMessages() = 0;
+
+    // Items and item fields.
+    virtual bool addMediaItem(SMediaItem& item) = 0; // sets item.id
+    virtual bool mediaItem(mid_t id, SMediaItem& item) = 0;
+    virtual bool updateMediaItem(const SMediaItem& item) = 0;
+    virtual void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) = 0;
+    virtual void mediaItemFields(mid_t item, QHash<QString, QString>& fields) = 0;
+    virtual QList<SMediaItem> childItems(mid_t parent) = 0;
+    virtual QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
+    virtual QList<SMediaItem> eventItems(mid_t provider) = 0; // (0: all)
+    virtual QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                  mid_t provider) = 0;
+    virtual QList<SMediaItem> mediaObjects(mid_t provider) = 0; // (0: all)
+    virtual QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
+    virtual QList<SMediaItem> linkItems(mid_t provider) = 0;
+    virtual QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId) = 0;
+    virtual QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
+                                                 mid_t provider) = 0;
+    virtual QList<SMediaItem> itemsByType(int type, mid_t provider) = 0;
+    virtual QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
+    virtual QList<SMediaItem> providerItems(mid_t provider) = 0; // (0: all)
+    virtual QList<SMediaItem> itemsByContent(mid_t provider, const QString& text) = 0;
+    // The newest CREATED among the provider's feed events of types 1..4.
+    virtual QDateTime latestItem(mid_t provider) = 0;
+    // The greatest MEDIAID (text order) among the provider's items; empty when none.
+    virtual QString itemsByMediaIdDesc(mid_t provider) = 0;
+    virtual bool deleteMediaItem(mid_t id) = 0;
+    virtual bool deleteProviderItems(mid_t provider) = 0; // (0: all)
+
+    // Service users and user fields.
+    virtual bool addServiceUser(SServiceUser& user) = 0; // sets user.id and user.avatarFile
+    virtual bool serviceUser(mid_t id, SServiceUser& user) = 0;
+    virtual bool updateServiceUser(const SServiceUser& user) = 0;
+    virtual void setServiceUserField(mid_t user, const QHash<QString, QString>& fields) = 0;
+    virtual void serviceUserFields(mid_t user, QHash<QString, QString>& fields) = 0;
+    virtual QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId) = 0;
+    virtual QList<SServiceUser> serviceUsers(mid_t provider) = 0;                           // (0: all)
+    virtual QList<SServiceUser> findServiceUsers(mid_t provider, const QString& name) = 0; // (0: all)
+    virtual bool deleteServiceUser(mid_t id) = 0;
+    virtual bool deleteProviderUsers(mid_t provider) = 0; // (0: all)
+
+    // Files beside the database.
+    virtual QString itemFilePath(const SMediaItem& item, const QString& suffix) = 0;
+    virtual QString mediaFilePath(const SMediaItem& item, const QString& suffix) = 0;
+    virtual QString userFilePath(mid_t user, const QString& suffix) = 0;
+    virtual QString userImagePath(mid_t user, const QString& imageUrl) = 0;
+
+    // Service keys (account secrets and settings of a provider).
+    virtual bool setServiceKey(mid_t provider, const QString& key, const QString& value) = 0;
+    virtual bool serviceKey(mid_t provider, const QString& key, QString& value) = 0;
+    virtual bool deleteServiceKeys(mid_t provider) = 0;
+
+    // Sync records and clean-up.
+    virtual bool setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
+    virtual bool setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
+    virtual bool cleanup(bool onlyExpired) = 0;
+    virtual QList<SMediaItem> syncRecords(mid_t provider) = 0; // (0: all)
+};
