@@ -27,7 +27,9 @@
 // Every route can be scripted to another status and body; a scripted reply is
 // given once the request has passed its checks. Every request is recorded.
 //
-// Thread-safe: the server may call handle() on its own thread.
+// On the local HTTP server: server.setFallback(service.handler()), then point
+// CTwitterApi::setServiceUrl (or LUMESK_TWITTER_URL) at server.baseUrl().
+// Thread-safe: the server calls handle() on its own thread.
 class FakeTwitterService
 {
 public:
