@@ -84,8 +84,8 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
             (void)qtTranslator->load(QStringLiteral("qt_") + code,
                                      QLibraryInfo::path(QLibraryInfo::TranslationsPath));
             QCoreApplication::installTranslator(qtTranslator);
-            (void)programTranslator->load(QDir(installDir).filePath(QStringLiteral("mesk_") + code +
-                                                                    QStringLiteral(".qm")));
+            (void)programTranslator->load(
+                QDir(installDir).filePath(QStringLiteral("mesk_") + code + QStringLiteral(".qm")));
             QCoreApplication::installTranslator(programTranslator);
             setLanguageLocale(code);
             return true;

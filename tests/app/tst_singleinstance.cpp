@@ -23,9 +23,8 @@ private slots:
         TempStorageRoot root;
         CMeskSingleInstance guard;
         QVERIFY(!guard.isAlreadyRunning());
-        QCOMPARE(guard.lockFilePath(),
-                 root.subPath(QStringLiteral("runtime")) +
-                     QStringLiteral("/{8E02CE05-B6A2-482b-B838-296774DD4A50}.lock"));
+        QCOMPARE(guard.lockFilePath(), root.subPath(QStringLiteral("runtime")) +
+                                           QStringLiteral("/{8E02CE05-B6A2-482b-B838-296774DD4A50}.lock"));
         QVERIFY(QFileInfo::exists(guard.lockFilePath()));
     }
 
@@ -55,7 +54,8 @@ private slots:
         QVERIFY(!first.isAlreadyRunning());
         QFile lock(first.lockFilePath());
         QVERIFY(lock.open(QIODevice::ReadWrite));
-        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+        QVERIFY(
+            lock.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
         lock.close();
         CMeskSingleInstance second;
         QVERIFY(second.isAlreadyRunning());

@@ -58,7 +58,8 @@ private slots:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<bool>("supported");
-        for (const char* code : {"en-us", "en-uk", "es-es", "es-us", "fr-fr", "it", "no", "sv", "da", "de", "fi"})
+        for (const char* code :
+             {"en-us", "en-uk", "es-es", "es-us", "fr-fr", "it", "no", "sv", "da", "de", "fi"})
             QTest::newRow(code) << QString::fromLatin1(code) << true;
         QTest::newRow("upper case") << QStringLiteral("EN-US") << false;
         QTest::newRow("en-gb") << QStringLiteral("en-gb") << false;
@@ -78,19 +79,32 @@ private slots:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("locale");
-        QTest::newRow("en-us") << "en-us" << "en_US";
-        QTest::newRow("en-uk") << "en-uk" << "en_GB";
-        QTest::newRow("es-es") << "es-es" << "es_ES";
-        QTest::newRow("es-us") << "es-us" << "es_US";
-        QTest::newRow("fr-fr") << "fr-fr" << "fr_FR";
-        QTest::newRow("it") << "it" << "it_IT";
-        QTest::newRow("no") << "no" << "nb_NO";
-        QTest::newRow("sv") << "sv" << "sv_SE";
-        QTest::newRow("da") << "da" << "da_DK";
-        QTest::newRow("de") << "de" << "de_DE";
-        QTest::newRow("fi") << "fi" << "fi_FI";
-        QTest::newRow("unknown") << "xx" << "en_US";
-        QTest::newRow("upper case") << "DE" << "en_US";
+        QTest::newRow("en-us") << "en-us"
+                               << "en_US";
+        QTest::newRow("en-uk") << "en-uk"
+                               << "en_GB";
+        QTest::newRow("es-es") << "es-es"
+                               << "es_ES";
+        QTest::newRow("es-us") << "es-us"
+                               << "es_US";
+        QTest::newRow("fr-fr") << "fr-fr"
+                               << "fr_FR";
+        QTest::newRow("it") << "it"
+                            << "it_IT";
+        QTest::newRow("no") << "no"
+                            << "nb_NO";
+        QTest::newRow("sv") << "sv"
+                            << "sv_SE";
+        QTest::newRow("da") << "da"
+                            << "da_DK";
+        QTest::newRow("de") << "de"
+                            << "de_DE";
+        QTest::newRow("fi") << "fi"
+                            << "fi_FI";
+        QTest::newRow("unknown") << "xx"
+                                 << "en_US";
+        QTest::newRow("upper case") << "DE"
+                                    << "en_US";
     }
 
     void languageLocale()
@@ -123,7 +137,8 @@ private slots:
         QTest::addColumn<QString>("installDir");
         const QString folder = QStringLiteral(LUMESK_TEST_QM_DIR);
         QTest::newRow("upper case code") << "EN-US" << folder;
-        QTest::newRow("empty folder") << "de" << "";
+        QTest::newRow("empty folder") << "de"
+                                      << "";
         QTest::newRow("empty code") << "" << folder;
         QTest::newRow("unsupported code") << "nb" << folder;
         QTest::newRow("code alone") << "it" << QString();
