@@ -43,9 +43,10 @@ private slots:
     void init()
     {
         m_network = std::make_unique<CMeskNetworkManager>();
+        // ready() comes from the worker thread; the spy may see it before wait() starts.
         QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
         m_network->start();
-        QVERIFY(ready.wait(5000));
+        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 5000));
     }
 
     void cleanup() { m_network.reset(); }
