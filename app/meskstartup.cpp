@@ -1,11 +1,19 @@
 #include "meskstartup.h"
 
+#include "meskengine.h"
+#include "meskmainwindow.h"
+#include "mesksingleinstance.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTranslator>
+
+#include <memory>
 
 namespace {
 
@@ -93,6 +101,60 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
     }
     setDefaultLanguageLocale();
     return false;
+}
+
+} // namespace MeskStartup
+
+namespace MeskStartup {
+
+int run(int argc, char* argv[])
+{
+    CMeskSingleInstance guard;
+    if (guard.isAlreadyRunning())
+        return 0;
+
+    // Declared before the application, so they are destroyed after it.
+    auto qtTranslator = std::make_unique<QTranslator>();
+    auto programTranslator = std::make_unique<QTranslator>();
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("velto.com"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    applyInstallerLanguage(qtTranslator.get(), programTranslator.get());
+
+    // Qt plug-ins such as the SQLite driver may sit beside the program.
+    QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
+
+    auto engine = std::make_unique<CMeskEngine>();
+    if (!engine->init()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velto Lumesk"),
+                              //: Error information
+                              QCoreApplication::translate(
+                                  "MeskStartup",
+                                  "The program could not be initialized. Please uninstall the application, "
+                                  "and install it again via Velto Update Manager. If the problem persists, "
+                                  "consult Velto's support pages online."),
+                              QMessageBox::Ok);
+        // Stops the engine's network and HTTP threads before the program ends.
+        engine.reset();
+        return 0;
+    }
+
+    int result = 0;
+    {
+        // The views hold the engine and objects of its providers: they go first.
+        CMeskMainWindow window(engine.get());
+        window.show();
+        result = QApplication::exec();
+    }
+    engine->cleanupStorage();
+    engine.reset();
+    app.reset();
+    programTranslator.reset();
+    qtTranslator.reset();
+    return result;
 }
 
 } // namespace MeskStartup

@@ -25,4 +25,12 @@ QString installerIniPath();
 // were installed. Needs the application object.
 bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTranslator);
 
+// The program: the single-instance guard, the application object with the
+// program's identity, translations and locale, the engine and, once the engine
+// is initialised, the main window and its event loop; then the shutdown in
+// order (main window, storage clean-up, engine, application, translators).
+// Returns the event loop's result, or 0 when another copy runs or the engine
+// cannot be initialised (after telling the user).
+int run(int argc, char* argv[]);
+
 } // namespace MeskStartup
