@@ -127,6 +127,10 @@ int run(int argc, char* argv[])
     // Qt plug-ins such as the SQLite driver may sit beside the program.
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
 
+    // The compiled-in resource trees register themselves with the libraries that
+    // hold them (the common style's ":/QuorCommonStyle" so far). Qt's default style
+    // stays until the product style exists.
+
     auto engine = std::make_unique<CMeskEngine>();
     if (!engine->init()) {
         QMessageBox::critical(nullptr, QStringLiteral("Velto Lumesk"),

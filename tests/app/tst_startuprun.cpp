@@ -6,6 +6,7 @@
 #include "tempstorage.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QPointer>
@@ -28,6 +29,7 @@ struct SObserved
     QString organisationName;
     QString version;
     QString locale;
+    bool commonStyleImages = false;
     QStringList order;
     qsizetype eventsBefore = -1;
     qsizetype eventsAfter = -1;
@@ -80,6 +82,7 @@ void prepareRun()
         s_seen.organisationName = QCoreApplication::organizationName();
         s_seen.version = QCoreApplication::applicationVersion();
         s_seen.locale = QLocale().name();
+        s_seen.commonStyleImages = !QDir(QStringLiteral(":/QuorCommonStyle/Images")).entryList().isEmpty();
         CMeskEngine* engine = window->engine();
         s_seen.engine = engine;
         s_seen.engineReady = engine && engine->isReady();
@@ -92,6 +95,9 @@ void prepareRun()
                 s_seen.eventsAfter = storedEvents();
             });
         }
+        // For a look at the window: TST_GRAB_WINDOW=/path/to.png.
+        if (const QString grab = qEnvironmentVariable("TST_GRAB_WINDOW"); !grab.isEmpty())
+            window->grab().save(grab);
         window->close();
         QCoreApplication::exit(3);
     });
@@ -122,6 +128,8 @@ private slots:
         // No installer values: English (United States).
         QCOMPARE(s_seen.locale, QStringLiteral("en_US"));
     }
+
+    void resourcesRegistered() { QVERIFY(s_seen.commonStyleImages); }
 
     void returnsLoopResult() { QCOMPARE(s_seen.result, 3); }
 
