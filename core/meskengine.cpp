@@ -25,7 +25,9 @@ constexpr int kMaxIntervalMinutes = INT_MAX / kMinuteMs;
 
 CMeskEngine::CMeskEngine(QObject* parent) : QObject(parent)
 {
-    registerMeskMetaTypes();
+    // Once per process, before any record crosses a thread.
+    static const bool registered = (registerMeskMetaTypes(), true);
+    Q_UNUSED(registered);
 
     m_updateTimer = new QTimer(this);
     m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
