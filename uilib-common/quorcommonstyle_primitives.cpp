@@ -81,12 +81,10 @@ bool CQuorCommonStyle::hasActiveWindow()
 void CQuorCommonStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                                      const QWidget* widget) const
 {
-    if (!painter || !option) {
-        // Every element below reads the option; without one only the wrapped style may draw.
-        if (static_cast<quint32>(element) < static_cast<quint32>(PE_CustomBase))
-            QProxyStyle::drawPrimitive(element, option, painter, widget);
+    // Every element reads its option (Qt's own styles as well): without one, or without a
+    // painter, nothing is drawn.
+    if (!painter || !option)
         return;
-    }
     const QString role = styleRole(widget);
     const QRect& rect = option->rect;
 

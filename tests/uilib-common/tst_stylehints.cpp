@@ -101,6 +101,8 @@ private slots:
     void waitFramesFallBack();
     void tablePixmaps();
     void standardIcons();
+    void plainRecordsEverywhere_data();
+    void plainRecordsEverywhere();
 
 private:
     std::unique_ptr<TempStorageRoot> m_storage;
@@ -448,6 +450,57 @@ void TestStyleHints::standardIcons()
     // An id the style does not hold comes from the base style.
     QCOMPARE(m_style->standardIcon(QStyle::SP_DirIcon).isNull(),
              m_style->baseStyle()->standardIcon(QStyle::SP_DirIcon).isNull());
+}
+
+void TestStyleHints::plainRecordsEverywhere_data()
+{
+    QTest::addColumn<QString>("role");
+    for (const char* role : {"", "menu", "menu.combobox", "listpopup.view.frame", "lineedit.iconized",
+                             "lineedit.textfield", "tooltip.textfield", "itemlist.view", "progressbar",
+                             "progressbar.phased", "window.main", "window.dialog"})
+        QTest::newRow(*role ? role : "no role") << QString::fromLatin1(role);
+}
+
+void TestStyleHints::plainRecordsEverywhere()
+{
+    QFETCH(QString, role);
+    const auto widget = roleWidget(role);
+    widget->resize(80, 40);
+    // Records of the base size only, on the heap, so that a read or write past them is a
+    // sanitizer finding.
+    auto option = std::make_unique<QStyleOption>();
+    option->rect = QRect(0, 0, 80, 40);
+    option->state = QStyle::State_Enabled;
+    auto record = std::make_unique<QStyleHintReturn>();
+    for (int offset = 0; offset <= 18; ++offset) {
+        const auto metric = static_cast<QStyle::PixelMetric>(QStyle::PM_CustomBase + offset);
+        m_style->pixelMetric(metric, option.get(), widget.get());
+        m_style->pixelMetric(metric, nullptr, widget.get());
+    }
+    for (int offset = 0; offset <= 23; ++offset) {
+        m_style->standardPixmap(customPixmap(offset), option.get(), widget.get());
+        m_style->standardPixmap(customPixmap(offset), nullptr, widget.get());
+        m_style->standardIcon(customPixmap(offset), option.get(), widget.get());
+    }
+    for (int offset = 0; offset <= 5; ++offset) {
+        m_style->styleHint(customHint(offset), option.get(), widget.get(), record.get());
+        m_style->styleHint(customHint(offset), nullptr, widget.get(), nullptr);
+    }
+    m_style->styleHint(QStyle::SH_WindowFrame_Mask, option.get(), widget.get(), record.get());
+    for (int offset = 0; offset <= 1; ++offset) {
+        const auto element = static_cast<QStyle::SubElement>(QStyle::SE_CustomBase + offset);
+        m_style->subElementRect(element, option.get(), widget.get());
+        m_style->subElementRect(element, nullptr, widget.get());
+    }
+    for (const auto element : {QStyle::SE_ProgressBarContents, QStyle::SE_ItemViewItemCheckIndicator,
+                               QStyle::SE_ItemViewItemText, QStyle::SE_CheckBoxIndicator})
+        m_style->subElementRect(element, option.get(), widget.get());
+    for (const auto type : {QStyle::CT_CheckBox, QStyle::CT_RadioButton, QStyle::CT_ProgressBar,
+                            QStyle::CT_MenuItem, QStyle::CT_PushButton, QStyle::CT_LineEdit}) {
+        m_style->sizeFromContents(type, option.get(), QSize(30, 10), widget.get());
+        m_style->sizeFromContents(type, nullptr, QSize(30, 10), widget.get());
+    }
+    QVERIFY(option->rect == QRect(0, 0, 80, 40));
 }
 
 QTEST_MAIN(TestStyleHints)
