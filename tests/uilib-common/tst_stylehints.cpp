@@ -87,6 +87,8 @@ private slots:
     void dialogMask();
     void roundedMasks_data();
     void roundedMasks();
+    void masksFollowAnOffsetRectangle_data();
+    void masksFollowAnOffsetRectangle();
     void maskFallbacks();
     void sizeHint();
     void marginsHint_data();
@@ -234,6 +236,34 @@ void TestStyleHints::roundedMasks()
     for (int i = 0; i < bottomInsets.size(); ++i)
         QCOMPARE(rowSpan(mask.region, first + i, 50), qMakePair(bottomInsets.at(i), 49 - bottomInsets.at(i)));
     QVERIFY(mask.region.boundingRect().bottom() <= 29);
+}
+
+void TestStyleHints::masksFollowAnOffsetRectangle_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<int>("radius");
+    QTest::newRow("itemlist") << QStringLiteral("itemlist") << 3;
+    QTest::newRow("dialog") << QStringLiteral("window.dialog") << 6;
+    QTest::newRow("gradient.dynamic") << QStringLiteral("gradient.dynamic") << 9;
+}
+
+void TestStyleHints::masksFollowAnOffsetRectangle()
+{
+    QFETCH(QString, role);
+    QFETCH(int, radius);
+    // The bottom corners are cut from the rectangle's own last rows, wherever it lies.
+    const auto widget = roleWidget(role);
+    QStyleOption option;
+    option.rect = QRect(0, 0, 50, 30);
+    QStyleHintReturnMask atOrigin;
+    QCOMPARE(m_style->styleHint(QStyle::SH_WindowFrame_Mask, &option, widget.get(), &atOrigin), 1);
+    option.rect = QRect(7, 20, 50, 30);
+    QStyleHintReturnMask moved;
+    QCOMPARE(m_style->styleHint(QStyle::SH_WindowFrame_Mask, &option, widget.get(), &moved), 1);
+    QCOMPARE(moved.region, atOrigin.region.translated(7, 20));
+    QVERIFY(option.rect.contains(moved.region.boundingRect()));
+    QVERIFY(!moved.region.contains(option.rect.bottomLeft()));
+    QVERIFY(moved.region.contains(option.rect.bottomLeft() + QPoint(radius, 0)));
 }
 
 void TestStyleHints::maskFallbacks()

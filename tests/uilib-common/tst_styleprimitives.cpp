@@ -74,6 +74,11 @@ private slots:
     void lineBands();
     void filledFrames_data();
     void filledFrames();
+    void penFrames_data();
+    void penFrames();
+    void imageFrames();
+    void bridgeButton();
+    void tabWidgetFrame();
     void popupFrames_data();
     void popupFrames();
     void homePanel();
@@ -306,6 +311,121 @@ void TestStylePrimitives::filledFrames()
     option.rect = QRect(5, 10, 100, 20);
     const QImage drawn = draw(QStyle::PE_Frame, &option, widget.get());
     QCOMPARE(drawn, paint([&](QPainter* p) { p->fillRect(option.rect, fill); }));
+}
+
+void TestStylePrimitives::penFrames_data()
+{
+    QTest::addColumn<QStyle::PrimitiveElement>("element");
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QColor>("pen");
+    QTest::addColumn<QPoint>("onEdge");
+    QTest::addColumn<QPoint>("corner"); // outside the rounded outline: untouched
+    // Option rectangle (0, 0, 100, 50).
+    QTest::newRow("group box") << QStyle::PE_FrameGroupBox << QString() << QColor(214, 213, 211)
+                               << QPoint(50, 0) << QPoint(0, 0);
+    QTest::newRow("menu") << QStyle::PE_FrameMenu << QStringLiteral("menu") << QColor(186, 186, 186)
+                          << QPoint(0, 0) << QPoint(50, 25);
+    QTest::newRow("itemlist") << QStyle::PE_Frame << QStringLiteral("itemlist") << QColor(187, 188, 186)
+                              << QPoint(50, 49) << QPoint(0, 0);
+}
+
+void TestStylePrimitives::penFrames()
+{
+    QFETCH(QStyle::PrimitiveElement, element);
+    QFETCH(QString, role);
+    QFETCH(QColor, pen);
+    QFETCH(QPoint, onEdge);
+    QFETCH(QPoint, corner);
+    const auto widget = roleWidget(role);
+    QStyleOption option;
+    option.rect = QRect(0, 0, 100, 50);
+    const QImage drawn = draw(element, &option, widget.get());
+    QCOMPARE(pixelColor(drawn, onEdge.x(), onEdge.y()), pen);
+    QCOMPARE(qAlpha(drawn.pixel(corner)), 0);
+    // The outline of the rectangle shrunk by one reaches the option's right edge, not beyond.
+    QCOMPARE(pixelColor(drawn, 99, 25), pen);
+    QCOMPARE(qAlpha(drawn.pixel(100, 25)), 0);
+    QCOMPARE(qAlpha(drawn.pixel(50, 50)), 0);
+}
+
+void TestStylePrimitives::imageFrames()
+{
+    QStyleOption option;
+    option.rect = QRect(0, 0, 120, 60);
+    option.palette.setColor(QPalette::Window, QColor(1, 100, 200));
+
+    const auto list = roleWidget(QStringLiteral("itemlist"));
+    list->setObjectName(QStringLiteral("widgetLibrary.itemList"));
+    QCOMPARE(draw(QStyle::PE_Frame, &option, list.get()),
+             ninePatch(QStringLiteral("Backgrounds/recipient_popup.png"), option.rect, 28, 28, 28, 28));
+
+    const auto header = roleWidget(QStringLiteral("frame.pane.header"));
+    QCOMPARE(draw(QStyle::PE_Frame, &option, header.get()),
+             ninePatch(QStringLiteral("Backgrounds/pane_header_bg.png"), option.rect, 0, 0, 0, 0));
+
+    const QPixmap makkara = image(QStringLiteral("Backgrounds/vertical_makkara.png"));
+    const auto sausage = roleWidget(QStringLiteral("frame.vertical.makkara"));
+    QCOMPARE(draw(QStyle::PE_Frame, &option, sausage.get()),
+             paint([&](QPainter* p) { p->drawPixmap(QRect(60, 0, makkara.width(), 60), makkara); }));
+
+    const QPixmap toolBar = image(QStringLiteral("MainWindow/toolBar.png"));
+    const auto bar = roleWidget(QStringLiteral("window.main.toolBar"));
+    QCOMPARE(draw(QStyle::PE_Frame, &option, bar.get()), paint([&](QPainter* p) {
+                 p->setPen(QColor(187, 188, 186));
+                 p->drawRect(option.rect.adjusted(0, -1, -1, 1));
+                 p->drawPixmap(option.rect.adjusted(1, 0, -1, 0), toolBar);
+             }));
+
+    const auto content = roleWidget(QStringLiteral("window.secondary.contentFrame"));
+    QCOMPARE(draw(QStyle::PE_Frame, &option, content.get()),
+             paint([&](QPainter* p) { p->fillRect(option.rect, QColor(1, 100, 200)); }));
+    const auto main = roleWidget(QStringLiteral("window.main"));
+    QCOMPARE(draw(QStyle::PE_Frame, &option, main.get()), paint([&](QPainter* p) {
+                 p->fillRect(option.rect, QColor(1, 100, 200));
+                 p->setPen(QColor(187, 188, 186));
+                 p->drawRect(option.rect.adjusted(0, -1, -1, 1));
+             }));
+
+    // Item-list rows draw nothing; other roles keep the base style's rows.
+    const auto view = roleWidget(QStringLiteral("itemlist.view"));
+    QStyleOptionViewItem item;
+    item.rect = option.rect;
+    item.features = QStyleOptionViewItem::Alternate;
+    item.palette.setColor(QPalette::AlternateBase, Qt::red);
+    QVERIFY(isBlank(draw(QStyle::PE_PanelItemViewRow, &item, view.get())));
+    const auto plainView = roleWidget(QString());
+    QVERIFY(!isBlank(draw(QStyle::PE_PanelItemViewRow, &item, plainView.get())));
+}
+
+void TestStylePrimitives::bridgeButton()
+{
+    const auto widget = roleWidget(QStringLiteral("button.bridge"));
+    QStyleOption option;
+    option.rect = QRect(0, 0, 100, 40);
+    option.state = QStyle::State_Enabled | QStyle::State_MouseOver;
+    QVERIFY(isBlank(draw(QStyle::PE_PanelButtonTool, &option, widget.get())));
+    option.state |= QStyle::State_On;
+    QCOMPARE(draw(QStyle::PE_PanelButtonTool, &option, widget.get()), paint([&](QPainter* p) {
+                 p->drawPixmap(option.rect,
+                               image(QStringLiteral("Bridge/Bridge_mouseover_and_selected_bg.png")));
+             }));
+}
+
+void TestStylePrimitives::tabWidgetFrame()
+{
+    QStyleOptionTabWidgetFrame frame;
+    frame.rect = QRect(0, 0, 100, 60);
+    frame.tabBarSize = QSize(0, 0);
+    QImage drawn = draw(QStyle::PE_FrameTabWidget, &frame, nullptr);
+    QCOMPARE(drawn, paint([&](QPainter* p) { p->fillRect(frame.rect, Qt::white); }));
+    frame.tabBarSize = QSize(80, 20);
+    drawn = draw(QStyle::PE_FrameTabWidget, &frame, nullptr);
+    // r = (0, 2, 99, 57), outlined from y 2 to 59: square top corners, rounded bottom corners.
+    QCOMPARE(pixelColor(drawn, 0, 2), QColor(190, 190, 190));
+    QCOMPARE(pixelColor(drawn, 98, 2), QColor(190, 190, 190));
+    QCOMPARE(pixelColor(drawn, 0, 59), QColor(Qt::white));
+    QCOMPARE(pixelColor(drawn, 50, 59), QColor(190, 190, 190));
+    QCOMPARE(pixelColor(drawn, 50, 30), QColor(Qt::white));
 }
 
 void TestStylePrimitives::popupFrames_data()
