@@ -1,5 +1,7 @@
 #include "quoranimationwidget.h"
 
+#include "quorstyleoptions.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
@@ -18,7 +20,19 @@ CQuorAnimationWidget::~CQuorAnimationWidget()
     disconnect(&m_timer, &QTimer::timeout, this, &CQuorAnimationWidget::onFrameChange);
 }
 
-void CQuorAnimationWidget::loadStyleFrames() {}
+void CQuorAnimationWidget::loadStyleFrames()
+{
+    // The style's wait animation: its frame count, then each frame by index.
+    const int count =
+        style()->pixelMetric(static_cast<QStyle::PixelMetric>(QStyle::PM_CustomBase + 2), nullptr, this);
+    CQuorStyleOptionAnimationFrame option;
+    option.initFrom(this);
+    for (int index = 0; index < count; ++index) {
+        option.frame = index;
+        m_frames.append(style()->standardPixmap(
+            static_cast<QStyle::StandardPixmap>(QStyle::SP_CustomBase + 2), &option, this));
+    }
+}
 
 bool CQuorAnimationWidget::isRunning() const
 {

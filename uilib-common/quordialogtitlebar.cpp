@@ -1,5 +1,7 @@
 #include "quordialogtitlebar.h"
 
+#include "quorstyleoptions.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -78,7 +80,11 @@ QToolButton* CQuorDialogTitleBar::createToolButton(QStyle::StandardPixmap pixmap
 
     auto* action = new QAction(style()->standardIcon(pixmap, nullptr, button), text, this);
 
-    const QSize size = style()->standardPixmap(pixmap, nullptr, button).size();
+    // The style knows the size of its close images; without an answer the pixmap's size counts.
+    SQuorSizeHintReturn hint(pixmap);
+    style()->styleHint(QStyle::SH_CustomBase, nullptr, button, &hint);
+    const QSize size =
+        hint.size.isValid() ? hint.size : style()->standardPixmap(pixmap, nullptr, button).size();
 
     button->setIconSize(size);
     button->setFixedSize(size);

@@ -1,6 +1,9 @@
 #include "quortextlabel.h"
 
+#include "quorstyleoptions.h"
+
 #include <QPainter>
+#include <QStyle>
 
 CQuorTextLabel::CQuorTextLabel(QWidget* parent) : QWidget(parent)
 {
@@ -70,4 +73,11 @@ void CQuorTextLabel::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
     painter.setOpacity(m_opacity);
+    CQuorTextLabelOption option;
+    option.initFrom(this);
+    option.fade = m_fade;
+    option.shadow = m_shadow;
+    option.text = m_text;
+    option.alignment = m_alignment;
+    style()->drawControl(QStyle::CE_CustomBase, &option, &painter, this);
 }

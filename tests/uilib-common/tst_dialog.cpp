@@ -1,6 +1,7 @@
 #include "fakesystemwindow.h"
 #include "quordialog.h"
 #include "quordialogtitlebar.h"
+#include "quorstyleoptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +32,14 @@ public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override
     {
+        if (hint == SH_CustomBase && hintSize.isValid()) {
+            if (auto* size = qstyleoption_cast<SQuorSizeHintReturn*>(returnData)) {
+                if (size->pixmapId == int(SP_CustomBase) + 10 || size->pixmapId == int(SP_CustomBase) + 3) {
+                    size->size = hintSize;
+                    return 1;
+                }
+            }
+        }
         if (hint == SH_WindowFrame_Mask) {
             if (m_mask == Mask::None)
                 return 0;
@@ -57,6 +66,8 @@ public:
             return QIcon(standardPixmap(sp, option, widget));
         return QProxyStyle::standardIcon(sp, option, widget);
     }
+
+    QSize hintSize;
 
 private:
     Mask m_mask;
@@ -88,7 +99,11 @@ class TestDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QApplication::setStyle(new TestStyle); }
+    void initTestCase()
+    {
+        m_appStyle = new TestStyle;
+        QApplication::setStyle(m_appStyle);
+    }
 
     void roleAndFlags();
     void missingFrameIsSearchedAgain();
@@ -100,10 +115,14 @@ private slots:
 
     void titleBarRoleAndCloseIcon();
     void closeButton();
+    void closeButtonTakesTheStyleHint();
     void closeButtonClosesDialog();
     void contextMenuClosesDialog();
     void leftPressStillDrags();
     void nestedTitleBarLeavesWindowAlone();
+
+private:
+    TestStyle* m_appStyle = nullptr;
 };
 
 void TestDialog::roleAndFlags()
@@ -233,6 +252,20 @@ void TestDialog::closeButton()
     bar->resize(300, bar->height());
     bar->layout()->activate();
     QCOMPARE(button->geometry().right(), 300 - 1 - 5);
+}
+
+void TestDialog::closeButtonTakesTheStyleHint()
+{
+    m_appStyle->hintSize = QSize(12, 12);
+    CQuorDialog dialog;
+    auto* bar = new CQuorDialogTitleBar(&dialog);
+    m_appStyle->hintSize = QSize();
+    QCOMPARE(bar->closeButton()->size(), QSize(12, 12));
+    QCOMPARE(bar->closeButton()->iconSize(), QSize(12, 12));
+    // The pixmap itself is larger.
+    QCOMPARE(m_appStyle->standardPixmap(QStyle::StandardPixmap(QStyle::SP_CustomBase + 10), nullptr, nullptr)
+                 .size(),
+             QSize(14, 14));
 }
 
 void TestDialog::closeButtonClosesDialog()

@@ -1,4 +1,8 @@
+#include "quorstyleoptions.h"
 #include "quortextlabel.h"
+
+#include <QPainter>
+#include <QProxyStyle>
 
 #include <QtTest>
 
@@ -16,6 +20,28 @@ public:
     }
 };
 
+// Draws a label as a solid black block where its text would go, and keeps the last option.
+class LabelStyle : public QProxyStyle
+{
+public:
+    LabelStyle() : QProxyStyle(QStringLiteral("Windows")) {}
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (element == CE_CustomBase) {
+            if (const auto* label = qstyleoption_cast<const CQuorTextLabelOption*>(option)) {
+                last = *label;
+                ++draws;
+                painter->fillRect(QRect(2, 2, 10, 10), Qt::black);
+                return;
+            }
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+    mutable CQuorTextLabelOption last;
+    mutable int draws = 0;
+};
+
 } // namespace
 
 class TestTextLabel : public QObject
@@ -29,6 +55,8 @@ private slots:
     void sizeHints();
     void heightForWidthWraps();
     void opacityAloneDoesNotRepaint();
+    void paintsThroughTheStyle();
+    void opacityPaintsHalfway();
 };
 
 void TestTextLabel::defaults()
@@ -114,6 +142,45 @@ void TestTextLabel::opacityAloneDoesNotRepaint()
     QCOMPARE(counter.paints, 0);
     label.setShadow(true);
     QTRY_VERIFY(counter.paints > 0);
+}
+
+void TestTextLabel::paintsThroughTheStyle()
+{
+    LabelStyle style;
+    CQuorTextLabel label;
+    label.setStyle(&style);
+    label.setText("Caption");
+    label.setFade(true);
+    label.setShadow(true);
+    label.setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    label.resize(80, 20);
+    label.grab();
+    QCOMPARE(style.draws, 1);
+    QCOMPARE(style.last.text, QString("Caption"));
+    QVERIFY(style.last.fade);
+    QVERIFY(style.last.shadow);
+    QCOMPARE(style.last.alignment, Qt::AlignRight | Qt::AlignBottom);
+    QCOMPARE(style.last.rect, QRect(0, 0, 80, 20));
+    QCOMPARE(style.last.type, int(CQuorTextLabelOption::Type));
+}
+
+void TestTextLabel::opacityPaintsHalfway()
+{
+    LabelStyle style;
+    CQuorTextLabel label;
+    label.setStyle(&style);
+    label.setText("Caption");
+    label.resize(40, 20);
+    const QImage background = label.grab().toImage();
+    const QColor backdrop = background.pixelColor(30, 15);
+    QCOMPARE(background.pixelColor(5, 5), QColor(Qt::black));
+
+    label.setOpacity(0.5);
+    const QColor half = label.grab().toImage().pixelColor(5, 5);
+    QVERIFY(qAbs(half.red() - backdrop.red() / 2) <= 1);
+    QVERIFY(qAbs(half.green() - backdrop.green() / 2) <= 1);
+    QVERIFY(qAbs(half.blue() - backdrop.blue() / 2) <= 1);
+    QCOMPARE(label.grab().toImage().pixelColor(30, 15), backdrop);
 }
 
 QTEST_MAIN(TestTextLabel)
