@@ -296,7 +296,9 @@ private:
     void drawMenuBarItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
     void drawProgressBar(const QStyleOption* option, QPainter* painter, const QWidget* widget,
                          const QString& role) const;
+    void drawPhasedProgressBar(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
     void drawItemViewItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawTextLabel(const QStyleOption* option, QPainter* painter) const;
     void drawScrollBar(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
     void drawSlider(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
     void drawToolButton(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget,
