@@ -511,7 +511,11 @@ void CQuorCommonStyle::drawProgressBar(const QStyleOption* option, QPainter* pai
                 shine.setLeft(shine.left() - offset);
             else
                 shine.setLeft(shine.left() - busyWidth + offset);
-            painter->drawTiledPixmap(shine, m_progressV2Busy);
+            // Tiles only the visible part, starting at the matching place of the pattern.
+            const QRect visible = shine.intersected(fill);
+            if (!visible.isEmpty())
+                painter->drawTiledPixmap(visible, m_progressV2Busy,
+                                         QPoint((visible.left() - shine.left()) % busyWidth, 0));
         }
         painter->restore();
     } else if (role == QLatin1String("progressbar.music.player")) {
