@@ -14,13 +14,7 @@ namespace {
 // Index into a four-state image set for an option state.
 size_t stateIndex(QStyle::State state)
 {
-    if (!(state & QStyle::State_Enabled))
-        return CQuorCommonStyle::ImageDisabled;
-    if (state & QStyle::State_Sunken)
-        return CQuorCommonStyle::ImagePressed;
-    if (state & QStyle::State_MouseOver)
-        return CQuorCommonStyle::ImageHover;
-    return CQuorCommonStyle::ImageNormal;
+    return size_t(CQuorCommonStyle::stateImageIndex(state));
 }
 
 QIcon::Mode iconMode(QStyle::State state)
@@ -40,17 +34,6 @@ QRect centred(const QSize& size, const QRect& rect)
 {
     return QRect(rect.x() + (rect.width() - size.width()) / 2, rect.y() + (rect.height() - size.height()) / 2,
                  size.width(), size.height());
-}
-
-// Left and right ends at their size, the middle stretched between them.
-void drawThreeParts(QPainter* painter, const QRect& rect, const QPixmap& left, const QPixmap& middle,
-                    const QPixmap& right)
-{
-    painter->drawPixmap(rect.topLeft(), left);
-    const QRect mid(rect.x() + left.width(), rect.y(), rect.width() - left.width() - right.width(), rect.height());
-    if (mid.width() > 0)
-        painter->drawPixmap(mid, middle);
-    painter->drawPixmap(rect.x() + rect.width() - right.width(), rect.y(), right);
 }
 
 SNinePatchMargins swapped(const SNinePatchMargins& m)
@@ -77,7 +60,7 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
         if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
             // Every push button looks disabled while the application is in the background.
             QStyleOptionButton copy(*button);
-            if (widget && !QApplication::activeWindow())
+            if (widget && !hasActiveWindow())
                 copy.state &= ~State_Enabled;
             QCommonStyle::drawControl(CE_PushButton, &copy, painter, widget);
         } else {
@@ -253,14 +236,7 @@ void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter*
             face = &m_gradientToolbar;
         if (!face)
             return;
-        const SGradientButtonImage& image = face->at(stateIndex(button->state));
-        const QRect r = button->rect.adjusted(0, 1, 0, 0);
-        const QRect inner = r.adjusted(5, 5, -5, -6);
-        QLinearGradient gradient(inner.topLeft(), inner.bottomLeft());
-        gradient.setColorAt(0.0, image.topColor);
-        gradient.setColorAt(1.0, image.bottomColor);
-        painter->fillRect(inner, gradient);
-        drawNinePatchPixmap(painter, image.pixmap, r, 10, 10, 10, 10);
+        drawGradientButtonFace(painter, button, face->at(stateIndex(button->state)));
     } else if (role.startsWith(QLatin1String("button.optiongroup"))) {
         const bool on = button->state & State_On;
         size_t position = 1; // middle
@@ -443,7 +419,7 @@ void CQuorCommonStyle::drawMenuBarItem(const QStyleOption* option, QPainter* pai
     copy.rect.setTop(copy.rect.top() + 1);
     painter->save();
     const bool highlighted =
-        ((copy.state & State_Selected) && QApplication::activeWindow()) || (copy.state & State_Sunken);
+        ((copy.state & State_Selected) && hasActiveWindow()) || (copy.state & State_Sunken);
     if (highlighted) {
         const QRect r = copy.rect.adjusted(0, 0, -1, -1);
         painter->setPen(color(6));
@@ -817,7 +793,7 @@ void CQuorCommonStyle::drawTitleBar(const QStyleOptionComplex* option, QPainter*
             image = &m_dialogTopGray;
         drawNinePatchPixmap(painter, *image, title->rect, 18, 0, 18, 0);
     } else if (role == QLatin1String("window.main.titleBar")) {
-        drawThreeParts(painter, title->rect, m_mainFrameTop.at(0), m_mainFrameTop.at(1), m_mainFrameTop.at(2));
+        drawThreePartPixmap(painter, title->rect, m_mainFrameTop.data());
         if ((title->subControls & SC_TitleBarSysMenu) && (title->titleBarFlags & Qt::WindowSystemMenuHint)) {
             const QRect r = proxy()->subControlRect(CC_TitleBar, title, SC_TitleBarSysMenu, widget);
             painter->drawPixmap(r.topLeft(), m_titleBarIcon);
@@ -827,14 +803,149 @@ void CQuorCommonStyle::drawTitleBar(const QStyleOptionComplex* option, QPainter*
 
 // Parts that read the style's own option records.
 
-void CQuorCommonStyle::drawTextLabel(const QStyleOption*, QPainter*) const
+void CQuorCommonStyle::drawTextLabel(const QStyleOption* option, QPainter* painter) const
 {
+    const auto* label = qstyleoption_cast<const CQuorTextLabelOption*>(option);
+    if (!label)
+        return;
+    QString text = label->text;
+    if (!label->fade)
+        text = label->fontMetrics.elidedText(text, Qt::ElideRight, label->rect.width());
+    drawFadingText(painter, label->rect, int(label->alignment), label->palette, label->state & State_Enabled, text,
+                   label->fade, label->shadow, QPalette::NoRole);
 }
 
-void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption*, QPainter*, const QWidget*) const
+void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainter* painter, const QWidget*) const
 {
+    // Only the typed option carries the labels: a plain progress-bar option draws nothing.
+    const auto* bar = qstyleoption_cast<const CQuorStyleOptionPhasedProgressBar*>(option);
+    if (!bar)
+        return;
+    const qint64 span = qint64(bar->maximum) - bar->minimum;
+    if (span <= 0 || span > bar->rect.width())
+        return;
+    const int n = int(span);
+    const bool rtl = bar->direction == Qt::RightToLeft;
+    const int cellWidth = bar->rect.width() / n;
+    const int remainder = bar->rect.width() % n;
+    QRect cell(0, bar->rect.top(), cellWidth, bar->rect.height());
+    if (rtl)
+        cell.moveRight(bar->rect.right() - remainder / 2);
+    else
+        cell.moveLeft(bar->rect.left() + remainder / 2);
+
+    QRect barRect(0, 0, cellWidth, proxy()->pixelMetric(PixelMetric(PM_CustomBase + 9), bar, nullptr));
+    barRect.moveBottomLeft(cell.bottomLeft());
+    QRect labelRect = cell;
+    if (bar->textVisible)
+        labelRect.setBottom(barRect.top() - 7);
+
+    const int current = bar->progress - bar->minimum;
+    for (int i = 0; i < n; ++i) {
+        const Pixmaps3& images = i < current    ? m_phased.at(2)
+                                 : i == current ? m_phased.at(bar->dark ? 0 : 1)
+                                                : m_phased.at(3);
+        const QPixmap lead = directionalPixmap(rtl ? images.at(2) : images.at(0));
+        QRect middle = barRect;
+        if (rtl) {
+            painter->drawPixmap(barRect.right() - lead.width() + 1, barRect.top(), lead);
+            middle.setRight(barRect.right() - lead.width());
+        } else {
+            painter->drawPixmap(barRect.topLeft(), lead);
+            middle.setLeft(barRect.left() + lead.width());
+        }
+        if (middle.width() > 0)
+            painter->drawPixmap(middle, images.at(1));
+
+        const int width = barRect.width();
+        if (rtl) {
+            barRect.setRight(barRect.left());
+            barRect.setLeft(barRect.right() - width + 1);
+        } else {
+            barRect.moveLeft(barRect.right() + 1);
+        }
+        if (i == n - 1) {
+            const QPixmap closing = directionalPixmap(rtl ? images.at(0) : images.at(2));
+            if (rtl)
+                painter->drawPixmap(barRect.right() - closing.width() + 1, barRect.top(), closing);
+            else
+                painter->drawPixmap(barRect.left() - 1, barRect.top(), closing);
+        }
+
+        if (bar->textVisible && bar->phaseLabels.contains(i))
+            proxy()->drawItemText(painter, labelRect, Qt::AlignHCenter | Qt::AlignBottom, bar->palette, i == current,
+                                  bar->phaseLabels.value(i), QPalette::NoRole);
+        const int labelWidth = labelRect.width();
+        if (rtl) {
+            labelRect.setRight(labelRect.left());
+            labelRect.setLeft(labelRect.right() - labelWidth + 1);
+        } else {
+            labelRect.moveLeft(labelRect.right() + 1);
+        }
+    }
 }
 
-void CQuorCommonStyle::drawItemViewItem(const QStyleOption*, QPainter*, const QWidget*) const
+void CQuorCommonStyle::drawItemViewItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const
 {
+    // Only the typed option carries the three flags: a plain item option draws nothing.
+    const auto* item = qstyleoption_cast<const CQuorStyleOptionListItem*>(option);
+    if (!item)
+        return;
+    painter->save();
+    painter->setClipRect(item->rect);
+
+    const QRect checkRect = proxy()->subElementRect(SE_ItemViewItemCheckIndicator, item, widget);
+    const QRect iconRect = proxy()->subElementRect(SE_CustomBase, item, widget);
+    const QRect textRect = proxy()->subElementRect(SE_ItemViewItemText, item, widget).adjusted(4, 0, -4, 0);
+    const int row = item->index.isValid() ? item->index.row() : 0;
+
+    const auto* view = qobject_cast<const QAbstractItemView*>(widget);
+    if (view && view->alternatingRowColors() && row % 2 == 0)
+        painter->fillRect(item->rect, item->palette.color(QPalette::AlternateBase));
+    if (item->separator && row != 0) {
+        const QPen pen = painter->pen();
+        painter->setPen(color(9));
+        painter->drawLine(item->rect.topLeft() + QPoint(3, 0), item->rect.topRight() - QPoint(3, 0));
+        painter->setPen(pen);
+    }
+    proxy()->drawPrimitive(PE_PanelItemViewItem, item, painter, widget);
+
+    const bool enabled = item->state & State_Enabled;
+    if (checkRect.isValid()) {
+        QStyleOptionButton check;
+        check.QStyleOption::operator=(*item);
+        check.rect = checkRect;
+        check.state = item->state & ~(State_HasFocus | State_MouseOver);
+        if (item->checkHovered)
+            check.state |= State_MouseOver;
+        check.state |= item->checkState == Qt::Unchecked ? State_Off : State_On;
+        proxy()->drawPrimitive(PE_IndicatorItemViewItemCheck, &check, painter, widget);
+    }
+    if (iconRect.isValid()) {
+        const QIcon icon = proxy()->standardIcon(StandardPixmap(SP_CustomBase + 9), item, widget);
+        const QIcon::Mode mode = !enabled ? QIcon::Disabled : item->iconActive ? QIcon::Active : QIcon::Normal;
+        icon.paint(painter, iconRect, Qt::AlignCenter, mode, iconState(item->state));
+    }
+
+    QPalette::ColorGroup group = enabled ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(item->state & State_Active))
+        group = QPalette::Inactive;
+    const bool selected = (item->state & State_Selected) && !(item->state & State_Editing);
+    painter->setPen(item->palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    const QString text =
+        item->fontMetrics.elidedText(item->text, Qt::ElideRight, textRect.width() - iconRect.width());
+    proxy()->drawItemText(painter, textRect, int(item->displayAlignment), item->palette, enabled, text,
+                          QPalette::NoRole);
+
+    if (item->state & State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(*item);
+        focus.rect = proxy()->subElementRect(SE_ItemViewItemFocusRect, item, widget);
+        focus.state |= State_KeyboardFocusChange | State_Item;
+        const QPalette::ColorGroup focusGroup = enabled ? QPalette::Normal : QPalette::Disabled;
+        focus.backgroundColor =
+            item->palette.color(focusGroup, (item->state & State_Selected) ? QPalette::Highlight : QPalette::Window);
+        proxy()->drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+    }
+    painter->restore();
 }
