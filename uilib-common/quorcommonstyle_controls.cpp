@@ -94,8 +94,12 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
                 else
                     textRect.setLeft(button->rect.left() + iconWidth + 12);
             }
+            // A read-only check box is disabled but its label keeps the enabled colours.
+            QPalette palette = button->palette;
+            if (enabled && !(button->state & State_Enabled))
+                palette.setCurrentColorGroup(QPalette::Active);
             if (!button->text.isEmpty())
-                proxy()->drawItemText(painter, textRect, flags | Qt::TextShowMnemonic, button->palette, enabled,
+                proxy()->drawItemText(painter, textRect, flags | Qt::TextShowMnemonic, palette, enabled,
                                       button->text, QPalette::WindowText);
         }
         return;

@@ -30,7 +30,14 @@ public:
         if (state.state() & DirtyTransform)
             m_transform = state.transform();
     }
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF&) override
+    {
+        pixmaps.append({target, pixmap.size()});
+    }
+    void drawTiledPixmap(const QRectF& target, const QPixmap& pixmap, const QPointF&) override
+    {
+        pixmaps.append({target, pixmap.size()});
+    }
     void drawTextItem(const QPointF& position, const QTextItem& item) override
     {
         texts.append({position, item.text(), m_pen, m_transform});
@@ -38,10 +45,26 @@ public:
     void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
     void drawPath(const QPainterPath&) override {}
     void drawRects(const QRectF*, int) override {}
-    void drawLines(const QLineF*, int) override {}
+    void drawLines(const QLineF* lines, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            this->lines.append(lines[i]);
+    }
+    void drawLines(const QLine* lines, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            this->lines.append(QLineF(lines[i]));
+    }
     Type type() const override { return User; }
 
+    struct Pixmap
+    {
+        QRectF target;
+        QSize size;
+    };
     QList<Text> texts;
+    QList<Pixmap> pixmaps;
+    QList<QLineF> lines;
 
 private:
     QPen m_pen;
@@ -53,6 +76,8 @@ class RecordingPaintDevice : public QPaintDevice
 public:
     QPaintEngine* paintEngine() const override { return &m_engine; }
     const QList<RecordingPaintEngine::Text>& texts() const { return m_engine.texts; }
+    const QList<RecordingPaintEngine::Pixmap>& pixmaps() const { return m_engine.pixmaps; }
+    const QList<QLineF>& lines() const { return m_engine.lines; }
 
 protected:
     int metric(PaintDeviceMetric metric) const override
