@@ -1,12 +1,15 @@
 #include "gallery.h"
 
 #include "quorcommonstyle.h"
+#include "quorstyleoptions.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QMenu>
 #include <QPainter>
 #include <QSlider>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QStyleOption>
 
 #include <functional>
@@ -205,6 +208,26 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      }});
     }
 
+    // Phased progress bar: four phases with labels, the second current.
+    for (const bool dark : {false, true}) {
+        rows.append({dark ? QStringLiteral("progress phased (dark)") : QStringLiteral("progress phased"), 50,
+                     [&, dark](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionPhasedProgressBar option;
+                         initOption(option, r.adjusted(6, 4, -6, -6), look);
+                         option.minimum = 0;
+                         option.maximum = 4;
+                         option.progress = 1;
+                         option.textVisible = true;
+                         option.dark = dark;
+                         option.phaseLabels = {{0, QStringLiteral("Sign in")},
+                                               {1, QStringLiteral("Pick")},
+                                               {2, QStringLiteral("Sync")},
+                                               {3, QStringLiteral("Done")}};
+                         style->drawControl(QStyle::CE_ProgressBar, &option, p,
+                                            widgets.get(QStringLiteral("progressbar.phased")));
+                     }});
+    }
+
     // Tabs.
     rows.append({QStringLiteral("tab (first; selected when pressed)"), 40, [&](QPainter* p, const QRect& r, TLook look) {
                      QStyleOptionTab option;
@@ -244,7 +267,9 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          QStyleOptionSlider option;
                          const QRect area = vertical ? QRect(r.center().x() - 8, r.top() + 4, 17, r.height() - 8)
                                                      : QRect(r.left() + 8, r.center().y() - 8, r.width() - 16, 17);
-                         initOption(option, area, look);
+                         // Scroll-bar parts are laid out from the bar's own origin, as in a widget.
+                         initOption(option, QRect(QPoint(0, 0), area.size()), look);
+                         p->translate(area.topLeft());
                          option.orientation = vertical ? Qt::Vertical : Qt::Horizontal;
                          if (!vertical)
                              option.state |= QStyle::State_Horizontal;
@@ -371,6 +396,106 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      }});
     }
 
+    // Frames, lines and panels.
+    for (const char* role : {"line", "line.yellow", "line.purple", "line.green", "itemlist.hline", "itemlist",
+                             "frame.pane.header", "frame.alternatebackground", "frame.vertical.makkara", "textedit",
+                             "window.main.contentFrame", "window.secondary.bottomFrame", "window.main.bottomFrame",
+                             "window.main.toolBar"}) {
+        rows.append({QStringLiteral("frame ") + QLatin1String(role), 44,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionFrame option;
+                         initOption(option, r.adjusted(8, 6, -8, -6), look);
+                         option.lineWidth = 1;
+                         option.frameShape = QFrame::StyledPanel;
+                         style->drawPrimitive(QStyle::PE_Frame, &option, p, widgets.get(QLatin1String(role)));
+                     }});
+    }
+    for (const char* role : {"placeholder.homewidget", "placeholder.notifywidget"}) {
+        rows.append({QStringLiteral("panel ") + QLatin1String(role), 60,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOption option;
+                         initOption(option, r.adjusted(6, 4, -6, -4), look);
+                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPanel), &option, p,
+                                              widgets.get(QLatin1String(role)));
+                     }});
+    }
+    for (const char* role : {"popup.message.toast", "popup.itemlist"}) {
+        rows.append({QStringLiteral("popup frame ") + QLatin1String(role), 70,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionPopupFrame option;
+                         initOption(option, r.adjusted(4, 2, -4, -2), look);
+                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPopupFrame), &option,
+                                              p, widgets.get(QLatin1String(role)));
+                     }});
+    }
+    rows.append({QStringLiteral("main window bottom bar"), 40, [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOption option;
+                     initOption(option, r.adjusted(4, 4, -4, -4), look);
+                     style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorMainBottomBar), &option,
+                                          p, nullptr);
+                 }});
+
+    // Tooltip frames, the arrowed one in every arrow position.
+    for (const char* role : {"tooltip", "tooltip.restore"}) {
+        rows.append({QStringLiteral("tooltip frame ") + QLatin1String(role), 50,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOption option;
+                         initOption(option, r.adjusted(6, 4, -6, -4), look);
+                         style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p, widgets.get(QLatin1String(role)));
+                     }});
+    }
+    const struct
+    {
+        const char* name;
+        Qt::Alignment alignment;
+    } arrows[] = {
+        {"top left", Qt::AlignTop | Qt::AlignLeft},         {"top centre", Qt::AlignTop | Qt::AlignHCenter},
+        {"top right", Qt::AlignTop | Qt::AlignRight},       {"bottom left", Qt::AlignBottom | Qt::AlignLeft},
+        {"bottom centre", Qt::AlignBottom | Qt::AlignHCenter}, {"bottom right", Qt::AlignBottom | Qt::AlignRight},
+    };
+    for (const auto& arrow : arrows) {
+        rows.append({QStringLiteral("tooltip frame tooltip.textfield, arrow ") + QLatin1String(arrow.name), 84,
+                     [&, arrow](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionArrowTip option;
+                         initOption(option, r.adjusted(6, 3, -6, -3), look);
+                         option.arrowAlignment = arrow.alignment;
+                         style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p,
+                                              widgets.get(QStringLiteral("tooltip.textfield")));
+                     }});
+    }
+    rows.append({QStringLiteral("action tooltip (tooltip.action)"), 44, [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOption option;
+                     initOption(option, QRect(0, 0, 150, 32), look);
+                     p->save();
+                     p->translate(r.topLeft() + QPoint(8, 6));
+                     style->drawPrimitive(QStyle::PE_Widget, &option, p, widgets.get(QStringLiteral("tooltip.action")));
+                     p->restore();
+                 }});
+
+    // List items: the first row has no separator above it; the pressed look is selected.
+    static QStandardItemModel model(3, 1);
+    for (int row = 0; row < 3; ++row)
+        model.setData(model.index(row, 0), QStringLiteral("Item %1").arg(row + 1));
+    for (int row = 0; row < 2; ++row) {
+        rows.append({QStringLiteral("list item (itemlist.view), row %1").arg(row), 36,
+                     [&, row](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionListItem option;
+                         initOption(option, r.adjusted(4, 2, -4, -2), look);
+                         option.index = model.index(row, 0);
+                         option.text = option.index.data().toString();
+                         option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasCheckIndicator;
+                         option.checkState = row == 0 ? Qt::Checked : Qt::Unchecked;
+                         option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+                         option.separator = true;
+                         option.iconActive = look == LookHover;
+                         option.checkHovered = look == LookHover;
+                         if (look == LookPressed)
+                             option.state |= QStyle::State_Selected;
+                         style->drawControl(QStyle::CE_ItemViewItem, &option, p,
+                                            widgets.get(QStringLiteral("itemlist.view")));
+                     }});
+    }
+
     // The sheet.
     if (!filter.isEmpty())
         rows.removeIf([&](const SRow& row) { return !row.name.contains(filter); });
@@ -404,6 +529,7 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
             painter.setFont(QApplication::font());
             painter.setPen(QApplication::palette().color(QPalette::WindowText));
             QApplication::setLayoutDirection(directionFor(TLook(look)));
+            painter.setLayoutDirection(directionFor(TLook(look)));
             row.draw(&painter, cell, TLook(look));
             QApplication::setLayoutDirection(direction);
             painter.restore();
