@@ -81,12 +81,12 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
             if (proxy()->styleHint(SH_UnderlineShortcut, option, widget) == 0)
                 flags |= Qt::TextHideMnemonic;
             const QVariant readOnly = widget ? widget->property("readOnly") : QVariant();
-            const bool enabled = (button->state & State_Enabled) ||
-                                 (role == QLatin1String("checkbox") && readOnly.isValid() && readOnly.toBool());
+            const bool enabled = (button->state & State_Enabled) || (role == QLatin1String("checkbox") &&
+                                                                     readOnly.isValid() && readOnly.toBool());
             QRect textRect = button->rect;
             if (!button->icon.isNull()) {
-                const QPixmap pixmap = button->icon.pixmap(button->iconSize, enabled ? QIcon::Normal : QIcon::Disabled,
-                                                           QIcon::Off);
+                const QPixmap pixmap = button->icon.pixmap(
+                    button->iconSize, enabled ? QIcon::Normal : QIcon::Disabled, QIcon::Off);
                 proxy()->drawItemPixmap(painter, button->rect, int(alignment), pixmap);
                 const int iconWidth = button->iconSize.width();
                 if (button->direction == Qt::RightToLeft)
@@ -126,8 +126,8 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
             if (!(tool->state & State_On))
                 painter->setPen(tool->palette.color(QPalette::Inactive, QPalette::WindowText));
             painter->setOpacity(1.0);
-            drawFadingText(painter, textRect, Qt::AlignCenter, tool->palette, tool->state & State_Enabled, tool->text,
-                           true, true, QPalette::NoRole);
+            drawFadingText(painter, textRect, Qt::AlignCenter, tool->palette, tool->state & State_Enabled,
+                           tool->text, true, true, QPalette::NoRole);
             painter->setOpacity(opacity);
             painter->setPen(pen);
         }
@@ -135,12 +135,14 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
     case CE_ComboBoxLabel:
         if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
             const QRect field = proxy()->subControlRect(CC_ComboBox, combo, SC_ComboBoxEditField, widget);
-            const QString text = combo->fontMetrics.elidedText(combo->currentText, Qt::ElideRight, field.width());
+            const QString text =
+                combo->fontMetrics.elidedText(combo->currentText, Qt::ElideRight, field.width());
             const QPen pen = painter->pen();
             const bool enabled = combo->state & State_Enabled;
-            painter->setPen(combo->palette.color(enabled ? QPalette::Active : QPalette::Disabled, QPalette::Text));
-            proxy()->drawItemText(painter, field, Qt::AlignLeft | Qt::AlignVCenter, combo->palette, enabled, text,
-                                  QPalette::NoRole);
+            painter->setPen(
+                combo->palette.color(enabled ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+            proxy()->drawItemText(painter, field, Qt::AlignLeft | Qt::AlignVCenter, combo->palette, enabled,
+                                  text, QPalette::NoRole);
             painter->setPen(pen);
         }
         return;
@@ -224,8 +226,8 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
     QProxyStyle::drawControl(element, option, painter, widget);
 }
 
-void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter* painter, const QWidget* widget,
-                                           const QString& role) const
+void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter* painter,
+                                           const QWidget* widget, const QString& role) const
 {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
     if (!button)
@@ -254,8 +256,10 @@ void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter*
     } else if (role == QLatin1String("button.dashboard") || role == QLatin1String("button.syncall")) {
         const bool dashboard = role == QLatin1String("button.dashboard");
         const Pixmaps3& images = dashboard ? m_syncButton : m_smallSyncButton;
-        const SNinePatchMargins margins = ninePatchMargins(dashboard ? MarginsSyncButton : MarginsSmallSyncButton);
-        drawNinePatchPixmap(painter, images.at((button->state & State_Sunken) ? 1 : 0), button->rect, margins);
+        const SNinePatchMargins margins =
+            ninePatchMargins(dashboard ? MarginsSyncButton : MarginsSmallSyncButton);
+        drawNinePatchPixmap(painter, images.at((button->state & State_Sunken) ? 1 : 0), button->rect,
+                            margins);
         if (button->state & State_MouseOver)
             drawNinePatchPixmap(painter, images.at(2), button->rect, margins);
     } else if (!role.contains(QLatin1String(".secondary"))) {
@@ -263,8 +267,8 @@ void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter*
     }
 }
 
-void CQuorCommonStyle::drawPushButtonLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget,
-                                           const QString& role) const
+void CQuorCommonStyle::drawPushButtonLabel(const QStyleOption* option, QPainter* painter,
+                                           const QWidget* widget, const QString& role) const
 {
     const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
     if (!button)
@@ -380,7 +384,9 @@ void CQuorCommonStyle::drawMenuItem(const QStyleOption* option, QPainter* painte
 
     QRect arrowRect;
     if (item->menuItemType == QStyleOptionMenuItem::SubMenu) {
-        const QPixmap& arrow = !enabled ? m_submenuArrow.at(3) : selected ? m_submenuArrow.at(1) : m_submenuArrow.at(0);
+        const QPixmap& arrow = !enabled   ? m_submenuArrow.at(3)
+                               : selected ? m_submenuArrow.at(1)
+                                          : m_submenuArrow.at(0);
         arrowRect = centred(arrow.size(), item->rect);
         if (rtl)
             arrowRect.moveLeft(item->rect.left());
@@ -414,7 +420,8 @@ void CQuorCommonStyle::drawMenuItem(const QStyleOption* option, QPainter* painte
     painter->restore();
 }
 
-void CQuorCommonStyle::drawMenuBarItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const
+void CQuorCommonStyle::drawMenuBarItem(const QStyleOption* option, QPainter* painter,
+                                       const QWidget* widget) const
 {
     const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
     if (!item)
@@ -566,9 +573,12 @@ void CQuorCommonStyle::drawScrollBar(const QStyleOptionComplex* option, QPainter
         return;
     const bool horizontal = bar->orientation == Qt::Horizontal;
     const size_t base = horizontal ? 0 : 4;
-    const SNinePatchMargins margins = horizontal ? SNinePatchMargins{9, 0, 9, 0} : SNinePatchMargins{0, 9, 0, 9};
+    const SNinePatchMargins margins =
+        horizontal ? SNinePatchMargins{9, 0, 9, 0} : SNinePatchMargins{0, 9, 0, 9};
     const size_t state = stateIndex(bar->state);
-    auto indexFor = [&](SubControl sub) { return (bar->activeSubControls & sub) ? state : size_t(ImageNormal); };
+    auto indexFor = [&](SubControl sub) {
+        return (bar->activeSubControls & sub) ? state : size_t(ImageNormal);
+    };
 
     painter->fillRect(bar->rect, Qt::white);
     drawNinePatchPixmap(painter, m_scrollBarGroove.at(base + state), bar->rect, margins);
@@ -588,7 +598,8 @@ void CQuorCommonStyle::drawScrollBar(const QStyleOptionComplex* option, QPainter
     painter->drawPixmap(addLine, m_scrollBarArrows.at(addBase + indexFor(SC_ScrollBarAddLine)));
 }
 
-void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const
+void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* painter,
+                                  const QWidget* widget) const
 {
     const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
     if (!slider)
@@ -621,7 +632,8 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
         qint64 interval = slider->tickInterval;
         if (interval <= 0) {
             interval = slider->singleStep;
-            if (QStyle::sliderPositionFromValue(slider->minimum, slider->maximum, slider->singleStep, available) -
+            if (QStyle::sliderPositionFromValue(slider->minimum, slider->maximum, slider->singleStep,
+                                                available) -
                     QStyle::sliderPositionFromValue(slider->minimum, slider->maximum, 0, available) <
                 3)
                 interval = slider->pageStep;
@@ -632,17 +644,20 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
         for (qint64 v = slider->minimum; v <= slider->maximum; v += interval) {
             const int value = int(v);
             const int length = (value == slider->minimum || value >= slider->maximum) ? 4 : 3;
-            const int pos = QStyle::sliderPositionFromValue(slider->minimum, slider->maximum, value, available) + half;
+            const int pos =
+                QStyle::sliderPositionFromValue(slider->minimum, slider->maximum, value, available) + half;
             if (horizontal) {
                 if (ticks & QSlider::TicksAbove)
                     painter->drawLine(pos, offset - 1 - both, pos, offset - 1 - both - length);
                 if (ticks & QSlider::TicksBelow)
-                    painter->drawLine(pos, offset + thickness + both, pos, offset + thickness + both + length);
+                    painter->drawLine(pos, offset + thickness + both, pos,
+                                      offset + thickness + both + length);
             } else {
                 if (ticks & QSlider::TicksAbove)
                     painter->drawLine(offset - 1 - both, pos, offset - 1 - both - length, pos);
                 if (ticks & QSlider::TicksBelow)
-                    painter->drawLine(offset + thickness + both, pos, offset + thickness + both + length, pos);
+                    painter->drawLine(offset + thickness + both, pos, offset + thickness + both + length,
+                                      pos);
             }
         }
         painter->setPen(pen);
@@ -690,8 +705,8 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
     }
 }
 
-void CQuorCommonStyle::drawToolButton(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget,
-                                      const QString& role) const
+void CQuorCommonStyle::drawToolButton(const QStyleOptionComplex* option, QPainter* painter,
+                                      const QWidget* widget, const QString& role) const
 {
     const auto* tool = qstyleoption_cast<const QStyleOptionToolButton*>(option);
     if (!tool)
@@ -700,7 +715,8 @@ void CQuorCommonStyle::drawToolButton(const QStyleOptionComplex* option, QPainte
         QStyleOptionToolButton copy(*tool);
         if (copy.state & State_MouseOver) {
             const bool sunken = copy.state & State_Sunken;
-            const QPixmap pixmap = tool->icon.pixmap(tool->iconSize, sunken ? QIcon::Selected : QIcon::Active, QIcon::Off);
+            const QPixmap pixmap =
+                tool->icon.pixmap(tool->iconSize, sunken ? QIcon::Selected : QIcon::Active, QIcon::Off);
             QIcon icon;
             icon.addPixmap(pixmap, QIcon::Normal, QIcon::Off);
             copy.icon = icon;
@@ -713,7 +729,8 @@ void CQuorCommonStyle::drawToolButton(const QStyleOptionComplex* option, QPainte
         const bool popup = role.endsWith(QLatin1String("popup"));
         if (popup)
             painter->drawPixmap(tool->rect.topLeft(), m_phonePaneBall);
-        const QPixmap pixmap = tool->icon.pixmap(tool->iconSize, iconMode(tool->state), iconState(tool->state));
+        const QPixmap pixmap =
+            tool->icon.pixmap(tool->iconSize, iconMode(tool->state), iconState(tool->state));
         const QSize size = pixmap.deviceIndependentSize().toSize();
         QRect r = centred(size, tool->rect);
         if (popup)
@@ -773,8 +790,8 @@ void CQuorCommonStyle::drawToolButton(const QStyleOptionComplex* option, QPainte
     }
 }
 
-void CQuorCommonStyle::drawTitleBar(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget,
-                                    const QString& role) const
+void CQuorCommonStyle::drawTitleBar(const QStyleOptionComplex* option, QPainter* painter,
+                                    const QWidget* widget, const QString& role) const
 {
     const auto* title = qstyleoption_cast<const QStyleOptionTitleBar*>(option);
     if (!title)
@@ -815,11 +832,12 @@ void CQuorCommonStyle::drawTextLabel(const QStyleOption* option, QPainter* paint
     QString text = label->text;
     if (!label->fade)
         text = label->fontMetrics.elidedText(text, Qt::ElideRight, label->rect.width());
-    drawFadingText(painter, label->rect, int(label->alignment), label->palette, label->state & State_Enabled, text,
-                   label->fade, label->shadow, QPalette::NoRole);
+    drawFadingText(painter, label->rect, int(label->alignment), label->palette, label->state & State_Enabled,
+                   text, label->fade, label->shadow, QPalette::NoRole);
 }
 
-void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainter* painter, const QWidget*) const
+void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainter* painter,
+                                             const QWidget*) const
 {
     // Only the typed option carries the labels: a plain progress-bar option draws nothing.
     const auto* bar = qstyleoption_cast<const CQuorStyleOptionPhasedProgressBar*>(option);
@@ -877,8 +895,8 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
         }
 
         if (bar->textVisible && bar->phaseLabels.contains(i))
-            proxy()->drawItemText(painter, labelRect, Qt::AlignHCenter | Qt::AlignBottom, bar->palette, i == current,
-                                  bar->phaseLabels.value(i), QPalette::NoRole);
+            proxy()->drawItemText(painter, labelRect, Qt::AlignHCenter | Qt::AlignBottom, bar->palette,
+                                  i == current, bar->phaseLabels.value(i), QPalette::NoRole);
         const int labelWidth = labelRect.width();
         if (rtl) {
             labelRect.setRight(labelRect.left());
@@ -889,7 +907,8 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
     }
 }
 
-void CQuorCommonStyle::drawItemViewItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const
+void CQuorCommonStyle::drawItemViewItem(const QStyleOption* option, QPainter* painter,
+                                        const QWidget* widget) const
 {
     // Only the typed option carries the three flags: a plain item option draws nothing.
     const auto* item = qstyleoption_cast<const CQuorStyleOptionListItem*>(option);
@@ -927,7 +946,9 @@ void CQuorCommonStyle::drawItemViewItem(const QStyleOption* option, QPainter* pa
     }
     if (iconRect.isValid()) {
         const QIcon icon = proxy()->standardIcon(StandardPixmap(SP_CustomBase + 9), item, widget);
-        const QIcon::Mode mode = !enabled ? QIcon::Disabled : item->iconActive ? QIcon::Active : QIcon::Normal;
+        const QIcon::Mode mode = !enabled           ? QIcon::Disabled
+                                 : item->iconActive ? QIcon::Active
+                                                    : QIcon::Normal;
         icon.paint(painter, iconRect, Qt::AlignCenter, mode, iconState(item->state));
     }
 
@@ -947,8 +968,8 @@ void CQuorCommonStyle::drawItemViewItem(const QStyleOption* option, QPainter* pa
         focus.rect = proxy()->subElementRect(SE_ItemViewItemFocusRect, item, widget);
         focus.state |= State_KeyboardFocusChange | State_Item;
         const QPalette::ColorGroup focusGroup = enabled ? QPalette::Normal : QPalette::Disabled;
-        focus.backgroundColor =
-            item->palette.color(focusGroup, (item->state & State_Selected) ? QPalette::Highlight : QPalette::Window);
+        focus.backgroundColor = item->palette.color(
+            focusGroup, (item->state & State_Selected) ? QPalette::Highlight : QPalette::Window);
         proxy()->drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
     }
     painter->restore();

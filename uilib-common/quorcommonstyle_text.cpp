@@ -47,9 +47,9 @@ qreal CQuorCommonStyle::fadeStop(int overflow, int width)
     return qBound(0.0, (1.0 - b) * a + b, 1.0);
 }
 
-void CQuorCommonStyle::drawFadingText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette,
-                                      bool enabled, const QString& text, bool fade, bool shadow,
-                                      QPalette::ColorRole textRole) const
+void CQuorCommonStyle::drawFadingText(QPainter* painter, const QRect& rect, int flags,
+                                      const QPalette& palette, bool enabled, const QString& text, bool fade,
+                                      bool shadow, QPalette::ColorRole textRole) const
 {
     if (!painter)
         return;

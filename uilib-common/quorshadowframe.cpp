@@ -100,9 +100,7 @@ void CQuorShadowFrame::fadeShowShadow()
     m_timeLine->start();
 }
 
-void CQuorShadowFrame::fadeIn()
-{
-}
+void CQuorShadowFrame::fadeIn() {}
 
 void CQuorShadowFrame::_onFadeUpdated(int value)
 {
@@ -132,13 +130,14 @@ void CQuorShadowFrame::paintShadow(const QRect& frame, int alpha, bool rebuild)
     if (!m_window)
         return;
     if (rebuild) {
-        const QRect geometry = frame.adjusted(-m_margins.left, -m_margins.top, m_margins.right, m_margins.bottom);
+        const QRect geometry =
+            frame.adjusted(-m_margins.left, -m_margins.top, m_margins.right, m_margins.bottom);
         QImage image(geometry.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         if (!image.isNull()) {
             QPainter painter(&image);
-            drawNinePatchPixmap(&painter, m_shadowPixmap, image.rect(), m_margins.left + 10, m_margins.top + 10,
-                                m_margins.right + 10, m_margins.bottom + 10);
+            drawNinePatchPixmap(&painter, m_shadowPixmap, image.rect(), m_margins.left + 10,
+                                m_margins.top + 10, m_margins.right + 10, m_margins.bottom + 10);
         }
         m_window->setGeometry(geometry);
         m_window->setImage(image);

@@ -58,8 +58,8 @@ FakeShadowWindow* FakeShadowWindow::forOwner(const QWidget* ownerWidget)
 }
 
 FakeShadowWindowScope::FakeShadowWindowScope()
-    : m_previous(IShadowWindow::setFactory(
-          [](QWidget* owner) { return std::make_unique<FakeShadowWindow>(owner); }))
+    : m_previous(
+          IShadowWindow::setFactory([](QWidget* owner) { return std::make_unique<FakeShadowWindow>(owner); }))
 {
 }
 

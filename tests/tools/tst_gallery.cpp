@@ -29,26 +29,44 @@ void TestGallery::writesEveryCell()
     QVERIFY(!sheet.isNull());
     QVERIFY(sheet.width() > 800 && sheet.height() > 800);
 
-    const QStringList cells = QString::fromUtf8(gallery.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList cells =
+        QString::fromUtf8(gallery.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const QStringList looks = {QStringLiteral("normal"), QStringLiteral("hover"), QStringLiteral("pressed"),
                                QStringLiteral("disabled"), QStringLiteral("rtl")};
     const QStringList rows = {
-        QStringLiteral("button button.gradient.Positive"), QStringLiteral("button button.gradient.Negative"),
-        QStringLiteral("button button.gradient.Tool"), QStringLiteral("button button.secondary"),
-        QStringLiteral("button button.dashboard"), QStringLiteral("button button.syncall"),
-        QStringLiteral("button button.optiongroup.first"), QStringLiteral("check box (checkbox)"),
-        QStringLiteral("radio button"), QStringLiteral("line edit (lineedit.textfield)"),
-        QStringLiteral("combo box"), QStringLiteral("progress busy"), QStringLiteral("progress half"),
-        QStringLiteral("progress phased"), QStringLiteral("progress music"),
-        QStringLiteral("tab (first; selected when pressed)"), QStringLiteral("splitter window.main.splitter"),
-        QStringLiteral("scroll bar horizontal"), QStringLiteral("scroll bar vertical"),
-        QStringLiteral("slider horizontal, ticks, end icons"), QStringLiteral("tool button toolbutton.icononly"),
-        QStringLiteral("menu item with shortcut"), QStringLiteral("menu item checked"),
-        QStringLiteral("menu item submenu"), QStringLiteral("menu separator"), QStringLiteral("menu bar item"),
-        QStringLiteral("title bar window.dialog.titleBar.Blue"), QStringLiteral("title bar window.main.titleBar"),
-        QStringLiteral("frame line"), QStringLiteral("tooltip frame tooltip.textfield, arrow top left"),
+        QStringLiteral("button button.gradient.Positive"),
+        QStringLiteral("button button.gradient.Negative"),
+        QStringLiteral("button button.gradient.Tool"),
+        QStringLiteral("button button.secondary"),
+        QStringLiteral("button button.dashboard"),
+        QStringLiteral("button button.syncall"),
+        QStringLiteral("button button.optiongroup.first"),
+        QStringLiteral("check box (checkbox)"),
+        QStringLiteral("radio button"),
+        QStringLiteral("line edit (lineedit.textfield)"),
+        QStringLiteral("combo box"),
+        QStringLiteral("progress busy"),
+        QStringLiteral("progress half"),
+        QStringLiteral("progress phased"),
+        QStringLiteral("progress music"),
+        QStringLiteral("tab (first; selected when pressed)"),
+        QStringLiteral("splitter window.main.splitter"),
+        QStringLiteral("scroll bar horizontal"),
+        QStringLiteral("scroll bar vertical"),
+        QStringLiteral("slider horizontal, ticks, end icons"),
+        QStringLiteral("tool button toolbutton.icononly"),
+        QStringLiteral("menu item with shortcut"),
+        QStringLiteral("menu item checked"),
+        QStringLiteral("menu item submenu"),
+        QStringLiteral("menu separator"),
+        QStringLiteral("menu bar item"),
+        QStringLiteral("title bar window.dialog.titleBar.Blue"),
+        QStringLiteral("title bar window.main.titleBar"),
+        QStringLiteral("frame line"),
+        QStringLiteral("tooltip frame tooltip.textfield, arrow top left"),
         QStringLiteral("tooltip frame tooltip.textfield, arrow bottom right"),
-        QStringLiteral("list item (itemlist.view), row 1"), QStringLiteral("size grip"),
+        QStringLiteral("list item (itemlist.view), row 1"),
+        QStringLiteral("size grip"),
     };
     for (const QString& row : rows) {
         for (const QString& look : looks) {

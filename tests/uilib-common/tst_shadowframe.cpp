@@ -204,7 +204,7 @@ void TestShadowFrame::regionLeavesOwnerOut()
     QTRY_VERIFY(fake->visible);
     const QRegion expected = QRegion(0, 0, 328, 228) - mask.translated(14, 10);
     QCOMPARE(fake->region, expected);
-    QVERIFY(fake->region.contains(QPoint(15, 11)));   // under the owner's cut corner
+    QVERIFY(fake->region.contains(QPoint(15, 11)));  // under the owner's cut corner
     QVERIFY(!fake->region.contains(QPoint(20, 20))); // under the owner
 
     // An empty mask leaves the region as it was.

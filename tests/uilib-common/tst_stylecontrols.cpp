@@ -62,7 +62,8 @@ int leftmostColumn(const QImage& image, QRgb colour)
 }
 
 template <typename Option>
-void prepare(Option& option, const QRect& rect, QStyle::State state = QStyle::State_Enabled | QStyle::State_Active)
+void prepare(Option& option, const QRect& rect,
+             QStyle::State state = QStyle::State_Enabled | QStyle::State_Active)
 {
     option.rect = rect;
     option.state = state;
@@ -161,7 +162,8 @@ void TestStyleControls::pushButtonInBackgroundLooksDisabled()
     disabled.state &= ~QStyle::State_Enabled;
     const QSize size(120, 34);
     auto draw = [&](const QStyleOptionButton& option, const QWidget* widget) {
-        return paint(size, [&](QPainter* p) { m_style->drawControl(QStyle::CE_PushButton, &option, p, widget); });
+        return paint(size,
+                     [&](QPainter* p) { m_style->drawControl(QStyle::CE_PushButton, &option, p, widget); });
     };
     auto parts = [&](const QStyleOptionButton& option, const QWidget* widget) {
         return paint(size, [&](QPainter* p) {
@@ -181,8 +183,10 @@ void TestStyleControls::gradientFaces_data()
 {
     QTest::addColumn<QString>("role");
     QTest::addColumn<int>("face"); // -1: none
-    QTest::newRow("Positive") << QStringLiteral("button.gradient.Positive") << int(CQuorCommonStyle::FaceBlack);
-    QTest::newRow("Negative") << QStringLiteral("button.gradient.Negative") << int(CQuorCommonStyle::FaceWhite);
+    QTest::newRow("Positive") << QStringLiteral("button.gradient.Positive")
+                              << int(CQuorCommonStyle::FaceBlack);
+    QTest::newRow("Negative") << QStringLiteral("button.gradient.Negative")
+                              << int(CQuorCommonStyle::FaceWhite);
     QTest::newRow("Tool") << QStringLiteral("button.gradient.Tool") << int(CQuorCommonStyle::FaceToolbar);
     QTest::newRow("bare") << QStringLiteral("button.gradient") << -1;
     QTest::newRow("other ending") << QStringLiteral("button.gradient.Other") << -1;
@@ -195,8 +199,9 @@ void TestStyleControls::gradientFaces()
     const QSize size(120, 34);
     const QStyle::State states[] = {QStyle::State_Enabled, QStyle::State_Enabled | QStyle::State_Sunken,
                                     QStyle::State_Enabled | QStyle::State_MouseOver, QStyle::State_None};
-    const CQuorCommonStyle::TImageState images[] = {CQuorCommonStyle::ImageNormal, CQuorCommonStyle::ImagePressed,
-                                                    CQuorCommonStyle::ImageHover, CQuorCommonStyle::ImageDisabled};
+    const CQuorCommonStyle::TImageState images[] = {
+        CQuorCommonStyle::ImageNormal, CQuorCommonStyle::ImagePressed, CQuorCommonStyle::ImageHover,
+        CQuorCommonStyle::ImageDisabled};
     for (int i = 0; i < 4; ++i) {
         QStyleOptionButton option;
         prepare(option, QRect(QPoint(0, 0), size), states[i]);
@@ -229,7 +234,8 @@ void TestStyleControls::secondaryButton()
     option.icon = solidIcon(QColor(255, 0, 0));
     option.iconSize = QSize(16, 16);
     const QImage bevel = paint(size, [&](QPainter* p) {
-        m_style->drawControl(QStyle::CE_PushButtonBevel, &option, p, roleWidget(QStringLiteral("button.secondary")));
+        m_style->drawControl(QStyle::CE_PushButtonBevel, &option, p,
+                             roleWidget(QStringLiteral("button.secondary")));
     });
     QVERIFY(isBlank(bevel));
     auto iconLeft = [&](const QString& role) {
@@ -266,7 +272,8 @@ void TestStyleControls::optionGroupInRightToLeft()
                              roleWidget(QStringLiteral("button.optiongroup.first")));
     });
     QCOMPARE(firstOn, paint(size, [&](QPainter* p) {
-                 p->drawPixmap(option.rect, styleImage(QStringLiteral("OptionGroup/toggle_left_pressed.png")));
+                 p->drawPixmap(option.rect,
+                               styleImage(QStringLiteral("OptionGroup/toggle_left_pressed.png")));
              }));
 }
 
@@ -276,20 +283,24 @@ void TestStyleControls::dashboardHoverFaceOnTop()
     QStyleOptionButton option;
     prepare(option, QRect(QPoint(0, 0), size), QStyle::State_Enabled | QStyle::State_MouseOver);
     const QImage drawn = paint(size, [&](QPainter* p) {
-        m_style->drawControl(QStyle::CE_PushButtonBevel, &option, p, roleWidget(QStringLiteral("button.dashboard")));
+        m_style->drawControl(QStyle::CE_PushButtonBevel, &option, p,
+                             roleWidget(QStringLiteral("button.dashboard")));
     });
     const QImage expected = paint(size, [&](QPainter* p) {
-        drawNinePatchPixmap(p, styleImage(QStringLiteral("SyncButton/sync_normal.png")), option.rect, 16, 0, 16, 0);
-        drawNinePatchPixmap(p, styleImage(QStringLiteral("SyncButton/sync_hover.png")), option.rect, 16, 0, 16, 0);
+        drawNinePatchPixmap(p, styleImage(QStringLiteral("SyncButton/sync_normal.png")), option.rect, 16, 0,
+                            16, 0);
+        drawNinePatchPixmap(p, styleImage(QStringLiteral("SyncButton/sync_hover.png")), option.rect, 16, 0,
+                            16, 0);
     });
     QCOMPARE(drawn, expected);
     option.state = QStyle::State_Enabled | QStyle::State_Sunken;
     const QImage pressed = paint(size, [&](QPainter* p) {
-        m_style->drawControl(QStyle::CE_PushButtonBevel, &option, p, roleWidget(QStringLiteral("button.syncall")));
+        m_style->drawControl(QStyle::CE_PushButtonBevel, &option, p,
+                             roleWidget(QStringLiteral("button.syncall")));
     });
     QCOMPARE(pressed, paint(size, [&](QPainter* p) {
-                 drawNinePatchPixmap(p, styleImage(QStringLiteral("SyncButton/smallsync_pressed.png")), option.rect,
-                                     14, 0, 14, 0);
+                 drawNinePatchPixmap(p, styleImage(QStringLiteral("SyncButton/smallsync_pressed.png")),
+                                     option.rect, 14, 0, 14, 0);
              }));
 }
 
@@ -304,7 +315,8 @@ void TestStyleControls::readOnlyCheckBoxLabel()
     disabled.palette.setCurrentColorGroup(QPalette::Disabled); // as a disabled widget hands it over
     QWidget* checkBox = roleWidget(QStringLiteral("checkbox"));
     auto draw = [&](const QStyleOptionButton& o) {
-        return paint(size, [&](QPainter* p) { m_style->drawControl(QStyle::CE_CheckBoxLabel, &o, p, checkBox); });
+        return paint(size,
+                     [&](QPainter* p) { m_style->drawControl(QStyle::CE_CheckBoxLabel, &o, p, checkBox); });
     };
     checkBox->setProperty("readOnly", true);
     QCOMPARE(draw(disabled), draw(option));
@@ -373,13 +385,13 @@ void TestStyleControls::disabledItemUnderPointer()
     QStyleOptionMenuItem item;
     prepare(item, QRect(0, 0, 120, 22), QStyle::State_Selected);
     item.menuItemType = QStyleOptionMenuItem::Normal;
-    const QImage underPointer =
-        paint(QSize(120, 22), [&](QPainter* p) { m_style->drawControl(QStyle::CE_MenuItem, &item, p, &menu); });
+    const QImage underPointer = paint(
+        QSize(120, 22), [&](QPainter* p) { m_style->drawControl(QStyle::CE_MenuItem, &item, p, &menu); });
     QVERIFY(underPointer.pixelColor(100, 11) != m_style->color(6));
     // Elsewhere the disabled selected item is highlighted.
     item.rect = QRect(0, 30, 120, 22);
-    const QImage elsewhere =
-        paint(QSize(120, 60), [&](QPainter* p) { m_style->drawControl(QStyle::CE_MenuItem, &item, p, &menu); });
+    const QImage elsewhere = paint(
+        QSize(120, 60), [&](QPainter* p) { m_style->drawControl(QStyle::CE_MenuItem, &item, p, &menu); });
     QCOMPARE(elsewhere.pixelColor(100, 40), m_style->color(6));
 }
 
@@ -535,8 +547,8 @@ void TestStyleControls::progressDisabledOpacity()
 
 void TestStyleControls::progressRanges_data()
 {
-    QTest::addColumn<QList<int>>("bar");      // minimum, maximum, progress
-    QTest::addColumn<QList<int>>("sameAs");   // minimum, maximum, progress
+    QTest::addColumn<QList<int>>("bar");    // minimum, maximum, progress
+    QTest::addColumn<QList<int>>("sameAs"); // minimum, maximum, progress
     QTest::newRow("5..5 is full") << QList<int>{5, 5, 5} << QList<int>{0, 100, 100};
     QTest::newRow("fresh bar is empty") << QList<int>{0, 100, -1} << QList<int>{0, 100, 0};
     QTest::newRow("over maximum is full") << QList<int>{0, 100, 140} << QList<int>{0, 100, 100};
@@ -575,7 +587,8 @@ void TestStyleControls::musicProgress()
         p->drawPixmap(QRect(0, 0, 100, background.height()), fill);
     });
     QCOMPARE(draw(0, 100, 50), half);
-    const QImage none = paint(size, [&](QPainter* p) { p->drawPixmap(QRect(0, 0, 200, background.height()), background); });
+    const QImage none =
+        paint(size, [&](QPainter* p) { p->drawPixmap(QRect(0, 0, 200, background.height()), background); });
     QCOMPARE(draw(7, 7, 7), none);
 }
 
@@ -633,7 +646,8 @@ void TestStyleControls::tabs()
     tab.rect = QRect(10, 0, 80, 30);
     const QPixmap unselected = styleImage(QStringLiteral("TabWidget/tab_unselected.png"));
     auto shape = [&](const QStyleOptionTab& o) {
-        return paint(size, [&](QPainter* p) { m_style->drawControl(QStyle::CE_TabBarTabShape, &o, p, nullptr); });
+        return paint(size,
+                     [&](QPainter* p) { m_style->drawControl(QStyle::CE_TabBarTabShape, &o, p, nullptr); });
     };
     tab.position = QStyleOptionTab::Beginning;
     QCOMPARE(shape(tab), paint(size, [&](QPainter* p) {
@@ -651,7 +665,8 @@ void TestStyleControls::splittersAndGrip()
     QStyleOption option;
     prepare(option, QRect(QPoint(0, 0), size), QStyle::State_Enabled | QStyle::State_Horizontal);
     QVERIFY(isBlank(paint(size, [&](QPainter* p) {
-        m_style->drawControl(QStyle::CE_Splitter, &option, p, roleWidget(QStringLiteral("window.main.splitter")));
+        m_style->drawControl(QStyle::CE_Splitter, &option, p,
+                             roleWidget(QStringLiteral("window.main.splitter")));
     })));
     QSplitter splitter;
     splitter.setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.main.splitter"));
@@ -662,8 +677,8 @@ void TestStyleControls::splittersAndGrip()
 
     const QPixmap grip = styleImage(QStringLiteral("MainWindow/sizeGrip.png"));
     option.rect = QRect(3, 4, 30, 30);
-    const QImage drawn =
-        paint(QSize(40, 40), [&](QPainter* p) { m_style->drawControl(QStyle::CE_SizeGrip, &option, p, nullptr); });
+    const QImage drawn = paint(
+        QSize(40, 40), [&](QPainter* p) { m_style->drawControl(QStyle::CE_SizeGrip, &option, p, nullptr); });
     QCOMPARE(drawn, paint(QSize(40, 40), [&](QPainter* p) { p->drawPixmap(3, 4, grip); }));
 }
 
@@ -706,17 +721,19 @@ void TestStyleControls::comboBox()
     prepare(combo, QRect(QPoint(0, 0), size));
     combo.direction = Qt::RightToLeft;
     auto draw = [&] {
-        return paint(size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_ComboBox, &combo, p, nullptr); });
+        return paint(
+            size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_ComboBox, &combo, p, nullptr); });
     };
     QCOMPARE(draw(), paint(size, [&](QPainter* p) {
-                 drawNinePatchPixmap(p, mirroredPixmap(styleImage(QStringLiteral("ComboBox/ComboBox_normal.png"))),
-                                     combo.rect, 25, 0, 12, 0);
+                 drawNinePatchPixmap(
+                     p, mirroredPixmap(styleImage(QStringLiteral("ComboBox/ComboBox_normal.png"))),
+                     combo.rect, 25, 0, 12, 0);
              }));
     combo.direction = Qt::LeftToRight;
     combo.state |= QStyle::State_Selected | QStyle::State_MouseOver;
     QCOMPARE(draw(), paint(size, [&](QPainter* p) {
-                 drawNinePatchPixmap(p, styleImage(QStringLiteral("ComboBox/ComboBox_pressed.png")), combo.rect, 12,
-                                     0, 25, 0);
+                 drawNinePatchPixmap(p, styleImage(QStringLiteral("ComboBox/ComboBox_pressed.png")),
+                                     combo.rect, 12, 0, 25, 0);
              }));
 }
 
@@ -725,7 +742,8 @@ void TestStyleControls::scrollBar()
     const QSize size(200, 17);
     QWidget* w = roleWidget(QStringLiteral("scrollbar"));
     QStyleOptionSlider bar;
-    prepare(bar, QRect(QPoint(0, 0), size), QStyle::State_Enabled | QStyle::State_Horizontal | QStyle::State_MouseOver);
+    prepare(bar, QRect(QPoint(0, 0), size),
+            QStyle::State_Enabled | QStyle::State_Horizontal | QStyle::State_MouseOver);
     bar.orientation = Qt::Horizontal;
     bar.minimum = 0;
     bar.maximum = 100;
@@ -736,11 +754,12 @@ void TestStyleControls::scrollBar()
     auto expected = [&](const char* background, const char* slider, const char* left, const char* right) {
         return paint(size, [&](QPainter* p) {
             p->fillRect(bar.rect, Qt::white);
-            drawNinePatchPixmap(p, styleImage(h + QStringLiteral("Background") + QLatin1String(background)), bar.rect,
-                                9, 0, 9, 0);
-            const QRect s =
-                m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarSlider, w).adjusted(-8, 0, 8, 0);
-            drawNinePatchPixmap(p, styleImage(h + QStringLiteral("Slider") + QLatin1String(slider)), s, 9, 0, 9, 0);
+            drawNinePatchPixmap(p, styleImage(h + QStringLiteral("Background") + QLatin1String(background)),
+                                bar.rect, 9, 0, 9, 0);
+            const QRect s = m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarSlider, w)
+                                .adjusted(-8, 0, 8, 0);
+            drawNinePatchPixmap(p, styleImage(h + QStringLiteral("Slider") + QLatin1String(slider)), s, 9, 0,
+                                9, 0);
             p->drawPixmap(m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarSubLine, w),
                           styleImage(h + QStringLiteral("Button_Left") + QLatin1String(left)));
             p->drawPixmap(m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarAddLine, w),
@@ -748,7 +767,8 @@ void TestStyleControls::scrollBar()
         });
     };
     auto draw = [&] {
-        return paint(size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_ScrollBar, &bar, p, w); });
+        return paint(size,
+                     [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_ScrollBar, &bar, p, w); });
     };
     // The pointer over the bar but over no part of it: only the background shows the hover state.
     QCOMPARE(draw(), expected("_hover.png", "_normal.png", "_normal.png", "_normal.png"));
@@ -774,8 +794,8 @@ void TestStyleControls::verticalSlider()
     slider.maximum = 100;
     slider.sliderPosition = slider.sliderValue = 30;
     slider.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
-    const QImage drawn =
-        paint(size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_Slider, &slider, p, &widget); });
+    const QImage drawn = paint(
+        size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_Slider, &slider, p, &widget); });
     const QImage expected = paint(size, [&](QPainter* p) {
         const QPixmap groove = styleImage(QStringLiteral("Slider/Groove_normal.png"))
                                    .transformed(QTransform().rotate(90), Qt::FastTransformation);
@@ -785,7 +805,8 @@ void TestStyleControls::verticalSlider()
         drawNinePatchPixmap(p, groove, g, 0, 5, 0, 5);
         const QPixmap handle = styleImage(QStringLiteral("Slider/Handle_normal.png"));
         const QRect h = m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderHandle, &widget);
-        p->drawPixmap(h.x() + (h.width() - handle.width()) / 2, h.y() + (h.height() - handle.height()) / 2, handle);
+        p->drawPixmap(h.x() + (h.width() - handle.width()) / 2, h.y() + (h.height() - handle.height()) / 2,
+                      handle);
     });
     QCOMPARE(drawn, expected);
 }
@@ -862,10 +883,12 @@ void TestStyleControls::titleBars_data()
 {
     QTest::addColumn<QString>("role");
     QTest::addColumn<QString>("image"); // empty: nothing drawn
-    QTest::newRow("blue") << QStringLiteral("window.dialog.titleBar.Blue") << QStringLiteral("Dialog/blue_top.png");
+    QTest::newRow("blue") << QStringLiteral("window.dialog.titleBar.Blue")
+                          << QStringLiteral("Dialog/blue_top.png");
     QTest::newRow("purple") << QStringLiteral("window.dialog.titleBar.Purple")
                             << QStringLiteral("Dialog/purple_top.png");
-    QTest::newRow("gray") << QStringLiteral("window.dialog.titleBar.Gray") << QStringLiteral("Dialog/gray_top.png");
+    QTest::newRow("gray") << QStringLiteral("window.dialog.titleBar.Gray")
+                          << QStringLiteral("Dialog/gray_top.png");
     QTest::newRow("other colour") << QStringLiteral("window.dialog.titleBar.Green")
                                   << QStringLiteral("Dialog/yellow_top.png");
     QTest::newRow("wizard") << QStringLiteral("window.secondary.titleBar.Wizard")
@@ -907,15 +930,18 @@ void TestStyleControls::mainTitleBar()
                               styleImage(QStringLiteral("MainWindow/mainframeTopM.png")),
                               styleImage(QStringLiteral("MainWindow/mainframeTopR.png"))};
     auto draw = [&] {
-        return paint(size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_TitleBar, &title, p, w); });
+        return paint(size,
+                     [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_TitleBar, &title, p, w); });
     };
     QCOMPARE(draw(), paint(size, [&](QPainter* p) {
                  CQuorCommonStyle::drawThreePartPixmap(p, title.rect, parts);
-                 const QRect menu = m_style->subControlRect(QStyle::CC_TitleBar, &title, QStyle::SC_TitleBarSysMenu, w);
+                 const QRect menu =
+                     m_style->subControlRect(QStyle::CC_TitleBar, &title, QStyle::SC_TitleBarSysMenu, w);
                  p->drawPixmap(menu.topLeft(), styleImage(QStringLiteral("MainWindow/titleBarIcon.png")));
              }));
     title.titleBarFlags = Qt::Window;
-    QCOMPARE(draw(), paint(size, [&](QPainter* p) { CQuorCommonStyle::drawThreePartPixmap(p, title.rect, parts); }));
+    QCOMPARE(draw(),
+             paint(size, [&](QPainter* p) { CQuorCommonStyle::drawThreePartPixmap(p, title.rect, parts); }));
 }
 
 QTEST_MAIN(TestStyleControls)

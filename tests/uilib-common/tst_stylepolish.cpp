@@ -93,6 +93,7 @@ private slots:
     void fontRoleInSameCall();
     void lineEditHeight();
     void hoverAttributes();
+    void popupsKeepOneShadowAcrossStyleChanges();
 
 private:
     std::unique_ptr<TempStorageRoot> m_storage;
@@ -137,7 +138,8 @@ void TestStylePolish::applicationFont()
     QCOMPARE(font.style(), QFont::StyleNormal);
     QCOMPARE(int(font.styleStrategy()), 0x44);
     QCOMPARE(QApplication::font("QPushButton").pointSize(), points);
-    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")).remove(QStringLiteral("Current Language"));
+    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"))
+        .remove(QStringLiteral("Current Language"));
     m_style = new ShadowTestStyle;
     QApplication::setStyle(m_style);
     QCOMPARE(QApplication::font().pointSize(), 10);
@@ -145,7 +147,8 @@ void TestStylePolish::applicationFont()
 
 void TestStylePolish::foreignFontsSurvive()
 {
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    const int id =
+        QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
     if (id < 0)
         QSKIP("DejaVu Sans is not installed");
     m_style = new ShadowTestStyle;
@@ -350,12 +353,14 @@ void TestStylePolish::windowShadows_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("window");
     QTest::addColumn<QList<int>>("margins"); // empty: no shadow
-    QTest::newRow("dialog") << QStringLiteral("window.dialog") << QString() << true << QList<int>{18, 10, 18, 32};
+    QTest::newRow("dialog") << QStringLiteral("window.dialog") << QString() << true
+                            << QList<int>{18, 10, 18, 32};
     QTest::newRow("main") << QStringLiteral("window.main") << QString() << true << QList<int>{18, 10, 18, 32};
     QTest::newRow("secondary") << QStringLiteral("window.secondary") << QString() << true
                                << QList<int>{18, 10, 18, 32};
     QTest::newRow("dialog child") << QStringLiteral("window.dialog") << QString() << false << QList<int>{};
-    QTest::newRow("itemlist") << QStringLiteral("itemlist") << QString() << true << QList<int>{14, 10, 14, 18};
+    QTest::newRow("itemlist") << QStringLiteral("itemlist") << QString() << true
+                              << QList<int>{14, 10, 14, 18};
     QTest::newRow("named itemlist") << QStringLiteral("itemlist") << QStringLiteral("widgetLibrary.itemList")
                                     << true << QList<int>{};
     QTest::newRow("titlebar") << QStringLiteral("window.main.titleBar") << QString() << true << QList<int>{};
@@ -457,7 +462,8 @@ void TestStylePolish::fixedSizes()
     QFrame makkara;
     setRole(&makkara, QStringLiteral("frame.vertical.makkara"));
     makkara.ensurePolished();
-    QCOMPARE(makkara.minimumWidth(), 2 * styleImage(QStringLiteral("Backgrounds/vertical_makkara.png")).width());
+    QCOMPARE(makkara.minimumWidth(),
+             2 * styleImage(QStringLiteral("Backgrounds/vertical_makkara.png")).width());
 
     QFrame textEdit;
     textEdit.setFrameStyle(QFrame::Box);
@@ -506,6 +512,51 @@ void TestStylePolish::hoverAttributes()
     QVERIFY(button.testAttribute(Qt::WA_Hover));
     QVERIFY(bar.testAttribute(Qt::WA_Hover));
     QVERIFY(!plain.testAttribute(Qt::WA_Hover));
+}
+
+void TestStylePolish::popupsKeepOneShadowAcrossStyleChanges()
+{
+    QMenu menu;
+    menu.addAction(QStringLiteral("Open"));
+    QWidget dialog(nullptr, Qt::FramelessWindowHint);
+    setRole(&dialog, QStringLiteral("window.dialog"));
+    dialog.resize(200, 120);
+    QFrame listPopup(nullptr, Qt::Popup);
+    setRole(&listPopup, QStringLiteral("listpopup.view.frame"));
+    listPopup.resize(120, 80);
+
+    auto windowsOf = [](const QWidget* owner) {
+        int count = 0;
+        for (FakeShadowWindow* fake : FakeShadowWindow::instances())
+            count += fake->owner == owner ? 1 : 0;
+        return count;
+    };
+    auto checkAll = [&] {
+        for (QWidget* w : {static_cast<QWidget*>(&menu), &dialog, static_cast<QWidget*>(&listPopup)}) {
+            QCOMPARE(shadowsOf(w).size(), 1);
+            QCOMPARE(windowsOf(w), 1);
+        }
+    };
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    menu.popup(QPoint(20, 20));
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    checkAll();
+    QTRY_VERIFY(FakeShadowWindow::forOwner(&menu)->visible);
+    menu.hide();
+    listPopup.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&listPopup));
+    QTRY_VERIFY(FakeShadowWindow::forOwner(&listPopup)->visible);
+    checkAll();
+
+    // A new application style unpolishes and polishes every widget again.
+    m_style = new ShadowTestStyle;
+    QApplication::setStyle(m_style);
+    checkAll();
+    m_style->unpolish(&dialog);
+    m_style->polish(&dialog);
+    checkAll();
+    listPopup.hide();
 }
 
 QTEST_MAIN(TestStylePolish)

@@ -150,7 +150,8 @@ void TestStyleText::fadingPen()
     if (overflow > 0 && rect.width() != width) {
         // Keep the rectangle width at 100 by trimming the text until it overflows by 'overflow'.
         QString candidate = text;
-        while (painter.fontMetrics().boundingRect(candidate).width() > width + overflow && candidate.size() > 1)
+        while (painter.fontMetrics().boundingRect(candidate).width() > width + overflow &&
+               candidate.size() > 1)
             candidate.chop(1);
         // Widen the rectangle by what the trimmed text misses.
         const int candidateWidth = painter.fontMetrics().boundingRect(candidate).width();
@@ -173,8 +174,8 @@ void TestStyleText::fadingPen()
             QCOMPARE(expected, stop);
     } else {
         rect = QRect(10, 10, textWidth + 5, 20);
-        m_style->drawFadingText(&painter, rect, Qt::AlignLeft, QApplication::palette(), true, shown, true, false,
-                                QPalette::NoRole);
+        m_style->drawFadingText(&painter, rect, Qt::AlignLeft, QApplication::palette(), true, shown, true,
+                                false, QPalette::NoRole);
         const auto& texts = device.texts();
         QCOMPARE(texts.size(), 1);
         QVERIFY(!gradientOf(texts.first().pen));
@@ -206,8 +207,8 @@ void TestStyleText::shadowIsFlatCopyOnePixelLower()
     palette.setColor(QPalette::Shadow, QColor(1, 2, 3));
     palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
     painter.setPen(QColor(0, 0, 200));
-    m_style->drawFadingText(&painter, QRect(0, 0, 400, 20), Qt::AlignLeft, palette, true, QStringLiteral("Fits"),
-                            false, true, QPalette::NoRole);
+    m_style->drawFadingText(&painter, QRect(0, 0, 400, 20), Qt::AlignLeft, palette, true,
+                            QStringLiteral("Fits"), false, true, QPalette::NoRole);
     QCOMPARE(painter.pen().color(), QColor(0, 0, 200)); // restored
     painter.end();
     const auto& texts = device.texts();
@@ -246,8 +247,8 @@ void TestStyleText::disabledItemText()
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(9, 9, 9));
     painter.setPen(Qt::red);
-    m_style->drawItemText(&painter, QRect(0, 0, 200, 20), Qt::AlignLeft, palette, false, QStringLiteral("Off"),
-                          QPalette::NoRole);
+    m_style->drawItemText(&painter, QRect(0, 0, 200, 20), Qt::AlignLeft, palette, false,
+                          QStringLiteral("Off"), QPalette::NoRole);
     QCOMPARE(painter.pen().color(), QColor(Qt::red));
     m_style->drawItemText(&painter, QRect(0, 0, 200, 20), Qt::AlignLeft, palette, true, QStringLiteral("On"),
                           QPalette::NoRole);

@@ -95,8 +95,7 @@ private:
     std::map<QString, std::unique_ptr<QWidget>> m_widgets;
 };
 
-template <typename Option>
-void initOption(Option& option, const QRect& rect, TLook look)
+template <typename Option> void initOption(Option& option, const QRect& rect, TLook look)
 {
     option.rect = rect;
     option.state = stateFor(look);
@@ -117,11 +116,16 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
 
     // Buttons of every role.
     const QStringList buttonRoles = {
-        QStringLiteral("button.gradient.Positive"), QStringLiteral("button.gradient.Negative"),
-        QStringLiteral("button.gradient.Tool"),     QStringLiteral("button.gradient"),
-        QStringLiteral("button.secondary"),         QStringLiteral("button.dashboard"),
-        QStringLiteral("button.syncall"),           QStringLiteral("button.optiongroup.first"),
-        QStringLiteral("button.optiongroup.middle"), QStringLiteral("button.optiongroup.last"),
+        QStringLiteral("button.gradient.Positive"),
+        QStringLiteral("button.gradient.Negative"),
+        QStringLiteral("button.gradient.Tool"),
+        QStringLiteral("button.gradient"),
+        QStringLiteral("button.secondary"),
+        QStringLiteral("button.dashboard"),
+        QStringLiteral("button.syncall"),
+        QStringLiteral("button.optiongroup.first"),
+        QStringLiteral("button.optiongroup.middle"),
+        QStringLiteral("button.optiongroup.last"),
         QString(),
     };
     for (const QString& role : buttonRoles) {
@@ -156,18 +160,20 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     }
 
     // Line edit.
-    rows.append({QStringLiteral("line edit (lineedit.textfield)"), 36, [&](QPainter* p, const QRect& r, TLook look) {
-                     QStyleOptionFrame option;
-                     initOption(option, r.adjusted(8, 5, -8, -5), look);
-                     option.lineWidth = 1;
-                     if (look == LookPressed)
-                         option.state |= QStyle::State_HasFocus;
-                     QWidget* w = widgets.get(QStringLiteral("lineedit.textfield"));
-                     style->drawPrimitive(QStyle::PE_PanelLineEdit, &option, p, w);
-                     style->drawItemText(p, option.rect.adjusted(6, 0, -6, 0),
-                                         int(QStyle::visualAlignment(option.direction, Qt::AlignLeft | Qt::AlignVCenter)),
-                                         option.palette, look != LookDisabled, QStringLiteral("Text"), QPalette::Text);
-                 }});
+    rows.append(
+        {QStringLiteral("line edit (lineedit.textfield)"), 36, [&](QPainter* p, const QRect& r, TLook look) {
+             QStyleOptionFrame option;
+             initOption(option, r.adjusted(8, 5, -8, -5), look);
+             option.lineWidth = 1;
+             if (look == LookPressed)
+                 option.state |= QStyle::State_HasFocus;
+             QWidget* w = widgets.get(QStringLiteral("lineedit.textfield"));
+             style->drawPrimitive(QStyle::PE_PanelLineEdit, &option, p, w);
+             style->drawItemText(
+                 p, option.rect.adjusted(6, 0, -6, 0),
+                 int(QStyle::visualAlignment(option.direction, Qt::AlignLeft | Qt::AlignVCenter)),
+                 option.palette, look != LookDisabled, QStringLiteral("Text"), QPalette::Text);
+         }});
 
     // Combo box.
     rows.append({QStringLiteral("combo box"), 36, [&](QPainter* p, const QRect& r, TLook look) {
@@ -229,7 +235,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     }
 
     // Tabs.
-    rows.append({QStringLiteral("tab (first; selected when pressed)"), 40, [&](QPainter* p, const QRect& r, TLook look) {
+    rows.append({QStringLiteral("tab (first; selected when pressed)"), 40,
+                 [&](QPainter* p, const QRect& r, TLook look) {
                      QStyleOptionTab option;
                      initOption(option, r.adjusted(8, 4, -60, 0), look);
                      option.text = QStringLiteral("Tab");
@@ -239,7 +246,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      option.shape = QTabBar::RoundedNorth;
                      if (look == LookPressed)
                          option.state |= QStyle::State_Selected;
-                     style->drawControl(QStyle::CE_TabBarTab, &option, p, widgets.get(QStringLiteral("default")));
+                     style->drawControl(QStyle::CE_TabBarTab, &option, p,
+                                        widgets.get(QStringLiteral("default")));
                  }});
 
     // Splitters.
@@ -249,7 +257,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          QStyleOption option;
                          initOption(option, QRect(r.center().x() - 4, r.top() + 4, 9, r.height() - 8), look);
                          option.state |= QStyle::State_Horizontal;
-                         style->drawControl(QStyle::CE_Splitter, &option, p, widgets.splitter(QLatin1String(role)));
+                         style->drawControl(QStyle::CE_Splitter, &option, p,
+                                            widgets.splitter(QLatin1String(role)));
                      }});
     }
 
@@ -262,29 +271,30 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
 
     // Scroll bars.
     for (const bool vertical : {false, true}) {
-        rows.append({vertical ? QStringLiteral("scroll bar vertical") : QStringLiteral("scroll bar horizontal"),
-                     vertical ? 110 : 30, [&, vertical](QPainter* p, const QRect& r, TLook look) {
-                         QStyleOptionSlider option;
-                         const QRect area = vertical ? QRect(r.center().x() - 8, r.top() + 4, 17, r.height() - 8)
-                                                     : QRect(r.left() + 8, r.center().y() - 8, r.width() - 16, 17);
-                         // Scroll-bar parts are laid out from the bar's own origin, as in a widget.
-                         initOption(option, QRect(QPoint(0, 0), area.size()), look);
-                         p->translate(area.topLeft());
-                         option.orientation = vertical ? Qt::Vertical : Qt::Horizontal;
-                         if (!vertical)
-                             option.state |= QStyle::State_Horizontal;
-                         option.minimum = 0;
-                         option.maximum = 100;
-                         option.sliderPosition = option.sliderValue = 30;
-                         option.pageStep = 30;
-                         option.singleStep = 1;
-                         option.upsideDown = !vertical && look == LookRtl;
-                         option.subControls = QStyle::SC_All;
-                         if (look == LookHover || look == LookPressed)
-                             option.activeSubControls = QStyle::SC_ScrollBarSlider;
-                         style->drawComplexControl(QStyle::CC_ScrollBar, &option, p,
-                                                   widgets.get(QStringLiteral("scrollbar")));
-                     }});
+        rows.append(
+            {vertical ? QStringLiteral("scroll bar vertical") : QStringLiteral("scroll bar horizontal"),
+             vertical ? 110 : 30, [&, vertical](QPainter* p, const QRect& r, TLook look) {
+                 QStyleOptionSlider option;
+                 const QRect area = vertical ? QRect(r.center().x() - 8, r.top() + 4, 17, r.height() - 8)
+                                             : QRect(r.left() + 8, r.center().y() - 8, r.width() - 16, 17);
+                 // Scroll-bar parts are laid out from the bar's own origin, as in a widget.
+                 initOption(option, QRect(QPoint(0, 0), area.size()), look);
+                 p->translate(area.topLeft());
+                 option.orientation = vertical ? Qt::Vertical : Qt::Horizontal;
+                 if (!vertical)
+                     option.state |= QStyle::State_Horizontal;
+                 option.minimum = 0;
+                 option.maximum = 100;
+                 option.sliderPosition = option.sliderValue = 30;
+                 option.pageStep = 30;
+                 option.singleStep = 1;
+                 option.upsideDown = !vertical && look == LookRtl;
+                 option.subControls = QStyle::SC_All;
+                 if (look == LookHover || look == LookPressed)
+                     option.activeSubControls = QStyle::SC_ScrollBarSlider;
+                 style->drawComplexControl(QStyle::CC_ScrollBar, &option, p,
+                                           widgets.get(QStringLiteral("scrollbar")));
+             }});
     }
 
     // Sliders with tick marks and end icons.
@@ -298,8 +308,9 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                               : QStringLiteral("slider horizontal, ticks, end icons"),
                      vertical ? 120 : 44, [&, vertical](QPainter* p, const QRect& r, TLook look) {
                          QStyleOptionSlider option;
-                         const QRect area = vertical ? QRect(r.center().x() - 16, r.top() + 4, 32, r.height() - 8)
-                                                     : QRect(r.left() + 8, r.top() + 4, r.width() - 16, 36);
+                         const QRect area = vertical
+                                                ? QRect(r.center().x() - 16, r.top() + 4, 32, r.height() - 8)
+                                                : QRect(r.left() + 8, r.top() + 4, r.width() - 16, 36);
                          initOption(option, area, look);
                          option.orientation = vertical ? Qt::Vertical : Qt::Horizontal;
                          if (!vertical)
@@ -309,8 +320,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          option.sliderPosition = option.sliderValue = 40;
                          option.tickPosition = QSlider::TicksBothSides;
                          option.tickInterval = 20;
-                         option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle |
-                                              QStyle::SC_SliderTickmarks;
+                         option.subControls =
+                             QStyle::SC_SliderGroove | QStyle::SC_SliderHandle | QStyle::SC_SliderTickmarks;
                          if (look == LookHover || look == LookPressed)
                              option.activeSubControls = QStyle::SC_SliderHandle;
                          style->drawComplexControl(QStyle::CC_Slider, &option, p,
@@ -319,15 +330,16 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     }
 
     // Tool buttons.
-    for (const char* role : {"toolbutton.icononly", "mainWindow.toolButton", "toolbutton.popup", "toolbutton.infopane",
-                             "toolbutton"}) {
+    for (const char* role : {"toolbutton.icononly", "mainWindow.toolButton", "toolbutton.popup",
+                             "toolbutton.infopane", "toolbutton"}) {
         rows.append({QStringLiteral("tool button ") + QLatin1String(role), 52,
                      [&, role](QPainter* p, const QRect& r, TLook look) {
                          QStyleOptionToolButton option;
                          initOption(option, QRect(r.left() + 8, r.top() + 4, 110, r.height() - 8), look);
                          option.text = QStringLiteral("Tool");
-                         option.icon = QLatin1String(role) == QLatin1String("mainWindow.toolButton") ? closeIcon
-                                                                                                     : searchIcon;
+                         option.icon = QLatin1String(role) == QLatin1String("mainWindow.toolButton")
+                                           ? closeIcon
+                                           : searchIcon;
                          option.iconSize = QSize(16, 16);
                          option.toolButtonStyle = Qt::ToolButtonTextUnderIcon;
                          option.subControls = QStyle::SC_ToolButton;
@@ -362,7 +374,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          option.state &= ~(QStyle::State_MouseOver | QStyle::State_Sunken);
                          if (look == LookHover || look == LookPressed)
                              option.state |= QStyle::State_Selected;
-                         style->drawControl(QStyle::CE_MenuItem, &option, p, widgets.get(QStringLiteral("menu")));
+                         style->drawControl(QStyle::CE_MenuItem, &option, p,
+                                            widgets.get(QStringLiteral("menu")));
                      }});
     }
 
@@ -377,14 +390,15 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          option.state |= QStyle::State_Selected;
                      if (look == LookPressed)
                          option.state |= QStyle::State_Selected | QStyle::State_Sunken;
-                     style->drawControl(QStyle::CE_MenuBarItem, &option, p, widgets.get(QStringLiteral("menubar")));
+                     style->drawControl(QStyle::CE_MenuBarItem, &option, p,
+                                        widgets.get(QStringLiteral("menubar")));
                  }});
 
     // Title bars of every colour.
-    for (const char* role : {"window.dialog.titleBar.Blue", "window.dialog.titleBar.Purple",
-                             "window.dialog.titleBar.Gray", "window.dialog.titleBar.Yellow",
-                             "window.secondary.titleBar.Wizard", "window.secondary.titleBar.Settings",
-                             "window.main.titleBar"}) {
+    for (const char* role :
+         {"window.dialog.titleBar.Blue", "window.dialog.titleBar.Purple", "window.dialog.titleBar.Gray",
+          "window.dialog.titleBar.Yellow", "window.secondary.titleBar.Wizard",
+          "window.secondary.titleBar.Settings", "window.main.titleBar"}) {
         rows.append({QStringLiteral("title bar ") + QLatin1String(role), 44,
                      [&, role](QPainter* p, const QRect& r, TLook look) {
                          QStyleOptionTitleBar option;
@@ -392,15 +406,16 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          option.text = QStringLiteral("Title");
                          option.titleBarFlags = Qt::Window | Qt::WindowSystemMenuHint;
                          option.subControls = QStyle::SC_TitleBarSysMenu;
-                         style->drawComplexControl(QStyle::CC_TitleBar, &option, p, widgets.get(QLatin1String(role)));
+                         style->drawComplexControl(QStyle::CC_TitleBar, &option, p,
+                                                   widgets.get(QLatin1String(role)));
                      }});
     }
 
     // Frames, lines and panels.
     for (const char* role : {"line", "line.yellow", "line.purple", "line.green", "itemlist.hline", "itemlist",
-                             "frame.pane.header", "frame.alternatebackground", "frame.vertical.makkara", "textedit",
-                             "window.main.contentFrame", "window.secondary.bottomFrame", "window.main.bottomFrame",
-                             "window.main.toolBar"}) {
+                             "frame.pane.header", "frame.alternatebackground", "frame.vertical.makkara",
+                             "textedit", "window.main.contentFrame", "window.secondary.bottomFrame",
+                             "window.main.bottomFrame", "window.main.toolBar"}) {
         rows.append({QStringLiteral("frame ") + QLatin1String(role), 44,
                      [&, role](QPainter* p, const QRect& r, TLook look) {
                          QStyleOptionFrame option;
@@ -415,8 +430,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      [&, role](QPainter* p, const QRect& r, TLook look) {
                          QStyleOption option;
                          initOption(option, r.adjusted(6, 4, -6, -4), look);
-                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPanel), &option, p,
-                                              widgets.get(QLatin1String(role)));
+                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPanel),
+                                              &option, p, widgets.get(QLatin1String(role)));
                      }});
     }
     for (const char* role : {"popup.message.toast", "popup.itemlist"}) {
@@ -424,15 +439,15 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      [&, role](QPainter* p, const QRect& r, TLook look) {
                          CQuorStyleOptionPopupFrame option;
                          initOption(option, r.adjusted(4, 2, -4, -2), look);
-                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPopupFrame), &option,
-                                              p, widgets.get(QLatin1String(role)));
+                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPopupFrame),
+                                              &option, p, widgets.get(QLatin1String(role)));
                      }});
     }
     rows.append({QStringLiteral("main window bottom bar"), 40, [&](QPainter* p, const QRect& r, TLook look) {
                      QStyleOption option;
                      initOption(option, r.adjusted(4, 4, -4, -4), look);
-                     style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorMainBottomBar), &option,
-                                          p, nullptr);
+                     style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorMainBottomBar),
+                                          &option, p, nullptr);
                  }});
 
     // Tooltip frames, the arrowed one in every arrow position.
@@ -441,7 +456,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      [&, role](QPainter* p, const QRect& r, TLook look) {
                          QStyleOption option;
                          initOption(option, r.adjusted(6, 4, -6, -4), look);
-                         style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p, widgets.get(QLatin1String(role)));
+                         style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p,
+                                              widgets.get(QLatin1String(role)));
                      }});
     }
     const struct
@@ -449,13 +465,16 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
         const char* name;
         Qt::Alignment alignment;
     } arrows[] = {
-        {"top left", Qt::AlignTop | Qt::AlignLeft},         {"top centre", Qt::AlignTop | Qt::AlignHCenter},
-        {"top right", Qt::AlignTop | Qt::AlignRight},       {"bottom left", Qt::AlignBottom | Qt::AlignLeft},
-        {"bottom centre", Qt::AlignBottom | Qt::AlignHCenter}, {"bottom right", Qt::AlignBottom | Qt::AlignRight},
+        {"top left", Qt::AlignTop | Qt::AlignLeft},
+        {"top centre", Qt::AlignTop | Qt::AlignHCenter},
+        {"top right", Qt::AlignTop | Qt::AlignRight},
+        {"bottom left", Qt::AlignBottom | Qt::AlignLeft},
+        {"bottom centre", Qt::AlignBottom | Qt::AlignHCenter},
+        {"bottom right", Qt::AlignBottom | Qt::AlignRight},
     };
     for (const auto& arrow : arrows) {
-        rows.append({QStringLiteral("tooltip frame tooltip.textfield, arrow ") + QLatin1String(arrow.name), 84,
-                     [&, arrow](QPainter* p, const QRect& r, TLook look) {
+        rows.append({QStringLiteral("tooltip frame tooltip.textfield, arrow ") + QLatin1String(arrow.name),
+                     84, [&, arrow](QPainter* p, const QRect& r, TLook look) {
                          CQuorStyleOptionArrowTip option;
                          initOption(option, r.adjusted(6, 3, -6, -3), look);
                          option.arrowAlignment = arrow.alignment;
@@ -463,14 +482,16 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                                               widgets.get(QStringLiteral("tooltip.textfield")));
                      }});
     }
-    rows.append({QStringLiteral("action tooltip (tooltip.action)"), 44, [&](QPainter* p, const QRect& r, TLook look) {
-                     QStyleOption option;
-                     initOption(option, QRect(0, 0, 150, 32), look);
-                     p->save();
-                     p->translate(r.topLeft() + QPoint(8, 6));
-                     style->drawPrimitive(QStyle::PE_Widget, &option, p, widgets.get(QStringLiteral("tooltip.action")));
-                     p->restore();
-                 }});
+    rows.append(
+        {QStringLiteral("action tooltip (tooltip.action)"), 44, [&](QPainter* p, const QRect& r, TLook look) {
+             QStyleOption option;
+             initOption(option, QRect(0, 0, 150, 32), look);
+             p->save();
+             p->translate(r.topLeft() + QPoint(8, 6));
+             style->drawPrimitive(QStyle::PE_Widget, &option, p,
+                                  widgets.get(QStringLiteral("tooltip.action")));
+             p->restore();
+         }});
 
     // List items: the first row has no separator above it; the pressed look is selected.
     static QStandardItemModel model(3, 1);
@@ -483,7 +504,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          initOption(option, r.adjusted(4, 2, -4, -2), look);
                          option.index = model.index(row, 0);
                          option.text = option.index.data().toString();
-                         option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasCheckIndicator;
+                         option.features =
+                             QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasCheckIndicator;
                          option.checkState = row == 0 ? Qt::Checked : Qt::Unchecked;
                          option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
                          option.separator = true;
@@ -510,8 +532,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     painter.setFont(labelFont);
     painter.setPen(Qt::black);
     for (int look = 0; look < LookCount; ++look)
-        painter.drawText(QRect(kLabelWidth + look * kCellWidth, 0, kCellWidth, kHeaderHeight), Qt::AlignCenter,
-                         QLatin1String(kLookNames[look]));
+        painter.drawText(QRect(kLabelWidth + look * kCellWidth, 0, kCellWidth, kHeaderHeight),
+                         Qt::AlignCenter, QLatin1String(kLookNames[look]));
     int y = kHeaderHeight;
     const Qt::LayoutDirection direction = QApplication::layoutDirection();
     for (const SRow& row : std::as_const(rows)) {
@@ -519,8 +541,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
         painter.drawLine(0, y, sheet.width(), y);
         painter.setPen(Qt::black);
         painter.setFont(labelFont);
-        painter.drawText(QRect(6, y, kLabelWidth - 12, row.height), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
-                         row.name);
+        painter.drawText(QRect(6, y, kLabelWidth - 12, row.height),
+                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, row.name);
         for (int look = 0; look < LookCount; ++look) {
             const QRect cell(kLabelWidth + look * kCellWidth, y, kCellWidth, row.height);
             painter.fillRect(cell.adjusted(2, 1, -2, -1), Qt::white);

@@ -21,7 +21,8 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("PNG file to write."),
                                        QStringLiteral("file"));
-    const QCommandLineOption listOption(QStringLiteral("list"), QStringLiteral("Print the name of every cell."));
+    const QCommandLineOption listOption(QStringLiteral("list"),
+                                        QStringLiteral("Print the name of every cell."));
     const QCommandLineOption filterOption(QStringLiteral("filter"),
                                           QStringLiteral("Draw only the rows whose name contains the text."),
                                           QStringLiteral("text"));
