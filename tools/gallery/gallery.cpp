@@ -518,6 +518,33 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                      }});
     }
 
+    // Drop shadows as the shadow frame builds them: the role's shadow image nine-patched with each
+    // margin + 10 around the window, the window itself drawn white on top.
+    const struct
+    {
+        const char* role;
+        CQuorCommonStyle::TMarginsKey key;
+    } shadows[] = {
+        {"window.main", CQuorCommonStyle::MarginsWindowShadow},
+        {"menu", CQuorCommonStyle::MarginsWindowShadow},
+        {"listpopup.view.frame", CQuorCommonStyle::MarginsListShadow},
+    };
+    for (const auto& shadow : shadows) {
+        rows.append({QStringLiteral("drop shadow ") + QLatin1String(shadow.role), 110,
+                     [&, shadow](QPainter* p, const QRect& r, TLook) {
+                         const SNinePatchMargins m = style->ninePatchMargins(shadow.key);
+                         const QRect window = r.adjusted(30, 18, -30, -40);
+                         const QRect area = window.adjusted(-m.left, -m.top, m.right, m.bottom);
+                         const QPixmap image = style->standardPixmap(QStyle::SP_CustomBase, nullptr,
+                                                                     widgets.get(QLatin1String(shadow.role)));
+                         drawNinePatchPixmap(p, image, area, m.left + 10, m.top + 10, m.right + 10,
+                                             m.bottom + 10);
+                         p->fillRect(window, Qt::white);
+                         p->setPen(QColor(200, 200, 200));
+                         p->drawRect(window.adjusted(0, 0, -1, -1));
+                     }});
+    }
+
     // The sheet.
     if (!filter.isEmpty())
         rows.removeIf([&](const SRow& row) { return !row.name.contains(filter); });
