@@ -75,6 +75,7 @@ private slots:
     void rightToLeftFadesLeft();
     void disabledItemText();
     void underlineFollowsAlt();
+    void popupKeepsMnemonics();
     void menuMousePosition();
     void busyTimerFollowsShownBars();
     void phasedBarNeverStartsTimer();
@@ -269,6 +270,26 @@ void TestStyleText::underlineFollowsAlt()
     QCoreApplication::sendEvent(qApp, &deactivate);
     QVERIFY(!style->showMnemonics());
     QCOMPARE(style->styleHint(QStyle::SH_UnderlineShortcut, nullptr, menuBar), 0);
+}
+
+void TestStyleText::popupKeepsMnemonics()
+{
+    QWidget target;
+    QFocusEvent popupIn(QEvent::FocusIn, Qt::PopupFocusReason);
+    QFocusEvent popupOut(QEvent::FocusOut, Qt::PopupFocusReason);
+    QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+
+    QTest::keyPress(&target, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(&target, &tabIn); // other reasons change nothing
+    QVERIFY(!m_style->popupMnemonics());
+    QCoreApplication::sendEvent(&target, &popupIn); // a popup took focus while Alt was held
+    QVERIFY(m_style->popupMnemonics());
+    QTest::keyRelease(&target, Qt::Key_Alt);
+    QVERIFY(!m_style->showMnemonics());
+    QVERIFY(m_style->popupMnemonics());
+    // Once set, it follows Alt again only when focus is on neither a menu nor a menu bar.
+    QCoreApplication::sendEvent(&target, &popupOut);
+    QVERIFY(!m_style->popupMnemonics());
 }
 
 void TestStyleText::menuMousePosition()
