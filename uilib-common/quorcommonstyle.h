@@ -380,9 +380,7 @@ public:
 protected:
     void timerEvent(QTimerEvent* event) override;
     void setBusyFrame(quint32 frame) { m_busyFrame = frame; }
-
-private:
-    void stopBusyTimer();
+    // Parts of drawControl and drawComplexControl.
     void drawPushButtonBevel(const QStyleOption* option, QPainter* painter, const QWidget* widget,
                              const QString& role) const;
     void drawPushButtonLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget,
@@ -401,7 +399,11 @@ private:
                         const QString& role) const;
     void drawTitleBar(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget,
                       const QString& role) const;
+    // AlignVCenter and TextShowMnemonic, plus TextHideMnemonic while shortcuts are not underlined.
     int textFlags(const QStyleOption* option, const QWidget* widget) const;
+
+private:
+    void stopBusyTimer();
 
     QList<int> m_fontIds;
 };
