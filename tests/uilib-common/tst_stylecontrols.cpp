@@ -708,6 +708,16 @@ void TestStyleControls::listItems()
     QCOMPARE(second.pixelColor(80, 0), m_style->color(9));
     QVERIFY(second.pixelColor(1, 0) != m_style->color(9)); // 3 pixels in from each side
 
+    // The text is drawn whole: the insets leave it room.
+    RecordingPaintDevice device;
+    {
+        QPainter painter(&device);
+        const CQuorStyleOptionListItem option = item(1);
+        m_style->drawControl(QStyle::CE_ItemViewItem, &option, &painter, view);
+    }
+    QCOMPARE(device.texts().size(), 1);
+    QCOMPARE(device.texts().first().text, QStringLiteral("Second"));
+
     QStyleOptionViewItem plain;
     prepare(plain, QRect(QPoint(0, 0), size));
     plain.text = QStringLiteral("Plain");
