@@ -920,12 +920,6 @@ void CQuorCommonStyle::drawItemViewItem(const QStyleOption* option, QPainter* pa
     const QRect checkRect = proxy()->subElementRect(SE_ItemViewItemCheckIndicator, item, widget);
     const QRect iconRect = proxy()->subElementRect(SE_CustomBase, item, widget);
     QRect textRect = proxy()->subElementRect(SE_ItemViewItemText, item, widget);
-    // Qt 6 sizes the base text rectangle to the text itself, so the insets above would cut the
-    // text off: the text may run to the item's right edge less the same inset.
-    if (item->direction == Qt::RightToLeft)
-        textRect.setLeft(qMin(textRect.left(), item->rect.left() + 9));
-    else
-        textRect.setRight(qMax(textRect.right(), item->rect.right() - 9));
     textRect.adjust(4, 0, -4, 0);
     const int row = item->index.isValid() ? item->index.row() : 0;
 

@@ -718,6 +718,15 @@ void TestStyleControls::listItems()
     QCOMPARE(device.texts().size(), 1);
     QCOMPARE(device.texts().first().text, QStringLiteral("Second"));
 
+    // A selected item is highlighted from its text inset to its far edge less 9, not just
+    // behind its (short) text.
+    CQuorStyleOptionListItem selected = item(0);
+    selected.state |= QStyle::State_Selected;
+    const QColor highlight = selected.palette.color(QPalette::Active, QPalette::Highlight);
+    const QImage picked = draw(selected);
+    QCOMPARE(picked.pixelColor(size.width() - 11, size.height() / 2), highlight);
+    QVERIFY(picked.pixelColor(size.width() - 5, size.height() / 2) != highlight);
+
     QStyleOptionViewItem plain;
     prepare(plain, QRect(QPoint(0, 0), size));
     plain.text = QStringLiteral("Plain");
