@@ -31,16 +31,15 @@ CFadeEffect::CFadeEffect(QObject* parent, double* opacity, QTimeLine* timeLine)
 void CFadeEffect::fade(int durationMs)
 {
     m_timeLine->setDuration(durationMs);
-    // A running fade keeps its frame: only its duration changes.
-    if (isRunning())
-        return;
     if (!isBackward()) {
         if (m_opacity)
             *m_opacity = 0.0;
         if (m_widget)
             m_widget->setVisible(true);
     }
-    m_timeLine->start();
+    // A running fade keeps its frame.
+    if (!isRunning())
+        m_timeLine->start();
 }
 
 void CFadeEffect::setDirection(int direction)
@@ -87,16 +86,15 @@ CWindowFadeEffect::CWindowFadeEffect(QWidget* window, QTimeLine* timeLine)
 void CWindowFadeEffect::fade(int durationMs)
 {
     m_timeLine->setDuration(durationMs);
-    // A running fade keeps its frame: only its duration changes.
-    if (isRunning())
-        return;
     if (!isBackward() && m_window) {
         if (m_surface)
             m_surface->setAlpha(0, false);
         m_window->repaint();
         m_window->setVisible(true);
     }
-    m_timeLine->start();
+    // A running fade keeps its frame.
+    if (!isRunning())
+        m_timeLine->start();
 }
 
 void CWindowFadeEffect::setDirection(int direction)
