@@ -43,17 +43,38 @@ struct TestHttpRequest
 struct TestHttpReply
 {
     // How the body is framed on the wire.
-    enum class Framing {
+    enum class Framing
+    {
         ContentLength, // Content-Length header
         Chunked,       // Transfer-Encoding: chunked
         CloseDelimited // no length; the server closes the connection after the body
     };
 
+    // What the server does with the connection.
+    enum class Action
+    {
+        Answer,            // send the reply
+        Hang,              // never answer; the connection stays open until the client gives up
+        CloseWithoutAnswer // close the connection without sending a byte
+    };
+
     int status = 200;
     QByteArray reason = "OK";
+    // Sent as given, in order. The server adds Content-Length (ContentLength framing, unless
+    // given here), Transfer-Encoding: chunked (Chunked) and Connection: close when it closes.
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     Framing framing = Framing::ContentLength;
+
+    // Delivery, all optional.
+    Action action = Action::Answer;
+    int delayMs = 0;      // wait before answering (or before closing, for CloseWithoutAnswer)
+    int chunkSize = 0;    // the body goes out in pieces of this many bytes (0: one piece);
+                          // with Chunked framing each piece is one chunk
+    int chunkDelayMs = 0; // pause between two pieces
+    // Close the connection after this many body bytes although the framing announces the
+    // whole body (-1: send it all).
+    qint64 closeAfterBodyBytes = -1;
 
     static TestHttpReply ok(const QByteArray& body, const QByteArray& contentType = "text/xml; charset=utf-8")
     {
@@ -69,6 +90,23 @@ struct TestHttpReply
         r.reason = reason;
         r.body = body;
         return r;
+    }
+    static TestHttpReply hang()
+    {
+        TestHttpReply r;
+        r.action = Action::Hang;
+        return r;
+    }
+    static TestHttpReply closeWithoutAnswer()
+    {
+        TestHttpReply r;
+        r.action = Action::CloseWithoutAnswer;
+        return r;
+    }
+    TestHttpReply& withHeader(const QByteArray& name, const QByteArray& value)
+    {
+        headers.append({name, value});
+        return *this;
     }
 };
 

@@ -1,0 +1,257 @@
+#include "mediadatabaseitems.h"
+
+#include "meskclock.h"
+
+namespace {
+const QString itemSelect = QStringLiteral(
+    "SELECT ROWID, PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, ADDED, EXTRA1, EXTRA2, EXTRA3 "
+    "FROM MEDIAITEMS");
+const QString dateRange = QStringLiteral("CREATED <= ? AND CREATED >= ?");
+const QString andProvider = QStringLiteral(" AND PROVIDER = ?");
+} // namespace
+
+const QList<int>& CMediaDataBaseItems::eventTypes()
+{
+    static const QList<int> types{MeskItemType::Event1, MeskItemType::Event2, MeskItemType::Event3,
+                                  MeskItemType::Event4, MeskItemType::OwnPost};
+    return types;
+}
+
+const QList<int>& CMediaDataBaseItems::mediaObjectTypes()
+{
+    static const QList<int> types{MeskItemType::Image, MeskItemType::Video};
+    return types;
+}
+
+const QList<int>& CMediaDataBaseItems::linkTypes()
+{
+    static const QList<int> types{MeskItemType::Link};
+    return types;
+}
+
+bool CMediaDataBaseItems::createTables()
+{
+    return exec(QStringLiteral("CREATE TABLE MEDIAITEMS (PROVIDER INTEGER, PARENT INTEGER, USER INTEGER, "
+                               "CREATED INTEGER, CONTENT TEXT, MEDIAID TEXT, TYPE INTEGER, ADDED INTEGER, "
+                               "EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);")) &&
+           exec(QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"));
+}
+
+bool CMediaDataBaseItems::addMediaItem(SMediaItem& item)
+{
+    // The file keeps whole seconds; the caller's record holds exactly what is stored.
+    item.added = QDateTime::fromSecsSinceEpoch(MeskClock::now().toSecsSinceEpoch());
+    QSqlQuery query = newQuery();
+    if (!exec(
+            query,
+            QStringLiteral("INSERT INTO MEDIAITEMS (PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, "
+                           "ADDED, EXTRA1, EXTRA2, EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+            {idValue(item.provider), idValue(item.parent), idValue(item.user), dateValue(item.created),
+             escape(item.content), item.mediaId, item.type, dateValue(item.added), escape(item.extra1),
+             escape(item.extra2), escape(item.extra3)}))
+        return false;
+    item.id = idFromValue(query.lastInsertId());
+    return true;
+}
+
+bool CMediaDataBaseItems::mediaItem(mid_t id, SMediaItem& item)
+{
+    const QList<SMediaItem> items = selectItems(QStringLiteral("ROWID = ?"), {idValue(id)});
+    if (items.isEmpty())
+        return false;
+    item = items.first();
+    return true;
+}
+
+bool CMediaDataBaseItems::updateMediaItem(const SMediaItem& item)
+{
+    return exec(QStringLiteral("UPDATE MEDIAITEMS SET PROVIDER = ?, PARENT = ?, USER = ?, CREATED = ?, "
+                               "CONTENT = ?, MEDIAID = ?, TYPE = ?, ADDED = ?, EXTRA1 = ?, EXTRA2 = ?, "
+                               "EXTRA3 = ? WHERE ROWID = ?;"),
+                {idValue(item.provider), idValue(item.parent), idValue(item.user), dateValue(item.created),
+                 escape(item.content), item.mediaId, item.type, dateValue(item.added), escape(item.extra1),
+                 escape(item.extra2), escape(item.extra3), idValue(item.id)});
+}
+
+void CMediaDataBaseItems::setMediaItemField(mid_t item, const QHash<QString, QString>& fields)
+{
+    QList<SMediaDataBaseStatement> statements;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        const QString key = escape(it.key());
+        const QString value = escape(it.value());
+        QSqlQuery query = newQuery();
+        const bool found =
+            exec(query, QStringLiteral("SELECT ROWID FROM MEDIAITEMFIELDS WHERE ITEM = ? AND FIELD = ?;"),
+                 {idValue(item), key}) &&
+            query.next();
+        if (found) {
+            statements.append(
+                {QStringLiteral("UPDATE MEDIAITEMFIELDS SET VALUE = ? WHERE ITEM = ? AND FIELD = ?;"),
+                 {value, idValue(item), key}});
+        } else {
+            statements.append(
+                {QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"),
+                 {idValue(item), key, value}});
+        }
+    }
+    execTransaction(statements);
+}
+
+void CMediaDataBaseItems::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
+{
+    QSqlQuery query = newQuery();
+    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"),
+              {idValue(item)}))
+        return;
+    while (query.next())
+        fields.insert(unescape(query.value(0).toString()), unescape(query.value(1).toString()));
+}
+
+QList<SMediaItem> CMediaDataBaseItems::childItems(mid_t parent)
+{
+    return selectItems(QStringLiteral("PARENT = ?"), {idValue(parent)});
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemsOfTypes(const QList<int>& types, mid_t provider)
+{
+    QList<SMediaItem> items;
+    for (int type : types)
+        items += itemsByType(type, provider);
+    return items;
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
+                                                           const QDateTime& lower, mid_t provider)
+{
+    QList<SMediaItem> items;
+    for (int type : types)
+        items += itemsByTypeBetween(upper, lower, type, provider);
+    return items;
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemByMediaId(mid_t provider, const QString& mediaId)
+{
+    return selectItems(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower,
+                                                          int type, mid_t provider)
+{
+    QString condition = dateRange + QStringLiteral(" AND TYPE = ?");
+    QVariantList values{dateValue(upper), dateValue(lower), type};
+    if (provider != 0) {
+        condition += andProvider;
+        values.append(idValue(provider));
+    }
+    return selectItems(condition, values);
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemsByType(int type, mid_t provider)
+{
+    QString condition = QStringLiteral("TYPE = ?");
+    QVariantList values{type};
+    if (provider != 0) {
+        condition += andProvider;
+        values.append(idValue(provider));
+    }
+    return selectItems(condition, values);
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                    mid_t provider)
+{
+    QString condition = dateRange;
+    QVariantList values{dateValue(upper), dateValue(lower)};
+    if (provider != 0) {
+        condition += andProvider;
+        values.append(idValue(provider));
+    }
+    return selectItems(condition, values);
+}
+
+QList<SMediaItem> CMediaDataBaseItems::providerItems(mid_t provider)
+{
+    if (provider == 0)
+        return selectItems(QString(), {});
+    return selectItems(QStringLiteral("PROVIDER = ?"), {idValue(provider)});
+}
+
+QList<SMediaItem> CMediaDataBaseItems::itemsByContent(mid_t provider, const QString& text)
+{
+    // The pattern is the stored form of the text, so it is compared with the stored content.
+    return selectItems(QStringLiteral("PROVIDER = ? AND CONTENT LIKE ?"),
+                       {idValue(provider), QString(QLatin1Char('%') + escape(text) + QLatin1Char('%'))});
+}
+
+QDateTime CMediaDataBaseItems::latestItem(mid_t provider)
+{
+    QDateTime latest;
+    for (int type :
+         {MeskItemType::Event1, MeskItemType::Event2, MeskItemType::Event3, MeskItemType::Event4}) {
+        // Rows without a date would sort first; they say nothing about what is newest.
+        QString condition = QStringLiteral("TYPE = ? AND CREATED <> ?");
+        QVariantList values{type, NullDate};
+        if (provider != 0) {
+            condition += andProvider;
+            values.append(idValue(provider));
+        }
+        condition += QStringLiteral(" ORDER BY CREATED DESC LIMIT 1");
+        const QList<SMediaItem> items = selectItems(condition, values);
+        if (!items.isEmpty() && items.first().created.isValid() &&
+            (!latest.isValid() || items.first().created > latest))
+            latest = items.first().created;
+    }
+    return latest;
+}
+
+QString CMediaDataBaseItems::itemsByMediaIdDesc(mid_t provider)
+{
+    if (provider == 0)
+        return QString();
+    const QList<SMediaItem> items =
+        selectItems(QStringLiteral("PROVIDER = ? ORDER BY MEDIAID DESC LIMIT 1"), {idValue(provider)});
+    return items.isEmpty() ? QString() : items.first().mediaId;
+}
+
+bool CMediaDataBaseItems::deleteItemRows(const QList<mid_t>& ids)
+{
+    QList<SMediaDataBaseStatement> statements;
+    statements.reserve(ids.size() * 2);
+    for (mid_t id : ids) {
+        statements.append({QStringLiteral("DELETE FROM MEDIAITEMS WHERE ROWID = ?;"), {idValue(id)}});
+        statements.append({QStringLiteral("DELETE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"), {idValue(id)}});
+    }
+    return execTransaction(statements);
+}
+
+QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, const QVariantList& values,
+                                                   bool* ok)
+{
+    QList<SMediaItem> items;
+    const QString statement = condition.isEmpty()
+                                  ? itemSelect + QLatin1Char(';')
+                                  : itemSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
+    QSqlQuery query = newQuery();
+    const bool done = exec(query, statement, values);
+    if (ok)
+        *ok = done;
+    if (!done)
+        return items;
+    while (query.next()) {
+        SMediaItem item;
+        item.id = idFromValue(query.value(0));
+        item.provider = idFromValue(query.value(1));
+        item.parent = idFromValue(query.value(2));
+        item.user = idFromValue(query.value(3));
+        item.created = dateFromValue(query.value(4));
+        item.content = unescape(query.value(5).toString());
+        item.mediaId = query.value(6).toString();
+        item.type = query.value(7).toInt();
+        item.added = dateFromValue(query.value(8));
+        item.extra1 = unescape(query.value(9).toString());
+        item.extra2 = unescape(query.value(10).toString());
+        item.extra3 = unescape(query.value(11).toString());
+        items.append(item);
+    }
+    return items;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "mediadatabasemethod.h"
+
+#include <QHash>
+#include <QList>
+
+// MEDIAITEMS and MEDIAITEMFIELDS: feed events, media objects and links, and their name/value pairs.
+// CONTENT and EXTRA1-3 of an item and FIELD and VALUE of a field hold stored forms; MEDIAID is as given.
+// Knows nothing of files: the database removes an item's files after the rows.
+class CMediaDataBaseItems : public CMediaDataBaseMethod
+{
+public:
+    // The item types of the grouped queries, in the order their results are joined.
+    static const QList<int>& eventTypes();       // 1, 2, 3, 4, 10
+    static const QList<int>& mediaObjectTypes(); // 5, 6
+    static const QList<int>& linkTypes();        // 7
+
+    bool createTables();
+
+    bool addMediaItem(SMediaItem& item); // sets item.id and item.added (now, whole seconds)
+    bool mediaItem(mid_t id, SMediaItem& item);
+    bool updateMediaItem(const SMediaItem& item);
+    void setMediaItemField(mid_t item, const QHash<QString, QString>& fields);
+    // Adds the stored fields to the map; names already in it take the stored value.
+    void mediaItemFields(mid_t item, QHash<QString, QString>& fields);
+
+    QList<SMediaItem> childItems(mid_t parent);
+    QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider);
+    QList<SMediaItem> itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
+                                          const QDateTime& lower, mid_t provider);
+    QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId);
+    QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
+                                         mid_t provider);
+    QList<SMediaItem> itemsByType(int type, mid_t provider);
+    QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider);
+    QList<SMediaItem> providerItems(mid_t provider);
+    QList<SMediaItem> itemsByContent(mid_t provider, const QString& text);
+    QDateTime latestItem(mid_t provider);
+    QString itemsByMediaIdDesc(mid_t provider);
+
+    // Deletes the rows of the items and of their fields in one transaction.
+    bool deleteItemRows(const QList<mid_t>& ids);
+
+private:
+    // The item select with an optional condition (which may end in ORDER BY); ok tells a failed statement.
+    QList<SMediaItem> selectItems(const QString& condition, const QVariantList& values, bool* ok = nullptr);
+};

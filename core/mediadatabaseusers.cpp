@@ -1,0 +1,155 @@
+#include "mediadatabaseusers.h"
+
+#include <QDebug>
+
+namespace {
+const QString userSelect = QStringLiteral(
+    "SELECT ROWID, PROVIDER, NAME, MEDIAID, URL, AVATAR, TYPE, EXTRA1, EXTRA2, EXTRA3 FROM SERVICEUSERS");
+} // namespace
+
+bool CMediaDataBaseUsers::createTables()
+{
+    return exec(QStringLiteral(
+               "CREATE TABLE SERVICEUSERS (PROVIDER INTEGER, NAME TEXT, MEDIAID TEXT, URL TEXT, "
+               "AVATAR TEXT, TYPE INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);")) &&
+           exec(QStringLiteral("CREATE TABLE SERVICEUSERFIELDS (USER INTEGER, FIELD TEXT, VALUE TEXT);"));
+}
+
+bool CMediaDataBaseUsers::addServiceUser(SServiceUser& user)
+{
+    QSqlQuery query = newQuery();
+    if (!exec(query,
+              QStringLiteral(
+                  "INSERT INTO SERVICEUSERS (PROVIDER, NAME, MEDIAID, URL, AVATAR, TYPE, EXTRA1, EXTRA2, "
+                  "EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+              {idValue(user.provider), escape(user.name), user.mediaId, user.url, user.avatar, user.type,
+               escape(user.extra1), escape(user.extra2), escape(user.extra3)}))
+        return false;
+    user.id = idFromValue(query.lastInsertId());
+    return true;
+}
+
+bool CMediaDataBaseUsers::serviceUser(mid_t id, SServiceUser& user)
+{
+    bool ok = false;
+    const QList<SServiceUser> users = selectUsers(QStringLiteral("ROWID = ?"), {idValue(id)}, &ok);
+    if (!ok)
+        return false;
+    if (users.isEmpty()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseUsers: no user with id %1 found").arg(id);
+        return false;
+    }
+    const QString avatarFile = user.avatarFile;
+    user = users.first();
+    user.avatarFile = avatarFile;
+    return true;
+}
+
+bool CMediaDataBaseUsers::updateServiceUser(const SServiceUser& user)
+{
+    return exec(
+        QStringLiteral("UPDATE SERVICEUSERS SET PROVIDER = ?, NAME = ?, MEDIAID = ?, URL = ?, AVATAR = ?, "
+                       "TYPE = ?, EXTRA1 = ?, EXTRA2 = ?, EXTRA3 = ? WHERE ROWID = ?;"),
+        {idValue(user.provider), escape(user.name), user.mediaId, user.url, user.avatar, user.type,
+         escape(user.extra1), escape(user.extra2), escape(user.extra3), idValue(user.id)});
+}
+
+void CMediaDataBaseUsers::setServiceUserField(mid_t user, const QHash<QString, QString>& fields)
+{
+    QList<SMediaDataBaseStatement> statements;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        const QString& name = it.key();
+        const QString value = escape(it.value());
+        QSqlQuery query = newQuery();
+        const bool found =
+            exec(query, QStringLiteral("SELECT ROWID FROM SERVICEUSERFIELDS WHERE USER = ? AND FIELD = ?;"),
+                 {idValue(user), name}) &&
+            query.next();
+        if (found) {
+            statements.append(
+                {QStringLiteral("UPDATE SERVICEUSERFIELDS SET VALUE = ? WHERE USER = ? AND FIELD = ?;"),
+                 {value, idValue(user), name}});
+        } else {
+            statements.append(
+                {QStringLiteral("INSERT INTO SERVICEUSERFIELDS (USER, FIELD, VALUE) VALUES (?, ?, ?);"),
+                 {idValue(user), name, value}});
+        }
+    }
+    execTransaction(statements);
+}
+
+void CMediaDataBaseUsers::serviceUserFields(mid_t user, QHash<QString, QString>& fields)
+{
+    QSqlQuery query = newQuery();
+    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM SERVICEUSERFIELDS WHERE USER = ?;"),
+              {idValue(user)}))
+        return;
+    while (query.next())
+        fields.insert(query.value(0).toString(), unescape(query.value(1).toString()));
+}
+
+QList<SServiceUser> CMediaDataBaseUsers::serviceUserByMediaId(mid_t provider, const QString& mediaId)
+{
+    if (provider == 0 || mediaId.isEmpty()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseUsers: provider or mediaId were not set");
+        return {};
+    }
+    return selectUsers(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
+}
+
+QList<SServiceUser> CMediaDataBaseUsers::serviceUsers(mid_t provider)
+{
+    if (provider == 0)
+        return selectUsers(QString(), {});
+    return selectUsers(QStringLiteral("PROVIDER = ?"), {idValue(provider)});
+}
+
+QList<SServiceUser> CMediaDataBaseUsers::findServiceUsers(mid_t provider, const QString& prefix)
+{
+    // The pattern is the stored form of the prefix, so it is compared with the stored name.
+    const QString pattern = escape(prefix) + QLatin1Char('%');
+    if (provider == 0)
+        return selectUsers(QStringLiteral("NAME LIKE ?"), {pattern});
+    return selectUsers(QStringLiteral("NAME LIKE ? AND PROVIDER = ?"), {pattern, idValue(provider)});
+}
+
+bool CMediaDataBaseUsers::deleteUserRows(const QList<mid_t>& ids)
+{
+    QList<SMediaDataBaseStatement> statements;
+    statements.reserve(ids.size() * 2);
+    for (mid_t id : ids) {
+        statements.append({QStringLiteral("DELETE FROM SERVICEUSERS WHERE ROWID = ?;"), {idValue(id)}});
+        statements.append({QStringLiteral("DELETE FROM SERVICEUSERFIELDS WHERE USER = ?;"), {idValue(id)}});
+    }
+    return execTransaction(statements);
+}
+
+QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, const QVariantList& values,
+                                                     bool* ok)
+{
+    QList<SServiceUser> users;
+    const QString statement = condition.isEmpty()
+                                  ? userSelect + QLatin1Char(';')
+                                  : userSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
+    QSqlQuery query = newQuery();
+    const bool done = exec(query, statement, values);
+    if (ok)
+        *ok = done;
+    if (!done)
+        return users;
+    while (query.next()) {
+        SServiceUser user;
+        user.id = idFromValue(query.value(0));
+        user.provider = idFromValue(query.value(1));
+        user.name = unescape(query.value(2).toString());
+        user.mediaId = query.value(3).toString();
+        user.url = query.value(4).toString();
+        user.avatar = query.value(5).toString();
+        user.type = query.value(6).toInt();
+        user.extra1 = unescape(query.value(7).toString());
+        user.extra2 = unescape(query.value(8).toString());
+        user.extra3 = unescape(query.value(9).toString());
+        users.append(user);
+    }
+    return users;
+}

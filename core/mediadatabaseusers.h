@@ -1,0 +1,31 @@
+#pragma once
+
+#include "mediadatabasemethod.h"
+
+#include <QHash>
+#include <QList>
+
+// SERVICEUSERS and SERVICEUSERFIELDS: the users a provider meets and their name/value pairs.
+// NAME, EXTRA1-3 and a field's VALUE hold stored forms; MEDIAID, URL, AVATAR and a field's FIELD are as
+// given. avatarFile is not stored: the database derives it.
+class CMediaDataBaseUsers : public CMediaDataBaseMethod
+{
+public:
+    bool createTables();
+
+    bool addServiceUser(SServiceUser& user); // sets user.id
+    // False with a debug message when no row has the id.
+    bool serviceUser(mid_t id, SServiceUser& user);
+    bool updateServiceUser(const SServiceUser& user);
+    void setServiceUserField(mid_t user, const QHash<QString, QString>& fields);
+    void serviceUserFields(mid_t user, QHash<QString, QString>& fields);
+    QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId);
+    QList<SServiceUser> serviceUsers(mid_t provider);
+    QList<SServiceUser> findServiceUsers(mid_t provider, const QString& prefix);
+
+    // Deletes the rows of the users and of their fields in one transaction.
+    bool deleteUserRows(const QList<mid_t>& ids);
+
+private:
+    QList<SServiceUser> selectUsers(const QString& condition, const QVariantList& values, bool* ok = nullptr);
+};

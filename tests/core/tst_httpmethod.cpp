@@ -1,0 +1,371 @@
+#include "localhttpserver.h"
+#include "meskhttpmethod.h"
+#include "meskhttptaskpool.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+// Logs the result signals of a call object in the order they arrive.
+struct SignalLog
+{
+    QStringList names;
+    QList<QThread*> threads;
+    QList<int> codes;
+
+    void attach(CMeskHttpMethod* method, QObject* context)
+    {
+        QObject::connect(method, &CMeskHttpMethod::finished, context, [this] { add("finished", -1); });
+        QObject::connect(method, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), context,
+                         [this](TMediaError e) { add("protocolError(code)", e); });
+        QObject::connect(method, qOverload<>(&CMeskHttpMethod::protocolError), context,
+                         [this] { add("protocolError()", -1); });
+        QObject::connect(method, &CMeskHttpMethod::networkError, context,
+                         [this](TMeskHttpError e) { add("networkError", e); });
+    }
+    void add(const QString& name, int code)
+    {
+        names.append(name);
+        codes.append(code);
+        threads.append(QThread::currentThread());
+    }
+    bool waitFor(int count) const
+    {
+        return QTest::qWaitFor([this, count] { return names.size() >= count; }, 20000);
+    }
+};
+
+// A parse step that fails and maps to an authorization error.
+class FailingParse : public CMeskHttpMethod
+{
+public:
+    using CMeskHttpMethod::CMeskHttpMethod;
+    ~FailingParse() override { cancel(); }
+
+protected:
+    bool parseResponse(const SMeskHttpResponseHeader&, const QByteArray&) override { return false; }
+    TMediaError errorCode() const override { return MediaErrorAuthorization; }
+};
+
+// Records the thread its parse step runs on.
+class ThreadRecording : public CMeskHttpMethod
+{
+public:
+    using CMeskHttpMethod::CMeskHttpMethod;
+    ~ThreadRecording() override { cancel(); }
+    std::atomic<QThread*> parsedOn{nullptr};
+
+protected:
+    bool parseResponse(const SMeskHttpResponseHeader& header, const QByteArray& body) override
+    {
+        parsedOn = QThread::currentThread();
+        return CMeskHttpMethod::parseResponse(header, body);
+    }
+};
+
+// A slow parse step that writes its own members after sleeping.
+class SlowParse : public CMeskHttpMethod
+{
+public:
+    SlowParse(std::atomic<bool>* entered, QObject* parent = nullptr)
+        : CMeskHttpMethod(parent), m_entered(entered)
+    {
+    }
+    ~SlowParse() override { cancel(); }
+
+protected:
+    bool parseResponse(const SMeskHttpResponseHeader&, const QByteArray& body) override
+    {
+        *m_entered = true;
+        QThread::msleep(200);
+        m_items = QList<QByteArray>(1000, body);
+        m_count = int(m_items.size());
+        return true;
+    }
+
+private:
+    std::atomic<bool>* m_entered;
+    QList<QByteArray> m_items;
+    int m_count = 0;
+};
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+TestHttpReply delayed(const QByteArray& body, int delayMs)
+{
+    TestHttpReply reply = TestHttpReply::ok(body);
+    reply.delayMs = delayMs;
+    return reply;
+}
+
+} // namespace
+
+class TestHttpMethod : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { CMeskHttpTaskPool::init(nullptr); }
+    void cleanupTestCase() { CMeskHttpTaskPool::shutdown(); }
+
+    void secondRequestWhileBusy()
+    {
+        LocalHttpServer server;
+        server.enqueue(delayed("first", 200));
+        CMeskHttpMethod method;
+        SignalLog log;
+        log.attach(&method, this);
+        QVERIFY(method.isReady());
+        QVERIFY(method.get(server.url("/one")));
+        QVERIFY(!method.isReady());
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpMethod: method is not ready");
+        QVERIFY(!method.get(server.url("/two")));
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpMethod: method is not ready");
+        QVERIFY(!method.post(server.url("/two"), "x"));
+        QVERIFY(log.waitFor(1));
+        QCOMPARE(log.names, QStringList{"finished"});
+        QCOMPARE(method.responseData(), QByteArray("first"));
+        QCOMPARE(method.httpStatus(), 200);
+        QCOMPARE(server.requestCount(), 1);
+    }
+
+    void emptyUrl()
+    {
+        CMeskHttpMethod method;
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpMethod: requested URL is empty");
+        QVERIFY(!method.get(QString()));
+        QVERIFY(method.isReady());
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpMethod: requested URL is empty");
+        QVERIFY(!method.getToFile(QString(), "x"));
+        QVERIFY(method.isReady());
+    }
+
+    void poolNotRunning()
+    {
+        LocalHttpServer server;
+        CMeskHttpTaskPool::shutdown();
+        CMeskHttpMethod method;
+        QTest::ignoreMessage(
+            QtDebugMsg,
+            "CMeskHttpTaskPool: task pool is not running, you need to call CMeskHttpTaskPool::init");
+        QVERIFY(!method.get(server.url("/x")));
+        QVERIFY(method.isReady());
+        CMeskHttpTaskPool::init(nullptr);
+        // The same object works once the pool runs.
+        SignalLog log;
+        log.attach(&method, this);
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpMethod::onTaskResponse 404");
+        QVERIFY(method.get(server.url("/x")));
+        QVERIFY(log.waitFor(1));
+        QCOMPARE(log.names, QStringList{"finished"});
+    }
+
+    void statusWithDefaultParse_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("404") << 404;
+        QTest::newRow("500") << 500;
+        QTest::newRow("201") << 201;
+    }
+    void statusWithDefaultParse()
+    {
+        QFETCH(int, status);
+        LocalHttpServer server;
+        server.enqueue(TestHttpReply::withStatus(status, "Whatever", "<error/>"));
+        CMeskHttpMethod method;
+        SignalLog log;
+        log.attach(&method, this);
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable("CMeskHttpMethod::onTaskResponse " + QString::number(status)));
+        QVERIFY(method.get(server.url("/missing")));
+        QVERIFY(log.waitFor(1));
+        QTest::qWait(20);
+        QCOMPARE(log.names, QStringList{"finished"});
+        QCOMPARE(method.httpStatus(), status);
+        QCOMPARE(method.responseHeader().statusCode, status);
+        QCOMPARE(method.responseData(), QByteArray("<error/>"));
+    }
+
+    void failingParse()
+    {
+        LocalHttpServer server;
+        server.enqueue(TestHttpReply::ok("<garbage"));
+        FailingParse method;
+        SignalLog log;
+        log.attach(&method, this);
+        QSignalSpy codes(&method, qOverload<TMediaError>(&CMeskHttpMethod::protocolError));
+        QVERIFY(method.get(server.url("/p")));
+        QVERIFY(log.waitFor(2));
+        QTest::qWait(20);
+        QCOMPARE(log.names, (QStringList{"protocolError(code)", "protocolError()"}));
+        QCOMPARE(codes.size(), 1);
+        QCOMPARE(codes.at(0).at(0).value<TMediaError>(), MediaErrorAuthorization);
+        QCOMPARE(method.httpStatus(), 200);
+        QVERIFY(method.isReady());
+    }
+
+    void transportFailure()
+    {
+        LocalHttpServer server;
+        CMeskHttpMethod method;
+        SignalLog log;
+        log.attach(&method, this);
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpMethod::onTaskResponse 404");
+        QVERIFY(method.get(server.url("/ok")));
+        QVERIFY(log.waitFor(1));
+        QCOMPARE(method.httpStatus(), 404);
+
+        QVERIFY(method.get("http://127.0.0.1:" + QString::number(closedPort()) + "/x"));
+        QVERIFY(log.waitFor(2));
+        QTest::qWait(20);
+        QCOMPARE(log.names, (QStringList{"finished", "networkError"}));
+        QCOMPARE(log.codes.last(), int(HttpConnectionRefused));
+        QCOMPARE(method.httpStatus(), 0);
+        QVERIFY(method.isReady());
+
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpTask: url parsing failed ftp://h/x");
+        QVERIFY(method.get("ftp://h/x"));
+        QVERIFY(log.waitFor(3));
+        QCOMPARE(log.codes.last(), int(HttpUnknownError));
+    }
+
+    void threads()
+    {
+        LocalHttpServer server;
+        server.enqueue(TestHttpReply::ok("a"));
+        server.enqueue(TestHttpReply::ok("b"));
+        ThreadRecording method;
+        SignalLog log;
+        log.attach(&method, this);
+        QVERIFY(method.get(server.url("/t")));
+        QVERIFY(log.waitFor(1));
+        QVERIFY(method.parsedOn.load() != nullptr);
+        QVERIFY(method.parsedOn.load() != QThread::currentThread());
+        QCOMPARE(method.parsedOn.load(), static_cast<QThread*>(CMeskHttpTaskPool::instance()));
+        QCOMPARE(log.threads.value(0), QThread::currentThread());
+
+        FailingParse failing;
+        failing.setObjectName("failing");
+        log.attach(&failing, this);
+        QVERIFY(failing.get(server.url("/t")));
+        QVERIFY(log.waitFor(3));
+        for (QThread* t : std::as_const(log.threads))
+            QCOMPARE(t, QThread::currentThread());
+    }
+
+    void nextRequestFromTheResultSlot()
+    {
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest& r) { return TestHttpReply::ok(r.target); });
+        CMeskHttpMethod method;
+        QList<bool> readyInSlot;
+        QList<bool> restarted;
+        QList<QByteArray> bodies;
+        connect(&method, &CMeskHttpMethod::finished, this, [&] {
+            readyInSlot.append(method.isReady());
+            bodies.append(method.responseData());
+            if (restarted.size() < 2)
+                restarted.append(method.get(server.url("/next" + QString::number(restarted.size()))));
+        });
+        QVERIFY(method.get(server.url("/first")));
+        QVERIFY(QTest::qWaitFor([&] { return bodies.size() == 3; }, 20000));
+        QCOMPARE(readyInSlot, (QList<bool>{true, true, true}));
+        QCOMPARE(restarted, (QList<bool>{true, true}));
+        QCOMPARE(bodies, (QList<QByteArray>{"/first", "/next0", "/next1"}));
+    }
+
+    void deletedDuringParse()
+    {
+        LocalHttpServer server;
+        server.enqueue(TestHttpReply::ok(QByteArray(1000, 'p')));
+        std::atomic<bool> entered{false};
+        auto* method = new SlowParse(&entered);
+        int emitted = 0;
+        connect(method, &CMeskHttpMethod::finished, this, [&emitted] { ++emitted; });
+        connect(method, &CMeskHttpMethod::networkError, this, [&emitted] { ++emitted; });
+        connect(method, qOverload<>(&CMeskHttpMethod::protocolError), this, [&emitted] { ++emitted; });
+        QVERIFY(method->get(server.url("/slow")));
+        QVERIFY(QTest::qWaitFor([&entered] { return entered.load(); }, 20000));
+        delete method; // waits for the running parse step
+        QTest::qWait(300);
+        QCOMPARE(emitted, 0);
+    }
+
+    void deletedBeforeTheAnswer()
+    {
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest&) { return delayed("late", 300); });
+        const QByteArray body(200000, 'b');
+        int emitted = 0;
+        {
+            CMeskHttpMethod method;
+            connect(&method, &CMeskHttpMethod::finished, this, [&emitted] { ++emitted; });
+            connect(&method, &CMeskHttpMethod::networkError, this, [&emitted] { ++emitted; });
+            QVERIFY(method.post(server.url("/status"), body));
+        }
+        // Also an object released with deleteLater right after its request.
+        auto* released = new CMeskHttpMethod;
+        connect(released, &CMeskHttpMethod::finished, this, [&emitted] { ++emitted; });
+        QVERIFY(released->get(server.url("/released")));
+        released->deleteLater();
+
+        QVERIFY(server.waitForRequests(1));
+        QTest::qWait(600);
+        QCOMPARE(emitted, 0);
+        bool posted = false;
+        for (const auto& request : server.requests()) {
+            if (request.target == "/status") {
+                posted = true;
+                QVERIFY(request.body == body);
+            }
+        }
+        QVERIFY(posted);
+    }
+
+    void wrappers()
+    {
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest& r) {
+            return TestHttpReply::ok(r.method + ' ' + r.target + ' ' + QByteArray::number(r.body.size()));
+        });
+        QTemporaryDir dir;
+        const QString file = dir.filePath("data.bin");
+        CMeskHttpMethod method;
+        SignalLog log;
+        log.attach(&method, this);
+
+        QVERIFY(method.getToFile(server.url("/g"), file));
+        QVERIFY(log.waitFor(1));
+        QVERIFY(method.responseData().isEmpty());
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("GET /g 0"));
+        f.close();
+
+        QVERIFY(method.post(server.url("/p"), "a=1&b=2"));
+        QVERIFY(log.waitFor(2));
+        QCOMPARE(method.responseData(), QByteArray("POST /p 7"));
+
+        QVERIFY(method.postFile(server.url("/pf"), file));
+        QVERIFY(log.waitFor(3));
+        QCOMPARE(method.responseData(), QByteArray("POST /pf 8"));
+        QCOMPARE(log.names, (QStringList{"finished", "finished", "finished"}));
+        QVERIFY(QFile::exists(file));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpMethod)
+#include "tst_httpmethod.moc"

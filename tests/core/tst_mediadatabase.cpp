@@ -1,0 +1,740 @@
+#include "mediadatabase.h"
+#include "mediadbtest.h"
+#include "testclock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace MediaDbTest;
+
+namespace {
+const QStringList sevenTables{QStringLiteral("MEDIAITEMFIELDS"),  QStringLiteral("MEDIAITEMS"),
+                              QStringLiteral("MEDIASMSMESSAGES"), QStringLiteral("MEDIASYNC"),
+                              QStringLiteral("SERVICEKEYS"),      QStringLiteral("SERVICEUSERFIELDS"),
+                              QStringLiteral("SERVICEUSERS")};
+
+// A database as this program writes it, with one text message, for the schema-check cases.
+QStringList schemaStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE SERVICEKEYS (PROVIDER INTEGER, KEY TEXT, VALUE TEXT);"),
+        QStringLiteral(
+            "CREATE TABLE SERVICEUSERS (PROVIDER INTEGER, NAME TEXT, MEDIAID TEXT, URL TEXT, AVATAR TEXT, "
+            "TYPE INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 TEXT);"),
+        QStringLiteral("CREATE TABLE SERVICEUSERFIELDS (USER INTEGER, FIELD TEXT, VALUE TEXT);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIAITEMS (PROVIDER INTEGER, PARENT INTEGER, USER INTEGER, CREATED INTEGER, "
+            "CONTENT TEXT, MEDIAID TEXT, TYPE INTEGER, ADDED INTEGER, EXTRA1 TEXT, EXTRA2 TEXT, EXTRA3 "
+            "TEXT);"),
+        QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIASMSMESSAGES (MESSAGE TEXT, PHONE TEXT, CREATED INTEGER, TYPE INTEGER);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, MAXPERIOD "
+            "INTEGER);"),
+        QStringLiteral("INSERT INTO SERVICEKEYS VALUES (0, 'MDB_SCHEMA_VERSION', '2');"),
+        QStringLiteral("INSERT INTO MEDIASMSMESSAGES VALUES ('keep me', '+4912', 1259193600, 0);"),
+        QStringLiteral("INSERT INTO SERVICEKEYS VALUES (1, 'token', 'secret');"),
+    };
+}
+
+void writeFile(const QString& path, const QByteArray& content = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QStringList entries(const QString& path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+}
+
+// The backups beside the database, without their -wal and -shm companions.
+QStringList backups(const QString& root)
+{
+    QStringList names;
+    for (const QString& name : QDir(root).entryList({QStringLiteral("mindex.db.bak-*")}, QDir::AllEntries)) {
+        if (!name.endsWith(QLatin1String("-wal")) && !name.endsWith(QLatin1String("-shm")))
+            names.append(name);
+    }
+    return names;
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return 0;
+    return info.st_mode & 07777;
+}
+
+SMediaItem dayItem(mid_t id, const QDateTime& created)
+{
+    SMediaItem item;
+    item.id = id;
+    item.created = created;
+    return item;
+}
+} // namespace
+
+class TestMediaDataBase : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestClock> m_clock;
+    std::unique_ptr<CMediaDataBase> m_db;
+    QString m_root;
+
+    // A storage on a fresh root that does not exist yet.
+    void makeStorage() { m_db = std::make_unique<CMediaDataBase>(m_root); }
+
+private slots:
+    void initTestCase() { setTimeZone("UTC"); }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_clock = std::make_unique<TestClock>(QDateTime(QDate(2010, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        m_root = m_dir->filePath(QStringLiteral("store"));
+        makeStorage();
+    }
+    void cleanup()
+    {
+        m_db.reset();
+        m_clock.reset();
+        m_dir.reset();
+        setTimeZone("UTC");
+    }
+
+    // --- Open, check, rebuild ---------------------------------------------------------------------
+
+    void openCreatesPrivateRootAndSchema()
+    {
+        m_root = m_dir->filePath(QStringLiteral("a/b/store"));
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(modeOf(m_root), mode_t(0700));
+        for (const char* name : {"users", "items", "media"})
+            QVERIFY(QFileInfo(m_root + QLatin1Char('/') + QLatin1String(name)).isDir());
+        const QString file = m_db->databasePath();
+        QCOMPARE(tables(file), sevenTables);
+        QCOMPARE(rows(file, QStringLiteral("SELECT PROVIDER, KEY, VALUE FROM SERVICEKEYS")),
+                 (QList<QVariantList>{{0, QStringLiteral("MDB_SCHEMA_VERSION"), QStringLiteral("2")}}));
+        QCOMPARE(value(file, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QVERIFY(backups(m_root).isEmpty());
+        // The tables are created exactly as the file format gives them.
+        QCOMPARE(
+            value(file, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'MEDIASYNC'")).toString(),
+            QStringLiteral("CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, "
+                           "MAXPERIOD INTEGER)"));
+    }
+
+    void mismatchIsMovedAsideAndRebuilt_data()
+    {
+        QTest::addColumn<QStringList>("damage");
+        QTest::addColumn<QByteArray>("fileContent");
+        QTest::addColumn<bool>("backupHoldsRows");
+        QTest::newRow("version 1") << QStringList{QStringLiteral(
+                                          "UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")}
+                                   << QByteArray() << true;
+        QTest::newRow("no MEDIASYNC")
+            << QStringList{QStringLiteral("DROP TABLE MEDIASYNC")} << QByteArray() << true;
+        QTest::newRow("no version row")
+            << QStringList{QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = 0")} << QByteArray()
+            << true;
+        QTest::newRow("text file") << QStringList() << QByteArray(4096, 't') << false;
+        QTest::newRow("damaged file") << QStringList() << QByteArray("damaged") << false;
+    }
+    void mismatchIsMovedAsideAndRebuilt()
+    {
+        QFETCH(QStringList, damage);
+        QFETCH(QByteArray, fileContent);
+        QFETCH(bool, backupHoldsRows);
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        QVERIFY(QDir().mkpath(m_root));
+        if (fileContent == "damaged") {
+            // A real database whose table list is overwritten: SQLite reports it as malformed.
+            bool ok = false;
+            run(file, schemaStatements() + QStringList{QStringLiteral("PRAGMA journal_mode=DELETE")}, &ok);
+            QVERIFY(ok);
+            QFile damaged(file);
+            QVERIFY(damaged.open(QIODevice::ReadWrite));
+            QVERIFY(damaged.seek(100));
+            damaged.write(QByteArray(1000, char(0x5a)));
+            damaged.close();
+            QVERIFY(damaged.open(QIODevice::ReadOnly));
+            fileContent = damaged.readAll();
+        } else if (fileContent.isEmpty()) {
+            bool ok = false;
+            run(file, schemaStatements() + damage, &ok);
+            QVERIFY(ok);
+        } else {
+            writeFile(file, fileContent);
+        }
+        writeFile(m_root + QStringLiteral("/items/091126/1.1.jpg"));
+        writeFile(m_root + QStringLiteral("/media/091126/1.1.jpg"));
+        writeFile(m_root + QStringLiteral("/users/3.jpg"));
+
+        QVERIFY(m_db->open());
+
+        QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20100102-030405")});
+        const QString backup = m_root + QStringLiteral("/mindex.db.bak-20100102-030405");
+        if (backupHoldsRows) {
+            // Moved aside as found: not switched to a write-ahead log first.
+            QCOMPARE(value(backup, QStringLiteral("PRAGMA journal_mode")).toString(),
+                     QStringLiteral("delete"));
+            QCOMPARE(value(backup, QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES")).toString(),
+                     QStringLiteral("keep me"));
+        } else {
+            QFile saved(backup);
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), fileContent);
+        }
+        QCOMPARE(tables(file), sevenTables);
+        QCOMPARE(rows(file, QStringLiteral("SELECT PROVIDER, KEY, VALUE FROM SERVICEKEYS")),
+                 (QList<QVariantList>{{0, QStringLiteral("MDB_SCHEMA_VERSION"), QStringLiteral("2")}}));
+        QCOMPARE(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIASMSMESSAGES")).toInt(), 0);
+        for (const char* name : {"users", "items", "media"}) {
+            const QString folder = m_root + QLatin1Char('/') + QLatin1String(name);
+            QVERIFY(QFileInfo(folder).isDir());
+            QVERIFY2(entries(folder).isEmpty(), name);
+        }
+        QVERIFY(m_db->smsMessages().isEmpty());
+    }
+
+    void secondRebuildKeepsFirstBackup()
+    {
+        QVERIFY(QDir().mkpath(m_root));
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        writeFile(file, QByteArray(4096, 'a'));
+        QVERIFY(m_db->open());
+        // Same second: the first backup is not overwritten.
+        QVERIFY(m_db->deleteServiceKeys(0));
+        QVERIFY(m_db->open());
+        QCOMPARE(backups(m_root), (QStringList{QStringLiteral("mindex.db.bak-20100102-030405"),
+                                               QStringLiteral("mindex.db.bak-20100102-030405-2")}));
+        QFile first(m_root + QStringLiteral("/mindex.db.bak-20100102-030405"));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QCOMPARE(first.readAll(), QByteArray(4096, 'a'));
+    }
+
+    void validDatabaseIsUntouched()
+    {
+        QVERIFY(QDir().mkpath(m_root));
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        bool ok = false;
+        run(file,
+            schemaStatements() + QStringList{QStringLiteral("CREATE TABLE EXTRA (X TEXT)"),
+                                             QStringLiteral("INSERT INTO EXTRA VALUES ('x')")},
+            &ok);
+        QVERIFY(ok);
+        writeFile(m_root + QStringLiteral("/items/091126/1.1.jpg"));
+
+        QVERIFY(m_db->open());
+        QVERIFY(backups(m_root).isEmpty());
+        QCOMPARE(value(file, QStringLiteral("SELECT X FROM EXTRA")).toString(), QStringLiteral("x"));
+        QCOMPARE(value(file, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QString token;
+        QVERIFY(m_db->serviceKey(1, QStringLiteral("token"), token));
+        QCOMPARE(token, QStringLiteral("secret"));
+        QCOMPARE(m_db->smsMessages().size(), 1);
+        QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/091126/1.1.jpg")));
+    }
+
+    void unreadableDatabaseIsLeftAlone()
+    {
+        QVERIFY(QDir().mkpath(m_root + QStringLiteral("/mindex.db")));
+        writeFile(m_root + QStringLiteral("/items/keep.jpg"));
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(".+")));
+        QVERIFY(!m_db->open());
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/mindex.db")).isDir());
+        QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/keep.jpg")));
+        QVERIFY(backups(m_root).isEmpty());
+    }
+
+    void unreadablePermissionsAreLeftAlone()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root reads every file");
+        QVERIFY(QDir().mkpath(m_root));
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        bool ok = false;
+        run(file, schemaStatements(), &ok);
+        QVERIFY(ok);
+        QVERIFY(QFile::setPermissions(file, QFileDevice::Permissions()));
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(".+")));
+        QVERIFY(!m_db->open());
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(backups(m_root).isEmpty());
+        QCOMPARE(value(file, QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES")).toString(),
+                 QStringLiteral("keep me"));
+    }
+
+    void backupFailureClearsNothing()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may rename in any folder");
+        for (const char* name : {"/users", "/items", "/media"})
+            QVERIFY(QDir().mkpath(m_root + QLatin1String(name)));
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 't'));
+        writeFile(m_root + QStringLiteral("/items/keep.jpg"));
+        QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMediaDataBase: not a usable")));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: failed to remove file ") +
+                                                    m_root + QStringLiteral("/mindex.db")));
+        const bool opened = m_db->open();
+        QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner));
+        QVERIFY(!opened);
+        QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/keep.jpg")));
+        QCOMPARE(QFileInfo(m_root + QStringLiteral("/mindex.db")).size(), 4096);
+    }
+
+    void rebuildNeverFollowsLinks()
+    {
+        const QString outside = m_dir->filePath(QStringLiteral("outside"));
+        writeFile(outside + QStringLiteral("/precious.txt"));
+        QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items")));
+        QVERIFY(QFile::link(outside, m_root + QStringLiteral("/items/link")));
+        QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"),
+                            m_root + QStringLiteral("/items/filelink")));
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
+
+        QVERIFY(m_db->open());
+        QCOMPARE(backups(m_root).size(), 1);
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
+        QVERIFY(entries(m_root + QStringLiteral("/items")).isEmpty());
+    }
+
+    void schemaVersionDeletedRebuildsOnNextOpen()
+    {
+        QVERIFY(m_db->open());
+        SSmsMessage message;
+        message.message = QStringLiteral("before");
+        QVERIFY(m_db->addSmsMessage(message));
+        QVERIFY(m_db->deleteServiceKeys(0));
+        QVERIFY(m_db->open());
+        const QStringList saved = backups(m_root);
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(value(m_root + QLatin1Char('/') + saved.first(),
+                       QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES"))
+                     .toString(),
+                 QStringLiteral("before"));
+        QVERIFY(m_db->smsMessages().isEmpty());
+        QString version;
+        QVERIFY(m_db->serviceKey(0, QStringLiteral("MDB_SCHEMA_VERSION"), version));
+        QCOMPARE(version, QStringLiteral("2"));
+    }
+
+    void rootUnderRegularFileFails()
+    {
+        writeFile(m_dir->filePath(QStringLiteral("plain")));
+        m_root = m_dir->filePath(QStringLiteral("plain/store"));
+        makeStorage();
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to init file system");
+        QVERIFY(!m_db->open());
+    }
+
+    void twoStoragesCoexist()
+    {
+        MessageLog log;
+        auto other = std::make_unique<CMediaDataBase>(m_dir->filePath(QStringLiteral("other")));
+        QVERIFY(m_db->open());
+        QVERIFY(other->open());
+        SSmsMessage first;
+        first.message = QStringLiteral("first");
+        QVERIFY(m_db->addSmsMessage(first));
+        SSmsMessage second;
+        second.message = QStringLiteral("second");
+        QVERIFY(other->addSmsMessage(second));
+        other.reset();
+        SSmsMessage third;
+        third.message = QStringLiteral("third");
+        QVERIFY(m_db->addSmsMessage(third));
+        const QList<SSmsMessage> messages = m_db->smsMessages();
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[1].message, QStringLiteral("third"));
+        m_db.reset();
+        QVERIFY2(log.messages.filter(QStringLiteral("still in use")).isEmpty(),
+                 qPrintable(log.messages.join('\n')));
+    }
+
+    // --- File paths -------------------------------------------------------------------------------
+
+    void itemFilesAreNumbered()
+    {
+        QVERIFY(m_db->open());
+        writeFile(m_root + QStringLiteral("/items/091126/42.1.jpg"));
+        writeFile(m_root + QStringLiteral("/items/091126/42.2.jpg"));
+        const SMediaItem item = dayItem(42, QDateTime(QDate(2009, 11, 26), QTime(10, 0)));
+        QVERIFY(m_db->itemFilePath(item, QStringLiteral("jpg"))
+                    .endsWith(QLatin1String("/store/items/091126/42.3.jpg")));
+        QVERIFY(m_db->mediaFilePath(item, QStringLiteral("jpg"))
+                    .endsWith(QLatin1String("/store/media/091126/42.1.jpg")));
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/media/091126")).isDir());
+        QVERIFY(m_db->itemFilePath(dayItem(42, QDateTime()), QStringLiteral("jpg"))
+                    .endsWith(QLatin1String("/store/items//42.1.jpg")));
+        writeFile(m_root + QStringLiteral("/users/12.1.png"));
+        QCOMPARE(m_db->userFilePath(12, QStringLiteral("png")), m_root + QStringLiteral("/users/12.2.png"));
+
+        // With every number taken the last name is handed out again, and said so.
+        for (int n = 1; n <= 1000; ++n)
+            writeFile(m_root + QStringLiteral("/users/13.%1.png").arg(n));
+        const QString last = m_root + QStringLiteral("/users/13.1000.png");
+        QTest::ignoreMessage(
+            QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: no free file name, reusing ") + last));
+        QCOMPARE(m_db->userFilePath(13, QStringLiteral("png")), last);
+    }
+
+    void unsafeSuffixes_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("parent folder") << "../x"
+                                       << "img";
+        QTest::newRow("separator") << "a/b"
+                                   << "img";
+        QTest::newRow("query") << "j?g"
+                               << "img";
+        QTest::newRow("empty") << ""
+                               << "img";
+        QTest::newRow("long letters") << "jpeg"
+                                      << "jpeg";
+        QTest::newRow("digits") << "mp4"
+                                << "mp4";
+    }
+    void unsafeSuffixes()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QString, used);
+        QVERIFY(m_db->open());
+        const SMediaItem item = dayItem(7, QDateTime(QDate(2009, 11, 26), QTime(10, 0)));
+        const QString path = m_db->itemFilePath(item, suffix);
+        QCOMPARE(path, m_root + QStringLiteral("/items/091126/7.1.") + used);
+        QCOMPARE(m_db->mediaFilePath(item, suffix), m_root + QStringLiteral("/media/091126/7.1.") + used);
+        QCOMPARE(m_db->userFilePath(7, suffix), m_root + QStringLiteral("/users/7.1.") + used);
+    }
+
+    void userImagePaths_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("jpeg") << "http://h/a.jpeg"
+                              << "12.img";
+        QTest::newRow("png") << "http://h/a.png"
+                             << "12.png";
+        QTest::newRow("no suffix") << "http://a.b/photo"
+                                   << "12.img";
+        QTest::newRow("short path after dot") << "http://a.b/c"
+                                              << "12.img";
+        QTest::newRow("query mark") << "http://h/x.j?g"
+                                    << "12.img";
+        QTest::newRow("jpg") << "http://h/a/b.jpg"
+                             << "12.jpg";
+        QTest::newRow("no dot") << "abc"
+                                << "12.abc";
+    }
+    void userImagePaths()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, name);
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->userImagePath(12, url), m_root + QStringLiteral("/users/") + name);
+    }
+
+    void dayFolderFollowsLocalTime()
+    {
+        setTimeZone("Asia/Tokyo");
+        QVERIFY(m_db->open());
+        SMediaItem item;
+        item.type = MeskItemType::Event1;
+        item.created = QDateTime(QDate(2009, 11, 26), QTime(20, 0), Qt::UTC);
+        QVERIFY(m_db->addMediaItem(item));
+        const QString itemFile = m_db->itemFilePath(item, QStringLiteral("jpg"));
+        const QString mediaFile = m_db->mediaFilePath(item, QStringLiteral("png"));
+        QCOMPARE(itemFile, m_root + QStringLiteral("/items/091127/%1.1.jpg").arg(item.id));
+        writeFile(itemFile);
+        writeFile(mediaFile);
+        SMediaItem stored;
+        QVERIFY(m_db->mediaItem(item.id, stored));
+        QCOMPARE(stored.created.timeSpec(), Qt::LocalTime);
+        QVERIFY(m_db->deleteMediaItem(stored.id));
+        QVERIFY(!QFileInfo::exists(itemFile));
+        QVERIFY(!QFileInfo::exists(mediaFile));
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/items/091127")));
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/media/091127")));
+    }
+
+    void removingItemFilesKeepsOthers()
+    {
+        QVERIFY(m_db->open());
+        SMediaItem four;
+        four.created = QDateTime(QDate(2009, 11, 26), QTime(10, 0), Qt::UTC);
+        four.type = MeskItemType::Image;
+        QVERIFY(m_db->addMediaItem(four));
+        SMediaItem alone = four;
+        alone.created = QDateTime(QDate(2009, 11, 27), QTime(10, 0), Qt::UTC);
+        QVERIFY(m_db->addMediaItem(alone));
+        const QString id = QString::number(four.id);
+        const QString day = m_root + QStringLiteral("/items/091126/");
+        writeFile(day + id + QStringLiteral(".1.jpg"));
+        writeFile(day + id + QStringLiteral(".2.png"));
+        writeFile(day + id + QStringLiteral("2.1.jpg"));
+        writeFile(m_root + QStringLiteral("/media/091126/") + id + QStringLiteral(".1.jpg"));
+        writeFile(m_db->itemFilePath(alone, QStringLiteral("jpg")));
+
+        QVERIFY(m_db->deleteMediaItem(four.id));
+        QCOMPARE(entries(day), QStringList{id + QStringLiteral("2.1.jpg")});
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/media/091126")));
+        QVERIFY(m_db->deleteMediaItem(alone.id));
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/items/091127")));
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/items")).isDir());
+    }
+
+    void undatedItemKeepsTheItemsFolder()
+    {
+        QVERIFY(m_db->open());
+        SMediaItem item;
+        item.type = MeskItemType::Link;
+        QVERIFY(m_db->addMediaItem(item));
+        const QString file = m_db->itemFilePath(item, QStringLiteral("html"));
+        QCOMPARE(file, m_root + QStringLiteral("/items//%1.1.html").arg(item.id));
+        writeFile(file);
+        QVERIFY(m_db->deleteMediaItem(item.id));
+        QVERIFY(!QFileInfo::exists(file));
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/items")).isDir());
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/media")).isDir());
+    }
+
+    // --- Text messages and keys -------------------------------------------------------------------
+
+    void smsMessagesRoundTrip()
+    {
+        QVERIFY(m_db->open());
+        SSmsMessage message;
+        message.message = QStringLiteral("100% sure_#1 [it's]");
+        message.phone = QStringLiteral("+49 170 1234567");
+        message.created = QDateTime(QDate(2009, 11, 26), QTime(8, 9, 10, 500), Qt::UTC);
+        message.type = SSmsMessage::Sent;
+        QVERIFY(m_db->addSmsMessage(message));
+        QVERIFY(message.id != 0);
+        QList<SSmsMessage> messages = m_db->smsMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].id, message.id);
+        QCOMPARE(messages[0].message, message.message);
+        QCOMPARE(messages[0].phone, message.phone);
+        QCOMPARE(messages[0].created, message.created.addMSecs(-500));
+        QCOMPARE(messages[0].type, message.type);
+
+        message.type = SSmsMessage::SendFailed;
+        message.message = QStringLiteral("changed");
+        QVERIFY(m_db->updateSmsMessage(message));
+        messages = m_db->smsMessages();
+        QCOMPARE(messages[0].type, qint32(SSmsMessage::SendFailed));
+        QCOMPARE(messages[0].message, QStringLiteral("changed"));
+
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBaseSms: no message with id 999 to delete");
+        QVERIFY(m_db->deleteSmsMessage(999));
+        QVERIFY(m_db->deleteSmsMessage(message.id));
+        QVERIFY(m_db->smsMessages().isEmpty());
+    }
+
+    void serviceKeys()
+    {
+        QVERIFY(m_db->open());
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("one")));
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("two")));
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("O'Brien"), QStringLiteral("it's")));
+        QVERIFY(m_db->setServiceKey(2, QStringLiteral("token"), QStringLiteral("other")));
+        const QString file = m_db->databasePath();
+        QCOMPARE(
+            rows(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = 1 AND KEY = 'token'")),
+            QList<QVariantList>{{QStringLiteral("two")}});
+        QCOMPARE(
+            value(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE KEY = 'O''Brien'")).toString(),
+            QStringLiteral("it's"));
+        QString out = QStringLiteral("sentinel");
+        QVERIFY(m_db->serviceKey(1, QStringLiteral("O'Brien"), out));
+        QCOMPARE(out, QStringLiteral("it's"));
+
+        out = QStringLiteral("sentinel");
+        QVERIFY(!m_db->serviceKey(1, QStringLiteral("missing"), out));
+        QCOMPARE(out, QStringLiteral("sentinel"));
+
+        QVERIFY(m_db->deleteServiceKeys(2));
+        QVERIFY(!m_db->serviceKey(2, QStringLiteral("token"), out));
+        QVERIFY(m_db->serviceKey(1, QStringLiteral("token"), out));
+        QCOMPARE(out, QStringLiteral("two"));
+        QVERIFY(m_db->serviceKey(0, QStringLiteral("MDB_SCHEMA_VERSION"), out));
+        QCOMPARE(out, QStringLiteral("2"));
+    }
+
+    // --- Users ------------------------------------------------------------------------------------
+
+    void userAvatarFile()
+    {
+        QVERIFY(m_db->open());
+        SServiceUser user;
+        user.provider = 1;
+        user.avatar = QStringLiteral("http://h/a/b.jpg");
+        QVERIFY(m_db->addServiceUser(user));
+        QCOMPARE(user.avatarFile, m_root + QStringLiteral("/users/%1.jpg").arg(user.id));
+        SServiceUser read;
+        QVERIFY(m_db->serviceUser(user.id, read));
+        QCOMPARE(read.avatarFile, user.avatarFile);
+
+        SServiceUser plain;
+        plain.provider = 1;
+        QVERIFY(m_db->addServiceUser(plain));
+        QVERIFY(plain.avatarFile.isEmpty());
+        // Lists carry no avatar file.
+        for (const SServiceUser& listed : m_db->serviceUsers(1))
+            QVERIFY(listed.avatarFile.isEmpty());
+    }
+
+    void userTextsRoundTrip()
+    {
+        QVERIFY(m_db->open());
+        SServiceUser user;
+        user.provider = 2;
+        user.name = QStringLiteral("O'Brien_1");
+        user.mediaId = QStringLiteral("id'1");
+        user.url = QStringLiteral("http://h/o'brien?a=1&b=%20");
+        user.avatar = QStringLiteral("http://h/o'b.png");
+        user.type = 3;
+        user.extra1 = QStringLiteral("one_%");
+        user.extra2 = QStringLiteral("[two]");
+        user.extra3 = QStringLiteral("#3^");
+        QVERIFY(m_db->addServiceUser(user));
+        SServiceUser read;
+        QVERIFY(m_db->serviceUser(user.id, read));
+        QCOMPARE(read, user);
+        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT NAME FROM SERVICEUSERS")).toString(),
+                 QStringLiteral("O'Brien[_]1"));
+        QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT URL FROM SERVICEUSERS")).toString(),
+                 user.url);
+
+        user.name = QStringLiteral("O'Brien_2");
+        user.extra2 = QStringLiteral("x");
+        QVERIFY(m_db->updateServiceUser(user));
+        QVERIFY(m_db->serviceUser(user.id, read));
+        QCOMPARE(read, user);
+        QCOMPARE(m_db->serviceUserByMediaId(2, QStringLiteral("id'1")).size(), 1);
+    }
+
+    void findServiceUsers_data()
+    {
+        QTest::addColumn<mid_t>("provider");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("an") << mid_t(1) << "an" << QStringList{"ANDREW", "Anna"};
+        QTest::newRow("quote") << mid_t(1) << "o'b" << QStringList{"O'Brien"};
+        // The stored form's brackets match literally; the "_" or "%" inside them keeps its LIKE meaning,
+        // so a marked prefix finds names that start with any marked character, never plain ones.
+        QTest::newRow("underscore") << mid_t(1) << "_" << QStringList{"%off", "_bot"};
+        QTest::newRow("percent") << mid_t(1) << "%" << QStringList{"%off", "_bot"};
+        QTest::newRow("empty prefix") << mid_t(2) << "" << QStringList{"Andy"};
+        QTest::newRow("every provider") << mid_t(0) << "and" << QStringList{"ANDREW", "Andy"};
+    }
+    void findServiceUsers()
+    {
+        QFETCH(mid_t, provider);
+        QFETCH(QString, prefix);
+        QFETCH(QStringList, names);
+        QVERIFY(m_db->open());
+        const QList<QPair<mid_t, QString>> users{{1, "Anna"},    {1, "ANDREW"}, {1, "Joanna"},
+                                                 {1, "O'Brien"}, {1, "_bot"},   {1, "Xavier"},
+                                                 {1, "%off"},    {1, "5off"},   {2, "Andy"}};
+        for (const auto& entry : users) {
+            SServiceUser user;
+            user.provider = entry.first;
+            user.name = entry.second;
+            QVERIFY(m_db->addServiceUser(user));
+        }
+        QStringList found;
+        for (const SServiceUser& user : m_db->findServiceUsers(provider, prefix))
+            found.append(user.name);
+        found.sort();
+        QCOMPARE(found, names);
+    }
+
+    void userMessages()
+    {
+        QVERIFY(m_db->open());
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBaseUsers: provider or mediaId were not set");
+        QVERIFY(m_db->serviceUserByMediaId(0, QStringLiteral("x")).isEmpty());
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBaseUsers: provider or mediaId were not set");
+        QVERIFY(m_db->serviceUserByMediaId(1, QString()).isEmpty());
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBaseUsers: no user with id 77 found");
+        QVERIFY(!m_db->deleteServiceUser(77));
+    }
+
+    void userFields()
+    {
+        QVERIFY(m_db->open());
+        const QHash<QString, QString> fields{{QStringLiteral("it's"), QStringLiteral("a_b%c")},
+                                             {QStringLiteral("plain"), QStringLiteral("[x]")}};
+        m_db->setServiceUserField(5, fields);
+        m_db->setServiceUserField(5, {{QStringLiteral("plain"), QStringLiteral("second")}});
+        QHash<QString, QString> read{{QStringLiteral("kept"), QStringLiteral("yes")}};
+        m_db->serviceUserFields(5, read);
+        QCOMPARE(read, (QHash<QString, QString>{{QStringLiteral("it's"), QStringLiteral("a_b%c")},
+                                                {QStringLiteral("plain"), QStringLiteral("second")},
+                                                {QStringLiteral("kept"), QStringLiteral("yes")}}));
+        QCOMPARE(
+            value(m_db->databasePath(), QStringLiteral("SELECT COUNT(*) FROM SERVICEUSERFIELDS")).toInt(), 2);
+        QCOMPARE(value(m_db->databasePath(),
+                       QStringLiteral("SELECT VALUE FROM SERVICEUSERFIELDS WHERE FIELD = 'it''s'"))
+                     .toString(),
+                 QStringLiteral("a[_]b[%]c"));
+    }
+
+    void deletingUsersRemovesTheirFiles()
+    {
+        QVERIFY(m_db->open());
+        SServiceUser user;
+        user.provider = 1;
+        user.avatar = QStringLiteral("http://h/a.jpg");
+        QVERIFY(m_db->addServiceUser(user));
+        SServiceUser other = user;
+        other.provider = 2;
+        QVERIFY(m_db->addServiceUser(other));
+        m_db->setServiceUserField(user.id, {{QStringLiteral("f"), QStringLiteral("v")}});
+        writeFile(user.avatarFile);
+        writeFile(m_db->userFilePath(user.id, QStringLiteral("png")));
+        writeFile(m_db->userFilePath(user.id, QStringLiteral("png")));
+        writeFile(other.avatarFile);
+        const QString similar = m_root + QStringLiteral("/users/%1%2.jpg").arg(user.id).arg(user.id);
+        writeFile(similar);
+
+        QVERIFY(m_db->deleteServiceUser(user.id));
+        QCOMPARE(entries(m_root + QStringLiteral("/users")).size(), 2);
+        QVERIFY(QFileInfo::exists(similar));
+        QHash<QString, QString> fields;
+        m_db->serviceUserFields(user.id, fields);
+        QVERIFY(fields.isEmpty());
+        QVERIFY(m_db->serviceUsers(1).isEmpty());
+
+        QVERIFY(m_db->deleteProviderUsers(2));
+        QVERIFY(m_db->serviceUsers(0).isEmpty());
+        QCOMPARE(entries(m_root + QStringLiteral("/users")), QStringList{QFileInfo(similar).fileName()});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMediaDataBase)
+#include "tst_mediadatabase.moc"

@@ -1,0 +1,246 @@
+#pragma once
+
+#include "quorpainting.h"
+
+#include <QColor>
+#include <QIcon>
+#include <QList>
+#include <QMap>
+#include <QPixmap>
+#include <QPoint>
+#include <QProxyStyle>
+#include <QSet>
+#include <QSize>
+#include <QString>
+
+#include <array>
+
+class QFont;
+class QPalette;
+class QWidget;
+
+// One face of a gradient button in one state: the frame drawn as a nine-patch over the body,
+// and the colours of the vertical gradient that fills the body.
+struct SGradientButtonImage
+{
+    QPixmap pixmap;
+    QColor topColor;
+    QColor bottomColor;
+};
+
+// The application style: draws the toolkit widgets from images compiled in under
+// ":/QuorCommonStyle/Images/", chooses looks by a widget's style role and fonts by its font
+// role. It wraps the built-in "Windows" style; whatever it does not answer itself goes there.
+class CQuorCommonStyle : public QProxyStyle
+{
+    Q_OBJECT
+
+public:
+    // Custom standard pixmaps (QStyle::StandardPixmap values) and the keys of the icon,
+    // icon-size and drag-and-drop tables.
+    enum TQuorPixmap : unsigned int
+    {
+        SP_QuorShadow = QStyle::SP_CustomBase + 0,     // window, menu or list shadow image
+        SP_QuorTitleClose = QStyle::SP_CustomBase + 1, // "MainWindow/title_close"
+        SP_QuorWaitFrame = QStyle::SP_CustomBase + 2,  // wait animation frame
+        SP_QuorCloseDark = QStyle::SP_CustomBase + 3,  // dark close cross
+        SP_QuorTextLink = QStyle::SP_CustomBase + 4,   // text-link button icon
+        SP_QuorSecondaryButton = QStyle::SP_CustomBase + 5,
+        SP_QuorAdd = QStyle::SP_CustomBase + 6,
+        SP_QuorCancel = QStyle::SP_CustomBase + 7,
+        SP_QuorSave = QStyle::SP_CustomBase + 8,
+        SP_QuorDelete = QStyle::SP_CustomBase + 9,
+        SP_QuorCloseLight = QStyle::SP_CustomBase + 10, // light close cross (Normal, Active only)
+        SP_QuorDndBubble = QStyle::SP_CustomBase + 11,
+        SP_QuorDndCopy = QStyle::SP_CustomBase + 12,
+        SP_QuorDndMove = QStyle::SP_CustomBase + 13,
+        SP_QuorDndNotAllowed = QStyle::SP_CustomBase + 14,
+        SP_QuorDndPaper = QStyle::SP_CustomBase + 15,
+        SP_QuorDndMouseCursor = QStyle::SP_CustomBase + 16,
+        SP_QuorSearch = QStyle::SP_CustomBase + 17,
+        SP_QuorDndSemiBubble = QStyle::SP_CustomBase + 18,
+        SP_QuorDndSemiMove = QStyle::SP_CustomBase + 19,
+        SP_QuorDndSemiCopy = QStyle::SP_CustomBase + 20,
+        SP_QuorDndSemiNotAllowed = QStyle::SP_CustomBase + 21,
+        SP_QuorTextHighlightBubble = QStyle::SP_CustomBase + 22,
+        SP_QuorApplicationIcon = QStyle::SP_CustomBase + 23,
+    };
+
+    // Index of a four-state image array (normal, pressed, hover, disabled).
+    enum TImageState : int
+    {
+        ImageNormal = 0,
+        ImagePressed = 1,
+        ImageHover = 2,
+        ImageDisabled = 3
+    };
+    // Index of a five-state indicator array (check boxes, radio buttons).
+    enum TIndicatorImage : int
+    {
+        IndicatorUncheckedRollover = 0,
+        IndicatorUnchecked = 1,
+        IndicatorCheckedRollover = 2,
+        IndicatorChecked = 3,
+        IndicatorDisabled = 4
+    };
+    enum TGradientFace : int
+    {
+        FaceBlack = 0,
+        FaceWhite = 1,
+        FaceToolbar = 2
+    };
+
+    // Key of the margins table for each framed image.
+    enum TMarginsKey : int
+    {
+        MarginsWindowShadow = 0,
+        MarginsComboBox = 1,
+        MarginsListShadow = 2,
+        MarginsSyncButton = 3,
+        MarginsRestoreArrow = 4,
+        MarginsSmallSyncButton = 5,
+        MarginsToolTip = 6,
+        MarginsToolTipArrowed = 7,
+        MarginsLineEdit = 8
+    };
+
+    CQuorCommonStyle();
+    ~CQuorCommonStyle() override;
+
+    // ":/QuorCommonStyle/Images/": the root of every image path of the style.
+    static QString imageRoot();
+
+    // The widget's role: its "com_velto_qstyleRole" property without the "quor.commonuilibrary."
+    // prefix; empty for a null widget, no property or a value without the prefix.
+    static QString styleRole(const QWidget* widget);
+    // Applies a font role ("area.widget.part.element") to the font and palette. False, with
+    // nothing changed, when the role has fewer than four components.
+    bool resolveFontRole(const QString& fontRole, QPalette& palette, QFont& font) const;
+
+    using QProxyStyle::polish;
+    void polish(QPalette& palette) override;
+
+    // Colour table.
+    static QMap<int, QColor> defaultColors();
+    QColor color(int index) const;
+    void setColors(const QMap<int, QColor>& colors);
+
+    // Nine-patch margins by key; all zero for an unknown key.
+    SNinePatchMargins ninePatchMargins(int key) const;
+    // The pixmap mirrored in a right-to-left application, else a copy.
+    QPixmap directionalPixmap(const QPixmap& pixmap) const;
+    // True when the user's language asks for larger fonts (12-point application font).
+    bool largeFonts() const { return m_largeFonts; }
+
+    // Read access to the tables built at construction.
+    // Keys are QStyle::StandardPixmap or TQuorPixmap values.
+    QIcon tableIcon(quint32 key) const { return m_icons.value(key); }
+    QSize tableIconSize(quint32 key) const { return m_iconSizes.value(key); }
+    QPixmap dragAndDropPixmap(quint32 key) const { return m_dragAndDrop.value(key); }
+    bool isTitleBarPixmap(quint32 key) const { return m_titleBarPixmaps.contains(key); }
+    const SGradientButtonImage& gradientButtonImage(TGradientFace face, TImageState state) const;
+    const QPixmap& submenuArrow(int index) const { return m_submenuArrow.at(static_cast<size_t>(index)); }
+    int toolTipArrowOffset() const { return m_toolTipArrowOffset; }
+
+protected:
+    static SGradientButtonImage loadGradientButtonPixmaps(const QString& colourName, const QString& stateName,
+                                                          const QColor& top, const QColor& bottom);
+    // Builds an icon from the "_normal", "_hover", "_pressed" and "_disabled" images of a base
+    // name (modes Normal, Active, Selected, Disabled); with recordSize, the size of the last
+    // image that loaded goes into the icon-size table under the key.
+    QIcon loadStateIcon(const QString& baseName, bool recordSize, quint32 key);
+
+    using Pixmaps3 = std::array<QPixmap, 3>;
+    using Pixmaps4 = std::array<QPixmap, 4>;
+    using Pixmaps5 = std::array<QPixmap, 5>;
+    using GradientFace = std::array<SGradientButtonImage, 4>;
+
+    // Images, loaded once at construction. Four-state arrays are indexed by TImageState,
+    // indicator arrays by TIndicatorImage.
+    std::array<QPixmap, 8> m_scrollBarGroove;  // [0..3] horizontal, [4..7] vertical
+    std::array<QPixmap, 8> m_scrollBarSlider;  // [0..3] horizontal, [4..7] vertical
+    std::array<QPixmap, 16> m_scrollBarArrows; // left, right, up, down; four states each
+    QPixmap m_titleBarIcon;
+    QPixmap m_mainToolBar;
+    QPixmap m_wizardTop;
+    QPixmap m_tabViewTop;
+    QPixmap m_secondaryBottom;
+    QPixmap m_dialogTopYellow;
+    QPixmap m_dialogTopGray;
+    QPixmap m_dialogTopBlue;
+    QPixmap m_dialogTopPurple;
+    Pixmaps3 m_mainFrameTop;    // left, middle, right
+    Pixmaps3 m_mainFrameBottom; // left, middle, right
+    QPixmap m_sizeGrip;
+    QPixmap m_phonePaneBall;
+    Pixmaps3 m_comboBox; // normal, pressed, hover
+    QPixmap m_listShadow;
+    GradientFace m_gradientBlack;
+    GradientFace m_gradientWhite;
+    GradientFace m_gradientToolbar;
+    QMap<quint32, QIcon> m_icons;
+    QMap<quint32, QSize> m_iconSizes;
+    QMap<quint32, QPixmap> m_dragAndDrop;
+    QSet<quint32> m_titleBarPixmaps; // icons returned mirrored in right-to-left layouts
+    QPixmap m_mainWindowShadow;
+    QPixmap m_menuShadow;
+    QPixmap m_menuHighlight;
+    Pixmaps4 m_submenuArrow; // normal, selected, selected (copy), disabled
+    QPixmap m_menuButtonArrow;
+    std::array<QPixmap, 8> m_waitFrames;
+    QPixmap m_lineEditBorder;
+    QPixmap m_lineEditBorderFocus;
+    QPixmap m_filterBorder;
+    QPixmap m_progressBackground;
+    QPixmap m_progressProgress;
+    QPixmap m_progressBusyPattern;
+    QPixmap m_progressV2Background;
+    QPixmap m_progressV2Fill;
+    QPixmap m_progressV2FillCap;
+    QPixmap m_progressV2Busy;
+    int m_busyStep = 0;
+    QList<QWidget*> m_busyProgressBars;
+    int m_busyTimerId = 0;
+    std::array<Pixmaps3, 4> m_phased; // current dark, current light, past, future; left, middle, right
+    Pixmaps5 m_checkBox;
+    Pixmaps5 m_checkBoxSpecial;
+    Pixmaps5 m_radioButton;
+    Pixmaps3 m_actionToolTip; // left, middle, right
+    QPixmap m_actionToolTipPointer;
+    QPixmap m_restoreArrow;
+    QPixmap m_toolTip;
+    QPixmap m_toolTipBackground; // not in the image set: stays null
+    QPixmap m_toolTipArrowUp;
+    QPixmap m_toolTipArrowDown;
+    QPixmap m_toolTipArrowed;
+    int m_toolTipArrowOffset = 10;
+    QPixmap m_musicProgressBackground;
+    QPixmap m_musicProgressFill;
+    QPixmap m_toastBackground;
+    QPixmap m_paneHeader;
+    std::array<QPixmap, 6> m_optionGroup; // left, middle, right; normal then pressed each
+    QPixmap m_carouselHandle;
+    QPixmap m_hoverHandle;
+    QPixmap m_bridgeSelection;
+    QPixmap m_verticalMakkara;
+    QPixmap m_textHighlightBubble;
+    QPixmap m_recipientPopup;
+    QPixmap m_homeBackground;
+    QPixmap m_homeBackgroundHover;
+    QPixmap m_tabSelected;
+    QPixmap m_tabUnselected;
+    Pixmaps4 m_sliderHandle;
+    Pixmaps4 m_sliderGroove;
+    Pixmaps3 m_syncButton;      // normal, pressed, hover
+    Pixmaps3 m_smallSyncButton; // normal, pressed, hover
+
+    // Mnemonic display and menu tracking.
+    bool m_altKeyDown = false;
+    bool m_mnemonicsShown = false;
+    QSet<QWidget*> m_menuBars;
+    QPoint m_lastMenuMousePos;
+
+    QMap<int, QColor> m_colors;
+    QMap<int, SNinePatchMargins> m_margins;
+    bool m_largeFonts = false;
+};

@@ -1,0 +1,158 @@
+#include "quorpainting.h"
+
+#include <QColor>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRect>
+#include <QRectF>
+#include <QRegularExpression>
+#include <QTransform>
+
+#include <algorithm>
+
+void drawNinePatchPixmap(QPainter* painter, const QPixmap& pixmap, const QRect& target,
+                         const SNinePatchMargins& margins)
+{
+    const double pw = pixmap.width();
+    const double ph = pixmap.height();
+    const double l = margins.left;
+    const double t = margins.top;
+    const double r = margins.right;
+    const double b = margins.bottom;
+    const double x = target.x();
+    const double y = target.y();
+    const double w = target.width();
+    const double h = target.height();
+    const double cw = w - l - r;
+    const double ch = h - t - b;
+
+    struct SCell
+    {
+        QRectF target;
+        QRectF source;
+    };
+    // Drawing order: corners (top-right over top-left, bottom-right over bottom-left when they
+    // overlap), centre, then the edges.
+    const SCell cells[] = {
+        {{x, y, l, t}, {0, 0, l, t}},
+        {{x + w - r, y, r, t}, {pw - r, 0, r, t}},
+        {{x, y + h - b, l, b}, {0, ph - b, l, b}},
+        {{x + w - r, y + h - b, r, b}, {pw - r, ph - b, r, b}},
+        {{x + l, y + t, cw, ch}, {l, t, pw - r - l, ph - b - t}},
+        {{x + l, y, cw, t}, {l, 0, pw - r - l, t}},
+        {{x + l, y + h - b, cw, b}, {l, ph - b, pw - r - l, b}},
+        {{x, y + t, l, ch}, {0, t, l, ph - b - t}},
+        {{x + w - r, y + t, r, ch}, {pw - r, t, r, ph - b - t}},
+    };
+
+    if (!painter)
+        return;
+    const QPainter::RenderHints hints = painter->renderHints();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    for (const SCell& cell : cells) {
+        // A cell with an empty target, or an empty or negative source (a pixmap smaller than its
+        // margins), is not drawn.
+        if (cell.target.width() <= 0 || cell.target.height() <= 0 || cell.source.width() <= 0 ||
+            cell.source.height() <= 0)
+            continue;
+        painter->drawPixmap(cell.target, pixmap, cell.source);
+    }
+    painter->setRenderHints(painter->renderHints(), false);
+    painter->setRenderHints(hints, true);
+}
+
+void drawNinePatchPixmap(QPainter* painter, const QPixmap& pixmap, const QRect& target, int left, int top,
+                         int right, int bottom)
+{
+    drawNinePatchPixmap(painter, pixmap, target, SNinePatchMargins{left, top, right, bottom});
+}
+
+QPixmap tintedPixmap(const QPixmap& pixmap, const QColor& colour)
+{
+    QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+        painter.fillRect(image.rect(), colour);
+    }
+    return QPixmap::fromImage(image);
+}
+
+QPixmap mirroredPixmap(const QPixmap& pixmap)
+{
+    return pixmap.transformed(QTransform(-1, 0, 0, 1, 0, 0), Qt::FastTransformation);
+}
+
+QPixmap flippedPixmap(const QPixmap& pixmap)
+{
+    return mirroredPixmap(pixmap.transformed(QTransform().rotate(180), Qt::FastTransformation));
+}
+
+QString stripMnemonic(QString text)
+{
+    static const QRegularExpression mnemonic(QStringLiteral("&(?!&)"));
+    return text.remove(mnemonic);
+}
+
+QIcon overlaidIcon(const QIcon& base, const QIcon& overlay, const QSize& size, const QSize& overlaySize,
+                   QIcon::Mode mode, QIcon::State state)
+{
+    QPixmap composed = base.pixmap(size, mode, state);
+    if (!composed.isNull()) {
+        QPainter painter(&composed);
+        painter.drawPixmap((composed.width() - overlaySize.width()) / 2,
+                           (composed.height() - overlaySize.height()) / 2,
+                           overlay.pixmap(overlaySize, mode, state));
+    }
+    QIcon result = base;
+    result.addPixmap(composed, mode, state);
+    return result;
+}
+
+QImage reflectionImage(const QImage& image, int height)
+{
+    const int n = std::min(height, image.height());
+    if (image.isNull() || n <= 0)
+        return {};
+    QImage result(image.width(), n, QImage::Format_ARGB32_Premultiplied);
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.drawImage(0, 0, image.copy(0, image.height() - n, image.width(), n).mirrored(false, true));
+    QLinearGradient fade(image.width() / 2.0, 0, image.width() / 2.0, n);
+    fade.setColorAt(0, QColor(0, 0, 0, 150));
+    fade.setColorAt(1, QColor(0, 0, 0, 0));
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    painter.fillRect(result.rect(), fade);
+    painter.end();
+    return result;
+}
+
+QPixmap reflectionPixmap(const QPixmap& pixmap, int height)
+{
+    const int n = std::min(height, pixmap.height());
+    if (pixmap.isNull() || n <= 0)
+        return {};
+    QPixmap result(pixmap.width(), n);
+    result.fill(Qt::transparent);
+    {
+        QPainter painter(&result);
+        painter.drawPixmap(0, 0, pixmap, 0, pixmap.height() - n, pixmap.width(), n);
+        QLinearGradient fade(pixmap.width() / 2.0, n, pixmap.width() / 2.0, 0);
+        fade.setColorAt(0, QColor(0, 0, 0, 150));
+        fade.setColorAt(1, QColor(0, 0, 0, 0));
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.fillRect(result.rect(), fade);
+    }
+    return flippedPixmap(result);
+}
+
+QIcon mirroredIcon(const QIcon& icon, const QSize& size)
+{
+    const QSize used = size.isValid() ? size : QSize(32, 32);
+    QIcon result;
+    for (const QIcon::State state : {QIcon::On, QIcon::Off}) {
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Selected, QIcon::Disabled})
+            result.addPixmap(mirroredPixmap(icon.pixmap(used, mode, state)), mode, state);
+    }
+    return result;
+}
