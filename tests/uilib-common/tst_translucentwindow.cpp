@@ -1,6 +1,8 @@
 #include "fadeeffect.h"
 #include "layeredwndsurface.h"
+#include "quortooltiplabel.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
@@ -81,6 +83,18 @@ private slots:
         QVERIFY(!fade.isRunning());
         QCOMPARE(window.surface->alpha(), quint8(255));
         QCOMPARE(window.windowOpacity(), 1.0);
+    }
+
+    void tooltipLabelIsTranslucent()
+    {
+        QApplication::setEffectEnabled(Qt::UI_FadeTooltip, false);
+        auto* label = new CQuorToolTipLabel(QStringLiteral("A tooltip"));
+        label->placeTip(QPoint(100, 100), nullptr);
+        label->onShowTip();
+        QVERIFY(QTest::qWaitForWindowExposed(label));
+        QVERIFY(label->windowHandle()->format().hasAlpha());
+        QCOMPARE(label->windowHandle()->type(), Qt::ToolTip);
+        delete label;
     }
 };
 
