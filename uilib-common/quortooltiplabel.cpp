@@ -44,7 +44,8 @@ CQuorToolTipLabel::CQuorToolTipLabel(const QString& text, QWidget* parent) : QLa
 
 CQuorToolTipLabel::~CQuorToolTipLabel()
 {
-    qApp->removeEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
     // A newer label may have taken over already.
     if (s_instance == this)
         s_instance = nullptr;
