@@ -1,13 +1,9 @@
-#include <QCoreApplication>
-#include <QTextStream>
+#include "mesksmsfactories.h"
+#include "meskstartup.h"
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
-    QCoreApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(LUMESK_VERSION));
-    QTextStream(stdout) << QCoreApplication::applicationName() << ' '
-                        << QCoreApplication::applicationVersion() << '\n';
-    return 0;
+    // The components the engine builds from the libraries above the core.
+    MeskSms::registerFactories();
+    return MeskStartup::run(argc, argv);
 }

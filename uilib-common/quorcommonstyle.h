@@ -1,6 +1,7 @@
 #pragma once
 
 #include "quorpainting.h"
+#include "quorstyleoptions.h"
 
 #include <QColor>
 #include <QIcon>
@@ -16,6 +17,7 @@
 #include <array>
 
 class QFont;
+class QPainter;
 class QPalette;
 class QWidget;
 
@@ -131,6 +133,100 @@ public:
     QPixmap directionalPixmap(const QPixmap& pixmap) const;
     // True when the user's language asks for larger fonts (12-point application font).
     bool largeFonts() const { return m_largeFonts; }
+
+    // ---- Metrics, rectangles, hints, pixmaps and primitive elements ----
+    // Custom pixel metrics (QStyle::PixelMetric values).
+    enum TQuorMetric : unsigned int
+    {
+        PM_QuorMainBottomBarHeight = QStyle::PM_CustomBase + 0,
+        PM_QuorMainToolBarHeight = QStyle::PM_CustomBase + 1,
+        PM_QuorWaitFrameCount = QStyle::PM_CustomBase + 2,
+        PM_QuorSecondaryBottomBarHeight = QStyle::PM_CustomBase + 3,
+        PM_QuorPhonePaneBallHeight = QStyle::PM_CustomBase + 4,
+        PM_QuorActionToolTipPointerHeight = QStyle::PM_CustomBase + 5,
+        PM_QuorActionToolTipMinWidth = QStyle::PM_CustomBase + 6,
+        PM_QuorArrowTipOffset = QStyle::PM_CustomBase + 7, // with a CQuorStyleOptionArrowTip
+        PM_QuorPaneHeaderHeight = QStyle::PM_CustomBase + 8,
+        PM_QuorPhasedProgressBarHeight = QStyle::PM_CustomBase + 9,
+        PM_QuorProgressBarTextSpacing = QStyle::PM_CustomBase + 10,
+        PM_QuorMetric11 = QStyle::PM_CustomBase + 11, // 11, 13 with large fonts
+        PM_QuorMetric12 = QStyle::PM_CustomBase + 12, // 10, 12 with large fonts
+        PM_QuorMetric13 = QStyle::PM_CustomBase + 13, // 41
+        PM_QuorMetric14 = QStyle::PM_CustomBase + 14, // 7
+        PM_QuorSplitterHandleWidth = QStyle::PM_CustomBase + 15,
+        PM_QuorMetric16 = QStyle::PM_CustomBase + 16, // 8
+        PM_QuorFilterLineEditMargin = QStyle::PM_CustomBase + 17,
+        PM_QuorArrowTipAboveOffset = QStyle::PM_CustomBase + 18,
+    };
+    // Custom style hints (QStyle::StyleHint values).
+    enum TQuorHint : unsigned int
+    {
+        SH_QuorPixmapSize = QStyle::SH_CustomBase + 0,      // SQuorSizeHintReturn
+        SH_QuorColor15 = QStyle::SH_CustomBase + 1,         // RGBA of colour 15
+        SH_QuorGreenBackground = QStyle::SH_CustomBase + 2, // RGBA (218, 238, 214)
+        SH_QuorGrayBackground = QStyle::SH_CustomBase + 3,  // RGBA (242, 242, 242)
+        SH_QuorContentMargins = QStyle::SH_CustomBase + 4,  // SQuorMarginsHintReturn
+        SH_QuorFontRole = QStyle::SH_CustomBase + 5,        // SQuorFontHintReturn
+    };
+    // Custom primitive elements (QStyle::PrimitiveElement values).
+    enum TQuorPrimitive : unsigned int
+    {
+        PE_QuorMainBottomBar = QStyle::PE_CustomBase + 0,
+        PE_QuorToolTipFrame = QStyle::PE_CustomBase + 1,
+        PE_QuorPopupFrame = QStyle::PE_CustomBase + 2,  // CQuorStyleOptionPopupFrame
+        PE_QuorPopupFrame2 = QStyle::PE_CustomBase + 3, // the same
+        PE_QuorPanel = QStyle::PE_CustomBase + 4,
+        PE_QuorPanel2 = QStyle::PE_CustomBase + 5, // the same
+        PE_QuorSplitterHoverHandle = QStyle::PE_CustomBase + 6,
+    };
+    // Custom sub-elements (QStyle::SubElement values).
+    enum TQuorSubElement : unsigned int
+    {
+        SE_QuorListItemIcon = QStyle::SE_CustomBase + 0, // CQuorStyleOptionListItem
+        SE_QuorInsetContents = QStyle::SE_CustomBase + 1,
+    };
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
+                    const QWidget* widget = nullptr) const override;
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contentsSize,
+                           const QWidget* widget = nullptr) const override;
+    QRect subElementRect(SubElement element, const QStyleOption* option,
+                         const QWidget* widget = nullptr) const override;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
+                         const QWidget* widget = nullptr) const override;
+    int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
+                  QStyleHintReturn* returnData = nullptr) const override;
+    QPixmap standardPixmap(StandardPixmap id, const QStyleOption* option = nullptr,
+                           const QWidget* widget = nullptr) const override;
+    QIcon standardIcon(StandardPixmap id, const QStyleOption* option = nullptr,
+                       const QWidget* widget = nullptr) const override;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+
+    // Left, middle and right pixmaps across the rectangle: the ends at their size, the middle
+    // stretched between them. The pointer addresses three consecutive pixmaps.
+    static void drawThreePartPixmap(QPainter* painter, const QRect& rect, const QPixmap* pixmaps);
+    // One face of a gradient button: the gradient body under the nine-patch frame.
+    static void drawGradientButtonFace(QPainter* painter, const QStyleOption* option,
+                                       const SGradientButtonImage& image);
+    // Index into a four-state image set (TImageState) for the option's state.
+    static int stateImageIndex(QStyle::State state);
+    // True when the application has an active window.
+    static bool hasActiveWindow();
+
+protected:
+    // Parts of drawPrimitive.
+    bool drawFrame(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                   const QString& role) const;
+    void drawIndicator(bool radio, const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                       const QString& role) const;
+    void drawToolTipFrame(const QStyleOption* option, QPainter* painter, const QString& role) const;
+    void drawActionToolTip(const QStyleOption* option, QPainter* painter) const;
+    void drawListPopupItemPanel(const QStyleOptionViewItem* item, QPainter* painter,
+                                const QWidget* widget) const;
+
+public:
+    // ---- end of metrics, rectangles, hints, pixmaps and primitive elements ----
 
     // Read access to the tables built at construction.
     // Keys are QStyle::StandardPixmap or TQuorPixmap values.

@@ -66,11 +66,19 @@ public:
 
     // Handles one request.
     Outcome respond(const TestHttpRequest& request);
-    // The reply alone, for servers that take a TestHttpHandler.
+    // The reply alone, without the delay or the dropped connection.
     TestHttpReply handle(const TestHttpRequest& request) { return respond(request).reply; }
+    // For the local HTTP server: the reply carries the delay and the dropped connection.
     TestHttpHandler handler()
     {
-        return [this](const TestHttpRequest& request) { return handle(request); };
+        return [this](const TestHttpRequest& request) {
+            const Outcome outcome = respond(request);
+            TestHttpReply reply = outcome.reply;
+            reply.delayMs = outcome.delayMs;
+            if (outcome.dropConnection)
+                reply.action = TestHttpReply::Action::CloseWithoutAnswer;
+            return reply;
+        };
     }
 
     // Scripting, per REST method ("stream.get"). A script applies to the next

@@ -1,0 +1,164 @@
+#include "meskstartup.h"
+
+#include "meskengine.h"
+#include "meskmainwindow.h"
+#include "mesksingleinstance.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTranslator>
+
+#include <memory>
+
+namespace {
+
+struct SLanguage
+{
+    const char* code;
+    QLocale::Language language;
+    QLocale::Territory territory;
+};
+
+constexpr SLanguage kLanguages[] = {
+    {"en-us", QLocale::English, QLocale::UnitedStates},
+    {"en-uk", QLocale::English, QLocale::UnitedKingdom},
+    {"es-es", QLocale::Spanish, QLocale::Spain},
+    {"es-us", QLocale::Spanish, QLocale::UnitedStates},
+    {"fr-fr", QLocale::French, QLocale::France},
+    {"it", QLocale::Italian, QLocale::AnyTerritory},
+    {"no", QLocale::NorwegianBokmal, QLocale::AnyTerritory},
+    {"sv", QLocale::Swedish, QLocale::AnyTerritory},
+    {"da", QLocale::Danish, QLocale::AnyTerritory},
+    {"de", QLocale::German, QLocale::AnyTerritory},
+    {"fi", QLocale::Finnish, QLocale::AnyTerritory},
+};
+
+const SLanguage* findLanguage(const QString& code)
+{
+    for (const SLanguage& language : kLanguages) {
+        if (code == QLatin1String(language.code))
+            return &language;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+namespace MeskStartup {
+
+bool isSupportedLanguage(const QString& code)
+{
+    return findLanguage(code) != nullptr;
+}
+
+void setLanguageLocale(const QString& code)
+{
+    const SLanguage* language = findLanguage(code);
+    if (!language)
+        language = findLanguage(QStringLiteral("en-us"));
+    QLocale::setDefault(QLocale(language->language, language->territory));
+}
+
+void setDefaultLanguageLocale()
+{
+    setLanguageLocale(QStringLiteral("en-us"));
+}
+
+QString installerIniPath()
+{
+    const QString path = qEnvironmentVariable("LUMESK_INSTALLER_INI");
+    if (!path.isEmpty())
+        return path;
+    return QSettings(QSettings::IniFormat, QSettings::SystemScope, QStringLiteral("Velto"),
+                     QStringLiteral("Velto Lumesk"))
+        .fileName();
+}
+
+bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTranslator)
+{
+    const QSettings installer(installerIniPath(), QSettings::IniFormat);
+    const QString codeKey = QStringLiteral("LanguageCode");
+    const QString dirKey = QStringLiteral("INSTALLDIR");
+    if (installer.contains(codeKey) && installer.contains(dirKey)) {
+        const QString code = installer.value(codeKey).toString();
+        const QString installDir = installer.value(dirKey).toString();
+        if (!code.isEmpty() && !installDir.isEmpty() && isSupportedLanguage(code)) {
+            // A missing file leaves its translator empty: the English texts show.
+            (void)qtTranslator->load(QStringLiteral("qt_") + code,
+                                     QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+            QCoreApplication::installTranslator(qtTranslator);
+            (void)programTranslator->load(
+                QDir(installDir).filePath(QStringLiteral("mesk_") + code + QStringLiteral(".qm")));
+            QCoreApplication::installTranslator(programTranslator);
+            setLanguageLocale(code);
+            return true;
+        }
+    }
+    setDefaultLanguageLocale();
+    return false;
+}
+
+} // namespace MeskStartup
+
+namespace MeskStartup {
+
+int run(int argc, char* argv[])
+{
+    CMeskSingleInstance guard;
+    if (guard.isAlreadyRunning())
+        return 0;
+
+    // Declared before the application, so they are destroyed after it.
+    auto qtTranslator = std::make_unique<QTranslator>();
+    auto programTranslator = std::make_unique<QTranslator>();
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("velto.com"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    applyInstallerLanguage(qtTranslator.get(), programTranslator.get());
+
+    // Qt plug-ins such as the SQLite driver may sit beside the program.
+    QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
+
+    // The compiled-in resource trees register themselves with the libraries that
+    // hold them (the common style's ":/QuorCommonStyle" so far). Qt's default style
+    // stays until the product style exists.
+
+    auto engine = std::make_unique<CMeskEngine>();
+    if (!engine->init()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velto Lumesk"),
+                              //: Error information
+                              QCoreApplication::translate(
+                                  "MeskStartup",
+                                  "The program could not be initialized. Please uninstall the application, "
+                                  "and install it again via Velto Update Manager. If the problem persists, "
+                                  "consult Velto's support pages online."),
+                              QMessageBox::Ok);
+        // Stops the engine's network and HTTP threads before the program ends.
+        engine.reset();
+        return 0;
+    }
+
+    int result = 0;
+    {
+        // The views hold the engine and objects of its providers: they go first.
+        CMeskMainWindow window(engine.get());
+        window.show();
+        result = QApplication::exec();
+    }
+    engine->cleanupStorage();
+    engine.reset();
+    app.reset();
+    programTranslator.reset();
+    qtTranslator.reset();
+    return result;
+}
+
+} // namespace MeskStartup

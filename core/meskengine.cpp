@@ -1,0 +1,468 @@
+#include "meskengine.h"
+
+#include "imediaitemprovider.h"
+#include "imediaitemstorage.h"
+#include "imediaobjects.h"
+#include "imediaposting.h"
+#include "mediadatabase.h"
+#include "meskclock.h"
+#include "meskhttptaskpool.h"
+#include "mesknetworkmanager.h"
+#include "meskprovidermanager.h"
+#include "meskupdatemanager.h"
+
+#include <QDebug>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <climits>
+
+namespace {
+constexpr int kMinuteMs = 60000;
+// The longest interval a timer takes, in whole minutes.
+constexpr int kMaxIntervalMinutes = INT_MAX / kMinuteMs;
+} // namespace
+
+CMeskEngine::CMeskEngine(QObject* parent) : QObject(parent)
+{
+    // Once per process, before any record crosses a thread.
+    static const bool registered = (registerMeskMetaTypes(), true);
+    Q_UNUSED(registered);
+
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
+
+    // The network manager reports from its worker thread; the engine's
+    // signals re-emit on the GUI thread.
+    m_networkManager = new CMeskNetworkManager(this);
+    using N = CMeskNetworkManager;
+    connect(m_networkManager, &N::networkChanged, this, &CMeskEngine::networkChanged);
+    connect(m_networkManager, &N::internetConnected, this, &CMeskEngine::internetConnected);
+    connect(m_networkManager, &N::internetDisconnected, this, &CMeskEngine::internetDisconnected);
+    connect(m_networkManager, &N::cellularStateChanged, this, &CMeskEngine::cellularStateChanged);
+    connect(m_networkManager, &N::cellularSignalChanged, this, &CMeskEngine::cellularSignalChanged);
+    m_networkManager->start();
+
+    CMeskHttpTaskPool::init(this);
+
+    m_providerManager = new CMeskProviderManager(this);
+    m_updateManager = new CMeskUpdateManager(m_providerManager, this);
+    m_smsEngine = MeskSmsFactories::createSmsEngine(this);
+    m_contacts = MeskSmsFactories::createContactsReader();
+
+    connect(m_updateTimer, &QTimer::timeout, this, &CMeskEngine::doUpdates);
+    m_updateTimer->setInterval(m_updateInterval * kMinuteMs);
+}
+
+CMeskEngine::~CMeskEngine()
+{
+    // Every component that runs a thread or uses another one goes first, while
+    // what it uses still exists: the SMS engine uses the network manager and
+    // the storage; providers and postings use the HTTP pool and the storage.
+    if (m_smsEngine) {
+        disconnect(m_smsEngine, nullptr, this, nullptr);
+        m_smsEngine->stop();
+        delete m_smsEngine;
+        m_smsEngine = nullptr;
+    }
+    m_networkManager->stop();
+    delete m_networkManager;
+    m_networkManager = nullptr;
+
+    CMeskHttpTaskPool::shutdown();
+
+    m_updateTimer->stop();
+    delete m_updateManager;
+    m_updateManager = nullptr;
+    delete m_providerManager;
+    m_providerManager = nullptr;
+
+    delete m_storage;
+    m_storage = nullptr;
+    delete m_contacts;
+    m_contacts = nullptr;
+}
+
+bool CMeskEngine::init()
+{
+    m_ready = false;
+
+    releaseStorage();
+    const QString root =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/mstorage");
+    auto* storage = new CMediaDataBase(root);
+    if (!storage->open()) {
+        delete storage;
+        emit initFailed();
+        return false;
+    }
+    m_storage = storage;
+
+    failSentMessages();
+    connectSmsEngine();
+    if (m_smsEngine)
+        m_smsEngine->start(m_storage, m_networkManager);
+
+    if (!m_providerManager->loadProviders(m_storage)) {
+        emit initFailed();
+        return false;
+    }
+    connectProviders();
+
+    if (m_contacts)
+        m_contacts->init();
+
+    m_ready = true;
+    emit ready();
+    return true;
+}
+
+void CMeskEngine::releaseStorage()
+{
+    if (!m_storage)
+        return;
+    // Whatever holds the old storage lets it go before it is deleted.
+    if (m_smsEngine)
+        m_smsEngine->stop();
+    m_providerManager->clearProviders();
+    delete m_storage;
+    m_storage = nullptr;
+}
+
+void CMeskEngine::failSentMessages()
+{
+    // A message still being sent when the last run ended will never be
+    // confirmed: it failed, now. Messages that had already failed keep their date.
+    const QDateTime startTime = MeskClock::now();
+    const QList<SSmsMessage> messages = m_storage->smsMessages();
+    for (SSmsMessage message : messages) {
+        if (message.type != SSmsMessage::BeingSent)
+            continue;
+        message.type = SSmsMessage::SendFailed;
+        message.created = startTime;
+        if (!m_storage->updateSmsMessage(message))
+            qDebug().noquote() << QStringLiteral("CMeskEngine: failed to mark an unsent message as failed");
+    }
+}
+
+void CMeskEngine::connectSmsEngine()
+{
+    if (!m_smsEngine)
+        return;
+    // A second init must not connect twice.
+    disconnect(m_smsEngine, nullptr, this, nullptr);
+    using S = IMeskSmsEngine;
+    connect(m_smsEngine, &S::initFailed, this, &CMeskEngine::smsInitFailed);
+    connect(m_smsEngine, &S::stateChanged, this, &CMeskEngine::smsStateChanged);
+    connect(m_smsEngine, &S::simMessageReady, this, &CMeskEngine::smsSimMessageReady);
+    connect(m_smsEngine, &S::newMessageReceived, this, &CMeskEngine::smsNewMessageReceived);
+    connect(m_smsEngine, &S::messageSent, this, &CMeskEngine::smsMessageSent);
+    connect(m_smsEngine, &S::messageSendDone, this, &CMeskEngine::smsMessageSendDone);
+    connect(m_smsEngine, &S::messageSendFailed, this, &CMeskEngine::smsMessageSendFailed);
+}
+
+void CMeskEngine::connectProviders()
+{
+    using P = IMediaItemProvider;
+    const QList<IMediaItemProvider*> all = m_providerManager->providers();
+    for (IMediaItemProvider* p : all) {
+        connect(p, &P::activated, this, &CMeskEngine::_onServiceActivated);
+        connect(p, &P::deactivated, this, &CMeskEngine::serviceDeactivated);
+        connect(p, &P::mediaItemAdded, this, &CMeskEngine::_onMediaItemAdded);
+        connect(p, &P::mediaItemUpdated, this, &CMeskEngine::_onMediaItemUpdated);
+        connect(p, &P::serviceUserAdded, this, &CMeskEngine::_onServiceUserAdded);
+        connect(p, &P::updateStarted, this, &CMeskEngine::serviceUpdateStarted);
+        connect(p, &P::updateDone, this, &CMeskEngine::serviceUpdateDone);
+        connect(p, &P::serviceError, this, &CMeskEngine::serviceError);
+    }
+}
+
+void CMeskEngine::cleanupStorage()
+{
+    if (m_storage)
+        m_storage->cleanup(false);
+}
+
+void CMeskEngine::setUpdateInterval(int minutes)
+{
+    // Zero would update without pause; negative values mean nothing.
+    m_updateInterval = qBound(1, minutes, kMaxIntervalMinutes);
+    m_updateTimer->setInterval(m_updateInterval * kMinuteMs);
+}
+
+IMediaUpdateManager* CMeskEngine::updateManager() const
+{
+    return m_updateManager;
+}
+
+void CMeskEngine::startUpdates()
+{
+    if (m_updatePending) {
+        m_updatePending = false;
+        doUpdates();
+    }
+    m_updateTimer->start(m_updateInterval * kMinuteMs);
+}
+
+void CMeskEngine::stopUpdates()
+{
+    m_updateTimer->stop();
+}
+
+void CMeskEngine::doUpdates()
+{
+    if (!m_networkManager->isInternetConnected())
+        return;
+    const QList<IMediaItemProvider*> active = m_providerManager->activeProviders();
+    for (IMediaItemProvider* p : active)
+        p->update();
+}
+
+void CMeskEngine::_onServiceActivated(mid_t provider)
+{
+    m_updatePending = true;
+    emit serviceActivated(provider);
+}
+
+void CMeskEngine::_onMediaItemAdded(mid_t provider, const SMediaItem& item)
+{
+    Q_UNUSED(provider);
+    emit serviceEventAdded(item);
+}
+
+void CMeskEngine::_onMediaItemUpdated(mid_t provider, const SMediaItem& item)
+{
+    Q_UNUSED(provider);
+    emit serviceEventUpdated(item);
+}
+
+void CMeskEngine::_onServiceUserAdded(mid_t provider, const SServiceUser& user)
+{
+    emit serviceUserAdded(provider, user);
+}
+
+int CMeskEngine::networkType() const
+{
+    return m_networkManager->networkType();
+}
+
+bool CMeskEngine::isInternetConnected() const
+{
+    return m_networkManager->isInternetConnected();
+}
+
+int CMeskEngine::cellularState() const
+{
+    return m_networkManager->cellularState();
+}
+
+int CMeskEngine::cellularSignal() const
+{
+    return m_networkManager->cellularSignal();
+}
+
+QString CMeskEngine::operatorName() const
+{
+    return m_networkManager->operatorName();
+}
+
+QString CMeskEngine::ownPhoneNumber() const
+{
+    return m_networkManager->ownPhoneNumber();
+}
+
+TMeskSmsState CMeskEngine::smsState() const
+{
+    return m_smsEngine ? m_smsEngine->state() : SmsStateNoCellular;
+}
+
+bool CMeskEngine::isSmsSupported() const
+{
+    return m_smsEngine && m_smsEngine->isSmsSupported();
+}
+
+bool CMeskEngine::isSmsReady() const
+{
+    return m_smsEngine && m_smsEngine->isSmsReady();
+}
+
+bool CMeskEngine::readSimMessages()
+{
+    return m_smsEngine && m_smsEngine->readSimMessages();
+}
+
+bool CMeskEngine::sendSms(const QString& phone, const QString& text)
+{
+    return m_smsEngine && m_smsEngine->sendMessage(phone, text);
+}
+
+bool CMeskEngine::deleteSmsMessage(const SSmsMessage& message)
+{
+    if (!m_storage || !m_storage->deleteSmsMessage(message.id))
+        return false;
+    emit smsMessageDeleted(message);
+    return true;
+}
+
+void CMeskEngine::smsTextLength(const QString& text, int* used, int* left, int* parts)
+{
+    if (m_smsEngine)
+        m_smsEngine->smsTextLength(text, used, left, parts);
+}
+
+QList<SSmsMessage> CMeskEngine::smsMessages() const
+{
+    return m_storage ? m_storage->smsMessages() : QList<SSmsMessage>();
+}
+
+QList<SPhoneContact> CMeskEngine::contacts() const
+{
+    return m_contacts ? m_contacts->contacts() : QList<SPhoneContact>();
+}
+
+QList<SPhoneContact> CMeskEngine::findContacts(const QString& text) const
+{
+    return m_contacts ? m_contacts->findContacts(text) : QList<SPhoneContact>();
+}
+
+QList<SMediaItem> CMeskEngine::mediaEvents() const
+{
+    return providerMediaEvents(0);
+}
+
+QList<SMediaItem> CMeskEngine::providerMediaEvents(mid_t provider) const
+{
+    return m_storage ? m_storage->eventItems(provider) : QList<SMediaItem>();
+}
+
+QList<SServiceUser> CMeskEngine::serviceUsers() const
+{
+    return providerServiceUsers(0);
+}
+
+QList<SServiceUser> CMeskEngine::providerServiceUsers(mid_t provider) const
+{
+    return m_storage ? m_storage->serviceUsers(provider) : QList<SServiceUser>();
+}
+
+void CMeskEngine::deleteAllItems()
+{
+    if (!m_storage)
+        return;
+    m_storage->deleteProviderItems(0);
+    m_storage->deleteProviderUsers(0);
+}
+
+QList<IMediaItemProvider*> CMeskEngine::providers() const
+{
+    return m_providerManager->providers();
+}
+
+IMediaItemProvider* CMeskEngine::provider(mid_t id) const
+{
+    return m_providerManager->provider(id);
+}
+
+int CMeskEngine::providerCount() const
+{
+    return m_providerManager->providerCount();
+}
+
+QList<IMediaItemProvider*> CMeskEngine::activeProviders() const
+{
+    return m_providerManager->activeProviders();
+}
+
+int CMeskEngine::activeProviderCount() const
+{
+    return m_providerManager->activeProviderCount();
+}
+
+IMediaSmsSender* CMeskEngine::findProviderFeature() const
+{
+    const QList<IMediaItemProvider*> all = m_providerManager->providers();
+    for (IMediaItemProvider* p : all) {
+        if (p->supportsService(MeskService::SmsSender))
+            return qobject_cast<IMediaSmsSender*>(p->service(MeskService::SmsSender));
+    }
+    return nullptr;
+}
+
+IMediaItemWidget* CMeskEngine::createItemWidget(const SMediaItem& item)
+{
+    IMediaItemProvider* p = m_providerManager->provider(item.provider);
+    if (!p) {
+        qDebug().noquote() << QStringLiteral("CMeskEngine: failed to find media item provider");
+        return nullptr;
+    }
+    return p->createItemWidget(item);
+}
+
+QList<IMediaObject*> CMeskEngine::loadMediaContent()
+{
+    QList<IMediaObject*> objects;
+    if (!m_storage)
+        return objects;
+    const QList<IMediaItemProvider*> active = m_providerManager->activeProviders();
+    for (IMediaItemProvider* p : active) {
+        const QList<SMediaItem> items = m_storage->mediaObjects(p->providerId());
+        for (const SMediaItem& item : items) {
+            if (IMediaObject* object = p->mediaObject(item))
+                objects.append(object);
+            else
+                qDebug().noquote() << QStringLiteral("CMeskEngine: failed to load media content from ") +
+                                          p->name() + QStringLiteral(" provider");
+        }
+    }
+    return objects;
+}
+
+IMediaItemProvider* CMeskEngine::mediaObjectProvider(IMediaObject* object) const
+{
+    return object ? m_providerManager->provider(object->mediaItem().provider) : nullptr;
+}
+
+IMediaUser* CMeskEngine::mediaObjectUser(IMediaObject* object) const
+{
+    IMediaItemProvider* p = mediaObjectProvider(object);
+    return p ? itemUser(p, object->mediaItem()) : nullptr;
+}
+
+QList<IMediaLinkItem*> CMeskEngine::loadMediaLinks()
+{
+    QList<IMediaLinkItem*> links;
+    if (!m_storage)
+        return links;
+    const QList<IMediaItemProvider*> active = m_providerManager->activeProviders();
+    for (IMediaItemProvider* p : active) {
+        const QList<SMediaItem> items = m_storage->linkItems(p->providerId());
+        for (const SMediaItem& item : items) {
+            if (IMediaLinkItem* link = p->linkItem(item))
+                links.append(link);
+            else
+                qDebug().noquote() << QStringLiteral("CMeskEngine: failed to create media link from ") +
+                                          p->name() + QStringLiteral(" provider");
+        }
+    }
+    return links;
+}
+
+IMediaItemProvider* CMeskEngine::linkItemProvider(IMediaLinkItem* link) const
+{
+    return link ? m_providerManager->provider(link->mediaItem().provider) : nullptr;
+}
+
+IMediaUser* CMeskEngine::linkItemUser(IMediaLinkItem* link) const
+{
+    IMediaItemProvider* p = linkItemProvider(link);
+    return p ? itemUser(p, link->mediaItem()) : nullptr;
+}
+
+IMediaUser* CMeskEngine::itemUser(IMediaItemProvider* provider, const SMediaItem& item) const
+{
+    // The author as stored; a provider asked for user 0 answers for an unknown author.
+    SServiceUser author;
+    if (m_storage && m_storage->serviceUser(item.user, author))
+        return provider->user(author.id);
+    return provider->user(0);
+}

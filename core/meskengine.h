@@ -1,0 +1,154 @@
+#pragma once
+
+#include "imesksms.h"
+#include "meskrecords.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class CMeskNetworkManager;
+class CMeskProviderManager;
+class CMeskUpdateManager;
+class IMediaItemProvider;
+class IMediaItemStorage;
+class IMediaItemWidget;
+class IMediaLinkItem;
+class IMediaObject;
+class IMediaSmsSender;
+class IMediaUpdateManager;
+class IMediaUser;
+class QTimer;
+
+// The one object through which the views reach everything that is not a
+// widget: the media database, the service providers, posting, network and
+// cellular state, SMS and phone contacts. It builds and owns those
+// components, runs the periodic update of the providers, and gathers their
+// signals into its own, all delivered on the GUI thread.
+//
+// The SMS engine and the contacts reader come from the factories registered
+// with MeskSmsFactories; without them the engine answers neutrally (false, SMS
+// state 1, empty lists). Lives on the GUI thread; every operation is called there.
+class CMeskEngine : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CMeskEngine(QObject* parent = nullptr);
+    ~CMeskEngine() override;
+
+    // Opens the storage, fixes up text messages left being sent, starts the
+    // SMS engine, loads and connects the providers, initialises the contacts
+    // reader. Emits ready() and returns true, or emits initFailed() and
+    // returns false when the storage cannot be opened.
+    bool init();
+    bool isReady() const { return m_ready; }
+    // Drops the stored events that no provider lists any more.
+    void cleanupStorage();
+    // Minutes between periodic updates; at least 1.
+    void setUpdateInterval(int minutes);
+    int updateInterval() const { return m_updateInterval; }
+    IMediaUpdateManager* updateManager() const;
+
+    // Network and cellular state.
+    int networkType() const;
+    bool isInternetConnected() const;
+    int cellularState() const;
+    int cellularSignal() const;
+    QString operatorName() const;
+    QString ownPhoneNumber() const;
+
+    // Text messages.
+    TMeskSmsState smsState() const;
+    bool isSmsSupported() const;
+    bool isSmsReady() const;
+    bool readSimMessages();
+    bool sendSms(const QString& phone, const QString& text);
+    // Deletes the stored message; emits smsMessageDeleted() when it was deleted.
+    bool deleteSmsMessage(const SSmsMessage& message);
+    void smsTextLength(const QString& text, int* used, int* left, int* parts);
+    QList<SSmsMessage> smsMessages() const;
+    QList<SPhoneContact> contacts() const;
+    QList<SPhoneContact> findContacts(const QString& text) const;
+
+    // Stored items and users.
+    QList<SMediaItem> mediaEvents() const;
+    QList<SMediaItem> providerMediaEvents(mid_t provider) const;
+    QList<SServiceUser> serviceUsers() const;
+    QList<SServiceUser> providerServiceUsers(mid_t provider) const;
+    void deleteAllItems();
+
+    // Providers.
+    QList<IMediaItemProvider*> providers() const;
+    IMediaItemProvider* provider(mid_t id) const;
+    int providerCount() const;
+    QList<IMediaItemProvider*> activeProviders() const;
+    int activeProviderCount() const;
+    // The first provider's SMS sender (service type 1); null when none offers one.
+    IMediaSmsSender* findProviderFeature() const;
+
+    // Item objects. The objects belong to their providers; callers never delete them.
+    IMediaItemWidget* createItemWidget(const SMediaItem& item);
+    QList<IMediaObject*> loadMediaContent();
+    IMediaItemProvider* mediaObjectProvider(IMediaObject* object) const;
+    IMediaUser* mediaObjectUser(IMediaObject* object) const;
+    QList<IMediaLinkItem*> loadMediaLinks();
+    IMediaItemProvider* linkItemProvider(IMediaLinkItem* link) const;
+    IMediaUser* linkItemUser(IMediaLinkItem* link) const;
+
+signals:
+    void ready();
+    void internetConnected();
+    void networkChanged();
+    void cellularStateChanged();
+    void cellularSignalChanged();
+    void smsStateChanged(TMeskSmsState state);
+    void initFailed();
+    void internetDisconnected();
+    void smsInitFailed();
+    void smsMessageSendFailed(const SSmsMessage& message);
+    void smsSimMessageReady(const SSmsMessage& message);
+    void smsNewMessageReceived(const SSmsMessage& message);
+    void smsMessageSent(const SSmsMessage& message);
+    void smsMessageSendDone(const SSmsMessage& message);
+    void smsMessageDeleted(const SSmsMessage& message);
+    void serviceEventAdded(const SMediaItem& item);
+    void serviceEventUpdated(const SMediaItem& item);
+    void serviceUserAdded(mid_t provider, const SServiceUser& user);
+    void serviceActivated(mid_t provider);
+    void serviceDeactivated(mid_t provider);
+    void serviceUpdateStarted(mid_t provider);
+    void serviceUpdateDone(mid_t provider);
+    void serviceError(mid_t provider, const TMediaError error);
+
+public slots:
+    // Runs an update at once when a provider was activated since the last
+    // call, then (re)starts the periodic update.
+    void startUpdates();
+    void stopUpdates();
+    // Asks every activated provider to update, when the Internet is connected.
+    void doUpdates();
+
+private slots:
+    void _onServiceActivated(mid_t provider);
+    void _onMediaItemAdded(mid_t provider, const SMediaItem& item);
+    void _onMediaItemUpdated(mid_t provider, const SMediaItem& item);
+    void _onServiceUserAdded(mid_t provider, const SServiceUser& user);
+
+private:
+    void releaseStorage();
+    void failSentMessages();
+    void connectSmsEngine();
+    void connectProviders();
+    IMediaUser* itemUser(IMediaItemProvider* provider, const SMediaItem& item) const;
+
+    IMediaItemStorage* m_storage = nullptr;
+    CMeskProviderManager* m_providerManager = nullptr;
+    CMeskUpdateManager* m_updateManager = nullptr;
+    CMeskNetworkManager* m_networkManager = nullptr;
+    IMeskSmsEngine* m_smsEngine = nullptr;
+    IMeskContactsReader* m_contacts = nullptr;
+    QTimer* m_updateTimer = nullptr;
+    bool m_ready = false;
+    bool m_updatePending = false;
+    int m_updateInterval = 5;
+};

@@ -1,0 +1,110 @@
+#include "mesksingleinstance.h"
+#include "tempstorage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+
+#include <cstdio>
+
+// The single-instance guard: one holder per runtime folder, and no blocking by
+// the lock of a copy that was killed.
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lockFileName()
+    {
+        TempStorageRoot root;
+        CMeskSingleInstance guard;
+        QVERIFY(!guard.isAlreadyRunning());
+        QCOMPARE(guard.lockFilePath(), root.subPath(QStringLiteral("runtime")) +
+                                           QStringLiteral("/{8E02CE05-B6A2-482b-B838-296774DD4A50}.lock"));
+        QVERIFY(QFileInfo::exists(guard.lockFilePath()));
+    }
+
+    void secondGuardReportsRunning()
+    {
+        TempStorageRoot root;
+        {
+            CMeskSingleInstance first;
+            QVERIFY(!first.isAlreadyRunning());
+            CMeskSingleInstance second;
+            QVERIFY(second.isAlreadyRunning());
+            // The loser leaves the winner's lock in place.
+            QVERIFY(QFileInfo::exists(first.lockFilePath()));
+            CMeskSingleInstance third;
+            QVERIFY(third.isAlreadyRunning());
+        }
+        // Released with its holder.
+        CMeskSingleInstance again;
+        QVERIFY(!again.isAlreadyRunning());
+    }
+
+    // A copy that has run for a while is not taken for a dead one.
+    void oldLockOfLivingCopyHolds()
+    {
+        TempStorageRoot root;
+        CMeskSingleInstance first;
+        QVERIFY(!first.isAlreadyRunning());
+        QFile lock(first.lockFilePath());
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(
+            lock.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+        lock.close();
+        CMeskSingleInstance second;
+        QVERIFY(second.isAlreadyRunning());
+    }
+
+    void lockOfKilledCopyIsTakenOver()
+    {
+        TempStorageRoot root;
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TST_HOLD_LOCK"), QStringLiteral("1"));
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(holder.waitForReadyRead(20000));
+        QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("holding"));
+        {
+            CMeskSingleInstance whileAlive;
+            QVERIFY(whileAlive.isAlreadyRunning());
+        }
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        CMeskSingleInstance next;
+        QVERIFY(QFileInfo::exists(next.lockFilePath()));
+        QVERIFY(!next.isAlreadyRunning());
+    }
+
+    // A runtime folder that cannot hold a lock does not keep the program from starting.
+    void unusableFolderDoesNotBlock()
+    {
+        TempStorageRoot root;
+        CMeskSingleInstance guard(root.path() + QStringLiteral("/missing/folder"));
+        QVERIFY(!guard.isAlreadyRunning());
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet("TST_HOLD_LOCK")) {
+        // Helper mode: hold the guard until killed.
+        CMeskSingleInstance guard;
+        std::printf("%s\n", guard.isAlreadyRunning() ? "refused" : "holding");
+        std::fflush(stdout);
+        for (;;)
+            QThread::sleep(1);
+    }
+    QCoreApplication app(argc, argv);
+    TestSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_singleinstance.moc"

@@ -1,0 +1,407 @@
+// Pixel metrics, sizes from contents and the rectangles of sub-elements and sub-controls.
+// Every size that comes from the artwork is read from the loaded images, so redrawing an
+// image moves the layout with it.
+
+#include "quorcommonstyle.h"
+
+#include <QFontMetrics>
+#include <QMenu>
+#include <QStyleOption>
+#include <QVariant>
+#include <QWidget>
+
+namespace {
+
+int halfWidth(const QPixmap& pixmap)
+{
+    return pixmap.width() / 2;
+}
+
+bool propertyTrue(const QWidget* widget, const char* name)
+{
+    if (!widget)
+        return false;
+    const QVariant value = widget->property(name);
+    return value.isValid() && value.toBool();
+}
+
+// A pixmap read from a widget property; null when the widget or the property is missing.
+QPixmap propertyPixmap(const QWidget* widget, const char* name)
+{
+    if (!widget)
+        return {};
+    const QVariant value = widget->property(name);
+    if (!value.isValid())
+        return {};
+    return value.value<QPixmap>();
+}
+
+} // namespace
+
+int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const
+{
+    const QString role = styleRole(widget);
+    const quint32 custom = static_cast<quint32>(metric);
+
+    switch (custom) {
+    case PM_QuorMainBottomBarHeight:
+        return m_mainFrameBottom[1].height();
+    case PM_QuorMainToolBarHeight:
+        return m_mainToolBar.height();
+    case PM_QuorWaitFrameCount:
+        return static_cast<int>(m_waitFrames.size());
+    case PM_QuorSecondaryBottomBarHeight:
+        return m_secondaryBottom.height();
+    case PM_QuorPhonePaneBallHeight:
+        return m_phonePaneBall.height();
+    case PM_QuorActionToolTipPointerHeight:
+        return m_actionToolTipPointer.height();
+    case PM_QuorActionToolTipMinWidth:
+        return m_actionToolTip[0].width() + m_actionToolTipPointer.width() + m_actionToolTip[2].width();
+    case PM_QuorArrowTipOffset: {
+        const auto* tip = qstyleoption_cast<const CQuorStyleOptionArrowTip*>(option);
+        if (!tip)
+            return pixelMetric(static_cast<PixelMetric>(PM_QuorPaneHeaderHeight), option, widget);
+        if (tip->arrowAlignment & Qt::AlignHCenter)
+            return 0;
+        const SNinePatchMargins margins = ninePatchMargins(MarginsToolTipArrowed);
+        const int offset = tip->rect.width() / 2 - halfWidth(m_toolTipArrowUp) - m_toolTipArrowOffset;
+        if (tip->arrowAlignment & Qt::AlignLeft)
+            return offset - margins.left;
+        return -(offset - margins.right);
+    }
+    case PM_QuorPaneHeaderHeight:
+        return m_paneHeader.height();
+    case PM_QuorPhasedProgressBarHeight:
+        return m_phased[0][1].height();
+    case PM_QuorProgressBarTextSpacing:
+        return 7;
+    case PM_QuorMetric11:
+        return m_largeFonts ? 13 : 11;
+    case PM_QuorMetric12:
+        return m_largeFonts ? 12 : 10;
+    case PM_QuorMetric13:
+        return 41;
+    case PM_QuorMetric14:
+        return 7;
+    case PM_QuorSplitterHandleWidth:
+        return m_hoverHandle.width();
+    case PM_QuorMetric16:
+        return 8;
+    case PM_QuorFilterLineEditMargin:
+        return 2;
+    case PM_QuorArrowTipAboveOffset:
+        return 7;
+    default:
+        break;
+    }
+
+    switch (metric) {
+    case PM_MenuButtonIndicator:
+        return 13;
+    case PM_ButtonShiftHorizontal:
+    case PM_ButtonShiftVertical:
+        return 0;
+    case PM_DefaultFrameWidth:
+        return role == QLatin1String("textedit") && propertyTrue(widget, "backgroundVisible") ? 6 : 2;
+    case PM_ScrollBarExtent:
+        if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option))
+            return slider->orientation == Qt::Horizontal ? m_scrollBarGroove[0].height()
+                                                         : m_scrollBarGroove[4].width();
+        return pixelMetric(static_cast<PixelMetric>(PM_QuorActionToolTipPointerHeight), option, widget);
+    case PM_ScrollBarSliderMin:
+        // The art has one thickness: the vertical slider's width and the horizontal track's
+        // height are the same number.
+        if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option))
+            return slider->orientation == Qt::Horizontal ? m_scrollBarSlider[4].width()
+                                                         : m_scrollBarGroove[0].height();
+        return pixelMetric(static_cast<PixelMetric>(PM_QuorActionToolTipPointerHeight), option, widget);
+    case PM_SliderLength:
+        return m_sliderHandle[0].width();
+    case PM_ProgressBarChunkWidth:
+        return 1;
+    case PM_TitleBarHeight:
+        return role.contains(QLatin1String(".secondary")) ? m_wizardTop.height() : m_mainFrameTop[1].height();
+    case PM_MenuPanelWidth:
+    case PM_MenuBarVMargin:
+    case PM_MdiSubWindowFrameWidth:
+        return 0;
+    case PM_IndicatorWidth:
+        return (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial : m_checkBox)[IndicatorChecked]
+            .width();
+    case PM_IndicatorHeight:
+        return (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial : m_checkBox)[IndicatorChecked]
+            .height();
+    case PM_ExclusiveIndicatorWidth:
+        return m_radioButton[IndicatorChecked].width();
+    case PM_ExclusiveIndicatorHeight:
+        return m_radioButton[IndicatorChecked].height();
+    case PM_SmallIconSize:
+    case PM_ButtonIconSize:
+        return 16;
+    case PM_CheckBoxLabelSpacing:
+        return 12;
+    default:
+        break;
+    }
+    return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+QSize CQuorCommonStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
+                                         const QSize& contentsSize, const QWidget* widget) const
+{
+    const QString role = styleRole(widget);
+
+    switch (type) {
+    case CT_PushButton:
+    case CT_ToolButton:
+        if (!option)
+            break;
+        if (role.startsWith(QLatin1String("button.gradient")))
+            return contentsSize + QSize(30, 17);
+        if (role.startsWith(QLatin1String("button.secondary")) ||
+            role == QLatin1String("toolbutton.icononly"))
+            return contentsSize;
+        if (role.startsWith(QLatin1String("button.optiongroup"))) {
+            if (role.endsWith(QLatin1String("first")))
+                return m_optionGroup[0].size();
+            if (role.endsWith(QLatin1String("last")))
+                return m_optionGroup[4].size();
+            return m_optionGroup[2].size();
+        }
+        if (role == QLatin1String("button.bridge"))
+            return contentsSize.expandedTo(m_bridgeSelection.size());
+        if (role == QLatin1String("button.dashboard")) {
+            const SNinePatchMargins m = ninePatchMargins(MarginsSyncButton);
+            return contentsSize.expandedTo(
+                QSize(contentsSize.width() + m.left + m.right, m_syncButton[0].height()));
+        }
+        if (role == QLatin1String("button.syncall")) {
+            const SNinePatchMargins m = ninePatchMargins(MarginsSmallSyncButton);
+            return contentsSize.expandedTo(
+                QSize(contentsSize.width() + m.left + m.right, m_smallSyncButton[0].height()));
+        }
+        break;
+    case CT_CheckBox: {
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (!button)
+            return {};
+        QSize size = QProxyStyle::sizeFromContents(type, option, contentsSize, widget);
+        if (!button->icon.isNull())
+            size.rwidth() += 8;
+        return size;
+    }
+    case CT_RadioButton:
+        if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
+            if (button->text.isEmpty())
+                return m_radioButton[IndicatorUncheckedRollover].size();
+        }
+        break;
+    case CT_ComboBox:
+        if (!option)
+            break;
+        return QSize(QProxyStyle::sizeFromContents(type, option, contentsSize, widget).width(),
+                     m_comboBox[0].height());
+    case CT_ProgressBar: {
+        if (role == QLatin1String("progressbar.music.player"))
+            return QSize(contentsSize.width(), m_musicProgressBackground.height());
+        const auto* bar = qstyleoption_cast<const QStyleOptionProgressBar*>(option);
+        if (!bar)
+            return {};
+        QSize size = contentsSize;
+        int needed = pixelMetric(static_cast<PixelMetric>(PM_QuorProgressBarTextSpacing), option, widget);
+        if (role == QLatin1String("progressbar.phased"))
+            needed += m_phased[0][1].height();
+        else if (role == QLatin1String("progressbar"))
+            needed += m_progressBackground.height();
+        if (bar->textVisible && !bar->text.isEmpty())
+            needed += bar->fontMetrics.boundingRect(bar->text).height();
+        if (size.height() < needed)
+            size.setHeight(needed);
+        return size;
+    }
+    case CT_MenuItem: {
+        if (role != QLatin1String("menu.combobox"))
+            break;
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (!item)
+            return {};
+        QSize size = QProxyStyle::sizeFromContents(type, option, contentsSize, widget);
+        const QWidget* parent = widget ? widget->parentWidget() : nullptr;
+        if (parent && !propertyTrue(widget, "subMenu"))
+            size.setWidth(parent->width() - 14);
+        if (item->menuItemType == QStyleOptionMenuItem::Separator)
+            size.setHeight(1);
+        return size;
+    }
+    case CT_LineEdit:
+        if (role == QLatin1String("lineedit.textfield"))
+            return QSize(contentsSize.width(), 21);
+        break;
+    case CT_ItemViewItem:
+        if (role == QLatin1String("itemlist.view") && option)
+            return QProxyStyle::sizeFromContents(type, option, contentsSize, widget) + QSize(23, 8);
+        break;
+    default:
+        break;
+    }
+    return QProxyStyle::sizeFromContents(type, option, contentsSize, widget);
+}
+
+QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* option,
+                                       const QWidget* widget) const
+{
+    const QString role = styleRole(widget);
+    const quint32 custom = static_cast<quint32>(element);
+
+    if (custom == SE_QuorListItemIcon) {
+        const auto* item = qstyleoption_cast<const CQuorStyleOptionListItem*>(option);
+        if (!item || !item->checkHovered)
+            return {};
+        QRect r(QPoint(0, 0),
+                standardPixmap(static_cast<StandardPixmap>(SP_QuorDelete), option, widget).size());
+        r.moveCenter(item->rect.center());
+        if (item->direction == Qt::RightToLeft)
+            r.moveLeft(item->rect.left() + 10);
+        else
+            r.moveRight(item->rect.right() - 10);
+        return r;
+    }
+    if (custom == SE_QuorInsetContents)
+        return option ? option->rect.adjusted(11, 8, -11, -10) : QRect();
+
+    switch (element) {
+    case SE_PushButtonContents:
+        if (option && role.startsWith(QLatin1String("button.gradient")))
+            return option->rect.adjusted(15, 5, -15, -7);
+        if (option && role.startsWith(QLatin1String("button.secondary")))
+            return option->rect;
+        break;
+    case SE_PushButtonFocusRect:
+        if (option && role.startsWith(QLatin1String("button.secondary")))
+            return option->rect;
+        if (option && role.startsWith(QLatin1String("button.gradient")))
+            return option->rect.adjusted(6, 7, -6, -7);
+        break;
+    case SE_CheckBoxIndicator:
+    case SE_RadioButtonIndicator: {
+        if (!option)
+            break;
+        const QPixmap& indicator =
+            element == SE_RadioButtonIndicator
+                ? m_radioButton[IndicatorChecked]
+                : (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial
+                                                             : m_checkBox)[IndicatorChecked];
+        QRect r(QPoint(0, 0), indicator.size());
+        r.moveCenter(option->rect.center());
+        if (option->direction == Qt::RightToLeft)
+            r.moveRight(option->rect.right());
+        else
+            r.moveLeft(option->rect.left());
+        return r;
+    }
+    case SE_ProgressBarContents: {
+        if (role == QLatin1String("progressbar.music.player"))
+            return QRect(0, 0, 0, m_musicProgressBackground.height());
+        const auto* bar = qstyleoption_cast<const QStyleOptionProgressBar*>(option);
+        if (role == QLatin1String("progressbar") && bar) {
+            const int h = m_progressV2Background.height();
+            return QRect(bar->rect.x(), bar->rect.top() + bar->rect.height() / 2 - h / 2, bar->rect.width(),
+                         h);
+        }
+        return {};
+    }
+    case SE_ItemViewItemCheckIndicator:
+        if (role == QLatin1String("itemlist.view")) {
+            const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+            if (!item || !(item->features & QStyleOptionViewItem::HasCheckIndicator))
+                return {};
+            QRect r(QPoint(0, 0), m_checkBox[IndicatorChecked].size());
+            r.moveCenter(item->rect.center());
+            r.moveLeft(item->rect.left() + 10);
+            return r;
+        }
+        break;
+    case SE_FrameContents:
+        return QProxyStyle::subElementRect(element, option, widget).adjusted(-1, -1, 1, 1);
+    case SE_ItemViewItemText:
+        if (role == QLatin1String("itemlist.view")) {
+            QRect r = QProxyStyle::subElementRect(element, option, widget);
+            if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option)) {
+                if (item->features & QStyleOptionViewItem::HasCheckIndicator)
+                    r.setLeft(r.left() + 10);
+                r.adjust(10, 0, -9, 0);
+            }
+            return r;
+        }
+        if (role == QLatin1String("listpopup.view") && option)
+            return option->rect.adjusted(3, 0, -3, 0);
+        break;
+    default:
+        break;
+    }
+    return QProxyStyle::subElementRect(element, option, widget);
+}
+
+QRect CQuorCommonStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                                       SubControl subControl, const QWidget* widget) const
+{
+    // The common base, not the wrapped style: it calls back through proxy() for its metrics.
+    QRect r = QCommonStyle::subControlRect(control, option, subControl, widget);
+    if (!option)
+        return r;
+
+    switch (control) {
+    case CC_ComboBox:
+        switch (subControl) {
+        case SC_ComboBoxListBoxPopup:
+            return r.adjusted(7, 0, -7, -3);
+        case SC_ComboBoxFrame:
+            return option->rect;
+        case SC_ComboBoxEditField:
+            return visualRect(option->direction, option->rect, option->rect.adjusted(10, 3, -21, -5));
+        default:
+            break;
+        }
+        break;
+    case CC_TitleBar:
+        if (subControl == SC_TitleBarSysMenu)
+            return r.adjusted(4, 2, 4, 2);
+        break;
+    case CC_Slider: {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (!slider)
+            break;
+        const int tick = QProxyStyle::pixelMetric(PM_SliderTickmarkOffset, option, widget);
+        const int thickness = QProxyStyle::pixelMetric(PM_SliderControlThickness, option, widget);
+        const int spacing = 2;
+        const bool horizontal = slider->orientation == Qt::Horizontal;
+        const QPixmap maxIcon = propertyPixmap(widget, "maximumIcon");
+        const QPixmap minIcon = propertyPixmap(widget, "minimumIcon");
+        const QRect& o = slider->rect;
+        auto extent = [horizontal](const QPixmap& p) { return horizontal ? p.width() : p.height(); };
+        const int minSpace = minIcon.isNull() ? 0 : extent(minIcon) + spacing;
+        const int maxSpace = maxIcon.isNull() ? 0 : extent(maxIcon) + spacing;
+
+        if (subControl == SC_SliderGroove) {
+            if (horizontal)
+                r = QRect(o.x(), o.y() + tick, o.width(), thickness).adjusted(minSpace, 0, -maxSpace, 0);
+            else
+                r = QRect(o.x() + tick, o.y(), thickness, o.height()).adjusted(0, minSpace, 0, -maxSpace);
+        } else if (subControl == SC_SliderHandle) {
+            const int span = (horizontal ? o.width() : o.height()) - minSpace - maxSpace;
+            const int length = pixelMetric(PM_SliderLength, option, widget);
+            const int position = sliderPositionFromValue(
+                slider->minimum, slider->maximum, slider->sliderPosition, span - length, slider->upsideDown);
+            if (horizontal)
+                r = QRect(o.x() + position + minSpace, o.y() + tick, length, thickness);
+            else
+                r = QRect(o.x() + tick, o.y() + position + minSpace, thickness, length);
+        }
+        return visualRect(slider->direction, o, r);
+    }
+    default:
+        break;
+    }
+    return r;
+}
