@@ -1,5 +1,7 @@
 #include "fadeeffect.h"
 #include "layeredwndsurface.h"
+#include "quorcommonstyle.h"
+#include "quorpopupwidget.h"
 #include "quortooltiplabel.h"
 
 #include <QApplication>
@@ -83,6 +85,31 @@ private slots:
         QVERIFY(!fade.isRunning());
         QCOMPARE(window.surface->alpha(), quint8(255));
         QCOMPARE(window.windowOpacity(), 1.0);
+    }
+
+    void popupFrameKeepsItsArtsAlpha()
+    {
+        QApplication::setStyle(new CQuorCommonStyle);
+        CQuorPopupWidget popup(nullptr, Qt::Tool);
+        popup.resize(160, 120);
+        popup.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&popup));
+        QVERIFY(popup.windowHandle()->format().hasAlpha());
+        const QImage picture = popup.grab().toImage();
+        const QImage art(CQuorCommonStyle::imageRoot() + QStringLiteral("Backgrounds/recipient_popup.png"));
+        QVERIFY(!art.isNull());
+        QCOMPARE(qAlpha(picture.pixel(0, 0)), qAlpha(art.pixel(0, 0)));
+        QVERIFY(qAlpha(picture.pixel(0, 0)) < 255);
+        QCOMPARE(qAlpha(picture.pixel(80, 60)), 255);
+
+        CLayeredWndSurface* surface = CLayeredWndSurface::of(&popup);
+        surface->setAlpha(128, false);
+        QVERIFY(qAbs(popup.windowHandle()->opacity() - 0.502) < 0.001);
+        CWindowFadeEffect fade(&popup);
+        fade.setDirection(1);
+        fade.fade(300);
+        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 3000);
+        QCOMPARE(surface->alpha(), quint8(255));
     }
 
     void tooltipLabelIsTranslucent()
