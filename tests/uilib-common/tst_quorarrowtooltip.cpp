@@ -202,6 +202,55 @@ private slots:
         QVERIFY(bubble.isNull());
     }
 
+    void showHideAndDeleteInEveryOrder()
+    {
+        auto* owner = new QWidget;
+        owner->setToolTip(QStringLiteral("tip"));
+        QPointer<CQuorArrowToolTip> bubble = new CQuorArrowToolTip;
+        owner->installEventFilter(bubble);
+        bubble->setTextFromWidget(true);
+        QTimeLine* timeLine = bubble->fadeEffect()->timeLine();
+
+        // Shown again while fading out: it fades back in from where it stood.
+        sendToolTip(bubble, owner, QPoint(100, 100));
+        timeLine->setCurrentTime(200);
+        bubble->hideTip();
+        QVERIFY(bubble->fadeEffect()->isBackward());
+        sendToolTip(bubble, owner, QPoint(140, 100));
+        QVERIFY(bubble->isVisible());
+        QVERIFY(!bubble->fadeEffect()->isBackward());
+        QVERIFY(bubble->fadeEffect()->isRunning());
+        timeLine->setCurrentTime(300);
+        QCOMPARE(CLayeredWndSurface::of(bubble)->alpha(), quint8(255));
+
+        // Hidden twice, hidden while hidden, then the widget goes in the middle of a fade.
+        bubble->hideTip();
+        timeLine->setCurrentTime(0);
+        QVERIFY(!bubble->isVisible());
+        bubble->hideTip();
+        bubble->hide();
+        sendToolTip(bubble, owner, QPoint(100, 100));
+        timeLine->setCurrentTime(100);
+        delete owner;
+        QVERIFY(bubble);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(bubble.isNull());
+    }
+
+    void bubbleGoesFirst()
+    {
+        QWidget owner;
+        auto* bubble = new CQuorArrowToolTip;
+        owner.installEventFilter(bubble);
+        bubble->setText(QStringLiteral("tip"));
+        bubble->showAt(QPoint(50, 50));
+        delete bubble;
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&owner, &leave);
+        QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+        QCoreApplication::sendEvent(&owner, &help);
+    }
+
     void customWidgetReplacesTheLabels()
     {
         CQuorArrowToolTip bubble;
