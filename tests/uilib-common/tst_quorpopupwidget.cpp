@@ -119,6 +119,23 @@ private slots:
         QCOMPARE(surface->alpha(), quint8(0));
     }
 
+    void childPopupBlendsOverItsParent()
+    {
+        QWidget parent;
+        parent.resize(200, 150);
+        parent.setAutoFillBackground(true);
+        QPalette palette = parent.palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        parent.setPalette(palette);
+        auto* popup = new CQuorPopupWidget(&parent);
+        popup->setGeometry(20, 20, 120, 90);
+        const QImage picture = parent.grab().toImage();
+        // The frame art's transparent corner shows the parent's white, not a hole.
+        const QColor corner = picture.pixelColor(20, 20);
+        QCOMPARE(corner.alpha(), 255);
+        QVERIFY2(corner.lightness() > 200, qPrintable(corner.name()));
+    }
+
     void backgroundReplacesTheStylesFrame()
     {
         CQuorPopupWidget popup(nullptr, Qt::Tool);
