@@ -67,6 +67,12 @@ void TestGallery::writesEveryCell()
         QStringLiteral("tooltip frame tooltip.textfield, arrow bottom right"),
         QStringLiteral("list item (itemlist.view), row 1"),
         QStringLiteral("size grip"),
+        QStringLiteral("popup widget (popup.itemlist)"),
+        QStringLiteral("tooltip label (tooltip)"),
+        QStringLiteral("arrow tooltip, arrow top left"),
+        QStringLiteral("arrow tooltip, arrow top right"),
+        QStringLiteral("arrow tooltip, arrow bottom left"),
+        QStringLiteral("arrow tooltip, arrow bottom right"),
     };
     for (const QString& row : rows) {
         for (const QString& look : looks) {

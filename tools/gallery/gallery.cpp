@@ -1,16 +1,22 @@
 #include "gallery.h"
 
+#include "quorarrowtooltip.h"
 #include "quorcommonstyle.h"
+#include "quorpopupwidget.h"
 #include "quorstyleoptions.h"
+#include "quortooltiplabel.h"
 
 #include <QApplication>
 #include <QFrame>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QSlider>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyleOption>
+#include <QVBoxLayout>
 
 #include <functional>
 #include <memory>
@@ -492,6 +498,52 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                                   widgets.get(QStringLiteral("tooltip.action")));
              p->restore();
          }});
+
+    // The floating windows themselves, built for each cell (in the cell's layout direction) and
+    // rendered with their translucent edges over the cell.
+    const auto renderWidget = [](QWidget* w, QPainter* p, const QRect& r, TLook look) {
+        w->setEnabled(look != LookDisabled);
+        w->ensurePolished();
+        if (w->layout())
+            w->layout()->activate();
+        const QPoint at(r.x() + qMax(4, (r.width() - w->width()) / 2),
+                        r.y() + qMax(2, (r.height() - w->height()) / 2));
+        w->render(p, at, QRegion(), QWidget::DrawChildren);
+    };
+    rows.append(
+        {QStringLiteral("popup widget (popup.itemlist)"), 100, [&](QPainter* p, const QRect& r, TLook look) {
+             CQuorPopupWidget popup(nullptr, Qt::Tool);
+             auto* layout = new QVBoxLayout(popup.contentWidget());
+             layout->setContentsMargins(24, 20, 24, 24);
+             layout->addWidget(new QLabel(QStringLiteral("Popup content")));
+             popup.resize(r.width() - 12, r.height() - 8);
+             renderWidget(&popup, p, r, look);
+         }});
+    rows.append({QStringLiteral("tooltip label (tooltip)"), 50, [&](QPainter* p, const QRect& r, TLook look) {
+                     auto* label = new CQuorToolTipLabel(QStringLiteral("A tooltip label"));
+                     renderWidget(label, p, r, look);
+                     delete label;
+                 }});
+    const struct
+    {
+        const char* name;
+        Qt::Alignment alignment;
+    } bubbles[] = {
+        {"top left", Qt::AlignTop | Qt::AlignLeft},
+        {"top right", Qt::AlignTop | Qt::AlignRight},
+        {"bottom left", Qt::AlignBottom | Qt::AlignLeft},
+        {"bottom right", Qt::AlignBottom | Qt::AlignRight},
+    };
+    for (const auto& bubble : bubbles) {
+        rows.append({QStringLiteral("arrow tooltip, arrow ") + QLatin1String(bubble.name), 84,
+                     [&, bubble](QPainter* p, const QRect& r, TLook look) {
+                         CQuorArrowToolTip tip;
+                         tip.setText(QStringLiteral("Arrow tooltip"));
+                         tip.setPixmap(addIcon.pixmap(16, 16));
+                         tip.setAlignment(bubble.alignment);
+                         renderWidget(&tip, p, r, look);
+                     }});
+    }
 
     // List items: the first row has no separator above it; the pressed look is selected.
     static QStandardItemModel model(3, 1);
