@@ -9,6 +9,8 @@
 #include <QMap>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
+#include <QProgressBar>
 #include <QProxyStyle>
 #include <QSet>
 #include <QSize>
@@ -294,8 +296,8 @@ protected:
     QPixmap m_progressV2Fill;
     QPixmap m_progressV2FillCap;
     QPixmap m_progressV2Busy;
-    int m_busyStep = 0;
-    QList<QWidget*> m_busyProgressBars;
+    quint32 m_busyFrame = 0;                         // busy-animation ticks, wrapping
+    QList<QPointer<QProgressBar>> m_busyProgressBars; // shown non-phased bars, no duplicates
     int m_busyTimerId = 0;
     std::array<Pixmaps3, 4> m_phased; // current dark, current light, past, future; left, middle, right
     Pixmaps5 m_checkBox;
@@ -339,4 +341,69 @@ protected:
     QMap<int, QColor> m_colors;
     QMap<int, SNinePatchMargins> m_margins;
     bool m_largeFonts = false;
+
+    // --- Polish, text drawing, mnemonics, busy animation and control drawing ---
+public:
+    void polish(QApplication* application) override;
+    void unpolish(QApplication* application) override;
+    void polish(QWidget* widget) override;
+    void unpolish(QWidget* widget) override;
+    void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette, bool enabled,
+                      const QString& text, QPalette::ColorRole textRole = QPalette::NoRole) const override;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget = nullptr) const override;
+    // Text with an optional one-pixel shadow below it and, when it does not fit and fade is
+    // asked, a fade to transparent over its last 10 pixels (towards the left in right-to-left
+    // layouts). The fade shows only with textRole NoRole (a role replaces the pen).
+    virtual void drawFadingText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette,
+                                bool enabled, const QString& text, bool fade, bool shadow,
+                                QPalette::ColorRole textRole) const;
+    // Gradient stop where the fade of a text 'overflow' pixels wider than a 'width' pixel
+    // rectangle starts; 1.0 for no fade (text that fits, or a rectangle of 10 pixels or less).
+    static qreal fadeStop(int overflow, int width);
+
+    // Tracks the Alt key, the mouse over menus and shown progress bars; never consumes events.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A bar with range 0..0, or one whose "isBusy" property is true.
+    static bool isBusyProgressBar(const QProgressBar* bar);
+    quint32 busyFrame() const { return m_busyFrame; }
+    int busyTimerId() const { return m_busyTimerId; }
+    bool showMnemonics() const { return m_altKeyDown; }
+    bool popupMnemonics() const { return m_mnemonicsShown; }
+    QPoint lastMenuMousePos() const { return m_lastMenuMousePos; }
+    bool isTrackedMenuBar(QWidget* menuBar) const { return m_menuBars.contains(menuBar); }
+    // Font ids this style registered with the font database (removed again at the next polish).
+    QList<int> registeredFontIds() const { return m_fontIds; }
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void setBusyFrame(quint32 frame) { m_busyFrame = frame; }
+    // Parts of drawControl and drawComplexControl.
+    void drawPushButtonBevel(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                             const QString& role) const;
+    void drawPushButtonLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                             const QString& role) const;
+    void drawMenuItem(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                      const QString& role) const;
+    void drawMenuBarItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawProgressBar(const QStyleOption* option, QPainter* painter, const QWidget* widget,
+                         const QString& role) const;
+    void drawPhasedProgressBar(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawItemViewItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void drawTextLabel(const QStyleOption* option, QPainter* painter) const;
+    void drawScrollBar(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawSlider(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget) const;
+    void drawToolButton(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget,
+                        const QString& role) const;
+    void drawTitleBar(const QStyleOptionComplex* option, QPainter* painter, const QWidget* widget,
+                      const QString& role) const;
+    // AlignVCenter and TextShowMnemonic, plus TextHideMnemonic while shortcuts are not underlined.
+    int textFlags(const QStyleOption* option, const QWidget* widget) const;
+
+private:
+    void stopBusyTimer();
+
+    QList<int> m_fontIds;
 };

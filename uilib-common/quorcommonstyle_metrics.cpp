@@ -331,6 +331,12 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
                 if (item->features & QStyleOptionViewItem::HasCheckIndicator)
                     r.setLeft(r.left() + 10);
                 r.adjust(10, 0, -9, 0);
+                // Qt 6 sizes the base text rectangle to the text itself; the text, and the
+                // selection drawn behind it, run to the item's far edge less the same inset.
+                if (item->direction == Qt::RightToLeft)
+                    r.setLeft(qMin(r.left(), item->rect.left() + 9));
+                else
+                    r.setRight(qMax(r.right(), item->rect.right() - 9));
             }
             return r;
         }

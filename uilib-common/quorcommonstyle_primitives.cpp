@@ -227,7 +227,9 @@ void CQuorCommonStyle::drawPrimitive(PrimitiveElement element, const QStyleOptio
             drawActionToolTip(option, painter);
         return;
     case PE_PanelItemViewItem:
-        if (role == QLatin1String("listpopup.view") || role == QLatin1String("listpopup.view.frame")) {
+        // The base style would size the selection by its own text rectangle, not this style's.
+        if (role == QLatin1String("listpopup.view") || role == QLatin1String("listpopup.view.frame") ||
+            role == QLatin1String("itemlist.view")) {
             if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option)) {
                 drawListPopupItemPanel(item, painter, widget);
                 return;

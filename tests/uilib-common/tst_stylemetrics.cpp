@@ -537,15 +537,25 @@ void TestStyleMetrics::itemListRects()
     item.features = QStyleOptionViewItem::HasDisplay;
 
     const QRect base = m_style->baseStyle()->subElementRect(QStyle::SE_ItemViewItemText, &item, list.get());
-    QCOMPARE(m_style->subElementRect(QStyle::SE_ItemViewItemText, &item, list.get()),
-             base.adjusted(10, 0, -9, 0));
+    // The text (and the selection behind it) starts past the inset and runs to the item's far
+    // edge less 9, however short the text is.
+    QRect expected = base.adjusted(10, 0, 0, 0);
+    expected.setRight(item.rect.right() - 9);
+    QCOMPARE(m_style->subElementRect(QStyle::SE_ItemViewItemText, &item, list.get()), expected);
     QVERIFY(m_style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, list.get()).isNull());
 
     item.features |= QStyleOptionViewItem::HasCheckIndicator;
     const QRect baseChecked =
         m_style->baseStyle()->subElementRect(QStyle::SE_ItemViewItemText, &item, list.get());
-    QCOMPARE(m_style->subElementRect(QStyle::SE_ItemViewItemText, &item, list.get()),
-             baseChecked.adjusted(20, 0, -9, 0));
+    expected = baseChecked.adjusted(20, 0, 0, 0);
+    expected.setRight(item.rect.right() - 9);
+    QCOMPARE(m_style->subElementRect(QStyle::SE_ItemViewItemText, &item, list.get()), expected);
+
+    // Right to left, the text runs to the left edge less 9.
+    QStyleOptionViewItem rtl = item;
+    rtl.direction = Qt::RightToLeft;
+    QCOMPARE(m_style->subElementRect(QStyle::SE_ItemViewItemText, &rtl, list.get()).left(),
+             rtl.rect.left() + 9);
     const QRect check = m_style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, list.get());
     QCOMPARE(check.size(), imageSize(QStringLiteral("CheckBox/checkbox_checked.png")));
     QCOMPARE(check.left(), 10);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ishadowwindow.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+// A shadow window that only records what it was told. While a FakeShadowWindowScope lives, every
+// shadow window made through IShadowWindow::create is one of these; instances() lists the live ones.
+class FakeShadowWindow : public IShadowWindow
+{
+public:
+    explicit FakeShadowWindow(QWidget* owner);
+    ~FakeShadowWindow() override;
+
+    void show() override;
+    void hide() override;
+    bool isVisible() const override { return visible; }
+    void setGeometry(const QRect& geometry) override;
+    QRect geometry() const override { return rect; }
+    void setRegion(const QRegion& value) override { region = value; }
+    void setAlpha(int value) override { alpha = value; }
+    void setImage(const QImage& value) override;
+    void restack() override { ++restackCount; }
+
+    static const QList<FakeShadowWindow*>& instances();
+    // The live fake of an owner, or null.
+    static FakeShadowWindow* forOwner(const QWidget* owner);
+
+    QPointer<QWidget> owner;
+    bool visible = false;
+    QRect rect;
+    QRegion region;
+    int alpha = 255;
+    QImage image;
+    int imageCount = 0; // setImage calls
+    int showCount = 0;
+    int restackCount = 0;
+};
+
+class FakeShadowWindowScope
+{
+public:
+    FakeShadowWindowScope();
+    ~FakeShadowWindowScope();
+    FakeShadowWindowScope(const FakeShadowWindowScope&) = delete;
+    FakeShadowWindowScope& operator=(const FakeShadowWindowScope&) = delete;
+
+private:
+    IShadowWindow::Factory m_previous;
+};

@@ -1,0 +1,95 @@
+// Runs the style gallery as a user would and checks the sheet it writes.
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestGallery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesEveryCell();
+    void refusesWithoutOutput();
+};
+
+void TestGallery::writesEveryCell()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(QStringLiteral("sheet.png"));
+    QProcess gallery;
+    gallery.start(QStringLiteral(LUMESK_GALLERY), {QStringLiteral("--out"), out, QStringLiteral("--list")});
+    QVERIFY(gallery.waitForFinished(60000));
+    QCOMPARE(gallery.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(gallery.exitCode(), 0);
+
+    const QImage sheet(out);
+    QVERIFY(!sheet.isNull());
+    QVERIFY(sheet.width() > 800 && sheet.height() > 800);
+
+    const QStringList cells =
+        QString::fromUtf8(gallery.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList looks = {QStringLiteral("normal"), QStringLiteral("hover"), QStringLiteral("pressed"),
+                               QStringLiteral("disabled"), QStringLiteral("rtl")};
+    const QStringList rows = {
+        QStringLiteral("button button.gradient.Positive"),
+        QStringLiteral("button button.gradient.Negative"),
+        QStringLiteral("button button.gradient.Tool"),
+        QStringLiteral("button button.secondary"),
+        QStringLiteral("button button.dashboard"),
+        QStringLiteral("button button.syncall"),
+        QStringLiteral("button button.optiongroup.first"),
+        QStringLiteral("check box (checkbox)"),
+        QStringLiteral("radio button"),
+        QStringLiteral("line edit (lineedit.textfield)"),
+        QStringLiteral("combo box"),
+        QStringLiteral("progress busy"),
+        QStringLiteral("progress half"),
+        QStringLiteral("progress phased"),
+        QStringLiteral("progress music"),
+        QStringLiteral("tab (first; selected when pressed)"),
+        QStringLiteral("splitter window.main.splitter"),
+        QStringLiteral("scroll bar horizontal"),
+        QStringLiteral("scroll bar vertical"),
+        QStringLiteral("slider horizontal, ticks, end icons"),
+        QStringLiteral("tool button toolbutton.icononly"),
+        QStringLiteral("menu item with shortcut"),
+        QStringLiteral("menu item checked"),
+        QStringLiteral("menu item submenu"),
+        QStringLiteral("menu separator"),
+        QStringLiteral("menu bar item"),
+        QStringLiteral("title bar window.dialog.titleBar.Blue"),
+        QStringLiteral("title bar window.main.titleBar"),
+        QStringLiteral("frame line"),
+        QStringLiteral("tooltip frame tooltip.textfield, arrow top left"),
+        QStringLiteral("tooltip frame tooltip.textfield, arrow bottom right"),
+        QStringLiteral("list item (itemlist.view), row 1"),
+        QStringLiteral("size grip"),
+        QStringLiteral("popup widget (popup.itemlist)"),
+        QStringLiteral("tooltip label (tooltip)"),
+        QStringLiteral("arrow tooltip, arrow top left"),
+        QStringLiteral("arrow tooltip, arrow top right"),
+        QStringLiteral("arrow tooltip, arrow bottom left"),
+        QStringLiteral("arrow tooltip, arrow bottom right"),
+    };
+    for (const QString& row : rows) {
+        for (const QString& look : looks) {
+            const QString cell = row + QLatin1Char('/') + look;
+            QVERIFY2(cells.contains(cell), qPrintable(cell));
+        }
+    }
+    QCOMPARE(cells.size() % looks.size(), 0);
+}
+
+void TestGallery::refusesWithoutOutput()
+{
+    QProcess gallery;
+    gallery.start(QStringLiteral(LUMESK_GALLERY), {});
+    QVERIFY(gallery.waitForFinished(60000));
+    QCOMPARE(gallery.exitCode(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestGallery)
+#include "tst_gallery.moc"

@@ -1,0 +1,643 @@
+#include "gallery.h"
+
+#include "quorarrowtooltip.h"
+#include "quorcommonstyle.h"
+#include "quorpopupwidget.h"
+#include "quorstyleoptions.h"
+#include "quortooltiplabel.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QSlider>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+enum TLook
+{
+    LookNormal,
+    LookHover,
+    LookPressed,
+    LookDisabled,
+    LookRtl,
+    LookCount
+};
+const char* const kLookNames[LookCount] = {"normal", "hover", "pressed", "disabled", "rtl"};
+
+constexpr int kLabelWidth = 250;
+constexpr int kCellWidth = 190;
+constexpr int kHeaderHeight = 28;
+
+QStyle::State stateFor(TLook look)
+{
+    QStyle::State state = QStyle::State_Enabled | QStyle::State_Active;
+    if (look == LookHover)
+        state |= QStyle::State_MouseOver;
+    else if (look == LookPressed)
+        state |= QStyle::State_Sunken | QStyle::State_MouseOver;
+    else if (look == LookDisabled)
+        state &= ~QStyle::State_Enabled;
+    return state;
+}
+
+Qt::LayoutDirection directionFor(TLook look)
+{
+    return look == LookRtl ? Qt::RightToLeft : Qt::LeftToRight;
+}
+
+using DrawCell = std::function<void(QPainter*, const QRect&, TLook)>;
+
+struct SRow
+{
+    QString name;
+    int height;
+    DrawCell draw;
+};
+
+// Widgets that only carry a style role (or a class) for the style to read; never shown.
+class CRoleWidgets
+{
+public:
+    QWidget* get(const QString& role)
+    {
+        auto it = m_widgets.find(role);
+        if (it != m_widgets.end())
+            return it->second.get();
+        auto widget = std::make_unique<QWidget>();
+        setRole(widget.get(), role);
+        QWidget* raw = widget.get();
+        m_widgets.emplace(role, std::move(widget));
+        return raw;
+    }
+    QWidget* splitter(const QString& role)
+    {
+        const QString key = QStringLiteral("splitter:") + role;
+        auto it = m_widgets.find(key);
+        if (it != m_widgets.end())
+            return it->second.get();
+        auto widget = std::make_unique<QSplitter>();
+        setRole(widget.get(), role);
+        QWidget* raw = widget.get();
+        m_widgets.emplace(key, std::move(widget));
+        return raw;
+    }
+    static void setRole(QWidget* widget, const QString& role)
+    {
+        if (!role.isEmpty())
+            widget->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.") + role);
+    }
+
+private:
+    std::map<QString, std::unique_ptr<QWidget>> m_widgets;
+};
+
+template <typename Option> void initOption(Option& option, const QRect& rect, TLook look)
+{
+    option.rect = rect;
+    option.state = stateFor(look);
+    option.direction = directionFor(look);
+    option.palette = QApplication::palette();
+    option.fontMetrics = QFontMetrics(QApplication::font());
+}
+
+} // namespace
+
+QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QString& filter)
+{
+    CRoleWidgets widgets;
+    QList<SRow> rows;
+    const QIcon addIcon = style->standardIcon(QStyle::StandardPixmap(CQuorCommonStyle::SP_QuorAdd));
+    const QIcon searchIcon = style->standardIcon(QStyle::StandardPixmap(CQuorCommonStyle::SP_QuorSearch));
+    const QIcon closeIcon = style->standardIcon(QStyle::SP_TitleBarCloseButton);
+
+    // Buttons of every role.
+    const QStringList buttonRoles = {
+        QStringLiteral("button.gradient.Positive"),
+        QStringLiteral("button.gradient.Negative"),
+        QStringLiteral("button.gradient.Tool"),
+        QStringLiteral("button.gradient"),
+        QStringLiteral("button.secondary"),
+        QStringLiteral("button.dashboard"),
+        QStringLiteral("button.syncall"),
+        QStringLiteral("button.optiongroup.first"),
+        QStringLiteral("button.optiongroup.middle"),
+        QStringLiteral("button.optiongroup.last"),
+        QString(),
+    };
+    for (const QString& role : buttonRoles) {
+        rows.append({QStringLiteral("button ") + (role.isEmpty() ? QStringLiteral("(no role)") : role), 46,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionButton option;
+                         initOption(option, r.adjusted(8, 6, -8, -6), look);
+                         option.text = QStringLiteral("&Button");
+                         if (role == QLatin1String("button.secondary")) {
+                             option.icon = addIcon;
+                             option.iconSize = QSize(17, 17);
+                         }
+                         if (role.startsWith(QLatin1String("button.optiongroup")) && look == LookPressed)
+                             option.state |= QStyle::State_On;
+                         QWidget* w = widgets.get(role);
+                         style->drawControl(QStyle::CE_PushButtonBevel, &option, p, w);
+                         style->drawControl(QStyle::CE_PushButtonLabel, &option, p, w);
+                     }});
+    }
+
+    // Check boxes and radio buttons.
+    for (const bool radio : {false, true}) {
+        rows.append({radio ? QStringLiteral("radio button") : QStringLiteral("check box (checkbox)"), 34,
+                     [&, radio](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionButton option;
+                         initOption(option, r.adjusted(8, 4, -8, -4), look);
+                         option.text = radio ? QStringLiteral("Radio") : QStringLiteral("Check me");
+                         option.state |= look == LookPressed ? QStyle::State_On : QStyle::State_Off;
+                         style->drawControl(radio ? QStyle::CE_RadioButton : QStyle::CE_CheckBox, &option, p,
+                                            widgets.get(QStringLiteral("checkbox")));
+                     }});
+    }
+
+    // Line edit.
+    rows.append(
+        {QStringLiteral("line edit (lineedit.textfield)"), 36, [&](QPainter* p, const QRect& r, TLook look) {
+             QStyleOptionFrame option;
+             initOption(option, r.adjusted(8, 5, -8, -5), look);
+             option.lineWidth = 1;
+             if (look == LookPressed)
+                 option.state |= QStyle::State_HasFocus;
+             QWidget* w = widgets.get(QStringLiteral("lineedit.textfield"));
+             style->drawPrimitive(QStyle::PE_PanelLineEdit, &option, p, w);
+             style->drawItemText(
+                 p, option.rect.adjusted(6, 0, -6, 0),
+                 int(QStyle::visualAlignment(option.direction, Qt::AlignLeft | Qt::AlignVCenter)),
+                 option.palette, look != LookDisabled, QStringLiteral("Text"), QPalette::Text);
+         }});
+
+    // Combo box.
+    rows.append({QStringLiteral("combo box"), 36, [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOptionComboBox option;
+                     initOption(option, r.adjusted(8, 5, -8, -5), look);
+                     option.currentText = QStringLiteral("A rather long choice");
+                     option.subControls = QStyle::SC_All;
+                     if (look == LookPressed)
+                         option.state |= QStyle::State_Selected;
+                     QWidget* w = widgets.get(QStringLiteral("combobox"));
+                     style->drawComplexControl(QStyle::CC_ComboBox, &option, p, w);
+                     style->drawControl(QStyle::CE_ComboBoxLabel, &option, p, w);
+                 }});
+
+    // Progress bars.
+    struct SBar
+    {
+        const char* name;
+        const char* role;
+        int minimum, maximum, progress;
+    };
+    const SBar bars[] = {
+        {"progress busy", "progressbar", 0, 0, 0},
+        {"progress half", "progressbar", 0, 100, 50},
+        {"progress full", "progressbar", 0, 100, 100},
+        {"progress music", "progressbar.music.player", 50, 150, 100},
+    };
+    for (const SBar& bar : bars) {
+        rows.append({QLatin1String(bar.name), 36, [&, bar](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionProgressBar option;
+                         initOption(option, r.adjusted(8, 6, -8, -6), look);
+                         option.minimum = bar.minimum;
+                         option.maximum = bar.maximum;
+                         option.progress = bar.progress;
+                         option.state |= QStyle::State_Horizontal;
+                         style->drawControl(QStyle::CE_ProgressBar, &option, p,
+                                            widgets.get(QLatin1String(bar.role)));
+                     }});
+    }
+
+    // Phased progress bar: four phases with labels, the second current.
+    for (const bool dark : {false, true}) {
+        rows.append({dark ? QStringLiteral("progress phased (dark)") : QStringLiteral("progress phased"), 50,
+                     [&, dark](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionPhasedProgressBar option;
+                         initOption(option, r.adjusted(6, 4, -6, -6), look);
+                         option.minimum = 0;
+                         option.maximum = 4;
+                         option.progress = 1;
+                         option.textVisible = true;
+                         option.dark = dark;
+                         option.phaseLabels = {{0, QStringLiteral("Sign in")},
+                                               {1, QStringLiteral("Pick")},
+                                               {2, QStringLiteral("Sync")},
+                                               {3, QStringLiteral("Done")}};
+                         style->drawControl(QStyle::CE_ProgressBar, &option, p,
+                                            widgets.get(QStringLiteral("progressbar.phased")));
+                     }});
+    }
+
+    // Tabs.
+    rows.append({QStringLiteral("tab (first; selected when pressed)"), 40,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOptionTab option;
+                     initOption(option, r.adjusted(8, 4, -60, 0), look);
+                     option.text = QStringLiteral("Tab");
+                     option.icon = searchIcon;
+                     option.iconSize = QSize(16, 16);
+                     option.position = QStyleOptionTab::Beginning;
+                     option.shape = QTabBar::RoundedNorth;
+                     if (look == LookPressed)
+                         option.state |= QStyle::State_Selected;
+                     style->drawControl(QStyle::CE_TabBarTab, &option, p,
+                                        widgets.get(QStringLiteral("default")));
+                 }});
+
+    // Splitters.
+    for (const char* role : {"window.main.splitter", "navigation.splitter", "other.splitter"}) {
+        rows.append({QStringLiteral("splitter ") + QLatin1String(role), 40,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOption option;
+                         initOption(option, QRect(r.center().x() - 4, r.top() + 4, 9, r.height() - 8), look);
+                         option.state |= QStyle::State_Horizontal;
+                         style->drawControl(QStyle::CE_Splitter, &option, p,
+                                            widgets.splitter(QLatin1String(role)));
+                     }});
+    }
+
+    // Size grip.
+    rows.append({QStringLiteral("size grip"), 30, [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOption option;
+                     initOption(option, QRect(r.center() - QPoint(8, 8), QSize(16, 16)), look);
+                     style->drawControl(QStyle::CE_SizeGrip, &option, p, nullptr);
+                 }});
+
+    // Scroll bars.
+    for (const bool vertical : {false, true}) {
+        rows.append(
+            {vertical ? QStringLiteral("scroll bar vertical") : QStringLiteral("scroll bar horizontal"),
+             vertical ? 110 : 30, [&, vertical](QPainter* p, const QRect& r, TLook look) {
+                 QStyleOptionSlider option;
+                 const QRect area = vertical ? QRect(r.center().x() - 8, r.top() + 4, 17, r.height() - 8)
+                                             : QRect(r.left() + 8, r.center().y() - 8, r.width() - 16, 17);
+                 // Scroll-bar parts are laid out from the bar's own origin, as in a widget.
+                 initOption(option, QRect(QPoint(0, 0), area.size()), look);
+                 p->translate(area.topLeft());
+                 option.orientation = vertical ? Qt::Vertical : Qt::Horizontal;
+                 if (!vertical)
+                     option.state |= QStyle::State_Horizontal;
+                 option.minimum = 0;
+                 option.maximum = 100;
+                 option.sliderPosition = option.sliderValue = 30;
+                 option.pageStep = 30;
+                 option.singleStep = 1;
+                 option.upsideDown = !vertical && look == LookRtl;
+                 option.subControls = QStyle::SC_All;
+                 if (look == LookHover || look == LookPressed)
+                     option.activeSubControls = QStyle::SC_ScrollBarSlider;
+                 style->drawComplexControl(QStyle::CC_ScrollBar, &option, p,
+                                           widgets.get(QStringLiteral("scrollbar")));
+             }});
+    }
+
+    // Sliders with tick marks and end icons.
+    {
+        QWidget* sliderWidget = widgets.get(QStringLiteral("slider"));
+        sliderWidget->setProperty("minimumIcon", QVariant::fromValue(closeIcon.pixmap(12, 12)));
+        sliderWidget->setProperty("maximumIcon", QVariant::fromValue(addIcon.pixmap(12, 12)));
+    }
+    for (const bool vertical : {false, true}) {
+        rows.append({vertical ? QStringLiteral("slider vertical, ticks, end icons")
+                              : QStringLiteral("slider horizontal, ticks, end icons"),
+                     vertical ? 120 : 44, [&, vertical](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionSlider option;
+                         const QRect area = vertical
+                                                ? QRect(r.center().x() - 16, r.top() + 4, 32, r.height() - 8)
+                                                : QRect(r.left() + 8, r.top() + 4, r.width() - 16, 36);
+                         initOption(option, area, look);
+                         option.orientation = vertical ? Qt::Vertical : Qt::Horizontal;
+                         if (!vertical)
+                             option.state |= QStyle::State_Horizontal;
+                         option.minimum = 0;
+                         option.maximum = 100;
+                         option.sliderPosition = option.sliderValue = 40;
+                         option.tickPosition = QSlider::TicksBothSides;
+                         option.tickInterval = 20;
+                         option.subControls =
+                             QStyle::SC_SliderGroove | QStyle::SC_SliderHandle | QStyle::SC_SliderTickmarks;
+                         if (look == LookHover || look == LookPressed)
+                             option.activeSubControls = QStyle::SC_SliderHandle;
+                         style->drawComplexControl(QStyle::CC_Slider, &option, p,
+                                                   widgets.get(QStringLiteral("slider")));
+                     }});
+    }
+
+    // Tool buttons.
+    for (const char* role : {"toolbutton.icononly", "mainWindow.toolButton", "toolbutton.popup",
+                             "toolbutton.infopane", "toolbutton"}) {
+        rows.append({QStringLiteral("tool button ") + QLatin1String(role), 52,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionToolButton option;
+                         initOption(option, QRect(r.left() + 8, r.top() + 4, 110, r.height() - 8), look);
+                         option.text = QStringLiteral("Tool");
+                         option.icon = QLatin1String(role) == QLatin1String("mainWindow.toolButton")
+                                           ? closeIcon
+                                           : searchIcon;
+                         option.iconSize = QSize(16, 16);
+                         option.toolButtonStyle = Qt::ToolButtonTextUnderIcon;
+                         option.subControls = QStyle::SC_ToolButton;
+                         style->drawComplexControl(QStyle::CC_ToolButton, &option, p,
+                                                   widgets.get(QLatin1String(role)));
+                     }});
+    }
+
+    // Menu items.
+    struct SMenuItem
+    {
+        const char* name;
+        const char* text;
+        QStyleOptionMenuItem::MenuItemType type;
+        bool checked;
+    };
+    const SMenuItem items[] = {
+        {"menu item with shortcut", "&Open\tCtrl+O", QStyleOptionMenuItem::Normal, false},
+        {"menu item checked", "&Wrap lines", QStyleOptionMenuItem::Normal, true},
+        {"menu item submenu", "&More", QStyleOptionMenuItem::SubMenu, false},
+        {"menu separator", "", QStyleOptionMenuItem::Separator, false},
+    };
+    for (const SMenuItem& item : items) {
+        rows.append({QLatin1String(item.name), 30, [&, item](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionMenuItem option;
+                         initOption(option, QRect(r.left() + 8, r.top() + 4, r.width() - 16, 22), look);
+                         option.text = QLatin1String(item.text);
+                         option.menuItemType = item.type;
+                         option.menuHasCheckableItems = true;
+                         option.checkType = QStyleOptionMenuItem::NonExclusive;
+                         option.checked = item.checked;
+                         option.state &= ~(QStyle::State_MouseOver | QStyle::State_Sunken);
+                         if (look == LookHover || look == LookPressed)
+                             option.state |= QStyle::State_Selected;
+                         style->drawControl(QStyle::CE_MenuItem, &option, p,
+                                            widgets.get(QStringLiteral("menu")));
+                     }});
+    }
+
+    // Menu bar item.
+    rows.append({QStringLiteral("menu bar item"), 30, [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOptionMenuItem option;
+                     initOption(option, QRect(r.left() + 8, r.top() + 3, 60, 24), look);
+                     option.text = QStringLiteral("&File");
+                     option.menuItemType = QStyleOptionMenuItem::Normal;
+                     option.state &= ~(QStyle::State_MouseOver | QStyle::State_Sunken);
+                     if (look == LookHover)
+                         option.state |= QStyle::State_Selected;
+                     if (look == LookPressed)
+                         option.state |= QStyle::State_Selected | QStyle::State_Sunken;
+                     style->drawControl(QStyle::CE_MenuBarItem, &option, p,
+                                        widgets.get(QStringLiteral("menubar")));
+                 }});
+
+    // Title bars of every colour.
+    for (const char* role :
+         {"window.dialog.titleBar.Blue", "window.dialog.titleBar.Purple", "window.dialog.titleBar.Gray",
+          "window.dialog.titleBar.Yellow", "window.secondary.titleBar.Wizard",
+          "window.secondary.titleBar.Settings", "window.main.titleBar"}) {
+        rows.append({QStringLiteral("title bar ") + QLatin1String(role), 44,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionTitleBar option;
+                         initOption(option, r.adjusted(4, 4, -4, -4), look);
+                         option.text = QStringLiteral("Title");
+                         option.titleBarFlags = Qt::Window | Qt::WindowSystemMenuHint;
+                         option.subControls = QStyle::SC_TitleBarSysMenu;
+                         style->drawComplexControl(QStyle::CC_TitleBar, &option, p,
+                                                   widgets.get(QLatin1String(role)));
+                     }});
+    }
+
+    // Frames, lines and panels.
+    for (const char* role : {"line", "line.yellow", "line.purple", "line.green", "itemlist.hline", "itemlist",
+                             "frame.pane.header", "frame.alternatebackground", "frame.vertical.makkara",
+                             "textedit", "window.main.contentFrame", "window.secondary.bottomFrame",
+                             "window.main.bottomFrame", "window.main.toolBar"}) {
+        rows.append({QStringLiteral("frame ") + QLatin1String(role), 44,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOptionFrame option;
+                         initOption(option, r.adjusted(8, 6, -8, -6), look);
+                         option.lineWidth = 1;
+                         option.frameShape = QFrame::StyledPanel;
+                         style->drawPrimitive(QStyle::PE_Frame, &option, p, widgets.get(QLatin1String(role)));
+                     }});
+    }
+    for (const char* role : {"placeholder.homewidget", "placeholder.notifywidget"}) {
+        rows.append({QStringLiteral("panel ") + QLatin1String(role), 60,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOption option;
+                         initOption(option, r.adjusted(6, 4, -6, -4), look);
+                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPanel),
+                                              &option, p, widgets.get(QLatin1String(role)));
+                     }});
+    }
+    for (const char* role : {"popup.message.toast", "popup.itemlist"}) {
+        rows.append({QStringLiteral("popup frame ") + QLatin1String(role), 70,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionPopupFrame option;
+                         initOption(option, r.adjusted(4, 2, -4, -2), look);
+                         style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorPopupFrame),
+                                              &option, p, widgets.get(QLatin1String(role)));
+                     }});
+    }
+    rows.append({QStringLiteral("main window bottom bar"), 40, [&](QPainter* p, const QRect& r, TLook look) {
+                     QStyleOption option;
+                     initOption(option, r.adjusted(4, 4, -4, -4), look);
+                     style->drawPrimitive(QStyle::PrimitiveElement(CQuorCommonStyle::PE_QuorMainBottomBar),
+                                          &option, p, nullptr);
+                 }});
+
+    // Tooltip frames, the arrowed one in every arrow position.
+    for (const char* role : {"tooltip", "tooltip.restore"}) {
+        rows.append({QStringLiteral("tooltip frame ") + QLatin1String(role), 50,
+                     [&, role](QPainter* p, const QRect& r, TLook look) {
+                         QStyleOption option;
+                         initOption(option, r.adjusted(6, 4, -6, -4), look);
+                         style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p,
+                                              widgets.get(QLatin1String(role)));
+                     }});
+    }
+    const struct
+    {
+        const char* name;
+        Qt::Alignment alignment;
+    } arrows[] = {
+        {"top left", Qt::AlignTop | Qt::AlignLeft},
+        {"top centre", Qt::AlignTop | Qt::AlignHCenter},
+        {"top right", Qt::AlignTop | Qt::AlignRight},
+        {"bottom left", Qt::AlignBottom | Qt::AlignLeft},
+        {"bottom centre", Qt::AlignBottom | Qt::AlignHCenter},
+        {"bottom right", Qt::AlignBottom | Qt::AlignRight},
+    };
+    for (const auto& arrow : arrows) {
+        rows.append({QStringLiteral("tooltip frame tooltip.textfield, arrow ") + QLatin1String(arrow.name),
+                     84, [&, arrow](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionArrowTip option;
+                         initOption(option, r.adjusted(6, 3, -6, -3), look);
+                         option.arrowAlignment = arrow.alignment;
+                         style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p,
+                                              widgets.get(QStringLiteral("tooltip.textfield")));
+                     }});
+    }
+    rows.append(
+        {QStringLiteral("action tooltip (tooltip.action)"), 44, [&](QPainter* p, const QRect& r, TLook look) {
+             QStyleOption option;
+             initOption(option, QRect(0, 0, 150, 32), look);
+             p->save();
+             p->translate(r.topLeft() + QPoint(8, 6));
+             style->drawPrimitive(QStyle::PE_Widget, &option, p,
+                                  widgets.get(QStringLiteral("tooltip.action")));
+             p->restore();
+         }});
+
+    // The floating windows themselves, built for each cell (in the cell's layout direction) and
+    // rendered with their translucent edges over the cell.
+    const auto renderWidget = [](QWidget* w, QPainter* p, const QRect& r, TLook look) {
+        w->setEnabled(look != LookDisabled);
+        w->ensurePolished();
+        if (w->layout())
+            w->layout()->activate();
+        const QPoint at(r.x() + qMax(4, (r.width() - w->width()) / 2),
+                        r.y() + qMax(2, (r.height() - w->height()) / 2));
+        w->render(p, at, QRegion(), QWidget::DrawChildren);
+    };
+    rows.append(
+        {QStringLiteral("popup widget (popup.itemlist)"), 100, [&](QPainter* p, const QRect& r, TLook look) {
+             CQuorPopupWidget popup(nullptr, Qt::Tool);
+             auto* layout = new QVBoxLayout(popup.contentWidget());
+             layout->setContentsMargins(24, 20, 24, 24);
+             layout->addWidget(new QLabel(QStringLiteral("Popup content")));
+             popup.resize(r.width() - 12, r.height() - 8);
+             renderWidget(&popup, p, r, look);
+         }});
+    rows.append({QStringLiteral("tooltip label (tooltip)"), 50, [&](QPainter* p, const QRect& r, TLook look) {
+                     auto* label = new CQuorToolTipLabel(QStringLiteral("A tooltip label"));
+                     renderWidget(label, p, r, look);
+                     delete label;
+                 }});
+    const struct
+    {
+        const char* name;
+        Qt::Alignment alignment;
+    } bubbles[] = {
+        {"top left", Qt::AlignTop | Qt::AlignLeft},
+        {"top right", Qt::AlignTop | Qt::AlignRight},
+        {"bottom left", Qt::AlignBottom | Qt::AlignLeft},
+        {"bottom right", Qt::AlignBottom | Qt::AlignRight},
+    };
+    for (const auto& bubble : bubbles) {
+        rows.append({QStringLiteral("arrow tooltip, arrow ") + QLatin1String(bubble.name), 84,
+                     [&, bubble](QPainter* p, const QRect& r, TLook look) {
+                         CQuorArrowToolTip tip;
+                         tip.setText(QStringLiteral("Arrow tooltip"));
+                         tip.setPixmap(addIcon.pixmap(16, 16));
+                         tip.setAlignment(bubble.alignment);
+                         renderWidget(&tip, p, r, look);
+                     }});
+    }
+
+    // List items: the first row has no separator above it; the pressed look is selected.
+    static QStandardItemModel model(3, 1);
+    for (int row = 0; row < 3; ++row)
+        model.setData(model.index(row, 0), QStringLiteral("Item %1").arg(row + 1));
+    for (int row = 0; row < 2; ++row) {
+        rows.append({QStringLiteral("list item (itemlist.view), row %1").arg(row), 36,
+                     [&, row](QPainter* p, const QRect& r, TLook look) {
+                         CQuorStyleOptionListItem option;
+                         initOption(option, r.adjusted(4, 2, -4, -2), look);
+                         option.index = model.index(row, 0);
+                         option.text = option.index.data().toString();
+                         option.features =
+                             QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasCheckIndicator;
+                         option.checkState = row == 0 ? Qt::Checked : Qt::Unchecked;
+                         option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+                         option.separator = true;
+                         option.iconActive = look == LookHover;
+                         option.checkHovered = look == LookHover;
+                         if (look == LookPressed)
+                             option.state |= QStyle::State_Selected;
+                         style->drawControl(QStyle::CE_ItemViewItem, &option, p,
+                                            widgets.get(QStringLiteral("itemlist.view")));
+                     }});
+    }
+
+    // Drop shadows as the shadow frame builds them: the role's shadow image nine-patched with each
+    // margin + 10 around the window, the window itself drawn white on top.
+    const struct
+    {
+        const char* role;
+        CQuorCommonStyle::TMarginsKey key;
+    } shadows[] = {
+        {"window.main", CQuorCommonStyle::MarginsWindowShadow},
+        {"menu", CQuorCommonStyle::MarginsWindowShadow},
+        {"listpopup.view.frame", CQuorCommonStyle::MarginsListShadow},
+    };
+    for (const auto& shadow : shadows) {
+        rows.append({QStringLiteral("drop shadow ") + QLatin1String(shadow.role), 110,
+                     [&, shadow](QPainter* p, const QRect& r, TLook) {
+                         const SNinePatchMargins m = style->ninePatchMargins(shadow.key);
+                         const QRect window = r.adjusted(30, 18, -30, -40);
+                         const QRect area = window.adjusted(-m.left, -m.top, m.right, m.bottom);
+                         const QPixmap image = style->standardPixmap(QStyle::SP_CustomBase, nullptr,
+                                                                     widgets.get(QLatin1String(shadow.role)));
+                         drawNinePatchPixmap(p, image, area, m.left + 10, m.top + 10, m.right + 10,
+                                             m.bottom + 10);
+                         p->fillRect(window, Qt::white);
+                         p->setPen(QColor(200, 200, 200));
+                         p->drawRect(window.adjusted(0, 0, -1, -1));
+                     }});
+    }
+
+    // The sheet.
+    if (!filter.isEmpty())
+        rows.removeIf([&](const SRow& row) { return !row.name.contains(filter); });
+    int height = kHeaderHeight;
+    for (const SRow& row : std::as_const(rows))
+        height += row.height;
+    QImage sheet(kLabelWidth + LookCount * kCellWidth, height, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(QColor(236, 236, 236));
+    QPainter painter(&sheet);
+    QFont labelFont(QStringLiteral("DejaVu Sans"));
+    labelFont.setPixelSize(11);
+    painter.setFont(labelFont);
+    painter.setPen(Qt::black);
+    for (int look = 0; look < LookCount; ++look)
+        painter.drawText(QRect(kLabelWidth + look * kCellWidth, 0, kCellWidth, kHeaderHeight),
+                         Qt::AlignCenter, QLatin1String(kLookNames[look]));
+    int y = kHeaderHeight;
+    const Qt::LayoutDirection direction = QApplication::layoutDirection();
+    for (const SRow& row : std::as_const(rows)) {
+        painter.setPen(QColor(200, 200, 200));
+        painter.drawLine(0, y, sheet.width(), y);
+        painter.setPen(Qt::black);
+        painter.setFont(labelFont);
+        painter.drawText(QRect(6, y, kLabelWidth - 12, row.height),
+                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, row.name);
+        for (int look = 0; look < LookCount; ++look) {
+            const QRect cell(kLabelWidth + look * kCellWidth, y, kCellWidth, row.height);
+            painter.fillRect(cell.adjusted(2, 1, -2, -1), Qt::white);
+            painter.save();
+            painter.setClipRect(cell.adjusted(2, 1, -2, -1));
+            painter.setFont(QApplication::font());
+            painter.setPen(QApplication::palette().color(QPalette::WindowText));
+            QApplication::setLayoutDirection(directionFor(TLook(look)));
+            painter.setLayoutDirection(directionFor(TLook(look)));
+            row.draw(&painter, cell, TLook(look));
+            QApplication::setLayoutDirection(direction);
+            painter.restore();
+            if (cellNames)
+                cellNames->append(row.name + QLatin1Char('/') + QLatin1String(kLookNames[look]));
+        }
+        y += row.height;
+    }
+    return sheet;
+}

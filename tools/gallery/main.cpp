@@ -1,0 +1,52 @@
+// gallery --out sheet.png: renders every look of the common style into one PNG contact sheet.
+// Runs on the offscreen platform unless another one is asked for; --list prints the cell names.
+
+#include "gallery.h"
+#include "quorcommonstyle.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Velto"));
+    QApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Draws every look of the common style into one PNG."));
+    parser.addHelpOption();
+    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("PNG file to write."),
+                                       QStringLiteral("file"));
+    const QCommandLineOption listOption(QStringLiteral("list"),
+                                        QStringLiteral("Print the name of every cell."));
+    const QCommandLineOption filterOption(QStringLiteral("filter"),
+                                          QStringLiteral("Draw only the rows whose name contains the text."),
+                                          QStringLiteral("text"));
+    parser.addOption(outOption);
+    parser.addOption(filterOption);
+    parser.addOption(listOption);
+    parser.process(app);
+    if (!parser.isSet(outOption)) {
+        QTextStream(stderr) << "gallery: --out FILE is needed\n";
+        return 2;
+    }
+
+    auto* style = new CQuorCommonStyle;
+    QApplication::setStyle(style);
+    QStringList cells;
+    const QImage sheet = renderGallery(style, &cells, parser.value(filterOption));
+    if (sheet.isNull() || !sheet.save(parser.value(outOption), "PNG")) {
+        QTextStream(stderr) << "gallery: cannot write " << parser.value(outOption) << "\n";
+        return 1;
+    }
+    if (parser.isSet(listOption)) {
+        QTextStream out(stdout);
+        for (const QString& cell : std::as_const(cells))
+            out << cell << "\n";
+    }
+    return 0;
+}

@@ -1,0 +1,178 @@
+#include "quorarrowtooltip.h"
+
+#include "fadeeffect.h"
+#include "layeredwndsurface.h"
+#include "quorstyleoptions.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QStyle>
+
+namespace {
+constexpr int kFadeMs = 300;
+constexpr auto kArrowOffsetMetric = QStyle::PixelMetric(QStyle::PM_CustomBase + 7);
+constexpr auto kAboveOffsetMetric = QStyle::PixelMetric(QStyle::PM_CustomBase + 18);
+} // namespace
+
+CQuorArrowToolTip::CQuorArrowToolTip(QWidget* parent, Qt::WindowFlags flags)
+    : QWidget(parent, flags), m_iconLabel(this), m_textLabel(this)
+{
+    setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.tooltip.textfield"));
+    auto* layout = new QHBoxLayout(this);
+    if (QApplication::layoutDirection() == Qt::RightToLeft) {
+        layout->addWidget(&m_textLabel);
+        layout->addWidget(&m_iconLabel);
+    } else {
+        layout->addWidget(&m_iconLabel);
+        layout->addWidget(&m_textLabel);
+    }
+    m_iconLabel.hide();
+    m_textLabel.setWordWrap(true);
+    ensurePolished();
+    CLayeredWndSurface::init(this);
+    new CLayeredWndSurface(this);
+    m_fade = new CWindowFadeEffect(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+CQuorArrowToolTip::~CQuorArrowToolTip() = default;
+
+void CQuorArrowToolTip::setText(const QString& text)
+{
+    m_textLabel.setText(text);
+    m_textLabel.setVisible(!text.isEmpty() && !m_customWidget);
+}
+
+void CQuorArrowToolTip::setPixmap(const QPixmap& pixmap)
+{
+    m_iconLabel.setPixmap(pixmap);
+    m_iconLabel.setVisible(!pixmap.isNull() && !m_customWidget);
+}
+
+void CQuorArrowToolTip::setWidget(QWidget* w)
+{
+    auto* box = static_cast<QBoxLayout*>(layout());
+    // A previous custom widget leaves the layout (it is not deleted), so at most
+    // one is ever shown and the next null can take it out again.
+    if (m_customWidget && m_customWidget != w) {
+        box->removeWidget(m_customWidget);
+        m_customWidget->hide();
+    }
+    m_customWidget = w;
+    if (w) {
+        if (box->indexOf(w) < 0)
+            box->insertWidget(0, w);
+        w->show();
+        m_iconLabel.hide();
+        m_textLabel.hide();
+    } else {
+        m_textLabel.setVisible(!m_textLabel.text().isEmpty());
+        m_iconLabel.setVisible(!m_iconLabel.pixmap().isNull());
+    }
+}
+
+void CQuorArrowToolTip::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = QStyle::visualAlignment(layoutDirection(), alignment);
+    update();
+}
+
+void CQuorArrowToolTip::showAt(const QPoint& globalPos)
+{
+    ensurePolished();
+    // The layout fixes the bubble at its size hint: place that size (a smaller
+    // rectangle would grow from its top-left corner, away from the point), and
+    // take the arrow's shift for that size, not for the bubble's previous one.
+    QRect rect(QPoint(0, 0), sizeHint());
+    CQuorStyleOptionArrowTip option;
+    option.initFrom(this);
+    option.rect = rect;
+    option.arrowAlignment = m_alignment;
+    const int shift = style()->pixelMetric(kArrowOffsetMetric, &option, this);
+    rect.moveCenter(globalPos);
+    if (m_alignment & Qt::AlignBottom)
+        rect.moveBottom(globalPos.y() + style()->pixelMetric(kAboveOffsetMetric));
+    else
+        rect.moveTop(globalPos.y());
+    rect.translate(shift, 0);
+
+    // Let the window exist and hold its picture, transparent, before the fade
+    // starts, so the first frames do not show stale pixels.
+    if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this)) {
+        if (isVisible()) {
+            surface->setAlpha(0, false);
+            repaint();
+        } else {
+            const quint8 kept = surface->alpha();
+            surface->setAlpha(0, false);
+            setVisible(true);
+            repaint();
+            move(rect.topLeft());
+            setVisible(false);
+            surface->setAlpha(kept, false);
+        }
+    }
+
+    hide();
+    setGeometry(rect);
+    m_fade->setDirection(0);
+    m_fade->fade(kFadeMs);
+}
+
+void CQuorArrowToolTip::hideTip()
+{
+    m_fade->setDirection(1);
+    m_fade->fade(kFadeMs);
+}
+
+void CQuorArrowToolTip::setVisible(bool visible)
+{
+    if (!visible) {
+        if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this)) {
+            surface->setAlpha(0, false);
+            repaint();
+        }
+    }
+    QWidget::setVisible(visible);
+}
+
+void CQuorArrowToolTip::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    CQuorStyleOptionArrowTip option;
+    option.initFrom(this);
+    option.arrowAlignment = m_alignment;
+    painter.fillRect(option.rect, Qt::transparent);
+    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 1), &option, &painter, this);
+    painter.end();
+}
+
+bool CQuorArrowToolTip::eventFilter(QObject* o, QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::Leave:
+        hideTip();
+        return false;
+    case QEvent::Destroy:
+        deleteLater();
+        return false;
+    case QEvent::ToolTip: {
+        auto* help = dynamic_cast<QHelpEvent*>(e);
+        if (!help || !o->isWidgetType())
+            return false;
+        if (!isEnabled())
+            return true;
+        auto* widget = static_cast<QWidget*>(o);
+        if (m_textFromWidget)
+            setText(widget->toolTip());
+        const QPoint offset(0, (m_alignment & Qt::AlignBottom) ? -2 : 2);
+        showAt(widget->mapToGlobal(help->pos()) + offset);
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(o, e);
+    }
+}
