@@ -8,7 +8,28 @@
 #include <QMenu>
 #include <QMetaEnum>
 #include <QMouseEvent>
+#include <QStyleOptionToolButton>
 #include <QToolButton>
+
+namespace {
+
+// A caption button shows its icon only: the text of its action is the tooltip and the entry of
+// the caption's menu, and a style that draws every tool button's text gets none here.
+class CCaptionToolButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void initStyleOption(QStyleOptionToolButton* option) const override
+    {
+        QToolButton::initStyleOption(option);
+        if (toolButtonStyle() == Qt::ToolButtonIconOnly)
+            option->text.clear();
+    }
+};
+
+} // namespace
 
 CQuorDialogTitleBar::CQuorDialogTitleBar(QWidget* parent) : CQuorDraggableTitleBar(parent, false)
 {
@@ -72,7 +93,8 @@ void CQuorDialogTitleBar::createCloseButton()
 
 QToolButton* CQuorDialogTitleBar::createToolButton(QStyle::StandardPixmap pixmap, const QString& text)
 {
-    auto* button = new QToolButton;
+    auto* button = new CCaptionToolButton;
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setProperty("com_velto_qstyleRole",
                         QStringLiteral("quor.commonuilibrary.secondaryWindow.toolButton"));
     button->setAttribute(Qt::WA_Hover);

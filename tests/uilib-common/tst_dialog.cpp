@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleHintReturnMask>
+#include <QStyleOptionToolButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -67,7 +68,18 @@ public:
         return QProxyStyle::standardIcon(sp, option, widget);
     }
 
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override
+    {
+        if (control == CC_ToolButton) {
+            if (const auto* tool = qstyleoption_cast<const QStyleOptionToolButton*>(option))
+                toolButtonTexts << tool->text;
+        }
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+
     QSize hintSize;
+    mutable QStringList toolButtonTexts;
 
 private:
     Mask m_mask;
@@ -246,12 +258,22 @@ void TestDialog::closeButton()
     QCOMPARE(button->iconSize(), QSize(14, 14));
     QCOMPARE(button->minimumSize(), button->maximumSize());
     QCOMPARE(button->defaultAction()->text(), QString("Close"));
+    QCOMPARE(button->toolTip(), QString("Close"));
     QCOMPARE(bar->height(), bar->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, bar));
 
     // Spacer, button, then 5 pixels to the right edge.
     bar->resize(300, bar->height());
     bar->layout()->activate();
     QCOMPARE(button->geometry().right(), 300 - 1 - 5);
+
+    // Drawn as an icon only, whatever the style does with a tool button's text.
+    m_appStyle->toolButtonTexts.clear();
+    button->grab();
+    QCOMPARE(m_appStyle->toolButtonTexts, QStringList({QString()}));
+    bar->setColor(CQuorDialogTitleBar::Blue);
+    m_appStyle->toolButtonTexts.clear();
+    button->grab();
+    QCOMPARE(m_appStyle->toolButtonTexts, QStringList({QString()}));
 }
 
 void TestDialog::closeButtonTakesTheStyleHint()
