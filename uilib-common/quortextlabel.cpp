@@ -71,13 +71,30 @@ int CQuorTextLabel::heightForWidth(int width) const
 
 void CQuorTextLabel::paintEvent(QPaintEvent* /*event*/)
 {
-    QPainter painter(this);
-    painter.setOpacity(m_opacity);
     CQuorTextLabelOption option;
     option.initFrom(this);
     option.fade = m_fade;
     option.shadow = m_shadow;
     option.text = m_text;
     option.alignment = m_alignment;
-    style()->drawControl(QStyle::CE_CustomBase, &option, &painter, this);
+
+    QPainter painter(this);
+    if (m_opacity >= 1.0) {
+        style()->drawControl(QStyle::CE_CustomBase, &option, &painter, this);
+        return;
+    }
+    // The text and its shadow overlap: drawn in one layer, the label fades as a whole instead of
+    // the shadow showing through the half-transparent text.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap layer(size() * ratio);
+    layer.setDevicePixelRatio(ratio);
+    layer.fill(Qt::transparent);
+    {
+        QPainter layerPainter(&layer);
+        layerPainter.setFont(painter.font());
+        layerPainter.setPen(painter.pen());
+        style()->drawControl(QStyle::CE_CustomBase, &option, &layerPainter, this);
+    }
+    painter.setOpacity(m_opacity);
+    painter.drawPixmap(0, 0, layer);
 }

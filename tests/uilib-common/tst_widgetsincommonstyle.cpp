@@ -9,6 +9,7 @@
 #include "quorstyleoptions.h"
 #include "quorsystemmenu.h"
 #include "quortextedit.h"
+#include "quortextlabel.h"
 #include "stylerolewidget.h"
 #include "tempstorage.h"
 
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
+#include <QPalette>
 #include <QToolButton>
 #include <QtTest>
 
@@ -55,6 +57,8 @@ private slots:
     void textEditFrameWidth_data();
     void textEditFrameWidth();
     void animationPlaysStyleFrames();
+    void textLabelOpacityHalvesItsPaint();
+    void readOnlyCheckBoxTextInActiveColours();
 
 private:
     std::unique_ptr<TempStorageRoot> m_storage;
@@ -216,6 +220,75 @@ void TestWidgetsInCommonStyle::animationPlaysStyleFrames()
     // Frames of its own are kept.
     widget.setStyle(m_style);
     QCOMPARE(widget.frameCount(), 8);
+}
+
+void TestWidgetsInCommonStyle::textLabelOpacityHalvesItsPaint()
+{
+    CQuorTextLabel label;
+    label.setText("Caption");
+    label.setShadow(true);
+    label.resize(label.sizeHint() + QSize(10, 6));
+    label.setAutoFillBackground(true);
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::Window, QColor(200, 220, 240));
+    label.setPalette(palette);
+
+    const QImage blank = [&] {
+        CQuorTextLabel empty;
+        empty.resize(label.size());
+        empty.setAutoFillBackground(true);
+        empty.setPalette(palette);
+        empty.setText("");
+        return empty.grab().toImage();
+    }();
+    const QImage full = label.grab().toImage();
+    label.setOpacity(0.5);
+    const QImage half = label.grab().toImage();
+    QCOMPARE(full.size(), half.size());
+
+    int textPixels = 0;
+    for (int y = 0; y < full.height(); ++y) {
+        for (int x = 0; x < full.width(); ++x) {
+            const QColor background = blank.pixelColor(x, y);
+            const QColor ink = full.pixelColor(x, y);
+            if (ink == background)
+                continue;
+            ++textPixels;
+            const QColor mixed = half.pixelColor(x, y);
+            QVERIFY(qAbs(mixed.red() - (ink.red() + background.red()) / 2) <= 2);
+            QVERIFY(qAbs(mixed.green() - (ink.green() + background.green()) / 2) <= 2);
+            QVERIFY(qAbs(mixed.blue() - (ink.blue() + background.blue()) / 2) <= 2);
+        }
+    }
+    QVERIFY(textPixels > 20);
+}
+
+void TestWidgetsInCommonStyle::readOnlyCheckBoxTextInActiveColours()
+{
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText, QColor(0, 0, 200));
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, QColor(0, 0, 200));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(200, 0, 0));
+    CQuorCheckBox readOnly;
+    CQuorCheckBox disabled;
+    for (CQuorCheckBox* box : {&readOnly, &disabled}) {
+        box->setPalette(palette);
+        box->setText("WWWW");
+        box->resize(box->sizeHint());
+    }
+    readOnly.setReadOnly(true);
+    disabled.setEnabled(false);
+    auto reddish = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 150 && c.green() < 120 && c.blue() < 120 ? 1 : 0;
+            }
+        return count;
+    };
+    QVERIFY(reddish(disabled.grab().toImage()) > 0);
+    QCOMPARE(reddish(readOnly.grab().toImage()), 0);
 }
 
 QTEST_MAIN(TestWidgetsInCommonStyle)
