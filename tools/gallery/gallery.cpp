@@ -1,16 +1,29 @@
 #include "gallery.h"
 
+#include "quoranimationwidget.h"
 #include "quorarrowtooltip.h"
+#include "quorbuttons.h"
+#include "quorcombobox.h"
 #include "quorcommonstyle.h"
+#include "quordialog.h"
+#include "quordialogtitlebar.h"
+#include "quorlineedit.h"
+#include "quoroptiongroup.h"
 #include "quorpopupwidget.h"
 #include "quorstyleoptions.h"
+#include "quorsystemmenu.h"
+#include "quortextedit.h"
+#include "quortextlabel.h"
 #include "quortooltiplabel.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
+#include <QListView>
 #include <QMenu>
+#include <QMetaEnum>
 #include <QPainter>
 #include <QSlider>
 #include <QSplitter>
@@ -596,6 +609,215 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          p->drawRect(window.adjusted(0, 0, -1, -1));
                      }});
     }
+
+    // The toolkit widgets, built for each cell. Hover marks the widget as under the mouse and
+    // pressed holds its buttons down, so the style sees the state without a pointer.
+    const auto applyLook = [](QWidget* w, TLook look) {
+        QList<QWidget*> all = w->findChildren<QWidget*>();
+        all.prepend(w);
+        for (QWidget* child : std::as_const(all)) {
+            if (look == LookHover || look == LookPressed)
+                child->setAttribute(Qt::WA_UnderMouse);
+            if (auto* button = qobject_cast<QAbstractButton*>(child); button && look == LookPressed)
+                button->setDown(true);
+        }
+    };
+    const auto renderToolkitWidget = [&](QWidget* w, QPainter* p, const QRect& r, TLook look) {
+        w->setLayoutDirection(directionFor(look));
+        applyLook(w, look);
+        renderWidget(w, p, r, look);
+    };
+    const CQuorDialogTitleBar::Color colors[] = {CQuorDialogTitleBar::Gray, CQuorDialogTitleBar::Purple,
+                                                 CQuorDialogTitleBar::Blue, CQuorDialogTitleBar::Yellow};
+    for (const CQuorDialogTitleBar::Color color : colors) {
+        const QString key =
+            QString::fromLatin1(QMetaEnum::fromType<CQuorDialogTitleBar::Color>().valueToKey(color));
+        rows.append({QStringLiteral("dialog (CQuorDialog), title bar ") + key, 150,
+                     [&, color](QPainter* p, const QRect& r, TLook look) {
+                         CQuorDialog dialog;
+                         auto* layout = new QVBoxLayout(&dialog);
+                         layout->setContentsMargins(0, 0, 0, 0);
+                         layout->setSpacing(0);
+                         auto* bar = new CQuorDialogTitleBar(&dialog);
+                         bar->setColor(color);
+                         layout->addWidget(bar);
+                         auto* content = new QFrame;
+                         content->setObjectName(QStringLiteral("contentFrame"));
+                         auto* contentLayout = new QVBoxLayout(content);
+                         contentLayout->addWidget(new QLabel(QStringLiteral("Content frame")));
+                         layout->addWidget(content, 1);
+                         auto* bottom = new QFrame;
+                         bottom->setObjectName(QStringLiteral("bottomFrame"));
+                         bottom->setProperty(
+                             "com_velto_qstyleRole",
+                             QStringLiteral("quor.commonuilibrary.window.dialog.bottomFrame"));
+                         auto* bottomLayout = new QHBoxLayout(bottom);
+                         bottomLayout->addStretch();
+                         auto* ok = new CQuorGradientButton(nullptr, CQuorGradientButton::Positive);
+                         ok->setText(QStringLiteral("OK"));
+                         bottomLayout->addWidget(ok);
+                         auto* cancel = new CQuorGradientButton(nullptr, CQuorGradientButton::Negative);
+                         cancel->setText(QStringLiteral("Cancel"));
+                         bottomLayout->addWidget(cancel);
+                         layout->addWidget(bottom);
+                         dialog.resize(r.width() - 10, r.height() - 6);
+                         renderToolkitWidget(&dialog, p, r, look);
+                     }});
+    }
+    rows.append({QStringLiteral("system menu icon (CQuorSystemMenu)"), 30,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     CQuorSystemMenu icon;
+                     renderToolkitWidget(&icon, p, r, look);
+                 }});
+    const struct
+    {
+        const char* name;
+        int kind;
+    } lineEdits[] = {{"guide text", 0}, {"text and icon button", 1}, {"filter look", 2}};
+    for (const auto& edit : lineEdits) {
+        rows.append({QStringLiteral("line edit (CQuorLineEdit), ") + QLatin1String(edit.name), 40,
+                     [&, edit](QPainter* p, const QRect& r, TLook look) {
+                         CQuorLineEdit field;
+                         if (edit.kind == 0)
+                             field.setGuideText(QStringLiteral("Type to search"));
+                         if (edit.kind == 1) {
+                             field.setText(QStringLiteral("Some text"));
+                             field.setIcon(closeIcon);
+                         }
+                         if (edit.kind == 2) {
+                             field.setFilterLook(true);
+                             field.setGuideText(QStringLiteral("Filter"));
+                         }
+                         field.resize(r.width() - 16, field.sizeHint().height());
+                         renderToolkitWidget(&field, p, r, look);
+                     }});
+    }
+    for (const bool fade : {false, true}) {
+        rows.append({fade ? QStringLiteral("text label (CQuorTextLabel), fade")
+                          : QStringLiteral("text label (CQuorTextLabel), shadow"),
+                     30, [&, fade](QPainter* p, const QRect& r, TLook look) {
+                         CQuorTextLabel label;
+                         label.setText(QStringLiteral("A caption that is too long for its cell"));
+                         label.setShadow(!fade);
+                         label.setFade(fade);
+                         label.resize(r.width() - 16, label.sizeHint().height() + 4);
+                         renderToolkitWidget(&label, p, r, look);
+                     }});
+    }
+    rows.append(
+        {QStringLiteral("option group (CQuorOptionGroup)"), 36, [&](QPainter* p, const QRect& r, TLook look) {
+             CQuorOptionGroup group(nullptr, 3);
+             const QStringList texts = {QStringLiteral("Day"), QStringLiteral("Week"), QStringLiteral("All")};
+             for (int i = 0; i < 3; ++i)
+                 group.button(i)->setText(texts.at(i));
+             group.setSelected(1);
+             renderToolkitWidget(&group, p, r, look);
+         }});
+    const CQuorGradientButton::ButtonType buttonTypes[] = {
+        CQuorGradientButton::Positive, CQuorGradientButton::Negative, CQuorGradientButton::Tool};
+    for (const CQuorGradientButton::ButtonType type : buttonTypes) {
+        const QString key =
+            QString::fromLatin1(QMetaEnum::fromType<CQuorGradientButton::ButtonType>().valueToKey(type));
+        rows.append({QStringLiteral("gradient button (CQuorGradientButton) ") + key, 44,
+                     [&, type](QPainter* p, const QRect& r, TLook look) {
+                         CQuorGradientButton button(nullptr, type);
+                         button.setText(QStringLiteral("&Save"));
+                         button.resize(button.sizeHint());
+                         renderToolkitWidget(&button, p, r, look);
+                     }});
+    }
+    rows.append({QStringLiteral("gradient button (CQuorGradientButton), icon only"), 44,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     CQuorGradientButton button;
+                     button.setIcon(addIcon);
+                     button.resize(button.sizeHint());
+                     renderToolkitWidget(&button, p, r, look);
+                 }});
+    rows.append(
+        {QStringLiteral("tool button (CQuorToolButton)"), 44, [&](QPainter* p, const QRect& r, TLook look) {
+             CQuorToolButton button;
+             button.setText(QStringLiteral("Tool"));
+             button.setIcon(searchIcon);
+             button.setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+             button.resize(button.sizeHint());
+             renderToolkitWidget(&button, p, r, look);
+         }});
+    for (const bool readOnly : {false, true}) {
+        rows.append({readOnly ? QStringLiteral("check box (CQuorCheckBox), read-only")
+                              : QStringLiteral("check box (CQuorCheckBox)"),
+                     30, [&, readOnly](QPainter* p, const QRect& r, TLook look) {
+                         CQuorCheckBox box;
+                         box.setText(readOnly ? QStringLiteral("Read-only") : QStringLiteral("Remember me"));
+                         box.setChecked(true);
+                         box.resize(box.sizeHint());
+                         box.setLayoutDirection(directionFor(look));
+                         applyLook(&box, look);
+                         box.setEnabled(look != LookDisabled);
+                         // Read-only after the enabled state: enabling from outside ends the mode.
+                         if (readOnly && look != LookDisabled)
+                             box.setReadOnly(true);
+                         box.ensurePolished();
+                         box.render(p,
+                                    QPoint(r.x() + qMax(4, (r.width() - box.width()) / 2),
+                                           r.y() + qMax(2, (r.height() - box.height()) / 2)),
+                                    QRegion(), QWidget::DrawChildren);
+                     }});
+    }
+    rows.append({QStringLiteral("animation (CQuorAnimationWidget), frames 0 to 7"), 30,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     CQuorAnimationWidget animation;
+                     animation.resize(animation.sizeHint());
+                     const int step = animation.width() + 6;
+                     for (int i = 0; i < animation.frameCount(); ++i) {
+                         renderWidget(&animation, p,
+                                      QRect(r.left() + 4 + i * step, r.top(), step, r.height()), look);
+                         QMetaObject::invokeMethod(&animation, "onFrameChange");
+                     }
+                 }});
+    rows.append({QStringLiteral("text edit (CQuorTextEdit), auto resize"), 70,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     CQuorTextEdit edit;
+                     edit.resize(r.width() - 16, 40);
+                     edit.setAutoResize(true);
+                     edit.setPlainText(QStringLiteral("Two lines\nof text"));
+                     renderToolkitWidget(&edit, p, r, look);
+                 }});
+    for (const bool current : {false, true}) {
+        rows.append({current ? QStringLiteral("combo box (CQuorComboBox), current item")
+                             : QStringLiteral("combo box (CQuorComboBox), hint text"),
+                     36, [&, current](QPainter* p, const QRect& r, TLook look) {
+                         CQuorComboBox combo;
+                         combo.addItems({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+                         combo.setHintText(QStringLiteral("Pick a contact"));
+                         combo.setCurrentIndex(current ? 0 : -1);
+                         combo.resize(r.width() - 16, combo.sizeHint().height());
+                         renderToolkitWidget(&combo, p, r, look);
+                     }});
+    }
+    rows.append({QStringLiteral("list popup (CQuorListPopupDelegate), second row selected"), 70,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     CQuorComboBox combo;
+                     combo.addItems({QStringLiteral("Alpha"), QStringLiteral("Beta"),
+                                     QStringLiteral("A very long entry that does not fit")});
+                     auto* view = qobject_cast<QListView*>(combo.view());
+                     QAbstractItemDelegate* delegate = view->itemDelegate();
+                     int y = r.top() + 4;
+                     for (int row = 0; row < 3; ++row) {
+                         QStyleOptionViewItem option;
+                         option.initFrom(view);
+                         option.direction = directionFor(look);
+                         option.state = stateFor(look);
+                         if (row == 1)
+                             option.state |= QStyle::State_Selected;
+                         option.font = view->font();
+                         option.fontMetrics = view->fontMetrics();
+                         option.rect = QRect(r.left() + 8, y, r.width() - 16, 19);
+                         const QModelIndex index = combo.model()->index(row, 0);
+                         option.rect.setHeight(delegate->sizeHint(option, index).height());
+                         delegate->paint(p, option, index);
+                         y += option.rect.height();
+                     }
+                 }});
 
     // The sheet.
     if (!filter.isEmpty())
