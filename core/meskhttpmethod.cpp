@@ -15,6 +15,8 @@ void CMeskHttpMethod::cancel()
 {
     if (m_taskId > 0)
         CMeskHttpTaskPool::cancelTask(m_taskId, this);
+    // Nothing of the cancelled request arrives any more: the object takes the next one.
+    m_ready = true;
 }
 
 bool CMeskHttpMethod::begin(const QString& url)

@@ -41,7 +41,7 @@ public:
     bool postFile(const QString& url, const QString& fileName);
 
     // Detaches this object from its request; returns after a running parse step has finished.
-    // Idempotent.
+    // Nothing of that request is reported afterwards, and the object is ready again. Idempotent.
     void cancel();
 
     void onTaskResponse(const SMeskHttpResponseHeader& header, const QByteArray& body) override;

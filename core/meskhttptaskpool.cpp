@@ -110,6 +110,15 @@ void CMeskHttpTaskList::cancelTask(int id, IMeskHttpTaskObserver* observer)
     }
     for (auto it = m_tasks.constFind(id); it != m_tasks.constEnd() && it.key() == id; ++it)
         it.value()->detachObserver(observer);
+    for (auto it = m_ended.find(id); it != m_ended.end() && it.key() == id;) {
+        if (observer && it.value().observer != observer) {
+            ++it;
+            continue;
+        }
+        if (const auto detached = it.value().detached.lock())
+            detached->store(true);
+        it = m_ended.erase(it);
+    }
 }
 
 void CMeskHttpTaskList::abortAll()
@@ -118,6 +127,11 @@ void CMeskHttpTaskList::abortAll()
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
+        for (const Ended& ended : std::as_const(m_ended)) {
+            if (const auto detached = ended.detached.lock())
+                detached->store(true);
+        }
+        m_ended.clear();
         tasks = m_tasks.values();
         for (CMeskHttpTask* task : std::as_const(tasks))
             task->detachObserver();
@@ -133,6 +147,12 @@ void CMeskHttpTaskList::forget(CMeskHttpTask* task)
 {
     QMutexLocker lock(&m_mutex);
     m_tasks.remove(task->taskId(), task);
+    // Ends delivered (or dropped with their observer) have released their flag.
+    m_ended.removeIf(
+        [](const QMultiHash<int, Ended>::iterator& it) { return it.value().detached.expired(); });
+    // The observer is only changed under this mutex (cancelTask, abortAll).
+    if (task->m_observer)
+        m_ended.insert(task->taskId(), Ended{task->m_observer, task->m_detached});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -143,10 +163,19 @@ CMeskHttpTask::CMeskHttpTask(IMeskHttpTaskObserver* observer, int id, QNetworkAc
     : QObject(list), m_observer(observer), m_nam(nam), m_list(list), m_taskId(id)
 {
     if (m_observer) {
-        m_doneConnection =
-            connect(this, &CMeskHttpTask::taskDone, m_observer, &IMeskHttpTaskObserver::onTaskDone);
+        // The end travels queued to the observer's thread. Disconnecting does not recall an end
+        // already on its way, so it looks on arrival whether the observer was detached meanwhile.
+        IMeskHttpTaskObserver* target = m_observer;
+        const std::shared_ptr<std::atomic<bool>> detached = m_detached;
+        m_doneConnection = connect(this, &CMeskHttpTask::taskDone, m_observer, [target, detached] {
+            if (!detached->load())
+                target->onTaskDone();
+        });
         m_failedConnection =
-            connect(this, &CMeskHttpTask::taskFailed, m_observer, &IMeskHttpTaskObserver::onTaskFailed);
+            connect(this, &CMeskHttpTask::taskFailed, m_observer, [target, detached](TMeskHttpError error) {
+                if (!detached->load())
+                    target->onTaskFailed(error);
+            });
     }
 }
 
@@ -185,6 +214,7 @@ void CMeskHttpTask::detachObserver(IMeskHttpTaskObserver* only)
     QMutexLocker lock(&m_mutex);
     if (!m_observer || (only && only != m_observer))
         return;
+    m_detached->store(true);
     disconnect(m_doneConnection);
     disconnect(m_failedConnection);
     m_observer = nullptr;

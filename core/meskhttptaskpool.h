@@ -12,6 +12,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 class QFile;
@@ -91,8 +92,16 @@ private:
         IMeskHttpTaskObserver* observer; // as the event carries it; never used once cancelled
         bool cancelled;
     };
+    // A task gone after it had queued its end to its observer: the end may not have arrived
+    // yet, and a cancel must still stop it. Kept until the queued end is delivered or dropped.
+    struct Ended
+    {
+        IMeskHttpTaskObserver* observer; // never used, only compared
+        std::weak_ptr<std::atomic<bool>> detached;
+    };
     QMultiHash<int, CMeskHttpTask*> m_tasks;
     QMultiHash<int, Pending> m_pending;
+    QMultiHash<int, Ended> m_ended;
 };
 
 // One request, run on the pool thread through the pool's QNetworkAccessManager.
@@ -130,6 +139,7 @@ private slots:
     void _onProgress(qint64 done, qint64 total);
 
 private:
+    friend class CMeskHttpTaskList;
     enum Method
     {
         Get,
@@ -149,6 +159,8 @@ private:
     CMeskHttpTaskList* m_list;
     QMetaObject::Connection m_doneConnection;
     QMetaObject::Connection m_failedConnection;
+    // Set when the observer is detached; an end already queued to it checks it on arrival.
+    std::shared_ptr<std::atomic<bool>> m_detached = std::make_shared<std::atomic<bool>>(false);
     bool m_writeFailed = false;
     QMutex m_mutex;
     int m_taskId;

@@ -2,6 +2,7 @@
 #include "meskhttpmethod.h"
 #include "meskhttptaskpool.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -333,6 +334,42 @@ private slots:
             }
         }
         QVERIFY(posted);
+    }
+
+    // A cancelled request reports nothing, and the object takes the next one, whether it was
+    // cancelled while the server still worked on it or after its answer had arrived.
+    void reusableAfterCancel_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("hanging") << false;
+        QTest::newRow("answered") << true;
+    }
+    void reusableAfterCancel()
+    {
+        QFETCH(bool, answered);
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest& r) {
+            return r.target == "/hang" ? TestHttpReply::hang() : TestHttpReply::ok(r.target);
+        });
+        CMeskHttpMethod method;
+        SignalLog log;
+        log.attach(&method, this);
+        QVERIFY(method.get(server.url(answered ? "/first" : "/hang")));
+        QVERIFY(server.waitForRequests(1));
+        if (answered) {
+            // Without running this thread's event loop: the answer is parsed, its end queued.
+            QDeadlineTimer deadline(20000);
+            while (method.httpStatus() == 0 && !deadline.hasExpired())
+                QThread::msleep(5);
+            QCOMPARE(method.httpStatus(), 200);
+        }
+        method.cancel();
+        QVERIFY(method.isReady());
+        QVERIFY(method.get(server.url("/second")));
+        QVERIFY(log.waitFor(1));
+        QTest::qWait(100);
+        QCOMPARE(log.names, QStringList{"finished"});
+        QCOMPARE(method.responseData(), QByteArray("/second"));
     }
 
     void wrappers()

@@ -1,6 +1,7 @@
 #include "localhttpserver.h"
 #include "meskhttptaskpool.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
@@ -12,6 +13,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <climits>
@@ -657,6 +659,44 @@ private slots:
             targets.append(QString::fromLatin1(request.target));
         targets.sort();
         QCOMPARE(targets, (QStringList{"/early", "/other", "/running"}));
+    }
+
+    // The request has ended on the pool thread, but its end has not yet been delivered on this
+    // thread when the observer is detached: the end must not arrive afterwards.
+    void detachedAfterTheEndWasQueued_data()
+    {
+        QTest::addColumn<bool>("shutdown");
+        QTest::newRow("cancelTask") << false;
+        QTest::newRow("shutdown") << true;
+    }
+    void detachedAfterTheEndWasQueued()
+    {
+        QFETCH(bool, shutdown);
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest&) { return TestHttpReply::ok("x"); });
+        // The pool thread takes requests in order: the bad URL has failed before the answer
+        // of the second request reaches its observer.
+        Recorder failed;
+        QTest::ignoreMessage(QtDebugMsg, "CMeskHttpTask: url parsing failed ftp://h/x");
+        failed.taskId = CMeskHttpTaskPool::get("ftp://h/x", &failed);
+        Recorder answered;
+        answered.taskId = CMeskHttpTaskPool::get(server.url("/ok"), &answered);
+        // Without running this thread's event loop, so that both ends stay queued here.
+        QDeadlineTimer deadline(20000);
+        while (answered.responses() == 0 && !deadline.hasExpired())
+            QThread::msleep(5);
+        QCOMPARE(answered.responses(), 1);
+        if (shutdown) {
+            CMeskHttpTaskPool::shutdown();
+        } else {
+            CMeskHttpTaskPool::cancelTask(failed.taskId, &failed);
+            CMeskHttpTaskPool::cancelTask(answered.taskId, &answered);
+        }
+        QTest::qWait(200);
+        QCOMPARE(failed.failures, QList<TMeskHttpError>());
+        QCOMPARE(answered.done, 0);
+        if (shutdown)
+            CMeskHttpTaskPool::init(nullptr);
     }
 };
 
