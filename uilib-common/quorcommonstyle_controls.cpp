@@ -867,7 +867,9 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
         const Pixmaps3& images = i < current    ? m_phased.at(2)
                                  : i == current ? m_phased.at(bar->dark ? 0 : 1)
                                                 : m_phased.at(3);
-        const QPixmap lead = directionalPixmap(rtl ? images.at(2) : images.at(0));
+        // The bar's own direction picks the cap that is rounded on its outer side; mirroring it
+        // again for a right-to-left application would turn the rounding inward.
+        const QPixmap& lead = rtl ? images.at(2) : images.at(0);
         QRect middle = barRect;
         if (rtl) {
             painter->drawPixmap(barRect.right() - lead.width() + 1, barRect.top(), lead);
@@ -887,7 +889,7 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
             barRect.moveLeft(barRect.right() + 1);
         }
         if (i == n - 1) {
-            const QPixmap closing = directionalPixmap(rtl ? images.at(0) : images.at(2));
+            const QPixmap& closing = rtl ? images.at(0) : images.at(2);
             if (rtl)
                 painter->drawPixmap(barRect.right() - closing.width() + 1, barRect.top(), closing);
             else

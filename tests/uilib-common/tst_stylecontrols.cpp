@@ -110,6 +110,8 @@ private slots:
     void progressRanges();
     void musicProgress();
     void phasedProgress();
+    void phasedCapsInRightToLeft_data();
+    void phasedCapsInRightToLeft();
     void tabs();
     void splittersAndGrip();
     void listItems();
@@ -621,6 +623,49 @@ void TestStyleControls::phasedProgress()
     // A plain option on the phased role draws nothing.
     const QStyleOptionProgressBar plain = progressOption(0, 4, 1, QRect(QPoint(0, 0), size));
     QVERIFY(isBlank(draw(plain)));
+}
+
+void TestStyleControls::phasedCapsInRightToLeft_data()
+{
+    QTest::addColumn<bool>("rightToLeftApplication");
+    QTest::newRow("left-to-right application") << false;
+    QTest::newRow("right-to-left application") << true;
+}
+
+void TestStyleControls::phasedCapsInRightToLeft()
+{
+    // A right-to-left bar has the rounded ends of its caps outside, like a left-to-right one,
+    // whatever the application's own direction.
+    QFETCH(bool, rightToLeftApplication);
+    const QSize size(100, 40);
+    QWidget* w = roleWidget(QStringLiteral("progressbar.phased"));
+    auto draw = [&](Qt::LayoutDirection direction) {
+        CQuorStyleOptionPhasedProgressBar bar;
+        prepare(bar, QRect(QPoint(0, 0), size));
+        bar.direction = direction;
+        bar.minimum = 0;
+        bar.maximum = 4;
+        bar.progress = 4; // every phase past: one image set everywhere
+        return paint(size, [&](QPainter* p) { m_style->drawControl(QStyle::CE_ProgressBar, &bar, p, w); });
+    };
+    QApplication::setLayoutDirection(rightToLeftApplication ? Qt::RightToLeft : Qt::LeftToRight);
+    const QImage ltr = draw(Qt::LeftToRight);
+    const QImage rtl = draw(Qt::RightToLeft);
+    const QPixmap left = styleImage(QStringLiteral("PhasedProgressBar/Past_left.png"));
+    const QPixmap right = styleImage(QStringLiteral("PhasedProgressBar/Past_right.png"));
+    const int barTop = size.height() - left.height();
+    // The leading cap is the left image at the left end of a left-to-right bar and the right
+    // image at the right end of a right-to-left one, each as drawn.
+    const QImage caps = paint(size, [&](QPainter* p) {
+        p->drawPixmap(0, barTop, left);
+        p->drawPixmap(size.width() - right.width(), barTop, right);
+    });
+    for (int y = barTop; y < size.height(); ++y) {
+        for (int x = 0; x < left.width(); ++x)
+            QCOMPARE(ltr.pixel(x, y), caps.pixel(x, y));
+        for (int x = size.width() - right.width(); x < size.width(); ++x)
+            QCOMPARE(rtl.pixel(x, y), caps.pixel(x, y));
+    }
 }
 
 void TestStyleControls::tabs()
