@@ -592,8 +592,11 @@ void CQuorCommonStyle::drawScrollBar(const QStyleOptionComplex* option, QPainter
 
     const QRect subLine = proxy()->subControlRect(CC_ScrollBar, bar, SC_ScrollBarSubLine, widget);
     const QRect addLine = proxy()->subControlRect(CC_ScrollBar, bar, SC_ScrollBarAddLine, widget);
-    const size_t subBase = horizontal ? 0 : 8;
-    const size_t addBase = horizontal ? 4 : 12;
+    // Right to left, the sub-line button sits at the right end and the add-line button at the
+    // left end: each keeps the arrow that points out of the bar.
+    const bool rtl = horizontal && bar->direction == Qt::RightToLeft;
+    const size_t subBase = horizontal ? (rtl ? 4 : 0) : 8;
+    const size_t addBase = horizontal ? (rtl ? 0 : 4) : 12;
     painter->drawPixmap(subLine, m_scrollBarArrows.at(subBase + indexFor(SC_ScrollBarSubLine)));
     painter->drawPixmap(addLine, m_scrollBarArrows.at(addBase + indexFor(SC_ScrollBarAddLine)));
 }

@@ -118,6 +118,7 @@ private slots:
 
     void comboBox();
     void scrollBar();
+    void scrollBarArrowsInRightToLeft();
     void verticalSlider();
     void tickLoopNearIntMax();
     void toolButtons();
@@ -844,6 +845,37 @@ void TestStyleControls::scrollBar()
     bar.activeSubControls = QStyle::SC_None;
     bar.state = QStyle::State_Horizontal;
     QCOMPARE(draw(), expected("_disabled.png", "_normal.png", "_normal.png", "_normal.png"));
+}
+
+void TestStyleControls::scrollBarArrowsInRightToLeft()
+{
+    // A right-to-left bar has its sub-line button at the right end and its add-line button at
+    // the left end: each arrow points out of the bar, towards the end it scrolls to.
+    const QSize size(200, 17);
+    QWidget* w = roleWidget(QStringLiteral("scrollbar"));
+    QStyleOptionSlider bar;
+    prepare(bar, QRect(QPoint(0, 0), size), QStyle::State_Enabled | QStyle::State_Horizontal);
+    bar.direction = Qt::RightToLeft;
+    bar.orientation = Qt::Horizontal;
+    bar.minimum = 0;
+    bar.maximum = 100;
+    bar.sliderPosition = bar.sliderValue = 40;
+    bar.pageStep = 30;
+    bar.subControls = QStyle::SC_All;
+    const QRect subLine = m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarSubLine, w);
+    const QRect addLine = m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarAddLine, w);
+    QVERIFY(subLine.left() > addLine.right());
+    const QImage drawn =
+        paint(size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_ScrollBar, &bar, p, w); });
+    const QString h = QStringLiteral("ScrollBar/Horizontal/Horizontal_");
+    const QImage arrows = paint(size, [&](QPainter* p) {
+        p->fillRect(bar.rect, Qt::white);
+        drawNinePatchPixmap(p, styleImage(h + QStringLiteral("Background_normal.png")), bar.rect, 9, 0, 9, 0);
+        p->drawPixmap(subLine, styleImage(h + QStringLiteral("Button_Right_normal.png")));
+        p->drawPixmap(addLine, styleImage(h + QStringLiteral("Button_Left_normal.png")));
+    });
+    QCOMPARE(drawn.copy(subLine), arrows.copy(subLine));
+    QCOMPARE(drawn.copy(addLine), arrows.copy(addLine));
 }
 
 void TestStyleControls::verticalSlider()
