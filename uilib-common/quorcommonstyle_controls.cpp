@@ -683,7 +683,10 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
     if (widget) {
         const QVariant maximumIcon = widget->property("maximumIcon");
         const QVariant minimumIcon = widget->property("minimumIcon");
-        auto drawEndIcon = [&](const QVariant& value, bool maximum) {
+        // Each icon goes to the end its value lies at, where the groove leaves room for it: the
+        // start (left or top) holds the minimum unless the slider runs upside down, and right to
+        // left the horizontal start is the right end.
+        auto drawEndIcon = [&](const QVariant& value, bool atStart) {
             if (!value.isValid())
                 return;
             const QPixmap pixmap = value.value<QPixmap>();
@@ -691,20 +694,20 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
                 return;
             QRect r = centred(pixmap.size(), slider->rect);
             if (horizontal) {
-                if (maximum)
-                    r.moveRight(slider->rect.right());
-                else
+                if (atStart != (slider->direction == Qt::RightToLeft))
                     r.moveLeft(slider->rect.left());
+                else
+                    r.moveRight(slider->rect.right());
             } else {
-                if (maximum)
+                if (atStart)
                     r.moveTop(slider->rect.top());
                 else
                     r.moveBottom(slider->rect.bottom());
             }
             painter->drawPixmap(r.topLeft(), pixmap);
         };
-        drawEndIcon(maximumIcon, true);
-        drawEndIcon(minimumIcon, false);
+        drawEndIcon(maximumIcon, slider->upsideDown);
+        drawEndIcon(minimumIcon, !slider->upsideDown);
     }
 }
 

@@ -386,23 +386,27 @@ QRect CQuorCommonStyle::subControlRect(ComplexControl control, const QStyleOptio
         const QPixmap minIcon = propertyPixmap(widget, "minimumIcon");
         const QRect& o = slider->rect;
         auto extent = [horizontal](const QPixmap& p) { return horizontal ? p.width() : p.height(); };
+        // The room at the start (left or top, before right-to-left mirroring) is for the icon of
+        // the value found there: the minimum, or the maximum of a slider running upside down.
         const int minSpace = minIcon.isNull() ? 0 : extent(minIcon) + spacing;
         const int maxSpace = maxIcon.isNull() ? 0 : extent(maxIcon) + spacing;
+        const int startSpace = slider->upsideDown ? maxSpace : minSpace;
+        const int endSpace = slider->upsideDown ? minSpace : maxSpace;
 
         if (subControl == SC_SliderGroove) {
             if (horizontal)
-                r = QRect(o.x(), o.y() + tick, o.width(), thickness).adjusted(minSpace, 0, -maxSpace, 0);
+                r = QRect(o.x(), o.y() + tick, o.width(), thickness).adjusted(startSpace, 0, -endSpace, 0);
             else
-                r = QRect(o.x() + tick, o.y(), thickness, o.height()).adjusted(0, minSpace, 0, -maxSpace);
+                r = QRect(o.x() + tick, o.y(), thickness, o.height()).adjusted(0, startSpace, 0, -endSpace);
         } else if (subControl == SC_SliderHandle) {
-            const int span = (horizontal ? o.width() : o.height()) - minSpace - maxSpace;
+            const int span = (horizontal ? o.width() : o.height()) - startSpace - endSpace;
             const int length = pixelMetric(PM_SliderLength, option, widget);
             const int position = sliderPositionFromValue(
                 slider->minimum, slider->maximum, slider->sliderPosition, span - length, slider->upsideDown);
             if (horizontal)
-                r = QRect(o.x() + position + minSpace, o.y() + tick, length, thickness);
+                r = QRect(o.x() + position + startSpace, o.y() + tick, length, thickness);
             else
-                r = QRect(o.x() + tick, o.y() + position + minSpace, thickness, length);
+                r = QRect(o.x() + tick, o.y() + position + startSpace, thickness, length);
         }
         return visualRect(slider->direction, o, r);
     }

@@ -120,6 +120,8 @@ private slots:
     void scrollBar();
     void scrollBarArrowsInRightToLeft();
     void verticalSlider();
+    void sliderEndIcons_data();
+    void sliderEndIcons();
     void tickLoopNearIntMax();
     void toolButtons();
     void titleBars_data();
@@ -905,6 +907,78 @@ void TestStyleControls::verticalSlider()
                       handle);
     });
     QCOMPARE(drawn, expected);
+}
+
+void TestStyleControls::sliderEndIcons_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("rtl");
+    QTest::addColumn<bool>("inverted");
+    QTest::newRow("horizontal") << int(Qt::Horizontal) << false << false;
+    QTest::newRow("horizontal, right to left") << int(Qt::Horizontal) << true << false;
+    QTest::newRow("horizontal, inverted") << int(Qt::Horizontal) << false << true;
+    QTest::newRow("vertical") << int(Qt::Vertical) << false << false;
+    QTest::newRow("vertical, inverted") << int(Qt::Vertical) << false << true;
+}
+
+void TestStyleControls::sliderEndIcons()
+{
+    // Each end icon sits at the end its value lies at, and the groove leaves room for that icon
+    // there, however the slider runs (QSlider tells right to left and inverted appearance
+    // through upsideDown).
+    QFETCH(int, orientation);
+    QFETCH(bool, rtl);
+    QFETCH(bool, inverted);
+    class COpenSlider : public QSlider
+    {
+    public:
+        using QSlider::initStyleOption;
+        using QSlider::QSlider;
+    };
+    const bool horizontal = orientation == Qt::Horizontal;
+    COpenSlider widget(static_cast<Qt::Orientation>(orientation));
+    widget.setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.slider"));
+    widget.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    widget.setInvertedAppearance(inverted);
+    widget.setRange(0, 100);
+    widget.resize(horizontal ? QSize(200, 30) : QSize(30, 200));
+    QPixmap minimum(16, 16);
+    minimum.fill(Qt::red);
+    QPixmap maximum(10, 10);
+    maximum.fill(Qt::blue);
+    widget.setProperty("minimumIcon", minimum);
+    widget.setProperty("maximumIcon", maximum);
+    QStyleOptionSlider slider;
+    widget.initStyleOption(&slider);
+    slider.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+
+    const QImage drawn = paint(
+        widget.size(), [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_Slider, &slider, p, &widget); });
+    // Where the handle sits at the minimum, and where the icons are.
+    slider.sliderPosition = slider.sliderValue = 0;
+    const QRect atMinimum = m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderHandle, &widget);
+    const QRect groove = m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderGroove, &widget);
+    QRect red;
+    QRect blue;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (drawn.pixel(x, y) == qRgb(255, 0, 0))
+                red |= QRect(x, y, 1, 1);
+            else if (drawn.pixel(x, y) == qRgb(0, 0, 255))
+                blue |= QRect(x, y, 1, 1);
+        }
+    }
+    QCOMPARE(red.size(), minimum.size());
+    QCOMPARE(blue.size(), maximum.size());
+    const auto start = [&](const QRect& r) { return horizontal ? r.left() : r.top(); };
+    const auto end = [&](const QRect& r) { return horizontal ? r.right() : r.bottom(); };
+    const bool minimumFirst = start(red) < start(blue);
+    QCOMPARE(start(atMinimum) < start(groove) + (end(groove) - start(groove)) / 2, minimumFirst);
+    // The groove runs between the icons, 2 pixels from each.
+    const QRect& first = minimumFirst ? red : blue;
+    const QRect& last = minimumFirst ? blue : red;
+    QCOMPARE(start(groove), end(first) + 3);
+    QCOMPARE(end(groove), start(last) - 3);
 }
 
 void TestStyleControls::tickLoopNearIntMax()
