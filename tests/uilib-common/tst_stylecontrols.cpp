@@ -952,12 +952,15 @@ void TestStyleControls::sliderEndIcons()
     widget.initStyleOption(&slider);
     slider.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
 
-    const QImage drawn = paint(
-        widget.size(), [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_Slider, &slider, p, &widget); });
+    const QImage drawn = paint(widget.size(), [&](QPainter* p) {
+        m_style->drawComplexControl(QStyle::CC_Slider, &slider, p, &widget);
+    });
     // Where the handle sits at the minimum, and where the icons are.
     slider.sliderPosition = slider.sliderValue = 0;
-    const QRect atMinimum = m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderHandle, &widget);
-    const QRect groove = m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderGroove, &widget);
+    const QRect atMinimum =
+        m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderHandle, &widget);
+    const QRect groove =
+        m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderGroove, &widget);
     QRect red;
     QRect blue;
     for (int y = 0; y < drawn.height(); ++y) {
