@@ -392,7 +392,7 @@ void CQuorCommonStyle::drawMenuItem(const QStyleOption* option, QPainter* painte
             arrowRect.moveLeft(item->rect.left());
         else
             arrowRect.moveRight(item->rect.right());
-        painter->drawPixmap(arrowRect.topLeft(), directionalPixmap(arrow));
+        painter->drawPixmap(arrowRect.topLeft(), rtl ? mirroredPixmap(arrow) : arrow);
     }
 
     const QStringList parts = item->text.split(QLatin1Char('\t'));
@@ -482,7 +482,8 @@ void CQuorCommonStyle::drawProgressBar(const QStyleOption* option, QPainter* pai
         rounded += contents.adjusted(7, 0, -7, 0);
         painter->setClipRegion(rounded);
 
-        const QPixmap cap = directionalPixmap(m_progressV2FillCap);
+        // The cap is turned with the bar's direction, which also puts it at the fill's left end.
+        const QPixmap cap = rtl ? mirroredPixmap(m_progressV2FillCap) : m_progressV2FillCap;
         if (rtl)
             painter->drawPixmap(fill.left() - cap.width(), fill.top(), cap);
         else

@@ -112,6 +112,8 @@ private slots:
     void phasedProgress();
     void phasedCapsInRightToLeft_data();
     void phasedCapsInRightToLeft();
+    void directionComesFromTheOption_data();
+    void directionComesFromTheOption();
     void tabs();
     void splittersAndGrip();
     void listItems();
@@ -668,6 +670,56 @@ void TestStyleControls::phasedCapsInRightToLeft()
             QCOMPARE(ltr.pixel(x, y), caps.pixel(x, y));
         for (int x = size.width() - right.width(); x < size.width(); ++x)
             QCOMPARE(rtl.pixel(x, y), caps.pixel(x, y));
+    }
+}
+
+void TestStyleControls::directionComesFromTheOption_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::newRow("restore tooltip") << QStringLiteral("tooltip.restore");
+    QTest::newRow("progress fill cap") << QStringLiteral("progressbar");
+    QTest::newRow("phased bar") << QStringLiteral("progressbar.phased");
+    QTest::newRow("submenu arrow") << QStringLiteral("menu");
+}
+
+void TestStyleControls::directionComesFromTheOption()
+{
+    // An image that points one way is turned with the option's direction, which also places
+    // it and picks its margins: a widget whose direction is not the application's is drawn as
+    // in an application of its own direction.
+    QFETCH(QString, role);
+    const QSize size(120, 40);
+    QWidget* w = roleWidget(role);
+    auto draw = [&](Qt::LayoutDirection direction) {
+        return paint(size, [&](QPainter* p) {
+            if (role == QLatin1String("menu")) {
+                QStyleOptionMenuItem item;
+                prepare(item, QRect(QPoint(0, 0), size));
+                item.direction = direction;
+                item.menuItemType = QStyleOptionMenuItem::SubMenu;
+                item.text = QStringLiteral("More");
+                m_style->drawControl(QStyle::CE_MenuItem, &item, p, w);
+            } else if (role == QLatin1String("tooltip.restore")) {
+                QStyleOption option;
+                prepare(option, QRect(QPoint(0, 0), size));
+                option.direction = direction;
+                m_style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p, w);
+            } else {
+                CQuorStyleOptionPhasedProgressBar bar;
+                prepare(bar, QRect(QPoint(0, 0), size));
+                bar.direction = direction;
+                bar.minimum = 0;
+                bar.maximum = 4;
+                bar.progress = 2;
+                m_style->drawControl(QStyle::CE_ProgressBar, &bar, p, w);
+            }
+        });
+    };
+    for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        QApplication::setLayoutDirection(direction);
+        const QImage own = draw(direction);
+        QApplication::setLayoutDirection(direction == Qt::LeftToRight ? Qt::RightToLeft : Qt::LeftToRight);
+        QCOMPARE(draw(direction), own);
     }
 }
 
