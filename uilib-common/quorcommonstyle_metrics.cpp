@@ -318,7 +318,11 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
                 return {};
             QRect r(QPoint(0, 0), m_checkBox[IndicatorChecked].size());
             r.moveCenter(item->rect.center());
-            r.moveLeft(item->rect.left() + 10);
+            // Right to left the indicator sits at the right edge, clear of the delete icon.
+            if (item->direction == Qt::RightToLeft)
+                r.moveRight(item->rect.right() - 10);
+            else
+                r.moveLeft(item->rect.left() + 10);
             return r;
         }
         break;
@@ -328,9 +332,13 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
         if (role == QLatin1String("itemlist.view")) {
             QRect r = QProxyStyle::subElementRect(element, option, widget);
             if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option)) {
-                if (item->features & QStyleOptionViewItem::HasCheckIndicator)
-                    r.setLeft(r.left() + 10);
-                r.adjust(10, 0, -9, 0);
+                // The insets at the check indicator's side and at the far side, mirrored right
+                // to left like the base rectangle.
+                const int lead = item->features & QStyleOptionViewItem::HasCheckIndicator ? 20 : 10;
+                if (item->direction == Qt::RightToLeft)
+                    r.adjust(9, 0, -lead, 0);
+                else
+                    r.adjust(lead, 0, -9, 0);
                 // Qt 6 sizes the base text rectangle to the text itself; the text, and the
                 // selection drawn behind it, run to the item's far edge less the same inset.
                 if (item->direction == Qt::RightToLeft)
