@@ -392,7 +392,7 @@ void CQuorCommonStyle::drawMenuItem(const QStyleOption* option, QPainter* painte
             arrowRect.moveLeft(item->rect.left());
         else
             arrowRect.moveRight(item->rect.right());
-        painter->drawPixmap(arrowRect.topLeft(), directionalPixmap(arrow));
+        painter->drawPixmap(arrowRect.topLeft(), rtl ? mirroredPixmap(arrow) : arrow);
     }
 
     const QStringList parts = item->text.split(QLatin1Char('\t'));
@@ -482,7 +482,8 @@ void CQuorCommonStyle::drawProgressBar(const QStyleOption* option, QPainter* pai
         rounded += contents.adjusted(7, 0, -7, 0);
         painter->setClipRegion(rounded);
 
-        const QPixmap cap = directionalPixmap(m_progressV2FillCap);
+        // The cap is turned with the bar's direction, which also puts it at the fill's left end.
+        const QPixmap cap = rtl ? mirroredPixmap(m_progressV2FillCap) : m_progressV2FillCap;
         if (rtl)
             painter->drawPixmap(fill.left() - cap.width(), fill.top(), cap);
         else
@@ -592,8 +593,11 @@ void CQuorCommonStyle::drawScrollBar(const QStyleOptionComplex* option, QPainter
 
     const QRect subLine = proxy()->subControlRect(CC_ScrollBar, bar, SC_ScrollBarSubLine, widget);
     const QRect addLine = proxy()->subControlRect(CC_ScrollBar, bar, SC_ScrollBarAddLine, widget);
-    const size_t subBase = horizontal ? 0 : 8;
-    const size_t addBase = horizontal ? 4 : 12;
+    // Right to left, the sub-line button sits at the right end and the add-line button at the
+    // left end: each keeps the arrow that points out of the bar.
+    const bool rtl = horizontal && bar->direction == Qt::RightToLeft;
+    const size_t subBase = horizontal ? (rtl ? 4 : 0) : 8;
+    const size_t addBase = horizontal ? (rtl ? 0 : 4) : 12;
     painter->drawPixmap(subLine, m_scrollBarArrows.at(subBase + indexFor(SC_ScrollBarSubLine)));
     painter->drawPixmap(addLine, m_scrollBarArrows.at(addBase + indexFor(SC_ScrollBarAddLine)));
 }
@@ -680,7 +684,10 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
     if (widget) {
         const QVariant maximumIcon = widget->property("maximumIcon");
         const QVariant minimumIcon = widget->property("minimumIcon");
-        auto drawEndIcon = [&](const QVariant& value, bool maximum) {
+        // Each icon goes to the end its value lies at, where the groove leaves room for it: the
+        // start (left or top) holds the minimum unless the slider runs upside down, and right to
+        // left the horizontal start is the right end.
+        auto drawEndIcon = [&](const QVariant& value, bool atStart) {
             if (!value.isValid())
                 return;
             const QPixmap pixmap = value.value<QPixmap>();
@@ -688,20 +695,20 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
                 return;
             QRect r = centred(pixmap.size(), slider->rect);
             if (horizontal) {
-                if (maximum)
-                    r.moveRight(slider->rect.right());
-                else
+                if (atStart != (slider->direction == Qt::RightToLeft))
                     r.moveLeft(slider->rect.left());
+                else
+                    r.moveRight(slider->rect.right());
             } else {
-                if (maximum)
+                if (atStart)
                     r.moveTop(slider->rect.top());
                 else
                     r.moveBottom(slider->rect.bottom());
             }
             painter->drawPixmap(r.topLeft(), pixmap);
         };
-        drawEndIcon(maximumIcon, true);
-        drawEndIcon(minimumIcon, false);
+        drawEndIcon(maximumIcon, slider->upsideDown);
+        drawEndIcon(minimumIcon, !slider->upsideDown);
     }
 }
 
@@ -867,7 +874,9 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
         const Pixmaps3& images = i < current    ? m_phased.at(2)
                                  : i == current ? m_phased.at(bar->dark ? 0 : 1)
                                                 : m_phased.at(3);
-        const QPixmap lead = directionalPixmap(rtl ? images.at(2) : images.at(0));
+        // The bar's own direction picks the cap that is rounded on its outer side; mirroring it
+        // again for a right-to-left application would turn the rounding inward.
+        const QPixmap& lead = rtl ? images.at(2) : images.at(0);
         QRect middle = barRect;
         if (rtl) {
             painter->drawPixmap(barRect.right() - lead.width() + 1, barRect.top(), lead);
@@ -887,7 +896,7 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
             barRect.moveLeft(barRect.right() + 1);
         }
         if (i == n - 1) {
-            const QPixmap closing = directionalPixmap(rtl ? images.at(0) : images.at(2));
+            const QPixmap& closing = rtl ? images.at(0) : images.at(2);
             if (rtl)
                 painter->drawPixmap(barRect.right() - closing.width() + 1, barRect.top(), closing);
             else

@@ -318,7 +318,11 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
                 return {};
             QRect r(QPoint(0, 0), m_checkBox[IndicatorChecked].size());
             r.moveCenter(item->rect.center());
-            r.moveLeft(item->rect.left() + 10);
+            // Right to left the indicator sits at the right edge, clear of the delete icon.
+            if (item->direction == Qt::RightToLeft)
+                r.moveRight(item->rect.right() - 10);
+            else
+                r.moveLeft(item->rect.left() + 10);
             return r;
         }
         break;
@@ -328,9 +332,13 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
         if (role == QLatin1String("itemlist.view")) {
             QRect r = QProxyStyle::subElementRect(element, option, widget);
             if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option)) {
-                if (item->features & QStyleOptionViewItem::HasCheckIndicator)
-                    r.setLeft(r.left() + 10);
-                r.adjust(10, 0, -9, 0);
+                // The insets at the check indicator's side and at the far side, mirrored right
+                // to left like the base rectangle.
+                const int lead = item->features & QStyleOptionViewItem::HasCheckIndicator ? 20 : 10;
+                if (item->direction == Qt::RightToLeft)
+                    r.adjust(9, 0, -lead, 0);
+                else
+                    r.adjust(lead, 0, -9, 0);
                 // Qt 6 sizes the base text rectangle to the text itself; the text, and the
                 // selection drawn behind it, run to the item's far edge less the same inset.
                 if (item->direction == Qt::RightToLeft)
@@ -386,23 +394,27 @@ QRect CQuorCommonStyle::subControlRect(ComplexControl control, const QStyleOptio
         const QPixmap minIcon = propertyPixmap(widget, "minimumIcon");
         const QRect& o = slider->rect;
         auto extent = [horizontal](const QPixmap& p) { return horizontal ? p.width() : p.height(); };
+        // The room at the start (left or top, before right-to-left mirroring) is for the icon of
+        // the value found there: the minimum, or the maximum of a slider running upside down.
         const int minSpace = minIcon.isNull() ? 0 : extent(minIcon) + spacing;
         const int maxSpace = maxIcon.isNull() ? 0 : extent(maxIcon) + spacing;
+        const int startSpace = slider->upsideDown ? maxSpace : minSpace;
+        const int endSpace = slider->upsideDown ? minSpace : maxSpace;
 
         if (subControl == SC_SliderGroove) {
             if (horizontal)
-                r = QRect(o.x(), o.y() + tick, o.width(), thickness).adjusted(minSpace, 0, -maxSpace, 0);
+                r = QRect(o.x(), o.y() + tick, o.width(), thickness).adjusted(startSpace, 0, -endSpace, 0);
             else
-                r = QRect(o.x() + tick, o.y(), thickness, o.height()).adjusted(0, minSpace, 0, -maxSpace);
+                r = QRect(o.x() + tick, o.y(), thickness, o.height()).adjusted(0, startSpace, 0, -endSpace);
         } else if (subControl == SC_SliderHandle) {
-            const int span = (horizontal ? o.width() : o.height()) - minSpace - maxSpace;
+            const int span = (horizontal ? o.width() : o.height()) - startSpace - endSpace;
             const int length = pixelMetric(PM_SliderLength, option, widget);
             const int position = sliderPositionFromValue(
                 slider->minimum, slider->maximum, slider->sliderPosition, span - length, slider->upsideDown);
             if (horizontal)
-                r = QRect(o.x() + position + minSpace, o.y() + tick, length, thickness);
+                r = QRect(o.x() + position + startSpace, o.y() + tick, length, thickness);
             else
-                r = QRect(o.x() + tick, o.y() + position + minSpace, thickness, length);
+                r = QRect(o.x() + tick, o.y() + position + startSpace, thickness, length);
         }
         return visualRect(slider->direction, o, r);
     }

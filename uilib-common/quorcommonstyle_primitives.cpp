@@ -409,10 +409,12 @@ void CQuorCommonStyle::drawToolTipFrame(const QStyleOption* option, QPainter* pa
     if (role == QLatin1String("tooltip")) {
         drawNinePatchPixmap(painter, m_toolTip, rect, ninePatchMargins(MarginsToolTip));
     } else if (role == QLatin1String("tooltip.restore")) {
+        // Image and margins both follow the option's direction, so they always match.
         SNinePatchMargins margins = ninePatchMargins(MarginsRestoreArrow);
-        if (option->direction == Qt::RightToLeft)
+        const bool rtl = option->direction == Qt::RightToLeft;
+        if (rtl)
             std::swap(margins.left, margins.right);
-        drawNinePatchPixmap(painter, directionalPixmap(m_restoreArrow), rect, margins);
+        drawNinePatchPixmap(painter, rtl ? mirroredPixmap(m_restoreArrow) : m_restoreArrow, rect, margins);
     } else if (role == QLatin1String("tooltip.textfield")) {
         const auto* tip = qstyleoption_cast<const CQuorStyleOptionArrowTip*>(option);
         if (!tip)

@@ -211,6 +211,10 @@ bool CQuorLineEdit::eventFilter(QObject* watched, QEvent* event)
         case QEvent::FocusOut:
             update();
             break;
+        case QEvent::FontChange:
+            // The editor's fixed height follows its font, or a larger font would clip the text.
+            fixLineEditHeight();
+            break;
         case QEvent::ContextMenu: {
             QMenu* menu = m_lineEdit->createStandardContextMenu();
             QuorWidgetStyle::removeUnicodeControlMenu(menu);

@@ -29,6 +29,11 @@ void CQuorResizeFrame::setWidget(QWidget* window)
     if (m_window && m_window != window)
         m_window->removeEventFilter(this);
     m_window = window;
+    // The overlay dies with the window it was laid over; a later window gets a new one.
+    if (!m_overlay) {
+        m_overlay = new QWidget;
+        m_overlay->installEventFilter(this);
+    }
     m_overlay->setParent(window);
     m_overlay->setMouseTracking(true);
     window->setMouseTracking(true);

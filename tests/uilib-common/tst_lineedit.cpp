@@ -87,6 +87,7 @@ class TestLineEdit : public QObject
 private slots:
     void freshField();
     void innerHeightFollowsIconSize();
+    void innerHeightFollowsFont();
     void autoHide();
     void iconWithoutAutoHide();
     void iconAlignment_data();
@@ -136,6 +137,23 @@ void TestLineEdit::innerHeightFollowsIconSize()
     QCOMPARE(edit.lineEdit()->height(), qMax(fontHeight, 32));
     edit.setIconSize(QSize(4, 4));
     QCOMPARE(edit.lineEdit()->height(), fontHeight);
+}
+
+void TestLineEdit::innerHeightFollowsFont()
+{
+    // A larger font (set on the field or reaching it from its parent) must not clip the text.
+    QWidget parent;
+    auto* edit = new CQuorLineEdit(&parent);
+    QFont font = parent.font();
+    font.setPixelSize(40);
+    parent.setFont(font);
+    QCOMPARE(edit->lineEdit()->height(),
+             qMax(edit->lineEdit()->fontMetrics().height(), edit->iconSize().height()));
+    QVERIFY(edit->lineEdit()->height() >= QFontMetrics(font).height());
+    font.setPixelSize(8);
+    edit->setFont(font);
+    QCOMPARE(edit->lineEdit()->height(),
+             qMax(edit->lineEdit()->fontMetrics().height(), edit->iconSize().height()));
 }
 
 void TestLineEdit::autoHide()

@@ -90,6 +90,7 @@ private slots:
     void leaveRestoresOnlyOwnCursor();
     void deletedBeforeSetWidgetFreesOverlay();
     void windowDeletedBeforeFrame();
+    void newWindowAfterDeletedOne();
     void maximisingEndsManualResize();
 };
 
@@ -400,6 +401,25 @@ void TestResizeFrame::windowDeletedBeforeFrame()
     QVERIFY(!frame.overlay());
     // A null window is ignored; the frame's own cursor still comes off with it.
     frame.setWidget(nullptr);
+}
+
+void TestResizeFrame::newWindowAfterDeletedOne()
+{
+    // The overlay went with the first window; the next window still gets a working ring.
+    CQuorResizeFrame frame;
+    auto* first = new QWidget;
+    frame.setWidget(first);
+    delete first;
+    QWidget second;
+    second.resize(200, 100);
+    frame.setWidget(&second);
+    QCOMPARE(frame.widget(), &second);
+    QVERIFY(frame.overlay());
+    QCOMPARE(frame.overlay()->parentWidget(), &second);
+    QCOMPARE(frame.overlay()->geometry(), QRect(0, 0, 200, 100));
+    second.show();
+    hover(frame, QPoint(0, 50));
+    QCOMPARE(frame.edges(), CQuorResizeFrame::Edges(CQuorResizeFrame::LeftEdge));
 }
 
 void TestResizeFrame::maximisingEndsManualResize()

@@ -110,13 +110,20 @@ private slots:
     void progressRanges();
     void musicProgress();
     void phasedProgress();
+    void phasedCapsInRightToLeft_data();
+    void phasedCapsInRightToLeft();
+    void directionComesFromTheOption_data();
+    void directionComesFromTheOption();
     void tabs();
     void splittersAndGrip();
     void listItems();
 
     void comboBox();
     void scrollBar();
+    void scrollBarArrowsInRightToLeft();
     void verticalSlider();
+    void sliderEndIcons_data();
+    void sliderEndIcons();
     void tickLoopNearIntMax();
     void toolButtons();
     void titleBars_data();
@@ -623,6 +630,99 @@ void TestStyleControls::phasedProgress()
     QVERIFY(isBlank(draw(plain)));
 }
 
+void TestStyleControls::phasedCapsInRightToLeft_data()
+{
+    QTest::addColumn<bool>("rightToLeftApplication");
+    QTest::newRow("left-to-right application") << false;
+    QTest::newRow("right-to-left application") << true;
+}
+
+void TestStyleControls::phasedCapsInRightToLeft()
+{
+    // A right-to-left bar has the rounded ends of its caps outside, like a left-to-right one,
+    // whatever the application's own direction.
+    QFETCH(bool, rightToLeftApplication);
+    const QSize size(100, 40);
+    QWidget* w = roleWidget(QStringLiteral("progressbar.phased"));
+    auto draw = [&](Qt::LayoutDirection direction) {
+        CQuorStyleOptionPhasedProgressBar bar;
+        prepare(bar, QRect(QPoint(0, 0), size));
+        bar.direction = direction;
+        bar.minimum = 0;
+        bar.maximum = 4;
+        bar.progress = 4; // every phase past: one image set everywhere
+        return paint(size, [&](QPainter* p) { m_style->drawControl(QStyle::CE_ProgressBar, &bar, p, w); });
+    };
+    QApplication::setLayoutDirection(rightToLeftApplication ? Qt::RightToLeft : Qt::LeftToRight);
+    const QImage ltr = draw(Qt::LeftToRight);
+    const QImage rtl = draw(Qt::RightToLeft);
+    const QPixmap left = styleImage(QStringLiteral("PhasedProgressBar/Past_left.png"));
+    const QPixmap right = styleImage(QStringLiteral("PhasedProgressBar/Past_right.png"));
+    const int barTop = size.height() - left.height();
+    // The leading cap is the left image at the left end of a left-to-right bar and the right
+    // image at the right end of a right-to-left one, each as drawn.
+    const QImage caps = paint(size, [&](QPainter* p) {
+        p->drawPixmap(0, barTop, left);
+        p->drawPixmap(size.width() - right.width(), barTop, right);
+    });
+    for (int y = barTop; y < size.height(); ++y) {
+        for (int x = 0; x < left.width(); ++x)
+            QCOMPARE(ltr.pixel(x, y), caps.pixel(x, y));
+        for (int x = size.width() - right.width(); x < size.width(); ++x)
+            QCOMPARE(rtl.pixel(x, y), caps.pixel(x, y));
+    }
+}
+
+void TestStyleControls::directionComesFromTheOption_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::newRow("restore tooltip") << QStringLiteral("tooltip.restore");
+    QTest::newRow("progress fill cap") << QStringLiteral("progressbar");
+    QTest::newRow("phased bar") << QStringLiteral("progressbar.phased");
+    QTest::newRow("submenu arrow") << QStringLiteral("menu");
+}
+
+void TestStyleControls::directionComesFromTheOption()
+{
+    // An image that points one way is turned with the option's direction, which also places
+    // it and picks its margins: a widget whose direction is not the application's is drawn as
+    // in an application of its own direction.
+    QFETCH(QString, role);
+    const QSize size(120, 40);
+    QWidget* w = roleWidget(role);
+    auto draw = [&](Qt::LayoutDirection direction) {
+        return paint(size, [&](QPainter* p) {
+            if (role == QLatin1String("menu")) {
+                QStyleOptionMenuItem item;
+                prepare(item, QRect(QPoint(0, 0), size));
+                item.direction = direction;
+                item.menuItemType = QStyleOptionMenuItem::SubMenu;
+                item.text = QStringLiteral("More");
+                m_style->drawControl(QStyle::CE_MenuItem, &item, p, w);
+            } else if (role == QLatin1String("tooltip.restore")) {
+                QStyleOption option;
+                prepare(option, QRect(QPoint(0, 0), size));
+                option.direction = direction;
+                m_style->drawPrimitive(QStyle::PE_PanelTipLabel, &option, p, w);
+            } else {
+                CQuorStyleOptionPhasedProgressBar bar;
+                prepare(bar, QRect(QPoint(0, 0), size));
+                bar.direction = direction;
+                bar.minimum = 0;
+                bar.maximum = 4;
+                bar.progress = 2;
+                m_style->drawControl(QStyle::CE_ProgressBar, &bar, p, w);
+            }
+        });
+    };
+    for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        QApplication::setLayoutDirection(direction);
+        const QImage own = draw(direction);
+        QApplication::setLayoutDirection(direction == Qt::LeftToRight ? Qt::RightToLeft : Qt::LeftToRight);
+        QCOMPARE(draw(direction), own);
+    }
+}
+
 void TestStyleControls::tabs()
 {
     QStyleOptionTab tab;
@@ -801,6 +901,37 @@ void TestStyleControls::scrollBar()
     QCOMPARE(draw(), expected("_disabled.png", "_normal.png", "_normal.png", "_normal.png"));
 }
 
+void TestStyleControls::scrollBarArrowsInRightToLeft()
+{
+    // A right-to-left bar has its sub-line button at the right end and its add-line button at
+    // the left end: each arrow points out of the bar, towards the end it scrolls to.
+    const QSize size(200, 17);
+    QWidget* w = roleWidget(QStringLiteral("scrollbar"));
+    QStyleOptionSlider bar;
+    prepare(bar, QRect(QPoint(0, 0), size), QStyle::State_Enabled | QStyle::State_Horizontal);
+    bar.direction = Qt::RightToLeft;
+    bar.orientation = Qt::Horizontal;
+    bar.minimum = 0;
+    bar.maximum = 100;
+    bar.sliderPosition = bar.sliderValue = 40;
+    bar.pageStep = 30;
+    bar.subControls = QStyle::SC_All;
+    const QRect subLine = m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarSubLine, w);
+    const QRect addLine = m_style->subControlRect(QStyle::CC_ScrollBar, &bar, QStyle::SC_ScrollBarAddLine, w);
+    QVERIFY(subLine.left() > addLine.right());
+    const QImage drawn =
+        paint(size, [&](QPainter* p) { m_style->drawComplexControl(QStyle::CC_ScrollBar, &bar, p, w); });
+    const QString h = QStringLiteral("ScrollBar/Horizontal/Horizontal_");
+    const QImage arrows = paint(size, [&](QPainter* p) {
+        p->fillRect(bar.rect, Qt::white);
+        drawNinePatchPixmap(p, styleImage(h + QStringLiteral("Background_normal.png")), bar.rect, 9, 0, 9, 0);
+        p->drawPixmap(subLine, styleImage(h + QStringLiteral("Button_Right_normal.png")));
+        p->drawPixmap(addLine, styleImage(h + QStringLiteral("Button_Left_normal.png")));
+    });
+    QCOMPARE(drawn.copy(subLine), arrows.copy(subLine));
+    QCOMPARE(drawn.copy(addLine), arrows.copy(addLine));
+}
+
 void TestStyleControls::verticalSlider()
 {
     const QSize size(30, 150);
@@ -828,6 +959,81 @@ void TestStyleControls::verticalSlider()
                       handle);
     });
     QCOMPARE(drawn, expected);
+}
+
+void TestStyleControls::sliderEndIcons_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("rtl");
+    QTest::addColumn<bool>("inverted");
+    QTest::newRow("horizontal") << int(Qt::Horizontal) << false << false;
+    QTest::newRow("horizontal, right to left") << int(Qt::Horizontal) << true << false;
+    QTest::newRow("horizontal, inverted") << int(Qt::Horizontal) << false << true;
+    QTest::newRow("vertical") << int(Qt::Vertical) << false << false;
+    QTest::newRow("vertical, inverted") << int(Qt::Vertical) << false << true;
+}
+
+void TestStyleControls::sliderEndIcons()
+{
+    // Each end icon sits at the end its value lies at, and the groove leaves room for that icon
+    // there, however the slider runs (QSlider tells right to left and inverted appearance
+    // through upsideDown).
+    QFETCH(int, orientation);
+    QFETCH(bool, rtl);
+    QFETCH(bool, inverted);
+    class COpenSlider : public QSlider
+    {
+    public:
+        using QSlider::initStyleOption;
+        using QSlider::QSlider;
+    };
+    const bool horizontal = orientation == Qt::Horizontal;
+    COpenSlider widget(static_cast<Qt::Orientation>(orientation));
+    widget.setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.slider"));
+    widget.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    widget.setInvertedAppearance(inverted);
+    widget.setRange(0, 100);
+    widget.resize(horizontal ? QSize(200, 30) : QSize(30, 200));
+    QPixmap minimum(16, 16);
+    minimum.fill(Qt::red);
+    QPixmap maximum(10, 10);
+    maximum.fill(Qt::blue);
+    widget.setProperty("minimumIcon", minimum);
+    widget.setProperty("maximumIcon", maximum);
+    QStyleOptionSlider slider;
+    widget.initStyleOption(&slider);
+    slider.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+
+    const QImage drawn = paint(widget.size(), [&](QPainter* p) {
+        m_style->drawComplexControl(QStyle::CC_Slider, &slider, p, &widget);
+    });
+    // Where the handle sits at the minimum, and where the icons are.
+    slider.sliderPosition = slider.sliderValue = 0;
+    const QRect atMinimum =
+        m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderHandle, &widget);
+    const QRect groove =
+        m_style->subControlRect(QStyle::CC_Slider, &slider, QStyle::SC_SliderGroove, &widget);
+    QRect red;
+    QRect blue;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (drawn.pixel(x, y) == qRgb(255, 0, 0))
+                red |= QRect(x, y, 1, 1);
+            else if (drawn.pixel(x, y) == qRgb(0, 0, 255))
+                blue |= QRect(x, y, 1, 1);
+        }
+    }
+    QCOMPARE(red.size(), minimum.size());
+    QCOMPARE(blue.size(), maximum.size());
+    const auto start = [&](const QRect& r) { return horizontal ? r.left() : r.top(); };
+    const auto end = [&](const QRect& r) { return horizontal ? r.right() : r.bottom(); };
+    const bool minimumFirst = start(red) < start(blue);
+    QCOMPARE(start(atMinimum) < start(groove) + (end(groove) - start(groove)) / 2, minimumFirst);
+    // The groove runs between the icons, 2 pixels from each.
+    const QRect& first = minimumFirst ? red : blue;
+    const QRect& last = minimumFirst ? blue : red;
+    QCOMPARE(start(groove), end(first) + 3);
+    QCOMPARE(end(groove), start(last) - 3);
 }
 
 void TestStyleControls::tickLoopNearIntMax()

@@ -61,6 +61,8 @@ private slots:
     void indicatorRects();
     void progressBarContents();
     void itemListRects();
+    void itemListRectsInRightToLeft_data();
+    void itemListRectsInRightToLeft();
     void frameAndCustomRects();
     void listItemIconRect();
     void comboBoxRects();
@@ -565,6 +567,38 @@ void TestStyleMetrics::itemListRects()
     const auto popup = roleWidget(QStringLiteral("listpopup.view"));
     QCOMPARE(m_style->subElementRect(QStyle::SE_ItemViewItemText, &item, popup.get()),
              item.rect.adjusted(3, 0, -3, 0));
+}
+
+void TestStyleMetrics::itemListRectsInRightToLeft_data()
+{
+    QTest::addColumn<bool>("checkable");
+    QTest::newRow("with check indicator") << true;
+    QTest::newRow("without check indicator") << false;
+}
+
+void TestStyleMetrics::itemListRectsInRightToLeft()
+{
+    // Right to left, an item is laid out as the mirror image of a left-to-right one: the check
+    // indicator at the right, clear of the text and of the delete icon at the left.
+    QFETCH(bool, checkable);
+    const auto list = roleWidget(QStringLiteral("itemlist.view"));
+    QStyleOptionViewItem ltr;
+    ltr.rect = QRect(0, 30, 200, 40);
+    ltr.fontMetrics = QFontMetrics(QApplication::font());
+    ltr.text = QStringLiteral("A rather longer item text");
+    ltr.features = QStyleOptionViewItem::HasDisplay;
+    if (checkable)
+        ltr.features |= QStyleOptionViewItem::HasCheckIndicator;
+    QStyleOptionViewItem rtl = ltr;
+    rtl.direction = Qt::RightToLeft;
+    for (const QStyle::SubElement element :
+         {QStyle::SE_ItemViewItemText, QStyle::SE_ItemViewItemCheckIndicator}) {
+        const QRect left = m_style->subElementRect(element, &ltr, list.get());
+        const QRect mirrored = left.isNull() ? left : QStyle::visualRect(Qt::RightToLeft, ltr.rect, left);
+        QCOMPARE(m_style->subElementRect(element, &rtl, list.get()), mirrored);
+    }
+    const QRect check = m_style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &rtl, list.get());
+    QVERIFY(!check.intersects(m_style->subElementRect(QStyle::SE_ItemViewItemText, &rtl, list.get())));
 }
 
 void TestStyleMetrics::frameAndCustomRects()

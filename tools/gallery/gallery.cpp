@@ -339,6 +339,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          option.sliderPosition = option.sliderValue = 40;
                          option.tickPosition = QSlider::TicksBothSides;
                          option.tickInterval = 20;
+                         // As QSlider sets it: a vertical slider has its maximum at the top.
+                         option.upsideDown = vertical;
                          option.subControls =
                              QStyle::SC_SliderGroove | QStyle::SC_SliderHandle | QStyle::SC_SliderTickmarks;
                          if (look == LookHover || look == LookPressed)
