@@ -31,6 +31,8 @@ public:
     void setAlpha(quint8 value, bool remember);
     quint8 alpha() const { return m_alpha; }
     void restoreAlpha();
+    // True once an alpha was set without remember (a fade owns the alpha from then on).
+    bool isAlphaPinned() const { return m_alphaPinned; }
 
     QWidget* window() const { return m_window; }
 

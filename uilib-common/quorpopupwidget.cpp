@@ -33,8 +33,10 @@ void CQuorPopupWidget::setVisible(bool visible)
     if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this)) {
         if (!visible) {
             // Transparent before it disappears. Only a shown popup saves its
-            // alpha: hiding a hidden one again must not remember the zero.
-            if (isVisible()) {
+            // alpha: hiding a hidden one again must not remember the zero. Once a
+            // fade owns the alpha, show() restores nothing, so a zero set here
+            // would leave every later plain show invisible: leave the alpha alone.
+            if (isVisible() && !surface->isAlphaPinned()) {
                 surface->setAlpha(0, true);
                 repaint();
             }

@@ -114,9 +114,20 @@ private slots:
         CWindowFadeEffect fade(&popup);
         fade.fade(300);
         fade.timeLine()->setCurrentTime(150);
+        const quint8 faded = surface->alpha();
+        QVERIFY(faded > 0);
         popup.hide();
         popup.show();
-        QCOMPARE(surface->alpha(), quint8(0));
+        // Nothing is restored, and the plain hide did not leave the popup invisible.
+        QVERIFY(surface->isAlphaPinned());
+        QCOMPARE(surface->alpha(), faded);
+
+        // A fade that ends fully shown: later plain hides and shows keep the popup visible.
+        fade.timeLine()->setCurrentTime(300);
+        QCOMPARE(surface->alpha(), quint8(255));
+        popup.hide();
+        popup.show();
+        QCOMPARE(surface->alpha(), quint8(255));
     }
 
     void childPopupBlendsOverItsParent()
