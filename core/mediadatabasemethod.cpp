@@ -10,6 +10,29 @@ QString errorText(const QSqlError& error)
     QDebug(&text) << error;
     return text.trimmed();
 }
+
+// The file holds text as UTF-8, which has no form for half a surrogate pair. SQLite's own conversion
+// would take such a half together with the next unit, whatever that is, and so lose a character;
+// each half becomes U+FFFD instead, the way Qt converts it. Any other text is bound unchanged.
+QVariant storable(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    QString text = value.toString();
+    bool changed = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!c.isSurrogate())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        text[i] = QChar::ReplacementCharacter;
+        changed = true;
+    }
+    return changed ? QVariant(text) : value;
+}
 } // namespace
 
 QSqlQuery CMediaDataBaseMethod::newQuery() const
@@ -30,7 +53,7 @@ bool CMediaDataBaseMethod::exec(QSqlQuery& query, const QString& statement, cons
     bool ok = query.prepare(statement);
     if (ok) {
         for (const QVariant& value : values)
-            query.addBindValue(value);
+            query.addBindValue(storable(value));
         ok = query.exec();
     }
     if (!ok) {

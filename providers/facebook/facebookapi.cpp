@@ -428,7 +428,8 @@ bool CFacebookApi::parseSession(const QString& text, QString& sessionKey, QStrin
     if (outer.captured(1) != QLatin1String("session") || body.isEmpty())
         return false;
 
-    static const QRegularExpression entry(QStringLiteral("\"(\\w+?)\":(\".+?\"|\\d+?)(?:,|$)"),
+    // A quoted value may be empty ("") and then ends at its own closing quote, not at a later one.
+    static const QRegularExpression entry(QStringLiteral("\"(\\w+?)\":(\".*?\"|\\d+?)(?:,|$)"),
                                           QRegularExpression::DotMatchesEverythingOption);
     QHash<QString, QString> values;
     qsizetype pos = 0;

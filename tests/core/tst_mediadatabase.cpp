@@ -584,6 +584,33 @@ private slots:
         QCOMPARE(out, QStringLiteral("2"));
     }
 
+    // A received part can start or end inside a surrogate pair that the sender cut in two. The file
+    // holds UTF-8, which has no form for half a pair: that half becomes U+FFFD, and the characters
+    // around it stay as they were.
+    void unpairedSurrogatesKeepTheirNeighbours()
+    {
+        QVERIFY(m_db->open());
+        const QString emoji = QString::fromUtf16(u"\U0001F600");
+        const QChar high(0xD83D);
+        const QChar low(0xDE00);
+        const QChar replacement(QChar::ReplacementCharacter);
+
+        SSmsMessage message;
+        message.message = QString(low) + QStringLiteral("AB") + high + QStringLiteral("CD") + emoji + high;
+        message.phone = QStringLiteral("+4912");
+        QVERIFY(m_db->addSmsMessage(message));
+        const QList<SSmsMessage> messages = m_db->smsMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].message, QString(replacement) + QStringLiteral("AB") + replacement +
+                                          QStringLiteral("CD") + emoji + replacement);
+
+        QVERIFY(
+            m_db->setServiceKey(1, QStringLiteral("k") + low + QStringLiteral("ey"), QStringLiteral("v")));
+        QString out;
+        QVERIFY(m_db->serviceKey(1, QStringLiteral("k") + replacement + QStringLiteral("ey"), out));
+        QCOMPARE(out, QStringLiteral("v"));
+    }
+
     // --- Users ------------------------------------------------------------------------------------
 
     void userAvatarFile()

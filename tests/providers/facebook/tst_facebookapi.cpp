@@ -469,6 +469,11 @@ private slots:
         QTest::newRow("expires not a number")
             << R"(session={"uid":1,"session_key":"k","secret":"s","expires":"x"})" << true << "k"
             << "1";
+        // An empty text value is still one value: the fields after it are read as usual.
+        QTest::newRow("empty value before the fields")
+            << R"(session={"base_domain":"","session_key":"k","uid":5,"expires":0,"secret":"s","sig":""})"
+            << true << "k"
+            << "5";
         QTest::newRow("trailing text")
             << R"(session={"uid":1,"session_key":"k","secret":"s"}x)" << false << ""
             << "";
