@@ -1,3 +1,4 @@
+#include "paintcounter.h"
 #include "quorbuttons.h"
 
 #include <QApplication>
@@ -7,19 +8,6 @@
 #include <QtTest>
 
 namespace {
-
-// Counts the paints of each button.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 QIcon testIcon(int size)
 {

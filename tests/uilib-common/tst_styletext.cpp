@@ -1,3 +1,4 @@
+#include "paintcounter.h"
 #include "quorcommonstyle.h"
 #include "recordingpaintdevice.h"
 
@@ -44,18 +45,6 @@ public:
     }
 };
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "paintcounter.h"
 #include "quorstyleoptions.h"
 #include "quortextlabel.h"
 
@@ -7,18 +8,6 @@
 #include <QtTest>
 
 namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 // Draws a label as a solid black block where its text would go, and keeps the last option.
 class LabelStyle : public QProxyStyle
