@@ -18,6 +18,8 @@ enum TMeskHttpError {
     HttpAborted = 7,
     HttpAuthenticationRequired = 8,
     HttpProxyAuthenticationRequired = 9,
+    // An in-memory answer grew past MeskHttpMaxBodySize; nothing was parsed.
+    HttpResponseTooLarge = 10,
 };
 
 // The status line and headers of one HTTP response.
@@ -48,6 +50,10 @@ public:
         return false;
     }
 };
+
+// The largest answer body a call object is handed to parse (downloads to a
+// file are not limited).
+constexpr qint64 MeskHttpMaxBodySize = 8 * 1024 * 1024;
 
 Q_DECLARE_METATYPE(TMeskHttpError)
 Q_DECLARE_METATYPE(SMeskHttpResponseHeader)
