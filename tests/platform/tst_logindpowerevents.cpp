@@ -86,6 +86,10 @@ void TestLogindPowerEvents::unconnectableBus()
     QSignalSpy resumed(&events, &IMeskPowerEvents::resumed);
     QTest::qWait(20);
     QCOMPARE(resumed.count(), 0);
+
+    // The program's own layer on the system bus, which may be missing here.
+    const std::unique_ptr<IMeskPowerEvents> systemEvents = IMeskPowerEvents::create();
+    QVERIFY(qobject_cast<CMeskLogindPowerEvents*>(systemEvents.get()));
 }
 
 QTEST_GUILESS_MAIN(TestLogindPowerEvents)
