@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QVariant>
+
+// The user's settings: seventeen values addressed by the keys 0 to 16, kept in the user's config
+// folder through QSettings("Velto", "Velto Lumesk") (on Linux the INI file
+// $XDG_CONFIG_HOME/Velto/Velto Lumesk.conf).
+//
+// The program has one store, owned by the main window and handed to every view that needs it.
+// Values edited on the settings pages are pending (setValue) until save() or discard(); values the
+// program changes by itself are set and then written at once, one key, with commitValue().
+// Nothing here rewrites a key it did not change in that call, so two paths of the program never
+// overwrite each other's choice. Read values with toBool(), toInt(), toPoint() or toString(): after
+// a restart the file gives booleans and numbers back as text.
+class CMeskSettings : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int KeyCount = 17;
+
+    explicit CMeskSettings(QObject* parent = nullptr);
+    ~CMeskSettings() override;
+
+    // The pending value, else the stored one when it is valid, else the key's default.
+    QVariant value(int key) const;
+    // Records a pending value; nothing is written or announced. Keys outside 0..16 are ignored.
+    void setValue(int key, const QVariant& value);
+    // Stores and writes the one pending value of key and unpends it; without one, nothing.
+    // Announces nothing and leaves the autostart entry alone.
+    void commitValue(int key);
+    // Stores and writes every pending value and announces each key with valueChanged; the keys
+    // stay pending until discard() or their commitValue(), so the next save does it again. Then
+    // the autostart entry follows the stored value of key 0 when that value is valid.
+    void save();
+    // save() without the announcements.
+    void saveQuietly();
+    // Forgets every pending value.
+    void discard();
+    // Reads the stored values of the seventeen keys from the file (invalid when absent).
+    void load();
+    // Writes every valid stored value, then the autostart entry as save() does.
+    void writeAll();
+
+    // The key's name in the file; empty outside 0..16.
+    static QString keyName(int key);
+    // The key's default; invalid for key 15 ("IgnoreLowSignalWarning") and outside 0..16.
+    static QVariant defaultValue(int key);
+
+signals:
+    void valueChanged(int key);
+
+private:
+    QList<int> moveAllPending();
+    // Writes the stored values of keys (an invalid one removes the key from the file).
+    void writeKeys(const QList<int>& keys) const;
+    void updateAutostart() const;
+
+    QHash<int, QVariant> m_stored;
+    QHash<int, QVariant> m_pending;
+};
