@@ -164,12 +164,14 @@ void CQuorArrowToolTip::showAt(const QPoint& globalPos)
     setArrowSide(alignment);
 
     // Let the window exist and hold its picture, transparent, before the fade
-    // starts, so the first frames do not show stale pixels.
+    // starts, so the first frames do not show stale pixels. Without a compositor
+    // the alpha does nothing: a hidden bubble shown here would flash at its old
+    // place, so it is shown only once it is where it belongs.
     if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this)) {
         if (isVisible()) {
             surface->setAlpha(0, false);
             repaint();
-        } else {
+        } else if (surface->isTranslucent()) {
             const quint8 kept = surface->alpha();
             surface->setAlpha(0, false);
             setVisible(true);

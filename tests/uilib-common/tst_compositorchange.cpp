@@ -43,6 +43,22 @@ std::unique_ptr<QWidget> makeFloatingWindow(const QString& kind)
     return bubble;
 }
 
+// Records the window's geometry at every Show event.
+class EventRecorder : public QObject
+{
+public:
+    EventRecorder(QWidget* window, QList<QRect>* shownAt) : m_shownAt(shownAt) { window->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            m_shownAt->append(static_cast<QWidget*>(watched)->geometry());
+        return false;
+    }
+
+private:
+    QList<QRect>* m_shownAt;
+};
+
 } // namespace
 
 class TestCompositorChange : public QObject
@@ -176,6 +192,32 @@ private slots:
         if (kind == QLatin1String("popup")) {
             window->resize(240, 180);
             QVERIFY(window->mask().boundingRect().width() > 200);
+        }
+    }
+
+    // Without a compositor a transparent window is not invisible: the bubble is shown only where it
+    // belongs, never first at its old place.
+    void hiddenBubbleShowsOnlyAtItsPlace_data()
+    {
+        QTest::addColumn<bool>("active");
+        QTest::newRow("no compositor") << false;
+        QTest::newRow("compositor") << true;
+    }
+    void hiddenBubbleShowsOnlyAtItsPlace()
+    {
+        QFETCH(bool, active);
+        FakeCompositorScope compositor(active);
+        CQuorArrowToolTip bubble;
+        bubble.setText(QStringLiteral("A bubble"));
+        bubble.move(10, 10);
+        QList<QRect> shownAt;
+        EventRecorder recorder(&bubble, &shownAt);
+        bubble.showAt(QPoint(300, 200));
+        QTRY_VERIFY(bubble.isVisible());
+        QVERIFY(!shownAt.isEmpty());
+        if (!active) {
+            QCOMPARE(shownAt.size(), 1);
+            QCOMPARE(shownAt.first(), bubble.geometry());
         }
     }
 
