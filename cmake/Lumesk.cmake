@@ -29,12 +29,15 @@ function(lumesk_add_library name)
   lumesk_target_defaults(${name})
 endfunction()
 
-# lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...])
+# lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...]
+#                 [RESOURCE_LOCK <resources>...])
 # A Qt Test executable registered with ctest. Labels: unit, gui, xvfb, bench.
 # Tests labelled xvfb run on the X display that test.sh provides; every other
-# test runs on the offscreen platform.
+# test runs on the offscreen platform. Tests that share a resource lock never run
+# at the same time (x-display: the test changes what every window on the display
+# sees, e.g. starts a compositing manager).
 function(lumesk_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
@@ -59,4 +62,7 @@ function(lumesk_add_test name)
     LABELS "${ARG_LABELS}"
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=${platform};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${extra_env}")
+  if(ARG_RESOURCE_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
 endfunction()

@@ -36,7 +36,8 @@ public:
     virtual void restack() = 0;
 
     // Makes the shadow window of an owner through the process-wide factory (the platform's own
-    // window unless a factory was installed).
+    // window unless a factory was installed). The platform's own factory makes none (null) while
+    // the desktop does not composite windows (CCompositingWatch); an installed factory always runs.
     static std::unique_ptr<IShadowWindow> create(QWidget* owner);
     // Replaces the factory; an empty function restores the platform's own window. Returns the
     // factory that was installed before.

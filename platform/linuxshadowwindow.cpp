@@ -1,5 +1,7 @@
 #include "linuxshadowwindow.h"
 
+#include "compositingwatch.h"
+
 #include <QEvent>
 #include <QPainter>
 
@@ -17,6 +19,9 @@ std::unique_ptr<IShadowWindow> IShadowWindow::create(QWidget* owner)
 {
     if (const Factory& factory = factoryRef())
         return factory(owner);
+    // Without a compositor the translucent window would be an opaque black band around its owner.
+    if (!CCompositingWatch::instance()->isActive())
+        return nullptr;
     return std::make_unique<CLinuxShadowWindow>(owner);
 }
 

@@ -1,10 +1,17 @@
 #include "layeredwndsurface.h"
 
+#include "compositingwatch.h"
+
+#include <QBitmap>
+#include <QEvent>
+#include <QImage>
 #include <QWidget>
 
 CLayeredWndSurface::CLayeredWndSurface(QWidget* window) : QObject(window), m_window(window)
 {
     setObjectName(QStringLiteral("CLayeredWndSurface"));
+    connect(CCompositingWatch::instance(), &CCompositingWatch::changed, this,
+            &CLayeredWndSurface::onCompositingChanged);
 }
 
 CLayeredWndSurface::~CLayeredWndSurface() = default;
@@ -59,4 +66,51 @@ void CLayeredWndSurface::apply()
 {
     // Takes effect at once; without a compositor the window system ignores it.
     m_window->setWindowOpacity(m_alpha / 255.0);
+}
+
+bool CLayeredWndSurface::isTranslucent() const
+{
+    return CCompositingWatch::instance()->isActive();
+}
+
+void CLayeredWndSurface::updateMask(const QImage& picture)
+{
+    if (isTranslucent() || picture.isNull()) {
+        if (!m_window->mask().isEmpty())
+            m_window->clearMask();
+        return;
+    }
+    QImage logical = picture;
+    logical.setDevicePixelRatio(1.0);
+    m_window->setMask(QBitmap::fromImage(logical.createAlphaMask(Qt::ThresholdAlphaDither)));
+}
+
+void CLayeredWndSurface::setMaskSource(std::function<QImage()> picture)
+{
+    if (!m_maskSource)
+        m_window->installEventFilter(this);
+    m_maskSource = std::move(picture);
+    refreshMask();
+}
+
+void CLayeredWndSurface::refreshMask()
+{
+    if (!m_maskSource)
+        return;
+    // With a compositor there is nothing to draw: the mask only goes.
+    updateMask(isTranslucent() ? QImage() : m_maskSource());
+}
+
+bool CLayeredWndSurface::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        refreshMask();
+    return QObject::eventFilter(watched, event);
+}
+
+void CLayeredWndSurface::onCompositingChanged(bool active)
+{
+    refreshMask();
+    m_window->update();
+    emit translucencyChanged(active);
 }

@@ -2,6 +2,9 @@
 
 #include <QObject>
 
+#include <functional>
+
+class QImage;
 class QWidget;
 
 // Presents a frameless top-level widget as a per-pixel-alpha window with a
@@ -12,6 +15,11 @@ class QWidget;
 // The window paints its whole area itself, starting from Qt::transparent with
 // QPainter::CompositionMode_Source; the backing store then holds the ARGB
 // picture that the window system blends with the desktop.
+//
+// Without a compositing window manager nothing blends and transparent pixels
+// show black. isTranslucent() says which case holds (CCompositingWatch). Without
+// a compositor the window paints its picture over palette().window() instead and
+// the surface masks the window with the picture's alpha (alpha >= 128 shows).
 class CLayeredWndSurface : public QObject
 {
     Q_OBJECT
@@ -36,11 +44,31 @@ public:
 
     QWidget* window() const { return m_window; }
 
+    // Whether the desktop blends the window's alpha (a compositor runs).
+    bool isTranslucent() const;
+    // Without a compositor: masks the window with the picture's alpha (alpha >= 128
+    // shows). With one: clears the mask.
+    void updateMask(const QImage& picture);
+    // The window's picture (its frame on transparent, at the window's size). Once
+    // set, the surface updates the mask itself when the window is resized or shown
+    // and when the compositor starts or stops; refreshMask() does it at once.
+    void setMaskSource(std::function<QImage()> picture);
+    void refreshMask();
+
+signals:
+    // The compositor started (true) or stopped; the window is repainted and re-masked.
+    void translucencyChanged(bool translucent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void apply();
+    void onCompositingChanged(bool active);
 
     QWidget* m_window;
     quint8 m_alpha = 255;
     bool m_alphaPinned = false;
     quint8 m_savedAlpha = 255;
+    std::function<QImage()> m_maskSource;
 };

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
 
 namespace {
@@ -32,7 +33,8 @@ CQuorArrowToolTip::CQuorArrowToolTip(QWidget* parent, Qt::WindowFlags flags)
     m_textLabel.setWordWrap(true);
     ensurePolished();
     CLayeredWndSurface::init(this);
-    new CLayeredWndSurface(this);
+    auto* surface = new CLayeredWndSurface(this);
+    surface->setMaskSource([this] { return framePicture(); });
     m_fade = new CWindowFadeEffect(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -75,13 +77,22 @@ void CQuorArrowToolTip::setWidget(QWidget* w)
 
 void CQuorArrowToolTip::setAlignment(Qt::Alignment alignment)
 {
-    m_alignment = QStyle::visualAlignment(layoutDirection(), alignment);
+    m_preferredAlignment = QStyle::visualAlignment(layoutDirection(), alignment);
+    setArrowSide(m_preferredAlignment);
+}
+
+void CQuorArrowToolTip::setArrowSide(Qt::Alignment alignment)
+{
+    if (alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this))
+        surface->refreshMask();
     update();
 }
 
-void CQuorArrowToolTip::showAt(const QPoint& globalPos)
+QRect CQuorArrowToolTip::bubbleRect(const QPoint& globalPos, Qt::Alignment alignment) const
 {
-    ensurePolished();
     // The layout fixes the bubble at its size hint: place that size (a smaller
     // rectangle would grow from its top-left corner, away from the point), and
     // take the arrow's shift for that size, not for the bubble's previous one.
@@ -89,22 +100,78 @@ void CQuorArrowToolTip::showAt(const QPoint& globalPos)
     CQuorStyleOptionArrowTip option;
     option.initFrom(this);
     option.rect = rect;
-    option.arrowAlignment = m_alignment;
+    option.arrowAlignment = alignment;
     const int shift = style()->pixelMetric(kArrowOffsetMetric, &option, this);
     rect.moveCenter(globalPos);
-    if (m_alignment & Qt::AlignBottom)
+    if (alignment & Qt::AlignBottom)
         rect.moveBottom(globalPos.y() + style()->pixelMetric(kAboveOffsetMetric));
     else
         rect.moveTop(globalPos.y());
     rect.translate(shift, 0);
+    return rect;
+}
+
+QRect CQuorArrowToolTip::placeBubble(const QPoint& globalPos, Qt::Alignment* alignment) const
+{
+    QScreen* screen = QGuiApplication::screenAt(globalPos);
+    if (!screen)
+        screen = this->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    QRect rect = bubbleRect(globalPos, *alignment);
+    if (area.isEmpty())
+        return rect;
+    const auto fitsAcross = [&](const QRect& r) { return r.left() >= area.left() && r.right() <= area.right(); };
+    const auto fitsDown = [&](const QRect& r) { return r.top() >= area.top() && r.bottom() <= area.bottom(); };
+
+    // An arrow at the side that keeps the bubble inside the screen, the other side only when it fits there.
+    const Qt::Alignment across = *alignment & (Qt::AlignLeft | Qt::AlignRight);
+    if (across && !fitsAcross(rect)) {
+        const Qt::Alignment flipped =
+            (*alignment & ~across) | (across & Qt::AlignLeft ? Qt::AlignRight : Qt::AlignLeft);
+        if (fitsAcross(bubbleRect(globalPos, flipped)))
+            *alignment = flipped;
+    }
+    rect = bubbleRect(globalPos, *alignment);
+    if (!fitsDown(rect)) {
+        const Qt::Alignment flipped = (*alignment & ~(Qt::AlignTop | Qt::AlignBottom)) |
+                                      (*alignment & Qt::AlignBottom ? Qt::AlignTop : Qt::AlignBottom);
+        if (fitsDown(bubbleRect(globalPos, flipped)))
+            *alignment = flipped;
+    }
+    rect = bubbleRect(globalPos, *alignment);
+
+    // Where neither side fits, the bubble slides along the edge; a bubble larger than the
+    // screen keeps its start (left, or right in right to left) and top visible.
+    if (rect.right() > area.right())
+        rect.moveRight(area.right());
+    if (rect.left() < area.left())
+        rect.moveLeft(area.left());
+    if (layoutDirection() == Qt::RightToLeft && rect.width() > area.width())
+        rect.moveRight(area.right());
+    if (rect.bottom() > area.bottom())
+        rect.moveBottom(area.bottom());
+    if (rect.top() < area.top())
+        rect.moveTop(area.top());
+    return rect;
+}
+
+void CQuorArrowToolTip::showAt(const QPoint& globalPos)
+{
+    ensurePolished();
+    // Inside the screen: the preferred arrow side, or the other one where that does not fit.
+    Qt::Alignment alignment = m_preferredAlignment;
+    const QRect rect = placeBubble(globalPos, &alignment);
+    setArrowSide(alignment);
 
     // Let the window exist and hold its picture, transparent, before the fade
-    // starts, so the first frames do not show stale pixels.
+    // starts, so the first frames do not show stale pixels. Without a compositor
+    // the alpha does nothing: a hidden bubble shown here would flash at its old
+    // place, so it is shown only once it is where it belongs.
     if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this)) {
         if (isVisible()) {
             surface->setAlpha(0, false);
             repaint();
-        } else {
+        } else if (surface->isTranslucent()) {
             const quint8 kept = surface->alpha();
             surface->setAlpha(0, false);
             setVisible(true);
@@ -138,15 +205,32 @@ void CQuorArrowToolTip::setVisible(bool visible)
     QWidget::setVisible(visible);
 }
 
+void CQuorArrowToolTip::drawFrame(QPainter* painter) const
+{
+    CQuorStyleOptionArrowTip option;
+    option.initFrom(this);
+    option.arrowAlignment = m_alignment;
+    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 1), &option, painter, this);
+}
+
+QImage CQuorArrowToolTip::framePicture() const
+{
+    QImage picture(size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    drawFrame(&painter);
+    return picture;
+}
+
 void CQuorArrowToolTip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    CQuorStyleOptionArrowTip option;
-    option.initFrom(this);
-    option.arrowAlignment = m_alignment;
-    painter.fillRect(option.rect, Qt::transparent);
-    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 1), &option, &painter, this);
+    // Without a compositor the bubble goes over the window colour; the mask cuts its outline.
+    const CLayeredWndSurface* surface = CLayeredWndSurface::of(this);
+    painter.fillRect(rect(), !surface || surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    drawFrame(&painter);
     painter.end();
 }
 

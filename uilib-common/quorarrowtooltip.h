@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class CWindowFadeEffect;
+class QImage;
+class QPainter;
 
 // A tooltip bubble with an arrow pointing at a point: an optional icon and a
 // word-wrapped text, or any custom widget instead, painted by the style on a
@@ -18,7 +20,9 @@ public:
     explicit CQuorArrowToolTip(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::ToolTip);
     ~CQuorArrowToolTip() override;
 
-    // Places the bubble so that its arrow points at globalPos and fades it in.
+    // Places the bubble so that its arrow points at globalPos and fades it in. The bubble stays
+    // inside the screen's available area: where it does not fit, the arrow goes to the other side
+    // (alignment() then tells the side shown), and where neither side fits it slides along the edge.
     virtual void showAt(const QPoint& globalPos);
     // Fades the bubble out.
     virtual void hideTip();
@@ -36,7 +40,8 @@ public:
     void setTextFromWidget(bool fromWidget) { m_textFromWidget = fromWidget; }
     bool textFromWidget() const { return m_textFromWidget; }
     // Where the arrow is (Qt::AlignBottom: the bubble sits above its point);
-    // left and right follow the layout direction.
+    // left and right follow the layout direction. alignment() is the side of the
+    // last showing, which showAt() may have flipped to keep the bubble on screen.
     void setAlignment(Qt::Alignment alignment);
     Qt::Alignment alignment() const { return m_alignment; }
 
@@ -51,10 +56,20 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    void setArrowSide(Qt::Alignment alignment);
+    // The bubble for the arrow at alignment pointing at globalPos.
+    QRect bubbleRect(const QPoint& globalPos, Qt::Alignment alignment) const;
+    // The bubble inside the screen's available area; alignment becomes the side that fits.
+    QRect placeBubble(const QPoint& globalPos, Qt::Alignment* alignment) const;
+    void drawFrame(QPainter* painter) const;
+    // The bubble's frame alone on transparent, at its size.
+    QImage framePicture() const;
+
     QLabel m_iconLabel;
     QLabel m_textLabel;
     QPointer<QWidget> m_customWidget;
     bool m_textFromWidget = false;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
+    Qt::Alignment m_preferredAlignment = Qt::AlignLeft | Qt::AlignTop;
     CWindowFadeEffect* m_fade = nullptr;
 };

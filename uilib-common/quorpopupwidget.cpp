@@ -11,7 +11,8 @@ CQuorPopupWidget::CQuorPopupWidget(QWidget* parent, Qt::WindowFlags flags) : QWi
 {
     if (flags & Qt::Window) {
         CLayeredWndSurface::init(this);
-        new CLayeredWndSurface(this);
+        auto* surface = new CLayeredWndSurface(this);
+        surface->setMaskSource([this] { return framePicture(); });
         setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.popup.itemlist"));
     }
     auto* layout = new QVBoxLayout(this);
@@ -47,18 +48,35 @@ void CQuorPopupWidget::setVisible(bool visible)
     QWidget::setVisible(visible);
 }
 
-void CQuorPopupWidget::paintEvent(QPaintEvent*)
+void CQuorPopupWidget::drawFrame(QPainter* painter) const
 {
-    QPainter painter(this);
     CQuorStyleOptionPopupFrame option;
     option.initFrom(this);
     option.backgroundPixmap = m_backgroundPixmap;
     option.backgroundMargins = m_backgroundMargins;
+    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 3), &option, painter, this);
+}
+
+QImage CQuorPopupWidget::framePicture() const
+{
+    QImage picture(size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    drawFrame(&painter);
+    return picture;
+}
+
+void CQuorPopupWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
     // A window of its own owns every pixel, alpha included. A child popup
     // blends its frame over its parent instead of punching a hole into it.
-    if (CLayeredWndSurface::of(this)) {
+    // Without a compositor the frame goes over the window colour, and the
+    // surface's mask cuts the corners.
+    if (CLayeredWndSurface* surface = CLayeredWndSurface::of(this)) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(option.rect, Qt::transparent);
+        painter.fillRect(rect(), surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 3), &option, &painter, this);
+    drawFrame(&painter);
 }

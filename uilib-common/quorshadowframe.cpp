@@ -1,5 +1,6 @@
 #include "quorshadowframe.h"
 
+#include "compositingwatch.h"
 #include "ishadowwindow.h"
 
 #include <QApplication>
@@ -53,9 +54,35 @@ void CQuorShadowFrame::init(QWidget* owner)
         return;
     }
     m_owner = owner;
+    // Null without a compositor: the frame then waits for one to start.
     m_window = IShadowWindow::create(owner);
     owner->installEventFilter(this);
+    connect(CCompositingWatch::instance(), &CCompositingWatch::changed, this,
+            &CQuorShadowFrame::_onCompositingChanged);
+    if (m_window)
+        resizeShadow();
+}
+
+void CQuorShadowFrame::_onCompositingChanged(bool active)
+{
+    if (!m_owner)
+        return;
+    if (!active) {
+        m_timeLine->stop();
+        m_window.reset();
+        return;
+    }
+    if (m_window)
+        return;
+    m_window = IShadowWindow::create(m_owner);
+    if (!m_window)
+        return;
     resizeShadow();
+    m_dirty = true;
+    if (ownerShowsShadow()) {
+        show();
+        m_owner->update();
+    }
 }
 
 void CQuorShadowFrame::setMargins(const SNinePatchMargins& margins)

@@ -18,7 +18,8 @@ class QWidget;
 // style's shadow pixmap for the owner's role, drawn as a nine-patch. The frame is a child of the
 // owner and follows it through an event filter: moves, resizes, paints, showing, hiding and
 // window-state changes. For an owner that is not a window, or a style without a shadow image,
-// it makes no window and deletes itself.
+// it makes no window and deletes itself. Without a compositing window manager it has no window
+// (shadowWindow() is null) until one starts, and drops its window when the compositor goes.
 class CQuorShadowFrame : public QObject
 {
     Q_OBJECT
@@ -52,6 +53,8 @@ public slots:
 private slots:
     void _onFadeUpdated(int value);
     void _onRestoreTimeout();
+    // Drops the window when the desktop stops compositing, makes one when it starts again.
+    void _onCompositingChanged(bool active);
 
 private:
     void init(QWidget* owner);

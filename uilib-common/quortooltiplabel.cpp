@@ -27,7 +27,8 @@ CQuorToolTipLabel::CQuorToolTipLabel(const QString& text, QWidget* parent) : QLa
     setProperty("com_velto_fontRole", QStringLiteral("widgetlibrary.tooltip.normal.label"));
 
     CLayeredWndSurface::init(this);
-    new CLayeredWndSurface(this);
+    auto* surface = new CLayeredWndSurface(this);
+    surface->setMaskSource([this] { return framePicture(); });
     m_fade = new CWindowFadeEffect(this);
 
     ensurePolished();
@@ -233,14 +234,31 @@ void CQuorToolTipLabel::mousePressEvent(QMouseEvent* e)
     onHideTip();
 }
 
+void CQuorToolTipLabel::drawFrame(QPainter* painter) const
+{
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 1), &option, painter, this);
+}
+
+QImage CQuorToolTipLabel::framePicture() const
+{
+    QImage picture(size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    drawFrame(&painter);
+    return picture;
+}
+
 void CQuorToolTipLabel::paintEvent(QPaintEvent* e)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    QStyleOption option;
-    option.initFrom(this);
-    painter.fillRect(option.rect, Qt::transparent);
-    style()->drawPrimitive(QStyle::PrimitiveElement(QStyle::PE_CustomBase + 1), &option, &painter, this);
+    // Without a compositor the frame goes over the window colour; the mask cuts the corners.
+    const CLayeredWndSurface* surface = CLayeredWndSurface::of(this);
+    painter.fillRect(rect(), !surface || surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    drawFrame(&painter);
     painter.end();
     QLabel::paintEvent(e);
 }

@@ -5,6 +5,8 @@
 #include <QPointer>
 
 class CWindowFadeEffect;
+class QImage;
+class QPainter;
 
 // The library's tooltip window: a text label on a per-pixel-alpha window with
 // the style's tooltip frame, placed next to the mouse inside the screen, faded
@@ -67,6 +69,9 @@ protected:
 private:
     friend class TestQuorToolTipLabel;
     void restartExpireTimer();
+    void drawFrame(QPainter* painter) const;
+    // The frame alone on transparent, at the label's size.
+    QImage framePicture() const;
 
     QBasicTimer m_expireTimer;
     CWindowFadeEffect* m_fade = nullptr;

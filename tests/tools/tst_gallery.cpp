@@ -12,6 +12,8 @@ class TestGallery : public QObject
 private slots:
     void writesEveryCell();
     void refusesWithoutOutput();
+    void windowModeGrabsTheScreen_data();
+    void windowModeGrabsTheScreen();
 };
 
 void TestGallery::writesEveryCell()
@@ -112,6 +114,39 @@ void TestGallery::refusesWithoutOutput()
     gallery.start(QStringLiteral(LUMESK_GALLERY), {});
     QVERIFY(gallery.waitForFinished(60000));
     QCOMPARE(gallery.exitCode(), 2);
+}
+
+void TestGallery::windowModeGrabsTheScreen_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("every window") << QString() << 0;
+    QTest::newRow("one row") << QStringLiteral("left edge, right to left") << 0;
+    QTest::newRow("no row matches") << QStringLiteral("no such window") << 2;
+}
+
+// The windows on the display the test runs on (offscreen here, an X display for a reviewer).
+void TestGallery::windowModeGrabsTheScreen()
+{
+    QFETCH(QString, filter);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(QStringLiteral("screen.png"));
+    QStringList arguments = {QStringLiteral("--window"), QStringLiteral("--out"), out};
+    if (!filter.isEmpty())
+        arguments << QStringLiteral("--filter") << filter;
+    QProcess gallery;
+    gallery.start(QStringLiteral(LUMESK_GALLERY), arguments);
+    QVERIFY(gallery.waitForFinished(60000));
+    QCOMPARE(gallery.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(gallery.exitCode(), exitCode);
+    const QImage screen(out);
+    QCOMPARE(screen.isNull(), exitCode != 0);
+    if (exitCode != 0)
+        return;
+    // The backdrop covers the screen: its colour in the corner, not the black of an empty root.
+    QCOMPARE(QColor(screen.pixel(2, 2)), QColor(96, 144, 200));
 }
 
 QTEST_GUILESS_MAIN(TestGallery)

@@ -98,6 +98,76 @@ private slots:
         QCOMPARE(geometry.left(), centred.left() + arrowShift(&bubble));
     }
 
+    // Near each screen edge the bubble stays inside the available area; where the preferred side
+    // does not fit the arrow goes to the other one and still points at the point.
+    void staysOnScreen_data()
+    {
+        QTest::addColumn<int>("edge");
+        QTest::addColumn<bool>("rightToLeft");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("shownSide");
+        const int belowLeft = int(Qt::AlignLeft | Qt::AlignTop);
+        QTest::newRow("left edge, right to left") << int(Qt::LeftEdge) << true << belowLeft << int(Qt::AlignLeft);
+        QTest::newRow("left edge, left to right") << int(Qt::LeftEdge) << false << belowLeft << int(Qt::AlignLeft);
+        QTest::newRow("right edge, left to right") << int(Qt::RightEdge) << false << belowLeft << int(Qt::AlignRight);
+        QTest::newRow("right edge, right to left") << int(Qt::RightEdge) << true << belowLeft << int(Qt::AlignRight);
+        QTest::newRow("top edge, bubble above") << int(Qt::TopEdge) << false << int(Qt::AlignLeft | Qt::AlignBottom)
+                                                << int(Qt::AlignTop);
+        QTest::newRow("bottom edge, bubble below") << int(Qt::BottomEdge) << true << belowLeft
+                                                   << int(Qt::AlignBottom);
+        QTest::newRow("bottom left corner, right to left, above")
+            << int(Qt::BottomEdge | Qt::LeftEdge) << true << int(Qt::AlignLeft | Qt::AlignBottom)
+            << int(Qt::AlignLeft | Qt::AlignBottom);
+    }
+    void staysOnScreen()
+    {
+        QFETCH(int, edge);
+        QFETCH(bool, rightToLeft);
+        QFETCH(int, alignment);
+        QFETCH(int, shownSide);
+        QApplication::setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        CQuorArrowToolTip bubble;
+        bubble.setText(QStringLiteral("A bubble with a few words in it, near the edge"));
+        bubble.setAlignment(Qt::Alignment(alignment));
+        const QRect area = bubble.screen()->availableGeometry();
+        QPoint point = area.center();
+        if (edge & Qt::LeftEdge)
+            point.setX(area.left() + 40);
+        if (edge & Qt::RightEdge)
+            point.setX(area.right() - 40);
+        if (edge & Qt::TopEdge)
+            point.setY(area.top() + 5);
+        if (edge & Qt::BottomEdge)
+            point.setY(area.bottom() - 10);
+        bubble.showAt(point);
+        const QRect geometry = bubble.geometry();
+        QVERIFY2(area.contains(geometry), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                         .arg(geometry.x())
+                                                         .arg(geometry.y())
+                                                         .arg(geometry.width())
+                                                         .arg(geometry.height())));
+        QCOMPARE(bubble.alignment() & Qt::Alignment(shownSide), Qt::Alignment(shownSide));
+        // The arrow points at the point: the bubble sits where the shown side puts it.
+        QRect centred(QPoint(), geometry.size());
+        centred.moveCenter(point);
+        QCOMPARE(geometry.left(), centred.left() + arrowShift(&bubble));
+        if (bubble.alignment() & Qt::AlignBottom)
+            QCOMPARE(geometry.bottom(), point.y() + bubble.style()->pixelMetric(kAboveOffset));
+        else
+            QCOMPARE(geometry.top(), point.y());
+    }
+
+    void tooLargeForTheScreenSlidesInside()
+    {
+        CQuorArrowToolTip bubble;
+        auto* wide = new QWidget;
+        const QRect area = bubble.screen()->availableGeometry();
+        wide->setFixedSize(area.width() / 2 + 40, 30);
+        bubble.setWidget(wide);
+        bubble.showAt(QPoint(area.center().x(), area.center().y()));
+        QVERIFY(area.contains(bubble.geometry()));
+    }
+
     void commonStyleOffsets()
     {
         QWidget owner;

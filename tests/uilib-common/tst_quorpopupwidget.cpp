@@ -1,3 +1,4 @@
+#include "fakecompositor.h"
 #include "fadeeffect.h"
 #include "layeredwndsurface.h"
 #include "quorcommonstyle.h"
@@ -149,6 +150,8 @@ private slots:
 
     void backgroundReplacesTheStylesFrame()
     {
+        // With a compositor the window's picture is the art itself, alpha included.
+        FakeCompositorScope compositor(true);
         CQuorPopupWidget popup(nullptr, Qt::Tool);
         popup.resize(120, 90);
         QPixmap art(30, 30);

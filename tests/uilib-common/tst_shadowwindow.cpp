@@ -1,5 +1,6 @@
-// The platform's own shadow window on a real X display.
+// The platform's own shadow window on a real X display with a compositor.
 
+#include "fakecompositor.h"
 #include "linuxshadowwindow.h"
 #include "quorshadowframe.h"
 #include "shadowteststyle.h"
@@ -13,6 +14,10 @@ class TestShadowWindow : public QObject
 
 private slots:
     void mainWindowShadow();
+
+private:
+    // The shadow window is made only where a compositor blends it.
+    FakeCompositorScope m_compositor{true};
 };
 
 void TestShadowWindow::mainWindowShadow()

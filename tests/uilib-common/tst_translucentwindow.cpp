@@ -1,4 +1,5 @@
 #include "fadeeffect.h"
+#include "fakecompositor.h"
 #include "layeredwndsurface.h"
 #include "quorcommonstyle.h"
 #include "quorpopupwidget.h"
@@ -39,9 +40,12 @@ protected:
 };
 } // namespace
 
+// Per-pixel alpha as it is with a compositing window manager.
 class TestTranslucentWindow : public QObject
 {
     Q_OBJECT
+    FakeCompositorScope m_compositor{true};
+
 private slots:
     void initTestCase()
     {

@@ -1,16 +1,25 @@
 // gallery --out sheet.png: renders every look of the common style into one PNG contact sheet.
 // Runs on the offscreen platform unless another one is asked for; --list prints the cell names.
+// gallery --window [--out shot.png]: the windows themselves on the current display (DISPLAY).
 
+#include "compositingwatch.h"
 #include "gallery.h"
 #include "quorcommonstyle.h"
+#include "windowgallery.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTextStream>
 
+#include <algorithm>
+
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // --window needs the real display; the sheet is drawn offscreen.
+    const bool onDisplay = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+        return qstrcmp(arg, "--window") == 0 || qstrcmp(arg, "-window") == 0;
+    });
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !onDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velto"));
@@ -29,7 +38,18 @@ int main(int argc, char* argv[])
     parser.addOption(outOption);
     parser.addOption(filterOption);
     parser.addOption(listOption);
+    const QCommandLineOption windowOption(
+        QStringLiteral("window"),
+        QStringLiteral("Show the windows on the current display over a plain backdrop and grab the screen "
+                       "into --out (without --out they stay until the program is ended)."));
+    parser.addOption(windowOption);
     parser.process(app);
+    if (parser.isSet(windowOption)) {
+        QApplication::setStyle(new CQuorCommonStyle);
+        return runWindowGallery(parser.value(outOption), parser.value(filterOption));
+    }
+    // The sheet shows the floating windows' art as a compositing desktop blends it.
+    CCompositingWatch::instance()->setOverride(true);
     if (!parser.isSet(outOption)) {
         QTextStream(stderr) << "gallery: --out FILE is needed\n";
         return 2;

@@ -1,0 +1,245 @@
+// A compositing manager that starts and stops while windows are shown: shadows come and go,
+// floating windows switch between per-pixel alpha and a mask.
+
+#include "fakecompositor.h"
+#include "fakeshadowwindow.h"
+#include "layeredwndsurface.h"
+#include "linuxshadowwindow.h"
+#include "quorarrowtooltip.h"
+#include "quorcommonstyle.h"
+#include "quordialog.h"
+#include "quorpopupwidget.h"
+#include "quorshadowframe.h"
+#include "quortooltiplabel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+std::unique_ptr<QWidget> makeFloatingWindow(const QString& kind)
+{
+    if (kind == QLatin1String("popup")) {
+        auto popup = std::make_unique<CQuorPopupWidget>(nullptr, Qt::Tool);
+        popup->resize(160, 120);
+        popup->move(100, 100);
+        return popup;
+    }
+    if (kind == QLatin1String("tooltip label")) {
+        auto label = std::make_unique<CQuorToolTipLabel>(QStringLiteral("A tooltip"));
+        label->move(100, 100);
+        return label;
+    }
+    auto bubble = std::make_unique<CQuorArrowToolTip>();
+    bubble->setText(QStringLiteral("An arrow tooltip"));
+    bubble->adjustSize();
+    bubble->move(100, 100);
+    return bubble;
+}
+
+// Records the window's geometry at every Show event.
+class EventRecorder : public QObject
+{
+public:
+    EventRecorder(QWidget* window, QList<QRect>* shownAt) : m_shownAt(shownAt) { window->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            m_shownAt->append(static_cast<QWidget*>(watched)->geometry());
+        return false;
+    }
+
+private:
+    QList<QRect>* m_shownAt;
+};
+
+} // namespace
+
+class TestCompositorChange : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QApplication::setStyle(new CQuorCommonStyle);
+        QApplication::setEffectEnabled(Qt::UI_FadeTooltip, false);
+    }
+
+    void overrideAnswersAndSignals()
+    {
+        CCompositingWatch* watch = CCompositingWatch::instance();
+        QCOMPARE(watch->isActive(), false); // the offscreen platform never composites
+        QSignalSpy spy(watch, &CCompositingWatch::changed);
+        {
+            FakeCompositorScope outer(true);
+            QVERIFY(watch->isActive());
+            {
+                FakeCompositorScope inner(false);
+                QVERIFY(!watch->isActive());
+            }
+            QVERIFY(watch->isActive());
+            outer.set(true); // no change, no signal
+        }
+        QVERIFY(!watch->isActive());
+        QCOMPARE(spy.size(), 4);
+        const QList<bool> answers = {spy.at(0).at(0).toBool(), spy.at(1).at(0).toBool(),
+                                     spy.at(2).at(0).toBool(), spy.at(3).at(0).toBool()};
+        QCOMPARE(answers, (QList<bool>{true, false, true, false}));
+    }
+
+    void platformFactoryNeedsACompositor()
+    {
+        QWidget owner;
+        {
+            FakeCompositorScope compositor(false);
+            QVERIFY(!IShadowWindow::create(&owner));
+            FakeShadowWindowScope fakes; // a factory a test installs runs whatever the desktop
+            QVERIFY(IShadowWindow::create(&owner));
+        }
+        FakeCompositorScope compositor(true);
+        auto window = IShadowWindow::create(&owner);
+        QVERIFY(dynamic_cast<CLinuxShadowWindow*>(window.get()));
+    }
+
+    void dialogShadowFollowsTheCompositor_data()
+    {
+        QTest::addColumn<bool>("fakeWindows");
+        QTest::newRow("platform shadow window") << false;
+        QTest::newRow("test's shadow window") << true;
+    }
+    void dialogShadowFollowsTheCompositor()
+    {
+        QFETCH(bool, fakeWindows);
+        std::optional<FakeShadowWindowScope> fakes;
+        if (fakeWindows)
+            fakes.emplace();
+        FakeCompositorScope compositor(true);
+        CQuorDialog dialog;
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(new QLabel(QStringLiteral("Content")));
+        dialog.setGeometry(200, 150, 300, 200);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* frame = dialog.findChild<CQuorShadowFrame*>();
+        QVERIFY(frame && frame->isActive());
+
+        for (const bool active : {true, false, true, false, true}) {
+            compositor.set(active);
+            QCOMPARE(bool(frame->shadowWindow()), active);
+            if (!active)
+                continue;
+            QTRY_VERIFY(frame->shadowWindow()->isVisible());
+            QTRY_COMPARE(frame->shadowWindow()->geometry(),
+                         dialog.frameGeometry().adjusted(-18, -10, 18, 32));
+            // The frame keeps following its owner with the new window.
+            dialog.move(dialog.pos() + QPoint(7, 5));
+            QTRY_COMPARE(frame->shadowWindow()->geometry().topLeft(),
+                         dialog.frameGeometry().topLeft() - QPoint(18, 10));
+        }
+
+        // A compositor that starts while the dialog is hidden shows the shadow with it.
+        compositor.set(false);
+        dialog.hide();
+        compositor.set(true);
+        QVERIFY(frame->shadowWindow());
+        QVERIFY(!frame->shadowWindow()->isVisible());
+        dialog.show();
+        QTRY_VERIFY(frame->shadowWindow()->isVisible());
+    }
+
+    void floatingWindowMaskFollowsTheCompositor_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("popup") << QStringLiteral("popup");
+        QTest::newRow("tooltip label") << QStringLiteral("tooltip label");
+        QTest::newRow("arrow tooltip") << QStringLiteral("arrow tooltip");
+    }
+    void floatingWindowMaskFollowsTheCompositor()
+    {
+        QFETCH(QString, kind);
+        FakeCompositorScope compositor(false);
+        std::unique_ptr<QWidget> window = makeFloatingWindow(kind);
+        CLayeredWndSurface* surface = CLayeredWndSurface::of(window.get());
+        QVERIFY(surface);
+        QVERIFY(!surface->isTranslucent());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+        for (const bool active : {false, true, false, true, false}) {
+            compositor.set(active);
+            QCOMPARE(surface->isTranslucent(), active);
+            QCOMPARE(window->mask().isEmpty(), active);
+            if (active)
+                continue;
+            // The mask is the frame's outline: the corner is cut, the middle shows.
+            const QRegion mask = window->mask();
+            QVERIFY(!mask.contains(QPoint(0, 0)));
+            QVERIFY(mask.contains(window->rect().center()));
+            QVERIFY(mask.boundingRect().width() > window->width() / 2);
+            // Painted over the window colour: no transparent pixel inside the mask.
+            const QImage picture = window->grab().toImage();
+            const QPoint centre = window->rect().center();
+            QCOMPARE(qAlpha(picture.pixel(centre.x(), 2)), 255);
+        }
+
+        // Resizing re-masks for the new size.
+        if (kind == QLatin1String("popup")) {
+            window->resize(240, 180);
+            QVERIFY(window->mask().boundingRect().width() > 200);
+        }
+    }
+
+    // Without a compositor a transparent window is not invisible: the bubble is shown only where it
+    // belongs, never first at its old place.
+    void hiddenBubbleShowsOnlyAtItsPlace_data()
+    {
+        QTest::addColumn<bool>("active");
+        QTest::newRow("no compositor") << false;
+        QTest::newRow("compositor") << true;
+    }
+    void hiddenBubbleShowsOnlyAtItsPlace()
+    {
+        QFETCH(bool, active);
+        FakeCompositorScope compositor(active);
+        CQuorArrowToolTip bubble;
+        bubble.setText(QStringLiteral("A bubble"));
+        bubble.move(10, 10);
+        QList<QRect> shownAt;
+        EventRecorder recorder(&bubble, &shownAt);
+        bubble.showAt(QPoint(300, 200));
+        QTRY_VERIFY(bubble.isVisible());
+        QVERIFY(!shownAt.isEmpty());
+        if (!active) {
+            QCOMPARE(shownAt.size(), 1);
+            QCOMPARE(shownAt.first(), bubble.geometry());
+        }
+    }
+
+    void arrowSideChangeReMasks()
+    {
+        FakeCompositorScope compositor(false);
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        CQuorArrowToolTip bubble;
+        bubble.setText(QStringLiteral("A bubble near the left edge"));
+        bubble.setAlignment(Qt::AlignLeft | Qt::AlignTop); // right to left: the arrow at the right
+        const QRect area = bubble.screen()->availableGeometry();
+        bubble.showAt(QPoint(area.right() - 40, area.center().y()));
+        QTRY_VERIFY(bubble.isVisible());
+        QVERIFY(bubble.alignment() & Qt::AlignRight);
+        const QRegion right = bubble.mask();
+        bubble.showAt(QPoint(area.left() + 40, area.center().y()));
+        QVERIFY(bubble.alignment() & Qt::AlignLeft);
+        QVERIFY(!bubble.mask().isEmpty());
+        QVERIFY(bubble.mask() != right);
+        QApplication::setLayoutDirection(Qt::LeftToRight);
+    }
+};
+
+QTEST_MAIN(TestCompositorChange)
+#include "tst_compositorchange.moc"

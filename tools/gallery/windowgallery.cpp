@@ -1,0 +1,226 @@
+#include "windowgallery.h"
+
+#include "quorarrowtooltip.h"
+#include "quorbuttons.h"
+#include "quorcombobox.h"
+#include "quordialog.h"
+#include "quordialogtitlebar.h"
+#include "quorlineedit.h"
+#include "quoroptiongroup.h"
+#include "quorpopupwidget.h"
+#include "quortextedit.h"
+#include "quortooltiplabel.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QScreen>
+#include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct SWindowRow
+{
+    QString name;
+    std::function<void()> show;
+};
+
+QWidget* makeBackdrop(const QRect& screen)
+{
+    auto* backdrop = new QWidget(nullptr, Qt::FramelessWindowHint);
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(96, 144, 200));
+    backdrop->setPalette(palette);
+    backdrop->setAutoFillBackground(true);
+    backdrop->setGeometry(screen);
+    auto* layout = new QVBoxLayout(backdrop);
+    auto* caption = new QLabel(QStringLiteral("gallery --window: %1").arg(QGuiApplication::platformName()));
+    layout->addWidget(caption, 0, Qt::AlignBottom | Qt::AlignRight);
+    return backdrop;
+}
+
+CQuorDialog* makeDialog(const QRect& geometry)
+{
+    auto* dialog = new CQuorDialog;
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* bar = new CQuorDialogTitleBar(dialog);
+    bar->setColor(CQuorDialogTitleBar::Blue);
+    bar->setWindowTitle(QStringLiteral("Dialog"));
+    layout->addWidget(bar);
+    auto* content = new QFrame;
+    content->setObjectName(QStringLiteral("contentFrame"));
+    auto* contentLayout = new QVBoxLayout(content);
+    contentLayout->addWidget(new QLabel(QStringLiteral("Pick a contact:")));
+    auto* combo = new CQuorComboBox;
+    combo->addItems({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma"),
+                     QStringLiteral("A very long entry that does not fit")});
+    contentLayout->addWidget(combo);
+    contentLayout->addStretch();
+    layout->addWidget(content, 1);
+    auto* bottom = new QFrame;
+    bottom->setObjectName(QStringLiteral("bottomFrame"));
+    bottom->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.dialog.bottomFrame"));
+    auto* bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->addStretch();
+    auto* ok = new CQuorGradientButton(nullptr, CQuorGradientButton::Positive);
+    ok->setText(QStringLiteral("OK"));
+    bottomLayout->addWidget(ok);
+    auto* cancel = new CQuorGradientButton(nullptr, CQuorGradientButton::Negative);
+    cancel->setText(QStringLiteral("Cancel"));
+    bottomLayout->addWidget(cancel);
+    layout->addWidget(bottom);
+    dialog->setGeometry(geometry);
+    return dialog;
+}
+
+QWidget* makeToolkitWindow(const QRect& geometry)
+{
+    auto* window = new QWidget;
+    window->setWindowTitle(QStringLiteral("Toolkit widgets"));
+    auto* layout = new QVBoxLayout(window);
+    auto* edit = new CQuorLineEdit;
+    edit->setGuideText(QStringLiteral("Type to search"));
+    layout->addWidget(edit);
+    auto* group = new CQuorOptionGroup(nullptr, 3);
+    const QStringList texts = {QStringLiteral("Day"), QStringLiteral("Week"), QStringLiteral("All")};
+    for (int i = 0; i < 3; ++i)
+        group->button(i)->setText(texts.at(i));
+    group->setSelected(1);
+    layout->addWidget(group);
+    auto* box = new CQuorCheckBox;
+    box->setText(QStringLiteral("Remember me"));
+    box->setChecked(true);
+    layout->addWidget(box);
+    auto* text = new CQuorTextEdit;
+    text->setPlainText(QStringLiteral("Two lines\nof text"));
+    layout->addWidget(text);
+    auto* save = new CQuorGradientButton(nullptr, CQuorGradientButton::Positive);
+    save->setText(QStringLiteral("&Save"));
+    layout->addWidget(save, 0, Qt::AlignRight);
+    window->setGeometry(geometry);
+    return window;
+}
+
+CQuorArrowToolTip* makeBubble(Qt::LayoutDirection direction, const QString& text)
+{
+    const Qt::LayoutDirection before = QApplication::layoutDirection();
+    QApplication::setLayoutDirection(direction);
+    auto* bubble = new CQuorArrowToolTip;
+    bubble->setLayoutDirection(direction);
+    bubble->setText(text);
+    bubble->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QApplication::setLayoutDirection(before);
+    return bubble;
+}
+
+} // namespace
+
+int runWindowGallery(const QString& outFile, const QString& filter)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        QTextStream(stderr) << "gallery: no screen\n";
+        return 1;
+    }
+    const QRect area = screen->availableGeometry();
+    // Every window is owned here and goes when the program ends.
+    std::vector<std::unique_ptr<QWidget>> windows;
+    const auto keep = [&](auto* w) {
+        windows.emplace_back(w);
+        return w;
+    };
+    QWidget* backdrop = keep(makeBackdrop(screen->geometry()));
+    backdrop->show();
+
+    const int left = area.left() + 60;
+    const int top = area.top() + 40;
+    QList<SWindowRow> rows;
+    rows.append({QStringLiteral("dialog (CQuorDialog), combo list open"), [&] {
+                     CQuorDialog* dialog = keep(makeDialog(QRect(left, top, 380, 260)));
+                     dialog->show();
+                     // Opened once the dialog is on screen, like a click would.
+                     QTimer::singleShot(300, dialog, [dialog] {
+                         if (auto* combo = dialog->findChild<CQuorComboBox*>())
+                             combo->showPopup();
+                     });
+                 }});
+    rows.append({QStringLiteral("toolkit widgets"), [&] {
+                     keep(makeToolkitWindow(QRect(left + 460, top, 320, 260)))->show();
+                 }});
+    rows.append({QStringLiteral("popup widget (popup.itemlist)"), [&] {
+                     auto* popup = keep(new CQuorPopupWidget(nullptr, Qt::Tool));
+                     auto* layout = new QVBoxLayout(popup->contentWidget());
+                     layout->setContentsMargins(24, 20, 24, 24);
+                     layout->addWidget(new QLabel(QStringLiteral("Popup content")));
+                     popup->setGeometry(left + 860, top, 220, 150);
+                     popup->show();
+                 }});
+    rows.append({QStringLiteral("arrow tooltip near the left edge, right to left"), [&] {
+                     CQuorArrowToolTip* bubble =
+                         makeBubble(Qt::RightToLeft, QStringLiteral("An arrow tooltip near the left edge"));
+                     keep(bubble);
+                     bubble->showAt(QPoint(area.left() + 40, top + 360));
+                 }});
+    rows.append({QStringLiteral("arrow tooltip near the right edge, left to right"), [&] {
+                     CQuorArrowToolTip* bubble =
+                         makeBubble(Qt::LeftToRight, QStringLiteral("An arrow tooltip near the right edge"));
+                     keep(bubble);
+                     bubble->showAt(QPoint(area.right() - 40, top + 360));
+                 }});
+    rows.append({QStringLiteral("arrow tooltip near the bottom edge"), [&] {
+                     CQuorArrowToolTip* bubble =
+                         makeBubble(Qt::LeftToRight, QStringLiteral("An arrow tooltip near the bottom edge"));
+                     keep(bubble);
+                     bubble->showAt(QPoint(area.center().x(), area.bottom() - 10));
+                 }});
+    // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
+    QPointer<CQuorToolTipLabel> label;
+    rows.append({QStringLiteral("tooltip label (tooltip)"), [&] {
+                     // After the combo list opened and took the focus.
+                     QTimer::singleShot(700, qApp, [&] {
+                         label = new CQuorToolTipLabel(QStringLiteral("A tooltip label"));
+                         label->move(left + 860, top + 200);
+                         label->show();
+                     });
+                 }});
+
+    QApplication::setEffectEnabled(Qt::UI_FadeTooltip, false);
+    QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
+    int shown = 0;
+    for (const SWindowRow& row : std::as_const(rows)) {
+        if (!filter.isEmpty() && !row.name.contains(filter))
+            continue;
+        row.show();
+        ++shown;
+    }
+    if (shown == 0) {
+        QTextStream(stderr) << "gallery: no window row matches " << filter << "\n";
+        return 2;
+    }
+
+    int result = 0;
+    if (!outFile.isEmpty()) {
+        // The fades take 300 ms; the combo list opens after 300 ms.
+        QTimer::singleShot(1500, qApp, [&] {
+            const QImage shot = screen->grabWindow(0).toImage();
+            if (shot.isNull() || !shot.save(outFile, "PNG")) {
+                QTextStream(stderr) << "gallery: cannot write " << outFile << "\n";
+                result = 1;
+            }
+            QApplication::quit();
+        });
+    }
+    const int loop = QApplication::exec();
+    delete label;
+    windows.clear();
+    return result ? result : loop;
+}
