@@ -301,7 +301,8 @@ void CFacebookAddLike::emitResult()
 // ---------------------------------------------------------------------------------------------
 // CFacebookRemoveLike
 
-CFacebookRemoveLike::CFacebookRemoveLike(CFacebookApi* api, QObject* parent) : CFacebookHttpMethod(api, parent)
+CFacebookRemoveLike::CFacebookRemoveLike(CFacebookApi* api, QObject* parent)
+    : CFacebookHttpMethod(api, parent)
 {
 }
 
@@ -335,7 +336,9 @@ void CFacebookRemoveLike::emitResult()
 // ---------------------------------------------------------------------------------------------
 // CFacebookPhotoInfo
 
-CFacebookPhotoInfo::CFacebookPhotoInfo(CFacebookApi* api, QObject* parent) : CFacebookHttpMethod(api, parent) {}
+CFacebookPhotoInfo::CFacebookPhotoInfo(CFacebookApi* api, QObject* parent) : CFacebookHttpMethod(api, parent)
+{
+}
 
 CFacebookPhotoInfo::~CFacebookPhotoInfo()
 {

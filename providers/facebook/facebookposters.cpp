@@ -21,7 +21,8 @@ QString encodedText(const QString& text)
 // ---------------------------------------------------------------------------------------------
 // CFacebookTextPoster
 
-CFacebookTextPoster::CFacebookTextPoster(CFacebookApi* api, QObject* parent) : IMediaTextPoster(parent), m_api(api)
+CFacebookTextPoster::CFacebookTextPoster(CFacebookApi* api, QObject* parent)
+    : IMediaTextPoster(parent), m_api(api)
 {
 }
 
