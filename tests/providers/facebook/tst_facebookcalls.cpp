@@ -95,7 +95,7 @@ struct CallSpec
     std::function<bool(CFacebookHttpMethod*)> request;
 };
 
-// A spec of one call class; `describe` turns the result signal's arguments into
+// One call class; `describe` turns the result signal's arguments into
 // the text logged.
 template <class Call, class Signal, class Describe, class Request>
 CallSpec callSpec(const char* method, Signal signal, Describe describe, Request request)
