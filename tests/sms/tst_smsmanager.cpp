@@ -243,6 +243,9 @@ private slots:
             << QStringList{hello, hello, hello, hello} << MeskMbnResult::SmsNetworkTimeout << false
             << QList<bool>{true, true, true, true} << QStringList{"failed(2, 13)", "failed(3, 15)", "failed(4, 15)", "done(5)"}
             << QList<int>{15, 15, 15, 15};
+        QTest::newRow("text that cannot be encoded")
+            << QList<Step>{} << QStringList{QString()} << 0 << false << QList<bool>{false}
+            << QStringList{"error(4)"} << QList<int>{};
         QTest::newRow("completion fails")
             << QList<Step>{Step::complete(0, MeskMbnResult::SmsMemoryFailure)} << QStringList{hello, hello}
             << 0 << false << QList<bool>{true, true} << QStringList{"failed(2, 8)", "done(3)"} << QList<int>{15, 15};
@@ -290,6 +293,15 @@ private slots:
             sentLengths.append(sendLength(entry));
         }
         QCOMPARE(sentLengths, lengths);
+        // A refusal inside send is reported on the caller's thread, every
+        // other outcome on the thread of its event (the modem's or the
+        // watchdog's; a hand-made answer is the test's own).
+        if (!byHand) {
+            const QList<QThread*> threads = m_recorder->threads();
+            for (qsizetype i = 0; i < threads.size(); ++i) {
+                QCOMPARE(threads.at(i) == QThread::currentThread(), !sent.first() && i == 0);
+            }
+        }
     }
 
     // Without a usable GSM interface nothing is sent and the reasons are told.
