@@ -27,7 +27,10 @@ public:
         return MeskMbnResult::Ok;
     }
     qint32 smsOpen(const QString&) override { return MeskMbnResult::Failed; }
-    qint32 smsSendPdu(const QString&, const QString&, quint8, quint32*) override { return MeskMbnResult::Failed; }
+    qint32 smsSendPdu(const QString&, const QString&, quint8, quint32*) override
+    {
+        return MeskMbnResult::Failed;
+    }
     qint32 smsRead(const QString&, quint32, quint32, quint32*) override { return MeskMbnResult::Failed; }
     qint32 smsDelete(const QString&, quint32, quint32*) override { return MeskMbnResult::Failed; }
     qint32 smsStatus(const QString&, quint32*, quint32*) override { return MeskMbnResult::Failed; }

@@ -312,9 +312,9 @@ bool CMeskMbnSmsManager::obtainInterface(Reports& reports, QString* id)
         reports.error(errorCode(result));
         return false;
     }
-    const auto chosen = std::find_if(interfaces.cbegin(), interfaces.cend(), [](const SMeskModemInterface& i) {
-        return i.capabilityResult >= 0 && i.smsCaps != 0;
-    });
+    const auto chosen =
+        std::find_if(interfaces.cbegin(), interfaces.cend(),
+                     [](const SMeskModemInterface& i) { return i.capabilityResult >= 0 && i.smsCaps != 0; });
     if (chosen == interfaces.cend()) {
         reports.error(ErrorNoDevice);
         return false;
@@ -628,9 +628,10 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 return group.number == message.number && group.reference == message.reference &&
                        group.partCount == message.partCount;
             };
-            const auto reported = std::find_if(m_reportedGroups.cbegin(), m_reportedGroups.cend(), [&](const ReportedGroup& g) {
-                return sameMessage(g) && g.texts.value(message.partNumber) == message.text;
-            });
+            const auto reported =
+                std::find_if(m_reportedGroups.cbegin(), m_reportedGroups.cend(), [&](const ReportedGroup& g) {
+                    return sameMessage(g) && g.texts.value(message.partNumber) == message.text;
+                });
             if (reported != m_reportedGroups.cend()) {
                 // Another copy of a part whose message was reported already.
                 m_claimed.insert(read.index);
@@ -639,7 +640,8 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             }
             auto group = std::find_if(m_partGroups.begin(), m_partGroups.end(), sameMessage);
             if (group == m_partGroups.end()) {
-                m_partGroups.append(PartGroup{message.number, message.reference, message.partCount, {}, 0, {}});
+                m_partGroups.append(
+                    PartGroup{message.number, message.reference, message.partCount, {}, 0, {}});
                 group = m_partGroups.end() - 1;
             }
             m_claimed.insert(read.index);

@@ -29,8 +29,9 @@ public:
     // One complete message (status 0 new, 1 old, 2 draft, 3 sent; the service
     // centre's time in seconds since 1970, UTC). It stays on the SIM until the
     // owner, having stored it, hands indices to deleteMessages.
-    virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
-                                                    quint32 timeStamp, const QList<quint32>& indices) = 0;
+    virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
+                                                    const QString& text, quint32 timeStamp,
+                                                    const QList<quint32>& indices) = 0;
     // A single-part class-0 (flash) message; the manager deletes it itself.
     virtual void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number,
                                                           const QString& text, quint32 timeStamp) = 0;

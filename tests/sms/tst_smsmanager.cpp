@@ -1,6 +1,6 @@
 #include "fakemodem.h"
-#include "meskmbnsmsmanager.h"
 #include "mesklinuxmodembackend.h"
+#include "meskmbnsmsmanager.h"
 #include "smspdu.h"
 
 #include <QHash>
@@ -73,7 +73,10 @@ public:
     {
         record(QStringLiteral("failed(%1, %2)").arg(requestId).arg(errorCode));
     }
-    void onMeskMbnSmsManagerError(quint32 errorCode) override { record(QStringLiteral("error(%1)").arg(errorCode)); }
+    void onMeskMbnSmsManagerError(quint32 errorCode) override
+    {
+        record(QStringLiteral("error(%1)").arg(errorCode));
+    }
 
     QStringList calls() const
     {
@@ -241,21 +244,23 @@ private slots:
         QTest::newRow("refused parts in a row")
             << QList<Step>{Step::never(), Step::refuse(notAllowed), Step::refuse(notAllowed)}
             << QStringList{hello, hello, hello, hello} << MeskMbnResult::SmsNetworkTimeout << false
-            << QList<bool>{true, true, true, true} << QStringList{"failed(2, 13)", "failed(3, 15)", "failed(4, 15)", "done(5)"}
+            << QList<bool>{true, true, true, true}
+            << QStringList{"failed(2, 13)", "failed(3, 15)", "failed(4, 15)", "done(5)"}
             << QList<int>{15, 15, 15, 15};
         QTest::newRow("text that cannot be encoded")
             << QList<Step>{} << QStringList{QString()} << 0 << false << QList<bool>{false}
             << QStringList{"error(4)"} << QList<int>{};
         QTest::newRow("completion fails")
             << QList<Step>{Step::complete(0, MeskMbnResult::SmsMemoryFailure)} << QStringList{hello, hello}
-            << 0 << false << QList<bool>{true, true} << QStringList{"failed(2, 8)", "done(3)"} << QList<int>{15, 15};
+            << 0 << false << QList<bool>{true, true} << QStringList{"failed(2, 8)", "done(3)"}
+            << QList<int>{15, 15};
         QTest::newRow("no answer, then the next starts")
-            << QList<Step>{Step::never()} << QStringList{hello, hello} << 0 << false << QList<bool>{true, true}
-            << QStringList{"failed(2, 13)", "done(3)"} << QList<int>{15, 15};
+            << QList<Step>{Step::never()} << QStringList{hello, hello} << 0 << false
+            << QList<bool>{true, true} << QStringList{"failed(2, 13)", "done(3)"} << QList<int>{15, 15};
         QTest::newRow("interfaces removed with two waiting")
             << QList<Step>{Step::never()} << QStringList{hello, hello, hello} << MeskMbnResult::Ok << true
-            << QList<bool>{true, true, true} << QStringList{"done(2)", "error(2)", "failed(3, 2)", "failed(4, 2)"}
-            << QList<int>{15};
+            << QList<bool>{true, true, true}
+            << QStringList{"done(2)", "error(2)", "failed(3, 2)", "failed(4, 2)"} << QList<int>{15};
     }
 
     void failures()
@@ -313,11 +318,10 @@ private slots:
         QTest::addColumn<bool>("counted");
 
         QTest::newRow("CDMA") << "cdma" << true << QStringList{"error(3)"} << false;
-        QTest::newRow("Linux backend") << "linux" << true
-                                       << QStringList{"error(2)", "error(2)", "error(2)", "error(2)"} << true;
-        QTest::newRow("interface without SMS") << "nosms" << true
-                                               << QStringList{"error(2)", "error(2)", "error(2)", "error(2)"}
-                                               << true;
+        QTest::newRow("Linux backend")
+            << "linux" << true << QStringList{"error(2)", "error(2)", "error(2)", "error(2)"} << true;
+        QTest::newRow("interface without SMS")
+            << "nosms" << true << QStringList{"error(2)", "error(2)", "error(2)", "error(2)"} << true;
         QTest::newRow("events cannot be delivered") << "nowatch" << false << QStringList{"error(1)"} << true;
     }
 
@@ -349,7 +353,8 @@ private slots:
         }
         int used = -1, left = -1, parts = -1;
         m_manager->textLength(QStringLiteral("hello!"), &used, &left, &parts);
-        QCOMPARE(QList<int>({used, left, parts}), counted ? QList<int>({6, 154, 1}) : QList<int>({-1, -1, -1}));
+        QCOMPARE(QList<int>({used, left, parts}),
+                 counted ? QList<int>({6, 154, 1}) : QList<int>({-1, -1, -1}));
         settle();
         QCOMPARE(m_recorder->calls(), reports);
         QCOMPARE(m_modem->smsCalls(QStringLiteral("send")), QStringList());
@@ -397,9 +402,9 @@ private slots:
         QVERIFY(!m_manager->readAllMessages());
         settle();
         const QString error = QStringLiteral("error(%1)").arg(code);
-        QCOMPARE(m_recorder->calls(), (QStringList{QStringLiteral("failed(2, %1)").arg(code),
-                                                   QStringLiteral("failed(3, %1)").arg(code), HelloReport.arg(3),
-                                                   error, error}));
+        QCOMPARE(m_recorder->calls(),
+                 (QStringList{QStringLiteral("failed(2, %1)").arg(code),
+                              QStringLiteral("failed(3, %1)").arg(code), HelloReport.arg(3), error, error}));
         // A failed delete leaves the message where it is.
         QVERIFY(m_modem->simMessages().contains(3));
     }
@@ -449,7 +454,8 @@ private slots:
             const auto reportsOf = std::count_if(calls.cbegin(), calls.cend(), [&](const QString& call) {
                 return call == done || call.startsWith(failed);
             });
-            QVERIFY2(reportsOf == 1, qPrintable(QStringLiteral("request %1: %2 reports").arg(id).arg(reportsOf)));
+            QVERIFY2(reportsOf == 1,
+                     qPrintable(QStringLiteral("request %1: %2 reports").arg(id).arg(reportsOf)));
         }
         if (script == QLatin1String("refuse")) {
             QCOMPARE(m_recorder->count(QStringLiteral("failed(")), Messages);
@@ -510,7 +516,8 @@ private slots:
         QTest::newRow("stored message read at start")
             << QStringList{"sim 3 0 07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37",
                            "readAll"}
-            << QStringList{"received(0, 27838890001, hellohello, 4078473419, [3])"} << QStringList{"delete 3"};
+            << QStringList{"received(0, 27838890001, hellohello, 4078473419, [3])"}
+            << QStringList{"delete 3"};
         QTest::newRow("new message read on status change")
             << QStringList{"inject " + Hello} << QStringList{HelloReport.arg(1)} << QStringList{"delete 1"};
         QTest::newRow("long message, part 2 first")
@@ -531,15 +538,14 @@ private slots:
         QTest::newRow("not stored: kept, reported once per run")
             << QStringList{"noAnswer", "sim 3 0 " + Hello, "readAll", "readAll", "newManager", "readAll"}
             << QStringList{HelloReport.arg(3), HelloReport.arg(3)} << QStringList{};
-        QTest::newRow("undecodable messages stay")
-            << QStringList{"sim 1 0 0044", "sim 2 0 ZZ", "readAll"} << QStringList{"error(1)", "error(1)"}
-            << QStringList{};
+        QTest::newRow("undecodable messages stay") << QStringList{"sim 1 0 0044", "sim 2 0 ZZ", "readAll"}
+                                                   << QStringList{"error(1)", "error(1)"} << QStringList{};
         QTest::newRow("status report deleted unreported")
             << QStringList{"inject 00062A039121F3421051010300404210510103004000"} << QStringList{}
             << QStringList{"delete 1"};
-        QTest::newRow("class 0")
-            << QStringList{"class0 0004039121F300104210510103004005E8329BFD06"}
-            << QStringList{"class0(0, +123, hello, 1705311000)"} << QStringList{"delete 1"};
+        QTest::newRow("class 0") << QStringList{"class0 0004039121F300104210510103004005E8329BFD06"}
+                                 << QStringList{"class0(0, +123, hello, 1705311000)"}
+                                 << QStringList{"delete 1"};
         QTest::newRow("CDMA messages left alone")
             << QStringList{"cdma", "sim 3 0 " + Hello, "readAll"} << QStringList{} << QStringList{};
     }
@@ -677,7 +683,8 @@ private slots:
             }
             ++singles;
             const int reports = reportsAt.value(index);
-            QVERIFY2(reports == 1, qPrintable(QStringLiteral("%1 at %2: %3 reports").arg(text).arg(index).arg(reports)));
+            QVERIFY2(reports == 1,
+                     qPrintable(QStringLiteral("%1 at %2: %3 reports").arg(text).arg(index).arg(reports)));
         }
         QVERIFY(singles > 100);
     }

@@ -469,7 +469,8 @@ private slots:
         QTest::newRow("ucs2 length beyond the octets")
             << hex("04 03 91 21 F3 00 08") + hex(Scts) + hex("04 04 16") << int(SmsPduTooShort);
         QTest::newRow("header counted in the length")
-            << hex("44 03 91 21 F3 00 04") + hex(Scts) + hex("09 05 00 03 42 02 01 48 69") << int(SmsPduTooShort);
+            << hex("44 03 91 21 F3 00 04") + hex(Scts) + hex("09 05 00 03 42 02 01 48 69")
+            << int(SmsPduTooShort);
 
         const QByteArray full = hex("040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
         for (int length = 1; length < 19; ++length)

@@ -494,9 +494,9 @@ qint32 FakeModem::smsSendPdu(const QString& interfaceId, const QString& hexText,
     QMutexLocker lock(&m_mutex);
     const QString entry = QStringLiteral("send %1 %2").arg(hexText).arg(length);
     m_smsLog.append(entry);
-    const bool known = std::any_of(m_interfaces.cbegin(), m_interfaces.cend(), [&](const SMeskModemInterface& i) {
-        return i.id == interfaceId && i.smsCaps != 0;
-    });
+    const bool known =
+        std::any_of(m_interfaces.cbegin(), m_interfaces.cend(),
+                    [&](const SMeskModemInterface& i) { return i.id == interfaceId && i.smsCaps != 0; });
     if (!m_supported || !m_present || !known) {
         return MeskMbnResult::Failed;
     }

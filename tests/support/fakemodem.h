@@ -35,7 +35,8 @@
 //   modem->setSendSteps({FakeModem::SendStep::refuse(MeskMbnResult::SmsOperationNotAllowed)});
 //   modem->setDefaultSendStep(FakeModem::SendStep::never());
 //   modem->injectIncoming("0004...", false);                 // stores it, emits smsStatusChange()
-//   modem->smsLog();                                         // "send 0031... 15", "read 2 1", "delete 3", ...
+//   modem->smsLog();                                         // "send 0031... 15", "read 2 1", "delete 3",
+//   ...
 //
 // smsRead with flag 0 lists every stored message, with flag 2 the new
 // (status 0) ones, which it marks read (1). smsDelete removes the index at
