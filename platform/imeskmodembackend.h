@@ -1,7 +1,44 @@
 #pragma once
 
+#include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QStringList>
+
+// Results of the modem's SMS calls and statuses of its SMS events: 0 or more
+// is success, a negative value a failure.
+namespace MeskMbnResult {
+constexpr qint32 Ok = 0;
+constexpr qint32 Failed = qint32(0x80004005);
+constexpr qint32 InvalidArgument = qint32(0x80070057);
+constexpr qint32 BadSim = qint32(0x80548202);
+constexpr qint32 ServiceNotActivated = qint32(0x80548209);
+constexpr qint32 SimNotInserted = qint32(0x8054820A);
+constexpr qint32 NotRegistered = qint32(0x8054820D);
+constexpr qint32 PinRequired = qint32(0x80548210);
+constexpr qint32 SmsMemoryFailure = qint32(0x80548224);
+constexpr qint32 SmsNetworkTimeout = qint32(0x80548225);
+constexpr qint32 SmsUnknownSmscAddress = qint32(0x80548226);
+constexpr qint32 SmsOperationNotAllowed = qint32(0x80548228);
+constexpr qint32 SmsMemoryFull = qint32(0x80548229);
+} // namespace MeskMbnResult
+
+// One modem interface as the SMS side sees it.
+struct SMeskModemInterface
+{
+    QString id;
+    qint32 capabilityResult = MeskMbnResult::Ok; // result of the capability query
+    quint32 cellularClass = 0;                   // 1 GSM, 2 CDMA
+    quint32 smsCaps = 0;                         // 0: no SMS
+};
+
+// One message read from the SIM (or delivered as a class-0 message).
+struct SMeskSmsReadPdu
+{
+    quint32 status = 0; // 0 new, 1 old, 2 draft, 3 sent
+    QString pdu;        // hexadecimal text, the service-centre address first
+    quint32 index = 0;  // the message's place on the SIM
+};
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
 // modem's values through the queries and re-reads them when a signal says
@@ -35,6 +72,29 @@ public:
     // The SIM subscriber's own telephone numbers.
     virtual bool ownNumbers(QStringList* numbers) = 0;
 
+    // SMS. The calls return the modem's result (MeskMbnResult: negative is a
+    // failure) and answer later through the SMS signals below, which come from
+    // other threads, never from inside a call.
+
+    // Every modem interface with its SMS capabilities.
+    virtual qint32 smsInterfaces(QList<SMeskModemInterface>* interfaces) = 0;
+    // Opens the SMS side of one interface.
+    virtual qint32 smsOpen(const QString& interfaceId) = 0;
+    // Hands one TPDU to the modem: hexText is "00" (the SIM's service centre)
+    // and the TPDU's bytes; length counts the TPDU's bytes. Answered by
+    // smsSendComplete with the same request id.
+    virtual qint32 smsSendPdu(const QString& interfaceId, const QString& hexText, quint8 length,
+                              quint32* requestId) = 0;
+    // Reads the SIM: flag 0 every message, 2 the new ones; format 1 PDU,
+    // 2 CDMA text. Answered by smsReadComplete.
+    virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
+    // Deletes the message at index. Answered by smsDeleteComplete.
+    virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
+    // The SIM's message store: flag bit value 2 says a new message arrived.
+    virtual qint32 smsStatus(const QString& interfaceId, quint32* flag, quint32* index) = 0;
+    // False when SMS events cannot be delivered.
+    virtual bool smsWatch() = 0;
+
 signals:
     // Device manager events.
     void interfaceArrival();
@@ -52,4 +112,16 @@ signals:
     void signalStateChange();
     void radioStateChange();
     void setSoftwareRadioStateComplete(quint32 requestId, bool succeeded);
+    // SMS events.
+    void setSmsConfigurationComplete(quint32 requestId, qint32 status);
+    void smsConfigurationChange();
+    void smsDeleteComplete(quint32 requestId, qint32 status);
+    void smsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages);
+    void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
+                         quint32 requestId, qint32 status);
+    void smsSendComplete(quint32 requestId, qint32 status);
+    void smsStatusChange();
 };
+
+Q_DECLARE_METATYPE(SMeskModemInterface)
+Q_DECLARE_METATYPE(SMeskSmsReadPdu)

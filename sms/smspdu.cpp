@@ -429,8 +429,10 @@ int readValidity(Reader& in, SmsTpdu& record)
     }
 }
 
-// User-data length and user data. The octets taken are those the length names, as far as present and
-// at most 140. A header that does not fit leaves no text; a malformed header is skipped with no elements.
+// User-data length and user data. The octets taken are those the length names, at most 140; a length
+// that names more octets than follow (septets counted as octets, header included) is refused, since the
+// message would read as complete while part of it is missing. A header that does not fit leaves no text;
+// a malformed header is skipped with no elements.
 int readUserData(Reader& in, SmsTpdu& record)
 {
     quint8 length = 0;
@@ -438,6 +440,8 @@ int readUserData(Reader& in, SmsTpdu& record)
         return SmsPduTooShort;
     const Alphabet alphabet = alphabetOf(record.dataCoding);
     const qsizetype named = alphabet == Alphabet::Gsm7 ? (qsizetype(length) * 7 + 7) / 8 : length;
+    if (named > in.remaining())
+        return SmsPduTooShort;
     const qsizetype octets = std::min<qsizetype>({named, in.remaining(), SmsMaxUserDataOctets});
     const quint8* ud = in.here();
     in.take(octets);

@@ -392,9 +392,6 @@ private slots:
         QTest::newRow("7-bit invalid header skipped by septets")
             << hex("44 03 91 21 F3 00 00") + hex(Scts) + hex("09 05 00 02 42 02 02 D0 69")
             << QStringLiteral("hi") << QStringLiteral("+123") << none << SctsUtc;
-        QTest::newRow("7-bit length beyond the octets")
-            << deliver("03 91 21 F3", "FF E8 32 9B FD 06") << QStringLiteral("hello")
-            << QStringLiteral("+123") << none << SctsUtc;
         QTest::newRow("ucs2 odd octet dropped")
             << hex("04 03 91 21 F3 00 08") + hex(Scts) + hex("03 04 16 04") << QStringLiteral("\u0416")
             << QStringLiteral("+123") << none << SctsUtc;
@@ -462,6 +459,18 @@ private slots:
             << hex("06 2A 03 91 21 F3") + hex(Scts) + hex(Scts) + hex("00 04") << int(SmsPduTooShort);
         QTest::newRow("submit without validity octet")
             << hex("11 00 03 91 21 F3 00 00") << int(SmsPduTooShort);
+        // A user-data length that names more than follows: the message would read as complete.
+        QTest::newRow("7-bit length beyond the octets")
+            << deliver("03 91 21 F3", "FF E8 32 9B FD 06") << int(SmsPduTooShort);
+        QTest::newRow("7-bit length one septet beyond")
+            << deliver("03 91 21 F3", "07 E8 32 9B FD 06") << int(SmsPduTooShort);
+        QTest::newRow("8-bit length beyond the octets")
+            << hex("04 03 91 21 F3 00 04") + hex(Scts) + hex("03 48 69") << int(SmsPduTooShort);
+        QTest::newRow("ucs2 length beyond the octets")
+            << hex("04 03 91 21 F3 00 08") + hex(Scts) + hex("04 04 16") << int(SmsPduTooShort);
+        QTest::newRow("header counted in the length")
+            << hex("44 03 91 21 F3 00 04") + hex(Scts) + hex("09 05 00 03 42 02 01 48 69")
+            << int(SmsPduTooShort);
 
         const QByteArray full = hex("040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
         for (int length = 1; length < 19; ++length)

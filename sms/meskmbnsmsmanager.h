@@ -1,0 +1,185 @@
+#pragma once
+
+#include "imeskmodembackend.h"
+#include "mesksmswatchdog.h"
+#include "smspdu.h"
+
+#include <QList>
+#include <QMap>
+#include <QMetaObject>
+#include <QMutex>
+#include <QRecursiveMutex>
+#include <QSet>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+// What the SMS manager reports to its owner (the SMS engine). The calls come
+// from the thread of the event that caused them (the modem's event threads,
+// the watchdog's thread, or the caller of send for a refused first part),
+// never with the manager's locks held, so the owner may take its own locks
+// and call the manager back.
+class IMeskMbnSmsManagerObserver
+{
+public:
+    virtual ~IMeskMbnSmsManagerObserver() = default;
+    // Never called.
+    virtual void onMeskMbnSmsManagerNotification() = 0;
+    // One complete message (status 0 new, 1 old, 2 draft, 3 sent; the service
+    // centre's time in seconds since 1970, UTC). It stays on the SIM until the
+    // owner, having stored it, hands indices to deleteMessages.
+    virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
+                                                    const QString& text, quint32 timeStamp,
+                                                    const QList<quint32>& indices) = 0;
+    // A single-part class-0 (flash) message; the manager deletes it itself.
+    virtual void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number,
+                                                          const QString& text, quint32 timeStamp) = 0;
+    // Every part of the send with that id was accepted by the network.
+    virtual void onMeskMbnSmsManagerSendDone(quint32 requestId) = 0;
+    virtual void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) = 0;
+    virtual void onMeskMbnSmsManagerError(quint32 errorCode) = 0;
+};
+
+// The modem's SMS events, one operation per backend signal of the same name.
+class IMeskMbnSmsEventsObserver
+{
+public:
+    virtual ~IMeskMbnSmsEventsObserver() = default;
+    virtual void onSetSmsConfigurationComplete(quint32 requestId, qint32 status) = 0;
+    virtual void onSmsConfigurationChange() = 0;
+    virtual void onSmsDeleteComplete(quint32 requestId, qint32 status) = 0;
+    virtual void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) = 0;
+    virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
+                                   quint32 requestId, qint32 status) = 0;
+    virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
+    virtual void onSmsStatusChange() = 0;
+};
+
+// Sends, reads and deletes text messages through the modem's SMS interface.
+//
+// Sending: each message is encoded into parts and queued; one part is on the
+// air at a time, guarded by a watchdog; every message ends in exactly one
+// send-done or send-failed report, and after every failure the next queued
+// message starts at once. Reading: messages are decoded, the parts of a long
+// message are joined once parts 1..N of one sender and reference are all
+// there; a received message leaves the SIM only when the owner has stored it
+// and calls deleteMessages.
+//
+// Error codes: 1 internal, 2 device not found, 3 request rejected (CDMA
+// sending), 4 text or number cannot be encoded, 5-15 the modem's failures
+// (errorCode()).
+//
+// Threads: send, readAllMessages, deleteMessages and textLength may be called
+// from any thread; the modem's events run on the threads that emit them
+// (direct connections), the time-out on the watchdog's thread. release()
+// (also run by the destructor) waits for running event handlers, so it must
+// not be called from an observer call.
+class CMeskMbnSmsManager : public IMeskMbnSmsEventsObserver
+{
+public:
+    CMeskMbnSmsManager();
+    ~CMeskMbnSmsManager() override;
+    CMeskMbnSmsManager(const CMeskMbnSmsManager&) = delete;
+    CMeskMbnSmsManager& operator=(const CMeskMbnSmsManager&) = delete;
+
+    // The backend is not owned and must outlive release(). False (and error 1)
+    // when the backend cannot deliver SMS events.
+    bool init(IMeskModemBackend* backend, IMeskMbnSmsManagerObserver* observer);
+    void release();
+
+    // Reads every message on the SIM.
+    bool readAllMessages();
+    // Queues text for phone; requestId receives the id of the later report.
+    // False when the message was not taken or its first part was refused
+    // (reported as send-failed before returning).
+    bool send(const QString& phone, const QString& text, quint32* requestId);
+    // Deletes the messages at indices from the SIM (after they were stored).
+    void deleteMessages(const QList<quint32>& indices);
+    // The character counter; outputs untouched in CDMA format.
+    void textLength(const QString& text, int* used, int* left, int* parts);
+
+    // The watchdog delay of each part, for managers initialised afterwards.
+    static void setWatchdogDelay(int ms);
+    static int watchdogDelay();
+    // A modem result or failed status as an error code.
+    static quint32 errorCode(qint32 result);
+
+    void onSetSmsConfigurationComplete(quint32, qint32) override {}
+    void onSmsConfigurationChange() override {}
+    void onSmsDeleteComplete(quint32 requestId, qint32 status) override;
+    void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) override;
+    void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
+                           quint32 requestId, qint32 status) override;
+    void onSmsSendComplete(quint32 requestId, qint32 status) override;
+    void onSmsStatusChange() override;
+
+    class Gate;
+    struct Reports;
+
+private:
+    struct SmsSendRequest
+    {
+        QList<SmsPdu> parts;
+        qsizetype partIndex = 0;
+        quint32 modemRequestId = 0;
+        quint32 requestId = 0;
+    };
+
+    // A long message being collected: parts by number, the SIM indices of
+    // every copy read.
+    struct PartGroup
+    {
+        QString number;
+        quint8 reference = 0;
+        quint8 partCount = 0;
+        QMap<quint8, SmsPduMessage> parts;
+        quint32 status = 0;
+        QList<quint32> indices;
+    };
+    // A long message already reported in this run: its parts' texts.
+    struct ReportedGroup
+    {
+        QString number;
+        quint8 reference = 0;
+        quint8 partCount = 0;
+        QMap<quint8, QString> texts;
+    };
+
+    bool obtainInterface(Reports& reports, QString* id);
+    bool readMessages(quint32 flag, Reports& reports);
+    void startNextLocked(const QString& interfaceId, Reports& reports);
+    void afterPartLocked(Reports& reports);
+    void failAllLocked(quint32 code, Reports& reports);
+    void onTimeout(quint64 generation);
+    void processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0);
+    void deleteIndices(const QList<quint32>& indices, Reports& reports);
+    void deliver(const Reports& reports);
+    void connectBackend();
+
+    IMeskModemBackend* m_backend = nullptr;
+    IMeskMbnSmsManagerObserver* m_observer = nullptr;
+    std::shared_ptr<Gate> m_gate;
+    QList<QMetaObject::Connection> m_connections;
+    std::unique_ptr<CMeskSmsWatchdog> m_watchdog;
+    std::atomic<int> m_format = 0; // 0 unknown, 1 PDU (GSM), 2 CDMA
+
+    // Guards the send queue, the part on the air and the watchdog's generation.
+    QRecursiveMutex m_mutex;
+    QList<SmsSendRequest> m_requests;
+    bool m_onAir = false;
+    quint32 m_busyRequestId = 0;
+    quint32 m_nextRequestId = 1;
+    quint64 m_watchdogGeneration = 0;
+
+    // Guards what reading keeps: the groups, the SIM indices that are held in
+    // a group, reported and not yet deleted, or being deleted, and the
+    // deletions on their way.
+    QMutex m_readMutex;
+    QList<PartGroup> m_partGroups;
+    QList<ReportedGroup> m_reportedGroups;
+    QSet<quint32> m_claimed;
+    QMap<quint32, quint32> m_deleting; // modem request id -> index
+
+    static std::atomic<int> s_watchdogDelay;
+};
