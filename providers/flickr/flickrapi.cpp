@@ -76,7 +76,8 @@ CFlickrApi::CFlickrApi()
         return;
     const QString base = normalizeBaseUrl(variable);
     if (base.isEmpty()) {
-        log(QStringLiteral("CFlickrApi: ignoring unusable %1 \"%2\"").arg(QLatin1String(kBaseVariable), variable));
+        log(QStringLiteral("CFlickrApi: ignoring unusable %1 \"%2\"")
+                .arg(QLatin1String(kBaseVariable), variable));
         return;
     }
     m_restUrl = base + QStringLiteral("/services/rest/");
@@ -316,7 +317,8 @@ bool CFlickrApi::checkDocument(const SMeskHttpResponseHeader& header, const QByt
     return ok;
 }
 
-bool CFlickrApi::checkResponse(const SMeskHttpResponseHeader& header, const QByteArray& body, int& error) const
+bool CFlickrApi::checkResponse(const SMeskHttpResponseHeader& header, const QByteArray& body,
+                               int& error) const
 {
     QDomDocument doc;
     QDomElement rsp;

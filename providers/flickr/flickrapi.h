@@ -112,8 +112,8 @@ public:
                     QString& userId, QString& userName, int& error) const;
     bool parseUserInfo(const SMeskHttpResponseHeader& header, const QByteArray& body, SFlickrUser& user,
                        int& error) const;
-    bool parsePhotoInfo(const SMeskHttpResponseHeader& header, const QByteArray& body,
-                        SFlickrPhotoExt& photo, int& error) const;
+    bool parsePhotoInfo(const SMeskHttpResponseHeader& header, const QByteArray& body, SFlickrPhotoExt& photo,
+                        int& error) const;
     bool parsePhotoSizes(const SMeskHttpResponseHeader& header, const QByteArray& body,
                          QList<SFlickrPhotoSize>& sizes, int& error) const;
     bool parseContactsPhotos(const SMeskHttpResponseHeader& header, const QByteArray& body,

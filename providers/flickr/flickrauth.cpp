@@ -113,8 +113,8 @@ void CFlickrAuth::readToken()
     m_state = Idle;
     int error = 0;
     QString token;
-    if (!m_api->parseToken(m_request->responseHeader(), m_request->responseData(), token, m_userId, m_userName,
-                           error)) {
+    if (!m_api->parseToken(m_request->responseHeader(), m_request->responseData(), token, m_userId,
+                           m_userName, error)) {
         emit protocolError();
         return;
     }

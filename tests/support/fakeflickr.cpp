@@ -151,7 +151,7 @@ QImage drawLandscape(const QSize& size, quint32 seed)
 {
     QImage image(size, QImage::Format_RGB32);
     const QColor sky = QColor::fromHsv(int(seed % 360), 110, 235);
-    const QColor land = QColor::fromHsv(int((seed / 360 + 90) % 360), 150, 150);
+    const QColor land = QColor::fromHsv(80 + int((seed >> 9) % 70), 150, 150);
     const qreal w = size.width();
     const qreal h = size.height();
     QPainter painter(&image);
@@ -213,8 +213,8 @@ struct SizeSpec
 };
 
 const SizeSpec kSizes[] = {
-    {"Square", "s", "sq", 75, 75},       {"Thumbnail", "t", "t", 100, 75}, {"Small", "m", "s", 240, 180},
-    {"Medium", "", "m", 500, 375},       {"Original", "o", "o", 1024, 768},
+    {"Square", "s", "sq", 75, 75}, {"Thumbnail", "t", "t", 100, 75},  {"Small", "m", "s", 240, 180},
+    {"Medium", "", "m", 500, 375}, {"Original", "o", "o", 1024, 768},
 };
 
 const SizeSpec* sizeOf(const QString& suffix)
@@ -242,7 +242,8 @@ bool FakeFlickrService::Request::hasParam(const QString& name) const
     return present;
 }
 
-FakeFlickrService::FakeFlickrService() : m_apiKey(defaultApiKey()), m_secret(defaultSecret()), m_token(defaultToken())
+FakeFlickrService::FakeFlickrService()
+    : m_apiKey(defaultApiKey()), m_secret(defaultSecret()), m_token(defaultToken())
 {
     m_users = {
         {defaultUserId(), defaultUserName(), QStringLiteral("Bob Example"), QStringLiteral("1234"),
@@ -271,7 +272,8 @@ FakeFlickrService::FakeFlickrService() : m_apiKey(defaultApiKey()), m_secret(def
     const QString alice = m_users.at(1).nsid;
     const QString carol = m_users.at(2).nsid;
     m_photos = {
-        photo("4001", defaultUserId(), "a1b2c3d4e5", "3001", "3", QStringLiteral("Harbour"), 1262300000, "jpg"),
+        photo("4001", defaultUserId(), "a1b2c3d4e5", "3001", "3", QStringLiteral("Harbour"), 1262300000,
+              "jpg"),
         photo("4002", defaultUserId(), "b2c3d4e5f6", "3001", "3", QStringLiteral("Old bridge"), 1262200000,
               "png"),
         photo("4101", alice, "c3d4e5f6a7", "3002", "4", QStringLiteral("Sunset & sea"), 1262310000, "jpg"),
@@ -369,16 +371,17 @@ const FakeFlickrService::Photo* FakeFlickrService::findPhoto(const QString& id) 
 
 QStringList FakeFlickrService::methods()
 {
-    return {QStringLiteral("flickr.auth.getFrob"),         QStringLiteral("flickr.auth.getToken"),
-            QStringLiteral("flickr.people.getInfo"),       QStringLiteral("flickr.photos.getContactsPhotos"),
-            QStringLiteral("flickr.photos.getInfo"),       QStringLiteral("flickr.photos.getSizes"),
+    return {QStringLiteral("flickr.auth.getFrob"),   QStringLiteral("flickr.auth.getToken"),
+            QStringLiteral("flickr.people.getInfo"), QStringLiteral("flickr.photos.getContactsPhotos"),
+            QStringLiteral("flickr.photos.getInfo"), QStringLiteral("flickr.photos.getSizes"),
             QStringLiteral("flickr.photos.search")};
 }
 
 QByteArray FakeFlickrService::errorResponse(int code, const QString& message)
 {
     return QByteArray(kXmlHead) + "<rsp stat=\"fail\">\n\t<err" +
-           (attr("code", QString::number(code)) + attr("msg", message.isEmpty() ? errorMessage(code) : message))
+           (attr("code", QString::number(code)) +
+            attr("msg", message.isEmpty() ? errorMessage(code) : message))
                .toUtf8() +
            " />\n</rsp>\n";
 }
@@ -459,7 +462,8 @@ FakeFlickrService::Outcome FakeFlickrService::restAnswer(const TestHttpRequest& 
     if (host.isEmpty())
         host = "127.0.0.1";
     int errorCode = 0;
-    const QByteArray body = answerBody(record, QStringLiteral("http://") + QString::fromLatin1(host), errorCode);
+    const QByteArray body =
+        answerBody(record, QStringLiteral("http://") + QString::fromLatin1(host), errorCode);
     record.errorCode = errorCode;
     m_requests.append(record);
     Outcome outcome = script.outcome;
@@ -478,10 +482,11 @@ FakeFlickrService::Outcome FakeFlickrService::authPage(const TestHttpRequest& re
     const QString frob = valueOf(pairs, QStringLiteral("frob"));
     const QString perms = valueOf(pairs, QStringLiteral("perms"));
     if (!m_frobs.contains(frob) ||
-        !QStringList{QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("delete")}.contains(perms)) {
-        outcome.reply = htmlPage(400, "Bad Request", QStringLiteral("Flickr"),
-                                 m_frobs.contains(frob) ? QStringLiteral("Invalid permissions")
-                                                        : errorMessage(108));
+        !QStringList{QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("delete")}.contains(
+            perms)) {
+        outcome.reply =
+            htmlPage(400, "Bad Request", QStringLiteral("Flickr"),
+                     m_frobs.contains(frob) ? QStringLiteral("Invalid permissions") : errorMessage(108));
         return outcome;
     }
     QByteArray host = request.header("Host");
@@ -489,7 +494,8 @@ FakeFlickrService::Outcome FakeFlickrService::authPage(const TestHttpRequest& re
         host = "127.0.0.1";
     outcome.reply = htmlPage(302, "Found", QStringLiteral("Moved"), QStringLiteral("The page has moved."));
     outcome.reply.headers.append(
-        qMakePair(QByteArray("Location"), "http://" + host + "/services/auth/done?frob=" + QUrl::toPercentEncoding(frob)));
+        qMakePair(QByteArray("Location"),
+                  "http://" + host + "/services/auth/done?frob=" + QUrl::toPercentEncoding(frob)));
     return outcome;
 }
 
@@ -548,8 +554,9 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
             return {};
         }
         const User* me = findUser(defaultUserId());
-        return okResponse(QStringLiteral("<auth>") + el("token", m_token) + el("perms", QStringLiteral("write")) +
-                          QStringLiteral("<user") + attr("nsid", defaultUserId()) +
+        return okResponse(QStringLiteral("<auth>") + el("token", m_token) +
+                          el("perms", QStringLiteral("write")) + QStringLiteral("<user") +
+                          attr("nsid", defaultUserId()) +
                           attr("username", me ? me->userName : defaultUserName()) +
                           attr("fullname", QString()) + QStringLiteral(" /></auth>"));
     }
@@ -596,7 +603,8 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
         QString rows;
         for (const Photo& photo : std::as_const(list))
             rows += photoRow(photo, false);
-        return okResponse(QStringLiteral("\t<photos page=\"1\"") + attr("pages", total ? QStringLiteral("1") : QStringLiteral("0")) +
+        return okResponse(QStringLiteral("\t<photos page=\"1\"") +
+                          attr("pages", total ? QStringLiteral("1") : QStringLiteral("0")) +
                           attr("perpage", QString::number(perPage)) + attr("total", QString::number(total)) +
                           QStringLiteral(">\n") + rows + QStringLiteral("\t</photos>"));
     }
@@ -610,19 +618,22 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
         for (const SizeSpec& spec : kSizes) {
             const QString suffix = QLatin1String(spec.suffix);
             const bool original = suffix == QLatin1String("o");
-            const QString source =
-                base + QStringLiteral("/farm%1/%2/%3_%4").arg(photo->farm, photo->server, photo->id,
-                                                             original ? photo->originalSecret : photo->secret) +
-                (suffix.isEmpty() ? QString() : QLatin1Char('_') + suffix) + QLatin1Char('.') +
-                (original ? photo->originalFormat : QStringLiteral("jpg"));
+            const QString source = base +
+                                   QStringLiteral("/farm%1/%2/%3_%4")
+                                       .arg(photo->farm, photo->server, photo->id,
+                                            original ? photo->originalSecret : photo->secret) +
+                                   (suffix.isEmpty() ? QString() : QLatin1Char('_') + suffix) +
+                                   QLatin1Char('.') +
+                                   (original ? photo->originalFormat : QStringLiteral("jpg"));
             const QString page = base + QStringLiteral("/photos/%1/%2/sizes/%3/")
                                             .arg(photo->owner, photo->id, QLatin1String(spec.pageName));
             rows += QStringLiteral("\t\t<size") + attr("label", QLatin1String(spec.label)) +
-                    attr("width", QString::number(spec.width)) + attr("height", QString::number(spec.height)) +
-                    attr("source", source) + attr("url", page) + QStringLiteral(" media=\"photo\" />\n");
+                    attr("width", QString::number(spec.width)) +
+                    attr("height", QString::number(spec.height)) + attr("source", source) +
+                    attr("url", page) + QStringLiteral(" media=\"photo\" />\n");
         }
-        return okResponse(QStringLiteral("\t<sizes canblog=\"1\" canprint=\"1\" candownload=\"1\">\n") + rows +
-                          QStringLiteral("\t</sizes>"));
+        return okResponse(QStringLiteral("\t<sizes canblog=\"1\" canprint=\"1\" candownload=\"1\">\n") +
+                          rows + QStringLiteral("\t</sizes>"));
     }
     if (method == QLatin1String("flickr.photos.getInfo")) {
         const Photo* photo = findPhoto(record.param(QStringLiteral("photo_id")));
@@ -630,7 +641,8 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
             errorCode = 1;
             return {};
         }
-        if (record.hasParam(QStringLiteral("secret")) && record.param(QStringLiteral("secret")) != photo->secret) {
+        if (record.hasParam(QStringLiteral("secret")) &&
+            record.param(QStringLiteral("secret")) != photo->secret) {
             errorCode = 2;
             return {};
         }
@@ -643,11 +655,13 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
             QStringLiteral(" license=\"0\" rotation=\"0\"") + attr("originalsecret", photo->originalSecret) +
             attr("originalformat", photo->originalFormat) + QStringLiteral(" media=\"photo\">\n\t\t<owner") +
             attr("nsid", photo->owner) + attr("username", owner ? owner->userName : QString()) +
-            attr("realname", owner ? owner->realName : QString()) + QStringLiteral(" location=\"\" />\n\t\t") +
-            el("title", photo->title) + el("description", photo->description) +
+            attr("realname", owner ? owner->realName : QString()) +
+            QStringLiteral(" location=\"\" />\n\t\t") + el("title", photo->title) +
+            el("description", photo->description) +
             QStringLiteral("<visibility ispublic=\"1\" isfriend=\"0\" isfamily=\"0\" />") +
-            QStringLiteral("<dates") + attr("posted", date) + attr("lastupdate", date) + QStringLiteral(" />") +
-            el("comments", QString::number(photo->comments)) + QStringLiteral("<urls><url type=\"photopage\">") +
+            QStringLiteral("<dates") + attr("posted", date) + attr("lastupdate", date) +
+            QStringLiteral(" />") + el("comments", QString::number(photo->comments)) +
+            QStringLiteral("<urls><url type=\"photopage\">") +
             esc(base + QStringLiteral("/photos/%1/%2/").arg(photo->owner, photo->id)) +
             QStringLiteral("</url></urls>\n\t</photo>"));
     }
@@ -661,10 +675,10 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
         for (const Photo& photo : std::as_const(m_photos))
             count += photo.owner == user->nsid ? 1 : 0;
         return okResponse(QStringLiteral("\t<person") + attr("id", user->nsid) + attr("nsid", user->nsid) +
-                          QStringLiteral(" isadmin=\"0\" ispro=\"0\"") + attr("iconserver", user->iconServer) +
-                          attr("iconfarm", user->iconFarm) + QStringLiteral(">\n\t\t") +
-                          el("username", user->userName) + el("realname", user->realName) +
-                          QStringLiteral("<location />") +
+                          QStringLiteral(" isadmin=\"0\" ispro=\"0\"") +
+                          attr("iconserver", user->iconServer) + attr("iconfarm", user->iconFarm) +
+                          QStringLiteral(">\n\t\t") + el("username", user->userName) +
+                          el("realname", user->realName) + QStringLiteral("<location />") +
                           el("photosurl", base + QStringLiteral("/photos/%1/").arg(user->nsid)) +
                           el("profileurl", base + QStringLiteral("/people/%1/").arg(user->nsid)) +
                           QStringLiteral("<photos>") + el("count", QString::number(count)) +
@@ -689,7 +703,8 @@ FakeFlickrService::Outcome FakeFlickrService::picture(const QByteArray& path)
 
     static const QRegularExpression photoPath(
         QStringLiteral("^/farm(\\d+)/([^/]+)/([^/_]+)_([^/_]+)(?:_([stmo]))?\\.(jpg|png)$"));
-    static const QRegularExpression iconPath(QStringLiteral("^/farm(\\d+)/([^/]+)/buddyicons/([^/]+)\\.jpg$"));
+    static const QRegularExpression iconPath(
+        QStringLiteral("^/farm(\\d+)/([^/]+)/buddyicons/([^/]+)\\.jpg$"));
     const QString text = QUrl::fromPercentEncoding(path);
 
     QByteArray body;
@@ -710,9 +725,11 @@ FakeFlickrService::Outcome FakeFlickrService::picture(const QByteArray& path)
         const bool original = m.captured(5) == QLatin1String("o");
         const QString wantedFormat = original && photo ? photo->originalFormat : QStringLiteral("jpg");
         if (photo && spec && photo->farm == m.captured(1) && photo->server == m.captured(2) &&
-            m.captured(4) == (original ? photo->originalSecret : photo->secret) && m.captured(6) == wantedFormat) {
+            m.captured(4) == (original ? photo->originalSecret : photo->secret) &&
+            m.captured(6) == wantedFormat) {
             format = wantedFormat == QLatin1String("png") ? "PNG" : "JPG";
-            body = encode(drawLandscape(QSize(spec->width, spec->height), seedOf(photo->id.toUtf8())), format);
+            body =
+                encode(drawLandscape(QSize(spec->width, spec->height), seedOf(photo->id.toUtf8())), format);
         }
     }
     if (body.isEmpty()) {
@@ -736,12 +753,14 @@ void FakeFlickrService::scriptReply(const QString& method, int status, const QBy
 {
     Script script;
     script.outcome.reply = TestHttpReply::withStatus(status, status == 200 ? "OK" : "Error", body);
-    script.outcome.reply.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("text/xml; charset=utf-8")));
+    script.outcome.reply.headers.append(
+        qMakePair(QByteArray("Content-Type"), QByteArray("text/xml; charset=utf-8")));
     script.times = times;
     addScript(method, script);
 }
 
-void FakeFlickrService::scriptError(const QString& method, int code, int status, int times, const QString& message)
+void FakeFlickrService::scriptError(const QString& method, int code, int status, int times,
+                                    const QString& message)
 {
     scriptReply(method, status, errorResponse(code, message), times);
 }

@@ -79,15 +79,14 @@ private slots:
         QTest::addColumn<Builder>("builder");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("code");
-        QTest::newRow("frob") << Builder([](CFlickrApi& a, QString& u) { return a.frobRequest(u); }) << 200 << 0;
+        QTest::newRow("frob") << Builder([](CFlickrApi& a, QString& u) { return a.frobRequest(u); }) << 200
+                              << 0;
         QTest::newRow("token for an unissued frob")
             << Builder([](CFlickrApi& a, QString& u) { return a.tokenRequest(u, QStringLiteral("72157-x")); })
             << 200 << 108;
-        QTest::newRow("authorization page")
-            << Builder([](CFlickrApi& a, QString& u) {
-                   return a.authorizationUrl(u, QStringLiteral("72157600000000000-abcdef0123456789-123456"));
-               })
-            << 302 << -1;
+        QTest::newRow("authorization page") << Builder([](CFlickrApi& a, QString& u) {
+            return a.authorizationUrl(u, QStringLiteral("72157600000000000-abcdef0123456789-123456"));
+        }) << 302 << -1;
         QTest::newRow("user info") << Builder([](CFlickrApi& a, QString& u) {
             return a.userInfoRequest(u, FakeFlickrService::defaultUserId());
         }) << 200 << 0;
@@ -131,7 +130,8 @@ private slots:
         QCOMPARE(service.requests().size(), 1);
         QCOMPARE(service.requests().constFirst().errorCode, code);
         if (QByteArray(QTest::currentDataTag()) == "photo sizes, query characters")
-            QCOMPARE(service.requests().constFirst().param(QStringLiteral("photo_id")), QStringLiteral("1&x=2 #+%"));
+            QCOMPARE(service.requests().constFirst().param(QStringLiteral("photo_id")),
+                     QStringLiteral("1&x=2 #+%"));
         if (QByteArray(QTest::currentDataTag()) == "photo info, secret with =")
             QCOMPARE(service.requests().constFirst().param(QStringLiteral("secret")), QStringLiteral("a=b"));
     }
@@ -145,7 +145,8 @@ private slots:
         QString url;
         api.userInfoRequest(url, FakeFlickrService::defaultUserId());
         QString changed = url;
-        changed.replace(changed.size() - 1, 1, changed.endsWith(QLatin1Char('0')) ? QStringLiteral("1") : QStringLiteral("0"));
+        changed.replace(changed.size() - 1, 1,
+                        changed.endsWith(QLatin1Char('0')) ? QStringLiteral("1") : QStringLiteral("0"));
         QTest::newRow("changed signature") << changed << 96;
         QTest::newRow("missing signature") << url.left(url.indexOf(QStringLiteral("&api_sig="))) << 97;
         QString changedValue = url;
@@ -158,7 +159,8 @@ private slots:
         QTest::newRow("wrong key") << url << 100;
 
         CFlickrApi otherToken;
-        configure(otherToken, FakeFlickrService::defaultApiKey(), QStringLiteral("72157000000000000-fedcba9876543210"));
+        configure(otherToken, FakeFlickrService::defaultApiKey(),
+                  QStringLiteral("72157000000000000-fedcba9876543210"));
         otherToken.photoSizesRequest(url, QStringLiteral("4001"));
         QTest::newRow("unknown token") << url << 98;
 
@@ -175,7 +177,8 @@ private slots:
         const TestHttpReply reply = service.handle(requestFor(url));
         QCOMPARE(reply.status, 200);
         QVERIFY(reply.body.contains("<rsp stat=\"fail\">"));
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Flickr returned error %1:").arg(code)));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression(QStringLiteral("^Flickr returned error %1:").arg(code)));
         QCOMPARE(codeOf(reply), code);
         QCOMPARE(service.requests().size(), 1);
         QCOMPARE(service.requests().constFirst().errorCode, code);
@@ -237,14 +240,17 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("thumbnail") << "/farm3/3001/4001_a1b2c3d4e5_s.jpg" << 200 << QByteArray("JPG") << QSize(75, 75);
-        QTest::newRow("medium") << "/farm3/3001/4001_a1b2c3d4e5.jpg" << 200 << QByteArray("JPG") << QSize(500, 375);
-        QTest::newRow("original png") << "/farm3/3001/4002_0fc3d4e5f6_o.png" << 200 << QByteArray("PNG")
-                                      << QSize(1024, 768);
+        QTest::newRow("thumbnail") << "/farm3/3001/4001_a1b2c3d4e5_s.jpg" << 200 << QByteArray("JPG")
+                                   << QSize(75, 75);
+        QTest::newRow("medium") << "/farm3/3001/4001_a1b2c3d4e5.jpg" << 200 << QByteArray("JPG")
+                                << QSize(500, 375);
+        QTest::newRow("original png")
+            << "/farm3/3001/4002_0fc3d4e5f6_o.png" << 200 << QByteArray("PNG") << QSize(1024, 768);
         QTest::newRow("buddy icon") << "/farm1/1234/buddyicons/12345678@N00.jpg" << 200 << QByteArray("JPG")
                                     << QSize(48, 48);
         QTest::newRow("default icon") << "/images/buddyicon.jpg" << 200 << QByteArray("JPG") << QSize(48, 48);
-        QTest::newRow("wrong secret") << "/farm3/3001/4001_a1b2c3d4e6_s.jpg" << 404 << QByteArray() << QSize();
+        QTest::newRow("wrong secret")
+            << "/farm3/3001/4001_a1b2c3d4e6_s.jpg" << 404 << QByteArray() << QSize();
         QTest::newRow("original under the small secret")
             << "/farm3/3001/4002_b2c3d4e5f6_o.png" << 404 << QByteArray() << QSize();
         QTest::newRow("icon of a user without one")

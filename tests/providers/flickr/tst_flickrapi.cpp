@@ -28,10 +28,13 @@ QList<QPair<QString, Builder>> allBuilders()
     return {
         {QStringLiteral("frob"), [](CFlickrApi& a, QString& u) { return a.frobRequest(u); }},
         {QStringLiteral("token"), [](CFlickrApi& a, QString& u) { return a.tokenRequest(u, kFrob); }},
-        {QStringLiteral("authorization"), [](CFlickrApi& a, QString& u) { return a.authorizationUrl(u, kFrob); }},
+        {QStringLiteral("authorization"),
+         [](CFlickrApi& a, QString& u) { return a.authorizationUrl(u, kFrob); }},
         {QStringLiteral("userInfo"), [](CFlickrApi& a, QString& u) { return a.userInfoRequest(u, kUser); }},
         {QStringLiteral("photoInfo"),
-         [](CFlickrApi& a, QString& u) { return a.photoInfoRequest(u, QStringLiteral("123"), QStringLiteral("a=b")); }},
+         [](CFlickrApi& a, QString& u) {
+             return a.photoInfoRequest(u, QStringLiteral("123"), QStringLiteral("a=b"));
+         }},
         {QStringLiteral("photoSizes"),
          [](CFlickrApi& a, QString& u) { return a.photoSizesRequest(u, QStringLiteral("1&x=2 #+%")); }},
         {QStringLiteral("contacts"), [](CFlickrApi& a, QString& u) { return a.contactsPhotosRequest(u); }},
@@ -96,18 +99,18 @@ private slots:
         QTest::newRow("user photos, invalid date")
             << Builder([](CFlickrApi& a, QString& u) { return a.userPhotosRequest(u, kUser, QDateTime()); })
             << kRest + QStringLiteral("?") + key + token +
-                   QStringLiteral("&extras=owner_name,date_upload&method=flickr.photos.search"
-                                  "&per_page=500&user_id=12345678@N00&api_sig=8488b277da0e0d4476d904c9fa206023");
+                   QStringLiteral(
+                       "&extras=owner_name,date_upload&method=flickr.photos.search"
+                       "&per_page=500&user_id=12345678@N00&api_sig=8488b277da0e0d4476d904c9fa206023");
         QTest::newRow("contacts photos")
             << allBuilders().at(6).second
             << kRest + QStringLiteral("?") + key + token +
                    QStringLiteral("&count=50&extras=date_upload&method=flickr.photos.getContactsPhotos"
                                   "&api_sig=8bb0d1d92af716f85757176a5fadfa1c");
-        QTest::newRow("user info")
-            << allBuilders().at(3).second
-            << kRest + QStringLiteral("?") + key + token +
-                   QStringLiteral("&method=flickr.people.getInfo&user_id=12345678@N00"
-                                  "&api_sig=c00480e9304643b23bc4c1e706554f58");
+        QTest::newRow("user info") << allBuilders().at(3).second
+                                   << kRest + QStringLiteral("?") + key + token +
+                                          QStringLiteral("&method=flickr.people.getInfo&user_id=12345678@N00"
+                                                         "&api_sig=c00480e9304643b23bc4c1e706554f58");
         // "=" goes out encoded and is signed as it is.
         QTest::newRow("photo info, secret with =")
             << allBuilders().at(4).second
@@ -115,7 +118,8 @@ private slots:
                    QStringLiteral("&method=flickr.photos.getInfo&photo_id=123&secret=a%3Db"
                                   "&api_sig=f362dc10722d7587e4df1626263e3496");
         QTest::newRow("photo info, no secret")
-            << Builder([](CFlickrApi& a, QString& u) { return a.photoInfoRequest(u, QStringLiteral("123"), {}); })
+            << Builder(
+                   [](CFlickrApi& a, QString& u) { return a.photoInfoRequest(u, QStringLiteral("123"), {}); })
             << kRest + QStringLiteral("?") + key + token +
                    QStringLiteral("&method=flickr.photos.getInfo&photo_id=123"
                                   "&api_sig=642ec643f4b8c2477dbed88777bf527b");
@@ -142,14 +146,16 @@ private slots:
     void publishedExample()
     {
         CFlickrApi api;
-        api.setConsumer(QStringLiteral("9a0554259914a86fb9e7eb014e4e5d52"), QStringLiteral("000005fab4534d05"));
+        api.setConsumer(QStringLiteral("9a0554259914a86fb9e7eb014e4e5d52"),
+                        QStringLiteral("000005fab4534d05"));
         QVERIFY(api.beginRequest());
         api.addParam(QStringLiteral("perms"), QStringLiteral("write"));
         api.addParam(QStringLiteral("api_key"), QStringLiteral("9a0554259914a86fb9e7eb014e4e5d52"));
         QString url;
         api.signUrl(url, QStringLiteral("http://flickr.com/services/auth/"));
-        QCOMPARE(url, QStringLiteral("http://flickr.com/services/auth/?api_key=9a0554259914a86fb9e7eb014e4e5d52"
-                                     "&perms=write&api_sig=a02506b31c1cd46c2e0b6380fb94eb3d"));
+        QCOMPARE(url,
+                 QStringLiteral("http://flickr.com/services/auth/?api_key=9a0554259914a86fb9e7eb014e4e5d52"
+                                "&perms=write&api_sig=a02506b31c1cd46c2e0b6380fb94eb3d"));
     }
 
     void noConsumer()
@@ -174,17 +180,21 @@ private slots:
         api.setHomeUrl(QStringLiteral("http://www.flickr.test/"));
         api.setStaticUrlPattern(QStringLiteral("http://farm%1.static.flickr.test"));
         QString url;
-        api.thumbnailUrl(url, QStringLiteral("2"), QStringLiteral("1234"), QStringLiteral("9"), QStringLiteral("ab"));
-        QTest::newRow("thumbnail") << url << QStringLiteral("http://farm2.static.flickr.test/1234/9_ab_s.jpg");
-        api.originalUrl(url, QStringLiteral("2"), QStringLiteral("1234"), QStringLiteral("9"), QStringLiteral("cd"),
-                        QStringLiteral("png"));
+        api.thumbnailUrl(url, QStringLiteral("2"), QStringLiteral("1234"), QStringLiteral("9"),
+                         QStringLiteral("ab"));
+        QTest::newRow("thumbnail") << url
+                                   << QStringLiteral("http://farm2.static.flickr.test/1234/9_ab_s.jpg");
+        api.originalUrl(url, QStringLiteral("2"), QStringLiteral("1234"), QStringLiteral("9"),
+                        QStringLiteral("cd"), QStringLiteral("png"));
         QTest::newRow("original") << url << QStringLiteral("http://farm2.static.flickr.test/1234/9_cd_o.png");
         api.profileUrl(url, kUser);
         QTest::newRow("profile") << url << QStringLiteral("http://www.flickr.test/people/12345678@N00");
         api.photoPageUrl(url, kUser, QStringLiteral("9"));
         QTest::newRow("photo page") << url << QStringLiteral("http://www.flickr.test/photos/12345678@N00/9");
         api.buddyIconUrl(url, QStringLiteral("1"), QStringLiteral("42"), kUser);
-        QTest::newRow("icon") << url << QStringLiteral("http://farm1.static.flickr.test/42/buddyicons/12345678@N00.jpg");
+        QTest::newRow("icon") << url
+                              << QStringLiteral(
+                                     "http://farm1.static.flickr.test/42/buddyicons/12345678@N00.jpg");
         for (const QString& server : {QString(), QStringLiteral("0"), QStringLiteral("x")}) {
             api.buddyIconUrl(url, QStringLiteral("1"), server, kUser);
             QTest::newRow(qPrintable(QStringLiteral("default icon for \"%1\"").arg(server)))
@@ -209,8 +219,10 @@ private slots:
                                << QStringLiteral("http://farm2.static.flickr.com");
         QTest::newRow("local") << QByteArray("http://127.0.0.1:8080/")
                                << QStringLiteral("http://127.0.0.1:8080/services/rest/")
-                               << QStringLiteral("http://127.0.0.1:8080") << QStringLiteral("http://127.0.0.1:8080/farm2");
-        QTest::newRow("unusable") << QByteArray("ftp:x") << QStringLiteral("http://api.flickr.com/services/rest/")
+                               << QStringLiteral("http://127.0.0.1:8080")
+                               << QStringLiteral("http://127.0.0.1:8080/farm2");
+        QTest::newRow("unusable") << QByteArray("ftp:x")
+                                  << QStringLiteral("http://api.flickr.com/services/rest/")
                                   << QStringLiteral("http://www.flickr.com")
                                   << QStringLiteral("http://farm2.static.flickr.com");
     }
@@ -231,7 +243,8 @@ private slots:
         QCOMPARE(api.restUrl(), rest);
         QCOMPARE(api.homeUrl(), home);
         QString url;
-        api.thumbnailUrl(url, QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("9"), QStringLiteral("ab"));
+        api.thumbnailUrl(url, QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("9"),
+                         QStringLiteral("ab"));
         QCOMPARE(url, farm2 + QStringLiteral("/1/9_ab_s.jpg"));
     }
 
@@ -245,24 +258,29 @@ private slots:
         QTest::addColumn<QStringList>("logs");
 
         const QByteArray frob = rsp("<frob>F</frob>");
-        QTest::newRow("500 with ok body") << "frob" << 500 << frob << false << 107
-                                          << QStringList{QStringLiteral("CFlickrApi: http response error 500")};
+        QTest::newRow("500 with ok body")
+            << "frob" << 500 << frob << false << 107
+            << QStringList{QStringLiteral("CFlickrApi: http response error 500")};
         QTest::newRow("empty body") << "frob" << 200 << QByteArray() << false << 107
                                     << QStringList{QStringLiteral("CFlickrApi: response is empty")};
-        QTest::newRow("no rsp") << "photos" << 200 << QByteArray("<html><body>busy</body></html>") << false << 107
-                                << QStringList{QStringLiteral("sFlickrParseResponseCode: flickr response failed")};
+        QTest::newRow("no rsp") << "photos" << 200 << QByteArray("<html><body>busy</body></html>") << false
+                                << 107
+                                << QStringList{
+                                       QStringLiteral("sFlickrParseResponseCode: flickr response failed")};
         QTest::newRow("not XML") << "check" << 200 << QByteArray("<rsp stat=\"ok\"") << false << 107
-                                 << QStringList{QStringLiteral("sFlickrParseResponseCode: flickr response failed")};
+                                 << QStringList{
+                                        QStringLiteral("sFlickrParseResponseCode: flickr response failed")};
         QTest::newRow("fail 99") << "photos" << 200 << fail(99, "Insufficient permissions") << false << 107
-                                 << QStringList{QStringLiteral("Flickr returned error 99:Insufficient permissions")};
+                                 << QStringList{
+                                        QStringLiteral("Flickr returned error 99:Insufficient permissions")};
         QTest::newRow("fail without err")
             << "check" << 200 << rsp({}, "fail") << false << 107
             << QStringList{QStringLiteral("sFlickrParseResponseCode: flickr response failed fail")};
         QTest::newRow("empty frob") << "frob" << 200 << rsp("<frob></frob>") << false << 107 << QStringList();
         QTest::newRow("token without username")
             << "token" << 200
-            << rsp("<auth><token>T</token><perms>write</perms><user nsid=\"12345678@N00\"/></auth>") << false << 107
-            << QStringList();
+            << rsp("<auth><token>T</token><perms>write</perms><user nsid=\"12345678@N00\"/></auth>") << false
+            << 107 << QStringList();
         QByteArray deep = "<photo id=\"1\" username=\"a\">";
         for (int i = 0; i < 300; ++i)
             deep += "<x>";
@@ -272,10 +290,12 @@ private slots:
             << "photos" << 200 << rsp("<photos>" + deep + "</photo></photos>") << false << 107
             << QStringList{QStringLiteral("sFlickrParseResponseCode: flickr response failed")};
         QTest::newRow("fail 98") << "photos" << 200 << fail(98, "Invalid auth token") << false << 98
-                                 << QStringList{QStringLiteral("Flickr returned error 98:Invalid auth token")};
-        QTest::newRow("fail 98 under 500") << "photos" << 500 << fail(98, "Invalid auth token") << false << 107
-                                           << QStringList{QStringLiteral("Flickr returned error 98:Invalid auth token"),
-                                                          QStringLiteral("CFlickrApi: http response error 500")};
+                                 << QStringList{
+                                        QStringLiteral("Flickr returned error 98:Invalid auth token")};
+        QTest::newRow("fail 98 under 500")
+            << "photos" << 500 << fail(98, "Invalid auth token") << false << 107
+            << QStringList{QStringLiteral("Flickr returned error 98:Invalid auth token"),
+                           QStringLiteral("CFlickrApi: http response error 500")};
         for (int code : {2, 4, 10, 96, 97, 100, 105}) {
             const QString message = QStringLiteral("Message %1").arg(code);
             QTest::newRow(qPrintable(QStringLiteral("fail %1 kept").arg(code)))
@@ -285,7 +305,8 @@ private slots:
         QTest::newRow("person missing") << "user" << 200 << rsp("<user/>") << false << 107 << QStringList();
         QTest::newRow("photo missing") << "info" << 200 << rsp({}) << false << 107 << QStringList();
         QTest::newRow("sizes missing") << "sizes" << 200 << rsp("<size/>") << false << 107 << QStringList();
-        QTest::newRow("empty photos") << "photos" << 200 << rsp("<photos page=\"1\"/>") << true << 0 << QStringList();
+        QTest::newRow("empty photos")
+            << "photos" << 200 << rsp("<photos page=\"1\"/>") << true << 0 << QStringList();
         QTest::newRow("empty sizes") << "sizes" << 200 << rsp("<sizes/>") << true << 0 << QStringList();
         QTest::newRow("photo without owner name")
             << "photos" << 200
@@ -332,7 +353,7 @@ private slots:
         QCOMPARE(result, ok);
         QCOMPARE(code, error);
         QVERIFY(meskXmlDocumentCount() - documents <= 1); // each answer is read once
-        QCOMPARE(api.lastError(), 0);                      // readers leave the builder's code alone
+        QCOMPARE(api.lastError(), 0);                     // readers leave the builder's code alone
 
         if (QByteArray(QTest::currentDataTag()) == "token without username") {
             // What was read before the reader stopped stays.
@@ -354,15 +375,17 @@ private slots:
         SFlickrPhotoExt info;
         QVERIFY(api.parsePhotoInfo(
             status(200),
-            rsp("<photo id=\"9\" secret=\"ab\" server=\"12\" farm=\"3\" dateuploaded=\"1262300000\" isfavorite=\"1\""
+            rsp("<photo id=\"9\" secret=\"ab\" server=\"12\" farm=\"3\" dateuploaded=\"1262300000\" "
+                "isfavorite=\"1\""
                 " originalsecret=\"cd\" originalformat=\"png\"><owner nsid=\"o@N01\" username=\"amy\"/>"
                 "<title>T &amp; t</title><description>D</description><comments>4</comments></photo>"),
             info, code));
-        const SFlickrPhotoExt expectedInfo{QStringLiteral("9"),   QStringLiteral("ab"),        QStringLiteral("12"),
-                                           QStringLiteral("3"),   QStringLiteral("o@N01"),     QStringLiteral("amy"),
-                                           QStringLiteral("T & t"), QStringLiteral("1262300000"), QStringLiteral("cd"),
-                                           QStringLiteral("png"), QStringLiteral("D"),         QStringLiteral("4"),
-                                           QStringLiteral("1")};
+        const SFlickrPhotoExt expectedInfo{
+            QStringLiteral("9"),     QStringLiteral("ab"),         QStringLiteral("12"),
+            QStringLiteral("3"),     QStringLiteral("o@N01"),      QStringLiteral("amy"),
+            QStringLiteral("T & t"), QStringLiteral("1262300000"), QStringLiteral("cd"),
+            QStringLiteral("png"),   QStringLiteral("D"),          QStringLiteral("4"),
+            QStringLiteral("1")};
         QCOMPARE(info, expectedInfo);
 
         SFlickrUser user;
@@ -371,9 +394,9 @@ private slots:
             rsp("<person id=\"o@N01\" iconserver=\"5\" iconfarm=\"1\"><username>amy</username>"
                 "<realname>Amy A</realname><photosurl>P</photosurl><profileurl>R</profileurl></person>"),
             user, code));
-        const SFlickrUser expectedUser{QStringLiteral("o@N01"), QStringLiteral("Amy A"), QStringLiteral("amy"),
-                                       QStringLiteral("5"),     QStringLiteral("1"),     QStringLiteral("P"),
-                                       QStringLiteral("R")};
+        const SFlickrUser expectedUser{
+            QStringLiteral("o@N01"), QStringLiteral("Amy A"), QStringLiteral("amy"), QStringLiteral("5"),
+            QStringLiteral("1"),     QStringLiteral("P"),     QStringLiteral("R")};
         QCOMPARE(user, expectedUser);
 
         QString token, userId, userName;
@@ -381,7 +404,8 @@ private slots:
                                rsp("<auth><token>T</token><perms>write</perms>"
                                    "<user nsid=\"12345678@N00\" username=\"bob\" fullname=\"\"/></auth>"),
                                token, userId, userName, code));
-        QCOMPARE(QStringList({token, userId, userName}), QStringList({QStringLiteral("T"), kUser, QStringLiteral("bob")}));
+        QCOMPARE(QStringList({token, userId, userName}),
+                 QStringList({QStringLiteral("T"), kUser, QStringLiteral("bob")}));
     }
 };
 

@@ -27,10 +27,14 @@ public:
             lastUrl = url;
             log.append(QStringLiteral("authorizationUrl"));
         });
-        connect(auth, &CFlickrAuth::accessGranted, this, [this] { log.append(QStringLiteral("accessGranted")); });
-        connect(auth, &CFlickrAuth::accessRejected, this, [this] { log.append(QStringLiteral("accessRejected")); });
-        connect(auth, &CFlickrAuth::protocolError, this, [this] { log.append(QStringLiteral("protocolError")); });
-        connect(auth, &CFlickrAuth::networkError, this, [this] { log.append(QStringLiteral("networkError")); });
+        connect(auth, &CFlickrAuth::accessGranted, this,
+                [this] { log.append(QStringLiteral("accessGranted")); });
+        connect(auth, &CFlickrAuth::accessRejected, this,
+                [this] { log.append(QStringLiteral("accessRejected")); });
+        connect(auth, &CFlickrAuth::protocolError, this,
+                [this] { log.append(QStringLiteral("protocolError")); });
+        connect(auth, &CFlickrAuth::networkError, this,
+                [this] { log.append(QStringLiteral("networkError")); });
     }
     QStringList log;
     QString lastUrl;
@@ -81,18 +85,22 @@ private slots:
         QCOMPARE(auth.state(), 0);
         const QString frob = m_service->issuedFrobs().constLast();
         QCOMPARE(auth.frob(), frob);
-        QVERIFY2(signals_.lastUrl.startsWith(m_server->baseUrl() + QStringLiteral("/services/auth/?api_key=")),
-                 qPrintable(signals_.lastUrl));
-        QVERIFY(signals_.lastUrl.contains(QStringLiteral("&frob=") + frob + QStringLiteral("&perms=write&api_sig=")));
+        QVERIFY2(
+            signals_.lastUrl.startsWith(m_server->baseUrl() + QStringLiteral("/services/auth/?api_key=")),
+            qPrintable(signals_.lastUrl));
+        QVERIFY(signals_.lastUrl.contains(QStringLiteral("&frob=") + frob +
+                                          QStringLiteral("&perms=write&api_sig=")));
 
         QVERIFY(m_service->authorizeFrob(frob));
         signals_.log.clear();
         auth.requestToken();
         QCOMPARE(auth.state(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 10000);
-        QCOMPARE(signals_.log,
-                 QStringList({QStringLiteral("userChanged(%1,,12345678@N00,bob)").arg(FakeFlickrService::defaultToken()),
-                              QStringLiteral("accessGranted")}));
+        QCOMPARE(
+            signals_.log,
+            QStringList(
+                {QStringLiteral("userChanged(%1,,12345678@N00,bob)").arg(FakeFlickrService::defaultToken()),
+                 QStringLiteral("accessGranted")}));
         QCOMPARE(auth.state(), 0);
         QVERIFY(auth.isAuthorized());
         QCOMPARE(auth.userName(), QStringLiteral("bob"));
@@ -103,7 +111,9 @@ private slots:
         signals_.log.clear();
         auth.requestToken();
         QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 10000);
-        QCOMPARE(m_service->requests(QStringLiteral("flickr.auth.getToken")).constLast().param(QStringLiteral("frob")),
+        QCOMPARE(m_service->requests(QStringLiteral("flickr.auth.getToken"))
+                     .constLast()
+                     .param(QStringLiteral("frob")),
                  frob);
     }
 
@@ -182,7 +192,8 @@ private slots:
         auth.onRequestFinished();
         auth.restoreUser(QString(), QStringLiteral("ignored"), QStringLiteral("u"), QStringLiteral("n"));
         QVERIFY(!auth.isAuthorized());
-        auth.restoreUser(QStringLiteral("T"), QStringLiteral("ignored"), QStringLiteral("u"), QStringLiteral("n"));
+        auth.restoreUser(QStringLiteral("T"), QStringLiteral("ignored"), QStringLiteral("u"),
+                         QStringLiteral("n"));
         QVERIFY(auth.isAuthorized());
         QCOMPARE(auth.userName(), QStringLiteral("n"));
         QVERIFY(signals_.log.isEmpty());

@@ -24,7 +24,8 @@ public:
                 [this](TMediaError e) { log.append(QStringLiteral("protocolError(%1)").arg(int(e))); });
         connect(call, qOverload<>(&CMeskHttpMethod::protocolError), this,
                 [this] { log.append(QStringLiteral("protocolError()")); });
-        connect(call, &CMeskHttpMethod::networkError, this, [this] { log.append(QStringLiteral("networkError")); });
+        connect(call, &CMeskHttpMethod::networkError, this,
+                [this] { log.append(QStringLiteral("networkError")); });
     }
     QStringList log;
 };
@@ -86,11 +87,13 @@ private:
     {
         switch (kind) {
         case Kind::UserPhotos:
-            return static_cast<CFlickrUserPhotos*>(call)->request(FakeFlickrService::defaultUserId(), QDateTime());
+            return static_cast<CFlickrUserPhotos*>(call)->request(FakeFlickrService::defaultUserId(),
+                                                                  QDateTime());
         case Kind::Contacts:
             return static_cast<CFlickrContactsPhotos*>(call)->request();
         case Kind::Info:
-            return static_cast<CFlickrPhotoInfo*>(call)->request(QStringLiteral("4101"), QStringLiteral("c3d4e5f6a7"));
+            return static_cast<CFlickrPhotoInfo*>(call)->request(QStringLiteral("4101"),
+                                                                 QStringLiteral("c3d4e5f6a7"));
         case Kind::Sizes:
             return static_cast<CFlickrPhotoSizes*>(call)->request(QStringLiteral("4101"));
         case Kind::User:
@@ -154,26 +157,36 @@ private slots:
 
         CFlickrUserPhotos search(&m_api, &owner);
         QSignalSpy searchSpy(&search, &CFlickrUserPhotos::userPhotos);
-        QVERIFY(search.request(QStringLiteral("23456789@N01"), QDateTime::fromSecsSinceEpoch(1262200000, Qt::UTC)));
+        QVERIFY(search.request(QStringLiteral("23456789@N01"),
+                               QDateTime::fromSecsSinceEpoch(1262200000, Qt::UTC)));
         QVERIFY(searchSpy.wait(10000));
         QCOMPARE(searchSpy.at(0).at(0).toString(), QStringLiteral("23456789@N01"));
         const auto userPhotos = searchSpy.at(0).at(1).value<QList<SFlickrPhoto>>();
         QCOMPARE(userPhotos.size(), 2); // the third is older than the date
         QCOMPARE(userPhotos.at(1).title, QStringLiteral("Snow <first>"));
         QCOMPARE(userPhotos.at(1).ownerName, QStringLiteral("alice"));
-        QCOMPARE(m_service->requests(QStringLiteral("flickr.photos.search")).at(0).param(QStringLiteral("min_upload_date")),
+        QCOMPARE(m_service->requests(QStringLiteral("flickr.photos.search"))
+                     .at(0)
+                     .param(QStringLiteral("min_upload_date")),
                  QStringLiteral("1262200000"));
 
         CFlickrPhotoInfo info(&m_api, &owner);
         QSignalSpy infoSpy(&info, &CFlickrPhotoInfo::infoReady);
         QVERIFY(info.request(QStringLiteral("4001"), QStringLiteral("a1b2c3d4e5")));
         QVERIFY(infoSpy.wait(10000));
-        const SFlickrPhotoExt expectedInfo{
-            QStringLiteral("4001"), QStringLiteral("a1b2c3d4e5"), QStringLiteral("3001"),
-            QStringLiteral("3"),    FakeFlickrService::defaultUserId(), QStringLiteral("bob"),
-            QStringLiteral("Harbour"), QStringLiteral("1262300000"), QStringLiteral("0fb2c3d4e5"),
-            QStringLiteral("jpg"),  QStringLiteral("Taken on a walk <b>&</b> kept"), QStringLiteral("0"),
-            QStringLiteral("1")};
+        const SFlickrPhotoExt expectedInfo{QStringLiteral("4001"),
+                                           QStringLiteral("a1b2c3d4e5"),
+                                           QStringLiteral("3001"),
+                                           QStringLiteral("3"),
+                                           FakeFlickrService::defaultUserId(),
+                                           QStringLiteral("bob"),
+                                           QStringLiteral("Harbour"),
+                                           QStringLiteral("1262300000"),
+                                           QStringLiteral("0fb2c3d4e5"),
+                                           QStringLiteral("jpg"),
+                                           QStringLiteral("Taken on a walk <b>&</b> kept"),
+                                           QStringLiteral("0"),
+                                           QStringLiteral("1")};
         QCOMPARE(infoSpy.at(0).at(0).value<SFlickrPhotoExt>(), expectedInfo);
 
         CFlickrPhotoSizes sizes(&m_api, &owner);
@@ -217,7 +230,8 @@ private slots:
         QTest::newRow("sizes 100") << Kind::Sizes << 100 << 200 << 4;
         QTest::newRow("user 105") << Kind::User << 105 << 200 << 4;
         for (Kind kind : {Kind::Contacts, Kind::UserPhotos}) {
-            const QString name = kind == Kind::Contacts ? QStringLiteral("contacts") : QStringLiteral("search");
+            const QString name =
+                kind == Kind::Contacts ? QStringLiteral("contacts") : QStringLiteral("search");
             for (const auto& [code, expected] : QList<QPair<int, int>>{
                      {100, 7}, {4, 8}, {10, 3}, {105, 3}, {96, 6}, {97, 6}, {2, 4}, {1, 4}}) {
                 QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(name).arg(code)))
@@ -240,7 +254,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ends.log.size(), 2, 10000);
         QCOMPARE(ends.log, QStringList({QStringLiteral("protocolError(%1)").arg(mediaError),
                                         QStringLiteral("protocolError()")}));
-        QCOMPARE(call->flickrError(), status == 200 ? (QList<int>{2, 4, 10, 96, 97, 98, 100, 105}.contains(code) ? code : 107) : 107);
+        QCOMPARE(call->flickrError(),
+                 status == 200 ? (QList<int>{2, 4, 10, 96, 97, 98, 100, 105}.contains(code) ? code : 107)
+                               : 107);
         QVERIFY(call->isReady());
     }
 
@@ -281,25 +297,32 @@ private slots:
             << QStringList{consumer, QStringLiteral("CFlickrUserPhotos: failed to format photos request")};
         QTest::newRow("contacts, no consumer")
             << Kind::Contacts << false
-            << QStringList{consumer, QStringLiteral("CFlickrContactsPhotos: failed to format contacts photos request")};
+            << QStringList{consumer,
+                           QStringLiteral("CFlickrContactsPhotos: failed to format contacts photos request")};
         QTest::newRow("info, no consumer")
-            << Kind::Info << false << QStringList{consumer, QStringLiteral("CFlickrPhotoInfo: failed to format request")};
+            << Kind::Info << false
+            << QStringList{consumer, QStringLiteral("CFlickrPhotoInfo: failed to format request")};
         QTest::newRow("sizes, no consumer")
             << Kind::Sizes << false
             << QStringList{consumer, QStringLiteral("CFlickrPhotoSizes: failed to format http request")};
         QTest::newRow("user, no consumer")
-            << Kind::User << false << QStringList{consumer, QStringLiteral("CFlickrUserInfo: failed to format http request")};
+            << Kind::User << false
+            << QStringList{consumer, QStringLiteral("CFlickrUserInfo: failed to format http request")};
         QTest::newRow("user photos, pool down")
             << Kind::UserPhotos << true
             << QStringList{pool, QStringLiteral("CFlickrUserPhotos: failed to create http request")};
         QTest::newRow("contacts, pool down")
-            << Kind::Contacts << true << QStringList{pool, QStringLiteral("CFlickrContactsPhotos: failed to create http request")};
+            << Kind::Contacts << true
+            << QStringList{pool, QStringLiteral("CFlickrContactsPhotos: failed to create http request")};
         QTest::newRow("info, pool down")
-            << Kind::Info << true << QStringList{pool, QStringLiteral("CFlickrPhotoInfo: failed to create http request")};
+            << Kind::Info << true
+            << QStringList{pool, QStringLiteral("CFlickrPhotoInfo: failed to create http request")};
         QTest::newRow("sizes, pool down")
-            << Kind::Sizes << true << QStringList{pool, QStringLiteral("CFlickrPhotoSizes: failed to create http request")};
+            << Kind::Sizes << true
+            << QStringList{pool, QStringLiteral("CFlickrPhotoSizes: failed to create http request")};
         QTest::newRow("user, pool down")
-            << Kind::User << true << QStringList{pool, QStringLiteral("CFlickrUserInfo: failed to create http request")};
+            << Kind::User << true
+            << QStringList{pool, QStringLiteral("CFlickrUserInfo: failed to create http request")};
     }
     void notStarted()
     {
@@ -321,7 +344,8 @@ private slots:
         // Reported only after request() has returned.
         QVERIFY(ends.log.isEmpty());
         QTRY_COMPARE(ends.log.size(), 2);
-        QCOMPARE(ends.log, QStringList({QStringLiteral("protocolError(1)"), QStringLiteral("protocolError()")}));
+        QCOMPARE(ends.log,
+                 QStringList({QStringLiteral("protocolError(1)"), QStringLiteral("protocolError()")}));
         QVERIFY(call->isReady());
 
         if (poolDown)
