@@ -63,6 +63,22 @@ public slots:
     void onTaskFailed(TMeskHttpError error) override { failures.append(error); }
 };
 
+// Holds the pool thread inside its answer until released.
+class Blocker : public Recorder
+{
+    Q_OBJECT
+public:
+    void onTaskResponse(const SMeskHttpResponseHeader& header, const QByteArray& body) override
+    {
+        entered = true;
+        while (!release.load())
+            QThread::msleep(1);
+        Recorder::onTaskResponse(header, body);
+    }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+};
+
 QByteArray randomBytes(int size)
 {
     QByteArray data(size, Qt::Uninitialized);
@@ -634,14 +650,20 @@ private slots:
         TestHttpReply slow = TestHttpReply::ok("late");
         slow.delayMs = 200;
         server.setFallback([slow](const TestHttpRequest&) { return slow; });
-        // Cancelled before the pool thread has started the request (it is never sent), and
-        // while it runs (it is aborted).
+        // Cancelled before the pool thread has started the request (it is never sent): the
+        // pool thread is held inside another request's parse meanwhile.
+        Blocker blocker;
+        blocker.taskId = CMeskHttpTaskPool::get(server.url("/block"), &blocker);
+        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
         auto early = std::make_unique<Recorder>();
         early->taskId = CMeskHttpTaskPool::get(server.url("/early"), early.get());
         CMeskHttpTaskPool::cancelTask(early->taskId, early.get());
+        blocker.release = true;
+        QVERIFY(blocker.wait());
+        // Cancelled while it runs: it is aborted.
         auto running = std::make_unique<Recorder>();
         running->taskId = CMeskHttpTaskPool::post(server.url("/running"), "x=1", running.get());
-        QVERIFY(server.waitForRequests(1));
+        QVERIFY(server.waitForRequests(2));
         CMeskHttpTaskPool::cancelTask(running->taskId, running.get());
         // Another observer's id does not cancel this one.
         Recorder other;
@@ -657,7 +679,7 @@ private slots:
         for (const auto& request : server.requests())
             targets.append(QString::fromLatin1(request.target));
         targets.sort();
-        QCOMPARE(targets, (QStringList{"/other", "/running"}));
+        QCOMPARE(targets, (QStringList{"/block", "/other", "/running"}));
     }
 
     // A download cancelled half-way stops using the link at once: the server is left with most
