@@ -66,9 +66,9 @@ bool expiresIsZero(const QString& value)
     return !digits.match(value).hasMatch();
 }
 
-// The answer check over a body already read into doc (readable tells whether it
-// was): an error answer is an error whatever the status says; then a status other
-// than 200 fails.
+// The answer check over a body already read into doc (a null document when the
+// body was unreadable): an error answer is an error whatever the status says; then
+// a status other than 200 fails.
 bool checkDocument(const SMeskHttpResponseHeader& header, const QByteArray& body, const QDomDocument& doc,
                    int& error)
 {
