@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <climits>
+#include <thread>
 
 namespace {
 
@@ -237,6 +238,31 @@ private slots:
         QVERIFY(after.wait());
         QCOMPARE(after.done, 1);
         QCOMPARE(after.bodies.value(0), QByteArray("again"));
+    }
+
+    // A shutdown waits for a parse still running on the pool thread (deleting a running thread
+    // would end the process), and says so once a second after the first three.
+    void shutdownWaitsForARunningParse()
+    {
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest&) { return TestHttpReply::ok("x"); });
+        Blocker blocker;
+        blocker.taskId = CMeskHttpTaskPool::get(server.url("/parse"), &blocker);
+        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
+        std::thread releaser([&blocker] {
+            QThread::msleep(4600);
+            blocker.release = true;
+        });
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CMeskHttpTaskPool: pool thread still running after 3000 ms, waiting");
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CMeskHttpTaskPool: pool thread still running after 4000 ms, waiting");
+        CMeskHttpTaskPool::shutdown();
+        const bool released = blocker.release.load();
+        releaser.join();
+        QVERIFY(released);
+        QVERIFY(!CMeskHttpTaskPool::isPoolRunning());
+        CMeskHttpTaskPool::init(nullptr);
     }
 
     void requestShape_data()
