@@ -13,8 +13,11 @@
 //
 // The answer is parsed on the pool thread by parseResponse(); the outcome arrives on the
 // object's own thread as finished() (through emitResult()), protocolError(errorCode()) followed
-// by protocolError(), or networkError() for a transport failure. isReady() is true again before
-// any of them is emitted, so a slot may start the next request on the same object.
+// by protocolError(), or networkError() for a transport failure (HttpResponseTooLarge for an
+// answer kept in memory that passed MeskHttpMaxBodySize: it is never parsed). The parse step
+// runs under the task's lock, which cancel() waits for: it reads XML through meskReadXml
+// (core/meskxml.h), whose depth limit and the size limit keep it short. isReady() is true
+// again before any of them is emitted, so a slot may start the next request on the same object.
 // finished() says only that an answer arrived and was accepted: callers of a plain object
 // check httpStatus() (outside 2xx means the request failed).
 //
@@ -40,8 +43,9 @@ public:
     bool post(const QString& url, const QByteArray& body);
     bool postFile(const QString& url, const QString& fileName);
 
-    // Detaches this object from its request; returns after a running parse step has finished.
-    // Nothing of that request is reported afterwards, and the object is ready again. Idempotent.
+    // Detaches this object from its request and has the transfer aborted (never sent when it had
+    // not started); returns after a running parse step has finished. Nothing of that request is
+    // reported afterwards, and the object is ready again. Idempotent.
     void cancel();
 
     void onTaskResponse(const SMeskHttpResponseHeader& header, const QByteArray& body) override;

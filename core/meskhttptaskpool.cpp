@@ -90,11 +90,12 @@ CMeskHttpTask* CMeskHttpTaskList::createTask(IMeskHttpTaskObserver* observer, in
     for (auto it = m_pending.find(id); it != m_pending.end() && it.key() == id; ++it) {
         if (it.value().observer != observer)
             continue;
-        // An observer cancelled before its event arrived may be gone: the request still runs,
-        // but without it.
-        IMeskHttpTaskObserver* attached = it.value().cancelled ? nullptr : observer;
+        // A request cancelled before its event arrived is never sent.
+        const bool cancelled = it.value().cancelled;
         m_pending.erase(it);
-        auto* task = new CMeskHttpTask(attached, id, nam, this);
+        if (cancelled)
+            return nullptr;
+        auto* task = new CMeskHttpTask(observer, id, nam, this);
         m_tasks.insert(id, task);
         return task;
     }
@@ -108,8 +109,15 @@ void CMeskHttpTaskList::cancelTask(int id, IMeskHttpTaskObserver* observer)
         if (!observer || it.value().observer == observer)
             it.value().cancelled = true;
     }
-    for (auto it = m_tasks.constFind(id); it != m_tasks.constEnd() && it.key() == id; ++it)
-        it.value()->detachObserver(observer);
+    for (auto it = m_tasks.constFind(id); it != m_tasks.constEnd() && it.key() == id; ++it) {
+        CMeskHttpTask* task = it.value();
+        if (!task->detachObserver(observer))
+            continue;
+        // The transfer stops on the pool thread. The task cannot go away before the call is
+        // posted (its destructor takes this mutex first), and a task deleted meanwhile takes
+        // its posted calls with it.
+        QMetaObject::invokeMethod(task, &CMeskHttpTask::dropCancelled, Qt::QueuedConnection);
+    }
     for (auto it = m_ended.find(id); it != m_ended.end() && it.key() == id;) {
         if (observer && it.value().observer != observer) {
             ++it;
@@ -209,15 +217,29 @@ TMeskHttpError CMeskHttpTask::mapError(int networkError)
     }
 }
 
-void CMeskHttpTask::detachObserver(IMeskHttpTaskObserver* only)
+bool CMeskHttpTask::detachObserver(IMeskHttpTaskObserver* only)
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_observer || (only && only != m_observer))
-        return;
+    if (!m_observer)
+        return true;
+    if (only && only != m_observer)
+        return false;
     m_detached->store(true);
     disconnect(m_doneConnection);
     disconnect(m_failedConnection);
     m_observer = nullptr;
+    return true;
+}
+
+void CMeskHttpTask::dropCancelled()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_observer)
+            return;
+    }
+    abort();
+    deleteLater();
 }
 
 void CMeskHttpTask::abort()
@@ -336,15 +358,37 @@ void CMeskHttpTask::_onReadyRead()
 {
     if (!m_reply || !m_reply->isOpen())
         return;
-    const QByteArray data = m_reply->readAll();
-    if (data.isEmpty())
-        return;
     if (m_target) {
-        if (!m_writeFailed && m_target->write(data) != data.size())
+        const QByteArray data = m_reply->readAll();
+        if (!data.isEmpty() && !m_writeFailed && m_target->write(data) != data.size())
             m_writeFailed = true;
-    } else {
-        m_body.append(data);
+        return;
     }
+    // An answer kept in memory ends at the limit: an announced length beyond it is refused at
+    // once, and of an unannounced one at most one byte past the limit is read.
+    bool announced = false;
+    const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&announced);
+    if (announced && length > MeskHttpMaxBodySize) {
+        refuseTooLarge();
+        return;
+    }
+    m_body.append(m_reply->read(MeskHttpMaxBodySize - m_body.size() + 1));
+    if (m_body.size() > MeskHttpMaxBodySize)
+        refuseTooLarge();
+}
+
+void CMeskHttpTask::refuseTooLarge()
+{
+    qDebug().noquote()
+        << QStringLiteral("CMeskHttpTask: answer larger than %1 bytes refused").arg(MeskHttpMaxBodySize);
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+    m_body = QByteArray();
+    m_source.reset();
+    fail(HttpResponseTooLarge);
 }
 
 void CMeskHttpTask::_onProgress(qint64 done, qint64 total)
@@ -357,6 +401,8 @@ void CMeskHttpTask::_onProgress(qint64 done, qint64 total)
 void CMeskHttpTask::_onFinished()
 {
     _onReadyRead();
+    if (!m_reply)
+        return; // refused as too large
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
     disconnect(reply, nullptr, this, nullptr);
@@ -470,10 +516,16 @@ void CMeskHttpTaskPool::stop()
             quit();
         },
         Qt::QueuedConnection);
-    if (!wait(QDeadlineTimer(3000))) {
+    if (wait(QDeadlineTimer(3000)))
+        return;
+    // The thread must have finished before the pool is deleted (deleting a running thread ends
+    // the process): wait on, and say so once a second.
+    for (int waitedMs = 3000;; waitedMs += 1000) {
         qDebug().noquote() << QStringLiteral(
-            "CMeskHttpTaskPool: pool thread still running after 3000 ms, waiting");
-        wait();
+                                  "CMeskHttpTaskPool: pool thread still running after %1 ms, waiting")
+                                  .arg(waitedMs);
+        if (wait(QDeadlineTimer(1000)))
+            return;
     }
 }
 

@@ -71,12 +71,12 @@ public:
 
     // GUI thread: a request was accepted and its event is on the way.
     void addPending(int id, IMeskHttpTaskObserver* observer);
-    // Pool thread: creates the task of a delivered request (with no observer when it was
-    // cancelled before it started: the request still runs, nothing reaches the observer).
-    // Null only when the pool was shut down meanwhile.
+    // Pool thread: creates the task of a delivered request. Null when the request was
+    // cancelled before it started (it is never sent) or the pool was shut down meanwhile.
     CMeskHttpTask* createTask(IMeskHttpTaskObserver* observer, int id, QNetworkAccessManager* nam);
     // Any thread: detaches the observer of the request with this id (only when it is
-    // `observer`, unless observer is null). Returns after a running parse step has finished.
+    // `observer`, unless observer is null) and has the pool thread abort its transfer.
+    // Returns after a running parse step has finished.
     void cancelTask(int id, IMeskHttpTaskObserver* observer = nullptr);
     // Pool thread: detaches every observer, aborts and deletes every task.
     void abortAll();
@@ -121,8 +121,9 @@ public:
     void postFile(const QString& url, const QString& fileName);
 
     // Any thread: after it returns the task neither calls the observer nor signals it. When
-    // `only` is given, the observer is detached only when it is that one.
-    void detachObserver(IMeskHttpTaskObserver* only = nullptr);
+    // `only` is given, the observer is detached only when it is that one. True when the task
+    // has no observer any more.
+    bool detachObserver(IMeskHttpTaskObserver* only = nullptr);
     // Pool thread: drops the request without reporting anything.
     void abort();
 
@@ -149,6 +150,11 @@ private:
     void start(Method method, const QUrl& url, const QByteArray* body, QIODevice* device);
     void fail(TMeskHttpError error);
     void finish();
+    // Pool thread: a task whose observer was cancelled stops its transfer and goes away (a
+    // download's temporary file with it).
+    void dropCancelled();
+    // Pool thread: the in-memory answer passed MeskHttpMaxBodySize; ends the request unparsed.
+    void refuseTooLarge();
 
     IMeskHttpTaskObserver* m_observer;
     QByteArray m_body;
@@ -174,8 +180,11 @@ private:
 // percent-encoded unreserved characters are decoded, an empty path is sent as "/" and the
 // fragment is dropped. Any answer with an HTTP status is a response (onTaskResponse, then
 // onTaskDone); a transport failure, a body cut short or the inactivity timeout is a failure
-// (onTaskFailed). The pool never retries, but QNAM itself sends a request once more when the
-// server closes the connection without answering it.
+// (onTaskFailed). An answer body kept in memory that grows past MeskHttpMaxBodySize ends the
+// request as HttpResponseTooLarge without reaching onTaskResponse; a download into a file has
+// no such limit. A cancelled request is aborted (or, not yet started, never sent). The pool
+// never retries, but QNAM itself sends a request once more when the server closes the
+// connection without answering it.
 class CMeskHttpTaskPool : public QThread
 {
     Q_OBJECT
@@ -197,9 +206,10 @@ public:
     static int post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer);
     static int postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer);
 
-    // Detaches the observer from the task with this id: nothing reaches it afterwards. When
-    // `observer` is given, only a task of that observer is touched (ids are reused by a new pool).
-    // Returns after a parse step running for that task has finished.
+    // Detaches the observer from the task with this id: nothing reaches it afterwards, and the
+    // transfer is aborted on the pool thread (a download's temporary file is removed, an earlier
+    // file stays). When `observer` is given, only a task of that observer is touched (ids are
+    // reused by a new pool). Returns after a parse step running for that task has finished.
     static void cancelTask(int id, IMeskHttpTaskObserver* observer = nullptr);
 
     // Inactivity timeout of every request started afterwards, in milliseconds (default 120000).

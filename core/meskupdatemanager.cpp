@@ -41,7 +41,12 @@ void CMeskTextUpdate::post(const QString& text)
     }
     m_posted = true;
     m_failed = false;
-    m_poster->postText(text);
+    // A poster that cannot start the post says so by returning false, and then sends no
+    // signal; unless it already ended the update through one, the update fails here.
+    if (!m_poster->postText(text) && !m_ended) {
+        qDebug().noquote() << QStringLiteral("CMeskTextUpdate: text poster did not start the post");
+        end(true);
+    }
 }
 
 void CMeskTextUpdate::_onUpdateDone()

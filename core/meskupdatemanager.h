@@ -10,7 +10,8 @@ class CMeskProviderManager;
 
 // Drives one provider's text poster for one posting. It ends exactly once:
 // done when its poster reports updateDone(), failed when the poster reports
-// updateFailed(), cannot post when its turn comes, or goes away. Signals of its
+// updateFailed(), cannot post when its turn comes, returns false from postText()
+// without having ended it, or goes away. Signals of its
 // poster after that end are ignored.
 class CMeskTextUpdate : public QObject
 {

@@ -7,11 +7,16 @@
 namespace {
 QAtomicInt documentCount;
 
-// One streaming pass: false when an element opens deeper than the limit.
-// Well-formedness errors are left to the DOM reader, which reports them.
+// One streaming pass, configured as the DOM reader is (no namespace processing):
+// false when an element opens deeper than the limit, or when the body is not
+// well-formed. The DOM reader would refuse such a body too, but only after it had
+// built what came before the fault; and a pass that stopped early at a fault
+// the DOM reader does not see (an undeclared prefix, with namespace processing
+// on) would let a body of any depth through.
 bool depthWithinLimit(const QByteArray& body)
 {
     QXmlStreamReader reader(body);
+    reader.setNamespaceProcessing(false);
     int depth = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
@@ -26,7 +31,7 @@ bool depthWithinLimit(const QByteArray& body)
             break;
         }
     }
-    return true;
+    return !reader.hasError();
 }
 } // namespace
 
@@ -35,11 +40,11 @@ bool meskReadXml(const QByteArray& body, QDomDocument& doc)
     doc = QDomDocument();
     if (!depthWithinLimit(body))
         return false;
+    documentCount.fetchAndAddRelaxed(1);
     if (!doc.setContent(body, false)) {
         doc = QDomDocument();
         return false;
     }
-    documentCount.fetchAndAddRelaxed(1);
     return true;
 }
 

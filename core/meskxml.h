@@ -14,6 +14,7 @@ constexpr int MeskXmlMaxDepth = 256;
 // cleared, when the body is not well-formed XML or nested too deep.
 bool meskReadXml(const QByteArray& body, QDomDocument& doc);
 
-// How many documents meskReadXml has built in this process (tests read it to
-// check that an answer is parsed once).
+// How many times meskReadXml has built a DOM document in this process; a body
+// refused by the streaming pass (too deep, or not well-formed) builds none. Tests
+// read it to check that an answer is parsed once.
 int meskXmlDocumentCount();

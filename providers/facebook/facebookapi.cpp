@@ -2,9 +2,11 @@
 
 #include "facebookresponses.h"
 #include "meskclock.h"
+#include "meskxml.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
+#include <QDomDocument>
 #include <QHash>
 #include <QRegularExpression>
 #include <QUrl>
@@ -64,18 +66,94 @@ bool expiresIsZero(const QString& value)
     return !digits.match(value).hasMatch();
 }
 
-// Runs the answer check and then one parser over the body.
-template <typename Parse>
-bool checkAndParse(const CFacebookApi& api, const SMeskHttpResponseHeader& header, const QByteArray& body,
-                   int& error, Parse parse)
+// The answer check over a body already read into doc (a null document when the
+// body was unreadable): an error answer is an error whatever the status says; then
+// a status other than 200 fails.
+bool checkDocument(const SMeskHttpResponseHeader& header, const QByteArray& body, const QDomDocument& doc,
+                   int& error)
 {
-    if (!api.checkResponse(header, body, error))
+    error = CFacebookApi::NoError;
+    if (body.isEmpty()) {
+        log(QStringLiteral("CFacebookApi: response is empty"));
+        error = CFacebookApi::GeneralFailure;
         return false;
-    if (!parse()) {
+    }
+    int code = 0;
+    QString message;
+    if (sFacebookParseErrorDocument(doc, code, message)) {
+        error = isKeptServiceError(code) ? code : CFacebookApi::GeneralFailure;
+        log(QStringLiteral("CFacebookApi: response error %1 %2").arg(code).arg(message));
+        return false;
+    }
+    if (header.statusCode != 200) {
+        log(QStringLiteral("CFacebookApi: response error %1").arg(header.statusCode));
         error = CFacebookApi::GeneralFailure;
         return false;
     }
     return true;
+}
+
+// Reads the body once, runs the answer check and then one parser over the same
+// document. An unreadable body (not well-formed, or nested too deep) fails the
+// parser.
+template <typename Parse>
+bool checkAndParse(const SMeskHttpResponseHeader& header, const QByteArray& body, int& error, Parse parse)
+{
+    QDomDocument doc;
+    if (!body.isEmpty())
+        meskReadXml(body, doc);
+    if (!checkDocument(header, body, doc, error))
+        return false;
+    if (!parse(doc)) {
+        error = CFacebookApi::GeneralFailure;
+        return false;
+    }
+    return true;
+}
+
+// Reads the name/value pairs of a text such as session={"session_key":"..","uid":1};
+// false when the text is not of that form.
+bool readSessionValues(const QString& text, QHash<QString, QString>& values)
+{
+    static const QRegularExpression whole(
+        QRegularExpression::anchoredPattern(QStringLiteral("(\\w+)=\\{(.+)\\}")),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch outer = whole.match(text);
+    if (!outer.hasMatch())
+        return false;
+    const QString body = outer.captured(2);
+    if (outer.captured(1) != QLatin1String("session") || body.isEmpty())
+        return false;
+
+    // A quoted value may be empty ("") and then ends at its own closing quote, not at a later one.
+    static const QRegularExpression entry(QStringLiteral("\"(\\w+?)\":(\".*?\"|\\d+?)(?:,|$)"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    qsizetype pos = 0;
+    while (pos <= body.size()) {
+        const QRegularExpressionMatch m = entry.match(body, pos);
+        if (!m.hasMatch())
+            break;
+        values.insert(m.captured(1), m.captured(2).remove(QLatin1Char('"')));
+        pos = m.capturedStart() + qMax<qsizetype>(1, m.capturedLength());
+    }
+    return true;
+}
+
+// What is wrong with a session text that does not read, naming fields only: the
+// text carries the session key and secret, which never go to the log.
+QString sessionProblems(const QString& text)
+{
+    QHash<QString, QString> values;
+    if (!readSessionValues(text, values))
+        return QStringLiteral("not of the form session={...}");
+    QStringList problems;
+    for (const char* name : {"session_key", "secret", "uid"}) {
+        if (values.value(QLatin1String(name)).isEmpty())
+            problems.append(QStringLiteral("%1 missing or unreadable").arg(QLatin1String(name)));
+    }
+    if (!expiresIsZero(values.value(QStringLiteral("expires"))))
+        problems.append(QStringLiteral("expires is not 0"));
+    return problems.isEmpty() ? QStringLiteral("unreadable") : problems.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -273,99 +351,94 @@ bool CFacebookApi::formatAddComment(QString& url, const QString& postId, const Q
 bool CFacebookApi::checkResponse(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                  int& error) const
 {
-    error = NoError;
-    if (body.isEmpty()) {
-        log(QStringLiteral("CFacebookApi: response is empty"));
-        error = GeneralFailure;
-        return false;
-    }
-    // An error answer is an error whatever the status says.
-    int code = 0;
-    QString message;
-    if (sFacebookParseErrorXml(body, code, message)) {
-        error = isKeptServiceError(code) ? code : GeneralFailure;
-        log(QStringLiteral("CFacebookApi: response error %1 %2").arg(code).arg(message));
-        return false;
-    }
-    if (header.statusCode != 200) {
-        log(QStringLiteral("CFacebookApi: response error %1").arg(header.statusCode));
-        error = GeneralFailure;
-        return false;
-    }
-    return true;
+    QDomDocument doc;
+    if (!body.isEmpty())
+        meskReadXml(body, doc);
+    return checkDocument(header, body, doc, error);
 }
 
 bool CFacebookApi::parseUsersGetInfo(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                      SFacebookUser& user, int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParseUserInfoXml(body, user); });
+    return checkAndParse(header, body, error,
+                         [&](const QDomDocument& doc) { return sFacebookParseUserInfoDocument(doc, user); });
 }
 
 bool CFacebookApi::parsePhotosGet(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                   SFacebookPhotoInfo& photo, int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParsePhotosXml(body, photo); });
+    return checkAndParse(header, body, error,
+                         [&](const QDomDocument& doc) { return sFacebookParsePhotosDocument(doc, photo); });
 }
 
 bool CFacebookApi::parseStreamGet(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                   QList<SFacebookStreamPost>& posts, QList<SFacebookUser>& users,
                                   int& error) const
 {
-    return checkAndParse(*this, header, body, error,
-                         [&] { return sFacebookParseStreamXml(body, posts, users); });
+    return checkAndParse(header, body, error, [&](const QDomDocument& doc) {
+        return sFacebookParseStreamDocument(doc, posts, users);
+    });
 }
 
 bool CFacebookApi::parseEventPhotosQuery(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                          QList<SFacebookPhotoInfo>& photos, int& error) const
 {
-    return checkAndParse(*this, header, body, error,
-                         [&] { return sFacebookParseFqlPhotosXml(body, photos); });
+    return checkAndParse(header, body, error, [&](const QDomDocument& doc) {
+        return sFacebookParseFqlPhotosDocument(doc, photos);
+    });
 }
 
 bool CFacebookApi::parseAddLike(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                 int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParseAddLikeXml(body); });
+    return checkAndParse(header, body, error,
+                         [&](const QDomDocument& doc) { return sFacebookParseAddLikeDocument(doc); });
 }
 
 bool CFacebookApi::parseRemoveLike(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                    int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParseRemoveLikeXml(body); });
+    return checkAndParse(header, body, error,
+                         [&](const QDomDocument& doc) { return sFacebookParseRemoveLikeDocument(doc); });
 }
 
 bool CFacebookApi::parseGetComments(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                     QList<SFacebookComment>& comments, int& error) const
 {
-    return checkAndParse(*this, header, body, error,
-                         [&] { return sFacebookParseCommentsXml(body, comments); });
+    return checkAndParse(header, body, error, [&](const QDomDocument& doc) {
+        return sFacebookParseCommentsDocument(doc, comments);
+    });
 }
 
 bool CFacebookApi::parseNotificationsGet(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                          SFacebookNotifications& notifications, int& error) const
 {
-    return checkAndParse(*this, header, body, error,
-                         [&] { return sFacebookParseNotificationsXml(body, notifications); });
+    return checkAndParse(header, body, error, [&](const QDomDocument& doc) {
+        return sFacebookParseNotificationsDocument(doc, notifications);
+    });
 }
 
 bool CFacebookApi::parseMessageThreads(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                        QList<SFacebookMessage>& messages, int& error) const
 {
-    return checkAndParse(*this, header, body, error,
-                         [&] { return sFacebookParseThreadsXml(body, messages); });
+    return checkAndParse(header, body, error, [&](const QDomDocument& doc) {
+        return sFacebookParseThreadsDocument(doc, messages);
+    });
 }
 
 bool CFacebookApi::parseStreamPublish(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                       QString& postId, int& error) const
 {
-    return checkAndParse(*this, header, body, error, [&] { return sFacebookParsePublishXml(body, postId); });
+    return checkAndParse(header, body, error,
+                         [&](const QDomDocument& doc) { return sFacebookParsePublishDocument(doc, postId); });
 }
 
 bool CFacebookApi::parseAddComment(const SMeskHttpResponseHeader& header, const QByteArray& body,
                                    QString& commentId, int& error) const
 {
-    return checkAndParse(*this, header, body, error,
-                         [&] { return sFacebookParseAddCommentXml(body, commentId); });
+    return checkAndParse(header, body, error, [&](const QDomDocument& doc) {
+        return sFacebookParseAddCommentDocument(doc, commentId);
+    });
 }
 
 bool CFacebookApi::authorizationUrl(QString& url)
@@ -399,7 +472,8 @@ bool CFacebookApi::parseCallbackUrl(const QString& callbackUrl, QString& session
     if (page.startsWith(loginSuccessUrl())) {
         const QString text = QUrl::fromPercentEncoding(first.toUtf8());
         if (!parseSession(text, sessionKey, sessionSecret, uid)) {
-            log(QStringLiteral("CFacebookApi: failed to parse session ") + text);
+            // The session text holds the key and the secret: only what is wrong with it is logged.
+            log(QStringLiteral("CFacebookApi: failed to parse session (%1)").arg(sessionProblems(text)));
             m_lastError = GeneralFailure;
             return false;
         }
@@ -418,29 +492,9 @@ bool CFacebookApi::parseCallbackUrl(const QString& callbackUrl, QString& session
 bool CFacebookApi::parseSession(const QString& text, QString& sessionKey, QString& sessionSecret,
                                 QString& uid)
 {
-    static const QRegularExpression whole(
-        QRegularExpression::anchoredPattern(QStringLiteral("(\\w+)=\\{(.+)\\}")),
-        QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch outer = whole.match(text);
-    if (!outer.hasMatch())
-        return false;
-    const QString body = outer.captured(2);
-    if (outer.captured(1) != QLatin1String("session") || body.isEmpty())
-        return false;
-
-    // A quoted value may be empty ("") and then ends at its own closing quote, not at a later one.
-    static const QRegularExpression entry(QStringLiteral("\"(\\w+?)\":(\".*?\"|\\d+?)(?:,|$)"),
-                                          QRegularExpression::DotMatchesEverythingOption);
     QHash<QString, QString> values;
-    qsizetype pos = 0;
-    while (pos <= body.size()) {
-        const QRegularExpressionMatch m = entry.match(body, pos);
-        if (!m.hasMatch())
-            break;
-        values.insert(m.captured(1), m.captured(2).remove(QLatin1Char('"')));
-        pos = m.capturedStart() + qMax<qsizetype>(1, m.capturedLength());
-    }
-
+    if (!readSessionValues(text, values))
+        return false;
     if (!expiresIsZero(values.value(QStringLiteral("expires")))) {
         log(QStringLiteral("CFacebookApi: user has not allowed offline access"));
         return false;

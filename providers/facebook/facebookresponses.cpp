@@ -1,17 +1,10 @@
 #include "facebookresponses.h"
 
+#include "meskxml.h"
+
 #include <QDomDocument>
 
 namespace {
-
-// The top element of that name, or a null element when the body is unreadable
-// or carries another answer. The document is returned too: elements share it.
-QDomElement topElement(QDomDocument& doc, const QByteArray& body, const QString& name)
-{
-    if (!doc.setContent(body, false))
-        return {};
-    return doc.firstChildElement(name);
-}
 
 // True when the element's text is a decimal number other than 0.
 bool isNonZeroNumber(const QDomElement& element)
@@ -173,10 +166,9 @@ void sFacebookParseMessageElement(const QDomElement& element, SFacebookMessage& 
     message.createdTime = sFacebookChildText(element, QStringLiteral("created_time"));
 }
 
-bool sFacebookParseErrorXml(const QByteArray& body, int& code, QString& message)
+bool sFacebookParseErrorDocument(const QDomDocument& doc, int& code, QString& message)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("error_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("error_response"));
     if (top.isNull())
         return false;
     code = sFacebookChildText(top, QStringLiteral("error_code")).trimmed().toInt();
@@ -184,10 +176,9 @@ bool sFacebookParseErrorXml(const QByteArray& body, int& code, QString& message)
     return true;
 }
 
-bool sFacebookParseUserInfoXml(const QByteArray& body, SFacebookUser& user)
+bool sFacebookParseUserInfoDocument(const QDomDocument& doc, SFacebookUser& user)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("users_getInfo_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("users_getInfo_response"));
     const QDomElement element = top.firstChildElement(QStringLiteral("user"));
     if (element.isNull())
         return false;
@@ -195,18 +186,16 @@ bool sFacebookParseUserInfoXml(const QByteArray& body, SFacebookUser& user)
     return true;
 }
 
-bool sFacebookParsePhotosXml(const QByteArray& body, SFacebookPhotoInfo& photo)
+bool sFacebookParsePhotosDocument(const QDomDocument& doc, SFacebookPhotoInfo& photo)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("photos_get_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("photos_get_response"));
     return sFacebookParsePhotoElement(top.firstChildElement(QStringLiteral("photo")), photo);
 }
 
-bool sFacebookParseStreamXml(const QByteArray& body, QList<SFacebookStreamPost>& posts,
-                             QList<SFacebookUser>& users)
+bool sFacebookParseStreamDocument(const QDomDocument& doc, QList<SFacebookStreamPost>& posts,
+                                  QList<SFacebookUser>& users)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("stream_get_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("stream_get_response"));
     const QDomElement postsElement = top.firstChildElement(QStringLiteral("posts"));
     if (postsElement.isNull())
         return false;
@@ -226,10 +215,9 @@ bool sFacebookParseStreamXml(const QByteArray& body, QList<SFacebookStreamPost>&
     return true;
 }
 
-bool sFacebookParseFqlPhotosXml(const QByteArray& body, QList<SFacebookPhotoInfo>& photos)
+bool sFacebookParseFqlPhotosDocument(const QDomDocument& doc, QList<SFacebookPhotoInfo>& photos)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("fql_query_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("fql_query_response"));
     if (top.isNull())
         return false;
     for (QDomElement e = top.firstChildElement(QStringLiteral("photo")); !e.isNull();
@@ -241,20 +229,18 @@ bool sFacebookParseFqlPhotosXml(const QByteArray& body, QList<SFacebookPhotoInfo
     return true;
 }
 
-bool sFacebookParseCommentsXml(const QByteArray& body, QList<SFacebookComment>& comments)
+bool sFacebookParseCommentsDocument(const QDomDocument& doc, QList<SFacebookComment>& comments)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("stream_getComments_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("stream_getComments_response"));
     if (top.isNull())
         return false;
     sFacebookParseCommentListElement(top, comments);
     return true;
 }
 
-bool sFacebookParseNotificationsXml(const QByteArray& body, SFacebookNotifications& notifications)
+bool sFacebookParseNotificationsDocument(const QDomDocument& doc, SFacebookNotifications& notifications)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("notifications_get_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("notifications_get_response"));
     if (top.isNull())
         return false;
     const QDomElement messages = top.firstChildElement(QStringLiteral("messages"));
@@ -273,10 +259,9 @@ bool sFacebookParseNotificationsXml(const QByteArray& body, SFacebookNotificatio
     return true;
 }
 
-bool sFacebookParseThreadsXml(const QByteArray& body, QList<SFacebookMessage>& messages)
+bool sFacebookParseThreadsDocument(const QDomDocument& doc, QList<SFacebookMessage>& messages)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("message_getThreadsInFolder_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("message_getThreadsInFolder_response"));
     if (top.isNull())
         return false;
     for (QDomElement thread = top.firstChildElement(QStringLiteral("thread")); !thread.isNull();
@@ -295,34 +280,117 @@ bool sFacebookParseThreadsXml(const QByteArray& body, QList<SFacebookMessage>& m
     return true;
 }
 
-bool sFacebookParsePublishXml(const QByteArray& body, QString& postId)
+bool sFacebookParsePublishDocument(const QDomDocument& doc, QString& postId)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("stream_publish_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("stream_publish_response"));
     if (top.isNull())
         return false;
     postId = top.text();
     return true;
 }
 
-bool sFacebookParseAddCommentXml(const QByteArray& body, QString& commentId)
+bool sFacebookParseAddCommentDocument(const QDomDocument& doc, QString& commentId)
 {
-    QDomDocument doc;
-    const QDomElement top = topElement(doc, body, QStringLiteral("stream_addComment_response"));
+    const QDomElement top = doc.firstChildElement(QStringLiteral("stream_addComment_response"));
     if (top.isNull())
         return false;
     commentId = top.text();
     return true;
 }
 
+bool sFacebookParseAddLikeDocument(const QDomDocument& doc)
+{
+    return isNonZeroNumber(doc.firstChildElement(QStringLiteral("stream_addLike_response")));
+}
+
+bool sFacebookParseRemoveLikeDocument(const QDomDocument& doc)
+{
+    return isNonZeroNumber(doc.firstChildElement(QStringLiteral("stream_removeLike_response")));
+}
+
+// The body-taking forms read the body through meskReadXml and parse that document.
+
+bool sFacebookParseErrorXml(const QByteArray& body, int& code, QString& message)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseErrorDocument(doc, code, message);
+}
+
+bool sFacebookParseUserInfoXml(const QByteArray& body, SFacebookUser& user)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseUserInfoDocument(doc, user);
+}
+
+bool sFacebookParsePhotosXml(const QByteArray& body, SFacebookPhotoInfo& photo)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParsePhotosDocument(doc, photo);
+}
+
+bool sFacebookParseStreamXml(const QByteArray& body, QList<SFacebookStreamPost>& posts,
+                             QList<SFacebookUser>& users)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseStreamDocument(doc, posts, users);
+}
+
+bool sFacebookParseFqlPhotosXml(const QByteArray& body, QList<SFacebookPhotoInfo>& photos)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseFqlPhotosDocument(doc, photos);
+}
+
+bool sFacebookParseCommentsXml(const QByteArray& body, QList<SFacebookComment>& comments)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseCommentsDocument(doc, comments);
+}
+
+bool sFacebookParseNotificationsXml(const QByteArray& body, SFacebookNotifications& notifications)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseNotificationsDocument(doc, notifications);
+}
+
+bool sFacebookParseThreadsXml(const QByteArray& body, QList<SFacebookMessage>& messages)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseThreadsDocument(doc, messages);
+}
+
+bool sFacebookParsePublishXml(const QByteArray& body, QString& postId)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParsePublishDocument(doc, postId);
+}
+
+bool sFacebookParseAddCommentXml(const QByteArray& body, QString& commentId)
+{
+    QDomDocument doc;
+    meskReadXml(body, doc);
+    return sFacebookParseAddCommentDocument(doc, commentId);
+}
+
 bool sFacebookParseAddLikeXml(const QByteArray& body)
 {
     QDomDocument doc;
-    return isNonZeroNumber(topElement(doc, body, QStringLiteral("stream_addLike_response")));
+    meskReadXml(body, doc);
+    return sFacebookParseAddLikeDocument(doc);
 }
 
 bool sFacebookParseRemoveLikeXml(const QByteArray& body)
 {
     QDomDocument doc;
-    return isNonZeroNumber(topElement(doc, body, QStringLiteral("stream_removeLike_response")));
+    meskReadXml(body, doc);
+    return sFacebookParseRemoveLikeDocument(doc);
 }

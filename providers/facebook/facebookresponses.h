@@ -3,14 +3,17 @@
 #include "facebookrecords.h"
 
 #include <QByteArray>
+#include <QDomDocument>
 #include <QDomElement>
 #include <QList>
 #include <QString>
 
-// Parsers of the Facebook REST answers. Each builds its own DOM document from the
-// body (no namespace processing, so a default xmlns changes nothing) and looks for
-// its top element as a child of the document. An unreadable body simply has no
-// such element. A missing top element gives false and leaves the outputs as they
+// Parsers of the Facebook REST answers. Each comes in two forms: one reads a
+// document already built (so an answer checked for an error is not read twice),
+// the other reads the body itself through meskReadXml (no namespace processing,
+// so a default xmlns changes nothing; a body nested too deep is unreadable). Each
+// looks for its top element as a child of the document. An unreadable body simply
+// has no such element. A missing top element gives false and leaves the outputs as they
 // were; lists are appended to, never cleared. A missing child element is never a
 // failure: its field stays empty. The parsers keep no state and are safe on any thread.
 
@@ -56,3 +59,19 @@ bool sFacebookParseAddCommentXml(const QByteArray& body, QString& commentId);
 bool sFacebookParseAddLikeXml(const QByteArray& body);
 // "stream_removeLike_response": true when the text is a non-zero decimal number.
 bool sFacebookParseRemoveLikeXml(const QByteArray& body);
+
+// The same parsers over a document already read (meskReadXml); a null document
+// has no top element.
+bool sFacebookParseErrorDocument(const QDomDocument& doc, int& code, QString& message);
+bool sFacebookParseUserInfoDocument(const QDomDocument& doc, SFacebookUser& user);
+bool sFacebookParsePhotosDocument(const QDomDocument& doc, SFacebookPhotoInfo& photo);
+bool sFacebookParseStreamDocument(const QDomDocument& doc, QList<SFacebookStreamPost>& posts,
+                                  QList<SFacebookUser>& users);
+bool sFacebookParseFqlPhotosDocument(const QDomDocument& doc, QList<SFacebookPhotoInfo>& photos);
+bool sFacebookParseCommentsDocument(const QDomDocument& doc, QList<SFacebookComment>& comments);
+bool sFacebookParseNotificationsDocument(const QDomDocument& doc, SFacebookNotifications& notifications);
+bool sFacebookParseThreadsDocument(const QDomDocument& doc, QList<SFacebookMessage>& messages);
+bool sFacebookParsePublishDocument(const QDomDocument& doc, QString& postId);
+bool sFacebookParseAddCommentDocument(const QDomDocument& doc, QString& commentId);
+bool sFacebookParseAddLikeDocument(const QDomDocument& doc);
+bool sFacebookParseRemoveLikeDocument(const QDomDocument& doc);

@@ -1,6 +1,7 @@
 #include "twitterapi.h"
 
 #include "meskclock.h"
+#include "meskxml.h"
 
 #include <QDebug>
 #include <QDomDocument>
@@ -49,11 +50,12 @@ QString fieldText(const QDomElement& parent, const QString& name)
     return text.isNull() ? QStringLiteral("") : text;
 }
 
+// An unreadable body (not well-formed, or nested deeper than meskReadXml allows)
+// counts as an empty document.
 QDomDocument readDocument(const QByteArray& body)
 {
     QDomDocument document;
-    if (!document.setContent(body))
-        return QDomDocument(); // an unreadable body counts as an empty document
+    meskReadXml(body, document);
     return document;
 }
 } // namespace

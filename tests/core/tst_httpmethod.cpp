@@ -1,9 +1,13 @@
 #include "localhttpserver.h"
 #include "meskhttpmethod.h"
 #include "meskhttptaskpool.h"
+#include "meskxml.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -96,6 +100,53 @@ private:
     QList<QByteArray> m_items;
     int m_count = 0;
 };
+
+// Counts its parse steps and accepts every answer.
+class CountingParse : public CMeskHttpMethod
+{
+public:
+    using CMeskHttpMethod::CMeskHttpMethod;
+    ~CountingParse() override { cancel(); }
+    std::atomic<int> parses{0};
+
+protected:
+    bool parseResponse(const SMeskHttpResponseHeader& header, const QByteArray& body) override
+    {
+        ++parses;
+        return CMeskHttpMethod::parseResponse(header, body);
+    }
+};
+
+// Reads its answer as the service call objects do: through the shared XML reader.
+class XmlParse : public CMeskHttpMethod
+{
+public:
+    using CMeskHttpMethod::CMeskHttpMethod;
+    ~XmlParse() override { cancel(); }
+
+protected:
+    bool parseResponse(const SMeskHttpResponseHeader&, const QByteArray& body) override
+    {
+        QDomDocument doc;
+        return meskReadXml(body, doc);
+    }
+};
+
+// Blocks (without running this thread's event loop) until the server has logged a request
+// for target.
+bool waitForTarget(const LocalHttpServer& server, const QByteArray& target)
+{
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        const QList<TestHttpRequest> requests = server.requests();
+        for (const TestHttpRequest& request : requests) {
+            if (request.target == target)
+                return true;
+        }
+        server.waitForRequests(int(requests.size()) + 1, 50);
+    }
+    return false;
+}
 
 quint16 closedPort()
 {
@@ -326,14 +377,106 @@ private slots:
         QVERIFY(server.waitForRequests(1));
         QTest::qWait(600);
         QCOMPARE(emitted, 0);
-        bool posted = false;
+        // A request cancelled before the pool thread took it up is never sent; one that was
+        // under way went out whole before it was aborted.
         for (const auto& request : server.requests()) {
-            if (request.target == "/status") {
-                posted = true;
+            if (request.target == "/status")
                 QVERIFY(request.body == body);
-            }
         }
-        QVERIFY(posted);
+    }
+
+    // An answer kept in memory stops at 8 MiB and is never parsed; a download into a file has
+    // no such limit.
+    void answerSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("announced");
+        QTest::addColumn<bool>("toFile");
+        QTest::addColumn<bool>("accepted");
+        const qint64 mib = 1024 * 1024;
+        QTest::newRow("9 MiB in memory") << 9 * mib << true << false << false;
+        QTest::newRow("9 MiB in memory, length not announced") << 9 * mib << false << false << false;
+        QTest::newRow("one byte past the limit, not announced")
+            << MeskHttpMaxBodySize + 1 << false << false << false;
+        QTest::newRow("exactly the limit in memory") << MeskHttpMaxBodySize << true << false << true;
+        QTest::newRow("9 MiB to a file") << 9 * mib << true << true << true;
+    }
+    void answerSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, announced);
+        QFETCH(bool, toFile);
+        QFETCH(bool, accepted);
+        LocalHttpServer server;
+        TestHttpReply reply = TestHttpReply::ok(QByteArray(size, 'x'), "application/octet-stream");
+        reply.chunkSize = 256 * 1024;
+        if (!announced)
+            reply.framing = TestHttpReply::Framing::Chunked;
+        server.setFallback([reply](const TestHttpRequest&) { return reply; });
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("big.bin"));
+        CountingParse method;
+        SignalLog log;
+        log.attach(&method, this);
+        if (!accepted)
+            QTest::ignoreMessage(QtDebugMsg, "CMeskHttpTask: answer larger than 8388608 bytes refused");
+        QVERIFY(toFile ? method.getToFile(server.url("/big"), file) : method.get(server.url("/big")));
+        QVERIFY(log.waitFor(1));
+        if (!accepted) {
+            QCOMPARE(log.names, QStringList{"networkError"});
+            QCOMPARE(log.codes, QList<int>{HttpResponseTooLarge});
+            QCOMPARE(method.parses.load(), 0);
+            QVERIFY(method.responseData().isEmpty());
+            return;
+        }
+        QCOMPARE(log.names, QStringList{"finished"});
+        QCOMPARE(method.parses.load(), 1);
+        if (toFile) {
+            QCOMPARE(QFileInfo(file).size(), size);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"big.bin"});
+        } else {
+            QCOMPARE(method.responseData().size(), size);
+        }
+    }
+
+    // A hostile answer nested 30,000 deep: the depth check refuses it before any document is
+    // built, so deleting its call object never waits long, and nothing is reported.
+    void cancelDuringHostileAnswer()
+    {
+        LocalHttpServer server;
+        const QByteArray deep = QByteArray("<a>").repeated(30000) + QByteArray("</a>").repeated(30000);
+        server.setFallback([deep](const TestHttpRequest&) { return TestHttpReply::ok(deep); });
+        const int documents = meskXmlDocumentCount();
+        int emitted = 0;
+        const auto count = [this, &emitted](CMeskHttpMethod* method) {
+            connect(method, &CMeskHttpMethod::finished, this, [&emitted] { ++emitted; });
+            connect(method, &CMeskHttpMethod::networkError, this, [&emitted] { ++emitted; });
+            connect(method, qOverload<>(&CMeskHttpMethod::protocolError), this, [&emitted] { ++emitted; });
+        };
+
+        auto* early = new XmlParse;
+        count(early);
+        QVERIFY(early->get(server.url("/early")));
+        delete early;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray target = "/deep" + QByteArray::number(i);
+            auto* method = new XmlParse;
+            count(method);
+            QVERIFY(method->get(server.url(QString::fromLatin1(target))));
+            QVERIFY(waitForTarget(server, target));
+            delete method;
+        }
+        QTest::qWait(300);
+        QCOMPARE(emitted, 0);
+
+        // Left to run, the same answer is an unreadable one.
+        XmlParse whole;
+        SignalLog log;
+        log.attach(&whole, this);
+        QVERIFY(whole.get(server.url("/whole")));
+        QVERIFY(log.waitFor(2));
+        QCOMPARE(log.names, (QStringList{"protocolError(code)", "protocolError()"}));
+        QCOMPARE(meskXmlDocumentCount(), documents);
     }
 
     // A cancelled request reports nothing, and the object takes the next one, whether it was

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <climits>
+#include <thread>
 
 namespace {
 
@@ -61,6 +62,22 @@ public:
 public slots:
     void onTaskDone() override { ++done; }
     void onTaskFailed(TMeskHttpError error) override { failures.append(error); }
+};
+
+// Holds the pool thread inside its answer until released.
+class Blocker : public Recorder
+{
+    Q_OBJECT
+public:
+    void onTaskResponse(const SMeskHttpResponseHeader& header, const QByteArray& body) override
+    {
+        entered = true;
+        while (!release.load())
+            QThread::msleep(1);
+        Recorder::onTaskResponse(header, body);
+    }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
 };
 
 QByteArray randomBytes(int size)
@@ -221,6 +238,31 @@ private slots:
         QVERIFY(after.wait());
         QCOMPARE(after.done, 1);
         QCOMPARE(after.bodies.value(0), QByteArray("again"));
+    }
+
+    // A shutdown waits for a parse still running on the pool thread (deleting a running thread
+    // would end the process), and says so once a second after the first three.
+    void shutdownWaitsForARunningParse()
+    {
+        LocalHttpServer server;
+        server.setFallback([](const TestHttpRequest&) { return TestHttpReply::ok("x"); });
+        Blocker blocker;
+        blocker.taskId = CMeskHttpTaskPool::get(server.url("/parse"), &blocker);
+        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
+        std::thread releaser([&blocker] {
+            QThread::msleep(4600);
+            blocker.release = true;
+        });
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CMeskHttpTaskPool: pool thread still running after 3000 ms, waiting");
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CMeskHttpTaskPool: pool thread still running after 4000 ms, waiting");
+        CMeskHttpTaskPool::shutdown();
+        const bool released = blocker.release.load();
+        releaser.join();
+        QVERIFY(released);
+        QVERIFY(!CMeskHttpTaskPool::isPoolRunning());
+        CMeskHttpTaskPool::init(nullptr);
     }
 
     void requestShape_data()
@@ -634,13 +676,20 @@ private slots:
         TestHttpReply slow = TestHttpReply::ok("late");
         slow.delayMs = 200;
         server.setFallback([slow](const TestHttpRequest&) { return slow; });
-        // Cancelled before the pool thread has started the request, and while it runs.
+        // Cancelled before the pool thread has started the request (it is never sent): the
+        // pool thread is held inside another request's parse meanwhile.
+        Blocker blocker;
+        blocker.taskId = CMeskHttpTaskPool::get(server.url("/block"), &blocker);
+        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
         auto early = std::make_unique<Recorder>();
         early->taskId = CMeskHttpTaskPool::get(server.url("/early"), early.get());
         CMeskHttpTaskPool::cancelTask(early->taskId, early.get());
+        blocker.release = true;
+        QVERIFY(blocker.wait());
+        // Cancelled while it runs: it is aborted.
         auto running = std::make_unique<Recorder>();
         running->taskId = CMeskHttpTaskPool::post(server.url("/running"), "x=1", running.get());
-        QVERIFY(server.waitForRequests(1));
+        QVERIFY(server.waitForRequests(2));
         CMeskHttpTaskPool::cancelTask(running->taskId, running.get());
         // Another observer's id does not cancel this one.
         Recorder other;
@@ -652,13 +701,56 @@ private slots:
         QVERIFY(!early->ended());
         QVERIFY(!running->ended());
         QCOMPARE(running->responses(), 0);
-        // Both requests still ran to their end.
-        QVERIFY(server.waitForRequests(3));
         QStringList targets;
         for (const auto& request : server.requests())
             targets.append(QString::fromLatin1(request.target));
         targets.sort();
-        QCOMPARE(targets, (QStringList{"/early", "/other", "/running"}));
+        QCOMPARE(targets, (QStringList{"/block", "/other", "/running"}));
+    }
+
+    // A download cancelled half-way stops using the link at once: the server is left with most
+    // of a 50 MB answer unsent, the temporary file goes and an earlier file stays.
+    void cancelStopsTheTransfer_data()
+    {
+        QTest::addColumn<bool>("earlierFile");
+        QTest::newRow("no earlier file") << false;
+        QTest::newRow("earlier file stays") << true;
+    }
+    void cancelStopsTheTransfer()
+    {
+        QFETCH(bool, earlierFile);
+        const qint64 total = 50 * 1000 * 1000;
+        LocalHttpServer server;
+        TestHttpReply big = TestHttpReply::ok(QByteArray(total, 'v'), "application/octet-stream");
+        big.chunkSize = 64 * 1024;
+        big.chunkDelayMs = 2;
+        server.setFallback([big](const TestHttpRequest&) { return big; });
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("video.bin"));
+        if (earlierFile)
+            QVERIFY(writeFile(file, "earlier"));
+
+        Recorder recorder;
+        recorder.taskId = CMeskHttpTaskPool::getToFile(server.url("/video"), file, &recorder);
+        const auto received = [&recorder] {
+            QMutexLocker lock(&recorder.mutex);
+            return recorder.progress.isEmpty() ? 0 : recorder.progress.last().first;
+        };
+        QDeadlineTimer deadline(20000);
+        while (received() < 1024 * 1024 && !deadline.hasExpired())
+            QThread::msleep(1);
+        QVERIFY(received() >= 1024 * 1024);
+        CMeskHttpTaskPool::cancelTask(recorder.taskId, &recorder);
+
+        QVERIFY(server.waitForClientCloses(1));
+        QVERIFY2(server.clientCloses().constFirst() < total / 2,
+                 QByteArray::number(server.clientCloses().constFirst()).constData());
+        const QStringList expected = earlierFile ? QStringList{"video.bin"} : QStringList();
+        QTRY_COMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+        if (earlierFile)
+            QCOMPARE(readFile(file), QByteArray("earlier"));
+        QTest::qWait(100);
+        QVERIFY(!recorder.ended());
     }
 
     // The request has ended on the pool thread, but its end has not yet been delivered on this

@@ -195,6 +195,41 @@ private slots:
         QVERIFY(exchange(server.port(), "NONSENSE\r\n\r\n").startsWith("HTTP/1.1 400 Bad Request"));
     }
 
+    // A 20 MB body without pauses goes out as the client reads it: a client that reads it all
+    // gets every byte and leaves no close on record; one that closes after the first bytes
+    // leaves one, far below the body's size.
+    void clientCloses_data()
+    {
+        QTest::addColumn<bool>("readAll");
+        QTest::newRow("read to the end") << true;
+        QTest::newRow("closed early") << false;
+    }
+    void clientCloses()
+    {
+        QFETCH(bool, readAll);
+        const qint64 total = 20 * 1000 * 1000;
+        LocalHttpServer server;
+        TestHttpReply big = TestHttpReply::ok(QByteArray(total, 'z'), "application/octet-stream");
+        big.chunkSize = 64 * 1024;
+        server.enqueue(big);
+        if (readAll) {
+            const QByteArray received = exchange(server.port(), get("/big"));
+            QCOMPARE(bodyOf(received).size(), total);
+            QVERIFY(!server.waitForClientCloses(1, 200));
+            return;
+        }
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(socket.waitForConnected(5000));
+        socket.setReadBufferSize(64 * 1024);
+        socket.write(get("/big"));
+        QVERIFY(socket.waitForReadyRead(5000));
+        socket.abort();
+        QVERIFY(server.waitForClientCloses(1));
+        const qint64 sent = server.clientCloses().constFirst();
+        QVERIFY2(sent > 0 && sent < total / 2, QByteArray::number(sent).constData());
+    }
+
     void waitForRequests()
     {
         LocalHttpServer server;

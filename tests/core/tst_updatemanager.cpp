@@ -51,7 +51,8 @@ private slots:
         m_log.clear();
 
         m_manager = new CMeskUpdateManager(m_providers);
-        connect(m_manager, &IMediaUpdateManager::updateDone, this, [this] { m_log.append(QStringLiteral("done")); });
+        connect(m_manager, &IMediaUpdateManager::updateDone, this,
+                [this] { m_log.append(QStringLiteral("done")); });
         connect(m_manager, &IMediaUpdateManager::providerFailed, this,
                 [this](const QString& name) { m_log.append(QStringLiteral("failed ") + name); });
     }
@@ -186,6 +187,37 @@ private slots:
         QCOMPARE(outcome(), QStringList{"done"});
     }
 
+    // A poster that returns false from postText sends no signal of its own: the update must
+    // end there, once, or every later posting is refused for the rest of the run.
+    void posterThatDoesNotStartFailsOnce_data()
+    {
+        QTest::addColumn<int>("twitterOutcome");
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("refused without a signal") << int(FakeTextPoster::Outcome::Refuse) << true;
+        QTest::newRow("failed by signal, then refused")
+            << int(FakeTextPoster::Outcome::FailAndRefuse) << false;
+    }
+    void posterThatDoesNotStartFailsOnce()
+    {
+        QFETCH(int, twitterOutcome);
+        QFETCH(bool, logged);
+        twitterPoster()->setOutcome(FakeTextPoster::Outcome(twitterOutcome));
+        if (logged)
+            QTest::ignoreMessage(QtDebugMsg, "CMeskTextUpdate: text poster did not start the post");
+        m_manager->postUpdate(QStringLiteral("hello"));
+        QCOMPARE(m_log, (QStringList{"post Twitter", "failed Twitter", "post Facebook"}));
+        facebookPoster()->finishDone();
+        QCOMPARE(outcome(), (QStringList{"failed Twitter", "done"}));
+        QVERIFY(!m_manager->isPosting());
+
+        m_log.clear();
+        twitterPoster()->setOutcome(FakeTextPoster::Outcome::DoneAtOnce);
+        m_manager->postUpdate(QStringLiteral("again"));
+        QCOMPARE(m_log, (QStringList{"post Twitter", "post Facebook"}));
+        facebookPoster()->finishDone();
+        QCOMPARE(outcome(), QStringList{"done"});
+    }
+
     void bothRefusedEndsBeforePostUpdateReturns()
     {
         twitterPoster()->setCanPost(false);
@@ -201,7 +233,7 @@ private slots:
     {
         m_manager->postUpdate(QStringLiteral("hello"));
         twitterPoster()->finishDone();
-        twitterPoster()->finishDone();  // twice
+        twitterPoster()->finishDone();   // twice
         twitterPoster()->finishFailed(); // after its update ended
         QCOMPARE(doneCount(), 0);
         facebookPoster()->finishFailed();

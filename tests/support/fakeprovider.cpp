@@ -20,6 +20,11 @@ bool FakeTextPoster::postText(const QString& text)
     case Outcome::Never:
         m_busy = true;
         break;
+    case Outcome::Refuse:
+        return false;
+    case Outcome::FailAndRefuse:
+        emit updateFailed();
+        return false;
     }
     return true;
 }

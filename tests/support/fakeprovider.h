@@ -15,13 +15,23 @@
 //   ... postText("x") ... poster.finishDone();          // or finishFailed()
 //
 // Outcomes: Manual (the test ends the post with finishDone/finishFailed),
-// DoneAtOnce / FailAtOnce (signalled inside postText), Never (no signal at all).
+// DoneAtOnce / FailAtOnce (signalled inside postText), Never (no signal at all),
+// Refuse (postText returns false, no signal), FailAndRefuse (updateFailed inside
+// postText, which then returns false).
 // An empty text is always reported as updateDone() inside postText.
 class FakeTextPoster : public IMediaTextPoster
 {
     Q_OBJECT
 public:
-    enum class Outcome { Manual, DoneAtOnce, FailAtOnce, Never };
+    enum class Outcome
+    {
+        Manual,
+        DoneAtOnce,
+        FailAtOnce,
+        Never,
+        Refuse,
+        FailAndRefuse
+    };
 
     explicit FakeTextPoster(QObject* parent = nullptr) : IMediaTextPoster(parent) {}
 

@@ -30,6 +30,7 @@ struct LocalHttpServerState
     QList<QPair<QByteArray, TestHttpHandler>> mounts;
     TestHttpHandler fallback;
     QList<TestHttpRequest> requests;
+    QList<qint64> clientCloses; // bytes of each reply sent before its client closed
     int connections = 0;
 
     static bool matches(const QByteArray& prefix, const QByteArray& path)
@@ -165,11 +166,48 @@ public:
     {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::onReadyRead);
-        connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::bytesWritten, this, &Connection::onBytesWritten);
+        connect(socket, &QTcpSocket::disconnected, this, &Connection::onDisconnected);
         onReadyRead();
+    }
+    ~Connection() override
+    {
+        // The socket (a child) closes after this: that is no client's close.
+        m_socket->disconnect(this);
     }
 
 private:
+    // Bytes the server keeps handed to the socket ahead of what the network took.
+    static constexpr qint64 WriteAhead = 256 * 1024;
+
+    void send(const QByteArray& data)
+    {
+        m_queued += data.size();
+        m_socket->write(data);
+    }
+
+    void onBytesWritten(qint64 bytes)
+    {
+        m_written += bytes;
+        if (m_waitingForDrain) {
+            m_waitingForDrain = false;
+            writeNextPiece();
+        }
+    }
+
+    void onDisconnected()
+    {
+        // A reply not yet wholly sent when the connection closed was broken off by the client.
+        if (m_replyStart >= 0 && (!m_pieces.isEmpty() || m_written < m_queued || m_waitingForDrain)) {
+            QMutexLocker lock(&m_state->mutex);
+            m_state->clientCloses.append(m_written - m_replyStart);
+            m_state->arrived.wakeAll();
+        }
+        m_replyStart = -1;
+        m_pieces.clear();
+        deleteLater();
+    }
+
     void onReadyRead()
     {
         m_buffer.append(m_socket->readAll());
@@ -251,18 +289,24 @@ private:
             m_pieces.append("0\r\n\r\n");
         m_pieceDelayMs = reply.chunkDelayMs;
 
-        m_socket->write(head);
+        m_replyStart = m_queued;
+        send(head);
         writeNextPiece();
     }
 
     void writeNextPiece()
     {
         if (m_pieceDelayMs <= 0) {
-            for (const QByteArray& piece : std::as_const(m_pieces))
-                m_socket->write(piece);
-            m_pieces.clear();
+            // Without pauses the pieces follow as the network takes them, so a client that
+            // closes early stops the sending.
+            while (!m_pieces.isEmpty() && m_socket->bytesToWrite() < WriteAhead)
+                send(m_pieces.takeFirst());
+            if (!m_pieces.isEmpty()) {
+                m_waitingForDrain = true;
+                return;
+            }
         } else if (!m_pieces.isEmpty()) {
-            m_socket->write(m_pieces.takeFirst());
+            send(m_pieces.takeFirst());
             if (!m_pieces.isEmpty()) {
                 QTimer::singleShot(m_pieceDelayMs, this, [this] { writeNextPiece(); });
                 return;
@@ -286,6 +330,10 @@ private:
     QByteArray m_buffer;
     QList<QByteArray> m_pieces;
     int m_pieceDelayMs = 0;
+    qint64 m_queued = 0;      // bytes handed to the socket on this connection
+    qint64 m_written = 0;     // of them, bytes the network took
+    qint64 m_replyStart = -1; // m_queued when the reply being sent began; -1: none
+    bool m_waitingForDrain = false;
     bool m_busy = false;
     bool m_closeAfter = false;
 };
@@ -449,6 +497,23 @@ void LocalHttpServer::clearRequests()
 {
     QMutexLocker lock(&m_state->mutex);
     m_state->requests.clear();
+}
+
+QList<qint64> LocalHttpServer::clientCloses() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->clientCloses;
+}
+
+bool LocalHttpServer::waitForClientCloses(int count, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lock(&m_state->mutex);
+    while (m_state->clientCloses.size() < count) {
+        if (!m_state->arrived.wait(&m_state->mutex, deadline))
+            return m_state->clientCloses.size() >= count;
+    }
+    return true;
 }
 
 int LocalHttpServer::connectionCount() const

@@ -87,6 +87,13 @@ public:
     void clearRequests();
     // Connections accepted so far.
     int connectionCount() const;
+    // One entry per reply whose client closed the connection before the server had sent it
+    // whole, in order: the bytes of it (head and body) that the network had taken by then.
+    // A body without pauses between pieces is handed to the socket only as fast as the client
+    // reads it (at most 256 KiB ahead), so the count stays well below a large body's size.
+    QList<qint64> clientCloses() const;
+    // Blocks until `count` such closes have happened; false on timeout.
+    bool waitForClientCloses(int count, int timeoutMs = 10000) const;
 
     static QSslCertificate testCertificate();
     static QSslKey testKey();

@@ -1,5 +1,6 @@
 #include "facebookapi.h"
 #include "facebookrecords.h"
+#include "meskxml.h"
 #include "testclock.h"
 
 #include <QCryptographicHash>
@@ -396,18 +397,19 @@ private slots:
             << session(QStringLiteral(
                    R"(session={"session_key":"k","uid":1,"expires":99999999999999999999999,"secret":"s"})"))
             << false << 105 << QStringLiteral("offline access");
-        QTest::newRow("no uid") << session(QStringLiteral(
-                                       R"(session={"session_key":"k","expires":0,"secret":"s"})"))
-                                << false << 105
-                                << QStringLiteral("^CFacebookApi: failed to parse session session=");
+        QTest::newRow("no uid")
+            << session(QStringLiteral(R"(session={"session_key":"k","expires":0,"secret":"s"})")) << false
+            << 105
+            << QStringLiteral("^CFacebookApi: failed to parse session \\(uid missing or unreadable\\)$");
         QTest::newRow("empty secret")
             << session(QStringLiteral(R"(session={"session_key":"k","uid":1,"expires":0,"secret":""})"))
             << false << 105 << QStringLiteral("failed to parse session");
         QTest::newRow("other name") << session(QStringLiteral(
                                            R"(token={"session_key":"k","uid":1,"expires":0,"secret":"s"})"))
                                     << false << 105 << QStringLiteral("failed to parse session");
-        QTest::newRow("not name={...}") << success + QStringLiteral("abc") << false << 105
-                                        << QStringLiteral("failed to parse session session=abc$");
+        QTest::newRow("not name={...}")
+            << success + QStringLiteral("abc") << false << 105
+            << QStringLiteral("failed to parse session \\(not of the form session=\\{\\.\\.\\.\\}\\)$");
         QTest::newRow("no query") << QStringLiteral("http://www.example/connect/login_success.html") << false
                                   << 105 << QStringLiteral("failed to parse session");
         QTest::newRow("failure page")
@@ -452,6 +454,53 @@ private slots:
             QCOMPARE(key, QStringLiteral("K"));
             QCOMPARE(secret, QStringLiteral("S"));
             QCOMPARE(uid, QStringLiteral("U"));
+        }
+    }
+
+    // A session text that does not read goes to the log by its faults only: the key and the
+    // secret in it never do (a user who declines offline access takes this path).
+    void sessionSecretsNeverLogged_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problems");
+        QTest::newRow("no uid") << QStringLiteral(
+                                       R"(session={"session_key":"KEYKEY","expires":0,"secret":"SECSEC"})")
+                                << QStringLiteral("uid missing or unreadable");
+        QTest::newRow("offline access declined")
+            << QStringLiteral(R"(session={"session_key":"KEYKEY","uid":7,"expires":1234,"secret":"SECSEC"})")
+            << QStringLiteral("expires is not 0");
+        QTest::newRow("no key, no secret")
+            << QStringLiteral(R"(session={"uid":7,"expires":0,"sig":"KEYKEY"})")
+            << QStringLiteral("session_key missing or unreadable, "
+                              "secret missing or unreadable");
+        QTest::newRow("not of the form")
+            << QStringLiteral(R"(session=["session_key":"KEYKEY","secret":"SECSEC"])")
+            << QStringLiteral("not of the form session={...}");
+    }
+    void sessionSecretsNeverLogged()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, problems);
+        static QStringList messages;
+        messages.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& message) { messages.append(message); });
+        CFacebookApi api;
+        configure(api);
+        QString key, secret, uid;
+        const bool ok = api.parseCallbackUrl(
+            api.loginSuccessUrl() + QLatin1Char('?') + text.section(QLatin1Char('='), 0, 0) +
+                QLatin1Char('=') +
+                QString::fromLatin1(QUrl::toPercentEncoding(text.section(QLatin1Char('='), 1))),
+            key, secret, uid);
+        qInstallMessageHandler(previous);
+        QVERIFY(!ok);
+        QCOMPARE(api.lastError(), 105);
+        QVERIFY(
+            messages.contains(QStringLiteral("CFacebookApi: failed to parse session (%1)").arg(problems)));
+        for (const QString& message : std::as_const(messages)) {
+            QVERIFY2(!message.contains(QLatin1String("KEYKEY")) && !message.contains(QLatin1String("SECSEC")),
+                     qPrintable(message));
         }
     }
 
@@ -547,6 +596,59 @@ private slots:
                                          messages, code));
         QCOMPARE(code, 105);
         QVERIFY(messages.isEmpty());
+    }
+
+    // An answer nested deeper than the reader allows is refused as unreadable (105) before any
+    // document is built; one 200 deep is read as usual.
+    void hostileNesting_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("200 deep") << 200 << true << true;
+        QTest::newRow("300 deep") << 300 << true << false;
+        QTest::newRow("300 deep, never closed") << 300 << false << false;
+    }
+    void hostileNesting()
+    {
+        QFETCH(int, depth);
+        QFETCH(bool, closed);
+        QFETCH(bool, ok);
+        QByteArray body = "<stream_publish_response>123" + QByteArray("<x>").repeated(depth - 1);
+        if (closed)
+            body += QByteArray("</x>").repeated(depth - 1) + "</stream_publish_response>";
+        CFacebookApi api;
+        const int before = meskXmlDocumentCount();
+        QString postId = QStringLiteral("kept");
+        int code = -1;
+        QCOMPARE(api.parseStreamPublish(header(200), body, postId, code), ok);
+        QCOMPARE(code, ok ? 0 : 105);
+        QCOMPARE(postId, ok ? QStringLiteral("123") : QStringLiteral("kept"));
+        QCOMPARE(meskXmlDocumentCount() - before, ok ? 1 : 0);
+    }
+
+    // The error check and the parser share one reading of the answer.
+    void answerReadOnce_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("stream") << kStreamBody << true;
+        QTest::newRow("error answer") << errorBody("102") << false;
+    }
+    void answerReadOnce()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, ok);
+        CFacebookApi api;
+        QList<SFacebookStreamPost> posts;
+        QList<SFacebookUser> users;
+        int code = -1;
+        if (!ok)
+            QTest::ignoreMessage(QtDebugMsg, "CFacebookApi: response error 102 Something failed");
+        const int before = meskXmlDocumentCount();
+        QCOMPARE(api.parseStreamGet(header(200), body, posts, users, code), ok);
+        QCOMPARE(meskXmlDocumentCount() - before, 1);
+        QCOMPARE(posts.size(), ok ? 1 : 0);
     }
 
     // Parsing on worker threads neither races with nor disturbs the GUI thread's code.

@@ -1,5 +1,6 @@
 #include "twitterapi.h"
 
+#include "meskxml.h"
 #include "testclock.h"
 
 #include <QAtomicInt>
@@ -581,6 +582,48 @@ private slots:
         QTest::newRow("not a status") << QByteArray("<statuses/>") << false;
         QTest::newRow("empty") << QByteArray() << false;
     }
+    // An answer nested deeper than the reader allows is unreadable and builds no document; one
+    // 200 deep is read as usual. An unreadable timeline reads as an empty one.
+    void hostileNesting_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("200 deep") << 200 << true << true;
+        QTest::newRow("300 deep") << 300 << true << false;
+        QTest::newRow("300 deep, never closed") << 300 << false << false;
+    }
+    void hostileNesting()
+    {
+        QFETCH(int, depth);
+        QFETCH(bool, closed);
+        QFETCH(bool, ok);
+        // "status" is the first level; the rest nests inside it after the user.
+        const int inner = depth - 1;
+        QByteArray nest = QByteArray("<x>").repeated(inner);
+        if (closed)
+            nest += QByteArray("</x>").repeated(inner);
+        QByteArray body = statusXml("9", userXml("9") + nest);
+        if (!closed)
+            body.chop(int(qstrlen("</status>")));
+
+        CTwitterApi api;
+        const int before = meskXmlDocumentCount();
+        STwitterStatusEvent event;
+        int error = -1;
+        QCOMPARE(api.parseUpdateResponse(header(200), body, event, error), ok);
+        QCOMPARE(error, ok ? 0 : int(TwitterFailed));
+        QCOMPARE(meskXmlDocumentCount() - before, ok ? 1 : 0);
+        if (ok)
+            QCOMPARE(event, expectedEvent(QStringLiteral("9")));
+
+        STwitterTimeLine timeline;
+        error = -1;
+        QVERIFY(api.parseTimelineResponse(header(200), "<statuses>" + body + (closed ? "</statuses>" : ""),
+                                          timeline, error));
+        QCOMPARE(timeline.size(), ok ? 1 : 0);
+    }
+
     void updateReply()
     {
         QFETCH(QByteArray, body);
