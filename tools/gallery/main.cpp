@@ -1,5 +1,7 @@
 // gallery --out sheet.png: renders every look of the common style into one PNG contact sheet.
 // Runs on the offscreen platform unless another one is asked for; --list prints the cell names.
+// --scale N draws at scale factor N (QT_SCALE_FACTOR); --large-fonts turns on the style's
+// large-font setting.
 
 #include "gallery.h"
 #include "quorcommonstyle.h"
@@ -12,6 +14,11 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The scale factor is read when the application starts, so --scale is taken before it.
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--scale") == 0)
+            qputenv("QT_SCALE_FACTOR", argv[i + 1]);
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velto"));
     QApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
@@ -29,6 +36,13 @@ int main(int argc, char* argv[])
     parser.addOption(outOption);
     parser.addOption(filterOption);
     parser.addOption(listOption);
+    const QCommandLineOption scaleOption(QStringLiteral("scale"),
+                                         QStringLiteral("Scale factor to draw at (1 by default)."),
+                                         QStringLiteral("factor"));
+    const QCommandLineOption largeFontsOption(QStringLiteral("large-fonts"),
+                                              QStringLiteral("Draw with the style's large-font setting."));
+    parser.addOption(scaleOption);
+    parser.addOption(largeFontsOption);
     parser.process(app);
     if (!parser.isSet(outOption)) {
         QTextStream(stderr) << "gallery: --out FILE is needed\n";
@@ -36,6 +50,8 @@ int main(int argc, char* argv[])
     }
 
     auto* style = new CQuorCommonStyle;
+    if (parser.isSet(largeFontsOption))
+        style->setLargeFonts(true);
     QApplication::setStyle(style);
     QStringList cells;
     const QImage sheet = renderGallery(style, &cells, parser.value(filterOption));
