@@ -134,8 +134,6 @@ CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
         m_icons.insert(entry.key, loadStateIcon(QLatin1String(entry.base), true, entry.key));
     m_titleBarPixmaps = {SP_TitleBarCloseButton, SP_TitleBarMinButton, SP_TitleBarMaxButton,
                          SP_TitleBarNormalButton};
-    for (const quint32 key : std::as_const(m_titleBarPixmaps))
-        m_mirroredIcons.insert(key, mirroredIcon(m_icons.value(key), QSize()));
 
     const struct
     {

@@ -285,7 +285,15 @@ protected:
     QMap<quint32, QSize> m_iconSizes;
     QMap<quint32, QPixmap> m_dragAndDrop;
     QSet<quint32> m_titleBarPixmaps; // icons returned mirrored in right-to-left layouts
-    QMap<quint32, QIcon> m_mirroredIcons; // those icons, mirrored once at construction
+    // Those icons mirrored, made at their first right-to-left use and kept with the cache key of
+    // the icon and the device pixel ratio they were made from.
+    struct SMirroredIcon
+    {
+        qint64 sourceKey = 0;
+        qreal ratio = 0;
+        QIcon icon;
+    };
+    mutable QMap<quint32, SMirroredIcon> m_mirroredIcons;
     QPixmap m_mainWindowShadow;
     QPixmap m_menuShadow;
     QPixmap m_menuHighlight;

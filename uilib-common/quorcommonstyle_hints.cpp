@@ -180,7 +180,12 @@ QIcon CQuorCommonStyle::standardIcon(StandardPixmap id, const QStyleOption* opti
     const quint32 key = static_cast<quint32>(id);
     const QIcon icon =
         m_icons.contains(key) ? m_icons.value(key) : QProxyStyle::standardIcon(id, option, widget);
-    if (QApplication::layoutDirection() == Qt::RightToLeft && m_mirroredIcons.contains(key))
-        return m_mirroredIcons.value(key);
+    if (QApplication::layoutDirection() == Qt::RightToLeft && m_titleBarPixmaps.contains(key)) {
+        const qreal ratio = qApp->devicePixelRatio();
+        SMirroredIcon& cached = m_mirroredIcons[key];
+        if (cached.icon.isNull() || cached.sourceKey != icon.cacheKey() || cached.ratio != ratio)
+            cached = {icon.cacheKey(), ratio, mirroredIcon(icon, QSize())};
+        return cached.icon;
+    }
     return icon;
 }
