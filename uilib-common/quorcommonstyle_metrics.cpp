@@ -172,7 +172,9 @@ QSize CQuorCommonStyle::sizeFromContents(ContentsType type, const QStyleOption* 
             if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
                 const SNinePatchMargins m = ninePatchMargins(MarginsOptionGroup);
                 const QString label = stripMnemonic(button->text);
-                const int width = qMax(button->fontMetrics.horizontalAdvance(label),
+                // The advance, or the laid-out or inked width where a glyph reaches beyond it.
+                const int width = qMax(qMax(button->fontMetrics.horizontalAdvance(label),
+                                            button->fontMetrics.size(0, label).width()),
                                        button->fontMetrics.boundingRect(label).width());
                 size = size.expandedTo(QSize(width + m.left + m.right, button->fontMetrics.height()));
             }
