@@ -104,6 +104,19 @@ int dump(const QString& dir)
     }
     out.insert(QStringLiteral("images"), images);
 
+    // Files outside the table: one with a 2x variant beside it, one without.
+    QImage plain(6, 4, QImage::Format_ARGB32_Premultiplied);
+    plain.fill(Qt::red);
+    plain.save(dir + QStringLiteral("/plain.png"));
+    plain.save(dir + QStringLiteral("/pair.png"));
+    plain.scaled(12, 8).save(dir + QStringLiteral("/pair@2x.png"));
+    QJsonObject files;
+    for (const QString& name : {QStringLiteral("plain.png"), QStringLiteral("pair.png")}) {
+        const QPixmap pixmap = QuorImages::pixmap(dir + QLatin1Char('/') + name);
+        files.insert(name, QJsonArray{pixmap.devicePixelRatio(), logicalWidth(pixmap), logicalHeight(pixmap)});
+    }
+    out.insert(QStringLiteral("files"), files);
+
     // Standard pixmaps: the table icons, the drag-and-drop images and the style's own pixmaps.
     QJsonObject pixmaps;
     for (int id = 0; id <= 23; ++id) {
@@ -237,6 +250,7 @@ private slots:
     void initTestCase();
     void imagesLoadAtTheirLogicalSize_data();
     void imagesLoadAtTheirLogicalSize();
+    void twiceVariantOnlyWhereItExists();
     void standardPixmapsAreSharp();
     void metricsAndRectanglesAreEqual();
     void ninePatchAtTwiceMatchesOnce_data();
@@ -279,6 +293,18 @@ void TestStyleHighDpi::imagesLoadAtTheirLogicalSize()
     const QJsonArray two = m_dumpTwo.value(QStringLiteral("images")).toObject().value(path).toArray();
     QCOMPARE(one, (QJsonArray{1.0, size.width(), size.height()}));
     QCOMPARE(two, (QJsonArray{2.0, size.width(), size.height()}));
+}
+
+void TestStyleHighDpi::twiceVariantOnlyWhereItExists()
+{
+    const QJsonObject one = m_dumpOne.value(QStringLiteral("files")).toObject();
+    const QJsonObject two = m_dumpTwo.value(QStringLiteral("files")).toObject();
+    QCOMPARE(one.value(QStringLiteral("plain.png")).toArray(), (QJsonArray{1.0, 6, 4}));
+    QCOMPARE(one.value(QStringLiteral("pair.png")).toArray(), (QJsonArray{1.0, 6, 4}));
+    QCOMPARE(two.value(QStringLiteral("plain.png")).toArray(), (QJsonArray{1.0, 6, 4}));
+    QCOMPARE(two.value(QStringLiteral("pair.png")).toArray(), (QJsonArray{2.0, 6, 4}));
+    QCOMPARE(QuorImages::highResolutionPath(QStringLiteral(":/a.b/c.png")), QStringLiteral(":/a.b/c@2x.png"));
+    QCOMPARE(QuorImages::highResolutionPath(QStringLiteral("/a.b/c")), QStringLiteral("/a.b/c@2x"));
 }
 
 void TestStyleHighDpi::standardPixmapsAreSharp()
