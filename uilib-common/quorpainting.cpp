@@ -127,19 +127,25 @@ QIcon overlaidIcon(const QIcon& base, const QIcon& overlay, const QSize& size, c
 
 QImage reflectionImage(const QImage& image, int height)
 {
-    const int n = std::min(height, image.height());
+    // height counts logical rows, as for reflectionPixmap; the work is done in device pixels.
+    const qreal ratio = image.devicePixelRatio();
+    const int n = std::min(height, image.deviceIndependentSize().toSize().height());
     if (image.isNull() || n <= 0)
         return {};
-    QImage result(image.width(), n, QImage::Format_ARGB32_Premultiplied);
+    const int rows = std::min(image.height(), qRound(n * ratio));
+    QImage result(image.width(), rows, QImage::Format_ARGB32_Premultiplied);
     result.fill(Qt::transparent);
     QPainter painter(&result);
-    painter.drawImage(0, 0, image.copy(0, image.height() - n, image.width(), n).mirrored(false, true));
-    QLinearGradient fade(image.width() / 2.0, 0, image.width() / 2.0, n);
+    QImage part = image.copy(0, image.height() - rows, image.width(), rows).mirrored(false, true);
+    part.setDevicePixelRatio(1.0); // drawn pixel for pixel
+    painter.drawImage(0, 0, part);
+    QLinearGradient fade(image.width() / 2.0, 0, image.width() / 2.0, rows);
     fade.setColorAt(0, QColor(0, 0, 0, 150));
     fade.setColorAt(1, QColor(0, 0, 0, 0));
     painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     painter.fillRect(result.rect(), fade);
     painter.end();
+    result.setDevicePixelRatio(ratio);
     return result;
 }
 

@@ -161,6 +161,13 @@ void TestPaintingHelpers::transformsKeepThePixelRatio()
     const QImage r = reflection.toImage().convertToFormat(QImage::Format_ARGB32);
     QVERIFY(qAbs(r.pixelColor(10, 0).red() - source.toImage().pixelColor(10, 9).red()) <= 3);
     QVERIFY(qAbs(r.pixelColor(10, 7).red() - source.toImage().pixelColor(10, 2).red()) <= 12);
+    QImage sourceImage = gradedImage(20, 10, true);
+    sourceImage.setDevicePixelRatio(2);
+    const QImage fromImage = reflectionImage(sourceImage, 4);
+    QCOMPARE(fromImage.devicePixelRatio(), 2.0);
+    QCOMPARE(fromImage.size(), QSize(20, 8));
+    QVERIFY(qAbs(fromImage.convertToFormat(QImage::Format_ARGB32).pixelColor(10, 0).red() -
+                 sourceImage.pixelColor(10, 9).red()) <= 3);
     for (const QPixmap& turned : {mirroredPixmap(source), flippedPixmap(source)}) {
         QCOMPARE(turned.devicePixelRatio(), 2.0);
         QCOMPARE(logicalSize(turned), QSize(10, 5));
