@@ -6,8 +6,8 @@
 #include <QFont>
 #include <QPalette>
 #include <QSettings>
-#include <QTransform>
 #include <QStyleFactory>
+#include <QTransform>
 #include <QVariant>
 #include <QWidget>
 

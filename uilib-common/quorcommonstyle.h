@@ -350,7 +350,8 @@ protected:
     QPixmap m_tabUnselectedMirrored;
     Pixmaps4 m_sliderHandle;
     Pixmaps4 m_sliderGroove;
-    Pixmaps4 m_sliderGrooveVertical; // the grooves turned for vertical sliders
+    // The grooves turned for vertical sliders.
+    Pixmaps4 m_sliderGrooveVertical;
     Pixmaps3 m_syncButton;      // normal, pressed, hover
     Pixmaps3 m_smallSyncButton; // normal, pressed, hover
 

@@ -46,14 +46,15 @@ SNinePatchMargins swapped(const SNinePatchMargins& m)
 // ratio and then taken from the pixmap cache.
 QPixmap reflectedTabIcon(const QIcon& icon, int extent, QIcon::Mode mode)
 {
-    const QPixmap pixmap = icon.pixmap(QSize(extent, extent), mode, QIcon::Off);
-    const QString key = QStringLiteral("quor-tab-icon-%1-%2-%3")
-                            .arg(pixmap.cacheKey())
+    const QString key = QStringLiteral("quor-tab-icon-%1-%2-%3-%4")
+                            .arg(icon.cacheKey())
+                            .arg(extent)
                             .arg(int(mode))
-                            .arg(pixmap.devicePixelRatio());
+                            .arg(qApp->devicePixelRatio());
     QPixmap combined;
     if (QPixmapCache::find(key, &combined))
         return combined;
+    const QPixmap pixmap = icon.pixmap(QSize(extent, extent), mode, QIcon::Off);
     const QPixmap reflection = reflectionPixmap(pixmap, 5);
     const qreal ratio = pixmap.devicePixelRatio();
     const QSize size(logicalWidth(pixmap), logicalHeight(pixmap) + logicalHeight(reflection) + 3);

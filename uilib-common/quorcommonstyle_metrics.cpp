@@ -57,7 +57,8 @@ int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option
     case PM_QuorActionToolTipPointerHeight:
         return logicalHeight(m_actionToolTipPointer);
     case PM_QuorActionToolTipMinWidth:
-        return logicalWidth(m_actionToolTip[0]) + logicalWidth(m_actionToolTipPointer) + logicalWidth(m_actionToolTip[2]);
+        return logicalWidth(m_actionToolTip[0]) + logicalWidth(m_actionToolTipPointer) +
+               logicalWidth(m_actionToolTip[2]);
     case PM_QuorArrowTipOffset: {
         const auto* tip = qstyleoption_cast<const CQuorStyleOptionArrowTip*>(option);
         if (!tip)
@@ -121,7 +122,8 @@ int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option
     case PM_ProgressBarChunkWidth:
         return 1;
     case PM_TitleBarHeight:
-        return role.contains(QLatin1String(".secondary")) ? logicalHeight(m_wizardTop) : logicalHeight(m_mainFrameTop[1]);
+        return role.contains(QLatin1String(".secondary")) ? logicalHeight(m_wizardTop)
+                                                          : logicalHeight(m_mainFrameTop[1]);
     case PM_MenuPanelWidth:
     case PM_MenuBarVMargin:
     case PM_MdiSubWindowFrameWidth:
@@ -414,7 +416,9 @@ QRect CQuorCommonStyle::subControlRect(ComplexControl control, const QStyleOptio
         const QPixmap maxIcon = propertyPixmap(widget, "maximumIcon");
         const QPixmap minIcon = propertyPixmap(widget, "minimumIcon");
         const QRect& o = slider->rect;
-        auto extent = [horizontal](const QPixmap& p) { return horizontal ? logicalWidth(p) : logicalHeight(p); };
+        auto extent = [horizontal](const QPixmap& p) {
+            return horizontal ? logicalWidth(p) : logicalHeight(p);
+        };
         // The room at the start (left or top, before right-to-left mirroring) is for the icon of
         // the value found there: the minimum, or the maximum of a slider running upside down.
         const int minSpace = minIcon.isNull() ? 0 : extent(minIcon) + spacing;

@@ -211,8 +211,8 @@ void CQuorCommonStyle::polish(QWidget* w)
             w->setContentsMargins(0, 0, 5, 0);
             shadowWithKey(MarginsListShadow);
         } else if (auto* splitter = qobject_cast<QSplitter*>(w)) {
-            splitter->setHandleWidth(role == QLatin1String("navigation.splitter") ? logicalHeight(m_carouselHandle)
-                                                                                  : 1);
+            splitter->setHandleWidth(
+                role == QLatin1String("navigation.splitter") ? logicalHeight(m_carouselHandle) : 1);
         } else if (role == QLatin1String("textedit")) {
             if (frame)
                 frame->setLineWidth(0);

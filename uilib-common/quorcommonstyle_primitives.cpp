@@ -132,7 +132,7 @@ void CQuorCommonStyle::drawPrimitive(PrimitiveElement element, const QStyleOptio
         return;
     case PE_QuorSplitterHoverHandle:
         painter->drawPixmap(rect, QApplication::layoutDirection() == Qt::RightToLeft ? m_hoverHandleMirrored
-                                                                                   : m_hoverHandle);
+                                                                                     : m_hoverHandle);
         return;
     default:
         break;

@@ -88,7 +88,8 @@ int dump(const QString& dir)
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const SImageRow& row = rows[i];
         const QPixmap pixmap = QuorImages::pixmap(CQuorCommonStyle::imageRoot() + row.path);
-        images.insert(row.path, QJsonArray{pixmap.devicePixelRatio(), logicalWidth(pixmap), logicalHeight(pixmap)});
+        images.insert(row.path,
+                      QJsonArray{pixmap.devicePixelRatio(), logicalWidth(pixmap), logicalHeight(pixmap)});
         if (!isNinePatch(row.margins))
             continue;
         const qreal ratio = pixmap.devicePixelRatio();
@@ -113,7 +114,8 @@ int dump(const QString& dir)
     QJsonObject files;
     for (const QString& name : {QStringLiteral("plain.png"), QStringLiteral("pair.png")}) {
         const QPixmap pixmap = QuorImages::pixmap(dir + QLatin1Char('/') + name);
-        files.insert(name, QJsonArray{pixmap.devicePixelRatio(), logicalWidth(pixmap), logicalHeight(pixmap)});
+        files.insert(name,
+                     QJsonArray{pixmap.devicePixelRatio(), logicalWidth(pixmap), logicalHeight(pixmap)});
     }
     out.insert(QStringLiteral("files"), files);
 
@@ -121,9 +123,8 @@ int dump(const QString& dir)
     QJsonObject pixmaps;
     for (int id = 0; id <= 23; ++id) {
         const QPixmap pixmap = style->standardPixmap(QStyle::StandardPixmap(QStyle::SP_CustomBase + id));
-        pixmaps.insert(QString::number(id),
-                       QJsonArray{pixmap.isNull() ? 0.0 : pixmap.devicePixelRatio(), logicalWidth(pixmap),
-                                  logicalHeight(pixmap)});
+        pixmaps.insert(QString::number(id), QJsonArray{pixmap.isNull() ? 0.0 : pixmap.devicePixelRatio(),
+                                                       logicalWidth(pixmap), logicalHeight(pixmap)});
     }
     out.insert(QStringLiteral("pixmaps"), pixmaps);
 
@@ -333,14 +334,15 @@ void TestStyleHighDpi::metricsAndRectanglesAreEqual()
             const QJsonArray b = two.value(it.key()).toArray();
             QCOMPARE(a.size(), b.size());
             for (qsizetype i = 0; i < a.size(); ++i)
-                QVERIFY2(a.at(i) == b.at(i),
-                         qPrintable(QStringLiteral("%1 role \"%2\" entry %3: %4 at scale 1, %5 at scale 2")
-                                        .arg(QLatin1String(part), it.key())
-                                        .arg(i)
-                                        .arg(QString::fromUtf8(QJsonDocument(QJsonArray{a.at(i)}).toJson(
-                                            QJsonDocument::Compact)))
-                                        .arg(QString::fromUtf8(QJsonDocument(QJsonArray{b.at(i)}).toJson(
-                                            QJsonDocument::Compact)))));
+                QVERIFY2(
+                    a.at(i) == b.at(i),
+                    qPrintable(QStringLiteral("%1 role \"%2\" entry %3: %4 at scale 1, %5 at scale 2")
+                                   .arg(QLatin1String(part), it.key())
+                                   .arg(i)
+                                   .arg(QString::fromUtf8(
+                                       QJsonDocument(QJsonArray{a.at(i)}).toJson(QJsonDocument::Compact)))
+                                   .arg(QString::fromUtf8(
+                                       QJsonDocument(QJsonArray{b.at(i)}).toJson(QJsonDocument::Compact)))));
         }
     }
 }
@@ -360,14 +362,16 @@ void TestStyleHighDpi::ninePatchAtTwiceMatchesOnce()
 {
     QFETCH(int, index);
     QFETCH(QSize, target);
-    const QImage one = QImage(ninePatchFile(m_one.path(), index)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage twice = QImage(ninePatchFile(m_two.path(), index)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage one =
+        QImage(ninePatchFile(m_one.path(), index)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage twice =
+        QImage(ninePatchFile(m_two.path(), index)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QCOMPARE(one.size(), target);
     QCOMPARE(twice.size(), target * 2);
-    // Each 2x2 block of the 2x drawing, averaged (premultiplied), against the pixel of the 1x drawing. Drawn at 2x
-    // the recipe is redrawn, not upscaled, so anti-aliased edges differ a little; a source
-    // rectangle read in the wrong units (half a corner stretched over the whole) or a seam
-    // between cells differs a lot over a whole row or column.
+    // Each 2x2 block of the 2x drawing, averaged (premultiplied), against the pixel of the 1x drawing. Drawn
+    // at 2x the recipe is redrawn, not upscaled, so anti-aliased edges differ a little; a source rectangle
+    // read in the wrong units (half a corner stretched over the whole) or a seam between cells differs a lot
+    // over a whole row or column.
     qint64 total = 0;
     int far = 0;
     for (int y = 0; y < target.height(); ++y) {

@@ -92,8 +92,10 @@ void TestStyleTextFit::labelFits_data()
     for (const bool large : {false, true}) {
         const char* font = large ? "large fonts" : "default font";
         QTest::addRow("combo box, %s", font) << QStringLiteral("combobox") << large << (large ? 0 : 24);
-        QTest::addRow("line edit, %s", font) << QStringLiteral("lineedit.textfield") << large << (large ? 0 : 21);
-        QTest::addRow("gradient button, %s", font) << QStringLiteral("button.gradient.Positive") << large << 0;
+        QTest::addRow("line edit, %s", font)
+            << QStringLiteral("lineedit.textfield") << large << (large ? 0 : 21);
+        QTest::addRow("gradient button, %s", font)
+            << QStringLiteral("button.gradient.Positive") << large << 0;
         for (const char* position : {"first", "middle", "last"})
             QTest::addRow("option group %s, %s", position, font)
                 << QStringLiteral("button.optiongroup.") + QLatin1String(position) << large << 0;
@@ -182,7 +184,8 @@ void TestStyleTextFit::segmentGrowsWithItsLabel()
     // Never narrower than the 32 x 22 image, and wide enough for the label between the margins.
     const QSize hint = button.sizeHint();
     const QFontMetrics metrics = button.fontMetrics();
-    const int width = qMax(qMax(advance, metrics.size(0, label).width()), metrics.boundingRect(label).width());
+    const int width =
+        qMax(qMax(advance, metrics.size(0, label).width()), metrics.boundingRect(label).width());
     QCOMPARE(hint.width(), qMax(32, width + m.left + m.right));
     QVERIFY(hint.height() >= 22);
 }

@@ -709,7 +709,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     rows.append(
         {QStringLiteral("option group (CQuorOptionGroup)"), 36, [&](QPainter* p, const QRect& r, TLook look) {
              CQuorOptionGroup group(nullptr, 3);
-             const QStringList texts = {QStringLiteral("Day"), QStringLiteral("Week"), QStringLiteral("Month")};
+             const QStringList texts = {QStringLiteral("Day"), QStringLiteral("Week"),
+                                        QStringLiteral("Month")};
              for (int i = 0; i < 3; ++i)
                  group.button(i)->setText(texts.at(i));
              group.setSelected(1);
