@@ -66,3 +66,68 @@ function(lumesk_add_test name)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
   endif()
 endfunction()
+
+# lumesk_add_image_table(TARGET <lib> TABLE <file> PREFIX <prefix> SHEET <png>)
+# Draws every image of an image table with tools/artgen, at 1x and at 2x ("name@2x.png", not for
+# .ico rows), compiles both into the target's resources under PREFIX, and writes the table's
+# contact sheet to SHEET. A relative TABLE is read below PROJECT_SOURCE_DIR, a relative SHEET is
+# written below PROJECT_BINARY_DIR. The resource and the sheet's target are named after the table
+# ("<table>_images", "<table>_sheet"), so one library can hold several tables.
+function(lumesk_add_image_table)
+  cmake_parse_arguments(ARG "" "TARGET;TABLE;PREFIX;SHEET" "" ${ARGN})
+  foreach(required TARGET TABLE PREFIX SHEET)
+    if(NOT ARG_${required})
+      message(FATAL_ERROR "lumesk_add_image_table: ${required} is missing")
+    endif()
+  endforeach()
+  cmake_path(ABSOLUTE_PATH ARG_TABLE BASE_DIRECTORY "${PROJECT_SOURCE_DIR}" NORMALIZE OUTPUT_VARIABLE table)
+  cmake_path(ABSOLUTE_PATH ARG_SHEET BASE_DIRECTORY "${PROJECT_BINARY_DIR}" NORMALIZE OUTPUT_VARIABLE sheet)
+  cmake_path(GET table STEM table_stem)
+  string(MAKE_C_IDENTIFIER "${table_stem}" table_name)
+  set(image_dir "${CMAKE_CURRENT_BINARY_DIR}/${table_name}")
+
+  # The first column of every line that is not a comment is an image path.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${table}")
+  file(STRINGS "${table}" image_lines REGEX "^[^#]")
+  set(image_files "")
+  foreach(line IN LISTS image_lines)
+    string(REGEX MATCH "^[^ \t]+" image_path "${line}")
+    if(NOT image_path)
+      continue()
+    endif()
+    list(APPEND image_files "${image_dir}/${image_path}")
+    if(NOT image_path MATCHES "\\.[iI][cC][oO]$")
+      string(REGEX REPLACE "(\\.[^./]+)$" "@2x\\1" high_path "${image_path}")
+      list(APPEND image_files "${image_dir}/${high_path}")
+    endif()
+  endforeach()
+
+  # artgen is built with the project's sanitizers; it runs with the tests' leak suppressions
+  # (caches of system libraries that live until the process ends).
+  set(artgen_env QT_QPA_PLATFORM=offscreen
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+  add_custom_command(
+    OUTPUT ${image_files}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf "${image_dir}"
+    COMMAND ${CMAKE_COMMAND} -E env ${artgen_env}
+            $<TARGET_FILE:artgen> --table "${table}" --out "${image_dir}"
+    DEPENDS artgen "${table}"
+    COMMENT "Drawing the images of ${table_stem}"
+    VERBATIM)
+  qt_add_resources(${ARG_TARGET} ${table_name}_images
+    PREFIX "${ARG_PREFIX}"
+    BASE "${image_dir}"
+    FILES ${image_files})
+
+  # The contact sheet of every image, kept next to the build for review (CI keeps it as an artifact).
+  cmake_path(GET sheet PARENT_PATH sheet_dir)
+  add_custom_command(
+    OUTPUT "${sheet}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${sheet_dir}"
+    COMMAND ${CMAKE_COMMAND} -E env ${artgen_env}
+            $<TARGET_FILE:artgen> --table "${table}" --sheet "${sheet}"
+    DEPENDS artgen "${table}"
+    COMMENT "Drawing the contact sheet of ${table_stem}"
+    VERBATIM)
+  add_custom_target(${table_name}_sheet ALL DEPENDS "${sheet}")
+endfunction()

@@ -1,5 +1,7 @@
 #include "quoranimationwidget.h"
 
+#include "quorpainting.h"
+
 #include "quorstyleoptions.h"
 
 #include <QPaintEvent>
@@ -88,7 +90,7 @@ QSize CQuorAnimationWidget::sizeHint() const
 {
     QSize size(0, 0);
     for (const QPixmap& frame : m_frames)
-        size = size.expandedTo(frame.size());
+        size = size.expandedTo(logicalSize(frame));
     return size;
 }
 

@@ -1,10 +1,13 @@
 #include "quorcommonstyle.h"
 
+#include "quorimages.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
 #include <QSettings>
 #include <QStyleFactory>
+#include <QTransform>
 #include <QVariant>
 #include <QWidget>
 
@@ -30,7 +33,7 @@ QStyle* createBaseStyle()
 
 QPixmap image(const QString& relativePath)
 {
-    return QPixmap(kImageRoot + relativePath);
+    return QuorImages::pixmap(kImageRoot + relativePath);
 }
 
 // Fills consecutive slots of an image array with "base" + each suffix.
@@ -212,12 +215,27 @@ CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
     loadStates(m_syncButton, 0, QStringLiteral("SyncButton/sync"), npd);
     loadStates(m_smallSyncButton, 0, QStringLiteral("SyncButton/smallsync"), npd);
 
+    // Images drawn mirrored or turned are made once here, never while painting.
+    for (size_t i = 0; i < m_comboBox.size(); ++i)
+        m_comboBoxMirrored.at(i) = mirroredPixmap(m_comboBox.at(i));
+    for (size_t i = 0; i < m_submenuArrow.size(); ++i)
+        m_submenuArrowMirrored.at(i) = mirroredPixmap(m_submenuArrow.at(i));
+    for (size_t i = 0; i < m_waitFrames.size(); ++i)
+        m_waitFramesMirrored.at(i) = mirroredPixmap(m_waitFrames.at(i));
+    for (size_t i = 0; i < m_sliderGroove.size(); ++i)
+        m_sliderGrooveVertical.at(i) = transformedPixmap(m_sliderGroove.at(i), QTransform().rotate(90));
+    m_progressV2FillCapMirrored = mirroredPixmap(m_progressV2FillCap);
+    m_restoreArrowMirrored = mirroredPixmap(m_restoreArrow);
+    m_hoverHandleMirrored = mirroredPixmap(m_hoverHandle);
+    m_tabSelectedMirrored = mirroredPixmap(m_tabSelected);
+    m_tabUnselectedMirrored = mirroredPixmap(m_tabUnselected);
+
     m_margins = {
-        {MarginsWindowShadow, {18, 10, 18, 32}}, {MarginsComboBox, {12, 0, 25, 0}},
+        {MarginsWindowShadow, {18, 10, 18, 32}}, {MarginsComboBox, {12, 5, 25, 5}},
         {MarginsListShadow, {7, 6, 7, 11}},      {MarginsSyncButton, {16, 0, 16, 0}},
         {MarginsRestoreArrow, {35, 0, 20, 0}},   {MarginsSmallSyncButton, {14, 0, 14, 0}},
         {MarginsToolTip, {9, 5, 8, 11}},         {MarginsToolTipArrowed, {11, 18, 13, 22}},
-        {MarginsLineEdit, {10, 6, 10, 8}},
+        {MarginsLineEdit, {10, 6, 10, 8}},       {MarginsOptionGroup, {6, 0, 6, 0}},
     };
     m_toolTipArrowOffset = 10;
 
@@ -269,12 +287,12 @@ QIcon CQuorCommonStyle::loadStateIcon(const QString& baseName, bool recordSize, 
     };
     QIcon icon;
     QSize lastLoaded;
-    QPixmap pixmap;
     for (const auto& state : states) {
-        // A failed load nulls the pixmap, so the recorded size is that of the last image that loaded.
-        if (pixmap.load(kImageRoot + baseName + QLatin1String(state.suffix))) {
+        // The recorded size is the logical size of the last image that loaded.
+        const QPixmap pixmap = image(baseName + QLatin1String(state.suffix));
+        if (!pixmap.isNull()) {
             icon.addPixmap(pixmap, state.mode, QIcon::Off);
-            lastLoaded = pixmap.size();
+            lastLoaded = logicalSize(pixmap);
         }
     }
     if (recordSize)

@@ -105,7 +105,8 @@ public:
         MarginsSmallSyncButton = 5,
         MarginsToolTip = 6,
         MarginsToolTipArrowed = 7,
-        MarginsLineEdit = 8
+        MarginsLineEdit = 8,
+        MarginsOptionGroup = 9
     };
 
     CQuorCommonStyle();
@@ -135,6 +136,9 @@ public:
     QPixmap directionalPixmap(const QPixmap& pixmap) const;
     // True when the user's language asks for larger fonts (12-point application font).
     bool largeFonts() const { return m_largeFonts; }
+    // Turns the large-font mode on or off; takes effect at the next polish of the application
+    // and its widgets. The constructor sets it from the user's language.
+    void setLargeFonts(bool large) { m_largeFonts = large; }
 
     // ---- Metrics, rectangles, hints, pixmaps and primitive elements ----
     // Custom pixel metrics (QStyle::PixelMetric values).
@@ -272,6 +276,7 @@ protected:
     QPixmap m_sizeGrip;
     QPixmap m_phonePaneBall;
     Pixmaps3 m_comboBox; // normal, pressed, hover
+    Pixmaps3 m_comboBoxMirrored;
     QPixmap m_listShadow;
     GradientFace m_gradientBlack;
     GradientFace m_gradientWhite;
@@ -280,12 +285,23 @@ protected:
     QMap<quint32, QSize> m_iconSizes;
     QMap<quint32, QPixmap> m_dragAndDrop;
     QSet<quint32> m_titleBarPixmaps; // icons returned mirrored in right-to-left layouts
+    // Those icons mirrored, made at their first right-to-left use and kept with the cache key of
+    // the icon and the device pixel ratio they were made from.
+    struct SMirroredIcon
+    {
+        qint64 sourceKey = 0;
+        qreal ratio = 0;
+        QIcon icon;
+    };
+    mutable QMap<quint32, SMirroredIcon> m_mirroredIcons;
     QPixmap m_mainWindowShadow;
     QPixmap m_menuShadow;
     QPixmap m_menuHighlight;
     Pixmaps4 m_submenuArrow; // normal, selected, selected (copy), disabled
+    Pixmaps4 m_submenuArrowMirrored;
     QPixmap m_menuButtonArrow;
     std::array<QPixmap, 8> m_waitFrames;
+    std::array<QPixmap, 8> m_waitFramesMirrored;
     QPixmap m_lineEditBorder;
     QPixmap m_lineEditBorderFocus;
     QPixmap m_filterBorder;
@@ -295,6 +311,7 @@ protected:
     QPixmap m_progressV2Background;
     QPixmap m_progressV2Fill;
     QPixmap m_progressV2FillCap;
+    QPixmap m_progressV2FillCapMirrored;
     QPixmap m_progressV2Busy;
     quint32 m_busyFrame = 0;                         // busy-animation ticks, wrapping
     QList<QPointer<QProgressBar>> m_busyProgressBars; // shown non-phased bars, no duplicates
@@ -306,6 +323,7 @@ protected:
     Pixmaps3 m_actionToolTip; // left, middle, right
     QPixmap m_actionToolTipPointer;
     QPixmap m_restoreArrow;
+    QPixmap m_restoreArrowMirrored;
     QPixmap m_toolTip;
     QPixmap m_toolTipBackground; // not in the image set: stays null
     QPixmap m_toolTipArrowUp;
@@ -319,6 +337,7 @@ protected:
     std::array<QPixmap, 6> m_optionGroup; // left, middle, right; normal then pressed each
     QPixmap m_carouselHandle;
     QPixmap m_hoverHandle;
+    QPixmap m_hoverHandleMirrored;
     QPixmap m_bridgeSelection;
     QPixmap m_verticalMakkara;
     QPixmap m_textHighlightBubble;
@@ -327,8 +346,12 @@ protected:
     QPixmap m_homeBackgroundHover;
     QPixmap m_tabSelected;
     QPixmap m_tabUnselected;
+    QPixmap m_tabSelectedMirrored;
+    QPixmap m_tabUnselectedMirrored;
     Pixmaps4 m_sliderHandle;
     Pixmaps4 m_sliderGroove;
+    // The grooves turned for vertical sliders.
+    Pixmaps4 m_sliderGrooveVertical;
     Pixmaps3 m_syncButton;      // normal, pressed, hover
     Pixmaps3 m_smallSyncButton; // normal, pressed, hover
 
@@ -403,7 +426,10 @@ protected:
     int textFlags(const QStyleOption* option, const QWidget* widget) const;
 
 private:
+    void startBusyTimer();
     void stopBusyTimer();
+    // Starts the busy animation when the widget is a shown busy bar and the timer is off.
+    void busyBarDrawn(const QWidget* widget) const;
 
     QList<int> m_fontIds;
 };

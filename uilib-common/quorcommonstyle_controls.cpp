@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSplitter>
 #include <QStyleOption>
 
@@ -39,6 +40,34 @@ QRect centred(const QSize& size, const QRect& rect)
 SNinePatchMargins swapped(const SNinePatchMargins& m)
 {
     return {m.right, m.top, m.left, m.bottom};
+}
+
+// A tab's icon with its reflection 3 pixels below it, made once per icon, mode and device pixel
+// ratio and then taken from the pixmap cache.
+QPixmap reflectedTabIcon(const QIcon& icon, int extent, QIcon::Mode mode)
+{
+    const QString key = QStringLiteral("quor-tab-icon-%1-%2-%3-%4")
+                            .arg(icon.cacheKey())
+                            .arg(extent)
+                            .arg(int(mode))
+                            .arg(qApp->devicePixelRatio());
+    QPixmap combined;
+    if (QPixmapCache::find(key, &combined))
+        return combined;
+    const QPixmap pixmap = icon.pixmap(QSize(extent, extent), mode, QIcon::Off);
+    const QPixmap reflection = reflectionPixmap(pixmap, 5);
+    const qreal ratio = pixmap.devicePixelRatio();
+    const QSize size(logicalWidth(pixmap), logicalHeight(pixmap) + logicalHeight(reflection) + 3);
+    combined = QPixmap((QSizeF(size) * ratio).toSize());
+    combined.setDevicePixelRatio(ratio);
+    combined.fill(Qt::transparent);
+    {
+        QPainter p(&combined);
+        p.drawPixmap(0, 0, pixmap);
+        p.drawPixmap(0, size.height() - logicalHeight(reflection), reflection);
+    }
+    QPixmapCache::insert(key, combined);
+    return combined;
 }
 
 } // namespace
@@ -162,29 +191,22 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
             if (!tab->icon.isNull()) {
                 const QIcon::Mode mode = (tab->state & State_Enabled) ? QIcon::Normal : QIcon::Disabled;
                 const int extent = proxy()->pixelMetric(PM_SmallIconSize, tab, widget);
-                const QPixmap pixmap = tab->icon.pixmap(QSize(extent, extent), mode, QIcon::Off);
-                const QPixmap reflection = reflectionPixmap(pixmap, 5);
-                QPixmap combined(pixmap.width(), pixmap.height() + reflection.height() + 3);
-                combined.fill(Qt::transparent);
-                {
-                    QPainter p(&combined);
-                    p.drawPixmap(0, 0, pixmap);
-                    p.drawPixmap(0, combined.height() - reflection.height(), reflection);
-                }
+                const QPixmap combined = reflectedTabIcon(tab->icon, extent, mode);
                 // The reflected pixmap is the only one, so the label draws it at its full size.
                 QIcon icon;
                 icon.addPixmap(combined, mode, QIcon::Off);
                 copy.icon = icon;
-                copy.iconSize = combined.size();
+                copy.iconSize = logicalSize(combined);
             }
             proxy()->drawControl(CE_TabBarTabLabel, &copy, painter, widget);
         }
         return;
     case CE_TabBarTabShape:
         if (const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option)) {
-            QPixmap pixmap = (tab->state & State_Selected) ? m_tabSelected : m_tabUnselected;
-            if (tab->direction == Qt::RightToLeft)
-                pixmap = mirroredPixmap(pixmap);
+            const bool selected = tab->state & State_Selected;
+            const QPixmap& pixmap = tab->direction == Qt::RightToLeft
+                                        ? (selected ? m_tabSelectedMirrored : m_tabUnselectedMirrored)
+                                        : (selected ? m_tabSelected : m_tabUnselected);
             QRect target = tab->rect;
             if (tab->position == QStyleOptionTab::Beginning && tab->direction != Qt::RightToLeft)
                 target.adjust(-1, 0, 0, 0);
@@ -252,7 +274,8 @@ void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter*
             position = 2;
         if (button->direction == Qt::RightToLeft && position != 1)
             position = 2 - position;
-        painter->drawPixmap(button->rect, m_optionGroup.at(position * 2 + (on ? 1 : 0)));
+        drawNinePatchPixmap(painter, m_optionGroup.at(position * 2 + (on ? 1 : 0)), button->rect,
+                            ninePatchMargins(MarginsOptionGroup));
     } else if (role == QLatin1String("button.dashboard") || role == QLatin1String("button.syncall")) {
         const bool dashboard = role == QLatin1String("button.dashboard");
         const Pixmaps3& images = dashboard ? m_syncButton : m_smallSyncButton;
@@ -387,12 +410,13 @@ void CQuorCommonStyle::drawMenuItem(const QStyleOption* option, QPainter* painte
         const QPixmap& arrow = !enabled   ? m_submenuArrow.at(3)
                                : selected ? m_submenuArrow.at(1)
                                           : m_submenuArrow.at(0);
-        arrowRect = centred(arrow.size(), item->rect);
+        const size_t arrowIndex = !enabled ? 3 : selected ? 1 : 0;
+        arrowRect = centred(logicalSize(arrow), item->rect);
         if (rtl)
             arrowRect.moveLeft(item->rect.left());
         else
             arrowRect.moveRight(item->rect.right());
-        painter->drawPixmap(arrowRect.topLeft(), rtl ? mirroredPixmap(arrow) : arrow);
+        painter->drawPixmap(arrowRect.topLeft(), rtl ? m_submenuArrowMirrored.at(arrowIndex) : arrow);
     }
 
     const QStringList parts = item->text.split(QLatin1Char('\t'));
@@ -452,6 +476,7 @@ void CQuorCommonStyle::drawProgressBar(const QStyleOption* option, QPainter* pai
     const auto* bar = qstyleoption_cast<const QStyleOptionProgressBar*>(option);
     if (!bar)
         return;
+    busyBarDrawn(widget);
     const bool rtl = bar->direction == Qt::RightToLeft;
     if (role == QLatin1String("progressbar")) {
         const QRect contents = proxy()->subElementRect(SE_ProgressBarContents, bar, widget);
@@ -483,14 +508,14 @@ void CQuorCommonStyle::drawProgressBar(const QStyleOption* option, QPainter* pai
         painter->setClipRegion(rounded);
 
         // The cap is turned with the bar's direction, which also puts it at the fill's left end.
-        const QPixmap cap = rtl ? mirroredPixmap(m_progressV2FillCap) : m_progressV2FillCap;
+        const QPixmap& cap = rtl ? m_progressV2FillCapMirrored : m_progressV2FillCap;
         if (rtl)
-            painter->drawPixmap(fill.left() - cap.width(), fill.top(), cap);
+            painter->drawPixmap(fill.left() - logicalWidth(cap), fill.top(), cap);
         else
             painter->drawPixmap(fill.left() + fill.width(), fill.top(), cap);
 
         // Every option counts as a second-version one: the shine runs below a full fill.
-        const int busyWidth = m_progressV2Busy.width();
+        const int busyWidth = logicalWidth(m_progressV2Busy);
         if ((busy || fraction < 1.0) && busyWidth > 0 && !fill.isEmpty()) {
             painter->setClipRegion(rounded.intersected(fill));
             QRect shine = fill.adjusted(0, 5, 0, -5);
@@ -499,16 +524,20 @@ void CQuorCommonStyle::drawProgressBar(const QStyleOption* option, QPainter* pai
                 shine.setLeft(shine.left() - offset);
             else
                 shine.setLeft(shine.left() - busyWidth + offset);
-            // Tiles only the visible part, starting at the matching place of the pattern.
+            // Tiles only the visible part, starting at the matching place of the pattern. The
+            // tiles are drawn one by one at their logical size, sharp at any device pixel ratio.
             const QRect visible = shine.intersected(fill);
-            if (!visible.isEmpty())
-                painter->drawTiledPixmap(visible, m_progressV2Busy,
-                                         QPoint((visible.left() - shine.left()) % busyWidth, 0));
+            if (!visible.isEmpty()) {
+                painter->setClipRect(visible, Qt::IntersectClip);
+                const int first = shine.left() + (visible.left() - shine.left()) / busyWidth * busyWidth;
+                for (int x = first; x <= visible.right(); x += busyWidth)
+                    painter->drawPixmap(QPoint(x, visible.top()), m_progressV2Busy);
+            }
         }
         painter->restore();
     } else if (role == QLatin1String("progressbar.music.player")) {
         QRect r = bar->rect;
-        r.setHeight(m_musicProgressBackground.height());
+        r.setHeight(logicalHeight(m_musicProgressBackground));
         painter->drawPixmap(r, m_musicProgressBackground);
         qreal fraction = 0.0;
         if (bar->maximum != bar->minimum) {
@@ -539,13 +568,11 @@ void CQuorCommonStyle::drawComplexControl(ComplexControl control, const QStyleOp
             else if (combo->state & State_MouseOver)
                 index = 2;
             SNinePatchMargins margins = ninePatchMargins(MarginsComboBox);
-            QPixmap pixmap = m_comboBox.at(index);
             // Image and margins follow the combo box's own direction, so they always match.
-            if (combo->direction == Qt::RightToLeft) {
+            const bool rtl = combo->direction == Qt::RightToLeft;
+            if (rtl)
                 margins = swapped(margins);
-                pixmap = mirroredPixmap(pixmap);
-            }
-            drawNinePatchPixmap(painter, pixmap, frame, margins);
+            drawNinePatchPixmap(painter, (rtl ? m_comboBoxMirrored : m_comboBox).at(index), frame, margins);
         }
         return;
     case CC_ScrollBar:
@@ -610,16 +637,16 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
         return;
     const bool horizontal = slider->orientation == Qt::Horizontal;
     const bool enabled = slider->state & State_Enabled;
-    QPixmap groove = m_sliderGroove.at(enabled ? ImageNormal : ImageDisabled);
+    const size_t grooveIndex = enabled ? ImageNormal : ImageDisabled;
+    const QPixmap& groove = (horizontal ? m_sliderGroove : m_sliderGrooveVertical).at(grooveIndex);
     SNinePatchMargins margins{5, 0, 5, 0};
     QRect grooveRect = proxy()->subControlRect(CC_Slider, slider, SC_SliderGroove, widget);
     if (!horizontal) {
-        groove = groove.transformed(QTransform().rotate(90), Qt::FastTransformation);
         margins = {0, 5, 0, 5};
-        const int d = (grooveRect.width() - groove.width()) / 2;
+        const int d = (grooveRect.width() - logicalWidth(groove)) / 2;
         grooveRect.adjust(d, 0, -d, 0);
     } else {
-        const int d = (grooveRect.height() - groove.height()) / 2;
+        const int d = (grooveRect.height() - logicalHeight(groove)) / 2;
         grooveRect.adjust(0, d, 0, -d);
     }
     drawNinePatchPixmap(painter, groove, grooveRect, margins);
@@ -672,7 +699,7 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
         handleIndex = stateIndex(slider->state);
     const QPixmap& handle = m_sliderHandle.at(handleIndex);
     const QRect handleRect = proxy()->subControlRect(CC_Slider, slider, SC_SliderHandle, widget);
-    painter->drawPixmap(centred(handle.size(), handleRect).topLeft(), handle);
+    painter->drawPixmap(centred(logicalSize(handle), handleRect).topLeft(), handle);
 
     if (slider->state & State_HasFocus) {
         QStyleOptionFocusRect focus;
@@ -693,7 +720,7 @@ void CQuorCommonStyle::drawSlider(const QStyleOptionComplex* option, QPainter* p
             const QPixmap pixmap = value.value<QPixmap>();
             if (pixmap.isNull())
                 return;
-            QRect r = centred(pixmap.size(), slider->rect);
+            QRect r = centred(logicalSize(pixmap), slider->rect);
             if (horizontal) {
                 if (atStart != (slider->direction == Qt::RightToLeft))
                     r.moveLeft(slider->rect.left());
@@ -879,11 +906,11 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
         const QPixmap& lead = rtl ? images.at(2) : images.at(0);
         QRect middle = barRect;
         if (rtl) {
-            painter->drawPixmap(barRect.right() - lead.width() + 1, barRect.top(), lead);
-            middle.setRight(barRect.right() - lead.width());
+            painter->drawPixmap(barRect.right() - logicalWidth(lead) + 1, barRect.top(), lead);
+            middle.setRight(barRect.right() - logicalWidth(lead));
         } else {
             painter->drawPixmap(barRect.topLeft(), lead);
-            middle.setLeft(barRect.left() + lead.width());
+            middle.setLeft(barRect.left() + logicalWidth(lead));
         }
         if (middle.width() > 0)
             painter->drawPixmap(middle, images.at(1));
@@ -898,7 +925,7 @@ void CQuorCommonStyle::drawPhasedProgressBar(const QStyleOption* option, QPainte
         if (i == n - 1) {
             const QPixmap& closing = rtl ? images.at(0) : images.at(2);
             if (rtl)
-                painter->drawPixmap(barRect.right() - closing.width() + 1, barRect.top(), closing);
+                painter->drawPixmap(barRect.right() - logicalWidth(closing) + 1, barRect.top(), closing);
             else
                 painter->drawPixmap(barRect.left() - 1, barRect.top(), closing);
         }

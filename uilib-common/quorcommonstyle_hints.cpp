@@ -160,7 +160,9 @@ QPixmap CQuorCommonStyle::standardPixmap(StandardPixmap id, const QStyleOption* 
         if (const auto* frame = qstyleoption_cast<const CQuorStyleOptionAnimationFrame*>(option)) {
             if (frame->frame >= 0 && frame->frame < static_cast<int>(m_waitFrames.size())) {
                 const QPixmap& pixmap = m_waitFrames.at(static_cast<size_t>(frame->frame));
-                return frame->direction == Qt::RightToLeft ? mirroredPixmap(pixmap) : pixmap;
+                return frame->direction == Qt::RightToLeft
+                           ? m_waitFramesMirrored.at(static_cast<size_t>(frame->frame))
+                           : pixmap;
             }
         }
         break;
@@ -178,7 +180,12 @@ QIcon CQuorCommonStyle::standardIcon(StandardPixmap id, const QStyleOption* opti
     const quint32 key = static_cast<quint32>(id);
     const QIcon icon =
         m_icons.contains(key) ? m_icons.value(key) : QProxyStyle::standardIcon(id, option, widget);
-    if (QApplication::layoutDirection() == Qt::RightToLeft && m_titleBarPixmaps.contains(key))
-        return mirroredIcon(icon, QSize());
+    if (QApplication::layoutDirection() == Qt::RightToLeft && m_titleBarPixmaps.contains(key)) {
+        const qreal ratio = qApp->devicePixelRatio();
+        SMirroredIcon& cached = m_mirroredIcons[key];
+        if (cached.icon.isNull() || cached.sourceKey != icon.cacheKey() || cached.ratio != ratio)
+            cached = {icon.cacheKey(), ratio, mirroredIcon(icon, QSize())};
+        return cached.icon;
+    }
     return icon;
 }

@@ -14,7 +14,7 @@ namespace {
 
 int halfWidth(const QPixmap& pixmap)
 {
-    return pixmap.width() / 2;
+    return logicalWidth(pixmap) / 2;
 }
 
 bool propertyTrue(const QWidget* widget, const char* name)
@@ -45,19 +45,20 @@ int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option
 
     switch (custom) {
     case PM_QuorMainBottomBarHeight:
-        return m_mainFrameBottom[1].height();
+        return logicalHeight(m_mainFrameBottom[1]);
     case PM_QuorMainToolBarHeight:
-        return m_mainToolBar.height();
+        return logicalHeight(m_mainToolBar);
     case PM_QuorWaitFrameCount:
         return static_cast<int>(m_waitFrames.size());
     case PM_QuorSecondaryBottomBarHeight:
-        return m_secondaryBottom.height();
+        return logicalHeight(m_secondaryBottom);
     case PM_QuorPhonePaneBallHeight:
-        return m_phonePaneBall.height();
+        return logicalHeight(m_phonePaneBall);
     case PM_QuorActionToolTipPointerHeight:
-        return m_actionToolTipPointer.height();
+        return logicalHeight(m_actionToolTipPointer);
     case PM_QuorActionToolTipMinWidth:
-        return m_actionToolTip[0].width() + m_actionToolTipPointer.width() + m_actionToolTip[2].width();
+        return logicalWidth(m_actionToolTip[0]) + logicalWidth(m_actionToolTipPointer) +
+               logicalWidth(m_actionToolTip[2]);
     case PM_QuorArrowTipOffset: {
         const auto* tip = qstyleoption_cast<const CQuorStyleOptionArrowTip*>(option);
         if (!tip)
@@ -71,9 +72,9 @@ int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option
         return -(offset - margins.right);
     }
     case PM_QuorPaneHeaderHeight:
-        return m_paneHeader.height();
+        return logicalHeight(m_paneHeader);
     case PM_QuorPhasedProgressBarHeight:
-        return m_phased[0][1].height();
+        return logicalHeight(m_phased[0][1]);
     case PM_QuorProgressBarTextSpacing:
         return 7;
     case PM_QuorMetric11:
@@ -85,7 +86,7 @@ int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option
     case PM_QuorMetric14:
         return 7;
     case PM_QuorSplitterHandleWidth:
-        return m_hoverHandle.width();
+        return logicalWidth(m_hoverHandle);
     case PM_QuorMetric16:
         return 8;
     case PM_QuorFilterLineEditMargin:
@@ -106,36 +107,37 @@ int CQuorCommonStyle::pixelMetric(PixelMetric metric, const QStyleOption* option
         return role == QLatin1String("textedit") && propertyTrue(widget, "backgroundVisible") ? 6 : 2;
     case PM_ScrollBarExtent:
         if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option))
-            return slider->orientation == Qt::Horizontal ? m_scrollBarGroove[0].height()
-                                                         : m_scrollBarGroove[4].width();
+            return slider->orientation == Qt::Horizontal ? logicalHeight(m_scrollBarGroove[0])
+                                                         : logicalWidth(m_scrollBarGroove[4]);
         return pixelMetric(static_cast<PixelMetric>(PM_QuorActionToolTipPointerHeight), option, widget);
     case PM_ScrollBarSliderMin:
         // The art has one thickness: the vertical slider's width and the horizontal track's
         // height are the same number.
         if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option))
-            return slider->orientation == Qt::Horizontal ? m_scrollBarSlider[4].width()
-                                                         : m_scrollBarGroove[0].height();
+            return slider->orientation == Qt::Horizontal ? logicalWidth(m_scrollBarSlider[4])
+                                                         : logicalHeight(m_scrollBarGroove[0]);
         return pixelMetric(static_cast<PixelMetric>(PM_QuorActionToolTipPointerHeight), option, widget);
     case PM_SliderLength:
-        return m_sliderHandle[0].width();
+        return logicalWidth(m_sliderHandle[0]);
     case PM_ProgressBarChunkWidth:
         return 1;
     case PM_TitleBarHeight:
-        return role.contains(QLatin1String(".secondary")) ? m_wizardTop.height() : m_mainFrameTop[1].height();
+        return role.contains(QLatin1String(".secondary")) ? logicalHeight(m_wizardTop)
+                                                          : logicalHeight(m_mainFrameTop[1]);
     case PM_MenuPanelWidth:
     case PM_MenuBarVMargin:
     case PM_MdiSubWindowFrameWidth:
         return 0;
     case PM_IndicatorWidth:
-        return (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial : m_checkBox)[IndicatorChecked]
-            .width();
+        return logicalWidth(
+            (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial : m_checkBox)[IndicatorChecked]);
     case PM_IndicatorHeight:
-        return (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial : m_checkBox)[IndicatorChecked]
-            .height();
+        return logicalHeight(
+            (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial : m_checkBox)[IndicatorChecked]);
     case PM_ExclusiveIndicatorWidth:
-        return m_radioButton[IndicatorChecked].width();
+        return logicalWidth(m_radioButton[IndicatorChecked]);
     case PM_ExclusiveIndicatorHeight:
-        return m_radioButton[IndicatorChecked].height();
+        return logicalHeight(m_radioButton[IndicatorChecked]);
     case PM_SmallIconSize:
     case PM_ButtonIconSize:
         return 16;
@@ -163,23 +165,34 @@ QSize CQuorCommonStyle::sizeFromContents(ContentsType type, const QStyleOption* 
             role == QLatin1String("toolbutton.icononly"))
             return contentsSize;
         if (role.startsWith(QLatin1String("button.optiongroup"))) {
-            if (role.endsWith(QLatin1String("first")))
-                return m_optionGroup[0].size();
-            if (role.endsWith(QLatin1String("last")))
-                return m_optionGroup[4].size();
-            return m_optionGroup[2].size();
+            // The image's size, widened (its middle stretches) to hold the label between the
+            // segment's margins, and as tall as a line of the label's font.
+            const QPixmap& image = role.endsWith(QLatin1String("first"))  ? m_optionGroup[0]
+                                   : role.endsWith(QLatin1String("last")) ? m_optionGroup[4]
+                                                                          : m_optionGroup[2];
+            QSize size = logicalSize(image);
+            if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
+                const SNinePatchMargins m = ninePatchMargins(MarginsOptionGroup);
+                const QString label = stripMnemonic(button->text);
+                // The advance, or the laid-out or inked width where a glyph reaches beyond it.
+                const int width = qMax(qMax(button->fontMetrics.horizontalAdvance(label),
+                                            button->fontMetrics.size(0, label).width()),
+                                       button->fontMetrics.boundingRect(label).width());
+                size = size.expandedTo(QSize(width + m.left + m.right, button->fontMetrics.height()));
+            }
+            return size;
         }
         if (role == QLatin1String("button.bridge"))
-            return contentsSize.expandedTo(m_bridgeSelection.size());
+            return contentsSize.expandedTo(logicalSize(m_bridgeSelection));
         if (role == QLatin1String("button.dashboard")) {
             const SNinePatchMargins m = ninePatchMargins(MarginsSyncButton);
             return contentsSize.expandedTo(
-                QSize(contentsSize.width() + m.left + m.right, m_syncButton[0].height()));
+                QSize(contentsSize.width() + m.left + m.right, logicalHeight(m_syncButton[0])));
         }
         if (role == QLatin1String("button.syncall")) {
             const SNinePatchMargins m = ninePatchMargins(MarginsSmallSyncButton);
             return contentsSize.expandedTo(
-                QSize(contentsSize.width() + m.left + m.right, m_smallSyncButton[0].height()));
+                QSize(contentsSize.width() + m.left + m.right, logicalHeight(m_smallSyncButton[0])));
         }
         break;
     case CT_CheckBox: {
@@ -194,26 +207,28 @@ QSize CQuorCommonStyle::sizeFromContents(ContentsType type, const QStyleOption* 
     case CT_RadioButton:
         if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
             if (button->text.isEmpty())
-                return m_radioButton[IndicatorUncheckedRollover].size();
+                return logicalSize(m_radioButton[IndicatorUncheckedRollover]);
         }
         break;
     case CT_ComboBox:
         if (!option)
             break;
+        // The image's height, or more when a line of the font and the edit field's insets
+        // (3 above, 5 below) need it: the frame's middle band stretches.
         return QSize(QProxyStyle::sizeFromContents(type, option, contentsSize, widget).width(),
-                     m_comboBox[0].height());
+                     qMax(logicalHeight(m_comboBox[0]), option->fontMetrics.height() + 3 + 5));
     case CT_ProgressBar: {
         if (role == QLatin1String("progressbar.music.player"))
-            return QSize(contentsSize.width(), m_musicProgressBackground.height());
+            return QSize(contentsSize.width(), logicalHeight(m_musicProgressBackground));
         const auto* bar = qstyleoption_cast<const QStyleOptionProgressBar*>(option);
         if (!bar)
             return {};
         QSize size = contentsSize;
         int needed = pixelMetric(static_cast<PixelMetric>(PM_QuorProgressBarTextSpacing), option, widget);
         if (role == QLatin1String("progressbar.phased"))
-            needed += m_phased[0][1].height();
+            needed += logicalHeight(m_phased[0][1]);
         else if (role == QLatin1String("progressbar"))
-            needed += m_progressBackground.height();
+            needed += logicalHeight(m_progressBackground);
         if (bar->textVisible && !bar->text.isEmpty())
             needed += bar->fontMetrics.boundingRect(bar->text).height();
         if (size.height() < needed)
@@ -235,8 +250,12 @@ QSize CQuorCommonStyle::sizeFromContents(ContentsType type, const QStyleOption* 
         return size;
     }
     case CT_LineEdit:
-        if (role == QLatin1String("lineedit.textfield"))
-            return QSize(contentsSize.width(), 21);
+        if (role == QLatin1String("lineedit.textfield")) {
+            // 21, or a line of the font inside the frame and the editor's own 1-pixel margins.
+            const int frame = proxy()->pixelMetric(PM_DefaultFrameWidth, option, widget);
+            const int line = option ? option->fontMetrics.height() : 0;
+            return QSize(contentsSize.width(), qMax(21, line + 2 * frame + 2));
+        }
         break;
     case CT_ItemViewItem:
         if (role == QLatin1String("itemlist.view") && option)
@@ -259,7 +278,7 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
         if (!item || !item->checkHovered)
             return {};
         QRect r(QPoint(0, 0),
-                standardPixmap(static_cast<StandardPixmap>(SP_QuorDelete), option, widget).size());
+                logicalSize(standardPixmap(static_cast<StandardPixmap>(SP_QuorDelete), option, widget)));
         r.moveCenter(item->rect.center());
         if (item->direction == Qt::RightToLeft)
             r.moveLeft(item->rect.left() + 10);
@@ -272,6 +291,10 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
 
     switch (element) {
     case SE_PushButtonContents:
+        if (option && role.startsWith(QLatin1String("button.optiongroup"))) {
+            const SNinePatchMargins m = ninePatchMargins(MarginsOptionGroup);
+            return option->rect.adjusted(m.left, 0, -m.right, 0);
+        }
         if (option && role.startsWith(QLatin1String("button.gradient")))
             return option->rect.adjusted(15, 5, -15, -7);
         if (option && role.startsWith(QLatin1String("button.secondary")))
@@ -292,7 +315,7 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
                 ? m_radioButton[IndicatorChecked]
                 : (role == QLatin1String("checkbox.special") ? m_checkBoxSpecial
                                                              : m_checkBox)[IndicatorChecked];
-        QRect r(QPoint(0, 0), indicator.size());
+        QRect r(QPoint(0, 0), logicalSize(indicator));
         r.moveCenter(option->rect.center());
         if (option->direction == Qt::RightToLeft)
             r.moveRight(option->rect.right());
@@ -302,10 +325,10 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
     }
     case SE_ProgressBarContents: {
         if (role == QLatin1String("progressbar.music.player"))
-            return QRect(0, 0, 0, m_musicProgressBackground.height());
+            return QRect(0, 0, 0, logicalHeight(m_musicProgressBackground));
         const auto* bar = qstyleoption_cast<const QStyleOptionProgressBar*>(option);
         if (role == QLatin1String("progressbar") && bar) {
-            const int h = m_progressV2Background.height();
+            const int h = logicalHeight(m_progressV2Background);
             return QRect(bar->rect.x(), bar->rect.top() + bar->rect.height() / 2 - h / 2, bar->rect.width(),
                          h);
         }
@@ -316,7 +339,7 @@ QRect CQuorCommonStyle::subElementRect(SubElement element, const QStyleOption* o
             const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
             if (!item || !(item->features & QStyleOptionViewItem::HasCheckIndicator))
                 return {};
-            QRect r(QPoint(0, 0), m_checkBox[IndicatorChecked].size());
+            QRect r(QPoint(0, 0), logicalSize(m_checkBox[IndicatorChecked]));
             r.moveCenter(item->rect.center());
             // Right to left the indicator sits at the right edge, clear of the delete icon.
             if (item->direction == Qt::RightToLeft)
@@ -393,7 +416,9 @@ QRect CQuorCommonStyle::subControlRect(ComplexControl control, const QStyleOptio
         const QPixmap maxIcon = propertyPixmap(widget, "maximumIcon");
         const QPixmap minIcon = propertyPixmap(widget, "minimumIcon");
         const QRect& o = slider->rect;
-        auto extent = [horizontal](const QPixmap& p) { return horizontal ? p.width() : p.height(); };
+        auto extent = [horizontal](const QPixmap& p) {
+            return horizontal ? logicalWidth(p) : logicalHeight(p);
+        };
         // The room at the start (left or top, before right-to-left mirroring) is for the icon of
         // the value found there: the minimum, or the maximum of a slider running upside down.
         const int minSpace = minIcon.isNull() ? 0 : extent(minIcon) + spacing;

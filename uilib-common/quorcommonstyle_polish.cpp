@@ -140,7 +140,7 @@ void CQuorCommonStyle::polish(QWidget* w)
         }
         if (w->objectName() == QLatin1String("popupButton")) {
             setRole(w, "quor.commonuilibrary.toolbutton.popup");
-            w->setFixedWidth(m_phonePaneBall.width());
+            w->setFixedWidth(logicalWidth(m_phonePaneBall));
         }
         if (frame && (frame->frameShape() == QFrame::HLine || frame->frameShape() == QFrame::VLine)) {
             if (frame->frameShape() == QFrame::HLine)
@@ -184,7 +184,7 @@ void CQuorCommonStyle::polish(QWidget* w)
                     setLayoutMargins(w, 20, 12, 35, 16);
                 else
                     setLayoutMargins(w, 35, 12, 20, 16);
-                w->setFixedHeight(m_restoreArrow.height());
+                w->setFixedHeight(logicalHeight(m_restoreArrow));
             }
         }
 
@@ -211,14 +211,14 @@ void CQuorCommonStyle::polish(QWidget* w)
             w->setContentsMargins(0, 0, 5, 0);
             shadowWithKey(MarginsListShadow);
         } else if (auto* splitter = qobject_cast<QSplitter*>(w)) {
-            splitter->setHandleWidth(role == QLatin1String("navigation.splitter") ? m_carouselHandle.height()
-                                                                                  : 1);
+            splitter->setHandleWidth(
+                role == QLatin1String("navigation.splitter") ? logicalHeight(m_carouselHandle) : 1);
         } else if (role == QLatin1String("textedit")) {
             if (frame)
                 frame->setLineWidth(0);
         } else if (frame && (role.endsWith(QLatin1String(".secondary.bottomFrame")) ||
                              role.endsWith(QLatin1String(".dialog.bottomFrame")))) {
-            frame->setFixedHeight(m_secondaryBottom.height());
+            frame->setFixedHeight(logicalHeight(m_secondaryBottom));
         } else if (frame && role.startsWith(QLatin1String("line"))) {
             frame->setFixedHeight(5);
             frame->setFrameShape(QFrame::StyledPanel);
@@ -227,7 +227,7 @@ void CQuorCommonStyle::polish(QWidget* w)
             frame->setFrameShape(QFrame::StyledPanel);
             frame->setFixedHeight(1);
         } else if (frame && role == QLatin1String("frame.vertical.makkara")) {
-            frame->setMinimumWidth(2 * m_verticalMakkara.width());
+            frame->setMinimumWidth(2 * logicalWidth(m_verticalMakkara));
             frame->setFrameShape(QFrame::StyledPanel);
         } else if (!frame && role == QLatin1String("button.dashboard")) {
             w->setProperty(kFontRoleProperty, QStringLiteral("common.dashboard.button.label"));

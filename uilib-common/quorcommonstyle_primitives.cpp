@@ -42,10 +42,10 @@ void CQuorCommonStyle::drawThreePartPixmap(QPainter* painter, const QRect& rect,
     const QPixmap& left = pixmaps[0];
     const QPixmap& middle = pixmaps[1];
     const QPixmap& right = pixmaps[2];
-    painter->drawPixmap(QRect(rect.topLeft(), left.size()), left);
-    const QRect middleRect = rect.adjusted(left.width(), 0, -right.width(), 0);
+    painter->drawPixmap(QRect(rect.topLeft(), logicalSize(left)), left);
+    const QRect middleRect = rect.adjusted(logicalWidth(left), 0, -logicalWidth(right), 0);
     painter->drawPixmap(middleRect, middle);
-    painter->drawPixmap(QRect(middleRect.topRight() + QPoint(1, 0), right.size()), right);
+    painter->drawPixmap(QRect(middleRect.topRight() + QPoint(1, 0), logicalSize(right)), right);
 }
 
 void CQuorCommonStyle::drawGradientButtonFace(QPainter* painter, const QStyleOption* option,
@@ -131,7 +131,8 @@ void CQuorCommonStyle::drawPrimitive(PrimitiveElement element, const QStyleOptio
         }
         return;
     case PE_QuorSplitterHoverHandle:
-        painter->drawPixmap(rect, directionalPixmap(m_hoverHandle));
+        painter->drawPixmap(rect, QApplication::layoutDirection() == Qt::RightToLeft ? m_hoverHandleMirrored
+                                                                                     : m_hoverHandle);
         return;
     default:
         break;
@@ -193,7 +194,7 @@ void CQuorCommonStyle::drawPrimitive(PrimitiveElement element, const QStyleOptio
         return;
     }
     case PE_IndicatorArrowDown: {
-        QRect r(QPoint(0, 0), m_menuButtonArrow.size());
+        QRect r(QPoint(0, 0), logicalSize(m_menuButtonArrow));
         r.moveCenter(rect.center());
         r.translate(0, 3);
         painter->drawPixmap(r, m_menuButtonArrow);
@@ -359,7 +360,7 @@ bool CQuorCommonStyle::drawFrame(const QStyleOption* option, QPainter* painter, 
     }
     if (role == QLatin1String("frame.vertical.makkara")) {
         painter->drawPixmap(
-            QRect(rect.x() + rect.width() / 2, rect.y(), m_verticalMakkara.width(), rect.height()),
+            QRect(rect.x() + rect.width() / 2, rect.y(), logicalWidth(m_verticalMakkara), rect.height()),
             m_verticalMakkara);
         return true;
     }
@@ -414,7 +415,7 @@ void CQuorCommonStyle::drawToolTipFrame(const QStyleOption* option, QPainter* pa
         const bool rtl = option->direction == Qt::RightToLeft;
         if (rtl)
             std::swap(margins.left, margins.right);
-        drawNinePatchPixmap(painter, rtl ? mirroredPixmap(m_restoreArrow) : m_restoreArrow, rect, margins);
+        drawNinePatchPixmap(painter, rtl ? m_restoreArrowMirrored : m_restoreArrow, rect, margins);
     } else if (role == QLatin1String("tooltip.textfield")) {
         const auto* tip = qstyleoption_cast<const CQuorStyleOptionArrowTip*>(option);
         if (!tip)
@@ -422,7 +423,7 @@ void CQuorCommonStyle::drawToolTipFrame(const QStyleOption* option, QPainter* pa
         const SNinePatchMargins margins = ninePatchMargins(MarginsToolTipArrowed);
         const bool top = tip->arrowAlignment & Qt::AlignTop;
         const QPixmap& arrow = top ? m_toolTipArrowUp : m_toolTipArrowDown;
-        QRect a(QPoint(0, 0), m_toolTipArrowUp.size());
+        QRect a(QPoint(0, 0), logicalSize(m_toolTipArrowUp));
         if (tip->arrowAlignment & Qt::AlignHCenter)
             a.moveCenter(rect.center());
         else if (tip->arrowAlignment & Qt::AlignLeft)
@@ -443,10 +444,10 @@ void CQuorCommonStyle::drawActionToolTip(const QStyleOption* option, QPainter* p
     const QPixmap& left = m_actionToolTip[0];
     const QPixmap& middle = m_actionToolTip[1];
     const QPixmap& right = m_actionToolTip[2];
-    QRect pointer(QPoint(0, 0), m_actionToolTipPointer.size());
+    QRect pointer(QPoint(0, 0), logicalSize(m_actionToolTipPointer));
     pointer.moveCenter(option->rect.center());
-    QRect m(QPoint(0, 0), middle.size());
-    m.setLeft(left.width());
+    QRect m(QPoint(0, 0), logicalSize(middle));
+    m.setLeft(logicalWidth(left));
     m.setRight(pointer.left() - 1);
     painter->drawPixmap(QPoint(0, 0), left);
     painter->drawPixmap(m, middle);

@@ -140,12 +140,19 @@ bool CQuorCommonStyle::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     case QEvent::Show:
+        // Shown bars are tracked; the animation runs only while one of them is busy.
         if (auto* bar = qobject_cast<QProgressBar*>(widget); bar && !isPhasedBar(bar)) {
             if (!m_busyProgressBars.contains(bar))
                 m_busyProgressBars.append(bar);
-            if (m_busyTimerId == 0)
-                m_busyTimerId = startTimer(kBusyIntervalMs);
+            if (isBusyProgressBar(bar))
+                startBusyTimer();
         }
+        break;
+    case QEvent::DynamicPropertyChange:
+        if (auto* bar = qobject_cast<QProgressBar*>(widget);
+            bar && static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == "isBusy" &&
+            m_busyProgressBars.contains(bar) && isBusyProgressBar(bar))
+            startBusyTimer();
         break;
     case QEvent::Hide:
         if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
@@ -158,6 +165,25 @@ bool CQuorCommonStyle::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return false;
+}
+
+void CQuorCommonStyle::startBusyTimer()
+{
+    if (m_busyTimerId == 0)
+        m_busyTimerId = startTimer(kBusyIntervalMs);
+}
+
+void CQuorCommonStyle::busyBarDrawn(const QWidget* widget) const
+{
+    // A bar that turned busy without an event the filter sees (its range set to 0..0) is
+    // drawn: the animation starts then.
+    auto* bar = qobject_cast<QProgressBar*>(const_cast<QWidget*>(widget));
+    if (m_busyTimerId != 0 || !bar || !bar->isVisible() || isPhasedBar(bar) || !isBusyProgressBar(bar))
+        return;
+    auto* self = const_cast<CQuorCommonStyle*>(this);
+    if (!self->m_busyProgressBars.contains(bar))
+        self->m_busyProgressBars.append(bar);
+    self->startBusyTimer();
 }
 
 void CQuorCommonStyle::stopBusyTimer()
@@ -181,11 +207,17 @@ void CQuorCommonStyle::timerEvent(QTimerEvent* event)
         stopBusyTimer();
         return;
     }
+    // A tick that finds no busy bar stops the timer; drawing a busy bar starts it again.
+    bool anyBusy = false;
     const auto bars = m_busyProgressBars;
     for (const QPointer<QProgressBar>& bar : bars) {
-        if (bar && isBusyProgressBar(bar))
+        if (bar && isBusyProgressBar(bar)) {
+            anyBusy = true;
             bar->update();
+        }
     }
+    if (!anyBusy)
+        stopBusyTimer();
     event->ignore();
 }
 

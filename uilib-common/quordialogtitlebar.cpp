@@ -1,5 +1,7 @@
 #include "quordialogtitlebar.h"
 
+#include "quorpainting.h"
+
 #include "quorstyleoptions.h"
 
 #include <QAction>
@@ -106,7 +108,7 @@ QToolButton* CQuorDialogTitleBar::createToolButton(QStyle::StandardPixmap pixmap
     SQuorSizeHintReturn hint(pixmap);
     style()->styleHint(QStyle::SH_CustomBase, nullptr, button, &hint);
     const QSize size =
-        hint.size.isValid() ? hint.size : style()->standardPixmap(pixmap, nullptr, button).size();
+        hint.size.isValid() ? hint.size : logicalSize(style()->standardPixmap(pixmap, nullptr, button));
 
     button->setIconSize(size);
     button->setFixedSize(size);

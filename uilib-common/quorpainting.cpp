@@ -13,12 +13,19 @@
 void drawNinePatchPixmap(QPainter* painter, const QPixmap& pixmap, const QRect& target,
                          const SNinePatchMargins& margins)
 {
+    // Margins and targets are logical pixels; the source cells are the pixmap's own (device)
+    // pixels, so a pixmap with a device pixel ratio above 1 keeps its full resolution.
+    const double ratio = pixmap.devicePixelRatio();
     const double pw = pixmap.width();
     const double ph = pixmap.height();
     const double l = margins.left;
     const double t = margins.top;
     const double r = margins.right;
     const double b = margins.bottom;
+    const double sl = l * ratio;
+    const double st = t * ratio;
+    const double sr = r * ratio;
+    const double sb = b * ratio;
     const double x = target.x();
     const double y = target.y();
     const double w = target.width();
@@ -34,15 +41,15 @@ void drawNinePatchPixmap(QPainter* painter, const QPixmap& pixmap, const QRect& 
     // Drawing order: corners (top-right over top-left, bottom-right over bottom-left when they
     // overlap), centre, then the edges.
     const SCell cells[] = {
-        {{x, y, l, t}, {0, 0, l, t}},
-        {{x + w - r, y, r, t}, {pw - r, 0, r, t}},
-        {{x, y + h - b, l, b}, {0, ph - b, l, b}},
-        {{x + w - r, y + h - b, r, b}, {pw - r, ph - b, r, b}},
-        {{x + l, y + t, cw, ch}, {l, t, pw - r - l, ph - b - t}},
-        {{x + l, y, cw, t}, {l, 0, pw - r - l, t}},
-        {{x + l, y + h - b, cw, b}, {l, ph - b, pw - r - l, b}},
-        {{x, y + t, l, ch}, {0, t, l, ph - b - t}},
-        {{x + w - r, y + t, r, ch}, {pw - r, t, r, ph - b - t}},
+        {{x, y, l, t}, {0, 0, sl, st}},
+        {{x + w - r, y, r, t}, {pw - sr, 0, sr, st}},
+        {{x, y + h - b, l, b}, {0, ph - sb, sl, sb}},
+        {{x + w - r, y + h - b, r, b}, {pw - sr, ph - sb, sr, sb}},
+        {{x + l, y + t, cw, ch}, {sl, st, pw - sr - sl, ph - sb - st}},
+        {{x + l, y, cw, t}, {sl, 0, pw - sr - sl, st}},
+        {{x + l, y + h - b, cw, b}, {sl, ph - sb, pw - sr - sl, sb}},
+        {{x, y + t, l, ch}, {0, st, sl, ph - sb - st}},
+        {{x + w - r, y + t, r, ch}, {pw - sr, st, sr, ph - sb - st}},
     };
 
     if (!painter)
@@ -73,19 +80,28 @@ QPixmap tintedPixmap(const QPixmap& pixmap, const QColor& colour)
     {
         QPainter painter(&image);
         painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-        painter.fillRect(image.rect(), colour);
+        painter.fillRect(QRect(QPoint(0, 0), image.deviceIndependentSize().toSize()), colour);
     }
     return QPixmap::fromImage(image);
 }
 
 QPixmap mirroredPixmap(const QPixmap& pixmap)
 {
-    return pixmap.transformed(QTransform(-1, 0, 0, 1, 0, 0), Qt::FastTransformation);
+    return transformedPixmap(pixmap, QTransform(-1, 0, 0, 1, 0, 0));
 }
 
 QPixmap flippedPixmap(const QPixmap& pixmap)
 {
-    return mirroredPixmap(pixmap.transformed(QTransform().rotate(180), Qt::FastTransformation));
+    return transformedPixmap(pixmap, QTransform(1, 0, 0, -1, 0, 0));
+}
+
+QPixmap transformedPixmap(const QPixmap& pixmap, const QTransform& transform)
+{
+    if (pixmap.isNull())
+        return {};
+    QPixmap result = pixmap.transformed(transform, Qt::FastTransformation);
+    result.setDevicePixelRatio(pixmap.devicePixelRatio());
+    return result;
 }
 
 QString stripMnemonic(QString text)
@@ -100,8 +116,8 @@ QIcon overlaidIcon(const QIcon& base, const QIcon& overlay, const QSize& size, c
     QPixmap composed = base.pixmap(size, mode, state);
     if (!composed.isNull()) {
         QPainter painter(&composed);
-        painter.drawPixmap((composed.width() - overlaySize.width()) / 2,
-                           (composed.height() - overlaySize.height()) / 2,
+        painter.drawPixmap((logicalWidth(composed) - overlaySize.width()) / 2,
+                           (logicalHeight(composed) - overlaySize.height()) / 2,
                            overlay.pixmap(overlaySize, mode, state));
     }
     QIcon result = base;
@@ -111,37 +127,49 @@ QIcon overlaidIcon(const QIcon& base, const QIcon& overlay, const QSize& size, c
 
 QImage reflectionImage(const QImage& image, int height)
 {
-    const int n = std::min(height, image.height());
+    // height counts logical rows, as for reflectionPixmap; the work is done in device pixels.
+    const qreal ratio = image.devicePixelRatio();
+    const int n = std::min(height, image.deviceIndependentSize().toSize().height());
     if (image.isNull() || n <= 0)
         return {};
-    QImage result(image.width(), n, QImage::Format_ARGB32_Premultiplied);
+    const int rows = std::min(image.height(), qRound(n * ratio));
+    QImage result(image.width(), rows, QImage::Format_ARGB32_Premultiplied);
     result.fill(Qt::transparent);
     QPainter painter(&result);
-    painter.drawImage(0, 0, image.copy(0, image.height() - n, image.width(), n).mirrored(false, true));
-    QLinearGradient fade(image.width() / 2.0, 0, image.width() / 2.0, n);
+    QImage part = image.copy(0, image.height() - rows, image.width(), rows).mirrored(false, true);
+    part.setDevicePixelRatio(1.0); // drawn pixel for pixel
+    painter.drawImage(0, 0, part);
+    QLinearGradient fade(image.width() / 2.0, 0, image.width() / 2.0, rows);
     fade.setColorAt(0, QColor(0, 0, 0, 150));
     fade.setColorAt(1, QColor(0, 0, 0, 0));
     painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     painter.fillRect(result.rect(), fade);
     painter.end();
+    result.setDevicePixelRatio(ratio);
     return result;
 }
 
 QPixmap reflectionPixmap(const QPixmap& pixmap, int height)
 {
-    const int n = std::min(height, pixmap.height());
+    // height counts logical rows; the copy takes the matching device rows at full resolution.
+    const qreal ratio = pixmap.devicePixelRatio();
+    const int n = std::min(height, logicalHeight(pixmap));
     if (pixmap.isNull() || n <= 0)
         return {};
-    QPixmap result(pixmap.width(), n);
+    const int rows = std::min(pixmap.height(), qRound(n * ratio));
+    QPixmap result(pixmap.width(), rows);
+    result.setDevicePixelRatio(ratio);
     result.fill(Qt::transparent);
     {
         QPainter painter(&result);
-        painter.drawPixmap(0, 0, pixmap, 0, pixmap.height() - n, pixmap.width(), n);
-        QLinearGradient fade(pixmap.width() / 2.0, n, pixmap.width() / 2.0, 0);
+        const qreal w = pixmap.width() / ratio;
+        painter.drawPixmap(QRectF(0, 0, w, rows / ratio), pixmap,
+                           QRectF(0, pixmap.height() - rows, pixmap.width(), rows));
+        QLinearGradient fade(w / 2.0, n, w / 2.0, 0);
         fade.setColorAt(0, QColor(0, 0, 0, 150));
         fade.setColorAt(1, QColor(0, 0, 0, 0));
         painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        painter.fillRect(result.rect(), fade);
+        painter.fillRect(QRectF(0, 0, w, rows / ratio), fade);
     }
     return flippedPixmap(result);
 }

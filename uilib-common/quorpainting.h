@@ -9,6 +9,7 @@
 class QColor;
 class QPainter;
 class QRect;
+class QTransform;
 
 // Widths in pixels of the four unscaled border bands of a nine-patch image (and of its target).
 struct SNinePatchMargins
@@ -20,6 +21,21 @@ struct SNinePatchMargins
 
     friend bool operator==(const SNinePatchMargins&, const SNinePatchMargins&) = default;
 };
+
+// A pixmap's size in logical pixels: its device-independent size. Layout and drawing read image
+// sizes through these, so an image loaded at device pixel ratio 2 measures as its 1x variant.
+inline QSize logicalSize(const QPixmap& pixmap)
+{
+    return pixmap.deviceIndependentSize().toSize();
+}
+inline int logicalWidth(const QPixmap& pixmap)
+{
+    return logicalSize(pixmap).width();
+}
+inline int logicalHeight(const QPixmap& pixmap)
+{
+    return logicalSize(pixmap).height();
+}
 
 // Draws the pixmap into the target as a 3x3 grid: corners keep their size, edges stretch
 // along their side, the centre stretches both ways. Cells whose source or target width or
@@ -36,6 +52,8 @@ QPixmap tintedPixmap(const QPixmap& pixmap, const QColor& colour);
 QPixmap mirroredPixmap(const QPixmap& pixmap);
 // Turned upside down.
 QPixmap flippedPixmap(const QPixmap& pixmap);
+// The pixmap under the transform (mirrored, turned), keeping its device pixel ratio.
+QPixmap transformedPixmap(const QPixmap& pixmap, const QTransform& transform);
 // Removes mnemonic marks: a single '&' disappears, "&&" becomes "&".
 QString stripMnemonic(QString text);
 // The base icon with the overlay centred on its pixmap for one mode and state; the offset is

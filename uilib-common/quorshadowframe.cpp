@@ -88,6 +88,7 @@ void CQuorShadowFrame::_onCompositingChanged(bool active)
 void CQuorShadowFrame::setMargins(const SNinePatchMargins& margins)
 {
     m_margins = margins;
+    m_image = QImage();
     if (m_owner && m_window)
         m_window->restack();
 }
@@ -159,15 +160,24 @@ void CQuorShadowFrame::paintShadow(const QRect& frame, int alpha, bool rebuild)
     if (rebuild) {
         const QRect geometry =
             frame.adjusted(-m_margins.left, -m_margins.top, m_margins.right, m_margins.bottom);
-        QImage image(geometry.size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        if (!image.isNull()) {
-            QPainter painter(&image);
-            drawNinePatchPixmap(&painter, m_shadowPixmap, image.rect(), m_margins.left + 10,
-                                m_margins.top + 10, m_margins.right + 10, m_margins.bottom + 10);
+        // The image is drawn again only when the shadow's size or the screen's pixel ratio
+        // changed; otherwise the window gets the one it has.
+        const qreal ratio = m_owner ? m_owner->devicePixelRatioF() : 1.0;
+        if (m_image.isNull() || m_image.deviceIndependentSize().toSize() != geometry.size() ||
+            m_image.devicePixelRatio() != ratio) {
+            QImage image((QSizeF(geometry.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Qt::transparent);
+            if (!image.isNull()) {
+                QPainter painter(&image);
+                drawNinePatchPixmap(&painter, m_shadowPixmap, QRect(QPoint(0, 0), geometry.size()),
+                                    m_margins.left + 10, m_margins.top + 10, m_margins.right + 10,
+                                    m_margins.bottom + 10);
+            }
+            m_image = image;
         }
         m_window->setGeometry(geometry);
-        m_window->setImage(image);
+        m_window->setImage(m_image);
     }
     m_window->setAlpha(alpha);
 }

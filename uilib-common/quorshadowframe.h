@@ -2,6 +2,7 @@
 
 #include "quorpainting.h"
 
+#include <QImage>
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
@@ -67,6 +68,7 @@ private:
 
     bool m_dirty = false;
     QPixmap m_shadowPixmap;
+    QImage m_image; // the last shadow image, kept until the shadow's size or pixel ratio changes
     std::unique_ptr<IShadowWindow> m_window;
     QTimeLine* m_timeLine = nullptr;
     bool m_animate = false;

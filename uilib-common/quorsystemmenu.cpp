@@ -1,5 +1,7 @@
 #include "quorsystemmenu.h"
 
+#include "quorpainting.h"
+
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -9,7 +11,7 @@
 CQuorSystemMenu::CQuorSystemMenu(QWidget* parent) : QWidget(parent)
 {
     setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.mainWindow.systemMenu"));
-    setFixedSize(style()->standardPixmap(QStyle::SP_TitleBarMenuButton, nullptr, this).size());
+    setFixedSize(logicalSize(style()->standardPixmap(QStyle::SP_TitleBarMenuButton, nullptr, this)));
 }
 
 CQuorSystemMenu::~CQuorSystemMenu() = default;

@@ -116,7 +116,7 @@ void TestCommonStyle::marginsTable_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<QList<int>>("margins");
     QTest::newRow("0 window shadow") << 0 << QList<int>{18, 10, 18, 32};
-    QTest::newRow("1 combo box") << 1 << QList<int>{12, 0, 25, 0};
+    QTest::newRow("1 combo box") << 1 << QList<int>{12, 5, 25, 5};
     QTest::newRow("2 list shadow") << 2 << QList<int>{7, 6, 7, 11};
     QTest::newRow("3 sync button") << 3 << QList<int>{16, 0, 16, 0};
     QTest::newRow("4 restore arrow") << 4 << QList<int>{35, 0, 20, 0};
@@ -124,7 +124,8 @@ void TestCommonStyle::marginsTable_data()
     QTest::newRow("6 tooltip") << 6 << QList<int>{9, 5, 8, 11};
     QTest::newRow("7 arrowed tooltip") << 7 << QList<int>{11, 18, 13, 22};
     QTest::newRow("8 line edit") << 8 << QList<int>{10, 6, 10, 8};
-    QTest::newRow("9 unknown") << 9 << QList<int>{0, 0, 0, 0};
+    QTest::newRow("9 option group") << 9 << QList<int>{6, 0, 6, 0};
+    QTest::newRow("10 unknown") << 10 << QList<int>{0, 0, 0, 0};
     QTest::newRow("-1 unknown") << -1 << QList<int>{0, 0, 0, 0};
 }
 

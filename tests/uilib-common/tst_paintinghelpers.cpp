@@ -40,6 +40,7 @@ private slots:
     void reflection_data();
     void reflection();
     void reflectionOfNothingIsNull();
+    void transformsKeepThePixelRatio();
     void mirroredIconBuildsEveryModeAndState();
     void overlaidIconCentresByRequestedSize();
 };
@@ -146,6 +147,31 @@ void TestPaintingHelpers::reflection()
     }
     for (int y = 0; y < rows; ++y)
         QVERIFY(qAbs(fromImage.pixelColor(3, y).alpha() - fromPixmap.pixelColor(3, y).alpha()) <= 2);
+}
+
+void TestPaintingHelpers::transformsKeepThePixelRatio()
+{
+    // A 10 x 5 logical image at ratio 2: its reflection of 4 logical rows takes the source's 8
+    // bottom device rows and stays at ratio 2, and so do its mirrored and flipped copies.
+    QPixmap source = QPixmap::fromImage(gradedImage(20, 10, true));
+    source.setDevicePixelRatio(2);
+    const QPixmap reflection = reflectionPixmap(source, 4);
+    QCOMPARE(reflection.devicePixelRatio(), 2.0);
+    QCOMPARE(reflection.size(), QSize(20, 8));
+    const QImage r = reflection.toImage().convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(qAbs(r.pixelColor(10, 0).red() - source.toImage().pixelColor(10, 9).red()) <= 3);
+    QVERIFY(qAbs(r.pixelColor(10, 7).red() - source.toImage().pixelColor(10, 2).red()) <= 12);
+    QImage sourceImage = gradedImage(20, 10, true);
+    sourceImage.setDevicePixelRatio(2);
+    const QImage fromImage = reflectionImage(sourceImage, 4);
+    QCOMPARE(fromImage.devicePixelRatio(), 2.0);
+    QCOMPARE(fromImage.size(), QSize(20, 8));
+    QVERIFY(qAbs(fromImage.convertToFormat(QImage::Format_ARGB32).pixelColor(10, 0).red() -
+                 sourceImage.pixelColor(10, 9).red()) <= 3);
+    for (const QPixmap& turned : {mirroredPixmap(source), flippedPixmap(source)}) {
+        QCOMPARE(turned.devicePixelRatio(), 2.0);
+        QCOMPARE(logicalSize(turned), QSize(10, 5));
+    }
 }
 
 void TestPaintingHelpers::reflectionOfNothingIsNull()

@@ -39,6 +39,7 @@ private slots:
     void refusedOwnerMakesNoWindow_data();
     void refusedOwnerMakesNoWindow();
     void followsOwner();
+    void imageRedrawnOnlyForNewSize();
     void hiddenInOtherStates_data();
     void hiddenInOtherStates();
     void hiddenWithOwner();
@@ -143,6 +144,37 @@ void TestShadowFrame::followsOwner()
     QTRY_COMPARE(fake->image.size(), QSize(228, 128));
     QCOMPARE(fake->rect, QRect(136, 110, 228, 128));
     QCOMPARE(fake->image, expectedImage(QSize(228, 128), shadow, {24, 20, 24, 28}));
+}
+
+void TestShadowFrame::imageRedrawnOnlyForNewSize()
+{
+    QWidget* owner = makeOwner();
+    new CQuorShadowFrame(owner);
+    FakeShadowWindow* fake = FakeShadowWindow::forOwner(owner);
+    QVERIFY(fake);
+    owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(owner));
+    QTRY_COMPARE(fake->image.size(), QSize(328, 228));
+    const qint64 first = fake->image.cacheKey();
+
+    // Resize steps that end at the same size, and a hide and show, reuse the image.
+    owner->resize(320, 210);
+    owner->resize(300, 200);
+    owner->repaint();
+    owner->hide();
+    owner->show();
+    owner->repaint();
+    QCOMPARE(fake->image.cacheKey(), first);
+
+    // A new size draws a new image, once for the paint that follows the resizes.
+    owner->resize(260, 150);
+    owner->resize(250, 140);
+    owner->repaint();
+    QCOMPARE(fake->image.size(), QSize(278, 168));
+    QVERIFY(fake->image.cacheKey() != first);
+    const qint64 second = fake->image.cacheKey();
+    owner->repaint();
+    QCOMPARE(fake->image.cacheKey(), second);
 }
 
 void TestShadowFrame::hiddenInOtherStates_data()

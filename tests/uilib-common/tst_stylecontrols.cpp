@@ -269,7 +269,8 @@ void TestStyleControls::optionGroupInRightToLeft()
                              roleWidget(QStringLiteral("button.optiongroup.first")));
     });
     const QImage right = paint(size, [&](QPainter* p) {
-        p->drawPixmap(option.rect, styleImage(QStringLiteral("OptionGroup/toggle_right_normal.png")));
+        drawNinePatchPixmap(p, styleImage(QStringLiteral("OptionGroup/toggle_right_normal.png")), option.rect,
+                            6, 0, 6, 0);
     });
     QCOMPARE(first, right);
     option.direction = Qt::LeftToRight;
@@ -279,8 +280,8 @@ void TestStyleControls::optionGroupInRightToLeft()
                              roleWidget(QStringLiteral("button.optiongroup.first")));
     });
     QCOMPARE(firstOn, paint(size, [&](QPainter* p) {
-                 p->drawPixmap(option.rect,
-                               styleImage(QStringLiteral("OptionGroup/toggle_left_pressed.png")));
+                 drawNinePatchPixmap(p, styleImage(QStringLiteral("OptionGroup/toggle_left_pressed.png")),
+                                     option.rect, 6, 0, 6, 0);
              }));
 }
 
@@ -846,13 +847,13 @@ void TestStyleControls::comboBox()
     QCOMPARE(draw(), paint(size, [&](QPainter* p) {
                  drawNinePatchPixmap(
                      p, mirroredPixmap(styleImage(QStringLiteral("ComboBox/ComboBox_normal.png"))),
-                     combo.rect, 25, 0, 12, 0);
+                     combo.rect, 25, 5, 12, 5);
              }));
     combo.direction = Qt::LeftToRight;
     combo.state |= QStyle::State_Selected | QStyle::State_MouseOver;
     QCOMPARE(draw(), paint(size, [&](QPainter* p) {
                  drawNinePatchPixmap(p, styleImage(QStringLiteral("ComboBox/ComboBox_pressed.png")),
-                                     combo.rect, 12, 0, 25, 0);
+                                     combo.rect, 12, 5, 25, 5);
              }));
 }
 

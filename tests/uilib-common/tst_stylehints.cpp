@@ -472,6 +472,9 @@ void TestStyleHints::standardIcons()
     QApplication::setLayoutDirection(Qt::RightToLeft);
     QVERIFY(
         sameImage(style.standardIcon(QStyle::SP_TitleBarCloseButton).pixmap(size), mirroredPixmap(loaded)));
+    // Mirrored once, then handed out again.
+    QCOMPARE(style.standardIcon(QStyle::SP_TitleBarCloseButton).cacheKey(),
+             style.standardIcon(QStyle::SP_TitleBarCloseButton).cacheKey());
     // The dark close cross is no title-bar icon: never mirrored.
     QVERIFY(sameImage(style.standardIcon(customPixmap(3)).pixmap(size), loaded));
     QApplication::setLayoutDirection(Qt::LeftToRight);

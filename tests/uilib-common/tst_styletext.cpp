@@ -67,6 +67,8 @@ private slots:
     void popupKeepsMnemonics();
     void menuMousePosition();
     void busyTimerFollowsShownBars();
+    void idleBarNeverTicks_data();
+    void idleBarNeverTicks();
     void phasedBarNeverStartsTimer();
     void deletedBarIsDropped();
     void busyTest_data();
@@ -301,6 +303,8 @@ void TestStyleText::busyTimerFollowsShownBars()
     auto* layout = new QVBoxLayout(&window);
     auto* first = new QProgressBar;
     auto* second = new QProgressBar;
+    first->setRange(0, 0);
+    second->setProperty("isBusy", true);
     layout->addWidget(first);
     layout->addWidget(second);
     QCOMPARE(m_style->busyTimerId(), 0);
@@ -315,6 +319,49 @@ void TestStyleText::busyTimerFollowsShownBars()
     QVERIFY(m_style->busyTimerId() != 0);
     window.hide(); // hiding the window hides its shown bars
     QCOMPARE(m_style->busyTimerId(), 0);
+}
+
+void TestStyleText::idleBarNeverTicks_data()
+{
+    QTest::addColumn<bool>("byProperty");
+    QTest::newRow("isBusy set") << true;
+    QTest::newRow("range 0..0") << false;
+}
+
+void TestStyleText::idleBarNeverTicks()
+{
+    QFETCH(bool, byProperty);
+    QProgressBar bar;
+    bar.setRange(0, 100);
+    bar.setValue(40);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    const quint32 start = m_style->busyFrame();
+    QTest::qWait(500);
+    QCOMPARE(m_style->busyTimerId(), 0);
+    QCOMPARE(m_style->busyFrame(), start);
+
+    // Turned busy, the bar animates; hidden, the animation stops.
+    if (byProperty)
+        bar.setProperty("isBusy", true);
+    else
+        bar.setRange(0, 0);
+    QTRY_VERIFY(m_style->busyFrame() - start >= 2);
+    bar.hide();
+    QCOMPARE(m_style->busyTimerId(), 0);
+
+    // Shown again busy, then no longer busy: the next tick finds no busy bar and stops.
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QTRY_VERIFY(m_style->busyTimerId() != 0);
+    if (byProperty)
+        bar.setProperty("isBusy", false);
+    else
+        bar.setRange(0, 100);
+    QTRY_COMPARE(m_style->busyTimerId(), 0);
+    const quint32 stopped = m_style->busyFrame();
+    QTest::qWait(200);
+    QCOMPARE(m_style->busyFrame(), stopped);
 }
 
 void TestStyleText::phasedBarNeverStartsTimer()

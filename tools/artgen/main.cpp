@@ -1,6 +1,7 @@
 // artgen: draws every image of the common style from the image table.
 //
-//   artgen --table FILE --out DIR     writes each image under DIR at its table path
+//   artgen --table FILE --out DIR     writes each image under DIR at its table path, and beside
+//                                     it "name@2x.png" drawn at twice the size (not for .ico files)
 //   artgen --table FILE --sheet PNG   writes a contact sheet of all images on a checkerboard
 //   --filter TEXT                     limits the contact sheet to paths containing TEXT
 //
@@ -165,6 +166,13 @@ int main(int argc, char** argv)
             QDir().mkpath(QFileInfo(target).absolutePath());
             if (!image.save(target, "PNG")) {
                 fail(QStringLiteral("cannot write %1").arg(target));
+                ok = false;
+            }
+            // The same recipe at twice the size, for screens with a device pixel ratio above 1.
+            const QString highPath = highResolutionPath(r.path);
+            const QImage high = highPath.isEmpty() ? QImage() : drawRecipe(r, 2);
+            if (!high.isNull() && !high.save(outDir + QLatin1Char('/') + highPath, "PNG")) {
+                fail(QStringLiteral("cannot write %1").arg(outDir + QLatin1Char('/') + highPath));
                 ok = false;
             }
         }

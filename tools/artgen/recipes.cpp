@@ -139,7 +139,11 @@ void blurAlpha(QImage& image, int radius)
 // A soft shadow of a rounded shape, drawn below the shape's position.
 void softShadow(QPainter& p, QSize size, const QRectF& shape, qreal radius, int blur, int strength, qreal dy)
 {
-    QImage shadow = newImage(size);
+    // At a device pixel ratio above 1 the shadow is drawn and blurred in device pixels, with
+    // the blur radius scaled along.
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    QImage shadow = newImage((QSizeF(size) * ratio).toSize());
+    shadow.setDevicePixelRatio(ratio);
     {
         QPainter sp(&shadow);
         sp.setRenderHint(QPainter::Antialiasing);
@@ -147,7 +151,7 @@ void softShadow(QPainter& p, QSize size, const QRectF& shape, qreal radius, int 
         sp.setBrush(QColor(0, 0, 0, strength));
         sp.drawRoundedRect(shape.translated(0, dy), radius, radius);
     }
-    blurAlpha(shadow, blur);
+    blurAlpha(shadow, qRound(blur * ratio));
     p.drawImage(0, 0, shadow);
 }
 
@@ -1120,16 +1124,29 @@ int SArtRecipe::intParam(const QString& key, int fallback) const
     return ok ? value : fallback;
 }
 
-QImage drawRecipe(const SArtRecipe& recipe)
+QImage drawRecipe(const SArtRecipe& recipe, int scale)
 {
     const auto it = recipes().constFind(recipe.recipe);
-    if (it == recipes().constEnd() || recipe.size.isEmpty())
+    if (it == recipes().constEnd() || recipe.size.isEmpty() || scale < 1)
         return {};
-    QImage image = newImage(recipe.size);
+    // The recipe draws in logical pixels; the device pixel ratio makes the painter scale it.
+    QImage image = newImage(recipe.size * scale);
+    image.setDevicePixelRatio(scale);
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         (*it)(p, recipe, recipe.size);
     }
     return image;
+}
+
+QString highResolutionPath(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".ico"), Qt::CaseInsensitive))
+        return {};
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot <= slash + 1)
+        return path + QLatin1String("@2x");
+    return path.left(dot) + QLatin1String("@2x") + path.mid(dot);
 }

@@ -23,5 +23,11 @@ struct SArtRecipe
     int intParam(const QString& key, int fallback = 0) const;
 };
 
-// Draws the image a recipe describes. Returns a null image when the recipe is unknown.
-QImage drawRecipe(const SArtRecipe& recipe);
+// Draws the image a recipe describes at a whole-number scale: the same geometry with every
+// length (and blur radius) times the scale, so the image is recipe.size * scale pixels large and
+// carries that device pixel ratio. Returns a null image when the recipe is unknown.
+QImage drawRecipe(const SArtRecipe& recipe, int scale = 1);
+
+// The path of an image's high-resolution variant: "dir/name@2x.png" for "dir/name.png".
+// Empty for an icon file (".ico"), which carries its own sizes.
+QString highResolutionPath(const QString& path);

@@ -709,7 +709,8 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     rows.append(
         {QStringLiteral("option group (CQuorOptionGroup)"), 36, [&](QPainter* p, const QRect& r, TLook look) {
              CQuorOptionGroup group(nullptr, 3);
-             const QStringList texts = {QStringLiteral("Day"), QStringLiteral("Week"), QStringLiteral("All")};
+             const QStringList texts = {QStringLiteral("Day"), QStringLiteral("Week"),
+                                        QStringLiteral("Month")};
              for (int i = 0; i < 3; ++i)
                  group.button(i)->setText(texts.at(i));
              group.setSelected(1);
@@ -827,7 +828,12 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
     int height = kHeaderHeight;
     for (const SRow& row : std::as_const(rows))
         height += row.height;
-    QImage sheet(kLabelWidth + LookCount * kCellWidth, height, QImage::Format_ARGB32_Premultiplied);
+    // At a scale factor above 1 the sheet has the screen's pixel ratio, so every cell is drawn
+    // (and saved) at device resolution.
+    const qreal ratio = qApp->devicePixelRatio();
+    QImage sheet((QSizeF(kLabelWidth + LookCount * kCellWidth, height) * ratio).toSize(),
+                 QImage::Format_ARGB32_Premultiplied);
+    sheet.setDevicePixelRatio(ratio);
     sheet.fill(QColor(236, 236, 236));
     QPainter painter(&sheet);
     QFont labelFont(QStringLiteral("DejaVu Sans"));

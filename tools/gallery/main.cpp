@@ -1,6 +1,8 @@
 // gallery --out sheet.png: renders every look of the common style into one PNG contact sheet.
 // Runs on the offscreen platform unless another one is asked for; --list prints the cell names.
 // gallery --window [--out shot.png]: the windows themselves on the current display (DISPLAY).
+// --scale N draws at scale factor N (QT_SCALE_FACTOR); --large-fonts turns on the style's
+// large-font setting.
 
 #include "compositingwatch.h"
 #include "gallery.h"
@@ -21,6 +23,11 @@ int main(int argc, char* argv[])
     });
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !onDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The scale factor is read when the application starts, so --scale is taken before it.
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--scale") == 0)
+            qputenv("QT_SCALE_FACTOR", argv[i + 1]);
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Velto"));
     QApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
@@ -43,9 +50,19 @@ int main(int argc, char* argv[])
         QStringLiteral("Show the windows on the current display over a plain backdrop and grab the screen "
                        "into --out (without --out they stay until the program is ended)."));
     parser.addOption(windowOption);
+    const QCommandLineOption scaleOption(QStringLiteral("scale"),
+                                         QStringLiteral("Scale factor to draw at (1 by default)."),
+                                         QStringLiteral("factor"));
+    const QCommandLineOption largeFontsOption(QStringLiteral("large-fonts"),
+                                              QStringLiteral("Draw with the style's large-font setting."));
+    parser.addOption(scaleOption);
+    parser.addOption(largeFontsOption);
     parser.process(app);
+    auto* style = new CQuorCommonStyle;
+    if (parser.isSet(largeFontsOption))
+        style->setLargeFonts(true);
     if (parser.isSet(windowOption)) {
-        QApplication::setStyle(new CQuorCommonStyle);
+        QApplication::setStyle(style);
         return runWindowGallery(parser.value(outOption), parser.value(filterOption));
     }
     // The sheet shows the floating windows' art as a compositing desktop blends it.
@@ -55,7 +72,6 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    auto* style = new CQuorCommonStyle;
     QApplication::setStyle(style);
     QStringList cells;
     const QImage sheet = renderGallery(style, &cells, parser.value(filterOption));
