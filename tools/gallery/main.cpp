@@ -58,11 +58,15 @@ int main(int argc, char* argv[])
     parser.addOption(scaleOption);
     parser.addOption(largeFontsOption);
     parser.process(app);
-    auto* style = new CQuorCommonStyle;
-    if (parser.isSet(largeFontsOption))
-        style->setLargeFonts(true);
-    if (parser.isSet(windowOption)) {
+    const auto makeStyle = [&] {
+        auto* style = new CQuorCommonStyle;
+        if (parser.isSet(largeFontsOption))
+            style->setLargeFonts(true);
         QApplication::setStyle(style);
+        return style;
+    };
+    if (parser.isSet(windowOption)) {
+        makeStyle();
         return runWindowGallery(parser.value(outOption), parser.value(filterOption));
     }
     // The sheet shows the floating windows' art as a compositing desktop blends it.
@@ -72,7 +76,7 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    QApplication::setStyle(style);
+    CQuorCommonStyle* style = makeStyle();
     QStringList cells;
     const QImage sheet = renderGallery(style, &cells, parser.value(filterOption));
     if (sheet.isNull() || !sheet.save(parser.value(outOption), "PNG")) {
