@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QSqlError>
 
+#include <algorithm>
+
 namespace {
 QString errorText(const QSqlError& error)
 {
@@ -184,6 +186,12 @@ bool CMediaDataBaseMethod::execTransaction(const QList<SMediaDataBaseStatement>&
 
 QString CMediaDataBaseMethod::escape(const QString& text)
 {
+    // Most texts hold none of the marks: they are stored as they are, without a copy.
+    const auto isMark = [](QChar c) {
+        return c == u'[' || c == u'_' || c == u'#' || c == u'^' || c == u'%';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), isMark))
+        return text;
     QString stored = text;
     stored.replace(QLatin1String("["), QLatin1String("[[]"));
     stored.replace(QLatin1String("_"), QLatin1String("[_]"));
@@ -195,6 +203,8 @@ QString CMediaDataBaseMethod::escape(const QString& text)
 
 QString CMediaDataBaseMethod::unescape(const QString& stored)
 {
+    if (!stored.contains(QLatin1Char('[')))
+        return stored;
     QString text = stored;
     text.replace(QLatin1String("[_]"), QLatin1String("_"));
     text.replace(QLatin1String("[#]"), QLatin1String("#"));

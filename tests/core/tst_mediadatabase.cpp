@@ -296,9 +296,9 @@ private slots:
         writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 't'));
         writeFile(m_root + QStringLiteral("/items/keep.jpg"));
         QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMediaDataBase: not a usable")));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: failed to remove file ") +
-                                                    m_root + QStringLiteral("/mindex.db")));
+        // A root that cannot take the backup is refused before anything is read or moved.
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: %1 is not writable").arg(m_root)));
         const bool opened = m_db->open();
         QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                   QFileDevice::ExeOwner));
