@@ -149,7 +149,9 @@ QStringList fileWithoutIndexes()
     };
 }
 
-// Child process: stores posts, each an item with its four fields, until it is killed.
+// Child process: stores posts until it is killed, each an item with five fields: every other one in
+// one call, the others as a provider does, the item with four fields and then, in the same batch, a
+// field that needs the new id.
 int runWriter(const QString& root)
 {
     CMediaDataBase db(root);
@@ -159,7 +161,18 @@ int runWriter(const QString& root)
     std::fflush(stdout);
     for (int i = 0;; ++i) {
         SMediaItem item = post(i);
-        if (!db.addMediaItem(item, postFields(i)))
+        QHash<QString, QString> fields = postFields(i);
+        if (i % 2 == 0) {
+            fields.insert(QStringLiteral("file"), QStringLiteral("in one call"));
+            if (!db.addMediaItem(item, fields))
+                return 3;
+            continue;
+        }
+        CMediaStorageBatch batch(&db);
+        if (!db.addMediaItem(item, fields))
+            return 3;
+        db.setMediaItemField(item.id, {{QStringLiteral("file"), db.itemFilePath(item, QStringLiteral("jpg"))}});
+        if (!batch.end())
             return 3;
     }
 }
@@ -440,7 +453,7 @@ private slots:
         const QString file = m_root + QStringLiteral("/mindex.db");
         QVERIFY(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMS")).toInt() > 0);
         QCOMPARE(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMS WHERE (SELECT COUNT(*) FROM "
-                                            "MEDIAITEMFIELDS WHERE ITEM = MEDIAITEMS.ROWID) <> 4"))
+                                            "MEDIAITEMFIELDS WHERE ITEM = MEDIAITEMS.ROWID) <> 5"))
                      .toInt(),
                  0);
         QCOMPARE(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMFIELDS WHERE ITEM NOT IN "
