@@ -12,6 +12,12 @@
 // sync records. Implemented by the media database. Used on the GUI thread only.
 // The "Between" queries take the upper, then the lower bound of CREATED, then the provider.
 // A provider id of 0 means every provider where an operation says "(0: all)".
+//
+// Batches: between beginBatch() and the matching endBatch() every operation joins one transaction;
+// batches nest, and only the outermost endBatch() commits. After a failed statement the batch is
+// failed: later writes in it return false without running and the outermost endBatch() rolls
+// everything back and returns false. A batch begins and ends within one call on the GUI thread and
+// never spans a return to the event loop. Callers use the guard CMediaStorageBatch.
 class IMediaItemStorage : public QObject
 {
     Q_OBJECT
@@ -21,6 +27,11 @@ public:
 
     virtual bool open() = 0;
 
+    // False when the transaction cannot start (the batch is then failed; it must still be ended).
+    virtual bool beginBatch() = 0;
+    // True when the outermost end committed, or an inner end leaves a batch that has not failed.
+    virtual bool endBatch() = 0;
+
     // Text messages.
     virtual bool addSmsMessage(SSmsMessage& message) = 0; // sets message.id
     virtual bool updateSmsMessage(const SSmsMessage& message) = 0;
@@ -28,7 +39,8 @@ public:
     virtual QList<SSmsMessage> smsMessages() = 0;
 
     // Items and item fields.
-    virtual bool addMediaItem(SMediaItem& item) = 0; // sets item.id
+    // Stores the item and the given fields in one transaction; sets item.id.
+    virtual bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) = 0;
     virtual bool mediaItem(mid_t id, SMediaItem& item) = 0;
     virtual bool updateMediaItem(const SMediaItem& item) = 0;
     virtual void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) = 0;

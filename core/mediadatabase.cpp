@@ -9,8 +9,10 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <atomic>
+#include <utility>
 
 namespace {
 const QString databaseFileName = QStringLiteral("mindex.db");
@@ -57,14 +59,23 @@ bool isDamagedFileError(const QSqlError& error)
 } // namespace
 
 CMediaDataBase::CMediaDataBase(const QString& root, QObject* parent)
-    : IMediaItemStorage(parent), m_root(root), m_connectionName(nextConnectionName())
+    : IMediaItemStorage(parent), m_connection(std::make_shared<CMediaDataBaseConnection>()), m_root(root),
+      m_connectionName(nextConnectionName()), m_thread(QThread::currentThread())
 {
+    m_keys.setConnection(m_connection);
+    m_users.setConnection(m_connection);
+    m_items.setConnection(m_connection);
+    m_messages.setConnection(m_connection);
+    m_sync.setConnection(m_connection);
 }
 
 CMediaDataBase::~CMediaDataBase()
 {
-    if (m_database.isValid())
-        m_database.close();
+    if (m_connection->batchDepth() > 0) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: closed inside a batch, its changes are dropped");
+        m_database.rollback();
+    }
+    closeDatabase();
     setTableDatabases(QSqlDatabase());
     m_database = QSqlDatabase();
     if (QSqlDatabase::contains(m_connectionName))
@@ -81,11 +92,51 @@ QString CMediaDataBase::folder(const char* name) const
     return m_root + QLatin1Char('/') + QLatin1String(name);
 }
 
-bool CMediaDataBase::open()
+void CMediaDataBase::checkThread(const char* operation) const
 {
+    Q_UNUSED(operation);
+    Q_ASSERT_X(QThread::currentThread() == m_thread, operation,
+               "CMediaDataBase used on another thread than the one that opened it");
+}
+
+void CMediaDataBase::setStatementObserver(std::function<void(const QString&, const QVariantList&)> observer)
+{
+    m_connection->setObserver(std::move(observer));
+}
+
+void CMediaDataBase::closeDatabase()
+{
+    // Kept statements go first: a connection closes cleanly only without them.
+    m_connection->clearStatements();
+    m_connection->resetBatch();
+    m_pendingFiles.clear();
     if (m_database.isValid())
         m_database.close();
-    if (!initFileSystem())
+}
+
+bool CMediaDataBase::isWritable()
+{
+    // SQLite opens a file it cannot write without complaint and fails every write later: a storage
+    // that silently keeps nothing must not start.
+    const QFileInfo root(m_root);
+    const QFileInfo file(databasePath());
+    QString denied;
+    if (root.exists() && !root.isWritable())
+        denied = m_root;
+    else if (file.exists() && !file.isWritable())
+        denied = file.filePath();
+    if (denied.isEmpty())
+        return true;
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 is not writable").arg(denied);
+    return false;
+}
+
+bool CMediaDataBase::open()
+{
+    m_thread = QThread::currentThread();
+    closeDatabase();
+    if (!isWritable() || !initFileSystem())
         return false;
     if (!QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -97,9 +148,12 @@ bool CMediaDataBase::open()
     switch (checkSchema()) {
     case SchemaState::Valid:
         configureConnection();
-        return true;
+        if (createIndexes())
+            return true;
+        closeDatabase();
+        return false;
     case SchemaState::Failed:
-        m_database.close();
+        closeDatabase();
         return false;
     case SchemaState::Empty:
         return rebuild(false);
@@ -129,11 +183,7 @@ bool CMediaDataBase::initFileSystem()
 
 void CMediaDataBase::setTableDatabases(const QSqlDatabase& database)
 {
-    m_keys.setDatabase(database);
-    m_users.setDatabase(database);
-    m_items.setDatabase(database);
-    m_messages.setDatabase(database);
-    m_sync.setDatabase(database);
+    m_connection->setDatabase(database);
 }
 
 bool CMediaDataBase::openDatabase()
@@ -156,6 +206,15 @@ void CMediaDataBase::configureConnection()
     QSqlQuery pragma(m_database);
     pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL;"));
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
+}
+
+bool CMediaDataBase::createIndexes()
+{
+    // IF NOT EXISTS: a file from before the indexes gains them, a current one is left as it is.
+    if (m_keys.createIndexes() && m_users.createIndexes() && m_items.createIndexes() && m_sync.createIndexes())
+        return true;
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to create the indexes");
+    return false;
 }
 
 CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
@@ -207,9 +266,26 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
         return SchemaState::Mismatch;
     }
     const QString version = query.value(0).toString();
+    query.finish();
     if (version.toInt() != SchemaVersion) {
         qDebug().noquote()
             << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
+        return SchemaState::Mismatch;
+    }
+
+    // Damaged interior pages pass the checks above and would later cut lists short.
+    QSqlQuery check(m_database);
+    check.setForwardOnly(true);
+    if (!check.exec(QStringLiteral("PRAGMA quick_check;")))
+        return failure(check);
+    QStringList problems;
+    while (check.next())
+        problems.append(check.value(0).toString());
+    if (check.lastError().isValid())
+        return failure(check);
+    if (problems != QStringList{QStringLiteral("ok")}) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
+                                  .arg(problems.mid(0, 3).join(QStringLiteral("; ")));
         return SchemaState::Mismatch;
     }
     return SchemaState::Valid;
@@ -217,6 +293,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
 
 bool CMediaDataBase::rebuild(bool moveAside)
 {
+    m_connection->clearStatements();
     if (moveAside) {
         m_database.close();
         if (!moveDatabaseAside())
@@ -229,7 +306,7 @@ bool CMediaDataBase::rebuild(bool moveAside)
         return false;
     configureConnection();
     if (!m_keys.createTables() || !m_users.createTables() || !m_items.createTables() ||
-        !m_messages.createTables() || !m_sync.createTables())
+        !m_messages.createTables() || !m_sync.createTables() || !createIndexes())
         return false;
     return m_keys.setServiceKey(MeskProvider::Database, schemaVersionKey, QString::number(SchemaVersion));
 }
@@ -315,6 +392,7 @@ QString CMediaDataBase::dayFolder(const char* base, const SMediaItem& item) cons
 
 QString CMediaDataBase::itemFilePath(const SMediaItem& item, const QString& suffix)
 {
+    checkThread(__func__);
     const QString dir = dayFolder("items", item);
     QDir().mkpath(dir);
     return numberedFilePath(dir, item.id, fileSuffix(suffix));
@@ -322,6 +400,7 @@ QString CMediaDataBase::itemFilePath(const SMediaItem& item, const QString& suff
 
 QString CMediaDataBase::mediaFilePath(const SMediaItem& item, const QString& suffix)
 {
+    checkThread(__func__);
     const QString dir = dayFolder("media", item);
     QDir().mkpath(dir);
     return numberedFilePath(dir, item.id, fileSuffix(suffix));
@@ -329,11 +408,13 @@ QString CMediaDataBase::mediaFilePath(const SMediaItem& item, const QString& suf
 
 QString CMediaDataBase::userFilePath(mid_t user, const QString& suffix)
 {
+    checkThread(__func__);
     return numberedFilePath(folder("users"), user, fileSuffix(suffix));
 }
 
 QString CMediaDataBase::userImagePath(mid_t user, const QString& imageUrl)
 {
+    checkThread(__func__);
     const qsizetype dot = imageUrl.lastIndexOf(QLatin1Char('.'));
     QString suffix = dot < 0 ? imageUrl : imageUrl.mid(dot + 1);
     if (!isSafeSuffix(suffix, 3))
@@ -341,172 +422,256 @@ QString CMediaDataBase::userImagePath(mid_t user, const QString& imageUrl)
     return folder("users") + QLatin1Char('/') + QString::number(user) + QLatin1Char('.') + suffix;
 }
 
-bool CMediaDataBase::removeFilesIn(const QString& path, mid_t id, bool removeEmptyFolder)
+bool CMediaDataBase::removeFilesIn(const QString& path, const SPendingFolder& pending)
 {
     QDir dir(path);
     if (!dir.exists())
         return true;
     bool ok = true;
-    const QFileInfoList files = dir.entryInfoList({QString::number(id) + QStringLiteral(".*")},
-                                                  QDir::Files | QDir::System | QDir::Hidden, QDir::NoSort);
+    // One listing for all the folder's items: a day folder holds thousands of files.
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System | QDir::Hidden, QDir::NoSort);
     for (const QFileInfo& file : files) {
+        const QString name = file.fileName();
+        const qsizetype dot = name.indexOf(QLatin1Char('.'));
+        if (dot <= 0)
+            continue;
+        bool isNumber = false;
+        const mid_t id = name.left(dot).toULongLong(&isNumber);
+        // "12.1.jpg" belongs to item 12; "012.1.jpg" and "12x.1.jpg" belong to no item.
+        if (!isNumber || !pending.ids.contains(id) || QString::number(id) != name.left(dot))
+            continue;
         if (file.isDir() && !file.isSymLink())
             continue;
-        ok = QFile::remove(file.filePath()) && ok;
+        if (!QFile::remove(file.filePath())) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(file.filePath());
+            ok = false;
+        }
     }
-    if (removeEmptyFolder && dir.entryList(QDir::Files | QDir::System | QDir::Hidden).isEmpty())
+    // rmdir fails, harmlessly, on a folder that still holds something.
+    if (pending.removeFolder)
         QDir().rmdir(path);
     return ok;
 }
 
-bool CMediaDataBase::removeItemFiles(const SMediaItem& item)
+void CMediaDataBase::queueFileRemoval(const QString& folder, mid_t id, bool removeFolder)
+{
+    SPendingFolder& pending = m_pendingFiles[folder];
+    pending.ids.insert(id);
+    pending.removeFolder = pending.removeFolder || removeFolder;
+}
+
+void CMediaDataBase::queueItemFiles(const SMediaItem& item)
 {
     // An item without a date keeps its files in items and media themselves, which stay.
     const bool dated = CMediaDataBaseMethod::dateValue(item.created) != CMediaDataBaseMethod::NullDate;
-    const bool items = removeFilesIn(dayFolder("items", item), item.id, dated);
-    const bool media = removeFilesIn(dayFolder("media", item), item.id, dated);
-    return items && media;
+    queueFileRemoval(dayFolder("items", item), item.id, dated);
+    queueFileRemoval(dayFolder("media", item), item.id, dated);
 }
 
-bool CMediaDataBase::removeUserFiles(mid_t user)
+bool CMediaDataBase::removePendingFiles()
 {
-    QDir dir(folder("users"));
-    const QFileInfoList files = dir.entryInfoList({QString::number(user) + QStringLiteral(".*")},
-                                                  QDir::Files | QDir::System | QDir::Hidden, QDir::NoSort);
-    for (const QFileInfo& file : files) {
-        if (file.isDir() && !file.isSymLink())
-            continue;
-        if (!QFile::remove(file.filePath()))
-            return false;
+    const QHash<QString, SPendingFolder> pending = std::exchange(m_pendingFiles, {});
+    bool ok = true;
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
+        ok = removeFilesIn(it.key(), it.value()) && ok;
+    return ok;
+}
+
+// --- Batches ------------------------------------------------------------------------------------
+
+void CMediaDataBase::openBatch()
+{
+    m_connection->beginBatch();
+}
+
+bool CMediaDataBase::closeBatch()
+{
+    const bool outermost = m_connection->batchDepth() == 1;
+    const bool committed = m_connection->endBatch();
+    if (!outermost)
+        return committed;
+    // The rows are gone for good only now: their files follow. A rolled-back batch keeps them.
+    if (!committed) {
+        m_pendingFiles.clear();
+        return false;
     }
-    return true;
+    return removePendingFiles();
+}
+
+bool CMediaDataBase::beginBatch()
+{
+    checkThread(__func__);
+#ifndef QT_NO_DEBUG
+    if (m_connection->batchDepth() == 0) {
+        // Runs when control is back in the event loop, where no batch may be open any more.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                Q_ASSERT_X(m_connection->batchDepth() == 0, "CMediaStorageBatch",
+                           "a storage batch is open across a return to the event loop");
+            },
+            Qt::QueuedConnection);
+    }
+#endif
+    openBatch();
+    return !m_connection->batchFailed();
+}
+
+bool CMediaDataBase::endBatch()
+{
+    checkThread(__func__);
+    return closeBatch();
 }
 
 // --- Text messages ------------------------------------------------------------------------------
 
 bool CMediaDataBase::addSmsMessage(SSmsMessage& message)
 {
+    checkThread(__func__);
     return m_messages.addSmsMessage(message);
 }
 
 bool CMediaDataBase::updateSmsMessage(const SSmsMessage& message)
 {
+    checkThread(__func__);
     return m_messages.updateSmsMessage(message);
 }
 
 bool CMediaDataBase::deleteSmsMessage(mid_t id)
 {
+    checkThread(__func__);
     return m_messages.deleteSmsMessage(id);
 }
 
 QList<SSmsMessage> CMediaDataBase::smsMessages()
 {
+    checkThread(__func__);
     return m_messages.smsMessages();
 }
 
 // --- Items --------------------------------------------------------------------------------------
 
-bool CMediaDataBase::addMediaItem(SMediaItem& item)
+bool CMediaDataBase::addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields)
 {
-    return m_items.addMediaItem(item);
+    checkThread(__func__);
+    return m_items.addMediaItem(item, fields);
 }
 
 bool CMediaDataBase::mediaItem(mid_t id, SMediaItem& item)
 {
+    checkThread(__func__);
     return m_items.mediaItem(id, item);
 }
 
 bool CMediaDataBase::updateMediaItem(const SMediaItem& item)
 {
+    checkThread(__func__);
     return m_items.updateMediaItem(item);
 }
 
 void CMediaDataBase::setMediaItemField(mid_t item, const QHash<QString, QString>& fields)
 {
+    checkThread(__func__);
     m_items.setMediaItemField(item, fields);
 }
 
 void CMediaDataBase::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
 {
+    checkThread(__func__);
     m_items.mediaItemFields(item, fields);
 }
 
 QList<SMediaItem> CMediaDataBase::childItems(mid_t parent)
 {
+    checkThread(__func__);
     return m_items.childItems(parent);
 }
 
 QList<SMediaItem> CMediaDataBase::eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
                                                     mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsOfTypesBetween(CMediaDataBaseItems::eventTypes(), upper, lower, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::eventItems(mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsOfTypes(CMediaDataBaseItems::eventTypes(), provider);
 }
 
 QList<SMediaItem> CMediaDataBase::mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
                                                       mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsOfTypesBetween(CMediaDataBaseItems::mediaObjectTypes(), upper, lower, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::mediaObjects(mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsOfTypes(CMediaDataBaseItems::mediaObjectTypes(), provider);
 }
 
 QList<SMediaItem> CMediaDataBase::linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
                                                    mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsOfTypesBetween(CMediaDataBaseItems::linkTypes(), upper, lower, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::linkItems(mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsOfTypes(CMediaDataBaseItems::linkTypes(), provider);
 }
 
 QList<SMediaItem> CMediaDataBase::itemByMediaId(mid_t provider, const QString& mediaId)
 {
+    checkThread(__func__);
     return m_items.itemByMediaId(provider, mediaId);
 }
 
 QList<SMediaItem> CMediaDataBase::itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
                                                      mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsByTypeBetween(upper, lower, type, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::itemsByType(int type, mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsByType(type, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsBetween(upper, lower, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::providerItems(mid_t provider)
 {
+    checkThread(__func__);
     return m_items.providerItems(provider);
 }
 
 QList<SMediaItem> CMediaDataBase::itemsByContent(mid_t provider, const QString& text)
 {
+    checkThread(__func__);
     return m_items.itemsByContent(provider, text);
 }
 
 QDateTime CMediaDataBase::latestItem(mid_t provider)
 {
+    checkThread(__func__);
     return m_items.latestItem(provider);
 }
 
 QString CMediaDataBase::itemsByMediaIdDesc(mid_t provider)
 {
+    checkThread(__func__);
     return m_items.itemsByMediaIdDesc(provider);
 }
 
@@ -516,42 +681,57 @@ bool CMediaDataBase::deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited
     if (visited.contains(item.id))
         return true;
     visited.insert(item.id);
-    const QList<SMediaItem> children = m_items.childItems(item.id);
-    for (const SMediaItem& child : children)
-        deleteItemTree(child, visited);
+    bool read = false;
+    const QList<SMediaItem> children = m_items.childItems(item.id, &read);
+    if (!read)
+        return false;
+    for (const SMediaItem& child : children) {
+        if (!deleteItemTree(child, visited))
+            return false;
+    }
     if (!m_items.deleteItemRows({item.id}))
         return false;
-    return removeItemFiles(item);
+    queueItemFiles(item);
+    return true;
 }
 
 bool CMediaDataBase::deleteMediaItem(mid_t id)
 {
+    checkThread(__func__);
     SMediaItem item;
     if (!m_items.mediaItem(id, item))
         return false;
+    openBatch();
     QSet<mid_t> visited;
-    return deleteItemTree(item, visited);
+    const bool deleted = deleteItemTree(item, visited);
+    return closeBatch() && deleted;
 }
 
 bool CMediaDataBase::deleteProviderItems(mid_t provider)
 {
-    const QList<SMediaItem> items = m_items.providerItems(provider);
+    checkThread(__func__);
+    bool read = false;
+    const QList<SMediaItem> items = m_items.providerItems(provider, &read);
+    if (!read)
+        return false;
     QList<mid_t> ids;
     ids.reserve(items.size());
     for (const SMediaItem& item : items)
         ids.append(item.id);
-    if (!m_items.deleteItemRows(ids))
-        return false;
-    bool ok = true;
-    for (const SMediaItem& item : items)
-        ok = removeItemFiles(item) && ok;
-    return ok;
+    openBatch();
+    const bool deleted = m_items.deleteItemRows(ids);
+    if (deleted) {
+        for (const SMediaItem& item : items)
+            queueItemFiles(item);
+    }
+    return closeBatch() && deleted;
 }
 
 // --- Users --------------------------------------------------------------------------------------
 
 bool CMediaDataBase::addServiceUser(SServiceUser& user)
 {
+    checkThread(__func__);
     if (!m_users.addServiceUser(user))
         return false;
     if (!user.avatar.isEmpty())
@@ -561,6 +741,7 @@ bool CMediaDataBase::addServiceUser(SServiceUser& user)
 
 bool CMediaDataBase::serviceUser(mid_t id, SServiceUser& user)
 {
+    checkThread(__func__);
     if (!m_users.serviceUser(id, user))
         return false;
     if (!user.avatar.isEmpty())
@@ -570,73 +751,99 @@ bool CMediaDataBase::serviceUser(mid_t id, SServiceUser& user)
 
 bool CMediaDataBase::updateServiceUser(const SServiceUser& user)
 {
+    checkThread(__func__);
     return m_users.updateServiceUser(user);
 }
 
 void CMediaDataBase::setServiceUserField(mid_t user, const QHash<QString, QString>& fields)
 {
+    checkThread(__func__);
     m_users.setServiceUserField(user, fields);
 }
 
 void CMediaDataBase::serviceUserFields(mid_t user, QHash<QString, QString>& fields)
 {
+    checkThread(__func__);
     m_users.serviceUserFields(user, fields);
 }
 
 QList<SServiceUser> CMediaDataBase::serviceUserByMediaId(mid_t provider, const QString& mediaId)
 {
+    checkThread(__func__);
     return m_users.serviceUserByMediaId(provider, mediaId);
 }
 
 QList<SServiceUser> CMediaDataBase::serviceUsers(mid_t provider)
 {
+    checkThread(__func__);
     return m_users.serviceUsers(provider);
 }
 
 QList<SServiceUser> CMediaDataBase::findServiceUsers(mid_t provider, const QString& name)
 {
+    checkThread(__func__);
     return m_users.findServiceUsers(provider, name);
 }
 
 bool CMediaDataBase::deleteServiceUser(mid_t id)
 {
+    checkThread(__func__);
     SServiceUser user;
     if (!m_users.serviceUser(id, user))
         return false;
-    if (!m_users.deleteUserRows({id}))
-        return false;
-    return removeUserFiles(id);
+    openBatch();
+    const bool deleted = m_users.deleteUserRows({id});
+    if (deleted)
+        queueFileRemoval(folder("users"), id, false);
+    return closeBatch() && deleted;
 }
 
 bool CMediaDataBase::deleteProviderUsers(mid_t provider)
 {
-    const QList<SServiceUser> users = m_users.serviceUsers(provider);
+    checkThread(__func__);
+    bool read = false;
+    const QList<SServiceUser> users = m_users.serviceUsers(provider, &read);
+    if (!read)
+        return false;
     QList<mid_t> ids;
     ids.reserve(users.size());
     for (const SServiceUser& user : users)
         ids.append(user.id);
-    if (!m_users.deleteUserRows(ids))
-        return false;
-    bool ok = true;
-    for (mid_t id : ids)
-        ok = removeUserFiles(id) && ok;
-    return ok;
+    openBatch();
+    const bool deleted = m_users.deleteUserRows(ids);
+    if (deleted) {
+        for (mid_t id : ids)
+            queueFileRemoval(folder("users"), id, false);
+    }
+    return closeBatch() && deleted;
 }
 
 // --- Service keys -------------------------------------------------------------------------------
 
 bool CMediaDataBase::setServiceKey(mid_t provider, const QString& key, const QString& value)
 {
+    checkThread(__func__);
+    // Provider 0's row holds the schema version: without it the next start moves the file aside.
+    if (provider == MeskProvider::Database) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: the keys of provider 0 are the storage's own");
+        return false;
+    }
     return m_keys.setServiceKey(provider, key, value);
 }
 
 bool CMediaDataBase::serviceKey(mid_t provider, const QString& key, QString& value)
 {
+    checkThread(__func__);
     return m_keys.serviceKey(provider, key, value);
 }
 
 bool CMediaDataBase::deleteServiceKeys(mid_t provider)
 {
+    checkThread(__func__);
+    if (provider == MeskProvider::Database) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: the keys of provider 0 are the storage's own");
+        return false;
+    }
     return m_keys.deleteServiceKeys(provider);
 }
 
@@ -644,16 +851,19 @@ bool CMediaDataBase::deleteServiceKeys(mid_t provider)
 
 bool CMediaDataBase::setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod)
 {
-    return setSyncRecords(provider, QList<mid_t>(events.cbegin(), events.cend()), maxPeriod);
+    checkThread(__func__);
+    return m_sync.writeSyncRecords(provider, events, maxPeriod);
 }
 
 bool CMediaDataBase::setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod)
 {
+    checkThread(__func__);
     return m_sync.writeSyncRecords(provider, events, maxPeriod);
 }
 
 bool CMediaDataBase::cleanup(bool onlyExpired)
 {
+    checkThread(__func__);
     bool ok = false;
     const QSet<mid_t> kept = m_sync.keptEvents(onlyExpired, &ok);
     if (!ok) {
@@ -661,17 +871,23 @@ bool CMediaDataBase::cleanup(bool onlyExpired)
             "CMediaDataBase: sync records cannot be read, nothing cleaned up");
         return true;
     }
-    const QList<SMediaItem> events = eventItems(0);
+    const QList<SMediaItem> events = m_items.itemsOfTypes(CMediaDataBaseItems::eventTypes(), 0);
+    // One transaction for the whole clean-up, and one listing per day folder for all its files.
+    openBatch();
     QSet<mid_t> visited;
     for (const SMediaItem& event : events) {
-        if (!kept.contains(event.id))
-            deleteItemTree(event, visited);
+        if (!kept.contains(event.id) && !deleteItemTree(event, visited))
+            break;
     }
-    return true;
+    if (closeBatch())
+        return true;
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: the clean-up failed, nothing was removed");
+    return false;
 }
 
 QList<SMediaItem> CMediaDataBase::syncRecords(mid_t provider)
 {
+    checkThread(__func__);
     QList<SMediaItem> items;
     const QList<SMediaSyncRecord> records = m_sync.readSyncRecords(provider);
     for (const SMediaSyncRecord& record : records) {

@@ -7,8 +7,13 @@
 #include "mediadatabasesync.h"
 #include "mediadatabaseusers.h"
 
+#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
+
+#include <memory>
+
+class QThread;
 
 // The storage: every item, user, service key, text message and sync record in the SQLite file
 // root/mindex.db, downloaded files in root/items/<yyMMdd>, root/media/<yyMMdd> and root/users.
@@ -17,9 +22,14 @@
 // open() builds a missing database; a file that opens but fails the schema check (a table or the
 // version row missing, another version, or not an SQLite database at all) is renamed to
 // mindex.db.bak-<time stamp> before a new one is built, so no text message or account key is lost
-// silently. Any other failure to open leaves everything as it is and makes open() false.
+// silently; so is a file that fails SQLite's quick check (damaged pages). A root or a database file the
+// user cannot write, and any other failure to open, leave everything as it is and make open() false.
+// Every open adds the indexes the queries need to a file that lacks them.
 //
-// Each object has its own connection; GUI thread only.
+// Each object has its own connection and keeps its prepared statements. Used only on the thread that
+// opened it (asserted in debug builds). Outside a batch every operation is its own transaction;
+// inside one (beginBatch/endBatch, or CMediaStorageBatch) all of them join a single transaction, and
+// the files of items and users deleted in it are removed after its commit.
 class CMediaDataBase : public IMediaItemStorage
 {
     Q_OBJECT
@@ -34,12 +44,18 @@ public:
 
     bool open() override;
 
+    bool beginBatch() override;
+    bool endBatch() override;
+
+    // Test hook: sees every statement this storage runs, with its bound values, before it runs.
+    void setStatementObserver(std::function<void(const QString&, const QVariantList&)> observer);
+
     bool addSmsMessage(SSmsMessage& message) override;
     bool updateSmsMessage(const SSmsMessage& message) override;
     bool deleteSmsMessage(mid_t id) override;
     QList<SSmsMessage> smsMessages() override;
 
-    bool addMediaItem(SMediaItem& item) override;
+    bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) override;
     bool mediaItem(mid_t id, SMediaItem& item) override;
     bool updateMediaItem(const SMediaItem& item) override;
     void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) override;
@@ -104,18 +120,34 @@ private:
 
     QString folder(const char* name) const;
     bool initFileSystem();
+    // The folders of one batch whose files go after its commit: file ids per folder, and whether the
+    // folder itself goes once it is empty.
+    struct SPendingFolder
+    {
+        QSet<mid_t> ids;
+        bool removeFolder = false;
+    };
+
+    void checkThread(const char* operation) const;
+    bool isWritable();
     bool openDatabase();
+    void closeDatabase();
     void configureConnection();
+    bool createIndexes();
     void setTableDatabases(const QSqlDatabase& database);
     SchemaState checkSchema();
+    void openBatch();
+    bool closeBatch();
     bool rebuild(bool moveAside);
     bool moveDatabaseAside();
     bool clearFolder(const QString& path);
     QString numberedFilePath(const QString& folder, mid_t id, const QString& suffix);
     QString dayFolder(const char* base, const SMediaItem& item) const;
-    bool removeFilesIn(const QString& folder, mid_t id, bool removeEmptyFolder);
-    bool removeItemFiles(const SMediaItem& item);
-    bool removeUserFiles(mid_t user);
+    // Lists the folder once and removes every file named "<id>.<anything>" of the given ids.
+    bool removeFilesIn(const QString& folder, const SPendingFolder& pending);
+    void queueFileRemoval(const QString& folder, mid_t id, bool removeFolder);
+    void queueItemFiles(const SMediaItem& item);
+    bool removePendingFiles();
     bool deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited);
 
     CMediaDataBaseKeys m_keys;
@@ -123,7 +155,10 @@ private:
     CMediaDataBaseItems m_items;
     CMediaDataBaseSms m_messages;
     CMediaDataBaseSync m_sync;
+    std::shared_ptr<CMediaDataBaseConnection> m_connection;
     QSqlDatabase m_database;
     QString m_root;
     QString m_connectionName;
+    QThread* m_thread = nullptr;
+    QHash<QString, SPendingFolder> m_pendingFiles;
 };

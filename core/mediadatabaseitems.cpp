@@ -37,20 +37,44 @@ bool CMediaDataBaseItems::createTables()
            exec(QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"));
 }
 
-bool CMediaDataBaseItems::addMediaItem(SMediaItem& item)
+bool CMediaDataBaseItems::createIndexes()
+{
+    // PROVIDER, MEDIAID: look-up by media id, a provider's items, its greatest media id.
+    // TYPE, CREATED: the lists by type, with or without a date range, and the newest event.
+    // CREATED: date ranges over every type.
+    return exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS MEDIAITEMS_PROVIDER_MEDIAID ON MEDIAITEMS (PROVIDER, MEDIAID);")) &&
+           exec(QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIAITEMS_PARENT ON MEDIAITEMS (PARENT);")) &&
+           exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS MEDIAITEMS_TYPE_CREATED ON MEDIAITEMS (TYPE, CREATED);")) &&
+           exec(QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIAITEMS_CREATED ON MEDIAITEMS (CREATED);")) &&
+           exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS MEDIAITEMFIELDS_ITEM_FIELD ON MEDIAITEMFIELDS (ITEM, FIELD);"));
+}
+
+bool CMediaDataBaseItems::addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields)
 {
     // The file keeps whole seconds; the caller's record holds exactly what is stored.
-    item.added = QDateTime::fromSecsSinceEpoch(MeskClock::now().toSecsSinceEpoch());
-    QSqlQuery query = newQuery();
-    if (!exec(
-            query,
-            QStringLiteral("INSERT INTO MEDIAITEMS (PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, "
-                           "ADDED, EXTRA1, EXTRA2, EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
-            {idValue(item.provider), idValue(item.parent), idValue(item.user), dateValue(item.created),
-             escape(item.content), item.mediaId, item.type, dateValue(item.added), escape(item.extra1),
-             escape(item.extra2), escape(item.extra3)}))
+    const QDateTime added = QDateTime::fromSecsSinceEpoch(MeskClock::now().toSecsSinceEpoch());
+    CMediaDataBaseConnection& db = connection();
+    db.beginBatch();
+    QVariant id;
+    bool ok = exec(
+        QStringLiteral("INSERT INTO MEDIAITEMS (PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, "
+                       "ADDED, EXTRA1, EXTRA2, EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+        {idValue(item.provider), idValue(item.parent), idValue(item.user), dateValue(item.created),
+         escape(item.content), item.mediaId, item.type, dateValue(added), escape(item.extra1),
+         escape(item.extra2), escape(item.extra3)},
+        &id);
+    // A new item has no fields yet: each is a new row.
+    for (auto it = fields.cbegin(); ok && it != fields.cend(); ++it) {
+        ok = exec(QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"),
+                  {id, escape(it.key()), escape(it.value())});
+    }
+    if (!db.endBatch() || !ok)
         return false;
-    item.id = idFromValue(query.lastInsertId());
+    item.added = added;
+    item.id = idFromValue(id);
     return true;
 }
 
@@ -73,43 +97,44 @@ bool CMediaDataBaseItems::updateMediaItem(const SMediaItem& item)
                  escape(item.extra2), escape(item.extra3), idValue(item.id)});
 }
 
-void CMediaDataBaseItems::setMediaItemField(mid_t item, const QHash<QString, QString>& fields)
+bool CMediaDataBaseItems::setMediaItemField(mid_t item, const QHash<QString, QString>& fields)
 {
-    QList<SMediaDataBaseStatement> statements;
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+    if (fields.isEmpty())
+        return true;
+    CMediaDataBaseConnection& db = connection();
+    db.beginBatch();
+    bool ok = true;
+    for (auto it = fields.cbegin(); ok && it != fields.cend(); ++it) {
         const QString key = escape(it.key());
         const QString value = escape(it.value());
-        QSqlQuery query = newQuery();
-        const bool found =
-            exec(query, QStringLiteral("SELECT ROWID FROM MEDIAITEMFIELDS WHERE ITEM = ? AND FIELD = ?;"),
-                 {idValue(item), key}) &&
-            query.next();
-        if (found) {
-            statements.append(
-                {QStringLiteral("UPDATE MEDIAITEMFIELDS SET VALUE = ? WHERE ITEM = ? AND FIELD = ?;"),
-                 {value, idValue(item), key}});
-        } else {
-            statements.append(
-                {QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"),
-                 {idValue(item), key, value}});
+        int changed = 0;
+        ok = exec(QStringLiteral("UPDATE MEDIAITEMFIELDS SET VALUE = ? WHERE ITEM = ? AND FIELD = ?;"),
+                  {value, idValue(item), key}, nullptr, &changed);
+        if (ok && changed == 0) {
+            ok = exec(QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"),
+                      {idValue(item), key, value});
         }
     }
-    execTransaction(statements);
+    return db.endBatch() && ok;
 }
 
-void CMediaDataBaseItems::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
+bool CMediaDataBaseItems::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"),
-              {idValue(item)}))
-        return;
-    while (query.next())
-        fields.insert(unescape(query.value(0).toString()), unescape(query.value(1).toString()));
+    QHash<QString, QString> read;
+    const bool ok = select(QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"),
+                           {idValue(item)}, [&read](const QSqlQuery& query) {
+                               read.insert(unescape(query.value(0).toString()),
+                                           unescape(query.value(1).toString()));
+                           });
+    if (!ok)
+        return false;
+    fields.insert(read);
+    return true;
 }
 
-QList<SMediaItem> CMediaDataBaseItems::childItems(mid_t parent)
+QList<SMediaItem> CMediaDataBaseItems::childItems(mid_t parent, bool* ok)
 {
-    return selectItems(QStringLiteral("PARENT = ?"), {idValue(parent)});
+    return selectItems(QStringLiteral("PARENT = ?"), {idValue(parent)}, ok);
 }
 
 QList<SMediaItem> CMediaDataBaseItems::itemsOfTypes(const QList<int>& types, mid_t provider)
@@ -169,11 +194,11 @@ QList<SMediaItem> CMediaDataBaseItems::itemsBetween(const QDateTime& upper, cons
     return selectItems(condition, values);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::providerItems(mid_t provider)
+QList<SMediaItem> CMediaDataBaseItems::providerItems(mid_t provider, bool* ok)
 {
     if (provider == 0)
-        return selectItems(QString(), {});
-    return selectItems(QStringLiteral("PROVIDER = ?"), {idValue(provider)});
+        return selectItems(QString(), {}, ok);
+    return selectItems(QStringLiteral("PROVIDER = ?"), {idValue(provider)}, ok);
 }
 
 QList<SMediaItem> CMediaDataBaseItems::itemsByContent(mid_t provider, const QString& text)
@@ -215,13 +240,16 @@ QString CMediaDataBaseItems::itemsByMediaIdDesc(mid_t provider)
 
 bool CMediaDataBaseItems::deleteItemRows(const QList<mid_t>& ids)
 {
-    QList<SMediaDataBaseStatement> statements;
-    statements.reserve(ids.size() * 2);
-    for (mid_t id : ids) {
-        statements.append({QStringLiteral("DELETE FROM MEDIAITEMS WHERE ROWID = ?;"), {idValue(id)}});
-        statements.append({QStringLiteral("DELETE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"), {idValue(id)}});
+    if (ids.isEmpty())
+        return true;
+    CMediaDataBaseConnection& db = connection();
+    db.beginBatch();
+    bool ok = true;
+    for (qsizetype i = 0; ok && i < ids.size(); ++i) {
+        ok = exec(QStringLiteral("DELETE FROM MEDIAITEMS WHERE ROWID = ?;"), {idValue(ids[i])}) &&
+             exec(QStringLiteral("DELETE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"), {idValue(ids[i])});
     }
-    return execTransaction(statements);
+    return db.endBatch() && ok;
 }
 
 QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, const QVariantList& values,
@@ -231,13 +259,7 @@ QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, con
     const QString statement = condition.isEmpty()
                                   ? itemSelect + QLatin1Char(';')
                                   : itemSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
-    QSqlQuery query = newQuery();
-    const bool done = exec(query, statement, values);
-    if (ok)
-        *ok = done;
-    if (!done)
-        return items;
-    while (query.next()) {
+    const bool done = select(statement, values, [&items](const QSqlQuery& query) {
         SMediaItem item;
         item.id = idFromValue(query.value(0));
         item.provider = idFromValue(query.value(1));
@@ -252,6 +274,10 @@ QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, con
         item.extra2 = unescape(query.value(10).toString());
         item.extra3 = unescape(query.value(11).toString());
         items.append(item);
-    }
+    });
+    if (ok)
+        *ok = done;
+    if (!done)
+        items.clear();
     return items;
 }

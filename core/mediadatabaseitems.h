@@ -17,15 +17,21 @@ public:
     static const QList<int>& linkTypes();        // 7
 
     bool createTables();
+    // The indexes behind every query of the two tables; kept when they exist.
+    bool createIndexes();
 
-    bool addMediaItem(SMediaItem& item); // sets item.id and item.added (now, whole seconds)
+    // Stores the item and its fields in one transaction (or as part of the open batch); sets item.id
+    // and item.added (now, whole seconds) when they are stored.
+    bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {});
     bool mediaItem(mid_t id, SMediaItem& item);
     bool updateMediaItem(const SMediaItem& item);
-    void setMediaItemField(mid_t item, const QHash<QString, QString>& fields);
-    // Adds the stored fields to the map; names already in it take the stored value.
-    void mediaItemFields(mid_t item, QHash<QString, QString>& fields);
+    // Sets each field, adding those the item does not have yet, in one transaction.
+    bool setMediaItemField(mid_t item, const QHash<QString, QString>& fields);
+    // Adds the stored fields to the map; names already in it take the stored value. False, with the
+    // map untouched, when they cannot be read.
+    bool mediaItemFields(mid_t item, QHash<QString, QString>& fields);
 
-    QList<SMediaItem> childItems(mid_t parent);
+    QList<SMediaItem> childItems(mid_t parent, bool* ok = nullptr);
     QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider);
     QList<SMediaItem> itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
                                           const QDateTime& lower, mid_t provider);
@@ -34,12 +40,12 @@ public:
                                          mid_t provider);
     QList<SMediaItem> itemsByType(int type, mid_t provider);
     QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider);
-    QList<SMediaItem> providerItems(mid_t provider);
+    QList<SMediaItem> providerItems(mid_t provider, bool* ok = nullptr);
     QList<SMediaItem> itemsByContent(mid_t provider, const QString& text);
     QDateTime latestItem(mid_t provider);
     QString itemsByMediaIdDesc(mid_t provider);
 
-    // Deletes the rows of the items and of their fields in one transaction.
+    // Deletes the rows of the items and of their fields in one transaction (or as part of the open batch).
     bool deleteItemRows(const QList<mid_t>& ids);
 
 private:

@@ -5,32 +5,38 @@ bool CMediaDataBaseKeys::createTables()
     return exec(QStringLiteral("CREATE TABLE SERVICEKEYS (PROVIDER INTEGER, KEY TEXT, VALUE TEXT);"));
 }
 
+bool CMediaDataBaseKeys::createIndexes()
+{
+    return exec(QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS SERVICEKEYS_PROVIDER_KEY ON SERVICEKEYS (PROVIDER, KEY);"));
+}
+
 bool CMediaDataBaseKeys::setServiceKey(mid_t provider, const QString& key, const QString& value)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"),
-              {idValue(provider), key}))
+    int changed = 0;
+    if (!exec(QStringLiteral("UPDATE SERVICEKEYS SET VALUE = ? WHERE PROVIDER = ? AND KEY = ?;"),
+              {value, idValue(provider), key}, nullptr, &changed))
         return false;
-    const bool found = query.next();
-    query.finish();
-    if (found) {
-        return exec(QStringLiteral("UPDATE SERVICEKEYS SET VALUE = ? WHERE PROVIDER = ? AND KEY = ?;"),
-                    {value, idValue(provider), key});
-    }
+    if (changed > 0)
+        return true;
     return exec(QStringLiteral("INSERT INTO SERVICEKEYS (PROVIDER, KEY, VALUE) VALUES (?, ?, ?);"),
                 {idValue(provider), key, value});
 }
 
 bool CMediaDataBaseKeys::serviceKey(mid_t provider, const QString& key, QString& value)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"),
-              {idValue(provider), key}))
+    bool found = false;
+    QString read;
+    if (!select(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"),
+                {idValue(provider), key}, [&](const QSqlQuery& query) {
+                    if (!found)
+                        read = query.value(0).toString();
+                    found = true;
+                }))
         return false;
-    if (!query.next())
-        return false;
-    value = query.value(0).toString();
-    return true;
+    if (found)
+        value = read;
+    return found;
 }
 
 bool CMediaDataBaseKeys::deleteServiceKeys(mid_t provider)

@@ -8,6 +8,7 @@ class CMediaDataBaseKeys : public CMediaDataBaseMethod
 {
 public:
     bool createTables();
+    bool createIndexes();
     bool setServiceKey(mid_t provider, const QString& key, const QString& value);
     // False when the key is not stored or cannot be read; value is then left as it was.
     bool serviceKey(mid_t provider, const QString& key, QString& value);

@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QSqlError>
 
+#include <algorithm>
+
 namespace {
 QString errorText(const QSqlError& error)
 {
@@ -35,48 +37,63 @@ QVariant storable(const QVariant& value)
 }
 } // namespace
 
-QSqlQuery CMediaDataBaseMethod::newQuery() const
+void CMediaDataBaseConnection::setDatabase(const QSqlDatabase& database)
 {
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    return query;
+    clearStatements();
+    resetBatch();
+    m_database = database;
 }
 
-bool CMediaDataBaseMethod::exec(const QString& statement, const QVariantList& values)
+void CMediaDataBaseConnection::clearStatements()
 {
-    QSqlQuery query = newQuery();
-    return exec(query, statement, values);
+    m_statements.clear();
 }
 
-bool CMediaDataBaseMethod::exec(QSqlQuery& query, const QString& statement, const QVariantList& values)
+QSqlQuery* CMediaDataBaseConnection::prepared(const QString& statement)
 {
-    bool ok = query.prepare(statement);
-    if (ok) {
-        for (const QVariant& value : values)
-            query.addBindValue(storable(value));
-        ok = query.exec();
-    }
-    if (!ok) {
+    auto it = m_statements.constFind(statement);
+    if (it != m_statements.cend())
+        return it->get();
+    auto query = std::make_shared<QSqlQuery>(m_database);
+    query->setForwardOnly(true);
+    if (!query->prepare(statement)) {
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
-                                  .arg(statement, errorText(query.lastError()));
+                                  .arg(statement, errorText(query->lastError()));
+        return nullptr;
     }
-    return ok;
+    m_statements.insert(statement, query);
+    return query.get();
 }
 
-bool CMediaDataBaseMethod::execTransaction(const QList<SMediaDataBaseStatement>& statements)
+bool CMediaDataBaseConnection::beginBatch()
 {
-    if (statements.isEmpty())
-        return true;
+    if (m_batchDepth++ > 0)
+        return !m_batchFailed;
+    m_batchFailed = false;
     if (!m_database.transaction()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to start transaction %1")
                                   .arg(errorText(m_database.lastError()));
+        m_batchFailed = true;
         return false;
     }
-    for (const SMediaDataBaseStatement& statement : statements) {
-        if (!exec(statement.text, statement.values)) {
+    return true;
+}
+
+bool CMediaDataBaseConnection::endBatch()
+{
+    if (m_batchDepth <= 0) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: a batch ended that was not begun");
+        return false;
+    }
+    if (--m_batchDepth > 0)
+        return !m_batchFailed;
+    const bool failed = m_batchFailed;
+    m_batchFailed = false;
+    if (failed) {
+        // A batch whose BEGIN failed has no transaction of its own to roll back.
+        if (m_database.isOpen())
             m_database.rollback();
-            return false;
-        }
+        return false;
     }
     if (!m_database.commit()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to commit transaction %1")
@@ -87,8 +104,94 @@ bool CMediaDataBaseMethod::execTransaction(const QList<SMediaDataBaseStatement>&
     return true;
 }
 
+void CMediaDataBaseConnection::resetBatch()
+{
+    m_batchDepth = 0;
+    m_batchFailed = false;
+}
+
+CMediaDataBaseMethod::CMediaDataBaseMethod() : m_connection(std::make_shared<CMediaDataBaseConnection>()) {}
+
+QSqlQuery* CMediaDataBaseMethod::run(const QString& statement, const QVariantList& values)
+{
+    m_connection->observe(statement, values);
+    QSqlQuery* query = m_connection->prepared(statement);
+    if (!query) {
+        m_connection->markBatchFailed();
+        return nullptr;
+    }
+    for (int i = 0; i < values.size(); ++i)
+        query->bindValue(i, storable(values.at(i)));
+    if (!query->exec()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
+                                  .arg(statement, errorText(query->lastError()));
+        query->finish();
+        m_connection->markBatchFailed();
+        return nullptr;
+    }
+    return query;
+}
+
+bool CMediaDataBaseMethod::exec(const QString& statement, const QVariantList& values, QVariant* insertId,
+                                int* changed)
+{
+    if (m_connection->batchDepth() > 0 && m_connection->batchFailed())
+        return false;
+    QSqlQuery* query = run(statement, values);
+    if (!query)
+        return false;
+    if (insertId)
+        *insertId = query->lastInsertId();
+    if (changed)
+        *changed = query->numRowsAffected();
+    query->finish();
+    return true;
+}
+
+bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& values,
+                                  const std::function<void(const QSqlQuery&)>& reader)
+{
+    QSqlQuery* query = run(statement, values);
+    if (!query)
+        return false;
+    while (query->next())
+        reader(*query);
+    // next() also ends on an error: a damaged page must not pass for the end of the rows.
+    const QSqlError error = query->lastError();
+    // An unfinished statement keeps its read open and blocks checkpoints of the write-ahead log.
+    query->finish();
+    if (error.isValid()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
+                                  .arg(statement, errorText(error));
+        m_connection->markBatchFailed();
+        return false;
+    }
+    return true;
+}
+
+bool CMediaDataBaseMethod::execTransaction(const QList<SMediaDataBaseStatement>& statements)
+{
+    if (statements.isEmpty())
+        return true;
+    if (!m_connection->beginBatch()) {
+        m_connection->endBatch();
+        return false;
+    }
+    for (const SMediaDataBaseStatement& statement : statements) {
+        if (!exec(statement.text, statement.values))
+            break;
+    }
+    return m_connection->endBatch();
+}
+
 QString CMediaDataBaseMethod::escape(const QString& text)
 {
+    // Most texts hold none of the marks: they are stored as they are, without a copy.
+    const auto isMark = [](QChar c) {
+        return c == u'[' || c == u'_' || c == u'#' || c == u'^' || c == u'%';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), isMark))
+        return text;
     QString stored = text;
     stored.replace(QLatin1String("["), QLatin1String("[[]"));
     stored.replace(QLatin1String("_"), QLatin1String("[_]"));
@@ -100,6 +203,8 @@ QString CMediaDataBaseMethod::escape(const QString& text)
 
 QString CMediaDataBaseMethod::unescape(const QString& stored)
 {
+    if (!stored.contains(QLatin1Char('[')))
+        return stored;
     QString text = stored;
     text.replace(QLatin1String("[_]"), QLatin1String("_"));
     text.replace(QLatin1String("[#]"), QLatin1String("#"));

@@ -3,11 +3,15 @@
 #include "meskrecords.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+
+#include <functional>
+#include <memory>
 
 // One SQL statement: a fixed text with "?" placeholders and the values bound to them, in order.
 struct SMediaDataBaseStatement
@@ -16,9 +20,56 @@ struct SMediaDataBaseStatement
     QVariantList values;
 };
 
-// Base of the media database's table objects. Holds a handle of the connection, runs statements
-// with one uniform failure message, runs lists of statements in one transaction and converts text
-// values and dates to and from the form the database file holds.
+// What the table objects of one database share: the connection, its prepared statements (kept and
+// reused by text) and the state of the batch that is open on it.
+//
+// A batch is one transaction around many operations. Inside it every statement joins that
+// transaction; the first failed statement marks it failed, later writes return false without
+// running, and the outermost end rolls everything back.
+class CMediaDataBaseConnection
+{
+public:
+    // Sees every statement with its values before it runs (for tests that inspect query plans).
+    using Observer = std::function<void(const QString& statement, const QVariantList& values)>;
+
+    QSqlDatabase database() const { return m_database; }
+    // Drops every kept statement and takes the connection (an invalid one to let go of it).
+    void setDatabase(const QSqlDatabase& database);
+    // Drops every kept statement; needed before the connection closes or its schema is rebuilt.
+    void clearStatements();
+
+    // The kept statement of this text, prepared on first use; nullptr (logged) when it does not prepare.
+    QSqlQuery* prepared(const QString& statement);
+
+    int batchDepth() const { return m_batchDepth; }
+    bool batchFailed() const { return m_batchFailed; }
+    void markBatchFailed() { m_batchFailed = m_batchDepth > 0 || m_batchFailed; }
+    // Opens the transaction at depth 0; false (and the batch failed) when it cannot start.
+    bool beginBatch();
+    // Closes one level; at depth 0 commits, or rolls back when the batch failed. True when the outermost
+    // end committed or an inner end leaves a batch that has not failed.
+    bool endBatch();
+    // Forgets an open batch without touching the connection (the connection is going away).
+    void resetBatch();
+
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
+    void observe(const QString& statement, const QVariantList& values) const
+    {
+        if (m_observer)
+            m_observer(statement, values);
+    }
+
+private:
+    QSqlDatabase m_database;
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
+    Observer m_observer;
+    int m_batchDepth = 0;
+    bool m_batchFailed = false;
+};
+
+// Base of the media database's table objects. Runs statements on the shared connection with one
+// uniform failure message, runs lists of statements in one transaction (or as part of the open
+// batch) and converts text values and dates to and from the form the database file holds.
 //
 // Statements never carry values in their text: every value is bound to a "?" placeholder.
 class CMediaDataBaseMethod
@@ -27,18 +78,25 @@ public:
     // Written for a null date-time or one outside the unsigned 32-bit range of seconds; read back as null.
     static constexpr qint64 NullDate = 4294967295LL;
 
-    void setDatabase(const QSqlDatabase& database) { m_database = database; }
-    QSqlDatabase database() const { return m_database; }
+    CMediaDataBaseMethod();
 
-    // Runs the statement on a new query of the connection.
-    bool exec(const QString& statement, const QVariantList& values = {});
-    // Runs the statement on the caller's query (made with newQuery()); the caller then reads its rows.
-    bool exec(QSqlQuery& query, const QString& statement, const QVariantList& values = {});
+    // Uses a connection state shared with other table objects of the same database.
+    void setConnection(const std::shared_ptr<CMediaDataBaseConnection>& connection) { m_connection = connection; }
+    CMediaDataBaseConnection& connection() const { return *m_connection; }
+    void setDatabase(const QSqlDatabase& database) { m_connection->setDatabase(database); }
+    QSqlDatabase database() const { return m_connection->database(); }
+
+    // Runs a statement that returns no rows. insertId receives the new ROWID, changed the number of
+    // rows written. Inside a failed batch it returns false without running.
+    bool exec(const QString& statement, const QVariantList& values = {}, QVariant* insertId = nullptr,
+              int* changed = nullptr);
+    // Runs a SELECT and hands each row to the reader. False (logged) when the statement fails or the
+    // rows end on an error; the reader may then have seen some rows, which the caller drops.
+    bool select(const QString& statement, const QVariantList& values,
+                const std::function<void(const QSqlQuery&)>& reader);
     // Runs the statements in list order in one transaction; the first failure rolls everything back.
-    // An empty list succeeds without touching the connection.
+    // Inside a batch they join it. An empty list succeeds without touching the connection.
     bool execTransaction(const QList<SMediaDataBaseStatement>& statements);
-
-    QSqlQuery newQuery() const;
 
     // The stored form of a text: "[", "_", "#", "^" and "%" bracketed, so that the text taken as a
     // LIKE pattern matches those characters literally. unescape(escape(s)) == s for every s.
@@ -53,5 +111,7 @@ public:
     static mid_t idFromValue(const QVariant& value) { return static_cast<mid_t>(value.toLongLong()); }
 
 private:
-    QSqlDatabase m_database;
+    QSqlQuery* run(const QString& statement, const QVariantList& values);
+
+    std::shared_ptr<CMediaDataBaseConnection> m_connection;
 };

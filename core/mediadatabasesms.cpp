@@ -10,13 +10,13 @@ bool CMediaDataBaseSms::createTables()
 
 bool CMediaDataBaseSms::addSmsMessage(SSmsMessage& message)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query,
-              QStringLiteral(
+    QVariant id;
+    if (!exec(QStringLiteral(
                   "INSERT INTO MEDIASMSMESSAGES (MESSAGE, PHONE, CREATED, TYPE) VALUES (?, ?, ?, ?);"),
-              {escape(message.message), escape(message.phone), dateValue(message.created), message.type}))
+              {escape(message.message), escape(message.phone), dateValue(message.created), message.type},
+              &id))
         return false;
-    message.id = idFromValue(query.lastInsertId());
+    message.id = idFromValue(id);
     return true;
 }
 
@@ -30,10 +30,10 @@ bool CMediaDataBaseSms::updateSmsMessage(const SSmsMessage& message)
 
 bool CMediaDataBaseSms::deleteSmsMessage(mid_t id)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("DELETE FROM MEDIASMSMESSAGES WHERE ROWID = ?;"), {idValue(id)}))
+    int changed = 0;
+    if (!exec(QStringLiteral("DELETE FROM MEDIASMSMESSAGES WHERE ROWID = ?;"), {idValue(id)}, nullptr, &changed))
         return false;
-    if (query.numRowsAffected() == 0)
+    if (changed == 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBaseSms: no message with id %1 to delete").arg(id);
     return true;
 }
@@ -41,17 +41,17 @@ bool CMediaDataBaseSms::deleteSmsMessage(mid_t id)
 QList<SSmsMessage> CMediaDataBaseSms::smsMessages()
 {
     QList<SSmsMessage> messages;
-    QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES")))
-        return messages;
-    while (query.next()) {
-        SSmsMessage message;
-        message.id = idFromValue(query.value(0));
-        message.message = unescape(query.value(1).toString());
-        message.phone = unescape(query.value(2).toString());
-        message.created = dateFromValue(query.value(3));
-        message.type = query.value(4).toInt();
-        messages.append(message);
-    }
+    const bool ok = select(QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES"), {},
+                           [&messages](const QSqlQuery& query) {
+                               SSmsMessage message;
+                               message.id = idFromValue(query.value(0));
+                               message.message = unescape(query.value(1).toString());
+                               message.phone = unescape(query.value(2).toString());
+                               message.created = dateFromValue(query.value(3));
+                               message.type = query.value(4).toInt();
+                               messages.append(message);
+                           });
+    if (!ok)
+        messages.clear();
     return messages;
 }

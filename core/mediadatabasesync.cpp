@@ -8,6 +8,11 @@ bool CMediaDataBaseSync::createTables()
                                "INTEGER, MAXPERIOD INTEGER);"));
 }
 
+bool CMediaDataBaseSync::createIndexes()
+{
+    return exec(QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIASYNC_PROVIDER ON MEDIASYNC (PROVIDER);"));
+}
+
 bool CMediaDataBaseSync::writeSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod)
 {
     const qint64 now = dateValue(MeskClock::now());
@@ -26,26 +31,24 @@ bool CMediaDataBaseSync::writeSyncRecords(mid_t provider, const QList<mid_t>& ev
 QList<SMediaSyncRecord> CMediaDataBaseSync::readSyncRecords(mid_t provider, bool* ok)
 {
     QList<SMediaSyncRecord> records;
-    QSqlQuery query = newQuery();
-    const bool done =
-        provider == 0
-            ? exec(query, QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC;"))
-            : exec(query,
-                   QStringLiteral(
-                       "SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC WHERE PROVIDER = ?;"),
-                   {idValue(provider)});
-    if (ok)
-        *ok = done;
-    if (!done)
-        return records;
-    while (query.next()) {
+    const auto reader = [&records](const QSqlQuery& query) {
         SMediaSyncRecord record;
         record.mediaEvent = idFromValue(query.value(0));
         record.provider = idFromValue(query.value(1));
         record.syncDate = dateFromValue(query.value(2));
         record.maxPeriod = query.value(3).toInt();
         records.append(record);
-    }
+    };
+    const bool done =
+        provider == 0
+            ? select(QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC;"), {}, reader)
+            : select(QStringLiteral(
+                         "SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC WHERE PROVIDER = ?;"),
+                     {idValue(provider)}, reader);
+    if (ok)
+        *ok = done;
+    if (!done)
+        records.clear();
     return records;
 }
 
@@ -53,12 +56,12 @@ QSet<mid_t> CMediaDataBaseSync::keptEvents(bool onlyExpired, bool* ok)
 {
     QSet<mid_t> kept;
     if (!onlyExpired) {
-        QSqlQuery query = newQuery();
-        const bool done = exec(query, QStringLiteral("SELECT MEDIAEVENT FROM MEDIASYNC;"));
+        const bool done = select(QStringLiteral("SELECT MEDIAEVENT FROM MEDIASYNC;"), {},
+                                 [&kept](const QSqlQuery& query) { kept.insert(idFromValue(query.value(0))); });
         if (ok)
             *ok = done;
-        while (done && query.next())
-            kept.insert(idFromValue(query.value(0)));
+        if (!done)
+            kept.clear();
         return kept;
     }
     bool done = false;

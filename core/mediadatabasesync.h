@@ -20,6 +20,7 @@ class CMediaDataBaseSync : public CMediaDataBaseMethod
 {
 public:
     bool createTables();
+    bool createIndexes();
 
     // Replaces the provider's rows by one row per id, all stamped with one "now", in one transaction.
     bool writeSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod);

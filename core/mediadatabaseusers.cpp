@@ -15,17 +15,28 @@ bool CMediaDataBaseUsers::createTables()
            exec(QStringLiteral("CREATE TABLE SERVICEUSERFIELDS (USER INTEGER, FIELD TEXT, VALUE TEXT);"));
 }
 
+bool CMediaDataBaseUsers::createIndexes()
+{
+    // NAME with the case-blind collation of LIKE, so that a name prefix is searched, not scanned.
+    return exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS SERVICEUSERS_PROVIDER_MEDIAID ON SERVICEUSERS (PROVIDER, MEDIAID);")) &&
+           exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS SERVICEUSERS_NAME ON SERVICEUSERS (NAME COLLATE NOCASE);")) &&
+           exec(QStringLiteral("CREATE INDEX IF NOT EXISTS SERVICEUSERFIELDS_USER_FIELD ON SERVICEUSERFIELDS "
+                               "(USER, FIELD);"));
+}
+
 bool CMediaDataBaseUsers::addServiceUser(SServiceUser& user)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query,
-              QStringLiteral(
+    QVariant id;
+    if (!exec(QStringLiteral(
                   "INSERT INTO SERVICEUSERS (PROVIDER, NAME, MEDIAID, URL, AVATAR, TYPE, EXTRA1, EXTRA2, "
                   "EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?);"),
               {idValue(user.provider), escape(user.name), user.mediaId, user.url, user.avatar, user.type,
-               escape(user.extra1), escape(user.extra2), escape(user.extra3)}))
+               escape(user.extra1), escape(user.extra2), escape(user.extra3)},
+              &id))
         return false;
-    user.id = idFromValue(query.lastInsertId());
+    user.id = idFromValue(id);
     return true;
 }
 
@@ -54,38 +65,38 @@ bool CMediaDataBaseUsers::updateServiceUser(const SServiceUser& user)
          escape(user.extra1), escape(user.extra2), escape(user.extra3), idValue(user.id)});
 }
 
-void CMediaDataBaseUsers::setServiceUserField(mid_t user, const QHash<QString, QString>& fields)
+bool CMediaDataBaseUsers::setServiceUserField(mid_t user, const QHash<QString, QString>& fields)
 {
-    QList<SMediaDataBaseStatement> statements;
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+    if (fields.isEmpty())
+        return true;
+    CMediaDataBaseConnection& db = connection();
+    db.beginBatch();
+    bool ok = true;
+    for (auto it = fields.cbegin(); ok && it != fields.cend(); ++it) {
         const QString& name = it.key();
         const QString value = escape(it.value());
-        QSqlQuery query = newQuery();
-        const bool found =
-            exec(query, QStringLiteral("SELECT ROWID FROM SERVICEUSERFIELDS WHERE USER = ? AND FIELD = ?;"),
-                 {idValue(user), name}) &&
-            query.next();
-        if (found) {
-            statements.append(
-                {QStringLiteral("UPDATE SERVICEUSERFIELDS SET VALUE = ? WHERE USER = ? AND FIELD = ?;"),
-                 {value, idValue(user), name}});
-        } else {
-            statements.append(
-                {QStringLiteral("INSERT INTO SERVICEUSERFIELDS (USER, FIELD, VALUE) VALUES (?, ?, ?);"),
-                 {idValue(user), name, value}});
+        int changed = 0;
+        ok = exec(QStringLiteral("UPDATE SERVICEUSERFIELDS SET VALUE = ? WHERE USER = ? AND FIELD = ?;"),
+                  {value, idValue(user), name}, nullptr, &changed);
+        if (ok && changed == 0) {
+            ok = exec(QStringLiteral("INSERT INTO SERVICEUSERFIELDS (USER, FIELD, VALUE) VALUES (?, ?, ?);"),
+                      {idValue(user), name, value});
         }
     }
-    execTransaction(statements);
+    return db.endBatch() && ok;
 }
 
-void CMediaDataBaseUsers::serviceUserFields(mid_t user, QHash<QString, QString>& fields)
+bool CMediaDataBaseUsers::serviceUserFields(mid_t user, QHash<QString, QString>& fields)
 {
-    QSqlQuery query = newQuery();
-    if (!exec(query, QStringLiteral("SELECT FIELD, VALUE FROM SERVICEUSERFIELDS WHERE USER = ?;"),
-              {idValue(user)}))
-        return;
-    while (query.next())
-        fields.insert(query.value(0).toString(), unescape(query.value(1).toString()));
+    QHash<QString, QString> read;
+    const bool ok = select(QStringLiteral("SELECT FIELD, VALUE FROM SERVICEUSERFIELDS WHERE USER = ?;"),
+                           {idValue(user)}, [&read](const QSqlQuery& query) {
+                               read.insert(query.value(0).toString(), unescape(query.value(1).toString()));
+                           });
+    if (!ok)
+        return false;
+    fields.insert(read);
+    return true;
 }
 
 QList<SServiceUser> CMediaDataBaseUsers::serviceUserByMediaId(mid_t provider, const QString& mediaId)
@@ -97,11 +108,11 @@ QList<SServiceUser> CMediaDataBaseUsers::serviceUserByMediaId(mid_t provider, co
     return selectUsers(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
 }
 
-QList<SServiceUser> CMediaDataBaseUsers::serviceUsers(mid_t provider)
+QList<SServiceUser> CMediaDataBaseUsers::serviceUsers(mid_t provider, bool* ok)
 {
     if (provider == 0)
-        return selectUsers(QString(), {});
-    return selectUsers(QStringLiteral("PROVIDER = ?"), {idValue(provider)});
+        return selectUsers(QString(), {}, ok);
+    return selectUsers(QStringLiteral("PROVIDER = ?"), {idValue(provider)}, ok);
 }
 
 QList<SServiceUser> CMediaDataBaseUsers::findServiceUsers(mid_t provider, const QString& prefix)
@@ -115,13 +126,16 @@ QList<SServiceUser> CMediaDataBaseUsers::findServiceUsers(mid_t provider, const 
 
 bool CMediaDataBaseUsers::deleteUserRows(const QList<mid_t>& ids)
 {
-    QList<SMediaDataBaseStatement> statements;
-    statements.reserve(ids.size() * 2);
-    for (mid_t id : ids) {
-        statements.append({QStringLiteral("DELETE FROM SERVICEUSERS WHERE ROWID = ?;"), {idValue(id)}});
-        statements.append({QStringLiteral("DELETE FROM SERVICEUSERFIELDS WHERE USER = ?;"), {idValue(id)}});
+    if (ids.isEmpty())
+        return true;
+    CMediaDataBaseConnection& db = connection();
+    db.beginBatch();
+    bool ok = true;
+    for (qsizetype i = 0; ok && i < ids.size(); ++i) {
+        ok = exec(QStringLiteral("DELETE FROM SERVICEUSERS WHERE ROWID = ?;"), {idValue(ids[i])}) &&
+             exec(QStringLiteral("DELETE FROM SERVICEUSERFIELDS WHERE USER = ?;"), {idValue(ids[i])});
     }
-    return execTransaction(statements);
+    return db.endBatch() && ok;
 }
 
 QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, const QVariantList& values,
@@ -131,13 +145,7 @@ QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, c
     const QString statement = condition.isEmpty()
                                   ? userSelect + QLatin1Char(';')
                                   : userSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
-    QSqlQuery query = newQuery();
-    const bool done = exec(query, statement, values);
-    if (ok)
-        *ok = done;
-    if (!done)
-        return users;
-    while (query.next()) {
+    const bool done = select(statement, values, [&users](const QSqlQuery& query) {
         SServiceUser user;
         user.id = idFromValue(query.value(0));
         user.provider = idFromValue(query.value(1));
@@ -150,6 +158,10 @@ QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, c
         user.extra2 = unescape(query.value(8).toString());
         user.extra3 = unescape(query.value(9).toString());
         users.append(user);
-    }
+    });
+    if (ok)
+        *ok = done;
+    if (!done)
+        users.clear();
     return users;
 }

@@ -12,18 +12,21 @@ class CMediaDataBaseUsers : public CMediaDataBaseMethod
 {
 public:
     bool createTables();
+    // The indexes behind every query of the two tables; kept when they exist.
+    bool createIndexes();
 
     bool addServiceUser(SServiceUser& user); // sets user.id
     // False with a debug message when no row has the id.
     bool serviceUser(mid_t id, SServiceUser& user);
     bool updateServiceUser(const SServiceUser& user);
-    void setServiceUserField(mid_t user, const QHash<QString, QString>& fields);
-    void serviceUserFields(mid_t user, QHash<QString, QString>& fields);
+    bool setServiceUserField(mid_t user, const QHash<QString, QString>& fields);
+    // False, with the map untouched, when the fields cannot be read.
+    bool serviceUserFields(mid_t user, QHash<QString, QString>& fields);
     QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId);
-    QList<SServiceUser> serviceUsers(mid_t provider);
+    QList<SServiceUser> serviceUsers(mid_t provider, bool* ok = nullptr);
     QList<SServiceUser> findServiceUsers(mid_t provider, const QString& prefix);
 
-    // Deletes the rows of the users and of their fields in one transaction.
+    // Deletes the rows of the users and of their fields in one transaction (or as part of the open batch).
     bool deleteUserRows(const QList<mid_t>& ids);
 
 private:
