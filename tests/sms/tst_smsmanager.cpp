@@ -162,7 +162,9 @@ class TestSmsManager : public QObject
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<CMeskMbnSmsManager> m_manager;
 
-    bool start(int watchdogMs = 50)
+    // The watchdog is long unless a test is about it: under load a completion
+    // can wait behind other events for longer than a short one.
+    bool start(int watchdogMs = 600000)
     {
         CMeskMbnSmsManager::setWatchdogDelay(watchdogMs);
         m_manager = std::make_unique<CMeskMbnSmsManager>();
@@ -282,7 +284,10 @@ private slots:
         // With a hand-made answer the first part stays on the air until the
         // test has queued the rest.
         const bool byHand = handStatus != 0 || dropInterfaces;
-        QVERIFY(start(byHand ? 600000 : 50));
+        const bool waitsForWatchdog = !byHand && std::any_of(steps.cbegin(), steps.cend(), [](const Step& step) {
+            return step.kind == Step::Never;
+        });
+        QVERIFY(start(waitsForWatchdog ? 50 : 600000));
         QList<bool> results;
         for (const QString& text : texts) {
             quint32 id = 0;
@@ -297,7 +302,12 @@ private slots:
         QCOMPARE(results, sent);
         QVERIFY(m_recorder->waitForCount(int(reports.size())));
         settle();
-        QCOMPARE(m_recorder->calls(), reports);
+        // Each message ends in exactly its one report; reports of different
+        // messages come from different threads, so their order is not fixed.
+        QStringList calls = m_recorder->calls();
+        calls.sort();
+        reports.sort();
+        QCOMPARE(calls, reports);
         QList<int> sentLengths;
         for (const QString& entry : m_modem->smsCalls(QStringLiteral("send"))) {
             sentLengths.append(sendLength(entry));
@@ -441,7 +451,8 @@ private slots:
         m_modem->setSendSteps(steps);
         QRecursiveMutex ownerLock;
         m_recorder->lock = &ownerLock;
-        QVERIFY(start());
+        // Unanswered parts end through the watchdog.
+        QVERIFY(start(script == QLatin1String("mixed") ? 50 : 600000));
         QList<quint32> ids;
         for (int i = 0; i < Messages; ++i) {
             QMutexLocker guard(&ownerLock);
