@@ -42,11 +42,6 @@ public:
     int maxTextLength() const override;
     bool postText(const QString& text) override;
 
-    // The number of UTF-16 units of the head that the cut keeps of a text whose
-    // encoding is longer than maxLength: the encoding of the head plus that of
-    // the suffix stays under maxLength.
-    static qsizetype cutLength(const QString& text, int maxLength, int suffixEncodedLength);
-
 signals:
     void statusUpdated(const STwitterStatusEvent& event);
 
@@ -56,6 +51,10 @@ private slots:
     void _onHttpError(TMeskHttpError error);
 
 private:
+    // The number of UTF-16 units of the head that the cut keeps of a text whose
+    // encoding is longer than maxLength: the encoding of the head plus that of
+    // the suffix stays under maxLength.
+    static qsizetype cutLength(const QString& text, int maxLength, int suffixEncodedLength);
     // By value: the text may be the pending rest, which this replaces.
     void postPiece(QString text);
     void releaseUpdate();

@@ -242,27 +242,6 @@ private slots:
         QVERIFY(record.request.query().contains("in_reply_to_status_id=1%202%263&"));
         QCOMPARE(posted.at(0).at(0).value<STwitterStatusEvent>().status.text, QStringLiteral("x"));
     }
-
-    // The cut itself, on texts the service is never sent.
-    void cutLength_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("length");
-        QTest::newRow("letters") << repeated("x", 300) << 136;
-        QTest::newRow("pair fills the buffer") << repeated("x", 136) + Smiley << 136;
-        QTest::newRow("pair after a blank") << repeated("x", 100) + " " + repeated(Smiley, 10) << 100;
-        QTest::newRow("only pairs") << repeated(Smiley, 20) << 22;
-        QTest::newRow("leading blank only") << " " + repeated("x", 200) << 134;
-    }
-    void cutLength()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, length);
-        const qsizetype cut = CTwitterTextPoster::cutLength(text, 140, 3);
-        QCOMPARE(int(cut), length);
-        QVERIFY(!text.at(cut - 1).isHighSurrogate());
-        QVERIFY(COAuthClient::pct(text.left(cut)).size() + 3 < 140);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTwitterTextPoster)
