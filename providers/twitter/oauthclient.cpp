@@ -42,9 +42,18 @@ QString COAuthClient::signRequest(const QString& method, const QString& url)
     addParam(QStringLiteral("oauth_version"), QStringLiteral("1.0"));
     addParam(QStringLiteral("oauth_timestamp"), timestamp());
     addParam(QStringLiteral("oauth_nonce"), nonce());
-    // Whole "name=value" texts in UTF-16 order; for names and encoded values
-    // this is the order RFC 5849 section 3.4.1.3.2 asks for.
-    std::sort(m_params.begin(), m_params.end());
+    // RFC 5849 section 3.4.1.3.2: by encoded name, then by encoded value, in
+    // byte order. Sorting the whole "name=value" texts would put "x%21y" before
+    // "x", since '%' comes before '='.
+    std::stable_sort(m_params.begin(), m_params.end(), [](const QString& a, const QString& b) {
+        const qsizetype aEq = a.indexOf(QLatin1Char('='));
+        const qsizetype bEq = b.indexOf(QLatin1Char('='));
+        const QStringView aName = QStringView(a).left(aEq);
+        const QStringView bName = QStringView(b).left(bEq);
+        if (aName != bName)
+            return aName < bName;
+        return QStringView(a).mid(aEq + 1) < QStringView(b).mid(bEq + 1);
+    });
 
     const QString key = signingKey(m_consumerSecret, m_tokenSecret);
     const QString sig = signature(method, url, key, m_params);

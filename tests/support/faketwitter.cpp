@@ -1,6 +1,9 @@
 #include "faketwitter.h"
 
+#include "meskclock.h"
+
 #include <QCryptographicHash>
+#include <QLocale>
 #include <QMessageAuthenticationCode>
 #include <QMutexLocker>
 #include <QUrl>
@@ -72,7 +75,8 @@ QByteArray FakeTwitterService::pin() const
     return m_pin;
 }
 
-void FakeTwitterService::script(const QByteArray& path, int status, const QByteArray& body)
+void FakeTwitterService::script(const QByteArray& path, int status, const QByteArray& body, int count,
+                                int after)
 {
     TestHttpReply reply = TestHttpReply::withStatus(status, reasonPhrase(status), body);
     if (!body.isEmpty()) {
@@ -82,13 +86,34 @@ void FakeTwitterService::script(const QByteArray& path, int status, const QByteA
                       QByteArray(xml ? "text/xml; charset=utf-8" : "text/plain; charset=utf-8")));
     }
     QMutexLocker lock(&m_mutex);
-    m_scripts.insert(path, reply);
+    if (count == 0)
+        m_scripts.remove(path);
+    else
+        m_scripts.insert(path, {reply, count, after});
 }
 
 void FakeTwitterService::clearScripts()
 {
     QMutexLocker lock(&m_mutex);
     m_scripts.clear();
+}
+
+void FakeTwitterService::addStatus(const Status& status)
+{
+    QMutexLocker lock(&m_mutex);
+    m_statuses.append(status);
+}
+
+QList<FakeTwitterService::Status> FakeTwitterService::statuses() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_statuses;
+}
+
+void FakeTwitterService::clearStatuses()
+{
+    QMutexLocker lock(&m_mutex);
+    m_statuses.clear();
 }
 
 TestHttpHandler FakeTwitterService::handler()
@@ -169,9 +194,81 @@ TestHttpReply FakeTwitterService::handle(const TestHttpRequest& request)
     return reply;
 }
 
-TestHttpReply FakeTwitterService::scriptedOr(const QByteArray& path, const TestHttpReply& normal) const
+bool FakeTwitterService::scripted(const QByteArray& path, TestHttpReply& reply)
 {
-    return m_scripts.value(path, normal);
+    auto it = m_scripts.find(path);
+    if (it == m_scripts.end())
+        return false;
+    if (it->after > 0) {
+        --it->after;
+        return false;
+    }
+    reply = it->reply;
+    if (it->count > 0 && --it->count == 0)
+        m_scripts.erase(it);
+    return true;
+}
+
+QByteArray FakeTwitterService::statusXml(const Status& status)
+{
+    auto element = [](const char* name, const QString& text) {
+        return '<' + QByteArray(name) + '>' + text.toHtmlEscaped().toUtf8() + "</" + QByteArray(name) + '>';
+    };
+    const QString created =
+        QLocale::c().toString(status.created.toUTC(), QStringLiteral("ddd MMM dd HH:mm:ss '+0000' yyyy"));
+    return "<status>" + element("created_at", created) + element("id", QString::fromLatin1(status.id)) +
+           element("text", status.text) + element("truncated", QStringLiteral("false")) +
+           "<in_reply_to_status_id></in_reply_to_status_id><in_reply_to_user_id></in_reply_to_user_id>"
+           "<in_reply_to_screen_name></in_reply_to_screen_name>" +
+           element("favorited", QStringLiteral("false")) + "<user>" +
+           element("id", QString::fromLatin1(status.author.id)) + element("name", status.author.name) +
+           element("screen_name", status.author.screenName) + element("url", status.author.url) +
+           element("profile_image_url", status.author.profileImageUrl) + "</user></status>";
+}
+
+TestHttpReply FakeTwitterService::timeline(const QByteArray& path, const QByteArray& sinceId) const
+{
+    const bool mentions = path == "/statuses/mentions.xml";
+    const QString mention = QLatin1Char('@') + QString::fromUtf8(m_screenName);
+    const bool hasSince = isDigits(sinceId);
+    const qulonglong since = hasSince ? sinceId.toULongLong() : 0;
+    QList<Status> answer;
+    for (const Status& status : m_statuses) {
+        const bool chosen = mentions ? status.text.contains(mention, Qt::CaseInsensitive)
+                                     : status.author.followed || status.author.id == m_userId;
+        if (chosen && (!hasSince || status.id.toULongLong() > since))
+            answer.append(status);
+    }
+    std::stable_sort(answer.begin(), answer.end(), [](const Status& a, const Status& b) {
+        if (a.created != b.created)
+            return a.created > b.created;
+        return a.id.toULongLong() > b.id.toULongLong();
+    });
+    QByteArray body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<statuses type=\"array\">";
+    for (qsizetype i = 0; i < answer.size() && i < 20; ++i)
+        body += statusXml(answer.at(i));
+    body += "</statuses>";
+    return TestHttpReply::ok(body);
+}
+
+TestHttpReply FakeTwitterService::update(const QByteArray& text, const QByteArray& host)
+{
+    qulonglong next = 1;
+    for (const Status& status : m_statuses)
+        next = std::max(next, status.id.toULongLong() + 1);
+    Status status;
+    status.id = QByteArray::number(next);
+    status.text = QString::fromUtf8(text);
+    status.created = MeskClock::now().toUTC();
+    status.author.id = m_userId;
+    status.author.screenName = QString::fromUtf8(m_screenName);
+    status.author.name = status.author.screenName;
+    status.author.url = QString();
+    status.author.profileImageUrl = QStringLiteral("http://%1/images/%2.png")
+                                        .arg(QString::fromLatin1(host), QString::fromLatin1(m_userId));
+    status.author.followed = false;
+    m_statuses.append(status);
+    return TestHttpReply::ok("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + statusXml(status));
 }
 
 TestHttpReply FakeTwitterService::route(const TestHttpRequest& request, QByteArray& refusal)
@@ -222,7 +319,10 @@ TestHttpReply FakeTwitterService::route(const TestHttpRequest& request, QByteArr
         const QByteArray page = "<html><head><title>Authorize</title></head><body>"
                                 "<p>You granted access. Enter this PIN:</p><div id=\"oauth_pin\">" +
                                 QString::fromUtf8(m_pin).toHtmlEscaped().toUtf8() + "</div></body></html>";
-        return scriptedOr(path, TestHttpReply::ok(page, "text/html; charset=utf-8"));
+        TestHttpReply reply;
+        if (scripted(path, reply))
+            return reply;
+        return TestHttpReply::ok(page, "text/html; charset=utf-8");
     }
 
     bool hasToken = false;
@@ -253,7 +353,6 @@ TestHttpReply FakeTwitterService::route(const TestHttpRequest& request, QByteArr
             return {};
         }
         tokenSecret = m_accessTokenSecret;
-        normal = TestHttpReply::ok("<statuses/>");
     }
 
     refusal = checkSignature(request, pairs, tokenSecret);
@@ -266,7 +365,19 @@ TestHttpReply FakeTwitterService::route(const TestHttpRequest& request, QByteArr
             return {};
         }
     }
-    return scriptedOr(path, normal);
+    TestHttpReply reply;
+    if (scripted(path, reply))
+        return reply;
+    if (path.startsWith("/oauth/"))
+        return normal;
+    if (path == "/statuses/friends_timeline.xml" || path == "/statuses/mentions.xml")
+        return timeline(path, value("since_id"));
+    if (path == "/statuses/update.xml") {
+        if (request.method != "POST")
+            return TestHttpReply::withStatus(400, reasonPhrase(400), "POST required");
+        return update(value("status"), request.header("Host"));
+    }
+    return TestHttpReply::ok("<statuses/>");
 }
 
 QByteArray FakeTwitterService::checkSignature(const TestHttpRequest& request, const QList<Pair>& pairs,

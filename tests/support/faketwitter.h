@@ -3,10 +3,12 @@
 #include "testhttp.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QSet>
+#include <QString>
 
 // A stand-in for the Twitter service, as a handler of the local HTTP server.
 //
@@ -23,9 +25,21 @@
 //   /oauth/authorize?oauth_token=RT&oauth_callback=... (unsigned) -> an HTML page showing the PIN
 //   GET /oauth/access_token   (token RT, secret RS, oauth_verifier=PIN)
 //                           -> oauth_token=AT&oauth_token_secret=AS&user_id=123&screen_name=alice
-//   any other path          (token AT, secret AS) -> the scripted reply, by default 200 "<statuses/>"
+//   GET /statuses/friends_timeline.xml, GET /statuses/mentions.xml (token AT, secret AS)
+//                           -> the stored statuses (see below) as <statuses>
+//   POST /statuses/update.xml (token AT, secret AS, status=...)
+//                           -> stores a status of the linked account and answers it as <status>
+//   any other path          (token AT, secret AS) -> 200 "<statuses/>"
 // Every route can be scripted to another status and body; a scripted reply is
 // given once the request has passed its checks. Every request is recorded.
+//
+// Statuses: addStatus() stores a status with its author. The friends timeline
+// holds the statuses of followed authors and of the linked account, the
+// mentions those whose text holds "@" + the linked account's screen name (any
+// case). Both answer newest first (by created time, then id), at most 20, and
+// only ids above since_id when a numeric since_id is sent. An update stores the
+// decoded status text under the next id, written by the linked account, and is
+// answered as that status; a scripted reply replaces it and stores nothing.
 //
 // On the local HTTP server: server.setFallback(service.handler()), then point
 // CTwitterApi::setServiceUrl (or LUMESK_TWITTER_URL) at server.baseUrl().
@@ -44,6 +58,25 @@ public:
         QByteArray refusal; // why the request was refused; empty when it passed its checks
     };
 
+    // An author of statuses. Addresses are written as given.
+    struct Author
+    {
+        QByteArray id;
+        QString screenName;
+        QString name;
+        QString url;
+        QString profileImageUrl;
+        bool followed = true; // followed by the linked account
+    };
+    // One stored status; created is written as "Wed Aug 27 13:08:45 +0000 2008".
+    struct Status
+    {
+        QByteArray id;
+        QString text;
+        QDateTime created;
+        Author author;
+    };
+
     FakeTwitterService();
 
     void setConsumer(const QByteArray& key, const QByteArray& secret);
@@ -53,9 +86,17 @@ public:
     void setPin(const QByteArray& pin);                                      // 1234567
     QByteArray pin() const;
 
-    // The reply of a path (without query) once its request passes the checks.
-    void script(const QByteArray& path, int status, const QByteArray& body = {});
+    // The reply of a path (without query) once its request passes the checks:
+    // the first `after` accepted requests of that path are answered as usual,
+    // then `count` of them (-1: every one) get this reply.
+    void script(const QByteArray& path, int status, const QByteArray& body = {}, int count = -1,
+                int after = 0);
     void clearScripts();
+
+    void addStatus(const Status& status);
+    // In the order stored, posted updates included.
+    QList<Status> statuses() const;
+    void clearStatuses();
 
     TestHttpReply handle(const TestHttpRequest& request);
     // handle() as a handler of the local HTTP server; the service must outlive it.
@@ -80,7 +121,17 @@ private:
     QByteArray checkSignature(const TestHttpRequest& request, const QList<Pair>& pairs,
                               const QByteArray& tokenSecret);
     TestHttpReply route(const TestHttpRequest& request, QByteArray& refusal);
-    TestHttpReply scriptedOr(const QByteArray& path, const TestHttpReply& normal) const;
+    struct Script
+    {
+        TestHttpReply reply;
+        int count = -1;
+        int after = 0;
+    };
+    // The scripted reply of an accepted request of that path, if one is due.
+    bool scripted(const QByteArray& path, TestHttpReply& reply);
+    TestHttpReply timeline(const QByteArray& path, const QByteArray& sinceId) const;
+    TestHttpReply update(const QByteArray& text, const QByteArray& host);
+    static QByteArray statusXml(const Status& status);
 
     mutable QMutex m_mutex;
     QByteArray m_consumerKey;
@@ -92,7 +143,8 @@ private:
     QByteArray m_userId = "123";
     QByteArray m_screenName = "alice";
     QByteArray m_pin = "1234567";
-    QHash<QByteArray, TestHttpReply> m_scripts;
+    QHash<QByteArray, Script> m_scripts;
+    QList<Status> m_statuses;
     QSet<QByteArray> m_seenNonces; // "timestamp nonce" of accepted requests
     QList<Record> m_records;
 };

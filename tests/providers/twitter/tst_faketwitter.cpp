@@ -90,13 +90,15 @@ private slots:
             << QByteArray("GET") << c.accessToken(QStringLiteral(" 1234567 "))
             << QByteArray("oauth_token=AT&oauth_token_secret=AS&user_id=123"
                           "&screen_name=alice");
-        QTest::newRow("friends") << QByteArray("GET") << c.friends() << QByteArray("<statuses/>");
-        QTest::newRow("friends, no since")
-            << QByteArray("GET") << c.friends(QString()) << QByteArray("<statuses/>");
+        // With nothing stored the timelines are empty; an update is stored and answered.
+        const QByteArray empty = "<statuses type=\"array\"></statuses>";
+        QTest::newRow("friends") << QByteArray("GET") << c.friends() << empty;
+        QTest::newRow("friends, no since") << QByteArray("GET") << c.friends(QString()) << empty;
         QString url;
         c.api.mentionsUrl(url, QStringLiteral("5"));
-        QTest::newRow("mentions") << QByteArray("GET") << url.toLatin1() << QByteArray("<statuses/>");
-        QTest::newRow("update") << QByteArray("POST") << c.update() << QByteArray("<statuses/>");
+        QTest::newRow("mentions") << QByteArray("GET") << url.toLatin1() << empty;
+        QTest::newRow("update") << QByteArray("POST") << c.update()
+                                << QByteArray("<text>Hi there &amp; \xc3\xbc</text>");
         c.api.authorizeUrl(url, QStringLiteral("127.0.0.1:8080"), QStringLiteral("RT"));
         QTest::newRow("authorize") << QByteArray("GET") << url.toLatin1() << QByteArray("1234567");
         // Upper-case host and the default port in the Host header mean the same address.
@@ -326,8 +328,58 @@ private slots:
             const TestHttpReply normal =
                 service.handle(FakeTwitterService::requestFor(method, c.signedFor(method, path)));
             QCOMPARE(normal.status, 200);
-            QCOMPARE(normal.body, QByteArray("<statuses/>"));
+            // An empty store: an empty timeline; an update is stored and answered.
+            if (path == "/statuses/update.xml")
+                QVERIFY(normal.body.contains("<status><created_at>"));
+            else
+                QVERIFY(normal.body.endsWith("<statuses type=\"array\"></statuses>"));
         }
+    }
+
+    // The store behind the timelines and updates.
+    void statusStore()
+    {
+        FakeTwitterService service;
+        const QDateTime t0(QDate(2008, 8, 27), QTime(13, 8, 45), Qt::UTC);
+        const FakeTwitterService::Author bob{"7", "bob", "Bob", "http://bob", "http://img/bob.png", true};
+        const FakeTwitterService::Author eve{"8", "eve", "Eve & co", "", "http://img/eve.png", false};
+        service.addStatus({"101", "first <b>", t0, bob});
+        service.addStatus({"103", "hi @Alice", t0.addSecs(60), eve});
+        service.addStatus({"102", "second", t0.addSecs(30), bob});
+        Client c;
+        const SMeskHttpResponseHeader ok{200, QStringLiteral("OK"), {}};
+        int error = -1;
+        auto ids = [&](const QByteArray& url) {
+            const TestHttpReply reply = service.handle(FakeTwitterService::requestFor("GET", url));
+            STwitterTimeLine timeline;
+            if (!c.api.parseTimelineResponse(ok, reply.body, timeline, error))
+                return QStringList{"unreadable"};
+            QStringList result;
+            for (const STwitterStatusEvent& event : timeline)
+                result.append(event.status.id + ':' + event.user.screen_name);
+            return result;
+        };
+        // Followed authors only, newest first; since_id compared as a number; a non-number ignored.
+        QCOMPARE(ids(c.friends(QString())), (QStringList{"102:bob", "101:bob"}));
+        QCOMPARE(ids(c.friends(QStringLiteral("101"))), QStringList{"102:bob"});
+        QCOMPARE(ids(c.friends(QStringLiteral("99"))), (QStringList{"102:bob", "101:bob"}));
+        QCOMPARE(ids(c.friends(QStringLiteral("x1"))), (QStringList{"102:bob", "101:bob"}));
+        QString mentions;
+        QVERIFY(c.api.mentionsUrl(mentions, QString()));
+        QCOMPARE(ids(mentions.toLatin1()), QStringList{"103:eve"});
+
+        // An update is stored as the account's status and answered.
+        const TestHttpReply posted = service.handle(FakeTwitterService::requestFor("POST", c.update()));
+        STwitterStatusEvent event;
+        QVERIFY(c.api.parseUpdateResponse(ok, posted.body, event, error));
+        QCOMPARE(event.status.id + '/' + event.status.text, QStringLiteral("104/Hi there & \u00fc"));
+        QCOMPARE(event.user.id + '/' + event.user.screen_name, QStringLiteral("123/alice"));
+        // The account's own statuses are in its friends timeline; 21 statuses give 20.
+        for (int i = 0; i < 18; ++i)
+            service.addStatus({QByteArray::number(200 + i), "more", t0.addDays(1), bob});
+        const QStringList page = ids(c.friends(QString()));
+        QCOMPARE(page.size(), 20);
+        QCOMPARE(page.first(), QStringLiteral("104:alice"));
     }
 
     // Every request is recorded, refused ones too, through the handler function.

@@ -153,6 +153,41 @@ private slots:
         QCOMPARE(rest.last(), QStringLiteral("z=2"));
     }
 
+    // Parameters sort by encoded name, then by encoded value (RFC 5849 section
+    // 3.4.1.3.2), also where one name is a prefix of another.
+    void sortsByNameThenValue_data()
+    {
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("name is a prefix") << QStringList{"x%21y=1", "x=2"} << QStringList{"x=2", "x%21y=1"};
+        QTest::newRow("prefix with a dash") << QStringList{"a-b=1", "a=9"} << QStringList{"a=9", "a-b=1"};
+        QTest::newRow("same name, values")
+            << QStringList{"a=2", "a=10", "a=1"} << QStringList{"a=1", "a=10", "a=2"};
+    }
+    void sortsByNameThenValue()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, expected);
+        COAuthClient client;
+        client.setConsumer(ExampleConsumerKey, ExampleConsumerSecret);
+        useFixedSources(client, 1, QStringLiteral("n"));
+        for (const QString& entry : added)
+            client.addParam(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        const QString url = client.signRequest(QStringLiteral("GET"), PhotosUrl);
+        QStringList own;
+        for (const QString& entry : queryEntries(url)) {
+            if (!entry.startsWith(QStringLiteral("oauth_")))
+                own.append(entry);
+        }
+        QCOMPARE(own, expected);
+        // The base string holds the same order.
+        QStringList params = client.params();
+        params.removeLast();
+        QCOMPARE(paramValue(url, QStringLiteral("oauth_signature")),
+                 COAuthClient::signature(QStringLiteral("GET"), PhotosUrl,
+                                         ExampleConsumerSecret + QLatin1Char('&'), params));
+    }
+
     // Without a token the URL has no oauth_token and the key is the consumer secret and "&".
     void noTokenRequest()
     {

@@ -1,0 +1,56 @@
+#include "twittersync.h"
+
+#include "imediaitemstorage.h"
+
+CTwitterSync::CTwitterSync(mid_t providerId, QObject* parent) : QObject(parent), m_providerId(providerId) {}
+
+CTwitterSync::~CTwitterSync() = default;
+
+void CTwitterSync::setStorage(IMediaItemStorage* storage)
+{
+    m_storage = storage;
+    if (!m_storage)
+        return;
+    const QList<SMediaItem> records = m_storage->syncRecords(m_providerId);
+    for (const SMediaItem& item : records)
+        add(item);
+}
+
+void CTwitterSync::add(const SMediaItem& item)
+{
+    if (item.id == 0)
+        return;
+    for (auto it = m_items.cbegin(); it != m_items.cend(); ++it) {
+        if (it.value() == item.id)
+            return;
+    }
+    const Key key(item.created, item.id);
+    if (m_items.size() < MaxItems) {
+        m_items.insert(key, item.id);
+        return;
+    }
+    if (m_items.firstKey() < key) {
+        m_items.erase(m_items.begin());
+        m_items.insert(key, item.id);
+    }
+}
+
+bool CTwitterSync::flush()
+{
+    if (!m_storage)
+        return false;
+    return m_storage->setSyncRecords(m_providerId, ids(), 0);
+}
+
+bool CTwitterSync::reset()
+{
+    if (!m_storage)
+        return false;
+    m_items.clear();
+    return m_storage->setSyncRecords(m_providerId, {}, 0);
+}
+
+QList<mid_t> CTwitterSync::ids() const
+{
+    return m_items.values();
+}

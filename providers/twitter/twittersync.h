@@ -1,0 +1,48 @@
+#pragma once
+
+#include "meskrecords.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+
+class IMediaItemStorage;
+
+// The stored ids of the 20 newest status items of a provider, written to the
+// storage as its sync records.
+//
+// Items are ordered by (created date-time, item id), so two items created in
+// the same second are both kept; the oldest entry is the smallest of those keys.
+// GUI thread only.
+class CTwitterSync : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxItems = 20;
+
+    CTwitterSync(mid_t providerId, QObject* parent = nullptr);
+    ~CTwitterSync() override;
+
+    // Reads the provider's sync records into the list.
+    void setStorage(IMediaItemStorage* storage);
+    // Keeps a stored item (id > 0) if it is among the newest; an id already listed is ignored.
+    void add(const SMediaItem& item);
+    // Writes the ids, oldest first, as the provider's sync records; false without
+    // a storage or when the storage failed.
+    bool flush();
+    // Empties the list and the provider's sync records; nothing without a storage.
+    bool reset();
+
+    // The listed ids, oldest first.
+    QList<mid_t> ids() const;
+    int count() const { return int(m_items.size()); }
+
+private:
+    using Key = QPair<QDateTime, mid_t>;
+
+    IMediaItemStorage* m_storage = nullptr;
+    QMap<Key, mid_t> m_items;
+    mid_t m_providerId;
+};
