@@ -16,7 +16,11 @@ class IFlickrEvent : public IMediaEventItem
 public:
     explicit IFlickrEvent(QObject* owner) : IMediaEventItem(owner) {}
 
-    enum Kind { PhotoPost = 0, Comment = 1 };
+    enum Kind
+    {
+        PhotoPost = 0,
+        Comment = 1
+    };
 
     virtual int eventKind() const = 0;
 };

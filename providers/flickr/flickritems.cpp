@@ -33,8 +33,7 @@ bool isSuccess(const CMeskHttpMethod* method)
 
 // Lets a finished or replaced call object go. Its connections to the item are cut first, so a
 // late signal of an object that is about to be deleted never reaches the item.
-template <typename T>
-void releaseCall(T*& call, QObject* item)
+template <typename T> void releaseCall(T*& call, QObject* item)
 {
     if (!call)
         return;

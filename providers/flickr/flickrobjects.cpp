@@ -15,16 +15,14 @@ void log(const char* text)
     qDebug().noquote() << QLatin1String(text);
 }
 
-template <typename T>
-void deleteAll(QHash<mid_t, T*>& cache)
+template <typename T> void deleteAll(QHash<mid_t, T*>& cache)
 {
     // Taken out first, so nothing reaches a half-emptied cache while an object is deleted.
     const QHash<mid_t, T*> objects = std::exchange(cache, {});
     qDeleteAll(objects);
 }
 
-template <typename T>
-void deleteNoted(QHash<mid_t, T*>& cache, const QList<mid_t>& ids)
+template <typename T> void deleteNoted(QHash<mid_t, T*>& cache, const QList<mid_t>& ids)
 {
     for (mid_t id : ids)
         delete cache.take(id);

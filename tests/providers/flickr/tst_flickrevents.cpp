@@ -46,7 +46,8 @@ private slots:
         QTest::newRow("image row") << int(MeskItemType::Image)
                                    << QStringLiteral("CFlickrPhotoPost: item type check failed while loading "
                                                      "from storage, must be ePhotoEventMediaItem");
-        QTest::newRow("missing row") << 0 << QStringLiteral("CFlickrPhotoPost: failed to load event from storage");
+        QTest::newRow("missing row") << 0
+                                     << QStringLiteral("CFlickrPhotoPost: failed to load event from storage");
     }
     void loadRefusesOtherRows()
     {
