@@ -1060,6 +1060,46 @@ void dnd(QPainter& p, const SArtRecipe& r, QSize s)
     }
 }
 
+// ---- Flickr provider ------------------------------------------------------
+
+// The default profile picture of a Flickr user: a grey head-and-shoulders silhouette on a
+// light tile.
+void flickrAvatar(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const QRectF tile(0.5, 0.5, w - 1, h - 1);
+    box(p, tile, 3, kBorderLight, QColor(244, 245, 247), QColor(226, 228, 232));
+    QPainterPath clip;
+    clip.addRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
+    p.save();
+    p.setClipPath(clip);
+    p.setPen(Qt::NoPen);
+    p.setBrush(vertical(QRectF(0, 0, w, h), QColor(176, 181, 189), QColor(150, 156, 166)));
+    // Shoulders: a wide rounded mound cut by the tile's bottom edge.
+    p.drawEllipse(QRectF(w * 0.14, h * 0.62, w * 0.72, h * 0.62));
+    // Head.
+    p.drawEllipse(QRectF(w * 0.32, h * 0.18, w * 0.36, h * 0.38));
+    p.restore();
+}
+
+// The small Flickr mark of this program: a slate tile with a white camera glyph.
+void flickrLogo(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    box(p, QRectF(0.5, 0.5, w - 1, h - 1), 3, QColor(62, 82, 110), QColor(104, 128, 160),
+        QColor(76, 98, 128));
+    const QRectF body(w * 0.19, h * 0.34, w * 0.62, h * 0.44);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kWhite);
+    p.drawRoundedRect(body, 1.2, 1.2);
+    p.drawRect(QRectF(w * 0.36, h * 0.25, w * 0.22, h * 0.12));
+    p.setBrush(QColor(76, 98, 128));
+    const qreal lens = h * 0.26;
+    p.drawEllipse(QRectF(body.center().x() - lens / 2, body.center().y() - lens / 2, lens, lens));
+}
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1111,6 +1151,9 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("button"), button},
         {QStringLiteral("icon"), icon},
         {QStringLiteral("dnd"), dnd},
+        // Flickr provider.
+        {QStringLiteral("flickravatar"), flickrAvatar},
+        {QStringLiteral("flickrlogo"), flickrLogo},
     };
     return table;
 }

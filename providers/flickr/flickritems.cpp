@@ -1,0 +1,442 @@
+#include "flickritems.h"
+
+#include "flickrapi.h"
+#include "flickrcalls.h"
+#include "imediaitemstorage.h"
+#include "mediastoragebatch.h"
+#include "meskhttpmethod.h"
+#include "meskpictures.h"
+#include "quorimages.h"
+
+#include <QDebug>
+#include <QHash>
+
+namespace {
+
+const QString kPhotoUrl = QStringLiteral("photoUrl");
+const QString kThumbnailUrl = QStringLiteral("thumbnailUrl");
+const QString kOriginalUrl = QStringLiteral("originalUrl");
+const QString kThumbnailFile = QStringLiteral("thumbnailFile");
+const QString kOriginalFile = QStringLiteral("originalFile");
+
+void log(const char* text)
+{
+    qDebug().noquote() << QLatin1String(text);
+}
+
+// A download counts only with a 2xx answer; anything else is an error page.
+bool isSuccess(const CMeskHttpMethod* method)
+{
+    const int status = method->httpStatus();
+    return status >= 200 && status < 300;
+}
+
+// Lets a finished or replaced call object go. Its connections to the item are cut first, so a
+// late signal of an object that is about to be deleted never reaches the item.
+template <typename T> void releaseCall(T*& call, QObject* item)
+{
+    if (!call)
+        return;
+    QObject::disconnect(call, nullptr, item, nullptr);
+    call->deleteLater();
+    call = nullptr;
+}
+
+// True when a call object of this kind is running (the one-request-per-kind rule).
+bool isBusy(const CMeskHttpMethod* call)
+{
+    return call && !call->isReady();
+}
+
+} // namespace
+
+// ---- CFlickrPhoto -------------------------------------------------------------------------
+
+CFlickrPhoto::CFlickrPhoto(CFlickrApi* api, IMediaItemStorage* storage, QObject* owner)
+    : IMediaImageItem(owner), m_api(api), m_storage(storage)
+{
+}
+
+// The call objects are children: they are deleted (and cancel their requests) with the photo.
+CFlickrPhoto::~CFlickrPhoto() = default;
+
+mid_t CFlickrPhoto::create(CFlickrApi* api, IMediaItemStorage* storage, const SFlickrPhoto& photo,
+                           mid_t provider, mid_t user)
+{
+    if (!api || !storage) {
+        log("CFlickrPhoto: failed to add new item to storage");
+        return 0;
+    }
+    SMediaItem item;
+    item.provider = provider;
+    item.user = user;
+    item.type = MeskItemType::Image;
+    // An upload time that is no number reads as 0, the Unix epoch.
+    item.created = QDateTime::fromSecsSinceEpoch(qint64(photo.dateUpload.toULongLong()), Qt::UTC);
+    item.content = photo.title;
+    item.mediaId = photo.id;
+
+    // The row and its fields commit together; the thumbnail's path needs the new row id.
+    CMediaStorageBatch batch(storage);
+    if (!storage->addMediaItem(item)) {
+        batch.end();
+        log("CFlickrPhoto: failed to add new item to storage");
+        return 0;
+    }
+    QHash<QString, QString> fields;
+    QString url;
+    api->photoPageUrl(url, photo.owner, photo.id);
+    fields.insert(kPhotoUrl, url);
+    api->thumbnailUrl(url, photo.farm, photo.server, photo.id, photo.secret);
+    fields.insert(kThumbnailUrl, url);
+    fields.insert(kThumbnailFile, storage->itemFilePath(item, CFlickrApi::defaultImageFormat()));
+    storage->setMediaItemField(item.id, fields);
+    if (!batch.end()) {
+        log("CFlickrPhoto: failed to add new item to storage");
+        return 0;
+    }
+    return item.id;
+}
+
+CFlickrPhoto* CFlickrPhoto::load(CFlickrApi* api, IMediaItemStorage* storage, mid_t id)
+{
+    auto* photo = new CFlickrPhoto(api, storage, nullptr);
+    if (!storage || !storage->mediaItem(id, photo->m_item)) {
+        log("CFlickrPhoto: failed to load item from storage");
+        delete photo;
+        return nullptr;
+    }
+    if (photo->m_item.type != MeskItemType::Image) {
+        log("CFlickrPhoto: item type check failed while loading from storage, must be eImageMediaItem");
+        delete photo;
+        return nullptr;
+    }
+    QHash<QString, QString> fields;
+    storage->mediaItemFields(id, fields);
+    photo->m_photoUrl = fields.value(kPhotoUrl);
+    photo->m_thumbnailUrl = fields.value(kThumbnailUrl);
+    photo->m_originalUrl = fields.value(kOriginalUrl);
+    photo->m_thumbnailFile = fields.value(kThumbnailFile);
+    photo->m_originalFile = fields.value(kOriginalFile);
+    return photo;
+}
+
+bool CFlickrPhoto::setParentEvent(mid_t parent)
+{
+    SMediaItem item = m_item;
+    item.parent = parent;
+    if (!m_storage || !m_storage->updateMediaItem(item))
+        return false;
+    m_item = item;
+    return true;
+}
+
+QString CFlickrPhoto::text() const
+{
+    return m_item.content;
+}
+
+QString CFlickrPhoto::thumbnailFile() const
+{
+    return m_thumbnailFile;
+}
+
+SMediaItem CFlickrPhoto::mediaItem() const
+{
+    return m_item;
+}
+
+QString CFlickrPhoto::imageFile() const
+{
+    return m_originalFile;
+}
+
+bool CFlickrPhoto::loadThumbnail()
+{
+    if (isBusy(m_thumbnailDownload))
+        return false;
+    releaseCall(m_thumbnailDownload, this);
+    m_thumbnailDownload = new CMeskHttpMethod(this);
+    connect(m_thumbnailDownload, &CMeskHttpMethod::finished, this, &CFlickrPhoto::_onThumbnailLoaded);
+    connect(m_thumbnailDownload, &CMeskHttpMethod::networkError, this,
+            [this] { emit thumbnailDownloadFailed(); });
+    return m_thumbnailDownload->getToFile(m_thumbnailUrl, m_thumbnailFile);
+}
+
+bool CFlickrPhoto::loadImage()
+{
+    if (m_originalFile.isEmpty()) {
+        m_loadAfterLookup = true;
+        return requestSizes(m_item.mediaId);
+    }
+    m_loadAfterLookup = false;
+    return downloadOriginal();
+}
+
+bool CFlickrPhoto::downloadOriginal()
+{
+    if (isBusy(m_originalDownload))
+        return false;
+    releaseCall(m_originalDownload, this);
+    m_originalDownload = new CMeskHttpMethod(this);
+    connect(m_originalDownload, &CMeskHttpMethod::finished, this, &CFlickrPhoto::_onOriginalLoaded);
+    connect(m_originalDownload, &CMeskHttpMethod::networkError, this, [this] { emit imageDownloadFailed(); });
+    return m_originalDownload->getToFile(m_originalUrl, m_originalFile);
+}
+
+bool CFlickrPhoto::requestSizes(const QString& photoId)
+{
+    if (isBusy(m_sizesRequest))
+        return false;
+    releaseCall(m_sizesRequest, this);
+    m_sizesRequest = new CFlickrPhotoSizes(m_api, this);
+    connect(m_sizesRequest, &CFlickrPhotoSizes::sizesReady, this, &CFlickrPhoto::_onPhotoSizes);
+    // The argument-less error follows the typed one, also when the request could not start.
+    connect(m_sizesRequest, qOverload<>(&CMeskHttpMethod::protocolError), this, &CFlickrPhoto::lookupFailed);
+    connect(m_sizesRequest, &CMeskHttpMethod::networkError, this, &CFlickrPhoto::lookupFailed);
+    return m_sizesRequest->request(photoId);
+}
+
+bool CFlickrPhoto::requestPhotoInfo(const QString& photoId, const QString& secret)
+{
+    if (isBusy(m_infoRequest))
+        return false;
+    releaseCall(m_infoRequest, this);
+    m_infoRequest = new CFlickrPhotoInfo(m_api, this);
+    connect(m_infoRequest, &CFlickrPhotoInfo::infoReady, this, &CFlickrPhoto::_onPhotoInfo);
+    connect(m_infoRequest, qOverload<>(&CMeskHttpMethod::protocolError), this, &CFlickrPhoto::lookupFailed);
+    connect(m_infoRequest, &CMeskHttpMethod::networkError, this, &CFlickrPhoto::lookupFailed);
+    return m_infoRequest->request(photoId, secret);
+}
+
+void CFlickrPhoto::lookupFailed()
+{
+    emit imageDownloadFailed();
+}
+
+void CFlickrPhoto::_onThumbnailLoaded()
+{
+    const bool ok = isSuccess(m_thumbnailDownload);
+    releaseCall(m_thumbnailDownload, this);
+    if (ok)
+        emit thumbnailDownloadDone();
+    else
+        emit thumbnailDownloadFailed();
+}
+
+void CFlickrPhoto::_onOriginalLoaded()
+{
+    const bool ok = isSuccess(m_originalDownload);
+    releaseCall(m_originalDownload, this);
+    if (ok)
+        emit imageDownloadDone();
+    else
+        emit imageDownloadFailed();
+}
+
+void CFlickrPhoto::_onPhotoInfo(const SFlickrPhotoExt& info)
+{
+    releaseCall(m_infoRequest, this);
+    if (!info.originalSecret.isEmpty() && !info.originalFormat.isEmpty()) {
+        QString url;
+        m_api->originalUrl(url, info.farm, info.server, info.id.isEmpty() ? m_item.mediaId : info.id,
+                           info.originalSecret, info.originalFormat);
+        setOriginal(url, info.originalFormat);
+    } else {
+        // A failure to start arrives as the sizes request's queued error.
+        requestSizes(m_item.mediaId);
+    }
+}
+
+void CFlickrPhoto::_onPhotoSizes(const QList<SFlickrPhotoSize>& sizes)
+{
+    releaseCall(m_sizesRequest, this);
+    // The first entry of the greatest width; a width that is no number reads as 0.
+    SFlickrPhotoSize best;
+    int bestWidth = 0;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        const int width = sizes.at(i).width.toInt();
+        if (i == 0 || width > bestWidth) {
+            best = sizes.at(i);
+            bestWidth = width;
+        }
+    }
+    if (best.source.isEmpty()) {
+        // Nothing is stored, so the next loadImage() asks again.
+        log("CFlickrPhoto: no full-size picture offered");
+        emit imageDownloadFailed();
+        return;
+    }
+    setOriginal(best.source, QString());
+}
+
+void CFlickrPhoto::setOriginal(const QString& url, const QString& format)
+{
+    QString ext = format;
+    if (ext.isEmpty()) {
+        const qsizetype dot = url.lastIndexOf(QLatin1Char('.'));
+        ext = dot < 0 ? url : url.mid(dot + 1);
+        if (ext.isEmpty() || ext.size() > 3)
+            ext = CFlickrApi::defaultImageFormat();
+    }
+    const QString file = m_storage ? m_storage->mediaFilePath(m_item, ext) : QString();
+
+    bool stored = false;
+    if (m_storage) {
+        CMediaStorageBatch batch(m_storage);
+        m_storage->setMediaItemField(m_item.id, {{kOriginalUrl, url}, {kOriginalFile, file}});
+        stored = batch.end();
+    }
+    if (!stored) {
+        log("CFlickrPhoto: failed to store the full-size address");
+        if (m_loadAfterLookup)
+            emit imageDownloadFailed();
+        return;
+    }
+    m_originalUrl = url;
+    m_originalFile = file;
+    if (m_loadAfterLookup && !isBusy(m_originalDownload) && !downloadOriginal())
+        emit imageDownloadFailed();
+}
+
+// ---- CFlickrUser --------------------------------------------------------------------------
+
+CFlickrUser::CFlickrUser(CFlickrApi* api, IMediaItemStorage* storage, QObject* owner)
+    : IMediaUser(owner), m_api(api), m_storage(storage)
+{
+}
+
+CFlickrUser::~CFlickrUser() = default;
+
+mid_t CFlickrUser::create(CFlickrApi* api, IMediaItemStorage* storage, const QString& userId,
+                          const QString& userName, mid_t provider)
+{
+    SServiceUser user;
+    user.provider = provider;
+    user.mediaId = userId;
+    user.name = userName;
+    user.type = 2;
+    if (api)
+        api->profileUrl(user.url, userId);
+    if (!api || !storage || !storage->addServiceUser(user)) {
+        log("CFlickrUser: failed to add new user to storage");
+        return 0;
+    }
+    return user.id;
+}
+
+CFlickrUser* CFlickrUser::load(CFlickrApi* api, IMediaItemStorage* storage, mid_t id)
+{
+    auto* user = new CFlickrUser(api, storage, nullptr);
+    if (!storage || !storage->serviceUser(id, user->m_user)) {
+        log("CFlickrUser: failed to load user from storage");
+        delete user;
+        return nullptr;
+    }
+    return user;
+}
+
+QString CFlickrUser::avatarFile() const
+{
+    return m_user.avatarFile;
+}
+
+QPixmap CFlickrUser::defaultAvatar() const
+{
+    return QuorImages::pixmap(QStringLiteral(":/images/flickr/flickr_default_profile_avatar.png"));
+}
+
+QString CFlickrUser::name() const
+{
+    return m_user.name;
+}
+
+SServiceUser CFlickrUser::serviceUser() const
+{
+    return m_user;
+}
+
+void CFlickrUser::updateAvatar()
+{
+    startAvatarUpdate();
+}
+
+bool CFlickrUser::startAvatarUpdate()
+{
+    if (m_user.avatar.isEmpty())
+        return requestUserInfo();
+    return downloadAvatar();
+}
+
+QPixmap CFlickrUser::avatar() const
+{
+    if (!m_avatar.isNull())
+        return m_avatar;
+    if (loadNormalAvatar(m_user.avatarFile, m_avatar))
+        return m_avatar;
+    // No picture on disk yet: fetch it (at most one lookup and one download run at a time).
+    const_cast<CFlickrUser*>(this)->startAvatarUpdate();
+    return scaleToNormalAvatar(defaultAvatar());
+}
+
+QPixmap CFlickrUser::smallAvatar() const
+{
+    if (!m_smallAvatar.isNull())
+        return m_smallAvatar;
+    if (loadSmallAvatar(m_user.avatarFile, m_smallAvatar))
+        return m_smallAvatar;
+    const_cast<CFlickrUser*>(this)->startAvatarUpdate();
+    return scaleToSmallAvatar(defaultAvatar());
+}
+
+bool CFlickrUser::requestUserInfo()
+{
+    if (isBusy(m_infoRequest))
+        return false;
+    releaseCall(m_infoRequest, this);
+    m_infoRequest = new CFlickrUserInfo(m_api, this);
+    connect(m_infoRequest, &CFlickrUserInfo::userInfoReady, this, &CFlickrUser::_onUserInfoReady);
+    connect(m_infoRequest, &CMeskHttpMethod::networkError, this, [this] { emit avatarUpdateFailed(); });
+    connect(m_infoRequest, qOverload<>(&CMeskHttpMethod::protocolError), this,
+            [this] { emit avatarUpdateFailed(); });
+    return m_infoRequest->request(m_user.mediaId);
+}
+
+bool CFlickrUser::downloadAvatar()
+{
+    if (isBusy(m_avatarDownload))
+        return false;
+    releaseCall(m_avatarDownload, this);
+    m_avatarDownload = new CMeskHttpMethod(this);
+    connect(m_avatarDownload, &CMeskHttpMethod::finished, this, &CFlickrUser::_onAvatarLoaded);
+    connect(m_avatarDownload, &CMeskHttpMethod::networkError, this, [this] { emit avatarUpdateFailed(); });
+    return m_avatarDownload->getToFile(m_user.avatar, m_user.avatarFile);
+}
+
+void CFlickrUser::_onUserInfoReady(const SFlickrUser& info)
+{
+    releaseCall(m_infoRequest, this);
+    m_api->buddyIconUrl(m_user.avatar, info.iconFarm, info.iconServer, m_user.mediaId);
+    if (m_storage) {
+        m_user.avatarFile = m_storage->userImagePath(m_user.id, m_user.avatar);
+        if (!m_storage->updateServiceUser(m_user))
+            log("CFlickrUser: failed to store updated user");
+    }
+    // The download started here is the end of this update: one that cannot start is its failure.
+    if (!isBusy(m_avatarDownload) && !downloadAvatar())
+        emit avatarUpdateFailed();
+}
+
+void CFlickrUser::_onAvatarLoaded()
+{
+    const bool ok = isSuccess(m_avatarDownload);
+    releaseCall(m_avatarDownload, this);
+    if (!ok) {
+        emit avatarUpdateFailed();
+        return;
+    }
+    // The new picture replaces the cached ones at the next avatar() and smallAvatar().
+    m_avatar = QPixmap();
+    m_smallAvatar = QPixmap();
+    emit avatarUpdated();
+}

@@ -1,0 +1,244 @@
+#include "flickrobjects.h"
+
+#include "flickrevents.h"
+#include "flickritems.h"
+#include "imediaitemstorage.h"
+
+#include <QDebug>
+
+#include <utility>
+
+namespace {
+
+void log(const char* text)
+{
+    qDebug().noquote() << QLatin1String(text);
+}
+
+template <typename T> void deleteAll(QHash<mid_t, T*>& cache)
+{
+    // Taken out first, so nothing reaches a half-emptied cache while an object is deleted.
+    const QHash<mid_t, T*> objects = std::exchange(cache, {});
+    qDeleteAll(objects);
+}
+
+template <typename T> void deleteNoted(QHash<mid_t, T*>& cache, const QList<mid_t>& ids)
+{
+    for (mid_t id : ids)
+        delete cache.take(id);
+}
+
+} // namespace
+
+// ---- CFlickrObjectManager -----------------------------------------------------------------
+
+CFlickrObjectManager::CFlickrObjectManager(CFlickrApi* api, mid_t providerId, QObject* parent)
+    : QObject(parent), m_api(api), m_providerId(providerId)
+{
+}
+
+CFlickrObjectManager::~CFlickrObjectManager()
+{
+    clear();
+}
+
+void CFlickrObjectManager::setStorage(IMediaItemStorage* storage)
+{
+    m_storage = storage;
+}
+
+void CFlickrObjectManager::clear()
+{
+    forgetNew();
+    deleteAll(m_events);
+    deleteAll(m_photos);
+    deleteAll(m_users);
+}
+
+IFlickrEvent* CFlickrObjectManager::loadEvent(const SMediaItem& item)
+{
+    switch (item.type) {
+    case MeskItemType::Event2:
+        return photoPost(item.id);
+    case MeskItemType::Event1: // comments are not built
+        return nullptr;
+    default:
+        log("CFlickrObjectManager: failed to load event, unknown event type");
+        return nullptr;
+    }
+}
+
+CFlickrPhotoPost* CFlickrObjectManager::photoPost(mid_t id)
+{
+    if (IFlickrEvent* cached = m_events.value(id))
+        return qobject_cast<CFlickrPhotoPost*>(cached);
+    CFlickrPhotoPost* post = CFlickrPhotoPost::load(m_storage, id);
+    if (post)
+        m_events.insert(id, post);
+    return post;
+}
+
+CFlickrPhoto* CFlickrObjectManager::photo(mid_t id)
+{
+    if (CFlickrPhoto* cached = m_photos.value(id))
+        return cached;
+    CFlickrPhoto* loaded = CFlickrPhoto::load(m_api, m_storage, id);
+    if (loaded)
+        m_photos.insert(id, loaded);
+    return loaded;
+}
+
+CFlickrUser* CFlickrObjectManager::user(mid_t id)
+{
+    if (CFlickrUser* cached = m_users.value(id))
+        return cached;
+    CFlickrUser* loaded = CFlickrUser::load(m_api, m_storage, id);
+    if (loaded)
+        m_users.insert(id, loaded);
+    return loaded;
+}
+
+CFlickrPhoto* CFlickrObjectManager::findPhoto(const QString& photoId)
+{
+    if (!m_storage)
+        return nullptr;
+    const QList<SMediaItem> items = m_storage->itemByMediaId(m_providerId, photoId);
+    return items.isEmpty() ? nullptr : photo(items.first().id);
+}
+
+CFlickrPhoto* CFlickrObjectManager::findOrAddPhoto(const SFlickrPhoto& record, mid_t userId)
+{
+    if (CFlickrPhoto* found = findPhoto(record.id))
+        return found;
+    const mid_t id = CFlickrPhoto::create(m_api, m_storage, record, m_providerId, userId);
+    if (!id)
+        return nullptr;
+    CFlickrPhoto* made = photo(id);
+    if (made && m_collecting)
+        m_newPhotos.append(id);
+    return made;
+}
+
+CFlickrUser* CFlickrObjectManager::findUser(const QString& userId)
+{
+    if (!m_storage)
+        return nullptr;
+    const QList<SServiceUser> users = m_storage->serviceUserByMediaId(m_providerId, userId);
+    return users.isEmpty() ? nullptr : user(users.first().id);
+}
+
+CFlickrUser* CFlickrObjectManager::findOrAddUser(const QString& userId, const QString& userName)
+{
+    if (CFlickrUser* found = findUser(userId))
+        return found;
+    const mid_t id = CFlickrUser::create(m_api, m_storage, userId, userName, m_providerId);
+    if (!id)
+        return nullptr;
+    CFlickrUser* made = user(id);
+    if (m_collecting) {
+        if (made)
+            m_newUsers.append(id);
+    } else {
+        emit userAdded(id);
+    }
+    return made;
+}
+
+CFlickrPhotoPost* CFlickrObjectManager::addPhotoPost(mid_t userId)
+{
+    const mid_t id = CFlickrPhotoPost::create(m_storage, m_providerId, userId);
+    if (!id) {
+        log("CFlickrObjectManager: failed to add new photo post");
+        return nullptr;
+    }
+    CFlickrPhotoPost* post = photoPost(id);
+    if (post && m_collecting)
+        m_newEvents.append(id);
+    return post;
+}
+
+QList<CFlickrPhoto*> CFlickrObjectManager::photosOfPost(CFlickrPhotoPost* post)
+{
+    QList<CFlickrPhoto*> photos;
+    if (!post)
+        return photos;
+    const QList<SMediaItem> items = post->photoItems();
+    for (const SMediaItem& item : items)
+        if (CFlickrPhoto* p = photo(item.id))
+            photos.append(p);
+    return photos;
+}
+
+void CFlickrObjectManager::beginNew()
+{
+    m_collecting = true;
+}
+
+void CFlickrObjectManager::acceptNew()
+{
+    const QList<mid_t> added = m_newUsers;
+    forgetNew();
+    for (mid_t id : added)
+        emit userAdded(id);
+}
+
+void CFlickrObjectManager::discardNew()
+{
+    const QList<mid_t> events = m_newEvents;
+    const QList<mid_t> photos = m_newPhotos;
+    const QList<mid_t> users = m_newUsers;
+    forgetNew();
+    deleteNoted(m_events, events);
+    deleteNoted(m_photos, photos);
+    deleteNoted(m_users, users);
+}
+
+void CFlickrObjectManager::forgetNew()
+{
+    m_collecting = false;
+    m_newEvents.clear();
+    m_newPhotos.clear();
+    m_newUsers.clear();
+}
+
+// ---- CFlickrSync --------------------------------------------------------------------------
+
+CFlickrSync::CFlickrSync(mid_t providerId, QObject* parent) : QObject(parent), m_providerId(providerId) {}
+
+void CFlickrSync::load(IMediaItemStorage* storage)
+{
+    m_storage = storage;
+    m_records.clear();
+    if (!m_storage)
+        return;
+    const QList<SMediaItem> items = m_storage->syncRecords(m_providerId);
+    for (const SMediaItem& item : items)
+        m_records.insert(item.user, item.id);
+}
+
+void CFlickrSync::add(mid_t userId, mid_t eventId)
+{
+    for (auto it = m_records.cbegin(); it != m_records.cend(); ++it)
+        if (it.value() == eventId)
+            return;
+    m_records.insert(userId, eventId);
+}
+
+void CFlickrSync::remove(mid_t userId)
+{
+    m_records.remove(userId);
+}
+
+void CFlickrSync::flush()
+{
+    if (m_storage)
+        m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
+}
+
+void CFlickrSync::reset()
+{
+    if (!m_storage)
+        return;
+    m_records.clear();
+    m_storage->setSyncRecords(m_providerId, {}, 0);
+}
