@@ -1,6 +1,35 @@
 #include "meskcontacts.h"
 
+#include "imeskcontactstore.h"
+
 #include <QDebug>
+#include <QGuiApplication>
+#include <QIcon>
+
+namespace {
+
+constexpr int PictureSize = 50;
+
+// The value of a property, or nothing when the item lacks it. A value that
+// cannot be read although the property is there counts as absent.
+bool readProperty(IMeskContactItem& item, const QString& name, QString* value)
+{
+    const QString nameSpace = IMeskContactStore::contactNamespace();
+    if (!item.hasProperty(nameSpace, name))
+        return false;
+    QString read;
+    if (!item.propertyValue(nameSpace, name, &read))
+        return false;
+    *value = read;
+    return true;
+}
+
+void log(const QString& text)
+{
+    qDebug().noquote() << text;
+}
+
+} // namespace
 
 CMeskContacts::CMeskContacts(QObject* owner) : IMeskContactsReader(nullptr)
 {
@@ -9,22 +38,91 @@ CMeskContacts::CMeskContacts(QObject* owner) : IMeskContactsReader(nullptr)
 
 CMeskContacts::~CMeskContacts() = default;
 
+QString CMeskContacts::defaultPicturePath()
+{
+    return QStringLiteral(":/images/sms/sms_default_profile_avatar.png");
+}
+
+const QStringList& CMeskContacts::phoneProperties()
+{
+    static const QStringList properties{
+        QStringLiteral("GeneralMobile"), QStringLiteral("GeneralMobile2"), QStringLiteral("GeneralMobile3"),
+        QStringLiteral("GeneralPhone"),  QStringLiteral("BusinessFax"),    QStringLiteral("BusinessMobile"),
+        QStringLiteral("BusinessPhone"), QStringLiteral("HomeFax"),        QStringLiteral("HomeMobile"),
+        QStringLiteral("HomePhone"),     QStringLiteral("AsstPhone"),      QStringLiteral("Pager"),
+    };
+    return properties;
+}
+
 bool CMeskContacts::init()
 {
     m_contacts.clear();
+    std::unique_ptr<IMeskContactStore> store = IMeskContactStore::create();
+    if (!store || !store->open()) {
+        log(QStringLiteral("CMeskContacts: Quor Suite must be installed in order to retrieve contacts. "));
+        return true;
+    }
+    if (!store->initialize()) {
+        log(QStringLiteral("CMeskContacts: Failed to initialize Dastrel. "));
+        return true;
+    }
+    IMeskContactCollection* collection = store->contacts();
+    if (!collection || collection->count() == 0) {
+        log(QStringLiteral("CMeskContacts: No QUOR contacts found"));
+        return true;
+    }
+
+    // Pictures need the GUI application; without it contacts go without one.
+    // The icon picks the @2x file where the display needs it.
+    QPixmap picture;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        picture = QIcon(defaultPicturePath()).pixmap(QSize(PictureSize, PictureSize));
+
+    // The count is asked again on each pass, as the store may change it.
+    for (int index = 0; index < collection->count(); ++index) {
+        IMeskContactItem* item = collection->item(index);
+        if (!item)
+            continue;
+        m_contacts.append(readContact(*item, picture));
+    }
     return true;
+}
+
+SPhoneContact CMeskContacts::readContact(IMeskContactItem& item, const QPixmap& picture)
+{
+    SPhoneContact contact;
+    readProperty(item, QStringLiteral("GivenName"), &contact.givenName);
+    contact.displayName = contact.givenName + QLatin1Char(' ');
+    QString middleName;
+    if (readProperty(item, QStringLiteral("MiddleName"), &middleName))
+        contact.displayName += middleName + QLatin1Char(' ');
+    readProperty(item, QStringLiteral("LastName"), &contact.lastName);
+    contact.displayName += contact.lastName;
+    readProperty(item, QStringLiteral("Company"), &contact.company);
+    readProperty(item, QStringLiteral("NickName"), &contact.nickName);
+    contact.picture = picture;
+    for (const QString& property : phoneProperties()) {
+        SPhoneNumber phone;
+        if (readProperty(item, property, &phone.number)) {
+            phone.label = property;
+            contact.phones.append(phone);
+        }
+    }
+    return contact;
 }
 
 QList<SPhoneContact> CMeskContacts::findContacts(const QString& text) const
 {
-    qDebug().noquote() << QStringLiteral("CMeskContacts::findContacts ") + text;
+    log(QStringLiteral("CMeskContacts::findContacts ") + text);
     QList<SPhoneContact> found;
     for (const SPhoneContact& contact : m_contacts) {
-        qDebug().noquote() << QStringLiteral("CMeskContacts: ") + contact.givenName + QLatin1Char(' ') +
-                                  contact.lastName;
         if (matches(contact, text))
             found.append(contact);
     }
+    // Contacts are personal data: only the counts are logged.
+    log(QStringLiteral("CMeskContacts::findContacts: %1 of %2 contacts match")
+            .arg(found.size())
+            .arg(m_contacts.size()));
     return found;
 }
 

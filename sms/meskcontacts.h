@@ -2,8 +2,11 @@
 
 #include "imesksms.h"
 
-// The phone contacts reader. No contacts store exists on this platform yet, so
-// the list stays empty; the search rules already hold for whatever it holds.
+class IMeskContactItem;
+
+// The phone contacts reader: reads the contacts of the desktop phone suite's
+// store (IMeskContactStore::create) once, in the store's order, and searches
+// them for the SMS dialogs.
 class CMeskContacts : public IMeskContactsReader
 {
     Q_OBJECT
@@ -12,6 +15,8 @@ public:
     explicit CMeskContacts(QObject* owner = nullptr);
     ~CMeskContacts() override;
 
+    // Reads the contacts; a missing, failing or empty store leaves the list
+    // empty. Always true.
     bool init() override;
     QList<SPhoneContact> contacts() const override { return m_contacts; }
     QList<SPhoneContact> findContacts(const QString& text) const override;
@@ -21,6 +26,13 @@ public:
     // the text; case is ignored. An empty text matches every contact.
     static bool matches(const SPhoneContact& contact, const QString& text);
 
+    // The picture every contact gets.
+    static QString defaultPicturePath();
+    // The phone properties read, in order; each present one adds a number.
+    static const QStringList& phoneProperties();
+
 private:
+    static SPhoneContact readContact(IMeskContactItem& item, const QPixmap& picture);
+
     QList<SPhoneContact> m_contacts;
 };

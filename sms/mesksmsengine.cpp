@@ -1,6 +1,42 @@
 #include "mesksmsengine.h"
 
+#include "imediaitemstorage.h"
+#include "meskclock.h"
 #include "mesknetworkmanager.h"
+
+#include <QDebug>
+#include <QThread>
+
+namespace {
+
+void log(const QString& text)
+{
+    qDebug().noquote() << text;
+}
+
+} // namespace
+
+// The worker thread: creates the SMS manager, runs its event loop until
+// stop(), then releases the manager on the same thread.
+class CMeskSmsEngine::Worker : public QThread
+{
+public:
+    Worker(CMeskSmsEngine* engine, IMeskModemBackend* backend) : m_engine(engine), m_backend(backend) {}
+
+protected:
+    void run() override
+    {
+        std::unique_ptr<CMeskMbnSmsManager> manager = m_engine->initMbn(m_backend);
+        exec();
+        m_engine->releaseMbn();
+        // Its release stops the watchdog and waits for running event handlers.
+        manager.reset();
+    }
+
+private:
+    CMeskSmsEngine* m_engine;
+    IMeskModemBackend* m_backend;
+};
 
 CMeskSmsEngine::CMeskSmsEngine(QObject* parent) : IMeskSmsEngine(parent)
 {
@@ -25,10 +61,33 @@ void CMeskSmsEngine::start(IMediaItemStorage* storage, CMeskNetworkManager* netw
                                      &CMeskSmsEngine::_onCellularSignalChanged);
     }
     updateState();
+
+    // The network manager owns the modem backend and outlives the run.
+    m_worker = new Worker(this, m_network ? m_network->modemBackend() : nullptr);
+    m_workerContext = new QObject;
+    m_workerContext->moveToThread(m_worker);
+    m_worker->start();
 }
 
 void CMeskSmsEngine::stop()
 {
+    if (m_worker) {
+        // The worker never blocks, so its loop ends promptly; it is never killed.
+        m_worker->quit();
+        m_worker->wait();
+        // Work still queued to the worker is dropped with its context.
+        delete m_workerContext;
+        m_workerContext = nullptr;
+        delete m_worker;
+        m_worker = nullptr;
+    }
+    // Reports of the ended run that still wait for the GUI thread are dropped;
+    // its requests can no longer be confirmed.
+    ++m_run;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_pending.clear();
+    }
     disconnect(m_stateConnection);
     disconnect(m_signalConnection);
     m_network = nullptr;
@@ -37,34 +96,203 @@ void CMeskSmsEngine::stop()
     m_state = TMeskSmsState(0);
 }
 
+std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* backend)
+{
+    if (!backend || !backend->open()) {
+        log(QStringLiteral("CMeskSmsEngine: Mbn Api is not supported"));
+        toGuiThread([this] { emit initFailed(); });
+        return nullptr;
+    }
+    auto manager = std::make_unique<CMeskMbnSmsManager>();
+    const bool initialised = manager->init(backend, this);
+    // A manager that failed to initialise stays until the thread ends.
+    m_manager.store(manager.get(), std::memory_order_release);
+    if (initialised) {
+        m_mbnReady.store(true, std::memory_order_release);
+    } else {
+        log(QStringLiteral("CMeskSmsEngine: failed to init Mbn SMS manager"));
+        toGuiThread([this] { emit initFailed(); });
+    }
+    return manager;
+}
+
+void CMeskSmsEngine::releaseMbn()
+{
+    m_mbnReady.store(false, std::memory_order_release);
+    m_manager.store(nullptr, std::memory_order_release);
+}
+
+template <typename Work> void CMeskSmsEngine::toGuiThread(Work work)
+{
+    const quint64 run = m_run.load(std::memory_order_acquire);
+    QMetaObject::invokeMethod(
+        this,
+        [this, run, work = std::move(work)]() mutable {
+            if (run == m_run.load(std::memory_order_acquire))
+                work();
+        },
+        Qt::QueuedConnection);
+}
+
 bool CMeskSmsEngine::isSmsReady() const
 {
-    // Sending and reading need the modem's SMS manager, which does not exist yet.
-    return false;
+    return m_mbnReady.load(std::memory_order_acquire) && m_state == SmsStateReady &&
+           m_manager.load(std::memory_order_acquire);
 }
 
 bool CMeskSmsEngine::readSimMessages()
 {
-    return isSmsReady();
+    if (!isSmsReady())
+        return false;
+    return m_manager.load(std::memory_order_acquire)->readAllMessages();
 }
 
 bool CMeskSmsEngine::sendMessage(const QString& phone, const QString& text)
 {
-    // Without the modem's SMS manager the engine is never ready: nothing is
-    // sent, stored or announced.
-    Q_UNUSED(phone);
-    Q_UNUSED(text);
-    return false;
+    if (!isSmsReady())
+        return false;
+    // Held until the message is pending. Reports reach the pending table only
+    // on the GUI thread, after this returns.
+    QMutexLocker lock(&m_mutex);
+    SSmsMessage message;
+    message.phone = phone;
+    message.message = text;
+    message.created = MeskClock::now();
+    message.type = SSmsMessage::BeingSent;
+
+    quint32 requestId = 0;
+    if (!m_manager.load(std::memory_order_acquire)->send(phone, text, &requestId)) {
+        log(QStringLiteral("CMeskSmsEngine: failed to send sms message"));
+        return false;
+    }
+    if (!m_storage || !m_storage->addSmsMessage(message))
+        log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
+    m_pending.insert(requestId, message);
+    emit messageSent(message);
+    return true;
 }
 
 void CMeskSmsEngine::smsTextLength(const QString& text, int* used, int* left, int* parts)
 {
-    // Without the modem's SMS manager the format is unknown: the outputs stay.
-    Q_UNUSED(text);
-    Q_UNUSED(used);
-    Q_UNUSED(left);
-    Q_UNUSED(parts);
+    if (CMeskMbnSmsManager* manager = m_manager.load(std::memory_order_acquire))
+        manager->textLength(text, used, left, parts);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The manager's reports: handed to the GUI thread as they are.
+
+void CMeskSmsEngine::onMeskMbnSmsManagerNotification() {}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
+                                                        const QString& text, quint32 timeStamp,
+                                                        const QList<quint32>& indices)
+{
+    toGuiThread([this, status, number, text, timeStamp, indices] {
+        messageReceived(status, number, text, timeStamp, indices);
+    });
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerClass0MessageReceived(quint32, const QString&, const QString&,
+                                                              quint32)
+{
+    // Flash messages are neither stored nor shown.
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerSendDone(quint32 requestId)
+{
+    toGuiThread([this, requestId] { sendEnded(requestId, true); });
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32)
+{
+    toGuiThread([this, requestId] { sendEnded(requestId, false); });
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerError(quint32 errorCode)
+{
+    const QString text = errorText(errorCode);
+    if (text.isEmpty())
+        return;
+    toGuiThread([text] { log(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: ") + text); });
+}
+
+QString CMeskSmsEngine::errorText(quint32 errorCode)
+{
+    static const char* const texts[] = {
+        "no error",
+        "Internal error",
+        "Device not found",
+        "API request rejected",
+        "argument format error",
+        "No SIM inserted",
+        "Bad SIM inserted",
+        "PIN required",
+        "SIM memory error",
+        "SIM memory full",
+        "Unknown service center number",
+        "Not activated",
+        "API request parameters error",
+        "Time out",
+        "SIM not registered",
+        "Operation failed",
+    };
+    if (errorCode >= std::size(texts))
+        return {};
+    return QString::fromLatin1(texts[errorCode]);
+}
+
+// ---------------------------------------------------------------------------------------------
+// GUI thread
+
+void CMeskSmsEngine::sendEnded(quint32 requestId, bool done)
+{
+    QMutexLocker lock(&m_mutex);
+    const auto pending = m_pending.constFind(requestId);
+    if (pending == m_pending.cend())
+        return;
+    SSmsMessage message = *pending;
+    m_pending.erase(pending);
+    message.type = done ? SSmsMessage::Sent : SSmsMessage::SendFailed;
+    if (!m_storage || !m_storage->updateSmsMessage(message))
+        log(QStringLiteral("CMeskSmsEngine: failed to update message to storage"));
+    if (done)
+        emit messageSendDone(message);
+    else
+        emit messageSendFailed(message);
+}
+
+void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, const QString& text,
+                                     quint32 timeStamp, const QList<quint32>& indices)
+{
+    SSmsMessage message;
+    message.phone = number;
+    message.message = text;
+    // The service centre's time, so messages read from the SIM later keep
+    // their order; 0 means the message had none that could be read.
+    message.created = timeStamp != 0 ? QDateTime::fromSecsSinceEpoch(timeStamp) : MeskClock::now();
+    message.type = status == 3 ? SSmsMessage::Sent : SSmsMessage::Received;
+    const bool stored = m_storage && m_storage->addSmsMessage(message);
+    if (!stored)
+        log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
+    // Only a stored message leaves the SIM; one that failed is read again at
+    // the next start.
+    if (stored && !indices.isEmpty() && m_workerContext) {
+        QMetaObject::invokeMethod(
+            m_workerContext,
+            [this, indices] {
+                if (CMeskMbnSmsManager* manager = m_manager.load(std::memory_order_acquire))
+                    manager->deleteMessages(indices);
+            },
+            Qt::QueuedConnection);
+    }
+    if (status == 0)
+        emit newMessageReceived(message);
+    else
+        emit simMessageReady(message);
+}
+
+// ---------------------------------------------------------------------------------------------
+// State
 
 TMeskSmsState CMeskSmsEngine::stateForCellular(int cellularState, TMeskSmsState current)
 {

@@ -1,36 +1,165 @@
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
+#include "logrecorder.h"
+#include "mediadatabase.h"
 #include "meskcontacts.h"
+#include "meskengine.h"
+#include "mesklinuxmodembackend.h"
 #include "mesknetworkmanager.h"
 #include "mesksmsengine.h"
+#include "mesksmsfactories.h"
+#include "tempstorage.h"
+#include "testclock.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
-// The SMS engine as far as it goes without the modem's SMS manager: the SMS
-// availability follows the cellular state, and nothing is ever sent. And the
-// contacts reader's search rules.
+namespace {
+
+// "hello" from +123, sent 2024-01-15 10:30:00 at UTC+1.
+const QString Hello = QStringLiteral("0004039121F300004210510103004005E8329BFD06");
+const QDateTime HelloTime = QDateTime(QDate(2024, 1, 15), QTime(9, 30), Qt::UTC);
+// The same with month 13: no usable service-centre time.
+const QString HelloMonth13 = QStringLiteral("0004039121F300004231510103004005E8329BFD06");
+// The same as a class-0 (flash) message.
+const QString HelloClass0 = QStringLiteral("0004039121F300104210510103004005E8329BFD06");
+// A status report of a sent message.
+const QString StatusReport = QStringLiteral("00062A039121F3421051010300404210510103004000");
+
+const QDateTime ClockTime = QDateTime(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC);
+
+// The storage of the tests: its four SMS operations record the thread they
+// run on and fail on demand.
+class RecordingStorage : public CMediaDataBase
+{
+public:
+    using CMediaDataBase::CMediaDataBase;
+
+    bool failAdd = false;
+    bool failUpdate = false;
+    QList<QThread*> threads;
+
+    bool addSmsMessage(SSmsMessage& message) override
+    {
+        threads << QThread::currentThread();
+        return !failAdd && CMediaDataBase::addSmsMessage(message);
+    }
+    bool updateSmsMessage(const SSmsMessage& message) override
+    {
+        threads << QThread::currentThread();
+        return !failUpdate && CMediaDataBase::updateSmsMessage(message);
+    }
+    bool deleteSmsMessage(mid_t id) override
+    {
+        threads << QThread::currentThread();
+        return CMediaDataBase::deleteSmsMessage(id);
+    }
+    QList<SSmsMessage> smsMessages() override
+    {
+        threads << QThread::currentThread();
+        return CMediaDataBase::smsMessages();
+    }
+};
+
+// Every signal of an SMS engine as "name" or "name type phone text", with the
+// thread it was emitted on.
+class SignalLog : public QObject
+{
+public:
+    explicit SignalLog(IMeskSmsEngine* engine)
+    {
+        using E = IMeskSmsEngine;
+        const auto record = [this](const QString& name) {
+            return [this, name](const SSmsMessage& m) {
+                add(QStringLiteral("%1 %2 %3 %4").arg(name).arg(m.type).arg(m.phone, m.message), m);
+            };
+        };
+        connect(engine, &E::simMessageReady, this, record(QStringLiteral("sim")), Qt::DirectConnection);
+        connect(engine, &E::newMessageReceived, this, record(QStringLiteral("new")), Qt::DirectConnection);
+        connect(engine, &E::messageSent, this, record(QStringLiteral("sent")), Qt::DirectConnection);
+        connect(engine, &E::messageSendDone, this, record(QStringLiteral("done")), Qt::DirectConnection);
+        connect(engine, &E::messageSendFailed, this, record(QStringLiteral("failed")), Qt::DirectConnection);
+        connect(
+            engine, &E::initFailed, this, [this] { add(QStringLiteral("initFailed"), {}); },
+            Qt::DirectConnection);
+    }
+
+    QStringList names;
+    QList<SSmsMessage> messages;
+    QList<QThread*> threads;
+
+private:
+    void add(const QString& name, const SSmsMessage& message)
+    {
+        names << name;
+        messages << message;
+        threads << QThread::currentThread();
+    }
+};
+
+bool onlyOn(const QList<QThread*>& threads, QThread* thread)
+{
+    return std::all_of(threads.cbegin(), threads.cend(), [thread](QThread* t) { return t == thread; });
+}
+
+} // namespace
+
+// The SMS engine: its state follows the cellular state; it sends, receives
+// and stores text messages through the modem's SMS manager on a worker
+// thread, and reports everything on the GUI thread. And the contacts
+// reader's search rules.
 class TestSmsEngine : public QObject
 {
     Q_OBJECT
 
     FakeModem* m_modem = nullptr;
+    bool m_linuxModem = false;
     std::unique_ptr<CMeskNetworkManager> m_network;
+    std::unique_ptr<TempStorageRoot> m_root;
+    std::unique_ptr<RecordingStorage> m_storage;
 
     bool cellularBecomes(int state)
     {
         return QTest::qWaitFor([&] { return m_network->cellularState() == state; }, 5000);
     }
 
+    // The modem present and ready; the SMS engine started and ready.
+    bool startReady(CMeskSmsEngine& engine)
+    {
+        m_modem->setDevicePresent(true);
+        m_modem->setReadyState(1);
+        if (!cellularBecomes(5))
+            return false;
+        engine.start(m_storage.get(), m_network.get());
+        return QTest::qWaitFor([&] { return engine.isSmsReady(); }, 5000);
+    }
+
+    QList<SSmsMessage> rows() { return m_storage->CMediaDataBase::smsMessages(); }
+
+    // Lets queued work reach the GUI thread once the modem is quiet.
+    void settle()
+    {
+        QVERIFY(m_modem->waitForSmsEvents());
+        QTest::qWait(20);
+        QVERIFY(m_modem->waitForSmsEvents());
+        QCoreApplication::processEvents();
+    }
+
 private slots:
     void initTestCase()
     {
         registerMeskMetaTypes();
+        CMeskMbnSmsManager::setWatchdogDelay(50);
         MeskNetworkBackends::setFactory([this] {
             SMeskNetworkBackends backends;
             backends.network = std::make_unique<FakeNetworkBackend>();
+            if (m_linuxModem) {
+                backends.modem = std::make_unique<CMeskLinuxModemBackend>();
+                return backends;
+            }
             auto modem = std::make_unique<FakeModem>();
             m_modem = modem.get();
             backends.modem = std::move(modem);
@@ -38,10 +167,17 @@ private slots:
         });
     }
 
-    void cleanupTestCase() { MeskNetworkBackends::setFactory({}); }
+    void cleanupTestCase()
+    {
+        MeskNetworkBackends::setFactory({});
+        CMeskMbnSmsManager::setWatchdogDelay(60000);
+    }
 
     void init()
     {
+        m_root = std::make_unique<TempStorageRoot>();
+        m_storage = std::make_unique<RecordingStorage>(m_root->subPath(QStringLiteral("storage")));
+        QVERIFY(m_storage->open());
         m_network = std::make_unique<CMeskNetworkManager>();
         // ready() comes from the worker thread; the spy may see it before wait() starts.
         QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
@@ -49,7 +185,13 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 5000));
     }
 
-    void cleanup() { m_network.reset(); }
+    void cleanup()
+    {
+        m_network.reset();
+        m_storage.reset();
+        m_root.reset();
+        m_linuxModem = false;
+    }
 
     void neverDerivedBeforeStart()
     {
@@ -89,13 +231,15 @@ private slots:
         QTRY_COMPARE(int(engine.state()), sms);
         QCOMPARE(changed.count(), 2);
         QCOMPARE(changed.last().at(0).value<TMeskSmsState>(), TMeskSmsState(sms));
-        QVERIFY(!engine.isSmsReady());
+        // Ready to send only in the ready state, once the worker is up.
+        QTRY_COMPARE(engine.isSmsReady(), sms == 6);
 
         // Back to no device.
         m_modem->setDevicePresent(false);
         QVERIFY(cellularBecomes(0));
         QTRY_COMPARE(int(engine.state()), 1);
         QCOMPARE(changed.count(), 3);
+        QVERIFY(!engine.isSmsReady());
     }
 
     void mapping_data()
@@ -160,23 +304,439 @@ private slots:
         QCOMPARE(changed.count(), 0);
     }
 
-    void nothingSentWhileNotReady()
+    // --- start and stop ---------------------------------------------------
+
+    void startUp_data()
     {
-        CMeskSmsEngine engine;
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("gsm") << ""
+                             << "";
+        QTest::newRow("no mobile broadband") << "unsupported"
+                                             << "CMeskSmsEngine: Mbn Api is not supported";
+        QTest::newRow("no network manager") << "no network"
+                                            << "CMeskSmsEngine: Mbn Api is not supported";
+        QTest::newRow("no SMS events") << "no watch"
+                                       << "CMeskSmsEngine: failed to init Mbn SMS manager";
+    }
+
+    void startUp()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, line);
         m_modem->setDevicePresent(true);
         m_modem->setReadyState(1);
         QVERIFY(cellularBecomes(5));
-        engine.start(nullptr, m_network.get());
-        QCOMPARE(int(engine.state()), 6);
-        QSignalSpy sent(&engine, &IMeskSmsEngine::messageSent);
-        QVERIFY(!engine.sendMessage(QStringLiteral("+4712345678"), QStringLiteral("hello")));
+        m_modem->setSupported(failure != QLatin1String("unsupported"));
+        m_modem->setWatchFails(failure == QLatin1String("no watch"));
+
+        LogRecorder log;
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
+        engine.start(m_storage.get(), failure == QLatin1String("no network") ? nullptr : m_network.get());
+        if (failure.isEmpty()) {
+            QTRY_VERIFY(engine.isSmsReady());
+            QTest::qWait(50);
+            QVERIFY(signalLog.names.isEmpty());
+            return;
+        }
+        QTRY_COMPARE(signalLog.names, QStringList{"initFailed"});
+        QCOMPARE(signalLog.threads, QList<QThread*>{QThread::currentThread()});
+        QCOMPARE(log.count(line), 1);
+        QTest::qWait(50);
+        QVERIFY(!engine.isSmsReady());
+        QCOMPARE(signalLog.names.size(), 1);
+    }
+
+    void notReady_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("counts");
+        QTest::newRow("never started") << "never started" << false;
+        QTest::newRow("pin locked") << "pin locked" << true;
+        QTest::newRow("no device") << "no device" << true;
+        QTest::newRow("no mobile broadband") << "unsupported" << false;
+    }
+
+    // Nothing is sent, read, stored or announced while the engine is not
+    // ready; the counter works whenever a manager exists.
+    void notReady()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, counts);
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
+        if (kind == QLatin1String("pin locked")) {
+            m_modem->setDevicePresent(true);
+            m_modem->setReadyState(6);
+            QVERIFY(cellularBecomes(4));
+        }
+        if (kind == QLatin1String("unsupported")) {
+            m_modem->setDevicePresent(true);
+            m_modem->setReadyState(1);
+            QVERIFY(cellularBecomes(5));
+            m_modem->setSupported(false);
+        }
+        if (kind != QLatin1String("never started")) {
+            engine.start(m_storage.get(), m_network.get());
+            // Give the worker the time to come up.
+            QTest::qWait(100);
+        }
+        m_modem->clearSmsLog();
+        QVERIFY(!engine.isSmsReady());
+        QVERIFY(!engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
         QVERIFY(!engine.readSimMessages());
-        QCOMPARE(sent.count(), 0);
         int used = -1, left = -1, parts = -1;
-        engine.smsTextLength(QStringLiteral("hello"), &used, &left, &parts);
+        engine.smsTextLength(QStringLiteral("hello!"), &used, &left, &parts);
+        if (counts) {
+            QCOMPARE(used, 6);
+            QCOMPARE(left, 154);
+            QCOMPARE(parts, 1);
+        } else {
+            QCOMPARE(used, -1);
+            QCOMPARE(left, -1);
+            QCOMPARE(parts, -1);
+        }
+        QTest::qWait(50);
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("send")), QStringList());
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("read")), QStringList());
+        QVERIFY(rows().isEmpty());
+        const QStringList expected =
+            kind == QLatin1String("unsupported") ? QStringList{"initFailed"} : QStringList{};
+        QCOMPARE(signalLog.names, expected);
+    }
+
+    void textLengthWithLinuxModem()
+    {
+        m_network.reset();
+        m_linuxModem = true;
+        m_network = std::make_unique<CMeskNetworkManager>();
+        QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
+        m_network->start();
+        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 5000));
+
+        LogRecorder log;
+        CMeskSmsEngine engine;
+        engine.start(m_storage.get(), m_network.get());
+        int used = -1, left = -1, parts = -1;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                engine.smsTextLength(QStringLiteral("hello!"), &used, &left, &parts);
+                return used != -1;
+            },
+            5000));
+        QCOMPARE(used, 6);
+        QCOMPARE(left, 154);
+        QCOMPARE(parts, 1);
+        QVERIFY(!engine.isSmsReady());
+        QTRY_VERIFY(
+            log.contains(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: Device not found")));
+    }
+
+    // Two starts leave one worker: a message arrives once.
+    void startTwiceRunsOneWorker()
+    {
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        engine.start(m_storage.get(), m_network.get());
+        QTRY_VERIFY(engine.isSmsReady());
+        SignalLog signalLog(&engine);
+        m_modem->injectIncoming(Hello, false);
+        QTRY_COMPARE(signalLog.names.size(), 1);
+        settle();
+        QCOMPARE(signalLog.names, QStringList{"new 0 +123 hello"});
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("read")).size(), 1);
+    }
+
+    // Once stop() returns, nothing of the run is handled any more.
+    void stopWhileEventsArrive()
+    {
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        m_modem->setDefaultSendStep(FakeModem::SendStep::complete(1, MeskMbnResult::Ok, true));
+        FakeModemDriver driver(m_modem);
+        driver.playRepeatedly([](FakeModem& modem, int round) {
+            modem.injectIncoming(Hello, round % 5 == 0);
+            modem.setSignalStrength(quint32(round % 32));
+        });
+        QTRY_VERIFY(signalLog.names.size() > 5);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
+        engine.stop();
+        const QStringList names = signalLog.names;
+        const qsizetype stored = rows().size();
+        QTest::qWait(100);
+        driver.stop();
+        QVERIFY(m_modem->waitForSmsEvents());
+        QCoreApplication::processEvents();
+        QCOMPARE(signalLog.names, names);
+        QCOMPARE(rows().size(), stored);
+        QVERIFY(onlyOn(signalLog.threads, QThread::currentThread()));
+    }
+
+    // Start-up and shut-down over and over, asked about its readiness meanwhile.
+    void startStopCycles()
+    {
+        m_modem->setDevicePresent(true);
+        m_modem->setReadyState(1);
+        QVERIFY(cellularBecomes(5));
+        CMeskSmsEngine engine;
+        int ready = 0;
+        for (int cycle = 0; cycle < 200; ++cycle) {
+            engine.start(m_storage.get(), m_network.get());
+            for (int poll = 0; poll < cycle % 4; ++poll) {
+                int used = -1, left = -1, parts = -1;
+                engine.smsTextLength(QStringLiteral("hi"), &used, &left, &parts);
+                QVERIFY(used == -1 || used == 2);
+                ready += engine.isSmsReady() ? 1 : 0;
+                QThread::yieldCurrentThread();
+            }
+            if (cycle % 50 == 0)
+                QTRY_VERIFY(engine.isSmsReady());
+            engine.stop();
+            QVERIFY(!engine.isSmsReady());
+        }
+        QVERIFY(ready > 0);
+    }
+
+    // --- sending ----------------------------------------------------------
+
+    void sending_data()
+    {
+        QTest::addColumn<int>("step"); // 0 complete, 1 during the call, 2 refused by the network, 3 no answer
+        QTest::addColumn<bool>("addFails");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("finalType");
+        QTest::newRow("confirmed") << 0 << false << "done" << int(SSmsMessage::Sent);
+        QTest::newRow("confirmed during send") << 1 << false << "done" << int(SSmsMessage::Sent);
+        QTest::newRow("refused") << 2 << false << "failed" << int(SSmsMessage::SendFailed);
+        QTest::newRow("no answer") << 3 << false << "failed" << int(SSmsMessage::SendFailed);
+        QTest::newRow("not stored") << 0 << true << "done" << -1;
+    }
+
+    void sending()
+    {
+        QFETCH(int, step);
+        QFETCH(bool, addFails);
+        QFETCH(QString, end);
+        QFETCH(int, finalType);
+        TestClock clock(ClockTime);
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        const QList<FakeModem::SendStep> steps{
+            FakeModem::SendStep::complete(5),
+            FakeModem::SendStep::duringCall(),
+            FakeModem::SendStep::complete(5, MeskMbnResult::SmsOperationNotAllowed),
+            FakeModem::SendStep::never(),
+        };
+        m_modem->setDefaultSendStep(steps.at(step));
+        m_storage->failAdd = addFails;
+        m_storage->threads.clear();
+        SignalLog signalLog(&engine);
+        LogRecorder log;
+
+        QVERIFY(engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
+        // Announced at once, as stored (unless storing failed).
+        QCOMPARE(signalLog.names, QStringList{"sent 1 +123 hello"});
+        const SSmsMessage sent = signalLog.messages.first();
+        QCOMPARE(sent.created, ClockTime);
+        if (addFails) {
+            QCOMPARE(sent.id, mid_t(0));
+            QCOMPARE(log.count(QStringLiteral("CMeskSmsEngine: failed to add new message to storage")), 1);
+            QVERIFY(rows().isEmpty());
+        } else {
+            QVERIFY(sent.id != 0);
+            QCOMPARE(rows(), QList<SSmsMessage>{sent});
+        }
+
+        QTRY_COMPARE(signalLog.names.size(), 2);
+        settle();
+        QCOMPARE(signalLog.names,
+                 (QStringList{
+                     "sent 1 +123 hello",
+                     QStringLiteral("%1 %2 +123 hello").arg(end).arg(end == QLatin1String("done") ? 2 : 3)}));
+        QCOMPARE(signalLog.messages.last().id, sent.id);
+        if (finalType >= 0) {
+            SSmsMessage expected = sent;
+            expected.type = finalType;
+            QCOMPARE(rows(), QList<SSmsMessage>{expected});
+        } else {
+            QVERIFY(rows().isEmpty());
+        }
+        // Every signal and every storage call on the GUI thread.
+        QVERIFY(onlyOn(signalLog.threads, QThread::currentThread()));
+        QVERIFY(onlyOn(m_storage->threads, QThread::currentThread()));
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("send")).size(), 1);
+    }
+
+    void cdmaSendsNothing()
+    {
+        m_modem->setSmsInterfaces({FakeModem::cdmaInterface()});
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        LogRecorder log;
+        QVERIFY(!engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
+        QCOMPARE(log.count(QStringLiteral("CMeskSmsEngine: failed to send sms message")), 1);
+        QTRY_VERIFY(
+            log.contains(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: API request rejected")));
+        QVERIFY(rows().isEmpty());
+        QVERIFY(signalLog.names.isEmpty());
+        // CDMA counts nothing either.
+        int used = -1, left = -1, parts = -1;
+        engine.smsTextLength(QStringLiteral("hello!"), &used, &left, &parts);
         QCOMPARE(used, -1);
-        QCOMPARE(left, -1);
-        QCOMPARE(parts, -1);
+    }
+
+    // --- receiving --------------------------------------------------------
+
+    void receiving_data()
+    {
+        QTest::addColumn<QString>("pdu");
+        QTest::addColumn<bool>("addFails");
+        QTest::addColumn<QDateTime>("created");
+        QTest::newRow("new") << Hello << false << HelloTime;
+        QTest::newRow("not stored") << Hello << true << HelloTime;
+        QTest::newRow("month 13") << HelloMonth13 << false << ClockTime;
+    }
+
+    void receiving()
+    {
+        QFETCH(QString, pdu);
+        QFETCH(bool, addFails);
+        QFETCH(QDateTime, created);
+        TestClock clock(ClockTime);
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        m_storage->failAdd = addFails;
+        m_storage->threads.clear();
+        m_modem->clearSmsLog();
+        const quint32 index = m_modem->injectIncoming(pdu, false);
+        QTRY_COMPARE(signalLog.names.size(), 1);
+        settle();
+        QCOMPARE(signalLog.names, QStringList{"new 0 +123 hello"});
+        const SSmsMessage message = signalLog.messages.first();
+        QCOMPARE(message.created, created);
+        if (addFails) {
+            // Left on the SIM, to be read again at the next start.
+            QVERIFY(rows().isEmpty());
+            QCOMPARE(m_modem->smsCalls(QStringLiteral("delete")), QStringList());
+            QVERIFY(m_modem->simMessages().contains(index));
+        } else {
+            const QList<SSmsMessage> stored = rows();
+            QCOMPARE(stored.size(), 1);
+            QCOMPARE(stored.first(), message);
+            QCOMPARE(stored.first().created, created);
+            QCOMPARE(m_modem->smsCalls(QStringLiteral("delete")),
+                     QStringList{QStringLiteral("delete %1").arg(index)});
+            QVERIFY(!m_modem->simMessages().contains(index));
+        }
+        QVERIFY(onlyOn(signalLog.threads, QThread::currentThread()));
+        QVERIFY(onlyOn(m_storage->threads, QThread::currentThread()));
+    }
+
+    void simMessages_data()
+    {
+        QTest::addColumn<quint32>("status");
+        QTest::addColumn<QString>("signal");
+        QTest::newRow("new") << 0u << "new 0 +123 hello";
+        QTest::newRow("old") << 1u << "sim 0 +123 hello";
+        QTest::newRow("draft") << 2u << "sim 0 +123 hello";
+        QTest::newRow("sent") << 3u << "sim 2 +123 hello";
+    }
+
+    void simMessages()
+    {
+        QFETCH(quint32, status);
+        QFETCH(QString, signal);
+        m_modem->setSimMessage(7, status, Hello);
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        QVERIFY(engine.readSimMessages());
+        QTRY_COMPARE(signalLog.names.size(), 1);
+        settle();
+        QCOMPARE(signalLog.names, QStringList{signal});
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().first().type, signalLog.messages.first().type);
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("delete")), QStringList{"delete 7"});
+    }
+
+    // Flash messages and status reports leave no row and no signal.
+    void nothingToKeep_data()
+    {
+        QTest::addColumn<QString>("pdu");
+        QTest::addColumn<bool>("class0");
+        QTest::newRow("class 0") << HelloClass0 << true;
+        QTest::newRow("status report") << StatusReport << false;
+    }
+
+    void nothingToKeep()
+    {
+        QFETCH(QString, pdu);
+        QFETCH(bool, class0);
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        m_modem->clearSmsLog();
+        m_modem->injectIncoming(pdu, class0);
+        QTRY_COMPARE(m_modem->smsCalls(QStringLiteral("delete")).size(), 1);
+        settle();
+        QVERIFY(signalLog.names.isEmpty());
+        QVERIFY(rows().isEmpty());
+    }
+
+    void errorTexts_data()
+    {
+        QTest::addColumn<quint32>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << 0u << "no error";
+        QTest::newRow("10") << 10u << "Unknown service center number";
+        QTest::newRow("15") << 15u << "Operation failed";
+        QTest::newRow("16") << 16u << "";
+        QTest::newRow("huge") << 0xFFFFFFFFu << "";
+    }
+
+    void errorTexts()
+    {
+        QFETCH(quint32, code);
+        QFETCH(QString, text);
+        CMeskSmsEngine engine;
+        LogRecorder log;
+        engine.onMeskMbnSmsManagerError(code);
+        QCoreApplication::processEvents();
+        const QStringList expected =
+            text.isEmpty() ? QStringList{} : QStringList{"CMeskSmsEngine::onMeskMbnSmsManagerError: " + text};
+        QCOMPARE(log.lines(), expected);
+    }
+
+    // --- the core engine with the SMS library ------------------------------
+
+    void throughTheEngine()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
+        MeskSms::registerFactories();
+        m_network.reset();
+        CMeskEngine engine;
+        FakeModem* modem = m_modem; // the engine's own
+        modem->setDevicePresent(true);
+        modem->setReadyState(1);
+        QVERIFY(engine.init());
+        QTRY_VERIFY(engine.isSmsReady());
+        QSignalSpy sent(&engine, &CMeskEngine::smsMessageSent);
+        QSignalSpy done(&engine, &CMeskEngine::smsMessageSendDone);
+        QVERIFY(engine.sendSms(QStringLiteral("+123"), QStringLiteral("hello")));
+        QCOMPARE(sent.count(), 1);
+        QTRY_COMPARE(done.count(), 1);
+        const QList<SSmsMessage> messages = engine.smsMessages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().type, qint32(SSmsMessage::Sent));
+        QCOMPARE(messages.first().id, done.first().at(0).value<SSmsMessage>().id);
+        MeskSmsFactories::setSmsEngineFactory({});
+        MeskSmsFactories::setContactsReaderFactory({});
     }
 
     void contactsReader()

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "imeskcontactstore.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+// A contacts store that tests fill and break. While it lives it is what
+// IMeskContactStore::create() hands out (each time a handle to this one
+// fake), so a reader's init() reads it:
+//
+//   FakeContactStore store;
+//   store.setContacts({FakeContactStore::contact({{"GivenName", "Ann"}, {"HomePhone", "123"}})});
+//   store.setFails(FakeContactStore::Step::Initialize);
+//   reader.init();
+//   store.countCalls();
+//
+// Properties are looked up in the contact namespace only.
+class FakeContactStore
+{
+public:
+    enum class Step
+    {
+        None,
+        Open,           // open() false
+        Initialize,     // initialize() not plain success
+        NullCollection, // contacts() null
+    };
+
+    struct Contact
+    {
+        QMap<QString, QString> properties;
+        bool contactInterface = true; // false: the item is not a contact
+        QSet<QString> unreadable;     // present, but reading the value fails
+    };
+
+    static Contact contact(const QMap<QString, QString>& properties) { return Contact{properties, true, {}}; }
+
+    FakeContactStore();
+    ~FakeContactStore();
+    FakeContactStore(const FakeContactStore&) = delete;
+    FakeContactStore& operator=(const FakeContactStore&) = delete;
+
+    void setContacts(const QList<Contact>& contacts) { m_contacts = contacts; }
+    void setFails(Step step) { m_fails = step; }
+    // How often the collection's count was asked.
+    int countCalls() const { return m_countCalls; }
+    // The properties asked for with another namespace than the contact one.
+    QStringList foreignLookups() const { return m_foreignLookups; }
+
+private:
+    class Handle;
+    class Collection;
+    class Item;
+    friend class Handle;
+    friend class Collection;
+    friend class Item;
+
+    QList<Contact> m_contacts;
+    Step m_fails = Step::None;
+    int m_countCalls = 0;
+    QStringList m_foreignLookups;
+    IMeskContactStore::Factory m_previous;
+};
