@@ -43,7 +43,8 @@ struct SSpan
 // Character entities of the text ("&lt;", "&#39;", "&#x27;"); a bare "&" is none.
 QList<SSpan> entitySpans(const QString& text)
 {
-    static const QRegularExpression entity(QStringLiteral("&(#\\d+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]*);"));
+    static const QRegularExpression entity(
+        QStringLiteral("&(#\\d+|#[xX][0-9A-Fa-f]+|[A-Za-z][A-Za-z0-9]*);"));
     QList<SSpan> spans;
     auto it = entity.globalMatch(text);
     while (it.hasNext()) {
@@ -172,7 +173,8 @@ QString CMeskTexts::eventPostedHtml(const QString& who, const QString& url, cons
 
 QString CMeskTexts::videoPostedCaption(const QString& who)
 {
-    return QCoreApplication::translate("QObject", "<b>%1</b> posted a video", "Label text - #SOMEBODY# posted a video")
+    return QCoreApplication::translate("QObject", "<b>%1</b> posted a video",
+                                       "Label text - #SOMEBODY# posted a video")
         .arg(escaped(who));
 }
 
@@ -208,11 +210,14 @@ QString CMeskTexts::welcomeText()
 {
     return QCoreApplication::translate(
         "QObject",
-        "<p class=\"header\">Welcome<br> to Velto Lumesk,</p> <p class=\"body\">the simple way to stay in touch "
+        "<p class=\"header\">Welcome<br> to Velto Lumesk,</p> <p class=\"body\">the simple way to stay in "
+        "touch "
         "with your friends.</p> <p class=\"body\">Send and receive text messages, update your status on "
         "Facebook, tweet and see what's new from your friends online.</p>",
-        "Welcome text formatted with HTML. Translate only this: Welcome to Velto Mesk,the simple way to stay in "
-        "touch with your friends. Send and receive text messages, update your status on Facebook, tweet and see "
+        "Welcome text formatted with HTML. Translate only this: Welcome to Velto Mesk,the simple way to stay "
+        "in "
+        "touch with your friends. Send and receive text messages, update your status on Facebook, tweet and "
+        "see "
         "what's new from your friends online.");
 }
 
@@ -223,7 +228,8 @@ QString CMeskTexts::getStartedText()
 
 QString CMeskTexts::moreButtonText()
 {
-    return QCoreApplication::translate("QObject", "More", "Action button text in feed stream to show older content");
+    return QCoreApplication::translate("QObject", "More",
+                                       "Action button text in feed stream to show older content");
 }
 
 // ---- Linkified and highlighted text ----
@@ -321,10 +327,11 @@ QString CMeskTexts::errorText(int code)
             "QObject", "Your account is blocked",
             "Mesk was denied access to the user's account on a SocialNetworkingService");
     case 10:
-        return QCoreApplication::translate("QObject",
-                                           "The 3G device is not available. Please try reinstalling the device "
-                                           "drivers and restarting the computer.",
-                                           "It appears that the GSM hardware has been removed from the computer. ");
+        return QCoreApplication::translate(
+            "QObject",
+            "The 3G device is not available. Please try reinstalling the device "
+            "drivers and restarting the computer.",
+            "It appears that the GSM hardware has been removed from the computer. ");
     case 11:
         return QCoreApplication::translate("QObject", "The 3G device is powered off",
                                            "Error message stating that the GSM hardware is off");
@@ -353,9 +360,9 @@ QString CMeskTexts::serviceErrorText(const QString& serviceName, int code)
                                            "A SocialNetworkingService was not available")
             .arg(serviceName);
     case 4:
-        return QCoreApplication::translate("QObject",
-                                           "There seems to be some internal problems while trying to access %1",
-                                           "A SocialNetworkingService reported internal error")
+        return QCoreApplication::translate(
+                   "QObject", "There seems to be some internal problems while trying to access %1",
+                   "A SocialNetworkingService reported internal error")
             .arg(serviceName);
     case 5:
         return QCoreApplication::translate("QObject", "%1 update rate limit has been reached",
@@ -381,10 +388,11 @@ QString CMeskTexts::warningText(int code)
 {
     switch (code) {
     case 1:
-        return QCoreApplication::translate("QObject",
-                                           "Please note that Velto Lumesk is using the 3G network for Internet "
-                                           "connections, operator rates may apply",
-                                           "Warning dialog informing about possible operator charges");
+        return QCoreApplication::translate(
+            "QObject",
+            "Please note that Velto Lumesk is using the 3G network for Internet "
+            "connections, operator rates may apply",
+            "Warning dialog informing about possible operator charges");
     case 2:
         return QCoreApplication::translate("QObject", "The 3G network signal is very low",
                                            "Warning - cellular network signal is low");
@@ -421,29 +429,37 @@ QString CMeskTexts::relativeTimeText(const QDateTime& time, const QDateTime& now
     // Elapsed time, not field differences; an unknown or future time reads as just now.
     const qint64 s = time.isValid() ? time.secsTo(now) : 0;
     if (s <= 0)
-        return QCoreApplication::translate("QObject", "Right now", "Label text for something that just happened");
+        return QCoreApplication::translate("QObject", "Right now",
+                                           "Label text for something that just happened");
     const QDate day = time.toLocalTime().date();
     const QDate today = now.toLocalTime().date();
     if (day == today) {
         if (s >= 3600) {
             const qint64 h = s / 3600;
-            return (h == 1 ? QCoreApplication::translate("QObject", "%1 hour ago", "Label text for time information")
-                           : QCoreApplication::translate("QObject", "%1 hours ago",
-                                                         "Label text for time information - #NUMBER# hours ago"))
+            return (h == 1
+                        ? QCoreApplication::translate("QObject", "%1 hour ago",
+                                                      "Label text for time information")
+                        : QCoreApplication::translate("QObject", "%1 hours ago",
+                                                      "Label text for time information - #NUMBER# hours ago"))
                 .arg(QString::number(h));
         }
         if (s >= 60) {
             const qint64 m = s / 60;
-            return (m == 1 ? QCoreApplication::translate("QObject", "%1 minute ago", "Label text for time information")
-                           : QCoreApplication::translate("QObject", "%1 minutes ago",
-                                                         "Label text for time information - #NUMBER# minutes ago"))
+            return (m == 1 ? QCoreApplication::translate("QObject", "%1 minute ago",
+                                                         "Label text for time information")
+                           : QCoreApplication::translate(
+                                 "QObject", "%1 minutes ago",
+                                 "Label text for time information - #NUMBER# minutes ago"))
                 .arg(QString::number(m));
         }
         if (s > 30)
-            return QCoreApplication::translate("QObject", "half a minute ago", "Label text for time information");
-        return (s == 1 ? QCoreApplication::translate("QObject", "%1 second ago", "Label text for time information")
-                       : QCoreApplication::translate("QObject", "%1 seconds ago",
-                                                     "Label text for time information - #NUMBER# seconds ago"))
+            return QCoreApplication::translate("QObject", "half a minute ago",
+                                               "Label text for time information");
+        return (s == 1
+                    ? QCoreApplication::translate("QObject", "%1 second ago",
+                                                  "Label text for time information")
+                    : QCoreApplication::translate("QObject", "%1 seconds ago",
+                                                  "Label text for time information - #NUMBER# seconds ago"))
             .arg(QString::number(s));
     }
     const qint64 d = day.daysTo(today);
@@ -457,7 +473,8 @@ QString CMeskTexts::relativeTimeText(const QDateTime& time, const QDateTime& now
     }
     if (d == 1)
         return QCoreApplication::translate("QObject", "one day ago", "Label text for time information");
-    return QCoreApplication::translate("QObject", "%1 days ago", "Label text for time information - #NUMBER# days ago")
+    return QCoreApplication::translate("QObject", "%1 days ago",
+                                       "Label text for time information - #NUMBER# days ago")
         .arg(QString::number(d));
 }
 

@@ -163,7 +163,8 @@ int CMeskUiStyle::styleHint(StyleHint hint, const QStyleOption* option, const QW
     return 1;
 }
 
-QPixmap CMeskUiStyle::standardPixmap(StandardPixmap id, const QStyleOption* option, const QWidget* widget) const
+QPixmap CMeskUiStyle::standardPixmap(StandardPixmap id, const QStyleOption* option,
+                                     const QWidget* widget) const
 {
     switch (static_cast<quint32>(id)) {
     case SP_TitleBarMenuButton:

@@ -91,7 +91,8 @@ void TestMeskCatalogue::catalogueMatchesTheSources()
     QProcess lupdate;
     lupdate.start(QStringLiteral(LUMESK_LUPDATE),
                   {QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
-                   QStringLiteral("@") + QStringLiteral(LUMESK_TRANSLATED_LIST), QStringLiteral("-ts"), fresh});
+                   QStringLiteral("@") + QStringLiteral(LUMESK_TRANSLATED_LIST), QStringLiteral("-ts"),
+                   fresh});
     QVERIFY(lupdate.waitForFinished(120000));
     QCOMPARE(lupdate.exitCode(), 0);
 
@@ -99,12 +100,15 @@ void TestMeskCatalogue::catalogueMatchesTheSources()
     const QSet<QStringList> stored = catalogueKeys(QStringLiteral(LUMESK_SOURCE_CATALOGUE));
     QVERIFY(!expected.isEmpty());
     for (const QStringList& key : expected)
-        QVERIFY2(stored.contains(key), qPrintable(QStringLiteral("missing: ") + key.join(QLatin1String(" | "))));
+        QVERIFY2(stored.contains(key),
+                 qPrintable(QStringLiteral("missing: ") + key.join(QLatin1String(" | "))));
     for (const QStringList& key : stored)
-        QVERIFY2(expected.contains(key), qPrintable(QStringLiteral("stale: ") + key.join(QLatin1String(" | "))));
+        QVERIFY2(expected.contains(key),
+                 qPrintable(QStringLiteral("stale: ") + key.join(QLatin1String(" | "))));
     // The comment is part of the key, trailing blank included.
-    QVERIFY(stored.contains({QStringLiteral("QObject"), QStringLiteral("Service update rate limit has been reached"),
-                             QStringLiteral("The usage-limit for some Social-Networking web-site(s) has been reached. ")}));
+    QVERIFY(stored.contains(
+        {QStringLiteral("QObject"), QStringLiteral("Service update rate limit has been reached"),
+         QStringLiteral("The usage-limit for some Social-Networking web-site(s) has been reached. ")}));
 }
 
 void TestMeskCatalogue::everyBuilderIsTranslated_data()
@@ -121,11 +125,11 @@ void TestMeskCatalogue::everyBuilderIsTranslated_data()
     QTest::newRow("photo title") << Builder([=] { return CMeskTexts::photoPostedCaption(w, t); });
     QTest::newRow("link") << Builder([=] { return CMeskTexts::linkPostedCaption(w); });
     QTest::newRow("link to site") << Builder([=] { return CMeskTexts::linkToSiteCaption(t); });
-    QTest::newRow("link html")
-        << Builder([=] { return CMeskTexts::linkPostedHtml(w, QStringLiteral("http://u"), t); });
+    QTest::newRow("link html") << Builder(
+        [=] { return CMeskTexts::linkPostedHtml(w, QStringLiteral("http://u"), t); });
     QTest::newRow("event") << Builder([=] { return CMeskTexts::eventPostedCaption(w); });
-    QTest::newRow("event html")
-        << Builder([=] { return CMeskTexts::eventPostedHtml(w, QStringLiteral("http://u"), t); });
+    QTest::newRow("event html") << Builder(
+        [=] { return CMeskTexts::eventPostedHtml(w, QStringLiteral("http://u"), t); });
     QTest::newRow("video") << Builder([=] { return CMeskTexts::videoPostedCaption(w); });
     QTest::newRow("video title") << Builder([=] { return CMeskTexts::videoPostedTitleCaption(w, t); });
     QTest::newRow("friend request") << Builder([=] { return CMeskTexts::friendRequestCaption(w); });
@@ -147,12 +151,12 @@ void TestMeskCatalogue::everyBuilderIsTranslated_data()
     QTest::newRow("header yesterday")
         << Builder([=] { return CMeskTexts::dateHeaderText(today.addDays(-1), today); });
     QTest::newRow("short today") << Builder([=] { return CMeskTexts::shortDateTimeText(now, now); });
-    QTest::newRow("short yesterday")
-        << Builder([=] { return CMeskTexts::shortDateTimeText(now.addDays(-1), now); });
+    QTest::newRow("short yesterday") << Builder(
+        [=] { return CMeskTexts::shortDateTimeText(now.addDays(-1), now); });
     const QList<QPair<const char*, qint64>> ages = {
-        {"right now", 0},          {"second", 1},         {"seconds", 5},        {"half a minute", 40},
-        {"minute", 60},            {"minutes", 120},      {"hour", 3600},        {"hours", 7200},
-        {"day", 86400},            {"days", 3 * 86400},   {"month", 30 * 86400}, {"months", 90 * 86400},
+        {"right now", 0}, {"second", 1},       {"seconds", 5},        {"half a minute", 40},
+        {"minute", 60},   {"minutes", 120},    {"hour", 3600},        {"hours", 7200},
+        {"day", 86400},   {"days", 3 * 86400}, {"month", 30 * 86400}, {"months", 90 * 86400},
     };
     for (const auto& [name, secs] : ages)
         QTest::newRow(name) << Builder([=] { return CMeskTexts::relativeTimeText(now.addSecs(-secs), now); });

@@ -13,7 +13,8 @@
 
 namespace {
 
-const QString kSheet = QStringLiteral("<style> a { color: rgb(129, 193, 25); text-decoration: none;} </style>");
+const QString kSheet =
+    QStringLiteral("<style> a { color: rgb(129, 193, 25); text-decoration: none;} </style>");
 
 QString mark(const QString& text)
 {
@@ -109,8 +110,9 @@ void TestMeskTexts::captions_data()
     QTest::newRow("video, empty title quoted")
         << CMeskTexts::videoPostedTitleCaption(QStringLiteral("Ann"), QString())
         << QStringLiteral("<b>Ann</b> posted a video \"\"");
-    QTest::newRow("event by: title first") << CMeskTexts::eventByCaption(QStringLiteral("P"), QStringLiteral("T"))
-                                           << QStringLiteral("<b>T</b> by <b>P</b>");
+    QTest::newRow("event by: title first")
+        << CMeskTexts::eventByCaption(QStringLiteral("P"), QStringLiteral("T"))
+        << QStringLiteral("<b>T</b> by <b>P</b>");
     QTest::newRow("site escaped") << CMeskTexts::linkToSiteCaption(QStringLiteral("<b>x"))
                                   << QStringLiteral("posted a link to &lt;b>x");
     QTest::newRow("message stays the caller's")
@@ -119,19 +121,25 @@ void TestMeskTexts::captions_data()
     QTest::newRow("link html")
         << CMeskTexts::linkPostedHtml(QStringLiteral("w"), QStringLiteral("http://u"), QStringLiteral("s"))
         << QStringLiteral("<html>") + kSheet +
-               QStringLiteral("<body><b>w</b> posted a link to <a href=\"http://u\"><b>s</b></a></body></html>");
+               QStringLiteral(
+                   "<body><b>w</b> posted a link to <a href=\"http://u\"><b>s</b></a></body></html>");
     QTest::newRow("link html, quote in url")
-        << CMeskTexts::linkPostedHtml(QStringLiteral("w"), QStringLiteral("http://u/\"x"), QStringLiteral("s"))
+        << CMeskTexts::linkPostedHtml(QStringLiteral("w"), QStringLiteral("http://u/\"x"),
+                                      QStringLiteral("s"))
         << QStringLiteral("<html>") + kSheet +
-               QStringLiteral("<body><b>w</b> posted a link to <a href=\"http://u/%22x\"><b>s</b></a></body></html>");
+               QStringLiteral(
+                   "<body><b>w</b> posted a link to <a href=\"http://u/%22x\"><b>s</b></a></body></html>");
     QTest::newRow("link html, other scheme")
-        << CMeskTexts::linkPostedHtml(QStringLiteral("w"), QStringLiteral("javascript:x"), QStringLiteral("s"))
+        << CMeskTexts::linkPostedHtml(QStringLiteral("w"), QStringLiteral("javascript:x"),
+                                      QStringLiteral("s"))
         << QStringLiteral("<html>") + kSheet +
                QStringLiteral("<body><b>w</b> posted a link to <a href=\"\"><b>s</b></a></body></html>");
-    QTest::newRow("event html")
-        << CMeskTexts::eventPostedHtml(QStringLiteral("<w"), QStringLiteral("HTTPS://e/1"), QStringLiteral("<T"))
-        << QStringLiteral("<html>") + kSheet +
-               QStringLiteral("<body><b>&lt;w</b> posted an event <a href=\"HTTPS://e/1\"><b>&lt;T</b></a></body></html>");
+    QTest::newRow("event html") << CMeskTexts::eventPostedHtml(QStringLiteral("<w"),
+                                                               QStringLiteral("HTTPS://e/1"),
+                                                               QStringLiteral("<T"))
+                                << QStringLiteral("<html>") + kSheet +
+                                       QStringLiteral("<body><b>&lt;w</b> posted an event <a "
+                                                      "href=\"HTTPS://e/1\"><b>&lt;T</b></a></body></html>");
 }
 
 void TestMeskTexts::captions()
@@ -145,10 +153,11 @@ void TestMeskTexts::linkify_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("two addresses")
-        << QStringLiteral("see http://a.com/x, and www.b.org.")
-        << kSheet + QStringLiteral("see <a href=\"http://a.com/x\"><b>http://a.com/x</b></a>, and "
-                                   "<a href=\"http://www.b.org\"><b>www.b.org</b></a>.");
+    QTest::newRow("two addresses") << QStringLiteral("see http://a.com/x, and www.b.org.")
+                                   << kSheet +
+                                          QStringLiteral(
+                                              "see <a href=\"http://a.com/x\"><b>http://a.com/x</b></a>, and "
+                                              "<a href=\"http://www.b.org\"><b>www.b.org</b></a>.");
     QTest::newRow("no address, escaped, no sheet") << QStringLiteral("a<b") << QStringLiteral("a&lt;b");
     QTest::newRow("non-ASCII letters")
         << QStringLiteral("http://ä.fi/ö")
@@ -178,17 +187,19 @@ void TestMeskTexts::highlight_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("both cases, not in tags")
         << QStringLiteral("<b>Bob</b> said bob") << QStringLiteral("b")
-        << QStringLiteral("<b>") + mark(QStringLiteral("B")) + QStringLiteral("o") + mark(QStringLiteral("b")) +
-               QStringLiteral("</b> said ") + mark(QStringLiteral("b")) + QStringLiteral("o") +
-               mark(QStringLiteral("b"));
+        << QStringLiteral("<b>") + mark(QStringLiteral("B")) + QStringLiteral("o") +
+               mark(QStringLiteral("b")) + QStringLiteral("</b> said ") + mark(QStringLiteral("b")) +
+               QStringLiteral("o") + mark(QStringLiteral("b"));
     QTest::newRow("at the start") << QStringLiteral("ann and Ann") << QStringLiteral("ann")
-                                  << mark(QStringLiteral("ann")) + QStringLiteral(" and ") + mark(QStringLiteral("Ann"));
-    QTest::newRow("whole entity marked") << QStringLiteral("1 &lt; 2") << QStringLiteral("<")
-                                         << QStringLiteral("1 ") + mark(QStringLiteral("&lt;")) + QStringLiteral(" 2");
-    QTest::newRow("inside an entity") << QStringLiteral("1 &lt; 2") << QStringLiteral("lt")
-                                      << QStringLiteral("1 &lt; 2");
-    QTest::newRow("ends inside an entity") << QStringLiteral("a&#39;s") << QStringLiteral("a&#3")
-                                           << QStringLiteral("a&#39;s");
+                                  << mark(QStringLiteral("ann")) + QStringLiteral(" and ") +
+                                         mark(QStringLiteral("Ann"));
+    QTest::newRow("whole entity marked")
+        << QStringLiteral("1 &lt; 2") << QStringLiteral("<")
+        << QStringLiteral("1 ") + mark(QStringLiteral("&lt;")) + QStringLiteral(" 2");
+    QTest::newRow("inside an entity")
+        << QStringLiteral("1 &lt; 2") << QStringLiteral("lt") << QStringLiteral("1 &lt; 2");
+    QTest::newRow("ends inside an entity")
+        << QStringLiteral("a&#39;s") << QStringLiteral("a&#3") << QStringLiteral("a&#39;s");
     QTest::newRow("bare ampersand") << QStringLiteral("R&D") << QStringLiteral("&d")
                                     << QStringLiteral("R") + mark(QStringLiteral("&D"));
     QTest::newRow("not in the style sheet")
@@ -210,15 +221,19 @@ void TestMeskTexts::errorTexts_data()
 {
     QTest::addColumn<QString>("actual");
     QTest::addColumn<QString>("expected");
-    const QString internal = QStringLiteral("Velto Lumesk internal error, please contact application support");
+    const QString internal =
+        QStringLiteral("Velto Lumesk internal error, please contact application support");
     const QString revoked = QStringLiteral("Velto Lumesk is no longer authorized to use your account");
     QTest::newRow("2") << CMeskTexts::errorText(2)
-                       << QStringLiteral("There is no active Internet connection, please check your network settings");
+                       << QStringLiteral(
+                              "There is no active Internet connection, please check your network settings");
     QTest::newRow("10") << CMeskTexts::errorText(10)
-                        << QStringLiteral("The 3G device is not available. Please try reinstalling the device "
-                                          "drivers and restarting the computer.");
-    QTest::newRow("13") << CMeskTexts::errorText(13)
-                        << QStringLiteral("The SIM card is locked. Enter the PIN code via the system's network settings");
+                        << QStringLiteral(
+                               "The 3G device is not available. Please try reinstalling the device "
+                               "drivers and restarting the computer.");
+    QTest::newRow("13")
+        << CMeskTexts::errorText(13)
+        << QStringLiteral("The SIM card is locked. Enter the PIN code via the system's network settings");
     QTest::newRow("6") << CMeskTexts::errorText(6) << revoked;
     QTest::newRow("7") << CMeskTexts::errorText(7) << revoked;
     QTest::newRow("8") << CMeskTexts::errorText(8) << revoked;
@@ -228,9 +243,11 @@ void TestMeskTexts::errorTexts_data()
     QTest::newRow("service 12") << CMeskTexts::serviceErrorText(QStringLiteral("Facebook"), 12)
                                 << CMeskTexts::errorText(12);
     QTest::newRow("service 7") << CMeskTexts::serviceErrorText(QStringLiteral("Facebook"), 7)
-                               << QStringLiteral("Velto Lumesk is no longer authorized to use your Facebook account");
-    QTest::newRow("warning 5") << CMeskTexts::warningText(5)
-                               << QStringLiteral("Velto Lumesk detected internal problems, please contact application support");
+                               << QStringLiteral(
+                                      "Velto Lumesk is no longer authorized to use your Facebook account");
+    QTest::newRow("warning 5")
+        << CMeskTexts::warningText(5)
+        << QStringLiteral("Velto Lumesk detected internal problems, please contact application support");
 }
 
 void TestMeskTexts::errorTexts()
@@ -261,16 +278,18 @@ void TestMeskTexts::relativeTime_data()
     QTest::newRow("30 days") << utc << now << now.addDays(-30) << QStringLiteral("one month ago");
     QTest::newRow("45 days") << utc << now << now.addDays(-45) << QStringLiteral("one month ago");
     QTest::newRow("60 days") << utc << now << now.addDays(-60) << QStringLiteral("2 months ago");
-    QTest::newRow("across the minute") << utc << at(7, QTime(10, 0, 10)) << at(7, QTime(9, 59, 50))
-                                       << QStringLiteral("20 seconds ago");
+    QTest::newRow("across the minute")
+        << utc << at(7, QTime(10, 0, 10)) << at(7, QTime(9, 59, 50)) << QStringLiteral("20 seconds ago");
     QTest::newRow("across the hour") << utc << at(7, QTime(11, 0)) << at(7, QTime(10, 5))
                                      << QStringLiteral("55 minutes ago");
-    QTest::newRow("ahead") << utc << at(7, QTime(10, 20)) << at(7, QTime(10, 30)) << QStringLiteral("Right now");
+    QTest::newRow("ahead") << utc << at(7, QTime(10, 20)) << at(7, QTime(10, 30))
+                           << QStringLiteral("Right now");
     QTest::newRow("days ahead") << utc << now << now.addDays(3) << QStringLiteral("Right now");
     QTest::newRow("stored null date") << utc << now << QDateTime() << QStringLiteral("Right now");
     // A live item in UTC seen in Tokyo: both on the local 7th.
     QTest::newRow("Tokyo") << QByteArray("Asia/Tokyo") << QDateTime(QDate(2024, 12, 6), QTime(23, 0), Qt::UTC)
-                           << QDateTime(QDate(2024, 12, 6), QTime(22, 0), Qt::UTC) << QStringLiteral("1 hour ago");
+                           << QDateTime(QDate(2024, 12, 6), QTime(22, 0), Qt::UTC)
+                           << QStringLiteral("1 hour ago");
 }
 
 void TestMeskTexts::relativeTime()
@@ -301,9 +320,10 @@ void TestMeskTexts::dates_data()
     QTest::addColumn<QString>("expected");
     const QDate today(2024, 12, 7);
     const QDateTime now = at(7, QTime(10, 0));
-    QTest::newRow("header today") << CMeskTexts::dateHeaderText(today, today) << QStringLiteral("Today, December 7");
-    QTest::newRow("header yesterday") << CMeskTexts::dateHeaderText(QDate(2024, 12, 6), today)
-                                      << QStringLiteral("Yesterday, December 6");
+    QTest::newRow("header today") << CMeskTexts::dateHeaderText(today, today)
+                                  << QStringLiteral("Today, December 7");
+    QTest::newRow("header yesterday")
+        << CMeskTexts::dateHeaderText(QDate(2024, 12, 6), today) << QStringLiteral("Yesterday, December 6");
     QTest::newRow("header earlier") << CMeskTexts::dateHeaderText(QDate(2024, 12, 1), today)
                                     << QStringLiteral("December 1");
     QTest::newRow("short today") << CMeskTexts::shortDateTimeText(at(7, QTime(9, 5)), now)
@@ -324,7 +344,8 @@ void TestMeskTexts::dates()
 void TestMeskTexts::germanMonthNames()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    QCOMPARE(CMeskTexts::dateHeaderText(QDate(2024, 12, 1), QDate(2024, 12, 7)), QStringLiteral("Dezember 1"));
+    QCOMPARE(CMeskTexts::dateHeaderText(QDate(2024, 12, 1), QDate(2024, 12, 7)),
+             QStringLiteral("Dezember 1"));
 }
 
 QTEST_MAIN(TestMeskTexts)

@@ -75,23 +75,18 @@ void TestMeskUiStyle::metrics()
 
 void TestMeskUiStyle::pixmaps()
 {
-    // The application icon is the 16 x 16 entry of the icon file.
-    const QPixmap icon = m_style->standardPixmap(QStyle::SP_TitleBarMenuButton);
-    QCOMPARE(icon.deviceIndependentSize().toSize(), QSize(16, 16));
-    QCOMPARE(m_style->standardPixmap(QStyle::StandardPixmap(CMeskUiStyle::SP_MeskSmallAvatarShadow))
-                 .deviceIndependentSize()
-                 .toSize(),
-             QSize(38, 38));
-    QCOMPARE(m_style->standardPixmap(QStyle::StandardPixmap(CMeskUiStyle::SP_MeskNormalAvatarShadow))
-                 .deviceIndependentSize()
-                 .toSize(),
-             QSize(60, 60));
-    QCOMPARE(m_style->standardPixmap(QStyle::StandardPixmap(CMeskUiStyle::SP_MeskThumbnailShadow))
-                 .deviceIndependentSize()
-                 .toSize(),
-             QSize(85, 85));
+    // The application icon is the 16 x 16 entry of the icon file; then the three shadows.
+    const QList<QPair<quint32, int>> own = {{quint32(QStyle::SP_TitleBarMenuButton), 16},
+                                            {CMeskUiStyle::SP_MeskSmallAvatarShadow, 38},
+                                            {CMeskUiStyle::SP_MeskNormalAvatarShadow, 60},
+                                            {CMeskUiStyle::SP_MeskThumbnailShadow, 85}};
+    for (const auto& [id, size] : own) {
+        const QPixmap pixmap = m_style->standardPixmap(static_cast<QStyle::StandardPixmap>(id));
+        QCOMPARE(pixmap.deviceIndependentSize().toSize(), QSize(size, size));
+    }
     // Ids the product does not own are the common style's.
-    for (const quint32 id : {0xF0000068u, quint32(CQuorCommonStyle::SP_QuorAdd), quint32(QStyle::SP_TitleBarCloseButton)}) {
+    for (const quint32 id :
+         {0xF0000068u, quint32(CQuorCommonStyle::SP_QuorAdd), quint32(QStyle::SP_TitleBarCloseButton)}) {
         const auto sp = static_cast<QStyle::StandardPixmap>(id);
         const QImage ours = m_style->standardPixmap(sp).toImage();
         const QImage theirs = m_common->standardPixmap(sp).toImage();
@@ -279,8 +274,7 @@ void TestMeskUiStyle::shadowsAreRings()
 {
     QFETCH(QString, path);
     QFETCH(int, ring);
-    const QImage image =
-        QImage(CMeskUiStyle::imageRoot() + path).convertToFormat(QImage::Format_ARGB32);
+    const QImage image = QImage(CMeskUiStyle::imageRoot() + path).convertToFormat(QImage::Format_ARGB32);
     const int w = image.width();
     const int h = image.height();
     const int mid = w / 2;

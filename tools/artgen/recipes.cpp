@@ -1110,13 +1110,16 @@ void ringShadow(QPainter& p, const SArtRecipe& r, QSize s)
             // Pixel centre in logical units and its offset from the inner rectangle.
             const qreal px = (x + 0.5) / ratio;
             const qreal py = (y + 0.5) / ratio;
-            const qreal dx = px < inner.left() ? px - inner.left() : (px > inner.right() ? px - inner.right() : 0);
-            const qreal dy = py < inner.top() ? py - inner.top() : (py > inner.bottom() ? py - inner.bottom() : 0);
+            const qreal dx =
+                px < inner.left() ? px - inner.left() : (px > inner.right() ? px - inner.right() : 0);
+            const qreal dy =
+                py < inner.top() ? py - inner.top() : (py > inner.bottom() ? py - inner.bottom() : 0);
             const qreal dist = std::hypot(dx, dy);
             if (dist <= 0 || dist >= ring)
                 continue;
             // Weight 1 below and to the right, 0 above and to the left.
-            const qreal toward = (std::max<qreal>(0, dx) + std::max<qreal>(0, dy)) / (std::abs(dx) + std::abs(dy));
+            const qreal toward =
+                (std::max<qreal>(0, dx) + std::max<qreal>(0, dy)) / (std::abs(dx) + std::abs(dy));
             const qreal falloff = std::pow(1 - dist / ring, 1.4);
             const int a = std::clamp(qRound((55 + 85 * toward) * falloff), 0, 255);
             scan[x] = qPremultiply(qRgba(60, 60, 60, a));

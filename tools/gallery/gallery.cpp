@@ -838,7 +838,8 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
     };
     rows.append({QStringLiteral("product icon and avatar shadows (CMeskUiStyle)"), 76,
                  [&](QPainter* p, const QRect& r, TLook) {
-                     p->drawPixmap(r.left() + 8, r.top() + 8, style->standardPixmap(QStyle::SP_TitleBarMenuButton));
+                     p->drawPixmap(r.left() + 8, r.top() + 8,
+                                   style->standardPixmap(QStyle::SP_TitleBarMenuButton));
                      drawShadowed(p, r.topLeft() + QPoint(40, 30), CMeskUiStyle::SP_MeskSmallAvatarShadow, 2);
                      drawShadowed(p, r.topLeft() + QPoint(96, 8), CMeskUiStyle::SP_MeskNormalAvatarShadow, 3);
                  }});
@@ -850,44 +851,46 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                  [&](QPainter* p, const QRect& r, TLook) {
                      const int size = 10;
                      for (int role = 0; role < CMeskUiStyle::ColorRoleCount; ++role) {
-                         const QRect swatch(r.left() + 6 + (role % 17) * size, r.top() + 6 + (role / 17) * (size + 2),
-                                            size - 1, size);
+                         const QRect swatch(r.left() + 6 + (role % 17) * size,
+                                            r.top() + 6 + (role / 17) * (size + 2), size - 1, size);
                          p->fillRect(swatch, CMeskUiStyle::color(role));
                          p->setPen(QColor(120, 120, 120));
                          p->drawRect(swatch.adjusted(0, 0, -1, -1));
                      }
                  }});
-    rows.append({QStringLiteral("post dialog mask (mesk.uilibrary.postupdatewidget)"), 90,
-                 [&](QPainter* p, const QRect& r, TLook) {
-                     QWidget dialog;
-                     dialog.setProperty("com_velto_mesk_qstyleRole",
-                                        QStringLiteral("mesk.uilibrary.postupdatewidget"));
-                     dialog.setProperty("tabWidth", 64);
-                     dialog.setProperty("tabHeight", 18);
-                     QStyleOption option;
-                     option.rect = QRect(0, 0, r.width() - 20, r.height() - 14);
-                     QStyleHintReturnMask mask;
-                     if (style->styleHint(QStyle::SH_WindowFrame_Mask, &option, &dialog, &mask)) {
-                         p->setClipRegion(mask.region.translated(r.topLeft() + QPoint(10, 7)), Qt::IntersectClip);
-                         p->fillRect(r, CMeskUiStyle::color(6));
-                         p->fillRect(QRect(r.topLeft() + QPoint(10, 7 + 18), option.rect.size()).adjusted(3, 0, -3, -3),
-                                     CMeskUiStyle::color(0));
-                     }
-                 }});
-    rows.append({QStringLiteral("shared texts (CMeskTexts), link and filter mark"), 70,
-                 [&](QPainter* p, const QRect& r, TLook look) {
-                     QTextDocument doc;
-                     doc.setDefaultFont(QApplication::font());
-                     doc.setTextWidth(r.width() - 12);
-                     const QString text = CMeskTexts::linkifyText(QStringLiteral("Bob <3 www.velto.example and bob"));
-                     doc.setHtml(CMeskTexts::smsAddressLabel(QStringLiteral("Bob"),
-                                                             look == LookPressed
-                                                                 ? CMeskTexts::highlightText(text, QStringLiteral("bob"), true)
-                                                                 : text,
-                                                             false));
-                     p->translate(r.topLeft() + QPoint(6, 4));
-                     doc.drawContents(p);
-                 }});
+    rows.append(
+        {QStringLiteral("post dialog mask (mesk.uilibrary.postupdatewidget)"), 90,
+         [&](QPainter* p, const QRect& r, TLook) {
+             QWidget dialog;
+             dialog.setProperty("com_velto_mesk_qstyleRole",
+                                QStringLiteral("mesk.uilibrary.postupdatewidget"));
+             dialog.setProperty("tabWidth", 64);
+             dialog.setProperty("tabHeight", 18);
+             QStyleOption option;
+             option.rect = QRect(0, 0, r.width() - 20, r.height() - 14);
+             QStyleHintReturnMask mask;
+             if (style->styleHint(QStyle::SH_WindowFrame_Mask, &option, &dialog, &mask)) {
+                 p->setClipRegion(mask.region.translated(r.topLeft() + QPoint(10, 7)), Qt::IntersectClip);
+                 p->fillRect(r, CMeskUiStyle::color(6));
+                 p->fillRect(
+                     QRect(r.topLeft() + QPoint(10, 7 + 18), option.rect.size()).adjusted(3, 0, -3, -3),
+                     CMeskUiStyle::color(0));
+             }
+         }});
+    rows.append(
+        {QStringLiteral("shared texts (CMeskTexts), link and filter mark"), 70,
+         [&](QPainter* p, const QRect& r, TLook look) {
+             QTextDocument doc;
+             doc.setDefaultFont(QApplication::font());
+             doc.setTextWidth(r.width() - 12);
+             const QString text = CMeskTexts::linkifyText(QStringLiteral("Bob <3 www.velto.example and bob"));
+             doc.setHtml(CMeskTexts::smsAddressLabel(
+                 QStringLiteral("Bob"),
+                 look == LookPressed ? CMeskTexts::highlightText(text, QStringLiteral("bob"), true) : text,
+                 false));
+             p->translate(r.topLeft() + QPoint(6, 4));
+             doc.drawContents(p);
+         }});
 
     // The sheet.
     if (!filter.isEmpty())
