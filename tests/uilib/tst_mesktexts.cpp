@@ -198,6 +198,8 @@ void TestMeskTexts::highlight_data()
         << QStringLiteral("1 ") + mark(QStringLiteral("&lt;")) + QStringLiteral(" 2");
     QTest::newRow("inside an entity")
         << QStringLiteral("1 &lt; 2") << QStringLiteral("lt") << QStringLiteral("1 &lt; 2");
+    QTest::newRow("begins inside an entity")
+        << QStringLiteral("1 &lt; 2") << QStringLiteral("t; ") << QStringLiteral("1 &lt; 2");
     QTest::newRow("ends inside an entity")
         << QStringLiteral("a&#39;s") << QStringLiteral("a&#3") << QStringLiteral("a&#39;s");
     QTest::newRow("bare ampersand") << QStringLiteral("R&D") << QStringLiteral("&d")
