@@ -2,6 +2,7 @@
 
 #include "meskengine.h"
 #include "meskmainwindow.h"
+#include "meskuistyle.h"
 #include "mesksingleinstance.h"
 
 #include <QApplication>
@@ -127,9 +128,10 @@ int run(int argc, char* argv[])
     // Qt plug-ins such as the SQLite driver may sit beside the program.
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath());
 
-    // The compiled-in resource trees register themselves with the libraries that
-    // hold them (the common style's ":/QuorCommonStyle" so far). Qt's default style
-    // stays until the product style exists.
+    // The compiled-in resource trees register themselves with the libraries that hold
+    // them (":/QuorCommonStyle" with the common style, ":/meskstyle" with the product
+    // style). The application owns the style from here on.
+    QApplication::setStyle(new CMeskUiStyle);
 
     auto engine = std::make_unique<CMeskEngine>();
     if (!engine->init()) {

@@ -3,6 +3,7 @@
 #include "meskmainwindow.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
+#include "meskuistyle.h"
 #include "tempstorage.h"
 
 #include <QApplication>
@@ -30,6 +31,8 @@ struct SObserved
     QString version;
     QString locale;
     bool commonStyleImages = false;
+    bool productStyle = false;
+    bool productIcon = false;
     QStringList order;
     qsizetype eventsBefore = -1;
     qsizetype eventsAfter = -1;
@@ -83,6 +86,8 @@ void prepareRun()
         s_seen.version = QCoreApplication::applicationVersion();
         s_seen.locale = QLocale().name();
         s_seen.commonStyleImages = !QDir(QStringLiteral(":/QuorCommonStyle/Images")).entryList().isEmpty();
+        s_seen.productStyle = qobject_cast<CMeskUiStyle*>(QApplication::style()) != nullptr;
+        s_seen.productIcon = !QApplication::style()->standardPixmap(QStyle::SP_TitleBarMenuButton).isNull();
         CMeskEngine* engine = window->engine();
         s_seen.engine = engine;
         s_seen.engineReady = engine && engine->isReady();
@@ -129,7 +134,13 @@ private slots:
         QCOMPARE(s_seen.locale, QStringLiteral("en_US"));
     }
 
-    void resourcesRegistered() { QVERIFY(s_seen.commonStyleImages); }
+    void resourcesRegistered()
+    {
+        QVERIFY(s_seen.commonStyleImages);
+        QVERIFY(s_seen.productIcon);
+    }
+
+    void productStyleInstalled() { QVERIFY(s_seen.productStyle); }
 
     void returnsLoopResult() { QCOMPARE(s_seen.result, 3); }
 

@@ -98,6 +98,11 @@ void TestGallery::writesEveryCell()
         QStringLiteral("combo box (CQuorComboBox), hint text"),
         QStringLiteral("combo box (CQuorComboBox), current item"),
         QStringLiteral("list popup (CQuorListPopupDelegate), second row selected"),
+        QStringLiteral("product icon and avatar shadows (CMeskUiStyle)"),
+        QStringLiteral("product thumbnail shadow (CMeskUiStyle)"),
+        QStringLiteral("product colour roles 0 to 50 (CMeskUiStyle::color)"),
+        QStringLiteral("post dialog mask (mesk.uilibrary.postupdatewidget)"),
+        QStringLiteral("shared texts (CMeskTexts), link and filter mark"),
     };
     for (const QString& row : rows) {
         for (const QString& look : looks) {

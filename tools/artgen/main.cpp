@@ -5,6 +5,9 @@
 //   artgen --table FILE --sheet PNG   writes a contact sheet of all images on a checkerboard
 //   --filter TEXT                     limits the contact sheet to paths containing TEXT
 //
+// Images are saved as PNG; a path ending in ".ico" gets an icon file holding the recipe at each
+// size of its "sizes=" parameter (PNG-encoded entries).
+//
 // Exits non-zero when the table has an error (unknown recipe, bad size, margins that do
 // not fit their image) or an image cannot be written.
 
@@ -15,6 +18,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -70,6 +74,14 @@ bool readTable(const QString& fileName, QList<SArtRecipe>& out)
         out.append(r);
     }
     return ok;
+}
+
+// Writes the bytes to the file; false for no bytes or a failed write.
+bool writeFile(const QString& fileName, const QByteArray& bytes)
+{
+    QSaveFile file(fileName);
+    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+           file.commit();
 }
 
 QImage checkerboard(QSize size, bool dark)
@@ -164,7 +176,8 @@ int main(int argc, char** argv)
         if (!outDir.isEmpty()) {
             const QString target = outDir + QLatin1Char('/') + r.path;
             QDir().mkpath(QFileInfo(target).absolutePath());
-            if (!image.save(target, "PNG")) {
+            const bool icon = r.path.endsWith(QLatin1String(".ico"), Qt::CaseInsensitive);
+            if (icon ? !writeFile(target, drawIconFile(r)) : !image.save(target, "PNG")) {
                 fail(QStringLiteral("cannot write %1").arg(target));
                 ok = false;
             }

@@ -1,5 +1,7 @@
 #include "recipes.h"
 
+#include <QBuffer>
+#include <QDataStream>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -1100,6 +1102,75 @@ void flickrLogo(QPainter& p, const SArtRecipe&, QSize s)
     p.drawEllipse(QRectF(body.center().x() - lens / 2, body.center().y() - lens / 2, lens, lens));
 }
 
+// ---- Product images (the product style's icon and shadows) ----
+
+// The product mark: a speech bubble in the product colour on a white tile, with two feed lines
+// inside it. The tile's thin border keeps its edge visible on white surfaces.
+void meskMark(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor green(r.param(QStringLiteral("colour"), QStringLiteral("#81C119")));
+    const qreal d = std::min(s.width(), s.height());
+    box(p, QRectF(0.5, 0.5, d - 1, d - 1), d * 0.2, alpha(green.darker(115), 150), kWhite, kWhite);
+    const qreal m = std::max(2.0, d * 0.14);
+    const QRectF bubble(m, m, d - 2 * m, (d - 2 * m) * 0.74);
+    QPainterPath path;
+    path.addRoundedRect(bubble, bubble.height() * 0.3, bubble.height() * 0.3);
+    QPolygonF tail;
+    tail << QPointF(bubble.left() + bubble.width() * 0.22, bubble.bottom() - 1)
+         << QPointF(bubble.left() + bubble.width() * 0.18, d - m * 0.75)
+         << QPointF(bubble.left() + bubble.width() * 0.48, bubble.bottom() - 1);
+    path.addPolygon(tail);
+    path.setFillRule(Qt::WindingFill);
+    p.setPen(Qt::NoPen);
+    p.setBrush(green);
+    p.drawPath(path.simplified());
+    // Small sizes: 2-px lines on whole pixel rows, so they stay crisp at 16 px.
+    const bool small = d <= 20;
+    const qreal line = small ? 2.0 : std::max(1.5, d * 0.1);
+    p.setPen(QPen(kWhite, line, Qt::SolidLine, small ? Qt::FlatCap : Qt::RoundCap));
+    const auto snap = [small](qreal v) { return small ? qreal(qRound(v)) : v; };
+    const qreal left = snap(bubble.left() + bubble.width() * 0.24);
+    const qreal y1 = snap(bubble.top() + bubble.height() * 0.36);
+    const qreal y2 = snap(bubble.top() + bubble.height() * 0.66);
+    p.drawLine(QPointF(left, y1), QPointF(snap(bubble.right() - bubble.width() * 0.24), y1));
+    p.drawLine(QPointF(left, y2), QPointF(snap(bubble.right() - bubble.width() * 0.42), y2));
+}
+
+// The shadow around a framed picture: only the outer ring (ring= px) is painted, soft grey,
+// strongest at its inner edge and along the bottom and right; the centre stays transparent.
+void ringShadow(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const qreal ring = std::max(1, r.intParam(QStringLiteral("ring"), 3));
+    QImage image = newImage((QSizeF(s) * ratio).toSize());
+    const QRectF inner = QRectF(QPointF(0, 0), QSizeF(s)).adjusted(ring, ring, -ring, -ring);
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb* scan = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            // Pixel centre in logical units and its offset from the inner rectangle.
+            const qreal px = (x + 0.5) / ratio;
+            const qreal py = (y + 0.5) / ratio;
+            const qreal dx =
+                px < inner.left() ? px - inner.left() : (px > inner.right() ? px - inner.right() : 0);
+            const qreal dy =
+                py < inner.top() ? py - inner.top() : (py > inner.bottom() ? py - inner.bottom() : 0);
+            const qreal dist = std::hypot(dx, dy);
+            if (dist <= 0 || dist >= ring)
+                continue;
+            // Weight 1 below and to the right, 0 above and to the left.
+            const qreal toward =
+                (std::max<qreal>(0, dx) + std::max<qreal>(0, dy)) / (std::abs(dx) + std::abs(dy));
+            const qreal falloff = std::pow(1 - dist / ring, 1.4);
+            const int a = std::clamp(qRound((55 + 85 * toward) * falloff), 0, 255);
+            scan[x] = qPremultiply(qRgba(60, 60, 60, a));
+        }
+    }
+    image.setDevicePixelRatio(ratio);
+    p.drawImage(QPointF(0, 0), image);
+}
+
+// ---- end of product images ----
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1154,6 +1225,9 @@ const QHash<QString, Painter>& recipes()
         // Flickr provider.
         {QStringLiteral("flickravatar"), flickrAvatar},
         {QStringLiteral("flickrlogo"), flickrLogo},
+        // Product images.
+        {QStringLiteral("meskmark"), meskMark},
+        {QStringLiteral("ringshadow"), ringShadow},
     };
     return table;
 }
@@ -1181,6 +1255,53 @@ QImage drawRecipe(const SArtRecipe& recipe, int scale)
         (*it)(p, recipe, recipe.size);
     }
     return image;
+}
+
+QByteArray drawIconFile(const SArtRecipe& recipe)
+{
+    // The sizes to hold, in order; the table's own size when none are given.
+    QList<int> sizes;
+    const QString list = recipe.param(QStringLiteral("sizes"));
+    for (const QString& part : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int size = part.toInt(&ok);
+        if (!ok || size < 1 || size > 256)
+            return {};
+        sizes.append(size);
+    }
+    if (sizes.isEmpty())
+        sizes.append(recipe.size.width());
+
+    QList<QByteArray> entries;
+    for (const int size : std::as_const(sizes)) {
+        SArtRecipe one = recipe;
+        one.size = QSize(size, size);
+        QImage image = drawRecipe(one);
+        if (image.isNull())
+            return {};
+        image.setDevicePixelRatio(1);
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+            return {};
+        entries.append(png);
+    }
+
+    // ICO container: header, one 16-byte directory entry per image, then the PNG-encoded images.
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    stream << quint16(0) << quint16(1) << quint16(entries.size());
+    quint32 offset = quint32(6 + 16 * entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const int size = sizes[i];
+        stream << quint8(size >= 256 ? 0 : size) << quint8(size >= 256 ? 0 : size) << quint8(0) << quint8(0)
+               << quint16(1) << quint16(32) << quint32(entries[i].size()) << offset;
+        offset += quint32(entries[i].size());
+    }
+    for (const QByteArray& entry : std::as_const(entries))
+        stream.writeRawData(entry.constData(), int(entry.size()));
+    return out;
 }
 
 QString highResolutionPath(const QString& path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QImage>
 #include <QMargins>
@@ -31,3 +32,8 @@ QImage drawRecipe(const SArtRecipe& recipe, int scale = 1);
 // The path of an image's high-resolution variant: "dir/name@2x.png" for "dir/name.png".
 // Empty for an icon file (".ico"), which carries its own sizes.
 QString highResolutionPath(const QString& path);
+
+// An icon file (ICO container) of the recipe drawn at each size of its "sizes=16,32,48" parameter
+// (the table size when there is none), in that order, each entry PNG-encoded. Empty when the
+// recipe is unknown or a size is not between 1 and 256.
+QByteArray drawIconFile(const SArtRecipe& recipe);

@@ -1,5 +1,7 @@
 #include "gallery.h"
 
+#include "mesktexts.h"
+#include "meskuistyle.h"
 #include "quoranimationwidget.h"
 #include "quorarrowtooltip.h"
 #include "quorbuttons.h"
@@ -28,7 +30,9 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QStyleHintReturnMask>
 #include <QStyleOption>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -125,7 +129,7 @@ template <typename Option> void initOption(Option& option, const QRect& rect, TL
 
 } // namespace
 
-QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QString& filter)
+QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString& filter)
 {
     CRoleWidgets widgets;
     QList<SRow> rows;
@@ -821,6 +825,72 @@ QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QStr
                          y += option.rect.height();
                      }
                  }});
+
+    // The product style: its icon and picture shadows, colour roles, post-dialog mask and texts.
+    // Each shadow around a photo frame that covers all of it but its outer ring.
+    const auto drawShadowed = [&](QPainter* p, const QPoint& at, quint32 id, int ring) {
+        const QPixmap pixmap = style->standardPixmap(QStyle::StandardPixmap(id));
+        const QRect area(at, pixmap.deviceIndependentSize().toSize());
+        p->drawPixmap(area.topLeft(), pixmap);
+        const QRect frame = area.adjusted(ring, ring, -ring, -ring);
+        p->fillRect(frame, Qt::white);
+        p->fillRect(frame.adjusted(ring, ring, -ring, -ring), QColor(150, 180, 210));
+    };
+    rows.append({QStringLiteral("product icon and avatar shadows (CMeskUiStyle)"), 76,
+                 [&](QPainter* p, const QRect& r, TLook) {
+                     p->drawPixmap(r.left() + 8, r.top() + 8,
+                                   style->standardPixmap(QStyle::SP_TitleBarMenuButton));
+                     drawShadowed(p, r.topLeft() + QPoint(40, 30), CMeskUiStyle::SP_MeskSmallAvatarShadow, 2);
+                     drawShadowed(p, r.topLeft() + QPoint(96, 8), CMeskUiStyle::SP_MeskNormalAvatarShadow, 3);
+                 }});
+    rows.append({QStringLiteral("product thumbnail shadow (CMeskUiStyle)"), 99,
+                 [&](QPainter* p, const QRect& r, TLook) {
+                     drawShadowed(p, r.topLeft() + QPoint(50, 7), CMeskUiStyle::SP_MeskThumbnailShadow, 3);
+                 }});
+    rows.append({QStringLiteral("product colour roles 0 to 50 (CMeskUiStyle::color)"), 46,
+                 [&](QPainter* p, const QRect& r, TLook) {
+                     const int size = 10;
+                     for (int role = 0; role < CMeskUiStyle::ColorRoleCount; ++role) {
+                         const QRect swatch(r.left() + 6 + (role % 17) * size,
+                                            r.top() + 6 + (role / 17) * (size + 2), size - 1, size);
+                         p->fillRect(swatch, CMeskUiStyle::color(role));
+                         p->setPen(QColor(120, 120, 120));
+                         p->drawRect(swatch.adjusted(0, 0, -1, -1));
+                     }
+                 }});
+    rows.append(
+        {QStringLiteral("post dialog mask (mesk.uilibrary.postupdatewidget)"), 90,
+         [&](QPainter* p, const QRect& r, TLook) {
+             QWidget dialog;
+             dialog.setProperty("com_velto_mesk_qstyleRole",
+                                QStringLiteral("mesk.uilibrary.postupdatewidget"));
+             dialog.setProperty("tabWidth", 64);
+             dialog.setProperty("tabHeight", 18);
+             QStyleOption option;
+             option.rect = QRect(0, 0, r.width() - 20, r.height() - 14);
+             QStyleHintReturnMask mask;
+             if (style->styleHint(QStyle::SH_WindowFrame_Mask, &option, &dialog, &mask)) {
+                 p->setClipRegion(mask.region.translated(r.topLeft() + QPoint(10, 7)), Qt::IntersectClip);
+                 p->fillRect(r, CMeskUiStyle::color(6));
+                 p->fillRect(
+                     QRect(r.topLeft() + QPoint(10, 7 + 18), option.rect.size()).adjusted(3, 0, -3, -3),
+                     CMeskUiStyle::color(0));
+             }
+         }});
+    rows.append(
+        {QStringLiteral("shared texts (CMeskTexts), link and filter mark"), 70,
+         [&](QPainter* p, const QRect& r, TLook look) {
+             QTextDocument doc;
+             doc.setDefaultFont(QApplication::font());
+             doc.setTextWidth(r.width() - 12);
+             const QString text = CMeskTexts::linkifyText(QStringLiteral("Bob <3 www.velto.example and bob"));
+             doc.setHtml(CMeskTexts::smsAddressLabel(
+                 QStringLiteral("Bob"),
+                 look == LookPressed ? CMeskTexts::highlightText(text, QStringLiteral("bob"), true) : text,
+                 false));
+             p->translate(r.topLeft() + QPoint(6, 4));
+             doc.drawContents(p);
+         }});
 
     // The sheet.
     if (!filter.isEmpty())

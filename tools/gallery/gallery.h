@@ -3,9 +3,9 @@
 #include <QImage>
 #include <QStringList>
 
-class CQuorCommonStyle;
+class CMeskUiStyle;
 
-// Draws the contact sheet: one labelled row per style role or control, one cell per look
+// Draws the contact sheet of the product style over the common style: one labelled row per style role or control, one cell per look
 // (normal, hover, pressed, disabled, right-to-left). cellNames receives "row/look" for every cell.
 // Only rows whose name contains filter are drawn (all rows for an empty filter).
-QImage renderGallery(CQuorCommonStyle* style, QStringList* cellNames, const QString& filter = QString());
+QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString& filter = QString());

@@ -1,4 +1,5 @@
-// gallery --out sheet.png: renders every look of the common style into one PNG contact sheet.
+// gallery --out sheet.png: renders every look of the product style (over the common style) into one
+// PNG contact sheet.
 // Runs on the offscreen platform unless another one is asked for; --list prints the cell names.
 // gallery --window [--out shot.png]: the windows themselves on the current display (DISPLAY).
 // --scale N draws at scale factor N (QT_SCALE_FACTOR); --large-fonts turns on the style's
@@ -6,7 +7,7 @@
 
 #include "compositingwatch.h"
 #include "gallery.h"
-#include "quorcommonstyle.h"
+#include "meskuistyle.h"
 #include "windowgallery.h"
 
 #include <QApplication>
@@ -33,7 +34,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Draws every look of the common style into one PNG."));
+    parser.setApplicationDescription(QStringLiteral("Draws every look of the product style into one PNG."));
     parser.addHelpOption();
     const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("PNG file to write."),
                                        QStringLiteral("file"));
@@ -59,7 +60,7 @@ int main(int argc, char* argv[])
     parser.addOption(largeFontsOption);
     parser.process(app);
     const auto makeStyle = [&] {
-        auto* style = new CQuorCommonStyle;
+        auto* style = new CMeskUiStyle;
         if (parser.isSet(largeFontsOption))
             style->setLargeFonts(true);
         QApplication::setStyle(style);
@@ -76,7 +77,7 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    CQuorCommonStyle* style = makeStyle();
+    CMeskUiStyle* style = makeStyle();
     QStringList cells;
     const QImage sheet = renderGallery(style, &cells, parser.value(filterOption));
     if (sheet.isNull() || !sheet.save(parser.value(outOption), "PNG")) {

@@ -1,0 +1,330 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1">
+<context>
+    <name>QObject</name>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="106"/>
+        <source>&lt;b&gt;To: %1&lt;/b&gt; %2</source>
+        <comment>Label text - translate only the &quot;To:&quot; text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="108"/>
+        <source>&lt;b&gt;From: %1&lt;/b&gt; %2</source>
+        <comment>Label text - translate only the &quot;From:&quot; text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="118"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted %2 photos</source>
+        <comment>Caption for a new event - #Who# posted N photos</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="126"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted a new photo</source>
+        <comment>Caption for a photo event - #Who# posted a new photo</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="129"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted a new photo: &quot;%2&quot;</source>
+        <comment>Caption for a photo event - #Who# posted a new photo: #PHOTO_TITLE#</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="136"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted a link</source>
+        <comment>Caption for a link text - #Who# posted a link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="143"/>
+        <source>posted a link to %1</source>
+        <comment>Caption for a link text - posted a link to #WEBSITE#</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="151"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted a link to &lt;a href=&quot;%2&quot;&gt;&lt;b&gt;%3&lt;/b&gt;&lt;/a&gt;</source>
+        <comment>Caption for a link text - &lt;b&gt;#Who#&lt;/b&gt; posted a link to &lt;a href=&quot;#WEBADDRESS#&quot;&gt;&lt;b&gt;#WEBSITE#&lt;/b&gt;&lt;/a&gt;</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="160"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted an event</source>
+        <comment>Caption for a calendar_event event - #Who# posted an event</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="168"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted an event &lt;a href=&quot;%2&quot;&gt;&lt;b&gt;%3&lt;/b&gt;&lt;/a&gt;</source>
+        <comment>Caption for a calendar_event event - #Who# posted an event #link#</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="176"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted a video</source>
+        <comment>Label text - #SOMEBODY# posted a video</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="183"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; posted a video &quot;%2&quot;</source>
+        <comment>Label text - #SOMEBODY# posted a video: #TITLE#</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="190"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; sent you a friend request</source>
+        <comment>Label text - #SOMEBODY# sent you a friend request</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="197"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; sent you a message: &quot;%2&quot;</source>
+        <comment>Label text - #SOMEBODY# sent you a message: #MESSAGE#</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="204"/>
+        <source>&lt;b&gt;%1&lt;/b&gt; by &lt;b&gt;%2&lt;/b&gt;</source>
+        <comment>Label text for an event - #EVENT_TITLE# by #PERSON#</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="211"/>
+        <source>&lt;p class=&quot;header&quot;&gt;Welcome&lt;br&gt; to Velto Lumesk,&lt;/p&gt; &lt;p class=&quot;body&quot;&gt;the simple way to stay in touch with your friends.&lt;/p&gt; &lt;p class=&quot;body&quot;&gt;Send and receive text messages, update your status on Facebook, tweet and see what&apos;s new from your friends online.&lt;/p&gt;</source>
+        <comment>Welcome text formatted with HTML. Translate only this: Welcome to Velto Mesk,the simple way to stay in touch with your friends. Send and receive text messages, update your status on Facebook, tweet and see what&apos;s new from your friends online.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="226"/>
+        <source>Click here to get started!</source>
+        <comment>Label for button</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="231"/>
+        <source>More</source>
+        <comment>Action button text in feed stream to show older content</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="304"/>
+        <source>There is no active Internet connection, please check your network settings</source>
+        <comment>General warning stating that there is no Internet connection available.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="308"/>
+        <source>Service is not available</source>
+        <comment>something is preventing Mesk from accessing a Social-Networking web-site&apos;s infra.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="312"/>
+        <source>Service provider returned error</source>
+        <comment>Unidentified error has happened in some Social-Networking infra-structure.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="316"/>
+        <source>Service update rate limit has been reached</source>
+        <comment>The usage-limit for some Social-Networking web-site(s) has been reached. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="322"/>
+        <source>Velto Lumesk is no longer authorized to use your account</source>
+        <comment>The user or the SocialNetworkingService has revoked Mesk&apos;s permission to access data</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="326"/>
+        <source>Your account is blocked</source>
+        <comment>Mesk was denied access to the user&apos;s account on a SocialNetworkingService</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="330"/>
+        <source>The 3G device is not available. Please try reinstalling the device drivers and restarting the computer.</source>
+        <comment>It appears that the GSM hardware has been removed from the computer. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="336"/>
+        <source>The 3G device is powered off</source>
+        <comment>Error message stating that the GSM hardware is off</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="339"/>
+        <source>There is no SIM card in the device, please insert it</source>
+        <comment>The GSM SIM card must be inserted to enable 3G and SMS. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="342"/>
+        <source>The SIM card is locked. Enter the PIN code via the system&apos;s network settings</source>
+        <comment>The GSM SIM card is inserted but the user needs to enter the PIN code to enable 3G and SMS. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="346"/>
+        <source>Velto Lumesk internal error, please contact application support</source>
+        <comment>Error message</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="355"/>
+        <source>There seems to be some network problems accessing %1</source>
+        <comment>A SocialNetworkingService could not be contacted</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="359"/>
+        <source>%1 is temporarily not available</source>
+        <comment>A SocialNetworkingService was not available</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="363"/>
+        <source>There seems to be some internal problems while trying to access %1</source>
+        <comment>A SocialNetworkingService reported internal error</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="368"/>
+        <source>%1 update rate limit has been reached</source>
+        <comment>There were too many requests to a SocialNetworkingService</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="374"/>
+        <source>Velto Lumesk is no longer authorized to use your %1 account</source>
+        <comment>The user or the SocialNetworkingService has revoked Mesk&apos;s permission to access data</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="379"/>
+        <source>Your %1 account is blocked</source>
+        <comment>The user&apos;s account to SocialNetworkingService was blocked</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="391"/>
+        <source>Please note that Velto Lumesk is using the 3G network for Internet connections, operator rates may apply</source>
+        <comment>Warning dialog informing about possible operator charges</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="397"/>
+        <source>The 3G network signal is very low</source>
+        <comment>Warning - cellular network signal is low</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="400"/>
+        <source>Velto Lumesk detected internal problems, please contact application support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="416"/>
+        <source>Today, </source>
+        <comment>Label text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="418"/>
+        <source>Yesterday, </source>
+        <comment>Label text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="432"/>
+        <source>Right now</source>
+        <comment>Label text for something that just happened</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="440"/>
+        <source>%1 hour ago</source>
+        <comment>Label text for time information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="442"/>
+        <source>%1 hours ago</source>
+        <comment>Label text for time information - #NUMBER# hours ago</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="448"/>
+        <source>%1 minute ago</source>
+        <comment>Label text for time information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="450"/>
+        <source>%1 minutes ago</source>
+        <comment>Label text for time information - #NUMBER# minutes ago</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="456"/>
+        <source>half a minute ago</source>
+        <comment>Label text for time information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="459"/>
+        <source>%1 second ago</source>
+        <comment>Label text for time information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="461"/>
+        <source>%1 seconds ago</source>
+        <comment>Label text for time information - #NUMBER# seconds ago</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="469"/>
+        <source>one month ago</source>
+        <comment>Label text for time information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="470"/>
+        <source>%1 months ago</source>
+        <comment>Label text for time information - #NUMBER# months ago</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="475"/>
+        <source>one day ago</source>
+        <comment>Label text for time information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="476"/>
+        <source>%1 days ago</source>
+        <comment>Label text for time information - #NUMBER# days ago</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="492"/>
+        <source>Today, </source>
+        <comment>Label text for time information - Today, hour:minute</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/mesktexts.cpp" line="496"/>
+        <source>Yesterday, </source>
+        <comment>Label text for time information - Yesterday, hour:minute</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>

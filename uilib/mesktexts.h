@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+// The feed's shared texts: captions, error and warning banners, relative times, date headers,
+// linkified and highlighted text. Every text is translated in the context "QObject" with its
+// translator comment. Captions are rich-text fragments; the names, titles and sites that go into
+// them have "<" written as "&lt;" (as the item texts themselves), so a service's text cannot add
+// markup. Message arguments (smsAddressLabel, messageCaption) go in as the caller passes them.
+class CMeskTexts
+{
+public:
+    CMeskTexts() = delete;
+
+    // Captions.
+    static QString smsAddressLabel(const QString& party, const QString& message, bool outgoing);
+    static QString photosPostedCaption(const QString& who, int count);
+    static QString photoPostedCaption(const QString& who, const QString& title);
+    static QString linkPostedCaption(const QString& who);
+    static QString linkToSiteCaption(const QString& site);
+    // A whole HTML document with the link style sheet; only an http or https url becomes the link.
+    static QString linkPostedHtml(const QString& who, const QString& url, const QString& site);
+    static QString eventPostedCaption(const QString& who);
+    static QString eventPostedHtml(const QString& who, const QString& url, const QString& title);
+    static QString videoPostedCaption(const QString& who);
+    static QString videoPostedTitleCaption(const QString& who, const QString& title);
+    static QString friendRequestCaption(const QString& who);
+    static QString messageCaption(const QString& who, const QString& message);
+    // "<b>title</b> by <b>person</b>".
+    static QString eventByCaption(const QString& person, const QString& title);
+    static QString welcomeText();
+    static QString getStartedText();
+    static QString moreButtonText();
+
+    // The text with "<" escaped and every web address (http://, https://, www.) turned into a
+    // bold link; with the link style sheet in front when there is at least one.
+    static QString linkifyText(const QString& text);
+    // Every case-insensitive occurrence of the filter outside tags, entities and style blocks
+    // marked with the highlight colour. With escapeFilter, "<" in the filter is taken as "&lt;".
+    static QString highlightText(const QString& text, const QString& filter, bool escapeFilter);
+
+    // Banner texts by code (TMediaError, 10 to 13 for the modem's conditions).
+    static QString errorText(int code);
+    static QString serviceErrorText(const QString& serviceName, int code);
+    static QString warningText(int code);
+
+    // "Today, December 7", "Yesterday, December 6" or "December 1" (default locale).
+    static QString dateHeaderText(const QDate& date);
+    static QString dateHeaderText(const QDate& date, const QDate& today);
+    // "Right now", "20 seconds ago", "5 minutes ago", "one day ago", "2 months ago"...
+    static QString relativeTimeText(const QDateTime& time);
+    static QString relativeTimeText(const QDateTime& time, const QDateTime& now);
+    // "Today, 9:05", "Yesterday, 9:05" or "December 1, 9:05", in local time.
+    static QString shortDateTimeText(const QDateTime& time);
+    static QString shortDateTimeText(const QDateTime& time, const QDateTime& now);
+
+    // "rgb(R, G, B)" of a colour role of the product style.
+    static QString colorText(int role);
+    // "<style> a { color: <link colour>; text-decoration: none;} </style>".
+    static QString linkStyleSheet();
+};
