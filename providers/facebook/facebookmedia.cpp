@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QHash>
+#include <QPointer>
 #include <QRegularExpression>
 
 namespace {
@@ -233,6 +234,11 @@ bool CFacebookPhoto::requestPhotoInfo()
 {
     if (m_infoCall && !m_infoCall->isReady())
         return false; // the running call serves the wish too
+    if (!m_storage) {
+        m_thumbnailWanted = false;
+        m_imageWanted = false;
+        return false;
+    }
     if (m_infoCall)
         m_infoCall->deleteLater();
     m_infoCall = new CFacebookPhotoInfo(m_api, this);
@@ -286,9 +292,10 @@ void CFacebookPhoto::_onPhotoInfo(const SFacebookPhotoInfo& info)
     m_thumbnailWanted = false;
     const Start image = imageWanted ? startOriginal() : Start::Busy;
     const Start thumbnail = thumbnailWanted ? startThumbnail() : Start::Busy;
+    const QPointer<CFacebookPhoto> alive(this); // a slot may delete the photo
     if (image == Start::Refused)
         emit imageDownloadFailed();
-    if (thumbnail == Start::Refused)
+    if (alive && thumbnail == Start::Refused)
         emit thumbnailDownloadFailed();
 }
 
@@ -298,9 +305,10 @@ void CFacebookPhoto::_onPhotoInfoFailed()
     const bool thumbnailWanted = m_thumbnailWanted;
     m_imageWanted = false;
     m_thumbnailWanted = false;
+    const QPointer<CFacebookPhoto> alive(this); // a slot may delete the photo
     if (thumbnailWanted)
         emit thumbnailDownloadFailed();
-    if (imageWanted)
+    if (alive && imageWanted)
         emit imageDownloadFailed();
 }
 

@@ -104,7 +104,7 @@ QPixmap CFacebookUser::avatar() const
         return m_avatarPixmap;
     if (loadNormalAvatar(m_user.avatarFile, m_avatarPixmap))
         return m_avatarPixmap;
-    // The caches are the only state this changes besides starting the download.
+    // No picture to show: fetch it (the caches are mutable, the download is not const).
     const_cast<CFacebookUser*>(this)->updateAvatar();
     return scaleToNormalAvatar(defaultAvatar());
 }

@@ -2,9 +2,7 @@
 #include "fakefacebookrest.h"
 #include "testclock.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
-#include <QImageReader>
 #include <QTest>
 #include <QUrl>
 
@@ -542,35 +540,6 @@ private slots:
         QCOMPARE(log.at(1).errorCode, 104);
         QCOMPARE(rest.requests(QStringLiteral("stream.addComment")).size(), 1);
         rest.clearRequests();
-        QVERIFY(rest.requests().isEmpty());
-    }
-
-    // The pictures the canned answers point to: PNG or JPEG by suffix, sized by the name.
-    void mediaRoute_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QByteArray>("format"); // empty: not a picture
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("png") << "/media/a.png" << QByteArray("png") << QSize(50, 50);
-        QTest::newRow("jpg sized") << "/media/photo_1_s_80x40.jpg" << QByteArray("jpeg") << QSize(80, 40);
-        QTest::newRow("jpeg") << "/media/avatar_200.jpeg" << QByteArray("jpeg") << QSize(50, 50);
-        QTest::newRow("video body") << "/media/video_900.swf" << QByteArray() << QSize();
-    }
-    void mediaRoute()
-    {
-        QFETCH(QString, path);
-        QFETCH(QByteArray, format);
-        QFETCH(QSize, size);
-        FakeFacebookRest rest;
-        const TestHttpReply reply = rest.handle(requestFor(kBase + path));
-        QCOMPARE(reply.status, 200);
-        QVERIFY(!reply.body.isEmpty());
-        QBuffer buffer;
-        buffer.setData(reply.body);
-        QImageReader reader(&buffer);
-        QCOMPARE(reader.format(), format);
-        if (!format.isEmpty())
-            QCOMPARE(reader.read().size(), size);
         QVERIFY(rest.requests().isEmpty());
     }
 
