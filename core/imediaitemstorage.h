@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 // Every read and write of text messages, items, users, files, service keys and
@@ -45,6 +46,9 @@ public:
     virtual bool updateMediaItem(const SMediaItem& item) = 0;
     virtual void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) = 0;
     virtual void mediaItemFields(mid_t item, QHash<QString, QString>& fields) = 0;
+    // The item's fields as name/value pairs in the order they were first stored (a field set again
+    // keeps its place); empty when they cannot be read.
+    virtual QList<QPair<QString, QString>> mediaItemFieldList(mid_t item) = 0;
     virtual QList<SMediaItem> childItems(mid_t parent) = 0;
     virtual QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
     virtual QList<SMediaItem> eventItems(mid_t provider) = 0; // (0: all)

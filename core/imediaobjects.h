@@ -114,8 +114,10 @@ public:
     virtual QString avatarFile() const = 0;
     // The service's default picture.
     virtual QPixmap defaultAvatar() const = 0;
-    // Downloads the avatar when no local file exists; the outcome arrives as
-    // avatarUpdated() or avatarUpdateFailed().
+    // Downloads the avatar whenever its address is known and not marked as failed
+    // (a download of it that failed before); the outcome arrives as avatarUpdated() or
+    // avatarUpdateFailed(). avatar() and smallAvatar() may call it when they have no
+    // picture to show.
     virtual void updateAvatar() = 0;
     // The avatar scaled to fit 50 x 50, or the default picture.
     virtual QPixmap avatar() const = 0;

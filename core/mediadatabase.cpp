@@ -581,6 +581,15 @@ void CMediaDataBase::mediaItemFields(mid_t item, QHash<QString, QString>& fields
     m_items.mediaItemFields(item, fields);
 }
 
+QList<QPair<QString, QString>> CMediaDataBase::mediaItemFieldList(mid_t item)
+{
+    checkThread(__func__);
+    QList<QPair<QString, QString>> fields;
+    if (!m_items.mediaItemFieldList(item, fields))
+        return {};
+    return fields;
+}
+
 QList<SMediaItem> CMediaDataBase::childItems(mid_t parent)
 {
     checkThread(__func__);

@@ -60,6 +60,7 @@ public:
     bool updateMediaItem(const SMediaItem& item) override;
     void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) override;
     void mediaItemFields(mid_t item, QHash<QString, QString>& fields) override;
+    QList<QPair<QString, QString>> mediaItemFieldList(mid_t item) override;
     QList<SMediaItem> childItems(mid_t parent) override;
     QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
                                         mid_t provider) override;

@@ -132,6 +132,21 @@ bool CMediaDataBaseItems::mediaItemFields(mid_t item, QHash<QString, QString>& f
     return true;
 }
 
+bool CMediaDataBaseItems::mediaItemFieldList(mid_t item, QList<QPair<QString, QString>>& fields)
+{
+    fields.clear();
+    QList<QPair<QString, QString>> read;
+    const bool ok =
+        select(QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ? ORDER BY ROWID;"),
+               {idValue(item)}, [&read](const QSqlQuery& query) {
+                   read.append({unescape(query.value(0).toString()), unescape(query.value(1).toString())});
+               });
+    if (!ok)
+        return false;
+    fields = read;
+    return true;
+}
+
 QList<SMediaItem> CMediaDataBaseItems::childItems(mid_t parent, bool* ok)
 {
     return selectItems(QStringLiteral("PARENT = ?"), {idValue(parent)}, ok);

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QPair>
 
 // MEDIAITEMS and MEDIAITEMFIELDS: feed events, media objects and links, and their name/value pairs.
 // CONTENT and EXTRA1-3 of an item and FIELD and VALUE of a field hold stored forms; MEDIAID is as given.
@@ -30,6 +31,9 @@ public:
     // Adds the stored fields to the map; names already in it take the stored value. False, with the
     // map untouched, when they cannot be read.
     bool mediaItemFields(mid_t item, QHash<QString, QString>& fields);
+    // The stored fields in the order their rows were added (an updated field keeps its row). False,
+    // with the list empty, when they cannot be read.
+    bool mediaItemFieldList(mid_t item, QList<QPair<QString, QString>>& fields);
 
     QList<SMediaItem> childItems(mid_t parent, bool* ok = nullptr);
     QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider);

@@ -5,12 +5,18 @@
 
 namespace {
 
+// The limit is in logical pixels: a high-resolution picture keeps its device pixel ratio and
+// may hold limit x ratio device pixels.
 QPixmap scaleToLimit(const QPixmap& pixmap, int limit)
 {
-    const QSize target(qMin(pixmap.width(), limit), qMin(pixmap.height(), limit));
+    const qreal ratio = pixmap.devicePixelRatio();
+    const int deviceLimit = qRound(limit * ratio);
+    const QSize target(qMin(pixmap.width(), deviceLimit), qMin(pixmap.height(), deviceLimit));
     if (pixmap.size() == target)
         return pixmap;
-    return pixmap.scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation);
+    QPixmap scaled = pixmap.scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    return scaled;
 }
 
 bool loadAvatar(const QString& path, QPixmap& pixmap, int limit)

@@ -10,8 +10,9 @@
 // name says, then (if the file exists) with each format Qt can read.
 bool loadPixmapAnyFormat(const QString& path, QPixmap& pixmap);
 
-// Scales a picture down to at most 50 x 50 (normal) or 32 x 32 (small),
-// keeping its aspect ratio; a smaller picture is never enlarged.
+// Scales a picture down to at most 50 x 50 (normal) or 32 x 32 (small) logical
+// pixels, keeping its aspect ratio and device pixel ratio; a smaller picture is
+// never enlarged.
 QPixmap scaleToNormalAvatar(const QPixmap& pixmap);
 QPixmap scaleToSmallAvatar(const QPixmap& pixmap);
 

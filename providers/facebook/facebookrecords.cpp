@@ -20,3 +20,12 @@ void registerFacebookMetaTypes()
     registerWithList<SFacebookNotifications>("SFacebookNotifications", "QList<SFacebookNotifications>");
     registerWithList<SFacebookMessage>("SFacebookMessage", "QList<SFacebookMessage>");
 }
+
+QDateTime facebookDateTime(const QString& secondsSince1970)
+{
+    bool ok = false;
+    const qint64 secs = secondsSince1970.trimmed().toLongLong(&ok);
+    if (!ok)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -144,6 +145,10 @@ Q_DECLARE_METATYPE(SFacebookComment)
 Q_DECLARE_METATYPE(SFacebookStreamPost)
 Q_DECLARE_METATYPE(SFacebookNotifications)
 Q_DECLARE_METATYPE(SFacebookMessage)
+
+// A time of the service (decimal seconds since 1970-01-01 UTC) as a UTC date-time;
+// a null date-time when the text is not a whole number.
+QDateTime facebookDateTime(const QString& secondsSince1970);
 
 // Registers the records and the lists of them with Qt's type system, so queued
 // and string-based connections can carry them. Safe to call more than once.

@@ -294,6 +294,11 @@ private slots:
         QCOMPARE(fields, (QHash<QString, QString>{{QStringLiteral("prefilled"), QStringLiteral("kept")},
                                                   {QStringLiteral("stored"), QStringLiteral("new_1%")},
                                                   {QStringLiteral("it's [new]"), QStringLiteral("v")}}));
+        // The ordered read: rows in the order first stored, a field set again in its old place.
+        QCOMPARE(m_db->mediaItemFieldList(item.id),
+                 (QList<QPair<QString, QString>>{{QStringLiteral("stored"), QStringLiteral("new_1%")},
+                                                 {QStringLiteral("it's [new]"), QStringLiteral("v")}}));
+        QVERIFY(m_db->mediaItemFieldList(item.id + 1000).isEmpty());
     }
 
     void deletingAProvidersItems()

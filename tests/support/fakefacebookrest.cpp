@@ -1,6 +1,8 @@
 #include "fakefacebookrest.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
+#include <QImage>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QStringList>
@@ -296,6 +298,37 @@ QByteArray threadsAnswer()
                     QStringLiteral(" list=\"true\""));
 }
 
+// A picture the service would serve under /media/<name>: a PNG or a JPEG of 50 x 50
+// pixels, or W x H when the name ends "_<W>x<H>" before its suffix; a few fixed bytes
+// for any other suffix (video bodies and the like).
+TestHttpReply mediaReply(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot < 0 ? QString() : name.mid(dot + 1).toLower();
+    const QString stem = dot < 0 ? name : name.left(dot);
+    const char* format = nullptr;
+    if (suffix == QLatin1String("png"))
+        format = "PNG";
+    else if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        format = "JPEG";
+    if (!format)
+        return TestHttpReply::ok(QByteArrayLiteral("MEDIA-BODY:") + name.toUtf8(),
+                                 "application/octet-stream");
+
+    QSize size(50, 50);
+    static const QRegularExpression sized(QStringLiteral("_(\\d{1,4})x(\\d{1,4})$"));
+    const QRegularExpressionMatch m = sized.match(stem);
+    if (m.hasMatch() && m.captured(1).toInt() > 0 && m.captured(2).toInt() > 0)
+        size = QSize(m.captured(1).toInt(), m.captured(2).toInt());
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(70, 110, 160));
+    QByteArray body;
+    QBuffer buffer(&body);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return TestHttpReply::ok(body, qstrcmp(format, "PNG") == 0 ? "image/png" : "image/jpeg");
+}
+
 } // namespace
 
 QString FakeFacebookRest::Request::param(const QString& name) const
@@ -375,6 +408,10 @@ FakeFacebookRest::Outcome FakeFacebookRest::respond(const TestHttpRequest& reque
 {
     QMutexLocker lock(&m_mutex);
     Outcome outcome;
+    if (request.method == "GET" && request.path().startsWith("/media/")) {
+        outcome.reply = mediaReply(QString::fromUtf8(request.path().mid(7)));
+        return outcome;
+    }
     if (request.path() != "/restserver.php") {
         outcome.reply = TestHttpReply::withStatus(404, "Not Found", "Not Found");
         return outcome;

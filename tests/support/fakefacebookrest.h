@@ -20,6 +20,10 @@
 // A missing parameter or an unknown method is 100. Every refusal is an
 // error_response under status 200. An accepted request gets the method's canned
 // answer, or what a test scripted for that method. Every request is recorded.
+// GET /media/<name> serves the pictures the canned answers point to: a PNG for
+// ".png", a JPEG for ".jpg" and ".jpeg" (50 x 50, or W x H for a name ending
+// "_<W>x<H>" before its suffix), a few fixed bytes for any other suffix. These
+// requests are not recorded here (the local HTTP server's requests() lists them).
 // Any other path gets 404.
 //
 // The handler is safe to call from any thread.

@@ -17,12 +17,17 @@ void TestMeskPictures::avatarScaling_data()
 {
     QTest::addColumn<QSize>("source");
     QTest::addColumn<bool>("small");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("never enlarged") << QSize(20, 30) << true << QSize(20, 30);
-    QTest::newRow("too tall for small") << QSize(20, 40) << true << QSize(16, 32);
-    QTest::newRow("wide, aspect kept") << QSize(200, 100) << false << QSize(50, 25);
-    QTest::newRow("tall, small") << QSize(64, 128) << true << QSize(16, 32);
-    QTest::newRow("one side over") << QSize(40, 60) << false << QSize(33, 50);
+    QTest::addColumn<QSize>("expected"); // logical size
+    QTest::addColumn<qreal>("ratio");     // device pixel ratio of the source
+    QTest::newRow("never enlarged") << QSize(20, 30) << true << QSize(20, 30) << 1.0;
+    QTest::newRow("too tall for small") << QSize(20, 40) << true << QSize(16, 32) << 1.0;
+    QTest::newRow("wide, aspect kept") << QSize(200, 100) << false << QSize(50, 25) << 1.0;
+    QTest::newRow("tall, small") << QSize(64, 128) << true << QSize(16, 32) << 1.0;
+    QTest::newRow("one side over") << QSize(40, 60) << false << QSize(33, 50) << 1.0;
+    // A high-resolution picture (a table image at scale 2) is limited by its logical size.
+    QTest::newRow("@2x within the limit") << QSize(100, 100) << false << QSize(50, 50) << 2.0;
+    QTest::newRow("@2x, small") << QSize(100, 100) << true << QSize(32, 32) << 2.0;
+    QTest::newRow("@2x, wide") << QSize(400, 200) << false << QSize(50, 25) << 2.0;
 }
 
 void TestMeskPictures::avatarScaling()
@@ -30,10 +35,13 @@ void TestMeskPictures::avatarScaling()
     QFETCH(QSize, source);
     QFETCH(bool, small);
     QFETCH(QSize, expected);
+    QFETCH(qreal, ratio);
     QPixmap pixmap(source);
     pixmap.fill(Qt::red);
+    pixmap.setDevicePixelRatio(ratio);
     const QPixmap scaled = small ? scaleToSmallAvatar(pixmap) : scaleToNormalAvatar(pixmap);
-    QCOMPARE(scaled.size(), expected);
+    QCOMPARE(scaled.deviceIndependentSize().toSize(), expected);
+    QCOMPARE(scaled.devicePixelRatio(), ratio);
 }
 
 void TestMeskPictures::loadsWhateverTheName()

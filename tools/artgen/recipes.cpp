@@ -1171,6 +1171,49 @@ void ringShadow(QPainter& p, const SArtRecipe& r, QSize s)
 
 // ---- end of product images ----
 
+// Facebook provider: the default profile picture, a grey head-and-shoulders
+// silhouette on a light grey square.
+void silhouette(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    p.fillRect(QRectF(0, 0, w, h), QColor(226, 229, 233));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(170, 176, 184));
+    const qreal head = w * 0.19;
+    p.drawEllipse(QPointF(w / 2, h * 0.38), head, head * 1.08);
+    QPainterPath shoulders;
+    shoulders.moveTo(w * 0.12, h);
+    shoulders.cubicTo(w * 0.12, h * 0.72, w * 0.3, h * 0.64, w / 2, h * 0.64);
+    shoulders.cubicTo(w * 0.7, h * 0.64, w * 0.88, h * 0.72, w * 0.88, h);
+    shoulders.closeSubpath();
+    p.drawPath(shoulders);
+}
+
+// Facebook provider: the small service mark, a blue rounded tile with a white
+// speech bubble holding three dots.
+void serviceTile(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal d = std::min(s.width(), s.height());
+    box(p, QRectF(0.5, 0.5, d - 1, d - 1), d * 0.2, QColor(45, 72, 128), QColor(86, 120, 186),
+        QColor(59, 92, 160));
+    const QRectF bubble(d * 0.2, d * 0.24, d * 0.6, d * 0.42);
+    QPainterPath path;
+    path.addRoundedRect(bubble, d * 0.12, d * 0.12);
+    QPolygonF tail;
+    tail << QPointF(d * 0.32, bubble.bottom() - 0.5) << QPointF(d * 0.28, d * 0.8)
+         << QPointF(d * 0.5, bubble.bottom() - 0.5);
+    path.addPolygon(tail);
+    path.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(kWhite);
+    p.drawPath(path.simplified());
+    p.setBrush(QColor(59, 92, 160));
+    const qreal dot = std::max(0.6, d * 0.045);
+    for (int i = -1; i <= 1; ++i)
+        p.drawEllipse(QPointF(d / 2 + i * d * 0.15, bubble.center().y()), dot, dot);
+}
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1228,6 +1271,9 @@ const QHash<QString, Painter>& recipes()
         // Product images.
         {QStringLiteral("meskmark"), meskMark},
         {QStringLiteral("ringshadow"), ringShadow},
+        // Facebook provider
+        {QStringLiteral("silhouette"), silhouette},
+        {QStringLiteral("servicetile"), serviceTile},
     };
     return table;
 }
