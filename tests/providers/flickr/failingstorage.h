@@ -3,15 +3,19 @@
 #include "imediaitemstorage.h"
 
 #include <QSet>
+#include <QStringList>
 
 // A storage that hands every call to another one, except the adds of the item types a test
-// names: those fail without touching the storage behind (as a refused write does).
+// names: those fail without touching the storage behind (as a refused write does). It also
+// notes the service keys written.
 class FailingStorage : public IMediaItemStorage
 {
 public:
     explicit FailingStorage(IMediaItemStorage* inner) : m_s(inner) {}
 
     QSet<int> failAddTypes;
+    // The service keys written, as "key=value", in order.
+    QStringList keyWrites;
 
     bool open() override { return m_s->open(); }
     bool beginBatch() override { return m_s->beginBatch(); }
@@ -77,7 +81,11 @@ public:
     QString mediaFilePath(const SMediaItem& i, const QString& s) override { return m_s->mediaFilePath(i, s); }
     QString userFilePath(mid_t u, const QString& s) override { return m_s->userFilePath(u, s); }
     QString userImagePath(mid_t u, const QString& url) override { return m_s->userImagePath(u, url); }
-    bool setServiceKey(mid_t p, const QString& k, const QString& v) override { return m_s->setServiceKey(p, k, v); }
+    bool setServiceKey(mid_t p, const QString& k, const QString& v) override
+    {
+        keyWrites.append(k + QLatin1Char('=') + v);
+        return m_s->setServiceKey(p, k, v);
+    }
     bool serviceKey(mid_t p, const QString& k, QString& v) override { return m_s->serviceKey(p, k, v); }
     bool deleteServiceKeys(mid_t p) override { return m_s->deleteServiceKeys(p); }
     bool setSyncList(mid_t p, const QList<mid_t>& e, int m) override { return m_s->setSyncList(p, e, m); }
