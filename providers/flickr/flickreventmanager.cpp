@@ -10,6 +10,7 @@
 
 #include <QDebug>
 #include <QMultiMap>
+#include <QSet>
 
 namespace {
 
@@ -31,10 +32,12 @@ CFlickrEventManager::CFlickrEventManager(CFlickrApi* api, CFlickrObjectManager* 
     : QObject(parent), m_api(api), m_contactsCall(new CFlickrContactsPhotos(api, this)),
       m_userPhotosCall(new CFlickrUserPhotos(api, this)), m_objects(objects), m_sync(sync)
 {
-    connect(m_contactsCall, &CFlickrContactsPhotos::contactPhotos, this, &CFlickrEventManager::_onContactPhotos);
+    connect(m_contactsCall, &CFlickrContactsPhotos::contactPhotos, this,
+            &CFlickrEventManager::_onContactPhotos);
     connect(m_userPhotosCall, &CFlickrUserPhotos::userPhotos, this, &CFlickrEventManager::_onUserPhotos);
     // An error leaves as a signal first; the run goes on after.
-    for (CFlickrCall* call : {static_cast<CFlickrCall*>(m_contactsCall), static_cast<CFlickrCall*>(m_userPhotosCall)}) {
+    for (CFlickrCall* call :
+         {static_cast<CFlickrCall*>(m_contactsCall), static_cast<CFlickrCall*>(m_userPhotosCall)}) {
         connect(call, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
                 qOverload<TMediaError>(&CFlickrEventManager::protocolError));
         connect(call, &CMeskHttpMethod::networkError, this, &CFlickrEventManager::networkError);
@@ -50,7 +53,8 @@ CFlickrEventManager::~CFlickrEventManager() = default;
 bool CFlickrEventManager::isReady() const
 {
     // A run whose call could not start has idle calls until its queued error arrives: it still runs.
-    return !m_running && m_api && m_api->isReady() && m_contactsCall->isReady() && m_userPhotosCall->isReady();
+    return !m_running && m_api && m_api->isReady() && m_contactsCall->isReady() &&
+           m_userPhotosCall->isReady();
 }
 
 void CFlickrEventManager::update()
@@ -169,11 +173,17 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
     CMediaStorageBatch batch(m_objects->storage());
     m_objects->beginNew();
     QMultiMap<QString, CFlickrPhoto*> byDay;
+    QSet<QString> seen;
     for (const SFlickrPhoto& record : photos) {
         if (record.owner != userId) {
             log("CFlickrEventManager: user photo doesn't match requested user id");
             continue;
         }
+        // A photo listed twice is taken once: its second listing would find the object made for
+        // the first and count it as stored before, which a rollback deletes.
+        if (seen.contains(record.id))
+            continue;
+        seen.insert(record.id);
         CFlickrPhoto* photo = m_objects->findPhoto(record.id);
         if (photo && photo->mediaItem().parent != 0) {
             syncPosts.append(photo->mediaItem().parent);

@@ -18,8 +18,8 @@ const QString kUserName = QStringLiteral("user_name");
 } // namespace
 
 CFlickrProvider::CFlickrProvider(QObject* parent)
-    : IMediaItemProvider(parent), m_auth(new CFlickrAuth(&m_api, this)),
-      m_events(nullptr), m_objects(new CFlickrObjectManager(&m_api, MeskProvider::Flickr, this)),
+    : IMediaItemProvider(parent), m_auth(new CFlickrAuth(&m_api, this)), m_events(nullptr),
+      m_objects(new CFlickrObjectManager(&m_api, MeskProvider::Flickr, this)),
       m_sync(new CFlickrSync(MeskProvider::Flickr, this))
 {
     m_events = new CFlickrEventManager(&m_api, m_objects, m_sync, this);
@@ -117,9 +117,9 @@ void CFlickrProvider::setStorage(IMediaItemStorage* storage)
         QString token;
         QString userId;
         QString userName;
-        if (m_storage->serviceKey(MeskProvider::Flickr, kKey, token)
-            && m_storage->serviceKey(MeskProvider::Flickr, kUserId, userId)
-            && m_storage->serviceKey(MeskProvider::Flickr, kUserName, userName))
+        if (m_storage->serviceKey(MeskProvider::Flickr, kKey, token) &&
+            m_storage->serviceKey(MeskProvider::Flickr, kUserId, userId) &&
+            m_storage->serviceKey(MeskProvider::Flickr, kUserName, userName))
             m_auth->restoreUser(token, QString(), userId, userName);
     }
     m_objects->setStorage(m_storage);

@@ -41,8 +41,10 @@ private slots:
             CMediaDataBase db(root.dataHome() + QStringLiteral("/Velto/Velto Lumesk/mstorage"));
             QVERIFY(db.open());
             db.setServiceKey(MeskProvider::Flickr, QStringLiteral("key"), FakeFlickrService::defaultToken());
-            db.setServiceKey(MeskProvider::Flickr, QStringLiteral("user_id"), FakeFlickrService::defaultUserId());
-            db.setServiceKey(MeskProvider::Flickr, QStringLiteral("user_name"), FakeFlickrService::defaultUserName());
+            db.setServiceKey(MeskProvider::Flickr, QStringLiteral("user_id"),
+                             FakeFlickrService::defaultUserId());
+            db.setServiceKey(MeskProvider::Flickr, QStringLiteral("user_name"),
+                             FakeFlickrService::defaultUserName());
         }
 
         FakeNetworkBackend* network = nullptr;

@@ -42,8 +42,9 @@ FakeFlickrService::Photo photo(const QString& id, const QString& owner, qint64 u
 
 QString photoRow(const QString& id, const QString& owner, qint64 uploaded)
 {
-    return QStringLiteral("<photo id=\"%1\" owner=\"%2\" secret=\"ab\" server=\"1234\" farm=\"2\" title=\"T\" "
-                          "ispublic=\"1\" isfriend=\"0\" isfamily=\"0\" ownername=\"x\" dateupload=\"%3\" />")
+    return QStringLiteral(
+               "<photo id=\"%1\" owner=\"%2\" secret=\"ab\" server=\"1234\" farm=\"2\" title=\"T\" "
+               "ispublic=\"1\" isfriend=\"0\" isfamily=\"0\" ownername=\"x\" dateupload=\"%3\" />")
         .arg(id, owner)
         .arg(uploaded);
 }
@@ -56,7 +57,7 @@ class TestFlickrEventManager : public QObject
 private:
     std::unique_ptr<TestClock> m_clock;
     std::unique_ptr<FlickrStorageFixture> m_fx;
-    std::unique_ptr<FailingStorage> m_storage;
+    FailingStorage* m_storage = nullptr; // the fixture's database
     std::unique_ptr<CFlickrObjectManager> m_objects;
     std::unique_ptr<CFlickrSync> m_sync;
     std::unique_ptr<CFlickrEventManager> m_manager;
@@ -90,7 +91,8 @@ private:
         QHash<QString, qint64> result;
         const QList<FakeFlickrService::Request> requests = service().requests(kSearch);
         for (const FakeFlickrService::Request& r : requests)
-            result.insert(r.param(QStringLiteral("user_id")), r.param(QStringLiteral("min_upload_date")).toLongLong());
+            result.insert(r.param(QStringLiteral("user_id")),
+                          r.param(QStringLiteral("min_upload_date")).toLongLong());
         return result;
     }
 
@@ -109,15 +111,23 @@ private slots:
         m_fx = std::make_unique<FlickrStorageFixture>();
         QVERIFY(m_fx->start(true));
         service().clearStore();
-        service().addUser({FakeFlickrService::defaultUserId(), QStringLiteral("bob"), {}, QStringLiteral("0"),
-                           QStringLiteral("0"), false});
-        service().addUser({kAlice, QStringLiteral("alice"), {}, QStringLiteral("0"), QStringLiteral("0"), true});
+        service().addUser({FakeFlickrService::defaultUserId(),
+                           QStringLiteral("bob"),
+                           {},
+                           QStringLiteral("0"),
+                           QStringLiteral("0"),
+                           false});
+        service().addUser(
+            {kAlice, QStringLiteral("alice"), {}, QStringLiteral("0"), QStringLiteral("0"), true});
         service().addUser({kBen, QStringLiteral("ben"), {}, QStringLiteral("0"), QStringLiteral("0"), true});
-        m_storage = std::make_unique<FailingStorage>(m_fx->db.get());
+        m_fx->db.reset();
+        m_storage = new FailingStorage(m_fx->root.subPath(QStringLiteral("storage")));
+        m_fx->db.reset(m_storage);
+        QVERIFY(m_storage->open());
         m_objects = std::make_unique<CFlickrObjectManager>(m_fx->api.get(), MeskProvider::Flickr);
-        m_objects->setStorage(m_storage.get());
+        m_objects->setStorage(m_storage);
         m_sync = std::make_unique<CFlickrSync>(MeskProvider::Flickr);
-        m_sync->load(m_storage.get());
+        m_sync->load(m_storage);
         m_manager = std::make_unique<CFlickrEventManager>(m_fx->api.get(), m_objects.get(), m_sync.get());
         connect(m_manager.get(), &CFlickrEventManager::eventAdded, this, [this](const SMediaItem& item) {
             m_added.append({item, int(m_fx->db->childItems(item.id).size())});
@@ -128,7 +138,6 @@ private slots:
         m_manager.reset();
         m_sync.reset();
         m_objects.reset();
-        m_storage.reset();
         m_fx.reset();
         m_clock.reset();
     }
@@ -201,7 +210,8 @@ private slots:
     {
         QFETCH(bool, otherHolds);
         const mid_t alice = m_objects->findOrAddUser(kAlice, QStringLiteral("alice"))->serviceUser().id;
-        const mid_t other = m_objects->findOrAddUser(QStringLiteral("333@N01"), QStringLiteral("olga"))->serviceUser().id;
+        const mid_t other =
+            m_objects->findOrAddUser(QStringLiteral("333@N01"), QStringLiteral("olga"))->serviceUser().id;
         SFlickrPhoto x;
         x.id = QStringLiteral("x");
         x.owner = kAlice;
@@ -213,12 +223,13 @@ private slots:
             m_sync->add(other, posted);
         service().addPhoto(photo(QStringLiteral("x"), kAlice, daysAgo(3)));
         service().addPhoto(photo(QStringLiteral("y"), kAlice, daysAgo(1)));
-        service().scriptReply(kSearch, 200,
-                              (QStringLiteral("<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"2\">") +
-                               photoRow(QStringLiteral("x"), kAlice, daysAgo(3)) +
-                               photoRow(QStringLiteral("f"), kBen, daysAgo(1)) + QStringLiteral("</photos></rsp>"))
-                                  .toUtf8(),
-                              1);
+        service().scriptReply(
+            kSearch, 200,
+            (QStringLiteral("<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"2\">") +
+             photoRow(QStringLiteral("x"), kAlice, daysAgo(3)) +
+             photoRow(QStringLiteral("f"), kBen, daysAgo(1)) + QStringLiteral("</photos></rsp>"))
+                .toUtf8(),
+            1);
 
         QTest::ignoreMessage(QtDebugMsg, "CFlickrEventManager: user photo doesn't match requested user id");
         QVERIFY(run());
@@ -289,7 +300,8 @@ private slots:
         // The posts cannot be created: the photos stay stored without one.
         m_storage->failAddTypes = {MeskItemType::Event2};
         for (int day = 0; day < 2; ++day) {
-            QTest::ignoreMessage(QtDebugMsg, "CFlickrEventManager: failed to add new photo event, photos ignored");
+            QTest::ignoreMessage(QtDebugMsg,
+                                 "CFlickrEventManager: failed to add new photo event, photos ignored");
         }
         QVERIFY(run());
         m_storage->failAddTypes.clear();
@@ -306,9 +318,11 @@ private slots:
             QSqlQuery query(db);
             QVERIFY(query.exec(QStringLiteral(
                 "CREATE TRIGGER refuse_second_post BEFORE INSERT ON MEDIAITEMS WHEN NEW.TYPE = 2 AND "
-                "(SELECT COUNT(*) FROM MEDIAITEMS WHERE TYPE = 2) >= 1 BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+                "(SELECT COUNT(*) FROM MEDIAITEMS WHERE TYPE = 2) >= 1 BEGIN SELECT RAISE(ABORT, 'refused'); "
+                "END")));
         }
-        QTest::ignoreMessage(QtDebugMsg, "CFlickrEventManager: failed to store photos, left for the next update");
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CFlickrEventManager: failed to store photos, left for the next update");
         QVERIFY(run());
         QVERIFY(m_added.isEmpty());
         QVERIFY(posts().isEmpty());

@@ -24,14 +24,16 @@ class TestFlickrProvider : public QObject
     Q_OBJECT
 private:
     std::unique_ptr<FlickrStorageFixture> m_fx;
-    std::unique_ptr<FailingStorage> m_storage;
+    FailingStorage* m_storage = nullptr; // the fixture's database
     std::unique_ptr<CFlickrProvider> m_provider;
     QStringList m_log; // the provider's signals, in order
 
     void storeKeys(bool withName)
     {
-        m_fx->db->setServiceKey(MeskProvider::Flickr, QStringLiteral("key"), FakeFlickrService::defaultToken());
-        m_fx->db->setServiceKey(MeskProvider::Flickr, QStringLiteral("user_id"), FakeFlickrService::defaultUserId());
+        m_fx->db->setServiceKey(MeskProvider::Flickr, QStringLiteral("key"),
+                                FakeFlickrService::defaultToken());
+        m_fx->db->setServiceKey(MeskProvider::Flickr, QStringLiteral("user_id"),
+                                FakeFlickrService::defaultUserId());
         if (withName)
             m_fx->db->setServiceKey(MeskProvider::Flickr, QStringLiteral("user_name"), QStringLiteral("bob"));
     }
@@ -41,7 +43,8 @@ private:
         m_provider = std::make_unique<CFlickrProvider>();
         CFlickrProvider* p = m_provider.get();
         const auto note = [this](const QString& text) { m_log.append(text); };
-        connect(p, &IMediaItemProvider::activated, this, [note](mid_t id) { note(QStringLiteral("activated %1").arg(id)); });
+        connect(p, &IMediaItemProvider::activated, this,
+                [note](mid_t id) { note(QStringLiteral("activated %1").arg(id)); });
         connect(p, &IMediaItemProvider::deactivated, this,
                 [note](mid_t id) { note(QStringLiteral("deactivated %1").arg(id)); });
         connect(p, &IMediaItemProvider::updateStarted, this,
@@ -61,11 +64,12 @@ private:
         connect(p, &IMediaItemProvider::serviceError, this, [note](mid_t id, TMediaError error) {
             note(QStringLiteral("serviceError %1 %2").arg(id).arg(int(error)));
         });
-        m_provider->setStorage(m_storage.get());
+        m_provider->setStorage(m_storage);
     }
     int count(const QString& prefix) const
     {
-        return int(std::count_if(m_log.cbegin(), m_log.cend(), [&](const QString& s) { return s.startsWith(prefix); }));
+        return int(std::count_if(m_log.cbegin(), m_log.cend(),
+                                 [&](const QString& s) { return s.startsWith(prefix); }));
     }
     bool runToEnd()
     {
@@ -78,7 +82,8 @@ private:
     QStringList keys()
     {
         QStringList result;
-        for (const QString& key : {QStringLiteral("key"), QStringLiteral("user_id"), QStringLiteral("user_name")}) {
+        for (const QString& key :
+             {QStringLiteral("key"), QStringLiteral("user_id"), QStringLiteral("user_name")}) {
             QString value = QStringLiteral("<none>");
             m_fx->db->serviceKey(MeskProvider::Flickr, key, value);
             result.append(value);
@@ -98,12 +103,14 @@ private slots:
         m_log.clear();
         m_fx = std::make_unique<FlickrStorageFixture>();
         QVERIFY(m_fx->start(true));
-        m_storage = std::make_unique<FailingStorage>(m_fx->db.get());
+        m_fx->db.reset();
+        m_storage = new FailingStorage(m_fx->root.subPath(QStringLiteral("storage")));
+        m_fx->db.reset(m_storage);
+        QVERIFY(m_storage->open());
     }
     void cleanup()
     {
         m_provider.reset();
-        m_storage.reset();
         m_fx.reset();
     }
 
@@ -194,7 +201,8 @@ private slots:
         }
         makeProvider();
         QVERIFY(runToEnd());
-        QCOMPARE(m_log, QStringList({QStringLiteral("updateStarted 3"), error, QStringLiteral("updateDone 3 sync 0")}));
+        QCOMPARE(m_log, QStringList({QStringLiteral("updateStarted 3"), error,
+                                     QStringLiteral("updateDone 3 sync 0")}));
     }
 
     void removeAccount_data()
