@@ -2,6 +2,7 @@
 #include "mesktexts.h"
 #include "meskuistyle.h"
 #include "testclock.h"
+#include "urlcatcher.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -10,23 +11,11 @@
 #include <QTest>
 #include <QUrl>
 
-// Catches every address the widgets hand to the desktop.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
-
 class TestMeskItemWidgets : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
     void dateLabelText();
     void dateLabelPress_data();
     void dateLabelPress();
@@ -34,27 +23,11 @@ private slots:
     void filterRule_data();
     void filterRule();
     void highlightOfEscapedCaption();
-
-private:
-    UrlCatcher m_catcher;
 };
 
 void TestMeskItemWidgets::initTestCase()
 {
     QApplication::setStyle(new CMeskUiStyle);
-}
-
-void TestMeskItemWidgets::init()
-{
-    m_catcher.opened.clear();
-    for (const char* scheme : {"http", "https", "file", "mailto"})
-        QDesktopServices::setUrlHandler(QLatin1String(scheme), &m_catcher, "open");
-}
-
-void TestMeskItemWidgets::cleanup()
-{
-    for (const char* scheme : {"http", "https", "file", "mailto"})
-        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
 }
 
 void TestMeskItemWidgets::dateLabelText()
@@ -87,12 +60,13 @@ void TestMeskItemWidgets::dateLabelPress()
 {
     QFETCH(QString, url);
     QFETCH(bool, opens);
+    UrlCatcher catcher;
     QWidget parent;
     CMeskItemDateLabel label(QDateTime::currentDateTime(), url, &parent);
     parent.show();
     QCOMPARE(label.cursor().shape(), opens ? Qt::PointingHandCursor : Qt::ArrowCursor);
     QTest::mouseClick(&label, Qt::LeftButton);
-    QCOMPARE(m_catcher.opened, opens ? QList<QUrl>{QUrl(url)} : QList<QUrl>{});
+    QCOMPARE(catcher.opened, opens ? QList<QUrl>{QUrl(url)} : QList<QUrl>{});
 
     // The address can change later; the cursor follows.
     label.setUrl(QString());
@@ -175,6 +149,9 @@ void TestMeskItemWidgets::highlightOfEscapedCaption()
         CMeskTexts::highlightText(QStringLiteral("a &amp; b"), QStringLiteral("&").toHtmlEscaped(), false);
     QVERIFY2(marked.contains(QStringLiteral("&amp;</font>")), qPrintable(marked));
     QVERIFY(marked.endsWith(QStringLiteral("</font> b")));
+    // An empty filter leaves a text unmarked.
+    QCOMPARE(CMeskTexts::highlightText(QStringLiteral("<b>Ann</b>"), QString(), true),
+             QStringLiteral("<b>Ann</b>"));
 }
 
 QTEST_MAIN(TestMeskItemWidgets)

@@ -18,7 +18,6 @@ private slots:
     void colorAnimation_data();
     void colorAnimation();
     void filterBox();
-    void toolButtonsAndSeparator();
 };
 
 namespace {
@@ -154,29 +153,6 @@ void TestMeskSmallWidgets::filterBox()
     QCOMPARE(filtered.count(), 1);
     QVERIFY(!box.icon().isNull());
     QCOMPARE(box.iconAlignment(), Qt::AlignLeft);
-}
-
-void TestMeskSmallWidgets::toolButtonsAndSeparator()
-{
-    CMeskAddToolButton add;
-    CMeskDeleteToolButton remove;
-    const auto searchSize = [](unsigned int id) {
-        return qApp->style()->standardPixmap(QStyle::StandardPixmap(id)).deviceIndependentSize().toSize();
-    };
-    QCOMPARE(add.property("com_velto_qstyleRole").toString(),
-             QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
-    QCOMPARE(remove.property("com_velto_qstyleRole").toString(),
-             QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
-    QVERIFY(!add.icon().isNull());
-    QVERIFY(!remove.icon().isNull());
-    QVERIFY(add.text().isEmpty());
-    QCOMPARE(add.iconSize(), searchSize(CQuorCommonStyle::SP_QuorAdd));
-    QCOMPARE(remove.iconSize(), searchSize(CQuorCommonStyle::SP_QuorCloseDark));
-    QVERIFY(!add.iconSize().isEmpty());
-
-    CMeskSeparatorWidget separator;
-    QCOMPARE(separator.minimumHeight(), 15);
-    QCOMPARE(separator.maximumHeight(), 15);
 }
 
 QTEST_MAIN(TestMeskSmallWidgets)
