@@ -2,21 +2,13 @@
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtMath>
 
 namespace {
 
-// The limit is in logical pixels: a high-resolution picture keeps its device pixel ratio and
-// may hold limit x ratio device pixels.
 QPixmap scaleToLimit(const QPixmap& pixmap, int limit)
 {
-    const qreal ratio = pixmap.devicePixelRatio();
-    const int deviceLimit = qRound(limit * ratio);
-    const QSize target(qMin(pixmap.width(), deviceLimit), qMin(pixmap.height(), deviceLimit));
-    if (pixmap.size() == target)
-        return pixmap;
-    QPixmap scaled = pixmap.scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation);
-    scaled.setDevicePixelRatio(ratio);
-    return scaled;
+    return meskScaleDownPicture(pixmap, QSize(limit, limit));
 }
 
 bool loadAvatar(const QString& path, QPixmap& pixmap, int limit)
@@ -29,6 +21,29 @@ bool loadAvatar(const QString& path, QPixmap& pixmap, int limit)
 }
 
 } // namespace
+
+QSize meskPictureSize(const QPixmap& pixmap)
+{
+    const QSizeF size = pixmap.deviceIndependentSize();
+    return QSize(qFloor(size.width()), qFloor(size.height()));
+}
+
+QPixmap meskScaleDownPicture(const QPixmap& pixmap, const QSize& limit)
+{
+    if (pixmap.isNull())
+        return pixmap;
+    const QSize size = meskPictureSize(pixmap);
+    const QSize target(qMin(size.width(), limit.width()), qMin(size.height(), limit.height()));
+    if (size == target)
+        return pixmap;
+    // Scaled in device pixels and drawn at its own pixel ratio.
+    const qreal ratio = pixmap.devicePixelRatio();
+    const QSize deviceTarget(qMax(1, qRound(target.width() * ratio)),
+                             qMax(1, qRound(target.height() * ratio)));
+    QPixmap scaled = pixmap.scaled(deviceTarget, Qt::KeepAspectRatio, Qt::FastTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    return scaled;
+}
 
 bool loadPixmapAnyFormat(const QString& path, QPixmap& pixmap)
 {

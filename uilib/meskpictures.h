@@ -10,9 +10,17 @@
 // name says, then (if the file exists) with each format Qt can read.
 bool loadPixmapAnyFormat(const QString& path, QPixmap& pixmap);
 
-// Scales a picture down to at most 50 x 50 (normal) or 32 x 32 (small) logical
-// pixels, keeping its aspect ratio and device pixel ratio; a smaller picture is
-// never enlarged.
+// Scales a picture down to fit within limit (logical pixels), keeping its aspect ratio; a
+// picture already within it comes back unchanged, and one is never enlarged. A picture of
+// device pixel ratio r is scaled to the logical size times r and keeps r.
+QPixmap meskScaleDownPicture(const QPixmap& pixmap, const QSize& limit);
+
+// The size of a picture in logical pixels (device pixels divided by its pixel ratio,
+// rounded down).
+QSize meskPictureSize(const QPixmap& pixmap);
+
+// Scales a picture down to at most 50 x 50 (normal) or 32 x 32 (small),
+// keeping its aspect ratio; a smaller picture is never enlarged.
 QPixmap scaleToNormalAvatar(const QPixmap& pixmap);
 QPixmap scaleToSmallAvatar(const QPixmap& pixmap);
 

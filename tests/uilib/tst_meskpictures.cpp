@@ -1,4 +1,10 @@
 #include "meskpictures.h"
+#include "meskthumbnailwidget.h"
+#include "meskuistyle.h"
+#include "urlcatcher.h"
+
+#include <QApplication>
+#include <QSignalSpy>
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -8,10 +14,23 @@ class TestMeskPictures : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void avatarScaling_data();
     void avatarScaling();
     void loadsWhateverTheName();
+    void thumbnailSizes_data();
+    void thumbnailSizes();
+    void thumbnailCursors_data();
+    void thumbnailCursors();
+    void thumbnailPress();
+    void thumbnailFailedLoad();
 };
+
+void TestMeskPictures::initTestCase()
+{
+    // The thumbnail's frame margins and shadows come from the product style.
+    QApplication::setStyle(new CMeskUiStyle);
+}
 
 void TestMeskPictures::avatarScaling_data()
 {
@@ -28,6 +47,7 @@ void TestMeskPictures::avatarScaling_data()
     QTest::newRow("@2x within the limit") << QSize(100, 100) << false << QSize(50, 50) << 2.0;
     QTest::newRow("@2x, small") << QSize(100, 100) << true << QSize(32, 32) << 2.0;
     QTest::newRow("@2x, wide") << QSize(400, 200) << false << QSize(50, 25) << 2.0;
+    QTest::newRow("@2x, wide, small") << QSize(400, 200) << true << QSize(32, 16) << 2.0;
 }
 
 void TestMeskPictures::avatarScaling()
@@ -65,6 +85,119 @@ void TestMeskPictures::loadsWhateverTheName()
     QVERIFY(!loadSmallAvatar(text, pixmap));
     QVERIFY(!loadSmallAvatar(dir.filePath(QStringLiteral("missing.png")), pixmap));
     QCOMPARE(pixmap.size(), QSize(50, 25));
+}
+
+namespace {
+
+QPixmap picture(const QSize& size, qreal ratio = 1.0)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::darkCyan);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+} // namespace
+
+void TestMeskPictures::thumbnailSizes_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QSize>("source"); // empty: no picture
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QSize>("widget");
+    QTest::addColumn<QSize>("shown");
+    QTest::newRow("avatar, no picture") << 0 << QSize() << 1.0 << QSize(60, 60) << QSize();
+    QTest::newRow("avatar, small picture") << 0 << QSize(40, 30) << 1.0 << QSize(50, 40) << QSize(40, 30);
+    QTest::newRow("avatar, ratio 2") << 0 << QSize(100, 100) << 2.0 << QSize(60, 60) << QSize(50, 50);
+    QTest::newRow("avatar, large at ratio 2")
+        << 0 << QSize(400, 200) << 2.0 << QSize(60, 35) << QSize(50, 25);
+    QTest::newRow("small avatar, no picture") << 1 << QSize() << 1.0 << QSize(38, 38) << QSize();
+    QTest::newRow("small avatar, tall") << 1 << QSize(20, 40) << 1.0 << QSize(22, 38) << QSize(16, 32);
+    QTest::newRow("photo, no picture") << 2 << QSize() << 1.0 << QSize(85, 85) << QSize();
+    QTest::newRow("photo, wide") << 2 << QSize(200, 100) << 1.0 << QSize(85, 47) << QSize(75, 37);
+    QTest::newRow("icon, no picture") << 5 << QSize() << 1.0 << QSize(17, 17) << QSize();
+    QTest::newRow("icon, larger") << 5 << QSize(30, 30) << 1.0 << QSize(17, 17) << QSize(17, 17);
+    QTest::newRow("icon, smaller") << 5 << QSize(10, 10) << 1.0 << QSize(10, 10) << QSize(10, 10);
+}
+
+void TestMeskPictures::thumbnailSizes()
+{
+    QFETCH(int, type);
+    QFETCH(QSize, source);
+    QFETCH(qreal, ratio);
+    QFETCH(QSize, widget);
+    QFETCH(QSize, shown);
+    CMeskThumbnailWidget thumbnail(type);
+    if (source.isValid())
+        thumbnail.setPixmap(picture(source, ratio));
+    QCOMPARE(thumbnail.hasPixmap(), source.isValid());
+    QCOMPARE(thumbnail.size(), widget);
+    QCOMPARE(thumbnail.minimumSize(), widget);
+    QCOMPARE(thumbnail.maximumSize(), widget);
+    if (source.isValid()) {
+        QCOMPARE(thumbnail.pixmap().deviceIndependentSize().toSize(), shown);
+        QCOMPARE(thumbnail.pixmap().devicePixelRatio(), ratio);
+    }
+    // It paints without complaint at any size.
+    QVERIFY(!thumbnail.grab().isNull());
+}
+
+void TestMeskPictures::thumbnailCursors_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<Qt::CursorShape>("initial");
+    QTest::addColumn<Qt::CursorShape>("afterClear");
+    QTest::newRow("avatar") << 0 << Qt::ArrowCursor << Qt::ArrowCursor;
+    QTest::newRow("small avatar") << 1 << Qt::ArrowCursor << Qt::ArrowCursor;
+    QTest::newRow("photo") << 2 << Qt::PointingHandCursor << Qt::PointingHandCursor;
+    QTest::newRow("photo 3") << 3 << Qt::PointingHandCursor << Qt::PointingHandCursor;
+    QTest::newRow("icon 4") << 4 << Qt::ArrowCursor << Qt::ArrowCursor;
+    QTest::newRow("icon 6") << 6 << Qt::PointingHandCursor << Qt::PointingHandCursor;
+}
+
+void TestMeskPictures::thumbnailCursors()
+{
+    QFETCH(int, type);
+    QFETCH(Qt::CursorShape, initial);
+    QFETCH(Qt::CursorShape, afterClear);
+    CMeskThumbnailWidget thumbnail(type);
+    QCOMPARE(thumbnail.cursor().shape(), initial);
+    thumbnail.setUrl(QStringLiteral("http://x"));
+    QCOMPARE(thumbnail.cursor().shape(), Qt::PointingHandCursor);
+    thumbnail.setUrl(QString());
+    QCOMPARE(thumbnail.cursor().shape(), afterClear);
+}
+
+void TestMeskPictures::thumbnailPress()
+{
+    UrlCatcher catcher;
+    CMeskThumbnailWidget thumbnail(2);
+    thumbnail.show();
+    QSignalSpy clicked(&thumbnail, &CMeskThumbnailWidget::clicked);
+    const QStringList urls = {QStringLiteral("https://x.org/photo"), QStringLiteral("file:///etc/passwd"),
+                              QString()};
+    for (const QString& url : urls) {
+        thumbnail.setUrl(url);
+        QTest::mouseClick(&thumbnail, Qt::LeftButton);
+    }
+    QTest::mouseClick(&thumbnail, Qt::RightButton);
+    QCOMPARE(clicked.count(), 3);
+    QCOMPARE(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://x.org/photo"))});
+}
+
+void TestMeskPictures::thumbnailFailedLoad()
+{
+    QTemporaryDir dir;
+    const QString misnamed = dir.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(picture(QSize(40, 30)).toImage().save(misnamed, "PNG"));
+    CMeskThumbnailWidget thumbnail(0);
+    QVERIFY(!thumbnail.loadPixmap(dir.filePath(QStringLiteral("missing.png"))));
+    QCOMPARE(thumbnail.size(), QSize(60, 60));
+    QVERIFY(thumbnail.loadPixmap(misnamed));
+    QCOMPARE(thumbnail.size(), QSize(50, 40));
+    QVERIFY(!thumbnail.loadPixmap(dir.filePath(QStringLiteral("missing.png"))));
+    QVERIFY(thumbnail.hasPixmap());
+    QCOMPARE(thumbnail.size(), QSize(50, 40));
 }
 
 QTEST_MAIN(TestMeskPictures)

@@ -1,7 +1,11 @@
 #include "gallery.h"
 
+#include "meskitemwidgets.h"
+#include "mesksmallwidgets.h"
 #include "mesktexts.h"
+#include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
+#include "meskvscrollarea.h"
 #include "quoranimationwidget.h"
 #include "quorarrowtooltip.h"
 #include "quorbuttons.h"
@@ -23,6 +27,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
+#include <QLinearGradient>
 #include <QListView>
 #include <QMenu>
 #include <QMetaEnum>
@@ -891,6 +896,118 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
              p->translate(r.topLeft() + QPoint(6, 4));
              doc.drawContents(p);
          }});
+
+    // The feed-item building blocks and the product's small widgets, built for each cell.
+    const auto samplePicture = [](const QSize& size) {
+        const qreal ratio = qApp->devicePixelRatio();
+        QPixmap pixmap((QSizeF(size) * ratio).toSize());
+        pixmap.setDevicePixelRatio(ratio);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient sky(0, 0, 0, size.height());
+        sky.setColorAt(0, QColor(120, 170, 220));
+        sky.setColorAt(1, QColor(230, 240, 250));
+        painter.fillRect(QRect(QPoint(), size), sky);
+        painter.setBrush(QColor(240, 190, 60));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(
+            QRectF(size.width() * 0.55, size.height() * 0.15, size.height() * 0.35, size.height() * 0.35));
+        painter.setBrush(QColor(90, 140, 70));
+        painter.drawRect(QRectF(0, size.height() * 0.7, size.width(), size.height() * 0.3));
+        return pixmap;
+    };
+    const struct
+    {
+        int type;
+        int height;
+        QSize picture;
+    } thumbnails[] = {{0, 70, {80, 80}}, {1, 48, {64, 64}}, {2, 95, {200, 100}}, {3, 95, {90, 120}},
+                      {4, 40, {34, 34}}, {5, 40, {34, 34}}, {6, 40, {12, 12}}};
+    for (const auto& thumb : thumbnails) {
+        rows.append({QStringLiteral("thumbnail type %1 (CMeskThumbnailWidget), empty and with picture")
+                         .arg(thumb.type),
+                     thumb.height, [&, thumb](QPainter* p, const QRect& r, TLook look) {
+                         QWidget strip;
+                         auto* layout = new QHBoxLayout(&strip);
+                         layout->setContentsMargins(0, 0, 0, 0);
+                         layout->setSpacing(12);
+                         layout->addWidget(new CMeskThumbnailWidget(thumb.type), 0, Qt::AlignTop);
+                         auto* shown = new CMeskThumbnailWidget(thumb.type);
+                         shown->setPixmap(samplePicture(thumb.picture));
+                         layout->addWidget(shown, 0, Qt::AlignTop);
+                         strip.adjustSize();
+                         renderToolkitWidget(&strip, p, r, look);
+                     }});
+    }
+    rows.append({QStringLiteral("date label and link group (CMeskItemDateLabel, CMeskItemLinkGroup)"), 44,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     QWidget item;
+                     auto* layout = new QVBoxLayout(&item);
+                     layout->setContentsMargins(0, 0, 0, 0);
+                     layout->setSpacing(2);
+                     layout->addWidget(new CMeskItemDateLabel(QDateTime::currentDateTime().addSecs(-300),
+                                                              QStringLiteral("https://velto.example/p")));
+                     auto* links = new CMeskItemLinkGroup;
+                     links->addLink(QStringLiteral("Comment"), 1);
+                     links->addLink(QStringLiteral("Like"), 2);
+                     links->addLink(QStringLiteral("Share"), 3);
+                     layout->addWidget(links);
+                     item.adjustSize();
+                     renderToolkitWidget(&item, p, r, look);
+                 }});
+    rows.append({QStringLiteral("separator and label combo (CMeskSeparatorWidget, CMeskLabelCombo)"), 44,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     QWidget page;
+                     auto* layout = new QVBoxLayout(&page);
+                     layout->setContentsMargins(0, 0, 0, 0);
+                     layout->setSpacing(0);
+                     auto* combo = new CMeskLabelCombo;
+                     combo->setText(QStringLiteral("History: one week"));
+                     layout->addWidget(combo);
+                     layout->addWidget(new CMeskSeparatorWidget);
+                     page.resize(r.width() - 16, page.sizeHint().height());
+                     renderToolkitWidget(&page, p, r, look);
+                 }});
+    rows.append({QStringLiteral("add and delete buttons, filter box (CMeskAddToolButton, "
+                                "CMeskDeleteToolButton, CMeskFilterBox)"),
+                 40, [&](QPainter* p, const QRect& r, TLook look) {
+                     QWidget bar;
+                     auto* layout = new QHBoxLayout(&bar);
+                     layout->setContentsMargins(0, 0, 0, 0);
+                     layout->addWidget(new CMeskAddToolButton);
+                     layout->addWidget(new CMeskDeleteToolButton);
+                     auto* filter = new CMeskFilterBox;
+                     if (look == LookPressed)
+                         filter->setText(QStringLiteral("velto"));
+                     layout->addWidget(filter, 1);
+                     bar.resize(r.width() - 16, bar.sizeHint().height());
+                     renderToolkitWidget(&bar, p, r, look);
+                 }});
+    rows.append({QStringLiteral("scroll area at its top, middle and end (CMeskVScrollArea)"), 130,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     QWidget areas;
+                     auto* layout = new QHBoxLayout(&areas);
+                     layout->setContentsMargins(0, 0, 0, 0);
+                     layout->setSpacing(6);
+                     for (int place = 0; place < 3; ++place) {
+                         auto* area = new CMeskVScrollArea;
+                         area->setFixedSize(56, 120);
+                         auto* content = new QWidget;
+                         auto* lines = new QVBoxLayout(content);
+                         lines->setContentsMargins(3, 2, 3, 2);
+                         for (int line = 1; line <= 12; ++line)
+                             lines->addWidget(new QLabel(QStringLiteral("#%1").arg(line)));
+                         area->setWidget(content);
+                         layout->addWidget(area);
+                         areas.layout()->activate();
+                         if (place == 1)
+                             area->scrollBar()->pageDown(1);
+                         else if (place == 2)
+                             area->scrollBar()->lineDown(1000);
+                     }
+                     areas.adjustSize();
+                     renderToolkitWidget(&areas, p, r, look);
+                 }});
 
     // The sheet.
     if (!filter.isEmpty())
