@@ -295,6 +295,23 @@ void TestMeskTextEdit::posterGoneIsHarmless()
     delete poster;
     QVERIFY(widget.editor()->isEnabled());
     QVERIFY(widget.failedLabel()->isVisibleTo(&widget));
+
+    // A poster that answers within postComment leaves nothing to wait for.
+    struct AtOncePoster : FakeCommentPoster
+    {
+        bool postComment(const QString& text) override
+        {
+            FakeCommentPoster::postComment(text);
+            finishPosted();
+            return true;
+        }
+    } atOnce;
+    CMeskPostCommentWidget quick(&atOnce);
+    quick.editor()->setPlainText(QStringLiteral("Hi"));
+    quick.sendButton()->click();
+    QVERIFY(quick.editor()->isEnabled());
+    QVERIFY(quick.sendingLabel()->isHidden());
+    QVERIFY(quick.editor()->isEmpty());
 }
 
 QTEST_MAIN(TestMeskTextEdit)

@@ -920,7 +920,7 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
     };
     rows.append({QStringLiteral("product dialog title bar (CMeskDialogTitleBar): Gray, Purple, Blue, Yellow; "
                                 "Purple right to left"),
-                 34, [&](QPainter* p, const QRect& r, TLook look) {
+                 48, [&](QPainter* p, const QRect& r, TLook look) {
                      QWidget window;
                      window.setLayoutDirection(directionFor(look));
                      CMeskDialogTitleBar bar(&window, QStringLiteral("Caption"), false);
