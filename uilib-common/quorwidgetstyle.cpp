@@ -79,7 +79,8 @@ QToolButton* createCaptionButton(QWidget* bar, QStyle::StandardPixmap pixmap, co
     // The style knows the size of its caption images; without an answer the pixmap's size counts.
     SQuorSizeHintReturn hint(pixmap);
     style->styleHint(QStyle::SH_CustomBase, nullptr, button, &hint);
-    const QSize size = hint.size.isValid() ? hint.size : logicalSize(style->standardPixmap(pixmap, nullptr, button));
+    const QSize size =
+        hint.size.isValid() ? hint.size : logicalSize(style->standardPixmap(pixmap, nullptr, button));
 
     button->setIconSize(size);
     button->setFixedSize(size);

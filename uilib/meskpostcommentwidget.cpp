@@ -88,8 +88,8 @@ CMeskPostCommentWidget::~CMeskPostCommentWidget()
 
 void CMeskPostCommentWidget::collapse()
 {
-    m_editor->setFixedHeight(style()->pixelMetric(
-        QStyle::PixelMetric(CMeskUiStyle::PM_MeskCommentEditorHeight), nullptr, this));
+    m_editor->setFixedHeight(
+        style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskCommentEditorHeight), nullptr, this));
     //: Guidance text for textboxes
     m_editor->setPlaceholderText(tr("Write a comment..."));
     m_editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -27,7 +27,8 @@ const QList<FakeBrowserBackend*>& FakeBrowserBackend::instances()
 }
 
 FakeBrowserBackendScope::FakeBrowserBackendScope()
-    : m_previous(IMeskBrowserBackend::setFactory([](QWidget* parent) { return new FakeBrowserBackend(parent); }))
+    : m_previous(
+          IMeskBrowserBackend::setFactory([](QWidget* parent) { return new FakeBrowserBackend(parent); }))
 {
 }
 

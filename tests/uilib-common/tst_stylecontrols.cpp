@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QLayout>
 #include <QListView>
-#include <QMetaEnum>
 #include <QMenu>
+#include <QMetaEnum>
 #include <QPainter>
 #include <QSlider>
 #include <QSplitter>
@@ -1198,9 +1198,10 @@ void TestStyleControls::captionCloseIconCentred()
     bar.closeButton()->hide();
     const QImage without = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
 
-    const QImage pixmap = m_style->standardPixmap(CQuorDialogTitleBar::closePixmapFor(bar.color()), nullptr, &bar)
-                              .toImage()
-                              .convertToFormat(QImage::Format_ARGB32);
+    const QImage pixmap =
+        m_style->standardPixmap(CQuorDialogTitleBar::closePixmapFor(bar.color()), nullptr, &bar)
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32);
     QRect opaque;
     for (int y = 0; y < pixmap.height(); ++y) {
         for (int x = 0; x < pixmap.width(); ++x) {
@@ -1215,14 +1216,21 @@ void TestStyleControls::captionCloseIconCentred()
                 differing |= QRect(x, y, 1, 1);
         }
     }
-    const QRect expected = opaque.translated(button.topLeft() + QPoint((button.width() - pixmap.width()) / 2,
-                                                                       (button.height() - pixmap.height()) / 2));
+    const QRect expected =
+        opaque.translated(button.topLeft() + QPoint((button.width() - pixmap.width()) / 2,
+                                                    (button.height() - pixmap.height()) / 2));
     QVERIFY2(qAbs(differing.left() - expected.left()) <= 1 && qAbs(differing.top() - expected.top()) <= 1 &&
                  qAbs(differing.right() - expected.right()) <= 1 &&
                  qAbs(differing.bottom() - expected.bottom()) <= 1,
              qPrintable(QStringLiteral("drawn (%1,%2 %3x%4), expected (%5,%6 %7x%8)")
-                            .arg(differing.x()).arg(differing.y()).arg(differing.width()).arg(differing.height())
-                            .arg(expected.x()).arg(expected.y()).arg(expected.width()).arg(expected.height())));
+                            .arg(differing.x())
+                            .arg(differing.y())
+                            .arg(differing.width())
+                            .arg(differing.height())
+                            .arg(expected.x())
+                            .arg(expected.y())
+                            .arg(expected.width())
+                            .arg(expected.height())));
 }
 
 QTEST_MAIN(TestStyleControls)

@@ -11,14 +11,14 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QLabel>
-#include <QToolButton>
 #include <QFile>
+#include <QLabel>
 #include <QLocale>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTranslator>
 #include <QXmlStreamReader>
 

@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
-#include <QMetaEnum>
 #include <QMenu>
+#include <QMetaEnum>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -101,7 +101,8 @@ void TestMeskMessageBox::colourSetsRoleAndIcon()
     bar.setColor(CMeskDialogTitleBar::Gray);
     QCOMPARE(bar.property("com_velto_qstyleRole").toString(),
              QStringLiteral("quor.commonuilibrary.window.dialog.titleBar.Gray"));
-    QCOMPARE(iconImage(bar.closeButton()->defaultAction()->icon()), closeImage(&bar, CMeskDialogTitleBar::Gray));
+    QCOMPARE(iconImage(bar.closeButton()->defaultAction()->icon()),
+             closeImage(&bar, CMeskDialogTitleBar::Gray));
     QCOMPARE(bar.height(), bar.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &bar));
     QCOMPARE(bar.closeButton()->focusPolicy(), Qt::NoFocus);
 }
@@ -155,17 +156,24 @@ void TestMeskMessageBox::closeIconIsCentred()
     const QImage without = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
 
     const auto id = CQuorDialogTitleBar::closePixmapFor(CQuorDialogTitleBar::Color(color));
-    const QImage pixmap = bar.style()->standardPixmap(id, nullptr, &bar).toImage().convertToFormat(
-        QImage::Format_ARGB32);
+    const QImage pixmap =
+        bar.style()->standardPixmap(id, nullptr, &bar).toImage().convertToFormat(QImage::Format_ARGB32);
     const QPoint origin = button.topLeft() + QPoint((button.width() - pixmap.width()) / 2,
                                                     (button.height() - pixmap.height()) / 2);
     const QRect expected = opaqueBox(pixmap).translated(origin);
     const QRect actual = differingBox(withIcon, without);
     QVERIFY2(qAbs(actual.left() - expected.left()) <= 1 && qAbs(actual.top() - expected.top()) <= 1 &&
-                 qAbs(actual.right() - expected.right()) <= 1 && qAbs(actual.bottom() - expected.bottom()) <= 1,
+                 qAbs(actual.right() - expected.right()) <= 1 &&
+                 qAbs(actual.bottom() - expected.bottom()) <= 1,
              qPrintable(QStringLiteral("icon drawn at (%1,%2 %3x%4), expected (%5,%6 %7x%8)")
-                            .arg(actual.x()).arg(actual.y()).arg(actual.width()).arg(actual.height())
-                            .arg(expected.x()).arg(expected.y()).arg(expected.width()).arg(expected.height())));
+                            .arg(actual.x())
+                            .arg(actual.y())
+                            .arg(actual.width())
+                            .arg(actual.height())
+                            .arg(expected.x())
+                            .arg(expected.y())
+                            .arg(expected.width())
+                            .arg(expected.height())));
 }
 
 void TestMeskMessageBox::staticAnswers_data()

@@ -97,10 +97,11 @@ void TestMeskServiceSetup::webWidgetSignals_data()
     const QString b = QStringLiteral("http://b.example/");
     QTest::newRow("own navigation") << QStringList{"navigate " + a, "before " + a, "complete " + a}
                                     << QStringList{"loaded " + a};
-    QTest::newRow("page starts B")
-        << QStringList{"navigate " + a, "before " + a, "complete " + a, "before " + b, "complete " + b}
-        << QStringList{"loaded " + a, "requested " + b, "loaded " + b};
-    QTest::newRow("A, B, back to A") << QStringList{"navigate " + a, "before " + a, "before " + b, "before " + a}
+    QTest::newRow("page starts B") << QStringList{"navigate " + a, "before " + a, "complete " + a,
+                                                  "before " + b, "complete " + b}
+                                   << QStringList{"loaded " + a, "requested " + b, "loaded " + b};
+    QTest::newRow("A, B, back to A") << QStringList{"navigate " + a, "before " + a, "before " + b,
+                                                    "before " + a}
                                      << QStringList{"requested " + b};
     QTest::newRow("failed load") << QStringList{"navigate " + a, "before " + a, "failed " + a}
                                  << QStringList{"failed " + a};

@@ -130,8 +130,8 @@ void TestMeskTextEdit::placeholderRepaints()
 
     QFont italic = edit->font();
     italic.setItalic(true);
-    const QRect textRect = QFontMetrics(italic).boundingRect(edit->rect().adjusted(3, 0, -3, 0), Qt::AlignLeft,
-                                                             kPlaceholder);
+    const QRect textRect =
+        QFontMetrics(italic).boundingRect(edit->rect().adjusted(3, 0, -3, 0), Qt::AlignLeft, kPlaceholder);
     const QRect placeholderArea = textRect.intersected(edit->viewport()->rect());
     // At once, within the call.
     edit->setPlaceholderText(kPlaceholder);

@@ -110,8 +110,10 @@ void TestMeskWebView::navigationsAreReported_data()
     QTest::addColumn<QString>("requested");
     QTest::addColumn<QString>("loaded");
     QTest::newRow("own navigation") << "/a" << false << QString() << "/a";
-    QTest::newRow("redirect") << "/r" << false << "/b" << "/b";
-    QTest::newRow("link click") << "/a" << true << "/c" << "/c";
+    QTest::newRow("redirect") << "/r" << false << "/b"
+                              << "/b";
+    QTest::newRow("link click") << "/a" << true << "/c"
+                                << "/c";
 }
 
 void TestMeskWebView::navigationsAreReported()
@@ -180,7 +182,8 @@ void TestMeskWebView::alertOpensNoWindow()
     QTRY_VERIFY_WITH_TIMEOUT(result.isValid(), kLoadTimeout);
     QCOMPARE(result.toInt(), 2);
     for (QWidget* widget : QApplication::topLevelWidgets())
-        QVERIFY2(before.contains(widget) || !widget->isVisible(), qPrintable(widget->metaObject()->className()));
+        QVERIFY2(before.contains(widget) || !widget->isVisible(),
+                 qPrintable(widget->metaObject()->className()));
 }
 
 int main(int argc, char* argv[])

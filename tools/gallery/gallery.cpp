@@ -5,8 +5,8 @@
 #include "meskmessagebox.h"
 #include "meskpostcommentwidget.h"
 #include "meskservicesetupwidget.h"
-#include "mesktexts.h"
 #include "mesktextedit.h"
+#include "mesktexts.h"
 #include "meskuistyle.h"
 #include "quoranimationwidget.h"
 #include "quorarrowtooltip.h"
@@ -939,24 +939,24 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      box.resize(360, 180);
                      renderScaled(&box, p, r, 0.5);
                  }});
-    rows.append(
-        {QStringLiteral("product comment editor (CMeskPostCommentWidget): collapsed, expanded, sending, failed"),
-         124, [&](QPainter* p, const QRect& r, TLook look) {
-             if (look == LookRtl)
-                 return;
-             CGalleryCommentPoster poster;
-             CMeskPostCommentWidget widget(&poster);
-             if (look != LookNormal) {
-                 QMetaObject::invokeMethod(&widget, "_onEditorFocusIn");
-                 widget.editor()->setPlainText(QStringLiteral("Nice photo!"));
-             }
-             if (look == LookPressed || look == LookDisabled)
-                 widget.sendButton()->click();
-             if (look == LookDisabled)
-                 emit poster.failed();
-             widget.resize(r.width() - 8, widget.sizeHint().height());
-             renderScaled(&widget, p, r, 1.0);
-         }});
+    rows.append({QStringLiteral(
+                     "product comment editor (CMeskPostCommentWidget): collapsed, expanded, sending, failed"),
+                 124, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look == LookRtl)
+                         return;
+                     CGalleryCommentPoster poster;
+                     CMeskPostCommentWidget widget(&poster);
+                     if (look != LookNormal) {
+                         QMetaObject::invokeMethod(&widget, "_onEditorFocusIn");
+                         widget.editor()->setPlainText(QStringLiteral("Nice photo!"));
+                     }
+                     if (look == LookPressed || look == LookDisabled)
+                         widget.sendButton()->click();
+                     if (look == LookDisabled)
+                         emit poster.failed();
+                     widget.resize(r.width() - 8, widget.sizeHint().height());
+                     renderScaled(&widget, p, r, 1.0);
+                 }});
     rows.append({QStringLiteral("product setup wizard (CMeskServiceSetupWidget): welcome with the connecting "
                                 "line, error, done, web page (no browser here), waiting; 0.28 size"),
                  146, [&](QPainter* p, const QRect& r, TLook look) {

@@ -205,33 +205,35 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                      box->setGeometry(left, top, 380, 200);
                      box->show();
                  }});
-    rows.append({QStringLiteral("product setup wizard (CMeskServiceSetupWidget), welcome page, connecting"), [&] {
-                     auto* wizard = keep(new CMeskServiceSetupWidget);
-                     const QString name = QStringLiteral("Facebook");
-                     wizard->setTitle(CMeskServiceSetupWidget::wizardTitleText(name));
-                     wizard->showWelcomePage(CMeskServiceSetupWidget::welcomeText(name));
-                     wizard->showConnectingPage(name);
-                     auto* strip = new QLabel(QStringLiteral("  Log in, then come back here."));
-                     wizard->insertCustomPage(strip);
-                     wizard->setGeometry(left + 420, top, 640, 480);
-                     wizard->show();
-                 }});
-    rows.append({QStringLiteral("product comment editor (CMeskPostCommentWidget), collapsed and failed"), [&] {
-                     auto* window = keep(new QWidget);
-                     window->setWindowTitle(QStringLiteral("Comment editors"));
-                     auto* layout = new QVBoxLayout(window);
-                     layout->addWidget(new CMeskPostCommentWidget(new CWindowCommentPoster(window)));
-                     auto* poster = new CWindowCommentPoster(window);
-                     auto* failed = new CMeskPostCommentWidget(poster);
-                     layout->addWidget(failed);
-                     layout->addStretch();
-                     QMetaObject::invokeMethod(failed, "_onEditorFocusIn");
-                     failed->editor()->setPlainText(QStringLiteral("Nice photo!"));
-                     failed->sendButton()->click();
-                     emit poster->failed();
-                     window->setGeometry(left, top + 240, 360, 260);
-                     window->show();
-                 }});
+    rows.append(
+        {QStringLiteral("product setup wizard (CMeskServiceSetupWidget), welcome page, connecting"), [&] {
+             auto* wizard = keep(new CMeskServiceSetupWidget);
+             const QString name = QStringLiteral("Facebook");
+             wizard->setTitle(CMeskServiceSetupWidget::wizardTitleText(name));
+             wizard->showWelcomePage(CMeskServiceSetupWidget::welcomeText(name));
+             wizard->showConnectingPage(name);
+             auto* strip = new QLabel(QStringLiteral("  Log in, then come back here."));
+             wizard->insertCustomPage(strip);
+             wizard->setGeometry(left + 420, top, 640, 480);
+             wizard->show();
+         }});
+    rows.append(
+        {QStringLiteral("product comment editor (CMeskPostCommentWidget), collapsed and failed"), [&] {
+             auto* window = keep(new QWidget);
+             window->setWindowTitle(QStringLiteral("Comment editors"));
+             auto* layout = new QVBoxLayout(window);
+             layout->addWidget(new CMeskPostCommentWidget(new CWindowCommentPoster(window)));
+             auto* poster = new CWindowCommentPoster(window);
+             auto* failed = new CMeskPostCommentWidget(poster);
+             layout->addWidget(failed);
+             layout->addStretch();
+             QMetaObject::invokeMethod(failed, "_onEditorFocusIn");
+             failed->editor()->setPlainText(QStringLiteral("Nice photo!"));
+             failed->sendButton()->click();
+             emit poster->failed();
+             window->setGeometry(left, top + 240, 360, 260);
+             window->show();
+         }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
     rows.append({QStringLiteral("tooltip label (tooltip)"), [&] {
