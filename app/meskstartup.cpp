@@ -117,6 +117,8 @@ int run(int argc, char* argv[])
     // Declared before the application, so they are destroyed after it.
     auto qtTranslator = std::make_unique<QTranslator>();
     auto programTranslator = std::make_unique<QTranslator>();
+    // The embedded browser shares its OpenGL contexts with the widgets; asked before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velto.com"));

@@ -138,6 +138,16 @@ void CQuorCommonStyle::drawControl(ControlElement element, const QStyleOption* o
             return;
         }
         if (const auto* tool = qstyleoption_cast<const QStyleOptionToolButton*>(option)) {
+            // An icon-only button keeps no text line: its icon sits in the middle of the button.
+            if (tool->toolButtonStyle == Qt::ToolButtonIconOnly) {
+                if (!tool->icon.isNull()) {
+                    const QPixmap pixmap = tool->icon.pixmap(tool->rect.size().boundedTo(tool->iconSize),
+                                                             iconMode(tool->state), iconState(tool->state));
+                    const QSize size = pixmap.deviceIndependentSize().toSize();
+                    painter->drawPixmap(centred(size, tool->rect).topLeft(), pixmap);
+                }
+                return;
+            }
             const int lineHeight = tool->fontMetrics.height();
             const QRect shrunk = tool->rect.adjusted(0, 2, 0, -3);
             QRect textRect = shrunk;

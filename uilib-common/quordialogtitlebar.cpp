@@ -1,8 +1,6 @@
 #include "quordialogtitlebar.h"
 
-#include "quorpainting.h"
-
-#include "quorstyleoptions.h"
+#include "quorwidgetstyle.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -10,28 +8,7 @@
 #include <QMenu>
 #include <QMetaEnum>
 #include <QMouseEvent>
-#include <QStyleOptionToolButton>
 #include <QToolButton>
-
-namespace {
-
-// A caption button shows its icon only: the text of its action is the tooltip and the entry of
-// the caption's menu, and a style that draws every tool button's text gets none here.
-class CCaptionToolButton : public QToolButton
-{
-public:
-    using QToolButton::QToolButton;
-
-protected:
-    void initStyleOption(QStyleOptionToolButton* option) const override
-    {
-        QToolButton::initStyleOption(option);
-        if (toolButtonStyle() == Qt::ToolButtonIconOnly)
-            option->text.clear();
-    }
-};
-
-} // namespace
 
 CQuorDialogTitleBar::CQuorDialogTitleBar(QWidget* parent) : CQuorDraggableTitleBar(parent, false)
 {
@@ -85,37 +62,12 @@ void CQuorDialogTitleBar::createCloseButton()
 {
     const QString text = QCoreApplication::translate("Dialog caption", "Close",
                                                      "Tooltip/menu item for the close button in the caption");
-    m_closeButton = createToolButton(closePixmapFor(m_color), text);
+    m_closeButton = QuorWidgetStyle::createCaptionButton(this, closePixmapFor(m_color), text);
     if (!m_closeButton)
         return;
     if (QWidget* parent = parentWidget())
         connect(m_closeButton->defaultAction(), &QAction::triggered, parent, &QWidget::close);
     m_layout->addWidget(m_closeButton, 0, Qt::AlignVCenter);
-}
-
-QToolButton* CQuorDialogTitleBar::createToolButton(QStyle::StandardPixmap pixmap, const QString& text)
-{
-    auto* button = new CCaptionToolButton;
-    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setProperty("com_velto_qstyleRole",
-                        QStringLiteral("quor.commonuilibrary.secondaryWindow.toolButton"));
-    button->setAttribute(Qt::WA_Hover);
-    button->setMouseTracking(true);
-
-    auto* action = new QAction(style()->standardIcon(pixmap, nullptr, button), text, this);
-
-    // The style knows the size of its close images; without an answer the pixmap's size counts.
-    SQuorSizeHintReturn hint(pixmap);
-    style()->styleHint(QStyle::SH_CustomBase, nullptr, button, &hint);
-    const QSize size =
-        hint.size.isValid() ? hint.size : logicalSize(style()->standardPixmap(pixmap, nullptr, button));
-
-    button->setIconSize(size);
-    button->setFixedSize(size);
-    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    button->setDefaultAction(action);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
 }
 
 void CQuorDialogTitleBar::createMenu()

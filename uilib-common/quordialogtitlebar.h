@@ -46,7 +46,6 @@ protected:
 
 private:
     void createCloseButton();
-    QToolButton* createToolButton(QStyle::StandardPixmap pixmap, const QString& text);
     void createMenu();
     // Where a platform lets an application ask for a taskbar entry and a window menu on a
     // frameless window, this is the place; on X11 the window manager decides both.

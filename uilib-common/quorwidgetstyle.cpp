@@ -1,9 +1,34 @@
 #include "quorwidgetstyle.h"
 
+#include "quorpainting.h"
+#include "quorstyleoptions.h"
+
 #include <QAction>
 #include <QChildEvent>
 #include <QMenu>
+#include <QStyleOptionToolButton>
+#include <QToolButton>
 #include <QWidget>
+
+namespace {
+
+// A caption button shows its icon only: the text of its action is the tooltip and the entry of
+// the caption's menu, and a style that draws every tool button's text gets none here.
+class CCaptionToolButton : public QToolButton
+{
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void initStyleOption(QStyleOptionToolButton* option) const override
+    {
+        QToolButton::initStyleOption(option);
+        if (toolButtonStyle() == Qt::ToolButtonIconOnly)
+            option->text.clear();
+    }
+};
+
+} // namespace
 
 namespace QuorWidgetStyle {
 
@@ -37,6 +62,32 @@ void removeUnicodeControlMenu(QMenu* menu)
             return;
         }
     }
+}
+
+QToolButton* createCaptionButton(QWidget* bar, QStyle::StandardPixmap pixmap, const QString& text)
+{
+    auto* button = new CCaptionToolButton;
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setProperty("com_velto_qstyleRole",
+                        QStringLiteral("quor.commonuilibrary.secondaryWindow.toolButton"));
+    button->setAttribute(Qt::WA_Hover);
+    button->setMouseTracking(true);
+
+    QStyle* style = bar->style();
+    auto* action = new QAction(style->standardIcon(pixmap, nullptr, button), text, bar);
+
+    // The style knows the size of its caption images; without an answer the pixmap's size counts.
+    SQuorSizeHintReturn hint(pixmap);
+    style->styleHint(QStyle::SH_CustomBase, nullptr, button, &hint);
+    const QSize size =
+        hint.size.isValid() ? hint.size : logicalSize(style->standardPixmap(pixmap, nullptr, button));
+
+    button->setIconSize(size);
+    button->setFixedSize(size);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    button->setDefaultAction(action);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
 }
 
 } // namespace QuorWidgetStyle

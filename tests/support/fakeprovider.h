@@ -62,6 +62,46 @@ private:
     Outcome m_outcome = Outcome::Manual;
 };
 
+// A comment poster the test drives: canPost() and the answer of postComment() are set, every
+// text handed over is recorded, and finishPosted()/finishFailed() end the comment in flight
+// (or, to test stray signals, emit even when idle).
+class FakeCommentPoster : public IMediaCommentPoster
+{
+    Q_OBJECT
+public:
+    explicit FakeCommentPoster(QObject* parent = nullptr) : IMediaCommentPoster(parent) {}
+
+    bool canPost() const override { return m_canPost; }
+    bool isBusy() const override { return m_busy; }
+    bool postComment(const QString& text) override
+    {
+        postedTexts.append(text);
+        m_busy = m_answer;
+        return m_answer;
+    }
+
+    void setCanPost(bool canPost) { m_canPost = canPost; }
+    // What postComment() returns (true by default).
+    void setPostCommentAnswer(bool answer) { m_answer = answer; }
+    void finishPosted()
+    {
+        m_busy = false;
+        emit posted();
+    }
+    void finishFailed()
+    {
+        m_busy = false;
+        emit failed();
+    }
+
+    QStringList postedTexts;
+
+private:
+    bool m_canPost = true;
+    bool m_answer = true;
+    bool m_busy = false;
+};
+
 // A provider whose identity, state and answers the test sets, and which records
 // what it was asked.
 //

@@ -1,15 +1,19 @@
 #include "quorcommonstyle.h"
+#include "quordialogtitlebar.h"
 #include "recordingpaintdevice.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QListView>
 #include <QMenu>
+#include <QMetaEnum>
 #include <QPainter>
 #include <QSlider>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStyleOption>
 #include <QTest>
+#include <QToolButton>
 
 #include <functional>
 #include <map>
@@ -129,6 +133,8 @@ private slots:
     void titleBars_data();
     void titleBars();
     void mainTitleBar();
+    void captionCloseIconCentred_data();
+    void captionCloseIconCentred();
 
 private:
     QWidget* roleWidget(const QString& role);
@@ -1168,6 +1174,63 @@ void TestStyleControls::mainTitleBar()
     title.titleBarFlags = Qt::Window;
     QCOMPARE(draw(),
              paint(size, [&](QPainter* p) { CQuorCommonStyle::drawThreePartPixmap(p, title.rect, parts); }));
+}
+
+void TestStyleControls::captionCloseIconCentred_data()
+{
+    QTest::addColumn<int>("color");
+    for (int color = 0; color < 4; ++color)
+        QTest::newRow(QMetaEnum::fromType<CQuorDialogTitleBar::Color>().valueToKey(color)) << color;
+}
+
+// The close cross is drawn whole, in the middle of its button: the pixels that differ between the
+// caption with and without the button are the cross's opaque box.
+void TestStyleControls::captionCloseIconCentred()
+{
+    QFETCH(int, color);
+    QWidget window;
+    CQuorDialogTitleBar bar(&window);
+    bar.setColor(CQuorDialogTitleBar::Color(color));
+    bar.resize(300, bar.height());
+    bar.layout()->activate();
+    const QImage withIcon = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRect button = bar.closeButton()->geometry();
+    bar.closeButton()->hide();
+    const QImage without = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+
+    const QImage pixmap =
+        m_style->standardPixmap(CQuorDialogTitleBar::closePixmapFor(bar.color()), nullptr, &bar)
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32);
+    QRect opaque;
+    for (int y = 0; y < pixmap.height(); ++y) {
+        for (int x = 0; x < pixmap.width(); ++x) {
+            if (qAlpha(pixmap.pixel(x, y)) > 0)
+                opaque |= QRect(x, y, 1, 1);
+        }
+    }
+    QRect differing;
+    for (int y = 0; y < withIcon.height(); ++y) {
+        for (int x = 0; x < withIcon.width(); ++x) {
+            if (withIcon.pixel(x, y) != without.pixel(x, y))
+                differing |= QRect(x, y, 1, 1);
+        }
+    }
+    const QRect expected =
+        opaque.translated(button.topLeft() + QPoint((button.width() - pixmap.width()) / 2,
+                                                    (button.height() - pixmap.height()) / 2));
+    QVERIFY2(qAbs(differing.left() - expected.left()) <= 1 && qAbs(differing.top() - expected.top()) <= 1 &&
+                 qAbs(differing.right() - expected.right()) <= 1 &&
+                 qAbs(differing.bottom() - expected.bottom()) <= 1,
+             qPrintable(QStringLiteral("drawn (%1,%2 %3x%4), expected (%5,%6 %7x%8)")
+                            .arg(differing.x())
+                            .arg(differing.y())
+                            .arg(differing.width())
+                            .arg(differing.height())
+                            .arg(expected.x())
+                            .arg(expected.y())
+                            .arg(expected.width())
+                            .arg(expected.height())));
 }
 
 QTEST_MAIN(TestStyleControls)

@@ -2,6 +2,12 @@
 
 #include "meskitemwidgets.h"
 #include "mesksmallwidgets.h"
+#include "imediaposting.h"
+#include "meskdialogtitlebar.h"
+#include "meskmessagebox.h"
+#include "meskpostcommentwidget.h"
+#include "meskservicesetupwidget.h"
+#include "mesktextedit.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
@@ -44,6 +50,15 @@
 #include <memory>
 
 namespace {
+
+// A comment poster that takes every comment and answers when told.
+class CGalleryCommentPoster : public IMediaCommentPoster
+{
+public:
+    bool canPost() const override { return true; }
+    bool isBusy() const override { return false; }
+    bool postComment(const QString&) override { return true; }
+};
 
 enum TLook
 {
@@ -1007,6 +1022,76 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      }
                      areas.adjustSize();
                      renderToolkitWidget(&areas, p, r, look);
+    // The product's dialogs and editors; in these rows the cells show states, not looks.
+    const auto renderScaled = [](QWidget* w, QPainter* p, const QRect& r, qreal scale) {
+        w->ensurePolished();
+        if (w->layout())
+            w->layout()->activate();
+        p->save();
+        p->translate(r.x() + qMax(2.0, (r.width() - w->width() * scale) / 2), r.y() + 3);
+        p->scale(scale, scale);
+        w->render(p, QPoint(), QRegion(), QWidget::DrawChildren);
+        p->restore();
+    };
+    rows.append({QStringLiteral("product dialog title bar (CMeskDialogTitleBar): Gray, Purple, Blue, Yellow; "
+                                "Purple right to left"),
+                 48, [&](QPainter* p, const QRect& r, TLook look) {
+                     QWidget window;
+                     window.setLayoutDirection(directionFor(look));
+                     CMeskDialogTitleBar bar(&window, QStringLiteral("Caption"), false);
+                     bar.setColor(look < 4 ? CMeskDialogTitleBar::Color(look) : CMeskDialogTitleBar::Purple);
+                     bar.resize(r.width() - 8, bar.height());
+                     renderScaled(&bar, p, r, 1.0);
+                 }});
+    rows.append({QStringLiteral("product message box (CMeskMessageBox): error, warning, information, "
+                                "type 7; half size"),
+                 96, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look == LookRtl)
+                         return;
+                     const int type = look < 3 ? int(look) : 7;
+                     CMeskMessageBox box(type, QStringLiteral("The account could not be removed. Try again?"),
+                                         QStringLiteral("Title"));
+                     box.resize(360, 180);
+                     renderScaled(&box, p, r, 0.5);
+                 }});
+    rows.append({QStringLiteral(
+                     "product comment editor (CMeskPostCommentWidget): collapsed, expanded, sending, failed"),
+                 124, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look == LookRtl)
+                         return;
+                     CGalleryCommentPoster poster;
+                     CMeskPostCommentWidget widget(&poster);
+                     if (look != LookNormal) {
+                         QMetaObject::invokeMethod(&widget, "_onEditorFocusIn");
+                         widget.editor()->setPlainText(QStringLiteral("Nice photo!"));
+                     }
+                     if (look == LookPressed || look == LookDisabled)
+                         widget.sendButton()->click();
+                     if (look == LookDisabled)
+                         emit poster.failed();
+                     widget.resize(r.width() - 8, widget.sizeHint().height());
+                     renderScaled(&widget, p, r, 1.0);
+                 }});
+    rows.append({QStringLiteral("product setup wizard (CMeskServiceSetupWidget): welcome with the connecting "
+                                "line, error, done, web page (no browser here), waiting; 0.28 size"),
+                 146, [&](QPainter* p, const QRect& r, TLook look) {
+                     CMeskServiceSetupWidget wizard;
+                     wizard.setTitle(CMeskServiceSetupWidget::wizardTitleText(QStringLiteral("Facebook")));
+                     const QString name = QStringLiteral("Facebook");
+                     if (look == LookNormal) {
+                         wizard.showWelcomePage(CMeskServiceSetupWidget::welcomeText(name));
+                         wizard.showConnectingPage(name);
+                     } else if (look == LookHover) {
+                         wizard.showErrorPage(CMeskServiceSetupWidget::networkErrorText(name));
+                     } else if (look == LookPressed) {
+                         wizard.showDonePage(CMeskServiceSetupWidget::doneText(name));
+                     } else if (look == LookDisabled) {
+                         wizard.showWebPage(QStringLiteral("http://127.0.0.1/"));
+                     } else {
+                         wizard.showWaitingPage(QString());
+                     }
+                     wizard.resize(640, 480);
+                     renderScaled(&wizard, p, r, 0.28);
                  }});
 
     // The sheet.

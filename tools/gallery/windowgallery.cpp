@@ -1,5 +1,10 @@
 #include "windowgallery.h"
 
+#include "imediaposting.h"
+#include "meskmessagebox.h"
+#include "meskpostcommentwidget.h"
+#include "meskservicesetupwidget.h"
+#include "mesktextedit.h"
 #include "quorarrowtooltip.h"
 #include "quorbuttons.h"
 #include "quorcombobox.h"
@@ -25,6 +30,16 @@
 #include <memory>
 
 namespace {
+
+// A comment poster that takes every comment and never answers.
+class CWindowCommentPoster : public IMediaCommentPoster
+{
+public:
+    using IMediaCommentPoster::IMediaCommentPoster;
+    bool canPost() const override { return true; }
+    bool isBusy() const override { return false; }
+    bool postComment(const QString&) override { return true; }
+};
 
 struct SWindowRow
 {
@@ -182,6 +197,43 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                      keep(bubble);
                      bubble->showAt(QPoint(area.center().x(), area.bottom() - 10));
                  }});
+    // The product's dialogs and the comment editor.
+    rows.append({QStringLiteral("product message box (CMeskMessageBox), warning"), [&] {
+                     auto* box = keep(new CMeskMessageBox(
+                         1, QStringLiteral("Remove the Facebook account and everything fetched from it?"),
+                         QStringLiteral("Warning")));
+                     box->setGeometry(left, top, 380, 200);
+                     box->show();
+                 }});
+    rows.append(
+        {QStringLiteral("product setup wizard (CMeskServiceSetupWidget), welcome page, connecting"), [&] {
+             auto* wizard = keep(new CMeskServiceSetupWidget);
+             const QString name = QStringLiteral("Facebook");
+             wizard->setTitle(CMeskServiceSetupWidget::wizardTitleText(name));
+             wizard->showWelcomePage(CMeskServiceSetupWidget::welcomeText(name));
+             wizard->showConnectingPage(name);
+             auto* strip = new QLabel(QStringLiteral("  Log in, then come back here."));
+             wizard->insertCustomPage(strip);
+             wizard->setGeometry(left + 420, top, 640, 480);
+             wizard->show();
+         }});
+    rows.append(
+        {QStringLiteral("product comment editor (CMeskPostCommentWidget), collapsed and failed"), [&] {
+             auto* window = keep(new QWidget);
+             window->setWindowTitle(QStringLiteral("Comment editors"));
+             auto* layout = new QVBoxLayout(window);
+             layout->addWidget(new CMeskPostCommentWidget(new CWindowCommentPoster(window)));
+             auto* poster = new CWindowCommentPoster(window);
+             auto* failed = new CMeskPostCommentWidget(poster);
+             layout->addWidget(failed);
+             layout->addStretch();
+             QMetaObject::invokeMethod(failed, "_onEditorFocusIn");
+             failed->editor()->setPlainText(QStringLiteral("Nice photo!"));
+             failed->sendButton()->click();
+             emit poster->failed();
+             window->setGeometry(left, top + 240, 360, 260);
+             window->show();
+         }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
     rows.append({QStringLiteral("tooltip label (tooltip)"), [&] {

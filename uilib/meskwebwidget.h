@@ -1,0 +1,40 @@
+#pragma once
+
+#include "imeskbrowserbackend.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+// Shows a web service's pages inside the setup wizard through the process's browser backend,
+// whose widget fills this one. A navigation the program started itself (the last address given
+// to navigate()) is not announced; every other one is, before it loads. Every load reports
+// pageLoaded() or pageLoadFailed(). Without a browser backend the widget stays empty.
+class CMeskWebWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CMeskWebWidget(QWidget* parent = nullptr);
+    ~CMeskWebWidget() override;
+
+    void navigate(const QString& url);
+    // Null when no browser backend is installed.
+    IMeskBrowserBackend* backend() const { return m_backend; }
+
+signals:
+    void urlChangeRequested(const QString& url);
+    void pageLoaded(const QString& url);
+    void pageLoadFailed(const QString& url);
+    void statusTextChanged(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private slots:
+    void _onBeforeNavigate(const QString& url);
+    void _onNavigateComplete(const QString& url);
+
+private:
+    QPointer<IMeskBrowserBackend> m_backend;
+    QString m_lastTarget;
+};
