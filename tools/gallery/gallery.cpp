@@ -1,12 +1,12 @@
 #include "gallery.h"
 
-#include "meskitemwidgets.h"
-#include "mesksmallwidgets.h"
 #include "imediaposting.h"
 #include "meskdialogtitlebar.h"
+#include "meskitemwidgets.h"
 #include "meskmessagebox.h"
 #include "meskpostcommentwidget.h"
 #include "meskservicesetupwidget.h"
+#include "mesksmallwidgets.h"
 #include "mesktextedit.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
@@ -1022,6 +1022,8 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      }
                      areas.adjustSize();
                      renderToolkitWidget(&areas, p, r, look);
+                 }});
+
     // The product's dialogs and editors; in these rows the cells show states, not looks.
     const auto renderScaled = [](QWidget* w, QPainter* p, const QRect& r, qreal scale) {
         w->ensurePolished();
