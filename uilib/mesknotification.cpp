@@ -34,7 +34,8 @@ CMeskNotification::CMeskNotification()
     m_textLabel->setFont(textFont);
 
     m_closeButton = new QToolButton;
-    m_closeButton->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
+    m_closeButton->setProperty("com_velto_qstyleRole",
+                               QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
     const auto closeId = QStyle::StandardPixmap(CQuorCommonStyle::SP_QuorCloseDark);
     m_closeButton->setIcon(style()->standardIcon(closeId, nullptr, m_closeButton));
     m_closeButton->setIconSize(logicalSize(style()->standardPixmap(closeId, nullptr, m_closeButton)));

@@ -63,8 +63,9 @@ void CMeskShadowWindow::createWindow()
     QStyleHintReturnMask mask;
     m_target->style()->styleHint(QStyle::SH_WindowFrame_Mask, &option, m_target, &mask);
     if (!mask.region.isEmpty()) {
-        const QRegion region =
-            QRegion(m_geometry).subtracted(mask.region.translated(m_target->pos())).translated(-m_geometry.topLeft());
+        const QRegion region = QRegion(m_geometry)
+                                   .subtracted(mask.region.translated(m_target->pos()))
+                                   .translated(-m_geometry.topLeft());
         m_window->setRegion(region);
     }
 }

@@ -84,7 +84,8 @@ private slots:
         } else if (end == QLatin1String("move")) {
             sendMouse(overlay, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
         } else if (end == QLatin1String("enter")) {
-            QEnterEvent enter(QPointF(200, 150), QPointF(200, 150), window.widget.mapToGlobal(QPointF(200, 150)));
+            QEnterEvent enter(QPointF(200, 150), QPointF(200, 150),
+                              window.widget.mapToGlobal(QPointF(200, 150)));
             QApplication::sendEvent(&window.widget, &enter);
         } else {
             window.frame.endResize();

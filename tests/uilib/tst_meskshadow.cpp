@@ -21,7 +21,8 @@ namespace {
 class NoShadowStyle : public CMeskUiStyle
 {
 public:
-    QPixmap standardPixmap(StandardPixmap id, const QStyleOption* option, const QWidget* widget) const override
+    QPixmap standardPixmap(StandardPixmap id, const QStyleOption* option,
+                           const QWidget* widget) const override
     {
         if (id == QStyle::SP_CustomBase)
             return {};

@@ -78,7 +78,8 @@ QImage grabScreen()
 
 bool darker(QRgb pixel)
 {
-    return qRed(pixel) + qGreen(pixel) + qBlue(pixel) < kBackdrop.red() + kBackdrop.green() + kBackdrop.blue();
+    return qRed(pixel) + qGreen(pixel) + qBlue(pixel) <
+           kBackdrop.red() + kBackdrop.green() + kBackdrop.blue();
 }
 
 } // namespace
@@ -146,7 +147,8 @@ private slots:
         CMeskNotification toast;
         toast.setFadeDuration(1);
         toast.setHideDelay(60000);
-        toast.showNotification(QStringLiteral("<b>Ann</b> wrote: Tom &amp; Ann are here"), QPixmap(), QPixmap());
+        toast.showNotification(QStringLiteral("<b>Ann</b> wrote: Tom &amp; Ann are here"), QPixmap(),
+                               QPixmap());
         QVERIFY(QTest::qWaitForWindowExposed(&toast));
         QTest::qWait(500); // the compositor draws what the windows painted
 

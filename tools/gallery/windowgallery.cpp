@@ -212,9 +212,10 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                      toast->setHideDelay(600000);
                      QPixmap avatar(48, 48);
                      avatar.fill(QColor(129, 193, 25));
-                     toast->showNotification(QStringLiteral("<b>Ann Example</b><br>Tom &amp; Ann are at the lake"
-                                                            " this weekend, are you coming?"),
-                                             avatar, toast->style()->standardPixmap(QStyle::SP_TitleBarMenuButton));
+                     toast->showNotification(
+                         QStringLiteral("<b>Ann Example</b><br>Tom &amp; Ann are at the lake"
+                                        " this weekend, are you coming?"),
+                         avatar, toast->style()->standardPixmap(QStyle::SP_TitleBarMenuButton));
                  }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
