@@ -134,6 +134,7 @@ void CQuorResizeFrame::overlayMousePress(QMouseEvent* event)
         // The window manager runs the resize when it can; otherwise the press stays
         // recorded and the moves resize the window here.
         if (QuorSystemWindow::startResize(m_window, systemEdgesFor(m_edges))) {
+            m_systemResizing = true;
             m_pressed = false;
             m_pressPosition = QPoint();
         }

@@ -49,12 +49,18 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+protected:
+    // Takes off the override cursor this frame pushed, and only that one.
+    void dropCursor();
+
+    // Set by a press that the window manager took over; this class never reads it.
+    bool m_systemResizing = false;
+
 private:
     void layOverlay(const QSize& size);
     void overlayMousePress(QMouseEvent* event);
     void overlayMouseMove(QMouseEvent* event);
     void setCursorShape(Qt::CursorShape shape);
-    void dropCursor();
     static bool hasHeightForWidth(const QWidget* window);
 
     QPointer<QWidget> m_window;

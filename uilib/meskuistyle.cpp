@@ -41,7 +41,8 @@ CMeskUiStyle::CMeskUiStyle()
     : m_appIcon(QuorImages::pixmap(imageRoot() + QStringLiteral("lumesk.ico"))),
       m_smallAvatarShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("avatar_shadow_small.png"))),
       m_normalAvatarShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("avatar_shadow_normal.png"))),
-      m_thumbnailShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("thumbnail_shadow.png")))
+      m_thumbnailShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("thumbnail_shadow.png"))),
+      m_postDialogShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("postdialog_shadow.png")))
 {
 }
 
@@ -175,6 +176,14 @@ QPixmap CMeskUiStyle::standardPixmap(StandardPixmap id, const QStyleOption* opti
         return m_normalAvatarShadow;
     case SP_MeskThumbnailShadow:
         return m_thumbnailShadow;
+    case SP_QuorShadow: {
+        // The post dialogs' shadows lie around each rectangle of their shape, drawn for their
+        // own margins; every other window keeps the common shadow.
+        const QString role = productRole(widget);
+        if (role == QLatin1String("postupdatewidget") || role == QLatin1String("postsmswidget"))
+            return m_postDialogShadow;
+        return CQuorCommonStyle::standardPixmap(id, option, widget);
+    }
     default:
         return CQuorCommonStyle::standardPixmap(id, option, widget);
     }

@@ -57,7 +57,8 @@ public:
     };
 
     // Custom standard pixmaps (QStyle::StandardPixmap values); SP_TitleBarMenuButton is the
-    // application icon.
+    // application icon. The common shadow id (SP_QuorShadow) answers the post dialogs' own
+    // shadow for the two post-dialog roles.
     enum TMeskPixmap : unsigned int
     {
         SP_MeskSmallAvatarShadow = QStyle::SP_CustomBase + 0x65,  // 38 x 38
@@ -94,4 +95,5 @@ private:
     QPixmap m_smallAvatarShadow;
     QPixmap m_normalAvatarShadow;
     QPixmap m_thumbnailShadow;
+    QPixmap m_postDialogShadow;
 };

@@ -897,6 +897,19 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      CMeskUiStyle::color(0));
              }
          }});
+    rows.append({QStringLiteral("post dialog shadow (postdialog_shadow.png, one per rectangle)"), 110,
+                 [&](QPainter* p, const QRect& r, TLook) {
+                     QWidget dialog;
+                     dialog.setProperty("com_velto_mesk_qstyleRole",
+                                        QStringLiteral("mesk.uilibrary.postupdatewidget"));
+                     const QPixmap shadow = style->standardPixmap(QStyle::SP_CustomBase, nullptr, &dialog);
+                     const QRect tab(r.left() + 20, r.top() + 12, 64, 30);
+                     const QRect body(tab.left(), tab.bottom() + 1, r.width() - 40, r.height() - 64);
+                     for (const QRect& rect : {tab, body})
+                         drawNinePatchPixmap(p, shadow, rect.adjusted(-14, -10, 14, 18), 24, 20, 24, 28);
+                     p->fillRect(tab, CMeskUiStyle::color(6));
+                     p->fillRect(body, CMeskUiStyle::color(6));
+                 }});
     rows.append(
         {QStringLiteral("shared texts (CMeskTexts), link and filter mark"), 70,
          [&](QPainter* p, const QRect& r, TLook look) {

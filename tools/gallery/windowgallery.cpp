@@ -2,8 +2,10 @@
 
 #include "imediaposting.h"
 #include "meskmessagebox.h"
+#include "mesknotification.h"
 #include "meskpostcommentwidget.h"
 #include "meskservicesetupwidget.h"
+#include "meskshadow.h"
 #include "mesktextedit.h"
 #include "quorarrowtooltip.h"
 #include "quorbuttons.h"
@@ -22,6 +24,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
+#include <QStyleHintReturnMask>
+#include <QStyleOption>
 #include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -234,6 +238,36 @@ int runWindowGallery(const QString& outFile, const QString& filter)
              window->setGeometry(left, top + 240, 360, 260);
              window->show();
          }});
+    // The product's floating windows: a tab-shaped post dialog with one shadow per rectangle, and
+    // the toast in the corner of the work area.
+    rows.append({QStringLiteral("post dialog shadows (CMeskComplexShadow)"), [&] {
+                     auto* dialog = keep(new QWidget(nullptr, Qt::FramelessWindowHint));
+                     dialog->setProperty("com_velto_mesk_qstyleRole",
+                                         QStringLiteral("mesk.uilibrary.postupdatewidget"));
+                     dialog->setProperty("tabWidth", 120);
+                     dialog->setProperty("tabHeight", 30);
+                     dialog->setAutoFillBackground(true);
+                     dialog->setGeometry(left + 460, top + 440, 360, 250);
+                     QStyleOption option(1);
+                     option.initFrom(dialog);
+                     QStyleHintReturnMask mask;
+                     if (dialog->style()->styleHint(QStyle::SH_WindowFrame_Mask, &option, dialog, &mask))
+                         dialog->setMask(mask.region);
+                     auto* shadow = new CMeskComplexShadow(dialog);
+                     shadow->addShadow(QRect(0, 0, 120, 30));
+                     shadow->addShadow(QRect(0, 30, 360, 220));
+                     dialog->show();
+                 }});
+    rows.append({QStringLiteral("toast (CMeskNotification)"), [&] {
+                     auto* toast = keep(new CMeskNotification);
+                     toast->setFadeDuration(200);
+                     toast->setHideDelay(600000);
+                     QPixmap avatar(48, 48);
+                     avatar.fill(QColor(129, 193, 25));
+                     toast->showNotification(
+                         QStringLiteral("<b>Ann Example</b><br>Tom &amp; Ann are at the lake"
+                                        " this weekend, are you coming?"),
+                         avatar, toast->style()->standardPixmap(QStyle::SP_TitleBarMenuButton));
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
     rows.append({QStringLiteral("tooltip label (tooltip)"), [&] {
