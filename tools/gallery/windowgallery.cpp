@@ -268,6 +268,7 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                          QStringLiteral("<b>Ann Example</b><br>Tom &amp; Ann are at the lake"
                                         " this weekend, are you coming?"),
                          avatar, toast->style()->standardPixmap(QStyle::SP_TitleBarMenuButton));
+                 }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
     rows.append({QStringLiteral("tooltip label (tooltip)"), [&] {
