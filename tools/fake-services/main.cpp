@@ -1,0 +1,27 @@
+// The stand-in services as a program, so Velto Lumesk can be tried without accounts:
+// each stand-in runs on a local HTTP server of its own on a free port. The program
+// prints one LUMESK_X=value line per variable that points the application at them,
+// then a line "ready", and serves until it is stopped.
+#include "twitterstandin.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    TwitterStandIn twitter;
+    QTextStream out(stdout);
+    if (!twitter.start()) {
+        QTextStream(stderr) << "fake-services: the Twitter stand-in cannot listen\n";
+        return 1;
+    }
+    for (const auto& [name, value] : twitter.variables())
+        out << name << '=' << value << '\n';
+    out << "ready\n";
+    out.flush();
+    std::fflush(stdout);
+    return app.exec();
+}
