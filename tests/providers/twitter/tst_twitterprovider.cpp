@@ -146,6 +146,15 @@ private slots:
         QVERIFY(!m_fx->db->syncRecords(MeskProvider::Twitter).isEmpty());
         QCOMPARE(provider.sinceId(), QStringLiteral("1002"));
 
+        {
+            // Linked again after a restart: the stored row of the account is used again.
+            CTwitterProvider restarted;
+            restarted.setStorage(m_fx->db.get());
+            emit restarted.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
+                                               QStringLiteral("alice"));
+            QCOMPARE(m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "123").size(), 1);
+        }
+
         provider.removeAccount();
         QCOMPARE(deactivated.size(), 1);
         QVERIFY(!provider.isActivated());
