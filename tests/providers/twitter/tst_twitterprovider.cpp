@@ -89,12 +89,7 @@ private slots:
         QCOMPARE(provider.isReady(), withName);
         QCOMPARE(provider.userName(), withName ? QStringLiteral("alice") : QString());
         QCOMPARE(activated.size(), 0);
-        QCOMPARE(provider.providerId(), MeskProvider::Twitter);
-        QCOMPARE(provider.name(), QStringLiteral("Twitter"));
-        QCOMPARE(provider.setupMode(), 2);
         QVERIFY(!provider.icon().isNull());
-        QVERIFY(provider.service(MeskService::TextPoster));
-        QVERIFY(!provider.service(MeskService::SmsSender));
     }
 
     void linkRunAndRemove()
