@@ -2,10 +2,16 @@
 
 #include "flickrprovider.h"
 #include "meskprovidermanager.h"
+#include "twitterprovider.h"
 
-void MeskProviders::registerFactories()
+namespace MeskProviders {
+
+void registerFactories()
 {
     CMeskProviderManager::setProviderFactories({
+        [](QObject* parent) -> IMediaItemProvider* { return new CTwitterProvider(parent); },
         [](QObject* parent) -> IMediaItemProvider* { return new CFlickrProvider(parent); },
     });
 }
+
+} // namespace MeskProviders

@@ -1,10 +1,8 @@
 #pragma once
 
-// The service providers the application registers with the provider manager.
+// Fills the provider factory list with the application's service providers, in
+// the order the engine creates them: Twitter, Flickr, Facebook. main() calls it
+// before the engine is built.
 namespace MeskProviders {
-
-// Fills the provider factory list (Twitter, Flickr, Facebook: by ascending provider id, as far
-// as they are built). Call before the engine's init.
 void registerFactories();
-
-} // namespace MeskProviders
+}

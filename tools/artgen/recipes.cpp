@@ -1212,6 +1212,45 @@ void serviceTile(QPainter& p, const SArtRecipe&, QSize s)
     const qreal dot = std::max(0.6, d * 0.045);
     for (int i = -1; i <= 1; ++i)
         p.drawEllipse(QPointF(d / 2 + i * d * 0.15, bubble.center().y()), dot, dot);
+// ---- Twitter provider -----------------------------------------------------
+
+// The default profile picture of a Twitter account: a blue-grey head-and-shoulders
+// silhouette on a pale blue tile.
+void twitterAvatar(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const QRectF tile(0.5, 0.5, w - 1, h - 1);
+    box(p, tile, 3, QColor(200, 216, 228), QColor(236, 243, 249), QColor(218, 230, 240));
+    QPainterPath clip;
+    clip.addRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
+    p.save();
+    p.setClipPath(clip);
+    p.setPen(Qt::NoPen);
+    p.setBrush(vertical(QRectF(0, 0, w, h), QColor(150, 172, 192), QColor(120, 144, 168)));
+    p.drawEllipse(QRectF(w * 0.16, h * 0.64, w * 0.68, h * 0.6));
+    p.drawEllipse(QRectF(w * 0.33, h * 0.2, w * 0.34, h * 0.36));
+    p.restore();
+}
+
+// The small Twitter mark of this program: a sky-blue tile with a white speech bubble.
+void twitterLogo(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    box(p, QRectF(0.5, 0.5, w - 1, h - 1), 3, QColor(40, 120, 170), QColor(110, 190, 235),
+        QColor(60, 150, 205));
+    QPainterPath bubble;
+    const QRectF body(w * 0.18, h * 0.22, w * 0.64, h * 0.44);
+    bubble.addRoundedRect(body, h * 0.14, h * 0.14);
+    QPainterPath tail;
+    tail.moveTo(w * 0.32, body.bottom() - 0.5);
+    tail.lineTo(w * 0.28, h * 0.82);
+    tail.lineTo(w * 0.5, body.bottom() - 0.5);
+    tail.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(kWhite);
+    p.drawPath(bubble.united(tail));
 }
 
 const QHash<QString, Painter>& recipes()
@@ -1274,6 +1313,9 @@ const QHash<QString, Painter>& recipes()
         // Facebook provider
         {QStringLiteral("silhouette"), silhouette},
         {QStringLiteral("servicetile"), serviceTile},
+        // Twitter provider.
+        {QStringLiteral("twitteravatar"), twitterAvatar},
+        {QStringLiteral("twitterlogo"), twitterLogo},
     };
     return table;
 }

@@ -1,115 +1,35 @@
-// Runs the stand-in services on 127.0.0.1, one local HTTP server each, until it is stopped.
-// Prints one LUMESK_X=value line per address variable, then "ready"; ./run.sh --stand-ins
-// exports those lines and starts the application against the stand-ins.
-#include "fakeflickr.h"
-#include "localhttpserver.h"
+// The stand-in services as a program, so Velto Lumesk can be tried without accounts: each
+// stand-in runs on a local HTTP server of its own on 127.0.0.1. The program prints one
+// LUMESK_X=value line per variable that points the application at them, then a line "ready",
+// and serves until it is stopped; ./run.sh --stand-ins exports those lines and starts the
+// application against the stand-ins.
+#include "flickrstandin.h"
+#include "twitterstandin.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QMutex>
 #include <QTextStream>
 
-#include <memory>
-
-namespace {
-
-// Uploads a new photo every this many contacts-photos requests, so each few update runs bring
-// something new.
-constexpr int kUploadEvery = 3;
-
-FakeFlickrService::Photo makePhoto(int id, const QString& owner, const QString& title, qint64 uploaded,
-                                   const char* format)
-{
-    FakeFlickrService::Photo photo;
-    photo.id = QString::number(id);
-    photo.owner = owner;
-    photo.secret = QStringLiteral("%1ab").arg(id, 0, 16);
-    photo.server = QStringLiteral("3100");
-    photo.farm = QStringLiteral("5");
-    photo.title = title;
-    photo.description = QStringLiteral("Uploaded to the stand-in service");
-    photo.dateUpload = uploaded;
-    photo.originalSecret = QStringLiteral("%1cd").arg(id, 0, 16);
-    photo.originalFormat = QLatin1String(format);
-    return photo;
-}
-
-// The Flickr stand-in: the linked account bob and three contacts with buddy icons, each with
-// photos uploaded on several of the last days.
-class FlickrStandIn
-{
-public:
-    FlickrStandIn()
-    {
-        m_service.clearStore();
-        m_service.addUser({FakeFlickrService::defaultUserId(), FakeFlickrService::defaultUserName(),
-                           QStringLiteral("Bob Example"), QStringLiteral("1234"), QStringLiteral("1"),
-                           false});
-        const QStringList names{QStringLiteral("alice"), QStringLiteral("carol"), QStringLiteral("dave")};
-        for (int i = 0; i < names.size(); ++i) {
-            const QString nsid = QStringLiteral("%1@N0%2").arg(23456789 + i).arg(i + 1);
-            m_contacts.append(nsid);
-            m_service.addUser(
-                {nsid, names.at(i), QString(), QString::number(2345 + i), QString::number(2 + i), true});
-        }
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
-        const qint64 day = 24 * 3600;
-        const QStringList titles{QStringLiteral("Harbour at dusk"), QStringLiteral("Old bridge"),
-                                 QStringLiteral("Garden"), QStringLiteral("Snow & ice"),
-                                 QStringLiteral("Cat")};
-        for (int c = 0; c < m_contacts.size(); ++c) {
-            for (int p = 0; p < 4; ++p) {
-                // Two photos on one day, the others a day or more apart.
-                const qint64 age = (p < 2 ? 1 : p) * day + (c * 3 + p) * 1800;
-                m_service.addPhoto(makePhoto(m_nextPhoto++, m_contacts.at(c),
-                                             titles.at((c + p) % titles.size()), now - age,
-                                             p % 2 ? "png" : "jpg"));
-            }
-        }
-        m_server.setFallback([this](const TestHttpRequest& request) {
-            if (request.target.contains("flickr.photos.getContactsPhotos"))
-                onContactsRequest();
-            return m_service.handler()(request);
-        });
-    }
-
-    bool isListening() const { return m_server.isListening(); }
-    QString baseUrl() const { return m_server.baseUrl(); }
-
-private:
-    void onContactsRequest()
-    {
-        QMutexLocker lock(&m_mutex);
-        if (++m_contactsRequests % kUploadEvery != 0)
-            return;
-        const QString owner = m_contacts.at((m_contactsRequests / kUploadEvery) % m_contacts.size());
-        const int id = m_nextPhoto++;
-        m_service.addPhoto(makePhoto(id, owner, QStringLiteral("New upload %1").arg(id),
-                                     QDateTime::currentSecsSinceEpoch(), "jpg"));
-    }
-
-    QMutex m_mutex;
-    FakeFlickrService m_service; // outlives the server that calls it
-    LocalHttpServer m_server;
-    QStringList m_contacts;
-    int m_nextPhoto = 5001;
-    int m_contactsRequests = 0;
-};
-
-} // namespace
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
 
-    auto flickr = std::make_unique<FlickrStandIn>();
-    if (!flickr->isListening()) {
+    TwitterStandIn twitter;
+    if (!twitter.start()) {
+        QTextStream(stderr) << "fake-services: the Twitter stand-in cannot listen\n";
+        return 1;
+    }
+    FlickrStandIn flickr;
+    if (!flickr.start()) {
         QTextStream(stderr) << "fake-services: the Flickr stand-in cannot listen\n";
         return 1;
     }
-    out << "LUMESK_FLICKR_URL=" << flickr->baseUrl() << '\n';
+    for (const auto& [name, value] : twitter.variables() + flickr.variables())
+        out << name << '=' << value << '\n';
     out << "ready\n";
     out.flush();
+    std::fflush(stdout);
     return app.exec();
 }

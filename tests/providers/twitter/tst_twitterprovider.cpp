@@ -1,0 +1,414 @@
+// The Twitter provider against the stand-in service: update runs, what is stored once and
+// announced after the commit, the since marker, errors, account link and removal.
+#include "imediaposting.h"
+#include "meskhttptaskpool.h"
+#include "twitterauth.h"
+#include "twitterfixture.h"
+#include "twitterprovider.h"
+
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+const QStringList kKeys = {QStringLiteral("key"), QStringLiteral("secret"), QStringLiteral("user_id"),
+                           QStringLiteral("user_name")};
+
+} // namespace
+
+class TestTwitterProvider : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<TwitterFixture> m_fx;
+
+    void writeKeys(bool withName = true)
+    {
+        const QStringList values = {QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
+                                    QStringLiteral("alice")};
+        for (int i = 0; i < (withName ? 4 : 3); ++i)
+            m_fx->db->setServiceKey(MeskProvider::Twitter, kKeys[i], values[i]);
+    }
+    std::unique_ptr<CTwitterProvider> linkedProvider()
+    {
+        writeKeys();
+        auto provider = std::make_unique<CTwitterProvider>();
+        provider->setStorage(m_fx->db.get());
+        return provider;
+    }
+    // One update run; false when it does not end.
+    static bool run(CTwitterProvider& provider)
+    {
+        QSignalSpy done(&provider, &IMediaItemProvider::updateDone);
+        provider.update();
+        return QTest::qWaitFor([&] { return done.size() == 1; }, 10000) && done.first().at(0).toInt() == 1;
+    }
+    QList<SMediaItem> items(int type) { return m_fx->db->itemsByType(type, MeskProvider::Twitter); }
+    QStringList statusIds()
+    {
+        QStringList ids;
+        for (const SMediaItem& item : m_fx->db->providerItems(MeskProvider::Twitter))
+            if (item.type != MeskItemType::Link)
+                ids << item.mediaId;
+        ids.sort();
+        return ids;
+    }
+    FakeTwitterService::Author bob() { return m_fx->author("2001", QStringLiteral("bob")); }
+    FakeTwitterService::Author erin() { return m_fx->author("2004", QStringLiteral("erin"), false); }
+
+private slots:
+    void initTestCase()
+    {
+        registerMeskMetaTypes();
+        CMeskHttpTaskPool::init(this);
+    }
+    void cleanupTestCase() { CMeskHttpTaskPool::shutdown(); }
+    void init()
+    {
+        m_fx = std::make_unique<TwitterFixture>();
+        QVERIFY(m_fx->start());
+    }
+    void cleanup() { m_fx.reset(); }
+
+    void setStorage_data()
+    {
+        QTest::addColumn<bool>("withName");
+        QTest::newRow("four keys") << true;
+        QTest::newRow("no user_name") << false;
+    }
+    void setStorage()
+    {
+        QFETCH(bool, withName);
+        writeKeys(withName);
+        CTwitterProvider provider;
+        QSignalSpy activated(&provider, &IMediaItemProvider::activated);
+        provider.setStorage(m_fx->db.get());
+        QCOMPARE(provider.isActivated(), withName);
+        QCOMPARE(provider.isReady(), withName);
+        QCOMPARE(provider.userName(), withName ? QStringLiteral("alice") : QString());
+        QCOMPARE(activated.size(), 0);
+        QVERIFY(!provider.icon().isNull());
+    }
+
+    void linkRunAndRemove()
+    {
+        CTwitterProvider provider;
+        provider.setStorage(m_fx->db.get());
+        QSignalSpy activated(&provider, &IMediaItemProvider::activated);
+        QSignalSpy deactivated(&provider, &IMediaItemProvider::deactivated);
+        QSignalSpy started(&provider, &IMediaItemProvider::updateStarted);
+        QSignalSpy added(&provider, &IMediaItemProvider::mediaItemAdded);
+        QSignalSpy usersAdded(&provider, &IMediaItemProvider::serviceUserAdded);
+        for (int link = 0; link < 2; ++link) {
+            provider.auth()->setUser(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
+                                     QStringLiteral("alice"));
+            emit provider.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
+                                              QStringLiteral("alice"));
+        }
+        QCOMPARE(activated.size(), 2);
+        const QStringList expected = {QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
+                                      QStringLiteral("alice")};
+        for (int i = 0; i < 4; ++i) {
+            QString value;
+            QVERIFY(m_fx->db->serviceKey(MeskProvider::Twitter, kKeys[i], value));
+            QCOMPARE(value, expected[i]);
+        }
+        const QList<SServiceUser> own = m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "123");
+        QCOMPARE(own.size(), 1);
+        QCOMPARE(own.first().type, 1);
+        QCOMPARE(usersAdded.size(), 0);
+
+        m_fx->addStatus("1001", QStringLiteral("see http://a.com/x, and www.b.org."), bob());
+        m_fx->addStatus("1002", QStringLiteral("plain"), m_fx->author("2002", QStringLiteral("carol")));
+        m_fx->addStatus("1003", QStringLiteral("my own"), m_fx->author("123", QStringLiteral("alice")));
+        m_fx->addStatus("1004", QStringLiteral("@alice hi https://c.net/"), erin());
+        QVERIFY(run(provider));
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:", "mentions:"}));
+        QCOMPARE(statusIds(), QStringList({"1001", "1002", "1004"}));
+        QCOMPARE(added.size(), 3);
+        QCOMPARE(usersAdded.size(), 3);
+        QCOMPARE(items(MeskItemType::Event1).size(), 3);
+        QCOMPARE(m_fx->db->serviceUsers(MeskProvider::Twitter).size(), 4);
+        const SMediaItem parent = m_fx->db->itemByMediaId(MeskProvider::Twitter, "1001").first();
+        QStringList links;
+        for (const SMediaItem& link : items(MeskItemType::Link))
+            links << link.mediaId + QLatin1Char('@') + (link.parent == parent.id ? "1001" : "?");
+        links.sort();
+        QCOMPARE(links, QStringList({"http://a.com/x@1001", "https://c.net@?", "www.b.org@1001"}));
+        QVERIFY(!m_fx->db->syncRecords(MeskProvider::Twitter).isEmpty());
+        QCOMPARE(provider.sinceId(), QStringLiteral("1002"));
+
+        {
+            // Linked again after a restart: the stored row of the account is used again.
+            CTwitterProvider restarted;
+            restarted.setStorage(m_fx->db.get());
+            emit restarted.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
+                                               QStringLiteral("alice"));
+            QCOMPARE(m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "123").size(), 1);
+        }
+
+        provider.removeAccount();
+        QCOMPARE(deactivated.size(), 1);
+        QVERIFY(!provider.isActivated());
+        for (const QString& key : kKeys) {
+            QString value = QStringLiteral("x");
+            QVERIFY(m_fx->db->serviceKey(MeskProvider::Twitter, key, value));
+            QVERIFY(value.isEmpty());
+        }
+        QVERIFY(m_fx->db->providerItems(MeskProvider::Twitter).isEmpty());
+        QVERIFY(m_fx->db->serviceUsers(MeskProvider::Twitter).isEmpty());
+        QVERIFY(m_fx->db->syncRecords(MeskProvider::Twitter).isEmpty());
+        QVERIFY(provider.sinceId().isEmpty());
+        QTest::ignoreMessage(QtDebugMsg, "CTwitterProvider: failed to load user");
+        QCOMPARE(provider.user(parent.user), nullptr);
+    }
+
+    void removalDuringRun()
+    {
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus("1001", QStringLiteral("late"), bob());
+        FakeTwitterService* service = m_fx->service.get();
+        m_fx->server->mount("/statuses/friends_timeline.xml", [service](const TestHttpRequest& request) {
+            TestHttpReply reply = service->handle(request);
+            reply.delayMs = 600;
+            return reply;
+        });
+        QSignalSpy done(provider.get(), &IMediaItemProvider::updateDone);
+        QSignalSpy added(provider.get(), &IMediaItemProvider::mediaItemAdded);
+        provider->update();
+        QVERIFY(m_fx->server->waitForRequests(1));
+        provider->removeAccount();
+        QCOMPARE(done.size(), 1);
+        QTest::qWait(1000);
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(added.size(), 0);
+        QVERIFY(m_fx->db->providerItems(MeskProvider::Twitter).isEmpty());
+        QVERIFY(m_fx->db->serviceUsers(MeskProvider::Twitter).isEmpty());
+    }
+
+    // A batch that fails stores and announces nothing and keeps the since marker, so the
+    // next run fetches the same statuses again.
+    void failingBatch()
+    {
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus("1001", QStringLiteral("first"), bob());
+        QVERIFY(run(*provider));
+        m_fx->addStatus("1005", QStringLiteral("second"), bob());
+        m_fx->addStatus("1006", QStringLiteral("new face http://d.org"), m_fx->author("2003", QStringLiteral("dave")));
+        {
+            QSqlDatabase second = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blocker"));
+            second.setDatabaseName(m_fx->root.subPath(QStringLiteral("storage")) + QStringLiteral("/mindex.db"));
+            QVERIFY(second.open());
+            QVERIFY(QSqlQuery(second).exec(QStringLiteral(
+                "CREATE TRIGGER block BEFORE INSERT ON MEDIAITEMS BEGIN SELECT RAISE(ABORT, 'blocked'); END")));
+        }
+        QSignalSpy added(provider.get(), &IMediaItemProvider::mediaItemAdded);
+        QSignalSpy usersAdded(provider.get(), &IMediaItemProvider::serviceUserAdded);
+        QVERIFY(run(*provider));
+        QCOMPARE(added.size(), 0);
+        QCOMPARE(usersAdded.size(), 0);
+        QCOMPARE(provider->sinceId(), QStringLiteral("1001"));
+        QCOMPARE(statusIds(), QStringList({"1001"}));
+        {
+            QSqlDatabase second = QSqlDatabase::database(QStringLiteral("blocker"));
+            QVERIFY(QSqlQuery(second).exec(QStringLiteral("DROP TRIGGER block")));
+            second.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("blocker"));
+        m_fx->service->clearRequests();
+        QVERIFY(run(*provider));
+        QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:1001", "mentions:1001"}));
+        QCOMPARE(statusIds(), QStringList({"1001", "1005", "1006"}));
+        QCOMPARE(added.size(), 2);
+        QCOMPARE(usersAdded.size(), 1);
+        QCOMPARE(items(MeskItemType::Link).size(), 1);
+        QCOMPARE(m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "2003").size(), 1);
+    }
+
+    // Both requests of a run send the marker taken at its start; only friends' statuses
+    // raise it, never a mention or the user's own post.
+    void sinceMarkerAcrossRuns()
+    {
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus("90", QStringLiteral("a"), bob());
+        m_fx->addStatus("100", QStringLiteral("b"), bob());
+        QVERIFY(run(*provider));
+        m_fx->addStatus("150", QStringLiteral("c"), bob());
+        m_fx->addStatus("120", QStringLiteral("@alice from outside"), erin());
+        QVERIFY(run(*provider));
+        QCOMPARE(statusIds(), QStringList({"100", "120", "150", "90"}));
+
+        QSignalSpy posted(provider->service(MeskService::TextPoster), &IMediaServiceUpdate::updateDone);
+        QVERIFY(static_cast<IMediaTextPoster*>(provider->service(MeskService::TextPoster))
+                    ->postText(QStringLiteral("my own words")));
+        QTRY_COMPARE_WITH_TIMEOUT(posted.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(items(MeskItemType::OwnPost).size(), 1, 10000);
+        QVERIFY(items(MeskItemType::OwnPost).first().mediaId.toULongLong() > 150);
+        QVERIFY(run(*provider));
+        QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:", "mentions:", "friends:100", "mentions:100",
+                                                        "friends:150", "mentions:150"}));
+        // The account's own row got its avatar address from the reply to the post.
+        QVERIFY(!m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "123").first().avatar.isEmpty());
+    }
+
+    void sinceMarkerNumbers_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QString>("afterFirst");
+        QTest::addColumn<QString>("afterSecond");
+        QTest::newRow("more digits") << QByteArray("99") << QByteArray("100") << "99"
+                                     << "100";
+        QTest::newRow("beyond double precision")
+            << QByteArray("9007199254740992") << QByteArray("9007199254740993") << "9007199254740992"
+            << "9007199254740993";
+        QTest::newRow("not a number") << QByteArray("abc") << QByteArray("7") << ""
+                                      << "7";
+    }
+    void sinceMarkerNumbers()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(QString, afterFirst);
+        QFETCH(QString, afterSecond);
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus(first, QStringLiteral("one"), bob());
+        QVERIFY(run(*provider));
+        m_fx->service->clearStatuses();
+        m_fx->addStatus(second, QStringLiteral("two"), bob());
+        QVERIFY(run(*provider));
+        QVERIFY(run(*provider));
+        QCOMPARE(m_fx->timelineRequests().mid(2, 4),
+                 QStringList({"friends:" + afterFirst, "mentions:" + afterFirst, "friends:" + afterSecond,
+                              "mentions:" + afterSecond}));
+    }
+
+    // After a restart, accounts met again use their stored rows; a stored status adds nothing.
+    void restartMeetsStoredRows()
+    {
+        m_fx->addStatus("1001", QStringLiteral("hello"), bob());
+        {
+            std::unique_ptr<CTwitterProvider> first = linkedProvider();
+            QVERIFY(run(*first));
+        }
+        m_fx->service->clearStatuses();
+        FakeTwitterService::Author moved = bob();
+        moved.profileImageUrl = m_fx->avatarUrl(QStringLiteral("bob-new.png"));
+        m_fx->addStatus("1001", QStringLiteral("hello"), moved);
+        auto second = std::make_unique<CTwitterProvider>();
+        second->setStorage(m_fx->db.get());
+        QSignalSpy added(second.get(), &IMediaItemProvider::mediaItemAdded);
+        QSignalSpy usersAdded(second.get(), &IMediaItemProvider::serviceUserAdded);
+        QVERIFY(run(*second));
+        QCOMPARE(added.size(), 0);
+        QCOMPARE(usersAdded.size(), 0);
+        const QList<SServiceUser> rows = m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "2001");
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().avatar, moved.profileImageUrl);
+        QCOMPARE(statusIds(), QStringList({"1001"}));
+
+        // A stored friends' status loaded for a widget raises the marker.
+        auto third = std::make_unique<CTwitterProvider>();
+        third->setStorage(m_fx->db.get());
+        QVERIFY(third->sinceId().isEmpty());
+        QCOMPARE(third->createItemWidget(m_fx->db->itemByMediaId(MeskProvider::Twitter, "1001").first()), nullptr);
+        QCOMPARE(third->sinceId(), QStringLiteral("1001"));
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<int>("friendsStatus");
+        QTest::addColumn<int>("mentionsStatus");
+        QTest::addColumn<QString>("transport");
+        QTest::addColumn<QList<int>>("errors");
+        QTest::newRow("both 503") << 503 << 503 << QString() << QList<int>{3, 3};
+        QTest::newRow("401 on both") << 401 << 401 << QString() << QList<int>{6};
+        QTest::newRow("401 on mentions") << 200 << 401 << QString() << QList<int>{};
+        QTest::newRow("closed port") << 200 << 200 << QStringLiteral("closed") << QList<int>{2, 2};
+        QTest::newRow("pool down") << 200 << 200 << QStringLiteral("pool") << QList<int>{1, 1};
+    }
+    void errors()
+    {
+        QFETCH(int, friendsStatus);
+        QFETCH(int, mentionsStatus);
+        QFETCH(QString, transport);
+        QFETCH(QList<int>, errors);
+        if (friendsStatus != 200)
+            m_fx->service->script("/statuses/friends_timeline.xml", friendsStatus, "<hash/>", 1);
+        if (mentionsStatus != 200)
+            m_fx->service->script("/statuses/mentions.xml", mentionsStatus, "<hash/>", 1);
+        if (transport == QLatin1String("closed")) {
+            auto gone = std::make_unique<LocalHttpServer>();
+            qputenv("LUMESK_TWITTER_URL", gone->baseUrl().toUtf8());
+        }
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        QSignalSpy failed(provider.get(), &IMediaItemProvider::serviceError);
+        if (transport == QLatin1String("pool"))
+            CMeskHttpTaskPool::shutdown();
+        const bool ended = run(*provider);
+        if (transport == QLatin1String("pool"))
+            CMeskHttpTaskPool::init(this);
+        QVERIFY(ended);
+        QList<int> codes;
+        for (const QList<QVariant>& args : failed) {
+            QCOMPARE(args.at(0).value<mid_t>(), MeskProvider::Twitter);
+            codes << args.at(1).value<TMediaError>();
+        }
+        QCOMPARE(codes, errors);
+        QVERIFY(provider->isReady());
+        if (transport == QLatin1String("pool")) {
+            m_fx->addStatus("1001", QStringLiteral("after"), bob());
+            QVERIFY(run(*provider));
+            QCOMPARE(statusIds(), QStringList({"1001"}));
+            QCOMPARE(failed.size(), 2);
+        }
+    }
+
+    void itemText_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "bob"
+                               << "hello"
+                               << "<b>bob</b> hello";
+        QTest::newRow("markup escaped") << "<i>x"
+                                        << "a<b &amp; c"
+                                        << "<b>&lt;i>x</b> a&lt;b &amp; c";
+        QTest::newRow("no author") << QString() << "a<b"
+                                   << "a&lt;b";
+    }
+    void itemText()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, content);
+        QFETCH(QString, expected);
+        CTwitterProvider provider;
+        provider.setStorage(m_fx->db.get());
+        SMediaItem item;
+        item.provider = MeskProvider::Twitter;
+        item.type = 1;
+        item.content = content;
+        item.user = 999;
+        if (!name.isNull()) {
+            SServiceUser user;
+            user.provider = MeskProvider::Twitter;
+            user.name = name;
+            user.mediaId = QStringLiteral("2001");
+            QVERIFY(m_fx->db->addServiceUser(user));
+            item.user = user.id;
+        } else {
+            QTest::ignoreMessage(QtDebugMsg, "CTwitterUser: failed to load user from storage");
+            QTest::ignoreMessage(QtDebugMsg, "CTwitterProvider: failed to load user");
+        }
+        QString text;
+        provider.itemText(item, text);
+        QCOMPARE(text, expected);
+    }
+};
+
+QTEST_MAIN(TestTwitterProvider)
+#include "tst_twitterprovider.moc"

@@ -1,0 +1,61 @@
+// tools/fake-services as a process: it announces its addresses, then "ready", and its
+// Twitter stand-in answers a signed friends timeline with statuses.
+#include "twitterapi.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTest>
+
+class TestFakeServices : public QObject
+{
+    Q_OBJECT
+private slots:
+    void announcesAndServes()
+    {
+        QProcess process;
+        process.start(QStringLiteral(LUMESK_FAKE_SERVICES), {});
+        QVERIFY(process.waitForStarted(10000));
+        QHash<QString, QString> variables;
+        QStringList names;
+        bool ready = false;
+        while (!ready && process.waitForReadyRead(20000)) {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                if (line == QLatin1String("ready")) {
+                    ready = true;
+                    break;
+                }
+                const qsizetype eq = line.indexOf(QLatin1Char('='));
+                QVERIFY2(eq > 0 && line.startsWith(QLatin1String("LUMESK_")), qPrintable(line));
+                names << line.left(eq);
+                variables.insert(line.left(eq), line.mid(eq + 1));
+            }
+        }
+        QVERIFY(ready);
+        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST"}));
+        QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL")).startsWith(QLatin1String("http://127.0.0.1:")));
+
+        CTwitterApi api;
+        QVERIFY(api.setServiceUrl(variables.value(QStringLiteral("LUMESK_TWITTER_URL"))));
+        api.setConsumer(QStringLiteral("Qm7TzK2pLw9XvR4nBc8Hd"), QStringLiteral("Zt6Wq3Ny8Ls1Hf5Kd0Xp7Vc2Rm9Gb4Jw6Tn1Qe8Ua"));
+        api.setToken(QStringLiteral("AT"), QStringLiteral("AS"));
+        QString url;
+        QVERIFY(api.friendsTimelineUrl(url, QString()));
+        QNetworkAccessManager manager;
+        QNetworkReply* reply = manager.get(QNetworkRequest(QUrl::fromEncoded(url.toLatin1())));
+        QEventLoop loop;
+        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        QVERIFY(reply->readAll().contains("<status>"));
+        reply->deleteLater();
+
+        process.kill();
+        process.waitForFinished(10000);
+    }
+};
+
+QTEST_MAIN(TestFakeServices)
+#include "tst_fakeservices.moc"
