@@ -1212,6 +1212,8 @@ void serviceTile(QPainter& p, const SArtRecipe&, QSize s)
     const qreal dot = std::max(0.6, d * 0.045);
     for (int i = -1; i <= 1; ++i)
         p.drawEllipse(QPointF(d / 2 + i * d * 0.15, bubble.center().y()), dot, dot);
+}
+
 // ---- Twitter provider -----------------------------------------------------
 
 // The default profile picture of a Twitter account: a blue-grey head-and-shoulders
