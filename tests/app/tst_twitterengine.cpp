@@ -56,7 +56,8 @@ private slots:
         {
             CMeskEngine engine;
             QVERIFY(engine.init());
-            QCOMPARE(engine.providerCount(), 1);
+            // Twitter and Flickr so far, Twitter first.
+            QCOMPARE(engine.providerCount(), 2);
             auto* twitter = qobject_cast<CTwitterProvider*>(engine.provider(MeskProvider::Twitter));
             QVERIFY(twitter);
             QVERIFY(!twitter->isActivated());

@@ -34,7 +34,7 @@ private slots:
             }
         }
         QVERIFY(ready);
-        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST"}));
+        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL"}));
         QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL")).startsWith(QLatin1String("http://127.0.0.1:")));
 
         CTwitterApi api;
