@@ -39,7 +39,7 @@ bool CMeskQtVideoPlayer::backendUsable()
 }
 
 CMeskQtVideoPlayer::CMeskQtVideoPlayer(QWidget* parent)
-    : IMeskVideoPlayer(parent), m_widget(new QVideoWidget(parent)), m_audio(new QAudioOutput(this))
+    : IMeskVideoPlayer(parent), m_widget(new QVideoWidget(parent))
 {
     makePlayer();
     m_available = m_player->isAvailable();
@@ -60,7 +60,8 @@ QWidget* CMeskQtVideoPlayer::widget() const
 void CMeskQtVideoPlayer::makePlayer()
 {
     m_player = new QMediaPlayer(this);
-    m_player->setAudioOutput(m_audio);
+    // Each player has its own sound output: handing one over would call into a failed player.
+    m_player->setAudioOutput(new QAudioOutput(m_player));
     if (m_widget)
         m_player->setVideoOutput(m_widget.data());
     connect(m_player, &QMediaPlayer::errorOccurred, this, &CMeskQtVideoPlayer::onError);

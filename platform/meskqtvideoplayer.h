@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QVideoWidget>
 
-class QAudioOutput;
 class QMediaPlayer;
 
 
@@ -41,7 +40,6 @@ private:
     void onError();
 
     QPointer<QVideoWidget> m_widget;
-    QAudioOutput* m_audio = nullptr;
     QMediaPlayer* m_player = nullptr;
     bool m_available = false;
 };

@@ -21,6 +21,13 @@ QString pageTitle(const CMeskVideoViewer& viewer)
     return viewer.errorPage() ? viewer.errorPage()->title() : QString();
 }
 
+void writeVideo(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("video");
+}
+
 void clickTryAgain(const CMeskVideoViewer& viewer)
 {
     QVERIFY(viewer.errorPage());
@@ -167,11 +174,8 @@ void TestVideoViewer::localFile()
     const QString path = m_dir.filePath(QStringLiteral("video-%1.mp4").arg(QTest::currentDataTag()));
     QFile::remove(path);
     FakeVideoItem item(IMediaVideoItem::PlayFile);
-    if (state == QLatin1String("disk")) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("video");
-    }
+    if (state == QLatin1String("disk"))
+        writeVideo(path);
     if (state != QLatin1String("empty"))
         item.file = path;
     m_viewer->setVideoItem(&item);
@@ -190,10 +194,7 @@ void TestVideoViewer::localFile()
 
     if (outcome == QLatin1String("done")) {
         item.file = path;
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("video");
-        file.close();
+        writeVideo(path);
         emit item.downloadDone();
         QVERIFY(!m_viewer->waitAnimation());
         QCOMPARE(m_players->last(IMeskVideoPlayer::Media)->loads, QList<QUrl>{QUrl::fromLocalFile(path)});
@@ -226,10 +227,7 @@ void TestVideoViewer::hidingForgetsPlayback()
     QCOMPARE(player->unloadCount, 1);
     QVERIFY(!m_viewer->waitAnimation());
 
-    QFile file(item.file);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("video");
-    file.close();
+    writeVideo(item.file);
     emit item.downloadDone();
     QCOMPARE(player->loads.size(), 1);
 
