@@ -2,6 +2,27 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>CMeskStreamView</name>
+    <message>
+        <location filename="../../views/meskstreamview.cpp" line="339"/>
+        <source>You have no items yet</source>
+        <extracomment>Status - There are no visible items for the user</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskstreamview.cpp" line="347"/>
+        <source>You have no active services</source>
+        <extracomment>Status - the service providers are deactivated</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskstreamview.cpp" line="355"/>
+        <source>You have no other services</source>
+        <extracomment>Status - There are other sources of items configured</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <location filename="../../uilib/mesktexts.cpp" line="106"/>
