@@ -13,7 +13,9 @@
 //
 // The program runs each side and phase group in a process of its own (it starts itself with
 // --child), so memory figures do not mix. It prints the build type and a table; none of the
-// figures is a limit. --json FILE also writes the figures as JSON.
+// figures is a limit. --json FILE also writes the figures as JSON. --show shows the stream after
+// the first fill and one "More" step instead (--grab FILE saves a picture of it and ends; --empty
+// shows the "no items" placeholder).
 #include "imediaitemwidget.h"
 #include "meskclock.h"
 #include "meskitemwidgets.h"
@@ -419,6 +421,34 @@ int runChild(const QString& side, const QString& kind, int count, bool shuffle)
     return 0;
 }
 
+// Shows the stream after its first fill and one "More" step, with the newest entry flashing and
+// "More" offered, for a look on a display; with a file name, saves a grab of it and ends.
+int runShow(int count, const QString& grabPath, bool empty)
+{
+    const QList<SMediaItem> items = makeItems(count, false);
+    const SPhases phases = splitPhases(items);
+    CMeskStreamView view;
+    view.resize(view.width(), 600);
+    view.setWindowTitle(QStringLiteral("stream_bench --show"));
+    QList<SMediaItem> shown = phases.firstFill + phases.more;
+    std::stable_sort(shown.begin(), shown.end(), [](const SMediaItem& a, const SMediaItem& b) {
+        return a.created < b.created;
+    });
+    const SMediaItem newest = shown.isEmpty() ? SMediaItem() : shown.takeLast();
+    for (const SMediaItem& item : std::as_const(shown))
+        view.addItemWidget(new CBenchItemWidget(item), false);
+    if (newest.created.isValid())
+        view.addItemWidget(new CBenchItemWidget(newest), true);
+    view.showMoreAction();
+    if (empty)
+        view.showNoItems();
+    view.show();
+    settle(&view, &view);
+    if (!grabPath.isEmpty())
+        return view.grab().save(grabPath) ? 0 : 1;
+    return QApplication::exec();
+}
+
 double median(QList<double> values)
 {
     if (values.isEmpty())
@@ -448,6 +478,9 @@ int main(int argc, char* argv[])
     const qsizetype child = args.indexOf(QStringLiteral("--child"));
     if (child >= 0 && child + 2 < args.size())
         return runChild(args.at(child + 1), args.at(child + 2), count, shuffle);
+
+    if (args.contains(QStringLiteral("--show")))
+        return runShow(count, argValue(args, QStringLiteral("--grab")), args.contains(QStringLiteral("--empty")));
 
     const int runs = qMax(1, argValue(args, QStringLiteral("--runs"), QStringLiteral("5")).toInt());
     const QString jsonPath = argValue(args, QStringLiteral("--json"));

@@ -80,11 +80,6 @@ CMeskFeedWidget::CMeskFeedWidget(IMediaItemWidget* widget, QWidget* parent)
     layout->addSpacing(productMetric(this, CMeskUiStyle::PM_MeskItemBandHeight));
 }
 
-bool CMeskFeedWidget::isItem(mid_t id) const
-{
-    return itemId() == id;
-}
-
 bool CMeskFeedWidget::isItem(mid_t provider, mid_t id) const
 {
     const SMediaItem item = m_itemWidget->mediaItem();

@@ -48,8 +48,7 @@ public:
     CMeskFeedWidget(IMediaItemWidget* widget, QWidget* parent = nullptr);
 
     IMediaItemWidget* itemWidget() const { return m_itemWidget; }
-    // Whether the item's id equals id (all 64 bits).
-    bool isItem(mid_t id) const;
+    // Whether the item's provider and id equal these (all 64 bits of each).
     bool isItem(mid_t provider, mid_t id) const;
     mid_t itemId() const;
     mid_t providerId() const;

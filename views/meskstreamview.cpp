@@ -105,7 +105,9 @@ CMeskStreamLabelWidget::CMeskStreamLabelWidget(const QString& text, QWidget* par
 
     layout->addStretch(1);
     layout->addWidget(m_picture, 0, Qt::AlignCenter);
-    layout->addWidget(m_label, 0, Qt::AlignCenter);
+    // The text takes the whole width and centres itself: a word-wrapped label placed with an
+    // alignment gets its narrower size hint and is cut off once it wraps.
+    layout->addWidget(m_label, 0);
     layout->addStretch(1);
 }
 

@@ -120,6 +120,7 @@ void TestMeskFeedGroup::keys()
     CMeskFeedWidget* sms = group.entry(7, 5);
     CMeskFeedWidget* event = group.entry(2, 5);
     QVERIFY(sms && event && sms != event);
+    QVERIFY(sms->isItem(7, 5) && !sms->isItem(2, 5));
 
     group.highlightItem(2, 5);
     QVERIFY(event->updatedHighlight() && event->updatedHighlight()->isRunning());

@@ -8,6 +8,7 @@
 #include "testclock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLocale>
@@ -63,6 +64,7 @@ private slots:
     void moreAction();
     void relabelAndFilter();
     void providerFactory();
+    void screenshot();
 
 private:
     std::unique_ptr<TestClock> m_clock;
@@ -294,6 +296,29 @@ void TestMeskStreamView::providerFactory()
     QVERIFY(widget);
     QCOMPARE(widget->mediaItem().id, mid_t(14));
     QCOMPARE(provider.createItemWidgetCalls, 2);
+}
+
+// A picture for review: three days, the newest entry flashing, "More" below.
+void TestMeskStreamView::screenshot()
+{
+    CMeskStreamView view;
+    view.resize(view.width(), 520);
+    const QStringList texts{QStringLiteral("Lunch by the river with the whole team"),
+                            QStringLiteral("New photos from the weekend trip"),
+                            QStringLiteral("Reading in the park, the weather is perfect"),
+                            QStringLiteral("Concert tickets are sold out already"),
+                            QStringLiteral("Morning coffee at the station")};
+    for (int i = 0; i < 7; ++i) {
+        const QDateTime created = kNow.addSecs(-qint64(i) * 9 * 3600);
+        view.addItemWidget(new FakeItemWidget(makeItem(2, i + 1, created, texts.at(i % texts.size()))), i == 0);
+    }
+    view.showMoreAction();
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.feedsList()->groupCount(), 3);
+    const QDir dir(QStringLiteral(LUMESK_SCREENSHOT_DIR));
+    QVERIFY(dir.mkpath(QStringLiteral(".")));
+    QVERIFY(view.grab().save(dir.filePath(QStringLiteral("stream-view.png"))));
 }
 
 QTEST_MAIN(TestMeskStreamView)
