@@ -4,19 +4,19 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="339"/>
+        <location filename="../../views/meskstreamview.cpp" line="341"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="347"/>
+        <location filename="../../views/meskstreamview.cpp" line="349"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="355"/>
+        <location filename="../../views/meskstreamview.cpp" line="357"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
