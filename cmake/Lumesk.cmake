@@ -30,21 +30,43 @@ function(lumesk_add_library name)
 endfunction()
 
 # lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...]
-#                 [RESOURCE_LOCK <resources>...])
-# A Qt Test executable registered with ctest. Labels: unit, gui, xvfb, webengine, bench.
-# Tests labelled xvfb run on the X display that test.sh provides; every other
-# test runs on the offscreen platform. Tests that share a resource lock never run
-# at the same time (x-display: the test changes what every window on the display
-# sees, e.g. starts a compositing manager).
+#                 [RESOURCE_LOCK <resources>...] [TIMEOUT <seconds>])
+# A Qt Test executable registered with ctest under its own name (see lumesk_register_test).
 function(lumesk_add_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
-  if(NOT ARG_LABELS)
-    set(ARG_LABELS unit)
-  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   lumesk_target_defaults(${name})
-  add_test(NAME ${name} COMMAND ${name})
+  set(extra "")
+  if(ARG_TIMEOUT)
+    list(APPEND extra TIMEOUT ${ARG_TIMEOUT})
+  endif()
+  if(ARG_LABELS)
+    list(APPEND extra LABELS ${ARG_LABELS})
+  endif()
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND extra RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  lumesk_register_test(${name} TARGET ${name} ${extra})
+endfunction()
+
+# lumesk_register_test(<entry> TARGET <exe> [ARGS <args>...] [LABELS <labels>...]
+#                      [RESOURCE_LOCK <resources>...] [TIMEOUT <seconds>])
+# One ctest entry running a program of the project with arguments. Labels: unit (the default),
+# gui, xvfb, webengine, bench. Entries labelled xvfb run on the X display that test.sh provides; every other
+# entry runs on the offscreen platform. Entries that share a resource lock never run at the same
+# time (x-display: the test changes what every window on the display sees, e.g. starts a
+# compositing manager). Every bench entry runs alone (RUN_SERIAL): two benchmarks at once skew
+# each other.
+function(lumesk_register_test entry)
+  cmake_parse_arguments(ARG "" "TARGET;TIMEOUT" "ARGS;LABELS;RESOURCE_LOCK" ${ARGN})
+  if(NOT ARG_TARGET)
+    message(FATAL_ERROR "lumesk_register_test: TARGET is missing")
+  endif()
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  add_test(NAME ${entry} COMMAND ${ARG_TARGET} ${ARG_ARGS})
   set(extra_env "")
   if("xvfb" IN_LIST ARG_LABELS)
     set(platform xcb)
@@ -63,12 +85,15 @@ function(lumesk_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES
+  set_tests_properties(${entry} PROPERTIES
     LABELS "${ARG_LABELS}"
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=${platform};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${extra_env}")
   if(ARG_RESOURCE_LOCK)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+    set_tests_properties(${entry} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  if("bench" IN_LIST ARG_LABELS)
+    set_tests_properties(${entry} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
 

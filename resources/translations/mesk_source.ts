@@ -2,140 +2,23 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
-    <name>CMeskMessageBox</name>
+    <name>CMeskStreamView</name>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="40"/>
-        <source>Ok</source>
-        <extracomment>Button label</extracomment>
+        <location filename="../../views/meskstreamview.cpp" line="341"/>
+        <source>You have no items yet</source>
+        <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="44"/>
-        <source>Cancel</source>
-        <extracomment>Button label</extracomment>
+        <location filename="../../views/meskstreamview.cpp" line="349"/>
+        <source>You have no active services</source>
+        <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="64"/>
-        <source>Error</source>
-        <extracomment>Type of dialog - error, warning, or information</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="71"/>
-        <source>Warning</source>
-        <extracomment>Type of dialog - error, warning, or information</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="78"/>
-        <source>Information</source>
-        <extracomment>Type of dialog - error, warning, or information</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>CMeskPostCommentWidget</name>
-    <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="31"/>
-        <source>Sending your comment...</source>
-        <extracomment>Status text</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="44"/>
-        <source>Failed</source>
-        <extracomment>Status text for operations</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="59"/>
-        <source>Send</source>
-        <extracomment>Button label</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="63"/>
-        <source>Clear</source>
-        <extracomment>Button label</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="94"/>
-        <source>Write a comment...</source>
-        <extracomment>Guidance text for textboxes</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>CMeskServiceSetupWidget</name>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="64"/>
-        <source>Service setup Wizard</source>
-        <extracomment>Title bar text for the setup wizard</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="92"/>
-        <source>Click here to get started!</source>
-        <extracomment>Label for the button which initiates the setup wizards</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="94"/>
-        <source>Try again</source>
-        <extracomment>Label for a button that restarts a failed operation</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="96"/>
-        <source>Close Wizard</source>
-        <extracomment>Label for a button</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="175"/>
-        <source>Connecting to %1, please wait...</source>
-        <extracomment>Status message, informs that a connection is being opened</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="220"/>
-        <source>%1 service setup wizard</source>
-        <extracomment>Window title for the setup process</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="226"/>
-        <source>Welcome to the setup wizard for %1. You will be redirected to %1 pages, please follow the instructions and authorize Velto Lumesk to access your account.</source>
-        <extracomment>Note: states that user will add his &apos;social networking service&apos; account into Mesk.</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="234"/>
-        <source>Now Velto Lumesk is ready to use your %1 account</source>
-        <extracomment>User has completed the setup process for some social networking service</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="240"/>
-        <source>There seems to be network problems accessing %1, please check that your network connection is working.</source>
-        <extracomment>Error: no network! Internet might be disconnected?</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="248"/>
-        <source>%1 is having problems - please try again later.</source>
-        <extracomment>Error:the social network service reported an error.</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>Dialog Titlebar caption</name>
-    <message>
-        <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
-        <source>Close</source>
-        <comment>Tooltip/menu item for the close button in the caption</comment>
+        <location filename="../../views/meskstreamview.cpp" line="357"/>
+        <source>You have no other services</source>
+        <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
     </message>
 </context>

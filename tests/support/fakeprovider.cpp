@@ -105,5 +105,7 @@ IMediaItemWidget* FakeProvider::createItemWidget(const SMediaItem& item)
 {
     ++createItemWidgetCalls;
     widgetItems.append(item);
+    if (m_itemWidgetFactory)
+        return m_itemWidgetFactory(item);
     return m_itemWidget;
 }

@@ -8,6 +8,9 @@
 #include <QPixmap>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
+
 // A text poster whose answers and outcomes the test scripts.
 //
 //   FakeTextPoster poster;
@@ -150,6 +153,12 @@ public:
     FakeTextPoster* textPoster() const { return m_poster; }
     // What createItemWidget() returns (not owned).
     void setItemWidget(IMediaItemWidget* widget) { m_itemWidget = widget; }
+    // When set, createItemWidget() returns what the factory makes for the item (the caller owns
+    // it) instead of the fixed widget. FakeItemWidget::factory() (tests/support/ui) makes one.
+    void setItemWidgetFactory(std::function<IMediaItemWidget*(const SMediaItem&)> factory)
+    {
+        m_itemWidgetFactory = std::move(factory);
+    }
 
     // Item objects handed out per item id / user id (not owned).
     QHash<mid_t, IMediaEventItem*> eventObjects;
@@ -189,4 +198,5 @@ private:
     QHash<int, bool> m_services;
     FakeTextPoster* m_poster = nullptr;
     IMediaItemWidget* m_itemWidget = nullptr;
+    std::function<IMediaItemWidget*(const SMediaItem&)> m_itemWidgetFactory;
 };

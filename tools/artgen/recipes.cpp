@@ -1255,6 +1255,36 @@ void twitterLogo(QPainter& p, const SArtRecipe&, QSize s)
     p.drawPath(bubble.united(tail));
 }
 
+// The empty-stream mark: a light-grey sheet with three blank feed rows (a round avatar and two
+// text lines each), drawn as outlines so it reads as "nothing here yet".
+void emptyStream(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor grey(r.param(QStringLiteral("colour"), QStringLiteral("#C8C8C8")));
+    const qreal d = std::min(s.width(), s.height());
+    const qreal line = std::max(1.0, d / 32.0);
+    const QRectF sheet(d * 0.12, d * 0.06, d * 0.76, d * 0.88);
+    p.setPen(QPen(grey, line));
+    p.setBrush(kWhite);
+    p.drawRoundedRect(sheet.adjusted(line / 2, line / 2, -line / 2, -line / 2), d * 0.08, d * 0.08);
+    p.setPen(QPen(grey, line * 1.5, Qt::SolidLine, Qt::RoundCap));
+    const qreal rowHeight = sheet.height() / 3.0;
+    for (int row = 0; row < 3; ++row) {
+        const qreal top = sheet.top() + row * rowHeight;
+        const qreal cy = top + rowHeight / 2;
+        const qreal radius = rowHeight * 0.2;
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(sheet.left() + d * 0.16, cy), radius, radius);
+        const qreal left = sheet.left() + d * 0.3;
+        p.drawLine(QPointF(left, cy - rowHeight * 0.12), QPointF(sheet.right() - d * 0.1, cy - rowHeight * 0.12));
+        p.drawLine(QPointF(left, cy + rowHeight * 0.14), QPointF(sheet.right() - d * 0.24, cy + rowHeight * 0.14));
+        if (row < 2) {
+            p.setPen(QPen(grey, line, Qt::DotLine));
+            p.drawLine(QPointF(sheet.left() + d * 0.06, top + rowHeight), QPointF(sheet.right() - d * 0.06, top + rowHeight));
+            p.setPen(QPen(grey, line * 1.5, Qt::SolidLine, Qt::RoundCap));
+        }
+    }
+}
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1312,6 +1342,7 @@ const QHash<QString, Painter>& recipes()
         // Product images.
         {QStringLiteral("meskmark"), meskMark},
         {QStringLiteral("ringshadow"), ringShadow},
+        {QStringLiteral("emptystream"), emptyStream},
         // Facebook provider
         {QStringLiteral("silhouette"), silhouette},
         {QStringLiteral("servicetile"), serviceTile},
