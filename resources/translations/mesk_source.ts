@@ -2,6 +2,169 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>CMeskDeepDiveErrorWidget</name>
+    <message>
+        <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>
+        <source>Try again</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskImageViewer</name>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="143"/>
+        <source>Image corrupted</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="144"/>
+        <source>Image was corrupted or its format is not supported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="154"/>
+        <source>Image download failed</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="155"/>
+        <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskMessageBox</name>
+    <message>
+        <location filename="../../uilib/meskmessagebox.cpp" line="40"/>
+        <source>Ok</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskmessagebox.cpp" line="44"/>
+        <source>Cancel</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskmessagebox.cpp" line="64"/>
+        <source>Error</source>
+        <extracomment>Type of dialog - error, warning, or information</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskmessagebox.cpp" line="71"/>
+        <source>Warning</source>
+        <extracomment>Type of dialog - error, warning, or information</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskmessagebox.cpp" line="78"/>
+        <source>Information</source>
+        <extracomment>Type of dialog - error, warning, or information</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskPostCommentWidget</name>
+    <message>
+        <location filename="../../uilib/meskpostcommentwidget.cpp" line="31"/>
+        <source>Sending your comment...</source>
+        <extracomment>Status text</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskpostcommentwidget.cpp" line="44"/>
+        <source>Failed</source>
+        <extracomment>Status text for operations</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskpostcommentwidget.cpp" line="59"/>
+        <source>Send</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskpostcommentwidget.cpp" line="63"/>
+        <source>Clear</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskpostcommentwidget.cpp" line="94"/>
+        <source>Write a comment...</source>
+        <extracomment>Guidance text for textboxes</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskServiceSetupWidget</name>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="64"/>
+        <source>Service setup Wizard</source>
+        <extracomment>Title bar text for the setup wizard</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="92"/>
+        <source>Click here to get started!</source>
+        <extracomment>Label for the button which initiates the setup wizards</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="94"/>
+        <source>Try again</source>
+        <extracomment>Label for a button that restarts a failed operation</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="96"/>
+        <source>Close Wizard</source>
+        <extracomment>Label for a button</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="175"/>
+        <source>Connecting to %1, please wait...</source>
+        <extracomment>Status message, informs that a connection is being opened</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="220"/>
+        <source>%1 service setup wizard</source>
+        <extracomment>Window title for the setup process</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="226"/>
+        <source>Welcome to the setup wizard for %1. You will be redirected to %1 pages, please follow the instructions and authorize Velto Lumesk to access your account.</source>
+        <extracomment>Note: states that user will add his &apos;social networking service&apos; account into Mesk.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="234"/>
+        <source>Now Velto Lumesk is ready to use your %1 account</source>
+        <extracomment>User has completed the setup process for some social networking service</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="240"/>
+        <source>There seems to be network problems accessing %1, please check that your network connection is working.</source>
+        <extracomment>Error: no network! Internet might be disconnected?</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="248"/>
+        <source>%1 is having problems - please try again later.</source>
+        <extracomment>Error:the social network service reported an error.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskStreamView</name>
     <message>
         <location filename="../../views/meskstreamview.cpp" line="341"/>
@@ -19,6 +182,66 @@
         <location filename="../../views/meskstreamview.cpp" line="357"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskVideoViewer</name>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="125"/>
+        <source>Flash Player is not installed</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="126"/>
+        <source>Adobe Flash Player is not installed. You need this in order to play the video.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="178"/>
+        <source>Video download failed</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="179"/>
+        <source>Failed to download video from server, please check that your network connection works properly and your account is not blocked.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="204"/>
+        <source>Flash player error</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="205"/>
+        <source>The video could not be reproduced; Velto Lumesk is unable to determine the resons for this problem. Please try to watch this directly from the service website.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="212"/>
+        <source>Video format is not supported</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="213"/>
+        <source>The video was corrupted or its format is not supported.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Dialog Titlebar caption</name>
+    <message>
+        <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
+        <source>Close</source>
+        <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
