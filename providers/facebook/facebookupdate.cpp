@@ -270,6 +270,7 @@ void CFacebookEventManager::storeAnswer(const std::function<void()>& store)
         return;
     }
     const CFacebookSync::State before = m_sync->state();
+    const QHash<QString, SFacebookStreamPost> pendingBefore = m_pendingPhotoSets;
     ++m_answerDepth;
     m_objects->beginNew();
     bool committed = false;
@@ -285,6 +286,7 @@ void CFacebookEventManager::storeAnswer(const std::function<void()>& store)
         log("CFacebookEventManager: failed to store the answer, nothing of it kept");
         m_objects->discardNew();
         m_sync->restore(before);
+        m_pendingPhotoSets = pendingBefore; // a photo set that answer asked for is not waited for
         for (const QPointer<CFacebookEvent>& event : touched) {
             if (event)
                 event->reloadFields();
