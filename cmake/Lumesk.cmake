@@ -31,7 +31,7 @@ endfunction()
 
 # lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...]
 #                 [RESOURCE_LOCK <resources>...])
-# A Qt Test executable registered with ctest. Labels: unit, gui, xvfb, bench.
+# A Qt Test executable registered with ctest. Labels: unit, gui, xvfb, bench (run serially).
 # Tests labelled xvfb run on the X display that test.sh provides; every other
 # test runs on the offscreen platform. Tests that share a resource lock never run
 # at the same time (x-display: the test changes what every window on the display
@@ -64,6 +64,10 @@ function(lumesk_add_test name)
     ENVIRONMENT "QT_QPA_PLATFORM=${platform};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${extra_env}")
   if(ARG_RESOURCE_LOCK)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  # Benchmarks time what they run: none shares the machine with another test.
+  if("bench" IN_LIST ARG_LABELS)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
 
