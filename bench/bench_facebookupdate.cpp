@@ -67,7 +67,7 @@ private:
     std::unique_ptr<LocalHttpServer> m_server;
     FakeFacebookRest m_rest;
     CFacebookApi m_api;
-    QByteArray m_body;       // the 500 posts
+    QByteArray m_body;               // the 500 posts
     QList<QByteArray> m_otherBodies; // 10,000 other posts, 500 an answer (an answer stays below 8 MiB)
 
     void serve(const QByteArray& stream)
@@ -115,9 +115,10 @@ private slots:
         m_api.setApiKey(FakeFacebookRest::defaultApiKey());
         m_api.setSession(FakeFacebookRest::defaultSessionKey(), FakeFacebookRest::defaultSessionSecret(),
                          FakeFacebookRest::defaultUid());
-        const QList<SFacebookUser> profiles = FacebookAnswers::generateProfiles(200, 1000, m_server->baseUrl());
-        m_body = FacebookAnswers::stream(FacebookAnswers::generatePosts(500, profiles, 1, m_server->baseUrl()),
-                                         profiles);
+        const QList<SFacebookUser> profiles =
+            FacebookAnswers::generateProfiles(200, 1000, m_server->baseUrl());
+        m_body = FacebookAnswers::stream(
+            FacebookAnswers::generatePosts(500, profiles, 1, m_server->baseUrl()), profiles);
         const QList<SFacebookUser> others = FacebookAnswers::generateProfiles(200, 5000, m_server->baseUrl());
         for (int first = 100000; first < 110000; first += 500) {
             m_otherBodies << FacebookAnswers::stream(
@@ -190,7 +191,8 @@ private slots:
         const double b = median(parse);
         const double c = median(again);
         const double d = median(onFull);
-        printRow("\nFacebook update (%s build): 500 posts, 200 users, %d runs, medians\n", buildType(), kRuns);
+        printRow("\nFacebook update (%s build): 500 posts, 200 users, %d runs, medians\n", buildType(),
+                 kRuns);
         printRow("%-44s %10s\n", "measure", "ms");
         printRow("%-44s %10.1f\n", "(a) update on a fresh storage", a * 1e3);
         printRow("%-44s %10.1f\n", "(b) parse of the stream answer", b * 1e3);

@@ -59,7 +59,8 @@ QList<SMediaItem> childrenOf(IMediaItemStorage* storage, mid_t id, bool comments
     for (const SMediaItem& child : children) {
         const bool isComment = child.type == FacebookItemType::Comment;
         const bool isMedia = child.type == MeskItemType::Image || child.type == MeskItemType::Video ||
-                             child.type == MeskItemType::Link || child.type == FacebookItemType::CalendarEvent;
+                             child.type == MeskItemType::Link ||
+                             child.type == FacebookItemType::CalendarEvent;
         if (comments ? isComment : isMedia)
             result.append(child);
     }
@@ -113,7 +114,8 @@ int CFacebookEvent::postEventType(const SFacebookStreamPost& post, int* itemType
     return eventType;
 }
 
-mid_t CFacebookEvent::addRow(IMediaItemStorage* storage, SMediaItem& item, const QHash<QString, QString>& fields)
+mid_t CFacebookEvent::addRow(IMediaItemStorage* storage, SMediaItem& item,
+                             const QHash<QString, QString>& fields)
 {
     item.parent = 0;
     if (!storage || !storage->addMediaItem(item, fields)) {
@@ -159,7 +161,8 @@ mid_t CFacebookEvent::addStatus(IMediaItemStorage* storage, const QString& postI
                    {kEventType, QString::number(FacebookEventType::Plain)}});
 }
 
-mid_t CFacebookEvent::addFriendRequest(IMediaItemStorage* storage, const QString& uid, mid_t provider, mid_t user)
+mid_t CFacebookEvent::addFriendRequest(IMediaItemStorage* storage, const QString& uid, mid_t provider,
+                                       mid_t user)
 {
     SMediaItem item;
     item.provider = provider;
@@ -200,7 +203,8 @@ CFacebookEvent* CFacebookEvent::load(CFacebookApi* api, IMediaItemStorage* stora
         return nullptr;
     }
     if (event->m_item.type < MeskItemType::Event1 || event->m_item.type > MeskItemType::Event4) {
-        log("CFacebookEvent: item type check failed while loading from storage, must be one of the event types");
+        log("CFacebookEvent: item type check failed while loading from storage, must be one of the event "
+            "types");
         delete event;
         return nullptr;
     }
@@ -330,7 +334,8 @@ bool CFacebookEvent::removeLike()
     m_removeLikeCall = new CFacebookRemoveLike(m_api, this);
     connect(m_removeLikeCall, &CFacebookRemoveLike::likeRemoved, this, &CFacebookEvent::_onLikeRemoved);
     connect(m_removeLikeCall, &CMeskHttpMethod::networkError, this, &CFacebookEvent::likeFailed);
-    connect(m_removeLikeCall, qOverload<>(&CMeskHttpMethod::protocolError), this, &CFacebookEvent::likeFailed);
+    connect(m_removeLikeCall, qOverload<>(&CMeskHttpMethod::protocolError), this,
+            &CFacebookEvent::likeFailed);
     return m_removeLikeCall->request(m_item.mediaId);
 }
 
@@ -339,8 +344,9 @@ void CFacebookEvent::likeDone(bool liked)
     m_userLikes = liked;
     m_likeCount = liked ? m_likeCount + 1 : qMax(0, m_likeCount - 1);
     if (m_storage) {
-        m_storage->setMediaItemField(m_item.id, {{kLikeCount, QString::number(m_likeCount)},
-                                                 {kUserLikes, liked ? QStringLiteral("1") : QStringLiteral("0")}});
+        m_storage->setMediaItemField(m_item.id,
+                                     {{kLikeCount, QString::number(m_likeCount)},
+                                      {kUserLikes, liked ? QStringLiteral("1") : QStringLiteral("0")}});
     }
 }
 
@@ -369,7 +375,8 @@ IMediaCommentPoster* CFacebookEvent::commentPoster(const QString& posterUserId)
     m_posterUserId = posterUserId;
     if (!m_commentPoster) {
         m_commentPoster = new CFacebookCommentPoster(m_api, m_item.mediaId, this);
-        connect(m_commentPoster, &CFacebookCommentPoster::commentPosted, this, &CFacebookEvent::_onCommentPosted);
+        connect(m_commentPoster, &CFacebookCommentPoster::commentPosted, this,
+                &CFacebookEvent::_onCommentPosted);
     }
     return m_commentPoster;
 }

@@ -34,9 +34,18 @@ constexpr int FriendRequest = 7;
 
 // The kinds of Facebook event rows (MEDIAITEMS.EXTRA1).
 namespace FacebookEventKind {
-inline QString post() { return QStringLiteral("spost"); }
-inline QString friendRequest() { return QStringLiteral("frequest"); }
-inline QString message() { return QStringLiteral("message"); }
+inline QString post()
+{
+    return QStringLiteral("spost");
+}
+inline QString friendRequest()
+{
+    return QStringLiteral("frequest");
+}
+inline QString message()
+{
+    return QStringLiteral("message");
+}
 } // namespace FacebookEventKind
 
 // One Facebook feed event over its stored row (types 1 to 4): a stream post or the

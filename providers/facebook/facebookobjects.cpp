@@ -96,7 +96,8 @@ void CFacebookObjectManager::clear()
     releaseAll(m_calendarEvents);
 }
 
-template <typename T, typename Load> T* CFacebookObjectManager::cached(QHash<mid_t, T*>& cache, mid_t id, Load load)
+template <typename T, typename Load>
+T* CFacebookObjectManager::cached(QHash<mid_t, T*>& cache, mid_t id, Load load)
 {
     if (T* object = cache.value(id))
         return object;
@@ -262,7 +263,8 @@ CFacebookComment* CFacebookObjectManager::commentFromRecord(const SFacebookComme
     return comment(CFacebookComment::create(m_api, m_storage, record, m_providerId, userId));
 }
 
-CFacebookCalendarEvent* CFacebookObjectManager::addCalendarEvent(const SFacebookStreamPost& post, mid_t userId)
+CFacebookCalendarEvent* CFacebookObjectManager::addCalendarEvent(const SFacebookStreamPost& post,
+                                                                 mid_t userId)
 {
     if (const mid_t id = findItem(post.attachment.fbObjectId, Kind::CalendarEvent))
         return calendarEvent(id);

@@ -104,10 +104,12 @@ void CFacebookSync::addFriendRequest(const SMediaItem& item)
 
 // ---- CFacebookCommentSync -----------------------------------------------------------------
 
-CFacebookCommentSync::CFacebookCommentSync(CFacebookApi* api, CFacebookObjectManager* objects, QObject* parent)
+CFacebookCommentSync::CFacebookCommentSync(CFacebookApi* api, CFacebookObjectManager* objects,
+                                           QObject* parent)
     : QObject(parent), m_api(api), m_objects(objects), m_commentsCall(new CFacebookEventComments(api, this))
 {
-    connect(m_commentsCall, &CFacebookEventComments::eventComments, this, &CFacebookCommentSync::_onEventComments);
+    connect(m_commentsCall, &CFacebookEventComments::eventComments, this,
+            &CFacebookCommentSync::_onEventComments);
     connect(m_commentsCall, &CMeskHttpMethod::networkError, this, &CFacebookCommentSync::_onSyncFailed);
     connect(m_commentsCall, qOverload<>(&CMeskHttpMethod::protocolError), this,
             &CFacebookCommentSync::_onSyncFailed);
@@ -165,7 +167,8 @@ void CFacebookCommentSync::_onSyncFailed()
 CFacebookEventManager::CFacebookEventManager(CFacebookApi* api, CFacebookObjectManager* objects,
                                              CFacebookSync* sync, QObject* parent)
     : QObject(parent), m_api(api), m_streamCall(new CFacebookStreamEvents(api, this)),
-      m_notificationsCall(new CFacebookNotifications(api, this)), m_messagesCall(new CFacebookMessages(api, this)),
+      m_notificationsCall(new CFacebookNotifications(api, this)),
+      m_messagesCall(new CFacebookMessages(api, this)),
       m_commentSync(new CFacebookCommentSync(api, objects, this)),
       m_eventPhotosCall(new CFacebookEventPhotos(api, this)), m_objects(objects), m_sync(sync)
 {
@@ -173,12 +176,13 @@ CFacebookEventManager::CFacebookEventManager(CFacebookApi* api, CFacebookObjectM
     connect(m_notificationsCall, &CFacebookNotifications::notifications, this,
             &CFacebookEventManager::_onNotifications);
     connect(m_messagesCall, &CFacebookMessages::messages, this, &CFacebookEventManager::_onMessages);
-    connect(m_eventPhotosCall, &CFacebookEventPhotos::eventPhotos, this, &CFacebookEventManager::_onEventPhotos);
+    connect(m_eventPhotosCall, &CFacebookEventPhotos::eventPhotos, this,
+            &CFacebookEventManager::_onEventPhotos);
     connect(m_eventPhotosCall, &CFacebookEventPhotos::eventPhotosFailed, this,
             &CFacebookEventManager::_onEventPhotosFailed);
-    for (CMeskHttpMethod* call : {static_cast<CMeskHttpMethod*>(m_streamCall),
-                                  static_cast<CMeskHttpMethod*>(m_notificationsCall),
-                                  static_cast<CMeskHttpMethod*>(m_messagesCall)}) {
+    for (CMeskHttpMethod* call :
+         {static_cast<CMeskHttpMethod*>(m_streamCall), static_cast<CMeskHttpMethod*>(m_notificationsCall),
+          static_cast<CMeskHttpMethod*>(m_messagesCall)}) {
         connect(call, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
                 &CFacebookEventManager::protocolError);
         connect(call, &CMeskHttpMethod::networkError, this, &CFacebookEventManager::networkError);
@@ -366,7 +370,8 @@ void CFacebookEventManager::storePost(const SFacebookStreamPost& post)
         m_commentSync->schedule(event);
 }
 
-bool CFacebookEventManager::addAttachment(CFacebookEvent* event, const SFacebookStreamPost& post, mid_t userId)
+bool CFacebookEventManager::addAttachment(CFacebookEvent* event, const SFacebookStreamPost& post,
+                                          mid_t userId)
 {
     switch (event->eventType()) {
     case FacebookEventType::Photo:
@@ -401,7 +406,8 @@ bool CFacebookEventManager::addPhoto(CFacebookEvent* event, const SFacebookMedia
         log("CFacebookEventManager: photo object with the same PID already exists in database");
         return false;
     }
-    CFacebookPhoto* photo = media ? m_objects->photoFromMedia(*media, userId) : m_objects->photoFromInfo(*info, userId);
+    CFacebookPhoto* photo =
+        media ? m_objects->photoFromMedia(*media, userId) : m_objects->photoFromInfo(*info, userId);
     return photo && event->attachPhoto(photo);
 }
 
@@ -428,7 +434,8 @@ void CFacebookEventManager::fetchNextPhotoSet()
     }
 }
 
-void CFacebookEventManager::addPostWithPhotos(const SFacebookStreamPost& post, const QList<SFacebookPhotoInfo>& photos)
+void CFacebookEventManager::addPostWithPhotos(const SFacebookStreamPost& post,
+                                              const QList<SFacebookPhotoInfo>& photos)
 {
     CFacebookUser* actor = m_objects->userByMediaId(post.actorId);
     if (!actor) {

@@ -75,8 +75,6 @@ public:
     // Stops the running fetch, empties the queue and forgets the current event.
     void reset();
 
-    CFacebookEventComments* call() const { return m_commentsCall; }
-
 private slots:
     void _onEventComments(const QList<SFacebookComment>& comments);
     void _onSyncFailed();
@@ -120,8 +118,6 @@ public:
     // Stops every call in flight and forgets what waits (account removal); emits
     // updateDone() when an update was running.
     void reset();
-
-    CFacebookCommentSync* commentSync() const { return m_commentSync; }
 
 signals:
     void eventAdded(const SMediaItem& item);
@@ -173,6 +169,6 @@ private:
     QHash<QString, SFacebookStreamPost> m_pendingPhotoSets;
 
     int m_answerDepth = 0;
-    QList<Told> m_told;                          // told after the batch commits
-    QList<QPointer<CFacebookEvent>> m_touched;   // known events whose counts changed
+    QList<Told> m_told;                        // told after the batch commits
+    QList<QPointer<CFacebookEvent>> m_touched; // known events whose counts changed
 };

@@ -65,17 +65,40 @@ private slots:
         QTest::addColumn<int>("type");
         const QString n = QStringLiteral("Name");
         const QString h = QStringLiteral("http://h.example/x");
-        QTest::newRow("none") << false << "" << "" << "" << "" << 0 << 1;
+        QTest::newRow("none") << false << ""
+                              << ""
+                              << ""
+                              << "" << 0 << 1;
         // The parser sets hasAttachment false for a whitespace-only attachment; its fields count for nothing.
-        QTest::newRow("whitespace only") << false << "link" << "" << n << h << 0 << 1;
-        QTest::newRow("photo") << true << "photo" << "" << "" << "" << 1 << 2;
-        QTest::newRow("album") << true << "album" << "" << "" << "" << 2 << 2;
-        QTest::newRow("link") << true << "link" << "" << "" << "" << 3 << 4;
-        QTest::newRow("event") << true << "event" << "" << "" << "" << 4 << 1;
-        QTest::newRow("video") << true << "video" << "" << "" << "" << 5 << 3;
-        QTest::newRow("other with name and href") << true << "" << "swf" << n << h << 3 << 4;
-        QTest::newRow("other without href") << true << "" << "swf" << n << "" << 0 << 1;
-        QTest::newRow("other without name") << true << "" << "" << "" << h << 0 << 1;
+        QTest::newRow("whitespace only") << false << "link"
+                                         << "" << n << h << 0 << 1;
+        QTest::newRow("photo") << true << "photo"
+                               << ""
+                               << ""
+                               << "" << 1 << 2;
+        QTest::newRow("album") << true << "album"
+                               << ""
+                               << ""
+                               << "" << 2 << 2;
+        QTest::newRow("link") << true << "link"
+                              << ""
+                              << ""
+                              << "" << 3 << 4;
+        QTest::newRow("event") << true << "event"
+                               << ""
+                               << ""
+                               << "" << 4 << 1;
+        QTest::newRow("video") << true << "video"
+                               << ""
+                               << ""
+                               << "" << 5 << 3;
+        QTest::newRow("other with name and href") << true << ""
+                                                  << "swf" << n << h << 3 << 4;
+        QTest::newRow("other without href") << true << ""
+                                            << "swf" << n << "" << 0 << 1;
+        QTest::newRow("other without name") << true << ""
+                                            << ""
+                                            << "" << h << 0 << 1;
     }
     void rowTypes()
     {
@@ -127,9 +150,15 @@ private slots:
         QTest::addColumn<QString>("mediaId");
         QTest::addColumn<QString>("extra1");
         QTest::addColumn<int>("eventType");
-        QTest::newRow("friend request") << "frequest" << "frequest_300" << "frequest" << 7;
-        QTest::newRow("message") << "message" << "m'1" << "message" << 6;
-        QTest::newRow("status") << "status" << "12345_9" << "spost" << 0;
+        QTest::newRow("friend request") << "frequest"
+                                        << "frequest_300"
+                                        << "frequest" << 7;
+        QTest::newRow("message") << "message"
+                                 << "m'1"
+                                 << "message" << 6;
+        QTest::newRow("status") << "status"
+                                << "12345_9"
+                                << "spost" << 0;
     }
     void otherRows()
     {
@@ -141,8 +170,8 @@ private slots:
         if (kind == "frequest") {
             id = CFacebookEvent::addFriendRequest(m_bed.db.get(), QStringLiteral("300"), kProvider, 3);
         } else if (kind == "message") {
-            id = CFacebookEvent::addMessage(m_bed.db.get(), {mediaId, QStringLiteral("400"), "Hi", "1262304000"},
-                                            kProvider, 3);
+            id = CFacebookEvent::addMessage(
+                m_bed.db.get(), {mediaId, QStringLiteral("400"), "Hi", "1262304000"}, kProvider, 3);
         } else {
             id = CFacebookEvent::addStatus(m_bed.db.get(), mediaId, QStringLiteral("Hi"), kProvider, 3);
         }
@@ -171,8 +200,9 @@ private slots:
         item.type = type;
         item.mediaId = QStringLiteral("x");
         QVERIFY(m_bed.db->addMediaItem(item));
-        QTest::ignoreMessage(QtDebugMsg, "CFacebookEvent: item type check failed while loading from storage, must "
-                                         "be one of the event types");
+        QTest::ignoreMessage(QtDebugMsg,
+                             "CFacebookEvent: item type check failed while loading from storage, must "
+                             "be one of the event types");
         QVERIFY(!CFacebookEvent::load(&m_bed.api, m_bed.db.get(), item.id));
     }
 
@@ -185,11 +215,21 @@ private slots:
         QTest::addColumn<QString>("signal");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("userLikes");
-        QTest::newRow("like") << false << "2" << "1" << "likeAdded" << 3 << "1";
-        QTest::newRow("like refused") << false << "2" << "0" << "likeFailed" << 2 << "0";
-        QTest::newRow("like dropped") << false << "2" << "drop" << "likeFailed" << 2 << "0";
-        QTest::newRow("unlike") << true << "2" << "1" << "likeRemoved" << 1 << "0";
-        QTest::newRow("unlike at 0") << true << "0" << "1" << "likeRemoved" << 0 << "0";
+        QTest::newRow("like") << false << "2"
+                              << "1"
+                              << "likeAdded" << 3 << "1";
+        QTest::newRow("like refused") << false << "2"
+                                      << "0"
+                                      << "likeFailed" << 2 << "0";
+        QTest::newRow("like dropped") << false << "2"
+                                      << "drop"
+                                      << "likeFailed" << 2 << "0";
+        QTest::newRow("unlike") << true << "2"
+                                << "1"
+                                << "likeRemoved" << 1 << "0";
+        QTest::newRow("unlike at 0") << true << "0"
+                                     << "1"
+                                     << "likeRemoved" << 0 << "0";
     }
     void likes()
     {
@@ -204,8 +244,8 @@ private slots:
         if (script == "drop")
             m_bed.rest->scriptDrop(QLatin1String(method));
         else
-            m_bed.rest->scriptReply(QLatin1String(method), 200, likeAnswer(top, script.toLatin1().constData()), -1,
-                                    150);
+            m_bed.rest->scriptReply(QLatin1String(method), 200,
+                                    likeAnswer(top, script.toLatin1().constData()), -1, 150);
         std::unique_ptr<CFacebookEvent> event(storedPost(startCount, unlike ? "1" : "0"));
         QVERIFY(event);
         QSignalSpy added(event.get(), &CFacebookEvent::likeAdded);
@@ -269,8 +309,8 @@ private slots:
     {
         std::unique_ptr<CFacebookEvent> first(storedPost(QStringLiteral("0")));
         std::unique_ptr<CFacebookEvent> second(storedPost(QStringLiteral("0")));
-        const mid_t id = CFacebookComment::create(&m_bed.api, m_bed.db.get(), {"c1", "100", "1262304000", "Hi"},
-                                                  kProvider, 0);
+        const mid_t id = CFacebookComment::create(&m_bed.api, m_bed.db.get(),
+                                                  {"c1", "100", "1262304000", "Hi"}, kProvider, 0);
         std::unique_ptr<CFacebookComment> comment(CFacebookComment::load(&m_bed.api, m_bed.db.get(), id));
         QVERIFY(comment);
         QVERIFY(first->attachComment(comment.get()));

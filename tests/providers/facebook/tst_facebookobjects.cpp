@@ -94,12 +94,18 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("id");
-        QTest::newRow("post") << "post" << "100_2";
-        QTest::newRow("post with quotes") << "post" << "100_2'; --";
-        QTest::newRow("post id of a stored photo") << "post over photo" << "100_5";
-        QTest::newRow("friend request") << "frequest" << "300";
-        QTest::newRow("message") << "message" << "m\"1";
-        QTest::newRow("comment id of a stored post") << "comment over post" << "100_5";
+        QTest::newRow("post") << "post"
+                              << "100_2";
+        QTest::newRow("post with quotes") << "post"
+                                          << "100_2'; --";
+        QTest::newRow("post id of a stored photo") << "post over photo"
+                                                   << "100_5";
+        QTest::newRow("friend request") << "frequest"
+                                        << "300";
+        QTest::newRow("message") << "message"
+                                 << "m\"1";
+        QTest::newRow("comment id of a stored post") << "comment over post"
+                                                     << "100_5";
     }
     void findOrStore()
     {
@@ -207,7 +213,8 @@ private slots:
         post.commentsCount = QStringLiteral("7");
         CFacebookEvent* event = m_objects->addPost(post, 0);
         QVERIFY(event);
-        m_objects->addComments(event, {{"c1", "300", "1262304000", "one"}, {"c2", "300", "1262304001", "two"}});
+        m_objects->addComments(event,
+                               {{"c1", "300", "1262304000", "one"}, {"c2", "300", "1262304001", "two"}});
         QPointer<CFacebookComment> first = m_objects->commentByMediaId(QStringLiteral("c1"));
         QVERIFY(first);
 

@@ -21,7 +21,8 @@ const QString kCreated = QStringLiteral("1262304000");
 
 namespace A = FacebookAnswers;
 
-SFacebookStreamPost attached(SFacebookStreamPost post, const QString& objectType, const QList<SFacebookMedia>& media)
+SFacebookStreamPost attached(SFacebookStreamPost post, const QString& objectType,
+                             const QList<SFacebookMedia>& media)
 {
     post.hasAttachment = true;
     post.attachment.fbObjectType = objectType;
@@ -68,7 +69,8 @@ QList<SFacebookStreamPost> scriptedPosts()
     posts << flash;
     SFacebookStreamPost talk = A::post("100_9", "100", "Talk", kCreated);
     talk.commentsCount = QStringLiteral("7");
-    talk.comments = {A::comment("100_9_1", "300", kCreated, "one"), A::comment("100_9_2", "300", kCreated, "two")};
+    talk.comments = {A::comment("100_9_1", "300", kCreated, "one"),
+                     A::comment("100_9_2", "300", kCreated, "two")};
     posts << talk;
     return posts;
 }
@@ -107,7 +109,8 @@ private:
 
     void script(int streamDelay = 0, int commentsDelay = 0, int fqlDelay = 0)
     {
-        m_bed.rest->scriptReply("stream.get", 200, A::stream(m_posts, {A::profile("100", "Bob")}), -1, streamDelay);
+        m_bed.rest->scriptReply("stream.get", 200, A::stream(m_posts, {A::profile("100", "Bob")}), -1,
+                                streamDelay);
         SFacebookNotifications notifications;
         notifications.friendRequests = {"300", "301"};
         m_bed.rest->scriptReply("notifications.get", 200, A::notifications(notifications));
@@ -188,12 +191,10 @@ private slots:
         m_added.clear();
         m_updated.clear();
         m_started = m_done = 0;
-        connect(m_events.get(), &CFacebookEventManager::eventAdded, this, [this](const SMediaItem& item) {
-            m_added << item;
-        });
-        connect(m_events.get(), &CFacebookEventManager::eventUpdated, this, [this](const SMediaItem& item) {
-            m_updated << item;
-        });
+        connect(m_events.get(), &CFacebookEventManager::eventAdded, this,
+                [this](const SMediaItem& item) { m_added << item; });
+        connect(m_events.get(), &CFacebookEventManager::eventUpdated, this,
+                [this](const SMediaItem& item) { m_updated << item; });
         connect(m_events.get(), &CFacebookEventManager::updateStarted, this, [this] { ++m_started; });
         connect(m_events.get(), &CFacebookEventManager::updateDone, this, [this] { ++m_done; });
         m_posts = scriptedPosts();
@@ -212,8 +213,8 @@ private slots:
         QVERIFY(runUpdate(1));
         QCOMPARE(m_started, 1);
         QCOMPARE(m_done, 1);
-        QCOMPARE(addedIds(), (QStringList{"100_1", "100_2", "100_3", "100_4", "100_5", "100_6", "100_8", "100_9",
-                                          "101_7", "frequest_300", "frequest_301", "m2", "m3"}));
+        QCOMPARE(addedIds(), (QStringList{"100_1", "100_2", "100_3", "100_4", "100_5", "100_6", "100_8",
+                                          "100_9", "101_7", "frequest_300", "frequest_301", "m2", "m3"}));
         QVERIFY(m_updated.isEmpty());
         for (const SMediaItem& item : std::as_const(m_added)) {
             CFacebookEvent* event = m_objects->event(item.id);
@@ -242,7 +243,8 @@ private slots:
         QCOMPARE(childrenOf("100_8").size(), 0);
         QCOMPARE(eventOf("100_8")->eventType(), 0);
         QCOMPARE(eventOf("100_9")->comments().size(), 7);
-        QCOMPARE(m_bed.rest->requests("stream.getComments").first().param("post_id"), QStringLiteral("100_9"));
+        QCOMPARE(m_bed.rest->requests("stream.getComments").first().param("post_id"),
+                 QStringLiteral("100_9"));
 
         QCOMPARE(userType("100"), 2);
         QCOMPARE(userType("101"), 2);
@@ -250,8 +252,8 @@ private slots:
         QCOMPARE(userType("300"), 0);
 
         m_sync->save();
-        QCOMPARE(syncIds(), (QStringList{"100_1", "100_2", "100_3", "100_4", "100_5", "100_6", "100_8", "100_9",
-                                         "101_7", "frequest_300", "frequest_301", "m2", "m3"}));
+        QCOMPARE(syncIds(), (QStringList{"100_1", "100_2", "100_3", "100_4", "100_5", "100_6", "100_8",
+                                         "100_9", "101_7", "frequest_300", "frequest_301", "m2", "m3"}));
         QCOMPARE(MediaDbTest::value(m_bed.db->databasePath(),
                                     "SELECT COUNT(*) FROM MEDIASYNC WHERE PROVIDER = 2 AND MAXPERIOD = 336")
                      .toInt(),
@@ -306,8 +308,8 @@ private slots:
         QVERIFY(ok);
         m_added.clear();
         QVERIFY(runUpdate(1));
-        QCOMPARE(addedIds(), (QStringList{"100_1", "100_2", "100_3", "100_4", "100_5", "100_6", "100_8", "100_9",
-                                          "101_7"}));
+        QCOMPARE(addedIds(), (QStringList{"100_1", "100_2", "100_3", "100_4", "100_5", "100_6", "100_8",
+                                          "100_9", "101_7"}));
         for (const SMediaItem& item : std::as_const(m_added)) {
             CFacebookEvent* event = m_objects->event(item.id);
             QVERIFY(event);
@@ -410,9 +412,10 @@ private slots:
         QCOMPARE(ids.contains("frequest_300"), kept);
 
         m_sync->reset();
-        QCOMPARE(MediaDbTest::value(m_bed.db->databasePath(), "SELECT COUNT(*) FROM MEDIASYNC WHERE PROVIDER = 2")
-                     .toInt(),
-                 0);
+        QCOMPARE(
+            MediaDbTest::value(m_bed.db->databasePath(), "SELECT COUNT(*) FROM MEDIASYNC WHERE PROVIDER = 2")
+                .toInt(),
+            0);
     }
 
     // Removing the account while a call runs: nothing of it is stored or told afterwards.
@@ -427,7 +430,8 @@ private slots:
     {
         QFETCH(QString, call);
         m_bed.rest->clearScripts();
-        script(call == "stream.get" ? 300 : 0, call == "stream.getComments" ? 300 : 0, call == "fql.query" ? 300 : 0);
+        script(call == "stream.get" ? 300 : 0, call == "stream.getComments" ? 300 : 0,
+               call == "fql.query" ? 300 : 0);
         m_events->update();
         if (call == "stream.get")
             QTest::qWait(100);

@@ -35,8 +35,8 @@ QString mediaElement(const SFacebookMedia& media)
     QString out = QStringLiteral("<stream_media>") + el("href", media.href) + el("alt", media.alt) +
                   el("type", media.type) + el("src", media.src);
     if (media.type == QLatin1String("photo")) {
-        out += QStringLiteral("<photo>") + el("aid", media.aid) + el("pid", media.pid) + el("owner", media.owner) +
-               QStringLiteral("</photo>");
+        out += QStringLiteral("<photo>") + el("aid", media.aid) + el("pid", media.pid) +
+               el("owner", media.owner) + QStringLiteral("</photo>");
     } else if (media.type == QLatin1String("video")) {
         out += QStringLiteral("<video>") + el("display_url", media.href) + el("source_url", media.sourceUrl) +
                el("owner", media.owner) + el("source_type", media.sourceType) + QStringLiteral("</video>");
@@ -70,10 +70,10 @@ QString commentElement(const SFacebookComment& comment)
 
 QString photoElement(const SFacebookPhotoInfo& photo)
 {
-    return QStringLiteral("<photo>") + el("pid", photo.pid) + el("aid", photo.aid) + el("owner", photo.owner) +
-           el("src_small", photo.srcSmall) + el("src_big", photo.srcBig) + el("src", photo.src) +
-           el("link", photo.link) + el("caption", photo.caption) + el("created", photo.created) +
-           QStringLiteral("</photo>");
+    return QStringLiteral("<photo>") + el("pid", photo.pid) + el("aid", photo.aid) +
+           el("owner", photo.owner) + el("src_small", photo.srcSmall) + el("src_big", photo.srcBig) +
+           el("src", photo.src) + el("link", photo.link) + el("caption", photo.caption) +
+           el("created", photo.created) + QStringLiteral("</photo>");
 }
 
 } // namespace
@@ -87,20 +87,21 @@ QByteArray stream(const QList<SFacebookStreamPost>& posts, const QList<SFacebook
         QString comments;
         for (const SFacebookComment& comment : post.comments)
             comments += commentElement(comment);
-        content += QStringLiteral("<stream_post>") + el("post_id", post.postId) + el("actor_id", post.actorId) +
-                   el("target_id", post.targetId) + el("message", post.message) +
-                   el("created_time", post.createdTime) + attachmentElement(post) +
-                   QStringLiteral("<comments><can_post>1</can_post>") + el("count", post.commentsCount) +
-                   QStringLiteral("<comment_list list=\"true\">") + comments +
-                   QStringLiteral("</comment_list></comments><likes>") + el("count", post.likesCount) +
-                   el("user_likes", post.userLikes) + QStringLiteral("</likes>") + el("permalink", post.permalink) +
+        content += QStringLiteral("<stream_post>") + el("post_id", post.postId) +
+                   el("actor_id", post.actorId) + el("target_id", post.targetId) +
+                   el("message", post.message) + el("created_time", post.createdTime) +
+                   attachmentElement(post) + QStringLiteral("<comments><can_post>1</can_post>") +
+                   el("count", post.commentsCount) + QStringLiteral("<comment_list list=\"true\">") +
+                   comments + QStringLiteral("</comment_list></comments><likes>") +
+                   el("count", post.likesCount) + el("user_likes", post.userLikes) +
+                   QStringLiteral("</likes>") + el("permalink", post.permalink) +
                    QStringLiteral("</stream_post>");
     }
     content += QStringLiteral("</posts><profiles list=\"true\">");
     for (const SFacebookUser& user : profiles) {
         content += QStringLiteral("<profile>") + el("id", user.uid) + el("url", user.profileUrl) +
-                   el("name", user.name) + el("pic_square", user.picSquare) + el("type", QStringLiteral("user")) +
-                   QStringLiteral("</profile>");
+                   el("name", user.name) + el("pic_square", user.picSquare) +
+                   el("type", QStringLiteral("user")) + QStringLiteral("</profile>");
     }
     content += QStringLiteral("</profiles><albums list=\"true\"/>");
     return document("stream_get_response", content);
@@ -189,8 +190,8 @@ SFacebookMedia photoMedia(const QString& pid, const QString& aid, const QString&
     return media;
 }
 
-SFacebookPhotoInfo photoInfo(const QString& pid, const QString& aid, const QString& owner, const QString& created,
-                             const QString& base)
+SFacebookPhotoInfo photoInfo(const QString& pid, const QString& aid, const QString& owner,
+                             const QString& created, const QString& base)
 {
     SFacebookPhotoInfo info;
     info.pid = pid;
@@ -229,7 +230,8 @@ QList<SFacebookStreamPost> generatePosts(int count, const QList<SFacebookUser>& 
     const qint64 newest = 1262304000;
     for (int i = 0; i < count; ++i) {
         const int number = firstId + i;
-        const QString actor = profiles.isEmpty() ? QStringLiteral("1000") : profiles.at(i % profiles.size()).uid;
+        const QString actor =
+            profiles.isEmpty() ? QStringLiteral("1000") : profiles.at(i % profiles.size()).uid;
         const QString id = actor + QLatin1Char('_') + QString::number(number);
         const QString created = QString::number(newest - 60 * i);
         SFacebookStreamPost p = post(id, actor, QStringLiteral("Post %1").arg(number), created);

@@ -30,9 +30,10 @@ QByteArray comments(const QList<SFacebookComment>& comments);
 SFacebookUser profile(const QString& uid, const QString& name, const QString& base = {});
 SFacebookStreamPost post(const QString& postId, const QString& actorId, const QString& message,
                          const QString& created);
-SFacebookMedia photoMedia(const QString& pid, const QString& aid, const QString& owner, const QString& base = {});
-SFacebookPhotoInfo photoInfo(const QString& pid, const QString& aid, const QString& owner, const QString& created,
-                             const QString& base = {});
+SFacebookMedia photoMedia(const QString& pid, const QString& aid, const QString& owner,
+                          const QString& base = {});
+SFacebookPhotoInfo photoInfo(const QString& pid, const QString& aid, const QString& owner,
+                             const QString& created, const QString& base = {});
 SFacebookComment comment(const QString& id, const QString& fromId, const QString& time, const QString& text);
 
 // `count` users "<first>".."<first + count - 1>" with names and picture addresses.
