@@ -586,9 +586,11 @@ void FakeFacebookRest::addScript(const QString& method, const Script& script)
     m_scripts[method].append(script);
 }
 
-void FakeFacebookRest::scriptReply(const QString& method, int status, const QByteArray& body, int times)
+void FakeFacebookRest::scriptReply(const QString& method, int status, const QByteArray& body, int times,
+                                   int delayMs)
 {
     Script script;
+    script.outcome.delayMs = delayMs;
     script.outcome.reply = TestHttpReply::withStatus(status, status == 200 ? "OK" : "Error", body);
     script.outcome.reply.headers.append(
         qMakePair(QByteArray("Content-Type"), QByteArray("text/xml; charset=utf-8")));
@@ -596,9 +598,9 @@ void FakeFacebookRest::scriptReply(const QString& method, int status, const QByt
     addScript(method, script);
 }
 
-void FakeFacebookRest::scriptError(const QString& method, int code, int status, int times)
+void FakeFacebookRest::scriptError(const QString& method, int code, int status, int times, int delayMs)
 {
-    scriptReply(method, status, errorResponse(code), times);
+    scriptReply(method, status, errorResponse(code), times, delayMs);
 }
 
 void FakeFacebookRest::scriptEmpty(const QString& method, int status, int times)

@@ -88,10 +88,11 @@ public:
     // Scripting, per REST method ("stream.get"). A script applies to the next
     // `times` accepted requests of that method, or to all of them until cleared
     // when times is -1. Scripts of one method are used in the order given.
-    // The reply: this status and body.
-    void scriptReply(const QString& method, int status, const QByteArray& body, int times = -1);
-    // An error_response with this code under this status.
-    void scriptError(const QString& method, int code, int status = 200, int times = -1);
+    // The reply: this status and body, after delayMs.
+    void scriptReply(const QString& method, int status, const QByteArray& body, int times = -1,
+                     int delayMs = 0);
+    // An error_response with this code under this status, after delayMs.
+    void scriptError(const QString& method, int code, int status = 200, int times = -1, int delayMs = 0);
     // No body at all.
     void scriptEmpty(const QString& method, int status = 200, int times = -1);
     // A body that is not well-formed XML.

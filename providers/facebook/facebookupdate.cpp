@@ -1,0 +1,528 @@
+#include "facebookupdate.h"
+
+#include "facebookapi.h"
+#include "facebookcalls.h"
+#include "facebookchilditems.h"
+#include "facebookevent.h"
+#include "facebookmedia.h"
+#include "facebookobjects.h"
+#include "facebookuser.h"
+#include "imediaitemstorage.h"
+#include "mediastoragebatch.h"
+#include "meskclock.h"
+
+#include <QDebug>
+
+#include <utility>
+
+namespace {
+
+constexpr int kMaxPeriodHours = 336;
+constexpr int kKeepDays = 14;
+
+void log(const char* text)
+{
+    qDebug().noquote() << QLatin1String(text);
+}
+
+using Kind = CFacebookObjectManager::Kind;
+
+} // namespace
+
+// ---- CFacebookSync ------------------------------------------------------------------------
+
+CFacebookSync::CFacebookSync(mid_t providerId, QObject* parent) : QObject(parent), m_providerId(providerId) {}
+
+void CFacebookSync::load(IMediaItemStorage* storage)
+{
+    m_storage = storage;
+    m_state = {};
+    if (!m_storage)
+        return;
+    const QList<SMediaItem> records = m_storage->syncRecords(m_providerId);
+    for (const SMediaItem& record : records) {
+        if (record.extra1 == FacebookEventKind::friendRequest())
+            m_state.friendRequests.insert(record.id, record);
+        else if (record.extra1 == FacebookEventKind::message())
+            m_state.messages.insert(record.id, record);
+        else
+            addStreamEvent(record.id);
+    }
+}
+
+void CFacebookSync::save()
+{
+    if (!m_storage)
+        return;
+    const QDate today = MeskClock::now().toLocalTime().date();
+    const auto expire = [&today](QHash<mid_t, SMediaItem>& records) {
+        for (auto it = records.begin(); it != records.end();) {
+            if (it->added.toLocalTime().date().daysTo(today) > kKeepDays)
+                it = records.erase(it);
+            else
+                ++it;
+        }
+    };
+    expire(m_state.messages);
+    expire(m_state.friendRequests);
+    QList<mid_t> ids = m_state.streamEvents;
+    ids += m_state.messages.keys();
+    ids += m_state.friendRequests.keys();
+    m_storage->setSyncRecords(m_providerId, ids, kMaxPeriodHours);
+}
+
+void CFacebookSync::reset()
+{
+    if (!m_storage)
+        return;
+    m_state = {};
+    m_storage->setSyncRecords(m_providerId, {}, 0);
+}
+
+void CFacebookSync::beginStream()
+{
+    m_state.streamEvents.clear();
+}
+
+void CFacebookSync::addStreamEvent(mid_t id)
+{
+    if (!m_state.streamEvents.contains(id))
+        m_state.streamEvents.append(id);
+}
+
+void CFacebookSync::addMessage(const SMediaItem& item)
+{
+    if (!m_state.messages.contains(item.id))
+        m_state.messages.insert(item.id, item);
+}
+
+void CFacebookSync::addFriendRequest(const SMediaItem& item)
+{
+    if (!m_state.friendRequests.contains(item.id))
+        m_state.friendRequests.insert(item.id, item);
+}
+
+// ---- CFacebookCommentSync -----------------------------------------------------------------
+
+CFacebookCommentSync::CFacebookCommentSync(CFacebookApi* api, CFacebookObjectManager* objects,
+                                           QObject* parent)
+    : QObject(parent), m_api(api), m_objects(objects), m_commentsCall(new CFacebookEventComments(api, this))
+{
+    connect(m_commentsCall, &CFacebookEventComments::eventComments, this,
+            &CFacebookCommentSync::_onEventComments);
+    connect(m_commentsCall, &CMeskHttpMethod::networkError, this, &CFacebookCommentSync::_onSyncFailed);
+    connect(m_commentsCall, qOverload<>(&CMeskHttpMethod::protocolError), this,
+            &CFacebookCommentSync::_onSyncFailed);
+}
+
+CFacebookCommentSync::~CFacebookCommentSync()
+{
+    m_commentsCall->cancel();
+}
+
+void CFacebookCommentSync::schedule(CFacebookEvent* event)
+{
+    if (!event)
+        return;
+    m_queue.append(event);
+    syncNext();
+}
+
+void CFacebookCommentSync::reset()
+{
+    m_commentsCall->cancel();
+    m_queue.clear();
+    m_current = nullptr;
+}
+
+void CFacebookCommentSync::syncNext()
+{
+    while (!m_current && m_commentsCall->isReady() && !m_queue.isEmpty()) {
+        QPointer<CFacebookEvent> next = m_queue.takeFirst();
+        if (!next)
+            continue;
+        m_current = next;
+        // A request that cannot start reports at once, and the failure slot moves on.
+        m_commentsCall->request(next->mediaItem().mediaId);
+        return;
+    }
+}
+
+void CFacebookCommentSync::_onEventComments(const QList<SFacebookComment>& comments)
+{
+    const QPointer<CFacebookEvent> current = std::exchange(m_current, nullptr);
+    if (current)
+        m_objects->syncComments(current, comments);
+    syncNext();
+}
+
+void CFacebookCommentSync::_onSyncFailed()
+{
+    m_current = nullptr;
+    syncNext();
+}
+
+// ---- CFacebookEventManager ----------------------------------------------------------------
+
+CFacebookEventManager::CFacebookEventManager(CFacebookApi* api, CFacebookObjectManager* objects,
+                                             CFacebookSync* sync, QObject* parent)
+    : QObject(parent), m_api(api), m_streamCall(new CFacebookStreamEvents(api, this)),
+      m_notificationsCall(new CFacebookNotifications(api, this)),
+      m_messagesCall(new CFacebookMessages(api, this)),
+      m_commentSync(new CFacebookCommentSync(api, objects, this)),
+      m_eventPhotosCall(new CFacebookEventPhotos(api, this)), m_objects(objects), m_sync(sync)
+{
+    connect(m_streamCall, &CFacebookStreamEvents::streamPosts, this, &CFacebookEventManager::_onStreamPosts);
+    connect(m_notificationsCall, &CFacebookNotifications::notifications, this,
+            &CFacebookEventManager::_onNotifications);
+    connect(m_messagesCall, &CFacebookMessages::messages, this, &CFacebookEventManager::_onMessages);
+    connect(m_eventPhotosCall, &CFacebookEventPhotos::eventPhotos, this,
+            &CFacebookEventManager::_onEventPhotos);
+    connect(m_eventPhotosCall, &CFacebookEventPhotos::eventPhotosFailed, this,
+            &CFacebookEventManager::_onEventPhotosFailed);
+    for (CMeskHttpMethod* call :
+         {static_cast<CMeskHttpMethod*>(m_streamCall), static_cast<CMeskHttpMethod*>(m_notificationsCall),
+          static_cast<CMeskHttpMethod*>(m_messagesCall)}) {
+        connect(call, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
+                &CFacebookEventManager::protocolError);
+        connect(call, &CMeskHttpMethod::networkError, this, &CFacebookEventManager::networkError);
+        connect(call, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
+                &CFacebookEventManager::_onMethodError);
+        connect(call, &CMeskHttpMethod::networkError, this, &CFacebookEventManager::_onMethodError);
+    }
+}
+
+CFacebookEventManager::~CFacebookEventManager()
+{
+    m_streamCall->cancel();
+    m_notificationsCall->cancel();
+    m_messagesCall->cancel();
+    m_eventPhotosCall->cancel();
+}
+
+bool CFacebookEventManager::isReady() const
+{
+    return m_api->isReady() && m_streamCall->isReady() && m_notificationsCall->isReady() &&
+           m_messagesCall->isReady();
+}
+
+void CFacebookEventManager::update()
+{
+    if (!isReady())
+        return;
+    emit updateStarted();
+    m_aborted = false;
+    _doUpdateTask(TaskStream);
+}
+
+void CFacebookEventManager::reset()
+{
+    m_streamCall->cancel();
+    m_notificationsCall->cancel();
+    m_messagesCall->cancel();
+    m_eventPhotosCall->cancel();
+    m_pendingPhotoSets.clear();
+    m_commentSync->reset();
+    const bool running = m_currentTask != TaskDone;
+    m_currentTask = TaskDone;
+    m_aborted = false;
+    if (running)
+        emit updateDone();
+}
+
+void CFacebookEventManager::_doUpdateTask(TUpdateTask task)
+{
+    m_currentTask = task;
+    switch (task) {
+    case TaskStream:
+        m_streamCall->request();
+        break;
+    case TaskNotifications:
+        m_notificationsCall->request();
+        break;
+    case TaskMessages:
+        m_messagesCall->request();
+        break;
+    case TaskDone:
+        break;
+    }
+}
+
+void CFacebookEventManager::_processNextUpdateTask()
+{
+    if (m_currentTask == TaskDone)
+        return; // reset() ended the update
+    const int next = m_currentTask + 1;
+    if (next < TaskDone && !m_aborted) {
+        _doUpdateTask(static_cast<TUpdateTask>(next));
+        return;
+    }
+    m_currentTask = TaskDone;
+    emit updateDone();
+}
+
+void CFacebookEventManager::_onMethodError()
+{
+    m_aborted = true;
+    _processNextUpdateTask();
+}
+
+void CFacebookEventManager::storeAnswer(const std::function<void()>& store)
+{
+    if (m_answerDepth > 0) {
+        store();
+        return;
+    }
+    const CFacebookSync::State before = m_sync->state();
+    const QHash<QString, SFacebookStreamPost> pendingBefore = m_pendingPhotoSets;
+    ++m_answerDepth;
+    m_objects->beginNew();
+    bool committed = false;
+    {
+        CMediaStorageBatch batch(m_objects->storage());
+        store();
+        committed = batch.end();
+    }
+    --m_answerDepth;
+    const QList<Told> told = std::exchange(m_told, {});
+    const QList<QPointer<CFacebookEvent>> touched = std::exchange(m_touched, {});
+    if (!committed) {
+        log("CFacebookEventManager: failed to store the answer, nothing of it kept");
+        m_objects->discardNew();
+        m_sync->restore(before);
+        m_pendingPhotoSets = pendingBefore; // a photo set that answer asked for is not waited for
+        for (const QPointer<CFacebookEvent>& event : touched) {
+            if (event)
+                event->reloadFields();
+        }
+        return;
+    }
+    m_objects->acceptNew();
+    for (const QPointer<CFacebookEvent>& event : touched) {
+        if (event)
+            emit event->updated();
+    }
+    for (const Told& entry : told) {
+        if (entry.added)
+            emit eventAdded(entry.item);
+        else
+            emit eventUpdated(entry.item);
+    }
+}
+
+void CFacebookEventManager::added(CFacebookEvent* event)
+{
+    m_told.append({true, event->mediaItem(), event});
+}
+
+void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& posts,
+                                           const QList<SFacebookUser>& users)
+{
+    storeAnswer([&] {
+        m_sync->beginStream();
+        for (const SFacebookUser& profile : users) {
+            if (CFacebookUser* known = m_objects->findUserByMediaId(profile.uid))
+                known->updateFromInfo(profile);
+            else
+                m_objects->addUser(profile, true);
+        }
+        for (const SFacebookStreamPost& post : posts)
+            storePost(post);
+    });
+    _processNextUpdateTask();
+}
+
+void CFacebookEventManager::storePost(const SFacebookStreamPost& post)
+{
+    CFacebookUser* actor = m_objects->userByMediaId(post.actorId);
+    if (!actor) {
+        log("CFacebookEventManager: failed to add new user, event ignored");
+        return;
+    }
+    actor->markAsContact();
+    const mid_t userId = actor->serviceUser().id;
+
+    CFacebookEvent* event = m_objects->eventByMediaId(post.postId);
+    const bool isNew = !event;
+    const int kind = CFacebookApi::attachmentType(post.attachment);
+    if (isNew && post.hasAttachment && post.attachment.media.size() >= 3 && (kind == 0 || kind == 3)) {
+        m_pendingPhotoSets.insert(post.postId, post);
+        fetchNextPhotoSet();
+        return;
+    }
+    if (isNew)
+        event = m_objects->addPost(post, userId);
+    if (!event) {
+        log("CFacebookEventManager: failed to add new event");
+        return;
+    }
+    m_sync->addStreamEvent(event->mediaItem().id);
+    m_objects->addComments(event, post.comments);
+    if (isNew) {
+        if (post.hasAttachment && !addAttachment(event, post, userId))
+            log("CFacebookEventManager: Failed to add event attachment");
+        added(event);
+    } else if (event->applyCounts(post)) {
+        m_touched.append(event);
+        m_told.append({false, event->mediaItem(), event});
+    }
+    if (post.comments.size() != post.commentsCount.trimmed().toInt())
+        m_commentSync->schedule(event);
+}
+
+bool CFacebookEventManager::addAttachment(CFacebookEvent* event, const SFacebookStreamPost& post,
+                                          mid_t userId)
+{
+    switch (event->eventType()) {
+    case FacebookEventType::Photo:
+    case FacebookEventType::Album: {
+        bool ok = true;
+        for (const SFacebookMedia& media : post.attachment.media)
+            ok = addPhoto(event, &media, nullptr, userId) && ok;
+        return ok;
+    }
+    case FacebookEventType::Link: {
+        SFacebookLink link;
+        link.url = post.attachment.href;
+        link.name = post.attachment.name;
+        link.caption = post.attachment.caption;
+        link.created = post.createdTime;
+        return event->attachLink(m_objects->addLink(link, event->mediaItem().user));
+    }
+    case FacebookEventType::CalendarEvent:
+        return event->attachCalendarEvent(m_objects->addCalendarEvent(post, event->mediaItem().user));
+    case FacebookEventType::Video:
+        return event->attachVideo(m_objects->addVideo(post, userId));
+    default:
+        return false;
+    }
+}
+
+bool CFacebookEventManager::addPhoto(CFacebookEvent* event, const SFacebookMedia* media,
+                                     const SFacebookPhotoInfo* info, mid_t userId)
+{
+    const QString pid = media ? media->pid : info->pid;
+    if (m_objects->existsByMediaId(pid, Kind::Photo)) {
+        log("CFacebookEventManager: photo object with the same PID already exists in database");
+        return false;
+    }
+    CFacebookPhoto* photo =
+        media ? m_objects->photoFromMedia(*media, userId) : m_objects->photoFromInfo(*info, userId);
+    return photo && event->attachPhoto(photo);
+}
+
+void CFacebookEventManager::fetchNextPhotoSet()
+{
+    while (m_eventPhotosCall->isReady() && !m_pendingPhotoSets.isEmpty()) {
+        const SFacebookStreamPost post = m_pendingPhotoSets.cbegin().value();
+        QString aid;
+        QString lowestPid;
+        for (const SFacebookMedia& media : post.attachment.media) {
+            if (aid.isEmpty() && !media.aid.isEmpty())
+                aid = media.aid;
+            if (!media.pid.isEmpty() && (lowestPid.isEmpty() || media.pid < lowestPid))
+                lowestPid = media.pid;
+        }
+        if (aid.isEmpty() || lowestPid.isEmpty()) {
+            m_pendingPhotoSets.remove(post.postId);
+            storeAnswer([&] { addPostWithPhotos(post, {}); });
+            continue;
+        }
+        // A request that cannot be made reports its failure at once.
+        m_eventPhotosCall->request(post.postId, aid, lowestPid, post.createdTime);
+        return;
+    }
+}
+
+void CFacebookEventManager::addPostWithPhotos(const SFacebookStreamPost& post,
+                                              const QList<SFacebookPhotoInfo>& photos)
+{
+    CFacebookUser* actor = m_objects->userByMediaId(post.actorId);
+    if (!actor) {
+        log("CFacebookEventManager: failed to add new user, photo set ignored");
+        return;
+    }
+    const mid_t userId = actor->serviceUser().id;
+    CFacebookEvent* event = m_objects->addPost(post, userId);
+    if (!event) {
+        log("CFacebookEventManager: failed to add event, photo set ignored");
+        return;
+    }
+    m_sync->addStreamEvent(event->mediaItem().id);
+    m_sync->save();
+    if (photos.isEmpty()) {
+        for (const SFacebookMedia& media : post.attachment.media)
+            addPhoto(event, &media, nullptr, userId);
+    } else {
+        for (const SFacebookPhotoInfo& info : photos)
+            addPhoto(event, nullptr, &info, userId);
+    }
+    added(event);
+}
+
+void CFacebookEventManager::_onEventPhotos(const QString& postId, const QList<SFacebookPhotoInfo>& photos)
+{
+    storeAnswer([&] {
+        const auto pending = m_pendingPhotoSets.constFind(postId);
+        if (pending != m_pendingPhotoSets.cend()) {
+            const SFacebookStreamPost post = pending.value();
+            m_pendingPhotoSets.remove(postId);
+            addPostWithPhotos(post, photos);
+        }
+        fetchNextPhotoSet();
+    });
+}
+
+void CFacebookEventManager::_onEventPhotosFailed(const QString& postId)
+{
+    m_pendingPhotoSets.remove(postId);
+    log("CFacebookEventManager: failed to get all photos for post, event ignored");
+    storeAnswer([&] { fetchNextPhotoSet(); });
+}
+
+void CFacebookEventManager::_onNotifications(const SFacebookNotifications& notifications)
+{
+    storeAnswer([&] {
+        for (const QString& uid : notifications.friendRequests) {
+            if (m_objects->existsByMediaId(CFacebookApi::friendRequestId(uid), Kind::FriendRequest))
+                continue;
+            CFacebookUser* requester = m_objects->userByMediaId(uid);
+            if (!requester) {
+                log("CFacebookEventManager: failed to add new user, event ignored");
+                continue;
+            }
+            CFacebookEvent* event = m_objects->addFriendRequest(uid, requester->serviceUser().id);
+            if (!event) {
+                log("CFacebookEventManager: failed to add new friend request");
+                continue;
+            }
+            m_sync->addFriendRequest(event->mediaItem());
+            added(event);
+        }
+    });
+    _processNextUpdateTask();
+}
+
+void CFacebookEventManager::_onMessages(const QList<SFacebookMessage>& messages)
+{
+    storeAnswer([&] {
+        for (const SFacebookMessage& message : messages) {
+            if (m_objects->existsByMediaId(message.messageId, Kind::Message))
+                continue;
+            CFacebookUser* author = m_objects->userByMediaId(message.authorId);
+            if (!author) {
+                log("CFacebookEventManager: failed to add new user, message ignored");
+                continue;
+            }
+            author->markAsContact();
+            CFacebookEvent* event = m_objects->addMessage(message, author->serviceUser().id);
+            if (!event) {
+                log("CFacebookEventManager: failed to add new message");
+                continue;
+            }
+            m_sync->addMessage(event->mediaItem());
+            added(event);
+        }
+    });
+    _processNextUpdateTask();
+}
