@@ -1,10 +1,13 @@
 #include "windowgallery.h"
 
 #include "imediaposting.h"
+#include "meskbottombar.h"
+#include "meskmaintitlebar.h"
 #include "meskmessagebox.h"
 #include "meskpostcommentwidget.h"
 #include "meskservicesetupwidget.h"
 #include "mesktextedit.h"
+#include "mesktoolbar.h"
 #include "quorarrowtooltip.h"
 #include "quorbuttons.h"
 #include "quorcombobox.h"
@@ -234,6 +237,35 @@ int runWindowGallery(const QString& outFile, const QString& filter)
              window->setGeometry(left, top + 240, 360, 260);
              window->show();
          }});
+    // The main window's chrome stacked in a frameless window, the menu of the View button closed.
+    rows.append({QStringLiteral("main window chrome (CMeskMainTitleBar, CMeskToolBar, CMeskColumnHScroll, "
+                                "CMeskBottomBar), single and multi column"),
+                 [&] {
+                     for (int multi = 0; multi < 2; ++multi) {
+                         auto* window = keep(new QWidget);
+                         auto* layout = new QVBoxLayout(window);
+                         layout->setContentsMargins(0, 0, 0, 0);
+                         layout->setSpacing(0);
+                         auto* bar = new CMeskMainTitleBar(window);
+                         bar->setTitle(QStringLiteral("Velto Lumesk"));
+                         layout->addWidget(bar);
+                         layout->addWidget(new CMeskToolBar(multi == 1));
+                         auto* scroller = new CMeskColumnHScroll;
+                         layout->addWidget(scroller);
+                         scroller->setVisible(multi == 1);
+                         auto* feeds = new QLabel(QStringLiteral("  (feeds)"));
+                         feeds->setAutoFillBackground(true);
+                         layout->addWidget(feeds, 1);
+                         auto* bottom = new CMeskBottomBar(multi == 1);
+                         if (multi == 1)
+                             bottom->showSettingsMode();
+                         layout->addWidget(bottom);
+                         window->setGeometry(left - 40 + multi * 650, top + 300, 620, 260);
+                         window->show();
+                         scroller->setColumns(3, 5);
+                         scroller->setCurrentColumn(1);
+                     }
+                 }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
     rows.append({QStringLiteral("tooltip label (tooltip)"), [&] {
