@@ -16,9 +16,10 @@ namespace {
 void mouse(QWidget* widget, QEvent::Type type, int x, Qt::MouseButton button = Qt::LeftButton)
 {
     const QPointF local(x, 5);
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-    QMouseEvent event(type, local, widget->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : button,
-                      buttons, Qt::NoModifier);
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, local, widget->mapToGlobal(local),
+                      type == QEvent::MouseMove ? Qt::NoButton : button, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
 }
 
@@ -45,7 +46,6 @@ private slots:
     void scrollerDrags_data();
     void scrollerDrags();
     void scrollerColumnsAndRange();
-    void scrollerPaintsHandle();
     void nothingToScroll_data();
     void nothingToScroll();
 };
@@ -81,7 +81,6 @@ void TestMeskBottomBar::modes()
     bar.showFeedsMode();
     if (settings)
         bar.showSettingsMode();
-    QCOMPARE(bar.height(), 35);
     QCOMPARE(bar.filterBox()->isVisibleTo(&bar), filter);
     QCOMPARE(bar.saveButton()->isVisibleTo(&bar), settings);
     QCOMPARE(bar.cancelButton()->isVisibleTo(&bar), settings);
@@ -201,14 +200,7 @@ void TestMeskBottomBar::scrollerColumnsAndRange()
     scroller.setCurrentColumn(1);
     QCOMPARE(columnsOf(spy), QList<int>{1});
     QCOMPARE(scroller.handleX(), 216);
-}
-
-void TestMeskBottomBar::scrollerPaintsHandle()
-{
-    CMeskColumnHScroll scroller;
-    scroller.resize(1080, 10);
-    scroller.setColumns(3, 5);
-    scroller.setCurrentColumn(1);
+    // The handle is drawn where it is.
     const QImage image = scroller.grab().toImage();
     QVERIFY(image.pixel(540, 5) != image.pixel(100, 5));
 }

@@ -56,23 +56,12 @@ private slots:
     void captionButtonsShowTheirIconOnly();
     void systemMenu_data();
     void systemMenu();
-    void releaseOpensMenuOnRightButtonOnly_data();
-    void releaseOpensMenuOnRightButtonOnly();
     void menuAndButtonsActOnTheWindow();
-
-private:
-    void closeMenu(CMeskMainTitleBar& bar);
 };
 
 void TestMeskMainTitleBar::initTestCase()
 {
     QApplication::setStyle(new CMeskUiStyle);
-}
-
-void TestMeskMainTitleBar::closeMenu(CMeskMainTitleBar& bar)
-{
-    bar.systemMenu()->hide();
-    QCoreApplication::processEvents();
 }
 
 void TestMeskMainTitleBar::captionButtonsShowTheirIconOnly_data()
@@ -106,45 +95,47 @@ void TestMeskMainTitleBar::captionButtonsShowTheirIconOnly()
 
     const auto id = close ? QStyle::SP_TitleBarCloseButton : QStyle::SP_TitleBarMinButton;
     const QImage pixmap = argb(bar.style()->standardPixmap(id, nullptr, button));
-    const QPoint origin = area.topLeft() + QPoint((area.width() - pixmap.width()) / 2,
-                                                  (area.height() - pixmap.height()) / 2);
+    const QPoint origin =
+        area.topLeft() + QPoint((area.width() - pixmap.width()) / 2, (area.height() - pixmap.height()) / 2);
     const QRect expected = boxOf(pixmap, nullptr).translated(origin);
     const QRect actual = boxOf(with, &without);
     QVERIFY2(!expected.isEmpty(), "the caption image is empty");
+    const auto text = [](const QRect& r) {
+        return QStringLiteral("(%1,%2 %3x%4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
     QVERIFY2(qAbs(actual.left() - expected.left()) <= 1 && qAbs(actual.top() - expected.top()) <= 1 &&
                  qAbs(actual.right() - expected.right()) <= 1 &&
                  qAbs(actual.bottom() - expected.bottom()) <= 1,
-             qPrintable(QStringLiteral("%1: drawn at (%2,%3 %4x%5), expected (%6,%7 %8x%9)")
-                            .arg(QGuiApplication::platformName())
-                            .arg(actual.x())
-                            .arg(actual.y())
-                            .arg(actual.width())
-                            .arg(actual.height())
-                            .arg(expected.x())
-                            .arg(expected.y())
-                            .arg(expected.width())
-                            .arg(expected.height())));
+             qPrintable(QGuiApplication::platformName() + QStringLiteral(": drawn at ") + text(actual) +
+                        QStringLiteral(", expected ") + text(expected)));
 }
 
 void TestMeskMainTitleBar::systemMenu_data()
 {
     QTest::addColumn<int>("state");
-    QTest::addColumn<bool>("taskbar");
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<bool>("opens");
     QTest::addColumn<bool>("above");
     QTest::addColumn<bool>("restore");
+    const int normal = Qt::WindowNoState;
     const int minimized = Qt::WindowMinimized;
     const int both = Qt::WindowMinimized | Qt::WindowMaximized;
-    QTest::newRow("normal") << int(Qt::WindowNoState) << false << false << false;
-    QTest::newRow("minimized and maximized") << both << false << false << false;
-    QTest::newRow("minimized") << minimized << false << true << true;
-    QTest::newRow("taskbar, normal") << int(Qt::WindowNoState) << true << true << false;
-    QTest::newRow("taskbar, minimized") << minimized << true << true << true;
+    const QString system = QStringLiteral("system");
+    const QString taskbar = QStringLiteral("taskbar");
+    QTest::newRow("normal") << normal << system << true << false << false;
+    QTest::newRow("minimized and maximized") << both << system << true << false << false;
+    QTest::newRow("minimized") << minimized << system << true << true << true;
+    QTest::newRow("taskbar, normal") << normal << taskbar << true << true << false;
+    QTest::newRow("taskbar, minimized") << minimized << taskbar << true << true << true;
+    QTest::newRow("right release") << normal << QStringLiteral("right") << true << false << false;
+    QTest::newRow("left release") << normal << QStringLiteral("left") << false << false << false;
 }
 
 void TestMeskMainTitleBar::systemMenu()
 {
     QFETCH(int, state);
-    QFETCH(bool, taskbar);
+    QFETCH(QString, opener);
+    QFETCH(bool, opens);
     QFETCH(bool, above);
     QFETCH(bool, restore);
     QWidget window;
@@ -156,47 +147,27 @@ void TestMeskMainTitleBar::systemMenu()
     QCOMPARE(int(window.windowState()), state);
     QCursor::setPos(300, 300);
 
-    if (taskbar)
+    if (opener == QLatin1String("taskbar")) {
         bar.showTaskbarMenu();
-    else
+    } else if (opener == QLatin1String("system")) {
         bar.showSystemMenu();
+    } else {
+        const QPointF local(200, 10);
+        QMouseEvent release(QEvent::MouseButtonRelease, local, bar.mapToGlobal(local),
+                            opener == QLatin1String("right") ? Qt::RightButton : Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(&bar, &release);
+    }
+    QCoreApplication::processEvents();
     CQuorMenu* menu = bar.systemMenu();
-    QTRY_VERIFY(menu->isVisible());
-    const QPoint expected = above ? QPoint(300, 300 - menu->height()) : QPoint(300, 300);
-    QCOMPARE(menu->pos(), expected);
+    QCOMPARE(menu->isVisible(), opens);
+    if (!opens)
+        return;
+    QCOMPARE(menu->pos(), above ? QPoint(300, 300 - menu->height()) : QPoint(300, 300));
     QCOMPARE(bar.restoreAction()->isEnabled(), restore);
     QCOMPARE(bar.minimizeAction()->isEnabled(), !restore);
     QVERIFY(bar.exitAction()->isEnabled());
-    closeMenu(bar);
-}
-
-void TestMeskMainTitleBar::releaseOpensMenuOnRightButtonOnly_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("right") << int(Qt::RightButton) << true;
-    QTest::newRow("left") << int(Qt::LeftButton) << false;
-}
-
-void TestMeskMainTitleBar::releaseOpensMenuOnRightButtonOnly()
-{
-    QFETCH(int, button);
-    QFETCH(bool, opens);
-    QWidget window;
-    CMeskMainTitleBar bar(&window);
-    window.resize(400, 300);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCursor::setPos(300, 300);
-    const QPointF local(200, 10);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, bar.mapToGlobal(local), Qt::MouseButton(button),
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&bar, &release);
-    QCoreApplication::processEvents();
-    QCOMPARE(bar.systemMenu()->isVisible(), opens);
-    if (opens)
-        QCOMPARE(bar.systemMenu()->pos(), QPoint(300, 300));
-    closeMenu(bar);
+    menu->hide();
 }
 
 void TestMeskMainTitleBar::menuAndButtonsActOnTheWindow()

@@ -60,7 +60,6 @@ private slots:
     void postingButtons();
     void singleColumnMenu_data();
     void singleColumnMenu();
-    void multiColumnLinks_data();
     void multiColumnLinks();
     void standaloneViewButtonOpensNothing();
     void disabledColours();
@@ -91,7 +90,8 @@ void TestMeskToolBar::postingButtons()
     QSignalSpy update(&bar, &CMeskToolBar::newUpdate);
     QSignalSpy message(&bar, &CMeskToolBar::newTextMessage);
     CMeskToolBarButton* target = textMessage ? bar.newTextMessageButton() : bar.newUpdateButton();
-    QCOMPARE(target->label()->text(), textMessage ? QStringLiteral("New Text Message") : QStringLiteral("New Update"));
+    QCOMPARE(target->label()->text(),
+             textMessage ? QStringLiteral("New Text Message") : QStringLiteral("New Update"));
     QTest::mousePress(target, Qt::MouseButton(button));
     QCOMPARE((textMessage ? message : update).count(), emitted);
     QCOMPARE((textMessage ? update : message).count(), 0);
@@ -128,19 +128,10 @@ void TestMeskToolBar::singleColumnMenu()
     QCOMPARE(links.count(), action == 1 ? 1 : 0);
 }
 
-void TestMeskToolBar::multiColumnLinks_data()
-{
-    QTest::addColumn<bool>("built");
-    QTest::newRow("built multi-column") << true;
-    QTest::newRow("switched from single-column") << false;
-}
-
 void TestMeskToolBar::multiColumnLinks()
 {
-    QFETCH(bool, built);
-    CMeskToolBar bar(built);
-    if (!built)
-        bar.setMultiColumnMode();
+    CMeskToolBar bar(false);
+    bar.setMultiColumnMode();
     bar.resize(700, bar.height());
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));

@@ -86,7 +86,8 @@ CQuorDialog* makeDialog(const QRect& geometry)
     layout->addWidget(content, 1);
     auto* bottom = new QFrame;
     bottom->setObjectName(QStringLiteral("bottomFrame"));
-    bottom->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.dialog.bottomFrame"));
+    bottom->setProperty("com_velto_qstyleRole",
+                        QStringLiteral("quor.commonuilibrary.window.dialog.bottomFrame"));
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->addStretch();
     auto* ok = new CQuorGradientButton(nullptr, CQuorGradientButton::Positive);
@@ -171,9 +172,8 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                              combo->showPopup();
                      });
                  }});
-    rows.append({QStringLiteral("toolkit widgets"), [&] {
-                     keep(makeToolkitWindow(QRect(left + 460, top, 320, 260)))->show();
-                 }});
+    rows.append({QStringLiteral("toolkit widgets"),
+                 [&] { keep(makeToolkitWindow(QRect(left + 460, top, 320, 260)))->show(); }});
     rows.append({QStringLiteral("popup widget (popup.itemlist)"), [&] {
                      auto* popup = keep(new CQuorPopupWidget(nullptr, Qt::Tool));
                      auto* layout = new QVBoxLayout(popup->contentWidget());
