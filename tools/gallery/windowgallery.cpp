@@ -21,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
@@ -264,6 +265,13 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                          window->show();
                          scroller->setColumns(3, 5);
                          scroller->setCurrentColumn(1);
+                         // The single-column window's system menu, as a right click in its bar opens it.
+                         if (multi == 0) {
+                             QTimer::singleShot(400, bar, [bar] {
+                                 QCursor::setPos(bar->mapToGlobal(QPoint(200, bar->height() / 2)));
+                                 bar->showSystemMenu();
+                             });
+                         }
                      }
                  }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
