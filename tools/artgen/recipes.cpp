@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -1285,6 +1286,64 @@ void emptyStream(QPainter& p, const SArtRecipe& r, QSize s)
     }
 }
 
+// ---- Main window bars: the toolbar's arrow, the bottom bar's settings and view-mode icons ----
+
+// A filled chevron pointing down: a "V" of stroke thickness closed into one solid shape.
+void chevronFill(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor ink(r.param(QStringLiteral("colour"), QStringLiteral("#81C119")));
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const qreal t = h * 0.45;
+    QPolygonF shape;
+    shape << QPointF(0, 0) << QPointF(t * 0.9, 0) << QPointF(w / 2, h - t) << QPointF(w - t * 0.9, 0)
+          << QPointF(w, 0) << QPointF(w / 2, h);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawPolygon(shape);
+}
+
+// A small gear: a ring with eight teeth around a transparent hole.
+void gear(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor ink(r.param(QStringLiteral("colour"), QStringLiteral("#808080")));
+    const QPointF c(s.width() / 2.0, s.height() / 2.0);
+    const qreal outer = std::min(s.width(), s.height()) / 2.0;
+    const qreal body = outer * 0.72;
+    QPainterPath path;
+    path.addEllipse(c, body, body);
+    for (int i = 0; i < 8; ++i) {
+        QTransform turn;
+        turn.translate(c.x(), c.y());
+        turn.rotate(i * 45.0);
+        QPainterPath tooth;
+        tooth.addRect(QRectF(-outer * 0.2, -outer, outer * 0.4, outer - body * 0.5));
+        path = path.united(turn.map(tooth));
+    }
+    QPainterPath hole;
+    hole.addEllipse(c, outer * 0.32, outer * 0.32);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawPath(path.subtracted(hole));
+}
+
+// Column outlines side by side (cols=), each a 1-px frame filling the image's height; a single
+// column is half the image wide, in its middle.
+void columns(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor ink(r.param(QStringLiteral("colour"), QStringLiteral("#606060")));
+    const int count = std::max(1, r.intParam(QStringLiteral("cols"), 1));
+    const qreal gap = 1.0;
+    const qreal width = count > 1 ? (s.width() - gap * (count - 1)) / count : std::round(s.width() / 2.0);
+    const qreal left = count > 1 ? 0.0 : std::floor((s.width() - width) / 2);
+    p.setPen(QPen(ink, 1));
+    p.setBrush(Qt::NoBrush);
+    for (int i = 0; i < count; ++i)
+        p.drawRect(QRectF(left + i * (width + gap) + 0.5, 0.5, width - 1, s.height() - 1));
+}
+
+// ---- end of main window bars ----
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1349,6 +1408,10 @@ const QHash<QString, Painter>& recipes()
         // Twitter provider.
         {QStringLiteral("twitteravatar"), twitterAvatar},
         {QStringLiteral("twitterlogo"), twitterLogo},
+        // Main window bars.
+        {QStringLiteral("chevronfill"), chevronFill},
+        {QStringLiteral("gear"), gear},
+        {QStringLiteral("columns"), columns},
     };
     return table;
 }

@@ -1,8 +1,10 @@
 #include "gallery.h"
 
 #include "imediaposting.h"
+#include "meskbottombar.h"
 #include "meskdialogtitlebar.h"
 #include "meskitemwidgets.h"
+#include "meskmaintitlebar.h"
 #include "meskmessagebox.h"
 #include "meskpostcommentwidget.h"
 #include "meskservicesetupwidget.h"
@@ -10,6 +12,7 @@
 #include "mesktextedit.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
+#include "mesktoolbar.h"
 #include "meskuistyle.h"
 #include "meskvscrollarea.h"
 #include "quoranimationwidget.h"
@@ -1107,6 +1110,50 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      }
                      wizard.resize(640, 480);
                      renderScaled(&wizard, p, r, 0.28);
+                 }});
+
+    // The main window's chrome; in these rows the cells show forms and states, not looks.
+    rows.append({QStringLiteral("main title bar (CMeskMainTitleBar)"), 36,
+                 [&](QPainter* p, const QRect& r, TLook look) {
+                     QWidget window;
+                     window.setLayoutDirection(directionFor(look));
+                     CMeskMainTitleBar bar(&window);
+                     bar.setTitle(QStringLiteral("Velto Lumesk"));
+                     bar.setEnabled(look != LookDisabled);
+                     bar.resize(r.width() - 8, bar.height());
+                     renderScaled(&bar, p, r, 1.0);
+                 }});
+    rows.append({QStringLiteral("main toolbar (CMeskToolBar): single column, multi column, single disabled, "
+                                "multi disabled; 0.42 size"),
+                 48, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look == LookRtl)
+                         return;
+                     CMeskToolBar bar(look == LookHover || look == LookDisabled);
+                     bar.setEnabled(look == LookNormal || look == LookHover);
+                     bar.resize(430, bar.height());
+                     renderScaled(&bar, p, r, 0.42);
+                 }});
+    rows.append({QStringLiteral("bottom bar (CMeskBottomBar): feeds single, feeds multi, settings single, "
+                                "settings multi; 0.42 size"),
+                 48, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look == LookRtl)
+                         return;
+                     CMeskBottomBar bar(look == LookHover || look == LookDisabled);
+                     if (look == LookPressed || look == LookDisabled)
+                         bar.showSettingsMode();
+                     bar.resize(430, bar.height());
+                     renderScaled(&bar, p, r, 0.42);
+                 }});
+    rows.append({QStringLiteral("column scroller (CMeskColumnHScroll), 3 of 5 columns: column 0, 1, 2; "
+                                "3 of 3 (empty)"),
+                 36, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look == LookRtl)
+                         return;
+                     CMeskColumnHScroll scroller;
+                     scroller.resize(r.width() - 8, scroller.height());
+                     scroller.setColumns(3, look == LookDisabled ? 3 : 5);
+                     scroller.setCurrentColumn(look == LookDisabled ? 0 : int(look));
+                     renderScaled(&scroller, p, r, 1.0);
                  }});
 
     // The sheet.

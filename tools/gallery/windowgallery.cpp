@@ -1,12 +1,15 @@
 #include "windowgallery.h"
 
 #include "imediaposting.h"
+#include "meskbottombar.h"
+#include "meskmaintitlebar.h"
 #include "meskmessagebox.h"
 #include "mesknotification.h"
 #include "meskpostcommentwidget.h"
 #include "meskservicesetupwidget.h"
 #include "meskshadow.h"
 #include "mesktextedit.h"
+#include "mesktoolbar.h"
 #include "quorarrowtooltip.h"
 #include "quorbuttons.h"
 #include "quorcombobox.h"
@@ -20,6 +23,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
@@ -87,7 +91,8 @@ CQuorDialog* makeDialog(const QRect& geometry)
     layout->addWidget(content, 1);
     auto* bottom = new QFrame;
     bottom->setObjectName(QStringLiteral("bottomFrame"));
-    bottom->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.dialog.bottomFrame"));
+    bottom->setProperty("com_velto_qstyleRole",
+                        QStringLiteral("quor.commonuilibrary.window.dialog.bottomFrame"));
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->addStretch();
     auto* ok = new CQuorGradientButton(nullptr, CQuorGradientButton::Positive);
@@ -172,9 +177,8 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                              combo->showPopup();
                      });
                  }});
-    rows.append({QStringLiteral("toolkit widgets"), [&] {
-                     keep(makeToolkitWindow(QRect(left + 460, top, 320, 260)))->show();
-                 }});
+    rows.append({QStringLiteral("toolkit widgets"),
+                 [&] { keep(makeToolkitWindow(QRect(left + 460, top, 320, 260)))->show(); }});
     rows.append({QStringLiteral("popup widget (popup.itemlist)"), [&] {
                      auto* popup = keep(new CQuorPopupWidget(nullptr, Qt::Tool));
                      auto* layout = new QVBoxLayout(popup->contentWidget());
@@ -268,6 +272,42 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                          QStringLiteral("<b>Ann Example</b><br>Tom &amp; Ann are at the lake"
                                         " this weekend, are you coming?"),
                          avatar, toast->style()->standardPixmap(QStyle::SP_TitleBarMenuButton));
+                 }});
+    // The main window's chrome stacked in a frameless window, the menu of the View button closed.
+    rows.append({QStringLiteral("main window chrome (CMeskMainTitleBar, CMeskToolBar, CMeskColumnHScroll, "
+                                "CMeskBottomBar), single and multi column"),
+                 [&] {
+                     for (int multi = 0; multi < 2; ++multi) {
+                         auto* window = keep(new QWidget);
+                         auto* layout = new QVBoxLayout(window);
+                         layout->setContentsMargins(0, 0, 0, 0);
+                         layout->setSpacing(0);
+                         auto* bar = new CMeskMainTitleBar(window);
+                         bar->setTitle(QStringLiteral("Velto Lumesk"));
+                         layout->addWidget(bar);
+                         layout->addWidget(new CMeskToolBar(multi == 1));
+                         auto* scroller = new CMeskColumnHScroll;
+                         layout->addWidget(scroller);
+                         scroller->setVisible(multi == 1);
+                         auto* feeds = new QLabel(QStringLiteral("  (feeds)"));
+                         feeds->setAutoFillBackground(true);
+                         layout->addWidget(feeds, 1);
+                         auto* bottom = new CMeskBottomBar(multi == 1);
+                         if (multi == 1)
+                             bottom->showSettingsMode();
+                         layout->addWidget(bottom);
+                         window->setGeometry(left - 40 + multi * 650, top + 300, 620, 260);
+                         window->show();
+                         scroller->setColumns(3, 5);
+                         scroller->setCurrentColumn(1);
+                         // The single-column window's system menu, as a right click in its bar opens it.
+                         if (multi == 0) {
+                             QTimer::singleShot(400, bar, [bar] {
+                                 QCursor::setPos(bar->mapToGlobal(QPoint(200, bar->height() / 2)));
+                                 bar->showSystemMenu();
+                             });
+                         }
+                     }
                  }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;
