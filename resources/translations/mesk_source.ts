@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>CMeskBottomBar</name>
+    <message>
+        <location filename="../../views/meskbottombar.cpp" line="68"/>
+        <source>Cancel</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskbottombar.cpp" line="70"/>
+        <source>Save</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskDeepDiveErrorWidget</name>
     <message>
         <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>
@@ -32,6 +47,24 @@
     <message>
         <location filename="../../views/meskmediaviewer.cpp" line="155"/>
         <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskMainTitleBar</name>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="24"/>
+        <source>Restore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="25"/>
+        <source>Minimize</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="28"/>
+        <source>Exit</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -186,6 +219,21 @@
     </message>
 </context>
 <context>
+    <name>CMeskToolBar</name>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="115"/>
+        <source>New Update</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="116"/>
+        <source>New Text Message</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskVideoViewer</name>
     <message>
         <location filename="../../views/meskvideoviewer.cpp" line="125"/>
@@ -237,9 +285,64 @@
     </message>
 </context>
 <context>
+    <name>CMeskViewToolButton</name>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="58"/>
+        <location filename="../../views/mesktoolbar.cpp" line="82"/>
+        <source>View</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="62"/>
+        <source>» Images and Videos</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="63"/>
+        <source>» Links</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="70"/>
+        <source>Images and Videos</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="71"/>
+        <source>Links</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="91"/>
+        <source>View </source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Dialog Titlebar caption</name>
     <message>
         <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
+        <source>Close</source>
+        <comment>Tooltip/menu item for the close button in the caption</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Main titlebar caption</name>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="68"/>
+        <source>Minimize</source>
+        <comment>Tooltip/menu item for the minimize button in the caption</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="72"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
