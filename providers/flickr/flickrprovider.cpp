@@ -141,10 +141,8 @@ IMediaItemWidget* CFlickrProvider::createItemWidget(const SMediaItem& item)
 {
     IFlickrEvent* event = m_objects->loadEvent(item);
     CFlickrUser* author = m_objects->user(item.user);
-    if (!event || !author || event->eventKind() != IFlickrEvent::PhotoPost)
-        return nullptr;
-    auto* post = static_cast<CFlickrPhotoPost*>(event);
-    if (post->photoCount() <= 0)
+    auto* post = qobject_cast<CFlickrPhotoPost*>(event);
+    if (!post || !author || post->eventKind() != IFlickrEvent::PhotoPost || post->photoCount() <= 0)
         return nullptr;
     return new CFlickrPhotoWidget(author, post, m_objects);
 }

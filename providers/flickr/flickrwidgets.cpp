@@ -20,8 +20,8 @@ const QString kServiceName = QStringLiteral("Flickr");
 constexpr int kMaxThumbnails = 3;
 } // namespace
 
-CFlickrPhotoWidget::CFlickrPhotoWidget(CFlickrUser* user, CFlickrPhotoPost* post, CFlickrObjectManager* objects,
-                                       QWidget* parent)
+CFlickrPhotoWidget::CFlickrPhotoWidget(CFlickrUser* user, CFlickrPhotoPost* post,
+                                       CFlickrObjectManager* objects, QWidget* parent)
     : IMediaItemWidget(parent), m_user(user), m_post(post), m_objects(objects)
 {
     if (post)
@@ -30,7 +30,8 @@ CFlickrPhotoWidget::CFlickrPhotoWidget(CFlickrUser* user, CFlickrPhotoPost* post
     const QList<CFlickrPhoto*> photos = objects ? objects->photosOfPost(post) : QList<CFlickrPhoto*>();
     for (CFlickrPhoto* photo : photos) {
         m_photos.append(photo);
-        connect(photo, &IMediaObject::thumbnailDownloadDone, this, &CFlickrPhotoWidget::_onPhotoThumbnailUpdated);
+        connect(photo, &IMediaObject::thumbnailDownloadDone, this,
+                &CFlickrPhotoWidget::_onPhotoThumbnailUpdated);
     }
 
     auto* row = new QHBoxLayout;
@@ -90,9 +91,10 @@ CFlickrPhotoWidget::~CFlickrPhotoWidget() = default;
 
 QString CFlickrPhotoWidget::captionText(IMediaUser* user, IFlickrEvent* event, CFlickrObjectManager* objects)
 {
-    if (!user || !event || !objects || event->eventKind() != IFlickrEvent::PhotoPost)
+    auto* post = qobject_cast<CFlickrPhotoPost*>(event);
+    if (!user || !post || !objects || post->eventKind() != IFlickrEvent::PhotoPost)
         return QString();
-    const QList<CFlickrPhoto*> photos = objects->photosOfPost(static_cast<CFlickrPhotoPost*>(event));
+    const QList<CFlickrPhoto*> photos = objects->photosOfPost(post);
     if (photos.size() == 1)
         return CMeskTexts::photoPostedCaption(user->name(), photos.first()->text());
     return CMeskTexts::photosPostedCaption(user->name(), int(photos.size()));

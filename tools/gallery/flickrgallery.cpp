@@ -65,7 +65,8 @@ CFlickrGallerySamples::~CFlickrGallerySamples()
     m_db.reset();
 }
 
-CFlickrPhotoPost* CFlickrGallerySamples::makePost(const QString& title, int photos, int minutesAgo, int firstId)
+CFlickrPhotoPost* CFlickrGallerySamples::makePost(const QString& title, int photos, int minutesAgo,
+                                                  int firstId)
 {
     CFlickrPhotoPost* post = m_objects->addPhotoPost(m_user->serviceUser().id);
     if (!post)
@@ -81,7 +82,8 @@ CFlickrPhotoPost* CFlickrGallerySamples::makePost(const QString& title, int phot
         record.dateUpload = QString::number(newest - i * 60);
         record.title = photos == 1 ? title : title + QStringLiteral(" %1").arg(i + 1);
         CFlickrPhoto* photo = m_objects->findOrAddPhoto(record, m_user->serviceUser().id);
-        if (!photo || !post->addPhoto(photo) || !drawPicture(photo->thumbnailFile(), (firstId + i * 47) % 360))
+        if (!photo || !post->addPhoto(photo) ||
+            !drawPicture(photo->thumbnailFile(), (firstId + i * 47) % 360))
             return nullptr;
     }
     return post;

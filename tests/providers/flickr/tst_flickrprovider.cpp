@@ -185,8 +185,10 @@ private slots:
     {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("text");
-        QTest::newRow("one photo") << "bob" << "<b>bob</b> posted a new photo: \"Sunset\"";
-        QTest::newRow("markup in the name") << "<x" << "<b>&lt;x</b> posted a new photo: \"Sunset\"";
+        QTest::newRow("one photo") << "bob"
+                                   << "<b>bob</b> posted a new photo: \"Sunset\"";
+        QTest::newRow("markup in the name") << "<x"
+                                            << "<b>&lt;x</b> posted a new photo: \"Sunset\"";
     }
     // A stored post's caption, and its widget only while the post has photos and its user exists.
     void itemText()

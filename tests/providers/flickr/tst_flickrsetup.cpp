@@ -149,13 +149,15 @@ private slots:
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("state");
-        QTest::newRow("frob not authorised") << "ready" << "Flickr is having problems - please try again later." << 4;
+        QTest::newRow("frob not authorised") << "ready"
+                                             << "Flickr is having problems - please try again later." << 4;
         QTest::newRow("port closed at start")
             << "closed"
             << "There seems to be network problems accessing Flickr, please check that your network "
                "connection is working."
             << 1;
-        QTest::newRow("page load failed") << "failed load" << "Failed to load page: http://127.0.0.1:1/x?a=b" << 2;
+        QTest::newRow("page load failed") << "failed load"
+                                          << "Failed to load page: http://127.0.0.1:1/x?a=b" << 2;
     }
     // Error pages keep the state.
     void errors()
@@ -166,7 +168,8 @@ private slots:
         if (what == QLatin1String("closed")) {
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost));
-            qputenv("LUMESK_FLICKR_URL", QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort()).toUtf8());
+            qputenv("LUMESK_FLICKR_URL",
+                    QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort()).toUtf8());
             probe.close();
             makeWizard();
             m_wizard->onStartSetup();

@@ -53,7 +53,8 @@ private slots:
         QVERIFY(wizard.customPage()->isVisible());
         // The confirmation page authorised the frob: "Ready" ends the setup.
         QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 30000);
-        QVERIFY(loaded.constLast().at(0).toString().startsWith(server.baseUrl() + QStringLiteral("/services/auth/done?frob=")));
+        QVERIFY(loaded.constLast().at(0).toString().startsWith(server.baseUrl() +
+                                                               QStringLiteral("/services/auth/done?frob=")));
         QTest::qWait(300);
         QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR));
         QVERIFY(wizard.grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/flickr-setup-ready.png")));

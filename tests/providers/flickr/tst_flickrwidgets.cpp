@@ -122,10 +122,11 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::newRow("five photos") << "bob" << QStringList{"a", "b", "c", "d", "e"}
                                      << "<b>bob</b> posted 5 photos";
-        QTest::newRow("one photo") << "bob" << QStringList{"Sunset"} << "<b>bob</b> posted a new photo: \"Sunset\"";
+        QTest::newRow("one photo") << "bob" << QStringList{"Sunset"}
+                                   << "<b>bob</b> posted a new photo: \"Sunset\"";
         QTest::newRow("untitled") << "bob" << QStringList{QString()} << "<b>bob</b> posted a new photo";
-        QTest::newRow("markup in names") << "<x" << QStringList{"a<b"}
-                                         << "<b>&lt;x</b> posted a new photo: \"a&lt;b\"";
+        QTest::newRow("markup in names")
+            << "<x" << QStringList{"a<b"} << "<b>&lt;x</b> posted a new photo: \"a&lt;b\"";
     }
     // The caption, one thumbnail per photo up to three, each opening its own photo's page.
     void caption()
@@ -213,8 +214,9 @@ private slots:
         QTest::mouseClick(widget->avatarWidget(), Qt::LeftButton);
         QTest::mouseClick(widget->thumbnails().at(1), Qt::LeftButton);
         QTest::mouseClick(widget->logoWidget(), Qt::LeftButton);
-        QCOMPARE(urls.opened, (QList<QUrl>{QUrl(m_fx->server->baseUrl() + QStringLiteral("/people/") + kOwner),
-                                           QUrl(m_objects->photosOfPost(m_post).at(1)->photoUrl())}));
+        QCOMPARE(urls.opened,
+                 (QList<QUrl>{QUrl(m_fx->server->baseUrl() + QStringLiteral("/people/") + kOwner),
+                              QUrl(m_objects->photosOfPost(m_post).at(1)->photoUrl())}));
     }
 
     void filter_data()
@@ -227,8 +229,8 @@ private slots:
         QTest::newRow("author, any case") << "BOB" << false << true << caption;
         QTest::newRow("text") << "photos" << false << true << caption;
         QTest::newRow("no match") << "zzz" << true << false << caption;
-        QTest::newRow("highlighted")
-            << "photos" << true << true << CMeskTexts::highlightText(caption, QStringLiteral("photos"), true);
+        QTest::newRow("highlighted") << "photos" << true << true
+                                     << CMeskTexts::highlightText(caption, QStringLiteral("photos"), true);
     }
     void filter()
     {
