@@ -4,19 +4,19 @@
 <context>
     <name>CFlickrSetupWidget</name>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="203"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="205"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="249"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="251"/>
         <source>when you are finished press </source>
         <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="251"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="253"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>

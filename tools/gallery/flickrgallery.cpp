@@ -52,7 +52,18 @@ CFlickrGallerySamples::CFlickrGallerySamples()
         return;
     m_objects = std::make_unique<CFlickrObjectManager>(m_api.get(), 3);
     m_objects->setStorage(m_db.get());
-    m_user = m_objects->findOrAddUser(kOwner, QStringLiteral("bob"));
+    // bob with his buddy icon on disk already, so the gallery looks nothing up.
+    SServiceUser bob;
+    bob.provider = 3;
+    bob.type = 2;
+    bob.name = QStringLiteral("bob");
+    bob.mediaId = kOwner;
+    bob.url = m_api->homeUrl() + QStringLiteral("/people/") + kOwner;
+    bob.avatar =
+        QStringLiteral("http://farm2.static.flickr.com/1234/buddyicons/") + kOwner + QStringLiteral(".jpg");
+    if (!m_db->addServiceUser(bob) || !drawPicture(bob.avatarFile, 200))
+        return;
+    m_user = m_objects->findUser(kOwner);
     if (!m_user)
         return;
     m_onePhoto = makePost(QStringLiteral("Sunset over the harbour"), 1, 5, 100);
