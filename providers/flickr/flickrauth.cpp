@@ -23,6 +23,11 @@ void CFlickrAuth::setConsumer(const QString& apiKey, const QString& sharedSecret
     m_api->setConsumer(apiKey, sharedSecret);
 }
 
+QString CFlickrAuth::homeUrl() const
+{
+    return m_api->homeUrl();
+}
+
 bool CFlickrAuth::isAuthorized() const
 {
     return m_api->isReady();

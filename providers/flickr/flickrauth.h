@@ -38,6 +38,8 @@ public:
     QString frob() const { return m_frob; }
     QString userId() const { return m_userId; }
     QString userName() const { return m_userName; }
+    // The service's web site (CFlickrApi::homeUrl), for the setup page.
+    QString homeUrl() const;
 
     // A stored account; the secret is not used by this service. No signal.
     void restoreUser(const QString& token, const QString& secret, const QString& userId,

@@ -5,6 +5,7 @@
 #include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
+#include "flickrwidgets.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "quorimages.h"
@@ -83,8 +84,8 @@ void CFlickrProvider::itemHook(mid_t) {}
 
 void CFlickrProvider::setup(QWidget* parent)
 {
-    Q_UNUSED(parent)
-    // Not yet: runs the Flickr setup page modally once the setup widget exists.
+    CFlickrSetupWidget wizard(m_auth, parent);
+    wizard.exec();
 }
 
 void CFlickrProvider::removeAccount()
@@ -138,15 +139,21 @@ void CFlickrProvider::update()
 
 IMediaItemWidget* CFlickrProvider::createItemWidget(const SMediaItem& item)
 {
-    Q_UNUSED(item)
-    // Not yet: a CFlickrPhotoWidget for a stored photo post with photos, once the widget exists.
-    return nullptr;
+    IFlickrEvent* event = m_objects->loadEvent(item);
+    CFlickrUser* author = m_objects->user(item.user);
+    auto* post = qobject_cast<CFlickrPhotoPost*>(event);
+    if (!post || !author || post->eventKind() != IFlickrEvent::PhotoPost || post->photoCount() <= 0)
+        return nullptr;
+    return new CFlickrPhotoWidget(author, post, m_objects);
 }
 
 void CFlickrProvider::itemText(const SMediaItem& item, QString& text)
 {
     text = item.content;
-    // Not yet: a photo post's caption follows, once the photo widget's caption text exists.
+    IFlickrEvent* event = m_objects->loadEvent(item);
+    CFlickrUser* author = m_objects->user(item.user);
+    if (event && author && event->eventKind() == IFlickrEvent::PhotoPost)
+        text = CFlickrPhotoWidget::captionText(author, event, m_objects);
 }
 
 IMediaEventItem* CFlickrProvider::eventObject(const SMediaItem& item)

@@ -1,5 +1,7 @@
 #include "gallery.h"
 
+#include "flickrgallery.h"
+#include "flickrwidgets.h"
 #include "imediaposting.h"
 #include "meskbottombar.h"
 #include "meskdialogtitlebar.h"
@@ -1154,6 +1156,41 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      scroller.setColumns(3, look == LookDisabled ? 3 : 5);
                      scroller.setCurrentColumn(look == LookDisabled ? 0 : int(look));
                      renderScaled(&scroller, p, r, 1.0);
+                 }});
+
+    // Flickr: the photo-post widget at the feed column's width, half size (pressed: the filter
+    // "bob" marked; disabled: the logo hidden, as the service columns show it), and the setup page
+    // with its "Ready" bar.
+    auto flickr = std::make_shared<CFlickrGallerySamples>();
+    for (const int photos : {1, 5}) {
+        rows.append(
+            {QStringLiteral("Flickr photo post (CFlickrPhotoWidget), %1 photo%2, 360 px wide; pressed: "
+                            "filter marked, disabled: logo hidden; half size")
+                 .arg(photos)
+                 .arg(photos == 1 ? QString() : QStringLiteral("s")),
+             photos == 1 ? 84 : 76, [&, flickr, photos](QPainter* p, const QRect& r, TLook look) {
+                 std::unique_ptr<CFlickrPhotoWidget> item(flickr->makePostWidget(photos));
+                 if (!item)
+                     return;
+                 if (look == LookPressed)
+                     item->applyFilter(QStringLiteral("bob"), true);
+                 if (look == LookDisabled)
+                     item->setThumbnailVisible(false);
+                 item->setLayoutDirection(directionFor(look));
+                 item->ensurePolished();
+                 const int height = item->heightForWidth(360);
+                 item->resize(360, height > 0 ? height : item->sizeHint().height());
+                 renderScaled(item.get(), p, r, 0.5);
+             }});
+    }
+    rows.append({QStringLiteral("Flickr setup page (CFlickrSetupWidget) with the \"Ready\" bar over the "
+                                "(empty) web page; 0.19 size"),
+                 130, [&, flickr](QPainter* p, const QRect& r, TLook look) {
+                     if (look != LookNormal)
+                         return;
+                     std::unique_ptr<CFlickrSetupWidget> wizard(flickr->makeSetupWidget());
+                     wizard->resize(950, 650);
+                     renderScaled(wizard.get(), p, r, 0.19);
                  }});
 
     // The sheet.

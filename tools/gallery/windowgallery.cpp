@@ -1,5 +1,7 @@
 #include "windowgallery.h"
 
+#include "flickrgallery.h"
+#include "flickrwidgets.h"
 #include "imediaposting.h"
 #include "meskbottombar.h"
 #include "meskmaintitlebar.h"
@@ -308,6 +310,32 @@ int runWindowGallery(const QString& outFile, const QString& filter)
                              });
                          }
                      }
+                 }});
+    // Flickr: a service column's two photo posts, and the setup page with its "Ready" bar.
+    std::unique_ptr<CFlickrGallerySamples> flickr;
+    const auto flickrSamples = [&] {
+        if (!flickr)
+            flickr = std::make_unique<CFlickrGallerySamples>();
+        return flickr.get();
+    };
+    rows.append({QStringLiteral("Flickr photo posts (CFlickrPhotoWidget), one photo and five photos"), [&] {
+                     auto* column = keep(new QWidget);
+                     column->setWindowTitle(QStringLiteral("Flickr posts"));
+                     column->setAutoFillBackground(true);
+                     column->setPalette(QPalette(Qt::white));
+                     auto* layout = new QVBoxLayout(column);
+                     for (const int photos : {1, 5}) {
+                         if (CFlickrPhotoWidget* item = flickrSamples()->makePostWidget(photos))
+                             layout->addWidget(item);
+                     }
+                     layout->addStretch();
+                     column->setGeometry(left, top, 360, 330);
+                     column->show();
+                 }});
+    rows.append({QStringLiteral("Flickr setup page (CFlickrSetupWidget) with the \"Ready\" bar"), [&] {
+                     CFlickrSetupWidget* wizard = keep(flickrSamples()->makeSetupWidget());
+                     wizard->move(left + 380, top);
+                     wizard->show();
                  }});
     // Last: a tooltip label goes (and deletes itself) at the next activation or focus change anywhere.
     QPointer<CQuorToolTipLabel> label;

@@ -1,10 +1,13 @@
 // The Flickr provider against the stand-in service and a real media database.
 #include "failingstorage.h"
 #include "flickrauth.h"
+#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrprovider.h"
 #include "flickrstoragefixture.h"
+#include "flickrwidgets.h"
+#include "imediaitemwidget.h"
 #include "imediaobjects.h"
 #include "meskhttptaskpool.h"
 #include "testclock.h"
@@ -176,6 +179,50 @@ private slots:
         QCOMPARE(m_provider->user(post.user)->serviceUser().id, post.user);
         QTest::ignoreMessage(QtDebugMsg, "CFlickrProvider: link item is not supported");
         QVERIFY(!m_provider->linkItem(post));
+    }
+
+    void itemText_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one photo") << "bob"
+                                   << "<b>bob</b> posted a new photo: \"Sunset\"";
+        QTest::newRow("markup in the name") << "<x"
+                                            << "<b>&lt;x</b> posted a new photo: \"Sunset\"";
+    }
+    // A stored post's caption, and its widget only while the post has photos and its user exists.
+    void itemText()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, text);
+        makeProvider();
+        CFlickrObjectManager* objects = m_provider->objectManager();
+        CFlickrUser* author = objects->findOrAddUser(FakeFlickrService::defaultUserId(), user);
+        QVERIFY(author);
+        CFlickrPhotoPost* post = objects->addPhotoPost(author->serviceUser().id);
+        QVERIFY(post);
+        SFlickrPhoto record;
+        record.id = QStringLiteral("9");
+        record.owner = FakeFlickrService::defaultUserId();
+        record.dateUpload = QStringLiteral("1700000000");
+        record.title = QStringLiteral("Sunset");
+        CFlickrPhoto* photo = objects->findOrAddPhoto(record, author->serviceUser().id);
+        QVERIFY(photo && post->addPhoto(photo));
+        const SMediaItem item = m_fx->storedItem(post->mediaItem().id);
+
+        QString caption;
+        m_provider->itemText(item, caption);
+        QCOMPARE(caption, text);
+        std::unique_ptr<IMediaItemWidget> widget(m_provider->createItemWidget(item));
+        QVERIFY(qobject_cast<CFlickrPhotoWidget*>(widget.get()));
+        QVERIFY(!widget->parent());
+        QCOMPARE(widget->mediaItem().id, item.id);
+
+        SMediaItem strayUser = item;
+        strayUser.user = 4711;
+        QVERIFY(!m_provider->createItemWidget(strayUser));
+        QVERIFY(m_fx->db->deleteMediaItem(photo->mediaItem().id));
+        QVERIFY(!m_provider->createItemWidget(item));
     }
 
     void errors_data()
