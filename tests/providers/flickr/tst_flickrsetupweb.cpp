@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
-#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
