@@ -131,6 +131,48 @@
     </message>
 </context>
 <context>
+    <name>CTwitterSetupWidget</name>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="65"/>
+        <source>Failed to load page: </source>
+        <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="114"/>
+        <source>when you are finished, enter the pin </source>
+        <extracomment>Label text indicating the next step when setup is concluded</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="118"/>
+        <source> and press </source>
+        <extracomment>complementary text to indicate the next step (press button)</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="120"/>
+        <source>Ready</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CTwitterStatusWidget</name>
+    <message>
+        <location filename="../../providers/twitter/twitterwidgets.cpp" line="121"/>
+        <source>Reply</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twitterwidgets.cpp" line="123"/>
+        <source>Retweet</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Dialog Titlebar caption</name>
     <message>
         <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
