@@ -15,8 +15,7 @@ const QString kServiceName = QStringLiteral("Twitter");
 } // namespace
 
 CTwitterSetupWidget::CTwitterSetupWidget(CTwitterAuth* auth, QWidget* parent)
-    : CMeskServiceSetupWidget(parent),
-      m_auth(auth)
+    : CMeskServiceSetupWidget(parent), m_auth(auth)
 {
     setMinimumWidth(800);
     setMinimumHeight(500);
@@ -40,9 +39,7 @@ void CTwitterSetupWidget::onStartSetup()
         m_auth->requestAccess();
 }
 
-void CTwitterSetupWidget::onCancelSetup()
-{
-}
+void CTwitterSetupWidget::onCancelSetup() {}
 
 bool CTwitterSetupWidget::onHtmlPageRequested(const QString& url)
 {

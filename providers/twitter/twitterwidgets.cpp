@@ -55,8 +55,7 @@ QVBoxLayout* textColumn(const CTwitterItemParts& parts, QWidget* links)
 // ---- CTwitterItemParts ---------------------------------------------------------------------
 
 CTwitterItemParts::CTwitterItemParts(CTwitterUser* author, CTwitterStatus* shown)
-    : user(author),
-      status(shown)
+    : user(author), status(shown)
 {
     if (status) {
         item = status->mediaItem();
@@ -110,8 +109,7 @@ void CTwitterItemParts::refreshAvatar()
 // ---- CTwitterStatusWidget ------------------------------------------------------------------
 
 CTwitterStatusWidget::CTwitterStatusWidget(CTwitterUser* user, CTwitterStatus* status, QWidget* parent)
-    : IMediaItemWidget(parent),
-      m_parts(user, status)
+    : IMediaItemWidget(parent), m_parts(user, status)
 {
     m_parts.avatar->setUrl(m_parts.profileUrl);
     m_parts.refreshAvatar();
@@ -174,9 +172,7 @@ void CTwitterStatusWidget::_onRetweet()
                           QStringLiteral("RT @") + m_parts.name + QStringLiteral(" ") + m_parts.text);
 }
 
-void CTwitterStatusWidget::_onFavorite()
-{
-}
+void CTwitterStatusWidget::_onFavorite() {}
 
 void CTwitterStatusWidget::_onItemButtonClicked(int id)
 {
@@ -203,8 +199,7 @@ void CTwitterStatusWidget::_onAvatarUpdated()
 // ---- CTwitterUpdateWidget ------------------------------------------------------------------
 
 CTwitterUpdateWidget::CTwitterUpdateWidget(CTwitterUser* user, CTwitterStatus* status, QWidget* parent)
-    : IMediaItemWidget(parent),
-      m_parts(user, status)
+    : IMediaItemWidget(parent), m_parts(user, status)
 {
     m_parts.refreshAvatar();
     m_parts.avatar->setUrl(m_parts.profileUrl);

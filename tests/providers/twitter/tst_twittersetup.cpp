@@ -59,7 +59,7 @@ private:
     QString errorText() const
     {
         return m_wizard->errorPage()->isVisibleTo(m_wizard.get()) ? m_wizard->errorPage()->label()->text()
-                                                                   : QString();
+                                                                  : QString();
     }
 
 private slots:
@@ -173,11 +173,13 @@ private slots:
         if (failure == QLatin1String("port")) {
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost));
-            qputenv("LUMESK_TWITTER_URL", QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort()).toUtf8());
+            qputenv("LUMESK_TWITTER_URL",
+                    QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort()).toUtf8());
             probe.close();
             makeWizard();
             m_wizard->welcomePage()->button()->click();
-            QTRY_COMPARE_WITH_TIMEOUT(errorText(), CMeskServiceSetupWidget::networkErrorText("Twitter"), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(errorText(), CMeskServiceSetupWidget::networkErrorText("Twitter"),
+                                      10000);
             return;
         }
         makeWizard();
@@ -186,7 +188,8 @@ private slots:
             loadPage();
             m_wizard->pinField()->setText(QStringLiteral("7654321"));
             m_wizard->customPage()->findChild<QPushButton*>()->click();
-            QTRY_COMPARE_WITH_TIMEOUT(errorText(), CMeskServiceSetupWidget::serviceErrorText("Twitter"), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(errorText(), CMeskServiceSetupWidget::serviceErrorText("Twitter"),
+                                      10000);
             return;
         }
         const QString url = QStringLiteral("http://127.0.0.1:9/gone?a=1");

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 

@@ -58,10 +58,7 @@ private:
             return s->textLabel();
         return static_cast<CTwitterUpdateWidget*>(w)->textLabel();
     }
-    static void addKinds()
-    {
-        QTest::addColumn<bool>("own");
-    }
+    static void addKinds() { QTest::addColumn<bool>("own"); }
 
 private slots:
     void initTestCase()
@@ -92,15 +89,15 @@ private slots:
         QTest::addColumn<QStringList>("holds");
         QTest::addColumn<QStringList>("lacks");
         const QStringList linked = {"<b>bob</b> ", "hello<br/>see", "href=\"http://a.com/x\""};
-        QTest::newRow("status, break and link") << false << "bob" << "hello\nsee http://a.com/x" << linked
-                                                << QStringList{"\n"};
-        QTest::newRow("update, break and link") << true << "bob" << "hello\nsee http://a.com/x" << linked
-                                                << QStringList{"\n"};
+        QTest::newRow("status, break and link") << false << "bob"
+                                                << "hello\nsee http://a.com/x" << linked << QStringList{"\n"};
+        QTest::newRow("update, break and link") << true << "bob"
+                                                << "hello\nsee http://a.com/x" << linked << QStringList{"\n"};
         QTest::newRow("markup in the name") << false << "<i>x"
                                             << "hi" << QStringList{"<b>&lt;i>x</b>"} << QStringList{"<i>"};
-        QTest::newRow("markup in the text") << true << "bob"
-                                            << "<i>no</i> javascript:x" << QStringList{"&lt;i>no"}
-                                            << QStringList{"<i>", "href"};
+        QTest::newRow("markup in the text")
+            << true << "bob"
+            << "<i>no</i> javascript:x" << QStringList{"&lt;i>no"} << QStringList{"<i>", "href"};
     }
     void text()
     {
@@ -232,7 +229,8 @@ private slots:
         // The avatar arrives after the widget was built.
         QVERIFY(QTest::qWaitFor([&] { return updated.size() == 1; }, 10000));
         QVERIFY(avatar->pixmap().toImage() != before);
-        QCOMPARE(avatar->pixmap().toImage().pixelColor(avatar->pixmap().width() / 2, avatar->pixmap().height() / 2),
+        QCOMPARE(avatar->pixmap().toImage().pixelColor(avatar->pixmap().width() / 2,
+                                                       avatar->pixmap().height() / 2),
                  QColor(10, 120, 200));
         QCOMPARE(widget->findChildren<QObject*>(), children);
 
@@ -246,9 +244,11 @@ private slots:
     void providerMakesWidgets()
     {
         for (int i = 0; i < 4; ++i)
-            m_fx->db->setServiceKey(MeskProvider::Twitter, QStringList{"key", "secret", "user_id", "user_name"}[i],
+            m_fx->db->setServiceKey(MeskProvider::Twitter,
+                                    QStringList{"key", "secret", "user_id", "user_name"}[i],
                                     QStringList{"AT", "AS", "123", "alice"}[i]);
-        m_fx->addStatus("1001", QStringLiteral("see http://a.com/x"), m_fx->author("2001", QStringLiteral("bob")));
+        m_fx->addStatus("1001", QStringLiteral("see http://a.com/x"),
+                        m_fx->author("2001", QStringLiteral("bob")));
         CTwitterProvider provider;
         provider.setStorage(m_fx->db.get());
         QSignalSpy done(&provider, &IMediaItemProvider::updateDone);
