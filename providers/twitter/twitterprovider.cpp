@@ -7,7 +7,9 @@
 #include "twittercalls.h"
 #include "twitteritems.h"
 #include "twitterposter.h"
+#include "twittersetupwidget.h"
 #include "twittersync.h"
+#include "twitterwidgets.h"
 
 #include <QDebug>
 #include <QRegularExpression>
@@ -113,8 +115,8 @@ void CTwitterProvider::itemHook(mid_t item)
 
 void CTwitterProvider::setup(QWidget* parent)
 {
-    // The set-up wizard page of the Twitter feed widgets runs here once it exists.
-    Q_UNUSED(parent)
+    CTwitterSetupWidget wizard(m_auth, parent);
+    wizard.exec();
 }
 
 bool CTwitterProvider::supportsService(int serviceType) const
@@ -488,20 +490,24 @@ void CTwitterProvider::removeAccount()
 
 IMediaItemWidget* CTwitterProvider::createItemWidget(const SMediaItem& item)
 {
+    // Only statuses have a widget: any other item (a link) never becomes a status object, so
+    // it reaches neither the statuses table nor the sync list nor sinceId.
+    if (item.type != CTwitterStatus::StatusType && item.type != CTwitterStatus::OwnStatusType) {
+        log("CTwitterProvider: unknown event type");
+        return nullptr;
+    }
     CTwitterStatus* status = m_statuses.value(item.id);
     if (!status) {
         status = new CTwitterStatus(&m_api, m_storage, this);
         status->setItem(item);
         registerStatus(status, true);
     }
-    if (!user(item.user))
+    auto* author = qobject_cast<CTwitterUser*>(user(item.user));
+    if (!author)
         return nullptr;
-    if (!status->isStatus() && !status->isOwnStatus()) {
-        log("CTwitterProvider: unknown event type");
-        return nullptr;
-    }
-    // The Twitter feed widgets (status and own update) are made here once they exist.
-    return nullptr;
+    if (status->isStatus())
+        return new CTwitterStatusWidget(author, status, nullptr);
+    return new CTwitterUpdateWidget(author, status, nullptr);
 }
 
 void CTwitterProvider::itemText(const SMediaItem& item, QString& text)

@@ -32,6 +32,9 @@
 #include "quortextedit.h"
 #include "quortextlabel.h"
 #include "quortooltiplabel.h"
+#include "twittersamples.h"
+#include "twittersetupwidget.h"
+#include "twitterwidgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -1191,6 +1194,38 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      std::unique_ptr<CFlickrSetupWidget> wizard(flickr->makeSetupWidget());
                      wizard->resize(950, 650);
                      renderScaled(wizard.get(), p, r, 0.19);
+                 }});
+
+    // The Twitter feed widgets on stored sample items: hover highlights "lake", pressed hides the
+    // service logo; and the Twitter setup page with its PIN bar.
+    const CTwitterGallerySamples twitter;
+    for (const bool own : {false, true}) {
+        rows.append({own ? QStringLiteral("Twitter own update (CTwitterUpdateWidget)")
+                         : QStringLiteral("Twitter status with a link (CTwitterStatusWidget)"),
+                     100, [&, own](QPainter* p, const QRect& r, TLook look) {
+                         if (!twitter.isValid())
+                             return;
+                         std::unique_ptr<IMediaItemWidget> item(own ? twitter.updateWidget()
+                                                                    : twitter.statusWidget());
+                         if (look == LookHover)
+                             item->applyFilter(own ? QStringLiteral("fun") : QStringLiteral("lake"), true);
+                         if (look == LookPressed)
+                             item->setThumbnailVisible(false);
+                         item->setEnabled(look != LookDisabled);
+                         item->setLayoutDirection(directionFor(look));
+                         // As wide as its bottom row needs, scaled down to the cell when wider.
+                         const int width = qMax(r.width() - 8, item->minimumSizeHint().width());
+                         item->resize(width, item->heightForWidth(width));
+                         renderScaled(item.get(), p, r, qMin(1.0, qreal(r.width() - 8) / width));
+                     }});
+    }
+    rows.append({QStringLiteral("Twitter setup wizard with the PIN bar (CTwitterSetupWidget); 0.22 size"),
+                 120, [&](QPainter* p, const QRect& r, TLook look) {
+                     if (look != LookNormal || !twitter.isValid())
+                         return;
+                     std::unique_ptr<CTwitterSetupWidget> wizard(twitter.wizardWithPinBar());
+                     wizard->resize(800, 500);
+                     renderScaled(wizard.get(), p, r, 0.22);
                  }});
 
     // The sheet.

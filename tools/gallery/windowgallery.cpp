@@ -22,6 +22,9 @@
 #include "quorpopupwidget.h"
 #include "quortextedit.h"
 #include "quortooltiplabel.h"
+#include "twittersamples.h"
+#include "twittersetupwidget.h"
+#include "twitterwidgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -244,6 +247,28 @@ int runWindowGallery(const QString& outFile, const QString& filter)
              window->setGeometry(left, top + 240, 360, 260);
              window->show();
          }});
+    // The Twitter feed widgets on stored sample items, and the Twitter setup page with its PIN bar.
+    const CTwitterGallerySamples twitter;
+    rows.append(
+        {QStringLiteral("Twitter status and own update (CTwitterStatusWidget, CTwitterUpdateWidget)"), [&] {
+             if (!twitter.isValid())
+                 return;
+             auto* window = keep(new QWidget);
+             window->setWindowTitle(QStringLiteral("Twitter items"));
+             auto* layout = new QVBoxLayout(window);
+             layout->addWidget(twitter.statusWidget());
+             layout->addWidget(twitter.updateWidget());
+             layout->addStretch();
+             window->setGeometry(left + 860, top + 200, 380, 260);
+             window->show();
+         }});
+    rows.append({QStringLiteral("Twitter setup wizard (CTwitterSetupWidget), PIN bar"), [&] {
+                     if (!twitter.isValid())
+                         return;
+                     CTwitterSetupWidget* wizard = keep(twitter.wizardWithPinBar());
+                     wizard->setGeometry(left + 60, top + 300, 800, 500);
+                     wizard->show();
+                 }});
     // The product's floating windows: a tab-shaped post dialog with one shadow per rectangle, and
     // the toast in the corner of the work area.
     rows.append({QStringLiteral("post dialog shadows (CMeskComplexShadow)"), [&] {

@@ -1,5 +1,6 @@
 // The Twitter provider against the stand-in service: update runs, what is stored once and
 // announced after the commit, the since marker, errors, account link and removal.
+#include "imediaitemwidget.h"
 #include "imediaposting.h"
 #include "meskhttptaskpool.h"
 #include "twitterauth.h"
@@ -314,7 +315,7 @@ private slots:
         auto third = std::make_unique<CTwitterProvider>();
         third->setStorage(m_fx->db.get());
         QVERIFY(third->sinceId().isEmpty());
-        QCOMPARE(third->createItemWidget(m_fx->db->itemByMediaId(MeskProvider::Twitter, "1001").first()), nullptr);
+        delete third->createItemWidget(m_fx->db->itemByMediaId(MeskProvider::Twitter, "1001").first());
         QCOMPARE(third->sinceId(), QStringLiteral("1001"));
     }
 

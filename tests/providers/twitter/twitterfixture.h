@@ -20,6 +20,10 @@
 class TwitterFixture
 {
 public:
+    // The server's thread may still be answering a request (an avatar a widget asked for) that
+    // reads the members below: it stops first.
+    ~TwitterFixture() { server.reset(); }
+
     bool start()
     {
         service = std::make_unique<FakeTwitterService>();
