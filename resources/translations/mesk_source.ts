@@ -2,6 +2,94 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>CFlickrSetupWidget</name>
+    <message>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="205"/>
+        <source>Failed to load page: </source>
+        <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="251"/>
+        <source>when you are finished press </source>
+        <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="253"/>
+        <source>Ready</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskBottomBar</name>
+    <message>
+        <location filename="../../views/meskbottombar.cpp" line="68"/>
+        <source>Cancel</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskbottombar.cpp" line="70"/>
+        <source>Save</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskDeepDiveErrorWidget</name>
+    <message>
+        <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>
+        <source>Try again</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskImageViewer</name>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="143"/>
+        <source>Image corrupted</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="144"/>
+        <source>Image was corrupted or its format is not supported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="154"/>
+        <source>Image download failed</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmediaviewer.cpp" line="155"/>
+        <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskMainTitleBar</name>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="24"/>
+        <source>Restore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="25"/>
+        <source>Minimize</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="28"/>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskMessageBox</name>
     <message>
         <location filename="../../uilib/meskmessagebox.cpp" line="40"/>
@@ -131,27 +219,154 @@
     </message>
 </context>
 <context>
+    <name>CMeskStreamView</name>
+    <message>
+        <location filename="../../views/meskstreamview.cpp" line="341"/>
+        <source>You have no items yet</source>
+        <extracomment>Status - There are no visible items for the user</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskstreamview.cpp" line="349"/>
+        <source>You have no active services</source>
+        <extracomment>Status - the service providers are deactivated</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskstreamview.cpp" line="357"/>
+        <source>You have no other services</source>
+        <extracomment>Status - There are other sources of items configured</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskToolBar</name>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="115"/>
+        <source>New Update</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="116"/>
+        <source>New Text Message</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskVideoViewer</name>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="125"/>
+        <source>Flash Player is not installed</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="126"/>
+        <source>Adobe Flash Player is not installed. You need this in order to play the video.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="178"/>
+        <source>Video download failed</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="179"/>
+        <source>Failed to download video from server, please check that your network connection works properly and your account is not blocked.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="204"/>
+        <source>Flash player error</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="205"/>
+        <source>The video could not be reproduced; Velto Lumesk is unable to determine the resons for this problem. Please try to watch this directly from the service website.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="212"/>
+        <source>Video format is not supported</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskvideoviewer.cpp" line="213"/>
+        <source>The video was corrupted or its format is not supported.</source>
+        <comment>Error information</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskViewToolButton</name>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="58"/>
+        <location filename="../../views/mesktoolbar.cpp" line="82"/>
+        <source>View</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="62"/>
+        <source>» Images and Videos</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="63"/>
+        <source>» Links</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="70"/>
+        <source>Images and Videos</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="71"/>
+        <source>Links</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="91"/>
+        <source>View </source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CTwitterSetupWidget</name>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="65"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="62"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="114"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="111"/>
         <source>when you are finished, enter the pin </source>
         <extracomment>Label text indicating the next step when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="118"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="115"/>
         <source> and press </source>
         <extracomment>complementary text to indicate the next step (press button)</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="120"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="117"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -160,13 +375,13 @@
 <context>
     <name>CTwitterStatusWidget</name>
     <message>
-        <location filename="../../providers/twitter/twitterwidgets.cpp" line="121"/>
+        <location filename="../../providers/twitter/twitterwidgets.cpp" line="119"/>
         <source>Reply</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twitterwidgets.cpp" line="123"/>
+        <location filename="../../providers/twitter/twitterwidgets.cpp" line="121"/>
         <source>Retweet</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -176,6 +391,21 @@
     <name>Dialog Titlebar caption</name>
     <message>
         <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
+        <source>Close</source>
+        <comment>Tooltip/menu item for the close button in the caption</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Main titlebar caption</name>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="68"/>
+        <source>Minimize</source>
+        <comment>Tooltip/menu item for the minimize button in the caption</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="72"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
