@@ -201,7 +201,10 @@ void CMeskServiceSetupWidget::insertCustomPage(QWidget* page)
     page->setFixedHeight(25);
     m_mainLayout->insertWidget(m_mainLayout->indexOf(m_titleBar) + 1, page, 0);
     QPalette palette = page->palette();
+    // Pale yellow whether or not the wizard is the active window (the user switches to the
+    // browser's page and back while reading it).
     palette.setColor(QPalette::Active, QPalette::Window, QColor(255, 255, 204));
+    palette.setColor(QPalette::Inactive, QPalette::Window, QColor(255, 255, 204));
     page->setPalette(palette);
     page->setAutoFillBackground(true);
     page->setBackgroundRole(QPalette::Window);

@@ -256,6 +256,7 @@ void TestMeskServiceSetup::customStrip()
     QCOMPARE(second->height(), 25);
     QCOMPARE(second->width(), wizard.width());
     QCOMPARE(second->palette().color(QPalette::Active, QPalette::Window), QColor(255, 255, 204));
+    QCOMPARE(second->palette().color(QPalette::Inactive, QPalette::Window), QColor(255, 255, 204));
     wizard.removeCustomPage();
     QVERIFY(!wizard.customPage());
     QCOMPARE(wizard.layout()->count(), 7);
