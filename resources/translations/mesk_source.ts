@@ -2,6 +2,61 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>CFacebookCommentWidget</name>
+    <message>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="64"/>
+        <source>Me</source>
+        <comment>Pronoun - action executed by the user himself</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFacebookCommentsWidget</name>
+    <message>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="132"/>
+        <source>View all comments...</source>
+        <comment>Label text that links to the dialog showing all comments</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFacebookEventWidget</name>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="307"/>
+        <source>Comments(%1)</source>
+        <comment>Subject - Comments(#amount#)</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="308"/>
+        <source>Comment</source>
+        <comment>Verb</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="315"/>
+        <source>You liked(%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="315"/>
+        <source>You liked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="316"/>
+        <source>Like(%1)</source>
+        <comment>Verb</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="316"/>
+        <source>Like</source>
+        <comment>Verb</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskDeepDiveErrorWidget</name>
     <message>
         <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>
@@ -568,6 +623,12 @@
         <location filename="../../uilib/mesktexts.cpp" line="496"/>
         <source>Yesterday, </source>
         <comment>Label text for time information - Yesterday, hour:minute</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="234"/>
+        <source>Me</source>
+        <comment>Pronoun referring to the user himself</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
