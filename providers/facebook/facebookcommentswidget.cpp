@@ -36,17 +36,16 @@ void setPointSize(QLabel* label, int size)
 
 CFacebookCommentWidget::CFacebookCommentWidget(CFacebookUser* commenter, CFacebookComment* comment,
                                                const QString& ownUserId, QWidget* parent)
-    : QWidget(parent)
-    , m_comment(comment)
-    , m_commenter(commenter)
-    , m_item(comment ? comment->mediaItem() : SMediaItem())
-    , m_own(commenter && !ownUserId.isEmpty() && commenter->mediaId() == ownUserId)
+    : QWidget(parent), m_comment(comment), m_commenter(commenter),
+      m_item(comment ? comment->mediaItem() : SMediaItem()),
+      m_own(commenter && !ownUserId.isEmpty() && commenter->mediaId() == ownUserId)
 {
     const int pointSize = productMetric(this, CMeskUiStyle::PM_MeskCommentPointSize);
     auto* layout = new QHBoxLayout(this);
     layout->addSpacing(productMetric(this, CMeskUiStyle::PM_MeskCommentSpacing));
     if (commenter)
-        connect(commenter, &CFacebookUser::avatarUpdated, this, &CFacebookCommentWidget::_onUserThumbnailUpdated);
+        connect(commenter, &CFacebookUser::avatarUpdated, this,
+                &CFacebookCommentWidget::_onUserThumbnailUpdated);
 
     auto* avatarBox = new QHBoxLayout;
     m_avatar = new CMeskThumbnailWidget(1);
@@ -117,11 +116,7 @@ void CFacebookCommentWidget::_onUserThumbnailUpdated()
 CFacebookCommentsWidget::CFacebookCommentsWidget(CFacebookUser* poster, CFacebookEvent* event,
                                                  CFacebookObjectManager* objects, const QString& ownUserId,
                                                  QWidget* parent)
-    : QWidget(parent)
-    , m_event(event)
-    , m_poster(poster)
-    , m_objects(objects)
-    , m_ownUserId(ownUserId)
+    : QWidget(parent), m_event(event), m_poster(poster), m_objects(objects), m_ownUserId(ownUserId)
 {
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(0, 0, 0, 0);

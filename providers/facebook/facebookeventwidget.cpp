@@ -52,13 +52,8 @@ QString withQuote(const QString& caption, const QString& quoted)
 CFacebookEventWidget::CFacebookEventWidget(CFacebookUser* user, CFacebookEvent* event,
                                            CFacebookObjectManager* objects, const QString& ownUserId,
                                            QWidget* parent)
-    : IMediaItemWidget(parent)
-    , m_event(event)
-    , m_user(user)
-    , m_objects(objects)
-    , m_ownUserId(ownUserId)
-    , m_item(event ? event->mediaItem() : SMediaItem())
-    , m_kind(event ? event->eventType() : -1)
+    : IMediaItemWidget(parent), m_event(event), m_user(user), m_objects(objects), m_ownUserId(ownUserId),
+      m_item(event ? event->mediaItem() : SMediaItem()), m_kind(event ? event->eventType() : -1)
 {
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(0, 0, 0, 0);
@@ -252,7 +247,8 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
     case FacebookEventType::Link: {
         CFacebookLink* link = (objects && !children.isEmpty()) ? objects->link(children.first().id) : nullptr;
         if (link && meskIsWebAddress(link->url()))
-            text = CMeskTexts::linkPostedHtml(who, link->url().toHtmlEscaped(), link->description().toHtmlEscaped());
+            text = CMeskTexts::linkPostedHtml(who, link->url().toHtmlEscaped(),
+                                              link->description().toHtmlEscaped());
         else
             text = CMeskTexts::linkPostedCaption(who);
         text = withQuote(text, body);
@@ -270,7 +266,8 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
         break;
     }
     case FacebookEventType::Video: {
-        CFacebookVideo* video = (objects && !children.isEmpty()) ? objects->video(children.first().id) : nullptr;
+        CFacebookVideo* video =
+            (objects && !children.isEmpty()) ? objects->video(children.first().id) : nullptr;
         if (!video || video->text().isEmpty())
             text = CMeskTexts::videoPostedCaption(who);
         else
@@ -334,8 +331,9 @@ bool CFacebookEventWidget::applyFilter(const QString& text, bool highlight)
     if (!meskFilterMatches(m_captionText, text))
         return false;
     if (highlight) {
-        m_caption->setText(text.isEmpty() ? m_captionText
-                                          : CMeskTexts::highlightText(m_captionText, text.toHtmlEscaped(), false));
+        m_caption->setText(text.isEmpty()
+                               ? m_captionText
+                               : CMeskTexts::highlightText(m_captionText, text.toHtmlEscaped(), false));
     }
     return true;
 }

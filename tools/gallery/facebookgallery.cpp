@@ -33,7 +33,8 @@ void writePicture(const QString& file, const QSize& size, const QColor& colour)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(colour.lighter(160));
-    painter.drawEllipse(QRectF(size.width() * 0.2, size.height() * 0.15, size.width() * 0.6, size.height() * 0.6));
+    painter.drawEllipse(
+        QRectF(size.width() * 0.2, size.height() * 0.15, size.width() * 0.6, size.height() * 0.6));
     painter.end();
     image.save(file, "PNG");
 }
@@ -52,10 +53,10 @@ struct CFacebookGalleryStore::SData
 
     CFacebookUser* addUser(const QString& uid, const QString& name, const QColor& colour)
     {
-        CFacebookUser* user = objects->addUser(
-            {uid, name, QStringLiteral("https://www.facebook.example/profile.php?id=") + uid,
-             QStringLiteral("https://pictures.facebook.example/%1.png").arg(uid)},
-            false);
+        CFacebookUser* user =
+            objects->addUser({uid, name, QStringLiteral("https://www.facebook.example/profile.php?id=") + uid,
+                              QStringLiteral("https://pictures.facebook.example/%1.png").arg(uid)},
+                             false);
         if (user)
             writePicture(user->avatarFile(), QSize(100, 100), colour);
         return user;
@@ -79,8 +80,12 @@ struct CFacebookGalleryStore::SData
     CFacebookEvent* build(int kind, CFacebookUser* poster)
     {
         const mid_t userId = poster->serviceUser().id;
-        const QString names[] = {QString(), QStringLiteral("photo"), QStringLiteral("album"), QStringLiteral("link"),
-                                 QStringLiteral("event"), QStringLiteral("video")};
+        const QString names[] = {QString(),
+                                 QStringLiteral("photo"),
+                                 QStringLiteral("album"),
+                                 QStringLiteral("link"),
+                                 QStringLiteral("event"),
+                                 QStringLiteral("video")};
         if (kind == FacebookEventType::Message)
             return objects->addMessage({QStringLiteral("m%1").arg(++next), poster->mediaId(),
                                         QStringLiteral("Are we still on for Saturday?"),
@@ -89,8 +94,11 @@ struct CFacebookGalleryStore::SData
         if (kind == FacebookEventType::FriendRequest)
             return objects->addFriendRequest(poster->mediaId(), userId);
         const QString texts[] = {QStringLiteral("Back from the lake <3 & the sun was out all day"),
-                                 QStringLiteral("Sunset"), QStringLiteral("Weekend at the lake"),
-                                 QStringLiteral("Worth a read"), QString(), QString()};
+                                 QStringLiteral("Sunset"),
+                                 QStringLiteral("Weekend at the lake"),
+                                 QStringLiteral("Worth a read"),
+                                 QString(),
+                                 QString()};
         SFacebookStreamPost record = post(poster, names[kind], texts[kind]);
         SFacebookAttachment& attachment = record.attachment;
         const int photos = kind == FacebookEventType::Photo ? 1 : kind == FacebookEventType::Album ? 5 : 0;
@@ -130,10 +138,12 @@ struct CFacebookGalleryStore::SData
             for (const SFacebookMedia& media : std::as_const(attachment.media)) {
                 CFacebookPhoto* photo = objects->photoFromMedia(media, userId);
                 if (photo && event->attachPhoto(photo))
-                    writePicture(photo->thumbnailFile(), QSize(130, 100), QColor::fromHsv(30 + 50 * shade++, 120, 200));
+                    writePicture(photo->thumbnailFile(), QSize(130, 100),
+                                 QColor::fromHsv(30 + 50 * shade++, 120, 200));
             }
         } else if (kind == FacebookEventType::Link) {
-            event->attachLink(objects->addLink({attachment.href, attachment.name, {}, record.createdTime}, userId));
+            event->attachLink(
+                objects->addLink({attachment.href, attachment.name, {}, record.createdTime}, userId));
         } else if (kind == FacebookEventType::CalendarEvent) {
             event->attachCalendarEvent(objects->addCalendarEvent(record, userId));
         } else if (kind == FacebookEventType::Video) {
@@ -165,10 +175,11 @@ CFacebookGalleryStore::CFacebookGalleryStore() : d(std::make_unique<SData>())
     // Comments under Bob's plain post, one of them the user's own.
     if (CFacebookEvent* plain = d->events[0][0]) {
         const qint64 now = QDateTime::currentSecsSinceEpoch();
-        d->objects->addComment(plain, {QStringLiteral("c1"), QStringLiteral("100"), QString::number(now - 500),
-                                       QStringLiteral("Looks great!")});
-        d->objects->addComment(plain, {QStringLiteral("c2"), QLatin1String(kOwnUid), QString::number(now - 300),
-                                       QStringLiteral("Wish I had been there <b>too</b>")});
+        d->objects->addComment(plain, {QStringLiteral("c1"), QStringLiteral("100"),
+                                       QString::number(now - 500), QStringLiteral("Looks great!")});
+        d->objects->addComment(plain,
+                               {QStringLiteral("c2"), QLatin1String(kOwnUid), QString::number(now - 300),
+                                QStringLiteral("Wish I had been there <b>too</b>")});
         plain->setCommentsCount(2);
     }
 }
@@ -196,7 +207,7 @@ std::unique_ptr<CFacebookEventWidget> CFacebookGalleryStore::makeItem(int kind, 
 
 QString CFacebookGalleryStore::kindName(int kind)
 {
-    static const char* const names[] = {"plain post", "photo",   "album",   "link",
+    static const char* const names[] = {"plain post",     "photo", "album",   "link",
                                         "calendar event", "video", "message", "friend request"};
     return kind >= 0 && kind < 8 ? QLatin1String(names[kind]) : QString();
 }

@@ -89,7 +89,8 @@ public:
             break;
         case FacebookEventType::Link:
             event->attachLink(objects->addLink(
-                {post.attachment.href, post.attachment.name, post.attachment.caption, post.createdTime}, userId));
+                {post.attachment.href, post.attachment.name, post.attachment.caption, post.createdTime},
+                userId));
             break;
         case FacebookEventType::CalendarEvent:
             event->attachCalendarEvent(objects->addCalendarEvent(post, userId));

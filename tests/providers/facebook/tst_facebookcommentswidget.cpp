@@ -102,8 +102,13 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("nameLine");
-        QTest::newRow("markup") << "200" << "<i>Eve</i>" << "<b>hi</b>" << "<b>&lt;i&gt;Eve&lt;/i&gt;</b>";
-        QTest::newRow("own") << FakeFacebookRest::defaultUid() << "Myself" << "mine" << "<b>Me</b>";
+        QTest::newRow("markup") << "200"
+                                << "<i>Eve</i>"
+                                << "<b>hi</b>"
+                                << "<b>&lt;i&gt;Eve&lt;/i&gt;</b>";
+        QTest::newRow("own") << FakeFacebookRest::defaultUid() << "Myself"
+                             << "mine"
+                             << "<b>Me</b>";
     }
     void texts()
     {

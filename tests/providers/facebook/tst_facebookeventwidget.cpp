@@ -18,6 +18,53 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <iterator>
+
+// Caption cases: the event (kind, poster's name, own, post text, photo children, link or
+// calendar address, title, description) and the caption expected; with href set, the text
+// of its one-block document and its one anchor's target.
+struct SCaptionCase
+{
+    const char* tag;
+    const char* kind;
+    const char* name;
+    bool own;
+    const char* text;
+    int children;
+    const char* url;
+    const char* title;
+    const char* description;
+    const char* expected;
+    const char* href;
+};
+// clang-format off
+const SCaptionCase kCaptions[] = {
+    {"plain", "plain", "Bob", false, "Hi", 0, "", "", "", "<b>Bob</b> Hi", nullptr},
+    {"own", "plain", "Bob", true, "Hi", 0, "", "", "", "<b>Me</b> Hi", nullptr},
+    {"photo", "photo", "Bob", false, "", 1, "", "", "", "<b>Bob</b> posted a new photo", nullptr},
+    {"album", "album", "Bob", false, "Look", 5, "", "", "", "<b>Bob</b> posted 5 photos \"Look\"", nullptr},
+    {"video", "video", "Bob", false, "ignored", 0, "", "Clip", "", "<b>Bob</b> posted a video \"Clip\"", nullptr},
+    {"video untitled", "video", "Bob", false, "", 0, "", "", "", "<b>Bob</b> posted a video", nullptr},
+    {"message", "message", "Bob", false, "Hello", 0, "", "", "", "<b>Bob</b> sent you a message: \"Hello\"", nullptr},
+    {"friend request", "frequest", "Bob", false, "", 0, "", "", "", "<b>Bob</b> sent you a friend request", nullptr},
+    {"link", "link", "Bob", false, "Read this", 0, "http://www.example/a?x=1&y=2", "Example", "",
+     "Bob posted a link to Example \"Read this\"", "http://www.example/a?x=1&y=2"},
+    {"calendar event", "event", "Bob", false, "not shown", 0, "http://www.example/event.php?eid=777", "Party",
+     "Bring food", "Bob posted an event Party \"Bring food\"", "http://www.example/event.php?eid=777"},
+    // Service texts are text, never markup.
+    {"markup in name", "plain", "<i>Eve</i> & co", false, "", 0, "", "", "", "<b>&lt;i&gt;Eve&lt;/i&gt; &amp; co</b> ", nullptr},
+    {"markup and line break", "plain", "Bob", false, "a<b & c\r\nd", 0, "", "", "", "<b>Bob</b> a&lt;b &amp; c<br/>d", nullptr},
+    {"photo title break", "photo", "Bob", false, "Look\nhere", 1, "", "", "", "<b>Bob</b> posted a new photo: \"Look<br/>here\"", nullptr},
+    {"entity stays text", "plain", "Bob", false, "&amp;", 0, "", "", "", "<b>Bob</b> &amp;amp;", nullptr},
+    {"quote in address", "link", "Bob", false, "", 0, "http://x.example/\"onmouseover=\"x", "X", "",
+     "Bob posted a link to X", "http://x.example/\"onmouseover=\"x"},
+    // Only web addresses are linked.
+    {"javascript link", "link", "Bob", false, "Read this", 0, "javascript:alert(1)", "Example", "", "<b>Bob</b> posted a link \"Read this\"", nullptr},
+    {"file link", "link", "Bob", false, "Read this", 0, "file:///etc/passwd", "Example", "", "<b>Bob</b> posted a link \"Read this\"", nullptr},
+    {"link without attachment", "bare link", "Bob", false, "", 0, "http://www.example/", "Example", "", "<b>Bob</b> posted a link", nullptr},
+};
+// clang-format on
+
 // Records the addresses the desktop would open.
 class UrlRecorder : public QObject
 {
@@ -37,7 +84,8 @@ private:
 
     std::unique_ptr<CFacebookEventWidget> widget(CFacebookEvent* event, CFacebookUser* user)
     {
-        return std::make_unique<CFacebookEventWidget>(user, event, m_bed.objects.get(), m_bed.ownUid(), nullptr);
+        return std::make_unique<CFacebookEventWidget>(user, event, m_bed.objects.get(), m_bed.ownUid(),
+                                                      nullptr);
     }
     static QList<CMeskThumbnailWidget*> thumbnails(QWidget* w, int type)
     {
@@ -50,14 +98,17 @@ private:
     }
 
     // The event of one caption row (see captions_data).
-    CFacebookEvent* captionEvent(const QString& kind, CFacebookUser* poster, const QString& text, int children,
-                                 const QString& url, const QString& title, const QString& description)
+    CFacebookEvent* captionEvent(const QString& kind, CFacebookUser* poster, const QString& text,
+                                 int children, const QString& url, const QString& title,
+                                 const QString& description)
     {
         if (kind == "message")
             return m_bed.message(poster, text);
         if (kind == "frequest")
             return m_bed.friendRequest(poster);
-        const QString type = kind == "plain" ? QString() : kind == "bare link" ? QStringLiteral("link") : kind;
+        const QString type = kind == "plain"       ? QString()
+                             : kind == "bare link" ? QStringLiteral("link")
+                                                   : kind;
         SFacebookStreamPost post = m_bed.post(poster, type, text);
         for (int i = 0; i < children; ++i)
             post.attachment.media.append(m_bed.photo());
@@ -97,88 +148,32 @@ private slots:
     // block's text, and the anchors' targets.
     void captions_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("own");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("children");
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("expected"); // the caption, or the document's text when href is set
-        QTest::addColumn<QString>("href");     // the one anchor's target; "-" for none
-
-        const QString bob = QStringLiteral("Bob");
-        QTest::newRow("plain") << "plain" << bob << false << "Hi" << 0 << "" << "" << ""
-                               << "<b>Bob</b> Hi" << "-";
-        QTest::newRow("own") << "plain" << bob << true << "Hi" << 0 << "" << "" << ""
-                             << "<b>Me</b> Hi" << "-";
-        QTest::newRow("photo") << "photo" << bob << false << "" << 1 << "" << "" << ""
-                               << "<b>Bob</b> posted a new photo" << "-";
-        QTest::newRow("album") << "album" << bob << false << "Look" << 5 << "" << "" << ""
-                               << "<b>Bob</b> posted 5 photos \"Look\"" << "-";
-        QTest::newRow("video") << "video" << bob << false << "ignored" << 0 << "" << "Clip" << ""
-                               << "<b>Bob</b> posted a video \"Clip\"" << "-";
-        QTest::newRow("video untitled") << "video" << bob << false << "" << 0 << "" << "" << ""
-                                        << "<b>Bob</b> posted a video" << "-";
-        QTest::newRow("message") << "message" << bob << false << "Hello" << 0 << "" << "" << ""
-                                 << "<b>Bob</b> sent you a message: \"Hello\"" << "-";
-        QTest::newRow("friend request") << "frequest" << bob << false << "" << 0 << "" << "" << ""
-                                        << "<b>Bob</b> sent you a friend request" << "-";
-        QTest::newRow("link") << "link" << bob << false << "Read this" << 0 << "http://www.example/a?x=1&y=2"
-                              << "Example" << ""
-                              << "Bob posted a link to Example \"Read this\"" << "http://www.example/a?x=1&y=2";
-        QTest::newRow("calendar event")
-            << "event" << bob << false << "not shown" << 0 << "http://www.example/event.php?eid=777" << "Party"
-            << "Bring food" << "Bob posted an event Party \"Bring food\"" << "http://www.example/event.php?eid=777";
-        // Service texts are text, never markup.
-        QTest::newRow("markup in name") << "plain" << "<i>Eve</i> & co" << false << "" << 0 << "" << "" << ""
-                                        << "<b>&lt;i&gt;Eve&lt;/i&gt; &amp; co</b> " << "-";
-        QTest::newRow("markup and line break") << "plain" << bob << false << "a<b & c\r\nd" << 0 << "" << "" << ""
-                                               << "<b>Bob</b> a&lt;b &amp; c<br/>d" << "-";
-        QTest::newRow("photo title break") << "photo" << bob << false << "Look\nhere" << 1 << "" << "" << ""
-                                           << "<b>Bob</b> posted a new photo: \"Look<br/>here\"" << "-";
-        QTest::newRow("entity stays text") << "plain" << bob << false << "&amp;" << 0 << "" << "" << ""
-                                           << "<b>Bob</b> &amp;amp;" << "-";
-        QTest::newRow("quote in address") << "link" << bob << false << "" << 0 << "http://x.example/\"onmouseover=\"x"
-                                          << "X" << "" << "Bob posted a link to X" << "http://x.example/\"onmouseover=\"x";
-        // Only web addresses are linked.
-        QTest::newRow("javascript link") << "link" << bob << false << "Read this" << 0 << "javascript:alert(1)"
-                                         << "Example" << ""
-                                         << "<b>Bob</b> posted a link \"Read this\"" << "-";
-        QTest::newRow("file link") << "link" << bob << false << "Read this" << 0 << "file:///etc/passwd"
-                                   << "Example" << ""
-                                   << "<b>Bob</b> posted a link \"Read this\"" << "-";
-        QTest::newRow("link without attachment") << "bare link" << bob << false << "" << 0
-                                                 << "http://www.example/" << "Example" << ""
-                                                 << "<b>Bob</b> posted a link" << "-";
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(kCaptions)); ++i)
+            QTest::newRow(kCaptions[i].tag) << i;
     }
     void captions()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, name);
-        QFETCH(bool, own);
-        QFETCH(QString, text);
-        QFETCH(int, children);
-        QFETCH(QString, url);
-        QFETCH(QString, title);
-        QFETCH(QString, description);
-        QFETCH(QString, expected);
-        QFETCH(QString, href);
-        CFacebookUser* poster = m_bed.user(QStringLiteral("u_") + QTest::currentDataTag(), name);
-        CFacebookEvent* event = captionEvent(kind, poster, text, children, url, title, description);
+        QFETCH(int, index);
+        const SCaptionCase& c = kCaptions[index];
+        const QString kind = QLatin1String(c.kind);
+        CFacebookUser* poster =
+            m_bed.user(QStringLiteral("u_") + QLatin1String(c.tag), QString::fromUtf8(c.name));
+        CFacebookEvent* event =
+            captionEvent(kind, poster, QString::fromUtf8(c.text), c.children, QLatin1String(c.url),
+                         QLatin1String(c.title), QLatin1String(c.description));
         QVERIFY(event);
         QString caption;
-        CFacebookEventWidget::captionText(event, poster, caption, own, m_bed.objects.get());
-        if (href == "-") {
-            QCOMPARE(caption, expected);
+        CFacebookEventWidget::captionText(event, poster, caption, c.own, m_bed.objects.get());
+        if (!c.href) {
+            QCOMPARE(caption, QString::fromUtf8(c.expected));
             QVERIFY(!caption.contains(QLatin1String("<a ")));
             return;
         }
         QTextDocument document;
         document.setHtml(caption);
         QCOMPARE(document.blockCount(), 1);
-        QCOMPARE(document.toPlainText(), expected);
+        QCOMPARE(document.toPlainText(), QString::fromUtf8(c.expected));
         QStringList anchors;
         for (auto it = document.firstBlock().begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
@@ -187,9 +182,10 @@ private slots:
                 QVERIFY(format.font().bold());
             }
         }
-        QCOMPARE(anchors, QStringList{href});
-        if (kind == "link" && url.contains('&'))
-            QVERIFY(caption.contains(QLatin1String("href=\"http://www.example/a?x=1&amp;y=2\"><b>Example</b></a>")));
+        QCOMPARE(anchors, QStringList{QLatin1String(c.href)});
+        if (QLatin1String(c.url).contains('&'))
+            QVERIFY(caption.contains(
+                QLatin1String("href=\"http://www.example/a?x=1&amp;y=2\"><b>Example</b></a>")));
     }
 
     // The parts each kind shows.
@@ -204,8 +200,8 @@ private slots:
         QTest::newRow("album of 5") << "album" << 3 << true << true << 1 << QStringList();
         QTest::newRow("friend request") << "frequest" << 0 << false << false << 0 << QStringList();
         QTest::newRow("message") << "message" << 0 << false << true << 0 << QStringList();
-        QTest::newRow("calendar event") << "event" << 0 << true << true << 1
-                                        << QStringList{"When: Sat", "Where: <b>Park</b>"};
+        QTest::newRow("calendar event")
+            << "event" << 0 << true << true << 1 << QStringList{"When: Sat", "Where: <b>Park</b>"};
         QTest::newRow("link without attachment") << "bare link" << 0 << true << true << 1 << QStringList();
     }
     void kinds()
@@ -223,7 +219,8 @@ private slots:
         } else if (kind == "frequest") {
             event = m_bed.friendRequest(bob);
         } else {
-            SFacebookStreamPost post = m_bed.post(bob, kind == "bare link" ? QStringLiteral("link") : kind, "x");
+            SFacebookStreamPost post =
+                m_bed.post(bob, kind == "bare link" ? QStringLiteral("link") : kind, "x");
             for (int i = 0; i < (kind == "album" ? 5 : 0); ++i)
                 post.attachment.media.append(m_bed.photo());
             post.attachment.href = QStringLiteral("http://www.example/event.php?eid=777");
@@ -318,7 +315,8 @@ private slots:
         if (marked.isEmpty()) {
             QCOMPARE(shown, plain);
         } else {
-            QVERIFY2(shown.contains(QLatin1String("\">") + marked + QLatin1String("</font>")), qPrintable(shown));
+            QVERIFY2(shown.contains(QLatin1String("\">") + marked + QLatin1String("</font>")),
+                     qPrintable(shown));
             QVERIFY(shown.startsWith(QLatin1String("<b>")));
             QCOMPARE(meskFilterPlainText(shown), QStringLiteral("Bob a<b"));
         }
@@ -343,7 +341,8 @@ private slots:
                                            opens ? url : QStringLiteral("file:///etc/hosts"));
         auto w = widget(m_bed.store(m_bed.post(poster, QString(), QStringLiteral("Hi")), poster), poster);
         if (!opens)
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CFacebookEventWidget: not opening")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CFacebookEventWidget: not opening")));
         emit w->caption()->linkActivated(url);
         QCOMPARE(m_urls.opened, opens ? QStringList{url} : QStringList());
         const CMeskThumbnailWidget* avatar = thumbnails(w.get(), 0).value(0);
@@ -384,8 +383,8 @@ private slots:
         m_bed.comment(event, bob, 1, QStringLiteral("first"));
         const SMediaItem item = event->mediaItem();
         auto w = widget(event, bob);
-        auto comments = std::make_unique<CFacebookCommentsWidget>(bob, event, m_bed.objects.get(), m_bed.ownUid(),
-                                                                  nullptr);
+        auto comments = std::make_unique<CFacebookCommentsWidget>(bob, event, m_bed.objects.get(),
+                                                                  m_bed.ownUid(), nullptr);
         const QString caption = w->caption()->text();
         m_bed.objects->clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
