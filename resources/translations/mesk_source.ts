@@ -4,7 +4,7 @@
 <context>
     <name>CFacebookCommentWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="64"/>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="63"/>
         <source>Me</source>
         <comment>Pronoun - action executed by the user himself</comment>
         <translation type="unfinished"></translation>
@@ -13,7 +13,7 @@
 <context>
     <name>CFacebookCommentsWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="132"/>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="127"/>
         <source>View all comments...</source>
         <comment>Label text that links to the dialog showing all comments</comment>
         <translation type="unfinished"></translation>
@@ -22,35 +22,35 @@
 <context>
     <name>CFacebookEventWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="307"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="304"/>
         <source>Comments(%1)</source>
         <comment>Subject - Comments(#amount#)</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="308"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="305"/>
         <source>Comment</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="315"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="312"/>
         <source>You liked(%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="315"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="312"/>
         <source>You liked</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="316"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="313"/>
         <source>Like(%1)</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="316"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="313"/>
         <source>Like</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
@@ -626,7 +626,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="234"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="229"/>
         <source>Me</source>
         <comment>Pronoun referring to the user himself</comment>
         <translation type="unfinished"></translation>
