@@ -1122,7 +1122,7 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
         std::unique_ptr<CFacebookEventWidget> item = facebookStore->makeItem(kind, look == LookHover);
         if (!item)
             return item;
-        if (look == LookPressed)
+        if (look == LookPressed && item->links()) // messages and friend requests have no comments link
             QMetaObject::invokeMethod(item.get(), "_onComments");
         if (look == LookDisabled)
             item->setThumbnailVisible(false);
@@ -1135,13 +1135,14 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
             if (const auto item = facebookItem(kind, look))
                 height = qMax(height, item->height());
         }
-        rows.append({QStringLiteral("facebook item, %1 (CFacebookEventWidget): Bob's, own, comments unfolded, "
-                                    "in a column, right to left; half size")
-                         .arg(CFacebookGalleryStore::kindName(kind)),
-                     height / 2 + 10, [&, kind](QPainter* p, const QRect& r, TLook look) {
-                         if (const auto item = facebookItem(kind, look))
-                             renderScaled(item.get(), p, r, 0.5);
-                     }});
+        rows.append(
+            {QStringLiteral("facebook item, %1 (CFacebookEventWidget): Bob's, own, comments unfolded, "
+                            "in a column, right to left; half size")
+                 .arg(CFacebookGalleryStore::kindName(kind)),
+             height / 2 + 10, [&, kind](QPainter* p, const QRect& r, TLook look) {
+                 if (const auto item = facebookItem(kind, look))
+                     renderScaled(item.get(), p, r, 0.5);
+             }});
     }
 
     // The sheet.
