@@ -2,38 +2,57 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
-    <name>CFlickrSetupWidget</name>
+    <name>CFacebookCommentWidget</name>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="205"/>
-        <source>Failed to load page: </source>
-        <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="251"/>
-        <source>when you are finished press </source>
-        <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="253"/>
-        <source>Ready</source>
-        <extracomment>Button label</extracomment>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="63"/>
+        <source>Me</source>
+        <comment>Pronoun - action executed by the user himself</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
-    <name>CMeskBottomBar</name>
+    <name>CFacebookCommentsWidget</name>
     <message>
-        <location filename="../../views/meskbottombar.cpp" line="68"/>
-        <source>Cancel</source>
-        <comment>button label</comment>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="127"/>
+        <source>View all comments...</source>
+        <comment>Label text that links to the dialog showing all comments</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CFacebookEventWidget</name>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="304"/>
+        <source>Comments(%1)</source>
+        <comment>Subject - Comments(#amount#)</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskbottombar.cpp" line="70"/>
-        <source>Save</source>
-        <comment>button label</comment>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="305"/>
+        <source>Comment</source>
+        <comment>Verb</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="312"/>
+        <source>You liked(%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="312"/>
+        <source>You liked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="313"/>
+        <source>Like(%1)</source>
+        <comment>Verb</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="313"/>
+        <source>Like</source>
+        <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -68,24 +87,6 @@
     <message>
         <location filename="../../views/meskmediaviewer.cpp" line="155"/>
         <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>CMeskMainTitleBar</name>
-    <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="24"/>
-        <source>Restore</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="25"/>
-        <source>Minimize</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="28"/>
-        <source>Exit</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -240,21 +241,6 @@
     </message>
 </context>
 <context>
-    <name>CMeskToolBar</name>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="115"/>
-        <source>New Update</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="116"/>
-        <source>New Text Message</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>CMeskVideoViewer</name>
     <message>
         <location filename="../../views/meskvideoviewer.cpp" line="125"/>
@@ -306,106 +292,9 @@
     </message>
 </context>
 <context>
-    <name>CMeskViewToolButton</name>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="58"/>
-        <location filename="../../views/mesktoolbar.cpp" line="82"/>
-        <source>View</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="62"/>
-        <source>» Images and Videos</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="63"/>
-        <source>» Links</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="70"/>
-        <source>Images and Videos</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="71"/>
-        <source>Links</source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/mesktoolbar.cpp" line="91"/>
-        <source>View </source>
-        <comment>Button text</comment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>CTwitterSetupWidget</name>
-    <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="62"/>
-        <source>Failed to load page: </source>
-        <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="111"/>
-        <source>when you are finished, enter the pin </source>
-        <extracomment>Label text indicating the next step when setup is concluded</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="115"/>
-        <source> and press </source>
-        <extracomment>complementary text to indicate the next step (press button)</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="117"/>
-        <source>Ready</source>
-        <extracomment>Button label</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>CTwitterStatusWidget</name>
-    <message>
-        <location filename="../../providers/twitter/twitterwidgets.cpp" line="119"/>
-        <source>Reply</source>
-        <extracomment>Button label</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../providers/twitter/twitterwidgets.cpp" line="121"/>
-        <source>Retweet</source>
-        <extracomment>Button label</extracomment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>Dialog Titlebar caption</name>
     <message>
         <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
-        <source>Close</source>
-        <comment>Tooltip/menu item for the close button in the caption</comment>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>Main titlebar caption</name>
-    <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="68"/>
-        <source>Minimize</source>
-        <comment>Tooltip/menu item for the minimize button in the caption</comment>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="72"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
@@ -734,6 +623,12 @@
         <location filename="../../uilib/mesktexts.cpp" line="496"/>
         <source>Yesterday, </source>
         <comment>Label text for time information - Yesterday, hour:minute</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="229"/>
+        <source>Me</source>
+        <comment>Pronoun referring to the user himself</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>

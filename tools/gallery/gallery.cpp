@@ -2,6 +2,8 @@
 
 #include "flickrgallery.h"
 #include "flickrwidgets.h"
+#include "facebookeventwidget.h"
+#include "facebookgallery.h"
 #include "imediaposting.h"
 #include "meskbottombar.h"
 #include "meskdialogtitlebar.h"
@@ -81,6 +83,7 @@ const char* const kLookNames[LookCount] = {"normal", "hover", "pressed", "disabl
 
 constexpr int kLabelWidth = 250;
 constexpr int kCellWidth = 190;
+constexpr int kFacebookItemWidth = 360; // a feed column
 constexpr int kHeaderHeight = 28;
 
 QStyle::State stateFor(TLook look)
@@ -1227,6 +1230,39 @@ QImage renderGallery(CMeskUiStyle* style, QStringList* cellNames, const QString&
                      wizard->resize(800, 500);
                      renderScaled(wizard.get(), p, r, 0.22);
                  }});
+
+    // The Facebook feed item in its eight kinds, from a canned store; half size. Cells: Bob's,
+    // the user's own, Bob's with the comments unfolded, Bob's in a column (no service icon),
+    // Bob's right to left.
+    std::shared_ptr<CFacebookGalleryStore> facebookStore;
+    const auto facebookItem = [&facebookStore](int kind, TLook look) {
+        if (!facebookStore)
+            facebookStore = std::make_shared<CFacebookGalleryStore>();
+        std::unique_ptr<CFacebookEventWidget> item = facebookStore->makeItem(kind, look == LookHover);
+        if (!item)
+            return item;
+        if (look == LookPressed && item->links()) // messages and friend requests have no comments link
+            QMetaObject::invokeMethod(item.get(), "_onComments");
+        if (look == LookDisabled)
+            item->setThumbnailVisible(false);
+        item->resize(kFacebookItemWidth, item->heightForWidth(kFacebookItemWidth));
+        return item;
+    };
+    for (int kind = 0; kind < 8; ++kind) {
+        int height = 0;
+        for (TLook look : {LookNormal, LookHover, LookPressed}) {
+            if (const auto item = facebookItem(kind, look))
+                height = qMax(height, item->height());
+        }
+        rows.append(
+            {QStringLiteral("facebook item, %1 (CFacebookEventWidget): Bob's, own, comments unfolded, "
+                            "in a column, right to left; half size")
+                 .arg(CFacebookGalleryStore::kindName(kind)),
+             height / 2 + 10, [&, kind](QPainter* p, const QRect& r, TLook look) {
+                 if (const auto item = facebookItem(kind, look))
+                     renderScaled(item.get(), p, r, 0.5);
+             }});
+    }
 
     // The sheet.
     if (!filter.isEmpty())
