@@ -57,6 +57,42 @@
     </message>
 </context>
 <context>
+    <name>CFlickrSetupWidget</name>
+    <message>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="205"/>
+        <source>Failed to load page: </source>
+        <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="251"/>
+        <source>when you are finished press </source>
+        <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="253"/>
+        <source>Ready</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskBottomBar</name>
+    <message>
+        <location filename="../../views/meskbottombar.cpp" line="68"/>
+        <source>Cancel</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskbottombar.cpp" line="70"/>
+        <source>Save</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskDeepDiveErrorWidget</name>
     <message>
         <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>
@@ -87,6 +123,24 @@
     <message>
         <location filename="../../views/meskmediaviewer.cpp" line="155"/>
         <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskMainTitleBar</name>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="24"/>
+        <source>Restore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="25"/>
+        <source>Minimize</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="28"/>
+        <source>Exit</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -189,31 +243,31 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="220"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="223"/>
         <source>%1 service setup wizard</source>
         <extracomment>Window title for the setup process</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="226"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="229"/>
         <source>Welcome to the setup wizard for %1. You will be redirected to %1 pages, please follow the instructions and authorize Velto Lumesk to access your account.</source>
         <extracomment>Note: states that user will add his &apos;social networking service&apos; account into Mesk.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="234"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="237"/>
         <source>Now Velto Lumesk is ready to use your %1 account</source>
         <extracomment>User has completed the setup process for some social networking service</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="240"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="243"/>
         <source>There seems to be network problems accessing %1, please check that your network connection is working.</source>
         <extracomment>Error: no network! Internet might be disconnected?</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="248"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="251"/>
         <source>%1 is having problems - please try again later.</source>
         <extracomment>Error:the social network service reported an error.</extracomment>
         <translation type="unfinished"></translation>
@@ -237,6 +291,21 @@
         <location filename="../../views/meskstreamview.cpp" line="357"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskToolBar</name>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="115"/>
+        <source>New Update</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="116"/>
+        <source>New Text Message</source>
+        <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -292,9 +361,106 @@
     </message>
 </context>
 <context>
+    <name>CMeskViewToolButton</name>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="58"/>
+        <location filename="../../views/mesktoolbar.cpp" line="82"/>
+        <source>View</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="62"/>
+        <source>» Images and Videos</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="63"/>
+        <source>» Links</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="70"/>
+        <source>Images and Videos</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="71"/>
+        <source>Links</source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesktoolbar.cpp" line="91"/>
+        <source>View </source>
+        <comment>Button text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CTwitterSetupWidget</name>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="62"/>
+        <source>Failed to load page: </source>
+        <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="111"/>
+        <source>when you are finished, enter the pin </source>
+        <extracomment>Label text indicating the next step when setup is concluded</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="115"/>
+        <source> and press </source>
+        <extracomment>complementary text to indicate the next step (press button)</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="117"/>
+        <source>Ready</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CTwitterStatusWidget</name>
+    <message>
+        <location filename="../../providers/twitter/twitterwidgets.cpp" line="119"/>
+        <source>Reply</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../providers/twitter/twitterwidgets.cpp" line="121"/>
+        <source>Retweet</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Dialog Titlebar caption</name>
     <message>
         <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
+        <source>Close</source>
+        <comment>Tooltip/menu item for the close button in the caption</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Main titlebar caption</name>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="68"/>
+        <source>Minimize</source>
+        <comment>Tooltip/menu item for the minimize button in the caption</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskmaintitlebar.cpp" line="72"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
