@@ -80,13 +80,15 @@ CMeskSmsWidget::CMeskSmsWidget(const SSmsMessage& message, CMeskEngine* engine, 
     m_cancel = new CMeskItemLinkButton(
         //: Caption for the button that deletes failed message from feed view
         tr("Cancel"), this);
-    m_replyForward = new CMeskItemLinkButton(
-        message.type == SSmsMessage::Received
-            //: Caption for the button that initiates the operation to reply to an SMS message that was received
-            ? tr("Reply")
-            //: Caption for the button that initiates the operation to forward to an SMS message to another contact
-            : tr("Forward"),
-        this);
+    QString replyOrForward;
+    if (message.type == SSmsMessage::Received) {
+        //: Caption for the button that initiates the operation to reply to an SMS message that was received
+        replyOrForward = tr("Reply");
+    } else {
+        //: Caption for the button that initiates the operation to forward to an SMS message to another contact
+        replyOrForward = tr("Forward");
+    }
+    m_replyForward = new CMeskItemLinkButton(replyOrForward, this);
     m_delete = new CMeskItemLinkButton(
         //: Caption for the button that deletes received message from feed view
         tr("Delete"), this);

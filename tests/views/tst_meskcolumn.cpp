@@ -54,7 +54,13 @@ class TestMeskColumn : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QApplication::setStyle(new CMeskUiStyle); }
+    void initTestCase()
+    {
+        auto* style = new CMeskUiStyle;
+        // For a look on a real display: TST_LARGE_FONTS=1 and TST_SHOW_MS (see screenshot()).
+        style->setLargeFonts(qEnvironmentVariableIsSet("TST_LARGE_FONTS"));
+        QApplication::setStyle(style);
+    }
     void init();
     void cleanup() { m_env.reset(); }
     void initialLoad_data();
@@ -256,6 +262,8 @@ void TestMeskColumn::screenshot()
     const QDir dir(QStringLiteral(LUMESK_SCREENSHOT_DIR));
     QVERIFY(dir.mkpath(QStringLiteral(".")));
     QVERIFY(column.grab().save(dir.filePath(QStringLiteral("service-column.png"))));
+    // Keeps the column on screen that long, for a photograph of the real display.
+    QTest::qWait(qEnvironmentVariableIntValue("TST_SHOW_MS"));
 }
 
 QTEST_MAIN(TestMeskColumn)
