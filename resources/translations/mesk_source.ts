@@ -102,6 +102,21 @@
     </message>
 </context>
 <context>
+    <name>CMeskEmptyColumnWidget</name>
+    <message>
+        <location filename="../../views/meskcolumnwidget.cpp" line="221"/>
+        <source>There are no active services</source>
+        <extracomment>Section header text</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskcolumnwidget.cpp" line="227"/>
+        <source>There are no other services configured</source>
+        <extracomment>Status label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskImageViewer</name>
     <message>
         <location filename="../../views/meskmediaviewer.cpp" line="143"/>
@@ -270,6 +285,60 @@
         <location filename="../../uilib/meskservicesetupwidget.cpp" line="251"/>
         <source>%1 is having problems - please try again later.</source>
         <extracomment>Error:the social network service reported an error.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSmsColumnWidget</name>
+    <message>
+        <location filename="../../views/mesksmscolumnwidget.cpp" line="33"/>
+        <source>Text Messages</source>
+        <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSmsWidget</name>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="79"/>
+        <source>Resend</source>
+        <extracomment>Caption for the button that initiates the operation to retry to send an SMS message that failed to be sent</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="82"/>
+        <source>Cancel</source>
+        <extracomment>Caption for the button that deletes failed message from feed view</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="86"/>
+        <source>Reply</source>
+        <extracomment>Caption for the button that initiates the operation to reply to an SMS message that was received</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="89"/>
+        <source>Forward</source>
+        <extracomment>Caption for the button that initiates the operation to forward to an SMS message to another contact</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="94"/>
+        <source>Delete</source>
+        <extracomment>Caption for the button that deletes received message from feed view</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="232"/>
+        <source>Sending... </source>
+        <extracomment>The SMS message is being sent to the recipient</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksmswidget.cpp" line="260"/>
+        <source>Message could not be sent</source>
+        <extracomment>The SMS could not be sent, user should try again</extracomment>
         <translation type="unfinished"></translation>
     </message>
 </context>

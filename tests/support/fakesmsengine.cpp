@@ -19,6 +19,16 @@ void FakeSmsEngine::stop()
 bool FakeSmsEngine::readSimMessages()
 {
     calls << QStringLiteral("read");
+    if (!simMessages.isEmpty()) {
+        // The answer comes later, as the modem's does.
+        QMetaObject::invokeMethod(
+            this,
+            [this, messages = simMessages] {
+                for (const SSmsMessage& message : messages)
+                    emit simMessageReady(message);
+            },
+            Qt::QueuedConnection);
+    }
     return m_ready;
 }
 
@@ -40,8 +50,17 @@ QList<SPhoneContact> FakeContactsReader::findContacts(const QString& text) const
 {
     QList<SPhoneContact> found;
     for (const SPhoneContact& contact : list) {
-        if (contact.displayName.contains(text, Qt::CaseInsensitive))
+        if (contact.displayName.contains(text, Qt::CaseInsensitive)) {
             found.append(contact);
+            continue;
+        }
+        // Numbers compare by their last 7 characters, as the real reader's do.
+        for (const SPhoneNumber& phone : contact.phones) {
+            if (phone.number.right(7).contains(text.right(7), Qt::CaseInsensitive)) {
+                found.append(contact);
+                break;
+            }
+        }
     }
     return found;
 }

@@ -31,6 +31,9 @@ public:
     void setState(TMeskSmsState state) { m_state = state; }
     void setReady(bool ready) { m_ready = ready; }
 
+    // The SIM's messages: each readSimMessages() emits them as simMessageReady from a queued call.
+    QList<SSmsMessage> simMessages;
+
     // What it was asked, in order: "start", "stop", "read", "send <phone> <text>", "length <text>".
     QStringList calls;
     IMediaItemStorage* storage = nullptr;
@@ -54,7 +57,8 @@ public:
         return true;
     }
     QList<SPhoneContact> contacts() const override { return list; }
-    // Every contact whose display name contains the text.
+    // Every contact whose display name contains the text, or one of whose numbers ends (last 7
+    // characters) with the text's last 7 characters.
     QList<SPhoneContact> findContacts(const QString& text) const override;
 
     QList<SPhoneContact> list;

@@ -223,17 +223,23 @@ void TestMeskUiStyle::tableImagesLoad_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
-    QFile table(QStringLiteral(LUMESK_SOURCE_DIR "/resources/meskstyle-images.table"));
-    QVERIFY(table.open(QIODevice::ReadOnly | QIODevice::Text));
-    while (!table.atEnd()) {
-        const QString line = QString::fromUtf8(table.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        QVERIFY(f.size() >= 8);
-        if (f[0].endsWith(QLatin1String(".ico")))
-            continue;
-        QTest::newRow(qPrintable(f[0])) << f[0] << QSize(f[1].toInt(), f[2].toInt());
+    // The product style's table and the text-message images, both compiled into this library.
+    const QList<QPair<QString, QString>> tables{
+        {QStringLiteral(LUMESK_SOURCE_DIR "/resources/meskstyle-images.table"), CMeskUiStyle::imageRoot()},
+        {QStringLiteral(LUMESK_SOURCE_DIR "/resources/sms-images.table"), QStringLiteral(":/images/sms/")}};
+    for (const auto& [file, root] : tables) {
+        QFile table(file);
+        QVERIFY(table.open(QIODevice::ReadOnly | QIODevice::Text));
+        while (!table.atEnd()) {
+            const QString line = QString::fromUtf8(table.readLine()).trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QVERIFY(f.size() >= 8);
+            if (f[0].endsWith(QLatin1String(".ico")))
+                continue;
+            QTest::newRow(qPrintable(f[0])) << root + f[0] << QSize(f[1].toInt(), f[2].toInt());
+        }
     }
 }
 
@@ -241,9 +247,9 @@ void TestMeskUiStyle::tableImagesLoad()
 {
     QFETCH(QString, path);
     QFETCH(QSize, size);
-    const QImage image(CMeskUiStyle::imageRoot() + path);
+    const QImage image(path);
     QCOMPARE(image.size(), size);
-    const QImage high(CMeskUiStyle::imageRoot() + QuorImages::highResolutionPath(path));
+    const QImage high(QuorImages::highResolutionPath(path));
     QCOMPARE(high.size(), size * 2);
 }
 

@@ -1256,6 +1256,49 @@ void twitterLogo(QPainter& p, const SArtRecipe&, QSize s)
     p.drawPath(bubble.united(tail));
 }
 
+// ---- Text messages ---------------------------------------------------------
+
+// The default picture of a text-message correspondent: a grey head-and-shoulders silhouette on
+// a light grey tile.
+void smsAvatar(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const QRectF tile(0.5, 0.5, w - 1, h - 1);
+    box(p, tile, 3, QColor(196, 196, 196), QColor(240, 240, 240), QColor(222, 222, 222));
+    QPainterPath clip;
+    clip.addRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
+    p.save();
+    p.setClipPath(clip);
+    p.setPen(Qt::NoPen);
+    p.setBrush(vertical(QRectF(0, 0, w, h), QColor(170, 170, 170), QColor(140, 140, 140)));
+    p.drawEllipse(QRectF(w * 0.15, h * 0.63, w * 0.7, h * 0.6));
+    p.drawEllipse(QRectF(w * 0.32, h * 0.19, w * 0.36, h * 0.37));
+    p.restore();
+}
+
+// The small text-message mark: a speech bubble in the product green with two text lines.
+void smsLogo(QPainter& p, const SArtRecipe&, QSize s)
+{
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const QColor green(0x81, 0xC1, 0x19);
+    const QRectF body(w * 0.06, h * 0.1, w * 0.88, h * 0.6);
+    QPainterPath bubble;
+    bubble.addRoundedRect(body, h * 0.16, h * 0.16);
+    QPainterPath tail;
+    tail.moveTo(w * 0.24, body.bottom() - 0.5);
+    tail.lineTo(w * 0.2, h * 0.92);
+    tail.lineTo(w * 0.5, body.bottom() - 0.5);
+    tail.closeSubpath();
+    p.setPen(QPen(green.darker(125), 1));
+    p.setBrush(green);
+    p.drawPath(bubble.united(tail));
+    p.setPen(QPen(kWhite, 1.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(w * 0.24, h * 0.32), QPointF(w * 0.76, h * 0.32));
+    p.drawLine(QPointF(w * 0.24, h * 0.5), QPointF(w * 0.6, h * 0.5));
+}
+
 // The empty-stream mark: a light-grey sheet with three blank feed rows (a round avatar and two
 // text lines each), drawn as outlines so it reads as "nothing here yet".
 void emptyStream(QPainter& p, const SArtRecipe& r, QSize s)
@@ -1412,6 +1455,9 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("chevronfill"), chevronFill},
         {QStringLiteral("gear"), gear},
         {QStringLiteral("columns"), columns},
+        // Text messages.
+        {QStringLiteral("smsavatar"), smsAvatar},
+        {QStringLiteral("smslogo"), smsLogo},
     };
     return table;
 }
