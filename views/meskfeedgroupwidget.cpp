@@ -154,6 +154,8 @@ CMeskFeedGroupWidget::CMeskFeedGroupWidget(const QDate& date, QWidget* parent)
 CMeskFeedWidget* CMeskFeedGroupWidget::addItemWidget(IMediaItemWidget* widget, bool highlight)
 {
     auto* entry = new CMeskFeedWidget(widget);
+    // At the group's width from the start: its first layout pass measures the texts at their width.
+    entry->resize(width(), entry->height());
     const SMediaItem item = widget->mediaItem();
     const qint64 time = timeKey(item.created);
     // The first entry strictly older than the new one; entries of the same time stay above.
