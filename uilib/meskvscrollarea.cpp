@@ -91,21 +91,30 @@ void CMeskVScrollArea::layoutContent()
 {
     if (!m_content)
         return;
-    QSize size = m_content->sizeHint().expandedTo(m_content->minimumSizeHint()).expandedTo(QSize(0, 0));
-    const int forWidth = m_content->heightForWidth(m_content->width());
-    if (forWidth > size.height())
-        size.setHeight(forWidth);
-    m_content->resize(size);
+    // The content is measured only at the width it ends up with and resized once. Its size hint
+    // would measure word-wrapped texts at one more width (and leave the height of that width), and
+    // every resize of a laid-out content lays it out again.
     const int barWidth = m_bar->width();
-    if (m_content->height() > height()) {
-        fixContentWidth(width() - barWidth);
+    const int narrow = qMax(0, width() - barWidth);
+    const int full = m_reserve ? narrow : width();
+    const bool forWidth = m_content->hasHeightForWidth();
+    const int leastHeight =
+        qMax(0, forWidth ? m_content->minimumSizeHint().height()
+                         : m_content->sizeHint().expandedTo(m_content->minimumSizeHint()).height());
+    const auto heightAt = [this, forWidth, leastHeight](int contentWidth) {
+        return forWidth ? qMax(leastHeight, m_content->heightForWidth(contentWidth)) : leastHeight;
+    };
+    if (heightAt(full) > height()) {
+        fixContentWidth(narrow);
+        m_content->resize(narrow, heightAt(narrow));
         m_bar->setFixedHeight(height());
         m_bar->move(width() - barWidth, 0);
     } else {
-        releaseContentWidth();
-        m_content->resize(this->size());
         if (m_reserve)
-            fixContentWidth(width() - barWidth);
+            fixContentWidth(narrow);
+        else
+            releaseContentWidth();
+        m_content->resize(this->size());
         m_bar->hide();
         m_bar->setTarget(nullptr);
         m_wheelRemainder = 0;

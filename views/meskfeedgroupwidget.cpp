@@ -23,6 +23,17 @@ int productMetric(const QWidget* widget, unsigned int id)
     return widget->style()->pixelMetric(QStyle::PixelMetric(id), nullptr, widget);
 }
 
+// The layout's preferred size with the height it needs at the widget's own width. The toolkit's
+// default asks the height at the preferred width instead: one more full pass over every
+// word-wrapped text inside, at a width the widget never gets.
+QSize wrappedSizeHint(const QWidget* widget)
+{
+    QSize hint = widget->layout()->sizeHint();
+    if (widget->layout()->hasHeightForWidth())
+        hint.setHeight(widget->layout()->totalHeightForWidth(widget->width()));
+    return hint;
+}
+
 // The item's time as a sort key; an item without a time sorts below every dated one.
 qint64 timeKey(const QDateTime& created)
 {
@@ -78,6 +89,11 @@ CMeskFeedWidget::CMeskFeedWidget(IMediaItemWidget* widget, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(widget, 0);
     layout->addSpacing(productMetric(this, CMeskUiStyle::PM_MeskItemBandHeight));
+}
+
+QSize CMeskFeedWidget::sizeHint() const
+{
+    return wrappedSizeHint(this);
 }
 
 bool CMeskFeedWidget::isItem(mid_t provider, mid_t id) const
@@ -151,9 +167,16 @@ CMeskFeedGroupWidget::CMeskFeedGroupWidget(const QDate& date, QWidget* parent)
     m_layout->addWidget(m_header, 0);
 }
 
+QSize CMeskFeedGroupWidget::sizeHint() const
+{
+    return wrappedSizeHint(this);
+}
+
 CMeskFeedWidget* CMeskFeedGroupWidget::addItemWidget(IMediaItemWidget* widget, bool highlight)
 {
     auto* entry = new CMeskFeedWidget(widget);
+    // At the group's width from the start: its first layout pass measures the texts at their width.
+    entry->resize(width(), entry->height());
     const SMediaItem item = widget->mediaItem();
     const qint64 time = timeKey(item.created);
     // The first entry strictly older than the new one; entries of the same time stay above.

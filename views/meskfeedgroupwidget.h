@@ -54,6 +54,8 @@ public:
     mid_t providerId() const;
     QDateTime created() const;
 
+    QSize sizeHint() const override;
+
     void startAddedHighlight();
     void startUpdatedHighlight();
     CMeskColorAnimation* addedHighlight() const { return m_added; }
@@ -78,6 +80,8 @@ class CMeskFeedGroupWidget : public QWidget
 
 public:
     CMeskFeedGroupWidget(const QDate& date, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
 
     QDate date() const { return m_header->date(); }
     CMeskFeedGroupDateHeader* header() const { return m_header; }

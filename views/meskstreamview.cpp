@@ -148,6 +148,8 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
         return;
     }
     auto* group = new CMeskFeedGroupWidget(day);
+    // At the list's width from the start, so that its first layout pass is already the right one.
+    group->resize(contentsRect().marginsRemoved(layout()->contentsMargins()).width(), group->height());
     m_groupBox->insertWidget(int(index), group, 0);
     m_groups.insert(index, group);
     group->addItemWidget(widget, highlight);

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QSet>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -23,6 +24,8 @@ private slots:
     void inputReachesParent();
     void contentShrinks();
     void reserveAndReplace();
+    void wrappingContent_data();
+    void wrappingContent();
 };
 
 namespace {
@@ -36,6 +39,24 @@ public:
 
 private:
     int m_height;
+};
+
+// Content that wraps like text: area = width x height stays constant; remembers the widths asked.
+class WrapContent : public QWidget
+{
+public:
+    explicit WrapContent(int area) : m_area(area) {}
+    QSize sizeHint() const override { return {100, m_area / 100}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        widths << width;
+        return width > 0 ? m_area / width : 0;
+    }
+    mutable QSet<int> widths;
+
+private:
+    int m_area;
 };
 
 struct Fixture
@@ -285,6 +306,37 @@ void TestMeskVScrollArea::reserveAndReplace()
     QCOMPARE(area.widget()->geometry(), QRect(0, 0, 300, 400));
     area.setWidget(nullptr);
     QVERIFY(area.widget() == nullptr);
+}
+
+// Wrapping content is as tall as it needs at the width it gets, and is measured at no other width.
+void TestMeskVScrollArea::wrappingContent_data()
+{
+    QTest::addColumn<bool>("reserve");
+    QTest::addColumn<int>("area");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<bool>("bar");
+    QTest::newRow("scrolls") << false << 290000 << QRect(0, 0, 290, 1000) << true;
+    QTest::newRow("scrolls, reserved") << true << 290000 << QRect(0, 0, 290, 1000) << true;
+    QTest::newRow("fits") << false << 30000 << QRect(0, 0, 300, 400) << false;
+    QTest::newRow("fits, reserved") << true << 29000 << QRect(0, 0, 290, 400) << false;
+}
+
+void TestMeskVScrollArea::wrappingContent()
+{
+    QFETCH(bool, reserve);
+    QFETCH(int, area);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, bar);
+    CMeskVScrollArea scrollArea;
+    scrollArea.setReserveScrollBarWidth(reserve);
+    scrollArea.resize(300, 400);
+    auto* content = new WrapContent(area);
+    scrollArea.setWidget(content);
+    scrollArea.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(content->geometry(), geometry);
+    QCOMPARE(scrollArea.scrollBar()->isVisible(), bar);
+    QVERIFY2((content->widths - QSet<int>{290, 300}).isEmpty(), "measured at a width it never gets");
 }
 
 QTEST_MAIN(TestMeskVScrollArea)

@@ -64,6 +64,7 @@ private slots:
     void painting();
     void captions();
     void filter();
+    void wrappedSizeHints();
 
 private:
     std::unique_ptr<TestClock> m_clock;
@@ -227,6 +228,21 @@ void TestMeskFeedGroup::filter()
     QVERIFY(!group->isHidden() && !apple->isHidden() && !banana->isHidden());
     QCOMPARE(fake(apple)->calls.last(), QStringLiteral("clearFilter"));
     QCOMPARE(fake(banana)->calls.last(), QStringLiteral("clearFilter"));
+}
+
+// Groups and entries prefer the height their word-wrapped texts need at their own width, and new
+// entries start at the group's width.
+void TestMeskFeedGroup::wrappedSizeHints()
+{
+    CMeskFeedGroupWidget group(kNow.date());
+    group.resize(200, 50);
+    const QString text = QStringLiteral("a long text that wraps onto several lines at this narrow width");
+    CMeskFeedWidget* entry = group.addItemWidget(new FakeItemWidget(makeItem(1, 1, kNow, text)), false);
+    QCOMPARE(entry->width(), 200);
+    for (QWidget* widget : {static_cast<QWidget*>(&group), static_cast<QWidget*>(entry)}) {
+        QVERIFY(widget->hasHeightForWidth());
+        QCOMPARE(widget->sizeHint().height(), widget->heightForWidth(200));
+    }
 }
 
 QTEST_MAIN(TestMeskFeedGroup)
