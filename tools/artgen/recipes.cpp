@@ -1065,27 +1065,6 @@ void dnd(QPainter& p, const SArtRecipe& r, QSize s)
 
 // ---- Flickr provider ------------------------------------------------------
 
-// The default profile picture of a Flickr user: a grey head-and-shoulders silhouette on a
-// light tile.
-void flickrAvatar(QPainter& p, const SArtRecipe&, QSize s)
-{
-    const qreal w = s.width();
-    const qreal h = s.height();
-    const QRectF tile(0.5, 0.5, w - 1, h - 1);
-    box(p, tile, 3, kBorderLight, QColor(244, 245, 247), QColor(226, 228, 232));
-    QPainterPath clip;
-    clip.addRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
-    p.save();
-    p.setClipPath(clip);
-    p.setPen(Qt::NoPen);
-    p.setBrush(vertical(QRectF(0, 0, w, h), QColor(176, 181, 189), QColor(150, 156, 166)));
-    // Shoulders: a wide rounded mound cut by the tile's bottom edge.
-    p.drawEllipse(QRectF(w * 0.14, h * 0.62, w * 0.72, h * 0.62));
-    // Head.
-    p.drawEllipse(QRectF(w * 0.32, h * 0.18, w * 0.36, h * 0.38));
-    p.restore();
-}
-
 // The small Flickr mark of this program: a slate tile with a white camera glyph.
 void flickrLogo(QPainter& p, const SArtRecipe&, QSize s)
 {
@@ -1217,25 +1196,6 @@ void serviceTile(QPainter& p, const SArtRecipe&, QSize s)
 
 // ---- Twitter provider -----------------------------------------------------
 
-// The default profile picture of a Twitter account: a blue-grey head-and-shoulders
-// silhouette on a pale blue tile.
-void twitterAvatar(QPainter& p, const SArtRecipe&, QSize s)
-{
-    const qreal w = s.width();
-    const qreal h = s.height();
-    const QRectF tile(0.5, 0.5, w - 1, h - 1);
-    box(p, tile, 3, QColor(200, 216, 228), QColor(236, 243, 249), QColor(218, 230, 240));
-    QPainterPath clip;
-    clip.addRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
-    p.save();
-    p.setClipPath(clip);
-    p.setPen(Qt::NoPen);
-    p.setBrush(vertical(QRectF(0, 0, w, h), QColor(150, 172, 192), QColor(120, 144, 168)));
-    p.drawEllipse(QRectF(w * 0.16, h * 0.64, w * 0.68, h * 0.6));
-    p.drawEllipse(QRectF(w * 0.33, h * 0.2, w * 0.34, h * 0.36));
-    p.restore();
-}
-
 // The small Twitter mark of this program: a sky-blue tile with a white speech bubble.
 void twitterLogo(QPainter& p, const SArtRecipe&, QSize s)
 {
@@ -1258,20 +1218,24 @@ void twitterLogo(QPainter& p, const SArtRecipe&, QSize s)
 
 // ---- Text messages ---------------------------------------------------------
 
-// The default picture of a text-message correspondent: a grey head-and-shoulders silhouette on
-// a light grey tile.
-void smsAvatar(QPainter& p, const SArtRecipe&, QSize s)
+// The default picture of a person the program has no picture of: a head-and-shoulders
+// silhouette on a rounded tile. The colours are parameters (border=, top=, bottom= of the tile,
+// figure= and figure2= of the silhouette's gradient), so each service keeps its own tint.
+void avatarTile(QPainter& p, const SArtRecipe& r, QSize s)
 {
+    const auto colour = [&r](const char* key, const char* fallback) {
+        return QColor(r.param(QLatin1String(key), QLatin1String(fallback)));
+    };
     const qreal w = s.width();
     const qreal h = s.height();
     const QRectF tile(0.5, 0.5, w - 1, h - 1);
-    box(p, tile, 3, QColor(196, 196, 196), QColor(240, 240, 240), QColor(222, 222, 222));
+    box(p, tile, 3, colour("border", "#C4C4C4"), colour("top", "#F0F0F0"), colour("bottom", "#DEDEDE"));
     QPainterPath clip;
     clip.addRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
     p.save();
     p.setClipPath(clip);
     p.setPen(Qt::NoPen);
-    p.setBrush(vertical(QRectF(0, 0, w, h), QColor(170, 170, 170), QColor(140, 140, 140)));
+    p.setBrush(vertical(QRectF(0, 0, w, h), colour("figure", "#AAAAAA"), colour("figure2", "#8C8C8C")));
     p.drawEllipse(QRectF(w * 0.15, h * 0.63, w * 0.7, h * 0.6));
     p.drawEllipse(QRectF(w * 0.32, h * 0.19, w * 0.36, h * 0.37));
     p.restore();
@@ -1439,7 +1403,6 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("icon"), icon},
         {QStringLiteral("dnd"), dnd},
         // Flickr provider.
-        {QStringLiteral("flickravatar"), flickrAvatar},
         {QStringLiteral("flickrlogo"), flickrLogo},
         // Product images.
         {QStringLiteral("meskmark"), meskMark},
@@ -1449,14 +1412,13 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("silhouette"), silhouette},
         {QStringLiteral("servicetile"), serviceTile},
         // Twitter provider.
-        {QStringLiteral("twitteravatar"), twitterAvatar},
         {QStringLiteral("twitterlogo"), twitterLogo},
         // Main window bars.
         {QStringLiteral("chevronfill"), chevronFill},
         {QStringLiteral("gear"), gear},
         {QStringLiteral("columns"), columns},
         // Text messages.
-        {QStringLiteral("smsavatar"), smsAvatar},
+        {QStringLiteral("avatartile"), avatarTile},
         {QStringLiteral("smslogo"), smsLogo},
     };
     return table;
