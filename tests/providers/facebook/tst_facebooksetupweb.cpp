@@ -17,16 +17,27 @@
 #include <QSignalSpy>
 #include <QTest>
 
+// To look at the pages on a real display: LUMESK_SETUP_HOLD_MS keeps each page up that long
+// after its grab, LUMESK_LARGE_FONTS=1 turns on the style's large-font setting.
 class TestFacebookSetupWeb : public QObject
 {
     Q_OBJECT
+
+    static void grab(QWidget& wizard, const char* name)
+    {
+        QVERIFY(wizard.grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/") + QLatin1String(name)));
+        QTest::qWait(qEnvironmentVariableIntValue("LUMESK_SETUP_HOLD_MS"));
+    }
+
 private slots:
     void initTestCase()
     {
         registerMeskMetaTypes();
         registerFacebookMetaTypes();
         // The product style, as the program runs it.
-        QApplication::setStyle(new CMeskUiStyle);
+        auto* style = new CMeskUiStyle;
+        style->setLargeFonts(qEnvironmentVariableIntValue("LUMESK_LARGE_FONTS") == 1);
+        QApplication::setStyle(style);
         CMeskHttpTaskPool::init(this);
         QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR));
     }
@@ -55,13 +66,13 @@ private slots:
                 QSKIP("QtWebEngine loaded no page within 30 s: the engine does not run on this machine");
             QVERIFY(loaded.first().at(0).toString().startsWith(server.baseUrl() + QStringLiteral("/login.php?")));
             QTest::qWait(300);
-            QVERIFY(wizard.grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/facebook-setup-login.png")));
+            grab(wizard, "facebook-setup-login.png");
 
             // The "Cancel" link's landing.
             wizard.showWebPage(api.loginFailureUrl());
             QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisible(), 30000);
             QCOMPARE(wizard.errorPage()->label()->text(), QStringLiteral("Failed to authorize your Facebook account"));
-            QVERIFY(wizard.grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/facebook-setup-error.png")));
+            grab(wizard, "facebook-setup-error.png");
         }
 
         rest.setLoginRedirect(true);
@@ -74,7 +85,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisible(), 30000);
         QVERIFY(auth.isAuthorized());
         QCOMPARE(auth.userName(), QStringLiteral("Pat Tester"));
-        QVERIFY(wizard.grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/facebook-setup-done.png")));
+        grab(wizard, "facebook-setup-done.png");
         qunsetenv("LUMESK_FACEBOOK_URL");
     }
 };
