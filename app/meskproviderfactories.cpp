@@ -1,5 +1,6 @@
 #include "meskproviderfactories.h"
 
+#include "facebookprovider.h"
 #include "flickrprovider.h"
 #include "meskprovidermanager.h"
 #include "twitterprovider.h"
@@ -11,6 +12,7 @@ void registerFactories()
     CMeskProviderManager::setProviderFactories({
         [](QObject* parent) -> IMediaItemProvider* { return new CTwitterProvider(parent); },
         [](QObject* parent) -> IMediaItemProvider* { return new CFlickrProvider(parent); },
+        [](QObject* parent) -> IMediaItemProvider* { return new CFacebookProvider(parent); },
     });
 }
 

@@ -56,8 +56,8 @@ private slots:
         {
             CMeskEngine engine;
             QVERIFY(engine.init());
-            // Twitter and Flickr so far, Twitter first.
-            QCOMPARE(engine.providerCount(), 2);
+            // Twitter, Flickr and Facebook, Twitter first.
+            QCOMPARE(engine.providerCount(), 3);
             auto* twitter = qobject_cast<CTwitterProvider*>(engine.provider(MeskProvider::Twitter));
             QVERIFY(twitter);
             QVERIFY(!twitter->isActivated());

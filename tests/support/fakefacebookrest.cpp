@@ -412,6 +412,17 @@ FakeFacebookRest::Outcome FakeFacebookRest::respond(const TestHttpRequest& reque
         outcome.reply = mediaReply(QString::fromUtf8(request.path().mid(7)));
         return outcome;
     }
+    QByteArray host = request.header("Host");
+    if (host.isEmpty())
+        host = "127.0.0.1";
+    const QString siteBase = QStringLiteral("http://") + QString::fromLatin1(host);
+    if (request.method == "GET" && request.path() == "/login.php")
+        return loginPage(request, siteBase);
+    if (request.method == "GET" &&
+        (request.path() == "/connect/login_success.html" || request.path() == "/connect/login_failure.html")) {
+        outcome.reply = TestHttpReply::ok("<html><body><p>Done.</p></body></html>", "text/html; charset=utf-8");
+        return outcome;
+    }
     if (request.path() != "/restserver.php") {
         outcome.reply = TestHttpReply::withStatus(404, "Not Found", "Not Found");
         return outcome;
@@ -473,9 +484,6 @@ FakeFacebookRest::Outcome FakeFacebookRest::respond(const TestHttpRequest& reque
     }
 
     m_requests.append(record);
-    QByteArray host = request.header("Host");
-    if (host.isEmpty())
-        host = "127.0.0.1";
     return answer(record, host);
 }
 
@@ -658,4 +666,74 @@ void FakeFacebookRest::clearRequests()
 {
     QMutexLocker lock(&m_mutex);
     m_requests.clear();
+}
+
+void FakeFacebookRest::setLoginRedirect(bool redirect)
+{
+    QMutexLocker lock(&m_mutex);
+    m_loginRedirect = redirect;
+}
+
+QString FakeFacebookRest::allowUrl(const QString& base) const
+{
+    QMutexLocker lock(&m_mutex);
+    return allowUrlLocked(base);
+}
+
+QString FakeFacebookRest::allowUrlLocked(const QString& base) const
+{
+    bool numeric = false;
+    m_uid.toLongLong(&numeric);
+    const QString uid = numeric ? m_uid : QLatin1Char('"') + m_uid + QLatin1Char('"');
+    const QString session = QStringLiteral(R"({"session_key":"%1","uid":%2,"expires":0,"secret":"%3","sig":"ff"})")
+                                .arg(m_sessionKey, uid, m_sessionSecret);
+    return base + QStringLiteral("/connect/login_success.html?session=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(session));
+}
+
+FakeFacebookRest::Outcome FakeFacebookRest::loginPage(const TestHttpRequest& request, const QString& base)
+{
+    // Called with the lock held.
+    QHash<QString, QString> params;
+    const QList<QByteArray> entries =
+        request.query().isEmpty() ? QList<QByteArray>() : request.query().split('&');
+    for (const QByteArray& entry : entries) {
+        const int eq = entry.indexOf('=');
+        const QString name = QUrl::fromPercentEncoding(eq < 0 ? entry : entry.left(eq));
+        if (!params.contains(name))
+            params.insert(name, eq < 0 ? QString() : QUrl::fromPercentEncoding(entry.mid(eq + 1)));
+    }
+    const QString next = base + QStringLiteral("/connect/login_success.html");
+    const QString cancel = base + QStringLiteral("/connect/login_failure.html");
+    QString problem;
+    if (params.value(QStringLiteral("api_key")) != m_apiKey)
+        problem = QStringLiteral("api_key");
+    else if (params.value(QStringLiteral("next")) != next)
+        problem = QStringLiteral("next");
+    else if (params.value(QStringLiteral("cancel_url")) != cancel)
+        problem = QStringLiteral("cancel_url");
+
+    Outcome outcome;
+    if (!problem.isEmpty()) {
+        outcome.reply = TestHttpReply::ok(
+            QStringLiteral("<html><body><h1>Login refused</h1><p>Wrong or missing %1.</p></body></html>")
+                .arg(problem)
+                .toUtf8(),
+            "text/html; charset=utf-8");
+        return outcome;
+    }
+    const QString allow = allowUrlLocked(base);
+    if (m_loginRedirect) {
+        outcome.reply = TestHttpReply::withStatus(302, "Found").withHeader("Location", allow.toLatin1());
+        return outcome;
+    }
+    outcome.reply = TestHttpReply::ok(
+        QStringLiteral("<html><head><title>Log in</title></head><body style=\"font-family:sans-serif\">"
+                       "<h1>Stand-in Facebook</h1><p>Velto Lumesk asks to read your stream and "
+                       "publish for you.</p><p><a id=\"allow\" href=\"%1\">Allow</a> "
+                       "<a id=\"cancel\" href=\"%2\">Cancel</a></p></body></html>")
+            .arg(allow.toHtmlEscaped(), cancel.toHtmlEscaped())
+            .toUtf8(),
+        "text/html; charset=utf-8");
+    return outcome;
 }

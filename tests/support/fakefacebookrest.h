@@ -24,6 +24,14 @@
 // ".png", a JPEG for ".jpg" and ".jpeg" (50 x 50, or W x H for a name ending
 // "_<W>x<H>" before its suffix), a few fixed bytes for any other suffix. These
 // requests are not recorded here (the local HTTP server's requests() lists them).
+// The login pages: GET /login.php checks api_key, next (the host's
+// /connect/login_success.html) and cancel_url (its /connect/login_failure.html) and
+// serves a page with an "Allow" link to next?session=<the granted session, its
+// "expires" 0> and a "Cancel" link to cancel_url; a failed check gets a 200 page
+// naming it, without links. With setLoginRedirect(true) an accepted login is
+// answered with a 302 to the "Allow" address. The session granted is the
+// stand-in's own (sessionKey(), sessionSecret(), uid()). The two landing pages
+// answer 200.
 // Any other path gets 404.
 //
 // The handler is safe to call from any thread.
@@ -102,6 +110,10 @@ public:
     // The connection is closed without an answer.
     void scriptDrop(const QString& method, int times = -1);
     void clearScripts();
+    // /login.php answers an accepted login with a 302 to the "Allow" address.
+    void setLoginRedirect(bool redirect);
+    // The "Allow" address for this base (http://host:port).
+    QString allowUrl(const QString& base) const;
 
     QList<Request> requests() const;
     // The recorded requests of one method.
@@ -121,6 +133,8 @@ private:
         int times = -1;
     };
 
+    Outcome loginPage(const TestHttpRequest& request, const QString& base);
+    QString allowUrlLocked(const QString& base) const;
     Outcome refuse(Request& record, int code, const QString& message);
     Outcome answer(const Request& record, const QByteArray& host);
     QByteArray cannedBody(const Request& record, const QByteArray& host, int& errorCode);
@@ -134,4 +148,5 @@ private:
     QHash<QString, QList<Script>> m_scripts;
     QList<Request> m_requests;
     int m_nextId = 5001;
+    bool m_loginRedirect = false;
 };

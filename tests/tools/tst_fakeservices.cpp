@@ -1,16 +1,33 @@
-// tools/fake-services as a process: it announces its addresses, then "ready", and its
-// Twitter stand-in answers a signed friends timeline with statuses.
+// tools/fake-services as a process: it announces its addresses, then "ready"; its Twitter
+// stand-in answers a signed friends timeline with statuses, its Facebook stand-in serves the
+// login page and answers a stream.get signed with the session that page grants.
+#include "facebookapi.h"
 #include "twitterapi.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 class TestFakeServices : public QObject
 {
     Q_OBJECT
+
+    // The status and the body of a GET.
+    static QPair<int, QByteArray> fetch(QNetworkAccessManager& manager, const QString& url)
+    {
+        QNetworkReply* reply = manager.get(QNetworkRequest(QUrl::fromEncoded(url.toLatin1())));
+        QEventLoop loop;
+        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        const QPair<int, QByteArray> answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                                           reply->readAll()};
+        reply->deleteLater();
+        return answer;
+    }
+
 private slots:
     void announcesAndServes()
     {
@@ -34,7 +51,8 @@ private slots:
             }
         }
         QVERIFY(ready);
-        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL"}));
+        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
+                                     "LUMESK_FACEBOOK_URL"}));
         QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL")).startsWith(QLatin1String("http://127.0.0.1:")));
 
         CTwitterApi api;
@@ -51,6 +69,27 @@ private slots:
         QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
         QVERIFY(reply->readAll().contains("<status>"));
         reply->deleteLater();
+
+        // Facebook: the login page offers both links; the session of its "Allow" link is accepted.
+        CFacebookApi facebook;
+        facebook.setRestBaseUrl(variables.value(QStringLiteral("LUMESK_FACEBOOK_URL")));
+        facebook.setWebBaseUrl(variables.value(QStringLiteral("LUMESK_FACEBOOK_URL")));
+        facebook.setApiKey(QStringLiteral(LUMESK_FACEBOOK_API_KEY));
+        QVERIFY(facebook.authorizationUrl(url));
+        const auto [loginStatus, login] = fetch(manager, url);
+        QCOMPARE(loginStatus, 200);
+        const QRegularExpression allow(QStringLiteral("href=\"([^\"]*login_success[^\"]*)\""));
+        const QRegularExpressionMatch match = allow.match(QString::fromUtf8(login));
+        QVERIFY2(match.hasMatch(), login.constData());
+        QVERIFY(login.contains("login_failure.html"));
+        QString key, secret, uid;
+        QVERIFY(facebook.parseCallbackUrl(match.captured(1).replace(QLatin1String("&amp;"), QLatin1String("&")), key,
+                                          secret, uid));
+        facebook.setSession(key, secret, uid);
+        QVERIFY(facebook.formatStreamGet(url));
+        const auto [streamStatus, stream] = fetch(manager, url);
+        QCOMPARE(streamStatus, 200);
+        QVERIFY2(stream.contains("<stream_post>"), stream.left(400).constData());
 
         process.kill();
         process.waitForFinished(10000);

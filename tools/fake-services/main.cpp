@@ -3,6 +3,7 @@
 // LUMESK_X=value line per variable that points the application at them, then a line "ready",
 // and serves until it is stopped; ./run.sh --stand-ins exports those lines and starts the
 // application against the stand-ins.
+#include "facebookstandin.h"
 #include "flickrstandin.h"
 #include "twitterstandin.h"
 
@@ -26,7 +27,12 @@ int main(int argc, char* argv[])
         QTextStream(stderr) << "fake-services: the Flickr stand-in cannot listen\n";
         return 1;
     }
-    for (const auto& [name, value] : twitter.variables() + flickr.variables())
+    FacebookStandIn facebook;
+    if (!facebook.start()) {
+        QTextStream(stderr) << "fake-services: the Facebook stand-in cannot listen\n";
+        return 1;
+    }
+    for (const auto& [name, value] : twitter.variables() + flickr.variables() + facebook.variables())
         out << name << '=' << value << '\n';
     out << "ready\n";
     out.flush();

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "facebookrecords.h"
+#include "meskhttpresponse.h"
+#include "meskservicesetupwidget.h"
+
+#include <QObject>
+#include <QString>
+
+class CFacebookApi;
+class CFacebookUserInfo;
+
+// The session side of a Facebook login. Gives the login page address, reads the session
+// out of the page the browser lands on, fetches the signed-in user's own profile with
+// users.getInfo (retried on service errors) and then announces the account with
+// userAdded() and accessGranted(). A failed login clears the session again; a landing
+// that cannot be read leaves any earlier session, uid and retry count untouched.
+// GUI thread only.
+class CFacebookAuth : public QObject
+{
+    Q_OBJECT
+public:
+    // users.getInfo is tried again this many times after a service error.
+    static constexpr int kMaxRetries = 3;
+    static constexpr int kDefaultRetryIntervalMs = 5000;
+
+    CFacebookAuth(CFacebookApi* api, QObject* parent = nullptr);
+    ~CFacebookAuth() override;
+
+    CFacebookApi* api() const { return m_api; }
+    void setApiKey(const QString& key);
+    bool isAuthorized() const;
+    QString uid() const { return m_uid; }
+    QString userName() const { return m_userName; }
+    // Sets a stored session again (start-up); emits nothing.
+    void restoreSession(const QString& sessionKey, const QString& sessionSecret, const QString& uid,
+                        const QString& userName);
+    // Clears the session and the user, then emits userRemoved().
+    void logout();
+    // Emits authorizationUrl() with the login page, or protocolError() without a key.
+    void requestAuthorization();
+    // Reads the page the login landed on; ends in userAdded() and accessGranted(), or in
+    // one of the error signals.
+    void processCallbackUrl(const QString& url);
+    // Starts users.getInfo for uid; false while one is running.
+    bool requestUserInfo(const QString& uid);
+
+    int retryIntervalMs() const { return m_retryIntervalMs; }
+    void setRetryIntervalMs(int ms) { m_retryIntervalMs = ms; }
+
+signals:
+    void userAdded(const QString& sessionKey, const QString& sessionSecret, const SFacebookUser& user);
+    void userRemoved();
+    void authorizationUrl(const QString& url);
+    void accessGranted();
+    void accessRejected();
+    void protocolError();
+    void networkError();
+
+private slots:
+    void _onUserInfoReady(const SFacebookUser& user);
+    void _onProtocolError();
+    void _onNetworkError(TMeskHttpError error);
+    void _onRequestUserInfoAgain();
+
+private:
+    void clearSession();
+
+    CFacebookApi* m_api;
+    CFacebookUserInfo* m_userInfoCall = nullptr;
+    QString m_uid;
+    QString m_userName;
+    int m_retryCount = 0;
+    int m_retryIntervalMs = kDefaultRetryIntervalMs;
+};
+
+// The Facebook page logic of the setup wizard: opens the login page in the embedded
+// browser, hands the success landing to CFacebookAuth and turns its outcomes into the
+// wizard's done and error pages.
+class CFacebookSetupWidget : public CMeskServiceSetupWidget
+{
+    Q_OBJECT
+public:
+    CFacebookSetupWidget(CFacebookAuth* auth, QWidget* parent = nullptr);
+    ~CFacebookSetupWidget() override;
+
+    // Whether a page address is the login success or failure landing: same authority
+    // (host and port) and path as the page the login was told to return to.
+    static bool isSamePage(const QString& url, const QString& page);
+
+public slots:
+    void onStartSetup() override;
+    void onCancelSetup() override;
+    bool onHtmlPageRequested(const QString& url) override;
+    void onHtmlPageLoaded(const QString& url) override;
+    void onHtmlPageFailed(const QString& url) override;
+
+private slots:
+    void _onAuthorizationUrl(const QString& url);
+    void _onAccessGranted();
+    void _onAccessRejected();
+    void _onProtocolError();
+    void _onNetworkError();
+
+private:
+    CFacebookAuth* m_auth;
+};
