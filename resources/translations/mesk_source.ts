@@ -345,19 +345,19 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="341"/>
+        <location filename="../../views/meskstreamview.cpp" line="343"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="349"/>
+        <location filename="../../views/meskstreamview.cpp" line="351"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="357"/>
+        <location filename="../../views/meskstreamview.cpp" line="359"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
