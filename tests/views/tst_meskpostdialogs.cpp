@@ -543,7 +543,6 @@ void TestMeskPostDialogs::screenshots()
     env.facebook->textPoster()->finishDone();
     shoot(&update, QStringLiteral("post-update-failed.png"));
 
-
     auto smsEngine = smsEnv({contact(QStringLiteral("Ann Lee"), {}, {}, {}, {"+4512345678"})});
     QVERIFY(smsEngine);
     smsEngine->smsEngine()->setState(SmsStatePinLocked);
