@@ -226,6 +226,112 @@
     </message>
 </context>
 <context>
+    <name>CMeskPostSmsWidget</name>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="91"/>
+        <source>New Text Message</source>
+        <extracomment>Title for a dialog where user can send a new SMS message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="105"/>
+        <source>Write your sms here</source>
+        <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="143"/>
+        <source>Send</source>
+        <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="171"/>
+        <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="242"/>
+        <source>The recipient is not valid. </source>
+        <extracomment>The receiver of the SMS is not valid.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="262"/>
+        <source>Device is powered off</source>
+        <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="266"/>
+        <source>SIM card is locked by a PIN code</source>
+        <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="270"/>
+        <source>There is no SIM in your device</source>
+        <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskPostUpdateWidget</name>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="139"/>
+        <source>New Update</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="156"/>
+        <source>Send to </source>
+        <extracomment>button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="171"/>
+        <source>Write your update here</source>
+        <extracomment>Guidance text for textbox</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="181"/>
+        <source>Sending your update...</source>
+        <extracomment>Status text</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="214"/>
+        <source>Send</source>
+        <extracomment>button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="277"/>
+        <source>There are no activated services, please activate at least one in settings</source>
+        <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="281"/>
+        <source>Please select at least one service</source>
+        <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="359"/>
+        <source> failed</source>
+        <extracomment>Error text, an operation has failed</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="362"/>
+        <source>Failed</source>
+        <extracomment>Error text, an operation has failed</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskServiceSetupWidget</name>
     <message>
         <location filename="../../uilib/meskservicesetupwidget.cpp" line="64"/>
