@@ -152,6 +152,11 @@ CMeskDeepDiveView::CMeskDeepDiveView(CMeskEngine* engine, CMeskSettings* setting
     setWindowModality(Qt::ApplicationModal);
 
     m_infoWidget = new CMeskMediaInfoWidget(this);
+    // Empty until the strip has a current object (no frame of an empty avatar on a warning page).
+    QSizePolicy infoPolicy = m_infoWidget->sizePolicy();
+    infoPolicy.setRetainSizeWhenHidden(true);
+    m_infoWidget->setSizePolicy(infoPolicy);
+    m_infoWidget->hide();
     m_previousButton = new CMeskDeepDiveLinkButton(tr("« Previous", "button label"), this);
     auto* separator = new QLabel(QStringLiteral("|"), this);
     separator->setFont(m_previousButton->font());
@@ -296,6 +301,7 @@ void CMeskDeepDiveView::_onCurrentChanged()
     IMediaUser* author = m_engine->mediaObjectUser(object);
     IMediaItemProvider* provider = m_engine->mediaObjectProvider(object);
     m_infoWidget->setMedia(object, author, provider ? provider->icon() : QPixmap());
+    m_infoWidget->show();
     m_viewer->setMediaObject(object);
 }
 

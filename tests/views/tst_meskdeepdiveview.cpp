@@ -311,7 +311,11 @@ void TestMeskDeepDiveView::screenshot()
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("screenshots are taken on the X display");
     for (const bool cell : {false, true}) {
-        setUp({{10, 0}, {12, 2}, {11, 0}, {9, 2}, {8, 0}, {7, 2}}, true, cell ? 3 : 1);
+        // More than fit, so both arrows show once the strip has paged.
+        QList<QPair<int, int>> items;
+        for (int i = 0; i < 26; ++i)
+            items.append({i % 24, i % 2 ? 2 : 0});
+        setUp(items, true, cell ? 3 : 1);
         const QString thumbs = m_env->storageRoot();
         for (size_t i = 0; i < m_images.size(); ++i) {
             QImage image(240, 160, QImage::Format_RGB32);
@@ -323,7 +327,10 @@ void TestMeskDeepDiveView::screenshot()
         }
         CMeskDeepDiveView view(m_env->engine(), m_settings.get());
         QImage shot;
-        QTimer::singleShot(500, &view, [&] {
+        // TST_SHOW_MS keeps each page up longer, for a look at the whole display.
+        const int showMs = qEnvironmentVariableIsSet("TST_SHOW_MS") ? qEnvironmentVariableIntValue("TST_SHOW_MS") : 500;
+        QTimer::singleShot(300, view.strip(), [&] { emit view.strip()->rightButton()->clicked(); });
+        QTimer::singleShot(showMs, &view, [&] {
             shot = view.grab().toImage();
             emit view.closeView();
         });
