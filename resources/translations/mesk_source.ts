@@ -102,6 +102,81 @@
     </message>
 </context>
 <context>
+    <name>CMeskDeepDiveView</name>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="160"/>
+        <source>« Previous</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="164"/>
+        <source>Next »</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="165"/>
+        <source>Exit</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="206"/>
+        <source>No content</source>
+        <comment>Warning dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="207"/>
+        <source>There is nothing yet to show, try this when you have posts with image or video attachments.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="213"/>
+        <source>No network connection</source>
+        <comment>Warning dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="214"/>
+        <source>Velto Lumesk cannot download new images or videos without a working Internet connection, but you can still browse content that you already downloaded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="217"/>
+        <source>You are on 3G connection</source>
+        <comment>Warning dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="218"/>
+        <source>Fullscreen mode downloads larger versions of images and videos. This can consume your bandwidth limit and increase costs, unless you have unlimited bandwidth plan.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="264"/>
+        <source>Don&apos;t show again</source>
+        <comment>Checkbox label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskDeepDiveWarningWidget</name>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="70"/>
+        <source>Ok</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="71"/>
+        <source>Close</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskEmptyColumnWidget</name>
     <message>
         <location filename="../../views/meskcolumnwidget.cpp" line="221"/>

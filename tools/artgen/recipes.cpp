@@ -1351,6 +1351,17 @@ void columns(QPainter& p, const SArtRecipe& r, QSize s)
 
 // ---- end of main window bars ----
 
+// ---- Media browser: the thumbnail strip's paging arrows ----
+
+// A filled triangle pointing left or right ("dir"), in the given colour.
+void stripArrow(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor ink(r.param(QStringLiteral("colour"), QStringLiteral("#FFFFFF")));
+    triangle(p, QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), r.param(QStringLiteral("dir")), ink);
+}
+
+// ---- end of media browser ----
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1420,6 +1431,8 @@ const QHash<QString, Painter>& recipes()
         // Text messages.
         {QStringLiteral("avatartile"), avatarTile},
         {QStringLiteral("smslogo"), smsLogo},
+        // Media browser.
+        {QStringLiteral("striparrow"), stripArrow},
     };
     return table;
 }
