@@ -158,8 +158,10 @@ void CMeskNotifications::showSmsToast(const SSmsMessage& message)
         name = matches.first().displayName;
         avatar = matches.first().picture;
     }
-    // The label escapes the name; the message comes from the sender and is escaped here.
-    const QString text = cutText(CMeskTexts::smsAddressLabel(name, message.message.toHtmlEscaped(), false));
+    // Name and message come from other people: both escaped whole (the label itself only
+    // escapes "<" of the name, which leaves an escaped name as it is).
+    const QString text =
+        cutText(CMeskTexts::smsAddressLabel(name.toHtmlEscaped(), message.message.toHtmlEscaped(), false));
     if (avatar.isNull())
         avatar = QuorImages::pixmap(DefaultAvatarPath);
     m_toast->showNotification(text, avatar, QuorImages::pixmap(SmsLogoPath));
