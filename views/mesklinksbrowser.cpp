@@ -51,7 +51,8 @@ QString fileUrl(const QString& path)
 
 bool isWebUrl(const QString& text)
 {
-    const QUrl url(text, QUrl::StrictMode);
+    // Tolerant: a service's link may hold characters a browser takes as they are (a quotation mark).
+    const QUrl url(text, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
            !url.host().isEmpty();
