@@ -124,6 +124,9 @@ void TestMeskLinksBrowser::start(const QList<SLinkSpec>& specs)
         user->userName = specs[i].author;
         user->record = users[i];
         user->file = m_env->storageRoot() + QStringLiteral("/avatar%1.png").arg(i);
+        QPixmap avatar(50, 50);
+        avatar.fill(QColor::fromHsv(60 * i, 160, 200));
+        QVERIFY(avatar.save(user->file));
         auto* link = new FakeLinkItem;
         link->link = specs[i].url;
         link->site = QStringLiteral("a.example");
@@ -189,12 +192,23 @@ void TestMeskLinksBrowser::numberedPages()
     QVERIFY(page(2).contains("<b>2</b>&nbsp;/&nbsp;<b>3</b>"));
     QVERIFY(page(2).contains("posted a link to a.example, Today, "));
 
-    // The set for a look in a browser.
+    // The set for a look in a browser, its file links pointing into the copy.
     const QDir shots(QStringLiteral(LUMESK_SCREENSHOT_DIR "/links"));
     QVERIFY(shots.mkpath(QStringLiteral(".")));
-    for (const QString& name : QDir(folder()).entryList(QDir::Files)) {
-        QFile::remove(shots.filePath(name));
-        QVERIFY(QFile::copy(folder() + "/" + name, shots.filePath(name)));
+    const auto urlOf = [](const QString& path) { return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded); };
+    for (const QString& path : QDir(folder()).entryList(QDir::Files) + QDir(m_env->storageRoot()).entryList({"*.png"})) {
+        const QString source = QFileInfo::exists(folder() + "/" + path) ? folder() + "/" + path
+                                                                        : m_env->storageRoot() + "/" + path;
+        QFile in(source);
+        QFile out(shots.filePath(path));
+        QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray data = in.readAll();
+        if (path.endsWith(".html"))
+            data = QString::fromUtf8(data)
+                       .replace(urlOf(folder()), urlOf(shots.absolutePath()))
+                       .replace(urlOf(m_env->storageRoot()), urlOf(shots.absolutePath()))
+                       .toUtf8();
+        QCOMPARE(out.write(data), data.size());
     }
 }
 
