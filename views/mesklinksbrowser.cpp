@@ -24,17 +24,13 @@
 
 namespace {
 
-struct SLinkPage {
+struct SLinkPage
+{
     IMediaLinkItem* link;
     IMediaUser* author;
     IMediaItemProvider* provider;
     QDateTime created;
 };
-
-QString trBrowser(const char* text, const char* comment)
-{
-    return QCoreApplication::translate("Browser window", text, comment);
-}
 
 // HTML-escaped for text and attribute values, the apostrophe included.
 QString escapeHtml(const QString& text)
@@ -124,36 +120,45 @@ QString pagePath(const QDir& folder, int page)
 
 QString navigation(const QDir& folder, int page, int total)
 {
-    const QString newerOff = trBrowser("Newer", "disabled button or link");
-    const QString olderOff = trBrowser("Older", "disabled button or link");
-    const QString newerOn = trBrowser("Newer", "enabled button or link");
-    const QString olderOn = trBrowser("Older", "enabled button or link");
+    const QString newerOff =
+        QCoreApplication::translate("Browser window", "Newer", "disabled button or link");
+    const QString olderOff =
+        QCoreApplication::translate("Browser window", "Older", "disabled button or link");
+    const QString newerOn = QCoreApplication::translate("Browser window", "Newer", "enabled button or link");
+    const QString olderOn = QCoreApplication::translate("Browser window", "Older", "enabled button or link");
     const QString newer = escapeHtml(fileUrl(pagePath(folder, page - 1)));
     const QString older = escapeHtml(fileUrl(pagePath(folder, page + 1)));
     if (total == 1)
-        return QStringLiteral("<p><b>&nbsp;") + newerOff + QStringLiteral("</b>&nbsp;&nbsp;|&nbsp;&nbsp;<b>") +
-               olderOff + QStringLiteral("&nbsp;</b></p>");
+        return QStringLiteral("<p><b>&nbsp;") + newerOff +
+               QStringLiteral("</b>&nbsp;&nbsp;|&nbsp;&nbsp;<b>") + olderOff +
+               QStringLiteral("&nbsp;</b></p>");
     if (page == 1)
         return (QStringLiteral("<p><b>&nbsp;") + newerOff +
-                QStringLiteral("</b>&nbsp;&nbsp;|&nbsp;&nbsp;<a href=\"%1\"><b>") + olderOn + QStringLiteral("&nbsp;"))
+                QStringLiteral("</b>&nbsp;&nbsp;|&nbsp;&nbsp;<a href=\"%1\"><b>") + olderOn +
+                QStringLiteral("&nbsp;"))
             .arg(older);
     if (page == total)
         return (QStringLiteral("<p><a href=\"%1\"><b>") + newerOn +
-                QStringLiteral("</b></a>&nbsp;&nbsp;|&nbsp;&nbsp;<b>") + olderOff + QStringLiteral("&nbsp;</b></p>"))
+                QStringLiteral("</b></a>&nbsp;&nbsp;|&nbsp;&nbsp;<b>") + olderOff +
+                QStringLiteral("&nbsp;</b></p>"))
             .arg(newer);
     return (QStringLiteral("<p><a href=\"%1\"><b>") + newerOn +
-            QStringLiteral("</b></a>&nbsp;&nbsp;|&nbsp;&nbsp; <a href=\"%2\"><b>") + olderOn + QStringLiteral("&nbsp;"))
+            QStringLiteral("</b></a>&nbsp;&nbsp;|&nbsp;&nbsp; <a href=\"%2\"><b>") + olderOn +
+            QStringLiteral("&nbsp;"))
         .arg(newer, older);
 }
 
 QString pageHead()
 {
-    return QStringLiteral("<head> <meta http-equiv=\"content-type\" content=\"text/html; charset=UTF-8\"><title>") +
-           trBrowser("Velto Lumesk link browser",
-                     "Title for a web-page that displays all the links received, where the user can browse to "
-                     "the destinations of those links.") +
-           QStringLiteral("</title><style> html { height: 100%; }body { margin: 0; height: 100%; overflow: hidden; }"
-                          "a { color: white; }p { font-size: 12px; font-family: arial; color: white; }</style></head>");
+    return QStringLiteral(
+               "<head> <meta http-equiv=\"content-type\" content=\"text/html; charset=UTF-8\"><title>") +
+           QCoreApplication::translate(
+               "Browser window", "Velto Lumesk link browser",
+               "Title for a web-page that displays all the links received, where the user can browse to "
+               "the destinations of those links.") +
+           QStringLiteral(
+               "</title><style> html { height: 100%; }body { margin: 0; height: 100%; overflow: hidden; }"
+               "a { color: white; }p { font-size: 12px; font-family: arial; color: white; }</style></head>");
 }
 
 // The body with its placeholders; the navigation stands in as "__NAVIGATION__". Without a web
@@ -163,23 +168,32 @@ QString bodyTemplate(bool withLink)
     const QString closeImage = QStringLiteral(
         "<img src=\"__CLOSE_BUTTON__\" alt=\"close frame\" style=\"margin: 0 10px 0; border: none\">");
     return QStringLiteral(
-               "<table cellpadding=\"0\" cellspacing=\"0\" height=\"100%\" width=\"100%\"><tr style=\"top: 0; "
+               "<table cellpadding=\"0\" cellspacing=\"0\" height=\"100%\" width=\"100%\"><tr style=\"top: "
+               "0; "
                "height: 70; width: 100%; background: #505050\"><td style=\"top: 0; width: 100%\"><table "
-               "cellpadding=\"0\" cellspacing=\"0\" width=\"100%\"><tr> <td valign=\"center\" width=\"50\"><img "
-               "src=\"__USER_AVATAR__\" alt=\"__USER_NAME__\" width=\"50\" height=\"50\" style=\"float: left; "
-               "margin: 0 10px 0; border: 1px solid\"></td> <td width=\"35%\"><p><b>__USER_NAME__</b><br><img "
-               "src=\"__PROVIDER_LOGO__\" alt=\"__PROVIDER_NAME__\" width=\"17\" height=\"17\" valign=\"center\" "
+               "cellpadding=\"0\" cellspacing=\"0\" width=\"100%\"><tr> <td valign=\"center\" "
+               "width=\"50\"><img "
+               "src=\"__USER_AVATAR__\" alt=\"__USER_NAME__\" width=\"50\" height=\"50\" style=\"float: "
+               "left; "
+               "margin: 0 10px 0; border: 1px solid\"></td> <td "
+               "width=\"35%\"><p><b>__USER_NAME__</b><br><img "
+               "src=\"__PROVIDER_LOGO__\" alt=\"__PROVIDER_NAME__\" width=\"17\" height=\"17\" "
+               "valign=\"center\" "
                "style=\"float: left;\">__LINK_DESCRIPTION__</p></td><td width=\"10\"> </td><td "
                "align=\"center\"><p><b>") +
-           trBrowser("Page details", "Header for the web-page in the browser window") +
-           QStringLiteral("</b><br>__LINK_CAPTION__</p></td><td align=\"right\" valign=\"center\"> "
-                          "<p><b>__PAGE_INDEX__</b>&nbsp;/&nbsp;<b>__TOTAL_PAGES__</b></p> </td><td align=\"right\" "
-                          "valign=\"center\">__NAVIGATION__</td><td align=\"right\" valign=\"center\"><p "
-                          "style=\"color: white\">") +
-           (withLink ? QStringLiteral("<a href=\"__LINK_URL__\">") + closeImage + QStringLiteral("</a>") : closeImage) +
+           QCoreApplication::translate("Browser window", "Page details",
+                                       "Header for the web-page in the browser window") +
+           QStringLiteral(
+               "</b><br>__LINK_CAPTION__</p></td><td align=\"right\" valign=\"center\"> "
+               "<p><b>__PAGE_INDEX__</b>&nbsp;/&nbsp;<b>__TOTAL_PAGES__</b></p> </td><td align=\"right\" "
+               "valign=\"center\">__NAVIGATION__</td><td align=\"right\" valign=\"center\"><p "
+               "style=\"color: white\">") +
+           (withLink ? QStringLiteral("<a href=\"__LINK_URL__\">") + closeImage + QStringLiteral("</a>")
+                     : closeImage) +
            QStringLiteral(" </p> </td> </tr> </table> </td> </tr> <tr> <td><iframe scrolling=\"auto\" "
                           "src=\"__LINK_URL__\" frameborder=\"0\" width=\"100%\"height=\"100%\"><p>") +
-           trBrowser("Your browser does not support iframes.", "Error message indicating that the browser is too old.") +
+           QCoreApplication::translate("Browser window", "Your browser does not support iframes.",
+                                       "Error message indicating that the browser is too old.") +
            QStringLiteral("</p> </iframe> </td> </tr> </table>");
 }
 
@@ -212,7 +226,8 @@ bool writePage(const QDir& folder, int page, int total, const SLinkPage& entry, 
     }
     const bool web = isWebUrl(entry.link->url());
     const QString description = CMeskTexts::linkToSiteCaption(escapeHtml(entry.link->description())) +
-                                QStringLiteral(", ") + escapeHtml(CMeskTexts::shortDateTimeText(entry.created));
+                                QStringLiteral(", ") +
+                                escapeHtml(CMeskTexts::shortDateTimeText(entry.created));
     const QHash<QString, QString> values = {
         {QStringLiteral("__USER_AVATAR__"), escapeHtml(fileUrl(entry.author->avatarFile()))},
         {QStringLiteral("__USER_NAME__"), escapeHtml(entry.author->name())},

@@ -14,7 +14,8 @@
 
 namespace {
 
-enum Key {
+enum Key
+{
     KeyPlaySounds = 1,
     KeyShowNewMessages = 10,
     KeyShowNewFeeds = 11,
@@ -31,7 +32,8 @@ CMeskNotifications::CMeskNotifications(CMeskEngine* engine, CMeskSettings* setti
     : QObject(parent), m_engine(engine), m_settings(settings)
 {
     readSettings();
-    connect(m_engine, &CMeskEngine::smsNewMessageReceived, this, &CMeskNotifications::_onSmsNewMessageReceived);
+    connect(m_engine, &CMeskEngine::smsNewMessageReceived, this,
+            &CMeskNotifications::_onSmsNewMessageReceived);
     connect(m_engine, &CMeskEngine::serviceEventAdded, this, &CMeskNotifications::_onServiceEventAdded);
     connect(m_settings, &CMeskSettings::valueChanged, this, &CMeskNotifications::_onSettingsValueChanged);
 }

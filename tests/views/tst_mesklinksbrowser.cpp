@@ -33,7 +33,8 @@ public:
     SMediaItem item;
 };
 
-struct SLinkSpec {
+struct SLinkSpec
+{
     int hour = 12;
     QString caption = QStringLiteral("A caption");
     QString url = QStringLiteral("http://a.example/page");
@@ -157,14 +158,18 @@ void TestMeskLinksBrowser::numberedPages()
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(folder() + "/1.html")});
     QString html = page(1);
     QVERIFY(html.startsWith(
-        "<html><head> <meta http-equiv=\"content-type\" content=\"text/html; charset=UTF-8\"><title>Velto Lumesk link "
-        "browser</title><style> html { height: 100%; }body { margin: 0; height: 100%; overflow: hidden; }a { color: "
+        "<html><head> <meta http-equiv=\"content-type\" content=\"text/html; charset=UTF-8\"><title>Velto "
+        "Lumesk link "
+        "browser</title><style> html { height: 100%; }body { margin: 0; height: 100%; overflow: hidden; }a { "
+        "color: "
         "white; }p { font-size: 12px; font-family: arial; color: white; }</style></head><body><table"));
     QVERIFY(html.endsWith("</p> </iframe> </td> </tr> </table></body></html>"));
     QVERIFY(html.contains("<p><b>&nbsp;Newer</b>&nbsp;&nbsp;|&nbsp;&nbsp;<b>Older&nbsp;</b></p>"));
     QVERIFY(html.contains("<a href=\"http://a.example/page\"><img src=\"" +
-                          QUrl::fromLocalFile(folder() + "/close_button.png").toString(QUrl::FullyEncoded) + "\""));
-    QVERIFY(html.contains("<img src=\"" + QUrl::fromLocalFile(folder() + "/2_logo.png").toString(QUrl::FullyEncoded) +
+                          QUrl::fromLocalFile(folder() + "/close_button.png").toString(QUrl::FullyEncoded) +
+                          "\""));
+    QVERIFY(html.contains("<img src=\"" +
+                          QUrl::fromLocalFile(folder() + "/2_logo.png").toString(QUrl::FullyEncoded) +
                           "\" alt=\"Facebook\""));
     QVERIFY(QPixmap(folder() + "/close_button.png").width() > 0);
     QCOMPARE(QPixmap(folder() + "/2_logo.png").size(), QSize(17, 17));
@@ -185,8 +190,9 @@ void TestMeskLinksBrowser::numberedPages()
     QVERIFY(page(3).contains("<br>ten</p>"));
     QVERIFY(page(1).contains("<p><b>&nbsp;Newer</b>&nbsp;&nbsp;|&nbsp;&nbsp;<a href=\"" + pageUrl(2) +
                              "\"><b>Older&nbsp;</td>"));
-    QVERIFY(page(2).contains("<p><a href=\"" + pageUrl(1) + "\"><b>Newer</b></a>&nbsp;&nbsp;|&nbsp;&nbsp; <a href=\"" +
-                             pageUrl(3) + "\"><b>Older&nbsp;</td>"));
+    QVERIFY(page(2).contains("<p><a href=\"" + pageUrl(1) +
+                             "\"><b>Newer</b></a>&nbsp;&nbsp;|&nbsp;&nbsp; <a href=\"" + pageUrl(3) +
+                             "\"><b>Older&nbsp;</td>"));
     QVERIFY(page(3).contains("<p><a href=\"" + pageUrl(2) +
                              "\"><b>Newer</b></a>&nbsp;&nbsp;|&nbsp;&nbsp;<b>Older&nbsp;</b></p>"));
     QVERIFY(page(2).contains("<b>2</b>&nbsp;/&nbsp;<b>3</b>"));
@@ -195,8 +201,11 @@ void TestMeskLinksBrowser::numberedPages()
     // The set for a look in a browser, its file links pointing into the copy.
     const QDir shots(QStringLiteral(LUMESK_SCREENSHOT_DIR "/links"));
     QVERIFY(shots.mkpath(QStringLiteral(".")));
-    const auto urlOf = [](const QString& path) { return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded); };
-    for (const QString& path : QDir(folder()).entryList(QDir::Files) + QDir(m_env->storageRoot()).entryList({"*.png"})) {
+    const auto urlOf = [](const QString& path) {
+        return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    };
+    for (const QString& path :
+         QDir(folder()).entryList(QDir::Files) + QDir(m_env->storageRoot()).entryList({"*.png"})) {
         const QString source = QFileInfo::exists(folder() + "/" + path) ? folder() + "/" + path
                                                                         : m_env->storageRoot() + "/" + path;
         QFile in(source);
@@ -220,26 +229,37 @@ void TestMeskLinksBrowser::escaping_data()
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("absent");
     const QString plain = QStringLiteral("http://a.example/page");
-    QTest::newRow("script in caption") << "<script>alert(1)</script>" << "Ann" << plain
-                                       << QStringList{"<br>&lt;script&gt;alert(1)&lt;/script&gt;</p>"}
-                                       << QStringList{"<script"};
-    QTest::newRow("markup in name") << "c" << "\"><img src=x onerror=y>" << plain
+    QTest::newRow("script in caption")
+        << "<script>alert(1)</script>"
+        << "Ann" << plain << QStringList{"<br>&lt;script&gt;alert(1)&lt;/script&gt;</p>"}
+        << QStringList{"<script"};
+    QTest::newRow("markup in name") << "c"
+                                    << "\"><img src=x onerror=y>" << plain
                                     << QStringList{"alt=\"&quot;&gt;&lt;img src=x onerror=y&gt;\"",
                                                    "<b>&quot;&gt;&lt;img src=x onerror=y&gt;</b>"}
                                     << QStringList{"<img src=x"};
-    QTest::newRow("apostrophe") << "it's" << "Ann" << plain << QStringList{"<br>it&#39;s</p>"} << QStringList{};
-    QTest::newRow("javascript link") << "c" << "Ann" << "javascript:alert(1)"
-                                     << QStringList{"src=\"about:blank\"", "valign=\"center\"><p style=\"color: white\"><img src="}
+    QTest::newRow("apostrophe") << "it's"
+                                << "Ann" << plain << QStringList{"<br>it&#39;s</p>"} << QStringList{};
+    QTest::newRow("javascript link") << "c"
+                                     << "Ann"
+                                     << "javascript:alert(1)"
+                                     << QStringList{"src=\"about:blank\"",
+                                                    "valign=\"center\"><p style=\"color: white\"><img src="}
                                      << QStringList{"javascript:", "<a href=\"about"};
-    QTest::newRow("file link") << "c" << "Ann" << "file:///etc/passwd" << QStringList{"src=\"about:blank\""}
+    QTest::newRow("file link") << "c"
+                               << "Ann"
+                               << "file:///etc/passwd" << QStringList{"src=\"about:blank\""}
                                << QStringList{"/etc/passwd"};
-    QTest::newRow("quote in link") << "c" << "Ann" << "http://a.example/?q=\"x\""
+    QTest::newRow("quote in link") << "c"
+                                   << "Ann"
+                                   << "http://a.example/?q=\"x\""
                                    << QStringList{"<a href=\"http://a.example/?q=&quot;x&quot;\"><img",
                                                   "src=\"http://a.example/?q=&quot;x&quot;\" frameborder"}
                                    << QStringList{"q=\"x"};
-    QTest::newRow("placeholder in caption") << "see __LINK_URL__" << "__USER_NAME__" << plain
-                                            << QStringList{"<br>see __LINK_URL__</p>", "<b>__USER_NAME__</b>"}
-                                            << QStringList{};
+    QTest::newRow("placeholder in caption")
+        << "see __LINK_URL__"
+        << "__USER_NAME__" << plain << QStringList{"<br>see __LINK_URL__</p>", "<b>__USER_NAME__</b>"}
+        << QStringList{};
 }
 
 void TestMeskLinksBrowser::escaping()
@@ -319,11 +339,13 @@ void TestMeskLinksBrowser::privateFolder()
     if (obstacle == "symlink") {
         QVERIFY(QDir().mkpath(elsewhere));
         QVERIFY(QFile::link(elsewhere, folder()));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("sMeskShowLinksBrowser: not a private folder: " + folder()));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable("sMeskShowLinksBrowser: not a private folder: " + folder()));
     } else if (obstacle == "file") {
         QFile file(folder());
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("sMeskShowLinksBrowser: not a private folder: " + folder()));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable("sMeskShowLinksBrowser: not a private folder: " + folder()));
     } else if (obstacle == "close") {
         QVERIFY(QDir().mkpath(folder() + "/close_button.png"));
         QTest::ignoreMessage(QtDebugMsg, "sMeskShowLinksBrowser: Failed to save close button");

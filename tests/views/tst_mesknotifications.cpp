@@ -80,7 +80,8 @@ private slots:
 
 private:
     // The engine with provider 2 (user 5 of the given type) and SMS, the settings, the manager.
-    void start(const QList<SPhoneContact>& contacts, const QHash<int, QVariant>& values, qint32 authorType = 2);
+    void start(const QList<SPhoneContact>& contacts, const QHash<int, QVariant>& values,
+               qint32 authorType = 2);
     void emitEvent(mid_t provider, mid_t user, const QString& content);
 
     std::unique_ptr<TestEngine> m_env;
@@ -145,15 +146,19 @@ void TestMeskNotifications::smsToast_data()
     QTest::addColumn<QString>("expected");
     const QString x200(200, QLatin1Char('x'));
     const QString ann = QStringLiteral("<b>From: Ann</b> ");
-    QTest::newRow("one contact") << QStringList{"Ann"} << "hi" << "<b>From: Ann</b> hi";
-    QTest::newRow("no contact") << QStringList{} << "hi" << "<b>From: +4511</b> hi";
-    QTest::newRow("two contacts") << QStringList{"Ann", "Al"} << "hi" << "<b>From: +4511</b> hi";
+    QTest::newRow("one contact") << QStringList{"Ann"} << "hi"
+                                 << "<b>From: Ann</b> hi";
+    QTest::newRow("no contact") << QStringList{} << "hi"
+                                << "<b>From: +4511</b> hi";
+    QTest::newRow("two contacts") << QStringList{"Ann", "Al"} << "hi"
+                                  << "<b>From: +4511</b> hi";
     QTest::newRow("cut after 140") << QStringList{"Ann"} << x200 << (ann + x200).left(140) + "...";
     QTest::newRow("cut before an entity")
         << QStringList{"A&B"} << QString(200, QLatin1Char('<'))
         << QStringLiteral("<b>From: A&amp;B</b> ") + QStringLiteral("&lt;").repeated(29) + "...";
     QTest::newRow("cut before a surrogate pair")
-        << QStringList{"Ann"} << QString(122, QLatin1Char('x')) + QStringLiteral("😀") + QString(100, QLatin1Char('y'))
+        << QStringList{"Ann"}
+        << QString(122, QLatin1Char('x')) + QStringLiteral("😀") + QString(100, QLatin1Char('y'))
         << ann + QString(122, QLatin1Char('x')) + "...";
 }
 
@@ -177,10 +182,12 @@ void TestMeskNotifications::smsToast()
     QTRY_VERIFY(toast->isVisible());
     QCOMPARE(toast->thread(), qApp->thread());
     QCOMPARE(toast->textLabel()->text(), expected);
-    const QPixmap avatar = names.size() == 1 ? picture : QuorImages::pixmap(":/meskstyle/images/defaultuser.png");
+    const QPixmap avatar =
+        names.size() == 1 ? picture : QuorImages::pixmap(":/meskstyle/images/defaultuser.png");
     QVERIFY(!avatar.isNull());
     QCOMPARE(toast->avatarLabel()->pixmap().toImage(), avatar.toImage());
-    QCOMPARE(toast->logoLabel()->pixmap().toImage(), QuorImages::pixmap(":/images/sms/sms_logo_small.png").toImage());
+    QCOMPARE(toast->logoLabel()->pixmap().toImage(),
+             QuorImages::pixmap(":/images/sms/sms_logo_small.png").toImage());
     QCOMPARE(m_beeps, 0);
 }
 
@@ -193,17 +200,27 @@ void TestMeskNotifications::eventToast_data()
     QTest::addColumn<int>("user");
     QTest::addColumn<QString>("content");
     QTest::addColumn<QString>("expected"); // empty: no toast
-    QTest::newRow("no user chosen") << false << "" << 2 << 2 << 5 << "hello" << "";
-    QTest::newRow("chosen contact") << false << "5" << 2 << 2 << 5 << "hello" << "hello";
-    QTest::newRow("other user chosen") << false << "4;6" << 2 << 2 << 5 << "hello" << "";
-    QTest::newRow("all, contact") << true << "" << 2 << 2 << 5 << "hello" << "hello";
-    QTest::newRow("all, own account") << true << "" << 1 << 2 << 5 << "hello" << "";
-    QTest::newRow("all, other person") << true << "" << 0 << 2 << 5 << "hello" << "";
-    QTest::newRow("unknown provider") << true << "" << 2 << 9 << 5 << "hello" << "";
-    QTest::newRow("no author") << true << "" << 2 << 2 << 6 << "hello" << "";
-    QTest::newRow("style block and tags") << true << "" << 2 << 2 << 5 << "<style>p{}\n</style><b>word</b> plain"
-                                          << "word plain";
-    QTest::newRow("greedy style block") << true << "" << 2 << 2 << 5 << "a<style>x</style>b<style>y</style>c" << "ac";
+    QTest::newRow("no user chosen") << false << "" << 2 << 2 << 5 << "hello"
+                                    << "";
+    QTest::newRow("chosen contact") << false << "5" << 2 << 2 << 5 << "hello"
+                                    << "hello";
+    QTest::newRow("other user chosen") << false << "4;6" << 2 << 2 << 5 << "hello"
+                                       << "";
+    QTest::newRow("all, contact") << true << "" << 2 << 2 << 5 << "hello"
+                                  << "hello";
+    QTest::newRow("all, own account") << true << "" << 1 << 2 << 5 << "hello"
+                                      << "";
+    QTest::newRow("all, other person") << true << "" << 0 << 2 << 5 << "hello"
+                                       << "";
+    QTest::newRow("unknown provider") << true << "" << 2 << 9 << 5 << "hello"
+                                      << "";
+    QTest::newRow("no author") << true << "" << 2 << 2 << 6 << "hello"
+                               << "";
+    QTest::newRow("style block and tags")
+        << true << "" << 2 << 2 << 5 << "<style>p{}\n</style><b>word</b> plain"
+        << "word plain";
+    QTest::newRow("greedy style block") << true << "" << 2 << 2 << 5 << "a<style>x</style>b<style>y</style>c"
+                                        << "ac";
     QTest::newRow("long text cut") << true << "" << 2 << 2 << 5 << QString(150, QLatin1Char('w'))
                                    << QString(140, QLatin1Char('w')) + "...";
 }
@@ -234,7 +251,8 @@ void TestMeskNotifications::eventToast()
 
 void TestMeskNotifications::oneAtATimeLiveSettingsLifetime()
 {
-    start({contact(QStringLiteral("Ann"), filled(Qt::red))}, {{1, true}, {10, true}, {11, true}, {12, false}, {13, ""}});
+    start({contact(QStringLiteral("Ann"), filled(Qt::red))},
+          {{1, true}, {10, true}, {11, true}, {12, false}, {13, ""}});
     if (QTest::currentTestFailed())
         return;
     FakeSmsEngine* engine = m_env->smsEngine();
@@ -298,7 +316,8 @@ void TestMeskNotifications::toastLeavesFocusAlone()
     QTRY_COMPARE(window.focusWidget(), edit);
 
     FakeSmsEngine* engine = m_env->smsEngine();
-    const SSmsMessage sms = TestEngine::message(0, kPhone, QStringLiteral("Lunch at noon?"), TestEngine::now());
+    const SSmsMessage sms =
+        TestEngine::message(0, kPhone, QStringLiteral("Lunch at noon?"), TestEngine::now());
     fromWorker([&] { emit engine->newMessageReceived(sms); });
     CMeskNotification* toast = m_manager->toast();
     QTRY_VERIFY(toast->isVisible());
