@@ -57,7 +57,10 @@ class TestMeskNotifications : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setStyle(new CMeskUiStyle);
+        auto* style = new CMeskUiStyle;
+        // For a look on a real display: TST_LARGE_FONTS=1 (and QT_SCALE_FACTOR=2).
+        style->setLargeFonts(qEnvironmentVariableIsSet("TST_LARGE_FONTS"));
+        QApplication::setStyle(style);
         MeskSound::setBeepFunction([this] { ++m_beeps; });
     }
     void init() { m_beeps = 0; }
