@@ -2,6 +2,51 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>Browser window</name>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="124"/>
+        <source>Newer</source>
+        <comment>disabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="126"/>
+        <source>Older</source>
+        <comment>disabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="127"/>
+        <source>Newer</source>
+        <comment>enabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="128"/>
+        <source>Older</source>
+        <comment>enabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="155"/>
+        <source>Velto Lumesk link browser</source>
+        <comment>Title for a web-page that displays all the links received, where the user can browse to the destinations of those links.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="184"/>
+        <source>Page details</source>
+        <comment>Header for the web-page in the browser window</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="195"/>
+        <source>Your browser does not support iframes.</source>
+        <comment>Error message indicating that the browser is too old.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CFacebookCommentWidget</name>
     <message>
         <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="63"/>
