@@ -117,6 +117,87 @@
     </message>
 </context>
 <context>
+    <name>CMeskGeneralSettingsView</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="46"/>
+        <source>Application Settings</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="48"/>
+        <source>Launch at Startup</source>
+        <comment>Checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="51"/>
+        <source>Play sounds</source>
+        <comment>Checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="58"/>
+        <source>History</source>
+        <comment>Section header title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="63"/>
+        <source>today</source>
+        <comment>Keep the data downloaded from Social-Networks for today</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="64"/>
+        <source>three days</source>
+        <comment>Keep the data downloaded from Social-Networks for 3 days</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="65"/>
+        <source>a week</source>
+        <comment>Keep the data downloaded from Social-Networks for a week</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="66"/>
+        <source>a month</source>
+        <comment>Keep the data downloaded from Social-Networks for a month</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="70"/>
+        <source>Warnings</source>
+        <comment>Title of the Settings Section that relates to Mesk Warnings. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="71"/>
+        <source>If you have marked some warnings not to be &lt;br&gt;repeatedly displayed, click the button below to &lt;br&gt;restore them.</source>
+        <comment>Description for the &quot;Restore&quot; button&apos;s action. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="77"/>
+        <source>Restore</source>
+        <comment>Makes Mesk re-start displaying the warning that the user has dismissed</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="78"/>
+        <source>Restores the previously dismissed warnings</source>
+        <comment>Tooltip text for the &quot;Restore&quot; button.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="104"/>
+        <source>Save history for </source>
+        <comment>Combobox explanation text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskImageViewer</name>
     <message>
         <location filename="../../views/meskmediaviewer.cpp" line="143"/>
@@ -193,6 +274,60 @@
     </message>
 </context>
 <context>
+    <name>CMeskMultiSettingsView</name>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="185"/>
+        <source>General settings</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="185"/>
+        <source>Services</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="186"/>
+        <source>Notifications</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskNotificationsWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="278"/>
+        <source>Show me taskbar notifications for</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="282"/>
+        <source>New text messages</source>
+        <comment>option - checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="285"/>
+        <source>New posts</source>
+        <comment>option - checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="290"/>
+        <source>Show me notifications for</source>
+        <comment>Label text for a section of the settings</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="292"/>
+        <source>All contacts</source>
+        <comment>Option - checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskPostCommentWidget</name>
     <message>
         <location filename="../../uilib/meskpostcommentwidget.cpp" line="31"/>
@@ -222,6 +357,15 @@
         <location filename="../../uilib/meskpostcommentwidget.cpp" line="94"/>
         <source>Write a comment...</source>
         <extracomment>Guidance text for textboxes</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskProviderInfoWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="182"/>
+        <source>Please note that all user data will be deleted as well. Are you sure you want to delete account information?</source>
+        <comment>Dialog text</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -289,11 +433,95 @@
     </message>
 </context>
 <context>
+    <name>CMeskServicesWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="246"/>
+        <source>Text messaging</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="250"/>
+        <source>Services</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSettingsTabHeader</name>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="210"/>
+        <source>General</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="211"/>
+        <source>Services</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="212"/>
+        <source>Notifications</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSingleSettingsView</name>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="162"/>
+        <source>General</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="162"/>
+        <source>Services</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="163"/>
+        <source>Notifications</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskSmsColumnWidget</name>
     <message>
         <location filename="../../views/mesksmscolumnwidget.cpp" line="33"/>
         <source>Text Messages</source>
         <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSmsProviderInfoWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="214"/>
+        <source>SMS</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="223"/>
+        <source>Device is powered off</source>
+        <comment>Status text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="226"/>
+        <source>SIM card is locked by a PIN code</source>
+        <comment>Status text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="229"/>
+        <source>There is no SIM in your device</source>
+        <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
