@@ -72,6 +72,8 @@ CMeskGeneralSettingsView::CMeskGeneralSettingsView(CMeskSettings* settings, QWid
                                       "click the button below to <br>restore them.",
                                       "Description for the \"Restore\" button's action. "));
     description->setTextFormat(Qt::RichText);
+    // Larger fonts wrap the lines further instead of cutting them at the page's fixed width.
+    description->setWordWrap(true);
     layout->addWidget(description, 0);
     m_restoreButton = new CQuorToolButton;
     m_restoreButton->setText(tr("Restore", "Makes Mesk re-start displaying the warning that the user has dismissed"));

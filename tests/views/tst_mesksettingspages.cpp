@@ -470,24 +470,51 @@ void TestMeskSettingsPages::screenshots()
     QTRY_COMPARE(engine->operatorName(), QStringLiteral("Testnett"));
     QTRY_COMPARE(engine->ownPhoneNumber(), QStringLiteral("+4791234567"));
     emit engine->smsStateChanged(SmsStateReady);
+    const QColor colours[] = {QColor(0x1D, 0xA1, 0xF2), QColor(0x3B, 0x59, 0x98), QColor(0xFF, 0x00, 0x84)};
+    for (mid_t id = 1; id <= 3; ++id) {
+        QPixmap icon(17, 17);
+        icon.fill(colours[id - 1]);
+        m_env->provider(id)->setIcon(icon);
+    }
+    const auto addContacts = [this] {
+        mid_t id = 500;
+        for (const char* name : {"Ann Lee", "Bob Smith", "R&D <team>"}) {
+            SServiceUser user;
+            user.id = ++id;
+            user.provider = 2;
+            user.type = 2;
+            user.name = QString::fromLatin1(name);
+            m_env->provider(2)->emitServiceUserAdded(user);
+        }
+    };
 
     CMeskSettingsWidget area(m_settings.get(), engine, false);
     area.resize(360, 520);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
+    addContacts();
     const char* names[] = {"settings-single-general.png", "settings-single-services.png",
                            "settings-single-notifications.png"};
     for (int tab = 0; tab < 3; ++tab) {
         area.singleView()->tabHeader()->setCurrentTab(tab);
         QCoreApplication::processEvents();
         saveGrab(area, QString::fromLatin1(names[tab]));
-        QTest::qWait(qEnvironmentVariableIntValue("TST_SHOW_MS") / 4);
     }
     area.showMultiView();
-    emit engine->smsStateChanged(SmsStateReady);
+    addContacts();
     area.resize(1100, 420);
     QCoreApplication::processEvents();
     saveGrab(area, QStringLiteral("settings-multi.png"));
+    // TST_SETTINGS_TAB=0..2 puts the single arrangement on that tab back for the photograph.
+    std::unique_ptr<CMeskSettingsWidget> single;
+    if (qEnvironmentVariableIsSet("TST_SETTINGS_TAB")) {
+        area.hide();
+        single = std::make_unique<CMeskSettingsWidget>(m_settings.get(), engine, false);
+        single->resize(360, 520);
+        single->show();
+        single->singleView()->tabHeader()->setCurrentTab(qEnvironmentVariableIntValue("TST_SETTINGS_TAB"));
+        addContacts();
+    }
     // Keeps the area on screen that long, for a photograph of the real display.
     QTest::qWait(qEnvironmentVariableIntValue("TST_SHOW_MS"));
 }
