@@ -179,19 +179,19 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="77"/>
+        <location filename="../../views/mesksettingspages.cpp" line="79"/>
         <source>Restore</source>
         <comment>Makes Mesk re-start displaying the warning that the user has dismissed</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="78"/>
+        <location filename="../../views/mesksettingspages.cpp" line="80"/>
         <source>Restores the previously dismissed warnings</source>
         <comment>Tooltip text for the &quot;Restore&quot; button.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="104"/>
+        <location filename="../../views/mesksettingspages.cpp" line="106"/>
         <source>Save history for </source>
         <comment>Combobox explanation text</comment>
         <translation type="unfinished"></translation>
@@ -297,31 +297,31 @@
 <context>
     <name>CMeskNotificationsWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="278"/>
+        <location filename="../../views/mesksettingspages.cpp" line="280"/>
         <source>Show me taskbar notifications for</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="282"/>
+        <location filename="../../views/mesksettingspages.cpp" line="284"/>
         <source>New text messages</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="285"/>
+        <location filename="../../views/mesksettingspages.cpp" line="287"/>
         <source>New posts</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="290"/>
+        <location filename="../../views/mesksettingspages.cpp" line="292"/>
         <source>Show me notifications for</source>
         <comment>Label text for a section of the settings</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="292"/>
+        <location filename="../../views/mesksettingspages.cpp" line="294"/>
         <source>All contacts</source>
         <comment>Option - checkbox text</comment>
         <translation type="unfinished"></translation>
@@ -363,7 +363,7 @@
 <context>
     <name>CMeskProviderInfoWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="182"/>
+        <location filename="../../views/mesksettingspages.cpp" line="184"/>
         <source>Please note that all user data will be deleted as well. Are you sure you want to delete account information?</source>
         <comment>Dialog text</comment>
         <translation type="unfinished"></translation>
@@ -435,13 +435,13 @@
 <context>
     <name>CMeskServicesWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="246"/>
+        <location filename="../../views/mesksettingspages.cpp" line="248"/>
         <source>Text messaging</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="250"/>
+        <location filename="../../views/mesksettingspages.cpp" line="252"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -501,25 +501,25 @@
 <context>
     <name>CMeskSmsProviderInfoWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="214"/>
+        <location filename="../../views/mesksettingspages.cpp" line="216"/>
         <source>SMS</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="223"/>
+        <location filename="../../views/mesksettingspages.cpp" line="225"/>
         <source>Device is powered off</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="226"/>
+        <location filename="../../views/mesksettingspages.cpp" line="228"/>
         <source>SIM card is locked by a PIN code</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="229"/>
+        <location filename="../../views/mesksettingspages.cpp" line="231"/>
         <source>There is no SIM in your device</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
