@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -76,6 +77,10 @@ private slots:
             view.reload();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // QBENCHMARK runs the function again until the time is measurable: print once.
+        static bool printed = false;
+        if (std::exchange(printed, true))
+            return;
         std::printf("widgets on the page: %lld\n",
                     static_cast<long long>(view.findChildren<QWidget*>().size()));
     }
