@@ -2,25 +2,31 @@
 
 #include <QApplication>
 
+#include <utility>
+
 namespace {
 
-std::function<void()>& beepFunction()
+MeskSound::BeepFunction& current()
 {
-    static std::function<void()> function;
+    static MeskSound::BeepFunction function;
     return function;
 }
 
 } // namespace
 
-void MeskSound::beep()
+namespace MeskSound {
+
+void beep()
 {
-    if (beepFunction())
-        beepFunction()();
+    if (current())
+        current()();
     else
         QApplication::beep();
 }
 
-void MeskSound::setBeepFunction(std::function<void()> function)
+BeepFunction setBeepFunction(BeepFunction function)
 {
-    beepFunction() = std::move(function);
+    return std::exchange(current(), std::move(function));
 }
+
+} // namespace MeskSound

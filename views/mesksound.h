@@ -2,12 +2,16 @@
 
 #include <functional>
 
-// The program's one sound: the desktop's default beep. Tests replace the function to count beeps.
+// The program's one sound: the settings page's "Play sounds" check and the notifications beep
+// through it. Tests put their own function in its place.
 namespace MeskSound {
 
-// Sounds the beep through the current beep function (QApplication::beep by default).
+using BeepFunction = std::function<void()>;
+
+// Runs the beep function (QApplication::beep() unless replaced).
 void beep();
-// Replaces the beep function; an empty function restores QApplication::beep.
-void setBeepFunction(std::function<void()> function);
+// Installs the beep function and returns the one it replaced; an empty function restores the
+// default.
+BeepFunction setBeepFunction(BeepFunction function);
 
 } // namespace MeskSound

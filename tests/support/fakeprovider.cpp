@@ -58,6 +58,8 @@ void FakeProvider::record(const QString& entry)
 void FakeProvider::removeAccount()
 {
     ++removeAccountCalls;
+    if (m_silentRemove)
+        return;
     m_activated = false;
     emit deactivated(m_id);
 }

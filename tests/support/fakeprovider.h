@@ -126,9 +126,13 @@ public:
     bool isActivated() const override { return m_activated; }
     QString userName() const override { return m_userName; }
     QString emptyText() const override { return {}; }
-    int setupMode() const override { return 2; }
+    int setupMode() const override { return m_setupMode; }
     void itemHook(mid_t) override {}
-    void setup(QWidget*) override { ++setupCalls; }
+    void setup(QWidget* parent) override
+    {
+        ++setupCalls;
+        setupParent = parent;
+    }
     void removeAccount() override;
     bool supportsService(int serviceType) const override;
     IMediaServiceUpdate* service(int serviceType) override;
@@ -147,6 +151,10 @@ public:
     void setUserName(const QString& name) { m_userName = name; }
     void setReady(bool ready) { m_ready = ready; }
     void setIcon(const QPixmap& icon) { m_icon = icon; }
+    // What setupMode() answers (2, the setup wizard, by default).
+    void setSetupMode(int mode) { m_setupMode = mode; }
+    // When set, removeAccount() only counts the call; the test emits deactivated itself.
+    void setSilentRemoveAccount(bool silent) { m_silentRemove = silent; }
     void setSupportsService(int serviceType, bool supported);
     // Gives the provider a text poster (owned by it) and makes it text-capable.
     FakeTextPoster* enableTextPoster();
@@ -172,6 +180,7 @@ public:
     int createItemWidgetCalls = 0;
     int removeAccountCalls = 0;
     int setupCalls = 0;
+    QWidget* setupParent = nullptr; // the parent the last setup() was given
     IMediaItemStorage* storage = nullptr;
     QList<SMediaItem> widgetItems; // the items createItemWidget() was called with
 
@@ -195,6 +204,8 @@ private:
     QString m_userName;
     bool m_activated = false;
     bool m_ready = false;
+    int m_setupMode = 2;
+    bool m_silentRemove = false;
     QHash<int, bool> m_services;
     FakeTextPoster* m_poster = nullptr;
     IMediaItemWidget* m_itemWidget = nullptr;

@@ -1362,6 +1362,25 @@ void stripArrow(QPainter& p, const SArtRecipe& r, QSize s)
 
 // ---- end of media browser ----
 
+// ---- Settings pages -------------------------------------------------------
+
+// The text-messaging state mark: a small phone, its body in the given colour with a light screen
+// and a key dot.
+void phoneMark(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor ink(r.param(QStringLiteral("colour"), QStringLiteral("#81C119")));
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const QRectF body(w * 0.26, h * 0.06, w * 0.48, h * 0.88);
+    p.setPen(QPen(ink.darker(130), 1));
+    p.setBrush(ink);
+    p.drawRoundedRect(body, w * 0.09, w * 0.09);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kWhite);
+    p.drawRect(QRectF(body.left() + w * 0.07, body.top() + h * 0.12, body.width() - w * 0.14, h * 0.46));
+    p.drawEllipse(QPointF(w / 2.0, body.bottom() - h * 0.13), w * 0.06, w * 0.06);
+}
+
 const QHash<QString, Painter>& recipes()
 {
     static const QHash<QString, Painter> table = {
@@ -1433,6 +1452,8 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("smslogo"), smsLogo},
         // Media browser.
         {QStringLiteral("striparrow"), stripArrow},
+        // Settings pages.
+        {QStringLiteral("phonemark"), phoneMark},
     };
     return table;
 }
