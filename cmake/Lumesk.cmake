@@ -89,6 +89,11 @@ function(lumesk_register_test entry)
     LABELS "${ARG_LABELS}"
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=${platform};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${extra_env}")
+  # Every entry on the shared X display takes its lock: a window one of them shows (a full-screen
+  # black browser, a compositing manager) would reach another one's screen grabs.
+  if("xvfb" IN_LIST ARG_LABELS AND NOT "x-display" IN_LIST ARG_RESOURCE_LOCK)
+    list(APPEND ARG_RESOURCE_LOCK x-display)
+  endif()
   if(ARG_RESOURCE_LOCK)
     set_tests_properties(${entry} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
   endif()
