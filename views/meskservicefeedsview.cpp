@@ -333,7 +333,9 @@ void CMeskServiceFeedsView::showProviderError(mid_t id, TMediaError code)
     connect(banner, &CMeskFeedErrorWidget::close, this, &CMeskServiceFeedsView::_onProviderErrorClosed);
     if (IMediaItemProvider* provider = m_engine->provider(id)) {
         banner->setServiceError(provider->name(), int(code));
-        banner->setIcon(provider->icon());
+        // A provider without a logo keeps the error icon.
+        if (!provider->icon().isNull())
+            banner->setIcon(provider->icon());
     } else {
         banner->setError(int(code));
     }

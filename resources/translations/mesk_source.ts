@@ -117,6 +117,15 @@
     </message>
 </context>
 <context>
+    <name>CMeskFeedErrorWidget</name>
+    <message>
+        <location filename="../../views/meskfeederrorwidget.cpp" line="81"/>
+        <source>Ignore this warning</source>
+        <extracomment>Checkbox label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskImageViewer</name>
     <message>
         <location filename="../../views/meskmediaviewer.cpp" line="143"/>

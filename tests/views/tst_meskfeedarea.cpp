@@ -457,6 +457,12 @@ void TestMeskFeedArea::screenshots()
     }
     QVERIFY(m_env->seedItems(items));
     QVERIFY(start(true, 2));
+    const QList<QColor> colours{QColor(64, 153, 255), QColor(59, 89, 152), QColor(255, 0, 132)};
+    for (mid_t provider : {1, 2, 3}) {
+        QPixmap logo(16, 16);
+        logo.fill(colours.at(int(provider) - 1));
+        m_env->provider(provider)->setIcon(logo);
+    }
     CMeskServiceFeedsView area(m_env->engine(), m_settings.get());
     m_env->network()->setOnline(false);
     QTRY_VERIFY(!m_env->engine()->isInternetConnected());
