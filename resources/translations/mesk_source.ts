@@ -2,6 +2,51 @@
 <!DOCTYPE TS>
 <TS version="2.1">
 <context>
+    <name>Browser window</name>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="124"/>
+        <source>Newer</source>
+        <comment>disabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="126"/>
+        <source>Older</source>
+        <comment>disabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="127"/>
+        <source>Newer</source>
+        <comment>enabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="128"/>
+        <source>Older</source>
+        <comment>enabled button or link</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="155"/>
+        <source>Velto Lumesk link browser</source>
+        <comment>Title for a web-page that displays all the links received, where the user can browse to the destinations of those links.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="184"/>
+        <source>Page details</source>
+        <comment>Header for the web-page in the browser window</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesklinksbrowser.cpp" line="195"/>
+        <source>Your browser does not support iframes.</source>
+        <comment>Error message indicating that the browser is too old.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CFacebookCommentWidget</name>
     <message>
         <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="63"/>
@@ -102,6 +147,81 @@
     </message>
 </context>
 <context>
+    <name>CMeskDeepDiveView</name>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="160"/>
+        <source>« Previous</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="164"/>
+        <source>Next »</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="165"/>
+        <source>Exit</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="206"/>
+        <source>No content</source>
+        <comment>Warning dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="207"/>
+        <source>There is nothing yet to show, try this when you have posts with image or video attachments.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="213"/>
+        <source>No network connection</source>
+        <comment>Warning dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="214"/>
+        <source>Velto Lumesk cannot download new images or videos without a working Internet connection, but you can still browse content that you already downloaded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="217"/>
+        <source>You are on 3G connection</source>
+        <comment>Warning dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="218"/>
+        <source>Fullscreen mode downloads larger versions of images and videos. This can consume your bandwidth limit and increase costs, unless you have unlimited bandwidth plan.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="264"/>
+        <source>Don&apos;t show again</source>
+        <comment>Checkbox label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskDeepDiveWarningWidget</name>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="70"/>
+        <source>Ok</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdeepdiveview.cpp" line="71"/>
+        <source>Close</source>
+        <comment>button label</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskEmptyColumnWidget</name>
     <message>
         <location filename="../../views/meskcolumnwidget.cpp" line="221"/>
@@ -122,6 +242,87 @@
         <location filename="../../views/meskfeederrorwidget.cpp" line="81"/>
         <source>Ignore this warning</source>
         <extracomment>Checkbox label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskGeneralSettingsView</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="46"/>
+        <source>Application Settings</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="48"/>
+        <source>Launch at Startup</source>
+        <comment>Checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="51"/>
+        <source>Play sounds</source>
+        <comment>Checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="58"/>
+        <source>History</source>
+        <comment>Section header title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="63"/>
+        <source>today</source>
+        <comment>Keep the data downloaded from Social-Networks for today</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="64"/>
+        <source>three days</source>
+        <comment>Keep the data downloaded from Social-Networks for 3 days</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="65"/>
+        <source>a week</source>
+        <comment>Keep the data downloaded from Social-Networks for a week</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="66"/>
+        <source>a month</source>
+        <comment>Keep the data downloaded from Social-Networks for a month</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="70"/>
+        <source>Warnings</source>
+        <comment>Title of the Settings Section that relates to Mesk Warnings. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="71"/>
+        <source>If you have marked some warnings not to be &lt;br&gt;repeatedly displayed, click the button below to &lt;br&gt;restore them.</source>
+        <comment>Description for the &quot;Restore&quot; button&apos;s action. </comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="79"/>
+        <source>Restore</source>
+        <comment>Makes Mesk re-start displaying the warning that the user has dismissed</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="80"/>
+        <source>Restores the previously dismissed warnings</source>
+        <comment>Tooltip text for the &quot;Restore&quot; button.</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="106"/>
+        <source>Save history for </source>
+        <comment>Combobox explanation text</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -202,6 +403,60 @@
     </message>
 </context>
 <context>
+    <name>CMeskMultiSettingsView</name>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="185"/>
+        <source>General settings</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="185"/>
+        <source>Services</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="186"/>
+        <source>Notifications</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskNotificationsWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="280"/>
+        <source>Show me taskbar notifications for</source>
+        <comment>Dialog title</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="284"/>
+        <source>New text messages</source>
+        <comment>option - checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="287"/>
+        <source>New posts</source>
+        <comment>option - checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="292"/>
+        <source>Show me notifications for</source>
+        <comment>Label text for a section of the settings</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="294"/>
+        <source>All contacts</source>
+        <comment>Option - checkbox text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskPostCommentWidget</name>
     <message>
         <location filename="../../uilib/meskpostcommentwidget.cpp" line="31"/>
@@ -231,6 +486,121 @@
         <location filename="../../uilib/meskpostcommentwidget.cpp" line="94"/>
         <source>Write a comment...</source>
         <extracomment>Guidance text for textboxes</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskPostSmsWidget</name>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="91"/>
+        <source>New Text Message</source>
+        <extracomment>Title for a dialog where user can send a new SMS message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="105"/>
+        <source>Write your sms here</source>
+        <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="143"/>
+        <source>Send</source>
+        <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="171"/>
+        <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="242"/>
+        <source>The recipient is not valid. </source>
+        <extracomment>The receiver of the SMS is not valid.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="262"/>
+        <source>Device is powered off</source>
+        <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="266"/>
+        <source>SIM card is locked by a PIN code</source>
+        <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="270"/>
+        <source>There is no SIM in your device</source>
+        <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskPostUpdateWidget</name>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="139"/>
+        <source>New Update</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="156"/>
+        <source>Send to </source>
+        <extracomment>button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="171"/>
+        <source>Write your update here</source>
+        <extracomment>Guidance text for textbox</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="181"/>
+        <source>Sending your update...</source>
+        <extracomment>Status text</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="214"/>
+        <source>Send</source>
+        <extracomment>button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="277"/>
+        <source>There are no activated services, please activate at least one in settings</source>
+        <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="281"/>
+        <source>Please select at least one service</source>
+        <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="359"/>
+        <source> failed</source>
+        <extracomment>Error text, an operation has failed</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="362"/>
+        <source>Failed</source>
+        <extracomment>Error text, an operation has failed</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskProviderInfoWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="184"/>
+        <source>Please note that all user data will be deleted as well. Are you sure you want to delete account information?</source>
+        <comment>Dialog text</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -298,11 +668,95 @@
     </message>
 </context>
 <context>
+    <name>CMeskServicesWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="248"/>
+        <source>Text messaging</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="252"/>
+        <source>Services</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSettingsTabHeader</name>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="210"/>
+        <source>General</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="211"/>
+        <source>Services</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="212"/>
+        <source>Notifications</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSingleSettingsView</name>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="162"/>
+        <source>General</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="162"/>
+        <source>Services</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingswidget.cpp" line="163"/>
+        <source>Notifications</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskSmsColumnWidget</name>
     <message>
         <location filename="../../views/mesksmscolumnwidget.cpp" line="33"/>
         <source>Text Messages</source>
         <extracomment>Button label</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CMeskSmsProviderInfoWidget</name>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="216"/>
+        <source>SMS</source>
+        <comment>Section header text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="225"/>
+        <source>Device is powered off</source>
+        <comment>Status text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="228"/>
+        <source>SIM card is locked by a PIN code</source>
+        <comment>Status text</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/mesksettingspages.cpp" line="231"/>
+        <source>There is no SIM in your device</source>
+        <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -354,19 +808,19 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="341"/>
+        <location filename="../../views/meskstreamview.cpp" line="343"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="349"/>
+        <location filename="../../views/meskstreamview.cpp" line="351"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="357"/>
+        <location filename="../../views/meskstreamview.cpp" line="359"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
