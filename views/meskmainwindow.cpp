@@ -3,8 +3,13 @@
 #include "imeskpowerevents.h"
 #include "meskbottombar.h"
 #include "meskdebugtools.h"
+#include "meskdeepdiveview.h"
 #include "meskengine.h"
+#include "mesklinksbrowser.h"
 #include "meskmaintitlebar.h"
+#include "mesknotifications.h"
+#include "meskpostsmswidget.h"
+#include "meskpostupdatewidget.h"
 #include "meskresizeframe.h"
 #include "meskservicefeedsview.h"
 #include "mesksettings.h"
@@ -13,6 +18,8 @@
 #include "meskuistyle.h"
 #include "meskwelcomeview.h"
 #include "quorimages.h"
+#include "imediaitemprovider.h"
+#include "imediaposting.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -48,6 +55,7 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
 
     m_settings = new CMeskSettings(this);
     connect(m_settings, &CMeskSettings::valueChanged, this, &CMeskMainWindow::_onSettingsValueChanged);
+    m_notifications = new CMeskNotifications(m_engine, m_settings, this);
 
     const int mode = m_settings->value(kKeyMainColumnMode).toInt();
     setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.main"));
@@ -88,6 +96,10 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     connect(shortcut, &QShortcut::activatedAmbiguously, this, &CMeskMainWindow::actionSystemMenu);
     shortcut->setEnabled(true);
 
+    connect(m_toolBar, &CMeskToolBar::newUpdate, this, &CMeskMainWindow::_onPostNewUpdate);
+    connect(m_toolBar, &CMeskToolBar::newTextMessage, this, &CMeskMainWindow::_onPostNewMessage);
+    connect(m_toolBar, &CMeskToolBar::showDeepDiveView, this, &CMeskMainWindow::_onShowDeepDiveView);
+    connect(m_toolBar, &CMeskToolBar::showLinksView, this, &CMeskMainWindow::_onShowLinksView);
     connect(m_bottomBar, &CMeskBottomBar::singleColumnMode, this, &CMeskMainWindow::_onShowSingleColumnView);
     connect(m_bottomBar, &CMeskBottomBar::multiColumnMode, this, &CMeskMainWindow::_onShowMultiColumnView);
     connect(m_bottomBar, &CMeskBottomBar::settingsButton, this, &CMeskMainWindow::_onShowSettings);
@@ -97,6 +109,8 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     connect(m_toolBar, &CMeskToolBar::clearFilter, m_feedsView, &CMeskServiceFeedsView::clearFilter);
     connect(m_bottomBar, &CMeskBottomBar::filterText, m_feedsView, &CMeskServiceFeedsView::setFilter);
     connect(m_bottomBar, &CMeskBottomBar::clearFilter, m_feedsView, &CMeskServiceFeedsView::clearFilter);
+    connect(m_feedsView, &CMeskServiceFeedsView::postUpdateAction, this, &CMeskMainWindow::_onPostUpdateAction);
+    connect(m_feedsView, &CMeskServiceFeedsView::postSmsAction, this, &CMeskMainWindow::_onPostSmsAction);
 
     // Waking from suspend: the feed may be stale, reload it.
     m_powerEvents = IMeskPowerEvents::create();
@@ -206,28 +220,65 @@ void CMeskMainWindow::_onShowMultiColumnView()
     setFixedWidth(3 * metric(CMeskUiStyle::PM_MeskColumnWidth, 360) + 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
 }
 
+QSize CMeskMainWindow::postDialogSize() const
+{
+    return QSize(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) - 2 * metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10),
+                 metric(CMeskUiStyle::PM_MeskPostDialogHeight, 250));
+}
+
+QPoint CMeskMainWindow::smsDialogPosition() const
+{
+    return dialogAnchor() + (m_singleColumn ? QPoint() : QPoint(100, 0));
+}
+
 void CMeskMainWindow::_onPostNewUpdate()
 {
+    m_postSmsDialog->hide();
+    m_postUpdateDialog->resize(postDialogSize());
+    m_postUpdateDialog->move(dialogAnchor());
+    m_postUpdateDialog->show();
 }
 
 void CMeskMainWindow::_onPostNewMessage()
 {
+    m_postUpdateDialog->hide();
+    m_postSmsDialog->resize(postDialogSize());
+    m_postSmsDialog->move(smsDialogPosition());
+    m_postSmsDialog->show();
 }
 
-void CMeskMainWindow::_onPostUpdateAction(mid_t, const QString&)
+void CMeskMainWindow::_onPostUpdateAction(mid_t providerId, const QString& text)
 {
+    IMediaUpdateManager* manager = m_engine ? m_engine->updateManager() : nullptr;
+    if (manager) {
+        for (IMediaItemProvider* provider : manager->providers()) {
+            if (provider->providerId() == providerId)
+                manager->selectProvider(provider->providerId());
+            else
+                manager->deselectProvider(provider->providerId());
+        }
+    }
+    m_postUpdateDialog->setText(text);
+    _onPostNewUpdate();
 }
 
-void CMeskMainWindow::_onPostSmsAction(const QString&, const QString&)
+void CMeskMainWindow::_onPostSmsAction(const QString& phone, const QString& text)
 {
+    m_postSmsDialog->setRecipient(phone);
+    m_postSmsDialog->setText(text);
+    _onPostNewMessage();
 }
 
 void CMeskMainWindow::_onShowDeepDiveView()
 {
+    // exec() pauses and restarts the updates itself.
+    CMeskDeepDiveView view(m_engine, m_settings, this);
+    view.exec();
 }
 
 void CMeskMainWindow::_onShowLinksView()
 {
+    sMeskShowLinksBrowser(m_engine);
 }
 
 void CMeskMainWindow::_onCloseWelcomeScreen()
@@ -298,6 +349,12 @@ bool CMeskMainWindow::isFirstRun()
 
 void CMeskMainWindow::createPostDialogs()
 {
+    m_postUpdateDialog = new CMeskPostUpdateWidget(m_engine ? m_engine->updateManager() : nullptr, this);
+    m_postSmsDialog = new CMeskPostSmsWidget(m_engine, this);
+    for (QWidget* dialog : {static_cast<QWidget*>(m_postUpdateDialog), static_cast<QWidget*>(m_postSmsDialog)}) {
+        dialog->hide();
+        dialog->setWindowModality(Qt::ApplicationModal);
+    }
 }
 
 QPoint CMeskMainWindow::dialogAnchor() const
@@ -366,11 +423,19 @@ void CMeskMainWindow::paintColumnSeparators(QPainter& painter, const QRect& rect
 
 void CMeskMainWindow::moveEvent(QMoveEvent* event)
 {
+    if (m_postUpdateDialog)
+        m_postUpdateDialog->move(dialogAnchor());
+    if (m_postSmsDialog)
+        m_postSmsDialog->move(smsDialogPosition());
     QWidget::moveEvent(event);
 }
 
 void CMeskMainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_postUpdateDialog)
+        m_postUpdateDialog->close();
+    if (m_postSmsDialog)
+        m_postSmsDialog->close();
     if (m_debugTools)
         m_debugTools->close();
     event->accept();

@@ -78,6 +78,8 @@ private:
     bool isFirstRun();
     void createPostDialogs();
     QPoint dialogAnchor() const;
+    QPoint smsDialogPosition() const;
+    QSize postDialogSize() const;
     int metric(unsigned int id, int fallback) const;
     void paintToolBarBand(QPainter& painter, const QRect& rect);
     void paintBottomBand(QPainter& painter, const QRect& rect);

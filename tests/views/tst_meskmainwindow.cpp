@@ -2,12 +2,17 @@
 // geometry, the settings view pausing the updates, the one settings store, resume, Alt+Space,
 // the welcome picture and the debug tools.
 #include "fakeautostart.h"
+#include "fakemediaitems.h"
 #include "fakepowerevents.h"
 #include "meskbottombar.h"
 #include "meskdebugtools.h"
+#include "meskdeepdiveview.h"
 #include "meskfeederrorwidget.h"
 #include "meskmaintitlebar.h"
 #include "meskmainwindow.h"
+#include "meskpostsmswidget.h"
+#include "meskpostupdatewidget.h"
+#include "imediaposting.h"
 #include "meskservicefeedsview.h"
 #include "mesksettings.h"
 #include "mesksettingswidget.h"
@@ -22,6 +27,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QToolButton>
+#include <QUrl>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -80,6 +88,12 @@ private slots:
     void resumeReloads();
     void altSpaceOpensSystemMenu();
     void welcomePictureSurvivesEmptySize();
+    void postDialogsFollowWindow_data();
+    void postDialogsFollowWindow();
+    void mediaBrowserAndLinks();
+
+public slots:
+    void openUrl(const QUrl& url) { m_urls.append(url); }
 
 private:
     QTimer* timer() const { return m_env->engine()->findChild<QTimer*>(QStringLiteral("updateTimer")); }
@@ -94,6 +108,7 @@ private:
     std::unique_ptr<FakePowerEventsScope> m_power;
     std::unique_ptr<FakeAutostartScope> m_autostart;
     std::unique_ptr<TestEngine> m_env;
+    QList<QUrl> m_urls;
 };
 
 void TestMeskMainWindow::firstRunAndDebugTools_data()
@@ -357,6 +372,117 @@ void TestMeskMainWindow::welcomePictureSurvivesEmptySize()
                               .convertToFormat(QImage::Format_RGB32);
     QCOMPARE(grabbed.size(), wanted.size());
     QCOMPARE(grabbed, wanted);
+}
+
+void TestMeskMainWindow::postDialogsFollowWindow_data()
+{
+    QTest::addColumn<bool>("multi");
+    QTest::newRow("single") << false;
+    QTest::newRow("multi") << true;
+}
+
+void TestMeskMainWindow::postDialogsFollowWindow()
+{
+    QFETCH(bool, multi);
+    m_env->addProvider(1, QStringLiteral("Twitter"));
+    start();
+    store().setValue(CMeskSettings::keyName(7), multi ? 1 : 0);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    CMeskPostUpdateWidget* update = window.postUpdateDialog();
+    CMeskPostSmsWidget* sms = window.postSmsDialog();
+    QVERIFY(update->isHidden() && sms->isHidden());
+    QCOMPARE(update->windowModality(), Qt::ApplicationModal);
+    const auto anchor = [&] { return window.toolBar()->mapToGlobal(QPoint(0, 0)) + QPoint(10, 5); };
+    const QPoint smsShift = multi ? QPoint(100, 0) : QPoint();
+
+    emit window.feedsView()->postUpdateAction(1, QStringLiteral("RT @ann"));
+    QVERIFY(update->isVisible());
+    IMediaUpdateManager* manager = m_env->engine()->updateManager();
+    for (IMediaItemProvider* provider : manager->providers())
+        QCOMPARE(manager->isProviderSelected(provider->providerId()), provider->providerId() == 1);
+    QCOMPARE(update->text(), QStringLiteral("RT @ann"));
+    QCOMPARE(update->size(), QSize(340, 250));
+    QCOMPARE(update->pos(), anchor());
+
+    emit window.feedsView()->postSmsAction(QStringLiteral("+4511"), QStringLiteral("hi"));
+    QVERIFY(update->isHidden());
+    QVERIFY(sms->isVisible());
+    QCOMPARE(sms->pos(), anchor() + smsShift);
+
+    const QPoint before = anchor();
+    window.move(window.pos() + QPoint(30, 20));
+    QTRY_COMPARE(anchor(), before + QPoint(30, 20));
+    QTRY_COMPARE(update->pos(), anchor());
+    QCOMPARE(sms->pos(), anchor() + smsShift);
+
+    if (multi) {
+        emit window.bottomBar()->singleColumnMode();
+        QMetaObject::invokeMethod(&window, "_onPostNewMessage");
+        QCOMPARE(sms->pos(), anchor());
+    }
+    window.close();
+    QVERIFY(!sms->isVisible());
+}
+
+namespace {
+
+class FakeLinkItem : public IMediaLinkItem
+{
+public:
+    explicit FakeLinkItem(const SMediaItem& item) : IMediaLinkItem(nullptr), m_item(item) {}
+    QString url() const override { return QStringLiteral("http://a.example/page"); }
+    QString description() const override { return QStringLiteral("a.example"); }
+    QString caption() const override { return QStringLiteral("A caption"); }
+    SMediaItem mediaItem() const override { return m_item; }
+
+private:
+    SMediaItem m_item;
+};
+
+} // namespace
+
+void TestMeskMainWindow::mediaBrowserAndLinks()
+{
+    m_env->addProvider(2, QStringLiteral("Facebook"));
+    QList<SServiceUser> users(1);
+    users[0].provider = 2;
+    users[0].name = QStringLiteral("Ann");
+    users[0].type = 2;
+    QVERIFY(m_env->seedUsers(users));
+    QList<SMediaItem> items{TestEngine::event(2, TestEngine::now())};
+    items[0].type = 7;
+    items[0].user = users[0].id;
+    QVERIFY(m_env->seedItems(items));
+    store().setValue(CMeskSettings::keyName(16), false);
+    QVERIFY(m_env->init());
+    FakeMediaUser user;
+    user.userName = QStringLiteral("Ann");
+    user.record = users[0];
+    FakeLinkItem link(items[0]);
+    m_env->provider(2)->users.insert(users[0].id, &user);
+    m_env->provider(2)->linkItems.insert(items[0].id, &link);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    QPointer<CMeskDeepDiveView> view;
+    QTimer::singleShot(0, this, [&] {
+        view = qobject_cast<CMeskDeepDiveView*>(QApplication::activeModalWidget());
+        if (view)
+            view->exitButton()->click();
+    });
+    emit window.toolBar()->showDeepDiveView();
+    QVERIFY(view.isNull());
+    QVERIFY(window.findChildren<CMeskDeepDiveView*>().isEmpty());
+    QVERIFY(timer()->isActive());
+
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    m_urls.clear();
+    emit window.toolBar()->showLinksView();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(m_urls.size(), 1);
+    m_env->provider(2)->users.clear();
+    m_env->provider(2)->linkItems.clear();
 }
 
 QTEST_MAIN(TestMeskMainWindow)
