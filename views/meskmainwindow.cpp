@@ -31,6 +31,8 @@
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Settings keys this window reads and writes.
@@ -137,6 +139,10 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
         connect(m_welcomeView, &CMeskWelcomeView::openServiceSettings, this, &CMeskMainWindow::_onCloseWelcomeScreen);
         adjustSize();
         const QRect desk = desktopGeometry();
+        // The word-wrapped welcome text needs more height at this fixed width than the size
+        // hint says; give it that height while the desktop has room.
+        if (m_layout->hasHeightForWidth())
+            resize(width(), std::min(std::max(height(), m_layout->totalHeightForWidth(width())), std::max(desk.height(), minimumHeight())));
         QPoint pos(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
         if (pos.x() < 0)
             pos.setX(100);
