@@ -138,6 +138,19 @@
     </message>
 </context>
 <context>
+    <name>CMeskDebugToolsWidget</name>
+    <message>
+        <location filename="../../views/meskdebugtools.cpp" line="14"/>
+        <source>Get updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskdebugtools.cpp" line="15"/>
+        <source>Delete Items</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskDeepDiveErrorWidget</name>
     <message>
         <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>

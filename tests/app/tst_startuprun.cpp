@@ -1,6 +1,7 @@
 #include "mediadatabase.h"
 #include "meskengine.h"
 #include "meskmainwindow.h"
+#include "mesksettings.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
 #include "meskuistyle.h"
@@ -11,10 +12,11 @@
 #include <QFile>
 #include <QLocale>
 #include <QPointer>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
-// A clean run of the start-up function: the placeholder window shows and
+// A clean run of the start-up function (not a first run): the main window shows and
 // starts the updates; closing it ends the loop; the window goes before the
 // engine, and the storage was cleaned up. One run per executable.
 namespace {
@@ -162,6 +164,8 @@ int main(int argc, char* argv[])
     TempStorageRoot root;
     qputenv("LUMESK_INSTALLER_INI", QFile::encodeName(root.path() + QStringLiteral("/none.ini")));
     MeskSms::registerFactories();
+    // Fresh storage would make a first run, which starts no updates.
+    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")).setValue(CMeskSettings::keyName(16), false);
 
     s_seen.result = MeskStartup::run(argc, argv);
 

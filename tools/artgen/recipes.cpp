@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRadialGradient>
 #include <QTransform>
 
@@ -1263,6 +1264,30 @@ void smsLogo(QPainter& p, const SArtRecipe&, QSize s)
     p.drawLine(QPointF(w * 0.24, h * 0.5), QPointF(w * 0.6, h * 0.5));
 }
 
+// The welcome page's background: white fading downwards to a pale green, crossed by a few faint
+// diagonal bands so the page is not flat, with nothing that competes with the text over it.
+void welcomeBackdrop(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor bottom(r.param(QStringLiteral("colour"), QStringLiteral("#F1F8E6")));
+    QLinearGradient fade(0, 0, 0, s.height());
+    fade.setColorAt(0, kWhite);
+    fade.setColorAt(1, bottom);
+    p.fillRect(QRectF(QPointF(0, 0), QSizeF(s)), fade);
+    p.setPen(Qt::NoPen);
+    const qreal w = s.width();
+    const qreal h = s.height();
+    const qreal bands[][2] = {{0.15, 0.10}, {0.45, 0.06}, {0.70, 0.12}};
+    for (const auto& band : bands) {
+        QColor tint(129, 193, 25, 10);
+        p.setBrush(tint);
+        const qreal x = band[0] * w;
+        const qreal width = band[1] * w;
+        QPolygonF poly;
+        poly << QPointF(x, h) << QPointF(x + width, h) << QPointF(x + width + h * 0.6, 0) << QPointF(x + h * 0.6, 0);
+        p.drawPolygon(poly);
+    }
+}
+
 // The empty-stream mark: a light-grey sheet with three blank feed rows (a round avatar and two
 // text lines each), drawn as outlines so it reads as "nothing here yet".
 void emptyStream(QPainter& p, const SArtRecipe& r, QSize s)
@@ -1438,6 +1463,7 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("meskmark"), meskMark},
         {QStringLiteral("ringshadow"), ringShadow},
         {QStringLiteral("emptystream"), emptyStream},
+        {QStringLiteral("welcomebackdrop"), welcomeBackdrop},
         // Facebook provider
         {QStringLiteral("silhouette"), silhouette},
         {QStringLiteral("servicetile"), serviceTile},

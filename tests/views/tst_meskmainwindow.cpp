@@ -1,0 +1,542 @@
+// The main window on the real engine over fakes: first run and welcome page, column modes,
+// geometry, the settings view pausing the updates, the one settings store, resume, Alt+Space,
+// the welcome picture and the debug tools.
+#include "fakeautostart.h"
+#include "fakemediaitems.h"
+#include "fakepowerevents.h"
+#include "meskbottombar.h"
+#include "meskdebugtools.h"
+#include "meskdeepdiveview.h"
+#include "meskfeederrorwidget.h"
+#include "meskmaintitlebar.h"
+#include "meskmainwindow.h"
+#include "meskpostsmswidget.h"
+#include "meskpostupdatewidget.h"
+#include "imediaposting.h"
+#include "meskservicefeedsview.h"
+#include "mesksettings.h"
+#include "mesksettingswidget.h"
+#include "mesksmallwidgets.h"
+#include "mesktoolbar.h"
+#include "meskuistyle.h"
+#include "meskwelcomeview.h"
+#include "quorbuttons.h"
+#include "quorimages.h"
+#include "quoroptiongroup.h"
+#include "testengine.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QToolButton>
+#include <QUrl>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QSettings store() { return QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")); }
+
+QPushButton* button(QWidget* parent, const QString& text)
+{
+    for (QPushButton* b : parent->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+class TestMeskMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setStyle(new CMeskUiStyle); }
+    void init()
+    {
+        m_power = std::make_unique<FakePowerEventsScope>();
+        m_autostart = std::make_unique<FakeAutostartScope>();
+        m_env = std::make_unique<TestEngine>();
+    }
+    void cleanup()
+    {
+        m_env.reset();
+        m_autostart.reset();
+        m_power.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void firstRunAndDebugTools_data();
+    void firstRunAndDebugTools();
+    void welcomeOpensServices();
+    void columnModes_data();
+    void columnModes();
+    void geometry_data();
+    void geometry();
+    void settingsPauseUpdates_data();
+    void settingsPauseUpdates();
+    void oneSettingsStore();
+    void resumeReloads();
+    void altSpaceOpensSystemMenu();
+    void welcomePictureSurvivesEmptySize();
+    void postDialogsFollowWindow_data();
+    void postDialogsFollowWindow();
+    void mediaBrowserAndLinks();
+    void screenshots_data();
+    void screenshots();
+
+public slots:
+    void openUrl(const QUrl& url) { m_urls.append(url); }
+
+private:
+    QTimer* timer() const { return m_env->engine()->findChild<QTimer*>(QStringLiteral("updateTimer")); }
+    void start(bool provider = true)
+    {
+        if (provider)
+            m_env->addProvider(2, QStringLiteral("Facebook"));
+        store().setValue(CMeskSettings::keyName(16), false);
+        QVERIFY(m_env->init());
+    }
+
+    std::unique_ptr<FakePowerEventsScope> m_power;
+    std::unique_ptr<FakeAutostartScope> m_autostart;
+    std::unique_ptr<TestEngine> m_env;
+    QList<QUrl> m_urls;
+};
+
+void TestMeskMainWindow::firstRunAndDebugTools_data()
+{
+    QTest::addColumn<bool>("flag");
+    QTest::addColumn<int>("providers");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<bool>("online");
+    QTest::newRow("first run") << true << 0 << 0 << true;
+    QTest::newRow("flag, a provider") << true << 1 << 0 << true;
+    QTest::newRow("flag, a message") << true << 0 << 1 << true;
+    QTest::newRow("no flag") << false << 0 << 0 << true;
+    QTest::newRow("no flag, provider offline") << false << 1 << 0 << false;
+}
+
+void TestMeskMainWindow::firstRunAndDebugTools()
+{
+    QFETCH(bool, flag);
+    QFETCH(int, providers);
+    QFETCH(int, messages);
+    QFETCH(bool, online);
+    if (providers)
+        m_env->addProvider(2, QStringLiteral("Facebook"));
+    if (messages) {
+        QList<SSmsMessage> list{TestEngine::message(1, QStringLiteral("+358401234567"), QStringLiteral("hi"),
+                                                    TestEngine::day(0))};
+        QVERIFY(m_env->seedMessages(list));
+    }
+    m_env->online = online;
+    store().setValue(CMeskSettings::keyName(16), flag);
+    QVERIFY(m_env->init());
+
+    if (providers) {
+        QList<SMediaItem> items{TestEngine::event(2, TestEngine::day(0))};
+        QVERIFY(m_env->seedItems(items));
+    }
+    auto window = std::make_unique<CMeskMainWindow>(m_env->engine());
+    const bool firstRun = flag && !providers && !messages;
+    QCOMPARE(window->welcomeView() != nullptr, firstRun);
+    QCOMPARE(timer()->isActive(), !firstRun);
+    QCOMPARE(CMeskSettings().value(16).toBool(), firstRun);
+    if (firstRun) {
+        QVERIFY(!window->toolBar()->isEnabled());
+        QVERIFY(!window->bottomBar()->isEnabled());
+        QVERIFY(window->feedsView()->isHidden());
+        QVERIFY(window->settingsWidget()->isHidden());
+        // Centred to the pixel (an odd size leaves half a pixel).
+        const QPointF offset = QRectF(window->geometry()).center()
+                               - QRectF(QGuiApplication::primaryScreen()->virtualGeometry()).center();
+        QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5, qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
+        return;
+    }
+
+    QMetaObject::invokeMethod(window.get(), "_onShowDebugWindow");
+    QMetaObject::invokeMethod(window.get(), "_onShowDebugWindow");
+    const auto tools = window->findChildren<CMeskDebugToolsWidget*>();
+    QCOMPARE(tools.size(), 1);
+    QVERIFY(tools.first()->isVisible());
+    QCOMPARE(tools.first()->windowType(), Qt::Tool);
+
+    const int before = providers ? m_env->provider(2)->updateCalls : 0;
+    button(tools.first(), QStringLiteral("Get updates"))->click();
+    if (providers)
+        QCOMPARE(m_env->provider(2)->updateCalls, before + (online ? 1 : 0));
+    QMetaObject::invokeMethod(window.get(), "_onUpdateNow");
+    if (providers)
+        QCOMPARE(m_env->provider(2)->updateCalls, before + (online ? 2 : 0));
+
+    button(tools.first(), QStringLiteral("Delete Items"))->click();
+    QVERIFY(m_env->engine()->mediaEvents().isEmpty());
+    QVERIFY(m_env->engine()->serviceUsers().isEmpty());
+
+    window->close();
+    QVERIFY(!tools.first()->isVisible());
+}
+
+void TestMeskMainWindow::welcomeOpensServices()
+{
+    QVERIFY(m_env->init());
+    CMeskMainWindow window(m_env->engine());
+    QVERIFY(window.welcomeView());
+    QPointer<CMeskWelcomeView> welcome = window.welcomeView();
+    window.welcomeView()->findChild<CQuorGradientButton*>()->click();
+    QVERIFY(welcome.isNull());
+    QVERIFY(window.toolBar()->isEnabled() == false); // the settings are shown: toolbar off until they close
+    QVERIFY(window.bottomBar()->isEnabled());
+    QCOMPARE(store().value(CMeskSettings::keyName(16)).toBool(), false);
+    QVERIFY(!window.settingsWidget()->isHidden());
+    QVERIFY(window.feedsView()->isHidden());
+    QVERIFY(!timer()->isActive());
+
+    window.bottomBar()->saveButton()->click();
+    QVERIFY(!window.feedsView()->isHidden());
+    QVERIFY(window.toolBar()->isEnabled());
+    QVERIFY(timer()->isActive());
+}
+
+void TestMeskMainWindow::columnModes_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("width");
+    QTest::newRow("absent") << QVariant() << 368;
+    QTest::newRow("0") << QVariant(0) << 368;
+    QTest::newRow("2") << QVariant(2) << 368;
+    QTest::newRow("1") << QVariant(1) << 1088;
+}
+
+void TestMeskMainWindow::columnModes()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, width);
+    start();
+    if (stored.isValid())
+        store().setValue(CMeskSettings::keyName(7), stored);
+    CMeskMainWindow window(m_env->engine());
+    QCOMPARE(window.width(), width);
+    QCOMPARE(window.minimumWidth(), window.maximumWidth());
+    QCOMPARE(CMeskSettings().value(7).toInt(), width == 1088 ? 1 : 0);
+    if (width == 1088)
+        return;
+
+    window.toolBar()->filterBox()->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
+    window.bottomBar()->filterBox()->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
+    emit window.bottomBar()->multiColumnMode();
+    QCOMPARE(window.width(), 1088);
+    QCOMPARE(store().value(CMeskSettings::keyName(7)).toInt(), 1);
+    QVERIFY(window.toolBar()->filterBox()->findChild<QLineEdit*>()->text().isEmpty());
+    QVERIFY(window.bottomBar()->filterBox()->findChild<QLineEdit*>()->text().isEmpty());
+}
+
+void TestMeskMainWindow::geometry_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QPoint>("pos");
+    QTest::addColumn<bool>("restored");
+    QTest::newRow("fits") << 600 << QPoint(120, 140) << true;
+    QTest::newRow("min height, x 0") << 500 << QPoint(0, 140) << false;
+    QTest::newRow("below min, y 0") << 499 << QPoint(120, 0) << false;
+    QTest::newRow("desk height, x<0") << 800 << QPoint(-5, 140) << false;
+    QTest::newRow("too high, x beyond") << 900 << QPoint(800, 140) << false;
+}
+
+void TestMeskMainWindow::geometry()
+{
+    QFETCH(int, height);
+    QFETCH(QPoint, pos);
+    QFETCH(bool, restored);
+    start();
+    store().setValue(CMeskSettings::keyName(6), height);
+    store().setValue(CMeskSettings::keyName(5), pos);
+    auto window = std::make_unique<CMeskMainWindow>(m_env->engine());
+    QCOMPARE(window->height(), restored ? height : 500);
+    QCOMPARE(window->pos() == pos, restored);
+    QCOMPARE(window->maximumHeight(), 800);
+
+    window->move(150, 160);
+    window->resize(window->width(), 620);
+    window.reset();
+    CMeskSettings fresh;
+    QCOMPARE(fresh.value(6).toInt(), 620);
+    QCOMPARE(fresh.value(5).toPoint(), QPoint(150, 160));
+}
+
+void TestMeskMainWindow::settingsPauseUpdates_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("cancel") << false;
+    QTest::newRow("save") << true;
+}
+
+void TestMeskMainWindow::settingsPauseUpdates()
+{
+    QFETCH(bool, save);
+    start();
+    CMeskMainWindow window(m_env->engine());
+    emit window.bottomBar()->settingsButton();
+    QVERIFY(!timer()->isActive());
+    QVERIFY(!window.toolBar()->isEnabled());
+
+    CMeskSettings* settings = window.findChild<CMeskSettings*>();
+    QSignalSpy changed(settings, &CMeskSettings::valueChanged);
+    settings->setValue(1, true);
+    if (save)
+        window.bottomBar()->saveButton()->click();
+    else
+        window.bottomBar()->cancelButton()->click();
+    QVERIFY(timer()->isActive());
+    QVERIFY(window.settingsWidget()->isHidden());
+    QCOMPARE(settings->value(1).toBool(), save);
+    QCOMPARE(store().value(CMeskSettings::keyName(1)).toBool(), save);
+    QCOMPARE(changed.count(QList<QVariant>{1}), save ? 1 : 0);
+}
+
+void TestMeskMainWindow::oneSettingsStore()
+{
+    start();
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    m_env->network()->setMedium(3);
+    CMeskFeedErrorWidget* banner = nullptr;
+    QTRY_VERIFY((banner = window.findChild<CMeskFeedErrorWidget*>()) != nullptr);
+    QCOMPARE(window.findChildren<CMeskSettings*>().size(), 1);
+    banner->ignoreCheckBox()->setChecked(true);
+    banner->closeButton()->click();
+    QVERIFY(window.findChild<CMeskSettings*>()->value(14).toBool());
+}
+
+void TestMeskMainWindow::resumeReloads()
+{
+    start();
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    QCOMPARE(FakePowerEvents::instances().size(), 1);
+    const int before = window.feedsView()->findChildren<QWidget*>().size();
+    QList<SMediaItem> items{TestEngine::event(2, TestEngine::day(0), QStringLiteral("behind the back"))};
+    QVERIFY(m_env->seedItems(items));
+    QCOMPARE(m_env->engine()->mediaEvents().size(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(window.feedsView()->findChildren<QWidget*>().size(), before);
+    FakePowerEvents::instances().first()->resume();
+    QTRY_VERIFY(window.feedsView()->findChildren<QWidget*>().size() > before);
+}
+
+void TestMeskMainWindow::altSpaceOpensSystemMenu()
+{
+    start();
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCursor::setPos(300, 300);
+    QTest::keyClick(&window, Qt::Key_Space, Qt::AltModifier);
+    QTRY_VERIFY(window.titleBar()->systemMenu()->isVisible());
+    QVERIFY(!window.titleBar()->restoreAction()->isEnabled());
+    window.titleBar()->systemMenu()->hide();
+}
+
+void TestMeskMainWindow::welcomePictureSurvivesEmptySize()
+{
+    QWidget host;
+    host.resize(368, 600);
+    auto* view = new CMeskWelcomeView(&host);
+    view->resize(368, 600);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    view->resize(0, 0);
+    QCoreApplication::processEvents();
+    view->resize(368, 600);
+    QCoreApplication::processEvents();
+    const QPixmap original = QuorImages::pixmap(QStringLiteral(":/meskstyle/images/welcomescreen.png"));
+    QVERIFY(!original.isNull());
+    const qreal ratio = original.devicePixelRatio();
+    QPixmap expected = original.scaled(QSize(368, 600) * ratio, Qt::KeepAspectRatioByExpanding, Qt::FastTransformation);
+    expected.setDevicePixelRatio(ratio);
+    QPixmap reference(QSize(368, 600) * ratio);
+    reference.setDevicePixelRatio(ratio);
+    reference.fill(Qt::black);
+    {
+        QPainter p(&reference);
+        p.drawPixmap(0, 0, expected);
+    }
+    const QImage grabbed = view->grab(QRect(0, 0, 25, 600)).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage wanted = reference.copy(QRect(QPoint(0, 0), QSize(25, 600) * ratio)).toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(grabbed.size(), wanted.size());
+    QCOMPARE(grabbed, wanted);
+}
+
+void TestMeskMainWindow::postDialogsFollowWindow_data()
+{
+    QTest::addColumn<bool>("multi");
+    QTest::newRow("single") << false;
+    QTest::newRow("multi") << true;
+}
+
+void TestMeskMainWindow::postDialogsFollowWindow()
+{
+    QFETCH(bool, multi);
+    m_env->addProvider(1, QStringLiteral("Twitter"));
+    start();
+    store().setValue(CMeskSettings::keyName(7), multi ? 1 : 0);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    CMeskPostUpdateWidget* update = window.postUpdateDialog();
+    CMeskPostSmsWidget* sms = window.postSmsDialog();
+    QVERIFY(update->isHidden() && sms->isHidden());
+    QCOMPARE(update->windowModality(), Qt::ApplicationModal);
+    const auto anchor = [&] { return window.toolBar()->mapToGlobal(QPoint(0, 0)) + QPoint(10, 5); };
+    const QPoint smsShift = multi ? QPoint(100, 0) : QPoint();
+
+    emit window.feedsView()->postUpdateAction(1, QStringLiteral("RT @ann"));
+    QVERIFY(update->isVisible());
+    IMediaUpdateManager* manager = m_env->engine()->updateManager();
+    for (IMediaItemProvider* provider : manager->providers())
+        QCOMPARE(manager->isProviderSelected(provider->providerId()), provider->providerId() == 1);
+    QCOMPARE(update->text(), QStringLiteral("RT @ann"));
+    QCOMPARE(update->size(), QSize(340, 250));
+    QCOMPARE(update->pos(), anchor());
+
+    emit window.feedsView()->postSmsAction(QStringLiteral("+4511"), QStringLiteral("hi"));
+    QVERIFY(update->isHidden());
+    QVERIFY(sms->isVisible());
+    QCOMPARE(sms->pos(), anchor() + smsShift);
+
+    const QPoint before = anchor();
+    window.move(window.pos() + QPoint(30, 20));
+    QTRY_COMPARE(anchor(), before + QPoint(30, 20));
+    QTRY_COMPARE(update->pos(), anchor());
+    QCOMPARE(sms->pos(), anchor() + smsShift);
+
+    if (multi) {
+        emit window.bottomBar()->singleColumnMode();
+        QMetaObject::invokeMethod(&window, "_onPostNewMessage");
+        QCOMPARE(sms->pos(), anchor());
+    }
+    window.close();
+    QVERIFY(!sms->isVisible());
+}
+
+namespace {
+
+class FakeLinkItem : public IMediaLinkItem
+{
+public:
+    explicit FakeLinkItem(const SMediaItem& item) : IMediaLinkItem(nullptr), m_item(item) {}
+    QString url() const override { return QStringLiteral("http://a.example/page"); }
+    QString description() const override { return QStringLiteral("a.example"); }
+    QString caption() const override { return QStringLiteral("A caption"); }
+    SMediaItem mediaItem() const override { return m_item; }
+
+private:
+    SMediaItem m_item;
+};
+
+} // namespace
+
+void TestMeskMainWindow::mediaBrowserAndLinks()
+{
+    m_env->addProvider(2, QStringLiteral("Facebook"));
+    QList<SServiceUser> users(1);
+    users[0].provider = 2;
+    users[0].name = QStringLiteral("Ann");
+    users[0].type = 2;
+    QVERIFY(m_env->seedUsers(users));
+    QList<SMediaItem> items{TestEngine::event(2, TestEngine::now())};
+    items[0].type = 7;
+    items[0].user = users[0].id;
+    QVERIFY(m_env->seedItems(items));
+    store().setValue(CMeskSettings::keyName(16), false);
+    QVERIFY(m_env->init());
+    FakeMediaUser user;
+    user.userName = QStringLiteral("Ann");
+    user.record = users[0];
+    FakeLinkItem link(items[0]);
+    m_env->provider(2)->users.insert(users[0].id, &user);
+    m_env->provider(2)->linkItems.insert(items[0].id, &link);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    QPointer<CMeskDeepDiveView> view;
+    QTimer::singleShot(0, this, [&] {
+        view = qobject_cast<CMeskDeepDiveView*>(QApplication::activeModalWidget());
+        if (view)
+            view->exitButton()->click();
+    });
+    emit window.toolBar()->showDeepDiveView();
+    QVERIFY(view.isNull());
+    QVERIFY(window.findChildren<CMeskDeepDiveView*>().isEmpty());
+    QVERIFY(timer()->isActive());
+
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    m_urls.clear();
+    emit window.toolBar()->showLinksView();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(m_urls.size(), 1);
+    m_env->provider(2)->users.clear();
+    m_env->provider(2)->linkItems.clear();
+}
+
+void TestMeskMainWindow::screenshots_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("providers");
+    QTest::addColumn<int>("width");
+    QTest::newRow("single") << QStringLiteral("single") << 1 << 368;
+    QTest::newRow("multi") << QStringLiteral("multi") << 2 << 1088;
+    QTest::newRow("first run") << QStringLiteral("first-run") << 0 << 368;
+}
+
+void TestMeskMainWindow::screenshots()
+{
+    QFETCH(QString, name);
+    QFETCH(int, providers);
+    QFETCH(int, width);
+    QList<SMediaItem> items;
+    for (int i = 0; i < providers; ++i) {
+        const mid_t id = i == 0 ? 2 : 1;
+        m_env->addProvider(id, i == 0 ? QStringLiteral("Facebook") : QStringLiteral("Twitter"));
+        for (int n = 0; n < 3; ++n)
+            items << TestEngine::event(id, TestEngine::day(n), QStringLiteral("Item %1 of the feed").arg(n + 1));
+    }
+    QVERIFY(m_env->seedItems(items));
+    m_env->sms = providers != 1;
+    if (providers == 2) {
+        QList<SSmsMessage> messages{TestEngine::message(1, QStringLiteral("+358401234567"), QStringLiteral("Hello"), TestEngine::day(0)),
+                                    TestEngine::message(2, QStringLiteral("+358401234567"), QStringLiteral("Hi"), TestEngine::day(0))};
+        QVERIFY(m_env->seedMessages(messages));
+    }
+    store().setValue(CMeskSettings::keyName(16), providers == 0);
+    store().setValue(CMeskSettings::keyName(7), providers == 2 ? 1 : 0);
+    QVERIFY(m_env->init());
+    CMeskMainWindow window(m_env->engine());
+    window.resize(window.width(), 640);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+    const QImage image = window.grab().toImage();
+    QCOMPARE(window.width(), width);
+    QVERIFY(image.pixelColor(5, 5) != image.pixelColor(image.width() / 2, image.height() / 2));
+#ifdef LUMESK_SCREENSHOT_DIR
+    QDir dir(QStringLiteral(LUMESK_SCREENSHOT_DIR));
+    QVERIFY(dir.mkpath(QStringLiteral(".")));
+    QVERIFY(image.save(dir.filePath(QStringLiteral("main-window-%1.png").arg(name))));
+#endif
+}
+
+QTEST_MAIN(TestMeskMainWindow)
+#include "tst_meskmainwindow.moc"
