@@ -219,9 +219,9 @@ const SizeSpec kSizes[] = {
 
 const SizeSpec* sizeOf(const QString& suffix)
 {
-    for (const SizeSpec& spec : kSizes) {
-        if (suffix == QLatin1String(spec.suffix))
-            return &spec;
+    for (const SizeSpec& sizeRow : kSizes) {
+        if (suffix == QLatin1String(sizeRow.suffix))
+            return &sizeRow;
     }
     return nullptr;
 }
@@ -615,8 +615,8 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
             return {};
         }
         QString rows;
-        for (const SizeSpec& spec : kSizes) {
-            const QString suffix = QLatin1String(spec.suffix);
+        for (const SizeSpec& sizeRow : kSizes) {
+            const QString suffix = QLatin1String(sizeRow.suffix);
             const bool original = suffix == QLatin1String("o");
             const QString source = base +
                                    QStringLiteral("/farm%1/%2/%3_%4")
@@ -626,10 +626,10 @@ QByteArray FakeFlickrService::answerBody(const Request& record, const QString& b
                                    QLatin1Char('.') +
                                    (original ? photo->originalFormat : QStringLiteral("jpg"));
             const QString page = base + QStringLiteral("/photos/%1/%2/sizes/%3/")
-                                            .arg(photo->owner, photo->id, QLatin1String(spec.pageName));
-            rows += QStringLiteral("\t\t<size") + attr("label", QLatin1String(spec.label)) +
-                    attr("width", QString::number(spec.width)) +
-                    attr("height", QString::number(spec.height)) + attr("source", source) +
+                                            .arg(photo->owner, photo->id, QLatin1String(sizeRow.pageName));
+            rows += QStringLiteral("\t\t<size") + attr("label", QLatin1String(sizeRow.label)) +
+                    attr("width", QString::number(sizeRow.width)) +
+                    attr("height", QString::number(sizeRow.height)) + attr("source", source) +
                     attr("url", page) + QStringLiteral(" media=\"photo\" />\n");
         }
         return okResponse(QStringLiteral("\t<sizes canblog=\"1\" canprint=\"1\" candownload=\"1\">\n") +
@@ -721,15 +721,15 @@ FakeFlickrService::Outcome FakeFlickrService::picture(const QByteArray& path)
             body = encode(drawBuddyIcon(seedOf(user->nsid.toUtf8()), false), "JPG");
     } else if (const auto m = photoPath.match(text); m.hasMatch()) {
         const Photo* photo = findPhoto(m.captured(3));
-        const SizeSpec* spec = sizeOf(m.captured(5));
+        const SizeSpec* sizeRow = sizeOf(m.captured(5));
         const bool original = m.captured(5) == QLatin1String("o");
         const QString wantedFormat = original && photo ? photo->originalFormat : QStringLiteral("jpg");
-        if (photo && spec && photo->farm == m.captured(1) && photo->server == m.captured(2) &&
+        if (photo && sizeRow && photo->farm == m.captured(1) && photo->server == m.captured(2) &&
             m.captured(4) == (original ? photo->originalSecret : photo->secret) &&
             m.captured(6) == wantedFormat) {
             format = wantedFormat == QLatin1String("png") ? "PNG" : "JPG";
             body =
-                encode(drawLandscape(QSize(spec->width, spec->height), seedOf(photo->id.toUtf8())), format);
+                encode(drawLandscape(QSize(sizeRow->width, sizeRow->height), seedOf(photo->id.toUtf8())), format);
         }
     }
     if (body.isEmpty()) {

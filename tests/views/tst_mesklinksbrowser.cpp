@@ -99,10 +99,10 @@ void TestMeskLinksBrowser::start(const QList<SLinkSpec>& specs)
     m_env = std::make_unique<TestEngine>();
     m_env->addProvider(2, QStringLiteral("Facebook"));
     QList<SServiceUser> users;
-    for (const SLinkSpec& spec : specs) {
+    for (const SLinkSpec& linkRow : specs) {
         SServiceUser user;
         user.provider = 2;
-        user.name = spec.author;
+        user.name = linkRow.author;
         user.type = 2;
         users << user;
     }
@@ -269,11 +269,11 @@ void TestMeskLinksBrowser::escaping()
     QFETCH(QString, url);
     QFETCH(QStringList, present);
     QFETCH(QStringList, absent);
-    SLinkSpec spec;
-    spec.caption = caption;
-    spec.author = author;
-    spec.url = url;
-    start({spec});
+    SLinkSpec linkRow;
+    linkRow.caption = caption;
+    linkRow.author = author;
+    linkRow.url = url;
+    start({linkRow});
     sMeskShowLinksBrowser(m_env->engine());
     const QString html = page(1);
     for (const QString& text : present)

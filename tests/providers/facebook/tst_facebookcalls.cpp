@@ -183,7 +183,7 @@ QList<CallSpec> allCalls()
     };
 }
 
-CallSpec spec(const QString& className)
+CallSpec callEntry(const QString& className)
 {
     for (const CallSpec& s : allCalls()) {
         if (s.className == className)
@@ -335,7 +335,7 @@ private slots:
         QFETCH(QString, sig);
         QFETCH(QString, param);
         QFETCH(QString, result);
-        const CallSpec s = spec(className);
+        const CallSpec s = callEntry(className);
         SignalLog log;
         ParseProbe* probe = nullptr;
         std::unique_ptr<CFacebookHttpMethod> call(s.make(&m_api, &log, &probe));
@@ -381,7 +381,7 @@ private slots:
         QFETCH(QByteArray, first);
         QFETCH(QByteArray, second);
         QFETCH(QStringList, results);
-        const CallSpec s = spec(className);
+        const CallSpec s = callEntry(className);
         if (first.isEmpty())
             m_rest->scriptDelay(s.method, 0, 1); // the canned answer
         else
@@ -424,7 +424,7 @@ private slots:
         else if (script == "drop")
             m_rest->scriptDrop(method);
         SignalLog log;
-        std::unique_ptr<CFacebookHttpMethod> call(spec("CFacebookEventPhotos").make(&m_api, &log, nullptr));
+        std::unique_ptr<CFacebookHttpMethod> call(callEntry("CFacebookEventPhotos").make(&m_api, &log, nullptr));
         auto* photos = static_cast<CFacebookEventPhotos*>(call.get());
         QVERIFY(photos->request("100_4", "100_1", "100_6", "1262304000"));
         QVERIFY(settle(log, 1));
@@ -483,7 +483,7 @@ private slots:
         else if (script == "secret")
             m_api.setSession(FakeFacebookRest::defaultSessionKey(), "WRONG", FakeFacebookRest::defaultUid());
         SignalLog log;
-        std::unique_ptr<CFacebookHttpMethod> call(spec("CFacebookStreamEvents").make(&m_api, &log, nullptr));
+        std::unique_ptr<CFacebookHttpMethod> call(callEntry("CFacebookStreamEvents").make(&m_api, &log, nullptr));
         QVERIFY(static_cast<CFacebookStreamEvents*>(call.get())->request());
         QVERIFY(settle(log, 2));
         QCOMPARE(log.entries,
@@ -496,8 +496,8 @@ private slots:
     {
         m_rest->scriptDrop("users.getInfo");
         SignalLog log;
-        std::unique_ptr<CFacebookHttpMethod> call(spec("CFacebookUserInfo").make(&m_api, &log, nullptr));
-        QVERIFY(spec("CFacebookUserInfo").request(call.get()));
+        std::unique_ptr<CFacebookHttpMethod> call(callEntry("CFacebookUserInfo").make(&m_api, &log, nullptr));
+        QVERIFY(callEntry("CFacebookUserInfo").request(call.get()));
         QVERIFY(settle(log, 1));
         QCOMPARE(log.entries, QStringList{QStringLiteral("networkError(%1)").arg(int(HttpUnexpectedClose))});
         QVERIFY(m_rest->requests("users.getInfo").size() >= 1);
@@ -518,7 +518,7 @@ private slots:
     {
         QFETCH(QString, className);
         QFETCH(QString, outcome);
-        const CallSpec s = spec(className);
+        const CallSpec s = callEntry(className);
         m_rest->scriptDelay(s.method, 300);
         SignalLog log;
         std::unique_ptr<CFacebookHttpMethod> call(s.make(&m_api, &log, nullptr));
@@ -547,7 +547,7 @@ private slots:
     void withoutSessionNothingIsSent()
     {
         QFETCH(QString, className);
-        const CallSpec s = spec(className);
+        const CallSpec s = callEntry(className);
         m_api.setSession({}, {}, {});
         SignalLog log;
         std::unique_ptr<CFacebookHttpMethod> call(s.make(&m_api, &log, nullptr));
@@ -601,9 +601,9 @@ private slots:
         m_rest->scriptError("users.getInfo", 102);
         SignalLog userLog;
         SignalLog streamLog;
-        std::unique_ptr<CFacebookHttpMethod> user(spec("CFacebookUserInfo").make(&m_api, &userLog, nullptr));
+        std::unique_ptr<CFacebookHttpMethod> user(callEntry("CFacebookUserInfo").make(&m_api, &userLog, nullptr));
         std::unique_ptr<CFacebookHttpMethod> stream(
-            spec("CFacebookStreamEvents").make(&m_api, &streamLog, nullptr));
+            callEntry("CFacebookStreamEvents").make(&m_api, &streamLog, nullptr));
         const int rounds = 200;
         for (int round = 1; round <= rounds; ++round) {
             QVERIFY(static_cast<CFacebookUserInfo*>(user.get())->request("12345"));
@@ -644,7 +644,7 @@ private slots:
         SignalLog log;
         for (int i = 0; i < times; ++i) {
             const int before = m_server->requestCount();
-            auto* call = spec("CFacebookStreamEvents").make(&m_api, &log, nullptr);
+            auto* call = callEntry("CFacebookStreamEvents").make(&m_api, &log, nullptr);
             QVERIFY(static_cast<CFacebookStreamEvents*>(call)->request());
             if (afterServerSawIt)
                 QVERIFY(m_server->waitForRequests(before + 1));
