@@ -728,8 +728,8 @@ FakeFlickrService::Outcome FakeFlickrService::picture(const QByteArray& path)
             m.captured(4) == (original ? photo->originalSecret : photo->secret) &&
             m.captured(6) == wantedFormat) {
             format = wantedFormat == QLatin1String("png") ? "PNG" : "JPG";
-            body =
-                encode(drawLandscape(QSize(sizeRow->width, sizeRow->height), seedOf(photo->id.toUtf8())), format);
+            body = encode(drawLandscape(QSize(sizeRow->width, sizeRow->height), seedOf(photo->id.toUtf8())),
+                          format);
         }
     }
     if (body.isEmpty()) {

@@ -424,7 +424,8 @@ private slots:
         else if (script == "drop")
             m_rest->scriptDrop(method);
         SignalLog log;
-        std::unique_ptr<CFacebookHttpMethod> call(callEntry("CFacebookEventPhotos").make(&m_api, &log, nullptr));
+        std::unique_ptr<CFacebookHttpMethod> call(
+            callEntry("CFacebookEventPhotos").make(&m_api, &log, nullptr));
         auto* photos = static_cast<CFacebookEventPhotos*>(call.get());
         QVERIFY(photos->request("100_4", "100_1", "100_6", "1262304000"));
         QVERIFY(settle(log, 1));
@@ -483,7 +484,8 @@ private slots:
         else if (script == "secret")
             m_api.setSession(FakeFacebookRest::defaultSessionKey(), "WRONG", FakeFacebookRest::defaultUid());
         SignalLog log;
-        std::unique_ptr<CFacebookHttpMethod> call(callEntry("CFacebookStreamEvents").make(&m_api, &log, nullptr));
+        std::unique_ptr<CFacebookHttpMethod> call(
+            callEntry("CFacebookStreamEvents").make(&m_api, &log, nullptr));
         QVERIFY(static_cast<CFacebookStreamEvents*>(call.get())->request());
         QVERIFY(settle(log, 2));
         QCOMPARE(log.entries,
@@ -601,7 +603,8 @@ private slots:
         m_rest->scriptError("users.getInfo", 102);
         SignalLog userLog;
         SignalLog streamLog;
-        std::unique_ptr<CFacebookHttpMethod> user(callEntry("CFacebookUserInfo").make(&m_api, &userLog, nullptr));
+        std::unique_ptr<CFacebookHttpMethod> user(
+            callEntry("CFacebookUserInfo").make(&m_api, &userLog, nullptr));
         std::unique_ptr<CFacebookHttpMethod> stream(
             callEntry("CFacebookStreamEvents").make(&m_api, &streamLog, nullptr));
         const int rounds = 200;
