@@ -1,4 +1,6 @@
-// Every image of the Twitter table is compiled in, at its size and at twice its size.
+// Every image of one image table is compiled in, at its size and at twice its size. Built once per
+// table: LUMESK_IMAGE_TABLE names the table, LUMESK_IMAGE_PREFIX its resource folder and
+// LUMESK_IMAGE_ROWS how many images it lists.
 #include "quorimages.h"
 
 #include <QApplication>
@@ -7,7 +9,7 @@
 #include <QTest>
 #include <QTextStream>
 
-class TestTwitterResources : public QObject
+class TestImageTable : public QObject
 {
     Q_OBJECT
 private slots:
@@ -28,13 +30,13 @@ private slots:
             QTest::newRow(qPrintable(f[0])) << f[0] << QSize(f[1].toInt(), f[2].toInt());
             ++rows;
         }
-        QCOMPARE(rows, 2);
+        QCOMPARE(rows, LUMESK_IMAGE_ROWS);
     }
     void everyImageLoads()
     {
         QFETCH(QString, path);
         QFETCH(QSize, size);
-        const QString resource = QStringLiteral(":/images/twitter/") + path;
+        const QString resource = QStringLiteral(LUMESK_IMAGE_PREFIX "/") + path;
         const QImage image(resource);
         QCOMPARE(image.size(), size);
         const QImage high(QuorImages::highResolutionPath(resource));
@@ -48,5 +50,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTwitterResources)
-#include "tst_twitterresources.moc"
+QTEST_MAIN(TestImageTable)
+#include "tst_imagetable.moc"
