@@ -123,17 +123,8 @@ CMeskPostSmsWidget::CMeskPostSmsWidget(CMeskEngine* engine, QWidget* parent)
     m_errorIcon->hide();
     statusRow->addWidget(m_errorIcon);
 
-    m_errorLabel = new QLabel(this);
-    m_errorLabel->setObjectName(QStringLiteral("errorLabel"));
+    m_errorLabel = meskPostDialogErrorLabel(this, false);
     m_errorLabel->setWordWrap(true);
-    QFont errorFont = m_errorLabel->font();
-    errorFont.setPointSize(8);
-    errorFont.setBold(true);
-    m_errorLabel->setFont(errorFont);
-    QPalette errorPalette = m_errorLabel->palette();
-    errorPalette.setColor(QPalette::WindowText, CMeskUiStyle::color(50));
-    m_errorLabel->setPalette(errorPalette);
-    m_errorLabel->hide();
     statusRow->addWidget(m_errorLabel, 9);
     statusRow->addStretch(1);
 

@@ -111,6 +111,22 @@ void CMeskSelectButton::paintEvent(QPaintEvent*)
 
 // ---------------------------------------------------------------------------------------------
 
+QLabel* meskPostDialogErrorLabel(QWidget* dialog, bool italic)
+{
+    auto* label = new QLabel(dialog);
+    label->setObjectName(QStringLiteral("errorLabel"));
+    QFont font = label->font();
+    font.setPointSize(8);
+    font.setBold(true);
+    font.setItalic(italic);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, CMeskUiStyle::color(50));
+    label->setPalette(palette);
+    label->hide();
+    return label;
+}
+
 void meskShapePostDialog(QWidget* dialog, CMeskComplexShadow* shadow, int tabWidth, int tabHeight)
 {
     QStyleOption option;
@@ -194,17 +210,7 @@ CMeskPostUpdateWidget::CMeskPostUpdateWidget(IMediaUpdateManager* manager, QWidg
     m_errorIcon->hide();
     statusRow->addWidget(m_errorIcon);
 
-    m_errorLabel = new QLabel(this);
-    m_errorLabel->setObjectName(QStringLiteral("errorLabel"));
-    QFont errorFont = m_errorLabel->font();
-    errorFont.setPointSize(8);
-    errorFont.setBold(true);
-    errorFont.setItalic(true);
-    m_errorLabel->setFont(errorFont);
-    QPalette errorPalette = m_errorLabel->palette();
-    errorPalette.setColor(QPalette::WindowText, CMeskUiStyle::color(50));
-    m_errorLabel->setPalette(errorPalette);
-    m_errorLabel->hide();
+    m_errorLabel = meskPostDialogErrorLabel(this, true);
     statusRow->addWidget(m_errorLabel, 1);
     statusRow->addStretch(1);
 

@@ -45,6 +45,9 @@ protected:
 // one for the body below it.
 void meskShapePostDialog(QWidget* dialog, CMeskComplexShadow* shadow, int tabWidth, int tabHeight);
 
+// The post dialogs' hidden status line for failures: bold 8 pt in the product's error colour.
+QLabel* meskPostDialogErrorLabel(QWidget* dialog, bool italic);
+
 // The "New Update" window: one status text posted at once to every chosen, activated service
 // through the update manager. The service choice lives in the manager, so a caller may preselect
 // services before showing the window.
