@@ -11,11 +11,24 @@ function(lumesk_target_defaults target)
 endfunction()
 
 # lumesk_add_library(<name> [LIBS <libs>...])
-# One static library holding every .cpp/.h/.qrc of the calling folder.
+# One static library holding every .cpp/.h/.qrc of the calling folder and of its subfolders, except
+# subfolders that have a CMakeLists.txt of their own (they build their own targets).
 function(lumesk_add_library name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h" "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+  file(GLOB_RECURSE own_lists CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt")
+  foreach(list_path IN LISTS own_lists)
+    cmake_path(GET list_path PARENT_PATH own_dir)
+    set(kept "")
+    foreach(source IN LISTS sources)
+      cmake_path(IS_PREFIX own_dir "${source}" NORMALIZE inside)
+      if(NOT inside)
+        list(APPEND kept "${source}")
+      endif()
+    endforeach()
+    set(sources ${kept})
+  endforeach()
   add_library(${name} STATIC ${sources})
   # With Ninja, moc reruns only when a file it read last time changed, and the
   # folder's CMake files are among them. Keep the globbed list in a CMake file of
