@@ -667,7 +667,8 @@ private slots:
         QCOMPARE(signalLog.names, QStringList{signal});
         QCOMPARE(rows().size(), 1);
         QCOMPARE(rows().first().type, signalLog.messages.first().type);
-        QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")), QStringList{"delete 7"}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")), QStringList{"delete 7"},
+                                  10000);
     }
 
     // Flash messages and status reports leave no row and no signal.

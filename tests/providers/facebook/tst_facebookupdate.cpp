@@ -152,7 +152,8 @@ private:
         // The photo sets and comments it started run on after its end: every call is back.
         const auto idle = [this] {
             const QList<CMeskHttpMethod*> calls = m_events->findChildren<CMeskHttpMethod*>();
-            return std::all_of(calls.cbegin(), calls.cend(), [](const CMeskHttpMethod* call) { return call->isReady(); });
+            return std::all_of(calls.cbegin(), calls.cend(),
+                               [](const CMeskHttpMethod* call) { return call->isReady(); });
         };
         while ((m_done != done + 1 || requests("stream.getComments") != comments || !idle()) &&
                timer.elapsed() < 20000)
