@@ -258,7 +258,8 @@ private slots:
             [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
                 if (message.contains(QLatin1String("still running after 4000 ms")))
                     saidFourSeconds = true;
-                previous(type, context, message);
+                if (previous)
+                    previous(type, context, message);
             });
         std::thread releaser([&blocker] {
             while (!saidFourSeconds.load())

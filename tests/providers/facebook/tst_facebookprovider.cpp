@@ -247,7 +247,7 @@ private slots:
 
         // Removal in the middle of an update (F7), with item widgets alive.
         std::unique_ptr<IMediaItemWidget> second(m_provider->createItemWidget(events.last()));
-        // The stream's answer is held back well past the removal, however slow this machine.
+        // The stream's answer is held back for a second: the removal comes well before it.
         m_rest->scriptDelay(kStream, 1000, 1);
         m_log.clear();
         const qsizetype streamCalls = m_rest->requests(kStream).size();

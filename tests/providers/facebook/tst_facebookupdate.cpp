@@ -159,7 +159,8 @@ private:
                timer.elapsed() < 20000)
             QTest::qWait(20);
         QTest::qWait(300); // strays
-        return m_done == done + 1 && requests("stream.getComments") == comments && idle();
+        return m_done == done + 1 && requests("stream.getComments") == comments && idle() &&
+               m_events->isReady();
     }
 
     int userType(const QString& uid)
@@ -438,7 +439,7 @@ private slots:
     {
         QFETCH(QString, call);
         m_bed.rest->clearScripts();
-        // The call's answer is held back well past the reset, however slow this machine.
+        // The call's answer is held back for a second: the reset comes well before it.
         const int delay = 1000;
         script(call == "stream.get" ? delay : 0, call == "stream.getComments" ? delay : 0,
                call == "fql.query" ? delay : 0);
