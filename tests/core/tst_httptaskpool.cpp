@@ -249,8 +249,21 @@ private slots:
         Blocker blocker;
         blocker.taskId = CMeskHttpTaskPool::get(server.url("/parse"), &blocker);
         QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
+        // The parse is let go once shutdown has said it waits past four seconds, however late
+        // shutdown itself got going.
+        static std::atomic<bool> saidFourSeconds;
+        static QtMessageHandler previous;
+        saidFourSeconds = false;
+        previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (message.contains(QLatin1String("still running after 4000 ms")))
+                    saidFourSeconds = true;
+                if (previous)
+                    previous(type, context, message);
+            });
         std::thread releaser([&blocker] {
-            QThread::msleep(4600);
+            while (!saidFourSeconds.load())
+                QThread::msleep(5);
             blocker.release = true;
         });
         QTest::ignoreMessage(QtDebugMsg,
@@ -259,6 +272,8 @@ private slots:
                              "CMeskHttpTaskPool: pool thread still running after 4000 ms, waiting");
         CMeskHttpTaskPool::shutdown();
         const bool released = blocker.release.load();
+        qInstallMessageHandler(previous);
+        saidFourSeconds = true;
         releaser.join();
         QVERIFY(released);
         QVERIFY(!CMeskHttpTaskPool::isPoolRunning());

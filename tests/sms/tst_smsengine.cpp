@@ -123,7 +123,7 @@ class TestSmsEngine : public QObject
 
     bool cellularBecomes(int state)
     {
-        return QTest::qWaitFor([&] { return m_network->cellularState() == state; }, 5000);
+        return QTest::qWaitFor([&] { return m_network->cellularState() == state; }, 20000);
     }
 
     // The modem present and ready; the SMS engine started and ready.
@@ -134,7 +134,7 @@ class TestSmsEngine : public QObject
         if (!cellularBecomes(5))
             return false;
         engine.start(m_storage.get(), m_network.get());
-        return QTest::qWaitFor([&] { return engine.isSmsReady(); }, 5000);
+        return QTest::qWaitFor([&] { return engine.isSmsReady(); }, 20000);
     }
 
     QList<SSmsMessage> rows() { return m_storage->CMediaDataBase::smsMessages(); }
@@ -182,11 +182,12 @@ private slots:
         // ready() comes from the worker thread; the spy may see it before wait() starts.
         QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
         m_network->start();
-        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 20000));
     }
 
     void cleanup()
     {
+        CMeskMbnSmsManager::setWatchdogDelay(50);
         m_network.reset();
         m_storage.reset();
         m_root.reset();
@@ -403,7 +404,7 @@ private slots:
         QVERIFY(rows().isEmpty());
         const QStringList expected =
             kind == QLatin1String("unsupported") ? QStringList{"initFailed"} : QStringList{};
-        QCOMPARE(signalLog.names, expected);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, expected, 10000);
     }
 
     void textLengthWithLinuxModem()
@@ -413,7 +414,7 @@ private slots:
         m_network = std::make_unique<CMeskNetworkManager>();
         QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
         m_network->start();
-        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 20000));
 
         LogRecorder log;
         CMeskSmsEngine engine;
@@ -424,7 +425,7 @@ private slots:
                 engine.smsTextLength(QStringLiteral("hello!"), &used, &left, &parts);
                 return used != -1;
             },
-            5000));
+            20000));
         QCOMPARE(used, 6);
         QCOMPARE(left, 154);
         QCOMPARE(parts, 1);
@@ -523,6 +524,9 @@ private slots:
         QFETCH(QString, end);
         QFETCH(int, finalType);
         TestClock clock(ClockTime);
+        // Only the unanswered send waits for the watchdog: under load the modem's answer can
+        // come later than a short one.
+        CMeskMbnSmsManager::setWatchdogDelay(step == 3 ? 50 : 600000);
         CMeskSmsEngine engine;
         QVERIFY(startReady(engine));
         const QList<FakeModem::SendStep> steps{
@@ -630,8 +634,9 @@ private slots:
             QCOMPARE(stored.size(), 1);
             QCOMPARE(stored.first(), message);
             QCOMPARE(stored.first().created, created);
-            QCOMPARE(m_modem->smsCalls(QStringLiteral("delete")),
-                     QStringList{QStringLiteral("delete %1").arg(index)});
+            // The SIM copy goes after the signal, on the worker thread.
+            QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")),
+                                      QStringList{QStringLiteral("delete %1").arg(index)}, 10000);
             QVERIFY(!m_modem->simMessages().contains(index));
         }
         QVERIFY(onlyOn(signalLog.threads, QThread::currentThread()));
@@ -662,7 +667,8 @@ private slots:
         QCOMPARE(signalLog.names, QStringList{signal});
         QCOMPARE(rows().size(), 1);
         QCOMPARE(rows().first().type, signalLog.messages.first().type);
-        QCOMPARE(m_modem->smsCalls(QStringLiteral("delete")), QStringList{"delete 7"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")), QStringList{"delete 7"},
+                                  10000);
     }
 
     // Flash messages and status reports leave no row and no signal.

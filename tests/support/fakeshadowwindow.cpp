@@ -23,8 +23,18 @@ FakeShadowWindow::~FakeShadowWindow()
 void FakeShadowWindow::show()
 {
     visible = true;
+    alphaWhenShown = alpha;
+    opaqueAfterMs = alpha == 255 ? 0 : -1;
+    m_sinceShown.start();
     ++showCount;
     restack();
+}
+
+void FakeShadowWindow::setAlpha(int value)
+{
+    alpha = value;
+    if (value == 255 && opaqueAfterMs < 0 && m_sinceShown.isValid())
+        opaqueAfterMs = m_sinceShown.elapsed();
 }
 
 void FakeShadowWindow::hide()

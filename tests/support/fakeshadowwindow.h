@@ -2,6 +2,7 @@
 
 #include "ishadowwindow.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -20,7 +21,7 @@ public:
     void setGeometry(const QRect& geometry) override;
     QRect geometry() const override { return rect; }
     void setRegion(const QRegion& value) override { region = value; }
-    void setAlpha(int value) override { alpha = value; }
+    void setAlpha(int value) override;
     void setImage(const QImage& value) override;
     void restack() override { ++restackCount; }
 
@@ -37,6 +38,13 @@ public:
     int imageCount = 0; // setImage calls
     int showCount = 0;
     int restackCount = 0;
+    // The alpha at the latest show(), and how long after it the alpha first reached 255 (-1:
+    // not yet): what a fade did, whenever the test got to look.
+    int alphaWhenShown = -1;
+    qint64 opaqueAfterMs = -1;
+
+private:
+    QElapsedTimer m_sinceShown;
 };
 
 class FakeShadowWindowScope

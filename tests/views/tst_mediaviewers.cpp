@@ -10,6 +10,7 @@
 #include "meskvideoviewer.h"
 #include "quoranimationwidget.h"
 #include "quorbuttons.h"
+#include "testclock.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -438,7 +439,9 @@ void TestMediaViewers::infoCaption()
     QFETCH(QString, expected);
     FakeImageItem object;
     object.caption = text;
-    object.item.created = QDateTime::currentDateTime();
+    // At noon, so that "today" cannot turn into "yesterday" while the test runs.
+    TestClock clock(QDateTime(QDate(2024, 6, 14), QTime(12, 0)));
+    object.item.created = clock.now().addSecs(-60);
     FakeMediaUser user;
     user.userName = name;
     user.file = m_dir.filePath(QStringLiteral("nobody.png"));

@@ -247,13 +247,15 @@ private slots:
 
         // Removal in the middle of an update (F7), with item widgets alive.
         std::unique_ptr<IMediaItemWidget> second(m_provider->createItemWidget(events.last()));
-        m_rest->scriptDelay(kStream, 300, 1);
+        // The stream's answer is held back for a second: the removal comes well before it.
+        m_rest->scriptDelay(kStream, 1000, 1);
         m_log.clear();
+        const qsizetype streamCalls = m_rest->requests(kStream).size();
         m_provider->update();
-        QTest::qWait(50);
+        QTRY_COMPARE_WITH_TIMEOUT(m_rest->requests(kStream).size(), streamCalls + 1, 10000);
         m_provider->removeAccount();
         QCOMPARE(m_log, QStringList({"updateStarted 2", "updateDone 2", "deactivated 2"}));
-        QTest::qWait(600);
+        QTest::qWait(1300);
         widget.reset();
         second.reset();
         QCOMPARE(count(QStringLiteral("deactivated")), 1);

@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 constexpr mid_t kProvider = 2;
@@ -147,10 +149,18 @@ private:
         m_events->update();
         QElapsedTimer timer;
         timer.start();
-        while ((m_done != done + 1 || requests("stream.getComments") != comments) && timer.elapsed() < 10000)
+        // The photo sets and comments it started run on after its end: every call is back.
+        const auto idle = [this] {
+            const QList<CMeskHttpMethod*> calls = m_events->findChildren<CMeskHttpMethod*>();
+            return std::all_of(calls.cbegin(), calls.cend(),
+                               [](const CMeskHttpMethod* call) { return call->isReady(); });
+        };
+        while ((m_done != done + 1 || requests("stream.getComments") != comments || !idle()) &&
+               timer.elapsed() < 20000)
             QTest::qWait(20);
-        QTest::qWait(300); // the last answers in flight
-        return m_done == done + 1 && requests("stream.getComments") == comments && m_events->isReady();
+        QTest::qWait(300); // strays
+        return m_done == done + 1 && requests("stream.getComments") == comments && idle() &&
+               m_events->isReady();
     }
 
     int userType(const QString& uid)
@@ -353,7 +363,6 @@ private slots:
         if (failure == "busy") {
             script(400);
             m_events->update();
-            QTest::qWait(100);
             QVERIFY(!m_events->isReady());
             m_events->update();
             QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
@@ -430,14 +439,14 @@ private slots:
     {
         QFETCH(QString, call);
         m_bed.rest->clearScripts();
-        script(call == "stream.get" ? 300 : 0, call == "stream.getComments" ? 300 : 0,
-               call == "fql.query" ? 300 : 0);
+        // The call's answer is held back for a second: the reset comes well before it.
+        const int delay = 1000;
+        script(call == "stream.get" ? delay : 0, call == "stream.getComments" ? delay : 0,
+               call == "fql.query" ? delay : 0);
         m_events->update();
-        if (call == "stream.get")
-            QTest::qWait(100);
-        else
+        if (call != "stream.get")
             QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
-        QTRY_COMPARE(requests(call.toLatin1().constData()), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(requests(call.toLatin1().constData()), 1, 10000);
         const int doneBefore = m_done;
         m_added.clear();
 
@@ -445,7 +454,7 @@ private slots:
         m_objects->clear();
         m_bed.db->deleteProviderItems(kProvider);
         m_bed.db->deleteProviderUsers(kProvider);
-        QTest::qWait(1000);
+        QTest::qWait(delay + 300);
         QVERIFY(m_added.isEmpty());
         QCOMPARE(rows(), 0);
         QCOMPARE(m_done - doneBefore, call == "stream.get" ? 1 : 0);

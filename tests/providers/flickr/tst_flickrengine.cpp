@@ -68,7 +68,7 @@ private slots:
             QVERIFY(flickr);
             QCOMPARE(flickr->name(), QStringLiteral("Flickr"));
             QVERIFY(flickr->isActivated());
-            QVERIFY(QTest::qWaitFor([&network] { return network->connectivityQueries() > 0; }, 5000));
+            QVERIFY(QTest::qWaitFor([&network] { return network->connectivityQueries() > 0; }, 20000));
             QTRY_VERIFY(engine.isInternetConnected());
 
             QSignalSpy added(&engine, &CMeskEngine::serviceEventAdded);
