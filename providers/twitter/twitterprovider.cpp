@@ -438,7 +438,14 @@ void CTwitterProvider::_onUserEnabled(const QString& token, const QString& secre
                 delete user;
             }
         }
-        finishAnswer(answer, batch.end(), false);
+        const bool committed = batch.end();
+        finishAnswer(answer, committed, false);
+        if (!committed) {
+            // The link would not outlive this run: the wizard says so, and nothing looks linked.
+            log("CTwitterProvider: failed to store the account");
+            m_auth->rejectAccount();
+            return;
+        }
     }
     emit activated(MeskProvider::Twitter);
 }
