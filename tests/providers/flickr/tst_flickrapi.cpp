@@ -399,11 +399,12 @@ private slots:
             QStringLiteral("1"),     QStringLiteral("P"),     QStringLiteral("R")};
         QCOMPARE(user, expectedUser);
         // The answer as the service documents it names the person by nsid only.
-        QVERIFY(api.parseUserInfo(status(200),
-                                  rsp("<person nsid=\"o@N01\" ispro=\"0\" iconserver=\"5\" iconfarm=\"1\">"
-                                      "<username>amy</username><realname>Amy A</realname><photosurl>P</photosurl>"
-                                      "<profileurl>R</profileurl></person>"),
-                                  user, code));
+        QVERIFY(
+            api.parseUserInfo(status(200),
+                              rsp("<person nsid=\"o@N01\" ispro=\"0\" iconserver=\"5\" iconfarm=\"1\">"
+                                  "<username>amy</username><realname>Amy A</realname><photosurl>P</photosurl>"
+                                  "<profileurl>R</profileurl></person>"),
+                              user, code));
         QCOMPARE(user, expectedUser);
 
         QString token, userId, userName;

@@ -558,21 +558,23 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("error");
         QTest::newRow("not authenticated")
-            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<hash>\n  <request>/statuses/"
-                          "friends_timeline.xml</request>\n  <error>Could not authenticate you.</error>\n</hash>")
+            << QByteArray(
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<hash>\n  <request>/statuses/"
+                   "friends_timeline.xml</request>\n  <error>Could not authenticate you.</error>\n</hash>")
             << int(TwitterUnauthorized);
         QTest::newRow("other error document")
-            << QByteArray("<hash><request>/statuses/mentions.xml</request><error>Rate limit exceeded. Clients "
-                          "may not make more than 150 requests per hour.</error></hash>")
+            << QByteArray(
+                   "<hash><request>/statuses/mentions.xml</request><error>Rate limit exceeded. Clients "
+                   "may not make more than 150 requests per hour.</error></hash>")
             << int(TwitterFailed);
         QTest::newRow("html page") << QByteArray("<html><head><title>Over capacity</title></head><body>"
                                                  "<p>Too many tweets!</p></body></html>")
                                    << int(TwitterFailed);
         QTest::newRow("other root") << QByteArray("<nothing><status/></nothing>") << int(TwitterFailed);
         QTest::newRow("not well-formed") << QByteArray("<statuses><status>") << int(TwitterFailed);
-        QTest::newRow("invalid utf-8") << "<statuses>" + statusXml("1", userXml("1")).replace("Text", "T\xffxt") +
-                                              "</statuses>"
-                                       << int(TwitterFailed);
+        QTest::newRow("invalid utf-8")
+            << "<statuses>" + statusXml("1", userXml("1")).replace("Text", "T\xffxt") + "</statuses>"
+            << int(TwitterFailed);
     }
     void timelineNotAList()
     {
@@ -599,7 +601,8 @@ private slots:
             "<user><id>77</id><name>Peter B</name><screen_name>peterbromberg</screen_name>"
             "<profile_image_url>http://img.example/77.png</profile_image_url></user></retweeted_status>";
         QByteArray body = statusXml("1", userXml("1") + original);
-        body.replace("Text &amp; 1", "RT @peterbromberg: Reading the whole thing now &amp; it ... Got th ...");
+        body.replace("Text &amp; 1",
+                     "RT @peterbromberg: Reading the whole thing now &amp; it ... Got th ...");
         body.replace("<truncated>false", "<truncated>true");
         CTwitterApi api;
         STwitterTimeLine timeline;
@@ -607,11 +610,13 @@ private slots:
         QVERIFY(api.parseTimelineResponse(header(200), "<statuses>" + body + "</statuses>", timeline, error));
         QCOMPARE(timeline.size(), 1);
         const STwitterStatusData& status = timeline.at(0).status;
-        QCOMPARE(status.text, QStringLiteral("RT @peterbromberg: Reading the whole thing now & it ... Got th ..."));
+        QCOMPARE(status.text,
+                 QStringLiteral("RT @peterbromberg: Reading the whole thing now & it ... Got th ..."));
         QCOMPARE(status.retweeted_screen_name, QStringLiteral("peterbromberg"));
         QCOMPARE(status.shownText(),
-                 QStringLiteral("RT @peterbromberg: Reading the whole thing now & it is longer than the retweet "
-                                "can hold, so the service cuts the copy; the original keeps every word. Got that?"));
+                 QStringLiteral(
+                     "RT @peterbromberg: Reading the whole thing now & it is longer than the retweet "
+                     "can hold, so the service cuts the copy; the original keeps every word. Got that?"));
         QCOMPARE(timeline.at(0).user.id, QStringLiteral("1")); // the retweeter, not the original's author
         QCOMPARE(expectedEvent(QStringLiteral("1")).status.shownText(), QStringLiteral("Text & 1"));
     }

@@ -102,8 +102,9 @@ private slots:
         QCOMPARE(loaded.isStatus(), !own);
         QCOMPARE(item.created.toUTC(), QDateTime(QDate(2008, 8, 27), QTime(13, 8, 45), Qt::UTC));
         QCOMPARE(item.mediaId, QStringLiteral("123"));
-        QCOMPARE(item.content, retweet ? QStringLiteral("RT @peter: hello http://a.com and so on, up to the last word")
-                                       : data.text);
+        QCOMPARE(item.content,
+                 retweet ? QStringLiteral("RT @peter: hello http://a.com and so on, up to the last word")
+                         : data.text);
         QCOMPARE(item.user, mid_t(7));
         QCOMPARE(item.parent, mid_t(0));
         QCOMPARE(loaded.statusUrl(QStringLiteral("alice")), m_fx->server->baseUrl() + "/alice/status/123");

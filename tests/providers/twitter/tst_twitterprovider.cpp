@@ -376,7 +376,8 @@ private slots:
         QTest::addColumn<QString>("transport");
         QTest::addColumn<int>("error");
         const int general = MediaErrorGeneral;
-        QTest::newRow("html page") << QByteArray("<html><body><h1>Twitter is over capacity.</h1></body></html>")
+        QTest::newRow("html page") << QByteArray(
+                                          "<html><body><h1>Twitter is over capacity.</h1></body></html>")
                                    << QString() << general;
         QTest::newRow("error document")
             << QByteArray("<hash><request>/statuses/friends_timeline.xml</request><error>Rate limit exceeded."
@@ -386,12 +387,12 @@ private slots:
             << QByteArray("<hash><request>/statuses/friends_timeline.xml</request><error>Could not "
                           "authenticate you.</error></hash>")
             << QString() << int(MediaErrorAuthorization);
-        QTest::newRow("nested too deep")
-            << "<statuses>" + QByteArray("<x>").repeated(300) + QByteArray("</x>").repeated(300) + "</statuses>"
-            << QString() << general;
+        QTest::newRow("nested too deep") << "<statuses>" + QByteArray("<x>").repeated(300) +
+                                                QByteArray("</x>").repeated(300) + "</statuses>"
+                                         << QString() << general;
         QTest::newRow("invalid utf-8")
-            << QByteArray("<statuses><status><id>1005</id><text>caf\xe9</text></status></statuses>") << QString()
-            << general;
+            << QByteArray("<statuses><status><id>1005</id><text>caf\xe9</text></status></statuses>")
+            << QString() << general;
         const int network = MediaErrorNetwork;
         QTest::newRow("closed port") << QByteArray() << QStringLiteral("closed") << network;
         QTest::newRow("closed without answer") << QByteArray() << QStringLiteral("close") << network;

@@ -192,9 +192,9 @@ private slots:
         loadPage();
         m_wizard->pinField()->setText(QString::fromLatin1(m_fx->service->pin()));
         readyButton()->click();
-        QTRY_COMPARE_WITH_TIMEOUT(errorText(),
-                                  QStringLiteral("Velto Lumesk internal error, please contact application support"),
-                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            errorText(), QStringLiteral("Velto Lumesk internal error, please contact application support"),
+            10000);
         QCOMPARE(granted.size(), 0);
         QCOMPARE(activated.size(), 0);
         QVERIFY(!provider->isActivated());
