@@ -181,7 +181,9 @@ void CMeskFilterBox::clear()
 void CMeskFilterBox::_onReturnPressed()
 {
     const QString current = text();
-    if (!current.isEmpty())
+    if (current.isEmpty())
+        emit clearFilter();
+    else
         emit filterText(current);
 }
 

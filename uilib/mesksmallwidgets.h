@@ -111,7 +111,7 @@ private:
 };
 
 // The filter box: a line edit with the search icon at the left. Return emits filterText with a
-// non-empty text; editing the text away emits clearFilter.
+// non-empty text and clearFilter in an empty box; editing the text away emits clearFilter.
 class CMeskFilterBox : public CQuorLineEdit
 {
     Q_OBJECT

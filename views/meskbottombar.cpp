@@ -118,6 +118,7 @@ void CMeskBottomBar::showSettingsMode()
 void CMeskBottomBar::resetFilter()
 {
     m_filterBox->clear();
+    emit clearFilter();
 }
 
 void CMeskBottomBar::updateVisibility()

@@ -36,7 +36,7 @@ public:
     void setMultiColumnMode();
     void showFeedsMode();
     void showSettingsMode();
-    // Empties the filter box without reporting it.
+    // Empties the filter box and reports it with clearFilter(), so the feeds drop the filter too.
     void resetFilter();
 
     CMeskViewModeSwitch* viewModeSwitch() const { return m_switch; }

@@ -256,6 +256,17 @@ void CMeskFeedGroupWidget::setFilter(const QString& text)
     setVisible(matches > 0);
 }
 
+void CMeskFeedGroupWidget::filterEntry(CMeskFeedWidget* entry, const QString& text)
+{
+    const bool match = entry->itemWidget()->applyFilter(text, true);
+    entry->setVisible(match);
+    // An entry the filter hid was hidden on purpose; the others show with the group.
+    const bool anyShown = std::any_of(m_entries.cbegin(), m_entries.cend(), [](const CMeskFeedWidget* e) {
+        return !(e->isHidden() && e->testAttribute(Qt::WA_WState_ExplicitShowHide));
+    });
+    setVisible(anyShown);
+}
+
 void CMeskFeedGroupWidget::clearFilter()
 {
     for (CMeskFeedWidget* entry : std::as_const(m_entries)) {

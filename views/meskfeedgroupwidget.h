@@ -106,6 +106,9 @@ public:
     // Shows the entries whose item matches (with the matches marked) and hides the others; the
     // whole group hides when none matches.
     void setFilter(const QString& text);
+    // The filter for one entry that joined the group: it shows only if it matches, and the group
+    // shows while any of its entries does.
+    void filterEntry(CMeskFeedWidget* entry, const QString& text);
     void clearFilter();
     // Refreshes every item's relative time and the day caption.
     void updateTime();

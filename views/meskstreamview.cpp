@@ -136,7 +136,7 @@ CMeskFeedsListWidget::CMeskFeedsListWidget(QWidget* parent)
     connect(m_action, &CMeskStreamAction::clicked, this, &CMeskFeedsListWidget::streamActionClicked);
 }
 
-void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight)
+void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter)
 {
     const QDate day = widget->mediaItem().created.toLocalTime().date();
     // Groups stand newest day first: find the first whose day is not later than the item's.
@@ -144,7 +144,10 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
                                          [&day](const CMeskFeedGroupWidget* g) { return g->date() > day; });
     const qsizetype index = at - m_groups.cbegin();
     if (index < m_groups.size() && m_groups.at(index)->date() == day) {
-        m_groups.at(index)->addItemWidget(widget, highlight);
+        CMeskFeedGroupWidget* group = m_groups.at(index);
+        CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
+        if (!filter.isEmpty())
+            group->filterEntry(entry, filter);
         return;
     }
     auto* group = new CMeskFeedGroupWidget(day);
@@ -152,7 +155,9 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
     group->resize(contentsRect().marginsRemoved(layout()->contentsMargins()).width(), group->height());
     m_groupBox->insertWidget(int(index), group, 0);
     m_groups.insert(index, group);
-    group->addItemWidget(widget, highlight);
+    CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
+    if (!filter.isEmpty())
+        group->filterEntry(entry, filter);
 }
 
 CMeskFeedWidget* CMeskFeedsListWidget::entry(mid_t provider, mid_t id) const
@@ -289,7 +294,8 @@ void CMeskStreamView::addItemWidget(IMediaItemWidget* widget, bool highlight)
         }
     }
     showList();
-    m_list->addItemWidget(widget, highlight);
+    // An item that arrives under a filter is shown only if it matches.
+    m_list->addItemWidget(widget, highlight, m_filter);
 }
 
 void CMeskStreamView::itemUpdated(const SMediaItem& item)

@@ -66,7 +66,8 @@ class CMeskFeedsListWidget : public QWidget
 public:
     explicit CMeskFeedsListWidget(QWidget* parent = nullptr);
 
-    void addItemWidget(IMediaItemWidget* widget, bool highlight);
+    // With a filter, the new entry shows only if it matches, and its day with it.
+    void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString());
     // The entry of (provider, id); null when the list holds none.
     CMeskFeedWidget* entry(mid_t provider, mid_t id) const;
     bool containsItem(mid_t provider, mid_t id) const { return entry(provider, id) != nullptr; }

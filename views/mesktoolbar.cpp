@@ -152,4 +152,5 @@ void CMeskToolBar::setMultiColumnMode()
 void CMeskToolBar::resetFilter()
 {
     m_filterBox->clear();
+    emit clearFilter();
 }

@@ -73,7 +73,7 @@ public:
 
     void setSingleColumnMode();
     void setMultiColumnMode();
-    // Empties the filter box without reporting it.
+    // Empties the filter box and reports it with clearFilter(), so the feeds drop the filter too.
     void resetFilter();
 
     CMeskToolBarButton* newUpdateButton() const { return m_newUpdate; }

@@ -2,16 +2,24 @@
 
 #include "facebookapi.h"
 #include "facebookcalls.h"
+#include "mesktexts.h"
 
 #include <QDebug>
 #include <QTimer>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 const QString kServiceName = QStringLiteral("Facebook");
 }
 
-CFacebookAuth::CFacebookAuth(CFacebookApi* api, QObject* parent) : QObject(parent), m_api(api) {}
+CFacebookAuth::CFacebookAuth(CFacebookApi* api, QObject* parent)
+    : QObject(parent), m_api(api), m_retryTimer(new QTimer(this))
+{
+    m_retryTimer->setSingleShot(true);
+    connect(m_retryTimer, &QTimer::timeout, this, &CFacebookAuth::_onRequestUserInfoAgain);
+}
 
 CFacebookAuth::~CFacebookAuth()
 {
@@ -39,6 +47,7 @@ void CFacebookAuth::restoreSession(const QString& sessionKey, const QString& ses
 
 void CFacebookAuth::logout()
 {
+    stopAttempt();
     clearSession();
     m_uid.clear();
     m_userName.clear();
@@ -47,6 +56,8 @@ void CFacebookAuth::logout()
 
 void CFacebookAuth::requestAuthorization()
 {
+    // A new login: an earlier attempt still waiting for its profile ends without an outcome.
+    endAttempt();
     QString url;
     if (m_api->authorizationUrl(url))
         emit authorizationUrl(url);
@@ -72,11 +83,16 @@ void CFacebookAuth::processCallbackUrl(const QString& url)
         emit protocolError();
         return;
     }
+    stopAttempt();
     m_api->setSession(sessionKey, sessionSecret, uid);
     m_uid = uid;
     m_retryCount = 0;
-    if (!requestUserInfo(m_uid))
+    m_attemptRunning = true;
+    if (!requestUserInfo(m_uid)) {
+        stopAttempt();
+        clearSession();
         emit protocolError();
+    }
 }
 
 bool CFacebookAuth::requestUserInfo(const QString& uid)
@@ -89,44 +105,99 @@ bool CFacebookAuth::requestUserInfo(const QString& uid)
     connect(m_userInfoCall, &CFacebookUserInfo::networkError, this, &CFacebookAuth::_onNetworkError);
     connect(m_userInfoCall, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
             &CFacebookAuth::_onProtocolError);
-    // A formatting failure arrives as protocolError() and takes the retry path.
-    m_userInfoCall->request(uid);
-    return true;
+    return m_userInfoCall->request(uid);
+}
+
+void CFacebookAuth::endAttempt()
+{
+    if (!m_attemptRunning)
+        return;
+    stopAttempt();
+    clearSession();
+}
+
+void CFacebookAuth::rejectAccount()
+{
+    m_accountRejected = true;
+}
+
+bool CFacebookAuth::isRetryPending() const
+{
+    return m_retryTimer->isActive();
+}
+
+void CFacebookAuth::stopAttempt()
+{
+    m_attemptRunning = false;
+    m_retryTimer->stop();
+    if (m_userInfoCall)
+        m_userInfoCall->cancel();
+}
+
+bool CFacebookAuth::isAttemptCall(QObject* call) const
+{
+    return m_attemptRunning && call && call == m_userInfoCall;
 }
 
 void CFacebookAuth::_onUserInfoReady(const SFacebookUser& user)
 {
-    if (m_userInfoCall) {
-        m_userInfoCall->deleteLater();
-        m_userInfoCall = nullptr;
+    if (!isAttemptCall(sender()))
+        return;
+    stopAttempt();
+    m_userInfoCall->deleteLater();
+    m_userInfoCall = nullptr;
+    const QString sessionKey = m_api->sessionKey();
+    const QString sessionSecret = m_api->sessionSecret();
+    if (sessionKey.isEmpty() || sessionSecret.isEmpty()) {
+        // Nothing to link: an account without its session would look linked and never update.
+        qDebug().noquote() << QLatin1String("CFacebookAuth: profile arrived without a session");
+        clearSession();
+        emit protocolError();
+        return;
     }
     m_userName = user.name;
-    emit userAdded(m_api->sessionKey(), m_api->sessionSecret(), user);
+    m_accountRejected = false;
+    emit userAdded(sessionKey, sessionSecret, user);
+    if (std::exchange(m_accountRejected, false)) {
+        clearSession();
+        emit accountNotStored();
+        return;
+    }
     emit accessGranted();
 }
 
-void CFacebookAuth::_onProtocolError()
+void CFacebookAuth::_onProtocolError(TMediaError error)
 {
+    // A refusal is told by request()'s result where it was made; it is no service error.
+    if (error == MediaErrorUnassigned || !isAttemptCall(sender()))
+        return;
     if (m_retryCount >= kMaxRetries) {
+        stopAttempt();
         clearSession();
         emit accessRejected();
         return;
     }
     ++m_retryCount;
-    QTimer::singleShot(m_retryIntervalMs, this, &CFacebookAuth::_onRequestUserInfoAgain);
+    m_retryTimer->start(m_retryIntervalMs);
 }
 
 void CFacebookAuth::_onNetworkError(TMeskHttpError error)
 {
     Q_UNUSED(error) // every transport failure reads as a network problem
+    if (!isAttemptCall(sender()))
+        return;
+    stopAttempt();
     clearSession();
     emit networkError();
 }
 
 void CFacebookAuth::_onRequestUserInfoAgain()
 {
+    if (!m_attemptRunning)
+        return;
     if (m_userInfoCall && m_userInfoCall->request(m_uid))
         return;
+    stopAttempt();
     clearSession();
     emit accessRejected();
 }
@@ -145,11 +216,17 @@ CFacebookSetupWidget::CFacebookSetupWidget(CFacebookAuth* auth, QWidget* parent)
     connect(m_auth, &CFacebookAuth::authorizationUrl, this, &CFacebookSetupWidget::_onAuthorizationUrl);
     connect(m_auth, &CFacebookAuth::accessGranted, this, &CFacebookSetupWidget::_onAccessGranted);
     connect(m_auth, &CFacebookAuth::accessRejected, this, &CFacebookSetupWidget::_onAccessRejected);
+    connect(m_auth, &CFacebookAuth::accountNotStored, this, &CFacebookSetupWidget::_onAccountNotStored);
     connect(m_auth, &CFacebookAuth::protocolError, this, &CFacebookSetupWidget::_onProtocolError);
     connect(m_auth, &CFacebookAuth::networkError, this, &CFacebookSetupWidget::_onNetworkError);
 }
 
-CFacebookSetupWidget::~CFacebookSetupWidget() = default;
+CFacebookSetupWidget::~CFacebookSetupWidget()
+{
+    // A login still waiting for its profile ends with the wizard.
+    if (m_auth)
+        m_auth->endAttempt();
+}
 
 bool CFacebookSetupWidget::isSamePage(const QString& url, const QString& page)
 {
@@ -203,6 +280,11 @@ void CFacebookSetupWidget::_onAccessGranted()
 void CFacebookSetupWidget::_onAccessRejected()
 {
     showErrorPage(serviceErrorText(kServiceName));
+}
+
+void CFacebookSetupWidget::_onAccountNotStored()
+{
+    showErrorPage(CMeskTexts::errorText(0));
 }
 
 void CFacebookSetupWidget::_onProtocolError()

@@ -3,6 +3,7 @@
 #include "facebookapi.h"
 
 #include <QDebug>
+#include <QMetaObject>
 
 CFacebookHttpMethod::CFacebookHttpMethod(CFacebookApi* api, QObject* parent)
     : CMeskHttpMethod(parent), m_api(api)
@@ -45,15 +46,29 @@ void CFacebookHttpMethod::logFailure(const char* what) const
 
 bool CFacebookHttpMethod::refuseFormat()
 {
-    logFailure("format");
-    emit protocolError(MediaErrorUnassigned);
-    return false;
+    return refuse("format");
 }
 
 bool CFacebookHttpMethod::refuseCreate()
 {
-    logFailure("create");
-    emit protocolError(MediaErrorUnassigned);
+    return refuse("create");
+}
+
+bool CFacebookHttpMethod::refuse(const char* what)
+{
+    logFailure(what);
+    // Both signals, once request() has returned, so every listener hears of it whatever it
+    // connected to; a refusal overtaken by a later request of this object is dropped.
+    const quint64 attempt = ++m_attempt;
+    QMetaObject::invokeMethod(
+        this,
+        [this, attempt] {
+            if (attempt != m_attempt)
+                return;
+            emit protocolError(MediaErrorUnassigned);
+            emit protocolError();
+        },
+        Qt::QueuedConnection);
     return false;
 }
 
@@ -61,6 +76,7 @@ bool CFacebookHttpMethod::send(const QString& url)
 {
     // The object is ready, so no parse of an earlier request is running.
     m_parseError = CFacebookApi::NoError;
+    ++m_attempt;
     if (!get(url))
         return refuseCreate();
     return true;

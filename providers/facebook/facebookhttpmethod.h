@@ -12,11 +12,13 @@ class CFacebookApi;
 // object itself (parseError()), so a failed call reports its own error and never
 // the code of another call running at the same time; errorCode() maps it.
 //
-// request() of every call refuses, with protocolError(MediaErrorUnassigned) and
-// false, when the object is busy (logged "<Class>: failed to create http
-// request", before anything is stored or cleared), when the URL cannot be
-// formatted ("<Class>: failed to format http request"), and when the pool does
-// not take the GET.
+// request() of every call refuses, returning false, when the object is busy
+// (logged "<Class>: failed to create http request", before anything is stored or
+// cleared), when the URL cannot be formatted ("<Class>: failed to format http
+// request"), and when the pool does not take the GET. The refusal also reaches
+// the listeners as protocolError(MediaErrorUnassigned) and protocolError(),
+// queued: after request() has returned, and not at all once a later request of
+// the same object has started.
 class CFacebookHttpMethod : public CMeskHttpMethod
 {
     Q_OBJECT
@@ -38,8 +40,8 @@ protected:
     int m_parseError = 0;
 
     // For request(): logs "<Class>: failed to format http request" or
-    // "<Class>: failed to create http request", emits
-    // protocolError(MediaErrorUnassigned) and returns false.
+    // "<Class>: failed to create http request", queues the refusal's signals
+    // and returns false.
     bool refuseFormat();
     bool refuseCreate();
     // Starts the GET; refuses as refuseCreate() when the pool does not take it.
@@ -47,5 +49,9 @@ protected:
     void logFailure(const char* what) const;
 
 private:
+    bool refuse(const char* what);
+
     CFacebookApi* m_api;
+    // Counts the requests and refusals of this object; a queued refusal checks it.
+    quint64 m_attempt = 0;
 };

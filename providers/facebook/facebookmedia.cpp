@@ -248,6 +248,8 @@ bool CFacebookPhoto::requestPhotoInfo()
     connect(m_infoCall, &CMeskHttpMethod::networkError, this, &CFacebookPhoto::_onPhotoInfoFailed);
     if (m_infoCall->request(m_item.mediaId))
         return true;
+    // The caller hears of the refusal from the result; its queued signals must not end a later wish.
+    disconnect(m_infoCall, nullptr, this, nullptr);
     // Nothing runs that could serve a wish.
     m_thumbnailWanted = false;
     m_imageWanted = false;

@@ -205,6 +205,12 @@ void CFacebookProvider::_onUserAdded(const QString& sessionKey, const QString& s
 {
     if (!m_storage)
         return;
+    if (sessionKey.isEmpty() || sessionSecret.isEmpty()) {
+        // Such an account would look linked and never update.
+        qDebug().noquote() << QLatin1String("CFacebookProvider: not storing an account without its session");
+        m_auth->rejectAccount();
+        return;
+    }
     m_objects->beginNew();
     bool committed = false;
     {
@@ -220,6 +226,9 @@ void CFacebookProvider::_onUserAdded(const QString& sessionKey, const QString& s
     if (!committed) {
         m_objects->discardNew();
         qDebug().noquote() << QLatin1String("CFacebookProvider: failed to store the account");
+        // The login ends on an error page and the session is cleared: this link would not
+        // outlive the run.
+        m_auth->rejectAccount();
         return;
     }
     m_objects->acceptNew(); // a newly stored user reaches _onUserAdded(mid_t) here

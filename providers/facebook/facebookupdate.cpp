@@ -142,7 +142,8 @@ void CFacebookCommentSync::syncNext()
         if (!next)
             continue;
         m_current = next;
-        // A request that cannot start reports at once, and the failure slot moves on.
+        // A request that cannot start reports its refusal once this returns; the failure
+        // slot then moves on to the next post.
         m_commentsCall->request(next->mediaItem().mediaId);
         return;
     }
@@ -180,15 +181,23 @@ CFacebookEventManager::CFacebookEventManager(CFacebookApi* api, CFacebookObjectM
             &CFacebookEventManager::_onEventPhotos);
     connect(m_eventPhotosCall, &CFacebookEventPhotos::eventPhotosFailed, this,
             &CFacebookEventManager::_onEventPhotosFailed);
-    for (CMeskHttpMethod* call :
-         {static_cast<CMeskHttpMethod*>(m_streamCall), static_cast<CMeskHttpMethod*>(m_notificationsCall),
-          static_cast<CMeskHttpMethod*>(m_messagesCall)}) {
+    const std::pair<CMeskHttpMethod*, TUpdateTask> calls[] = {
+        {m_streamCall, TaskStream}, {m_notificationsCall, TaskNotifications}, {m_messagesCall, TaskMessages}};
+    for (const auto& [call, task] : calls) {
+        // A failure of a task that no longer runs (the update was reset) ends nothing.
         connect(call, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
-                &CFacebookEventManager::protocolError);
-        connect(call, &CMeskHttpMethod::networkError, this, &CFacebookEventManager::networkError);
-        connect(call, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
-                &CFacebookEventManager::_onMethodError);
-        connect(call, &CMeskHttpMethod::networkError, this, &CFacebookEventManager::_onMethodError);
+                [this, task = task](TMediaError error) {
+                    if (m_currentTask != task)
+                        return;
+                    emit protocolError(error);
+                    _onMethodError();
+                });
+        connect(call, &CMeskHttpMethod::networkError, this, [this, task = task](TMeskHttpError error) {
+            if (m_currentTask != task)
+                return;
+            emit networkError(error);
+            _onMethodError();
+        });
     }
 }
 

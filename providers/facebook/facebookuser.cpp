@@ -194,8 +194,11 @@ void CFacebookUser::requestUserInfo()
     connect(m_userInfoCall, qOverload<>(&CMeskHttpMethod::protocolError), this,
             &CFacebookUser::_onUserInfoFailed);
     connect(m_userInfoCall, &CMeskHttpMethod::networkError, this, &CFacebookUser::_onUserInfoFailed);
-    if (!m_userInfoCall->request(m_user.mediaId))
+    if (!m_userInfoCall->request(m_user.mediaId)) {
+        // Told here once; the refusal's own signals would tell it again.
+        disconnect(m_userInfoCall, nullptr, this, nullptr);
         emit avatarUpdateFailed();
+    }
 }
 
 void CFacebookUser::_onUserInfoReady(const SFacebookUser& info)

@@ -428,7 +428,10 @@ bool sFlickrParsePersonXml(const QDomElement& rsp, SFlickrUser& user)
     const QDomElement person = rsp.firstChildElement(QStringLiteral("person"));
     if (person.isNull())
         return false;
+    // The service documents people.getInfo with the nsid attribute alone; some answers also carry id.
     user.userId = person.attribute(QStringLiteral("id"));
+    if (user.userId.isEmpty())
+        user.userId = person.attribute(QStringLiteral("nsid"));
     user.iconServer = person.attribute(QStringLiteral("iconserver"));
     user.iconFarm = person.attribute(QStringLiteral("iconfarm"));
     user.realName = sFlickrChildText(person, QStringLiteral("realname"));

@@ -5,6 +5,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 CFlickrAuth::CFlickrAuth(CFlickrApi* api, QObject* parent)
     : QObject(parent), m_api(api), m_request(new CMeskHttpMethod(this))
 {
@@ -124,6 +126,14 @@ void CFlickrAuth::readToken()
         return;
     }
     m_api->setToken(token);
+    m_accountRejected = false;
     emit userChanged(token, QString(), m_userId, m_userName);
+    if (std::exchange(m_accountRejected, false)) {
+        m_api->setToken(QString());
+        m_userId.clear();
+        m_userName.clear();
+        emit accountNotStored();
+        return;
+    }
     emit accessGranted();
 }

@@ -13,7 +13,10 @@ class CMeskHttpMethod;
 // requestAuthorization() asks for a frob and emits authorizationUrl(url) with
 // the page where the user grants access; requestToken() then exchanges the frob
 // for the auth token and the user, sets the token on the API and emits
-// userChanged(token, "", userId, userName) and accessGranted(). A refused or
+// userChanged(token, "", userId, userName) and accessGranted(); a receiver of
+// userChanged() that cannot keep the account calls rejectAccount() from its slot,
+// and the account is cleared again with accountNotStored() instead of
+// accessGranted(). A refused or
 // unreadable answer, or a request that cannot be built or started, gives
 // protocolError(); a transport failure gives networkError() and keeps the state.
 // The token lives in CFlickrApi; this object keeps the frob and the user.
@@ -49,6 +52,8 @@ public:
 
     void requestAuthorization();
     void requestToken();
+    // From a slot of userChanged(): the account could not be kept.
+    void rejectAccount() { m_accountRejected = true; }
 
 signals:
     void userChanged(const QString& token, const QString& secret, const QString& userId,
@@ -56,6 +61,7 @@ signals:
     void authorizationUrl(const QString& url);
     void accessGranted();
     void accessRejected();
+    void accountNotStored();
     void protocolError();
     void networkError();
 
@@ -75,4 +81,5 @@ private:
     QString m_frob;
     QString m_userId;
     QString m_userName;
+    bool m_accountRejected = false;
 };

@@ -186,8 +186,14 @@ void CFlickrProvider::_onUserChanged(const QString& token, const QString& secret
         m_storage->setServiceKey(MeskProvider::Flickr, kKey, token);
         m_storage->setServiceKey(MeskProvider::Flickr, kUserId, userId);
         m_storage->setServiceKey(MeskProvider::Flickr, kUserName, userName);
-        if (!batch.end())
+        if (!batch.end()) {
             qDebug().noquote() << QLatin1String("CFlickrProvider: failed to store the account keys");
+            // A new link would not outlive this run: the wizard says so, and nothing looks linked.
+            if (!token.isEmpty()) {
+                m_auth->rejectAccount();
+                return;
+            }
+        }
     }
     if (isActivated())
         emit activated(MeskProvider::Flickr);

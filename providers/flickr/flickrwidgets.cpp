@@ -161,6 +161,7 @@ CFlickrSetupWidget::CFlickrSetupWidget(CFlickrAuth* auth, QWidget* parent)
     connect(m_auth, &CFlickrAuth::authorizationUrl, this, &CFlickrSetupWidget::_onAuthorizationUrl);
     connect(m_auth, &CFlickrAuth::accessGranted, this, &CFlickrSetupWidget::_onAccessGranted);
     connect(m_auth, &CFlickrAuth::accessRejected, this, &CFlickrSetupWidget::_onAccessRejected);
+    connect(m_auth, &CFlickrAuth::accountNotStored, this, &CFlickrSetupWidget::_onAccountNotStored);
     connect(m_auth, &CFlickrAuth::protocolError, this, &CFlickrSetupWidget::_onProtocolError);
     connect(m_auth, &CFlickrAuth::networkError, this, &CFlickrSetupWidget::_onNetworkError);
 }
@@ -219,6 +220,11 @@ void CFlickrSetupWidget::_onAccessGranted()
 void CFlickrSetupWidget::_onAccessRejected()
 {
     showErrorPage(serviceErrorText(kServiceName));
+}
+
+void CFlickrSetupWidget::_onAccountNotStored()
+{
+    showErrorPage(CMeskTexts::errorText(0));
 }
 
 void CFlickrSetupWidget::_onProtocolError()

@@ -100,6 +100,7 @@ private slots:
     void _onAuthorizationUrl(const QString& url);
     void _onAccessGranted();
     void _onAccessRejected();
+    void _onAccountNotStored();
     void _onProtocolError();
     void _onNetworkError();
     void _onReady();

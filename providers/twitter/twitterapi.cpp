@@ -358,10 +358,10 @@ bool CTwitterApi::parseTimelineResponse(const SMeskHttpResponseHeader& header, c
         error = TwitterFailed;
         return false;
     }
-    if (!parseTimeline(body, timeline)) {
-        error = TwitterFailed;
+    const int checked = error;
+    if (!parseTimeline(body, timeline, error))
         return false;
-    }
+    error = checked;
     return true;
 }
 
@@ -401,14 +401,45 @@ bool CTwitterApi::parseStatus(const QDomElement& element, STwitterStatusData& st
     status.in_reply_to_screen_name = fieldText(element, QStringLiteral("in_reply_to_screen_name"));
     status.created_at = fieldText(element, QStringLiteral("created_at"));
     status.favorited = fieldText(element, QStringLiteral("favorited"));
+    // A native retweet carries the original whole; its own text may be cut at 140 characters.
+    const QDomElement original = element.firstChildElement(QStringLiteral("retweeted_status"));
+    status.retweeted_text = QString();
+    status.retweeted_screen_name = QString();
+    if (!original.isNull()) {
+        status.retweeted_text = fieldText(original, QStringLiteral("text"));
+        if (!status.retweeted_text.isNull()) {
+            const QString name =
+                fieldText(original.firstChildElement(QStringLiteral("user")), QStringLiteral("screen_name"));
+            status.retweeted_screen_name = name.isNull() ? QStringLiteral("") : name;
+        }
+    }
     return true;
 }
 
 bool CTwitterApi::parseTimeline(const QByteArray& body, STwitterTimeLine& timeline) const
 {
+    int error = TwitterNoError;
+    return parseTimeline(body, timeline, error);
+}
+
+bool CTwitterApi::parseTimeline(const QByteArray& body, STwitterTimeLine& timeline, int& error) const
+{
     timeline.clear();
+    error = TwitterNoError;
     const QDomDocument document = readDocument(body);
     const QDomElement statuses = document.firstChildElement(QStringLiteral("statuses"));
+    if (statuses.isNull()) {
+        // Not a timeline: a page of some proxy, an error document sent with 200, or a body
+        // the reader refused (not well-formed, invalid UTF-8, nested too deep).
+        const QDomElement message =
+            document.firstChildElement(QStringLiteral("hash")).firstChildElement(QStringLiteral("error"));
+        const bool refused =
+            message.text().contains(QLatin1String("could not authenticate"), Qt::CaseInsensitive);
+        log(refused ? QStringLiteral("CTwitterApi: timeline request was not authenticated")
+                    : QStringLiteral("CTwitterApi: timeline reply is not a list of statuses"));
+        error = refused ? TwitterUnauthorized : TwitterFailed;
+        return false;
+    }
     int index = 0;
     for (QDomElement element = statuses.firstChildElement(QStringLiteral("status")); !element.isNull();
          element = element.nextSiblingElement(QStringLiteral("status")), ++index) {

@@ -93,7 +93,10 @@ public:
     bool checkResponse(const SMeskHttpResponseHeader& header, const QByteArray& body, int& error) const;
     bool parseTokenResponse(const QByteArray& body, QString& token, QString& secret, int& error) const;
     bool parseUserResponse(const QByteArray& body, QString& userId, QString& userName, int& error) const;
-    // Always true: a status that cannot be read is logged and skipped.
+    // False (and the list empty) for a body that is not a <statuses> document: `error` is
+    // TwitterUnauthorized for the service's "could not authenticate" <hash><error> answer,
+    // TwitterFailed for anything else. A status that cannot be read is logged and skipped.
+    bool parseTimeline(const QByteArray& body, STwitterTimeLine& timeline, int& error) const;
     bool parseTimeline(const QByteArray& body, STwitterTimeLine& timeline) const;
     bool parseStatusEvent(const QByteArray& body, STwitterStatusEvent& event) const;
     static bool parseUser(const QDomElement& element, STwitterUserData& user);

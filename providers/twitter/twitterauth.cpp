@@ -5,6 +5,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 CTwitterAuth::CTwitterAuth(CTwitterApi* api, QObject* parent)
     : QObject(parent), m_api(api), m_method(new CMeskHttpMethod(this))
 {
@@ -142,6 +144,13 @@ void CTwitterAuth::readAccessToken()
     }
     m_api->setToken(token, secret);
     m_api->setUser(userId, userName);
+    m_accountRejected = false;
     emit userEnabled(token, secret, userId, userName);
+    if (std::exchange(m_accountRejected, false)) {
+        m_api->setToken(QString(), QString());
+        m_api->setUser(QString(), QString());
+        emit accountNotStored();
+        return;
+    }
     emit accessGranted();
 }

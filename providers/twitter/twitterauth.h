@@ -14,7 +14,10 @@ class CTwitterApi;
 // page where the user signs in and reads a PIN; requestAccessToken(pin) then
 // exchanges the request token (signed with its secret) and the PIN for the
 // account's token pair, user id and screen name, sets them on the API and emits
-// userEnabled(token, secret, userId, userName) followed by accessGranted().
+// userEnabled(token, secret, userId, userName) followed by accessGranted(). A
+// receiver of userEnabled() that cannot keep the account calls rejectAccount()
+// from its slot: the API's account is emptied and accountNotStored() comes
+// instead of accessGranted().
 //
 // Every failure returns to state 0 and leaves the API's account as it was: no
 // consumer, a request the pool does not take, an error status or an unreadable
@@ -49,6 +52,8 @@ public:
 
     void requestAccess();
     void requestAccessToken(const QString& pin);
+    // From a slot of userEnabled(): the account could not be kept.
+    void rejectAccount() { m_accountRejected = true; }
 
 signals:
     void userEnabled(const QString& token, const QString& secret, const QString& userId,
@@ -57,6 +62,7 @@ signals:
     void authorizationUrl(const QString& url);
     void accessGranted();
     void accessRejected();
+    void accountNotStored();
     void protocolError();
     void networkError();
 
@@ -76,4 +82,5 @@ private:
     int m_state = Idle;
     QString m_requestToken;
     QString m_requestTokenSecret;
+    bool m_accountRejected = false;
 };

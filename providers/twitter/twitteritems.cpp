@@ -57,7 +57,7 @@ bool CTwitterStatus::create(const STwitterStatusData& status, mid_t provider, mi
     m_item.provider = provider;
     m_item.user = user;
     m_item.created = CTwitterApi::parseDate(status.created_at);
-    m_item.content = status.text;
+    m_item.content = status.shownText();
     m_item.mediaId = status.id;
     m_item.type = type;
     if (!m_storage || !m_storage->addMediaItem(m_item)) {

@@ -160,6 +160,7 @@ void CTwitterProvider::update()
         return;
     emit updateStarted(MeskProvider::Twitter);
     m_authErrorCount = 0;
+    m_networkErrorReported = false;
     // Both requests ask from the same status, so a mention older than a friends'
     // status that the first request brings is still fetched.
     m_runSinceId = m_sinceId;
@@ -232,8 +233,11 @@ void CTwitterProvider::_onNetworkError(TMeskHttpError error)
 {
     if (!isCurrentCall(sender()))
         return;
-    if (error == HttpHostNotFound || error == HttpConnectionRefused)
+    Q_UNUSED(error) // whatever broke the transfer, the user hears of it once per run
+    if (!m_networkErrorReported) {
+        m_networkErrorReported = true;
         emit serviceError(MeskProvider::Twitter, MediaErrorNetwork);
+    }
     _onMethodError();
 }
 
@@ -434,7 +438,14 @@ void CTwitterProvider::_onUserEnabled(const QString& token, const QString& secre
                 delete user;
             }
         }
-        finishAnswer(answer, batch.end(), false);
+        const bool committed = batch.end();
+        finishAnswer(answer, committed, false);
+        if (!committed) {
+            // The link would not outlive this run: the wizard says so, and nothing looks linked.
+            log("CTwitterProvider: failed to store the account");
+            m_auth->rejectAccount();
+            return;
+        }
     }
     emit activated(MeskProvider::Twitter);
 }

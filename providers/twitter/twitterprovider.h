@@ -24,7 +24,8 @@ class CTwitterUser;
 // An update run fetches the friends timeline, then the mentions, both from the
 // sinceId taken when the run starts, and always ends in updateDone(1): a task
 // that fails (or cannot start) is reported through serviceError(1, code) and
-// the run goes on. Every new status becomes a stored status item (type 1), its
+// the run goes on; a transport failure is reported once per run, whichever
+// transfer it broke. Every new status becomes a stored status item (type 1), its
 // author a stored user and each web address in its text a stored link item
 // (type 7), each once, also across restarts: a status id already stored adds
 // nothing, and an account is looked up in the users table, then in the storage,
@@ -141,6 +142,7 @@ private:
     QPixmap m_logo;
     int m_currentTask = TaskNone;
     int m_authErrorCount = 0;
+    bool m_networkErrorReported = false;
     // Users by Twitter user id (an index) and by stored row id (the owning table).
     QHash<QString, CTwitterUser*> m_users;
     QHash<mid_t, CTwitterUser*> m_usersByMid;

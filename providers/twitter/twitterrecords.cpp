@@ -7,3 +7,10 @@ void registerTwitterMetaTypes()
     qRegisterMetaType<STwitterStatusEvent>("STwitterStatusEvent");
     qRegisterMetaType<STwitterTimeLine>("STwitterTimeLine");
 }
+
+QString STwitterStatusData::shownText() const
+{
+    if (retweeted_text.isNull())
+        return text;
+    return QStringLiteral("RT @") + retweeted_screen_name + QStringLiteral(": ") + retweeted_text;
+}

@@ -30,6 +30,14 @@ public:
     QString in_reply_to_screen_name;
     QString created_at;
     QString favorited;
+    // A native retweet: the original status's full text and its author's screen name
+    // (both null when the status is no retweet). `text` stays as sent, cut short.
+    QString retweeted_text;
+    QString retweeted_screen_name;
+
+    // What the feed stores and shows: "RT @name: " and the original's full text for a
+    // native retweet, the text as sent otherwise.
+    QString shownText() const;
 
     bool operator==(const STwitterStatusData&) const = default;
 };

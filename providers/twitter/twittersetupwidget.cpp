@@ -1,5 +1,6 @@
 #include "twittersetupwidget.h"
 
+#include "mesktexts.h"
 #include "twitterauth.h"
 
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@ CTwitterSetupWidget::CTwitterSetupWidget(CTwitterAuth* auth, QWidget* parent)
         connect(auth, &CTwitterAuth::authorizationUrl, this, &CTwitterSetupWidget::_onAuthorizationUrl);
         connect(auth, &CTwitterAuth::accessGranted, this, &CTwitterSetupWidget::_onAccessGranted);
         connect(auth, &CTwitterAuth::accessRejected, this, &CTwitterSetupWidget::_onAccessRejected);
+        connect(auth, &CTwitterAuth::accountNotStored, this, &CTwitterSetupWidget::_onAccountNotStored);
         connect(auth, &CTwitterAuth::protocolError, this, &CTwitterSetupWidget::_onProtocolError);
         connect(auth, &CTwitterAuth::networkError, this, &CTwitterSetupWidget::_onNetworkError);
     }
@@ -75,6 +77,11 @@ void CTwitterSetupWidget::_onAccessGranted()
 void CTwitterSetupWidget::_onAccessRejected()
 {
     showErrorPage(serviceErrorText(kServiceName));
+}
+
+void CTwitterSetupWidget::_onAccountNotStored()
+{
+    showErrorPage(CMeskTexts::errorText(0));
 }
 
 void CTwitterSetupWidget::_onProtocolError()

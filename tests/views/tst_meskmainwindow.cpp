@@ -2,6 +2,7 @@
 // geometry, the settings view pausing the updates, the one settings store, resume, Alt+Space,
 // the welcome picture and the debug tools.
 #include "fakeautostart.h"
+#include "fakeitemwidget.h"
 #include "fakemediaitems.h"
 #include "fakepowerevents.h"
 #include "meskbottombar.h"
@@ -87,6 +88,7 @@ private slots:
     void settingsPauseUpdates();
     void oneSettingsStore();
     void resumeReloads();
+    void filterFollowsTheBox();
     void altSpaceOpensSystemMenu();
     void welcomePictureSurvivesEmptySize();
     void postDialogsFollowWindow_data();
@@ -333,6 +335,67 @@ void TestMeskMainWindow::resumeReloads()
     QCOMPARE(window.feedsView()->findChildren<QWidget*>().size(), before);
     FakePowerEvents::instances().first()->resume();
     QTRY_VERIFY(window.feedsView()->findChildren<QWidget*>().size() > before);
+}
+
+// What the filter box shows is what the feeds apply: through column switches, a reload, and items
+// that arrive while a filter is in force.
+void TestMeskMainWindow::filterFollowsTheBox()
+{
+    m_env->addProvider(2, QStringLiteral("Facebook"));
+    QList<SMediaItem> items{TestEngine::event(2, TestEngine::day(0), QStringLiteral("apple pie")),
+                            TestEngine::event(2, TestEngine::day(0), QStringLiteral("banana")),
+                            TestEngine::event(2, TestEngine::day(2), QStringLiteral("cherry"))};
+    QVERIFY(m_env->seedItems(items));
+    start(false);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    const auto shown = [&window] {
+        QStringList texts;
+        for (FakeItemWidget* item : window.feedsView()->findChildren<FakeItemWidget*>())
+            if (item->isVisibleTo(window.feedsView()))
+                texts << item->mediaItem().content;
+        texts.sort();
+        return texts;
+    };
+    const QStringList all{"apple pie", "banana", "cherry"};
+    QLineEdit* single = window.bottomBar()->filterBox()->lineEdit();
+    QLineEdit* multi = window.toolBar()->filterBox()->lineEdit();
+    const auto filter = [](QLineEdit* box, const QString& text) {
+        box->setText(text);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+
+    filter(single, QStringLiteral("apple"));
+    QTRY_COMPARE(shown(), QStringList{"apple pie"});
+    emit window.bottomBar()->multiColumnMode();
+    QVERIFY(multi->text().isEmpty());
+    QTRY_COMPARE(shown(), all);
+    filter(multi, QStringLiteral("apple"));
+    QTRY_COMPARE(shown(), QStringList{"apple pie"});
+    emit window.bottomBar()->singleColumnMode();
+    QVERIFY(single->text().isEmpty());
+    QTRY_COMPARE(shown(), all);
+
+    // Return in the emptied box clears the filter.
+    filter(single, QStringLiteral("apple"));
+    filter(single, QString());
+    QTRY_COMPARE(shown(), all);
+
+    // A reload keeps the filter the box shows.
+    filter(single, QStringLiteral("apple"));
+    FakePowerEvents::instances().first()->resume();
+    QTRY_COMPARE(shown(), QStringList{"apple pie"});
+    QCOMPARE(single->text(), QStringLiteral("apple"));
+
+    // Arrivals: a match shows, in a day hidden until now; the other does not.
+    SMediaItem match = TestEngine::event(2, TestEngine::day(2), QStringLiteral("apple tart"));
+    match.id = 1001;
+    SMediaItem other = TestEngine::event(2, TestEngine::day(0), QStringLiteral("date"));
+    other.id = 1002;
+    m_env->provider(2)->emitMediaItemAdded(match);
+    m_env->provider(2)->emitMediaItemAdded(other);
+    QTRY_COMPARE(window.feedsView()->findChildren<FakeItemWidget*>().size(), 5);
+    QTRY_COMPARE(shown(), (QStringList{"apple pie", "apple tart"}));
 }
 
 void TestMeskMainWindow::altSpaceOpensSystemMenu()

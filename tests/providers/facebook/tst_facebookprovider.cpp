@@ -4,6 +4,7 @@
 #include "facebookauth.h"
 #include "facebookeventwidget.h"
 #include "facebookprovider.h"
+#include "failingstorage.h"
 #include "fakebrowserbackend.h"
 #include "fakefacebookrest.h"
 #include "imediaobjects.h"
@@ -15,6 +16,7 @@
 #include "meskupdatemanager.h"
 #include "tempstorage.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -161,6 +163,46 @@ private slots:
         QCOMPARE(m_provider->userName(), keys ? QStringLiteral("Pat Tester") : QString());
         QTest::qWait(20);
         QVERIFY(m_log.isEmpty());
+    }
+
+    // An account that cannot be stored ends the setup on an error page and is not linked, in
+    // this run or the next; nor is one that comes without its session.
+    void accountNotStored()
+    {
+        m_db.reset();
+        auto* storage = new FailingStorage(m_root->subPath(QStringLiteral("mstorage")));
+        m_db.reset(storage);
+        QVERIFY(m_db->open());
+        storage->failCommits = true;
+        loadProviders();
+        {
+            CFacebookSetupWidget wizard(m_provider->auth());
+            wizard.onStartSetup();
+            const QString session =
+                QStringLiteral(R"({"session_key":"%1","uid":12345,"expires":0,"secret":"%2","sig":"ff"})")
+                    .arg(m_rest->sessionKey(), m_rest->sessionSecret());
+            QSignalSpy granted(m_provider->auth(), &CFacebookAuth::accessGranted);
+            emit FakeBrowserBackend::instances().constLast()->navigateComplete(
+                m_server->baseUrl() + QStringLiteral("/connect/login_success.html?session=") +
+                QString::fromLatin1(QUrl::toPercentEncoding(session)));
+            QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisibleTo(&wizard), 10000);
+            QCOMPARE(wizard.errorPage()->label()->text(),
+                     QStringLiteral("Velto Lumesk internal error, please contact application support"));
+            QCOMPARE(granted.size(), 0);
+        }
+        QVERIFY(!m_provider->isActivated());
+        QCOMPARE(count(QStringLiteral("activated")), 0);
+
+        storage->failCommits = false;
+        SFacebookUser user;
+        user.uid = QStringLiteral("12345");
+        user.name = QStringLiteral("Pat Tester");
+        emit m_provider->auth()->userAdded(QString(), QString(), user);
+        QCOMPARE(count(QStringLiteral("activated")), 0);
+
+        loadProviders(); // the next start
+        QVERIFY(!m_provider->isActivated());
+        QCOMPARE(key(QStringLiteral("session_id")), QStringLiteral("<missing>"));
     }
 
     // Setup stores the account; updates, items, own status and removal follow on it.

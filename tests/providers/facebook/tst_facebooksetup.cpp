@@ -219,6 +219,40 @@ private slots:
         }
     }
 
+    // A login given up while its users.getInfo retry waits, then a new one: the old retry never
+    // fires into the new login, which ends once, on the done page, with its session.
+    void retryOfAnAbandonedLogin()
+    {
+        m_rest->scriptError(kUsers, 2, 200, 1);
+        reachLoginPage();
+        m_auth->setRetryIntervalMs(100);
+        QSignalSpy added(m_auth.get(), &CFacebookAuth::userAdded);
+        QSignalSpy granted(m_auth.get(), &CFacebookAuth::accessGranted);
+        QSignalSpy rejected(m_auth.get(), &CFacebookAuth::accessRejected);
+        QSignalSpy protocol(m_auth.get(), &CFacebookAuth::protocolError);
+        land(landing());
+        QTRY_VERIFY_WITH_TIMEOUT(m_auth->isRetryPending(), 10000);
+
+        // The user closes the wizard and logs in again; this users.getInfo takes a while.
+        m_rest->scriptDelay(kUsers, 1000, 1);
+        m_wizard = std::make_unique<CFacebookSetupWidget>(m_auth.get());
+        m_wizard->show();
+        m_wizard->onStartSetup();
+        QVERIFY(!m_auth->isRetryPending());
+        land(landing());
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 10000);
+        QVERIFY(!rejected.wait(300)); // nothing of the first login comes after
+        QVERIFY(m_wizard->donePage()->isVisible());
+        QCOMPARE(granted.size(), 1);
+        QCOMPARE(rejected.size(), 0);
+        QCOMPARE(protocol.size(), 0);
+        QCOMPARE(added.size(), 1);
+        QCOMPARE(added.first().at(0).toString(), kKey);
+        QCOMPARE(added.first().at(1).toString(), kSecret);
+        QVERIFY(m_auth->isAuthorized());
+        QCOMPARE(m_rest->requests(kUsers).size(), 2);
+    }
+
     // A second landing while users.getInfo runs sends nothing; a failed load ends on its page.
     void secondLandingAndFailedLoad()
     {

@@ -427,6 +427,28 @@ private slots:
             0);
     }
 
+    // A comment fetch that cannot start (here: the session went while the stream answer was on
+    // its way) leaves that post behind: a later update fetches its comments.
+    void refusedCommentFetch()
+    {
+        m_bed.rest->clearScripts();
+        script(300);
+        m_events->update();
+        QTRY_COMPARE_WITH_TIMEOUT(requests("stream.get"), 1, 10000);
+        m_bed.api.setSession({}, {}, {});
+        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
+        QCOMPARE(requests("stream.getComments"), 0);
+        QVERIFY(eventOf("100_9"));
+        QVERIFY(eventOf("100_9")->comments().size() < 7); // those the stream carried
+
+        m_bed.api.setSession(FakeFacebookRest::defaultSessionKey(), FakeFacebookRest::defaultSessionSecret(),
+                             FakeFacebookRest::defaultUid());
+        m_bed.rest->clearScripts();
+        script();
+        QVERIFY(runUpdate(1));
+        QCOMPARE(eventOf("100_9")->comments().size(), 7);
+    }
+
     // Removing the account while a call runs: nothing of it is stored or told afterwards.
     void resetInFlight_data()
     {

@@ -398,6 +398,14 @@ private slots:
             QStringLiteral("o@N01"), QStringLiteral("Amy A"), QStringLiteral("amy"), QStringLiteral("5"),
             QStringLiteral("1"),     QStringLiteral("P"),     QStringLiteral("R")};
         QCOMPARE(user, expectedUser);
+        // The answer as the service documents it names the person by nsid only.
+        QVERIFY(
+            api.parseUserInfo(status(200),
+                              rsp("<person nsid=\"o@N01\" ispro=\"0\" iconserver=\"5\" iconfarm=\"1\">"
+                                  "<username>amy</username><realname>Amy A</realname><photosurl>P</photosurl>"
+                                  "<profileurl>R</profileurl></person>"),
+                              user, code));
+        QCOMPARE(user, expectedUser);
 
         QString token, userId, userName;
         QVERIFY(api.parseToken(status(200),

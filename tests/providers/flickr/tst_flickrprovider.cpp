@@ -1,5 +1,6 @@
 // The Flickr provider against the stand-in service and a real media database.
 #include "failingstorage.h"
+#include "fakebrowserbackend.h"
 #include "flickrauth.h"
 #include "flickrevents.h"
 #include "flickritems.h"
@@ -12,6 +13,7 @@
 #include "meskhttptaskpool.h"
 #include "testclock.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -151,6 +153,35 @@ private slots:
                               QStringLiteral("user_id=") + FakeFlickrService::defaultUserId(),
                               QStringLiteral("user_name=") + FakeFlickrService::defaultUserName()}));
         QVERIFY(m_provider->isActivated());
+    }
+
+    // An account that cannot be stored ends the setup on an error page and is not linked, in this
+    // run or the next.
+    void accountNotStored()
+    {
+        FakeBrowserBackendScope browsers;
+        m_storage->failCommits = true;
+        makeProvider();
+        {
+            CFlickrSetupWidget wizard(m_provider->auth());
+            QSignalSpy url(m_provider->auth(), &CFlickrAuth::authorizationUrl);
+            QSignalSpy granted(m_provider->auth(), &CFlickrAuth::accessGranted);
+            m_provider->auth()->requestAuthorization();
+            QVERIFY(url.wait(10000));
+            QVERIFY(m_fx->service->authorizeFrob(m_provider->auth()->frob()));
+            m_provider->auth()->requestToken();
+            QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisibleTo(&wizard), 10000);
+            QCOMPARE(wizard.errorPage()->label()->text(),
+                     QStringLiteral("Velto Lumesk internal error, please contact application support"));
+            QCOMPARE(granted.size(), 0);
+        }
+        QVERIFY(m_log.isEmpty());
+        QVERIFY(!m_provider->isActivated());
+
+        m_storage->failCommits = false;
+        makeProvider(); // the next start
+        QVERIFY(!m_provider->isActivated());
+        QCOMPARE(keys(), QStringList({"<none>", "<none>", "<none>"}));
     }
 
     // A run announces its posts and new users between updateStarted and updateDone, and the

@@ -2,6 +2,7 @@
 
 #include "meskxml.h"
 #include "testclock.h"
+#include "twittercalls.h"
 
 #include <QAtomicInt>
 #include <QSignalSpy>
@@ -527,9 +528,7 @@ private slots:
             << "<statuses>" + statusXml("1", userXml("1")) + statusXml("2", "") +
                    statusXml("3", userXml("3")) + "</statuses>"
             << QStringList{"1", "3"};
-        QTest::newRow("no statuses") << QByteArray("<nothing><status/></nothing>") << QStringList();
         QTest::newRow("no status children") << QByteArray("<statuses type=\"array\"/>") << QStringList();
-        QTest::newRow("unreadable xml") << QByteArray("<statuses><status>") << QStringList();
         QTest::newRow("other children skipped")
             << "<statuses><other/>" + statusXml("1", userXml("1")) + "<other/></statuses>"
             << QStringList{"1"};
@@ -551,6 +550,75 @@ private slots:
         QCOMPARE(timeline.size(), ids.size());
         for (int i = 0; i < ids.size(); ++i)
             QCOMPARE(timeline.at(i), expectedEvent(ids.at(i)));
+    }
+
+    // A 200 whose body is no list of statuses is a failure, never an empty timeline.
+    void timelineNotAList_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("error");
+        QTest::newRow("not authenticated")
+            << QByteArray(
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<hash>\n  <request>/statuses/"
+                   "friends_timeline.xml</request>\n  <error>Could not authenticate you.</error>\n</hash>")
+            << int(TwitterUnauthorized);
+        QTest::newRow("other error document")
+            << QByteArray(
+                   "<hash><request>/statuses/mentions.xml</request><error>Rate limit exceeded. Clients "
+                   "may not make more than 150 requests per hour.</error></hash>")
+            << int(TwitterFailed);
+        QTest::newRow("html page") << QByteArray("<html><head><title>Over capacity</title></head><body>"
+                                                 "<p>Too many tweets!</p></body></html>")
+                                   << int(TwitterFailed);
+        QTest::newRow("other root") << QByteArray("<nothing><status/></nothing>") << int(TwitterFailed);
+        QTest::newRow("not well-formed") << QByteArray("<statuses><status>") << int(TwitterFailed);
+        QTest::newRow("invalid utf-8")
+            << "<statuses>" + statusXml("1", userXml("1")).replace("Text", "T\xffxt") + "</statuses>"
+            << int(TwitterFailed);
+    }
+    void timelineNotAList()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, error);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CTwitterApi: timeline ")));
+        CTwitterApi api;
+        STwitterTimeLine timeline{expectedEvent(QStringLiteral("stale"))};
+        int code = -1;
+        QVERIFY(!api.parseTimelineResponse(header(200), body, timeline, code));
+        QCOMPARE(code, error);
+        QVERIFY(timeline.isEmpty());
+        QCOMPARE(CTwitterTimeline::mapError(code),
+                 error == TwitterUnauthorized ? MediaErrorAuthorization : MediaErrorGeneral);
+    }
+
+    // A native retweet comes cut to 140 characters with the whole original beside it.
+    void nativeRetweet()
+    {
+        const QByteArray original =
+            "<retweeted_status><created_at>Tue Aug 26 10:00:00 +0000 2008</created_at><id>55</id>"
+            "<text>Reading the whole thing now &amp; it is longer than the retweet can hold, so the service "
+            "cuts the copy; the original keeps every word. Got that?</text><truncated>false</truncated>"
+            "<user><id>77</id><name>Peter B</name><screen_name>peterbromberg</screen_name>"
+            "<profile_image_url>http://img.example/77.png</profile_image_url></user></retweeted_status>";
+        QByteArray body = statusXml("1", userXml("1") + original);
+        body.replace("Text &amp; 1",
+                     "RT @peterbromberg: Reading the whole thing now &amp; it ... Got th ...");
+        body.replace("<truncated>false", "<truncated>true");
+        CTwitterApi api;
+        STwitterTimeLine timeline;
+        int error = -1;
+        QVERIFY(api.parseTimelineResponse(header(200), "<statuses>" + body + "</statuses>", timeline, error));
+        QCOMPARE(timeline.size(), 1);
+        const STwitterStatusData& status = timeline.at(0).status;
+        QCOMPARE(status.text,
+                 QStringLiteral("RT @peterbromberg: Reading the whole thing now & it ... Got th ..."));
+        QCOMPARE(status.retweeted_screen_name, QStringLiteral("peterbromberg"));
+        QCOMPARE(status.shownText(),
+                 QStringLiteral(
+                     "RT @peterbromberg: Reading the whole thing now & it is longer than the retweet "
+                     "can hold, so the service cuts the copy; the original keeps every word. Got that?"));
+        QCOMPARE(timeline.at(0).user.id, QStringLiteral("1")); // the retweeter, not the original's author
+        QCOMPARE(expectedEvent(QStringLiteral("1")).status.shownText(), QStringLiteral("Text & 1"));
     }
 
     void emptyImageCountsAsPresent()
@@ -583,7 +651,7 @@ private slots:
         QTest::newRow("empty") << QByteArray() << false;
     }
     // An answer nested deeper than the reader allows is unreadable and builds no document; one
-    // 200 deep is read as usual. An unreadable timeline reads as an empty one.
+    // 200 deep is read as usual. An unreadable timeline is a failure.
     void hostileNesting_data()
     {
         QTest::addColumn<int>("depth");
@@ -619,8 +687,12 @@ private slots:
 
         STwitterTimeLine timeline;
         error = -1;
-        QVERIFY(api.parseTimelineResponse(header(200), "<statuses>" + body + (closed ? "</statuses>" : ""),
-                                          timeline, error));
+        if (!ok)
+            QTest::ignoreMessage(QtDebugMsg, "CTwitterApi: timeline reply is not a list of statuses");
+        QCOMPARE(api.parseTimelineResponse(header(200), "<statuses>" + body + (closed ? "</statuses>" : ""),
+                                           timeline, error),
+                 ok);
+        QCOMPARE(error, ok ? 0 : int(TwitterFailed));
         QCOMPARE(timeline.size(), ok ? 1 : 0);
     }
 

@@ -73,15 +73,23 @@ private slots:
     void statusRoundTrip_data()
     {
         QTest::addColumn<bool>("own");
-        QTest::newRow("timeline") << false;
-        QTest::newRow("own post") << true;
+        QTest::addColumn<bool>("retweet");
+        QTest::newRow("timeline") << false << false;
+        QTest::newRow("own post") << true << false;
+        QTest::newRow("native retweet") << false << true;
     }
     void statusRoundTrip()
     {
         QFETCH(bool, own);
+        QFETCH(bool, retweet);
         STwitterStatusData data;
         data.id = QStringLiteral("123");
         data.text = QStringLiteral("hello http://a.com");
+        if (retweet) {
+            data.text = QStringLiteral("RT @peter: hello http://a.com and so on ...");
+            data.retweeted_screen_name = QStringLiteral("peter");
+            data.retweeted_text = QStringLiteral("hello http://a.com and so on, up to the last word");
+        }
         data.created_at = QStringLiteral("Wed Aug 27 13:08:45 +0000 2008");
         CTwitterStatus status(m_api.get(), m_fx->db.get());
         QVERIFY(own ? status.createOwnStatus(data, MeskProvider::Twitter, 7)
@@ -94,7 +102,9 @@ private slots:
         QCOMPARE(loaded.isStatus(), !own);
         QCOMPARE(item.created.toUTC(), QDateTime(QDate(2008, 8, 27), QTime(13, 8, 45), Qt::UTC));
         QCOMPARE(item.mediaId, QStringLiteral("123"));
-        QCOMPARE(item.content, data.text);
+        QCOMPARE(item.content,
+                 retweet ? QStringLiteral("RT @peter: hello http://a.com and so on, up to the last word")
+                         : data.text);
         QCOMPARE(item.user, mid_t(7));
         QCOMPARE(item.parent, mid_t(0));
         QCOMPARE(loaded.statusUrl(QStringLiteral("alice")), m_fx->server->baseUrl() + "/alice/status/123");

@@ -328,7 +328,7 @@ private slots:
         QTest::newRow("both 503") << 503 << 503 << QString() << QList<int>{3, 3};
         QTest::newRow("401 on both") << 401 << 401 << QString() << QList<int>{6};
         QTest::newRow("401 on mentions") << 200 << 401 << QString() << QList<int>{};
-        QTest::newRow("closed port") << 200 << 200 << QStringLiteral("closed") << QList<int>{2, 2};
+        QTest::newRow("closed port") << 200 << 200 << QStringLiteral("closed") << QList<int>{2};
         QTest::newRow("pool down") << 200 << 200 << QStringLiteral("pool") << QList<int>{1, 1};
     }
     void errors()
@@ -366,6 +366,97 @@ private slots:
             QCOMPARE(statusIds(), QStringList({"1001"}));
             QCOMPARE(failed.size(), 2);
         }
+    }
+
+    // A run that brings no timeline, whatever the reason, says so once and keeps the since
+    // marker; the next run fetches the same statuses again.
+    void failedRunKeepsMarker_data()
+    {
+        QTest::addColumn<QByteArray>("body"); // answered with 200 to the friends timeline
+        QTest::addColumn<QString>("transport");
+        QTest::addColumn<int>("error");
+        const int general = MediaErrorGeneral;
+        QTest::newRow("html page") << QByteArray(
+                                          "<html><body><h1>Twitter is over capacity.</h1></body></html>")
+                                   << QString() << general;
+        QTest::newRow("error document")
+            << QByteArray("<hash><request>/statuses/friends_timeline.xml</request><error>Rate limit exceeded."
+                          "</error></hash>")
+            << QString() << general;
+        QTest::newRow("not authenticated") // to both requests, as a 401 would be
+            << QByteArray("<hash><request>/statuses/friends_timeline.xml</request><error>Could not "
+                          "authenticate you.</error></hash>")
+            << QString() << int(MediaErrorAuthorization);
+        QTest::newRow("nested too deep") << "<statuses>" + QByteArray("<x>").repeated(300) +
+                                                QByteArray("</x>").repeated(300) + "</statuses>"
+                                         << QString() << general;
+        QTest::newRow("invalid utf-8")
+            << QByteArray("<statuses><status><id>1005</id><text>caf\xe9</text></status></statuses>")
+            << QString() << general;
+        const int network = MediaErrorNetwork;
+        QTest::newRow("closed port") << QByteArray() << QStringLiteral("closed") << network;
+        QTest::newRow("closed without answer") << QByteArray() << QStringLiteral("close") << network;
+        QTest::newRow("cut short") << QByteArray() << QStringLiteral("cut") << network;
+        QTest::newRow("time-out") << QByteArray() << QStringLiteral("hang") << network;
+        QTest::newRow("untrusted certificate") << QByteArray() << QStringLiteral("tls") << network;
+    }
+    void failedRunKeepsMarker()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, transport);
+        QFETCH(int, error);
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus("1001", QStringLiteral("first"), bob());
+        QVERIFY(run(*provider));
+        m_fx->addStatus("1005", QStringLiteral("second"), bob());
+
+        const QString home = provider->api()->serviceUrl();
+        std::unique_ptr<LocalHttpServer> elsewhere;
+        auto failing = std::make_shared<QAtomicInt>(1);
+        if (!body.isEmpty()) {
+            m_fx->service->script("/statuses/friends_timeline.xml", 200, body, 1);
+            if (error == MediaErrorAuthorization)
+                m_fx->service->script("/statuses/mentions.xml", 200, body, 1);
+        } else if (transport == QLatin1String("closed") || transport == QLatin1String("tls")) {
+            elsewhere = std::make_unique<LocalHttpServer>(transport == QLatin1String("tls")
+                                                              ? LocalHttpServer::Transport::Tls
+                                                              : LocalHttpServer::Transport::Plain);
+            QVERIFY(provider->api()->setServiceUrl(elsewhere->baseUrl()));
+            if (transport == QLatin1String("closed"))
+                elsewhere.reset();
+        } else {
+            TestHttpReply broken = TestHttpReply::hang();
+            if (transport == QLatin1String("close"))
+                broken = TestHttpReply::closeWithoutAnswer();
+            if (transport == QLatin1String("cut")) {
+                broken = TestHttpReply::ok(QByteArray(4096, ' ') + "<statuses/>");
+                broken.closeAfterBodyBytes = 100;
+            }
+            FakeTwitterService* service = m_fx->service.get();
+            for (const QByteArray path : {"/statuses/friends_timeline.xml", "/statuses/mentions.xml"})
+                m_fx->server->mount(path, [failing, broken, service](const TestHttpRequest& request) {
+                    return failing->loadRelaxed() ? broken : service->handle(request);
+                });
+        }
+        const int timeout = CMeskHttpTaskPool::transferTimeout();
+        if (transport == QLatin1String("hang"))
+            CMeskHttpTaskPool::setTransferTimeout(300);
+        QSignalSpy failed(provider.get(), &IMediaItemProvider::serviceError);
+        const bool ended = run(*provider);
+        CMeskHttpTaskPool::setTransferTimeout(timeout);
+        failing->storeRelaxed(0);
+        QVERIFY(provider->api()->setServiceUrl(home));
+        QVERIFY(ended);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().at(1).value<TMediaError>(), TMediaError(error));
+        QCOMPARE(provider->sinceId(), QStringLiteral("1001"));
+        QCOMPARE(statusIds(), QStringList({"1001"}));
+
+        m_fx->service->clearRequests();
+        QVERIFY(run(*provider));
+        QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:1001", "mentions:1001"}));
+        QCOMPARE(statusIds(), QStringList({"1001", "1005"}));
+        QCOMPARE(failed.size(), 1);
     }
 
     void itemText_data()

@@ -1,5 +1,6 @@
 // The Twitter setup wizard: the PIN flow of the real authorisation against the stand-in
 // service, with the browser a fake that reports the pages the test says it loaded.
+#include "failingstorage.h"
 #include "fakebrowserbackend.h"
 #include "meskhttptaskpool.h"
 #include "meskitemwidgets.h"
@@ -7,6 +8,7 @@
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"
+#include "twitterprovider.h"
 #include "twittersetupwidget.h"
 #include "twitterwidgets.h"
 
@@ -29,13 +31,16 @@ private:
 
     // A shown wizard, started when asked: true once the authorisation page is in the browser (false on
     // an error page).
-    bool startWizard(bool start = true)
+    bool startWizard(bool start = true, CTwitterAuth* auth = nullptr)
     {
-        m_api = std::make_unique<CTwitterApi>();
-        m_auth = std::make_unique<CTwitterAuth>(m_api.get(), nullptr);
-        m_auth->setConsumer(QString::fromLatin1(FakeTwitterService::DefaultConsumerKey),
-                            QString::fromLatin1(FakeTwitterService::DefaultConsumerSecret));
-        m_wizard = std::make_unique<CTwitterSetupWidget>(m_auth.get());
+        if (!auth) {
+            m_api = std::make_unique<CTwitterApi>();
+            m_auth = std::make_unique<CTwitterAuth>(m_api.get(), nullptr);
+            m_auth->setConsumer(QString::fromLatin1(FakeTwitterService::DefaultConsumerKey),
+                                QString::fromLatin1(FakeTwitterService::DefaultConsumerSecret));
+            auth = m_auth.get();
+        }
+        m_wizard = std::make_unique<CTwitterSetupWidget>(auth);
         m_wizard->show();
         if (!start)
             return true;
@@ -169,6 +174,36 @@ private slots:
         emit browser()->navigateFailed(url);
         QVERIFY(!waiting());
         QCOMPARE(errorText(), QStringLiteral("Failed to load page: ") + url);
+    }
+
+    // An account that cannot be stored ends on an error page and is not linked, in this run or the next.
+    void accountNotStored()
+    {
+        m_fx->db.reset();
+        auto* storage = new FailingStorage(m_fx->root.subPath(QStringLiteral("storage")));
+        m_fx->db.reset(storage);
+        QVERIFY(storage->open());
+        storage->failCommits = true;
+        auto provider = std::make_unique<CTwitterProvider>();
+        provider->setStorage(storage);
+        QSignalSpy activated(provider.get(), &IMediaItemProvider::activated);
+        QSignalSpy granted(provider->auth(), &CTwitterAuth::accessGranted);
+        QVERIFY(startWizard(true, provider->auth()));
+        loadPage();
+        m_wizard->pinField()->setText(QString::fromLatin1(m_fx->service->pin()));
+        readyButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            errorText(), QStringLiteral("Velto Lumesk internal error, please contact application support"),
+            10000);
+        QCOMPARE(granted.size(), 0);
+        QCOMPARE(activated.size(), 0);
+        QVERIFY(!provider->isActivated());
+        m_wizard.reset();
+
+        storage->failCommits = false;
+        provider = std::make_unique<CTwitterProvider>(); // the next start
+        provider->setStorage(storage);
+        QVERIFY(!provider->isActivated());
     }
 
     void translatedTexts()
