@@ -10,6 +10,10 @@
 #include "meskfeederrorwidget.h"
 #include "meskmaintitlebar.h"
 #include "meskmainwindow.h"
+#include "meskmultistreamview.h"
+#include "meskitemwidgets.h"
+#include "meskmessagebox.h"
+#include "meskthumbnailwidget.h"
 #include "meskpostsmswidget.h"
 #include "meskpostupdatewidget.h"
 #include "imediaposting.h"
@@ -83,6 +87,8 @@ private slots:
     void columnModes();
     void geometry_data();
     void geometry();
+    void staysOnScreen_data();
+    void staysOnScreen();
     void settingsPauseUpdates_data();
     void settingsPauseUpdates();
     void oneSettingsStore();
@@ -160,7 +166,7 @@ void TestMeskMainWindow::firstRunAndDebugTools()
         QVERIFY(window->settingsWidget()->isHidden());
         // Centred to the pixel (an odd size leaves half a pixel).
         const QPointF offset = QRectF(window->geometry()).center()
-                               - QRectF(QGuiApplication::primaryScreen()->virtualGeometry()).center();
+                               - QRectF(window->screen()->availableGeometry()).center();
         QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5, qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
         return;
     }
@@ -251,7 +257,7 @@ void TestMeskMainWindow::geometry_data()
     QTest::newRow("min height, x 0") << 500 << QPoint(0, 140) << false;
     QTest::newRow("below min, y 0") << 499 << QPoint(120, 0) << false;
     QTest::newRow("desk height, x<0") << 800 << QPoint(-5, 140) << false;
-    QTest::newRow("too high, x beyond") << 900 << QPoint(800, 140) << false;
+    QTest::newRow("too high, x beyond") << 900 << QPoint(1600, 140) << false;
 }
 
 void TestMeskMainWindow::geometry()
@@ -273,6 +279,66 @@ void TestMeskMainWindow::geometry()
     CMeskSettings fresh;
     QCOMPARE(fresh.value(6).toInt(), 620);
     QCOMPARE(fresh.value(5).toPoint(), QPoint(150, 160));
+}
+
+void TestMeskMainWindow::staysOnScreen_data()
+{
+    QTest::addColumn<QPoint>("pos"); // where the window is, or was stored
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("columns"); // whole columns the screen holds
+    QTest::newRow("centred") << QPoint(616, 150) << 500 << 3;
+    QTest::newRow("at the right edge") << QPoint(1500, 150) << 500 << 3;
+    QTest::newRow("at the bottom") << QPoint(200, 700) << 600 << 3;
+    QTest::newRow("bottom right corner") << QPoint(1590, 790) << 700 << 3;
+    QTest::newRow("narrow screen") << QPoint(2300, 150) << 500 << 2;
+    QTest::newRow("narrow screen, right bottom") << QPoint(2790, 700) << 700 << 2;
+}
+
+// After the switch to columns and after a restore the whole window lies inside its own
+// screen's available area, with as many whole columns as that screen holds.
+void TestMeskMainWindow::staysOnScreen()
+{
+    QFETCH(QPoint, pos);
+    QFETCH(int, height);
+    QFETCH(int, columns);
+    QCOMPARE(QGuiApplication::screens().size(), 2); // the test's screens: side by side, apart
+    const QRect area = QGuiApplication::screenAt(pos)->availableGeometry();
+    const int column = 360;
+    m_env->addProvider(1, QStringLiteral("Twitter"));
+    m_env->sms = true; // three columns in all
+    start();
+    const auto inside = [&area](const QWidget& w) {
+        return area.contains(w.frameGeometry()) ? QString()
+                                                : QStringLiteral("%1,%2 %3x%4 is outside")
+                                                      .arg(w.x()).arg(w.y()).arg(w.width()).arg(w.height());
+    };
+    {
+        store().setValue(CMeskSettings::keyName(7), 0);
+        CMeskMainWindow window(m_env->engine());
+        window.resize(window.width(), height);
+        window.move(pos);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        emit window.bottomBar()->multiColumnMode();
+        QCOMPARE(window.width(), columns * column + 8);
+        QCOMPARE(window.feedsView()->multiStreamView()->columnCount(), columns);
+        auto* scroller = window.feedsView()->findChild<CMeskColumnHScroll*>();
+        scroller->setCurrentColumn(1); // the scroller reaches the columns that do not fit
+        QCOMPARE(scroller->currentColumn(), 3 - columns);
+        QVERIFY2(inside(window).isEmpty(), qPrintable(inside(window)));
+        // Moved no further than needed.
+        QCOMPARE(window.x(), std::min(pos.x(), area.right() + 1 - window.width()));
+        QCOMPARE(window.y(), std::min(pos.y(), area.bottom() + 1 - window.height()));
+        // Stored where the user left it, hanging off the screen.
+        window.hide();
+        window.move(pos);
+    }
+    // Restored in column mode at that place: inside again.
+    QCOMPARE(store().value(CMeskSettings::keyName(5)).toPoint(), pos);
+    CMeskMainWindow restored(m_env->engine());
+    QCOMPARE(restored.width(), columns * column + 8);
+    QVERIFY2(inside(restored).isEmpty(), qPrintable(inside(restored)));
+    QCOMPARE(restored.height(), height);
 }
 
 void TestMeskMainWindow::settingsPauseUpdates_data()
