@@ -138,7 +138,7 @@ void CMeskThumbnailWidget::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
-    meskOpenWebAddress(m_url);
+    meskOpenWebAddress(m_url, this);
     event->accept();
     emit clicked();
 }

@@ -294,7 +294,7 @@ void CMeskMainWindow::_onShowDeepDiveView()
 
 void CMeskMainWindow::_onShowLinksView()
 {
-    sMeskShowLinksBrowser(m_engine);
+    sMeskShowLinksBrowser(m_engine, this);
 }
 
 void CMeskMainWindow::_onCloseWelcomeScreen()

@@ -98,6 +98,8 @@ private slots:
     void postDialogsFollowWindow_data();
     void postDialogsFollowWindow();
     void mediaBrowserAndLinks();
+    void openFailureSaysSo_data();
+    void openFailureSaysSo();
     void screenshots_data();
     void screenshots();
 
@@ -553,6 +555,72 @@ void TestMeskMainWindow::mediaBrowserAndLinks()
     emit window.toolBar()->showLinksView();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(m_urls.size(), 1);
+    m_env->provider(2)->users.clear();
+    m_env->provider(2)->linkItems.clear();
+}
+
+void TestMeskMainWindow::openFailureSaysSo_data()
+{
+    QTest::addColumn<QString>("click");
+    QTest::newRow("View, Links") << "links";
+    QTest::newRow("a photo") << "photo";
+    QTest::newRow("a link in an item") << "link";
+}
+
+void TestMeskMainWindow::openFailureSaysSo()
+{
+    QFETCH(QString, click);
+    m_env->addProvider(2, QStringLiteral("Facebook"));
+    QList<SServiceUser> users(1);
+    users[0].provider = 2;
+    users[0].name = QStringLiteral("Ann");
+    QVERIFY(m_env->seedUsers(users));
+    QList<SMediaItem> items{TestEngine::event(2, TestEngine::now())};
+    items[0].type = 7;
+    items[0].user = users[0].id;
+    QVERIFY(m_env->seedItems(items));
+    store().setValue(CMeskSettings::keyName(16), false);
+    QVERIFY(m_env->init());
+    FakeMediaUser user;
+    user.record = users[0];
+    FakeLinkItem link(items[0]);
+    m_env->provider(2)->users.insert(users[0].id, &user);
+    m_env->provider(2)->linkItems.insert(items[0].id, &link);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    // No URL handler and no launcher on this desktop: the desktop takes nothing.
+    QVERIFY(!QDesktopServices::openUrl(QUrl(QStringLiteral("http://a.example/"))));
+
+    QStringList shown;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&shown] {
+        if (auto* box = qobject_cast<CMeskMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->textLabel()->text();
+            box->reject();
+        }
+    });
+    watcher.start(20);
+    CMeskThumbnailWidget photo(2);
+    photo.setUrl(QStringLiteral("http://a.example/photo"));
+    photo.setPixmap(QPixmap(75, 75));
+    CMeskItemDateLabel date(TestEngine::now(), QStringLiteral("https://a.example/item"));
+    QWidget* target = click == QLatin1String("photo") ? static_cast<QWidget*>(&photo) : &date;
+    if (click != QLatin1String("links")) {
+        target->show();
+        QVERIFY(QTest::qWaitForWindowExposed(target));
+    }
+    const QString address = click == QLatin1String("photo")  ? QStringLiteral("http://a.example/photo")
+                            : click == QLatin1String("link") ? QStringLiteral("https://a.example/item")
+                                                             : QStringLiteral("file://");
+    for (int n = 1; n <= 2; ++n) {
+        if (click == QLatin1String("links"))
+            emit window.toolBar()->showLinksView();
+        else
+            QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(shown.size(), n); // once per click
+        QVERIFY2(shown.last().startsWith(QStringLiteral("No web browser could be started to open\n") + address),
+                 qPrintable(shown.last()));
+    }
     m_env->provider(2)->users.clear();
     m_env->provider(2)->linkItems.clear();
 }
