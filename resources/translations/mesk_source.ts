@@ -518,42 +518,48 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="105"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="103"/>
+        <source>Name or number</source>
+        <extracomment>Help text in the empty box where the user picks a contact or types a phone number for a new SMS</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="108"/>
         <source>Write your sms here</source>
         <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="134"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="137"/>
         <source>Send</source>
         <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="162"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="164"/>
         <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="233"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="235"/>
         <source>The recipient is not valid. </source>
         <extracomment>The receiver of the SMS is not valid.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="253"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="255"/>
         <source>Device is powered off</source>
         <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="257"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="259"/>
         <source>SIM card is locked by a PIN code</source>
         <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="261"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="263"/>
         <source>There is no SIM in your device</source>
         <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
         <translation type="unfinished"></translation>

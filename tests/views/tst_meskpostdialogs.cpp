@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
@@ -130,6 +131,8 @@ private slots:
     void counterAndStates();
     void sending_data();
     void sending();
+    void sendEnabled_data();
+    void sendEnabled();
     void returnSelectsEntry();
     void preset();
     void screenshots();
@@ -466,6 +469,59 @@ void TestMeskPostDialogs::sending()
     if (state == 6)
         QCOMPARE(shownError(&w), QString());
     QCOMPARE(box->count(), 2);
+}
+
+void TestMeskPostDialogs::sendEnabled_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("ready") << 6 << "Ann Lee (444)" << "hi" << true;
+    QTest::newRow("ready, a number the check refuses") << 6 << "12" << "hi" << true;
+    QTest::newRow("ready, no text") << 6 << "123" << "" << false;
+    QTest::newRow("ready, no recipient") << 6 << "" << "hi" << false;
+    QTest::newRow("ready, blank recipient") << 6 << "  " << "hi" << false;
+    QTest::newRow("not yet known") << 0 << "123" << "hi" << false;
+    QTest::newRow("no SIM") << 4 << "123" << "hi" << false;
+    QTest::newRow("powered off") << 2 << "123" << "hi" << false;
+    QTest::newRow("PIN") << 5 << "123" << "hi" << false;
+}
+
+void TestMeskPostDialogs::sendEnabled()
+{
+    QFETCH(int, state);
+    QFETCH(QString, recipient);
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+    auto env = smsEnv({contact(QStringLiteral("Ann Lee"), {}, {}, {}, {"444"})});
+    QVERIFY(env);
+    CMeskPostSmsWidget w(env->engine(), nullptr);
+    w.show();
+    auto* box = w.findChild<CMeskSmsContactCombo*>();
+    QCOMPARE(box->lineEdit()->placeholderText(), QStringLiteral("Name or number"));
+    QVERIFY(!sendButton(&w)->isEnabled()); // nothing written yet
+
+    // Inputs first, then the state; and the other way round.
+    box->setEditText(recipient);
+    w.setText(text);
+    env->smsEngine()->setState(TMeskSmsState(state));
+    emit env->smsEngine()->stateChanged(TMeskSmsState(state));
+    QTRY_COMPARE(sendButton(&w)->isEnabled(), enabled);
+
+    env->smsEngine()->setState(TMeskSmsState(3));
+    emit env->smsEngine()->stateChanged(TMeskSmsState(3));
+    QTRY_VERIFY(!sendButton(&w)->isEnabled());
+    env->smsEngine()->setState(TMeskSmsState(state));
+    emit env->smsEngine()->stateChanged(TMeskSmsState(state));
+    QTRY_COMPARE(sendButton(&w)->isEnabled(), enabled);
+
+    // Emptying either input turns it off again.
+    w.setText(QString());
+    QVERIFY(!sendButton(&w)->isEnabled());
+    w.setText(text);
+    box->setEditText(QString());
+    QVERIFY(!sendButton(&w)->isEnabled());
 }
 
 void TestMeskPostDialogs::returnSelectsEntry()
