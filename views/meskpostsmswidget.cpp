@@ -161,7 +161,6 @@ void CMeskPostSmsWidget::fillContacts()
 
     QList<SPhoneContact> contacts = m_engine->contacts();
     if (contacts.isEmpty()) {
-        qDebug() << "No QUOR Contacts found";
         m_recipients->setToolTip(tr("Synchronize your mobile with Velto Quor Suite to see your phonebook"));
         return;
     }
