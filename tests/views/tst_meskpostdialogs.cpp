@@ -1,5 +1,6 @@
 // The tab-shaped post dialogs: the update dialog on the real update manager with fake providers,
 // the SMS dialog on the real engine with a fake SMS engine and contacts.
+#include "fakecompositor.h"
 #include "fakeprovider.h"
 #include "fakeshadowwindow.h"
 #include "meskpostsmswidget.h"
@@ -125,6 +126,8 @@ private slots:
     void posting();
     void hiddenWhileSending();
     void shape();
+    void edgeWithoutCompositor_data();
+    void edgeWithoutCompositor();
     void contacts();
     void numberCheck_data();
     void numberCheck();
@@ -311,6 +314,49 @@ void TestMeskPostDialogs::shape()
         QCOMPARE(shadows.at(1)->geometry(), QRect(0, tabH, 340, 200 - tabH).translated(origin).marginsAdded(grown));
         w->hide();
     }
+}
+
+void TestMeskPostDialogs::edgeWithoutCompositor_data()
+{
+    QTest::addColumn<bool>("sms");
+    QTest::addColumn<bool>("compositing");
+    QTest::newRow("update, no compositor") << false << false;
+    QTest::newRow("update, compositor") << false << true;
+    QTest::newRow("sms, no compositor") << true << false;
+    QTest::newRow("sms, compositor") << true << true;
+}
+
+// Without a compositor (and so without shadows) a 1-px line in the frame colour runs along the
+// tab-shaped outline; with one the shadows mark the edge.
+void TestMeskPostDialogs::edgeWithoutCompositor()
+{
+    QFETCH(bool, sms);
+    QFETCH(bool, compositing);
+    FakeCompositorScope compositor(compositing);
+    FakeShadowWindowScope fakes;
+    UpdateEnv env(true, false);
+    auto engine = smsEnv();
+    std::unique_ptr<QWidget> w;
+    if (sms)
+        w = std::make_unique<CMeskPostSmsWidget>(engine->engine(), nullptr);
+    else
+        w = std::make_unique<CMeskPostUpdateWidget>(&env.manager, nullptr);
+    w->setGeometry(50, 60, 340, 250);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    const int tabW = w->property("tabWidth").toInt();
+    const int tabH = w->property("tabHeight").toInt();
+    QImage image(w->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    w->render(&image);
+    const QColor line = static_cast<CQuorCommonStyle*>(QApplication::style())->color(10);
+    // The tab's top and right side, the body's top beside the tab, its right side and bottom.
+    const QList<QPoint> outline{{tabW / 2, 0}, {tabW - 1, tabH / 2}, {(tabW + 339) / 2, tabH}, {339, 150}, {170, 249}};
+    for (const QPoint& p : outline) {
+        const QString at = QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
+        QVERIFY2((QColor(image.pixel(p)) == line) != compositing, qPrintable(at));
+    }
+    QVERIFY(QColor(image.pixel(170, 247)) != line); // only the outermost pixel
 }
 
 std::unique_ptr<TestEngine> TestMeskPostDialogs::smsEnv(const QList<SPhoneContact>& contacts, bool sms)
@@ -592,6 +638,12 @@ void TestMeskPostDialogs::screenshots()
     update.setGeometry(40, 40, 340, 250);
     update.show();
     shoot(&update, QStringLiteral("post-update-idle.png"));
+    if (!CCompositingWatch::instance()->isActive()) {
+        // On the screen too: the body's right side is the frame colour, the backdrop beside it.
+        const QImage edge = update.screen()->grabWindow(0, 378, 150, 4, 1).toImage();
+        QCOMPARE(QColor(edge.pixel(1, 0)), static_cast<CQuorCommonStyle*>(QApplication::style())->color(10));
+        QCOMPARE(QColor(edge.pixel(2, 0)), QColor(200, 210, 220));
+    }
     update.setText(QStringLiteral("Off to the lake for the weekend!"));
     QTest::mouseClick(sendButton(&update), Qt::LeftButton);
     shoot(&update, QStringLiteral("post-update-sending.png"));
