@@ -173,6 +173,7 @@ bool CMeskComplexShadow::eventFilter(QObject* watched, QEvent* event)
         return false;
     switch (event->type()) {
     case QEvent::Move:
+    case QEvent::WinIdChange: // a native window made anew sends no Move
         for (CMeskShadowWindow* shadow : std::as_const(m_shadows))
             shadow->follow();
         break;
