@@ -595,6 +595,10 @@ void TestMeskMainWindow::openFailureSaysSo()
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&shown] {
         if (auto* box = qobject_cast<CMeskMessageBox*>(QApplication::activeModalWidget())) {
+#ifdef LUMESK_SCREENSHOT_DIR
+            if (shown.isEmpty() && QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR)))
+                box->grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/browser-failed-box.png"));
+#endif
             shown << box->textLabel()->text();
             box->reject();
         }

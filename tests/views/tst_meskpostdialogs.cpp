@@ -660,6 +660,14 @@ void TestMeskPostDialogs::screenshots()
     sms.setText(QStringLiteral("See you at noon."));
     sms.show();
     shoot(&sms, QStringLiteral("post-sms-state.png"));
+    sms.hide();
+    // Ready, nothing written: the recipient's placeholder and Send off.
+    smsEngine->smsEngine()->setState(SmsStateReady);
+    emit smsEngine->smsEngine()->stateChanged(SmsStateReady);
+    CMeskPostSmsWidget empty(smsEngine->engine(), nullptr);
+    empty.setGeometry(440, 40, 340, 250);
+    empty.show();
+    shoot(&empty, QStringLiteral("post-sms-empty.png"));
     QTest::qWait(qEnvironmentVariableIntValue("TST_SHOW_MS"));
 }
 
