@@ -640,9 +640,11 @@ void TestMeskPostDialogs::screenshots()
     shoot(&update, QStringLiteral("post-update-idle.png"));
     if (!CCompositingWatch::instance()->isActive()) {
         // On the screen too: the body's right side is the frame colour, the backdrop beside it.
-        const QImage edge = update.screen()->grabWindow(0, 378, 150, 4, 1).toImage();
-        QCOMPARE(QColor(edge.pixel(1, 0)), static_cast<CQuorCommonStyle*>(QApplication::style())->color(10));
-        QCOMPARE(QColor(edge.pixel(2, 0)), QColor(200, 210, 220));
+        const QPixmap grabbed = update.screen()->grabWindow(0, 378, 150, 4, 1);
+        const QImage edge = grabbed.toImage();
+        const int r = qRound(grabbed.devicePixelRatio()); // device pixels per logical one
+        QCOMPARE(QColor(edge.pixel(1 * r, 0)), static_cast<CQuorCommonStyle*>(QApplication::style())->color(10));
+        QCOMPARE(QColor(edge.pixel(2 * r, 0)), QColor(200, 210, 220));
     }
     update.setText(QStringLiteral("Off to the lake for the weekend!"));
     QTest::mouseClick(sendButton(&update), Qt::LeftButton);
