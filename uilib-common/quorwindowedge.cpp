@@ -80,8 +80,8 @@ void CQuorWindowEdge::paintEvent(QPaintEvent*)
     // The outermost pixels of the window's shape: those with a neighbour outside it.
     const QWidget* window = parentWidget();
     const QRegion shape = window && !window->mask().isEmpty() ? window->mask() : QRegion(rect());
-    const QRegion inner = shape & shape.translated(1, 0) & shape.translated(-1, 0) & shape.translated(0, 1)
-                          & shape.translated(0, -1);
+    const QRegion inner = shape & shape.translated(1, 0) & shape.translated(-1, 0) & shape.translated(0, 1) &
+                          shape.translated(0, -1);
     QPainter painter(this);
     const QColor line = color();
     for (const QRect& r : shape - inner)

@@ -87,7 +87,8 @@ bool CMeskMessageBox::openUrl(const QUrl& url, QWidget* parent)
         return true;
     // Without a launcher (no xdg-open, no $BROWSER) a click would otherwise do nothing at all.
     //: Message when no program could be started to show an address; the address follows on the next line
-    const QString text = tr("No web browser could be started to open") + QLatin1Char('\n') + url.toDisplayString();
+    const QString text =
+        tr("No web browser could be started to open") + QLatin1Char('\n') + url.toDisplayString();
     //: Type of dialog - error, warning, or information
     CMeskMessageBox box(0, text, tr("Error"), parent);
     box.textLabel()->setTextFormat(Qt::PlainText); // the address is shown as it is

@@ -269,8 +269,8 @@ void CMeskPostSmsWidget::_onSmsStateChanged(TMeskSmsState state)
 void CMeskPostSmsWidget::updateSendButton()
 {
     // The number itself is checked on Send, where a refused one gets its message.
-    m_sendButton->setEnabled(m_engine->smsState() == SmsStateReady && !m_editor->plainText().isEmpty()
-                             && !m_recipients->currentText().trimmed().isEmpty());
+    m_sendButton->setEnabled(m_engine->smsState() == SmsStateReady && !m_editor->plainText().isEmpty() &&
+                             !m_recipients->currentText().trimmed().isEmpty());
 }
 
 void CMeskPostSmsWidget::_smsTextChanged()

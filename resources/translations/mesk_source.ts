@@ -398,7 +398,7 @@
     </message>
     <message>
         <location filename="../../uilib/meskmessagebox.cpp" line="66"/>
-        <location filename="../../uilib/meskmessagebox.cpp" line="92"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="93"/>
         <source>Error</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
         <translation type="unfinished"></translation>
@@ -416,7 +416,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="90"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="91"/>
         <source>No web browser could be started to open</source>
         <extracomment>Message when no program could be started to show an address; the address follows on the next line</extracomment>
         <translation type="unfinished"></translation>

@@ -721,11 +721,12 @@ private slots:
         const QString error = QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: ");
         const QString ended = QStringLiteral("CMeskSmsEngine: ended: ");
         QTest::newRow("same thrice") << QList<quint32>{2, 2, 2} << QStringList{error + "Device not found"};
-        QTest::newRow("then an answer") << QList<quint32>{2, 2, 0xFF, 0xFF}
-                                        << QStringList{error + "Device not found", ended + "Device not found"};
-        QTest::newRow("another error") << QList<quint32>{2, 5, 5}
-                                       << QStringList{error + "Device not found", ended + "Device not found",
-                                                      error + "No SIM inserted"};
+        QTest::newRow("then an answer")
+            << QList<quint32>{2, 2, 0xFF, 0xFF}
+            << QStringList{error + "Device not found", ended + "Device not found"};
+        QTest::newRow("another error")
+            << QList<quint32>{2, 5, 5}
+            << QStringList{error + "Device not found", ended + "Device not found", error + "No SIM inserted"};
         QTest::newRow("back again") << QList<quint32>{2, 0xFF, 2}
                                     << QStringList{error + "Device not found", ended + "Device not found",
                                                    error + "Device not found"};
@@ -745,7 +746,8 @@ private slots:
         }
         // Queued behind the reports: once it ran, every report has been handled.
         bool handled = false;
-        QMetaObject::invokeMethod(&engine, [&handled] { handled = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &engine, [&handled] { handled = true; }, Qt::QueuedConnection);
         QTRY_VERIFY(handled);
         QCOMPARE(log.lines(), expected);
     }

@@ -16,8 +16,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
-#include <QMenu>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -200,11 +200,12 @@ private slots:
         const int h = image.height() - 1;
         const int mid = image.height() / 2;
         // Each edge in the middle and each corner, and on the second device pixel at scale 2.
-        const QList<QPoint> outline{{w / 2, 0}, {w, mid}, {w / 2, h}, {0, mid}, {0, 0}, {w, h},
-                                    {int(scale) - 1, mid}};
+        const QList<QPoint> outline{{w / 2, 0}, {w, mid}, {w / 2, h},           {0, mid},
+                                    {0, 0},     {w, h},   {int(scale) - 1, mid}};
         for (const QPoint& p : outline) {
             if (compositing)
-                QVERIFY2(QColor(image.pixel(p)) != line, qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+                QVERIFY2(QColor(image.pixel(p)) != line,
+                         qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
             else
                 QCOMPARE(QColor(image.pixel(p)), line);
         }

@@ -186,24 +186,28 @@ void TestMeskPictures::frameEvenWhateverTheAspect()
         const int w = image.width();
         const int h = image.height();
         for (int i = 0; i < frame; ++i) {
-            const QPoint p = edge == 0 ? QPoint(w / 2, i) : edge == 1 ? QPoint(w - 1 - i, h / 2)
-                           : edge == 2 ? QPoint(w / 2, h - 1 - i) : QPoint(i, h / 2);
+            const QPoint p = edge == 0   ? QPoint(w / 2, i)
+                             : edge == 1 ? QPoint(w - 1 - i, h / 2)
+                             : edge == 2 ? QPoint(w / 2, h - 1 - i)
+                                         : QPoint(i, h / 2);
             pixels << image.pixel(p);
         }
         return pixels;
     };
     // Smooth stretching may round a channel by a step or two.
     const auto near = [](QRgb a, QRgb b) {
-        return qAbs(qAlpha(a) - qAlpha(b)) <= 2 && qAbs(qRed(a) - qRed(b)) <= 2 && qAbs(qGreen(a) - qGreen(b)) <= 2
-               && qAbs(qBlue(a) - qBlue(b)) <= 2;
+        return qAbs(qAlpha(a) - qAlpha(b)) <= 2 && qAbs(qRed(a) - qRed(b)) <= 2 &&
+               qAbs(qGreen(a) - qGreen(b)) <= 2 && qAbs(qBlue(a) - qBlue(b)) <= 2;
     };
     for (int edge = 0; edge < 4; ++edge) {
         const QList<QRgb> got = across(actual, edge);
         const QList<QRgb> want = across(expected, edge);
         for (int i = 0; i < frame; ++i)
             QVERIFY2(near(got.at(i), want.at(i)), qPrintable(QStringLiteral("edge %1, pixel %2: %3, not %4")
-                                                                  .arg(edge).arg(i).arg(got.at(i), 8, 16)
-                                                                  .arg(want.at(i), 8, 16)));
+                                                                 .arg(edge)
+                                                                 .arg(i)
+                                                                 .arg(got.at(i), 8, 16)
+                                                                 .arg(want.at(i), 8, 16)));
     }
     // The corners: the same as those of the square one.
     const QSize a = actual.size() - QSize(1, 1);

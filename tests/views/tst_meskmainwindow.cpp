@@ -4,23 +4,23 @@
 #include "fakeautostart.h"
 #include "fakemediaitems.h"
 #include "fakepowerevents.h"
+#include "imediaposting.h"
 #include "meskbottombar.h"
 #include "meskdebugtools.h"
 #include "meskdeepdiveview.h"
 #include "meskfeederrorwidget.h"
+#include "meskitemwidgets.h"
 #include "meskmaintitlebar.h"
 #include "meskmainwindow.h"
-#include "meskmultistreamview.h"
-#include "meskitemwidgets.h"
 #include "meskmessagebox.h"
-#include "meskthumbnailwidget.h"
+#include "meskmultistreamview.h"
 #include "meskpostsmswidget.h"
 #include "meskpostupdatewidget.h"
-#include "imediaposting.h"
 #include "meskservicefeedsview.h"
 #include "mesksettings.h"
 #include "mesksettingswidget.h"
 #include "mesksmallwidgets.h"
+#include "meskthumbnailwidget.h"
 #include "mesktoolbar.h"
 #include "meskuistyle.h"
 #include "meskwelcomeview.h"
@@ -167,8 +167,8 @@ void TestMeskMainWindow::firstRunAndDebugTools()
         QVERIFY(window->feedsView()->isHidden());
         QVERIFY(window->settingsWidget()->isHidden());
         // Centred to the pixel (an odd size leaves half a pixel).
-        const QPointF offset = QRectF(window->geometry()).center()
-                               - QRectF(window->screen()->availableGeometry()).center();
+        const QPointF offset =
+            QRectF(window->geometry()).center() - QRectF(window->screen()->availableGeometry()).center();
         QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5, qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
         return;
     }
@@ -312,7 +312,10 @@ void TestMeskMainWindow::staysOnScreen()
     const auto inside = [&area](const QWidget& w) {
         return area.contains(w.frameGeometry()) ? QString()
                                                 : QStringLiteral("%1,%2 %3x%4 is outside")
-                                                      .arg(w.x()).arg(w.y()).arg(w.width()).arg(w.height());
+                                                      .arg(w.x())
+                                                      .arg(w.y())
+                                                      .arg(w.width())
+                                                      .arg(w.height());
     };
     {
         store().setValue(CMeskSettings::keyName(7), 0);
@@ -622,8 +625,9 @@ void TestMeskMainWindow::openFailureSaysSo()
         else
             QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(shown.size(), n); // once per click
-        QVERIFY2(shown.last().startsWith(QStringLiteral("No web browser could be started to open\n") + address),
-                 qPrintable(shown.last()));
+        QVERIFY2(
+            shown.last().startsWith(QStringLiteral("No web browser could be started to open\n") + address),
+            qPrintable(shown.last()));
     }
     m_env->provider(2)->users.clear();
     m_env->provider(2)->linkItems.clear();

@@ -351,7 +351,8 @@ void TestMeskPostDialogs::edgeWithoutCompositor()
     w->render(&image);
     const QColor line = static_cast<CQuorCommonStyle*>(QApplication::style())->color(10);
     // The tab's top and right side, the body's top beside the tab, its right side and bottom.
-    const QList<QPoint> outline{{tabW / 2, 0}, {tabW - 1, tabH / 2}, {(tabW + 339) / 2, tabH}, {339, 150}, {170, 249}};
+    const QList<QPoint> outline{
+        {tabW / 2, 0}, {tabW - 1, tabH / 2}, {(tabW + 339) / 2, tabH}, {339, 150}, {170, 249}};
     for (const QPoint& p : outline) {
         const QString at = QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
         QVERIFY2((QColor(image.pixel(p)) == line) != compositing, qPrintable(at));
@@ -523,15 +524,24 @@ void TestMeskPostDialogs::sendEnabled_data()
     QTest::addColumn<QString>("recipient");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("ready") << 6 << "Ann Lee (444)" << "hi" << true;
-    QTest::newRow("ready, a number the check refuses") << 6 << "12" << "hi" << true;
-    QTest::newRow("ready, no text") << 6 << "123" << "" << false;
-    QTest::newRow("ready, no recipient") << 6 << "" << "hi" << false;
-    QTest::newRow("ready, blank recipient") << 6 << "  " << "hi" << false;
-    QTest::newRow("not yet known") << 0 << "123" << "hi" << false;
-    QTest::newRow("no SIM") << 4 << "123" << "hi" << false;
-    QTest::newRow("powered off") << 2 << "123" << "hi" << false;
-    QTest::newRow("PIN") << 5 << "123" << "hi" << false;
+    QTest::newRow("ready") << 6 << "Ann Lee (444)"
+                           << "hi" << true;
+    QTest::newRow("ready, a number the check refuses") << 6 << "12"
+                                                       << "hi" << true;
+    QTest::newRow("ready, no text") << 6 << "123"
+                                    << "" << false;
+    QTest::newRow("ready, no recipient") << 6 << ""
+                                         << "hi" << false;
+    QTest::newRow("ready, blank recipient") << 6 << "  "
+                                            << "hi" << false;
+    QTest::newRow("not yet known") << 0 << "123"
+                                   << "hi" << false;
+    QTest::newRow("no SIM") << 4 << "123"
+                            << "hi" << false;
+    QTest::newRow("powered off") << 2 << "123"
+                                 << "hi" << false;
+    QTest::newRow("PIN") << 5 << "123"
+                         << "hi" << false;
 }
 
 void TestMeskPostDialogs::sendEnabled()
@@ -643,7 +653,8 @@ void TestMeskPostDialogs::screenshots()
         const QPixmap grabbed = update.screen()->grabWindow(0, 378, 150, 4, 1);
         const QImage edge = grabbed.toImage();
         const int r = qRound(grabbed.devicePixelRatio()); // device pixels per logical one
-        QCOMPARE(QColor(edge.pixel(1 * r, 0)), static_cast<CQuorCommonStyle*>(QApplication::style())->color(10));
+        QCOMPARE(QColor(edge.pixel(1 * r, 0)),
+                 static_cast<CQuorCommonStyle*>(QApplication::style())->color(10));
         QCOMPARE(QColor(edge.pixel(2 * r, 0)), QColor(200, 210, 220));
     }
     update.setText(QStringLiteral("Off to the lake for the weekend!"));

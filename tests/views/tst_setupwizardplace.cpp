@@ -110,7 +110,8 @@ void TestSetupWizardPlace::keepsItsPlace()
     FakeAutostartScope autostart;
     TestEngine env;
     env.addProvider(1, QStringLiteral("Twitter"));
-    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")).setValue(CMeskSettings::keyName(16), false);
+    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"))
+        .setValue(CMeskSettings::keyName(16), false);
     QVERIFY(env.init());
     CMeskMainWindow main(env.engine());
     main.move(200, 60);
