@@ -68,7 +68,7 @@ bool CMeskContacts::init()
     }
     IMeskContactCollection* collection = store->contacts();
     if (!collection || collection->count() == 0) {
-        log(QStringLiteral("CMeskContacts: No QUOR contacts found"));
+        log(QStringLiteral("CMeskContacts: No contacts found"));
         return true;
     }
 

@@ -94,6 +94,7 @@ void CMeskSmsEngine::stop()
     m_storage = nullptr;
     // Back to "not yet derived"; this is never reported.
     m_state = TMeskSmsState(0);
+    m_condition.clear();
 }
 
 std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* backend)
@@ -144,7 +145,10 @@ bool CMeskSmsEngine::readSimMessages()
 {
     if (!isSmsReady())
         return false;
-    return m_manager.load(std::memory_order_acquire)->readAllMessages();
+    const bool read = m_manager.load(std::memory_order_acquire)->readAllMessages();
+    if (read)
+        toGuiThread([this] { noteCondition({}); });
+    return read;
 }
 
 bool CMeskSmsEngine::sendMessage(const QString& phone, const QString& text)
@@ -188,6 +192,7 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
                                                         const QList<quint32>& indices)
 {
     toGuiThread([this, status, number, text, timeStamp, indices] {
+        noteCondition({});
         messageReceived(status, number, text, timeStamp, indices);
     });
 }
@@ -200,12 +205,18 @@ void CMeskSmsEngine::onMeskMbnSmsManagerClass0MessageReceived(quint32, const QSt
 
 void CMeskSmsEngine::onMeskMbnSmsManagerSendDone(quint32 requestId)
 {
-    toGuiThread([this, requestId] { sendEnded(requestId, true); });
+    toGuiThread([this, requestId] {
+        noteCondition({});
+        sendEnded(requestId, true);
+    });
 }
 
 void CMeskSmsEngine::onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32)
 {
-    toGuiThread([this, requestId] { sendEnded(requestId, false); });
+    toGuiThread([this, requestId] {
+        noteCondition({});
+        sendEnded(requestId, false);
+    });
 }
 
 void CMeskSmsEngine::onMeskMbnSmsManagerError(quint32 errorCode)
@@ -213,7 +224,20 @@ void CMeskSmsEngine::onMeskMbnSmsManagerError(quint32 errorCode)
     const QString text = errorText(errorCode);
     if (text.isEmpty())
         return;
-    toGuiThread([text] { log(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: ") + text); });
+    toGuiThread([this, text] { noteCondition(text); });
+}
+
+void CMeskSmsEngine::noteCondition(const QString& error)
+{
+    // A modem without a device or SIM answers every poll with the same error: say when it
+    // starts and when it ends, not each time.
+    if (error == m_condition)
+        return;
+    if (!m_condition.isEmpty())
+        log(QStringLiteral("CMeskSmsEngine: ended: ") + m_condition);
+    m_condition = error;
+    if (!error.isEmpty())
+        log(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: ") + error);
 }
 
 QString CMeskSmsEngine::errorText(quint32 errorCode)

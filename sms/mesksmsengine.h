@@ -78,6 +78,9 @@ private:
 
     // GUI thread.
     void sendEnded(quint32 requestId, bool done);
+    // Logs an error the modem reports when it starts and when it ends (an empty error:
+    // the modem answered normally).
+    void noteCondition(const QString& error);
     void messageReceived(quint32 status, const QString& number, const QString& text, quint32 timeStamp,
                          const QList<quint32>& indices);
 
@@ -97,6 +100,8 @@ private:
     CMeskNetworkManager* m_network = nullptr;
     IMediaItemStorage* m_storage = nullptr;
     TMeskSmsState m_state = TMeskSmsState(0);
+    // The error the modem keeps reporting, on the GUI thread.
+    QString m_condition;
     QMetaObject::Connection m_stateConnection;
     QMetaObject::Connection m_signalConnection;
 

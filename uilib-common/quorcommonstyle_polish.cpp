@@ -2,6 +2,7 @@
 
 #include "quorcommonstyle.h"
 #include "quorshadowframe.h"
+#include "quorwindowedge.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -114,6 +115,7 @@ void CQuorCommonStyle::polish(QWidget* w)
     bool attachShadow = false;
     SNinePatchMargins shadowMargins{14, 10, 14, 18};
     bool customMargins = false;
+    bool edge = false; // a line along the window's outline while there is no shadow
     auto shadowWithKey = [&](int key) {
         attachShadow = true;
         shadowMargins = ninePatchMargins(key);
@@ -133,6 +135,7 @@ void CQuorCommonStyle::polish(QWidget* w)
             w->setContentsMargins(0, 0, 1, 0);
             removeShadow = true;
             shadowWithKey(MarginsWindowShadow);
+            edge = true;
         } else if (qobject_cast<QScrollBar*>(w)) {
             setRole(w, "quor.commonuilibrary.scrollbar");
         } else if (qobject_cast<QTabWidget*>(w) || qobject_cast<QTabBar*>(w)) {
@@ -206,10 +209,12 @@ void CQuorCommonStyle::polish(QWidget* w)
                 frame->setMidLineWidth(0);
                 removeShadow = true;
                 shadowWithKey(MarginsListShadow);
+                edge = true;
             }
         } else if (role == QLatin1String("menu.combobox")) {
             w->setContentsMargins(0, 0, 5, 0);
             shadowWithKey(MarginsListShadow);
+            edge = true;
         } else if (auto* splitter = qobject_cast<QSplitter*>(w)) {
             splitter->setHandleWidth(
                 role == QLatin1String("navigation.splitter") ? logicalHeight(m_carouselHandle) : 1);
@@ -258,6 +263,9 @@ void CQuorCommonStyle::polish(QWidget* w)
         if (customMargins)
             shadow->setMargins(shadowMargins);
     }
+
+    if (edge && w->isWindow())
+        CQuorWindowEdge::attach(w);
 
     const QString fontRole = w->property(kFontRoleProperty).toString();
     if (!fontRole.isEmpty()) {

@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyleHintReturnMask>
 #include <QStyleOptionFrame>
+#include <QWindow>
 
 CQuorDialog::CQuorDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint)
 {
@@ -44,6 +45,18 @@ CQuorDialogTitleBar* CQuorDialog::titleBar()
             m_titleBar = bars.first();
     }
     return m_titleBar;
+}
+
+bool CQuorDialog::event(QEvent* event)
+{
+    // QDialog forgets that it placed itself (it clears WA_Moved after centring), so a native
+    // window made anew while the dialog shows would get no position and land in the corner of
+    // the screen, while pos() still reports the old place. Give the new window that place.
+    if (event->type() == QEvent::WinIdChange && isVisible() && internalWinId()) {
+        if (QWindow* window = windowHandle(); window && window->position() != geometry().topLeft())
+            window->setPosition(geometry().topLeft());
+    }
+    return QDialog::event(event);
 }
 
 void CQuorDialog::resizeEvent(QResizeEvent* event)

@@ -9,7 +9,8 @@ class QFrame;
 // The frameless dialog window of the toolkit. A concrete dialog builds, as its descendants,
 // one CQuorDialogTitleBar, one QFrame named "contentFrame" and, with buttons, one QFrame
 // named "bottomFrame"; the dialog finds them by type and name. Its window mask follows the
-// frame the style paints.
+// frame the style paints. A shown dialog whose native window is made anew (a web view turns
+// it into an OpenGL surface) keeps its place on the screen.
 class CQuorDialog : public QDialog
 {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
     CQuorDialogTitleBar* titleBar();
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

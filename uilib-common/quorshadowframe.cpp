@@ -225,6 +225,12 @@ bool CQuorShadowFrame::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Move:
         moveShadow();
         break;
+    case QEvent::WinIdChange:
+        // The owner's native window was made anew (no Move comes): take its place again and
+        // stay below the new window.
+        moveShadow();
+        m_window->restack();
+        break;
     case QEvent::Resize:
         resizeShadow();
         m_dirty = true;

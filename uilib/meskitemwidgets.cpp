@@ -1,10 +1,10 @@
 #include "meskitemwidgets.h"
 
 #include "meskclock.h"
+#include "meskmessagebox.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -68,11 +68,11 @@ bool meskIsWebAddress(const QString& url)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
-bool meskOpenWebAddress(const QString& url)
+bool meskOpenWebAddress(const QString& url, QWidget* parent)
 {
     if (!meskIsWebAddress(url))
         return false;
-    QDesktopServices::openUrl(QUrl(url.trimmed(), QUrl::TolerantMode));
+    CMeskMessageBox::openUrl(QUrl(url.trimmed(), QUrl::TolerantMode), parent);
     return true;
 }
 
@@ -134,7 +134,7 @@ void CMeskItemDateLabel::updateText()
 
 void CMeskItemDateLabel::mousePressEvent(QMouseEvent* event)
 {
-    if (!meskOpenWebAddress(m_url)) {
+    if (!meskOpenWebAddress(m_url, this)) {
         QLabel::mousePressEvent(event);
         return;
     }

@@ -14,8 +14,9 @@ class QHBoxLayout;
 // Whether the address is an http or https address, the only kind the feed opens.
 bool meskIsWebAddress(const QString& url);
 // Opens an http or https address with the desktop's browser; any other address is refused.
-// Returns whether the address was handed to the desktop.
-bool meskOpenWebAddress(const QString& url);
+// Returns whether the address was a web address (when no browser could be started, an error
+// box over the parent has said so).
+bool meskOpenWebAddress(const QString& url, QWidget* parent = nullptr);
 
 // The filter rule of the text-message and Facebook item widgets. The displayed text (rich
 // text) is read as the user sees it: a <style> block is dropped whole, tags are removed and

@@ -4,9 +4,11 @@
 #include "quorbuttons.h"
 #include "quorcommonstyle.h"
 
+#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QUrl>
 #include <QVBoxLayout>
 
 CMeskMessageBox::CMeskMessageBox(int type, const QString& text, const QString& title, QWidget* parent)
@@ -77,4 +79,19 @@ bool CMeskMessageBox::information(const QString& text, QWidget* parent)
     //: Type of dialog - error, warning, or information
     CMeskMessageBox box(2, text, tr("Information"), parent);
     return box.exec() != 0;
+}
+
+bool CMeskMessageBox::openUrl(const QUrl& url, QWidget* parent)
+{
+    if (QDesktopServices::openUrl(url))
+        return true;
+    // Without a launcher (no xdg-open, no $BROWSER) a click would otherwise do nothing at all.
+    //: Message when no program could be started to show an address; the address follows on the next line
+    const QString text =
+        tr("No web browser could be started to open") + QLatin1Char('\n') + url.toDisplayString();
+    //: Type of dialog - error, warning, or information
+    CMeskMessageBox box(0, text, tr("Error"), parent);
+    box.textLabel()->setTextFormat(Qt::PlainText); // the address is shown as it is
+    box.exec();
+    return false;
 }

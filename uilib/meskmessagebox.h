@@ -6,6 +6,7 @@ class CMeskDialogTitleBar;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QUrl;
 
 // The product's modal message: a caption bar coloured by the type, a word-wrapped text, and
 // "Ok" and "Cancel". Ok accepts; Cancel, the caption's Close and the window's close reject.
@@ -25,6 +26,10 @@ public:
     static bool error(const QString& text, QWidget* parent = nullptr);
     static bool warning(const QString& text, QWidget* parent = nullptr);
     static bool information(const QString& text, QWidget* parent = nullptr);
+
+    // Hands the address to the desktop's program for it; when none could be started, says so
+    // in an error box. Returns whether the desktop took the address.
+    static bool openUrl(const QUrl& url, QWidget* parent = nullptr);
 
 private:
     CMeskDialogTitleBar* m_titleBar = nullptr;

@@ -4,6 +4,7 @@
 #include "ishadowwindow.h"
 #include "quorcommonstyle.h"
 #include "quorpainting.h"
+#include "quorwindowedge.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -135,8 +136,11 @@ void CMeskShadowWindow::_onCompositingChanged(bool active)
 
 CMeskComplexShadow::CMeskComplexShadow(QWidget* target) : QObject(target), m_target(target)
 {
-    if (target)
-        target->installEventFilter(this);
+    if (!target)
+        return;
+    target->installEventFilter(this);
+    // Without a compositor there are no shadow windows: a line along the window's shape marks its edge.
+    CQuorWindowEdge::attach(target);
 }
 
 CMeskComplexShadow::~CMeskComplexShadow()
@@ -169,6 +173,7 @@ bool CMeskComplexShadow::eventFilter(QObject* watched, QEvent* event)
         return false;
     switch (event->type()) {
     case QEvent::Move:
+    case QEvent::WinIdChange: // a native window made anew sends no Move
         for (CMeskShadowWindow* shadow : std::as_const(m_shadows))
             shadow->follow();
         break;

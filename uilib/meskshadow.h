@@ -59,7 +59,8 @@ private:
 
 // One shadow window per rectangle of a non-rectangular window (the tab-shaped post dialogs).
 // The shadows follow the window when it moves, shows or hides; the owner replaces the
-// rectangles (clear() and addShadow()) whenever the window changes its size.
+// rectangles (clear() and addShadow()) whenever the window changes its size. Without a
+// compositor the window gets a line along its outline instead (CQuorWindowEdge).
 class CMeskComplexShadow : public QObject
 {
     Q_OBJECT

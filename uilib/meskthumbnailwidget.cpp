@@ -3,6 +3,7 @@
 #include "meskitemwidgets.h"
 #include "meskpictures.h"
 #include "meskuistyle.h"
+#include "quorpainting.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -116,7 +117,10 @@ void CMeskThumbnailWidget::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     QRect r = rect();
     if (m_shadow && !m_shadowPixmap.isNull()) {
-        painter.drawPixmap(r.topLeft(), m_shadowPixmap);
+        // The shadow image is drawn for the nominal size; a picture of another aspect (or a
+        // smaller one) gets it stretched along its edges, corners kept.
+        drawNinePatchPixmap(&painter, m_shadowPixmap, r, m_outerMargin, m_outerMargin, m_outerMargin,
+                            m_outerMargin);
         r.adjust(m_outerMargin, m_outerMargin, -m_outerMargin, -m_outerMargin);
         painter.fillRect(r, Qt::white);
         r.adjust(m_innerMargin, m_innerMargin, -m_innerMargin, -m_innerMargin);
@@ -138,7 +142,7 @@ void CMeskThumbnailWidget::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
-    meskOpenWebAddress(m_url);
+    meskOpenWebAddress(m_url, this);
     event->accept();
     emit clicked();
 }

@@ -3,11 +3,11 @@
 #include "imediaitemprovider.h"
 #include "imediaobjects.h"
 #include "meskengine.h"
+#include "meskmessagebox.h"
 #include "mesktexts.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -264,7 +264,7 @@ void removeStalePages(const QDir& folder)
 
 } // namespace
 
-void sMeskShowLinksBrowser(CMeskEngine* engine)
+void sMeskShowLinksBrowser(CMeskEngine* engine, QWidget* parent)
 {
     QList<SLinkPage> entries;
     const QList<IMediaLinkItem*> links = engine->loadMediaLinks();
@@ -300,5 +300,5 @@ void sMeskShowLinksBrowser(CMeskEngine* engine)
             firstWritten = written;
     }
     if (firstWritten)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath(folder, 1)));
+        CMeskMessageBox::openUrl(QUrl::fromLocalFile(pagePath(folder, 1)), parent);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 class CMeskEngine;
+class QWidget;
 
 // Writes every stored link of the activated providers as numbered web pages, newest first
 // ("1.html", "2.html", ... with a close-button image and one "<id>_logo.png" per provider) into
@@ -9,5 +10,6 @@ class CMeskEngine;
 // navigation above the linked page in a frame. Links without a known author or provider get
 // no page; pages of an earlier run are deleted. Nothing is written or opened when there is no
 // link, and nothing when the folder is not a plain folder of the user (a debug message says
-// so). Synchronous, GUI thread only.
-void sMeskShowLinksBrowser(CMeskEngine* engine);
+// so). When no browser could be started, an error box over the parent says so. Synchronous,
+// GUI thread only.
+void sMeskShowLinksBrowser(CMeskEngine* engine, QWidget* parent = nullptr);

@@ -41,10 +41,12 @@ constexpr int kKeyMainWindowHeight = 6;
 constexpr int kKeyMainColumnMode = 7;
 constexpr int kKeyFirstRunFlag = 16;
 
-QRect desktopGeometry()
+// The part of a screen windows may cover (without the desktop's panels).
+QRect availableArea(const QScreen* screen)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->virtualGeometry() : QRect(0, 0, 1024, 768);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
 } // namespace
@@ -138,7 +140,7 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
         m_settingsWidget->hide();
         connect(m_welcomeView, &CMeskWelcomeView::openServiceSettings, this, &CMeskMainWindow::_onCloseWelcomeScreen);
         adjustSize();
-        const QRect desk = desktopGeometry();
+        const QRect desk = availableArea(currentScreen());
         // The word-wrapped welcome text needs more height at this fixed width than the size
         // hint says; give it that height while the desktop has room.
         if (m_layout->hasHeightForWidth())
@@ -208,14 +210,21 @@ void CMeskMainWindow::_onShowSingleColumnView()
     m_bottomBar->resetFilter();
     m_settings->setValue(kKeyMainColumnMode, 0);
     m_settings->commitValue(kKeyMainColumnMode);
+    QScreen* current = currentScreen();
     setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) + 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
+    keepOnScreen(current);
 }
 
 void CMeskMainWindow::_onShowMultiColumnView()
 {
-    m_columnCount = 3;
+    // As many whole columns as the screen holds, at most three; the column scroller reaches the rest.
+    const int column = metric(CMeskUiStyle::PM_MeskColumnWidth, 360);
+    const int sides = 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4);
+    QScreen* current = currentScreen();
+    const int columns = std::clamp((availableArea(current).width() - sides) / column, 1, 3);
+    m_columnCount = columns;
     m_singleColumn = false;
-    m_feedsView->showMultiColumn(3);
+    m_feedsView->showMultiColumn(columns);
     m_settingsWidget->showMultiView();
     m_toolBar->setMultiColumnMode();
     m_bottomBar->setMultiColumnMode();
@@ -223,7 +232,8 @@ void CMeskMainWindow::_onShowMultiColumnView()
     m_bottomBar->resetFilter();
     m_settings->setValue(kKeyMainColumnMode, 1);
     m_settings->commitValue(kKeyMainColumnMode);
-    setFixedWidth(3 * metric(CMeskUiStyle::PM_MeskColumnWidth, 360) + 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
+    setFixedWidth(columns * column + sides);
+    keepOnScreen(current);
 }
 
 QSize CMeskMainWindow::postDialogSize() const
@@ -284,7 +294,7 @@ void CMeskMainWindow::_onShowDeepDiveView()
 
 void CMeskMainWindow::_onShowLinksView()
 {
-    sMeskShowLinksBrowser(m_engine);
+    sMeskShowLinksBrowser(m_engine, this);
 }
 
 void CMeskMainWindow::_onCloseWelcomeScreen()
@@ -324,14 +334,42 @@ void CMeskMainWindow::actionSystemMenu()
 
 void CMeskMainWindow::restoreGeometry()
 {
-    const QRect desk = desktopGeometry();
+    // The stored corner picks the screen; a corner on no screen keeps the default place.
+    const QPoint p = m_settings->value(kKeyMainWindowPos).toPoint();
+    QScreen* target = QGuiApplication::screenAt(p);
+    if (!target)
+        target = currentScreen();
+    const QRect desk = availableArea(target);
     setMaximumHeight(desk.height());
     const int minHeight = metric(CMeskUiStyle::PM_MeskMainWindowMinHeight, 500);
     const int h = m_settings->value(kKeyMainWindowHeight).toInt();
     resize(minimumWidth(), h > minHeight && h < desk.height() ? h : minHeight);
-    const QPoint p = m_settings->value(kKeyMainWindowPos).toPoint();
-    if (p.x() > 0 && p.x() < desk.width() && p.y() > 0 && p.y() < desk.height())
+    if (p.x() > desk.left() && p.x() <= desk.right() && p.y() > desk.top() && p.y() <= desk.bottom())
         move(p);
+    keepOnScreen(target);
+}
+
+QScreen* CMeskMainWindow::currentScreen() const
+{
+    // The one under the window's centre, else the one under its top-left corner.
+    const QRect frame = frameGeometry();
+    if (QScreen* under = QGuiApplication::screenAt(frame.center()))
+        return under;
+    if (QScreen* under = QGuiApplication::screenAt(frame.topLeft()))
+        return under;
+    return screen();
+}
+
+void CMeskMainWindow::keepOnScreen(QScreen* target)
+{
+    // Without a window manager nothing else brings back a window hanging off its screen:
+    // move it left, then up, until it lies wholly inside the screen's available area.
+    const QRect desk = availableArea(target);
+    const QRect frame = frameGeometry();
+    const QPoint inside(std::max(desk.left(), std::min(frame.left(), desk.right() + 1 - frame.width())),
+                        std::max(desk.top(), std::min(frame.top(), desk.bottom() + 1 - frame.height())));
+    if (inside != frame.topLeft())
+        move(pos() + inside - frame.topLeft());
 }
 
 void CMeskMainWindow::saveGeometry()

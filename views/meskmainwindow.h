@@ -22,6 +22,7 @@ class CMeskToolBar;
 class CMeskWelcomeView;
 class IMeskPowerEvents;
 class QPainter;
+class QScreen;
 class QVBoxLayout;
 
 // The program's one top-level window: frameless, it stacks the title bar, the toolbar, the feed
@@ -75,6 +76,8 @@ protected:
 private:
     void restoreGeometry();
     void saveGeometry();
+    QScreen* currentScreen() const;
+    void keepOnScreen(QScreen* target);
     bool isFirstRun();
     void createPostDialogs();
     QPoint dialogAnchor() const;

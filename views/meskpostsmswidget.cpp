@@ -98,6 +98,9 @@ CMeskPostSmsWidget::CMeskPostSmsWidget(CMeskEngine* engine, QWidget* parent)
 
     m_recipients = new CMeskSmsContactCombo(this);
     fillContacts();
+    if (QLineEdit* edit = m_recipients->lineEdit())
+        //: Help text in the empty box where the user picks a contact or types a phone number for a new SMS
+        edit->setPlaceholderText(tr("Name or number"));
     layout->addWidget(m_recipients);
 
     m_editor = new CMeskTextEdit(this);
@@ -158,7 +161,6 @@ void CMeskPostSmsWidget::fillContacts()
 
     QList<SPhoneContact> contacts = m_engine->contacts();
     if (contacts.isEmpty()) {
-        qDebug() << "No QUOR Contacts found";
         m_recipients->setToolTip(tr("Synchronize your mobile with Velto Quor Suite to see your phonebook"));
         return;
     }
@@ -261,6 +263,14 @@ void CMeskPostSmsWidget::_onSmsStateChanged(TMeskSmsState state)
         showError(tr("There is no SIM in your device"));
         break;
     }
+    updateSendButton();
+}
+
+void CMeskPostSmsWidget::updateSendButton()
+{
+    // The number itself is checked on Send, where a refused one gets its message.
+    m_sendButton->setEnabled(m_engine->smsState() == SmsStateReady && !m_editor->plainText().isEmpty() &&
+                             !m_recipients->currentText().trimmed().isEmpty());
 }
 
 void CMeskPostSmsWidget::_smsTextChanged()
@@ -270,6 +280,7 @@ void CMeskPostSmsWidget::_smsTextChanged()
     int parts = 0;
     m_engine->smsTextLength(m_editor->plainText(), &used, &left, &parts);
     m_counterLabel->setText(QStringLiteral("%1(%2)").arg(left).arg(parts));
+    updateSendButton();
 }
 
 void CMeskPostSmsWidget::_onContactsComboReady()

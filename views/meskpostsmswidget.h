@@ -62,6 +62,7 @@ private slots:
 
 private:
     void fillContacts();
+    void updateSendButton();
     void showError(const QString& text);
     void hideError();
 

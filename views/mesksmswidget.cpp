@@ -223,7 +223,7 @@ void CMeskSmsWidget::_onDelete()
 
 void CMeskSmsWidget::_onLinkActivated(const QString& link)
 {
-    meskOpenWebAddress(link);
+    meskOpenWebAddress(link, this);
 }
 
 void CMeskSmsWidget::showSendingLook()

@@ -1,5 +1,6 @@
 #include "meskwebenginebackend.h"
 
+#include <QLoggingCategory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -106,5 +107,8 @@ void CMeskWebEngineBackend::setSilent(bool silent)
 
 void CMeskWebEngineBackend::registerFactory()
 {
+    // The engine's dump of its graphics context on first use says nothing to users;
+    // QT_LOGGING_RULES still turns it on.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     IMeskBrowserBackend::setFactory([](QWidget* parent) { return new CMeskWebEngineBackend(parent); });
 }

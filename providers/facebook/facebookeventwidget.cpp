@@ -7,12 +7,12 @@
 #include "facebookobjects.h"
 #include "facebookuser.h"
 #include "meskitemwidgets.h"
+#include "meskmessagebox.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "quorimages.h"
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QUrl>
@@ -395,7 +395,7 @@ void CFacebookEventWidget::_onLinkActivated(const QString& url)
         qDebug() << "CFacebookEventWidget: not opening a link that is no web address:" << url;
         return;
     }
-    QDesktopServices::openUrl(target);
+    CMeskMessageBox::openUrl(target, this);
 }
 
 void CFacebookEventWidget::_onUserInfoUpdated()

@@ -385,33 +385,40 @@
 <context>
     <name>CMeskMessageBox</name>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="40"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="42"/>
         <source>Ok</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="44"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="46"/>
         <source>Cancel</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="64"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="66"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="93"/>
         <source>Error</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="71"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="73"/>
         <source>Warning</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="78"/>
+        <location filename="../../uilib/meskmessagebox.cpp" line="80"/>
         <source>Information</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../uilib/meskmessagebox.cpp" line="91"/>
+        <source>No web browser could be started to open</source>
+        <extracomment>Message when no program could be started to show an address; the address follows on the next line</extracomment>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -511,42 +518,48 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="105"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="103"/>
+        <source>Name or number</source>
+        <extracomment>Help text in the empty box where the user picks a contact or types a phone number for a new SMS</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../views/meskpostsmswidget.cpp" line="108"/>
         <source>Write your sms here</source>
         <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="143"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="137"/>
         <source>Send</source>
         <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="171"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="164"/>
         <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="242"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="235"/>
         <source>The recipient is not valid. </source>
         <extracomment>The receiver of the SMS is not valid.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="262"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="255"/>
         <source>Device is powered off</source>
         <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="266"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="259"/>
         <source>SIM card is locked by a PIN code</source>
         <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="270"/>
+        <location filename="../../views/meskpostsmswidget.cpp" line="263"/>
         <source>There is no SIM in your device</source>
         <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
         <translation type="unfinished"></translation>
@@ -555,54 +568,54 @@
 <context>
     <name>CMeskPostUpdateWidget</name>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="139"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="155"/>
         <source>New Update</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="156"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="172"/>
         <source>Send to </source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="171"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="187"/>
         <source>Write your update here</source>
         <extracomment>Guidance text for textbox</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="181"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="197"/>
         <source>Sending your update...</source>
         <extracomment>Status text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="214"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="220"/>
         <source>Send</source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="277"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="283"/>
         <source>There are no activated services, please activate at least one in settings</source>
         <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="281"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="287"/>
         <source>Please select at least one service</source>
         <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="359"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="365"/>
         <source> failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="362"/>
+        <location filename="../../views/meskpostupdatewidget.cpp" line="368"/>
         <source>Failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>

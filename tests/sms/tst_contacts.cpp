@@ -106,9 +106,9 @@ private slots:
         QTest::newRow("initialise") << FakeContactStore::Step::Initialize << false
                                     << "CMeskContacts: Failed to initialize Dastrel. ";
         QTest::newRow("null collection")
-            << FakeContactStore::Step::NullCollection << false << "CMeskContacts: No QUOR contacts found";
+            << FakeContactStore::Step::NullCollection << false << "CMeskContacts: No contacts found";
         QTest::newRow("empty collection")
-            << FakeContactStore::Step::None << true << "CMeskContacts: No QUOR contacts found";
+            << FakeContactStore::Step::None << true << "CMeskContacts: No contacts found";
     }
 
     void storeFails()
@@ -133,7 +133,7 @@ private slots:
         CMeskContacts reader;
         LogRecorder log;
         QVERIFY(reader.init());
-        QCOMPARE(log.lines(), QStringList{"CMeskContacts: No QUOR contacts found"});
+        QCOMPARE(log.lines(), QStringList{"CMeskContacts: No contacts found"});
         QVERIFY(reader.contacts().isEmpty());
     }
 

@@ -719,6 +719,45 @@ private slots:
         QCOMPARE(log.lines(), expected);
     }
 
+    // A modem error repeated on every poll is logged when it starts and when it ends.
+    void repeatedErrors_data()
+    {
+        QTest::addColumn<QList<quint32>>("reports"); // error codes; 0xFF: the modem answered normally
+        QTest::addColumn<QStringList>("expected");
+        const QString error = QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: ");
+        const QString ended = QStringLiteral("CMeskSmsEngine: ended: ");
+        QTest::newRow("same thrice") << QList<quint32>{2, 2, 2} << QStringList{error + "Device not found"};
+        QTest::newRow("then an answer")
+            << QList<quint32>{2, 2, 0xFF, 0xFF}
+            << QStringList{error + "Device not found", ended + "Device not found"};
+        QTest::newRow("another error")
+            << QList<quint32>{2, 5, 5}
+            << QStringList{error + "Device not found", ended + "Device not found", error + "No SIM inserted"};
+        QTest::newRow("back again") << QList<quint32>{2, 0xFF, 2}
+                                    << QStringList{error + "Device not found", ended + "Device not found",
+                                                   error + "Device not found"};
+    }
+
+    void repeatedErrors()
+    {
+        QFETCH(QList<quint32>, reports);
+        QFETCH(QStringList, expected);
+        CMeskSmsEngine engine;
+        LogRecorder log;
+        for (quint32 report : reports) {
+            if (report == 0xFF)
+                engine.onMeskMbnSmsManagerSendDone(77); // a request nobody waits for
+            else
+                engine.onMeskMbnSmsManagerError(report);
+        }
+        // Queued behind the reports: once it ran, every report has been handled.
+        bool handled = false;
+        QMetaObject::invokeMethod(
+            &engine, [&handled] { handled = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(handled);
+        QCOMPARE(log.lines(), expected);
+    }
+
     // --- the core engine with the SMS library ------------------------------
 
     void throughTheEngine()

@@ -5,6 +5,7 @@
 #include "twitterapi.h"
 
 #include <QEventLoop>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -67,8 +68,28 @@ private slots:
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         loop.exec();
         QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
-        QVERIFY(reply->readAll().contains("<status>"));
+        QByteArray statuses = reply->readAll();
+        QVERIFY(statuses.contains("<status>"));
         reply->deleteLater();
+
+        // Every picture a status names is served, the linked account's own included.
+        QVERIFY(api.updateRequest(url, QStringLiteral("Hello"), QString()));
+        reply = manager.post(QNetworkRequest(QUrl::fromEncoded(url.toLatin1())), QByteArray());
+        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        const QByteArray own = reply->readAll();
+        reply->deleteLater();
+        const QRegularExpression picture(QStringLiteral("<profile_image_url>([^<]+)</profile_image_url>"));
+        QStringList pictures;
+        for (const QRegularExpressionMatch& m : picture.globalMatch(QString::fromUtf8(statuses + own)))
+            pictures << m.captured(1);
+        QVERIFY(QString::fromUtf8(own).contains(picture));
+        for (const QString& address : std::as_const(pictures)) {
+            const auto [pictureStatus, png] = fetch(manager, address);
+            QCOMPARE(pictureStatus, 200);
+            QVERIFY2(!QImage::fromData(png).isNull(), qPrintable(address));
+        }
 
         // Facebook: the login page offers both links; the session of its "Allow" link is accepted.
         CFacebookApi facebook;

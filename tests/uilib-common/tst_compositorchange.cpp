@@ -6,14 +6,18 @@
 #include "layeredwndsurface.h"
 #include "linuxshadowwindow.h"
 #include "quorarrowtooltip.h"
+#include "quorcombobox.h"
 #include "quorcommonstyle.h"
 #include "quordialog.h"
 #include "quorpopupwidget.h"
 #include "quorshadowframe.h"
 #include "quortooltiplabel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -151,6 +155,68 @@ private slots:
         QVERIFY(!frame->shadowWindow()->isVisible());
         dialog.show();
         QTRY_VERIFY(frame->shadowWindow()->isVisible());
+    }
+
+    // Without a compositor menus and combo lists show their outermost pixels in the frame colour;
+    // with one their shadow marks the edge and the pixels are the window's own.
+    void edgeWithoutCompositor_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("compositing");
+        QTest::addColumn<qreal>("scale");
+        for (const char* kind : {"menu", "combo list"}) {
+            for (qreal scale : {1.0, 2.0}) {
+                const QString name = QStringLiteral("%1 @%2").arg(QLatin1String(kind)).arg(scale);
+                QTest::newRow(qPrintable(name + QStringLiteral(", no compositor"))) << kind << false << scale;
+                QTest::newRow(qPrintable(name + QStringLiteral(", compositor"))) << kind << true << scale;
+            }
+        }
+    }
+    void edgeWithoutCompositor()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, compositing);
+        QFETCH(qreal, scale);
+        FakeCompositorScope compositor(compositing);
+        QMenu menu;
+        menu.addAction(QStringLiteral("First"));
+        menu.addAction(QStringLiteral("Second"));
+        CQuorComboBox list;
+        list.addItems({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+        QWidget* window = &menu;
+        if (kind == QLatin1String("combo list")) {
+            list.showPopup();
+            window = list.view()->window();
+        } else {
+            menu.popup(QPoint(100, 100));
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QImage image((QSizeF(window->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        window->render(&image);
+        const QColor line = qobject_cast<CQuorCommonStyle*>(QApplication::style())->color(10);
+        const int w = image.width() - 1;
+        const int h = image.height() - 1;
+        const int mid = image.height() / 2;
+        // Each edge in the middle and each corner, and on the second device pixel at scale 2.
+        const QList<QPoint> outline{{w / 2, 0}, {w, mid}, {w / 2, h},           {0, mid},
+                                    {0, 0},     {w, h},   {int(scale) - 1, mid}};
+        for (const QPoint& p : outline) {
+            if (compositing)
+                QVERIFY2(QColor(image.pixel(p)) != line,
+                         qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+            else
+                QCOMPARE(QColor(image.pixel(p)), line);
+        }
+        // Only the outermost logical pixel.
+        QVERIFY(QColor(image.pixel(int(scale) + 1, mid)) != line);
+        // The compositor stops or starts while the window is shown: the edge follows.
+        compositor.set(!compositing);
+        image.fill(Qt::transparent);
+        window->render(&image);
+        QCOMPARE(QColor(image.pixel(0, mid)) == line, compositing);
+        window->hide();
     }
 
     void floatingWindowMaskFollowsTheCompositor_data()

@@ -20,6 +20,8 @@ private slots:
     void loadsWhateverTheName();
     void thumbnailSizes_data();
     void thumbnailSizes();
+    void frameEvenWhateverTheAspect_data();
+    void frameEvenWhateverTheAspect();
     void thumbnailCursors_data();
     void thumbnailCursors();
     void thumbnailPress();
@@ -140,6 +142,79 @@ void TestMeskPictures::thumbnailSizes()
     }
     // It paints without complaint at any size.
     QVERIFY(!thumbnail.grab().isNull());
+}
+
+void TestMeskPictures::frameEvenWhateverTheAspect_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<qreal>("scale");
+    for (qreal scale : {1.0, 2.0}) {
+        const QByteArray at = scale > 1 ? " @2" : "";
+        QTest::newRow(QByteArray("photo, wide" + at).constData()) << 2 << QSize(200, 100) << scale;
+        QTest::newRow(QByteArray("photo, tall" + at).constData()) << 2 << QSize(60, 120) << scale;
+        QTest::newRow(QByteArray("photo, small" + at).constData()) << 2 << QSize(64, 48) << scale;
+        QTest::newRow(QByteArray("avatar, small" + at).constData()) << 0 << QSize(40, 30) << scale;
+        QTest::newRow(QByteArray("small avatar, tall" + at).constData()) << 1 << QSize(20, 40) << scale;
+    }
+}
+
+// The shadow ring and the white frame of a picture of any aspect look as those of a square
+// picture of the nominal size: the same rows of pixels across each of the four edges.
+void TestMeskPictures::frameEvenWhateverTheAspect()
+{
+    QFETCH(int, type);
+    QFETCH(QSize, source);
+    QFETCH(qreal, scale);
+    const auto render = [scale](CMeskThumbnailWidget& w) {
+        QImage image((QSizeF(w.size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        w.render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    };
+    CMeskThumbnailWidget square(type);
+    square.setPixmap(picture(type == 1 ? QSize(32, 32) : type == 0 ? QSize(50, 50) : QSize(75, 75), 1.0));
+    CMeskThumbnailWidget thumbnail(type);
+    thumbnail.setPixmap(picture(source, 1.0));
+    const QImage expected = render(square);
+    const QImage actual = render(thumbnail);
+    const int frame = qRound(scale * (type == 1 ? 4 : 5)); // outer ring and white frame, device pixels
+    // Across each edge at its middle, from the outside in: shadow, then the white frame.
+    const auto across = [frame](const QImage& image, int edge) {
+        QList<QRgb> pixels;
+        const int w = image.width();
+        const int h = image.height();
+        for (int i = 0; i < frame; ++i) {
+            const QPoint p = edge == 0   ? QPoint(w / 2, i)
+                             : edge == 1 ? QPoint(w - 1 - i, h / 2)
+                             : edge == 2 ? QPoint(w / 2, h - 1 - i)
+                                         : QPoint(i, h / 2);
+            pixels << image.pixel(p);
+        }
+        return pixels;
+    };
+    // Smooth stretching may round a channel by a step or two.
+    const auto near = [](QRgb a, QRgb b) {
+        return qAbs(qAlpha(a) - qAlpha(b)) <= 2 && qAbs(qRed(a) - qRed(b)) <= 2 &&
+               qAbs(qGreen(a) - qGreen(b)) <= 2 && qAbs(qBlue(a) - qBlue(b)) <= 2;
+    };
+    for (int edge = 0; edge < 4; ++edge) {
+        const QList<QRgb> got = across(actual, edge);
+        const QList<QRgb> want = across(expected, edge);
+        for (int i = 0; i < frame; ++i)
+            QVERIFY2(near(got.at(i), want.at(i)), qPrintable(QStringLiteral("edge %1, pixel %2: %3, not %4")
+                                                                 .arg(edge)
+                                                                 .arg(i)
+                                                                 .arg(got.at(i), 8, 16)
+                                                                 .arg(want.at(i), 8, 16)));
+    }
+    // The corners: the same as those of the square one.
+    const QSize a = actual.size() - QSize(1, 1);
+    const QSize e = expected.size() - QSize(1, 1);
+    for (const QPoint& c : {QPoint(0, 0), QPoint(1, 0), QPoint(1, 1), QPoint(0, 1)})
+        QVERIFY(near(actual.pixel(c.x() * a.width(), c.y() * a.height()),
+                     expected.pixel(c.x() * e.width(), c.y() * e.height())));
 }
 
 void TestMeskPictures::thumbnailCursors_data()

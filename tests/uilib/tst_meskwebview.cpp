@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -36,6 +37,7 @@ private slots:
     void failedLoads_data();
     void failedLoads();
     void alertOpensNoWindow();
+    void contextDumpOffByDefault();
 
 private:
     // Navigates and waits for the load to end; false when it did not end in time.
@@ -184,6 +186,14 @@ void TestMeskWebView::alertOpensNoWindow()
     for (QWidget* widget : QApplication::topLevelWidgets())
         QVERIFY2(before.contains(widget) || !widget->isVisible(),
                  qPrintable(widget->metaObject()->className()));
+}
+
+// The engine's dump of its graphics context stays out of the console unless asked for.
+void TestMeskWebView::contextDumpOffByDefault()
+{
+    QLoggingCategory category("qt.webenginecontext");
+    QVERIFY(!category.isInfoEnabled());
+    QVERIFY(category.isWarningEnabled());
 }
 
 int main(int argc, char* argv[])

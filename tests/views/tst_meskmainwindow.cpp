@@ -5,19 +5,23 @@
 #include "fakeitemwidget.h"
 #include "fakemediaitems.h"
 #include "fakepowerevents.h"
+#include "imediaposting.h"
 #include "meskbottombar.h"
 #include "meskdebugtools.h"
 #include "meskdeepdiveview.h"
 #include "meskfeederrorwidget.h"
+#include "meskitemwidgets.h"
 #include "meskmaintitlebar.h"
 #include "meskmainwindow.h"
+#include "meskmessagebox.h"
+#include "meskmultistreamview.h"
 #include "meskpostsmswidget.h"
 #include "meskpostupdatewidget.h"
-#include "imediaposting.h"
 #include "meskservicefeedsview.h"
 #include "mesksettings.h"
 #include "mesksettingswidget.h"
 #include "mesksmallwidgets.h"
+#include "meskthumbnailwidget.h"
 #include "mesktoolbar.h"
 #include "meskuistyle.h"
 #include "meskwelcomeview.h"
@@ -84,6 +88,8 @@ private slots:
     void columnModes();
     void geometry_data();
     void geometry();
+    void staysOnScreen_data();
+    void staysOnScreen();
     void settingsPauseUpdates_data();
     void settingsPauseUpdates();
     void oneSettingsStore();
@@ -94,6 +100,8 @@ private slots:
     void postDialogsFollowWindow_data();
     void postDialogsFollowWindow();
     void mediaBrowserAndLinks();
+    void openFailureSaysSo_data();
+    void openFailureSaysSo();
     void screenshots_data();
     void screenshots();
 
@@ -161,8 +169,8 @@ void TestMeskMainWindow::firstRunAndDebugTools()
         QVERIFY(window->feedsView()->isHidden());
         QVERIFY(window->settingsWidget()->isHidden());
         // Centred to the pixel (an odd size leaves half a pixel).
-        const QPointF offset = QRectF(window->geometry()).center()
-                               - QRectF(QGuiApplication::primaryScreen()->virtualGeometry()).center();
+        const QPointF offset =
+            QRectF(window->geometry()).center() - QRectF(window->screen()->availableGeometry()).center();
         QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5, qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
         return;
     }
@@ -253,7 +261,7 @@ void TestMeskMainWindow::geometry_data()
     QTest::newRow("min height, x 0") << 500 << QPoint(0, 140) << false;
     QTest::newRow("below min, y 0") << 499 << QPoint(120, 0) << false;
     QTest::newRow("desk height, x<0") << 800 << QPoint(-5, 140) << false;
-    QTest::newRow("too high, x beyond") << 900 << QPoint(800, 140) << false;
+    QTest::newRow("too high, x beyond") << 900 << QPoint(1600, 140) << false;
 }
 
 void TestMeskMainWindow::geometry()
@@ -275,6 +283,69 @@ void TestMeskMainWindow::geometry()
     CMeskSettings fresh;
     QCOMPARE(fresh.value(6).toInt(), 620);
     QCOMPARE(fresh.value(5).toPoint(), QPoint(150, 160));
+}
+
+void TestMeskMainWindow::staysOnScreen_data()
+{
+    QTest::addColumn<QPoint>("pos"); // where the window is, or was stored
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("columns"); // whole columns the screen holds
+    QTest::newRow("centred") << QPoint(616, 150) << 500 << 3;
+    QTest::newRow("at the right edge") << QPoint(1500, 150) << 500 << 3;
+    QTest::newRow("at the bottom") << QPoint(200, 700) << 600 << 3;
+    QTest::newRow("bottom right corner") << QPoint(1590, 790) << 700 << 3;
+    QTest::newRow("narrow screen") << QPoint(2300, 150) << 500 << 2;
+    QTest::newRow("narrow screen, right bottom") << QPoint(2790, 700) << 700 << 2;
+}
+
+// After the switch to columns and after a restore the whole window lies inside its own
+// screen's available area, with as many whole columns as that screen holds.
+void TestMeskMainWindow::staysOnScreen()
+{
+    QFETCH(QPoint, pos);
+    QFETCH(int, height);
+    QFETCH(int, columns);
+    QCOMPARE(QGuiApplication::screens().size(), 2); // the test's screens: side by side, apart
+    const QRect area = QGuiApplication::screenAt(pos)->availableGeometry();
+    const int column = 360;
+    m_env->addProvider(1, QStringLiteral("Twitter"));
+    m_env->sms = true; // three columns in all
+    start();
+    const auto inside = [&area](const QWidget& w) {
+        return area.contains(w.frameGeometry()) ? QString()
+                                                : QStringLiteral("%1,%2 %3x%4 is outside")
+                                                      .arg(w.x())
+                                                      .arg(w.y())
+                                                      .arg(w.width())
+                                                      .arg(w.height());
+    };
+    {
+        store().setValue(CMeskSettings::keyName(7), 0);
+        CMeskMainWindow window(m_env->engine());
+        window.resize(window.width(), height);
+        window.move(pos);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        emit window.bottomBar()->multiColumnMode();
+        QCOMPARE(window.width(), columns * column + 8);
+        QCOMPARE(window.feedsView()->multiStreamView()->columnCount(), columns);
+        auto* scroller = window.feedsView()->findChild<CMeskColumnHScroll*>();
+        scroller->setCurrentColumn(1); // the scroller reaches the columns that do not fit
+        QCOMPARE(scroller->currentColumn(), 3 - columns);
+        QVERIFY2(inside(window).isEmpty(), qPrintable(inside(window)));
+        // Moved no further than needed.
+        QCOMPARE(window.x(), std::min(pos.x(), area.right() + 1 - window.width()));
+        QCOMPARE(window.y(), std::min(pos.y(), area.bottom() + 1 - window.height()));
+        // Stored where the user left it, hanging off the screen.
+        window.hide();
+        window.move(pos);
+    }
+    // Restored in column mode at that place: inside again.
+    QCOMPARE(store().value(CMeskSettings::keyName(5)).toPoint(), pos);
+    CMeskMainWindow restored(m_env->engine());
+    QCOMPARE(restored.width(), columns * column + 8);
+    QVERIFY2(inside(restored).isEmpty(), qPrintable(inside(restored)));
+    QCOMPARE(restored.height(), height);
 }
 
 void TestMeskMainWindow::settingsPauseUpdates_data()
@@ -550,6 +621,77 @@ void TestMeskMainWindow::mediaBrowserAndLinks()
     emit window.toolBar()->showLinksView();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(m_urls.size(), 1);
+    m_env->provider(2)->users.clear();
+    m_env->provider(2)->linkItems.clear();
+}
+
+void TestMeskMainWindow::openFailureSaysSo_data()
+{
+    QTest::addColumn<QString>("click");
+    QTest::newRow("View, Links") << "links";
+    QTest::newRow("a photo") << "photo";
+    QTest::newRow("a link in an item") << "link";
+}
+
+void TestMeskMainWindow::openFailureSaysSo()
+{
+    QFETCH(QString, click);
+    m_env->addProvider(2, QStringLiteral("Facebook"));
+    QList<SServiceUser> users(1);
+    users[0].provider = 2;
+    users[0].name = QStringLiteral("Ann");
+    QVERIFY(m_env->seedUsers(users));
+    QList<SMediaItem> items{TestEngine::event(2, TestEngine::now())};
+    items[0].type = 7;
+    items[0].user = users[0].id;
+    QVERIFY(m_env->seedItems(items));
+    store().setValue(CMeskSettings::keyName(16), false);
+    QVERIFY(m_env->init());
+    FakeMediaUser user;
+    user.record = users[0];
+    FakeLinkItem link(items[0]);
+    m_env->provider(2)->users.insert(users[0].id, &user);
+    m_env->provider(2)->linkItems.insert(items[0].id, &link);
+    CMeskMainWindow window(m_env->engine());
+    window.show();
+    // No URL handler and no launcher on this desktop: the desktop takes nothing.
+    QVERIFY(!QDesktopServices::openUrl(QUrl(QStringLiteral("http://a.example/"))));
+
+    QStringList shown;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&shown] {
+        if (auto* box = qobject_cast<CMeskMessageBox*>(QApplication::activeModalWidget())) {
+#ifdef LUMESK_SCREENSHOT_DIR
+            if (shown.isEmpty() && QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR)))
+                box->grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/browser-failed-box.png"));
+#endif
+            shown << box->textLabel()->text();
+            box->reject();
+        }
+    });
+    watcher.start(20);
+    CMeskThumbnailWidget photo(2);
+    photo.setUrl(QStringLiteral("http://a.example/photo"));
+    photo.setPixmap(QPixmap(75, 75));
+    CMeskItemDateLabel date(TestEngine::now(), QStringLiteral("https://a.example/item"));
+    QWidget* target = click == QLatin1String("photo") ? static_cast<QWidget*>(&photo) : &date;
+    if (click != QLatin1String("links")) {
+        target->show();
+        QVERIFY(QTest::qWaitForWindowExposed(target));
+    }
+    const QString address = click == QLatin1String("photo")  ? QStringLiteral("http://a.example/photo")
+                            : click == QLatin1String("link") ? QStringLiteral("https://a.example/item")
+                                                             : QStringLiteral("file://");
+    for (int n = 1; n <= 2; ++n) {
+        if (click == QLatin1String("links"))
+            emit window.toolBar()->showLinksView();
+        else
+            QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(shown.size(), n); // once per click
+        QVERIFY2(
+            shown.last().startsWith(QStringLiteral("No web browser could be started to open\n") + address),
+            qPrintable(shown.last()));
+    }
     m_env->provider(2)->users.clear();
     m_env->provider(2)->linkItems.clear();
 }

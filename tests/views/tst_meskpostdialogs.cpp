@@ -1,5 +1,6 @@
 // The tab-shaped post dialogs: the update dialog on the real update manager with fake providers,
 // the SMS dialog on the real engine with a fake SMS engine and contacts.
+#include "fakecompositor.h"
 #include "fakeprovider.h"
 #include "fakeshadowwindow.h"
 #include "meskpostsmswidget.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
@@ -124,12 +126,16 @@ private slots:
     void posting();
     void hiddenWhileSending();
     void shape();
+    void edgeWithoutCompositor_data();
+    void edgeWithoutCompositor();
     void contacts();
     void numberCheck_data();
     void numberCheck();
     void counterAndStates();
     void sending_data();
     void sending();
+    void sendEnabled_data();
+    void sendEnabled();
     void returnSelectsEntry();
     void preset();
     void screenshots();
@@ -310,6 +316,50 @@ void TestMeskPostDialogs::shape()
     }
 }
 
+void TestMeskPostDialogs::edgeWithoutCompositor_data()
+{
+    QTest::addColumn<bool>("sms");
+    QTest::addColumn<bool>("compositing");
+    QTest::newRow("update, no compositor") << false << false;
+    QTest::newRow("update, compositor") << false << true;
+    QTest::newRow("sms, no compositor") << true << false;
+    QTest::newRow("sms, compositor") << true << true;
+}
+
+// Without a compositor (and so without shadows) a 1-px line in the frame colour runs along the
+// tab-shaped outline; with one the shadows mark the edge.
+void TestMeskPostDialogs::edgeWithoutCompositor()
+{
+    QFETCH(bool, sms);
+    QFETCH(bool, compositing);
+    FakeCompositorScope compositor(compositing);
+    FakeShadowWindowScope fakes;
+    UpdateEnv env(true, false);
+    auto engine = smsEnv();
+    std::unique_ptr<QWidget> w;
+    if (sms)
+        w = std::make_unique<CMeskPostSmsWidget>(engine->engine(), nullptr);
+    else
+        w = std::make_unique<CMeskPostUpdateWidget>(&env.manager, nullptr);
+    w->setGeometry(50, 60, 340, 250);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    const int tabW = w->property("tabWidth").toInt();
+    const int tabH = w->property("tabHeight").toInt();
+    QImage image(w->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    w->render(&image);
+    const QColor line = static_cast<CQuorCommonStyle*>(QApplication::style())->color(10);
+    // The tab's top and right side, the body's top beside the tab, its right side and bottom.
+    const QList<QPoint> outline{
+        {tabW / 2, 0}, {tabW - 1, tabH / 2}, {(tabW + 339) / 2, tabH}, {339, 150}, {170, 249}};
+    for (const QPoint& p : outline) {
+        const QString at = QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
+        QVERIFY2((QColor(image.pixel(p)) == line) != compositing, qPrintable(at));
+    }
+    QVERIFY(QColor(image.pixel(170, 247)) != line); // only the outermost pixel
+}
+
 std::unique_ptr<TestEngine> TestMeskPostDialogs::smsEnv(const QList<SPhoneContact>& contacts, bool sms)
 {
     auto env = std::make_unique<TestEngine>();
@@ -468,6 +518,68 @@ void TestMeskPostDialogs::sending()
     QCOMPARE(box->count(), 2);
 }
 
+void TestMeskPostDialogs::sendEnabled_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("ready") << 6 << "Ann Lee (444)"
+                           << "hi" << true;
+    QTest::newRow("ready, a number the check refuses") << 6 << "12"
+                                                       << "hi" << true;
+    QTest::newRow("ready, no text") << 6 << "123"
+                                    << "" << false;
+    QTest::newRow("ready, no recipient") << 6 << ""
+                                         << "hi" << false;
+    QTest::newRow("ready, blank recipient") << 6 << "  "
+                                            << "hi" << false;
+    QTest::newRow("not yet known") << 0 << "123"
+                                   << "hi" << false;
+    QTest::newRow("no SIM") << 4 << "123"
+                            << "hi" << false;
+    QTest::newRow("powered off") << 2 << "123"
+                                 << "hi" << false;
+    QTest::newRow("PIN") << 5 << "123"
+                         << "hi" << false;
+}
+
+void TestMeskPostDialogs::sendEnabled()
+{
+    QFETCH(int, state);
+    QFETCH(QString, recipient);
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+    auto env = smsEnv({contact(QStringLiteral("Ann Lee"), {}, {}, {}, {"444"})});
+    QVERIFY(env);
+    CMeskPostSmsWidget w(env->engine(), nullptr);
+    w.show();
+    auto* box = w.findChild<CMeskSmsContactCombo*>();
+    QCOMPARE(box->lineEdit()->placeholderText(), QStringLiteral("Name or number"));
+    QVERIFY(!sendButton(&w)->isEnabled()); // nothing written yet
+
+    // Inputs first, then the state; and the other way round.
+    box->setEditText(recipient);
+    w.setText(text);
+    env->smsEngine()->setState(TMeskSmsState(state));
+    emit env->smsEngine()->stateChanged(TMeskSmsState(state));
+    QTRY_COMPARE(sendButton(&w)->isEnabled(), enabled);
+
+    env->smsEngine()->setState(TMeskSmsState(3));
+    emit env->smsEngine()->stateChanged(TMeskSmsState(3));
+    QTRY_VERIFY(!sendButton(&w)->isEnabled());
+    env->smsEngine()->setState(TMeskSmsState(state));
+    emit env->smsEngine()->stateChanged(TMeskSmsState(state));
+    QTRY_COMPARE(sendButton(&w)->isEnabled(), enabled);
+
+    // Emptying either input turns it off again.
+    w.setText(QString());
+    QVERIFY(!sendButton(&w)->isEnabled());
+    w.setText(text);
+    box->setEditText(QString());
+    QVERIFY(!sendButton(&w)->isEnabled());
+}
+
 void TestMeskPostDialogs::returnSelectsEntry()
 {
     auto env = smsEnv({contact(QStringLiteral("Ann Lee"), {}, {}, {}, {"333", "444"})});
@@ -536,6 +648,15 @@ void TestMeskPostDialogs::screenshots()
     update.setGeometry(40, 40, 340, 250);
     update.show();
     shoot(&update, QStringLiteral("post-update-idle.png"));
+    if (!CCompositingWatch::instance()->isActive()) {
+        // On the screen too: the body's right side is the frame colour, the backdrop beside it.
+        const QPixmap grabbed = update.screen()->grabWindow(0, 378, 150, 4, 1);
+        const QImage edge = grabbed.toImage();
+        const int r = qRound(grabbed.devicePixelRatio()); // device pixels per logical one
+        QCOMPARE(QColor(edge.pixel(1 * r, 0)),
+                 static_cast<CQuorCommonStyle*>(QApplication::style())->color(10));
+        QCOMPARE(QColor(edge.pixel(2 * r, 0)), QColor(200, 210, 220));
+    }
     update.setText(QStringLiteral("Off to the lake for the weekend!"));
     QTest::mouseClick(sendButton(&update), Qt::LeftButton);
     shoot(&update, QStringLiteral("post-update-sending.png"));
@@ -552,6 +673,14 @@ void TestMeskPostDialogs::screenshots()
     sms.setText(QStringLiteral("See you at noon."));
     sms.show();
     shoot(&sms, QStringLiteral("post-sms-state.png"));
+    sms.hide();
+    // Ready, nothing written: the recipient's placeholder and Send off.
+    smsEngine->smsEngine()->setState(SmsStateReady);
+    emit smsEngine->smsEngine()->stateChanged(SmsStateReady);
+    CMeskPostSmsWidget empty(smsEngine->engine(), nullptr);
+    empty.setGeometry(440, 40, 340, 250);
+    empty.show();
+    shoot(&empty, QStringLiteral("post-sms-empty.png"));
     QTest::qWait(qEnvironmentVariableIntValue("TST_SHOW_MS"));
 }
 

@@ -89,6 +89,14 @@ bool TwitterStandIn::start()
         return TestHttpReply::ok(*it, "image/png");
     });
 
+    // The linked account's own statuses name its picture as /images/<user id>.png.
+    const QByteArray ownPicture = avatarPng(qRgb(200, 160, 60));
+    m_server->mount("/images/", [ownPicture](const TestHttpRequest& request) {
+        if (!request.path().endsWith(".png"))
+            return TestHttpReply::withStatus(404, "Not Found");
+        return TestHttpReply::ok(ownPicture, "image/png");
+    });
+
     const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
     const QString startingTexts[] = {
         QStringLiteral("Reading about feed readers at http://example.com/feeds today"),
