@@ -104,19 +104,19 @@
 <context>
     <name>CFlickrSetupWidget</name>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="205"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="206"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="251"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="257"/>
         <source>when you are finished press </source>
         <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="253"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="259"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -834,19 +834,19 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="343"/>
+        <location filename="../../views/meskstreamview.cpp" line="349"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="351"/>
+        <location filename="../../views/meskstreamview.cpp" line="357"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="359"/>
+        <location filename="../../views/meskstreamview.cpp" line="365"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
@@ -961,25 +961,25 @@
 <context>
     <name>CTwitterSetupWidget</name>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="62"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="64"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="111"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="118"/>
         <source>when you are finished, enter the pin </source>
         <extracomment>Label text indicating the next step when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="115"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="122"/>
         <source> and press </source>
         <extracomment>complementary text to indicate the next step (press button)</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="117"/>
+        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="124"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
