@@ -11,11 +11,24 @@ function(lumesk_target_defaults target)
 endfunction()
 
 # lumesk_add_library(<name> [LIBS <libs>...])
-# One static library holding every .cpp/.h/.qrc of the calling folder.
+# One static library holding every .cpp/.h/.qrc of the calling folder and of its subfolders, except
+# subfolders that have a CMakeLists.txt of their own (they build their own targets).
 function(lumesk_add_library name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h" "${CMAKE_CURRENT_SOURCE_DIR}/*.qrc")
+  file(GLOB_RECURSE own_lists CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt")
+  foreach(list_path IN LISTS own_lists)
+    cmake_path(GET list_path PARENT_PATH own_dir)
+    set(kept "")
+    foreach(source IN LISTS sources)
+      cmake_path(IS_PREFIX own_dir "${source}" NORMALIZE inside)
+      if(NOT inside)
+        list(APPEND kept "${source}")
+      endif()
+    endforeach()
+    set(sources ${kept})
+  endforeach()
   add_library(${name} STATIC ${sources})
   # With Ninja, moc reruns only when a file it read last time changed, and the
   # folder's CMake files are among them. Keep the globbed list in a CMake file of
@@ -54,10 +67,13 @@ endfunction()
 #                      [RESOURCE_LOCK <resources>...] [TIMEOUT <seconds>])
 # One ctest entry running a program of the project with arguments. Labels: unit (the default),
 # gui, xvfb, webengine, bench. Entries labelled xvfb run on the X display that test.sh provides; every other
-# entry runs on the offscreen platform. Entries that share a resource lock never run at the same
-# time (x-display: the test changes what every window on the display sees, e.g. starts a
-# compositing manager). Every bench entry runs alone (RUN_SERIAL): two benchmarks at once skew
-# each other.
+# entry runs on the offscreen platform and never opens that display (QT_QPA_OFFSCREEN_NO_GLX: otherwise
+# the offscreen plugin makes its GL contexts through GLX on $DISPLAY and loads the machine's GL driver).
+# A program with an X entry keeps the GL driver loaded until it ends (tests/support/gldriver). Entries
+# that share a resource lock never run at the same time (x-display: the test changes what every window
+# on the display sees, e.g. starts a compositing manager). Every bench entry runs alone (RUN_SERIAL):
+# two benchmarks at once skew each other. No entry reaches the machine's ModemManager: the modem layer
+# is pointed at a bus that does not exist unless the test starts one of its own.
 function(lumesk_register_test entry)
   cmake_parse_arguments(ARG "" "TARGET;TIMEOUT" "ARGS;LABELS;RESOURCE_LOCK" ${ARGN})
   if(NOT ARG_TARGET)
@@ -67,28 +83,39 @@ function(lumesk_register_test entry)
     set(ARG_LABELS unit)
   endif()
   add_test(NAME ${entry} COMMAND ${ARG_TARGET} ${ARG_ARGS})
-  set(extra_env "")
+  set(env
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "LUMESK_MODEMMANAGER_BUS=unix:path=/nonexistent/lumesk-no-modem-bus")
   if("xvfb" IN_LIST ARG_LABELS)
-    set(platform xcb)
-    # libxkbcommon-x11 (loaded by the X platform plugin) calls strndup on keymap names that are
-    # not NUL-terminated, which is legal with a length; strict_string_checks reports it anyway.
-    # X tests keep every other check of test.sh.
-    set(extra_env ";ASAN_OPTIONS=detect_leaks=1:strict_string_checks=0:detect_stack_use_after_return=1")
+    list(APPEND env QT_QPA_PLATFORM=xcb)
+    if(TARGET lumesk_gldriverpin)
+      target_link_libraries(${ARG_TARGET} PRIVATE lumesk_gldriverpin)
+    endif()
   else()
-    set(platform offscreen)
+    list(APPEND env QT_QPA_PLATFORM=offscreen QT_QPA_OFFSCREEN_NO_GLX=1)
+  endif()
+  # Every entry keeps test.sh's checks but these, each for a library outside the project:
+  set(asan detect_leaks=1 strict_string_checks=1 detect_stack_use_after_return=1)
+  if("xvfb" IN_LIST ARG_LABELS)
+    # libxkbcommon-x11 (loaded by the X platform plugin) calls strndup on keymap names that are not
+    # NUL-terminated, which is legal with a length; strict_string_checks reports it anyway.
+    list(TRANSFORM asan REPLACE "^strict_string_checks=1$" "strict_string_checks=0")
   endif()
   if("webengine" IN_LIST ARG_LABELS)
     # QtWebEngine 6.4 frees an object with a size that does not match its allocation when a page
-    # goes away; web engine tests keep every other check of test.sh.
-    set(extra_env ";ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:new_delete_type_mismatch=0")
+    # goes away.
+    list(APPEND asan new_delete_type_mismatch=0)
   endif()
+  list(JOIN asan ":" asan)
+  list(APPEND env "ASAN_OPTIONS=${asan}")
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
   set_tests_properties(${entry} PROPERTIES
     LABELS "${ARG_LABELS}"
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=${platform};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${extra_env}")
+    ENVIRONMENT "${env}")
   # Every entry on the shared X display takes its lock: a window one of them shows (a full-screen
   # black browser, a compositing manager) would reach another one's screen grabs.
   if("xvfb" IN_LIST ARG_LABELS AND NOT "x-display" IN_LIST ARG_RESOURCE_LOCK)
