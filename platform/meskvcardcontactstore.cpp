@@ -173,6 +173,22 @@ QString phoneProperty(const QSet<QByteArray>& types, const QHash<QString, QStrin
     return {};
 }
 
+// Whether a logical line starting so is one the store reads; the others (photos, addresses,
+// notes) are passed over without being collected.
+bool isWanted(QByteArrayView line)
+{
+    qsizetype end = 0;
+    while (end < line.size() && line[end] != ';' && line[end] != ':')
+        ++end;
+    QByteArrayView name = line.first(end).trimmed();
+    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+        name = name.sliced(dot + 1);
+    static const char* const wanted[] = {"BEGIN", "END", "N",    "FN",   "NICKNAME",
+                                         "ORG",   "TEL", "KIND", "X-ADDRESSBOOKSERVER-KIND"};
+    return std::any_of(std::begin(wanted), std::end(wanted),
+                       [&](const char* w) { return name.compare(QByteArrayView(w), Qt::CaseInsensitive) == 0; });
+}
+
 } // namespace
 
 std::unique_ptr<IMeskContactStore> IMeskContactStore::create()
@@ -326,10 +342,11 @@ bool CMeskVCardContactStore::readFile(const QString& path, QString* reason)
     // limit is dropped whole, without keeping more than the limit in memory.
     QByteArray logical;
     bool haveLogical = false;
-    bool tooLong = false;
+    bool tooLong = false; // the logical line is dropped: over the limit, or not one the store reads
     bool quotedPrintable = false;
     bool broken = false;
     bool midLine = false; // the last chunk read did not end its physical line
+    bool softBreakPending = false;
     const auto flush = [&] {
         if (haveLogical && !tooLong && !handle(logical))
             broken = true;
@@ -354,7 +371,8 @@ bool CMeskVCardContactStore::readFile(const QString& path, QString* reason)
             continue;
         }
         const bool folded = !chunk.isEmpty() && (chunk[0] == ' ' || chunk[0] == '\t');
-        const bool softBreak = quotedPrintable && logical.endsWith('=');
+        const bool softBreak = quotedPrintable && softBreakPending;
+        softBreakPending = chunk.endsWith('=');
         if (haveLogical && (folded || softBreak)) {
             if (!tooLong) {
                 if (softBreak)
@@ -363,10 +381,15 @@ bool CMeskVCardContactStore::readFile(const QString& path, QString* reason)
             }
         } else {
             flush();
-            logical = chunk;
             haveLogical = true;
-            const qsizetype colon = logical.indexOf(':');
-            quotedPrintable = colon > 0 && logical.first(colon).toUpper().contains("QUOTED-PRINTABLE");
+            const qsizetype colon = chunk.indexOf(':');
+            quotedPrintable = colon > 0 && chunk.first(colon).toUpper().contains("QUOTED-PRINTABLE");
+            if (isWanted(chunk))
+                logical = chunk;
+            else if (depth == 0 && !chunk.trimmed().isEmpty())
+                broken = true; // text outside any card
+            else
+                tooLong = true; // passed over, with its continuation lines
         }
         if (logical.size() > MaxPropertySize || midLine) {
             tooLong = true;

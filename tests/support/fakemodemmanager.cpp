@@ -5,6 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
+#include <QDateTime>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -182,7 +183,10 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
     const QString path = nextPath(QStringLiteral("SMS"));
     m_messages.insert(path, {{QStringLiteral("Number"), number},
                              {QStringLiteral("Text"), text},
-                             {QStringLiteral("Timestamp"), QStringLiteral("2026-12-07T09:30:00+01")},
+                             // The service centre's time as ModemManager writes it: now, zone in hours.
+                             {QStringLiteral("Timestamp"),
+                              QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+                                  QStringLiteral("+00")},
                              {QStringLiteral("State"), state},
                              {QStringLiteral("PduType"), pduType},
                              {QStringLiteral("Class"), -1}});
