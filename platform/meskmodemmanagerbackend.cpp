@@ -452,6 +452,10 @@ void CMeskModemManagerBackend::Worker::messageReceived(const QString& path)
 {
     if (!m_arriving.remove(path))
         return;
+    // Its state is of no more interest.
+    m_watchedPaths.remove(path);
+    m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                     SLOT(onPropertiesChanged(QDBusMessage)));
     m_new.insert(indexOf(path));
     m_owner->setNewMessages(m_new);
     emit m_owner->smsStatusChange();
