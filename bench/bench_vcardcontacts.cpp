@@ -65,7 +65,10 @@ private slots:
         std::printf("vCard contacts, %d files, debug build\n", kContacts);
 #endif
     }
-    void cleanupTestCase() { IMeskContactStore::setFactory({}); }
+    void cleanupTestCase()
+    {
+        IMeskContactStore::setFactory({});
+    }
 
     void read()
     {

@@ -188,7 +188,8 @@ private:
     }
     void loadAll();
     void applyInterfaces(const QString& path, const Interfaces& interfaces);
-    void applyModemProperty(Modem& modem, const QString& interface, const QString& name, const QVariant& value);
+    void applyModemProperty(Modem& modem, const QString& interface, const QString& name,
+                            const QVariant& value);
     void loadSim(const QString& simPath);
     void watchPath(const QString& path, bool modem);
     void messageReceived(const QString& path);
@@ -207,7 +208,8 @@ private:
     QSet<quint32> m_new;             // received while watched and not yet read
 };
 
-template <typename Answer> void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer answer)
+template <typename Answer>
+void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer answer)
 {
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, CallTimeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -229,10 +231,9 @@ quint32 CMeskModemManagerBackend::Worker::indexOf(const QString& path) const
 
 void CMeskModemManagerBackend::Worker::start()
 {
-    m_watcher = new QDBusServiceWatcher(Service, m_bus,
-                                        QDBusServiceWatcher::WatchForRegistration |
-                                            QDBusServiceWatcher::WatchForUnregistration,
-                                        this);
+    m_watcher = new QDBusServiceWatcher(
+        Service, m_bus,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &Worker::onServiceRegistered);
     connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &Worker::onServiceUnregistered);
     m_bus.connect(Service, ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"), this,
@@ -370,7 +371,8 @@ void CMeskModemManagerBackend::Worker::onInterfacesAdded(const QDBusMessage& mes
     const QList<QVariant> arguments = message.arguments();
     if (arguments.size() < 2)
         return;
-    applyInterfaces(qdbus_cast<QDBusObjectPath>(arguments.at(0)).path(), qdbus_cast<Interfaces>(arguments.at(1)));
+    applyInterfaces(qdbus_cast<QDBusObjectPath>(arguments.at(0)).path(),
+                    qdbus_cast<Interfaces>(arguments.at(1)));
     publish();
 }
 
@@ -475,8 +477,8 @@ void CMeskModemManagerBackend::Worker::publish()
     m_owner->publish(chosen ? chosen->values : Device());
 }
 
-void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QString& number, const QString& text,
-                                                quint32 requestId)
+void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QString& number,
+                                                const QString& text, quint32 requestId)
 {
     QDBusMessage create = method(modem, MessagingInterface, QStringLiteral("Create"));
     const QVariantMap properties{{QStringLiteral("number"), number},
@@ -543,8 +545,10 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                         message.number = properties.value(QStringLiteral("Number")).toString();
                         message.text = properties.value(QStringLiteral("Text")).toString();
                         if (message.text.isEmpty())
-                            message.text = QString::fromLatin1(properties.value(QStringLiteral("Data")).toByteArray());
-                        message.timeStamp = timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
+                            message.text =
+                                QString::fromLatin1(properties.value(QStringLiteral("Data")).toByteArray());
+                        message.timeStamp =
+                            timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
                         const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
                         message.pduType = pduType != 0 ? pduType : PduDeliver;
                         message.messageClass = properties.value(QStringLiteral("Class"), -1).toInt();
@@ -615,7 +619,8 @@ CMeskModemManagerBackend::CMeskModemManagerBackend(const QDBusConnection& bus, Q
     connect(&m_thread, &QThread::started, m_worker, &Worker::start);
     // The worker ends with its thread, on that thread.
     Worker* worker = m_worker;
-    connect(&m_thread, &QThread::finished, worker, [worker] { delete worker; }, Qt::DirectConnection);
+    connect(
+        &m_thread, &QThread::finished, worker, [worker] { delete worker; }, Qt::DirectConnection);
     if (m_bus.isConnected())
         m_thread.start();
 }
@@ -670,7 +675,8 @@ void CMeskModemManagerBackend::publish(const Device& device)
         return;
     const bool powerChanged = old.powerState != device.powerState;
     if (old.state != device.state || old.failedReason != device.failedReason ||
-        old.unlockRequired != device.unlockRequired || powerChanged || old.capabilities != device.capabilities)
+        old.unlockRequired != device.unlockRequired || powerChanged ||
+        old.capabilities != device.capabilities)
         emit readyStateChange();
     if (powerChanged || old.state != device.state)
         emit radioStateChange();
@@ -757,7 +763,8 @@ qint32 CMeskModemManagerBackend::smsInterfaces(QList<SMeskModemInterface>* inter
 qint32 CMeskModemManagerBackend::smsOpen(const QString& interfaceId)
 {
     QMutexLocker lock(&m_mutex);
-    return !m_device.path.isEmpty() && interfaceId == m_device.path ? MeskMbnResult::Ok : MeskMbnResult::Failed;
+    return !m_device.path.isEmpty() && interfaceId == m_device.path ? MeskMbnResult::Ok
+                                                                    : MeskMbnResult::Failed;
 }
 
 qint32 CMeskModemManagerBackend::smsSendPdu(const QString&, const QString&, quint8, quint32*)
@@ -772,12 +779,16 @@ qint32 CMeskModemManagerBackend::smsSendText(const QString& interfaceId, const Q
     const quint32 id = nextRequestId();
     *requestId = id;
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker, interfaceId, number, text, id] { worker->sendText(interfaceId, number, text, id); },
+        m_worker,
+        [worker = m_worker, interfaceId, number, text, id] {
+            worker->sendText(interfaceId, number, text, id);
+        },
         Qt::QueuedConnection);
     return MeskMbnResult::Ok;
 }
 
-qint32 CMeskModemManagerBackend::smsRead(const QString& interfaceId, quint32 flag, quint32, quint32* requestId)
+qint32 CMeskModemManagerBackend::smsRead(const QString& interfaceId, quint32 flag, quint32,
+                                         quint32* requestId)
 {
     const quint32 id = nextRequestId();
     *requestId = id;

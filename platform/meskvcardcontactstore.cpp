@@ -60,7 +60,8 @@ QByteArray decodeQuotedPrintable(QByteArrayView text)
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
             out.append(char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
             i += 2;
         } else if (text[i] != '=' || i + 1 < text.size()) {
@@ -115,7 +116,8 @@ bool parseProperty(QByteArrayView line, Property* property)
     for (qsizetype i = 1; i < head.size(); ++i) {
         const QByteArrayView parameter = head.at(i).trimmed();
         const qsizetype eq = parameter.indexOf('=');
-        const QByteArray key = eq < 0 ? QByteArray("TYPE") : parameter.first(eq).trimmed().toByteArray().toUpper();
+        const QByteArray key =
+            eq < 0 ? QByteArray("TYPE") : parameter.first(eq).trimmed().toByteArray().toUpper();
         QByteArray value = (eq < 0 ? parameter : parameter.sliced(eq + 1)).trimmed().toByteArray();
         value.replace('"', QByteArray());
         if (key == "ENCODING" || (eq < 0 && value.toUpper() == "QUOTED-PRINTABLE")) {
@@ -133,8 +135,8 @@ bool parseProperty(QByteArrayView line, Property* property)
 
 QString decodeValue(const Property& property)
 {
-    const QByteArray bytes = property.quotedPrintable ? decodeQuotedPrintable(property.value)
-                                                      : property.value.toByteArray();
+    const QByteArray bytes =
+        property.quotedPrintable ? decodeQuotedPrintable(property.value) : property.value.toByteArray();
     if (!property.charset.isEmpty()) {
         QStringDecoder decoder(property.charset.constData());
         if (decoder.isValid())
@@ -158,7 +160,8 @@ QString phoneProperty(const QSet<QByteArray>& types, const QHash<QString, QStrin
     } else if (types.contains("cell") && work) {
         wanted = {QStringLiteral("BusinessMobile")};
     } else if (types.contains("cell")) {
-        wanted = {QStringLiteral("GeneralMobile"), QStringLiteral("GeneralMobile2"), QStringLiteral("GeneralMobile3")};
+        wanted = {QStringLiteral("GeneralMobile"), QStringLiteral("GeneralMobile2"),
+                  QStringLiteral("GeneralMobile3")};
     } else if (home) {
         wanted = {QStringLiteral("HomePhone")};
     } else if (work) {
@@ -183,10 +186,11 @@ bool isWanted(QByteArrayView line)
     QByteArrayView name = line.first(end).trimmed();
     if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
         name = name.sliced(dot + 1);
-    static const char* const wanted[] = {"BEGIN", "END", "N",    "FN",   "NICKNAME",
-                                         "ORG",   "TEL", "KIND", "X-ADDRESSBOOKSERVER-KIND"};
-    return std::any_of(std::begin(wanted), std::end(wanted),
-                       [&](const char* w) { return name.compare(QByteArrayView(w), Qt::CaseInsensitive) == 0; });
+    static const char* const wanted[] = {
+        "BEGIN", "END", "N", "FN", "NICKNAME", "ORG", "TEL", "KIND", "X-ADDRESSBOOKSERVER-KIND"};
+    return std::any_of(std::begin(wanted), std::end(wanted), [&](const char* w) {
+        return name.compare(QByteArrayView(w), Qt::CaseInsensitive) == 0;
+    });
 }
 
 } // namespace
@@ -225,7 +229,8 @@ bool CMeskVCardContactStore::Card::hasProperty(const QString& nameSpace, const Q
     return nameSpace == IMeskContactStore::contactNamespace() && properties.contains(name);
 }
 
-bool CMeskVCardContactStore::Card::propertyValue(const QString& nameSpace, const QString& name, QString* value)
+bool CMeskVCardContactStore::Card::propertyValue(const QString& nameSpace, const QString& name,
+                                                 QString* value)
 {
     if (!hasProperty(nameSpace, name))
         return false;
@@ -321,9 +326,11 @@ bool CMeskVCardContactStore::readFile(const QString& path, QString* reason)
         } else if (name == "FN") {
             formattedName = components(decodeValue(property), false).first().trimmed();
         } else if (name == "NICKNAME") {
-            card.properties.insert(QStringLiteral("NickName"), components(decodeValue(property), false).first());
+            card.properties.insert(QStringLiteral("NickName"),
+                                   components(decodeValue(property), false).first());
         } else if (name == "ORG") {
-            card.properties.insert(QStringLiteral("Company"), components(decodeValue(property), true).first());
+            card.properties.insert(QStringLiteral("Company"),
+                                   components(decodeValue(property), true).first());
         } else if (name == "TEL") {
             QString number = components(decodeValue(property), false).first().trimmed();
             if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {

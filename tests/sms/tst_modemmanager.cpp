@@ -21,18 +21,22 @@ class Reports : public IMeskMbnSmsManagerObserver
 {
 public:
     void onMeskMbnSmsManagerNotification() override {}
-    void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text, quint32,
-                                            const QList<quint32>& indices) override
+    void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
+                                            quint32, const QList<quint32>& indices) override
     {
         QMutexLocker lock(&m_mutex);
         m_calls.append(QStringLiteral("received(%1, %2, %3)").arg(status).arg(number, text));
         m_indices += indices;
     }
-    void onMeskMbnSmsManagerClass0MessageReceived(quint32, const QString&, const QString& text, quint32) override
+    void onMeskMbnSmsManagerClass0MessageReceived(quint32, const QString&, const QString& text,
+                                                  quint32) override
     {
         add(QStringLiteral("class0(%1)").arg(text));
     }
-    void onMeskMbnSmsManagerSendDone(quint32 requestId) override { add(QStringLiteral("done(%1)").arg(requestId)); }
+    void onMeskMbnSmsManagerSendDone(quint32 requestId) override
+    {
+        add(QStringLiteral("done(%1)").arg(requestId));
+    }
     void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 code) override
     {
         add(QStringLiteral("failed(%1, %2)").arg(requestId).arg(code));
@@ -127,7 +131,8 @@ void TestModemManager::init()
     m_service = std::make_unique<FakeModemManagerService>();
     QVERIFY(m_service->start(m_bus.address()));
     const QString name = QStringLiteral("layer-%1").arg(++m_connections);
-    m_backend = std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(m_bus.address(), name));
+    m_backend =
+        std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(m_bus.address(), name));
     QVERIFY(m_backend->open());
 }
 
@@ -221,7 +226,8 @@ void TestModemManager::signalStrengths()
     QSignalSpy changed(m_backend.get(), &IMeskModemBackend::signalStateChange);
     m_service->addModem();
     QTRY_VERIFY(m_backend->hasDevice());
-    m_service->setModemProperty(QStringLiteral("SignalQuality"), QVariant::fromValue(SignalQuality{percent, recent}));
+    m_service->setModemProperty(QStringLiteral("SignalQuality"),
+                                QVariant::fromValue(SignalQuality{percent, recent}));
     quint32 read = 1000;
     QTRY_VERIFY(m_backend->signalStrength(&read) && read == strength);
     QVERIFY(changed.count() >= 1);
@@ -299,8 +305,9 @@ void TestModemManager::send_data()
     QTest::addColumn<QString>("onTheAir"); // the start of what the modem gets
     QTest::newRow("short") << QStringLiteral("See you at eight") << QStringLiteral("See you at eight");
     // Several parts on the air as one message; look-alikes substituted as the counter counts them.
-    QTest::newRow("long with look-alikes") << QString(QStringLiteral("\u03b4\u00e1 long line of text. ")).repeated(20)
-                                           << QStringLiteral("\u0394a long line");
+    QTest::newRow("long with look-alikes")
+        << QString(QStringLiteral("\u03b4\u00e1 long line of text. ")).repeated(20)
+        << QStringLiteral("\u0394a long line");
     QTest::newRow("UCS-2") << QStringLiteral("\u4f60\u597d") << QStringLiteral("\u4f60\u597d");
 }
 
@@ -374,7 +381,8 @@ void TestModemManager::receive()
 {
     m_service->addModem();
     m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("Stored before"));
-    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("report"), SmsReceived, PduStatusReport);
+    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("report"), SmsReceived,
+                          PduStatusReport);
     QTRY_VERIFY(m_backend->hasDevice());
     QVERIFY(startManager());
 
@@ -424,8 +432,8 @@ void TestModemManager::restart()
     m_reports.clear();
     QVERIFY(m_service->restart());
     QTRY_VERIFY(m_backend->hasDevice());
-    m_service->addMessage(QStringLiteral("+15550188"), QStringLiteral("after restart"), SmsReceiving, PduDeliver,
-                          true);
+    m_service->addMessage(QStringLiteral("+15550188"), QStringLiteral("after restart"), SmsReceiving,
+                          PduDeliver, true);
     m_service->setMessageState(m_service->messagePaths().last(), SmsReceived);
     QTRY_COMPARE(m_reports.messages(), QStringList{"received(0, +15550188, after restart)"});
     QVERIFY(m_manager->readAllMessages());

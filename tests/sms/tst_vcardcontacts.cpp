@@ -19,8 +19,9 @@ class TestVCardContacts : public QObject
         QStringList phones;
         for (const SPhoneNumber& phone : contact.phones)
             phones << phone.label + QLatin1Char('=') + phone.number;
-        return QStringList{contact.displayName, contact.nickName, contact.company, phones.join(QLatin1Char(' '))}.join(
-            QLatin1String(" | "));
+        return QStringList{contact.displayName, contact.nickName, contact.company,
+                           phones.join(QLatin1Char(' '))}
+            .join(QLatin1String(" | "));
     }
 
     static QStringList readAll(const QStringList& places)
@@ -49,32 +50,39 @@ private slots:
         QTest::addColumn<QStringList>("contacts");
 
         QTest::newRow("3.0, folded, escapes")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;John;Paul;Dr.;\r\nNICKNAME:Jo\\, the Boss\r\n"
-                          "ORG:Acme\\; Sons;Research\r\nTEL;TYPE=CELL:+4412\r\n 34567\r\n"
-                          "TEL;TYPE=cell;TYPE=work:+1\r\nTEL;type=HOME,FAX:+2\r\nEND:VCARD\r\n")
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;John;Paul;Dr.;\r\nNICKNAME:Jo\\, the Boss\r\n"
+                   "ORG:Acme\\; Sons;Research\r\nTEL;TYPE=CELL:+4412\r\n 34567\r\n"
+                   "TEL;TYPE=cell;TYPE=work:+1\r\nTEL;type=HOME,FAX:+2\r\nEND:VCARD\r\n")
             << QStringList{"John Paul Smith | Jo, the Boss | Acme; Sons | GeneralMobile=+441234567 "
                            "BusinessMobile=+1 HomeFax=+2"};
         QTest::newRow("2.1, quoted-printable UTF-8, bare types")
-            << QByteArray("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=\n"
-                          "=BCrgen\nTEL;CELL;HOME:+3\nTEL;WORK;FAX:+4\nTEL;PAGER:+5\nTEL;PREF:+6\nEND:VCARD\n")
-            << QStringList{"J\u00fcrgen M\u00fcller |  |  | GeneralPhone=+6 BusinessFax=+4 HomeMobile=+3 Pager=+5"};
+            << QByteArray(
+                   "BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=\n"
+                   "=BCrgen\nTEL;CELL;HOME:+3\nTEL;WORK;FAX:+4\nTEL;PAGER:+5\nTEL;PREF:+6\nEND:VCARD\n")
+            << QStringList{
+                   "J\u00fcrgen M\u00fcller |  |  | GeneralPhone=+6 BusinessFax=+4 HomeMobile=+3 Pager=+5"};
         QTest::newRow("4.0, tel URIs, quoted types, three mobiles")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Lee\r\nTEL;VALUE=uri;TYPE=\"cell,voice\":tel:+7;ext=1\r\n"
+            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann "
+                          "Lee\r\nTEL;VALUE=uri;TYPE=\"cell,voice\":tel:+7;ext=1\r\n"
                           "TEL;TYPE=cell:+8\r\nTEL;TYPE=cell:+9\r\nTEL;TYPE=cell:+10\r\nTEL;TYPE=home:+11\r\n"
                           "TEL;TYPE=work:+12\r\nEND:VCARD\r\n")
-            << QStringList{"Ann Lee  |  |  | GeneralMobile=+7 GeneralMobile2=+8 GeneralMobile3=+9 GeneralPhone=+10 "
-                           "BusinessPhone=+12 HomePhone=+11"};
+            << QStringList{
+                   "Ann Lee  |  |  | GeneralMobile=+7 GeneralMobile2=+8 GeneralMobile3=+9 GeneralPhone=+10 "
+                   "BusinessPhone=+12 HomePhone=+11"};
         QTest::newRow("several cards, a group left out, grouped names")
-            << QByteArray("BEGIN:VCARD\nVERSION:4.0\nN:One;A;;;\nEND:VCARD\nBEGIN:VCARD\nVERSION:4.0\nKIND:group\n"
-                          "FN:Club\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nN:Two;B;;;\nitem1.TEL;TYPE=pager:+13\n"
-                          "X-ADDRESSBOOKSERVER-KIND:individual\nEND:VCARD\n")
+            << QByteArray(
+                   "BEGIN:VCARD\nVERSION:4.0\nN:One;A;;;\nEND:VCARD\nBEGIN:VCARD\nVERSION:4.0\nKIND:group\n"
+                   "FN:Club\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nN:Two;B;;;\nitem1.TEL;TYPE=pager:+13\n"
+                   "X-ADDRESSBOOKSERVER-KIND:individual\nEND:VCARD\n")
             << QStringList{"A One |  |  | ", "B Two |  |  | Pager=+13"};
         QTest::newRow("huge photo skipped")
             << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Big;Photo;;;\nPHOTO;ENCODING=b:" +
                           QByteArray(200000, 'A') + "\n " + QByteArray(100, 'B') +
                           "\nTEL;TYPE=cell:+14\nNOTE:" + QByteArray(70000, 'x') + "\nEND:VCARD\n")
             << QStringList{"Photo Big |  |  | GeneralMobile=+14"};
-        QTest::newRow("not a vCard") << QByteArray("hello\nBEGIN:VCARD\nN:X;Y;;;\nEND:VCARD\n") << QStringList();
+        QTest::newRow("not a vCard") << QByteArray("hello\nBEGIN:VCARD\nN:X;Y;;;\nEND:VCARD\n")
+                                     << QStringList();
         QTest::newRow("card without end") << QByteArray("BEGIN:VCARD\nN:X;Y;;;\n") << QStringList();
         QTest::newRow("nested agent card")
             << QByteArray("BEGIN:VCARD\nVERSION:2.1\nN:Boss;Big\nAGENT:\nBEGIN:VCARD\nN:Agent;Secret\n"
@@ -91,8 +99,9 @@ private slots:
         LogRecorder log;
         QCOMPARE(readAll({dir.path()}), contacts);
         // A file left out says so once.
-        const auto skipped = std::count_if(log.lines().cbegin(), log.lines().cend(),
-                                           [](const QString& line) { return line.contains(QLatin1String("skipped")); });
+        const auto skipped = std::count_if(log.lines().cbegin(), log.lines().cend(), [](const QString& line) {
+            return line.contains(QLatin1String("skipped"));
+        });
         QCOMPARE(skipped, contacts.isEmpty() ? 1 : 0);
     }
 
@@ -111,8 +120,8 @@ private slots:
         QFile::setPermissions(data.filePath(QStringLiteral("unreadable.vcf")), QFileDevice::Permissions());
 
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
-        qputenv("LUMESK_CONTACTS_PATH", (other.path() + QStringLiteral("::") + data.filePath("unreadable.vcf") +
-                                         QStringLiteral(":/nonexistent"))
+        qputenv("LUMESK_CONTACTS_PATH", (other.path() + QStringLiteral("::") +
+                                         data.filePath("unreadable.vcf") + QStringLiteral(":/nonexistent"))
                                             .toUtf8());
         const QStringList places = CMeskVCardContactStore::defaultPlaces();
         qunsetenv("LUMESK_CONTACTS_PATH");

@@ -29,8 +29,9 @@ bool PrivateBus::start()
     }
     // The bus ends with whoever started it, even one that is killed.
     m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                            QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:tmpdir=/tmp")});
+    m_daemon.start(daemon,
+                   {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                    QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:tmpdir=/tmp")});
     if (!m_daemon.waitForStarted(10000)) {
         m_error = m_daemon.errorString();
         return false;
@@ -184,9 +185,9 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
     m_messages.insert(path, {{QStringLiteral("Number"), number},
                              {QStringLiteral("Text"), text},
                              // The service centre's time as ModemManager writes it: now, zone in hours.
-                             {QStringLiteral("Timestamp"),
-                              QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-                                  QStringLiteral("+00")},
+                             {QStringLiteral("Timestamp"), QDateTime::currentDateTimeUtc().toString(
+                                                               QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+                                                               QStringLiteral("+00")},
                              {QStringLiteral("State"), state},
                              {QStringLiteral("PduType"), pduType},
                              {QStringLiteral("Class"), -1}});
@@ -244,7 +245,8 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             objects.insert(QDBusObjectPath(m_modemPath), modemInterfaces());
         return reply({QVariant::fromValue(objects)});
     }
-    if (interface == PropertiesInterface && (member == QLatin1String("GetAll") || member == QLatin1String("Get"))) {
+    if (interface == PropertiesInterface &&
+        (member == QLatin1String("GetAll") || member == QLatin1String("Get"))) {
         QVariantMap properties;
         if (isModem)
             properties = modemInterfaces().value(arguments.value(0).toString());
@@ -287,15 +289,16 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         }
         QVariantMap& sms = m_messages[path];
         sms.insert(QStringLiteral("State"), SmsSent);
-        const Sent sent{sms.value(QStringLiteral("Number")).toString(), sms.value(QStringLiteral("Text")).toString()};
+        const Sent sent{sms.value(QStringLiteral("Number")).toString(),
+                        sms.value(QStringLiteral("Text")).toString()};
         m_sent.append(sent);
         emit messageSent(sent.number, sent.text);
         if (m_answerDelay >= 0) {
             QTimer::singleShot(m_answerDelay, this, [this, sent] {
                 if (!m_hasModem)
                     return;
-                const QString answer =
-                    addMessage(sent.number, QStringLiteral("Got it: ") + sent.text, SmsReceiving, PduDeliver, true);
+                const QString answer = addMessage(sent.number, QStringLiteral("Got it: ") + sent.text,
+                                                  SmsReceiving, PduDeliver, true);
                 setMessageState(answer, SmsReceived);
             });
         }

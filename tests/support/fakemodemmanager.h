@@ -87,7 +87,8 @@ signals:
 private:
     QVariantMap modemProperties() const;
     QMap<QString, QVariantMap> modemInterfaces() const;
-    void emitSignal(const QString& path, const QString& interface, const QString& name, const QVariantList& arguments);
+    void emitSignal(const QString& path, const QString& interface, const QString& name,
+                    const QVariantList& arguments);
     QString nextPath(const QString& kind);
 
     class Tree;

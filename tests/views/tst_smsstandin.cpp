@@ -69,7 +69,8 @@ void TestSmsStandIn::columnAndDialog()
         QTRY_VERIFY_WITH_TIMEOUT(modemManager.messagePaths().isEmpty(), 20000);
         const QPixmap welcome = column.grab();
         QVERIFY2(welcome.save(dir.filePath(QStringLiteral("sms-standin-welcome.png"))),
-                 qPrintable(QStringLiteral("%1x%2 %3").arg(welcome.width()).arg(welcome.height()).arg(dir.path())));
+                 qPrintable(
+                     QStringLiteral("%1x%2 %3").arg(welcome.width()).arg(welcome.height()).arg(dir.path())));
 
         CMeskPostSmsWidget dialog(&engine, nullptr);
         dialog.show();
