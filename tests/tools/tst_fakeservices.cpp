@@ -66,20 +66,20 @@ class TestFakeServices : public QObject
     {
         QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("sim-check"));
         const auto call = [&](const QString& path, const QString& interface, const QString& method) {
-            return bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ModemManager1"), path,
-                                                           interface, method));
+            return bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ModemManager1"),
+                                                           path, interface, method));
         };
         int count = -1;
-        const QDBusMessage objects = call(QStringLiteral("/org/freedesktop/ModemManager1"),
-                                          QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                                          QStringLiteral("GetManagedObjects"));
+        const QDBusMessage objects =
+            call(QStringLiteral("/org/freedesktop/ModemManager1"),
+                 QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
         if (objects.type() == QDBusMessage::ReplyMessage) {
             using Objects = QMap<QDBusObjectPath, QMap<QString, QVariantMap>>;
             const Objects modems = qdbus_cast<Objects>(objects.arguments().value(0));
             if (!modems.isEmpty()) {
-                const QDBusMessage list = call(modems.firstKey().path(),
-                                               QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
-                                               QStringLiteral("List"));
+                const QDBusMessage list = call(
+                    modems.firstKey().path(), QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
+                    QStringLiteral("List"));
                 if (list.type() == QDBusMessage::ReplyMessage)
                     count = int(qdbus_cast<QList<QDBusObjectPath>>(list.arguments().value(0)).size());
             }
@@ -95,8 +95,9 @@ private slots:
         QHash<QString, QString> variables;
         QStringList names;
         QVERIFY(announce(process, &names, &variables));
-        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
-                                     "LUMESK_FACEBOOK_URL", "LUMESK_MODEMMANAGER_BUS", "LUMESK_CONTACTS_PATH"}));
+        QCOMPARE(names,
+                 QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
+                              "LUMESK_FACEBOOK_URL", "LUMESK_MODEMMANAGER_BUS", "LUMESK_CONTACTS_PATH"}));
         QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL")).startsWith(QLatin1String("http://127.0.0.1:")));
 
         CTwitterApi api;
@@ -180,7 +181,8 @@ private slots:
             QVERIFY(engine.sendMessage(QStringLiteral("+15550199"), QStringLiteral("See you")));
             QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 20000);
             QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, 20000);
-            QCOMPARE(answered.first().first().value<SSmsMessage>().message, QStringLiteral("Got it: See you"));
+            QCOMPARE(answered.first().first().value<SSmsMessage>().message,
+                     QStringLiteral("Got it: See you"));
         }
         MeskNetworkBackends::setFactory({});
         qunsetenv("LUMESK_MODEMMANAGER_BUS");
