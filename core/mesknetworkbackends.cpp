@@ -2,6 +2,7 @@
 
 #include "mesklinuxmodembackend.h"
 #include "mesklinuxnetworkbackend.h"
+#include "meskmodemmanagerbackend.h"
 
 #include <QMutex>
 
@@ -31,7 +32,13 @@ SMeskNetworkBackends MeskNetworkBackends::create()
         backends.network = std::make_unique<CMeskLinuxNetworkBackend>();
     }
     if (!backends.modem) {
-        backends.modem = std::make_unique<CMeskLinuxModemBackend>();
+        // ModemManager whenever its bus is there, running or not: the layer
+        // follows the service coming and going. Without a bus, no device.
+        const QDBusConnection bus = MeskModemManager::bus();
+        if (bus.isConnected())
+            backends.modem = std::make_unique<CMeskModemManagerBackend>(bus);
+        else
+            backends.modem = std::make_unique<CMeskLinuxModemBackend>();
     }
     return backends;
 }

@@ -14,8 +14,8 @@ struct SMeskNetworkBackends
 };
 
 // The process-wide source of the network manager's backends: the Linux pair
-// unless a factory was set (tests set one that hands out fakes). Backends are
-// created on the thread that asks for them, which is the GUI thread.
+// (the modem over ModemManager when its bus can be reached) unless a factory was set (tests set one that
+// hands out fakes). Backends are created on the thread that asks for them, which is the GUI thread.
 namespace MeskNetworkBackends {
 
 using Factory = std::function<SMeskNetworkBackends()>;

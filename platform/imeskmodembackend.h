@@ -30,6 +30,10 @@ struct SMeskModemInterface
     qint32 capabilityResult = MeskMbnResult::Ok; // result of the capability query
     quint32 cellularClass = 0;                   // 1 GSM, 2 CDMA
     quint32 smsCaps = 0;                         // 0: no SMS
+    // The modem takes and gives text, not TPDUs: it cuts, joins and codes
+    // messages itself. Such an interface sends with smsSendText, and its read
+    // records carry the decoded fields instead of a PDU.
+    bool textLevel = false;
 };
 
 // One message read from the SIM (or delivered as a class-0 message).
@@ -38,6 +42,13 @@ struct SMeskSmsReadPdu
     quint32 status = 0; // 0 new, 1 old, 2 draft, 3 sent
     QString pdu;        // hexadecimal text, the service-centre address first
     quint32 index = 0;  // the message's place on the SIM
+
+    // Filled instead of pdu by a text-level interface.
+    QString number;
+    QString text;
+    quint32 timeStamp = 0;    // the service centre's time in seconds since 1970 (UTC); 0 when unknown
+    quint32 pduType = 0;      // 1 deliver, 2 submit, 3 status report
+    qint32 messageClass = -1; // -1 none, else 0 to 3
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -85,6 +96,18 @@ public:
     // smsSendComplete with the same request id.
     virtual qint32 smsSendPdu(const QString& interfaceId, const QString& hexText, quint8 length,
                               quint32* requestId) = 0;
+    // Hands a whole message to a text-level interface, which cuts it into
+    // parts itself. Answered by smsSendComplete with the same request id once
+    // every part is out.
+    virtual qint32 smsSendText(const QString& interfaceId, const QString& number, const QString& text,
+                               quint32* requestId)
+    {
+        Q_UNUSED(interfaceId);
+        Q_UNUSED(number);
+        Q_UNUSED(text);
+        Q_UNUSED(requestId);
+        return MeskMbnResult::Failed;
+    }
     // Reads the SIM: flag 0 every message, 2 the new ones; format 1 PDU,
     // 2 CDMA text. Answered by smsReadComplete.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;

@@ -299,6 +299,7 @@ void CMeskMbnSmsManager::release()
     m_backend = nullptr;
     m_observer = nullptr;
     m_format = 0;
+    m_textLevel = false;
 }
 
 bool CMeskMbnSmsManager::obtainInterface(Reports& reports, QString* id)
@@ -320,6 +321,7 @@ bool CMeskMbnSmsManager::obtainInterface(Reports& reports, QString* id)
         return false;
     }
     m_format = chosen->cellularClass == 1 ? 1 : chosen->cellularClass == 2 ? 2 : 0;
+    m_textLevel = chosen->textLevel;
     result = m_backend->smsOpen(chosen->id);
     if (result < 0) {
         reports.error(errorCode(result));
@@ -399,7 +401,7 @@ bool CMeskMbnSmsManager::send(const QString& phone, const QString& text, quint32
 
     {
         QMutexLocker lock(&m_mutex);
-        m_requests.append(SmsSendRequest{parts, 0, 0, id});
+        m_requests.append(SmsSendRequest{parts, 0, 0, id, phone, smsPduSendableText(text), false});
         if (!m_onAir) {
             startNextLocked(interfaceId, reports);
         }
@@ -415,10 +417,17 @@ void CMeskMbnSmsManager::startNextLocked(const QString& interfaceId, Reports& re
 {
     while (!m_requests.isEmpty() && !m_onAir) {
         SmsSendRequest& request = m_requests.first();
-        const SmsPdu& part = request.parts.at(request.partIndex);
-        const QString hex = QStringLiteral("00") + QString::fromLatin1(part.bytes.toHex().toUpper());
         quint32 modemId = 0;
-        const qint32 result = m_backend->smsSendPdu(interfaceId, hex, quint8(part.length()), &modemId);
+        qint32 result = MeskMbnResult::Failed;
+        if (m_textLevel && request.partIndex == 0) {
+            request.sentWhole = true;
+            result = m_backend->smsSendText(interfaceId, request.phone, request.text, &modemId);
+        } else {
+            request.sentWhole = false;
+            const SmsPdu& part = request.parts.at(request.partIndex);
+            const QString hex = QStringLiteral("00") + QString::fromLatin1(part.bytes.toHex().toUpper());
+            result = m_backend->smsSendPdu(interfaceId, hex, quint8(part.length()), &modemId);
+        }
         if (result >= 0) {
             request.modemRequestId = modemId;
             m_busyRequestId = modemId;
@@ -486,7 +495,7 @@ void CMeskMbnSmsManager::onSmsSendComplete(quint32 requestId, qint32 status)
             if (status < 0) {
                 reports.failed(request->requestId, errorCode(status));
                 m_requests.erase(request);
-            } else if (++request->partIndex >= request->parts.size()) {
+            } else if (request->sentWhole || ++request->partIndex >= request->parts.size()) {
                 reports.done(request->requestId);
                 m_requests.erase(request);
             } else {
@@ -595,6 +604,25 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             // Held in a group, reported and not yet deleted, or being deleted:
             // this copy is already in hand.
             if (m_claimed.contains(read.index)) {
+                continue;
+            }
+            // A text-level interface has decoded and joined the message already.
+            if (read.pdu.isEmpty() && read.pduType != 0) {
+                m_claimed.insert(read.index);
+                if (read.pduType == 3) {
+                    toDelete.append(read.index);
+                    continue;
+                }
+                SmsPduMessage message;
+                message.number = read.number.left(SmsMaxNumberLength);
+                message.text = read.text;
+                message.timeStamp = read.timeStamp;
+                if (class0 || read.messageClass == 0) {
+                    reports.received(Reports::Class0, read.status, message, message.text, {});
+                    toDelete.append(read.index);
+                } else {
+                    reports.received(Reports::Received, read.status, message, message.text, {read.index});
+                }
                 continue;
             }
             QByteArray tpdu;

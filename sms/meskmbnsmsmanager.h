@@ -58,7 +58,9 @@ public:
 
 // Sends, reads and deletes text messages through the modem's SMS interface.
 //
-// Sending: each message is encoded into parts and queued; one part is on the
+// Sending: each message is encoded into parts and queued (an interface that
+// takes text gets the whole message, with the encoder's substitutions, as one
+// unit on the air); one part is on the
 // air at a time, guarded by a watchdog; every message ends in exactly one
 // send-done or send-failed report, and after every failure the next queued
 // message starts at once. Reading: messages are decoded, the parts of a long
@@ -124,6 +126,11 @@ private:
         qsizetype partIndex = 0;
         quint32 modemRequestId = 0;
         quint32 requestId = 0;
+        // For a text-level interface: the whole message, handed over at once
+        // and answered once, as if it were a single part.
+        QString phone;
+        QString text;
+        bool sentWhole = false;
     };
 
     // A long message being collected: parts by number, the SIM indices of
@@ -163,6 +170,7 @@ private:
     QList<QMetaObject::Connection> m_connections;
     std::unique_ptr<CMeskSmsWatchdog> m_watchdog;
     std::atomic<int> m_format = 0; // 0 unknown, 1 PDU (GSM), 2 CDMA
+    std::atomic_bool m_textLevel = false;
 
     // Guards the send queue, the part on the air and the watchdog's generation.
     QRecursiveMutex m_mutex;

@@ -788,6 +788,14 @@ unsigned smsPduTextLength(QStringView text, unsigned* used, unsigned* left)
     return unsigned(pieces.size());
 }
 
+QString smsPduSendableText(QStringView text)
+{
+    const GsmCodes gsm = toGsmAlphabet(text);
+    if (gsm.mode != GsmMode::Substituted)
+        return text.toString();
+    return fromGsmAlphabet(gsm.codes, int(gsm.codes.size()));
+}
+
 bool smsPduEncodeSubmit(QStringView text, QStringView phone, QList<SmsPdu>& parts)
 {
     parts.clear();

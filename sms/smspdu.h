@@ -146,6 +146,11 @@ bool smsPduDecode(QByteArrayView tpdu, SmsPduMessage& message);
 // returns the number of messages the text needs. used and left may be null.
 unsigned smsPduTextLength(QStringView text, unsigned* used = nullptr, unsigned* left = nullptr);
 
+// The text as the encoder sends it: look-alike substitutions applied and characters outside the
+// default alphabet kept as they are (the message then goes as UCS-2). A modem that takes text
+// rather than TPDUs gets this, so what the counter counts is what goes on the air.
+QString smsPduSendableText(QStringView text);
+
 // The modem's hexadecimal PDU text (service-centre address first) to the TPDU bytes after it.
 // False for empty text, an odd length, a character that is not a hex digit, or an address length
 // that runs past the data.

@@ -2,7 +2,19 @@
 // stand-in answers a signed friends timeline with statuses, its Facebook stand-in serves the
 // login page and answers a stream.get signed with the session that page grants.
 #include "facebookapi.h"
+#include "fakenetworkbackend.h"
+#include "mediadatabase.h"
+#include "mesknetworkbackends.h"
+#include "mesknetworkmanager.h"
+#include "mesksmsengine.h"
+#include "tempstorage.h"
 #include "twitterapi.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QSignalSpy>
 
 #include <QEventLoop>
 #include <QImage>
@@ -29,31 +41,64 @@ class TestFakeServices : public QObject
         return answer;
     }
 
+    // Starts the program and reads what it announces up to "ready".
+    static bool announce(QProcess& process, QStringList* names, QHash<QString, QString>* variables)
+    {
+        process.start(QStringLiteral(LUMESK_FAKE_SERVICES), {});
+        if (!process.waitForStarted(10000))
+            return false;
+        while (process.waitForReadyRead(20000)) {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                if (line == QLatin1String("ready"))
+                    return true;
+                const qsizetype eq = line.indexOf(QLatin1Char('='));
+                if (eq <= 0 || !line.startsWith(QLatin1String("LUMESK_")))
+                    return false;
+                names->append(line.left(eq));
+                variables->insert(line.left(eq), line.mid(eq + 1));
+            }
+        }
+        return false;
+    }
+
+    // The number of messages the stand-in modem keeps; -1 when it cannot be asked.
+    static int modemMessages(const QString& address)
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("sim-check"));
+        const auto call = [&](const QString& path, const QString& interface, const QString& method) {
+            return bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ModemManager1"),
+                                                           path, interface, method));
+        };
+        int count = -1;
+        const QDBusMessage objects =
+            call(QStringLiteral("/org/freedesktop/ModemManager1"),
+                 QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
+        if (objects.type() == QDBusMessage::ReplyMessage) {
+            using Objects = QMap<QDBusObjectPath, QMap<QString, QVariantMap>>;
+            const Objects modems = qdbus_cast<Objects>(objects.arguments().value(0));
+            if (!modems.isEmpty()) {
+                const QDBusMessage list = call(
+                    modems.firstKey().path(), QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
+                    QStringLiteral("List"));
+                if (list.type() == QDBusMessage::ReplyMessage)
+                    count = int(qdbus_cast<QList<QDBusObjectPath>>(list.arguments().value(0)).size());
+            }
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("sim-check"));
+        return count;
+    }
+
 private slots:
     void announcesAndServes()
     {
         QProcess process;
-        process.start(QStringLiteral(LUMESK_FAKE_SERVICES), {});
-        QVERIFY(process.waitForStarted(10000));
         QHash<QString, QString> variables;
         QStringList names;
-        bool ready = false;
-        while (!ready && process.waitForReadyRead(20000)) {
-            while (process.canReadLine()) {
-                const QString line = QString::fromUtf8(process.readLine()).trimmed();
-                if (line == QLatin1String("ready")) {
-                    ready = true;
-                    break;
-                }
-                const qsizetype eq = line.indexOf(QLatin1Char('='));
-                QVERIFY2(eq > 0 && line.startsWith(QLatin1String("LUMESK_")), qPrintable(line));
-                names << line.left(eq);
-                variables.insert(line.left(eq), line.mid(eq + 1));
-            }
-        }
-        QVERIFY(ready);
-        QCOMPARE(names, QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
-                                     "LUMESK_FACEBOOK_URL"}));
+        QVERIFY(announce(process, &names, &variables));
+        QCOMPARE(names,
+                 QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
+                              "LUMESK_FACEBOOK_URL", "LUMESK_MODEMMANAGER_BUS", "LUMESK_CONTACTS_PATH"}));
         QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL")).startsWith(QLatin1String("http://127.0.0.1:")));
 
         CTwitterApi api;
@@ -114,6 +159,62 @@ private slots:
 
         process.kill();
         process.waitForFinished(10000);
+    }
+
+    // The SMS engine against the stand-in ModemManager, as the application runs it: ready, the
+    // welcome message stored and taken off the SIM, a message sent and its answer received. Ended
+    // as run.sh ends it, the program takes its message bus along.
+    void smsAgainstTheStandIn()
+    {
+        QProcess process;
+        QHash<QString, QString> variables;
+        QStringList names;
+        QVERIFY(announce(process, &names, &variables));
+        const QString address = variables.value(QStringLiteral("LUMESK_MODEMMANAGER_BUS"));
+        QCOMPARE(modemMessages(address), 1);
+
+        registerMeskMetaTypes();
+        TempStorageRoot root;
+        qputenv("LUMESK_MODEMMANAGER_BUS", address.toUtf8());
+        MeskNetworkBackends::setFactory([] {
+            SMeskNetworkBackends backends;
+            backends.network = std::make_unique<FakeNetworkBackend>();
+            return backends;
+        });
+        {
+            CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
+            QVERIFY(storage.open());
+            CMeskNetworkManager network;
+            network.start();
+            CMeskSmsEngine engine;
+            QSignalSpy stored(&engine, &IMeskSmsEngine::simMessageReady);
+            QSignalSpy sent(&engine, &IMeskSmsEngine::messageSendDone);
+            QSignalSpy answered(&engine, &IMeskSmsEngine::newMessageReceived);
+            engine.start(&storage, &network);
+            QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 20000);
+            QVERIFY(engine.readSimMessages());
+            QTRY_COMPARE_WITH_TIMEOUT(stored.count(), 1, 20000);
+            QCOMPARE(stored.first().first().value<SSmsMessage>().message,
+                     QStringLiteral("Welcome to the stand-in modem"));
+            QCOMPARE(storage.smsMessages().size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), 0, 20000);
+
+            QVERIFY(engine.sendMessage(QStringLiteral("+15550199"), QStringLiteral("See you")));
+            QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, 20000);
+            QCOMPARE(answered.first().first().value<SSmsMessage>().message,
+                     QStringLiteral("Got it: See you"));
+        }
+        MeskNetworkBackends::setFactory({});
+        qunsetenv("LUMESK_MODEMMANAGER_BUS");
+        QDBusConnection::disconnectFromBus(QStringLiteral("lumesk-modemmanager"));
+
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QTRY_COMPARE(modemMessages(address), -1);
+        QVERIFY(!QDBusConnection::connectToBus(address, QStringLiteral("after-end")).isConnected());
+        QDBusConnection::disconnectFromBus(QStringLiteral("after-end"));
     }
 };
 

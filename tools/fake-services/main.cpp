@@ -1,5 +1,7 @@
-// The stand-in services as a program, so Velto Lumesk can be tried without accounts: each
-// stand-in runs on a local HTTP server of its own on 127.0.0.1. The program prints one
+// The stand-in services as a program, so Velto Lumesk can be tried without accounts or a modem:
+// each web stand-in runs on a local HTTP server of its own on 127.0.0.1, the stand-in ModemManager
+// on a private message bus (a dbus-daemon that ends with this program), and sample contacts come
+// from a folder of vCard files. The program prints one
 // LUMESK_X=value line per variable that points the application at them, then a line "ready",
 // and serves until it is stopped; ./run.sh --stand-ins exports those lines and starts the
 // application against the stand-ins.
@@ -7,14 +9,40 @@
 #include "flickrstandin.h"
 #include "twitterstandin.h"
 
+#include "fakemodemmanager.h"
+
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+
+namespace {
+
+// SIGTERM and SIGINT end the event loop, so every stand-in (and the message bus) is stopped.
+int s_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(s_signalPipe[0], &byte, 1);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, s_signalPipe) != 0)
+        return 1;
+    QSocketNotifier signalled(s_signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&signalled, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
     QTextStream out(stdout);
 
     TwitterStandIn twitter;
@@ -32,8 +60,25 @@ int main(int argc, char* argv[])
         QTextStream(stderr) << "fake-services: the Facebook stand-in cannot listen\n";
         return 1;
     }
+    PrivateBus bus;
+    if (!bus.start()) {
+        QTextStream(stderr) << "fake-services: no private message bus: " << bus.error() << '\n';
+        return 1;
+    }
+    // One GSM modem with a message already on its SIM; each message sent to it is answered.
+    FakeModemManagerService modemManager;
+    if (!modemManager.start(bus.address())) {
+        QTextStream(stderr) << "fake-services: the stand-in ModemManager cannot take its name\n";
+        return 1;
+    }
+    modemManager.addModem();
+    modemManager.addMessage(QStringLiteral("+15550199"), QStringLiteral("Welcome to the stand-in modem"));
+    modemManager.setAnswerDelay(1000);
+
     for (const auto& [name, value] : twitter.variables() + flickr.variables() + facebook.variables())
         out << name << '=' << value << '\n';
+    out << "LUMESK_MODEMMANAGER_BUS=" << bus.address() << '\n';
+    out << "LUMESK_CONTACTS_PATH=" << LUMESK_SAMPLE_CONTACTS << '\n';
     out << "ready\n";
     out.flush();
     std::fflush(stdout);

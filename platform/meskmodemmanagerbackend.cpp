@@ -1,0 +1,818 @@
+#include "meskmodemmanagerbackend.h"
+
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDateTime>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+using namespace MeskModemManager;
+
+QDBusArgument& operator<<(QDBusArgument& argument, const SignalQuality& quality)
+{
+    argument.beginStructure();
+    argument << quality.percent << quality.recent;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, SignalQuality& quality)
+{
+    argument.beginStructure();
+    argument >> quality.percent >> quality.recent;
+    argument.endStructure();
+    return argument;
+}
+
+void MeskModemManager::registerTypes()
+{
+    static const bool registered = [] {
+        qDBusRegisterMetaType<SignalQuality>();
+        qDBusRegisterMetaType<Interfaces>();
+        qDBusRegisterMetaType<ManagedObjects>();
+        qDBusRegisterMetaType<QList<QDBusObjectPath>>();
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+int MeskModemManager::readyState(int state, quint32 failedReason, quint32 unlockRequired)
+{
+    if (state == StateFailed) {
+        switch (failedReason) {
+        case FailedSimMissing:
+            return 2; // SIM not inserted
+        case FailedSimError:
+            return 3; // bad SIM
+        case FailedEsimWithoutProfiles:
+            return 5; // not activated
+        default:
+            return 4; // failure
+        }
+    }
+    if (state == StateLocked)
+        return unlockRequired == LockSimPuk ? 7 : 6; // blocked, or locked by a PIN
+    if (state >= StateDisabled)
+        return 1; // initialised; whether it is switched on is the radio's matter
+    return 0;     // unknown or still starting: off
+}
+
+int MeskModemManager::radio(int state, quint32 powerState)
+{
+    if (state >= StateDisabled && state <= StateEnabling)
+        return 0;
+    if (state >= StateEnabled && (powerState == PowerOff || powerState == PowerLow))
+        return 0;
+    return 1;
+}
+
+quint32 MeskModemManager::signalStrength(const SignalQuality& quality)
+{
+    if (!quality.recent)
+        return 99;
+    return quint32(std::lround(std::min<quint32>(quality.percent, 100) * 31.0 / 100.0));
+}
+
+qint32 MeskModemManager::errorResult(const QString& errorName)
+{
+    using namespace MeskMbnResult;
+    static const QString core = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized");
+    if (errorName == core || errorName == QLatin1String("org.freedesktop.DBus.Error.AccessDenied"))
+        return SmsOperationNotAllowed;
+    if (errorName == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
+        return SmsNetworkTimeout;
+    static const QString message = QStringLiteral("org.freedesktop.ModemManager1.Error.Message.");
+    static const QString equipment = QStringLiteral("org.freedesktop.ModemManager1.Error.MobileEquipment.");
+    QStringView name;
+    bool fromEquipment = false;
+    if (errorName.startsWith(message)) {
+        name = QStringView(errorName).mid(message.size());
+    } else if (errorName.startsWith(equipment)) {
+        name = QStringView(errorName).mid(equipment.size());
+        fromEquipment = true;
+    } else {
+        return Failed;
+    }
+    struct Entry
+    {
+        const char* name;
+        qint32 result;
+        bool equipmentToo;
+    };
+    static const Entry table[] = {
+        {"SimNotInserted", SimNotInserted, true},
+        {"SimWrong", BadSim, true},
+        {"SimFailure", BadSim, true},
+        {"SimPin", PinRequired, true},
+        {"SimPuk", PinRequired, true},
+        {"MemoryFailure", SmsMemoryFailure, false},
+        {"MemoryFull", SmsMemoryFull, false},
+        {"SmscAddressUnknown", SmsUnknownSmscAddress, false},
+        {"NoNetwork", NotRegistered, false},
+        {"NetworkTimeout", SmsNetworkTimeout, false},
+        {"NotAllowed", SmsOperationNotAllowed, false},
+        {"InvalidPduParameter", InvalidArgument, false},
+        {"InvalidTextParameter", InvalidArgument, false},
+    };
+    for (const Entry& entry : table) {
+        if (name == QLatin1String(entry.name) && (!fromEquipment || entry.equipmentToo))
+            return entry.result;
+    }
+    return Failed;
+}
+
+quint32 MeskModemManager::timeStamp(const QString& iso)
+{
+    QString text = iso.trimmed();
+    // ModemManager writes the zone as "+02" when it has no minutes.
+    static const QRegularExpression shortZone(QStringLiteral("[+-]\\d\\d$"));
+    if (shortZone.match(text).hasMatch())
+        text += QStringLiteral(":00");
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid() || time.toSecsSinceEpoch() <= 0)
+        return 0;
+    return quint32(std::min<qint64>(time.toSecsSinceEpoch(), 0xFFFFFFFF));
+}
+
+QDBusConnection MeskModemManager::bus()
+{
+    const QString address = qEnvironmentVariable(BusVariable);
+    if (address.isEmpty())
+        return QDBusConnection::systemBus();
+    return QDBusConnection::connectToBus(address, QStringLiteral("lumesk-modemmanager"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The worker: lives on the layer's thread and makes every D-Bus call there.
+
+class CMeskModemManagerBackend::Worker : public QObject
+{
+    Q_OBJECT
+public:
+    Worker(CMeskModemManagerBackend* owner, const QDBusConnection& bus) : m_owner(owner), m_bus(bus) {}
+
+    void start();
+    void sendText(const QString& modem, const QString& number, const QString& text, quint32 requestId);
+    void read(const QString& modem, quint32 flag, quint32 requestId);
+    void remove(quint32 index, quint32 requestId);
+
+public slots:
+    void onServiceRegistered();
+    void onServiceUnregistered();
+    void onInterfacesAdded(const QDBusMessage& message);
+    void onInterfacesRemoved(const QDBusMessage& message);
+    void onPropertiesChanged(const QDBusMessage& message);
+    void onMessageAdded(const QDBusMessage& message);
+
+private:
+    struct Modem
+    {
+        Device values;
+        QString simPath;
+    };
+    struct Stored
+    {
+        QString modem;
+        QString path;
+    };
+
+    template <typename Answer> void call(const QDBusMessage& message, Answer answer);
+    QDBusMessage method(const QString& path, const QString& interface, const QString& name) const
+    {
+        return QDBusMessage::createMethodCall(Service, path, interface, name);
+    }
+    void loadAll();
+    void applyInterfaces(const QString& path, const Interfaces& interfaces);
+    void applyModemProperty(Modem& modem, const QString& interface, const QString& name,
+                            const QVariant& value);
+    void loadSim(const QString& simPath);
+    void watchPath(const QString& path, bool modem);
+    void messageReceived(const QString& path);
+    void publish();
+    quint32 indexOf(const QString& path) const;
+
+    CMeskModemManagerBackend* m_owner;
+    QDBusConnection m_bus;
+    QDBusServiceWatcher* m_watcher = nullptr;
+    // Counts ModemManager's disappearances: answers of an earlier run are dropped.
+    quint64 m_run = 0;
+    QMap<QString, Modem> m_modems;
+    QSet<QString> m_watchedPaths;
+    QHash<quint32, Stored> m_stored; // message index -> its object
+    QSet<QString> m_arriving;        // announced, not yet completely received
+    QSet<quint32> m_new;             // received while watched and not yet read
+};
+
+template <typename Answer>
+void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer answer)
+{
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, CallTimeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [watcher, answer = std::move(answer)]() mutable {
+                watcher->deleteLater();
+                answer(*watcher);
+            });
+}
+
+quint32 CMeskModemManagerBackend::Worker::indexOf(const QString& path) const
+{
+    // The trailing number of the path, and the run of ModemManager in the top
+    // byte: a restarted ModemManager numbers its messages from 0 again, and an
+    // index the SMS manager still holds from the old run must not name a new
+    // message.
+    const quint32 number = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toUInt();
+    return quint32((m_run & 0xFF) << 24) | (number & 0xFFFFFF);
+}
+
+void CMeskModemManagerBackend::Worker::start()
+{
+    m_watcher = new QDBusServiceWatcher(
+        Service, m_bus,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &Worker::onServiceRegistered);
+    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &Worker::onServiceUnregistered);
+    m_bus.connect(Service, ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"), this,
+                  SLOT(onInterfacesAdded(QDBusMessage)));
+    m_bus.connect(Service, ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesRemoved"), this,
+                  SLOT(onInterfacesRemoved(QDBusMessage)));
+    loadAll();
+}
+
+void CMeskModemManagerBackend::Worker::loadAll()
+{
+    QDBusMessage message = method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
+    // Asking must not start ModemManager: it is followed when it comes.
+    message.setAutoStartService(false);
+    call(message, [this, run = m_run](QDBusPendingCallWatcher& watcher) {
+        const QDBusPendingReply<ManagedObjects> reply = watcher;
+        if (run != m_run || reply.isError())
+            return;
+        const ManagedObjects objects = reply.value();
+        for (auto object = objects.cbegin(); object != objects.cend(); ++object)
+            applyInterfaces(object.key().path(), object.value());
+        publish();
+    });
+}
+
+void CMeskModemManagerBackend::Worker::onServiceRegistered()
+{
+    loadAll();
+}
+
+void CMeskModemManagerBackend::Worker::onServiceUnregistered()
+{
+    // Every object of the old run is gone; the new run has paths of its own.
+    ++m_run;
+    for (const QString& path : std::as_const(m_watchedPaths)) {
+        m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                         SLOT(onPropertiesChanged(QDBusMessage)));
+        m_bus.disconnect(Service, path, MessagingInterface, QStringLiteral("Added"), this,
+                         SLOT(onMessageAdded(QDBusMessage)));
+    }
+    m_watchedPaths.clear();
+    m_modems.clear();
+    m_stored.clear();
+    m_arriving.clear();
+    m_new.clear();
+    m_owner->setNewMessages(m_new);
+    publish();
+}
+
+void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem)
+{
+    if (m_watchedPaths.contains(path))
+        return;
+    m_watchedPaths.insert(path);
+    m_bus.connect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                  SLOT(onPropertiesChanged(QDBusMessage)));
+    if (modem) {
+        m_bus.connect(Service, path, MessagingInterface, QStringLiteral("Added"), this,
+                      SLOT(onMessageAdded(QDBusMessage)));
+    }
+}
+
+void CMeskModemManagerBackend::Worker::applyInterfaces(const QString& path, const Interfaces& interfaces)
+{
+    if (!interfaces.contains(ModemInterface) && !m_modems.contains(path))
+        return;
+    watchPath(path, true);
+    Modem& modem = m_modems[path];
+    modem.values.path = path;
+    if (interfaces.contains(MessagingInterface))
+        modem.values.messaging = true;
+    for (auto interface = interfaces.cbegin(); interface != interfaces.cend(); ++interface) {
+        const QVariantMap& properties = interface.value();
+        for (auto property = properties.cbegin(); property != properties.cend(); ++property)
+            applyModemProperty(modem, interface.key(), property.key(), property.value());
+    }
+}
+
+void CMeskModemManagerBackend::Worker::applyModemProperty(Modem& modem, const QString& interface,
+                                                          const QString& name, const QVariant& value)
+{
+    Device& values = modem.values;
+    if (interface == Modem3gppInterface) {
+        if (name == QLatin1String("OperatorName"))
+            values.networkOperator = value.toString();
+        return;
+    }
+    if (interface != ModemInterface)
+        return;
+    if (name == QLatin1String("CurrentCapabilities")) {
+        values.capabilities = value.toUInt();
+    } else if (name == QLatin1String("State")) {
+        values.state = value.toInt();
+    } else if (name == QLatin1String("StateFailedReason")) {
+        values.failedReason = value.toUInt();
+    } else if (name == QLatin1String("UnlockRequired")) {
+        values.unlockRequired = value.toUInt();
+    } else if (name == QLatin1String("PowerState")) {
+        values.powerState = value.toUInt();
+    } else if (name == QLatin1String("SignalQuality")) {
+        values.signal = qdbus_cast<SignalQuality>(value);
+    } else if (name == QLatin1String("OwnNumbers")) {
+        values.numbers = qdbus_cast<QStringList>(value);
+    } else if (name == QLatin1String("Sim")) {
+        const QString simPath = qdbus_cast<QDBusObjectPath>(value).path();
+        if (simPath == modem.simPath)
+            return;
+        modem.simPath = simPath;
+        values.simOperator.clear();
+        if (!simPath.isEmpty() && simPath != QLatin1String("/"))
+            loadSim(simPath);
+    }
+}
+
+void CMeskModemManagerBackend::Worker::loadSim(const QString& simPath)
+{
+    watchPath(simPath, false);
+    QDBusMessage message = method(simPath, PropertiesInterface, QStringLiteral("GetAll"));
+    message << SimInterface;
+    call(message, [this, simPath, run = m_run](QDBusPendingCallWatcher& watcher) {
+        const QDBusPendingReply<QVariantMap> reply = watcher;
+        if (run != m_run || reply.isError())
+            return;
+        const QString name = reply.value().value(QStringLiteral("OperatorName")).toString();
+        for (Modem& modem : m_modems) {
+            if (modem.simPath == simPath)
+                modem.values.simOperator = name;
+        }
+        publish();
+    });
+}
+
+void CMeskModemManagerBackend::Worker::onInterfacesAdded(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    applyInterfaces(qdbus_cast<QDBusObjectPath>(arguments.at(0)).path(),
+                    qdbus_cast<Interfaces>(arguments.at(1)));
+    publish();
+}
+
+void CMeskModemManagerBackend::Worker::onInterfacesRemoved(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    const QString path = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
+    const QStringList interfaces = qdbus_cast<QStringList>(arguments.at(1));
+    const auto modem = m_modems.find(path);
+    if (modem == m_modems.end())
+        return;
+    if (interfaces.contains(ModemInterface)) {
+        m_modems.erase(modem);
+        for (auto stored = m_stored.begin(); stored != m_stored.end();) {
+            if (stored->modem == path) {
+                m_new.remove(stored.key());
+                stored = m_stored.erase(stored);
+            } else {
+                ++stored;
+            }
+        }
+        m_owner->setNewMessages(m_new);
+    } else if (interfaces.contains(MessagingInterface)) {
+        modem->values.messaging = false;
+    }
+    publish();
+}
+
+void CMeskModemManagerBackend::Worker::onPropertiesChanged(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    const QString path = message.path();
+    const QString interface = arguments.at(0).toString();
+    const QVariantMap changed = qdbus_cast<QVariantMap>(arguments.at(1));
+    if (const auto modem = m_modems.find(path); modem != m_modems.end()) {
+        for (auto property = changed.cbegin(); property != changed.cend(); ++property)
+            applyModemProperty(*modem, interface, property.key(), property.value());
+        publish();
+        return;
+    }
+    if (interface == SimInterface && changed.contains(QStringLiteral("OperatorName"))) {
+        for (Modem& modem : m_modems) {
+            if (modem.simPath == path)
+                modem.values.simOperator = changed.value(QStringLiteral("OperatorName")).toString();
+        }
+        publish();
+        return;
+    }
+    if (interface == SmsInterface && m_arriving.contains(path) &&
+        changed.value(QStringLiteral("State")).toUInt() == SmsReceived)
+        messageReceived(path);
+}
+
+void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    // A message the program created itself to send is not news.
+    if (arguments.size() < 2 || !arguments.at(1).toBool())
+        return;
+    const QString path = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
+    m_stored.insert(indexOf(path), Stored{message.path(), path});
+    // Added comes with the first part: the message counts once all of it is there.
+    m_arriving.insert(path);
+    watchPath(path, false);
+    QDBusMessage state = method(path, PropertiesInterface, QStringLiteral("Get"));
+    state << SmsInterface << QStringLiteral("State");
+    call(state, [this, path, run = m_run](QDBusPendingCallWatcher& watcher) {
+        const QDBusPendingReply<QDBusVariant> reply = watcher;
+        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == SmsReceived)
+            messageReceived(path);
+    });
+}
+
+void CMeskModemManagerBackend::Worker::messageReceived(const QString& path)
+{
+    if (!m_arriving.remove(path))
+        return;
+    // Its state is of no more interest.
+    m_watchedPaths.remove(path);
+    m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                     SLOT(onPropertiesChanged(QDBusMessage)));
+    m_new.insert(indexOf(path));
+    m_owner->setNewMessages(m_new);
+    emit m_owner->smsStatusChange();
+}
+
+void CMeskModemManagerBackend::Worker::publish()
+{
+    const Modem* chosen = nullptr;
+    for (const Modem& modem : std::as_const(m_modems)) {
+        if (modem.values.capabilities & (CapabilityGsmUmts | CapabilityLte | Capability5gnr)) {
+            chosen = &modem;
+            break;
+        }
+        if (!chosen && (modem.values.capabilities & CapabilityCdmaEvdo))
+            chosen = &modem;
+    }
+    m_owner->publish(chosen ? chosen->values : Device());
+}
+
+void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QString& number,
+                                                const QString& text, quint32 requestId)
+{
+    QDBusMessage create = method(modem, MessagingInterface, QStringLiteral("Create"));
+    const QVariantMap properties{{QStringLiteral("number"), number},
+                                 {QStringLiteral("text"), text},
+                                 {QStringLiteral("delivery-report-request"), true}};
+    create << properties;
+    call(create, [this, modem, requestId](QDBusPendingCallWatcher& watcher) {
+        const QDBusPendingReply<QDBusObjectPath> created = watcher;
+        if (created.isError()) {
+            emit m_owner->smsSendComplete(requestId, errorResult(created.error().name()));
+            return;
+        }
+        const QString sms = created.value().path();
+        call(method(sms, SmsInterface, QStringLiteral("Send")),
+             [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
+                 const qint32 status = sent.isError() ? errorResult(sent.error().name()) : MeskMbnResult::Ok;
+                 // Sent or not, the message leaves the modem's storage.
+                 QDBusMessage remove = method(modem, MessagingInterface, QStringLiteral("Delete"));
+                 remove << QVariant::fromValue(QDBusObjectPath(sms));
+                 call(remove, [](QDBusPendingCallWatcher&) {});
+                 emit m_owner->smsSendComplete(requestId, status);
+             });
+    });
+}
+
+void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, quint32 requestId)
+{
+    struct Gathering
+    {
+        QList<SMeskSmsReadPdu> messages;
+        qsizetype left = 0;
+    };
+    auto gathering = std::make_shared<Gathering>();
+    const auto finish = [this, gathering, requestId] {
+        std::sort(gathering->messages.begin(), gathering->messages.end(),
+                  [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
+        for (const SMeskSmsReadPdu& message : std::as_const(gathering->messages))
+            m_new.remove(message.index);
+        m_owner->setNewMessages(m_new);
+        emit m_owner->smsReadComplete(1, gathering->messages, false, requestId, MeskMbnResult::Ok);
+    };
+    const auto readEach = [this, modem, gathering, finish](const QList<QDBusObjectPath>& paths) {
+        gathering->left = paths.size();
+        if (paths.isEmpty()) {
+            finish();
+            return;
+        }
+        for (const QDBusObjectPath& object : paths) {
+            const QString path = object.path();
+            QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
+            getAll << SmsInterface;
+            call(getAll, [this, modem, path, gathering, finish](QDBusPendingCallWatcher& watcher) {
+                const QDBusPendingReply<QVariantMap> reply = watcher;
+                if (!reply.isError()) {
+                    const QVariantMap properties = reply.value();
+                    const quint32 state = properties.value(QStringLiteral("State")).toUInt();
+                    const quint32 index = indexOf(path);
+                    // Messages still arriving, drafts and messages being sent are not read.
+                    if (state == SmsReceived || state == SmsSent) {
+                        m_stored.insert(index, Stored{modem, path});
+                        SMeskSmsReadPdu message;
+                        message.index = index;
+                        message.status = state == SmsSent ? 3 : m_new.contains(index) ? 0 : 1;
+                        message.number = properties.value(QStringLiteral("Number")).toString();
+                        message.text = properties.value(QStringLiteral("Text")).toString();
+                        if (message.text.isEmpty())
+                            message.text =
+                                QString::fromLatin1(properties.value(QStringLiteral("Data")).toByteArray());
+                        message.timeStamp =
+                            timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
+                        const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
+                        message.pduType = pduType != 0 ? pduType : PduDeliver;
+                        message.messageClass = properties.value(QStringLiteral("Class"), -1).toInt();
+                        gathering->messages.append(message);
+                    }
+                }
+                if (--gathering->left == 0)
+                    finish();
+            });
+        }
+    };
+
+    if (flag == 2) {
+        QList<QDBusObjectPath> paths;
+        for (quint32 index : std::as_const(m_new)) {
+            if (const auto stored = m_stored.constFind(index); stored != m_stored.cend())
+                paths.append(QDBusObjectPath(stored->path));
+        }
+        readEach(paths);
+        return;
+    }
+    call(method(modem, MessagingInterface, QStringLiteral("List")),
+         [this, readEach, requestId](QDBusPendingCallWatcher& watcher) {
+             const QDBusPendingReply<QList<QDBusObjectPath>> reply = watcher;
+             if (reply.isError()) {
+                 emit m_owner->smsReadComplete(1, {}, false, requestId, errorResult(reply.error().name()));
+                 return;
+             }
+             readEach(reply.value());
+         });
+}
+
+void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
+{
+    const auto stored = m_stored.constFind(index);
+    if (stored == m_stored.cend()) {
+        // Not known in this run of ModemManager (it restarted since the read).
+        emit m_owner->smsDeleteComplete(requestId, MeskMbnResult::Failed);
+        return;
+    }
+    QDBusMessage message = method(stored->modem, MessagingInterface, QStringLiteral("Delete"));
+    message << QVariant::fromValue(QDBusObjectPath(stored->path));
+    call(message, [this, index, requestId, run = m_run](QDBusPendingCallWatcher& watcher) {
+        if (watcher.isError()) {
+            emit m_owner->smsDeleteComplete(requestId, errorResult(watcher.error().name()));
+            return;
+        }
+        if (run == m_run) {
+            m_stored.remove(index);
+            m_new.remove(index);
+            m_owner->setNewMessages(m_new);
+        }
+        emit m_owner->smsDeleteComplete(requestId, MeskMbnResult::Ok);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The layer
+
+CMeskModemManagerBackend::CMeskModemManagerBackend(const QDBusConnection& bus, QObject* parent)
+    : IMeskModemBackend(parent), m_bus(bus)
+{
+    registerTypes();
+    qRegisterMetaType<QList<SMeskSmsReadPdu>>();
+    m_thread.setObjectName(QStringLiteral("ModemManager"));
+    m_worker = new Worker(this, m_bus);
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::started, m_worker, &Worker::start);
+    // The worker ends with its thread, on that thread.
+    Worker* worker = m_worker;
+    connect(
+        &m_thread, &QThread::finished, worker, [worker] { delete worker; }, Qt::DirectConnection);
+    if (m_bus.isConnected())
+        m_thread.start();
+}
+
+CMeskModemManagerBackend::~CMeskModemManagerBackend()
+{
+    if (m_thread.isRunning()) {
+        m_thread.quit();
+        m_thread.wait();
+    } else {
+        delete m_worker;
+    }
+}
+
+bool CMeskModemManagerBackend::open()
+{
+    return m_bus.isConnected();
+}
+
+bool CMeskModemManagerBackend::watch()
+{
+    return m_bus.isConnected();
+}
+
+quint32 CMeskModemManagerBackend::nextRequestId()
+{
+    return ++m_nextRequestId;
+}
+
+void CMeskModemManagerBackend::publish(const Device& device)
+{
+    Device old;
+    {
+        QMutexLocker lock(&m_mutex);
+        old = m_device;
+        m_device = device;
+    }
+    const bool had = !old.path.isEmpty();
+    const bool has = !device.path.isEmpty();
+    if (had && (!has || old.path != device.path))
+        emit interfaceRemoval();
+    if (has && (!had || old.path != device.path)) {
+        // A device that comes is read by its first events.
+        emit interfaceArrival();
+        emit readyStateChange();
+        emit radioStateChange();
+        emit signalStateChange();
+        emit homeProviderAvailable();
+        return;
+    }
+    if (!has)
+        return;
+    const bool powerChanged = old.powerState != device.powerState;
+    if (old.state != device.state || old.failedReason != device.failedReason ||
+        old.unlockRequired != device.unlockRequired || powerChanged ||
+        old.capabilities != device.capabilities)
+        emit readyStateChange();
+    if (powerChanged || old.state != device.state)
+        emit radioStateChange();
+    if (old.signal.percent != device.signal.percent || old.signal.recent != device.signal.recent)
+        emit signalStateChange();
+    if (old.simOperator != device.simOperator || old.networkOperator != device.networkOperator ||
+        old.numbers != device.numbers)
+        emit homeProviderAvailable();
+}
+
+void CMeskModemManagerBackend::setNewMessages(const QSet<quint32>& indices)
+{
+    QMutexLocker lock(&m_mutex);
+    m_newMessages = indices;
+}
+
+bool CMeskModemManagerBackend::hasDevice()
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_device.path.isEmpty();
+}
+
+bool CMeskModemManagerBackend::readyState(int* state)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_device.path.isEmpty())
+        return false;
+    *state = MeskModemManager::readyState(m_device.state, m_device.failedReason, m_device.unlockRequired);
+    return true;
+}
+
+bool CMeskModemManagerBackend::hardwareRadio(int* radio)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_device.path.isEmpty())
+        return false;
+    *radio = MeskModemManager::radio(m_device.state, m_device.powerState);
+    return true;
+}
+
+bool CMeskModemManagerBackend::signalStrength(quint32* strength)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_device.path.isEmpty())
+        return false;
+    *strength = MeskModemManager::signalStrength(m_device.signal);
+    return true;
+}
+
+bool CMeskModemManagerBackend::homeProviderName(QString* name)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_device.path.isEmpty())
+        return false;
+    *name = !m_device.simOperator.isEmpty() ? m_device.simOperator : m_device.networkOperator;
+    return !name->isEmpty();
+}
+
+bool CMeskModemManagerBackend::ownNumbers(QStringList* numbers)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_device.path.isEmpty())
+        return false;
+    *numbers = m_device.numbers;
+    return true;
+}
+
+qint32 CMeskModemManagerBackend::smsInterfaces(QList<SMeskModemInterface>* interfaces)
+{
+    interfaces->clear();
+    QMutexLocker lock(&m_mutex);
+    if (m_device.path.isEmpty())
+        return MeskMbnResult::Ok;
+    SMeskModemInterface modem;
+    modem.id = m_device.path;
+    modem.cellularClass =
+        (m_device.capabilities & (CapabilityGsmUmts | CapabilityLte | Capability5gnr)) != 0 ? 1 : 2;
+    modem.smsCaps = m_device.messaging ? 1 : 0;
+    modem.textLevel = true;
+    interfaces->append(modem);
+    return MeskMbnResult::Ok;
+}
+
+qint32 CMeskModemManagerBackend::smsOpen(const QString& interfaceId)
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_device.path.isEmpty() && interfaceId == m_device.path ? MeskMbnResult::Ok
+                                                                    : MeskMbnResult::Failed;
+}
+
+qint32 CMeskModemManagerBackend::smsSendPdu(const QString&, const QString&, quint8, quint32*)
+{
+    // ModemManager has no raw-PDU send: this interface takes text.
+    return MeskMbnResult::Failed;
+}
+
+qint32 CMeskModemManagerBackend::smsSendText(const QString& interfaceId, const QString& number,
+                                             const QString& text, quint32* requestId)
+{
+    const quint32 id = nextRequestId();
+    *requestId = id;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, interfaceId, number, text, id] {
+            worker->sendText(interfaceId, number, text, id);
+        },
+        Qt::QueuedConnection);
+    return MeskMbnResult::Ok;
+}
+
+qint32 CMeskModemManagerBackend::smsRead(const QString& interfaceId, quint32 flag, quint32,
+                                         quint32* requestId)
+{
+    const quint32 id = nextRequestId();
+    *requestId = id;
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, interfaceId, flag, id] { worker->read(interfaceId, flag, id); },
+        Qt::QueuedConnection);
+    return MeskMbnResult::Ok;
+}
+
+qint32 CMeskModemManagerBackend::smsDelete(const QString&, quint32 index, quint32* requestId)
+{
+    const quint32 id = nextRequestId();
+    *requestId = id;
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, index, id] { worker->remove(index, id); }, Qt::QueuedConnection);
+    return MeskMbnResult::Ok;
+}
+
+qint32 CMeskModemManagerBackend::smsStatus(const QString&, quint32* flag, quint32* index)
+{
+    QMutexLocker lock(&m_mutex);
+    *flag = m_newMessages.isEmpty() ? 0 : 2;
+    *index = m_newMessages.isEmpty() ? 0 : *m_newMessages.cbegin();
+    return MeskMbnResult::Ok;
+}
+
+#include "meskmodemmanagerbackend.moc"

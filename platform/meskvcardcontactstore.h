@@ -1,0 +1,60 @@
+#pragma once
+
+#include "imeskcontactstore.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <vector>
+
+// The Linux contacts store: the vCard files (versions 2.1, 3.0 and 4.0, one
+// or many cards per file) in $XDG_DATA_HOME/contacts and its subfolders, and
+// in the folders or files named in LUMESK_CONTACTS_PATH (colon-separated).
+// Each card is a contact with the reader's property names: GivenName,
+// MiddleName, LastName, NickName, Company and the phone properties. Group
+// cards are not contacts. Files are only read, line by line; a property
+// longer than MaxPropertySize (a big photo) is skipped, and a file that
+// cannot be read or is not a sequence of cards is skipped with one log line.
+class CMeskVCardContactStore : public IMeskContactStore
+{
+public:
+    static constexpr qsizetype MaxPropertySize = 64 * 1024;
+
+    // The store over the default places.
+    CMeskVCardContactStore();
+    // The store over the given folders and files.
+    explicit CMeskVCardContactStore(const QStringList& places);
+
+    // $XDG_DATA_HOME/contacts, then every entry of LUMESK_CONTACTS_PATH.
+    static QStringList defaultPlaces();
+
+    bool open() override { return true; }
+    // Reads every file; true.
+    bool initialize() override;
+    IMeskContactCollection* contacts() override { return &m_collection; }
+
+private:
+    class Card : public IMeskContactItem
+    {
+    public:
+        bool hasProperty(const QString& nameSpace, const QString& name) override;
+        bool propertyValue(const QString& nameSpace, const QString& name, QString* value) override;
+        QHash<QString, QString> properties;
+    };
+    class Collection : public IMeskContactCollection
+    {
+    public:
+        int count() override { return int(cards.size()); }
+        IMeskContactItem* item(int index) override
+        {
+            return index >= 0 && index < int(cards.size()) ? &cards[size_t(index)] : nullptr;
+        }
+        std::vector<Card> cards;
+    };
+
+    // Appends the cards of one file; false (nothing appended) when it cannot be read or is broken.
+    bool readFile(const QString& path, QString* reason);
+
+    QStringList m_places;
+    Collection m_collection;
+};

@@ -1,0 +1,448 @@
+// The ModemManager modem layer against a stand-in ModemManager on a private bus: device state,
+// and sending, reading and deleting messages through the SMS manager.
+#include "fakemodemmanager.h"
+#include "meskcellularstate.h"
+#include "meskmbnsmsmanager.h"
+#include "meskmodemmanagerbackend.h"
+#include "smspdu.h"
+
+#include <QMutex>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace MeskModemManager;
+
+namespace {
+
+// The SMS manager's reports as text.
+class Reports : public IMeskMbnSmsManagerObserver
+{
+public:
+    void onMeskMbnSmsManagerNotification() override {}
+    void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
+                                            quint32, const QList<quint32>& indices) override
+    {
+        QMutexLocker lock(&m_mutex);
+        m_calls.append(QStringLiteral("received(%1, %2, %3)").arg(status).arg(number, text));
+        m_indices += indices;
+    }
+    void onMeskMbnSmsManagerClass0MessageReceived(quint32, const QString&, const QString& text,
+                                                  quint32) override
+    {
+        add(QStringLiteral("class0(%1)").arg(text));
+    }
+    void onMeskMbnSmsManagerSendDone(quint32 requestId) override
+    {
+        add(QStringLiteral("done(%1)").arg(requestId));
+    }
+    void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 code) override
+    {
+        add(QStringLiteral("failed(%1, %2)").arg(requestId).arg(code));
+    }
+    void onMeskMbnSmsManagerError(quint32 code) override { add(QStringLiteral("error(%1)").arg(code)); }
+
+    QStringList calls() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_calls;
+    }
+    // The reports other than errors (a manager started without a device reports one).
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const QString& call : calls()) {
+            if (!call.startsWith(QLatin1String("error")))
+                out.append(call);
+        }
+        return out;
+    }
+    QList<quint32> takeIndices()
+    {
+        QMutexLocker lock(&m_mutex);
+        return std::exchange(m_indices, {});
+    }
+    void clear()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_calls.clear();
+        m_indices.clear();
+    }
+
+private:
+    void add(const QString& call)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_calls.append(call);
+    }
+    mutable QMutex m_mutex;
+    QStringList m_calls;
+    QList<quint32> m_indices;
+};
+
+} // namespace
+
+class TestModemManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readyStates_data();
+    void readyStates();
+    void signalStrengths_data();
+    void signalStrengths();
+    void modemComesAndGoes();
+    void errorNames_data();
+    void errorNames();
+
+    void send_data();
+    void send();
+    void sendFails_data();
+    void sendFails();
+    void receive();
+    void restart();
+
+private:
+    bool startManager();
+    quint32 sendNow(const QString& text);
+
+    PrivateBus m_bus;
+    std::unique_ptr<FakeModemManagerService> m_service;
+    std::unique_ptr<CMeskModemManagerBackend> m_backend;
+    std::unique_ptr<CMeskMbnSmsManager> m_manager;
+    Reports m_reports;
+    int m_connections = 0;
+};
+
+void TestModemManager::initTestCase()
+{
+    if (!m_bus.start())
+        QSKIP(qPrintable(m_bus.error()));
+    qRegisterMetaType<QList<SMeskSmsReadPdu>>();
+}
+
+void TestModemManager::init()
+{
+    CMeskMbnSmsManager::setWatchdogDelay(60000);
+    m_service = std::make_unique<FakeModemManagerService>();
+    QVERIFY(m_service->start(m_bus.address()));
+    const QString name = QStringLiteral("layer-%1").arg(++m_connections);
+    m_backend =
+        std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(m_bus.address(), name));
+    QVERIFY(m_backend->open());
+}
+
+void TestModemManager::cleanup()
+{
+    if (m_manager)
+        m_manager->release();
+    m_manager.reset();
+    m_backend.reset();
+    m_service.reset();
+    m_reports.clear();
+    QDBusConnection::disconnectFromBus(QStringLiteral("layer-%1").arg(m_connections));
+    CMeskMbnSmsManager::setWatchdogDelay(60000);
+}
+
+bool TestModemManager::startManager()
+{
+    m_manager = std::make_unique<CMeskMbnSmsManager>();
+    return m_manager->init(m_backend.get(), &m_reports);
+}
+
+quint32 TestModemManager::sendNow(const QString& text)
+{
+    quint32 id = 0;
+    m_manager->send(QStringLiteral("+15550123"), text, &id);
+    return id;
+}
+
+void TestModemManager::readyStates_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<uint>("reason");
+    QTest::addColumn<uint>("unlock");
+    QTest::addColumn<uint>("power");
+    QTest::addColumn<int>("deviceState"); // as the cellular state reports it
+
+    QTest::newRow("registered") << 8 << 0u << 1u << 3u << 5;
+    QTest::newRow("connected") << 11 << 0u << 1u << 3u << 5;
+    QTest::newRow("no SIM") << -1 << 2u << 0u << 3u << 2;
+    QTest::newRow("bad SIM") << -1 << 3u << 0u << 3u << 2;
+    QTest::newRow("eSIM without profiles") << -1 << 5u << 0u << 3u << 3;
+    QTest::newRow("other failure") << -1 << 4u << 0u << 3u << 0;
+    QTest::newRow("PIN") << 2 << 0u << 2u << 2u << 4;
+    QTest::newRow("PUK") << 2 << 0u << 4u << 2u << 4;
+    QTest::newRow("disabled") << 3 << 0u << 1u << 2u << 1;
+    QTest::newRow("power off") << 8 << 0u << 1u << 1u << 1;
+    QTest::newRow("power low") << 6 << 0u << 1u << 2u << 1;
+    QTest::newRow("initializing") << 1 << 0u << 0u << 3u << 0;
+}
+
+void TestModemManager::readyStates()
+{
+    QFETCH(int, state);
+    QFETCH(uint, reason);
+    QFETCH(uint, unlock);
+    QFETCH(uint, power);
+    QFETCH(int, deviceState);
+
+    QCOMPARE(MeskModemManager::radio(state, power) == 0, deviceState == 1);
+
+    // Through the bus and the cellular state, as the network worker sees it.
+    m_service->addModem();
+    CMeskCellularState cellular(m_backend.get());
+    QVERIFY(cellular.init(nullptr));
+    QTRY_COMPARE(cellular.state(), 5);
+    m_service->setModemProperty(QStringLiteral("StateFailedReason"), reason);
+    m_service->setModemProperty(QStringLiteral("UnlockRequired"), unlock);
+    m_service->setModemProperty(QStringLiteral("PowerState"), power);
+    m_service->setModemProperty(QStringLiteral("State"), state);
+    QTRY_COMPARE(cellular.state(), deviceState);
+    QTRY_COMPARE(cellular.providerName(), QStringLiteral("Stand-in Mobile"));
+    QCOMPARE(cellular.phoneNumber(), QStringLiteral("+15550100"));
+}
+
+void TestModemManager::signalStrengths_data()
+{
+    QTest::addColumn<uint>("percent");
+    QTest::addColumn<bool>("recent");
+    QTest::addColumn<uint>("strength");
+    QTest::newRow("none") << 0u << true << 0u;
+    QTest::newRow("half") << 50u << true << 16u;
+    QTest::newRow("full") << 100u << true << 31u;
+    QTest::newRow("stale") << 80u << false << 99u;
+}
+
+void TestModemManager::signalStrengths()
+{
+    QFETCH(uint, percent);
+    QFETCH(bool, recent);
+    QFETCH(uint, strength);
+    QSignalSpy changed(m_backend.get(), &IMeskModemBackend::signalStateChange);
+    m_service->addModem();
+    QTRY_VERIFY(m_backend->hasDevice());
+    m_service->setModemProperty(QStringLiteral("SignalQuality"),
+                                QVariant::fromValue(SignalQuality{percent, recent}));
+    quint32 read = 1000;
+    QTRY_VERIFY(m_backend->signalStrength(&read) && read == strength);
+    QVERIFY(changed.count() >= 1);
+}
+
+void TestModemManager::modemComesAndGoes()
+{
+    // ModemManager is not there when the program starts.
+    m_service->stop();
+    m_backend.reset();
+    m_backend = std::make_unique<CMeskModemManagerBackend>(
+        QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("layer-%1").arg(m_connections)));
+    CMeskCellularState cellular(m_backend.get());
+    QVERIFY(cellular.init(nullptr));
+    QSignalSpy arrived(m_backend.get(), &IMeskModemBackend::interfaceArrival);
+    QSignalSpy removed(m_backend.get(), &IMeskModemBackend::interfaceRemoval);
+    QCOMPARE(cellular.state(), 0);
+
+    QVERIFY(m_service->start(m_bus.address()));
+    m_service->addModem();
+    QTRY_COMPARE(cellular.state(), 5);
+    QCOMPARE(arrived.count(), 1);
+
+    m_service->removeModem();
+    QTRY_COMPARE(cellular.state(), 0);
+    QCOMPARE(removed.count(), 1);
+    QVERIFY(!m_backend->hasDevice());
+
+    // A CDMA-only modem is a device whose messages the manager refuses to send.
+    m_service->addModem(1u << 1);
+    QTRY_VERIFY(m_backend->hasDevice());
+    QList<SMeskModemInterface> interfaces;
+    QCOMPARE(m_backend->smsInterfaces(&interfaces), MeskMbnResult::Ok);
+    QCOMPARE(interfaces.size(), 1);
+    QCOMPARE(interfaces.first().cellularClass, 2u);
+}
+
+void TestModemManager::errorNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<uint>("code"); // the SMS manager's error code
+    const QString message = QStringLiteral("org.freedesktop.ModemManager1.Error.Message.");
+    const QString equipment = QStringLiteral("org.freedesktop.ModemManager1.Error.MobileEquipment.");
+    QTest::newRow("SIM not inserted") << message + "SimNotInserted" << 5u;
+    QTest::newRow("ME SIM not inserted") << equipment + "SimNotInserted" << 5u;
+    QTest::newRow("SIM wrong") << message + "SimWrong" << 6u;
+    QTest::newRow("ME SIM failure") << equipment + "SimFailure" << 6u;
+    QTest::newRow("SIM PIN") << message + "SimPin" << 7u;
+    QTest::newRow("ME SIM PUK") << equipment + "SimPuk" << 7u;
+    QTest::newRow("memory failure") << message + "MemoryFailure" << 8u;
+    QTest::newRow("memory full") << message + "MemoryFull" << 9u;
+    QTest::newRow("SMSC unknown") << message + "SmscAddressUnknown" << 10u;
+    QTest::newRow("invalid PDU") << message + "InvalidPduParameter" << 12u;
+    QTest::newRow("invalid text") << message + "InvalidTextParameter" << 12u;
+    QTest::newRow("network timeout") << message + "NetworkTimeout" << 13u;
+    QTest::newRow("no network") << message + "NoNetwork" << 14u;
+    QTest::newRow("not allowed") << message + "NotAllowed" << 15u;
+    QTest::newRow("polkit") << QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized") << 15u;
+    QTest::newRow("access denied") << QStringLiteral("org.freedesktop.DBus.Error.AccessDenied") << 15u;
+    QTest::newRow("no reply") << QStringLiteral("org.freedesktop.DBus.Error.NoReply") << 13u;
+    QTest::newRow("ME memory full is no SIM case") << equipment + "MemoryFull" << 1u;
+    QTest::newRow("other") << QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed") << 1u;
+}
+
+void TestModemManager::errorNames()
+{
+    QFETCH(QString, name);
+    QFETCH(uint, code);
+    QCOMPARE(CMeskMbnSmsManager::errorCode(errorResult(name)), code);
+}
+
+void TestModemManager::send_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("onTheAir"); // the start of what the modem gets
+    QTest::newRow("short") << QStringLiteral("See you at eight") << QStringLiteral("See you at eight");
+    // Several parts on the air as one message; look-alikes substituted as the counter counts them.
+    QTest::newRow("long with look-alikes")
+        << QString(QStringLiteral("\u03b4\u00e1 long line of text. ")).repeated(20)
+        << QStringLiteral("\u0394a long line");
+    QTest::newRow("UCS-2") << QStringLiteral("\u4f60\u597d") << QStringLiteral("\u4f60\u597d");
+}
+
+void TestModemManager::send()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, onTheAir);
+    m_service->addModem();
+    QTRY_VERIFY(m_backend->hasDevice());
+    QVERIFY(startManager());
+    int parts = 0;
+    m_manager->textLength(text, nullptr, nullptr, &parts);
+    const quint32 id = sendNow(text);
+    QTRY_COMPARE(m_reports.messages(), QStringList{QStringLiteral("done(%1)").arg(id)});
+    QCOMPARE(m_service->sent().size(), 1);
+    QCOMPARE(m_service->sent().first().number, QStringLiteral("+15550123"));
+    QCOMPARE(m_service->sent().first().text, smsPduSendableText(text));
+    QVERIFY(m_service->sent().first().text.startsWith(onTheAir));
+    QCOMPARE(parts, text.size() > 160 ? 3 : 1);
+    // The sent message does not stay in the modem's storage.
+    QTRY_VERIFY(m_service->messagePaths().isEmpty());
+}
+
+void TestModemManager::sendFails_data()
+{
+    QTest::addColumn<QString>("how");
+    // How each report starts; %1: the first id, %2: the second.
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("refused") << "error" << QStringList{"failed(%1, 6)", "failed(%2, 6)"};
+    QTest::newRow("no reply") << "silent" << QStringList{"failed(%1, 13)", "failed(%2, 13)"};
+    QTest::newRow("modem pulled out") << "removed" << QStringList{"failed(%1, 13)", "failed(%2, 2)"};
+    // The message on the air gets no answer; the queued one meets the old or no modem.
+    QTest::newRow("ModemManager restarts") << "restart" << QStringList{"failed(%1, 13)", "failed(%2, "};
+}
+
+void TestModemManager::sendFails()
+{
+    QFETCH(QString, how);
+    QFETCH(QStringList, expected);
+    CMeskMbnSmsManager::setWatchdogDelay(how == QLatin1String("error") ? 60000 : 1000);
+    m_service->addModem();
+    QTRY_VERIFY(m_backend->hasDevice());
+    QVERIFY(startManager());
+    m_service->setSendError(how == QLatin1String("error")
+                                ? QStringLiteral("org.freedesktop.ModemManager1.Error.Message.SimWrong")
+                                : QString());
+    m_service->setSendSilent(how != QLatin1String("error"));
+    const quint32 first = sendNow(QStringLiteral("first"));
+    const quint32 second = sendNow(QStringLiteral("second"));
+    if (how != QLatin1String("error"))
+        QTRY_COMPARE(m_service->heldSends(), 1);
+    if (how == QLatin1String("removed")) {
+        m_service->removeModem();
+        QTRY_VERIFY(!m_backend->hasDevice());
+    } else if (how == QLatin1String("restart")) {
+        m_service->setSendSilent(false);
+        QVERIFY(m_service->restart());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_reports.messages().size(), expected.size(), 20000);
+    for (int i = 0; i < expected.size(); ++i) {
+        const QString start = QString(expected.at(i))
+                                  .replace(QLatin1String("%1"), QString::number(first))
+                                  .replace(QLatin1String("%2"), QString::number(second));
+        QVERIFY2(m_reports.messages().at(i).startsWith(start), qPrintable(m_reports.messages().join(' ')));
+    }
+    QTest::qWait(100);
+    QCOMPARE(m_reports.messages().size(), expected.size());
+}
+
+void TestModemManager::receive()
+{
+    m_service->addModem();
+    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("Stored before"));
+    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("report"), SmsReceived,
+                          PduStatusReport);
+    QTRY_VERIFY(m_backend->hasDevice());
+    QVERIFY(startManager());
+
+    // Found at start: already read; the status report goes unreported and is deleted.
+    QVERIFY(m_manager->readAllMessages());
+    QTRY_COMPARE(m_reports.messages(), QStringList{"received(1, +15550199, Stored before)"});
+    QTRY_COMPARE(m_service->messagePaths().size(), 1);
+    // Not stored (the owner does not delete it): it stays, and is not reported twice.
+    QList<quint32> stored = m_reports.takeIndices();
+    QVERIFY(m_manager->readAllMessages());
+    QTest::qWait(200);
+    QCOMPARE(m_service->messagePaths().size(), 1);
+    m_manager->deleteMessages(stored);
+    QTRY_VERIFY(m_service->messagePaths().isEmpty());
+
+    // Arriving: reported as new once every part is there.
+    m_reports.clear();
+    const QString arriving = m_service->addMessage(QStringLiteral("+15550177"), QStringLiteral("Hello there"),
+                                                   SmsReceiving, PduDeliver, true);
+    QTest::qWait(300);
+    QCOMPARE(m_reports.messages(), QStringList());
+    m_service->setMessageState(arriving, SmsReceived);
+    QTRY_COMPARE(m_reports.messages(), QStringList{"received(0, +15550177, Hello there)"});
+    m_manager->deleteMessages(m_reports.takeIndices());
+    QTRY_VERIFY(m_service->messagePaths().isEmpty());
+}
+
+void TestModemManager::restart()
+{
+    m_service->addModem();
+    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("kept"));
+    QTRY_VERIFY(m_backend->hasDevice());
+    QVERIFY(startManager());
+    QVERIFY(m_manager->readAllMessages());
+    QTRY_COMPARE(m_reports.messages().size(), 1);
+    const QList<quint32> old = m_reports.takeIndices();
+
+    // ModemManager goes away: a message sent meanwhile fails with "device not found".
+    m_service->stop();
+    QTRY_VERIFY(!m_backend->hasDevice());
+    m_reports.clear();
+    const quint32 id = sendNow(QStringLiteral("while away"));
+    QTRY_COMPARE(m_reports.calls(), QStringList({QStringLiteral("error(2)")}));
+    Q_UNUSED(id);
+
+    // Back with new paths; the same numbers are reused by the new run and still reach its messages.
+    m_reports.clear();
+    QVERIFY(m_service->restart());
+    QTRY_VERIFY(m_backend->hasDevice());
+    m_service->addMessage(QStringLiteral("+15550188"), QStringLiteral("after restart"), SmsReceiving,
+                          PduDeliver, true);
+    m_service->setMessageState(m_service->messagePaths().last(), SmsReceived);
+    QTRY_COMPARE(m_reports.messages(), QStringList{"received(0, +15550188, after restart)"});
+    QVERIFY(m_manager->readAllMessages());
+    QTRY_COMPARE(m_reports.messages().size(), 2);
+    QVERIFY(m_reports.messages().contains(QStringLiteral("received(1, +15550199, kept)")));
+    m_manager->deleteMessages(m_reports.takeIndices());
+    QTRY_VERIFY(m_service->messagePaths().isEmpty());
+    Q_UNUSED(old);
+}
+
+QTEST_GUILESS_MAIN(TestModemManager)
+#include "tst_modemmanager.moc"

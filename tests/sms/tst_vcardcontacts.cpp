@@ -1,0 +1,161 @@
+// The vCard contacts store read through the contacts reader: what each vCard form gives, which
+// cards and files are left out, and where the files are looked for.
+#include "logrecorder.h"
+#include "meskcontacts.h"
+#include "meskvcardcontactstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestVCardContacts : public QObject
+{
+    Q_OBJECT
+
+    // A contact as one line: display name | nick name | company | label=number...
+    static QString summary(const SPhoneContact& contact)
+    {
+        QStringList phones;
+        for (const SPhoneNumber& phone : contact.phones)
+            phones << phone.label + QLatin1Char('=') + phone.number;
+        return QStringList{contact.displayName, contact.nickName, contact.company,
+                           phones.join(QLatin1Char(' '))}
+            .join(QLatin1String(" | "));
+    }
+
+    static QStringList readAll(const QStringList& places)
+    {
+        IMeskContactStore::setFactory([places] { return std::make_unique<CMeskVCardContactStore>(places); });
+        CMeskContacts reader;
+        reader.init();
+        IMeskContactStore::setFactory({});
+        QStringList out;
+        for (const SPhoneContact& contact : reader.contacts())
+            out << summary(contact);
+        return out;
+    }
+
+    static void write(const QString& path, const QByteArray& data)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+
+private slots:
+    void cards_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("contacts");
+
+        QTest::newRow("3.0, folded, escapes")
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;John;Paul;Dr.;\r\nNICKNAME:Jo\\, the Boss\r\n"
+                   "ORG:Acme\\; Sons;Research\r\nTEL;TYPE=CELL:+4412\r\n 34567\r\n"
+                   "TEL;TYPE=cell;TYPE=work:+1\r\nTEL;type=HOME,FAX:+2\r\nEND:VCARD\r\n")
+            << QStringList{"John Paul Smith | Jo, the Boss | Acme; Sons | GeneralMobile=+441234567 "
+                           "BusinessMobile=+1 HomeFax=+2"};
+        QTest::newRow("2.1, quoted-printable UTF-8, bare types")
+            << QByteArray(
+                   "BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=\n"
+                   "=BCrgen\nTEL;CELL;HOME:+3\nTEL;WORK;FAX:+4\nTEL;PAGER:+5\nTEL;PREF:+6\nEND:VCARD\n")
+            << QStringList{
+                   "J\u00fcrgen M\u00fcller |  |  | GeneralPhone=+6 BusinessFax=+4 HomeMobile=+3 Pager=+5"};
+        QTest::newRow("4.0, tel URIs, quoted types, three mobiles")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann "
+                          "Lee\r\nTEL;VALUE=uri;TYPE=\"cell,voice\":tel:+7;ext=1\r\n"
+                          "TEL;TYPE=cell:+8\r\nTEL;TYPE=cell:+9\r\nTEL;TYPE=cell:+10\r\nTEL;TYPE=home:+11\r\n"
+                          "TEL;TYPE=work:+12\r\nEND:VCARD\r\n")
+            << QStringList{
+                   "Ann Lee  |  |  | GeneralMobile=+7 GeneralMobile2=+8 GeneralMobile3=+9 GeneralPhone=+10 "
+                   "BusinessPhone=+12 HomePhone=+11"};
+        QTest::newRow("several cards, a group left out, grouped names")
+            << QByteArray(
+                   "BEGIN:VCARD\nVERSION:4.0\nN:One;A;;;\nEND:VCARD\nBEGIN:VCARD\nVERSION:4.0\nKIND:group\n"
+                   "FN:Club\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nN:Two;B;;;\nitem1.TEL;TYPE=pager:+13\n"
+                   "X-ADDRESSBOOKSERVER-KIND:individual\nEND:VCARD\n")
+            << QStringList{"A One |  |  | ", "B Two |  |  | Pager=+13"};
+        QTest::newRow("huge photo skipped")
+            << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Big;Photo;;;\nPHOTO;ENCODING=b:" +
+                          QByteArray(200000, 'A') + "\n " + QByteArray(100, 'B') +
+                          "\nTEL;TYPE=cell:+14\nNOTE:" + QByteArray(70000, 'x') + "\nEND:VCARD\n")
+            << QStringList{"Photo Big |  |  | GeneralMobile=+14"};
+        QTest::newRow("not a vCard") << QByteArray("hello\nBEGIN:VCARD\nN:X;Y;;;\nEND:VCARD\n")
+                                     << QStringList();
+        QTest::newRow("card without end") << QByteArray("BEGIN:VCARD\nN:X;Y;;;\n") << QStringList();
+        QTest::newRow("nested agent card")
+            << QByteArray("BEGIN:VCARD\nVERSION:2.1\nN:Boss;Big\nAGENT:\nBEGIN:VCARD\nN:Agent;Secret\n"
+                          "TEL:+15\nEND:VCARD\nTEL;CELL:+16\nEND:VCARD\n")
+            << QStringList{"Big Boss |  |  | GeneralMobile=+16"};
+    }
+
+    void cards()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, contacts);
+        QTemporaryDir dir;
+        write(dir.filePath(QStringLiteral("card.vcf")), file);
+        LogRecorder log;
+        QCOMPARE(readAll({dir.path()}), contacts);
+        // A file left out says so once.
+        const auto skipped = std::count_if(log.lines().cbegin(), log.lines().cend(), [](const QString& line) {
+            return line.contains(QLatin1String("skipped"));
+        });
+        QCOMPARE(skipped, contacts.isEmpty() ? 1 : 0);
+    }
+
+    void places()
+    {
+        QTemporaryDir data;
+        QTemporaryDir other;
+        QVERIFY(QDir(data.path()).mkpath(QStringLiteral("contacts/sync")));
+        const QByteArray card = "BEGIN:VCARD\nVERSION:3.0\nN:%1;Ann;;;\nTEL;TYPE=cell:+1555%1\nEND:VCARD\n";
+        write(data.filePath(QStringLiteral("contacts/a.vcf")), QByteArray(card).replace("%1", "100"));
+        write(data.filePath(QStringLiteral("contacts/sync/b.vcf")), QByteArray(card).replace("%1", "200"));
+        write(data.filePath(QStringLiteral("contacts/notes.txt")), QByteArray(card).replace("%1", "999"));
+        write(other.filePath(QStringLiteral("c.vcf")), QByteArray(card).replace("%1", "300"));
+        write(other.filePath(QStringLiteral("d.vcf")), QByteArray(card).replace("%1", "400"));
+        write(data.filePath(QStringLiteral("unreadable.vcf")), QByteArray(card));
+        QFile::setPermissions(data.filePath(QStringLiteral("unreadable.vcf")), QFileDevice::Permissions());
+
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        qputenv("LUMESK_CONTACTS_PATH", (other.path() + QStringLiteral("::") +
+                                         data.filePath("unreadable.vcf") + QStringLiteral(":/nonexistent"))
+                                            .toUtf8());
+        const QStringList places = CMeskVCardContactStore::defaultPlaces();
+        qunsetenv("LUMESK_CONTACTS_PATH");
+        QCOMPARE(places.first(), data.filePath(QStringLiteral("contacts")));
+
+        IMeskContactStore::setFactory([places] { return std::make_unique<CMeskVCardContactStore>(places); });
+        CMeskContacts reader;
+        reader.init();
+        IMeskContactStore::setFactory({});
+        QStringList names;
+        for (const SPhoneContact& contact : reader.contacts())
+            names << contact.lastName;
+        // The unreadable file is there only when the test runs as root, which reads anything.
+        names.removeAll(QStringLiteral("100"));
+        QCOMPARE(names.mid(0, 3), QStringList({"200", "300", "400"}));
+
+        // Searching them: by name and by the last seven digits of a number.
+        QCOMPARE(reader.findContacts(QStringLiteral("ann")).size(), reader.contacts().size());
+        const QList<SPhoneContact> byNumber = reader.findContacts(QStringLiteral("01555300"));
+        QCOMPARE(byNumber.size(), 1);
+        QCOMPARE(byNumber.first().lastName, QStringLiteral("300"));
+    }
+
+    // The stand-in services' sample cards, as the application shows them.
+    void samples()
+    {
+        QCOMPARE(readAll({QStringLiteral(LUMESK_SAMPLE_CONTACTS)}),
+                 QStringList({"Anna Maria Lindqvist | Annie | Northwind Traders | GeneralMobile=+15550142 "
+                              "BusinessPhone=+15550143",
+                              "Ravi Shah |  |  | GeneralMobile=+15550177",
+                              "Chidi Okafor |  | Stand-in, Inc. | GeneralMobile=+15550199",
+                              "J\u00fcrgen M\u00fcller |  |  | HomeMobile=+15550155 HomePhone=+15550156"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVCardContacts)
+#include "tst_vcardcontacts.moc"

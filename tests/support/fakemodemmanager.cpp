@@ -1,0 +1,310 @@
+#include "fakemodemmanager.h"
+
+#include "meskmodemmanagerbackend.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusVirtualObject>
+#include <QDateTime>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <sys/prctl.h>
+
+#include <csignal>
+
+using namespace MeskModemManager;
+
+PrivateBus::~PrivateBus()
+{
+    stop();
+}
+
+bool PrivateBus::start()
+{
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty()) {
+        m_error = QStringLiteral("dbus-daemon is not installed");
+        return false;
+    }
+    // The bus ends with whoever started it, even one that is killed.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_daemon.start(daemon,
+                   {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                    QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:tmpdir=/tmp")});
+    if (!m_daemon.waitForStarted(10000)) {
+        m_error = m_daemon.errorString();
+        return false;
+    }
+    while (!m_daemon.canReadLine()) {
+        if (!m_daemon.waitForReadyRead(20000)) {
+            m_error = QStringLiteral("dbus-daemon printed no address");
+            stop();
+            return false;
+        }
+    }
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    return !m_address.isEmpty();
+}
+
+void PrivateBus::stop()
+{
+    if (m_daemon.state() == QProcess::NotRunning)
+        return;
+    m_daemon.terminate();
+    if (!m_daemon.waitForFinished(5000)) {
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class FakeModemManagerService::Tree : public QDBusVirtualObject
+{
+public:
+    explicit Tree(FakeModemManagerService* owner) : m_owner(owner) {}
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        return m_owner->handle(message, connection);
+    }
+
+private:
+    FakeModemManagerService* m_owner;
+};
+
+FakeModemManagerService::FakeModemManagerService(QObject* parent) : QObject(parent)
+{
+    registerTypes();
+}
+
+FakeModemManagerService::~FakeModemManagerService()
+{
+    stop();
+}
+
+bool FakeModemManagerService::start(const QString& address)
+{
+    stop();
+    m_address = address;
+    m_connectionName = QStringLiteral("fake-modemmanager-%1-%2").arg(quintptr(this)).arg(++m_run);
+    QDBusConnection bus = QDBusConnection::connectToBus(address, m_connectionName);
+    if (!bus.isConnected())
+        return false;
+    m_tree = new Tree(this);
+    if (!bus.registerVirtualObject(ManagerPath, m_tree, QDBusConnection::SubPath))
+        return false;
+    return bus.interface()->registerService(Service).value() == QDBusConnectionInterface::ServiceRegistered;
+}
+
+void FakeModemManagerService::stop()
+{
+    if (m_connectionName.isEmpty())
+        return;
+    m_unanswered.clear();
+    QDBusConnection::disconnectFromBus(m_connectionName);
+    m_connectionName.clear();
+    delete m_tree;
+    m_tree = nullptr;
+}
+
+bool FakeModemManagerService::restart()
+{
+    stop();
+    // A new run numbers its objects afresh; the modem's number goes on.
+    QMap<QString, QVariantMap> messages;
+    m_nextObject = 0;
+    for (const QVariantMap& message : std::as_const(m_messages))
+        messages.insert(nextPath(QStringLiteral("SMS")), message);
+    m_messages = messages;
+    if (m_hasModem) {
+        m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_run);
+        m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_run);
+    }
+    return start(m_address);
+}
+
+QString FakeModemManagerService::nextPath(const QString& kind)
+{
+    return ManagerPath + QLatin1Char('/') + kind + QLatin1Char('/') + QString::number(m_nextObject++);
+}
+
+void FakeModemManagerService::addModem(quint32 capabilities)
+{
+    m_hasModem = true;
+    m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_run);
+    m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_run);
+    m_modem = {
+        {QStringLiteral("CurrentCapabilities"), capabilities},
+        {QStringLiteral("State"), StateRegistered},
+        {QStringLiteral("StateFailedReason"), 0u},
+        {QStringLiteral("UnlockRequired"), LockNone},
+        {QStringLiteral("PowerState"), PowerOn},
+        {QStringLiteral("SignalQuality"), QVariant::fromValue(SignalQuality{75, true})},
+        {QStringLiteral("OwnNumbers"), QStringList{QStringLiteral("+15550100")}},
+    };
+    emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"),
+               {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant::fromValue(modemInterfaces())});
+}
+
+void FakeModemManagerService::removeModem()
+{
+    if (!m_hasModem)
+        return;
+    m_hasModem = false;
+    emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesRemoved"),
+               {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant(modemInterfaces().keys())});
+}
+
+QVariantMap FakeModemManagerService::modemProperties() const
+{
+    QVariantMap properties = m_modem;
+    properties.insert(QStringLiteral("Sim"), QVariant::fromValue(QDBusObjectPath(m_simPath)));
+    return properties;
+}
+
+QMap<QString, QVariantMap> FakeModemManagerService::modemInterfaces() const
+{
+    return {{ModemInterface, modemProperties()},
+            {Modem3gppInterface, {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Network")}}},
+            {MessagingInterface, {}}};
+}
+
+void FakeModemManagerService::setModemProperty(const QString& name, const QVariant& value)
+{
+    m_modem.insert(name, value);
+    emitSignal(m_modemPath, PropertiesInterface, QStringLiteral("PropertiesChanged"),
+               {ModemInterface, QVariantMap{{name, value}}, QStringList()});
+}
+
+QString FakeModemManagerService::addMessage(const QString& number, const QString& text, quint32 state,
+                                            quint32 pduType, bool announce)
+{
+    const QString path = nextPath(QStringLiteral("SMS"));
+    m_messages.insert(path, {{QStringLiteral("Number"), number},
+                             {QStringLiteral("Text"), text},
+                             // The service centre's time as ModemManager writes it: now, zone in hours.
+                             {QStringLiteral("Timestamp"), QDateTime::currentDateTimeUtc().toString(
+                                                               QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+                                                               QStringLiteral("+00")},
+                             {QStringLiteral("State"), state},
+                             {QStringLiteral("PduType"), pduType},
+                             {QStringLiteral("Class"), -1}});
+    if (announce) {
+        emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Added"),
+                   {QVariant::fromValue(QDBusObjectPath(path)), true});
+    }
+    return path;
+}
+
+void FakeModemManagerService::setMessageState(const QString& path, quint32 state)
+{
+    if (!m_messages.contains(path))
+        return;
+    m_messages[path].insert(QStringLiteral("State"), state);
+    emitSignal(path, PropertiesInterface, QStringLiteral("PropertiesChanged"),
+               {SmsInterface, QVariantMap{{QStringLiteral("State"), state}}, QStringList()});
+}
+
+QString FakeModemManagerService::messageText(const QString& path) const
+{
+    return m_messages.value(path).value(QStringLiteral("Text")).toString();
+}
+
+void FakeModemManagerService::emitSignal(const QString& path, const QString& interface, const QString& name,
+                                         const QVariantList& arguments)
+{
+    if (m_connectionName.isEmpty())
+        return;
+    QDBusMessage signal = QDBusMessage::createSignal(path, interface, name);
+    signal.setArguments(arguments);
+    QDBusConnection(m_connectionName).send(signal);
+}
+
+bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusConnection& connection)
+{
+    const QString path = message.path();
+    const QString interface = message.interface();
+    const QString member = message.member();
+    const QVariantList arguments = message.arguments();
+    const auto reply = [&](const QVariantList& values) {
+        connection.send(message.createReply(values));
+        return true;
+    };
+    const auto fail = [&](const QString& name) {
+        connection.send(message.createErrorReply(name, QStringLiteral("refused by the stand-in")));
+        return true;
+    };
+    const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownObject");
+    const bool isModem = m_hasModem && path == m_modemPath;
+
+    if (interface == ObjectManagerInterface && member == QLatin1String("GetManagedObjects")) {
+        ManagedObjects objects;
+        if (m_hasModem)
+            objects.insert(QDBusObjectPath(m_modemPath), modemInterfaces());
+        return reply({QVariant::fromValue(objects)});
+    }
+    if (interface == PropertiesInterface &&
+        (member == QLatin1String("GetAll") || member == QLatin1String("Get"))) {
+        QVariantMap properties;
+        if (isModem)
+            properties = modemInterfaces().value(arguments.value(0).toString());
+        else if (m_hasModem && path == m_simPath)
+            properties = {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Mobile")}};
+        else if (m_messages.contains(path))
+            properties = m_messages.value(path);
+        else
+            return fail(unknown);
+        if (member == QLatin1String("GetAll"))
+            return reply({properties});
+        return reply({QVariant::fromValue(QDBusVariant(properties.value(arguments.value(1).toString())))});
+    }
+    if (interface == MessagingInterface && isModem) {
+        if (member == QLatin1String("List")) {
+            QList<QDBusObjectPath> paths;
+            for (const QString& sms : m_messages.keys())
+                paths.append(QDBusObjectPath(sms));
+            return reply({QVariant::fromValue(paths)});
+        }
+        if (member == QLatin1String("Create")) {
+            const QVariantMap properties = qdbus_cast<QVariantMap>(arguments.value(0));
+            const QString sms = addMessage(properties.value(QStringLiteral("number")).toString(),
+                                           properties.value(QStringLiteral("text")).toString(), 1, PduSubmit);
+            return reply({QVariant::fromValue(QDBusObjectPath(sms))});
+        }
+        if (member == QLatin1String("Delete")) {
+            if (m_messages.remove(qdbus_cast<QDBusObjectPath>(arguments.value(0)).path()) == 0)
+                return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
+            return reply({});
+        }
+    }
+    if (interface == SmsInterface && member == QLatin1String("Send") && m_messages.contains(path)) {
+        if (!m_sendError.isEmpty())
+            return fail(m_sendError);
+        if (m_sendSilent) {
+            message.setDelayedReply(true);
+            m_unanswered.append(message);
+            return true;
+        }
+        QVariantMap& sms = m_messages[path];
+        sms.insert(QStringLiteral("State"), SmsSent);
+        const Sent sent{sms.value(QStringLiteral("Number")).toString(),
+                        sms.value(QStringLiteral("Text")).toString()};
+        m_sent.append(sent);
+        emit messageSent(sent.number, sent.text);
+        if (m_answerDelay >= 0) {
+            QTimer::singleShot(m_answerDelay, this, [this, sent] {
+                if (!m_hasModem)
+                    return;
+                const QString answer = addMessage(sent.number, QStringLiteral("Got it: ") + sent.text,
+                                                  SmsReceiving, PduDeliver, true);
+                setMessageState(answer, SmsReceived);
+            });
+        }
+        return reply({});
+    }
+    if (!path.startsWith(ManagerPath))
+        return false;
+    return fail(unknown);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QMap>
+#include <QObject>
+#include <QProcess>
+#include <QVariantMap>
+
+// A private message bus: dbus-daemon as a child, ended with its owner (and,
+// should the owner die, by the system).
+class PrivateBus
+{
+public:
+    PrivateBus() = default;
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    // False (with a reason in error()) when dbus-daemon is missing or does not start.
+    bool start();
+    void stop();
+    QString address() const { return m_address; }
+    QString error() const { return m_error; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QString m_error;
+};
+
+// A stand-in ModemManager on a bus: the object manager, one modem with a SIM
+// and the Messaging interface, and its messages. It answers on the thread
+// it lives on.
+class FakeModemManagerService : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FakeModemManagerService(QObject* parent = nullptr);
+    ~FakeModemManagerService() override;
+
+    // Connects to the bus and takes ModemManager's name.
+    bool start(const QString& address);
+    // Leaves the bus: calls still waiting for an answer fail with NoReply.
+    void stop();
+    // Leaves the bus and comes back; the modem and its messages come back
+    // with new object paths.
+    bool restart();
+
+    // Adds the modem (GSM and LTE, registered, SIM with its own number).
+    void addModem(quint32 capabilities = (1u << 2) | (1u << 3));
+    void removeModem();
+    QString modemPath() const { return m_modemPath; }
+    // Sets a Modem property and announces it.
+    void setModemProperty(const QString& name, const QVariant& value);
+
+    // Stores a message (state RECEIVED by default). announce: as a message
+    // that arrives now (Added, with RECEIVING first when state says so).
+    QString addMessage(const QString& number, const QString& text, quint32 state = 3, quint32 pduType = 1,
+                       bool announce = false);
+    void setMessageState(const QString& path, quint32 state);
+    QStringList messagePaths() const { return m_messages.keys(); }
+    QString messageText(const QString& path) const;
+
+    // Sends fail with this error name (empty: they succeed).
+    void setSendError(const QString& errorName) { m_sendError = errorName; }
+    // Sends are never answered.
+    void setSendSilent(bool silent) { m_sendSilent = silent; }
+    // Each message sent is answered with "Got it: " + its text after delay ms; negative: never.
+    void setAnswerDelay(int ms) { m_answerDelay = ms; }
+
+    struct Sent
+    {
+        QString number;
+        QString text;
+    };
+    QList<Sent> sent() const { return m_sent; }
+    // Sends held without an answer (setSendSilent).
+    int heldSends() const { return int(m_unanswered.size()); }
+
+    // Handles one call to the service's objects (for the object tree).
+    bool handle(const QDBusMessage& message, const QDBusConnection& connection);
+
+signals:
+    void messageSent(const QString& number, const QString& text);
+
+private:
+    QVariantMap modemProperties() const;
+    QMap<QString, QVariantMap> modemInterfaces() const;
+    void emitSignal(const QString& path, const QString& interface, const QString& name,
+                    const QVariantList& arguments);
+    QString nextPath(const QString& kind);
+
+    class Tree;
+    Tree* m_tree = nullptr;
+    QString m_connectionName;
+    QString m_address;
+    int m_run = 0;
+    int m_nextObject = 0;
+    bool m_hasModem = false;
+    QString m_modemPath;
+    QString m_simPath;
+    QVariantMap m_modem;
+    QMap<QString, QVariantMap> m_messages; // path -> Sms properties
+    QString m_sendError;
+    bool m_sendSilent = false;
+    int m_answerDelay = -1;
+    QList<Sent> m_sent;
+    QList<QDBusMessage> m_unanswered;
+};
