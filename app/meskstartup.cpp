@@ -1,7 +1,7 @@
 #include "meskstartup.h"
 
 #include "meskengine.h"
-#include "meskmainwindow.h"
+#include "mainwindow/meskmainwindow.h"
 #include "meskuistyle.h"
 #include "mesksingleinstance.h"
 

@@ -6,8 +6,8 @@
 // widgets   the widgets the page holds
 //
 // None of the figures is a limit.
-#include "mesksettings.h"
-#include "mesksettingspages.h"
+#include "settings/mesksettings.h"
+#include "settings/mesksettingspages.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -19,7 +19,7 @@
 #include "imediaitemwidget.h"
 #include "meskclock.h"
 #include "meskitemwidgets.h"
-#include "meskstreamview.h"
+#include "feed/meskstreamview.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"

@@ -4,43 +4,43 @@
 <context>
     <name>Browser window</name>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="124"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="124"/>
         <source>Newer</source>
         <comment>disabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="126"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="126"/>
         <source>Older</source>
         <comment>disabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="127"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="127"/>
         <source>Newer</source>
         <comment>enabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="128"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="128"/>
         <source>Older</source>
         <comment>enabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="155"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="155"/>
         <source>Velto Lumesk link browser</source>
         <comment>Title for a web-page that displays all the links received, where the user can browse to the destinations of those links.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="184"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="184"/>
         <source>Page details</source>
         <comment>Header for the web-page in the browser window</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesklinksbrowser.cpp" line="195"/>
+        <location filename="../../views/links/mesklinksbrowser.cpp" line="195"/>
         <source>Your browser does not support iframes.</source>
         <comment>Error message indicating that the browser is too old.</comment>
         <translation type="unfinished"></translation>
@@ -125,13 +125,13 @@
 <context>
     <name>CMeskBottomBar</name>
     <message>
-        <location filename="../../views/meskbottombar.cpp" line="68"/>
+        <location filename="../../views/mainwindow/meskbottombar.cpp" line="68"/>
         <source>Cancel</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskbottombar.cpp" line="70"/>
+        <location filename="../../views/mainwindow/meskbottombar.cpp" line="70"/>
         <source>Save</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -140,12 +140,12 @@
 <context>
     <name>CMeskDebugToolsWidget</name>
     <message>
-        <location filename="../../views/meskdebugtools.cpp" line="14"/>
+        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="14"/>
         <source>Get updates</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdebugtools.cpp" line="15"/>
+        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="15"/>
         <source>Delete Items</source>
         <translation type="unfinished"></translation>
     </message>
@@ -153,7 +153,7 @@
 <context>
     <name>CMeskDeepDiveErrorWidget</name>
     <message>
-        <location filename="../../views/meskdeepdiveerrorwidget.cpp" line="37"/>
+        <location filename="../../views/media/meskdeepdiveerrorwidget.cpp" line="37"/>
         <source>Try again</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -162,58 +162,58 @@
 <context>
     <name>CMeskDeepDiveView</name>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="160"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="160"/>
         <source>« Previous</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="164"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="164"/>
         <source>Next »</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="165"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="165"/>
         <source>Exit</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="206"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="206"/>
         <source>No content</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="207"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="207"/>
         <source>There is nothing yet to show, try this when you have posts with image or video attachments.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="213"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="213"/>
         <source>No network connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="214"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="214"/>
         <source>Velto Lumesk cannot download new images or videos without a working Internet connection, but you can still browse content that you already downloaded.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="217"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="217"/>
         <source>You are on 3G connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="218"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="218"/>
         <source>Fullscreen mode downloads larger versions of images and videos. This can consume your bandwidth limit and increase costs, unless you have unlimited bandwidth plan.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="264"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="264"/>
         <source>Don&apos;t show again</source>
         <comment>Checkbox label</comment>
         <translation type="unfinished"></translation>
@@ -222,13 +222,13 @@
 <context>
     <name>CMeskDeepDiveWarningWidget</name>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="70"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="70"/>
         <source>Ok</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskdeepdiveview.cpp" line="71"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="71"/>
         <source>Close</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -237,13 +237,13 @@
 <context>
     <name>CMeskEmptyColumnWidget</name>
     <message>
-        <location filename="../../views/meskcolumnwidget.cpp" line="221"/>
+        <location filename="../../views/feed/meskcolumnwidget.cpp" line="221"/>
         <source>There are no active services</source>
         <extracomment>Section header text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskcolumnwidget.cpp" line="227"/>
+        <location filename="../../views/feed/meskcolumnwidget.cpp" line="227"/>
         <source>There are no other services configured</source>
         <extracomment>Status label</extracomment>
         <translation type="unfinished"></translation>
@@ -252,7 +252,7 @@
 <context>
     <name>CMeskFeedErrorWidget</name>
     <message>
-        <location filename="../../views/meskfeederrorwidget.cpp" line="81"/>
+        <location filename="../../views/feed/meskfeederrorwidget.cpp" line="81"/>
         <source>Ignore this warning</source>
         <extracomment>Checkbox label</extracomment>
         <translation type="unfinished"></translation>
@@ -261,79 +261,79 @@
 <context>
     <name>CMeskGeneralSettingsView</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="46"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="46"/>
         <source>Application Settings</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="48"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="48"/>
         <source>Launch at Startup</source>
         <comment>Checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="51"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="51"/>
         <source>Play sounds</source>
         <comment>Checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="58"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="58"/>
         <source>History</source>
         <comment>Section header title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="63"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="63"/>
         <source>today</source>
         <comment>Keep the data downloaded from Social-Networks for today</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="64"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="64"/>
         <source>three days</source>
         <comment>Keep the data downloaded from Social-Networks for 3 days</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="65"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="65"/>
         <source>a week</source>
         <comment>Keep the data downloaded from Social-Networks for a week</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="66"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="66"/>
         <source>a month</source>
         <comment>Keep the data downloaded from Social-Networks for a month</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="70"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="70"/>
         <source>Warnings</source>
         <comment>Title of the Settings Section that relates to Mesk Warnings. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="71"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="71"/>
         <source>If you have marked some warnings not to be &lt;br&gt;repeatedly displayed, click the button below to &lt;br&gt;restore them.</source>
         <comment>Description for the &quot;Restore&quot; button&apos;s action. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="79"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="79"/>
         <source>Restore</source>
         <comment>Makes Mesk re-start displaying the warning that the user has dismissed</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="80"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="80"/>
         <source>Restores the previously dismissed warnings</source>
         <comment>Tooltip text for the &quot;Restore&quot; button.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="106"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="106"/>
         <source>Save history for </source>
         <comment>Combobox explanation text</comment>
         <translation type="unfinished"></translation>
@@ -342,24 +342,24 @@
 <context>
     <name>CMeskImageViewer</name>
     <message>
-        <location filename="../../views/meskmediaviewer.cpp" line="143"/>
+        <location filename="../../views/media/meskmediaviewer.cpp" line="143"/>
         <source>Image corrupted</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskmediaviewer.cpp" line="144"/>
+        <location filename="../../views/media/meskmediaviewer.cpp" line="144"/>
         <source>Image was corrupted or its format is not supported</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskmediaviewer.cpp" line="154"/>
+        <location filename="../../views/media/meskmediaviewer.cpp" line="154"/>
         <source>Image download failed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskmediaviewer.cpp" line="155"/>
+        <location filename="../../views/media/meskmediaviewer.cpp" line="155"/>
         <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
         <translation type="unfinished"></translation>
     </message>
@@ -367,17 +367,17 @@
 <context>
     <name>CMeskMainTitleBar</name>
     <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="24"/>
+        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="24"/>
         <source>Restore</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="25"/>
+        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="25"/>
         <source>Minimize</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="28"/>
+        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="28"/>
         <source>Exit</source>
         <translation type="unfinished"></translation>
     </message>
@@ -425,19 +425,19 @@
 <context>
     <name>CMeskMultiSettingsView</name>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="185"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="185"/>
         <source>General settings</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="185"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="185"/>
         <source>Services</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="186"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="186"/>
         <source>Notifications</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
@@ -446,31 +446,31 @@
 <context>
     <name>CMeskNotificationsWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="280"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="280"/>
         <source>Show me taskbar notifications for</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="284"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="284"/>
         <source>New text messages</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="287"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="287"/>
         <source>New posts</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="292"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="292"/>
         <source>Show me notifications for</source>
         <comment>Label text for a section of the settings</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="294"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="294"/>
         <source>All contacts</source>
         <comment>Option - checkbox text</comment>
         <translation type="unfinished"></translation>
@@ -512,54 +512,54 @@
 <context>
     <name>CMeskPostSmsWidget</name>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="91"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="91"/>
         <source>New Text Message</source>
         <extracomment>Title for a dialog where user can send a new SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="103"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="103"/>
         <source>Name or number</source>
         <extracomment>Help text in the empty box where the user picks a contact or types a phone number for a new SMS</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="108"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="108"/>
         <source>Write your sms here</source>
         <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="137"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="137"/>
         <source>Send</source>
         <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="164"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="164"/>
         <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="235"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="235"/>
         <source>The recipient is not valid. </source>
         <extracomment>The receiver of the SMS is not valid.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="255"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="255"/>
         <source>Device is powered off</source>
         <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="259"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="259"/>
         <source>SIM card is locked by a PIN code</source>
         <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostsmswidget.cpp" line="263"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="263"/>
         <source>There is no SIM in your device</source>
         <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
         <translation type="unfinished"></translation>
@@ -568,54 +568,54 @@
 <context>
     <name>CMeskPostUpdateWidget</name>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="155"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="155"/>
         <source>New Update</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="172"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="172"/>
         <source>Send to </source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="187"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="187"/>
         <source>Write your update here</source>
         <extracomment>Guidance text for textbox</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="197"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="197"/>
         <source>Sending your update...</source>
         <extracomment>Status text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="220"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="220"/>
         <source>Send</source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="283"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="283"/>
         <source>There are no activated services, please activate at least one in settings</source>
         <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="287"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="287"/>
         <source>Please select at least one service</source>
         <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="365"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="365"/>
         <source> failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskpostupdatewidget.cpp" line="368"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="368"/>
         <source>Failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
@@ -624,7 +624,7 @@
 <context>
     <name>CMeskProviderInfoWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="184"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="184"/>
         <source>Please note that all user data will be deleted as well. Are you sure you want to delete account information?</source>
         <comment>Dialog text</comment>
         <translation type="unfinished"></translation>
@@ -696,13 +696,13 @@
 <context>
     <name>CMeskServicesWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="248"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="248"/>
         <source>Text messaging</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="252"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="252"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -711,19 +711,19 @@
 <context>
     <name>CMeskSettingsTabHeader</name>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="210"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="210"/>
         <source>General</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="211"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="211"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="212"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="212"/>
         <source>Notifications</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -732,19 +732,19 @@
 <context>
     <name>CMeskSingleSettingsView</name>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="162"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="162"/>
         <source>General</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="162"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="162"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingswidget.cpp" line="163"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="163"/>
         <source>Notifications</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -753,7 +753,7 @@
 <context>
     <name>CMeskSmsColumnWidget</name>
     <message>
-        <location filename="../../views/mesksmscolumnwidget.cpp" line="33"/>
+        <location filename="../../views/feed/mesksmscolumnwidget.cpp" line="33"/>
         <source>Text Messages</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -762,25 +762,25 @@
 <context>
     <name>CMeskSmsProviderInfoWidget</name>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="216"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="216"/>
         <source>SMS</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="225"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="225"/>
         <source>Device is powered off</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="228"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="228"/>
         <source>SIM card is locked by a PIN code</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksettingspages.cpp" line="231"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="231"/>
         <source>There is no SIM in your device</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
@@ -789,43 +789,43 @@
 <context>
     <name>CMeskSmsWidget</name>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="79"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="79"/>
         <source>Resend</source>
         <extracomment>Caption for the button that initiates the operation to retry to send an SMS message that failed to be sent</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="82"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="82"/>
         <source>Cancel</source>
         <extracomment>Caption for the button that deletes failed message from feed view</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="86"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="86"/>
         <source>Reply</source>
         <extracomment>Caption for the button that initiates the operation to reply to an SMS message that was received</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="89"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="89"/>
         <source>Forward</source>
         <extracomment>Caption for the button that initiates the operation to forward to an SMS message to another contact</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="94"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="94"/>
         <source>Delete</source>
         <extracomment>Caption for the button that deletes received message from feed view</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="232"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="232"/>
         <source>Sending... </source>
         <extracomment>The SMS message is being sent to the recipient</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesksmswidget.cpp" line="260"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="260"/>
         <source>Message could not be sent</source>
         <extracomment>The SMS could not be sent, user should try again</extracomment>
         <translation type="unfinished"></translation>
@@ -834,19 +834,19 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="349"/>
+        <location filename="../../views/feed/meskstreamview.cpp" line="349"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="357"/>
+        <location filename="../../views/feed/meskstreamview.cpp" line="357"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskstreamview.cpp" line="365"/>
+        <location filename="../../views/feed/meskstreamview.cpp" line="365"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
@@ -855,13 +855,13 @@
 <context>
     <name>CMeskToolBar</name>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="115"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="115"/>
         <source>New Update</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="116"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="116"/>
         <source>New Text Message</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
@@ -870,49 +870,49 @@
 <context>
     <name>CMeskVideoViewer</name>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="125"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="125"/>
         <source>Flash Player is not installed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="126"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="126"/>
         <source>Adobe Flash Player is not installed. You need this in order to play the video.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="178"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="178"/>
         <source>Video download failed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="179"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="179"/>
         <source>Failed to download video from server, please check that your network connection works properly and your account is not blocked.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="204"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="204"/>
         <source>Flash player error</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="205"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="205"/>
         <source>The video could not be reproduced; Velto Lumesk is unable to determine the resons for this problem. Please try to watch this directly from the service website.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="212"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="212"/>
         <source>Video format is not supported</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskvideoviewer.cpp" line="213"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="213"/>
         <source>The video was corrupted or its format is not supported.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
@@ -921,38 +921,38 @@
 <context>
     <name>CMeskViewToolButton</name>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="58"/>
-        <location filename="../../views/mesktoolbar.cpp" line="82"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="58"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="82"/>
         <source>View</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="62"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="62"/>
         <source>» Images and Videos</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="63"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="63"/>
         <source>» Links</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="70"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="70"/>
         <source>Images and Videos</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="71"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="71"/>
         <source>Links</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mesktoolbar.cpp" line="91"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="91"/>
         <source>View </source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
@@ -1012,13 +1012,13 @@
 <context>
     <name>Main titlebar caption</name>
     <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="68"/>
+        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="68"/>
         <source>Minimize</source>
         <comment>Tooltip/menu item for the minimize button in the caption</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/meskmaintitlebar.cpp" line="72"/>
+        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="72"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>

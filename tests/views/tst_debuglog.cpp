@@ -1,4 +1,4 @@
-#include "meskdebuglog.h"
+#include "mainwindow/meskdebuglog.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The bottom bar, its view-mode switch and the column scroller.
 
-#include "meskbottombar.h"
+#include "mainwindow/meskbottombar.h"
 #include "mesksmallwidgets.h"
 #include "meskuistyle.h"
 #include "quorbuttons.h"

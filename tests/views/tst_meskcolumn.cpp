@@ -1,9 +1,9 @@
 // The service column on the real engine with fake providers: the day-by-day first load, "More"
 // one day per press with live items and the filter, the header, refresh and failed widgets.
 #include "fakeitemwidget.h"
-#include "meskcolumnwidget.h"
+#include "feed/meskcolumnwidget.h"
 #include "mesksmallwidgets.h"
-#include "meskstreamview.h"
+#include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "quoranimationwidget.h"

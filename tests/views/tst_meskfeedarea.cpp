@@ -1,14 +1,14 @@
 // The feed area on the real engine (fake providers 1 "Twitter", 2 "Facebook", 3 "Flickr", fake
 // network and modem): the multi-column view, the banner and its ignore keys on the one settings
 // store, and the controller turning connectivity, modem and service signals into banners.
-#include "meskbottombar.h"
-#include "meskcolumnwidget.h"
-#include "meskfeederrorwidget.h"
-#include "meskmultistreamview.h"
-#include "meskservicefeedsview.h"
-#include "mesksettings.h"
-#include "mesksinglestreamview.h"
-#include "meskstreamview.h"
+#include "mainwindow/meskbottombar.h"
+#include "feed/meskcolumnwidget.h"
+#include "feed/meskfeederrorwidget.h"
+#include "feed/meskmultistreamview.h"
+#include "feed/meskservicefeedsview.h"
+#include "settings/mesksettings.h"
+#include "feed/mesksinglestreamview.h"
+#include "feed/meskstreamview.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
 #include "quorbuttons.h"

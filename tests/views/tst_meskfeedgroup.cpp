@@ -1,7 +1,7 @@
 // Date groups: entry order, (provider, id) keys, the flash and separator painting, the day
 // captions across midnight and the filter.
 #include "fakeitemwidget.h"
-#include "meskfeedgroupwidget.h"
+#include "feed/meskfeedgroupwidget.h"
 #include "mesksmallwidgets.h"
 #include "meskuistyle.h"
 #include "testclock.h"

@@ -1,7 +1,7 @@
 // The links pages on the real engine with fake providers: numbering and navigation, escaping,
 // links without author or provider, the private folder, and what the desktop is asked to open.
 #include "fakemediaitems.h"
-#include "mesklinksbrowser.h"
+#include "links/mesklinksbrowser.h"
 #include "testengine.h"
 
 #include <QApplication>

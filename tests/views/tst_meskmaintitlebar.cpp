@@ -1,6 +1,6 @@
 // The main window's title bar: caption buttons and the system menu.
 
-#include "meskmaintitlebar.h"
+#include "mainwindow/meskmaintitlebar.h"
 #include "meskuistyle.h"
 #include "quorbuttons.h"
 

@@ -2,9 +2,9 @@
 // texts, one toast at a time, live settings, the toast's lifetime and, on X, the focus.
 #include "fakemediaitems.h"
 #include "mesknotification.h"
-#include "mesknotifications.h"
-#include "mesksettings.h"
-#include "mesksound.h"
+#include "notifications/mesknotifications.h"
+#include "settings/mesksettings.h"
+#include "notifications/mesksound.h"
 #include "meskuistyle.h"
 #include "quorimages.h"
 #include "testengine.h"

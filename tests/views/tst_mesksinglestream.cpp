@@ -1,9 +1,9 @@
 // The single stream on the real engine: the day-by-day fill over events and text messages,
 // "More", entries kept apart by (provider, id), a provider without a widget, and the header.
 #include "imediaitemwidget.h"
-#include "meskfeedgroupwidget.h"
-#include "mesksinglestreamview.h"
-#include "meskstreamview.h"
+#include "feed/meskfeedgroupwidget.h"
+#include "feed/mesksinglestreamview.h"
+#include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "quoranimationwidget.h"

@@ -2,9 +2,9 @@
 // worker thread: SIM reads, repeated SIM messages, messages left being sent, deleting an entry.
 #include "meskitemwidgets.h"
 #include "mesksmallwidgets.h"
-#include "mesksmscolumnwidget.h"
-#include "mesksmswidget.h"
-#include "meskstreamview.h"
+#include "feed/mesksmscolumnwidget.h"
+#include "feed/mesksmswidget.h"
+#include "feed/meskstreamview.h"
 #include "meskuistyle.h"
 #include "testengine.h"
 

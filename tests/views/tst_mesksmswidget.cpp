@@ -1,7 +1,7 @@
 // The text-message entry: the correspondent, escaping and links, the filter, the send outcome
 // and Resend, on the real engine with a fake SMS engine whose signals come from a worker thread.
 #include "meskitemwidgets.h"
-#include "mesksmswidget.h"
+#include "feed/mesksmswidget.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "testengine.h"

@@ -3,7 +3,7 @@
 #include "fakeitemwidget.h"
 #include "fakeprovider.h"
 #include "mesksmallwidgets.h"
-#include "meskstreamview.h"
+#include "feed/meskstreamview.h"
 #include "meskuistyle.h"
 #include "testclock.h"
 

@@ -2,7 +2,7 @@
 // the thumbnails' pictures and their tooltip bubbles.
 
 #include "fakemediaitems.h"
-#include "meskthumbnailstrip.h"
+#include "media/meskthumbnailstrip.h"
 #include "meskuistyle.h"
 #include "fadeeffect.h"
 #include "quorarrowtooltip.h"

@@ -2,7 +2,7 @@
 
 #include "meskitemwidgets.h"
 #include "mesksmallwidgets.h"
-#include "mesktoolbar.h"
+#include "mainwindow/mesktoolbar.h"
 #include "meskuistyle.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "fakemediaitems.h"
-#include "meskdeepdiveerrorwidget.h"
+#include "media/meskdeepdiveerrorwidget.h"
 #include "meskqtvideoplayer.h"
 #include "meskuistyle.h"
-#include "meskvideoviewer.h"
+#include "media/meskvideoviewer.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "fakeautostart.h"
 #include "meskxdgautostart.h"
-#include "mesksettings.h"
+#include "settings/mesksettings.h"
 #include "tempstorage.h"
 
 #include <QApplication>

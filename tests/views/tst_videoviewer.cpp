@@ -1,8 +1,8 @@
 #include "fakemediaitems.h"
 #include "fakevideoplayer.h"
-#include "meskdeepdiveerrorwidget.h"
+#include "media/meskdeepdiveerrorwidget.h"
 #include "meskuistyle.h"
-#include "meskvideoviewer.h"
+#include "media/meskvideoviewer.h"
 #include "quoranimationwidget.h"
 #include "quorbuttons.h"
 

@@ -7,10 +7,10 @@
 
 #include "imediaobjects.h"
 #include "imeskvideoplayer.h"
-#include "meskdeepdiveerrorwidget.h"
-#include "meskmediaviewer.h"
+#include "media/meskdeepdiveerrorwidget.h"
+#include "media/meskmediaviewer.h"
 #include "meskuistyle.h"
-#include "meskvideoviewer.h"
+#include "media/meskvideoviewer.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,0 +1,273 @@
+#include "feed/mesksinglestreamview.h"
+
+#include "imediaitemprovider.h"
+#include "imediaitemwidget.h"
+#include "meskclock.h"
+#include "feed/meskdayfill.h"
+#include "meskengine.h"
+#include "feed/mesksmswidget.h"
+#include "feed/meskstreamview.h"
+#include "meskthumbnailwidget.h"
+#include "quoranimationwidget.h"
+#include "quorimages.h"
+
+#include <QDebug>
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+QDate localDate(const QDateTime& created)
+{
+    return created.isValid() ? created.toLocalTime().date() : QDate();
+}
+
+} // namespace
+
+// ---- CMeskSingleStreamHeader ----
+
+CMeskSingleStreamHeader::CMeskSingleStreamHeader(CMeskEngine* engine, QWidget* parent)
+    : QWidget(parent), m_engine(engine)
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(5, 0, 15, 0);
+    m_logoRow = new QHBoxLayout;
+    m_logoRow->setContentsMargins(0, 0, 0, 0);
+    if (engine->isSmsSupported()) {
+        auto* logo = new CMeskThumbnailWidget(4, this);
+        logo->setPixmap(QuorImages::pixmap(QStringLiteral(":/images/sms/sms_logo_small.png")));
+        m_logoRow->addWidget(logo);
+    }
+    for (IMediaItemProvider* provider : engine->activeProviders())
+        _onServiceActivated(provider->providerId());
+
+    m_refreshButton = new CMeskThumbnailWidget(6, this);
+    m_refreshButton->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17));
+    m_refreshButton->setVisible(engine->activeProviderCount() > 0);
+    m_busyIndicator = new CQuorAnimationWidget(this);
+    m_busyIndicator->setFixedSize(m_busyIndicator->sizeHint());
+    m_busyIndicator->hide();
+
+    layout->addLayout(m_logoRow, 0);
+    layout->addStretch(1);
+    layout->addWidget(m_refreshButton);
+    layout->addWidget(m_busyIndicator);
+
+    connect(engine, &CMeskEngine::serviceActivated, this, &CMeskSingleStreamHeader::_onServiceActivated);
+    connect(engine, &CMeskEngine::serviceDeactivated, this, &CMeskSingleStreamHeader::_onServiceDeactivated);
+    connect(engine, &CMeskEngine::serviceUpdateStarted, this, &CMeskSingleStreamHeader::_onServiceUpdateStarted);
+    connect(engine, &CMeskEngine::serviceUpdateDone, this, &CMeskSingleStreamHeader::_onServiceUpdateDone);
+    connect(m_refreshButton, &CMeskThumbnailWidget::clicked, this, &CMeskSingleStreamHeader::_onRefresh);
+}
+
+void CMeskSingleStreamHeader::_onServiceActivated(mid_t id)
+{
+    IMediaItemProvider* provider = m_engine->provider(id);
+    if (provider && !m_logos.contains(provider->providerId())) {
+        auto* logo = new CMeskThumbnailWidget(4, this);
+        logo->setPixmap(provider->icon());
+        m_logoRow->addWidget(logo);
+        m_logos.insert(provider->providerId(), logo);
+    }
+    if (m_refreshButton && m_updating.isEmpty())
+        m_refreshButton->show();
+}
+
+void CMeskSingleStreamHeader::_onServiceDeactivated(mid_t id)
+{
+    delete m_logos.take(id);
+    if (m_updating.isEmpty())
+        m_refreshButton->setVisible(m_engine->activeProviderCount() > 0);
+}
+
+void CMeskSingleStreamHeader::_onServiceUpdateStarted(mid_t id)
+{
+    if (m_updating.isEmpty()) {
+        m_busyIndicator->show();
+        m_busyIndicator->start();
+        m_refreshButton->hide();
+    }
+    m_updating.append(id);
+}
+
+void CMeskSingleStreamHeader::_onServiceUpdateDone(mid_t id)
+{
+    m_updating.removeAll(id);
+    if (m_updating.isEmpty()) {
+        m_busyIndicator->stop();
+        m_busyIndicator->hide();
+        m_refreshButton->setVisible(m_engine->activeProviderCount() > 0);
+    }
+}
+
+void CMeskSingleStreamHeader::_onRefresh()
+{
+    m_engine->doUpdates();
+}
+
+// ---- CMeskSingleStreamView ----
+
+CMeskSingleStreamView::CMeskSingleStreamView(CMeskEngine* engine, QWidget* parent)
+    : QWidget(parent), m_engine(engine)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_bannerBox = new QVBoxLayout;
+    m_bannerBox->setContentsMargins(5, 0, 15, 0);
+    m_bannerBox->setSpacing(0);
+    m_header = new CMeskSingleStreamHeader(engine, this);
+    m_stream = new CMeskStreamView(this);
+    layout->addWidget(m_header, 0);
+    layout->addWidget(m_stream, 1);
+    layout->addLayout(m_bannerBox, 0);
+
+    fillStream();
+
+    connect(engine, &CMeskEngine::serviceEventAdded, this, &CMeskSingleStreamView::_onServiceEventAdded);
+    connect(engine, &CMeskEngine::serviceEventUpdated, this, &CMeskSingleStreamView::_onServiceEventUpdated);
+    connect(engine, &CMeskEngine::smsStateChanged, this, &CMeskSingleStreamView::_onSmsStateChanged);
+    connect(engine, &CMeskEngine::smsSimMessageReady, this, &CMeskSingleStreamView::_onSmsSimMessageReady);
+    connect(engine, &CMeskEngine::smsNewMessageReceived, this, &CMeskSingleStreamView::_onSmsNewMessageReceived);
+    connect(engine, &CMeskEngine::smsMessageSent, this, &CMeskSingleStreamView::_onSmsMessageSent);
+    connect(engine, &CMeskEngine::smsMessageDeleted, this, &CMeskSingleStreamView::_onSmsMessageDeleted);
+    connect(engine, &CMeskEngine::serviceActivated, this, &CMeskSingleStreamView::_onServiceActivated);
+    connect(engine, &CMeskEngine::serviceDeactivated, this, &CMeskSingleStreamView::_onServiceDeactivated);
+    connect(m_stream, &CMeskStreamView::showOlderItems, this, &CMeskSingleStreamView::_onShowOlderItems);
+
+    engine->readSimMessages();
+}
+
+void CMeskSingleStreamView::fillStream()
+{
+    if (m_engine->activeProviderCount() == 0 && !m_engine->isSmsSupported()) {
+        m_stream->showNoActiveServices();
+        return;
+    }
+    m_boundary = MeskClock::now().date();
+    fillDays(20);
+    if (m_stream->isEmpty())
+        m_stream->showNoItems();
+}
+
+void CMeskSingleStreamView::fillDays(int threshold)
+{
+    const QList<SMediaItem> events = m_engine->mediaEvents();
+    const QList<SSmsMessage> messages = m_engine->smsMessages();
+    // One date list over both: a day's events come before its messages.
+    QList<QDate> dates;
+    dates.reserve(events.size() + messages.size());
+    for (const SMediaItem& item : events)
+        dates.append(localDate(item.created));
+    for (const SSmsMessage& message : messages)
+        dates.append(localDate(message.created));
+
+    const SMeskDayFill fill = meskFillDays(dates, m_boundary, threshold);
+    for (qsizetype index : fill.placed) {
+        if (index < events.size())
+            addItemWidget(events.at(index), false);
+        else
+            addSmsWidget(messages.at(index - events.size()), false);
+    }
+    m_boundary = fill.boundary;
+    if (fill.more)
+        m_stream->showMoreAction();
+}
+
+void CMeskSingleStreamView::reload()
+{
+    m_stream->clear();
+    fillStream();
+}
+
+void CMeskSingleStreamView::insertTopWidget(mid_t, QWidget* banner)
+{
+    m_bannerBox->insertWidget(0, banner, 0);
+}
+
+void CMeskSingleStreamView::setFilter(const QString& text)
+{
+    m_stream->setFilter(text);
+}
+
+void CMeskSingleStreamView::clearFilter()
+{
+    m_stream->clearFilter();
+}
+
+void CMeskSingleStreamView::addItemWidget(const SMediaItem& item, bool highlight)
+{
+    IMediaItemWidget* widget = m_engine->createItemWidget(item);
+    if (!widget) {
+        qDebug("CMeskSingleStreamView: failed to create item widget");
+        return;
+    }
+    connect(widget, &IMediaItemWidget::postUpdateAction, this, &CMeskSingleStreamView::postUpdateAction);
+    connect(widget, &IMediaItemWidget::postSmsAction, this, &CMeskSingleStreamView::postSmsAction);
+    m_stream->addItemWidget(widget, highlight);
+}
+
+void CMeskSingleStreamView::addSmsWidget(const SSmsMessage& message, bool highlight)
+{
+    auto* widget = new CMeskSmsWidget(message, m_engine);
+    connect(widget, &IMediaItemWidget::postUpdateAction, this, &CMeskSingleStreamView::postUpdateAction);
+    connect(widget, &IMediaItemWidget::postSmsAction, this, &CMeskSingleStreamView::postSmsAction);
+    m_stream->addItemWidget(widget, highlight);
+}
+
+void CMeskSingleStreamView::_onSmsStateChanged(TMeskSmsState state)
+{
+    if (state == SmsStateReady)
+        m_engine->readSimMessages();
+}
+
+void CMeskSingleStreamView::_onSmsSimMessageReady(const SSmsMessage& message)
+{
+    addSmsWidget(message, true);
+}
+
+void CMeskSingleStreamView::_onSmsNewMessageReceived(const SSmsMessage& message)
+{
+    addSmsWidget(message, true);
+}
+
+void CMeskSingleStreamView::_onSmsMessageSent(const SSmsMessage& message)
+{
+    addSmsWidget(message, true);
+}
+
+void CMeskSingleStreamView::_onSmsMessageDeleted(const SSmsMessage& message)
+{
+    m_stream->removeItem(MeskProvider::SmsColumn, message.id);
+}
+
+void CMeskSingleStreamView::_onServiceEventAdded(const SMediaItem& item)
+{
+    addItemWidget(item, true);
+}
+
+void CMeskSingleStreamView::_onServiceEventUpdated(const SMediaItem& item)
+{
+    m_stream->itemUpdated(item);
+}
+
+void CMeskSingleStreamView::_onServiceActivated(mid_t)
+{
+    if (m_stream->isEmpty())
+        m_stream->showNoItems();
+}
+
+void CMeskSingleStreamView::_onServiceDeactivated(mid_t id)
+{
+    m_stream->removeProviderItems(id);
+    if (m_engine->activeProviderCount() == 0 && !m_engine->isSmsSupported())
+        m_stream->showNoActiveServices();
+    else if (m_stream->isEmpty())
+        m_stream->showNoItems();
+}
+
+void CMeskSingleStreamView::_onShowOlderItems()
+{
+    fillDays(1);
+    m_stream->setFilter(m_stream->filterText());
+}

@@ -1,0 +1,133 @@
+#include "feed/mesksmscolumnwidget.h"
+
+#include "meskclock.h"
+#include "feed/meskdayfill.h"
+#include "meskengine.h"
+#include "feed/mesksmswidget.h"
+#include "feed/meskstreamview.h"
+#include "meskthumbnailwidget.h"
+#include "quorimages.h"
+
+#include <QVBoxLayout>
+
+namespace {
+
+QList<QDate> localDates(const QList<SSmsMessage>& messages)
+{
+    QList<QDate> dates;
+    dates.reserve(messages.size());
+    for (const SSmsMessage& message : messages)
+        dates.append(message.created.isValid() ? message.created.toLocalTime().date() : QDate());
+    return dates;
+}
+
+} // namespace
+
+CMeskSmsColumnWidget::CMeskSmsColumnWidget(CMeskEngine* engine, QWidget* parent)
+    : IMeskColumnWidget(parent), m_engine(engine)
+{
+    auto* logo = new CMeskThumbnailWidget(4);
+    logo->setPixmap(QuorImages::pixmap(QStringLiteral(":/images/sms/sms_logo_small.png")));
+    const SMeskColumnParts parts = meskBuildColumn(this, logo,
+                                                   //: Button label
+                                                   tr("Text Messages"));
+    m_streamView = parts.streamView;
+    m_bannerBox = parts.bannerBox;
+
+    load();
+
+    if (!engine)
+        return;
+    connect(engine, &CMeskEngine::smsStateChanged, this, &CMeskSmsColumnWidget::_onSmsStateChanged);
+    connect(engine, &CMeskEngine::smsSimMessageReady, this, &CMeskSmsColumnWidget::_onSmsSimMessageReady);
+    connect(engine, &CMeskEngine::smsNewMessageReceived, this, &CMeskSmsColumnWidget::_onSmsNewMessageReceived);
+    connect(engine, &CMeskEngine::smsMessageSent, this, &CMeskSmsColumnWidget::_onSmsMessageSent);
+    connect(engine, &CMeskEngine::smsMessageDeleted, this, &CMeskSmsColumnWidget::_onSmsMessageDeleted);
+    connect(m_streamView, &CMeskStreamView::showOlderItems, this, &CMeskSmsColumnWidget::_onShowOlderItems);
+    engine->readSimMessages();
+}
+
+void CMeskSmsColumnWidget::load()
+{
+    if (!m_engine)
+        return;
+    const QList<SSmsMessage> messages = m_engine->smsMessages();
+    const SMeskDayFill fill = meskFillDays(localDates(messages), MeskClock::now().date(), 10);
+    for (qsizetype index : fill.placed)
+        addSmsWidget(messages.at(index), false);
+    m_oldestDate = fill.boundary;
+    if (fill.more)
+        m_streamView->showMoreAction();
+    else if (fill.placed.isEmpty())
+        m_streamView->showNoItems();
+}
+
+void CMeskSmsColumnWidget::reload()
+{
+    m_streamView->clear();
+    load();
+}
+
+void CMeskSmsColumnWidget::insertTopWidget(QWidget* widget)
+{
+    m_bannerBox->insertWidget(0, widget, 0);
+}
+
+void CMeskSmsColumnWidget::setFilter(const QString& text)
+{
+    m_streamView->setFilter(text);
+}
+
+void CMeskSmsColumnWidget::clearFilter()
+{
+    m_streamView->clearFilter();
+}
+
+void CMeskSmsColumnWidget::addSmsWidget(const SSmsMessage& message, bool highlight)
+{
+    auto* widget = new CMeskSmsWidget(message, m_engine);
+    connect(widget, &IMediaItemWidget::postUpdateAction, this, &CMeskSmsColumnWidget::postUpdateAction);
+    connect(widget, &IMediaItemWidget::postSmsAction, this, &CMeskSmsColumnWidget::postSmsAction);
+    widget->setThumbnailVisible(false);
+    m_streamView->addItemWidget(widget, highlight);
+}
+
+void CMeskSmsColumnWidget::_onSmsStateChanged(TMeskSmsState state)
+{
+    if (state == SmsStateReady)
+        m_engine->readSimMessages();
+}
+
+void CMeskSmsColumnWidget::_onSmsSimMessageReady(const SSmsMessage& message)
+{
+    addSmsWidget(message, true);
+}
+
+void CMeskSmsColumnWidget::_onSmsNewMessageReceived(const SSmsMessage& message)
+{
+    addSmsWidget(message, true);
+}
+
+void CMeskSmsColumnWidget::_onSmsMessageSent(const SSmsMessage& message)
+{
+    addSmsWidget(message, true);
+}
+
+void CMeskSmsColumnWidget::_onSmsMessageDeleted(const SSmsMessage& message)
+{
+    m_streamView->removeItem(MeskProvider::SmsColumn, message.id);
+}
+
+void CMeskSmsColumnWidget::_onShowOlderItems()
+{
+    const QList<SSmsMessage> messages = m_engine->smsMessages();
+    if (messages.isEmpty())
+        return;
+    const SMeskDayFill fill = meskFillDays(localDates(messages), m_oldestDate, 1);
+    for (qsizetype index : fill.placed)
+        addSmsWidget(messages.at(index), false);
+    m_oldestDate = fill.boundary;
+    setFilter(m_streamView->filterText());
+    if (fill.more)
+        m_streamView->showMoreAction();
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "meskrecords.h"
+#include "meskvscrollarea.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include "feed/meskfeedgroupwidget.h"
+
+class CMeskFeedWidget;
+class IMediaItemWidget;
+class QLabel;
+class QTimer;
+class QVBoxLayout;
+
+// The clickable "» More" line under a stream's date groups. A left press emits clicked().
+class CMeskStreamAction : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CMeskStreamAction(const QString& text = QString(), QWidget* parent = nullptr);
+
+    QString text() const;
+
+public slots:
+    void setText(const QString& text);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QLabel* m_symbol = nullptr;
+    QLabel* m_label = nullptr;
+};
+
+// What a stream shows when it has nothing to list: the empty-stream picture and a status text.
+class CMeskStreamLabelWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CMeskStreamLabelWidget(const QString& text, QWidget* parent = nullptr);
+
+    QString text() const;
+    void setText(const QString& text);
+
+private:
+    QLabel* m_picture = nullptr;
+    QLabel* m_label = nullptr;
+};
+
+// The date groups of a stream, newest day on top, and the stream action below them. A group
+// emptied by a removal leaves the list at once and is released later, so an item widget that
+// removed itself from inside its own event handler is still alive when the handler returns.
+class CMeskFeedsListWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CMeskFeedsListWidget(QWidget* parent = nullptr);
+
+    // With a filter, the new entry shows only if it matches, and its day with it.
+    void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString());
+    // The entry of (provider, id); null when the list holds none.
+    CMeskFeedWidget* entry(mid_t provider, mid_t id) const;
+    bool containsItem(mid_t provider, mid_t id) const { return entry(provider, id) != nullptr; }
+    // Flashes the entry of the item's (provider, id).
+    void itemUpdated(const SMediaItem& item);
+    void removeProviderItems(mid_t provider);
+    void removeItem(mid_t provider, mid_t id);
+    // Deletes every group at once and hides the stream action.
+    void clear();
+    bool isEmpty() const { return m_groups.isEmpty(); }
+    int groupCount() const { return int(m_groups.size()); }
+    // The groups from top to bottom.
+    const QList<CMeskFeedGroupWidget*>& groups() const { return m_groups; }
+
+    void setFilter(const QString& text);
+    void clearFilter();
+    void updateTimes();
+
+    CMeskStreamAction* streamAction() const { return m_action; }
+    void showStreamAction(const QString& text);
+    void hideStreamAction();
+
+signals:
+    void streamActionClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Takes the group out of the box, the list and the index; hides it and releases it later.
+    void dropGroup(qsizetype index);
+    void dropEmptyGroups();
+
+    QVBoxLayout* m_groupBox = nullptr;
+    CMeskStreamAction* m_action = nullptr;
+    // In the group box's order: descending dates.
+    QList<CMeskFeedGroupWidget*> m_groups;
+};
+
+// One stream of the feed area: a column-wide scrolling list of date groups with the "More"
+// action, or a placeholder text when there is nothing to list. Keeps the filter in force,
+// refreshes the relative times every 30 seconds and asks its owner for older items through
+// showOlderItems().
+class CMeskStreamView : public CMeskVScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit CMeskStreamView(QWidget* parent = nullptr);
+
+    // Shows the list and adds the widget (the view takes it). A widget for a (provider, id)
+    // already listed (id not 0) is deleted at once; with highlight the listed entry flashes.
+    void addItemWidget(IMediaItemWidget* widget, bool highlight);
+    void itemUpdated(const SMediaItem& item);
+    void removeProviderItems(mid_t provider);
+    void removeItem(mid_t provider, mid_t id);
+    void clear();
+    bool isEmpty() const;
+
+    void setFilter(const QString& text);
+    const QString& filterText() const { return m_filter; }
+    void clearFilter();
+
+    void showNoItems();
+    void showNoActiveServices();
+    void showNoOtherServices();
+    void showMoreAction();
+
+    CMeskFeedsListWidget* feedsList() const { return m_list; }
+    CMeskStreamLabelWidget* placeholder() const { return m_label; }
+    QTimer* dateTimer() const { return m_dateTimer; }
+
+signals:
+    void showOlderItems();
+
+private slots:
+    void _onDateUpdateTimer();
+    void _onStreamAction();
+
+private:
+    void showList();
+    void showPlaceholder(const QString& text);
+
+    QPointer<CMeskFeedsListWidget> m_list;
+    QPointer<CMeskStreamLabelWidget> m_label;
+    QTimer* m_dateTimer = nullptr;
+    QString m_filter;
+};

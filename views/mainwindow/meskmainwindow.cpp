@@ -1,0 +1,486 @@
+#include "mainwindow/meskmainwindow.h"
+
+#include "imeskpowerevents.h"
+#include "mainwindow/meskbottombar.h"
+#include "mainwindow/meskdebugtools.h"
+#include "media/meskdeepdiveview.h"
+#include "meskengine.h"
+#include "links/mesklinksbrowser.h"
+#include "mainwindow/meskmaintitlebar.h"
+#include "notifications/mesknotifications.h"
+#include "post/meskpostsmswidget.h"
+#include "post/meskpostupdatewidget.h"
+#include "meskresizeframe.h"
+#include "feed/meskservicefeedsview.h"
+#include "settings/mesksettings.h"
+#include "settings/mesksettingswidget.h"
+#include "mainwindow/mesktoolbar.h"
+#include "meskuistyle.h"
+#include "mainwindow/meskwelcomeview.h"
+#include "quorimages.h"
+#include "imediaitemprovider.h"
+#include "imediaposting.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyleHintReturnMask>
+#include <QStyleOptionFrame>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Settings keys this window reads and writes.
+constexpr int kKeyMainWindowPos = 5;
+constexpr int kKeyMainWindowHeight = 6;
+constexpr int kKeyMainColumnMode = 7;
+constexpr int kKeyFirstRunFlag = 16;
+
+// The part of a screen windows may cover (without the desktop's panels).
+QRect availableArea(const QScreen* screen)
+{
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::CustomizeWindowHint), m_engine(engine)
+{
+    setWindowTitle(QStringLiteral("Velto Lumesk"));
+    setWindowIcon(QIcon(QuorImages::pixmap(QStringLiteral(":/meskstyle/images/lumesk_48x48.png"))));
+
+    m_settings = new CMeskSettings(this);
+    connect(m_settings, &CMeskSettings::valueChanged, this, &CMeskMainWindow::_onSettingsValueChanged);
+    m_notifications = new CMeskNotifications(m_engine, m_settings, this);
+
+    const int mode = m_settings->value(kKeyMainColumnMode).toInt();
+    setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.main"));
+    m_firstRun = isFirstRun();
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    m_titleBar = new CMeskMainTitleBar(this);
+    m_layout->addWidget(m_titleBar);
+    m_titleBar->setTitle(QStringLiteral("Velto Lumesk"));
+
+    m_toolBar = new CMeskToolBar(mode == 1, this);
+    m_layout->addWidget(m_toolBar);
+
+    m_feedsView = new CMeskServiceFeedsView(m_engine, m_settings, this);
+    m_settingsWidget = new CMeskSettingsWidget(m_settings, m_engine, false, this);
+    m_layout->addWidget(m_feedsView, 1);
+    m_layout->addWidget(m_settingsWidget, 1);
+
+    if (m_firstRun) {
+        m_welcomeView = new CMeskWelcomeView(this);
+        m_layout->addWidget(m_welcomeView, 1);
+    }
+
+    m_bottomBar = new CMeskBottomBar(mode == 1, this);
+    m_layout->addWidget(m_bottomBar);
+
+    m_resizeFrame = new CMeskResizeFrame(this);
+    m_resizeFrame->setWidget(this);
+
+    createPostDialogs();
+
+    // One chord: a first stroke of a lone modifier would never match a key press.
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(shortcut, &QShortcut::activated, this, &CMeskMainWindow::actionSystemMenu);
+    connect(shortcut, &QShortcut::activatedAmbiguously, this, &CMeskMainWindow::actionSystemMenu);
+    shortcut->setEnabled(true);
+
+    connect(m_toolBar, &CMeskToolBar::newUpdate, this, &CMeskMainWindow::_onPostNewUpdate);
+    connect(m_toolBar, &CMeskToolBar::newTextMessage, this, &CMeskMainWindow::_onPostNewMessage);
+    connect(m_toolBar, &CMeskToolBar::showDeepDiveView, this, &CMeskMainWindow::_onShowDeepDiveView);
+    connect(m_toolBar, &CMeskToolBar::showLinksView, this, &CMeskMainWindow::_onShowLinksView);
+    connect(m_bottomBar, &CMeskBottomBar::singleColumnMode, this, &CMeskMainWindow::_onShowSingleColumnView);
+    connect(m_bottomBar, &CMeskBottomBar::multiColumnMode, this, &CMeskMainWindow::_onShowMultiColumnView);
+    connect(m_bottomBar, &CMeskBottomBar::settingsButton, this, &CMeskMainWindow::_onShowSettings);
+    connect(m_bottomBar, &CMeskBottomBar::saveSettings, this, &CMeskMainWindow::_onSaveSettings);
+    connect(m_bottomBar, &CMeskBottomBar::closeSettings, this, &CMeskMainWindow::_onCloseSettings);
+    connect(m_toolBar, &CMeskToolBar::filterText, m_feedsView, &CMeskServiceFeedsView::setFilter);
+    connect(m_toolBar, &CMeskToolBar::clearFilter, m_feedsView, &CMeskServiceFeedsView::clearFilter);
+    connect(m_bottomBar, &CMeskBottomBar::filterText, m_feedsView, &CMeskServiceFeedsView::setFilter);
+    connect(m_bottomBar, &CMeskBottomBar::clearFilter, m_feedsView, &CMeskServiceFeedsView::clearFilter);
+    connect(m_feedsView, &CMeskServiceFeedsView::postUpdateAction, this, &CMeskMainWindow::_onPostUpdateAction);
+    connect(m_feedsView, &CMeskServiceFeedsView::postSmsAction, this, &CMeskMainWindow::_onPostSmsAction);
+
+    // Waking from suspend: the feed may be stale, reload it.
+    m_powerEvents = IMeskPowerEvents::create();
+    if (m_powerEvents)
+        connect(m_powerEvents.get(), &IMeskPowerEvents::resumed, m_feedsView, &CMeskServiceFeedsView::reloadView);
+
+    setMinimumHeight(metric(CMeskUiStyle::PM_MeskMainWindowMinHeight, 500));
+
+    if (!m_firstRun) {
+        m_settingsWidget->hide();
+        restoreGeometry();
+        if (mode == 1)
+            _onShowMultiColumnView();
+        else
+            _onShowSingleColumnView();
+        if (m_engine)
+            m_engine->startUpdates();
+    } else {
+        _onShowSingleColumnView();
+        m_bottomBar->setEnabled(false);
+        m_toolBar->setEnabled(false);
+        m_feedsView->hide();
+        m_settingsWidget->hide();
+        connect(m_welcomeView, &CMeskWelcomeView::openServiceSettings, this, &CMeskMainWindow::_onCloseWelcomeScreen);
+        adjustSize();
+        const QRect desk = availableArea(currentScreen());
+        // The word-wrapped welcome text needs more height at this fixed width than the size
+        // hint says; give it that height while the desktop has room.
+        if (m_layout->hasHeightForWidth())
+            resize(width(), std::min(std::max(height(), m_layout->totalHeightForWidth(width())), std::max(desk.height(), minimumHeight())));
+        QPoint pos(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
+        if (pos.x() < 0)
+            pos.setX(100);
+        if (pos.y() < 0)
+            pos.setY(100);
+        move(pos);
+    }
+}
+
+CMeskMainWindow::~CMeskMainWindow()
+{
+    saveGeometry();
+}
+
+int CMeskMainWindow::metric(unsigned int id, int fallback) const
+{
+    const int value = style()->pixelMetric(QStyle::PixelMetric(id), nullptr, this);
+    return value > 0 ? value : fallback;
+}
+
+void CMeskMainWindow::_onShowSettings()
+{
+    if (m_engine)
+        m_engine->stopUpdates();
+    m_feedsView->hide();
+    m_settingsWidget->show();
+    m_bottomBar->showSettingsMode();
+    m_toolBar->setEnabled(false);
+}
+
+void CMeskMainWindow::_hideSettings()
+{
+    m_settingsWidget->hide();
+    m_feedsView->show();
+    m_bottomBar->showFeedsMode();
+    m_toolBar->setEnabled(true);
+    if (m_engine)
+        m_engine->startUpdates();
+}
+
+void CMeskMainWindow::_onCloseSettings()
+{
+    m_settings->discard();
+    m_settingsWidget->reload();
+    _hideSettings();
+}
+
+void CMeskMainWindow::_onSaveSettings()
+{
+    m_settings->save();
+    _hideSettings();
+}
+
+void CMeskMainWindow::_onShowSingleColumnView()
+{
+    m_singleColumn = true;
+    m_columnCount = 1;
+    m_feedsView->showSingleColumn();
+    m_settingsWidget->showSingleView();
+    m_toolBar->setSingleColumnMode();
+    m_bottomBar->setSingleColumnMode();
+    m_toolBar->resetFilter();
+    m_bottomBar->resetFilter();
+    m_settings->setValue(kKeyMainColumnMode, 0);
+    m_settings->commitValue(kKeyMainColumnMode);
+    QScreen* current = currentScreen();
+    setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) + 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
+    keepOnScreen(current);
+}
+
+void CMeskMainWindow::_onShowMultiColumnView()
+{
+    // As many whole columns as the screen holds, at most three; the column scroller reaches the rest.
+    const int column = metric(CMeskUiStyle::PM_MeskColumnWidth, 360);
+    const int sides = 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4);
+    QScreen* current = currentScreen();
+    const int columns = std::clamp((availableArea(current).width() - sides) / column, 1, 3);
+    m_columnCount = columns;
+    m_singleColumn = false;
+    m_feedsView->showMultiColumn(columns);
+    m_settingsWidget->showMultiView();
+    m_toolBar->setMultiColumnMode();
+    m_bottomBar->setMultiColumnMode();
+    m_toolBar->resetFilter();
+    m_bottomBar->resetFilter();
+    m_settings->setValue(kKeyMainColumnMode, 1);
+    m_settings->commitValue(kKeyMainColumnMode);
+    setFixedWidth(columns * column + sides);
+    keepOnScreen(current);
+}
+
+QSize CMeskMainWindow::postDialogSize() const
+{
+    return QSize(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) - 2 * metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10),
+                 metric(CMeskUiStyle::PM_MeskPostDialogHeight, 250));
+}
+
+QPoint CMeskMainWindow::smsDialogPosition() const
+{
+    return dialogAnchor() + (m_singleColumn ? QPoint() : QPoint(100, 0));
+}
+
+void CMeskMainWindow::_onPostNewUpdate()
+{
+    m_postSmsDialog->hide();
+    m_postUpdateDialog->resize(postDialogSize());
+    m_postUpdateDialog->move(dialogAnchor());
+    m_postUpdateDialog->show();
+}
+
+void CMeskMainWindow::_onPostNewMessage()
+{
+    m_postUpdateDialog->hide();
+    m_postSmsDialog->resize(postDialogSize());
+    m_postSmsDialog->move(smsDialogPosition());
+    m_postSmsDialog->show();
+}
+
+void CMeskMainWindow::_onPostUpdateAction(mid_t providerId, const QString& text)
+{
+    IMediaUpdateManager* manager = m_engine ? m_engine->updateManager() : nullptr;
+    if (manager) {
+        for (IMediaItemProvider* provider : manager->providers()) {
+            if (provider->providerId() == providerId)
+                manager->selectProvider(provider->providerId());
+            else
+                manager->deselectProvider(provider->providerId());
+        }
+    }
+    m_postUpdateDialog->setText(text);
+    _onPostNewUpdate();
+}
+
+void CMeskMainWindow::_onPostSmsAction(const QString& phone, const QString& text)
+{
+    m_postSmsDialog->setRecipient(phone);
+    m_postSmsDialog->setText(text);
+    _onPostNewMessage();
+}
+
+void CMeskMainWindow::_onShowDeepDiveView()
+{
+    // exec() pauses and restarts the updates itself.
+    CMeskDeepDiveView view(m_engine, m_settings, this);
+    view.exec();
+}
+
+void CMeskMainWindow::_onShowLinksView()
+{
+    sMeskShowLinksBrowser(m_engine, this);
+}
+
+void CMeskMainWindow::_onCloseWelcomeScreen()
+{
+    delete m_welcomeView;
+    m_welcomeView = nullptr;
+    m_bottomBar->setEnabled(true);
+    m_toolBar->setEnabled(true);
+    m_firstRun = false;
+    m_settings->setValue(kKeyFirstRunFlag, false);
+    m_settings->commitValue(kKeyFirstRunFlag);
+    _onShowSettings();
+    m_settingsWidget->showServicesPage();
+}
+
+void CMeskMainWindow::_onSettingsValueChanged(int)
+{
+}
+
+void CMeskMainWindow::_onShowDebugWindow()
+{
+    if (!m_debugTools)
+        m_debugTools = new CMeskDebugToolsWidget(m_engine, this);
+    m_debugTools->show();
+}
+
+void CMeskMainWindow::_onUpdateNow()
+{
+    if (m_engine)
+        m_engine->doUpdates();
+}
+
+void CMeskMainWindow::actionSystemMenu()
+{
+    m_titleBar->showSystemMenu();
+}
+
+void CMeskMainWindow::restoreGeometry()
+{
+    // The stored corner picks the screen; a corner on no screen keeps the default place.
+    const QPoint p = m_settings->value(kKeyMainWindowPos).toPoint();
+    QScreen* target = QGuiApplication::screenAt(p);
+    if (!target)
+        target = currentScreen();
+    const QRect desk = availableArea(target);
+    setMaximumHeight(desk.height());
+    const int minHeight = metric(CMeskUiStyle::PM_MeskMainWindowMinHeight, 500);
+    const int h = m_settings->value(kKeyMainWindowHeight).toInt();
+    resize(minimumWidth(), h > minHeight && h < desk.height() ? h : minHeight);
+    if (p.x() > desk.left() && p.x() <= desk.right() && p.y() > desk.top() && p.y() <= desk.bottom())
+        move(p);
+    keepOnScreen(target);
+}
+
+QScreen* CMeskMainWindow::currentScreen() const
+{
+    // The one under the window's centre, else the one under its top-left corner.
+    const QRect frame = frameGeometry();
+    if (QScreen* under = QGuiApplication::screenAt(frame.center()))
+        return under;
+    if (QScreen* under = QGuiApplication::screenAt(frame.topLeft()))
+        return under;
+    return screen();
+}
+
+void CMeskMainWindow::keepOnScreen(QScreen* target)
+{
+    // Without a window manager nothing else brings back a window hanging off its screen:
+    // move it left, then up, until it lies wholly inside the screen's available area.
+    const QRect desk = availableArea(target);
+    const QRect frame = frameGeometry();
+    const QPoint inside(std::max(desk.left(), std::min(frame.left(), desk.right() + 1 - frame.width())),
+                        std::max(desk.top(), std::min(frame.top(), desk.bottom() + 1 - frame.height())));
+    if (inside != frame.topLeft())
+        move(pos() + inside - frame.topLeft());
+}
+
+void CMeskMainWindow::saveGeometry()
+{
+    m_settings->setValue(kKeyMainWindowHeight, height());
+    m_settings->commitValue(kKeyMainWindowHeight);
+    m_settings->setValue(kKeyMainWindowPos, pos());
+    m_settings->commitValue(kKeyMainWindowPos);
+}
+
+bool CMeskMainWindow::isFirstRun()
+{
+    if (!m_settings->value(kKeyFirstRunFlag).toBool())
+        return false;
+    if (m_engine && m_engine->activeProviderCount() == 0 && m_engine->smsMessages().isEmpty())
+        return true;
+    m_settings->setValue(kKeyFirstRunFlag, false);
+    m_settings->commitValue(kKeyFirstRunFlag);
+    return false;
+}
+
+void CMeskMainWindow::createPostDialogs()
+{
+    m_postUpdateDialog = new CMeskPostUpdateWidget(m_engine ? m_engine->updateManager() : nullptr, this);
+    m_postSmsDialog = new CMeskPostSmsWidget(m_engine, this);
+    for (QWidget* dialog : {static_cast<QWidget*>(m_postUpdateDialog), static_cast<QWidget*>(m_postSmsDialog)}) {
+        dialog->hide();
+        dialog->setWindowModality(Qt::ApplicationModal);
+    }
+}
+
+QPoint CMeskMainWindow::dialogAnchor() const
+{
+    return m_toolBar->mapToGlobal(QPoint(0, 0))
+           + QPoint(metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10), metric(CMeskUiStyle::PM_MeskPostDialogOffsetY, 5));
+}
+
+void CMeskMainWindow::paintEvent(QPaintEvent*)
+{
+    QStyleOptionFrame option;
+    option.initFrom(this);
+    QStyleHintReturnMask mask;
+    if (style()->styleHint(QStyle::SH_WindowFrame_Mask, &option, this, &mask))
+        setMask(mask.region);
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect(), CMeskUiStyle::color(0));
+    const int bandHeight = metric(CMeskUiStyle::PM_MeskToolBarHeight, 40) + metric(CMeskUiStyle::PM_MeskScrollBarWidth, 10) / 2;
+    const QRect band(0, m_titleBar->height(), width(), bandHeight);
+    paintToolBarBand(painter, band);
+    const int bottomHeight = metric(CMeskUiStyle::PM_MeskBottomBarHeight, 35);
+    paintBottomBand(painter, QRect(0, height() - bottomHeight, width(), bottomHeight));
+    if (!m_firstRun)
+        paintColumnSeparators(painter, QRect(0, band.bottom() + 1, width(),
+                                             height() - m_titleBar->height() - bandHeight - bottomHeight));
+}
+
+void CMeskMainWindow::paintToolBarBand(QPainter& painter, const QRect& rect)
+{
+    QLinearGradient gradient(rect.center().x(), rect.top(), rect.center().x(), rect.bottom());
+    gradient.setColorAt(0, CMeskUiStyle::color(3));
+    gradient.setColorAt(1, CMeskUiStyle::color(4));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawRect(rect);
+    painter.setPen(QPen(CMeskUiStyle::color(5), metric(CMeskUiStyle::PM_MeskMainWindowBand, 3)));
+    painter.drawLine(rect.left(), rect.bottom(), rect.left() + rect.width(), rect.bottom());
+}
+
+void CMeskMainWindow::paintBottomBand(QPainter& painter, const QRect& rect)
+{
+    QLinearGradient gradient(rect.center().x(), rect.top(), rect.center().x(), rect.bottom());
+    gradient.setColorAt(0, CMeskUiStyle::color(10));
+    gradient.setColorAt(1, CMeskUiStyle::color(11));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawRect(rect);
+}
+
+void CMeskMainWindow::paintColumnSeparators(QPainter& painter, const QRect& rect)
+{
+    if (!m_engine)
+        return;
+    const int n = m_engine->activeProviderCount() + (m_engine->isSmsSupported() ? 1 : 0);
+    const int column = metric(CMeskUiStyle::PM_MeskColumnWidth, 360);
+    const int first = metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4) + column - metric(CMeskUiStyle::PM_MeskScrollBarWidth, 10) / 2;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(CMeskUiStyle::color(15), 1));
+    for (int i = 0; i < m_columnCount && i < n; ++i) {
+        const int x = first + i * column;
+        painter.drawLine(x, rect.top(), x, rect.top() + rect.height());
+    }
+}
+
+void CMeskMainWindow::moveEvent(QMoveEvent* event)
+{
+    if (m_postUpdateDialog)
+        m_postUpdateDialog->move(dialogAnchor());
+    if (m_postSmsDialog)
+        m_postSmsDialog->move(smsDialogPosition());
+    QWidget::moveEvent(event);
+}
+
+void CMeskMainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_postUpdateDialog)
+        m_postUpdateDialog->close();
+    if (m_postSmsDialog)
+        m_postSmsDialog->close();
+    if (m_debugTools)
+        m_debugTools->close();
+    event->accept();
+}
