@@ -1,8 +1,8 @@
 #include "meskmessagebox.h"
 
 #include "meskdialogtitlebar.h"
-#include "quorbuttons.h"
-#include "quorcommonstyle.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorcommonstyle.h"
 
 #include <QDesktopServices>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quordialog.h"
+#include "windows/quordialog.h"
 
 class CMeskDialogTitleBar;
 class QFrame;

@@ -1,8 +1,8 @@
 #include "mesknotification.h"
 
-#include "fadeeffect.h"
-#include "quorcommonstyle.h"
-#include "quorpainting.h"
+#include "effects/fadeeffect.h"
+#include "style/quorcommonstyle.h"
+#include "style/quorpainting.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

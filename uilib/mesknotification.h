@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quorpopupwidget.h"
+#include "windows/quorpopupwidget.h"
 
 #include <QPixmap>
 #include <QString>

@@ -3,8 +3,8 @@
 #include "imediaposting.h"
 #include "mesktextedit.h"
 #include "meskuistyle.h"
-#include "quoranimationwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quoranimationwidget.h"
+#include "widgets/quorbuttons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quorresizeframe.h"
+#include "windows/quorresizeframe.h"
 
 // The resize edges of the frameless main window. Besides what the common frame does, it keeps
 // the resize cursor while the window manager resizes the window: the overlay's Leave is ignored

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quordialog.h"
+#include "windows/quordialog.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -2,9 +2,9 @@
 
 #include "compositingwatch.h"
 #include "ishadowwindow.h"
-#include "quorcommonstyle.h"
-#include "quorpainting.h"
-#include "quorwindowedge.h"
+#include "style/quorcommonstyle.h"
+#include "style/quorpainting.h"
+#include "windows/quorwindowedge.h"
 
 #include <QApplication>
 #include <QEvent>

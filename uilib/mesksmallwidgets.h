@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quorlineedit.h"
+#include "widgets/quorlineedit.h"
 
 #include <QColor>
 #include <QList>

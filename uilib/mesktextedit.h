@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quortextedit.h"
+#include "widgets/quortextedit.h"
 
 #include <QWidget>
 

@@ -3,7 +3,7 @@
 #include "meskitemwidgets.h"
 #include "meskpictures.h"
 #include "meskuistyle.h"
-#include "quorpainting.h"
+#include "style/quorpainting.h"
 
 #include <QMouseEvent>
 #include <QPainter>

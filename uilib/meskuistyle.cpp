@@ -1,6 +1,6 @@
 #include "meskuistyle.h"
 
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QRegion>
 #include <QStyleHintReturnMask>

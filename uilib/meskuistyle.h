@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quorcommonstyle.h"
+#include "style/quorcommonstyle.h"
 
 #include <QColor>
 #include <QPixmap>

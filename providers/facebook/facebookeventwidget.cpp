@@ -10,7 +10,7 @@
 #include "meskmessagebox.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QDebug>
 #include <QHBoxLayout>

@@ -11,7 +11,7 @@
 #include "facebookuser.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QDebug>
 

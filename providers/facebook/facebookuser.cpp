@@ -5,7 +5,7 @@
 #include "mediastoragebatch.h"
 #include "meskhttpmethod.h"
 #include "meskpictures.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QDebug>
 #include <QImageReader>

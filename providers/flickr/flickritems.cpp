@@ -6,7 +6,7 @@
 #include "mediastoragebatch.h"
 #include "meskhttpmethod.h"
 #include "meskpictures.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QDebug>
 #include <QHash>

@@ -8,7 +8,7 @@
 #include "flickrwidgets.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QDebug>
 

@@ -7,7 +7,7 @@
 #include "meskitemwidgets.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QBoxLayout>
 #include <QLabel>

@@ -3,7 +3,7 @@
 #include "imediaitemstorage.h"
 #include "meskhttpmethod.h"
 #include "meskpictures.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 #include "twitterapi.h"
 
 #include <QDebug>

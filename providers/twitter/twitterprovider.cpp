@@ -2,7 +2,7 @@
 
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 #include "twitterauth.h"
 #include "twittercalls.h"
 #include "twitteritems.h"

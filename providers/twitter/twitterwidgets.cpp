@@ -3,7 +3,7 @@
 #include "meskitemwidgets.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 #include "twitteritems.h"
 
 #include <QHBoxLayout>

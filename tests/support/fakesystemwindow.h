@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quorsystemwindow.h"
+#include "windows/quorsystemwindow.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // Every image of one image table is compiled in, at its size and at twice its size. Built once per
 // table: LUMESK_IMAGE_TABLE names the table, LUMESK_IMAGE_PREFIX its resource folder and
 // LUMESK_IMAGE_ROWS how many images it lists.
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QApplication>
 #include <QFile>

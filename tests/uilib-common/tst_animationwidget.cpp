@@ -1,4 +1,4 @@
-#include "quoranimationwidget.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 #include "paintcounter.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -3,15 +3,15 @@
 
 #include "fakecompositor.h"
 #include "fakeshadowwindow.h"
-#include "layeredwndsurface.h"
+#include "windows/layeredwndsurface.h"
 #include "linuxshadowwindow.h"
-#include "quorarrowtooltip.h"
-#include "quorcombobox.h"
-#include "quorcommonstyle.h"
-#include "quordialog.h"
-#include "quorpopupwidget.h"
-#include "quorshadowframe.h"
-#include "quortooltiplabel.h"
+#include "windows/quorarrowtooltip.h"
+#include "widgets/quorcombobox.h"
+#include "style/quorcommonstyle.h"
+#include "windows/quordialog.h"
+#include "windows/quorpopupwidget.h"
+#include "windows/quorshadowframe.h"
+#include "windows/quortooltiplabel.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "colormorpher.h"
-#include "fadeeffect.h"
-#include "layeredwndsurface.h"
-#include "pixmapbouncer.h"
+#include "effects/colormorpher.h"
+#include "effects/fadeeffect.h"
+#include "windows/layeredwndsurface.h"
+#include "effects/pixmapbouncer.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "layeredwndsurface.h"
+#include "windows/layeredwndsurface.h"
 
 #include <QTest>
 #include <QWidget>

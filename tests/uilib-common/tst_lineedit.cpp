@@ -1,5 +1,5 @@
-#include "quorlineedit.h"
-#include "quorwidgetstyle.h"
+#include "widgets/quorlineedit.h"
+#include "style/quorwidgetstyle.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

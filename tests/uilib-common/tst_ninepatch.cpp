@@ -1,4 +1,4 @@
-#include "quorpainting.h"
+#include "style/quorpainting.h"
 
 #include <QApplication>
 #include <QPainter>

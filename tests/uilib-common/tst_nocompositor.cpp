@@ -3,13 +3,13 @@
 
 #include "compositingwatch.h"
 #include "linuxshadowwindow.h"
-#include "quorcombobox.h"
-#include "quorcommonstyle.h"
-#include "quordialog.h"
-#include "quordialogtitlebar.h"
-#include "quorpopupwidget.h"
-#include "quorshadowframe.h"
-#include "quortooltiplabel.h"
+#include "widgets/quorcombobox.h"
+#include "style/quorcommonstyle.h"
+#include "windows/quordialog.h"
+#include "windows/quordialogtitlebar.h"
+#include "windows/quorpopupwidget.h"
+#include "windows/quorshadowframe.h"
+#include "windows/quortooltiplabel.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

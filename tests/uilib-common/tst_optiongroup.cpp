@@ -1,4 +1,4 @@
-#include "quoroptiongroup.h"
+#include "widgets/quoroptiongroup.h"
 
 #include <QApplication>
 #include <QLineEdit>

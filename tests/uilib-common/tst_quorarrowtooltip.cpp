@@ -1,8 +1,8 @@
-#include "fadeeffect.h"
-#include "layeredwndsurface.h"
-#include "quorarrowtooltip.h"
-#include "quorcommonstyle.h"
-#include "quorstyleoptions.h"
+#include "effects/fadeeffect.h"
+#include "windows/layeredwndsurface.h"
+#include "windows/quorarrowtooltip.h"
+#include "style/quorcommonstyle.h"
+#include "style/quorstyleoptions.h"
 
 #include <QApplication>
 #include <QHelpEvent>

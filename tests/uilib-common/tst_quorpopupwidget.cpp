@@ -1,9 +1,9 @@
 #include "fakecompositor.h"
-#include "fadeeffect.h"
-#include "layeredwndsurface.h"
-#include "quorcommonstyle.h"
-#include "quorpainting.h"
-#include "quorpopupwidget.h"
+#include "effects/fadeeffect.h"
+#include "windows/layeredwndsurface.h"
+#include "style/quorcommonstyle.h"
+#include "style/quorpainting.h"
+#include "windows/quorpopupwidget.h"
 
 #include <QApplication>
 #include <QLayout>

@@ -1,5 +1,5 @@
-#include "quortooltip.h"
-#include "quortooltiplabel.h"
+#include "windows/quortooltip.h"
+#include "windows/quortooltiplabel.h"
 
 #include <QApplication>
 #include <QHelpEvent>

@@ -1,7 +1,7 @@
-#include "fadeeffect.h"
-#include "layeredwndsurface.h"
-#include "quortooltip.h"
-#include "quortooltiplabel.h"
+#include "effects/fadeeffect.h"
+#include "windows/layeredwndsurface.h"
+#include "windows/quortooltip.h"
+#include "windows/quortooltiplabel.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -1,5 +1,5 @@
 #include "fakesystemwindow.h"
-#include "quorresizeframe.h"
+#include "windows/quorresizeframe.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,5 +1,5 @@
 #include "fakeshadowwindow.h"
-#include "quorshadowframe.h"
+#include "windows/quorshadowframe.h"
 #include "shadowteststyle.h"
 
 #include <QApplication>

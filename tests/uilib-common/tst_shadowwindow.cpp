@@ -2,7 +2,7 @@
 
 #include "fakecompositor.h"
 #include "linuxshadowwindow.h"
-#include "quorshadowframe.h"
+#include "windows/quorshadowframe.h"
 #include "shadowteststyle.h"
 
 #include <QApplication>

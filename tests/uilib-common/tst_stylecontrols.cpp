@@ -1,5 +1,5 @@
-#include "quorcommonstyle.h"
-#include "quordialogtitlebar.h"
+#include "style/quorcommonstyle.h"
+#include "windows/quordialogtitlebar.h"
 #include "recordingpaintdevice.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "quorcommonstyle.h"
-#include "quorimages.h"
-#include "quorpainting.h"
+#include "style/quorcommonstyle.h"
+#include "style/quorimages.h"
+#include "style/quorpainting.h"
 
 #include <QApplication>
 #include <QDir>

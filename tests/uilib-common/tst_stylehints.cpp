@@ -1,4 +1,4 @@
-#include "quorcommonstyle.h"
+#include "style/quorcommonstyle.h"
 #include "stylerolewidget.h"
 #include "tempstorage.h"
 

@@ -1,4 +1,4 @@
-#include "quorcommonstyle.h"
+#include "style/quorcommonstyle.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "paintcounter.h"
-#include "quorcommonstyle.h"
+#include "style/quorcommonstyle.h"
 #include "recordingpaintdevice.h"
 
 #include <QApplication>

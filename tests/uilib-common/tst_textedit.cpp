@@ -1,5 +1,5 @@
-#include "quorcombobox.h"
-#include "quortextedit.h"
+#include "widgets/quorcombobox.h"
+#include "widgets/quortextedit.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "paintcounter.h"
-#include "quorstyleoptions.h"
-#include "quortextlabel.h"
+#include "style/quorstyleoptions.h"
+#include "widgets/quortextlabel.h"
 
 #include <QPainter>
 #include <QProxyStyle>

@@ -1,7 +1,7 @@
 #include "fakesystemwindow.h"
-#include "quordraggabletitlebar.h"
-#include "quorresizeframe.h"
-#include "quorsystemmenu.h"
+#include "windows/quordraggabletitlebar.h"
+#include "windows/quorresizeframe.h"
+#include "windows/quorsystemmenu.h"
 
 #include <QApplication>
 #include <QMenu>

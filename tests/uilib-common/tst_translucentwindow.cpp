@@ -1,9 +1,9 @@
-#include "fadeeffect.h"
+#include "effects/fadeeffect.h"
 #include "fakecompositor.h"
-#include "layeredwndsurface.h"
-#include "quorcommonstyle.h"
-#include "quorpopupwidget.h"
-#include "quortooltiplabel.h"
+#include "windows/layeredwndsurface.h"
+#include "style/quorcommonstyle.h"
+#include "windows/quorpopupwidget.h"
+#include "windows/quortooltiplabel.h"
 
 #include <QApplication>
 #include <QPainter>

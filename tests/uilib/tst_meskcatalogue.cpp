@@ -7,7 +7,7 @@
 #include "meskservicesetupwidget.h"
 #include "mesktextedit.h"
 #include "mesktexts.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 #include "meskdialogtitlebar.h"
 #include "meskmessagebox.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
-#include "quordialogtitlebar.h"
+#include "widgets/quorbuttons.h"
+#include "windows/quordialogtitlebar.h"
 
 #include <QAction>
 #include <QApplication>

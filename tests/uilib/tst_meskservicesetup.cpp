@@ -5,8 +5,8 @@
 #include "meskservicesetupwidget.h"
 #include "meskuistyle.h"
 #include "meskwebwidget.h"
-#include "quoranimationwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quoranimationwidget.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -5,7 +5,7 @@
 #include "fakeshadowwindow.h"
 #include "meskshadow.h"
 #include "meskuistyle.h"
-#include "quorpainting.h"
+#include "style/quorpainting.h"
 
 #include <QApplication>
 #include <QPainter>

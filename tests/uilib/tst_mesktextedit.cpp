@@ -4,8 +4,8 @@
 #include "meskpostcommentwidget.h"
 #include "mesktextedit.h"
 #include "meskuistyle.h"
-#include "quoranimationwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quoranimationwidget.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QLabel>

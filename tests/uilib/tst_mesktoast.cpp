@@ -1,7 +1,7 @@
 // The toast on the offscreen platform: placement, contents, fades and the hide delay.
 
-#include "fadeeffect.h"
-#include "layeredwndsurface.h"
+#include "effects/fadeeffect.h"
+#include "windows/layeredwndsurface.h"
 #include "mesknotification.h"
 #include "meskuistyle.h"
 

@@ -2,7 +2,7 @@
 // window mask, and the product images compiled into the library.
 
 #include "meskuistyle.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QApplication>
 #include <QFile>

@@ -8,8 +8,8 @@
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "media/meskvideoviewer.h"
-#include "quoranimationwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quoranimationwidget.h"
+#include "widgets/quorbuttons.h"
 #include "testclock.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "mainwindow/meskbottombar.h"
 #include "mesksmallwidgets.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QMouseEvent>

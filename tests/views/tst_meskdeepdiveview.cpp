@@ -8,7 +8,7 @@
 #include "settings/mesksettings.h"
 #include "media/meskthumbnailstrip.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -11,7 +11,7 @@
 #include "feed/meskstreamview.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "mainwindow/meskmaintitlebar.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QAction>
 #include <QApplication>

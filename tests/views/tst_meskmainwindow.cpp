@@ -25,9 +25,9 @@
 #include "mainwindow/mesktoolbar.h"
 #include "meskuistyle.h"
 #include "mainwindow/meskwelcomeview.h"
-#include "quorbuttons.h"
-#include "quorimages.h"
-#include "quoroptiongroup.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorimages.h"
+#include "widgets/quoroptiongroup.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "settings/mesksettings.h"
 #include "notifications/mesksound.h"
 #include "meskuistyle.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 #include "testengine.h"
 
 #include <QApplication>

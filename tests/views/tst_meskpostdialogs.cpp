@@ -10,7 +10,7 @@
 #include "mesktextedit.h"
 #include "meskuistyle.h"
 #include "meskupdatemanager.h"
-#include "quoranimationwidget.h"
+#include "widgets/quoranimationwidget.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "meskthumbnailwidget.h"
 #include "meskxdgautostart.h"
 #include "imediaitemstorage.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "quoranimationwidget.h"
+#include "widgets/quoranimationwidget.h"
 #include "testengine.h"
 
 #include <QApplication>

@@ -4,8 +4,8 @@
 #include "fakemediaitems.h"
 #include "media/meskthumbnailstrip.h"
 #include "meskuistyle.h"
-#include "fadeeffect.h"
-#include "quorarrowtooltip.h"
+#include "effects/fadeeffect.h"
+#include "windows/quorarrowtooltip.h"
 
 #include <QApplication>
 #include <QHelpEvent>

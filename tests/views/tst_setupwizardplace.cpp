@@ -15,7 +15,7 @@
 #include "meskuistyle.h"
 #include "meskwebenginebackend.h"
 #include "meskwebwidget.h"
-#include "quorshadowframe.h"
+#include "windows/quorshadowframe.h"
 #include "testengine.h"
 
 #include <QApplication>

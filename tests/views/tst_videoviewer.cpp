@@ -3,8 +3,8 @@
 #include "media/meskdeepdiveerrorwidget.h"
 #include "meskuistyle.h"
 #include "media/meskvideoviewer.h"
-#include "quoranimationwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quoranimationwidget.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QFile>

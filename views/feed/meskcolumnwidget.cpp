@@ -8,7 +8,7 @@
 #include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "quoranimationwidget.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QDebug>
 #include <QHBoxLayout>

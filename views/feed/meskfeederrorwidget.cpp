@@ -3,8 +3,8 @@
 #include "settings/mesksettings.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
-#include "quorcommonstyle.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorcommonstyle.h"
 
 #include <QDebug>
 #include <QHBoxLayout>

@@ -8,8 +8,8 @@
 #include "feed/mesksmswidget.h"
 #include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
-#include "quoranimationwidget.h"
-#include "quorimages.h"
+#include "widgets/quoranimationwidget.h"
+#include "style/quorimages.h"
 
 #include <QDebug>
 #include <QHBoxLayout>

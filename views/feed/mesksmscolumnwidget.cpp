@@ -6,7 +6,7 @@
 #include "feed/mesksmswidget.h"
 #include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QVBoxLayout>
 

@@ -5,7 +5,7 @@
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

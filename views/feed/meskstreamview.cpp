@@ -3,7 +3,7 @@
 #include "imediaitemwidget.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QLabel>
 #include <QMouseEvent>

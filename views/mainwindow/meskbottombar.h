@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quoroptiongroup.h"
+#include "widgets/quoroptiongroup.h"
 
 #include <QWidget>
 

@@ -1,11 +1,11 @@
 #include "mainwindow/meskmaintitlebar.h"
 
 #include "meskuistyle.h"
-#include "quorbuttons.h"
-#include "quorpainting.h"
-#include "quorstyleoptions.h"
-#include "quorsystemmenu.h"
-#include "quortextlabel.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorpainting.h"
+#include "style/quorstyleoptions.h"
+#include "windows/quorsystemmenu.h"
+#include "widgets/quortextlabel.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quordraggabletitlebar.h"
+#include "windows/quordraggabletitlebar.h"
 
 #include <QStyle>
 

@@ -17,7 +17,7 @@
 #include "mainwindow/mesktoolbar.h"
 #include "meskuistyle.h"
 #include "mainwindow/meskwelcomeview.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 #include "imediaitemprovider.h"
 #include "imediaposting.h"
 

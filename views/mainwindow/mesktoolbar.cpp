@@ -3,7 +3,7 @@
 #include "meskitemwidgets.h"
 #include "mesksmallwidgets.h"
 #include "meskuistyle.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "mainwindow/meskwelcomeview.h"
 
 #include "mesktexts.h"
-#include "quorbuttons.h"
-#include "quorimages.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorimages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "media/meskdeepdiveerrorwidget.h"
 
 #include "meskuistyle.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

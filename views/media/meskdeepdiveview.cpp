@@ -7,8 +7,8 @@
 #include "settings/mesksettings.h"
 #include "media/meskthumbnailstrip.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
-#include "quorcommonstyle.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorcommonstyle.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

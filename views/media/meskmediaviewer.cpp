@@ -7,8 +7,8 @@
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "media/meskvideoviewer.h"
-#include "quoranimationwidget.h"
-#include "quorimages.h"
+#include "widgets/quoranimationwidget.h"
+#include "style/quorimages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -5,8 +5,8 @@
 #include "meskpictures.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "quorarrowtooltip.h"
-#include "quorimages.h"
+#include "windows/quorarrowtooltip.h"
+#include "style/quorimages.h"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>

@@ -4,7 +4,7 @@
 #include "imeskvideoplayer.h"
 #include "media/meskdeepdiveerrorwidget.h"
 #include "meskuistyle.h"
-#include "quoranimationwidget.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QFileInfo>
 #include <QPainter>

@@ -8,7 +8,7 @@
 #include "settings/mesksettings.h"
 #include "notifications/mesksound.h"
 #include "mesktexts.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QRegularExpression>
 

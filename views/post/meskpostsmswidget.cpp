@@ -6,7 +6,7 @@
 #include "meskshadow.h"
 #include "mesktextedit.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QCompleter>
 #include <QDebug>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "meskrecords.h"
-#include "quorcombobox.h"
+#include "widgets/quorcombobox.h"
 
 #include <QWidget>
 

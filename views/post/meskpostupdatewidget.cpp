@@ -5,8 +5,8 @@
 #include "meskshadow.h"
 #include "mesktextedit.h"
 #include "meskuistyle.h"
-#include "quoranimationwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quoranimationwidget.h"
+#include "widgets/quorbuttons.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>

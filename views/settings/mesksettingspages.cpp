@@ -8,8 +8,8 @@
 #include "notifications/mesksound.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "quorbuttons.h"
-#include "quorimages.h"
+#include "widgets/quorbuttons.h"
+#include "style/quorimages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -8,7 +8,7 @@
 #include "meskpostcommentwidget.h"
 #include "mesktextedit.h"
 #include "meskthumbnailwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QDesktopServices>
 #include <QLabel>

@@ -9,7 +9,7 @@
 #include "meskrecords.h"
 #include "meskuistyle.h"
 #include "meskwebwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // bounds on downloads of a picture address that does not give a picture.
 #include "facebookitembed.h"
 #include "facebookuser.h"
-#include "quorimages.h"
+#include "style/quorimages.h"
 
 #include <QSignalSpy>
 

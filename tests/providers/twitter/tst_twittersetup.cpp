@@ -4,7 +4,7 @@
 #include "fakebrowserbackend.h"
 #include "meskhttptaskpool.h"
 #include "meskitemwidgets.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"

@@ -3,7 +3,7 @@
 #include "meskhttptaskpool.h"
 #include "meskwebenginebackend.h"
 #include "meskwebwidget.h"
-#include "quorbuttons.h"
+#include "widgets/quorbuttons.h"
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"
