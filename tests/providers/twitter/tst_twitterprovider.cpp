@@ -190,6 +190,24 @@ private slots:
         QVERIFY(m_fx->db->serviceUsers(MeskProvider::Twitter).isEmpty());
     }
 
+    // Answers that trickle in forever end the run; the next run is sent and stores.
+    void tricklingAnswerEndsTheRun()
+    {
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus("1001", QStringLiteral("slow"), bob());
+        CMeskHttpTaskPool::setDefaultDeadlines(700, 700);
+        m_fx->server->setFallback(tricklingHandler(m_fx->service->handler(), 2));
+        const bool ended = run(*provider);
+        CMeskHttpTaskPool::setDefaultDeadlines(5 * 60 * 1000, 30 * 60 * 1000);
+        m_fx->server->setFallback(m_fx->service->handler());
+        QVERIFY(ended);
+        QVERIFY(statusIds().isEmpty());
+        const int sent = m_fx->server->requestCount();
+        QVERIFY(run(*provider));
+        QVERIFY(m_fx->server->requestCount() > sent);
+        QCOMPARE(statusIds(), QStringList{QStringLiteral("1001")});
+    }
+
     // A batch that fails stores and announces nothing and keeps the since marker, so the
     // next run fetches the same statuses again.
     void failingBatch()
