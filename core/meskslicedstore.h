@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 class QTimer;
 
@@ -36,24 +37,29 @@ public:
     void cancel();
     bool isRunning() const { return m_count > 0; }
 
-    // Keeps the MaxAnswerEntries newest entries (isNewer(a, b): a is newer than b) in their order,
-    // with one log line naming `what` when it cuts.
-    template <typename T, typename IsNewer>
-    static void keepNewest(QList<T>& entries, IsNewer isNewer, const char* what)
+    // Keeps the MaxAnswerEntries newest entries in their order (newest: the largest newness(entry),
+    // of equals the first listed), with one log line naming `what` when it cuts. Each entry's
+    // newness is read once.
+    template <typename T, typename Newness>
+    static void keepNewest(QList<T>& entries, Newness newness, const char* what)
     {
         if (entries.size() <= MaxAnswerEntries)
             return;
-        QList<qsizetype> order(entries.size());
-        for (qsizetype i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](qsizetype a, qsizetype b) { return isNewer(entries.at(a), entries.at(b)); });
-        order.resize(MaxAnswerEntries);
-        std::sort(order.begin(), order.end());
+        using Key = std::pair<decltype(newness(entries.first())), qsizetype>;
+        QList<Key> keys;
+        keys.reserve(entries.size());
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            keys.append(Key(newness(entries.at(i)), -i));
+        QList<Key> order = keys;
+        const auto nth = order.begin() + (MaxAnswerEntries - 1);
+        std::nth_element(order.begin(), nth, order.end(), std::greater<Key>());
+        const Key last = *nth;
         QList<T> kept;
         kept.reserve(MaxAnswerEntries);
-        for (qsizetype i : std::as_const(order))
-            kept.append(entries.at(i));
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (keys.at(i) >= last)
+                kept.append(entries.at(i));
+        }
         qDebug().noquote() << QStringLiteral("%1: answer of %2 entries, only the newest %3 are stored")
                                   .arg(QLatin1String(what))
                                   .arg(entries.size())

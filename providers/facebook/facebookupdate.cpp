@@ -368,9 +368,7 @@ void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& ans
     QList<SFacebookUser> users = answerUsers;
     CMeskSlicedStore::keepNewest(
         posts,
-        [](const SFacebookStreamPost& a, const SFacebookStreamPost& b) {
-            return postedAt(a.createdTime) > postedAt(b.createdTime);
-        },
+        [](const SFacebookStreamPost& post) { return postedAt(post.createdTime); },
         "CFacebookEventManager");
     if (posts.size() < answerPosts.size()) {
         // Only the profiles the kept posts name.
@@ -594,9 +592,7 @@ void CFacebookEventManager::_onMessages(const QList<SFacebookMessage>& answer)
     QList<SFacebookMessage> messages = answer;
     CMeskSlicedStore::keepNewest(
         messages,
-        [](const SFacebookMessage& a, const SFacebookMessage& b) {
-            return postedAt(a.createdTime) > postedAt(b.createdTime);
-        },
+        [](const SFacebookMessage& message) { return postedAt(message.createdTime); },
         "CFacebookEventManager");
     storeInSlices(
         messages.size(),

@@ -33,9 +33,7 @@ void keepNewest(QList<SFlickrPhoto>& photos)
 {
     CMeskSlicedStore::keepNewest(
         photos,
-        [](const SFlickrPhoto& a, const SFlickrPhoto& b) {
-            return a.dateUpload.toULongLong() > b.dateUpload.toULongLong();
-        },
+        [](const SFlickrPhoto& photo) { return photo.dateUpload.toULongLong(); },
         "CFlickrEventManager");
 }
 

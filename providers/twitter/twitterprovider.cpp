@@ -255,9 +255,7 @@ void CTwitterProvider::storeTimeline(STwitterTimeLine timeline, bool friends)
     }
     CMeskSlicedStore::keepNewest(
         timeline,
-        [](const STwitterStatusEvent& a, const STwitterStatusEvent& b) {
-            return isHigherId(a.status.id, b.status.id);
-        },
+        [](const STwitterStatusEvent& event) { return event.status.id.toULongLong(); },
         "CTwitterProvider");
     // sinceId moves only once the whole answer is stored: a run stopped between its slices
     // fetches the rest again.

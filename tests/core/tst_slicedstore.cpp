@@ -84,12 +84,25 @@ private slots:
                 expected.append(value);
         }
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1500 entries, only the newest 1000"));
-        CMeskSlicedStore::keepNewest(entries, [](int a, int b) { return a > b; }, "test");
+        CMeskSlicedStore::keepNewest(entries, [](int value) { return value; }, "test");
         QCOMPARE(entries, expected);
 
         QList<int> few{3, 1, 2};
-        CMeskSlicedStore::keepNewest(few, [](int a, int b) { return a > b; }, "test");
+        CMeskSlicedStore::keepNewest(few, [](int value) { return value; }, "test");
         QCOMPARE(few, (QList<int>{3, 1, 2}));
+
+        // Of equals, the first listed.
+        QList<int> ties(1200, 7);
+        for (int i = 0; i < ties.size(); ++i)
+            ties[i] = i < 600 ? 1 : 2;
+        ties[0] = 3;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries"));
+        CMeskSlicedStore::keepNewest(ties, [](int value) { return value; }, "test");
+        QCOMPARE(ties.size(), 1000);
+        QCOMPARE(ties.count(3), 1);
+        QCOMPARE(ties.count(2), 600);
+        QCOMPARE(ties.indexOf(1), 1); // the 399 ones kept are the first after the three
+        QCOMPARE(ties.count(1), 399);
     }
 };
 
