@@ -14,6 +14,10 @@
 #include <atomic>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QString databaseFileName = QStringLiteral("mindex.db");
 const QString schemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
@@ -21,9 +25,6 @@ const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral
                              QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("MEDIAITEMS"),
                              QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIASMSMESSAGES"),
                              QStringLiteral("MEDIASYNC")};
-// SQLite's primary result codes for a file that is not a database or is damaged.
-constexpr int SqliteCorrupt = 11;
-constexpr int SqliteNotADatabase = 26;
 constexpr int MaxFileNumber = 1000;
 
 QString nextConnectionName()
@@ -50,11 +51,57 @@ QString fileSuffix(const QString& suffix)
     return isSafeSuffix(suffix, suffix.size()) ? suffix : QStringLiteral("img");
 }
 
-bool isDamagedFileError(const QSqlError& error)
+// SQLite's primary result codes (the low byte of an extended code) for a file that cannot be read now
+// but may be later: permissions, locks, a full disk, a failing device. Every other failure of a read
+// (corrupt, not a database, too big, a malformed schema, an unknown collation) means the file is damaged.
+bool isPassingFailure(const QSqlError& error)
 {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
-    return ok && (code == SqliteCorrupt || code == SqliteNotADatabase);
+    if (!ok || code == 0)
+        return true;
+    enum : int {
+        Perm = 3, Abort, Busy, Locked, NoMem, ReadOnly, Interrupt, IoErr,
+        Full = 13, CantOpen, Protocol,
+        Schema = 17,
+        Misuse = 21, NoLfs, Auth,
+    };
+    switch (code) {
+    case Perm: case Abort: case Busy: case Locked: case NoMem: case ReadOnly: case Interrupt: case IoErr:
+    case Full: case CantOpen: case Protocol: case Schema: case Misuse: case NoLfs: case Auth:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Gives an existing folder 0700 or an existing file 0600, unless it has it already. A failure is logged
+// and otherwise ignored: a start never fails for it. Anything else found there (a link, which chmod would
+// follow, a folder where a file belongs) is left alone.
+void makePrivate(const QString& path, bool isFolder)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const mode_t mode = isFolder ? 0700 : 0600;
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0 || (isFolder ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) ||
+        (info.st_mode & 07777) == mode)
+        return;
+    if (::chmod(name.constData(), mode) != 0)
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
+}
+
+// The database file holds every account's keys: it is created private before SQLite opens it, and
+// SQLite gives its journal, -wal and -shm files the main file's mode.
+void makePrivateFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    else
+        makePrivate(path, false);
 }
 } // namespace
 
@@ -167,18 +214,33 @@ bool CMediaDataBase::initFileSystem()
 {
     QDir dir;
     bool ok = true;
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     if (!QFileInfo(m_root).isDir()) {
         // Only the root itself is private: its parents are ordinary folders of the user.
         const QString parent = QFileInfo(m_root).absolutePath();
-        ok = dir.mkpath(parent) && dir.mkdir(m_root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ok = dir.mkpath(parent) && dir.mkdir(m_root, ownerOnly);
     }
+    // A folder made beforehand (a restored backup, another tool) keeps no wider mode.
+    if (ok)
+        makePrivate(m_root, true);
     for (const char* name : {"users", "items", "media"}) {
+        if (ok && !QFileInfo(folder(name)).isDir())
+            ok = dir.mkdir(folder(name), ownerOnly);
         if (ok)
-            ok = dir.mkpath(folder(name));
+            makePrivate(folder(name), true);
     }
-    if (!ok)
+    if (!ok) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
-    return ok;
+        return false;
+    }
+    // Left by a crash, or moved aside earlier: every one of them holds the account keys.
+    const QString path = databasePath();
+    for (const QString& companion : {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        makePrivate(path + companion, false);
+    for (const QString& name : QDir(m_root).entryList({databaseFileName + QStringLiteral(".bak-*")},
+                                                       QDir::Files | QDir::System | QDir::Hidden))
+        makePrivate(m_root + QLatin1Char('/') + name, false);
+    return true;
 }
 
 void CMediaDataBase::setTableDatabases(const QSqlDatabase& database)
@@ -188,6 +250,7 @@ void CMediaDataBase::setTableDatabases(const QSqlDatabase& database)
 
 bool CMediaDataBase::openDatabase()
 {
+    makePrivateFile(databasePath());
     m_database.setDatabaseName(databasePath());
     if (!m_database.open()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
@@ -225,7 +288,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
     // A query failure tells a damaged file (rebuild) from one that cannot be read now (leave it).
     auto failure = [](const QSqlQuery& query) {
         const QSqlError error = query.lastError();
-        if (isDamagedFileError(error)) {
+        if (!isPassingFailure(error)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                       .arg(error.databaseText());
             return SchemaState::Mismatch;

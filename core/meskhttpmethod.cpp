@@ -46,22 +46,22 @@ bool CMeskHttpMethod::started(int id)
 
 bool CMeskHttpMethod::get(const QString& url)
 {
-    return begin(url) && started(CMeskHttpTaskPool::get(url, this));
+    return begin(url) && started(CMeskHttpTaskPool::get(url, this, m_deadlineMs));
 }
 
 bool CMeskHttpMethod::getToFile(const QString& url, const QString& fileName)
 {
-    return begin(url) && started(CMeskHttpTaskPool::getToFile(url, fileName, this));
+    return begin(url) && started(CMeskHttpTaskPool::getToFile(url, fileName, this, m_deadlineMs));
 }
 
 bool CMeskHttpMethod::post(const QString& url, const QByteArray& body)
 {
-    return begin(url) && started(CMeskHttpTaskPool::post(url, body, this));
+    return begin(url) && started(CMeskHttpTaskPool::post(url, body, this, m_deadlineMs));
 }
 
 bool CMeskHttpMethod::postFile(const QString& url, const QString& fileName)
 {
-    return begin(url) && started(CMeskHttpTaskPool::postFile(url, fileName, this));
+    return begin(url) && started(CMeskHttpTaskPool::postFile(url, fileName, this, m_deadlineMs));
 }
 
 void CMeskHttpMethod::onTaskResponse(const SMeskHttpResponseHeader& header, const QByteArray& body)

@@ -38,6 +38,10 @@ public:
     // Status of the last response; 0 before any response and after a transport failure.
     int httpStatus() const { return m_httpStatus.load(); }
 
+    // Total time each request started afterwards may take, in milliseconds; 0 takes the pool's
+    // default. A request that passes it fails as networkError(HttpTimedOut).
+    void setDeadline(int msecs) { m_deadlineMs = msecs; }
+
     bool get(const QString& url);
     bool getToFile(const QString& url, const QString& fileName);
     bool post(const QString& url, const QByteArray& body);
@@ -78,6 +82,7 @@ private:
     bool m_ready = true;
     bool m_parsed = false;
     int m_taskId = 0;
+    int m_deadlineMs = 0;
     SMeskHttpResponseHeader m_responseHeader;
     QByteArray m_responseData;
     std::atomic<int> m_httpStatus{0};

@@ -20,6 +20,8 @@ enum TMeskHttpError {
     HttpProxyAuthenticationRequired = 9,
     // An in-memory answer grew past MeskHttpMaxBodySize; nothing was parsed.
     HttpResponseTooLarge = 10,
+    // The answer had not ended when the request's total deadline passed; it was aborted.
+    HttpTimedOut = 11,
 };
 
 // The status line and headers of one HTTP response.
@@ -54,6 +56,8 @@ public:
 // The largest answer body a call object is handed to parse (downloads to a
 // file are not limited).
 constexpr qint64 MeskHttpMaxBodySize = 8 * 1024 * 1024;
+// Total deadline of a request a person watches a waiting page for (the setup wizards).
+constexpr int MeskHttpWaitingDeadlineMs = 30 * 1000;
 
 Q_DECLARE_METATYPE(TMeskHttpError)
 Q_DECLARE_METATYPE(SMeskHttpResponseHeader)

@@ -11,6 +11,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QTimer>
 #include <QUrl>
 
 #include <atomic>
@@ -21,6 +22,8 @@ namespace {
 // The one pool of the process; read and written on the GUI thread only.
 CMeskHttpTaskPool* s_pool = nullptr;
 std::atomic<int> s_transferTimeoutMs{120000};
+std::atomic<int> s_memoryDeadlineMs{5 * 60 * 1000};
+std::atomic<int> s_fileDeadlineMs{30 * 60 * 1000};
 
 // A cookie jar that keeps nothing: no request carries a cookie, no answer stores one.
 class CMeskNoCookieJar : public QNetworkCookieJar
@@ -52,9 +55,9 @@ int clampToInt(qint64 value)
 // CMeskPoolEvent
 
 CMeskPoolEvent::CMeskPoolEvent(IMeskHttpTaskObserver* observer, int kind, const QString& url,
-                               const QString& fileName, const QByteArray& body, int taskId)
+                               const QString& fileName, const QByteArray& body, int taskId, int deadlineMs)
     : QEvent(EventType), observer(observer), kind(kind), url(url), fileName(fileName), body(body),
-      taskId(taskId)
+      taskId(taskId), deadlineMs(deadlineMs)
 {
 }
 
@@ -248,6 +251,8 @@ void CMeskHttpTask::abort()
         return;
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
+    if (m_deadline)
+        m_deadline->stop();
     disconnect(reply, nullptr, this, nullptr);
     reply->abort();
     delete reply;
@@ -329,6 +334,14 @@ void CMeskHttpTask::start(Method method, const QUrl& url, const QByteArray* body
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(s_transferTimeoutMs.load());
+    // The inactivity timeout restarts with every byte: an answer that trickles in would never end
+    // without a deadline for the whole request. A timer, not a check on read: a server may send nothing.
+    if (!m_deadline) {
+        m_deadline = new QTimer(this);
+        m_deadline->setSingleShot(true);
+        connect(m_deadline, &QTimer::timeout, this, &CMeskHttpTask::_onDeadline);
+    }
+    m_deadline->start(m_deadlineMs > 0 ? m_deadlineMs : CMeskHttpTaskPool::defaultDeadline(m_target != nullptr));
 
     if (method == Get) {
         m_reply = m_nam->get(request);
@@ -381,14 +394,31 @@ void CMeskHttpTask::refuseTooLarge()
 {
     qDebug().noquote()
         << QStringLiteral("CMeskHttpTask: answer larger than %1 bytes refused").arg(MeskHttpMaxBodySize);
+    end(HttpResponseTooLarge);
+}
+
+void CMeskHttpTask::_onDeadline()
+{
+    if (!m_reply)
+        return;
+    qDebug().noquote() << QStringLiteral("CMeskHttpTask: no complete answer within %1 ms, aborted")
+                              .arg(m_deadline->interval());
+    end(HttpTimedOut);
+}
+
+void CMeskHttpTask::end(TMeskHttpError error)
+{
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
+    if (m_deadline)
+        m_deadline->stop();
     disconnect(reply, nullptr, this, nullptr);
     reply->abort();
     reply->deleteLater();
     m_body = QByteArray();
     m_source.reset();
-    fail(HttpResponseTooLarge);
+    m_target.reset(); // an unfinished download is discarded; an earlier file stays
+    fail(error);
 }
 
 void CMeskHttpTask::_onProgress(qint64 done, qint64 total)
@@ -405,6 +435,8 @@ void CMeskHttpTask::_onFinished()
         return; // refused as too large
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
+    if (m_deadline)
+        m_deadline->stop();
     disconnect(reply, nullptr, this, nullptr);
     reply->deleteLater();
     deleteLater();
@@ -552,6 +584,7 @@ void CMeskHttpTaskPool::customEvent(QEvent* e)
     CMeskHttpTask* task = m_taskList->createTask(ev->observer, ev->taskId, m_nam);
     if (!task)
         return;
+    task->setDeadline(ev->deadlineMs);
     switch (ev->kind) {
     case CMeskPoolEvent::KindGet:
         task->get(ev->url);
@@ -575,7 +608,7 @@ int CMeskHttpTaskPool::nextTaskId()
 }
 
 int CMeskHttpTaskPool::enqueue(CMeskPoolEvent::Kind kind, const QString& url, const QString& fileName,
-                               const QByteArray& body, IMeskHttpTaskObserver* observer)
+                               const QByteArray& body, IMeskHttpTaskObserver* observer, int deadlineMs)
 {
     if (!isPoolRunning()) {
         qDebug().noquote() << QStringLiteral(
@@ -585,28 +618,28 @@ int CMeskHttpTaskPool::enqueue(CMeskPoolEvent::Kind kind, const QString& url, co
     const int id = s_pool->nextTaskId();
     s_pool->m_taskList->addPending(id, observer);
     QCoreApplication::postEvent(s_pool->m_receiver,
-                                new CMeskPoolEvent(observer, kind, url, fileName, body, id));
+                                new CMeskPoolEvent(observer, kind, url, fileName, body, id, deadlineMs));
     return id;
 }
 
-int CMeskHttpTaskPool::get(const QString& url, IMeskHttpTaskObserver* observer)
+int CMeskHttpTaskPool::get(const QString& url, IMeskHttpTaskObserver* observer, int deadlineMs)
 {
-    return enqueue(CMeskPoolEvent::KindGet, url, {}, {}, observer);
+    return enqueue(CMeskPoolEvent::KindGet, url, {}, {}, observer, deadlineMs);
 }
 
-int CMeskHttpTaskPool::getToFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer)
+int CMeskHttpTaskPool::getToFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer, int deadlineMs)
 {
-    return enqueue(CMeskPoolEvent::KindGetToFile, url, fileName, {}, observer);
+    return enqueue(CMeskPoolEvent::KindGetToFile, url, fileName, {}, observer, deadlineMs);
 }
 
-int CMeskHttpTaskPool::post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer)
+int CMeskHttpTaskPool::post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer, int deadlineMs)
 {
-    return enqueue(CMeskPoolEvent::KindPost, url, {}, body, observer);
+    return enqueue(CMeskPoolEvent::KindPost, url, {}, body, observer, deadlineMs);
 }
 
-int CMeskHttpTaskPool::postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer)
+int CMeskHttpTaskPool::postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer, int deadlineMs)
 {
-    return enqueue(CMeskPoolEvent::KindPostFile, url, fileName, {}, observer);
+    return enqueue(CMeskPoolEvent::KindPostFile, url, fileName, {}, observer, deadlineMs);
 }
 
 void CMeskHttpTaskPool::cancelTask(int id, IMeskHttpTaskObserver* observer)
@@ -623,6 +656,17 @@ void CMeskHttpTaskPool::setTransferTimeout(int msecs)
 int CMeskHttpTaskPool::transferTimeout()
 {
     return s_transferTimeoutMs.load();
+}
+
+void CMeskHttpTaskPool::setDefaultDeadlines(int memoryMsecs, int fileMsecs)
+{
+    s_memoryDeadlineMs.store(memoryMsecs);
+    s_fileDeadlineMs.store(fileMsecs);
+}
+
+int CMeskHttpTaskPool::defaultDeadline(bool toFile)
+{
+    return toFile ? s_fileDeadlineMs.load() : s_memoryDeadlineMs.load();
 }
 
 void CMeskHttpTaskPool::setTaskCounterForTest(int value)

@@ -19,6 +19,7 @@ class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QSaveFile;
+class QTimer;
 class CMeskHttpTaskPool;
 
 // One request on its way from an entry point of the pool to the pool thread.
@@ -36,7 +37,7 @@ public:
     };
 
     CMeskPoolEvent(IMeskHttpTaskObserver* observer, int kind, const QString& url, const QString& fileName,
-                   const QByteArray& body, int taskId);
+                   const QByteArray& body, int taskId, int deadlineMs);
 
     IMeskHttpTaskObserver* observer; // not owned
     int kind;
@@ -44,6 +45,7 @@ public:
     QString fileName;
     QByteArray body;
     int taskId;
+    int deadlineMs; // total time the request may take
 };
 
 // Receives the pool's events on the pool thread and hands them to the pool.
@@ -115,6 +117,9 @@ public:
 
     int taskId() const { return m_taskId; }
 
+    // Total time the request started next may take, in milliseconds.
+    void setDeadline(int msecs) { m_deadlineMs = msecs; }
+
     void get(const QString& url);
     void getToFile(const QString& url, const QString& fileName);
     void post(const QString& url, const QByteArray& body);
@@ -138,6 +143,7 @@ private slots:
     void _onFinished();
     void _onReadyRead();
     void _onProgress(qint64 done, qint64 total);
+    void _onDeadline();
 
 private:
     friend class CMeskHttpTaskList;
@@ -155,6 +161,8 @@ private:
     void dropCancelled();
     // Pool thread: the in-memory answer passed MeskHttpMaxBodySize; ends the request unparsed.
     void refuseTooLarge();
+    // Pool thread: stops the transfer and reports `error`; nothing of the answer is kept.
+    void end(TMeskHttpError error);
 
     IMeskHttpTaskObserver* m_observer;
     QByteArray m_body;
@@ -162,6 +170,8 @@ private:
     std::unique_ptr<QFile> m_source;     // upload source, only read
     QNetworkAccessManager* m_nam;
     QNetworkReply* m_reply = nullptr;
+    QTimer* m_deadline = nullptr; // child of the task, so on the pool thread
+    int m_deadlineMs = 0;
     CMeskHttpTaskList* m_list;
     QMetaObject::Connection m_doneConnection;
     QMetaObject::Connection m_failedConnection;
@@ -180,7 +190,8 @@ private:
 // percent-encoded unreserved characters are decoded, an empty path is sent as "/" and the
 // fragment is dropped. Any answer with an HTTP status is a response (onTaskResponse, then
 // onTaskDone); a transport failure, a body cut short or the inactivity timeout is a failure
-// (onTaskFailed). An answer body kept in memory that grows past MeskHttpMaxBodySize ends the
+// (onTaskFailed). Every request also has a total deadline, however steadily its answer trickles
+// in: when it passes, the transfer is aborted and the request fails as HttpTimedOut. An answer body kept in memory that grows past MeskHttpMaxBodySize ends the
 // request as HttpResponseTooLarge without reaching onTaskResponse; a download into a file has
 // no such limit. A cancelled request is aborted (or, not yet started, never sent). The pool
 // never retries, but QNAM itself sends a request once more when the server closes the
@@ -201,10 +212,14 @@ public:
     static bool isPoolRunning();
 
     // Each returns the task id (≥ 1), or -1 when the pool does not run (nothing is sent then).
-    static int get(const QString& url, IMeskHttpTaskObserver* observer);
-    static int getToFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer);
-    static int post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer);
-    static int postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer);
+    // deadlineMs is the total time the request may take; 0 (or less) takes the default deadline.
+    static int get(const QString& url, IMeskHttpTaskObserver* observer, int deadlineMs = 0);
+    static int getToFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer,
+                         int deadlineMs = 0);
+    static int post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer,
+                    int deadlineMs = 0);
+    static int postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer,
+                        int deadlineMs = 0);
 
     // Detaches the observer from the task with this id: nothing reaches it afterwards, and the
     // transfer is aborted on the pool thread (a download's temporary file is removed, an earlier
@@ -215,6 +230,10 @@ public:
     // Inactivity timeout of every request started afterwards, in milliseconds (default 120000).
     static void setTransferTimeout(int msecs);
     static int transferTimeout();
+    // Default total deadlines of requests started afterwards, in milliseconds: answers read into
+    // memory (default 5 minutes) and downloads into a file (default 30 minutes).
+    static void setDefaultDeadlines(int memoryMsecs, int fileMsecs);
+    static int defaultDeadline(bool toFile);
     // Test hook: the value the task counter holds; the next id is the value plus one
     // (or 1 when that overflows).
     static void setTaskCounterForTest(int value);
@@ -226,7 +245,7 @@ protected:
 private:
     CMeskHttpTaskPool();
     static int enqueue(CMeskPoolEvent::Kind kind, const QString& url, const QString& fileName,
-                       const QByteArray& body, IMeskHttpTaskObserver* observer);
+                       const QByteArray& body, IMeskHttpTaskObserver* observer, int deadlineMs);
     int nextTaskId();
     void stop();
 

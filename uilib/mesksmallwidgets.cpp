@@ -1,9 +1,14 @@
 #include "mesksmallwidgets.h"
 
+#include "mesktexts.h"
 #include "meskuistyle.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +30,43 @@ void setUpIconButton(QToolButton* button, unsigned int pixmapId)
 }
 
 } // namespace
+
+// ---- CMeskSelectableTextLabel ----
+
+CMeskSelectableTextLabel::CMeskSelectableTextLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+void CMeskSelectableTextLabel::copySelection() const
+{
+    if (hasSelectedText())
+        QGuiApplication::clipboard()->setText(CMeskTexts::withoutBreaks(selectedText()));
+}
+
+void CMeskSelectableTextLabel::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        event->accept();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CMeskSelectableTextLabel::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!hasSelectedText()) {
+        event->ignore();
+        return;
+    }
+    QMenu menu(this);
+    //: Context menu entry copying the selected text
+    menu.addAction(tr("Copy"), this, &CMeskSelectableTextLabel::copySelection);
+    menu.exec(event->globalPos());
+}
 
 // ---- CMeskLabelCombo ----
 

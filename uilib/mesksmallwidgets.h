@@ -3,18 +3,34 @@
 #include "widgets/quorlineedit.h"
 
 #include <QColor>
+#include <QLabel>
 #include <QList>
 #include <QObject>
 #include <QToolButton>
 #include <QWidget>
 
 class QAction;
-class QLabel;
 class QTimer;
 
 // Small widgets of the settings pages and the feed: a label that opens a menu of choices, a
 // dotted separator, the icon-only add and delete buttons, the colour fader of highlighted feed
 // items and the filter box of the main window.
+
+// A word-wrapped, mouse-selectable label for a service text given through
+// CMeskTexts::breakableText: a copied selection leaves the zero-width spaces out again.
+class CMeskSelectableTextLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit CMeskSelectableTextLabel(const QString& text, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void copySelection() const;
+};
 
 // A label that opens its choices as a pop-up menu on a left press; the taken choice becomes
 // the checked one and is reported by selectionChanged(id).

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -246,12 +247,19 @@ QString CMeskTexts::linkifyText(const QString& text)
     auto it = link.globalMatch(source);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        found = true;
         const QString shown = m.captured(0);
         QString href = shown;
         href.replace(QLatin1Char('"'), QLatin1String("%22"));
         if (href.startsWith(QLatin1String("www")))
             href.prepend(QLatin1String("http://"));
+        // Only a usable address becomes a link; anything else stays text.
+        QString address = href;
+        address.replace(QLatin1String("&lt;"), QLatin1String("<"));
+        const QUrl url(address);
+        if (href.size() > MaxLinkLength || !url.isValid() || url.host().isEmpty() ||
+            (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+            continue;
+        found = true;
         out += QStringView(source).mid(from, m.capturedStart() - from);
         out += QStringLiteral("<a href=\"%1\"><b>%2</b></a>").arg(href, shown);
         from = m.capturedEnd();
@@ -260,6 +268,65 @@ QString CMeskTexts::linkifyText(const QString& text)
         return source;
     out += QStringView(source).mid(from);
     return linkStyleSheet() + out;
+}
+
+QString CMeskTexts::shownText(const QString& text, qsizetype maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    qsizetype cut = maxLength;
+    // Never half a surrogate pair.
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate() && text.at(cut).isLowSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
+QString CMeskTexts::shownName(const QString& name)
+{
+    return shownText(name, MaxNameLength);
+}
+
+QString CMeskTexts::breakableText(const QString& text, bool richText)
+{
+    static const QRegularExpression entity(QStringLiteral("&#?[A-Za-z0-9]{1,10};"));
+    QString out;
+    out.reserve(text.size() + text.size() / BreakEvery);
+    int run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (richText && c == QLatin1Char('<')) {
+            const qsizetype end = text.indexOf(QLatin1Char('>'), i);
+            const qsizetype next = end < 0 ? text.size() : end + 1;
+            out += QStringView(text).mid(i, next - i);
+            i = next - 1;
+            continue;
+        }
+        qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        if (richText && c == QLatin1Char('&')) {
+            const QRegularExpressionMatch m = entity.match(text, i, QRegularExpression::NormalMatch,
+                                                               QRegularExpression::AnchorAtOffsetMatchOption);
+            if (m.hasMatch())
+                length = m.capturedLength();
+        }
+        out += QStringView(text).mid(i, length);
+        i += length - 1;
+        if (c.isSpace() || c == QChar(ZeroWidthSpace)) {
+            run = 0;
+            continue;
+        }
+        if (++run >= BreakEvery && i + 1 < text.size() && !text.at(i + 1).isSpace() &&
+            text.at(i + 1) != QLatin1Char('<')) {
+            out += QChar(ZeroWidthSpace);
+            run = 0;
+        }
+    }
+    return out;
+}
+
+QString CMeskTexts::withoutBreaks(const QString& text)
+{
+    QString out = text;
+    return out.remove(QChar(ZeroWidthSpace));
 }
 
 QString CMeskTexts::highlightText(const QString& text, const QString& filter, bool escapeFilter)

@@ -35,8 +35,26 @@ public:
     static QString moreButtonText();
 
     // The text with "<" escaped and every web address (http://, https://, www.) turned into a
-    // bold link; with the link style sheet in front when there is at least one.
+    // bold link; with the link style sheet in front when there is at least one. Only a valid
+    // http or https address with a host, of at most MaxLinkLength characters, becomes a link.
     static QString linkifyText(const QString& text);
+
+    // What an item widget shows of a text from a service (the full text stays in storage): at most
+    // maxLength characters, cut between two code points and ended with "…" when cut. Cut before
+    // escaping and linking.
+    static constexpr qsizetype MaxTextLength = 2000;
+    static constexpr qsizetype MaxNameLength = 200;
+    static constexpr qsizetype MaxLinkLength = 2048;
+    static QString shownText(const QString& text, qsizetype maxLength = MaxTextLength);
+    static QString shownName(const QString& name);
+    // A word-wrapped label never breaks a word, so one long word would widen its item: a
+    // zero-width space after every BreakEvery characters of a word lets it break. With richText,
+    // tags are left alone and an entity counts as one character. Applied last, to what the label
+    // shows; withoutBreaks() takes them out again.
+    static constexpr int BreakEvery = 20;
+    static constexpr char16_t ZeroWidthSpace = 0x200B;
+    static QString breakableText(const QString& text, bool richText);
+    static QString withoutBreaks(const QString& text);
     // Every case-insensitive occurrence of the filter outside tags, entities and style blocks
     // marked with the highlight colour. With escapeFilter, "<" in the filter is taken as "&lt;".
     static QString highlightText(const QString& text, const QString& filter, bool escapeFilter);

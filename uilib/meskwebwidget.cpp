@@ -2,10 +2,15 @@
 
 #include "imeskbrowserbackend.h"
 
+#include <QDebug>
 #include <QResizeEvent>
+#include <QTimer>
 
-CMeskWebWidget::CMeskWebWidget(QWidget* parent) : QWidget(parent)
+CMeskWebWidget::CMeskWebWidget(QWidget* parent) : QWidget(parent), m_loadTimer(new QTimer(this))
 {
+    m_loadTimer->setSingleShot(true);
+    m_loadTimer->setInterval(30000);
+    connect(m_loadTimer, &QTimer::timeout, this, &CMeskWebWidget::_onLoadTimeout);
     m_backend = IMeskBrowserBackend::create(this);
     if (!m_backend)
         return;
@@ -18,16 +23,24 @@ CMeskWebWidget::CMeskWebWidget(QWidget* parent) : QWidget(parent)
     connect(m_backend, &IMeskBrowserBackend::beforeNavigate, this, &CMeskWebWidget::_onBeforeNavigate);
     connect(m_backend, &IMeskBrowserBackend::statusText, this, &CMeskWebWidget::statusTextChanged);
     connect(m_backend, &IMeskBrowserBackend::navigateComplete, this, &CMeskWebWidget::_onNavigateComplete);
-    connect(m_backend, &IMeskBrowserBackend::navigateFailed, this, &CMeskWebWidget::pageLoadFailed);
+    connect(m_backend, &IMeskBrowserBackend::navigateFailed, this, &CMeskWebWidget::_onNavigateFailed);
 }
 
 CMeskWebWidget::~CMeskWebWidget() = default;
 
+void CMeskWebWidget::setLoadTimeout(int msecs)
+{
+    m_loadTimer->setInterval(msecs);
+}
+
 void CMeskWebWidget::navigate(const QString& url)
 {
     m_lastTarget = url;
-    if (m_backend)
-        m_backend->navigate(url);
+    m_timedOut = false;
+    if (!m_backend)
+        return;
+    m_loadTimer->start();
+    m_backend->navigate(url);
 }
 
 void CMeskWebWidget::resizeEvent(QResizeEvent* event)
@@ -46,5 +59,24 @@ void CMeskWebWidget::_onBeforeNavigate(const QString& url)
 
 void CMeskWebWidget::_onNavigateComplete(const QString& url)
 {
+    if (m_timedOut)
+        return;
+    m_loadTimer->stop();
     emit pageLoaded(url);
+}
+
+void CMeskWebWidget::_onNavigateFailed(const QString& url)
+{
+    if (m_timedOut)
+        return;
+    m_loadTimer->stop();
+    emit pageLoadFailed(url);
+}
+
+void CMeskWebWidget::_onLoadTimeout()
+{
+    // A server that never answers would keep the wizard's waiting page up for minutes.
+    qDebug().noquote() << QStringLiteral("CMeskWebWidget: %1 did not load in time").arg(m_lastTarget);
+    m_timedOut = true;
+    emit pageLoadFailed(m_lastTarget);
 }

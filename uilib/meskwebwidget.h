@@ -6,10 +6,14 @@
 #include <QString>
 #include <QWidget>
 
+class QTimer;
+
 // Shows a web service's pages inside the setup wizard through the process's browser backend,
 // whose widget fills this one. A navigation the program started itself (the last address given
 // to navigate()) is not announced; every other one is, before it loads. Every load reports
-// pageLoaded() or pageLoadFailed(). Without a browser backend the widget stays empty.
+// pageLoaded() or pageLoadFailed(); a page the program asked for that has not loaded within the load
+// time-out counts as failed, and whatever its load reports later is dropped. Without a browser
+// backend the widget stays empty.
 class CMeskWebWidget : public QWidget
 {
     Q_OBJECT
@@ -18,6 +22,8 @@ public:
     ~CMeskWebWidget() override;
 
     void navigate(const QString& url);
+    // Time a page given to navigate() may take to load, in milliseconds (default 30 s).
+    void setLoadTimeout(int msecs);
     // Null when no browser backend is installed.
     IMeskBrowserBackend* backend() const { return m_backend; }
 
@@ -33,8 +39,12 @@ protected:
 private slots:
     void _onBeforeNavigate(const QString& url);
     void _onNavigateComplete(const QString& url);
+    void _onNavigateFailed(const QString& url);
+    void _onLoadTimeout();
 
 private:
     QPointer<IMeskBrowserBackend> m_backend;
     QString m_lastTarget;
+    QTimer* m_loadTimer;
+    bool m_timedOut = false;
 };

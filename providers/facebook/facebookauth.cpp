@@ -101,6 +101,7 @@ bool CFacebookAuth::requestUserInfo(const QString& uid)
         return false;
     delete m_userInfoCall;
     m_userInfoCall = new CFacebookUserInfo(m_api, this);
+    m_userInfoCall->setDeadline(MeskHttpWaitingDeadlineMs); // the wizard's waiting page is up meanwhile
     connect(m_userInfoCall, &CFacebookUserInfo::userInfoReady, this, &CFacebookAuth::_onUserInfoReady);
     connect(m_userInfoCall, &CFacebookUserInfo::networkError, this, &CFacebookAuth::_onNetworkError);
     connect(m_userInfoCall, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,

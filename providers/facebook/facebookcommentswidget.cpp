@@ -6,6 +6,8 @@
 #include "facebookuser.h"
 #include "meskitemwidgets.h"
 #include "meskpostcommentwidget.h"
+#include "mesksmallwidgets.h"
+#include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 
@@ -61,7 +63,7 @@ CFacebookCommentWidget::CFacebookCommentWidget(CFacebookUser* commenter, CFacebo
     auto* textBox = new QVBoxLayout;
     textBox->setContentsMargins(0, 0, 0, 0);
     const QString who = m_own ? tr("Me", "Pronoun - action executed by the user himself")
-                              : (commenter ? commenter->name().toHtmlEscaped() : QString());
+                              : (commenter ? CMeskTexts::shownName(commenter->name()).toHtmlEscaped() : QString());
     auto* header = new QHBoxLayout;
     auto* name = new QLabel(QStringLiteral("<b>%1</b>").arg(who));
     name->setTextFormat(Qt::RichText);
@@ -71,11 +73,10 @@ CFacebookCommentWidget::CFacebookCommentWidget(CFacebookUser* commenter, CFacebo
     header->addWidget(m_dateLabel);
     header->addStretch(1);
     textBox->addLayout(header);
-    auto* text = new QLabel(m_item.content);
+    // At most the first 2,000 characters; the full comment stays in storage.
+    auto* text =
+        new CMeskSelectableTextLabel(CMeskTexts::breakableText(CMeskTexts::shownText(m_item.content), false));
     text->setTextFormat(Qt::PlainText);
-    text->setWordWrap(true);
-    text->setAlignment(Qt::AlignLeft);
-    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setPointSize(text, pointSize);
     textBox->addWidget(text);
     textBox->addStretch(1);

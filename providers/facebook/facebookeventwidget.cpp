@@ -226,8 +226,14 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
         return;
     // Service texts are escaped in full here; the builders' own "<" escaping then changes nothing.
     const QString who =
-        own ? QObject::tr("Me", "Pronoun referring to the user himself") : user->name().toHtmlEscaped();
-    const QString body = event->text().toHtmlEscaped();
+        own ? QObject::tr("Me", "Pronoun referring to the user himself")
+            : CMeskTexts::shownName(user->name()).toHtmlEscaped();
+    // Shown at most in part (cut before escaping); the full texts stay in storage.
+    const auto shown = [](const QString& serviceText) { return CMeskTexts::shownText(serviceText).toHtmlEscaped(); };
+    const auto linkable = [](const QString& url) {
+        return meskIsWebAddress(url) && url.size() <= CMeskTexts::MaxLinkLength;
+    };
+    const QString body = shown(event->text());
     QList<SMediaItem> children;
     const int kind = event->eventType();
     if (kind >= FacebookEventType::Photo && kind <= FacebookEventType::Video)
@@ -246,9 +252,8 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
         break;
     case FacebookEventType::Link: {
         CFacebookLink* link = (objects && !children.isEmpty()) ? objects->link(children.first().id) : nullptr;
-        if (link && meskIsWebAddress(link->url()))
-            text = CMeskTexts::linkPostedHtml(who, link->url().toHtmlEscaped(),
-                                              link->description().toHtmlEscaped());
+        if (link && linkable(link->url()))
+            text = CMeskTexts::linkPostedHtml(who, link->url().toHtmlEscaped(), shown(link->description()));
         else
             text = CMeskTexts::linkPostedCaption(who);
         text = withQuote(text, body);
@@ -257,10 +262,10 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
     case FacebookEventType::CalendarEvent: {
         CFacebookCalendarEvent* calendar =
             (objects && !children.isEmpty()) ? objects->calendarEvent(children.first().id) : nullptr;
-        if (calendar && meskIsWebAddress(calendar->url()))
+        if (calendar && linkable(calendar->url()))
             text = withQuote(CMeskTexts::eventPostedHtml(who, calendar->url().toHtmlEscaped(),
-                                                         calendar->name().toHtmlEscaped()),
-                             calendar->description().toHtmlEscaped());
+                                                         CMeskTexts::shownName(calendar->name()).toHtmlEscaped()),
+                             shown(calendar->description()));
         else
             text = CMeskTexts::eventPostedCaption(who);
         break;
@@ -271,7 +276,7 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
         if (!video || video->text().isEmpty())
             text = CMeskTexts::videoPostedCaption(who);
         else
-            text = CMeskTexts::videoPostedTitleCaption(who, video->text().toHtmlEscaped());
+            text = CMeskTexts::videoPostedTitleCaption(who, shown(video->text()));
         break;
     }
     case FacebookEventType::Message:
@@ -294,7 +299,7 @@ void CFacebookEventWidget::setCaption()
     captionText(m_event, m_user, text, m_own, m_objects);
     if (m_event && m_user)
         m_captionText = text;
-    m_caption->setText(m_captionText);
+    m_caption->setText(CMeskTexts::breakableText(m_captionText, true));
 }
 
 QString CFacebookEventWidget::commentsText() const
@@ -331,9 +336,9 @@ bool CFacebookEventWidget::applyFilter(const QString& text, bool highlight)
     if (!meskFilterMatches(m_captionText, text))
         return false;
     if (highlight) {
-        m_caption->setText(text.isEmpty()
-                               ? m_captionText
-                               : CMeskTexts::highlightText(m_captionText, text.toHtmlEscaped(), false));
+        m_caption->setText(CMeskTexts::breakableText(
+            text.isEmpty() ? m_captionText : CMeskTexts::highlightText(m_captionText, text.toHtmlEscaped(), false),
+            true));
     }
     return true;
 }

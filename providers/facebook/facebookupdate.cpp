@@ -10,9 +10,12 @@
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "meskclock.h"
+#include "meskslicedstore.h"
 
 #include <QDebug>
+#include <QSet>
 
+#include <limits>
 #include <utility>
 
 namespace {
@@ -26,6 +29,14 @@ void log(const char* text)
 }
 
 using Kind = CFacebookObjectManager::Kind;
+
+// A time as the service gives it (seconds since 1970) for ordering; an unreadable one is oldest.
+qint64 postedAt(const QString& seconds)
+{
+    bool ok = false;
+    const qint64 value = seconds.trimmed().toLongLong(&ok);
+    return ok ? value : std::numeric_limits<qint64>::min();
+}
 
 } // namespace
 
@@ -171,7 +182,8 @@ CFacebookEventManager::CFacebookEventManager(CFacebookApi* api, CFacebookObjectM
       m_notificationsCall(new CFacebookNotifications(api, this)),
       m_messagesCall(new CFacebookMessages(api, this)),
       m_commentSync(new CFacebookCommentSync(api, objects, this)),
-      m_eventPhotosCall(new CFacebookEventPhotos(api, this)), m_objects(objects), m_sync(sync)
+      m_eventPhotosCall(new CFacebookEventPhotos(api, this)), m_objects(objects), m_sync(sync),
+      m_slices(new CMeskSlicedStore(this))
 {
     connect(m_streamCall, &CFacebookStreamEvents::streamPosts, this, &CFacebookEventManager::_onStreamPosts);
     connect(m_notificationsCall, &CFacebookNotifications::notifications, this,
@@ -212,7 +224,7 @@ CFacebookEventManager::~CFacebookEventManager()
 bool CFacebookEventManager::isReady() const
 {
     return m_api->isReady() && m_streamCall->isReady() && m_notificationsCall->isReady() &&
-           m_messagesCall->isReady();
+           m_messagesCall->isReady() && !m_slices->isRunning();
 }
 
 void CFacebookEventManager::update()
@@ -232,6 +244,10 @@ void CFacebookEventManager::reset()
     m_eventPhotosCall->cancel();
     m_pendingPhotoSets.clear();
     m_commentSync->reset();
+    // The slices of an answer not yet stored are dropped; the stream list stays as it was.
+    m_slices->cancel();
+    m_storingStream = false;
+    m_answerStream.clear();
     const bool running = m_currentTask != TaskDone;
     m_currentTask = TaskDone;
     m_aborted = false;
@@ -276,13 +292,14 @@ void CFacebookEventManager::_onMethodError()
     _processNextUpdateTask();
 }
 
-void CFacebookEventManager::storeAnswer(const std::function<void()>& store)
+bool CFacebookEventManager::storeAnswer(const std::function<void()>& store)
 {
     if (m_answerDepth > 0) {
         store();
-        return;
+        return true;
     }
     const CFacebookSync::State before = m_sync->state();
+    const QList<mid_t> answerStreamBefore = m_answerStream;
     const QHash<QString, SFacebookStreamPost> pendingBefore = m_pendingPhotoSets;
     ++m_answerDepth;
     m_objects->beginNew();
@@ -299,12 +316,13 @@ void CFacebookEventManager::storeAnswer(const std::function<void()>& store)
         log("CFacebookEventManager: failed to store the answer, nothing of it kept");
         m_objects->discardNew();
         m_sync->restore(before);
+        m_answerStream = answerStreamBefore;
         m_pendingPhotoSets = pendingBefore; // a photo set that answer asked for is not waited for
         for (const QPointer<CFacebookEvent>& event : touched) {
             if (event)
                 event->reloadFields();
         }
-        return;
+        return false;
     }
     m_objects->acceptNew();
     for (const QPointer<CFacebookEvent>& event : touched) {
@@ -317,6 +335,7 @@ void CFacebookEventManager::storeAnswer(const std::function<void()>& store)
         else
             emit eventUpdated(entry.item);
     }
+    return true;
 }
 
 void CFacebookEventManager::added(CFacebookEvent* event)
@@ -324,21 +343,80 @@ void CFacebookEventManager::added(CFacebookEvent* event)
     m_told.append({true, event->mediaItem(), event});
 }
 
-void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& posts,
-                                           const QList<SFacebookUser>& users)
+void CFacebookEventManager::storeInSlices(qsizetype count, const std::function<void(qsizetype)>& storeOne,
+                                          const std::function<void(bool)>& done)
 {
-    storeAnswer([&] {
-        m_sync->beginStream();
-        for (const SFacebookUser& profile : users) {
+    m_slices->start(
+        count,
+        [this, storeOne, done](qsizetype from, qsizetype to) {
+            const bool stored = storeAnswer([&] {
+                for (qsizetype i = from; i < to; ++i)
+                    storeOne(i);
+            });
+            if (!stored) {
+                // The rest of the answer waits for the next update.
+                m_slices->cancel();
+                done(false);
+            }
+        },
+        [done] { done(true); });
+}
+
+void CFacebookEventManager::noteStreamEvent(mid_t id)
+{
+    if (m_storingStream)
+        m_answerStream.append(id);
+    else
+        m_sync->addStreamEvent(id);
+}
+
+void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& answerPosts,
+                                           const QList<SFacebookUser>& answerUsers)
+{
+    QList<SFacebookStreamPost> posts = answerPosts;
+    QList<SFacebookUser> users = answerUsers;
+    CMeskSlicedStore::keepNewest(
+        posts,
+        [](const SFacebookStreamPost& post) { return postedAt(post.createdTime); },
+        "CFacebookEventManager");
+    if (posts.size() < answerPosts.size()) {
+        // Only the profiles the kept posts name.
+        QSet<QString> named;
+        for (const SFacebookStreamPost& post : std::as_const(posts)) {
+            named << post.actorId << post.targetId;
+            for (const SFacebookComment& comment : post.comments)
+                named << comment.fromId;
+        }
+        users.removeIf([&](const SFacebookUser& user) { return !named.contains(user.uid); });
+    }
+    // The stream list is replaced only once every slice is stored: a run stopped between the
+    // slices leaves the last complete one.
+    m_storingStream = true;
+    m_answerStream.clear();
+    const qsizetype profiles = users.size();
+    storeInSlices(
+        profiles + posts.size(),
+        [this, users, posts, profiles](qsizetype i) {
+            if (i >= profiles) {
+                storePost(posts.at(i - profiles));
+                return;
+            }
+            const SFacebookUser& profile = users.at(i);
             if (CFacebookUser* known = m_objects->findUserByMediaId(profile.uid))
                 known->updateFromInfo(profile);
             else
                 m_objects->addUser(profile, true);
-        }
-        for (const SFacebookStreamPost& post : posts)
-            storePost(post);
-    });
-    _processNextUpdateTask();
+        },
+        [this](bool complete) {
+            m_storingStream = false;
+            const QList<mid_t> stream = std::exchange(m_answerStream, {});
+            if (complete) {
+                m_sync->beginStream();
+                for (mid_t id : stream)
+                    m_sync->addStreamEvent(id);
+            }
+            _processNextUpdateTask();
+        });
 }
 
 void CFacebookEventManager::storePost(const SFacebookStreamPost& post)
@@ -365,7 +443,7 @@ void CFacebookEventManager::storePost(const SFacebookStreamPost& post)
         log("CFacebookEventManager: failed to add new event");
         return;
     }
-    m_sync->addStreamEvent(event->mediaItem().id);
+    noteStreamEvent(event->mediaItem().id);
     m_objects->addComments(event, post.comments);
     if (isNew) {
         if (post.hasAttachment && !addAttachment(event, post, userId))
@@ -457,7 +535,7 @@ void CFacebookEventManager::addPostWithPhotos(const SFacebookStreamPost& post,
         log("CFacebookEventManager: failed to add event, photo set ignored");
         return;
     }
-    m_sync->addStreamEvent(event->mediaItem().id);
+    noteStreamEvent(event->mediaItem().id);
     m_sync->save();
     if (photos.isEmpty()) {
         for (const SFacebookMedia& media : post.attachment.media)
@@ -491,47 +569,59 @@ void CFacebookEventManager::_onEventPhotosFailed(const QString& postId)
 
 void CFacebookEventManager::_onNotifications(const SFacebookNotifications& notifications)
 {
-    storeAnswer([&] {
-        for (const QString& uid : notifications.friendRequests) {
+    QStringList requests = notifications.friendRequests;
+    if (requests.size() > CMeskSlicedStore::MaxAnswerEntries) {
+        log("CFacebookEventManager: too many friend requests, only the first are stored");
+        requests.resize(CMeskSlicedStore::MaxAnswerEntries);
+    }
+    storeInSlices(
+        requests.size(),
+        [this, requests](qsizetype i) {
+            const QString& uid = requests.at(i);
             if (m_objects->existsByMediaId(CFacebookApi::friendRequestId(uid), Kind::FriendRequest))
-                continue;
+                return;
             CFacebookUser* requester = m_objects->userByMediaId(uid);
             if (!requester) {
                 log("CFacebookEventManager: failed to add new user, event ignored");
-                continue;
+                return;
             }
             CFacebookEvent* event = m_objects->addFriendRequest(uid, requester->serviceUser().id);
             if (!event) {
                 log("CFacebookEventManager: failed to add new friend request");
-                continue;
+                return;
             }
             m_sync->addFriendRequest(event->mediaItem());
             added(event);
-        }
-    });
-    _processNextUpdateTask();
+        },
+        [this](bool) { _processNextUpdateTask(); });
 }
 
-void CFacebookEventManager::_onMessages(const QList<SFacebookMessage>& messages)
+void CFacebookEventManager::_onMessages(const QList<SFacebookMessage>& answer)
 {
-    storeAnswer([&] {
-        for (const SFacebookMessage& message : messages) {
+    QList<SFacebookMessage> messages = answer;
+    CMeskSlicedStore::keepNewest(
+        messages,
+        [](const SFacebookMessage& message) { return postedAt(message.createdTime); },
+        "CFacebookEventManager");
+    storeInSlices(
+        messages.size(),
+        [this, messages](qsizetype i) {
+            const SFacebookMessage& message = messages.at(i);
             if (m_objects->existsByMediaId(message.messageId, Kind::Message))
-                continue;
+                return;
             CFacebookUser* author = m_objects->userByMediaId(message.authorId);
             if (!author) {
                 log("CFacebookEventManager: failed to add new user, message ignored");
-                continue;
+                return;
             }
             author->markAsContact();
             CFacebookEvent* event = m_objects->addMessage(message, author->serviceUser().id);
             if (!event) {
                 log("CFacebookEventManager: failed to add new message");
-                continue;
+                return;
             }
             m_sync->addMessage(event->mediaItem());
             added(event);
-        }
-    });
-    _processNextUpdateTask();
+        },
+        [this](bool) { _processNextUpdateTask(); });
 }

@@ -21,6 +21,7 @@ class CFacebookNotifications;
 class CFacebookObjectManager;
 class CFacebookStreamEvents;
 class CFacebookUser;
+class CMeskSlicedStore;
 class IMediaItemStorage;
 
 // Which stored events are current: the posts of the last stream result (and the
@@ -93,10 +94,12 @@ private:
 // Stores what is new through the object manager and reports each new or changed
 // event; completes the photo sets of new album posts and the comment lists of posts.
 //
-// Each answer is stored in one storage batch. eventAdded() and eventUpdated() go out
-// only after the batch committed, and only then does the next task start. A batch
-// that rolled back emits nothing: the sync lists are put back, the objects cached
-// for it are released and the counts of known events read again; the cycle goes on.
+// An answer keeps its 1,000 newest entries and is stored in slices across turns of the
+// event loop, each slice in one storage batch. eventAdded() and eventUpdated() go out
+// only after a slice's batch committed; the next task starts and the stream list is
+// replaced only after the last slice. A batch that rolled back emits nothing: the sync
+// lists are put back, the objects cached for it are released and the counts of known
+// events read again; the cycle goes on. reset() drops the slices not yet stored.
 class CFacebookEventManager : public QObject
 {
     Q_OBJECT
@@ -140,7 +143,15 @@ private slots:
 private:
     // Runs store inside one storage batch and object span; tells the collected
     // events after the commit. Runs store directly when an answer is being stored.
-    void storeAnswer(const std::function<void()>& store);
+    // False when the batch rolled back.
+    bool storeAnswer(const std::function<void()>& store);
+    // Stores the entries 0..count-1 of an answer by storeOne in slices, each through
+    // storeAnswer, across turns of the event loop; done(true) runs after the last slice,
+    // done(false) after a slice that rolled back (the rest of the answer is dropped).
+    void storeInSlices(qsizetype count, const std::function<void(qsizetype)>& storeOne,
+                       const std::function<void(bool)>& done);
+    // A post of the stream list: kept back while a stream answer is being stored.
+    void noteStreamEvent(mid_t id);
     void storePost(const SFacebookStreamPost& post);
     bool addAttachment(CFacebookEvent* event, const SFacebookStreamPost& post, mid_t userId);
     bool addPhoto(CFacebookEvent* event, const SFacebookMedia* media, const SFacebookPhotoInfo* info,
@@ -171,4 +182,8 @@ private:
     int m_answerDepth = 0;
     QList<Told> m_told;                        // told after the batch commits
     QList<QPointer<CFacebookEvent>> m_touched; // known events whose counts changed
+
+    CMeskSlicedStore* m_slices;
+    bool m_storingStream = false;
+    QList<mid_t> m_answerStream; // the stream list of the answer being stored
 };

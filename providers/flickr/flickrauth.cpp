@@ -10,6 +10,8 @@
 CFlickrAuth::CFlickrAuth(CFlickrApi* api, QObject* parent)
     : QObject(parent), m_api(api), m_request(new CMeskHttpMethod(this))
 {
+    // A person watches the waiting page meanwhile.
+    m_request->setDeadline(MeskHttpWaitingDeadlineMs);
     // A plain call object accepts every answer: each one ends in finished() and is judged here.
     connect(m_request, &CMeskHttpMethod::networkError, this, &CFlickrAuth::onNetworkError);
     connect(m_request, &CMeskHttpMethod::finished, this, &CFlickrAuth::onRequestFinished);

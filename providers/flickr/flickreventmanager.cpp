@@ -7,10 +7,13 @@
 #include "flickrobjects.h"
 #include "mediastoragebatch.h"
 #include "meskclock.h"
+#include "meskslicedstore.h"
 
 #include <QDebug>
 #include <QMultiMap>
 #include <QSet>
+
+#include <memory>
 
 namespace {
 
@@ -25,12 +28,22 @@ QDateTime uploadTime(const SFlickrPhoto& photo)
     return QDateTime::fromSecsSinceEpoch(qint64(photo.dateUpload.toULongLong()));
 }
 
+// Keeps the newest photos of a long answer.
+void keepNewest(QList<SFlickrPhoto>& photos)
+{
+    CMeskSlicedStore::keepNewest(
+        photos,
+        [](const SFlickrPhoto& photo) { return photo.dateUpload.toULongLong(); },
+        "CFlickrEventManager");
+}
+
 } // namespace
 
 CFlickrEventManager::CFlickrEventManager(CFlickrApi* api, CFlickrObjectManager* objects, CFlickrSync* sync,
                                          QObject* parent)
     : QObject(parent), m_api(api), m_contactsCall(new CFlickrContactsPhotos(api, this)),
-      m_userPhotosCall(new CFlickrUserPhotos(api, this)), m_objects(objects), m_sync(sync)
+      m_userPhotosCall(new CFlickrUserPhotos(api, this)), m_objects(objects), m_sync(sync),
+      m_slices(new CMeskSlicedStore(this))
 {
     connect(m_contactsCall, &CFlickrContactsPhotos::contactPhotos, this,
             &CFlickrEventManager::_onContactPhotos);
@@ -71,6 +84,8 @@ void CFlickrEventManager::update()
 
 void CFlickrEventManager::reset()
 {
+    // The slices of an answer not yet stored are dropped, and the sync records stay as they were.
+    m_slices->cancel();
     m_contactsCall->cancel();
     m_userPhotosCall->cancel();
     m_pendingUsers.clear();
@@ -79,48 +94,59 @@ void CFlickrEventManager::reset()
         finish();
 }
 
-void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& photos)
+void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& answer)
 {
     if (!m_running)
         return;
+    QList<SFlickrPhoto> photos = answer;
+    keepNewest(photos);
     // Per owner, the photos in reverse order of the list.
-    QMultiMap<QString, SFlickrPhoto> byOwner;
-    for (const SFlickrPhoto& photo : photos)
-        byOwner.insert(photo.owner, photo);
+    auto byOwner = std::make_shared<QMultiMap<QString, SFlickrPhoto>>();
+    for (const SFlickrPhoto& photo : std::as_const(photos))
+        byOwner->insert(photo.owner, photo);
+    const QList<QString> owners = byOwner->uniqueKeys();
+    auto pending = std::make_shared<QStringList>();
 
-    QStringList pending;
-    CMediaStorageBatch batch(m_objects->storage());
-    m_objects->beginNew();
-    const QList<QString> owners = byOwner.uniqueKeys();
-    for (const QString& owner : owners) {
-        const QList<SFlickrPhoto> group = byOwner.values(owner);
-        if (!m_objects->findOrAddUser(owner, group.first().ownerName)) {
-            log("CFlickrEventManager: failed to add new user, photos ignored");
-            continue;
-        }
-        for (const SFlickrPhoto& photo : group) {
-            CFlickrPhoto* stored = m_objects->findPhoto(photo.id);
-            if (!stored || stored->mediaItem().parent == 0) {
-                pending.append(owner);
-                break;
+    m_slices->start(
+        owners.size(),
+        [this, byOwner, owners, pending](qsizetype from, qsizetype to) {
+            QStringList slicePending;
+            CMediaStorageBatch batch(m_objects->storage());
+            m_objects->beginNew();
+            for (qsizetype i = from; i < to; ++i) {
+                const QString& owner = owners.at(i);
+                const QList<SFlickrPhoto> group = byOwner->values(owner);
+                if (!m_objects->findOrAddUser(owner, group.first().ownerName)) {
+                    log("CFlickrEventManager: failed to add new user, photos ignored");
+                    continue;
+                }
+                for (const SFlickrPhoto& photo : group) {
+                    CFlickrPhoto* stored = m_objects->findPhoto(photo.id);
+                    if (!stored || stored->mediaItem().parent == 0) {
+                        slicePending.append(owner);
+                        break;
+                    }
+                }
             }
-        }
-    }
-    if (!batch.end()) {
-        log("CFlickrEventManager: failed to store photos, left for the next update");
-        m_objects->discardNew();
-        finish();
-        return;
-    }
-    m_objects->acceptNew();
-
-    if (pending.isEmpty()) {
-        finish();
-        return;
-    }
-    m_pendingUsers = pending;
-    m_contactPhotos = photos;
-    nextPendingUser();
+            if (!batch.end()) {
+                log("CFlickrEventManager: failed to store photos, left for the next update");
+                m_objects->discardNew();
+                m_slices->cancel();
+                finish();
+                return;
+            }
+            m_objects->acceptNew();
+            *pending += slicePending;
+        },
+        [this, pending, photos] {
+            if (pending->isEmpty()) {
+                finish();
+                return;
+            }
+            m_pendingUsers = *pending;
+            m_contactPhotos = photos;
+            nextPendingUser();
+        });
 }
 
 void CFlickrEventManager::nextPendingUser()
@@ -152,81 +178,113 @@ void CFlickrEventManager::_onUserPhotos(const QString& userId, const QList<SFlic
     if (!m_running)
         return;
     storeUserPhotos(userId, photos);
-    nextPendingUser();
 }
 
-void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFlickrPhoto>& photos)
+void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFlickrPhoto>& answer)
 {
     CFlickrUser* user = m_objects->findUser(userId);
     if (!user) {
         log("CFlickrEventManager: failed to load user, photos ignored");
+        nextPendingUser();
         return;
     }
-    const mid_t userRow = user->serviceUser().id;
+    QList<SFlickrPhoto> listed = answer;
+    keepNewest(listed);
 
-    // What the answer changes outside the storage, applied once the batch committed.
-    QList<mid_t> syncPosts;
-    QList<CFlickrPhotoPost*> posts;
-    // Stored photos without a post that this answer gives one; put back when the batch rolls back.
-    QList<CFlickrPhoto*> reparented;
-
-    CMediaStorageBatch batch(m_objects->storage());
-    m_objects->beginNew();
-    QMultiMap<QString, CFlickrPhoto*> byDay;
+    // The answer as it is stored: the photos of one upload day after another, each photo once (its
+    // second listing would find the object made for the first and count it as stored before,
+    // which a rollback deletes). A day's photos form one post, announced with the slice that
+    // stores the last of them.
+    auto stored = std::make_shared<SUserAnswer>();
+    stored->userRow = user->serviceUser().id;
+    QMultiMap<QString, SFlickrPhoto> byDay;
     QSet<QString> seen;
-    for (const SFlickrPhoto& record : photos) {
+    for (const SFlickrPhoto& record : std::as_const(listed)) {
         if (record.owner != userId) {
             log("CFlickrEventManager: user photo doesn't match requested user id");
             continue;
         }
-        // A photo listed twice is taken once: its second listing would find the object made for
-        // the first and count it as stored before, which a rollback deletes.
         if (seen.contains(record.id))
             continue;
         seen.insert(record.id);
+        byDay.insert(uploadTime(record).date().toString(), record);
+    }
+    for (auto it = byDay.cbegin(); it != byDay.cend(); ++it) {
+        stored->photos.append(it.value());
+        stored->days.append(it.key());
+        stored->lastOfDay.insert(it.key(), stored->photos.size() - 1);
+    }
+
+    m_slices->start(
+        stored->photos.size(), [this, stored](qsizetype from, qsizetype to) { storeUserPhotos(*stored, from, to); },
+        [this, stored] {
+            // The sync records follow the answer only once all of it is stored.
+            m_sync->remove(stored->userRow);
+            for (mid_t post : std::as_const(stored->syncPosts))
+                m_sync->add(stored->userRow, post);
+            nextPendingUser();
+        });
+}
+
+void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, qsizetype to)
+{
+    // What the slice changes outside the storage, applied once the batch committed.
+    QList<mid_t> syncPosts;
+    QHash<QString, CFlickrPhotoPost*> newPosts;
+    QList<CFlickrPhotoPost*> complete;
+    // Stored photos without a post that this slice gives one; put back when the batch rolls back.
+    QList<CFlickrPhoto*> reparented;
+
+    CMediaStorageBatch batch(m_objects->storage());
+    m_objects->beginNew();
+    for (qsizetype i = from; i < to; ++i) {
+        const SFlickrPhoto& record = answer.photos.at(i);
+        const QString& day = answer.days.at(i);
         CFlickrPhoto* photo = m_objects->findPhoto(record.id);
         if (photo && photo->mediaItem().parent != 0) {
             syncPosts.append(photo->mediaItem().parent);
-            continue;
-        }
-        if (photo) {
-            reparented.append(photo);
         } else {
-            photo = m_objects->findOrAddPhoto(record, userRow);
-            if (!photo) {
-                log("CFlickrEventManager: failed to add new photo, ignored");
-                continue;
+            if (photo) {
+                reparented.append(photo);
+            } else {
+                photo = m_objects->findOrAddPhoto(record, answer.userRow);
+                if (!photo)
+                    log("CFlickrEventManager: failed to add new photo, ignored");
             }
+            CFlickrPhotoPost* post = answer.posts.value(day, newPosts.value(day));
+            if (photo && !post) {
+                post = m_objects->addPhotoPost(answer.userRow);
+                if (post) {
+                    newPosts.insert(day, post);
+                    syncPosts.append(post->mediaItem().id);
+                } else {
+                    log("CFlickrEventManager: failed to add new photo event, photos ignored");
+                }
+            }
+            if (photo && post)
+                post->addPhoto(photo);
         }
-        byDay.insert(photo->mediaItem().created.toLocalTime().date().toString(), photo);
-    }
-    const QList<QString> days = byDay.uniqueKeys();
-    for (const QString& day : days) {
-        CFlickrPhotoPost* post = m_objects->addPhotoPost(userRow);
-        if (!post) {
-            log("CFlickrEventManager: failed to add new photo event, photos ignored");
-            continue;
+        if (answer.lastOfDay.value(day) == i) {
+            if (CFlickrPhotoPost* post = answer.posts.value(day, newPosts.value(day)))
+                complete.append(post);
         }
-        const QList<CFlickrPhoto*> dayPhotos = byDay.values(day);
-        for (CFlickrPhoto* photo : dayPhotos)
-            post->addPhoto(photo);
-        syncPosts.append(post->mediaItem().id);
-        posts.append(post);
     }
 
     if (!batch.end()) {
+        // The rest of the answer waits for the next update; the sync records stay.
         log("CFlickrEventManager: failed to store photos, left for the next update");
         m_objects->discardNew();
         // The rows hold no post again; so must the cached objects, or they would pass for posted.
         for (CFlickrPhoto* photo : std::as_const(reparented))
             photo->setParentEvent(0);
+        m_slices->cancel();
+        nextPendingUser();
         return;
     }
     m_objects->acceptNew();
-    m_sync->remove(userRow);
-    for (mid_t post : std::as_const(syncPosts))
-        m_sync->add(userRow, post);
-    for (CFlickrPhotoPost* post : std::as_const(posts))
+    answer.posts.insert(newPosts);
+    answer.syncPosts += syncPosts;
+    for (CFlickrPhotoPost* post : std::as_const(complete))
         emit eventAdded(post->mediaItem());
 }
 

@@ -4,12 +4,15 @@
 #include "meskhttpresponse.h"
 #include "meskrecords.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 class CFlickrApi;
+class CFlickrPhotoPost;
+class CMeskSlicedStore;
 class CFlickrContactsPhotos;
 class CFlickrObjectManager;
 class CFlickrSync;
@@ -21,9 +24,11 @@ class CFlickrUserPhotos;
 //
 // A run starts with updateStarted() and ends with exactly one updateDone(), whatever fails on the
 // way: a failed call (reported first as protocolError or networkError, a call that cannot start
-// as protocolError(MediaErrorUnassigned)) moves the run on to the next contact. Each answer is
-// stored in one storage batch; posts, sync records and the new users are announced only after
-// the batch committed. GUI thread only.
+// as protocolError(MediaErrorUnassigned)) moves the run on to the next contact. An answer keeps
+// its 1,000 newest photos and is stored in slices across turns of the event loop, each in one
+// storage batch; posts and the new users are announced only after their slice's batch committed,
+// a contact's sync records only once its whole answer is stored. A slice that rolls back drops the
+// rest of its answer. reset() drops the slices not yet stored. GUI thread only.
 class CFlickrEventManager : public QObject
 {
     Q_OBJECT
@@ -57,8 +62,21 @@ private slots:
 private:
     // Starts the search of the next pending contact, or ends the run.
     void nextPendingUser();
-    // Stores one search answer in one batch; announces it after the commit.
+    // What a search answer stores, held across its slices.
+    struct SUserAnswer
+    {
+        mid_t userRow = 0;
+        QList<SFlickrPhoto> photos; // grouped by upload day
+        QStringList days;           // the day of each photo
+        QHash<QString, qsizetype> lastOfDay;
+        QHash<QString, CFlickrPhotoPost*> posts; // the posts of the slices committed so far
+        QList<mid_t> syncPosts;
+    };
+    // Stores one search answer in slices, then goes on with the next contact.
     void storeUserPhotos(const QString& userId, const QList<SFlickrPhoto>& photos);
+    // Stores the photos [from, to) of an answer in one batch; announces the posts it completes
+    // after the commit.
+    void storeUserPhotos(SUserAnswer& answer, qsizetype from, qsizetype to);
     void finish();
 
     CFlickrApi* m_api;
@@ -69,4 +87,5 @@ private:
     CFlickrObjectManager* m_objects;
     CFlickrSync* m_sync;
     bool m_running = false;
+    CMeskSlicedStore* m_slices;
 };

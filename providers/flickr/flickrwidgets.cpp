@@ -81,7 +81,7 @@ CFlickrPhotoWidget::CFlickrPhotoWidget(CFlickrUser* user, CFlickrPhotoPost* post
     row->addLayout(column, 1);
     setLayout(row);
 
-    m_caption->setText(caption());
+    m_caption->setText(CMeskTexts::breakableText(caption(), true));
     setThumbnailVisible(m_thumbnailVisible);
     if (user)
         connect(user, &IMediaUser::avatarUpdated, this, &CFlickrPhotoWidget::_onUserThumbnailUpdated);
@@ -95,9 +95,11 @@ QString CFlickrPhotoWidget::captionText(IMediaUser* user, IFlickrEvent* event, C
     if (!user || !post || !objects || post->eventKind() != IFlickrEvent::PhotoPost)
         return QString();
     const QList<CFlickrPhoto*> photos = objects->photosOfPost(post);
+    // Shown at most in part; the full texts stay in storage.
+    const QString name = CMeskTexts::shownName(user->name());
     if (photos.size() == 1)
-        return CMeskTexts::photoPostedCaption(user->name(), photos.first()->text());
-    return CMeskTexts::photosPostedCaption(user->name(), int(photos.size()));
+        return CMeskTexts::photoPostedCaption(name, CMeskTexts::shownText(photos.first()->text()));
+    return CMeskTexts::photosPostedCaption(name, int(photos.size()));
 }
 
 QString CFlickrPhotoWidget::caption() const
@@ -122,13 +124,13 @@ bool CFlickrPhotoWidget::applyFilter(const QString& text, bool highlight)
     if (!shown.contains(text, Qt::CaseInsensitive))
         return false;
     if (highlight)
-        m_caption->setText(CMeskTexts::highlightText(shown, text, true));
+        m_caption->setText(CMeskTexts::breakableText(CMeskTexts::highlightText(shown, text, true), true));
     return true;
 }
 
 void CFlickrPhotoWidget::clearFilter()
 {
-    m_caption->setText(caption());
+    m_caption->setText(CMeskTexts::breakableText(caption(), true));
 }
 
 SMediaItem CFlickrPhotoWidget::mediaItem()

@@ -10,6 +10,8 @@
 CTwitterAuth::CTwitterAuth(CTwitterApi* api, QObject* parent)
     : QObject(parent), m_api(api), m_method(new CMeskHttpMethod(this))
 {
+    // A person watches the waiting page meanwhile.
+    m_method->setDeadline(MeskHttpWaitingDeadlineMs);
     // A plain call object accepts every answer: each one ends in finished() and is judged here.
     connect(m_method, &CMeskHttpMethod::networkError, this, &CTwitterAuth::onNetworkError);
     connect(m_method, &CMeskHttpMethod::finished, this, &CTwitterAuth::onRequestFinished);

@@ -2,6 +2,7 @@
 
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
+#include "meskslicedstore.h"
 #include "style/quorimages.h"
 #include "twitterauth.h"
 #include "twittercalls.h"
@@ -13,6 +14,9 @@
 
 #include <QDebug>
 #include <QRegularExpression>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -40,7 +44,7 @@ CTwitterProvider::CTwitterProvider(QObject* parent)
       m_friendsTimeline(new CTwitterFriendsTimeline(&m_api, this)),
       m_mentions(new CTwitterMentions(&m_api, this)),
       m_textPoster(new CTwitterTextPoster(&m_api, this)),
-      m_sync(new CTwitterSync(MeskProvider::Twitter, this))
+      m_sync(new CTwitterSync(MeskProvider::Twitter, this)), m_slices(new CMeskSlicedStore(this))
 {
     registerTwitterMetaTypes();
     m_auth->setConsumer(QString::fromLatin1(ConsumerKey), QString::fromLatin1(ConsumerSecret));
@@ -131,6 +135,9 @@ IMediaServiceUpdate* CTwitterProvider::service(int serviceType)
 
 void CTwitterProvider::setStorage(IMediaItemStorage* storage)
 {
+    // An answer half stored goes no further into another storage (or none).
+    if (storage != m_storage && m_slices->isRunning())
+        cancelRun();
     m_storage = storage;
     if (m_storage) {
         QString values[4];
@@ -203,16 +210,14 @@ void CTwitterProvider::_onFriendsTimelineEvents(const STwitterTimeLine& timeline
     // A result of a run that was stopped (the account removed) is ignored.
     if (!isCurrentCall(m_friendsTimeline))
         return;
-    addTimeline(timeline, true);
-    _processNextUpdateTask();
+    storeTimeline(timeline, true);
 }
 
 void CTwitterProvider::_onMentions(const STwitterTimeLine& timeline)
 {
     if (!isCurrentCall(m_mentions))
         return;
-    addTimeline(timeline, false);
-    _processNextUpdateTask();
+    storeTimeline(timeline, false);
 }
 
 void CTwitterProvider::_onProtocolError(TMediaError error)
@@ -246,13 +251,35 @@ void CTwitterProvider::_onMethodError()
     _processNextUpdateTask();
 }
 
-void CTwitterProvider::addTimeline(const STwitterTimeLine& timeline, bool friends)
+void CTwitterProvider::storeTimeline(STwitterTimeLine timeline, bool friends)
 {
-    if (!m_storage)
+    if (!m_storage) {
+        _processNextUpdateTask();
         return;
+    }
+    CMeskSlicedStore::keepNewest(
+        timeline,
+        [](const STwitterStatusEvent& event) { return event.status.id.toULongLong(); },
+        "CTwitterProvider");
+    // sinceId moves only once the whole answer is stored: a run stopped between its slices
+    // fetches the rest again.
+    m_answerSinceId.clear();
+    const auto shared = std::make_shared<const STwitterTimeLine>(std::move(timeline));
+    m_slices->start(
+        shared->size(),
+        [this, shared, friends](qsizetype from, qsizetype to) { addTimeline(*shared, from, to, friends); },
+        [this] {
+            raiseSinceId(std::exchange(m_answerSinceId, QString()));
+            _processNextUpdateTask();
+        });
+}
+
+void CTwitterProvider::addTimeline(const STwitterTimeLine& timeline, qsizetype from, qsizetype to, bool friends)
+{
     SAnswer answer;
     CMediaStorageBatch batch(m_storage);
-    for (const STwitterStatusEvent& event : timeline) {
+    for (qsizetype i = from; i < to; ++i) {
+        const STwitterStatusEvent& event = timeline.at(i);
         // The account's own statuses enter only through posting, as type 10.
         if (!m_api.userId().isEmpty() && event.user.id == m_api.userId())
             continue;
@@ -350,7 +377,9 @@ void CTwitterProvider::finishAnswer(SAnswer& answer, bool committed, bool raises
     for (CTwitterLink* link : std::as_const(answer.links))
         m_links.insert(link->mediaItem().id, link);
     for (CTwitterStatus* status : std::as_const(answer.statuses)) {
-        registerStatus(status, raisesSinceId);
+        registerStatus(status, false);
+        if (raisesSinceId && status->isStatus() && isHigherId(status->statusId(), m_answerSinceId))
+            m_answerSinceId = status->statusId();
         emit mediaItemAdded(MeskProvider::Twitter, status->mediaItem());
     }
 }
@@ -377,16 +406,21 @@ void CTwitterProvider::registerStatus(CTwitterStatus* status, bool raisesSinceId
     m_sync->add(item);
 }
 
-void CTwitterProvider::raiseSinceId(const QString& statusId)
+bool CTwitterProvider::isHigherId(const QString& id, const QString& than)
 {
     bool ok = false;
-    const qulonglong value = statusId.toULongLong(&ok);
+    const qulonglong value = id.toULongLong(&ok);
     if (!ok)
-        return;
-    bool currentOk = false;
-    const qulonglong current = m_sinceId.toULongLong(&currentOk);
-    if (!currentOk || value > current)
-        m_sinceId = QString::number(value);
+        return false;
+    bool thanOk = false;
+    const qulonglong other = than.toULongLong(&thanOk);
+    return !thanOk || value > other;
+}
+
+void CTwitterProvider::raiseSinceId(const QString& statusId)
+{
+    if (isHigherId(statusId, m_sinceId))
+        m_sinceId = QString::number(statusId.toULongLong());
 }
 
 QStringList CTwitterProvider::extractLinks(const QString& text)
@@ -465,6 +499,9 @@ void CTwitterProvider::cancelRun()
 {
     if (m_currentTask == TaskNone)
         return;
+    // The slices of an answer not yet stored are dropped, and sinceId stays where it was.
+    m_slices->cancel();
+    m_answerSinceId.clear();
     m_friendsTimeline->cancel();
     m_mentions->cancel();
     m_currentTask = TaskNone;

@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QString>
 
+class CMeskSlicedStore;
 class CTwitterAuth;
 class CTwitterFriendsTimeline;
 class CTwitterLink;
@@ -32,10 +33,13 @@ class CTwitterUser;
 // before a row is made for it. The reply to the user's own post is stored as
 // type 10.
 //
-// Each answer is written in one storage batch; the new objects enter the tables,
-// the signals go out, sinceId rises and the sync list grows only once the batch
-// has been committed. After a rollback the objects made for that answer are
-// dropped and sinceId stays, so the next run fetches those statuses again.
+// An answer keeps its 1,000 newest statuses and is written in slices across turns
+// of the event loop, each slice in one storage batch; the new objects of a slice
+// enter the tables, the signals go out and the sync list grows only once its batch
+// has been committed, and sinceId rises only once every slice is stored. After a
+// rollback the objects made for that slice are dropped and sinceId stays, so the
+// next run fetches those statuses again; so it does when the account is removed
+// between slices (the rest of the answer is dropped).
 //
 // sinceId is raised only by statuses of someone else that came with the friends
 // timeline (or stored ones loaded for a widget), compared as unsigned 64-bit
@@ -117,7 +121,10 @@ private:
 
     // True when the signal comes from the call of the task that runs.
     bool isCurrentCall(QObject* call) const;
-    void addTimeline(const STwitterTimeLine& timeline, bool friends);
+    // Stores a timeline answer in slices, then goes on with the run.
+    void storeTimeline(STwitterTimeLine timeline, bool friends);
+    // Stores the statuses [from, to) of an answer in one batch.
+    void addTimeline(const STwitterTimeLine& timeline, qsizetype from, qsizetype to, bool friends);
     mid_t createOrUpdateUser(const STwitterUserData& data, SAnswer& answer);
     void createStatus(const STwitterStatusData& data, mid_t userMid, bool own, SAnswer& answer);
     // Hands the answer's objects to the tables and announces them, or drops them.
@@ -125,6 +132,8 @@ private:
     void addUser(CTwitterUser* user);
     void registerStatus(CTwitterStatus* status, bool raisesSinceId);
     void raiseSinceId(const QString& statusId);
+    // Compares status ids as unsigned 64-bit numbers; an unreadable `than` is lower than any id.
+    static bool isHigherId(const QString& id, const QString& than);
     void clearTables();
     // Stops a run that is going: its calls are cancelled and it ends with updateDone(1).
     void cancelRun();
@@ -137,8 +146,11 @@ private:
     QString m_sinceId;
     // The sinceId that both requests of the running run send.
     QString m_runSinceId;
+    // The highest friends' status id of the answer being stored.
+    QString m_answerSinceId;
     IMediaItemStorage* m_storage = nullptr;
     CTwitterSync* m_sync;
+    CMeskSlicedStore* m_slices;
     QPixmap m_logo;
     int m_currentTask = TaskNone;
     int m_authErrorCount = 0;

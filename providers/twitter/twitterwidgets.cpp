@@ -77,9 +77,9 @@ CTwitterItemParts::CTwitterItemParts(CTwitterUser* author, CTwitterStatus* shown
 
 QString CTwitterItemParts::renderedText() const
 {
-    QString body = CMeskTexts::linkifyText(text);
+    QString body = CMeskTexts::linkifyText(CMeskTexts::shownText(text));
     body.replace(QStringLiteral("\n"), QStringLiteral("<br/>"));
-    QString shownName = name;
+    QString shownName = CMeskTexts::shownName(name);
     shownName.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
     return QStringLiteral("<b>%1</b> %2").arg(shownName, body);
 }
@@ -91,13 +91,13 @@ bool CTwitterItemParts::applyFilter(const QString& filterText, bool highlight)
     f.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
     const bool matches = name.contains(f, Qt::CaseInsensitive) || text.contains(f, Qt::CaseInsensitive);
     if (matches && highlight)
-        label->setText(CMeskTexts::highlightText(renderedText(), f, true));
+        label->setText(CMeskTexts::breakableText(CMeskTexts::highlightText(renderedText(), f, true), true));
     return matches;
 }
 
 void CTwitterItemParts::clearFilter()
 {
-    label->setText(renderedText());
+    label->setText(CMeskTexts::breakableText(renderedText(), true));
 }
 
 void CTwitterItemParts::refreshAvatar()

@@ -49,7 +49,7 @@
 <context>
     <name>CFacebookCommentWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="63"/>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="65"/>
         <source>Me</source>
         <comment>Pronoun - action executed by the user himself</comment>
         <translation type="unfinished"></translation>
@@ -58,7 +58,7 @@
 <context>
     <name>CFacebookCommentsWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="127"/>
+        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="128"/>
         <source>View all comments...</source>
         <comment>Label text that links to the dialog showing all comments</comment>
         <translation type="unfinished"></translation>
@@ -67,35 +67,35 @@
 <context>
     <name>CFacebookEventWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="304"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="309"/>
         <source>Comments(%1)</source>
         <comment>Subject - Comments(#amount#)</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="305"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="310"/>
         <source>Comment</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="312"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="317"/>
         <source>You liked(%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="312"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="317"/>
         <source>You liked</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="313"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="318"/>
         <source>Like(%1)</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="313"/>
+        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="318"/>
         <source>Like</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
@@ -104,19 +104,19 @@
 <context>
     <name>CFlickrSetupWidget</name>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="206"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="208"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="257"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="259"/>
         <source>when you are finished press </source>
         <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="259"/>
+        <location filename="../../providers/flickr/flickrwidgets.cpp" line="261"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -631,6 +631,15 @@
     </message>
 </context>
 <context>
+    <name>CMeskSelectableTextLabel</name>
+    <message>
+        <location filename="../../uilib/mesksmallwidgets.cpp" line="67"/>
+        <source>Copy</source>
+        <extracomment>Context menu entry copying the selected text</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskServiceSetupWidget</name>
     <message>
         <location filename="../../uilib/meskservicesetupwidget.cpp" line="64"/>
@@ -1027,324 +1036,324 @@
 <context>
     <name>QObject</name>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="106"/>
+        <location filename="../../uilib/mesktexts.cpp" line="107"/>
         <source>&lt;b&gt;To: %1&lt;/b&gt; %2</source>
         <comment>Label text - translate only the &quot;To:&quot; text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="108"/>
+        <location filename="../../uilib/mesktexts.cpp" line="109"/>
         <source>&lt;b&gt;From: %1&lt;/b&gt; %2</source>
         <comment>Label text - translate only the &quot;From:&quot; text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="118"/>
+        <location filename="../../uilib/mesktexts.cpp" line="119"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted %2 photos</source>
         <comment>Caption for a new event - #Who# posted N photos</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="126"/>
+        <location filename="../../uilib/mesktexts.cpp" line="127"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a new photo</source>
         <comment>Caption for a photo event - #Who# posted a new photo</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="129"/>
+        <location filename="../../uilib/mesktexts.cpp" line="130"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a new photo: &quot;%2&quot;</source>
         <comment>Caption for a photo event - #Who# posted a new photo: #PHOTO_TITLE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="136"/>
+        <location filename="../../uilib/mesktexts.cpp" line="137"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a link</source>
         <comment>Caption for a link text - #Who# posted a link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="143"/>
+        <location filename="../../uilib/mesktexts.cpp" line="144"/>
         <source>posted a link to %1</source>
         <comment>Caption for a link text - posted a link to #WEBSITE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="151"/>
+        <location filename="../../uilib/mesktexts.cpp" line="152"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a link to &lt;a href=&quot;%2&quot;&gt;&lt;b&gt;%3&lt;/b&gt;&lt;/a&gt;</source>
         <comment>Caption for a link text - &lt;b&gt;#Who#&lt;/b&gt; posted a link to &lt;a href=&quot;#WEBADDRESS#&quot;&gt;&lt;b&gt;#WEBSITE#&lt;/b&gt;&lt;/a&gt;</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="160"/>
+        <location filename="../../uilib/mesktexts.cpp" line="161"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted an event</source>
         <comment>Caption for a calendar_event event - #Who# posted an event</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="168"/>
+        <location filename="../../uilib/mesktexts.cpp" line="169"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted an event &lt;a href=&quot;%2&quot;&gt;&lt;b&gt;%3&lt;/b&gt;&lt;/a&gt;</source>
         <comment>Caption for a calendar_event event - #Who# posted an event #link#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="176"/>
+        <location filename="../../uilib/mesktexts.cpp" line="177"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a video</source>
         <comment>Label text - #SOMEBODY# posted a video</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="183"/>
+        <location filename="../../uilib/mesktexts.cpp" line="184"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a video &quot;%2&quot;</source>
         <comment>Label text - #SOMEBODY# posted a video: #TITLE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="190"/>
+        <location filename="../../uilib/mesktexts.cpp" line="191"/>
         <source>&lt;b&gt;%1&lt;/b&gt; sent you a friend request</source>
         <comment>Label text - #SOMEBODY# sent you a friend request</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="197"/>
+        <location filename="../../uilib/mesktexts.cpp" line="198"/>
         <source>&lt;b&gt;%1&lt;/b&gt; sent you a message: &quot;%2&quot;</source>
         <comment>Label text - #SOMEBODY# sent you a message: #MESSAGE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="204"/>
+        <location filename="../../uilib/mesktexts.cpp" line="205"/>
         <source>&lt;b&gt;%1&lt;/b&gt; by &lt;b&gt;%2&lt;/b&gt;</source>
         <comment>Label text for an event - #EVENT_TITLE# by #PERSON#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="211"/>
+        <location filename="../../uilib/mesktexts.cpp" line="212"/>
         <source>&lt;p class=&quot;header&quot;&gt;Welcome&lt;br&gt; to Velto Lumesk,&lt;/p&gt; &lt;p class=&quot;body&quot;&gt;the simple way to stay in touch with your friends.&lt;/p&gt; &lt;p class=&quot;body&quot;&gt;Send and receive text messages, update your status on Facebook, tweet and see what&apos;s new from your friends online.&lt;/p&gt;</source>
         <comment>Welcome text formatted with HTML. Translate only this: Welcome to Velto Mesk,the simple way to stay in touch with your friends. Send and receive text messages, update your status on Facebook, tweet and see what&apos;s new from your friends online.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="226"/>
+        <location filename="../../uilib/mesktexts.cpp" line="227"/>
         <source>Click here to get started!</source>
         <comment>Label for button</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="231"/>
+        <location filename="../../uilib/mesktexts.cpp" line="232"/>
         <source>More</source>
         <comment>Action button text in feed stream to show older content</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="304"/>
+        <location filename="../../uilib/mesktexts.cpp" line="371"/>
         <source>There is no active Internet connection, please check your network settings</source>
         <comment>General warning stating that there is no Internet connection available.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="308"/>
+        <location filename="../../uilib/mesktexts.cpp" line="375"/>
         <source>Service is not available</source>
         <comment>something is preventing Mesk from accessing a Social-Networking web-site&apos;s infra.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="312"/>
+        <location filename="../../uilib/mesktexts.cpp" line="379"/>
         <source>Service provider returned error</source>
         <comment>Unidentified error has happened in some Social-Networking infra-structure.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="316"/>
+        <location filename="../../uilib/mesktexts.cpp" line="383"/>
         <source>Service update rate limit has been reached</source>
         <comment>The usage-limit for some Social-Networking web-site(s) has been reached. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="322"/>
+        <location filename="../../uilib/mesktexts.cpp" line="389"/>
         <source>Velto Lumesk is no longer authorized to use your account</source>
         <comment>The user or the SocialNetworkingService has revoked Mesk&apos;s permission to access data</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="326"/>
+        <location filename="../../uilib/mesktexts.cpp" line="393"/>
         <source>Your account is blocked</source>
         <comment>Mesk was denied access to the user&apos;s account on a SocialNetworkingService</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="330"/>
+        <location filename="../../uilib/mesktexts.cpp" line="397"/>
         <source>The 3G device is not available. Please try reinstalling the device drivers and restarting the computer.</source>
         <comment>It appears that the GSM hardware has been removed from the computer. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="336"/>
+        <location filename="../../uilib/mesktexts.cpp" line="403"/>
         <source>The 3G device is powered off</source>
         <comment>Error message stating that the GSM hardware is off</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="339"/>
+        <location filename="../../uilib/mesktexts.cpp" line="406"/>
         <source>There is no SIM card in the device, please insert it</source>
         <comment>The GSM SIM card must be inserted to enable 3G and SMS. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="342"/>
+        <location filename="../../uilib/mesktexts.cpp" line="409"/>
         <source>The SIM card is locked. Enter the PIN code via the system&apos;s network settings</source>
         <comment>The GSM SIM card is inserted but the user needs to enter the PIN code to enable 3G and SMS. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="346"/>
+        <location filename="../../uilib/mesktexts.cpp" line="413"/>
         <source>Velto Lumesk internal error, please contact application support</source>
         <comment>Error message</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="355"/>
+        <location filename="../../uilib/mesktexts.cpp" line="422"/>
         <source>There seems to be some network problems accessing %1</source>
         <comment>A SocialNetworkingService could not be contacted</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="359"/>
+        <location filename="../../uilib/mesktexts.cpp" line="426"/>
         <source>%1 is temporarily not available</source>
         <comment>A SocialNetworkingService was not available</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="363"/>
+        <location filename="../../uilib/mesktexts.cpp" line="430"/>
         <source>There seems to be some internal problems while trying to access %1</source>
         <comment>A SocialNetworkingService reported internal error</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="368"/>
+        <location filename="../../uilib/mesktexts.cpp" line="435"/>
         <source>%1 update rate limit has been reached</source>
         <comment>There were too many requests to a SocialNetworkingService</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="374"/>
+        <location filename="../../uilib/mesktexts.cpp" line="441"/>
         <source>Velto Lumesk is no longer authorized to use your %1 account</source>
         <comment>The user or the SocialNetworkingService has revoked Mesk&apos;s permission to access data</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="379"/>
+        <location filename="../../uilib/mesktexts.cpp" line="446"/>
         <source>Your %1 account is blocked</source>
         <comment>The user&apos;s account to SocialNetworkingService was blocked</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="391"/>
+        <location filename="../../uilib/mesktexts.cpp" line="458"/>
         <source>Please note that Velto Lumesk is using the 3G network for Internet connections, operator rates may apply</source>
         <comment>Warning dialog informing about possible operator charges</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="397"/>
+        <location filename="../../uilib/mesktexts.cpp" line="464"/>
         <source>The 3G network signal is very low</source>
         <comment>Warning - cellular network signal is low</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="400"/>
+        <location filename="../../uilib/mesktexts.cpp" line="467"/>
         <source>Velto Lumesk detected internal problems, please contact application support</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="416"/>
+        <location filename="../../uilib/mesktexts.cpp" line="483"/>
         <source>Today, </source>
         <comment>Label text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="418"/>
+        <location filename="../../uilib/mesktexts.cpp" line="485"/>
         <source>Yesterday, </source>
         <comment>Label text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="432"/>
+        <location filename="../../uilib/mesktexts.cpp" line="499"/>
         <source>Right now</source>
         <comment>Label text for something that just happened</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="440"/>
+        <location filename="../../uilib/mesktexts.cpp" line="507"/>
         <source>%1 hour ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="442"/>
+        <location filename="../../uilib/mesktexts.cpp" line="509"/>
         <source>%1 hours ago</source>
         <comment>Label text for time information - #NUMBER# hours ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="448"/>
+        <location filename="../../uilib/mesktexts.cpp" line="515"/>
         <source>%1 minute ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="450"/>
+        <location filename="../../uilib/mesktexts.cpp" line="517"/>
         <source>%1 minutes ago</source>
         <comment>Label text for time information - #NUMBER# minutes ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="456"/>
+        <location filename="../../uilib/mesktexts.cpp" line="523"/>
         <source>half a minute ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="459"/>
+        <location filename="../../uilib/mesktexts.cpp" line="526"/>
         <source>%1 second ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="461"/>
+        <location filename="../../uilib/mesktexts.cpp" line="528"/>
         <source>%1 seconds ago</source>
         <comment>Label text for time information - #NUMBER# seconds ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="469"/>
+        <location filename="../../uilib/mesktexts.cpp" line="536"/>
         <source>one month ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="470"/>
+        <location filename="../../uilib/mesktexts.cpp" line="537"/>
         <source>%1 months ago</source>
         <comment>Label text for time information - #NUMBER# months ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="475"/>
+        <location filename="../../uilib/mesktexts.cpp" line="542"/>
         <source>one day ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="476"/>
+        <location filename="../../uilib/mesktexts.cpp" line="543"/>
         <source>%1 days ago</source>
         <comment>Label text for time information - #NUMBER# days ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="492"/>
+        <location filename="../../uilib/mesktexts.cpp" line="559"/>
         <source>Today, </source>
         <comment>Label text for time information - Today, hour:minute</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="496"/>
+        <location filename="../../uilib/mesktexts.cpp" line="563"/>
         <source>Yesterday, </source>
         <comment>Label text for time information - Yesterday, hour:minute</comment>
         <translation type="unfinished"></translation>

@@ -8,6 +8,7 @@
 #include <QMutexLocker>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -122,7 +123,11 @@ class TestHttpTaskPool : public QObject
 private slots:
     void initTestCase() { CMeskHttpTaskPool::init(nullptr); }
     void cleanupTestCase() { CMeskHttpTaskPool::shutdown(); }
-    void cleanup() { CMeskHttpTaskPool::setTransferTimeout(120000); }
+    void cleanup()
+    {
+        CMeskHttpTaskPool::setTransferTimeout(120000);
+        CMeskHttpTaskPool::setDefaultDeadlines(5 * 60 * 1000, 30 * 60 * 1000);
+    }
 
     void taskIds()
     {
@@ -631,6 +636,47 @@ private slots:
         QVERIFY(r.wait());
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpAborted});
         QCOMPARE(r.responses(), 0);
+    }
+
+    // One byte every 100 ms keeps the inactivity timeout from ever firing.
+    void tricklingAnswerEndsAtTheDeadline_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("memory default") << "memory";
+        QTest::newRow("file default") << "file";
+        QTest::newRow("per request") << "request";
+        QTest::newRow("nothing sent") << "silent";
+    }
+    void tricklingAnswerEndsAtTheDeadline()
+    {
+        QFETCH(QString, how);
+        LocalHttpServer server;
+        if (how == "silent") {
+            server.setFallback([](const TestHttpRequest&) { return TestHttpReply::hang(); });
+        } else {
+            TestHttpReply reply = TestHttpReply::ok(QByteArray(100000, 't'));
+            reply.chunkSize = 1;
+            reply.chunkDelayMs = 100;
+            server.setFallback([reply](const TestHttpRequest&) { return reply; });
+        }
+        // The default that must not apply is long, the one that must is short.
+        const bool perRequest = how == "request";
+        CMeskHttpTaskPool::setDefaultDeadlines(how == "file" || perRequest ? 600000 : 700,
+                                               how == "file" ? 700 : 600000);
+        QTemporaryDir dir;
+        const QString target = dir.filePath("photo.jpg");
+        QVERIFY(writeFile(target, "OLD"));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no complete answer within 700 ms"));
+        Recorder r;
+        if (how == "file")
+            r.taskId = CMeskHttpTaskPool::getToFile(server.url("/t"), target, &r);
+        else
+            r.taskId = CMeskHttpTaskPool::get(server.url("/t"), &r, perRequest ? 700 : 0);
+        QVERIFY(r.wait());
+        QCOMPARE(r.failures, QList<TMeskHttpError>{HttpTimedOut});
+        QCOMPARE(r.responses(), 0);
+        QCOMPARE(readFile(target), QByteArray("OLD"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpg"});
     }
 
     void tls()

@@ -4,7 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -142,6 +145,46 @@ private slots:
                            "MAXPERIOD INTEGER)"));
     }
 
+    void filesMadeBeforehandBecomePrivate_data()
+    {
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("kept database") << true;
+        QTest::newRow("database moved aside") << false;
+    }
+    void filesMadeBeforehandBecomePrivate()
+    {
+        QFETCH(bool, valid);
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items")));
+        if (valid) {
+            bool ok = false;
+            run(file, schemaStatements(), &ok);
+            QVERIFY(ok);
+        } else {
+            writeFile(file, QByteArray(4096, 't'));
+        }
+        const QStringList files{file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
+                                file + QStringLiteral(".bak-20091126-120000")};
+        for (const QString& path : files.mid(1))
+            writeFile(path, QByteArray());
+        for (const QString& path : files)
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+        QCOMPARE(::chmod(QFile::encodeName(m_root).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(m_root + QStringLiteral("/items")).constData(), 0755), 0);
+
+        QVERIFY(m_db->open());
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("secret")));
+
+        QCOMPARE(modeOf(m_root), mode_t(0700));
+        for (const char* name : {"users", "items", "media"})
+            QCOMPARE(modeOf(m_root + QLatin1Char('/') + QLatin1String(name)), mode_t(0700));
+        const QStringList found = entries(m_root).filter(QStringLiteral("mindex.db"));
+        // Beside the database: its -wal and -shm, the old backup and, when moved aside, the new one with both.
+        QCOMPARE(found.size(), valid ? 4 : 7);
+        for (const QString& name : found)
+            QVERIFY2(modeOf(m_root + QLatin1Char('/') + name) == 0600, qPrintable(name));
+    }
+
     void mismatchIsMovedAsideAndRebuilt_data()
     {
         QTest::addColumn<QStringList>("damage");
@@ -213,6 +256,87 @@ private slots:
             QVERIFY2(entries(folder).isEmpty(), name);
         }
         QVERIFY(m_db->smsMessages().isEmpty());
+    }
+
+    // Damage that SQLite reports in other words than "corrupt" or "not a database".
+    void damagedFormsAreMovedAside_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::newRow("unknown collation") << QStringLiteral("collation");
+        QTest::newRow("schema page overwritten") << QStringLiteral("page");
+        QTest::newRow("random bytes") << QStringLiteral("random");
+        QTest::newRow("truncated") << QStringLiteral("truncated");
+    }
+    void damagedFormsAreMovedAside()
+    {
+        QFETCH(QString, form);
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        QVERIFY(QDir().mkpath(m_root));
+        QByteArray content;
+        if (form == QLatin1String("random")) {
+            QRandomGenerator generator(55);
+            content.resize(3 * 4096);
+            generator.fillRange(reinterpret_cast<quint32*>(content.data()), content.size() / 4);
+        } else {
+            bool ok = false;
+            QStringList statements = schemaStatements();
+            statements << QStringLiteral("CREATE INDEX SERVICEUSERS_NAME ON SERVICEUSERS (NAME COLLATE NOCASE)");
+            for (int i = 0; i < 300; ++i)
+                statements << QStringLiteral("INSERT INTO MEDIAITEMS (CONTENT) VALUES ('%1')")
+                                  .arg(QString::number(i).repeated(20));
+            run(file, statements, &ok);
+            QVERIFY(ok);
+            QFile read(file);
+            QVERIFY(read.open(QIODevice::ReadOnly));
+            content = read.readAll();
+            if (form == QLatin1String("collation")) {
+                const qsizetype at = content.indexOf("COLLATE NOCASE");
+                QVERIFY(at > 0);
+                content[at + 13] = 'F';
+            } else if (form == QLatin1String("page")) {
+                // Bytes that make SQLite read the schema as "string or blob too big".
+                for (int i = 2048; i < 4096; ++i)
+                    content[i] = char((i * 229 + 7 + (i >> 8)) & 0xff);
+            } else {
+                content.truncate(content.size() / 2);
+            }
+        }
+        writeFile(file, content);
+
+        QVERIFY(m_db->open());
+        QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20100102-030405")});
+        QFile saved(m_root + QStringLiteral("/mindex.db.bak-20100102-030405"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll() == content);
+        QCOMPARE(tables(file), sevenTables);
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("new")));
+    }
+
+    void lockedDatabaseIsLeftAlone()
+    {
+        QVERIFY(QDir().mkpath(m_root));
+        QVERIFY(m_db->open());
+        m_db.reset();
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        const QString name = QStringLiteral("holder");
+        {
+            QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            holder.setDatabaseName(file);
+            QVERIFY(holder.open());
+            QSqlQuery query(holder);
+            QVERIFY(query.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO SERVICEKEYS VALUES (1, 'token', 'held')")));
+            makeStorage();
+            QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("locked")));
+            QVERIFY(!m_db->open());
+            QVERIFY(backups(m_root).isEmpty());
+            query.finish();
+            holder.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        QCOMPARE(value(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = 1")).toString(),
+                 QStringLiteral("held"));
     }
 
     void secondRebuildKeepsFirstBackup()

@@ -92,6 +92,8 @@ public:
     void script(const QByteArray& path, int status, const QByteArray& body = {}, int count = -1,
                 int after = 0);
     void clearScripts();
+    // One status as a timeline answer writes it.
+    static QByteArray statusXml(const Status& status);
 
     void addStatus(const Status& status);
     // In the order stored, posted updates included.
@@ -131,7 +133,6 @@ private:
     bool scripted(const QByteArray& path, TestHttpReply& reply);
     TestHttpReply timeline(const QByteArray& path, const QByteArray& sinceId) const;
     TestHttpReply update(const QByteArray& text, const QByteArray& host);
-    static QByteArray statusXml(const Status& status);
 
     mutable QMutex m_mutex;
     QByteArray m_consumerKey;

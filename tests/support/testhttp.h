@@ -4,7 +4,10 @@
 #include <QList>
 #include <QPair>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <utility>
 
 // The request and reply shapes of the scriptable local HTTP server. The stand-in
 // services are written as handlers over them, free of Qt Test, so both the tests
@@ -111,3 +114,18 @@ struct TestHttpReply
 };
 
 using TestHttpHandler = std::function<TestHttpReply(const TestHttpRequest&)>;
+
+// Wraps a handler: its next `count` replies send their body one byte every 100 ms, so the answer
+// never ends in reasonable time yet never goes quiet; the replies after those are left alone.
+inline TestHttpHandler tricklingHandler(TestHttpHandler inner, int count = 1)
+{
+    auto left = std::make_shared<std::atomic<int>>(count);
+    return [inner = std::move(inner), left](const TestHttpRequest& request) {
+        TestHttpReply reply = inner(request);
+        if (left->fetch_sub(1) > 0) {
+            reply.chunkSize = 1;
+            reply.chunkDelayMs = 100;
+        }
+        return reply;
+    };
+}

@@ -63,6 +63,10 @@ private slots:
     void linkify_data();
     void linkify();
     void linkifiedAttributeStaysInside();
+    void shownTexts_data();
+    void shownTexts();
+    void breakableTexts_data();
+    void breakableTexts();
     void highlight_data();
     void highlight();
     void errorTexts_data();
@@ -162,6 +166,9 @@ void TestMeskTexts::linkify_data()
     QTest::newRow("non-ASCII letters")
         << QStringLiteral("http://ä.fi/ö")
         << kSheet + QStringLiteral("<a href=\"http://ä.fi/ö\"><b>http://ä.fi/ö</b></a>");
+    QTest::newRow("address too long") << QStringLiteral("www.") + QString(3000, QLatin1Char('w'))
+                                      << QStringLiteral("www.") + QString(3000, QLatin1Char('w'));
+    QTest::newRow("no host") << QStringLiteral("see http://:80/x") << QStringLiteral("see http://:80/x");
     QTest::newRow("markup in an address")
         << QStringLiteral("x https://h.io/<b>y z")
         << kSheet + QStringLiteral("x <a href=\"https://h.io/&lt;b>y\"><b>https://h.io/&lt;b>y</b></a> z");
@@ -178,6 +185,56 @@ void TestMeskTexts::linkifiedAttributeStaysInside()
 {
     const QString html = CMeskTexts::linkifyText(QStringLiteral("go http://x.org/\"onclick=\"y now"));
     QCOMPARE(anchors(html), QStringList{QStringLiteral("http://x.org/%22onclick=%22y")});
+}
+
+void TestMeskTexts::shownTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    const QString smile = QStringLiteral("\U0001F600");
+    QTest::newRow("short") << QStringLiteral("a<b") << QStringLiteral("a<b");
+    QTest::newRow("at the limit") << QString(2000, QLatin1Char('x')) << QString(2000, QLatin1Char('x'));
+    QTest::newRow("cut") << QString(2001, QLatin1Char('x')) << QString(2000, QLatin1Char('x')) + QChar(0x2026);
+    // The 2,000th unit is the first half of a pair: the pair goes whole.
+    QTest::newRow("pair kept whole") << QString(1999, QLatin1Char('x')) + smile + QStringLiteral("y")
+                                     << QString(1999, QLatin1Char('x')) + QChar(0x2026);
+}
+
+void TestMeskTexts::shownTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(CMeskTexts::shownText(text), expected);
+    QVERIFY(CMeskTexts::shownName(QString(300, QLatin1Char('n'))).size() == 201);
+}
+
+void TestMeskTexts::breakableTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("richText");
+    QTest::addColumn<QString>("expected"); // "|" for each zero-width space
+    const QString twenty(20, QLatin1Char('a'));
+    QTest::newRow("short words") << QStringLiteral("one two three") << true << QStringLiteral("one two three");
+    QTest::newRow("exactly twenty") << twenty + QStringLiteral(" x") << false << twenty + QStringLiteral(" x");
+    QTest::newRow("long word") << twenty + twenty + QStringLiteral("b") << false
+                               << twenty + QStringLiteral("|") + twenty + QStringLiteral("|b");
+    QTest::newRow("tags and entities") << QStringLiteral("<a href=\"http://x.org/") + twenty + QStringLiteral("\">") +
+                                              QString(19, QLatin1Char('a')) + QStringLiteral("&lt;b</a>")
+                                       << true
+                                       << QStringLiteral("<a href=\"http://x.org/") + twenty + QStringLiteral("\">") +
+                                              QString(19, QLatin1Char('a')) + QStringLiteral("&lt;|b</a>");
+    QTest::newRow("plain ampersand") << QString(19, QLatin1Char('a')) + QStringLiteral("&lt;b") << false
+                                     << QString(19, QLatin1Char('a')) + QStringLiteral("&|lt;b");
+}
+
+void TestMeskTexts::breakableTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, richText);
+    QFETCH(QString, expected);
+    const QString broken = CMeskTexts::breakableText(text, richText);
+    QCOMPARE(QString(broken).replace(QChar(CMeskTexts::ZeroWidthSpace), QLatin1Char('|')), expected);
+    QCOMPARE(CMeskTexts::withoutBreaks(broken), text);
 }
 
 void TestMeskTexts::highlight_data()

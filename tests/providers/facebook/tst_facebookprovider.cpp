@@ -205,6 +205,26 @@ private slots:
         QCOMPARE(key(QStringLiteral("session_id")), QStringLiteral("<missing>"));
     }
 
+    // An answer that trickles in forever ends the run as a network error; the next run is sent.
+    void tricklingAnswerEndsTheRun()
+    {
+        loadProviders();
+        signIn();
+        CMeskHttpTaskPool::setDefaultDeadlines(700, 700);
+        m_server->setFallback(tricklingHandler(m_rest->handler()));
+        m_rest->clearRequests();
+        m_log.clear();
+        QVERIFY(runUpdate());
+        CMeskHttpTaskPool::setDefaultDeadlines(5 * 60 * 1000, 30 * 60 * 1000);
+        m_server->setFallback(m_rest->handler());
+        QCOMPARE(m_log, QStringList({"updateStarted 2", "serviceError 2 2", "updateDone 2"}));
+        const qsizetype sent = m_rest->requests().size();
+        m_log.clear();
+        QVERIFY(runUpdate());
+        QVERIFY(m_rest->requests().size() > sent);
+        QVERIFY2(!m_log.join(QLatin1Char(',')).contains(QLatin1String("serviceError")), qPrintable(m_log.join(QLatin1Char(','))));
+    }
+
     // Setup stores the account; updates, items, own status and removal follow on it.
     void accountLifecycle()
     {

@@ -48,14 +48,16 @@ private:
     {
         return m_server->baseUrl() + QStringLiteral("/connect/login_success.html?session=") + sessionText;
     }
-    // The wizard on the login page.
-    void reachLoginPage()
+    // The wizard on the login page (a page load of its web page ends after loadTimeoutMs when given).
+    void reachLoginPage(int loadTimeoutMs = 0)
     {
         m_api = std::make_unique<CFacebookApi>();
         m_auth = std::make_unique<CFacebookAuth>(m_api.get());
         m_auth->setApiKey(QStringLiteral(LUMESK_FACEBOOK_API_KEY));
         m_auth->setRetryIntervalMs(20);
         m_wizard = std::make_unique<CFacebookSetupWidget>(m_auth.get());
+        if (loadTimeoutMs > 0)
+            m_wizard->webPage()->setLoadTimeout(loadTimeoutMs);
         m_wizard->show();
         m_wizard->onStartSetup();
     }
@@ -251,6 +253,19 @@ private slots:
         QCOMPARE(added.first().at(1).toString(), kSecret);
         QVERIFY(m_auth->isAuthorized());
         QCOMPARE(m_rest->requests(kUsers).size(), 2);
+    }
+
+    // A login page that never loads ends the waiting on the error page; its late landing is dropped.
+    void silentLoginPageEndsOnTheErrorPage()
+    {
+        reachLoginPage(300);
+        const QString page = browser()->navigated.constLast();
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->errorPage()->isVisible(), 10000);
+        QCOMPARE(m_wizard->errorPage()->label()->text(), QStringLiteral("Failed to load page: ") + page);
+        QVERIFY(m_wizard->statusLabel()->isHidden());
+        land(landing());
+        QVERIFY(m_wizard->errorPage()->isVisible());
+        QCOMPARE(m_rest->requests(kUsers).size(), 0);
     }
 
     // A second landing while users.getInfo runs sends nothing; a failed load ends on its page.

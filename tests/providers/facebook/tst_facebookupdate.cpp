@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -325,6 +326,49 @@ private slots:
             QVERIFY(event);
             QCOMPARE(event->mediaItem().mediaId, item.mediaId);
         }
+    }
+
+    // A long stream keeps its 1,000 newest posts, stored over several turns; the stream list is
+    // replaced only after the last slice, and not at all when the account goes between slices.
+    void longStreamInSlices_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("stored") << false;
+        QTest::newRow("reset between slices") << true;
+    }
+    void longStreamInSlices()
+    {
+        QFETCH(bool, reset);
+        m_posts.clear();
+        for (int i = 1; i <= 1200; ++i)
+            m_posts << A::post(QStringLiteral("100_%1").arg(i), "100", "Hi", QString::number(1262304000 - 3600 * i));
+        m_bed.rest->clearScripts();
+        script();
+        m_sync->addStreamEvent(999);
+        const CFacebookSync::State before = m_sync->state();
+        QList<mid_t> streamAtFirst{0, 0};
+        connect(m_events.get(), &CFacebookEventManager::eventAdded, this, [&] {
+            if (m_added.size() > 1)
+                return;
+            streamAtFirst = m_sync->state().streamEvents;
+            if (reset)
+                QMetaObject::invokeMethod(this, [&] { m_events->reset(); }, Qt::QueuedConnection);
+        });
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
+        m_events->update();
+        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 60000);
+        QCOMPARE(streamAtFirst, before.streamEvents);
+        if (reset) {
+            QTest::qWait(100);
+            QVERIFY2(m_added.size() < 1000, qPrintable(QString::number(m_added.size())));
+            QCOMPARE(m_sync->state().streamEvents, before.streamEvents);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_events->isReady(), 60000);
+        QStringList posts = addedIds().filter(QRegularExpression("^100_"));
+        QCOMPARE(posts.size(), 1000);
+        QVERIFY(posts.contains("100_1") && posts.contains("100_1000") && !posts.contains("100_1001"));
+        QCOMPARE(m_sync->state().streamEvents.size(), 1000);
     }
 
     void photoSets()

@@ -9,6 +9,7 @@
 #include "meskhttptaskpool.h"
 #include "testclock.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -197,6 +198,54 @@ private slots:
         QCOMPARE(posts().size(), 4);
         QCOMPARE(m_fx->db->serviceUsers(MeskProvider::Flickr).size(), 2);
         QCOMPARE(m_fx->db->itemsByType(MeskItemType::Image, MeskProvider::Flickr).size(), 5);
+    }
+
+    // A long answer keeps its 1,000 newest photos, stored over several turns; each day's post is
+    // announced whole, and the contact's sync record moves only after the last slice, not at all
+    // when the run is reset between slices.
+    void longAnswerInSlices_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("stored") << false;
+        QTest::newRow("reset between slices") << true;
+    }
+    void longAnswerInSlices()
+    {
+        QFETCH(bool, reset);
+        service().addPhoto(photo(QStringLiteral("p1"), kAlice, daysAgo(0, 1)));
+        QString rows;
+        for (int i = 1; i <= 1200; ++i)
+            rows += photoRow(QStringLiteral("p%1").arg(i), kAlice, daysAgo(0, 1) - 300 * i);
+        service().scriptReply(kSearch, 200,
+                              (QStringLiteral("<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"1200\">") +
+                               rows + QStringLiteral("</photos></rsp>"))
+                                  .toUtf8(),
+                              1);
+        mid_t syncAtFirst = 1;
+        int announced = 0;
+        connect(m_manager.get(), &CFlickrEventManager::eventAdded, this, [&] {
+            if (++announced > 1)
+                return;
+            syncAtFirst = m_sync->event(userRow(kAlice));
+            if (reset)
+                QMetaObject::invokeMethod(this, [&] { m_manager->reset(); }, Qt::QueuedConnection);
+        });
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
+        QVERIFY(run());
+        QCOMPARE(syncAtFirst, mid_t(0));
+        const qsizetype photos = m_fx->db->itemsByType(MeskItemType::Image, MeskProvider::Flickr).size();
+        if (reset) {
+            QVERIFY2(photos < 1000, qPrintable(QString::number(photos)));
+            QCOMPARE(m_sync->event(userRow(kAlice)), mid_t(0));
+            return;
+        }
+        QCOMPARE(photos, 1000);
+        QVERIFY(m_fx->db->itemByMediaId(MeskProvider::Flickr, QStringLiteral("p1000")).size() == 1);
+        QVERIFY(m_fx->db->itemByMediaId(MeskProvider::Flickr, QStringLiteral("p1001")).isEmpty());
+        QCOMPARE(m_added.size(), posts().size());
+        for (const auto& [post, count] : std::as_const(m_added))
+            QCOMPARE(count, int(m_fx->db->childItems(post.id).size()));
+        QVERIFY(m_sync->event(userRow(kAlice)) != 0);
     }
 
     void alreadyPosted_data()

@@ -283,6 +283,27 @@ private slots:
                                      QStringLiteral("updateDone 3 sync 0")}));
     }
 
+    // An answer that trickles in forever ends the run as a network error; the next run is sent.
+    void tricklingAnswerEndsTheRun()
+    {
+        storeKeys(true);
+        makeProvider();
+        CMeskHttpTaskPool::setDefaultDeadlines(700, 700);
+        m_fx->server->setFallback(tricklingHandler(m_fx->service->handler()));
+        const bool ended = runToEnd();
+        CMeskHttpTaskPool::setDefaultDeadlines(5 * 60 * 1000, 30 * 60 * 1000);
+        m_fx->server->setFallback(m_fx->service->handler());
+        QVERIFY(ended);
+        QCOMPARE(m_log, QStringList({QStringLiteral("updateStarted 3"), QStringLiteral("serviceError 3 2"),
+                                     QStringLiteral("updateDone 3 sync 0")}));
+        const int sent = m_fx->server->requestCount();
+        m_log.clear();
+        QVERIFY(runToEnd());
+        QVERIFY(m_fx->server->requestCount() > sent);
+        QCOMPARE(count(QStringLiteral("serviceError")), 0);
+        QCOMPARE(m_log.last(), QStringLiteral("updateDone 3 sync 1"));
+    }
+
     void removeAccount_data()
     {
         QTest::addColumn<QString>("state");

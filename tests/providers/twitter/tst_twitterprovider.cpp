@@ -7,6 +7,7 @@
 #include "twitterfixture.h"
 #include "twitterprovider.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -188,6 +189,77 @@ private slots:
         QCOMPARE(added.size(), 0);
         QVERIFY(m_fx->db->providerItems(MeskProvider::Twitter).isEmpty());
         QVERIFY(m_fx->db->serviceUsers(MeskProvider::Twitter).isEmpty());
+    }
+
+    // Answers that trickle in forever end the run; the next run is sent and stores.
+    void tricklingAnswerEndsTheRun()
+    {
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        m_fx->addStatus("1001", QStringLiteral("slow"), bob());
+        CMeskHttpTaskPool::setDefaultDeadlines(700, 700);
+        m_fx->server->setFallback(tricklingHandler(m_fx->service->handler(), 2));
+        const bool ended = run(*provider);
+        CMeskHttpTaskPool::setDefaultDeadlines(5 * 60 * 1000, 30 * 60 * 1000);
+        m_fx->server->setFallback(m_fx->service->handler());
+        QVERIFY(ended);
+        QVERIFY(statusIds().isEmpty());
+        const int sent = m_fx->server->requestCount();
+        QVERIFY(run(*provider));
+        QVERIFY(m_fx->server->requestCount() > sent);
+        QCOMPARE(statusIds(), QStringList{QStringLiteral("1001")});
+    }
+
+    // A long answer keeps its 1,000 newest statuses, stored over several turns; sinceId moves only
+    // after the last slice, and not at all when the account goes between slices.
+    void longAnswerInSlices_data()
+    {
+        QTest::addColumn<bool>("remove");
+        QTest::newRow("stored") << false;
+        QTest::newRow("removed between slices") << true;
+    }
+    void longAnswerInSlices()
+    {
+        QFETCH(bool, remove);
+        std::unique_ptr<CTwitterProvider> provider = linkedProvider();
+        // The service never sends that many; a stand-in that does is scripted.
+        QByteArray body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<statuses type=\"array\">";
+        for (int i = 1; i <= 1200; ++i) {
+            FakeTwitterService::Status status;
+            status.id = QByteArray::number(10000 + i);
+            status.text = QStringLiteral("s%1").arg(i);
+            status.created = QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC).addSecs(i);
+            status.author = bob();
+            body += FakeTwitterService::statusXml(status);
+        }
+        m_fx->service->script("/statuses/friends_timeline.xml", 200, body + "</statuses>", 1);
+        int added = 0;
+        QString sinceAtFirst = QStringLiteral("unset");
+        connect(provider.get(), &IMediaItemProvider::mediaItemAdded, this, [&] {
+            if (++added > 1)
+                return;
+            sinceAtFirst = provider->sinceId();
+            // Between this slice and the next, as a person would.
+            if (remove)
+                QMetaObject::invokeMethod(this, [&] { provider->removeAccount(); }, Qt::QueuedConnection);
+        });
+        QSignalSpy done(provider.get(), &IMediaItemProvider::updateDone);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
+        provider->update();
+        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 60000);
+        QCOMPARE(sinceAtFirst, QString());
+        if (remove) {
+            QTest::qWait(100);
+            QVERIFY2(added < 1000, qPrintable(QString::number(added)));
+            QVERIFY(provider->sinceId().isEmpty());
+            QVERIFY(statusIds().isEmpty());
+            return;
+        }
+        QCOMPARE(added, 1000);
+        QCOMPARE(provider->sinceId(), QStringLiteral("11200"));
+        const QStringList ids = statusIds();
+        QCOMPARE(ids.size(), 1000);
+        QVERIFY(!ids.contains(QStringLiteral("10200")));
+        QVERIFY(ids.contains(QStringLiteral("10201")));
     }
 
     // A batch that fails stores and announces nothing and keeps the since marker, so the

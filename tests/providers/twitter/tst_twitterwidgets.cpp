@@ -111,6 +111,26 @@ private slots:
         QCOMPARE(widget->mediaItem(), m_status->mediaItem());
     }
 
+    // A 100 KB word is shown cut, breaks instead of widening the item and makes no link.
+    void longTextStaysNarrow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one word") << QString(100000, QLatin1Char('x'));
+        QTest::newRow("an address") << QStringLiteral("www.") + QString(100000, QLatin1Char('w'));
+    }
+    void longTextStaysNarrow()
+    {
+        QFETCH(QString, text);
+        std::unique_ptr<IMediaItemWidget> widget = makeWidget(text, false, QString(500, QLatin1Char('n')));
+        QVERIFY(widget);
+        QLabel* shown = label(widget.get());
+        QVERIFY(shown->text().size() < 2500);
+        QVERIFY(shown->text().contains(QChar(0x2026)));
+        QVERIFY(!shown->text().contains(QLatin1String("href")));
+        QVERIFY2(shown->minimumSizeHint().width() < 300, qPrintable(QString::number(shown->minimumSizeHint().width())));
+        QCOMPARE(m_status->text(), text); // the full text stays
+    }
+
     void pressesAndActions_data()
     {
         QTest::addColumn<bool>("own");
