@@ -48,6 +48,8 @@ endfunction()
 function(lumesk_add_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  # A test in a subfolder reaches the helpers its folder shares by their bare names.
+  target_include_directories(${name} PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   lumesk_target_defaults(${name})
   set(extra "")
