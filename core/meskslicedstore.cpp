@@ -7,7 +7,7 @@
 namespace {
 // What one slice may take: well below what a person notices as a stall.
 constexpr qint64 SliceBudgetNs = 15 * 1000 * 1000;
-constexpr qsizetype FirstSliceSize = 50;
+constexpr qsizetype FirstSliceSize = 20;
 constexpr qsizetype MinSliceSize = 5;
 constexpr qsizetype MaxSliceSize = 500;
 } // namespace
@@ -64,7 +64,12 @@ void CMeskSlicedStore::runSlice()
         return;
     const qint64 elapsed = std::max<qint64>(clock.nsecsElapsed(), 1);
     const qint64 perEntry = std::max<qint64>(elapsed / (to - from), 1);
-    m_sliceSize = std::clamp<qsizetype>(SliceBudgetNs / perEntry, MinSliceSize, MaxSliceSize);
+    // Growing by a quarter at most: an answer's entries differ in cost (a Facebook answer lists its
+    // cheap profiles before its posts), and a run of cheap ones must not size a slice that then
+    // meets the dear ones.
+    const qsizetype grown = m_sliceSize + std::max<qsizetype>(m_sliceSize / 4, 1);
+    m_sliceSize = std::clamp<qsizetype>(std::min<qsizetype>(SliceBudgetNs / perEntry, grown), MinSliceSize,
+                                        MaxSliceSize);
     if (to < m_count) {
         m_timer->start();
         return;

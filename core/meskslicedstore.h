@@ -18,8 +18,9 @@ class QTimer;
 // after the last slice; what must wait for the whole answer (a since marker) moves there.
 //
 // The first slice runs inside start(), each further one on a later turn; a slice holds as many
-// entries as the previous ones suggest fit in a few milliseconds. cancel(), a new start() and the
-// object's destruction drop the slices not yet run, and `done` with them. GUI thread only.
+// entries as the previous ones suggest fit in a few milliseconds, and at most a quarter more than
+// the one before. cancel(), a new start() and the object's destruction drop the slices not yet
+// run, and `done` with them. GUI thread only.
 class CMeskSlicedStore : public QObject
 {
     Q_OBJECT

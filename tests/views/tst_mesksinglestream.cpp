@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -35,6 +37,41 @@ bool moreOffered(const CMeskStreamView* view)
     return view->feedsList() && !view->feedsList()->streamAction()->isHidden();
 }
 
+// What the stream shows: a line per day group, "date:" and its entries as "provider/id", with
+// "-" after what is hidden and "*" / "u" after an entry flashing as added / updated.
+QStringList shownEntries(const CMeskStreamView* view)
+{
+    if (!view->feedsList())
+        return {QStringLiteral("placeholder ") +
+                (view->placeholder() ? view->placeholder()->text() : QString())};
+    QStringList lines;
+    for (const CMeskFeedGroupWidget* group : view->feedsList()->groups()) {
+        QString line = group->date().toString(Qt::ISODate) + (group->isHidden() ? "-:" : ":");
+        for (const CMeskFeedWidget* entry : group->entries()) {
+            line += QStringLiteral(" %1/%2").arg(entry->providerId()).arg(entry->itemId());
+            line += QString(entry->isHidden() ? "-" : "") + (entry->addedHighlight() ? "*" : "") +
+                    (entry->updatedHighlight() ? "u" : "");
+        }
+        lines << line;
+    }
+    lines << (moreOffered(view) ? QStringLiteral("more") : QStringLiteral("no more"));
+    return lines;
+}
+
+// 36 live items of providers 1 and 2 over the last four days, ids from 1000; items 12 apart share
+// their time. Every third is an "apple".
+QList<SMediaItem> liveItems()
+{
+    QList<SMediaItem> items;
+    for (int i = 0; i < 36; ++i) {
+        SMediaItem item = TestEngine::event(1 + i % 2, TestEngine::day(i % 4).addSecs(-60 * (i % 3)),
+                                            QStringLiteral("%1 %2").arg(i % 3 ? "pear" : "apple").arg(i));
+        item.id = 1000 + i;
+        items << item;
+    }
+    return items;
+}
+
 } // namespace
 
 class TestMeskSingleStream : public QObject
@@ -50,6 +87,9 @@ private slots:
     void smsAndEventKeptApart();
     void header();
     void noActiveServices();
+    void liveItemsInSlices_data();
+    void liveItemsInSlices();
+    void liveItemsNewestFirst();
 
 private:
     std::unique_ptr<TestEngine> m_env;
@@ -176,6 +216,121 @@ void TestMeskSingleStream::noActiveServices()
     CMeskSingleStreamView view(m_env->engine());
     QVERIFY(view.streamView()->placeholder());
     QCOMPARE(view.streamView()->placeholder()->text(), QStringLiteral("You have no active services"));
+}
+
+void TestMeskSingleStream::liveItemsInSlices_data()
+{
+    // What happens to both views while the live view still has items waiting for widgets.
+    QTest::addColumn<QString>("action");
+    QTest::newRow("nothing") << QString();
+    QTest::newRow("filter") << QStringLiteral("filter");
+    QTest::newRow("filter cleared") << QStringLiteral("filter cleared");
+    QTest::newRow("removal") << QStringLiteral("removal");
+    QTest::newRow("deactivation") << QStringLiteral("deactivation");
+    QTest::newRow("update") << QStringLiteral("update");
+    QTest::newRow("reload") << QStringLiteral("reload");
+    QTest::newRow("more") << QStringLiteral("more");
+    QTest::newRow("view gone") << QStringLiteral("view gone");
+}
+
+// Live items that arrive in slices and get their widgets over several turns of the event loop end
+// up exactly as in a view that builds each at once, whatever happens while some still wait.
+void TestMeskSingleStream::liveItemsInSlices()
+{
+    QFETCH(QString, action);
+    QList<SMediaItem> stored;
+    // 8 a day over four days: the fill stops after three, "More" adds the fourth.
+    for (int i = 0; i < 30; ++i)
+        stored << TestEngine::event(1 + i % 2, TestEngine::day(i / 8).addSecs(-3600 - 600 * (i % 8)));
+    QVERIFY(m_env->seedItems(stored));
+    QVERIFY(m_env->init());
+    CMeskEngine* engine = m_env->engine();
+
+    CMeskSingleStreamView direct(engine);
+    direct.streamView()->setBuildBudgetMs(std::numeric_limits<qint64>::max());
+    auto sliced = std::make_unique<CMeskSingleStreamView>(engine);
+    CMeskStreamView* stream = sliced->streamView();
+    stream->setBuildBudgetMs(0);
+    QCOMPARE(shownEntries(stream), shownEntries(direct.streamView()));
+
+    const QList<SMediaItem> items = liveItems();
+    for (int slice = 0; slice < 4; ++slice) {
+        for (int i = slice * 9; i < slice * 9 + 9; ++i)
+            emit engine->serviceEventAdded(items.at(i));
+        QVERIFY(!stream || stream->pendingCount() > 0);
+        if (slice == 1) {
+            const auto both = [&](auto apply) {
+                apply(&direct);
+                if (sliced)
+                    apply(sliced.get());
+            };
+            if (action == QLatin1String("filter") || action == QLatin1String("filter cleared"))
+                both([](CMeskSingleStreamView* v) { v->setFilter(QStringLiteral("apple")); });
+            if (action == QLatin1String("filter cleared"))
+                both([](CMeskSingleStreamView* v) { v->clearFilter(); });
+            if (action == QLatin1String("removal")) {
+                // One of each provider: 1000 stands in both, 1017 waits in the sliced view.
+                both([](CMeskSingleStreamView* v) { v->streamView()->removeItem(1, 1000); });
+                both([](CMeskSingleStreamView* v) { v->streamView()->removeItem(2, 1017); });
+            }
+            if (action == QLatin1String("deactivation"))
+                emit engine->serviceDeactivated(1);
+            if (action == QLatin1String("update"))
+                emit engine->serviceEventUpdated(items.at(16));
+            if (action == QLatin1String("reload"))
+                both([](CMeskSingleStreamView* v) { v->reload(); });
+            if (action == QLatin1String("more")) {
+                both([](CMeskSingleStreamView* v) {
+                    QTest::mouseClick(v->streamView()->feedsList()->streamAction(), Qt::LeftButton);
+                });
+            }
+            if (action == QLatin1String("view gone")) {
+                sliced.reset();
+                stream = nullptr;
+            }
+        }
+        if (stream)
+            QTRY_VERIFY(stream->pendingCount() < 5);
+    }
+    if (!stream) {
+        // Whatever the deleted view had posted has run (or been dropped) before this.
+        bool reached = false;
+        QMetaObject::invokeMethod(
+            this, [&reached] { reached = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(reached);
+        QVERIFY(entryCount(direct.streamView()) > 36);
+        return;
+    }
+    QTRY_COMPARE(stream->pendingCount(), 0);
+    QVERIFY(entryCount(stream) > 0);
+    QCOMPARE(shownEntries(stream), shownEntries(direct.streamView()));
+}
+
+// Waiting items get their widgets newest first, those of the same time in their arrival order.
+void TestMeskSingleStream::liveItemsNewestFirst()
+{
+    QVERIFY(m_env->init());
+    CMeskSingleStreamView view(m_env->engine());
+    view.streamView()->setBuildBudgetMs(0);
+    const QList<SMediaItem> items = liveItems();
+    for (int i = 0; i < 24; ++i)
+        emit m_env->engine()->serviceEventAdded(items.at(i));
+    QTRY_COMPARE(view.streamView()->pendingCount(), 0);
+    QList<SMediaItem> expected = items.mid(0, 24);
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const SMediaItem& a, const SMediaItem& b) { return a.created > b.created; });
+    // Each provider makes its own widgets: compare the order per provider.
+    for (mid_t provider : {1, 2}) {
+        QList<mid_t> want;
+        for (const SMediaItem& item : std::as_const(expected)) {
+            if (item.provider == provider)
+                want << item.id;
+        }
+        QList<mid_t> got;
+        for (const SMediaItem& item : std::as_const(m_env->provider(provider)->widgetItems))
+            got << item.id;
+        QCOMPARE(got, want);
+    }
 }
 
 QTEST_MAIN(TestMeskSingleStream)

@@ -87,6 +87,7 @@ CMeskColumnWidget::CMeskColumnWidget(CMeskEngine* engine, IMediaItemProvider* pr
     parts.headerBox->addWidget(m_busyAnimation);
 
     connect(m_streamView, &CMeskStreamView::showOlderItems, this, &CMeskColumnWidget::_onShowOlderItems);
+    m_streamView->setItemFactory([this](const SMediaItem& item) { return createItemWidget(item); });
     if (!provider)
         return;
 
@@ -141,22 +142,29 @@ mid_t CMeskColumnWidget::serviceId() const
     return m_provider ? m_provider->providerId() : 0;
 }
 
-void CMeskColumnWidget::addItemWidget(const SMediaItem& item, bool highlight)
+IMediaItemWidget* CMeskColumnWidget::createItemWidget(const SMediaItem& item)
 {
     IMediaItemWidget* widget = m_provider ? m_provider->createItemWidget(item) : nullptr;
     if (!widget) {
         qDebug("CMeskColumnWidget: failed to create item widget");
-        return;
+        return nullptr;
     }
     widget->setThumbnailVisible(false);
     connect(widget, &IMediaItemWidget::postUpdateAction, this, &CMeskColumnWidget::postUpdateAction);
     connect(widget, &IMediaItemWidget::postSmsAction, this, &CMeskColumnWidget::postSmsAction);
-    m_streamView->addItemWidget(widget, highlight);
+    return widget;
+}
+
+void CMeskColumnWidget::addItemWidget(const SMediaItem& item, bool highlight)
+{
+    if (IMediaItemWidget* widget = createItemWidget(item))
+        m_streamView->addItemWidget(widget, highlight);
 }
 
 void CMeskColumnWidget::_onMediaEventAdded(mid_t, const SMediaItem& item)
 {
-    addItemWidget(item, true);
+    // An update announces many at once: the stream builds them over the next turns.
+    m_streamView->addItem(item, true);
 }
 
 void CMeskColumnWidget::_onMediaEventUpdated(mid_t, const SMediaItem& item)

@@ -11,6 +11,7 @@ class CMeskStreamView;
 class CMeskThumbnailWidget;
 class CQuorAnimationWidget;
 class IMediaItemProvider;
+class IMediaItemWidget;
 class QHBoxLayout;
 class QLabel;
 class QVBoxLayout;
@@ -91,6 +92,9 @@ private slots:
 
 private:
     void load();
+    // The provider's widget for the item, thumbnail hidden and wired to this column; null (with a
+    // debug line) when it makes none.
+    IMediaItemWidget* createItemWidget(const SMediaItem& item);
 
     CMeskEngine* m_engine = nullptr;
     IMediaItemProvider* m_provider = nullptr;

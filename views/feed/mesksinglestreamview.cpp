@@ -121,6 +121,7 @@ CMeskSingleStreamView::CMeskSingleStreamView(CMeskEngine* engine, QWidget* paren
     layout->addWidget(m_header, 0);
     layout->addWidget(m_stream, 1);
     layout->addLayout(m_bannerBox, 0);
+    m_stream->setItemFactory([this](const SMediaItem& item) { return createItemWidget(item); });
 
     fillStream();
 
@@ -195,16 +196,22 @@ void CMeskSingleStreamView::clearFilter()
     m_stream->clearFilter();
 }
 
-void CMeskSingleStreamView::addItemWidget(const SMediaItem& item, bool highlight)
+IMediaItemWidget* CMeskSingleStreamView::createItemWidget(const SMediaItem& item)
 {
     IMediaItemWidget* widget = m_engine->createItemWidget(item);
     if (!widget) {
         qDebug("CMeskSingleStreamView: failed to create item widget");
-        return;
+        return nullptr;
     }
     connect(widget, &IMediaItemWidget::postUpdateAction, this, &CMeskSingleStreamView::postUpdateAction);
     connect(widget, &IMediaItemWidget::postSmsAction, this, &CMeskSingleStreamView::postSmsAction);
-    m_stream->addItemWidget(widget, highlight);
+    return widget;
+}
+
+void CMeskSingleStreamView::addItemWidget(const SMediaItem& item, bool highlight)
+{
+    if (IMediaItemWidget* widget = createItemWidget(item))
+        m_stream->addItemWidget(widget, highlight);
 }
 
 void CMeskSingleStreamView::addSmsWidget(const SSmsMessage& message, bool highlight)
@@ -243,7 +250,8 @@ void CMeskSingleStreamView::_onSmsMessageDeleted(const SSmsMessage& message)
 
 void CMeskSingleStreamView::_onServiceEventAdded(const SMediaItem& item)
 {
-    addItemWidget(item, true);
+    // An update announces many at once: the stream builds them over the next turns.
+    m_stream->addItem(item, true);
 }
 
 void CMeskSingleStreamView::_onServiceEventUpdated(const SMediaItem& item)

@@ -11,6 +11,7 @@
 class CMeskEngine;
 class CMeskStreamView;
 class CMeskThumbnailWidget;
+class IMediaItemWidget;
 class CQuorAnimationWidget;
 class QHBoxLayout;
 class QVBoxLayout;
@@ -91,6 +92,8 @@ private:
     // Places the stored items of the days from the boundary backwards until threshold items
     // stand; moves the boundary and offers "More" while older items remain.
     void fillDays(int threshold);
+    // The item's widget, wired to this view; null (with a debug line) when the provider makes none.
+    IMediaItemWidget* createItemWidget(const SMediaItem& item);
     void addItemWidget(const SMediaItem& item, bool highlight);
     void addSmsWidget(const SSmsMessage& message, bool highlight);
 

@@ -5,6 +5,7 @@
 #include "meskuistyle.h"
 #include "style/quorimages.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,11 +13,23 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace {
 
 constexpr int kDateUpdateIntervalMs = 30000;
+
+// The item's time as a sort key; an item without a time sorts below every dated one.
+qint64 timeKey(const QDateTime& created)
+{
+    return created.isValid() ? created.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+}
+
+bool isItem(const SMediaItem& item, mid_t provider, mid_t id)
+{
+    return item.provider == provider && item.id == id;
+}
 
 void setTextColors(QLabel* label, int activeRole, int disabledRole)
 {
@@ -143,21 +156,48 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
     const auto at = std::partition_point(m_groups.cbegin(), m_groups.cend(),
                                          [&day](const CMeskFeedGroupWidget* g) { return g->date() > day; });
     const qsizetype index = at - m_groups.cbegin();
+    CMeskFeedGroupWidget* group = nullptr;
     if (index < m_groups.size() && m_groups.at(index)->date() == day) {
-        CMeskFeedGroupWidget* group = m_groups.at(index);
-        CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
-        if (!filter.isEmpty())
-            group->filterEntry(entry, filter);
-        return;
+        group = m_groups.at(index);
+    } else {
+        group = new CMeskFeedGroupWidget(day);
+        // At the list's width from the start, so that its first layout pass is already the right one.
+        group->resize(contentsRect().marginsRemoved(layout()->contentsMargins()).width(), group->height());
+        if (m_batch)
+            group->layout()->setEnabled(false);
+        m_groupBox->insertWidget(int(index), group, 0);
+        m_groups.insert(index, group);
     }
-    auto* group = new CMeskFeedGroupWidget(day);
-    // At the list's width from the start, so that its first layout pass is already the right one.
-    group->resize(contentsRect().marginsRemoved(layout()->contentsMargins()).width(), group->height());
-    m_groupBox->insertWidget(int(index), group, 0);
-    m_groups.insert(index, group);
     CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
     if (!filter.isEmpty())
         group->filterEntry(entry, filter);
+    if (m_batch) {
+        // What the filter hid stays hidden.
+        if (!entry->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            entry->show();
+        if (!group->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            group->show();
+    }
+}
+
+void CMeskFeedsListWidget::beginBatch()
+{
+    m_batch = true;
+    layout()->setEnabled(false);
+    for (CMeskFeedGroupWidget* group : std::as_const(m_groups))
+        group->layout()->setEnabled(false);
+}
+
+void CMeskFeedsListWidget::endBatch()
+{
+    m_batch = false;
+    // One layout pass on the next turn; a layout that is up to date ignores the request.
+    for (CMeskFeedGroupWidget* group : std::as_const(m_groups)) {
+        group->layout()->setEnabled(true);
+        QCoreApplication::postEvent(group, new QEvent(QEvent::LayoutRequest));
+    }
+    layout()->setEnabled(true);
+    QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
 }
 
 CMeskFeedWidget* CMeskFeedsListWidget::entry(mid_t provider, mid_t id) const
@@ -298,33 +338,112 @@ void CMeskStreamView::addItemWidget(IMediaItemWidget* widget, bool highlight)
     m_list->addItemWidget(widget, highlight, m_filter);
 }
 
+void CMeskStreamView::addItem(const SMediaItem& item, bool highlight)
+{
+    const SPendingItem pending{item, timeKey(item.created), highlight, false};
+    if (m_pending.isEmpty() && turnHasTime()) {
+        buildItem(pending);
+        return;
+    }
+    // Ascending, so the newest is taken from the back; of equal times the earlier arrival stays
+    // nearer the back and is built first.
+    const auto at = std::partition_point(m_pending.cbegin(), m_pending.cend(),
+                                         [&pending](const SPendingItem& p) { return p.time < pending.time; });
+    m_pending.insert(at - m_pending.cbegin(), pending);
+    turnHasTime();
+}
+
+bool CMeskStreamView::turnHasTime()
+{
+    if (!m_turnOpen) {
+        m_turnOpen = true;
+        m_turnClock.start();
+        // The turn ends when the event loop reaches this call; it builds what is still waiting.
+        QMetaObject::invokeMethod(
+            this, [this] { buildPending(); }, Qt::QueuedConnection);
+    }
+    return m_turnClock.elapsed() < m_budgetMs;
+}
+
+void CMeskStreamView::buildPending()
+{
+    m_turnOpen = false;
+    if (m_pending.isEmpty())
+        return;
+    // At least one a turn, however long one takes.
+    turnHasTime();
+    // The list placing this turn's entries (a placeholder gives way to a new list on the first).
+    QPointer<CMeskFeedsListWidget> batch;
+    do {
+        if (m_list != batch) {
+            if (batch)
+                batch->endBatch();
+            batch = m_list;
+            if (batch)
+                batch->beginBatch();
+        }
+        buildItem(m_pending.takeLast());
+    } while (!m_pending.isEmpty() && turnHasTime());
+    if (batch)
+        batch->endBatch();
+}
+
+void CMeskStreamView::buildItem(const SPendingItem& pending)
+{
+    const SMediaItem& item = pending.item;
+    if (m_list && item.id != 0) {
+        if (CMeskFeedWidget* listed = m_list->entry(item.provider, item.id)) {
+            // Listed already: no widget is made for it.
+            if (pending.highlight)
+                listed->startAddedHighlight();
+            if (pending.updated)
+                listed->startUpdatedHighlight();
+            return;
+        }
+    }
+    IMediaItemWidget* widget = m_factory ? m_factory(item) : nullptr;
+    if (!widget)
+        return;
+    addItemWidget(widget, pending.highlight);
+    if (pending.updated)
+        itemUpdated(item);
+}
+
 void CMeskStreamView::itemUpdated(const SMediaItem& item)
 {
+    // A waiting item flashes as updated once it stands.
+    for (SPendingItem& pending : m_pending) {
+        if (isItem(pending.item, item.provider, item.id))
+            pending.updated = true;
+    }
     if (m_list)
         m_list->itemUpdated(item);
 }
 
 void CMeskStreamView::removeProviderItems(mid_t provider)
 {
+    m_pending.removeIf([provider](const SPendingItem& p) { return p.item.provider == provider; });
     if (m_list)
         m_list->removeProviderItems(provider);
 }
 
 void CMeskStreamView::removeItem(mid_t provider, mid_t id)
 {
+    m_pending.removeIf([provider, id](const SPendingItem& p) { return isItem(p.item, provider, id); });
     if (m_list)
         m_list->removeItem(provider, id);
 }
 
 void CMeskStreamView::clear()
 {
+    m_pending.clear();
     if (m_list)
         m_list->clear();
 }
 
 bool CMeskStreamView::isEmpty() const
 {
-    return !m_list || m_list->isEmpty();
+    return m_pending.isEmpty() && (!m_list || m_list->isEmpty());
 }
 
 void CMeskStreamView::setFilter(const QString& text)

@@ -3,10 +3,13 @@
 #include "meskrecords.h"
 #include "meskvscrollarea.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
+
+#include <functional>
 
 #include "feed/meskfeedgroupwidget.h"
 
@@ -68,6 +71,11 @@ public:
 
     // With a filter, the new entry shows only if it matches, and its day with it.
     void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString());
+    // Between the two, new entries show at once and the layouts wait: a run of entries costs one
+    // layout pass on the next turn instead of one pass per entry (each entry that shows later
+    // lays out its group and the list again).
+    void beginBatch();
+    void endBatch();
     // The entry of (provider, id); null when the list holds none.
     CMeskFeedWidget* entry(mid_t provider, mid_t id) const;
     bool containsItem(mid_t provider, mid_t id) const { return entry(provider, id) != nullptr; }
@@ -105,18 +113,41 @@ private:
     CMeskStreamAction* m_action = nullptr;
     // In the group box's order: descending dates.
     QList<CMeskFeedGroupWidget*> m_groups;
+    bool m_batch = false;
 };
 
 // One stream of the feed area: a column-wide scrolling list of date groups with the "More"
 // action, or a placeholder text when there is nothing to list. Keeps the filter in force,
 // refreshes the relative times every 30 seconds and asks its owner for older items through
 // showOlderItems().
+//
+// Items that arrive live (addItem) get their widgets from the owner's item factory a few at a
+// time: while the current turn of the event loop has build time left they are built at once,
+// the rest wait in a queue, newest first, and are built over the next turns, so an update that
+// brings hundreds of items never freezes the window. Where each entry lands does not depend on
+// when it is built (its day and time place it). A removal, clear() and the filter apply to the
+// waiting items as to the listed ones.
 class CMeskStreamView : public CMeskVScrollArea
 {
     Q_OBJECT
 
 public:
+    using ItemFactory = std::function<IMediaItemWidget*(const SMediaItem& item)>;
+
+    // How long the live items may take to build in one turn of the event loop.
+    static constexpr qint64 BuildBudgetMs = 10;
+
     explicit CMeskStreamView(QWidget* parent = nullptr);
+
+    // Makes the widget of a live item (null: the item is left out).
+    void setItemFactory(ItemFactory factory) { m_factory = std::move(factory); }
+    // Adds the widget of a live item through the factory, at once or on a later turn (above).
+    void addItem(const SMediaItem& item, bool highlight);
+    // Live items still waiting for their widgets.
+    int pendingCount() const { return int(m_pending.size()); }
+    // The build time per turn (BuildBudgetMs unless set); 0 builds one waiting item per turn and
+    // none at once.
+    void setBuildBudgetMs(qint64 ms) { m_budgetMs = ms; }
 
     // Shows the list and adds the widget (the view takes it). A widget for a (provider, id)
     // already listed (id not 0) is deleted at once; with highlight the listed entry flashes.
@@ -124,7 +155,9 @@ public:
     void itemUpdated(const SMediaItem& item);
     void removeProviderItems(mid_t provider);
     void removeItem(mid_t provider, mid_t id);
+    // Deletes the entries and drops the waiting items.
     void clear();
+    // Nothing listed and nothing waiting.
     bool isEmpty() const;
 
     void setFilter(const QString& text);
@@ -148,11 +181,32 @@ private slots:
     void _onStreamAction();
 
 private:
+    // A live item waiting for its widget.
+    struct SPendingItem
+    {
+        SMediaItem item;
+        qint64 time = 0;
+        bool highlight = false;
+        bool updated = false;
+    };
+
     void showList();
     void showPlaceholder(const QString& text);
+    // Whether this turn of the event loop still has build time; opens the turn on its first build.
+    bool turnHasTime();
+    void buildItem(const SPendingItem& pending);
+    // A new turn: builds waiting items until its time is spent.
+    void buildPending();
 
     QPointer<CMeskFeedsListWidget> m_list;
     QPointer<CMeskStreamLabelWidget> m_label;
     QTimer* m_dateTimer = nullptr;
     QString m_filter;
+    ItemFactory m_factory;
+    // Oldest first, so the newest is taken from the back; of items of the same time the earlier
+    // arrival stands nearer the back.
+    QList<SPendingItem> m_pending;
+    QElapsedTimer m_turnClock;
+    qint64 m_budgetMs = BuildBudgetMs;
+    bool m_turnOpen = false;
 };

@@ -38,6 +38,11 @@ public:
     // Before init(): a provider registered with the engine (activated unless told otherwise),
     // its item widgets made by FakeItemWidget::factory(nullIds).
     void addProvider(mid_t id, const QString& name, bool activated = true, const QSet<mid_t>& nullIds = {});
+    // Before init(): a provider the factory makes (a real one, for a benchmark).
+    void addProviderFactory(std::function<IMediaItemProvider*(QObject*)> factory)
+    {
+        m_factories.append(factory);
+    }
     // Before init(): stored rows. Items need an event type (1-4 or 10); the ids are set.
     // Authors named in items should be seeded as service users too.
     bool seedItems(QList<SMediaItem>& items);
@@ -45,11 +50,11 @@ public:
     bool seedUsers(QList<SServiceUser>& users);
 
     // Settings read by init().
-    bool sms = false;                 // a FakeSmsEngine; without it SMS is not supported
-    QList<SPhoneContact> contacts;    // a FakeContactsReader with these (only with contactsReader)
+    bool sms = false;              // a FakeSmsEngine; without it SMS is not supported
+    QList<SPhoneContact> contacts; // a FakeContactsReader with these (only with contactsReader)
     bool contactsReader = true;
     bool online = true;
-    int modemReadyState = -1;         // -1: no device
+    int modemReadyState = -1; // -1: no device
 
     // Builds and initialises the engine, then waits for the network worker's first reading
     // (and, with a device, for the engine's cellular state).
