@@ -10,11 +10,12 @@
 //
 // Cases: the program on an empty storage, and on a storage of 10,000 Facebook posts with the
 // account linked, made once per bench run through the provider's update cycle against the
-// stand-in service (20 answers of 500 posts, dated one minute apart back from now). The update
-// cycle keeps the posts of the last answer in the sync list, so 9,500 of the 10,000 expire when
-// the program closes. Runs are interleaved (bare, program, program on the full storage) and the
-// medians of --pairs runs (default 9) are printed as "measured / anchor = ratio (goal)".
-// The services point at a closed local port, so the program's first update fails at once.
+// stand-in service (20 answers of 500 posts, dated 53 minutes apart back from now: about 27 a day). The
+// update cycle keeps the posts of the last answer in the sync list, so 9,500 of the 10,000 expire when the
+// program closes. Runs are interleaved (bare, program, program on the full storage) and the medians of
+// --pairs runs (default 9) are printed as "measured / anchor = ratio (goal)". The services point at a closed
+// local port, so the program's first update fails at once.
+// --make-storage DIR only makes the storage of 10,000 posts (to profile the program by hand).
 #include "facebookanswers.h"
 #include "facebookapi.h"
 #include "facebookobjects.h"
@@ -57,6 +58,8 @@ namespace {
 constexpr mid_t kFacebook = 2;
 constexpr int kPosts = 10000;
 constexpr int kPostsPerAnswer = 500;
+// About 27 posts a day: the 10,000 posts reach a year back.
+constexpr qint64 kPostSpacing = 53 * 60;
 constexpr int kTimeoutMs = 60000;
 
 void fail(const char* what)
@@ -217,7 +220,7 @@ bool makeFullStorage(const QString& root)
         QList<SFacebookStreamPost> posts =
             FacebookAnswers::generatePosts(kPostsPerAnswer, profiles, 100000 + first, server.baseUrl());
         for (int i = 0; i < posts.size(); ++i)
-            posts[i].createdTime = QString::number(newest - 60 * (first + i));
+            posts[i].createdTime = QString::number(newest - kPostSpacing * (first + i));
         rest.clearScripts();
         rest.scriptReply(QStringLiteral("stream.get"), 200, FacebookAnswers::stream(posts, profiles));
         rest.scriptReply(QStringLiteral("notifications.get"), 200, FacebookAnswers::notifications({}));
@@ -432,15 +435,22 @@ int main(int argc, char* argv[])
         const qsizetype i = args.indexOf(name);
         return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
     };
+    // --make-storage DIR only makes the storage of 10,000 posts in DIR (for profiling by hand).
+    const QString makeOnly = option(QStringLiteral("--make-storage"), {});
     const QString program = option(QStringLiteral("--program"), {});
     const QString bare = option(QStringLiteral("--bare"), {});
     const int pairs = option(QStringLiteral("--pairs"), QStringLiteral("9")).toInt();
-    if (program.isEmpty() || bare.isEmpty() || pairs < 1)
-        fail("usage: startup_bench --program PATH --bare PATH [--pairs N]");
+    if ((program.isEmpty() || bare.isEmpty() || pairs < 1) && makeOnly.isEmpty())
+        fail("usage: startup_bench --program PATH --bare PATH [--pairs N] | --make-storage DIR");
 
     registerMeskMetaTypes();
     registerFacebookMetaTypes();
     CMeskHttpTaskPool::init(&app);
+    if (!makeOnly.isEmpty()) {
+        const bool made = makeFullStorage(makeOnly);
+        CMeskHttpTaskPool::shutdown();
+        return made ? 0 : 1;
+    }
     QTemporaryDir work;
     const QString full = work.filePath(QStringLiteral("full"));
     QElapsedTimer made;
