@@ -16,7 +16,7 @@ fi
 build=build/release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DLUMESK_BUILD_TESTS=OFF -DLUMESK_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target velto-lumesk
+cmake --build "$build" --target lumesk_program
 
 # QtWebEngine (the service setup pages) refuses to start its sandbox as root.
 if [ "$(id -u)" -eq 0 ]; then

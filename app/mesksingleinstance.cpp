@@ -30,3 +30,9 @@ CMeskSingleInstance::CMeskSingleInstance(const QString& folder)
 }
 
 CMeskSingleInstance::~CMeskSingleInstance() = default;
+
+void CMeskSingleInstance::release()
+{
+    if (!m_alreadyRunning)
+        m_lock->unlock();
+}

@@ -8,7 +8,8 @@ class QLockFile;
 
 // Lets only one copy of the program run per user session: a lock file named
 // after the program's guard id in the runtime folder, held while this object
-// lives. A lock left by a copy that died is taken over.
+// lives or until release() (the program lets go when its window closes, before
+// its storage clean-up). A lock left by a copy that died is taken over.
 class CMeskSingleInstance
 {
 public:
@@ -24,6 +25,8 @@ public:
     // True when another running copy holds the lock.
     bool isAlreadyRunning() const { return m_alreadyRunning; }
     QString lockFilePath() const { return m_path; }
+    // Lets the next copy start.
+    void release();
 
 private:
     QString m_path;

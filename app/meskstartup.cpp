@@ -1,9 +1,10 @@
 #include "meskstartup.h"
 
-#include "meskengine.h"
 #include "mainwindow/meskmainwindow.h"
-#include "meskuistyle.h"
+#include "meskengine.h"
 #include "mesksingleinstance.h"
+#include "meskstoragelock.h"
+#include "meskuistyle.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -117,8 +118,8 @@ int run(int argc, char* argv[])
     // Declared before the application, so they are destroyed after it.
     auto qtTranslator = std::make_unique<QTranslator>();
     auto programTranslator = std::make_unique<QTranslator>();
-    // The embedded browser shares its OpenGL contexts with the widgets; asked before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No Qt::AA_ShareOpenGLContexts: it would load the GL driver at start. The browser plugin
+    // makes the shared context when a wizard first needs it (MeskPlugins::makeSharedOpenGLContext).
     auto app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velto.com"));
@@ -134,6 +135,18 @@ int run(int argc, char* argv[])
     // them (":/QuorCommonStyle" with the common style, ":/meskstyle" with the product
     // style). The application owns the style from here on.
     QApplication::setStyle(new CMeskUiStyle);
+
+    // An earlier copy whose window has closed may still be cleaning up its storage.
+    CMeskStorageLock storageLock(CMeskEngine::storageFolder());
+    if (!storageLock.acquire(10000)) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Velto Lumesk"),
+            //: Error information
+            QCoreApplication::translate("MeskStartup", "Velto Lumesk is still closing. Please try again in a "
+                                                       "moment."),
+            QMessageBox::Ok);
+        return 0;
+    }
 
     auto engine = std::make_unique<CMeskEngine>();
     if (!engine->init()) {
@@ -156,9 +169,12 @@ int run(int argc, char* argv[])
         CMeskMainWindow window(engine.get());
         window.show();
         result = QApplication::exec();
+        // The window has closed: the next copy may start (it waits for the storage lock).
+        guard.release();
     }
     engine->cleanupStorage();
     engine.reset();
+    storageLock.release();
     app.reset();
     programTranslator.reset();
     qtTranslator.reset();

@@ -26,11 +26,13 @@ QString installerIniPath();
 bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTranslator);
 
 // The program: the single-instance guard, the application object with the
-// program's identity, translations and locale, the engine and, once the engine
-// is initialised, the main window and its event loop; then the shutdown in
-// order (main window, storage clean-up, engine, application, translators).
-// Returns the event loop's result, or 0 when another copy runs or the engine
-// cannot be initialised (after telling the user).
+// program's identity, translations and locale, the storage lock (waiting up to
+// 10 s for an earlier copy's clean-up), the engine and, once the engine is
+// initialised, the main window and its event loop; then the shutdown in order
+// (guard released, main window, storage clean-up, engine, storage lock,
+// application, translators). Returns the event loop's result, or 0 when another
+// copy runs, the storage stays locked or the engine cannot be initialised (the
+// last two after telling the user).
 int run(int argc, char* argv[]);
 
 } // namespace MeskStartup

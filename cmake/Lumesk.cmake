@@ -42,6 +42,23 @@ function(lumesk_add_library name)
   lumesk_target_defaults(${name})
 endfunction()
 
+# lumesk_add_plugin(<name> OUTPUT <file name> SOURCES <files>... [LIBS <libs>...])
+# A module the program loads at run time (platform/meskplugins.h), written as <file name>.so next to
+# the program (the folder of app/). It holds its own sources only: the classes of the project's
+# static libraries that it uses come from the program, which exports its symbols (ENABLE_EXPORTS;
+# app/ links each plugin to it). Linking a static library of the project here would give the plugin
+# a second copy of its statics and meta-objects, and qobject_cast across the two would fail.
+function(lumesk_add_plugin name)
+  cmake_parse_arguments(ARG "" "OUTPUT" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME "${ARG_OUTPUT}"
+    LIBRARY_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/app")
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/platform" "${CMAKE_CURRENT_SOURCE_DIR}")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  lumesk_target_defaults(${name})
+  set_property(GLOBAL APPEND PROPERTY LUMESK_PLUGINS ${name})
+endfunction()
+
 # lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...]
 #                 [RESOURCE_LOCK <resources>...] [TIMEOUT <seconds>])
 # A Qt Test executable registered with ctest under its own name (see lumesk_register_test).

@@ -83,14 +83,18 @@ CMeskEngine::~CMeskEngine()
     m_contacts = nullptr;
 }
 
+QString CMeskEngine::storageFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+           QStringLiteral("/mstorage");
+}
+
 bool CMeskEngine::init()
 {
     m_ready = false;
 
     releaseStorage();
-    const QString root =
-        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/mstorage");
-    auto* storage = new CMediaDataBase(root);
+    auto* storage = new CMediaDataBase(storageFolder());
     if (!storage->open()) {
         delete storage;
         emit initFailed();

@@ -41,6 +41,8 @@ public:
     // reader. Emits ready() and returns true, or emits initFailed() and
     // returns false when the storage cannot be opened.
     bool init();
+    // The folder of the storage init() opens (below the application's local data folder).
+    static QString storageFolder();
     bool isReady() const { return m_ready; }
     // Drops the stored events that no provider lists any more.
     void cleanupStorage();

@@ -39,3 +39,15 @@ signals:
     void navigateComplete(const QString& url);
     void navigateFailed(const QString& url);
 };
+
+// What a browser plugin (a module loaded at run time, see meskplugins.h) offers: backends made
+// for a parent widget.
+class IMeskBrowserBackendPlugin
+{
+public:
+    virtual ~IMeskBrowserBackendPlugin() = default;
+    virtual IMeskBrowserBackend* createBackend(QWidget* parent) = 0;
+};
+
+#define IMeskBrowserBackendPlugin_iid "com.velto.Lumesk.IMeskBrowserBackendPlugin/1.0"
+Q_DECLARE_INTERFACE(IMeskBrowserBackendPlugin, IMeskBrowserBackendPlugin_iid)

@@ -15,7 +15,11 @@ class IMeskVideoPlayer : public QObject
     Q_OBJECT
 public:
     // What the player is for: addresses and local files, or Flash movies.
-    enum Kind { Media, Flash };
+    enum Kind
+    {
+        Media,
+        Flash
+    };
     using Factory = std::function<IMeskVideoPlayer*(Kind kind, QWidget* parent)>;
 
     explicit IMeskVideoPlayer(QObject* parent = nullptr) : QObject(parent) {}
@@ -30,14 +34,27 @@ public:
     // False when the player cannot play anything on this machine.
     virtual bool isAvailable() const = 0;
 
-    // A player of the kind, owned by parent, through the installed factory or else the
-    // platform's own one; null when there is none of that kind.
+    // A player of the kind, owned by parent, through the installed factory; null when there is
+    // none of that kind or no factory (the program installs one that loads the multimedia
+    // plugin, see meskplugins.h).
     static IMeskVideoPlayer* create(Kind kind, QWidget* parent);
-    // Replaces the factory; an empty function restores the platform's own one. Returns the
-    // factory that was installed before.
+    // Replaces the factory (an empty function removes it). Returns the factory that was
+    // installed before.
     static Factory setFactory(Factory factory);
 
 signals:
     // The source cannot be played; emitted at most once per load().
     void failed();
 };
+
+// What a video plugin (a module loaded at run time, see meskplugins.h) offers: players made for
+// a parent widget, null for a kind it cannot play.
+class IMeskVideoPlayerPlugin
+{
+public:
+    virtual ~IMeskVideoPlayerPlugin() = default;
+    virtual IMeskVideoPlayer* createPlayer(IMeskVideoPlayer::Kind kind, QWidget* parent) = 0;
+};
+
+#define IMeskVideoPlayerPlugin_iid "com.velto.Lumesk.IMeskVideoPlayerPlugin/1.0"
+Q_DECLARE_INTERFACE(IMeskVideoPlayerPlugin, IMeskVideoPlayerPlugin_iid)

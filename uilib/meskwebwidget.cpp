@@ -37,8 +37,13 @@ void CMeskWebWidget::navigate(const QString& url)
 {
     m_lastTarget = url;
     m_timedOut = false;
-    if (!m_backend)
+    if (!m_backend) {
+        // No browser (its plugin is missing or did not load): the page cannot load, and the
+        // wizard says so once this call has returned.
+        QMetaObject::invokeMethod(
+            this, [this, url] { emit pageLoadFailed(url); }, Qt::QueuedConnection);
         return;
+    }
     m_loadTimer->start();
     m_backend->navigate(url);
 }

@@ -13,7 +13,7 @@ class QTimer;
 // to navigate()) is not announced; every other one is, before it loads. Every load reports
 // pageLoaded() or pageLoadFailed(); a page the program asked for that has not loaded within the load
 // time-out counts as failed, and whatever its load reports later is dropped. Without a browser
-// backend the widget stays empty.
+// backend the widget stays empty and every navigate() reports pageLoadFailed() after it returns.
 class CMeskWebWidget : public QWidget
 {
     Q_OBJECT

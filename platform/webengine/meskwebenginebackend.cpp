@@ -105,10 +105,15 @@ void CMeskWebEngineBackend::setSilent(bool silent)
     m_page->setSilent(silent);
 }
 
-void CMeskWebEngineBackend::registerFactory()
+void CMeskWebEngineBackend::quietenEngineLog()
 {
     // The engine's dump of its graphics context on first use says nothing to users;
     // QT_LOGGING_RULES still turns it on.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+}
+
+void CMeskWebEngineBackend::registerFactory()
+{
+    quietenEngineLog();
     IMeskBrowserBackend::setFactory([](QWidget* parent) { return new CMeskWebEngineBackend(parent); });
 }

@@ -23,6 +23,8 @@ public:
 
     // Installs the factory that makes this backend for every IMeskBrowserBackend::create.
     static void registerFactory();
+    // Turns off the engine's report of its graphics context (QT_LOGGING_RULES can turn it on).
+    static void quietenEngineLog();
 
 private:
     QPointer<QWebEngineView> m_view;

@@ -1,4 +1,5 @@
 #include "mesksingleinstance.h"
+#include "meskstoragelock.h"
 #include "tempstorage.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <future>
 
 // The single-instance guard: one holder per runtime folder, and no blocking by
 // the lock of a copy that was killed.
@@ -83,6 +85,68 @@ private slots:
         QVERIFY(!next.isAlreadyRunning());
     }
 
+    // The program lets go of the guard when its window closes, before its storage clean-up: the
+    // next copy starts at once.
+    void releasedGuardLetsNextCopyIn()
+    {
+        TempStorageRoot root;
+        CMeskSingleInstance first;
+        QVERIFY(!first.isAlreadyRunning());
+        first.release();
+        CMeskSingleInstance next;
+        QVERIFY(!next.isAlreadyRunning());
+        CMeskSingleInstance third;
+        QVERIFY(third.isAlreadyRunning());
+        // A loser's release leaves the holder's lock alone.
+        third.release();
+        CMeskSingleInstance fourth;
+        QVERIFY(fourth.isAlreadyRunning());
+    }
+
+    // The storage lock: a second holder waits for the first (up to its time-out), a copy that
+    // was killed blocks nobody.
+    void storageLockWaitsForHolder()
+    {
+        TempStorageRoot root;
+        const QString storage = root.subPath(QStringLiteral("data")) + QStringLiteral("/Velto/mstorage");
+        CMeskStorageLock first(storage);
+        QVERIFY(first.acquire(0));
+        QCOMPARE(first.lockFilePath(), storage + QStringLiteral(".lock"));
+        QVERIFY(QFileInfo::exists(first.lockFilePath()));
+
+        CMeskStorageLock second(storage);
+        QVERIFY(!second.acquire(0));
+        QVERIFY(!second.isHeld());
+        // Taken as soon as the holder lets go, while the second one waits.
+        std::future<bool> waiting =
+            std::async(std::launch::async, [&second] { return second.acquire(10000); });
+        first.release();
+        QVERIFY(waiting.get());
+        QVERIFY(second.isHeld());
+        QVERIFY(!first.acquire(0));
+        second.release();
+        QVERIFY(first.acquire(0));
+    }
+
+    void storageLockOfKilledCopyIsTakenOver()
+    {
+        TempStorageRoot root;
+        const QString storage = root.subPath(QStringLiteral("mstorage"));
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TST_HOLD_STORAGE"), storage);
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(holder.waitForReadyRead(20000));
+        QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("holding"));
+        CMeskStorageLock lock(storage);
+        QVERIFY(!lock.acquire(0));
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(lock.acquire(0));
+    }
+
     // A runtime folder that cannot hold a lock does not keep the program from starting.
     void unusableFolderDoesNotBlock()
     {
@@ -98,6 +162,14 @@ int main(int argc, char* argv[])
         // Helper mode: hold the guard until killed.
         CMeskSingleInstance guard;
         std::printf("%s\n", guard.isAlreadyRunning() ? "refused" : "holding");
+        std::fflush(stdout);
+        for (;;)
+            QThread::sleep(1);
+    }
+    if (qEnvironmentVariableIsSet("TST_HOLD_STORAGE")) {
+        // Helper mode: hold the storage lock until killed.
+        CMeskStorageLock lock(qEnvironmentVariable("TST_HOLD_STORAGE"));
+        std::printf("%s\n", lock.acquire(0) ? "holding" : "refused");
         std::fflush(stdout);
         for (;;)
             QThread::sleep(1);

@@ -150,7 +150,12 @@ void TestMeskServiceSetup::webWidgetWithoutBackend()
         QVERIFY(!web.backend());
         QVERIFY(web.findChildren<QWidget*>().isEmpty());
         QSignalSpy loaded(&web, &CMeskWebWidget::pageLoaded);
+        QSignalSpy failed(&web, &CMeskWebWidget::pageLoadFailed);
         web.navigate(QStringLiteral("http://a.example/"));
+        // Reported after navigate() returns, so the wizard can show its error page.
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.takeFirst().value(0).toString(), QStringLiteral("http://a.example/"));
         QCOMPARE(loaded.count(), 0);
     }
     m_browsers = std::make_unique<FakeBrowserBackendScope>();

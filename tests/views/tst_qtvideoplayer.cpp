@@ -1,8 +1,8 @@
 #include "fakemediaitems.h"
 #include "media/meskdeepdiveerrorwidget.h"
+#include "media/meskvideoviewer.h"
 #include "meskqtvideoplayer.h"
 #include "meskuistyle.h"
-#include "media/meskvideoviewer.h"
 
 #include <QApplication>
 #include <QFile>
@@ -36,6 +36,9 @@ private:
 void TestQtVideoPlayer::initTestCase()
 {
     QApplication::setStyle(new CMeskUiStyle);
+    // The viewer makes its players through the factory, here the player itself (the program
+    // loads it as a plugin).
+    CMeskQtVideoPlayer::registerFactory();
     QVERIFY(m_dir.isValid());
     QVERIFY(CMeskQtVideoPlayer::backendUsable());
     // A still picture plays as a one-frame video.

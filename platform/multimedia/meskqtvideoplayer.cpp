@@ -5,31 +5,17 @@
 #include <QMediaPlayer>
 #include <QVideoWidget>
 
-namespace {
-
-IMeskVideoPlayer::Factory& factoryRef()
+IMeskVideoPlayer* CMeskQtVideoPlayer::make(Kind kind, QWidget* parent)
 {
-    static IMeskVideoPlayer::Factory factory;
-    return factory;
-}
-
-} // namespace
-
-IMeskVideoPlayer* IMeskVideoPlayer::create(Kind kind, QWidget* parent)
-{
-    if (const Factory& factory = factoryRef())
-        return factory(kind, parent);
     // There is no Flash player on Linux.
-    if (kind != Media || !CMeskQtVideoPlayer::backendUsable())
+    if (kind != Media || !backendUsable())
         return nullptr;
     return new CMeskQtVideoPlayer(parent);
 }
 
-IMeskVideoPlayer::Factory IMeskVideoPlayer::setFactory(Factory factory)
+void CMeskQtVideoPlayer::registerFactory()
 {
-    Factory previous = std::move(factoryRef());
-    factoryRef() = std::move(factory);
-    return previous;
+    IMeskVideoPlayer::setFactory(&CMeskQtVideoPlayer::make);
 }
 
 bool CMeskQtVideoPlayer::backendUsable()

@@ -7,7 +7,6 @@
 
 class QMediaPlayer;
 
-
 // The Linux video player: QMediaPlayer drawing into a QVideoWidget, with sound through the
 // default audio device (none: the video plays silently).
 //
@@ -34,6 +33,11 @@ public:
     // Whether the multimedia backend can decode anything at all; without its plugins making a
     // QMediaPlayer would crash.
     static bool backendUsable();
+    // A player of the kind for the parent: null for Flash, and when the backend is not usable.
+    static IMeskVideoPlayer* make(Kind kind, QWidget* parent);
+    // Installs make() as the factory of IMeskVideoPlayer::create (the program loads it as a
+    // plugin instead, see meskplugins.h).
+    static void registerFactory();
 
 private:
     void makePlayer();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+
+// Held by a copy of the program while it uses its storage, from before the storage is opened to
+// after the clean-up at exit; a copy started during an earlier one's clean-up waits for it. A lock
+// file next to the storage folder ("<folder>.lock"); a lock left by a copy that died is taken over.
+class CMeskStorageLock
+{
+public:
+    explicit CMeskStorageLock(const QString& storageFolder);
+    ~CMeskStorageLock();
+    CMeskStorageLock(const CMeskStorageLock&) = delete;
+    CMeskStorageLock& operator=(const CMeskStorageLock&) = delete;
+
+    // Takes the lock, waiting up to timeoutMs while another copy holds it. False only when that
+    // copy still holds it then; a folder that cannot hold a lock at all counts as taken (the
+    // storage is used unguarded rather than never).
+    bool acquire(int timeoutMs);
+    void release();
+    bool isHeld() const;
+    QString lockFilePath() const { return m_path; }
+
+private:
+    QString m_path;
+    std::unique_ptr<QLockFile> m_lock;
+};

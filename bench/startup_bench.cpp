@@ -1,0 +1,511 @@
+// Start-up, memory and exit of the program against a bare QWidget window started the same way.
+//
+// Both programs run on a private Xvfb display without a window manager, each run with a fresh
+// private home (HOME and the XDG folders) and a private D-Bus session bus. An X client of this
+// program watches the root window's children (SubstructureNotify) and takes:
+//
+// start    exec to the first MapNotify of a top-level window
+// memory   resident memory (VmRSS) 3 s after that map
+// exit     WM_DELETE_WINDOW sent to the mapped windows to the process's end
+//
+// Cases: the program on an empty storage, and on a storage of 10,000 Facebook posts with the
+// account linked, made once per bench run through the provider's update cycle against the
+// stand-in service (20 answers of 500 posts, dated 53 minutes apart back from now: about 27 a day). The
+// update cycle keeps the posts of the last answer in the sync list, so 9,500 of the 10,000 expire when the
+// program closes. Runs are interleaved (bare, program, program on the full storage) and the medians of
+// --pairs runs (default 9) are printed as "measured / anchor = ratio (goal)". The services point at a closed
+// local port, so the program's first update fails at once.
+// --make-storage DIR only makes the storage of 10,000 posts (to profile the program by hand).
+#include "facebookanswers.h"
+#include "facebookapi.h"
+#include "facebookobjects.h"
+#include "facebookupdate.h"
+#include "fakefacebookrest.h"
+#include "localhttpserver.h"
+#include "mediadatabase.h"
+#include "meskhttptaskpool.h"
+#include "meskrecords.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <xcb/xcb.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr mid_t kFacebook = 2;
+constexpr int kPosts = 10000;
+constexpr int kPostsPerAnswer = 500;
+// About 27 posts a day: the 10,000 posts reach a year back.
+constexpr qint64 kPostSpacing = 53 * 60;
+constexpr int kTimeoutMs = 60000;
+
+void fail(const char* what)
+{
+    std::fprintf(stderr, "startup_bench: %s\n", what);
+    std::exit(1);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// A child process started with posix_spawn; it inherits every descriptor not marked close-on-exec.
+pid_t spawn(const QStringList& args, const QStringList& env)
+{
+    std::vector<QByteArray> argBytes;
+    for (const QString& a : args)
+        argBytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& a : argBytes)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> envBytes;
+    for (const QString& e : env)
+        envBytes.push_back(e.toLocal8Bit());
+    std::vector<char*> envp;
+    for (QByteArray& e : envBytes)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    // What the children print would only mix with the figures.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? pid : -1;
+}
+
+QStringList inheritedEnvironment()
+{
+    QStringList env;
+    for (char** e = environ; *e; ++e) {
+        const QString entry = QString::fromLocal8Bit(*e);
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        if (name == QLatin1String("HOME") || name.startsWith(QLatin1String("XDG_")) ||
+            name.startsWith(QLatin1String("DBUS_")) || name == QLatin1String("DISPLAY") ||
+            name == QLatin1String("WAYLAND_DISPLAY") || name.startsWith(QLatin1String("QT_")) ||
+            name.startsWith(QLatin1String("LUMESK_")) || name == QLatin1String("XAUTHORITY") ||
+            name == QLatin1String("SESSION_MANAGER"))
+            continue;
+        env << entry;
+    }
+    return env;
+}
+
+// Reads one line from fd within the time-out.
+QByteArray readLine(int fd, int timeoutMs)
+{
+    QByteArray line;
+    QElapsedTimer timer;
+    timer.start();
+    while (!line.endsWith('\n')) {
+        const int left = timeoutMs - int(timer.elapsed());
+        if (left <= 0)
+            return {};
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, left) <= 0)
+            return {};
+        char c = 0;
+        if (::read(fd, &c, 1) != 1)
+            return {};
+        line.append(c);
+    }
+    return line.trimmed();
+}
+
+void stop(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// Starts a program that prints one line to the fd it is given and returns it.
+std::optional<QByteArray> startWithLine(const QStringList& argsBefore, const QString& fdOption,
+                                        const QStringList& env, pid_t* pid)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0 || ::fcntl(fds[1], F_SETFD, 0) != 0)
+        return std::nullopt;
+    QStringList args = argsBefore;
+    args << fdOption.arg(fds[1]);
+    *pid = spawn(args, env);
+    ::close(fds[1]);
+    if (*pid <= 0) {
+        ::close(fds[0]);
+        return std::nullopt;
+    }
+    const QByteArray line = readLine(fds[0], 10000);
+    ::close(fds[0]);
+    if (line.isEmpty())
+        return std::nullopt;
+    return line;
+}
+
+bool copyTree(const QString& from, const QString& to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + path.mid(from.size());
+        if (it.fileInfo().isDir()) {
+            if (!QDir().mkpath(target))
+                return false;
+        } else if (!QFile::copy(path, target)) {
+            return false;
+        }
+    }
+    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return true;
+}
+
+// The storage of 10,000 posts: the update cycle of the Facebook provider against the stand-in,
+// 20 answers of 500 posts, and the linked account's keys.
+bool makeFullStorage(const QString& root)
+{
+    FakeFacebookRest rest;
+    LocalHttpServer server;
+    if (!server.isListening())
+        return false;
+    server.mount("/", rest.handler());
+    CFacebookApi api;
+    api.setRestBaseUrl(server.baseUrl());
+    api.setApiKey(FakeFacebookRest::defaultApiKey());
+    api.setSession(FakeFacebookRest::defaultSessionKey(), FakeFacebookRest::defaultSessionSecret(),
+                   FakeFacebookRest::defaultUid());
+    const QList<SFacebookUser> profiles = FacebookAnswers::generateProfiles(200, 5000, server.baseUrl());
+    const qint64 newest = QDateTime::currentSecsSinceEpoch() - 60;
+    CMediaDataBase db(root);
+    if (!db.open())
+        return false;
+    CFacebookObjectManager objects(&api, kFacebook);
+    objects.setStorage(&db);
+    CFacebookSync sync(kFacebook);
+    sync.load(&db);
+    CFacebookEventManager events(&api, &objects, &sync);
+    // Oldest answer first, as the posts would have come in over the days.
+    for (int first = kPosts - kPostsPerAnswer; first >= 0; first -= kPostsPerAnswer) {
+        QList<SFacebookStreamPost> posts =
+            FacebookAnswers::generatePosts(kPostsPerAnswer, profiles, 100000 + first, server.baseUrl());
+        for (int i = 0; i < posts.size(); ++i)
+            posts[i].createdTime = QString::number(newest - kPostSpacing * (first + i));
+        rest.clearScripts();
+        rest.scriptReply(QStringLiteral("stream.get"), 200, FacebookAnswers::stream(posts, profiles));
+        rest.scriptReply(QStringLiteral("notifications.get"), 200, FacebookAnswers::notifications({}));
+        rest.scriptReply(QStringLiteral("message.getThreadsInFolder"), 200, FacebookAnswers::threads({}));
+        QSignalSpy done(&events, &CFacebookEventManager::updateDone);
+        events.update();
+        if (!done.wait(600000))
+            return false;
+        sync.save();
+    }
+    // The keys the provider keeps for a linked account.
+    const bool keys =
+        db.setServiceKey(kFacebook, QStringLiteral("session_id"), FakeFacebookRest::defaultSessionKey()) &&
+        db.setServiceKey(kFacebook, QStringLiteral("session_secret"),
+                         FakeFacebookRest::defaultSessionSecret()) &&
+        db.setServiceKey(kFacebook, QStringLiteral("user_id"), FakeFacebookRest::defaultUid()) &&
+        db.setServiceKey(kFacebook, QStringLiteral("user_name"), QStringLiteral("Pat Tester"));
+    const int stored = int(db.eventItems(kFacebook).size());
+    objects.clear();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (stored != kPosts) {
+        std::fprintf(stderr, "startup_bench: the storage holds %d posts\n", stored);
+        return false;
+    }
+    return keys;
+}
+
+class XWatch
+{
+public:
+    explicit XWatch(const QByteArray& display)
+    {
+        m_conn = xcb_connect(display.constData(), nullptr);
+        if (xcb_connection_has_error(m_conn))
+            fail("cannot connect to the private display");
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data->root;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_conn, m_root, XCB_CW_EVENT_MASK, &mask);
+        m_protocols = atom("WM_PROTOCOLS");
+        m_delete = atom("WM_DELETE_WINDOW");
+        xcb_flush(m_conn);
+    }
+    ~XWatch() { xcb_disconnect(m_conn); }
+
+    void drain()
+    {
+        while (xcb_generic_event_t* e = xcb_poll_for_event(m_conn))
+            free(e);
+        m_mapped.clear();
+    }
+
+    // Waits for the next map of a child of the root; false on time-out.
+    bool waitForMap(int timeoutMs, pid_t child)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            while (xcb_generic_event_t* e = xcb_poll_for_event(m_conn)) {
+                const bool map = (e->response_type & 0x7f) == XCB_MAP_NOTIFY;
+                if (map) {
+                    auto* ev = reinterpret_cast<xcb_map_notify_event_t*>(e);
+                    if (ev->event == m_root)
+                        m_mapped.push_back(ev->window);
+                }
+                free(e);
+                if (map && !m_mapped.empty())
+                    return true;
+            }
+            if (child > 0 && ::waitpid(child, nullptr, WNOHANG) == child)
+                return false;
+            pollfd p{xcb_get_file_descriptor(m_conn), POLLIN, 0};
+            ::poll(&p, 1, 20);
+        }
+        return false;
+    }
+
+    // Collects the maps that arrive within the time.
+    void collect(int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms)
+            waitForMap(int(ms - timer.elapsed()), -1);
+    }
+
+    void closeWindows()
+    {
+        for (xcb_window_t w : m_mapped) {
+            xcb_client_message_event_t ev{};
+            ev.response_type = XCB_CLIENT_MESSAGE;
+            ev.format = 32;
+            ev.window = w;
+            ev.type = m_protocols;
+            ev.data.data32[0] = m_delete;
+            ev.data.data32[1] = XCB_CURRENT_TIME;
+            xcb_send_event(m_conn, false, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+        }
+        xcb_flush(m_conn);
+    }
+
+private:
+    xcb_atom_t atom(const char* name)
+    {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            m_conn, xcb_intern_atom(m_conn, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(r);
+        return a;
+    }
+
+    xcb_connection_t* m_conn = nullptr;
+    xcb_window_t m_root = 0;
+    xcb_atom_t m_protocols = 0;
+    xcb_atom_t m_delete = 0;
+    std::vector<xcb_window_t> m_mapped;
+};
+
+struct SRun
+{
+    double startMs = 0;
+    double rssMb = 0;
+    double exitMs = 0;
+};
+
+long residentKb(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// One run of the program with a fresh home; storage, when given, is copied in first.
+SRun runOnce(const QString& program, const QString& storage, const QByteArray& display, XWatch& x)
+{
+    QTemporaryDir home;
+    if (!home.isValid())
+        fail("no temporary folder");
+    const QString h = home.path();
+    for (const char* sub : {"config", "data", "cache", "runtime", "state"}) {
+        QDir(h).mkpath(QLatin1String(sub));
+        QFile::setPermissions(h + QLatin1Char('/') + QLatin1String(sub),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    if (!storage.isEmpty() && !copyTree(storage, h + QStringLiteral("/data/Velto/Velto Lumesk/mstorage")))
+        fail("cannot copy the storage");
+    QStringList env = inheritedEnvironment();
+    env << QStringLiteral("HOME=") + h << QStringLiteral("XDG_CONFIG_HOME=") + h + QStringLiteral("/config")
+        << QStringLiteral("XDG_DATA_HOME=") + h + QStringLiteral("/data")
+        << QStringLiteral("XDG_CACHE_HOME=") + h + QStringLiteral("/cache")
+        << QStringLiteral("XDG_STATE_HOME=") + h + QStringLiteral("/state")
+        << QStringLiteral("XDG_RUNTIME_DIR=") + h + QStringLiteral("/runtime");
+    pid_t bus = -1;
+    const std::optional<QByteArray> address = startWithLine(
+        {QStringLiteral("dbus-daemon"), QStringLiteral("--session"), QStringLiteral("--nofork")},
+        QStringLiteral("--print-address=%1"), env, &bus);
+    if (!address)
+        fail("no private D-Bus session bus");
+    env << QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + QString::fromLocal8Bit(*address)
+        << QStringLiteral("DISPLAY=") + QString::fromLocal8Bit(display)
+        << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("LUMESK_FACEBOOK_URL=http://127.0.0.1:9/")
+        << QStringLiteral("LUMESK_TWITTER_URL=http://127.0.0.1:9/")
+        << QStringLiteral("LUMESK_TWITTER_WEB_HOST=127.0.0.1:9")
+        << QStringLiteral("LUMESK_FLICKR_URL=http://127.0.0.1:9/")
+        << QStringLiteral("LUMESK_MODEMMANAGER_BUS=unix:path=/nonexistent/lumesk-no-modem-bus");
+
+    SRun run;
+    x.drain();
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = spawn({program}, env);
+    if (pid <= 0)
+        fail("cannot start the program");
+    if (!x.waitForMap(kTimeoutMs, pid))
+        fail("no window was mapped");
+    run.startMs = timer.nsecsElapsed() / 1e6;
+    x.collect(3000);
+    run.rssMb = residentKb(pid) / 1024.0;
+    x.closeWindows();
+    timer.restart();
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (timer.elapsed() > kTimeoutMs) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            fail("the program did not end after its window closed");
+        }
+        ::usleep(500);
+    }
+    run.exitMs = timer.nsecsElapsed() / 1e6;
+    stop(bus);
+    return run;
+}
+
+void printRatio(const char* what, double measured, double anchor, const char* unit, const char* goal)
+{
+    std::printf("%-52s %9.1f %s / %9.1f %s = %5.2f (goal %s)\n", what, measured, unit, anchor, unit,
+                anchor > 0 ? measured / anchor : 0.0, goal);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    auto option = [&args](const QString& name, const QString& fallback) {
+        const qsizetype i = args.indexOf(name);
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
+    };
+    // --make-storage DIR only makes the storage of 10,000 posts in DIR (for profiling by hand).
+    const QString makeOnly = option(QStringLiteral("--make-storage"), {});
+    const QString program = option(QStringLiteral("--program"), {});
+    const QString bare = option(QStringLiteral("--bare"), {});
+    const int pairs = option(QStringLiteral("--pairs"), QStringLiteral("9")).toInt();
+    if ((program.isEmpty() || bare.isEmpty() || pairs < 1) && makeOnly.isEmpty())
+        fail("usage: startup_bench --program PATH --bare PATH [--pairs N] | --make-storage DIR");
+
+    registerMeskMetaTypes();
+    registerFacebookMetaTypes();
+    CMeskHttpTaskPool::init(&app);
+    if (!makeOnly.isEmpty()) {
+        const bool made = makeFullStorage(makeOnly);
+        CMeskHttpTaskPool::shutdown();
+        return made ? 0 : 1;
+    }
+    QTemporaryDir work;
+    const QString full = work.filePath(QStringLiteral("full"));
+    QElapsedTimer made;
+    made.start();
+    if (!makeFullStorage(full))
+        fail("cannot make the storage of 10,000 posts");
+    CMeskHttpTaskPool::shutdown();
+    std::printf("storage of %d posts made in %.1f s\n", kPosts, made.elapsed() / 1000.0);
+
+    pid_t xvfb = -1;
+    const std::optional<QByteArray> number =
+        startWithLine({QStringLiteral("Xvfb"), QStringLiteral("-screen"), QStringLiteral("0"),
+                       QStringLiteral("1920x1200x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                       QStringLiteral("-displayfd")},
+                      QStringLiteral("%1"), inheritedEnvironment(), &xvfb);
+    if (!number)
+        fail("cannot start Xvfb");
+    const QByteArray display = ':' + *number;
+    int result = 0;
+    {
+        XWatch x(display);
+        std::vector<double> bareStart, bareRss, emptyStart, emptyRss, fullStart, fullExit, emptyExit;
+        for (int i = 0; i < pairs; ++i) {
+            const SRun b = runOnce(bare, {}, display, x);
+            const SRun e = runOnce(program, {}, display, x);
+            const SRun f = runOnce(program, full, display, x);
+            std::printf("run %d: bare %.1f ms %.1f MB, empty %.1f ms %.1f MB exit %.1f ms, 10,000 %.1f ms "
+                        "exit %.1f ms\n",
+                        i + 1, b.startMs, b.rssMb, e.startMs, e.rssMb, e.exitMs, f.startMs, f.exitMs);
+            std::fflush(stdout);
+            bareStart.push_back(b.startMs);
+            bareRss.push_back(b.rssMb);
+            emptyStart.push_back(e.startMs);
+            emptyRss.push_back(e.rssMb);
+            emptyExit.push_back(e.exitMs);
+            fullStart.push_back(f.startMs);
+            fullExit.push_back(f.exitMs);
+        }
+#ifdef QT_NO_DEBUG
+        const char* build = "release";
+#else
+        const char* build = "debug";
+#endif
+        std::printf("\nStart-up against a bare QWidget window (%s build), medians of %d interleaved runs\n",
+                    build, pairs);
+        printRatio("start to first mapped window, empty storage", median(emptyStart), median(bareStart), "ms",
+                   "<= 2");
+        printRatio("start to first mapped window, 10,000 stored posts", median(fullStart), median(bareStart),
+                   "ms", "<= 3");
+        printRatio("resident memory 3 s after the map, empty storage", median(emptyRss), median(bareRss),
+                   "MB", "<= 2");
+        std::printf("%-52s %9.1f ms (goal <= 500 ms)\n", "close to exit, 10,000 stored, 9,500 expire",
+                    median(fullExit));
+        std::printf("%-52s %9.1f ms\n", "close to exit, empty storage", median(emptyExit));
+    }
+    stop(xvfb);
+    return result;
+}

@@ -1,0 +1,85 @@
+// The engines the program loads on first use, through its plugins: this program exports its
+// symbols as the real one does and links neither engine. Without a plugin the web page reports a
+// failed load; with it the page shows what a local server serves, and the video player plugin
+// makes the player.
+#include "imeskvideoplayer.h"
+#include "localhttpserver.h"
+#include "meskplugins.h"
+#include "meskwebwidget.h"
+
+#include <QApplication>
+#include <QOpenGLContext>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestPluginLoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        MeskPlugins::registerFactories();
+        QVERIFY(!QOpenGLContext::globalShareContext());
+    }
+
+    void missingPluginFailsTheLoad()
+    {
+        QTemporaryDir empty;
+        MeskPlugins::setFolders({empty.path()});
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("velto-lumesk-webengine cannot be used")));
+        CMeskWebWidget web;
+        QVERIFY(!web.backend());
+        QSignalSpy failed(&web, &CMeskWebWidget::pageLoadFailed);
+        web.navigate(QStringLiteral("http://127.0.0.1:9/"));
+        QVERIFY(failed.wait());
+        QCOMPARE(failed.takeFirst().value(0).toString(), QStringLiteral("http://127.0.0.1:9/"));
+    }
+
+    void browserPluginShowsPage()
+    {
+        LocalHttpServer server;
+        QVERIFY(server.isListening());
+        server.mount("/p", [](const TestHttpRequest&) {
+            return TestHttpReply::ok("<html><body><p>Plugin page</p></body></html>",
+                                     "text/html; charset=utf-8");
+        });
+        MeskPlugins::setFolders({QStringLiteral(LUMESK_PLUGIN_DIR)});
+        CMeskWebWidget web;
+        // The backend crossed from the plugin keeps its type: one meta-object, the program's.
+        QVERIFY(qobject_cast<IMeskBrowserBackend*>(web.backend()));
+        QVERIFY(QOpenGLContext::globalShareContext());
+        web.resize(640, 400);
+        web.show();
+        QSignalSpy loaded(&web, &CMeskWebWidget::pageLoaded);
+        const QString url = server.url(QStringLiteral("/p"));
+        web.navigate(url);
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(loaded.takeFirst().value(0).toString(), url);
+        // A second page widget uses the plugin already loaded.
+        CMeskWebWidget second;
+        QVERIFY(second.backend());
+    }
+
+    void videoPluginMakesPlayer()
+    {
+        MeskPlugins::setFolders({QStringLiteral(LUMESK_PLUGIN_DIR)});
+        QWidget host;
+        QVERIFY(!IMeskVideoPlayer::create(IMeskVideoPlayer::Flash, &host));
+        IMeskVideoPlayer* player = IMeskVideoPlayer::create(IMeskVideoPlayer::Media, &host);
+        QVERIFY(qobject_cast<IMeskVideoPlayer*>(player));
+        QCOMPARE(player->widget()->parentWidget(), &host);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    // As in the program: no Qt::AA_ShareOpenGLContexts, the plugin's loader makes the context.
+    QApplication app(argc, argv);
+    TestPluginLoad test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_pluginload.moc"
