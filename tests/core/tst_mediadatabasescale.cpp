@@ -287,6 +287,10 @@ private slots:
         m_db->eventItemsBetween(utc(27), utc(25), 1);
         m_db->eventItems(0);
         m_db->eventItems(1);
+        m_db->latestEventAtOrBefore(utc(27), 0);
+        m_db->latestEventAtOrBefore(utc(27), 1);
+        m_db->latestSmsMessageAtOrBefore(utc(27));
+        m_db->smsMessagesBetween(utc(27), utc(25));
         m_db->mediaObjects(0);
         m_db->mediaObjectsBetween(utc(27), utc(25), 1);
         m_db->linkItems(1);

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QWidget>
 
+struct SMeskDayFill;
 class CMeskEngine;
 class CMeskStreamLabelWidget;
 class CMeskStreamView;
@@ -91,6 +92,8 @@ private slots:
 
 private:
     void load();
+    // Places the provider's stored events of the days from the boundary backwards (see meskFillDays).
+    SMeskDayFill fillDays(const QDate& boundary, int threshold);
 
     CMeskEngine* m_engine = nullptr;
     IMediaItemProvider* m_provider = nullptr;
