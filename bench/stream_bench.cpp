@@ -59,6 +59,7 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstdio>
@@ -521,16 +522,23 @@ public:
             return false;
         m_env.provider(kFacebook)->setItemWidgetFactory(
             [this](const SMediaItem& item) { return m_store.widget(item); });
+        // The window stands before the view is made, as the list's does before its rows come.
+        new QVBoxLayout(&m_window);
+        m_window.layout()->setContentsMargins(0, 0, 0, 0);
+        m_window.resize(360, 600);
+        m_window.show();
+        settle(&m_window, &m_window);
         return true;
     }
-    // The first fill: the view made and shown.
+    // The first fill: the view made and shown in the window.
     void show()
     {
-        m_view = std::make_unique<CMeskSingleStreamView>(m_env.engine());
-        m_view->resize(m_view->sizeHint().width(), 600);
+        m_view = new CMeskSingleStreamView(m_env.engine(), &m_window);
+        m_window.layout()->addWidget(m_view);
         m_view->show();
     }
-    CMeskSingleStreamView* view() const { return m_view.get(); }
+    QWidget* window() { return &m_window; }
+    CMeskSingleStreamView* view() const { return m_view; }
     int entries() const { return entryCount(m_view->streamView()); }
     bool pressMore()
     {
@@ -544,7 +552,8 @@ public:
 private:
     TestEngine m_env;
     CFacebookBenchStore m_store;
-    std::unique_ptr<CMeskSingleStreamView> m_view;
+    QWidget m_window;
+    CMeskSingleStreamView* m_view = nullptr;
 };
 
 // One child process: "fill" (first fill, then one "More" step), "all" (every item, memory,
@@ -563,7 +572,7 @@ int runChild(const QString& side, const QString& kind, int count, int messageCou
         }
         timer.start();
         stream.show();
-        settle(stream.view(), stream.view());
+        settle(stream.window(), stream.window());
         result[QStringLiteral("firstFill")] = elapsedMs(timer);
         const int shown = stream.entries();
         result[QStringLiteral("firstFillItems")] = shown;
@@ -572,7 +581,7 @@ int runChild(const QString& side, const QString& kind, int count, int messageCou
             std::fprintf(stderr, "stream_bench: no \"More\" after the first fill\n");
             return 1;
         }
-        settle(stream.view(), stream.view());
+        settle(stream.window(), stream.window());
         result[QStringLiteral("more")] = elapsedMs(timer);
         result[QStringLiteral("moreItems")] = stream.entries() - shown;
     } else if (kind == QLatin1String("fill")) {
@@ -641,14 +650,14 @@ int runShow(int count, const QString& grabPath, bool empty)
     if (!stream.init(items, {}))
         return 1;
     stream.show();
-    stream.view()->setWindowTitle(QStringLiteral("stream_bench --show"));
-    settle(stream.view(), stream.view());
+    stream.window()->setWindowTitle(QStringLiteral("stream_bench --show"));
+    settle(stream.window(), stream.window());
     stream.pressMore();
     if (empty)
         stream.view()->streamView()->showNoItems();
-    settle(stream.view(), stream.view());
+    settle(stream.window(), stream.window());
     if (!grabPath.isEmpty())
-        return stream.view()->grab().save(grabPath) ? 0 : 1;
+        return stream.window()->grab().save(grabPath) ? 0 : 1;
     return QApplication::exec();
 }
 
