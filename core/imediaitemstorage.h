@@ -38,6 +38,10 @@ public:
     virtual bool updateSmsMessage(const SSmsMessage& message) = 0;
     virtual bool deleteSmsMessage(mid_t id) = 0;
     virtual QList<SSmsMessage> smsMessages() = 0;
+    // The messages created within [lower, upper], oldest first (equal times in the order they were stored).
+    virtual QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) = 0;
+    // The newest creation time at or before upper among the messages; null when there is none.
+    virtual QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) = 0;
 
     // Items and item fields.
     // Stores the item and the given fields in one transaction; sets item.id.
@@ -50,18 +54,26 @@ public:
     // keeps its place); empty when they cannot be read.
     virtual QList<QPair<QString, QString>> mediaItemFieldList(mid_t item) = 0;
     virtual QList<SMediaItem> childItems(mid_t parent) = 0;
-    virtual QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
+    // The "Between" lists hold one type after the other, each oldest first (equal times in the order
+    // they were stored).
+    virtual QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                mid_t provider) = 0;
     virtual QList<SMediaItem> eventItems(mid_t provider) = 0; // (0: all)
+    // The newest creation time at or before upper among the events of eventItems (0: all providers);
+    // null when there is none. Rows without a date never count.
+    virtual QDateTime latestEventAtOrBefore(const QDateTime& upper, mid_t provider) = 0;
     virtual QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
                                                   mid_t provider) = 0;
     virtual QList<SMediaItem> mediaObjects(mid_t provider) = 0; // (0: all)
-    virtual QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
+    virtual QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                               mid_t provider) = 0;
     virtual QList<SMediaItem> linkItems(mid_t provider) = 0;
     virtual QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId) = 0;
     virtual QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
                                                  mid_t provider) = 0;
     virtual QList<SMediaItem> itemsByType(int type, mid_t provider) = 0;
-    virtual QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) = 0;
+    virtual QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower,
+                                           mid_t provider) = 0;
     virtual QList<SMediaItem> providerItems(mid_t provider) = 0; // (0: all)
     virtual QList<SMediaItem> itemsByContent(mid_t provider, const QString& text) = 0;
     // The newest CREATED among the provider's feed events of types 1..4.
@@ -78,7 +90,7 @@ public:
     virtual void setServiceUserField(mid_t user, const QHash<QString, QString>& fields) = 0;
     virtual void serviceUserFields(mid_t user, QHash<QString, QString>& fields) = 0;
     virtual QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId) = 0;
-    virtual QList<SServiceUser> serviceUsers(mid_t provider) = 0;                           // (0: all)
+    virtual QList<SServiceUser> serviceUsers(mid_t provider) = 0;                          // (0: all)
     virtual QList<SServiceUser> findServiceUsers(mid_t provider, const QString& name) = 0; // (0: all)
     virtual bool deleteServiceUser(mid_t id) = 0;
     virtual bool deleteProviderUsers(mid_t provider) = 0; // (0: all)

@@ -60,15 +60,40 @@ bool isPassingFailure(const QSqlError& error)
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
     if (!ok || code == 0)
         return true;
-    enum : int {
-        Perm = 3, Abort, Busy, Locked, NoMem, ReadOnly, Interrupt, IoErr,
-        Full = 13, CantOpen, Protocol,
+    enum : int
+    {
+        Perm = 3,
+        Abort,
+        Busy,
+        Locked,
+        NoMem,
+        ReadOnly,
+        Interrupt,
+        IoErr,
+        Full = 13,
+        CantOpen,
+        Protocol,
         Schema = 17,
-        Misuse = 21, NoLfs, Auth,
+        Misuse = 21,
+        NoLfs,
+        Auth,
     };
     switch (code) {
-    case Perm: case Abort: case Busy: case Locked: case NoMem: case ReadOnly: case Interrupt: case IoErr:
-    case Full: case CantOpen: case Protocol: case Schema: case Misuse: case NoLfs: case Auth:
+    case Perm:
+    case Abort:
+    case Busy:
+    case Locked:
+    case NoMem:
+    case ReadOnly:
+    case Interrupt:
+    case IoErr:
+    case Full:
+    case CantOpen:
+    case Protocol:
+    case Schema:
+    case Misuse:
+    case NoLfs:
+    case Auth:
         return true;
     default:
         return false;
@@ -85,8 +110,8 @@ void makePrivate(const QString& path, bool isFolder)
     struct stat info
     {
     };
-    if (::lstat(name.constData(), &info) != 0 || (isFolder ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) ||
-        (info.st_mode & 07777) == mode)
+    if (::lstat(name.constData(), &info) != 0 ||
+        (isFolder ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) || (info.st_mode & 07777) == mode)
         return;
     if (::chmod(name.constData(), mode) != 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
@@ -119,7 +144,8 @@ CMediaDataBase::CMediaDataBase(const QString& root, QObject* parent)
 CMediaDataBase::~CMediaDataBase()
 {
     if (m_connection->batchDepth() > 0) {
-        qDebug().noquote() << QStringLiteral("CMediaDataBase: closed inside a batch, its changes are dropped");
+        qDebug().noquote() << QStringLiteral(
+            "CMediaDataBase: closed inside a batch, its changes are dropped");
         m_database.rollback();
     }
     closeDatabase();
@@ -235,10 +261,11 @@ bool CMediaDataBase::initFileSystem()
     }
     // Left by a crash, or moved aside earlier: every one of them holds the account keys.
     const QString path = databasePath();
-    for (const QString& companion : {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+    for (const QString& companion :
+         {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
         makePrivate(path + companion, false);
     for (const QString& name : QDir(m_root).entryList({databaseFileName + QStringLiteral(".bak-*")},
-                                                       QDir::Files | QDir::System | QDir::Hidden))
+                                                      QDir::Files | QDir::System | QDir::Hidden))
         makePrivate(m_root + QLatin1Char('/') + name, false);
     return true;
 }
@@ -274,7 +301,8 @@ void CMediaDataBase::configureConnection()
 bool CMediaDataBase::createIndexes()
 {
     // IF NOT EXISTS: a file from before the indexes gains them, a current one is left as it is.
-    if (m_keys.createIndexes() && m_users.createIndexes() && m_items.createIndexes() && m_sync.createIndexes())
+    if (m_keys.createIndexes() && m_users.createIndexes() && m_items.createIndexes() &&
+        m_messages.createIndexes() && m_sync.createIndexes())
         return true;
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to create the indexes");
     return false;
@@ -506,7 +534,8 @@ bool CMediaDataBase::removeFilesIn(const QString& path, const SPendingFolder& pe
         if (file.isDir() && !file.isSymLink())
             continue;
         if (!QFile::remove(file.filePath())) {
-            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(file.filePath());
+            qDebug().noquote()
+                << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(file.filePath());
             ok = false;
         }
     }
@@ -612,6 +641,18 @@ QList<SSmsMessage> CMediaDataBase::smsMessages()
     return m_messages.smsMessages();
 }
 
+QList<SSmsMessage> CMediaDataBase::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower)
+{
+    checkThread(__func__);
+    return m_messages.smsMessagesBetween(upper, lower);
+}
+
+QDateTime CMediaDataBase::latestSmsMessageAtOrBefore(const QDateTime& upper)
+{
+    checkThread(__func__);
+    return m_messages.latestAtOrBefore(upper);
+}
+
 // --- Items --------------------------------------------------------------------------------------
 
 bool CMediaDataBase::addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields)
@@ -670,6 +711,12 @@ QList<SMediaItem> CMediaDataBase::eventItems(mid_t provider)
 {
     checkThread(__func__);
     return m_items.itemsOfTypes(CMediaDataBaseItems::eventTypes(), provider);
+}
+
+QDateTime CMediaDataBase::latestEventAtOrBefore(const QDateTime& upper, mid_t provider)
+{
+    checkThread(__func__);
+    return m_items.latestOfTypesAtOrBefore(CMediaDataBaseItems::eventTypes(), upper, provider);
 }
 
 QList<SMediaItem> CMediaDataBase::mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,

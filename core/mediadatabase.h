@@ -54,6 +54,8 @@ public:
     bool updateSmsMessage(const SSmsMessage& message) override;
     bool deleteSmsMessage(mid_t id) override;
     QList<SSmsMessage> smsMessages() override;
+    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) override;
+    QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) override;
 
     bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) override;
     bool mediaItem(mid_t id, SMediaItem& item) override;
@@ -65,6 +67,7 @@ public:
     QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
                                         mid_t provider) override;
     QList<SMediaItem> eventItems(mid_t provider) override;
+    QDateTime latestEventAtOrBefore(const QDateTime& upper, mid_t provider) override;
     QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
                                           mid_t provider) override;
     QList<SMediaItem> mediaObjects(mid_t provider) override;

@@ -42,8 +42,8 @@ bool CMediaDataBaseItems::createIndexes()
     // PROVIDER, MEDIAID: look-up by media id, a provider's items, its greatest media id.
     // TYPE, CREATED: the lists by type, with or without a date range, and the newest event.
     // CREATED: date ranges over every type.
-    return exec(QStringLiteral(
-               "CREATE INDEX IF NOT EXISTS MEDIAITEMS_PROVIDER_MEDIAID ON MEDIAITEMS (PROVIDER, MEDIAID);")) &&
+    return exec(QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIAITEMS_PROVIDER_MEDIAID ON MEDIAITEMS "
+                               "(PROVIDER, MEDIAID);")) &&
            exec(QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIAITEMS_PARENT ON MEDIAITEMS (PARENT);")) &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIAITEMS_TYPE_CREATED ON MEDIAITEMS (TYPE, CREATED);")) &&
@@ -121,11 +121,11 @@ bool CMediaDataBaseItems::setMediaItemField(mid_t item, const QHash<QString, QSt
 bool CMediaDataBaseItems::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
 {
     QHash<QString, QString> read;
-    const bool ok = select(QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"),
-                           {idValue(item)}, [&read](const QSqlQuery& query) {
-                               read.insert(unescape(query.value(0).toString()),
-                                           unescape(query.value(1).toString()));
-                           });
+    const bool ok =
+        select(QStringLiteral("SELECT FIELD, VALUE FROM MEDIAITEMFIELDS WHERE ITEM = ?;"), {idValue(item)},
+               [&read](const QSqlQuery& query) {
+                   read.insert(unescape(query.value(0).toString()), unescape(query.value(1).toString()));
+               });
     if (!ok)
         return false;
     fields.insert(read);
@@ -169,6 +169,34 @@ QList<SMediaItem> CMediaDataBaseItems::itemsOfTypesBetween(const QList<int>& typ
     return items;
 }
 
+QDateTime CMediaDataBaseItems::latestOfTypesAtOrBefore(const QList<int>& types, const QDateTime& upper,
+                                                       mid_t provider)
+{
+    const qint64 bound = datedUpperBound(upper);
+    if (bound < 0)
+        return QDateTime();
+    qint64 latest = -1;
+    for (int type : types) {
+        // Rows without a date hold NullDate, above every bound: the range leaves them out.
+        QString statement =
+            QStringLiteral("SELECT CREATED FROM MEDIAITEMS WHERE TYPE = ? AND CREATED <= ? AND "
+                           "CREATED >= 0");
+        QVariantList values{type, bound};
+        if (provider != 0) {
+            statement += andProvider;
+            values.append(idValue(provider));
+        }
+        statement += QStringLiteral(" ORDER BY CREATED DESC LIMIT 1;");
+        select(statement, values, [&latest](const QSqlQuery& query) {
+            bool ok = false;
+            const qint64 created = query.value(0).toLongLong(&ok);
+            if (ok && created > latest)
+                latest = created;
+        });
+    }
+    return latest < 0 ? QDateTime() : dateFromValue(latest);
+}
+
 QList<SMediaItem> CMediaDataBaseItems::itemByMediaId(mid_t provider, const QString& mediaId)
 {
     return selectItems(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
@@ -183,7 +211,7 @@ QList<SMediaItem> CMediaDataBaseItems::itemsByTypeBetween(const QDateTime& upper
         condition += andProvider;
         values.append(idValue(provider));
     }
-    return selectItems(condition, values);
+    return selectItems(condition + QStringLiteral(" ORDER BY CREATED, ROWID"), values);
 }
 
 QList<SMediaItem> CMediaDataBaseItems::itemsByType(int type, mid_t provider)

@@ -37,8 +37,11 @@ public:
 
     QList<SMediaItem> childItems(mid_t parent, bool* ok = nullptr);
     QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider);
+    // Type after type; each type's items oldest first, equal times in ROWID order.
     QList<SMediaItem> itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
                                           const QDateTime& lower, mid_t provider);
+    // The newest CREATED at or before upper among the items of the types; null when there is none.
+    QDateTime latestOfTypesAtOrBefore(const QList<int>& types, const QDateTime& upper, mid_t provider);
     QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId);
     QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
                                          mid_t provider);

@@ -187,9 +187,7 @@ bool CMediaDataBaseMethod::execTransaction(const QList<SMediaDataBaseStatement>&
 QString CMediaDataBaseMethod::escape(const QString& text)
 {
     // Most texts hold none of the marks: they are stored as they are, without a copy.
-    const auto isMark = [](QChar c) {
-        return c == u'[' || c == u'_' || c == u'#' || c == u'^' || c == u'%';
-    };
+    const auto isMark = [](QChar c) { return c == u'[' || c == u'_' || c == u'#' || c == u'^' || c == u'%'; };
     if (std::none_of(text.cbegin(), text.cend(), isMark))
         return text;
     QString stored = text;
@@ -222,6 +220,14 @@ qint64 CMediaDataBaseMethod::dateValue(const QDateTime& date)
     if (secs < 0 || secs > NullDate)
         return NullDate;
     return secs;
+}
+
+qint64 CMediaDataBaseMethod::datedUpperBound(const QDateTime& upper)
+{
+    if (!upper.isValid())
+        return -1;
+    const qint64 secs = upper.toSecsSinceEpoch();
+    return secs < 0 ? -1 : qMin(secs, NullDate - 1);
 }
 
 QDateTime CMediaDataBaseMethod::dateFromValue(const QVariant& value)

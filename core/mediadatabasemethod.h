@@ -81,7 +81,10 @@ public:
     CMediaDataBaseMethod();
 
     // Uses a connection state shared with other table objects of the same database.
-    void setConnection(const std::shared_ptr<CMediaDataBaseConnection>& connection) { m_connection = connection; }
+    void setConnection(const std::shared_ptr<CMediaDataBaseConnection>& connection)
+    {
+        m_connection = connection;
+    }
     CMediaDataBaseConnection& connection() const { return *m_connection; }
     void setDatabase(const QSqlDatabase& database) { m_connection->setDatabase(database); }
     QSqlDatabase database() const { return m_connection->database(); }
@@ -106,6 +109,9 @@ public:
     // Dates are whole seconds since 1970-01-01 00:00 UTC, unsigned 32-bit; read back in local time.
     static qint64 dateValue(const QDateTime& date);
     static QDateTime dateFromValue(const QVariant& value);
+    // The greatest stored date value at or before the time that a dated row can hold (never
+    // NullDate); -1 when no dated row can be that early, or the time is null.
+    static qint64 datedUpperBound(const QDateTime& upper);
     // Ids are SQLite ROWIDs: signed 64-bit in the file.
     static qint64 idValue(mid_t id) { return static_cast<qint64>(id); }
     static mid_t idFromValue(const QVariant& value) { return static_cast<mid_t>(value.toLongLong()); }

@@ -8,6 +8,12 @@ bool CMediaDataBaseSms::createTables()
         "CREATE TABLE MEDIASMSMESSAGES (MESSAGE TEXT, PHONE TEXT, CREATED INTEGER, TYPE INTEGER);"));
 }
 
+bool CMediaDataBaseSms::createIndexes()
+{
+    return exec(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);"));
+}
+
 bool CMediaDataBaseSms::addSmsMessage(SSmsMessage& message)
 {
     QVariant id;
@@ -31,7 +37,8 @@ bool CMediaDataBaseSms::updateSmsMessage(const SSmsMessage& message)
 bool CMediaDataBaseSms::deleteSmsMessage(mid_t id)
 {
     int changed = 0;
-    if (!exec(QStringLiteral("DELETE FROM MEDIASMSMESSAGES WHERE ROWID = ?;"), {idValue(id)}, nullptr, &changed))
+    if (!exec(QStringLiteral("DELETE FROM MEDIASMSMESSAGES WHERE ROWID = ?;"), {idValue(id)}, nullptr,
+              &changed))
         return false;
     if (changed == 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBaseSms: no message with id %1 to delete").arg(id);
@@ -40,17 +47,47 @@ bool CMediaDataBaseSms::deleteSmsMessage(mid_t id)
 
 QList<SSmsMessage> CMediaDataBaseSms::smsMessages()
 {
+    return selectMessages(QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES"),
+                          {});
+}
+
+QList<SSmsMessage> CMediaDataBaseSms::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower)
+{
+    return selectMessages(QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES "
+                                         "WHERE CREATED <= ? AND CREATED >= ? ORDER BY CREATED, ROWID;"),
+                          {dateValue(upper), dateValue(lower)});
+}
+
+QDateTime CMediaDataBaseSms::latestAtOrBefore(const QDateTime& upper)
+{
+    const qint64 bound = datedUpperBound(upper);
+    if (bound < 0)
+        return QDateTime();
+    qint64 latest = -1;
+    // Rows without a date hold NullDate, above every bound: the range leaves them out.
+    select(QStringLiteral("SELECT CREATED FROM MEDIASMSMESSAGES WHERE CREATED <= ? AND CREATED >= 0 "
+                          "ORDER BY CREATED DESC LIMIT 1;"),
+           {bound}, [&latest](const QSqlQuery& query) {
+               bool ok = false;
+               const qint64 created = query.value(0).toLongLong(&ok);
+               if (ok)
+                   latest = created;
+           });
+    return latest < 0 ? QDateTime() : dateFromValue(latest);
+}
+
+QList<SSmsMessage> CMediaDataBaseSms::selectMessages(const QString& statement, const QVariantList& values)
+{
     QList<SSmsMessage> messages;
-    const bool ok = select(QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES"), {},
-                           [&messages](const QSqlQuery& query) {
-                               SSmsMessage message;
-                               message.id = idFromValue(query.value(0));
-                               message.message = unescape(query.value(1).toString());
-                               message.phone = unescape(query.value(2).toString());
-                               message.created = dateFromValue(query.value(3));
-                               message.type = query.value(4).toInt();
-                               messages.append(message);
-                           });
+    const bool ok = select(statement, values, [&messages](const QSqlQuery& query) {
+        SSmsMessage message;
+        message.id = idFromValue(query.value(0));
+        message.message = unescape(query.value(1).toString());
+        message.phone = unescape(query.value(2).toString());
+        message.created = dateFromValue(query.value(3));
+        message.type = query.value(4).toInt();
+        messages.append(message);
+    });
     if (!ok)
         messages.clear();
     return messages;

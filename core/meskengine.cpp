@@ -339,6 +339,27 @@ QList<SMediaItem> CMeskEngine::providerMediaEvents(mid_t provider) const
     return m_storage ? m_storage->eventItems(provider) : QList<SMediaItem>();
 }
 
+QDateTime CMeskEngine::latestMediaEvent(const QDateTime& upper, mid_t provider) const
+{
+    return m_storage ? m_storage->latestEventAtOrBefore(upper, provider) : QDateTime();
+}
+
+QList<SMediaItem> CMeskEngine::mediaEventsBetween(const QDateTime& upper, const QDateTime& lower,
+                                                  mid_t provider) const
+{
+    return m_storage ? m_storage->eventItemsBetween(upper, lower, provider) : QList<SMediaItem>();
+}
+
+QDateTime CMeskEngine::latestSmsMessage(const QDateTime& upper) const
+{
+    return m_storage ? m_storage->latestSmsMessageAtOrBefore(upper) : QDateTime();
+}
+
+QList<SSmsMessage> CMeskEngine::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) const
+{
+    return m_storage ? m_storage->smsMessagesBetween(upper, lower) : QList<SSmsMessage>();
+}
+
 QList<SServiceUser> CMeskEngine::serviceUsers() const
 {
     return providerServiceUsers(0);

@@ -75,6 +75,13 @@ public:
     // Stored items and users.
     QList<SMediaItem> mediaEvents() const;
     QList<SMediaItem> providerMediaEvents(mid_t provider) const;
+    // Reads by creation time for the day-by-day fills (provider 0: all): the newest time at or
+    // before upper (null when none), and what lies within [lower, upper] (see IMediaItemStorage).
+    QDateTime latestMediaEvent(const QDateTime& upper, mid_t provider = 0) const;
+    QList<SMediaItem> mediaEventsBetween(const QDateTime& upper, const QDateTime& lower,
+                                         mid_t provider = 0) const;
+    QDateTime latestSmsMessage(const QDateTime& upper) const;
+    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) const;
     QList<SServiceUser> serviceUsers() const;
     QList<SServiceUser> providerServiceUsers(mid_t provider) const;
     void deleteAllItems();

@@ -154,10 +154,6 @@ CFacebookEventWidget::CFacebookEventWidget(CFacebookUser* user, CFacebookEvent* 
     if (m_kind == FacebookEventType::FriendRequest)
         m_dateLabel->hide();
 
-    m_comments = new CFacebookCommentsWidget(user, event, objects, ownUserId, nullptr);
-    main->addWidget(m_comments, 0);
-    m_comments->hide();
-
     setThumbnailVisible(true);
 
     if (user) {
@@ -176,6 +172,17 @@ CFacebookEventWidget::CFacebookEventWidget(CFacebookUser* user, CFacebookEvent* 
 }
 
 CFacebookEventWidget::~CFacebookEventWidget() = default;
+
+CFacebookCommentsWidget* CFacebookEventWidget::comments()
+{
+    if (!m_comments) {
+        // Below the bottom bar, the last row of the main layout.
+        m_comments = new CFacebookCommentsWidget(m_user, m_event, m_objects, m_ownUserId, nullptr);
+        m_comments->hide();
+        layout()->addWidget(m_comments);
+    }
+    return m_comments;
+}
 
 void CFacebookEventWidget::loadAttachments()
 {
@@ -225,11 +232,12 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
     if (!event || !user)
         return;
     // Service texts are escaped in full here; the builders' own "<" escaping then changes nothing.
-    const QString who =
-        own ? QObject::tr("Me", "Pronoun referring to the user himself")
-            : CMeskTexts::shownName(user->name()).toHtmlEscaped();
+    const QString who = own ? QObject::tr("Me", "Pronoun referring to the user himself")
+                            : CMeskTexts::shownName(user->name()).toHtmlEscaped();
     // Shown at most in part (cut before escaping); the full texts stay in storage.
-    const auto shown = [](const QString& serviceText) { return CMeskTexts::shownText(serviceText).toHtmlEscaped(); };
+    const auto shown = [](const QString& serviceText) {
+        return CMeskTexts::shownText(serviceText).toHtmlEscaped();
+    };
     const auto linkable = [](const QString& url) {
         return meskIsWebAddress(url) && url.size() <= CMeskTexts::MaxLinkLength;
     };
@@ -263,9 +271,10 @@ void CFacebookEventWidget::captionText(CFacebookEvent* event, CFacebookUser* use
         CFacebookCalendarEvent* calendar =
             (objects && !children.isEmpty()) ? objects->calendarEvent(children.first().id) : nullptr;
         if (calendar && linkable(calendar->url()))
-            text = withQuote(CMeskTexts::eventPostedHtml(who, calendar->url().toHtmlEscaped(),
-                                                         CMeskTexts::shownName(calendar->name()).toHtmlEscaped()),
-                             shown(calendar->description()));
+            text = withQuote(
+                CMeskTexts::eventPostedHtml(who, calendar->url().toHtmlEscaped(),
+                                            CMeskTexts::shownName(calendar->name()).toHtmlEscaped()),
+                shown(calendar->description()));
         else
             text = CMeskTexts::eventPostedCaption(who);
         break;
@@ -326,7 +335,8 @@ void CFacebookEventWidget::setThumbnailVisible(bool visible)
 void CFacebookEventWidget::updateTime()
 {
     m_dateLabel->updateText();
-    m_comments->updateTime();
+    if (m_comments)
+        m_comments->updateTime();
 }
 
 bool CFacebookEventWidget::applyFilter(const QString& text, bool highlight)
@@ -337,7 +347,8 @@ bool CFacebookEventWidget::applyFilter(const QString& text, bool highlight)
         return false;
     if (highlight) {
         m_caption->setText(CMeskTexts::breakableText(
-            text.isEmpty() ? m_captionText : CMeskTexts::highlightText(m_captionText, text.toHtmlEscaped(), false),
+            text.isEmpty() ? m_captionText
+                           : CMeskTexts::highlightText(m_captionText, text.toHtmlEscaped(), false),
             true));
     }
     return true;
@@ -359,19 +370,21 @@ void CFacebookEventWidget::_onEventUpdated()
         m_links->setLinkText(1, likeText());
         m_links->setLinkText(0, commentsText());
     }
-    m_comments->reload();
+    if (m_comments)
+        m_comments->reload();
 }
 
 void CFacebookEventWidget::_onCommentAdded(const QString& commentId, const QString& text)
 {
     if (m_links && m_event)
         m_links->setLinkText(0, commentsText());
-    m_comments->addComment(commentId, text);
+    if (m_comments)
+        m_comments->addComment(commentId, text);
 }
 
 void CFacebookEventWidget::_onComments()
 {
-    m_comments->setVisible(m_comments->isHidden());
+    comments()->setVisible(comments()->isHidden());
 }
 
 void CFacebookEventWidget::_onLike()

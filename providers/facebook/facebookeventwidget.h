@@ -23,8 +23,8 @@ class QLabel;
 // or a friend request. The poster's avatar, a one-paragraph caption built from the kind of
 // event, the attachment (up to three photo thumbnails, a video thumbnail or the details of a
 // calendar event) and a bottom bar with the Facebook icon, the time and the "Comments" and
-// "Like" links; the comments with their editor unfold below. The user's own events have the
-// avatar on the right and the bottom bar on the left.
+// "Like" links; the comments with their editor unfold below (built the first time they unfold).
+// The user's own events have the avatar on the right and the bottom bar on the left.
 //
 // Every text from the service is escaped before it goes into the caption, and only http and
 // https addresses are linked or opened.
@@ -46,7 +46,8 @@ public:
 
     QLabel* caption() const { return m_caption; }
     CMeskItemLinkGroup* links() const { return m_links; }
-    CFacebookCommentsWidget* comments() const { return m_comments; }
+    // The comments block, built (hidden) on first use: most entries never unfold theirs.
+    CFacebookCommentsWidget* comments();
 
 public slots:
     void setThumbnailVisible(bool visible) override;

@@ -74,7 +74,8 @@ QStringList snapshot(const QString& root)
         QFile file(path);
         if (info.isFile() && file.open(QIODevice::ReadOnly))
             entry += QLatin1Char(' ') +
-                     QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
+                     QString::fromLatin1(
+                         QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex());
         entries.append(entry);
     }
     entries.sort();
@@ -136,7 +137,8 @@ QStringList fileWithoutIndexes()
                        "INTEGER, CONTENT TEXT, MEDIAID TEXT, TYPE INTEGER, ADDED INTEGER, EXTRA1 TEXT, "
                        "EXTRA2 TEXT, EXTRA3 TEXT);"),
         QStringLiteral("CREATE TABLE MEDIAITEMFIELDS (ITEM INTEGER, FIELD TEXT, VALUE TEXT);"),
-        QStringLiteral("CREATE TABLE MEDIASMSMESSAGES (MESSAGE TEXT, PHONE TEXT, CREATED INTEGER, TYPE INTEGER);"),
+        QStringLiteral(
+            "CREATE TABLE MEDIASMSMESSAGES (MESSAGE TEXT, PHONE TEXT, CREATED INTEGER, TYPE INTEGER);"),
         QStringLiteral("CREATE TABLE MEDIASYNC (MEDIAEVENT INTEGER, PROVIDER INTEGER, SYNCDATE INTEGER, "
                        "MAXPERIOD INTEGER);"),
         schemaVersionRow(),
@@ -171,7 +173,8 @@ int runWriter(const QString& root)
         CMediaStorageBatch batch(&db);
         if (!db.addMediaItem(item, fields))
             return 3;
-        db.setMediaItemField(item.id, {{QStringLiteral("file"), db.itemFilePath(item, QStringLiteral("jpg"))}});
+        db.setMediaItemField(item.id,
+                             {{QStringLiteral("file"), db.itemFilePath(item, QStringLiteral("jpg"))}});
         if (!batch.end())
             return 3;
     }
@@ -287,6 +290,10 @@ private slots:
         m_db->eventItemsBetween(utc(27), utc(25), 1);
         m_db->eventItems(0);
         m_db->eventItems(1);
+        m_db->latestEventAtOrBefore(utc(27), 0);
+        m_db->latestEventAtOrBefore(utc(27), 1);
+        m_db->latestSmsMessageAtOrBefore(utc(27));
+        m_db->smsMessagesBetween(utc(27), utc(25));
         m_db->mediaObjects(0);
         m_db->mediaObjectsBetween(utc(27), utc(25), 1);
         m_db->linkItems(1);
@@ -335,7 +342,8 @@ private slots:
             const bool scans = std::any_of(plan.cbegin(), plan.cend(), [](const QString& step) {
                 return step.startsWith(QLatin1String("SCAN"));
             });
-            QVERIFY2(searches && !scans, qPrintable(statement + QStringLiteral(" -> ") + plan.join(QLatin1String("; "))));
+            QVERIFY2(searches && !scans,
+                     qPrintable(statement + QStringLiteral(" -> ") + plan.join(QLatin1String("; "))));
             ++checked;
         }
         QVERIFY(checked > 30);
@@ -378,7 +386,8 @@ private slots:
                 const bool stored = m_db->addMediaItem(item, postFields(i));
                 QCOMPARE(stored, failAt < 0 || i < failAt);
                 if (stored) {
-                    m_db->setMediaItemField(item.id, {{QStringLiteral("file"), QStringLiteral("f%1").arg(i)}});
+                    m_db->setMediaItemField(item.id,
+                                            {{QStringLiteral("file"), QStringLiteral("f%1").arg(i)}});
                     QCOMPARE(item.id != 0, true);
                 }
             }
@@ -412,8 +421,9 @@ private slots:
         const QString path = m_db->itemFilePath(item, QStringLiteral("jpg"));
         touch(path);
         bool ok = false;
-        run(m_db->databasePath(), {QStringLiteral("CREATE TRIGGER REFUSE BEFORE INSERT ON MEDIAITEMS "
-                                                  "WHEN NEW.MEDIAID = 'm2' BEGIN SELECT RAISE(ABORT, 'no'); END;")},
+        run(m_db->databasePath(),
+            {QStringLiteral("CREATE TRIGGER REFUSE BEFORE INSERT ON MEDIAITEMS "
+                            "WHEN NEW.MEDIAID = 'm2' BEGIN SELECT RAISE(ABORT, 'no'); END;")},
             &ok);
         QVERIFY(ok);
         {
@@ -421,7 +431,8 @@ private slots:
             QVERIFY(m_db->deleteMediaItem(item.id));
             QVERIFY(QFileInfo::exists(path));
             if (!commit) {
-                QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMediaDataBaseMethod: sql")));
+                QTest::ignoreMessage(QtDebugMsg,
+                                     QRegularExpression(QStringLiteral("^CMediaDataBaseMethod: sql")));
                 SMediaItem refused = post(2);
                 QVERIFY(!m_db->addMediaItem(refused));
             }
@@ -510,8 +521,10 @@ private slots:
                 f.write(QByteArray(pageSize, '\x5a'));
             }
             f.close();
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMediaDataBase: not a usable")));
-            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMediaDataBase: moved the old")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CMediaDataBase: not a usable")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CMediaDataBase: moved the old")));
             QVERIFY(m_db->open());
             const QStringList saved = backups(m_root);
             QCOMPARE(saved.size(), 1);
@@ -524,13 +537,13 @@ private slots:
         }
 
         const QString target = damage == QLatin1String("file") ? file : m_root;
-        const QFile::Permissions mode = damage == QLatin1String("file")
-                                            ? QFile::ReadOwner
-                                            : QFile::ReadOwner | QFile::ExeOwner;
+        const QFile::Permissions mode =
+            damage == QLatin1String("file") ? QFile::ReadOwner : QFile::ReadOwner | QFile::ExeOwner;
         QVERIFY(QFile::setPermissions(target, mode));
         const QStringList before = snapshot(m_root);
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: %1 is not writable").arg(target)));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QStringLiteral("CMediaDataBase: %1 is not writable").arg(target)));
         const bool opened = m_db->open();
         const QStringList after = snapshot(m_root);
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -615,7 +628,8 @@ private slots:
         QVERIFY(m_db->open());
         QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("secret")));
         const QString file = m_db->databasePath();
-        const QList<QVariantList> before = rows(file, QStringLiteral("SELECT * FROM SERVICEKEYS ORDER BY ROWID"));
+        const QList<QVariantList> before =
+            rows(file, QStringLiteral("SELECT * FROM SERVICEKEYS ORDER BY ROWID"));
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: the keys of provider 0 are the storage's own");
         QVERIFY(!m_db->setServiceKey(0, QStringLiteral("MDB_SCHEMA_VERSION"), QStringLiteral("3")));
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: the keys of provider 0 are the storage's own");
@@ -629,8 +643,10 @@ private slots:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("named");
-        QTest::newRow("call from another thread") << "thread" << "smsMessages";
-        QTest::newRow("batch across the event loop") << "batch" << "CMediaStorageBatch";
+        QTest::newRow("call from another thread") << "thread"
+                                                  << "smsMessages";
+        QTest::newRow("batch across the event loop") << "batch"
+                                                     << "CMediaStorageBatch";
     }
     void misuseEndsTheProgram()
     {
@@ -651,7 +667,6 @@ private slots:
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QVERIFY2(output.contains(QStringLiteral("ASSERT failure in ") + named), qPrintable(output));
     }
-
 };
 
 int main(int argc, char* argv[])

@@ -1,13 +1,17 @@
 // The single stream on the real engine: the day-by-day fill over events and text messages,
 // "More", entries kept apart by (provider, id), a provider without a widget, and the header.
-#include "imediaitemwidget.h"
+// Runs in a zone with summer time whose days do not start at UTC midnight (Europe/Oslo).
+#include "feed/meskcolumnwidget.h"
 #include "feed/meskfeedgroupwidget.h"
 #include "feed/mesksinglestreamview.h"
+#include "feed/mesksmscolumnwidget.h"
+#include "feed/mesksmswidget.h"
 #include "feed/meskstreamview.h"
+#include "imediaitemwidget.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "widgets/quoranimationwidget.h"
 #include "testengine.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QApplication>
 #include <QRegularExpression>
@@ -16,7 +20,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <functional>
+#include <map>
 #include <memory>
+
+#include <time.h>
 
 namespace {
 
@@ -72,6 +80,86 @@ QList<SMediaItem> liveItems()
     return items;
 }
 
+// What a stream shows, top to bottom: each entry's day, provider and id, and whether "More" is offered.
+QStringList shown(const CMeskStreamView* view)
+{
+    QStringList rows;
+    if (view->feedsList()) {
+        for (const CMeskFeedGroupWidget* group : view->feedsList()->groups()) {
+            for (const CMeskFeedWidget* entry : group->entries())
+                rows << QStringLiteral("%1 %2/%3")
+                            .arg(group->date().toString(Qt::ISODate))
+                            .arg(entry->providerId())
+                            .arg(entry->itemId());
+        }
+    }
+    rows << (moreOffered(view) ? QStringLiteral("more") : QStringLiteral("end"));
+    return rows;
+}
+
+// The fill as the streams did it by reading every stored event and message at once: the local
+// day of each, then whole days from the boundary backwards, a day's events before its messages,
+// each list in the order storage hands it out.
+class WholeReadStream
+{
+public:
+    WholeReadStream(CMeskEngine* engine, mid_t provider, bool events, bool messages)
+        : m_engine(engine), m_provider(provider), m_events(events), m_messages(messages)
+    {
+        m_boundary = TestEngine::now().date();
+    }
+
+    void fill(int threshold)
+    {
+        // As a press of "More" does.
+        if (m_view.feedsList())
+            m_view.feedsList()->hideStreamAction();
+        const QList<SMediaItem> events =
+            m_events ? m_engine->providerMediaEvents(m_provider) : QList<SMediaItem>();
+        const QList<SSmsMessage> messages = m_messages ? m_engine->smsMessages() : QList<SSmsMessage>();
+        std::map<QDate, QList<qsizetype>, std::greater<QDate>> days;
+        const auto note = [&](const QDateTime& created, qsizetype index) {
+            const QDate day = created.isValid() ? created.toLocalTime().date() : QDate();
+            if (day.isValid() && day <= m_boundary)
+                days[day].append(index);
+        };
+        for (qsizetype i = 0; i < events.size(); ++i)
+            note(events.at(i).created, i);
+        for (qsizetype i = 0; i < messages.size(); ++i)
+            note(messages.at(i).created, events.size() + i);
+        int count = 0;
+        auto it = days.cbegin();
+        for (; it != days.cend() && count < threshold; ++it) {
+            for (qsizetype index : it->second) {
+                if (index < events.size())
+                    m_view.addItemWidget(m_engine->createItemWidget(events.at(index)), false);
+                else
+                    m_view.addItemWidget(new CMeskSmsWidget(messages.at(index - events.size()), m_engine),
+                                         false);
+            }
+            count += int(it->second.size());
+            m_boundary = it->first.addDays(-1);
+        }
+        if (it != days.cend())
+            m_view.showMoreAction();
+    }
+
+    const CMeskStreamView* view() const { return &m_view; }
+
+private:
+    CMeskEngine* m_engine;
+    mid_t m_provider;
+    bool m_events;
+    bool m_messages;
+    QDate m_boundary;
+    CMeskStreamView m_view;
+};
+
+QDateTime at(int daysBack, const QTime& time)
+{
+    return QDateTime(TestEngine::now().date().addDays(-daysBack), time);
+}
+
 } // namespace
 
 class TestMeskSingleStream : public QObject
@@ -84,6 +172,8 @@ private slots:
     void cleanup() { m_env.reset(); }
     void fill_data();
     void fill();
+    void moreMatchesWholeRead_data();
+    void moreMatchesWholeRead();
     void smsAndEventKeptApart();
     void header();
     void noActiveServices();
@@ -144,6 +234,107 @@ void TestMeskSingleStream::fill()
         if (!more)
             break;
         QTest::mouseClick(stream->feedsList()->streamAction(), Qt::LeftButton);
+    }
+}
+
+void TestMeskSingleStream::moreMatchesWholeRead_data()
+{
+    // Per row: stored events (provider 1 or 2, type, time) and messages (time). The single stream
+    // and the two columns must show what the whole read showed, after the fill and each "More".
+    QTest::addColumn<QList<SMediaItem>>("events");
+    QTest::addColumn<QList<QDateTime>>("messageTimes");
+
+    const auto event = [](mid_t provider, int type, const QDateTime& created) {
+        SMediaItem item = TestEngine::event(provider, created);
+        item.type = type;
+        return item;
+    };
+    QList<SMediaItem> mixed;
+    QList<QDateTime> mixedMessages;
+    for (int day = 0; day < 9; ++day) {
+        for (int i = 0; i < 2 + day % 4; ++i)
+            mixed << event(1 + (day + i) % 2, i % 3 ? 1 : 10, at(day, QTime(9 + i, 30)));
+        if (day % 3 != 1)
+            mixedMessages << at(day, QTime(10, 30)) << at(day, QTime(8, 0));
+    }
+    // Equal times: types stored out of order, events and messages of the same second.
+    const QDateTime tie = at(3, QTime(10, 30));
+    mixed << event(2, 10, tie) << event(2, 1, tie) << event(1, 4, tie) << event(2, 1, tie);
+    mixedMessages << tie << tie;
+    QTest::newRow("mixed days, equal times") << mixed << mixedMessages;
+
+    // Around local midnight: the last and first second of local days (22:00 and 23:00 UTC in
+    // summer, 23:00 in winter), and the summer time changes of 2024 in that zone.
+    QList<SMediaItem> midnight;
+    QList<QDateTime> midnightMessages;
+    for (int day = 0; day < 30; day += 3) {
+        midnight << event(1, 1, at(day, QTime(0, 0))) << event(2, 1, at(day + 1, QTime(23, 59, 59)));
+        midnightMessages << at(day, QTime(0, 0, 1)) << at(day + 2, QTime(23, 59, 58));
+    }
+    for (const QDate& change : {QDate(2024, 3, 31), QDate(2023, 10, 29)}) {
+        for (const QTime& time : {QTime(0, 0), QTime(1, 59, 59), QTime(3, 0), QTime(23, 59, 59)})
+            midnight << event(2, 1, QDateTime(change, time));
+        midnightMessages << QDateTime(change, QTime(2, 30))
+                         << QDateTime(change.addDays(-1), QTime(23, 59, 59));
+    }
+    midnight << event(1, 1, QDateTime(QDate(2024, 6, 8), QTime(22, 0), Qt::UTC))
+             << event(2, 1, QDateTime(QDate(2024, 6, 8), QTime(21, 59, 59), Qt::UTC));
+    QTest::newRow("local midnight, summer time") << midnight << midnightMessages;
+
+    // Far apart, with items that never show: future, undated, before 1970 and after 2106.
+    QList<SMediaItem> sparse{event(1, 1, at(0, QTime(11, 0))),
+                             event(2, 2, at(400, QTime(12, 0))),
+                             event(2, 3, at(2000, QTime(6, 0))),
+                             event(1, 1, at(-1, QTime(12, 0))),
+                             event(2, 1, QDateTime()),
+                             event(1, 1, QDateTime(QDate(1960, 1, 1), QTime(12, 0))),
+                             event(1, 1, QDateTime(QDate(2107, 1, 1), QTime(12, 0)))};
+    QTest::newRow("far back, never shown")
+        << sparse << QList<QDateTime>{at(900, QTime(1, 0)), QDateTime(), at(-3, QTime(0, 0))};
+    QTest::newRow("messages only") << QList<SMediaItem>{}
+                                   << QList<QDateTime>{at(5, QTime(1, 0)), at(40, QTime(2, 0))};
+    QTest::newRow("nothing") << QList<SMediaItem>{} << QList<QDateTime>{};
+}
+
+void TestMeskSingleStream::moreMatchesWholeRead()
+{
+    QFETCH(QList<SMediaItem>, events);
+    QFETCH(QList<QDateTime>, messageTimes);
+    QList<SSmsMessage> messages;
+    for (const QDateTime& time : messageTimes)
+        messages << TestEngine::message(0, kPhone, QStringLiteral("hi"), time);
+    QVERIFY(m_env->seedItems(events));
+    QVERIFY(m_env->seedMessages(messages));
+    QVERIFY(m_env->init());
+    CMeskEngine* engine = m_env->engine();
+
+    CMeskSingleStreamView single(engine);
+    CMeskColumnWidget column(engine, engine->provider(2));
+    CMeskSmsColumnWidget smsColumn(engine);
+    struct SCase
+    {
+        const char* name;
+        CMeskStreamView* view;
+        int threshold;
+        std::unique_ptr<WholeReadStream> reference;
+    };
+    SCase cases[] = {
+        {"single stream", single.streamView(), 20, std::make_unique<WholeReadStream>(engine, 0, true, true)},
+        {"provider column", column.streamView(), 10,
+         std::make_unique<WholeReadStream>(engine, 2, true, false)},
+        {"messages column", smsColumn.streamView(), 10,
+         std::make_unique<WholeReadStream>(engine, 0, false, true)}};
+    for (SCase& c : cases) {
+        c.reference->fill(c.threshold);
+        for (int press = 0;; ++press) {
+            const QStringList expected = shown(c.reference->view());
+            QCOMPARE(shown(c.view), expected);
+            if (!moreOffered(c.view))
+                break;
+            QVERIFY2(press < 40, c.name);
+            QTest::mouseClick(c.view->feedsList()->streamAction(), Qt::LeftButton);
+            c.reference->fill(1);
+        }
     }
 }
 
@@ -333,5 +524,15 @@ void TestMeskSingleStream::liveItemsNewestFirst()
     }
 }
 
-QTEST_MAIN(TestMeskSingleStream)
+int main(int argc, char* argv[])
+{
+    // Local days that start at 22:00 or 23:00 UTC, with summer time changes.
+    qputenv("TZ", "Europe/Oslo");
+    tzset();
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMeskSingleStream test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mesksinglestream.moc"

@@ -1,11 +1,11 @@
 #include "feed/meskcolumnwidget.h"
 
+#include "feed/meskdayfill.h"
+#include "feed/meskstreamview.h"
 #include "imediaitemprovider.h"
 #include "imediaitemwidget.h"
 #include "meskclock.h"
-#include "feed/meskdayfill.h"
 #include "meskengine.h"
-#include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "widgets/quoranimationwidget.h"
@@ -21,15 +21,6 @@ namespace {
 int productMetric(const QWidget* widget, CMeskUiStyle::TMeskMetric metric)
 {
     return widget->style()->pixelMetric(QStyle::PixelMetric(metric), nullptr, widget);
-}
-
-QList<QDate> localDates(const QList<SMediaItem>& items)
-{
-    QList<QDate> dates;
-    dates.reserve(items.size());
-    for (const SMediaItem& item : items)
-        dates.append(item.created.isValid() ? item.created.toLocalTime().date() : QDate());
-    return dates;
 }
 
 } // namespace
@@ -105,15 +96,29 @@ void CMeskColumnWidget::load()
 {
     if (!m_provider || !m_engine)
         return;
-    const QList<SMediaItem> items = m_engine->providerMediaEvents(m_provider->providerId());
-    const SMeskDayFill fill = meskFillDays(localDates(items), MeskClock::now().date(), 10);
-    for (qsizetype index : fill.placed)
-        addItemWidget(items.at(index), false);
+    const SMeskDayFill fill = fillDays(MeskClock::now().date(), 10);
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();
-    else if (fill.placed.isEmpty())
+    else if (fill.placed == 0)
         m_streamView->showNoItems();
+}
+
+SMeskDayFill CMeskColumnWidget::fillDays(const QDate& boundary, int threshold)
+{
+    const mid_t provider = m_provider->providerId();
+    return meskFillDays(
+        boundary, threshold,
+        [this, provider](const QDate& day) {
+            return meskLocalDay(m_engine->latestMediaEvent(meskDayEnd(day), provider));
+        },
+        [this, provider](const QDate& day) {
+            const QList<SMediaItem> items =
+                m_engine->mediaEventsBetween(meskDayEnd(day), meskDayStart(day), provider);
+            for (const SMediaItem& item : items)
+                addItemWidget(item, false);
+            return int(items.size());
+        });
 }
 
 void CMeskColumnWidget::reload()
@@ -201,12 +206,7 @@ void CMeskColumnWidget::_onShowOlderItems()
 {
     if (!m_provider || !m_engine)
         return;
-    const QList<SMediaItem> items = m_engine->providerMediaEvents(m_provider->providerId());
-    if (items.isEmpty())
-        return;
-    const SMeskDayFill fill = meskFillDays(localDates(items), m_oldestDate, 1);
-    for (qsizetype index : fill.placed)
-        addItemWidget(items.at(index), false);
+    const SMeskDayFill fill = fillDays(m_oldestDate, 1);
     m_oldestDate = fill.boundary;
     setFilter(m_streamView->filterText());
     if (fill.more)

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QWidget>
 
+struct SMeskDayFill;
 class CMeskEngine;
 class CMeskStreamLabelWidget;
 class CMeskStreamView;
@@ -95,6 +96,8 @@ private:
     // The provider's widget for the item, thumbnail hidden and wired to this column; null (with a
     // debug line) when it makes none.
     IMediaItemWidget* createItemWidget(const SMediaItem& item);
+    // Places the provider's stored events of the days from the boundary backwards (see meskFillDays).
+    SMeskDayFill fillDays(const QDate& boundary, int threshold);
 
     CMeskEngine* m_engine = nullptr;
     IMediaItemProvider* m_provider = nullptr;

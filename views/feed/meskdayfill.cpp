@@ -1,29 +1,40 @@
 #include "feed/meskdayfill.h"
 
-#include <functional>
-#include <map>
-
-SMeskDayFill meskFillDays(const QList<QDate>& dates, const QDate& boundary, int threshold)
+SMeskDayFill meskFillDays(const QDate& boundary, int threshold,
+                          const std::function<QDate(const QDate&)>& latestDay,
+                          const std::function<int(const QDate&)>& placeDay)
 {
     SMeskDayFill fill;
     fill.boundary = boundary;
     if (!boundary.isValid())
         return fill;
-    // The items of each day on or before the boundary, newest day first. A null date compares
-    // before every date, so it is left out explicitly.
-    std::map<QDate, QList<qsizetype>, std::greater<QDate>> days;
-    for (qsizetype i = 0; i < dates.size(); ++i) {
-        const QDate& date = dates.at(i);
-        if (date.isValid() && date <= boundary)
-            days[date].append(i);
+    while (true) {
+        const QDate day = latestDay(fill.boundary);
+        // A day after the boundary would mean a storage that does not honour the bound: stop
+        // rather than place it twice.
+        if (!day.isValid() || day > fill.boundary)
+            return fill;
+        if (fill.placed >= threshold) {
+            fill.more = true;
+            return fill;
+        }
+        fill.placed += placeDay(day);
+        fill.boundary = day.addDays(-1);
     }
-    int count = 0;
-    auto it = days.cbegin();
-    for (; it != days.cend() && count < threshold; ++it) {
-        fill.placed.append(it->second);
-        count += int(it->second.size());
-        fill.boundary = it->first.addDays(-1);
-    }
-    fill.more = it != days.cend();
-    return fill;
+}
+
+QDateTime meskDayStart(const QDate& day)
+{
+    return day.startOfDay();
+}
+
+QDateTime meskDayEnd(const QDate& day)
+{
+    // The second before the next day starts: every stored time of the day lies at or before it.
+    return day.addDays(1).startOfDay().addSecs(-1);
+}
+
+QDate meskLocalDay(const QDateTime& time)
+{
+    return time.isValid() ? time.toLocalTime().date() : QDate();
 }

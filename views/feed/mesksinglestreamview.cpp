@@ -1,29 +1,20 @@
 #include "feed/mesksinglestreamview.h"
 
+#include "feed/meskdayfill.h"
+#include "feed/mesksmswidget.h"
+#include "feed/meskstreamview.h"
 #include "imediaitemprovider.h"
 #include "imediaitemwidget.h"
 #include "meskclock.h"
-#include "feed/meskdayfill.h"
 #include "meskengine.h"
-#include "feed/mesksmswidget.h"
-#include "feed/meskstreamview.h"
 #include "meskthumbnailwidget.h"
-#include "widgets/quoranimationwidget.h"
 #include "style/quorimages.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QDebug>
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QVBoxLayout>
-
-namespace {
-
-QDate localDate(const QDateTime& created)
-{
-    return created.isValid() ? created.toLocalTime().date() : QDate();
-}
-
-} // namespace
 
 // ---- CMeskSingleStreamHeader ----
 
@@ -56,7 +47,8 @@ CMeskSingleStreamHeader::CMeskSingleStreamHeader(CMeskEngine* engine, QWidget* p
 
     connect(engine, &CMeskEngine::serviceActivated, this, &CMeskSingleStreamHeader::_onServiceActivated);
     connect(engine, &CMeskEngine::serviceDeactivated, this, &CMeskSingleStreamHeader::_onServiceDeactivated);
-    connect(engine, &CMeskEngine::serviceUpdateStarted, this, &CMeskSingleStreamHeader::_onServiceUpdateStarted);
+    connect(engine, &CMeskEngine::serviceUpdateStarted, this,
+            &CMeskSingleStreamHeader::_onServiceUpdateStarted);
     connect(engine, &CMeskEngine::serviceUpdateDone, this, &CMeskSingleStreamHeader::_onServiceUpdateDone);
     connect(m_refreshButton, &CMeskThumbnailWidget::clicked, this, &CMeskSingleStreamHeader::_onRefresh);
 }
@@ -129,7 +121,8 @@ CMeskSingleStreamView::CMeskSingleStreamView(CMeskEngine* engine, QWidget* paren
     connect(engine, &CMeskEngine::serviceEventUpdated, this, &CMeskSingleStreamView::_onServiceEventUpdated);
     connect(engine, &CMeskEngine::smsStateChanged, this, &CMeskSingleStreamView::_onSmsStateChanged);
     connect(engine, &CMeskEngine::smsSimMessageReady, this, &CMeskSingleStreamView::_onSmsSimMessageReady);
-    connect(engine, &CMeskEngine::smsNewMessageReceived, this, &CMeskSingleStreamView::_onSmsNewMessageReceived);
+    connect(engine, &CMeskEngine::smsNewMessageReceived, this,
+            &CMeskSingleStreamView::_onSmsNewMessageReceived);
     connect(engine, &CMeskEngine::smsMessageSent, this, &CMeskSingleStreamView::_onSmsMessageSent);
     connect(engine, &CMeskEngine::smsMessageDeleted, this, &CMeskSingleStreamView::_onSmsMessageDeleted);
     connect(engine, &CMeskEngine::serviceActivated, this, &CMeskSingleStreamView::_onServiceActivated);
@@ -153,23 +146,26 @@ void CMeskSingleStreamView::fillStream()
 
 void CMeskSingleStreamView::fillDays(int threshold)
 {
-    const QList<SMediaItem> events = m_engine->mediaEvents();
-    const QList<SSmsMessage> messages = m_engine->smsMessages();
-    // One date list over both: a day's events come before its messages.
-    QList<QDate> dates;
-    dates.reserve(events.size() + messages.size());
-    for (const SMediaItem& item : events)
-        dates.append(localDate(item.created));
-    for (const SSmsMessage& message : messages)
-        dates.append(localDate(message.created));
-
-    const SMeskDayFill fill = meskFillDays(dates, m_boundary, threshold);
-    for (qsizetype index : fill.placed) {
-        if (index < events.size())
-            addItemWidget(events.at(index), false);
-        else
-            addSmsWidget(messages.at(index - events.size()), false);
-    }
+    // Both tables are read one day at a time: the newest day of either, then its items (a day's
+    // events before its messages).
+    const auto latestDay = [this](const QDate& day) {
+        const QDateTime end = meskDayEnd(day);
+        const QDate event = meskLocalDay(m_engine->latestMediaEvent(end));
+        const QDate message = meskLocalDay(m_engine->latestSmsMessage(end));
+        return event.isValid() && (!message.isValid() || event > message) ? event : message;
+    };
+    const auto placeDay = [this](const QDate& day) {
+        const QDateTime start = meskDayStart(day);
+        const QDateTime end = meskDayEnd(day);
+        const QList<SMediaItem> events = m_engine->mediaEventsBetween(end, start);
+        const QList<SSmsMessage> messages = m_engine->smsMessagesBetween(end, start);
+        for (const SMediaItem& item : events)
+            addItemWidget(item, false);
+        for (const SSmsMessage& message : messages)
+            addSmsWidget(message, false);
+        return int(events.size() + messages.size());
+    };
+    const SMeskDayFill fill = meskFillDays(m_boundary, threshold, latestDay, placeDay);
     m_boundary = fill.boundary;
     if (fill.more)
         m_stream->showMoreAction();

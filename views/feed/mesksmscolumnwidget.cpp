@@ -1,27 +1,14 @@
 #include "feed/mesksmscolumnwidget.h"
 
-#include "meskclock.h"
 #include "feed/meskdayfill.h"
-#include "meskengine.h"
 #include "feed/mesksmswidget.h"
 #include "feed/meskstreamview.h"
+#include "meskclock.h"
+#include "meskengine.h"
 #include "meskthumbnailwidget.h"
 #include "style/quorimages.h"
 
 #include <QVBoxLayout>
-
-namespace {
-
-QList<QDate> localDates(const QList<SSmsMessage>& messages)
-{
-    QList<QDate> dates;
-    dates.reserve(messages.size());
-    for (const SSmsMessage& message : messages)
-        dates.append(message.created.isValid() ? message.created.toLocalTime().date() : QDate());
-    return dates;
-}
-
-} // namespace
 
 CMeskSmsColumnWidget::CMeskSmsColumnWidget(CMeskEngine* engine, QWidget* parent)
     : IMeskColumnWidget(parent), m_engine(engine)
@@ -40,7 +27,8 @@ CMeskSmsColumnWidget::CMeskSmsColumnWidget(CMeskEngine* engine, QWidget* parent)
         return;
     connect(engine, &CMeskEngine::smsStateChanged, this, &CMeskSmsColumnWidget::_onSmsStateChanged);
     connect(engine, &CMeskEngine::smsSimMessageReady, this, &CMeskSmsColumnWidget::_onSmsSimMessageReady);
-    connect(engine, &CMeskEngine::smsNewMessageReceived, this, &CMeskSmsColumnWidget::_onSmsNewMessageReceived);
+    connect(engine, &CMeskEngine::smsNewMessageReceived, this,
+            &CMeskSmsColumnWidget::_onSmsNewMessageReceived);
     connect(engine, &CMeskEngine::smsMessageSent, this, &CMeskSmsColumnWidget::_onSmsMessageSent);
     connect(engine, &CMeskEngine::smsMessageDeleted, this, &CMeskSmsColumnWidget::_onSmsMessageDeleted);
     connect(m_streamView, &CMeskStreamView::showOlderItems, this, &CMeskSmsColumnWidget::_onShowOlderItems);
@@ -51,15 +39,26 @@ void CMeskSmsColumnWidget::load()
 {
     if (!m_engine)
         return;
-    const QList<SSmsMessage> messages = m_engine->smsMessages();
-    const SMeskDayFill fill = meskFillDays(localDates(messages), MeskClock::now().date(), 10);
-    for (qsizetype index : fill.placed)
-        addSmsWidget(messages.at(index), false);
+    const SMeskDayFill fill = fillDays(MeskClock::now().date(), 10);
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();
-    else if (fill.placed.isEmpty())
+    else if (fill.placed == 0)
         m_streamView->showNoItems();
+}
+
+SMeskDayFill CMeskSmsColumnWidget::fillDays(const QDate& boundary, int threshold)
+{
+    return meskFillDays(
+        boundary, threshold,
+        [this](const QDate& day) { return meskLocalDay(m_engine->latestSmsMessage(meskDayEnd(day))); },
+        [this](const QDate& day) {
+            const QList<SSmsMessage> messages =
+                m_engine->smsMessagesBetween(meskDayEnd(day), meskDayStart(day));
+            for (const SSmsMessage& message : messages)
+                addSmsWidget(message, false);
+            return int(messages.size());
+        });
 }
 
 void CMeskSmsColumnWidget::reload()
@@ -120,12 +119,7 @@ void CMeskSmsColumnWidget::_onSmsMessageDeleted(const SSmsMessage& message)
 
 void CMeskSmsColumnWidget::_onShowOlderItems()
 {
-    const QList<SSmsMessage> messages = m_engine->smsMessages();
-    if (messages.isEmpty())
-        return;
-    const SMeskDayFill fill = meskFillDays(localDates(messages), m_oldestDate, 1);
-    for (qsizetype index : fill.placed)
-        addSmsWidget(messages.at(index), false);
+    const SMeskDayFill fill = fillDays(m_oldestDate, 1);
     m_oldestDate = fill.boundary;
     setFilter(m_streamView->filterText());
     if (fill.more)

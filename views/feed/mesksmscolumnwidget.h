@@ -4,6 +4,8 @@
 
 #include "imesksms.h"
 
+struct SMeskDayFill;
+
 // The column of the text messages (service id 7): the stored messages day by day from today
 // backwards ("More" loads one older day per press), then the messages read from the SIM,
 // received and sent, flashing; deleted messages leave it. It reads the SIM when built and each
@@ -42,6 +44,8 @@ private slots:
 
 private:
     void load();
+    // Places the stored messages of the days from the boundary backwards (see meskFillDays).
+    SMeskDayFill fillDays(const QDate& boundary, int threshold);
 
     CMeskEngine* m_engine = nullptr;
     CMeskStreamView* m_streamView = nullptr;

@@ -373,6 +373,37 @@ private slots:
         QCOMPARE(avatar->pixmap().toImage(), fallback.pixmap().toImage());
     }
 
+    // The comments block is made when it first unfolds: an entry looks the same before and after
+    // its comments were unfolded and folded again, and unfolding shows the stored comments, also
+    // once the objects are gone.
+    void commentsUnfoldLater()
+    {
+        CFacebookUser* bob = m_bed.bob();
+        CFacebookUser* me = m_bed.me();
+        CFacebookEvent* event = m_bed.store(m_bed.post(bob, QString(), QStringLiteral("Hi")), bob);
+        m_bed.comment(event, bob, 1, QStringLiteral("first"));
+        auto folded = widget(event, bob);
+        auto unfolded = widget(event, bob);
+        m_bed.comment(event, me, 2, QStringLiteral("second"));
+        for (auto* w : {folded.get(), unfolded.get()})
+            w->resize(320, w->heightForWidth(320));
+        const QImage before = folded->grab().toImage();
+        QTest::mouseClick(unfolded->links()->link(0), Qt::LeftButton);
+        QVERIFY(!unfolded->comments()->isHidden());
+        QCOMPARE(unfolded->findChildren<CFacebookCommentWidget*>().size(), 2);
+        QTest::mouseClick(unfolded->links()->link(0), Qt::LeftButton);
+        QVERIFY(unfolded->comments()->isHidden());
+        unfolded->resize(320, unfolded->heightForWidth(320));
+        QCOMPARE(unfolded->grab().toImage(), before);
+        QCOMPARE(folded->grab().toImage(), before);
+
+        m_bed.objects->clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::mouseClick(folded->links()->link(0), Qt::LeftButton);
+        QVERIFY(!folded->comments()->isHidden());
+        QVERIFY(folded->findChildren<CFacebookCommentWidget*>().isEmpty());
+    }
+
     // The object manager releases everything under live widgets; they keep what they show.
     void objectsReleased()
     {
