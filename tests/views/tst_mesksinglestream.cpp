@@ -2,6 +2,7 @@
 // "More", entries kept apart by (provider, id), a provider without a widget, and the header.
 // Runs in a zone with summer time whose days do not start at UTC midnight (Europe/Oslo).
 #include "feed/meskcolumnwidget.h"
+#include "feed/meskdayfill.h"
 #include "feed/meskfeedgroupwidget.h"
 #include "feed/mesksinglestreamview.h"
 #include "feed/mesksmscolumnwidget.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -174,6 +176,8 @@ private slots:
     void fill();
     void moreMatchesWholeRead_data();
     void moreMatchesWholeRead();
+    void dayBoundsAcrossClockChanges_data();
+    void dayBoundsAcrossClockChanges();
     void smsAndEventKeptApart();
     void header();
     void noActiveServices();
@@ -335,6 +339,46 @@ void TestMeskSingleStream::moreMatchesWholeRead()
             QTest::mouseClick(c.view->feedsList()->streamAction(), Qt::LeftButton);
             c.reference->fill(1);
         }
+    }
+}
+
+void TestMeskSingleStream::dayBoundsAcrossClockChanges_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QDate>("day");
+    QTest::newRow("summer time ends at 03:00") << QByteArray("Europe/Oslo") << QDate(2024, 10, 27);
+    QTest::newRow("summer time starts at 02:00") << QByteArray("Europe/Oslo") << QDate(2024, 3, 31);
+    // 01:00 back to 00:00: midnight comes twice.
+    QTest::newRow("midnight twice") << QByteArray("America/Havana") << QDate(2024, 11, 3);
+    QTest::newRow("no midnight") << QByteArray("America/Havana") << QDate(2024, 3, 10);
+    // 00:00 back to 23:00 of the day before.
+    QTest::newRow("back across midnight") << QByteArray("America/Santiago") << QDate(2024, 4, 6);
+    QTest::newRow("forward at midnight") << QByteArray("America/Santiago") << QDate(2024, 9, 8);
+}
+
+void TestMeskSingleStream::dayBoundsAcrossClockChanges()
+{
+    // A day's storage reads take exactly the times whose local date is that day, or an item is
+    // read with the wrong day and the fill stops at it.
+    QFETCH(QByteArray, zone);
+    QFETCH(QDate, day);
+    const QByteArray previous = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    const auto restore = qScopeGuard([&previous] {
+        qputenv("TZ", previous);
+        tzset();
+    });
+    // The C library starts each conversion from the offset it used last: convert a time later
+    // that day first, as a fill that has just read the day's items does.
+    QVERIFY(QDateTime(day, QTime(12, 0)).isValid());
+    const qint64 start = meskDayStart(day).toSecsSinceEpoch();
+    const qint64 end = meskDayEnd(day).toSecsSinceEpoch();
+    QCOMPARE(meskDayStart(day.addDays(1)).toSecsSinceEpoch(), end + 1);
+    for (qint64 second = start - 4 * 3600; second <= end + 4 * 3600; second += 60) {
+        const bool inside = second >= start && second <= end;
+        QVERIFY2(meskLocalDay(QDateTime::fromSecsSinceEpoch(second)) == day ? inside : !inside,
+                 qPrintable(QDateTime::fromSecsSinceEpoch(second).toString(Qt::ISODate)));
     }
 }
 

@@ -25,13 +25,30 @@ SMeskDayFill meskFillDays(const QDate& boundary, int threshold,
 
 QDateTime meskDayStart(const QDate& day)
 {
-    return day.startOfDay();
+    // Where a clock set back from 01:00 to 00:00 makes midnight come twice, startOfDay() gives
+    // the second one: the day's first second is the first moment whose local date is the day,
+    // searched in the hours before (a change never moves the clock by more than that).
+    const QDateTime start = day.startOfDay();
+    if (!start.isValid())
+        return start;
+    qint64 last = start.toSecsSinceEpoch();
+    qint64 before = last - 3 * 3600;
+    if (QDateTime::fromSecsSinceEpoch(before).date() == day)
+        return start;
+    while (last - before > 1) {
+        const qint64 middle = before + (last - before) / 2;
+        if (QDateTime::fromSecsSinceEpoch(middle).date() == day)
+            last = middle;
+        else
+            before = middle;
+    }
+    return QDateTime::fromSecsSinceEpoch(last);
 }
 
 QDateTime meskDayEnd(const QDate& day)
 {
     // The second before the next day starts: every stored time of the day lies at or before it.
-    return day.addDays(1).startOfDay().addSecs(-1);
+    return meskDayStart(day.addDays(1)).addSecs(-1);
 }
 
 QDate meskLocalDay(const QDateTime& time)
