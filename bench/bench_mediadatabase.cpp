@@ -6,17 +6,19 @@
 //           prepared QtSql INSERTs in one transaction, at 1,000 and at 10,000 posts already stored
 // look-up   1,000 itemByMediaId at 10,000 stored
 // clean-up  5,000 posts with one file each, all expired, through cleanup()
+// sync list one provider's sync list of 10,000 posts read back (as a provider does at start)
+// expiry    the end-of-run clean-up of 10,000 posts with one file each, of which 9,500 expire
 // shutdown  the engine's end-of-run clean-up with 10,000 stored posts of which 5,000 expire
 //
 // Each prints the build type and a table; none of the figures is a limit.
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
+#include "imesksms.h"
 #include "mediadatabase.h"
 #include "mediastoragebatch.h"
 #include "meskengine.h"
 #include "mesknetworkbackends.h"
 #include "meskprovidermanager.h"
-#include "imesksms.h"
 #include "tempstorage.h"
 
 #include <QDir>
@@ -27,6 +29,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -42,15 +45,17 @@ const char* buildType()
 #endif
 }
 
-// Posts spread over three days, so a day folder holds about a third of their files.
-SMediaItem postEvent(int i, int total)
+// Posts spread over three days, so a day folder holds about a third of their files; shift moves them
+// that many days later.
+SMediaItem postEvent(int i, int total, int shift = 0)
 {
     SMediaItem item;
     item.provider = 1 + mid_t(i % 3);
     item.type = 1 + i % 4;
-    item.created = firstDay.addSecs(qint64(i) * (3 * 86400 / qMax(total, 1)));
+    item.created = firstDay.addDays(shift).addSecs(qint64(i) * (3 * 86400 / qMax(total, 1)));
     item.mediaId = QString::number(1000000 + i);
-    item.content = QStringLiteral("Status number %1 with some text, a link http://example.com/%1 and 50% more").arg(i);
+    item.content =
+        QStringLiteral("Status number %1 with some text, a link http://example.com/%1 and 50% more").arg(i);
     return item;
 }
 
@@ -74,12 +79,12 @@ QHash<QString, QString> postFields(int i)
 
 // Stores posts [from, to) the way a provider does; with a file, writes one downloaded file per post.
 bool storePosts(IMediaItemStorage* db, int from, int to, int total, bool withFile = false,
-                QList<mid_t>* events = nullptr)
+                QList<mid_t>* events = nullptr, int shift = 0)
 {
     for (int start = from; start < to; start += 100) {
         CMediaStorageBatch batch(db);
         for (int i = start; i < qMin(to, start + 100); ++i) {
-            SMediaItem event = postEvent(i, total);
+            SMediaItem event = postEvent(i, total, shift);
             if (!db->itemByMediaId(event.provider, event.mediaId).isEmpty())
                 continue;
             if (!db->addMediaItem(event, postFields(i)))
@@ -119,11 +124,20 @@ bool storeRaw(const QString& file, int from, int to, int total)
              item.prepare(QStringLiteral(
                  "INSERT INTO MEDIAITEMS (PROVIDER, PARENT, USER, CREATED, CONTENT, MEDIAID, TYPE, ADDED, "
                  "EXTRA1, EXTRA2, EXTRA3) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);")) &&
-             field.prepare(QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"));
+             field.prepare(
+                 QStringLiteral("INSERT INTO MEDIAITEMFIELDS (ITEM, FIELD, VALUE) VALUES (?, ?, ?);"));
         const auto insert = [&item](const SMediaItem& row, qint64 parent) {
-            const QVariantList values{qint64(row.provider), parent, 0, row.created.toSecsSinceEpoch(),
-                                      row.content, row.mediaId, row.type, row.created.toSecsSinceEpoch(),
-                                      QString(), QString(), QString()};
+            const QVariantList values{qint64(row.provider),
+                                      parent,
+                                      0,
+                                      row.created.toSecsSinceEpoch(),
+                                      row.content,
+                                      row.mediaId,
+                                      row.type,
+                                      row.created.toSecsSinceEpoch(),
+                                      QString(),
+                                      QString(),
+                                      QString()};
             for (int v = 0; v < values.size(); ++v)
                 item.bindValue(v, values.at(v));
             return item.exec() ? item.lastInsertId().toLongLong() : qint64(-1);
@@ -150,6 +164,12 @@ bool storeRaw(const QString& file, int from, int to, int total)
     return ok;
 }
 
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
 void printRow(const char* format, auto... values)
 {
     std::printf(format, values...);
@@ -170,8 +190,10 @@ private slots:
     void ingest()
     {
         constexpr int batchPosts = 5000;
-        printRow("\ningest (%s build): %d posts stored on top of those already there\n", buildType(), batchPosts);
-        printRow("%10s %14s %14s %8s %14s\n", "stored", "storage p/s", "raw QtSql p/s", "ratio", "us per post");
+        printRow("\ningest (%s build): %d posts stored on top of those already there\n", buildType(),
+                 batchPosts);
+        printRow("%10s %14s %14s %8s %14s\n", "stored", "storage p/s", "raw QtSql p/s", "ratio",
+                 "us per post");
         {
             // Untimed: loads the driver and warms the caches, so the first row is not the slowest.
             TempStorageRoot root;
@@ -232,9 +254,69 @@ private slots:
         QVERIFY(db.cleanup(false));
         const double seconds = timer.nsecsElapsed() / 1e9;
         QVERIFY(db.providerItems(0).isEmpty());
-        printRow("\nclean-up (%s build): every post expired, one file each, three day folders\n", buildType());
+        printRow("\nclean-up (%s build): every post expired, one file each, three day folders\n",
+                 buildType());
         printRow("%10s %12s %14s\n", "posts", "seconds", "us per post");
         printRow("%10d %12.3f %14.1f\n", 5000, seconds, seconds * 1e6 / 5000);
+    }
+
+    // Read once per run from a storage of its own, as a provider reads it at start: no date read
+    // back is one an earlier run has read.
+    void syncListRead()
+    {
+        constexpr int posts = 10000;
+        constexpr int runs = 5;
+        QList<double> times;
+        for (int run = 0; run < runs; ++run) {
+            TempStorageRoot root;
+            CMediaDataBase db(root.subPath(QStringLiteral("mstorage")));
+            QVERIFY(db.open());
+            QList<mid_t> events;
+            QVERIFY(storePosts(&db, 0, posts, posts, false, &events, 10 * (run + 1)));
+            QVERIFY(db.setSyncRecords(1, events, 336));
+            QElapsedTimer timer;
+            timer.start();
+            const QList<SMediaItem> records = db.syncRecords(1);
+            times.append(timer.nsecsElapsed() / 1e6);
+            QCOMPARE(records.size(), posts);
+        }
+        printRow("\nsync list (%s build): one provider's sync list read back, median of %d\n", buildType(),
+                 runs);
+        printRow("%10s %12s %14s\n", "records", "ms", "us per record");
+        printRow("%10d %12.2f %14.2f\n", posts, median(times), median(times) * 1e3 / posts);
+    }
+
+    // The storage's part of the end of a run: most of the feed has left its service's lists. With
+    // files, their removal (one per expiring post) is part of it.
+    void expiry()
+    {
+        constexpr int posts = 10000;
+        constexpr int kept = 500;
+        constexpr int runs = 5;
+        printRow("\nexpiry (%s build): clean-up of %d stored posts, %d expire, median of %d\n", buildType(),
+                 posts, posts - kept, runs);
+        printRow("%10s %10s %12s %14s\n", "expired", "files", "ms", "us per post");
+        for (bool withFiles : {false, true}) {
+            QList<double> times;
+            for (int run = 0; run < runs; ++run) {
+                TempStorageRoot root;
+                CMediaDataBase db(root.subPath(QStringLiteral("mstorage")));
+                QVERIFY(db.open());
+                QList<mid_t> events;
+                QVERIFY(storePosts(&db, 0, posts, posts, withFiles, &events));
+                QList<mid_t> listed;
+                for (qsizetype i = 0; i < events.size(); i += posts / kept)
+                    listed.append(events[i]);
+                QVERIFY(db.setSyncRecords(1, listed, 0));
+                QElapsedTimer timer;
+                timer.start();
+                QVERIFY(db.cleanup(false));
+                times.append(timer.nsecsElapsed() / 1e6);
+                QCOMPARE(db.eventItems(0).size(), kept);
+            }
+            printRow("%10d %10s %12.1f %14.1f\n", posts - kept, withFiles ? "one each" : "none",
+                     median(times), median(times) * 1e3 / (posts - kept));
+        }
     }
 
     // What the program does after its window closes, while the next start would find it running.
@@ -270,7 +352,8 @@ private slots:
         QCOMPARE(engine->mediaEvents().size(), 5000);
         engine.reset();
         MeskNetworkBackends::setFactory({});
-        printRow("\nshutdown (%s build): end-of-run clean-up, 10,000 stored posts, 5,000 expire\n", buildType());
+        printRow("\nshutdown (%s build): end-of-run clean-up, 10,000 stored posts, 5,000 expire\n",
+                 buildType());
         printRow("%10s %12s\n", "expired", "seconds");
         printRow("%10d %12.3f\n", 5000, seconds);
     }

@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -471,14 +472,28 @@ QString CMediaDataBase::numberedFilePath(const QString& folder, mid_t id, const 
     return candidate;
 }
 
+QString CMediaDataBase::dayFolder(const char* base, qint64 created) const
+{
+    // The day in local time as the C library gives it (QDateTime asks it the same way), from the date
+    // as the file holds it, so naming and removal agree whatever zone the caller's record is in. The
+    // caller has read the zone (tzset).
+    QString day;
+    if (created != CMediaDataBaseMethod::NullDate && created >= 0) {
+        const time_t seconds = time_t(created);
+        struct tm local
+        {
+        };
+        if (::localtime_r(&seconds, &local))
+            day = QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday)
+                      .toString(QStringLiteral("yyMMdd"));
+    }
+    return folder(base) + QLatin1Char('/') + day;
+}
+
 QString CMediaDataBase::dayFolder(const char* base, const SMediaItem& item) const
 {
-    // The day as the file holds it, in local time, so naming and removal agree whatever zone the
-    // caller's record is in.
-    const QDateTime created =
-        CMediaDataBaseMethod::dateFromValue(CMediaDataBaseMethod::dateValue(item.created));
-    const QString day = created.isValid() ? created.toString(QStringLiteral("yyMMdd")) : QString();
-    return folder(base) + QLatin1Char('/') + day;
+    ::tzset();
+    return dayFolder(base, CMediaDataBaseMethod::dateValue(item.created));
 }
 
 QString CMediaDataBase::itemFilePath(const SMediaItem& item, const QString& suffix)
@@ -552,12 +567,12 @@ void CMediaDataBase::queueFileRemoval(const QString& folder, mid_t id, bool remo
     pending.removeFolder = pending.removeFolder || removeFolder;
 }
 
-void CMediaDataBase::queueItemFiles(const SMediaItem& item)
+void CMediaDataBase::queueItemFiles(mid_t id, qint64 created)
 {
     // An item without a date keeps its files in items and media themselves, which stay.
-    const bool dated = CMediaDataBaseMethod::dateValue(item.created) != CMediaDataBaseMethod::NullDate;
-    queueFileRemoval(dayFolder("items", item), item.id, dated);
-    queueFileRemoval(dayFolder("media", item), item.id, dated);
+    const bool dated = created != CMediaDataBaseMethod::NullDate;
+    queueFileRemoval(dayFolder("items", created), id, dated);
+    queueFileRemoval(dayFolder("media", created), id, dated);
 }
 
 bool CMediaDataBase::removePendingFiles()
@@ -810,7 +825,8 @@ bool CMediaDataBase::deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited
     }
     if (!m_items.deleteItemRows({item.id}))
         return false;
-    queueItemFiles(item);
+    ::tzset();
+    queueItemFiles(item.id, CMediaDataBaseMethod::dateValue(item.created));
     return true;
 }
 
@@ -840,8 +856,9 @@ bool CMediaDataBase::deleteProviderItems(mid_t provider)
     openBatch();
     const bool deleted = m_items.deleteItemRows(ids);
     if (deleted) {
+        ::tzset();
         for (const SMediaItem& item : items)
-            queueItemFiles(item);
+            queueItemFiles(item.id, CMediaDataBaseMethod::dateValue(item.created));
     }
     return closeBatch() && deleted;
 }
@@ -990,13 +1007,14 @@ bool CMediaDataBase::cleanup(bool onlyExpired)
             "CMediaDataBase: sync records cannot be read, nothing cleaned up");
         return true;
     }
-    const QList<SMediaItem> events = m_items.itemsOfTypes(CMediaDataBaseItems::eventTypes(), 0);
     // One transaction for the whole clean-up, and one listing per day folder for all its files.
     openBatch();
-    QSet<mid_t> visited;
-    for (const SMediaItem& event : events) {
-        if (!kept.contains(event.id) && !deleteItemTree(event, visited))
-            break;
+    QList<QPair<mid_t, qint64>> gone;
+    if (m_items.deleteExpiredTrees(kept, gone)) {
+        // The zone is read once for all the day folders.
+        ::tzset();
+        for (const auto& [id, created] : gone)
+            queueItemFiles(id, created);
     }
     if (closeBatch())
         return true;
@@ -1007,12 +1025,5 @@ bool CMediaDataBase::cleanup(bool onlyExpired)
 QList<SMediaItem> CMediaDataBase::syncRecords(mid_t provider)
 {
     checkThread(__func__);
-    QList<SMediaItem> items;
-    const QList<SMediaSyncRecord> records = m_sync.readSyncRecords(provider);
-    for (const SMediaSyncRecord& record : records) {
-        SMediaItem item;
-        if (m_items.mediaItem(record.mediaEvent, item))
-            items.append(item);
-    }
-    return items;
+    return m_items.listedItems(provider);
 }

@@ -146,11 +146,15 @@ private:
     bool moveDatabaseAside();
     bool clearFolder(const QString& path);
     QString numberedFilePath(const QString& folder, mid_t id, const QString& suffix);
+    // The folder of an item's files: base/<yyMMdd> of its local creation day, or base itself for an
+    // item without a date. The first form takes the date as stored and needs the zone read (tzset).
+    QString dayFolder(const char* base, qint64 created) const;
     QString dayFolder(const char* base, const SMediaItem& item) const;
     // Lists the folder once and removes every file named "<id>.<anything>" of the given ids.
     bool removeFilesIn(const QString& folder, const SPendingFolder& pending);
     void queueFileRemoval(const QString& folder, mid_t id, bool removeFolder);
-    void queueItemFiles(const SMediaItem& item);
+    // Queues the item's files in items and media; created is the date as stored. Needs the zone read.
+    void queueItemFiles(mid_t id, qint64 created);
     bool removePendingFiles();
     bool deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited);
 

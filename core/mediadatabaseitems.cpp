@@ -8,6 +8,28 @@ const QString itemSelect = QStringLiteral(
     "FROM MEDIAITEMS");
 const QString dateRange = QStringLiteral("CREATED <= ? AND CREATED >= ?");
 const QString andProvider = QStringLiteral(" AND PROVIDER = ?");
+// The columns of itemSelect, of the items table named I.
+const QString joinedItemColumns = QStringLiteral(
+    "I.ROWID, I.PROVIDER, I.PARENT, I.USER, I.CREATED, I.CONTENT, I.MEDIAID, I.TYPE, I.ADDED, I.EXTRA1, "
+    "I.EXTRA2, I.EXTRA3");
+
+SMediaItem itemFromRow(const QSqlQuery& query)
+{
+    SMediaItem item;
+    item.id = CMediaDataBaseMethod::idFromValue(query.value(0));
+    item.provider = CMediaDataBaseMethod::idFromValue(query.value(1));
+    item.parent = CMediaDataBaseMethod::idFromValue(query.value(2));
+    item.user = CMediaDataBaseMethod::idFromValue(query.value(3));
+    item.created = CMediaDataBaseMethod::dateFromValue(query.value(4));
+    item.content = CMediaDataBaseMethod::unescape(query.value(5).toString());
+    item.mediaId = query.value(6).toString();
+    item.type = query.value(7).toInt();
+    item.added = CMediaDataBaseMethod::dateFromValue(query.value(8));
+    item.extra1 = CMediaDataBaseMethod::unescape(query.value(9).toString());
+    item.extra2 = CMediaDataBaseMethod::unescape(query.value(10).toString());
+    item.extra3 = CMediaDataBaseMethod::unescape(query.value(11).toString());
+    return item;
+}
 } // namespace
 
 const QList<int>& CMediaDataBaseItems::eventTypes()
@@ -295,6 +317,79 @@ bool CMediaDataBaseItems::deleteItemRows(const QList<mid_t>& ids)
     return db.endBatch() && ok;
 }
 
+QList<SMediaItem> CMediaDataBaseItems::listedItems(mid_t provider, bool* ok)
+{
+    // CROSS JOIN keeps the sync rows outside: they come in their own order, each item found by its ROWID.
+    const QString select =
+        QStringLiteral("SELECT ") + joinedItemColumns +
+        QStringLiteral(" FROM MEDIASYNC S CROSS JOIN MEDIAITEMS I ON I.ROWID = S.MEDIAEVENT");
+    QList<SMediaItem> items;
+    const auto reader = [&items](const QSqlQuery& query) { items.append(itemFromRow(query)); };
+    const bool done = provider == 0
+                          ? this->select(select + QStringLiteral(" ORDER BY S.ROWID;"), {}, reader)
+                          : this->select(select + QStringLiteral(" WHERE S.PROVIDER = ? ORDER BY S.ROWID;"),
+                                         {idValue(provider)}, reader);
+    if (ok)
+        *ok = done;
+    if (!done)
+        items.clear();
+    return items;
+}
+
+bool CMediaDataBaseItems::deleteExpiredTrees(const QSet<mid_t>& kept, QList<QPair<mid_t, qint64>>& gone)
+{
+    gone.clear();
+    // Two tables of this connection only, made on first use: the kept events, and the rows to delete
+    // with their dates for the files. Emptied before and after each use.
+    const QStringList clear{QStringLiteral("DELETE FROM temp.CLEANUPKEPT;"),
+                            QStringLiteral("DELETE FROM temp.CLEANUPGONE;")};
+    CMediaDataBaseConnection& db = connection();
+    db.beginBatch();
+    bool ok = exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS CLEANUPKEPT (ID INTEGER PRIMARY KEY);")) &&
+              exec(QStringLiteral(
+                  "CREATE TEMP TABLE IF NOT EXISTS CLEANUPGONE (ID INTEGER PRIMARY KEY, CREATED INTEGER);"));
+    for (const QString& statement : clear)
+        ok = ok && exec(statement);
+    for (auto it = kept.cbegin(); ok && it != kept.cend(); ++it)
+        ok = exec(QStringLiteral("INSERT INTO temp.CLEANUPKEPT (ID) VALUES (?);"), {idValue(*it)});
+    // The expired events, then level by level the rows whose parent is already collected. UNION
+    // collects each row once, so a parent chain that loops back ends.
+    QVariantList types;
+    QStringList marks;
+    for (int type : eventTypes()) {
+        types.append(type);
+        marks.append(QStringLiteral("?"));
+    }
+    ok = ok &&
+         exec(QStringLiteral("WITH RECURSIVE TREE(ID) AS (SELECT ROWID FROM MEDIAITEMS WHERE TYPE IN (") +
+                  marks.join(QStringLiteral(", ")) +
+                  QStringLiteral(") AND ROWID NOT IN temp.CLEANUPKEPT UNION SELECT M.ROWID FROM TREE "
+                                 "CROSS JOIN MEDIAITEMS M ON M.PARENT = TREE.ID) "
+                                 "INSERT INTO temp.CLEANUPGONE (ID, CREATED) SELECT I.ROWID, I.CREATED "
+                                 "FROM TREE CROSS JOIN MEDIAITEMS I ON I.ROWID = TREE.ID;"),
+              types);
+    ok = ok && select(QStringLiteral("SELECT ID, CREATED FROM temp.CLEANUPGONE;"), {},
+                      [&gone](const QSqlQuery& query) {
+                          // What dateValue(dateFromValue(...)) gives, without making a date of it.
+                          bool isNumber = false;
+                          qint64 created = query.value(1).toLongLong(&isNumber);
+                          if (!isNumber || created < 0 || created >= NullDate)
+                              created = NullDate;
+                          gone.append({idFromValue(query.value(0)), created});
+                      });
+    ok = ok &&
+         exec(QStringLiteral(
+             "DELETE FROM MEDIAITEMFIELDS WHERE ITEM IN (SELECT ID FROM temp.CLEANUPGONE);")) &&
+         exec(QStringLiteral("DELETE FROM MEDIAITEMS WHERE ROWID IN (SELECT ID FROM temp.CLEANUPGONE);"));
+    for (const QString& statement : clear)
+        ok = ok && exec(statement);
+    if (!db.endBatch() || !ok) {
+        gone.clear();
+        return false;
+    }
+    return true;
+}
+
 QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, const QVariantList& values,
                                                    bool* ok)
 {
@@ -302,22 +397,8 @@ QList<SMediaItem> CMediaDataBaseItems::selectItems(const QString& condition, con
     const QString statement = condition.isEmpty()
                                   ? itemSelect + QLatin1Char(';')
                                   : itemSelect + QStringLiteral(" WHERE ") + condition + QLatin1Char(';');
-    const bool done = select(statement, values, [&items](const QSqlQuery& query) {
-        SMediaItem item;
-        item.id = idFromValue(query.value(0));
-        item.provider = idFromValue(query.value(1));
-        item.parent = idFromValue(query.value(2));
-        item.user = idFromValue(query.value(3));
-        item.created = dateFromValue(query.value(4));
-        item.content = unescape(query.value(5).toString());
-        item.mediaId = query.value(6).toString();
-        item.type = query.value(7).toInt();
-        item.added = dateFromValue(query.value(8));
-        item.extra1 = unescape(query.value(9).toString());
-        item.extra2 = unescape(query.value(10).toString());
-        item.extra3 = unescape(query.value(11).toString());
-        items.append(item);
-    });
+    const bool done =
+        select(statement, values, [&items](const QSqlQuery& query) { items.append(itemFromRow(query)); });
     if (ok)
         *ok = done;
     if (!done)

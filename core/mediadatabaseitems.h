@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <QSet>
 
 // MEDIAITEMS and MEDIAITEMFIELDS: feed events, media objects and links, and their name/value pairs.
 // CONTENT and EXTRA1-3 of an item and FIELD and VALUE of a field hold stored forms; MEDIAID is as given.
@@ -54,6 +55,17 @@ public:
 
     // Deletes the rows of the items and of their fields in one transaction (or as part of the open batch).
     bool deleteItemRows(const QList<mid_t>& ids);
+
+    // The items of a provider's sync records (0: of every provider) in the records' order, each as
+    // often as it is listed; a record whose item is gone is skipped. One statement.
+    QList<SMediaItem> listedItems(mid_t provider, bool* ok = nullptr);
+
+    // The clean-up's rows: deletes every event (eventTypes()) that is not in kept, everything below it
+    // (children, their children, and so on, of any type and however deep, a loop included) and their
+    // fields, in one transaction (or as part of the open batch), with a few statements whatever the
+    // number of items. gone receives the id and the stored creation date (NullDate for none) of every
+    // deleted item.
+    bool deleteExpiredTrees(const QSet<mid_t>& kept, QList<QPair<mid_t, qint64>>& gone);
 
 private:
     // The item select with an optional condition (which may end in ORDER BY); ok tells a failed statement.

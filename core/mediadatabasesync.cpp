@@ -28,53 +28,41 @@ bool CMediaDataBaseSync::writeSyncRecords(mid_t provider, const QList<mid_t>& ev
     return execTransaction(statements);
 }
 
-QList<SMediaSyncRecord> CMediaDataBaseSync::readSyncRecords(mid_t provider, bool* ok)
-{
-    QList<SMediaSyncRecord> records;
-    const auto reader = [&records](const QSqlQuery& query) {
-        SMediaSyncRecord record;
-        record.mediaEvent = idFromValue(query.value(0));
-        record.provider = idFromValue(query.value(1));
-        record.syncDate = dateFromValue(query.value(2));
-        record.maxPeriod = query.value(3).toInt();
-        records.append(record);
-    };
-    const bool done =
-        provider == 0
-            ? select(QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC;"), {}, reader)
-            : select(QStringLiteral(
-                         "SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC WHERE PROVIDER = ?;"),
-                     {idValue(provider)}, reader);
-    if (ok)
-        *ok = done;
-    if (!done)
-        records.clear();
-    return records;
-}
-
 QSet<mid_t> CMediaDataBaseSync::keptEvents(bool onlyExpired, bool* ok)
 {
     QSet<mid_t> kept;
-    if (!onlyExpired) {
-        const bool done = select(QStringLiteral("SELECT MEDIAEVENT FROM MEDIASYNC;"), {},
-                                 [&kept](const QSqlQuery& query) { kept.insert(idFromValue(query.value(0))); });
-        if (ok)
-            *ok = done;
-        if (!done)
-            kept.clear();
-        return kept;
-    }
     bool done = false;
-    const QList<SMediaSyncRecord> records = readSyncRecords(0, &done);
+    if (!onlyExpired) {
+        done = select(QStringLiteral("SELECT MEDIAEVENT FROM MEDIASYNC;"), {},
+                      [&kept](const QSqlQuery& query) { kept.insert(idFromValue(query.value(0))); });
+    } else {
+        const QDateTime now = MeskClock::now().toLocalTime();
+        // The rows of one listing share its date: the age is worked out once per date, not per row.
+        QHash<qint64, qint64> ages;
+        const auto ageOf = [&ages, &now](const QVariant& stored) {
+            // Whole clock hours between the listing and now: minutes and seconds do not count.
+            const auto hoursSince = [&now](const QDateTime& synced) {
+                return synced.daysTo(now) * 24 + now.time().hour() - synced.time().hour();
+            };
+            bool isNumber = false;
+            const qint64 value = stored.toLongLong(&isNumber);
+            if (stored.isNull() || !isNumber)
+                return hoursSince(dateFromValue(stored));
+            auto it = ages.constFind(value);
+            if (it == ages.cend())
+                it = ages.insert(value, hoursSince(dateFromValue(stored)));
+            return it.value();
+        };
+        done = select(QStringLiteral("SELECT MEDIAEVENT, PROVIDER, SYNCDATE, MAXPERIOD FROM MEDIASYNC;"), {},
+                      [&kept, &ageOf](const QSqlQuery& query) {
+                          const int maxPeriod = query.value(3).toInt();
+                          if (maxPeriod == 0 || ageOf(query.value(2)) < maxPeriod)
+                              kept.insert(idFromValue(query.value(0)));
+                      });
+    }
     if (ok)
         *ok = done;
-    const QDateTime now = MeskClock::now().toLocalTime();
-    for (const SMediaSyncRecord& record : records) {
-        // Whole clock hours between the listing and now: minutes and seconds do not count.
-        const qint64 age =
-            record.syncDate.daysTo(now) * 24 + now.time().hour() - record.syncDate.time().hour();
-        if (record.maxPeriod == 0 || age < record.maxPeriod)
-            kept.insert(record.mediaEvent);
-    }
+    if (!done)
+        kept.clear();
     return kept;
 }

@@ -93,12 +93,15 @@ void CFacebookSync::reset()
 void CFacebookSync::beginStream()
 {
     m_state.streamEvents.clear();
+    m_state.streamEventIds.clear();
 }
 
 void CFacebookSync::addStreamEvent(mid_t id)
 {
-    if (!m_state.streamEvents.contains(id))
-        m_state.streamEvents.append(id);
+    if (m_state.streamEventIds.contains(id))
+        return;
+    m_state.streamEventIds.insert(id);
+    m_state.streamEvents.append(id);
 }
 
 void CFacebookSync::addMessage(const SMediaItem& item)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -36,6 +37,8 @@ public:
     struct State
     {
         QList<mid_t> streamEvents;
+        // The ids of streamEvents, for the look-up behind addStreamEvent().
+        QSet<mid_t> streamEventIds;
         QHash<mid_t, SMediaItem> messages;
         QHash<mid_t, SMediaItem> friendRequests;
     };

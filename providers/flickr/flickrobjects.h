@@ -102,7 +102,13 @@ public:
     QHash<mid_t, mid_t> records() const { return m_records; }
 
 private:
+    // Sets the user's record; the post it held before loses one holder.
+    void setRecord(mid_t userId, mid_t eventId);
+    void dropRecord(mid_t userId);
+
     IMediaItemStorage* m_storage = nullptr;
     QHash<mid_t, mid_t> m_records;
+    // How many records hold each post: the look-up behind add().
+    QHash<mid_t, int> m_holders;
     mid_t m_providerId;
 };

@@ -96,6 +96,7 @@ private slots:
         m_db.reset();
         m_clock.reset();
         m_dir.reset();
+        setTimeZone("UTC");
     }
 
     // --- Items and fields -------------------------------------------------------------------------
@@ -406,6 +407,177 @@ private slots:
         QVERIFY(m_db->deleteMediaItem(a.id));
         QCOMPARE(idsOf(m_db->syncRecords(1)), QList<mid_t>{b.id});
         QCOMPARE(idsOf(m_db->syncRecords(0)), (QList<mid_t>{b.id, c.id}));
+    }
+
+    // A tree of items as a list: each entry's type and its parent as an index into the list (-1: none,
+    // 99: an id no item has), set after every item exists so that a parent may come later or loop back.
+    // Some events are listed by provider 1, some by provider 2; the rest expire with everything below them.
+    void cleanupDeletesExactlyTheExpiredTrees_data()
+    {
+        QTest::addColumn<QList<int>>("types");
+        QTest::addColumn<QList<int>>("parents");
+        QTest::addColumn<QList<int>>("listed");      // by provider 1
+        QTest::addColumn<QList<int>>("listedOther"); // by provider 2
+        QTest::addColumn<QList<int>>("kept");
+        QTest::newRow("post with photo, link and comment expires")
+            << QList<int>{1, 5, 7, 3} << QList<int>{-1, 0, 0, 0} << QList<int>{} << QList<int>{}
+            << QList<int>{};
+        QTest::newRow("listed post keeps its media, not an unlisted event below it")
+            << QList<int>{1, 5, 7, 3} << QList<int>{-1, 0, 0, 0} << QList<int>{0} << QList<int>{}
+            << QList<int>{0, 1, 2};
+        QTest::newRow("grandchildren go with the post") << QList<int>{2, 5, 6, 7} << QList<int>{-1, 0, 1, 2}
+                                                        << QList<int>{} << QList<int>{} << QList<int>{};
+        QTest::newRow("a listed event below an expired one goes")
+            << QList<int>{1, 4, 5} << QList<int>{-1, 0, 1} << QList<int>{1} << QList<int>{} << QList<int>{};
+        QTest::newRow("an expired event below a listed one goes alone")
+            << QList<int>{1, 2, 5, 7} << QList<int>{-1, 0, 1, 0} << QList<int>{0} << QList<int>{}
+            << QList<int>{0, 3};
+        QTest::newRow("loose media, links and orphans stay")
+            << QList<int>{5, 6, 7, 5, 1} << QList<int>{-1, -1, -1, 99, -1} << QList<int>{} << QList<int>{4}
+            << QList<int>{0, 1, 2, 3, 4};
+        QTest::newRow("own posts expire like events") << QList<int>{10, 5, 10} << QList<int>{-1, 0, -1}
+                                                      << QList<int>{2} << QList<int>{} << QList<int>{2};
+        QTest::newRow("a parent chain that loops back")
+            << QList<int>{1, 5, 3, 5, 7} << QList<int>{2, 0, 1, 4, 3} << QList<int>{} << QList<int>{}
+            << QList<int>{3, 4};
+        QTest::newRow("an event that is its own parent")
+            << QList<int>{2, 5} << QList<int>{0, 0} << QList<int>{} << QList<int>{} << QList<int>{};
+        QTest::newRow("lists of two providers")
+            << QList<int>{1, 5, 2, 5, 3, 5} << QList<int>{-1, 0, -1, 2, -1, 4} << QList<int>{0}
+            << QList<int>{4} << QList<int>{0, 1, 4, 5};
+    }
+    void cleanupDeletesExactlyTheExpiredTrees()
+    {
+        QFETCH(QList<int>, types);
+        QFETCH(QList<int>, parents);
+        QFETCH(QList<int>, listed);
+        QFETCH(QList<int>, listedOther);
+        QFETCH(QList<int>, kept);
+        SSmsMessage message;
+        message.message = QStringLiteral("kept");
+        message.created = utc(2009, 11, 1);
+        QVERIFY(m_db->addSmsMessage(message));
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("secret")));
+
+        QList<SMediaItem> items;
+        QList<QStringList> files;
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            // Every other item on another day, one without a date: their files live in other folders.
+            const QDateTime created = i == 1 ? QDateTime() : utc(2009, 11, 20 + int(i % 2), 23, 30);
+            items.append(add(types[i], 1, 0, created));
+            m_db->setMediaItemField(items[i].id, {{QStringLiteral("n"), QString::number(i)}});
+            files.append(addFiles(items[i]));
+        }
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            items[i].parent = parents[i] < 0 ? 0 : parents[i] == 99 ? 99999 : items[parents[i]].id;
+            QVERIFY(m_db->updateMediaItem(items[i]));
+        }
+        const auto idsAt = [&items](const QList<int>& indexes) {
+            QList<mid_t> ids;
+            for (int i : indexes)
+                ids.append(items[i].id);
+            std::sort(ids.begin(), ids.end());
+            return ids;
+        };
+        QVERIFY(m_db->setSyncRecords(1, idsAt(listed), 0));
+        QVERIFY(m_db->setSyncRecords(2, idsAt(listedOther), 5));
+
+        QVERIFY(m_db->cleanup(false));
+        QCOMPARE(idsOf(m_db->providerItems(0)), idsAt(kept));
+        QCOMPARE(count(QStringLiteral("MEDIAITEMFIELDS")), kept.size());
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            QHash<QString, QString> fields;
+            m_db->mediaItemFields(items[i].id, fields);
+            QCOMPARE(fields.value(QStringLiteral("n")),
+                     kept.contains(int(i)) ? QString::number(i) : QString());
+            for (const QString& file : files[i])
+                QVERIFY2(QFileInfo::exists(file) == kept.contains(int(i)), qPrintable(file));
+        }
+        QCOMPARE(m_db->smsMessages().size(), 1);
+        QString key;
+        QVERIFY(m_db->serviceKey(1, QStringLiteral("token"), key));
+        QCOMPARE(key, QStringLiteral("secret"));
+    }
+
+    void syncRecordsComeInListOrder()
+    {
+        const SMediaItem a = add(1);
+        const SMediaItem b = add(2);
+        const SMediaItem c = add(3);
+        QVERIFY(m_db->setSyncRecords(2, {c.id, a.id}, 0));
+        QVERIFY(m_db->setSyncRecords(1, {b.id, c.id, a.id}, 0));
+        const auto listed = [this](mid_t provider) {
+            QList<mid_t> ids;
+            for (const SMediaItem& item : m_db->syncRecords(provider))
+                ids.append(item.id);
+            return ids;
+        };
+        QCOMPARE(listed(1), (QList<mid_t>{b.id, c.id, a.id}));
+        QCOMPARE(listed(0), (QList<mid_t>{c.id, a.id, b.id, c.id, a.id}));
+        SMediaItem stored;
+        QVERIFY(m_db->mediaItem(b.id, stored));
+        QCOMPARE(m_db->syncRecords(1).first(), stored);
+    }
+
+    // The day folders and the clock hours of the expiry follow the local zone across a day's end and a
+    // change of daylight saving time.
+    void localDaysAndHours_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDateTime>("created");
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<QDateTime>("listedAt");
+        QTest::addColumn<QDateTime>("cleanedAt");
+        QTest::addColumn<bool>("listingHolds"); // for two hours
+        // 2010-03-28 01:00 UTC: 02:00 CET becomes 03:00 CEST; 2010-10-31 01:00 UTC: 03:00 CEST becomes 02:00
+        // CET.
+        QTest::newRow("before the day's end")
+            << QByteArray("Europe/Berlin") << utc(2010, 1, 1, 22, 59, 59) << "100101"
+            << utc(2010, 1, 1, 22, 59) << utc(2010, 1, 1, 23, 58) << true;
+        QTest::newRow("after the day's end") << QByteArray("Europe/Berlin") << utc(2010, 1, 1, 23) << "100102"
+                                             << utc(2010, 1, 1, 22, 59) << utc(2010, 1, 2, 0, 0) << false;
+        QTest::newRow("clocks forward") << QByteArray("Europe/Berlin") << utc(2010, 3, 28, 1) << "100328"
+                                        << utc(2010, 3, 28, 0, 30) << utc(2010, 3, 28, 1, 0) << false;
+        QTest::newRow("clocks back") << QByteArray("Europe/Berlin") << utc(2010, 10, 30, 22) << "101031"
+                                     << utc(2010, 10, 31, 0, 30) << utc(2010, 10, 31, 2, 59) << true;
+        // 2010-11-07 06:00 UTC: 02:00 EDT becomes 01:00 EST.
+        QTest::newRow("clocks back, another zone")
+            << QByteArray("America/New_York") << utc(2010, 11, 7, 3, 59) << "101106" << utc(2010, 11, 7, 5)
+            << utc(2010, 11, 7, 7, 59) << true;
+        QTest::newRow("clocks back, two clock hours")
+            << QByteArray("America/New_York") << utc(2010, 11, 7, 5) << "101107" << utc(2010, 11, 7, 5)
+            << utc(2010, 11, 7, 8) << false;
+    }
+    void localDaysAndHours()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDateTime, created);
+        QFETCH(QString, day);
+        QFETCH(QDateTime, listedAt);
+        QFETCH(QDateTime, cleanedAt);
+        QFETCH(bool, listingHolds);
+        setTimeZone(zone.constData());
+        const SMediaItem item = add(1, 1, 0, created);
+        // Read back before and after the zone is set: a date read in another zone is not reused.
+        setTimeZone("UTC");
+        SMediaItem stored;
+        QVERIFY(m_db->mediaItem(item.id, stored));
+        setTimeZone(zone.constData());
+        QVERIFY(m_db->mediaItem(item.id, stored));
+        QCOMPARE(stored.created.timeSpec(), Qt::LocalTime);
+        QCOMPARE(stored.created.toString(QStringLiteral("yyMMdd")), day);
+        const QStringList files = addFiles(stored);
+        for (const QString& file : files)
+            QCOMPARE(QFileInfo(file).dir().dirName(), day);
+
+        m_clock->set(listedAt);
+        QVERIFY(m_db->setSyncRecords(1, {item.id}, 2));
+        m_clock->set(cleanedAt);
+        QVERIFY(m_db->cleanup(true));
+        QCOMPARE(m_db->providerItems(0).size(), listingHolds ? 1 : 0);
+        for (const QString& file : files)
+            QCOMPARE(QFileInfo::exists(file), listingHolds);
+        QCOMPARE(QFileInfo::exists(QFileInfo(files.first()).absolutePath()), listingHolds);
     }
 
     void unreadableSyncTableDeletesNothing()

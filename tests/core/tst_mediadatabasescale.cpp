@@ -83,7 +83,9 @@ QStringList snapshot(const QString& root)
 }
 
 // The query plan of a statement with its values, through a connection of its own: one detail per step.
-QStringList queryPlan(const QString& file, const QString& statement, const QVariantList& values)
+// The setup statements run first on that connection (the temporary tables a statement uses).
+QStringList queryPlan(const QString& file, const QString& statement, const QVariantList& values,
+                      const QStringList& setup = {})
 {
     QStringList details;
     const QString name = nextConnectionName();
@@ -91,6 +93,8 @@ QStringList queryPlan(const QString& file, const QString& statement, const QVari
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(file);
         if (db.open()) {
+            for (const QString& statement : setup)
+                QSqlQuery(db).exec(statement);
             QSqlQuery query(db);
             if (query.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + statement)) {
                 for (int i = 0; i < values.size(); ++i)
@@ -347,6 +351,58 @@ private slots:
             ++checked;
         }
         QVERIFY(checked > 30);
+    }
+
+    // The clean-up's statements find the rows of the item tables through an index: only the sync rows,
+    // read whole by design, and its own temporary tables are read from end to end.
+    void cleanupSearchesAnIndex()
+    {
+        QVERIFY(m_db->open());
+        QList<mid_t> listed;
+        for (int i = 0; i < 20; ++i) {
+            SMediaItem made = post(i);
+            QVERIFY(m_db->addMediaItem(made, postFields(i)));
+            SMediaItem photo = made;
+            photo.type = MeskItemType::Image;
+            photo.parent = made.id;
+            QVERIFY(m_db->addMediaItem(photo));
+            if (i % 4 == 0)
+                listed.append(made.id);
+        }
+        QVERIFY(m_db->setSyncRecords(1, listed, 1));
+        QList<QPair<QString, QVariantList>> statements;
+        m_db->setStatementObserver([&statements](const QString& statement, const QVariantList& values) {
+            statements.append({statement, values});
+        });
+        QVERIFY(m_db->cleanup(true));
+        QVERIFY(m_db->cleanup(false));
+        m_db->setStatementObserver({});
+        QCOMPARE(m_db->eventItems(0).size(), listed.size());
+
+        QStringList setup;
+        for (const auto& [statement, values] : statements) {
+            if (statement.startsWith(QLatin1String("CREATE TEMP")))
+                setup.append(statement);
+        }
+        QVERIFY(!setup.isEmpty());
+        int checked = 0;
+        for (const auto& [statement, values] : statements) {
+            if (!statement.contains(QLatin1String("MEDIAITEM")))
+                continue;
+            const QStringList plan = queryPlan(m_db->databasePath(), statement, values, setup);
+            QVERIFY2(!plan.isEmpty(), qPrintable(statement));
+            for (const QString& step : plan) {
+                const bool itemTables =
+                    step.contains(QLatin1String("MEDIAITEMS")) ||
+                    step.contains(QLatin1String("MEDIAITEMFIELDS")) || step.contains(QLatin1String(" M ")) ||
+                    step.endsWith(QLatin1String(" M")) || step.contains(QLatin1String(" I ")) ||
+                    step.endsWith(QLatin1String(" I"));
+                QVERIFY2(!itemTables || step.startsWith(QLatin1String("SEARCH")),
+                         qPrintable(statement + QStringLiteral(" -> ") + plan.join(QLatin1String("; "))));
+            }
+            ++checked;
+        }
+        QVERIFY(checked >= 3);
     }
 
     // --- Batches ----------------------------------------------------------------------------------

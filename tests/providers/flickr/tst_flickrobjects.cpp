@@ -197,6 +197,13 @@ private slots:
         QCOMPARE(sync.records(), (QHash<mid_t, mid_t>{{u1, newer}, {u2, other}}));
         sync.add(u2, newer); // held by u1
         QCOMPARE(sync.event(u2), other);
+        sync.add(u2, older); // u1 let go of it when it took the newer post
+        QCOMPARE(sync.event(u2), older);
+        sync.add(u1, other); // u2 let go of it just now
+        QCOMPARE(sync.event(u1), other);
+        sync.add(u2, other); // held by u1 again
+        QCOMPARE(sync.event(u2), older);
+        sync.add(u1, newer);
         sync.remove(u2);
         sync.flush();
         const QList<SMediaItem> stored = m_fx->db->syncRecords(MeskProvider::Flickr);
