@@ -35,7 +35,8 @@ void fillTriangle(QPainter* painter, const QStyleOption* option, const QPolygonF
 
 } // namespace
 
-void CQuorCommonStyle::drawThreePartPixmap(QPainter* painter, const QRect& rect, const QPixmap* pixmaps)
+void CQuorCommonStyle::drawThreePartPixmap(QPainter* painter, const QRect& rect,
+                                           const CQuorLazyPixmap* pixmaps)
 {
     if (!painter || !pixmaps)
         return;
