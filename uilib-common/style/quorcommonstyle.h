@@ -212,7 +212,9 @@ public:
 
     // Left, middle and right pixmaps across the rectangle: the ends at their size, the middle
     // stretched between them. The pointer addresses three consecutive pixmaps.
-    static void drawThreePartPixmap(QPainter* painter, const QRect& rect, const CQuorLazyPixmap* pixmaps);
+    static void drawThreePartPixmap(QPainter* painter, const QRect& rect, const QPixmap* pixmaps);
+    static void drawThreePartPixmap(QPainter* painter, const QRect& rect,
+                                    const std::array<CQuorLazyPixmap, 3>& pixmaps);
     // One face of a gradient button: the gradient body under the nine-patch frame.
     static void drawGradientButtonFace(QPainter* painter, const QStyleOption* option,
                                        const SGradientButtonImage& image);

@@ -858,7 +858,7 @@ void CQuorCommonStyle::drawTitleBar(const QStyleOptionComplex* option, QPainter*
             image = &m_dialogTopGray.get();
         drawNinePatchPixmap(painter, *image, title->rect, 18, 0, 18, 0);
     } else if (role == QLatin1String("window.main.titleBar")) {
-        drawThreePartPixmap(painter, title->rect, m_mainFrameTop.data());
+        drawThreePartPixmap(painter, title->rect, m_mainFrameTop);
         if ((title->subControls & SC_TitleBarSysMenu) && (title->titleBarFlags & Qt::WindowSystemMenuHint)) {
             const QRect r = proxy()->subControlRect(CC_TitleBar, title, SC_TitleBarSysMenu, widget);
             painter->drawPixmap(r.topLeft(), m_titleBarIcon);
