@@ -38,11 +38,12 @@ QString CMeskUiStyle::imageRoot()
 }
 
 CMeskUiStyle::CMeskUiStyle()
-    : m_appIcon(QuorImages::pixmap(imageRoot() + QStringLiteral("lumesk.ico"))),
-      m_smallAvatarShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("avatar_shadow_small.png"))),
-      m_normalAvatarShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("avatar_shadow_normal.png"))),
-      m_thumbnailShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("thumbnail_shadow.png"))),
-      m_postDialogShadow(QuorImages::pixmap(imageRoot() + QStringLiteral("postdialog_shadow.png")))
+    : m_appIcon(CQuorLazyPixmap::fromPath(imageRoot() + QStringLiteral("lumesk.ico"))),
+      m_smallAvatarShadow(CQuorLazyPixmap::fromPath(imageRoot() + QStringLiteral("avatar_shadow_small.png"))),
+      m_normalAvatarShadow(
+          CQuorLazyPixmap::fromPath(imageRoot() + QStringLiteral("avatar_shadow_normal.png"))),
+      m_thumbnailShadow(CQuorLazyPixmap::fromPath(imageRoot() + QStringLiteral("thumbnail_shadow.png"))),
+      m_postDialogShadow(CQuorLazyPixmap::fromPath(imageRoot() + QStringLiteral("postdialog_shadow.png")))
 {
 }
 

@@ -91,9 +91,9 @@ private:
     // null widget, no property or a value without the (case-sensitive) prefix.
     static QString productRole(const QWidget* widget);
 
-    QPixmap m_appIcon;
-    QPixmap m_smallAvatarShadow;
-    QPixmap m_normalAvatarShadow;
-    QPixmap m_thumbnailShadow;
-    QPixmap m_postDialogShadow;
+    CQuorLazyPixmap m_appIcon;
+    CQuorLazyPixmap m_smallAvatarShadow;
+    CQuorLazyPixmap m_normalAvatarShadow;
+    CQuorLazyPixmap m_thumbnailShadow;
+    CQuorLazyPixmap m_postDialogShadow;
 };

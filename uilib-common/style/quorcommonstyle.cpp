@@ -31,9 +31,16 @@ QStyle* createBaseStyle()
     return base;
 }
 
-QPixmap image(const QString& relativePath)
+// Loaded on first use.
+CQuorLazyPixmap image(const QString& relativePath)
 {
-    return QuorImages::pixmap(kImageRoot + relativePath);
+    return CQuorLazyPixmap::fromPath(kImageRoot + relativePath);
+}
+
+// The source mirrored left to right, made on first use.
+CQuorLazyPixmap mirroredLater(const CQuorLazyPixmap& source)
+{
+    return CQuorLazyPixmap::fromFunction([&source] { return mirroredPixmap(source); });
 }
 
 // Fills consecutive slots of an image array with "base" + each suffix.
@@ -215,20 +222,24 @@ CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
     loadStates(m_syncButton, 0, QStringLiteral("SyncButton/sync"), npd);
     loadStates(m_smallSyncButton, 0, QStringLiteral("SyncButton/smallsync"), npd);
 
-    // Images drawn mirrored or turned are made once here, never while painting.
+    // Images drawn mirrored or turned are made once, at their first use (the sources are members
+    // of this style and stay put).
     for (size_t i = 0; i < m_comboBox.size(); ++i)
-        m_comboBoxMirrored.at(i) = mirroredPixmap(m_comboBox.at(i));
+        m_comboBoxMirrored.at(i) = mirroredLater(m_comboBox.at(i));
     for (size_t i = 0; i < m_submenuArrow.size(); ++i)
-        m_submenuArrowMirrored.at(i) = mirroredPixmap(m_submenuArrow.at(i));
+        m_submenuArrowMirrored.at(i) = mirroredLater(m_submenuArrow.at(i));
     for (size_t i = 0; i < m_waitFrames.size(); ++i)
-        m_waitFramesMirrored.at(i) = mirroredPixmap(m_waitFrames.at(i));
-    for (size_t i = 0; i < m_sliderGroove.size(); ++i)
-        m_sliderGrooveVertical.at(i) = transformedPixmap(m_sliderGroove.at(i), QTransform().rotate(90));
-    m_progressV2FillCapMirrored = mirroredPixmap(m_progressV2FillCap);
-    m_restoreArrowMirrored = mirroredPixmap(m_restoreArrow);
-    m_hoverHandleMirrored = mirroredPixmap(m_hoverHandle);
-    m_tabSelectedMirrored = mirroredPixmap(m_tabSelected);
-    m_tabUnselectedMirrored = mirroredPixmap(m_tabUnselected);
+        m_waitFramesMirrored.at(i) = mirroredLater(m_waitFrames.at(i));
+    for (size_t i = 0; i < m_sliderGroove.size(); ++i) {
+        const CQuorLazyPixmap& groove = m_sliderGroove.at(i);
+        m_sliderGrooveVertical.at(i) = CQuorLazyPixmap::fromFunction(
+            [&groove] { return transformedPixmap(groove, QTransform().rotate(90)); });
+    }
+    m_progressV2FillCapMirrored = mirroredLater(m_progressV2FillCap);
+    m_restoreArrowMirrored = mirroredLater(m_restoreArrow);
+    m_hoverHandleMirrored = mirroredLater(m_hoverHandle);
+    m_tabSelectedMirrored = mirroredLater(m_tabSelected);
+    m_tabUnselectedMirrored = mirroredLater(m_tabUnselected);
 
     m_margins = {
         {MarginsWindowShadow, {18, 10, 18, 32}}, {MarginsComboBox, {12, 5, 25, 5}},
@@ -262,7 +273,9 @@ SGradientButtonImage CQuorCommonStyle::loadGradientButtonPixmaps(const QString& 
                                                                  const QString& stateName, const QColor& top,
                                                                  const QColor& bottom)
 {
-    return {image(QStringLiteral("GradientButton/%1_%2.png").arg(colourName, stateName)), top, bottom};
+    return {QuorImages::pixmap(kImageRoot +
+                               QStringLiteral("GradientButton/%1_%2.png").arg(colourName, stateName)),
+            top, bottom};
 }
 
 const SGradientButtonImage& CQuorCommonStyle::gradientButtonImage(TGradientFace face, TImageState state) const
@@ -289,7 +302,7 @@ QIcon CQuorCommonStyle::loadStateIcon(const QString& baseName, bool recordSize, 
     QSize lastLoaded;
     for (const auto& state : states) {
         // The recorded size is the logical size of the last image that loaded.
-        const QPixmap pixmap = image(baseName + QLatin1String(state.suffix));
+        const QPixmap pixmap = QuorImages::pixmap(kImageRoot + baseName + QLatin1String(state.suffix));
         if (!pixmap.isNull()) {
             icon.addPixmap(pixmap, state.mode, QIcon::Off);
             lastLoaded = logicalSize(pixmap);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "style/quorimages.h"
 #include "style/quorpainting.h"
 #include "style/quorstyleoptions.h"
 
@@ -212,6 +213,8 @@ public:
     // Left, middle and right pixmaps across the rectangle: the ends at their size, the middle
     // stretched between them. The pointer addresses three consecutive pixmaps.
     static void drawThreePartPixmap(QPainter* painter, const QRect& rect, const QPixmap* pixmaps);
+    static void drawThreePartPixmap(QPainter* painter, const QRect& rect,
+                                    const std::array<CQuorLazyPixmap, 3>& pixmaps);
     // One face of a gradient button: the gradient body under the nine-patch frame.
     static void drawGradientButtonFace(QPainter* painter, const QStyleOption* option,
                                        const SGradientButtonImage& image);
@@ -238,7 +241,11 @@ public:
     // Keys are QStyle::StandardPixmap or TQuorPixmap values.
     QIcon tableIcon(quint32 key) const { return m_icons.value(key); }
     QSize tableIconSize(quint32 key) const { return m_iconSizes.value(key); }
-    QPixmap dragAndDropPixmap(quint32 key) const { return m_dragAndDrop.value(key); }
+    QPixmap dragAndDropPixmap(quint32 key) const
+    {
+        const auto it = m_dragAndDrop.constFind(key);
+        return it == m_dragAndDrop.cend() ? QPixmap() : it->get();
+    }
     bool isTitleBarPixmap(quint32 key) const { return m_titleBarPixmaps.contains(key); }
     const SGradientButtonImage& gradientButtonImage(TGradientFace face, TImageState state) const;
     const QPixmap& submenuArrow(int index) const { return m_submenuArrow.at(static_cast<size_t>(index)); }
@@ -252,38 +259,38 @@ protected:
     // image that loaded goes into the icon-size table under the key.
     QIcon loadStateIcon(const QString& baseName, bool recordSize, quint32 key);
 
-    using Pixmaps3 = std::array<QPixmap, 3>;
-    using Pixmaps4 = std::array<QPixmap, 4>;
-    using Pixmaps5 = std::array<QPixmap, 5>;
+    using Pixmaps3 = std::array<CQuorLazyPixmap, 3>;
+    using Pixmaps4 = std::array<CQuorLazyPixmap, 4>;
+    using Pixmaps5 = std::array<CQuorLazyPixmap, 5>;
     using GradientFace = std::array<SGradientButtonImage, 4>;
 
-    // Images, loaded once at construction. Four-state arrays are indexed by TImageState,
+    // Images, each loaded (or made) on its first use and kept. Four-state arrays are indexed by TImageState,
     // indicator arrays by TIndicatorImage.
-    std::array<QPixmap, 8> m_scrollBarGroove;  // [0..3] horizontal, [4..7] vertical
-    std::array<QPixmap, 8> m_scrollBarSlider;  // [0..3] horizontal, [4..7] vertical
-    std::array<QPixmap, 16> m_scrollBarArrows; // left, right, up, down; four states each
-    QPixmap m_titleBarIcon;
-    QPixmap m_mainToolBar;
-    QPixmap m_wizardTop;
-    QPixmap m_tabViewTop;
-    QPixmap m_secondaryBottom;
-    QPixmap m_dialogTopYellow;
-    QPixmap m_dialogTopGray;
-    QPixmap m_dialogTopBlue;
-    QPixmap m_dialogTopPurple;
+    std::array<CQuorLazyPixmap, 8> m_scrollBarGroove;  // [0..3] horizontal, [4..7] vertical
+    std::array<CQuorLazyPixmap, 8> m_scrollBarSlider;  // [0..3] horizontal, [4..7] vertical
+    std::array<CQuorLazyPixmap, 16> m_scrollBarArrows; // left, right, up, down; four states each
+    CQuorLazyPixmap m_titleBarIcon;
+    CQuorLazyPixmap m_mainToolBar;
+    CQuorLazyPixmap m_wizardTop;
+    CQuorLazyPixmap m_tabViewTop;
+    CQuorLazyPixmap m_secondaryBottom;
+    CQuorLazyPixmap m_dialogTopYellow;
+    CQuorLazyPixmap m_dialogTopGray;
+    CQuorLazyPixmap m_dialogTopBlue;
+    CQuorLazyPixmap m_dialogTopPurple;
     Pixmaps3 m_mainFrameTop;    // left, middle, right
     Pixmaps3 m_mainFrameBottom; // left, middle, right
-    QPixmap m_sizeGrip;
-    QPixmap m_phonePaneBall;
+    CQuorLazyPixmap m_sizeGrip;
+    CQuorLazyPixmap m_phonePaneBall;
     Pixmaps3 m_comboBox; // normal, pressed, hover
     Pixmaps3 m_comboBoxMirrored;
-    QPixmap m_listShadow;
+    CQuorLazyPixmap m_listShadow;
     GradientFace m_gradientBlack;
     GradientFace m_gradientWhite;
     GradientFace m_gradientToolbar;
     QMap<quint32, QIcon> m_icons;
     QMap<quint32, QSize> m_iconSizes;
-    QMap<quint32, QPixmap> m_dragAndDrop;
+    QMap<quint32, CQuorLazyPixmap> m_dragAndDrop;
     QSet<quint32> m_titleBarPixmaps; // icons returned mirrored in right-to-left layouts
     // Those icons mirrored, made at their first right-to-left use and kept with the cache key of
     // the icon and the device pixel ratio they were made from.
@@ -294,26 +301,26 @@ protected:
         QIcon icon;
     };
     mutable QMap<quint32, SMirroredIcon> m_mirroredIcons;
-    QPixmap m_mainWindowShadow;
-    QPixmap m_menuShadow;
-    QPixmap m_menuHighlight;
+    CQuorLazyPixmap m_mainWindowShadow;
+    CQuorLazyPixmap m_menuShadow;
+    CQuorLazyPixmap m_menuHighlight;
     Pixmaps4 m_submenuArrow; // normal, selected, selected (copy), disabled
     Pixmaps4 m_submenuArrowMirrored;
-    QPixmap m_menuButtonArrow;
-    std::array<QPixmap, 8> m_waitFrames;
-    std::array<QPixmap, 8> m_waitFramesMirrored;
-    QPixmap m_lineEditBorder;
-    QPixmap m_lineEditBorderFocus;
-    QPixmap m_filterBorder;
-    QPixmap m_progressBackground;
-    QPixmap m_progressProgress;
-    QPixmap m_progressBusyPattern;
-    QPixmap m_progressV2Background;
-    QPixmap m_progressV2Fill;
-    QPixmap m_progressV2FillCap;
-    QPixmap m_progressV2FillCapMirrored;
-    QPixmap m_progressV2Busy;
-    quint32 m_busyFrame = 0;                         // busy-animation ticks, wrapping
+    CQuorLazyPixmap m_menuButtonArrow;
+    std::array<CQuorLazyPixmap, 8> m_waitFrames;
+    std::array<CQuorLazyPixmap, 8> m_waitFramesMirrored;
+    CQuorLazyPixmap m_lineEditBorder;
+    CQuorLazyPixmap m_lineEditBorderFocus;
+    CQuorLazyPixmap m_filterBorder;
+    CQuorLazyPixmap m_progressBackground;
+    CQuorLazyPixmap m_progressProgress;
+    CQuorLazyPixmap m_progressBusyPattern;
+    CQuorLazyPixmap m_progressV2Background;
+    CQuorLazyPixmap m_progressV2Fill;
+    CQuorLazyPixmap m_progressV2FillCap;
+    CQuorLazyPixmap m_progressV2FillCapMirrored;
+    CQuorLazyPixmap m_progressV2Busy;
+    quint32 m_busyFrame = 0;                          // busy-animation ticks, wrapping
     QList<QPointer<QProgressBar>> m_busyProgressBars; // shown non-phased bars, no duplicates
     int m_busyTimerId = 0;
     std::array<Pixmaps3, 4> m_phased; // current dark, current light, past, future; left, middle, right
@@ -321,33 +328,33 @@ protected:
     Pixmaps5 m_checkBoxSpecial;
     Pixmaps5 m_radioButton;
     Pixmaps3 m_actionToolTip; // left, middle, right
-    QPixmap m_actionToolTipPointer;
-    QPixmap m_restoreArrow;
-    QPixmap m_restoreArrowMirrored;
-    QPixmap m_toolTip;
-    QPixmap m_toolTipBackground; // not in the image set: stays null
-    QPixmap m_toolTipArrowUp;
-    QPixmap m_toolTipArrowDown;
-    QPixmap m_toolTipArrowed;
+    CQuorLazyPixmap m_actionToolTipPointer;
+    CQuorLazyPixmap m_restoreArrow;
+    CQuorLazyPixmap m_restoreArrowMirrored;
+    CQuorLazyPixmap m_toolTip;
+    CQuorLazyPixmap m_toolTipBackground; // not in the image set: stays null
+    CQuorLazyPixmap m_toolTipArrowUp;
+    CQuorLazyPixmap m_toolTipArrowDown;
+    CQuorLazyPixmap m_toolTipArrowed;
     int m_toolTipArrowOffset = 10;
-    QPixmap m_musicProgressBackground;
-    QPixmap m_musicProgressFill;
-    QPixmap m_toastBackground;
-    QPixmap m_paneHeader;
-    std::array<QPixmap, 6> m_optionGroup; // left, middle, right; normal then pressed each
-    QPixmap m_carouselHandle;
-    QPixmap m_hoverHandle;
-    QPixmap m_hoverHandleMirrored;
-    QPixmap m_bridgeSelection;
-    QPixmap m_verticalMakkara;
-    QPixmap m_textHighlightBubble;
-    QPixmap m_recipientPopup;
-    QPixmap m_homeBackground;
-    QPixmap m_homeBackgroundHover;
-    QPixmap m_tabSelected;
-    QPixmap m_tabUnselected;
-    QPixmap m_tabSelectedMirrored;
-    QPixmap m_tabUnselectedMirrored;
+    CQuorLazyPixmap m_musicProgressBackground;
+    CQuorLazyPixmap m_musicProgressFill;
+    CQuorLazyPixmap m_toastBackground;
+    CQuorLazyPixmap m_paneHeader;
+    std::array<CQuorLazyPixmap, 6> m_optionGroup; // left, middle, right; normal then pressed each
+    CQuorLazyPixmap m_carouselHandle;
+    CQuorLazyPixmap m_hoverHandle;
+    CQuorLazyPixmap m_hoverHandleMirrored;
+    CQuorLazyPixmap m_bridgeSelection;
+    CQuorLazyPixmap m_verticalMakkara;
+    CQuorLazyPixmap m_textHighlightBubble;
+    CQuorLazyPixmap m_recipientPopup;
+    CQuorLazyPixmap m_homeBackground;
+    CQuorLazyPixmap m_homeBackgroundHover;
+    CQuorLazyPixmap m_tabSelected;
+    CQuorLazyPixmap m_tabUnselected;
+    CQuorLazyPixmap m_tabSelectedMirrored;
+    CQuorLazyPixmap m_tabUnselectedMirrored;
     Pixmaps4 m_sliderHandle;
     Pixmaps4 m_sliderGroove;
     // The grooves turned for vertical sliders.

@@ -843,22 +843,22 @@ void CQuorCommonStyle::drawTitleBar(const QStyleOptionComplex* option, QPainter*
     if (role.contains(QLatin1String("window.secondary.titleBar"))) {
         const QPixmap* image = nullptr;
         if (role.endsWith(QLatin1String("Wizard")))
-            image = &m_wizardTop;
+            image = &m_wizardTop.get();
         else if (role.endsWith(QLatin1String("Settings")))
-            image = &m_tabViewTop;
+            image = &m_tabViewTop.get();
         if (image)
             drawNinePatchPixmap(painter, *image, title->rect, 18, 0, 18, 0);
     } else if (role.contains(QLatin1String("window.dialog.titleBar"))) {
-        const QPixmap* image = &m_dialogTopYellow;
+        const QPixmap* image = &m_dialogTopYellow.get();
         if (role.endsWith(QLatin1String("Blue")))
-            image = &m_dialogTopBlue;
+            image = &m_dialogTopBlue.get();
         else if (role.endsWith(QLatin1String("Purple")))
-            image = &m_dialogTopPurple;
+            image = &m_dialogTopPurple.get();
         else if (role.endsWith(QLatin1String("Gray")))
-            image = &m_dialogTopGray;
+            image = &m_dialogTopGray.get();
         drawNinePatchPixmap(painter, *image, title->rect, 18, 0, 18, 0);
     } else if (role == QLatin1String("window.main.titleBar")) {
-        drawThreePartPixmap(painter, title->rect, m_mainFrameTop.data());
+        drawThreePartPixmap(painter, title->rect, m_mainFrameTop);
         if ((title->subControls & SC_TitleBarSysMenu) && (title->titleBarFlags & Qt::WindowSystemMenuHint)) {
             const QRect r = proxy()->subControlRect(CC_TitleBar, title, SC_TitleBarSysMenu, widget);
             painter->drawPixmap(r.topLeft(), m_titleBarIcon);

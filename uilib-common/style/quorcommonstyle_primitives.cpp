@@ -48,6 +48,13 @@ void CQuorCommonStyle::drawThreePartPixmap(QPainter* painter, const QRect& rect,
     painter->drawPixmap(QRect(middleRect.topRight() + QPoint(1, 0), logicalSize(right)), right);
 }
 
+void CQuorCommonStyle::drawThreePartPixmap(QPainter* painter, const QRect& rect,
+                                           const std::array<CQuorLazyPixmap, 3>& pixmaps)
+{
+    const QPixmap parts[3] = {pixmaps[0], pixmaps[1], pixmaps[2]};
+    drawThreePartPixmap(painter, rect, parts);
+}
+
 void CQuorCommonStyle::drawGradientButtonFace(QPainter* painter, const QStyleOption* option,
                                               const SGradientButtonImage& image)
 {
@@ -90,7 +97,7 @@ void CQuorCommonStyle::drawPrimitive(PrimitiveElement element, const QStyleOptio
 
     switch (static_cast<quint32>(element)) {
     case PE_QuorMainBottomBar:
-        drawThreePartPixmap(painter, rect, m_mainFrameBottom.data());
+        drawThreePartPixmap(painter, rect, m_mainFrameBottom);
         return;
     case PE_QuorToolTipFrame:
         drawPrimitive(PE_PanelTipLabel, option, painter, widget);
@@ -276,7 +283,7 @@ bool CQuorCommonStyle::drawFrame(const QStyleOption* option, QPainter* painter, 
             if (role.contains(QLatin1String(".secondary.")) || role.contains(QLatin1String(".dialog.")))
                 drawNinePatchPixmap(painter, m_secondaryBottom, rect, 18, 0, 18, 0);
             else if (role.contains(QLatin1String(".main.")))
-                drawThreePartPixmap(painter, rect, m_mainFrameBottom.data());
+                drawThreePartPixmap(painter, rect, m_mainFrameBottom);
             return true;
         }
         if (role.contains(QLatin1String(".main.toolBar"))) {

@@ -32,3 +32,15 @@ QPixmap pixmap(const QString& path)
 }
 
 } // namespace QuorImages
+
+CQuorLazyPixmap CQuorLazyPixmap::fromPath(const QString& path)
+{
+    return fromFunction([path] { return QuorImages::pixmap(path); });
+}
+
+CQuorLazyPixmap CQuorLazyPixmap::fromFunction(std::function<QPixmap()> make)
+{
+    CQuorLazyPixmap result;
+    result.m_make = std::move(make);
+    return result;
+}

@@ -120,7 +120,8 @@ QDateTime CMeskFeedWidget::created() const
 CMeskColorAnimation* CMeskFeedWidget::startHighlight(CMeskColorAnimation*& animation, const char* name)
 {
     if (!animation) {
-        animation = new CMeskColorAnimation(CMeskUiStyle::color(16), CMeskUiStyle::color(17), kHighlightSteps, this);
+        animation =
+            new CMeskColorAnimation(CMeskUiStyle::color(16), CMeskUiStyle::color(17), kHighlightSteps, this);
         animation->setObjectName(QString::fromLatin1(name));
         connect(animation, &CMeskColorAnimation::step, this, qOverload<>(&QWidget::update));
         connect(animation, &CMeskColorAnimation::done, this, qOverload<>(&QWidget::update));
@@ -180,7 +181,8 @@ CMeskFeedWidget* CMeskFeedGroupWidget::addItemWidget(IMediaItemWidget* widget, b
     const SMediaItem item = widget->mediaItem();
     const qint64 time = timeKey(item.created);
     // The first entry strictly older than the new one; entries of the same time stay above.
-    const auto at = std::partition_point(m_times.cbegin(), m_times.cend(), [time](qint64 t) { return t >= time; });
+    const auto at =
+        std::partition_point(m_times.cbegin(), m_times.cend(), [time](qint64 t) { return t >= time; });
     const qsizetype index = at - m_times.cbegin();
     m_layout->insertWidget(int(index) + 1, entry, 0);
     m_entries.insert(index, entry);
@@ -269,11 +271,14 @@ void CMeskFeedGroupWidget::filterEntry(CMeskFeedWidget* entry, const QString& te
 
 void CMeskFeedGroupWidget::clearFilter()
 {
+    // Only what the filter hid is shown again: showing a shown entry would lay it out anew.
     for (CMeskFeedWidget* entry : std::as_const(m_entries)) {
         entry->itemWidget()->clearFilter();
-        entry->show();
+        if (entry->isHidden())
+            entry->show();
     }
-    show();
+    if (isHidden())
+        show();
 }
 
 void CMeskFeedGroupWidget::updateTime()

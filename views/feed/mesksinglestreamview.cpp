@@ -34,8 +34,7 @@ CMeskSingleStreamHeader::CMeskSingleStreamHeader(CMeskEngine* engine, QWidget* p
         _onServiceActivated(provider->providerId());
 
     m_refreshButton = new CMeskThumbnailWidget(6, this);
-    m_refreshButton->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17));
-    m_refreshButton->setVisible(engine->activeProviderCount() > 0);
+    setRefreshVisible(engine->activeProviderCount() > 0);
     m_busyIndicator = new CQuorAnimationWidget(this);
     m_busyIndicator->setFixedSize(m_busyIndicator->sizeHint());
     m_busyIndicator->hide();
@@ -63,14 +62,24 @@ void CMeskSingleStreamHeader::_onServiceActivated(mid_t id)
         m_logos.insert(provider->providerId(), logo);
     }
     if (m_refreshButton && m_updating.isEmpty())
-        m_refreshButton->show();
+        setRefreshVisible(true);
+}
+
+void CMeskSingleStreamHeader::setRefreshVisible(bool visible)
+{
+    // The icon comes from the desktop's icon theme, looked up when the button first shows.
+    if (visible && !m_refreshIconSet) {
+        m_refreshButton->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17));
+        m_refreshIconSet = true;
+    }
+    m_refreshButton->setVisible(visible);
 }
 
 void CMeskSingleStreamHeader::_onServiceDeactivated(mid_t id)
 {
     delete m_logos.take(id);
     if (m_updating.isEmpty())
-        m_refreshButton->setVisible(m_engine->activeProviderCount() > 0);
+        setRefreshVisible(m_engine->activeProviderCount() > 0);
 }
 
 void CMeskSingleStreamHeader::_onServiceUpdateStarted(mid_t id)
@@ -89,7 +98,7 @@ void CMeskSingleStreamHeader::_onServiceUpdateDone(mid_t id)
     if (m_updating.isEmpty()) {
         m_busyIndicator->stop();
         m_busyIndicator->hide();
-        m_refreshButton->setVisible(m_engine->activeProviderCount() > 0);
+        setRefreshVisible(m_engine->activeProviderCount() > 0);
     }
 }
 

@@ -39,12 +39,15 @@ private slots:
     void _onRefresh();
 
 private:
+    void setRefreshVisible(bool visible);
+
     CMeskEngine* m_engine = nullptr;
     QList<mid_t> m_updating;
     QHash<mid_t, CMeskThumbnailWidget*> m_logos;
     QHBoxLayout* m_logoRow = nullptr;
     CQuorAnimationWidget* m_busyIndicator = nullptr;
     CMeskThumbnailWidget* m_refreshButton = nullptr;
+    bool m_refreshIconSet = false;
 };
 
 // The single-column mode of the feed area: one stream merging every service's events with the

@@ -1,25 +1,25 @@
 #include "mainwindow/meskmainwindow.h"
 
+#include "feed/meskservicefeedsview.h"
+#include "imediaitemprovider.h"
+#include "imediaposting.h"
 #include "imeskpowerevents.h"
+#include "links/mesklinksbrowser.h"
 #include "mainwindow/meskbottombar.h"
 #include "mainwindow/meskdebugtools.h"
+#include "mainwindow/meskmaintitlebar.h"
+#include "mainwindow/mesktoolbar.h"
+#include "mainwindow/meskwelcomeview.h"
 #include "media/meskdeepdiveview.h"
 #include "meskengine.h"
-#include "links/mesklinksbrowser.h"
-#include "mainwindow/meskmaintitlebar.h"
+#include "meskresizeframe.h"
+#include "meskuistyle.h"
 #include "notifications/mesknotifications.h"
 #include "post/meskpostsmswidget.h"
 #include "post/meskpostupdatewidget.h"
-#include "meskresizeframe.h"
-#include "feed/meskservicefeedsview.h"
 #include "settings/mesksettings.h"
 #include "settings/mesksettingswidget.h"
-#include "mainwindow/mesktoolbar.h"
-#include "meskuistyle.h"
-#include "mainwindow/meskwelcomeview.h"
 #include "style/quorimages.h"
-#include "imediaitemprovider.h"
-#include "imediaposting.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -92,8 +92,6 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     m_resizeFrame = new CMeskResizeFrame(this);
     m_resizeFrame->setWidget(this);
 
-    createPostDialogs();
-
     // One chord: a first stroke of a lone modifier would never match a key press.
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(shortcut, &QShortcut::activated, this, &CMeskMainWindow::actionSystemMenu);
@@ -113,13 +111,15 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     connect(m_toolBar, &CMeskToolBar::clearFilter, m_feedsView, &CMeskServiceFeedsView::clearFilter);
     connect(m_bottomBar, &CMeskBottomBar::filterText, m_feedsView, &CMeskServiceFeedsView::setFilter);
     connect(m_bottomBar, &CMeskBottomBar::clearFilter, m_feedsView, &CMeskServiceFeedsView::clearFilter);
-    connect(m_feedsView, &CMeskServiceFeedsView::postUpdateAction, this, &CMeskMainWindow::_onPostUpdateAction);
+    connect(m_feedsView, &CMeskServiceFeedsView::postUpdateAction, this,
+            &CMeskMainWindow::_onPostUpdateAction);
     connect(m_feedsView, &CMeskServiceFeedsView::postSmsAction, this, &CMeskMainWindow::_onPostSmsAction);
 
     // Waking from suspend: the feed may be stale, reload it.
     m_powerEvents = IMeskPowerEvents::create();
     if (m_powerEvents)
-        connect(m_powerEvents.get(), &IMeskPowerEvents::resumed, m_feedsView, &CMeskServiceFeedsView::reloadView);
+        connect(m_powerEvents.get(), &IMeskPowerEvents::resumed, m_feedsView,
+                &CMeskServiceFeedsView::reloadView);
 
     setMinimumHeight(metric(CMeskUiStyle::PM_MeskMainWindowMinHeight, 500));
 
@@ -138,13 +138,15 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
         m_toolBar->setEnabled(false);
         m_feedsView->hide();
         m_settingsWidget->hide();
-        connect(m_welcomeView, &CMeskWelcomeView::openServiceSettings, this, &CMeskMainWindow::_onCloseWelcomeScreen);
+        connect(m_welcomeView, &CMeskWelcomeView::openServiceSettings, this,
+                &CMeskMainWindow::_onCloseWelcomeScreen);
         adjustSize();
         const QRect desk = availableArea(currentScreen());
         // The word-wrapped welcome text needs more height at this fixed width than the size
         // hint says; give it that height while the desktop has room.
         if (m_layout->hasHeightForWidth())
-            resize(width(), std::min(std::max(height(), m_layout->totalHeightForWidth(width())), std::max(desk.height(), minimumHeight())));
+            resize(width(), std::min(std::max(height(), m_layout->totalHeightForWidth(width())),
+                                     std::max(desk.height(), minimumHeight())));
         QPoint pos(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
         if (pos.x() < 0)
             pos.setX(100);
@@ -211,7 +213,8 @@ void CMeskMainWindow::_onShowSingleColumnView()
     m_settings->setValue(kKeyMainColumnMode, 0);
     m_settings->commitValue(kKeyMainColumnMode);
     QScreen* current = currentScreen();
-    setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) + 2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
+    setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) +
+                  2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
     keepOnScreen(current);
 }
 
@@ -238,7 +241,8 @@ void CMeskMainWindow::_onShowMultiColumnView()
 
 QSize CMeskMainWindow::postDialogSize() const
 {
-    return QSize(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) - 2 * metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10),
+    return QSize(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) -
+                     2 * metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10),
                  metric(CMeskUiStyle::PM_MeskPostDialogHeight, 250));
 }
 
@@ -249,18 +253,22 @@ QPoint CMeskMainWindow::smsDialogPosition() const
 
 void CMeskMainWindow::_onPostNewUpdate()
 {
-    m_postSmsDialog->hide();
-    m_postUpdateDialog->resize(postDialogSize());
-    m_postUpdateDialog->move(dialogAnchor());
-    m_postUpdateDialog->show();
+    if (m_postSmsDialog)
+        m_postSmsDialog->hide();
+    CMeskPostUpdateWidget* dialog = postUpdateDialog();
+    dialog->resize(postDialogSize());
+    dialog->move(dialogAnchor());
+    dialog->show();
 }
 
 void CMeskMainWindow::_onPostNewMessage()
 {
-    m_postUpdateDialog->hide();
-    m_postSmsDialog->resize(postDialogSize());
-    m_postSmsDialog->move(smsDialogPosition());
-    m_postSmsDialog->show();
+    if (m_postUpdateDialog)
+        m_postUpdateDialog->hide();
+    CMeskPostSmsWidget* dialog = postSmsDialog();
+    dialog->resize(postDialogSize());
+    dialog->move(smsDialogPosition());
+    dialog->show();
 }
 
 void CMeskMainWindow::_onPostUpdateAction(mid_t providerId, const QString& text)
@@ -274,14 +282,15 @@ void CMeskMainWindow::_onPostUpdateAction(mid_t providerId, const QString& text)
                 manager->deselectProvider(provider->providerId());
         }
     }
-    m_postUpdateDialog->setText(text);
+    postUpdateDialog()->setText(text);
     _onPostNewUpdate();
 }
 
 void CMeskMainWindow::_onPostSmsAction(const QString& phone, const QString& text)
 {
-    m_postSmsDialog->setRecipient(phone);
-    m_postSmsDialog->setText(text);
+    CMeskPostSmsWidget* dialog = postSmsDialog();
+    dialog->setRecipient(phone);
+    dialog->setText(text);
     _onPostNewMessage();
 }
 
@@ -310,9 +319,7 @@ void CMeskMainWindow::_onCloseWelcomeScreen()
     m_settingsWidget->showServicesPage();
 }
 
-void CMeskMainWindow::_onSettingsValueChanged(int)
-{
-}
+void CMeskMainWindow::_onSettingsValueChanged(int) {}
 
 void CMeskMainWindow::_onShowDebugWindow()
 {
@@ -391,20 +398,30 @@ bool CMeskMainWindow::isFirstRun()
     return false;
 }
 
-void CMeskMainWindow::createPostDialogs()
+CMeskPostUpdateWidget* CMeskMainWindow::postUpdateDialog()
 {
-    m_postUpdateDialog = new CMeskPostUpdateWidget(m_engine ? m_engine->updateManager() : nullptr, this);
-    m_postSmsDialog = new CMeskPostSmsWidget(m_engine, this);
-    for (QWidget* dialog : {static_cast<QWidget*>(m_postUpdateDialog), static_cast<QWidget*>(m_postSmsDialog)}) {
-        dialog->hide();
-        dialog->setWindowModality(Qt::ApplicationModal);
+    if (!m_postUpdateDialog) {
+        m_postUpdateDialog = new CMeskPostUpdateWidget(m_engine ? m_engine->updateManager() : nullptr, this);
+        m_postUpdateDialog->hide();
+        m_postUpdateDialog->setWindowModality(Qt::ApplicationModal);
     }
+    return m_postUpdateDialog;
+}
+
+CMeskPostSmsWidget* CMeskMainWindow::postSmsDialog()
+{
+    if (!m_postSmsDialog) {
+        m_postSmsDialog = new CMeskPostSmsWidget(m_engine, this);
+        m_postSmsDialog->hide();
+        m_postSmsDialog->setWindowModality(Qt::ApplicationModal);
+    }
+    return m_postSmsDialog;
 }
 
 QPoint CMeskMainWindow::dialogAnchor() const
 {
-    return m_toolBar->mapToGlobal(QPoint(0, 0))
-           + QPoint(metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10), metric(CMeskUiStyle::PM_MeskPostDialogOffsetY, 5));
+    return m_toolBar->mapToGlobal(QPoint(0, 0)) + QPoint(metric(CMeskUiStyle::PM_MeskPostDialogOffsetX, 10),
+                                                         metric(CMeskUiStyle::PM_MeskPostDialogOffsetY, 5));
 }
 
 void CMeskMainWindow::paintEvent(QPaintEvent*)
@@ -418,7 +435,8 @@ void CMeskMainWindow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), CMeskUiStyle::color(0));
-    const int bandHeight = metric(CMeskUiStyle::PM_MeskToolBarHeight, 40) + metric(CMeskUiStyle::PM_MeskScrollBarWidth, 10) / 2;
+    const int bandHeight =
+        metric(CMeskUiStyle::PM_MeskToolBarHeight, 40) + metric(CMeskUiStyle::PM_MeskScrollBarWidth, 10) / 2;
     const QRect band(0, m_titleBar->height(), width(), bandHeight);
     paintToolBarBand(painter, band);
     const int bottomHeight = metric(CMeskUiStyle::PM_MeskBottomBarHeight, 35);
@@ -456,7 +474,8 @@ void CMeskMainWindow::paintColumnSeparators(QPainter& painter, const QRect& rect
         return;
     const int n = m_engine->activeProviderCount() + (m_engine->isSmsSupported() ? 1 : 0);
     const int column = metric(CMeskUiStyle::PM_MeskColumnWidth, 360);
-    const int first = metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4) + column - metric(CMeskUiStyle::PM_MeskScrollBarWidth, 10) / 2;
+    const int first = metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4) + column -
+                      metric(CMeskUiStyle::PM_MeskScrollBarWidth, 10) / 2;
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(CMeskUiStyle::color(15), 1));
     for (int i = 0; i < m_columnCount && i < n; ++i) {

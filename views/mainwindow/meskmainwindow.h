@@ -45,8 +45,9 @@ public:
     CMeskSettingsWidget* settingsWidget() const { return m_settingsWidget; }
     CMeskWelcomeView* welcomeView() const { return m_welcomeView; }
     CMeskBottomBar* bottomBar() const { return m_bottomBar; }
-    CMeskPostUpdateWidget* postUpdateDialog() const { return m_postUpdateDialog; }
-    CMeskPostSmsWidget* postSmsDialog() const { return m_postSmsDialog; }
+    // The post dialogs are built when first needed (hidden, application-modal).
+    CMeskPostUpdateWidget* postUpdateDialog();
+    CMeskPostSmsWidget* postSmsDialog();
     bool isSingleColumn() const { return m_singleColumn; }
 
 private slots:
@@ -79,7 +80,6 @@ private:
     QScreen* currentScreen() const;
     void keepOnScreen(QScreen* target);
     bool isFirstRun();
-    void createPostDialogs();
     QPoint dialogAnchor() const;
     QPoint smsDialogPosition() const;
     QSize postDialogSize() const;

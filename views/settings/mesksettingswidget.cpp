@@ -1,7 +1,7 @@
 #include "settings/mesksettingswidget.h"
 
-#include "settings/mesksettingspages.h"
 #include "meskuistyle.h"
+#include "settings/mesksettingspages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,42 +38,92 @@ QLabel* boldTitle(const QString& text, const QWidget* reference)
 
 // ---- CMeskSettingsWidget ----------------------------------------------------
 
-CMeskSettingsWidget::CMeskSettingsWidget(CMeskSettings* settings, CMeskEngine* engine, bool multi, QWidget* parent)
-    : QWidget(parent), m_engine(engine), m_settings(settings)
+CMeskSettingsWidget::CMeskSettingsWidget(CMeskSettings* settings, CMeskEngine* engine, bool multi,
+                                         QWidget* parent)
+    : QWidget(parent), m_engine(engine), m_settings(settings), m_multiWanted(multi)
 {
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->addSpacing(topSpacing(this));
-    if (multi)
-        showMultiView();
-    else
-        showSingleView();
 }
 
 CMeskSettingsWidget::~CMeskSettingsWidget() = default;
+
+void CMeskSettingsWidget::buildView() const
+{
+    if (m_single || m_multi)
+        return;
+    if (m_multiWanted) {
+        m_multi = new CMeskMultiSettingsView(m_settings, m_engine);
+        m_layout->addWidget(m_multi, 0);
+    } else {
+        m_single = new CMeskSingleSettingsView(m_settings, m_engine);
+        m_layout->addWidget(m_single, 0);
+    }
+}
+
+CMeskSingleSettingsView* CMeskSettingsWidget::singleView() const
+{
+    buildView();
+    return m_single;
+}
+
+CMeskMultiSettingsView* CMeskSettingsWidget::multiView() const
+{
+    buildView();
+    return m_multi;
+}
+
+void CMeskSettingsWidget::setVisible(bool visible)
+{
+    // Built before showing, so the pages are shown with the area.
+    if (visible)
+        buildView();
+    QWidget::setVisible(visible);
+}
+
+void CMeskSettingsWidget::showEvent(QShowEvent* event)
+{
+    // Shown with its parent (without setVisible): build and show the pages now.
+    if (!m_single && !m_multi) {
+        buildView();
+        if (m_single)
+            m_single->show();
+        if (m_multi)
+            m_multi->show();
+    }
+    QWidget::showEvent(event);
+}
 
 void CMeskSettingsWidget::showSingleView()
 {
     if (m_single)
         return;
+    // An arrangement already built is replaced at once; the first one waits to be needed.
+    const bool built = m_multi != nullptr;
     delete m_multi;
     m_multi = nullptr;
-    m_single = new CMeskSingleSettingsView(m_settings, m_engine);
-    m_layout->addWidget(m_single, 0);
+    m_multiWanted = false;
+    if (built || isVisible())
+        buildView();
 }
 
 void CMeskSettingsWidget::showMultiView()
 {
     if (m_multi)
         return;
+    // An arrangement already built is replaced at once; the first one waits to be needed.
+    const bool built = m_single != nullptr;
     delete m_single;
     m_single = nullptr;
-    m_multi = new CMeskMultiSettingsView(m_settings, m_engine);
-    m_layout->addWidget(m_multi, 0);
+    m_multiWanted = true;
+    if (built || isVisible())
+        buildView();
 }
 
 void CMeskSettingsWidget::reload()
 {
+    // Pages not built yet read the store's values when they are.
     if (m_single)
         m_single->reload();
     if (m_multi)
@@ -82,20 +132,20 @@ void CMeskSettingsWidget::reload()
 
 void CMeskSettingsWidget::showGeneralPage()
 {
-    if (m_single)
-        m_single->showGeneralPage();
+    if (CMeskSingleSettingsView* single = singleView())
+        single->showGeneralPage();
 }
 
 void CMeskSettingsWidget::showServicesPage()
 {
-    if (m_single)
-        m_single->showServicesPage();
+    if (CMeskSingleSettingsView* single = singleView())
+        single->showServicesPage();
 }
 
 void CMeskSettingsWidget::showNotificationsPage()
 {
-    if (m_single)
-        m_single->showNotificationsPage();
+    if (CMeskSingleSettingsView* single = singleView())
+        single->showNotificationsPage();
 }
 
 void CMeskSettingsWidget::paintEvent(QPaintEvent*)
@@ -108,7 +158,8 @@ void CMeskSettingsWidget::paintEvent(QPaintEvent*)
 
 // ---- CMeskSingleSettingsView ------------------------------------------------
 
-CMeskSingleSettingsView::CMeskSingleSettingsView(CMeskSettings* settings, CMeskEngine* engine, QWidget* parent)
+CMeskSingleSettingsView::CMeskSingleSettingsView(CMeskSettings* settings, CMeskEngine* engine,
+                                                 QWidget* parent)
     : QWidget(parent), m_engine(engine)
 {
     auto* layout = new QVBoxLayout(this);
@@ -118,7 +169,8 @@ CMeskSingleSettingsView::CMeskSingleSettingsView(CMeskSettings* settings, CMeskE
     layout->addWidget(m_title, 0);
     m_tabHeader = new CMeskSettingsTabHeader;
     layout->addWidget(m_tabHeader, 0);
-    connect(m_tabHeader, &CMeskSettingsTabHeader::buttonClicked, this, &CMeskSingleSettingsView::_onTabHeaderClicked);
+    connect(m_tabHeader, &CMeskSettingsTabHeader::buttonClicked, this,
+            &CMeskSingleSettingsView::_onTabHeaderClicked);
     m_general = new CMeskGeneralSettingsView(settings);
     m_services = new CMeskServicesView(settings, engine);
     m_notifications = new CMeskNotificationsView(settings, engine);

@@ -27,14 +27,18 @@ public:
     CMeskSettingsWidget(CMeskSettings* settings, CMeskEngine* engine, bool multi, QWidget* parent = nullptr);
     ~CMeskSettingsWidget() override;
 
-    // Each builds its arrangement with fresh pages, unless it is already in use.
+    // Each picks its arrangement with fresh pages, unless it is already in use. The pages are
+    // built when the area is first shown or asked for (a hidden area does without them).
     void showSingleView();
     void showMultiView();
     // The pages of the arrangement in use show the store's current values again.
     void reload();
 
-    CMeskSingleSettingsView* singleView() const { return m_single; }
-    CMeskMultiSettingsView* multiView() const { return m_multi; }
+    // The arrangement in use (built now if it is not yet), null for the other one.
+    CMeskSingleSettingsView* singleView() const;
+    CMeskMultiSettingsView* multiView() const;
+
+    void setVisible(bool visible) override;
 
 public slots:
     // Select a page of the single arrangement; nothing in the multi one.
@@ -44,12 +48,17 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // Builds the arrangement in use when it is not built yet.
+    void buildView() const;
+
     CMeskEngine* m_engine = nullptr;
     CMeskSettings* m_settings = nullptr;
-    CMeskSingleSettingsView* m_single = nullptr;
-    CMeskMultiSettingsView* m_multi = nullptr;
+    bool m_multiWanted = false;
+    mutable CMeskSingleSettingsView* m_single = nullptr;
+    mutable CMeskMultiSettingsView* m_multi = nullptr;
     QVBoxLayout* m_layout = nullptr;
 };
 

@@ -21,8 +21,8 @@
 #include <QTest>
 
 #include <algorithm>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -451,6 +451,15 @@ void TestMeskSingleStream::noActiveServices()
     CMeskSingleStreamView view(m_env->engine());
     QVERIFY(view.streamView()->placeholder());
     QCOMPARE(view.streamView()->placeholder()->text(), QStringLiteral("You have no active services"));
+
+    // The refresh button shows, with the style's reload icon, once a service is active.
+    CMeskThumbnailWidget* refresh = view.header()->refreshButton();
+    QVERIFY(refresh->isHidden());
+    emit m_env->engine()->serviceActivated(2);
+    QVERIFY(!refresh->isHidden());
+    QVERIFY(refresh->hasPixmap());
+    QCOMPARE(refresh->pixmap().toImage(),
+             view.style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17).toImage());
 }
 
 void TestMeskSingleStream::liveItemsInSlices_data()

@@ -1,15 +1,15 @@
+#include "imediaitemstorage.h"
 #include "meskmessagebox.h"
+#include "mesksmallwidgets.h"
+#include "meskthumbnailwidget.h"
+#include "meskuistyle.h"
+#include "meskxdgautostart.h"
+#include "notifications/mesksound.h"
 #include "settings/mesksettings.h"
 #include "settings/mesksettingspages.h"
 #include "settings/mesksettingswidget.h"
-#include "mesksmallwidgets.h"
-#include "notifications/mesksound.h"
-#include "meskuistyle.h"
-#include "meskthumbnailwidget.h"
-#include "meskxdgautostart.h"
-#include "imediaitemstorage.h"
-#include "widgets/quorbuttons.h"
 #include "testengine.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QXmlStreamReader>
 
 #include <memory>
@@ -82,6 +83,8 @@ private slots:
     }
     void tabHeader();
     void switchesArrangement();
+    void pagesBuiltWhenShown_data();
+    void pagesBuiltWhenShown();
     void serviceRows();
     void smsRow_data();
     void smsRow();
@@ -173,6 +176,47 @@ void TestMeskSettingsPages::switchesArrangement()
     QCOMPARE(widgetCountAfterDeletes(), count);
 }
 
+void TestMeskSettingsPages::pagesBuiltWhenShown_data()
+{
+    QTest::addColumn<bool>("multi");
+    QTest::addColumn<bool>("withParent"); // shown with its parent, or hidden and shown by itself
+    QTest::newRow("single, by itself") << false << false;
+    QTest::newRow("single, with parent") << false << true;
+    QTest::newRow("multi, by itself") << true << false;
+    QTest::newRow("multi, with parent") << true << true;
+}
+
+void TestMeskSettingsPages::pagesBuiltWhenShown()
+{
+    QFETCH(bool, multi);
+    QFETCH(bool, withParent);
+    start();
+    QWidget parent;
+    auto* layout = new QVBoxLayout(&parent);
+    auto* area = new CMeskSettingsWidget(m_settings.get(), m_env->engine(), !multi);
+    layout->addWidget(area);
+    if (!withParent)
+        area->hide();
+    if (multi)
+        area->showMultiView();
+    else
+        area->showSingleView();
+    // A value still pending when the pages are built shows in them.
+    CMeskGeneralSettingsView other(m_settings.get());
+    other.soundsBox()->click();
+    parent.show();
+    if (!withParent)
+        area->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QWidget* view = multi ? static_cast<QWidget*>(area->multiView()) : area->singleView();
+    QVERIFY(view && view->isVisible());
+    QVERIFY(multi ? !area->singleView() : !area->multiView());
+    CMeskGeneralSettingsView* general =
+        multi ? area->multiView()->generalPage() : area->singleView()->generalPage();
+    QVERIFY(general->soundsBox()->isChecked());
+    QVERIFY(view->geometry().height() > 0 && area->height() >= view->geometry().bottom());
+}
+
 void TestMeskSettingsPages::serviceRows()
 {
     start();
@@ -233,9 +277,12 @@ void TestMeskSettingsPages::smsRow_data()
     QTest::addColumn<bool>("enabledIcon");
     const QString number = QStringLiteral("+4791234567");
     QTest::newRow("ready") << 6 << true << "Testnett" << number << true;
-    QTest::newRow("not supported") << 3 << true << "Testnett" << "There is no SIM in your device" << false;
-    QTest::newRow("not derived yet") << 0 << true << "Testnett" << "" << false;
-    QTest::newRow("powered off") << 2 << true << "Testnett" << "Device is powered off" << false;
+    QTest::newRow("not supported") << 3 << true << "Testnett"
+                                   << "There is no SIM in your device" << false;
+    QTest::newRow("not derived yet") << 0 << true << "Testnett"
+                                     << "" << false;
+    QTest::newRow("powered off") << 2 << true << "Testnett"
+                                 << "Device is powered off" << false;
     QTest::newRow("no operator") << 6 << false << "SMS" << number << true;
 }
 
@@ -317,7 +364,8 @@ void TestMeskSettingsPages::generalPage()
         QCOMPARE(file.value(QStringLiteral("LaunchAtStratup")).toBool(), true);
     } else {
         // Restore wrote the pending launch setting too: the discard cannot take it back.
-        QCOMPARE(file.value(QStringLiteral("IgnoreCellularNetworkWarning")).toString(), QStringLiteral("false"));
+        QCOMPARE(file.value(QStringLiteral("IgnoreCellularNetworkWarning")).toString(),
+                 QStringLiteral("false"));
         QCOMPARE(file.value(QStringLiteral("IgnoreLowSignalWarning")).toString(), QStringLiteral("false"));
         QCOMPARE(file.value(QStringLiteral("LaunchAtStratup")).toBool(), true);
         QVERIFY(QFile::exists(entry));
@@ -366,8 +414,8 @@ void TestMeskSettingsPages::translatorComments()
             comment = xml.readElementText();
         else if (xml.isStartElement() && xml.name() == QLatin1String("message"))
             source.clear(), comment.clear();
-        else if (xml.isEndElement() && xml.name() == QLatin1String("message")
-                 && context == QLatin1String("CMeskGeneralSettingsView"))
+        else if (xml.isEndElement() && xml.name() == QLatin1String("message") &&
+                 context == QLatin1String("CMeskGeneralSettingsView"))
             found.append({source, comment});
     }
     QVERIFY(!xml.hasError());
@@ -388,8 +436,8 @@ void TestMeskSettingsPages::notifications()
         u.mediaId = name + QString::number(type) + QString::number(provider);
         return u;
     };
-    QList<SServiceUser> users{user(2, "Ann", 2),  user(1, "Bob", 2), user(2, "Me", 1),
-                              user(1, "Zed", 0),  user(1, "", 2),    user(7, "Sms", 2)};
+    QList<SServiceUser> users{user(2, "Ann", 2), user(1, "Bob", 2), user(2, "Me", 1),
+                              user(1, "Zed", 0), user(1, "", 2),    user(7, "Sms", 2)};
     QVERIFY(m_env->seedUsers(users));
     const QString a = QString::number(users.at(0).id);
     const QString b = QString::number(users.at(1).id);
@@ -453,7 +501,8 @@ void TestMeskSettingsPages::notifications()
     CQuorCheckBox* teamBox = box("10000");
     QVERIFY(teamBox);
     QVERIFY(QKeySequence::mnemonic(teamBox->text()).isEmpty());
-    QCOMPARE(teamBox->text().replace(QStringLiteral("&&"), QStringLiteral("&")), QStringLiteral("R&D <team>"));
+    QCOMPARE(teamBox->text().replace(QStringLiteral("&&"), QStringLiteral("&")),
+             QStringLiteral("R&D <team>"));
 
     const int count = widgetCountAfterDeletes();
     for (int i = 0; i < 10; ++i)
