@@ -174,9 +174,9 @@ private slots:
                        FakeFacebookRest::defaultUid());
         QList<SFacebookStreamPost> posts;
         for (int i = 1; i <= kEntries; ++i) {
-            posts << FacebookAnswers::post(QStringLiteral("%1_%2").arg(1000 + i % 500).arg(i),
-                                           QString::number(1000 + i % 500), QStringLiteral("Post number %1").arg(i),
-                                           QString::number(1262304000 - i));
+            posts << FacebookAnswers::post(
+                QStringLiteral("%1_%2").arg(1000 + i % 500).arg(i), QString::number(1000 + i % 500),
+                QStringLiteral("Post number %1").arg(i), QString::number(1262304000 - i));
         }
         const QByteArray body =
             FacebookAnswers::stream(posts, FacebookAnswers::generateProfiles(500, 1000, server.baseUrl()));
@@ -215,8 +215,12 @@ private slots:
         qputenv("LUMESK_FLICKR_URL", server.baseUrl().toUtf8());
         const QString alice = QStringLiteral("111@N01");
         service.clearStore();
-        service.addUser({FakeFlickrService::defaultUserId(), QStringLiteral("bob"), {}, QStringLiteral("0"),
-                         QStringLiteral("0"), false});
+        service.addUser({FakeFlickrService::defaultUserId(),
+                         QStringLiteral("bob"),
+                         {},
+                         QStringLiteral("0"),
+                         QStringLiteral("0"),
+                         false});
         service.addUser({alice, QStringLiteral("alice"), {}, QStringLiteral("0"), QStringLiteral("0"), true});
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         FakeFlickrService::Photo listed;
@@ -238,8 +242,8 @@ private slots:
                         .arg(now - 60 * i)
                         .toUtf8();
         }
-        const QByteArray body = "<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"20000\">" + rows +
-                                "</photos></rsp>";
+        const QByteArray body =
+            "<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"20000\">" + rows + "</photos></rsp>";
         QList<double> stalls;
         for (int run = 0; run < kRuns; ++run) {
             service.scriptReply(QStringLiteral("flickr.photos.search"), 200, body, 1);

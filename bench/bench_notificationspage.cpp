@@ -64,7 +64,8 @@ private slots:
 
     void build()
     {
-        QBENCHMARK {
+        QBENCHMARK
+        {
             CMeskNotificationsView view(m_settings.get(), m_env->engine());
         }
     }
@@ -73,7 +74,8 @@ private slots:
     {
         CMeskNotificationsView view(m_settings.get(), m_env->engine());
         QCOMPARE(view.content()->contactBoxes().size(), kContacts);
-        QBENCHMARK {
+        QBENCHMARK
+        {
             view.reload();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

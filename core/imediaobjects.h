@@ -20,7 +20,11 @@ public:
     explicit IMediaObject(QObject* owner) : QObject(nullptr) { Q_UNUSED(owner) }
     ~IMediaObject() override = default;
 
-    enum Kind { Image = 0, Video = 1 };
+    enum Kind
+    {
+        Image = 0,
+        Video = 1
+    };
 
     // 0 for an image, 1 for a video.
     virtual int mediaKind() const = 0;
@@ -62,7 +66,8 @@ public:
     explicit IMediaVideoItem(QObject* owner) : IMediaObject(owner) {}
 
     // How the viewer plays a video.
-    enum VideoKind {
+    enum VideoKind
+    {
         PlayFile = 0,  // play the downloaded file (any value but the two below)
         PlayUrl = 1,   // play videoUrl() with the video player
         FlashVideo = 2 // Flash content: the viewer shows its "not installed" page

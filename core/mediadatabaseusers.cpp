@@ -18,8 +18,8 @@ bool CMediaDataBaseUsers::createTables()
 bool CMediaDataBaseUsers::createIndexes()
 {
     // NAME with the case-blind collation of LIKE, so that a name prefix is searched, not scanned.
-    return exec(QStringLiteral(
-               "CREATE INDEX IF NOT EXISTS SERVICEUSERS_PROVIDER_MEDIAID ON SERVICEUSERS (PROVIDER, MEDIAID);")) &&
+    return exec(QStringLiteral("CREATE INDEX IF NOT EXISTS SERVICEUSERS_PROVIDER_MEDIAID ON SERVICEUSERS "
+                               "(PROVIDER, MEDIAID);")) &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS SERVICEUSERS_NAME ON SERVICEUSERS (NAME COLLATE NOCASE);")) &&
            exec(QStringLiteral("CREATE INDEX IF NOT EXISTS SERVICEUSERFIELDS_USER_FIELD ON SERVICEUSERFIELDS "

@@ -7,7 +7,8 @@
 
 // Transport failure of an HTTP task. The numbers are fixed: the services'
 // error mappings are written against them.
-enum TMeskHttpError {
+enum TMeskHttpError
+{
     HttpNoError = 0,
     HttpUnknownError = 1,
     HttpHostNotFound = 2,

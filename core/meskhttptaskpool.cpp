@@ -341,7 +341,8 @@ void CMeskHttpTask::start(Method method, const QUrl& url, const QByteArray* body
         m_deadline->setSingleShot(true);
         connect(m_deadline, &QTimer::timeout, this, &CMeskHttpTask::_onDeadline);
     }
-    m_deadline->start(m_deadlineMs > 0 ? m_deadlineMs : CMeskHttpTaskPool::defaultDeadline(m_target != nullptr));
+    m_deadline->start(m_deadlineMs > 0 ? m_deadlineMs
+                                       : CMeskHttpTaskPool::defaultDeadline(m_target != nullptr));
 
     if (method == Get) {
         m_reply = m_nam->get(request);
@@ -627,17 +628,20 @@ int CMeskHttpTaskPool::get(const QString& url, IMeskHttpTaskObserver* observer, 
     return enqueue(CMeskPoolEvent::KindGet, url, {}, {}, observer, deadlineMs);
 }
 
-int CMeskHttpTaskPool::getToFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer, int deadlineMs)
+int CMeskHttpTaskPool::getToFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer,
+                                 int deadlineMs)
 {
     return enqueue(CMeskPoolEvent::KindGetToFile, url, fileName, {}, observer, deadlineMs);
 }
 
-int CMeskHttpTaskPool::post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer, int deadlineMs)
+int CMeskHttpTaskPool::post(const QString& url, const QByteArray& body, IMeskHttpTaskObserver* observer,
+                            int deadlineMs)
 {
     return enqueue(CMeskPoolEvent::KindPost, url, {}, body, observer, deadlineMs);
 }
 
-int CMeskHttpTaskPool::postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer, int deadlineMs)
+int CMeskHttpTaskPool::postFile(const QString& url, const QString& fileName, IMeskHttpTaskObserver* observer,
+                                int deadlineMs)
 {
     return enqueue(CMeskPoolEvent::KindPostFile, url, fileName, {}, observer, deadlineMs);
 }

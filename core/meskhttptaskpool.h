@@ -191,11 +191,11 @@ private:
 // fragment is dropped. Any answer with an HTTP status is a response (onTaskResponse, then
 // onTaskDone); a transport failure, a body cut short or the inactivity timeout is a failure
 // (onTaskFailed). Every request also has a total deadline, however steadily its answer trickles
-// in: when it passes, the transfer is aborted and the request fails as HttpTimedOut. An answer body kept in memory that grows past MeskHttpMaxBodySize ends the
-// request as HttpResponseTooLarge without reaching onTaskResponse; a download into a file has
-// no such limit. A cancelled request is aborted (or, not yet started, never sent). The pool
-// never retries, but QNAM itself sends a request once more when the server closes the
-// connection without answering it.
+// in: when it passes, the transfer is aborted and the request fails as HttpTimedOut. An answer body kept in
+// memory that grows past MeskHttpMaxBodySize ends the request as HttpResponseTooLarge without reaching
+// onTaskResponse; a download into a file has no such limit. A cancelled request is aborted (or, not yet
+// started, never sent). The pool never retries, but QNAM itself sends a request once more when the server
+// closes the connection without answering it.
 class CMeskHttpTaskPool : public QThread
 {
     Q_OBJECT

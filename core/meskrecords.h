@@ -34,9 +34,18 @@ constexpr int Image = 5;
 constexpr int Video = 6;
 constexpr int Link = 7;
 
-constexpr bool isEvent(int type) { return (type >= Event1 && type <= Event4) || type == OwnPost; }
-constexpr bool isMediaObject(int type) { return type == Image || type == Video; }
-constexpr bool isLink(int type) { return type == Link; }
+constexpr bool isEvent(int type)
+{
+    return (type >= Event1 && type <= Event4) || type == OwnPost;
+}
+constexpr bool isMediaObject(int type)
+{
+    return type == Image || type == Video;
+}
+constexpr bool isLink(int type)
+{
+    return type == Link;
+}
 } // namespace MeskItemType
 
 // One feed event, media object or link: a row of MEDIAITEMS.
@@ -82,7 +91,8 @@ public:
 class SSmsMessage
 {
 public:
-    enum Type : qint32 {
+    enum Type : qint32
+    {
         Received = 0,
         BeingSent = 1,
         Sent = 2,
@@ -99,7 +109,8 @@ public:
 };
 
 // Service error code carried by serviceError(mid_t, TMediaError) and protocolError(TMediaError).
-enum TMediaError {
+enum TMediaError
+{
     MediaErrorNone = 0,
     MediaErrorUnassigned = 1, // never produced by the core; providers use it for a request not started
     MediaErrorNetwork = 2,
@@ -112,7 +123,8 @@ enum TMediaError {
 };
 
 // SMS availability derived from the modem state.
-enum TMeskSmsState {
+enum TMeskSmsState
+{
     SmsStateNoCellular = 1,
     SmsStatePoweredOff = 2,
     SmsStateNotSupported = 3,

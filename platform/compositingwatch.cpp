@@ -16,7 +16,8 @@
 class CCompositingWatch::CX11Listener : public QAbstractNativeEventFilter
 {
 public:
-    CX11Listener(CCompositingWatch* watch, xcb_connection_t* connection) : m_watch(watch), m_connection(connection)
+    CX11Listener(CCompositingWatch* watch, xcb_connection_t* connection)
+        : m_watch(watch), m_connection(connection)
     {
         const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(defaultScreen());
         xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
@@ -36,16 +37,17 @@ public:
         const xcb_query_extension_reply_t* extension = xcb_get_extension_data(m_connection, &xcb_xfixes_id);
         if (extension && extension->present && root != XCB_NONE && m_selection != XCB_NONE) {
             xcb_xfixes_query_version_reply_t* version = xcb_xfixes_query_version_reply(
-                m_connection, xcb_xfixes_query_version(m_connection, XCB_XFIXES_MAJOR_VERSION,
-                                                       XCB_XFIXES_MINOR_VERSION),
+                m_connection,
+                xcb_xfixes_query_version(m_connection, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION),
                 nullptr);
             if (version) {
                 std::free(version);
                 m_notifyType = uint8_t(extension->first_event + XCB_XFIXES_SELECTION_NOTIFY);
-                xcb_xfixes_select_selection_input(m_connection, root, m_selection,
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                                      XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                                      XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+                xcb_xfixes_select_selection_input(
+                    m_connection, root, m_selection,
+                    XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                        XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                        XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
                 xcb_flush(m_connection);
                 m_listening = true;
             }

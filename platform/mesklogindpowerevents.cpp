@@ -41,7 +41,8 @@ CMeskLogindPowerEvents::CMeskLogindPowerEvents(const QDBusConnection& bus, QObje
     m_watching = m_bus.connect(QLatin1String(kService), QLatin1String(kPath), QLatin1String(kInterface),
                                QLatin1String(kSignal), this, SLOT(_onPrepareForSleep(bool)));
     if (!m_watching)
-        qDebug() << "CMeskLogindPowerEvents: cannot listen for PrepareForSleep, resume events are not reported";
+        qDebug()
+            << "CMeskLogindPowerEvents: cannot listen for PrepareForSleep, resume events are not reported";
 }
 
 CMeskLogindPowerEvents::~CMeskLogindPowerEvents()

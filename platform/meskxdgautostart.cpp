@@ -1,7 +1,7 @@
 #include "meskxdgautostart.h"
 
-#include <QDir>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>

@@ -1,7 +1,7 @@
 #include "meskdialogtitlebar.h"
 
-#include "windows/quordialogtitlebar.h"
 #include "style/quorwidgetstyle.h"
+#include "windows/quordialogtitlebar.h"
 
 #include <QAction>
 #include <QCoreApplication>

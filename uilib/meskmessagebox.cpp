@@ -1,8 +1,8 @@
 #include "meskmessagebox.h"
 
 #include "meskdialogtitlebar.h"
-#include "widgets/quorbuttons.h"
 #include "style/quorcommonstyle.h"
+#include "widgets/quorbuttons.h"
 
 #include <QDesktopServices>
 #include <QFrame>

@@ -2,9 +2,9 @@
 
 #include "meskdialogtitlebar.h"
 #include "meskwebwidget.h"
+#include "style/quorcommonstyle.h"
 #include "widgets/quoranimationwidget.h"
 #include "widgets/quorbuttons.h"
-#include "style/quorcommonstyle.h"
 
 #include <QDebug>
 #include <QFrame>

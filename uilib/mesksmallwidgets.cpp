@@ -33,7 +33,8 @@ void setUpIconButton(QToolButton* button, unsigned int pixmapId)
 
 // ---- CMeskSelectableTextLabel ----
 
-CMeskSelectableTextLabel::CMeskSelectableTextLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+CMeskSelectableTextLabel::CMeskSelectableTextLabel(const QString& text, QWidget* parent)
+    : QLabel(text, parent)
 {
     setWordWrap(true);
     setAlignment(Qt::AlignLeft);

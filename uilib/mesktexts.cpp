@@ -304,7 +304,7 @@ QString CMeskTexts::breakableText(const QString& text, bool richText)
         qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         if (richText && c == QLatin1Char('&')) {
             const QRegularExpressionMatch m = entity.match(text, i, QRegularExpression::NormalMatch,
-                                                               QRegularExpression::AnchorAtOffsetMatchOption);
+                                                           QRegularExpression::AnchorAtOffsetMatchOption);
             if (m.hasMatch())
                 length = m.capturedLength();
         }

@@ -37,8 +37,8 @@ bool CFacebookAuth::isAuthorized() const
     return m_api->isReady();
 }
 
-void CFacebookAuth::restoreSession(const QString& sessionKey, const QString& sessionSecret, const QString& uid,
-                                   const QString& userName)
+void CFacebookAuth::restoreSession(const QString& sessionKey, const QString& sessionSecret,
+                                   const QString& uid, const QString& userName)
 {
     m_api->setSession(sessionKey, sessionSecret, uid);
     m_uid = uid;

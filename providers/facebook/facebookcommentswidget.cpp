@@ -62,8 +62,9 @@ CFacebookCommentWidget::CFacebookCommentWidget(CFacebookUser* commenter, CFacebo
 
     auto* textBox = new QVBoxLayout;
     textBox->setContentsMargins(0, 0, 0, 0);
-    const QString who = m_own ? tr("Me", "Pronoun - action executed by the user himself")
-                              : (commenter ? CMeskTexts::shownName(commenter->name()).toHtmlEscaped() : QString());
+    const QString who =
+        m_own ? tr("Me", "Pronoun - action executed by the user himself")
+              : (commenter ? CMeskTexts::shownName(commenter->name()).toHtmlEscaped() : QString());
     auto* header = new QHBoxLayout;
     auto* name = new QLabel(QStringLiteral("<b>%1</b>").arg(who));
     name->setTextFormat(Qt::RichText);

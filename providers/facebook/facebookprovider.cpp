@@ -43,8 +43,9 @@ CFacebookProvider::CFacebookProvider(QObject* parent) : IMediaItemProvider(paren
     connect(m_events, &CFacebookEventManager::networkError, this, &CFacebookProvider::_onNetworkError);
     connect(m_events, &CFacebookEventManager::updateStarted, this, &CFacebookProvider::_onUpdateStarted);
     connect(m_events, &CFacebookEventManager::updateDone, this, &CFacebookProvider::_onUpdateDone);
-    connect(m_auth, &CFacebookAuth::userAdded, this,
-            qOverload<const QString&, const QString&, const SFacebookUser&>(&CFacebookProvider::_onUserAdded));
+    connect(
+        m_auth, &CFacebookAuth::userAdded, this,
+        qOverload<const QString&, const QString&, const SFacebookUser&>(&CFacebookProvider::_onUserAdded));
     connect(m_auth, &CFacebookAuth::userRemoved, this, &CFacebookProvider::_onUserRemoved);
     connect(m_textPoster, &CFacebookTextPoster::statusUpdated, this, &CFacebookProvider::_onStatusUpdated);
 

@@ -379,8 +379,7 @@ void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& ans
     QList<SFacebookStreamPost> posts = answerPosts;
     QList<SFacebookUser> users = answerUsers;
     CMeskSlicedStore::keepNewest(
-        posts,
-        [](const SFacebookStreamPost& post) { return postedAt(post.createdTime); },
+        posts, [](const SFacebookStreamPost& post) { return postedAt(post.createdTime); },
         "CFacebookEventManager");
     if (posts.size() < answerPosts.size()) {
         // Only the profiles the kept posts name.
@@ -603,8 +602,7 @@ void CFacebookEventManager::_onMessages(const QList<SFacebookMessage>& answer)
 {
     QList<SFacebookMessage> messages = answer;
     CMeskSlicedStore::keepNewest(
-        messages,
-        [](const SFacebookMessage& message) { return postedAt(message.createdTime); },
+        messages, [](const SFacebookMessage& message) { return postedAt(message.createdTime); },
         "CFacebookEventManager");
     storeInSlices(
         messages.size(),

@@ -32,8 +32,7 @@ QDateTime uploadTime(const SFlickrPhoto& photo)
 void keepNewest(QList<SFlickrPhoto>& photos)
 {
     CMeskSlicedStore::keepNewest(
-        photos,
-        [](const SFlickrPhoto& photo) { return photo.dateUpload.toULongLong(); },
+        photos, [](const SFlickrPhoto& photo) { return photo.dateUpload.toULongLong(); },
         "CFlickrEventManager");
 }
 
@@ -216,7 +215,8 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
     }
 
     m_slices->start(
-        stored->photos.size(), [this, stored](qsizetype from, qsizetype to) { storeUserPhotos(*stored, from, to); },
+        stored->photos.size(),
+        [this, stored](qsizetype from, qsizetype to) { storeUserPhotos(*stored, from, to); },
         [this, stored] {
             // The sync records follow the answer only once all of it is stored.
             m_sync->remove(stored->userRow);

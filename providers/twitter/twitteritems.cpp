@@ -216,7 +216,8 @@ bool CTwitterUser::startAvatarDownload()
     m_avatarDownload = new CMeskHttpMethod(this);
     connect(m_avatarDownload, &CMeskHttpMethod::finished, this, &CTwitterUser::_onAvatarLoaded);
     connect(m_avatarDownload, &CMeskHttpMethod::networkError, this, &CTwitterUser::_onNetworkError);
-    connect(m_avatarDownload, qOverload<>(&CMeskHttpMethod::protocolError), this, &CTwitterUser::avatarFailed);
+    connect(m_avatarDownload, qOverload<>(&CMeskHttpMethod::protocolError), this,
+            &CTwitterUser::avatarFailed);
     if (m_avatarDownload->getToFile(m_user.avatar, m_user.avatarFile))
         return true;
     // Refused before it was sent (an empty address, the pool down): not asked again

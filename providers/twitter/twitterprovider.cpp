@@ -39,11 +39,9 @@ QString escapeLt(QString text)
 } // namespace
 
 CTwitterProvider::CTwitterProvider(QObject* parent)
-    : IMediaItemProvider(parent),
-      m_auth(new CTwitterAuth(&m_api, this)),
+    : IMediaItemProvider(parent), m_auth(new CTwitterAuth(&m_api, this)),
       m_friendsTimeline(new CTwitterFriendsTimeline(&m_api, this)),
-      m_mentions(new CTwitterMentions(&m_api, this)),
-      m_textPoster(new CTwitterTextPoster(&m_api, this)),
+      m_mentions(new CTwitterMentions(&m_api, this)), m_textPoster(new CTwitterTextPoster(&m_api, this)),
       m_sync(new CTwitterSync(MeskProvider::Twitter, this)), m_slices(new CMeskSlicedStore(this))
 {
     registerTwitterMetaTypes();
@@ -258,8 +256,7 @@ void CTwitterProvider::storeTimeline(STwitterTimeLine timeline, bool friends)
         return;
     }
     CMeskSlicedStore::keepNewest(
-        timeline,
-        [](const STwitterStatusEvent& event) { return event.status.id.toULongLong(); },
+        timeline, [](const STwitterStatusEvent& event) { return event.status.id.toULongLong(); },
         "CTwitterProvider");
     // sinceId moves only once the whole answer is stored: a run stopped between its slices
     // fetches the rest again.
@@ -274,7 +271,8 @@ void CTwitterProvider::storeTimeline(STwitterTimeLine timeline, bool friends)
         });
 }
 
-void CTwitterProvider::addTimeline(const STwitterTimeLine& timeline, qsizetype from, qsizetype to, bool friends)
+void CTwitterProvider::addTimeline(const STwitterTimeLine& timeline, qsizetype from, qsizetype to,
+                                   bool friends)
 {
     SAnswer answer;
     CMediaStorageBatch batch(m_storage);

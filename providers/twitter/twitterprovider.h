@@ -111,10 +111,10 @@ private:
     // What one answer made, held back until its storage batch has been committed.
     struct SAnswer
     {
-        QList<CTwitterUser*> createdUsers; // new rows, announced on commit
-        QList<CTwitterUser*> loadedUsers;  // stored rows that were not in the tables
+        QList<CTwitterUser*> createdUsers;      // new rows, announced on commit
+        QList<CTwitterUser*> loadedUsers;       // stored rows that were not in the tables
         QHash<QString, CTwitterUser*> newUsers; // both of the above by Twitter user id
-        QList<CTwitterUser*> updatedUsers; // users of the tables whose row may have been rewritten
+        QList<CTwitterUser*> updatedUsers;      // users of the tables whose row may have been rewritten
         QList<CTwitterStatus*> statuses;
         QList<CTwitterLink*> links;
     };

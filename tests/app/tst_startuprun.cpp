@@ -1,10 +1,10 @@
+#include "mainwindow/meskmainwindow.h"
 #include "mediadatabase.h"
 #include "meskengine.h"
-#include "mainwindow/meskmainwindow.h"
-#include "settings/mesksettings.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
 #include "meskuistyle.h"
+#include "settings/mesksettings.h"
 #include "tempstorage.h"
 
 #include <QApplication>
@@ -165,7 +165,8 @@ int main(int argc, char* argv[])
     qputenv("LUMESK_INSTALLER_INI", QFile::encodeName(root.path() + QStringLiteral("/none.ini")));
     MeskSms::registerFactories();
     // Fresh storage would make a first run, which starts no updates.
-    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")).setValue(CMeskSettings::keyName(16), false);
+    QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"))
+        .setValue(CMeskSettings::keyName(16), false);
 
     s_seen.result = MeskStartup::run(argc, argv);
 

@@ -1,8 +1,8 @@
 // The application's provider list against the stand-in Twitter service: the engine registers
 // the Twitter provider, its updates store the statuses and their links come back as links.
-#include "faketwitter.h"
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
+#include "faketwitter.h"
 #include "imediaobjects.h"
 #include "localhttpserver.h"
 #include "meskengine.h"
@@ -41,7 +41,8 @@ private slots:
         bob.id = "2001";
         bob.screenName = QStringLiteral("bob");
         bob.profileImageUrl = server.url(QStringLiteral("/avatars/bob.png"));
-        service.addStatus({"1001", QStringLiteral("read http://example.com/a"), QDateTime::currentDateTimeUtc(), bob});
+        service.addStatus(
+            {"1001", QStringLiteral("read http://example.com/a"), QDateTime::currentDateTimeUtc(), bob});
         service.addStatus({"1002", QStringLiteral("no link"), QDateTime::currentDateTimeUtc(), bob});
 
         MeskNetworkBackends::setFactory([] {
@@ -63,8 +64,8 @@ private slots:
             QVERIFY(!twitter->isActivated());
             twitter->auth()->setUser(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
                                      QStringLiteral("alice"));
-            emit twitter->auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
-                                              QStringLiteral("alice"));
+            emit twitter->auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"),
+                                              QStringLiteral("123"), QStringLiteral("alice"));
 
             QSignalSpy done(&engine, &CMeskEngine::serviceUpdateDone);
             QSignalSpy added(&engine, &CMeskEngine::serviceEventAdded);

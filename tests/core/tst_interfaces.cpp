@@ -95,8 +95,8 @@ private slots:
         FakeProvider provider(2, QStringLiteral("Facebook"));
         Listener listener;
         QVERIFY(connect(&provider, SIGNAL(activated(mid_t)), &listener, SLOT(onActivated(mid_t))));
-        QVERIFY(connect(&provider, SIGNAL(mediaItemAdded(mid_t,SMediaItem)), &listener,
-                        SLOT(onAdded(mid_t,SMediaItem))));
+        QVERIFY(connect(&provider, SIGNAL(mediaItemAdded(mid_t, SMediaItem)), &listener,
+                        SLOT(onAdded(mid_t, SMediaItem))));
         SMediaItem item;
         item.id = 9;
         item.content = QStringLiteral("post");
@@ -114,8 +114,9 @@ private slots:
         QSignalSpy errors(&provider, &IMediaItemProvider::serviceError);
         QObject receiver;
         TMediaError received = MediaErrorNone;
-        connect(&provider, &IMediaItemProvider::serviceError, &receiver,
-                [&](mid_t, TMediaError e) { received = e; }, Qt::QueuedConnection);
+        connect(
+            &provider, &IMediaItemProvider::serviceError, &receiver,
+            [&](mid_t, TMediaError e) { received = e; }, Qt::QueuedConnection);
         provider.emitServiceError(MediaErrorAuthorization);
         QTRY_COMPARE(received, MediaErrorAuthorization);
         QCOMPARE(errors.size(), 1);

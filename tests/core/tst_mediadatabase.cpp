@@ -179,7 +179,8 @@ private slots:
         for (const char* name : {"users", "items", "media"})
             QCOMPARE(modeOf(m_root + QLatin1Char('/') + QLatin1String(name)), mode_t(0700));
         const QStringList found = entries(m_root).filter(QStringLiteral("mindex.db"));
-        // Beside the database: its -wal and -shm, the old backup and, when moved aside, the new one with both.
+        // Beside the database: its -wal and -shm, the old backup and, when moved aside, the new one with
+        // both.
         QCOMPARE(found.size(), valid ? 4 : 7);
         for (const QString& name : found)
             QVERIFY2(modeOf(m_root + QLatin1Char('/') + name) == 0600, qPrintable(name));
@@ -280,7 +281,8 @@ private slots:
         } else {
             bool ok = false;
             QStringList statements = schemaStatements();
-            statements << QStringLiteral("CREATE INDEX SERVICEUSERS_NAME ON SERVICEUSERS (NAME COLLATE NOCASE)");
+            statements << QStringLiteral(
+                "CREATE INDEX SERVICEUSERS_NAME ON SERVICEUSERS (NAME COLLATE NOCASE)");
             for (int i = 0; i < 300; ++i)
                 statements << QStringLiteral("INSERT INTO MEDIAITEMS (CONTENT) VALUES ('%1')")
                                   .arg(QString::number(i).repeated(20));
@@ -422,7 +424,8 @@ private slots:
         QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         // A root that cannot take the backup is refused before anything is read or moved.
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CMediaDataBase: %1 is not writable").arg(m_root)));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QStringLiteral("CMediaDataBase: %1 is not writable").arg(m_root)));
         const bool opened = m_db->open();
         QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                   QFileDevice::ExeOwner));

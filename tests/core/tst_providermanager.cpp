@@ -67,8 +67,8 @@ private slots:
         QCOMPARE(idsOf(manager.providers()), (QList<mid_t>{1, 2, 3}));
         QCOMPARE(manager.providerCount(), 3);
         // Each provider has its storage before the next one is created.
-        QCOMPARE(m_log, (QStringList{"create Twitter", "setStorage Twitter", "create Flickr", "setStorage Flickr",
-                                     "create Facebook", "setStorage Facebook"}));
+        QCOMPARE(m_log, (QStringList{"create Twitter", "setStorage Twitter", "create Flickr",
+                                     "setStorage Flickr", "create Facebook", "setStorage Facebook"}));
         for (const auto& fake : m_made) {
             QCOMPARE(fake->setStorageCalls, 1);
             QCOMPARE(fake->storage, kStorage);

@@ -75,8 +75,8 @@ private slots:
             s->append(QLatin1Char('!'));
         QCOMPARE(itemCopy.created, t1);
         QCOMPARE(itemCopy.added, t1);
-        for (const QString* s : {&itemCopy.content, &itemCopy.mediaId, &itemCopy.extra1, &itemCopy.extra2,
-                                 &itemCopy.extra3})
+        for (const QString* s :
+             {&itemCopy.content, &itemCopy.mediaId, &itemCopy.extra1, &itemCopy.extra2, &itemCopy.extra3})
             QCOMPARE(*s, QStringLiteral("old"));
 
         SServiceUser user;
@@ -119,7 +119,8 @@ private slots:
         connect(&emitter, &Emitter::messageReady, &receiver, &Receiver::onMessage, Qt::QueuedConnection);
         QSignalSpy spy(&emitter, &Emitter::messageReady);
         worker.start();
-        QMetaObject::invokeMethod(&emitter, [&] { emitter.send(sent); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &emitter, [&] { emitter.send(sent); }, Qt::QueuedConnection);
         QTRY_VERIFY(receiver.receivedOn != nullptr);
         worker.quit();
         worker.wait();
@@ -131,8 +132,8 @@ private slots:
 
     void namedTypesAreRegistered()
     {
-        for (const char* name : {"SSmsMessage", "mid_t", "SMediaItem", "SServiceUser", "TMediaError",
-                                 "TMeskSmsState"})
+        for (const char* name :
+             {"SSmsMessage", "mid_t", "SMediaItem", "SServiceUser", "TMediaError", "TMeskSmsState"})
             QVERIFY2(QMetaType::fromName(name).isValid(), name);
         QCOMPARE(QMetaType::fromName("mid_t"), QMetaType::fromType<quint64>());
     }

@@ -62,7 +62,8 @@ private slots:
         if (how == "outside")
             store->cancel();
         else if (how == "restart")
-            store->start(0, [](qsizetype, qsizetype) {}, [] {});
+            store->start(
+                0, [](qsizetype, qsizetype) {}, [] {});
         else if (how == "destroy")
             store.reset();
         QTRY_VERIFY(!store || !store->isRunning());
@@ -84,11 +85,13 @@ private slots:
                 expected.append(value);
         }
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1500 entries, only the newest 1000"));
-        CMeskSlicedStore::keepNewest(entries, [](int value) { return value; }, "test");
+        CMeskSlicedStore::keepNewest(
+            entries, [](int value) { return value; }, "test");
         QCOMPARE(entries, expected);
 
         QList<int> few{3, 1, 2};
-        CMeskSlicedStore::keepNewest(few, [](int value) { return value; }, "test");
+        CMeskSlicedStore::keepNewest(
+            few, [](int value) { return value; }, "test");
         QCOMPARE(few, (QList<int>{3, 1, 2}));
 
         // Of equals, the first listed.
@@ -97,7 +100,8 @@ private slots:
             ties[i] = i < 600 ? 1 : 2;
         ties[0] = 3;
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries"));
-        CMeskSlicedStore::keepNewest(ties, [](int value) { return value; }, "test");
+        CMeskSlicedStore::keepNewest(
+            ties, [](int value) { return value; }, "test");
         QCOMPARE(ties.size(), 1000);
         QCOMPARE(ties.count(3), 1);
         QCOMPARE(ties.count(2), 600);

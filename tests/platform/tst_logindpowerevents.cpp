@@ -42,8 +42,8 @@ void TestLogindPowerEvents::resumeFromPrivateBus()
         QSKIP("dbus-daemon is not installed: the logind power-events layer is not tested on a bus");
     QTemporaryDir socketDir;
     QVERIFY(socketDir.isValid());
-    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                            QStringLiteral("--print-address=1"),
+    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
                             QStringLiteral("--address=unix:tmpdir=") + socketDir.path()});
     QVERIFY2(m_daemon.waitForStarted(5000), qPrintable(m_daemon.errorString()));
     while (!m_daemon.canReadLine())
@@ -77,8 +77,9 @@ void TestLogindPowerEvents::resumeFromPrivateBus()
 void TestLogindPowerEvents::unconnectableBus()
 {
     const QTemporaryDir dir;
-    const QDBusConnection nowhere = QDBusConnection::connectToBus(
-        QStringLiteral("unix:path=") + dir.path() + QStringLiteral("/no-bus"), QStringLiteral("lumesk-nowhere"));
+    const QDBusConnection nowhere =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=") + dir.path() + QStringLiteral("/no-bus"),
+                                      QStringLiteral("lumesk-nowhere"));
     QVERIFY(!nowhere.isConnected());
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMeskLogindPowerEvents: ")));
     CMeskLogindPowerEvents events(nowhere);

@@ -37,12 +37,23 @@ QString unescapeExec(const QString& value)
             if (++i == value.size())
                 return QString();
             switch (value.at(i).unicode()) {
-            case 's': c = QLatin1Char(' '); break;
-            case 'n': c = QLatin1Char('\n'); break;
-            case 't': c = QLatin1Char('\t'); break;
-            case 'r': c = QLatin1Char('\r'); break;
-            case '\\': c = QLatin1Char('\\'); break;
-            default: return QString();
+            case 's':
+                c = QLatin1Char(' ');
+                break;
+            case 'n':
+                c = QLatin1Char('\n');
+                break;
+            case 't':
+                c = QLatin1Char('\t');
+                break;
+            case 'r':
+                c = QLatin1Char('\r');
+                break;
+            case '\\':
+                c = QLatin1Char('\\');
+                break;
+            default:
+                return QString();
             }
         }
         text += c;
@@ -111,7 +122,8 @@ private slots:
         QTest::newRow("dollar") << QStringLiteral("/opt/a$b/x") << QStringLiteral("Exec=\"/opt/a\\\\$b/x\"");
         QTest::newRow("quote") << QStringLiteral("/opt/q\"x/y") << QStringLiteral("Exec=\"/opt/q\\\\\"x/y\"");
         QTest::newRow("percent") << QStringLiteral("/opt/100%/x") << QStringLiteral("Exec=\"/opt/100%%/x\"");
-        QTest::newRow("backslash") << QStringLiteral("/opt/a\\b") << QStringLiteral("Exec=\"/opt/a\\\\\\\\b\"");
+        QTest::newRow("backslash") << QStringLiteral("/opt/a\\b")
+                                   << QStringLiteral("Exec=\"/opt/a\\\\\\\\b\"");
         // A line break stays inside the Exec line: the path cannot add lines of its own.
         QTest::newRow("line break") << QStringLiteral("/opt/a\nExec=/bin/false")
                                     << QStringLiteral("Exec=\"/opt/a\\nExec=/bin/false\"");

@@ -284,9 +284,9 @@ private slots:
         // With a hand-made answer the first part stays on the air until the
         // test has queued the rest.
         const bool byHand = handStatus != 0 || dropInterfaces;
-        const bool waitsForWatchdog = !byHand && std::any_of(steps.cbegin(), steps.cend(), [](const Step& step) {
-            return step.kind == Step::Never;
-        });
+        const bool waitsForWatchdog =
+            !byHand && std::any_of(steps.cbegin(), steps.cend(),
+                                   [](const Step& step) { return step.kind == Step::Never; });
         // Long enough for the parts the modem answers to be answered first on a loaded machine.
         QVERIFY(start(waitsForWatchdog ? 1000 : 600000));
         QList<bool> results;

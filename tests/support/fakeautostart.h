@@ -31,10 +31,10 @@ public:
     FakeAutostartScope(const FakeAutostartScope&) = delete;
     FakeAutostartScope& operator=(const FakeAutostartScope&) = delete;
 
-    QStringList calls;   // every call of every fake made in this scope
-    int created = 0;     // fakes made
+    QStringList calls;    // every call of every fake made in this scope
+    int created = 0;      // fakes made
     bool enabled = false; // what isEnabled answers; enable and disable set it
-    bool fails = false;  // enable and disable answer false (and change nothing)
+    bool fails = false;   // enable and disable answer false (and change nothing)
 
 private:
     IMeskAutostart::Factory m_previous;

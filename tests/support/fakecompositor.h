@@ -10,8 +10,7 @@
 class FakeCompositorScope
 {
 public:
-    explicit FakeCompositorScope(bool active)
-        : m_previous(CCompositingWatch::instance()->override())
+    explicit FakeCompositorScope(bool active) : m_previous(CCompositingWatch::instance()->override())
     {
         CCompositingWatch::instance()->setOverride(active);
     }

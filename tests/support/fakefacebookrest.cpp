@@ -418,9 +418,10 @@ FakeFacebookRest::Outcome FakeFacebookRest::respond(const TestHttpRequest& reque
     const QString siteBase = QStringLiteral("http://") + QString::fromLatin1(host);
     if (request.method == "GET" && request.path() == "/login.php")
         return loginPage(request, siteBase);
-    if (request.method == "GET" &&
-        (request.path() == "/connect/login_success.html" || request.path() == "/connect/login_failure.html")) {
-        outcome.reply = TestHttpReply::ok("<html><body><p>Done.</p></body></html>", "text/html; charset=utf-8");
+    if (request.method == "GET" && (request.path() == "/connect/login_success.html" ||
+                                    request.path() == "/connect/login_failure.html")) {
+        outcome.reply =
+            TestHttpReply::ok("<html><body><p>Done.</p></body></html>", "text/html; charset=utf-8");
         return outcome;
     }
     if (request.path() != "/restserver.php") {
@@ -685,8 +686,9 @@ QString FakeFacebookRest::allowUrlLocked(const QString& base) const
     bool numeric = false;
     m_uid.toLongLong(&numeric);
     const QString uid = numeric ? m_uid : QLatin1Char('"') + m_uid + QLatin1Char('"');
-    const QString session = QStringLiteral(R"({"session_key":"%1","uid":%2,"expires":0,"secret":"%3","sig":"ff"})")
-                                .arg(m_sessionKey, uid, m_sessionSecret);
+    const QString session =
+        QStringLiteral(R"({"session_key":"%1","uid":%2,"expires":0,"secret":"%3","sig":"ff"})")
+            .arg(m_sessionKey, uid, m_sessionSecret);
     return base + QStringLiteral("/connect/login_success.html?session=") +
            QString::fromLatin1(QUrl::toPercentEncoding(session));
 }

@@ -20,7 +20,11 @@ public:
     int mediaKind() const override { return kind; }
     QString text() const override { return caption; }
     QString thumbnailFile() const override { return thumbnail; }
-    bool loadThumbnail() override { ++thumbnailLoads; return true; }
+    bool loadThumbnail() override
+    {
+        ++thumbnailLoads;
+        return true;
+    }
     SMediaItem mediaItem() const override { return item; }
 
     int kind;
@@ -38,10 +42,18 @@ public:
 
     QString text() const override { return caption; }
     QString thumbnailFile() const override { return thumbnail; }
-    bool loadThumbnail() override { ++thumbnailLoads; return true; }
+    bool loadThumbnail() override
+    {
+        ++thumbnailLoads;
+        return true;
+    }
     SMediaItem mediaItem() const override { return item; }
     QString imageFile() const override { return file; }
-    bool loadImage() override { ++imageLoads; return true; }
+    bool loadImage() override
+    {
+        ++imageLoads;
+        return true;
+    }
 
     QString caption;
     QString thumbnail;
@@ -59,10 +71,18 @@ public:
 
     QString text() const override { return caption; }
     QString thumbnailFile() const override { return thumbnail; }
-    bool loadThumbnail() override { ++thumbnailLoads; return true; }
+    bool loadThumbnail() override
+    {
+        ++thumbnailLoads;
+        return true;
+    }
     SMediaItem mediaItem() const override { return item; }
     QString videoFile() const override { return file; }
-    bool loadVideo() override { ++videoLoads; return true; }
+    bool loadVideo() override
+    {
+        ++videoLoads;
+        return true;
+    }
     QString videoUrl() const override { return url; }
     int videoKind() const override { return kind; }
 

@@ -25,7 +25,8 @@ int FakeVideoPlayer::failedReceivers() const
 FakeVideoPlayerScope::FakeVideoPlayerScope()
     : m_previous(IMeskVideoPlayer::setFactory([this](IMeskVideoPlayer::Kind kind, QWidget* parent) {
           ++requests[kind];
-          if ((kind == IMeskVideoPlayer::Media && !giveMedia) || (kind == IMeskVideoPlayer::Flash && !giveFlash))
+          if ((kind == IMeskVideoPlayer::Media && !giveMedia) ||
+              (kind == IMeskVideoPlayer::Flash && !giveFlash))
               return static_cast<IMeskVideoPlayer*>(nullptr);
           auto* player = new FakeVideoPlayer(kind, parent, available);
           players.append(player);

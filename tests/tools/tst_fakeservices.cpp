@@ -35,8 +35,8 @@ class TestFakeServices : public QObject
         QEventLoop loop;
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         loop.exec();
-        const QPair<int, QByteArray> answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-                                           reply->readAll()};
+        const QPair<int, QByteArray> answer{
+            reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
         reply->deleteLater();
         return answer;
     }
@@ -99,11 +99,13 @@ private slots:
         QCOMPARE(names,
                  QStringList({"LUMESK_TWITTER_URL", "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
                               "LUMESK_FACEBOOK_URL", "LUMESK_MODEMMANAGER_BUS", "LUMESK_CONTACTS_PATH"}));
-        QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL")).startsWith(QLatin1String("http://127.0.0.1:")));
+        QVERIFY(variables.value(QStringLiteral("LUMESK_TWITTER_URL"))
+                    .startsWith(QLatin1String("http://127.0.0.1:")));
 
         CTwitterApi api;
         QVERIFY(api.setServiceUrl(variables.value(QStringLiteral("LUMESK_TWITTER_URL"))));
-        api.setConsumer(QStringLiteral("Qm7TzK2pLw9XvR4nBc8Hd"), QStringLiteral("Zt6Wq3Ny8Ls1Hf5Kd0Xp7Vc2Rm9Gb4Jw6Tn1Qe8Ua"));
+        api.setConsumer(QStringLiteral("Qm7TzK2pLw9XvR4nBc8Hd"),
+                        QStringLiteral("Zt6Wq3Ny8Ls1Hf5Kd0Xp7Vc2Rm9Gb4Jw6Tn1Qe8Ua"));
         api.setToken(QStringLiteral("AT"), QStringLiteral("AS"));
         QString url;
         QVERIFY(api.friendsTimelineUrl(url, QString()));
@@ -149,8 +151,8 @@ private slots:
         QVERIFY2(match.hasMatch(), login.constData());
         QVERIFY(login.contains("login_failure.html"));
         QString key, secret, uid;
-        QVERIFY(facebook.parseCallbackUrl(match.captured(1).replace(QLatin1String("&amp;"), QLatin1String("&")), key,
-                                          secret, uid));
+        QVERIFY(facebook.parseCallbackUrl(
+            match.captured(1).replace(QLatin1String("&amp;"), QLatin1String("&")), key, secret, uid));
         facebook.setSession(key, secret, uid);
         QVERIFY(facebook.formatStreamGet(url));
         const auto [streamStatus, stream] = fetch(manager, url);

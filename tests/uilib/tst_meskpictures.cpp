@@ -39,7 +39,7 @@ void TestMeskPictures::avatarScaling_data()
     QTest::addColumn<QSize>("source");
     QTest::addColumn<bool>("small");
     QTest::addColumn<QSize>("expected"); // logical size
-    QTest::addColumn<qreal>("ratio");     // device pixel ratio of the source
+    QTest::addColumn<qreal>("ratio");    // device pixel ratio of the source
     QTest::newRow("never enlarged") << QSize(20, 30) << true << QSize(20, 30) << 1.0;
     QTest::newRow("too tall for small") << QSize(20, 40) << true << QSize(16, 32) << 1.0;
     QTest::newRow("wide, aspect kept") << QSize(200, 100) << false << QSize(50, 25) << 1.0;

@@ -194,7 +194,8 @@ void TestMeskTexts::shownTexts_data()
     const QString smile = QStringLiteral("\U0001F600");
     QTest::newRow("short") << QStringLiteral("a<b") << QStringLiteral("a<b");
     QTest::newRow("at the limit") << QString(2000, QLatin1Char('x')) << QString(2000, QLatin1Char('x'));
-    QTest::newRow("cut") << QString(2001, QLatin1Char('x')) << QString(2000, QLatin1Char('x')) + QChar(0x2026);
+    QTest::newRow("cut") << QString(2001, QLatin1Char('x'))
+                         << QString(2000, QLatin1Char('x')) + QChar(0x2026);
     // The 2,000th unit is the first half of a pair: the pair goes whole.
     QTest::newRow("pair kept whole") << QString(1999, QLatin1Char('x')) + smile + QStringLiteral("y")
                                      << QString(1999, QLatin1Char('x')) + QChar(0x2026);
@@ -214,15 +215,18 @@ void TestMeskTexts::breakableTexts_data()
     QTest::addColumn<bool>("richText");
     QTest::addColumn<QString>("expected"); // "|" for each zero-width space
     const QString twenty(20, QLatin1Char('a'));
-    QTest::newRow("short words") << QStringLiteral("one two three") << true << QStringLiteral("one two three");
-    QTest::newRow("exactly twenty") << twenty + QStringLiteral(" x") << false << twenty + QStringLiteral(" x");
+    QTest::newRow("short words") << QStringLiteral("one two three") << true
+                                 << QStringLiteral("one two three");
+    QTest::newRow("exactly twenty") << twenty + QStringLiteral(" x") << false
+                                    << twenty + QStringLiteral(" x");
     QTest::newRow("long word") << twenty + twenty + QStringLiteral("b") << false
                                << twenty + QStringLiteral("|") + twenty + QStringLiteral("|b");
-    QTest::newRow("tags and entities") << QStringLiteral("<a href=\"http://x.org/") + twenty + QStringLiteral("\">") +
-                                              QString(19, QLatin1Char('a')) + QStringLiteral("&lt;b</a>")
-                                       << true
-                                       << QStringLiteral("<a href=\"http://x.org/") + twenty + QStringLiteral("\">") +
-                                              QString(19, QLatin1Char('a')) + QStringLiteral("&lt;|b</a>");
+    QTest::newRow("tags and entities")
+        << QStringLiteral("<a href=\"http://x.org/") + twenty + QStringLiteral("\">") +
+               QString(19, QLatin1Char('a')) + QStringLiteral("&lt;b</a>")
+        << true
+        << QStringLiteral("<a href=\"http://x.org/") + twenty + QStringLiteral("\">") +
+               QString(19, QLatin1Char('a')) + QStringLiteral("&lt;|b</a>");
     QTest::newRow("plain ampersand") << QString(19, QLatin1Char('a')) + QStringLiteral("&lt;b") << false
                                      << QString(19, QLatin1Char('a')) + QStringLiteral("&|lt;b");
 }

@@ -1,9 +1,9 @@
 // The toast on the offscreen platform: placement, contents, fades and the hide delay.
 
 #include "effects/fadeeffect.h"
-#include "windows/layeredwndsurface.h"
 #include "mesknotification.h"
 #include "meskuistyle.h"
+#include "windows/layeredwndsurface.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

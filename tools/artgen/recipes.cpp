@@ -1283,7 +1283,8 @@ void welcomeBackdrop(QPainter& p, const SArtRecipe& r, QSize s)
         const qreal x = band[0] * w;
         const qreal width = band[1] * w;
         QPolygonF poly;
-        poly << QPointF(x, h) << QPointF(x + width, h) << QPointF(x + width + h * 0.6, 0) << QPointF(x + h * 0.6, 0);
+        poly << QPointF(x, h) << QPointF(x + width, h) << QPointF(x + width + h * 0.6, 0)
+             << QPointF(x + h * 0.6, 0);
         p.drawPolygon(poly);
     }
 }
@@ -1308,11 +1309,14 @@ void emptyStream(QPainter& p, const SArtRecipe& r, QSize s)
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QPointF(sheet.left() + d * 0.16, cy), radius, radius);
         const qreal left = sheet.left() + d * 0.3;
-        p.drawLine(QPointF(left, cy - rowHeight * 0.12), QPointF(sheet.right() - d * 0.1, cy - rowHeight * 0.12));
-        p.drawLine(QPointF(left, cy + rowHeight * 0.14), QPointF(sheet.right() - d * 0.24, cy + rowHeight * 0.14));
+        p.drawLine(QPointF(left, cy - rowHeight * 0.12),
+                   QPointF(sheet.right() - d * 0.1, cy - rowHeight * 0.12));
+        p.drawLine(QPointF(left, cy + rowHeight * 0.14),
+                   QPointF(sheet.right() - d * 0.24, cy + rowHeight * 0.14));
         if (row < 2) {
             p.setPen(QPen(grey, line, Qt::DotLine));
-            p.drawLine(QPointF(sheet.left() + d * 0.06, top + rowHeight), QPointF(sheet.right() - d * 0.06, top + rowHeight));
+            p.drawLine(QPointF(sheet.left() + d * 0.06, top + rowHeight),
+                       QPointF(sheet.right() - d * 0.06, top + rowHeight));
             p.setPen(QPen(grey, line * 1.5, Qt::SolidLine, Qt::RoundCap));
         }
     }

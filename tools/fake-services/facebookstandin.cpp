@@ -11,7 +11,8 @@ FacebookStandIn::FacebookStandIn()
                              FakeFacebookRest::defaultSessionSecret(), FakeFacebookRest::defaultUid());
     const QString base = m_server.baseUrl();
     QList<SFacebookUser> profiles = FacebookAnswers::generateProfiles(3, 200, base);
-    profiles.append(FacebookAnswers::profile(FakeFacebookRest::defaultUid(), QStringLiteral("Pat Tester"), base));
+    profiles.append(
+        FacebookAnswers::profile(FakeFacebookRest::defaultUid(), QStringLiteral("Pat Tester"), base));
 
     // Every kind of post the builders know, one every 40 minutes back from now.
     QList<SFacebookStreamPost> posts = FacebookAnswers::generatePosts(10, profiles, 1, base);

@@ -31,8 +31,7 @@ FlickrStandIn::FlickrStandIn()
 {
     m_service.clearStore();
     m_service.addUser({FakeFlickrService::defaultUserId(), FakeFlickrService::defaultUserName(),
-                       QStringLiteral("Bob Example"), QStringLiteral("1234"), QStringLiteral("1"),
-                       false});
+                       QStringLiteral("Bob Example"), QStringLiteral("1234"), QStringLiteral("1"), false});
     const QStringList names{QStringLiteral("alice"), QStringLiteral("carol"), QStringLiteral("dave")};
     for (int i = 0; i < names.size(); ++i) {
         const QString nsid = QStringLiteral("%1@N0%2").arg(23456789 + i).arg(i + 1);
@@ -43,15 +42,13 @@ FlickrStandIn::FlickrStandIn()
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const qint64 day = 24 * 3600;
     const QStringList titles{QStringLiteral("Harbour at dusk"), QStringLiteral("Old bridge"),
-                             QStringLiteral("Garden"), QStringLiteral("Snow & ice"),
-                             QStringLiteral("Cat")};
+                             QStringLiteral("Garden"), QStringLiteral("Snow & ice"), QStringLiteral("Cat")};
     for (int c = 0; c < m_contacts.size(); ++c) {
         for (int p = 0; p < 4; ++p) {
             // Two photos on one day, the others a day or more apart.
             const qint64 age = (p < 2 ? 1 : p) * day + (c * 3 + p) * 1800;
-            m_service.addPhoto(makePhoto(m_nextPhoto++, m_contacts.at(c),
-                                         titles.at((c + p) % titles.size()), now - age,
-                                         p % 2 ? "png" : "jpg"));
+            m_service.addPhoto(makePhoto(m_nextPhoto++, m_contacts.at(c), titles.at((c + p) % titles.size()),
+                                         now - age, p % 2 ? "png" : "jpg"));
         }
     }
     m_server.setFallback([this](const TestHttpRequest& request) {

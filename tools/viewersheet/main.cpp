@@ -9,8 +9,8 @@
 #include "imeskvideoplayer.h"
 #include "media/meskdeepdiveerrorwidget.h"
 #include "media/meskmediaviewer.h"
-#include "meskuistyle.h"
 #include "media/meskvideoviewer.h"
+#include "meskuistyle.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -35,7 +35,10 @@ class SheetImage : public IMediaImageItem
 {
 public:
     explicit SheetImage(const QString& path) : IMediaImageItem(nullptr), m_path(path) {}
-    QString text() const override { return QStringLiteral("Sunset over the harbour <with friends> & family"); }
+    QString text() const override
+    {
+        return QStringLiteral("Sunset over the harbour <with friends> & family");
+    }
     QString thumbnailFile() const override { return {}; }
     bool loadThumbnail() override { return false; }
     SMediaItem mediaItem() const override
@@ -113,7 +116,8 @@ QImage landscape(QSize size)
     p.fillRect(image.rect(), sky);
     p.setBrush(QColor(255, 220, 120));
     p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(size.width() * 0.7, size.height() * 0.55), size.height() * 0.08, size.height() * 0.08);
+    p.drawEllipse(QPointF(size.width() * 0.7, size.height() * 0.55), size.height() * 0.08,
+                  size.height() * 0.08);
     p.setBrush(QColor(20, 20, 30));
     p.drawRect(QRectF(0, size.height() * 0.62, size.width(), size.height()));
     return image;
@@ -138,9 +142,8 @@ QWidget* backdrop(QWidget* content)
 
 int main(int argc, char* argv[])
 {
-    const bool onDisplay = std::any_of(argv + 1, argv + argc, [](const char* arg) {
-        return qstrcmp(arg, "--window") == 0;
-    });
+    const bool onDisplay =
+        std::any_of(argv + 1, argv + argc, [](const char* arg) { return qstrcmp(arg, "--window") == 0; });
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !onDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     for (int i = 1; i + 1 < argc; ++i) {
@@ -153,12 +156,14 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("PNG file to write."),
                                        QStringLiteral("file"));
-    const QCommandLineOption windowOption(QStringLiteral("window"), QStringLiteral("Show the cells in a window."));
+    const QCommandLineOption windowOption(QStringLiteral("window"),
+                                          QStringLiteral("Show the cells in a window."));
     const QCommandLineOption scaleOption(QStringLiteral("scale"), QStringLiteral("Scale factor."),
                                          QStringLiteral("factor"));
-    const QCommandLineOption largeOption(QStringLiteral("large-fonts"), QStringLiteral("Large-font setting."));
-    const QCommandLineOption onlyOption(QStringLiteral("only"), QStringLiteral("Cells whose name contains it."),
-                                        QStringLiteral("text"));
+    const QCommandLineOption largeOption(QStringLiteral("large-fonts"),
+                                         QStringLiteral("Large-font setting."));
+    const QCommandLineOption onlyOption(
+        QStringLiteral("only"), QStringLiteral("Cells whose name contains it."), QStringLiteral("text"));
     parser.addOptions({outOption, windowOption, scaleOption, largeOption, onlyOption});
     parser.process(app);
     if (!parser.isSet(windowOption) && !parser.isSet(outOption)) {
@@ -171,11 +176,12 @@ int main(int argc, char* argv[])
 
     // No media player (the sheet never starts the multimedia stack); Flash as each cell needs.
     bool flashFails = false;
-    IMeskVideoPlayer::setFactory([&flashFails](IMeskVideoPlayer::Kind kind, QWidget* parent) -> IMeskVideoPlayer* {
-        if (kind == IMeskVideoPlayer::Flash && flashFails)
-            return new FailingPlayer(parent);
-        return nullptr;
-    });
+    IMeskVideoPlayer::setFactory(
+        [&flashFails](IMeskVideoPlayer::Kind kind, QWidget* parent) -> IMeskVideoPlayer* {
+            if (kind == IMeskVideoPlayer::Flash && flashFails)
+                return new FailingPlayer(parent);
+            return nullptr;
+        });
 
     QTemporaryDir dir;
     const QString photo = dir.filePath(QStringLiteral("photo.png"));
@@ -192,8 +198,8 @@ int main(int argc, char* argv[])
 
     SheetImage photoItem(photo), smallItem(small), missingItem(dir.filePath(QStringLiteral("none.png"))),
         failingItem(dir.filePath(QStringLiteral("none.png"))), junkItem(junk);
-    SheetVideo videoDownload(IMediaVideoItem::PlayFile, {}), videoFormat(IMediaVideoItem::PlayUrl,
-                                                                         QStringLiteral("http://v.example/a.mp4")),
+    SheetVideo videoDownload(IMediaVideoItem::PlayFile, {}),
+        videoFormat(IMediaVideoItem::PlayUrl, QStringLiteral("http://v.example/a.mp4")),
         flashMissing(IMediaVideoItem::FlashVideo, QStringLiteral("http://v.example/a.swf")),
         flashError(IMediaVideoItem::FlashVideo, QStringLiteral("http://v.example/a.swf"));
     SheetUser user(avatar);
@@ -223,9 +229,12 @@ int main(int argc, char* argv[])
         };
     };
     const QList<Cell> cells = {
-        {QStringLiteral("image fitted (1600x1000)"), imageCell([&](CMeskImageViewer* v) { v->setImageItem(&photoItem); })},
-        {QStringLiteral("image smaller than the viewer"), imageCell([&](CMeskImageViewer* v) { v->setImageItem(&smallItem); })},
-        {QStringLiteral("image wait placeholder"), imageCell([&](CMeskImageViewer* v) { v->setImageItem(&missingItem); })},
+        {QStringLiteral("image fitted (1600x1000)"),
+         imageCell([&](CMeskImageViewer* v) { v->setImageItem(&photoItem); })},
+        {QStringLiteral("image smaller than the viewer"),
+         imageCell([&](CMeskImageViewer* v) { v->setImageItem(&smallItem); })},
+        {QStringLiteral("image wait placeholder"),
+         imageCell([&](CMeskImageViewer* v) { v->setImageItem(&missingItem); })},
         {QStringLiteral("image download failed"), imageCell([&](CMeskImageViewer* v) {
              v->setImageItem(&failingItem);
              failingItem.fail();
@@ -238,21 +247,25 @@ int main(int argc, char* argv[])
              v->setVideoItem(&videoDownload);
              videoDownload.fail();
          })},
-        {QStringLiteral("video format not supported"), videoCell([&](CMeskVideoViewer* v) { v->setVideoItem(&videoFormat); })},
-        {QStringLiteral("flash not installed"), videoCell([&](CMeskVideoViewer* v) { v->setVideoItem(&flashMissing); })},
+        {QStringLiteral("video format not supported"),
+         videoCell([&](CMeskVideoViewer* v) { v->setVideoItem(&videoFormat); })},
+        {QStringLiteral("flash not installed"),
+         videoCell([&](CMeskVideoViewer* v) { v->setVideoItem(&flashMissing); })},
         {QStringLiteral("flash player error"), videoCell([&](CMeskVideoViewer* v) {
              flashFails = true;
              v->setVideoItem(&flashError);
              flashFails = false;
          })},
-        {QStringLiteral("information row"), [&] {
+        {QStringLiteral("information row"),
+         [&] {
              auto* info = new CMeskMediaInfoWidget;
              info->setMedia(&photoItem, &user, QPixmap(avatar).scaled(17, 17));
              QWidget* frame = backdrop(info);
              frame->setFixedSize(CellSize.width(), 110);
              return frame;
          }},
-        {QStringLiteral("information row, unknown author"), [&] {
+        {QStringLiteral("information row, unknown author"),
+         [&] {
              auto* info = new CMeskMediaInfoWidget;
              info->setMedia(&photoItem, nullptr, QPixmap());
              QWidget* frame = backdrop(info);

@@ -1,8 +1,8 @@
 #include "windows/quorarrowtooltip.h"
 
 #include "effects/fadeeffect.h"
-#include "windows/layeredwndsurface.h"
 #include "style/quorstyleoptions.h"
+#include "windows/layeredwndsurface.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -120,8 +120,12 @@ QRect CQuorArrowToolTip::placeBubble(const QPoint& globalPos, Qt::Alignment* ali
     QRect rect = bubbleRect(globalPos, *alignment);
     if (area.isEmpty())
         return rect;
-    const auto fitsAcross = [&](const QRect& r) { return r.left() >= area.left() && r.right() <= area.right(); };
-    const auto fitsDown = [&](const QRect& r) { return r.top() >= area.top() && r.bottom() <= area.bottom(); };
+    const auto fitsAcross = [&](const QRect& r) {
+        return r.left() >= area.left() && r.right() <= area.right();
+    };
+    const auto fitsDown = [&](const QRect& r) {
+        return r.top() >= area.top() && r.bottom() <= area.bottom();
+    };
 
     // An arrow at the side that keeps the bubble inside the screen, the other side only when it fits there.
     const Qt::Alignment across = *alignment & (Qt::AlignLeft | Qt::AlignRight);
@@ -228,7 +232,8 @@ void CQuorArrowToolTip::paintEvent(QPaintEvent*)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     // Without a compositor the bubble goes over the window colour; the mask cuts its outline.
     const CLayeredWndSurface* surface = CLayeredWndSurface::of(this);
-    painter.fillRect(rect(), !surface || surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
+    painter.fillRect(rect(),
+                     !surface || surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawFrame(&painter);
     painter.end();

@@ -1,7 +1,7 @@
 #include "windows/quorpopupwidget.h"
 
-#include "windows/layeredwndsurface.h"
 #include "style/quorstyleoptions.h"
+#include "windows/layeredwndsurface.h"
 
 #include <QPainter>
 #include <QStyle>

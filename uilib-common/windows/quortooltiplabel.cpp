@@ -256,7 +256,8 @@ void CQuorToolTipLabel::paintEvent(QPaintEvent* e)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     // Without a compositor the frame goes over the window colour; the mask cuts the corners.
     const CLayeredWndSurface* surface = CLayeredWndSurface::of(this);
-    painter.fillRect(rect(), !surface || surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
+    painter.fillRect(rect(),
+                     !surface || surface->isTranslucent() ? QBrush(Qt::transparent) : palette().window());
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawFrame(&painter);
     painter.end();

@@ -1,10 +1,10 @@
 #include "feed/meskfeederrorwidget.h"
 
-#include "settings/mesksettings.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
+#include "settings/mesksettings.h"
 #include "style/quorcommonstyle.h"
+#include "widgets/quorbuttons.h"
 
 #include <QDebug>
 #include <QHBoxLayout>
@@ -45,10 +45,12 @@ CMeskFeedErrorWidget::CMeskFeedErrorWidget(int id, CMeskSettings* settings, QWid
     m_ignoreCheckBox->hide();
 
     m_closeButton = new QToolButton(this);
-    m_closeButton->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
+    m_closeButton->setProperty("com_velto_qstyleRole",
+                               QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
     const auto closeId = QStyle::StandardPixmap(CQuorCommonStyle::SP_QuorCloseDark);
     m_closeButton->setIcon(style()->standardIcon(closeId, nullptr, m_closeButton));
-    m_closeButton->setIconSize(style()->standardPixmap(closeId, nullptr, m_closeButton).deviceIndependentSize().toSize());
+    m_closeButton->setIconSize(
+        style()->standardPixmap(closeId, nullptr, m_closeButton).deviceIndependentSize().toSize());
     connect(m_closeButton, &QToolButton::clicked, this, &CMeskFeedErrorWidget::_onClose);
 
     textBox->addWidget(m_textLabel, 1);
@@ -84,8 +86,8 @@ void CMeskFeedErrorWidget::setWarning(const int& code)
 
 void CMeskFeedErrorWidget::setIcon(const QPixmap& pixmap)
 {
-    m_iconLabel->setPixmap(pixmap.isNull() ? pixmap
-                                           : pixmap.scaled(16, 16, Qt::KeepAspectRatio, Qt::FastTransformation));
+    m_iconLabel->setPixmap(
+        pixmap.isNull() ? pixmap : pixmap.scaled(16, 16, Qt::KeepAspectRatio, Qt::FastTransformation));
 }
 
 QString CMeskFeedErrorWidget::text() const

@@ -1,9 +1,9 @@
 #include "feed/meskmultistreamview.h"
 
-#include "imediaitemprovider.h"
 #include "feed/meskcolumnwidget.h"
-#include "meskengine.h"
 #include "feed/mesksmscolumnwidget.h"
+#include "imediaitemprovider.h"
+#include "meskengine.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -25,15 +25,18 @@ CMeskMultiStreamView::CMeskMultiStreamView(int visibleCount, CMeskEngine* engine
 
     if (engine && engine->isSmsSupported()) {
         m_smsColumn = new CMeskSmsColumnWidget(engine, this);
-        connect(m_smsColumn, &CMeskSmsColumnWidget::postUpdateAction, this, &CMeskMultiStreamView::postUpdateAction);
-        connect(m_smsColumn, &CMeskSmsColumnWidget::postSmsAction, this, &CMeskMultiStreamView::postSmsAction);
+        connect(m_smsColumn, &CMeskSmsColumnWidget::postUpdateAction, this,
+                &CMeskMultiStreamView::postUpdateAction);
+        connect(m_smsColumn, &CMeskSmsColumnWidget::postSmsAction, this,
+                &CMeskMultiStreamView::postSmsAction);
         m_columnsRow->addWidget(m_smsColumn, 0);
         m_columns.append(m_smsColumn);
     }
     if (engine) {
         for (IMediaItemProvider* provider : engine->activeProviders()) {
             auto* column = new CMeskColumnWidget(engine, provider, this);
-            connect(column, &CMeskColumnWidget::postUpdateAction, this, &CMeskMultiStreamView::postUpdateAction);
+            connect(column, &CMeskColumnWidget::postUpdateAction, this,
+                    &CMeskMultiStreamView::postUpdateAction);
             connect(column, &CMeskColumnWidget::postSmsAction, this, &CMeskMultiStreamView::postSmsAction);
             m_columnsRow->addWidget(column, 0);
             m_columns.append(column);

@@ -1,13 +1,13 @@
 #include "feed/meskservicefeedsview.h"
 
+#include "feed/meskfeederrorwidget.h"
+#include "feed/meskmultistreamview.h"
+#include "feed/mesksinglestreamview.h"
 #include "imediaitemprovider.h"
 #include "mainwindow/meskbottombar.h"
 #include "meskengine.h"
-#include "feed/meskfeederrorwidget.h"
-#include "feed/meskmultistreamview.h"
-#include "settings/mesksettings.h"
-#include "feed/mesksinglestreamview.h"
 #include "meskuistyle.h"
+#include "settings/mesksettings.h"
 
 #include <QStyle>
 #include <QVBoxLayout>
@@ -23,7 +23,8 @@ constexpr int NetworkMobileBroadband = 3;
 
 int ignoreKey(int warningKind)
 {
-    return warningKind == WarningCellularNetwork ? IgnoreCellularNetworkWarningKey : IgnoreLowSignalWarningKey;
+    return warningKind == WarningCellularNetwork ? IgnoreCellularNetworkWarningKey
+                                                 : IgnoreLowSignalWarningKey;
 }
 
 } // namespace
@@ -32,17 +33,20 @@ CMeskServiceFeedsView::CMeskServiceFeedsView(CMeskEngine* engine, CMeskSettings*
     : QWidget(parent), m_engine(engine), m_settings(settings)
 {
     m_layout = new QVBoxLayout(this);
-    const int side = style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskFeedSideMargin), nullptr, this);
+    const int side =
+        style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskFeedSideMargin), nullptr, this);
     m_layout->setContentsMargins(side, 0, side, 0);
     m_scroller = new CMeskColumnHScroll(this);
     m_layout->addWidget(m_scroller, 0);
 
     connect(engine, &CMeskEngine::serviceActivated, this, &CMeskServiceFeedsView::_onServiceActivated);
     connect(engine, &CMeskEngine::serviceDeactivated, this, &CMeskServiceFeedsView::_onServiceDeactivated);
-    connect(engine, &CMeskEngine::serviceUpdateStarted, this, &CMeskServiceFeedsView::_onServiceUpdateStarted);
+    connect(engine, &CMeskEngine::serviceUpdateStarted, this,
+            &CMeskServiceFeedsView::_onServiceUpdateStarted);
     connect(engine, &CMeskEngine::serviceError, this, &CMeskServiceFeedsView::_onServiceError);
     connect(engine, &CMeskEngine::internetConnected, this, &CMeskServiceFeedsView::_onInternetConnected);
-    connect(engine, &CMeskEngine::internetDisconnected, this, &CMeskServiceFeedsView::_onInternetDisconnected);
+    connect(engine, &CMeskEngine::internetDisconnected, this,
+            &CMeskServiceFeedsView::_onInternetDisconnected);
     connect(engine, &CMeskEngine::networkChanged, this, &CMeskServiceFeedsView::_onNetworkChanged);
     connect(engine, &CMeskEngine::cellularStateChanged, this, &CMeskServiceFeedsView::_onCellStateChanged);
     connect(engine, &CMeskEngine::cellularSignalChanged, this, &CMeskServiceFeedsView::_onCellSignalChanged);
@@ -80,7 +84,8 @@ void CMeskServiceFeedsView::deleteViews()
 void CMeskServiceFeedsView::createSingleStreamView()
 {
     m_singleView = new CMeskSingleStreamView(m_engine);
-    connect(m_singleView, &CMeskSingleStreamView::postUpdateAction, this, &CMeskServiceFeedsView::postUpdateAction);
+    connect(m_singleView, &CMeskSingleStreamView::postUpdateAction, this,
+            &CMeskServiceFeedsView::postUpdateAction);
     connect(m_singleView, &CMeskSingleStreamView::postSmsAction, this, &CMeskServiceFeedsView::postSmsAction);
     m_layout->addWidget(m_singleView, 1);
     if (!m_filter.isEmpty())
@@ -90,7 +95,8 @@ void CMeskServiceFeedsView::createSingleStreamView()
 void CMeskServiceFeedsView::createMultiStreamView(int visibleColumns)
 {
     m_multiView = new CMeskMultiStreamView(visibleColumns, m_engine);
-    connect(m_multiView, &CMeskMultiStreamView::postUpdateAction, this, &CMeskServiceFeedsView::postUpdateAction);
+    connect(m_multiView, &CMeskMultiStreamView::postUpdateAction, this,
+            &CMeskServiceFeedsView::postUpdateAction);
     connect(m_multiView, &CMeskMultiStreamView::postSmsAction, this, &CMeskServiceFeedsView::postSmsAction);
     m_layout->addWidget(m_multiView, 1);
     if (!m_filter.isEmpty())
@@ -308,8 +314,8 @@ void CMeskServiceFeedsView::showWarning(int kind)
 
 void CMeskServiceFeedsView::showSmsColumnWarning(int kind)
 {
-    if (!hasView() || m_warningBanners.contains(kind) || isWarningIgnored(kind)
-        || settingOn(IgnoreCellularNetworkWarningKey))
+    if (!hasView() || m_warningBanners.contains(kind) || isWarningIgnored(kind) ||
+        settingOn(IgnoreCellularNetworkWarningKey))
         return;
     auto* banner = new CMeskFeedErrorWidget(kind, m_settings);
     connect(banner, &CMeskFeedErrorWidget::close, this, &CMeskServiceFeedsView::_onWarningClosed);

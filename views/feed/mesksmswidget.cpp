@@ -75,7 +75,8 @@ CMeskSmsWidget::CMeskSmsWidget(const SSmsMessage& message, CMeskEngine* engine, 
     m_dateLabel->setToolTip(QLocale().toString(message.created, QLocale::LongFormat));
     m_status = new QLabel(this);
     m_resend = new CMeskItemLinkButton(
-        //: Caption for the button that initiates the operation to retry to send an SMS message that failed to be sent
+        //: Caption for the button that initiates the operation to retry to send an SMS message that failed to
+        //: be sent
         tr("Resend"), this);
     m_cancel = new CMeskItemLinkButton(
         //: Caption for the button that deletes failed message from feed view
@@ -85,7 +86,8 @@ CMeskSmsWidget::CMeskSmsWidget(const SSmsMessage& message, CMeskEngine* engine, 
         //: Caption for the button that initiates the operation to reply to an SMS message that was received
         replyOrForward = tr("Reply");
     } else {
-        //: Caption for the button that initiates the operation to forward to an SMS message to another contact
+        //: Caption for the button that initiates the operation to forward to an SMS message to another
+        //: contact
         replyOrForward = tr("Forward");
     }
     m_replyForward = new CMeskItemLinkButton(replyOrForward, this);

@@ -2,8 +2,8 @@
 
 #include "mesksmallwidgets.h"
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
 #include "style/quorimages.h"
+#include "widgets/quorbuttons.h"
 
 #include <QHBoxLayout>
 #include <QLinearGradient>

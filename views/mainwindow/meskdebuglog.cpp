@@ -43,8 +43,8 @@ bool installDebugLog(const QString& fileName)
         log.file = file.release();
     }
     qInstallMessageHandler(debugLogMessageHandler);
-    qDebug().noquote() << QStringLiteral("*** Log started: ") + QDateTime::currentDateTime().toString(Qt::TextDate) +
-                              QStringLiteral("***");
+    qDebug().noquote() << QStringLiteral("*** Log started: ") +
+                              QDateTime::currentDateTime().toString(Qt::TextDate) + QStringLiteral("***");
     return true;
 }
 
@@ -53,7 +53,8 @@ void debugLogMessageHandler(QtMsgType, const QMessageLogContext&, const QString&
     if (t_inHandler)
         return;
     t_inHandler = true;
-    QByteArray line = QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yy hh:mm:ss ")).toLocal8Bit();
+    QByteArray line =
+        QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yy hh:mm:ss ")).toLocal8Bit();
     line += message.toLocal8Bit();
     line += "\r\n";
     {

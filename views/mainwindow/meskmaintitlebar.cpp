@@ -1,11 +1,11 @@
 #include "mainwindow/meskmaintitlebar.h"
 
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
 #include "style/quorpainting.h"
 #include "style/quorstyleoptions.h"
-#include "windows/quorsystemmenu.h"
+#include "widgets/quorbuttons.h"
 #include "widgets/quortextlabel.h"
+#include "windows/quorsystemmenu.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "mainwindow/meskwelcomeview.h"
 
 #include "mesktexts.h"
-#include "widgets/quorbuttons.h"
 #include "style/quorimages.h"
+#include "widgets/quorbuttons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -59,6 +59,7 @@ void CMeskWelcomeView::resizeEvent(QResizeEvent* event)
     if (m_original.isNull() || event->size().isEmpty())
         return;
     const qreal ratio = m_original.devicePixelRatio();
-    m_background = m_original.scaled(event->size() * ratio, Qt::KeepAspectRatioByExpanding, Qt::FastTransformation);
+    m_background =
+        m_original.scaled(event->size() * ratio, Qt::KeepAspectRatioByExpanding, Qt::FastTransformation);
     m_background.setDevicePixelRatio(ratio);
 }

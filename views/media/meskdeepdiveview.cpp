@@ -2,13 +2,13 @@
 
 #include "imediaitemprovider.h"
 #include "imediaobjects.h"
-#include "meskengine.h"
 #include "media/meskmediaviewer.h"
-#include "settings/mesksettings.h"
 #include "media/meskthumbnailstrip.h"
+#include "meskengine.h"
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
+#include "settings/mesksettings.h"
 #include "style/quorcommonstyle.h"
+#include "widgets/quorbuttons.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -54,7 +54,8 @@ QFont arialFont(int points, bool bold)
 
 // ---- CMeskDeepDiveWarningWidget ----
 
-CMeskDeepDiveWarningWidget::CMeskDeepDiveWarningWidget(const QString& title, const QString& text, QWidget* parent)
+CMeskDeepDiveWarningWidget::CMeskDeepDiveWarningWidget(const QString& title, const QString& text,
+                                                       QWidget* parent)
     : QWidget(parent), m_title(new QLabel(title, this)), m_text(new QLabel(text, this)),
       m_checkBox(new CQuorCheckBox(this)), m_ok(new CQuorGradientButton(this, CQuorGradientButton::Positive)),
       m_close(new CQuorGradientButton(this, CQuorGradientButton::Negative))
@@ -62,8 +63,8 @@ CMeskDeepDiveWarningWidget::CMeskDeepDiveWarningWidget(const QString& title, con
     m_title->setFont(arialFont(15, true));
     m_text->setFont(arialFont(12, false));
     m_text->setWordWrap(true);
-    for (QWidget* widget : {static_cast<QWidget*>(m_title), static_cast<QWidget*>(m_text),
-                            static_cast<QWidget*>(m_checkBox)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_title), static_cast<QWidget*>(m_text), static_cast<QWidget*>(m_checkBox)})
         setTextColours(widget, 45, 45, 45);
     m_checkBox->hide();
 
@@ -167,10 +168,12 @@ CMeskDeepDiveView::CMeskDeepDiveView(CMeskEngine* engine, CMeskSettings* setting
     setTextColours(exitLabel, 40, -1, 40);
 
     m_exitButton = new QToolButton(this);
-    m_exitButton->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
+    m_exitButton->setProperty("com_velto_qstyleRole",
+                              QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
     const auto closeIcon = QStyle::StandardPixmap(CQuorCommonStyle::SP_QuorCloseLight);
     m_exitButton->setIcon(style()->standardIcon(closeIcon, nullptr, this));
-    m_exitButton->setIconSize(style()->standardPixmap(closeIcon, nullptr, this).deviceIndependentSize().toSize());
+    m_exitButton->setIconSize(
+        style()->standardPixmap(closeIcon, nullptr, this).deviceIndependentSize().toSize());
     m_exitButton->setCursor(Qt::PointingHandCursor);
 
     auto* topRow = new QHBoxLayout;
@@ -198,25 +201,29 @@ CMeskDeepDiveView::CMeskDeepDiveView(CMeskEngine* engine, CMeskSettings* setting
     // The links stay disabled until the strip has a current object.
     m_previousButton->setEnabled(false);
     m_nextButton->setEnabled(false);
-    connect(m_previousButton, &CMeskDeepDiveLinkButton::clicked, m_strip, &CMeskThumbnailStrip::moveActiveLeft);
+    connect(m_previousButton, &CMeskDeepDiveLinkButton::clicked, m_strip,
+            &CMeskThumbnailStrip::moveActiveLeft);
     connect(m_nextButton, &CMeskDeepDiveLinkButton::clicked, m_strip, &CMeskThumbnailStrip::moveActiveRight);
     connect(m_strip, &CMeskThumbnailStrip::currentChanged, this, &CMeskDeepDiveView::_onCurrentChanged);
 
     if (m_objects.isEmpty()) {
         showWarning(NoContentPage, tr("No content", "Warning dialog title"),
-                    tr("There is nothing yet to show, try this when you have posts with image or video attachments."));
+                    tr("There is nothing yet to show, try this when you have posts with image or video "
+                       "attachments."));
         return;
     }
     const bool ignoreNoInternet = m_settings && m_settings->value(kIgnoreInternetWarningKey).toBool();
     const bool ignoreCell = m_settings && m_settings->value(kIgnoreCellWarningKey).toBool();
     if (!m_engine->isInternetConnected() && !ignoreNoInternet) {
-        showWarning(NoNetworkPage, tr("No network connection", "Warning dialog title"),
-                    tr("Velto Lumesk cannot download new images or videos without a working Internet connection, "
-                       "but you can still browse content that you already downloaded."));
+        showWarning(
+            NoNetworkPage, tr("No network connection", "Warning dialog title"),
+            tr("Velto Lumesk cannot download new images or videos without a working Internet connection, "
+               "but you can still browse content that you already downloaded."));
     } else if (m_engine->networkType() == kMobileBroadbandNetwork && !ignoreCell) {
-        showWarning(CellWarningPage, tr("You are on 3G connection", "Warning dialog title"),
-                    tr("Fullscreen mode downloads larger versions of images and videos. This can consume your "
-                       "bandwidth limit and increase costs, unless you have unlimited bandwidth plan."));
+        showWarning(
+            CellWarningPage, tr("You are on 3G connection", "Warning dialog title"),
+            tr("Fullscreen mode downloads larger versions of images and videos. This can consume your "
+               "bandwidth limit and increase costs, unless you have unlimited bandwidth plan."));
     } else {
         showContent();
     }

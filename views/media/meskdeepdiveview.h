@@ -73,7 +73,13 @@ class CMeskDeepDiveView : public QWidget
     Q_OBJECT
 public:
     // Which page the view shows.
-    enum Page { ContentPage, CellWarningPage, NoNetworkPage, NoContentPage };
+    enum Page
+    {
+        ContentPage,
+        CellWarningPage,
+        NoNetworkPage,
+        NoContentPage
+    };
 
     CMeskDeepDiveView(CMeskEngine* engine, CMeskSettings* settings, QWidget* parent = nullptr);
     ~CMeskDeepDiveView() override;

@@ -2,13 +2,13 @@
 
 #include "imediaobjects.h"
 #include "media/meskdeepdiveerrorwidget.h"
+#include "media/meskvideoviewer.h"
 #include "meskpictures.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "media/meskvideoviewer.h"
-#include "widgets/quoranimationwidget.h"
 #include "style/quorimages.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -297,7 +297,8 @@ void CMeskMediaInfoWidget::setMedia(IMediaObject* object, IMediaUser* user, cons
 
     if (user) {
         connect(user, &IMediaUser::avatarUpdated, this, &CMeskMediaInfoWidget::_onUserAvatarUpdated);
-        connect(user, &IMediaUser::avatarUpdateFailed, this, &CMeskMediaInfoWidget::_onUserAvatarUpdateFailed);
+        connect(user, &IMediaUser::avatarUpdateFailed, this,
+                &CMeskMediaInfoWidget::_onUserAvatarUpdateFailed);
         if (!m_avatar->loadPixmap(user->avatarFile())) {
             // The previous author's face never stands next to this caption.
             m_avatar->setPixmap(user->defaultAvatar());

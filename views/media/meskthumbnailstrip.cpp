@@ -5,8 +5,8 @@
 #include "meskpictures.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "windows/quorarrowtooltip.h"
 #include "style/quorimages.h"
+#include "windows/quorarrowtooltip.h"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>
@@ -24,14 +24,38 @@ int stripMetric(const QWidget* widget, unsigned int metric, int fallback)
     return value > 0 ? value : fallback;
 }
 
-int thumbWidth(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripThumbnailWidth, 78); }
-int thumbHeight(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripThumbnailHeight, 78); }
-int hoverFrame(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripBorder, 1); }
-int currentFrame(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripThumbnailFrame, 3); }
-int stripSpacing(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripSpacing, 5); }
-int stripMargin(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripMargin, 15); }
-int buttonWidth(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripButtonWidth, 15); }
-int avatarSide(const QWidget* w) { return stripMetric(w, CMeskUiStyle::PM_MeskStripPixmapSize, 25); }
+int thumbWidth(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripThumbnailWidth, 78);
+}
+int thumbHeight(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripThumbnailHeight, 78);
+}
+int hoverFrame(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripBorder, 1);
+}
+int currentFrame(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripThumbnailFrame, 3);
+}
+int stripSpacing(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripSpacing, 5);
+}
+int stripMargin(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripMargin, 15);
+}
+int buttonWidth(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripButtonWidth, 15);
+}
+int avatarSide(const QWidget* w)
+{
+    return stripMetric(w, CMeskUiStyle::PM_MeskStripPixmapSize, 25);
+}
 
 } // namespace
 
@@ -54,7 +78,8 @@ void CMeskObjectThumbnail::setObject(IMediaObject* object, IMediaUser* author, i
     m_index = index;
     if (object) {
         connect(object, &IMediaObject::thumbnailDownloadDone, this, &CMeskObjectThumbnail::_onDownloaded);
-        connect(object, &IMediaObject::thumbnailDownloadFailed, this, &CMeskObjectThumbnail::_onDownloadFailed);
+        connect(object, &IMediaObject::thumbnailDownloadFailed, this,
+                &CMeskObjectThumbnail::_onDownloadFailed);
         if (!loadPicture())
             object->loadThumbnail();
     }
@@ -153,7 +178,8 @@ void CMeskObjectThumbnail::showToolTip()
             const QSize size = meskPictureSize(avatar);
             if (size.width() > side || size.height() > side) {
                 const qreal ratio = avatar.devicePixelRatio();
-                avatar = avatar.scaled(QSize(side, side) * ratio, Qt::KeepAspectRatio, Qt::FastTransformation);
+                avatar =
+                    avatar.scaled(QSize(side, side) * ratio, Qt::KeepAspectRatio, Qt::FastTransformation);
                 avatar.setDevicePixelRatio(ratio);
             }
         }

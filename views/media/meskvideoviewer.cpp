@@ -33,7 +33,8 @@ void CMeskVideoViewer::connectDownload()
 {
     if (!m_item)
         return;
-    connect(m_item, &IMediaVideoItem::downloadDone, this, &CMeskVideoViewer::_onDownloadDone, Qt::UniqueConnection);
+    connect(m_item, &IMediaVideoItem::downloadDone, this, &CMeskVideoViewer::_onDownloadDone,
+            Qt::UniqueConnection);
     connect(m_item, &IMediaVideoItem::downloadFailed, this, &CMeskVideoViewer::_onDownloadFailed,
             Qt::UniqueConnection);
     connect(m_item, &IMediaVideoItem::downloadProgress, this, &CMeskVideoViewer::_onDownloadProgress,
@@ -106,7 +107,8 @@ void CMeskVideoViewer::playMedia(const QUrl& source)
         showFormatPage();
         return;
     }
-    connect(m_player, &IMeskVideoPlayer::failed, this, &CMeskVideoViewer::_onPlayerError, Qt::UniqueConnection);
+    connect(m_player, &IMeskVideoPlayer::failed, this, &CMeskVideoViewer::_onPlayerError,
+            Qt::UniqueConnection);
     if (m_flash) {
         m_flash->unload();
         if (QWidget* flash = m_flash->widget())
@@ -261,9 +263,10 @@ void CMeskVideoViewer::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // Centred; a viewer smaller than the placeholder clips it at its edges.
-    painter.fillRect(QRect(QPoint((width() - PlaceholderSize.width()) / 2, (height() - PlaceholderSize.height()) / 2),
-                           PlaceholderSize),
-                     CMeskUiStyle::color(43));
+    painter.fillRect(
+        QRect(QPoint((width() - PlaceholderSize.width()) / 2, (height() - PlaceholderSize.height()) / 2),
+              PlaceholderSize),
+        CMeskUiStyle::color(43));
 }
 
 void CMeskVideoViewer::resizeEvent(QResizeEvent* event)

@@ -5,9 +5,9 @@
 #include "imesksms.h"
 #include "meskengine.h"
 #include "mesknotification.h"
-#include "settings/mesksettings.h"
-#include "notifications/mesksound.h"
 #include "mesktexts.h"
+#include "notifications/mesksound.h"
+#include "settings/mesksettings.h"
 #include "style/quorimages.h"
 
 #include <QRegularExpression>

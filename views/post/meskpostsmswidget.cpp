@@ -2,10 +2,10 @@
 
 #include "imesksms.h"
 #include "meskengine.h"
-#include "post/meskpostupdatewidget.h"
 #include "meskshadow.h"
 #include "mesktextedit.h"
 #include "meskuistyle.h"
+#include "post/meskpostupdatewidget.h"
 #include "widgets/quorbuttons.h"
 
 #include <QCompleter>
@@ -80,8 +80,10 @@ CMeskPostSmsWidget::CMeskPostSmsWidget(CMeskEngine* engine, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_engine(engine)
 {
     setProperty("com_velto_mesk_qstyleRole", QStringLiteral("mesk.uilibrary.postsmswidget"));
-    const int margin = style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogMargin), nullptr, this);
-    const int spacing = style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogSpacing), nullptr, this);
+    const int margin =
+        style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogMargin), nullptr, this);
+    const int spacing =
+        style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogSpacing), nullptr, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, spacing, margin, spacing);
@@ -164,8 +166,9 @@ void CMeskPostSmsWidget::fillContacts()
         m_recipients->setToolTip(tr("Synchronize your mobile with Velto Quor Suite to see your phonebook"));
         return;
     }
-    std::stable_sort(contacts.begin(), contacts.end(),
-                     [](const SPhoneContact& a, const SPhoneContact& b) { return contactKey(a) < contactKey(b); });
+    std::stable_sort(contacts.begin(), contacts.end(), [](const SPhoneContact& a, const SPhoneContact& b) {
+        return contactKey(a) < contactKey(b);
+    });
     int added = 0;
     for (const SPhoneContact& contact : std::as_const(contacts)) {
         for (const SPhoneNumber& phone : contact.phones) {
@@ -285,7 +288,8 @@ void CMeskPostSmsWidget::_smsTextChanged()
 
 void CMeskPostSmsWidget::_onContactsComboReady()
 {
-    const int entry = m_recipients->findText(m_recipients->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int entry =
+        m_recipients->findText(m_recipients->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (entry >= 0)
         m_recipients->setCurrentIndex(entry);
     m_editor->setFocus();
@@ -294,7 +298,8 @@ void CMeskPostSmsWidget::_onContactsComboReady()
 bool CMeskPostSmsWidget::_validatePhoneNumber(QString& value)
 {
     // \d without Unicode properties: ASCII digits only, the ones a modem address can carry.
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("\\+?\\d{3,20}")));
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("\\+?\\d{3,20}")));
     value = stripSeparators(value);
     return pattern.match(value).hasMatch();
 }

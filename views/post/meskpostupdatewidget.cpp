@@ -26,12 +26,14 @@ const char kRoleProperty[] = "com_velto_mesk_qstyleRole";
 
 int dialogMargin(const QWidget* widget)
 {
-    return widget->style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogMargin), nullptr, widget);
+    return widget->style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogMargin), nullptr,
+                                        widget);
 }
 
 int dialogSpacing(const QWidget* widget)
 {
-    return widget->style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogSpacing), nullptr, widget);
+    return widget->style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogSpacing), nullptr,
+                                        widget);
 }
 
 } // namespace
@@ -57,7 +59,8 @@ CMeskPostDialogTab::CMeskPostDialogTab(const QString& title, QWidget* parent) : 
 
     auto* closeButton = new QToolButton(this);
     closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
+    closeButton->setProperty("com_velto_qstyleRole",
+                             QStringLiteral("quor.commonuilibrary.toolbutton.icononly"));
     const auto closeId = QStyle::StandardPixmap(QStyle::SP_CustomBase + 3);
     closeButton->setIcon(style()->standardIcon(closeId, nullptr, this));
     const QPixmap closePixmap = style()->standardPixmap(closeId, nullptr, this);

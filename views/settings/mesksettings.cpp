@@ -16,23 +16,12 @@
 namespace {
 
 const char* const kKeyNames[CMeskSettings::KeyCount] = {
-    "LaunchAtStratup",
-    "PlaySounds",
-    "HistoryPeriod",
-    "NotifyNewMessages",
-    "NotifyNewStatuses",
-    "MainWindowPos",
-    "MainWindowHeight",
-    "MainColumnMode",
-    "DeepDiveIgnoreInternetWarning",
-    "DeepDiveIgnoreCellWarning",
-    "ShowNewMessages",
-    "ShowNewFeeds",
-    "ShowAllNewFeeds",
-    "ShowNewFeedsUsers",
-    "IgnoreCellularNetworkWarning",
-    "IgnoreLowSignalWarning",
-    "FirstRunFlag",
+    "LaunchAtStratup",           "PlaySounds",        "HistoryPeriod",
+    "NotifyNewMessages",         "NotifyNewStatuses", "MainWindowPos",
+    "MainWindowHeight",          "MainColumnMode",    "DeepDiveIgnoreInternetWarning",
+    "DeepDiveIgnoreCellWarning", "ShowNewMessages",   "ShowNewFeeds",
+    "ShowAllNewFeeds",           "ShowNewFeedsUsers", "IgnoreCellularNetworkWarning",
+    "IgnoreLowSignalWarning",    "FirstRunFlag",
 };
 
 // The product style's metric for the main window's default height.
@@ -86,7 +75,8 @@ QVariant CMeskSettings::defaultValue(int key)
         return QPoint(width - 400, 100);
     }
     case 6: {
-        const QStyle* style = qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::style() : nullptr;
+        const QStyle* style =
+            qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::style() : nullptr;
         return style ? style->pixelMetric(QStyle::PixelMetric(kMainWindowHeightMetric)) : 500;
     }
     case 7:

@@ -3,13 +3,13 @@
 #include "imediaitemprovider.h"
 #include "meskengine.h"
 #include "meskmessagebox.h"
-#include "settings/mesksettings.h"
 #include "mesksmallwidgets.h"
-#include "notifications/mesksound.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
+#include "notifications/mesksound.h"
+#include "settings/mesksettings.h"
 #include "style/quorimages.h"
+#include "widgets/quorbuttons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -67,7 +67,8 @@ CMeskGeneralSettingsView::CMeskGeneralSettingsView(CMeskSettings* settings, QWid
     connect(m_historyCombo, &CMeskLabelCombo::selectionChanged, this,
             &CMeskGeneralSettingsView::_onHistorySelectionChanged);
 
-    layout->addWidget(boldLabel(tr("Warnings", "Title of the Settings Section that relates to Mesk Warnings. ")), 0);
+    layout->addWidget(
+        boldLabel(tr("Warnings", "Title of the Settings Section that relates to Mesk Warnings. ")), 0);
     auto* description = new QLabel(tr("If you have marked some warnings not to be <br>repeatedly displayed, "
                                       "click the button below to <br>restore them.",
                                       "Description for the \"Restore\" button's action. "));
@@ -76,11 +77,14 @@ CMeskGeneralSettingsView::CMeskGeneralSettingsView(CMeskSettings* settings, QWid
     description->setWordWrap(true);
     layout->addWidget(description, 0);
     m_restoreButton = new CQuorToolButton;
-    m_restoreButton->setText(tr("Restore", "Makes Mesk re-start displaying the warning that the user has dismissed"));
-    m_restoreButton->setToolTip(tr("Restores the previously dismissed warnings", "Tooltip text for the \"Restore\" button."));
+    m_restoreButton->setText(
+        tr("Restore", "Makes Mesk re-start displaying the warning that the user has dismissed"));
+    m_restoreButton->setToolTip(
+        tr("Restores the previously dismissed warnings", "Tooltip text for the \"Restore\" button."));
     m_restoreButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     layout->addWidget(m_restoreButton, 0);
-    connect(m_restoreButton, &QAbstractButton::clicked, this, &CMeskGeneralSettingsView::_onWarnButtonClicked);
+    connect(m_restoreButton, &QAbstractButton::clicked, this,
+            &CMeskGeneralSettingsView::_onWarnButtonClicked);
     layout->addStretch(1);
     reload();
 }
@@ -181,9 +185,10 @@ void CMeskProviderInfoWidget::_onEnableProvider()
 
 void CMeskProviderInfoWidget::_onDisableProvider()
 {
-    const QString text = tr("Please note that all user data will be deleted as well. Are you sure you want to "
-                            "delete account information?",
-                            "Dialog text");
+    const QString text =
+        tr("Please note that all user data will be deleted as well. Are you sure you want to "
+           "delete account information?",
+           "Dialog text");
     if (CMeskMessageBox::warning(text, this))
         m_provider->removeAccount();
 }
@@ -233,9 +238,9 @@ void CMeskSmsProviderInfoWidget::_onSmsStateChanged(TMeskSmsState state)
     }
     m_status->setText(status);
     m_enabled = (state == SmsStateReady);
-    m_stateIcon->setPixmap(QuorImages::pixmap(CMeskUiStyle::imageRoot() +
-                                              (m_enabled ? QStringLiteral("sms_enabled.png")
-                                                         : QStringLiteral("sms_disabled.png"))));
+    m_stateIcon->setPixmap(
+        QuorImages::pixmap(CMeskUiStyle::imageRoot() + (m_enabled ? QStringLiteral("sms_enabled.png")
+                                                                  : QStringLiteral("sms_disabled.png"))));
 }
 
 // ---- CMeskServicesWidget / CMeskServicesView --------------------------------
@@ -273,7 +278,8 @@ CMeskServicesView::~CMeskServicesView() = default;
 
 // ---- CMeskNotificationsWidget / CMeskNotificationsView ----------------------
 
-CMeskNotificationsWidget::CMeskNotificationsWidget(CMeskSettings* settings, CMeskEngine* engine, QWidget* parent)
+CMeskNotificationsWidget::CMeskNotificationsWidget(CMeskSettings* settings, CMeskEngine* engine,
+                                                   QWidget* parent)
     : QWidget(parent), m_settings(settings), m_engine(engine)
 {
     auto* layout = new QVBoxLayout(this);
@@ -286,14 +292,16 @@ CMeskNotificationsWidget::CMeskNotificationsWidget(CMeskSettings* settings, CMes
     m_newPostsBox = new CQuorCheckBox;
     m_newPostsBox->setText(tr("New posts", "option - checkbox text"));
     layout->addWidget(m_newPostsBox, 0);
-    connect(m_newMessagesBox, &QAbstractButton::clicked, this, &CMeskNotificationsWidget::_onNewTextMessageClicked);
+    connect(m_newMessagesBox, &QAbstractButton::clicked, this,
+            &CMeskNotificationsWidget::_onNewTextMessageClicked);
     connect(m_newPostsBox, &QAbstractButton::clicked, this, &CMeskNotificationsWidget::_onNewFeedsClicked);
     layout->addWidget(new CMeskSeparatorWidget);
     layout->addWidget(boldLabel(tr("Show me notifications for", "Label text for a section of the settings")));
     m_allContactsBox = new CQuorCheckBox;
     m_allContactsBox->setText(tr("All contacts", "Option - checkbox text"));
     layout->addWidget(m_allContactsBox);
-    connect(m_allContactsBox, &QAbstractButton::clicked, this, &CMeskNotificationsWidget::_onAllContactsClicked);
+    connect(m_allContactsBox, &QAbstractButton::clicked, this,
+            &CMeskNotificationsWidget::_onAllContactsClicked);
     layout->addSpacing(10);
     m_contactsLayout = new QVBoxLayout;
     m_contactsLayout->setContentsMargins(0, 0, 0, 0);

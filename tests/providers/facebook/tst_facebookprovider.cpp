@@ -25,8 +25,8 @@
 
 namespace {
 const QString kStream = QStringLiteral("stream.get");
-const QStringList kKeys{QStringLiteral("session_id"), QStringLiteral("session_secret"), QStringLiteral("user_id"),
-                        QStringLiteral("user_name")};
+const QStringList kKeys{QStringLiteral("session_id"), QStringLiteral("session_secret"),
+                        QStringLiteral("user_id"), QStringLiteral("user_name")};
 } // namespace
 
 class TestFacebookProvider : public QObject
@@ -54,12 +54,14 @@ private:
         m_log.clear();
         const auto note = [this](const QString& text) { m_log.append(text); };
         IMediaItemProvider* p = m_provider;
-        connect(p, &IMediaItemProvider::activated, this, [note](mid_t id) { note(QStringLiteral("activated %1").arg(id)); });
+        connect(p, &IMediaItemProvider::activated, this,
+                [note](mid_t id) { note(QStringLiteral("activated %1").arg(id)); });
         connect(p, &IMediaItemProvider::deactivated, this,
                 [note](mid_t id) { note(QStringLiteral("deactivated %1").arg(id)); });
         connect(p, &IMediaItemProvider::updateStarted, this,
                 [note](mid_t id) { note(QStringLiteral("updateStarted %1").arg(id)); });
-        connect(p, &IMediaItemProvider::updateDone, this, [note](mid_t id) { note(QStringLiteral("updateDone %1").arg(id)); });
+        connect(p, &IMediaItemProvider::updateDone, this,
+                [note](mid_t id) { note(QStringLiteral("updateDone %1").arg(id)); });
         connect(p, &IMediaItemProvider::mediaItemAdded, this, [note](mid_t id, const SMediaItem& item) {
             note(QStringLiteral("mediaItemAdded %1 %2").arg(id).arg(item.type));
         });
@@ -72,7 +74,8 @@ private:
     }
     int count(const QString& prefix) const
     {
-        return int(std::count_if(m_log.cbegin(), m_log.cend(), [&](const QString& s) { return s.startsWith(prefix); }));
+        return int(std::count_if(m_log.cbegin(), m_log.cend(),
+                                 [&](const QString& s) { return s.startsWith(prefix); }));
     }
     QString key(const QString& name) const
     {
@@ -85,8 +88,9 @@ private:
     {
         CFacebookSetupWidget wizard(m_provider->auth());
         wizard.onStartSetup();
-        const QString session = QStringLiteral(R"({"session_key":"%1","uid":12345,"expires":0,"secret":"%2","sig":"ff"})")
-                                    .arg(m_rest->sessionKey(), m_rest->sessionSecret());
+        const QString session =
+            QStringLiteral(R"({"session_key":"%1","uid":12345,"expires":0,"secret":"%2","sig":"ff"})")
+                .arg(m_rest->sessionKey(), m_rest->sessionSecret());
         emit FakeBrowserBackend::instances().constLast()->navigateComplete(
             m_server->baseUrl() + QStringLiteral("/connect/login_success.html?session=") +
             QString::fromLatin1(QUrl::toPercentEncoding(session)));
@@ -107,8 +111,9 @@ private slots:
         CMeskHttpTaskPool::init(this);
         m_browsers = std::make_unique<FakeBrowserBackendScope>();
         m_rest = std::make_unique<FakeFacebookRest>();
-        m_rest->setCredentials(QStringLiteral(LUMESK_FACEBOOK_API_KEY), QStringLiteral("3.abc-DEF_12.3600.1.12345"),
-                               QStringLiteral("s3cr3t,x"), QStringLiteral("12345"));
+        m_rest->setCredentials(QStringLiteral(LUMESK_FACEBOOK_API_KEY),
+                               QStringLiteral("3.abc-DEF_12.3600.1.12345"), QStringLiteral("s3cr3t,x"),
+                               QStringLiteral("12345"));
         m_server = std::make_unique<LocalHttpServer>();
         QVERIFY(m_server->isListening());
         m_server->setFallback(m_rest->handler());
@@ -222,7 +227,8 @@ private slots:
         m_log.clear();
         QVERIFY(runUpdate());
         QVERIFY(m_rest->requests().size() > sent);
-        QVERIFY2(!m_log.join(QLatin1Char(',')).contains(QLatin1String("serviceError")), qPrintable(m_log.join(QLatin1Char(','))));
+        QVERIFY2(!m_log.join(QLatin1Char(',')).contains(QLatin1String("serviceError")),
+                 qPrintable(m_log.join(QLatin1Char(','))));
     }
 
     // Setup stores the account; updates, items, own status and removal follow on it.
@@ -235,7 +241,8 @@ private slots:
         QCOMPARE(key(QStringLiteral("session_secret")), m_rest->sessionSecret());
         QCOMPARE(key(QStringLiteral("user_id")), QStringLiteral("12345"));
         QCOMPARE(key(QStringLiteral("user_name")), QStringLiteral("Pat Tester"));
-        const QList<SServiceUser> owner = m_db->serviceUserByMediaId(MeskProvider::Facebook, QStringLiteral("12345"));
+        const QList<SServiceUser> owner =
+            m_db->serviceUserByMediaId(MeskProvider::Facebook, QStringLiteral("12345"));
         QCOMPARE(owner.size(), 1);
         QCOMPARE(owner.first().type, 1);
 
@@ -264,12 +271,13 @@ private slots:
         m_provider->itemText(orphan, text);
         QCOMPARE(text, orphan.content);
 
-        m_rest->scriptReply(kStream, 200,
-                            FacebookAnswers::stream({FacebookAnswers::post(QStringLiteral("201_77"), QStringLiteral("201"),
-                                                                           QStringLiteral("Hi"),
-                                                                           QString::number(QDateTime::currentSecsSinceEpoch()))},
-                                                    {FacebookAnswers::profile(QStringLiteral("201"), QStringLiteral("Bob"))}),
-                            1);
+        m_rest->scriptReply(
+            kStream, 200,
+            FacebookAnswers::stream(
+                {FacebookAnswers::post(QStringLiteral("201_77"), QStringLiteral("201"), QStringLiteral("Hi"),
+                                       QString::number(QDateTime::currentSecsSinceEpoch()))},
+                {FacebookAnswers::profile(QStringLiteral("201"), QStringLiteral("Bob"))}),
+            1);
         QVERIFY(runUpdate());
         const QList<SMediaItem> hi = m_db->itemByMediaId(MeskProvider::Facebook, QStringLiteral("201_77"));
         QCOMPARE(hi.size(), 1);
@@ -277,7 +285,8 @@ private slots:
         QCOMPARE(text, QStringLiteral("<b>Bob</b> Hi"));
 
         // Errors of an update.
-        for (const auto& [drop, expected] : {std::pair{true, "serviceError 2 2"}, std::pair{false, "serviceError 2 6"}}) {
+        for (const auto& [drop, expected] :
+             {std::pair{true, "serviceError 2 2"}, std::pair{false, "serviceError 2 6"}}) {
             m_log.clear();
             if (drop)
                 m_rest->scriptDrop(kStream); // every time: the network layer may send it once more

@@ -98,9 +98,9 @@ private slots:
         QTest::newRow("photos.get") << Formatter([](CFacebookApi& a, QString& u) {
             return a.formatPhotosGet(u, QStringLiteral("1001,1002"));
         }) << QStringLiteral("photos.get");
-        QTest::newRow("stream.get")
-            << Formatter([](CFacebookApi& a, QString& u) { return a.formatStreamGet(u); })
-            << QStringLiteral("stream.get");
+        QTest::newRow("stream.get") << Formatter([](CFacebookApi& a, QString& u) {
+            return a.formatStreamGet(u);
+        }) << QStringLiteral("stream.get");
         QTest::newRow("stream.addLike") << Formatter([](CFacebookApi& a, QString& u) {
             return a.formatAddLike(u, QStringLiteral("200_1001"));
         }) << QStringLiteral("stream.addLike");

@@ -72,7 +72,8 @@ private slots:
         CMeskHttpTaskPool::init(this);
         m_browsers = std::make_unique<FakeBrowserBackendScope>();
         m_rest = std::make_unique<FakeFacebookRest>();
-        m_rest->setCredentials(QStringLiteral(LUMESK_FACEBOOK_API_KEY), kKey, kSecret, QStringLiteral("12345"));
+        m_rest->setCredentials(QStringLiteral(LUMESK_FACEBOOK_API_KEY), kKey, kSecret,
+                               QStringLiteral("12345"));
         m_server = std::make_unique<LocalHttpServer>();
         QVERIFY(m_server->isListening());
         m_server->setFallback(m_rest->handler());
@@ -149,14 +150,15 @@ private slots:
         const QString success = base + QStringLiteral("/connect/login_success.html?session=");
         QTest::newRow("failure landing") << base + QStringLiteral("/connect/login_failure.html")
                                          << "Failed to authorize your Facebook account";
-        QTest::newRow("expires not 0") << success + session(QStringLiteral(R"("uid":12345,"expires":1234)"))
-                                       << kServiceProblem;
+        QTest::newRow("expires not 0")
+            << success + session(QStringLiteral(R"("uid":12345,"expires":1234)")) << kServiceProblem;
         QTest::newRow("no uid") << success + session(QStringLiteral(R"("expires":0)")) << kServiceProblem;
         QString https = success + session();
         https.replace(0, 4, QStringLiteral("https"));
         QTest::newRow("https") << https << kServiceProblem;
         const QUrl other(base);
-        QTest::newRow("other port") << QStringLiteral("http://127.0.0.1:%1/connect/login_success.html?session=")
+        QTest::newRow("other port") << QStringLiteral(
+                                           "http://127.0.0.1:%1/connect/login_success.html?session=")
                                                .arg(other.port() + 1) +
                                            session()
                                     << QString();
@@ -190,8 +192,9 @@ private slots:
         QTest::newRow("3 refusals then success")
             << 3 << false << QStringLiteral("Now Velto Lumesk is ready to use your Facebook account");
         QTest::newRow("dropped") << 0 << true
-                                 << QStringLiteral("There seems to be network problems accessing Facebook, please "
-                                                   "check that your network connection is working.");
+                                 << QStringLiteral(
+                                        "There seems to be network problems accessing Facebook, please "
+                                        "check that your network connection is working.");
     }
     void failures()
     {
@@ -208,7 +211,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_wizard->waitingPage()->isVisible(), 10000);
         QCOMPARE(m_wizard->statusLabel()->isHidden(), true);
         const QLabel* label = text.startsWith(QLatin1String("Now")) ? m_wizard->donePage()->label()
-                                                                     : m_wizard->errorPage()->label();
+                                                                    : m_wizard->errorPage()->label();
         QVERIFY(label->isVisible());
         QCOMPARE(label->text(), text);
         const int sent = int(m_rest->requests(kUsers).size());

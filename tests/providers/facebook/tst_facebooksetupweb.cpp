@@ -64,14 +64,16 @@ private slots:
             wizard.onStartSetup();
             if (!QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 30000))
                 QSKIP("QtWebEngine loaded no page within 30 s: the engine does not run on this machine");
-            QVERIFY(loaded.first().at(0).toString().startsWith(server.baseUrl() + QStringLiteral("/login.php?")));
+            QVERIFY(
+                loaded.first().at(0).toString().startsWith(server.baseUrl() + QStringLiteral("/login.php?")));
             QTest::qWait(300);
             grab(wizard, "facebook-setup-login.png");
 
             // The "Cancel" link's landing.
             wizard.showWebPage(api.loginFailureUrl());
             QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisible(), 30000);
-            QCOMPARE(wizard.errorPage()->label()->text(), QStringLiteral("Failed to authorize your Facebook account"));
+            QCOMPARE(wizard.errorPage()->label()->text(),
+                     QStringLiteral("Failed to authorize your Facebook account"));
             grab(wizard, "facebook-setup-error.png");
         }
 

@@ -11,8 +11,8 @@
 #include "facebookuser.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
@@ -341,7 +341,8 @@ private slots:
         QFETCH(bool, reset);
         m_posts.clear();
         for (int i = 1; i <= 1200; ++i)
-            m_posts << A::post(QStringLiteral("100_%1").arg(i), "100", "Hi", QString::number(1262304000 - 3600 * i));
+            m_posts << A::post(QStringLiteral("100_%1").arg(i), "100", "Hi",
+                               QString::number(1262304000 - 3600 * i));
         m_bed.rest->clearScripts();
         script();
         m_sync->addStreamEvent(999);
@@ -352,7 +353,8 @@ private slots:
                 return;
             streamAtFirst = m_sync->state().streamEvents;
             if (reset)
-                QMetaObject::invokeMethod(this, [&] { m_events->reset(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [&] { m_events->reset(); }, Qt::QueuedConnection);
         });
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
         m_events->update();

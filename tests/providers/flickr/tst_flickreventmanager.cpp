@@ -216,11 +216,12 @@ private slots:
         QString rows;
         for (int i = 1; i <= 1200; ++i)
             rows += photoRow(QStringLiteral("p%1").arg(i), kAlice, daysAgo(0, 1) - 300 * i);
-        service().scriptReply(kSearch, 200,
-                              (QStringLiteral("<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"1200\">") +
-                               rows + QStringLiteral("</photos></rsp>"))
-                                  .toUtf8(),
-                              1);
+        service().scriptReply(
+            kSearch, 200,
+            (QStringLiteral("<rsp stat=\"ok\"><photos page=\"1\" pages=\"1\" total=\"1200\">") + rows +
+             QStringLiteral("</photos></rsp>"))
+                .toUtf8(),
+            1);
         mid_t syncAtFirst = 1;
         int announced = 0;
         connect(m_manager.get(), &CFlickrEventManager::eventAdded, this, [&] {
@@ -228,7 +229,8 @@ private slots:
                 return;
             syncAtFirst = m_sync->event(userRow(kAlice));
             if (reset)
-                QMetaObject::invokeMethod(this, [&] { m_manager->reset(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [&] { m_manager->reset(); }, Qt::QueuedConnection);
         });
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
         QVERIFY(run());

@@ -3,8 +3,8 @@
 #include "meskhttptaskpool.h"
 #include "meskpictures.h"
 #include "twitterapi.h"
-#include "twitteritems.h"
 #include "twitterfixture.h"
+#include "twitteritems.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -110,8 +110,8 @@ private slots:
         QCOMPARE(loaded.statusUrl(QStringLiteral("alice")), m_fx->server->baseUrl() + "/alice/status/123");
 
         CTwitterLink link(m_api.get(), m_fx->db.get());
-        QVERIFY(link.create(QStringLiteral("http://a.com"), item.created, item.content, MeskProvider::Twitter, 7,
-                            item.id));
+        QVERIFY(link.create(QStringLiteral("http://a.com"), item.created, item.content, MeskProvider::Twitter,
+                            7, item.id));
         CTwitterLink again(m_api.get(), m_fx->db.get());
         QVERIFY(again.load(link.mediaItem().id));
         QCOMPARE(again.mediaItem().type, MeskItemType::Link);

@@ -106,8 +106,8 @@ private slots:
         for (int link = 0; link < 2; ++link) {
             provider.auth()->setUser(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
                                      QStringLiteral("alice"));
-            emit provider.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
-                                              QStringLiteral("alice"));
+            emit provider.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"),
+                                              QStringLiteral("123"), QStringLiteral("alice"));
         }
         QCOMPARE(activated.size(), 2);
         const QStringList expected = {QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
@@ -147,8 +147,8 @@ private slots:
             // Linked again after a restart: the stored row of the account is used again.
             CTwitterProvider restarted;
             restarted.setStorage(m_fx->db.get());
-            emit restarted.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"), QStringLiteral("123"),
-                                               QStringLiteral("alice"));
+            emit restarted.auth()->userEnabled(QStringLiteral("AT"), QStringLiteral("AS"),
+                                               QStringLiteral("123"), QStringLiteral("alice"));
             QCOMPARE(m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "123").size(), 1);
         }
 
@@ -240,7 +240,8 @@ private slots:
             sinceAtFirst = provider->sinceId();
             // Between this slice and the next, as a person would.
             if (remove)
-                QMetaObject::invokeMethod(this, [&] { provider->removeAccount(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [&] { provider->removeAccount(); }, Qt::QueuedConnection);
         });
         QSignalSpy done(provider.get(), &IMediaItemProvider::updateDone);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
@@ -270,13 +271,16 @@ private slots:
         m_fx->addStatus("1001", QStringLiteral("first"), bob());
         QVERIFY(run(*provider));
         m_fx->addStatus("1005", QStringLiteral("second"), bob());
-        m_fx->addStatus("1006", QStringLiteral("new face http://d.org"), m_fx->author("2003", QStringLiteral("dave")));
+        m_fx->addStatus("1006", QStringLiteral("new face http://d.org"),
+                        m_fx->author("2003", QStringLiteral("dave")));
         {
-            QSqlDatabase second = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blocker"));
-            second.setDatabaseName(m_fx->root.subPath(QStringLiteral("storage")) + QStringLiteral("/mindex.db"));
+            QSqlDatabase second =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blocker"));
+            second.setDatabaseName(m_fx->root.subPath(QStringLiteral("storage")) +
+                                   QStringLiteral("/mindex.db"));
             QVERIFY(second.open());
-            QVERIFY(QSqlQuery(second).exec(QStringLiteral(
-                "CREATE TRIGGER block BEFORE INSERT ON MEDIAITEMS BEGIN SELECT RAISE(ABORT, 'blocked'); END")));
+            QVERIFY(QSqlQuery(second).exec(QStringLiteral("CREATE TRIGGER block BEFORE INSERT ON MEDIAITEMS "
+                                                          "BEGIN SELECT RAISE(ABORT, 'blocked'); END")));
         }
         QSignalSpy added(provider.get(), &IMediaItemProvider::mediaItemAdded);
         QSignalSpy usersAdded(provider.get(), &IMediaItemProvider::serviceUserAdded);
@@ -321,8 +325,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(items(MeskItemType::OwnPost).size(), 1, 10000);
         QVERIFY(items(MeskItemType::OwnPost).first().mediaId.toULongLong() > 150);
         QVERIFY(run(*provider));
-        QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:", "mentions:", "friends:100", "mentions:100",
-                                                        "friends:150", "mentions:150"}));
+        QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:", "mentions:", "friends:100",
+                                                        "mentions:100", "friends:150", "mentions:150"}));
         // The account's own row got its avatar address from the reply to the post.
         QVERIFY(!m_fx->db->serviceUserByMediaId(MeskProvider::Twitter, "123").first().avatar.isEmpty());
     }

@@ -4,13 +4,13 @@
 #include "fakebrowserbackend.h"
 #include "meskhttptaskpool.h"
 #include "meskitemwidgets.h"
-#include "widgets/quorbuttons.h"
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"
 #include "twitterprovider.h"
 #include "twittersetupwidget.h"
 #include "twitterwidgets.h"
+#include "widgets/quorbuttons.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -3,11 +3,11 @@
 #include "meskhttptaskpool.h"
 #include "meskwebenginebackend.h"
 #include "meskwebwidget.h"
-#include "widgets/quorbuttons.h"
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"
 #include "twittersetupwidget.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QDir>

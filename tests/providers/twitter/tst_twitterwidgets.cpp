@@ -127,7 +127,8 @@ private slots:
         QVERIFY(shown->text().size() < 2500);
         QVERIFY(shown->text().contains(QChar(0x2026)));
         QVERIFY(!shown->text().contains(QLatin1String("href")));
-        QVERIFY2(shown->minimumSizeHint().width() < 300, qPrintable(QString::number(shown->minimumSizeHint().width())));
+        QVERIFY2(shown->minimumSizeHint().width() < 300,
+                 qPrintable(QString::number(shown->minimumSizeHint().width())));
         QCOMPARE(m_status->text(), text); // the full text stays
     }
 

@@ -7,9 +7,9 @@
 // The driver files are hard links of one library, and the dynamic loader knows a file by its inode, so
 // pinning one name pins the driver whatever name Mesa opens it by.
 
-#include <dlfcn.h>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 

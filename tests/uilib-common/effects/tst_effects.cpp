@@ -1,7 +1,7 @@
 #include "effects/colormorpher.h"
 #include "effects/fadeeffect.h"
-#include "windows/layeredwndsurface.h"
 #include "effects/pixmapbouncer.h"
+#include "windows/layeredwndsurface.h"
 
 #include <QSignalSpy>
 #include <QTest>

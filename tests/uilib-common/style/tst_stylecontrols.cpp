@@ -1,6 +1,6 @@
+#include "recordingpaintdevice.h"
 #include "style/quorcommonstyle.h"
 #include "windows/quordialogtitlebar.h"
-#include "recordingpaintdevice.h"
 
 #include <QApplication>
 #include <QLayout>

@@ -1,7 +1,7 @@
 #include "fakeshadowwindow.h"
-#include "windows/quorshadowframe.h"
 #include "shadowteststyle.h"
 #include "tempstorage.h"
+#include "windows/quorshadowframe.h"
 
 #include <QApplication>
 #include <QFontDatabase>

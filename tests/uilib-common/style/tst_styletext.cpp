@@ -1,6 +1,6 @@
 #include "paintcounter.h"
-#include "style/quorcommonstyle.h"
 #include "recordingpaintdevice.h"
+#include "style/quorcommonstyle.h"
 
 #include <QApplication>
 #include <QLinearGradient>
@@ -44,7 +44,6 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
-
 
 } // namespace
 

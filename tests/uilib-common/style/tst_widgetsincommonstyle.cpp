@@ -1,17 +1,17 @@
 // The toolkit widgets under the common style: sizes, shapes and artwork come from its images.
+#include "style/quorcommonstyle.h"
+#include "style/quorstyleoptions.h"
+#include "stylerolewidget.h"
+#include "tempstorage.h"
 #include "widgets/quoranimationwidget.h"
 #include "widgets/quorbuttons.h"
-#include "style/quorcommonstyle.h"
+#include "widgets/quorlineedit.h"
+#include "widgets/quortextedit.h"
+#include "widgets/quortextlabel.h"
 #include "windows/quordialog.h"
 #include "windows/quordialogtitlebar.h"
 #include "windows/quordraggabletitlebar.h"
-#include "widgets/quorlineedit.h"
-#include "style/quorstyleoptions.h"
 #include "windows/quorsystemmenu.h"
-#include "widgets/quortextedit.h"
-#include "widgets/quortextlabel.h"
-#include "stylerolewidget.h"
-#include "tempstorage.h"
 
 #include <QAction>
 #include <QApplication>

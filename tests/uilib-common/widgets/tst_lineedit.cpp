@@ -1,5 +1,5 @@
-#include "widgets/quorlineedit.h"
 #include "style/quorwidgetstyle.h"
+#include "widgets/quorlineedit.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

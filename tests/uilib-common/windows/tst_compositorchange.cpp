@@ -3,11 +3,11 @@
 
 #include "fakecompositor.h"
 #include "fakeshadowwindow.h"
-#include "windows/layeredwndsurface.h"
 #include "linuxshadowwindow.h"
-#include "windows/quorarrowtooltip.h"
-#include "widgets/quorcombobox.h"
 #include "style/quorcommonstyle.h"
+#include "widgets/quorcombobox.h"
+#include "windows/layeredwndsurface.h"
+#include "windows/quorarrowtooltip.h"
 #include "windows/quordialog.h"
 #include "windows/quorpopupwidget.h"
 #include "windows/quorshadowframe.h"
@@ -51,7 +51,10 @@ std::unique_ptr<QWidget> makeFloatingWindow(const QString& kind)
 class EventRecorder : public QObject
 {
 public:
-    EventRecorder(QWidget* window, QList<QRect>* shownAt) : m_shownAt(shownAt) { window->installEventFilter(this); }
+    EventRecorder(QWidget* window, QList<QRect>* shownAt) : m_shownAt(shownAt)
+    {
+        window->installEventFilter(this);
+    }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Show)

@@ -1,7 +1,7 @@
 #include "fakesystemwindow.h"
+#include "style/quorstyleoptions.h"
 #include "windows/quordialog.h"
 #include "windows/quordialogtitlebar.h"
-#include "style/quorstyleoptions.h"
 
 #include <QAction>
 #include <QApplication>

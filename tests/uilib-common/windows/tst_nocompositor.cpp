@@ -3,8 +3,8 @@
 
 #include "compositingwatch.h"
 #include "linuxshadowwindow.h"
-#include "widgets/quorcombobox.h"
 #include "style/quorcommonstyle.h"
+#include "widgets/quorcombobox.h"
 #include "windows/quordialog.h"
 #include "windows/quordialogtitlebar.h"
 #include "windows/quorpopupwidget.h"
@@ -45,7 +45,8 @@ public:
 
 QImage grabScreen(const QRect& area)
 {
-    return QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
         .toImage()
         .convertToFormat(QImage::Format_RGB32);
 }

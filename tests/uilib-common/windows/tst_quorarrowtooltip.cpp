@@ -1,8 +1,8 @@
 #include "effects/fadeeffect.h"
-#include "windows/layeredwndsurface.h"
-#include "windows/quorarrowtooltip.h"
 #include "style/quorcommonstyle.h"
 #include "style/quorstyleoptions.h"
+#include "windows/layeredwndsurface.h"
+#include "windows/quorarrowtooltip.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -107,14 +107,18 @@ private slots:
         QTest::addColumn<int>("alignment");
         QTest::addColumn<int>("shownSide");
         const int belowLeft = int(Qt::AlignLeft | Qt::AlignTop);
-        QTest::newRow("left edge, right to left") << int(Qt::LeftEdge) << true << belowLeft << int(Qt::AlignLeft);
-        QTest::newRow("left edge, left to right") << int(Qt::LeftEdge) << false << belowLeft << int(Qt::AlignLeft);
-        QTest::newRow("right edge, left to right") << int(Qt::RightEdge) << false << belowLeft << int(Qt::AlignRight);
-        QTest::newRow("right edge, right to left") << int(Qt::RightEdge) << true << belowLeft << int(Qt::AlignRight);
-        QTest::newRow("top edge, bubble above") << int(Qt::TopEdge) << false << int(Qt::AlignLeft | Qt::AlignBottom)
-                                                << int(Qt::AlignTop);
-        QTest::newRow("bottom edge, bubble below") << int(Qt::BottomEdge) << true << belowLeft
-                                                   << int(Qt::AlignBottom);
+        QTest::newRow("left edge, right to left")
+            << int(Qt::LeftEdge) << true << belowLeft << int(Qt::AlignLeft);
+        QTest::newRow("left edge, left to right")
+            << int(Qt::LeftEdge) << false << belowLeft << int(Qt::AlignLeft);
+        QTest::newRow("right edge, left to right")
+            << int(Qt::RightEdge) << false << belowLeft << int(Qt::AlignRight);
+        QTest::newRow("right edge, right to left")
+            << int(Qt::RightEdge) << true << belowLeft << int(Qt::AlignRight);
+        QTest::newRow("top edge, bubble above")
+            << int(Qt::TopEdge) << false << int(Qt::AlignLeft | Qt::AlignBottom) << int(Qt::AlignTop);
+        QTest::newRow("bottom edge, bubble below")
+            << int(Qt::BottomEdge) << true << belowLeft << int(Qt::AlignBottom);
         QTest::newRow("bottom left corner, right to left, above")
             << int(Qt::BottomEdge | Qt::LeftEdge) << true << int(Qt::AlignLeft | Qt::AlignBottom)
             << int(Qt::AlignLeft | Qt::AlignBottom);

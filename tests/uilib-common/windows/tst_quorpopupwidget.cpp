@@ -1,8 +1,8 @@
-#include "fakecompositor.h"
 #include "effects/fadeeffect.h"
-#include "windows/layeredwndsurface.h"
+#include "fakecompositor.h"
 #include "style/quorcommonstyle.h"
 #include "style/quorpainting.h"
+#include "windows/layeredwndsurface.h"
 #include "windows/quorpopupwidget.h"
 
 #include <QApplication>

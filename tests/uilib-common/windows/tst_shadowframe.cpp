@@ -1,6 +1,6 @@
 #include "fakeshadowwindow.h"
-#include "windows/quorshadowframe.h"
 #include "shadowteststyle.h"
+#include "windows/quorshadowframe.h"
 
 #include <QApplication>
 #include <QMenu>

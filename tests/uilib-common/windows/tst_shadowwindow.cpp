@@ -2,8 +2,8 @@
 
 #include "fakecompositor.h"
 #include "linuxshadowwindow.h"
-#include "windows/quorshadowframe.h"
 #include "shadowteststyle.h"
+#include "windows/quorshadowframe.h"
 
 #include <QApplication>
 #include <QTest>

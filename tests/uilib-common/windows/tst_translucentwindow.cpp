@@ -1,7 +1,7 @@
 #include "effects/fadeeffect.h"
 #include "fakecompositor.h"
-#include "windows/layeredwndsurface.h"
 #include "style/quorcommonstyle.h"
+#include "windows/layeredwndsurface.h"
 #include "windows/quorpopupwidget.h"
 #include "windows/quortooltiplabel.h"
 

@@ -2,12 +2,12 @@
 // one day per press with live items and the filter, the header, refresh and failed widgets.
 #include "fakeitemwidget.h"
 #include "feed/meskcolumnwidget.h"
-#include "mesksmallwidgets.h"
 #include "feed/meskstreamview.h"
+#include "mesksmallwidgets.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "widgets/quoranimationwidget.h"
 #include "testengine.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -242,7 +242,8 @@ void TestMeskColumn::screenshot()
                             QStringLiteral("Reading in the park, the weather is perfect"),
                             QStringLiteral("Concert tickets are sold out already")};
     for (int i = 0; i < 7; ++i)
-        stored << TestEngine::event(kProvider, TestEngine::day(i / 3).addSecs(-3600 * (i % 3)), texts.at(i % 4));
+        stored << TestEngine::event(kProvider, TestEngine::day(i / 3).addSecs(-3600 * (i % 3)),
+                                    texts.at(i % 4));
     QVERIFY(m_env->seedItems(stored));
     m_env->addProvider(kProvider, QStringLiteral("Facebook"));
     QVERIFY(m_env->init());
@@ -252,7 +253,8 @@ void TestMeskColumn::screenshot()
 
     CMeskColumnWidget column(m_env->engine(), m_env->provider(kProvider));
     column.resize(column.width(), 560);
-    SMediaItem live = TestEngine::event(kProvider, TestEngine::now().addSecs(-30), QStringLiteral("Just arrived"));
+    SMediaItem live =
+        TestEngine::event(kProvider, TestEngine::now().addSecs(-30), QStringLiteral("Just arrived"));
     live.id = 1000;
     m_env->provider(kProvider)->emitMediaItemAdded(live);
     column.show();

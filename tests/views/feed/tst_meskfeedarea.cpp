@@ -1,18 +1,18 @@
 // The feed area on the real engine (fake providers 1 "Twitter", 2 "Facebook", 3 "Flickr", fake
 // network and modem): the multi-column view, the banner and its ignore keys on the one settings
 // store, and the controller turning connectivity, modem and service signals into banners.
-#include "mainwindow/meskbottombar.h"
 #include "feed/meskcolumnwidget.h"
 #include "feed/meskfeederrorwidget.h"
 #include "feed/meskmultistreamview.h"
 #include "feed/meskservicefeedsview.h"
-#include "settings/mesksettings.h"
 #include "feed/mesksinglestreamview.h"
 #include "feed/meskstreamview.h"
+#include "mainwindow/meskbottombar.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
+#include "settings/mesksettings.h"
 #include "testengine.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QDir>
@@ -252,7 +252,9 @@ void TestMeskFeedArea::serviceErrors_data()
     QTest::addColumn<bool>("providerIcon");
 
     const QString none;
-    const auto service = [](int code) { return CMeskTexts::serviceErrorText(QStringLiteral("Facebook"), code); };
+    const auto service = [](int code) {
+        return CMeskTexts::serviceErrorText(QStringLiteral("Facebook"), code);
+    };
     QTest::newRow("0") << 2 << QList<int>{0} << true << none << false;
     QTest::newRow("1") << 2 << QList<int>{1} << true << none << false;
     QTest::newRow("3") << 2 << QList<int>{3} << true << none << false;
@@ -449,8 +451,9 @@ void TestMeskFeedArea::screenshots()
     QList<SMediaItem> items;
     for (mid_t provider : {1, 2, 3}) {
         for (int i = 0; i < 3; ++i)
-            items << TestEngine::event(provider, TestEngine::now().addSecs(-900 * (i + 1)),
-                                       QStringLiteral("Something new from service %1, item %2").arg(provider).arg(i));
+            items << TestEngine::event(
+                provider, TestEngine::now().addSecs(-900 * (i + 1)),
+                QStringLiteral("Something new from service %1, item %2").arg(provider).arg(i));
     }
     QVERIFY(m_env->seedItems(items));
     QVERIFY(start(true, 2));

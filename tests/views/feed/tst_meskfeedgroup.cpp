@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QLayout>
 #include <QLocale>
-#include <QRandomGenerator>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -96,10 +96,12 @@ void TestMeskFeedGroup::order()
     QList<QPair<int, mid_t>> expected; // (minute, id), stable-sorted newest first
     for (int i = 0; i < minutes.size(); ++i) {
         const mid_t id = i + 1;
-        group.addItemWidget(new FakeItemWidget(makeItem(2, id, kNow.addSecs(minutes[i] * 60 - 12 * 3600))), false);
+        group.addItemWidget(new FakeItemWidget(makeItem(2, id, kNow.addSecs(minutes[i] * 60 - 12 * 3600))),
+                            false);
         expected << qMakePair(minutes[i], id);
     }
-    std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     QList<mid_t> expectedIds;
     for (const auto& e : expected)
         expectedIds << e.second;
@@ -183,7 +185,8 @@ void TestMeskFeedGroup::painting()
         else
             ++gaps;
     }
-    QVERIFY2(dots > image.width() / 4 && gaps > image.width() / 4, qPrintable(QStringLiteral("%1 %2").arg(dots).arg(gaps)));
+    QVERIFY2(dots > image.width() / 4 && gaps > image.width() / 4,
+             qPrintable(QStringLiteral("%1 %2").arg(dots).arg(gaps)));
     for (int y = line + 1; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)
             QVERIFY(image.pixelColor(x, y) != QColor(0xC0, 0xC0, 0xC0));
@@ -211,8 +214,10 @@ void TestMeskFeedGroup::filter()
 {
     QWidget top;
     auto* group = new CMeskFeedGroupWidget(kNow.date(), &top);
-    CMeskFeedWidget* apple = group->addItemWidget(new FakeItemWidget(makeItem(2, 1, kNow, QStringLiteral("apple"))), false);
-    CMeskFeedWidget* banana = group->addItemWidget(new FakeItemWidget(makeItem(2, 2, kNow, QStringLiteral("banana"))), false);
+    CMeskFeedWidget* apple =
+        group->addItemWidget(new FakeItemWidget(makeItem(2, 1, kNow, QStringLiteral("apple"))), false);
+    CMeskFeedWidget* banana =
+        group->addItemWidget(new FakeItemWidget(makeItem(2, 2, kNow, QStringLiteral("banana"))), false);
     top.show();
 
     group->setFilter(QStringLiteral("zzz"));

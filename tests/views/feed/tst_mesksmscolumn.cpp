@@ -1,10 +1,10 @@
 // The text-message column on the real engine with a fake SMS engine whose signals come from a
 // worker thread: SIM reads, repeated SIM messages, messages left being sent, deleting an entry.
-#include "meskitemwidgets.h"
-#include "mesksmallwidgets.h"
 #include "feed/mesksmscolumnwidget.h"
 #include "feed/mesksmswidget.h"
 #include "feed/meskstreamview.h"
+#include "meskitemwidgets.h"
+#include "mesksmallwidgets.h"
 #include "meskuistyle.h"
 #include "testengine.h"
 
@@ -12,9 +12,9 @@
 #include <QDir>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -32,7 +32,8 @@ void fromWorker(const std::function<void()>& emitter)
 
 CMeskSmsWidget* smsWidget(const CMeskStreamView* view, mid_t id)
 {
-    CMeskFeedWidget* entry = view->feedsList() ? view->feedsList()->entry(MeskProvider::SmsColumn, id) : nullptr;
+    CMeskFeedWidget* entry =
+        view->feedsList() ? view->feedsList()->entry(MeskProvider::SmsColumn, id) : nullptr;
     return entry ? static_cast<CMeskSmsWidget*>(entry->itemWidget()) : nullptr;
 }
 
@@ -127,7 +128,8 @@ void TestMeskSmsColumn::loadsDayByDay()
 {
     QList<SSmsMessage> stored;
     for (int i = 0; i < 11; ++i)
-        stored << TestEngine::message(0, kPhone, QStringLiteral("m%1").arg(i), TestEngine::day(i < 10 ? 0 : 3));
+        stored << TestEngine::message(0, kPhone, QStringLiteral("m%1").arg(i),
+                                      TestEngine::day(i < 10 ? 0 : 3));
     stored << TestEngine::message(0, kPhone, QStringLiteral("tomorrow"), TestEngine::day(-1));
     QVERIFY(m_env->seedMessages(stored));
     QVERIFY(m_env->init());
@@ -143,7 +145,8 @@ void TestMeskSmsColumn::loadsDayByDay()
 
 void TestMeskSmsColumn::messageLeftBeingSent()
 {
-    QList<SSmsMessage> stored{TestEngine::message(1, kPhone, QStringLiteral("was sending"), TestEngine::day(2))};
+    QList<SSmsMessage> stored{
+        TestEngine::message(1, kPhone, QStringLiteral("was sending"), TestEngine::day(2))};
     QVERIFY(m_env->seedMessages(stored));
     QVERIFY(m_env->init());
     CMeskSmsColumnWidget column(m_env->engine());
@@ -185,12 +188,13 @@ void TestMeskSmsColumn::deleteFromEntry()
 void TestMeskSmsColumn::screenshot()
 {
     QList<SSmsMessage> stored{
-        TestEngine::message(0, kPhone, QStringLiteral("Are we still on for lunch? The menu is at www.example.org"),
+        TestEngine::message(0, kPhone,
+                            QStringLiteral("Are we still on for lunch? The menu is at www.example.org"),
                             TestEngine::now().addSecs(-3600)),
         TestEngine::message(2, kPhone, QStringLiteral("Yes, see you at noon by the river."),
                             TestEngine::now().addSecs(-3000)),
-        TestEngine::message(3, QStringLiteral("+4799999999"), QStringLiteral("Running ten minutes late, sorry!"),
-                            TestEngine::day(1))};
+        TestEngine::message(3, QStringLiteral("+4799999999"),
+                            QStringLiteral("Running ten minutes late, sorry!"), TestEngine::day(1))};
     QVERIFY(m_env->seedMessages(stored));
     SPhoneContact ann;
     ann.displayName = QStringLiteral("Ann Lee");

@@ -1,7 +1,7 @@
 // The text-message entry: the correspondent, escaping and links, the filter, the send outcome
 // and Resend, on the real engine with a fake SMS engine whose signals come from a worker thread.
-#include "meskitemwidgets.h"
 #include "feed/mesksmswidget.h"
+#include "meskitemwidgets.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
 #include "testengine.h"
@@ -50,8 +50,9 @@ QString looks(const CMeskSmsWidget& w)
 {
     QStringList shownParts;
     const QList<QPair<const char*, QWidget*>> parts = {
-        {"date", w.dateLabel()},         {"status", w.statusLabel()}, {"failure", w.failureLabel()},
-        {"reply", w.replyOrForwardButton()}, {"resend", w.resendButton()}, {"cancel", w.cancelButton()},
+        {"date", w.dateLabel()},       {"status", w.statusLabel()},
+        {"failure", w.failureLabel()}, {"reply", w.replyOrForwardButton()},
+        {"resend", w.resendButton()},  {"cancel", w.cancelButton()},
         {"delete", w.deleteButton()}};
     for (const auto& part : parts) {
         if (!part.second->isHidden())
@@ -129,7 +130,8 @@ void TestMeskSmsWidget::correspondent()
     m_env->contacts = contacts;
     QVERIFY(m_env->init());
 
-    CMeskSmsWidget w(TestEngine::message(type, phone, QStringLiteral("hello"), TestEngine::now()), m_env->engine());
+    CMeskSmsWidget w(TestEngine::message(type, phone, QStringLiteral("hello"), TestEngine::now()),
+                     m_env->engine());
     w.resize(360, 120);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -193,7 +195,8 @@ void TestMeskSmsWidget::filter()
 {
     m_env->contacts = {contact(QStringLiteral("Ann Lee"), kAnn, Qt::red)};
     QVERIFY(m_env->init());
-    CMeskSmsWidget w(TestEngine::message(0, kAnn, QStringLiteral("hello"), TestEngine::now()), m_env->engine());
+    CMeskSmsWidget w(TestEngine::message(0, kAnn, QStringLiteral("hello"), TestEngine::now()),
+                     m_env->engine());
     const QString plain = w.textLabel()->text();
     QVERIFY(w.applyFilter(QStringLiteral("lee"), true));
     QVERIFY(w.textLabel()->text() != plain);

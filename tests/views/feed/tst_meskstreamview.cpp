@@ -2,8 +2,8 @@
 // removed item's own mouse press), duplicate items, "More", the relabel timer and the filter.
 #include "fakeitemwidget.h"
 #include "fakeprovider.h"
-#include "mesksmallwidgets.h"
 #include "feed/meskstreamview.h"
+#include "mesksmallwidgets.h"
 #include "meskuistyle.h"
 #include "testclock.h"
 
@@ -310,7 +310,8 @@ void TestMeskStreamView::screenshot()
                             QStringLiteral("Morning coffee at the station")};
     for (int i = 0; i < 7; ++i) {
         const QDateTime created = kNow.addSecs(-qint64(i) * 9 * 3600);
-        view.addItemWidget(new FakeItemWidget(makeItem(2, i + 1, created, texts.at(i % texts.size()))), i == 0);
+        view.addItemWidget(new FakeItemWidget(makeItem(2, i + 1, created, texts.at(i % texts.size()))),
+                           i == 0);
     }
     view.showMoreAction();
     view.show();

@@ -80,9 +80,11 @@ void TestDebugLog::messageLines_data()
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("debug") << int(QtDebugMsg) << QStringLiteral("CMeskEngine: update") << QByteArray("CMeskEngine: update");
+    QTest::newRow("debug") << int(QtDebugMsg) << QStringLiteral("CMeskEngine: update")
+                           << QByteArray("CMeskEngine: update");
     QTest::newRow("warning") << int(QtWarningMsg) << QStringLiteral("a warning") << QByteArray("a warning");
-    QTest::newRow("critical, non-ASCII") << int(QtCriticalMsg) << QStringLiteral("gr\u00fc\u00df") << QByteArray("gr\xc3\xbc\xc3\x9f");
+    QTest::newRow("critical, non-ASCII")
+        << int(QtCriticalMsg) << QStringLiteral("gr\u00fc\u00df") << QByteArray("gr\xc3\xbc\xc3\x9f");
 }
 
 void TestDebugLog::messageLines()
@@ -100,16 +102,23 @@ void TestDebugLog::messageLines()
     QVERIFY(installDebugLog(fileName));
     const QDateTime before = QDateTime::currentDateTime();
     switch (type) {
-    case QtDebugMsg: qDebug().noquote() << message; break;
-    case QtWarningMsg: qWarning().noquote() << message; break;
-    default: qCritical().noquote() << message; break;
+    case QtDebugMsg:
+        qDebug().noquote() << message;
+        break;
+    case QtWarningMsg:
+        qWarning().noquote() << message;
+        break;
+    default:
+        qCritical().noquote() << message;
+        break;
     }
     const QDateTime after = QDateTime::currentDateTime();
     qInstallMessageHandler(m_testHandler);
 
     const QList<QByteArray> lines = logLines(readLog(fileName));
     QCOMPARE(lines.size(), 2);
-    QVERIFY2(lines.at(0).contains("*** Log started: ") && lines.at(0).endsWith("***\r\n"), lines.at(0).constData());
+    QVERIFY2(lines.at(0).contains("*** Log started: ") && lines.at(0).endsWith("***\r\n"),
+             lines.at(0).constData());
     const QRegularExpression shape(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d .*\\r\\n$"));
     QVERIFY2(shape.match(QString::fromUtf8(lines.at(1))).hasMatch(), lines.at(1).constData());
     QCOMPARE(lines.at(1).mid(18), bytes + "\r\n");
@@ -147,7 +156,8 @@ void TestDebugLog::threadsWriteWholeLines()
 
     const QList<QByteArray> lines = logLines(readLog(fileName));
     QCOMPARE(lines.size(), threadCount * messageCount + 1);
-    const QRegularExpression shape(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d ([^\\r\\n]*)\\r\\n$"));
+    const QRegularExpression shape(
+        QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d ([^\\r\\n]*)\\r\\n$"));
     QSet<QString> seen;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QRegularExpressionMatch match = shape.match(QString::fromUtf8(lines.at(i)));

@@ -5,37 +5,35 @@
 #include "fakeitemwidget.h"
 #include "fakemediaitems.h"
 #include "fakepowerevents.h"
+#include "feed/meskfeederrorwidget.h"
+#include "feed/meskmultistreamview.h"
+#include "feed/meskservicefeedsview.h"
 #include "imediaposting.h"
 #include "mainwindow/meskbottombar.h"
 #include "mainwindow/meskdebugtools.h"
-#include "media/meskdeepdiveview.h"
-#include "feed/meskfeederrorwidget.h"
-#include "meskitemwidgets.h"
 #include "mainwindow/meskmaintitlebar.h"
 #include "mainwindow/meskmainwindow.h"
+#include "mainwindow/mesktoolbar.h"
+#include "mainwindow/meskwelcomeview.h"
+#include "media/meskdeepdiveview.h"
+#include "meskitemwidgets.h"
 #include "meskmessagebox.h"
-#include "feed/meskmultistreamview.h"
-#include "post/meskpostsmswidget.h"
-#include "post/meskpostupdatewidget.h"
-#include "feed/meskservicefeedsview.h"
-#include "settings/mesksettings.h"
-#include "settings/mesksettingswidget.h"
 #include "mesksmallwidgets.h"
 #include "meskthumbnailwidget.h"
-#include "mainwindow/mesktoolbar.h"
 #include "meskuistyle.h"
-#include "mainwindow/meskwelcomeview.h"
-#include "widgets/quorbuttons.h"
+#include "post/meskpostsmswidget.h"
+#include "post/meskpostupdatewidget.h"
+#include "settings/mesksettings.h"
+#include "settings/mesksettingswidget.h"
 #include "style/quorimages.h"
-#include "widgets/quoroptiongroup.h"
 #include "testengine.h"
+#include "widgets/quorbuttons.h"
+#include "widgets/quoroptiongroup.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QToolButton>
-#include <QUrl>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -45,12 +43,17 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QUrl>
 
 #include <memory>
 
 namespace {
 
-QSettings store() { return QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk")); }
+QSettings store()
+{
+    return QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"));
+}
 
 QPushButton* button(QWidget* parent, const QString& text)
 {
@@ -171,7 +174,8 @@ void TestMeskMainWindow::firstRunAndDebugTools()
         // Centred to the pixel (an odd size leaves half a pixel).
         const QPointF offset =
             QRectF(window->geometry()).center() - QRectF(window->screen()->availableGeometry()).center();
-        QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5, qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
+        QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5,
+                 qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
         return;
     }
 
@@ -498,7 +502,8 @@ void TestMeskMainWindow::welcomePictureSurvivesEmptySize()
     const QPixmap original = QuorImages::pixmap(QStringLiteral(":/meskstyle/images/welcomescreen.png"));
     QVERIFY(!original.isNull());
     const qreal ratio = original.devicePixelRatio();
-    QPixmap expected = original.scaled(QSize(368, 600) * ratio, Qt::KeepAspectRatioByExpanding, Qt::FastTransformation);
+    QPixmap expected =
+        original.scaled(QSize(368, 600) * ratio, Qt::KeepAspectRatioByExpanding, Qt::FastTransformation);
     expected.setDevicePixelRatio(ratio);
     QPixmap reference(QSize(368, 600) * ratio);
     reference.setDevicePixelRatio(ratio);
@@ -508,7 +513,8 @@ void TestMeskMainWindow::welcomePictureSurvivesEmptySize()
         p.drawPixmap(0, 0, expected);
     }
     const QImage grabbed = view->grab(QRect(0, 0, 25, 600)).toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage wanted = reference.copy(QRect(QPoint(0, 0), QSize(25, 600) * ratio)).toImage()
+    const QImage wanted = reference.copy(QRect(QPoint(0, 0), QSize(25, 600) * ratio))
+                              .toImage()
                               .convertToFormat(QImage::Format_RGB32);
     QCOMPARE(grabbed.size(), wanted.size());
     QCOMPARE(grabbed, wanted);
@@ -716,13 +722,16 @@ void TestMeskMainWindow::screenshots()
         const mid_t id = i == 0 ? 2 : 1;
         m_env->addProvider(id, i == 0 ? QStringLiteral("Facebook") : QStringLiteral("Twitter"));
         for (int n = 0; n < 3; ++n)
-            items << TestEngine::event(id, TestEngine::day(n), QStringLiteral("Item %1 of the feed").arg(n + 1));
+            items << TestEngine::event(id, TestEngine::day(n),
+                                       QStringLiteral("Item %1 of the feed").arg(n + 1));
     }
     QVERIFY(m_env->seedItems(items));
     m_env->sms = providers != 1;
     if (providers == 2) {
-        QList<SSmsMessage> messages{TestEngine::message(1, QStringLiteral("+358401234567"), QStringLiteral("Hello"), TestEngine::day(0)),
-                                    TestEngine::message(2, QStringLiteral("+358401234567"), QStringLiteral("Hi"), TestEngine::day(0))};
+        QList<SSmsMessage> messages{TestEngine::message(1, QStringLiteral("+358401234567"),
+                                                        QStringLiteral("Hello"), TestEngine::day(0)),
+                                    TestEngine::message(2, QStringLiteral("+358401234567"),
+                                                        QStringLiteral("Hi"), TestEngine::day(0))};
         QVERIFY(m_env->seedMessages(messages));
     }
     store().setValue(CMeskSettings::keyName(16), providers == 0);

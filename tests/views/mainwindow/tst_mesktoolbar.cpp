@@ -1,8 +1,8 @@
 // The main toolbar: posting buttons, the View button's two forms and the filter box.
 
+#include "mainwindow/mesktoolbar.h"
 #include "meskitemwidgets.h"
 #include "mesksmallwidgets.h"
-#include "mainwindow/mesktoolbar.h"
 #include "meskuistyle.h"
 
 #include <QAction>

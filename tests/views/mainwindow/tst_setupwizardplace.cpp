@@ -11,12 +11,12 @@
 #include "localhttpserver.h"
 #include "mainwindow/meskmainwindow.h"
 #include "meskservicesetupwidget.h"
-#include "settings/mesksettings.h"
 #include "meskuistyle.h"
 #include "meskwebenginebackend.h"
 #include "meskwebwidget.h"
-#include "windows/quorshadowframe.h"
+#include "settings/mesksettings.h"
 #include "testengine.h"
+#include "windows/quorshadowframe.h"
 
 #include <QApplication>
 #include <QDir>

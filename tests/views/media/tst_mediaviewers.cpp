@@ -2,15 +2,15 @@
 #include "fakevideoplayer.h"
 #include "localhttpserver.h"
 #include "media/meskdeepdiveerrorwidget.h"
+#include "media/meskmediaviewer.h"
+#include "media/meskvideoviewer.h"
 #include "meskhttpmethod.h"
 #include "meskhttptaskpool.h"
-#include "media/meskmediaviewer.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
-#include "media/meskvideoviewer.h"
+#include "testclock.h"
 #include "widgets/quoranimationwidget.h"
 #include "widgets/quorbuttons.h"
-#include "testclock.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -64,8 +64,7 @@ bool showsOutside(const QImage& grab, const QRect& except, QColor colour)
     return false;
 }
 
-template<typename Viewer>
-void showAt800x600(Viewer& viewer)
+template <typename Viewer> void showAt800x600(Viewer& viewer)
 {
     viewer.resize(800, 600);
     viewer.show();
@@ -242,8 +241,10 @@ void TestMediaViewers::imageDownload_data()
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("title");
     QTest::newRow("png") << "png" << QString();
-    QTest::newRow("junk") << "junk" << "Image corrupted";
-    QTest::newRow("failed") << "failed" << "Image download failed";
+    QTest::newRow("junk") << "junk"
+                          << "Image corrupted";
+    QTest::newRow("failed") << "failed"
+                            << "Image download failed";
 }
 
 void TestMediaViewers::imageDownload()
@@ -343,8 +344,9 @@ void TestMediaViewers::downloadChain()
 {
     QFETCH(int, status);
     LocalHttpServer server;
-    TestHttpReply reply = status == 200 ? TestHttpReply::ok(pngBytes(solidImage({60, 40}, Qt::green)), "image/png")
-                                        : TestHttpReply::withStatus(404, "Not Found", "<html>gone</html>");
+    TestHttpReply reply = status == 200
+                              ? TestHttpReply::ok(pngBytes(solidImage({60, 40}, Qt::green)), "image/png")
+                              : TestHttpReply::withStatus(404, "Not Found", "<html>gone</html>");
     server.enqueue(reply);
 
     HttpImageItem item(server.url(QStringLiteral("/photo.png")));
@@ -422,13 +424,19 @@ void TestMediaViewers::infoCaption_data()
     const QString a100(100, QLatin1Char('a'));
     QTest::newRow("101 cut") << a100 + QLatin1Char('a') << "Ann"
                              << "<b>" + a100 + "...</b> by <b>Ann</b>";
-    QTest::newRow("100 whole") << a100 << "Ann" << "<b>" + a100 + "</b> by <b>Ann</b>";
-    QTest::newRow("escaped") << "<i>x</i>" << "A&B" << "<b>&lt;i&gt;x&lt;/i&gt;</b> by <b>A&amp;B</b>";
-    QTest::newRow("cut before escaping") << QString(99, QLatin1Char('a')) + "&<" << "Ann"
-                                         << "<b>" + QString(99, QLatin1Char('a')) + "&amp;...</b> by <b>Ann</b>";
+    QTest::newRow("100 whole") << a100 << "Ann"
+                               << "<b>" + a100 + "</b> by <b>Ann</b>";
+    QTest::newRow("escaped") << "<i>x</i>"
+                             << "A&B"
+                             << "<b>&lt;i&gt;x&lt;/i&gt;</b> by <b>A&amp;B</b>";
+    QTest::newRow("cut before escaping")
+        << QString(99, QLatin1Char('a')) + "&<"
+        << "Ann"
+        << "<b>" + QString(99, QLatin1Char('a')) + "&amp;...</b> by <b>Ann</b>";
     const QString smiley = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
-    QTest::newRow("surrogate pair kept whole") << QString(99, QLatin1Char('a')) + smiley << "Ann"
-                                               << "<b>" + QString(99, QLatin1Char('a')) + "...</b> by <b>Ann</b>";
+    QTest::newRow("surrogate pair kept whole")
+        << QString(99, QLatin1Char('a')) + smiley << "Ann"
+        << "<b>" + QString(99, QLatin1Char('a')) + "...</b> by <b>Ann</b>";
     QTest::newRow("no author") << "caption" << QString() << "<b>caption</b>";
 }
 

@@ -5,11 +5,11 @@
 #include "fakevideoplayer.h"
 #include "media/meskdeepdiveview.h"
 #include "media/meskmediaviewer.h"
-#include "settings/mesksettings.h"
 #include "media/meskthumbnailstrip.h"
 #include "meskuistyle.h"
-#include "widgets/quorbuttons.h"
+#include "settings/mesksettings.h"
 #include "testengine.h"
+#include "widgets/quorbuttons.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -25,7 +25,12 @@ namespace {
 
 constexpr mid_t kProvider = 2;
 
-enum Content { NoMedia, OnlyOwn, Media };
+enum Content
+{
+    NoMedia,
+    OnlyOwn,
+    Media
+};
 
 } // namespace
 
@@ -149,15 +154,20 @@ void TestMeskDeepDiveView::firstPage_data()
     QTest::addColumn<bool>("key9");
     QTest::addColumn<int>("page");
 
-    QTest::newRow("nothing stored, offline") << int(NoMedia) << false << 1 << false << false
-                                             << int(CMeskDeepDiveView::NoContentPage);
-    QTest::newRow("only own, over 3G") << int(OnlyOwn) << true << 3 << false << false
-                                       << int(CMeskDeepDiveView::NoContentPage);
-    QTest::newRow("offline") << int(Media) << false << 1 << false << false << int(CMeskDeepDiveView::NoNetworkPage);
-    QTest::newRow("offline, key 8") << int(Media) << false << 3 << true << false << int(CMeskDeepDiveView::ContentPage);
-    QTest::newRow("3G") << int(Media) << true << 3 << false << false << int(CMeskDeepDiveView::CellWarningPage);
-    QTest::newRow("3G, key 9") << int(Media) << true << 3 << false << true << int(CMeskDeepDiveView::ContentPage);
-    QTest::newRow("wired") << int(Media) << true << 1 << false << false << int(CMeskDeepDiveView::ContentPage);
+    QTest::newRow("nothing stored, offline")
+        << int(NoMedia) << false << 1 << false << false << int(CMeskDeepDiveView::NoContentPage);
+    QTest::newRow("only own, over 3G")
+        << int(OnlyOwn) << true << 3 << false << false << int(CMeskDeepDiveView::NoContentPage);
+    QTest::newRow("offline") << int(Media) << false << 1 << false << false
+                             << int(CMeskDeepDiveView::NoNetworkPage);
+    QTest::newRow("offline, key 8") << int(Media) << false << 3 << true << false
+                                    << int(CMeskDeepDiveView::ContentPage);
+    QTest::newRow("3G") << int(Media) << true << 3 << false << false
+                        << int(CMeskDeepDiveView::CellWarningPage);
+    QTest::newRow("3G, key 9") << int(Media) << true << 3 << false << true
+                               << int(CMeskDeepDiveView::ContentPage);
+    QTest::newRow("wired") << int(Media) << true << 1 << false << false
+                           << int(CMeskDeepDiveView::ContentPage);
 }
 
 void TestMeskDeepDiveView::firstPage()
@@ -219,7 +229,8 @@ void TestMeskDeepDiveView::warningSlots()
 
     setUp({{10, 0}, {11, 2}}, cellWarning, 3);
     CMeskDeepDiveView view(m_env->engine(), m_settings.get());
-    QCOMPARE(int(view.page()), int(cellWarning ? CMeskDeepDiveView::CellWarningPage : CMeskDeepDiveView::NoNetworkPage));
+    QCOMPARE(int(view.page()),
+             int(cellWarning ? CMeskDeepDiveView::CellWarningPage : CMeskDeepDiveView::NoNetworkPage));
     if (!cellWarning) {
         // Online over mobile broadband by now: the 3G warning is not shown after this one.
         m_env->network()->setOnline(true);
@@ -328,7 +339,8 @@ void TestMeskDeepDiveView::screenshot()
         CMeskDeepDiveView view(m_env->engine(), m_settings.get());
         QImage shot;
         // TST_SHOW_MS keeps each page up longer, for a look at the whole display.
-        const int showMs = qEnvironmentVariableIsSet("TST_SHOW_MS") ? qEnvironmentVariableIntValue("TST_SHOW_MS") : 500;
+        const int showMs =
+            qEnvironmentVariableIsSet("TST_SHOW_MS") ? qEnvironmentVariableIntValue("TST_SHOW_MS") : 500;
         QTimer::singleShot(300, view.strip(), [&] { emit view.strip()->rightButton()->clicked(); });
         QTimer::singleShot(showMs, &view, [&] {
             shot = view.grab().toImage();
@@ -336,7 +348,8 @@ void TestMeskDeepDiveView::screenshot()
         });
         view.exec();
         QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR));
-        QVERIFY(shot.save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/deepdive-%1.png").arg(cell ? "3g" : "content")));
+        QVERIFY(
+            shot.save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/deepdive-%1.png").arg(cell ? "3g" : "content")));
         cleanup();
     }
 }

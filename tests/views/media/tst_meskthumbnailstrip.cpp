@@ -1,10 +1,10 @@
 // The media browser's thumbnail strip: building to the width, paging, moving the current mark,
 // the thumbnails' pictures and their tooltip bubbles.
 
+#include "effects/fadeeffect.h"
 #include "fakemediaitems.h"
 #include "media/meskthumbnailstrip.h"
 #include "meskuistyle.h"
-#include "effects/fadeeffect.h"
 #include "windows/quorarrowtooltip.h"
 
 #include <QApplication>
@@ -292,7 +292,7 @@ void TestMeskThumbnailStrip::thumbnailPicture()
     thumbnail.setObject(&missing, nullptr, 1);
     QCOMPARE(missing.thumbnailLoads, 1);
     QCOMPARE(thumbnail.pictureRect(), QRect(3, 21, 72, 36)); // the old picture stays
-    emit onDisk.thumbnailDownloadDone(); // disconnected: changes nothing
+    emit onDisk.thumbnailDownloadDone();                     // disconnected: changes nothing
     writePng(missing.thumbnail, QSize(40, 60));
     emit missing.thumbnailDownloadDone();
     QCOMPARE(thumbnail.pictureRect(), QRect(19, 9, 40, 60));

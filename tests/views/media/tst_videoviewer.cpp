@@ -1,8 +1,8 @@
 #include "fakemediaitems.h"
 #include "fakevideoplayer.h"
 #include "media/meskdeepdiveerrorwidget.h"
-#include "meskuistyle.h"
 #include "media/meskvideoviewer.h"
+#include "meskuistyle.h"
 #include "widgets/quoranimationwidget.h"
 #include "widgets/quorbuttons.h"
 
@@ -159,13 +159,17 @@ void TestVideoViewer::flash()
 
 void TestVideoViewer::localFile_data()
 {
-    QTest::addColumn<QString>("state"); // on disk, empty path, missing
+    QTest::addColumn<QString>("state");   // on disk, empty path, missing
     QTest::addColumn<QString>("outcome"); // done, failed
     QTest::newRow("on disk") << "disk" << QString();
-    QTest::newRow("empty path, done") << "empty" << "done";
-    QTest::newRow("missing, done") << "missing" << "done";
-    QTest::newRow("missing, failed") << "missing" << "failed";
-    QTest::newRow("missing, done without a file") << "missing" << "done, no file";
+    QTest::newRow("empty path, done") << "empty"
+                                      << "done";
+    QTest::newRow("missing, done") << "missing"
+                                   << "done";
+    QTest::newRow("missing, failed") << "missing"
+                                     << "failed";
+    QTest::newRow("missing, done without a file") << "missing"
+                                                  << "done, no file";
 }
 
 void TestVideoViewer::localFile()

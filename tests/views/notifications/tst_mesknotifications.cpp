@@ -2,10 +2,10 @@
 // texts, one toast at a time, live settings, the toast's lifetime and, on X, the focus.
 #include "fakemediaitems.h"
 #include "mesknotification.h"
-#include "notifications/mesknotifications.h"
-#include "settings/mesksettings.h"
-#include "notifications/mesksound.h"
 #include "meskuistyle.h"
+#include "notifications/mesknotifications.h"
+#include "notifications/mesksound.h"
+#include "settings/mesksettings.h"
 #include "style/quorimages.h"
 #include "testengine.h"
 

@@ -3,15 +3,15 @@
 #include "fakecompositor.h"
 #include "fakeprovider.h"
 #include "fakeshadowwindow.h"
-#include "post/meskpostsmswidget.h"
-#include "post/meskpostupdatewidget.h"
 #include "meskprovidermanager.h"
 #include "meskshadow.h"
 #include "mesktextedit.h"
 #include "meskuistyle.h"
 #include "meskupdatemanager.h"
-#include "widgets/quoranimationwidget.h"
+#include "post/meskpostsmswidget.h"
+#include "post/meskpostupdatewidget.h"
 #include "testengine.h"
+#include "widgets/quoranimationwidget.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,8 +47,14 @@ struct UpdateEnv
     }
 };
 
-QPushButton* sendButton(QWidget* w) { return w->findChild<QPushButton*>(QStringLiteral("sendButton")); }
-QLabel* label(QWidget* w, const char* name) { return w->findChild<QLabel*>(QLatin1String(name)); }
+QPushButton* sendButton(QWidget* w)
+{
+    return w->findChild<QPushButton*>(QStringLiteral("sendButton"));
+}
+QLabel* label(QWidget* w, const char* name)
+{
+    return w->findChild<QLabel*>(QLatin1String(name));
+}
 
 // The editor's message in place of the text edit, or empty.
 QString editorMessage(CMeskPostUpdateWidget* w)
@@ -71,8 +77,8 @@ bool looksBusy(CMeskPostUpdateWidget* w)
 {
     const bool busy = !label(w, "statusLabel")->isHidden();
     auto* animation = w->findChild<CQuorAnimationWidget*>();
-    return busy && !animation->isHidden() && !w->findChild<CMeskTextEditWidget*>()->isEnabled()
-           && !sendButton(w)->isEnabled();
+    return busy && !animation->isHidden() && !w->findChild<CMeskTextEditWidget*>()->isEnabled() &&
+           !sendButton(w)->isEnabled();
 }
 
 QString shownError(QWidget* w)
@@ -104,7 +110,10 @@ SPhoneContact contact(const QString& display, const QString& nick, const QString
 }
 
 QStringList gLog;
-void collect(QtMsgType, const QMessageLogContext&, const QString& text) { gLog << text; }
+void collect(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    gLog << text;
+}
 
 } // namespace
 
@@ -153,15 +162,20 @@ void TestMeskPostDialogs::refresh_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("send");
     QTest::addColumn<QString>("buttons");
-    const QString none = QStringLiteral("There are no activated services, please activate at least one in settings");
+    const QString none =
+        QStringLiteral("There are no activated services, please activate at least one in settings");
     const QString select = QStringLiteral("Please select at least one service");
     QTest::newRow("none activated") << false << false << true << "hi" << none << false << "";
     QTest::newRow("unchecked") << true << false << false << "hi" << select << false << "Twitter";
-    QTest::newRow("empty") << true << false << true << "" << "" << false << "Twitter";
-    QTest::newRow("text") << true << false << true << "hi" << "" << true << "Twitter";
-    QTest::newRow("both") << true << true << true << "hi" << "" << true << "Twitter Facebook";
+    QTest::newRow("empty") << true << false << true << ""
+                           << "" << false << "Twitter";
+    QTest::newRow("text") << true << false << true << "hi"
+                          << "" << true << "Twitter";
+    QTest::newRow("both") << true << true << true << "hi"
+                          << "" << true << "Twitter Facebook";
     // Facebook is not activated but still selected: it does not count as a choice.
-    QTest::newRow("activated selections only") << true << false << false << "hi" << select << false << "Twitter";
+    QTest::newRow("activated selections only")
+        << true << false << false << "hi" << select << false << "Twitter";
 }
 
 void TestMeskPostDialogs::refresh()
@@ -307,11 +321,13 @@ void TestMeskPostDialogs::shape()
         QList<FakeShadowWindow*> shadows = shadowsOf(w);
         QCOMPARE(shadows.size(), 2);
         QCOMPARE(shadows.at(0)->geometry(), QRect(0, 0, tabW, tabH).translated(origin).marginsAdded(grown));
-        QCOMPARE(shadows.at(1)->geometry(), QRect(0, tabH, 340, 300 - tabH).translated(origin).marginsAdded(grown));
+        QCOMPARE(shadows.at(1)->geometry(),
+                 QRect(0, tabH, 340, 300 - tabH).translated(origin).marginsAdded(grown));
         w->resize(340, 200);
         shadows = shadowsOf(w);
         QCOMPARE(shadows.size(), 2);
-        QCOMPARE(shadows.at(1)->geometry(), QRect(0, tabH, 340, 200 - tabH).translated(origin).marginsAdded(grown));
+        QCOMPARE(shadows.at(1)->geometry(),
+                 QRect(0, tabH, 340, 200 - tabH).translated(origin).marginsAdded(grown));
         w->hide();
     }
 }
@@ -375,7 +391,8 @@ void TestMeskPostDialogs::contacts()
     const QList<SPhoneContact> list{
         contact(QStringLiteral("Zed"), {}, {}, {}, {QStringLiteral("+111"), QStringLiteral("  ")}),
         contact(QStringLiteral(" "), QStringLiteral("Bo"), {}, {}, {QStringLiteral("222")}),
-        contact({}, {}, QStringLiteral("Ann"), QStringLiteral("Lee"), {QStringLiteral("333"), QStringLiteral("444")}),
+        contact({}, {}, QStringLiteral("Ann"), QStringLiteral("Lee"),
+                {QStringLiteral("333"), QStringLiteral("444")}),
         contact({}, {}, {}, QStringLiteral("Kay"), {QStringLiteral("666")}),
         contact({}, {}, {}, {}, {QStringLiteral("555")})};
     auto env = smsEnv(list);
@@ -388,12 +405,14 @@ void TestMeskPostDialogs::contacts()
     QStringList labels;
     for (int i = 0; i < box->count(); ++i)
         labels << box->itemText(i);
-    QCOMPARE(labels, (QStringList{"Bo (222)", "555", "Ann Lee (333)", "Ann Lee (444)", "Kay (666)", "Zed (+111)"}));
+    QCOMPARE(labels,
+             (QStringList{"Bo (222)", "555", "Ann Lee (333)", "Ann Lee (444)", "Kay (666)", "Zed (+111)"}));
     QCOMPARE(box->itemData(5, Qt::UserRole).toString(), QStringLiteral("+111"));
     QCOMPARE(box->currentIndex(), -1);
     QVERIFY(!gLog.isEmpty());
     for (const QString& line : std::as_const(gLog)) {
-        for (const char* secret : {"Zed", "Bo", "Ann", "Lee", "Kay", "111", "222", "333", "444", "555", "666"})
+        for (const char* secret :
+             {"Zed", "Bo", "Ann", "Lee", "Kay", "111", "222", "333", "444", "555", "666"})
             QVERIFY2(!line.contains(QLatin1String(secret)), qPrintable(line));
     }
     delete w;
@@ -402,22 +421,32 @@ void TestMeskPostDialogs::contacts()
     CMeskPostSmsWidget none(empty->engine(), nullptr);
     auto* emptyBox = none.findChild<CMeskSmsContactCombo*>();
     QCOMPARE(emptyBox->count(), 0);
-    QCOMPARE(emptyBox->toolTip(), QStringLiteral("Synchronize your mobile with Velto Quor Suite to see your phonebook"));
+    QCOMPARE(emptyBox->toolTip(),
+             QStringLiteral("Synchronize your mobile with Velto Quor Suite to see your phonebook"));
 }
 
 void TestMeskPostDialogs::numberCheck_data()
 {
     QTest::addColumn<QString>("recipient");
     QTest::addColumn<QString>("sent"); // empty: refused
-    QTest::newRow("blanks and dashes") << "+45 12-34 56 78" << "+4512345678";
-    QTest::newRow("three") << "123" << "123";
-    QTest::newRow("twenty") << "12345678901234567890" << "12345678901234567890";
-    QTest::newRow("two") << "12" << "";
-    QTest::newRow("twenty-one") << "123456789012345678901" << "";
-    QTest::newRow("brackets") << "(123)456" << "";
-    QTest::newRow("dot") << "1.234" << "";
-    QTest::newRow("letters") << "abc" << "";
-    QTest::newRow("inner plus") << "12+345" << "";
+    QTest::newRow("blanks and dashes") << "+45 12-34 56 78"
+                                       << "+4512345678";
+    QTest::newRow("three") << "123"
+                           << "123";
+    QTest::newRow("twenty") << "12345678901234567890"
+                            << "12345678901234567890";
+    QTest::newRow("two") << "12"
+                         << "";
+    QTest::newRow("twenty-one") << "123456789012345678901"
+                                << "";
+    QTest::newRow("brackets") << "(123)456"
+                              << "";
+    QTest::newRow("dot") << "1.234"
+                         << "";
+    QTest::newRow("letters") << "abc"
+                             << "";
+    QTest::newRow("inner plus") << "12+345"
+                                << "";
     QTest::newRow("arabic-indic") << QString::fromUtf8("٣٤٥") << "";
     QTest::newRow("full-width") << QString::fromUtf8("１２３") << "";
 }

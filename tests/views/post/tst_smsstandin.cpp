@@ -3,15 +3,15 @@
 // message in the column, a message sent to a sample contact and its answer. Writes screenshots.
 #include "fakemodemmanager.h"
 #include "fakenetworkbackend.h"
+#include "feed/mesksmscolumnwidget.h"
+#include "feed/mesksmswidget.h"
 #include "imeskmodembackend.h"
 #include "meskengine.h"
 #include "mesknetworkbackends.h"
-#include "post/meskpostsmswidget.h"
 #include "meskprovidermanager.h"
-#include "feed/mesksmscolumnwidget.h"
 #include "mesksmsfactories.h"
-#include "feed/mesksmswidget.h"
 #include "meskuistyle.h"
+#include "post/meskpostsmswidget.h"
 #include "tempstorage.h"
 
 #include <QApplication>

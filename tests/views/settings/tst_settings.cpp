@@ -118,7 +118,8 @@ void TestSettings::defaults_data()
     QVERIFY(screen);
     QTest::newRow("0") << 0 << "LaunchAtStratup" << QVariant(false);
     QTest::newRow("2") << 2 << "HistoryPeriod" << QVariant(2);
-    QTest::newRow("5 from the screen") << 5 << "MainWindowPos" << QVariant(QPoint(screen->geometry().width() - 400, 100));
+    QTest::newRow("5 from the screen")
+        << 5 << "MainWindowPos" << QVariant(QPoint(screen->geometry().width() - 400, 100));
     QTest::newRow("6 from the style") << 6 << "MainWindowHeight" << QVariant(500);
     QTest::newRow("7") << 7 << "MainColumnMode" << QVariant(0);
     QTest::newRow("13 empty text") << 13 << "ShowNewFeedsUsers" << QVariant(QString(QLatin1String("")));
@@ -160,7 +161,8 @@ void TestSettings::pendingKeys()
     settings.setValue(13, QStringLiteral("7"));
     settings.save();
     QCOMPARE(keysOf(changed), (QStringList{"1", "10", "13"}));
-    QMap<QString, QString> expected{{"PlaySounds", "true"}, {"ShowNewMessages", "false"}, {"ShowNewFeedsUsers", "7"}};
+    QMap<QString, QString> expected{
+        {"PlaySounds", "true"}, {"ShowNewMessages", "false"}, {"ShowNewFeedsUsers", "7"}};
     QCOMPARE(fileValues(*m_root), expected);
     // Still pending: the next save announces them again.
     changed.clear();
@@ -218,9 +220,11 @@ void TestSettings::autostartThroughStore_data()
     QTest::addColumn<QStringList>("expected"); // calls the save (or the commit) made
     QTest::newRow("true") << QVariant(true) << false << true << QStringList{enableCall()};
     QTest::newRow("false") << QVariant(false) << false << true << QStringList{"disable"};
-    QTest::newRow("other text") << QVariant(QStringLiteral("maybe")) << false << true << QStringList{"disable"};
+    QTest::newRow("other text") << QVariant(QStringLiteral("maybe")) << false << true
+                                << QStringList{"disable"};
     QTest::newRow("never set") << QVariant() << false << true << QStringList();
-    QTest::newRow("stored true, save of key 2") << QVariant(true) << true << true << QStringList{enableCall()};
+    QTest::newRow("stored true, save of key 2")
+        << QVariant(true) << true << true << QStringList{enableCall()};
     QTest::newRow("stored false, save of key 2") << QVariant(false) << true << true << QStringList{"disable"};
     QTest::newRow("commit of key 0") << QVariant(true) << true << false << QStringList();
 }
