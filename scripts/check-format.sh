@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Fails when a C++ file of the repository is not formatted by .clang-format. The version is pinned:
+# another clang-format formats differently. ./scripts/check-format.sh --fix formats them instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+formatter=clang-format-14
+if ! command -v "$formatter" >/dev/null 2>&1; then
+  echo "check-format: $formatter is missing (./scripts/install-deps.sh installs it)" >&2
+  exit 1
+fi
+
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if [[ "${1:-}" == "--fix" ]]; then
+  "$formatter" -i "${files[@]}"
+  exit 0
+fi
+if ! "$formatter" --dry-run --Werror "${files[@]}" 2>/tmp/check-format.$$; then
+  grep -o '^[^:]*\.\(cpp\|h\):' /tmp/check-format.$$ | sort -u | sed 's/:$//; s/^/check-format: not formatted: /' >&2
+  rm -f /tmp/check-format.$$
+  echo "check-format: run ./scripts/check-format.sh --fix" >&2
+  exit 1
+fi
+rm -f /tmp/check-format.$$
