@@ -24,8 +24,8 @@ public:
     ~CFlickrProvider() override;
 
     // The application's key and shared secret.
-    static QString apiKey() { return QStringLiteral("8d27e4b1c9f05a36e2d7b4190c5fa8e3"); }
-    static QString sharedSecret() { return QStringLiteral("c4e81a9d27b5f063"); }
+    static QString apiKey() { return QStringLiteral(LUMESK_FLICKR_API_KEY); }
+    static QString sharedSecret() { return QStringLiteral(LUMESK_FLICKR_SHARED_SECRET); }
 
     mid_t providerId() const override;
     QString name() const override;

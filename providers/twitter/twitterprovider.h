@@ -51,8 +51,8 @@ class CTwitterProvider : public IMediaItemProvider
     Q_OBJECT
 public:
     // The application's consumer pair.
-    static constexpr const char* ConsumerKey = "Qm7TzK2pLw9XvR4nBc8Hd";
-    static constexpr const char* ConsumerSecret = "Zt6Wq3Ny8Ls1Hf5Kd0Xp7Vc2Rm9Gb4Jw6Tn1Qe8Ua";
+    static constexpr const char* ConsumerKey = LUMESK_TWITTER_CONSUMER_KEY;
+    static constexpr const char* ConsumerSecret = LUMESK_TWITTER_CONSUMER_SECRET;
 
     enum TUpdateTask
     {

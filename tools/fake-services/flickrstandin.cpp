@@ -29,6 +29,8 @@ FakeFlickrService::Photo makePhoto(int id, const QString& owner, const QString& 
 
 FlickrStandIn::FlickrStandIn()
 {
+    m_service.setCredentials(QStringLiteral(LUMESK_FLICKR_API_KEY),
+                             QStringLiteral(LUMESK_FLICKR_SHARED_SECRET));
     m_service.clearStore();
     m_service.addUser({FakeFlickrService::defaultUserId(), FakeFlickrService::defaultUserName(),
                        QStringLiteral("Bob Example"), QStringLiteral("1234"), QStringLiteral("1"), false});

@@ -74,6 +74,8 @@ TwitterStandIn::~TwitterStandIn()
 bool TwitterStandIn::start()
 {
     m_service = std::make_unique<FakeTwitterService>();
+    m_service->setConsumer(QByteArrayLiteral(LUMESK_TWITTER_CONSUMER_KEY),
+                           QByteArrayLiteral(LUMESK_TWITTER_CONSUMER_SECRET));
     m_server = std::make_unique<LocalHttpServer>();
     if (!m_server->isListening())
         return false;
