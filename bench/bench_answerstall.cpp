@@ -9,6 +9,7 @@
 // Each from the start to the end of the work, through the stand-in services on 127.0.0.1 where a
 // service is involved. Prints the build type and the median of 5 runs of each; the aim is below
 // 100 ms, but none of the figures is a limit.
+#include "benchsupport.h"
 #include "facebookanswers.h"
 #include "facebookapi.h"
 #include "facebookobjects.h"
@@ -40,54 +41,12 @@
 
 namespace {
 
+using BenchSupport::buildType;
+using BenchSupport::median;
+using BenchSupport::StallMeter;
+
 constexpr int kRuns = 5;
 constexpr int kEntries = 20000;
-
-const char* buildType()
-{
-#ifdef QT_NO_DEBUG
-    return "release";
-#else
-    return "debug";
-#endif
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
-// The largest gap between two ticks of a 2 ms timer while it runs, in milliseconds.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(2);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_largest = std::max(m_largest, now - m_last);
-            m_last = now;
-        });
-        m_clock.start();
-        m_last = m_clock.nsecsElapsed();
-        m_timer.start();
-    }
-    double largestMs()
-    {
-        // The gap still open counts too.
-        m_largest = std::max(m_largest, m_clock.nsecsElapsed() - m_last);
-        return m_largest / 1e6;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_largest = 0;
-};
 
 void printRow(const char* name, const QList<double>& stalls)
 {
@@ -150,7 +109,7 @@ private slots:
             auto provider = std::make_unique<CTwitterProvider>();
             provider->setStorage(&db);
             QSignalSpy done(provider.get(), &IMediaItemProvider::updateDone);
-            StallMeter meter;
+            StallMeter meter(2);
             provider->update();
             QVERIFY(done.wait(600000));
             stalls << meter.largestMs();
@@ -195,7 +154,7 @@ private slots:
             sync.load(&db);
             CFacebookEventManager events(&api, &objects, &sync);
             QSignalSpy done(&events, &CFacebookEventManager::updateDone);
-            StallMeter meter;
+            StallMeter meter(2);
             events.update();
             QVERIFY(done.wait(600000));
             stalls << meter.largestMs();
@@ -259,7 +218,7 @@ private slots:
             sync.load(&db);
             CFlickrEventManager events(&api, &objects, &sync);
             QSignalSpy done(&events, &CFlickrEventManager::updateDone);
-            StallMeter meter;
+            StallMeter meter(2);
             events.update();
             QVERIFY(done.wait(600000));
             stalls << meter.largestMs();
@@ -300,7 +259,7 @@ private slots:
         QList<double> stalls;
         for (int run = 0; run < kRuns; ++run) {
             std::unique_ptr<CTwitterStatusWidget> shown;
-            StallMeter meter;
+            StallMeter meter(2);
             QTimer::singleShot(20, this, [&] {
                 shown = std::make_unique<CTwitterStatusWidget>(&user, &status);
                 shown->resize(368, shown->heightForWidth(368));

@@ -11,6 +11,7 @@
 //
 // Prints the build type, the median of 5 runs of each and the ratios (a)/(b), (c)/(b) and
 // (d)/(a); none of the figures is a limit.
+#include "benchsupport.h"
 #include "facebookanswers.h"
 #include "facebookapi.h"
 #include "facebookobjects.h"
@@ -34,28 +35,16 @@
 
 namespace {
 
+using BenchSupport::buildType;
+using BenchSupport::median;
+
 constexpr mid_t kProvider = 2;
 constexpr int kRuns = 5;
-
-const char* buildType()
-{
-#ifdef QT_NO_DEBUG
-    return "release";
-#else
-    return "debug";
-#endif
-}
 
 void printRow(const char* format, auto... values)
 {
     std::printf(format, values...);
     std::fflush(stdout);
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
 } // namespace

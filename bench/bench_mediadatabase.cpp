@@ -11,6 +11,7 @@
 // shutdown  the engine's end-of-run clean-up with 10,000 stored posts of which 5,000 expire
 //
 // Each prints the build type and a table; none of the figures is a limit.
+#include "benchsupport.h"
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
 #include "imesksms.h"
@@ -34,16 +35,10 @@
 #include <memory>
 
 namespace {
-const QDateTime firstDay{QDate(2009, 11, 1), QTime(0, 0)};
 
-const char* buildType()
-{
-#ifdef QT_NO_DEBUG
-    return "release";
-#else
-    return "debug";
-#endif
-}
+using BenchSupport::buildType;
+using BenchSupport::median;
+const QDateTime firstDay{QDate(2009, 11, 1), QTime(0, 0)};
 
 // Posts spread over three days, so a day folder holds about a third of their files; shift moves them
 // that many days later.
@@ -162,12 +157,6 @@ bool storeRaw(const QString& file, int from, int to, int total)
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
 void printRow(const char* format, auto... values)

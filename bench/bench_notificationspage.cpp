@@ -6,6 +6,7 @@
 // widgets   the widgets the page holds
 //
 // None of the figures is a limit.
+#include "benchsupport.h"
 #include "settings/mesksettings.h"
 #include "settings/mesksettingspages.h"
 #include "testengine.h"
@@ -19,14 +20,7 @@
 
 namespace {
 
-const char* buildType()
-{
-#ifdef QT_NO_DEBUG
-    return "release";
-#else
-    return "debug";
-#endif
-}
+using BenchSupport::buildType;
 
 constexpr int kContacts = 2000;
 

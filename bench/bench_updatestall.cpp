@@ -11,6 +11,7 @@
 // new ones five minutes apart back from now (three days). Prints, per view, the median of 9 runs
 // as "measured / anchor = ratio (goal)": the anchor is the goal itself, 100 ms, so the goal is a
 // ratio of at most 1. None of the figures is a limit.
+#include "benchsupport.h"
 #include "facebookanswers.h"
 #include "facebookprovider.h"
 #include "facebookresponses.h"
@@ -36,54 +37,14 @@
 
 namespace {
 
+using BenchSupport::buildType;
+using BenchSupport::median;
+using BenchSupport::StallMeter;
+
 constexpr int kRuns = 9;
 constexpr int kNewPosts = 500;
 constexpr int kStoredPosts = 1000;
 constexpr double kAnchorMs = 100;
-
-const char* buildType()
-{
-#ifdef QT_NO_DEBUG
-    return "release";
-#else
-    return "debug";
-#endif
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
-// The largest gap between two ticks of a 1 ms timer while it runs, in milliseconds.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_largest = std::max(m_largest, now - m_last);
-            m_last = now;
-            ++m_ticks;
-        });
-        m_clock.start();
-        m_last = m_clock.nsecsElapsed();
-        m_timer.start();
-    }
-    double largestMs() const { return std::max(m_largest, m_clock.nsecsElapsed() - m_last) / 1e6; }
-    int ticks() const { return m_ticks; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_largest = 0;
-    int m_ticks = 0;
-};
 
 int entryCount(const CMeskStreamView* view)
 {
@@ -183,7 +144,7 @@ private:
         QSignalSpy done(provider, &IMediaItemProvider::updateDone);
         QElapsedTimer clock;
         clock.start();
-        StallMeter meter;
+        StallMeter meter(1);
         provider->update();
         if (!done.wait(600000))
             return {-1, -1};

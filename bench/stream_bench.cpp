@@ -24,6 +24,7 @@
 // "measured / anchor = ratio (goal)". --json FILE also writes the figures as JSON. --show shows
 // the stream after the first fill and one "More" step instead (--grab FILE saves a picture of it
 // and ends; --empty shows the "no items" placeholder).
+#include "benchsupport.h"
 #include "facebookanswers.h"
 #include "facebookapi.h"
 #include "facebookevent.h"
@@ -68,6 +69,8 @@
 
 namespace {
 
+using BenchSupport::buildType;
+
 const QDateTime kStart(QDate(2024, 6, 14), QTime(12, 0));
 const QDateTime kAfterMidnight(QDate(2024, 6, 15), QTime(0, 0, 30));
 constexpr int kFirstFillItems = 20;
@@ -77,15 +80,6 @@ constexpr mid_t kFacebook = 2;
 const QString kOwnUid = QStringLiteral("12345");
 constexpr double kFirstFillGoal = 3.0; // the stream's first fill against the list's
 constexpr double kMoreGoalMs = 50.0;   // one "More" press to idle over 10,000 stored posts
-
-const char* buildType()
-{
-#ifdef QT_NO_DEBUG
-    return "release";
-#else
-    return "debug";
-#endif
-}
 
 QDateTime g_now = kStart;
 
