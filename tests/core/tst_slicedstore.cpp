@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -68,7 +69,10 @@ private slots:
             store.reset();
         QTRY_VERIFY(!store || !store->isRunning());
         const int seen = slices;
-        QTest::qWait(100);
+        // Two more turns of zero-time timers: a slice still scheduled would have run by then.
+        bool turned = false;
+        QTimer::singleShot(0, [&turned] { QTimer::singleShot(0, [&turned] { turned = true; }); });
+        QTRY_VERIFY(turned);
         QCOMPARE(slices, seen);
         QCOMPARE(done, 0);
         QCOMPARE(slices, how == "inside" ? 2 : 1);

@@ -230,7 +230,11 @@ private slots:
             connect(doomed, qOverload<>(&CMeskHttpMethod::protocolError), this, [&] { log.append("late"); });
             QVERIFY(!doomed->request(QString()));
             delete doomed;
-            QTest::qWait(50);
+            // A queued call made after the refusal was queued runs after it would have.
+            bool flushed = false;
+            QMetaObject::invokeMethod(
+                this, [&flushed] { flushed = true; }, Qt::QueuedConnection);
+            QTRY_VERIFY(flushed);
             QVERIFY(log.isEmpty());
             if (what == QLatin1String("pool down"))
                 CMeskHttpTaskPool::init(this);
