@@ -5,9 +5,10 @@
 #include "facebookanswers.h"
 #include "facebookcalls.h"
 #include "facebookevent.h"
+#include "facebookeventmanager.h"
 #include "facebookitembed.h"
 #include "facebookobjects.h"
-#include "facebookupdate.h"
+#include "facebooksync.h"
 #include "facebookuser.h"
 
 #include <QElapsedTimer>
@@ -96,7 +97,7 @@ QList<SFacebookPhotoInfo> albumPhotos()
 
 } // namespace
 
-class TestFacebookUpdate : public QObject
+class TestFacebookEventManager : public QObject
 {
     Q_OBJECT
 private:
@@ -535,5 +536,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFacebookUpdate)
-#include "tst_facebookupdate.moc"
+QTEST_MAIN(TestFacebookEventManager)
+#include "tst_facebookeventmanager.moc"
