@@ -4,7 +4,7 @@
 #include "facebookcalls.h"
 #include "facebookchilditems.h"
 #include "facebookmedia.h"
-#include "facebookposters.h"
+#include "facebookposter.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "meskclock.h"

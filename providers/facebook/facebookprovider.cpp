@@ -7,7 +7,7 @@
 #include "facebookeventwidget.h"
 #include "facebookmedia.h"
 #include "facebookobjects.h"
-#include "facebookposters.h"
+#include "facebookposter.h"
 #include "facebooksync.h"
 #include "facebookuser.h"
 #include "imediaitemstorage.h"
