@@ -29,7 +29,7 @@
 #include "facebookapi.h"
 #include "facebookevent.h"
 #include "facebookeventwidget.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookrecords.h"
 #include "facebookuser.h"

@@ -3,7 +3,7 @@
 #include "facebookapi.h"
 #include "facebookcalls.h"
 #include "facebookchilditems.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookposter.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"

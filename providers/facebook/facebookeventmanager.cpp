@@ -4,7 +4,7 @@
 #include "facebookcalls.h"
 #include "facebookchilditems.h"
 #include "facebookevent.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebooksync.h"
 #include "facebookuser.h"

@@ -3,7 +3,7 @@
 #include "facebookchilditems.h"
 #include "facebookcommentswidget.h"
 #include "facebookevent.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookuser.h"
 #include "meskitemwidgets.h"

@@ -3,7 +3,7 @@
 #include "facebookapi.h"
 #include "facebookchilditems.h"
 #include "facebookevent.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookuser.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"

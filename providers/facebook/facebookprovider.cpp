@@ -5,7 +5,7 @@
 #include "facebookevent.h"
 #include "facebookeventmanager.h"
 #include "facebookeventwidget.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookposter.h"
 #include "facebooksync.h"

@@ -4,7 +4,7 @@
 #include "facebookchilditems.h"
 #include "facebookevent.h"
 #include "facebookeventwidget.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookuser.h"
 #include "mediadatabase.h"

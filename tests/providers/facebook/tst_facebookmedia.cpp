@@ -2,7 +2,7 @@
 // storage's folders, photo info asked for first, and every failure reported as one.
 #include "facebookchilditems.h"
 #include "facebookitembed.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "facebookchilditems.h"
 #include "facebookevent.h"
 #include "facebookitembed.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookuser.h"
 

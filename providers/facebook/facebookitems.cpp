@@ -1,4 +1,4 @@
-#include "facebookmedia.h"
+#include "facebookitems.h"
 
 #include "facebookapi.h"
 #include "facebookcalls.h"
