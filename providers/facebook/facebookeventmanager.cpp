@@ -2,12 +2,9 @@
 
 #include "facebookapi.h"
 #include "facebookcalls.h"
-#include "facebookchilditems.h"
-#include "facebookevent.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebooksync.h"
-#include "facebookuser.h"
 #include "mediastoragebatch.h"
 #include "meskslicedstore.h"
 

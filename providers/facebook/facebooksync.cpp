@@ -1,7 +1,7 @@
 #include "facebooksync.h"
 
 #include "facebookcalls.h"
-#include "facebookevent.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "imediaitemstorage.h"
 #include "meskclock.h"

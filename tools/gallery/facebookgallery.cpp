@@ -1,12 +1,9 @@
 #include "facebookgallery.h"
 
 #include "facebookapi.h"
-#include "facebookchilditems.h"
-#include "facebookevent.h"
 #include "facebookeventwidget.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookuser.h"
 #include "mediadatabase.h"
 
 #include <QColor>

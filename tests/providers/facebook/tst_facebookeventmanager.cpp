@@ -4,12 +4,11 @@
 #include "../../core/mediadbtest.h"
 #include "facebookanswers.h"
 #include "facebookcalls.h"
-#include "facebookevent.h"
 #include "facebookeventmanager.h"
 #include "facebookitembed.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebooksync.h"
-#include "facebookuser.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -1,6 +1,5 @@
 // Photos, videos and links of Facebook posts: stored fields, downloads into the
 // storage's folders, photo info asked for first, and every failure reported as one.
-#include "facebookchilditems.h"
 #include "facebookitembed.h"
 #include "facebookitems.h"
 
