@@ -27,7 +27,6 @@
 #include "benchsupport.h"
 #include "facebookanswers.h"
 #include "facebookapi.h"
-#include "facebookeventwidget.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookrecords.h"
@@ -41,6 +40,7 @@
 #include "mesktexts.h"
 #include "meskuistyle.h"
 #include "testengine.h"
+#include "ui/facebookeventwidget.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -2,7 +2,6 @@
 
 #include "facebookauth.h"
 #include "facebookeventmanager.h"
-#include "facebookeventwidget.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookposter.h"
@@ -10,6 +9,8 @@
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "style/quorimages.h"
+#include "ui/facebookeventwidget.h"
+#include "ui/facebooksetupwidget.h"
 
 #include <QDebug>
 

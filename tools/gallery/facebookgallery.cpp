@@ -1,10 +1,10 @@
 #include "facebookgallery.h"
 
 #include "facebookapi.h"
-#include "facebookeventwidget.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "mediadatabase.h"
+#include "ui/facebookeventwidget.h"
 
 #include <QColor>
 #include <QDir>

@@ -5,7 +5,7 @@
 // attachments, messages, friend requests and comments. Bob is uid 100; the signed-in user is
 // the stand-in's 12345.
 
-#include "facebookitembed.h"
+#include "../facebookitembed.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "meskuistyle.h"
