@@ -18,8 +18,9 @@
 // --make-storage DIR only makes the storage of 10,000 posts (to profile the program by hand).
 #include "facebookanswers.h"
 #include "facebookapi.h"
+#include "facebookeventmanager.h"
 #include "facebookobjects.h"
-#include "facebookupdate.h"
+#include "facebooksync.h"
 #include "fakefacebookrest.h"
 #include "localhttpserver.h"
 #include "mediadatabase.h"

@@ -27,12 +27,9 @@
 #include "benchsupport.h"
 #include "facebookanswers.h"
 #include "facebookapi.h"
-#include "facebookevent.h"
-#include "facebookeventwidget.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebookrecords.h"
-#include "facebookuser.h"
 #include "feed/meskfeedgroupwidget.h"
 #include "feed/mesksinglestreamview.h"
 #include "feed/meskstreamview.h"
@@ -43,6 +40,7 @@
 #include "mesktexts.h"
 #include "meskuistyle.h"
 #include "testengine.h"
+#include "ui/facebookeventwidget.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,10 +1,7 @@
 #include "facebookobjects.h"
 
 #include "facebookapi.h"
-#include "facebookchilditems.h"
-#include "facebookevent.h"
-#include "facebookmedia.h"
-#include "facebookuser.h"
+#include "facebookitems.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 

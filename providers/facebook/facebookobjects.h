@@ -1,6 +1,6 @@
 #pragma once
 
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookrecords.h"
 #include "meskrecords.h"
 

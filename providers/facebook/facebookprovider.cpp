@@ -1,17 +1,16 @@
 #include "facebookprovider.h"
 
 #include "facebookauth.h"
-#include "facebookchilditems.h"
-#include "facebookevent.h"
-#include "facebookeventwidget.h"
-#include "facebookmedia.h"
+#include "facebookeventmanager.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookposters.h"
-#include "facebookupdate.h"
-#include "facebookuser.h"
+#include "facebookposter.h"
+#include "facebooksync.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "style/quorimages.h"
+#include "ui/facebookeventwidget.h"
+#include "ui/facebooksetupwidget.h"
 
 #include <QDebug>
 

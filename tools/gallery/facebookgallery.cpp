@@ -1,13 +1,10 @@
 #include "facebookgallery.h"
 
 #include "facebookapi.h"
-#include "facebookchilditems.h"
-#include "facebookevent.h"
-#include "facebookeventwidget.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookuser.h"
 #include "mediadatabase.h"
+#include "ui/facebookeventwidget.h"
 
 #include <QColor>
 #include <QDir>

@@ -1,6 +1,5 @@
 #include "gallery.h"
 
-#include "facebookeventwidget.h"
 #include "facebookgallery.h"
 #include "flickrgallery.h"
 #include "flickrwidgets.h"
@@ -24,6 +23,7 @@
 #include "twittersamples.h"
 #include "twittersetupwidget.h"
 #include "twitterwidgets.h"
+#include "ui/facebookeventwidget.h"
 #include "widgets/quoranimationwidget.h"
 #include "widgets/quorbuttons.h"
 #include "widgets/quorcombobox.h"

@@ -1,7 +1,7 @@
 // Comments and calendar events of Facebook posts: what is stored, in which order,
 // and what comes back.
 #include "facebookapi.h"
-#include "facebookchilditems.h"
+#include "facebookitems.h"
 #include "mediadatabase.h"
 #include "tempstorage.h"
 #include "testclock.h"

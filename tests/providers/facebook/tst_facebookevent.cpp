@@ -1,9 +1,7 @@
 // Facebook events: the rows the writers store, loading, likes and comments through the
 // stand-in service.
-#include "facebookchilditems.h"
-#include "facebookevent.h"
 #include "facebookitembed.h"
-#include "facebookuser.h"
+#include "facebookitems.h"
 #include "imediaposting.h"
 
 #include <QSignalSpy>

@@ -1,8 +1,7 @@
 // Photos, videos and links of Facebook posts: stored fields, downloads into the
 // storage's folders, photo info asked for first, and every failure reported as one.
-#include "facebookchilditems.h"
 #include "facebookitembed.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 
 #include <QDir>
 #include <QFileInfo>

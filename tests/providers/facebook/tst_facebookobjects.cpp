@@ -1,11 +1,8 @@
 // The Facebook object manager: one object per row, find-or-store by the service's ids of
 // each kind, comment lists, and what empty ids do.
-#include "facebookchilditems.h"
-#include "facebookevent.h"
 #include "facebookitembed.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookuser.h"
 
 #include <QPointer>
 #include <QSignalSpy>

@@ -2,7 +2,6 @@
 // real media database.
 #include "facebookanswers.h"
 #include "facebookauth.h"
-#include "facebookeventwidget.h"
 #include "facebookprovider.h"
 #include "failingstorage.h"
 #include "fakebrowserbackend.h"
@@ -15,6 +14,8 @@
 #include "meskprovidermanager.h"
 #include "meskupdatemanager.h"
 #include "tempstorage.h"
+#include "ui/facebookeventwidget.h"
+#include "ui/facebooksetupwidget.h"
 
 #include <QLabel>
 #include <QPointer>

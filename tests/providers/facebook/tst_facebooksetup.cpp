@@ -9,6 +9,7 @@
 #include "meskrecords.h"
 #include "meskuistyle.h"
 #include "meskwebwidget.h"
+#include "ui/facebooksetupwidget.h"
 #include "widgets/quorbuttons.h"
 
 #include <QApplication>

@@ -10,6 +10,7 @@
 #include "meskuistyle.h"
 #include "meskwebenginebackend.h"
 #include "meskwebwidget.h"
+#include "ui/facebooksetupwidget.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Facebook users: refreshing name and picture, avatars with their fallback, and the
 // bounds on downloads of a picture address that does not give a picture.
 #include "facebookitembed.h"
-#include "facebookuser.h"
+#include "facebookitems.h"
 #include "style/quorimages.h"
 
 #include <QSignalSpy>

@@ -1,13 +1,13 @@
 // The Facebook event widget over a real store read through the object manager: captions of
 // every kind with service texts escaped, the parts of each kind, likes and comments through
 // the stand-in, the filter, which addresses open, pictures, and objects released under it.
-#include "facebookcommentswidget.h"
-#include "facebookeventwidget.h"
 #include "facebookwidgetbed.h"
 #include "meskitemwidgets.h"
 #include "meskpostcommentwidget.h"
 #include "mesktextedit.h"
 #include "meskthumbnailwidget.h"
+#include "ui/facebookcommentswidget.h"
+#include "ui/facebookeventwidget.h"
 #include "widgets/quorbuttons.h"
 
 #include <QDesktopServices>

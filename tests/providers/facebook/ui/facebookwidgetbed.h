@@ -5,12 +5,9 @@
 // attachments, messages, friend requests and comments. Bob is uid 100; the signed-in user is
 // the stand-in's 12345.
 
-#include "facebookchilditems.h"
-#include "facebookevent.h"
-#include "facebookitembed.h"
-#include "facebookmedia.h"
+#include "../facebookitembed.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookuser.h"
 #include "meskuistyle.h"
 
 #include <QApplication>

@@ -1,11 +1,8 @@
 #include "facebookeventwidget.h"
 
-#include "facebookchilditems.h"
 #include "facebookcommentswidget.h"
-#include "facebookevent.h"
-#include "facebookmedia.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookuser.h"
 #include "meskitemwidgets.h"
 #include "meskmessagebox.h"
 #include "mesktexts.h"

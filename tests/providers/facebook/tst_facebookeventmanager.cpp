@@ -4,11 +4,11 @@
 #include "../../core/mediadbtest.h"
 #include "facebookanswers.h"
 #include "facebookcalls.h"
-#include "facebookevent.h"
+#include "facebookeventmanager.h"
 #include "facebookitembed.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookupdate.h"
-#include "facebookuser.h"
+#include "facebooksync.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -96,7 +96,7 @@ QList<SFacebookPhotoInfo> albumPhotos()
 
 } // namespace
 
-class TestFacebookUpdate : public QObject
+class TestFacebookEventManager : public QObject
 {
     Q_OBJECT
 private:
@@ -535,5 +535,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFacebookUpdate)
-#include "tst_facebookupdate.moc"
+QTEST_MAIN(TestFacebookEventManager)
+#include "tst_facebookeventmanager.moc"

@@ -2,7 +2,7 @@
 // 127.0.0.1: every accepted post ends in exactly one outcome, every refused one
 // returns false, and the next post is taken after any failure.
 #include "facebookapi.h"
-#include "facebookposters.h"
+#include "facebookposter.h"
 #include "fakefacebookrest.h"
 #include "fakeprovider.h"
 #include "localhttpserver.h"
@@ -41,7 +41,7 @@ private:
 
 } // namespace
 
-class TestFacebookPosters : public QObject
+class TestFacebookPoster : public QObject
 {
     Q_OBJECT
 private:
@@ -310,5 +310,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFacebookPosters)
-#include "tst_facebookposters.moc"
+QTEST_GUILESS_MAIN(TestFacebookPoster)
+#include "tst_facebookposter.moc"

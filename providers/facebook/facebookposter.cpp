@@ -1,4 +1,4 @@
-#include "facebookposters.h"
+#include "facebookposter.h"
 
 #include "facebookapi.h"
 #include "facebookcalls.h"

@@ -1,10 +1,10 @@
 // The comments block under a Facebook post and its rows, over a real store read through the
 // object manager: which rows show in which order, the show-all link, texts shown as text,
 // the row's background and the commenter's avatar.
-#include "facebookcommentswidget.h"
 #include "facebookwidgetbed.h"
 #include "meskitemwidgets.h"
 #include "meskthumbnailwidget.h"
+#include "ui/facebookcommentswidget.h"
 
 #include <QLabel>
 #include <QLayout>

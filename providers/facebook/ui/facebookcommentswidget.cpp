@@ -1,9 +1,7 @@
 #include "facebookcommentswidget.h"
 
-#include "facebookchilditems.h"
-#include "facebookevent.h"
+#include "facebookitems.h"
 #include "facebookobjects.h"
-#include "facebookuser.h"
 #include "meskitemwidgets.h"
 #include "meskpostcommentwidget.h"
 #include "mesksmallwidgets.h"

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "facebookrecords.h"
+#include "meskrecords.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+
+class CFacebookApi;
+class CFacebookEvent;
+class CFacebookEventComments;
+class CFacebookObjectManager;
+class IMediaItemStorage;
+
+// Which stored events are current: the posts of the last stream result (and the
+// photo-set posts and own statuses stored since), and the messages and friend
+// requests stored in the last 14 calendar days. Written to the storage's sync
+// records as a whole, with a maximum period of 336 hours.
+class CFacebookSync : public QObject
+{
+    Q_OBJECT
+public:
+    // The lists, as a writer keeps them to put back after a rolled-back batch.
+    struct State
+    {
+        QList<mid_t> streamEvents;
+        // The ids of streamEvents, for the look-up behind addStreamEvent().
+        QSet<mid_t> streamEventIds;
+        QHash<mid_t, SMediaItem> messages;
+        QHash<mid_t, SMediaItem> friendRequests;
+    };
+
+    explicit CFacebookSync(mid_t providerId, QObject* parent = nullptr);
+
+    void load(IMediaItemStorage* storage);
+    // Drops messages and friend requests added more than 14 days before today, then
+    // writes the records; nothing without a storage.
+    void save();
+    // Empties the lists and leaves the provider no sync records.
+    void reset();
+    void beginStream();
+    void addStreamEvent(mid_t id);
+    void addMessage(const SMediaItem& item);
+    void addFriendRequest(const SMediaItem& item);
+
+    State state() const { return m_state; }
+    void restore(const State& state) { m_state = state; }
+
+private:
+    IMediaItemStorage* m_storage = nullptr;
+    State m_state;
+    mid_t m_providerId;
+};
+
+// Fetches the full comment lists of posts whose stream entry carries fewer comments
+// than their count, one post at a time. Events that are gone when their turn or
+// their answer comes are skipped.
+class CFacebookCommentSync : public QObject
+{
+    Q_OBJECT
+public:
+    CFacebookCommentSync(CFacebookApi* api, CFacebookObjectManager* objects, QObject* parent = nullptr);
+    ~CFacebookCommentSync() override;
+
+    void schedule(CFacebookEvent* event);
+    // Stops the running fetch, empties the queue and forgets the current event.
+    void reset();
+
+private slots:
+    void _onEventComments(const QList<SFacebookComment>& comments);
+    void _onSyncFailed();
+
+private:
+    void syncNext();
+
+    CFacebookApi* m_api;
+    CFacebookObjectManager* m_objects;
+    QPointer<CFacebookEvent> m_current;
+    QList<QPointer<CFacebookEvent>> m_queue;
+    CFacebookEventComments* m_commentsCall;
+};
