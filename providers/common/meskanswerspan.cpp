@@ -22,6 +22,12 @@ void CMeskAnswerSpan::onDiscard(std::function<void()> action)
         m_discards.append(std::move(action));
 }
 
+void CMeskAnswerSpan::forget()
+{
+    m_announcements.clear();
+    m_discards.clear();
+}
+
 void CMeskAnswerSpan::end(bool committed)
 {
     if (committed)

@@ -30,6 +30,9 @@ public:
     void announce(std::function<void()> action);
     void onDiscard(std::function<void()> action);
 
+    // Drops everything held; the span stays open (the objects it would discard are gone already).
+    void forget();
+
     // Ends the span: accept() when the batch committed, else discard().
     void end(bool committed);
     void accept();
