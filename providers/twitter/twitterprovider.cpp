@@ -8,9 +8,9 @@
 #include "twittercalls.h"
 #include "twitteritems.h"
 #include "twitterposter.h"
-#include "twittersetupwidget.h"
 #include "twittersync.h"
-#include "twitterwidgets.h"
+#include "ui/twittersetupwidget.h"
+#include "ui/twitterstatuswidget.h"
 
 #include <QDebug>
 #include <QRegularExpression>
