@@ -28,7 +28,7 @@
 #include "twitterapi.h"
 #include "twitteritems.h"
 #include "twitterprovider.h"
-#include "twitterwidgets.h"
+#include "ui/twitterstatuswidget.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

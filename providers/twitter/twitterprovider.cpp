@@ -2,21 +2,16 @@
 
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
-#include "meskslicedstore.h"
 #include "style/quorimages.h"
 #include "twitterauth.h"
-#include "twittercalls.h"
+#include "twittereventmanager.h"
 #include "twitteritems.h"
 #include "twitterposter.h"
-#include "twittersetupwidget.h"
 #include "twittersync.h"
-#include "twitterwidgets.h"
+#include "ui/twittersetupwidget.h"
+#include "ui/twitterstatuswidget.h"
 
 #include <QDebug>
-#include <QRegularExpression>
-
-#include <memory>
-#include <utility>
 
 namespace {
 
@@ -40,24 +35,29 @@ QString escapeLt(QString text)
 
 CTwitterProvider::CTwitterProvider(QObject* parent)
     : IMediaItemProvider(parent), m_auth(new CTwitterAuth(&m_api, this)),
-      m_friendsTimeline(new CTwitterFriendsTimeline(&m_api, this)),
-      m_mentions(new CTwitterMentions(&m_api, this)), m_textPoster(new CTwitterTextPoster(&m_api, this)),
-      m_sync(new CTwitterSync(MeskProvider::Twitter, this)), m_slices(new CMeskSlicedStore(this))
+      m_textPoster(new CTwitterTextPoster(&m_api, this)),
+      m_sync(new CTwitterSync(MeskProvider::Twitter, this)),
+      m_events(new CTwitterEventManager(&m_api, &m_users, m_sync, this))
 {
     registerTwitterMetaTypes();
     m_auth->setConsumer(QString::fromLatin1(ConsumerKey), QString::fromLatin1(ConsumerSecret));
 
     connect(m_auth, &CTwitterAuth::userEnabled, this, &CTwitterProvider::_onUserEnabled);
     connect(m_auth, &CTwitterAuth::userRemoved, this, &CTwitterProvider::_onUserRemoved);
-    connect(m_friendsTimeline, &CTwitterTimeline::timeLineEvents, this,
-            &CTwitterProvider::_onFriendsTimelineEvents);
-    connect(m_friendsTimeline, &CMeskHttpMethod::networkError, this, &CTwitterProvider::_onNetworkError);
-    connect(m_friendsTimeline, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
-            &CTwitterProvider::_onProtocolError);
-    connect(m_mentions, &CTwitterTimeline::timeLineEvents, this, &CTwitterProvider::_onMentions);
-    connect(m_mentions, &CMeskHttpMethod::networkError, this, &CTwitterProvider::_onNetworkError);
-    connect(m_mentions, qOverload<TMediaError>(&CMeskHttpMethod::protocolError), this,
-            &CTwitterProvider::_onProtocolError);
+    // Direct connections: the objects of an answer enter the tables, and are announced, before
+    // the event manager goes on.
+    connect(m_events, &CTwitterEventManager::updateStarted, this, &CTwitterProvider::_onUpdateStarted);
+    connect(m_events, &CTwitterEventManager::updateDone, this, &CTwitterProvider::_onUpdateDone);
+    connect(m_events, &CTwitterEventManager::protocolError, this, &CTwitterProvider::_onProtocolError);
+    connect(m_events, &CTwitterEventManager::networkError, this, &CTwitterProvider::_onNetworkError);
+    connect(m_events, &CTwitterEventManager::userLoaded, this, &CTwitterProvider::_onUserLoaded,
+            Qt::DirectConnection);
+    connect(m_events, &CTwitterEventManager::userAdded, this, &CTwitterProvider::_onUserAdded,
+            Qt::DirectConnection);
+    connect(m_events, &CTwitterEventManager::linkAdded, this, &CTwitterProvider::_onLinkAdded,
+            Qt::DirectConnection);
+    connect(m_events, &CTwitterEventManager::statusAdded, this, &CTwitterProvider::_onStatusAdded,
+            Qt::DirectConnection);
     connect(m_textPoster, &CTwitterTextPoster::statusUpdated, this, &CTwitterProvider::_onStatusUpdated);
 
     m_logo = QuorImages::pixmap(QStringLiteral(":/images/twitter/twitter_logo_small.png"));
@@ -67,9 +67,8 @@ CTwitterProvider::~CTwitterProvider()
 {
     clearTables();
     // The children use the embedded API, which is destroyed before QObject deletes
-    // children: they go first.
-    delete m_friendsTimeline;
-    delete m_mentions;
+    // children: they go first, the update run (with its calls) before the sync list it writes.
+    delete m_events;
     delete m_textPoster;
     delete m_auth;
     delete m_sync;
@@ -133,9 +132,7 @@ IMediaServiceUpdate* CTwitterProvider::service(int serviceType)
 
 void CTwitterProvider::setStorage(IMediaItemStorage* storage)
 {
-    // An answer half stored goes no further into another storage (or none).
-    if (storage != m_storage && m_slices->isRunning())
-        cancelRun();
+    m_events->setStorage(storage);
     m_storage = storage;
     if (m_storage) {
         QString values[4];
@@ -152,234 +149,82 @@ void CTwitterProvider::setStorage(IMediaItemStorage* storage)
 
 bool CTwitterProvider::isReady() const
 {
-    return m_api.isReady() && m_currentTask == TaskNone;
+    return m_events->isReady();
 }
 
 void CTwitterProvider::update()
 {
-    if (!m_api.isReady()) {
-        log("CTwitterProvider: failed to start updates, API is not ready");
-        return;
-    }
-    if (m_currentTask != TaskNone)
-        return;
-    emit updateStarted(MeskProvider::Twitter);
-    m_authErrorCount = 0;
-    m_networkErrorReported = false;
-    // Both requests ask from the same status, so a mention older than a friends'
-    // status that the first request brings is still fetched.
-    m_runSinceId = m_sinceId;
-    _doUpdateTask(TaskFriendsTimeline);
+    m_events->update();
 }
 
 void CTwitterProvider::_doUpdateTask(int task)
 {
-    m_currentTask = task;
-    // A request that cannot start reports protocolError(MediaErrorUnassigned) queued,
-    // which ends this task like any other failure.
-    if (task == TaskFriendsTimeline)
-        m_friendsTimeline->request(m_runSinceId);
-    else if (task == TaskMentions)
-        m_mentions->request(m_runSinceId);
+    m_events->_doUpdateTask(task);
 }
 
 void CTwitterProvider::_processNextUpdateTask()
 {
-    if (m_currentTask == TaskNone)
-        return;
-    const int next = m_currentTask + 1;
-    if (next >= TaskNone) {
-        m_currentTask = TaskNone;
-        m_sync->flush();
-        emit updateDone(MeskProvider::Twitter);
-        return;
-    }
-    _doUpdateTask(next);
-}
-
-bool CTwitterProvider::isCurrentCall(QObject* call) const
-{
-    return (call == m_friendsTimeline && m_currentTask == TaskFriendsTimeline) ||
-           (call == m_mentions && m_currentTask == TaskMentions);
+    m_events->_processNextUpdateTask();
 }
 
 void CTwitterProvider::_onFriendsTimelineEvents(const STwitterTimeLine& timeline)
 {
-    // A result of a run that was stopped (the account removed) is ignored.
-    if (!isCurrentCall(m_friendsTimeline))
-        return;
-    storeTimeline(timeline, true);
+    m_events->_onFriendsTimelineEvents(timeline);
 }
 
 void CTwitterProvider::_onMentions(const STwitterTimeLine& timeline)
 {
-    if (!isCurrentCall(m_mentions))
-        return;
-    storeTimeline(timeline, false);
-}
-
-void CTwitterProvider::_onProtocolError(TMediaError error)
-{
-    if (!isCurrentCall(sender()))
-        return;
-    if (error == MediaErrorAuthorization) {
-        // Reported once both calls of the run were refused.
-        if (++m_authErrorCount == 2)
-            emit serviceError(MeskProvider::Twitter, MediaErrorAuthorization);
-    } else {
-        emit serviceError(MeskProvider::Twitter, error);
-    }
-    _onMethodError();
-}
-
-void CTwitterProvider::_onNetworkError(TMeskHttpError error)
-{
-    if (!isCurrentCall(sender()))
-        return;
-    Q_UNUSED(error) // whatever broke the transfer, the user hears of it once per run
-    if (!m_networkErrorReported) {
-        m_networkErrorReported = true;
-        emit serviceError(MeskProvider::Twitter, MediaErrorNetwork);
-    }
-    _onMethodError();
+    m_events->_onMentions(timeline);
 }
 
 void CTwitterProvider::_onMethodError()
 {
-    _processNextUpdateTask();
+    m_events->_onMethodError();
 }
 
-void CTwitterProvider::storeTimeline(STwitterTimeLine timeline, bool friends)
+void CTwitterProvider::_onUpdateStarted()
 {
-    if (!m_storage) {
-        _processNextUpdateTask();
-        return;
-    }
-    CMeskSlicedStore::keepNewest(
-        timeline, [](const STwitterStatusEvent& event) { return event.status.id.toULongLong(); },
-        "CTwitterProvider");
-    // sinceId moves only once the whole answer is stored: a run stopped between its slices
-    // fetches the rest again.
-    m_answerSinceId.clear();
-    const auto shared = std::make_shared<const STwitterTimeLine>(std::move(timeline));
-    m_slices->start(
-        shared->size(),
-        [this, shared, friends](qsizetype from, qsizetype to) { addTimeline(*shared, from, to, friends); },
-        [this] {
-            raiseSinceId(std::exchange(m_answerSinceId, QString()));
-            _processNextUpdateTask();
-        });
+    emit updateStarted(MeskProvider::Twitter);
 }
 
-void CTwitterProvider::addTimeline(const STwitterTimeLine& timeline, qsizetype from, qsizetype to,
-                                   bool friends)
+void CTwitterProvider::_onUpdateDone()
 {
-    SAnswer answer;
-    CMediaStorageBatch batch(m_storage);
-    for (qsizetype i = from; i < to; ++i) {
-        const STwitterStatusEvent& event = timeline.at(i);
-        // The account's own statuses enter only through posting, as type 10.
-        if (!m_api.userId().isEmpty() && event.user.id == m_api.userId())
-            continue;
-        const mid_t userMid = createOrUpdateUser(event.user, answer);
-        if (userMid == 0)
-            continue;
-        createStatus(event.status, userMid, false, answer);
-    }
-    finishAnswer(answer, batch.end(), friends);
+    emit updateDone(MeskProvider::Twitter);
 }
 
-mid_t CTwitterProvider::createOrUpdateUser(const STwitterUserData& data, SAnswer& answer)
+void CTwitterProvider::_onProtocolError(TMediaError error)
 {
-    if (CTwitterUser* known = m_users.value(data.id)) {
-        known->update(data);
-        if (!answer.updatedUsers.contains(known))
-            answer.updatedUsers.append(known);
-        return known->serviceUser().id;
-    }
-    if (CTwitterUser* made = answer.newUsers.value(data.id)) {
-        made->update(data);
-        return made->serviceUser().id;
-    }
-    // An account met before this run (another session): its stored row is used again.
-    const QList<SServiceUser> stored = m_storage->serviceUserByMediaId(MeskProvider::Twitter, data.id);
-    if (!stored.isEmpty()) {
-        auto* user = new CTwitterUser(&m_api, m_storage, this);
-        if (user->load(stored.first().id)) {
-            user->update(data);
-            answer.loadedUsers.append(user);
-            answer.newUsers.insert(data.id, user);
-            return user->serviceUser().id;
-        }
-        delete user;
-    }
-    auto* user = new CTwitterUser(&m_api, m_storage, this);
-    if (!user->create(data, MeskProvider::Twitter)) {
-        log("CTwitterProvider: failed to create new user");
-        delete user;
-        return 0;
-    }
-    answer.createdUsers.append(user);
-    answer.newUsers.insert(data.id, user);
-    return user->serviceUser().id;
+    emit serviceError(MeskProvider::Twitter, error);
 }
 
-void CTwitterProvider::createStatus(const STwitterStatusData& data, mid_t userMid, bool own, SAnswer& answer)
+void CTwitterProvider::_onNetworkError(TMeskHttpError error)
 {
-    // A status is stored once.
-    if (!m_storage->itemByMediaId(MeskProvider::Twitter, data.id).isEmpty())
-        return;
-    auto* status = new CTwitterStatus(&m_api, m_storage, this);
-    const bool created = own ? status->createOwnStatus(data, MeskProvider::Twitter, userMid)
-                             : status->createStatus(data, MeskProvider::Twitter, userMid);
-    if (!created) {
-        log("CTwitterProvider: failed to create new status");
-        delete status;
-        return;
-    }
-    answer.statuses.append(status);
-    if (own)
-        return;
-    const SMediaItem item = status->mediaItem();
-    const QStringList urls = extractLinks(item.content);
-    for (const QString& url : urls) {
-        auto* link = new CTwitterLink(&m_api, m_storage, this);
-        if (!link->create(url, item.created, item.content, MeskProvider::Twitter, userMid, item.id)) {
-            log("CTwitterProvider: failed to create new link");
-            delete link;
-            continue;
-        }
-        answer.links.append(link);
-    }
+    Q_UNUSED(error) // every transport failure reads as a network error
+    emit serviceError(MeskProvider::Twitter, MediaErrorNetwork);
 }
 
-void CTwitterProvider::finishAnswer(SAnswer& answer, bool committed, bool raisesSinceId)
+void CTwitterProvider::_onUserLoaded(CTwitterUser* user)
 {
-    if (!committed) {
-        // Rolled back: the row ids may be handed out again, and no view holds these objects.
-        qDeleteAll(answer.links);
-        qDeleteAll(answer.statuses);
-        qDeleteAll(answer.createdUsers);
-        qDeleteAll(answer.loadedUsers);
-        for (CTwitterUser* user : std::as_const(answer.updatedUsers))
-            user->load(user->serviceUser().id);
-        return;
-    }
-    for (CTwitterUser* user : std::as_const(answer.loadedUsers))
-        addUser(user);
-    for (CTwitterUser* user : std::as_const(answer.createdUsers)) {
-        const SServiceUser record = user->serviceUser();
-        addUser(user);
-        emit serviceUserAdded(MeskProvider::Twitter, record);
-    }
-    for (CTwitterLink* link : std::as_const(answer.links))
-        m_links.insert(link->mediaItem().id, link);
-    for (CTwitterStatus* status : std::as_const(answer.statuses)) {
-        registerStatus(status, false);
-        if (raisesSinceId && status->isStatus() && isHigherId(status->statusId(), m_answerSinceId))
-            m_answerSinceId = status->statusId();
-        emit mediaItemAdded(MeskProvider::Twitter, status->mediaItem());
-    }
+    addUser(user);
+}
+
+void CTwitterProvider::_onUserAdded(CTwitterUser* user)
+{
+    // Read first: a row that already has its object keeps that one, and this one goes.
+    const SServiceUser record = user->serviceUser();
+    addUser(user);
+    emit serviceUserAdded(MeskProvider::Twitter, record);
+}
+
+void CTwitterProvider::_onLinkAdded(CTwitterLink* link)
+{
+    m_links.insert(link->mediaItem().id, link);
+}
+
+void CTwitterProvider::_onStatusAdded(CTwitterStatus* status)
+{
+    registerStatus(status, false);
+    emit mediaItemAdded(MeskProvider::Twitter, status->mediaItem());
 }
 
 void CTwitterProvider::addUser(CTwitterUser* user)
@@ -400,57 +245,25 @@ void CTwitterProvider::registerStatus(CTwitterStatus* status, bool raisesSinceId
     const SMediaItem item = status->mediaItem();
     m_statuses.insert(item.id, status);
     if (raisesSinceId && status->isStatus())
-        raiseSinceId(status->statusId());
+        m_events->raiseSinceId(status->statusId());
     m_sync->add(item);
-}
-
-bool CTwitterProvider::isHigherId(const QString& id, const QString& than)
-{
-    bool ok = false;
-    const qulonglong value = id.toULongLong(&ok);
-    if (!ok)
-        return false;
-    bool thanOk = false;
-    const qulonglong other = than.toULongLong(&thanOk);
-    return !thanOk || value > other;
-}
-
-void CTwitterProvider::raiseSinceId(const QString& statusId)
-{
-    if (isHigherId(statusId, m_sinceId))
-        m_sinceId = QString::number(statusId.toULongLong());
 }
 
 QStringList CTwitterProvider::extractLinks(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral("\\b(http://|https://|www.)\\S+\\b"),
-                                            QRegularExpression::UseUnicodePropertiesOption);
-    QStringList urls;
-    QRegularExpressionMatchIterator it = pattern.globalMatch(text);
-    while (it.hasNext())
-        urls.append(it.next().captured(0));
-    return urls;
+    return CTwitterEventManager::extractLinks(text);
 }
 
 void CTwitterProvider::_onStatusUpdated(const STwitterStatusEvent& event)
 {
-    // A reply that arrives after the account was removed stores nothing.
-    if (!m_storage || !m_api.isReady())
-        return;
-    SAnswer answer;
-    CMediaStorageBatch batch(m_storage);
-    const mid_t userMid = createOrUpdateUser(event.user, answer);
-    if (userMid != 0)
-        createStatus(event.status, userMid, true, answer);
-    finishAnswer(answer, batch.end(), false);
-    m_sync->flush();
+    m_events->storeOwnStatus(event);
 }
 
 void CTwitterProvider::_onUserEnabled(const QString& token, const QString& secret, const QString& userId,
                                       const QString& userName)
 {
     if (m_storage) {
-        SAnswer answer;
+        CTwitterUser* own = nullptr;
         CMediaStorageBatch batch(m_storage);
         m_storage->setServiceKey(MeskProvider::Twitter, kKey, token);
         m_storage->setServiceKey(MeskProvider::Twitter, kSecret, secret);
@@ -461,17 +274,21 @@ void CTwitterProvider::_onUserEnabled(const QString& token, const QString& secre
             const QList<SServiceUser> stored = m_storage->serviceUserByMediaId(MeskProvider::Twitter, userId);
             auto* user = new CTwitterUser(&m_api, m_storage, this);
             if (!stored.isEmpty() && user->load(stored.first().id)) {
-                answer.loadedUsers.append(user);
+                own = user;
             } else if (user->createOwn(userId, userName, MeskProvider::Twitter)) {
-                // Held as loaded: the own account is not announced as a service user.
-                answer.loadedUsers.append(user);
+                // The own account is not announced as a service user.
+                own = user;
             } else {
                 log("CTwitterProvider: failed to create new user");
                 delete user;
             }
         }
         const bool committed = batch.end();
-        finishAnswer(answer, committed, false);
+        // The row enters the tables only once committed; after a rollback its id may be handed out again.
+        if (own && committed)
+            addUser(own);
+        else
+            delete own;
         if (!committed) {
             // The link would not outlive this run: the wizard says so, and nothing looks linked.
             log("CTwitterProvider: failed to store the account");
@@ -493,19 +310,6 @@ void CTwitterProvider::_onUserRemoved()
     emit deactivated(MeskProvider::Twitter);
 }
 
-void CTwitterProvider::cancelRun()
-{
-    if (m_currentTask == TaskNone)
-        return;
-    // The slices of an answer not yet stored are dropped, and sinceId stays where it was.
-    m_slices->cancel();
-    m_answerSinceId.clear();
-    m_friendsTimeline->cancel();
-    m_mentions->cancel();
-    m_currentTask = TaskNone;
-    emit updateDone(MeskProvider::Twitter);
-}
-
 void CTwitterProvider::clearTables()
 {
     qDeleteAll(m_usersByMid);
@@ -520,7 +324,7 @@ void CTwitterProvider::clearTables()
 void CTwitterProvider::removeAccount()
 {
     // Nothing of a run in flight may come back after this point.
-    cancelRun();
+    m_events->reset();
     clearTables();
     if (m_storage) {
         CMediaStorageBatch batch(m_storage);
@@ -529,8 +333,7 @@ void CTwitterProvider::removeAccount()
         m_storage->deleteProviderUsers(MeskProvider::Twitter);
         batch.end();
     }
-    m_sinceId.clear();
-    m_runSinceId.clear();
+    m_events->clearSinceId();
     m_auth->removeUser();
 }
 

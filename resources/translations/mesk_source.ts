@@ -970,25 +970,25 @@
 <context>
     <name>CTwitterSetupWidget</name>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="64"/>
+        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="64"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="118"/>
+        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="118"/>
         <source>when you are finished, enter the pin </source>
         <extracomment>Label text indicating the next step when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="122"/>
+        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="122"/>
         <source> and press </source>
         <extracomment>complementary text to indicate the next step (press button)</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twittersetupwidget.cpp" line="124"/>
+        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="124"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -997,13 +997,13 @@
 <context>
     <name>CTwitterStatusWidget</name>
     <message>
-        <location filename="../../providers/twitter/twitterwidgets.cpp" line="119"/>
+        <location filename="../../providers/twitter/ui/twitterstatuswidget.cpp" line="119"/>
         <source>Reply</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/twitterwidgets.cpp" line="121"/>
+        <location filename="../../providers/twitter/ui/twitterstatuswidget.cpp" line="121"/>
         <source>Retweet</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>

@@ -4,8 +4,8 @@
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitteritems.h"
-#include "twittersetupwidget.h"
-#include "twitterwidgets.h"
+#include "ui/twittersetupwidget.h"
+#include "ui/twitterstatuswidget.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "twitterwidgets.h"
+#include "twitterstatuswidget.h"
 
 #include "meskitemwidgets.h"
 #include "mesktexts.h"

@@ -6,8 +6,8 @@
 #include "twitterfixture.h"
 #include "twitteritems.h"
 #include "twitterprovider.h"
-#include "twittersetupwidget.h"
-#include "twitterwidgets.h"
+#include "ui/twittersetupwidget.h"
+#include "ui/twitterstatuswidget.h"
 #include "urlcatcher.h"
 
 #include <QApplication>
@@ -16,7 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
-class TestTwitterWidgets : public QObject
+class TestTwitterStatusWidget : public QObject
 {
     Q_OBJECT
 private:
@@ -280,5 +280,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTwitterWidgets)
-#include "tst_twitterwidgets.moc"
+QTEST_MAIN(TestTwitterStatusWidget)
+#include "tst_twitterstatuswidget.moc"

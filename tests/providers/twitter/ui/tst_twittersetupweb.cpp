@@ -6,7 +6,7 @@
 #include "twitterapi.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"
-#include "twittersetupwidget.h"
+#include "ui/twittersetupwidget.h"
 #include "widgets/quorbuttons.h"
 
 #include <QApplication>

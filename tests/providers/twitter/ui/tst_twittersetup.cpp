@@ -8,8 +8,8 @@
 #include "twitterauth.h"
 #include "twitterfixture.h"
 #include "twitterprovider.h"
-#include "twittersetupwidget.h"
-#include "twitterwidgets.h"
+#include "ui/twittersetupwidget.h"
+#include "ui/twitterstatuswidget.h"
 #include "widgets/quorbuttons.h"
 
 #include <QLabel>
