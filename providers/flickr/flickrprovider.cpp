@@ -5,10 +5,11 @@
 #include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
-#include "flickrwidgets.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "style/quorimages.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QDebug>
 

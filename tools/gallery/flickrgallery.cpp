@@ -6,8 +6,9 @@
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrrecords.h"
-#include "flickrwidgets.h"
 #include "mediadatabase.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,6 @@
 #include "windowgallery.h"
 
 #include "flickrgallery.h"
-#include "flickrwidgets.h"
 #include "imediaposting.h"
 #include "mainwindow/meskbottombar.h"
 #include "mainwindow/meskmaintitlebar.h"
@@ -15,6 +14,8 @@
 #include "twittersamples.h"
 #include "twittersetupwidget.h"
 #include "twitterwidgets.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 #include "widgets/quorbuttons.h"
 #include "widgets/quorcombobox.h"
 #include "widgets/quorlineedit.h"

@@ -7,11 +7,12 @@
 #include "flickrobjects.h"
 #include "flickrprovider.h"
 #include "flickrstoragefixture.h"
-#include "flickrwidgets.h"
 #include "imediaitemwidget.h"
 #include "imediaobjects.h"
 #include "meskhttptaskpool.h"
 #include "testclock.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -4,13 +4,13 @@
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
-#include "flickrwidgets.h"
 #include "meskhttptaskpool.h"
 #include "meskitemwidgets.h"
 #include "meskpictures.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
+#include "ui/flickrphotowidget.h"
 
 #include <QApplication>
 #include <QDir>
