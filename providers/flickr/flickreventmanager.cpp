@@ -2,7 +2,6 @@
 
 #include "flickrapi.h"
 #include "flickrcalls.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "mediastoragebatch.h"

@@ -1,6 +1,5 @@
 #include "flickrobjects.h"
 
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "imediaitemstorage.h"
 

@@ -2,7 +2,6 @@
 
 #include "flickrauth.h"
 #include "flickreventmanager.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "imediaitemstorage.h"

@@ -1,6 +1,5 @@
 #include "flickrphotowidget.h"
 
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "meskitemwidgets.h"

@@ -2,7 +2,6 @@
 #include "failingstorage.h"
 #include "flickrcalls.h"
 #include "flickreventmanager.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"

@@ -1,5 +1,4 @@
 // The Flickr object manager and the sync records on a real media database.
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"

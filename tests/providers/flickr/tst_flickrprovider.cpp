@@ -2,7 +2,6 @@
 #include "failingstorage.h"
 #include "fakebrowserbackend.h"
 #include "flickrauth.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrprovider.h"

@@ -1,6 +1,5 @@
 // The Flickr photo-post widget over stored photos, with the stand-in service for the downloads.
 #include "../../uilib/urlcatcher.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
