@@ -4,6 +4,7 @@
 #include "flickrcalls.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
+#include "flickrsync.h"
 #include "mediastoragebatch.h"
 #include "meskclock.h"
 #include "meskslicedstore.h"

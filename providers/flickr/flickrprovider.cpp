@@ -4,6 +4,7 @@
 #include "flickreventmanager.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
+#include "flickrsync.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "style/quorimages.h"

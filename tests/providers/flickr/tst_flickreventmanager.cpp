@@ -5,6 +5,7 @@
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
+#include "flickrsync.h"
 #include "meskhttptaskpool.h"
 #include "testclock.h"
 

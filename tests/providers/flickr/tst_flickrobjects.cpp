@@ -2,6 +2,7 @@
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
+#include "flickrsync.h"
 
 #include <QPointer>
 #include <QSignalSpy>
