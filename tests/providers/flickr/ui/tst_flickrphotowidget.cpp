@@ -1,5 +1,5 @@
 // The Flickr photo-post widget over stored photos, with the stand-in service for the downloads.
-#include "../../uilib/urlcatcher.h"
+#include "../../../uilib/urlcatcher.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
@@ -40,7 +40,7 @@ bool writePicture(const QString& file, const QColor& colour)
 
 } // namespace
 
-class TestFlickrWidgets : public QObject
+class TestFlickrPhotoWidget : public QObject
 {
     Q_OBJECT
 private:
@@ -233,5 +233,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFlickrWidgets)
-#include "tst_flickrwidgets.moc"
+QTEST_MAIN(TestFlickrPhotoWidget)
+#include "tst_flickrphotowidget.moc"
