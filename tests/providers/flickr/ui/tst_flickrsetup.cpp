@@ -5,6 +5,7 @@
 #include "flickrauth.h"
 #include "localhttpserver.h"
 #include "meskhttptaskpool.h"
+#include "meskrecords.h"
 #include "meskuistyle.h"
 #include "meskwebwidget.h"
 #include "ui/flickrsetupwidget.h"
