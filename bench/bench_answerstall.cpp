@@ -21,6 +21,7 @@
 #include "flickrapi.h"
 #include "flickreventmanager.h"
 #include "flickrobjects.h"
+#include "flickrsync.h"
 #include "localhttpserver.h"
 #include "mediadatabase.h"
 #include "meskhttptaskpool.h"

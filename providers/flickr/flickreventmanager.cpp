@@ -2,9 +2,9 @@
 
 #include "flickrapi.h"
 #include "flickrcalls.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
+#include "flickrsync.h"
 #include "mediastoragebatch.h"
 #include "meskclock.h"
 #include "meskslicedstore.h"

@@ -2,13 +2,14 @@
 
 #include "flickrauth.h"
 #include "flickreventmanager.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
-#include "flickrwidgets.h"
+#include "flickrsync.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "style/quorimages.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QDebug>
 

@@ -104,19 +104,19 @@
 <context>
     <name>CFlickrSetupWidget</name>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="208"/>
+        <location filename="../../providers/flickr/ui/flickrsetupwidget.cpp" line="67"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="259"/>
+        <location filename="../../providers/flickr/ui/flickrsetupwidget.cpp" line="118"/>
         <source>when you are finished press </source>
         <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/flickrwidgets.cpp" line="261"/>
+        <location filename="../../providers/flickr/ui/flickrsetupwidget.cpp" line="120"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>

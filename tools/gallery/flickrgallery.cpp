@@ -2,12 +2,12 @@
 
 #include "flickrapi.h"
 #include "flickrauth.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrrecords.h"
-#include "flickrwidgets.h"
 #include "mediadatabase.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QDateTime>
 #include <QDir>

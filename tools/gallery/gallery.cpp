@@ -2,7 +2,6 @@
 
 #include "facebookgallery.h"
 #include "flickrgallery.h"
-#include "flickrwidgets.h"
 #include "imediaposting.h"
 #include "mainwindow/meskbottombar.h"
 #include "mainwindow/meskmaintitlebar.h"
@@ -22,6 +21,8 @@
 #include "style/quorstyleoptions.h"
 #include "twittersamples.h"
 #include "ui/facebookeventwidget.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 #include "ui/twittersetupwidget.h"
 #include "ui/twitterstatuswidget.h"
 #include "widgets/quoranimationwidget.h"

@@ -1,7 +1,6 @@
 #include "windowgallery.h"
 
 #include "flickrgallery.h"
-#include "flickrwidgets.h"
 #include "imediaposting.h"
 #include "mainwindow/meskbottombar.h"
 #include "mainwindow/meskmaintitlebar.h"
@@ -13,6 +12,8 @@
 #include "meskshadow.h"
 #include "mesktextedit.h"
 #include "twittersamples.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 #include "ui/twittersetupwidget.h"
 #include "ui/twitterstatuswidget.h"
 #include "widgets/quorbuttons.h"

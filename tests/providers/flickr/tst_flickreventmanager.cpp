@@ -2,10 +2,10 @@
 #include "failingstorage.h"
 #include "flickrcalls.h"
 #include "flickreventmanager.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
+#include "flickrsync.h"
 #include "meskhttptaskpool.h"
 #include "testclock.h"
 

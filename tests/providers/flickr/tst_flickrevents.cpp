@@ -1,5 +1,4 @@
 // Photo posts on a real media database: loading, gathering photos, the post's time.
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrstoragefixture.h"
 

@@ -1,5 +1,4 @@
-// The Flickr object manager and the sync records on a real media database.
-#include "flickrevents.h"
+// The Flickr object manager on a real media database.
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
@@ -177,42 +176,6 @@ private slots:
         QCOMPARE(fresh->created(), at(300));
         QCOMPARE(m_manager->photosOfPost(fresh).size(), 2);
         QVERIFY(m_manager->findUser(QStringLiteral("1@N01")));
-    }
-
-    void syncRecords()
-    {
-        const mid_t u1 = 11;
-        const mid_t u2 = 12;
-        const mid_t older = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
-        const mid_t newer = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
-        const mid_t other = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u2);
-        QVERIFY(m_fx->db->setSyncRecords(MeskProvider::Flickr, {older, newer, other}, 0));
-
-        CFlickrSync sync(MeskProvider::Flickr);
-        sync.add(u1, older);
-        sync.flush(); // no storage yet: nothing written
-        QCOMPARE(m_fx->db->syncRecords(MeskProvider::Flickr).size(), 3);
-
-        sync.load(m_fx->db.get());
-        QCOMPARE(sync.records(), (QHash<mid_t, mid_t>{{u1, newer}, {u2, other}}));
-        sync.add(u2, newer); // held by u1
-        QCOMPARE(sync.event(u2), other);
-        sync.add(u2, older); // u1 let go of it when it took the newer post
-        QCOMPARE(sync.event(u2), older);
-        sync.add(u1, other); // u2 let go of it just now
-        QCOMPARE(sync.event(u1), other);
-        sync.add(u2, other); // held by u1 again
-        QCOMPARE(sync.event(u2), older);
-        sync.add(u1, newer);
-        sync.remove(u2);
-        sync.flush();
-        const QList<SMediaItem> stored = m_fx->db->syncRecords(MeskProvider::Flickr);
-        QCOMPARE(stored.size(), 1);
-        QCOMPARE(stored.at(0).id, newer);
-
-        sync.reset();
-        QVERIFY(sync.records().isEmpty());
-        QVERIFY(m_fx->db->syncRecords(MeskProvider::Flickr).isEmpty());
     }
 };
 

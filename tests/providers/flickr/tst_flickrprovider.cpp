@@ -2,16 +2,16 @@
 #include "failingstorage.h"
 #include "fakebrowserbackend.h"
 #include "flickrauth.h"
-#include "flickrevents.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrprovider.h"
 #include "flickrstoragefixture.h"
-#include "flickrwidgets.h"
 #include "imediaitemwidget.h"
 #include "imediaobjects.h"
 #include "meskhttptaskpool.h"
 #include "testclock.h"
+#include "ui/flickrphotowidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -3,12 +3,13 @@
 #include "fakeflickr.h"
 #include "flickrapi.h"
 #include "flickrauth.h"
-#include "flickrwidgets.h"
 #include "localhttpserver.h"
 #include "meskhttptaskpool.h"
+#include "meskrecords.h"
 #include "meskuistyle.h"
 #include "meskwebenginebackend.h"
 #include "meskwebwidget.h"
+#include "ui/flickrsetupwidget.h"
 
 #include <QApplication>
 #include <QDir>

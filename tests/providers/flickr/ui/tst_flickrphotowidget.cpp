@@ -1,16 +1,15 @@
 // The Flickr photo-post widget over stored photos, with the stand-in service for the downloads.
-#include "../../uilib/urlcatcher.h"
-#include "flickrevents.h"
+#include "../../../uilib/urlcatcher.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
-#include "flickrwidgets.h"
 #include "meskhttptaskpool.h"
 #include "meskitemwidgets.h"
 #include "meskpictures.h"
 #include "mesktexts.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
+#include "ui/flickrphotowidget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,7 +40,7 @@ bool writePicture(const QString& file, const QColor& colour)
 
 } // namespace
 
-class TestFlickrWidgets : public QObject
+class TestFlickrPhotoWidget : public QObject
 {
     Q_OBJECT
 private:
@@ -234,5 +233,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFlickrWidgets)
-#include "tst_flickrwidgets.moc"
+QTEST_MAIN(TestFlickrPhotoWidget)
+#include "tst_flickrphotowidget.moc"

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "meskrecords.h"
+
+#include <QHash>
+#include <QObject>
+
+class IMediaItemStorage;
+
+// The newest photo post of each Flickr user (user row id -> post id), kept in MEDIASYNC.
+class CFlickrSync : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CFlickrSync(mid_t providerId, QObject* parent = nullptr);
+
+    // Keeps the storage and reads the records (a later record of the same user wins).
+    void load(IMediaItemStorage* storage);
+    // Nothing happens when another record already holds the post.
+    void add(mid_t userId, mid_t eventId);
+    void remove(mid_t userId);
+    // Writes every record's post; nothing without a storage.
+    void flush();
+    // Empties the records and the stored ones; nothing without a storage.
+    void reset();
+
+    // The user's newest post; 0 when there is none.
+    mid_t event(mid_t userId) const { return m_records.value(userId); }
+    QHash<mid_t, mid_t> records() const { return m_records; }
+
+private:
+    // Sets the user's record; the post it held before loses one holder.
+    void setRecord(mid_t userId, mid_t eventId);
+    void dropRecord(mid_t userId);
+
+    IMediaItemStorage* m_storage = nullptr;
+    QHash<mid_t, mid_t> m_records;
+    // How many records hold each post: the look-up behind add().
+    QHash<mid_t, int> m_holders;
+    mid_t m_providerId;
+};
