@@ -13,15 +13,6 @@ bool succeeded(const CMeskHttpMethod* call)
     return status >= 200 && status < 300;
 }
 
-void release(CMeskHttpMethod*& call, QObject* item)
-{
-    if (!call)
-        return;
-    QObject::disconnect(call, nullptr, item, nullptr);
-    call->deleteLater();
-    call = nullptr;
-}
-
 bool finish(CMeskHttpMethod*& call, QObject* item)
 {
     const bool ok = succeeded(call);

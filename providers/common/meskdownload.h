@@ -27,10 +27,17 @@ bool isBusy(const CMeskHttpMethod* call);
 // True when the call's last answer had a 2xx status.
 bool succeeded(const CMeskHttpMethod* call);
 
-// Lets a finished or replaced call object go: its connections to item are cut first, so a late
-// signal of an object about to be deleted never reaches the item, and it is deleted later (a
-// slot of its own signal may be what runs now).
-void release(CMeskHttpMethod*& call, QObject* item);
+// Lets a finished or replaced call object (a download or any other call of the item) go: its connections to
+// item are cut first, so a late signal of an object about to be deleted never reaches the item, and it is
+// deleted later (a slot of its own signal may be what runs now).
+template <typename Call> void release(Call*& call, QObject* item)
+{
+    if (!call)
+        return;
+    QObject::disconnect(call, nullptr, item, nullptr);
+    call->deleteLater();
+    call = nullptr;
+}
 
 // Releases a finished download; true when its answer had a 2xx status (the file was written).
 bool finish(CMeskHttpMethod*& call, QObject* item);
