@@ -245,15 +245,12 @@ void CFacebookUser::startAvatarDownload()
         emit avatarUpdateFailed();
         return;
     }
-    if ((m_avatarCall && !m_avatarCall->isReady()) || (m_userInfoCall && !m_userInfoCall->isReady()))
+    if (MeskDownload::isBusy(m_avatarCall) || MeskDownload::isBusy(m_userInfoCall))
         return; // the running work ends in a signal
-    if (m_avatarCall)
-        m_avatarCall->deleteLater();
-    m_avatarCall = new CMeskHttpMethod(this);
-    connect(m_avatarCall, &CMeskHttpMethod::finished, this, &CFacebookUser::_onAvatarLoaded);
-    connect(m_avatarCall, &CMeskHttpMethod::networkError, this, &CFacebookUser::_onAvatarFailed);
     m_downloadUrl = m_user.avatar;
-    if (!m_avatarCall->getToFile(m_downloadUrl, m_user.avatarFile))
+    if (MeskDownload::start(this, m_avatarCall, m_downloadUrl, m_user.avatarFile,
+                            &CFacebookUser::_onAvatarLoaded,
+                            &CFacebookUser::_onAvatarFailed) != TMeskDownloadStart::Started)
         emit avatarUpdateFailed();
 }
 
@@ -261,13 +258,11 @@ void CFacebookUser::_onAvatarLoaded()
 {
     if (!m_avatarCall)
         return;
-    const int status = m_avatarCall->httpStatus();
-    m_avatarCall->deleteLater();
-    m_avatarCall = nullptr;
+    const bool downloaded = MeskDownload::finish(m_avatarCall, this);
     const QString url = m_downloadUrl;
     m_downloadUrl.clear();
     const QPointer<CFacebookUser> alive(this);
-    if (status < 200 || status >= 300 || !isPicture(m_user.avatarFile)) {
+    if (!downloaded || !isPicture(m_user.avatarFile)) {
         if (url == m_user.avatar)
             m_failedUrl = url;
         emit avatarUpdateFailed();
