@@ -3,13 +3,12 @@
 #include "facebookapi.h"
 
 #include <QDebug>
-#include <QMetaObject>
 
 // ---------------------------------------------------------------------------------------------
 // CFacebookHttpMethod
 
 CFacebookHttpMethod::CFacebookHttpMethod(CFacebookApi* api, QObject* parent)
-    : CMeskHttpMethod(parent), m_api(api)
+    : CMeskServiceCall(parent), m_api(api)
 {
 }
 
@@ -41,48 +40,21 @@ TMediaError CFacebookHttpMethod::errorCode() const
     return mapError(m_parseError);
 }
 
-void CFacebookHttpMethod::logFailure(const char* what) const
-{
-    qDebug().noquote() << QLatin1String(metaObject()->className()) + QStringLiteral(": failed to ") +
-                              QLatin1String(what) + QStringLiteral(" http request");
-}
-
 bool CFacebookHttpMethod::refuseFormat()
 {
-    return refuse("format");
+    return refuse(failureLine("format"));
 }
 
 bool CFacebookHttpMethod::refuseCreate()
 {
-    return refuse("create");
-}
-
-bool CFacebookHttpMethod::refuse(const char* what)
-{
-    logFailure(what);
-    // Both signals, once request() has returned, so every listener hears of it whatever it
-    // connected to; a refusal overtaken by a later request of this object is dropped.
-    const quint64 attempt = ++m_attempt;
-    QMetaObject::invokeMethod(
-        this,
-        [this, attempt] {
-            if (attempt != m_attempt)
-                return;
-            emit protocolError(MediaErrorUnassigned);
-            emit protocolError();
-        },
-        Qt::QueuedConnection);
-    return false;
+    return refuse(failureLine("create"));
 }
 
 bool CFacebookHttpMethod::send(const QString& url)
 {
     // The object is ready, so no parse of an earlier request is running.
     m_parseError = CFacebookApi::NoError;
-    ++m_attempt;
-    if (!get(url))
-        return refuseCreate();
-    return true;
+    return sendGet(url, failureLine("create"));
 }
 
 // Every request() follows one pattern: refuse a busy object before touching
@@ -172,7 +144,7 @@ bool CFacebookEventPhotos::request(const QString& eventId, const QString& aid, c
     m_eventId = eventId;
     QString url;
     if (!api() || !api()->formatEventPhotosQuery(url, aid, pid, created)) {
-        logFailure("format");
+        qDebug().noquote() << failureLine("format");
         emit eventPhotosFailed(eventId);
         return false;
     }

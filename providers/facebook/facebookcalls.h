@@ -1,7 +1,7 @@
 #pragma once
 
 #include "facebookrecords.h"
-#include "meskhttpmethod.h"
+#include "meskservicecall.h"
 
 #include <QList>
 #include <QString>
@@ -16,14 +16,11 @@ class CFacebookApi;
 // object itself (parseError()), so a failed call reports its own error and never
 // the code of another call running at the same time; errorCode() maps it.
 //
-// request() of every call refuses, returning false, when the object is busy
-// (logged "<Class>: failed to create http request", before anything is stored or
-// cleared), when the URL cannot be formatted ("<Class>: failed to format http
-// request"), and when the pool does not take the GET. The refusal also reaches
-// the listeners as protocolError(MediaErrorUnassigned) and protocolError(),
-// queued: after request() has returned, and not at all once a later request of
-// the same object has started.
-class CFacebookHttpMethod : public CMeskHttpMethod
+// request() of every call refuses (see CMeskServiceCall), returning false, when
+// the object is busy (logged "<Class>: failed to create http request", before
+// anything is stored or cleared), when the URL cannot be formatted ("<Class>:
+// failed to format http request"), and when the pool does not take the GET.
+class CFacebookHttpMethod : public CMeskServiceCall
 {
     Q_OBJECT
 public:
@@ -43,21 +40,15 @@ protected:
     // thread, read on the object's thread once the completion has arrived.
     int m_parseError = 0;
 
-    // For request(): logs "<Class>: failed to format http request" or
-    // "<Class>: failed to create http request", queues the refusal's signals
-    // and returns false.
+    // For request(): refuse with "<Class>: failed to format http request" or
+    // "<Class>: failed to create http request".
     bool refuseFormat();
     bool refuseCreate();
     // Starts the GET; refuses as refuseCreate() when the pool does not take it.
     bool send(const QString& url);
-    void logFailure(const char* what) const;
 
 private:
-    bool refuse(const char* what);
-
     CFacebookApi* m_api;
-    // Counts the requests and refusals of this object; a queued refusal checks it.
-    quint64 m_attempt = 0;
 };
 
 // The call objects of the Facebook REST methods the provider uses.

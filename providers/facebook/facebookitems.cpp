@@ -6,8 +6,10 @@
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
 #include "meskclock.h"
+#include "meskdownload.h"
 #include "meskhttpmethod.h"
 #include "meskpictures.h"
+#include "meskstoredphoto.h"
 #include "style/quorimages.h"
 
 #include <QDebug>
@@ -243,15 +245,12 @@ void CFacebookUser::startAvatarDownload()
         emit avatarUpdateFailed();
         return;
     }
-    if ((m_avatarCall && !m_avatarCall->isReady()) || (m_userInfoCall && !m_userInfoCall->isReady()))
+    if (MeskDownload::isBusy(m_avatarCall) || MeskDownload::isBusy(m_userInfoCall))
         return; // the running work ends in a signal
-    if (m_avatarCall)
-        m_avatarCall->deleteLater();
-    m_avatarCall = new CMeskHttpMethod(this);
-    connect(m_avatarCall, &CMeskHttpMethod::finished, this, &CFacebookUser::_onAvatarLoaded);
-    connect(m_avatarCall, &CMeskHttpMethod::networkError, this, &CFacebookUser::_onAvatarFailed);
     m_downloadUrl = m_user.avatar;
-    if (!m_avatarCall->getToFile(m_downloadUrl, m_user.avatarFile))
+    if (MeskDownload::start(this, m_avatarCall, m_downloadUrl, m_user.avatarFile,
+                            &CFacebookUser::_onAvatarLoaded,
+                            &CFacebookUser::_onAvatarFailed) != TMeskDownloadStart::Started)
         emit avatarUpdateFailed();
 }
 
@@ -259,13 +258,11 @@ void CFacebookUser::_onAvatarLoaded()
 {
     if (!m_avatarCall)
         return;
-    const int status = m_avatarCall->httpStatus();
-    m_avatarCall->deleteLater();
-    m_avatarCall = nullptr;
+    const bool downloaded = MeskDownload::finish(m_avatarCall, this);
     const QString url = m_downloadUrl;
     m_downloadUrl.clear();
     const QPointer<CFacebookUser> alive(this);
-    if (status < 200 || status >= 300 || !isPicture(m_user.avatarFile)) {
+    if (!downloaded || !isPicture(m_user.avatarFile)) {
         if (url == m_user.avatar)
             m_failedUrl = url;
         emit avatarUpdateFailed();
@@ -701,11 +698,11 @@ void CFacebookEvent::_onCommentPosted(const QString& postId, const QString& comm
 
 namespace {
 
-const QString kPhotoUrl = QStringLiteral("photoUrl");
-const QString kThumbnailUrl = QStringLiteral("thumbnailUrl");
-const QString kThumbnailFile = QStringLiteral("thumbnailFile");
-const QString kOriginalUrl = QStringLiteral("originalUrl");
-const QString kOriginalFile = QStringLiteral("originalFile");
+const QString& kPhotoUrl = SMeskStoredPhoto::PhotoUrlField;
+const QString& kThumbnailUrl = SMeskStoredPhoto::ThumbnailUrlField;
+const QString& kThumbnailFile = SMeskStoredPhoto::ThumbnailFileField;
+const QString& kOriginalUrl = SMeskStoredPhoto::OriginalUrlField;
+const QString& kOriginalFile = SMeskStoredPhoto::OriginalFileField;
 const QString kPageUrl = QStringLiteral("pageUrl");
 const QString kVideoType = QStringLiteral("videoType");
 const QString kLinkName = QStringLiteral("linkName");
@@ -713,54 +710,7 @@ const QString kLinkCaption = QStringLiteral("linkCaption");
 const QString kPictureSuffix = QStringLiteral("jpg");
 const QString kVideoSuffix = QStringLiteral("mp4");
 
-using Start = TFacebookDownloadStart;
-
-// Starts a plain GET of url into file on a fresh call object of the owner's, unless the
-// last one is still running. The call's completion goes to done, its transport failure
-// to failed.
-template <class Owner, class Done, class Failed>
-Start startDownload(Owner* owner, CMeskHttpMethod*& call, const QString& url, const QString& file, Done done,
-                    Failed failed)
-{
-    if (call && !call->isReady())
-        return Start::Busy;
-    // A slot of the old call's failure signal may be what got us here: never delete it at once.
-    if (call)
-        call->deleteLater();
-    call = new CMeskHttpMethod(owner);
-    QObject::connect(call, &CMeskHttpMethod::finished, owner, done);
-    QObject::connect(call, &CMeskHttpMethod::networkError, owner, failed);
-    return call->getToFile(url, file) ? Start::Started : Start::Refused;
-}
-
-// Releases a finished download; true when its answer had a 2xx status (the file was written).
-bool finishDownload(CMeskHttpMethod*& call)
-{
-    if (!call)
-        return false;
-    const int status = call->httpStatus();
-    call->deleteLater();
-    call = nullptr;
-    return status >= 200 && status < 300;
-}
-
-// Reads the item and checks its type; logs the failure in the words of the class.
-bool loadItem(IMediaItemStorage* storage, mid_t id, int type, SMediaItem& item, const char* className,
-              const char* typeName)
-{
-    const QString prefix = QLatin1String(className) + QStringLiteral(": ");
-    if (!storage || !storage->mediaItem(id, item)) {
-        log(prefix + QStringLiteral("failed to load item from storage"));
-        return false;
-    }
-    if (item.type != type) {
-        log(prefix + QStringLiteral("item type check failed while loading from storage, must be ") +
-            QLatin1String(typeName));
-        return false;
-    }
-    return true;
-}
-
+using Start = TMeskDownloadStart;
 SMediaItem newItem(mid_t provider, mid_t user, int type)
 {
     SMediaItem item;
@@ -806,17 +756,17 @@ CFacebookPhoto::~CFacebookPhoto()
 CFacebookPhoto* CFacebookPhoto::load(CFacebookApi* api, IMediaItemStorage* storage, mid_t id, QObject* owner)
 {
     auto* photo = new CFacebookPhoto(api, storage, owner);
-    if (!loadItem(storage, id, MeskItemType::Image, photo->m_item, "CFacebookPhoto", "eImageMediaItem")) {
+    if (!MeskStoredItem::load(storage, id, MeskItemType::Image, photo->m_item, "CFacebookPhoto",
+                              "eImageMediaItem")) {
         delete photo;
         return nullptr;
     }
-    QHash<QString, QString> fields;
-    storage->mediaItemFields(id, fields);
-    photo->m_photoUrl = fields.value(kPhotoUrl);
-    photo->m_thumbnailUrl = fields.value(kThumbnailUrl);
-    photo->m_originalUrl = fields.value(kOriginalUrl);
-    photo->m_thumbnailFile = fields.value(kThumbnailFile);
-    photo->m_originalFile = fields.value(kOriginalFile);
+    const SMeskStoredPhoto stored = SMeskStoredPhoto::read(storage, id);
+    photo->m_photoUrl = stored.photoUrl;
+    photo->m_thumbnailUrl = stored.thumbnailUrl;
+    photo->m_originalUrl = stored.originalUrl;
+    photo->m_thumbnailFile = stored.thumbnailFile;
+    photo->m_originalFile = stored.originalFile;
     return photo;
 }
 
@@ -901,16 +851,16 @@ bool CFacebookPhoto::loadImage()
     return startOriginal() == Start::Started;
 }
 
-TFacebookDownloadStart CFacebookPhoto::startThumbnail()
+TMeskDownloadStart CFacebookPhoto::startThumbnail()
 {
-    return startDownload(this, m_thumbnailCall, m_thumbnailUrl, m_thumbnailFile,
-                         &CFacebookPhoto::_onThumbnailLoaded, &CFacebookPhoto::thumbnailDownloadFailed);
+    return MeskDownload::start(this, m_thumbnailCall, m_thumbnailUrl, m_thumbnailFile,
+                               &CFacebookPhoto::_onThumbnailLoaded, &CFacebookPhoto::thumbnailDownloadFailed);
 }
 
-TFacebookDownloadStart CFacebookPhoto::startOriginal()
+TMeskDownloadStart CFacebookPhoto::startOriginal()
 {
-    return startDownload(this, m_originalCall, m_originalUrl, m_originalFile,
-                         &CFacebookPhoto::_onOriginalLoaded, &CFacebookPhoto::imageDownloadFailed);
+    return MeskDownload::start(this, m_originalCall, m_originalUrl, m_originalFile,
+                               &CFacebookPhoto::_onOriginalLoaded, &CFacebookPhoto::imageDownloadFailed);
 }
 
 bool CFacebookPhoto::requestPhotoInfo()
@@ -999,7 +949,7 @@ void CFacebookPhoto::_onPhotoInfoFailed()
 
 void CFacebookPhoto::_onThumbnailLoaded()
 {
-    if (finishDownload(m_thumbnailCall))
+    if (MeskDownload::finish(m_thumbnailCall, this))
         emit thumbnailDownloadDone();
     else
         emit thumbnailDownloadFailed();
@@ -1007,7 +957,7 @@ void CFacebookPhoto::_onThumbnailLoaded()
 
 void CFacebookPhoto::_onOriginalLoaded()
 {
-    if (finishDownload(m_originalCall))
+    if (MeskDownload::finish(m_originalCall, this))
         emit imageDownloadDone();
     else
         emit imageDownloadFailed();
@@ -1030,7 +980,8 @@ CFacebookVideo::~CFacebookVideo()
 CFacebookVideo* CFacebookVideo::load(CFacebookApi* api, IMediaItemStorage* storage, mid_t id, QObject* owner)
 {
     auto* video = new CFacebookVideo(api, storage, owner);
-    if (!loadItem(storage, id, MeskItemType::Video, video->m_item, "CFacebookVideo", "eVideoMediaItem")) {
+    if (!MeskStoredItem::load(storage, id, MeskItemType::Video, video->m_item, "CFacebookVideo",
+                              "eVideoMediaItem")) {
         delete video;
         return nullptr;
     }
@@ -1086,20 +1037,20 @@ bool CFacebookVideo::setParent(mid_t parent)
 
 bool CFacebookVideo::loadThumbnail()
 {
-    return startDownload(this, m_thumbnailCall, m_thumbnailUrl, m_thumbnailFile,
-                         &CFacebookVideo::_onThumbnailLoaded,
-                         &CFacebookVideo::thumbnailDownloadFailed) == Start::Started;
+    return MeskDownload::start(this, m_thumbnailCall, m_thumbnailUrl, m_thumbnailFile,
+                               &CFacebookVideo::_onThumbnailLoaded,
+                               &CFacebookVideo::thumbnailDownloadFailed) == Start::Started;
 }
 
 bool CFacebookVideo::loadVideo()
 {
-    return startDownload(this, m_videoCall, m_videoUrl, m_videoFile, &CFacebookVideo::_onVideoLoaded,
-                         &CFacebookVideo::downloadFailed) == Start::Started;
+    return MeskDownload::start(this, m_videoCall, m_videoUrl, m_videoFile, &CFacebookVideo::_onVideoLoaded,
+                               &CFacebookVideo::downloadFailed) == Start::Started;
 }
 
 void CFacebookVideo::_onThumbnailLoaded()
 {
-    if (finishDownload(m_thumbnailCall))
+    if (MeskDownload::finish(m_thumbnailCall, this))
         emit thumbnailDownloadDone();
     else
         emit thumbnailDownloadFailed();
@@ -1107,7 +1058,7 @@ void CFacebookVideo::_onThumbnailLoaded()
 
 void CFacebookVideo::_onVideoLoaded()
 {
-    if (finishDownload(m_videoCall))
+    if (MeskDownload::finish(m_videoCall, this))
         emit downloadDone();
     else
         emit downloadFailed();
@@ -1126,7 +1077,8 @@ CFacebookLink::~CFacebookLink() = default;
 CFacebookLink* CFacebookLink::load(CFacebookApi* api, IMediaItemStorage* storage, mid_t id, QObject* owner)
 {
     auto* link = new CFacebookLink(api, storage, owner);
-    if (!loadItem(storage, id, MeskItemType::Link, link->m_item, "CFacebookLink", "eLinkMediaItem")) {
+    if (!MeskStoredItem::load(storage, id, MeskItemType::Link, link->m_item, "CFacebookLink",
+                              "eLinkMediaItem")) {
         delete link;
         return nullptr;
     }

@@ -2,6 +2,7 @@
 
 #include "facebookrecords.h"
 #include "imediaobjects.h"
+#include "meskdownload.h"
 #include "meskrecords.h"
 
 #include <QDateTime>
@@ -273,15 +274,6 @@ QString facebookFileSuffix(const QString& url, const QString& fallback);
 // end in the matching failure signal. The start and progress signals of the
 // interfaces are never emitted.
 
-// How a download request went: started, left to the one still running, or refused
-// (no address or file, or the pool did not take it).
-enum class TFacebookDownloadStart
-{
-    Started,
-    Busy,
-    Refused
-};
-
 // A photo (item type 5). Fields: "photoUrl", "thumbnailUrl", "thumbnailFile",
 // "originalUrl", "originalFile". A photo that lacks an address asks photos.get for
 // it first and starts the download the caller wanted once the answer is in.
@@ -322,8 +314,8 @@ private slots:
     void _onOriginalLoaded();
 
 private:
-    TFacebookDownloadStart startThumbnail();
-    TFacebookDownloadStart startOriginal();
+    TMeskDownloadStart startThumbnail();
+    TMeskDownloadStart startOriginal();
     bool requestPhotoInfo();
 
     CFacebookApi* m_api;

@@ -45,18 +45,6 @@ template <typename T> void releaseAll(QHash<mid_t, T*>& cache)
         object->deleteLater();
 }
 
-template <typename T> void releaseIn(QHash<mid_t, T*>& cache, const QSet<QObject*>& noted)
-{
-    for (auto it = cache.begin(); it != cache.end();) {
-        if (noted.contains(it.value())) {
-            it.value()->deleteLater();
-            it = cache.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 } // namespace
 
 CFacebookObjectManager::CFacebookObjectManager(CFacebookApi* api, mid_t providerId, QObject* parent)
@@ -82,8 +70,7 @@ void CFacebookObjectManager::setStorage(IMediaItemStorage* storage)
 
 void CFacebookObjectManager::clear()
 {
-    m_spanObjects.clear();
-    m_heldUsers.clear();
+    m_span.forget();
     releaseAll(m_users);
     releaseAll(m_events);
     releaseAll(m_photos);
@@ -103,8 +90,13 @@ T* CFacebookObjectManager::cached(QHash<mid_t, T*>& cache, mid_t id, Load load)
     T* object = load(m_api, m_storage, id, this);
     if (object) {
         cache.insert(id, object);
-        if (m_spanDepth > 0)
-            m_spanObjects.insert(object);
+        // A row of a batch that rolls back may be handed out again: its object goes with it.
+        m_span.onDiscard([&cache, id, object] {
+            if (cache.value(id) != object)
+                return;
+            cache.remove(id);
+            object->deleteLater();
+        });
     }
     return object;
 }
@@ -270,10 +262,7 @@ CFacebookCalendarEvent* CFacebookObjectManager::addCalendarEvent(const SFacebook
 
 void CFacebookObjectManager::noteNewUser(mid_t id)
 {
-    if (m_spanDepth > 0)
-        m_heldUsers.append(id);
-    else
-        emit userAdded(id);
+    m_span.announce([this, id] { emit userAdded(id); });
 }
 
 CFacebookUser* CFacebookObjectManager::userByMediaId(const QString& uid)
@@ -331,10 +320,8 @@ bool CFacebookObjectManager::addComment(CFacebookEvent* event, const SFacebookCo
 void CFacebookObjectManager::deleteComments(const QList<SMediaItem>& comments)
 {
     for (const SMediaItem& row : comments) {
-        if (CFacebookComment* object = m_comments.take(row.id)) {
-            m_spanObjects.remove(object);
+        if (CFacebookComment* object = m_comments.take(row.id))
             object->deleteLater();
-        }
         if (m_storage)
             m_storage->deleteMediaItem(row.id);
     }
@@ -392,37 +379,15 @@ void CFacebookObjectManager::syncComments(CFacebookEvent* event, const QList<SFa
 
 void CFacebookObjectManager::beginNew()
 {
-    ++m_spanDepth;
+    m_span.begin();
 }
 
 void CFacebookObjectManager::acceptNew()
 {
-    if (m_spanDepth == 0 || --m_spanDepth > 0)
-        return;
-    m_spanObjects.clear();
-    const QList<mid_t> added = std::exchange(m_heldUsers, {});
-    for (mid_t id : added)
-        emit userAdded(id);
+    m_span.accept();
 }
 
 void CFacebookObjectManager::discardNew()
 {
-    if (m_spanDepth == 0 || --m_spanDepth > 0)
-        return;
-    m_heldUsers.clear();
-    releaseNoted();
-}
-
-void CFacebookObjectManager::releaseNoted()
-{
-    const QSet<QObject*> noted = std::exchange(m_spanObjects, {});
-    if (noted.isEmpty())
-        return;
-    releaseIn(m_users, noted);
-    releaseIn(m_events, noted);
-    releaseIn(m_photos, noted);
-    releaseIn(m_videos, noted);
-    releaseIn(m_links, noted);
-    releaseIn(m_comments, noted);
-    releaseIn(m_calendarEvents, noted);
+    m_span.discard();
 }

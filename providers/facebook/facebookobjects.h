@@ -2,6 +2,7 @@
 
 #include "facebookitems.h"
 #include "facebookrecords.h"
+#include "meskanswerspan.h"
 #include "meskrecords.h"
 
 #include <QHash>
@@ -37,7 +38,7 @@ class IMediaItemStorage;
 // beginNew() and acceptNew() (the batch committed) or discardNew() (it rolled back). In
 // between, the objects cached are noted and userAdded() is held back; discardNew()
 // releases and forgets them, since SQLite hands the rolled-back row ids out again.
-// Spans nest: only the outermost one accepts or discards.
+// Spans nest: only the outermost one accepts or discards (CMeskAnswerSpan).
 class CFacebookObjectManager : public QObject
 {
     Q_OBJECT
@@ -117,7 +118,6 @@ private:
     mid_t findItem(const QString& mediaId, Kind kind);
     template <typename T, typename Load> T* cached(QHash<mid_t, T*>& cache, mid_t id, Load load);
     void noteNewUser(mid_t id);
-    void releaseNoted();
 
     QHash<mid_t, CFacebookUser*> m_users;
     QHash<mid_t, CFacebookEvent*> m_events;
@@ -130,7 +130,6 @@ private:
     IMediaItemStorage* m_storage = nullptr;
     mid_t m_providerId;
 
-    int m_spanDepth = 0;
-    QSet<QObject*> m_spanObjects; // cached inside the span
-    QList<mid_t> m_heldUsers;     // userAdded() held back inside the span, in order
+    // Objects cached inside the span are released when it rolls back; userAdded() is held.
+    CMeskAnswerSpan m_span;
 };

@@ -1,9 +1,6 @@
 #include "flickrcalls.h"
 
-#include <QDebug>
-#include <QMetaObject>
-
-CFlickrCall::CFlickrCall(CFlickrApi* api, QObject* parent) : CMeskHttpMethod(parent), m_api(api)
+CFlickrCall::CFlickrCall(CFlickrApi* api, QObject* parent) : CMeskServiceCall(parent), m_api(api)
 {
     registerFlickrMetaTypes();
 }
@@ -15,30 +12,9 @@ CFlickrCall::~CFlickrCall()
 
 bool CFlickrCall::start(bool built, const QString& url, const char* formatFailed, const char* requestFailed)
 {
-    if (!built) {
-        qDebug().noquote() << QLatin1String(formatFailed);
-        reportNotStarted();
-        return false;
-    }
-    if (!get(url)) {
-        qDebug().noquote() << QLatin1String(requestFailed);
-        reportNotStarted();
-        return false;
-    }
-    return true;
-}
-
-void CFlickrCall::reportNotStarted()
-{
-    // Queued: the caller learns of the failure from request()'s result first, and a
-    // slot that starts again does not run inside the caller's own request().
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            emit protocolError(MediaErrorUnassigned);
-            emit protocolError();
-        },
-        Qt::QueuedConnection);
+    if (!built)
+        return refuse(QLatin1String(formatFailed));
+    return sendGet(url, QLatin1String(requestFailed));
 }
 
 TMediaError CFlickrCall::photoListError() const

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "flickrapi.h"
-#include "meskhttpmethod.h"
+#include "meskservicecall.h"
 
 #include <QDateTime>
 #include <QList>
@@ -14,9 +14,9 @@
 // answer, so calls that share one CFlickrApi never see each other's codes.
 //
 // request() returns false when the URL cannot be built or the GET cannot start;
-// the object then logs and emits protocolError(MediaErrorUnassigned) and
-// protocolError(), both queued, so they arrive after request() has returned.
-class CFlickrCall : public CMeskHttpMethod
+// the object then logs and refuses as CMeskServiceCall says (both error
+// signals, queued, so they arrive after request() has returned).
+class CFlickrCall : public CMeskServiceCall
 {
     Q_OBJECT
 public:
@@ -34,9 +34,6 @@ protected:
 
     CFlickrApi* m_api;
     int m_error = 0; // written by the parse on the pool thread, read after it on the object's thread
-
-private:
-    void reportNotStarted();
 };
 
 // flickr.photos.search: the photos a user uploaded since a date.

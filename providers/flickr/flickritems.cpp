@@ -4,8 +4,10 @@
 #include "flickrcalls.h"
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
+#include "meskdownload.h"
 #include "meskhttpmethod.h"
 #include "meskpictures.h"
+#include "meskstoredphoto.h"
 #include "style/quorimages.h"
 
 #include <QDebug>
@@ -15,40 +17,18 @@
 
 namespace {
 
-const QString kPhotoUrl = QStringLiteral("photoUrl");
-const QString kThumbnailUrl = QStringLiteral("thumbnailUrl");
-const QString kOriginalUrl = QStringLiteral("originalUrl");
-const QString kThumbnailFile = QStringLiteral("thumbnailFile");
-const QString kOriginalFile = QStringLiteral("originalFile");
+const QString& kPhotoUrl = SMeskStoredPhoto::PhotoUrlField;
+const QString& kThumbnailUrl = SMeskStoredPhoto::ThumbnailUrlField;
+const QString& kOriginalUrl = SMeskStoredPhoto::OriginalUrlField;
+const QString& kThumbnailFile = SMeskStoredPhoto::ThumbnailFileField;
+const QString& kOriginalFile = SMeskStoredPhoto::OriginalFileField;
 
 void log(const char* text)
 {
     qDebug().noquote() << QLatin1String(text);
 }
 
-// A download counts only with a 2xx answer; anything else is an error page.
-bool isSuccess(const CMeskHttpMethod* method)
-{
-    const int status = method->httpStatus();
-    return status >= 200 && status < 300;
-}
-
-// Lets a finished or replaced call object go. Its connections to the item are cut first, so a
-// late signal of an object that is about to be deleted never reaches the item.
-template <typename T> void releaseCall(T*& call, QObject* item)
-{
-    if (!call)
-        return;
-    QObject::disconnect(call, nullptr, item, nullptr);
-    call->deleteLater();
-    call = nullptr;
-}
-
-// True when a call object of this kind is running (the one-request-per-kind rule).
-bool isBusy(const CMeskHttpMethod* call)
-{
-    return call && !call->isReady();
-}
+using MeskDownload::isBusy;
 
 } // namespace
 
@@ -103,23 +83,17 @@ mid_t CFlickrPhoto::create(CFlickrApi* api, IMediaItemStorage* storage, const SF
 CFlickrPhoto* CFlickrPhoto::load(CFlickrApi* api, IMediaItemStorage* storage, mid_t id)
 {
     auto* photo = new CFlickrPhoto(api, storage, nullptr);
-    if (!storage || !storage->mediaItem(id, photo->m_item)) {
-        log("CFlickrPhoto: failed to load item from storage");
+    if (!MeskStoredItem::load(storage, id, MeskItemType::Image, photo->m_item, "CFlickrPhoto",
+                              "eImageMediaItem")) {
         delete photo;
         return nullptr;
     }
-    if (photo->m_item.type != MeskItemType::Image) {
-        log("CFlickrPhoto: item type check failed while loading from storage, must be eImageMediaItem");
-        delete photo;
-        return nullptr;
-    }
-    QHash<QString, QString> fields;
-    storage->mediaItemFields(id, fields);
-    photo->m_photoUrl = fields.value(kPhotoUrl);
-    photo->m_thumbnailUrl = fields.value(kThumbnailUrl);
-    photo->m_originalUrl = fields.value(kOriginalUrl);
-    photo->m_thumbnailFile = fields.value(kThumbnailFile);
-    photo->m_originalFile = fields.value(kOriginalFile);
+    const SMeskStoredPhoto stored = SMeskStoredPhoto::read(storage, id);
+    photo->m_photoUrl = stored.photoUrl;
+    photo->m_thumbnailUrl = stored.thumbnailUrl;
+    photo->m_originalUrl = stored.originalUrl;
+    photo->m_thumbnailFile = stored.thumbnailFile;
+    photo->m_originalFile = stored.originalFile;
     return photo;
 }
 
@@ -155,14 +129,9 @@ QString CFlickrPhoto::imageFile() const
 
 bool CFlickrPhoto::loadThumbnail()
 {
-    if (isBusy(m_thumbnailDownload))
-        return false;
-    releaseCall(m_thumbnailDownload, this);
-    m_thumbnailDownload = new CMeskHttpMethod(this);
-    connect(m_thumbnailDownload, &CMeskHttpMethod::finished, this, &CFlickrPhoto::_onThumbnailLoaded);
-    connect(m_thumbnailDownload, &CMeskHttpMethod::networkError, this,
-            [this] { emit thumbnailDownloadFailed(); });
-    return m_thumbnailDownload->getToFile(m_thumbnailUrl, m_thumbnailFile);
+    return MeskDownload::start(this, m_thumbnailDownload, m_thumbnailUrl, m_thumbnailFile,
+                               &CFlickrPhoto::_onThumbnailLoaded,
+                               [this] { emit thumbnailDownloadFailed(); }) == TMeskDownloadStart::Started;
 }
 
 bool CFlickrPhoto::loadImage()
@@ -177,20 +146,16 @@ bool CFlickrPhoto::loadImage()
 
 bool CFlickrPhoto::downloadOriginal()
 {
-    if (isBusy(m_originalDownload))
-        return false;
-    releaseCall(m_originalDownload, this);
-    m_originalDownload = new CMeskHttpMethod(this);
-    connect(m_originalDownload, &CMeskHttpMethod::finished, this, &CFlickrPhoto::_onOriginalLoaded);
-    connect(m_originalDownload, &CMeskHttpMethod::networkError, this, [this] { emit imageDownloadFailed(); });
-    return m_originalDownload->getToFile(m_originalUrl, m_originalFile);
+    return MeskDownload::start(this, m_originalDownload, m_originalUrl, m_originalFile,
+                               &CFlickrPhoto::_onOriginalLoaded,
+                               [this] { emit imageDownloadFailed(); }) == TMeskDownloadStart::Started;
 }
 
 bool CFlickrPhoto::requestSizes(const QString& photoId)
 {
     if (isBusy(m_sizesRequest))
         return false;
-    releaseCall(m_sizesRequest, this);
+    MeskDownload::release(m_sizesRequest, this);
     m_sizesRequest = new CFlickrPhotoSizes(m_api, this);
     connect(m_sizesRequest, &CFlickrPhotoSizes::sizesReady, this, &CFlickrPhoto::_onPhotoSizes);
     // The argument-less error follows the typed one, also when the request could not start.
@@ -203,7 +168,7 @@ bool CFlickrPhoto::requestPhotoInfo(const QString& photoId, const QString& secre
 {
     if (isBusy(m_infoRequest))
         return false;
-    releaseCall(m_infoRequest, this);
+    MeskDownload::release(m_infoRequest, this);
     m_infoRequest = new CFlickrPhotoInfo(m_api, this);
     connect(m_infoRequest, &CFlickrPhotoInfo::infoReady, this, &CFlickrPhoto::_onPhotoInfo);
     connect(m_infoRequest, qOverload<>(&CMeskHttpMethod::protocolError), this, &CFlickrPhoto::lookupFailed);
@@ -218,8 +183,8 @@ void CFlickrPhoto::lookupFailed()
 
 void CFlickrPhoto::_onThumbnailLoaded()
 {
-    const bool ok = isSuccess(m_thumbnailDownload);
-    releaseCall(m_thumbnailDownload, this);
+    const bool ok = MeskDownload::succeeded(m_thumbnailDownload);
+    MeskDownload::release(m_thumbnailDownload, this);
     if (ok)
         emit thumbnailDownloadDone();
     else
@@ -228,8 +193,8 @@ void CFlickrPhoto::_onThumbnailLoaded()
 
 void CFlickrPhoto::_onOriginalLoaded()
 {
-    const bool ok = isSuccess(m_originalDownload);
-    releaseCall(m_originalDownload, this);
+    const bool ok = MeskDownload::succeeded(m_originalDownload);
+    MeskDownload::release(m_originalDownload, this);
     if (ok)
         emit imageDownloadDone();
     else
@@ -238,7 +203,7 @@ void CFlickrPhoto::_onOriginalLoaded()
 
 void CFlickrPhoto::_onPhotoInfo(const SFlickrPhotoExt& info)
 {
-    releaseCall(m_infoRequest, this);
+    MeskDownload::release(m_infoRequest, this);
     if (!info.originalSecret.isEmpty() && !info.originalFormat.isEmpty()) {
         QString url;
         m_api->originalUrl(url, info.farm, info.server, info.id.isEmpty() ? m_item.mediaId : info.id,
@@ -252,7 +217,7 @@ void CFlickrPhoto::_onPhotoInfo(const SFlickrPhotoExt& info)
 
 void CFlickrPhoto::_onPhotoSizes(const QList<SFlickrPhotoSize>& sizes)
 {
-    releaseCall(m_sizesRequest, this);
+    MeskDownload::release(m_sizesRequest, this);
     // The first entry of the greatest width; a width that is no number reads as 0.
     SFlickrPhotoSize best;
     int bestWidth = 0;
@@ -395,7 +360,7 @@ bool CFlickrUser::requestUserInfo()
 {
     if (isBusy(m_infoRequest))
         return false;
-    releaseCall(m_infoRequest, this);
+    MeskDownload::release(m_infoRequest, this);
     m_infoRequest = new CFlickrUserInfo(m_api, this);
     connect(m_infoRequest, &CFlickrUserInfo::userInfoReady, this, &CFlickrUser::_onUserInfoReady);
     connect(m_infoRequest, &CMeskHttpMethod::networkError, this, [this] { emit avatarUpdateFailed(); });
@@ -406,18 +371,14 @@ bool CFlickrUser::requestUserInfo()
 
 bool CFlickrUser::downloadAvatar()
 {
-    if (isBusy(m_avatarDownload))
-        return false;
-    releaseCall(m_avatarDownload, this);
-    m_avatarDownload = new CMeskHttpMethod(this);
-    connect(m_avatarDownload, &CMeskHttpMethod::finished, this, &CFlickrUser::_onAvatarLoaded);
-    connect(m_avatarDownload, &CMeskHttpMethod::networkError, this, [this] { emit avatarUpdateFailed(); });
-    return m_avatarDownload->getToFile(m_user.avatar, m_user.avatarFile);
+    return MeskDownload::start(this, m_avatarDownload, m_user.avatar, m_user.avatarFile,
+                               &CFlickrUser::_onAvatarLoaded,
+                               [this] { emit avatarUpdateFailed(); }) == TMeskDownloadStart::Started;
 }
 
 void CFlickrUser::_onUserInfoReady(const SFlickrUser& info)
 {
-    releaseCall(m_infoRequest, this);
+    MeskDownload::release(m_infoRequest, this);
     m_api->buddyIconUrl(m_user.avatar, info.iconFarm, info.iconServer, m_user.mediaId);
     if (m_storage) {
         m_user.avatarFile = m_storage->userImagePath(m_user.id, m_user.avatar);
@@ -431,8 +392,8 @@ void CFlickrUser::_onUserInfoReady(const SFlickrUser& info)
 
 void CFlickrUser::_onAvatarLoaded()
 {
-    const bool ok = isSuccess(m_avatarDownload);
-    releaseCall(m_avatarDownload, this);
+    const bool ok = MeskDownload::succeeded(m_avatarDownload);
+    MeskDownload::release(m_avatarDownload, this);
     if (!ok) {
         emit avatarUpdateFailed();
         return;

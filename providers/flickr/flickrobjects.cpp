@@ -21,12 +21,6 @@ template <typename T> void deleteAll(QHash<mid_t, T*>& cache)
     qDeleteAll(objects);
 }
 
-template <typename T> void deleteNoted(QHash<mid_t, T*>& cache, const QList<mid_t>& ids)
-{
-    for (mid_t id : ids)
-        delete cache.take(id);
-}
-
 } // namespace
 
 // ---- CFlickrObjectManager -----------------------------------------------------------------
@@ -48,7 +42,7 @@ void CFlickrObjectManager::setStorage(IMediaItemStorage* storage)
 
 void CFlickrObjectManager::clear()
 {
-    forgetNew();
+    m_span.forget();
     deleteAll(m_events);
     deleteAll(m_photos);
     deleteAll(m_users);
@@ -113,8 +107,8 @@ CFlickrPhoto* CFlickrObjectManager::findOrAddPhoto(const SFlickrPhoto& record, m
     if (!id)
         return nullptr;
     CFlickrPhoto* made = photo(id);
-    if (made && m_collecting)
-        m_newPhotos.append(id);
+    if (made)
+        m_span.onDiscard([this, id] { delete m_photos.take(id); });
     return made;
 }
 
@@ -134,12 +128,10 @@ CFlickrUser* CFlickrObjectManager::findOrAddUser(const QString& userId, const QS
     if (!id)
         return nullptr;
     CFlickrUser* made = user(id);
-    if (m_collecting) {
-        if (made)
-            m_newUsers.append(id);
-    } else {
-        emit userAdded(id);
-    }
+    if (made)
+        m_span.onDiscard([this, id] { delete m_users.take(id); });
+    if (made || !m_span.isOpen())
+        m_span.announce([this, id] { emit userAdded(id); });
     return made;
 }
 
@@ -151,8 +143,8 @@ CFlickrPhotoPost* CFlickrObjectManager::addPhotoPost(mid_t userId)
         return nullptr;
     }
     CFlickrPhotoPost* post = photoPost(id);
-    if (post && m_collecting)
-        m_newEvents.append(id);
+    if (post)
+        m_span.onDiscard([this, id] { delete m_events.take(id); });
     return post;
 }
 
@@ -170,32 +162,15 @@ QList<CFlickrPhoto*> CFlickrObjectManager::photosOfPost(CFlickrPhotoPost* post)
 
 void CFlickrObjectManager::beginNew()
 {
-    m_collecting = true;
+    m_span.begin();
 }
 
 void CFlickrObjectManager::acceptNew()
 {
-    const QList<mid_t> added = m_newUsers;
-    forgetNew();
-    for (mid_t id : added)
-        emit userAdded(id);
+    m_span.accept();
 }
 
 void CFlickrObjectManager::discardNew()
 {
-    const QList<mid_t> events = m_newEvents;
-    const QList<mid_t> photos = m_newPhotos;
-    const QList<mid_t> users = m_newUsers;
-    forgetNew();
-    deleteNoted(m_events, events);
-    deleteNoted(m_photos, photos);
-    deleteNoted(m_users, users);
-}
-
-void CFlickrObjectManager::forgetNew()
-{
-    m_collecting = false;
-    m_newEvents.clear();
-    m_newPhotos.clear();
-    m_newUsers.clear();
+    m_span.discard();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meskanswerspan.h"
 #include "meskrecords.h"
 
 #include <QHash>
@@ -54,7 +55,8 @@ public:
     // The post's photos, newest first; photos that cannot be loaded are left out.
     QList<CFlickrPhoto*> photosOfPost(CFlickrPhotoPost* post);
 
-    // The span of one storage batch (see above). A beginNew() inside a span changes nothing.
+    // The span of one storage batch (see above; CMeskAnswerSpan). Spans nest: only the outermost
+    // one accepts or discards.
     void beginNew();
     // The batch committed: emits the held userAdded() signals.
     void acceptNew();
@@ -65,8 +67,6 @@ signals:
     void userAdded(mid_t id);
 
 private:
-    void forgetNew();
-
     QHash<mid_t, IFlickrEvent*> m_events;
     QHash<mid_t, CFlickrPhoto*> m_photos;
     QHash<mid_t, CFlickrUser*> m_users;
@@ -74,8 +74,6 @@ private:
     IMediaItemStorage* m_storage = nullptr;
     mid_t m_providerId;
 
-    bool m_collecting = false;
-    QList<mid_t> m_newEvents;
-    QList<mid_t> m_newPhotos;
-    QList<mid_t> m_newUsers; // also the held userAdded() signals, in order
+    // Objects made for new rows inside the span are deleted when it rolls back; userAdded() is held.
+    CMeskAnswerSpan m_span;
 };

@@ -2,32 +2,10 @@
 
 #include "twitterapi.h"
 
-#include <QDebug>
-#include <QMetaObject>
-
-namespace {
-
-// Logs why the request did not start and reports it once request() has returned.
-// Queued on the call itself: dropped when the call is deleted first.
-bool refuse(CMeskHttpMethod* call, const QString& line)
-{
-    qDebug().noquote() << line;
-    QMetaObject::invokeMethod(
-        call,
-        [call] {
-            emit call->protocolError(MediaErrorUnassigned);
-            emit call->protocolError();
-        },
-        Qt::QueuedConnection);
-    return false;
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 // CTwitterTimeline
 
-CTwitterTimeline::CTwitterTimeline(CTwitterApi* api, QObject* parent) : CMeskHttpMethod(parent), m_api(api)
+CTwitterTimeline::CTwitterTimeline(CTwitterApi* api, QObject* parent) : CMeskServiceCall(parent), m_api(api)
 {
     registerTwitterMetaTypes();
 }
@@ -59,15 +37,13 @@ TMediaError CTwitterTimeline::mapError(int twitterError)
 bool CTwitterTimeline::send(bool built, const QString& url)
 {
     if (!built)
-        return refuse(this, QStringLiteral("CTwitterTimeline: failed to format http request"));
+        return refuse(QStringLiteral("CTwitterTimeline: failed to format http request"));
     // A busy object may be parsing into the result on the pool thread: touch nothing.
     if (!isReady())
-        return refuse(this, QStringLiteral("CTwitterTimeline: failed to create http request"));
+        return refuse(QStringLiteral("CTwitterTimeline: failed to create http request"));
     m_result.clear();
     m_parseError = TwitterNoError;
-    if (!get(url))
-        return refuse(this, QStringLiteral("CTwitterTimeline: failed to create http request"));
-    return true;
+    return sendGet(url, QStringLiteral("CTwitterTimeline: failed to create http request"));
 }
 
 bool CTwitterTimeline::parseResponse(const SMeskHttpResponseHeader& header, const QByteArray& body)
@@ -115,7 +91,7 @@ bool CTwitterPublicTimeline::request()
 // ---------------------------------------------------------------------------------------------
 // CTwitterUpdate
 
-CTwitterUpdate::CTwitterUpdate(CTwitterApi* api, QObject* parent) : CMeskHttpMethod(parent), m_api(api)
+CTwitterUpdate::CTwitterUpdate(CTwitterApi* api, QObject* parent) : CMeskServiceCall(parent), m_api(api)
 {
     registerTwitterMetaTypes();
 }
@@ -128,15 +104,13 @@ CTwitterUpdate::~CTwitterUpdate()
 bool CTwitterUpdate::request(const QString& encodedText, const QString& replyToId)
 {
     if (!isReady())
-        return refuse(this, QStringLiteral("CTwitterUpdate: failed to create http request"));
+        return refuse(QStringLiteral("CTwitterUpdate: failed to create http request"));
     QString url;
     if (!m_api->updateRequest(url, encodedText, COAuthClient::pct(replyToId)))
-        return refuse(this, QStringLiteral("CTwitterUpdate: failed to format update request"));
+        return refuse(QStringLiteral("CTwitterUpdate: failed to format update request"));
     m_result = STwitterStatusEvent();
     m_parseError = TwitterNoError;
-    if (!post(url, QByteArray()))
-        return refuse(this, QStringLiteral("CTwitterUpdate: failed to create http request"));
-    return true;
+    return sendPost(url, QByteArray(), QStringLiteral("CTwitterUpdate: failed to create http request"));
 }
 
 bool CTwitterUpdate::parseResponse(const SMeskHttpResponseHeader& header, const QByteArray& body)

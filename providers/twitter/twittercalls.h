@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meskhttpmethod.h"
+#include "meskservicecall.h"
 #include "twitterrecords.h"
 
 #include <QString>
@@ -18,16 +18,15 @@ class CTwitterApi;
 // followed by protocolError() for an answer that was not accepted; or
 // networkError(error) for a transport failure. A request that cannot be built
 // (no consumer) or started (the object is busy, the pool does not take it)
-// returns false and reports protocolError(MediaErrorUnassigned) followed by
-// protocolError(), both queued: they arrive after request() has returned, and
-// not at all when the object is deleted first.
+// returns false and is refused as CMeskServiceCall says: protocolError(
+// MediaErrorUnassigned) followed by protocolError(), both queued.
 //
 // The object is ready again before its result signal goes out, so a slot may
 // start the next request on it: the signal carries a copy of the result.
 // Every class calls cancel() first in its destructor.
 
 // A timeline of statuses.
-class CTwitterTimeline : public CMeskHttpMethod
+class CTwitterTimeline : public CMeskServiceCall
 {
     Q_OBJECT
 public:
@@ -86,7 +85,7 @@ public:
 };
 
 // One status update: a signed POST with an empty body.
-class CTwitterUpdate : public CMeskHttpMethod
+class CTwitterUpdate : public CMeskServiceCall
 {
     Q_OBJECT
 public:

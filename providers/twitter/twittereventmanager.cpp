@@ -2,6 +2,7 @@
 
 #include "imediaitemstorage.h"
 #include "mediastoragebatch.h"
+#include "meskanswerspan.h"
 #include "meskslicedstore.h"
 #include "twitterapi.h"
 #include "twittercalls.h"
@@ -178,6 +179,7 @@ void CTwitterEventManager::addTimeline(const STwitterTimeLine& timeline, qsizety
 {
     SAnswer answer;
     CMediaStorageBatch batch(m_storage);
+    m_span.begin();
     for (qsizetype i = from; i < to; ++i) {
         const STwitterStatusEvent& event = timeline.at(i);
         // The account's own statuses enter only through posting, as type 10.
@@ -198,6 +200,7 @@ void CTwitterEventManager::storeOwnStatus(const STwitterStatusEvent& event)
         return;
     SAnswer answer;
     CMediaStorageBatch batch(m_storage);
+    m_span.begin();
     const mid_t userMid = createOrUpdateUser(event.user, answer);
     if (userMid != 0)
         createStatus(event.status, userMid, true, answer);
@@ -208,9 +211,12 @@ void CTwitterEventManager::storeOwnStatus(const STwitterStatusEvent& event)
 mid_t CTwitterEventManager::createOrUpdateUser(const STwitterUserData& data, SAnswer& answer)
 {
     if (CTwitterUser* known = m_users->value(data.id)) {
-        known->update(data);
-        if (!answer.updatedUsers.contains(known))
+        if (!answer.updatedUsers.contains(known)) {
             answer.updatedUsers.append(known);
+            // Its row is rewritten: a rollback reads it back.
+            m_span.onDiscard([known] { known->load(known->serviceUser().id); });
+        }
+        known->update(data);
         return known->serviceUser().id;
     }
     if (CTwitterUser* made = answer.newUsers.value(data.id)) {
@@ -223,6 +229,7 @@ mid_t CTwitterEventManager::createOrUpdateUser(const STwitterUserData& data, SAn
         auto* user = new CTwitterUser(m_api, m_storage);
         if (user->load(stored.first().id)) {
             user->update(data);
+            m_span.onDiscard([user] { delete user; });
             answer.loadedUsers.append(user);
             answer.newUsers.insert(data.id, user);
             return user->serviceUser().id;
@@ -235,6 +242,7 @@ mid_t CTwitterEventManager::createOrUpdateUser(const STwitterUserData& data, SAn
         delete user;
         return 0;
     }
+    m_span.onDiscard([user] { delete user; });
     answer.createdUsers.append(user);
     answer.newUsers.insert(data.id, user);
     return user->serviceUser().id;
@@ -254,6 +262,7 @@ void CTwitterEventManager::createStatus(const STwitterStatusData& data, mid_t us
         delete status;
         return;
     }
+    m_span.onDiscard([status] { delete status; });
     answer.statuses.append(status);
     if (own)
         return;
@@ -266,34 +275,30 @@ void CTwitterEventManager::createStatus(const STwitterStatusData& data, mid_t us
             delete link;
             continue;
         }
+        m_span.onDiscard([link] { delete link; });
         answer.links.append(link);
     }
 }
 
 void CTwitterEventManager::finishAnswer(SAnswer& answer, bool committed, bool raisesSinceId)
 {
-    if (!committed) {
-        // Rolled back: the row ids may be handed out again, and no view holds these objects.
-        qDeleteAll(answer.links);
-        qDeleteAll(answer.statuses);
-        qDeleteAll(answer.createdUsers);
-        qDeleteAll(answer.loadedUsers);
-        for (CTwitterUser* user : std::as_const(answer.updatedUsers))
-            user->load(user->serviceUser().id);
-        return;
-    }
+    // Once the batch is in, the objects are handed over by kind; after a rollback the row ids may
+    // be handed out again, no view holds these objects, and they go.
     for (CTwitterUser* user : std::as_const(answer.loadedUsers))
-        emit userLoaded(user);
+        m_span.announce([this, user] { emit userLoaded(user); });
     for (CTwitterUser* user : std::as_const(answer.createdUsers))
-        emit userAdded(user);
+        m_span.announce([this, user] { emit userAdded(user); });
     for (CTwitterLink* link : std::as_const(answer.links))
-        emit linkAdded(link);
+        m_span.announce([this, link] { emit linkAdded(link); });
     for (CTwitterStatus* status : std::as_const(answer.statuses)) {
-        // Read before the hand-over: a receiver may delete the status (the account removed).
-        if (raisesSinceId && status->isStatus() && isHigherId(status->statusId(), m_answerSinceId))
-            m_answerSinceId = status->statusId();
-        emit statusAdded(status);
+        m_span.announce([this, status, raisesSinceId] {
+            // Read before the hand-over: a receiver may delete the status (the account removed).
+            if (raisesSinceId && status->isStatus() && isHigherId(status->statusId(), m_answerSinceId))
+                m_answerSinceId = status->statusId();
+            emit statusAdded(status);
+        });
     }
+    m_span.end(committed);
 }
 
 bool CTwitterEventManager::isHigherId(const QString& id, const QString& than)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meskanswerspan.h"
 #include "meskhttpresponse.h"
 #include "meskrecords.h"
 #include "twitterrecords.h"
@@ -107,7 +108,8 @@ private slots:
 private:
     friend class CTwitterProvider;
 
-    // What one answer made, held back until its storage batch has been committed.
+    // What one answer made, by kind, for the hand-over in its order; what a rollback undoes is
+    // held by the span.
     struct SAnswer
     {
         QList<CTwitterUser*> createdUsers;      // new rows, announced on commit
@@ -126,7 +128,7 @@ private:
     void addTimeline(const STwitterTimeLine& timeline, qsizetype from, qsizetype to, bool friends);
     mid_t createOrUpdateUser(const STwitterUserData& data, SAnswer& answer);
     void createStatus(const STwitterStatusData& data, mid_t userMid, bool own, SAnswer& answer);
-    // Hands the answer's objects over, or drops them.
+    // Ends the answer's span: hands its objects over, or drops them.
     void finishAnswer(SAnswer& answer, bool committed, bool raisesSinceId);
     // Compares status ids as unsigned 64-bit numbers; an unreadable `than` is lower than any id.
     static bool isHigherId(const QString& id, const QString& than);
@@ -138,6 +140,8 @@ private:
     CTwitterFriendsTimeline* m_friendsTimeline;
     CTwitterMentions* m_mentions;
     CMeskSlicedStore* m_slices;
+    // One answer (or slice of one) stored in one batch.
+    CMeskAnswerSpan m_span;
     QString m_sinceId;
     // The sinceId that both requests of the running run send.
     QString m_runSinceId;

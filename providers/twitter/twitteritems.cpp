@@ -1,6 +1,7 @@
 #include "twitteritems.h"
 
 #include "imediaitemstorage.h"
+#include "meskdownload.h"
 #include "meskhttpmethod.h"
 #include "meskpictures.h"
 #include "style/quorimages.h"
@@ -152,7 +153,7 @@ QString CTwitterUser::profileUrl() const
 
 bool CTwitterUser::isAvatarLoading() const
 {
-    return m_avatarDownload && !m_avatarDownload->isReady();
+    return MeskDownload::isBusy(m_avatarDownload);
 }
 
 QString CTwitterUser::avatarFile() const
@@ -210,15 +211,14 @@ void CTwitterUser::requestAvatar() const
 
 bool CTwitterUser::startAvatarDownload()
 {
-    if (isAvatarLoading())
+    const TMeskDownloadStart start =
+        MeskDownload::start(this, m_avatarDownload, m_user.avatar, m_user.avatarFile,
+                            &CTwitterUser::_onAvatarLoaded, &CTwitterUser::_onNetworkError);
+    if (start == TMeskDownloadStart::Busy)
         return false;
-    releaseDownload();
-    m_avatarDownload = new CMeskHttpMethod(this);
-    connect(m_avatarDownload, &CMeskHttpMethod::finished, this, &CTwitterUser::_onAvatarLoaded);
-    connect(m_avatarDownload, &CMeskHttpMethod::networkError, this, &CTwitterUser::_onNetworkError);
     connect(m_avatarDownload, qOverload<>(&CMeskHttpMethod::protocolError), this,
             &CTwitterUser::avatarFailed);
-    if (m_avatarDownload->getToFile(m_user.avatar, m_user.avatarFile))
+    if (start == TMeskDownloadStart::Started)
         return true;
     // Refused before it was sent (an empty address, the pool down): not asked again
     // automatically until the service brings the account again.
@@ -229,21 +229,16 @@ bool CTwitterUser::startAvatarDownload()
 
 void CTwitterUser::releaseDownload()
 {
-    if (!m_avatarDownload)
-        return;
-    disconnect(m_avatarDownload, nullptr, this, nullptr);
-    m_avatarDownload->deleteLater();
-    m_avatarDownload = nullptr;
+    MeskDownload::release(m_avatarDownload, this);
 }
 
 void CTwitterUser::_onAvatarLoaded()
 {
-    const int status = m_avatarDownload ? m_avatarDownload->httpStatus() : 0;
-    releaseDownload();
+    const bool downloaded = MeskDownload::finish(m_avatarDownload, this);
     QPixmap check;
     // An error page or a file that is no picture is not a new avatar; the download
     // layer has left any earlier file in place for a non-2xx answer.
-    if (status < 200 || status >= 300 || !loadPixmapAnyFormat(m_user.avatarFile, check)) {
+    if (!downloaded || !loadPixmapAnyFormat(m_user.avatarFile, check)) {
         avatarFailed();
         return;
     }

@@ -49,7 +49,7 @@
 <context>
     <name>CFacebookCommentWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="65"/>
+        <location filename="../../providers/facebook/ui/facebookcommentswidget.cpp" line="64"/>
         <source>Me</source>
         <comment>Pronoun - action executed by the user himself</comment>
         <translation type="unfinished"></translation>
@@ -58,7 +58,7 @@
 <context>
     <name>CFacebookCommentsWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookcommentswidget.cpp" line="128"/>
+        <location filename="../../providers/facebook/ui/facebookcommentswidget.cpp" line="127"/>
         <source>View all comments...</source>
         <comment>Label text that links to the dialog showing all comments</comment>
         <translation type="unfinished"></translation>
@@ -67,35 +67,35 @@
 <context>
     <name>CFacebookEventWidget</name>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="309"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="315"/>
         <source>Comments(%1)</source>
         <comment>Subject - Comments(#amount#)</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="310"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="316"/>
         <source>Comment</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="317"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="323"/>
         <source>You liked(%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="317"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="323"/>
         <source>You liked</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="318"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="324"/>
         <source>Like(%1)</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="318"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="324"/>
         <source>Like</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
@@ -162,58 +162,58 @@
 <context>
     <name>CMeskDeepDiveView</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="160"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="161"/>
         <source>« Previous</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="164"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="165"/>
         <source>Next »</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="165"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="166"/>
         <source>Exit</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="206"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="210"/>
         <source>No content</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="207"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="211"/>
         <source>There is nothing yet to show, try this when you have posts with image or video attachments.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="213"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="219"/>
         <source>No network connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="214"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="220"/>
         <source>Velto Lumesk cannot download new images or videos without a working Internet connection, but you can still browse content that you already downloaded.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="217"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="224"/>
         <source>You are on 3G connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="218"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="225"/>
         <source>Fullscreen mode downloads larger versions of images and videos. This can consume your bandwidth limit and increase costs, unless you have unlimited bandwidth plan.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="264"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="271"/>
         <source>Don&apos;t show again</source>
         <comment>Checkbox label</comment>
         <translation type="unfinished"></translation>
@@ -222,13 +222,13 @@
 <context>
     <name>CMeskDeepDiveWarningWidget</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="70"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="71"/>
         <source>Ok</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="71"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="72"/>
         <source>Close</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -237,13 +237,13 @@
 <context>
     <name>CMeskEmptyColumnWidget</name>
     <message>
-        <location filename="../../views/feed/meskcolumnwidget.cpp" line="221"/>
+        <location filename="../../views/feed/meskcolumnwidget.cpp" line="229"/>
         <source>There are no active services</source>
         <extracomment>Section header text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/meskcolumnwidget.cpp" line="227"/>
+        <location filename="../../views/feed/meskcolumnwidget.cpp" line="235"/>
         <source>There are no other services configured</source>
         <extracomment>Status label</extracomment>
         <translation type="unfinished"></translation>
@@ -252,7 +252,7 @@
 <context>
     <name>CMeskFeedErrorWidget</name>
     <message>
-        <location filename="../../views/feed/meskfeederrorwidget.cpp" line="81"/>
+        <location filename="../../views/feed/meskfeederrorwidget.cpp" line="83"/>
         <source>Ignore this warning</source>
         <extracomment>Checkbox label</extracomment>
         <translation type="unfinished"></translation>
@@ -309,31 +309,31 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="70"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="71"/>
         <source>Warnings</source>
         <comment>Title of the Settings Section that relates to Mesk Warnings. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="71"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="72"/>
         <source>If you have marked some warnings not to be &lt;br&gt;repeatedly displayed, click the button below to &lt;br&gt;restore them.</source>
         <comment>Description for the &quot;Restore&quot; button&apos;s action. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="79"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="81"/>
         <source>Restore</source>
         <comment>Makes Mesk re-start displaying the warning that the user has dismissed</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="80"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="83"/>
         <source>Restores the previously dismissed warnings</source>
         <comment>Tooltip text for the &quot;Restore&quot; button.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="106"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="110"/>
         <source>Save history for </source>
         <comment>Combobox explanation text</comment>
         <translation type="unfinished"></translation>
@@ -425,19 +425,19 @@
 <context>
     <name>CMeskMultiSettingsView</name>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="185"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="237"/>
         <source>General settings</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="185"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="237"/>
         <source>Services</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="186"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="238"/>
         <source>Notifications</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
@@ -446,31 +446,31 @@
 <context>
     <name>CMeskNotificationsWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="280"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="286"/>
         <source>Show me taskbar notifications for</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="284"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="290"/>
         <source>New text messages</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="287"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="293"/>
         <source>New posts</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="292"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="299"/>
         <source>Show me notifications for</source>
         <comment>Label text for a section of the settings</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="294"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="301"/>
         <source>All contacts</source>
         <comment>Option - checkbox text</comment>
         <translation type="unfinished"></translation>
@@ -512,54 +512,54 @@
 <context>
     <name>CMeskPostSmsWidget</name>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="91"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="93"/>
         <source>New Text Message</source>
         <extracomment>Title for a dialog where user can send a new SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="103"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="105"/>
         <source>Name or number</source>
         <extracomment>Help text in the empty box where the user picks a contact or types a phone number for a new SMS</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="108"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="110"/>
         <source>Write your sms here</source>
         <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="137"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="139"/>
         <source>Send</source>
         <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="164"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="166"/>
         <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="235"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="238"/>
         <source>The recipient is not valid. </source>
         <extracomment>The receiver of the SMS is not valid.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="255"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="258"/>
         <source>Device is powered off</source>
         <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="259"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="262"/>
         <source>SIM card is locked by a PIN code</source>
         <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="263"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="266"/>
         <source>There is no SIM in your device</source>
         <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
         <translation type="unfinished"></translation>
@@ -568,54 +568,54 @@
 <context>
     <name>CMeskPostUpdateWidget</name>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="155"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="158"/>
         <source>New Update</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="172"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="175"/>
         <source>Send to </source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="187"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="190"/>
         <source>Write your update here</source>
         <extracomment>Guidance text for textbox</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="197"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="200"/>
         <source>Sending your update...</source>
         <extracomment>Status text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="220"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="223"/>
         <source>Send</source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="283"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="286"/>
         <source>There are no activated services, please activate at least one in settings</source>
         <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="287"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="290"/>
         <source>Please select at least one service</source>
         <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="365"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="368"/>
         <source> failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="368"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="371"/>
         <source>Failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
@@ -624,7 +624,7 @@
 <context>
     <name>CMeskProviderInfoWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="184"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="189"/>
         <source>Please note that all user data will be deleted as well. Are you sure you want to delete account information?</source>
         <comment>Dialog text</comment>
         <translation type="unfinished"></translation>
@@ -633,7 +633,7 @@
 <context>
     <name>CMeskSelectableTextLabel</name>
     <message>
-        <location filename="../../uilib/mesksmallwidgets.cpp" line="67"/>
+        <location filename="../../uilib/mesksmallwidgets.cpp" line="68"/>
         <source>Copy</source>
         <extracomment>Context menu entry copying the selected text</extracomment>
         <translation type="unfinished"></translation>
@@ -705,13 +705,13 @@
 <context>
     <name>CMeskServicesWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="248"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="253"/>
         <source>Text messaging</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="252"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="257"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -720,19 +720,19 @@
 <context>
     <name>CMeskSettingsTabHeader</name>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="210"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="262"/>
         <source>General</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="211"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="263"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="212"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="264"/>
         <source>Notifications</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -741,19 +741,19 @@
 <context>
     <name>CMeskSingleSettingsView</name>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="162"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="214"/>
         <source>General</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="162"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="214"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="163"/>
+        <location filename="../../views/settings/mesksettingswidget.cpp" line="215"/>
         <source>Notifications</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -762,7 +762,7 @@
 <context>
     <name>CMeskSmsColumnWidget</name>
     <message>
-        <location filename="../../views/feed/mesksmscolumnwidget.cpp" line="33"/>
+        <location filename="../../views/feed/mesksmscolumnwidget.cpp" line="20"/>
         <source>Text Messages</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -771,25 +771,25 @@
 <context>
     <name>CMeskSmsProviderInfoWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="216"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="221"/>
         <source>SMS</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="225"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="230"/>
         <source>Device is powered off</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="228"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="233"/>
         <source>SIM card is locked by a PIN code</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="231"/>
+        <location filename="../../views/settings/mesksettingspages.cpp" line="236"/>
         <source>There is no SIM in your device</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
@@ -798,43 +798,43 @@
 <context>
     <name>CMeskSmsWidget</name>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="79"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="80"/>
         <source>Resend</source>
         <extracomment>Caption for the button that initiates the operation to retry to send an SMS message that failed to be sent</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="82"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="83"/>
         <source>Cancel</source>
         <extracomment>Caption for the button that deletes failed message from feed view</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="86"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="87"/>
         <source>Reply</source>
         <extracomment>Caption for the button that initiates the operation to reply to an SMS message that was received</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="89"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="91"/>
         <source>Forward</source>
         <extracomment>Caption for the button that initiates the operation to forward to an SMS message to another contact</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="94"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="96"/>
         <source>Delete</source>
         <extracomment>Caption for the button that deletes received message from feed view</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="232"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="234"/>
         <source>Sending... </source>
         <extracomment>The SMS message is being sent to the recipient</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="260"/>
+        <location filename="../../views/feed/mesksmswidget.cpp" line="262"/>
         <source>Message could not be sent</source>
         <extracomment>The SMS could not be sent, user should try again</extracomment>
         <translation type="unfinished"></translation>
@@ -843,19 +843,19 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/feed/meskstreamview.cpp" line="349"/>
+        <location filename="../../views/feed/meskstreamview.cpp" line="468"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/meskstreamview.cpp" line="357"/>
+        <location filename="../../views/feed/meskstreamview.cpp" line="476"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/meskstreamview.cpp" line="365"/>
+        <location filename="../../views/feed/meskstreamview.cpp" line="484"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
@@ -879,49 +879,49 @@
 <context>
     <name>CMeskVideoViewer</name>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="125"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="127"/>
         <source>Flash Player is not installed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="126"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="128"/>
         <source>Adobe Flash Player is not installed. You need this in order to play the video.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="178"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="180"/>
         <source>Video download failed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="179"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="181"/>
         <source>Failed to download video from server, please check that your network connection works properly and your account is not blocked.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="204"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="206"/>
         <source>Flash player error</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="205"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="207"/>
         <source>The video could not be reproduced; Velto Lumesk is unable to determine the resons for this problem. Please try to watch this directly from the service website.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="212"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="214"/>
         <source>Video format is not supported</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="213"/>
+        <location filename="../../views/media/meskvideoviewer.cpp" line="215"/>
         <source>The video was corrupted or its format is not supported.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
@@ -1359,7 +1359,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/facebookeventwidget.cpp" line="229"/>
+        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="232"/>
         <source>Me</source>
         <comment>Pronoun referring to the user himself</comment>
         <translation type="unfinished"></translation>
