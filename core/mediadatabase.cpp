@@ -543,10 +543,14 @@ bool CMediaDataBase::rebuild(bool moveAside)
     if (!m_database.isOpen() && !openDatabase())
         return false;
     configureConnection();
-    if (!m_keys.createTables() || !m_users.createTables() || !m_items.createTables() ||
-        !m_messages.createTables() || !m_sync.createTables() || !createIndexes())
-        return false;
-    return m_keys.setServiceKey(MeskProvider::Database, schemaVersionKey, QString::number(SchemaVersion));
+    // One transaction for the whole schema: one commit, and a failure leaves no half-built file.
+    m_connection->beginBatch();
+    const bool built =
+        m_keys.createTables() && m_users.createTables() && m_items.createTables() &&
+        m_messages.createTables() && m_sync.createTables() && createIndexes() &&
+        m_keys.setServiceKey(MeskProvider::Database, schemaVersionKey, QString::number(SchemaVersion));
+    const bool committed = m_connection->endBatch();
+    return built && committed;
 }
 
 bool CMediaDataBase::moveDatabaseAside()
