@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <cerrno>
 #include <utility>
 
 #include <fcntl.h>
@@ -21,6 +22,7 @@
 
 namespace {
 const QString databaseFileName = QStringLiteral("mindex.db");
+const QString cleanCloseFileName = QStringLiteral("mindex.clean");
 const QString schemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
 const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral("SERVICEUSERS"),
                              QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("MEDIAITEMS"),
@@ -129,6 +131,77 @@ void makePrivateFile(const QString& path)
     else
         makePrivate(path, false);
 }
+// What identifies one state of a file: any write, truncation, rename over it or change of mode gives
+// it another change time at least.
+struct SFileStamp
+{
+    qint64 device = 0;
+    qint64 inode = 0;
+    qint64 size = 0;
+    qint64 modified = 0;
+    qint64 modifiedNs = 0;
+    qint64 changed = 0;
+    qint64 changedNs = 0;
+
+    bool operator==(const SFileStamp&) const = default;
+};
+
+bool stampOf(const QString& path, SFileStamp& stamp)
+{
+    struct stat info
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    stamp = {qint64(info.st_dev),         qint64(info.st_ino),          qint64(info.st_size),
+             qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec), qint64(info.st_ctim.tv_sec),
+             qint64(info.st_ctim.tv_nsec)};
+    return true;
+}
+
+bool changedBefore(const SFileStamp& earlier, const SFileStamp& later)
+{
+    return earlier.changed < later.changed ||
+           (earlier.changed == later.changed && earlier.changedNs < later.changedNs);
+}
+
+QByteArray stampText(const SFileStamp& stamp)
+{
+    return QByteArray::number(stamp.device) + ' ' + QByteArray::number(stamp.inode) + ' ' +
+           QByteArray::number(stamp.size) + ' ' + QByteArray::number(stamp.modified) + ' ' +
+           QByteArray::number(stamp.modifiedNs) + ' ' + QByteArray::number(stamp.changed) + ' ' +
+           QByteArray::number(stamp.changedNs) + '\n';
+}
+
+bool parseStamp(const QByteArray& text, SFileStamp& stamp)
+{
+    if (!text.endsWith('\n'))
+        return false;
+    const QList<QByteArray> parts = text.chopped(1).split(' ');
+    if (parts.size() != 7)
+        return false;
+    qint64* fields[] = {&stamp.device,     &stamp.inode,   &stamp.size,     &stamp.modified,
+                        &stamp.modifiedNs, &stamp.changed, &stamp.changedNs};
+    for (int i = 0; i < 7; ++i) {
+        bool ok = false;
+        *fields[i] = parts.at(i).toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Nothing waits in a write-ahead log beside the file.
+bool noPendingLog(const QString& databasePath)
+{
+    struct stat info
+    {
+    };
+    const QByteArray name = QFile::encodeName(databasePath + QStringLiteral("-wal"));
+    if (::lstat(name.constData(), &info) != 0)
+        return errno == ENOENT;
+    return S_ISREG(info.st_mode) && info.st_size == 0;
+}
 } // namespace
 
 CMediaDataBase::CMediaDataBase(const QString& root, QObject* parent)
@@ -148,12 +221,78 @@ CMediaDataBase::~CMediaDataBase()
         qDebug().noquote() << QStringLiteral(
             "CMediaDataBase: closed inside a batch, its changes are dropped");
         m_database.rollback();
+        m_opened = false;
     }
     closeDatabase();
     setTableDatabases(QSqlDatabase());
     m_database = QSqlDatabase();
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
+    if (m_opened)
+        writeCleanCloseRecord();
+}
+
+bool CMediaDataBase::takeCleanCloseRecord()
+{
+    // The record goes before anything is written: after a crash there is none.
+    const QByteArray recordName = QFile::encodeName(m_root + QLatin1Char('/') + cleanCloseFileName);
+    SFileStamp record;
+    if (!stampOf(m_root + QLatin1Char('/') + cleanCloseFileName, record)) {
+        ::unlink(recordName.constData());
+        return false;
+    }
+    QByteArray text;
+    const int fd = ::open(recordName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        char buffer[256];
+        const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+        if (got > 0)
+            text = QByteArray(buffer, got);
+        ::close(fd);
+    }
+    if (::unlink(recordName.constData()) != 0) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(cleanCloseFileName);
+        return false;
+    }
+    // A change to the file after the record was written gives it a change time no earlier than the
+    // record's, whatever the file system's time resolution.
+    SFileStamp recorded;
+    SFileStamp now;
+    return parseStamp(text, recorded) && stampOf(databasePath(), now) && now == recorded &&
+           changedBefore(now, record) && noPendingLog(databasePath());
+}
+
+void CMediaDataBase::writeCleanCloseRecord()
+{
+    // A log still beside the file means another connection holds it: not a state to vouch for.
+    SFileStamp database;
+    if (!noPendingLog(databasePath()) || !stampOf(databasePath(), database))
+        return;
+    const QString path = m_root + QLatin1Char('/') + cleanCloseFileName;
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray partName = QFile::encodeName(path + QStringLiteral(".new"));
+    const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const QByteArray text = stampText(database);
+    const bool written = ::write(fd, text.constData(), size_t(text.size())) == ssize_t(text.size());
+    if (::close(fd) != 0 || !written || ::rename(partName.constData(), name.constData()) != 0) {
+        ::unlink(partName.constData());
+        return;
+    }
+    // The record counts only when it is younger than the file's last change: wait out the file
+    // system's clock tick if both fell into the same one.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        SFileStamp record;
+        if (!stampOf(path, record))
+            break;
+        if (changedBefore(database, record))
+            return;
+        ::usleep(1000);
+        if (::utimensat(AT_FDCWD, name.constData(), nullptr, AT_SYMLINK_NOFOLLOW) != 0)
+            break;
+    }
+    ::unlink(name.constData());
 }
 
 QString CMediaDataBase::databasePath() const
@@ -209,6 +348,8 @@ bool CMediaDataBase::isWritable()
 bool CMediaDataBase::open()
 {
     m_thread = QThread::currentThread();
+    m_opened = false;
+    m_checkedPages = false;
     closeDatabase();
     if (!isWritable() || !initFileSystem())
         return false;
@@ -223,18 +364,18 @@ bool CMediaDataBase::open()
     case SchemaState::Valid:
         configureConnection();
         if (createIndexes())
-            return true;
+            return m_opened = true;
         closeDatabase();
         return false;
     case SchemaState::Failed:
         closeDatabase();
         return false;
     case SchemaState::Empty:
-        return rebuild(false);
+        return m_opened = rebuild(false);
     case SchemaState::Mismatch:
         break;
     }
-    return rebuild(true);
+    return m_opened = rebuild(true);
 }
 
 bool CMediaDataBase::initFileSystem()
@@ -311,6 +452,7 @@ bool CMediaDataBase::createIndexes()
 
 CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
 {
+    const bool unchanged = takeCleanCloseRecord();
     if (!openDatabase())
         return SchemaState::Failed;
 
@@ -365,7 +507,11 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
         return SchemaState::Mismatch;
     }
 
-    // Damaged interior pages pass the checks above and would later cut lists short.
+    // Damaged interior pages pass the checks above and would later cut lists short. A file exactly as
+    // this class closed it was whole then.
+    if (unchanged)
+        return SchemaState::Valid;
+    m_checkedPages = true;
     QSqlQuery check(m_database);
     check.setForwardOnly(true);
     if (!check.exec(QStringLiteral("PRAGMA quick_check;")))
@@ -397,10 +543,14 @@ bool CMediaDataBase::rebuild(bool moveAside)
     if (!m_database.isOpen() && !openDatabase())
         return false;
     configureConnection();
-    if (!m_keys.createTables() || !m_users.createTables() || !m_items.createTables() ||
-        !m_messages.createTables() || !m_sync.createTables() || !createIndexes())
-        return false;
-    return m_keys.setServiceKey(MeskProvider::Database, schemaVersionKey, QString::number(SchemaVersion));
+    // One transaction for the whole schema: one commit, and a failure leaves no half-built file.
+    m_connection->beginBatch();
+    const bool built =
+        m_keys.createTables() && m_users.createTables() && m_items.createTables() &&
+        m_messages.createTables() && m_sync.createTables() && createIndexes() &&
+        m_keys.setServiceKey(MeskProvider::Database, schemaVersionKey, QString::number(SchemaVersion));
+    const bool committed = m_connection->endBatch();
+    return built && committed;
 }
 
 bool CMediaDataBase::moveDatabaseAside()

@@ -22,8 +22,10 @@ class QThread;
 // open() builds a missing database; a file that opens but fails the schema check (a table or the
 // version row missing, another version, or not an SQLite database at all) is renamed to
 // mindex.db.bak-<time stamp> before a new one is built, so no text message or account key is lost
-// silently; so is a file that fails SQLite's quick check (damaged pages). A root or a database file the
-// user cannot write, and any other failure to open, leave everything as it is and make open() false.
+// silently; so is a file that fails SQLite's quick check (damaged pages). The quick check reads the
+// whole file; it is skipped only when the file is exactly what this class left at a clean close
+// (recorded in root/mindex.clean, which every open removes before anything is written). A root or a database
+// file the user cannot write, and any other failure to open, leave everything as it is and make open() false.
 // Every open adds the indexes the queries need to a file that lacks them.
 //
 // Each object has its own connection and keeps its prepared statements. Used only on the thread that
@@ -46,6 +48,9 @@ public:
 
     bool beginBatch() override;
     bool endBatch() override;
+
+    // Whether the last open() ran the quick check over the whole file.
+    bool checkedPagesAtOpen() const { return m_checkedPages; }
 
     // Test hook: sees every statement this storage runs, with its bound values, before it runs.
     void setStatementObserver(std::function<void(const QString&, const QVariantList&)> observer);
@@ -140,6 +145,9 @@ private:
     bool createIndexes();
     void setTableDatabases(const QSqlDatabase& database);
     SchemaState checkSchema();
+    // Reads and removes the clean-close record; true when it says the file is unchanged since then.
+    bool takeCleanCloseRecord();
+    void writeCleanCloseRecord();
     void openBatch();
     bool closeBatch();
     bool rebuild(bool moveAside);
@@ -169,4 +177,6 @@ private:
     QString m_connectionName;
     QThread* m_thread = nullptr;
     QHash<QString, SPendingFolder> m_pendingFiles;
+    bool m_opened = false;
+    bool m_checkedPages = false;
 };

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -184,13 +185,40 @@ int runWriter(const QString& root)
     }
 }
 
-// Child process: ends in a failed assertion.
+// Overwrites the root page of the items table and its right-most child: damage only a full read of
+// the file finds.
+bool damageItemPages(const QString& file)
+{
+    const int root =
+        value(file, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'MEDIAITEMS'")).toInt();
+    const int pageSize = value(file, QStringLiteral("PRAGMA page_size")).toInt();
+    QFile f(file);
+    if (root <= 0 || pageSize <= 0 || !f.open(QIODevice::ReadWrite) || !f.seek(qint64(root - 1) * pageSize))
+        return false;
+    // An interior page of a table tree (type 5) keeps the child's number in bytes 8..11.
+    const QByteArray header = f.read(12);
+    if (header.size() != 12 || header.at(0) != 5)
+        return false;
+    const int child = (uchar(header.at(8)) << 24) | (uchar(header.at(9)) << 16) |
+                      (uchar(header.at(10)) << 8) | uchar(header.at(11));
+    for (int page : {root, child}) {
+        if (!f.seek(qint64(page - 1) * pageSize) || f.write(QByteArray(pageSize, '\x5a')) != pageSize)
+            return false;
+    }
+    return true;
+}
+
+// Child process: ends in a failed assertion, or ("crash") damages the open file and is killed.
 int runDeath(const QString& mode, const QString& root)
 {
     CMediaDataBase db(root);
     if (!db.open())
         return 2;
-    if (mode == QLatin1String("thread")) {
+    if (mode == QLatin1String("crash")) {
+        if (!damageItemPages(db.databasePath()))
+            return 3;
+        ::kill(::getpid(), SIGKILL);
+    } else if (mode == QLatin1String("thread")) {
         std::unique_ptr<QThread> thread(QThread::create([&db] { db.smsMessages(); }));
         thread->start();
         thread->wait();
@@ -605,6 +633,54 @@ private slots:
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(!opened);
         QCOMPARE(after, before);
+    }
+
+    // The full read of the file is left out only when it is exactly as a clean close left it.
+    void cleanCloseSkipsTheFullCheck_data()
+    {
+        QTest::addColumn<bool>("crash");
+        QTest::addColumn<bool>("damagedLater");
+        QTest::newRow("clean close, unchanged") << false << false;
+        QTest::newRow("damaged, then killed") << true << false;
+        QTest::newRow("clean close, damaged later") << false << true;
+    }
+    void cleanCloseSkipsTheFullCheck()
+    {
+        QFETCH(bool, crash);
+        QFETCH(bool, damagedLater);
+        QVERIFY(m_db->open());
+        for (int i = 0; i < 300; ++i) {
+            SMediaItem item = post(i);
+            item.content = QString(200, QLatin1Char('a' + i % 26));
+            QVERIFY(m_db->addMediaItem(item));
+        }
+        m_db = std::make_unique<CMediaDataBase>(m_root);
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        if (crash) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(deathVariable, QStringLiteral("crash"));
+            env.insert(writerVariable, m_root);
+            QProcess child;
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), {});
+            QVERIFY(child.waitForFinished(60000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        }
+        if (damagedLater)
+            QVERIFY(damageItemPages(file));
+        const bool damaged = crash || damagedLater;
+        if (damaged) {
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CMediaDataBase: not a usable")));
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression(QStringLiteral("^CMediaDataBase: moved the old")));
+        }
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->checkedPagesAtOpen(), damaged);
+        QCOMPARE(backups(m_root).size(), damaged ? 1 : 0);
+        QCOMPARE(m_db->providerItems(1).size(), damaged ? 0 : 300);
+        // Taken at open: a crash from here on leaves nothing that vouches for the file.
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/mindex.clean")));
     }
 
     // --- Clean-up and provider deletion -------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "meskuistyle.h"
 
 #include <QLabel>
+#include <QLayoutItem>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -23,16 +24,77 @@ int productMetric(const QWidget* widget, unsigned int id)
     return widget->style()->pixelMetric(QStyle::PixelMetric(id), nullptr, widget);
 }
 
-// The layout's preferred size with the height it needs at the widget's own width. The toolkit's
-// default asks the height at the preferred width instead: one more full pass over every
-// word-wrapped text inside, at a width the widget never gets.
-QSize wrappedSizeHint(const QWidget* widget)
+// The item widget's place in its entry's layout. The toolkit's widget item asks the widget for its
+// size hint (for the hint and for the least and largest sizes), and a widget with a word-wrapping
+// layout answers with the height at its preferred width: a full pass over every text inside at a
+// width the item never gets. Where the widget's vertical policy both grows and shrinks, that
+// height is never used (the entry's layout takes the height for the real width), so this item
+// takes the hint's width from the widget's layout and leaves its height at the least one. Any
+// other widget is asked as before.
+class CFeedEntryItem : public QWidgetItem
 {
-    QSize hint = widget->layout()->sizeHint();
-    if (widget->layout()->hasHeightForWidth())
-        hint.setHeight(widget->layout()->totalHeightForWidth(widget->width()));
-    return hint;
-}
+public:
+    using QWidgetItem::QWidgetItem;
+
+    QSize sizeHint() const override
+    {
+        if (!widthOnly())
+            return QWidgetItem::sizeHint();
+        const QWidget* item = widget();
+        // QWidget::sizeHint's width: the layout's preferred width and the widget's own margins.
+        const QMargins margins = item->contentsMargins();
+        const QSize least = item->minimumSizeHint();
+        QSize hint(item->layout()->sizeHint().width() + margins.left() + margins.right(), least.height());
+        hint = hint.expandedTo(least).boundedTo(item->maximumSize()).expandedTo(item->minimumSize());
+        if (item->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored)
+            hint.setWidth(0);
+        return hint;
+    }
+    // The toolkit's least and largest sizes of a widget item, with the hint above.
+    QSize minimumSize() const override
+    {
+        if (!widthOnly())
+            return QWidgetItem::minimumSize();
+        const QWidget* item = widget();
+        const QSize least = item->minimumSizeHint();
+        const QSizePolicy::Policy policy = item->sizePolicy().horizontalPolicy();
+        QSize size(0, least.height());
+        if (policy != QSizePolicy::Ignored)
+            size.setWidth(policy & QSizePolicy::ShrinkFlag ? least.width()
+                                                           : qMax(sizeHint().width(), least.width()));
+        size = size.boundedTo(item->maximumSize());
+        if (item->minimumWidth() > 0)
+            size.setWidth(item->minimumWidth());
+        if (item->minimumHeight() > 0)
+            size.setHeight(item->minimumHeight());
+        return size.expandedTo(QSize(0, 0));
+    }
+    QSize maximumSize() const override
+    {
+        if (!widthOnly())
+            return QWidgetItem::maximumSize();
+        const QWidget* item = widget();
+        if ((alignment() & Qt::AlignHorizontal_Mask) && (alignment() & Qt::AlignVertical_Mask))
+            return QSize(QLAYOUTSIZE_MAX, QLAYOUTSIZE_MAX);
+        QSize size = item->maximumSize();
+        if (alignment() & Qt::AlignHorizontal_Mask)
+            size.setWidth(QLAYOUTSIZE_MAX);
+        else if (size.width() == QWIDGETSIZE_MAX &&
+                 !(item->sizePolicy().horizontalPolicy() & QSizePolicy::GrowFlag))
+            size.setWidth(qMax(sizeHint().width(), item->minimumWidth()));
+        return size;
+    }
+
+private:
+    bool widthOnly() const
+    {
+        const QWidget* item = widget();
+        const int vertical = item->sizePolicy().verticalPolicy();
+        return !isEmpty() && item->layout() && item->layout()->hasHeightForWidth() &&
+               (vertical & QSizePolicy::GrowFlag) && (vertical & QSizePolicy::ShrinkFlag) &&
+               !(vertical & QSizePolicy::IgnoreFlag) && !(alignment() & Qt::AlignVertical_Mask);
+    }
+};
 
 // The item's time as a sort key; an item without a time sorts below every dated one.
 qint64 timeKey(const QDateTime& created)
@@ -41,6 +103,14 @@ qint64 timeKey(const QDateTime& created)
 }
 
 } // namespace
+
+QSize meskWrappedSizeHint(const QWidget* widget)
+{
+    QSize hint = widget->layout()->sizeHint();
+    if (widget->layout()->hasHeightForWidth())
+        hint.setHeight(widget->layout()->totalHeightForWidth(widget->width()));
+    return hint;
+}
 
 // ---- CMeskFeedGroupDateHeader ----
 
@@ -87,13 +157,16 @@ CMeskFeedWidget::CMeskFeedWidget(IMediaItemWidget* widget, QWidget* parent)
     const int margin = productMetric(this, CMeskUiStyle::PM_MeskItemFrameMargin);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSpacing(0);
-    layout->addWidget(widget, 0);
+    // What QLayout::addWidget does for a widget of a new entry, with the item above.
+    widget->setParent(this);
+    widget->setAttribute(Qt::WA_LaidOut);
+    layout->addItem(new CFeedEntryItem(widget));
     layout->addSpacing(productMetric(this, CMeskUiStyle::PM_MeskItemBandHeight));
 }
 
 QSize CMeskFeedWidget::sizeHint() const
 {
-    return wrappedSizeHint(this);
+    return meskWrappedSizeHint(this);
 }
 
 bool CMeskFeedWidget::isItem(mid_t provider, mid_t id) const
@@ -170,7 +243,7 @@ CMeskFeedGroupWidget::CMeskFeedGroupWidget(const QDate& date, QWidget* parent)
 
 QSize CMeskFeedGroupWidget::sizeHint() const
 {
-    return wrappedSizeHint(this);
+    return meskWrappedSizeHint(this);
 }
 
 CMeskFeedWidget* CMeskFeedGroupWidget::addItemWidget(IMediaItemWidget* widget, bool highlight)

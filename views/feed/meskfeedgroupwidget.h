@@ -18,6 +18,11 @@ class QVBoxLayout;
 // number their items from 1, so the id alone does not tell two entries apart.
 using MeskItemKey = QPair<mid_t, mid_t>;
 
+// The widget's layout's preferred size with the height it needs at the widget's own width. The
+// toolkit's default asks the height at the preferred width instead: one more full pass over every
+// word-wrapped text inside, at a width the widget never gets.
+QSize meskWrappedSizeHint(const QWidget* widget);
+
 // The caption above a day's entries: "TODAY, JUNE 14", "YESTERDAY, JUNE 13" or "JUNE 10".
 class CMeskFeedGroupDateHeader : public QWidget
 {

@@ -149,6 +149,11 @@ CMeskFeedsListWidget::CMeskFeedsListWidget(QWidget* parent)
     connect(m_action, &CMeskStreamAction::clicked, this, &CMeskFeedsListWidget::streamActionClicked);
 }
 
+QSize CMeskFeedsListWidget::sizeHint() const
+{
+    return meskWrappedSizeHint(this);
+}
+
 void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter)
 {
     const QDate day = widget->mediaItem().created.toLocalTime().date();

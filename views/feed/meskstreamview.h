@@ -69,6 +69,9 @@ class CMeskFeedsListWidget : public QWidget
 public:
     explicit CMeskFeedsListWidget(QWidget* parent = nullptr);
 
+    // The height is the one the groups need at the list's own width.
+    QSize sizeHint() const override;
+
     // With a filter, the new entry shows only if it matches, and its day with it.
     void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString());
     // Between the two, new entries show at once and the layouts wait: a run of entries costs one

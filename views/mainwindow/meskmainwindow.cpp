@@ -210,8 +210,7 @@ void CMeskMainWindow::_onShowSingleColumnView()
     m_bottomBar->setSingleColumnMode();
     m_toolBar->resetFilter();
     m_bottomBar->resetFilter();
-    m_settings->setValue(kKeyMainColumnMode, 0);
-    m_settings->commitValue(kKeyMainColumnMode);
+    m_settings->storeValue(kKeyMainColumnMode, 0);
     QScreen* current = currentScreen();
     setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) +
                   2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
@@ -233,8 +232,7 @@ void CMeskMainWindow::_onShowMultiColumnView()
     m_bottomBar->setMultiColumnMode();
     m_toolBar->resetFilter();
     m_bottomBar->resetFilter();
-    m_settings->setValue(kKeyMainColumnMode, 1);
-    m_settings->commitValue(kKeyMainColumnMode);
+    m_settings->storeValue(kKeyMainColumnMode, 1);
     setFixedWidth(columns * column + sides);
     keepOnScreen(current);
 }

@@ -117,6 +117,16 @@ void CMeskSettings::commitValue(int key)
     writeKeys({key});
 }
 
+void CMeskSettings::storeValue(int key, const QVariant& value)
+{
+    // The file holds every value as text.
+    const QVariant stored = m_stored.value(key);
+    if (!m_pending.contains(key) && stored.isValid() && stored.toString() == value.toString())
+        return;
+    setValue(key, value);
+    commitValue(key);
+}
+
 QList<int> CMeskSettings::moveAllPending()
 {
     QList<int> keys = m_pending.keys();

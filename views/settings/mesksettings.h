@@ -31,6 +31,9 @@ public:
     // Stores and writes the one pending value of key and unpends it; without one, nothing.
     // Announces nothing and leaves the autostart entry alone.
     void commitValue(int key);
+    // setValue and commitValue, except that nothing is written when no value of key is pending
+    // and the file holds this value already.
+    void storeValue(int key, const QVariant& value);
     // Stores and writes every pending value and announces each key with valueChanged; the keys
     // stay pending until discard() or their commitValue(), so the next save does it again. Then
     // the autostart entry follows the stored value of key 0 when that value is valid.

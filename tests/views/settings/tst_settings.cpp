@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char* const kChildVariable = "LUMESK_TST_SETTINGS_CHILD";
@@ -100,6 +102,7 @@ private slots:
     void autostartThroughStore_data();
     void autostartThroughStore();
     void restart();
+    void storeValueWritesOnlyChanges();
     void noClobbering_data();
     void noClobbering();
     void realAutostartEntry();
@@ -247,6 +250,31 @@ void TestSettings::autostartThroughStore()
         settings.save();
     }
     QCOMPARE(m_autostart->calls, expected);
+}
+
+void TestSettings::storeValueWritesOnlyChanges()
+{
+    // Every write replaces the file: its inode tells whether one happened.
+    const auto inode = [this] {
+        struct stat info
+        {
+        };
+        return ::stat(QFile::encodeName(settingsFile(*m_root)).constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    CMeskSettings first;
+    first.storeValue(7, 0); // absent from the file: written, although it is the default
+    QCOMPARE(fileValues(*m_root), (QMap<QString, QString>{{"MainColumnMode", "0"}}));
+    const ino_t written = inode();
+    first.storeValue(7, 0);
+    CMeskSettings second;
+    second.storeValue(7, 0);
+    QCOMPARE(inode(), written);
+    second.setValue(7, 1);
+    second.storeValue(7, 0); // a pending value is replaced and written
+    QCOMPARE(second.value(7).toInt(), 0);
+    QVERIFY(inode() != written);
+    second.storeValue(7, 1);
+    QCOMPARE(fileValues(*m_root), (QMap<QString, QString>{{"MainColumnMode", "1"}}));
 }
 
 void TestSettings::restart()
