@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const char kRoleProperty[] = "com_velto_mesk_qstyleRole";
@@ -97,6 +100,54 @@ bool meskFilterMatches(const QString& displayedText, const QString& filter)
 }
 
 // ---- CMeskItemDateLabel ----
+
+bool CMeskCaptionLabel::sameShape() const
+{
+    const int shape[5] = {int(textFormat()), wordWrap() ? 1 : 0, margin(), indent(), int(alignment())};
+    if (text() == m_knownText && std::equal(std::begin(shape), std::end(shape), std::begin(m_knownShape)))
+        return true;
+    forget();
+    m_knownText = text();
+    std::copy(std::begin(shape), std::end(shape), std::begin(m_knownShape));
+    return false;
+}
+
+void CMeskCaptionLabel::forget() const
+{
+    for (SKnownHeight& known : m_known)
+        known = SKnownHeight();
+    m_nextKnown = 0;
+}
+
+int CMeskCaptionLabel::heightForWidth(int width) const
+{
+    if (sameShape()) {
+        for (const SKnownHeight& known : m_known) {
+            if (known.width == width)
+                return known.height;
+        }
+    }
+    const int height = QLabel::heightForWidth(width);
+    m_known[m_nextKnown] = {width, height};
+    m_nextKnown = (m_nextKnown + 1) % KnownWidths;
+    return height;
+}
+
+bool CMeskCaptionLabel::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+    case QEvent::ContentsRectChange:
+    case QEvent::LayoutDirectionChange:
+    case QEvent::Polish:
+        forget();
+        break;
+    default:
+        break;
+    }
+    return QLabel::event(event);
+}
 
 CMeskItemDateLabel::CMeskItemDateLabel(const QDateTime& time, const QString& url, QWidget* parent)
     : QLabel(parent), m_time(time.isValid() ? time : MeskClock::now())

@@ -30,6 +30,36 @@ bool meskFilterMatches(const QString& displayedText, const QString& filter);
 // The displayed text as the filter rule reads it (style block, tags and entities resolved).
 QString meskFilterPlainText(const QString& displayedText);
 
+// A word-wrapped label (an item's caption) that remembers its height at the last few widths.
+// The layouts around it ask the same width several times in one pass, and each answer of a
+// plain label lays the whole text out again. What is remembered is dropped whenever the text,
+// its format, the wrapping, margins, indent, alignment, font or style change.
+class CMeskCaptionLabel : public QLabel
+{
+public:
+    explicit CMeskCaptionLabel(QWidget* parent = nullptr) : QLabel(parent) {}
+
+    int heightForWidth(int width) const override;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    struct SKnownHeight
+    {
+        int width = -1;
+        int height = 0;
+    };
+    bool sameShape() const;
+    void forget() const;
+
+    static constexpr int KnownWidths = 4;
+    mutable SKnownHeight m_known[KnownWidths];
+    mutable int m_nextKnown = 0;
+    mutable QString m_knownText;
+    mutable int m_knownShape[5] = {};
+};
+
 // The relative time of an item ("5 minutes ago"), in small light-grey text. When it has a web
 // address (http or https), it shows the pointing hand and a press opens the address.
 class CMeskItemDateLabel : public QLabel

@@ -23,6 +23,8 @@ private slots:
     void filterRule_data();
     void filterRule();
     void highlightOfEscapedCaption();
+    void captionHeightsFollowChanges_data();
+    void captionHeightsFollowChanges();
 };
 
 void TestMeskItemWidgets::initTestCase()
@@ -152,6 +154,72 @@ void TestMeskItemWidgets::highlightOfEscapedCaption()
     // An empty filter leaves a text unmarked.
     QCOMPARE(CMeskTexts::highlightText(QStringLiteral("<b>Ann</b>"), QString(), true),
              QStringLiteral("<b>Ann</b>"));
+}
+
+// A caption remembers its heights; after any change that moves the text it must answer what a
+// plain label with the same settings answers, at every width (more widths than it remembers).
+void TestMeskItemWidgets::captionHeightsFollowChanges_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("unchanged") << 0;
+    QTest::newRow("text") << 1;
+    QTest::newRow("font") << 2;
+    QTest::newRow("margin") << 3;
+    QTest::newRow("indent") << 4;
+    QTest::newRow("contents margins") << 5;
+    QTest::newRow("no wrapping") << 6;
+}
+
+void TestMeskItemWidgets::captionHeightsFollowChanges()
+{
+    QFETCH(int, change);
+    const auto configure = [change](QLabel& label, bool changed) {
+        label.setTextFormat(Qt::RichText);
+        label.setWordWrap(true);
+        label.setText(QStringLiteral("<b>Someone</b> wrote a caption that wraps at narrow widths"));
+        if (!changed)
+            return;
+        switch (change) {
+        case 1:
+            label.setText(QStringLiteral("<b>Someone else</b> wrote a much longer caption, one that "
+                                         "wraps over many more lines at every one of these widths"));
+            break;
+        case 2: {
+            QFont font = label.font();
+            font.setPointSize(font.pointSize() * 2);
+            label.setFont(font);
+            break;
+        }
+        case 3:
+            label.setMargin(9);
+            break;
+        case 4:
+            label.setIndent(30);
+            break;
+        case 5:
+            label.setContentsMargins(5, 3, 25, 7);
+            break;
+        case 6:
+            label.setWordWrap(false);
+            break;
+        default:
+            break;
+        }
+    };
+    const QList<int> widths{40, 70, 110, 160, 230, 330};
+    CMeskCaptionLabel caption;
+    configure(caption, false);
+    for (int round = 0; round < 2; ++round) {
+        for (int width : widths)
+            caption.heightForWidth(width);
+    }
+    configure(caption, true);
+    QLabel plain;
+    configure(plain, true);
+    for (int round = 0; round < 2; ++round) {
+        for (int width : widths)
+            QCOMPARE(caption.heightForWidth(width), plain.heightForWidth(width));
+    }
 }
 
 QTEST_MAIN(TestMeskItemWidgets)

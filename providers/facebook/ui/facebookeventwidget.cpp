@@ -61,7 +61,7 @@ CFacebookEventWidget::CFacebookEventWidget(CFacebookUser* user, CFacebookEvent* 
     const bool plain = isPlainKind(m_kind);
     m_own = user && !ownUserId.isEmpty() && user->mediaId() == ownUserId;
 
-    m_caption = new QLabel;
+    m_caption = new CMeskCaptionLabel;
     m_caption->setTextFormat(Qt::RichText);
     m_caption->setWordWrap(true);
     m_caption->setAlignment(Qt::AlignLeft);
