@@ -227,11 +227,6 @@ bool CTwitterUser::startAvatarDownload()
     return false;
 }
 
-void CTwitterUser::releaseDownload()
-{
-    MeskDownload::release(m_avatarDownload, this);
-}
-
 void CTwitterUser::_onAvatarLoaded()
 {
     const bool downloaded = MeskDownload::finish(m_avatarDownload, this);

@@ -107,7 +107,6 @@ private:
     bool startAvatarDownload();
     // From the const picture getters: a download unless the address has failed.
     void requestAvatar() const;
-    void releaseDownload();
     void avatarFailed();
 
     CTwitterApi* m_api;
