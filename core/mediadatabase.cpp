@@ -21,6 +21,21 @@
 #include <unistd.h>
 
 namespace {
+
+// The local day of a stored date as a day folder's name (yyMMdd), from the zone the C library has
+// read; empty for an item without a date.
+QString localDayName(qint64 created)
+{
+    if (created == CMediaDataBaseMethod::NullDate || created < 0)
+        return {};
+    const time_t seconds = time_t(created);
+    struct tm local
+    {
+    };
+    if (!::localtime_r(&seconds, &local))
+        return {};
+    return QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).toString(QStringLiteral("yyMMdd"));
+}
 const QString databaseFileName = QStringLiteral("mindex.db");
 const QString cleanCloseFileName = QStringLiteral("mindex.clean");
 const QString schemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
@@ -627,17 +642,7 @@ QString CMediaDataBase::dayFolder(const char* base, qint64 created) const
     // The day in local time as the C library gives it (QDateTime asks it the same way), from the date
     // as the file holds it, so naming and removal agree whatever zone the caller's record is in. The
     // caller has read the zone (tzset).
-    QString day;
-    if (created != CMediaDataBaseMethod::NullDate && created >= 0) {
-        const time_t seconds = time_t(created);
-        struct tm local
-        {
-        };
-        if (::localtime_r(&seconds, &local))
-            day = QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday)
-                      .toString(QStringLiteral("yyMMdd"));
-    }
-    return folder(base) + QLatin1Char('/') + day;
+    return folder(base) + QLatin1Char('/') + localDayName(created);
 }
 
 QString CMediaDataBase::dayFolder(const char* base, const SMediaItem& item) const
@@ -720,9 +725,27 @@ void CMediaDataBase::queueFileRemoval(const QString& folder, mid_t id, bool remo
 void CMediaDataBase::queueItemFiles(mid_t id, qint64 created)
 {
     // An item without a date keeps its files in items and media themselves, which stay.
-    const bool dated = created != CMediaDataBaseMethod::NullDate;
-    queueFileRemoval(dayFolder("items", created), id, dated);
-    queueFileRemoval(dayFolder("media", created), id, dated);
+    if (created == CMediaDataBaseMethod::NullDate || created < 0) {
+        queueFileRemoval(dayFolder("items", created), id, false);
+        queueFileRemoval(dayFolder("media", created), id, false);
+        return;
+    }
+    // A day folder is named after the local day of the item when its file is stored, in the zone then
+    // in force, which need not be today's: every day that a zone gives the moment is looked in (the
+    // zone in force, and UTC offsets from -12 to +14 hours). Only the item's own files go.
+    constexpr qint64 West = 12 * 3600;
+    constexpr qint64 East = 14 * 3600;
+    QStringList days{localDayName(created)};
+    for (const qint64 moment : {created - West, created, created + East}) {
+        const QString day =
+            QDateTime::fromSecsSinceEpoch(moment, Qt::UTC).date().toString(QStringLiteral("yyMMdd"));
+        if (!days.contains(day))
+            days.append(day);
+    }
+    for (const char* base : {"items", "media"}) {
+        for (const QString& day : std::as_const(days))
+            queueFileRemoval(folder(base) + QLatin1Char('/') + day, id, true);
+    }
 }
 
 bool CMediaDataBase::removePendingFiles()
