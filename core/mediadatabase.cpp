@@ -338,6 +338,7 @@ void CMediaDataBase::closeDatabase()
     m_connection->clearStatements();
     m_connection->resetBatch();
     m_pendingFiles.clear();
+    m_pendingDays.clear();
     if (m_database.isValid())
         m_database.close();
 }
@@ -731,29 +732,43 @@ void CMediaDataBase::queueItemFiles(mid_t id, qint64 created)
         return;
     }
     // A day folder is named after the local day of the item when its file is stored, in the zone then
-    // in force, which need not be today's: every day that a zone gives the moment is looked in (the
-    // zone in force, and UTC offsets from -12 to +14 hours). Only the item's own files go.
+    // in force, which need not be today's: every day that a zone gives the moment is looked in (UTC
+    // offsets from -12 to +14 hours, and the zone in force). Only the item's own files go.
+    constexpr qint64 Day = 24 * 3600;
     constexpr qint64 West = 12 * 3600;
     constexpr qint64 East = 14 * 3600;
-    QStringList days{localDayName(created)};
-    for (const qint64 moment : {created - West, created, created + East}) {
-        const QString day =
-            QDateTime::fromSecsSinceEpoch(moment, Qt::UTC).date().toString(QStringLiteral("yyMMdd"));
-        if (!days.contains(day))
-            days.append(day);
-    }
-    for (const char* base : {"items", "media"}) {
-        for (const QString& day : std::as_const(days))
-            queueFileRemoval(folder(base) + QLatin1Char('/') + day, id, true);
+    const auto dayOf = [](qint64 seconds) {
+        return seconds >= 0 ? seconds / Day : (seconds - Day + 1) / Day;
+    };
+    const qint64 first = dayOf(created - West);
+    const qint64 last = dayOf(created + East);
+    for (qint64 day = first; day <= last; ++day)
+        m_pendingDays[day].insert(id);
+    const time_t seconds = time_t(created);
+    struct tm local
+    {
+    };
+    if (::localtime_r(&seconds, &local)) {
+        const qint64 day = dayOf(created + local.tm_gmtoff);
+        if (day < first || day > last)
+            m_pendingDays[day].insert(id);
     }
 }
 
 bool CMediaDataBase::removePendingFiles()
 {
     const QHash<QString, SPendingFolder> pending = std::exchange(m_pendingFiles, {});
+    const QHash<qint64, QSet<mid_t>> days = std::exchange(m_pendingDays, {});
     bool ok = true;
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
         ok = removeFilesIn(it.key(), it.value()) && ok;
+    const QDate epoch(1970, 1, 1);
+    for (auto it = days.cbegin(); it != days.cend(); ++it) {
+        const QString name = epoch.addDays(it.key()).toString(QStringLiteral("yyMMdd"));
+        const SPendingFolder folderFiles{it.value(), true};
+        for (const char* base : {"items", "media"})
+            ok = removeFilesIn(folder(base) + QLatin1Char('/') + name, folderFiles) && ok;
+    }
     return ok;
 }
 
@@ -773,6 +788,7 @@ bool CMediaDataBase::closeBatch()
     // The rows are gone for good only now: their files follow. A rolled-back batch keeps them.
     if (!committed) {
         m_pendingFiles.clear();
+        m_pendingDays.clear();
         return false;
     }
     return removePendingFiles();
