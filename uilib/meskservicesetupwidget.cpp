@@ -26,12 +26,16 @@ CMeskSetupTextPage::CMeskSetupTextPage(const QString& buttonText, QWidget* paren
     m_body->viewport()->setAutoFillBackground(false);
     auto* holder = new QWidget;
     holder->setAutoFillBackground(false);
-    auto* holderLayout = new QVBoxLayout(holder);
+    // Centred between two stretches rather than by alignment: a row asks the wrapped label for
+    // its height at the width it really gets, so the scrolled height holds the whole message.
+    auto* holderLayout = new QHBoxLayout(holder);
     holderLayout->setContentsMargins(0, 0, 0, 0);
     m_label = new QLabel(holder);
     m_label->setWordWrap(true);
     m_label->setProperty("com_velto_fontRole", QStringLiteral("common.dialog.header.label"));
-    holderLayout->addWidget(m_label, 0, Qt::AlignHCenter);
+    holderLayout->addStretch(1);
+    holderLayout->addWidget(m_label);
+    holderLayout->addStretch(1);
     m_body->setWidget(holder);
     m_button = new CQuorGradientButton(this, CQuorGradientButton::Positive);
     m_button->setFixedHeight(40);

@@ -35,6 +35,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -267,8 +268,12 @@ void TestSmallScreens::windowsFit()
                 wizard.showErrorPage(text);
             }
             checkWizard(&wizard, QSize(950, 650));
-            if (wizard.errorPage()->isVisible())
+            if (wizard.errorPage()->isVisible()) {
                 QTRY_VERIFY(wizard.errorPage()->body()->verticalScrollBar()->maximum() > 0);
+                // Scrolling reaches the whole message: the label is as high as its text.
+                const QLabel* label = wizard.errorPage()->label();
+                QVERIFY(label->height() >= label->heightForWidth(label->width()));
+            }
         }
     } else if (window == QLatin1String("message box")) {
         CMeskMessageBox box(1, QStringLiteral("Velto Lumesk could not store the account. ").repeated(3),
@@ -400,6 +405,15 @@ void TestSmallScreens::screenshots()
     wizard.removeCustomPage();
     QVERIFY(settledGrab(target).save(
         dir.filePath(QStringLiteral("small-screen-wizard-welcome-%1.png").arg(tag))));
+    // A message longer than the page scrolls above its button.
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += CMeskServiceSetupWidget::networkErrorText(QStringLiteral("Flickr")) + QLatin1Char(' ');
+    wizard.showErrorPage(text);
+    QTRY_VERIFY(wizard.errorPage()->body()->verticalScrollBar()->maximum() > 0);
+    QVERIFY2(unreachable(&wizard, area).isEmpty(), qPrintable(unreachable(&wizard, area)));
+    QVERIFY(
+        settledGrab(target).save(dir.filePath(QStringLiteral("small-screen-wizard-error-%1.png").arg(tag))));
 }
 
 QTEST_MAIN(TestSmallScreens)
