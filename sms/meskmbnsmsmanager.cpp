@@ -72,7 +72,8 @@ struct CMeskMbnSmsManager::Reports
         Class0,
         Done,
         Failed,
-        Error
+        Error,
+        Deleted
     };
     struct Item
     {
@@ -88,6 +89,7 @@ struct CMeskMbnSmsManager::Reports
     void error(quint32 code) { items.append({Error, code, 0, {}, {}, 0, {}}); }
     void done(quint32 requestId) { items.append({Done, requestId, 0, {}, {}, 0, {}}); }
     void failed(quint32 requestId, quint32 code) { items.append({Failed, requestId, code, {}, {}, 0, {}}); }
+    void deleted(quint32 index, quint32 code) { items.append({Deleted, index, code, {}, {}, 0, {}}); }
     void received(Kind kind, quint32 status, const SmsPduMessage& message, const QString& text,
                   const QList<quint32>& indices)
     {
@@ -281,6 +283,9 @@ void CMeskMbnSmsManager::release()
         m_watchdog->stop();
     }
     m_watchdog.reset();
+    if (m_backend) {
+        m_backend->smsCancel();
+    }
     m_gate.reset();
     {
         QMutexLocker lock(&m_mutex);
@@ -355,6 +360,9 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             break;
         case Reports::Error:
             observer->onMeskMbnSmsManagerError(item.value);
+            break;
+        case Reports::Deleted:
+            observer->onMeskMbnSmsManagerDeleteDone(item.value, item.code);
             break;
         }
     }
@@ -724,7 +732,7 @@ void CMeskMbnSmsManager::deleteIndices(const QList<quint32>& indices, Reports& r
         quint32 requestId = 0;
         const qint32 result = m_backend->smsDelete(interfaceId, index, &requestId);
         if (result < 0) {
-            reports.error(errorCode(result));
+            reports.deleted(index, errorCode(result));
             continue;
         }
         // The index stays taken until the modem confirms the deletion, so a
@@ -736,21 +744,22 @@ void CMeskMbnSmsManager::deleteIndices(const QList<quint32>& indices, Reports& r
 
 void CMeskMbnSmsManager::onSmsDeleteComplete(quint32 requestId, qint32 status)
 {
+    Reports reports;
     {
         QMutexLocker lock(&m_readMutex);
         const auto deleting = m_deleting.constFind(requestId);
         if (deleting != m_deleting.cend()) {
+            // A refused message stays claimed: it is not reported again in this run.
             if (status >= 0) {
                 m_claimed.remove(*deleting);
             }
+            reports.deleted(*deleting, status < 0 ? errorCode(status) : 0);
             m_deleting.erase(deleting);
+        } else if (status < 0) {
+            reports.error(errorCode(status));
         }
     }
-    if (status < 0) {
-        Reports reports;
-        reports.error(errorCode(status));
-        deliver(reports);
-    }
+    deliver(reports);
 }
 
 void CMeskMbnSmsManager::textLength(const QString& text, int* used, int* left, int* parts)

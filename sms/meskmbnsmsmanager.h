@@ -39,6 +39,13 @@ public:
     virtual void onMeskMbnSmsManagerSendDone(quint32 requestId) = 0;
     virtual void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) = 0;
     virtual void onMeskMbnSmsManagerError(quint32 errorCode) = 0;
+    // The outcome of deleting the message at a SIM index: errorCode 0 when it is gone, else why
+    // it stays (the codes of the error report).
+    virtual void onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode)
+    {
+        Q_UNUSED(index);
+        Q_UNUSED(errorCode);
+    }
 };
 
 // The modem's SMS events, one operation per backend signal of the same name.

@@ -585,8 +585,21 @@ qint32 FakeModem::smsStatus(const QString& interfaceId, quint32* flag, quint32* 
     return result;
 }
 
+void FakeModem::setSmsWatchHeld(bool held)
+{
+    QMutexLocker lock(&m_holdMutex);
+    m_watchHeld = held;
+    if (!held)
+        m_holdLifted.wakeAll();
+}
+
 bool FakeModem::smsWatch()
 {
+    {
+        QMutexLocker hold(&m_holdMutex);
+        while (m_watchHeld)
+            m_holdLifted.wait(&m_holdMutex);
+    }
     QMutexLocker lock(&m_mutex);
     return m_supported && !m_watchFails;
 }
