@@ -117,6 +117,8 @@ public:
     virtual qint32 smsStatus(const QString& interfaceId, quint32* flag, quint32* index) = 0;
     // False when SMS events cannot be delivered.
     virtual bool smsWatch() = 0;
+    // The SMS side's user goes: calls waiting to be tried again are dropped.
+    virtual void smsCancel() {}
 
 signals:
     // Device manager events.
