@@ -49,6 +49,7 @@ struct SMeskSmsReadPdu
     quint32 timeStamp = 0;    // the service centre's time in seconds since 1970 (UTC); 0 when unknown
     quint32 pduType = 0;      // 1 deliver, 2 submit, 3 status report
     qint32 messageClass = -1; // -1 none, else 0 to 3
+    bool data = false;        // binary data (a WAP push, an MMS notice) instead of text; text is empty
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the

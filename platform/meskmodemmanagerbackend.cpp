@@ -634,9 +634,9 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                         message.status = state == SmsSent ? 3 : m_new.contains(index) ? 0 : 1;
                         message.number = properties.value(QStringLiteral("Number")).toString();
                         message.text = properties.value(QStringLiteral("Text")).toString();
-                        if (message.text.isEmpty())
-                            message.text =
-                                QString::fromLatin1(properties.value(QStringLiteral("Data")).toByteArray());
+                        // A data message has no text to show: it is marked, not read as Latin-1.
+                        message.data = message.text.isEmpty() &&
+                                       !properties.value(QStringLiteral("Data")).toByteArray().isEmpty();
                         message.timeStamp =
                             timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
                         const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();

@@ -1,5 +1,7 @@
 #include "meskmbnsmsmanager.h"
 
+#include "meskrecords.h"
+
 #include <QWaitCondition>
 
 #include <algorithm>
@@ -293,6 +295,7 @@ void CMeskMbnSmsManager::release()
         m_onAir = false;
         m_busyRequestId = 0;
         m_watchdogGeneration = 0;
+        m_timedOut.clear();
     }
     {
         QMutexLocker lock(&m_readMutex);
@@ -487,30 +490,42 @@ void CMeskMbnSmsManager::onSmsSendComplete(quint32 requestId, qint32 status)
     Reports reports;
     {
         QMutexLocker lock(&m_mutex);
-        // A completion for anything but the part on the air (one that timed
-        // out, or an unknown id) changes nothing.
+        // A completion for anything but the part on the air changes nothing, but the
+        // confirmation of a message's last part that timed out: it was sent after all.
         if (!m_onAir || requestId != m_busyRequestId) {
-            return;
-        }
-        m_watchdog->disarm();
-        m_watchdogGeneration = 0;
-        m_onAir = false;
-        m_busyRequestId = 0;
-        const auto request = std::find_if(m_requests.begin(), m_requests.end(), [&](const SmsSendRequest& r) {
-            return r.modemRequestId == requestId;
-        });
-        if (request != m_requests.end()) {
-            if (status < 0) {
-                reports.failed(request->requestId, errorCode(status));
-                m_requests.erase(request);
-            } else if (request->sentWhole || ++request->partIndex >= request->parts.size()) {
-                reports.done(request->requestId);
-                m_requests.erase(request);
-            } else {
-                request->modemRequestId = 0;
+            const auto late =
+                std::find_if(m_timedOut.begin(), m_timedOut.end(),
+                             [&](const QPair<quint32, quint32>& t) { return t.first == requestId; });
+            if (late == m_timedOut.end()) {
+                return;
             }
+            const quint32 id = late->second;
+            m_timedOut.erase(late);
+            if (status < 0) {
+                return;
+            }
+            reports.done(id);
+        } else {
+            m_watchdog->disarm();
+            m_watchdogGeneration = 0;
+            m_onAir = false;
+            m_busyRequestId = 0;
+            const auto request =
+                std::find_if(m_requests.begin(), m_requests.end(),
+                             [&](const SmsSendRequest& r) { return r.modemRequestId == requestId; });
+            if (request != m_requests.end()) {
+                if (status < 0) {
+                    reports.failed(request->requestId, errorCode(status));
+                    m_requests.erase(request);
+                } else if (request->sentWhole || ++request->partIndex >= request->parts.size()) {
+                    reports.done(request->requestId);
+                    m_requests.erase(request);
+                } else {
+                    request->modemRequestId = 0;
+                }
+            }
+            afterPartLocked(reports);
         }
-        afterPartLocked(reports);
     }
     deliver(reports);
 }
@@ -531,6 +546,13 @@ void CMeskMbnSmsManager::onTimeout(quint64 generation)
                                           [&](const SmsSendRequest& r) { return r.modemRequestId == busy; });
         if (request != m_requests.end()) {
             reports.failed(request->requestId, errorCode(MeskMbnResult::SmsNetworkTimeout));
+            if (request->sentWhole || request->partIndex + 1 >= request->parts.size()) {
+                constexpr qsizetype Kept = 64;
+                m_timedOut.append({busy, request->requestId});
+                if (m_timedOut.size() > Kept) {
+                    m_timedOut.removeFirst();
+                }
+            }
             m_requests.erase(request);
         }
         afterPartLocked(reports);
@@ -623,7 +645,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 }
                 SmsPduMessage message;
                 message.number = read.number.left(SmsMaxNumberLength);
-                message.text = read.text;
+                message.text = read.data ? SSmsMessage::dataMessageMarker() : read.text;
                 message.timeStamp = read.timeStamp;
                 if (class0 || read.messageClass == 0) {
                     reports.received(Reports::Class0, read.status, message, message.text, {});

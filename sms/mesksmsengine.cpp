@@ -91,6 +91,7 @@ void CMeskSmsEngine::stop()
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
+        m_failedSends.clear();
     }
     disconnect(m_stateConnection);
     disconnect(m_signalConnection);
@@ -305,11 +306,26 @@ QString CMeskSmsEngine::errorText(quint32 errorCode)
 void CMeskSmsEngine::sendEnded(quint32 requestId, bool done)
 {
     QMutexLocker lock(&m_mutex);
+    SSmsMessage message;
     const auto pending = m_pending.constFind(requestId);
-    if (pending == m_pending.cend())
-        return;
-    SSmsMessage message = *pending;
-    m_pending.erase(pending);
+    if (pending != m_pending.cend()) {
+        message = *pending;
+        m_pending.erase(pending);
+        if (!done) {
+            // The modem may still confirm it (after the watchdog): it is then sent after all.
+            constexpr qsizetype Kept = 64;
+            m_failedSends.append({requestId, message});
+            if (m_failedSends.size() > Kept)
+                m_failedSends.removeFirst();
+        }
+    } else {
+        const auto failed = std::find_if(m_failedSends.cbegin(), m_failedSends.cend(),
+                                         [&](const auto& entry) { return entry.first == requestId; });
+        if (!done || failed == m_failedSends.cend())
+            return;
+        message = failed->second;
+        m_failedSends.erase(failed);
+    }
     message.type = done ? SSmsMessage::Sent : SSmsMessage::SendFailed;
     if (!m_storage || !m_storage->updateSmsMessage(message))
         log(QStringLiteral("CMeskSmsEngine: failed to update message to storage"));

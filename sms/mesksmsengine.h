@@ -97,6 +97,9 @@ private:
     // Messages handed to the modem and not yet confirmed, by request id;
     // guarded by m_mutex, which sendMessage holds across the hand-over.
     QHash<quint32, SSmsMessage> m_pending;
+    // Messages reported failed in this run, by request id, newest last: a later confirmation
+    // marks them sent. Guarded by m_mutex.
+    QList<QPair<quint32, SSmsMessage>> m_failedSends;
     QRecursiveMutex m_mutex;
 
     // Set on the worker thread (release), read on the GUI thread (acquire).

@@ -112,6 +112,7 @@ private slots:
     void receive();
     void restart();
 
+    void dataMessage();
     void storedOnceWhenDeleteRefused();
     void systemBusLimits();
 
@@ -493,6 +494,23 @@ QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorag
     MeskNetworkBackends::setFactory({});
     QDBusConnection::disconnectFromBus(name);
     return announced;
+}
+
+// A message with data and no text (a WAP push) is reported with the data marker, not as junk,
+// and is deleted like any other once stored.
+void TestModemManager::dataMessage()
+{
+    m_service->addModem();
+    const QString path = m_service->addMessage(QStringLiteral("+15550199"), QString());
+    m_service->setMessageProperty(path, QStringLiteral("Data"), QByteArray("\xff\xfe\x01wap push", 12));
+    QTRY_VERIFY(m_backend->hasDevice());
+    QVERIFY(startManager());
+    QVERIFY(m_manager->readAllMessages());
+    QTRY_COMPARE(
+        m_reports.messages(),
+        QStringList{QStringLiteral("received(1, +15550199, %1)").arg(SSmsMessage::dataMessageMarker())});
+    m_manager->deleteMessages(m_reports.takeIndices());
+    QTRY_VERIFY(m_service->messagePaths().isEmpty());
 }
 
 // ModemManager refuses Delete to a session without the right: the messages stay on the modem,

@@ -741,6 +741,24 @@ private slots:
         QCOMPARE(rows().size(), 6);
     }
 
+    // A confirmation that comes after the watchdog gave up marks the message sent, in the
+    // storage and by messageSendDone.
+    void lateConfirmation()
+    {
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        // The watchdog waits 50 ms; the modem answers after 3 s.
+        m_modem->setSendSteps({FakeModem::SendStep::complete(3000)});
+        QVERIFY(engine.sendMessage(QStringLiteral("+123"), QStringLiteral("late")));
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 3, 30000);
+        QCOMPARE(signalLog.names,
+                 (QStringList{"sent 1 +123 late", "failed 3 +123 late", "done 2 +123 late"}));
+        QCOMPARE(signalLog.messages.at(2).id, signalLog.messages.first().id);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().first().type, qint32(SSmsMessage::Sent));
+    }
+
     // A read asked for after the engine's start but before its worker has made the SMS
     // manager happens once the manager is there.
     void readAskedBeforeTheManager()

@@ -71,6 +71,11 @@ public:
     QString addMessage(const QString& number, const QString& text, quint32 state = 3, quint32 pduType = 1,
                        bool announce = false);
     void setMessageState(const QString& path, quint32 state);
+    // Sets an Sms property without announcing it (e.g. "Data" with "Text" empty: a data message).
+    void setMessageProperty(const QString& path, const QString& name, const QVariant& value)
+    {
+        m_messages[path].insert(name, value);
+    }
     QStringList messagePaths() const { return m_messages.keys(); }
     QString messageText(const QString& path) const;
 
