@@ -897,7 +897,9 @@ private slots:
         QObject owner;
         CMeskContacts contacts(&owner);
         QCOMPARE(contacts.parent(), nullptr);
+        QSignalSpy ready(&contacts, &IMeskContactsReader::contactsReady);
         QVERIFY(contacts.init());
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, 30000);
         QVERIFY(contacts.contacts().isEmpty());
         QTest::ignoreMessage(QtDebugMsg, "CMeskContacts::findContacts ann");
         QVERIFY(contacts.findContacts(QStringLiteral("ann")).isEmpty());

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,7 +29,9 @@ class TestVCardContacts : public QObject
     {
         IMeskContactStore::setFactory([places] { return std::make_unique<CMeskVCardContactStore>(places); });
         CMeskContacts reader;
+        QSignalSpy ready(&reader, &IMeskContactsReader::contactsReady);
         reader.init();
+        [&] { QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, 30000); }();
         IMeskContactStore::setFactory({});
         QStringList out;
         for (const SPhoneContact& contact : reader.contacts())
@@ -168,7 +171,9 @@ private slots:
 
         IMeskContactStore::setFactory([places] { return std::make_unique<CMeskVCardContactStore>(places); });
         CMeskContacts reader;
+        QSignalSpy ready(&reader, &IMeskContactsReader::contactsReady);
         reader.init();
+        [&] { QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, 30000); }();
         IMeskContactStore::setFactory({});
         QStringList names;
         for (const SPhoneContact& contact : reader.contacts())
