@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <deque>
 #include <vector>
 
 // The Linux contacts store: the vCard files (versions 2.1, 3.0 and 4.0, one
@@ -72,7 +73,8 @@ private:
         {
             return index >= 0 && index < int(cards.size()) ? &cards[size_t(index)] : nullptr;
         }
-        std::vector<Card> cards;
+        // A deque: growing it never moves (and so never doubles) the cards read so far.
+        std::deque<Card> cards;
     };
 
     // Appends the cards of one file; false (nothing appended) when it cannot be read or is broken.

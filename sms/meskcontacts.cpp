@@ -117,6 +117,7 @@ QList<SPhoneContact> CMeskContacts::readStore(const std::atomic_bool& cancel)
         log(QStringLiteral("CMeskContacts: No contacts found"));
         return contacts;
     }
+    contacts.reserve(collection->count());
     // The count is asked again on each pass, as the store may change it.
     for (int index = 0; index < collection->count() && !cancel.load(std::memory_order_relaxed); ++index) {
         IMeskContactItem* item = collection->item(index);
