@@ -113,11 +113,12 @@ QList<SPhoneContact> CMeskContacts::readStore(const std::atomic_bool& cancel)
         return contacts;
     }
     IMeskContactCollection* collection = store->contacts();
-    if (!collection || collection->count() == 0) {
+    const int count = collection ? collection->count() : 0;
+    if (count == 0) {
         log(QStringLiteral("CMeskContacts: No contacts found"));
         return contacts;
     }
-    contacts.reserve(collection->count());
+    contacts.reserve(count);
     // The count is asked again on each pass, as the store may change it.
     for (int index = 0; index < collection->count() && !cancel.load(std::memory_order_relaxed); ++index) {
         IMeskContactItem* item = collection->item(index);
