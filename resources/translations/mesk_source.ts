@@ -140,12 +140,12 @@
 <context>
     <name>CMeskDebugToolsWidget</name>
     <message>
-        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="14"/>
+        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="16"/>
         <source>Get updates</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="15"/>
+        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="17"/>
         <source>Delete Items</source>
         <translation type="unfinished"></translation>
     </message>
@@ -162,58 +162,58 @@
 <context>
     <name>CMeskDeepDiveView</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="161"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="164"/>
         <source>« Previous</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="165"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="168"/>
         <source>Next »</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="166"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="169"/>
         <source>Exit</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="210"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="213"/>
         <source>No content</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="211"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="214"/>
         <source>There is nothing yet to show, try this when you have posts with image or video attachments.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="219"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="222"/>
         <source>No network connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="220"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="223"/>
         <source>Velto Lumesk cannot download new images or videos without a working Internet connection, but you can still browse content that you already downloaded.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="224"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="227"/>
         <source>You are on 3G connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="225"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="228"/>
         <source>Fullscreen mode downloads larger versions of images and videos. This can consume your bandwidth limit and increase costs, unless you have unlimited bandwidth plan.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="271"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="274"/>
         <source>Don&apos;t show again</source>
         <comment>Checkbox label</comment>
         <translation type="unfinished"></translation>
@@ -222,13 +222,13 @@
 <context>
     <name>CMeskDeepDiveWarningWidget</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="71"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="72"/>
         <source>Ok</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="72"/>
+        <location filename="../../views/media/meskdeepdiveview.cpp" line="73"/>
         <source>Close</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -512,54 +512,54 @@
 <context>
     <name>CMeskPostSmsWidget</name>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="93"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="95"/>
         <source>New Text Message</source>
         <extracomment>Title for a dialog where user can send a new SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="105"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="107"/>
         <source>Name or number</source>
         <extracomment>Help text in the empty box where the user picks a contact or types a phone number for a new SMS</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="110"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="112"/>
         <source>Write your sms here</source>
         <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="139"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="141"/>
         <source>Send</source>
         <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="167"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="169"/>
         <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="239"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="241"/>
         <source>The recipient is not valid. </source>
         <extracomment>The receiver of the SMS is not valid.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="259"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="261"/>
         <source>Device is powered off</source>
         <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="263"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="265"/>
         <source>SIM card is locked by a PIN code</source>
         <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="267"/>
+        <location filename="../../views/post/meskpostsmswidget.cpp" line="269"/>
         <source>There is no SIM in your device</source>
         <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
         <translation type="unfinished"></translation>
@@ -568,54 +568,54 @@
 <context>
     <name>CMeskPostUpdateWidget</name>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="158"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="160"/>
         <source>New Update</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="175"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="177"/>
         <source>Send to </source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="190"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="192"/>
         <source>Write your update here</source>
         <extracomment>Guidance text for textbox</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="200"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="202"/>
         <source>Sending your update...</source>
         <extracomment>Status text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="223"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="225"/>
         <source>Send</source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="286"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="288"/>
         <source>There are no activated services, please activate at least one in settings</source>
         <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="290"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="292"/>
         <source>Please select at least one service</source>
         <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="368"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="370"/>
         <source> failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="371"/>
+        <location filename="../../views/post/meskpostupdatewidget.cpp" line="373"/>
         <source>Failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
@@ -642,61 +642,61 @@
 <context>
     <name>CMeskServiceSetupWidget</name>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="64"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="83"/>
         <source>Service setup Wizard</source>
         <extracomment>Title bar text for the setup wizard</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="92"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="111"/>
         <source>Click here to get started!</source>
         <extracomment>Label for the button which initiates the setup wizards</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="94"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="113"/>
         <source>Try again</source>
         <extracomment>Label for a button that restarts a failed operation</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="96"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="115"/>
         <source>Close Wizard</source>
         <extracomment>Label for a button</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="175"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="194"/>
         <source>Connecting to %1, please wait...</source>
         <extracomment>Status message, informs that a connection is being opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="223"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="242"/>
         <source>%1 service setup wizard</source>
         <extracomment>Window title for the setup process</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="229"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="248"/>
         <source>Welcome to the setup wizard for %1. You will be redirected to %1 pages, please follow the instructions and authorize Velto Lumesk to access your account.</source>
         <extracomment>Note: states that user will add his &apos;social networking service&apos; account into Mesk.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="237"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="256"/>
         <source>Now Velto Lumesk is ready to use your %1 account</source>
         <extracomment>User has completed the setup process for some social networking service</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="243"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="262"/>
         <source>There seems to be network problems accessing %1, please check that your network connection is working.</source>
         <extracomment>Error: no network! Internet might be disconnected?</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="251"/>
+        <location filename="../../uilib/meskservicesetupwidget.cpp" line="270"/>
         <source>%1 is having problems - please try again later.</source>
         <extracomment>Error:the social network service reported an error.</extracomment>
         <translation type="unfinished"></translation>
@@ -864,13 +864,13 @@
 <context>
     <name>CMeskToolBar</name>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="115"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="126"/>
         <source>New Update</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="116"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="127"/>
         <source>New Text Message</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
@@ -930,38 +930,39 @@
 <context>
     <name>CMeskViewToolButton</name>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="58"/>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="82"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="62"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="86"/>
         <source>View</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="62"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="66"/>
         <source>» Images and Videos</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="63"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="67"/>
         <source>» Links</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="70"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="74"/>
         <source>Images and Videos</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="71"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="75"/>
         <source>Links</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="91"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="95"/>
+        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="105"/>
         <source>View </source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
