@@ -21,6 +21,21 @@
 #include <unistd.h>
 
 namespace {
+
+// The local day of a stored date as a day folder's name (yyMMdd), from the zone the C library has
+// read; empty for an item without a date.
+QString localDayName(qint64 created)
+{
+    if (created == CMediaDataBaseMethod::NullDate || created < 0)
+        return {};
+    const time_t seconds = time_t(created);
+    struct tm local
+    {
+    };
+    if (!::localtime_r(&seconds, &local))
+        return {};
+    return QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).toString(QStringLiteral("yyMMdd"));
+}
 const QString databaseFileName = QStringLiteral("mindex.db");
 const QString cleanCloseFileName = QStringLiteral("mindex.clean");
 const QString schemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
@@ -323,6 +338,7 @@ void CMediaDataBase::closeDatabase()
     m_connection->clearStatements();
     m_connection->resetBatch();
     m_pendingFiles.clear();
+    m_pendingDays.clear();
     if (m_database.isValid())
         m_database.close();
 }
@@ -627,17 +643,7 @@ QString CMediaDataBase::dayFolder(const char* base, qint64 created) const
     // The day in local time as the C library gives it (QDateTime asks it the same way), from the date
     // as the file holds it, so naming and removal agree whatever zone the caller's record is in. The
     // caller has read the zone (tzset).
-    QString day;
-    if (created != CMediaDataBaseMethod::NullDate && created >= 0) {
-        const time_t seconds = time_t(created);
-        struct tm local
-        {
-        };
-        if (::localtime_r(&seconds, &local))
-            day = QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday)
-                      .toString(QStringLiteral("yyMMdd"));
-    }
-    return folder(base) + QLatin1Char('/') + day;
+    return folder(base) + QLatin1Char('/') + localDayName(created);
 }
 
 QString CMediaDataBase::dayFolder(const char* base, const SMediaItem& item) const
@@ -720,17 +726,49 @@ void CMediaDataBase::queueFileRemoval(const QString& folder, mid_t id, bool remo
 void CMediaDataBase::queueItemFiles(mid_t id, qint64 created)
 {
     // An item without a date keeps its files in items and media themselves, which stay.
-    const bool dated = created != CMediaDataBaseMethod::NullDate;
-    queueFileRemoval(dayFolder("items", created), id, dated);
-    queueFileRemoval(dayFolder("media", created), id, dated);
+    if (created == CMediaDataBaseMethod::NullDate || created < 0) {
+        queueFileRemoval(dayFolder("items", created), id, false);
+        queueFileRemoval(dayFolder("media", created), id, false);
+        return;
+    }
+    // A day folder is named after the local day of the item when its file is stored, in the zone then
+    // in force, which need not be today's: every day that a zone gives the moment is looked in (UTC
+    // offsets from -12 to +14 hours, and the zone in force). Only the item's own files go.
+    constexpr qint64 Day = 24 * 3600;
+    constexpr qint64 West = 12 * 3600;
+    constexpr qint64 East = 14 * 3600;
+    const auto dayOf = [](qint64 seconds) {
+        return seconds >= 0 ? seconds / Day : (seconds - Day + 1) / Day;
+    };
+    const qint64 first = dayOf(created - West);
+    const qint64 last = dayOf(created + East);
+    for (qint64 day = first; day <= last; ++day)
+        m_pendingDays[day].insert(id);
+    const time_t seconds = time_t(created);
+    struct tm local
+    {
+    };
+    if (::localtime_r(&seconds, &local)) {
+        const qint64 day = dayOf(created + local.tm_gmtoff);
+        if (day < first || day > last)
+            m_pendingDays[day].insert(id);
+    }
 }
 
 bool CMediaDataBase::removePendingFiles()
 {
     const QHash<QString, SPendingFolder> pending = std::exchange(m_pendingFiles, {});
+    const QHash<qint64, QSet<mid_t>> days = std::exchange(m_pendingDays, {});
     bool ok = true;
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
         ok = removeFilesIn(it.key(), it.value()) && ok;
+    const QDate epoch(1970, 1, 1);
+    for (auto it = days.cbegin(); it != days.cend(); ++it) {
+        const QString name = epoch.addDays(it.key()).toString(QStringLiteral("yyMMdd"));
+        const SPendingFolder folderFiles{it.value(), true};
+        for (const char* base : {"items", "media"})
+            ok = removeFilesIn(folder(base) + QLatin1Char('/') + name, folderFiles) && ok;
+    }
     return ok;
 }
 
@@ -750,6 +788,7 @@ bool CMediaDataBase::closeBatch()
     // The rows are gone for good only now: their files follow. A rolled-back batch keeps them.
     if (!committed) {
         m_pendingFiles.clear();
+        m_pendingDays.clear();
         return false;
     }
     return removePendingFiles();

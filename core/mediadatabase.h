@@ -162,7 +162,8 @@ private:
     // Lists the folder once and removes every file named "<id>.<anything>" of the given ids.
     bool removeFilesIn(const QString& folder, const SPendingFolder& pending);
     void queueFileRemoval(const QString& folder, mid_t id, bool removeFolder);
-    // Queues the item's files in items and media; created is the date as stored. Needs the zone read.
+    // Queues the item's files in items and media, in every day folder they may have been filed under;
+    // created is the date as stored. Needs the zone read.
     void queueItemFiles(mid_t id, qint64 created);
     bool removePendingFiles();
     bool deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited);
@@ -178,6 +179,8 @@ private:
     QString m_connectionName;
     QThread* m_thread = nullptr;
     QHash<QString, SPendingFolder> m_pendingFiles;
+    // Dated items' files by local day (days since 1970-01-01): looked for in items/ and media/.
+    QHash<qint64, QSet<mid_t>> m_pendingDays;
     bool m_opened = false;
     bool m_checkedPages = false;
 };

@@ -76,8 +76,8 @@ bool CMediaDataBaseItems::createIndexes()
 
 bool CMediaDataBaseItems::addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields)
 {
-    // The file keeps whole seconds; the caller's record holds exactly what is stored.
-    const QDateTime added = QDateTime::fromSecsSinceEpoch(MeskClock::now().toSecsSinceEpoch());
+    // The file keeps whole seconds; the caller's record holds exactly what is stored, as a read gives it.
+    const QDateTime added = dateFromValue(dateValue(MeskClock::now()));
     CMediaDataBaseConnection& db = connection();
     db.beginBatch();
     QVariant id;

@@ -1,13 +1,11 @@
 #include "mediadatabasemethod.h"
 
+#include "meskzone.h"
+
 #include <QDebug>
 #include <QSqlError>
 
 #include <algorithm>
-#include <cstdlib>
-#include <optional>
-#include <string>
-#include <string_view>
 
 namespace {
 QString errorText(const QSqlError& error)
@@ -155,6 +153,9 @@ bool CMediaDataBaseMethod::exec(const QString& statement, const QVariantList& va
 bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& values,
                                   const std::function<void(const QSqlQuery&)>& reader)
 {
+    // Dates read from here on are local times of the zone in force: a zone changed since the last
+    // read drops the local dates worked out for the old one.
+    MeskZone::checkChange();
     QSqlQuery* query = run(statement, values);
     if (!query)
         return false;
@@ -240,25 +241,5 @@ QDateTime CMediaDataBaseMethod::dateFromValue(const QVariant& value)
     const qint64 secs = value.toLongLong(&ok);
     if (!ok || secs < 0 || secs >= NullDate)
         return QDateTime();
-    // Each local date-time made here makes the C library check the zone's file again (with TZ unset),
-    // and the lists read the same seconds again and again (items stored in one batch share their
-    // "added"): each second is converted once while the zone setting stays the same.
-    struct SLocalDates
-    {
-        std::optional<std::string> zone;
-        QHash<qint64, QDateTime> dates;
-    };
-    constexpr qsizetype MaxRemembered = 32768;
-    thread_local SLocalDates local;
-    const char* zone = std::getenv("TZ");
-    if (zone ? local.zone != std::string_view(zone) : local.zone.has_value()) {
-        local.dates.clear();
-        local.zone = zone ? std::optional<std::string>(zone) : std::nullopt;
-    }
-    auto it = local.dates.constFind(secs);
-    if (it != local.dates.cend())
-        return it.value();
-    if (local.dates.size() >= MaxRemembered)
-        local.dates.clear();
-    return local.dates.insert(secs, QDateTime::fromSecsSinceEpoch(secs)).value();
+    return MeskZone::localInstant(secs);
 }

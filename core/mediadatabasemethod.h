@@ -106,7 +106,10 @@ public:
     static QString escape(const QString& text);
     static QString unescape(const QString& stored);
 
-    // Dates are whole seconds since 1970-01-01 00:00 UTC, unsigned 32-bit; read back in local time.
+    // Dates are whole seconds since 1970-01-01 00:00 UTC, unsigned 32-bit. They are read back as the
+    // local time of the zone in force with its offset from UTC, so that a date held across a change
+    // of zone still denotes the same moment (and is written back unchanged); shown days and times
+    // take the zone in force through toLocalTime().
     static qint64 dateValue(const QDateTime& date);
     static QDateTime dateFromValue(const QVariant& value);
     // The greatest stored date value at or before the time that a dated row can hold (never

@@ -40,8 +40,11 @@ QSet<mid_t> CMediaDataBaseSync::keptEvents(bool onlyExpired, bool* ok)
         // The rows of one listing share its date: the age is worked out once per date, not per row.
         QHash<qint64, qint64> ages;
         const auto ageOf = [&ages, &now](const QVariant& stored) {
-            // Whole clock hours between the listing and now: minutes and seconds do not count.
-            const auto hoursSince = [&now](const QDateTime& synced) {
+            // Whole clock hours between the listing and now: minutes and seconds do not count. Both
+            // are clock times of the zone in force, so a change of zone since the listing does not
+            // add or take away hours.
+            const auto hoursSince = [&now](const QDateTime& stored) {
+                const QDateTime synced = stored.toLocalTime();
                 return synced.daysTo(now) * 24 + now.time().hour() - synced.time().hour();
             };
             bool isNumber = false;

@@ -1,5 +1,7 @@
 #include "meskclock.h"
 
+#include "meskzone.h"
+
 namespace {
 std::function<QDateTime()>& clockSource()
 {
@@ -13,7 +15,7 @@ namespace MeskClock {
 QDateTime now()
 {
     const auto& source = clockSource();
-    return source ? source() : QDateTime::currentDateTime();
+    return source ? source() : MeskZone::localInstantMSecs(QDateTime::currentMSecsSinceEpoch());
 }
 
 void setSource(std::function<QDateTime()> source)

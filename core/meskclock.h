@@ -9,7 +9,8 @@
 // behaviour repeatable.
 namespace MeskClock {
 
-// The current local date and time.
+// The current local date and time, with its offset from UTC: held across a change of time zone
+// it still denotes the same moment.
 QDateTime now();
 
 // Replaces the time source; an empty function restores the system clock.

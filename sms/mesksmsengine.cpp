@@ -3,6 +3,7 @@
 #include "imediaitemstorage.h"
 #include "meskclock.h"
 #include "mesknetworkmanager.h"
+#include "meskzone.h"
 
 #include <QDebug>
 #include <QThread>
@@ -343,7 +344,7 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
     message.message = text;
     // The service centre's time, so messages read from the SIM later keep
     // their order; 0 means the message had none that could be read.
-    message.created = timeStamp != 0 ? QDateTime::fromSecsSinceEpoch(timeStamp) : MeskClock::now();
+    message.created = timeStamp != 0 ? MeskZone::localInstant(timeStamp) : MeskClock::now();
     message.type = status == 3 ? SSmsMessage::Sent : SSmsMessage::Received;
 
     // A message the modem kept although it was stored before (its delete was refused or never

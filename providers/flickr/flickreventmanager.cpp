@@ -8,6 +8,7 @@
 #include "mediastoragebatch.h"
 #include "meskclock.h"
 #include "meskslicedstore.h"
+#include "meskzone.h"
 
 #include <QDebug>
 #include <QMultiMap>
@@ -25,7 +26,7 @@ void log(const char* text)
 // The upload time of a listed photo as a local date-time (an unreadable value is the epoch).
 QDateTime uploadTime(const SFlickrPhoto& photo)
 {
-    return QDateTime::fromSecsSinceEpoch(qint64(photo.dateUpload.toULongLong()));
+    return MeskZone::localInstant(qint64(photo.dateUpload.toULongLong()));
 }
 
 // Keeps the newest photos of a long answer.

@@ -2,6 +2,7 @@
 
 #include "meskclock.h"
 #include "meskxml.h"
+#include "meskzone.h"
 
 #include <QDebug>
 #include <QDomDocument>
@@ -480,7 +481,7 @@ QDateTime CTwitterApi::parseDate(const QString& text)
         // Both parts are checked: a date-time built on an invalid time is
         // midnight of that day, not invalid.
         if (date.isValid() && time.isValid())
-            return QDateTime(date, time, Qt::UTC).toLocalTime();
+            return MeskZone::localInstantMSecs(QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch());
     }
     return MeskClock::now();
 }

@@ -603,7 +603,8 @@ private slots:
         writeFile(mediaFile);
         SMediaItem stored;
         QVERIFY(m_db->mediaItem(item.id, stored));
-        QCOMPARE(stored.created.timeSpec(), Qt::LocalTime);
+        // Read back as the clock time of the zone in force.
+        QCOMPARE(stored.created.offsetFromUtc(), stored.created.toLocalTime().offsetFromUtc());
         QVERIFY(m_db->deleteMediaItem(stored.id));
         QVERIFY(!QFileInfo::exists(itemFile));
         QVERIFY(!QFileInfo::exists(mediaFile));

@@ -1,11 +1,17 @@
 #include "mediadatabase.h"
 #include "mediadatabasemethod.h"
 #include "mediadbtest.h"
+#include "meskzone.h"
 #include "testclock.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+#include <ctime>
 
 using namespace MediaDbTest;
 
@@ -147,8 +153,82 @@ private slots:
         QCOMPARE(back.isNull(), readBack.isNull());
         if (!readBack.isNull()) {
             QCOMPARE(back, readBack);
-            QCOMPARE(back.timeSpec(), Qt::LocalTime);
+            // The clock time of the zone in force, holding the moment.
+            QCOMPARE(back.offsetFromUtc(), back.toLocalTime().offsetFromUtc());
+            QCOMPARE(back.toSecsSinceEpoch(), stored);
         }
+    }
+
+    // A date read in one zone keeps its moment after the zone changes: written back, it stores the
+    // same seconds (a local-time date would keep its clock time and move by the zones' difference).
+    void datesHoldTheirMomentAcrossZones()
+    {
+        setTimeZone("America/New_York");
+        const auto restore = qScopeGuard([] { setTimeZone("UTC"); });
+        const qint64 stored = 1259193600; // 2009-11-26 00:00 UTC, 19:00 the day before in New York
+        const QDateTime read = CMediaDataBaseMethod::dateFromValue(stored);
+        QCOMPARE(read.toString(QStringLiteral("yyyy-MM-dd HH:mm")), QStringLiteral("2009-11-25 19:00"));
+        setTimeZone("Asia/Tokyo");
+        QCOMPARE(CMediaDataBaseMethod::dateValue(read), stored);
+        QCOMPARE(read.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 QStringLiteral("2009-11-26 09:00"));
+        QCOMPARE(CMediaDataBaseMethod::dateFromValue(stored).toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 QStringLiteral("2009-11-26 09:00"));
+    }
+
+    // The zone's identity is TZ, or without it the zone file's device, inode and modification time;
+    // each change is reported once.
+    void zoneChangeDetector_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("nothing") << "none" << false;
+        QTest::newRow("another file put in its place") << "replace" << true;
+        QTest::newRow("rewritten in place") << "rewrite" << true;
+        QTest::newRow("removed") << "remove" << true;
+        QTest::newRow("TZ set") << "tz" << true;
+        QTest::newRow("file changed while TZ is set") << "tz+replace" << false;
+    }
+    void zoneChangeDetector()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, reported);
+        QTemporaryDir dir;
+        const QString zone = dir.filePath(QStringLiteral("localtime"));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/share/zoneinfo/America/New_York"), zone));
+        const QByteArray previousTz = qgetenv("TZ");
+        const bool setInitially = change.startsWith(QLatin1String("tz+"));
+        if (setInitially)
+            qputenv("TZ", "Asia/Tokyo");
+        else
+            qunsetenv("TZ");
+        MeskZone::setZoneFilePath(zone);
+        const auto restore = qScopeGuard([&previousTz] {
+            MeskZone::setZoneFilePath({});
+            qputenv("TZ", previousTz);
+            tzset();
+        });
+        QVERIFY(!MeskZone::checkChange()); // takes note of the zone
+        QVERIFY(!MeskZone::checkChange());
+        const quint64 before = MeskZone::generation();
+        if (change.endsWith(QLatin1String("replace"))) {
+            const QString other = dir.filePath(QStringLiteral("other"));
+            QVERIFY(QFile::copy(QStringLiteral("/usr/share/zoneinfo/Asia/Tokyo"), other));
+            QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(zone).constData()) == 0);
+        } else if (change == QLatin1String("rewrite")) {
+            QFile file(zone);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(3600),
+                                     QFileDevice::FileModificationTime));
+        } else if (change == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(zone));
+        } else if (change == QLatin1String("tz")) {
+            qputenv("TZ", "Asia/Tokyo");
+        }
+        QCOMPARE(MeskZone::checkChange(), reported);
+        QCOMPARE(MeskZone::generation(), before + (reported ? 1 : 0));
+        QVERIFY(!MeskZone::checkChange());
+        QCOMPARE(MeskZone::generation(), before + (reported ? 1 : 0));
     }
 
     // The file holds the stored form and second-based dates, whatever the storage answers.

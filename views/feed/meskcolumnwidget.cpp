@@ -78,6 +78,7 @@ CMeskColumnWidget::CMeskColumnWidget(CMeskEngine* engine, IMediaItemProvider* pr
     parts.headerBox->addWidget(m_busyAnimation);
 
     connect(m_streamView, &CMeskStreamView::showOlderItems, this, &CMeskColumnWidget::_onShowOlderItems);
+    connect(m_streamView, &CMeskStreamView::localZoneChanged, this, &CMeskColumnWidget::reload);
     m_streamView->setItemFactory([this](const SMediaItem& item) { return createItemWidget(item); });
     if (!provider)
         return;
@@ -96,7 +97,8 @@ void CMeskColumnWidget::load()
 {
     if (!m_provider || !m_engine)
         return;
-    const SMeskDayFill fill = fillDays(MeskClock::now().date(), 10);
+    m_streamView->noteZone();
+    const SMeskDayFill fill = fillDays(meskLocalDay(MeskClock::now()), 10);
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();

@@ -143,7 +143,8 @@ QString CMeskFeedGroupDateHeader::text() const
 
 void CMeskFeedGroupDateHeader::updateText()
 {
-    const QString caption = CMeskTexts::dateHeaderText(m_date, MeskClock::now().date()).toUpper();
+    const QString caption =
+        CMeskTexts::dateHeaderText(m_date, MeskClock::now().toLocalTime().date()).toUpper();
     if (caption != m_label->text())
         m_label->setText(caption);
 }

@@ -137,17 +137,19 @@ CMeskSingleStreamView::CMeskSingleStreamView(CMeskEngine* engine, QWidget* paren
     connect(engine, &CMeskEngine::serviceActivated, this, &CMeskSingleStreamView::_onServiceActivated);
     connect(engine, &CMeskEngine::serviceDeactivated, this, &CMeskSingleStreamView::_onServiceDeactivated);
     connect(m_stream, &CMeskStreamView::showOlderItems, this, &CMeskSingleStreamView::_onShowOlderItems);
+    connect(m_stream, &CMeskStreamView::localZoneChanged, this, &CMeskSingleStreamView::reload);
 
     engine->readSimMessages();
 }
 
 void CMeskSingleStreamView::fillStream()
 {
+    m_stream->noteZone();
     if (m_engine->activeProviderCount() == 0 && !m_engine->isSmsSupported()) {
         m_stream->showNoActiveServices();
         return;
     }
-    m_boundary = MeskClock::now().date();
+    m_boundary = meskLocalDay(MeskClock::now());
     fillDays(20);
     if (m_stream->isEmpty())
         m_stream->showNoItems();

@@ -22,6 +22,7 @@ CMeskSmsColumnWidget::CMeskSmsColumnWidget(CMeskEngine* engine, QWidget* parent)
     m_bannerBox = parts.bannerBox;
 
     load();
+    connect(m_streamView, &CMeskStreamView::localZoneChanged, this, &CMeskSmsColumnWidget::reload);
 
     if (!engine)
         return;
@@ -39,7 +40,8 @@ void CMeskSmsColumnWidget::load()
 {
     if (!m_engine)
         return;
-    const SMeskDayFill fill = fillDays(MeskClock::now().date(), 10);
+    m_streamView->noteZone();
+    const SMeskDayFill fill = fillDays(meskLocalDay(MeskClock::now()), 10);
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();

@@ -3,6 +3,7 @@
 #include "imediaitemwidget.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
+#include "meskzone.h"
 #include "style/quorimages.h"
 
 #include <QCoreApplication>
@@ -495,8 +496,25 @@ void CMeskStreamView::showMoreAction()
         m_list->showStreamAction(CMeskTexts::moreButtonText());
 }
 
+void CMeskStreamView::noteZone()
+{
+    MeskZone::checkChange();
+    m_zoneGeneration = MeskZone::generation();
+}
+
+bool CMeskStreamView::zoneChangedSinceNoted() const
+{
+    MeskZone::checkChange();
+    return MeskZone::generation() != m_zoneGeneration;
+}
+
 void CMeskStreamView::_onDateUpdateTimer()
 {
+    // The days the entries stand under belong to the zone of the fill.
+    if (zoneChangedSinceNoted()) {
+        emit localZoneChanged();
+        return;
+    }
     if (m_list)
         m_list->updateTimes();
 }
@@ -506,5 +524,9 @@ void CMeskStreamView::_onStreamAction()
     if (!m_list)
         return;
     m_list->hideStreamAction();
-    emit showOlderItems();
+    // The day "More" goes on from is a day of the zone of the fill.
+    if (zoneChangedSinceNoted())
+        emit localZoneChanged();
+    else
+        emit showOlderItems();
 }

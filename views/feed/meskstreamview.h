@@ -176,8 +176,15 @@ public:
     CMeskStreamLabelWidget* placeholder() const { return m_label; }
     QTimer* dateTimer() const { return m_dateTimer; }
 
+    // The owner's fill takes note of the time zone it places the items' days in. When the zone has
+    // changed since, the date timer and "More" emit localZoneChanged() instead of going on with
+    // days of the old zone, and the owner fills the stream again.
+    void noteZone();
+    bool zoneChangedSinceNoted() const;
+
 signals:
     void showOlderItems();
+    void localZoneChanged();
 
 private slots:
     void _onDateUpdateTimer();
@@ -204,6 +211,7 @@ private:
     QPointer<CMeskFeedsListWidget> m_list;
     QPointer<CMeskStreamLabelWidget> m_label;
     QTimer* m_dateTimer = nullptr;
+    quint64 m_zoneGeneration = 0;
     QString m_filter;
     ItemFactory m_factory;
     // Oldest first, so the newest is taken from the back; of items of the same time the earlier

@@ -805,7 +805,8 @@ private slots:
         TestClock clock(now);
         const QDateTime parsed = CTwitterApi::parseDate(text);
         if (utc.isValid()) {
-            QCOMPARE(parsed.timeSpec(), Qt::LocalTime);
+            // The clock time of the zone in force, holding the moment.
+            QCOMPARE(parsed.offsetFromUtc(), parsed.toLocalTime().offsetFromUtc());
             QCOMPARE(parsed.toUTC(), utc);
         } else {
             QCOMPARE(parsed, now);

@@ -8,6 +8,7 @@
 #include "feed/mesksmscolumnwidget.h"
 #include "feed/mesksmswidget.h"
 #include "feed/meskstreamview.h"
+#include "imediaitemstorage.h"
 #include "imediaitemwidget.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
@@ -15,9 +16,13 @@
 #include "widgets/quoranimationwidget.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -26,6 +31,7 @@
 #include <map>
 #include <memory>
 
+#include <sys/mount.h>
 #include <time.h>
 
 namespace {
@@ -162,6 +168,55 @@ QDateTime at(int daysBack, const QTime& time)
     return QDateTime(TestEngine::now().date().addDays(-daysBack), time);
 }
 
+// Set for the run of this test inside a private mount namespace (zoneChangeInMountNamespace): the
+// zone then changes as on a desktop, by another zone file over /etc/localtime, with TZ unset.
+constexpr char kZoneMountEnv[] = "LUMESK_TEST_ZONE_MOUNT";
+
+const QByteArray kNewYork = "America/New_York";
+const QByteArray kTokyo = "Asia/Tokyo";
+const QByteArray kSaoPaulo = "America/Sao_Paulo";
+const QByteArray kKiritimati = "Pacific/Kiritimati";
+const QByteArray kUtc = "UTC";
+
+bool switchZone(const QByteArray& zone)
+{
+    if (!qEnvironmentVariableIsSet(kZoneMountEnv)) {
+        // No tzset(): noticing the change is the program's part.
+        qputenv("TZ", zone);
+        return true;
+    }
+    // The zones are copied before the first mount: a mount over /etc/localtime covers the file it
+    // links to, and with it every zone name that links there too (UTC on many systems).
+    static QTemporaryDir copies;
+    static const bool copied = [] {
+        bool ok = copies.isValid();
+        for (const QByteArray& name : {kNewYork, kTokyo, kSaoPaulo, kKiritimati, kUtc}) {
+            ok = ok && QFile::copy(QStringLiteral("/usr/share/zoneinfo/") + QString::fromLatin1(name),
+                                   copies.filePath(QString::fromLatin1(name).replace('/', '_')));
+        }
+        return ok;
+    }();
+    const QByteArray file = QFile::encodeName(copies.filePath(QString::fromLatin1(zone).replace('/', '_')));
+    return copied && QFile::exists(QString::fromLocal8Bit(file)) &&
+           ::mount(file.constData(), "/etc/localtime", nullptr, MS_BIND, nullptr) == 0;
+}
+
+// Per day group, top to bottom: "date: content h:mm ..." with each entry's local time.
+QStringList shownTimes(const CMeskStreamView* view)
+{
+    QStringList lines;
+    if (!view->feedsList())
+        return lines;
+    for (const CMeskFeedGroupWidget* group : view->feedsList()->groups()) {
+        QString line = group->date().toString(Qt::ISODate) + QLatin1Char(':');
+        for (const CMeskFeedWidget* entry : group->entries())
+            line += QLatin1Char(' ') + entry->itemWidget()->mediaItem().content + QLatin1Char(' ') +
+                    entry->created().toLocalTime().toString(QStringLiteral("h:mm"));
+        lines << line;
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestMeskSingleStream : public QObject
@@ -184,6 +239,9 @@ private slots:
     void liveItemsInSlices_data();
     void liveItemsInSlices();
     void liveItemsNewestFirst();
+    void zoneChange_data();
+    void zoneChange();
+    void zoneChangeInMountNamespace();
 
 private:
     std::unique_ptr<TestEngine> m_env;
@@ -577,10 +635,146 @@ void TestMeskSingleStream::liveItemsNewestFirst()
     }
 }
 
+void TestMeskSingleStream::zoneChange_data()
+{
+    // Events a to d stand at 2024-06-14 03:30, 06-13 14:00, 06-12 20:15 and 06-12 09:00 UTC. The
+    // zone changes after the fill: the stream then shows each on its day in the new zone, at its
+    // time there.
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<bool>("byTimer"); // the date timer notices, or a reload
+    QTest::addColumn<QStringList>("shown");
+    const QDateTime noon(QDate(2024, 6, 14), QTime(12, 0), Qt::UTC);
+    // 13 hours east: c moves to the next day.
+    QTest::newRow("New York to Tokyo, reload")
+        << kNewYork << kTokyo << noon << false
+        << QStringList{"2024-06-14: a 12:30", "2024-06-13: b 23:00 c 5:15", "2024-06-12: d 18:00"};
+    // 12 hours west: a moves back to its UTC day, c to the day before.
+    QTest::newRow("Tokyo to Sao Paulo, date timer")
+        << kTokyo << kSaoPaulo << noon << true
+        << QStringList{"2024-06-14: a 0:30", "2024-06-13: b 11:00", "2024-06-12: c 17:15 d 6:00"};
+    // 14 hours west at 01:00 of 06-15: today becomes 06-14 again.
+    QTest::newRow("Kiritimati to UTC, across the day's end")
+        << kKiritimati << kUtc << noon.addSecs(-3600) << false
+        << QStringList{"2024-06-14: a 3:30", "2024-06-13: b 14:00", "2024-06-12: c 20:15 d 9:00"};
+}
+
+void TestMeskSingleStream::zoneChange()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QDateTime, now);
+    QFETCH(bool, byTimer);
+    QFETCH(QStringList, shown);
+    const bool mounted = qEnvironmentVariableIsSet(kZoneMountEnv);
+    if (mounted)
+        QVERIFY(!qEnvironmentVariableIsSet("TZ"));
+    const QByteArray previous = qgetenv("TZ");
+    const auto restore = qScopeGuard([&previous, mounted] {
+        if (!mounted)
+            qputenv("TZ", previous);
+        tzset();
+    });
+    QVERIFY(switchZone(from));
+    tzset();
+
+    const QDateTime utc(QDate(2024, 6, 14), QTime(3, 30), Qt::UTC);
+    QList<SMediaItem> items{TestEngine::event(1, utc, "a"), TestEngine::event(1, utc.addSecs(-48600), "b"),
+                            TestEngine::event(1, utc.addSecs(-112500), "c"),
+                            TestEngine::event(1, utc.addSecs(-153000), "d")};
+    m_env->clock().set(now);
+    QVERIFY(m_env->seedItems(items));
+    QVERIFY(m_env->init());
+    IMediaItemStorage* storage = m_env->provider(1)->storage;
+    QVERIFY(storage);
+    // c's files go into the day folder of its day in the first zone.
+    const QStringList files{storage->itemFilePath(items[2], QStringLiteral("jpg")),
+                            storage->mediaFilePath(items[2], QStringLiteral("png"))};
+    for (const QString& path : files) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    CMeskSingleStreamView view(m_env->engine());
+    CMeskStreamView* stream = view.streamView();
+    QCOMPARE(entryCount(stream), 4);
+    SMediaItem read;
+    QVERIFY(storage->mediaItem(items[0].id, read));
+    const qint64 added = read.added.toSecsSinceEpoch();
+
+    QVERIFY(switchZone(to));
+    // Written back after the change, the dates read before it keep their moments.
+    read.extra1 = QStringLiteral("edited");
+    QVERIFY(storage->updateMediaItem(read));
+    SMediaItem written;
+    QVERIFY(storage->mediaItem(items[0].id, written));
+    QCOMPARE(written.extra1, read.extra1);
+    QCOMPARE(written.created.toSecsSinceEpoch(), utc.toSecsSinceEpoch());
+    QCOMPARE(written.added.toSecsSinceEpoch(), added);
+    // Read after the change, dates are clock times of the new zone.
+    QCOMPARE(written.created.offsetFromUtc(), written.created.toLocalTime().offsetFromUtc());
+    QVERIFY(written.created.offsetFromUtc() != read.created.offsetFromUtc());
+
+    if (byTimer)
+        QVERIFY(QMetaObject::invokeMethod(stream, "_onDateUpdateTimer"));
+    else
+        view.reload();
+    QTRY_COMPARE_WITH_TIMEOUT(shownTimes(stream), shown, 30000);
+    QVERIFY(!moreOffered(stream));
+
+    // c is no longer listed: its files go, though they were filed under another zone's day. The
+    // others' listing for two hours holds an hour later, whatever the zones' difference.
+    QVERIFY(storage->setSyncRecords(1, {items[0].id, items[1].id, items[3].id}, 2));
+    m_env->clock().set(now.addSecs(3600));
+    QVERIFY(storage->cleanup(true));
+    SMediaItem gone;
+    QVERIFY(!storage->mediaItem(items[2].id, gone));
+    for (const int kept : {0, 1, 3})
+        QVERIFY(storage->mediaItem(items[kept].id, gone));
+    for (const QString& path : files)
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+}
+
+void TestMeskSingleStream::zoneChangeInMountNamespace()
+{
+    // zoneChange once more, in a private user and mount namespace where the zone file itself
+    // changes under a program with TZ unset, as on a desktop.
+    if (qEnvironmentVariableIsSet(kZoneMountEnv))
+        QSKIP("this is the run inside the namespace");
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (unshare.isEmpty())
+        QSKIP("no unshare program on this machine");
+    const QStringList namespaceArgs{QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                                    QStringLiteral("--mount")};
+    QProcess probe;
+    probe.setProcessChannelMode(QProcess::MergedChannels);
+    probe.start(unshare, namespaceArgs + QStringList{QStringLiteral("mount"), QStringLiteral("--bind"),
+                                                     QStringLiteral("/usr/share/zoneinfo/UTC"),
+                                                     QStringLiteral("/etc/localtime")});
+    QVERIFY(probe.waitForFinished(60000));
+    if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        QSKIP(qPrintable(QStringLiteral("the machine forbids a private mount namespace: ") +
+                         QString::fromLocal8Bit(probe.readAll()).trimmed()));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("TZ"));
+    env.insert(QString::fromLatin1(kZoneMountEnv), QStringLiteral("1"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(unshare, namespaceArgs + QStringList{QCoreApplication::applicationFilePath(),
+                                                     QStringLiteral("zoneChange")});
+    QVERIFY(child.waitForFinished(600000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+    QVERIFY2(output.count("PASS   : TestMeskSingleStream::zoneChange(") == 3, output.constData());
+}
+
 int main(int argc, char* argv[])
 {
-    // Local days that start at 22:00 or 23:00 UTC, with summer time changes.
-    qputenv("TZ", "Europe/Oslo");
+    // Local days that start at 22:00 or 23:00 UTC, with summer time changes; inside the mount
+    // namespace the zone file alone names the zone.
+    if (!qEnvironmentVariableIsSet(kZoneMountEnv))
+        qputenv("TZ", "Europe/Oslo");
     tzset();
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
