@@ -79,6 +79,7 @@ constexpr int kPostsPerAnswer = 500;
 // About 27 posts a day: the 10,000 posts reach a year back.
 constexpr qint64 kPostSpacing = 53 * 60;
 constexpr int kTimeoutMs = 60000;
+constexpr int kPingTimeoutMs = 10000;
 
 void fail(const char* what)
 {
@@ -275,7 +276,8 @@ public:
         if (xcb_connection_has_error(m_conn))
             fail("cannot connect to the private display");
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data->root;
-        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        // Structure notifications too: the answers to _NET_WM_PING come to the root with that mask.
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_conn, m_root, XCB_CW_EVENT_MASK, &mask);
         m_protocols = atom("WM_PROTOCOLS");
         m_delete = atom("WM_DELETE_WINDOW");
@@ -351,7 +353,7 @@ public:
                            reinterpret_cast<const char*>(&ev));
             xcb_flush(m_conn);
             bool answered = false;
-            while (!answered && wait.elapsed() < kTimeoutMs) {
+            while (!answered && wait.elapsed() < kPingTimeoutMs) {
                 while (xcb_generic_event_t* e = xcb_poll_for_event(m_conn)) {
                     const uint8_t type = e->response_type & 0x7f;
                     if (type == XCB_MAP_NOTIFY) {
