@@ -176,8 +176,9 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
     CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
     if (!filter.isEmpty())
         group->filterEntry(entry, filter);
-    if (m_batch) {
-        // What the filter hid stays hidden.
+    if (m_batch || isVisible()) {
+        // Shown at once (on screen, a new child would only show on a later turn, and the layouts
+        // would leave it out until then); what the filter hid stays hidden.
         if (!entry->testAttribute(Qt::WA_WState_ExplicitShowHide))
             entry->show();
         if (!group->testAttribute(Qt::WA_WState_ExplicitShowHide))
@@ -345,17 +346,65 @@ void CMeskStreamView::addItemWidget(IMediaItemWidget* widget, bool highlight)
 
 void CMeskStreamView::addItem(const SMediaItem& item, bool highlight)
 {
-    const SPendingItem pending{item, timeKey(item.created), highlight, false};
+    const SPendingItem pending{item, timeKey(item.created), highlight, false, {}};
     if (m_pending.isEmpty() && turnHasTime()) {
         buildItem(pending);
         return;
     }
+    enqueue(pending);
+    turnHasTime();
+}
+
+void CMeskStreamView::enqueue(const SPendingItem& pending)
+{
     // Ascending, so the newest is taken from the back; of equal times the earlier arrival stays
     // nearer the back and is built first.
     const auto at = std::partition_point(m_pending.cbegin(), m_pending.cend(),
                                          [&pending](const SPendingItem& p) { return p.time < pending.time; });
     m_pending.insert(at - m_pending.cbegin(), pending);
-    turnHasTime();
+}
+
+void CMeskStreamView::addFirstFillItem(const SMediaItem& item, std::function<IMediaItemWidget*()> make)
+{
+    enqueue({item, timeKey(item.created), false, false, std::move(make)});
+}
+
+void CMeskStreamView::endFirstFill()
+{
+    if (m_pending.isEmpty())
+        return;
+    if (isVisible())
+        buildVisibleEntries();
+    // What is still waiting is built over the next turns, shown or not.
+    if (!m_pending.isEmpty())
+        turnHasTime();
+}
+
+void CMeskStreamView::showEvent(QShowEvent* event)
+{
+    CMeskVScrollArea::showEvent(event);
+    if (!m_pending.isEmpty())
+        buildVisibleEntries();
+}
+
+void CMeskStreamView::buildVisibleEntries()
+{
+    // The layouts run as each entry comes, so the list's height is known after each.
+    const int target = height();
+    while (!m_pending.isEmpty()) {
+        buildItem(m_pending.takeLast());
+        if (m_list && m_list->sizeHint().height() >= target)
+            break;
+    }
+    showWantedMoreAction();
+}
+
+void CMeskStreamView::showWantedMoreAction()
+{
+    if (m_moreWanted && m_pending.isEmpty()) {
+        m_moreWanted = false;
+        showMoreAction();
+    }
 }
 
 bool CMeskStreamView::turnHasTime()
@@ -391,6 +440,7 @@ void CMeskStreamView::buildPending()
     } while (!m_pending.isEmpty() && turnHasTime());
     if (batch)
         batch->endBatch();
+    showWantedMoreAction();
 }
 
 void CMeskStreamView::buildItem(const SPendingItem& pending)
@@ -406,7 +456,7 @@ void CMeskStreamView::buildItem(const SPendingItem& pending)
             return;
         }
     }
-    IMediaItemWidget* widget = m_factory ? m_factory(item) : nullptr;
+    IMediaItemWidget* widget = pending.make ? pending.make() : m_factory ? m_factory(item) : nullptr;
     if (!widget)
         return;
     addItemWidget(widget, pending.highlight);
@@ -442,6 +492,7 @@ void CMeskStreamView::removeItem(mid_t provider, mid_t id)
 void CMeskStreamView::clear()
 {
     m_pending.clear();
+    m_moreWanted = false;
     if (m_list)
         m_list->clear();
 }
@@ -467,6 +518,7 @@ void CMeskStreamView::clearFilter()
 
 void CMeskStreamView::showNoItems()
 {
+    m_moreWanted = false;
     if (m_list)
         m_list->hideStreamAction();
     //: Status - There are no visible items for the user
@@ -475,6 +527,7 @@ void CMeskStreamView::showNoItems()
 
 void CMeskStreamView::showNoActiveServices()
 {
+    m_moreWanted = false;
     if (m_list)
         m_list->hideStreamAction();
     //: Status - the service providers are deactivated
@@ -483,6 +536,7 @@ void CMeskStreamView::showNoActiveServices()
 
 void CMeskStreamView::showNoOtherServices()
 {
+    m_moreWanted = false;
     if (m_list)
         m_list->hideStreamAction();
     //: Status - There are other sources of items configured
@@ -491,6 +545,10 @@ void CMeskStreamView::showNoOtherServices()
 
 void CMeskStreamView::showMoreAction()
 {
+    if (!m_pending.isEmpty()) {
+        m_moreWanted = true;
+        return;
+    }
     if (m_list)
         m_list->showStreamAction(CMeskTexts::moreButtonText());
 }
