@@ -154,7 +154,8 @@ QSize CMeskFeedsListWidget::sizeHint() const
     return meskWrappedSizeHint(this);
 }
 
-void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter)
+void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter,
+                                         bool showNow)
 {
     const QDate day = widget->mediaItem().created.toLocalTime().date();
     // Groups stand newest day first: find the first whose day is not later than the item's.
@@ -176,9 +177,8 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
     CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
     if (!filter.isEmpty())
         group->filterEntry(entry, filter);
-    if (m_batch || isVisible()) {
-        // Shown at once (on screen, a new child would only show on a later turn, and the layouts
-        // would leave it out until then); what the filter hid stays hidden.
+    if (m_batch || showNow) {
+        // What the filter hid stays hidden.
         if (!entry->testAttribute(Qt::WA_WState_ExplicitShowHide))
             entry->show();
         if (!group->testAttribute(Qt::WA_WState_ExplicitShowHide))
@@ -341,7 +341,7 @@ void CMeskStreamView::addItemWidget(IMediaItemWidget* widget, bool highlight)
     }
     showList();
     // An item that arrives under a filter is shown only if it matches.
-    m_list->addItemWidget(widget, highlight, m_filter);
+    m_list->addItemWidget(widget, highlight, m_filter, m_showAtOnce);
 }
 
 void CMeskStreamView::addItem(const SMediaItem& item, bool highlight)
@@ -389,13 +389,16 @@ void CMeskStreamView::showEvent(QShowEvent* event)
 
 void CMeskStreamView::buildVisibleEntries()
 {
-    // The layouts run as each entry comes, so the list's height is known after each.
+    // The entries show at once and the layouts run as each comes, so the list's height is known
+    // after each.
     const int target = height();
+    m_showAtOnce = true;
     while (!m_pending.isEmpty()) {
         buildItem(m_pending.takeLast());
         if (m_list && m_list->sizeHint().height() >= target)
             break;
     }
+    m_showAtOnce = false;
     showWantedMoreAction();
 }
 

@@ -72,8 +72,11 @@ public:
     // The height is the one the groups need at the list's own width.
     QSize sizeHint() const override;
 
-    // With a filter, the new entry shows only if it matches, and its day with it.
-    void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString());
+    // With a filter, the new entry shows only if it matches, and its day with it. With showNow the
+    // entry shows at once, so the layouts count it straight away (else, on screen, it shows on a
+    // later turn).
+    void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString(),
+                       bool showNow = false);
     // Between the two, new entries show at once and the layouts wait: a run of entries costs one
     // layout pass on the next turn instead of one pass per entry (each entry that shows later
     // lays out its group and the list again).
@@ -237,4 +240,6 @@ private:
     bool m_turnOpen = false;
     // "More" was asked for while items were waiting.
     bool m_moreWanted = false;
+    // Entries show at once (while the entries that fill the view are built).
+    bool m_showAtOnce = false;
 };
