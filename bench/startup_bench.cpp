@@ -1,12 +1,24 @@
-// Start-up, memory and exit of the program against a bare QWidget window started the same way.
+// Start-up, memory and exit of the program against a bare QWidget window started the same way, and its
+// start-up against the floor program (bench/startup_floor: what any program of this kind must do before
+// its first frame, and nothing else).
 //
-// Both programs run on a private Xvfb display without a window manager, each run with a fresh
+// Every program runs on a private Xvfb display without a window manager, each run with a fresh
 // private home (HOME and the XDG folders) and a private D-Bus session bus. An X client of this
 // program watches the root window's children (SubstructureNotify) and takes:
 //
 // start    exec to the first MapNotify of a top-level window
+// stall    the longest GUI-thread stall in the 2 s after that map: the bench pings the mapped window
+//          (_NET_WM_PING, answered by the program's GUI thread) one ping after the other and takes
+//          the longest wait for an answer
 // memory   resident memory (VmRSS) 3 s after that map
 // exit     WM_DELETE_WINDOW sent to the mapped windows to the process's end
+//
+// Against the floor: the first start in a new home against the floor's first start, and the second
+// start and the start on 10,000 stored posts against the floor's own second start. Each case prints
+// the median of the per-round ratios as "program / floor = ratio (goal)", beside the ratio to the bare
+// window. Where valgrind is installed, the instructions up to the first map are counted once per case
+// for the program and the floor (callgrind, dumping at the first call of xcb_map_window, which is
+// where the first window is mapped; the counts do not depend on the machine's load).
 //
 // Cases: the program on an empty storage (its first start in a new home, and a start after one
 // earlier start there: the storage, lock and settings files then exist), and on a storage of 10,000 Facebook
@@ -14,10 +26,11 @@
 // stand-in service (20 answers of 500 posts, dated 53 minutes apart back from now: about 27 a day). The
 // update cycle keeps the posts of the last answer in the sync list, so 9,500 of the 10,000 expire when the
 // program closes. Each run's copy of that storage is opened and closed once before the program starts, so
-// it is left as a clean exit of the program leaves it. Runs are interleaved (bare, program, program on the
-// full storage) and the medians of
-// --pairs runs (default 9) are printed as "measured / anchor = ratio (goal)". The services point at a closed
-// local port, so the program's first update fails at once.
+// it is left as a clean exit of the program leaves it. Runs are interleaved (bare, floor, program, program
+// on the full storage, program's second start, floor's second start) and the medians of --pairs rounds
+// (default 15) are printed as "measured / anchor = ratio (goal)". The services point at a closed local
+// port, so the program's first update fails at once. --no-callgrind leaves the instruction counts out,
+// --only-callgrind takes them alone.
 // --make-storage DIR only makes the storage of 10,000 posts (to profile the program by hand).
 #include "facebookanswers.h"
 #include "facebookapi.h"
@@ -38,6 +51,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <xcb/xcb.h>
@@ -65,6 +79,7 @@ constexpr int kPostsPerAnswer = 500;
 // About 27 posts a day: the 10,000 posts reach a year back.
 constexpr qint64 kPostSpacing = 53 * 60;
 constexpr int kTimeoutMs = 60000;
+constexpr int kPingTimeoutMs = 10000;
 
 void fail(const char* what)
 {
@@ -261,10 +276,12 @@ public:
         if (xcb_connection_has_error(m_conn))
             fail("cannot connect to the private display");
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_conn)).data->root;
-        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        // Structure notifications too: the answers to _NET_WM_PING come to the root with that mask.
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_conn, m_root, XCB_CW_EVENT_MASK, &mask);
         m_protocols = atom("WM_PROTOCOLS");
         m_delete = atom("WM_DELETE_WINDOW");
+        m_ping = atom("_NET_WM_PING");
         xcb_flush(m_conn);
     }
     ~XWatch() { xcb_disconnect(m_conn); }
@@ -310,6 +327,59 @@ public:
             waitForMap(int(ms - timer.elapsed()), -1);
     }
 
+    // Pings the first mapped window one ping after the other for the time and returns the longest
+    // wait for an answer in ms (the program's GUI thread answers); -1 when no answer came at all.
+    double longestStall(int ms)
+    {
+        if (m_mapped.empty())
+            return -1;
+        const xcb_window_t window = m_mapped.front();
+        QElapsedTimer total;
+        total.start();
+        double longest = -1;
+        while (total.elapsed() < ms) {
+            const uint32_t serial = ++m_pingSerial;
+            xcb_client_message_event_t ev{};
+            ev.response_type = XCB_CLIENT_MESSAGE;
+            ev.format = 32;
+            ev.window = window;
+            ev.type = m_protocols;
+            ev.data.data32[0] = m_ping;
+            ev.data.data32[1] = serial;
+            ev.data.data32[2] = window;
+            QElapsedTimer wait;
+            wait.start();
+            xcb_send_event(m_conn, false, window, XCB_EVENT_MASK_NO_EVENT,
+                           reinterpret_cast<const char*>(&ev));
+            xcb_flush(m_conn);
+            bool answered = false;
+            while (!answered && wait.elapsed() < kPingTimeoutMs) {
+                while (xcb_generic_event_t* e = xcb_poll_for_event(m_conn)) {
+                    const uint8_t type = e->response_type & 0x7f;
+                    if (type == XCB_MAP_NOTIFY) {
+                        auto* map = reinterpret_cast<xcb_map_notify_event_t*>(e);
+                        if (map->event == m_root)
+                            m_mapped.push_back(map->window);
+                    } else if (type == XCB_CLIENT_MESSAGE) {
+                        auto* pong = reinterpret_cast<xcb_client_message_event_t*>(e);
+                        if (pong->type == m_protocols && pong->data.data32[0] == m_ping &&
+                            pong->data.data32[1] == serial)
+                            answered = true;
+                    }
+                    free(e);
+                }
+                if (!answered) {
+                    pollfd p{xcb_get_file_descriptor(m_conn), POLLIN, 0};
+                    ::poll(&p, 1, 1);
+                }
+            }
+            if (!answered)
+                return -1;
+            longest = std::max(longest, wait.nsecsElapsed() / 1e6);
+        }
+        return longest;
+    }
+
     void closeWindows()
     {
         for (xcb_window_t w : m_mapped) {
@@ -339,15 +409,44 @@ private:
     xcb_window_t m_root = 0;
     xcb_atom_t m_protocols = 0;
     xcb_atom_t m_delete = 0;
+    xcb_atom_t m_ping = 0;
+    uint32_t m_pingSerial = 0;
     std::vector<xcb_window_t> m_mapped;
 };
 
 struct SRun
 {
     double startMs = 0;
+    double stallMs = 0;
     double rssMb = 0;
     double exitMs = 0;
+    // Instructions up to the first map (callgrind runs only).
+    double instructions = 0;
 };
+
+// How one start is taken.
+struct SRunMode
+{
+    // The program has started and closed once in that home first (not timed).
+    bool startedBefore = false;
+    // Takes the stall after the map and the resident memory 3 s after it.
+    bool measureAfterMap = true;
+    // Runs the timed start under callgrind and counts its instructions up to the first map instead.
+    bool callgrind = false;
+};
+
+// The instruction total of a callgrind dump file; 0 when there is none.
+double callgrindTotal(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("summary:") || line.startsWith("totals:"))
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble();
+    }
+    return 0;
+}
 
 long residentKb(pid_t pid)
 {
@@ -365,7 +464,7 @@ long residentKb(pid_t pid)
 // startedBefore the program has started and closed once in that home first (not timed): the start of
 // a user whose storage is still empty, without the first start's new files (storage, locks, settings).
 SRun runOnce(const QString& program, const QString& storage, const QByteArray& display, XWatch& x,
-             bool startedBefore = false)
+             const SRunMode& mode = {})
 {
     QTemporaryDir home;
     if (!home.isValid())
@@ -418,7 +517,8 @@ SRun runOnce(const QString& program, const QString& storage, const QByteArray& d
             fail("no window was mapped");
         run.startMs = timer.nsecsElapsed() / 1e6;
         if (measureMemory) {
-            x.collect(3000);
+            run.stallMs = x.longestStall(2000);
+            x.collect(int(std::max<qint64>(0, 3000 - (timer.elapsed() - qint64(run.startMs)))));
             run.rssMb = residentKb(pid) / 1024.0;
         }
         x.closeWindows();
@@ -435,9 +535,29 @@ SRun runOnce(const QString& program, const QString& storage, const QByteArray& d
         run.exitMs = timer.nsecsElapsed() / 1e6;
         return run;
     };
-    if (startedBefore)
+    if (mode.startedBefore)
         startAndClose(false);
-    const SRun run = startAndClose(true);
+    if (mode.callgrind) {
+        // Callgrind dumps its counts at the first call of xcb_map_window (the ".1" file): the start
+        // up to the first map. The process is killed once that map is seen.
+        const QString out = h + QStringLiteral("/callgrind.out");
+        x.drain();
+        const pid_t pid = spawn({QStringLiteral("valgrind"), QStringLiteral("--tool=callgrind"),
+                                 QStringLiteral("--dump-before=xcb_map_window"),
+                                 QStringLiteral("--callgrind-out-file=") + out, program},
+                                env);
+        if (pid <= 0)
+            fail("cannot start valgrind");
+        if (!x.waitForMap(20 * kTimeoutMs, pid))
+            fail("no window was mapped under callgrind");
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        SRun run;
+        run.instructions = callgrindTotal(out + QStringLiteral(".1"));
+        stop(bus);
+        return run;
+    }
+    const SRun run = startAndClose(mode.measureAfterMap);
     stop(bus);
     return run;
 }
@@ -446,6 +566,24 @@ void printRatio(const char* what, double measured, double anchor, const char* un
 {
     std::printf("%-52s %9.1f %s / %9.1f %s = %5.2f (goal %s)\n", what, measured, unit, anchor, unit,
                 anchor > 0 ? measured / anchor : 0.0, goal);
+}
+
+std::vector<double> ratios(const std::vector<double>& measured, const std::vector<double>& anchor)
+{
+    std::vector<double> result;
+    for (size_t i = 0; i < measured.size() && i < anchor.size(); ++i)
+        result.push_back(anchor[i] > 0 ? measured[i] / anchor[i] : 0.0);
+    return result;
+}
+
+// One case against the floor: medians of the times, the median of the per-round ratios to the floor and
+// to the bare window.
+void printFloorRatio(const char* what, const std::vector<double>& program, const std::vector<double>& floor,
+                     const std::vector<double>& bare, const char* goal)
+{
+    std::printf("%-40s program %7.1f ms / floor %7.1f ms = %5.2f (goal %s); / bare %7.1f ms = %5.2f\n", what,
+                median(program), median(floor), median(ratios(program, floor)), goal, median(bare),
+                median(ratios(program, bare)));
 }
 
 } // namespace
@@ -462,9 +600,15 @@ int main(int argc, char* argv[])
     const QString makeOnly = option(QStringLiteral("--make-storage"), {});
     const QString program = option(QStringLiteral("--program"), {});
     const QString bare = option(QStringLiteral("--bare"), {});
-    const int pairs = option(QStringLiteral("--pairs"), QStringLiteral("9")).toInt();
-    if ((program.isEmpty() || bare.isEmpty() || pairs < 1) && makeOnly.isEmpty())
-        fail("usage: startup_bench --program PATH --bare PATH [--pairs N] | --make-storage DIR");
+    const QString floorProgram = option(QStringLiteral("--floor"), {});
+    const int pairs = option(QStringLiteral("--pairs"), QStringLiteral("15")).toInt();
+    // --only-callgrind takes the instruction counts alone (no timed rounds).
+    const bool onlyCallgrind = args.contains(QStringLiteral("--only-callgrind"));
+    const bool callgrind = !args.contains(QStringLiteral("--no-callgrind")) &&
+                           !QStandardPaths::findExecutable(QStringLiteral("valgrind")).isEmpty();
+    if ((program.isEmpty() || bare.isEmpty() || floorProgram.isEmpty() || pairs < 1) && makeOnly.isEmpty())
+        fail("usage: startup_bench --program PATH --bare PATH --floor PATH [--pairs N] [--no-callgrind] | "
+             "--make-storage DIR");
 
     registerMeskMetaTypes();
     registerFacebookMetaTypes();
@@ -496,44 +640,96 @@ int main(int argc, char* argv[])
     {
         XWatch x(display);
         std::vector<double> bareStart, bareRss, emptyStart, emptyRss, fullStart, fullExit, emptyExit,
-            againStart;
-        for (int i = 0; i < pairs; ++i) {
+            againStart, floorStart, floorAgainStart, emptyStall, againStall, fullStall;
+        SRunMode floorMode;
+        floorMode.measureAfterMap = false;
+        SRunMode floorAgainMode = floorMode;
+        floorAgainMode.startedBefore = true;
+        SRunMode againMode;
+        againMode.startedBefore = true;
+        for (int i = 0; i < (onlyCallgrind ? 0 : pairs); ++i) {
             const SRun b = runOnce(bare, {}, display, x);
+            const SRun fl = runOnce(floorProgram, {}, display, x, floorMode);
             const SRun e = runOnce(program, {}, display, x);
             const SRun f = runOnce(program, full, display, x);
-            const SRun a = runOnce(program, {}, display, x, true);
-            std::printf("run %d: bare %.1f ms %.1f MB, empty %.1f ms %.1f MB exit %.1f ms, 10,000 %.1f ms "
-                        "exit %.1f ms, empty again %.1f ms\n",
-                        i + 1, b.startMs, b.rssMb, e.startMs, e.rssMb, e.exitMs, f.startMs, f.exitMs,
-                        a.startMs);
+            const SRun a = runOnce(program, {}, display, x, againMode);
+            const SRun fa = runOnce(floorProgram, {}, display, x, floorAgainMode);
+            std::printf(
+                "run %d: bare %.1f ms %.1f MB, floor %.1f ms, floor again %.1f ms, empty %.1f ms %.1f MB "
+                "exit %.1f ms stall %.1f ms, 10,000 %.1f ms exit %.1f ms stall %.1f ms, empty again "
+                "%.1f ms stall %.1f ms\n",
+                i + 1, b.startMs, b.rssMb, fl.startMs, fa.startMs, e.startMs, e.rssMb, e.exitMs, e.stallMs,
+                f.startMs, f.exitMs, f.stallMs, a.startMs, a.stallMs);
             std::fflush(stdout);
             bareStart.push_back(b.startMs);
             bareRss.push_back(b.rssMb);
+            floorStart.push_back(fl.startMs);
+            floorAgainStart.push_back(fa.startMs);
             emptyStart.push_back(e.startMs);
             emptyRss.push_back(e.rssMb);
             emptyExit.push_back(e.exitMs);
+            emptyStall.push_back(e.stallMs);
             fullStart.push_back(f.startMs);
             fullExit.push_back(f.exitMs);
+            fullStall.push_back(f.stallMs);
             againStart.push_back(a.startMs);
+            againStall.push_back(a.stallMs);
         }
 #ifdef QT_NO_DEBUG
         const char* build = "release";
 #else
         const char* build = "debug";
 #endif
-        std::printf("\nStart-up against a bare QWidget window (%s build), medians of %d interleaved runs\n",
-                    build, pairs);
-        printRatio("start to first mapped window, empty storage", median(emptyStart), median(bareStart), "ms",
-                   "<= 2");
-        printRatio("  the same, not the first start (files in place)", median(againStart), median(bareStart),
-                   "ms", "<= 2");
-        printRatio("start to first mapped window, 10,000 stored posts", median(fullStart), median(bareStart),
-                   "ms", "<= 3");
-        printRatio("resident memory 3 s after the map, empty storage", median(emptyRss), median(bareRss),
-                   "MB", "<= 2");
-        std::printf("%-52s %9.1f ms (goal <= 500 ms)\n", "close to exit, 10,000 stored, 9,500 expire",
-                    median(fullExit));
-        std::printf("%-52s %9.1f ms\n", "close to exit, empty storage", median(emptyExit));
+        if (!onlyCallgrind) {
+            std::printf(
+                "\nStart-up against a bare QWidget window (%s build), medians of %d interleaved runs\n",
+                build, pairs);
+            printRatio("start to first mapped window, empty storage", median(emptyStart), median(bareStart),
+                       "ms", "<= 2");
+            printRatio("  the same, not the first start (files in place)", median(againStart),
+                       median(bareStart), "ms", "<= 2");
+            printRatio("start to first mapped window, 10,000 stored posts", median(fullStart),
+                       median(bareStart), "ms", "<= 3");
+            printRatio("resident memory 3 s after the map, empty storage", median(emptyRss), median(bareRss),
+                       "MB", "<= 2");
+            std::printf("%-52s %9.1f ms (goal <= 500 ms)\n", "close to exit, 10,000 stored, 9,500 expire",
+                        median(fullExit));
+            std::printf("%-52s %9.1f ms\n", "close to exit, empty storage", median(emptyExit));
+
+            std::printf("\nStart-up against the floor program, medians of %d per-round ratios\n", pairs);
+            printFloorRatio("fresh home", emptyStart, floorStart, bareStart, "<= 1.15");
+            printFloorRatio("second start (floor: its second start)", againStart, floorAgainStart, bareStart,
+                            "<= 1.08");
+            printFloorRatio("10,000 stored, 500 in the sync list", fullStart, floorAgainStart, bareStart,
+                            "<= 1.40");
+            const auto longest = [](const std::vector<double>& stalls) {
+                return stalls.empty() ? 0.0 : *std::max_element(stalls.begin(), stalls.end());
+            };
+            std::printf(
+                "%-52s %6.1f / %6.1f / %6.1f ms (median; longest of any run %.1f ms; goal <= 16 ms)\n",
+                "GUI stall in 2 s after the map: fresh / again / 10,000", median(emptyStall),
+                median(againStall), median(fullStall),
+                std::max({longest(emptyStall), longest(againStall), longest(fullStall)}));
+        }
+
+        if (callgrind) {
+            SRunMode counted;
+            counted.callgrind = true;
+            SRunMode countedAgain = counted;
+            countedAgain.startedBefore = true;
+            const double floorFresh = runOnce(floorProgram, {}, display, x, counted).instructions;
+            const double floorAgain = runOnce(floorProgram, {}, display, x, countedAgain).instructions;
+            const double fresh = runOnce(program, {}, display, x, counted).instructions;
+            const double again = runOnce(program, {}, display, x, countedAgain).instructions;
+            const double stored = runOnce(program, full, display, x, counted).instructions;
+            std::printf("\nInstructions up to the first map (callgrind, millions)\n");
+            std::printf("%-40s program %8.1f M / floor %8.1f M = %5.2f\n", "fresh home", fresh / 1e6,
+                        floorFresh / 1e6, floorFresh > 0 ? fresh / floorFresh : 0.0);
+            std::printf("%-40s program %8.1f M / floor %8.1f M = %5.2f\n", "second start", again / 1e6,
+                        floorAgain / 1e6, floorAgain > 0 ? again / floorAgain : 0.0);
+            std::printf("%-40s program %8.1f M / floor %8.1f M = %5.2f\n", "10,000 stored", stored / 1e6,
+                        floorAgain / 1e6, floorAgain > 0 ? stored / floorAgain : 0.0);
+        }
     }
     stop(xvfb);
     return result;

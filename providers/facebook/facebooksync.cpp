@@ -23,16 +23,24 @@ void CFacebookSync::load(IMediaItemStorage* storage)
 {
     m_storage = storage;
     m_state = {};
-    if (!m_storage)
+    m_loaded = !m_storage;
+}
+
+void CFacebookSync::ensureLoaded() const
+{
+    if (m_loaded)
         return;
+    m_loaded = true;
     const QList<SMediaItem> records = m_storage->syncRecords(m_providerId);
     for (const SMediaItem& record : records) {
-        if (record.extra1 == FacebookEventKind::friendRequest())
+        if (record.extra1 == FacebookEventKind::friendRequest()) {
             m_state.friendRequests.insert(record.id, record);
-        else if (record.extra1 == FacebookEventKind::message())
+        } else if (record.extra1 == FacebookEventKind::message()) {
             m_state.messages.insert(record.id, record);
-        else
-            addStreamEvent(record.id);
+        } else if (!m_state.streamEventIds.contains(record.id)) {
+            m_state.streamEventIds.insert(record.id);
+            m_state.streamEvents.append(record.id);
+        }
     }
 }
 
@@ -40,6 +48,7 @@ void CFacebookSync::save()
 {
     if (!m_storage)
         return;
+    ensureLoaded();
     const QDate today = MeskClock::now().toLocalTime().date();
     const auto expire = [&today](QHash<mid_t, SMediaItem>& records) {
         for (auto it = records.begin(); it != records.end();) {
@@ -62,17 +71,20 @@ void CFacebookSync::reset()
     if (!m_storage)
         return;
     m_state = {};
+    m_loaded = true;
     m_storage->setSyncRecords(m_providerId, {}, 0);
 }
 
 void CFacebookSync::beginStream()
 {
+    ensureLoaded();
     m_state.streamEvents.clear();
     m_state.streamEventIds.clear();
 }
 
 void CFacebookSync::addStreamEvent(mid_t id)
 {
+    ensureLoaded();
     if (m_state.streamEventIds.contains(id))
         return;
     m_state.streamEventIds.insert(id);
@@ -81,12 +93,14 @@ void CFacebookSync::addStreamEvent(mid_t id)
 
 void CFacebookSync::addMessage(const SMediaItem& item)
 {
+    ensureLoaded();
     if (!m_state.messages.contains(item.id))
         m_state.messages.insert(item.id, item);
 }
 
 void CFacebookSync::addFriendRequest(const SMediaItem& item)
 {
+    ensureLoaded();
     if (!m_state.friendRequests.contains(item.id))
         m_state.friendRequests.insert(item.id, item);
 }

@@ -35,6 +35,8 @@ public:
 
     explicit CFacebookSync(mid_t providerId, QObject* parent = nullptr);
 
+    // Keeps the storage; its sync records are read when the lists are first used (an update, the
+    // save at clean-up, state()), not at start-up.
     void load(IMediaItemStorage* storage);
     // Drops messages and friend requests added more than 14 days before today, then
     // writes the records; nothing without a storage.
@@ -46,12 +48,24 @@ public:
     void addMessage(const SMediaItem& item);
     void addFriendRequest(const SMediaItem& item);
 
-    State state() const { return m_state; }
-    void restore(const State& state) { m_state = state; }
+    State state() const
+    {
+        ensureLoaded();
+        return m_state;
+    }
+    void restore(const State& state)
+    {
+        m_state = state;
+        m_loaded = true;
+    }
 
 private:
+    // Reads the storage's sync records into the lists on their first use.
+    void ensureLoaded() const;
+
     IMediaItemStorage* m_storage = nullptr;
-    State m_state;
+    mutable State m_state;
+    mutable bool m_loaded = true;
     mid_t m_providerId;
 };
 

@@ -9,8 +9,14 @@ void CFlickrSync::load(IMediaItemStorage* storage)
     m_storage = storage;
     m_records.clear();
     m_holders.clear();
-    if (!m_storage)
+    m_loaded = !m_storage;
+}
+
+void CFlickrSync::ensureLoaded() const
+{
+    if (m_loaded)
         return;
+    m_loaded = true;
     const QList<SMediaItem> items = m_storage->syncRecords(m_providerId);
     for (const SMediaItem& item : items)
         setRecord(item.user, item.id);
@@ -18,23 +24,25 @@ void CFlickrSync::load(IMediaItemStorage* storage)
 
 void CFlickrSync::add(mid_t userId, mid_t eventId)
 {
+    ensureLoaded();
     if (!m_holders.contains(eventId))
         setRecord(userId, eventId);
 }
 
 void CFlickrSync::remove(mid_t userId)
 {
+    ensureLoaded();
     dropRecord(userId);
 }
 
-void CFlickrSync::setRecord(mid_t userId, mid_t eventId)
+void CFlickrSync::setRecord(mid_t userId, mid_t eventId) const
 {
     dropRecord(userId);
     m_records.insert(userId, eventId);
     ++m_holders[eventId];
 }
 
-void CFlickrSync::dropRecord(mid_t userId)
+void CFlickrSync::dropRecord(mid_t userId) const
 {
     const auto it = m_records.constFind(userId);
     if (it == m_records.cend())
@@ -47,8 +55,10 @@ void CFlickrSync::dropRecord(mid_t userId)
 
 void CFlickrSync::flush()
 {
-    if (m_storage)
-        m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
+    if (!m_storage)
+        return;
+    ensureLoaded();
+    m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
 }
 
 void CFlickrSync::reset()
@@ -57,5 +67,6 @@ void CFlickrSync::reset()
         return;
     m_records.clear();
     m_holders.clear();
+    m_loaded = true;
     m_storage->setSyncRecords(m_providerId, {}, 0);
 }

@@ -14,7 +14,8 @@ class CFlickrSync : public QObject
 public:
     explicit CFlickrSync(mid_t providerId, QObject* parent = nullptr);
 
-    // Keeps the storage and reads the records (a later record of the same user wins).
+    // Keeps the storage; its records are read (a later record of the same user wins) when they are
+    // first used (an update, a flush, a look-up), not at start-up.
     void load(IMediaItemStorage* storage);
     // Nothing happens when another record already holds the post.
     void add(mid_t userId, mid_t eventId);
@@ -25,17 +26,28 @@ public:
     void reset();
 
     // The user's newest post; 0 when there is none.
-    mid_t event(mid_t userId) const { return m_records.value(userId); }
-    QHash<mid_t, mid_t> records() const { return m_records; }
+    mid_t event(mid_t userId) const
+    {
+        ensureLoaded();
+        return m_records.value(userId);
+    }
+    QHash<mid_t, mid_t> records() const
+    {
+        ensureLoaded();
+        return m_records;
+    }
 
 private:
+    // Reads the storage's records on their first use.
+    void ensureLoaded() const;
     // Sets the user's record; the post it held before loses one holder.
-    void setRecord(mid_t userId, mid_t eventId);
-    void dropRecord(mid_t userId);
+    void setRecord(mid_t userId, mid_t eventId) const;
+    void dropRecord(mid_t userId) const;
 
     IMediaItemStorage* m_storage = nullptr;
-    QHash<mid_t, mid_t> m_records;
+    mutable QHash<mid_t, mid_t> m_records;
     // How many records hold each post: the look-up behind add().
-    QHash<mid_t, int> m_holders;
+    mutable QHash<mid_t, int> m_holders;
+    mutable bool m_loaded = true;
     mid_t m_providerId;
 };

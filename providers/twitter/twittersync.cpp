@@ -9,14 +9,26 @@ CTwitterSync::~CTwitterSync() = default;
 void CTwitterSync::setStorage(IMediaItemStorage* storage)
 {
     m_storage = storage;
-    if (!m_storage)
+    m_loaded = !m_storage;
+}
+
+void CTwitterSync::ensureLoaded() const
+{
+    if (m_loaded)
         return;
+    m_loaded = true;
     const QList<SMediaItem> records = m_storage->syncRecords(m_providerId);
     for (const SMediaItem& item : records)
-        add(item);
+        insert(item);
 }
 
 void CTwitterSync::add(const SMediaItem& item)
+{
+    ensureLoaded();
+    insert(item);
+}
+
+void CTwitterSync::insert(const SMediaItem& item) const
 {
     if (item.id == 0)
         return;
@@ -39,6 +51,7 @@ bool CTwitterSync::flush()
 {
     if (!m_storage)
         return false;
+    ensureLoaded();
     return m_storage->setSyncRecords(m_providerId, ids(), 0);
 }
 
@@ -47,10 +60,12 @@ bool CTwitterSync::reset()
     if (!m_storage)
         return false;
     m_items.clear();
+    m_loaded = true;
     return m_storage->setSyncRecords(m_providerId, {}, 0);
 }
 
 QList<mid_t> CTwitterSync::ids() const
 {
+    ensureLoaded();
     return m_items.values();
 }

@@ -25,7 +25,8 @@ public:
     CTwitterSync(mid_t providerId, QObject* parent = nullptr);
     ~CTwitterSync() override;
 
-    // Reads the provider's sync records into the list.
+    // Keeps the storage; the provider's sync records are read into the list at its first use (an
+    // update, a flush, ids()), not at start-up.
     void setStorage(IMediaItemStorage* storage);
     // Keeps a stored item (id > 0) if it is among the newest; an id already listed is ignored.
     void add(const SMediaItem& item);
@@ -37,12 +38,21 @@ public:
 
     // The listed ids, oldest first.
     QList<mid_t> ids() const;
-    int count() const { return int(m_items.size()); }
+    int count() const
+    {
+        ensureLoaded();
+        return int(m_items.size());
+    }
 
 private:
     using Key = QPair<QDateTime, mid_t>;
 
+    // Reads the storage's sync records into the list on its first use.
+    void ensureLoaded() const;
+    void insert(const SMediaItem& item) const;
+
     IMediaItemStorage* m_storage = nullptr;
-    QMap<Key, mid_t> m_items;
+    mutable QMap<Key, mid_t> m_items;
+    mutable bool m_loaded = true;
     mid_t m_providerId;
 };

@@ -1363,6 +1363,29 @@ void gear(QPainter& p, const SArtRecipe& r, QSize s)
     p.drawPath(path.subtracted(hole));
 }
 
+// A refresh mark: an open ring turning clockwise with an arrow head at its end.
+void reload(QPainter& p, const SArtRecipe& r, QSize s)
+{
+    const QColor ink(r.param(QStringLiteral("colour"), QStringLiteral("#606060")));
+    const qreal d = std::min(s.width(), s.height());
+    const qreal pen = std::max(1.5, d / 8.0);
+    const QRectF ring(pen, pen, d - 2 * pen, d - 2 * pen);
+    p.setPen(QPen(ink, pen, Qt::SolidLine, Qt::FlatCap));
+    p.setBrush(Qt::NoBrush);
+    // From two o'clock round to twelve, leaving a gap for the head.
+    p.drawArc(ring, 30 * 16, -300 * 16);
+    const QPointF end(ring.center().x() + ring.width() / 2 * std::cos(M_PI / 6),
+                      ring.center().y() - ring.height() / 2 * std::sin(M_PI / 6));
+    const qreal head = d * 0.3;
+    QPolygonF arrowHead;
+    arrowHead << QPointF(end.x() - head * 0.9, end.y() - head * 0.1)
+              << QPointF(end.x() + head * 0.5, end.y() - head)
+              << QPointF(end.x() + head * 0.5, end.y() + head * 0.6);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    p.drawPolygon(arrowHead);
+}
+
 // Column outlines side by side (cols=), each a 1-px frame filling the image's height; a single
 // column is half the image wide, in its middle.
 void columns(QPainter& p, const SArtRecipe& r, QSize s)
@@ -1477,6 +1500,7 @@ const QHash<QString, Painter>& recipes()
         {QStringLiteral("chevronfill"), chevronFill},
         {QStringLiteral("gear"), gear},
         {QStringLiteral("columns"), columns},
+        {QStringLiteral("reload"), reload},
         // Text messages.
         {QStringLiteral("avatartile"), avatarTile},
         {QStringLiteral("smslogo"), smsLogo},

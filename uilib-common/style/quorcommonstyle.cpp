@@ -91,12 +91,8 @@ CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
     loadStates(m_comboBox, 0, QStringLiteral("ComboBox/ComboBox"), npd);
     m_listShadow = image(QStringLiteral("ComboBox/ListShadow.png"));
 
-    // Application icon: both sizes in mode Normal, state Off.
-    QIcon appIcon;
-    appIcon.addPixmap(image(QStringLiteral("MainWindow/quor_16x16.png")));
-    appIcon.addPixmap(image(QStringLiteral("MainWindow/quor_48x48.png")));
-    m_icons.insert(SP_QuorApplicationIcon, appIcon);
-    m_iconSizes.insert(SP_QuorApplicationIcon, QSize(48, 48));
+    // Application icon: both sizes in mode Normal, state Off (loaded at its first request).
+    m_iconSources.insert(SP_QuorApplicationIcon, {QString(), true});
 
     const char* const stateNames[4] = {"normal", "pressed", "hover", "disabled"};
     const QColor black(138, 138, 138), blackLow(67, 67, 67), white(255, 255, 255), whiteLow(225, 225, 225);
@@ -108,8 +104,10 @@ CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
                 t.setAlpha(102);
                 b.setAlpha(102);
             }
-            face.at(static_cast<size_t>(s)) =
-                loadGradientButtonPixmaps(name, QLatin1String(stateNames[s]), t, b);
+            SLazyGradientImage& slot = face.at(static_cast<size_t>(s));
+            slot.image = {QPixmap(), t, b};
+            slot.source =
+                image(QStringLiteral("GradientButton/%1_%2.png").arg(name, QLatin1String(stateNames[s])));
         }
     };
     loadFace(m_gradientBlack, QStringLiteral("Black"), black, blackLow);
@@ -138,7 +136,7 @@ CQuorCommonStyle::CQuorCommonStyle() : QProxyStyle(createBaseStyle())
         {SP_QuorSearch, "CommonIcons/Search"},
     };
     for (const auto& entry : stateIcons)
-        m_icons.insert(entry.key, loadStateIcon(QLatin1String(entry.base), true, entry.key));
+        m_iconSources.insert(entry.key, {QLatin1String(entry.base), false});
     m_titleBarPixmaps = {SP_TitleBarCloseButton, SP_TitleBarMinButton, SP_TitleBarMaxButton,
                          SP_TitleBarNormalButton};
 
@@ -269,24 +267,49 @@ QString CQuorCommonStyle::imageRoot()
     return kImageRoot;
 }
 
-SGradientButtonImage CQuorCommonStyle::loadGradientButtonPixmaps(const QString& colourName,
-                                                                 const QString& stateName, const QColor& top,
-                                                                 const QColor& bottom)
-{
-    return {QuorImages::pixmap(kImageRoot +
-                               QStringLiteral("GradientButton/%1_%2.png").arg(colourName, stateName)),
-            top, bottom};
-}
-
 const SGradientButtonImage& CQuorCommonStyle::gradientButtonImage(TGradientFace face, TImageState state) const
 {
     const GradientFace& images = face == FaceBlack   ? m_gradientBlack
                                  : face == FaceWhite ? m_gradientWhite
                                                      : m_gradientToolbar;
-    return images.at(static_cast<size_t>(state));
+    const SLazyGradientImage& slot = images.at(static_cast<size_t>(state));
+    if (!slot.loaded) {
+        slot.image.pixmap = slot.source.get();
+        slot.loaded = true;
+    }
+    return slot.image;
 }
 
-QIcon CQuorCommonStyle::loadStateIcon(const QString& baseName, bool recordSize, quint32 key)
+bool CQuorCommonStyle::ensureTableIcon(quint32 key) const
+{
+    if (m_icons.contains(key))
+        return true;
+    const auto source = m_iconSources.constFind(key);
+    if (source == m_iconSources.cend())
+        return false;
+    if (source->applicationIcon) {
+        QIcon appIcon;
+        appIcon.addPixmap(QuorImages::pixmap(kImageRoot + QStringLiteral("MainWindow/quor_16x16.png")));
+        appIcon.addPixmap(QuorImages::pixmap(kImageRoot + QStringLiteral("MainWindow/quor_48x48.png")));
+        m_icons.insert(key, appIcon);
+        m_iconSizes.insert(key, QSize(48, 48));
+    } else {
+        m_icons.insert(key, loadStateIcon(source->baseName, true, key));
+    }
+    return true;
+}
+
+QIcon CQuorCommonStyle::tableIcon(quint32 key) const
+{
+    return ensureTableIcon(key) ? m_icons.value(key) : QIcon();
+}
+
+QSize CQuorCommonStyle::tableIconSize(quint32 key) const
+{
+    return ensureTableIcon(key) ? m_iconSizes.value(key) : QSize();
+}
+
+QIcon CQuorCommonStyle::loadStateIcon(const QString& baseName, bool recordSize, quint32 key) const
 {
     static const struct
     {

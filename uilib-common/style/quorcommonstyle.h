@@ -237,10 +237,11 @@ protected:
 public:
     // ---- end of metrics, rectangles, hints, pixmaps and primitive elements ----
 
-    // Read access to the tables built at construction.
+    // Read access to the icon and image tables; an icon's images load at its first request.
     // Keys are QStyle::StandardPixmap or TQuorPixmap values.
-    QIcon tableIcon(quint32 key) const { return m_icons.value(key); }
-    QSize tableIconSize(quint32 key) const { return m_iconSizes.value(key); }
+    bool hasTableIcon(quint32 key) const { return m_iconSources.contains(key); }
+    QIcon tableIcon(quint32 key) const;
+    QSize tableIconSize(quint32 key) const;
     QPixmap dragAndDropPixmap(quint32 key) const
     {
         const auto it = m_dragAndDrop.constFind(key);
@@ -252,17 +253,32 @@ public:
     int toolTipArrowOffset() const { return m_toolTipArrowOffset; }
 
 protected:
-    static SGradientButtonImage loadGradientButtonPixmaps(const QString& colourName, const QString& stateName,
-                                                          const QColor& top, const QColor& bottom);
     // Builds an icon from the "_normal", "_hover", "_pressed" and "_disabled" images of a base
     // name (modes Normal, Active, Selected, Disabled); with recordSize, the size of the last
     // image that loaded goes into the icon-size table under the key.
-    QIcon loadStateIcon(const QString& baseName, bool recordSize, quint32 key);
+    QIcon loadStateIcon(const QString& baseName, bool recordSize, quint32 key) const;
 
     using Pixmaps3 = std::array<CQuorLazyPixmap, 3>;
     using Pixmaps4 = std::array<CQuorLazyPixmap, 4>;
     using Pixmaps5 = std::array<CQuorLazyPixmap, 5>;
-    using GradientFace = std::array<SGradientButtonImage, 4>;
+    // One state of a gradient face: the colours are set at construction, the frame image loads
+    // when the face is first drawn.
+    struct SLazyGradientImage
+    {
+        CQuorLazyPixmap source;
+        mutable SGradientButtonImage image;
+        mutable bool loaded = false;
+    };
+    using GradientFace = std::array<SLazyGradientImage, 4>;
+    // An icon of the table: its images' base name (or the application icon's pair), loaded into
+    // m_icons and m_iconSizes at the icon's first request.
+    struct SIconSource
+    {
+        QString baseName;
+        bool applicationIcon = false;
+    };
+    // Loads the table icon of the key on its first request; false for a key the table lacks.
+    bool ensureTableIcon(quint32 key) const;
 
     // Images, each loaded (or made) on its first use and kept. Four-state arrays are indexed by TImageState,
     // indicator arrays by TIndicatorImage.
@@ -288,8 +304,9 @@ protected:
     GradientFace m_gradientBlack;
     GradientFace m_gradientWhite;
     GradientFace m_gradientToolbar;
-    QMap<quint32, QIcon> m_icons;
-    QMap<quint32, QSize> m_iconSizes;
+    QMap<quint32, SIconSource> m_iconSources;
+    mutable QMap<quint32, QIcon> m_icons;
+    mutable QMap<quint32, QSize> m_iconSizes;
     QMap<quint32, CQuorLazyPixmap> m_dragAndDrop;
     QSet<quint32> m_titleBarPixmaps; // icons returned mirrored in right-to-left layouts
     // Those icons mirrored, made at their first right-to-left use and kept with the cache key of

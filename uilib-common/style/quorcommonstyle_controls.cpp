@@ -265,16 +265,17 @@ void CQuorCommonStyle::drawPushButtonBevel(const QStyleOption* option, QPainter*
     if (!button)
         return;
     if (role.startsWith(QLatin1String("button.gradient"))) {
-        const GradientFace* face = nullptr;
+        TGradientFace face;
         if (role.endsWith(QLatin1String("Positive")))
-            face = &m_gradientBlack;
+            face = FaceBlack;
         else if (role.endsWith(QLatin1String("Negative")))
-            face = &m_gradientWhite;
+            face = FaceWhite;
         else if (role.endsWith(QLatin1String("Tool")))
-            face = &m_gradientToolbar;
-        if (!face)
+            face = FaceToolbar;
+        else
             return;
-        drawGradientButtonFace(painter, button, face->at(stateIndex(button->state)));
+        drawGradientButtonFace(painter, button,
+                               gradientButtonImage(face, TImageState(stateIndex(button->state))));
     } else if (role.startsWith(QLatin1String("button.optiongroup"))) {
         const bool on = button->state & State_On;
         size_t position = 1; // middle

@@ -43,7 +43,7 @@ int CQuorCommonStyle::styleHint(StyleHint hint, const QStyleOption* option, cons
     case SH_QuorPixmapSize:
         if (auto* size = qstyleoption_cast<SQuorSizeHintReturn*>(returnData)) {
             const quint32 id = static_cast<quint32>(size->pixmapId);
-            if (m_iconSizes.contains(id)) {
+            if (ensureTableIcon(id)) {
                 size->size = m_iconSizes.value(id);
                 return 1;
             }
@@ -143,7 +143,7 @@ QPixmap CQuorCommonStyle::standardPixmap(StandardPixmap id, const QStyleOption* 
     const QString role = styleRole(widget);
     const quint32 key = static_cast<quint32>(id);
 
-    if (m_icons.contains(key))
+    if (ensureTableIcon(key))
         return m_icons.value(key).pixmap(m_iconSizes.value(key), QIcon::Normal, QIcon::Off);
     if (m_dragAndDrop.contains(key))
         return m_dragAndDrop.value(key);
@@ -179,7 +179,7 @@ QIcon CQuorCommonStyle::standardIcon(StandardPixmap id, const QStyleOption* opti
 {
     const quint32 key = static_cast<quint32>(id);
     const QIcon icon =
-        m_icons.contains(key) ? m_icons.value(key) : QProxyStyle::standardIcon(id, option, widget);
+        ensureTableIcon(key) ? m_icons.value(key) : QProxyStyle::standardIcon(id, option, widget);
     if (QApplication::layoutDirection() == Qt::RightToLeft && m_titleBarPixmaps.contains(key)) {
         const qreal ratio = qApp->devicePixelRatio();
         SMirroredIcon& cached = m_mirroredIcons[key];

@@ -8,6 +8,7 @@
 #include "meskengine.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
+#include "style/quorimages.h"
 #include "widgets/quoranimationwidget.h"
 
 #include <QDebug>
@@ -70,7 +71,7 @@ CMeskColumnWidget::CMeskColumnWidget(CMeskEngine* engine, IMediaItemProvider* pr
     m_bannerBox = parts.bannerBox;
 
     m_refreshButton = new CMeskThumbnailWidget(6, parts.header);
-    m_refreshButton->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17));
+    m_refreshButton->setPixmap(QuorImages::pixmap(QStringLiteral(":/meskstyle/images/refresh.png")));
     parts.headerBox->addWidget(m_refreshButton);
     m_busyAnimation = new CQuorAnimationWidget(parts.header);
     m_busyAnimation->hide();
@@ -98,15 +99,16 @@ void CMeskColumnWidget::load()
     if (!m_provider || !m_engine)
         return;
     m_streamView->noteZone();
-    const SMeskDayFill fill = fillDays(meskLocalDay(MeskClock::now()), 10);
+    const SMeskDayFill fill = fillDays(meskLocalDay(MeskClock::now()), 10, true);
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();
     else if (fill.placed == 0)
         m_streamView->showNoItems();
+    m_streamView->endFirstFill();
 }
 
-SMeskDayFill CMeskColumnWidget::fillDays(const QDate& boundary, int threshold)
+SMeskDayFill CMeskColumnWidget::fillDays(const QDate& boundary, int threshold, bool firstFill)
 {
     const mid_t provider = m_provider->providerId();
     return meskFillDays(
@@ -114,11 +116,15 @@ SMeskDayFill CMeskColumnWidget::fillDays(const QDate& boundary, int threshold)
         [this, provider](const QDate& day) {
             return meskLocalDay(m_engine->latestMediaEvent(meskDayEnd(day), provider));
         },
-        [this, provider](const QDate& day) {
+        [this, provider, firstFill](const QDate& day) {
             const QList<SMediaItem> items =
                 m_engine->mediaEventsBetween(meskDayEnd(day), meskDayStart(day), provider);
-            for (const SMediaItem& item : items)
-                addItemWidget(item, false);
+            for (const SMediaItem& item : items) {
+                if (firstFill)
+                    m_streamView->addFirstFillItem(item);
+                else
+                    addItemWidget(item, false);
+            }
             return int(items.size());
         });
 }

@@ -97,7 +97,8 @@ private:
     // debug line) when it makes none.
     IMediaItemWidget* createItemWidget(const SMediaItem& item);
     // Places the provider's stored events of the days from the boundary backwards (see meskFillDays).
-    SMeskDayFill fillDays(const QDate& boundary, int threshold);
+    // In the first fill the items wait in the stream's queue (CMeskStreamView::addFirstFillItem).
+    SMeskDayFill fillDays(const QDate& boundary, int threshold, bool firstFill = false);
 
     CMeskEngine* m_engine = nullptr;
     IMediaItemProvider* m_provider = nullptr;

@@ -67,9 +67,9 @@ void CMeskSingleStreamHeader::_onServiceActivated(mid_t id)
 
 void CMeskSingleStreamHeader::setRefreshVisible(bool visible)
 {
-    // The icon comes from the desktop's icon theme, looked up when the button first shows.
+    // The program's own image, loaded when the button first shows.
     if (visible && !m_refreshIconSet) {
-        m_refreshButton->setPixmap(style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17));
+        m_refreshButton->setPixmap(QuorImages::pixmap(QStringLiteral(":/meskstyle/images/refresh.png")));
         m_refreshIconSet = true;
     }
     m_refreshButton->setVisible(visible);
@@ -150,12 +150,12 @@ void CMeskSingleStreamView::fillStream()
         return;
     }
     m_boundary = meskLocalDay(MeskClock::now());
-    fillDays(20);
+    fillDays(20, true);
     if (m_stream->isEmpty())
         m_stream->showNoItems();
 }
 
-void CMeskSingleStreamView::fillDays(int threshold)
+void CMeskSingleStreamView::fillDays(int threshold, bool firstFill)
 {
     // Both tables are read one day at a time: the newest day of either, then its items (a day's
     // events before its messages).
@@ -165,21 +165,37 @@ void CMeskSingleStreamView::fillDays(int threshold)
         const QDate message = meskLocalDay(m_engine->latestSmsMessage(end));
         return event.isValid() && (!message.isValid() || event > message) ? event : message;
     };
-    const auto placeDay = [this](const QDate& day) {
+    const auto placeDay = [this, firstFill](const QDate& day) {
         const QDateTime start = meskDayStart(day);
         const QDateTime end = meskDayEnd(day);
         const QList<SMediaItem> events = m_engine->mediaEventsBetween(end, start);
         const QList<SSmsMessage> messages = m_engine->smsMessagesBetween(end, start);
-        for (const SMediaItem& item : events)
-            addItemWidget(item, false);
-        for (const SSmsMessage& message : messages)
-            addSmsWidget(message, false);
+        for (const SMediaItem& item : events) {
+            if (firstFill)
+                m_stream->addFirstFillItem(item);
+            else
+                addItemWidget(item, false);
+        }
+        for (const SSmsMessage& message : messages) {
+            if (firstFill) {
+                // Waits with the events, so that entries of the same time keep their order.
+                SMediaItem key;
+                key.provider = MeskProvider::SmsColumn;
+                key.id = message.id;
+                key.created = message.created;
+                m_stream->addFirstFillItem(key, [this, message] { return makeSmsWidget(message); });
+            } else {
+                addSmsWidget(message, false);
+            }
+        }
         return int(events.size() + messages.size());
     };
     const SMeskDayFill fill = meskFillDays(m_boundary, threshold, latestDay, placeDay);
     m_boundary = fill.boundary;
     if (fill.more)
         m_stream->showMoreAction();
+    if (firstFill)
+        m_stream->endFirstFill();
 }
 
 void CMeskSingleStreamView::reload()
@@ -221,12 +237,17 @@ void CMeskSingleStreamView::addItemWidget(const SMediaItem& item, bool highlight
         m_stream->addItemWidget(widget, highlight);
 }
 
-void CMeskSingleStreamView::addSmsWidget(const SSmsMessage& message, bool highlight)
+IMediaItemWidget* CMeskSingleStreamView::makeSmsWidget(const SSmsMessage& message)
 {
     auto* widget = new CMeskSmsWidget(message, m_engine);
     connect(widget, &IMediaItemWidget::postUpdateAction, this, &CMeskSingleStreamView::postUpdateAction);
     connect(widget, &IMediaItemWidget::postSmsAction, this, &CMeskSingleStreamView::postSmsAction);
-    m_stream->addItemWidget(widget, highlight);
+    return widget;
+}
+
+void CMeskSingleStreamView::addSmsWidget(const SSmsMessage& message, bool highlight)
+{
+    m_stream->addItemWidget(makeSmsWidget(message), highlight);
 }
 
 void CMeskSingleStreamView::_onSmsStateChanged(TMeskSmsState state)

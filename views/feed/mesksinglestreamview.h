@@ -93,11 +93,15 @@ private slots:
 private:
     void fillStream();
     // Places the stored items of the days from the boundary backwards until threshold items
-    // stand; moves the boundary and offers "More" while older items remain.
-    void fillDays(int threshold);
+    // stand; moves the boundary and offers "More" while older items remain. In the first fill the
+    // items wait in the stream's queue (CMeskStreamView::addFirstFillItem) and only those that fit
+    // the view are built before it shows.
+    void fillDays(int threshold, bool firstFill = false);
     // The item's widget, wired to this view; null (with a debug line) when the provider makes none.
     IMediaItemWidget* createItemWidget(const SMediaItem& item);
     void addItemWidget(const SMediaItem& item, bool highlight);
+    // The message's widget, wired to this view.
+    IMediaItemWidget* makeSmsWidget(const SSmsMessage& message);
     void addSmsWidget(const SSmsMessage& message, bool highlight);
 
     CMeskEngine* m_engine = nullptr;

@@ -155,7 +155,8 @@ QSize CMeskFeedsListWidget::sizeHint() const
     return meskWrappedSizeHint(this);
 }
 
-void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter)
+void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter,
+                                         bool showNow)
 {
     const QDate day = widget->mediaItem().created.toLocalTime().date();
     // Groups stand newest day first: find the first whose day is not later than the item's.
@@ -177,7 +178,7 @@ void CMeskFeedsListWidget::addItemWidget(IMediaItemWidget* widget, bool highligh
     CMeskFeedWidget* entry = group->addItemWidget(widget, highlight);
     if (!filter.isEmpty())
         group->filterEntry(entry, filter);
-    if (m_batch) {
+    if (m_batch || showNow) {
         // What the filter hid stays hidden.
         if (!entry->testAttribute(Qt::WA_WState_ExplicitShowHide))
             entry->show();
@@ -341,22 +342,73 @@ void CMeskStreamView::addItemWidget(IMediaItemWidget* widget, bool highlight)
     }
     showList();
     // An item that arrives under a filter is shown only if it matches.
-    m_list->addItemWidget(widget, highlight, m_filter);
+    m_list->addItemWidget(widget, highlight, m_filter, m_showAtOnce);
 }
 
 void CMeskStreamView::addItem(const SMediaItem& item, bool highlight)
 {
-    const SPendingItem pending{item, timeKey(item.created), highlight, false};
+    const SPendingItem pending{item, timeKey(item.created), highlight, false, {}};
     if (m_pending.isEmpty() && turnHasTime()) {
         buildItem(pending);
         return;
     }
+    enqueue(pending);
+    turnHasTime();
+}
+
+void CMeskStreamView::enqueue(const SPendingItem& pending)
+{
     // Ascending, so the newest is taken from the back; of equal times the earlier arrival stays
     // nearer the back and is built first.
     const auto at = std::partition_point(m_pending.cbegin(), m_pending.cend(),
                                          [&pending](const SPendingItem& p) { return p.time < pending.time; });
     m_pending.insert(at - m_pending.cbegin(), pending);
-    turnHasTime();
+}
+
+void CMeskStreamView::addFirstFillItem(const SMediaItem& item, std::function<IMediaItemWidget*()> make)
+{
+    enqueue({item, timeKey(item.created), false, false, std::move(make)});
+}
+
+void CMeskStreamView::endFirstFill()
+{
+    if (m_pending.isEmpty())
+        return;
+    if (isVisible())
+        buildVisibleEntries();
+    // What is still waiting is built over the next turns, shown or not.
+    if (!m_pending.isEmpty())
+        turnHasTime();
+}
+
+void CMeskStreamView::showEvent(QShowEvent* event)
+{
+    CMeskVScrollArea::showEvent(event);
+    if (!m_pending.isEmpty())
+        buildVisibleEntries();
+}
+
+void CMeskStreamView::buildVisibleEntries()
+{
+    // The entries show at once and the layouts run as each comes, so the list's height is known
+    // after each.
+    const int target = height();
+    m_showAtOnce = true;
+    while (!m_pending.isEmpty()) {
+        buildItem(m_pending.takeLast());
+        if (m_list && m_list->sizeHint().height() >= target)
+            break;
+    }
+    m_showAtOnce = false;
+    showWantedMoreAction();
+}
+
+void CMeskStreamView::showWantedMoreAction()
+{
+    if (m_moreWanted && m_pending.isEmpty()) {
+        m_moreWanted = false;
+        showMoreAction();
+    }
 }
 
 bool CMeskStreamView::turnHasTime()
@@ -392,6 +444,7 @@ void CMeskStreamView::buildPending()
     } while (!m_pending.isEmpty() && turnHasTime());
     if (batch)
         batch->endBatch();
+    showWantedMoreAction();
 }
 
 void CMeskStreamView::buildItem(const SPendingItem& pending)
@@ -407,7 +460,7 @@ void CMeskStreamView::buildItem(const SPendingItem& pending)
             return;
         }
     }
-    IMediaItemWidget* widget = m_factory ? m_factory(item) : nullptr;
+    IMediaItemWidget* widget = pending.make ? pending.make() : m_factory ? m_factory(item) : nullptr;
     if (!widget)
         return;
     addItemWidget(widget, pending.highlight);
@@ -443,6 +496,7 @@ void CMeskStreamView::removeItem(mid_t provider, mid_t id)
 void CMeskStreamView::clear()
 {
     m_pending.clear();
+    m_moreWanted = false;
     if (m_list)
         m_list->clear();
 }
@@ -468,6 +522,7 @@ void CMeskStreamView::clearFilter()
 
 void CMeskStreamView::showNoItems()
 {
+    m_moreWanted = false;
     if (m_list)
         m_list->hideStreamAction();
     //: Status - There are no visible items for the user
@@ -476,6 +531,7 @@ void CMeskStreamView::showNoItems()
 
 void CMeskStreamView::showNoActiveServices()
 {
+    m_moreWanted = false;
     if (m_list)
         m_list->hideStreamAction();
     //: Status - the service providers are deactivated
@@ -484,6 +540,7 @@ void CMeskStreamView::showNoActiveServices()
 
 void CMeskStreamView::showNoOtherServices()
 {
+    m_moreWanted = false;
     if (m_list)
         m_list->hideStreamAction();
     //: Status - There are other sources of items configured
@@ -492,6 +549,10 @@ void CMeskStreamView::showNoOtherServices()
 
 void CMeskStreamView::showMoreAction()
 {
+    if (!m_pending.isEmpty()) {
+        m_moreWanted = true;
+        return;
+    }
     if (m_list)
         m_list->showStreamAction(CMeskTexts::moreButtonText());
 }

@@ -72,8 +72,11 @@ public:
     // The height is the one the groups need at the list's own width.
     QSize sizeHint() const override;
 
-    // With a filter, the new entry shows only if it matches, and its day with it.
-    void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString());
+    // With a filter, the new entry shows only if it matches, and its day with it. With showNow the
+    // entry shows at once, so the layouts count it straight away (else, on screen, it shows on a
+    // later turn).
+    void addItemWidget(IMediaItemWidget* widget, bool highlight, const QString& filter = QString(),
+                       bool showNow = false);
     // Between the two, new entries show at once and the layouts wait: a run of entries costs one
     // layout pass on the next turn instead of one pass per entry (each entry that shows later
     // lays out its group and the list again).
@@ -130,6 +133,11 @@ private:
 // brings hundreds of items never freezes the window. Where each entry lands does not depend on
 // when it is built (its day and time place it). A removal, clear() and the filter apply to the
 // waiting items as to the listed ones.
+//
+// The stored items of a fill (addFirstFillItem, endFirstFill) wait in the same queue: when the view
+// shows (or at endFirstFill when it is on screen already) the newest are built at once until they
+// fill its height, so the first frame shows them; the rest are built over the next turns. The
+// "More" action shows once nothing waits.
 class CMeskStreamView : public CMeskVScrollArea
 {
     Q_OBJECT
@@ -146,6 +154,13 @@ public:
     void setItemFactory(ItemFactory factory) { m_factory = std::move(factory); }
     // Adds the widget of a live item through the factory, at once or on a later turn (above).
     void addItem(const SMediaItem& item, bool highlight);
+    // A stored item of a fill: it waits for its widget (above) until endFirstFill. With make, the
+    // widget comes from it instead of the item factory (the item then names the entry: provider,
+    // id and time).
+    void addFirstFillItem(const SMediaItem& item, std::function<IMediaItemWidget*()> make = {});
+    // Builds the entries that fill the view's height when it is on screen (else when it shows)
+    // and leaves the rest to the next turns.
+    void endFirstFill();
     // Live items still waiting for their widgets.
     int pendingCount() const { return int(m_pending.size()); }
     // The build time per turn (BuildBudgetMs unless set); 0 builds one waiting item per turn and
@@ -186,6 +201,9 @@ signals:
     void showOlderItems();
     void localZoneChanged();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void _onDateUpdateTimer();
     void _onStreamAction();
@@ -198,6 +216,8 @@ private:
         qint64 time = 0;
         bool highlight = false;
         bool updated = false;
+        // Makes the widget in place of the item factory.
+        std::function<IMediaItemWidget*()> make;
     };
 
     void showList();
@@ -207,6 +227,12 @@ private:
     void buildItem(const SPendingItem& pending);
     // A new turn: builds waiting items until its time is spent.
     void buildPending();
+    // Queues the item, newest at the back.
+    void enqueue(const SPendingItem& pending);
+    // Builds the newest waiting items until the list fills the view's height.
+    void buildVisibleEntries();
+    // Shows the "More" action asked for while items were waiting, once none wait.
+    void showWantedMoreAction();
 
     QPointer<CMeskFeedsListWidget> m_list;
     QPointer<CMeskStreamLabelWidget> m_label;
@@ -220,4 +246,8 @@ private:
     QElapsedTimer m_turnClock;
     qint64 m_budgetMs = BuildBudgetMs;
     bool m_turnOpen = false;
+    // "More" was asked for while items were waiting.
+    bool m_moreWanted = false;
+    // Entries show at once (while the entries that fill the view are built).
+    bool m_showAtOnce = false;
 };

@@ -141,13 +141,21 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
         m_settingsWidget->hide();
         connect(m_welcomeView, &CMeskWelcomeView::openServiceSettings, this,
                 &CMeskMainWindow::_onCloseWelcomeScreen);
-        adjustSize();
         const QRect desk = availableArea(currentScreen());
-        // The word-wrapped welcome text needs more height at this fixed width than the size
-        // hint says; give it that height while the desktop has room.
-        if (m_layout->hasHeightForWidth())
-            resize(width(), std::min(std::max(height(), m_layout->totalHeightForWidth(width())),
-                                     std::max(desk.height(), minimumHeight())));
+        // One layout pass: the width of the size hint (at most two thirds of the desktop, as a
+        // window's adjusted size), and at that width the height the word-wrapped welcome text needs
+        // (more than the size hint says) while the desktop has room.
+        ensurePolished();
+        const QSize hint = sizeHint();
+        int w = hint.width();
+        if (m_layout->expandingDirections() & Qt::Horizontal)
+            w = std::max(w, 200);
+        w = std::clamp(std::min(w, desk.width() * 2 / 3), minimumWidth(), maximumWidth());
+        const int h = m_layout->hasHeightForWidth()
+                          ? std::min(std::max(m_layout->totalHeightForWidth(w), minimumHeight()),
+                                     std::max(desk.height(), minimumHeight()))
+                          : std::max(std::min(hint.height(), desk.height() * 2 / 3), minimumHeight());
+        resize(w, h);
         QPoint pos(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
         if (pos.x() < 0)
             pos.setX(100);

@@ -113,6 +113,8 @@ void TestMeskColumn::initialLoad()
 
     CMeskColumnWidget column(m_env->engine(), m_env->provider(kProvider));
     CMeskStreamView* view = column.streamView();
+    // The first load's entries are built over the first turns.
+    QTRY_COMPARE_WITH_TIMEOUT(view->pendingCount(), 0, 30000);
     QCOMPARE(entryCount(view), shown);
     QCOMPARE(view->feedsList() ? view->feedsList()->groupCount() : 0, groups);
     QCOMPARE(moreOffered(view), more);
@@ -135,6 +137,7 @@ void TestMeskColumn::moreAndLiveItems()
     QVERIFY(m_env->init());
     CMeskColumnWidget column(m_env->engine(), m_env->provider(kProvider));
     CMeskStreamView* view = column.streamView();
+    QTRY_COMPARE_WITH_TIMEOUT(view->pendingCount(), 0, 30000);
     QCOMPARE(entryCount(view), 12);
     QCOMPARE(column.oldestDate(), QDate(2024, 6, 13));
 
@@ -174,6 +177,7 @@ void TestMeskColumn::moreAndLiveItems()
     QVERIFY(view->feedsList()->entry(kProvider, stored.at(0).id)->updatedHighlight());
     column.clearFilter();
     column.reload();
+    QTRY_COMPARE_WITH_TIMEOUT(view->pendingCount(), 0, 30000);
     QCOMPARE(entryCount(view), 12);
 }
 
@@ -217,6 +221,7 @@ void TestMeskColumn::failedItemWidget()
     QVERIFY(m_env->init());
     QTest::ignoreMessage(QtDebugMsg, "CMeskColumnWidget: failed to create item widget");
     CMeskColumnWidget column(m_env->engine(), m_env->provider(kProvider));
+    QTRY_COMPARE_WITH_TIMEOUT(column.streamView()->pendingCount(), 0, 30000);
     QCOMPARE(entryCount(column.streamView()), 2);
     QVERIFY(!column.streamView()->feedsList()->entry(kProvider, stored.at(1).id));
 }
@@ -259,6 +264,7 @@ void TestMeskColumn::screenshot()
     m_env->provider(kProvider)->emitMediaItemAdded(live);
     column.show();
     QVERIFY(QTest::qWaitForWindowExposed(&column));
+    QTRY_COMPARE_WITH_TIMEOUT(column.streamView()->pendingCount(), 0, 30000);
     QCOMPARE(column.streamView()->feedsList()->groupCount(), 3);
     QTest::qWait(300); // a few steps of the flash
     const QDir dir(QStringLiteral(LUMESK_SCREENSHOT_DIR));

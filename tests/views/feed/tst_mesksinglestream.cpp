@@ -12,6 +12,7 @@
 #include "imediaitemwidget.h"
 #include "meskthumbnailwidget.h"
 #include "meskuistyle.h"
+#include "style/quorimages.h"
 #include "testengine.h"
 #include "widgets/quoranimationwidget.h"
 
@@ -229,6 +230,7 @@ private slots:
     void cleanup() { m_env.reset(); }
     void fill_data();
     void fill();
+    void firstFillBuildsWhatFits();
     void moreMatchesWholeRead_data();
     void moreMatchesWholeRead();
     void dayBoundsAcrossClockChanges_data();
@@ -289,6 +291,8 @@ void TestMeskSingleStream::fill()
 
     CMeskSingleStreamView view(m_env->engine());
     CMeskStreamView* stream = view.streamView();
+    // The first fill's entries are built over the first turns.
+    QTRY_COMPARE_WITH_TIMEOUT(stream->pendingCount(), 0, 30000);
     for (int i = 0; i < counts.size(); ++i) {
         QCOMPARE(entryCount(stream), counts.at(i));
         const bool more = i + 1 < counts.size() && counts.at(i + 1) >= 0;
@@ -297,6 +301,48 @@ void TestMeskSingleStream::fill()
             break;
         QTest::mouseClick(stream->feedsList()->streamAction(), Qt::LeftButton);
     }
+}
+
+void TestMeskSingleStream::firstFillBuildsWhatFits()
+{
+    // 25 posts today and 2 yesterday, every third an "apple": the view shows with room for a few.
+    QList<SMediaItem> items;
+    for (int i = 0; i < 27; ++i) {
+        items << TestEngine::event(1 + i % 2, TestEngine::day(i < 25 ? 0 : 1).addSecs(-60 * i),
+                                   QStringLiteral("%1 %2").arg(i % 3 ? "pear" : "apple").arg(i));
+    }
+    QVERIFY(m_env->seedItems(items));
+    QVERIFY(m_env->init());
+    CMeskSingleStreamView view(m_env->engine());
+    CMeskStreamView* stream = view.streamView();
+    view.resize(view.sizeHint().width(), 300);
+    view.show();
+    // Shown: the newest entries that fill the view stand, the rest wait, and "More" waits for them.
+    const int built = entryCount(stream);
+    QVERIFY2(built > 0 && built < 25, qPrintable(QStringLiteral("%1 h %2 list %3")
+                                                     .arg(built)
+                                                     .arg(stream->height())
+                                                     .arg(stream->feedsList()->sizeHint().height())));
+    QVERIFY(stream->feedsList()->sizeHint().height() >= stream->height());
+    QCOMPARE(stream->pendingCount(), 25 - built);
+    const QList<CMeskFeedWidget*> first = stream->feedsList()->groups().constFirst()->entries();
+    for (int i = 0; i < built; ++i)
+        QCOMPARE(first.at(i)->itemId(), items.at(i).id);
+    QVERIFY(!moreOffered(stream));
+    // A filter typed meanwhile applies to the entries built later.
+    view.setFilter(QStringLiteral("apple"));
+    QTRY_COMPARE_WITH_TIMEOUT(stream->pendingCount(), 0, 30000);
+    QCOMPARE(entryCount(stream), 25);
+    QStringList visible;
+    for (const CMeskFeedWidget* entry : stream->feedsList()->groups().constFirst()->entries()) {
+        if (!entry->isHidden())
+            visible << QString::number(entry->itemId());
+    }
+    QStringList apples;
+    for (int i = 0; i < 25; i += 3)
+        apples << QString::number(items.at(i).id);
+    QCOMPARE(visible, apples);
+    QVERIFY(moreOffered(stream));
 }
 
 void TestMeskSingleStream::moreMatchesWholeRead_data()
@@ -387,6 +433,7 @@ void TestMeskSingleStream::moreMatchesWholeRead()
         {"messages column", smsColumn.streamView(), 10,
          std::make_unique<WholeReadStream>(engine, 0, false, true)}};
     for (SCase& c : cases) {
+        QTRY_COMPARE_WITH_TIMEOUT(c.view->pendingCount(), 0, 30000);
         c.reference->fill(c.threshold);
         for (int press = 0;; ++press) {
             const QStringList expected = shown(c.reference->view());
@@ -510,14 +557,15 @@ void TestMeskSingleStream::noActiveServices()
     QVERIFY(view.streamView()->placeholder());
     QCOMPARE(view.streamView()->placeholder()->text(), QStringLiteral("You have no active services"));
 
-    // The refresh button shows, with the style's reload icon, once a service is active.
+    // The refresh button shows, with the program's own refresh image, once a service is active.
     CMeskThumbnailWidget* refresh = view.header()->refreshButton();
     QVERIFY(refresh->isHidden());
     emit m_env->engine()->serviceActivated(2);
     QVERIFY(!refresh->isHidden());
     QVERIFY(refresh->hasPixmap());
-    QCOMPARE(refresh->pixmap().toImage(),
-             view.style()->standardIcon(QStyle::SP_BrowserReload).pixmap(17, 17).toImage());
+    const QPixmap own = QuorImages::pixmap(QStringLiteral(":/meskstyle/images/refresh.png"));
+    QVERIFY(!own.isNull());
+    QCOMPARE(refresh->pixmap().toImage(), own.toImage());
 }
 
 void TestMeskSingleStream::liveItemsInSlices_data()
@@ -553,6 +601,10 @@ void TestMeskSingleStream::liveItemsInSlices()
     auto sliced = std::make_unique<CMeskSingleStreamView>(engine);
     CMeskStreamView* stream = sliced->streamView();
     stream->setBuildBudgetMs(0);
+    // The stored entries of the first fill are built over the first turns.
+    QTRY_COMPARE_WITH_TIMEOUT(direct.streamView()->pendingCount(), 0, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(stream->pendingCount(), 0, 30000);
+    QCOMPARE(entryCount(stream), 24);
     QCOMPARE(shownEntries(stream), shownEntries(direct.streamView()));
 
     const QList<SMediaItem> items = liveItems();
