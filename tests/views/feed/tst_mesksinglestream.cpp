@@ -749,6 +749,7 @@ void TestMeskSingleStream::zoneChange()
     }
     CMeskSingleStreamView view(m_env->engine());
     CMeskStreamView* stream = view.streamView();
+    QTRY_COMPARE_WITH_TIMEOUT(stream->pendingCount(), 0, 30000);
     QCOMPARE(entryCount(stream), 4);
     SMediaItem read;
     QVERIFY(storage->mediaItem(items[0].id, read));
