@@ -56,19 +56,27 @@ for ((i = 0; i < cores; i++)); do
   load_pids+=($!)
 done
 
-# One writer: a 512 MiB file written and synced, again and again. It ends its dd when it is told to end.
-(
-  child=
-  trap '[[ -n "$child" ]] && kill "$child" 2>/dev/null; exit 0' TERM
-  while :; do
-    dd if=/dev/zero of="$scratch/load.bin" bs=1M count=512 conv=fsync status=none &
-    child=$!
-    wait "$child" || true
+# One writer: a large file written and synced, again and again (512 MiB, or a quarter of the free
+# space where that is less: the tests need room too). It ends its dd when it is told to end.
+free_mib=$(df -Pm "$scratch" | awk 'NR == 2 { print $4 }')
+write_mib=$((free_mib / 4 < 512 ? free_mib / 4 : 512))
+if ((write_mib >= 16)); then
+  (
     child=
-    rm -f "$scratch/load.bin"
-  done
-) &
-load_pids+=($!)
+    trap '[[ -n "$child" ]] && kill "$child" 2>/dev/null; exit 0' TERM
+    while :; do
+      dd if=/dev/zero of="$scratch/load.bin" bs=1M count="$write_mib" conv=fsync status=none 2>/dev/null &
+      child=$!
+      wait "$child" || true
+      child=
+      rm -f "$scratch/load.bin"
+    done
+  ) &
+  load_pids+=($!)
+  writer="one writer of $write_mib MiB in $scratch"
+else
+  writer="no writer ($free_mib MiB free in $scratch)"
+fi
 
 drop_caches() {
   if [[ -w /proc/sys/vm/drop_caches ]]; then
@@ -81,7 +89,7 @@ drop_caches() {
   echo "file caches not dropped (/proc/sys/vm/drop_caches is not writable)"
 }
 
-echo "stress-tests: $runs run(s) at ctest -j $jobs; load: $cores busy loop(s) and one writer in $scratch"
+echo "stress-tests: $runs run(s) at ctest -j $jobs; load: $cores busy loop(s), $writer"
 echo "stress-tests: logs in $logs"
 
 summary=()
