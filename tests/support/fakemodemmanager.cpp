@@ -20,6 +20,11 @@ PrivateBus::~PrivateBus()
     stop();
 }
 
+bool PrivateBus::isDaemonInstalled()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+}
+
 bool PrivateBus::start()
 {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
@@ -32,12 +37,12 @@ bool PrivateBus::start()
     m_daemon.start(daemon,
                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                     QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:tmpdir=/tmp")});
-    if (!m_daemon.waitForStarted(10000)) {
+    if (!m_daemon.waitForStarted(30000)) {
         m_error = m_daemon.errorString();
         return false;
     }
     while (!m_daemon.canReadLine()) {
-        if (!m_daemon.waitForReadyRead(20000)) {
+        if (!m_daemon.waitForReadyRead(30000)) {
             m_error = QStringLiteral("dbus-daemon printed no address");
             stop();
             return false;

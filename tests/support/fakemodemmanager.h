@@ -17,6 +17,8 @@ public:
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
+    // Whether there is a dbus-daemon to start.
+    static bool isDaemonInstalled();
     // False (with a reason in error()) when dbus-daemon is missing or does not start.
     bool start();
     void stop();

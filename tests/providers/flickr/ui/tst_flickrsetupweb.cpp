@@ -48,7 +48,7 @@ private slots:
 
         QSignalSpy loaded(wizard.webPage(), &CMeskWebWidget::pageLoaded);
         wizard.onStartSetup();
-        QTRY_COMPARE_WITH_TIMEOUT(wizard.state(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(wizard.state(), 2, 30000);
         if (!QTest::qWaitFor([&] { return wizard.customPage() != nullptr; }, 30000))
             QSKIP("QtWebEngine loaded no page within 30 s: the engine does not run on this machine");
         QVERIFY(wizard.customPage()->findChild<QPushButton*>());
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(wizard.grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/flickr-setup-ready.png")));
 
         wizard.customPage()->findChild<QPushButton*>()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisible(), 30000);
         QVERIFY(auth.isAuthorized());
         qunsetenv("LUMESK_FLICKR_URL");
     }

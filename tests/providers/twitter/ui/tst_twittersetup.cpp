@@ -46,7 +46,7 @@ private:
             return true;
         m_wizard->welcomePage()->button()->click();
         const auto shown = [&] { return browser() && !browser()->navigated.isEmpty(); };
-        return QTest::qWaitFor([&] { return shown() || !errorText().isEmpty(); }, 10000) && shown();
+        return QTest::qWaitFor([&] { return shown() || !errorText().isEmpty(); }, 30000) && shown();
     }
     FakeBrowserBackend* browser() const { return FakeBrowserBackend::instances().value(0); }
     void loadPage() { emit browser()->navigateComplete(QStringLiteral("http://127.0.0.1/page")); }
@@ -85,7 +85,7 @@ private slots:
         QVERIFY(startWizard(false));
         m_wizard->welcomePage()->button()->click();
         QVERIFY(waiting());
-        QVERIFY(QTest::qWaitFor([&] { return !browser()->navigated.isEmpty(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return !browser()->navigated.isEmpty(); }, 30000));
         int tokenRequests = 0;
         for (const FakeTwitterService::Record& r : m_fx->service->requests())
             tokenRequests += r.request.path() == "/oauth/request_token";
@@ -133,7 +133,7 @@ private slots:
         QCOMPARE(m_auth->state(), sent ? int(CTwitterAuth::RequestingAccessToken) : int(CTwitterAuth::Idle));
         if (!sent)
             return;
-        QVERIFY(QTest::qWaitFor([&] { return granted.size() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return granted.size() == 1; }, 30000));
         QVERIFY(m_fx->service->requests().last().request.target.contains("oauth_verifier=1234567&"));
         QCOMPARE(m_wizard->donePage()->label()->text(), CMeskServiceSetupWidget::doneText("Twitter"));
         QVERIFY(m_wizard->donePage()->isVisibleTo(m_wizard.get()));
@@ -167,7 +167,7 @@ private slots:
             m_wizard->pinField()->setText(QStringLiteral("7654321"));
             readyButton()->click();
             QTRY_COMPARE_WITH_TIMEOUT(errorText(), CMeskServiceSetupWidget::serviceErrorText("Twitter"),
-                                      10000);
+                                      30000);
             return;
         }
         const QString url = QStringLiteral("http://127.0.0.1:9/gone?a=1");
@@ -194,7 +194,7 @@ private slots:
         readyButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(
             errorText(), QStringLiteral("Velto Lumesk internal error, please contact application support"),
-            10000);
+            30000);
         QCOMPARE(granted.size(), 0);
         QCOMPARE(activated.size(), 0);
         QVERIFY(!provider->isActivated());
