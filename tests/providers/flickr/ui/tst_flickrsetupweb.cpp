@@ -93,7 +93,7 @@ private slots:
                                 return true;
                     return false;
                 },
-                10000);
+                30000);
             if (!drawn)
                 qWarning("the page's text did not reach the display");
             QVERIFY(shot.save(name));

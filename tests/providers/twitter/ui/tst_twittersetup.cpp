@@ -114,7 +114,7 @@ private slots:
         QVERIFY(area.contains(m_wizard->frameGeometry()));
         for (int width : {m_wizard->minimumWidth(), area.width()}) {
             m_wizard->resize(width, m_wizard->height());
-            QTRY_COMPARE(bar->width(), m_wizard->width());
+            QTRY_COMPARE_WITH_TIMEOUT(bar->width(), m_wizard->width(), 30000);
             for (QWidget* w :
                  {static_cast<QWidget*>(readyButton()), static_cast<QWidget*>(m_wizard->pinField())}) {
                 QVERIFY(w->minimumHeight() == 25 && w->maximumHeight() == 25);
