@@ -56,8 +56,8 @@ private slots:
         QVERIFY(QOpenGLContext::globalShareContext());
         web.resize(640, 400);
         web.show();
-        // The first page starts the engine's processes: under AddressSanitizer on a busy machine
-        // that alone can take longer than the widget's 30 s load time-out.
+        // The first page starts the engine's processes, reading them from disk: on a busy machine
+        // with cold caches that can take longer than the widget's 30 s load time-out.
         web.setLoadTimeout(kFirstLoadMs);
         QSignalSpy loaded(&web, &CMeskWebWidget::pageLoaded);
         const QString url = server.url(QStringLiteral("/p"));
