@@ -42,6 +42,9 @@ public:
     virtual QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) = 0;
     // The newest creation time at or before upper among the messages; null when there is none.
     virtual QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) = 0;
+    // The ids of the messages with the same phone, text and type (and creation time when withCreated),
+    // oldest first.
+    virtual QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated) = 0;
 
     // Items and item fields.
     // Stores the item and the given fields in one transaction; sets item.id.

@@ -77,7 +77,7 @@ signals:
     void messageSendFailed(const SSmsMessage& message);
 };
 
-// Reads the phone contacts once and answers the SMS dialogs' questions about them.
+// Reads the phone contacts and answers the SMS dialogs' questions about them.
 class IMeskContactsReader : public QObject
 {
     Q_OBJECT
@@ -85,11 +85,17 @@ public:
     explicit IMeskContactsReader(QObject* parent = nullptr) : QObject(parent) {}
     ~IMeskContactsReader() override = default;
 
-    // Reads the contacts; true whatever was found.
+    // Starts reading the contacts; true whatever is found. The reading may go on after the
+    // call: contactsReady() says when the list is there (also when it is empty). A second
+    // call starts over.
     virtual bool init() = 0;
     virtual QList<SPhoneContact> contacts() const = 0;
     // The contacts that match the text, in list order.
     virtual QList<SPhoneContact> findContacts(const QString& text) const = 0;
+
+signals:
+    // The contacts of the last init() are there (on the thread the reader lives on).
+    void contactsReady();
 };
 
 // Where the engine gets its SMS engine and contacts reader. The core declares

@@ -818,6 +818,12 @@ QDateTime CMediaDataBase::latestSmsMessageAtOrBefore(const QDateTime& upper)
     return m_messages.latestAtOrBefore(upper);
 }
 
+QList<mid_t> CMediaDataBase::sameSmsMessages(const SSmsMessage& message, bool withCreated)
+{
+    checkThread(__func__);
+    return m_messages.sameMessages(message, withCreated);
+}
+
 // --- Items --------------------------------------------------------------------------------------
 
 bool CMediaDataBase::addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields)

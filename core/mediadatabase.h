@@ -61,6 +61,7 @@ public:
     QList<SSmsMessage> smsMessages() override;
     QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) override;
     QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) override;
+    QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated) override;
 
     bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) override;
     bool mediaItem(mid_t id, SMediaItem& item) override;

@@ -10,8 +10,10 @@ bool CMediaDataBaseSms::createTables()
 
 bool CMediaDataBaseSms::createIndexes()
 {
-    return exec(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);"));
+    return exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);")) &&
+           exec(QStringLiteral(
+               "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_PHONE_TYPE ON MEDIASMSMESSAGES (PHONE, TYPE);"));
 }
 
 bool CMediaDataBaseSms::addSmsMessage(SSmsMessage& message)
@@ -74,6 +76,23 @@ QDateTime CMediaDataBaseSms::latestAtOrBefore(const QDateTime& upper)
                    latest = created;
            });
     return latest < 0 ? QDateTime() : dateFromValue(latest);
+}
+
+QList<mid_t> CMediaDataBaseSms::sameMessages(const SSmsMessage& message, bool withCreated)
+{
+    QString statement =
+        QStringLiteral("SELECT ROWID FROM MEDIASMSMESSAGES WHERE PHONE = ? AND TYPE = ? AND MESSAGE = ?");
+    QVariantList values{escape(message.phone), message.type, escape(message.message)};
+    if (withCreated) {
+        statement += QStringLiteral(" AND CREATED = ?");
+        values.append(dateValue(message.created));
+    }
+    statement += QStringLiteral(" ORDER BY ROWID;");
+    QList<mid_t> ids;
+    if (!select(statement, values,
+                [&ids](const QSqlQuery& query) { ids.append(idFromValue(query.value(0))); }))
+        ids.clear();
+    return ids;
 }
 
 QList<SSmsMessage> CMediaDataBaseSms::selectMessages(const QString& statement, const QVariantList& values)

@@ -10,7 +10,7 @@ class CMediaDataBaseSms : public CMediaDataBaseMethod
 {
 public:
     bool createTables();
-    // The index behind the look-ups by time; kept when it exists.
+    // The indexes behind the look-ups by time and by phone; kept when they exist.
     bool createIndexes();
     bool addSmsMessage(SSmsMessage& message); // sets message.id
     bool updateSmsMessage(const SSmsMessage& message);
@@ -21,6 +21,9 @@ public:
     QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower);
     // The newest CREATED at or before upper; null when there is none.
     QDateTime latestAtOrBefore(const QDateTime& upper);
+    // The ids of the rows with the same phone, text and type (and CREATED when withCreated), in
+    // ROWID order; compared in their stored form.
+    QList<mid_t> sameMessages(const SSmsMessage& message, bool withCreated);
 
 private:
     QList<SSmsMessage> selectMessages(const QString& statement, const QVariantList& values);

@@ -49,6 +49,8 @@ CMeskEngine::CMeskEngine(QObject* parent) : QObject(parent)
     m_updateManager = new CMeskUpdateManager(m_providerManager, this);
     m_smsEngine = MeskSmsFactories::createSmsEngine(this);
     m_contacts = MeskSmsFactories::createContactsReader();
+    if (m_contacts)
+        connect(m_contacts, &IMeskContactsReader::contactsReady, this, &CMeskEngine::contactsChanged);
 
     connect(m_updateTimer, &QTimer::timeout, this, &CMeskEngine::doUpdates);
     m_updateTimer->setInterval(m_updateInterval * kMinuteMs);
@@ -113,6 +115,7 @@ bool CMeskEngine::init()
     }
     connectProviders();
 
+    // The contacts are read off the GUI thread; contactsChanged() says when they are there.
     if (m_contacts)
         m_contacts->init();
 

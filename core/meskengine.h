@@ -120,6 +120,9 @@ signals:
     void smsMessageSent(const SSmsMessage& message);
     void smsMessageSendDone(const SSmsMessage& message);
     void smsMessageDeleted(const SSmsMessage& message);
+    // The phone contacts are there (read after the start, off the GUI thread): views that show
+    // names look them up again.
+    void contactsChanged();
     void serviceEventAdded(const SMediaItem& item);
     void serviceEventUpdated(const SMediaItem& item);
     void serviceUserAdded(mid_t provider, const SServiceUser& user);

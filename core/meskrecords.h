@@ -105,6 +105,11 @@ public:
     QDateTime created; // when it was received, sent or last tried
     qint32 type = 0;   // Type
 
+    // What a data message (a WAP push, an MMS notice: binary data, no text) holds as its text:
+    // the views show a text of their own for it.
+    static QString dataMessageMarker() { return QStringLiteral("\u0001data-message\u0001"); }
+    bool isDataMessage() const { return message == dataMessageMarker(); }
+
     bool operator==(const SSmsMessage&) const = default;
 };
 

@@ -49,6 +49,7 @@ struct SMeskSmsReadPdu
     quint32 timeStamp = 0;    // the service centre's time in seconds since 1970 (UTC); 0 when unknown
     quint32 pduType = 0;      // 1 deliver, 2 submit, 3 status report
     qint32 messageClass = -1; // -1 none, else 0 to 3
+    bool data = false;        // binary data (a WAP push, an MMS notice) instead of text; text is empty
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -117,6 +118,8 @@ public:
     virtual qint32 smsStatus(const QString& interfaceId, quint32* flag, quint32* index) = 0;
     // False when SMS events cannot be delivered.
     virtual bool smsWatch() = 0;
+    // The SMS side's user goes: calls waiting to be tried again are dropped.
+    virtual void smsCancel() {}
 
 signals:
     // Device manager events.

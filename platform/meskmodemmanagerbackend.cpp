@@ -5,10 +5,14 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDateTime>
+#include <QDebug>
+#include <QQueue>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 using namespace MeskModemManager;
@@ -160,6 +164,8 @@ public:
     void sendText(const QString& modem, const QString& number, const QString& text, quint32 requestId);
     void read(const QString& modem, quint32 flag, quint32 requestId);
     void remove(quint32 index, quint32 requestId);
+    // Calls of the SMS side that wait for a retry are dropped.
+    void cancelSms();
 
 public slots:
     void onServiceRegistered();
@@ -181,7 +187,25 @@ private:
         QString path;
     };
 
-    template <typename Answer> void call(const QDBusMessage& message, Answer answer);
+    using Answer = std::function<void(QDBusPendingCallWatcher&)>;
+    // A call waiting for its turn or its answer.
+    struct Call
+    {
+        QDBusMessage message;
+        Answer answer;
+        bool retry = false;
+        int attempts = 0;
+        quint64 run = 0;
+        quint64 smsGeneration = 0;
+    };
+
+    // Queues a call: at most MaxCallsInFlight wait for an answer at once (the system bus refuses
+    // a connection more than 128). retry: the call may be made again (it is idempotent) when
+    // it fails for want of an answer or of room on the bus.
+    void call(const QDBusMessage& message, Answer answer, bool retry = true);
+    void pump();
+    void issue(Call call);
+    static bool isPassingError(const QString& name);
     QDBusMessage method(const QString& path, const QString& interface, const QString& name) const
     {
         return QDBusMessage::createMethodCall(Service, path, interface, name);
@@ -206,17 +230,72 @@ private:
     QHash<quint32, Stored> m_stored; // message index -> its object
     QSet<QString> m_arriving;        // announced, not yet completely received
     QSet<quint32> m_new;             // received while watched and not yet read
+
+    static constexpr int MaxCallsInFlight = 32;
+    static constexpr int MaxAttempts = 5;
+    static constexpr int RetryDelay = 250;
+    static constexpr int MaxRetryDelay = 4000;
+    QQueue<Call> m_waiting;
+    int m_inFlight = 0;
+    quint64 m_smsGeneration = 0;
 };
 
-template <typename Answer>
-void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer answer)
+void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer answer, bool retry)
 {
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, CallTimeout), this);
+    m_waiting.enqueue(Call{message, std::move(answer), retry, 0, m_run, m_smsGeneration});
+    pump();
+}
+
+void CMeskModemManagerBackend::Worker::pump()
+{
+    while (m_inFlight < MaxCallsInFlight && !m_waiting.isEmpty())
+        issue(m_waiting.dequeue());
+}
+
+void CMeskModemManagerBackend::Worker::issue(Call call)
+{
+    ++m_inFlight;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call.message, CallTimeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [watcher, answer = std::move(answer)]() mutable {
+            [this, watcher, call = std::move(call)]() mutable {
                 watcher->deleteLater();
-                answer(*watcher);
+                --m_inFlight;
+                const QString error = watcher->isError() ? watcher->error().name() : QString();
+                // Only idempotent calls are tried again, and only while the run they belong to lasts.
+                if (call.retry && isPassingError(error) && call.attempts + 1 < MaxAttempts &&
+                    call.run == m_run && call.smsGeneration == m_smsGeneration) {
+                    const int delay = std::min(RetryDelay << call.attempts, MaxRetryDelay);
+                    ++call.attempts;
+                    QTimer::singleShot(delay, this, [this, call = std::move(call)]() mutable {
+                        if (call.run != m_run || call.smsGeneration != m_smsGeneration)
+                            return;
+                        m_waiting.enqueue(std::move(call));
+                        pump();
+                    });
+                    pump();
+                    return;
+                }
+                if (!error.isEmpty() && call.attempts > 0 && isPassingError(error))
+                    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 failed %2 times: %3")
+                                              .arg(call.message.member())
+                                              .arg(call.attempts + 1)
+                                              .arg(error);
+                call.answer(*watcher);
+                pump();
             });
+}
+
+bool CMeskModemManagerBackend::Worker::isPassingError(const QString& name)
+{
+    return name == QLatin1String("org.freedesktop.DBus.Error.LimitsExceeded") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.Timeout") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.TimedOut");
+}
+
+void CMeskModemManagerBackend::Worker::cancelSms()
+{
+    ++m_smsGeneration;
 }
 
 quint32 CMeskModemManagerBackend::Worker::indexOf(const QString& path) const
@@ -485,23 +564,30 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
                                  {QStringLiteral("text"), text},
                                  {QStringLiteral("delivery-report-request"), true}};
     create << properties;
-    call(create, [this, modem, requestId](QDBusPendingCallWatcher& watcher) {
-        const QDBusPendingReply<QDBusObjectPath> created = watcher;
-        if (created.isError()) {
-            emit m_owner->smsSendComplete(requestId, errorResult(created.error().name()));
-            return;
-        }
-        const QString sms = created.value().path();
-        call(method(sms, SmsInterface, QStringLiteral("Send")),
-             [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
-                 const qint32 status = sent.isError() ? errorResult(sent.error().name()) : MeskMbnResult::Ok;
-                 // Sent or not, the message leaves the modem's storage.
-                 QDBusMessage remove = method(modem, MessagingInterface, QStringLiteral("Delete"));
-                 remove << QVariant::fromValue(QDBusObjectPath(sms));
-                 call(remove, [](QDBusPendingCallWatcher&) {});
-                 emit m_owner->smsSendComplete(requestId, status);
-             });
-    });
+    // Neither Create nor Send is made twice: a repeated one could send the message twice.
+    call(
+        create,
+        [this, modem, requestId](QDBusPendingCallWatcher& watcher) {
+            const QDBusPendingReply<QDBusObjectPath> created = watcher;
+            if (created.isError()) {
+                emit m_owner->smsSendComplete(requestId, errorResult(created.error().name()));
+                return;
+            }
+            const QString sms = created.value().path();
+            call(
+                method(sms, SmsInterface, QStringLiteral("Send")),
+                [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
+                    const qint32 status =
+                        sent.isError() ? errorResult(sent.error().name()) : MeskMbnResult::Ok;
+                    // Sent or not, the message leaves the modem's storage.
+                    QDBusMessage remove = method(modem, MessagingInterface, QStringLiteral("Delete"));
+                    remove << QVariant::fromValue(QDBusObjectPath(sms));
+                    call(remove, [](QDBusPendingCallWatcher&) {});
+                    emit m_owner->smsSendComplete(requestId, status);
+                },
+                false);
+        },
+        false);
 }
 
 void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, quint32 requestId)
@@ -532,7 +618,11 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
             getAll << SmsInterface;
             call(getAll, [this, modem, path, gathering, finish](QDBusPendingCallWatcher& watcher) {
                 const QDBusPendingReply<QVariantMap> reply = watcher;
-                if (!reply.isError()) {
+                if (reply.isError()) {
+                    // Left on the modem: the next read finds it again.
+                    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: cannot read %1: %2")
+                                              .arg(path, reply.error().name());
+                } else {
                     const QVariantMap properties = reply.value();
                     const quint32 state = properties.value(QStringLiteral("State")).toUInt();
                     const quint32 index = indexOf(path);
@@ -544,9 +634,9 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                         message.status = state == SmsSent ? 3 : m_new.contains(index) ? 0 : 1;
                         message.number = properties.value(QStringLiteral("Number")).toString();
                         message.text = properties.value(QStringLiteral("Text")).toString();
-                        if (message.text.isEmpty())
-                            message.text =
-                                QString::fromLatin1(properties.value(QStringLiteral("Data")).toByteArray());
+                        // A data message has no text to show: it is marked, not read as Latin-1.
+                        message.data = message.text.isEmpty() &&
+                                       !properties.value(QStringLiteral("Data")).toByteArray().isEmpty();
                         message.timeStamp =
                             timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
                         const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
@@ -592,7 +682,9 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
     QDBusMessage message = method(stored->modem, MessagingInterface, QStringLiteral("Delete"));
     message << QVariant::fromValue(QDBusObjectPath(stored->path));
     call(message, [this, index, requestId, run = m_run](QDBusPendingCallWatcher& watcher) {
-        if (watcher.isError()) {
+        // NotFound: an earlier try that got no answer deleted it after all.
+        if (watcher.isError() &&
+            watcher.error().name() != QLatin1String("org.freedesktop.ModemManager1.Error.Core.NotFound")) {
             emit m_owner->smsDeleteComplete(requestId, errorResult(watcher.error().name()));
             return;
         }
@@ -805,6 +897,12 @@ qint32 CMeskModemManagerBackend::smsDelete(const QString&, quint32 index, quint3
     QMetaObject::invokeMethod(
         m_worker, [worker = m_worker, index, id] { worker->remove(index, id); }, Qt::QueuedConnection);
     return MeskMbnResult::Ok;
+}
+
+void CMeskModemManagerBackend::smsCancel()
+{
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker] { worker->cancelSms(); }, Qt::QueuedConnection);
 }
 
 qint32 CMeskModemManagerBackend::smsStatus(const QString&, quint32* flag, quint32* index)

@@ -138,6 +138,7 @@ public:
     qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) override;
     qint32 smsStatus(const QString& interfaceId, quint32* flag, quint32* index) override;
     bool smsWatch() override { return true; }
+    void smsCancel() override;
 
 private:
     class Worker;

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QStringList>
 
+#include <array>
+#include <deque>
 #include <vector>
 
 // The Linux contacts store: the vCard files (versions 2.1, 3.0 and 4.0, one
@@ -12,9 +14,13 @@
 // in the folders or files named in LUMESK_CONTACTS_PATH (colon-separated).
 // Each card is a contact with the reader's property names: GivenName,
 // MiddleName, LastName, NickName, Company and the phone properties. Group
-// cards are not contacts. Files are only read, line by line; a property
-// longer than MaxPropertySize (a big photo) is skipped, and a file that
-// cannot be read or is not a sequence of cards is skipped with one log line.
+// cards are not contacts. Files are only read, line by line through one
+// reused buffer (LF, CRLF or CR line ends, a last line without one, a UTF-8
+// byte-order mark); properties the reader does not use (photos, notes,
+// addresses) are passed over without being kept, and one longer than
+// MaxPropertySize is dropped. A card that does not end is skipped alone and a
+// file that cannot be read or holds no card at all is skipped, each with one
+// log line.
 class CMeskVCardContactStore : public IMeskContactStore
 {
 public:
@@ -34,12 +40,30 @@ public:
     IMeskContactCollection* contacts() override { return &m_collection; }
 
 private:
+public:
+    // The properties a card keeps: the reader's names only, each at a fixed place.
+    class Properties
+    {
+    public:
+        static constexpr int Count = 17;
+        // The place of a property name; -1 for a name the store never gives.
+        static int place(const QString& name);
+        bool contains(const QString& name) const;
+        QString value(const QString& name) const;
+        void insert(const QString& name, const QString& value);
+
+    private:
+        std::array<QString, Count> m_values;
+        quint32 m_present = 0;
+    };
+
+private:
     class Card : public IMeskContactItem
     {
     public:
         bool hasProperty(const QString& nameSpace, const QString& name) override;
         bool propertyValue(const QString& nameSpace, const QString& name, QString* value) override;
-        QHash<QString, QString> properties;
+        Properties properties;
     };
     class Collection : public IMeskContactCollection
     {
@@ -49,7 +73,8 @@ private:
         {
             return index >= 0 && index < int(cards.size()) ? &cards[size_t(index)] : nullptr;
         }
-        std::vector<Card> cards;
+        // A deque: growing it never moves (and so never doubles) the cards read so far.
+        std::deque<Card> cards;
     };
 
     // Appends the cards of one file; false (nothing appended) when it cannot be read or is broken.

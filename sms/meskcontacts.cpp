@@ -36,7 +36,28 @@ CMeskContacts::CMeskContacts(QObject* owner) : IMeskContactsReader(nullptr)
     Q_UNUSED(owner);
 }
 
-CMeskContacts::~CMeskContacts() = default;
+CMeskContacts::~CMeskContacts()
+{
+    stopReading();
+}
+
+void CMeskContacts::stopReading()
+{
+    if (m_cancel)
+        m_cancel->store(true);
+    if (m_thread) {
+        m_thread->wait();
+        m_thread.reset();
+    }
+    m_cancel.reset();
+    // A list the stopped read already handed over is dropped.
+    ++m_generation;
+}
+
+bool CMeskContacts::isReading() const
+{
+    return m_thread && m_thread->isRunning();
+}
 
 QString CMeskContacts::defaultPicturePath()
 {
@@ -56,39 +77,78 @@ const QStringList& CMeskContacts::phoneProperties()
 
 bool CMeskContacts::init()
 {
-    m_contacts.clear();
-    std::unique_ptr<IMeskContactStore> store = IMeskContactStore::create();
-    if (!store || !store->open()) {
-        log(QStringLiteral("CMeskContacts: Quor Suite must be installed in order to retrieve contacts. "));
-        return true;
-    }
-    if (!store->initialize()) {
-        log(QStringLiteral("CMeskContacts: Failed to initialize Dastrel. "));
-        return true;
-    }
-    IMeskContactCollection* collection = store->contacts();
-    if (!collection || collection->count() == 0) {
-        log(QStringLiteral("CMeskContacts: No contacts found"));
-        return true;
-    }
-
-    // Pictures need the GUI application; without it contacts go without one.
-    // The icon picks the @2x file where the display needs it.
-    QPixmap picture;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        picture = QIcon(defaultPicturePath()).pixmap(QSize(PictureSize, PictureSize));
-
-    // The count is asked again on each pass, as the store may change it.
-    for (int index = 0; index < collection->count(); ++index) {
-        IMeskContactItem* item = collection->item(index);
-        if (!item)
-            continue;
-        m_contacts.append(readContact(*item, picture));
-    }
+    stopReading();
+    const quint64 generation = m_generation;
+    auto cancel = std::make_shared<std::atomic_bool>(false);
+    m_cancel = cancel;
+    m_thread.reset(QThread::create([this, cancel, generation] {
+        QList<SPhoneContact> contacts = readStore(*cancel);
+        if (cancel->load())
+            return;
+        // Queued to the GUI thread; the destructor waits for this thread before the reader's
+        // posted calls are dropped with it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, contacts = std::move(contacts)]() mutable {
+                if (generation == m_generation)
+                    handOver(std::move(contacts));
+            },
+            Qt::QueuedConnection);
+    }));
+    m_thread->setObjectName(QStringLiteral("Contacts"));
+    m_thread->start(QThread::LowPriority);
     return true;
 }
 
-SPhoneContact CMeskContacts::readContact(IMeskContactItem& item, const QPixmap& picture)
+QList<SPhoneContact> CMeskContacts::readStore(const std::atomic_bool& cancel)
+{
+    QList<SPhoneContact> contacts;
+    std::unique_ptr<IMeskContactStore> store = IMeskContactStore::create();
+    if (!store || !store->open()) {
+        log(QStringLiteral("CMeskContacts: Quor Suite must be installed in order to retrieve contacts. "));
+        return contacts;
+    }
+    if (!store->initialize()) {
+        log(QStringLiteral("CMeskContacts: Failed to initialize Dastrel. "));
+        return contacts;
+    }
+    IMeskContactCollection* collection = store->contacts();
+    const int count = collection ? collection->count() : 0;
+    if (count == 0) {
+        log(QStringLiteral("CMeskContacts: No contacts found"));
+        return contacts;
+    }
+    contacts.reserve(count);
+    // The count is asked again on each pass, as the store may change it.
+    for (int index = 0; index < collection->count() && !cancel.load(std::memory_order_relaxed); ++index) {
+        IMeskContactItem* item = collection->item(index);
+        if (!item)
+            continue;
+        contacts.append(readContact(*item));
+    }
+    return contacts;
+}
+
+void CMeskContacts::handOver(QList<SPhoneContact> contacts)
+{
+    if (m_thread) {
+        m_thread->wait();
+        m_thread.reset();
+    }
+    m_cancel.reset();
+    // Pictures need the GUI application; without it contacts go without one.
+    // The icon picks the @2x file where the display needs it. Every contact
+    // shares the one picture.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && !contacts.isEmpty()) {
+        const QPixmap picture = QIcon(defaultPicturePath()).pixmap(QSize(PictureSize, PictureSize));
+        for (SPhoneContact& contact : contacts)
+            contact.picture = picture;
+    }
+    m_contacts = std::move(contacts);
+    emit contactsReady();
+}
+
+SPhoneContact CMeskContacts::readContact(IMeskContactItem& item)
 {
     SPhoneContact contact;
     readProperty(item, QStringLiteral("GivenName"), &contact.givenName);
@@ -100,7 +160,6 @@ SPhoneContact CMeskContacts::readContact(IMeskContactItem& item, const QPixmap& 
     contact.displayName += contact.lastName;
     readProperty(item, QStringLiteral("Company"), &contact.company);
     readProperty(item, QStringLiteral("NickName"), &contact.nickName);
-    contact.picture = picture;
     for (const QString& property : phoneProperties()) {
         SPhoneNumber phone;
         if (readProperty(item, property, &phone.number)) {

@@ -2,11 +2,22 @@
 
 #include "imesksms.h"
 
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
 class IMeskContactItem;
 
 // The phone contacts reader: reads the contacts of the desktop phone suite's
-// store (IMeskContactStore::create) once, in the store's order, and searches
+// store (IMeskContactStore::create), in the store's order, and searches
 // them for the SMS dialogs.
+//
+// Threads: the reader lives on the GUI thread. init() reads the store on a
+// worker thread of its own (the store is made, used and released there) and
+// hands the list to the GUI thread, which adds the pictures, keeps the list
+// and emits contactsReady(). A second init() and the destructor stop a read
+// in progress and wait for its thread.
 class CMeskContacts : public IMeskContactsReader
 {
     Q_OBJECT
@@ -15,9 +26,11 @@ public:
     explicit CMeskContacts(QObject* owner = nullptr);
     ~CMeskContacts() override;
 
-    // Reads the contacts; a missing, failing or empty store leaves the list
-    // empty. Always true.
+    // Starts reading the contacts; a missing, failing or empty store gives an
+    // empty list. Always true. The list read before stays until the new one is there.
     bool init() override;
+    // Whether a read is in progress.
+    bool isReading() const;
     QList<SPhoneContact> contacts() const override { return m_contacts; }
     QList<SPhoneContact> findContacts(const QString& text) const override;
 
@@ -32,7 +45,15 @@ public:
     static const QStringList& phoneProperties();
 
 private:
-    static SPhoneContact readContact(IMeskContactItem& item, const QPixmap& picture);
+    // Worker thread: the store's contacts without pictures; stops early when cancel is set.
+    static QList<SPhoneContact> readStore(const std::atomic_bool& cancel);
+    static SPhoneContact readContact(IMeskContactItem& item);
+    // GUI thread.
+    void handOver(QList<SPhoneContact> contacts);
+    void stopReading();
 
     QList<SPhoneContact> m_contacts;
+    std::unique_ptr<QThread> m_thread;
+    std::shared_ptr<std::atomic_bool> m_cancel;
+    quint64 m_generation = 0;
 };

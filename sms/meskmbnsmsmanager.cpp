@@ -1,5 +1,7 @@
 #include "meskmbnsmsmanager.h"
 
+#include "meskrecords.h"
+
 #include <QWaitCondition>
 
 #include <algorithm>
@@ -72,7 +74,8 @@ struct CMeskMbnSmsManager::Reports
         Class0,
         Done,
         Failed,
-        Error
+        Error,
+        Deleted
     };
     struct Item
     {
@@ -88,6 +91,7 @@ struct CMeskMbnSmsManager::Reports
     void error(quint32 code) { items.append({Error, code, 0, {}, {}, 0, {}}); }
     void done(quint32 requestId) { items.append({Done, requestId, 0, {}, {}, 0, {}}); }
     void failed(quint32 requestId, quint32 code) { items.append({Failed, requestId, code, {}, {}, 0, {}}); }
+    void deleted(quint32 index, quint32 code) { items.append({Deleted, index, code, {}, {}, 0, {}}); }
     void received(Kind kind, quint32 status, const SmsPduMessage& message, const QString& text,
                   const QList<quint32>& indices)
     {
@@ -281,6 +285,9 @@ void CMeskMbnSmsManager::release()
         m_watchdog->stop();
     }
     m_watchdog.reset();
+    if (m_backend) {
+        m_backend->smsCancel();
+    }
     m_gate.reset();
     {
         QMutexLocker lock(&m_mutex);
@@ -288,6 +295,7 @@ void CMeskMbnSmsManager::release()
         m_onAir = false;
         m_busyRequestId = 0;
         m_watchdogGeneration = 0;
+        m_timedOut.clear();
     }
     {
         QMutexLocker lock(&m_readMutex);
@@ -355,6 +363,9 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             break;
         case Reports::Error:
             observer->onMeskMbnSmsManagerError(item.value);
+            break;
+        case Reports::Deleted:
+            observer->onMeskMbnSmsManagerDeleteDone(item.value, item.code);
             break;
         }
     }
@@ -479,30 +490,42 @@ void CMeskMbnSmsManager::onSmsSendComplete(quint32 requestId, qint32 status)
     Reports reports;
     {
         QMutexLocker lock(&m_mutex);
-        // A completion for anything but the part on the air (one that timed
-        // out, or an unknown id) changes nothing.
+        // A completion for anything but the part on the air changes nothing, but the
+        // confirmation of a message's last part that timed out: it was sent after all.
         if (!m_onAir || requestId != m_busyRequestId) {
-            return;
-        }
-        m_watchdog->disarm();
-        m_watchdogGeneration = 0;
-        m_onAir = false;
-        m_busyRequestId = 0;
-        const auto request = std::find_if(m_requests.begin(), m_requests.end(), [&](const SmsSendRequest& r) {
-            return r.modemRequestId == requestId;
-        });
-        if (request != m_requests.end()) {
-            if (status < 0) {
-                reports.failed(request->requestId, errorCode(status));
-                m_requests.erase(request);
-            } else if (request->sentWhole || ++request->partIndex >= request->parts.size()) {
-                reports.done(request->requestId);
-                m_requests.erase(request);
-            } else {
-                request->modemRequestId = 0;
+            const auto late =
+                std::find_if(m_timedOut.begin(), m_timedOut.end(),
+                             [&](const QPair<quint32, quint32>& t) { return t.first == requestId; });
+            if (late == m_timedOut.end()) {
+                return;
             }
+            const quint32 id = late->second;
+            m_timedOut.erase(late);
+            if (status < 0) {
+                return;
+            }
+            reports.done(id);
+        } else {
+            m_watchdog->disarm();
+            m_watchdogGeneration = 0;
+            m_onAir = false;
+            m_busyRequestId = 0;
+            const auto request =
+                std::find_if(m_requests.begin(), m_requests.end(),
+                             [&](const SmsSendRequest& r) { return r.modemRequestId == requestId; });
+            if (request != m_requests.end()) {
+                if (status < 0) {
+                    reports.failed(request->requestId, errorCode(status));
+                    m_requests.erase(request);
+                } else if (request->sentWhole || ++request->partIndex >= request->parts.size()) {
+                    reports.done(request->requestId);
+                    m_requests.erase(request);
+                } else {
+                    request->modemRequestId = 0;
+                }
+            }
+            afterPartLocked(reports);
         }
-        afterPartLocked(reports);
     }
     deliver(reports);
 }
@@ -523,6 +546,13 @@ void CMeskMbnSmsManager::onTimeout(quint64 generation)
                                           [&](const SmsSendRequest& r) { return r.modemRequestId == busy; });
         if (request != m_requests.end()) {
             reports.failed(request->requestId, errorCode(MeskMbnResult::SmsNetworkTimeout));
+            if (request->sentWhole || request->partIndex + 1 >= request->parts.size()) {
+                constexpr qsizetype Kept = 64;
+                m_timedOut.append({busy, request->requestId});
+                if (m_timedOut.size() > Kept) {
+                    m_timedOut.removeFirst();
+                }
+            }
             m_requests.erase(request);
         }
         afterPartLocked(reports);
@@ -615,7 +645,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 }
                 SmsPduMessage message;
                 message.number = read.number.left(SmsMaxNumberLength);
-                message.text = read.text;
+                message.text = read.data ? SSmsMessage::dataMessageMarker() : read.text;
                 message.timeStamp = read.timeStamp;
                 if (class0 || read.messageClass == 0) {
                     reports.received(Reports::Class0, read.status, message, message.text, {});
@@ -724,7 +754,7 @@ void CMeskMbnSmsManager::deleteIndices(const QList<quint32>& indices, Reports& r
         quint32 requestId = 0;
         const qint32 result = m_backend->smsDelete(interfaceId, index, &requestId);
         if (result < 0) {
-            reports.error(errorCode(result));
+            reports.deleted(index, errorCode(result));
             continue;
         }
         // The index stays taken until the modem confirms the deletion, so a
@@ -736,21 +766,22 @@ void CMeskMbnSmsManager::deleteIndices(const QList<quint32>& indices, Reports& r
 
 void CMeskMbnSmsManager::onSmsDeleteComplete(quint32 requestId, qint32 status)
 {
+    Reports reports;
     {
         QMutexLocker lock(&m_readMutex);
         const auto deleting = m_deleting.constFind(requestId);
         if (deleting != m_deleting.cend()) {
+            // A refused message stays claimed: it is not reported again in this run.
             if (status >= 0) {
                 m_claimed.remove(*deleting);
             }
+            reports.deleted(*deleting, status < 0 ? errorCode(status) : 0);
             m_deleting.erase(deleting);
+        } else if (status < 0) {
+            reports.error(errorCode(status));
         }
     }
-    if (status < 0) {
-        Reports reports;
-        reports.error(errorCode(status));
-        deliver(reports);
-    }
+    deliver(reports);
 }
 
 void CMeskMbnSmsManager::textLength(const QString& text, int* used, int* left, int* parts)

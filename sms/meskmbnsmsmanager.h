@@ -35,10 +35,18 @@ public:
     // A single-part class-0 (flash) message; the manager deletes it itself.
     virtual void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number,
                                                           const QString& text, quint32 timeStamp) = 0;
-    // Every part of the send with that id was accepted by the network.
+    // Every part of the send with that id was accepted by the network. It may come after a
+    // send-failed report for the same id, when the modem confirms a message after the watchdog.
     virtual void onMeskMbnSmsManagerSendDone(quint32 requestId) = 0;
     virtual void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) = 0;
     virtual void onMeskMbnSmsManagerError(quint32 errorCode) = 0;
+    // The outcome of deleting the message at a SIM index: errorCode 0 when it is gone, else why
+    // it stays (the codes of the error report).
+    virtual void onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode)
+    {
+        Q_UNUSED(index);
+        Q_UNUSED(errorCode);
+    }
 };
 
 // The modem's SMS events, one operation per backend signal of the same name.
@@ -179,6 +187,9 @@ private:
     quint32 m_busyRequestId = 0;
     quint32 m_nextRequestId = 1;
     quint64 m_watchdogGeneration = 0;
+    // Messages whose last part timed out, by the modem's request id of that part: a later
+    // confirmation reports them sent after all.
+    QList<QPair<quint32, quint32>> m_timedOut; // modem request id, request id
 
     // Guards what reading keeps: the groups, the SIM indices that are held in
     // a group, reported and not yet deleted, or being deleted, and the

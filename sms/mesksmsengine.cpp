@@ -7,6 +7,8 @@
 #include <QDebug>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 void log(const QString& text)
@@ -54,6 +56,7 @@ void CMeskSmsEngine::start(IMediaItemStorage* storage, CMeskNetworkManager* netw
     stop();
     m_storage = storage;
     m_network = network;
+    loadOnModem();
     if (m_network) {
         m_stateConnection = connect(m_network, &CMeskNetworkManager::cellularStateChanged, this,
                                     &CMeskSmsEngine::_onCellularStateChanged);
@@ -64,6 +67,7 @@ void CMeskSmsEngine::start(IMediaItemStorage* storage, CMeskNetworkManager* netw
 
     // The network manager owns the modem backend and outlives the run.
     m_worker = new Worker(this, m_network ? m_network->modemBackend() : nullptr);
+    m_initDone.store(false, std::memory_order_release);
     m_workerContext = new QObject;
     m_workerContext->moveToThread(m_worker);
     m_worker->start();
@@ -87,6 +91,7 @@ void CMeskSmsEngine::stop()
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
+        m_failedSends.clear();
     }
     disconnect(m_stateConnection);
     disconnect(m_signalConnection);
@@ -95,13 +100,23 @@ void CMeskSmsEngine::stop()
     // Back to "not yet derived"; this is never reported.
     m_state = TMeskSmsState(0);
     m_condition.clear();
+    m_onModem.clear();
+    m_matched.clear();
+    m_refused.clear();
+    m_rowOfIndex.clear();
+    m_refusalLogged = false;
+    m_readWanted = false;
 }
 
 std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* backend)
 {
     if (!backend || !backend->open()) {
         log(QStringLiteral("CMeskSmsEngine: Mbn Api is not supported"));
-        toGuiThread([this] { emit initFailed(); });
+        m_initDone.store(true, std::memory_order_release);
+        toGuiThread([this] {
+            m_readWanted = false;
+            emit initFailed();
+        });
         return nullptr;
     }
     auto manager = std::make_unique<CMeskMbnSmsManager>();
@@ -110,10 +125,19 @@ std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* b
     m_manager.store(manager.get(), std::memory_order_release);
     if (initialised) {
         m_mbnReady.store(true, std::memory_order_release);
+        // A read asked for before the manager existed happens now.
+        toGuiThread([this] {
+            if (std::exchange(m_readWanted, false))
+                readSimMessages();
+        });
     } else {
         log(QStringLiteral("CMeskSmsEngine: failed to init Mbn SMS manager"));
-        toGuiThread([this] { emit initFailed(); });
+        toGuiThread([this] {
+            m_readWanted = false;
+            emit initFailed();
+        });
     }
+    m_initDone.store(true, std::memory_order_release);
     return manager;
 }
 
@@ -143,6 +167,12 @@ bool CMeskSmsEngine::isSmsReady() const
 
 bool CMeskSmsEngine::readSimMessages()
 {
+    if (m_worker && !m_initDone.load(std::memory_order_acquire)) {
+        // The worker has not made the manager yet: the read is made once it has (when the SMS
+        // state is ready then; otherwise the state's change to ready asks again).
+        m_readWanted = true;
+        return true;
+    }
     if (!isSmsReady())
         return false;
     const bool read = m_manager.load(std::memory_order_acquire)->readAllMessages();
@@ -227,6 +257,11 @@ void CMeskSmsEngine::onMeskMbnSmsManagerError(quint32 errorCode)
     toGuiThread([this, text] { noteCondition(text); });
 }
 
+void CMeskSmsEngine::onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode)
+{
+    toGuiThread([this, index, errorCode] { deleteEnded(index, errorCode); });
+}
+
 void CMeskSmsEngine::noteCondition(const QString& error)
 {
     // A modem without a device or SIM answers every poll with the same error: say when it
@@ -271,11 +306,26 @@ QString CMeskSmsEngine::errorText(quint32 errorCode)
 void CMeskSmsEngine::sendEnded(quint32 requestId, bool done)
 {
     QMutexLocker lock(&m_mutex);
+    SSmsMessage message;
     const auto pending = m_pending.constFind(requestId);
-    if (pending == m_pending.cend())
-        return;
-    SSmsMessage message = *pending;
-    m_pending.erase(pending);
+    if (pending != m_pending.cend()) {
+        message = *pending;
+        m_pending.erase(pending);
+        if (!done) {
+            // The modem may still confirm it (after the watchdog): it is then sent after all.
+            constexpr qsizetype Kept = 64;
+            m_failedSends.append({requestId, message});
+            if (m_failedSends.size() > Kept)
+                m_failedSends.removeFirst();
+        }
+    } else {
+        const auto failed = std::find_if(m_failedSends.cbegin(), m_failedSends.cend(),
+                                         [&](const auto& entry) { return entry.first == requestId; });
+        if (!done || failed == m_failedSends.cend())
+            return;
+        message = failed->second;
+        m_failedSends.erase(failed);
+    }
     message.type = done ? SSmsMessage::Sent : SSmsMessage::SendFailed;
     if (!m_storage || !m_storage->updateSmsMessage(message))
         log(QStringLiteral("CMeskSmsEngine: failed to update message to storage"));
@@ -295,24 +345,111 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
     // their order; 0 means the message had none that could be read.
     message.created = timeStamp != 0 ? QDateTime::fromSecsSinceEpoch(timeStamp) : MeskClock::now();
     message.type = status == 3 ? SSmsMessage::Sent : SSmsMessage::Received;
+
+    // A message the modem kept although it was stored before (its delete was refused or never
+    // confirmed) is the same phone, text and type, and the same service-centre time when it
+    // has one, among the rows listed as still on the modem and not yet matched in this run.
+    if (m_storage && !m_onModem.isEmpty()) {
+        const QList<mid_t> same = m_storage->sameSmsMessages(message, timeStamp != 0);
+        for (mid_t row : same) {
+            if (m_onModem.contains(row) && !m_matched.contains(row)) {
+                m_matched.insert(row);
+                deleteFromModem(row, indices);
+                return;
+            }
+        }
+    }
+
     const bool stored = m_storage && m_storage->addSmsMessage(message);
     if (!stored)
         log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
     // Only a stored message leaves the SIM; one that failed is read again at
     // the next start.
-    if (stored && !indices.isEmpty() && m_workerContext) {
-        QMetaObject::invokeMethod(
-            m_workerContext,
-            [this, indices] {
-                if (CMeskMbnSmsManager* manager = m_manager.load(std::memory_order_acquire))
-                    manager->deleteMessages(indices);
-            },
-            Qt::QueuedConnection);
+    if (stored && !indices.isEmpty()) {
+        m_onModem.append(message.id);
+        m_matched.insert(message.id);
+        saveOnModem();
+        deleteFromModem(message.id, indices);
     }
     if (status == 0)
         emit newMessageReceived(message);
     else
         emit simMessageReady(message);
+}
+
+void CMeskSmsEngine::deleteFromModem(mid_t row, const QList<quint32>& indices)
+{
+    if (indices.isEmpty() || !m_workerContext)
+        return;
+    for (quint32 index : indices)
+        m_rowOfIndex.insert(index, row);
+    QMetaObject::invokeMethod(
+        m_workerContext,
+        [this, indices] {
+            if (CMeskMbnSmsManager* manager = m_manager.load(std::memory_order_acquire))
+                manager->deleteMessages(indices);
+        },
+        Qt::QueuedConnection);
+}
+
+void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
+{
+    const auto found = m_rowOfIndex.constFind(index);
+    if (found == m_rowOfIndex.cend())
+        return;
+    const mid_t row = *found;
+    m_rowOfIndex.erase(found);
+    if (errorCode != 0) {
+        // It stays on the modem and stays listed, so the next start does not store it again.
+        m_refused.insert(row);
+        if (!m_refusalLogged) {
+            m_refusalLogged = true;
+            log(QStringLiteral("CMeskSmsEngine: the modem keeps a stored message, its delete was refused: ") +
+                errorText(errorCode));
+        }
+        return;
+    }
+    // Gone from the modem once every part is.
+    if (m_refused.contains(row) ||
+        std::find(m_rowOfIndex.cbegin(), m_rowOfIndex.cend(), row) != m_rowOfIndex.cend())
+        return;
+    if (m_onModem.removeOne(row))
+        saveOnModem();
+}
+
+QString CMeskSmsEngine::onModemKey()
+{
+    return QStringLiteral("SMS_STORED_ON_MODEM");
+}
+
+void CMeskSmsEngine::loadOnModem()
+{
+    m_onModem.clear();
+    QString value;
+    if (!m_storage || !m_storage->serviceKey(MeskProvider::SmsColumn, onModemKey(), value))
+        return;
+    for (const QString& id : value.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const mid_t row = id.toULongLong(&ok);
+        if (ok)
+            m_onModem.append(row);
+    }
+}
+
+void CMeskSmsEngine::saveOnModem()
+{
+    // A modem holds a few hundred messages at most; the oldest entries of a longer list name
+    // messages deleted while the program was not there to hear it.
+    constexpr qsizetype Kept = 4096;
+    if (m_onModem.size() > Kept)
+        m_onModem.remove(0, m_onModem.size() - Kept);
+    QStringList ids;
+    ids.reserve(m_onModem.size());
+    for (mid_t row : std::as_const(m_onModem))
+        ids.append(QString::number(row));
+    if (m_storage &&
+        !m_storage->setServiceKey(MeskProvider::SmsColumn, onModemKey(), ids.join(QLatin1Char(' '))))
+        log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QRecursiveMutex>
+#include <QSet>
 
 #include <atomic>
 #include <memory>
@@ -58,6 +59,11 @@ public:
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
     void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) override;
     void onMeskMbnSmsManagerError(quint32 errorCode) override;
+    void onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode) override;
+
+    // The service key (under the SMS column's id) that lists the stored messages still on the
+    // modem: their rows' ids, oldest first.
+    static QString onModemKey();
 
 private slots:
     void _onCellularStateChanged();
@@ -83,10 +89,17 @@ private:
     void noteCondition(const QString& error);
     void messageReceived(quint32 status, const QString& number, const QString& text, quint32 timeStamp,
                          const QList<quint32>& indices);
+    void deleteEnded(quint32 index, quint32 errorCode);
+    void deleteFromModem(mid_t row, const QList<quint32>& indices);
+    void loadOnModem();
+    void saveOnModem();
 
     // Messages handed to the modem and not yet confirmed, by request id;
     // guarded by m_mutex, which sendMessage holds across the hand-over.
     QHash<quint32, SSmsMessage> m_pending;
+    // Messages reported failed in this run, by request id, newest last: a later confirmation
+    // marks them sent. Guarded by m_mutex.
+    QList<QPair<quint32, SSmsMessage>> m_failedSends;
     QRecursiveMutex m_mutex;
 
     // Set on the worker thread (release), read on the GUI thread (acquire).
@@ -94,6 +107,8 @@ private:
     // stop() waits for the worker.
     std::atomic<CMeskMbnSmsManager*> m_manager = nullptr;
     std::atomic_bool m_mbnReady = false;
+    // Set on the worker thread once it has tried to make the manager.
+    std::atomic_bool m_initDone = false;
     // Counts the runs that stop() ended; a report carries the run it belongs to.
     std::atomic<quint64> m_run = 0;
 
@@ -102,6 +117,18 @@ private:
     TMeskSmsState m_state = TMeskSmsState(0);
     // The error the modem keeps reporting, on the GUI thread.
     QString m_condition;
+
+    // Stored messages the modem may still hold (their delete was refused or not yet confirmed),
+    // kept in the storage across starts: a message read again matches one of them instead of
+    // being stored twice. Each row is matched by at most one message per run, so two messages
+    // on the modem are never merged. GUI thread.
+    QList<mid_t> m_onModem;
+    QSet<mid_t> m_matched;
+    QSet<mid_t> m_refused;
+    QHash<quint32, mid_t> m_rowOfIndex; // SIM index being deleted -> its row
+    bool m_refusalLogged = false;
+    // A SIM read was asked for before the worker made the manager. GUI thread.
+    bool m_readWanted = false;
     QMetaObject::Connection m_stateConnection;
     QMetaObject::Connection m_signalConnection;
 

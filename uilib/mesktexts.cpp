@@ -114,6 +114,16 @@ QString CMeskTexts::smsAddressLabel(const QString& party, const QString& message
     return text;
 }
 
+QString CMeskTexts::smsMessageText(const QString& message, bool dataMessage)
+{
+    if (!dataMessage)
+        return message;
+    return QCoreApplication::translate("QObject",
+                                       "[A data message (such as a multimedia message notice) "
+                                       "that this program cannot show]",
+                                       "Shown in place of the text of an SMS that carries data, not text");
+}
+
 QString CMeskTexts::photosPostedCaption(const QString& who, int count)
 {
     return QCoreApplication::translate("QObject", "<b>%1</b> posted %2 photos",

@@ -16,6 +16,9 @@ public:
 
     // Captions.
     static QString smsAddressLabel(const QString& party, const QString& message, bool outgoing);
+    // The text a view shows for a text message: its own, or a short note for a data message (a WAP
+    // push, an MMS notice) that the program cannot show. Plain text.
+    static QString smsMessageText(const QString& message, bool dataMessage);
     static QString photosPostedCaption(const QString& who, int count);
     static QString photoPostedCaption(const QString& who, const QString& title);
     static QString linkPostedCaption(const QString& who);

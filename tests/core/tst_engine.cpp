@@ -1,9 +1,11 @@
+#include "fakecontactstore.h"
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
 #include "fakeprovider.h"
 #include "fakesmsengine.h"
 #include "imediaobjects.h"
 #include "mediadatabase.h"
+#include "meskcontacts.h"
 #include "meskengine.h"
 #include "mesknetworkmanager.h"
 #include "meskprovidermanager.h"
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -745,8 +748,10 @@ private slots:
         bob.displayName = QStringLiteral("Bob Jones");
         reader->list = {ann, bob};
         QCOMPARE(reader->initCalls, 0);
+        QSignalSpy contactsChanged(m_engine.get(), &CMeskEngine::contactsChanged);
         QVERIFY(m_engine->init());
         QCOMPARE(reader->initCalls, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(contactsChanged.count(), 1, 30000);
         QCOMPARE(reader->parent(), nullptr);
 
         m_sms->setState(SmsStatePinLocked);
@@ -763,6 +768,29 @@ private slots:
         const QList<SPhoneContact> found = m_engine->findContacts(QStringLiteral("smi"));
         QCOMPARE(found.size(), 1);
         QCOMPARE(found.first().displayName, ann.displayName);
+    }
+
+    // The engine's start does not wait for the contacts: with a store that blocks until the test
+    // lets it go, the engine is ready first and the contacts come after, with contactsChanged().
+    void startDoesNotWaitForContacts()
+    {
+        FakeContactStore store;
+        store.setContacts(
+            {FakeContactStore::contact({{"GivenName", "Ann"}, {"GeneralMobile", "+15550142"}})});
+        store.setHeld(true);
+        MeskSmsFactories::setContactsReaderFactory([] { return new CMeskContacts; });
+        const auto restore = qScopeGuard([] { MeskSmsFactories::setContactsReaderFactory({}); });
+        QVERIFY(makeEngine(false));
+        QSignalSpy ready(m_engine.get(), &CMeskEngine::ready);
+        QSignalSpy contactsChanged(m_engine.get(), &CMeskEngine::contactsChanged);
+        QVERIFY(m_engine->init());
+        QCOMPARE(ready.count(), 1);
+        QVERIFY(m_engine->contacts().isEmpty());
+        QCOMPARE(m_engine->findContacts(QStringLiteral("5550142")).size(), 0);
+        store.setHeld(false);
+        QTRY_COMPARE_WITH_TIMEOUT(contactsChanged.count(), 1, 30000);
+        QCOMPARE(m_engine->findContacts(QStringLiteral("5550142")).size(), 1);
+        m_engine.reset();
     }
 
     void leastSmsEngineFollowsModem()

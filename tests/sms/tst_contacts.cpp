@@ -44,7 +44,7 @@ private slots:
         FakeContactStore store;
         store.setContacts({FakeContactStore::contact(properties)});
         CMeskContacts reader;
-        QVERIFY(reader.init());
+        QVERIFY(readContactsNow(reader));
         QCOMPARE(reader.contacts().size(), 1);
         const SPhoneContact contact = reader.contacts().first();
         QCOMPARE(contact.displayName, displayName);
@@ -70,7 +70,7 @@ private slots:
             FakeContactStore::contact({{"GivenName", "Nobody"}, {"Company", "Firm"}}),
         });
         CMeskContacts reader;
-        QVERIFY(reader.init());
+        QVERIFY(readContactsNow(reader));
         const QList<SPhoneContact> contacts = reader.contacts();
         QCOMPARE(contacts.size(), 3);
         QCOMPARE(contacts[0].nickName, QStringLiteral("Annie"));
@@ -122,7 +122,7 @@ private slots:
         store.setFails(step);
         CMeskContacts reader;
         LogRecorder log;
-        QVERIFY(reader.init());
+        QVERIFY(readContactsNow(reader));
         QCOMPARE(log.lines(), QStringList{line});
         QVERIFY(reader.contacts().isEmpty());
     }
@@ -132,7 +132,7 @@ private slots:
         // No fake installed: the platform's own store.
         CMeskContacts reader;
         LogRecorder log;
-        QVERIFY(reader.init());
+        QVERIFY(readContactsNow(reader));
         QCOMPARE(log.lines(), QStringList{"CMeskContacts: No contacts found"});
         QVERIFY(reader.contacts().isEmpty());
     }
@@ -147,7 +147,7 @@ private slots:
         unreadable.unreadable = {"LastName", "HomeMobile"};
         store.setContacts({FakeContactStore::contact({{"GivenName", "Ann"}}), notContact, unreadable});
         CMeskContacts reader;
-        QVERIFY(reader.init());
+        QVERIFY(readContactsNow(reader));
         const QList<SPhoneContact> contacts = reader.contacts();
         QCOMPARE(contacts.size(), 2);
         QCOMPARE(contacts[0].displayName, QStringLiteral("Ann "));
@@ -168,7 +168,7 @@ private slots:
             FakeContactStore::contact({{"GivenName", "Kim"}, {"LastName", "Park"}}),
         });
         CMeskContacts reader;
-        QVERIFY(reader.init());
+        QVERIFY(readContactsNow(reader));
         LogRecorder log;
         const QList<SPhoneContact> found = reader.findContacts(QStringLiteral("Smi"));
         QCOMPARE(found.size(), 2);

@@ -1,10 +1,16 @@
 // The ModemManager modem layer against a stand-in ModemManager on a private bus: device state,
 // and sending, reading and deleting messages through the SMS manager.
 #include "fakemodemmanager.h"
+#include "fakenetworkbackend.h"
+#include "logrecorder.h"
+#include "mediadatabase.h"
 #include "meskcellularstate.h"
 #include "meskmbnsmsmanager.h"
 #include "meskmodemmanagerbackend.h"
+#include "mesknetworkmanager.h"
+#include "mesksmsengine.h"
 #include "smspdu.h"
+#include "tempstorage.h"
 
 #include <QMutex>
 #include <QSignalSpy>
@@ -106,8 +112,17 @@ private slots:
     void receive();
     void restart();
 
+    void dataMessage();
+    void storedOnceWhenDeleteRefused();
+    void systemBusLimits();
+
 private:
     bool startManager();
+    // One start of the program's SMS side on the bus at address: the network manager with a
+    // ModemManager layer of its own and the SMS engine on storage. It reads the modem once,
+    // waits until done() and returns the messages announced ("phone text"), in order.
+    QStringList runEngine(const QString& address, IMediaItemStorage* storage,
+                          const std::function<bool()>& done);
     quint32 sendNow(const QString& text);
 
     PrivateBus m_bus;
@@ -116,6 +131,7 @@ private:
     std::unique_ptr<CMeskMbnSmsManager> m_manager;
     Reports m_reports;
     int m_connections = 0;
+    int m_engineRuns = 0;
 };
 
 void TestModemManager::initTestCase()
@@ -449,6 +465,127 @@ void TestModemManager::restart()
     m_manager->deleteMessages(m_reports.takeIndices());
     QTRY_VERIFY_WITH_TIMEOUT(m_service->messagePaths().isEmpty(), 30000);
     Q_UNUSED(old);
+}
+
+QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorage* storage,
+                                        const std::function<bool()>& done)
+{
+    const QString name = QStringLiteral("engine-%1").arg(++m_engineRuns);
+    MeskNetworkBackends::setFactory([&] {
+        SMeskNetworkBackends backends;
+        backends.network = std::make_unique<FakeNetworkBackend>();
+        backends.modem =
+            std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(address, name));
+        return backends;
+    });
+    QStringList announced;
+    {
+        CMeskNetworkManager network;
+        network.start();
+        CMeskSmsEngine engine;
+        const auto announce = [&](const SSmsMessage& message) {
+            announced << message.phone + ' ' + message.message;
+        };
+        connect(&engine, &CMeskSmsEngine::simMessageReady, this, announce);
+        connect(&engine, &CMeskSmsEngine::newMessageReceived, this, announce);
+        [&] {
+            QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 5, 30000);
+            engine.start(storage, &network);
+            QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
+            QVERIFY(engine.readSimMessages());
+            QTRY_VERIFY_WITH_TIMEOUT(done(), 60000);
+        }();
+        engine.stop();
+        network.stop();
+    }
+    MeskNetworkBackends::setFactory({});
+    QDBusConnection::disconnectFromBus(name);
+    return announced;
+}
+
+// A message with data and no text (a WAP push) is reported with the data marker, not as junk,
+// and is deleted like any other once stored.
+void TestModemManager::dataMessage()
+{
+    m_service->addModem();
+    const QString path = m_service->addMessage(QStringLiteral("+15550199"), QString());
+    m_service->setMessageProperty(path, QStringLiteral("Data"), QByteArray("\xff\xfe\x01wap push", 12));
+    QTRY_VERIFY_WITH_TIMEOUT(m_backend->hasDevice(), 30000);
+    QVERIFY(startManager());
+    QVERIFY(m_manager->readAllMessages());
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_reports.messages(),
+        QStringList{QStringLiteral("received(1, +15550199, %1)").arg(SSmsMessage::dataMessageMarker())},
+        30000);
+    m_manager->deleteMessages(m_reports.takeIndices());
+    QTRY_VERIFY_WITH_TIMEOUT(m_service->messagePaths().isEmpty(), 30000);
+}
+
+// ModemManager refuses Delete to a session without the right: the messages stay on the modem,
+// and three starts on one storage store and announce each of them once. The sent message kept on
+// the modem has no time, as with ModemManager.
+void TestModemManager::storedOnceWhenDeleteRefused()
+{
+    TempStorageRoot root;
+    CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
+    QVERIFY(storage.open());
+    m_service->addModem();
+    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("first"));
+    m_service->addMessage(QStringLiteral("+15550199"), QStringLiteral("first"));
+    m_service->addMessage(QStringLiteral("+15550177"), QStringLiteral("kept sent"), SmsSent, PduSubmit);
+    m_service->setDeleteError(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized"));
+    for (int run = 1; run <= 3; ++run) {
+        LogRecorder log;
+        const QStringList announced = runEngine(m_bus.address(), &storage, [&] {
+            return m_service->callCount(QStringLiteral("Delete")) >= 3 * run;
+        });
+        QCOMPARE(announced, run == 1
+                                ? QStringList({"+15550199 first", "+15550199 first", "+15550177 kept sent"})
+                                : QStringList());
+        QCOMPARE(storage.smsMessages().size(), 3);
+        QCOMPARE(m_service->messagePaths().size(), 3);
+    }
+}
+
+// A private bus with the system bus's limit of 128 calls waiting per connection and 2,000
+// messages on the modem: every message is read (one read refused once for want of room is
+// read again), stored once and deleted, and the next start stores none.
+void TestModemManager::systemBusLimits()
+{
+    PrivateBus bus;
+    if (!bus.start(PrivateBus::systemLimitsConfiguration())) {
+        // Only a missing daemon is a reason to skip; one that does not start is a failure.
+        if (!PrivateBus::isDaemonInstalled())
+            QSKIP(qPrintable(bus.error()));
+        QFAIL(qPrintable(bus.error()));
+    }
+    FakeModemManagerService service;
+    QVERIFY(service.start(bus.address()));
+    service.addModem();
+    constexpr int Count = 2000;
+    for (int i = 0; i < Count; ++i)
+        service.addMessage(QStringLiteral("+1555%1").arg(i, 4, 10, QLatin1Char('0')),
+                           QStringLiteral("message %1").arg(i));
+    const QStringList paths = service.messagePaths();
+    for (int i : {0, 777, Count - 1})
+        service.failNextRead(paths.at(i), QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+
+    TempStorageRoot root;
+    CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
+    QVERIFY(storage.open());
+    QStringList announced =
+        runEngine(bus.address(), &storage, [&] { return service.messagePaths().isEmpty(); });
+    QCOMPARE(announced.size(), Count);
+    QCOMPARE(announced.removeDuplicates(), 0);
+    QCOMPARE(storage.smsMessages().size(), Count);
+    QCOMPARE(service.callCount(QStringLiteral("GetAll")), Count + 3 + 1); // and the SIM's
+
+    // The next start finds nothing (its read is over once the modem's list was asked twice).
+    const int lists = service.callCount(QStringLiteral("List"));
+    QCOMPARE(
+        runEngine(bus.address(), &storage, [&] { return service.callCount(QStringLiteral("List")) > lists; }),
+        QStringList());
+    QCOMPARE(storage.smsMessages().size(), Count);
 }
 
 QTEST_GUILESS_MAIN(TestModemManager)

@@ -11,6 +11,7 @@
 #include "tempstorage.h"
 #include "testclock.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -380,8 +381,18 @@ private slots:
         }
         if (kind != QLatin1String("never started")) {
             engine.start(m_storage.get(), m_network.get());
-            // Give the worker the time to come up.
-            QTest::qWait(100);
+            // The worker has come up: its manager counts, or it failed to make one.
+            if (counts) {
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    [&] {
+                        int used = -1;
+                        engine.smsTextLength(QStringLiteral("x"), &used, nullptr, nullptr);
+                        return used == 1;
+                    }(),
+                    30000);
+            } else {
+                QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, QStringList{"initFailed"}, 30000);
+            }
         }
         m_modem->clearSmsLog();
         QVERIFY(!engine.isSmsReady());
@@ -673,6 +684,103 @@ private slots:
                                   30000);
     }
 
+    // A message the modem keeps because its delete is refused is stored and announced once over
+    // several starts, and its delete is asked again at each; two equal messages on the modem
+    // stay two, with or without a service-centre time; once deleted, a new equal message is
+    // new again.
+    void storedOnceWhenDeleteRefused()
+    {
+        TestClock clock(ClockTime);
+        m_modem->setSimMessage(3, 1, Hello);
+        m_modem->setSimMessage(4, 1, Hello);
+        m_modem->setSimMessage(5, 1, HelloMonth13);
+        m_modem->setSimMessage(6, 1, HelloMonth13);
+        m_modem->setDeleteStatus(MeskMbnResult::SmsOperationNotAllowed);
+        const auto run = [&](int expectedNew, bool refused) {
+            CMeskSmsEngine engine;
+            if (!startReady(engine))
+                return false;
+            SignalLog signalLog(&engine);
+            LogRecorder log;
+            m_modem->clearSmsLog();
+            if (!engine.readSimMessages())
+                return false;
+            const int onSim = int(m_modem->simMessages().size());
+            // Every message read is handled by the time its delete is asked.
+            if (!QTest::qWaitFor([&] { return m_modem->smsCalls(QStringLiteral("delete")).size() == onSim; },
+                                 30000))
+                return false;
+            settle();
+            const auto refusals = [&] {
+                return std::count_if(log.lines().cbegin(), log.lines().cend(), [](const QString& line) {
+                    return line.contains(QLatin1String("delete was refused"));
+                });
+            };
+            if (refused && !QTest::qWaitFor([&] { return refusals() > 0; }, 30000))
+                return false;
+            if (!refused && !QTest::qWaitFor([&] { return m_modem->simMessages().isEmpty(); }, 30000))
+                return false;
+            settle();
+            [&] {
+                QCOMPARE(signalLog.names.size(), expectedNew);
+                QCOMPARE(refusals(), refused ? 1 : 0);
+            }();
+            return !QTest::currentTestFailed();
+        };
+        QVERIFY(run(4, true));
+        QCOMPARE(rows().size(), 4);
+        QVERIFY(run(0, true));
+        QVERIFY(run(0, true));
+        QCOMPARE(rows().size(), 4);
+
+        // Deleted at last; the same message sent again later is a new one.
+        m_modem->setDeleteStatus(MeskMbnResult::Ok);
+        QVERIFY(run(0, false));
+        QCOMPARE(rows().size(), 4);
+        m_modem->setSimMessage(7, 1, Hello);
+        m_modem->setSimMessage(8, 1, HelloMonth13);
+        QVERIFY(run(2, false));
+        QCOMPARE(rows().size(), 6);
+    }
+
+    // A confirmation that comes after the watchdog gave up marks the message sent, in the
+    // storage and by messageSendDone.
+    void lateConfirmation()
+    {
+        CMeskSmsEngine engine;
+        QVERIFY(startReady(engine));
+        SignalLog signalLog(&engine);
+        // The watchdog waits 50 ms; the modem answers after 3 s.
+        m_modem->setSendSteps({FakeModem::SendStep::complete(3000)});
+        QVERIFY(engine.sendMessage(QStringLiteral("+123"), QStringLiteral("late")));
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 3, 30000);
+        QCOMPARE(signalLog.names,
+                 (QStringList{"sent 1 +123 late", "failed 3 +123 late", "done 2 +123 late"}));
+        QCOMPARE(signalLog.messages.at(2).id, signalLog.messages.first().id);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(rows().first().type, qint32(SSmsMessage::Sent));
+    }
+
+    // A read asked for after the engine's start but before its worker has made the SMS
+    // manager happens once the manager is there.
+    void readAskedBeforeTheManager()
+    {
+        m_modem->setSimMessage(7, 1, Hello);
+        m_modem->setDevicePresent(true);
+        m_modem->setReadyState(1);
+        QVERIFY(cellularBecomes(5));
+        m_modem->setSmsWatchHeld(true);
+        const auto lift = qScopeGuard([&] { m_modem->setSmsWatchHeld(false); });
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
+        engine.start(m_storage.get(), m_network.get());
+        QVERIFY(!engine.isSmsReady());
+        QVERIFY(engine.readSimMessages());
+        m_modem->setSmsWatchHeld(false);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, QStringList{"sim 0 +123 hello"}, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("read")).size(), 1, 30000);
+    }
+
     // Flash messages and status reports leave no row and no signal.
     void nothingToKeep_data()
     {
@@ -791,7 +899,9 @@ private slots:
         QObject owner;
         CMeskContacts contacts(&owner);
         QCOMPARE(contacts.parent(), nullptr);
+        QSignalSpy ready(&contacts, &IMeskContactsReader::contactsReady);
         QVERIFY(contacts.init());
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 1, 30000);
         QVERIFY(contacts.contacts().isEmpty());
         QTest::ignoreMessage(QtDebugMsg, "CMeskContacts::findContacts ann");
         QVERIFY(contacts.findContacts(QStringLiteral("ann")).isEmpty());

@@ -77,6 +77,11 @@ public:
     {
         record(QStringLiteral("error(%1)").arg(errorCode));
     }
+    void onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode) override
+    {
+        if (errorCode != 0)
+            record(QStringLiteral("deleteFailed(%1, %2)").arg(index).arg(errorCode));
+    }
 
     QStringList calls() const
     {
@@ -397,7 +402,7 @@ private slots:
     }
 
     // Refused at once, failed in the completion, and failing the read and the
-    // delete: the same code each time.
+    // delete: the same code each time (the delete's with its SIM index).
     void errorMapping()
     {
         QFETCH(qint32, result);
@@ -418,9 +423,10 @@ private slots:
         QVERIFY(!m_manager->readAllMessages());
         settle();
         const QString error = QStringLiteral("error(%1)").arg(code);
-        QCOMPARE(m_recorder->calls(),
-                 (QStringList{QStringLiteral("failed(2, %1)").arg(code),
-                              QStringLiteral("failed(3, %1)").arg(code), HelloReport.arg(3), error, error}));
+        QCOMPARE(
+            m_recorder->calls(),
+            (QStringList{QStringLiteral("failed(2, %1)").arg(code), QStringLiteral("failed(3, %1)").arg(code),
+                         HelloReport.arg(3), QStringLiteral("deleteFailed(3, %1)").arg(code), error}));
         // A failed delete leaves the message where it is.
         QVERIFY(m_modem->simMessages().contains(3));
     }

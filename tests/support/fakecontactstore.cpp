@@ -1,5 +1,10 @@
 #include "fakecontactstore.h"
 
+#include "imesksms.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
 #include <memory>
 #include <vector>
 
@@ -67,7 +72,12 @@ public:
     explicit Handle(FakeContactStore& store) : m_store(store), m_collection(store) {}
 
     bool open() override { return m_store.m_fails != Step::Open; }
-    bool initialize() override { return m_store.m_fails != Step::Initialize; }
+    bool initialize() override
+    {
+        m_store.m_held.acquire();
+        m_store.m_held.release();
+        return m_store.m_fails != Step::Initialize;
+    }
     IMeskContactCollection* contacts() override
     {
         return m_store.m_fails == Step::NullCollection ? nullptr : &m_collection;
@@ -85,5 +95,22 @@ FakeContactStore::FakeContactStore()
 
 FakeContactStore::~FakeContactStore()
 {
+    setHeld(false);
     IMeskContactStore::setFactory(std::move(m_previous));
+}
+
+bool readContactsNow(IMeskContactsReader& reader)
+{
+    QEventLoop loop;
+    bool ready = false;
+    const QMetaObject::Connection connection =
+        QObject::connect(&reader, &IMeskContactsReader::contactsReady, &loop, [&] {
+            ready = true;
+            loop.quit();
+        });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    if (reader.init() && !ready)
+        loop.exec();
+    QObject::disconnect(connection);
+    return ready;
 }

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSemaphore>
 #include <QSet>
 #include <QString>
 
@@ -45,12 +46,23 @@ public:
 
     void setContacts(const QList<Contact>& contacts) { m_contacts = contacts; }
     void setFails(Step step) { m_fails = step; }
+    // While held, initialize() (on the reader's thread) waits until the hold is lifted.
+    void setHeld(bool held)
+    {
+        if (held && !m_isHeld)
+            m_held.acquire();
+        else if (!held && m_isHeld)
+            m_held.release();
+        m_isHeld = held;
+    }
     // How often the collection's count was asked.
     int countCalls() const { return m_countCalls; }
     // The properties asked for with another namespace than the contact one.
     QStringList foreignLookups() const { return m_foreignLookups; }
 
 private:
+    QSemaphore m_held{1};
+    bool m_isHeld = false;
     class Handle;
     class Collection;
     class Item;
@@ -64,3 +76,9 @@ private:
     QStringList m_foreignLookups;
     IMeskContactStore::Factory m_previous;
 };
+
+class IMeskContactsReader;
+
+// Runs reader.init() and waits (at most 30 s, running the event loop) for its contactsReady();
+// false when it does not come.
+bool readContactsNow(IMeskContactsReader& reader);

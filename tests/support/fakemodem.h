@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
@@ -100,6 +101,8 @@ public:
     // open() answers false when unsupported.
     void setSupported(bool supported);
     void setWatchFails(bool fails);
+    // While held, smsWatch() (the SMS manager's first call) waits until the hold is lifted.
+    void setSmsWatchHeld(bool held);
     void setSilent(bool silent);
 
     // Emits interfaceArrival() or interfaceRemoval() when presence changes.
@@ -186,6 +189,9 @@ private:
 
     bool m_supported = true;
     bool m_watchFails = false;
+    QMutex m_holdMutex;
+    QWaitCondition m_holdLifted;
+    bool m_watchHeld = false;
     bool m_silent = false;
     bool m_present = false;
     int m_readyState = 0;

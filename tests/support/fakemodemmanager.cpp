@@ -6,7 +6,9 @@
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
 #include <QDateTime>
+#include <QDir>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <sys/prctl.h>
@@ -27,6 +29,42 @@ bool PrivateBus::isDaemonInstalled()
 
 bool PrivateBus::start()
 {
+    return launch({QStringLiteral("--session"), QStringLiteral("--address=unix:tmpdir=/tmp")});
+}
+
+bool PrivateBus::start(const QString& configuration)
+{
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/lumesk-bus-XXXXXX.conf"));
+    file.setAutoRemove(false);
+    if (!file.open() || file.write(configuration.toUtf8()) < 0 || !file.flush()) {
+        m_error = QStringLiteral("cannot write the bus configuration");
+        return false;
+    }
+    m_configFile = file.fileName();
+    return launch({QStringLiteral("--config-file=") + m_configFile});
+}
+
+QString PrivateBus::systemLimitsConfiguration()
+{
+    return QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+  <limit name="max_replies_per_connection">128</limit>
+  <limit name="reply_timeout">25000</limit>
+</busconfig>
+)");
+}
+
+bool PrivateBus::launch(const QStringList& arguments)
+{
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (daemon.isEmpty()) {
         m_error = QStringLiteral("dbus-daemon is not installed");
@@ -34,9 +72,9 @@ bool PrivateBus::start()
     }
     // The bus ends with whoever started it, even one that is killed.
     m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_daemon.start(daemon,
-                   {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                    QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:tmpdir=/tmp")});
+    m_daemon.start(daemon, QStringList{QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                                       QStringLiteral("--print-address=1")} +
+                               arguments);
     if (!m_daemon.waitForStarted(30000)) {
         m_error = m_daemon.errorString();
         return false;
@@ -54,6 +92,10 @@ bool PrivateBus::start()
 
 void PrivateBus::stop()
 {
+    if (!m_configFile.isEmpty()) {
+        QFile::remove(m_configFile);
+        m_configFile.clear();
+    }
     if (m_daemon.state() == QProcess::NotRunning)
         return;
     m_daemon.terminate();
@@ -187,12 +229,15 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
                                             quint32 pduType, bool announce)
 {
     const QString path = nextPath(QStringLiteral("SMS"));
+    // The service centre's time as ModemManager writes it: now, zone in hours; none for a message
+    // the modem keeps as sent.
+    const QString time =
+        state == SmsSent ? QString()
+                         : QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+                               QStringLiteral("+00");
     m_messages.insert(path, {{QStringLiteral("Number"), number},
                              {QStringLiteral("Text"), text},
-                             // The service centre's time as ModemManager writes it: now, zone in hours.
-                             {QStringLiteral("Timestamp"), QDateTime::currentDateTimeUtc().toString(
-                                                               QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-                                                               QStringLiteral("+00")},
+                             {QStringLiteral("Timestamp"), time},
                              {QStringLiteral("State"), state},
                              {QStringLiteral("PduType"), pduType},
                              {QStringLiteral("Class"), -1}});
@@ -243,6 +288,9 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
     };
     const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownObject");
     const bool isModem = m_hasModem && path == m_modemPath;
+    ++m_callCounts[member];
+    if (member == QLatin1String("GetAll") && m_failReads.contains(path))
+        return fail(m_failReads.take(path));
 
     if (interface == ObjectManagerInterface && member == QLatin1String("GetManagedObjects")) {
         ManagedObjects objects;
@@ -279,6 +327,8 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             return reply({QVariant::fromValue(QDBusObjectPath(sms))});
         }
         if (member == QLatin1String("Delete")) {
+            if (!m_deleteError.isEmpty())
+                return fail(m_deleteError);
             if (m_messages.remove(qdbus_cast<QDBusObjectPath>(arguments.value(0)).path()) == 0)
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
             return reply({});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QMap>
@@ -21,12 +23,22 @@ public:
     static bool isDaemonInstalled();
     // False (with a reason in error()) when dbus-daemon is missing or does not start.
     bool start();
+    // Starts the bus with this configuration instead of the session one: the file is written to a
+    // temporary folder, and its <listen> is the bus's own (limits such as the system bus's
+    // max_replies_per_connection can so be tried on a bus the test owns).
+    bool start(const QString& configuration);
+    // A session-type configuration with the system bus's default limits (dbus-daemon's built-in
+    // ones, which Debian's system.conf leaves as they are): 128 calls waiting per connection.
+    static QString systemLimitsConfiguration();
     void stop();
     QString address() const { return m_address; }
     QString error() const { return m_error; }
 
 private:
+    bool launch(const QStringList& arguments);
+
     QProcess m_daemon;
+    QString m_configFile;
     QString m_address;
     QString m_error;
 };
@@ -61,8 +73,21 @@ public:
     QString addMessage(const QString& number, const QString& text, quint32 state = 3, quint32 pduType = 1,
                        bool announce = false);
     void setMessageState(const QString& path, quint32 state);
+    // Sets an Sms property without announcing it (e.g. "Data" with "Text" empty: a data message).
+    void setMessageProperty(const QString& path, const QString& name, const QVariant& value)
+    {
+        m_messages[path].insert(name, value);
+    }
     QStringList messagePaths() const { return m_messages.keys(); }
     QString messageText(const QString& path) const;
+
+    // Deletes fail with this error name (empty: they succeed), e.g.
+    // "org.freedesktop.ModemManager1.Error.Core.Unauthorized" as for a session without the right.
+    void setDeleteError(const QString& errorName) { m_deleteError = errorName; }
+    // The next GetAll of the message at path fails once with this error name.
+    void failNextRead(const QString& path, const QString& errorName) { m_failReads.insert(path, errorName); }
+    // Calls of a method (by member name) so far.
+    int callCount(const QString& member) const { return m_callCounts.value(member); }
 
     // Sends fail with this error name (empty: they succeed).
     void setSendError(const QString& errorName) { m_sendError = errorName; }
@@ -105,6 +130,9 @@ private:
     QVariantMap m_modem;
     QMap<QString, QVariantMap> m_messages; // path -> Sms properties
     QString m_sendError;
+    QString m_deleteError;
+    QHash<QString, QString> m_failReads;
+    QHash<QString, int> m_callCounts;
     bool m_sendSilent = false;
     int m_answerDelay = -1;
     QList<Sent> m_sent;

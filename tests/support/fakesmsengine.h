@@ -51,9 +51,11 @@ class FakeContactsReader : public IMeskContactsReader
 public:
     using IMeskContactsReader::IMeskContactsReader;
 
+    // As the real reader, says contactsReady() from a later turn of the event loop.
     bool init() override
     {
         ++initCalls;
+        QMetaObject::invokeMethod(this, &IMeskContactsReader::contactsReady, Qt::QueuedConnection);
         return true;
     }
     QList<SPhoneContact> contacts() const override { return list; }

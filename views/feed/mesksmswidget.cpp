@@ -25,14 +25,9 @@ const char kSmsLogo[] = ":/images/sms/sms_logo_small.png";
 CMeskSmsWidget::CMeskSmsWidget(const SSmsMessage& message, CMeskEngine* engine, QWidget* parent)
     : IMediaItemWidget(parent), m_engine(engine), m_message(message)
 {
-    const QList<SPhoneContact> found = engine ? engine->findContacts(message.phone) : QList<SPhoneContact>();
-    if (found.size() == 1) {
-        m_contact = found.first();
-    } else {
-        m_contact.displayName = message.phone;
-        m_contact.picture = QuorImages::pixmap(QLatin1String(kDefaultAvatar));
-        m_contact.phones.append(SPhoneNumber{message.phone, QString()});
-    }
+    findContact();
+    if (engine)
+        connect(engine, &CMeskEngine::contactsChanged, this, &CMeskSmsWidget::_onContactsChanged);
 
     if (engine && message.type == SSmsMessage::BeingSent) {
         connect(engine, &CMeskEngine::smsMessageSendDone, this, &CMeskSmsWidget::_onSmsMessageSendDone);
@@ -127,11 +122,34 @@ CMeskSmsWidget::CMeskSmsWidget(const SSmsMessage& message, CMeskEngine* engine, 
         showFailedLook();
 }
 
+void CMeskSmsWidget::findContact()
+{
+    const QList<SPhoneContact> found =
+        m_engine ? m_engine->findContacts(m_message.phone) : QList<SPhoneContact>();
+    if (found.size() == 1) {
+        m_contact = found.first();
+    } else {
+        m_contact = SPhoneContact();
+        m_contact.displayName = m_message.phone;
+        m_contact.picture = QuorImages::pixmap(QLatin1String(kDefaultAvatar));
+        m_contact.phones.append(SPhoneNumber{m_message.phone, QString()});
+    }
+}
+
+void CMeskSmsWidget::_onContactsChanged()
+{
+    findContact();
+    m_avatar->setPixmap(m_contact.picture);
+    m_text->setText(labelText());
+}
+
 QString CMeskSmsWidget::labelText() const
 {
-    return CMeskTexts::smsAddressLabel(m_contact.displayName.toHtmlEscaped(),
-                                       CMeskTexts::linkifyText(m_message.message),
-                                       m_message.type != SSmsMessage::Received);
+    return CMeskTexts::smsAddressLabel(
+        m_contact.displayName.toHtmlEscaped(),
+        m_message.isDataMessage() ? CMeskTexts::smsMessageText(m_message.message, true).toHtmlEscaped()
+                                  : CMeskTexts::linkifyText(m_message.message),
+        m_message.type != SSmsMessage::Received);
 }
 
 void CMeskSmsWidget::setThumbnailVisible(bool visible)
@@ -167,7 +185,7 @@ SMediaItem CMeskSmsWidget::mediaItem()
     item.id = m_message.id;
     item.provider = MeskProvider::SmsColumn;
     item.created = m_message.created;
-    item.content = m_message.message;
+    item.content = CMeskTexts::smsMessageText(m_message.message, m_message.isDataMessage());
     item.mediaId = m_message.phone;
     item.type = 1;
     return item;
@@ -177,6 +195,7 @@ void CMeskSmsWidget::_onSmsMessageSendDone(const SSmsMessage& message)
 {
     if (message.id != m_message.id)
         return;
+    m_message.type = message.type;
     showSentLook();
     stopFollowingSend();
 }
@@ -186,7 +205,10 @@ void CMeskSmsWidget::_onSmsMessageSendFailed(const SSmsMessage& message)
     if (message.id != m_message.id)
         return;
     showFailedLook();
-    stopFollowingSend();
+    // The modem may still confirm it after the engine gave up waiting: done is still followed.
+    if (m_engine)
+        disconnect(m_engine, &CMeskEngine::smsMessageSendFailed, this,
+                   &CMeskSmsWidget::_onSmsMessageSendFailed);
 }
 
 void CMeskSmsWidget::_onReply()
@@ -248,6 +270,7 @@ void CMeskSmsWidget::showSendingLook()
 
 void CMeskSmsWidget::showSentLook()
 {
+    m_replyForward->show();
     m_delete->show();
     m_dateLabel->show();
     m_resend->hide();

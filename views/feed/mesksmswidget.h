@@ -57,8 +57,11 @@ private slots:
     void _onCancel();
     void _onDelete();
     void _onLinkActivated(const QString& link);
+    // The phone contacts came after the entry was made: name and picture are looked up again.
+    void _onContactsChanged();
 
 private:
+    void findContact();
     void showSendingLook();
     void showSentLook();
     void showFailedLook();

@@ -162,8 +162,9 @@ void CMeskNotifications::showSmsToast(const SSmsMessage& message)
     }
     // Name and message come from other people: both escaped whole (the label itself only
     // escapes "<" of the name, which leaves an escaped name as it is).
-    const QString text =
-        cutText(CMeskTexts::smsAddressLabel(name.toHtmlEscaped(), message.message.toHtmlEscaped(), false));
+    const QString text = cutText(CMeskTexts::smsAddressLabel(
+        name.toHtmlEscaped(),
+        CMeskTexts::smsMessageText(message.message, message.isDataMessage()).toHtmlEscaped(), false));
     if (avatar.isNull())
         avatar = QuorImages::pixmap(DefaultAvatarPath);
     m_toast->showNotification(text, avatar, QuorImages::pixmap(SmsLogoPath));

@@ -149,6 +149,7 @@ CMeskPostSmsWidget::CMeskPostSmsWidget(CMeskEngine* engine, QWidget* parent)
     connect(m_editor, &QTextEdit::textChanged, this, &CMeskPostSmsWidget::_smsTextChanged);
     m_shadow = new CMeskComplexShadow(this);
     connect(m_engine, &CMeskEngine::smsStateChanged, this, &CMeskPostSmsWidget::_onSmsStateChanged);
+    connect(m_engine, &CMeskEngine::contactsChanged, this, &CMeskPostSmsWidget::_onContactsChanged);
 
     _smsTextChanged();
     _onSmsStateChanged(m_engine->smsState());
@@ -286,6 +287,16 @@ void CMeskPostSmsWidget::_smsTextChanged()
     m_engine->smsTextLength(m_editor->plainText(), &used, &left, &parts);
     m_counterLabel->setText(QStringLiteral("%1(%2)").arg(left).arg(parts));
     updateSendButton();
+}
+
+void CMeskPostSmsWidget::_onContactsChanged()
+{
+    // What the user typed or picked stays.
+    const QString text = m_recipients->currentText();
+    m_recipients->clear();
+    m_recipients->setToolTip(QString());
+    fillContacts();
+    m_recipients->setEditText(text);
 }
 
 void CMeskPostSmsWidget::_onContactsComboReady()

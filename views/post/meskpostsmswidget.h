@@ -57,6 +57,8 @@ private slots:
     void _onSmsStateChanged(TMeskSmsState state);
     void _smsTextChanged();
     void _onContactsComboReady();
+    // The phone contacts came after the dialog was made: the recipient list is filled again.
+    void _onContactsChanged();
     bool _validatePhoneNumber(QString& value);
     void _quorComboTextChanged(const QString& newText);
 

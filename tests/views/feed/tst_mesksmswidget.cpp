@@ -74,6 +74,7 @@ private slots:
     void correspondent_data();
     void correspondent();
     void escapingAndLinks();
+    void contactsComeLater();
     void filter();
     void sendOutcome();
     void failedLook();
@@ -191,6 +192,28 @@ void TestMeskSmsWidget::escapingAndLinks()
     QCOMPARE(m_opened, QList<QUrl>{QUrl(QStringLiteral("http://www.example.org"))});
 }
 
+// The contacts are read after the start: an entry made before shows the name once they are there.
+void TestMeskSmsWidget::contactsComeLater()
+{
+    QVERIFY(m_env->init());
+    CMeskSmsWidget w(TestEngine::message(0, kAnn, QStringLiteral("hello"), TestEngine::now()),
+                     m_env->engine());
+    QCOMPARE(shown(w.textLabel()->text()), QStringLiteral("From: %1 hello").arg(kAnn));
+    m_env->contactsReaderFake()->list = {contact(QStringLiteral("Ann Lee"), kAnn, Qt::red)};
+    emit m_env->contactsReaderFake()->contactsReady();
+    QCOMPARE(shown(w.textLabel()->text()), QStringLiteral("From: Ann Lee hello"));
+    const QImage picture = w.avatar()->pixmap().toImage();
+    QCOMPARE(picture.pixelColor(picture.rect().center()), QColor(Qt::red));
+
+    // A data message (no text) shows a note of the program's own, not its marker.
+    CMeskSmsWidget data(TestEngine::message(0, kAnn, SSmsMessage::dataMessageMarker(), TestEngine::now()),
+                        m_env->engine());
+    QCOMPARE(shown(data.textLabel()->text()),
+             QStringLiteral("From: Ann Lee [A data message (such as a multimedia message notice) that this "
+                            "program cannot show]"));
+    QVERIFY(!data.mediaItem().content.contains(QChar(1)));
+}
+
 void TestMeskSmsWidget::filter()
 {
     m_env->contacts = {contact(QStringLiteral("Ann Lee"), kAnn, Qt::red)};
@@ -252,6 +275,13 @@ void TestMeskSmsWidget::failedLook()
     fromWorker([&, sms = m_env->smsEngine()] { emit sms->messageSendFailed(m); });
     QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 30000);
     QCOMPARE(looks(sending), QStringLiteral("failure resend cancel"));
+
+    // The modem confirms it after all: it is shown sent.
+    QSignalSpy done(m_env->engine(), &CMeskEngine::smsMessageSendDone);
+    m.type = 2;
+    fromWorker([&, sms = m_env->smsEngine()] { emit sms->messageSendDone(m); });
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
+    QCOMPARE(looks(sending), QStringLiteral("date reply delete"));
 }
 
 void TestMeskSmsWidget::resend_data()
