@@ -70,7 +70,7 @@ private slots:
             QSignalSpy done(&engine, &CMeskEngine::serviceUpdateDone);
             QSignalSpy added(&engine, &CMeskEngine::serviceEventAdded);
             engine.doUpdates();
-            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
             QCOMPARE(added.size(), 2);
             QCOMPARE(engine.providerMediaEvents(MeskProvider::Twitter).size(), 2);
             const QList<IMediaLinkItem*> links = engine.loadMediaLinks();

@@ -149,7 +149,7 @@ class TestEngine : public QObject
     // which every change of the fake is reported.
     bool networkWatched()
     {
-        return QTest::qWaitFor([this] { return m_network->connectivityQueries() > 0; }, 5000);
+        return QTest::qWaitFor([this] { return m_network->connectivityQueries() > 0; }, 30000);
     }
 
     QTimer* updateTimer() const { return m_engine->findChild<QTimer*>(QStringLiteral("updateTimer")); }
@@ -456,8 +456,8 @@ private slots:
             emit m_sms->messageSendFailed(message);
         }));
         worker->start();
-        QVERIFY(worker->wait(5000));
-        QTRY_COMPARE(arrived.size(), 7);
+        QVERIFY(worker->wait(30000));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived.size(), 7, 30000);
         QCOMPARE(arrived, (QStringList{"new equal", "state 6", "sim equal", "sent equal", "done equal",
                                        "initFailed", "failed equal"}));
         for (QThread* thread : std::as_const(threads))
@@ -474,14 +474,14 @@ private slots:
         connect(m_engine.get(), &CMeskEngine::internetDisconnected, this,
                 [&] { receivedOn = QThread::currentThread(); });
         m_network->setOnline(false);
-        QTRY_COMPARE(disconnected.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 30000);
         QCOMPARE(receivedOn, QCoreApplication::instance()->thread());
         QVERIFY(!m_engine->isInternetConnected());
         QCOMPARE(m_engine->networkType(), 0);
 
         QSignalSpy connected(m_engine.get(), &CMeskEngine::internetConnected);
         m_network->setOnline(true);
-        QTRY_COMPARE(connected.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 30000);
         QVERIFY(m_engine->isInternetConnected());
     }
 
@@ -499,11 +499,11 @@ private slots:
         QCOMPARE(updateCalls(3), 1);
 
         m_network->setOnline(false);
-        QTRY_VERIFY(!m_engine->isInternetConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_engine->isInternetConnected(), 30000);
         m_engine->doUpdates();
         // Nor does going online start one by itself.
         m_network->setOnline(true);
-        QTRY_VERIFY(m_engine->isInternetConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(m_engine->isInternetConnected(), 30000);
         QCOMPARE(updateCalls(1), 1);
         QCOMPARE(updateCalls(3), 1);
     }
@@ -545,7 +545,7 @@ private slots:
         m_engine->startUpdates();
         // A tick of the timer is doUpdates; shorten the wait for it.
         updateTimer()->start(1);
-        QTRY_VERIFY(updateCalls(3) >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(updateCalls(3) >= 1, 30000);
     }
 
     void stopUpdates()
@@ -800,19 +800,20 @@ private slots:
         QVERIFY(makeEngine(false));
         QSignalSpy smsState(m_engine.get(), &CMeskEngine::smsStateChanged);
         QVERIFY(m_engine->init());
-        QTRY_COMPARE(m_engine->cellularState(), 5);
-        QTRY_VERIFY(!smsState.isEmpty() && smsState.last().at(0).value<TMeskSmsState>() == SmsStateReady);
+        QTRY_COMPARE_WITH_TIMEOUT(m_engine->cellularState(), 5, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !smsState.isEmpty() && smsState.last().at(0).value<TMeskSmsState>() == SmsStateReady, 30000);
         QCOMPARE(m_engine->smsState(), SmsStateReady);
         QVERIFY(m_engine->isSmsSupported());
         // Ready to send once the SMS worker is up.
-        QTRY_VERIFY(m_engine->isSmsReady());
+        QTRY_VERIFY_WITH_TIMEOUT(m_engine->isSmsReady(), 30000);
 
         smsState.clear();
         m_modem->setReadyState(5); // cellular 3: not activated
-        QTRY_COMPARE(smsState.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(smsState.count(), 1, 30000);
         QCOMPARE(smsState.at(0).at(0).value<TMeskSmsState>(), SmsStateSimUnusable);
         m_modem->setDevicePresent(false); // cellular 0
-        QTRY_COMPARE(smsState.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(smsState.count(), 2, 30000);
         QCOMPARE(smsState.at(1).at(0).value<TMeskSmsState>(), SmsStateNoCellular);
 
         QVERIFY(!m_engine->isSmsReady());

@@ -119,7 +119,7 @@ private slots:
             m.setSignalStrength(quint32(round % 32));
             m.setReadyState(round % 2 ? 1 : 6);
         });
-        QTRY_VERIFY(driver.rounds() > 20);
+        QTRY_VERIFY_WITH_TIMEOUT(driver.rounds() > 20, 30000);
         QTest::qWait(20);
 
         IMeskSmsEngine* sms = engine->findChild<IMeskSmsEngine*>();

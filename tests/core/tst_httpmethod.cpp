@@ -43,7 +43,7 @@ struct SignalLog
     }
     bool waitFor(int count) const
     {
-        return QTest::qWaitFor([this, count] { return names.size() >= count; }, 20000);
+        return QTest::qWaitFor([this, count] { return names.size() >= count; }, 30000);
     }
 };
 
@@ -333,7 +333,7 @@ private slots:
                 restarted.append(method.get(server.url("/next" + QString::number(restarted.size()))));
         });
         QVERIFY(method.get(server.url("/first")));
-        QVERIFY(QTest::qWaitFor([&] { return bodies.size() == 3; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return bodies.size() == 3; }, 30000));
         QCOMPARE(readyInSlot, (QList<bool>{true, true, true}));
         QCOMPARE(restarted, (QList<bool>{true, true}));
         QCOMPARE(bodies, (QList<QByteArray>{"/first", "/next0", "/next1"}));
@@ -350,7 +350,7 @@ private slots:
         connect(method, &CMeskHttpMethod::networkError, this, [&emitted] { ++emitted; });
         connect(method, qOverload<>(&CMeskHttpMethod::protocolError), this, [&emitted] { ++emitted; });
         QVERIFY(method->get(server.url("/slow")));
-        QVERIFY(QTest::qWaitFor([&entered] { return entered.load(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&entered] { return entered.load(); }, 30000));
         delete method; // waits for the running parse step
         QTest::qWait(300);
         QCOMPARE(emitted, 0);

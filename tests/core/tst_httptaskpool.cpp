@@ -142,9 +142,9 @@ private slots:
         CMeskHttpTaskPool::setTaskCounterForTest(INT_MAX);
         c.taskId = CMeskHttpTaskPool::get(server.url("/c"), &c);
         QCOMPARE(c.taskId, 1);
-        QVERIFY(a.wait());
-        QVERIFY(b.wait());
-        QVERIFY(c.wait());
+        QVERIFY(a.wait(30000));
+        QVERIFY(b.wait(30000));
+        QVERIFY(c.wait(30000));
         QCOMPARE(c.done, 1);
     }
 
@@ -207,7 +207,7 @@ private slots:
             Recorder r;
             r.taskId = CMeskHttpTaskPool::get(server.url("/first"), &r);
             QVERIFY(r.taskId > 0);
-            QVERIFY(r.wait());
+            QVERIFY(r.wait(30000));
             QCOMPARE(r.done, 1);
             QCOMPARE(r.bodies.value(0), QByteArray("hello"));
         }
@@ -240,7 +240,7 @@ private slots:
         server.setFallback([](const TestHttpRequest&) { return TestHttpReply::ok("again"); });
         Recorder after;
         after.taskId = CMeskHttpTaskPool::get(server.url("/again"), &after);
-        QVERIFY(after.wait());
+        QVERIFY(after.wait(30000));
         QCOMPARE(after.done, 1);
         QCOMPARE(after.bodies.value(0), QByteArray("again"));
     }
@@ -253,7 +253,7 @@ private slots:
         server.setFallback([](const TestHttpRequest&) { return TestHttpReply::ok("x"); });
         Blocker blocker;
         blocker.taskId = CMeskHttpTaskPool::get(server.url("/parse"), &blocker);
-        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 30000));
         // The parse is let go once shutdown has said it waits past four seconds, however late
         // shutdown itself got going.
         static std::atomic<bool> saidFourSeconds;
@@ -304,7 +304,7 @@ private slots:
         LocalHttpServer server;
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url(suffix), &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(server.requestCount(), 1);
         const TestHttpRequest request = server.lastRequest();
         QCOMPARE(firstLine(request.raw), requestLine);
@@ -325,7 +325,7 @@ private slots:
         body[body.size() - 1] = '\0';
         Recorder r;
         r.taskId = CMeskHttpTaskPool::post(server.url("/post"), body, &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         const TestHttpRequest request = server.lastRequest();
         QCOMPARE(request.method, QByteArray("POST"));
         QCOMPARE(request.header("Content-Length"), QByteArray::number(body.size()));
@@ -338,7 +338,7 @@ private slots:
         QVERIFY(writeFile(source, content));
         Recorder f;
         f.taskId = CMeskHttpTaskPool::postFile(server.url("/upload"), source, &f);
-        QVERIFY(f.wait());
+        QVERIFY(f.wait(30000));
         QCOMPARE(f.done, 1);
         QVERIFY(server.lastRequest().body == content);
         QCOMPARE(server.lastRequest().header("Content-Length"), QByteArray::number(content.size()));
@@ -352,10 +352,10 @@ private slots:
         server.enqueue(TestHttpReply::ok("two"));
         Recorder first, second;
         first.taskId = CMeskHttpTaskPool::get(server.url("/login"), &first);
-        QVERIFY(first.wait());
+        QVERIFY(first.wait(30000));
         QCOMPARE(first.headers.value(0).value("set-cookie"), QString("session=abc; Path=/"));
         second.taskId = CMeskHttpTaskPool::get(server.url("/next"), &second);
-        QVERIFY(second.wait());
+        QVERIFY(second.wait(30000));
         QCOMPARE(server.requestCount(), 2);
         QVERIFY(!server.lastRequest().raw.toLower().contains("cookie"));
     }
@@ -385,7 +385,7 @@ private slots:
         server.enqueue(TestHttpReply::withStatus(status, "Reason Here", body).withHeader(header, value));
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url("/s"), &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.failures, QList<TMeskHttpError>());
         QCOMPARE(r.done, 1);
         QCOMPARE(r.headers.value(0).statusCode, status);
@@ -418,7 +418,7 @@ private slots:
         server.enqueue(reply);
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url("/body"), &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.done, 1);
         QVERIFY(r.bodies.value(0) == reply.body);
     }
@@ -433,7 +433,7 @@ private slots:
         server.enqueue(reply);
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url("/big"), &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.done, 1);
         QCOMPARE(r.bodies.value(0).size(), 5242880);
         QVERIFY(r.progress.size() > 1);
@@ -453,7 +453,7 @@ private slots:
         server.enqueue(reply);
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url("/chunks"), &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QVERIFY(!r.progress.isEmpty());
         // While the length is unknown the total is 0; the last call reports the whole body.
         QVERIFY(r.progress.size() > 1);
@@ -474,7 +474,7 @@ private slots:
         server.enqueue(TestHttpReply::ok(body, "image/png"));
         Recorder r;
         r.taskId = CMeskHttpTaskPool::getToFile(server.url("/avatar.png"), target, &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.done, 1);
         QCOMPARE(r.headers.value(0).statusCode, 200);
         QVERIFY(r.bodies.value(0).isEmpty());
@@ -490,7 +490,7 @@ private slots:
         server.enqueue(TestHttpReply::withStatus(404, "Not Found", "nothing here"));
         Recorder r;
         r.taskId = CMeskHttpTaskPool::getToFile(server.url("/thumb.jpg"), target, &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.headers.value(0).statusCode, 404);
         QCOMPARE(r.done, 1);
         QVERIFY(!QFile::exists(target));
@@ -533,7 +533,7 @@ private slots:
         }
         Recorder r;
         r.taskId = CMeskHttpTaskPool::getToFile(url, target, &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(readFile(target), QByteArray("OLD"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"user_42.png"});
         if (how == "refused")
@@ -555,7 +555,7 @@ private slots:
         QVERIFY(writeFile(source, "PHOTO"));
         Recorder r;
         r.taskId = CMeskHttpTaskPool::postFile(server.url("/upload"), source, &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpUnexpectedClose});
         QCOMPARE(r.responses(), 0);
         QVERIFY(server.requestCount() >= 1);
@@ -566,7 +566,7 @@ private slots:
         server.setFallback([](const TestHttpRequest&) { return TestHttpReply::withStatus(500, "Error"); });
         Recorder again;
         again.taskId = CMeskHttpTaskPool::postFile(server.url("/upload"), source, &again);
-        QVERIFY(again.wait());
+        QVERIFY(again.wait(30000));
         QCOMPARE(again.headers.value(0).statusCode, 500);
         QCOMPARE(readFile(source), QByteArray("PHOTO"));
     }
@@ -587,7 +587,7 @@ private slots:
         Recorder r;
         r.taskId = upload ? CMeskHttpTaskPool::postFile(server.url("/f"), name, &r)
                           : CMeskHttpTaskPool::getToFile(server.url("/f"), name, &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpUnknownError});
         QCOMPARE(r.done, 0);
         QTest::qWait(50);
@@ -610,7 +610,7 @@ private slots:
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(url, &r);
         QVERIFY(r.taskId > 0);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpUnknownError});
         QCOMPARE(r.done, 0);
     }
@@ -619,7 +619,7 @@ private slots:
     {
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get("http://127.0.0.1:" + QString::number(closedPort()) + "/", &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QTest::qWait(50);
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpConnectionRefused});
         QCOMPARE(r.done, 0);
@@ -633,7 +633,7 @@ private slots:
         CMeskHttpTaskPool::setTransferTimeout(300);
         Recorder r;
         r.taskId = CMeskHttpTaskPool::get(server.url("/stall"), &r);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpAborted});
         QCOMPARE(r.responses(), 0);
     }
@@ -672,7 +672,7 @@ private slots:
             r.taskId = CMeskHttpTaskPool::getToFile(server.url("/t"), target, &r);
         else
             r.taskId = CMeskHttpTaskPool::get(server.url("/t"), &r, perRequest ? 700 : 0);
-        QVERIFY(r.wait());
+        QVERIFY(r.wait(30000));
         QCOMPARE(r.failures, QList<TMeskHttpError>{HttpTimedOut});
         QCOMPARE(r.responses(), 0);
         QCOMPARE(readFile(target), QByteArray("OLD"));
@@ -690,7 +690,7 @@ private slots:
         untrustedServer.setFallback(echo);
         Recorder untrusted;
         untrusted.taskId = CMeskHttpTaskPool::get(untrustedServer.url("/s"), &untrusted);
-        QVERIFY(untrusted.wait());
+        QVERIFY(untrusted.wait(30000));
         QCOMPARE(untrusted.failures, QList<TMeskHttpError>{HttpUnknownError});
         QCOMPARE(untrusted.responses(), 0);
         QCOMPARE(untrustedServer.requestCount(), 0);
@@ -741,12 +741,12 @@ private slots:
         // pool thread is held inside another request's parse meanwhile.
         Blocker blocker;
         blocker.taskId = CMeskHttpTaskPool::get(server.url("/block"), &blocker);
-        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&blocker] { return blocker.entered.load(); }, 30000));
         auto early = std::make_unique<Recorder>();
         early->taskId = CMeskHttpTaskPool::get(server.url("/early"), early.get());
         CMeskHttpTaskPool::cancelTask(early->taskId, early.get());
         blocker.release = true;
-        QVERIFY(blocker.wait());
+        QVERIFY(blocker.wait(30000));
         // Cancelled while it runs: it is aborted.
         auto running = std::make_unique<Recorder>();
         running->taskId = CMeskHttpTaskPool::post(server.url("/running"), "x=1", running.get());
@@ -756,7 +756,7 @@ private slots:
         Recorder other;
         other.taskId = CMeskHttpTaskPool::get(server.url("/other"), &other);
         CMeskHttpTaskPool::cancelTask(other.taskId, running.get());
-        QVERIFY(other.wait());
+        QVERIFY(other.wait(30000));
         QCOMPARE(other.done, 1);
         QTest::qWait(300);
         QVERIFY(!early->ended());
@@ -807,7 +807,7 @@ private slots:
         QVERIFY2(server.clientCloses().constFirst() < total / 2,
                  QByteArray::number(server.clientCloses().constFirst()).constData());
         const QStringList expected = earlierFile ? QStringList{"video.bin"} : QStringList();
-        QTRY_COMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected, 30000);
         if (earlierFile)
             QCOMPARE(readFile(file), QByteArray("earlier"));
         QTest::qWait(100);

@@ -118,7 +118,7 @@ private slots:
             &provider, &IMediaItemProvider::serviceError, &receiver,
             [&](mid_t, TMediaError e) { received = e; }, Qt::QueuedConnection);
         provider.emitServiceError(MediaErrorAuthorization);
-        QTRY_COMPARE(received, MediaErrorAuthorization);
+        QTRY_COMPARE_WITH_TIMEOUT(received, MediaErrorAuthorization, 30000);
         QCOMPARE(errors.size(), 1);
     }
 };

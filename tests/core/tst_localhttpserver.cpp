@@ -12,14 +12,14 @@ QByteArray exchange(quint16 port, const QByteArray& request, qsizetype expect = 
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
+    if (!socket.waitForConnected(30000))
         return "<no connection>";
     socket.write(request);
-    socket.waitForBytesWritten(5000);
+    socket.waitForBytesWritten(30000);
     QByteArray received;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000) {
+    while (timer.elapsed() < 30000) {
         if (expect >= 0 && received.size() >= expect)
             break;
         if (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
@@ -184,7 +184,7 @@ private slots:
         server.enqueue(hang);
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, server.port());
-        QVERIFY(socket.waitForConnected(5000));
+        QVERIFY(socket.waitForConnected(30000));
         socket.write(get("/hang"));
         socket.flush();
         QVERIFY(server.waitForRequests(2));
@@ -220,10 +220,10 @@ private slots:
         }
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, server.port());
-        QVERIFY(socket.waitForConnected(5000));
+        QVERIFY(socket.waitForConnected(30000));
         socket.setReadBufferSize(64 * 1024);
         socket.write(get("/big"));
-        QVERIFY(socket.waitForReadyRead(5000));
+        QVERIFY(socket.waitForReadyRead(30000));
         socket.abort();
         QVERIFY(server.waitForClientCloses(1));
         const qint64 sent = server.clientCloses().constFirst();
@@ -239,7 +239,7 @@ private slots:
         server.enqueue(slow);
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, server.port());
-        QVERIFY(socket.waitForConnected(5000));
+        QVERIFY(socket.waitForConnected(30000));
         socket.write(get("/w"));
         socket.flush();
         QVERIFY(server.waitForRequests(1));

@@ -77,7 +77,7 @@ class TestNetworkManager : public QObject
     bool readyWith(CMeskNetworkManager* manager, int count = 1)
     {
         manager->start();
-        return QTest::qWaitFor([&] { return m_signals.count(QStringLiteral("ready")) >= count; }, 5000);
+        return QTest::qWaitFor([&] { return m_signals.count(QStringLiteral("ready")) >= count; }, 30000);
     }
 
 private slots:
@@ -132,7 +132,7 @@ private slots:
         m_modemSupported = false;
         auto manager = makeManager();
         manager->start();
-        QTRY_VERIFY(m_signals.contains(QStringLiteral("initFailed")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_signals.contains(QStringLiteral("initFailed")), 30000);
         QCoreApplication::processEvents();
         QCOMPARE(m_signals,
                  (QStringList{QStringLiteral("networkListenerFailed"),
@@ -210,19 +210,19 @@ private slots:
         QVERIFY(driver.run({[](FakeModem& m) { m.setDevicePresent(true); },
                             [](FakeModem& m) { m.setReadyState(1); },
                             [](FakeModem& m) { m.setSignalStrength(27); }}));
-        QTRY_VERIFY(m_signals.contains(QStringLiteral("cellularSignalChanged")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_signals.contains(QStringLiteral("cellularSignalChanged")), 30000);
         QVERIFY(m_signals.contains(QStringLiteral("cellularStateChanged")));
         QCOMPARE(manager->cellularState(), 5);
         QCOMPARE(manager->cellularSignal(), 3);
 
         m_network->setOnline(false);
-        QTRY_VERIFY(m_signals.contains(QStringLiteral("internetDisconnected")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_signals.contains(QStringLiteral("internetDisconnected")), 30000);
         QVERIFY(!manager->isInternetConnected());
         QCOMPARE(manager->networkType(), 0);
 
         m_network->setMedium(2);
         m_network->setOnline(true);
-        QTRY_VERIFY(m_signals.contains(QStringLiteral("networkChanged")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_signals.contains(QStringLiteral("networkChanged")), 30000);
         QVERIFY(m_signals.indexOf(QStringLiteral("internetConnected")) <
                 m_signals.indexOf(QStringLiteral("networkChanged")));
         QCOMPARE(manager->networkType(), 2);
@@ -261,7 +261,8 @@ private slots:
             }
         } while (!driver.wait(0));
         QVERIFY(reads > 0);
-        QTRY_COMPARE(manager->operatorName(), QStringLiteral("Operator %1").arg(changes - 1));
+        QTRY_COMPARE_WITH_TIMEOUT(manager->operatorName(), QStringLiteral("Operator %1").arg(changes - 1),
+                                  30000);
         QCOMPARE(manager->ownPhoneNumber(), QStringLiteral("+47%1").arg(changes - 1));
     }
 
@@ -311,13 +312,13 @@ private slots:
             m.setSignalStrength(quint32(round % 32));
             m.setReadyState(round % 2 ? 1 : 6);
         });
-        QTRY_VERIFY(m_modem->queryCount(FakeModem::Query::SignalStrength) > 200);
+        QTRY_VERIFY_WITH_TIMEOUT(m_modem->queryCount(FakeModem::Query::SignalStrength) > 200, 30000);
         manager->stop();
 
         const int signalQueries = m_modem->queryCount(FakeModem::Query::SignalStrength);
         const int readyQueries = m_modem->queryCount(FakeModem::Query::ReadyState);
         const int rounds = driver.rounds();
-        QTRY_VERIFY(driver.rounds() > rounds + 500);
+        QTRY_VERIFY_WITH_TIMEOUT(driver.rounds() > rounds + 500, 30000);
         driver.stop();
         QCOMPARE(m_modem->queryCount(FakeModem::Query::SignalStrength), signalQueries);
         QCOMPARE(m_modem->queryCount(FakeModem::Query::ReadyState), readyQueries);
@@ -330,7 +331,7 @@ private slots:
         QVERIFY(readyWith(manager.get()));
         FakeModemDriver driver(m_modem);
         driver.playRepeatedly([](FakeModem& m, int round) { m.setDevicePresent(round % 2); });
-        QTRY_VERIFY(driver.rounds() > 100);
+        QTRY_VERIFY_WITH_TIMEOUT(driver.rounds() > 100, 30000);
         driver.stop(); // the modem dies with the manager
         manager.reset();
     }

@@ -121,7 +121,7 @@ private slots:
         worker.start();
         QMetaObject::invokeMethod(
             &emitter, [&] { emitter.send(sent); }, Qt::QueuedConnection);
-        QTRY_VERIFY(receiver.receivedOn != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.receivedOn != nullptr, 30000);
         worker.quit();
         worker.wait();
 

@@ -67,12 +67,12 @@ private slots:
                 0, [](qsizetype, qsizetype) {}, [] {});
         else if (how == "destroy")
             store.reset();
-        QTRY_VERIFY(!store || !store->isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!store || !store->isRunning(), 30000);
         const int seen = slices;
         // Two more turns of zero-time timers: a slice still scheduled would have run by then.
         bool turned = false;
         QTimer::singleShot(0, [&turned] { QTimer::singleShot(0, [&turned] { turned = true; }); });
-        QTRY_VERIFY(turned);
+        QTRY_VERIFY_WITH_TIMEOUT(turned, 30000);
         QCOMPARE(slices, seen);
         QCOMPARE(done, 0);
         QCOMPARE(slices, how == "inside" ? 2 : 1);

@@ -45,9 +45,9 @@ void TestLogindPowerEvents::resumeFromPrivateBus()
     m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
                             QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
                             QStringLiteral("--address=unix:tmpdir=") + socketDir.path()});
-    QVERIFY2(m_daemon.waitForStarted(5000), qPrintable(m_daemon.errorString()));
+    QVERIFY2(m_daemon.waitForStarted(30000), qPrintable(m_daemon.errorString()));
     while (!m_daemon.canReadLine())
-        QVERIFY2(m_daemon.waitForReadyRead(10000), "dbus-daemon printed no address");
+        QVERIFY2(m_daemon.waitForReadyRead(30000), "dbus-daemon printed no address");
     const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     QVERIFY(!address.isEmpty());
 
@@ -69,7 +69,7 @@ void TestLogindPowerEvents::resumeFromPrivateBus()
         QVERIFY(logind.send(message));
     }
     // Signals arrive in the order sent: when the wake-up is through, going to sleep was handled.
-    QTRY_COMPARE(resumed.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(resumed.count(), 1, 30000);
     QTest::qWait(50);
     QCOMPARE(resumed.count(), 1);
 }

@@ -124,7 +124,7 @@ class TestSmsEngine : public QObject
 
     bool cellularBecomes(int state)
     {
-        return QTest::qWaitFor([&] { return m_network->cellularState() == state; }, 20000);
+        return QTest::qWaitFor([&] { return m_network->cellularState() == state; }, 30000);
     }
 
     // The modem present and ready; the SMS engine started and ready.
@@ -135,7 +135,7 @@ class TestSmsEngine : public QObject
         if (!cellularBecomes(5))
             return false;
         engine.start(m_storage.get(), m_network.get());
-        return QTest::qWaitFor([&] { return engine.isSmsReady(); }, 20000);
+        return QTest::qWaitFor([&] { return engine.isSmsReady(); }, 30000);
     }
 
     QList<SSmsMessage> rows() { return m_storage->CMediaDataBase::smsMessages(); }
@@ -183,7 +183,7 @@ private slots:
         // ready() comes from the worker thread; the spy may see it before wait() starts.
         QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
         m_network->start();
-        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 30000));
     }
 
     void cleanup()
@@ -230,16 +230,16 @@ private slots:
         m_modem->setDevicePresent(true);
         m_modem->setReadyState(readyState);
         QVERIFY(cellularBecomes(cellular));
-        QTRY_COMPARE(int(engine.state()), sms);
+        QTRY_COMPARE_WITH_TIMEOUT(int(engine.state()), sms, 30000);
         QCOMPARE(changed.count(), 2);
         QCOMPARE(changed.last().at(0).value<TMeskSmsState>(), TMeskSmsState(sms));
         // Ready to send only in the ready state, once the worker is up.
-        QTRY_COMPARE(engine.isSmsReady(), sms == 6);
+        QTRY_COMPARE_WITH_TIMEOUT(engine.isSmsReady(), sms == 6, 30000);
 
         // Back to no device.
         m_modem->setDevicePresent(false);
         QVERIFY(cellularBecomes(0));
-        QTRY_COMPARE(int(engine.state()), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(int(engine.state()), 1, 30000);
         QCOMPARE(changed.count(), 3);
         QVERIFY(!engine.isSmsReady());
     }
@@ -292,7 +292,7 @@ private slots:
         changed.clear();
         m_modem->setReadyState(6);
         QVERIFY(cellularBecomes(4));
-        QTRY_COMPARE(changed.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 30000);
         QTest::qWait(50);
         QCOMPARE(changed.count(), 1);
     }
@@ -337,12 +337,12 @@ private slots:
         SignalLog signalLog(&engine);
         engine.start(m_storage.get(), failure == QLatin1String("no network") ? nullptr : m_network.get());
         if (failure.isEmpty()) {
-            QTRY_VERIFY(engine.isSmsReady());
+            QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
             QTest::qWait(50);
             QVERIFY(signalLog.names.isEmpty());
             return;
         }
-        QTRY_COMPARE(signalLog.names, QStringList{"initFailed"});
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, QStringList{"initFailed"}, 30000);
         QCOMPARE(signalLog.threads, QList<QThread*>{QThread::currentThread()});
         QCOMPARE(log.count(line), 1);
         QTest::qWait(50);
@@ -415,7 +415,7 @@ private slots:
         QVERIFY(rows().isEmpty());
         const QStringList expected =
             kind == QLatin1String("unsupported") ? QStringList{"initFailed"} : QStringList{};
-        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, expected, 30000);
     }
 
     void textLengthWithLinuxModem()
@@ -425,7 +425,7 @@ private slots:
         m_network = std::make_unique<CMeskNetworkManager>();
         QSignalSpy ready(m_network.get(), &CMeskNetworkManager::ready);
         m_network->start();
-        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return ready.count() > 0; }, 30000));
 
         LogRecorder log;
         CMeskSmsEngine engine;
@@ -436,13 +436,14 @@ private slots:
                 engine.smsTextLength(QStringLiteral("hello!"), &used, &left, &parts);
                 return used != -1;
             },
-            20000));
+            30000));
         QCOMPARE(used, 6);
         QCOMPARE(left, 154);
         QCOMPARE(parts, 1);
         QVERIFY(!engine.isSmsReady());
-        QTRY_VERIFY(
-            log.contains(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: Device not found")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            log.contains(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: Device not found")),
+            30000);
     }
 
     // Two starts leave one worker: a message arrives once.
@@ -451,10 +452,10 @@ private slots:
         CMeskSmsEngine engine;
         QVERIFY(startReady(engine));
         engine.start(m_storage.get(), m_network.get());
-        QTRY_VERIFY(engine.isSmsReady());
+        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
         SignalLog signalLog(&engine);
         m_modem->injectIncoming(Hello, false);
-        QTRY_COMPARE(signalLog.names.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 1, 30000);
         settle();
         QCOMPARE(signalLog.names, QStringList{"new 0 +123 hello"});
         QCOMPARE(rows().size(), 1);
@@ -473,7 +474,7 @@ private slots:
             modem.injectIncoming(Hello, round % 5 == 0);
             modem.setSignalStrength(quint32(round % 32));
         });
-        QTRY_VERIFY(signalLog.names.size() > 5);
+        QTRY_VERIFY_WITH_TIMEOUT(signalLog.names.size() > 5, 30000);
         for (int i = 0; i < 5; ++i)
             QVERIFY(engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
         engine.stop();
@@ -506,7 +507,7 @@ private slots:
                 QThread::yieldCurrentThread();
             }
             if (cycle % 50 == 0)
-                QTRY_VERIFY(engine.isSmsReady());
+                QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
             engine.stop();
             QVERIFY(!engine.isSmsReady());
         }
@@ -566,7 +567,7 @@ private slots:
             QCOMPARE(rows(), QList<SSmsMessage>{sent});
         }
 
-        QTRY_COMPARE(signalLog.names.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 2, 30000);
         settle();
         QCOMPARE(signalLog.names,
                  (QStringList{
@@ -595,8 +596,9 @@ private slots:
         LogRecorder log;
         QVERIFY(!engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
         QCOMPARE(log.count(QStringLiteral("CMeskSmsEngine: failed to send sms message")), 1);
-        QTRY_VERIFY(
-            log.contains(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: API request rejected")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            log.contains(QStringLiteral("CMeskSmsEngine::onMeskMbnSmsManagerError: API request rejected")),
+            30000);
         QVERIFY(rows().isEmpty());
         QVERIFY(signalLog.names.isEmpty());
         // CDMA counts nothing either.
@@ -630,7 +632,7 @@ private slots:
         m_storage->threads.clear();
         m_modem->clearSmsLog();
         const quint32 index = m_modem->injectIncoming(pdu, false);
-        QTRY_COMPARE(signalLog.names.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 1, 30000);
         settle();
         QCOMPARE(signalLog.names, QStringList{"new 0 +123 hello"});
         const SSmsMessage message = signalLog.messages.first();
@@ -647,7 +649,7 @@ private slots:
             QCOMPARE(stored.first().created, created);
             // The SIM copy goes after the signal, on the worker thread.
             QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")),
-                                      QStringList{QStringLiteral("delete %1").arg(index)}, 10000);
+                                      QStringList{QStringLiteral("delete %1").arg(index)}, 30000);
             QVERIFY(!m_modem->simMessages().contains(index));
         }
         QVERIFY(onlyOn(signalLog.threads, QThread::currentThread()));
@@ -673,13 +675,13 @@ private slots:
         QVERIFY(startReady(engine));
         SignalLog signalLog(&engine);
         QVERIFY(engine.readSimMessages());
-        QTRY_COMPARE(signalLog.names.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 1, 30000);
         settle();
         QCOMPARE(signalLog.names, QStringList{signal});
         QCOMPARE(rows().size(), 1);
         QCOMPARE(rows().first().type, signalLog.messages.first().type);
         QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")), QStringList{"delete 7"},
-                                  10000);
+                                  30000);
     }
 
     // A message the modem keeps because its delete is refused is stored and announced once over
@@ -797,7 +799,7 @@ private slots:
         SignalLog signalLog(&engine);
         m_modem->clearSmsLog();
         m_modem->injectIncoming(pdu, class0);
-        QTRY_COMPARE(m_modem->smsCalls(QStringLiteral("delete")).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")).size(), 1, 30000);
         settle();
         QVERIFY(signalLog.names.isEmpty());
         QVERIFY(rows().isEmpty());
@@ -821,10 +823,10 @@ private slots:
         CMeskSmsEngine engine;
         LogRecorder log;
         engine.onMeskMbnSmsManagerError(code);
-        QCoreApplication::processEvents();
+        // Logged on the GUI thread's next turn.
         const QStringList expected =
             text.isEmpty() ? QStringList{} : QStringList{"CMeskSmsEngine::onMeskMbnSmsManagerError: " + text};
-        QCOMPARE(log.lines(), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(log.lines(), expected, 30000);
     }
 
     // A modem error repeated on every poll is logged when it starts and when it ends.
@@ -862,7 +864,7 @@ private slots:
         bool handled = false;
         QMetaObject::invokeMethod(
             &engine, [&handled] { handled = true; }, Qt::QueuedConnection);
-        QTRY_VERIFY(handled);
+        QTRY_VERIFY_WITH_TIMEOUT(handled, 30000);
         QCOMPARE(log.lines(), expected);
     }
 
@@ -878,12 +880,12 @@ private slots:
         modem->setDevicePresent(true);
         modem->setReadyState(1);
         QVERIFY(engine.init());
-        QTRY_VERIFY(engine.isSmsReady());
+        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
         QSignalSpy sent(&engine, &CMeskEngine::smsMessageSent);
         QSignalSpy done(&engine, &CMeskEngine::smsMessageSendDone);
         QVERIFY(engine.sendSms(QStringLiteral("+123"), QStringLiteral("hello")));
         QCOMPARE(sent.count(), 1);
-        QTRY_COMPARE(done.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
         const QList<SSmsMessage> messages = engine.smsMessages();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().type, qint32(SSmsMessage::Sent));

@@ -155,7 +155,7 @@ public:
     void clearSmsLog();
     // Waits until both event threads have nothing due within delayLimit ms
     // and run nothing; false on time-out.
-    bool waitForSmsEvents(int msecs = 20000, int delayLimit = 1000);
+    bool waitForSmsEvents(int msecs = 30000, int delayLimit = 1000);
 
     bool open() override;
     bool watch() override;
@@ -250,7 +250,7 @@ public:
     // Plays the script and waits for its end.
     bool run(QList<Step> script);
     // Waits for the script to end; false on timeout.
-    bool wait(int msecs = 10000);
+    bool wait(int msecs = 30000);
     // Ends a repetition after its current round, and waits.
     void stop();
 

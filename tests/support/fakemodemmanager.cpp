@@ -22,6 +22,11 @@ PrivateBus::~PrivateBus()
     stop();
 }
 
+bool PrivateBus::isDaemonInstalled()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+}
+
 bool PrivateBus::start()
 {
     return launch({QStringLiteral("--session"), QStringLiteral("--address=unix:tmpdir=/tmp")});
@@ -70,12 +75,12 @@ bool PrivateBus::launch(const QStringList& arguments)
     m_daemon.start(daemon, QStringList{QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                                        QStringLiteral("--print-address=1")} +
                                arguments);
-    if (!m_daemon.waitForStarted(10000)) {
+    if (!m_daemon.waitForStarted(30000)) {
         m_error = m_daemon.errorString();
         return false;
     }
     while (!m_daemon.canReadLine()) {
-        if (!m_daemon.waitForReadyRead(20000)) {
+        if (!m_daemon.waitForReadyRead(30000)) {
             m_error = QStringLiteral("dbus-daemon printed no address");
             stop();
             return false;

@@ -19,6 +19,8 @@ public:
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
+    // Whether there is a dbus-daemon to start.
+    static bool isDaemonInstalled();
     // False (with a reason in error()) when dbus-daemon is missing or does not start.
     bool start();
     // Starts the bus with this configuration instead of the session one: the file is written to a

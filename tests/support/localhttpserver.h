@@ -83,7 +83,7 @@ public:
     // The last request; an empty one when none arrived.
     TestHttpRequest lastRequest() const;
     // Blocks the calling thread until `count` requests have arrived in all; false on timeout.
-    bool waitForRequests(int count, int timeoutMs = 10000) const;
+    bool waitForRequests(int count, int timeoutMs = 30000) const;
     void clearRequests();
     // Connections accepted so far.
     int connectionCount() const;
@@ -93,7 +93,7 @@ public:
     // reads it (at most 256 KiB ahead), so the count stays well below a large body's size.
     QList<qint64> clientCloses() const;
     // Blocks until `count` such closes have happened; false on timeout.
-    bool waitForClientCloses(int count, int timeoutMs = 10000) const;
+    bool waitForClientCloses(int count, int timeoutMs = 30000) const;
 
     static QSslCertificate testCertificate();
     static QSslKey testKey();

@@ -193,17 +193,17 @@ private slots:
             QSignalSpy sent(&engine, &IMeskSmsEngine::messageSendDone);
             QSignalSpy answered(&engine, &IMeskSmsEngine::newMessageReceived);
             engine.start(&storage, &network);
-            QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
             QVERIFY(engine.readSimMessages());
-            QTRY_COMPARE_WITH_TIMEOUT(stored.count(), 1, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(stored.count(), 1, 30000);
             QCOMPARE(stored.first().first().value<SSmsMessage>().message,
                      QStringLiteral("Welcome to the stand-in modem"));
             QCOMPARE(storage.smsMessages().size(), 1);
-            QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), 0, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), 0, 30000);
 
             QVERIFY(engine.sendMessage(QStringLiteral("+15550199"), QStringLiteral("See you")));
-            QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 20000);
-            QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(answered.count(), 1, 30000);
             QCOMPARE(answered.first().first().value<SSmsMessage>().message,
                      QStringLiteral("Got it: See you"));
         }
@@ -214,7 +214,7 @@ private slots:
         process.terminate();
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QTRY_COMPARE(modemMessages(address), -1);
+        QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), -1, 30000);
         QVERIFY(!QDBusConnection::connectToBus(address, QStringLiteral("after-end")).isConnected());
         QDBusConnection::disconnectFromBus(QStringLiteral("after-end"));
     }

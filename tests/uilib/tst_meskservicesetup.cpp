@@ -154,7 +154,7 @@ void TestMeskServiceSetup::webWidgetWithoutBackend()
         web.navigate(QStringLiteral("http://a.example/"));
         // Reported after navigate() returns, so the wizard can show its error page.
         QCOMPARE(failed.count(), 0);
-        QVERIFY(failed.wait());
+        QVERIFY(failed.wait(30000));
         QCOMPARE(failed.takeFirst().value(0).toString(), QStringLiteral("http://a.example/"));
         QCOMPARE(loaded.count(), 0);
     }

@@ -120,7 +120,7 @@ void TestMeskSmallWidgets::colorAnimation()
     QCOMPARE(done.count(), 0);
     QVERIFY(nearEnd());
     QCOMPARE(lastStepColor, animation.currentColor());
-    QTRY_COMPARE(done.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 30000);
     QVERIFY(!animation.isRunning());
     QCOMPARE(stepped.count(), stepSignals);
     QVERIFY(nearEnd());

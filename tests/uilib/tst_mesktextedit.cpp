@@ -140,7 +140,7 @@ void TestMeskTextEdit::placeholderRepaints()
     for (QWidget* target : {static_cast<QWidget*>(edit), static_cast<QWidget*>(other)}) {
         recorder.painted = QRegion();
         target->setFocus();
-        QTRY_VERIFY(recorder.painted.contains(placeholderArea));
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.painted.contains(placeholderArea), 30000);
     }
 }
 
@@ -225,7 +225,7 @@ void TestMeskTextEdit::sendingThenAnswer()
     QVERIFY(widget.sendingLabel()->isHidden());
     QVERIFY(widget.editor()->isEnabled());
     QVERIFY(widget.sendButton()->isEnabled());
-    QTRY_VERIFY(widget.editor()->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(widget.editor()->hasFocus(), 30000);
     QCOMPARE(widget.editor()->height(), 70);
     QCOMPARE(widget.editor()->plainText(), posted ? QString() : QStringLiteral("Nice"));
     QCOMPARE(widget.failedLabel()->isVisible(), !posted);

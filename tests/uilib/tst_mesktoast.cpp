@@ -84,7 +84,7 @@ private slots:
         timeLine->setCurrentTime(10000);
         QCOMPARE(surfaceAlpha(toast), 255);
 
-        QTRY_VERIFY(toast.fadeEffect()->isBackward() && toast.fadeEffect()->isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(toast.fadeEffect()->isBackward() && toast.fadeEffect()->isRunning(), 30000);
         QVERIFY(toast.isVisible());
         timeLine->setCurrentTime(0);
         QVERIFY(!toast.isVisible());
@@ -116,7 +116,7 @@ private slots:
         toast.showNotification(QStringLiteral("second"), QPixmap(), QPixmap());
         sinceSecondCall.start();
         watch.start();
-        QTRY_VERIFY_WITH_TIMEOUT(fadeOutAfter >= 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(fadeOutAfter >= 0, 30000);
         QVERIFY2(fadeOutAfter >= 270, qPrintable(QString::number(fadeOutAfter)));
     }
 };

@@ -111,7 +111,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&other));
         // A bare X server has no window manager to activate the window.
         other.activateWindow();
-        QTRY_COMPARE(QGuiApplication::focusWindow(), other.windowHandle());
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), other.windowHandle(), 30000);
 
         CMeskNotification toast;
         toast.setFadeDuration(1);
@@ -133,8 +133,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
         if (!CCompositingWatch::instance()->isActive()) {
             m_compositor.start(program, {});
-            QVERIFY(m_compositor.waitForStarted(5000));
-            QTRY_VERIFY_WITH_TIMEOUT(CCompositingWatch::instance()->isActive(), 10000);
+            QVERIFY(m_compositor.waitForStarted(30000));
+            QTRY_VERIFY_WITH_TIMEOUT(CCompositingWatch::instance()->isActive(), 30000);
         }
 
         TabWindow window;
@@ -142,7 +142,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.resize(360, 250);
-        QTRY_COMPARE(window.size(), QSize(360, 250));
+        QTRY_COMPARE_WITH_TIMEOUT(window.size(), QSize(360, 250), 30000);
 
         CMeskNotification toast;
         toast.setFadeDuration(1);
@@ -162,7 +162,7 @@ private slots:
                 screen = grabScreen();
                 return darker(screen.pixel(leftOfTab)) && darker(screen.pixel(belowBody));
             },
-            10000);
+            30000);
         QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR));
         const QString file = QStringLiteral(LUMESK_SCREENSHOT_DIR "/mesktoastscreen.png");
         QVERIFY(screen.save(file));

@@ -256,7 +256,7 @@ private:
     // Waits until the log holds `count` entries, then a little longer for strays.
     static bool settle(const SignalLog& log, int count)
     {
-        if (!QTest::qWaitFor([&] { return log.entries.size() >= count; }, 10000))
+        if (!QTest::qWaitFor([&] { return log.entries.size() >= count; }, 30000))
             return false;
         QTest::qWait(50);
         return true;
@@ -562,7 +562,7 @@ private slots:
                                             : QStringList{"protocolError(1)", "protocolError()"};
         // The refusal of a request reaches both signals once request() has returned.
         QCOMPARE(log.entries, photos ? expected : QStringList());
-        QTRY_COMPARE(log.entries, expected);
+        QTRY_COMPARE_WITH_TIMEOUT(log.entries, expected, 30000);
         QTest::qWait(50);
         QCOMPARE(log.entries, expected);
         QVERIFY(m_rest->requests().isEmpty());
@@ -595,7 +595,7 @@ private slots:
                 });
         m_server->clearRequests();
         QVERIFY(call.request());
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, 30000);
         QCOMPARE(seen, (QStringList{"200_1001 201_1002 201_1003 12345_1004|3", "|0"}));
     }
 
@@ -620,7 +620,7 @@ private slots:
                     m_api.formatStreamGet(url);
                     return userLog.entries.size() >= 2 * round && streamLog.entries.size() >= round;
                 },
-                10000);
+                30000);
             QVERIFY2(done, qPrintable(QString::number(round)));
         }
         QCOMPARE(userLog.entries.size(), 2 * rounds);

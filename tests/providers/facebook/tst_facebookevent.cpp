@@ -252,7 +252,7 @@ private slots:
         QVERIFY(unlike ? event->removeLike() : event->addLike());
         QVERIFY(!(unlike ? event->removeLike() : event->addLike())); // the first one still runs
         QSignalSpy& expected = signal == "likeAdded" ? added : signal == "likeRemoved" ? removed : failed;
-        QTRY_COMPARE(expected.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(expected.count(), 1, 30000);
         QTest::qWait(50);
         QCOMPARE(added.count() + removed.count() + failed.count(), 1);
         QCOMPARE(event->likeCount(), count);
@@ -285,7 +285,7 @@ private slots:
         if (!userStored)
             QTest::ignoreMessage(QtDebugMsg, "CFacebookEvent: failed to load posting user from database");
         QVERIFY(poster->postComment(QStringLiteral("Thanks")));
-        QTRY_COMPARE(posted.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(posted.count(), 1, 30000);
         const QList<SMediaItem> comments = event->comments();
         if (!userStored) {
             QVERIFY(comments.isEmpty());

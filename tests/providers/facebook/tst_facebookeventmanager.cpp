@@ -9,6 +9,7 @@
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebooksync.h"
+#include "meskslicedstore.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -356,12 +357,15 @@ private slots:
                 QMetaObject::invokeMethod(
                     this, [&] { m_events->reset(); }, Qt::QueuedConnection);
         });
+        const CMeskSlicedStore* slices = m_events->findChild<CMeskSlicedStore*>();
+        QVERIFY(slices);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
         m_events->update();
         QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 60000);
         QCOMPARE(streamAtFirst, before.streamEvents);
         if (reset) {
-            QTest::qWait(100);
+            // No slice is left to store more.
+            QTRY_VERIFY_WITH_TIMEOUT(!slices->isRunning(), 30000);
             QVERIFY2(m_added.size() < 1000, qPrintable(QString::number(m_added.size())));
             QCOMPARE(m_sync->state().streamEvents, before.streamEvents);
             return;
@@ -389,7 +393,7 @@ private slots:
 
         m_added.clear();
         QVERIFY(runUpdate(0));
-        QTRY_COMPARE(addedIds(), QStringList{"100_4"});
+        QTRY_COMPARE_WITH_TIMEOUT(addedIds(), QStringList{"100_4"}, 30000);
         QCOMPARE(childrenOf("100_4").size(), 4);
     }
 
@@ -411,7 +415,7 @@ private slots:
             m_events->update();
             QVERIFY(!m_events->isReady());
             m_events->update();
-            QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 30000);
             QCOMPARE(m_started, 1);
             QCOMPARE(requests("stream.get"), 1);
             return;
@@ -423,7 +427,7 @@ private slots:
             m_bed.rest->scriptError("stream.get", 102);
         }
         m_events->update();
-        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 30000);
         QTest::qWait(200);
         QCOMPARE(m_done, 1);
         QCOMPARE(requests("message.getThreadsInFolder"), 0);
@@ -480,9 +484,9 @@ private slots:
         m_bed.rest->clearScripts();
         script(300);
         m_events->update();
-        QTRY_COMPARE_WITH_TIMEOUT(requests("stream.get"), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(requests("stream.get"), 1, 30000);
         m_bed.api.setSession({}, {}, {});
-        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 30000);
         QCOMPARE(requests("stream.getComments"), 0);
         QVERIFY(eventOf("100_9"));
         QVERIFY(eventOf("100_9")->comments().size() < 7); // those the stream carried
@@ -513,8 +517,8 @@ private slots:
                call == "fql.query" ? delay : 0);
         m_events->update();
         if (call != "stream.get")
-            QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(requests(call.toLatin1().constData()), 1, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(requests(call.toLatin1().constData()), 1, 30000);
         const int doneBefore = m_done;
         m_added.clear();
 

@@ -109,11 +109,11 @@ private slots:
         QSignalSpy thumbnailDone(photo.get(), &CFacebookPhoto::thumbnailDownloadDone);
         QSignalSpy imageDone(photo.get(), &CFacebookPhoto::imageDownloadDone);
         QVERIFY(photo->loadThumbnail());
-        QVERIFY(thumbnailDone.wait());
+        QVERIFY(thumbnailDone.wait(30000));
         QVERIFY(photo->thumbnailFile().endsWith(QStringLiteral("/%1.1.jpg").arg(id)));
 
         QVERIFY(photo->loadImage());
-        QVERIFY(imageDone.wait());
+        QVERIFY(imageDone.wait(30000));
         QTest::qWait(100);
         QCOMPARE(imageDone.size(), 1);
         QCOMPARE(thumbnailDone.size(), 1);
@@ -158,14 +158,14 @@ private slots:
         QByteArray before;
         if (earlierFile) {
             QVERIFY(photo->loadThumbnail());
-            QVERIFY(done.wait());
+            QVERIFY(done.wait(30000));
             before = FacebookItemBed::contents(photo->thumbnailFile());
             QVERIFY(!before.isEmpty());
             done.clear();
         }
         m_bed.serve(served, answer);
         QVERIFY(photo->loadThumbnail());
-        QVERIFY(failed.wait());
+        QVERIFY(failed.wait(30000));
         QTest::qWait(100);
         QCOMPARE(failed.size(), 1);
         QCOMPARE(done.size(), 0);
@@ -181,7 +181,7 @@ private slots:
         QSignalSpy done(photo.get(), &CFacebookPhoto::thumbnailDownloadDone);
         QVERIFY(photo->loadThumbnail());
         QVERIFY(!photo->loadThumbnail());
-        QVERIFY(done.wait());
+        QVERIFY(done.wait(30000));
         QTest::qWait(100);
         QCOMPARE(done.size(), 1);
         QCOMPARE(m_bed.gets(QStringLiteral("/media/slow.jpg")), 1);
@@ -223,7 +223,7 @@ private slots:
         if (wantImage)
             started = photo->loadImage() || started;
         QVERIFY(started);
-        QVERIFY(QTest::qWaitFor([&] { return thumbnailFailed.size() + imageFailed.size() > 0; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return thumbnailFailed.size() + imageFailed.size() > 0; }, 30000));
         QTest::qWait(150);
         QCOMPARE(thumbnailFailed.size(), wantThumbnail ? 1 : 0);
         QCOMPARE(imageFailed.size(), wantImage ? 1 : 0);
@@ -295,7 +295,7 @@ private slots:
         QSignalSpy done(video.get(), &CFacebookVideo::downloadDone);
         QSignalSpy failed(video.get(), &CFacebookVideo::downloadFailed);
         QVERIFY(video->loadVideo());
-        QVERIFY(QTest::qWaitFor([&] { return done.size() + failed.size() > 0; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return done.size() + failed.size() > 0; }, 30000));
         QTest::qWait(100);
         QCOMPARE(done.size(), ok ? 1 : 0);
         QCOMPARE(failed.size(), ok ? 0 : 1);

@@ -74,7 +74,7 @@ private:
     // Waits for `count` signals, then a little longer for strays.
     bool settle(int count)
     {
-        if (!QTest::qWaitFor([&] { return m_log.size() >= count; }, 10000))
+        if (!QTest::qWaitFor([&] { return m_log.size() >= count; }, 30000))
             return false;
         QTest::qWait(50);
         return true;

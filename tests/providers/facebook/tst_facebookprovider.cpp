@@ -95,13 +95,13 @@ private:
         emit FakeBrowserBackend::instances().constLast()->navigateComplete(
             m_server->baseUrl() + QStringLiteral("/connect/login_success.html?session=") +
             QString::fromLatin1(QUrl::toPercentEncoding(session)));
-        QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisibleTo(&wizard), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisibleTo(&wizard), 30000);
     }
     bool runUpdate()
     {
         const int before = count(QStringLiteral("updateDone"));
         m_provider->update();
-        return QTest::qWaitFor([&] { return count(QStringLiteral("updateDone")) > before; }, 10000);
+        return QTest::qWaitFor([&] { return count(QStringLiteral("updateDone")) > before; }, 30000);
     }
 
 private slots:
@@ -191,7 +191,7 @@ private slots:
             emit FakeBrowserBackend::instances().constLast()->navigateComplete(
                 m_server->baseUrl() + QStringLiteral("/connect/login_success.html?session=") +
                 QString::fromLatin1(QUrl::toPercentEncoding(session)));
-            QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisibleTo(&wizard), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisibleTo(&wizard), 30000);
             QCOMPARE(wizard.errorPage()->label()->text(),
                      QStringLiteral("Velto Lumesk internal error, please contact application support"));
             QCOMPARE(granted.size(), 0);
@@ -304,7 +304,7 @@ private slots:
         QSignalSpy added(m_provider, &IMediaItemProvider::mediaItemAdded);
         CMeskUpdateManager poster(m_manager.get());
         poster.postUpdate(QStringLiteral("Hello"));
-        QTRY_COMPARE_WITH_TIMEOUT(added.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(added.size(), 1, 30000);
         QCOMPARE(added.first().at(0).value<mid_t>(), mid_t(MeskProvider::Facebook));
         const auto status = added.first().at(1).value<SMediaItem>();
         QCOMPARE(status.type, 1);
@@ -324,7 +324,7 @@ private slots:
         m_log.clear();
         const qsizetype streamCalls = m_rest->requests(kStream).size();
         m_provider->update();
-        QTRY_COMPARE_WITH_TIMEOUT(m_rest->requests(kStream).size(), streamCalls + 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_rest->requests(kStream).size(), streamCalls + 1, 30000);
         m_provider->removeAccount();
         QCOMPARE(m_log, QStringList({"updateStarted 2", "updateDone 2", "deactivated 2"}));
         QTest::qWait(1300);

@@ -108,7 +108,7 @@ bool roundTrip(Carrier& carrier, void (Carrier::*signal)(T), const T& value, con
         Qt::QueuedConnection);
     emit(carrier.*signal)(value);
     const bool queued = !got;
-    const bool arrived = QTest::qWaitFor([&] { return got; }, 5000);
+    const bool arrived = QTest::qWaitFor([&] { return got; }, 30000);
     QObject::disconnect(connection);
     return queued && arrived && received == value;
 }

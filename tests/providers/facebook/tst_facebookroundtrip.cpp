@@ -55,7 +55,7 @@ private:
     void send(const QString& url, Collector& collector)
     {
         QVERIFY(CMeskHttpTaskPool::get(url, &collector) > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(collector.done || collector.error != HttpNoError, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(collector.done || collector.error != HttpNoError, 30000);
         QVERIFY2(collector.done, qPrintable(QStringLiteral("transport error %1").arg(int(collector.error))));
     }
 
@@ -182,7 +182,7 @@ private slots:
         QVERIFY(m_api.formatStreamGet(url));
         Collector collector;
         QVERIFY(CMeskHttpTaskPool::get(url, &collector) > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(collector.done || collector.error != HttpNoError, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(collector.done || collector.error != HttpNoError, 30000);
         QVERIFY(!collector.done);
         QVERIFY(collector.error != HttpNoError);
     }

@@ -120,7 +120,7 @@ private slots:
         QSignalSpy granted(m_auth.get(), &CFacebookAuth::accessGranted);
         land(landing());
         QVERIFY(m_wizard->waitingPage()->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 30000);
         QCOMPARE(m_wizard->donePage()->label()->text(),
                  QStringLiteral("Now Velto Lumesk is ready to use your Facebook account"));
         const QList<FakeFacebookRest::Request> requests = m_rest->requests(kUsers);
@@ -215,7 +215,7 @@ private slots:
         reachLoginPage();
         QCOMPARE(CFacebookAuth::kDefaultRetryIntervalMs, 5000);
         land(landing());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_wizard->waitingPage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_wizard->waitingPage()->isVisible(), 30000);
         QCOMPARE(m_wizard->statusLabel()->isHidden(), true);
         const QLabel* label = text.startsWith(QLatin1String("Now")) ? m_wizard->donePage()->label()
                                                                     : m_wizard->errorPage()->label();
@@ -243,7 +243,7 @@ private slots:
         QSignalSpy rejected(m_auth.get(), &CFacebookAuth::accessRejected);
         QSignalSpy protocol(m_auth.get(), &CFacebookAuth::protocolError);
         land(landing());
-        QTRY_VERIFY_WITH_TIMEOUT(m_auth->isRetryPending(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_auth->isRetryPending(), 30000);
 
         // The user closes the wizard and logs in again; this users.getInfo takes a while.
         m_rest->scriptDelay(kUsers, 1000, 1);
@@ -252,7 +252,7 @@ private slots:
         m_wizard->onStartSetup();
         QVERIFY(!m_auth->isRetryPending());
         land(landing());
-        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 30000);
         QVERIFY(!rejected.wait(300)); // nothing of the first login comes after
         QVERIFY(m_wizard->donePage()->isVisible());
         QCOMPARE(granted.size(), 1);
@@ -270,7 +270,7 @@ private slots:
     {
         reachLoginPage(300);
         const QString page = browser()->navigated.constLast();
-        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->errorPage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->errorPage()->isVisible(), 30000);
         QCOMPARE(m_wizard->errorPage()->label()->text(), QStringLiteral("Failed to load page: ") + page);
         QVERIFY(m_wizard->statusLabel()->isHidden());
         land(landing());
@@ -288,7 +288,7 @@ private slots:
         land(landing());
         QCOMPARE(protocol.size(), 1);
         QVERIFY(m_wizard->errorPage()->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 30000);
         QCOMPARE(m_rest->requests(kUsers).size(), 1);
 
         reachLoginPage();

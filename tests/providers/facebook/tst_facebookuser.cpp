@@ -27,7 +27,7 @@ struct UserLog
     }
     bool waitFor(int count)
     {
-        const bool ok = QTest::qWaitFor([&] { return entries.size() >= count; }, 10000);
+        const bool ok = QTest::qWaitFor([&] { return entries.size() >= count; }, 30000);
         QTest::qWait(100); // strays
         return ok;
     }
@@ -173,7 +173,7 @@ private slots:
         QSignalSpy updated(user.get(), &CFacebookUser::avatarUpdated);
         QCOMPARE(user->avatar().size(), QSize(50, 50));
         QCOMPARE(user->smallAvatar().size(), QSize(32, 32));
-        QVERIFY(updated.wait());
+        QVERIFY(updated.wait(30000));
         QCOMPARE(m_bed.gets(QStringLiteral("/media/a_80x40.png")), 1);
         QCOMPARE(user->avatar().size(), QSize(50, 25));
         QCOMPARE(user->smallAvatar().size(), QSize(32, 16));

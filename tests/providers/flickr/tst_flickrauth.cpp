@@ -81,7 +81,7 @@ private slots:
         Signals signals_(&auth);
         auth.requestAuthorization();
         QCOMPARE(auth.state(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 30000);
         QCOMPARE(auth.state(), 0);
         const QString frob = m_service->issuedFrobs().constLast();
         QCOMPARE(auth.frob(), frob);
@@ -95,7 +95,7 @@ private slots:
         signals_.log.clear();
         auth.requestToken();
         QCOMPARE(auth.state(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 30000);
         QCOMPARE(
             signals_.log,
             QStringList(
@@ -110,7 +110,7 @@ private slots:
         // The frob stays: the exchange can be repeated.
         signals_.log.clear();
         auth.requestToken();
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 30000);
         QCOMPARE(m_service->requests(QStringLiteral("flickr.auth.getToken"))
                      .constLast()
                      .param(QStringLiteral("frob")),
@@ -164,7 +164,7 @@ private slots:
         else
             auth.requestAuthorization();
         QCOMPARE(auth.state(), stateAfterStart);
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{end}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{end}, 30000);
         QCOMPARE(auth.state(), stateAfterEnd);
         QVERIFY(!auth.isAuthorized());
         QVERIFY(m_api->token().isEmpty());

@@ -143,7 +143,7 @@ private slots:
         CFlickrContactsPhotos contacts(&m_api, &owner);
         QSignalSpy contactsSpy(&contacts, &CFlickrContactsPhotos::contactPhotos);
         QVERIFY(contacts.request());
-        QVERIFY(contactsSpy.wait(10000));
+        QVERIFY(contactsSpy.wait(30000));
         const auto contactPhotos = contactsSpy.at(0).at(0).value<QList<SFlickrPhoto>>();
         QStringList ids;
         for (const SFlickrPhoto& p : contactPhotos)
@@ -159,7 +159,7 @@ private slots:
         QSignalSpy searchSpy(&search, &CFlickrUserPhotos::userPhotos);
         QVERIFY(search.request(QStringLiteral("23456789@N01"),
                                QDateTime::fromSecsSinceEpoch(1262200000, Qt::UTC)));
-        QVERIFY(searchSpy.wait(10000));
+        QVERIFY(searchSpy.wait(30000));
         QCOMPARE(searchSpy.at(0).at(0).toString(), QStringLiteral("23456789@N01"));
         const auto userPhotos = searchSpy.at(0).at(1).value<QList<SFlickrPhoto>>();
         QCOMPARE(userPhotos.size(), 2); // the third is older than the date
@@ -173,7 +173,7 @@ private slots:
         CFlickrPhotoInfo info(&m_api, &owner);
         QSignalSpy infoSpy(&info, &CFlickrPhotoInfo::infoReady);
         QVERIFY(info.request(QStringLiteral("4001"), QStringLiteral("a1b2c3d4e5")));
-        QVERIFY(infoSpy.wait(10000));
+        QVERIFY(infoSpy.wait(30000));
         const SFlickrPhotoExt expectedInfo{QStringLiteral("4001"),
                                            QStringLiteral("a1b2c3d4e5"),
                                            QStringLiteral("3001"),
@@ -192,7 +192,7 @@ private slots:
         CFlickrPhotoSizes sizes(&m_api, &owner);
         QSignalSpy sizesSpy(&sizes, &CFlickrPhotoSizes::sizesReady);
         QVERIFY(sizes.request(QStringLiteral("4001")));
-        QVERIFY(sizesSpy.wait(10000));
+        QVERIFY(sizesSpy.wait(30000));
         const auto sizeList = sizesSpy.at(0).at(0).value<QList<SFlickrPhotoSize>>();
         QCOMPARE(sizeList.size(), 5);
         const SFlickrPhotoSize square{QStringLiteral("Square"), QStringLiteral("75"), QStringLiteral("75"),
@@ -208,7 +208,7 @@ private slots:
         CFlickrUserInfo user(&m_api, &owner);
         QSignalSpy userSpy(&user, &CFlickrUserInfo::userInfoReady);
         QVERIFY(user.request(QStringLiteral("23456789@N01")));
-        QVERIFY(userSpy.wait(10000));
+        QVERIFY(userSpy.wait(30000));
         const SFlickrUser expectedUser{QStringLiteral("23456789@N01"),
                                        QStringLiteral("Alice Example"),
                                        QStringLiteral("alice"),
@@ -251,7 +251,7 @@ private slots:
         CFlickrCall* call = start(kind, &owner);
         QVERIFY(call);
         Ends ends(call);
-        QTRY_COMPARE_WITH_TIMEOUT(ends.log.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ends.log.size(), 2, 30000);
         QCOMPARE(ends.log, QStringList({QStringLiteral("protocolError(%1)").arg(mediaError),
                                         QStringLiteral("protocolError()")}));
         QCOMPARE(call->flickrError(),
@@ -278,7 +278,7 @@ private slots:
             while ((contacts->httpStatus() == 0 || search->httpStatus() == 0) && timer.elapsed() < 10000)
                 QThread::msleep(5);
             QThread::msleep(50); // the parse steps end under their tasks' locks
-            QTRY_VERIFY_WITH_TIMEOUT(contactsEnds.log.size() == 2 && searchEnds.log.size() == 2, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(contactsEnds.log.size() == 2 && searchEnds.log.size() == 2, 30000);
             QCOMPARE(contactsEnds.log.constFirst(), QStringLiteral("protocolError(6)"));
             QCOMPARE(searchEnds.log.constFirst(), QStringLiteral("protocolError(3)"));
         }
@@ -343,7 +343,7 @@ private slots:
         QVERIFY(!request(kind, call));
         // Reported only after request() has returned.
         QVERIFY(ends.log.isEmpty());
-        QTRY_COMPARE(ends.log.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(ends.log.size(), 2, 30000);
         QCOMPARE(ends.log,
                  QStringList({QStringLiteral("protocolError(1)"), QStringLiteral("protocolError()")}));
         QVERIFY(call->isReady());

@@ -68,13 +68,13 @@ private slots:
             QVERIFY(flickr);
             QCOMPARE(flickr->name(), QStringLiteral("Flickr"));
             QVERIFY(flickr->isActivated());
-            QVERIFY(QTest::qWaitFor([&network] { return network->connectivityQueries() > 0; }, 20000));
-            QTRY_VERIFY(engine.isInternetConnected());
+            QVERIFY(QTest::qWaitFor([&network] { return network->connectivityQueries() > 0; }, 30000));
+            QTRY_VERIFY_WITH_TIMEOUT(engine.isInternetConnected(), 30000);
 
             QSignalSpy added(&engine, &CMeskEngine::serviceEventAdded);
             QSignalSpy done(&engine, &CMeskEngine::serviceUpdateDone);
             engine.doUpdates();
-            QVERIFY(done.wait(10000));
+            QVERIFY(done.wait(30000));
             QVERIFY(!added.isEmpty());
 
             int photos = 0;

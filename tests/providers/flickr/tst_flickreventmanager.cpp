@@ -81,7 +81,7 @@ private:
         QSignalSpy done(m_manager.get(), &CFlickrEventManager::updateDone);
         m_added.clear();
         m_manager->update();
-        if (started.size() != 1 || !done.wait(10000))
+        if (started.size() != 1 || !done.wait(30000))
             return false;
         QTest::qWait(100);
         return done.size() == 1 && started.size() == 1 && m_manager->isReady();
@@ -158,10 +158,10 @@ private slots:
         QSignalSpy done(m_manager.get(), &CFlickrEventManager::updateDone);
         m_manager->update();
         // A second update while a search runs does nothing.
-        QTRY_COMPARE(service().requests(kSearch).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(service().requests(kSearch).size(), 1, 30000);
         QVERIFY(!m_manager->isReady());
         m_manager->update();
-        QVERIFY(done.wait(10000));
+        QVERIFY(done.wait(30000));
         QTest::qWait(100);
         QCOMPARE(started.size(), 1);
         QCOMPARE(done.size(), 1);

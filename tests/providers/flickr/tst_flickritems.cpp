@@ -148,7 +148,7 @@ private slots:
         QSignalSpy failed(photo.get(), &IMediaObject::thumbnailDownloadFailed);
         QVERIFY(photo->loadThumbnail());
         QVERIFY(!photo->loadThumbnail()); // one download at a time
-        QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size(), 1, 30000);
         QCOMPARE(done.size(), status == 200 ? 1 : 0);
         QCOMPARE(service().pictureRequests(), QStringList{kThumbPath});
         QFile file(photo->thumbnailFile());
@@ -177,7 +177,7 @@ private slots:
         QSignalSpy done(photo.get(), &IMediaImageItem::imageDownloadDone);
         QSignalSpy failed(photo.get(), &IMediaImageItem::imageDownloadFailed);
         QVERIFY(photo->loadImage());
-        QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size(), 1, 30000);
         QCOMPARE(done.size(), 1);
         const QHash<QString, QString> fields = m_fx->fields(photo->mediaItem().id);
         QCOMPARE(fields.value(QStringLiteral("originalUrl")), first);
@@ -187,7 +187,7 @@ private slots:
 
         // Known now: downloaded again without a lookup.
         QVERIFY(photo->loadImage());
-        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 30000);
         QCOMPARE(sizeLookups(), 1);
         QCOMPARE(failed.size(), 0);
     }
@@ -211,7 +211,7 @@ private slots:
         QSignalSpy done(photo.get(), &IMediaImageItem::imageDownloadDone);
         QSignalSpy failed(photo.get(), &IMediaImageItem::imageDownloadFailed);
         QVERIFY(photo->loadImage());
-        QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(done.size() + failed.size(), 1, 30000);
         QVERIFY2(photo->imageFile().endsWith(suffix), qPrintable(photo->imageFile()));
         QCOMPARE(photo->originalUrl(), m_base + path);
     }
@@ -243,7 +243,7 @@ private slots:
         QSignalSpy failed(photo.get(), &IMediaImageItem::imageDownloadFailed);
 
         QVERIFY(photo->loadImage());
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
         QCOMPARE(done.size(), 0);
         const QHash<QString, QString> fields = m_fx->fields(photo->mediaItem().id);
         QCOMPARE(fields.contains(QStringLiteral("originalUrl")), addressStored);
@@ -252,7 +252,7 @@ private slots:
 
         // The next attempt asks again while the address is unknown, and fails again.
         QVERIFY(photo->loadImage());
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 30000);
         QCOMPARE(sizeLookups(), addressStored ? 1 : 2);
         QCOMPARE(done.size(), 0);
     }
@@ -283,7 +283,7 @@ private slots:
         QVERIFY(!fallback.isNull());
         QVERIFY(sameImage(user->avatar(), fallback));
         QVERIFY(sameImage(user->avatar(), fallback)); // still running: no second lookup
-        QTRY_COMPARE_WITH_TIMEOUT(updated.size() + failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(updated.size() + failed.size(), 1, 30000);
         QCOMPARE(updated.size(), 1);
         QCOMPARE(service().requests(QStringLiteral("flickr.people.getInfo")).size(), 1);
 
@@ -318,7 +318,7 @@ private slots:
         QSignalSpy updated(user.get(), &IMediaUser::avatarUpdated);
         QSignalSpy failed(user.get(), &IMediaUser::avatarUpdateFailed);
         user->updateAvatar();
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
         QCOMPARE(updated.size(), 0);
         QVERIFY(!QFile::exists(user->avatarFile()));
         QVERIFY(sameImage(user->avatar(), scaleToNormalAvatar(user->defaultAvatar())));

@@ -79,7 +79,7 @@ private:
     bool runToEnd()
     {
         m_provider->update();
-        if (!QTest::qWaitFor([this] { return count(QStringLiteral("updateDone")) > 0; }, 10000))
+        if (!QTest::qWaitFor([this] { return count(QStringLiteral("updateDone")) > 0; }, 30000))
             return false;
         QTest::qWait(100);
         return count(QStringLiteral("updateStarted")) == 1 && count(QStringLiteral("updateDone")) == 1;
@@ -144,10 +144,10 @@ private slots:
         makeProvider();
         QSignalSpy url(m_provider->auth(), &CFlickrAuth::authorizationUrl);
         m_provider->auth()->requestAuthorization();
-        QVERIFY(url.wait(10000));
+        QVERIFY(url.wait(30000));
         QVERIFY(m_fx->service->authorizeFrob(m_provider->auth()->frob()));
         m_provider->auth()->requestToken();
-        QTRY_COMPARE(m_log, QStringList{QStringLiteral("activated 3")});
+        QTRY_COMPARE_WITH_TIMEOUT(m_log, QStringList{QStringLiteral("activated 3")}, 30000);
         QCOMPARE(m_storage->keyWrites,
                  QStringList({QStringLiteral("key=") + FakeFlickrService::defaultToken(),
                               QStringLiteral("user_id=") + FakeFlickrService::defaultUserId(),
@@ -167,10 +167,10 @@ private slots:
             QSignalSpy url(m_provider->auth(), &CFlickrAuth::authorizationUrl);
             QSignalSpy granted(m_provider->auth(), &CFlickrAuth::accessGranted);
             m_provider->auth()->requestAuthorization();
-            QVERIFY(url.wait(10000));
+            QVERIFY(url.wait(30000));
             QVERIFY(m_fx->service->authorizeFrob(m_provider->auth()->frob()));
             m_provider->auth()->requestToken();
-            QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisibleTo(&wizard), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->isVisibleTo(&wizard), 30000);
             QCOMPARE(wizard.errorPage()->label()->text(),
                      QStringLiteral("Velto Lumesk internal error, please contact application support"));
             QCOMPARE(granted.size(), 0);
@@ -327,7 +327,7 @@ private slots:
         } else if (state == QLatin1String("search")) {
             m_fx->service->scriptDelay(kSearch, 300);
             m_provider->update();
-            QTRY_COMPARE(m_fx->service->requests(kSearch).size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(m_fx->service->requests(kSearch).size(), 1, 30000);
         }
         m_log.clear();
         m_provider->removeAccount();

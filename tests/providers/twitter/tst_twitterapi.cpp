@@ -743,8 +743,8 @@ private slots:
         accepted->start();
         for (int i = 0; i < 100; ++i)
             QCOMPARE(api.lastError(), int(TwitterNoConsumer));
-        QVERIFY(refused->wait(20000));
-        QVERIFY(accepted->wait(20000));
+        QVERIFY(refused->wait(30000));
+        QVERIFY(accepted->wait(30000));
         qInstallMessageHandler(previous);
         delete refused;
         delete accepted;
@@ -769,7 +769,7 @@ private slots:
         emitter.moveToThread(&thread);
         thread.start();
         QMetaObject::invokeMethod(&emitter, [&emitter, sent] { emitter.send(sent); });
-        QTRY_COMPARE(received.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 30000);
         QCOMPARE(received, sent);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).value<STwitterTimeLine>(), sent);

@@ -108,7 +108,7 @@ private slots:
 
         auth.requestAccess();
         QCOMPARE(auth.state(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 30000);
         QCOMPARE(auth.state(), 0);
         QCOMPARE(signals_.lastUrl, m_server->baseUrl() + QStringLiteral("/oauth/authorize?oauth_token=RT") +
                                        QStringLiteral("&oauth_callback=") +
@@ -117,7 +117,7 @@ private slots:
         signals_.log.clear();
         auth.requestAccessToken(QStringLiteral(" 1234567 "));
         QCOMPARE(auth.state(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log.size(), 2, 30000);
         QCOMPARE(signals_.log, (QStringList{enabled, QStringLiteral("accessGranted")}));
         QCOMPARE(auth.state(), 0);
         QVERIFY(auth.isAuthorized());
@@ -169,7 +169,7 @@ private slots:
 
         if (what == QLatin1String("wrong pin")) {
             auth.requestAccess();
-            QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 30000);
             signals_.log.clear();
             auth.requestAccessToken(QStringLiteral("7654321"));
         } else {
@@ -177,7 +177,7 @@ private slots:
                 CMeskHttpTaskPool::shutdown();
             auth.requestAccess();
         }
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{end}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{end}, 30000);
         QTest::qWait(50);
         QCOMPARE(signals_.log, QStringList{end});
         QCOMPARE(auth.state(), 0);
@@ -201,7 +201,7 @@ private slots:
         Signals signals_(&auth);
         auth.requestAccess();
         auth.requestAccess();
-        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(signals_.log, QStringList{QStringLiteral("authorizationUrl")}, 30000);
         QTest::qWait(200);
         QCOMPARE(signals_.log, QStringList{QStringLiteral("authorizationUrl")});
         QCOMPARE(auth.state(), 0);

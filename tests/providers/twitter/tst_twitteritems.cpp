@@ -158,7 +158,7 @@ private slots:
         QVERIFY(sameImage(user->avatar(), fallback));
         QVERIFY(user->isAvatarLoading());
         QVERIFY(sameImage(user->smallAvatar(), scaleToSmallAvatar(user->defaultAvatar())));
-        QTRY_COMPARE_WITH_TIMEOUT(updated.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(updated.size(), 1, 30000);
         QCOMPARE(m_fx->avatarRequests(), 1);
         const QPixmap real = user->avatar();
         QCOMPARE(real.size(), QSize(50, 50));
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(user->serviceUser().avatar, stored.avatar);
         if (written)
             QCOMPARE(user->avatarFile(), m_fx->db->userImagePath(id, address));
-        QTRY_COMPARE_WITH_TIMEOUT(user->isAvatarLoading(), false, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(user->isAvatarLoading(), false, 30000);
         QCOMPARE(m_fx->avatarRequests(), written || whileLoading ? 1 : 0);
         if (written)
             QCOMPARE(m_fx->server->lastRequest().path(), QByteArray("/avatars/bob2.png"));
@@ -233,7 +233,7 @@ private slots:
         QSignalSpy updated(user.get(), &IMediaUser::avatarUpdated);
         QSignalSpy failed(user.get(), &IMediaUser::avatarUpdateFailed);
         user->updateAvatar();
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
         QCOMPARE(updated.size(), 0);
         if (kind != QLatin1String("garbage")) {
             QFile file(user->avatarFile());
@@ -245,7 +245,7 @@ private slots:
         user->update(userData(address));
         user->avatar();
         QVERIFY(user->isAvatarLoading());
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, 30000);
     }
 };
 

@@ -3,10 +3,12 @@
 #include "imediaitemwidget.h"
 #include "imediaposting.h"
 #include "meskhttptaskpool.h"
+#include "meskslicedstore.h"
 #include "twitterauth.h"
 #include "twitterfixture.h"
 #include "twitterprovider.h"
 
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -45,7 +47,7 @@ private:
     {
         QSignalSpy done(&provider, &IMediaItemProvider::updateDone);
         provider.update();
-        return QTest::qWaitFor([&] { return done.size() == 1; }, 10000) && done.first().at(0).toInt() == 1;
+        return QTest::qWaitFor([&] { return done.size() == 1; }, 30000) && done.first().at(0).toInt() == 1;
     }
     QList<SMediaItem> items(int type) { return m_fx->db->itemsByType(type, MeskProvider::Twitter); }
     QStringList statusIds()
@@ -244,12 +246,15 @@ private slots:
                     this, [&] { provider->removeAccount(); }, Qt::QueuedConnection);
         });
         QSignalSpy done(provider.get(), &IMediaItemProvider::updateDone);
+        const QPointer<CMeskSlicedStore> slices = provider->findChild<CMeskSlicedStore*>();
+        QVERIFY(slices);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
         provider->update();
         QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 60000);
         QCOMPARE(sinceAtFirst, QString());
         if (remove) {
-            QTest::qWait(100);
+            // No slice is left to store more.
+            QTRY_VERIFY_WITH_TIMEOUT(!slices || !slices->isRunning(), 30000);
             QVERIFY2(added < 1000, qPrintable(QString::number(added)));
             QVERIFY(provider->sinceId().isEmpty());
             QVERIFY(statusIds().isEmpty());
@@ -321,8 +326,8 @@ private slots:
         QSignalSpy posted(provider->service(MeskService::TextPoster), &IMediaServiceUpdate::updateDone);
         QVERIFY(static_cast<IMediaTextPoster*>(provider->service(MeskService::TextPoster))
                     ->postText(QStringLiteral("my own words")));
-        QTRY_COMPARE_WITH_TIMEOUT(posted.size(), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(items(MeskItemType::OwnPost).size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(posted.size(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(items(MeskItemType::OwnPost).size(), 1, 30000);
         QVERIFY(items(MeskItemType::OwnPost).first().mediaId.toULongLong() > 150);
         QVERIFY(run(*provider));
         QCOMPARE(m_fx->timelineRequests(), QStringList({"friends:", "mentions:", "friends:100",

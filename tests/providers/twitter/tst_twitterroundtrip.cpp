@@ -13,7 +13,7 @@ bool send(CMeskHttpMethod& method, const QByteArray& verb, const QString& url)
 {
     QSignalSpy finished(&method, &CMeskHttpMethod::finished);
     const bool started = verb == "POST" ? method.post(url, QByteArray()) : method.get(url);
-    return started && finished.wait(20000);
+    return started && finished.wait(30000);
 }
 } // namespace
 

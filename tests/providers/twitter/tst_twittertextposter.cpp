@@ -65,7 +65,7 @@ private:
     }
     bool settle(int count)
     {
-        if (!QTest::qWaitFor([&] { return m_log.size() >= count; }, 20000))
+        if (!QTest::qWaitFor([&] { return m_log.size() >= count; }, 30000))
             return false;
         QTest::qWait(100);
         return true;
@@ -235,7 +235,7 @@ private slots:
         CTwitterUpdate update(m_api.get());
         QSignalSpy posted(&update, &CTwitterUpdate::updatePosted);
         QVERIFY(update.request(QStringLiteral("x"), QStringLiteral("1 2&3")));
-        QVERIFY(posted.wait(20000));
+        QVERIFY(posted.wait(30000));
         const FakeTwitterService::Record record = m_service->requests().value(0);
         QCOMPARE(record.refusal, QByteArray());
         QCOMPARE(record.status, 200);

@@ -107,7 +107,7 @@ private slots:
             received.append(ids(events).join(','));
         });
         QVERIFY(friends.request(sinceId));
-        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 30000);
         QCOMPARE(received, QStringList(2, expected.join(',')));
         QCOMPARE(signalThread, QThread::currentThread());
         QVERIFY(friends.parseThread.load() != nullptr);
@@ -125,7 +125,7 @@ private slots:
         CTwitterMentions mentions(m_api.get());
         QSignalSpy events(&mentions, &CTwitterTimeline::timeLineEvents);
         QVERIFY(mentions.request(QString()));
-        QVERIFY(events.wait(10000));
+        QVERIFY(events.wait(30000));
         QCOMPARE(ids(events.at(0).at(0).value<STwitterTimeLine>()), QStringList{"101"});
     }
 
@@ -156,7 +156,7 @@ private slots:
                 [&] { log.append("protocolError"); });
         connect(&friends, &CTwitterTimeline::timeLineEvents, this, [&] { log.append("events"); });
         QVERIFY(friends.request(QString()));
-        QTRY_COMPARE_WITH_TIMEOUT(log.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(log.size(), 2, 30000);
         QCOMPARE(log, (QStringList{QString::number(code), "protocolError"}));
         QVERIFY(friends.isReady());
     }
@@ -179,7 +179,7 @@ private slots:
             QVERIFY(friends.request(QString()));
             QVERIFY(mentions.request(QString()));
             QVERIFY(QTest::qWaitFor(
-                [&] { return friendsCodes.size() == round && mentionsCodes.size() == round; }, 10000));
+                [&] { return friendsCodes.size() == round && mentionsCodes.size() == round; }, 30000));
         }
         QCOMPARE(friendsCodes, QList<int>(rounds, MediaErrorAuthorization));
         QCOMPARE(mentionsCodes, QList<int>(rounds, MediaErrorServiceUnavailable));
@@ -212,10 +212,10 @@ private slots:
         QVERIFY(!mentions.request(QString()));
         QVERIFY(log.isEmpty());
         const QStringList expected = {"1", "protocolError"};
-        QTRY_COMPARE_WITH_TIMEOUT(log.mid(0, 2), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(log.mid(0, 2), expected, 30000);
         // The busy object's own request still ends as usual.
         const QStringList all = what == QLatin1String("busy") ? expected + QStringList{"events"} : expected;
-        QTRY_COMPARE_WITH_TIMEOUT(log, all, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(log, all, 30000);
         QTest::qWait(100);
         QCOMPARE(log, all);
         if (what == QLatin1String("pool down"))
@@ -234,7 +234,7 @@ private slots:
             bool flushed = false;
             QMetaObject::invokeMethod(
                 this, [&flushed] { flushed = true; }, Qt::QueuedConnection);
-            QTRY_VERIFY(flushed);
+            QTRY_VERIFY_WITH_TIMEOUT(flushed, 30000);
             QVERIFY(log.isEmpty());
             if (what == QLatin1String("pool down"))
                 CMeskHttpTaskPool::init(this);
@@ -247,7 +247,7 @@ private slots:
         CTwitterPublicTimeline timeline(m_api.get());
         QSignalSpy failed(&timeline, qOverload<>(&CMeskHttpMethod::protocolError));
         QVERIFY(timeline.request());
-        QVERIFY(failed.wait(10000));
+        QVERIFY(failed.wait(30000));
         QCOMPARE(m_service->requests().value(0).request.target, QByteArray("/statuses/public_timeline.xml"));
     }
 };

@@ -117,10 +117,10 @@ bool TestEngine::init()
     m_engine = std::make_unique<CMeskEngine>();
     if (!m_engine->init())
         return false;
-    if (!QTest::qWaitFor([this] { return m_network && m_network->connectivityQueries() > 0; }, 20000))
+    if (!QTest::qWaitFor([this] { return m_network && m_network->connectivityQueries() > 0; }, 30000))
         return false;
     if (modemReadyState >= 0)
-        return QTest::qWaitFor([this] { return m_engine->cellularState() > 0; }, 20000);
+        return QTest::qWaitFor([this] { return m_engine->cellularState() > 0; }, 30000);
     return true;
 }
 

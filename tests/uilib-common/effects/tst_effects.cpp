@@ -88,7 +88,7 @@ private slots:
         fade.fade(60);
         QVERIFY(fade.isRunning());
         QVERIFY(w.window.isVisible());
-        QTRY_VERIFY(!fade.isRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!fade.isRunning(), 30000);
         QVERIFY(!w.window.isVisible());
         QCOMPARE(w.surface->alpha(), quint8(255));
     }

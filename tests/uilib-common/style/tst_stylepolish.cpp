@@ -183,7 +183,7 @@ void TestStylePolish::menuWithoutRole()
     QVERIFY(QTest::qWaitForWindowExposed(&menu));
     FakeShadowWindow* fake = FakeShadowWindow::forOwner(&menu);
     QVERIFY(fake);
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     int windows = 0;
     for (FakeShadowWindow* f : FakeShadowWindow::instances())
         windows += f->owner == &menu ? 1 : 0;
@@ -542,11 +542,11 @@ void TestStylePolish::popupsKeepOneShadowAcrossStyleChanges()
     menu.popup(QPoint(20, 20));
     QVERIFY(QTest::qWaitForWindowExposed(&menu));
     checkAll();
-    QTRY_VERIFY(FakeShadowWindow::forOwner(&menu)->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(FakeShadowWindow::forOwner(&menu)->visible, 30000);
     menu.hide();
     listPopup.show();
     QVERIFY(QTest::qWaitForWindowExposed(&listPopup));
-    QTRY_VERIFY(FakeShadowWindow::forOwner(&listPopup)->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(FakeShadowWindow::forOwner(&listPopup)->visible, 30000);
     checkAll();
 
     // A new application style unpolishes and polishes every widget again.

@@ -345,19 +345,19 @@ void TestStyleText::idleBarNeverTicks()
         bar.setProperty("isBusy", true);
     else
         bar.setRange(0, 0);
-    QTRY_VERIFY(m_style->busyFrame() - start >= 2);
+    QTRY_VERIFY_WITH_TIMEOUT(m_style->busyFrame() - start >= 2, 30000);
     bar.hide();
     QCOMPARE(m_style->busyTimerId(), 0);
 
     // Shown again busy, then no longer busy: the next tick finds no busy bar and stops.
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    QTRY_VERIFY(m_style->busyTimerId() != 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_style->busyTimerId() != 0, 30000);
     if (byProperty)
         bar.setProperty("isBusy", false);
     else
         bar.setRange(0, 100);
-    QTRY_COMPARE(m_style->busyTimerId(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_style->busyTimerId(), 0, 30000);
     const quint32 stopped = m_style->busyFrame();
     QTest::qWait(200);
     QCOMPARE(m_style->busyFrame(), stopped);
@@ -384,7 +384,7 @@ void TestStyleText::deletedBarIsDropped()
     QVERIFY(m_style->busyTimerId() != 0);
     delete bar; // a shown child deleted directly gets no Hide event
     const quint32 frame = m_style->busyFrame();
-    QTRY_COMPARE(m_style->busyTimerId(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_style->busyTimerId(), 0, 30000);
     QVERIFY(m_style->busyFrame() != frame);
 }
 
@@ -434,8 +434,8 @@ void TestStyleText::ticksRepaintBusyBarsOnly()
     busy->installEventFilter(&busyPaints);
     idle->installEventFilter(&idlePaints);
     const quint32 start = m_style->busyFrame();
-    QTRY_VERIFY(m_style->busyFrame() - start >= 4);
-    QTRY_VERIFY(busyPaints.paints >= 2);
+    QTRY_VERIFY_WITH_TIMEOUT(m_style->busyFrame() - start >= 4, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(busyPaints.paints >= 2, 30000);
     QCOMPARE(idlePaints.paints, 0);
 }
 

@@ -101,7 +101,7 @@ void TestAnimationWidget::timerPlaysLoops()
     widget.setFrameRate(50);
     QSignalSpy spy(&widget, &CQuorAnimationWidget::loopCompleted);
     widget.start();
-    QTRY_VERIFY(spy.size() >= 2);
+    QTRY_VERIFY_WITH_TIMEOUT(spy.size() >= 2, 30000);
     widget.clearFrames();
     QVERIFY(!widget.isRunning());
     QCOMPARE(widget.currentFrame(), 0);

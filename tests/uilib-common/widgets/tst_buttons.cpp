@@ -81,7 +81,7 @@ void TestButtons::setButtonTypeRepaints()
     PaintCounter counter;
     button.installEventFilter(&counter);
     button.setButtonType(CQuorGradientButton::Negative);
-    QTRY_VERIFY(counter.paints > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 30000);
     QCOMPARE(button.qstyleRole(), QString("quor.commonuilibrary.button.gradient.Negative"));
 }
 

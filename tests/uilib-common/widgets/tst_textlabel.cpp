@@ -130,7 +130,7 @@ void TestTextLabel::opacityAloneDoesNotRepaint()
     QTest::qWait(50);
     QCOMPARE(counter.paints, 0);
     label.setShadow(true);
-    QTRY_VERIFY(counter.paints > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 30000);
 }
 
 void TestTextLabel::paintsThroughTheStyle()

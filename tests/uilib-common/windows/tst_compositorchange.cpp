@@ -141,13 +141,13 @@ private slots:
             QCOMPARE(bool(frame->shadowWindow()), active);
             if (!active)
                 continue;
-            QTRY_VERIFY(frame->shadowWindow()->isVisible());
-            QTRY_COMPARE(frame->shadowWindow()->geometry(),
-                         dialog.frameGeometry().adjusted(-18, -10, 18, 32));
+            QTRY_VERIFY_WITH_TIMEOUT(frame->shadowWindow()->isVisible(), 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(frame->shadowWindow()->geometry(),
+                                      dialog.frameGeometry().adjusted(-18, -10, 18, 32), 30000);
             // The frame keeps following its owner with the new window.
             dialog.move(dialog.pos() + QPoint(7, 5));
-            QTRY_COMPARE(frame->shadowWindow()->geometry().topLeft(),
-                         dialog.frameGeometry().topLeft() - QPoint(18, 10));
+            QTRY_COMPARE_WITH_TIMEOUT(frame->shadowWindow()->geometry().topLeft(),
+                                      dialog.frameGeometry().topLeft() - QPoint(18, 10), 30000);
         }
 
         // A compositor that starts while the dialog is hidden shows the shadow with it.
@@ -157,7 +157,7 @@ private slots:
         QVERIFY(frame->shadowWindow());
         QVERIFY(!frame->shadowWindow()->isVisible());
         dialog.show();
-        QTRY_VERIFY(frame->shadowWindow()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(frame->shadowWindow()->isVisible(), 30000);
     }
 
     // Without a compositor menus and combo lists show their outermost pixels in the frame colour;
@@ -282,7 +282,7 @@ private slots:
         QList<QRect> shownAt;
         EventRecorder recorder(&bubble, &shownAt);
         bubble.showAt(QPoint(300, 200));
-        QTRY_VERIFY(bubble.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(bubble.isVisible(), 30000);
         QVERIFY(!shownAt.isEmpty());
         if (!active) {
             QCOMPARE(shownAt.size(), 1);
@@ -299,7 +299,7 @@ private slots:
         bubble.setAlignment(Qt::AlignLeft | Qt::AlignTop); // right to left: the arrow at the right
         const QRect area = bubble.screen()->availableGeometry();
         bubble.showAt(QPoint(area.right() - 40, area.center().y()));
-        QTRY_VERIFY(bubble.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(bubble.isVisible(), 30000);
         QVERIFY(bubble.alignment() & Qt::AlignRight);
         const QRegion right = bubble.mask();
         bubble.showAt(QPoint(area.left() + 40, area.center().y()));

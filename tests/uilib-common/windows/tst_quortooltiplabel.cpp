@@ -431,7 +431,7 @@ private slots:
         QCOMPARE(label->size(), label->minimumSizeHint());
         QVERIFY(qAbs(label->geometry().center().x() - 400) <= 1);
         QVERIFY(qAbs(label->geometry().center().y() - 300) <= 1);
-        QTRY_VERIFY_WITH_TIMEOUT(label.isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(label.isNull(), 30000);
         QCOMPARE(CQuorToolTipLabel::instance(), nullptr);
     }
 

@@ -126,7 +126,7 @@ void TestShadowFrame::followsOwner()
 
     owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(owner));
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     QCOMPARE(fake->rect, QRect(86, 90, 328, 228));
     QCOMPARE(fake->alpha, 255);
     const QPixmap shadow = m_style->standardPixmap(QStyle::SP_CustomBase, nullptr, owner);
@@ -134,14 +134,14 @@ void TestShadowFrame::followsOwner()
 
     const int built = fake->imageCount;
     owner->move(150, 120);
-    QTRY_COMPARE(fake->rect.topLeft(), QPoint(136, 110));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->rect.topLeft(), QPoint(136, 110), 30000);
     QCOMPARE(fake->rect.size(), QSize(328, 228));
     QCOMPARE(fake->imageCount, built); // moving only repositions
 
     owner->resize(200, 100);
-    QTRY_COMPARE(fake->rect.size(), QSize(228, 128));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->rect.size(), QSize(228, 128), 30000);
     owner->repaint();
-    QTRY_COMPARE(fake->image.size(), QSize(228, 128));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->image.size(), QSize(228, 128), 30000);
     QCOMPARE(fake->rect, QRect(136, 110, 228, 128));
     QCOMPARE(fake->image, expectedImage(QSize(228, 128), shadow, {24, 20, 24, 28}));
 }
@@ -154,7 +154,7 @@ void TestShadowFrame::imageRedrawnOnlyForNewSize()
     QVERIFY(fake);
     owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(owner));
-    QTRY_COMPARE(fake->image.size(), QSize(328, 228));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->image.size(), QSize(328, 228), 30000);
     const qint64 first = fake->image.cacheKey();
 
     // Resize steps that end at the same size, and a hide and show, reuse the image.
@@ -194,10 +194,10 @@ void TestShadowFrame::hiddenInOtherStates()
     FakeShadowWindow* fake = FakeShadowWindow::forOwner(owner);
     owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(owner));
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
 
     owner->setWindowState(Qt::WindowStates(state));
-    QTRY_VERIFY(!fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(!fake->visible, 30000);
     // Paints in that state do not bring it back.
     owner->repaint();
     QCoreApplication::processEvents();
@@ -215,7 +215,7 @@ void TestShadowFrame::hiddenWithOwner()
     FakeShadowWindow* fake = FakeShadowWindow::forOwner(owner);
     owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(owner));
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     owner->hide();
     QVERIFY(!fake->visible);
     // A state change of the hidden owner does not show its shadow.
@@ -233,7 +233,7 @@ void TestShadowFrame::regionLeavesOwnerOut()
     FakeShadowWindow* fake = FakeShadowWindow::forOwner(owner);
     owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(owner));
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     const QRegion expected = QRegion(0, 0, 328, 228) - mask.translated(14, 10);
     QCOMPARE(fake->region, expected);
     QVERIFY(fake->region.contains(QPoint(15, 11)));  // under the owner's cut corner
@@ -253,14 +253,14 @@ void TestShadowFrame::marginsTakeEffectAtRebuild()
     FakeShadowWindow* fake = FakeShadowWindow::forOwner(owner);
     owner->show();
     QVERIFY(QTest::qWaitForWindowExposed(owner));
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     const int restacks = fake->restackCount;
     frame->setMargins({18, 10, 18, 32});
     QCOMPARE(fake->restackCount, restacks + 1);
     QCOMPARE(fake->rect, QRect(86, 90, 328, 228));
     owner->resize(301, 200);
     owner->repaint();
-    QTRY_COMPARE(fake->rect, QRect(82, 90, 337, 242));
+    QTRY_COMPARE_WITH_TIMEOUT(fake->rect, QRect(82, 90, 337, 242), 30000);
     QCOMPARE(fake->image.size(), QSize(337, 242));
 }
 
@@ -277,10 +277,10 @@ void TestShadowFrame::menuFadesIn()
     QVERIFY(fake);
     menu->popup(QPoint(100, 100));
     QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
-    QTRY_VERIFY(fake->visible);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     // Timed by the fake from the show itself: a late look at it changes nothing.
     QVERIFY(fake->alphaWhenShown < 255);
-    QTRY_COMPARE(fake->alpha, 255);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->alpha, 255, 30000);
     QVERIFY2(fake->opaqueAfterMs >= CQuorShadowFrame::FadeDurationMs / 2,
              QByteArray::number(fake->opaqueAfterMs).constData());
     menu.reset();
@@ -297,7 +297,7 @@ void TestShadowFrame::restoreTimerChecksOwnerAgain()
     FakeShadowWindow* fake = FakeShadowWindow::forOwner(menu.get());
     menu->popup(QPoint(100, 100));
     QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
-    QTRY_COMPARE(fake->alpha, 255);
+    QTRY_COMPARE_WITH_TIMEOUT(fake->alpha, 255, 30000);
 
     menu->setWindowState(Qt::WindowMinimized);
     QVERIFY(!fake->visible);
@@ -308,7 +308,7 @@ void TestShadowFrame::restoreTimerChecksOwnerAgain()
     QVERIFY(!fake->visible);
 
     menu->setWindowState(Qt::WindowNoState);
-    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(fake->visible, 30000);
     menu.reset();
 }
 

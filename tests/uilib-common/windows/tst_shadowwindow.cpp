@@ -37,7 +37,7 @@ void TestShadowWindow::mainWindowShadow()
     QVERIFY(frame && frame->isActive());
     auto* shadow = dynamic_cast<CLinuxShadowWindow*>(frame->shadowWindow());
     QVERIFY(shadow);
-    QTRY_VERIFY(shadow->QWidget::isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(shadow->QWidget::isVisible(), 30000);
     QVERIFY(QTest::qWaitForWindowExposed(shadow));
     const Qt::WindowFlags flags = shadow->windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -45,16 +45,18 @@ void TestShadowWindow::mainWindowShadow()
     QVERIFY(flags & Qt::WindowDoesNotAcceptFocus);
     QVERIFY(shadow->testAttribute(Qt::WA_TranslucentBackground));
     QVERIFY(!shadow->parentWidget());
-    QTRY_COMPARE(shadow->frameGeometry(), owner.frameGeometry().adjusted(-18, -10, 18, 32));
+    QTRY_COMPARE_WITH_TIMEOUT(shadow->frameGeometry(), owner.frameGeometry().adjusted(-18, -10, 18, 32),
+                              30000);
     QCOMPARE(shadow->alpha(), 255);
 
     QTest::qWait(100);
     QCOMPARE(QApplication::activeWindow(), &owner);
 
     owner.move(260, 170);
-    QTRY_COMPARE(shadow->frameGeometry(), owner.frameGeometry().adjusted(-18, -10, 18, 32));
+    QTRY_COMPARE_WITH_TIMEOUT(shadow->frameGeometry(), owner.frameGeometry().adjusted(-18, -10, 18, 32),
+                              30000);
     owner.hide();
-    QTRY_VERIFY(!shadow->QWidget::isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!shadow->QWidget::isVisible(), 30000);
 }
 
 QTEST_MAIN(TestShadowWindow)

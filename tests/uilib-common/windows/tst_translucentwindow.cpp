@@ -85,7 +85,7 @@ private slots:
         fade.setDirection(1);
         fade.fade(300);
         QVERIFY(fade.isRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 30000);
         QVERIFY(!fade.isRunning());
         QCOMPARE(window.surface->alpha(), quint8(255));
         QCOMPARE(window.windowOpacity(), 1.0);
@@ -112,7 +112,7 @@ private slots:
         CWindowFadeEffect fade(&popup);
         fade.setDirection(1);
         fade.fade(300);
-        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 30000);
         QCOMPARE(surface->alpha(), quint8(255));
     }
 

@@ -144,6 +144,8 @@ void TestMeskColumn::moreAndLiveItems()
     // A stored item of four days back arrives live: it flashes in its own day.
     const SMediaItem live = stored.at(14);
     m_env->provider(kProvider)->emitMediaItemAdded(live);
+    // Built at once or, when the turn's build time is gone, on a later turn.
+    QTRY_COMPARE_WITH_TIMEOUT(view->pendingCount(), 0, 30000);
     CMeskFeedWidget* liveEntry = view->feedsList()->entry(kProvider, live.id);
     QVERIFY(liveEntry);
     QVERIFY(liveEntry->addedHighlight());
@@ -262,6 +264,7 @@ void TestMeskColumn::screenshot()
         TestEngine::event(kProvider, TestEngine::now().addSecs(-30), QStringLiteral("Just arrived"));
     live.id = 1000;
     m_env->provider(kProvider)->emitMediaItemAdded(live);
+    QTRY_COMPARE_WITH_TIMEOUT(column.streamView()->pendingCount(), 0, 30000);
     column.show();
     QVERIFY(QTest::qWaitForWindowExposed(&column));
     QTRY_COMPARE_WITH_TIMEOUT(column.streamView()->pendingCount(), 0, 30000);

@@ -228,15 +228,15 @@ void TestMeskFeedArea::noInternet()
     QCOMPARE(bannerTexts(&area), none);
 
     m_env->network()->setOnline(false);
-    QTRY_VERIFY(!m_env->engine()->isInternetConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_env->engine()->isInternetConnected(), 30000);
     emit m_env->engine()->internetDisconnected();
     emit m_env->engine()->internetDisconnected();
     QCOMPARE(bannerTexts(&area), offline);
     m_env->network()->setOnline(true);
-    QTRY_COMPARE(bannerTexts(&area), none);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), none, 30000);
 
     m_env->network()->setOnline(false);
-    QTRY_COMPARE(bannerTexts(&area), offline);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), offline, 30000);
     QTest::mouseClick(banners(&area).constFirst()->closeButton(), Qt::LeftButton);
     QCOMPARE(bannerTexts(&area), none);
     emit m_env->engine()->internetDisconnected();
@@ -282,7 +282,7 @@ void TestMeskFeedArea::serviceErrors()
     area.showMultiColumn(3);
     if (!online) {
         m_env->network()->setOnline(false);
-        QTRY_VERIFY(!m_env->engine()->isInternetConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_env->engine()->isInternetConnected(), 30000);
     }
     for (int code : codes)
         emit m_env->engine()->serviceError(mid_t(id), TMediaError(code));
@@ -327,18 +327,18 @@ void TestMeskFeedArea::modem()
     QVERIFY(start(true, 1));
     CMeskServiceFeedsView area(m_env->engine(), m_settings.get());
     area.showMultiColumn(4);
-    QTRY_COMPARE(m_env->engine()->cellularState(), 5);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularState(), 5, 30000);
     if (readyState == -1)
         m_env->modem()->setDevicePresent(false);
     else if (readyState == -2)
         m_env->modem()->setRadio(0);
     else
         m_env->modem()->setReadyState(readyState);
-    QTRY_COMPARE(m_env->engine()->cellularState(), cellular);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularState(), cellular, 30000);
 
     // The view hears of the new state through a queued signal.
     const QStringList expected = code ? QStringList{CMeskTexts::errorText(code)} : QStringList();
-    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), expected, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), expected, 30000);
     if (code)
         QCOMPARE(columnOf(banners(&area).constFirst()), MeskProvider::SmsColumn);
 }
@@ -354,7 +354,7 @@ void TestMeskFeedArea::warnings()
 
     // Operator rates over mobile broadband; unticked it comes back, ticked it stays away.
     m_env->network()->setMedium(3);
-    QTRY_COMPARE(bannerTexts(&area), rates);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), rates, 30000);
     QCOMPARE(columnOf(banners(&area).constFirst()), mid_t(0));
     QTest::mouseClick(banners(&area).constFirst()->closeButton(), Qt::LeftButton);
     QCOMPARE(bannerTexts(&area), none);
@@ -367,16 +367,16 @@ void TestMeskFeedArea::warnings()
 
     // Low signal over mobile broadband: for no column. Key 15 is not set.
     m_env->modem()->setSignalStrength(9);
-    QTRY_COMPARE(bannerTexts(&area), weak);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), weak, 30000);
     QCOMPARE(columnOf(banners(&area).constFirst()), mid_t(0));
     m_env->modem()->setSignalStrength(25);
-    QTRY_COMPARE(bannerTexts(&area), none);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area), none, 30000);
 
     // Over a LAN with key 14 set: none; with it cleared: in the text-message column.
     m_env->network()->setMedium(1);
-    QTRY_COMPARE(m_env->engine()->networkType(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->networkType(), 1, 30000);
     m_env->modem()->setSignalStrength(9);
-    QTRY_COMPARE(m_env->engine()->cellularSignal(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularSignal(), 1, 30000);
     QCoreApplication::processEvents();
     QCOMPARE(bannerTexts(&area), none);
 
@@ -387,7 +387,7 @@ void TestMeskFeedArea::warnings()
     QCOMPARE(bannerTexts(&area), weak);
     QCOMPARE(columnOf(banners(&area).constFirst()), MeskProvider::SmsColumn);
     m_env->network()->setMedium(3);
-    QTRY_COMPARE(bannerTexts(&area).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(bannerTexts(&area).size(), 2, 30000);
     QVERIFY(bannerTexts(&area).contains(CMeskTexts::warningText(1)));
 }
 
@@ -397,7 +397,7 @@ void TestMeskFeedArea::viewSwitches()
     CMeskServiceFeedsView area(m_env->engine(), m_settings.get());
     // No view yet: nothing is shown and nothing crashes.
     m_env->network()->setOnline(false);
-    QTRY_VERIFY(!m_env->engine()->isInternetConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_env->engine()->isInternetConnected(), 30000);
     emit m_env->engine()->serviceError(2, TMediaError(6));
     QCOMPARE(banners(&area).size(), 0);
 
@@ -417,13 +417,13 @@ void TestMeskFeedArea::viewSwitches()
     area.showSingleColumn();
     m_env->network()->setOnline(true);
     m_env->network()->setMedium(3);
-    QTRY_COMPARE(m_env->engine()->networkType(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->networkType(), 3, 30000);
     m_env->modem()->setReadyState(2);
-    QTRY_COMPARE(m_env->engine()->cellularState(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularState(), 2, 30000);
     m_env->modem()->setSignalStrength(9);
-    QTRY_COMPARE(m_env->engine()->cellularSignal(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularSignal(), 1, 30000);
     emit m_env->engine()->serviceError(1, TMediaError(6));
-    QTRY_COMPARE_WITH_TIMEOUT(banners(&area).size(), 4, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(banners(&area).size(), 4, 30000);
     area.showMultiColumn(2);
     QStringList expected{CMeskTexts::warningText(1), CMeskTexts::errorText(12)};
     expected.sort();
@@ -465,8 +465,8 @@ void TestMeskFeedArea::screenshots()
     }
     CMeskServiceFeedsView area(m_env->engine(), m_settings.get());
     m_env->network()->setOnline(false);
-    QTRY_VERIFY(!m_env->engine()->isInternetConnected());
-    QTRY_COMPARE(m_env->engine()->cellularState(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_env->engine()->isInternetConnected(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularState(), 2, 30000);
     const QDir dir(QStringLiteral(LUMESK_SCREENSHOT_DIR));
     QVERIFY(dir.mkpath(QStringLiteral(".")));
 
@@ -478,9 +478,9 @@ void TestMeskFeedArea::screenshots()
     QTest::qWait(qEnvironmentVariableIntValue("TST_SHOW_MS"));
 
     m_env->network()->setOnline(true);
-    QTRY_VERIFY(m_env->engine()->isInternetConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->engine()->isInternetConnected(), 30000);
     m_env->modem()->setReadyState(1);
-    QTRY_COMPARE(m_env->engine()->cellularState(), 5);
+    QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->cellularState(), 5, 30000);
     area.showMultiColumn(3);
     area.columnScroller()->setCurrentColumn(1);
     emit m_env->engine()->serviceError(2, TMediaError(6));

@@ -92,7 +92,7 @@ void TestMeskSmsColumn::simReads()
     QCOMPARE(column.serviceId(), MeskProvider::SmsColumn);
     QCOMPARE(sms->calls.count(QStringLiteral("read")), readsBefore + 1);
     QVERIFY(column.streamView()->placeholder());
-    QTRY_VERIFY(smsWidget(column.streamView(), 50));
+    QTRY_VERIFY_WITH_TIMEOUT(smsWidget(column.streamView(), 50), 30000);
     CMeskFeedWidget* entry = column.streamView()->feedsList()->entry(MeskProvider::SmsColumn, 50);
     QVERIFY(entry->addedHighlight());
     QVERIFY(entry->addedHighlight()->isRunning());
@@ -102,13 +102,13 @@ void TestMeskSmsColumn::simReads()
     QSignalSpy states(m_env->engine(), &CMeskEngine::smsStateChanged);
     sms->setState(TMeskSmsState(4));
     fromWorker([sms] { emit sms->stateChanged(TMeskSmsState(4)); });
-    QTRY_COMPARE(states.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(states.size(), 1, 30000);
     QCOMPARE(sms->calls.count(QStringLiteral("read")), readsBefore + 1);
     sms->setState(SmsStateReady);
     fromWorker([sms] { emit sms->stateChanged(SmsStateReady); });
-    QTRY_COMPARE(states.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(states.size(), 2, 30000);
     QCOMPARE(sms->calls.count(QStringLiteral("read")), readsBefore + 2);
-    QTRY_VERIFY(entry->addedHighlight()->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(entry->addedHighlight()->isRunning(), 30000);
     QCOMPARE(entryCount(column.streamView()), 1);
 
     // Received and sent messages enter flashing.
@@ -120,7 +120,7 @@ void TestMeskSmsColumn::simReads()
         emit sms->newMessageReceived(received);
         emit sms->messageSent(sent);
     });
-    QTRY_COMPARE(entryCount(column.streamView()), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(entryCount(column.streamView()), 3, 30000);
     QVERIFY(column.streamView()->feedsList()->entry(MeskProvider::SmsColumn, 52)->addedHighlight());
 }
 
@@ -210,7 +210,7 @@ void TestMeskSmsColumn::screenshot()
     sending.id = 100;
     QSignalSpy sent(m_env->engine(), &CMeskEngine::smsMessageSent);
     fromWorker([&, sms = m_env->smsEngine()] { emit sms->messageSent(sending); });
-    QTRY_COMPARE(sent.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sent.size(), 1, 30000);
     column.resize(column.width(), 560);
     column.show();
     QVERIFY(QTest::qWaitForWindowExposed(&column));

@@ -244,17 +244,17 @@ void TestMeskSmsWidget::sendOutcome()
     SSmsMessage other = m;
     other.id = 0x100000002;
     fromWorker([&] { emit sms->messageSendDone(other); });
-    QTRY_COMPARE(done.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
     QCOMPARE(looks(w), QStringLiteral("status reply"));
 
     fromWorker([&] { emit sms->messageSendDone(m); });
-    QTRY_COMPARE(done.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 30000);
     QCOMPARE(looks(w), QStringLiteral("date reply delete"));
 
     // Followed only until the first outcome.
     QSignalSpy failed(m_env->engine(), &CMeskEngine::smsMessageSendFailed);
     fromWorker([&] { emit sms->messageSendFailed(m); });
-    QTRY_COMPARE(failed.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
     QCOMPARE(looks(w), QStringLiteral("date reply delete"));
 }
 
@@ -273,14 +273,14 @@ void TestMeskSmsWidget::failedLook()
     CMeskSmsWidget sending(m, m_env->engine());
     QSignalSpy spy(m_env->engine(), &CMeskEngine::smsMessageSendFailed);
     fromWorker([&, sms = m_env->smsEngine()] { emit sms->messageSendFailed(m); });
-    QTRY_COMPARE(spy.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 30000);
     QCOMPARE(looks(sending), QStringLiteral("failure resend cancel"));
 
     // The modem confirms it after all: it is shown sent.
     QSignalSpy done(m_env->engine(), &CMeskEngine::smsMessageSendDone);
     m.type = 2;
     fromWorker([&, sms = m_env->smsEngine()] { emit sms->messageSendDone(m); });
-    QTRY_COMPARE(done.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
     QCOMPARE(looks(sending), QStringLiteral("date reply delete"));
 }
 
@@ -313,7 +313,7 @@ void TestMeskSmsWidget::resend()
     if (ready) {
         QCOMPARE(order, (QStringList{QStringLiteral("deleted"), kAnn + QStringLiteral("|try again")}));
         QVERIFY(m_env->engine()->smsMessages().isEmpty());
-        QTRY_VERIFY(guard.isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 30000);
     } else {
         QVERIFY(order.isEmpty());
         QCOMPARE(m_env->engine()->smsMessages().size(), 1);

@@ -182,9 +182,9 @@ void TestMeskMainTitleBar::menuAndButtonsActOnTheWindow()
     QVERIFY(bar.exitAction()->shortcut().isEmpty());
 
     QTest::mouseClick(bar.minimizeButton(), Qt::LeftButton);
-    QTRY_COMPARE(window.windowState(), Qt::WindowMinimized);
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowState(), Qt::WindowMinimized, 30000);
     bar.restoreAction()->trigger();
-    QTRY_COMPARE(window.windowState(), Qt::WindowNoState);
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowState(), Qt::WindowNoState, 30000);
     bar.exitAction()->trigger();
     QCOMPARE(window.closes, 1);
     QVERIFY(!window.isVisible());

@@ -389,7 +389,7 @@ void TestMeskMainWindow::oneSettingsStore()
     window.show();
     m_env->network()->setMedium(3);
     CMeskFeedErrorWidget* banner = nullptr;
-    QTRY_VERIFY((banner = window.findChild<CMeskFeedErrorWidget*>()) != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT((banner = window.findChild<CMeskFeedErrorWidget*>()) != nullptr, 30000);
     QCOMPARE(window.findChildren<CMeskSettings*>().size(), 1);
     banner->ignoreCheckBox()->setChecked(true);
     banner->closeButton()->click();
@@ -409,7 +409,7 @@ void TestMeskMainWindow::resumeReloads()
     QCoreApplication::processEvents();
     QCOMPARE(window.feedsView()->findChildren<QWidget*>().size(), before);
     FakePowerEvents::instances().first()->resume();
-    QTRY_VERIFY(window.feedsView()->findChildren<QWidget*>().size() > before);
+    QTRY_VERIFY_WITH_TIMEOUT(window.feedsView()->findChildren<QWidget*>().size() > before, 30000);
 }
 
 // What the filter box shows is what the feeds apply: through column switches, a reload, and items
@@ -441,25 +441,25 @@ void TestMeskMainWindow::filterFollowsTheBox()
     };
 
     filter(single, QStringLiteral("apple"));
-    QTRY_COMPARE(shown(), QStringList{"apple pie"});
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"apple pie"}, 30000);
     emit window.bottomBar()->multiColumnMode();
     QVERIFY(multi->text().isEmpty());
-    QTRY_COMPARE(shown(), all);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), all, 30000);
     filter(multi, QStringLiteral("apple"));
-    QTRY_COMPARE(shown(), QStringList{"apple pie"});
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"apple pie"}, 30000);
     emit window.bottomBar()->singleColumnMode();
     QVERIFY(single->text().isEmpty());
-    QTRY_COMPARE(shown(), all);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), all, 30000);
 
     // Return in the emptied box clears the filter.
     filter(single, QStringLiteral("apple"));
     filter(single, QString());
-    QTRY_COMPARE(shown(), all);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), all, 30000);
 
     // A reload keeps the filter the box shows.
     filter(single, QStringLiteral("apple"));
     FakePowerEvents::instances().first()->resume();
-    QTRY_COMPARE(shown(), QStringList{"apple pie"});
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"apple pie"}, 30000);
     QCOMPARE(single->text(), QStringLiteral("apple"));
 
     // Arrivals: a match shows, in a day hidden until now; the other does not.
@@ -469,8 +469,8 @@ void TestMeskMainWindow::filterFollowsTheBox()
     other.id = 1002;
     m_env->provider(2)->emitMediaItemAdded(match);
     m_env->provider(2)->emitMediaItemAdded(other);
-    QTRY_COMPARE(window.feedsView()->findChildren<FakeItemWidget*>().size(), 5);
-    QTRY_COMPARE(shown(), (QStringList{"apple pie", "apple tart"}));
+    QTRY_COMPARE_WITH_TIMEOUT(window.feedsView()->findChildren<FakeItemWidget*>().size(), 5, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), (QStringList{"apple pie", "apple tart"}), 30000);
 }
 
 void TestMeskMainWindow::altSpaceOpensSystemMenu()
@@ -482,7 +482,7 @@ void TestMeskMainWindow::altSpaceOpensSystemMenu()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCursor::setPos(300, 300);
     QTest::keyClick(&window, Qt::Key_Space, Qt::AltModifier);
-    QTRY_VERIFY(window.titleBar()->systemMenu()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(window.titleBar()->systemMenu()->isVisible(), 30000);
     QVERIFY(!window.titleBar()->restoreAction()->isEnabled());
     window.titleBar()->systemMenu()->hide();
 }
@@ -559,8 +559,8 @@ void TestMeskMainWindow::postDialogsFollowWindow()
 
     const QPoint before = anchor();
     window.move(window.pos() + QPoint(30, 20));
-    QTRY_COMPARE(anchor(), before + QPoint(30, 20));
-    QTRY_COMPARE(update->pos(), anchor());
+    QTRY_COMPARE_WITH_TIMEOUT(anchor(), before + QPoint(30, 20), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(update->pos(), anchor(), 30000);
     QCOMPARE(sms->pos(), anchor() + smsShift);
 
     if (multi) {

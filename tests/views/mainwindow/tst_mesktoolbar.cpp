@@ -220,16 +220,16 @@ void TestMeskToolBar::linksGiveWay()
     const int threeColumns = bar.filterBox()->lineEdit()->width();
     for (int i = 0; i < 2; ++i) { // there and back again
         bar.resize(width, bar.height());
-        QTRY_COMPARE(bar.viewButton()->menuMode(), !links);
+        QTRY_COMPARE_WITH_TIMEOUT(bar.viewButton()->menuMode(), !links, 30000);
         QCOMPARE(bar.viewButton()->imagesLink()->isVisible(), links);
-        QTRY_COMPARE(bar.filterBox()->lineEdit()->width(), threeColumns);
+        QTRY_COMPARE_WITH_TIMEOUT(bar.filterBox()->lineEdit()->width(), threeColumns, 30000);
         if (width > 400) { // a one-column strip squeezes the posting buttons, never the field
             // Once the strip has laid itself out anew for the other form.
-            QTRY_VERIFY(bar.viewButton()->geometry().right() < bar.filterBox()->x());
-            QTRY_VERIFY(bar.filterBox()->geometry().right() < bar.width());
+            QTRY_VERIFY_WITH_TIMEOUT(bar.viewButton()->geometry().right() < bar.filterBox()->x(), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(bar.filterBox()->geometry().right() < bar.width(), 30000);
         }
         bar.resize(1088, bar.height());
-        QTRY_VERIFY(!bar.viewButton()->menuMode());
+        QTRY_VERIFY_WITH_TIMEOUT(!bar.viewButton()->menuMode(), 30000);
     }
 }
 

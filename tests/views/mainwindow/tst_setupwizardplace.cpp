@@ -100,8 +100,8 @@ void TestSetupWizardPlace::keepsItsPlace()
         if (program.isEmpty())
             QSKIP("xcompmgr is not installed (scripts/install-deps.sh installs it)");
         m_compositor.start(program, {});
-        QVERIFY(m_compositor.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(CCompositingWatch::instance()->isActive(), 10000);
+        QVERIFY(m_compositor.waitForStarted(30000));
+        QTRY_VERIFY_WITH_TIMEOUT(CCompositingWatch::instance()->isActive(), 30000);
     } else {
         fakes = std::make_unique<FakeShadowWindowScope>();
     }
@@ -125,11 +125,12 @@ void TestSetupWizardPlace::keepsItsPlace()
     wizard.show();
     QVERIFY(QTest::qWaitForWindowExposed(&wizard));
     // The native window (and its QWindow) may be made anew: always ask for the current one.
-    QTRY_VERIFY(!wizard.windowHandle()->geometry().topLeft().isNull()); // centred over the main window
+    QTRY_VERIFY_WITH_TIMEOUT(!wizard.windowHandle()->geometry().topLeft().isNull(),
+                             30000); // centred over the main window
     const QRect before = wizard.windowHandle()->geometry();
     auto* frame = wizard.findChild<CQuorShadowFrame*>();
     QVERIFY(frame);
-    QTRY_VERIFY(frame->shadowWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(frame->shadowWindow(), 30000);
     const QMargins margins(frame->margins().left, frame->margins().top, frame->margins().right,
                            frame->margins().bottom);
 
@@ -143,13 +144,14 @@ void TestSetupWizardPlace::keepsItsPlace()
         qWarning("the wizard kept its native window: this display gave the web view no other surface");
 
     // Where the window system has it, not only what pos() says.
-    QTRY_COMPARE(wizard.windowHandle()->geometry(), before);
+    QTRY_COMPARE_WITH_TIMEOUT(wizard.windowHandle()->geometry(), before, 30000);
     QCOMPARE(wizard.geometry(), before);
-    QTRY_COMPARE(frame->shadowWindow()->geometry(), wizard.frameGeometry().marginsAdded(margins));
+    QTRY_COMPARE_WITH_TIMEOUT(frame->shadowWindow()->geometry(), wizard.frameGeometry().marginsAdded(margins),
+                              30000);
     if (compositor) {
         auto* shadow = dynamic_cast<QWidget*>(frame->shadowWindow());
         QVERIFY(shadow && shadow->isVisible());
-        QTRY_COMPARE(shadow->windowHandle()->geometry(), before.marginsAdded(margins));
+        QTRY_COMPARE_WITH_TIMEOUT(shadow->windowHandle()->geometry(), before.marginsAdded(margins), 30000);
 
         QTest::qWait(500); // let the engine paint the page and the compositor draw the screen
         const QRect area = main.frameGeometry().united(wizard.frameGeometry()).adjusted(-30, -20, 30, 40);

@@ -106,7 +106,7 @@ QImage settledGrab(QScreen* screen)
             now = screen->grabWindow(0).toImage();
             return !last.isNull() && last == now;
         },
-        10000);
+        30000);
     return settled ? now : QImage();
 }
 
@@ -269,7 +269,8 @@ void TestSmallScreens::windowsFit()
             }
             checkWizard(&wizard, QSize(950, 650));
             if (wizard.errorPage()->isVisible()) {
-                QTRY_VERIFY(wizard.errorPage()->body()->verticalScrollBar()->maximum() > 0);
+                QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->body()->verticalScrollBar()->maximum() > 0,
+                                         30000);
                 // Scrolling reaches the whole message: the label is as high as its text.
                 const QLabel* label = wizard.errorPage()->label();
                 QVERIFY(label->height() >= label->heightForWidth(label->width()));
@@ -410,7 +411,7 @@ void TestSmallScreens::screenshots()
     for (int i = 0; i < 40; ++i)
         text += CMeskServiceSetupWidget::networkErrorText(QStringLiteral("Flickr")) + QLatin1Char(' ');
     wizard.showErrorPage(text);
-    QTRY_VERIFY(wizard.errorPage()->body()->verticalScrollBar()->maximum() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(wizard.errorPage()->body()->verticalScrollBar()->maximum() > 0, 30000);
     QVERIFY2(unreachable(&wizard, area).isEmpty(), qPrintable(unreachable(&wizard, area)));
     QVERIFY(
         settledGrab(target).save(dir.filePath(QStringLiteral("small-screen-wizard-error-%1.png").arg(tag))));

@@ -355,7 +355,7 @@ void TestMediaViewers::downloadChain()
     CMeskImageViewer viewer;
     showAt800x600(viewer);
     viewer.setImageItem(&item);
-    QTRY_VERIFY(!viewer.waitAnimation());
+    QTRY_VERIFY_WITH_TIMEOUT(!viewer.waitAnimation(), 30000);
 
     if (status == 200) {
         QVERIFY(!viewer.errorPage());

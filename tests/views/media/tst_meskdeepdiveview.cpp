@@ -127,7 +127,7 @@ void TestMeskDeepDiveView::setUp(const QList<QPair<int, int>>& items, bool onlin
     }
     if (online && medium != 1) {
         m_env->network()->setMedium(medium);
-        QTRY_COMPARE(m_env->engine()->networkType(), medium);
+        QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->networkType(), medium, 30000);
     }
     QCOMPARE(m_env->engine()->isInternetConnected(), online);
     m_env->engine()->startUpdates();
@@ -235,7 +235,7 @@ void TestMeskDeepDiveView::warningSlots()
         // Online over mobile broadband by now: the 3G warning is not shown after this one.
         m_env->network()->setOnline(true);
         m_env->network()->setMedium(3);
-        QTRY_COMPARE(m_env->engine()->networkType(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(m_env->engine()->networkType(), 3, 30000);
     }
     view.warning()->checkBox()->setChecked(ticked);
     view.warning()->okButton()->click();

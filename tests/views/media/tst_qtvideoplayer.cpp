@@ -58,7 +58,7 @@ bool TestQtVideoPlayer::waitForFrame(CMeskQtVideoPlayer& player)
     const QMetaObject::Connection connection =
         connect(player.videoWidget()->videoSink(), &QVideoSink::videoFrameChanged, this,
                 [&valid](const QVideoFrame& frame) { valid = valid || frame.isValid(); });
-    const bool ok = QTest::qWaitFor([&valid] { return valid; }, 15000);
+    const bool ok = QTest::qWaitFor([&valid] { return valid; }, 30000);
     disconnect(connection);
     return ok;
 }
@@ -83,7 +83,7 @@ void TestQtVideoPlayer::playsFailsAndPlaysAgain()
 
     // One bad source is one failure, however often the backend reports it.
     player->load(QUrl::fromLocalFile(m_junk));
-    QVERIFY(failed.wait(15000));
+    QVERIFY(failed.wait(30000));
     QTest::qWait(300);
     QCOMPARE(failed.count(), 1);
     player->unload();
@@ -102,7 +102,7 @@ void TestQtVideoPlayer::viewerShowsFormatPage()
     item.file = m_junk;
     viewer.setVideoItem(&item);
     QVERIFY(viewer.player());
-    QTRY_VERIFY_WITH_TIMEOUT(viewer.errorPage(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(viewer.errorPage(), 30000);
     QCOMPARE(viewer.errorPage()->title(), QStringLiteral("Video format is not supported"));
     QCOMPARE(item.videoLoads, 0);
 }

@@ -1,5 +1,6 @@
 // The notification manager on the real engine: key 13, SMS and event toasts, the cut of long
 // texts, one toast at a time, live settings, the toast's lifetime and, on X, the focus.
+#include "effects/fadeeffect.h"
 #include "fakemediaitems.h"
 #include "mesknotification.h"
 #include "meskuistyle.h"
@@ -182,7 +183,7 @@ void TestMeskNotifications::smsToast()
     FakeSmsEngine* engine = m_env->smsEngine();
     fromWorker([&] { emit engine->newMessageReceived(sms); });
     CMeskNotification* toast = m_manager->toast();
-    QTRY_VERIFY(toast->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(toast->isVisible(), 30000);
     QCOMPARE(toast->thread(), qApp->thread());
     QCOMPARE(toast->textLabel()->text(), expected);
     const QPixmap avatar =
@@ -268,17 +269,17 @@ void TestMeskNotifications::oneAtATimeLiveSettingsLifetime()
         emit engine->newMessageReceived(first);
         emit engine->newMessageReceived(second);
     });
-    QTRY_VERIFY(toast->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(toast->isVisible(), 30000);
     QTest::qWait(10);
     QCOMPARE(m_beeps, 1);
     QCOMPARE(toast->textLabel()->text(), QStringLiteral("<b>From: Ann</b> one"));
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
-    QTRY_VERIFY(!toast->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!toast->isVisible(), 30000);
     fromWorker([&] { emit engine->newMessageReceived(second); });
-    QTRY_VERIFY(toast->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(toast->isVisible(), 30000);
     QCOMPARE(m_beeps, 2);
     QCOMPARE(toast->textLabel()->text(), QStringLiteral("<b>From: Ann</b> two"));
-    QTRY_VERIFY(!toast->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!toast->isVisible(), 30000);
 
     // Choosing user 5 counts from the next event.
     emitEvent(2, 5, QStringLiteral("before"));
@@ -316,16 +317,16 @@ void TestMeskNotifications::toastLeavesFocusAlone()
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     edit->setFocus();
-    QTRY_COMPARE(window.focusWidget(), edit);
+    QTRY_COMPARE_WITH_TIMEOUT(window.focusWidget(), edit, 30000);
 
     FakeSmsEngine* engine = m_env->smsEngine();
     const SSmsMessage sms =
         TestEngine::message(0, kPhone, QStringLiteral("Lunch at noon?"), TestEngine::now());
     fromWorker([&] { emit engine->newMessageReceived(sms); });
     CMeskNotification* toast = m_manager->toast();
-    QTRY_VERIFY(toast->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(toast->isVisible(), 30000);
     QVERIFY(QTest::qWaitForWindowExposed(toast));
-    QTest::qWait(600); // the fade-in ends
+    QTRY_VERIFY_WITH_TIMEOUT(!toast->fadeEffect()->isRunning(), 30000); // the fade-in ends
     QCOMPARE(QApplication::activeWindow(), &window);
     QCOMPARE(window.focusWidget(), edit);
     QCOMPARE(QApplication::focusWidget(), edit);

@@ -498,7 +498,7 @@ void TestMeskPostDialogs::counterAndStates()
     for (const auto& [state, message] : states) {
         env->smsEngine()->setState(TMeskSmsState(state));
         emit env->smsEngine()->stateChanged(TMeskSmsState(state));
-        QTRY_COMPARE(shownError(&w), message);
+        QTRY_COMPARE_WITH_TIMEOUT(shownError(&w), message, 30000);
         QCOMPARE(label(&w, "counterLabel")->isHidden(), !message.isEmpty());
     }
 
@@ -592,14 +592,14 @@ void TestMeskPostDialogs::sendEnabled()
     w.setText(text);
     env->smsEngine()->setState(TMeskSmsState(state));
     emit env->smsEngine()->stateChanged(TMeskSmsState(state));
-    QTRY_COMPARE(sendButton(&w)->isEnabled(), enabled);
+    QTRY_COMPARE_WITH_TIMEOUT(sendButton(&w)->isEnabled(), enabled, 30000);
 
     env->smsEngine()->setState(TMeskSmsState(3));
     emit env->smsEngine()->stateChanged(TMeskSmsState(3));
-    QTRY_VERIFY(!sendButton(&w)->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!sendButton(&w)->isEnabled(), 30000);
     env->smsEngine()->setState(TMeskSmsState(state));
     emit env->smsEngine()->stateChanged(TMeskSmsState(state));
-    QTRY_COMPARE(sendButton(&w)->isEnabled(), enabled);
+    QTRY_COMPARE_WITH_TIMEOUT(sendButton(&w)->isEnabled(), enabled, 30000);
 
     // Emptying either input turns it off again.
     w.setText(QString());
@@ -636,7 +636,7 @@ void TestMeskPostDialogs::preset()
         QVERIFY(QTest::qWaitForWindowActive(&w));
         auto* box = w.findChild<CMeskSmsContactCombo*>();
         box->setFocus();
-        QTRY_VERIFY(box->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(box->hasFocus(), 30000);
         w.setRecipient(QStringLiteral("+15551234567"));
         if (!second) {
             QCOMPARE(box->currentIndex(), 0);
@@ -644,7 +644,7 @@ void TestMeskPostDialogs::preset()
         } else {
             QCOMPARE(box->currentIndex(), -1);
             QCOMPARE(box->currentText(), QStringLiteral("+15551234567"));
-            QTRY_VERIFY(w.findChild<CMeskTextEdit*>()->hasFocus());
+            QTRY_VERIFY_WITH_TIMEOUT(w.findChild<CMeskTextEdit*>()->hasFocus(), 30000);
         }
     }
 }

@@ -298,8 +298,8 @@ void TestMeskSettingsPages::smsRow()
     m_env->modem()->setOwnNumbers({QStringLiteral("+4791234567")});
     if (withOperator) {
         m_env->modem()->setHomeProvider(QStringLiteral("Testnett"));
-        QTRY_COMPARE(engine->operatorName(), QStringLiteral("Testnett"));
-        QTRY_COMPARE(engine->ownPhoneNumber(), QStringLiteral("+4791234567"));
+        QTRY_COMPARE_WITH_TIMEOUT(engine->operatorName(), QStringLiteral("Testnett"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(engine->ownPhoneNumber(), QStringLiteral("+4791234567"), 30000);
     }
     CMeskSmsProviderInfoWidget row(engine);
     emit engine->smsStateChanged(TMeskSmsState(state));
@@ -480,7 +480,7 @@ void TestMeskSettingsPages::notifications()
     // A removed account takes its contacts' boxes with it.
     QVERIFY(m_env->provider(2)->storage->deleteProviderUsers(2));
     m_env->provider(2)->emitDeactivated();
-    QTRY_COMPARE(page->contactBoxes().size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(page->contactBoxes().size(), 1, 30000);
     QVERIFY(!box(a) && box(b));
 
     // A new contact reported twice: one box, checked, key 13 unchanged.
@@ -516,8 +516,8 @@ void TestMeskSettingsPages::screenshots()
     CMeskEngine* engine = m_env->engine();
     m_env->modem()->setOwnNumbers({QStringLiteral("+4791234567")});
     m_env->modem()->setHomeProvider(QStringLiteral("Testnett"));
-    QTRY_COMPARE(engine->operatorName(), QStringLiteral("Testnett"));
-    QTRY_COMPARE(engine->ownPhoneNumber(), QStringLiteral("+4791234567"));
+    QTRY_COMPARE_WITH_TIMEOUT(engine->operatorName(), QStringLiteral("Testnett"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(engine->ownPhoneNumber(), QStringLiteral("+4791234567"), 30000);
     emit engine->smsStateChanged(SmsStateReady);
     const QColor colours[] = {QColor(0x1D, 0xA1, 0xF2), QColor(0x3B, 0x59, 0x98), QColor(0xFF, 0x00, 0x84)};
     for (mid_t id = 1; id <= 3; ++id) {

@@ -151,8 +151,8 @@ private slots:
         CMeskThumbnailWidget fallback(1);
         fallback.setPixmap(eve->defaultAvatar());
         QCOMPARE(avatar->pixmap().toImage(), fallback.pixmap().toImage());
-        QTRY_COMPARE(m_bed.gets(path), 1);
-        QTRY_VERIFY(avatar->pixmap().toImage() != fallback.pixmap().toImage());
+        QTRY_COMPARE_WITH_TIMEOUT(m_bed.gets(path), 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(avatar->pixmap().toImage() != fallback.pixmap().toImage(), 30000);
         QCOMPARE(m_bed.gets(path), 1);
 
         row->resize(300, 60);

@@ -265,23 +265,23 @@ private slots:
 
         QTest::mouseClick(like, Qt::LeftButton);
         QCOMPARE(like->text(), QStringLiteral("Like(2)")); // until the answer is in
-        QTRY_COMPARE(like->text(), QStringLiteral("You liked(3)"));
+        QTRY_COMPARE_WITH_TIMEOUT(like->text(), QStringLiteral("You liked(3)"), 30000);
         QCOMPARE(m_bed.rest->requests(QStringLiteral("stream.addLike")).size(), 1);
         QTest::mouseClick(like, Qt::LeftButton);
-        QTRY_COMPARE(like->text(), QStringLiteral("Like(2)"));
+        QTRY_COMPARE_WITH_TIMEOUT(like->text(), QStringLiteral("Like(2)"), 30000);
         QCOMPARE(m_bed.rest->requests(QStringLiteral("stream.removeLike")).size(), 1);
 
         m_bed.rest->scriptError(QStringLiteral("stream.addLike"), 200);
         QSignalSpy failed(event, &CFacebookEvent::likeFailed);
         QTest::mouseClick(like, Qt::LeftButton);
-        QTRY_COMPARE(failed.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 30000);
         QCOMPARE(like->text(), QStringLiteral("Like(2)"));
 
         QTest::mouseClick(w->links()->link(0), Qt::LeftButton);
         QVERIFY(!w->comments()->isHidden());
         w->comments()->editor()->editor()->setPlainText(QStringLiteral("Thanks"));
         w->comments()->editor()->sendButton()->click();
-        QTRY_COMPARE(w->links()->link(0)->text(), QStringLiteral("Comments(1)"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->links()->link(0)->text(), QStringLiteral("Comments(1)"), 30000);
         const auto sent = m_bed.rest->requests(QStringLiteral("stream.addComment"));
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent.first().param(QStringLiteral("comment")), QStringLiteral("Thanks"));
@@ -364,7 +364,7 @@ private slots:
         CMeskThumbnailWidget* thumbnail = thumbnails(w.get(), 2).value(0);
         QVERIFY(thumbnail);
         QVERIFY(!thumbnail->hasPixmap());
-        QTRY_VERIFY(thumbnail->hasPixmap());
+        QTRY_VERIFY_WITH_TIMEOUT(thumbnail->hasPixmap(), 30000);
         QCOMPARE(m_bed.gets(path), 1);
 
         const CMeskThumbnailWidget* avatar = thumbnails(w.get(), 1).value(0);

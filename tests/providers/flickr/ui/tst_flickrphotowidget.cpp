@@ -162,7 +162,7 @@ private slots:
         std::unique_ptr<CFlickrPhotoWidget> widget = makeWidget();
         CMeskThumbnailWidget* thumbnail = widget->thumbnails().first();
         QVERIFY(!thumbnail->hasPixmap());
-        QTRY_VERIFY_WITH_TIMEOUT(done.count() + failed.count() == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(done.count() + failed.count() == 1, 30000);
         QCOMPARE(m_fx->service->pictureRequests().filter(path).size(), 1);
         QCOMPARE(thumbnail->hasPixmap(), status == 200);
         if (status != 200)
@@ -190,7 +190,7 @@ private slots:
         const QImage before = imageOf(widget->avatarWidget()->pixmap());
         QCOMPARE(before, imageOf(scaleToSmallAvatar(m_user->defaultAvatar())));
         QSignalSpy updated(m_user, &IMediaUser::avatarUpdated);
-        QVERIFY(updated.wait(10000));
+        QVERIFY(updated.wait(30000));
         QCOMPARE(imageOf(widget->avatarWidget()->pixmap()), imageOf(m_user->smallAvatar()));
         QVERIFY(imageOf(widget->avatarWidget()->pixmap()) != before);
 

@@ -54,7 +54,7 @@ private:
     bool reachAuthorizationPage()
     {
         m_wizard->onStartSetup();
-        return QTest::qWaitFor([this] { return m_wizard->state() == 2; }, 10000);
+        return QTest::qWaitFor([this] { return m_wizard->state() == 2; }, 30000);
     }
 
 private slots:
@@ -99,7 +99,7 @@ private slots:
         // "Ready" before the authorisation page changes nothing.
         QMetaObject::invokeMethod(m_wizard.get(), "_onReady");
         QCOMPARE(m_wizard->state(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(m_wizard->state(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_wizard->state(), 2, 30000);
         QCOMPARE(m_service->requests(kFrob).size(), 1);
         QCOMPARE(browser()->navigated.size(), 1);
         const QString url = browser()->navigated.first();
@@ -125,7 +125,7 @@ private slots:
         QTest::mouseClick(ready, Qt::LeftButton);
         QVERIFY(!m_wizard->customPage());
         QCOMPARE(m_wizard->state(), 4);
-        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->donePage()->isVisible(), 30000);
         QCOMPARE(m_service->requests(kToken).size(), 1);
 
         // A later page of the site brings the bar back; pressing it then sends nothing.
@@ -177,7 +177,7 @@ private slots:
                 emit browser()->navigateFailed(QStringLiteral("http://127.0.0.1:1/x?a=b"));
             }
         }
-        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->errorPage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_wizard->errorPage()->isVisible(), 30000);
         QCOMPARE(m_wizard->errorPage()->label()->text(), text);
         QCOMPARE(m_wizard->state(), state);
         QVERIFY(m_wizard->statusLabel()->isHidden());

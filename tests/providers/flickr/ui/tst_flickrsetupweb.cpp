@@ -54,7 +54,7 @@ private slots:
 
         QSignalSpy loaded(wizard.webPage(), &CMeskWebWidget::pageLoaded);
         wizard.onStartSetup();
-        QTRY_COMPARE_WITH_TIMEOUT(wizard.state(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(wizard.state(), 2, 30000);
         if (!QTest::qWaitFor([&] { return wizard.customPage() != nullptr; }, 30000))
             QSKIP("QtWebEngine loaded no page within 30 s: the engine does not run on this machine");
         QPushButton* ready = wizard.customPage()->findChild<QPushButton*>();
@@ -93,14 +93,14 @@ private slots:
                                 return true;
                     return false;
                 },
-                10000);
+                30000);
             if (!drawn)
                 qWarning("the page's text did not reach the display");
             QVERIFY(shot.save(name));
         }
 
         wizard.customPage()->findChild<QPushButton*>()->click();
-        QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisible(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(wizard.donePage()->isVisible(), 30000);
         QVERIFY(auth.isAuthorized());
         qunsetenv("LUMESK_FLICKR_URL");
     }

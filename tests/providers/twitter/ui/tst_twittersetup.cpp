@@ -48,7 +48,7 @@ private:
             return true;
         m_wizard->welcomePage()->button()->click();
         const auto shown = [&] { return browser() && !browser()->navigated.isEmpty(); };
-        return QTest::qWaitFor([&] { return shown() || !errorText().isEmpty(); }, 10000) && shown();
+        return QTest::qWaitFor([&] { return shown() || !errorText().isEmpty(); }, 30000) && shown();
     }
     FakeBrowserBackend* browser() const { return FakeBrowserBackend::instances().value(0); }
     void loadPage() { emit browser()->navigateComplete(QStringLiteral("http://127.0.0.1/page")); }
@@ -87,7 +87,7 @@ private slots:
         QVERIFY(startWizard(false));
         m_wizard->welcomePage()->button()->click();
         QVERIFY(waiting());
-        QVERIFY(QTest::qWaitFor([&] { return !browser()->navigated.isEmpty(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return !browser()->navigated.isEmpty(); }, 30000));
         int tokenRequests = 0;
         for (const FakeTwitterService::Record& r : m_fx->service->requests())
             tokenRequests += r.request.path() == "/oauth/request_token";
@@ -114,7 +114,7 @@ private slots:
         QVERIFY(area.contains(m_wizard->frameGeometry()));
         for (int width : {m_wizard->minimumWidth(), area.width()}) {
             m_wizard->resize(width, m_wizard->height());
-            QTRY_COMPARE(bar->width(), m_wizard->width());
+            QTRY_COMPARE_WITH_TIMEOUT(bar->width(), m_wizard->width(), 30000);
             for (QWidget* w :
                  {static_cast<QWidget*>(readyButton()), static_cast<QWidget*>(m_wizard->pinField())}) {
                 QVERIFY(w->minimumHeight() == 25 && w->maximumHeight() == 25);
@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(m_auth->state(), sent ? int(CTwitterAuth::RequestingAccessToken) : int(CTwitterAuth::Idle));
         if (!sent)
             return;
-        QVERIFY(QTest::qWaitFor([&] { return granted.size() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return granted.size() == 1; }, 30000));
         QVERIFY(m_fx->service->requests().last().request.target.contains("oauth_verifier=1234567&"));
         QCOMPARE(m_wizard->donePage()->label()->text(), CMeskServiceSetupWidget::doneText("Twitter"));
         QVERIFY(m_wizard->donePage()->isVisibleTo(m_wizard.get()));
@@ -183,7 +183,7 @@ private slots:
             m_wizard->pinField()->setText(QStringLiteral("7654321"));
             readyButton()->click();
             QTRY_COMPARE_WITH_TIMEOUT(errorText(), CMeskServiceSetupWidget::serviceErrorText("Twitter"),
-                                      10000);
+                                      30000);
             return;
         }
         const QString url = QStringLiteral("http://127.0.0.1:9/gone?a=1");
@@ -210,7 +210,7 @@ private slots:
         readyButton()->click();
         QTRY_COMPARE_WITH_TIMEOUT(
             errorText(), QStringLiteral("Velto Lumesk internal error, please contact application support"),
-            10000);
+            30000);
         QCOMPARE(granted.size(), 0);
         QCOMPARE(activated.size(), 0);
         QVERIFY(!provider->isActivated());

@@ -205,7 +205,7 @@ private slots:
         const QImage before = avatar->pixmap().toImage();
         const QObjectList children = widget->findChildren<QObject*>();
         // The avatar arrives after the widget was built: the same picture widget shows it.
-        QVERIFY(QTest::qWaitFor([&] { return updated.size() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return updated.size() == 1; }, 30000));
         const QImage after = avatar->pixmap().toImage();
         QVERIFY(after != before);
         QCOMPARE(after.pixelColor(after.width() / 2, after.height() / 2), QColor(10, 120, 200));
@@ -230,7 +230,7 @@ private slots:
         const auto run = [&] {
             done.clear();
             provider.update();
-            return QTest::qWaitFor([&] { return done.size() == 1; }, 10000);
+            return QTest::qWaitFor([&] { return done.size() == 1; }, 30000);
         };
         QVERIFY(run());
         const SMediaItem status = m_fx->db->itemByMediaId(MeskProvider::Twitter, "1001").first();
