@@ -79,7 +79,8 @@ public:
     QString url;        // profile page
     QString avatar;     // avatar image address on the service
     QString avatarFile; // local path of the downloaded avatar; not stored, derived by the storage
-    qint32 type = 0;    // provider-specific kind of user
+    qint32 type = 0;    // kind of user: 2 is a contact for every provider (toasts and the notification
+                        // settings offer only contacts); other values are the provider's own
     QString extra1;
     QString extra2;
     QString extra3;
