@@ -57,8 +57,8 @@ public:
     enum Type
     {
         Unclassified = 0,
-        Owner = 1,
-        Contact = 2
+        Owner = MeskUserType::OwnAccount,
+        Contact = MeskUserType::Contact
     };
 
     CFacebookUser(CFacebookApi* api, IMediaItemStorage* storage, QObject* owner = nullptr);

@@ -282,7 +282,7 @@ mid_t CFlickrUser::create(CFlickrApi* api, IMediaItemStorage* storage, const QSt
     user.provider = provider;
     user.mediaId = userId;
     user.name = userName;
-    user.type = 2;
+    user.type = MeskUserType::Contact;
     if (api)
         api->profileUrl(user.url, userId);
     if (!api || !storage || !storage->addServiceUser(user)) {

@@ -70,8 +70,8 @@ class CTwitterUser : public IMediaUser
 {
     Q_OBJECT
 public:
-    static constexpr int OwnUserType = 1;
-    static constexpr int UserType = 2;
+    static constexpr int OwnUserType = MeskUserType::OwnAccount;
+    static constexpr int UserType = MeskUserType::Contact;
 
     CTwitterUser(CTwitterApi* api, IMediaItemStorage* storage, QObject* owner = nullptr);
     ~CTwitterUser() override;
