@@ -24,7 +24,7 @@ constexpr int SmsSender = 1;  // IMediaSmsSender
 
 // What IMediaItemProvider::setupMode() answers.
 namespace MeskSetupMode {
-// setup() runs the account wizard; the settings page starts it from "Add account".
+// setup() runs the account wizard; the add button of the provider's row on the settings page starts it.
 constexpr int Wizard = 2;
 } // namespace MeskSetupMode
 
