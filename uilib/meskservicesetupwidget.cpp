@@ -10,18 +10,37 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 CMeskSetupTextPage::CMeskSetupTextPage(const QString& buttonText, QWidget* parent) : QWidget(parent)
 {
     auto* layout = new QVBoxLayout(this);
-    m_label = new QLabel(this);
+    // The message scrolls where the wizard is lower than the text wants (a small screen, large
+    // fonts); the button stays below it, always in view.
+    m_body = new QScrollArea(this);
+    m_body->setObjectName(QStringLiteral("pageBody"));
+    m_body->setFrameShape(QFrame::NoFrame);
+    m_body->setWidgetResizable(true);
+    m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_body->viewport()->setAutoFillBackground(false);
+    auto* holder = new QWidget;
+    holder->setAutoFillBackground(false);
+    // Centred between two stretches rather than by alignment: a row asks the wrapped label for
+    // its height at the width it really gets, so the scrolled height holds the whole message.
+    auto* holderLayout = new QHBoxLayout(holder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    m_label = new QLabel(holder);
     m_label->setWordWrap(true);
     m_label->setProperty("com_velto_fontRole", QStringLiteral("common.dialog.header.label"));
+    holderLayout->addStretch(1);
+    holderLayout->addWidget(m_label);
+    holderLayout->addStretch(1);
+    m_body->setWidget(holder);
     m_button = new CQuorGradientButton(this, CQuorGradientButton::Positive);
     m_button->setFixedHeight(40);
     m_button->setText(buttonText);
-    layout->addWidget(m_label, 0, Qt::AlignHCenter);
+    layout->addWidget(m_body, 1);
     layout->addWidget(m_button, 0, Qt::AlignHCenter);
     layout->addSpacing(20);
     connect(m_button, &QAbstractButton::clicked, this, &CMeskSetupTextPage::nextPage);

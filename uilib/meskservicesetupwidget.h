@@ -11,9 +11,11 @@ class CQuorAnimationWidget;
 class CQuorGradientButton;
 class QFrame;
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 
-// A wizard page with a message and one button, which emits nextPage().
+// A wizard page with a message and one button, which emits nextPage(). The message scrolls
+// when the page is too low for it; the button stays outside the scrolled part.
 class CMeskSetupTextPage : public QWidget
 {
     Q_OBJECT
@@ -24,11 +26,13 @@ public:
     void setText(const QString& text);
     QLabel* label() const { return m_label; }
     CQuorGradientButton* button() const { return m_button; }
+    QScrollArea* body() const { return m_body; }
 
 signals:
     void nextPage();
 
 private:
+    QScrollArea* m_body = nullptr;
     QLabel* m_label = nullptr;
     CQuorGradientButton* m_button = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "windows/quordialog.h"
 
 #include "windows/quordialogtitlebar.h"
+#include "windows/quorscreenfit.h"
 
 #include <QFrame>
 #include <QResizeEvent>
@@ -12,6 +13,8 @@
 CQuorDialog::CQuorDialog(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint)
 {
     setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.dialog"));
+    // Every dialog stays on its screen, however small the screen or large its minimum.
+    CQuorScreenFit::watch(this);
 }
 
 CQuorDialog::~CQuorDialog() = default;

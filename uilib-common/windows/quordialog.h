@@ -10,7 +10,8 @@ class QFrame;
 // one CQuorDialogTitleBar, one QFrame named "contentFrame" and, with buttons, one QFrame
 // named "bottomFrame"; the dialog finds them by type and name. Its window mask follows the
 // frame the style paints. A shown dialog whose native window is made anew (a web view turns
-// it into an OpenGL surface) keeps its place on the screen.
+// it into an OpenGL surface) keeps its place on the screen. Each time it shows, its frame is
+// fitted into its screen's available area (CQuorScreenFit).
 class CQuorDialog : public QDialog
 {
     Q_OBJECT

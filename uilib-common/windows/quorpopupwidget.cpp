@@ -2,6 +2,7 @@
 
 #include "style/quorstyleoptions.h"
 #include "windows/layeredwndsurface.h"
+#include "windows/quorscreenfit.h"
 
 #include <QPainter>
 #include <QStyle>
@@ -14,6 +15,7 @@ CQuorPopupWidget::CQuorPopupWidget(QWidget* parent, Qt::WindowFlags flags) : QWi
         auto* surface = new CLayeredWndSurface(this);
         surface->setMaskSource([this] { return framePicture(); });
         setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.popup.itemlist"));
+        CQuorScreenFit::watch(this);
     }
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

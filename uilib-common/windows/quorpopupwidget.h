@@ -13,7 +13,7 @@ class QPainter;
 // Created as a window, it is a per-pixel-alpha window (CLayeredWndSurface) that
 // turns transparent before it disappears, so it never flashes stale pixels.
 // Without a compositor it shows its frame over the window colour, its corners
-// cut by a mask.
+// cut by a mask. As a window it stays inside its screen's available area (CQuorScreenFit).
 class CQuorPopupWidget : public QWidget
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "mainwindow/meskdebugtools.h"
 
 #include "meskengine.h"
+#include "windows/quorscreenfit.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -10,6 +11,7 @@ CMeskDebugToolsWidget::CMeskDebugToolsWidget(CMeskEngine* engine, QWidget* paren
 {
     setWindowTitle(QStringLiteral("MESK Debug tools"));
     setWindowFlags(Qt::Tool);
+    CQuorScreenFit::watch(this);
     auto* layout = new QVBoxLayout(this);
     auto* updates = new QPushButton(tr("Get updates"), this);
     auto* deleteItems = new QPushButton(tr("Delete Items"), this);

@@ -20,6 +20,7 @@
 #include "settings/mesksettings.h"
 #include "settings/mesksettingswidget.h"
 #include "style/quorimages.h"
+#include "windows/quorscreenfit.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -221,7 +222,12 @@ void CMeskMainWindow::_onShowMultiColumnView()
     m_columnCount = columns;
     m_singleColumn = false;
     m_feedsView->showMultiColumn(columns);
-    m_settingsWidget->showMultiView();
+    // The settings' three pages side by side need three columns; in fewer the third page would be
+    // cut off, so they take the tabbed arrangement instead.
+    if (columns >= 3)
+        m_settingsWidget->showMultiView();
+    else
+        m_settingsWidget->showSingleView();
     m_toolBar->setMultiColumnMode();
     m_bottomBar->setMultiColumnMode();
     m_toolBar->resetFilter();
@@ -363,12 +369,7 @@ void CMeskMainWindow::keepOnScreen(QScreen* target)
 {
     // Without a window manager nothing else brings back a window hanging off its screen:
     // move it left, then up, until it lies wholly inside the screen's available area.
-    const QRect desk = availableArea(target);
-    const QRect frame = frameGeometry();
-    const QPoint inside(std::max(desk.left(), std::min(frame.left(), desk.right() + 1 - frame.width())),
-                        std::max(desk.top(), std::min(frame.top(), desk.bottom() + 1 - frame.height())));
-    if (inside != frame.topLeft())
-        move(pos() + inside - frame.topLeft());
+    CQuorScreenFit::moveInside(this, availableArea(target));
 }
 
 void CMeskMainWindow::saveGeometry()

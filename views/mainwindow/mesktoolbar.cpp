@@ -5,10 +5,14 @@
 #include "meskuistyle.h"
 #include "style/quorimages.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -95,6 +99,13 @@ void CMeskViewToolButton::setMultiColumnMode()
     setCursor(Qt::ArrowCursor);
 }
 
+int CMeskViewToolButton::linksFormWidth() const
+{
+    const int spacing = layout()->spacing();
+    return QFontMetrics(m_label->font()).horizontalAdvance(tr("View ", "Button text")) + spacing +
+           m_imagesLink->sizeHint().width() + spacing + m_linksLink->sizeHint().width();
+}
+
 void CMeskViewToolButton::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !m_menuMode)
@@ -122,7 +133,10 @@ CMeskToolBar::CMeskToolBar(bool multiColumn, QWidget* parent) : QWidget(parent)
     layout->addStretch(2);
     layout->addWidget(m_viewButton);
     layout->addStretch(1);
-    layout->addWidget(m_filterBox, 1);
+    // The text field keeps its width (the box's own minimum would yield to the layout): the
+    // stretches and, where even they run out, the View button's links give way instead.
+    m_filterBox->lineEdit()->setFixedWidth(FilterFieldWidth);
+    layout->addWidget(m_filterBox, 0);
 
     connect(m_newUpdate, &CMeskToolBarButton::clicked, this, &CMeskToolBar::newUpdate);
     connect(m_newTextMessage, &CMeskToolBarButton::clicked, this, &CMeskToolBar::newTextMessage);
@@ -139,14 +153,39 @@ CMeskToolBar::CMeskToolBar(bool multiColumn, QWidget* parent) : QWidget(parent)
 
 void CMeskToolBar::setSingleColumnMode()
 {
+    m_multiColumn = false;
     m_filterBox->hide();
     m_viewButton->setSingleColumnMode();
 }
 
 void CMeskToolBar::setMultiColumnMode()
 {
+    m_multiColumn = true;
     m_filterBox->show();
-    m_viewButton->setMultiColumnMode();
+    updateViewForm();
+}
+
+void CMeskToolBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_multiColumn)
+        updateViewForm();
+}
+
+void CMeskToolBar::updateViewForm()
+{
+    // Every item at its preferred width, one spacing between neighbours (the stretches take none
+    // of their own).
+    const QMargins margins = layout()->contentsMargins();
+    const int spacing = std::max(0, layout()->spacing());
+    const int wanted = margins.left() + m_newUpdate->sizeHint().width() + spacing +
+                       m_newTextMessage->sizeHint().width() + spacing + m_viewButton->linksFormWidth() +
+                       spacing + m_filterBox->sizeHint().width() + margins.right();
+    const bool linksShown = !m_viewButton->menuMode() && !m_viewButton->imagesLink()->isHidden();
+    if (width() >= wanted && !linksShown)
+        m_viewButton->setMultiColumnMode();
+    else if (width() < wanted && !m_viewButton->menuMode())
+        m_viewButton->setSingleColumnMode();
 }
 
 void CMeskToolBar::resetFilter()

@@ -42,6 +42,8 @@ public:
     void setMultiColumnMode();
 
     bool menuMode() const { return m_menuMode; }
+    // How wide the multi-column form (the label and both links) wants to be, in either form.
+    int linksFormWidth() const;
     QLabel* label() const { return m_label; }
     QMenu* menu() const { return m_menu; }
     CMeskItemLinkButton* imagesLink() const { return m_imagesLink; }
@@ -63,7 +65,9 @@ private:
 };
 
 // The strip under the main window's title bar: "New Update", "New Text Message", the View
-// button and, in multi-column mode, the filter box. It only emits signals.
+// button and, in multi-column mode, the filter box. It only emits signals. The filter box has
+// one width whatever the window's width; where the View button's links do not fit beside it,
+// the View button takes its menu form.
 class CMeskToolBar : public QWidget
 {
     Q_OBJECT
@@ -81,6 +85,9 @@ public:
     CMeskViewToolButton* viewButton() const { return m_viewButton; }
     CMeskFilterBox* filterBox() const { return m_filterBox; }
 
+    // The width of the filter box's text field: what it has in a three-column window.
+    static constexpr int FilterFieldWidth = 127;
+
 signals:
     void newUpdate();
     void newTextMessage();
@@ -89,7 +96,14 @@ signals:
     void filterText(const QString& text);
     void clearFilter();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // The View button's form for multi-column mode: links where the strip has room for them.
+    void updateViewForm();
+
+    bool m_multiColumn = false;
     CMeskToolBarButton* m_newUpdate = nullptr;
     CMeskToolBarButton* m_newTextMessage = nullptr;
     CMeskViewToolButton* m_viewButton = nullptr;

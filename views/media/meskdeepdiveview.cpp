@@ -9,6 +9,7 @@
 #include "settings/mesksettings.h"
 #include "style/quorcommonstyle.h"
 #include "widgets/quorbuttons.h"
+#include "windows/quorscreenfit.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -146,6 +147,8 @@ CMeskDeepDiveView::CMeskDeepDiveView(CMeskEngine* engine, CMeskSettings* setting
     : QWidget(parent, Qt::Window), m_engine(engine), m_settings(settings)
 {
     setWindowModality(Qt::ApplicationModal);
+    // On a screen smaller than the browser's layout wants, it still covers the screen, no more.
+    CQuorScreenFit::watch(this);
 
     m_infoWidget = new CMeskMediaInfoWidget(this);
     // Empty until the strip has a current object (no frame of an empty avatar on a warning page).
@@ -313,7 +316,8 @@ void CMeskDeepDiveView::exec()
     if (m_loop)
         return; // already running: a second visit would nest loops
     // Where no window manager acts on the full-screen request, the window keeps its own size.
-    if (QScreen* where = screen())
+    // On the main window's screen, not on whichever screen a new window would land.
+    if (QScreen* where = CQuorScreenFit::screenOf(this))
         setGeometry(where->geometry());
     showFullScreen();
     m_strip->setFocus();

@@ -7,6 +7,7 @@
 #include "meskuistyle.h"
 #include "post/meskpostupdatewidget.h"
 #include "widgets/quorbuttons.h"
+#include "windows/quorscreenfit.h"
 
 #include <QCompleter>
 #include <QDebug>
@@ -80,6 +81,7 @@ CMeskPostSmsWidget::CMeskPostSmsWidget(CMeskEngine* engine, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_engine(engine)
 {
     setProperty("com_velto_mesk_qstyleRole", QStringLiteral("mesk.uilibrary.postsmswidget"));
+    CQuorScreenFit::watch(this);
     const int margin =
         style()->pixelMetric(QStyle::PixelMetric(CMeskUiStyle::PM_MeskPostDialogMargin), nullptr, this);
     const int spacing =

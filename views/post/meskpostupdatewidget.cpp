@@ -7,6 +7,7 @@
 #include "meskuistyle.h"
 #include "widgets/quoranimationwidget.h"
 #include "widgets/quorbuttons.h"
+#include "windows/quorscreenfit.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -148,6 +149,7 @@ CMeskPostUpdateWidget::CMeskPostUpdateWidget(IMediaUpdateManager* manager, QWidg
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_manager(manager)
 {
     setProperty(kRoleProperty, QStringLiteral("mesk.uilibrary.postupdatewidget"));
+    CQuorScreenFit::watch(this);
     const int margin = dialogMargin(this);
     const int spacing = dialogSpacing(this);
 

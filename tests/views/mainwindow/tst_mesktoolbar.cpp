@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -58,6 +59,8 @@ private slots:
     void initTestCase();
     void postingButtons_data();
     void postingButtons();
+    void linksGiveWay_data();
+    void linksGiveWay();
     void singleColumnMenu_data();
     void singleColumnMenu();
     void multiColumnLinks();
@@ -189,6 +192,45 @@ void TestMeskToolBar::disabledColours()
     QVERIFY(!hasColour(disabledPosting, CMeskUiStyle::color(6)));
     QVERIFY(hasColour(disabledView, CMeskUiStyle::color(9)));
     QVERIFY(!hasColour(disabledView, CMeskUiStyle::color(8)));
+}
+
+void TestMeskToolBar::linksGiveWay_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("links"); // the View links beside the label, else its menu
+    QTest::newRow("one column") << 368 << false;
+    QTest::newRow("narrow") << 520 << false;
+    QTest::newRow("two columns") << 728 << true;
+    QTest::newRow("three columns") << 1088 << true;
+}
+
+// In multi-column mode the filter field keeps its width at every strip width; where the links
+// have no room the View button takes its menu form, and back when the strip widens again.
+void TestMeskToolBar::linksGiveWay()
+{
+    QFETCH(int, width);
+    QFETCH(bool, links);
+    // In a window as wide as the main window's, whatever the strip's own minimum.
+    QWidget window;
+    window.resize(1100, 60);
+    CMeskToolBar bar(true, &window);
+    bar.resize(1088, bar.height());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const int threeColumns = bar.filterBox()->lineEdit()->width();
+    for (int i = 0; i < 2; ++i) { // there and back again
+        bar.resize(width, bar.height());
+        QTRY_COMPARE(bar.viewButton()->menuMode(), !links);
+        QCOMPARE(bar.viewButton()->imagesLink()->isVisible(), links);
+        QTRY_COMPARE(bar.filterBox()->lineEdit()->width(), threeColumns);
+        if (width > 400) { // a one-column strip squeezes the posting buttons, never the field
+            // Once the strip has laid itself out anew for the other form.
+            QTRY_VERIFY(bar.viewButton()->geometry().right() < bar.filterBox()->x());
+            QTRY_VERIFY(bar.filterBox()->geometry().right() < bar.width());
+        }
+        bar.resize(1088, bar.height());
+        QTRY_VERIFY(!bar.viewButton()->menuMode());
+    }
 }
 
 QTEST_MAIN(TestMeskToolBar)

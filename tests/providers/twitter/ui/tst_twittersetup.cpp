@@ -13,7 +13,9 @@
 #include "widgets/quorbuttons.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -105,8 +107,22 @@ private slots:
         QCOMPARE(readyButton()->text(), QStringLiteral("Ready"));
         QCOMPARE(readyButton()->property("com_velto_qstyleRole").toString(),
                  QStringLiteral("quor.commonuilibrary.button.dashboard"));
-        for (QWidget* w : {static_cast<QWidget*>(readyButton()), static_cast<QWidget*>(m_wizard->pinField())})
-            QVERIFY(w->minimumHeight() == 25 && w->maximumHeight() == 25);
+        // The 25-pixel strip spans the wizard, whatever its width; its field and button are whole
+        // inside it and on the screen.
+        QVERIFY(bar->minimumHeight() == 25 && bar->maximumHeight() == 25);
+        const QRect area = m_wizard->screen()->availableGeometry();
+        QVERIFY(area.contains(m_wizard->frameGeometry()));
+        for (int width : {m_wizard->minimumWidth(), area.width()}) {
+            m_wizard->resize(width, m_wizard->height());
+            QTRY_COMPARE(bar->width(), m_wizard->width());
+            for (QWidget* w :
+                 {static_cast<QWidget*>(readyButton()), static_cast<QWidget*>(m_wizard->pinField())}) {
+                QVERIFY(w->minimumHeight() == 25 && w->maximumHeight() == 25);
+                QVERIFY(bar->rect().contains(w->geometry()));
+                QVERIFY(w->width() >= w->minimumSizeHint().width());
+                QVERIFY(area.contains(QRect(w->mapToGlobal(QPoint(0, 0)), w->size())));
+            }
+        }
         loadPage();
         QCOMPARE(m_wizard->customPage(), bar);
     }
