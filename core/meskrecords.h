@@ -22,6 +22,12 @@ constexpr int TextPoster = 0; // IMediaTextPoster
 constexpr int SmsSender = 1;  // IMediaSmsSender
 } // namespace MeskService
 
+// What IMediaItemProvider::setupMode() answers.
+namespace MeskSetupMode {
+// setup() runs the account wizard; the add button of the provider's row on the settings page starts it.
+constexpr int Wizard = 2;
+} // namespace MeskSetupMode
+
 namespace MeskItemType {
 // Feed events; which service event each of 1..4 stands for is the provider's business.
 constexpr int Event1 = 1;
@@ -47,6 +53,15 @@ constexpr bool isLink(int type)
     return type == Link;
 }
 } // namespace MeskItemType
+
+// SServiceUser::type: these values mean the same for every provider; the others are the provider's own.
+namespace MeskUserType {
+// One of the user's own accounts.
+constexpr int OwnAccount = 1;
+// Someone the account follows or is friends with: the only users the notification settings
+// offer and the only authors of posts that toasts name.
+constexpr int Contact = 2;
+} // namespace MeskUserType
 
 // One feed event, media object or link: a row of MEDIAITEMS.
 class SMediaItem
@@ -79,7 +94,7 @@ public:
     QString url;        // profile page
     QString avatar;     // avatar image address on the service
     QString avatarFile; // local path of the downloaded avatar; not stored, derived by the storage
-    qint32 type = 0;    // provider-specific kind of user
+    qint32 type = 0;    // kind of user: MeskUserType
     QString extra1;
     QString extra2;
     QString extra3;
@@ -125,6 +140,24 @@ enum TMediaError
     MediaErrorAuthorization = 6,
     MediaErrorApiKey = 7,
     MediaErrorPermissionDenied = 8,
+    // Banner codes beyond the services' errors: the account is blocked, and the modem's conditions
+    // the SMS column shows (never a service's code).
+    MediaErrorAccountBlocked = 9,
+    MediaErrorModemMissing = 10,
+    MediaErrorModemPoweredOff = 11,
+    MediaErrorSimMissing = 12,
+    MediaErrorSimLocked = 13,
+};
+
+// The modem's device state (CMeskNetworkManager::cellularState()).
+enum TMeskCellularState
+{
+    CellularNoDevice = 0,
+    CellularRadioOff = 1,
+    CellularSimUnusable = 2, // missing or unusable
+    CellularNotActivated = 3,
+    CellularSimLocked = 4, // locked by PIN or blocked
+    CellularReady = 5,
 };
 
 // SMS availability derived from the modem state.

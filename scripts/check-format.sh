@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a C++ file of the repository is not formatted by .clang-format. The version is pinned:
-# another clang-format formats differently. ./scripts/check-format.sh --fix formats them instead.
+# Fails when a C++ file of the repository (tracked, or new and not ignored) is not formatted by .clang-format.
+# The version is pinned: another clang-format formats differently. ./scripts/check-format.sh --fix formats
+# them instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +11,12 @@ if ! command -v "$formatter" >/dev/null 2>&1; then
   exit 1
 fi
 
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
+# Tracked files still in the work tree and new files git does not ignore: a file is checked before it is added.
+mapfile -t files < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | sort -u |
+  while IFS= read -r f; do [[ -f "$f" ]] && printf '%s\n' "$f"; done)
+if ((${#files[@]} == 0)); then
+  exit 0
+fi
 if [[ "${1:-}" == "--fix" ]]; then
   "$formatter" -i "${files[@]}"
   exit 0

@@ -83,3 +83,31 @@ bool loadSmallAvatar(const QString& path, QPixmap& pixmap)
 {
     return loadAvatar(path, pixmap, 32);
 }
+
+TMeskAvatarPictures::TMeskAvatarPictures(std::function<void()> fetchMissing,
+                                         std::function<QPixmap()> defaultPicture)
+    : m_fetchMissing(std::move(fetchMissing)), m_defaultPicture(std::move(defaultPicture))
+{
+}
+
+QPixmap TMeskAvatarPictures::normal(const QString& file) const
+{
+    if (!m_normal.isNull() || loadNormalAvatar(file, m_normal))
+        return m_normal;
+    m_fetchMissing();
+    return scaleToNormalAvatar(m_defaultPicture());
+}
+
+QPixmap TMeskAvatarPictures::small(const QString& file) const
+{
+    if (!m_small.isNull() || loadSmallAvatar(file, m_small))
+        return m_small;
+    m_fetchMissing();
+    return scaleToSmallAvatar(m_defaultPicture());
+}
+
+void TMeskAvatarPictures::clear()
+{
+    m_normal = QPixmap();
+    m_small = QPixmap();
+}

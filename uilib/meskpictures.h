@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QString>
 
+#include <functional>
+
 // Picture loading and avatar scaling shared by the feed widgets and the
 // service user objects of every provider.
 
@@ -28,3 +30,26 @@ QPixmap scaleToSmallAvatar(const QPixmap& pixmap);
 // it was, when the file cannot be loaded.
 bool loadNormalAvatar(const QString& path, QPixmap& pixmap);
 bool loadSmallAvatar(const QString& path, QPixmap& pixmap);
+
+// The file-cache half of a service user's avatar()/smallAvatar(): the pictures of the user's
+// avatar file, loaded at first use and kept. How a missing file is fetched, and which default
+// picture shows meanwhile, stay with each provider: the two functions given.
+class TMeskAvatarPictures
+{
+public:
+    TMeskAvatarPictures(std::function<void()> fetchMissing, std::function<QPixmap()> defaultPicture);
+
+    // The kept picture, or the one loaded from file (then kept). While the file cannot be
+    // loaded: fetchMissing() runs and the default picture comes back scaled, not kept, so a
+    // later call tries the file again.
+    QPixmap normal(const QString& file) const;
+    QPixmap small(const QString& file) const;
+    // Forgets the kept pictures: the next call reads the file again (after a download).
+    void clear();
+
+private:
+    std::function<void()> m_fetchMissing;
+    std::function<QPixmap()> m_defaultPicture;
+    mutable QPixmap m_normal;
+    mutable QPixmap m_small;
+};

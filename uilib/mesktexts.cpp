@@ -1,6 +1,7 @@
 #include "mesktexts.h"
 
 #include "meskclock.h"
+#include "meskrecords.h"
 #include "meskuistyle.h"
 
 #include <QCoreApplication>
@@ -377,45 +378,45 @@ QString CMeskTexts::highlightText(const QString& text, const QString& filter, bo
 QString CMeskTexts::errorText(int code)
 {
     switch (code) {
-    case 2:
+    case MediaErrorNetwork:
         return QCoreApplication::translate(
             "QObject", "There is no active Internet connection, please check your network settings",
             "General warning stating that there is no Internet connection available.");
-    case 3:
+    case MediaErrorServiceUnavailable:
         return QCoreApplication::translate(
             "QObject", "Service is not available",
             "something is preventing Mesk from accessing a Social-Networking web-site's infra.");
-    case 4:
+    case MediaErrorGeneral:
         return QCoreApplication::translate(
             "QObject", "Service provider returned error",
             "Unidentified error has happened in some Social-Networking infra-structure.");
-    case 5:
+    case MediaErrorRequestRefused:
         return QCoreApplication::translate(
             "QObject", "Service update rate limit has been reached",
             "The usage-limit for some Social-Networking web-site(s) has been reached. ");
-    case 6:
-    case 7:
-    case 8:
+    case MediaErrorAuthorization:
+    case MediaErrorApiKey:
+    case MediaErrorPermissionDenied:
         return QCoreApplication::translate(
             "QObject", "Velto Lumesk is no longer authorized to use your account",
             "The user or the SocialNetworkingService has revoked Mesk's permission to access data");
-    case 9:
+    case MediaErrorAccountBlocked:
         return QCoreApplication::translate(
             "QObject", "Your account is blocked",
             "Mesk was denied access to the user's account on a SocialNetworkingService");
-    case 10:
+    case MediaErrorModemMissing:
         return QCoreApplication::translate(
             "QObject",
             "The 3G device is not available. Please try reinstalling the device "
             "drivers and restarting the computer.",
             "It appears that the GSM hardware has been removed from the computer. ");
-    case 11:
+    case MediaErrorModemPoweredOff:
         return QCoreApplication::translate("QObject", "The 3G device is powered off",
                                            "Error message stating that the GSM hardware is off");
-    case 12:
+    case MediaErrorSimMissing:
         return QCoreApplication::translate("QObject", "There is no SIM card in the device, please insert it",
                                            "The GSM SIM card must be inserted to enable 3G and SMS. ");
-    case 13:
+    case MediaErrorSimLocked:
         return QCoreApplication::translate(
             "QObject", "The SIM card is locked. Enter the PIN code via the system's network settings",
             "The GSM SIM card is inserted but the user needs to enter the PIN code to enable 3G and SMS. ");
@@ -428,31 +429,31 @@ QString CMeskTexts::errorText(int code)
 QString CMeskTexts::serviceErrorText(const QString& serviceName, int code)
 {
     switch (code) {
-    case 2:
+    case MediaErrorNetwork:
         return QCoreApplication::translate("QObject", "There seems to be some network problems accessing %1",
                                            "A SocialNetworkingService could not be contacted")
             .arg(serviceName);
-    case 3:
+    case MediaErrorServiceUnavailable:
         return QCoreApplication::translate("QObject", "%1 is temporarily not available",
                                            "A SocialNetworkingService was not available")
             .arg(serviceName);
-    case 4:
+    case MediaErrorGeneral:
         return QCoreApplication::translate(
                    "QObject", "There seems to be some internal problems while trying to access %1",
                    "A SocialNetworkingService reported internal error")
             .arg(serviceName);
-    case 5:
+    case MediaErrorRequestRefused:
         return QCoreApplication::translate("QObject", "%1 update rate limit has been reached",
                                            "There were too many requests to a SocialNetworkingService")
             .arg(serviceName);
-    case 6:
-    case 7:
-    case 8:
+    case MediaErrorAuthorization:
+    case MediaErrorApiKey:
+    case MediaErrorPermissionDenied:
         return QCoreApplication::translate(
                    "QObject", "Velto Lumesk is no longer authorized to use your %1 account",
                    "The user or the SocialNetworkingService has revoked Mesk's permission to access data")
             .arg(serviceName);
-    case 9:
+    case MediaErrorAccountBlocked:
         return QCoreApplication::translate("QObject", "Your %1 account is blocked",
                                            "The user's account to SocialNetworkingService was blocked")
             .arg(serviceName);
@@ -464,13 +465,13 @@ QString CMeskTexts::serviceErrorText(const QString& serviceName, int code)
 QString CMeskTexts::warningText(int code)
 {
     switch (code) {
-    case 1:
+    case WarningCellularNetwork:
         return QCoreApplication::translate(
             "QObject",
             "Please note that Velto Lumesk is using the 3G network for Internet "
             "connections, operator rates may apply",
             "Warning dialog informing about possible operator charges");
-    case 2:
+    case WarningLowSignal:
         return QCoreApplication::translate("QObject", "The 3G network signal is very low",
                                            "Warning - cellular network signal is low");
     default:

@@ -4,6 +4,13 @@
 #include <QDateTime>
 #include <QString>
 
+// The feed area's warnings, by code (warningText, CMeskFeedErrorWidget::setWarning).
+enum TMeskWarning
+{
+    WarningCellularNetwork = 1, // the Internet connection runs over the 3G network
+    WarningLowSignal = 2,
+};
+
 // The feed's shared texts: captions, error and warning banners, relative times, date headers,
 // linkified and highlighted text. Every text is translated in the context "QObject" with its
 // translator comment. Captions are rich-text fragments; the names, titles and sites that go into
@@ -62,7 +69,7 @@ public:
     // marked with the highlight colour. With escapeFilter, "<" in the filter is taken as "&lt;".
     static QString highlightText(const QString& text, const QString& filter, bool escapeFilter);
 
-    // Banner texts by code (TMediaError, 10 to 13 for the modem's conditions).
+    // Banner texts by code (TMediaError, the modem's conditions included; TMeskWarning).
     static QString errorText(int code);
     static QString serviceErrorText(const QString& serviceName, int code);
     static QString warningText(int code);

@@ -13,7 +13,7 @@ class CFacebookApi;
 // A call formats its signed URL with the shared CFacebookApi on the GUI thread,
 // sends it as one GET, and parses the answer on the pool thread with one of the
 // API's const parse operations. The code that parse hands back is kept in the
-// object itself (parseError()), so a failed call reports its own error and never
+// object itself (m_parseError), so a failed call reports its own error and never
 // the code of another call running at the same time; errorCode() maps it.
 //
 // request() of every call refuses (see CMeskServiceCall), returning false, when

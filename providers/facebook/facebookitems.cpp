@@ -119,23 +119,12 @@ void CFacebookUser::updateAvatar()
 
 QPixmap CFacebookUser::avatar() const
 {
-    if (!m_avatarPixmap.isNull())
-        return m_avatarPixmap;
-    if (loadNormalAvatar(m_user.avatarFile, m_avatarPixmap))
-        return m_avatarPixmap;
-    // No picture to show: fetch it (the caches are mutable, the download is not const).
-    const_cast<CFacebookUser*>(this)->updateAvatar();
-    return scaleToNormalAvatar(defaultAvatar());
+    return m_avatarPictures.normal(m_user.avatarFile);
 }
 
 QPixmap CFacebookUser::smallAvatar() const
 {
-    if (!m_smallAvatarPixmap.isNull())
-        return m_smallAvatarPixmap;
-    if (loadSmallAvatar(m_user.avatarFile, m_smallAvatarPixmap))
-        return m_smallAvatarPixmap;
-    const_cast<CFacebookUser*>(this)->updateAvatar();
-    return scaleToSmallAvatar(defaultAvatar());
+    return m_avatarPictures.small(m_user.avatarFile);
 }
 
 void CFacebookUser::updateFromInfo(const SFacebookUser& info)
@@ -267,8 +256,7 @@ void CFacebookUser::_onAvatarLoaded()
             m_failedUrl = url;
         emit avatarUpdateFailed();
     } else {
-        m_avatarPixmap = QPixmap();
-        m_smallAvatarPixmap = QPixmap();
+        m_avatarPictures.clear();
         emit avatarUpdated();
     }
     if (!alive)

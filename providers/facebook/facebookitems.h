@@ -3,6 +3,7 @@
 #include "facebookrecords.h"
 #include "imediaobjects.h"
 #include "meskdownload.h"
+#include "meskpictures.h"
 #include "meskrecords.h"
 
 #include <QDateTime>
@@ -56,8 +57,8 @@ public:
     enum Type
     {
         Unclassified = 0,
-        Owner = 1,
-        Contact = 2
+        Owner = MeskUserType::OwnAccount,
+        Contact = MeskUserType::Contact
     };
 
     CFacebookUser(CFacebookApi* api, IMediaItemStorage* storage, QObject* owner = nullptr);
@@ -115,8 +116,8 @@ private:
     CMeskHttpMethod* m_avatarCall = nullptr;
     IMediaItemStorage* m_storage;
     SServiceUser m_user;
-    mutable QPixmap m_avatarPixmap;
-    mutable QPixmap m_smallAvatarPixmap;
+    // No picture to show: updateAvatar() fetches it.
+    TMeskAvatarPictures m_avatarPictures{[this] { updateAvatar(); }, [this] { return defaultAvatar(); }};
     QString m_downloadUrl; // the address of the running download
     QString m_failedUrl;   // the address marked as failed
 };

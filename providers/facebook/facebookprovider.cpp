@@ -94,7 +94,7 @@ QString CFacebookProvider::emptyText() const
 
 int CFacebookProvider::setupMode() const
 {
-    return 2;
+    return MeskSetupMode::Wizard;
 }
 
 void CFacebookProvider::itemHook(mid_t) {}

@@ -282,7 +282,7 @@ mid_t CFlickrUser::create(CFlickrApi* api, IMediaItemStorage* storage, const QSt
     user.provider = provider;
     user.mediaId = userId;
     user.name = userName;
-    user.type = 2;
+    user.type = MeskUserType::Contact;
     if (api)
         api->profileUrl(user.url, userId);
     if (!api || !storage || !storage->addServiceUser(user)) {
@@ -337,23 +337,12 @@ bool CFlickrUser::startAvatarUpdate()
 
 QPixmap CFlickrUser::avatar() const
 {
-    if (!m_avatar.isNull())
-        return m_avatar;
-    if (loadNormalAvatar(m_user.avatarFile, m_avatar))
-        return m_avatar;
-    // No picture on disk yet: fetch it (at most one lookup and one download run at a time).
-    const_cast<CFlickrUser*>(this)->startAvatarUpdate();
-    return scaleToNormalAvatar(defaultAvatar());
+    return m_avatarPictures.normal(m_user.avatarFile);
 }
 
 QPixmap CFlickrUser::smallAvatar() const
 {
-    if (!m_smallAvatar.isNull())
-        return m_smallAvatar;
-    if (loadSmallAvatar(m_user.avatarFile, m_smallAvatar))
-        return m_smallAvatar;
-    const_cast<CFlickrUser*>(this)->startAvatarUpdate();
-    return scaleToSmallAvatar(defaultAvatar());
+    return m_avatarPictures.small(m_user.avatarFile);
 }
 
 bool CFlickrUser::requestUserInfo()
@@ -399,8 +388,7 @@ void CFlickrUser::_onAvatarLoaded()
         return;
     }
     // The new picture replaces the cached ones at the next avatar() and smallAvatar().
-    m_avatar = QPixmap();
-    m_smallAvatar = QPixmap();
+    m_avatarPictures.clear();
     emit avatarUpdated();
 }
 

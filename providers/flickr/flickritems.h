@@ -3,6 +3,7 @@
 #include "flickrrecords.h"
 #include "imediaobjects.h"
 #include "meskhttpresponse.h"
+#include "meskpictures.h"
 #include "meskrecords.h"
 
 #include <QDateTime>
@@ -144,9 +145,9 @@ private:
     CMeskHttpMethod* m_avatarDownload = nullptr;
     IMediaItemStorage* m_storage;
     SServiceUser m_user;
-    // Filled by the const picture getters.
-    mutable QPixmap m_avatar;
-    mutable QPixmap m_smallAvatar;
+    // Filled by the const picture getters. No picture on disk yet: fetch it (at most one
+    // lookup and one download run at a time).
+    TMeskAvatarPictures m_avatarPictures{[this] { startAvatarUpdate(); }, [this] { return defaultAvatar(); }};
 };
 
 // A Flickr feed event.

@@ -78,7 +78,7 @@ QString CFlickrProvider::emptyText() const
 
 int CFlickrProvider::setupMode() const
 {
-    return 2;
+    return MeskSetupMode::Wizard;
 }
 
 void CFlickrProvider::itemHook(mid_t) {}

@@ -173,23 +173,12 @@ void CTwitterUser::updateAvatar()
 
 QPixmap CTwitterUser::avatar() const
 {
-    if (!m_avatar.isNull())
-        return m_avatar;
-    if (loadNormalAvatar(m_user.avatarFile, m_avatar))
-        return m_avatar;
-    // No picture on disk yet; the default is not cached, so a later call tries the file again.
-    requestAvatar();
-    return scaleToNormalAvatar(defaultAvatar());
+    return m_avatarPictures.normal(m_user.avatarFile);
 }
 
 QPixmap CTwitterUser::smallAvatar() const
 {
-    if (!m_smallAvatar.isNull())
-        return m_smallAvatar;
-    if (loadSmallAvatar(m_user.avatarFile, m_smallAvatar))
-        return m_smallAvatar;
-    requestAvatar();
-    return scaleToSmallAvatar(defaultAvatar());
+    return m_avatarPictures.small(m_user.avatarFile);
 }
 
 QString CTwitterUser::name() const
@@ -238,8 +227,7 @@ void CTwitterUser::_onAvatarLoaded()
         return;
     }
     m_avatarFailed = false;
-    m_avatar = QPixmap();
-    m_smallAvatar = QPixmap();
+    m_avatarPictures.clear();
     emit avatarUpdated();
 }
 

@@ -2,6 +2,7 @@
 
 #include "imediaobjects.h"
 #include "meskhttpresponse.h"
+#include "meskpictures.h"
 #include "twitterrecords.h"
 
 #include <QDateTime>
@@ -69,8 +70,8 @@ class CTwitterUser : public IMediaUser
 {
     Q_OBJECT
 public:
-    static constexpr int OwnUserType = 1;
-    static constexpr int UserType = 2;
+    static constexpr int OwnUserType = MeskUserType::OwnAccount;
+    static constexpr int UserType = MeskUserType::Contact;
 
     CTwitterUser(CTwitterApi* api, IMediaItemStorage* storage, QObject* owner = nullptr);
     ~CTwitterUser() override;
@@ -113,8 +114,8 @@ private:
     mutable CMeskHttpMethod* m_avatarDownload = nullptr;
     IMediaItemStorage* m_storage;
     SServiceUser m_user;
-    mutable QPixmap m_avatar;
-    mutable QPixmap m_smallAvatar;
+    // No picture on disk yet: requestAvatar().
+    TMeskAvatarPictures m_avatarPictures{[this] { requestAvatar(); }, [this] { return defaultAvatar(); }};
     // The avatar address whose last download failed; no automatic retry of it.
     QString m_failedAvatar;
     bool m_avatarFailed = false;

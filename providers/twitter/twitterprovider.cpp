@@ -106,7 +106,7 @@ QString CTwitterProvider::emptyText() const
 
 int CTwitterProvider::setupMode() const
 {
-    return 2;
+    return MeskSetupMode::Wizard;
 }
 
 void CTwitterProvider::itemHook(mid_t item)

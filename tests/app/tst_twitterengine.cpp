@@ -57,8 +57,11 @@ private slots:
         {
             CMeskEngine engine;
             QVERIFY(engine.init());
-            // Twitter, Flickr and Facebook, Twitter first.
-            QCOMPARE(engine.providerCount(), 3);
+            // The program's providers, each under its own id (a further provider may be there too).
+            for (mid_t id : {MeskProvider::Twitter, MeskProvider::Facebook, MeskProvider::Flickr}) {
+                QVERIFY2(engine.provider(id), qPrintable(QString::number(id)));
+                QCOMPARE(engine.provider(id)->providerId(), id);
+            }
             auto* twitter = qobject_cast<CTwitterProvider*>(engine.provider(MeskProvider::Twitter));
             QVERIFY(twitter);
             QVERIFY(!twitter->isActivated());

@@ -18,6 +18,7 @@ private slots:
     void avatarScaling_data();
     void avatarScaling();
     void loadsWhateverTheName();
+    void avatarPicturesKept();
     void thumbnailSizes_data();
     void thumbnailSizes();
     void frameEvenWhateverTheAspect_data();
@@ -87,6 +88,35 @@ void TestMeskPictures::loadsWhateverTheName()
     QVERIFY(!loadSmallAvatar(text, pixmap));
     QVERIFY(!loadSmallAvatar(dir.filePath(QStringLiteral("missing.png")), pixmap));
     QCOMPARE(pixmap.size(), QSize(50, 25));
+}
+
+// A user's avatar pictures come from the file once and are kept until cleared; while the
+// file is not there, each call asks the provider to fetch it and gives the default scaled.
+void TestMeskPictures::avatarPicturesKept()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("avatar.png"));
+    int fetches = 0;
+    QPixmap fallback(64, 64);
+    fallback.fill(Qt::red);
+    TMeskAvatarPictures pictures([&fetches] { ++fetches; }, [&fallback] { return fallback; });
+    QCOMPARE(pictures.normal(path).size(), QSize(50, 50));
+    QCOMPARE(pictures.small(path).size(), QSize(32, 32));
+    QCOMPARE(fetches, 2);
+
+    QImage image(120, 60, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QVERIFY(image.save(path, "PNG"));
+    QCOMPARE(pictures.normal(path).size(), QSize(50, 25));
+    QCOMPARE(pictures.small(path).size(), QSize(32, 16));
+
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(pictures.normal(path).size(), QSize(50, 25));
+    QCOMPARE(pictures.small(path).size(), QSize(32, 16));
+    QCOMPARE(fetches, 2);
+    pictures.clear();
+    QCOMPARE(pictures.normal(path).size(), QSize(50, 50));
+    QCOMPARE(fetches, 3);
 }
 
 namespace {

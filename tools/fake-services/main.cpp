@@ -5,11 +5,8 @@
 // LUMESK_X=value line per variable that points the application at them, then a line "ready",
 // and serves until it is stopped; ./run.sh --stand-ins exports those lines and starts the
 // application against the stand-ins.
-#include "facebookstandin.h"
-#include "flickrstandin.h"
-#include "twitterstandin.h"
-
 #include "fakemodemmanager.h"
+#include "standins.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -20,6 +17,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -45,21 +43,22 @@ int main(int argc, char* argv[])
     std::signal(SIGINT, onSignal);
     QTextStream out(stdout);
 
-    TwitterStandIn twitter;
-    if (!twitter.start()) {
-        QTextStream(stderr) << "fake-services: the Twitter stand-in cannot listen\n";
+    // One stand-in per provider, each listening from its construction on.
+    FakeServices::StandIns standIns;
+    const bool started = std::apply(
+        [](auto&... standIn) {
+            int index = 0;
+            const auto listening = [&index](bool ok) {
+                const char* name = FakeServices::StandInNames[index++];
+                if (!ok)
+                    QTextStream(stderr) << "fake-services: the " << name << " stand-in cannot listen\n";
+                return ok;
+            };
+            return (listening(standIn.start()) && ...);
+        },
+        standIns);
+    if (!started)
         return 1;
-    }
-    FlickrStandIn flickr;
-    if (!flickr.start()) {
-        QTextStream(stderr) << "fake-services: the Flickr stand-in cannot listen\n";
-        return 1;
-    }
-    FacebookStandIn facebook;
-    if (!facebook.start()) {
-        QTextStream(stderr) << "fake-services: the Facebook stand-in cannot listen\n";
-        return 1;
-    }
     PrivateBus bus;
     if (!bus.start()) {
         QTextStream(stderr) << "fake-services: no private message bus: " << bus.error() << '\n';
@@ -75,8 +74,12 @@ int main(int argc, char* argv[])
     modemManager.addMessage(QStringLiteral("+15550199"), QStringLiteral("Welcome to the stand-in modem"));
     modemManager.setAnswerDelay(1000);
 
-    for (const auto& [name, value] : twitter.variables() + flickr.variables() + facebook.variables())
-        out << name << '=' << value << '\n';
+    std::apply(
+        [&out](auto&... standIn) {
+            for (const auto& [name, value] : (standIn.variables() + ...))
+                out << name << '=' << value << '\n';
+        },
+        standIns);
     out << "LUMESK_MODEMMANAGER_BUS=" << bus.address() << '\n';
     out << "LUMESK_CONTACTS_PATH=" << LUMESK_SAMPLE_CONTACTS << '\n';
     out << "ready\n";

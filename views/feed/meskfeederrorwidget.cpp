@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int IgnoreCellularNetworkWarningKey = 14;
-constexpr int IgnoreLowSignalWarningKey = 15;
-
 QPixmap standardPixmap(const QWidget* widget, QStyle::StandardPixmap id)
 {
     return widget->style()->standardIcon(id, nullptr, widget).pixmap(16, 16);
@@ -102,9 +99,9 @@ void CMeskFeedErrorWidget::_onClose()
     // The box is shown by setWarning; the banner itself may be off screen (a hidden column).
     const bool ignore = !m_ignoreCheckBox->isHidden() && ticked;
     if (ignore && m_settings) {
-        const int key = m_warningCode == 1   ? IgnoreCellularNetworkWarningKey
-                        : m_warningCode == 2 ? IgnoreLowSignalWarningKey
-                                             : -1;
+        const int key = m_warningCode == WarningCellularNetwork ? SettingIgnoreCellularNetworkWarning
+                        : m_warningCode == WarningLowSignal     ? SettingIgnoreLowSignalWarning
+                                                                : -1;
         if (key >= 0) {
             m_settings->setValue(key, true);
             m_settings->commitValue(key);

@@ -9,7 +9,7 @@ class QToolButton;
 
 // A banner of the feed area: an icon, a wrapped 8-pt text and a close button; a warning banner
 // also offers "Ignore this warning". Closing with the tick stores the warning's ignore key
-// (warning 1: IgnoreCellularNetworkWarning, warning 2: IgnoreLowSignalWarning) at once on the
+// (SettingIgnoreCellularNetworkWarning, SettingIgnoreLowSignalWarning) at once on the
 // given store before close(id, true) is emitted. The banner never hides or deletes itself.
 class CMeskFeedErrorWidget : public QWidget
 {

@@ -6,6 +6,7 @@
 #include "imediaitemprovider.h"
 #include "mainwindow/meskbottombar.h"
 #include "meskengine.h"
+#include "mesktexts.h"
 #include "meskuistyle.h"
 #include "settings/mesksettings.h"
 
@@ -14,17 +15,13 @@
 
 namespace {
 
-constexpr int IgnoreCellularNetworkWarningKey = 14;
-constexpr int IgnoreLowSignalWarningKey = 15;
-constexpr int ErrorNoInternet = 2;
-constexpr int WarningCellularNetwork = 1;
-constexpr int WarningLowSignal = 2;
+constexpr int ErrorNoInternet = MediaErrorNetwork;
 constexpr int NetworkMobileBroadband = 3;
 
 int ignoreKey(int warningKind)
 {
-    return warningKind == WarningCellularNetwork ? IgnoreCellularNetworkWarningKey
-                                                 : IgnoreLowSignalWarningKey;
+    return warningKind == WarningCellularNetwork ? SettingIgnoreCellularNetworkWarning
+                                                 : SettingIgnoreLowSignalWarning;
 }
 
 } // namespace
@@ -165,13 +162,13 @@ void CMeskServiceFeedsView::_onServiceUpdateStarted(mid_t id)
 
 void CMeskServiceFeedsView::_onServiceError(mid_t id, TMediaError code)
 {
-    switch (int(code)) {
-    case 0:
-    case 1:
-    case 3:
-    case 4:
+    switch (code) {
+    case MediaErrorNone:
+    case MediaErrorUnassigned:
+    case MediaErrorServiceUnavailable:
+    case MediaErrorGeneral:
         return;
-    case 2:
+    case MediaErrorNetwork:
         if (!m_engine->isInternetConnected())
             return;
         break;
@@ -199,7 +196,7 @@ void CMeskServiceFeedsView::_onInternetDisconnected()
 
 void CMeskServiceFeedsView::_onNetworkChanged()
 {
-    if (m_engine->networkType() == NetworkMobileBroadband && !settingOn(IgnoreCellularNetworkWarningKey))
+    if (m_engine->networkType() == NetworkMobileBroadband && !settingOn(SettingIgnoreCellularNetworkWarning))
         showWarning(WarningCellularNetwork);
     else
         hideWarning(WarningCellularNetwork);
@@ -208,33 +205,33 @@ void CMeskServiceFeedsView::_onNetworkChanged()
 void CMeskServiceFeedsView::_onCellStateChanged()
 {
     const int state = m_engine->cellularState();
-    if (state != 0)
+    if (state != CellularNoDevice)
         m_modemSeen = true;
     // Without a device ever seen there is no modem to tell the user about.
-    if (state == 5 || !m_modemSeen) {
+    if (state == CellularReady || !m_modemSeen) {
         hideProviderError(MeskProvider::SmsColumn);
         return;
     }
-    int code = 10;
+    TMediaError code = MediaErrorModemMissing;
     switch (state) {
-    case 1:
-        code = 11;
+    case CellularRadioOff:
+        code = MediaErrorModemPoweredOff;
         break;
-    case 2:
-        code = 12;
+    case CellularSimUnusable:
+        code = MediaErrorSimMissing;
         break;
-    case 4:
-        code = 13;
+    case CellularSimLocked:
+        code = MediaErrorSimLocked;
         break;
     default:
         break;
     }
-    showProviderError(MeskProvider::SmsColumn, TMediaError(code));
+    showProviderError(MeskProvider::SmsColumn, code);
 }
 
 void CMeskServiceFeedsView::_onCellSignalChanged()
 {
-    if (m_engine->cellularSignal() == 1 && !settingOn(IgnoreLowSignalWarningKey)) {
+    if (m_engine->cellularSignal() == 1 && !settingOn(SettingIgnoreLowSignalWarning)) {
         if (m_engine->networkType() == NetworkMobileBroadband)
             showWarning(WarningLowSignal);
         else
@@ -315,7 +312,7 @@ void CMeskServiceFeedsView::showWarning(int kind)
 void CMeskServiceFeedsView::showSmsColumnWarning(int kind)
 {
     if (!hasView() || m_warningBanners.contains(kind) || isWarningIgnored(kind) ||
-        settingOn(IgnoreCellularNetworkWarningKey))
+        settingOn(SettingIgnoreCellularNetworkWarning))
         return;
     auto* banner = new CMeskFeedErrorWidget(kind, m_settings);
     connect(banner, &CMeskFeedErrorWidget::close, this, &CMeskServiceFeedsView::_onWarningClosed);

@@ -36,12 +36,6 @@
 
 namespace {
 
-// Settings keys this window reads and writes.
-constexpr int kKeyMainWindowPos = 5;
-constexpr int kKeyMainWindowHeight = 6;
-constexpr int kKeyMainColumnMode = 7;
-constexpr int kKeyFirstRunFlag = 16;
-
 // The part of a screen windows may cover (without the desktop's panels).
 QRect availableArea(const QScreen* screen)
 {
@@ -62,7 +56,7 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     connect(m_settings, &CMeskSettings::valueChanged, this, &CMeskMainWindow::_onSettingsValueChanged);
     m_notifications = new CMeskNotifications(m_engine, m_settings, this);
 
-    const int mode = m_settings->value(kKeyMainColumnMode).toInt();
+    const int mode = m_settings->value(SettingMainColumnMode).toInt();
     setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.main"));
     m_firstRun = isFirstRun();
 
@@ -219,7 +213,7 @@ void CMeskMainWindow::_onShowSingleColumnView()
     m_bottomBar->setSingleColumnMode();
     m_toolBar->resetFilter();
     m_bottomBar->resetFilter();
-    m_settings->storeValue(kKeyMainColumnMode, 0);
+    m_settings->storeValue(SettingMainColumnMode, 0);
     QScreen* current = currentScreen();
     setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) +
                   2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));
@@ -246,7 +240,7 @@ void CMeskMainWindow::_onShowMultiColumnView()
     m_bottomBar->setMultiColumnMode();
     m_toolBar->resetFilter();
     m_bottomBar->resetFilter();
-    m_settings->storeValue(kKeyMainColumnMode, 1);
+    m_settings->storeValue(SettingMainColumnMode, 1);
     setFixedWidth(columns * column + sides);
     keepOnScreen(current);
 }
@@ -325,8 +319,8 @@ void CMeskMainWindow::_onCloseWelcomeScreen()
     m_bottomBar->setEnabled(true);
     m_toolBar->setEnabled(true);
     m_firstRun = false;
-    m_settings->setValue(kKeyFirstRunFlag, false);
-    m_settings->commitValue(kKeyFirstRunFlag);
+    m_settings->setValue(SettingFirstRun, false);
+    m_settings->commitValue(SettingFirstRun);
     _onShowSettings();
     m_settingsWidget->showServicesPage();
 }
@@ -354,14 +348,14 @@ void CMeskMainWindow::actionSystemMenu()
 void CMeskMainWindow::restoreGeometry()
 {
     // The stored corner picks the screen; a corner on no screen keeps the default place.
-    const QPoint p = m_settings->value(kKeyMainWindowPos).toPoint();
+    const QPoint p = m_settings->value(SettingMainWindowPosition).toPoint();
     QScreen* target = QGuiApplication::screenAt(p);
     if (!target)
         target = currentScreen();
     const QRect desk = availableArea(target);
     setMaximumHeight(desk.height());
     const int minHeight = metric(CMeskUiStyle::PM_MeskMainWindowMinHeight, 500);
-    const int h = m_settings->value(kKeyMainWindowHeight).toInt();
+    const int h = m_settings->value(SettingMainWindowHeight).toInt();
     resize(minimumWidth(), h > minHeight && h < desk.height() ? h : minHeight);
     if (p.x() > desk.left() && p.x() <= desk.right() && p.y() > desk.top() && p.y() <= desk.bottom())
         move(p);
@@ -388,20 +382,20 @@ void CMeskMainWindow::keepOnScreen(QScreen* target)
 
 void CMeskMainWindow::saveGeometry()
 {
-    m_settings->setValue(kKeyMainWindowHeight, height());
-    m_settings->commitValue(kKeyMainWindowHeight);
-    m_settings->setValue(kKeyMainWindowPos, pos());
-    m_settings->commitValue(kKeyMainWindowPos);
+    m_settings->setValue(SettingMainWindowHeight, height());
+    m_settings->commitValue(SettingMainWindowHeight);
+    m_settings->setValue(SettingMainWindowPosition, pos());
+    m_settings->commitValue(SettingMainWindowPosition);
 }
 
 bool CMeskMainWindow::isFirstRun()
 {
-    if (!m_settings->value(kKeyFirstRunFlag).toBool())
+    if (!m_settings->value(SettingFirstRun).toBool())
         return false;
     if (m_engine && m_engine->activeProviderCount() == 0 && m_engine->smsMessages().isEmpty())
         return true;
-    m_settings->setValue(kKeyFirstRunFlag, false);
-    m_settings->commitValue(kKeyFirstRunFlag);
+    m_settings->setValue(SettingFirstRun, false);
+    m_settings->commitValue(SettingFirstRun);
     return false;
 }
 

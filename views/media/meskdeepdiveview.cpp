@@ -25,11 +25,6 @@
 
 namespace {
 
-// The settings keys of the two warnings' "Don't show again".
-constexpr int kIgnoreInternetWarningKey = 8;
-constexpr int kIgnoreCellWarningKey = 9;
-// A user of this type is one of the user's own accounts.
-constexpr int kOwnAccountUserType = 1;
 // The network type of a mobile-broadband connection.
 constexpr int kMobileBroadbandNetwork = 3;
 
@@ -215,8 +210,9 @@ CMeskDeepDiveView::CMeskDeepDiveView(CMeskEngine* engine, CMeskSettings* setting
                        "attachments."));
         return;
     }
-    const bool ignoreNoInternet = m_settings && m_settings->value(kIgnoreInternetWarningKey).toBool();
-    const bool ignoreCell = m_settings && m_settings->value(kIgnoreCellWarningKey).toBool();
+    const bool ignoreNoInternet =
+        m_settings && m_settings->value(SettingMediaIgnoreNoInternetWarning).toBool();
+    const bool ignoreCell = m_settings && m_settings->value(SettingMediaIgnoreCellularWarning).toBool();
     if (!m_engine->isInternetConnected() && !ignoreNoInternet) {
         showWarning(
             NoNetworkPage, tr("No network connection", "Warning dialog title"),
@@ -239,7 +235,7 @@ void CMeskDeepDiveView::loadContent()
 {
     QSet<mid_t> ownAccounts;
     for (const SServiceUser& user : m_engine->serviceUsers()) {
-        if (user.type == kOwnAccountUserType)
+        if (user.type == MeskUserType::OwnAccount)
             ownAccounts.insert(user.id);
     }
     QList<IMediaObject*> objects = m_engine->loadMediaContent();
@@ -284,8 +280,8 @@ void CMeskDeepDiveView::showWarning(Page page, const QString& title, const QStri
 void CMeskDeepDiveView::_onIgnoreNoInternet()
 {
     if (m_warning->isChecked() && m_settings) {
-        m_settings->setValue(kIgnoreInternetWarningKey, true);
-        m_settings->commitValue(kIgnoreInternetWarningKey);
+        m_settings->setValue(SettingMediaIgnoreNoInternetWarning, true);
+        m_settings->commitValue(SettingMediaIgnoreNoInternetWarning);
     }
     showContent();
 }
@@ -293,8 +289,8 @@ void CMeskDeepDiveView::_onIgnoreNoInternet()
 void CMeskDeepDiveView::_onIgnoreCellWarning()
 {
     if (m_warning->isChecked() && m_settings) {
-        m_settings->setValue(kIgnoreCellWarningKey, true);
-        m_settings->commitValue(kIgnoreCellWarningKey);
+        m_settings->setValue(SettingMediaIgnoreCellularWarning, true);
+        m_settings->commitValue(SettingMediaIgnoreCellularWarning);
     }
     showContent();
 }

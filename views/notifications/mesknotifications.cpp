@@ -14,15 +14,6 @@
 
 namespace {
 
-enum Key
-{
-    KeyPlaySounds = 1,
-    KeyShowNewMessages = 10,
-    KeyShowNewFeeds = 11,
-    KeyShowAllNewFeeds = 12,
-    KeyShowNewFeedsUsers = 13,
-};
-
 const QString DefaultAvatarPath = QStringLiteral(":/meskstyle/images/defaultuser.png");
 const QString SmsLogoPath = QStringLiteral(":/images/sms/sms_logo_small.png");
 
@@ -93,34 +84,34 @@ QString CMeskNotifications::stripTags(const QString& text)
 
 void CMeskNotifications::readSettings()
 {
-    m_showNewMessages = m_settings->value(KeyShowNewMessages).toBool();
-    m_showNewFeeds = m_settings->value(KeyShowNewFeeds).toBool();
-    m_showAllNewFeeds = m_settings->value(KeyShowAllNewFeeds).toBool();
-    m_playSounds = m_settings->value(KeyPlaySounds).toBool();
+    m_showNewMessages = m_settings->value(SettingToastNewMessages).toBool();
+    m_showNewFeeds = m_settings->value(SettingToastNewPosts).toBool();
+    m_showAllNewFeeds = m_settings->value(SettingToastAllContacts).toBool();
+    m_playSounds = m_settings->value(SettingPlaySounds).toBool();
     readFeedUsers();
 }
 
 void CMeskNotifications::readFeedUsers()
 {
-    m_feedUsers = parseFeedUsers(m_settings->value(KeyShowNewFeedsUsers).toString());
+    m_feedUsers = parseFeedUsers(m_settings->value(SettingToastContacts).toString());
 }
 
 void CMeskNotifications::_onSettingsValueChanged(int key)
 {
     switch (key) {
-    case KeyPlaySounds:
+    case SettingPlaySounds:
         m_playSounds = m_settings->value(key).toBool();
         break;
-    case KeyShowNewMessages:
+    case SettingToastNewMessages:
         m_showNewMessages = m_settings->value(key).toBool();
         break;
-    case KeyShowNewFeeds:
+    case SettingToastNewPosts:
         m_showNewFeeds = m_settings->value(key).toBool();
         break;
-    case KeyShowAllNewFeeds:
+    case SettingToastAllContacts:
         m_showAllNewFeeds = m_settings->value(key).toBool();
         break;
-    case KeyShowNewFeedsUsers:
+    case SettingToastContacts:
         readFeedUsers();
         break;
     default:
@@ -178,7 +169,7 @@ void CMeskNotifications::showEventToast(const SMediaItem& item)
     if (!provider)
         return;
     IMediaUser* author = provider->user(item.user);
-    if (!author || author->serviceUser().type != 2)
+    if (!author || author->serviceUser().type != MeskUserType::Contact)
         return;
     QPixmap avatar = author->avatar();
     if (avatar.isNull())

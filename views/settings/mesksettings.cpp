@@ -54,37 +54,38 @@ QString CMeskSettings::keyName(int key)
 QVariant CMeskSettings::defaultValue(int key)
 {
     switch (key) {
-    case 0:
-    case 1:
-    case 8:
-    case 9:
-    case 14:
+    case SettingLaunchAtStartup:
+    case SettingPlaySounds:
+    case SettingMediaIgnoreNoInternetWarning:
+    case SettingMediaIgnoreCellularWarning:
+    case SettingIgnoreCellularNetworkWarning:
         return false;
-    case 2:
+    case SettingHistoryPeriod:
         return 2;
-    case 3:
-    case 4:
-    case 10:
-    case 11:
-    case 12:
-    case 16:
+    case SettingNotifyNewMessages:
+    case SettingNotifyNewStatuses:
+    case SettingToastNewMessages:
+    case SettingToastNewPosts:
+    case SettingToastAllContacts:
+    case SettingFirstRun:
         return true;
-    case 5: {
+    case SettingMainWindowPosition: {
         const QScreen* screen = QGuiApplication::primaryScreen();
         const int width = screen ? screen->geometry().width() : 0;
         return QPoint(width - 400, 100);
     }
-    case 6: {
+    case SettingMainWindowHeight: {
         const QStyle* style =
             qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::style() : nullptr;
         return style ? style->pixelMetric(QStyle::PixelMetric(kMainWindowHeightMetric)) : 500;
     }
-    case 7:
+    case SettingMainColumnMode:
         return 0;
-    case 13:
+    case SettingToastContacts:
         return QString(QLatin1String(""));
     default:
-        // Key 15 has no default: an absent value reads as invalid, which readers take as false.
+        // SettingIgnoreLowSignalWarning has no default: an absent value reads as invalid, which readers take
+        // as false.
         return QVariant();
     }
 }
@@ -190,7 +191,7 @@ void CMeskSettings::writeKeys(const QList<int>& keys) const
 
 void CMeskSettings::updateAutostart() const
 {
-    const QVariant launch = m_stored.value(0);
+    const QVariant launch = m_stored.value(SettingLaunchAtStartup);
     if (!launch.isValid())
         return;
     const std::unique_ptr<IMeskAutostart> autostart = IMeskAutostart::create();

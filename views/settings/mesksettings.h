@@ -5,7 +5,31 @@
 #include <QObject>
 #include <QVariant>
 
-// The user's settings: seventeen values addressed by the keys 0 to 16, kept in the user's config
+// The settings' keys, by what each setting is. The comment gives the name the key has in the file,
+// which stays as it is (spelling included): files written by earlier versions keep working.
+enum TMeskSetting
+{
+    SettingLaunchAtStartup = 0,               // LaunchAtStratup: start with the desktop session
+    SettingPlaySounds = 1,                    // PlaySounds
+    SettingHistoryPeriod = 2,                 // HistoryPeriod: the history choice's id
+    SettingNotifyNewMessages = 3,             // NotifyNewMessages: kept in the file, read by nothing
+    SettingNotifyNewStatuses = 4,             // NotifyNewStatuses: kept in the file, read by nothing
+    SettingMainWindowPosition = 5,            // MainWindowPos
+    SettingMainWindowHeight = 6,              // MainWindowHeight
+    SettingMainColumnMode = 7,                // MainColumnMode: 0 one column, 1 a column per service
+    SettingMediaIgnoreNoInternetWarning = 8,  // DeepDiveIgnoreInternetWarning
+    SettingMediaIgnoreCellularWarning = 9,    // DeepDiveIgnoreCellWarning
+    SettingToastNewMessages = 10,             // ShowNewMessages: a toast for each text message
+    SettingToastNewPosts = 11,                // ShowNewFeeds: toasts for new posts at all
+    SettingToastAllContacts = 12,             // ShowAllNewFeeds: for every contact's posts
+    SettingToastContacts = 13,                // ShowNewFeedsUsers: else for these users' ids, ';'-joined
+    SettingIgnoreCellularNetworkWarning = 14, // IgnoreCellularNetworkWarning
+    SettingIgnoreLowSignalWarning = 15,       // IgnoreLowSignalWarning
+    SettingFirstRun = 16,                     // FirstRunFlag: the first-run welcome page is still to come
+    SettingCount = 17
+};
+
+// The user's settings: seventeen values addressed by the keys of TMeskSetting, kept in the user's config
 // folder through QSettings("Velto", "Velto Lumesk") (on Linux the INI file
 // $XDG_CONFIG_HOME/Velto/Velto Lumesk.conf).
 //
@@ -19,7 +43,7 @@ class CMeskSettings : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int KeyCount = 17;
+    static constexpr int KeyCount = SettingCount;
 
     explicit CMeskSettings(QObject* parent = nullptr);
     ~CMeskSettings() override;
@@ -36,7 +60,7 @@ public:
     void storeValue(int key, const QVariant& value);
     // Stores and writes every pending value and announces each key with valueChanged; the keys
     // stay pending until discard() or their commitValue(), so the next save does it again. Then
-    // the autostart entry follows the stored value of key 0 when that value is valid.
+    // the autostart entry follows the stored value of SettingLaunchAtStartup when that value is valid.
     void save();
     // save() without the announcements.
     void saveQuietly();
@@ -49,7 +73,7 @@ public:
 
     // The key's name in the file; empty outside 0..16.
     static QString keyName(int key);
-    // The key's default; invalid for key 15 ("IgnoreLowSignalWarning") and outside 0..16.
+    // The key's default; invalid for SettingIgnoreLowSignalWarning and outside 0..16.
     static QVariant defaultValue(int key);
 
 signals:

@@ -93,9 +93,9 @@ CMeskGeneralSettingsView::~CMeskGeneralSettingsView() = default;
 
 void CMeskGeneralSettingsView::reload()
 {
-    m_launchBox->setChecked(m_settings->value(0).toBool());
-    m_soundsBox->setChecked(m_settings->value(1).toBool());
-    const int period = m_settings->value(2).toInt();
+    m_launchBox->setChecked(m_settings->value(SettingLaunchAtStartup).toBool());
+    m_soundsBox->setChecked(m_settings->value(SettingPlaySounds).toBool());
+    const int period = m_settings->value(SettingHistoryPeriod).toInt();
     m_historyCombo->setCurrentItem(period);
     setHistoryLabel(period);
 }
@@ -112,26 +112,26 @@ void CMeskGeneralSettingsView::setHistoryLabel(int id)
 
 void CMeskGeneralSettingsView::_onStartupBoxClicked(bool checked)
 {
-    m_settings->setValue(0, checked);
+    m_settings->setValue(SettingLaunchAtStartup, checked);
 }
 
 void CMeskGeneralSettingsView::_onPlaySoundsBoxClicked(bool checked)
 {
-    m_settings->setValue(1, checked);
+    m_settings->setValue(SettingPlaySounds, checked);
     if (checked)
         MeskSound::beep();
 }
 
 void CMeskGeneralSettingsView::_onHistorySelectionChanged(int id)
 {
-    m_settings->setValue(2, id);
+    m_settings->setValue(SettingHistoryPeriod, id);
     setHistoryLabel(id);
 }
 
 void CMeskGeneralSettingsView::_onWarnButtonClicked()
 {
-    m_settings->setValue(14, false);
-    m_settings->setValue(15, false);
+    m_settings->setValue(SettingIgnoreCellularNetworkWarning, false);
+    m_settings->setValue(SettingIgnoreLowSignalWarning, false);
     m_settings->saveQuietly();
 }
 
@@ -179,7 +179,7 @@ void CMeskProviderInfoWidget::_onDeactivated()
 
 void CMeskProviderInfoWidget::_onEnableProvider()
 {
-    if (m_provider->setupMode() == 2)
+    if (m_provider->setupMode() == MeskSetupMode::Wizard)
         m_provider->setup(this);
 }
 
@@ -256,7 +256,7 @@ CMeskServicesWidget::CMeskServicesWidget(CMeskSettings* settings, CMeskEngine* e
     layout->addWidget(new CMeskSeparatorWidget);
     layout->addWidget(boldLabel(tr("Services", "Section header text")));
     for (IMediaItemProvider* provider : engine->providers()) {
-        if (provider->providerId() == 7)
+        if (provider->providerId() == MeskProvider::SmsColumn)
             continue;
         auto* row = new CMeskProviderInfoWidget(provider);
         m_rows.append(row);
@@ -316,15 +316,16 @@ CMeskNotificationsWidget::~CMeskNotificationsWidget() = default;
 
 void CMeskNotificationsWidget::reload()
 {
-    m_newMessagesBox->setChecked(m_settings->value(10).toBool());
-    m_newPostsBox->setChecked(m_settings->value(11).toBool());
-    m_allContactsBox->setChecked(m_settings->value(12).toBool());
+    m_newMessagesBox->setChecked(m_settings->value(SettingToastNewMessages).toBool());
+    m_newPostsBox->setChecked(m_settings->value(SettingToastNewPosts).toBool());
+    m_allContactsBox->setChecked(m_settings->value(SettingToastAllContacts).toBool());
     rebuildContacts();
 }
 
 bool CMeskNotificationsWidget::isContact(const SServiceUser& user)
 {
-    return user.provider != 7 && !user.name.isEmpty() && user.type == 2;
+    return user.provider != MeskProvider::SmsColumn && !user.name.isEmpty() &&
+           user.type == MeskUserType::Contact;
 }
 
 CQuorCheckBox* CMeskNotificationsWidget::addContactBox(const SServiceUser& user)
@@ -353,12 +354,12 @@ void CMeskNotificationsWidget::rebuildContacts()
 
 void CMeskNotificationsWidget::selectContacts()
 {
-    if (m_settings->value(12).toBool()) {
+    if (m_settings->value(SettingToastAllContacts).toBool()) {
         for (CQuorCheckBox* box : std::as_const(m_contactBoxes))
             box->setChecked(true);
         return;
     }
-    const QStringList ids = m_settings->value(13).toString().split(QLatin1Char(';'));
+    const QStringList ids = m_settings->value(SettingToastContacts).toString().split(QLatin1Char(';'));
     for (auto it = m_contactBoxes.cbegin(); it != m_contactBoxes.cend(); ++it)
         it.value()->setChecked(ids.contains(QString::number(it.key())));
 }
@@ -378,17 +379,17 @@ void CMeskNotificationsWidget::_onServiceUserAdded(mid_t, const SServiceUser& us
 
 void CMeskNotificationsWidget::_onNewTextMessageClicked(bool checked)
 {
-    m_settings->setValue(10, checked);
+    m_settings->setValue(SettingToastNewMessages, checked);
 }
 
 void CMeskNotificationsWidget::_onNewFeedsClicked(bool checked)
 {
-    m_settings->setValue(11, checked);
+    m_settings->setValue(SettingToastNewPosts, checked);
 }
 
 void CMeskNotificationsWidget::_onAllContactsClicked(bool checked)
 {
-    m_settings->setValue(12, checked);
+    m_settings->setValue(SettingToastAllContacts, checked);
     selectContacts();
 }
 
@@ -399,7 +400,7 @@ void CMeskNotificationsWidget::_onUserClicked(bool)
         if (it.value()->isChecked())
             ids.append(QString::number(it.key()));
     }
-    m_settings->setValue(13, ids.join(QLatin1Char(';')));
+    m_settings->setValue(SettingToastContacts, ids.join(QLatin1Char(';')));
 }
 
 CMeskNotificationsView::CMeskNotificationsView(CMeskSettings* settings, CMeskEngine* engine, QWidget* parent)
