@@ -339,18 +339,9 @@ public:
         double longest = -1;
         while (total.elapsed() < ms) {
             const uint32_t serial = ++m_pingSerial;
-            xcb_client_message_event_t ev{};
-            ev.response_type = XCB_CLIENT_MESSAGE;
-            ev.format = 32;
-            ev.window = window;
-            ev.type = m_protocols;
-            ev.data.data32[0] = m_ping;
-            ev.data.data32[1] = serial;
-            ev.data.data32[2] = window;
             QElapsedTimer wait;
             wait.start();
-            xcb_send_event(m_conn, false, window, XCB_EVENT_MASK_NO_EVENT,
-                           reinterpret_cast<const char*>(&ev));
+            sendProtocolMessage(window, m_ping, serial, window);
             xcb_flush(m_conn);
             bool answered = false;
             while (!answered && wait.elapsed() < kPingTimeoutMs) {
@@ -380,18 +371,24 @@ public:
         return longest;
     }
 
+    // A WM_PROTOCOLS client message (a ping or a close request) to one window; not flushed.
+    void sendProtocolMessage(xcb_window_t window, uint32_t protocol, uint32_t data1, uint32_t data2 = 0)
+    {
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = window;
+        ev.type = m_protocols;
+        ev.data.data32[0] = protocol;
+        ev.data.data32[1] = data1;
+        ev.data.data32[2] = data2;
+        xcb_send_event(m_conn, false, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    }
+
     void closeWindows()
     {
-        for (xcb_window_t w : m_mapped) {
-            xcb_client_message_event_t ev{};
-            ev.response_type = XCB_CLIENT_MESSAGE;
-            ev.format = 32;
-            ev.window = w;
-            ev.type = m_protocols;
-            ev.data.data32[0] = m_delete;
-            ev.data.data32[1] = XCB_CURRENT_TIME;
-            xcb_send_event(m_conn, false, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-        }
+        for (xcb_window_t w : m_mapped)
+            sendProtocolMessage(w, m_delete, XCB_CURRENT_TIME);
         xcb_flush(m_conn);
     }
 
