@@ -7,9 +7,12 @@
 
 // Network backend over Qt's process-wide QNetworkInformation.
 //
-// QNetworkInformation belongs to the thread that loaded it, so the backend
-// loads it in its constructor: construct it on the GUI thread. The values are
-// cached under a mutex, which makes the queries safe from any thread.
+// The information is loaded on a thread of its own, started by the first backend and ended with
+// the application: loading the plug-ins and the system's backend takes milliseconds the GUI thread
+// need not wait for, and the backend's events need a thread that runs an event loop for as long as
+// the information exists. open() and the queries wait for that load (on the thread that asks,
+// normally the network manager's worker). That thread keeps the values under a mutex, which makes
+// the queries safe from any thread; changes are reported on the thread the backend belongs to.
 class CMeskLinuxNetworkBackend : public IMeskNetworkBackend
 {
     Q_OBJECT
@@ -32,12 +35,10 @@ public:
     static int mapTransportMedium(QNetworkInformation::TransportMedium medium);
 
 private:
-    void _onReachabilityChanged(QNetworkInformation::Reachability reachability);
-    void _onTransportMediumChanged(QNetworkInformation::TransportMedium medium);
+    // Waits for the load the first time; whether there is information.
+    bool attach() const;
 
     mutable QMutex m_mutex;
-    bool m_loaded = false;
-    bool m_knowsMedium = false;
-    QNetworkInformation::Reachability m_reachability = QNetworkInformation::Reachability::Unknown;
-    QNetworkInformation::TransportMedium m_medium = QNetworkInformation::TransportMedium::Unknown;
+    mutable bool m_attached = false;
+    mutable bool m_available = false;
 };

@@ -48,7 +48,6 @@ CFacebookProvider::CFacebookProvider(QObject* parent) : IMediaItemProvider(paren
     connect(m_auth, &CFacebookAuth::userRemoved, this, &CFacebookProvider::_onUserRemoved);
     connect(m_textPoster, &CFacebookTextPoster::statusUpdated, this, &CFacebookProvider::_onStatusUpdated);
 
-    m_logo = QuorImages::pixmap(QStringLiteral(":/images/facebook/facebook_logo_small.png"));
 }
 
 CFacebookProvider::~CFacebookProvider()
@@ -74,6 +73,8 @@ QString CFacebookProvider::name() const
 
 QPixmap CFacebookProvider::icon() const
 {
+    if (m_logo.isNull())
+        m_logo = QuorImages::pixmap(QStringLiteral(":/images/facebook/facebook_logo_small.png"));
     return m_logo;
 }
 

@@ -73,5 +73,6 @@ private:
     CFacebookTextPoster* m_textPoster = nullptr;
     CFacebookSync* m_sync = nullptr;
     IMediaItemStorage* m_storage = nullptr;
-    QPixmap m_logo;
+    // Loaded when first asked for.
+    mutable QPixmap m_logo;
 };

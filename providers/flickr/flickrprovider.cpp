@@ -36,7 +36,6 @@ CFlickrProvider::CFlickrProvider(QObject* parent)
     connect(m_events, &CFlickrEventManager::updateDone, this, &CFlickrProvider::_onUpdateDone);
     connect(m_auth, &CFlickrAuth::userChanged, this, &CFlickrProvider::_onUserChanged);
 
-    m_logo = QuorImages::pixmap(QStringLiteral(":/images/flickr/flickr_logo_small.png"));
 }
 
 CFlickrProvider::~CFlickrProvider()
@@ -58,6 +57,8 @@ QString CFlickrProvider::name() const
 
 QPixmap CFlickrProvider::icon() const
 {
+    if (m_logo.isNull())
+        m_logo = QuorImages::pixmap(QStringLiteral(":/images/flickr/flickr_logo_small.png"));
     return m_logo;
 }
 

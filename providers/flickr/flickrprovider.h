@@ -71,5 +71,6 @@ private:
     CFlickrObjectManager* m_objects;
     CFlickrSync* m_sync;
     IMediaItemStorage* m_storage = nullptr;
-    QPixmap m_logo;
+    // Loaded when first asked for.
+    mutable QPixmap m_logo;
 };

@@ -60,7 +60,6 @@ CTwitterProvider::CTwitterProvider(QObject* parent)
             Qt::DirectConnection);
     connect(m_textPoster, &CTwitterTextPoster::statusUpdated, this, &CTwitterProvider::_onStatusUpdated);
 
-    m_logo = QuorImages::pixmap(QStringLiteral(":/images/twitter/twitter_logo_small.png"));
 }
 
 CTwitterProvider::~CTwitterProvider()
@@ -86,6 +85,8 @@ QString CTwitterProvider::name() const
 
 QPixmap CTwitterProvider::icon() const
 {
+    if (m_logo.isNull())
+        m_logo = QuorImages::pixmap(QStringLiteral(":/images/twitter/twitter_logo_small.png"));
     return m_logo;
 }
 

@@ -109,7 +109,8 @@ private:
     IMediaItemStorage* m_storage = nullptr;
     CTwitterSync* m_sync;
     CTwitterEventManager* m_events;
-    QPixmap m_logo;
+    // Loaded when first asked for.
+    mutable QPixmap m_logo;
     // Users by Twitter user id (an index) and by stored row id (the owning table).
     QHash<QString, CTwitterUser*> m_users;
     QHash<mid_t, CTwitterUser*> m_usersByMid;

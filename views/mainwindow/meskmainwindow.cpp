@@ -128,7 +128,16 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
         if (m_engine)
             m_engine->startUpdates();
     } else {
-        _onShowSingleColumnView();
+        // The feed waits hidden behind the welcome view: its stream is built once the window is up,
+        // unless a column mode was chosen before that.
+        setSingleColumnLayout();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_feedsView->singleStreamView() && !m_feedsView->multiStreamView())
+                    m_feedsView->showSingleColumn();
+            },
+            Qt::QueuedConnection);
         m_bottomBar->setEnabled(false);
         m_toolBar->setEnabled(false);
         m_feedsView->hide();
@@ -205,9 +214,14 @@ void CMeskMainWindow::_onSaveSettings()
 
 void CMeskMainWindow::_onShowSingleColumnView()
 {
+    m_feedsView->showSingleColumn();
+    setSingleColumnLayout();
+}
+
+void CMeskMainWindow::setSingleColumnLayout()
+{
     m_singleColumn = true;
     m_columnCount = 1;
-    m_feedsView->showSingleColumn();
     m_settingsWidget->showSingleView();
     m_toolBar->setSingleColumnMode();
     m_bottomBar->setSingleColumnMode();

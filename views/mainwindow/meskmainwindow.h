@@ -76,6 +76,8 @@ protected:
 
 private:
     void restoreGeometry();
+    // The window's single-column width and the bars' and settings' single-column arrangement.
+    void setSingleColumnLayout();
     void saveGeometry();
     QScreen* currentScreen() const;
     void keepOnScreen(QScreen* target);

@@ -34,6 +34,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -176,6 +177,19 @@ void TestMeskMainWindow::firstRunAndDebugTools()
             QRectF(window->geometry()).center() - QRectF(window->screen()->availableGeometry()).center();
         QVERIFY2(qAbs(offset.x()) <= 0.5 && qAbs(offset.y()) <= 0.5,
                  qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
+        // The hidden feed gets its stream once the event loop runs.
+        QTRY_VERIFY_WITH_TIMEOUT(window->feedsView()->singleStreamView(), 30000);
+        QVERIFY(window->feedsView()->isHidden());
+        // The welcome text answers size questions as a plain word-wrapped label with its text would.
+        const QLabel* text = window->welcomeView()->findChild<QLabel*>();
+        QVERIFY(text);
+        QLabel plain(text->text());
+        plain.setWordWrap(true);
+        plain.setFont(text->font());
+        plain.ensurePolished();
+        for (const int width : {120, 318, 560, 900})
+            QCOMPARE(text->heightForWidth(width), plain.heightForWidth(width));
+        QCOMPARE(text->sizeHint(), plain.sizeHint());
         return;
     }
 
