@@ -40,8 +40,7 @@ SInformationHost& host()
 
 // Runs on the information's thread, with the host locked: the values change, then every backend
 // hears of it.
-template <typename Value>
-void change(Value* field, Value value, void (IMeskNetworkBackend::*notice)())
+template <typename Value> void change(Value* field, Value value, void (IMeskNetworkBackend::*notice)())
 {
     *field = value;
     for (IMeskNetworkBackend* backend : std::as_const(host().subscribers))
@@ -52,7 +51,8 @@ void change(Value* field, Value value, void (IMeskNetworkBackend::*notice)())
 // Runs on the information's thread, before its event loop.
 void loadInformation()
 {
-    bool loaded = QNetworkInformation::loadBackendByFeatures(Feature::Reachability | Feature::TransportMedium);
+    bool loaded =
+        QNetworkInformation::loadBackendByFeatures(Feature::Reachability | Feature::TransportMedium);
     if (!loaded)
         loaded = QNetworkInformation::loadBackendByFeatures(Feature::Reachability);
     QNetworkInformation* info = loaded ? QNetworkInformation::instance() : nullptr;

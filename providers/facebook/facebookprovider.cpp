@@ -47,7 +47,6 @@ CFacebookProvider::CFacebookProvider(QObject* parent) : IMediaItemProvider(paren
         qOverload<const QString&, const QString&, const SFacebookUser&>(&CFacebookProvider::_onUserAdded));
     connect(m_auth, &CFacebookAuth::userRemoved, this, &CFacebookProvider::_onUserRemoved);
     connect(m_textPoster, &CFacebookTextPoster::statusUpdated, this, &CFacebookProvider::_onStatusUpdated);
-
 }
 
 CFacebookProvider::~CFacebookProvider()

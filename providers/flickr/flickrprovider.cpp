@@ -35,7 +35,6 @@ CFlickrProvider::CFlickrProvider(QObject* parent)
     connect(m_events, &CFlickrEventManager::updateStarted, this, &CFlickrProvider::_onUpdateStarted);
     connect(m_events, &CFlickrEventManager::updateDone, this, &CFlickrProvider::_onUpdateDone);
     connect(m_auth, &CFlickrAuth::userChanged, this, &CFlickrProvider::_onUserChanged);
-
 }
 
 CFlickrProvider::~CFlickrProvider()

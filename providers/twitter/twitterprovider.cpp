@@ -59,7 +59,6 @@ CTwitterProvider::CTwitterProvider(QObject* parent)
     connect(m_events, &CTwitterEventManager::statusAdded, this, &CTwitterProvider::_onStatusAdded,
             Qt::DirectConnection);
     connect(m_textPoster, &CTwitterTextPoster::statusUpdated, this, &CTwitterProvider::_onStatusUpdated);
-
 }
 
 CTwitterProvider::~CTwitterProvider()

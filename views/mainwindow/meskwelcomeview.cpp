@@ -5,8 +5,8 @@
 #include "widgets/quorbuttons.h"
 
 #include <QEvent>
-#include <QHash>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QResizeEvent>
@@ -94,7 +94,8 @@ private:
     {
         const QMargins m = contentsMargins();
         const int extra = 2 * margin();
-        return (text + QSize(extra + m.left() + m.right(), extra + m.top() + m.bottom())).expandedTo(minimumSize());
+        return (text + QSize(extra + m.left() + m.right(), extra + m.top() + m.bottom()))
+            .expandedTo(minimumSize());
     }
 
     // The text as QLabel lays it out: its font and alignment, no frame margin.
@@ -138,8 +139,8 @@ CMeskWelcomeView::CMeskWelcomeView(QWidget* parent) : QWidget(parent)
         "p.body { color: rgb(9, 32, 100); font-family: \"Verdana\", \"Times New Roman\", Serif; "
         "font-size: 20px; text-decoration: none; }"
         "</style>");
-    auto* label =
-        new CWelcomeText(QStringLiteral("<html>%1<body>%2</body></html>").arg(style, CMeskTexts::welcomeText()), this);
+    auto* label = new CWelcomeText(
+        QStringLiteral("<html>%1<body>%2</body></html>").arg(style, CMeskTexts::welcomeText()), this);
 
     auto* button = new CQuorGradientButton(this, CQuorGradientButton::Positive);
     button->setText(CMeskTexts::getStartedText());
