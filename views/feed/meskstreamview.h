@@ -145,8 +145,9 @@ class CMeskStreamView : public CMeskVScrollArea
 public:
     using ItemFactory = std::function<IMediaItemWidget*(const SMediaItem& item)>;
 
-    // How long the live items may take to build in one turn of the event loop.
-    static constexpr qint64 BuildBudgetMs = 10;
+    // How long the live items may take to build in one turn of the event loop. The turn's repaint
+    // follows in the same pass of the event loop, so the two stay well within a frame.
+    static constexpr qint64 BuildBudgetMs = 8;
 
     explicit CMeskStreamView(QWidget* parent = nullptr);
 
@@ -244,6 +245,8 @@ private:
     // arrival stands nearer the back.
     QList<SPendingItem> m_pending;
     QElapsedTimer m_turnClock;
+    // The longest an entry of the open turn took to build.
+    qint64 m_turnSlowestNs = 0;
     qint64 m_budgetMs = BuildBudgetMs;
     bool m_turnOpen = false;
     // "More" was asked for while items were waiting.
