@@ -129,7 +129,8 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
             m_engine->startUpdates();
     } else {
         // The feed waits hidden behind the welcome view: its stream is built once the window is up,
-        // unless a column mode was chosen before that.
+        // unless a column mode was chosen before that. The single column is the default mode: the
+        // first start writes no settings file before its window shows.
         setSingleColumnLayout();
         QMetaObject::invokeMethod(
             this,
@@ -216,6 +217,7 @@ void CMeskMainWindow::_onShowSingleColumnView()
 {
     m_feedsView->showSingleColumn();
     setSingleColumnLayout();
+    m_settings->storeValue(SettingMainColumnMode, 0);
 }
 
 void CMeskMainWindow::setSingleColumnLayout()
@@ -227,7 +229,6 @@ void CMeskMainWindow::setSingleColumnLayout()
     m_bottomBar->setSingleColumnMode();
     m_toolBar->resetFilter();
     m_bottomBar->resetFilter();
-    m_settings->storeValue(SettingMainColumnMode, 0);
     QScreen* current = currentScreen();
     setFixedWidth(metric(CMeskUiStyle::PM_MeskColumnWidth, 360) +
                   2 * metric(CMeskUiStyle::PM_MeskFeedSideMargin, 4));

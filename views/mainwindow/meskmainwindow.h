@@ -76,7 +76,8 @@ protected:
 
 private:
     void restoreGeometry();
-    // The window's single-column width and the bars' and settings' single-column arrangement.
+    // The window's single-column width and the bars' and settings' single-column arrangement (the
+    // mode is not stored).
     void setSingleColumnLayout();
     void saveGeometry();
     QScreen* currentScreen() const;
