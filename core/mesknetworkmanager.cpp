@@ -42,7 +42,9 @@ void CMeskNetworkManager::stop()
     if (!m_worker) {
         return;
     }
-    // The worker never waits for this thread, so this cannot deadlock.
+    // The worker never waits for this thread, so this cannot deadlock; a backend still waiting to
+    // load (until this thread's event loop runs) gives up.
+    m_worker->requestInterruption();
     m_worker->quit();
     m_worker->wait();
     delete m_worker;

@@ -1,11 +1,13 @@
 #include "mesklinuxnetworkbackend.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QList>
 #include <QThread>
 #include <QWaitCondition>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -132,13 +134,54 @@ void startInformationThread()
     QObject::connect(h.thread, &QThread::started, h.thread, &loadInformation, Qt::DirectConnection);
     qAddPostRoutine(&stopInformationThread);
     h.thread->start();
+    // Wakes a thread waiting in waitForStart().
+    h.loadedCondition.wakeAll();
+}
+
+bool onApplicationThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return !app || QThread::currentThread() == app->thread();
+}
+
+// A thread other than the application's waits this long for the application's event loop to start
+// the load before it starts the load itself; it stops waiting when it is asked to end.
+constexpr qint64 kStartWaitMs = 30000;
+constexpr qint64 kInterruptionCheckMs = 50;
+
+// Whether the load has started (or the caller may start it); false when the calling thread was asked
+// to end while it waited.
+bool waitForStart()
+{
+    SInformationHost& h = host();
+    {
+        QMutexLocker lock(&h.mutex);
+        if (!onApplicationThread()) {
+            const QDeadlineTimer deadline(kStartWaitMs);
+            while (!h.thread && !deadline.hasExpired()) {
+                if (QThread::currentThread()->isInterruptionRequested())
+                    return false;
+                h.loadedCondition.wait(
+                    &h.mutex, QDeadlineTimer(std::min(kInterruptionCheckMs, deadline.remainingTime())));
+            }
+        }
+    }
+    startInformationThread();
+    return true;
 }
 
 } // namespace
 
 CMeskLinuxNetworkBackend::CMeskLinuxNetworkBackend(QObject* parent) : IMeskNetworkBackend(parent)
 {
-    startInformationThread();
+    // The load starts once the application's event loop runs, after the window is up: the plug-ins
+    // bring libraries of their own, and loading them beside the GUI thread's would make each wait
+    // for the other's turn at the dynamic loader.
+    if (onApplicationThread() && QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { startInformationThread(); }, Qt::QueuedConnection);
+    else
+        startInformationThread();
 }
 
 CMeskLinuxNetworkBackend::~CMeskLinuxNetworkBackend()
@@ -151,7 +194,8 @@ bool CMeskLinuxNetworkBackend::attach() const
 {
     QMutexLocker lock(&m_mutex);
     if (!m_attached) {
-        startInformationThread();
+        if (!waitForStart())
+            return false;
         SInformationHost& h = host();
         QMutexLocker hostLock(&h.mutex);
         while (!h.loaded)

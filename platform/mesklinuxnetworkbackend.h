@@ -7,11 +7,13 @@
 
 // Network backend over Qt's process-wide QNetworkInformation.
 //
-// The information is loaded on a thread of its own, started by the first backend and ended with
-// the application: loading the plug-ins and the system's backend takes milliseconds the GUI thread
-// need not wait for, and the backend's events need a thread that runs an event loop for as long as
-// the information exists. open() and the queries wait for that load (on the thread that asks,
-// normally the network manager's worker). That thread keeps the values under a mutex, which makes
+// The information is loaded on a thread of its own, started once the application's event loop runs
+// (or at the first query from the application's thread) and ended with the application: loading the
+// plug-ins and the system's backend takes milliseconds the GUI thread need not wait for, and the
+// backend's events need a thread that runs an event loop for as long as the information exists.
+// open() and the queries wait for that load (on the thread that asks, normally the network
+// manager's worker, which gives up when asked to end; one that waits 30 s for the event loop starts
+// the load itself). That thread keeps the values under a mutex, which makes
 // the queries safe from any thread; changes are reported on the thread the backend belongs to.
 class CMeskLinuxNetworkBackend : public IMeskNetworkBackend
 {

@@ -2,6 +2,10 @@
 #include "mesklinuxnetworkbackend.h"
 
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
 
 using R = QNetworkInformation::Reachability;
 using M = QNetworkInformation::TransportMedium;
@@ -10,6 +14,28 @@ class TestLinuxNetworkBackend : public QObject
 {
     Q_OBJECT
 private slots:
+    // First in this process: nothing has loaded the network information yet. The load starts once
+    // the application's event loop runs; a worker asking before that waits for it, or gives up when
+    // asked to end.
+    void workerWaitsForTheEventLoop()
+    {
+        CMeskLinuxNetworkBackend backend;
+        std::atomic<int> answer{-1};
+        std::unique_ptr<QThread> ending(QThread::create([&] { answer = backend.open() ? 1 : 0; }));
+        ending->start();
+        ending->requestInterruption();
+        QVERIFY(ending->wait(30000));
+        QCOMPARE(answer.load(), 0);
+
+        answer = -1;
+        std::unique_ptr<QThread> worker(QThread::create([&] { answer = backend.open() ? 1 : 0; }));
+        worker->start();
+        QTRY_VERIFY_WITH_TIMEOUT(answer.load() != -1, 30000);
+        QVERIFY(worker->wait(30000));
+        // The same answer as the application's thread gets.
+        QCOMPARE(answer.load(), CMeskLinuxNetworkBackend().open() ? 1 : 0);
+    }
+
     void reachability_data()
     {
         QTest::addColumn<R>("reachability");
