@@ -128,17 +128,10 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
         if (m_engine)
             m_engine->startUpdates();
     } else {
-        // The feed waits hidden behind the welcome view: its stream is built once the window is up,
-        // unless a column mode was chosen before that. The single column is the default mode: the
-        // first start writes no settings file before its window shows.
+        // The feed stays hidden behind the welcome view: its stream is built when the welcome view
+        // closes. The single column is the default mode: the first start writes no settings file
+        // before its window shows.
         setSingleColumnLayout();
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_feedsView->singleStreamView() && !m_feedsView->multiStreamView())
-                    m_feedsView->showSingleColumn();
-            },
-            Qt::QueuedConnection);
         m_bottomBar->setEnabled(false);
         m_toolBar->setEnabled(false);
         m_feedsView->hide();
@@ -331,6 +324,8 @@ void CMeskMainWindow::_onCloseWelcomeScreen()
 {
     delete m_welcomeView;
     m_welcomeView = nullptr;
+    if (!m_feedsView->singleStreamView() && !m_feedsView->multiStreamView())
+        m_feedsView->showSingleColumn();
     m_bottomBar->setEnabled(true);
     m_toolBar->setEnabled(true);
     m_firstRun = false;
