@@ -31,6 +31,23 @@ QPixmap pixmap(const QString& path)
     return result;
 }
 
+QImage image(const QString& path, qreal devicePixelRatio)
+{
+    if (devicePixelRatio > 1.0) {
+        const QString high = highResolutionPath(path);
+        if (QFileInfo::exists(high)) {
+            QImage result(high);
+            if (!result.isNull()) {
+                result.setDevicePixelRatio(2.0);
+                return result;
+            }
+        }
+    }
+    QImage result(path);
+    result.setDevicePixelRatio(1.0);
+    return result;
+}
+
 } // namespace QuorImages
 
 CQuorLazyPixmap CQuorLazyPixmap::fromPath(const QString& path)

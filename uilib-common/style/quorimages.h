@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
@@ -13,6 +14,10 @@ namespace QuorImages {
 // otherwise the path itself at ratio 1. Null when neither loads. Either way the pixmap's
 // deviceIndependentSize() is the image's logical size.
 QPixmap pixmap(const QString& path);
+
+// The same image as pixmap() would load for a screen of the given device pixel ratio, as a QImage:
+// safe on any thread.
+QImage image(const QString& path, qreal devicePixelRatio);
 
 // "<base>@2x.<ext>" for "<base>.<ext>" (the file name's last dot), "<path>@2x" without one.
 QString highResolutionPath(const QString& path);

@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -59,6 +60,10 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     const int mode = m_settings->value(SettingMainColumnMode).toInt();
     setProperty("com_velto_qstyleRole", QStringLiteral("quor.commonuilibrary.window.main"));
     m_firstRun = isFirstRun();
+    // The welcome picture is read while the rest of the window is made.
+    std::future<QImage> welcomePicture;
+    if (m_firstRun)
+        welcomePicture = CMeskWelcomeView::readPicture();
 
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
@@ -77,7 +82,7 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
     m_layout->addWidget(m_settingsWidget, 1);
 
     if (m_firstRun) {
-        m_welcomeView = new CMeskWelcomeView(this);
+        m_welcomeView = new CMeskWelcomeView(std::move(welcomePicture), this);
         m_layout->addWidget(m_welcomeView, 1);
     }
 

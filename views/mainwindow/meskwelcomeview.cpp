@@ -5,6 +5,7 @@
 #include "widgets/quorbuttons.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QLabel>
@@ -124,10 +125,20 @@ private:
 
 } // namespace
 
-CMeskWelcomeView::CMeskWelcomeView(QWidget* parent) : QWidget(parent)
+namespace {
+const QString kPicture = QStringLiteral(":/meskstyle/images/welcomescreen.png");
+}
+
+std::future<QImage> CMeskWelcomeView::readPicture()
 {
-    m_original = QuorImages::pixmap(QStringLiteral(":/meskstyle/images/welcomescreen.png"));
-    m_background = m_original;
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    return std::async(std::launch::async, [ratio] { return QuorImages::image(kPicture, ratio); });
+}
+
+CMeskWelcomeView::CMeskWelcomeView(QWidget* parent) : CMeskWelcomeView(readPicture(), parent) {}
+
+CMeskWelcomeView::CMeskWelcomeView(std::future<QImage> picture, QWidget* parent) : QWidget(parent)
+{
 
     auto* outer = new QHBoxLayout(this);
     auto* column = new QVBoxLayout;
@@ -155,6 +166,10 @@ CMeskWelcomeView::CMeskWelcomeView(QWidget* parent) : QWidget(parent)
     outer->addSpacing(25);
 
     connect(button, &CQuorGradientButton::clicked, this, &CMeskWelcomeView::openServiceSettings);
+
+    if (picture.valid())
+        m_original = QPixmap::fromImage(picture.get());
+    m_background = m_original;
 }
 
 void CMeskWelcomeView::paintEvent(QPaintEvent*)
