@@ -140,6 +140,11 @@ void CMeskStreamLabelWidget::setText(const QString& text)
 CMeskFeedsListWidget::CMeskFeedsListWidget(QWidget* parent)
     : QWidget(parent), m_groupBox(new QVBoxLayout), m_action(new CMeskStreamAction(QString(), this))
 {
+    // The list fills itself with one colour, and its entries stand from the top: growing as entries
+    // are added below the fold, it repaints only what it newly shows (often nothing), not the entries
+    // in view and the window under them.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_StaticContents);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 0, 5, 0);
     m_groupBox->setContentsMargins(0, 0, 0, 0);

@@ -147,7 +147,7 @@ public:
 
     // How long the live items may take to build in one turn of the event loop. The turn's repaint
     // follows in the same pass of the event loop, so the two stay well within a frame.
-    static constexpr qint64 BuildBudgetMs = 8;
+    static constexpr qint64 BuildBudgetMs = 6;
 
     explicit CMeskStreamView(QWidget* parent = nullptr);
 
