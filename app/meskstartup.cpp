@@ -9,12 +9,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTranslator>
 
+#include <future>
 #include <memory>
 
 namespace {
@@ -121,6 +123,10 @@ int run(int argc, char* argv[])
     // No Qt::AA_ShareOpenGLContexts: it would load the GL driver at start. The browser plugin
     // makes the shared context when a wizard first needs it (MeskPlugins::makeSharedOpenGLContext).
     auto app = std::make_unique<QApplication>(argc, argv);
+    // The font list (the system's font configuration read and every font file's record) is built on
+    // a thread of its own while the storage opens and the window is made; the first text measured
+    // waits for it if it must. The font database may be used from any thread.
+    std::future<void> fonts = std::async(std::launch::async, [] { (void)QFontDatabase::families(); });
     QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velto.com"));
     QCoreApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
@@ -168,6 +174,7 @@ int run(int argc, char* argv[])
         // The views hold the engine and objects of its providers: they go first.
         CMeskMainWindow window(engine.get());
         window.show();
+        fonts.wait();
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).
         guard.release();
