@@ -19,6 +19,8 @@
 #include <future>
 #include <memory>
 
+#include <fontconfig/fontconfig.h>
+
 namespace {
 
 struct SLanguage
@@ -117,16 +119,25 @@ int run(int argc, char* argv[])
     if (guard.isAlreadyRunning())
         return 0;
 
+    // Building the font list is mostly fontconfig reading its configuration and font caches. It starts
+    // on a thread of its own at once, while the application connects to the display (fontconfig is
+    // thread-safe); the font database built once the application exists finds it done or waits for it.
+    const std::shared_future<void> fontConfiguration =
+        std::async(std::launch::async, [] { (void)FcInit(); }).share();
+
     // Declared before the application, so they are destroyed after it.
     auto qtTranslator = std::make_unique<QTranslator>();
     auto programTranslator = std::make_unique<QTranslator>();
     // No Qt::AA_ShareOpenGLContexts: it would load the GL driver at start. The browser plugin
     // makes the shared context when a wizard first needs it (MeskPlugins::makeSharedOpenGLContext).
     auto app = std::make_unique<QApplication>(argc, argv);
-    // The font list (the system's font configuration read and every font file's record) is built on
-    // a thread of its own while the storage opens and the window is made; the first text measured
-    // waits for it if it must. The font database may be used from any thread.
-    std::future<void> fonts = std::async(std::launch::async, [] { (void)QFontDatabase::families(); });
+    // The font list (every font file's record) is built on a thread of its own while the storage opens
+    // and the window is made; the first text measured waits for it if it must. The font database may
+    // be used from any thread.
+    std::future<void> fonts = std::async(std::launch::async, [fontConfiguration] {
+        fontConfiguration.wait();
+        (void)QFontDatabase::families();
+    });
     QCoreApplication::setOrganizationName(QStringLiteral("Velto"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("velto.com"));
     QCoreApplication::setApplicationName(QStringLiteral("Velto Lumesk"));
