@@ -62,6 +62,9 @@ public:
     virtual bool readSimMessages() = 0;
     // Hands one message to the modem; stores and announces it when accepted.
     virtual bool sendMessage(const QString& phone, const QString& text) = 0;
+    // The user deleted the stored message: should the modem still hold it, it is not stored or
+    // announced again.
+    virtual void forgetMessage(const SSmsMessage& message) { Q_UNUSED(message); }
     // How the text splits into SMS parts: characters used, characters left in
     // the last part, number of parts. Leaves the outputs untouched when it
     // cannot tell.

@@ -307,6 +307,8 @@ bool CMeskEngine::deleteSmsMessage(const SSmsMessage& message)
 {
     if (!m_storage || !m_storage->deleteSmsMessage(message.id))
         return false;
+    if (m_smsEngine)
+        m_smsEngine->forgetMessage(message);
     emit smsMessageDeleted(message);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -36,6 +37,37 @@ struct SMeskModemInterface
     bool textLevel = false;
 };
 
+// The values of the SMS calls' format argument and of SMeskSmsReadPdu::pduType.
+namespace MeskSmsFormat {
+constexpr quint32 Pdu = 1;  // GSM: TPDUs in hexadecimal
+constexpr quint32 Cdma = 2; // CDMA text
+} // namespace MeskSmsFormat
+namespace MeskSmsPduType {
+constexpr quint32 Deliver = 1;
+constexpr quint32 Submit = 2;
+constexpr quint32 StatusReport = 3;
+} // namespace MeskSmsPduType
+
+// Where a message on the modem lives, as far as the modem layer can tell. store names the set of
+// message objects the modem's service made (its run, the modem, the time it was last enabled);
+// object names the message within it. One origin names one message for as long as its store
+// lasts; the same message comes with another origin once the service made its messages anew (it
+// restarted, the modem was added again or switched off and on), and then nothing says which old
+// origin was which new one. Empty when the layer cannot tell.
+struct SMeskSmsOrigin
+{
+    QString store;
+    QString object;
+
+    bool isEmpty() const { return store.isEmpty(); }
+    bool operator==(const SMeskSmsOrigin&) const = default;
+};
+
+inline size_t qHash(const SMeskSmsOrigin& origin, size_t seed = 0)
+{
+    return qHashMulti(seed, origin.store, origin.object);
+}
+
 // One message read from the SIM (or delivered as a class-0 message).
 struct SMeskSmsReadPdu
 {
@@ -50,6 +82,7 @@ struct SMeskSmsReadPdu
     quint32 pduType = 0;      // 1 deliver, 2 submit, 3 status report
     qint32 messageClass = -1; // -1 none, else 0 to 3
     bool data = false;        // binary data (a WAP push, an MMS notice) instead of text; text is empty
+    SMeskSmsOrigin origin;    // filled by a layer that can tell one message from another
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -110,7 +143,10 @@ public:
         return MeskMbnResult::Failed;
     }
     // Reads the SIM: flag 0 every message, 2 the new ones; format 1 PDU,
-    // 2 CDMA text. Answered by smsReadComplete.
+    // 2 CDMA text. Answered by smsReadComplete, whose moreMessages says that the
+    // modem holds messages the answer does not give (one could not be read, or
+    // the modem's messages were made anew during the read): such a read is not
+    // complete.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
     // Deletes the message at index. Answered by smsDeleteComplete.
     virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
@@ -147,6 +183,9 @@ signals:
                          quint32 requestId, qint32 status);
     void smsSendComplete(quint32 requestId, qint32 status);
     void smsStatusChange();
+    // The modem's service made every message object anew (it restarted, the modem went or was
+    // switched off and on): origins given before name nothing now.
+    void smsMessagesRenewed();
 };
 
 Q_DECLARE_METATYPE(SMeskModemInterface)

@@ -9,6 +9,7 @@
 #include <QQueue>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QUuid>
 
 #include <algorithm>
 #include <cmath>
@@ -180,6 +181,11 @@ private:
     {
         Device values;
         QString simPath;
+        // Changes each time the modem is seen to switch off or on, or to come again, which makes
+        // its message objects anew; empty as first seen, so that a later start of the program
+        // names the same objects as this one when nothing changed meanwhile.
+        QString epoch;
+        bool stateKnown = false;
     };
     struct Stored
     {
@@ -219,10 +225,21 @@ private:
     void messageReceived(const QString& path);
     void publish();
     quint32 indexOf(const QString& path) const;
+    // The set of message objects the modem's service made for a modem (SMeskSmsOrigin::store);
+    // empty while it is not known.
+    QString storeOf(const QString& modemPath) const;
+    // The modem's messages were made anew: what the layer knew of them names nothing now.
+    void renew(const QString& modemPath);
+    static bool isGoneError(const QString& name);
 
     CMeskModemManagerBackend* m_owner;
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_watcher = nullptr;
+    // The bus's id (a new one after each boot) and ModemManager's unique name on it (a new one
+    // for each of its runs; they repeat only on another bus).
+    QString m_busId;
+    QString m_serviceName;
+    QSet<QString> m_removedModems; // modems that went in this run
     // Counts ModemManager's disappearances: answers of an earlier run are dropped.
     quint64 m_run = 0;
     QMap<QString, Modem> m_modems;
@@ -298,6 +315,41 @@ void CMeskModemManagerBackend::Worker::cancelSms()
     ++m_smsGeneration;
 }
 
+QString CMeskModemManagerBackend::Worker::storeOf(const QString& modemPath) const
+{
+    const auto modem = m_modems.constFind(modemPath);
+    if (m_busId.isEmpty() || m_serviceName.isEmpty() || modem == m_modems.cend())
+        return {};
+    QString store = m_busId + QLatin1Char(' ') + m_serviceName + QLatin1Char(' ') + modemPath;
+    if (!modem->epoch.isEmpty())
+        store += QLatin1Char(' ') + modem->epoch;
+    return store;
+}
+
+void CMeskModemManagerBackend::Worker::renew(const QString& modemPath)
+{
+    if (const auto modem = m_modems.find(modemPath); modem != m_modems.end())
+        modem->epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    for (auto stored = m_stored.begin(); stored != m_stored.end();) {
+        if (stored->modem == modemPath) {
+            m_new.remove(stored.key());
+            stored = m_stored.erase(stored);
+        } else {
+            ++stored;
+        }
+    }
+    m_owner->setNewMessages(m_new);
+    emit m_owner->smsMessagesRenewed();
+}
+
+bool CMeskModemManagerBackend::Worker::isGoneError(const QString& name)
+{
+    // GDBus answers UnknownMethod for an object that is not there.
+    return name == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface");
+}
+
 quint32 CMeskModemManagerBackend::Worker::indexOf(const QString& path) const
 {
     // The trailing number of the path, and the run of ModemManager in the top
@@ -319,22 +371,42 @@ void CMeskModemManagerBackend::Worker::start()
                   SLOT(onInterfacesAdded(QDBusMessage)));
     m_bus.connect(Service, ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesRemoved"), this,
                   SLOT(onInterfacesRemoved(QDBusMessage)));
-    loadAll();
+    const QString busService = QStringLiteral("org.freedesktop.DBus");
+    const QString busPath = QStringLiteral("/org/freedesktop/DBus");
+    call(QDBusMessage::createMethodCall(busService, busPath, busService, QStringLiteral("GetId")),
+         [this](QDBusPendingCallWatcher& watcher) {
+             const QDBusPendingReply<QString> reply = watcher;
+             if (!reply.isError())
+                 m_busId = reply.value();
+             loadAll();
+         });
 }
 
 void CMeskModemManagerBackend::Worker::loadAll()
 {
-    QDBusMessage message = method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
-    // Asking must not start ModemManager: it is followed when it comes.
-    message.setAutoStartService(false);
-    call(message, [this, run = m_run](QDBusPendingCallWatcher& watcher) {
-        const QDBusPendingReply<ManagedObjects> reply = watcher;
-        if (run != m_run || reply.isError())
+    // ModemManager's unique name first, then its objects: a run that ends in between drops both.
+    const QString busService = QStringLiteral("org.freedesktop.DBus");
+    QDBusMessage owner = QDBusMessage::createMethodCall(busService, QStringLiteral("/org/freedesktop/DBus"),
+                                                        busService, QStringLiteral("GetNameOwner"));
+    owner << Service;
+    call(owner, [this, run = m_run](QDBusPendingCallWatcher& ownerWatcher) {
+        const QDBusPendingReply<QString> name = ownerWatcher;
+        if (run != m_run || name.isError())
             return;
-        const ManagedObjects objects = reply.value();
-        for (auto object = objects.cbegin(); object != objects.cend(); ++object)
-            applyInterfaces(object.key().path(), object.value());
-        publish();
+        m_serviceName = name.value();
+        QDBusMessage message =
+            method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
+        // Asking must not start ModemManager: it is followed when it comes.
+        message.setAutoStartService(false);
+        call(message, [this, run](QDBusPendingCallWatcher& watcher) {
+            const QDBusPendingReply<ManagedObjects> reply = watcher;
+            if (run != m_run || reply.isError())
+                return;
+            const ManagedObjects objects = reply.value();
+            for (auto object = objects.cbegin(); object != objects.cend(); ++object)
+                applyInterfaces(object.key().path(), object.value());
+            publish();
+        });
     });
 }
 
@@ -354,12 +426,17 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
                          SLOT(onMessageAdded(QDBusMessage)));
     }
     m_watchedPaths.clear();
+    const bool hadModems = !m_modems.isEmpty();
     m_modems.clear();
+    m_removedModems.clear();
+    m_serviceName.clear();
     m_stored.clear();
     m_arriving.clear();
     m_new.clear();
     m_owner->setNewMessages(m_new);
     publish();
+    if (hadModems)
+        emit m_owner->smsMessagesRenewed();
 }
 
 void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem)
@@ -380,7 +457,11 @@ void CMeskModemManagerBackend::Worker::applyInterfaces(const QString& path, cons
     if (!interfaces.contains(ModemInterface) && !m_modems.contains(path))
         return;
     watchPath(path, true);
+    const bool known = m_modems.contains(path);
     Modem& modem = m_modems[path];
+    // A modem that comes again in the same run has made its messages anew.
+    if (!known && m_removedModems.remove(path))
+        modem.epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
     modem.values.path = path;
     if (interfaces.contains(MessagingInterface))
         modem.values.messaging = true;
@@ -405,7 +486,14 @@ void CMeskModemManagerBackend::Worker::applyModemProperty(Modem& modem, const QS
     if (name == QLatin1String("CurrentCapabilities")) {
         values.capabilities = value.toUInt();
     } else if (name == QLatin1String("State")) {
-        values.state = value.toInt();
+        const int state = value.toInt();
+        // Switched off, ModemManager drops the modem's message objects; switched on, it makes
+        // them anew from the SIM.
+        const bool renewed = modem.stateKnown && (values.state >= StateEnabled) != (state >= StateEnabled);
+        modem.stateKnown = true;
+        values.state = state;
+        if (renewed)
+            renew(values.path);
     } else if (name == QLatin1String("StateFailedReason")) {
         values.failedReason = value.toUInt();
     } else if (name == QLatin1String("UnlockRequired")) {
@@ -466,16 +554,9 @@ void CMeskModemManagerBackend::Worker::onInterfacesRemoved(const QDBusMessage& m
     if (modem == m_modems.end())
         return;
     if (interfaces.contains(ModemInterface)) {
-        m_modems.erase(modem);
-        for (auto stored = m_stored.begin(); stored != m_stored.end();) {
-            if (stored->modem == path) {
-                m_new.remove(stored.key());
-                stored = m_stored.erase(stored);
-            } else {
-                ++stored;
-            }
-        }
-        m_owner->setNewMessages(m_new);
+        renew(path);
+        m_modems.remove(path);
+        m_removedModems.insert(path);
     } else if (interfaces.contains(MessagingInterface)) {
         modem->values.messaging = false;
     }
@@ -596,39 +677,54 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
     {
         QList<SMeskSmsReadPdu> messages;
         qsizetype left = 0;
+        // A listed message could not be read: it is still on the modem, not in the answer.
+        bool missed = false;
     };
     auto gathering = std::make_shared<Gathering>();
-    const auto finish = [this, gathering, requestId] {
+    // The read is complete when every listed message was read or is gone, and the objects listed
+    // are still the modem's at its end.
+    const auto finish = [this, gathering, requestId, modem, run = m_run](const QString& store) {
         std::sort(gathering->messages.begin(), gathering->messages.end(),
                   [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
         for (const SMeskSmsReadPdu& message : std::as_const(gathering->messages))
             m_new.remove(message.index);
         m_owner->setNewMessages(m_new);
-        emit m_owner->smsReadComplete(1, gathering->messages, false, requestId, MeskMbnResult::Ok);
+        const bool complete =
+            !gathering->missed && run == m_run && !store.isEmpty() && store == storeOf(modem);
+        emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, gathering->messages, !complete, requestId,
+                                      MeskMbnResult::Ok);
     };
-    const auto readEach = [this, modem, gathering, finish](const QList<QDBusObjectPath>& paths) {
+    // store: the set of objects the paths belong to, as known when they were listed.
+    const auto readEach = [this, modem, gathering, finish](const QList<QDBusObjectPath>& paths,
+                                                           const QString& store) {
         gathering->left = paths.size();
         if (paths.isEmpty()) {
-            finish();
+            finish(store);
             return;
         }
         for (const QDBusObjectPath& object : paths) {
             const QString path = object.path();
             QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
             getAll << SmsInterface;
-            call(getAll, [this, modem, path, gathering, finish](QDBusPendingCallWatcher& watcher) {
+            call(getAll, [this, modem, path, gathering, finish, store](QDBusPendingCallWatcher& watcher) {
                 const QDBusPendingReply<QVariantMap> reply = watcher;
                 if (reply.isError()) {
-                    // Left on the modem: the next read finds it again.
-                    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: cannot read %1: %2")
-                                              .arg(path, reply.error().name());
+                    // Gone since it was listed (deleted meanwhile), or left on the modem: the next
+                    // read finds it again.
+                    if (!isGoneError(reply.error().name())) {
+                        gathering->missed = true;
+                        qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: cannot read %1: %2")
+                                                  .arg(path, reply.error().name());
+                    }
                 } else {
                     const QVariantMap properties = reply.value();
                     const quint32 state = properties.value(QStringLiteral("State")).toUInt();
                     const quint32 index = indexOf(path);
                     // Messages still arriving, drafts and messages being sent are not read.
                     if (state == SmsReceived || state == SmsSent) {
-                        m_stored.insert(index, Stored{modem, path});
+                        // An object of messages made anew since the read began cannot be deleted.
+                        if (store == storeOf(modem))
+                            m_stored.insert(index, Stored{modem, path});
                         SMeskSmsReadPdu message;
                         message.index = index;
                         message.status = state == SmsSent ? 3 : m_new.contains(index) ? 0 : 1;
@@ -642,11 +738,12 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                         const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
                         message.pduType = pduType != 0 ? pduType : PduDeliver;
                         message.messageClass = properties.value(QStringLiteral("Class"), -1).toInt();
+                        message.origin = {store, path};
                         gathering->messages.append(message);
                     }
                 }
                 if (--gathering->left == 0)
-                    finish();
+                    finish(store);
             });
         }
     };
@@ -657,17 +754,18 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
             if (const auto stored = m_stored.constFind(index); stored != m_stored.cend())
                 paths.append(QDBusObjectPath(stored->path));
         }
-        readEach(paths);
+        readEach(paths, storeOf(modem));
         return;
     }
     call(method(modem, MessagingInterface, QStringLiteral("List")),
-         [this, readEach, requestId](QDBusPendingCallWatcher& watcher) {
+         [this, modem, readEach, requestId](QDBusPendingCallWatcher& watcher) {
              const QDBusPendingReply<QList<QDBusObjectPath>> reply = watcher;
              if (reply.isError()) {
-                 emit m_owner->smsReadComplete(1, {}, false, requestId, errorResult(reply.error().name()));
+                 emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, {}, true, requestId,
+                                               errorResult(reply.error().name()));
                  return;
              }
-             readEach(reply.value());
+             readEach(reply.value(), storeOf(modem));
          });
 }
 
@@ -681,14 +779,18 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
     }
     QDBusMessage message = method(stored->modem, MessagingInterface, QStringLiteral("Delete"));
     message << QVariant::fromValue(QDBusObjectPath(stored->path));
-    call(message, [this, index, requestId, run = m_run](QDBusPendingCallWatcher& watcher) {
-        // NotFound: an earlier try that got no answer deleted it after all.
+    const QString store = storeOf(stored->modem);
+    call(message, [this, index, requestId, modem = stored->modem, store](QDBusPendingCallWatcher& watcher) {
+        // NotFound: an earlier try that got no answer deleted it after all, unless the modem made
+        // its messages anew meanwhile (the message may be there under another object).
+        const bool same = !store.isEmpty() && store == storeOf(modem);
         if (watcher.isError() &&
-            watcher.error().name() != QLatin1String("org.freedesktop.ModemManager1.Error.Core.NotFound")) {
+            (watcher.error().name() != QLatin1String("org.freedesktop.ModemManager1.Error.Core.NotFound") ||
+             !same)) {
             emit m_owner->smsDeleteComplete(requestId, errorResult(watcher.error().name()));
             return;
         }
-        if (run == m_run) {
+        if (same) {
             m_stored.remove(index);
             m_new.remove(index);
             m_owner->setNewMessages(m_new);

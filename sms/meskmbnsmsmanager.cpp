@@ -75,7 +75,9 @@ struct CMeskMbnSmsManager::Reports
         Done,
         Failed,
         Error,
-        Deleted
+        Deleted,
+        ReadEnded,
+        Renewed
     };
     struct Item
     {
@@ -86,17 +88,39 @@ struct CMeskMbnSmsManager::Reports
         QString text;
         quint32 timeStamp = 0;
         QList<quint32> indices;
+        SMeskSmsOrigin origin;
+        quint32 read = 0;
+        QList<SMeskSmsOrigin> listed;
     };
 
-    void error(quint32 code) { items.append({Error, code, 0, {}, {}, 0, {}}); }
-    void done(quint32 requestId) { items.append({Done, requestId, 0, {}, {}, 0, {}}); }
-    void failed(quint32 requestId, quint32 code) { items.append({Failed, requestId, code, {}, {}, 0, {}}); }
-    void deleted(quint32 index, quint32 code) { items.append({Deleted, index, code, {}, {}, 0, {}}); }
-    void received(Kind kind, quint32 status, const SmsPduMessage& message, const QString& text,
-                  const QList<quint32>& indices)
+    Item& add(Kind kind, quint32 value = 0, quint32 code = 0)
     {
-        items.append({kind, status, 0, message.number, text, message.timeStamp, indices});
+        Item& item = items.emplace_back();
+        item.kind = kind;
+        item.value = value;
+        item.code = code;
+        return item;
     }
+    void error(quint32 code) { add(Error, code); }
+    void done(quint32 requestId) { add(Done, requestId); }
+    void failed(quint32 requestId, quint32 code) { add(Failed, requestId, code); }
+    void deleted(quint32 index, quint32 code) { add(Deleted, index, code); }
+    void received(Kind kind, quint32 status, const SmsPduMessage& message, const QString& text,
+                  const QList<quint32>& indices, const SMeskSmsOrigin& origin = {}, quint32 read = 0)
+    {
+        Item& item = add(kind, status);
+        item.number = message.number;
+        item.text = text;
+        item.timeStamp = message.timeStamp;
+        item.indices = indices;
+        item.origin = origin;
+        item.read = read;
+    }
+    void readEnded(quint32 read, bool complete, const QList<SMeskSmsOrigin>& listed)
+    {
+        add(ReadEnded, read, complete ? 1 : 0).listed = listed;
+    }
+    void renewed() { add(Renewed); }
     bool hasFailed(quint32 requestId) const
     {
         return std::any_of(items.cbegin(), items.cend(),
@@ -114,6 +138,15 @@ constexpr quint32 ErrorInternal = 1;
 constexpr quint32 ErrorNoDevice = 2;
 constexpr quint32 ErrorRejected = 3;
 constexpr quint32 ErrorFormat = 4;
+
+// The cellular class of a modem interface (SMeskModemInterface::cellularClass).
+constexpr quint32 ClassGsm = 1;
+constexpr quint32 ClassCdma = 2;
+
+// The TP-MTI bits of a TPDU's first octet, and their value for a status report (SMS-STATUS-REPORT)
+// as a modem keeps it.
+constexpr quint8 TpMtiMask = 0x03;
+constexpr quint8 TpMtiStatusReport = 0x02;
 
 // Long messages remembered after their report, to recognise another copy of one of their parts.
 constexpr qsizetype ReportedGroupsKept = 256;
@@ -267,6 +300,15 @@ void CMeskMbnSmsManager::connectBackend()
                 }
             },
             direct),
+        QObject::connect(
+            m_backend, &B::smsMessagesRenewed, m_backend,
+            [gate, self] {
+                Gate::Scope scope(*gate);
+                if (scope) {
+                    self->onSmsMessagesRenewed();
+                }
+            },
+            direct),
     };
 }
 
@@ -303,6 +345,7 @@ void CMeskMbnSmsManager::release()
         m_reportedGroups.clear();
         m_claimed.clear();
         m_deleting.clear();
+        m_fullReads.clear();
     }
     m_backend = nullptr;
     m_observer = nullptr;
@@ -328,7 +371,9 @@ bool CMeskMbnSmsManager::obtainInterface(Reports& reports, QString* id)
         reports.error(ErrorNoDevice);
         return false;
     }
-    m_format = chosen->cellularClass == 1 ? 1 : chosen->cellularClass == 2 ? 2 : 0;
+    m_format = chosen->cellularClass == ClassGsm    ? MeskSmsFormat::Pdu
+               : chosen->cellularClass == ClassCdma ? MeskSmsFormat::Cdma
+                                                    : 0;
     m_textLevel = chosen->textLevel;
     result = m_backend->smsOpen(chosen->id);
     if (result < 0) {
@@ -349,7 +394,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
         switch (item.kind) {
         case Reports::Received:
             observer->onMeskMbnSmsManagerMessageReceived(item.value, item.number, item.text, item.timeStamp,
-                                                         item.indices);
+                                                         item.indices, item.origin, item.read);
             break;
         case Reports::Class0:
             observer->onMeskMbnSmsManagerClass0MessageReceived(item.value, item.number, item.text,
@@ -367,6 +412,12 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
         case Reports::Deleted:
             observer->onMeskMbnSmsManagerDeleteDone(item.value, item.code);
             break;
+        case Reports::ReadEnded:
+            observer->onMeskMbnSmsManagerReadEnded(item.value, item.code != 0, item.listed);
+            break;
+        case Reports::Renewed:
+            observer->onMeskMbnSmsManagerMessagesRenewed();
+            break;
         }
     }
 }
@@ -382,10 +433,10 @@ bool CMeskMbnSmsManager::send(const QString& phone, const QString& text, quint32
         deliver(reports);
         return false;
     }
-    const int format = m_format;
-    if (format != 1) {
+    const quint32 format = m_format;
+    if (format != MeskSmsFormat::Pdu) {
         // CDMA sending is not supported: say so rather than pretend to send.
-        reports.error(format == 2 ? ErrorRejected : ErrorNoDevice);
+        reports.error(format == MeskSmsFormat::Cdma ? ErrorRejected : ErrorNoDevice);
         deliver(reports);
         return false;
     }
@@ -472,10 +523,10 @@ void CMeskMbnSmsManager::afterPartLocked(Reports& reports)
         return;
     }
     switch (m_format) {
-    case 1:
+    case MeskSmsFormat::Pdu:
         startNextLocked(interfaceId, reports);
         break;
-    case 2:
+    case MeskSmsFormat::Cdma:
         failAllLocked(ErrorRejected, reports);
         break;
     default:
@@ -563,27 +614,41 @@ void CMeskMbnSmsManager::onTimeout(quint64 generation)
 // ---------------------------------------------------------------------------------------------
 // Reading and deleting
 
-bool CMeskMbnSmsManager::readAllMessages()
+quint32 CMeskMbnSmsManager::readAllMessages()
 {
     Reports reports;
-    const bool read = readMessages(0, reports);
+    const quint32 read = readMessages(0, reports);
     deliver(reports);
     return read;
 }
 
-bool CMeskMbnSmsManager::readMessages(quint32 flag, Reports& reports)
+quint32 CMeskMbnSmsManager::readMessages(quint32 flag, Reports& reports)
 {
     QString interfaceId;
     if (!obtainInterface(reports, &interfaceId)) {
-        return false;
+        return 0;
     }
     quint32 requestId = 0;
-    const qint32 result = m_backend->smsRead(interfaceId, flag, m_format == 2 ? 2 : 1, &requestId);
+    const quint32 format = m_format == MeskSmsFormat::Cdma ? MeskSmsFormat::Cdma : MeskSmsFormat::Pdu;
+    // Held while the call is made, so that an answer that comes at once finds the read noted.
+    QMutexLocker lock(&m_readMutex);
+    const qint32 result = m_backend->smsRead(interfaceId, flag, format, &requestId);
     if (result < 0) {
         reports.error(errorCode(result));
-        return false;
+        return 0;
     }
-    return true;
+    if (flag == 0) {
+        m_fullReads.insert(requestId);
+    }
+    // A read whose backend gives no id is still a read.
+    return std::max<quint32>(requestId, 1);
+}
+
+void CMeskMbnSmsManager::onSmsMessagesRenewed()
+{
+    Reports reports;
+    reports.renewed();
+    deliver(reports);
 }
 
 void CMeskMbnSmsManager::onSmsStatusChange()
@@ -600,37 +665,60 @@ void CMeskMbnSmsManager::onSmsStatusChange()
     deliver(reports);
 }
 
-void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool,
-                                           quint32, qint32 status)
+void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages,
+                                           bool moreMessages, quint32 requestId, qint32 status)
 {
-    if (status < 0) {
+    if (status < 0 || format != MeskSmsFormat::Pdu) {
         Reports reports;
-        reports.error(errorCode(status));
+        if (status < 0) {
+            reports.error(errorCode(status));
+        }
+        QMutexLocker lock(&m_readMutex);
+        if (m_fullReads.remove(requestId)) {
+            reports.readEnded(requestId, false, {});
+        }
+        lock.unlock();
         deliver(reports);
         return;
     }
-    if (format == 1) {
-        processMessages(messages, false);
-    }
+    processMessages(messages, false, requestId, moreMessages);
 }
 
 void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages)
 {
-    if (format == 1) {
+    if (format == MeskSmsFormat::Pdu) {
         processMessages(messages, true);
     }
 }
 
-void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0)
+void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0,
+                                         quint32 requestId, bool moreMessages)
 {
-    if (m_format != 1) {
-        return;
-    }
     Reports reports;
     QList<quint32> toDelete;
     {
         QMutexLocker lock(&m_readMutex);
+        const bool fullRead = !class0 && m_fullReads.remove(requestId);
+        if (m_format != MeskSmsFormat::Pdu) {
+            if (fullRead) {
+                reports.readEnded(requestId, false, {});
+            }
+            lock.unlock();
+            deliver(reports);
+            return;
+        }
+        const quint32 readId = fullRead ? requestId : 0;
+        bool complete = fullRead && !moreMessages;
+        QList<SMeskSmsOrigin> listed;
         for (const SMeskSmsReadPdu& read : messages) {
+            // What the read found, also a message already in hand.
+            if (fullRead) {
+                if (read.origin.isEmpty()) {
+                    complete = false;
+                } else {
+                    listed.append(read.origin);
+                }
+            }
             // Held in a group, reported and not yet deleted, or being deleted:
             // this copy is already in hand.
             if (m_claimed.contains(read.index)) {
@@ -639,7 +727,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             // A text-level interface has decoded and joined the message already.
             if (read.pdu.isEmpty() && read.pduType != 0) {
                 m_claimed.insert(read.index);
-                if (read.pduType == 3) {
+                if (read.pduType == MeskSmsPduType::StatusReport) {
                     toDelete.append(read.index);
                     continue;
                 }
@@ -651,7 +739,8 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     reports.received(Reports::Class0, read.status, message, message.text, {});
                     toDelete.append(read.index);
                 } else {
-                    reports.received(Reports::Received, read.status, message, message.text, {read.index});
+                    reports.received(Reports::Received, read.status, message, message.text, {read.index},
+                                     read.origin, readId);
                 }
                 continue;
             }
@@ -661,7 +750,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 continue;
             }
             // A status report of a sent message carries no text for anyone.
-            if ((quint8(tpdu.at(0)) & 0x03) == 2) {
+            if ((quint8(tpdu.at(0)) & TpMtiMask) == TpMtiStatusReport) {
                 m_claimed.insert(read.index);
                 toDelete.append(read.index);
                 continue;
@@ -677,7 +766,8 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     reports.received(Reports::Class0, read.status, message, message.text, {});
                     toDelete.append(read.index);
                 } else {
-                    reports.received(Reports::Received, read.status, message, message.text, {read.index});
+                    reports.received(Reports::Received, read.status, message, message.text, {read.index},
+                                     read.origin, readId);
                 }
                 continue;
             }
@@ -716,13 +806,16 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     text += part->text;
                     done.texts.insert(part.key(), part->text);
                 }
-                reports.received(Reports::Received, read.status, message, text, group->indices);
+                reports.received(Reports::Received, read.status, message, text, group->indices, {}, readId);
                 m_reportedGroups.append(done);
                 if (m_reportedGroups.size() > ReportedGroupsKept) {
                     m_reportedGroups.removeFirst();
                 }
                 m_partGroups.erase(group);
             }
+        }
+        if (fullRead) {
+            reports.readEnded(requestId, complete, listed);
         }
     }
     deliver(reports);

@@ -27,11 +27,27 @@ public:
     // Never called.
     virtual void onMeskMbnSmsManagerNotification() = 0;
     // One complete message (status 0 new, 1 old, 2 draft, 3 sent; the service
-    // centre's time in seconds since 1970, UTC). It stays on the SIM until the
-    // owner, having stored it, hands indices to deleteMessages.
+    // centre's time in seconds since 1970, UTC, 0 when it has none). It stays on the SIM until the
+    // owner, having stored it, hands indices to deleteMessages. origin: where it lives on the
+    // modem, when the modem can tell; readId: the read that found it (readAllMessages), 0 for a
+    // message that arrived.
     virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
                                                     const QString& text, quint32 timeStamp,
-                                                    const QList<quint32>& indices) = 0;
+                                                    const QList<quint32>& indices,
+                                                    const SMeskSmsOrigin& origin, quint32 readId) = 0;
+    // A read of every message ended, after its messages were reported. complete: it found every
+    // message the modem holds, and listed names each of them, also those already reported
+    // earlier in this run (which are not reported again). A read that failed, or whose modem
+    // cannot name its messages, is not complete.
+    virtual void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
+                                              const QList<SMeskSmsOrigin>& listed)
+    {
+        Q_UNUSED(readId);
+        Q_UNUSED(complete);
+        Q_UNUSED(listed);
+    }
+    // The modem made its messages anew: the origins reported so far name nothing now.
+    virtual void onMeskMbnSmsManagerMessagesRenewed() {}
     // A single-part class-0 (flash) message; the manager deletes it itself.
     virtual void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number,
                                                           const QString& text, quint32 timeStamp) = 0;
@@ -62,6 +78,7 @@ public:
                                    quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsStatusChange() = 0;
+    virtual void onSmsMessagesRenewed() = 0;
 };
 
 // Sends, reads and deletes text messages through the modem's SMS interface.
@@ -98,8 +115,8 @@ public:
     bool init(IMeskModemBackend* backend, IMeskMbnSmsManagerObserver* observer);
     void release();
 
-    // Reads every message on the SIM.
-    bool readAllMessages();
+    // Reads every message on the SIM: the id its reports carry, 0 when the read did not start.
+    quint32 readAllMessages();
     // Queues text for phone; requestId receives the id of the later report.
     // False when the message was not taken or its first part was refused
     // (reported as send-failed before returning).
@@ -123,6 +140,7 @@ public:
                            quint32 requestId, qint32 status) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
     void onSmsStatusChange() override;
+    void onSmsMessagesRenewed() override;
 
     class Gate;
     struct Reports;
@@ -162,12 +180,16 @@ private:
     };
 
     bool obtainInterface(Reports& reports, QString* id);
-    bool readMessages(quint32 flag, Reports& reports);
+    quint32 readMessages(quint32 flag, Reports& reports);
     void startNextLocked(const QString& interfaceId, Reports& reports);
     void afterPartLocked(Reports& reports);
     void failAllLocked(quint32 code, Reports& reports);
     void onTimeout(quint64 generation);
-    void processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0);
+    // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
+    // every message is reported after its messages, complete unless moreMessages says otherwise
+    // or a message cannot be named.
+    void processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0, quint32 requestId = 0,
+                         bool moreMessages = true);
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);
     void connectBackend();
@@ -177,7 +199,7 @@ private:
     std::shared_ptr<Gate> m_gate;
     QList<QMetaObject::Connection> m_connections;
     std::unique_ptr<CMeskSmsWatchdog> m_watchdog;
-    std::atomic<int> m_format = 0; // 0 unknown, 1 PDU (GSM), 2 CDMA
+    std::atomic<quint32> m_format = 0; // 0 unknown, else MeskSmsFormat
     std::atomic_bool m_textLevel = false;
 
     // Guards the send queue, the part on the air and the watchdog's generation.
@@ -199,6 +221,7 @@ private:
     QList<ReportedGroup> m_reportedGroups;
     QSet<quint32> m_claimed;
     QMap<quint32, quint32> m_deleting; // modem request id -> index
+    QSet<quint32> m_fullReads;         // reads of every message on their way, by request id
 
     static std::atomic<int> s_watchdogDelay;
 };

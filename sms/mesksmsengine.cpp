@@ -6,6 +6,9 @@
 #include "meskzone.h"
 
 #include <QDebug>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 
 #include <algorithm>
@@ -89,6 +92,9 @@ void CMeskSmsEngine::stop()
     // Reports of the ended run that still wait for the GUI thread are dropped;
     // its requests can no longer be confirmed.
     ++m_run;
+    // What the run learnt of the modem's messages is kept.
+    if (m_saveQueued)
+        saveOnModem(true);
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
@@ -102,10 +108,11 @@ void CMeskSmsEngine::stop()
     m_state = TMeskSmsState(0);
     m_condition.clear();
     m_onModem.clear();
-    m_matched.clear();
+    m_reads.clear();
     m_refused.clear();
-    m_rowOfIndex.clear();
+    m_entryOfIndex.clear();
     m_refusalLogged = false;
+    m_saveQueued = false;
     m_readWanted = false;
 }
 
@@ -176,10 +183,13 @@ bool CMeskSmsEngine::readSimMessages()
     }
     if (!isSmsReady())
         return false;
-    const bool read = m_manager.load(std::memory_order_acquire)->readAllMessages();
-    if (read)
-        toGuiThread([this] { noteCondition({}); });
-    return read;
+    const quint32 read = m_manager.load(std::memory_order_acquire)->readAllMessages();
+    if (read == 0)
+        return false;
+    // Its reports reach this thread after this returns.
+    m_reads.insert(read, Read{m_serial, {}});
+    toGuiThread([this] { noteCondition({}); });
+    return true;
 }
 
 bool CMeskSmsEngine::sendMessage(const QString& phone, const QString& text)
@@ -220,11 +230,33 @@ void CMeskSmsEngine::onMeskMbnSmsManagerNotification() {}
 
 void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
                                                         const QString& text, quint32 timeStamp,
-                                                        const QList<quint32>& indices)
+                                                        const QList<quint32>& indices,
+                                                        const SMeskSmsOrigin& origin, quint32 readId)
 {
-    toGuiThread([this, status, number, text, timeStamp, indices] {
+    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId] {
         noteCondition({});
-        messageReceived(status, number, text, timeStamp, indices);
+        messageReceived(status, number, text, timeStamp, indices, origin, readId);
+    });
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
+                                                  const QList<SMeskSmsOrigin>& listed)
+{
+    toGuiThread([this, readId, complete, listed] { readEnded(readId, complete, listed); });
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed()
+{
+    toGuiThread([this] {
+        // Where the modem had its messages says nothing any more: the next read finds them by
+        // what they hold.
+        bool changed = false;
+        for (OnModem& entry : m_onModem) {
+            changed = changed || !entry.origin.isEmpty();
+            entry.origin = {};
+        }
+        if (changed)
+            saveOnModem(true);
     });
 }
 
@@ -337,7 +369,8 @@ void CMeskSmsEngine::sendEnded(quint32 requestId, bool done)
 }
 
 void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, const QString& text,
-                                     quint32 timeStamp, const QList<quint32>& indices)
+                                     quint32 timeStamp, const QList<quint32>& indices,
+                                     const SMeskSmsOrigin& origin, quint32 readId)
 {
     SSmsMessage message;
     message.phone = number;
@@ -348,17 +381,19 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
     message.type = status == 3 ? SSmsMessage::Sent : SSmsMessage::Received;
 
     // A message the modem kept although it was stored before (its delete was refused or never
-    // confirmed) is the same phone, text and type, and the same service-centre time when it
-    // has one, among the rows listed as still on the modem and not yet matched in this run.
-    if (m_storage && !m_onModem.isEmpty()) {
-        const QList<mid_t> same = m_storage->sameSmsMessages(message, timeStamp != 0);
-        for (mid_t row : same) {
-            if (m_onModem.contains(row) && !m_matched.contains(row)) {
-                m_matched.insert(row);
-                deleteFromModem(row, indices);
-                return;
-            }
+    // confirmed), or that the user deleted since, is not stored again; its delete is tried again.
+    const auto read = m_reads.find(readId);
+    if (OnModem* entry = findOnModem(message, timeStamp, origin, read != m_reads.end() ? &*read : nullptr)) {
+        if (read != m_reads.end())
+            read->found.insert(entry->serial);
+        if (!origin.isEmpty() || entry->anyTime) {
+            entry->origin = origin;
+            entry->timeStamp = timeStamp;
+            entry->anyTime = false;
+            saveOnModem();
         }
+        deleteFromModem(entry->serial, indices);
+        return;
     }
 
     const bool stored = m_storage && m_storage->addSmsMessage(message);
@@ -367,10 +402,12 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
     // Only a stored message leaves the SIM; one that failed is read again at
     // the next start.
     if (stored && !indices.isEmpty()) {
-        m_onModem.append(message.id);
-        m_matched.insert(message.id);
+        OnModem entry{message.id, origin, number, text, message.type, timeStamp, false, ++m_serial};
+        m_onModem.append(entry);
+        if (read != m_reads.end())
+            read->found.insert(entry.serial);
         saveOnModem();
-        deleteFromModem(message.id, indices);
+        deleteFromModem(entry.serial, indices);
     }
     if (status == 0)
         emit newMessageReceived(message);
@@ -378,12 +415,73 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
         emit simMessageReady(message);
 }
 
-void CMeskSmsEngine::deleteFromModem(mid_t row, const QList<quint32>& indices)
+CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message, quint32 timeStamp,
+                                                     const SMeskSmsOrigin& origin, const Read* read)
+{
+    // The same object of the same set is the same message, whatever it holds.
+    if (!origin.isEmpty()) {
+        for (OnModem& entry : m_onModem) {
+            if (entry.origin == origin)
+                return &entry;
+        }
+    }
+    // Where nothing tells the objects apart (an entry whose set of objects is gone, or a modem
+    // that names none), the oldest entry alike not found yet by this read: the same phone, type
+    // and text, and the same service-centre time when the message has one. An entry of the same
+    // set under another object is another message.
+    for (OnModem& entry : m_onModem) {
+        if (!entry.origin.isEmpty() && !origin.isEmpty() && entry.origin.store == origin.store)
+            continue;
+        if (read && read->found.contains(entry.serial))
+            continue;
+        if (entry.phone == message.phone && entry.type == message.type && entry.text == message.message &&
+            (timeStamp == 0 || entry.anyTime || entry.timeStamp == timeStamp))
+            return &entry;
+    }
+    return nullptr;
+}
+
+void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed)
+{
+    const auto read = m_reads.constFind(readId);
+    if (read == m_reads.cend())
+        return;
+    const Read ended = *read;
+    m_reads.erase(read);
+    if (!complete)
+        return;
+    // A complete read found every message the modem holds: an entry made before it began that it
+    // did not find is of a message deleted meanwhile by someone else. Entries made during it
+    // are kept.
+    const QSet<SMeskSmsOrigin> found(listed.cbegin(), listed.cend());
+    const qsizetype removed = m_onModem.removeIf([&](const OnModem& entry) {
+        return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
+               (entry.origin.isEmpty() || !found.contains(entry.origin));
+    });
+    if (removed > 0)
+        saveOnModem();
+}
+
+void CMeskSmsEngine::forgetMessage(const SSmsMessage& message)
+{
+    // Kept (without its row) until the modem no longer holds it.
+    bool changed = false;
+    for (OnModem& entry : m_onModem) {
+        if (entry.row == message.id && message.id != 0) {
+            entry.row = 0;
+            changed = true;
+        }
+    }
+    if (changed)
+        saveOnModem(true);
+}
+
+void CMeskSmsEngine::deleteFromModem(quint64 serial, const QList<quint32>& indices)
 {
     if (indices.isEmpty() || !m_workerContext)
         return;
     for (quint32 index : indices)
-        m_rowOfIndex.insert(index, row);
+        m_entryOfIndex.insert(index, serial);
     QMetaObject::invokeMethod(
         m_workerContext,
         [this, indices] {
@@ -395,14 +493,14 @@ void CMeskSmsEngine::deleteFromModem(mid_t row, const QList<quint32>& indices)
 
 void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
 {
-    const auto found = m_rowOfIndex.constFind(index);
-    if (found == m_rowOfIndex.cend())
+    const auto found = m_entryOfIndex.constFind(index);
+    if (found == m_entryOfIndex.cend())
         return;
-    const mid_t row = *found;
-    m_rowOfIndex.erase(found);
+    const quint64 serial = *found;
+    m_entryOfIndex.erase(found);
     if (errorCode != 0) {
         // It stays on the modem and stays listed, so the next start does not store it again.
-        m_refused.insert(row);
+        m_refused.insert(serial);
         if (!m_refusalLogged) {
             m_refusalLogged = true;
             log(QStringLiteral("CMeskSmsEngine: the modem keeps a stored message, its delete was refused: ") +
@@ -411,10 +509,10 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
         return;
     }
     // Gone from the modem once every part is.
-    if (m_refused.contains(row) ||
-        std::find(m_rowOfIndex.cbegin(), m_rowOfIndex.cend(), row) != m_rowOfIndex.cend())
+    if (m_refused.contains(serial) ||
+        std::find(m_entryOfIndex.cbegin(), m_entryOfIndex.cend(), serial) != m_entryOfIndex.cend())
         return;
-    if (m_onModem.removeOne(row))
+    if (m_onModem.removeIf([serial](const OnModem& entry) { return entry.serial == serial; }) > 0)
         saveOnModem();
 }
 
@@ -429,27 +527,75 @@ void CMeskSmsEngine::loadOnModem()
     QString value;
     if (!m_storage || !m_storage->serviceKey(MeskProvider::SmsColumn, onModemKey(), value))
         return;
+    if (value.startsWith(QLatin1Char('['))) {
+        const QJsonArray entries = QJsonDocument::fromJson(value.toUtf8()).array();
+        for (const QJsonValue& item : entries) {
+            const QJsonObject object = item.toObject();
+            OnModem entry;
+            entry.row = mid_t(object.value(QLatin1String("row")).toInteger());
+            entry.origin = {object.value(QLatin1String("store")).toString(),
+                            object.value(QLatin1String("object")).toString()};
+            entry.phone = object.value(QLatin1String("phone")).toString();
+            entry.text = object.value(QLatin1String("text")).toString();
+            entry.type = object.value(QLatin1String("type")).toInt();
+            entry.timeStamp = quint32(object.value(QLatin1String("time")).toInteger());
+            entry.anyTime = object.value(QLatin1String("anyTime")).toBool();
+            entry.serial = ++m_serial;
+            m_onModem.append(entry);
+        }
+        return;
+    }
+    // The older form: the rows' ids. The rows say what the messages hold, but not their
+    // service-centre times.
+    QSet<mid_t> rows;
     for (const QString& id : value.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         bool ok = false;
         const mid_t row = id.toULongLong(&ok);
         if (ok)
-            m_onModem.append(row);
+            rows.insert(row);
+    }
+    if (rows.isEmpty())
+        return;
+    for (const SSmsMessage& message : m_storage->smsMessages()) {
+        if (rows.contains(message.id))
+            m_onModem.append(
+                OnModem{message.id, {}, message.phone, message.message, message.type, 0, true, ++m_serial});
     }
 }
 
-void CMeskSmsEngine::saveOnModem()
+void CMeskSmsEngine::saveOnModem(bool now)
 {
-    // A modem holds a few hundred messages at most; the oldest entries of a longer list name
-    // messages deleted while the program was not there to hear it.
-    constexpr qsizetype Kept = 4096;
-    if (m_onModem.size() > Kept)
-        m_onModem.remove(0, m_onModem.size() - Kept);
-    QStringList ids;
-    ids.reserve(m_onModem.size());
-    for (mid_t row : std::as_const(m_onModem))
-        ids.append(QString::number(row));
-    if (m_storage &&
-        !m_storage->setServiceKey(MeskProvider::SmsColumn, onModemKey(), ids.join(QLatin1Char(' '))))
+    if (!now) {
+        // One write for all the reports already waiting, not one each.
+        if (!m_saveQueued) {
+            m_saveQueued = true;
+            toGuiThread([this] {
+                if (m_saveQueued)
+                    saveOnModem(true);
+            });
+        }
+        return;
+    }
+    m_saveQueued = false;
+    QJsonArray entries;
+    for (const OnModem& entry : std::as_const(m_onModem)) {
+        QJsonObject object{{QLatin1String("phone"), entry.phone},
+                           {QLatin1String("text"), entry.text},
+                           {QLatin1String("type"), entry.type}};
+        if (entry.row != 0)
+            object.insert(QLatin1String("row"), qint64(entry.row));
+        if (!entry.origin.isEmpty()) {
+            object.insert(QLatin1String("store"), entry.origin.store);
+            object.insert(QLatin1String("object"), entry.origin.object);
+        }
+        if (entry.timeStamp != 0)
+            object.insert(QLatin1String("time"), qint64(entry.timeStamp));
+        if (entry.anyTime)
+            object.insert(QLatin1String("anyTime"), true);
+        entries.append(object);
+    }
+    const QString value = QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact));
+    if (m_storage && !m_storage->setServiceKey(MeskProvider::SmsColumn, onModemKey(), value))
         log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
 }
 

@@ -42,7 +42,12 @@ public:
     bool isSmsReady() const override;
     bool readSimMessages() override;
     bool sendMessage(const QString& phone, const QString& text) override;
+    void forgetMessage(const SSmsMessage& message) override;
     void smsTextLength(const QString& text, int* used, int* left, int* parts) override;
+
+    // Whether no read of every message and no delete that this run asked for still waits for
+    // the modem.
+    bool isIdle() const { return m_reads.isEmpty() && m_entryOfIndex.isEmpty(); }
 
     // The SMS availability that a cellular device state (0 to 5) gives; any
     // other value keeps the current one.
@@ -53,7 +58,11 @@ public:
     // IMeskMbnSmsManagerObserver: called on the manager's threads.
     void onMeskMbnSmsManagerNotification() override;
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
-                                            quint32 timeStamp, const QList<quint32>& indices) override;
+                                            quint32 timeStamp, const QList<quint32>& indices,
+                                            const SMeskSmsOrigin& origin, quint32 readId) override;
+    void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
+                                      const QList<SMeskSmsOrigin>& listed) override;
+    void onMeskMbnSmsManagerMessagesRenewed() override;
     void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number, const QString& text,
                                                   quint32 timeStamp) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
@@ -61,8 +70,9 @@ public:
     void onMeskMbnSmsManagerError(quint32 errorCode) override;
     void onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode) override;
 
-    // The service key (under the SMS column's id) that lists the stored messages still on the
-    // modem: their rows' ids, oldest first.
+    // The service key (under the SMS column's id) that lists the messages still on the modem
+    // (OnModem, as a JSON array, oldest first; an older form held their rows' ids, separated by
+    // blanks).
     static QString onModemKey();
 
 private slots:
@@ -87,12 +97,20 @@ private:
     // Logs an error the modem reports when it starts and when it ends (an empty error:
     // the modem answered normally).
     void noteCondition(const QString& error);
+    struct OnModem;
+    struct Read;
     void messageReceived(quint32 status, const QString& number, const QString& text, quint32 timeStamp,
-                         const QList<quint32>& indices);
+                         const QList<quint32>& indices, const SMeskSmsOrigin& origin, quint32 readId);
+    // The entry of the message read, or null: the same object, else (the modem made its messages
+    // anew since an entry was read) one that is alike and not yet found by the same read.
+    OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
+                         const Read* read);
+    void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed);
     void deleteEnded(quint32 index, quint32 errorCode);
-    void deleteFromModem(mid_t row, const QList<quint32>& indices);
+    void deleteFromModem(quint64 serial, const QList<quint32>& indices);
     void loadOnModem();
-    void saveOnModem();
+    // Saves the list once the reports waiting for the GUI thread are dealt with; now: at once.
+    void saveOnModem(bool now = false);
 
     // Messages handed to the modem and not yet confirmed, by request id;
     // guarded by m_mutex, which sendMessage holds across the hand-over.
@@ -118,15 +136,35 @@ private:
     // The error the modem keeps reporting, on the GUI thread.
     QString m_condition;
 
-    // Stored messages the modem may still hold (their delete was refused or not yet confirmed),
+    // The messages the modem may still hold (their delete was refused or not yet confirmed),
     // kept in the storage across starts: a message read again matches one of them instead of
-    // being stored twice. Each row is matched by at most one message per run, so two messages
-    // on the modem are never merged. GUI thread.
-    QList<mid_t> m_onModem;
-    QSet<mid_t> m_matched;
-    QSet<mid_t> m_refused;
-    QHash<quint32, mid_t> m_rowOfIndex; // SIM index being deleted -> its row
+    // being stored again, and one the user deleted is not shown again. GUI thread.
+    struct OnModem
+    {
+        mid_t row = 0;         // its stored row; 0 once the user deleted it
+        SMeskSmsOrigin origin; // where the modem had it when last read; empty: not known
+        QString phone;
+        QString text;
+        qint32 type = 0;
+        quint32 timeStamp = 0; // the service centre's time; 0: none
+        bool anyTime = false;  // kept in the older form, which had no time: any time matches
+        quint64 serial = 0;    // order of making, in this run
+    };
+    // A read of every message that this engine asked for: what existed when it began and what
+    // it found. Each entry is found at most once per read, so two messages on the modem are
+    // never merged.
+    struct Read
+    {
+        quint64 before = 0; // entries up to this serial existed when it began
+        QSet<quint64> found;
+    };
+    QList<OnModem> m_onModem;
+    QHash<quint32, Read> m_reads;
+    quint64 m_serial = 0;
+    QSet<quint64> m_refused;
+    QHash<quint32, quint64> m_entryOfIndex; // SIM index being deleted -> its entry's serial
     bool m_refusalLogged = false;
+    bool m_saveQueued = false;
     // A SIM read was asked for before the worker made the manager. GUI thread.
     bool m_readWanted = false;
     QMetaObject::Connection m_stateConnection;

@@ -12,6 +12,7 @@
 #include "smspdu.h"
 #include "tempstorage.h"
 
+#include <QDBusConnectionInterface>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QTest>
@@ -28,7 +29,8 @@ class Reports : public IMeskMbnSmsManagerObserver
 public:
     void onMeskMbnSmsManagerNotification() override {}
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
-                                            quint32, const QList<quint32>& indices) override
+                                            quint32, const QList<quint32>& indices, const SMeskSmsOrigin&,
+                                            quint32) override
     {
         QMutexLocker lock(&m_mutex);
         m_calls.append(QStringLiteral("received(%1, %2, %3)").arg(status).arg(number, text));
@@ -115,6 +117,8 @@ private slots:
     void dataMessage();
     void storedOnceWhenDeleteRefused();
     void systemBusLimits();
+    void startSequences_data();
+    void startSequences();
 
 private:
     bool startManager();
@@ -123,6 +127,9 @@ private:
     // waits until done() and returns the messages announced ("phone text"), in order.
     QStringList runEngine(const QString& address, IMediaItemStorage* storage,
                           const std::function<bool()>& done);
+    // The same, with body run once the engine is ready instead of the read.
+    using EngineBody = std::function<void(CMeskSmsEngine&, CMeskNetworkManager&)>;
+    QStringList runEngine(const QString& address, IMediaItemStorage* storage, const EngineBody& body);
     quint32 sendNow(const QString& text);
 
     PrivateBus m_bus;
@@ -470,6 +477,15 @@ void TestModemManager::restart()
 QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorage* storage,
                                         const std::function<bool()>& done)
 {
+    return runEngine(address, storage, [&](CMeskSmsEngine& engine, CMeskNetworkManager&) {
+        QVERIFY(engine.readSimMessages());
+        QTRY_VERIFY_WITH_TIMEOUT(done(), 60000);
+    });
+}
+
+QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorage* storage,
+                                        const EngineBody& body)
+{
     const QString name = QStringLiteral("engine-%1").arg(++m_engineRuns);
     MeskNetworkBackends::setFactory([&] {
         SMeskNetworkBackends backends;
@@ -492,8 +508,7 @@ QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorag
             QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 5, 30000);
             engine.start(storage, &network);
             QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
-            QVERIFY(engine.readSimMessages());
-            QTRY_VERIFY_WITH_TIMEOUT(done(), 60000);
+            body(engine, network);
         }();
         engine.stop();
         network.stop();
@@ -586,6 +601,158 @@ void TestModemManager::systemBusLimits()
         runEngine(bus.address(), &storage, [&] { return service.callCount(QStringLiteral("List")) > lists; }),
         QStringList());
     QCOMPARE(storage.smsMessages().size(), Count);
+}
+
+// Starts of the program while ModemManager makes its messages anew, another client deletes one,
+// the machine reboots or the user deletes one. Each row is a script of steps:
+//   received N / sent N   N messages on the modem, received with a time or kept as sent without
+//   refuse / allow        ModemManager refuses deletes (a session without the right) or allows them
+//   start [event]         one start: a read, and with an event a second read after ModemManager
+//                         restarts, the modem is switched off and on, or it is removed and added
+//                         again; "user" instead has the user delete the first stored message
+//   replace               between starts another client deletes the first message and an identical
+//                         one arrives
+//   reboot                a new bus whose ModemManager has the same name and paths, and the messages
+//                         "after reboot N" instead
+//   expect R A M          R rows stored, A messages announced by the last start, M left on the modem
+void TestModemManager::startSequences_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    const QString unmoved = QStringLiteral("expect 3 0 3");
+    QTest::newRow("ModemManager restarts during a start")
+        << QStringList{"received 2", "sent 1", "refuse", "start restart", "expect 3 3 3", "start", unmoved};
+    QTest::newRow("modem off and on during a start")
+        << QStringList{"received 2", "sent 1", "refuse", "start disable", "expect 3 3 3", "start", unmoved};
+    QTest::newRow("modem removed and added during a start")
+        << QStringList{"received 2", "sent 1", "refuse", "start readd", "expect 3 3 3", "start", unmoved};
+    QTest::newRow("a message without time deleted by another client, an identical one comes")
+        << QStringList{"sent 1", "refuse",       "start", "expect 1 1 1", "replace",
+                       "start",  "expect 2 1 1", "allow", "start",        "expect 2 0 0"};
+    QTest::newRow("reboot: the same name and paths on a new bus")
+        << QStringList{"sent 2", "refuse", "start", "expect 2 2 2", "reboot", "start", "expect 4 2 2"};
+    QTest::newRow("more messages than the modem ever held")
+        << QStringList{"received 4100", "refuse",
+                       "start",         "expect 4100 4100 4100",
+                       "start",         "expect 4100 0 4100",
+                       "start",         "expect 4100 0 4100"};
+    QTest::newRow("the user deletes a kept message")
+        << QStringList{"received 1",   "sent 1", "refuse", "start user",   "expect 1 2 2", "start",
+                       "expect 1 0 2", "allow",  "start",  "expect 1 0 0", "start",        "expect 1 0 0"};
+}
+
+void TestModemManager::startSequences()
+{
+    QFETCH(QStringList, steps);
+    TempStorageRoot root;
+    CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
+    QVERIFY(storage.open());
+    // A bus of its own, so that a reboot can give the same unique name again.
+    auto bus = std::make_unique<PrivateBus>();
+    QVERIFY2(bus->start(), qPrintable(bus->error()));
+    auto service = std::make_unique<FakeModemManagerService>();
+    QVERIFY(service->start(bus->address()));
+    service->addModem();
+    const QString refused = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized");
+    const auto serviceName = [&] {
+        return QDBusConnection::connectToBus(bus->address(), QStringLiteral("name-check"))
+            .interface()
+            ->serviceOwner(Service)
+            .value();
+    };
+    const QString firstName = serviceName();
+    QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
+    QStringList announced;
+
+    const auto readAll = [](CMeskSmsEngine& engine) {
+        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
+        QVERIFY(engine.readSimMessages());
+        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+    };
+    const auto run = [&](const QString& step) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        const QString& verb = words.first();
+        const int count = words.value(1).toInt();
+        if (verb == QLatin1String("received") || verb == QLatin1String("sent")) {
+            for (int i = 0; i < count; ++i) {
+                if (verb == QLatin1String("received"))
+                    service->addMessage(QStringLiteral("+1555%1").arg(i, 4, 10, QLatin1Char('0')),
+                                        QStringLiteral("message %1").arg(i));
+                else
+                    service->addMessage(QStringLiteral("+15550177"), QStringLiteral("sent %1").arg(i),
+                                        SmsSent, PduSubmit);
+            }
+        } else if (verb == QLatin1String("refuse") || verb == QLatin1String("allow")) {
+            service->setDeleteError(verb == QLatin1String("refuse") ? refused : QString());
+        } else if (verb == QLatin1String("replace")) {
+            const QString first = service->messagePaths().first();
+            const QString text = service->messageText(first);
+            service->removeMessage(first);
+            service->addMessage(QStringLiteral("+15550177"), text, SmsSent, PduSubmit);
+        } else if (verb == QLatin1String("reboot")) {
+            service.reset();
+            bus = std::make_unique<PrivateBus>();
+            QVERIFY2(bus->start(), qPrintable(bus->error()));
+            service = std::make_unique<FakeModemManagerService>();
+            QVERIFY(service->start(bus->address()));
+            service->addModem();
+            for (int i = 0; i < 2; ++i)
+                service->addMessage(QStringLiteral("+15550177"), QStringLiteral("after reboot %1").arg(i),
+                                    SmsSent, PduSubmit);
+            service->setDeleteError(refused);
+            QCOMPARE(serviceName(), firstName);
+            QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
+        } else if (verb == QLatin1String("start")) {
+            const QString event = words.value(1);
+            announced = runEngine(
+                bus->address(), &storage, [&](CMeskSmsEngine& engine, CMeskNetworkManager& network) {
+                    readAll(engine);
+                    if (event.isEmpty())
+                        return;
+                    if (event == QLatin1String("user")) {
+                        const SSmsMessage first = storage.smsMessages().first();
+                        QVERIFY(storage.deleteSmsMessage(first.id));
+                        engine.forgetMessage(first);
+                        return;
+                    }
+                    const QStringList before = service->messagePaths();
+                    if (event == QLatin1String("restart")) {
+                        QVERIFY(service->restart());
+                    } else if (event == QLatin1String("disable")) {
+                        service->disableModem();
+                        service->enableModem();
+                    } else {
+                        service->removeModem();
+                        QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 0, 30000);
+                        service->addModem();
+                    }
+                    // The messages are there again under other objects (a restarted ModemManager
+                    // numbers them afresh, so at the same paths), listed once more.
+                    QVERIFY(event == QLatin1String("restart") || service->messagePaths() != before);
+                    QTRY_VERIFY_WITH_TIMEOUT(
+                        [&] {
+                            QList<SMeskModemInterface> modems;
+                            network.modemBackend()->smsInterfaces(&modems);
+                            return modems.size() == 1 && modems.first().id == service->modemPath();
+                        }(),
+                        30000);
+                    readAll(engine);
+                });
+        } else if (verb == QLatin1String("expect")) {
+            QCOMPARE(storage.smsMessages().size(), words.value(1).toInt());
+            QCOMPARE(announced.size(), words.value(2).toInt());
+            QCOMPARE(announced.removeDuplicates(), 0);
+            QCOMPARE(service->messagePaths().size(), words.value(3).toInt());
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    };
+    for (const QString& step : std::as_const(steps)) {
+        run(step);
+        if (QTest::currentTestFailed()) {
+            qWarning().noquote() << "failed at step" << steps.indexOf(step) + 1 << step;
+            return;
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestModemManager)

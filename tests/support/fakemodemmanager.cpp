@@ -2,6 +2,7 @@
 
 #include "meskmodemmanagerbackend.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
@@ -150,6 +151,16 @@ void FakeModemManagerService::stop()
     if (m_connectionName.isEmpty())
         return;
     m_unanswered.clear();
+    {
+        // QtDBus hands each call to the tree as an event on this thread. Once the tree is
+        // unregistered no new one comes; those already queued are answered while the connection
+        // is still there (dropped with the tree, each would answer through a connection that is
+        // gone).
+        QDBusConnection bus(m_connectionName);
+        bus.unregisterObject(ManagerPath, QDBusConnection::UnregisterTree);
+        if (m_tree)
+            QCoreApplication::sendPostedEvents(m_tree);
+    }
     QDBusConnection::disconnectFromBus(m_connectionName);
     m_connectionName.clear();
     delete m_tree;
@@ -159,17 +170,23 @@ void FakeModemManagerService::stop()
 bool FakeModemManagerService::restart()
 {
     stop();
-    // A new run numbers its objects afresh; the modem's number goes on.
-    QMap<QString, QVariantMap> messages;
+    // A new run numbers its objects afresh.
     m_nextObject = 0;
+    m_nextModem = 0;
+    renumberMessages();
+    if (m_hasModem) {
+        m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
+        m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
+    }
+    return start(m_address);
+}
+
+void FakeModemManagerService::renumberMessages()
+{
+    QMap<QString, QVariantMap> messages;
     for (const QVariantMap& message : std::as_const(m_messages))
         messages.insert(nextPath(QStringLiteral("SMS")), message);
     m_messages = messages;
-    if (m_hasModem) {
-        m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_run);
-        m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_run);
-    }
-    return start(m_address);
 }
 
 QString FakeModemManagerService::nextPath(const QString& kind)
@@ -180,8 +197,11 @@ QString FakeModemManagerService::nextPath(const QString& kind)
 void FakeModemManagerService::addModem(quint32 capabilities)
 {
     m_hasModem = true;
-    m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_run);
-    m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_run);
+    m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
+    // A modem added again has made the messages of its SIM anew.
+    if (m_nextModem > 0)
+        renumberMessages();
+    m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
     m_modem = {
         {QStringLiteral("CurrentCapabilities"), capabilities},
         {QStringLiteral("State"), StateRegistered},
@@ -202,6 +222,21 @@ void FakeModemManagerService::removeModem()
     m_hasModem = false;
     emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesRemoved"),
                {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant(modemInterfaces().keys())});
+}
+
+void FakeModemManagerService::disableModem()
+{
+    m_disabledMessages.insert(m_messages);
+    m_messages.clear();
+    setModemProperty(QStringLiteral("State"), StateDisabled);
+}
+
+void FakeModemManagerService::enableModem()
+{
+    for (const QVariantMap& message : std::as_const(m_disabledMessages))
+        m_messages.insert(nextPath(QStringLiteral("SMS")), message);
+    m_disabledMessages.clear();
+    setModemProperty(QStringLiteral("State"), StateRegistered);
 }
 
 QVariantMap FakeModemManagerService::modemProperties() const
@@ -255,6 +290,13 @@ void FakeModemManagerService::setMessageState(const QString& path, quint32 state
     m_messages[path].insert(QStringLiteral("State"), state);
     emitSignal(path, PropertiesInterface, QStringLiteral("PropertiesChanged"),
                {SmsInterface, QVariantMap{{QStringLiteral("State"), state}}, QStringList()});
+}
+
+void FakeModemManagerService::removeMessage(const QString& path)
+{
+    if (m_messages.remove(path) > 0)
+        emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
+                   {QVariant::fromValue(QDBusObjectPath(path))});
 }
 
 QString FakeModemManagerService::messageText(const QString& path) const

@@ -57,13 +57,18 @@ public:
     bool start(const QString& address);
     // Leaves the bus: calls still waiting for an answer fail with NoReply.
     void stop();
-    // Leaves the bus and comes back; the modem and its messages come back
-    // with new object paths.
+    // Leaves the bus and comes back, as ModemManager does when it restarts: it numbers its
+    // objects afresh, so the modem and its messages come back at the paths of its first run.
     bool restart();
 
-    // Adds the modem (GSM and LTE, registered, SIM with its own number).
+    // Adds the modem (GSM and LTE, registered, SIM with its own number). Like ModemManager, each
+    // modem added gets a path of its own, and messages kept meanwhile come with new paths.
     void addModem(quint32 capabilities = (1u << 2) | (1u << 3));
     void removeModem();
+    // Switches the modem off (its messages go from the bus) and on again (they come back from
+    // the SIM at new paths), as ModemManager does on a modem reset or after a suspend.
+    void disableModem();
+    void enableModem();
     QString modemPath() const { return m_modemPath; }
     // Sets a Modem property and announces it.
     void setModemProperty(const QString& name, const QVariant& value);
@@ -73,6 +78,8 @@ public:
     QString addMessage(const QString& number, const QString& text, quint32 state = 3, quint32 pduType = 1,
                        bool announce = false);
     void setMessageState(const QString& path, quint32 state);
+    // Another client deletes the message.
+    void removeMessage(const QString& path);
     // Sets an Sms property without announcing it (e.g. "Data" with "Text" empty: a data message).
     void setMessageProperty(const QString& path, const QString& name, const QVariant& value)
     {
@@ -117,6 +124,8 @@ private:
     void emitSignal(const QString& path, const QString& interface, const QString& name,
                     const QVariantList& arguments);
     QString nextPath(const QString& kind);
+    // Every message at a new path.
+    void renumberMessages();
 
     class Tree;
     Tree* m_tree = nullptr;
@@ -124,7 +133,9 @@ private:
     QString m_address;
     int m_run = 0;
     int m_nextObject = 0;
+    int m_nextModem = 0;
     bool m_hasModem = false;
+    QMap<QString, QVariantMap> m_disabledMessages; // kept on the SIM while the modem is off
     QString m_modemPath;
     QString m_simPath;
     QVariantMap m_modem;
