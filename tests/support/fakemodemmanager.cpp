@@ -276,6 +276,7 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
                              {QStringLiteral("State"), state},
                              {QStringLiteral("PduType"), pduType},
                              {QStringLiteral("Class"), -1}});
+    emit messageAdded(path);
     if (announce) {
         emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Added"),
                    {QVariant::fromValue(QDBusObjectPath(path)), true});
@@ -371,8 +372,10 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         if (member == QLatin1String("Delete")) {
             if (!m_deleteError.isEmpty())
                 return fail(m_deleteError);
-            if (m_messages.remove(qdbus_cast<QDBusObjectPath>(arguments.value(0)).path()) == 0)
+            const QString deleted = qdbus_cast<QDBusObjectPath>(arguments.value(0)).path();
+            if (m_messages.remove(deleted) == 0)
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
+            emit messageDeleted(deleted);
             return reply({});
         }
     }

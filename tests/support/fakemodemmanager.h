@@ -87,6 +87,8 @@ public:
     }
     QStringList messagePaths() const { return m_messages.keys(); }
     QString messageText(const QString& path) const;
+    // All Sms properties of a message (empty for an unknown path).
+    QVariantMap messageProperties(const QString& path) const { return m_messages.value(path); }
 
     // Deletes fail with this error name (empty: they succeed), e.g.
     // "org.freedesktop.ModemManager1.Error.Core.Unauthorized" as for a session without the right.
@@ -117,6 +119,9 @@ public:
 
 signals:
     void messageSent(const QString& number, const QString& text);
+    // A message was stored (addMessage, also a Create or an answer) or deleted by a Delete call.
+    void messageAdded(const QString& path);
+    void messageDeleted(const QString& path);
 
 private:
     QVariantMap modemProperties() const;

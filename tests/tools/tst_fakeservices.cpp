@@ -1,7 +1,11 @@
 // tools/fake-services as a process: it announces its addresses, then "ready"; its Twitter
 // stand-in answers a signed friends timeline with statuses, its Facebook stand-in serves the
-// login page and answers a stream.get signed with the session that page grants.
+// login page and answers a stream.get signed with the session that page grants; a second run
+// with the same state folder serves what the first one left. Each run gets a state folder of
+// its own, removed afterwards.
 #include "facebookapi.h"
+#include "fakefacebookrest.h"
+#include "fakeflickr.h"
 #include "fakenetworkbackend.h"
 #include "mediadatabase.h"
 #include "mesknetworkbackends.h"
@@ -22,7 +26,9 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrlQuery>
 
 class TestFakeServices : public QObject
 {
@@ -41,9 +47,13 @@ class TestFakeServices : public QObject
         return answer;
     }
 
-    // Starts the program and reads what it announces up to "ready".
-    static bool announce(QProcess& process, QStringList* names, QHash<QString, QString>* variables)
+    // Starts the program with its state in that folder and reads what it announces up to "ready".
+    static bool announce(QProcess& process, QStringList* names, QHash<QString, QString>* variables,
+                         const QString& stateHome)
     {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(LUMESK_FAKE_SERVICES), {});
         if (!process.waitForStarted(10000))
             return false;
@@ -62,40 +72,105 @@ class TestFakeServices : public QObject
         return false;
     }
 
+    // One call to the stand-in ModemManager.
+    static QDBusMessage modemCall(const QString& address, const QString& path, const QString& interface,
+                                  const QString& method, const QVariantList& arguments = {})
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("sim-check"));
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ModemManager1"),
+                                                           path, interface, method);
+        call.setArguments(arguments);
+        const QDBusMessage reply = bus.call(call);
+        QDBusConnection::disconnectFromBus(QStringLiteral("sim-check"));
+        return reply;
+    }
+
+    // The stand-in modem's object path; empty when it cannot be asked.
+    static QString modemPath(const QString& address)
+    {
+        const QDBusMessage objects = modemCall(address, QStringLiteral("/org/freedesktop/ModemManager1"),
+                                               QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                               QStringLiteral("GetManagedObjects"));
+        using Objects = QMap<QDBusObjectPath, QMap<QString, QVariantMap>>;
+        const Objects modems = qdbus_cast<Objects>(objects.arguments().value(0));
+        return objects.type() == QDBusMessage::ReplyMessage && !modems.isEmpty() ? modems.firstKey().path()
+                                                                                 : QString();
+    }
+
+    // The object paths of the messages the stand-in modem keeps; false when it cannot be asked.
+    static bool simPaths(const QString& address, QList<QDBusObjectPath>* paths)
+    {
+        const QString modem = modemPath(address);
+        if (modem.isEmpty())
+            return false;
+        const QDBusMessage list =
+            modemCall(address, modem, QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
+                      QStringLiteral("List"));
+        *paths = qdbus_cast<QList<QDBusObjectPath>>(list.arguments().value(0));
+        return list.type() == QDBusMessage::ReplyMessage;
+    }
+
     // The number of messages the stand-in modem keeps; -1 when it cannot be asked.
     static int modemMessages(const QString& address)
     {
-        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("sim-check"));
-        const auto call = [&](const QString& path, const QString& interface, const QString& method) {
-            return bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ModemManager1"),
-                                                           path, interface, method));
-        };
-        int count = -1;
-        const QDBusMessage objects =
-            call(QStringLiteral("/org/freedesktop/ModemManager1"),
-                 QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
-        if (objects.type() == QDBusMessage::ReplyMessage) {
-            using Objects = QMap<QDBusObjectPath, QMap<QString, QVariantMap>>;
-            const Objects modems = qdbus_cast<Objects>(objects.arguments().value(0));
-            if (!modems.isEmpty()) {
-                const QDBusMessage list = call(
-                    modems.firstKey().path(), QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
-                    QStringLiteral("List"));
-                if (list.type() == QDBusMessage::ReplyMessage)
-                    count = int(qdbus_cast<QList<QDBusObjectPath>>(list.arguments().value(0)).size());
-            }
+        QList<QDBusObjectPath> paths;
+        return simPaths(address, &paths) ? int(paths.size()) : -1;
+    }
+
+    // The stand-in modem's messages as "text|time|state", sorted.
+    static QStringList simMessages(const QString& address)
+    {
+        QList<QDBusObjectPath> paths;
+        simPaths(address, &paths);
+        QStringList messages;
+        for (const QDBusObjectPath& path : std::as_const(paths)) {
+            const QVariantMap sms = qdbus_cast<QVariantMap>(
+                modemCall(address, path.path(), QStringLiteral("org.freedesktop.DBus.Properties"),
+                          QStringLiteral("GetAll"), {QStringLiteral("org.freedesktop.ModemManager1.Sms")})
+                    .arguments()
+                    .value(0));
+            messages << sms.value(QStringLiteral("Text")).toString() + QLatin1Char('|') +
+                            sms.value(QStringLiteral("Timestamp")).toString() + QLatin1Char('|') +
+                            QString::number(sms.value(QStringLiteral("State")).toUInt());
         }
-        QDBusConnection::disconnectFromBus(QStringLiteral("sim-check"));
-        return count;
+        messages.sort();
+        return messages;
+    }
+
+    // The items of an answer by id, each with its date, found by a pattern with the groups "id"
+    // and "date"; an id that comes twice is dated "twice".
+    static QMap<QString, QString> dated(const QByteArray& body, const QString& pattern)
+    {
+        QMap<QString, QString> items;
+        const QRegularExpression item(pattern, QRegularExpression::DotMatchesEverythingOption);
+        for (const QRegularExpressionMatch& m : item.globalMatch(QString::fromUtf8(body))) {
+            const QString id = m.captured(QStringLiteral("id"));
+            items.insert(id,
+                         items.contains(id) ? QStringLiteral("twice") : m.captured(QStringLiteral("date")));
+        }
+        return items;
+    }
+
+    // The ids after has beyond before, when after holds every item of before with its date.
+    static QStringList added(const QMap<QString, QString>& after, const QMap<QString, QString>& before)
+    {
+        QMap<QString, QString> rest = after;
+        for (auto it = before.constBegin(); it != before.constEnd(); ++it) {
+            if (rest.take(it.key()) != it.value())
+                return {QStringLiteral("lost ") + it.key()};
+        }
+        return rest.keys();
     }
 
 private slots:
     void announcesAndServes()
     {
+        QTemporaryDir stateHome;
+        QVERIFY(stateHome.isValid());
         QProcess process;
         QHash<QString, QString> variables;
         QStringList names;
-        QVERIFY(announce(process, &names, &variables));
+        QVERIFY(announce(process, &names, &variables, stateHome.path()));
         // The stand-ins' variables in the providers' order (a further provider adds its own among
         // them), then the modem's and the contacts'.
         const QStringList known{"LUMESK_TWITTER_URL",  "LUMESK_TWITTER_WEB_HOST", "LUMESK_FLICKR_URL",
@@ -177,10 +252,12 @@ private slots:
     // as run.sh ends it, the program takes its message bus along.
     void smsAgainstTheStandIn()
     {
+        QTemporaryDir stateHome;
+        QVERIFY(stateHome.isValid());
         QProcess process;
         QHash<QString, QString> variables;
         QStringList names;
-        QVERIFY(announce(process, &names, &variables));
+        QVERIFY(announce(process, &names, &variables, stateHome.path()));
         const QString address = variables.value(QStringLiteral("LUMESK_MODEMMANAGER_BUS"));
         QCOMPARE(modemMessages(address), 1);
 
@@ -226,6 +303,146 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), -1, 30000);
         QVERIFY(!QDBusConnection::connectToBus(address, QStringLiteral("after-end")).isConnected());
         QDBusConnection::disconnectFromBus(QStringLiteral("after-end"));
+    }
+
+    // A second run with the same state folder serves what the first one left: every status, photo
+    // and post with its id and date, the status posted and the status and upload made in the first
+    // run, and the SIM as the first run left it (the welcome deleted, a sent message and its answer
+    // kept). What the second run makes takes ids not used before.
+    void keepsItsStateBetweenRuns()
+    {
+        QTemporaryDir stateHome;
+        QVERIFY(stateHome.isValid());
+        const QString timelinePattern =
+            QStringLiteral("<created_at>(?<date>[^<]+)</created_at><id>(?<id>\\d+)</id>");
+        QMap<QString, QString> statuses, photos, posts;
+        QStringList sim;
+        for (int run = 0; run < 2; ++run) {
+            QProcess process;
+            QHash<QString, QString> variables;
+            QStringList names;
+            QVERIFY(announce(process, &names, &variables, stateHome.path()));
+            QNetworkAccessManager manager;
+            CTwitterApi twitter;
+            QVERIFY(twitter.setServiceUrl(variables.value(QStringLiteral("LUMESK_TWITTER_URL"))));
+            twitter.setConsumer(QStringLiteral(LUMESK_TWITTER_CONSUMER_KEY),
+                                QStringLiteral(LUMESK_TWITTER_CONSUMER_SECRET));
+            twitter.setToken(QStringLiteral("AT"), QStringLiteral("AS"));
+            const auto timeline = [&] {
+                QString url;
+                return twitter.friendsTimelineUrl(url, QString())
+                           ? dated(fetch(manager, url).second, timelinePattern)
+                           : QMap<QString, QString>();
+            };
+            // Flickr's contacts photos, every one of them.
+            QList<QPair<QString, QString>> pairs{
+                {QStringLiteral("method"), QStringLiteral("flickr.photos.getContactsPhotos")},
+                {QStringLiteral("api_key"), QStringLiteral(LUMESK_FLICKR_API_KEY)},
+                {QStringLiteral("auth_token"), FakeFlickrService::defaultToken()},
+                {QStringLiteral("count"), QStringLiteral("50")},
+                {QStringLiteral("extras"), QStringLiteral("date_upload")}};
+            pairs.append({QStringLiteral("api_sig"),
+                          FakeFlickrService::signature(QStringLiteral(LUMESK_FLICKR_SHARED_SECRET), pairs)});
+            QUrlQuery query;
+            query.setQueryItems(pairs);
+            const QString contactsUrl = variables.value(QStringLiteral("LUMESK_FLICKR_URL")) +
+                                        QStringLiteral("/services/rest/?") +
+                                        query.toString(QUrl::FullyEncoded);
+            const auto contactsPhotos = [&] {
+                return dated(fetch(manager, contactsUrl).second,
+                             QStringLiteral("<photo id=\"(?<id>\\d+)\"[^>]* dateupload=\"(?<date>\\d+)\""));
+            };
+            CFacebookApi facebook;
+            facebook.setRestBaseUrl(variables.value(QStringLiteral("LUMESK_FACEBOOK_URL")));
+            facebook.setApiKey(QStringLiteral(LUMESK_FACEBOOK_API_KEY));
+            facebook.setSession(FakeFacebookRest::defaultSessionKey(),
+                                FakeFacebookRest::defaultSessionSecret(), FakeFacebookRest::defaultUid());
+            QString streamUrl;
+            QVERIFY(facebook.formatStreamGet(streamUrl));
+            const QMap<QString, QString> stream =
+                dated(fetch(manager, streamUrl).second,
+                      QStringLiteral(
+                          "<post_id>(?<id>[^<]+)</post_id>.*?<created_time>(?<date>\\d+)</created_time>"));
+            const QString address = variables.value(QStringLiteral("LUMESK_MODEMMANAGER_BUS"));
+
+            // What the first run started with, and what the second run finds.
+            const QMap<QString, QString> firstStatuses = timeline();
+            const QMap<QString, QString> firstPhotos = contactsPhotos();
+            if (run == 0) {
+                QCOMPARE(firstStatuses.size(), 4);
+                QCOMPARE(firstPhotos.size(), 12);
+                QCOMPARE(stream.size(), 10);
+                QCOMPARE(simMessages(address).size(), 1);
+                QVERIFY(
+                    simMessages(address).first().startsWith(QLatin1String("Welcome to the stand-in modem|")));
+                statuses = firstStatuses;
+                photos = firstPhotos;
+                posts = stream;
+            } else {
+                QCOMPARE(firstStatuses, statuses);
+                QCOMPARE(firstPhotos, photos);
+                QCOMPARE(stream, posts);
+                QCOMPARE(simMessages(address), sim);
+            }
+
+            QStringList expected;
+            if (run == 0) {
+                // A status posted, a message sent (and answered) and the welcome deleted.
+                QString url;
+                QVERIFY(twitter.updateRequest(url, QStringLiteral("Hello"), QString()));
+                QNetworkReply* reply =
+                    manager.post(QNetworkRequest(QUrl::fromEncoded(url.toLatin1())), QByteArray());
+                QSignalSpy posted(reply, &QNetworkReply::finished);
+                QVERIFY(posted.wait(30000));
+                expected = dated(reply->readAll(), timelinePattern).keys();
+                reply->deleteLater();
+                QCOMPARE(expected.size(), 1);
+
+                QList<QDBusObjectPath> welcome;
+                QVERIFY(simPaths(address, &welcome));
+                const QString modem = modemPath(address);
+                const QDBusMessage created =
+                    modemCall(address, modem, QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
+                              QStringLiteral("Create"),
+                              {QVariantMap{{QStringLiteral("number"), QStringLiteral("+15550199")},
+                                           {QStringLiteral("text"), QStringLiteral("See you")}}});
+                QCOMPARE(created.type(), QDBusMessage::ReplyMessage);
+                QCOMPARE(modemCall(address, qdbus_cast<QDBusObjectPath>(created.arguments().value(0)).path(),
+                                   QStringLiteral("org.freedesktop.ModemManager1.Sms"),
+                                   QStringLiteral("Send"))
+                             .type(),
+                         QDBusMessage::ReplyMessage);
+                QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), 3, 30000);
+                QCOMPARE(modemCall(address, modem,
+                                   QStringLiteral("org.freedesktop.ModemManager1.Modem.Messaging"),
+                                   QStringLiteral("Delete"), {QVariant::fromValue(welcome.value(0))})
+                             .type(),
+                         QDBusMessage::ReplyMessage);
+                sim = simMessages(address);
+                QCOMPARE(sim.size(), 2);
+                QVERIFY(sim.first().startsWith(QLatin1String("Got it: See you|20")));
+            }
+            // Every third request brings a new status and a new upload, under an id not used before.
+            timeline();
+            contactsPhotos();
+            const QMap<QString, QString> lastStatuses = timeline();
+            const QStringList newStatuses = added(lastStatuses, statuses);
+            QCOMPARE(newStatuses.size(), expected.size() + 1);
+            for (const QString& id : std::as_const(expected))
+                QVERIFY(newStatuses.contains(id));
+            QVERIFY(std::all_of(newStatuses.cbegin(), newStatuses.cend(), [&](const QString& id) {
+                return id.toLongLong() > statuses.lastKey().toLongLong();
+            }));
+            const QMap<QString, QString> lastPhotos = contactsPhotos();
+            const QStringList newPhotos = added(lastPhotos, photos);
+            QCOMPARE(newPhotos.size(), 1);
+            QVERIFY(newPhotos.first().toInt() > photos.lastKey().toInt());
+            statuses = lastStatuses;
+            photos = lastPhotos;
+
+            process.terminate();
+            QVERIFY(process.waitForFinished(10000));
+        }
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "fakefacebookrest.h"
 #include "localhttpserver.h"
+#include "standinstate.h"
 
 #include <QList>
 #include <QPair>
@@ -10,7 +11,7 @@
 // The stand-in Facebook service of the fake-services program: FakeFacebookRest on a local HTTP
 // server of its own, with its login pages, the account Pat Tester (uid 12345) under the
 // stand-in's default credentials, and a stream holding every kind of post, dated within the
-// hours before the program started.
+// hours before the program's first start (kept in its StandInState).
 class FacebookStandIn
 {
 public:
@@ -25,6 +26,7 @@ public:
     }
 
 private:
+    StandInState m_state;
     FakeFacebookRest m_service; // outlives the server that calls it
     LocalHttpServer m_server;
 };

@@ -1,12 +1,17 @@
 #include "flickrstandin.h"
 
 #include <QDateTime>
+#include <QJsonObject>
+
+#include <algorithm>
 
 namespace {
 
 // Uploads a new photo every this many contacts-photos requests, so each few update runs bring
 // something new.
 constexpr int kUploadEvery = 3;
+
+const QString kUploads = QStringLiteral("uploads");
 
 FakeFlickrService::Photo makePhoto(int id, const QString& owner, const QString& title, qint64 uploaded,
                                    const char* format)
@@ -27,7 +32,7 @@ FakeFlickrService::Photo makePhoto(int id, const QString& owner, const QString& 
 
 } // namespace
 
-FlickrStandIn::FlickrStandIn()
+FlickrStandIn::FlickrStandIn() : m_state(QStringLiteral("flickr"))
 {
     m_service.setCredentials(QStringLiteral(LUMESK_FLICKR_API_KEY),
                              QStringLiteral(LUMESK_FLICKR_SHARED_SECRET));
@@ -41,7 +46,7 @@ FlickrStandIn::FlickrStandIn()
         m_service.addUser(
             {nsid, names.at(i), QString(), QString::number(2345 + i), QString::number(2 + i), true});
     }
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const qint64 now = m_state.firstStart();
     const qint64 day = 24 * 3600;
     const QStringList titles{QStringLiteral("Harbour at dusk"), QStringLiteral("Old bridge"),
                              QStringLiteral("Garden"), QStringLiteral("Snow & ice"), QStringLiteral("Cat")};
@@ -52,6 +57,16 @@ FlickrStandIn::FlickrStandIn()
             m_service.addPhoto(makePhoto(m_nextPhoto++, m_contacts.at(c), titles.at((c + p) % titles.size()),
                                          now - age, p % 2 ? "png" : "jpg"));
         }
+    }
+    // The uploads of earlier runs.
+    m_uploads = m_state.value(kUploads).toArray();
+    for (const QJsonValue& entry : std::as_const(m_uploads)) {
+        const QJsonObject upload = entry.toObject();
+        const int id = upload.value(QStringLiteral("id")).toInt();
+        m_service.addPhoto(makePhoto(id, upload.value(QStringLiteral("owner")).toString(),
+                                     upload.value(QStringLiteral("title")).toString(),
+                                     qint64(upload.value(QStringLiteral("uploaded")).toDouble()), "jpg"));
+        m_nextPhoto = std::max(m_nextPhoto, id + 1);
     }
     m_server.setFallback([this](const TestHttpRequest& request) {
         if (request.target.contains("flickr.photos.getContactsPhotos"))
@@ -67,6 +82,12 @@ void FlickrStandIn::onContactsRequest()
         return;
     const QString owner = m_contacts.at((m_contactsRequests / kUploadEvery) % m_contacts.size());
     const int id = m_nextPhoto++;
-    m_service.addPhoto(makePhoto(id, owner, QStringLiteral("New upload %1").arg(id),
-                                 QDateTime::currentSecsSinceEpoch(), "jpg"));
+    const QString title = QStringLiteral("New upload %1").arg(id);
+    const qint64 uploaded = QDateTime::currentSecsSinceEpoch();
+    m_service.addPhoto(makePhoto(id, owner, title, uploaded, "jpg"));
+    m_uploads.append(QJsonObject{{QStringLiteral("id"), id},
+                                 {QStringLiteral("owner"), owner},
+                                 {QStringLiteral("title"), title},
+                                 {QStringLiteral("uploaded"), uploaded}});
+    m_state.setValue(kUploads, m_uploads);
 }

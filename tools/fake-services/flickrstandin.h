@@ -2,7 +2,9 @@
 
 #include "fakeflickr.h"
 #include "localhttpserver.h"
+#include "standinstate.h"
 
+#include <QJsonArray>
 #include <QList>
 #include <QMutex>
 #include <QPair>
@@ -11,8 +13,9 @@
 
 // The stand-in Flickr service of the fake-services program: FakeFlickrService on a local HTTP
 // server of its own, with the linked account bob and three contacts with buddy icons, each with
-// photos uploaded on several of the last days, and a new upload every few contacts-photos
-// requests.
+// photos uploaded on several of the days before the first start, and a new upload every few
+// contacts-photos requests. Its StandInState keeps the first start's time and the uploads, so
+// every photo keeps its id and date from run to run.
 class FlickrStandIn
 {
 public:
@@ -30,9 +33,11 @@ private:
     void onContactsRequest();
 
     QMutex m_mutex;
+    StandInState m_state;
     FakeFlickrService m_service; // outlives the server that calls it
     LocalHttpServer m_server;
     QStringList m_contacts;
+    QJsonArray m_uploads; // as kept in m_state
     int m_nextPhoto = 5001;
     int m_contactsRequests = 0;
 };

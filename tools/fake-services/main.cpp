@@ -1,11 +1,13 @@
 // The stand-in services as a program, so Velto Lumesk can be tried without accounts or a modem:
 // each web stand-in runs on a local HTTP server of its own on 127.0.0.1, the stand-in ModemManager
 // on a private message bus (a dbus-daemon that ends with this program), and sample contacts come
-// from a folder of vCard files. The program prints one
-// LUMESK_X=value line per variable that points the application at them, then a line "ready",
-// and serves until it is stopped; ./run.sh --stand-ins exports those lines and starts the
-// application against the stand-ins.
+// from a folder of vCard files. Each stand-in keeps its state between runs in a file of its own
+// under StandInState::folder(), so a second run serves what the first one left. The program
+// prints one LUMESK_X=value line per variable that points the application at them, then a line
+// "ready", and serves until it is stopped; ./run.sh --stand-ins exports those lines and starts
+// the application against the stand-ins.
 #include "fakemodemmanager.h"
+#include "modemstandin.h"
 #include "standins.h"
 
 #include <QCoreApplication>
@@ -64,15 +66,13 @@ int main(int argc, char* argv[])
         QTextStream(stderr) << "fake-services: no private message bus: " << bus.error() << '\n';
         return 1;
     }
-    // One GSM modem with a message already on its SIM; each message sent to it is answered.
-    FakeModemManagerService modemManager;
-    if (!modemManager.start(bus.address())) {
+    // One GSM modem, its SIM as the last run left it (a welcome message on the first run); each
+    // message sent to it is answered.
+    ModemStandIn modem;
+    if (!modem.start(bus.address())) {
         QTextStream(stderr) << "fake-services: the stand-in ModemManager cannot take its name\n";
         return 1;
     }
-    modemManager.addModem();
-    modemManager.addMessage(QStringLiteral("+15550199"), QStringLiteral("Welcome to the stand-in modem"));
-    modemManager.setAnswerDelay(1000);
 
     std::apply(
         [&out](auto&... standIn) {

@@ -8,8 +8,11 @@
 #include <QDateTime>
 #include <QHash>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QUrl>
 
-#include <atomic>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -61,9 +64,43 @@ FakeTwitterService::Author author(const SAccount& account, const QString& baseUr
     return a;
 }
 
+const QString kStatuses = QStringLiteral("statuses");
+
+// A status as the state keeps it: its picture by path, since the server's port changes from run
+// to run.
+QJsonObject toJson(const FakeTwitterService::Status& status)
+{
+    const FakeTwitterService::Author& a = status.author;
+    return {{QStringLiteral("id"), QString::fromLatin1(status.id)},
+            {QStringLiteral("text"), status.text},
+            {QStringLiteral("created"), status.created.toSecsSinceEpoch()},
+            {QStringLiteral("authorId"), QString::fromLatin1(a.id)},
+            {QStringLiteral("screenName"), a.screenName},
+            {QStringLiteral("name"), a.name},
+            {QStringLiteral("url"), a.url},
+            {QStringLiteral("picture"), QUrl(a.profileImageUrl).path()},
+            {QStringLiteral("followed"), a.followed}};
+}
+
+FakeTwitterService::Status fromJson(const QJsonObject& object, const QString& baseUrl)
+{
+    FakeTwitterService::Status status;
+    status.id = object.value(QStringLiteral("id")).toString().toLatin1();
+    status.text = object.value(QStringLiteral("text")).toString();
+    status.created =
+        QDateTime::fromSecsSinceEpoch(qint64(object.value(QStringLiteral("created")).toDouble()), Qt::UTC);
+    status.author.id = object.value(QStringLiteral("authorId")).toString().toLatin1();
+    status.author.screenName = object.value(QStringLiteral("screenName")).toString();
+    status.author.name = object.value(QStringLiteral("name")).toString();
+    status.author.url = object.value(QStringLiteral("url")).toString();
+    status.author.profileImageUrl = baseUrl + object.value(QStringLiteral("picture")).toString();
+    status.author.followed = object.value(QStringLiteral("followed")).toBool();
+    return status;
+}
+
 } // namespace
 
-TwitterStandIn::TwitterStandIn() = default;
+TwitterStandIn::TwitterStandIn() : m_state(QStringLiteral("twitter")) {}
 
 TwitterStandIn::~TwitterStandIn()
 {
@@ -99,7 +136,7 @@ bool TwitterStandIn::start()
         return TestHttpReply::ok(ownPicture, "image/png");
     });
 
-    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(m_state.firstStart(), Qt::UTC).addSecs(-3600);
     const QString startingTexts[] = {
         QStringLiteral("Reading about feed readers at http://example.com/feeds today"),
         QStringLiteral("New photos up: www.example.org/photos and https://example.net/album"),
@@ -123,27 +160,45 @@ bool TwitterStandIn::start()
     mention.created = start.addSecs(1500);
     mention.author = author(kAccounts[3], base);
     m_service->addStatus(mention);
+    // Those added in earlier runs.
+    const qsizetype made = m_service->statuses().size();
+    for (const QJsonValue& entry : m_state.value(kStatuses).toArray())
+        m_service->addStatus(fromJson(entry.toObject(), base));
 
-    // Every few friends-timeline requests one of the followed accounts writes again.
+    // Every few friends-timeline requests one of the followed accounts writes again, under the
+    // next free id (a posted status takes one too). Whatever a request added is written down.
     FakeTwitterService* service = m_service.get();
-    auto requests = std::make_shared<std::atomic<int>>(0);
-    auto lastId = std::make_shared<std::atomic<qint64>>(nextId);
+    StandInState* state = &m_state;
+    auto requests = std::make_shared<int>(0); // the server calls its handlers one at a time
+    auto kept = std::make_shared<qsizetype>(service->statuses().size());
     TestHttpHandler inner = m_service->handler();
-    m_server->setFallback([service, requests, lastId, inner, base](const TestHttpRequest& request) {
-        if (request.path() == "/statuses/friends_timeline.xml") {
-            const int count = ++*requests;
-            if (count % kRequestsPerNewStatus == 0) {
-                const qint64 id = ++*lastId;
-                FakeTwitterService::Status status;
-                status.id = QByteArray::number(id);
-                status.text = QStringLiteral("Status number %1, more at http://example.com/s/%1").arg(id);
-                status.created = QDateTime::currentDateTimeUtc();
-                status.author = author(kAccounts[id % 3], base);
-                service->addStatus(status);
+    m_server->setFallback(
+        [service, state, requests, kept, made, inner, base](const TestHttpRequest& request) {
+            if (request.path() == "/statuses/friends_timeline.xml") {
+                const int count = ++*requests;
+                if (count % kRequestsPerNewStatus == 0) {
+                    qint64 id = 0;
+                    for (const FakeTwitterService::Status& status : service->statuses())
+                        id = std::max(id, status.id.toLongLong() + 1);
+                    FakeTwitterService::Status status;
+                    status.id = QByteArray::number(id);
+                    status.text = QStringLiteral("Status number %1, more at http://example.com/s/%1").arg(id);
+                    status.created = QDateTime::currentDateTimeUtc();
+                    status.author = author(kAccounts[id % 3], base);
+                    service->addStatus(status);
+                }
             }
-        }
-        return inner(request);
-    });
+            const TestHttpReply reply = inner(request);
+            const QList<FakeTwitterService::Status> statuses = service->statuses();
+            if (statuses.size() != *kept) {
+                *kept = statuses.size();
+                QJsonArray added;
+                for (const FakeTwitterService::Status& status : statuses.mid(made))
+                    added.append(toJson(status));
+                state->setValue(kStatuses, added);
+            }
+            return reply;
+        });
     return true;
 }
 
