@@ -295,9 +295,11 @@ void FakeModemManagerService::setMessageState(const QString& path, quint32 state
 
 void FakeModemManagerService::removeMessage(const QString& path)
 {
-    if (m_messages.remove(path) > 0)
-        emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
-                   {QVariant::fromValue(QDBusObjectPath(path))});
+    if (m_messages.remove(path) == 0)
+        return;
+    emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
+               {QVariant::fromValue(QDBusObjectPath(path))});
+    emit messageDeleted(path);
 }
 
 QString FakeModemManagerService::messageText(const QString& path) const

@@ -119,7 +119,8 @@ public:
 
 signals:
     void messageSent(const QString& number, const QString& text);
-    // A message was stored (addMessage, also a Create or an answer) or deleted by a Delete call.
+    // A message was stored (addMessage, also a Create or an answer) or deleted (a Delete call,
+    // removeMessage).
     void messageAdded(const QString& path);
     void messageDeleted(const QString& path);
 
