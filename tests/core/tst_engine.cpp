@@ -582,6 +582,7 @@ private slots:
 
     void deleteSmsMessage()
     {
+        m_smsKind = Sms::Fake;
         QVERIFY(makeEngine());
         SSmsMessage message = makeMessage(SSmsMessage::Received, QDate(2024, 1, 1), QStringLiteral("x"));
         QVERIFY(storage()->addSmsMessage(message));
@@ -590,6 +591,9 @@ private slots:
         QCOMPARE(deleted.count(), 1);
         QCOMPARE(deleted.at(0).at(0).value<SSmsMessage>(), message);
         QVERIFY(m_engine->smsMessages().isEmpty());
+        // The SMS engine hears of it, so a copy the modem keeps is not stored again.
+        QCOMPARE(m_sms->calls.filter(QStringLiteral("forget")),
+                 QStringList{QStringLiteral("forget %1").arg(message.id)});
 
         SSmsMessage other = makeMessage(SSmsMessage::Received, QDate(2024, 1, 2), QStringLiteral("y"));
         QVERIFY(storage()->addSmsMessage(other));
@@ -604,6 +608,7 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("behind"));
         QVERIFY(!m_engine->deleteSmsMessage(other));
         QCOMPARE(deleted.count(), 1);
+        QCOMPARE(m_sms->calls.filter(QStringLiteral("forget")).size(), 1);
     }
 
     void createItemWidget()

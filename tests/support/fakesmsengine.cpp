@@ -38,6 +38,11 @@ bool FakeSmsEngine::sendMessage(const QString& phone, const QString& text)
     return m_ready;
 }
 
+void FakeSmsEngine::forgetMessage(const SSmsMessage& message)
+{
+    calls << QStringLiteral("forget %1").arg(message.id);
+}
+
 void FakeSmsEngine::smsTextLength(const QString& text, int* used, int* left, int* parts)
 {
     calls << QStringLiteral("length ") + text;

@@ -26,6 +26,7 @@ public:
     bool isSmsReady() const override { return m_ready; }
     bool readSimMessages() override;
     bool sendMessage(const QString& phone, const QString& text) override;
+    void forgetMessage(const SSmsMessage& message) override;
     void smsTextLength(const QString& text, int* used, int* left, int* parts) override;
 
     void setState(TMeskSmsState state) { m_state = state; }
@@ -34,7 +35,8 @@ public:
     // The SIM's messages: each readSimMessages() emits them as simMessageReady from a queued call.
     QList<SSmsMessage> simMessages;
 
-    // What it was asked, in order: "start", "stop", "read", "send <phone> <text>", "length <text>".
+    // What it was asked, in order: "start", "stop", "read", "send <phone> <text>", "length <text>",
+    // "forget <id>".
     QStringList calls;
     IMediaItemStorage* storage = nullptr;
     CMeskNetworkManager* network = nullptr;
