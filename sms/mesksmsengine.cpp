@@ -386,9 +386,11 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
     if (OnModem* entry = findOnModem(message, timeStamp, origin, read != m_reads.end() ? &*read : nullptr)) {
         if (read != m_reads.end())
             read->found.insert(entry->serial);
-        if (!origin.isEmpty() || entry->anyTime) {
+        // It is where it was read now; an entry of the older form learns the message's time.
+        if (entry->origin != origin || entry->anyTime) {
             entry->origin = origin;
-            entry->timeStamp = timeStamp;
+            if (entry->anyTime)
+                entry->timeStamp = timeStamp;
             entry->anyTime = false;
             saveOnModem();
         }

@@ -729,6 +729,12 @@ private slots:
         };
         QVERIFY(run(4, true));
         QCOMPARE(rows().size(), 4);
+        // The list as an older version kept it, the rows' ids alone, is understood.
+        QStringList ids;
+        for (const SSmsMessage& row : rows())
+            ids.append(QString::number(row.id));
+        QVERIFY(m_storage->setServiceKey(MeskProvider::SmsColumn, CMeskSmsEngine::onModemKey(),
+                                         ids.join(QLatin1Char(' '))));
         QVERIFY(run(0, true));
         QVERIFY(run(0, true));
         QCOMPARE(rows().size(), 4);
