@@ -477,7 +477,8 @@ bool CMeskVCardContactStore::Properties::contains(const QString& name) const
 QString CMeskVCardContactStore::Properties::value(const QString& name) const
 {
     const int i = place(name);
-    return i >= 0 ? m_values[size_t(i)] : QString();
+    return i >= 0 && (m_present & (1u << i)) ? m_values.mid(m_start[size_t(i)], m_size[size_t(i)])
+                                             : QString();
 }
 
 void CMeskVCardContactStore::Properties::insert(const QString& name, const QString& value)
@@ -485,7 +486,19 @@ void CMeskVCardContactStore::Properties::insert(const QString& name, const QStri
     const int i = place(name);
     if (i < 0)
         return;
-    m_values[size_t(i)] = value;
+    if (m_present & (1u << i)) {
+        // The value replaced leaves the string; the values after it move up.
+        const qint32 start = m_start[size_t(i)];
+        const qint32 size = m_size[size_t(i)];
+        m_values.remove(start, size);
+        for (size_t j = 0; j < size_t(Count); ++j) {
+            if (m_start[j] > start)
+                m_start[j] -= size;
+        }
+    }
+    m_start[size_t(i)] = qint32(m_values.size());
+    m_size[size_t(i)] = qint32(value.size());
+    m_values += value;
     m_present |= 1u << i;
 }
 
@@ -634,6 +647,7 @@ void CMeskVCardContactStore::CardReader::endCard()
     if (!properties.contains(QStringLiteral("GivenName")) &&
         !properties.contains(QStringLiteral("LastName")) && !m_formattedName.isEmpty())
         properties.insert(QStringLiteral("GivenName"), m_formattedName);
+    properties.squeeze();
     m_cards.push_back(std::move(m_card));
 }
 

@@ -45,7 +45,8 @@ public:
     bool initialize(const std::atomic_bool& cancel) override;
     IMeskContactCollection* contacts() override { return &m_collection; }
 
-    // The properties a card keeps: the reader's names only, each at a fixed place.
+    // The properties a card keeps: the reader's names only, each at a fixed place, their values
+    // one after the other in one string (one block a card: many cards are freed fast).
     class Properties
     {
     public:
@@ -54,10 +55,15 @@ public:
         static int place(const QString& name);
         bool contains(const QString& name) const;
         QString value(const QString& name) const;
+        // Sets a value; one set before is replaced.
         void insert(const QString& name, const QString& value);
+        // Gives back the room kept for more values.
+        void squeeze() { m_values.squeeze(); }
 
     private:
-        std::array<QString, Count> m_values;
+        QString m_values;
+        std::array<qint32, Count> m_start = {};
+        std::array<qint32, Count> m_size = {};
         quint32 m_present = 0;
     };
 

@@ -122,6 +122,10 @@ private slots:
             << QByteArray("BEGIN:VCARD\nN:One;A;;;\nEND:VCARD\nBEGIN:VCARD\nN:Broken;X;;;\nTEL:+1\n"
                           "BEGIN:VCARD\nN:Two;B;;;\nEND:VCARD\n")
             << QStringList{"A One |  |  | ", "B Two |  |  | "} << QStringLiteral("card at line 4 of");
+        QTest::newRow("properties given again replace the earlier ones")
+            << QByteArray("BEGIN:VCARD\nN:One;A;B;;\nNICKNAME:x\nN:Two;Cy;;;\nNICKNAME:yy\nORG:Org\n"
+                          "NICKNAME:z\nEND:VCARD\n")
+            << QStringList{"Cy B Two | z | Org | "} << QString();
         QTest::newRow("nested agent card")
             << QByteArray("BEGIN:VCARD\nVERSION:2.1\nN:Boss;Big\nAGENT:\nBEGIN:VCARD\nN:Agent;Secret\n"
                           "TEL:+15\nEND:VCARD\nTEL;CELL:+16\nEND:VCARD\n")
