@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -41,8 +42,9 @@ public:
 
     // Opens the store; false when no store is installed.
     virtual bool open() = 0;
-    // Initialises the opened store; true only on plain success.
-    virtual bool initialize() = 0;
+    // Initialises the opened store; true only on plain success. Returns soon
+    // after cancel is set (from another thread), false then.
+    virtual bool initialize(const std::atomic_bool& cancel) = 0;
     // The items of the type "Contact"; null when the store gives no
     // collection. The store owns it.
     virtual IMeskContactCollection* contacts() = 0;

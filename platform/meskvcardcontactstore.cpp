@@ -11,6 +11,10 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 IMeskContactStore::Factory& factoryRef()
@@ -193,18 +197,78 @@ bool isWanted(QByteArrayView line)
     });
 }
 
-// Reads physical lines through one reused buffer. LF, CRLF and CR all end a line, and the last
-// line counts without one. A line longer than the limit is passed over without being kept.
+// A file opened for reading, closed with its owner.
+class ReadOnlyFile
+{
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // Opens path when it is a regular file (after following links); false with reason otherwise.
+    // Anything else (a FIFO, a device) is never opened, and one put in its place after that check
+    // is opened without waiting (O_NONBLOCK) and refused. size() is the file's size when opened.
+    bool open(const QString& path, QString* reason)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat info = {};
+        if (::stat(name.constData(), &info) != 0)
+            return fail(errno, reason);
+        if (!S_ISREG(info.st_mode))
+            return notRegular(reason);
+        m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (m_fd < 0)
+            return fail(errno, reason);
+        if (::fstat(m_fd, &info) != 0)
+            return fail(errno, reason);
+        if (!S_ISREG(info.st_mode))
+            return notRegular(reason);
+        // A regular file's reads do not wait either way; they are made plain all the same.
+        if (const int flags = ::fcntl(m_fd, F_GETFL); flags >= 0)
+            ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+        m_size = info.st_size;
+        return true;
+    }
+    int fd() const { return m_fd; }
+    qint64 size() const { return m_size; }
+
+private:
+    static bool fail(int error, QString* reason)
+    {
+        *reason = qt_error_string(error);
+        return false;
+    }
+    static bool notRegular(QString* reason)
+    {
+        *reason = QStringLiteral("not a regular file");
+        return false;
+    }
+
+    int m_fd = -1;
+    qint64 m_size = 0;
+};
+
+// Reads the physical lines of a file through one reused buffer, up to the size the file had when
+// opened (what it grows by meanwhile is not read). LF, CRLF and CR all end a line, and the last
+// line counts without one. A line longer than the limit is passed over without being kept. The
+// cancel flag is looked at before each buffer is filled.
 class LineReader
 {
 public:
-    LineReader(QIODevice& device, qsizetype limit) : m_device(device), m_limit(limit)
+    LineReader(const ReadOnlyFile& file, qsizetype limit, const std::atomic_bool& cancel)
+        : m_fd(file.fd()), m_left(file.size()), m_limit(limit), m_cancel(cancel)
     {
         m_buffer.resize(64 * 1024);
     }
 
-    // The next line into line (its end left out); false at the end of the file or on a read
-    // error (failed()). overlong: the line was over the limit and line holds only its first character.
+    // The next line into line (its end left out); false at the end of the file, on a read error
+    // (error()) or once cancelled (cancelled()). overlong: the line was over the limit and line
+    // holds only its first character.
     bool next(QByteArray& line, bool* overlong)
     {
         line.resize(0);
@@ -212,7 +276,7 @@ public:
         bool any = false;
         for (;;) {
             if (m_pos == m_end && !fill())
-                return any || *overlong;
+                return !stopped() && (any || *overlong);
             if (m_skipLf) {
                 m_skipLf = false;
                 if (m_buffer.at(m_pos) == '\n') {
@@ -246,16 +310,33 @@ public:
             m_pos = end;
         }
     }
-    bool failed() const { return m_failed; }
+    // The errno of a failed read; 0 when none failed.
+    int error() const { return m_error; }
+    bool cancelled() const { return m_cancelled; }
+    bool stopped() const { return m_error != 0 || m_cancelled; }
 
 private:
     bool fill()
     {
-        const qint64 read = m_device.read(m_buffer.data(), m_buffer.size());
-        if (read < 0)
-            m_failed = true;
         m_pos = 0;
-        m_end = qMax<qint64>(read, 0);
+        m_end = 0;
+        if (m_left <= 0 || stopped())
+            return false;
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            m_cancelled = true;
+            return false;
+        }
+        ssize_t read = 0;
+        do {
+            read = ::read(m_fd, m_buffer.data(), size_t(qMin<qint64>(m_buffer.size(), m_left)));
+        } while (read < 0 && errno == EINTR);
+        if (read < 0) {
+            m_error = errno;
+            return false;
+        }
+        // Nothing read: the file shrank meanwhile.
+        m_left = read > 0 ? m_left - read : 0;
+        m_end = read;
         return m_end > 0;
     }
     void dropByteOrderMark(QByteArray& line)
@@ -265,14 +346,17 @@ private:
             line.remove(0, 3);
     }
 
-    QIODevice& m_device;
+    int m_fd;
+    qint64 m_left;
     qsizetype m_limit;
+    const std::atomic_bool& m_cancel;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     qsizetype m_end = 0;
+    int m_error = 0;
     bool m_skipLf = false;
     bool m_first = true;
-    bool m_failed = false;
+    bool m_cancelled = false;
 };
 
 // Whether a physical line begins or ends a card (a quoted-printable soft break never joins one).
@@ -283,6 +367,86 @@ bool isCardBoundary(QByteArrayView line)
            text.startsWith("end:") || text.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0 ||
            text.compare("END:VCARD", Qt::CaseInsensitive) == 0;
 }
+
+// Joins physical lines into logical ones: a line starting with a space or a tab continues the one
+// before (folding), and so does any line after one of a quoted-printable property that ends in "="
+// (a soft break), unless it begins or ends a card. A logical line of a property the store does not
+// read is passed over with its continuation lines without being copied; outside a card every line
+// that is not blank is kept, so that it can be reported. A logical line that grows past the limit
+// is dropped whole, without keeping more than the limit in memory.
+class LogicalLineReader
+{
+public:
+    LogicalLineReader(LineReader& lines, qsizetype limit) : m_lines(lines), m_limit(limit) {}
+
+    // The next kept logical line and the number of the physical line it starts on; false at the
+    // end of the file or when the line reader stopped (its last logical line is then not given).
+    bool next(bool insideCard, QByteArray& line, qsizetype* number)
+    {
+        for (;;) {
+            // The line that ended the last logical line begins this one (the first line of the
+            // file begins one whatever it starts with).
+            if (!m_pending && !readPhysical())
+                return false;
+            m_pending = false;
+            *number = m_number;
+            const qsizetype colon = m_physical.indexOf(':');
+            m_quotedPrintable = colon > 0 && m_physical.first(colon).toUpper().contains("QUOTED-PRINTABLE");
+            bool dropped = m_overlong || !(isWanted(m_physical) ||
+                                           (!insideCard && !QByteArrayView(m_physical).trimmed().isEmpty()));
+            line.resize(0);
+            if (!dropped)
+                line.append(m_physical);
+            while (readPhysical()) {
+                if (!m_continues) {
+                    m_pending = true;
+                    break;
+                }
+                if (m_overlong) {
+                    dropped = true;
+                } else if (!dropped) {
+                    if (m_softBreak)
+                        line.chop(1);
+                    line.append(m_softBreak ? QByteArrayView(m_physical)
+                                            : QByteArrayView(m_physical).sliced(1));
+                }
+                if (line.size() > m_limit) {
+                    dropped = true;
+                    line.resize(0);
+                }
+            }
+            if (m_lines.stopped())
+                return false;
+            if (!dropped)
+                return true;
+        }
+    }
+
+private:
+    // Reads the next physical line and whether it continues the logical line before.
+    bool readPhysical()
+    {
+        if (!m_lines.next(m_physical, &m_overlong))
+            return false;
+        ++m_number;
+        const bool folded = !m_physical.isEmpty() && (m_physical[0] == ' ' || m_physical[0] == '\t');
+        m_softBreak = m_quotedPrintable && m_softBreakPending && !m_overlong && !isCardBoundary(m_physical);
+        m_softBreakPending = !m_overlong && m_physical.endsWith('=');
+        m_continues = folded || m_softBreak;
+        return true;
+    }
+
+    LineReader& m_lines;
+    qsizetype m_limit;
+    QByteArray m_physical;
+    qsizetype m_number = 0;
+    bool m_overlong = false;
+    bool m_pending = false; // m_physical begins the next logical line
+    bool m_continues = false;
+    bool m_softBreak = false;
+    bool m_softBreakPending = false;
+    bool m_quotedPrintable = false; // of the logical line being read
+};
 
 const QString PropertyNames[CMeskVCardContactStore::Properties::Count] = {
     QStringLiteral("GivenName"),      QStringLiteral("MiddleName"),     QStringLiteral("LastName"),
@@ -313,7 +477,8 @@ bool CMeskVCardContactStore::Properties::contains(const QString& name) const
 QString CMeskVCardContactStore::Properties::value(const QString& name) const
 {
     const int i = place(name);
-    return i >= 0 ? m_values[size_t(i)] : QString();
+    return i >= 0 && (m_present & (1u << i)) ? m_values.mid(m_start[size_t(i)], m_size[size_t(i)])
+                                             : QString();
 }
 
 void CMeskVCardContactStore::Properties::insert(const QString& name, const QString& value)
@@ -321,7 +486,19 @@ void CMeskVCardContactStore::Properties::insert(const QString& name, const QStri
     const int i = place(name);
     if (i < 0)
         return;
-    m_values[size_t(i)] = value;
+    if (m_present & (1u << i)) {
+        // The value replaced leaves the string; the values after it move up.
+        const qint32 start = m_start[size_t(i)];
+        const qint32 size = m_size[size_t(i)];
+        m_values.remove(start, size);
+        for (size_t j = 0; j < size_t(Count); ++j) {
+            if (m_start[j] > start)
+                m_start[j] -= size;
+        }
+    }
+    m_start[size_t(i)] = qint32(m_values.size());
+    m_size[size_t(i)] = qint32(value.size());
+    m_values += value;
     m_present |= 1u << i;
 }
 
@@ -368,8 +545,168 @@ bool CMeskVCardContactStore::Card::propertyValue(const QString& nameSpace, const
     return true;
 }
 
-bool CMeskVCardContactStore::initialize()
+// The cards of one file from its logical lines: which card each line belongs to (nested cards, a
+// 2.1 AGENT's value, are read past), what the card keeps, and what is skipped and logged.
+class CMeskVCardContactStore::CardReader
 {
+public:
+    explicit CardReader(const QString& path) : m_path(path) {}
+
+    // Whether a card is open.
+    bool insideCard() const { return m_depth > 0; }
+    // Handles one logical line that starts on physical line number.
+    void handle(QByteArrayView line, qsizetype number);
+    // The end of the file: a card still open is skipped, and the skipped cards not logged one by
+    // one are counted in one line.
+    void finish();
+    // Whether text outside any card was met.
+    bool textOutside() const { return m_outsideSeen; }
+    std::vector<Card>& cards() { return m_cards; }
+
+private:
+    void beginCard(qsizetype line);
+    void endCard();
+    void skipCard();
+    void textOutsideAt(qsizetype number);
+    void readProperty(const Property& property, const QByteArray& value);
+
+    const QString& m_path;
+    std::vector<Card> m_cards;
+    Card m_card;
+    QString m_formattedName;
+    qsizetype m_cardLine = 0;
+    int m_depth = 0;
+    int m_skipped = 0;
+    bool m_group = false;
+    bool m_agentValuePending = false; // the last property was an AGENT whose value is the next card
+    bool m_outsideSeen = false;
+};
+
+void CMeskVCardContactStore::CardReader::handle(QByteArrayView line, qsizetype number)
+{
+    if (line.trimmed().isEmpty())
+        return;
+    Property property;
+    const bool parsed = parseProperty(line, &property);
+    const bool agentValue = std::exchange(m_agentValuePending, false);
+    if (!parsed) {
+        // A line without a colon is tolerated inside a card.
+        if (m_depth == 0)
+            textOutsideAt(number);
+        return;
+    }
+    const QByteArray value = property.value.trimmed().toByteArray().toUpper();
+    if (property.name == "BEGIN" && value == "VCARD") {
+        if (m_depth == 0) {
+            beginCard(number);
+        } else if (m_depth == 1 && !agentValue) {
+            // The card before never ended: it goes alone, this one is read.
+            skipCard();
+            beginCard(number);
+        } else {
+            ++m_depth;
+        }
+        return;
+    }
+    if (m_depth == 0) {
+        textOutsideAt(number);
+        return;
+    }
+    if (property.name == "END" && value == "VCARD") {
+        if (--m_depth == 0 && !m_group)
+            endCard();
+        return;
+    }
+    if (m_depth == 1)
+        readProperty(property, value);
+}
+
+void CMeskVCardContactStore::CardReader::finish()
+{
+    if (m_depth != 0)
+        skipCard();
+    if (m_skipped > MaxSkipLogLines)
+        qDebug().noquote() << QStringLiteral(
+                                  "CMeskVCardContactStore: skipped %1 more cards of %2 that do not end")
+                                  .arg(m_skipped - MaxSkipLogLines)
+                                  .arg(m_path);
+}
+
+void CMeskVCardContactStore::CardReader::beginCard(qsizetype line)
+{
+    m_depth = 1;
+    m_card = Card();
+    m_group = false;
+    m_formattedName.clear();
+    m_cardLine = line;
+}
+
+void CMeskVCardContactStore::CardReader::endCard()
+{
+    Properties& properties = m_card.properties;
+    if (!properties.contains(QStringLiteral("GivenName")) &&
+        !properties.contains(QStringLiteral("LastName")) && !m_formattedName.isEmpty())
+        properties.insert(QStringLiteral("GivenName"), m_formattedName);
+    properties.squeeze();
+    m_cards.push_back(std::move(m_card));
+}
+
+void CMeskVCardContactStore::CardReader::skipCard()
+{
+    if (++m_skipped <= MaxSkipLogLines)
+        qDebug().noquote()
+            << QStringLiteral("CMeskVCardContactStore: skipped the card at line %1 of %2: it does not end")
+                   .arg(m_cardLine)
+                   .arg(m_path);
+    m_depth = 0;
+}
+
+void CMeskVCardContactStore::CardReader::textOutsideAt(qsizetype number)
+{
+    if (!std::exchange(m_outsideSeen, true))
+        qDebug().noquote() << QStringLiteral("CMeskVCardContactStore: %1: text outside any card at line %2")
+                                  .arg(m_path)
+                                  .arg(number);
+}
+
+void CMeskVCardContactStore::CardReader::readProperty(const Property& property, const QByteArray& value)
+{
+    const QByteArray& name = property.name;
+    Properties& properties = m_card.properties;
+    if (name == "AGENT") {
+        m_agentValuePending = value.isEmpty();
+    } else if (name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND") {
+        m_group = value == "GROUP";
+    } else if (name == "N") {
+        const QStringList parts = components(decodeValue(property), true);
+        const QString keys[] = {QStringLiteral("LastName"), QStringLiteral("GivenName"),
+                                QStringLiteral("MiddleName")};
+        for (int i = 0; i < 3 && i < parts.size(); ++i) {
+            if (!parts.at(i).trimmed().isEmpty())
+                properties.insert(keys[i], parts.at(i).trimmed());
+        }
+    } else if (name == "FN") {
+        m_formattedName = components(decodeValue(property), false).first().trimmed();
+    } else if (name == "NICKNAME") {
+        properties.insert(QStringLiteral("NickName"), components(decodeValue(property), false).first());
+    } else if (name == "ORG") {
+        properties.insert(QStringLiteral("Company"), components(decodeValue(property), true).first());
+    } else if (name == "TEL") {
+        QString number = components(decodeValue(property), false).first().trimmed();
+        if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
+            number = number.mid(4);
+            number.truncate(number.indexOf(QLatin1Char(';')) < 0 ? number.size()
+                                                                 : number.indexOf(QLatin1Char(';')));
+        }
+        const QString key = phoneProperty(property.types, properties);
+        if (!number.isEmpty() && !key.isEmpty())
+            properties.insert(key, number);
+    }
+}
+
+bool CMeskVCardContactStore::initialize(const std::atomic_bool& cancel)
+{
+    const auto cancelled = [&cancel] { return cancel.load(std::memory_order_relaxed); };
     m_collection.cards.clear();
     QStringList files;
     for (const QString& place : std::as_const(m_places)) {
@@ -380,201 +717,58 @@ bool CMeskVCardContactStore::initialize()
         }
         if (!info.isDir())
             continue;
+        // Lists links to anything as files; readFile reads only regular ones.
         QStringList found;
         QDirIterator it(place, {QStringLiteral("*.vcf"), QStringLiteral("*.VCF")}, QDir::Files,
                         QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-        while (it.hasNext())
+        while (it.hasNext() && !cancelled())
             found.append(it.next());
         std::sort(found.begin(), found.end());
         files += found;
     }
+    if (cancelled())
+        return false;
     files.removeDuplicates();
     for (const QString& file : std::as_const(files)) {
         QString reason;
-        if (!readFile(file, &reason))
+        switch (readFile(file, cancel, &reason)) {
+        case ReadResult::Read:
+            break;
+        case ReadResult::Skipped:
             qDebug().noquote() << QStringLiteral("CMeskVCardContactStore: skipped %1: %2").arg(file, reason);
+            break;
+        case ReadResult::Cancelled:
+            return false;
+        }
     }
     return true;
 }
 
-bool CMeskVCardContactStore::readFile(const QString& path, QString* reason)
+CMeskVCardContactStore::ReadResult
+CMeskVCardContactStore::readFile(const QString& path, const std::atomic_bool& cancel, QString* reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
-
-    std::vector<Card> cards;
-    int depth = 0; // nested cards (a 2.1 AGENT) are read past
-    bool group = false;
-    bool agentValuePending = false; // the last property was an AGENT whose value is the next card
-    qsizetype cardLine = 0;
-    bool outsideSeen = false;
-    QString formattedName;
-    Card card;
-
-    const auto skipCard = [&](const QString& why) {
-        qDebug().noquote() << QStringLiteral("CMeskVCardContactStore: skipped the card at line %1 of %2: %3")
-                                  .arg(cardLine)
-                                  .arg(path, why);
-        depth = 0;
-    };
-    const auto beginCard = [&](qsizetype line) {
-        depth = 1;
-        card = Card();
-        group = false;
-        formattedName.clear();
-        cardLine = line;
-    };
-
-    // Handles one unfolded line that starts on physical line number.
-    const auto handle =
-        [&](QByteArrayView line, qsizetype number) {
-            if (line.trimmed().isEmpty())
-                return;
-            Property property;
-            const bool parsed = parseProperty(line, &property);
-            const bool agentValue = std::exchange(agentValuePending, false);
-            if (!parsed) {
-                // A line without a colon is tolerated inside a card.
-                if (depth == 0 && !std::exchange(outsideSeen, true))
-                    qDebug().noquote()
-                        << QStringLiteral("CMeskVCardContactStore: %1: text outside any card at line %2")
-                               .arg(path)
-                               .arg(number);
-                return;
-            }
-            const QByteArray value = property.value.trimmed().toByteArray().toUpper();
-            if (property.name == "BEGIN" && value == "VCARD") {
-                if (depth == 0) {
-                    beginCard(number);
-                } else if (agentValue) {
-                    ++depth;
-                } else if (depth == 1) {
-                    // The card before never ended: it goes alone, this one is read.
-                    skipCard(QStringLiteral("it does not end"));
-                    beginCard(number);
-                } else {
-                    ++depth;
-                }
-                return;
-            }
-            if (depth == 0) {
-                if (!std::exchange(outsideSeen, true))
-                    qDebug().noquote()
-                        << QStringLiteral("CMeskVCardContactStore: %1: text outside any card at line %2")
-                               .arg(path)
-                               .arg(number);
-                return;
-            }
-            if (property.name == "END" && value == "VCARD") {
-                if (--depth == 0 && !group) {
-                    if (!card.properties.contains(QStringLiteral("GivenName")) &&
-                        !card.properties.contains(QStringLiteral("LastName")) && !formattedName.isEmpty())
-                        card.properties.insert(QStringLiteral("GivenName"), formattedName);
-                    cards.push_back(std::move(card));
-                }
-                return;
-            }
-            if (depth > 1)
-                return;
-            const QByteArray& name = property.name;
-            if (name == "AGENT") {
-                agentValuePending = value.isEmpty();
-            } else if (name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND") {
-                group = value == "GROUP";
-            } else if (name == "N") {
-                const QStringList parts = components(decodeValue(property), true);
-                const QString keys[] = {QStringLiteral("LastName"), QStringLiteral("GivenName"),
-                                        QStringLiteral("MiddleName")};
-                for (int i = 0; i < 3 && i < parts.size(); ++i) {
-                    if (!parts.at(i).trimmed().isEmpty())
-                        card.properties.insert(keys[i], parts.at(i).trimmed());
-                }
-            } else if (name == "FN") {
-                formattedName = components(decodeValue(property), false).first().trimmed();
-            } else if (name == "NICKNAME") {
-                card.properties.insert(QStringLiteral("NickName"),
-                                       components(decodeValue(property), false).first());
-            } else if (name == "ORG") {
-                card.properties.insert(QStringLiteral("Company"),
-                                       components(decodeValue(property), true).first());
-            } else if (name == "TEL") {
-                QString number = components(decodeValue(property), false).first().trimmed();
-                if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
-                    number = number.mid(4);
-                    number.truncate(number.indexOf(QLatin1Char(';')) < 0 ? number.size()
-                                                                         : number.indexOf(QLatin1Char(';')));
-                }
-                const QString key = phoneProperty(property.types, card.properties);
-                if (!number.isEmpty() && !key.isEmpty())
-                    card.properties.insert(key, number);
-            }
-        };
-
-    // Physical lines are read one by one and unfolded; a logical line that grows past the
-    // limit is dropped whole, without keeping more than the limit in memory.
-    LineReader reader(file, MaxPropertySize);
-    QByteArray chunk;
-    QByteArray logical;
+    ReadOnlyFile file;
+    if (!file.open(path, reason))
+        return ReadResult::Skipped;
+    LineReader lines(file, MaxPropertySize, cancel);
+    LogicalLineReader logicalLines(lines, MaxPropertySize);
+    CardReader reader(path);
+    QByteArray line;
     qsizetype number = 0;
-    qsizetype logicalNumber = 0;
-    bool haveLogical = false;
-    bool dropped = false; // the logical line is dropped: over the limit, or not one the store reads
-    bool quotedPrintable = false;
-    bool softBreakPending = false;
-    const auto flush = [&] {
-        if (haveLogical && !dropped)
-            handle(logical, logicalNumber);
-        logical.resize(0);
-        haveLogical = false;
-        dropped = false;
-    };
-    bool overlong = false;
-    while (reader.next(chunk, &overlong)) {
-        ++number;
-        const bool folded = !chunk.isEmpty() && (chunk[0] == ' ' || chunk[0] == '\t');
-        const bool softBreak = quotedPrintable && softBreakPending && !overlong && !isCardBoundary(chunk);
-        softBreakPending = !overlong && chunk.endsWith('=');
-        if (haveLogical && (folded || softBreak)) {
-            if (overlong) {
-                dropped = true;
-            } else if (!dropped) {
-                if (softBreak)
-                    logical.chop(1);
-                logical.append(softBreak ? QByteArrayView(chunk) : QByteArrayView(chunk).sliced(1));
-            }
-        } else {
-            flush();
-            haveLogical = true;
-            logicalNumber = number;
-            const qsizetype colon = chunk.indexOf(':');
-            quotedPrintable = colon > 0 && chunk.first(colon).toUpper().contains("QUOTED-PRINTABLE");
-            if (!overlong && isWanted(chunk))
-                logical = chunk;
-            else if (!overlong && depth == 0 && !chunk.trimmed().isEmpty())
-                logical = chunk; // text outside any card: handled (and logged) as such
-            else
-                dropped = true; // passed over, with its continuation lines
-        }
-        if (logical.size() > MaxPropertySize) {
-            dropped = true;
-            logical.resize(0);
-        }
+    while (logicalLines.next(reader.insideCard(), line, &number))
+        reader.handle(line, number);
+    if (lines.cancelled())
+        return ReadResult::Cancelled;
+    if (lines.error() != 0) {
+        *reason = qt_error_string(lines.error());
+        return ReadResult::Skipped;
     }
-    if (reader.failed()) {
-        *reason = file.errorString();
-        return false;
-    }
-    flush();
-    if (depth != 0)
-        skipCard(QStringLiteral("it does not end"));
-    if (cards.empty() && outsideSeen) {
+    reader.finish();
+    if (reader.cards().empty() && reader.textOutside()) {
         *reason = QStringLiteral("not a vCard file");
-        return false;
+        return ReadResult::Skipped;
     }
-    for (Card& read : cards)
-        m_collection.cards.push_back(std::move(read));
-    return true;
+    for (Card& card : reader.cards())
+        m_collection.cards.push_back(std::move(card));
+    return ReadResult::Read;
 }

@@ -14,17 +14,22 @@
 // in the folders or files named in LUMESK_CONTACTS_PATH (colon-separated).
 // Each card is a contact with the reader's property names: GivenName,
 // MiddleName, LastName, NickName, Company and the phone properties. Group
-// cards are not contacts. Files are only read, line by line through one
-// reused buffer (LF, CRLF or CR line ends, a last line without one, a UTF-8
-// byte-order mark); properties the reader does not use (photos, notes,
-// addresses) are passed over without being kept, and one longer than
-// MaxPropertySize is dropped. A card that does not end is skipped alone and a
-// file that cannot be read or holds no card at all is skipped, each with one
-// log line.
+// cards are not contacts. Only regular files are read (after following
+// links; anything else, a FIFO or a device, is skipped without blocking), each
+// up to the size it had when opened, line by line through one reused buffer
+// (LF, CRLF or CR line ends, a last line without one, a UTF-8 byte-order
+// mark); properties the reader does not use (photos, notes, addresses) are
+// passed over without being kept, and one longer than MaxPropertySize is
+// dropped. A card that does not end is skipped alone (the first
+// MaxSkipLogLines of a file with one log line each, the rest with one line
+// at the end of the file) and a file that cannot be read or holds no card at
+// all is skipped, each with one log line. The read stops within one buffer
+// of its cancel flag being set.
 class CMeskVCardContactStore : public IMeskContactStore
 {
 public:
     static constexpr qsizetype MaxPropertySize = 64 * 1024;
+    static constexpr int MaxSkipLogLines = 3;
 
     // The store over the default places.
     CMeskVCardContactStore();
@@ -35,13 +40,13 @@ public:
     static QStringList defaultPlaces();
 
     bool open() override { return true; }
-    // Reads every file; true.
-    bool initialize() override;
+    // Reads every file; true, or false when cancel was set before the last one was read (the
+    // cards of the files read before stay).
+    bool initialize(const std::atomic_bool& cancel) override;
     IMeskContactCollection* contacts() override { return &m_collection; }
 
-private:
-public:
-    // The properties a card keeps: the reader's names only, each at a fixed place.
+    // The properties a card keeps: the reader's names only, each at a fixed place, their values
+    // one after the other in one string (one block a card: many cards are freed fast).
     class Properties
     {
     public:
@@ -50,10 +55,15 @@ public:
         static int place(const QString& name);
         bool contains(const QString& name) const;
         QString value(const QString& name) const;
+        // Sets a value; one set before is replaced.
         void insert(const QString& name, const QString& value);
+        // Gives back the room kept for more values.
+        void squeeze() { m_values.squeeze(); }
 
     private:
-        std::array<QString, Count> m_values;
+        QString m_values;
+        std::array<qint32, Count> m_start = {};
+        std::array<qint32, Count> m_size = {};
         quint32 m_present = 0;
     };
 
@@ -77,8 +87,16 @@ private:
         std::deque<Card> cards;
     };
 
-    // Appends the cards of one file; false (nothing appended) when it cannot be read or is broken.
-    bool readFile(const QString& path, QString* reason);
+    class CardReader;
+    enum class ReadResult
+    {
+        Read,
+        Skipped, // cannot be read or is broken: nothing appended
+        Cancelled,
+    };
+
+    // Appends the cards of one file; with Skipped, reason says why.
+    ReadResult readFile(const QString& path, const std::atomic_bool& cancel, QString* reason);
 
     QStringList m_places;
     Collection m_collection;

@@ -108,7 +108,11 @@ QList<SPhoneContact> CMeskContacts::readStore(const std::atomic_bool& cancel)
         log(QStringLiteral("CMeskContacts: Quor Suite must be installed in order to retrieve contacts. "));
         return contacts;
     }
-    if (!store->initialize()) {
+    const bool initialized = store->initialize(cancel);
+    // A stopped read hands nothing over: nothing to say.
+    if (cancel.load())
+        return contacts;
+    if (!initialized) {
         log(QStringLiteral("CMeskContacts: Failed to initialize Dastrel. "));
         return contacts;
     }

@@ -156,6 +156,23 @@ private slots:
         QCOMPARE(labels(contacts[1]), QStringList{"HomePhone=888"});
     }
 
+    // Stopping the reader, as the program does when it closes, ends the store's initialisation in
+    // progress, and nothing is logged for it.
+    void stopEndsStoreRead()
+    {
+        FakeContactStore store;
+        store.setContacts({FakeContactStore::contact({{"GivenName", "Ann"}})});
+        store.setHeld(true);
+        LogRecorder log;
+        {
+            CMeskContacts reader;
+            reader.init();
+            QTRY_VERIFY_WITH_TIMEOUT(store.isInitializing(), 30000);
+        }
+        QVERIFY(store.wasCancelled());
+        QCOMPARE(log.lines(), QStringList());
+    }
+
     // The search logs what was asked and how many matched, never a contact's data.
     void searchLogsNoPersonalData()
     {

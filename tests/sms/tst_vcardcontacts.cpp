@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+
+#include <sys/stat.h>
+
 class TestVCardContacts : public QObject
 {
     Q_OBJECT
@@ -118,6 +122,10 @@ private slots:
             << QByteArray("BEGIN:VCARD\nN:One;A;;;\nEND:VCARD\nBEGIN:VCARD\nN:Broken;X;;;\nTEL:+1\n"
                           "BEGIN:VCARD\nN:Two;B;;;\nEND:VCARD\n")
             << QStringList{"A One |  |  | ", "B Two |  |  | "} << QStringLiteral("card at line 4 of");
+        QTest::newRow("properties given again replace the earlier ones")
+            << QByteArray("BEGIN:VCARD\nN:One;A;B;;\nNICKNAME:x\nN:Two;Cy;;;\nNICKNAME:yy\nORG:Org\n"
+                          "NICKNAME:z\nEND:VCARD\n")
+            << QStringList{"Cy B Two | z | Org | "} << QString();
         QTest::newRow("nested agent card")
             << QByteArray("BEGIN:VCARD\nVERSION:2.1\nN:Boss;Big\nAGENT:\nBEGIN:VCARD\nN:Agent;Secret\n"
                           "TEL:+15\nEND:VCARD\nTEL;CELL:+16\nEND:VCARD\n")
@@ -187,6 +195,122 @@ private slots:
         const QList<SPhoneContact> byNumber = reader.findContacts(QStringLiteral("01555300"));
         QCOMPARE(byNumber.size(), 1);
         QCOMPARE(byNumber.first().lastName, QStringLiteral("300"));
+    }
+
+    // Cards that do not end are logged one by one up to a few per file, the rest in one line.
+    void brokenCardsLogged_data()
+    {
+        QTest::addColumn<int>("broken");
+        QTest::newRow("one") << 1;
+        QTest::newRow("as many as logged one by one") << CMeskVCardContactStore::MaxSkipLogLines;
+        QTest::newRow("one more") << CMeskVCardContactStore::MaxSkipLogLines + 1;
+        QTest::newRow("200,000 nested") << 200000;
+    }
+
+    void brokenCardsLogged()
+    {
+        QFETCH(int, broken);
+        QTemporaryDir dir;
+        write(dir.filePath(QStringLiteral("card.vcf")),
+              QByteArray("BEGIN:VCARD\n").repeated(broken) + "BEGIN:VCARD\nN:Two;B;;;\nEND:VCARD\n");
+        LogRecorder log;
+        QCOMPARE(readAll({dir.path()}), QStringList{"B Two |  |  | "});
+        QStringList said;
+        for (const QString& line : log.lines()) {
+            if (line.contains(QLatin1String("skipped")))
+                said << line;
+        }
+        const int oneByOne = qMin(broken, int(CMeskVCardContactStore::MaxSkipLogLines));
+        QCOMPARE(said.size(), oneByOne + (broken > oneByOne ? 1 : 0));
+        QVERIFY2(said.first().contains(QLatin1String("card at line 1 of")), qPrintable(said.first()));
+        if (broken > oneByOne)
+            QVERIFY2(said.last().contains(QStringLiteral("skipped %1 more cards").arg(broken - oneByOne)),
+                     qPrintable(said.last()));
+    }
+
+    // What the read does at its first log line (the text before the cards, at line 1), while the
+    // rest of the 2 MB file is unread: a cancel ends it there, leaving the next file unread too; a
+    // card appended to the file meanwhile is not read.
+    void whileReading_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("skipped");
+        QTest::newRow("cancelled") << true << QStringList();
+        QTest::newRow("file grows") << false
+                                    << QStringList{"card at line 160002 of", "z.vcf: not a vCard file"};
+    }
+
+    void whileReading()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(QStringList, skipped);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.vcf"));
+        // A card that does not end, at the end of the file, is logged only when the end is read.
+        write(path,
+              "not a card\n" +
+                  QByteArray("BEGIN:VCARD\nN:Lee;Ann;;;\nTEL;TYPE=cell:+1555\nEND:VCARD\n").repeated(40000) +
+                  "BEGIN:VCARD\nN:Open;End;;;\n");
+        write(dir.filePath(QStringLiteral("z.vcf")), "hello\n");
+        static std::atomic_bool cancelled;
+        static QString grown;
+        static QStringList lines;
+        cancelled = false;
+        grown = cancel ? QString() : path;
+        lines.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+                if (lines.isEmpty() && grown.isEmpty()) {
+                    cancelled = true;
+                } else if (lines.isEmpty()) {
+                    QFile file(grown);
+                    if (file.open(QIODevice::Append))
+                        file.write("BEGIN:VCARD\nN:Late;Card;;;\nEND:VCARD\n");
+                }
+                lines << message;
+            });
+        CMeskVCardContactStore store({dir.path()});
+        const bool read = store.initialize(cancelled);
+        qInstallMessageHandler(previous);
+
+        QVERIFY2(!lines.isEmpty() && lines.first().contains(QLatin1String("text outside any card at line 1")),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+        QCOMPARE(read, !cancel);
+        QCOMPARE(store.contacts()->count(), cancel ? 0 : 40000);
+        QStringList said;
+        for (const QString& line : std::as_const(lines)) {
+            if (line.contains(QLatin1String("skipped")))
+                said << line;
+        }
+        QCOMPARE(said.size(), skipped.size());
+        for (qsizetype i = 0; i < skipped.size(); ++i)
+            QVERIFY2(said.at(i).contains(skipped.at(i)), qPrintable(said.at(i)));
+    }
+
+    // Only regular files are read: links to a FIFO and to a device among good cards are skipped
+    // with one log line each, without waiting on them.
+    void onlyRegularFiles()
+    {
+        QTemporaryDir dir;
+        const QByteArray card = "BEGIN:VCARD\nN:%1;Ann;;;\nEND:VCARD\n";
+        write(dir.filePath(QStringLiteral("a.vcf")), QByteArray(card).replace("%1", "A"));
+        write(dir.filePath(QStringLiteral("z.vcf")), QByteArray(card).replace("%1", "Z"));
+        const QString fifo = dir.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(QFile::link(fifo, dir.filePath(QStringLiteral("b.vcf"))));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("c.vcf"))));
+        LogRecorder log;
+        QCOMPARE(readAll({dir.path(), dir.filePath(QStringLiteral("b.vcf"))}),
+                 (QStringList{"Ann A |  |  | ", "Ann Z |  |  | "}));
+        QStringList said;
+        for (const QString& line : log.lines()) {
+            if (line.contains(QLatin1String("skipped")))
+                said << line;
+        }
+        QCOMPARE(said, (QStringList{QStringLiteral("CMeskVCardContactStore: skipped %1: not a regular file")
+                                        .arg(dir.filePath(QStringLiteral("b.vcf"))),
+                                    QStringLiteral("CMeskVCardContactStore: skipped %1: not a regular file")
+                                        .arg(dir.filePath(QStringLiteral("c.vcf")))}));
     }
 
     // The stand-in services' sample cards, as the application shows them.

@@ -2,6 +2,7 @@
 
 #include "imesksms.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -72,10 +73,21 @@ public:
     explicit Handle(FakeContactStore& store) : m_store(store), m_collection(store) {}
 
     bool open() override { return m_store.m_fails != Step::Open; }
-    bool initialize() override
+    bool initialize(const std::atomic_bool& cancel) override
     {
-        m_store.m_held.acquire();
-        m_store.m_held.release();
+        m_store.m_initializing = true;
+        // Waits while held, until the read is cancelled, at most 30 s.
+        const QDeadlineTimer deadline(30000);
+        bool acquired = false;
+        while (!cancel.load() && !deadline.hasExpired() && !(acquired = m_store.m_held.tryAcquire(1, 10))) {
+        }
+        if (acquired)
+            m_store.m_held.release();
+        m_store.m_initializing = false;
+        if (cancel.load()) {
+            m_store.m_cancelled = true;
+            return false;
+        }
         return m_store.m_fails != Step::Initialize;
     }
     IMeskContactCollection* contacts() override

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
+
 // A contacts store that tests fill and break. While it lives it is what
 // IMeskContactStore::create() hands out (each time a handle to this one
 // fake), so a reader's init() reads it:
@@ -46,7 +48,8 @@ public:
 
     void setContacts(const QList<Contact>& contacts) { m_contacts = contacts; }
     void setFails(Step step) { m_fails = step; }
-    // While held, initialize() (on the reader's thread) waits until the hold is lifted.
+    // While held, initialize() (on the reader's thread) waits until the hold is lifted, the
+    // read is cancelled or 30 s have passed.
     void setHeld(bool held)
     {
         if (held && !m_isHeld)
@@ -55,6 +58,10 @@ public:
             m_held.release();
         m_isHeld = held;
     }
+    // Whether initialize() is running (it waits while held).
+    bool isInitializing() const { return m_initializing; }
+    // Whether an initialize() ended because its read was cancelled.
+    bool wasCancelled() const { return m_cancelled; }
     // How often the collection's count was asked.
     int countCalls() const { return m_countCalls; }
     // The properties asked for with another namespace than the contact one.
@@ -72,6 +79,8 @@ private:
 
     QList<Contact> m_contacts;
     Step m_fails = Step::None;
+    std::atomic_bool m_initializing = false;
+    std::atomic_bool m_cancelled = false;
     int m_countCalls = 0;
     QStringList m_foreignLookups;
     IMeskContactStore::Factory m_previous;
