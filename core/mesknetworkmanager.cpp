@@ -11,6 +11,10 @@ void log(const char* message)
 {
     qDebug().noquote() << QStringLiteral("CMeskNetworkManager: %1").arg(QLatin1String(message));
 }
+
+// What the getters answer while no network state is published.
+constexpr int kUnknownNetworkType = 1;
+constexpr bool kUnknownConnected = true;
 } // namespace
 
 CMeskNetworkManager::CMeskNetworkManager(QObject* parent)
@@ -57,16 +61,20 @@ void CMeskNetworkManager::initWorker()
     auto* cellular = new CMeskCellularState(m_backends.modem.get());
     {
         QMutexLocker lock(&m_mutex);
-        m_networkState = network;
         m_cellularState = cellular;
     }
 
-    if (!network->init(this)) {
-        log("failed to init network state listener");
+    // The network state's init reads the connection type before the connectivity, and may wait
+    // for the system's network information to load: the state is published only once both are
+    // read, so the getters never answer a type without its connectivity.
+    if (network->init(this)) {
         {
             QMutexLocker lock(&m_mutex);
-            m_networkState = nullptr;
+            m_networkState = network;
         }
+        announceLoadedNetwork(*network);
+    } else {
+        log("failed to init network state listener");
         delete network;
         network = nullptr;
         emit networkListenerFailed();
@@ -87,6 +95,20 @@ void CMeskNetworkManager::initWorker()
         emit ready();
     } else {
         emit initFailed();
+    }
+}
+
+void CMeskNetworkManager::announceLoadedNetwork(const CMeskNetworkState& network)
+{
+    // Whoever read the getters before the state was published saw the defaults (connected, type
+    // 1): the differences are announced as changes, so that a view built meanwhile catches up.
+    // The state's own init is silent, and its later changes are announced by the state itself.
+    static_assert(kUnknownConnected, "only a disconnection can differ from the defaults");
+    if (!network.isInternetConnected()) {
+        emit internetDisconnected();
+    }
+    if (network.connectionType() != kUnknownNetworkType) {
+        emit networkChanged();
     }
 }
 
@@ -114,13 +136,13 @@ void CMeskNetworkManager::releaseWorker()
 int CMeskNetworkManager::networkType() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_networkState ? m_networkState->connectionType() : 1;
+    return m_networkState ? m_networkState->connectionType() : kUnknownNetworkType;
 }
 
 bool CMeskNetworkManager::isInternetConnected() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_networkState ? m_networkState->isInternetConnected() : true;
+    return m_networkState ? m_networkState->isInternetConnected() : kUnknownConnected;
 }
 
 int CMeskNetworkManager::cellularState() const

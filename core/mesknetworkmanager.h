@@ -19,6 +19,12 @@ class QThread;
 // change they report is emitted from that thread, so receivers on the GUI
 // thread get the signals queued. The getters are for the GUI thread and
 // answer with fixed defaults while a state object is absent.
+//
+// The network state is published once its init has read both values (which
+// may take until the system's network information has loaded, after the
+// window is up). Where they differ from the defaults the worker then emits
+// internetDisconnected() and networkChanged(), in that order, before ready():
+// once per start, and nothing for a connected wired (or unknown) network.
 class CMeskNetworkManager : public QObject,
                             public IMeskNetworkStateListener,
                             public IMeskCellularStateListener
@@ -78,6 +84,7 @@ private:
 
     // Run on the worker thread.
     void initWorker();
+    void announceLoadedNetwork(const CMeskNetworkState& network);
     void releaseWorker();
 
     SMeskNetworkBackends m_backends;

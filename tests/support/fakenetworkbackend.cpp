@@ -1,5 +1,7 @@
 #include "fakenetworkbackend.h"
 
+#include <QThread>
+
 void FakeNetworkBackend::setSupported(bool supported)
 {
     QMutexLocker lock(&m_mutex);
@@ -48,6 +50,19 @@ void FakeNetworkBackend::setTypeQueryFails(bool fails)
     m_typeFails = fails;
 }
 
+void FakeNetworkBackend::hold()
+{
+    QMutexLocker lock(&m_mutex);
+    m_held = true;
+}
+
+void FakeNetworkBackend::release()
+{
+    QMutexLocker lock(&m_mutex);
+    m_held = false;
+    m_released.wakeAll();
+}
+
 int FakeNetworkBackend::connectivityQueries() const
 {
     QMutexLocker lock(&m_mutex);
@@ -63,6 +78,12 @@ int FakeNetworkBackend::typeQueries() const
 bool FakeNetworkBackend::open()
 {
     QMutexLocker lock(&m_mutex);
+    while (m_held) {
+        if (QThread::currentThread()->isInterruptionRequested()) {
+            return false;
+        }
+        m_released.wait(&m_mutex, 50);
+    }
     return m_supported;
 }
 

@@ -3,6 +3,7 @@
 #include "imesknetworkbackend.h"
 
 #include <QMutex>
+#include <QWaitCondition>
 
 // A network backend that tests drive by hand.
 //
@@ -11,6 +12,7 @@
 //   net->setMedium(2);                      // emits networkPropertyChanged()
 //   net->setConnectivityQueryFails(true);   // the next query answers false
 //   emit net->networkAdded();               // any of the five signals by hand
+//   net->hold(); ... net->release();        // open() waits in between
 //
 // Hand it to the network manager through MeskNetworkBackends::setFactory.
 // Every member is thread-safe; signals are emitted on the calling thread.
@@ -30,6 +32,11 @@ public:
     void setMedium(int type);
     void setConnectivityQueryFails(bool fails);
     void setTypeQueryFails(bool fails);
+    // While held, open() waits, as the system's network information does until it has loaded: a
+    // test builds its window on the defaults, then releases. A thread asked to end (a network
+    // manager stopping) stops waiting, and open() answers false.
+    void hold();
+    void release();
 
     // How often each query was asked.
     int connectivityQueries() const;
@@ -42,6 +49,8 @@ public:
 
 private:
     mutable QMutex m_mutex;
+    QWaitCondition m_released;
+    bool m_held = false;
     bool m_supported = true;
     bool m_watchFails = false;
     bool m_online = true;

@@ -86,6 +86,8 @@ bool TestEngine::init()
         SMeskNetworkBackends backends;
         auto network = std::make_unique<FakeNetworkBackend>();
         network->setOnline(online);
+        if (holdNetwork)
+            network->hold();
         m_network = network.get();
         backends.network = std::move(network);
         auto modem = std::make_unique<FakeModem>();
@@ -117,7 +119,11 @@ bool TestEngine::init()
     m_engine = std::make_unique<CMeskEngine>();
     if (!m_engine->init())
         return false;
-    if (!QTest::qWaitFor([this] { return m_network && m_network->connectivityQueries() > 0; }, 30000))
+    // The manager publishes the network state once both values are read.
+    const auto networkRead = [this] {
+        return m_network && m_network->connectivityQueries() > 0 && m_engine->isInternetConnected() == online;
+    };
+    if (!holdNetwork && !QTest::qWaitFor(networkRead, 30000))
         return false;
     if (modemReadyState >= 0)
         return QTest::qWaitFor([this] { return m_engine->cellularState() > 0; }, 30000);

@@ -55,9 +55,12 @@ public:
     bool contactsReader = true;
     bool online = true;
     int modemReadyState = -1; // -1: no device
+    // The network backend held (FakeNetworkBackend::hold): the engine answers the defaults until
+    // the test calls network()->release().
+    bool holdNetwork = false;
 
-    // Builds and initialises the engine, then waits for the network worker's first reading
-    // (and, with a device, for the engine's cellular state).
+    // Builds and initialises the engine, then waits until the engine reads the network backend's
+    // state (unless held) and, with a device, for the engine's cellular state.
     bool init();
 
     CMeskEngine* engine() const { return m_engine.get(); }

@@ -8,6 +8,7 @@
 #include "feed/mesksinglestreamview.h"
 #include "feed/meskstreamview.h"
 #include "mainwindow/meskbottombar.h"
+#include "mesknetworkmanager.h"
 #include "mesktexts.h"
 #include "meskuistyle.h"
 #include "settings/mesksettings.h"
@@ -20,6 +21,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -77,6 +79,8 @@ private slots:
     void bannerClose_data();
     void bannerClose();
     void noInternet();
+    void networkAtLoad_data();
+    void networkAtLoad();
     void serviceErrors_data();
     void serviceErrors();
     void modem_data();
@@ -241,6 +245,76 @@ void TestMeskFeedArea::noInternet()
     QCOMPARE(bannerTexts(&area), none);
     emit m_env->engine()->internetDisconnected();
     QCOMPARE(bannerTexts(&area), offline);
+}
+
+void TestMeskFeedArea::networkAtLoad_data()
+{
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<int>("medium");
+    QTest::addColumn<bool>("columns");
+    QTest::addColumn<QStringList>("announced");
+    QTest::addColumn<QStringList>("shown");
+
+    const QStringList offline{QStringLiteral("internetDisconnected: offline, type 0"),
+                              QStringLiteral("networkChanged: offline, type 0")};
+    const QStringList mobile{QStringLiteral("networkChanged: online, type 3")};
+    const QStringList noInternet{CMeskTexts::errorText(2)};
+    const QStringList rates{CMeskTexts::warningText(1)};
+    QTest::newRow("offline, single stream") << false << 1 << false << offline << noInternet;
+    QTest::newRow("offline, columns") << false << 1 << true << offline << noInternet;
+    QTest::newRow("3G, single stream") << true << 3 << false << mobile << rates;
+    QTest::newRow("wired, columns") << true << 1 << true << QStringList() << QStringList();
+}
+
+// The system's network information loads once the window is up: the feed area is built on the
+// engine's defaults (connected, wired) and catches up with what the load announces, once.
+void TestMeskFeedArea::networkAtLoad()
+{
+    QFETCH(bool, online);
+    QFETCH(int, medium);
+    QFETCH(bool, columns);
+    QFETCH(QStringList, announced);
+    QFETCH(QStringList, shown);
+    m_env->online = online;
+    m_env->holdNetwork = true;
+    QVERIFY(start(false));
+    m_env->network()->setMedium(medium);
+    CMeskServiceFeedsView area(m_env->engine(), m_settings.get());
+    if (columns)
+        area.showMultiColumn(3);
+    else
+        area.showSingleColumn();
+    QCOMPARE(bannerTexts(&area), QStringList());
+
+    // Each signal as the engine emits it (on the GUI thread), with what its getters answer then.
+    CMeskEngine* engine = m_env->engine();
+    QStringList arrived;
+    const auto record = [&](auto signal, const char* name) {
+        connect(
+            engine, signal, &area,
+            [&, name] {
+                const QString state =
+                    engine->isInternetConnected() ? QStringLiteral("online") : QStringLiteral("offline");
+                const QString where =
+                    QThread::currentThread() == thread() ? QString() : QStringLiteral(" off the GUI thread");
+                arrived << QStringLiteral("%1: %2, type %3%4")
+                               .arg(QLatin1String(name), state, QString::number(engine->networkType()),
+                                    where);
+            },
+            Qt::DirectConnection);
+    };
+    record(&CMeskEngine::internetConnected, "internetConnected");
+    record(&CMeskEngine::internetDisconnected, "internetDisconnected");
+    record(&CMeskEngine::networkChanged, "networkChanged");
+    // The worker's ready() arrives after whatever the load announced.
+    bool loaded = false;
+    connect(engine->findChild<CMeskNetworkManager*>(), &CMeskNetworkManager::ready, &area,
+            [&] { loaded = true; });
+
+    m_env->network()->release();
+    QTRY_VERIFY_WITH_TIMEOUT(loaded, 30000);
+    QCOMPARE(arrived, announced);
+    QCOMPARE(bannerTexts(&area), shown);
 }
 
 void TestMeskFeedArea::serviceErrors_data()
