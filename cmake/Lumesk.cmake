@@ -104,7 +104,9 @@ endfunction()
 # that share a resource lock never run at the same time (x-display: the test changes what every window
 # on the display sees, e.g. starts a compositing manager). Every bench entry runs alone (RUN_SERIAL):
 # two benchmarks at once skew each other. No entry reaches the machine's ModemManager: the modem layer
-# is pointed at a bus that does not exist unless the test starts one of its own.
+# is pointed at a bus that does not exist unless the test starts one of its own. Every entry runs in a
+# temporary folder of its own (cmake/run-in-own-tmpdir.sh), removed when it ends; what it leaves there
+# besides Qt's runtime folder fails it.
 function(lumesk_register_test entry)
   cmake_parse_arguments(ARG "" "TARGET;TIMEOUT" "ARGS;LABELS;RESOURCE_LOCK" ${ARGN})
   if(NOT ARG_TARGET)
@@ -113,7 +115,8 @@ function(lumesk_register_test entry)
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
-  add_test(NAME ${entry} COMMAND ${ARG_TARGET} ${ARG_ARGS})
+  add_test(NAME ${entry} COMMAND "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/run-in-own-tmpdir.sh"
+    "$<TARGET_FILE:${ARG_TARGET}>" ${ARG_ARGS})
   set(env
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"

@@ -109,9 +109,20 @@ public:
     virtual bool serviceKey(mid_t provider, const QString& key, QString& value) = 0;
     virtual bool deleteServiceKeys(mid_t provider) = 0;
 
-    // Sync records and clean-up.
+    // Sync records and clean-up. A provider's sync records are the stored events its service still
+    // lists; the clean-up deletes the events no record keeps.
+    // Both replace the provider's records by one per event, in the given order, each stamped with the
+    // clock's now (one transaction, or part of the open batch; an empty list removes them all); false
+    // when they cannot be written. The two do the same; the providers call setSyncRecords. maxPeriod
+    // is in hours: a record keeps its event from cleanup(true) for that many whole clock hours after
+    // this call; 0 keeps it for as long as it is listed. cleanup(false) keeps every listed event.
     virtual bool setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
     virtual bool setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
+    // Deletes every event (types 1 to 4 and 10, of every provider) that no record keeps, with the
+    // items below it, their fields and their files; with onlyExpired, records older than their
+    // maxPeriod no longer keep their events. True also when the records cannot be read (nothing is
+    // deleted then). The program calls cleanup(false) as it ends.
     virtual bool cleanup(bool onlyExpired) = 0;
+    // The items of the provider's records, in the order they were written.
     virtual QList<SMediaItem> syncRecords(mid_t provider) = 0; // (0: all)
 };

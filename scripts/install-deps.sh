@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test Velto Lumesk.
-# Only missing packages are installed; when everything is present it returns at once.
+# Only missing packages are installed; when everything is present it returns at once. While another
+# package manager holds apt's lock, it waits for it (at most 10 minutes) and says so.
 set -euo pipefail
 
 packages=(
@@ -31,7 +32,52 @@ else
   exit 1
 fi
 
+# Another package manager may hold apt's locks (a fresh machine's background updates, a second set-up):
+# wait for it, at most lock_wait seconds from here.
+lock_wait=600
+deadline=$((SECONDS + lock_wait))
+waiting=false
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+
+# Runs apt-get with the given arguments, in English so that its lock errors can be told apart (sudo does
+# not pass the environment on, hence env). Its errors are shown once it ends. While it fails because a
+# lock is held, it runs again: the first try does not wait, so the wait is announced before it begins;
+# after it apt waits for the dpkg lock itself (DPkg::Lock::Timeout, which covers `install`), while the
+# lists lock that `update` takes is only ever tried, so `update` is tried again every few seconds.
+apt_get() {
+  local timeout left holder
+  while true; do
+    left=$((deadline - SECONDS))
+    ((left > 0)) || left=0
+    timeout=0
+    if [[ $waiting == true ]]; then timeout=$left; fi
+    if "${sudo[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive \
+      apt-get -o DPkg::Lock::Timeout="$timeout" "$@" 2>"$errors"; then
+      cat "$errors" >&2
+      return 0
+    fi
+    if ! grep -q -e 'Could not get lock' -e 'Unable to lock' -e 'Unable to acquire the dpkg frontend lock' "$errors"; then
+      cat "$errors" >&2
+      exit 1
+    fi
+    if ((SECONDS >= deadline)); then
+      cat "$errors" >&2
+      echo "install-deps: another package manager still holds apt's lock after $((lock_wait / 60)) minutes;" \
+        "run this again when it has finished" >&2
+      exit 1
+    fi
+    if [[ $waiting == false ]]; then
+      holder=$(grep -o -m1 'held by process [0-9]* ([^)]*)' "$errors" || true)
+      echo "install-deps: another package manager holds apt's lock${holder:+ (${holder})};" \
+        "waiting for it, at most $((lock_wait / 60)) minutes" >&2
+      waiting=true
+    elif ((left > 0)); then
+      sleep $((left < 5 ? left : 5))
+    fi
+  done
+}
+
 echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt_get update -qq
+apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

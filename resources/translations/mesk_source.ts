@@ -4,43 +4,36 @@
 <context>
     <name>Browser window</name>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="124"/>
         <source>Newer</source>
         <comment>disabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="126"/>
         <source>Older</source>
         <comment>disabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="127"/>
         <source>Newer</source>
         <comment>enabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="128"/>
         <source>Older</source>
         <comment>enabled button or link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="155"/>
         <source>Velto Lumesk link browser</source>
         <comment>Title for a web-page that displays all the links received, where the user can browse to the destinations of those links.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="184"/>
         <source>Page details</source>
         <comment>Header for the web-page in the browser window</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/links/mesklinksbrowser.cpp" line="195"/>
         <source>Your browser does not support iframes.</source>
         <comment>Error message indicating that the browser is too old.</comment>
         <translation type="unfinished"></translation>
@@ -49,7 +42,6 @@
 <context>
     <name>CFacebookCommentWidget</name>
     <message>
-        <location filename="../../providers/facebook/ui/facebookcommentswidget.cpp" line="64"/>
         <source>Me</source>
         <comment>Pronoun - action executed by the user himself</comment>
         <translation type="unfinished"></translation>
@@ -58,7 +50,6 @@
 <context>
     <name>CFacebookCommentsWidget</name>
     <message>
-        <location filename="../../providers/facebook/ui/facebookcommentswidget.cpp" line="127"/>
         <source>View all comments...</source>
         <comment>Label text that links to the dialog showing all comments</comment>
         <translation type="unfinished"></translation>
@@ -67,35 +58,29 @@
 <context>
     <name>CFacebookEventWidget</name>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="315"/>
         <source>Comments(%1)</source>
         <comment>Subject - Comments(#amount#)</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="316"/>
         <source>Comment</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="323"/>
         <source>You liked(%1)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="323"/>
         <source>You liked</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="324"/>
         <source>Like(%1)</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="324"/>
         <source>Like</source>
         <comment>Verb</comment>
         <translation type="unfinished"></translation>
@@ -104,19 +89,16 @@
 <context>
     <name>CFlickrSetupWidget</name>
     <message>
-        <location filename="../../providers/flickr/ui/flickrsetupwidget.cpp" line="67"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/ui/flickrsetupwidget.cpp" line="118"/>
         <source>when you are finished press </source>
         <extracomment>Label text indicating to press a button when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/flickr/ui/flickrsetupwidget.cpp" line="120"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -125,13 +107,11 @@
 <context>
     <name>CMeskBottomBar</name>
     <message>
-        <location filename="../../views/mainwindow/meskbottombar.cpp" line="68"/>
         <source>Cancel</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/meskbottombar.cpp" line="70"/>
         <source>Save</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -140,12 +120,10 @@
 <context>
     <name>CMeskDebugToolsWidget</name>
     <message>
-        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="16"/>
         <source>Get updates</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/meskdebugtools.cpp" line="17"/>
         <source>Delete Items</source>
         <translation type="unfinished"></translation>
     </message>
@@ -153,7 +131,6 @@
 <context>
     <name>CMeskDeepDiveErrorWidget</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveerrorwidget.cpp" line="37"/>
         <source>Try again</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -162,58 +139,48 @@
 <context>
     <name>CMeskDeepDiveView</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="164"/>
         <source>« Previous</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="168"/>
         <source>Next »</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="169"/>
         <source>Exit</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="213"/>
         <source>No content</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="214"/>
         <source>There is nothing yet to show, try this when you have posts with image or video attachments.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="222"/>
         <source>No network connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="223"/>
         <source>Velto Lumesk cannot download new images or videos without a working Internet connection, but you can still browse content that you already downloaded.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="227"/>
         <source>You are on 3G connection</source>
         <comment>Warning dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="228"/>
         <source>Fullscreen mode downloads larger versions of images and videos. This can consume your bandwidth limit and increase costs, unless you have unlimited bandwidth plan.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="274"/>
         <source>Don&apos;t show again</source>
         <comment>Checkbox label</comment>
         <translation type="unfinished"></translation>
@@ -222,13 +189,11 @@
 <context>
     <name>CMeskDeepDiveWarningWidget</name>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="72"/>
         <source>Ok</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskdeepdiveview.cpp" line="73"/>
         <source>Close</source>
         <comment>button label</comment>
         <translation type="unfinished"></translation>
@@ -237,13 +202,11 @@
 <context>
     <name>CMeskEmptyColumnWidget</name>
     <message>
-        <location filename="../../views/feed/meskcolumnwidget.cpp" line="229"/>
         <source>There are no active services</source>
         <extracomment>Section header text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/meskcolumnwidget.cpp" line="235"/>
         <source>There are no other services configured</source>
         <extracomment>Status label</extracomment>
         <translation type="unfinished"></translation>
@@ -252,7 +215,6 @@
 <context>
     <name>CMeskFeedErrorWidget</name>
     <message>
-        <location filename="../../views/feed/meskfeederrorwidget.cpp" line="83"/>
         <source>Ignore this warning</source>
         <extracomment>Checkbox label</extracomment>
         <translation type="unfinished"></translation>
@@ -261,79 +223,66 @@
 <context>
     <name>CMeskGeneralSettingsView</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="46"/>
         <source>Application Settings</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="48"/>
         <source>Launch at Startup</source>
         <comment>Checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="51"/>
         <source>Play sounds</source>
         <comment>Checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="58"/>
         <source>History</source>
         <comment>Section header title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="63"/>
         <source>today</source>
         <comment>Keep the data downloaded from Social-Networks for today</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="64"/>
         <source>three days</source>
         <comment>Keep the data downloaded from Social-Networks for 3 days</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="65"/>
         <source>a week</source>
         <comment>Keep the data downloaded from Social-Networks for a week</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="66"/>
         <source>a month</source>
         <comment>Keep the data downloaded from Social-Networks for a month</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="71"/>
         <source>Warnings</source>
         <comment>Title of the Settings Section that relates to Mesk Warnings. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="72"/>
         <source>If you have marked some warnings not to be &lt;br&gt;repeatedly displayed, click the button below to &lt;br&gt;restore them.</source>
         <comment>Description for the &quot;Restore&quot; button&apos;s action. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="81"/>
         <source>Restore</source>
         <comment>Makes Mesk re-start displaying the warning that the user has dismissed</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="83"/>
         <source>Restores the previously dismissed warnings</source>
         <comment>Tooltip text for the &quot;Restore&quot; button.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="110"/>
         <source>Save history for </source>
         <comment>Combobox explanation text</comment>
         <translation type="unfinished"></translation>
@@ -342,24 +291,20 @@
 <context>
     <name>CMeskImageViewer</name>
     <message>
-        <location filename="../../views/media/meskmediaviewer.cpp" line="143"/>
         <source>Image corrupted</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskmediaviewer.cpp" line="144"/>
         <source>Image was corrupted or its format is not supported</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskmediaviewer.cpp" line="154"/>
         <source>Image download failed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskmediaviewer.cpp" line="155"/>
         <source>Failed to download image from server, please check that the network connection works properly and your account is not blocked</source>
         <translation type="unfinished"></translation>
     </message>
@@ -367,17 +312,14 @@
 <context>
     <name>CMeskMainTitleBar</name>
     <message>
-        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="24"/>
         <source>Restore</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="25"/>
         <source>Minimize</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="28"/>
         <source>Exit</source>
         <translation type="unfinished"></translation>
     </message>
@@ -385,38 +327,31 @@
 <context>
     <name>CMeskMessageBox</name>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="42"/>
         <source>Ok</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="46"/>
         <source>Cancel</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="66"/>
-        <location filename="../../uilib/meskmessagebox.cpp" line="93"/>
         <source>Error</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="73"/>
         <source>Warning</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="80"/>
         <source>Information</source>
         <extracomment>Type of dialog - error, warning, or information</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskmessagebox.cpp" line="91"/>
         <source>No web browser could be started to open</source>
         <extracomment>Message when no program could be started to show an address; the address follows on the next line</extracomment>
         <translation type="unfinished"></translation>
@@ -425,19 +360,16 @@
 <context>
     <name>CMeskMultiSettingsView</name>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="237"/>
         <source>General settings</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="237"/>
         <source>Services</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="238"/>
         <source>Notifications</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
@@ -446,31 +378,26 @@
 <context>
     <name>CMeskNotificationsWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="286"/>
         <source>Show me taskbar notifications for</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="290"/>
         <source>New text messages</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="293"/>
         <source>New posts</source>
         <comment>option - checkbox text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="299"/>
         <source>Show me notifications for</source>
         <comment>Label text for a section of the settings</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="301"/>
         <source>All contacts</source>
         <comment>Option - checkbox text</comment>
         <translation type="unfinished"></translation>
@@ -479,31 +406,26 @@
 <context>
     <name>CMeskPostCommentWidget</name>
     <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="31"/>
         <source>Sending your comment...</source>
         <extracomment>Status text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="44"/>
         <source>Failed</source>
         <extracomment>Status text for operations</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="59"/>
         <source>Send</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="63"/>
         <source>Clear</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskpostcommentwidget.cpp" line="94"/>
         <source>Write a comment...</source>
         <extracomment>Guidance text for textboxes</extracomment>
         <translation type="unfinished"></translation>
@@ -512,54 +434,45 @@
 <context>
     <name>CMeskPostSmsWidget</name>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="95"/>
         <source>New Text Message</source>
         <extracomment>Title for a dialog where user can send a new SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="107"/>
         <source>Name or number</source>
         <extracomment>Help text in the empty box where the user picks a contact or types a phone number for a new SMS</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="112"/>
         <source>Write your sms here</source>
         <extracomment>Help text the the input box where user types the content of the SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="141"/>
         <source>Send</source>
         <extracomment>Caption of the button which initiates the operation to send an SMS message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="169"/>
         <source>Synchronize your mobile with Velto Quor Suite to see your phonebook</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="241"/>
         <source>The recipient is not valid. </source>
         <extracomment>The receiver of the SMS is not valid.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="261"/>
         <source>Device is powered off</source>
         <extracomment>3G and SMS functionality need a device to be powered on</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="265"/>
         <source>SIM card is locked by a PIN code</source>
         <extracomment>3G and SMS functionality need a SIM card to be functional</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostsmswidget.cpp" line="269"/>
         <source>There is no SIM in your device</source>
         <extracomment>3G and SMS functionality need a SIM card to be inserted on the computer</extracomment>
         <translation type="unfinished"></translation>
@@ -568,54 +481,45 @@
 <context>
     <name>CMeskPostUpdateWidget</name>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="160"/>
         <source>New Update</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="177"/>
         <source>Send to </source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="192"/>
         <source>Write your update here</source>
         <extracomment>Guidance text for textbox</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="202"/>
         <source>Sending your update...</source>
         <extracomment>Status text</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="225"/>
         <source>Send</source>
         <extracomment>button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="288"/>
         <source>There are no activated services, please activate at least one in settings</source>
         <extracomment>Error msg indicating that the user has not configured any service integration yet.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="292"/>
         <source>Please select at least one service</source>
         <extracomment>Error msg indicating that the user must select at least 1 destination for his message</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="370"/>
         <source> failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/post/meskpostupdatewidget.cpp" line="373"/>
         <source>Failed</source>
         <extracomment>Error text, an operation has failed</extracomment>
         <translation type="unfinished"></translation>
@@ -624,7 +528,6 @@
 <context>
     <name>CMeskProviderInfoWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="189"/>
         <source>Please note that all user data will be deleted as well. Are you sure you want to delete account information?</source>
         <comment>Dialog text</comment>
         <translation type="unfinished"></translation>
@@ -633,7 +536,6 @@
 <context>
     <name>CMeskSelectableTextLabel</name>
     <message>
-        <location filename="../../uilib/mesksmallwidgets.cpp" line="68"/>
         <source>Copy</source>
         <extracomment>Context menu entry copying the selected text</extracomment>
         <translation type="unfinished"></translation>
@@ -642,61 +544,51 @@
 <context>
     <name>CMeskServiceSetupWidget</name>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="83"/>
         <source>Service setup Wizard</source>
         <extracomment>Title bar text for the setup wizard</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="111"/>
         <source>Click here to get started!</source>
         <extracomment>Label for the button which initiates the setup wizards</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="113"/>
         <source>Try again</source>
         <extracomment>Label for a button that restarts a failed operation</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="115"/>
         <source>Close Wizard</source>
         <extracomment>Label for a button</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="194"/>
         <source>Connecting to %1, please wait...</source>
         <extracomment>Status message, informs that a connection is being opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="242"/>
         <source>%1 service setup wizard</source>
         <extracomment>Window title for the setup process</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="248"/>
         <source>Welcome to the setup wizard for %1. You will be redirected to %1 pages, please follow the instructions and authorize Velto Lumesk to access your account.</source>
         <extracomment>Note: states that user will add his &apos;social networking service&apos; account into Mesk.</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="256"/>
         <source>Now Velto Lumesk is ready to use your %1 account</source>
         <extracomment>User has completed the setup process for some social networking service</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="262"/>
         <source>There seems to be network problems accessing %1, please check that your network connection is working.</source>
         <extracomment>Error: no network! Internet might be disconnected?</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/meskservicesetupwidget.cpp" line="270"/>
         <source>%1 is having problems - please try again later.</source>
         <extracomment>Error:the social network service reported an error.</extracomment>
         <translation type="unfinished"></translation>
@@ -705,13 +597,11 @@
 <context>
     <name>CMeskServicesWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="253"/>
         <source>Text messaging</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="257"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -720,19 +610,16 @@
 <context>
     <name>CMeskSettingsTabHeader</name>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="262"/>
         <source>General</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="263"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="264"/>
         <source>Notifications</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -741,19 +628,16 @@
 <context>
     <name>CMeskSingleSettingsView</name>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="214"/>
         <source>General</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="214"/>
         <source>Services</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingswidget.cpp" line="215"/>
         <source>Notifications</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
@@ -762,7 +646,6 @@
 <context>
     <name>CMeskSmsColumnWidget</name>
     <message>
-        <location filename="../../views/feed/mesksmscolumnwidget.cpp" line="20"/>
         <source>Text Messages</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -771,25 +654,21 @@
 <context>
     <name>CMeskSmsProviderInfoWidget</name>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="221"/>
         <source>SMS</source>
         <comment>Section header text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="230"/>
         <source>Device is powered off</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="233"/>
         <source>SIM card is locked by a PIN code</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/settings/mesksettingspages.cpp" line="236"/>
         <source>There is no SIM in your device</source>
         <comment>Status text</comment>
         <translation type="unfinished"></translation>
@@ -798,43 +677,36 @@
 <context>
     <name>CMeskSmsWidget</name>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="75"/>
         <source>Resend</source>
         <extracomment>Caption for the button that initiates the operation to retry to send an SMS message that failed to be sent</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="78"/>
         <source>Cancel</source>
         <extracomment>Caption for the button that deletes failed message from feed view</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="82"/>
         <source>Reply</source>
         <extracomment>Caption for the button that initiates the operation to reply to an SMS message that was received</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="86"/>
         <source>Forward</source>
         <extracomment>Caption for the button that initiates the operation to forward to an SMS message to another contact</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="91"/>
         <source>Delete</source>
         <extracomment>Caption for the button that deletes received message from feed view</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="256"/>
         <source>Sending... </source>
         <extracomment>The SMS message is being sent to the recipient</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/mesksmswidget.cpp" line="285"/>
         <source>Message could not be sent</source>
         <extracomment>The SMS could not be sent, user should try again</extracomment>
         <translation type="unfinished"></translation>
@@ -843,19 +715,16 @@
 <context>
     <name>CMeskStreamView</name>
     <message>
-        <location filename="../../views/feed/meskstreamview.cpp" line="473"/>
         <source>You have no items yet</source>
         <extracomment>Status - There are no visible items for the user</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/meskstreamview.cpp" line="481"/>
         <source>You have no active services</source>
         <extracomment>Status - the service providers are deactivated</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/feed/meskstreamview.cpp" line="489"/>
         <source>You have no other services</source>
         <extracomment>Status - There are other sources of items configured</extracomment>
         <translation type="unfinished"></translation>
@@ -864,13 +733,11 @@
 <context>
     <name>CMeskToolBar</name>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="126"/>
         <source>New Update</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="127"/>
         <source>New Text Message</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
@@ -879,49 +746,41 @@
 <context>
     <name>CMeskVideoViewer</name>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="127"/>
         <source>Flash Player is not installed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="128"/>
         <source>Adobe Flash Player is not installed. You need this in order to play the video.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="180"/>
         <source>Video download failed</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="181"/>
         <source>Failed to download video from server, please check that your network connection works properly and your account is not blocked.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="206"/>
         <source>Flash player error</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="207"/>
         <source>The video could not be reproduced; Velto Lumesk is unable to determine the resons for this problem. Please try to watch this directly from the service website.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="214"/>
         <source>Video format is not supported</source>
         <comment>Dialog title</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/media/meskvideoviewer.cpp" line="215"/>
         <source>The video was corrupted or its format is not supported.</source>
         <comment>Error information</comment>
         <translation type="unfinished"></translation>
@@ -930,39 +789,31 @@
 <context>
     <name>CMeskViewToolButton</name>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="62"/>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="86"/>
         <source>View</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="66"/>
         <source>» Images and Videos</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="67"/>
         <source>» Links</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="74"/>
         <source>Images and Videos</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="75"/>
         <source>Links</source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="95"/>
-        <location filename="../../views/mainwindow/mesktoolbar.cpp" line="105"/>
         <source>View </source>
         <comment>Button text</comment>
         <translation type="unfinished"></translation>
@@ -971,25 +822,21 @@
 <context>
     <name>CTwitterSetupWidget</name>
     <message>
-        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="64"/>
         <source>Failed to load page: </source>
         <extracomment>Error message meaning that a web-address couldn&apos;t be opened</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="118"/>
         <source>when you are finished, enter the pin </source>
         <extracomment>Label text indicating the next step when setup is concluded</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="122"/>
         <source> and press </source>
         <extracomment>complementary text to indicate the next step (press button)</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/ui/twittersetupwidget.cpp" line="124"/>
         <source>Ready</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -998,13 +845,11 @@
 <context>
     <name>CTwitterStatusWidget</name>
     <message>
-        <location filename="../../providers/twitter/ui/twitterstatuswidget.cpp" line="119"/>
         <source>Reply</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/twitter/ui/twitterstatuswidget.cpp" line="121"/>
         <source>Retweet</source>
         <extracomment>Button label</extracomment>
         <translation type="unfinished"></translation>
@@ -1013,7 +858,6 @@
 <context>
     <name>Dialog Titlebar caption</name>
     <message>
-        <location filename="../../uilib/meskdialogtitlebar.cpp" line="38"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
@@ -1022,13 +866,11 @@
 <context>
     <name>Main titlebar caption</name>
     <message>
-        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="68"/>
         <source>Minimize</source>
         <comment>Tooltip/menu item for the minimize button in the caption</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../views/mainwindow/meskmaintitlebar.cpp" line="72"/>
         <source>Close</source>
         <comment>Tooltip/menu item for the close button in the caption</comment>
         <translation type="unfinished"></translation>
@@ -1037,336 +879,280 @@
 <context>
     <name>QObject</name>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="107"/>
         <source>&lt;b&gt;To: %1&lt;/b&gt; %2</source>
         <comment>Label text - translate only the &quot;To:&quot; text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="109"/>
         <source>&lt;b&gt;From: %1&lt;/b&gt; %2</source>
         <comment>Label text - translate only the &quot;From:&quot; text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="121"/>
         <source>[A data message (such as a multimedia message notice) that this program cannot show]</source>
         <comment>Shown in place of the text of an SMS that carries data, not text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="129"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted %2 photos</source>
         <comment>Caption for a new event - #Who# posted N photos</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="137"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a new photo</source>
         <comment>Caption for a photo event - #Who# posted a new photo</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="140"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a new photo: &quot;%2&quot;</source>
         <comment>Caption for a photo event - #Who# posted a new photo: #PHOTO_TITLE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="147"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a link</source>
         <comment>Caption for a link text - #Who# posted a link</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="154"/>
         <source>posted a link to %1</source>
         <comment>Caption for a link text - posted a link to #WEBSITE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="162"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a link to &lt;a href=&quot;%2&quot;&gt;&lt;b&gt;%3&lt;/b&gt;&lt;/a&gt;</source>
         <comment>Caption for a link text - &lt;b&gt;#Who#&lt;/b&gt; posted a link to &lt;a href=&quot;#WEBADDRESS#&quot;&gt;&lt;b&gt;#WEBSITE#&lt;/b&gt;&lt;/a&gt;</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="171"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted an event</source>
         <comment>Caption for a calendar_event event - #Who# posted an event</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="179"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted an event &lt;a href=&quot;%2&quot;&gt;&lt;b&gt;%3&lt;/b&gt;&lt;/a&gt;</source>
         <comment>Caption for a calendar_event event - #Who# posted an event #link#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="187"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a video</source>
         <comment>Label text - #SOMEBODY# posted a video</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="194"/>
         <source>&lt;b&gt;%1&lt;/b&gt; posted a video &quot;%2&quot;</source>
         <comment>Label text - #SOMEBODY# posted a video: #TITLE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="201"/>
         <source>&lt;b&gt;%1&lt;/b&gt; sent you a friend request</source>
         <comment>Label text - #SOMEBODY# sent you a friend request</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="208"/>
         <source>&lt;b&gt;%1&lt;/b&gt; sent you a message: &quot;%2&quot;</source>
         <comment>Label text - #SOMEBODY# sent you a message: #MESSAGE#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="215"/>
         <source>&lt;b&gt;%1&lt;/b&gt; by &lt;b&gt;%2&lt;/b&gt;</source>
         <comment>Label text for an event - #EVENT_TITLE# by #PERSON#</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="222"/>
         <source>&lt;p class=&quot;header&quot;&gt;Welcome&lt;br&gt; to Velto Lumesk,&lt;/p&gt; &lt;p class=&quot;body&quot;&gt;the simple way to stay in touch with your friends.&lt;/p&gt; &lt;p class=&quot;body&quot;&gt;Send and receive text messages, update your status on Facebook, tweet and see what&apos;s new from your friends online.&lt;/p&gt;</source>
         <comment>Welcome text formatted with HTML. Translate only this: Welcome to Velto Mesk,the simple way to stay in touch with your friends. Send and receive text messages, update your status on Facebook, tweet and see what&apos;s new from your friends online.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="237"/>
         <source>Click here to get started!</source>
         <comment>Label for button</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="242"/>
         <source>More</source>
         <comment>Action button text in feed stream to show older content</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="381"/>
         <source>There is no active Internet connection, please check your network settings</source>
         <comment>General warning stating that there is no Internet connection available.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="385"/>
         <source>Service is not available</source>
         <comment>something is preventing Mesk from accessing a Social-Networking web-site&apos;s infra.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="389"/>
         <source>Service provider returned error</source>
         <comment>Unidentified error has happened in some Social-Networking infra-structure.</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="393"/>
         <source>Service update rate limit has been reached</source>
         <comment>The usage-limit for some Social-Networking web-site(s) has been reached. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="399"/>
         <source>Velto Lumesk is no longer authorized to use your account</source>
         <comment>The user or the SocialNetworkingService has revoked Mesk&apos;s permission to access data</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="403"/>
         <source>Your account is blocked</source>
         <comment>Mesk was denied access to the user&apos;s account on a SocialNetworkingService</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="407"/>
         <source>The 3G device is not available. Please try reinstalling the device drivers and restarting the computer.</source>
         <comment>It appears that the GSM hardware has been removed from the computer. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="413"/>
         <source>The 3G device is powered off</source>
         <comment>Error message stating that the GSM hardware is off</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="416"/>
         <source>There is no SIM card in the device, please insert it</source>
         <comment>The GSM SIM card must be inserted to enable 3G and SMS. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="419"/>
         <source>The SIM card is locked. Enter the PIN code via the system&apos;s network settings</source>
         <comment>The GSM SIM card is inserted but the user needs to enter the PIN code to enable 3G and SMS. </comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="423"/>
         <source>Velto Lumesk internal error, please contact application support</source>
         <comment>Error message</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="432"/>
         <source>There seems to be some network problems accessing %1</source>
         <comment>A SocialNetworkingService could not be contacted</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="436"/>
         <source>%1 is temporarily not available</source>
         <comment>A SocialNetworkingService was not available</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="440"/>
         <source>There seems to be some internal problems while trying to access %1</source>
         <comment>A SocialNetworkingService reported internal error</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="445"/>
         <source>%1 update rate limit has been reached</source>
         <comment>There were too many requests to a SocialNetworkingService</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="451"/>
         <source>Velto Lumesk is no longer authorized to use your %1 account</source>
         <comment>The user or the SocialNetworkingService has revoked Mesk&apos;s permission to access data</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="456"/>
         <source>Your %1 account is blocked</source>
         <comment>The user&apos;s account to SocialNetworkingService was blocked</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="468"/>
         <source>Please note that Velto Lumesk is using the 3G network for Internet connections, operator rates may apply</source>
         <comment>Warning dialog informing about possible operator charges</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="474"/>
         <source>The 3G network signal is very low</source>
         <comment>Warning - cellular network signal is low</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="477"/>
         <source>Velto Lumesk detected internal problems, please contact application support</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="493"/>
         <source>Today, </source>
         <comment>Label text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="495"/>
         <source>Yesterday, </source>
         <comment>Label text</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="509"/>
         <source>Right now</source>
         <comment>Label text for something that just happened</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="517"/>
         <source>%1 hour ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="519"/>
         <source>%1 hours ago</source>
         <comment>Label text for time information - #NUMBER# hours ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="525"/>
         <source>%1 minute ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="527"/>
         <source>%1 minutes ago</source>
         <comment>Label text for time information - #NUMBER# minutes ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="533"/>
         <source>half a minute ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="536"/>
         <source>%1 second ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="538"/>
         <source>%1 seconds ago</source>
         <comment>Label text for time information - #NUMBER# seconds ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="546"/>
         <source>one month ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="547"/>
         <source>%1 months ago</source>
         <comment>Label text for time information - #NUMBER# months ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="552"/>
         <source>one day ago</source>
         <comment>Label text for time information</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="553"/>
         <source>%1 days ago</source>
         <comment>Label text for time information - #NUMBER# days ago</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="569"/>
         <source>Today, </source>
         <comment>Label text for time information - Today, hour:minute</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../uilib/mesktexts.cpp" line="573"/>
         <source>Yesterday, </source>
         <comment>Label text for time information - Yesterday, hour:minute</comment>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../providers/facebook/ui/facebookeventwidget.cpp" line="232"/>
         <source>Me</source>
         <comment>Pronoun referring to the user himself</comment>
         <translation type="unfinished"></translation>

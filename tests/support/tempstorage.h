@@ -6,7 +6,9 @@
 // A private, throw-away home for one test: the XDG data, config, cache and
 // runtime folders and Qt's user-scope settings all point into a temporary
 // directory that is removed with this object. Create it before anything asks
-// QStandardPaths or QSettings for a location.
+// QStandardPaths or QSettings for a location. Roots may overlap in any order:
+// the newest live root's folders are in force, and when the last one goes the
+// variables are as they were before the first.
 class TempStorageRoot
 {
 public:
@@ -24,7 +26,8 @@ public:
     QString configHome() const { return subPath(QStringLiteral("config")); }
 
 private:
+    // Points the variables and the settings paths at this root's folders.
+    void apply() const;
+
     QTemporaryDir m_dir;
-    QByteArray m_saved[4];
-    bool m_had[4] = {};
 };

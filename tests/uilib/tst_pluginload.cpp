@@ -6,6 +6,7 @@
 #include "localhttpserver.h"
 #include "meskplugins.h"
 #include "meskwebwidget.h"
+#include "tempstorage.h"
 
 #include <QApplication>
 #include <QOpenGLContext>
@@ -82,6 +83,9 @@ private slots:
 
 int main(int argc, char* argv[])
 {
+    // What the engines keep (the sound server's runtime folder, caches) goes into a private home that
+    // outlives the application.
+    TempStorageRoot root;
     // As in the program: no Qt::AA_ShareOpenGLContexts, the plugin's loader makes the context.
     QApplication app(argc, argv);
     TestPluginLoad test;

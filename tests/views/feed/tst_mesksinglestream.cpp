@@ -169,8 +169,9 @@ QDateTime at(int daysBack, const QTime& time)
     return QDateTime(TestEngine::now().date().addDays(-daysBack), time);
 }
 
-// Set for the run of this test inside a private mount namespace (zoneChangeInMountNamespace): the
-// zone then changes as on a desktop, by another zone file over /etc/localtime, with TZ unset.
+// Set for the run of this test inside a private mount namespace (zoneChangeInMountNamespace) to the
+// folder of zone file copies: the zone then changes as on a desktop, by another zone file over
+// /etc/localtime, with TZ unset.
 constexpr char kZoneMountEnv[] = "LUMESK_TEST_ZONE_MOUNT";
 
 const QByteArray kNewYork = "America/New_York";
@@ -179,6 +180,12 @@ const QByteArray kSaoPaulo = "America/Sao_Paulo";
 const QByteArray kKiritimati = "Pacific/Kiritimati";
 const QByteArray kUtc = "UTC";
 
+// The copy of the zone's file in the folder.
+QString zoneCopy(const QString& folder, const QByteArray& zone)
+{
+    return folder + QLatin1Char('/') + QString::fromLatin1(zone).replace('/', '_');
+}
+
 bool switchZone(const QByteArray& zone)
 {
     if (!qEnvironmentVariableIsSet(kZoneMountEnv)) {
@@ -186,20 +193,9 @@ bool switchZone(const QByteArray& zone)
         qputenv("TZ", zone);
         return true;
     }
-    // The zones are copied before the first mount: a mount over /etc/localtime covers the file it
-    // links to, and with it every zone name that links there too (UTC on many systems).
-    static QTemporaryDir copies;
-    static const bool copied = [] {
-        bool ok = copies.isValid();
-        for (const QByteArray& name : {kNewYork, kTokyo, kSaoPaulo, kKiritimati, kUtc}) {
-            ok = ok && QFile::copy(QStringLiteral("/usr/share/zoneinfo/") + QString::fromLatin1(name),
-                                   copies.filePath(QString::fromLatin1(name).replace('/', '_')));
-        }
-        return ok;
-    }();
-    const QByteArray file = QFile::encodeName(copies.filePath(QString::fromLatin1(zone).replace('/', '_')));
-    return copied && QFile::exists(QString::fromLocal8Bit(file)) &&
-           ::mount(file.constData(), "/etc/localtime", nullptr, MS_BIND, nullptr) == 0;
+    const QString copy = zoneCopy(qEnvironmentVariable(kZoneMountEnv), zone);
+    return QFile::exists(copy) &&
+           ::mount(QFile::encodeName(copy).constData(), "/etc/localtime", nullptr, MS_BIND, nullptr) == 0;
 }
 
 // Per day group, top to bottom: "date: content h:mm ..." with each entry's local time.
@@ -813,9 +809,19 @@ void TestMeskSingleStream::zoneChangeInMountNamespace()
     if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
         QSKIP(qPrintable(QStringLiteral("the machine forbids a private mount namespace: ") +
                          QString::fromLocal8Bit(probe.readAll()).trimmed()));
+    // The zones are copied before the first mount: a mount over /etc/localtime covers the file it
+    // links to, and with it every zone name that links there too (UTC on many systems). This process
+    // keeps the copies and removes them however the run ends: inside the namespace each mounted copy
+    // is where the next mount lands, and cannot be removed while the namespace lives.
+    QTemporaryDir zones;
+    QVERIFY(zones.isValid());
+    for (const QByteArray& name : {kNewYork, kTokyo, kSaoPaulo, kKiritimati, kUtc}) {
+        QVERIFY(QFile::copy(QStringLiteral("/usr/share/zoneinfo/") + QString::fromLatin1(name),
+                            zoneCopy(zones.path(), name)));
+    }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("TZ"));
-    env.insert(QString::fromLatin1(kZoneMountEnv), QStringLiteral("1"));
+    env.insert(QString::fromLatin1(kZoneMountEnv), zones.path());
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);

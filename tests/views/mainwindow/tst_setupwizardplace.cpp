@@ -165,5 +165,16 @@ void TestSetupWizardPlace::keepsItsPlace()
     stopCompositor();
 }
 
-QTEST_MAIN(TestSetupWizardPlace)
+int main(int argc, char* argv[])
+{
+    // The web view draws with OpenGL. Qt would keep the shaders it builds in a cache under the first
+    // cache folder it is given, the first row's TempStorageRoot, and write there again from later
+    // rows, after that folder is gone.
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestSetupWizardPlace test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_setupwizardplace.moc"

@@ -3,6 +3,7 @@
 #include "media/meskvideoviewer.h"
 #include "meskqtvideoplayer.h"
 #include "meskuistyle.h"
+#include "tempstorage.h"
 
 #include <QApplication>
 #include <QFile>
@@ -107,5 +108,15 @@ void TestQtVideoPlayer::viewerShowsFormatPage()
     QCOMPARE(item.videoLoads, 0);
 }
 
-QTEST_MAIN(TestQtVideoPlayer)
+int main(int argc, char* argv[])
+{
+    // What the multimedia stack keeps (the sound server's runtime folder, GStreamer's plugin registry)
+    // goes into a private home that outlives the application.
+    TempStorageRoot root;
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestQtVideoPlayer test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_qtvideoplayer.moc"
