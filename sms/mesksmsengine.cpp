@@ -427,6 +427,9 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
                 return &entry;
         }
     }
+    // A message that arrived is new, unless it is the same object.
+    if (!read)
+        return nullptr;
     // Where nothing tells the objects apart (an entry whose set of objects is gone, or a modem
     // that names none), the oldest entry alike not found yet by this read: the same phone, type
     // and text, and the same service-centre time when the message has one. An entry of the same
@@ -434,7 +437,7 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     for (OnModem& entry : m_onModem) {
         if (!entry.origin.isEmpty() && !origin.isEmpty() && entry.origin.store == origin.store)
             continue;
-        if (read && read->found.contains(entry.serial))
+        if (read->found.contains(entry.serial))
             continue;
         if (entry.phone == message.phone && entry.type == message.type && entry.text == message.message &&
             (timeStamp == 0 || entry.anyTime || entry.timeStamp == timeStamp))

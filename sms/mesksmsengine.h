@@ -101,8 +101,9 @@ private:
     struct Read;
     void messageReceived(quint32 status, const QString& number, const QString& text, quint32 timeStamp,
                          const QList<quint32>& indices, const SMeskSmsOrigin& origin, quint32 readId);
-    // The entry of the message read, or null: the same object, else (the modem made its messages
-    // anew since an entry was read) one that is alike and not yet found by the same read.
+    // The entry of the message read, or null: the same object, else, for a message found by a
+    // read of every message (read not null) where the modem made its messages anew since an
+    // entry was read, one that is alike and not yet found by the same read.
     OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
                          const Read* read);
     void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed);
