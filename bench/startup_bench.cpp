@@ -536,11 +536,12 @@ SRun runOnce(const QString& program, const QString& storage, const QByteArray& d
         startAndClose(false);
     if (mode.callgrind) {
         // Callgrind dumps its counts at the first call of xcb_map_window (the ".1" file): the start
-        // up to the first map. The process is killed once that map is seen.
+        // up to the first map. The process is killed once that map is seen, so valgrind's gdb
+        // server is off: its pipes in the temporary folder would stay behind.
         const QString out = h + QStringLiteral("/callgrind.out");
         x.drain();
         const pid_t pid = spawn({QStringLiteral("valgrind"), QStringLiteral("--tool=callgrind"),
-                                 QStringLiteral("--dump-before=xcb_map_window"),
+                                 QStringLiteral("--vgdb=no"), QStringLiteral("--dump-before=xcb_map_window"),
                                  QStringLiteral("--callgrind-out-file=") + out, program},
                                 env);
         if (pid <= 0)
