@@ -119,7 +119,7 @@ public:
 
     // SMS. The calls return the modem's result (MeskMbnResult: negative is a
     // failure) and answer later through the SMS signals below, which come from
-    // other threads, never from inside a call.
+    // other threads, never from inside a call. A request id is never 0.
 
     // Every modem interface with its SMS capabilities.
     virtual qint32 smsInterfaces(QList<SMeskModemInterface>* interfaces) = 0;

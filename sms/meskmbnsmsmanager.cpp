@@ -640,8 +640,7 @@ quint32 CMeskMbnSmsManager::readMessages(quint32 flag, Reports& reports)
     if (flag == 0) {
         m_fullReads.insert(requestId);
     }
-    // A read whose backend gives no id is still a read.
-    return std::max<quint32>(requestId, 1);
+    return requestId;
 }
 
 void CMeskMbnSmsManager::onSmsMessagesRenewed()

@@ -43,6 +43,12 @@ class TestVCardContacts : public QObject
         return out;
     }
 
+    // The log lines that say what was skipped.
+    static QStringList skippedLines(const QStringList& lines)
+    {
+        return lines.filter(QLatin1String("skipped"));
+    }
+
     static void write(const QString& path, const QByteArray& data)
     {
         QFile file(path);
@@ -143,11 +149,7 @@ private slots:
         LogRecorder log;
         QCOMPARE(readAll({dir.path()}), contacts);
         // A card or file left out says so once, naming the file.
-        QStringList said;
-        for (const QString& line : log.lines()) {
-            if (line.contains(QLatin1String("skipped")))
-                said << line;
-        }
+        const QStringList said = skippedLines(log.lines());
         QCOMPARE(said.size(), skipped.isEmpty() ? 0 : 1);
         if (!skipped.isEmpty()) {
             QVERIFY2(said.first().contains(skipped), qPrintable(said.first()));
@@ -215,11 +217,7 @@ private slots:
               QByteArray("BEGIN:VCARD\n").repeated(broken) + "BEGIN:VCARD\nN:Two;B;;;\nEND:VCARD\n");
         LogRecorder log;
         QCOMPARE(readAll({dir.path()}), QStringList{"B Two |  |  | "});
-        QStringList said;
-        for (const QString& line : log.lines()) {
-            if (line.contains(QLatin1String("skipped")))
-                said << line;
-        }
+        const QStringList said = skippedLines(log.lines());
         const int oneByOne = qMin(broken, int(CMeskVCardContactStore::MaxSkipLogLines));
         QCOMPARE(said.size(), oneByOne + (broken > oneByOne ? 1 : 0));
         QVERIFY2(said.first().contains(QLatin1String("card at line 1 of")), qPrintable(said.first()));
@@ -277,11 +275,7 @@ private slots:
                  qPrintable(lines.join(QLatin1Char('\n'))));
         QCOMPARE(read, !cancel);
         QCOMPARE(store.contacts()->count(), cancel ? 0 : 40000);
-        QStringList said;
-        for (const QString& line : std::as_const(lines)) {
-            if (line.contains(QLatin1String("skipped")))
-                said << line;
-        }
+        const QStringList said = skippedLines(lines);
         QCOMPARE(said.size(), skipped.size());
         for (qsizetype i = 0; i < skipped.size(); ++i)
             QVERIFY2(said.at(i).contains(skipped.at(i)), qPrintable(said.at(i)));
@@ -302,11 +296,7 @@ private slots:
         LogRecorder log;
         QCOMPARE(readAll({dir.path(), dir.filePath(QStringLiteral("b.vcf"))}),
                  (QStringList{"Ann A |  |  | ", "Ann Z |  |  | "}));
-        QStringList said;
-        for (const QString& line : log.lines()) {
-            if (line.contains(QLatin1String("skipped")))
-                said << line;
-        }
+        const QStringList said = skippedLines(log.lines());
         QCOMPARE(said, (QStringList{QStringLiteral("CMeskVCardContactStore: skipped %1: not a regular file")
                                         .arg(dir.filePath(QStringLiteral("b.vcf"))),
                                     QStringLiteral("CMeskVCardContactStore: skipped %1: not a regular file")
