@@ -46,6 +46,14 @@ public:
     // oldest first.
     virtual QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated) = 0;
 
+    // The text messages the modem may still hold, in the order they were noted.
+    virtual QList<SSmsOnModem> smsOnModem() = 0;
+    virtual bool addSmsOnModem(SSmsOnModem& entry) = 0; // sets entry.id
+    virtual bool updateSmsOnModem(const SSmsOnModem& entry) = 0;
+    virtual bool deleteSmsOnModem(mid_t id) = 0;
+    // Empties every entry's store and object (the modem made its messages anew).
+    virtual bool clearSmsOnModemOrigins() = 0;
+
     // Items and item fields.
     // Stores the item and the given fields in one transaction; sets item.id.
     virtual bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) = 0;
@@ -108,6 +116,8 @@ public:
     virtual bool setServiceKey(mid_t provider, const QString& key, const QString& value) = 0;
     virtual bool serviceKey(mid_t provider, const QString& key, QString& value) = 0;
     virtual bool deleteServiceKeys(mid_t provider) = 0;
+    // True also when the key was not stored.
+    virtual bool deleteServiceKey(mid_t provider, const QString& key) = 0;
 
     // Sync records and clean-up. A provider's sync records are the stored events its service still
     // lists; the clean-up deletes the events no record keeps.

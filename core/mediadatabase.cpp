@@ -857,6 +857,36 @@ QDateTime CMediaDataBase::latestSmsMessageAtOrBefore(const QDateTime& upper)
     return m_messages.latestAtOrBefore(upper);
 }
 
+QList<SSmsOnModem> CMediaDataBase::smsOnModem()
+{
+    checkThread(__func__);
+    return m_messages.onModem();
+}
+
+bool CMediaDataBase::addSmsOnModem(SSmsOnModem& entry)
+{
+    checkThread(__func__);
+    return m_messages.addOnModem(entry);
+}
+
+bool CMediaDataBase::updateSmsOnModem(const SSmsOnModem& entry)
+{
+    checkThread(__func__);
+    return m_messages.updateOnModem(entry);
+}
+
+bool CMediaDataBase::deleteSmsOnModem(mid_t id)
+{
+    checkThread(__func__);
+    return m_messages.deleteOnModem(id);
+}
+
+bool CMediaDataBase::clearSmsOnModemOrigins()
+{
+    checkThread(__func__);
+    return m_messages.clearOnModemOrigins();
+}
+
 QList<mid_t> CMediaDataBase::sameSmsMessages(const SSmsMessage& message, bool withCreated)
 {
     checkThread(__func__);
@@ -1176,6 +1206,16 @@ bool CMediaDataBase::deleteServiceKeys(mid_t provider)
         return false;
     }
     return m_keys.deleteServiceKeys(provider);
+}
+
+bool CMediaDataBase::deleteServiceKey(mid_t provider, const QString& key)
+{
+    checkThread(__func__);
+    if (provider == MeskProvider::Database) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: the keys of provider 0 are the storage's own");
+        return false;
+    }
+    return m_keys.deleteServiceKey(provider, key);
 }
 
 // --- Sync records and clean-up ------------------------------------------------------------------

@@ -62,6 +62,11 @@ public:
     QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) override;
     QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) override;
     QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated) override;
+    QList<SSmsOnModem> smsOnModem() override;
+    bool addSmsOnModem(SSmsOnModem& entry) override;
+    bool updateSmsOnModem(const SSmsOnModem& entry) override;
+    bool deleteSmsOnModem(mid_t id) override;
+    bool clearSmsOnModemOrigins() override;
 
     bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) override;
     bool mediaItem(mid_t id, SMediaItem& item) override;
@@ -111,6 +116,7 @@ public:
     bool setServiceKey(mid_t provider, const QString& key, const QString& value) override;
     bool serviceKey(mid_t provider, const QString& key, QString& value) override;
     bool deleteServiceKeys(mid_t provider) override;
+    bool deleteServiceKey(mid_t provider, const QString& key) override;
 
     bool setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;
     bool setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;

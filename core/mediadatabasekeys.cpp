@@ -43,3 +43,9 @@ bool CMediaDataBaseKeys::deleteServiceKeys(mid_t provider)
 {
     return exec(QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = ?;"), {idValue(provider)});
 }
+
+bool CMediaDataBaseKeys::deleteServiceKey(mid_t provider, const QString& key)
+{
+    return exec(QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"),
+                {idValue(provider), key});
+}

@@ -13,4 +13,5 @@ public:
     // False when the key is not stored or cannot be read; value is then left as it was.
     bool serviceKey(mid_t provider, const QString& key, QString& value);
     bool deleteServiceKeys(mid_t provider);
+    bool deleteServiceKey(mid_t provider, const QString& key);
 };

@@ -11,6 +11,10 @@ bool CMediaDataBaseSms::createTables()
 bool CMediaDataBaseSms::createIndexes()
 {
     return exec(QStringLiteral(
+               "CREATE TABLE IF NOT EXISTS MEDIASMSONMODEM (ID INTEGER PRIMARY KEY, "
+               "MESSAGE INTEGER, STORE TEXT, OBJECT TEXT, PHONE TEXT, TEXT TEXT, TYPE INTEGER, "
+               "TIME INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER);")) &&
+           exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);")) &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_PHONE_TYPE ON MEDIASMSMESSAGES (PHONE, TYPE);"));
@@ -110,4 +114,80 @@ QList<SSmsMessage> CMediaDataBaseSms::selectMessages(const QString& statement, c
     if (!ok)
         messages.clear();
     return messages;
+}
+
+namespace {
+
+QVariantList onModemValues(const SSmsOnModem& entry)
+{
+    return {CMediaDataBaseMethod::idValue(entry.message),
+            entry.store,
+            entry.object,
+            entry.phone,
+            entry.text,
+            entry.type,
+            qint64(entry.timeStamp),
+            entry.anyTime ? 1 : 0,
+            entry.own ? 1 : 0,
+            entry.own ? QVariant(CMediaDataBaseMethod::dateValue(entry.sent)) : QVariant()};
+}
+
+} // namespace
+
+QList<SSmsOnModem> CMediaDataBaseSms::onModem()
+{
+    QList<SSmsOnModem> entries;
+    const bool ok =
+        select(QStringLiteral("SELECT ID, MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, ANYTIME, "
+                              "OWN, SENT FROM MEDIASMSONMODEM ORDER BY ID;"),
+               {}, [&entries](const QSqlQuery& query) {
+                   SSmsOnModem entry;
+                   entry.id = idFromValue(query.value(0));
+                   entry.message = idFromValue(query.value(1));
+                   entry.store = query.value(2).toString();
+                   entry.object = query.value(3).toString();
+                   entry.phone = query.value(4).toString();
+                   entry.text = query.value(5).toString();
+                   entry.type = query.value(6).toInt();
+                   entry.timeStamp = quint32(query.value(7).toLongLong());
+                   entry.anyTime = query.value(8).toInt() != 0;
+                   entry.own = query.value(9).toInt() != 0;
+                   if (entry.own)
+                       entry.sent = dateFromValue(query.value(10));
+                   entries.append(entry);
+               });
+    if (!ok)
+        entries.clear();
+    return entries;
+}
+
+bool CMediaDataBaseSms::addOnModem(SSmsOnModem& entry)
+{
+    QVariant id;
+    if (!exec(QStringLiteral("INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, "
+                             "ANYTIME, OWN, SENT) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+              onModemValues(entry), &id))
+        return false;
+    entry.id = idFromValue(id);
+    return true;
+}
+
+bool CMediaDataBaseSms::updateOnModem(const SSmsOnModem& entry)
+{
+    QVariantList values = onModemValues(entry);
+    values.append(idValue(entry.id));
+    return exec(
+        QStringLiteral("UPDATE MEDIASMSONMODEM SET MESSAGE = ?, STORE = ?, OBJECT = ?, PHONE = ?, TEXT = ?, "
+                       "TYPE = ?, TIME = ?, ANYTIME = ?, OWN = ?, SENT = ? WHERE ID = ?;"),
+        values);
+}
+
+bool CMediaDataBaseSms::deleteOnModem(mid_t id)
+{
+    return exec(QStringLiteral("DELETE FROM MEDIASMSONMODEM WHERE ID = ?;"), {idValue(id)});
+}
+
+bool CMediaDataBaseSms::clearOnModemOrigins()
+{
+    return exec(QStringLiteral("UPDATE MEDIASMSONMODEM SET STORE = '', OBJECT = '' WHERE STORE <> '';"));
 }

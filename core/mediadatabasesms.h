@@ -6,11 +6,13 @@
 
 // MEDIASMSMESSAGES: every text message sent, received or read from the SIM.
 // MESSAGE and PHONE hold the stored form of their texts.
+// MEDIASMSONMODEM: the messages the modem may still hold (SSmsOnModem), texts as given. The table
+// is made at every open when it is missing: a file from before it keeps its schema version.
 class CMediaDataBaseSms : public CMediaDataBaseMethod
 {
 public:
     bool createTables();
-    // The indexes behind the look-ups by time and by phone; kept when they exist.
+    // The indexes behind the look-ups by time and by phone, and MEDIASMSONMODEM; kept when they exist.
     bool createIndexes();
     bool addSmsMessage(SSmsMessage& message); // sets message.id
     bool updateSmsMessage(const SSmsMessage& message);
@@ -24,6 +26,13 @@ public:
     // The ids of the rows with the same phone, text and type (and CREATED when withCreated), in
     // ROWID order; compared in their stored form.
     QList<mid_t> sameMessages(const SSmsMessage& message, bool withCreated);
+
+    // MEDIASMSONMODEM, in ROWID order.
+    QList<SSmsOnModem> onModem();
+    bool addOnModem(SSmsOnModem& entry); // sets entry.id
+    bool updateOnModem(const SSmsOnModem& entry);
+    bool deleteOnModem(mid_t id);
+    bool clearOnModemOrigins();
 
 private:
     QList<SSmsMessage> selectMessages(const QString& statement, const QVariantList& values);

@@ -128,6 +128,27 @@ public:
     bool operator==(const SSmsMessage&) const = default;
 };
 
+// A text message the modem may still hold: a row of MEDIASMSONMODEM. Reading the modem again
+// finds it here instead of storing it twice; a message the user deleted keeps its row here (with
+// message 0) until the modem no longer holds it.
+struct SSmsOnModem
+{
+    mid_t id = 0;      // ROWID
+    mid_t message = 0; // the stored message's row; 0 once the user deleted it
+    // Where the modem had it when last read (SMeskSmsOrigin); both empty when not known.
+    QString store;
+    QString object;
+    QString phone;
+    QString text;
+    qint32 type = 0;       // SSmsMessage::Type
+    quint32 timeStamp = 0; // the service centre's time in seconds since 1970 (UTC); 0: none
+    bool anyTime = false;  // noted before times were kept: any time matches
+    bool own = false;      // made by this program to send message; found only by its object
+    QDateTime sent;        // own: when it was handed to the modem
+
+    bool operator==(const SSmsOnModem&) const = default;
+};
+
 // Service error code carried by serviceError(mid_t, TMediaError) and protocolError(TMediaError).
 enum TMediaError
 {

@@ -48,6 +48,15 @@ constexpr quint32 Submit = 2;
 constexpr quint32 StatusReport = 3;
 } // namespace MeskSmsPduType
 
+// The values of SMeskSmsReadPdu::status.
+namespace MeskSmsStatus {
+constexpr quint32 New = 0;
+constexpr quint32 Old = 1;
+constexpr quint32 Draft = 2;
+constexpr quint32 Sent = 3;
+constexpr quint32 Unsent = 4;
+} // namespace MeskSmsStatus
+
 // Where a message on the modem lives, as far as the modem layer can tell. store names the set of
 // message objects the modem's service made (its run, the modem, the time it was last enabled);
 // object names the message within it. One origin names one message for as long as its store
@@ -71,9 +80,12 @@ inline size_t qHash(const SMeskSmsOrigin& origin, size_t seed = 0)
 // One message read from the SIM (or delivered as a class-0 message).
 struct SMeskSmsReadPdu
 {
-    quint32 status = 0; // 0 new, 1 old, 2 draft, 3 sent
-    QString pdu;        // hexadecimal text, the service-centre address first
-    quint32 index = 0;  // the message's place on the SIM
+    // 0 new, 1 old, 2 draft, 3 sent; 4 (from a text-level interface) a message the modem keeps
+    // unsent (made to be sent and not sent, or being sent): never stored, only a message the
+    // program made itself is acted on.
+    quint32 status = 0;
+    QString pdu;       // hexadecimal text, the service-centre address first
+    quint32 index = 0; // the message's place on the SIM
 
     // Filled instead of pdu by a text-level interface.
     QString number;
@@ -83,6 +95,9 @@ struct SMeskSmsReadPdu
     qint32 messageClass = -1; // -1 none, else 0 to 3
     bool data = false;        // binary data (a WAP push, an MMS notice) instead of text; text is empty
     SMeskSmsOrigin origin;    // filled by a layer that can tell one message from another
+    // Announced as the modem's service made its messages anew (the modem was being switched on):
+    // one of the messages it held before, or one that arrived meanwhile.
+    bool reloaded = false;
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -182,6 +197,9 @@ signals:
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                          quint32 requestId, qint32 status);
     void smsSendComplete(quint32 requestId, qint32 status);
+    // The modem made the object of the message being sent with smsSendText (before it goes out):
+    // it may outlive the program, and the modem may keep it after the send ended.
+    void smsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin);
     void smsStatusChange();
     // The modem's service made every message object anew (it restarted, the modem went or was
     // switched off and on): origins given before name nothing now.

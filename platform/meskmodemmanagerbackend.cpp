@@ -211,6 +211,8 @@ private:
     void call(const QDBusMessage& message, Answer answer, bool retry = true);
     void pump();
     void issue(Call call);
+    // Answers a call that is not made (its run of ModemManager ended) with an error.
+    static void drop(Call& call);
     static bool isPassingError(const QString& name);
     QDBusMessage method(const QString& path, const QString& interface, const QString& name) const
     {
@@ -223,6 +225,8 @@ private:
     void loadSim(const QString& simPath);
     void watchPath(const QString& path, bool modem);
     void messageReceived(const QString& path);
+    // A message to be read by the next read of the new ones.
+    void announce(quint32 index);
     void publish();
     quint32 indexOf(const QString& path) const;
     // The set of message objects the modem's service made for a modem (SMeskSmsOrigin::store);
@@ -247,6 +251,8 @@ private:
     QHash<quint32, Stored> m_stored; // message index -> its object
     QSet<QString> m_arriving;        // announced, not yet completely received
     QSet<quint32> m_new;             // received while watched and not yet read
+    // Announced while their modem made its messages anew, and not yet read.
+    QSet<quint32> m_reloaded;
 
     static constexpr int MaxCallsInFlight = 32;
     static constexpr int MaxAttempts = 5;
@@ -265,8 +271,21 @@ void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer 
 
 void CMeskModemManagerBackend::Worker::pump()
 {
-    while (m_inFlight < MaxCallsInFlight && !m_waiting.isEmpty())
-        issue(m_waiting.dequeue());
+    while (m_inFlight < MaxCallsInFlight && !m_waiting.isEmpty()) {
+        Call next = m_waiting.dequeue();
+        // Its objects are gone; a path of the new run may name another object.
+        if (next.run != m_run)
+            drop(next);
+        else
+            issue(std::move(next));
+    }
+}
+
+void CMeskModemManagerBackend::Worker::drop(Call& call)
+{
+    QDBusPendingCallWatcher failed(QDBusPendingCall::fromError(
+        QDBusError(QDBusError::NoReply, QStringLiteral("ModemManager ended before the call was made"))));
+    call.answer(failed);
 }
 
 void CMeskModemManagerBackend::Worker::issue(Call call)
@@ -284,8 +303,11 @@ void CMeskModemManagerBackend::Worker::issue(Call call)
                     const int delay = std::min(RetryDelay << call.attempts, MaxRetryDelay);
                     ++call.attempts;
                     QTimer::singleShot(delay, this, [this, call = std::move(call)]() mutable {
-                        if (call.run != m_run || call.smsGeneration != m_smsGeneration)
+                        // Every call is answered: one that is not made again fails.
+                        if (call.run != m_run || call.smsGeneration != m_smsGeneration) {
+                            drop(call);
                             return;
+                        }
                         m_waiting.enqueue(std::move(call));
                         pump();
                     });
@@ -333,6 +355,7 @@ void CMeskModemManagerBackend::Worker::renew(const QString& modemPath)
     for (auto stored = m_stored.begin(); stored != m_stored.end();) {
         if (stored->modem == modemPath) {
             m_new.remove(stored.key());
+            m_reloaded.remove(stored.key());
             stored = m_stored.erase(stored);
         } else {
             ++stored;
@@ -433,6 +456,7 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
     m_stored.clear();
     m_arriving.clear();
     m_new.clear();
+    m_reloaded.clear();
     m_owner->setNewMessages(m_new);
     publish();
     if (hadModems)
@@ -487,9 +511,13 @@ void CMeskModemManagerBackend::Worker::applyModemProperty(Modem& modem, const QS
         values.capabilities = value.toUInt();
     } else if (name == QLatin1String("State")) {
         const int state = value.toInt();
-        // Switched off, ModemManager drops the modem's message objects; switched on, it makes
-        // them anew from the SIM.
-        const bool renewed = modem.stateKnown && (values.state >= StateEnabled) != (state >= StateEnabled);
+        // Leaving enabled, ModemManager drops the modem's message objects; while enabling again it
+        // makes them anew from the SIM and announces each. Reaching enabled changes nothing more.
+        const bool renewed = modem.stateKnown && values.state >= StateEnabled && state < StateEnabled;
+        // A modem first seen below enabled has yet to make its messages: they are not the objects
+        // an earlier start may have seen under the same names.
+        if (!modem.stateKnown && state < StateEnabled && modem.epoch.isEmpty())
+            modem.epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
         modem.stateKnown = true;
         values.state = state;
         if (renewed)
@@ -538,9 +566,26 @@ void CMeskModemManagerBackend::Worker::onInterfacesAdded(const QDBusMessage& mes
     const QList<QVariant> arguments = message.arguments();
     if (arguments.size() < 2)
         return;
-    applyInterfaces(qdbus_cast<QDBusObjectPath>(arguments.at(0)).path(),
-                    qdbus_cast<Interfaces>(arguments.at(1)));
+    const QString path = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
+    const bool known = m_modems.contains(path);
+    applyInterfaces(path, qdbus_cast<Interfaces>(arguments.at(1)));
     publish();
+    if (known || !m_modems.contains(path))
+        return;
+    // A modem that just came is switched on at once: what changed before its signals were
+    // followed is read once they are.
+    QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
+    getAll << ModemInterface;
+    call(getAll, [this, path, run = m_run](QDBusPendingCallWatcher& watcher) {
+        const QDBusPendingReply<QVariantMap> reply = watcher;
+        const auto modem = m_modems.find(path);
+        if (run != m_run || reply.isError() || modem == m_modems.end())
+            return;
+        const QVariantMap properties = reply.value();
+        for (auto property = properties.cbegin(); property != properties.cend(); ++property)
+            applyModemProperty(*modem, ModemInterface, property.key(), property.value());
+        publish();
+    });
 }
 
 void CMeskModemManagerBackend::Worker::onInterfacesRemoved(const QDBusMessage& message)
@@ -593,20 +638,37 @@ void CMeskModemManagerBackend::Worker::onPropertiesChanged(const QDBusMessage& m
 void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& message)
 {
     const QList<QVariant> arguments = message.arguments();
-    // A message the program created itself to send is not news.
-    if (arguments.size() < 2 || !arguments.at(1).toBool())
+    if (arguments.size() < 2)
+        return;
+    const bool received = arguments.at(1).toBool();
+    const auto modem = m_modems.constFind(message.path());
+    // While the modem is being switched on, ModemManager announces every message it loads from the
+    // SIM, the ones kept as sent too.
+    const bool reloading = modem != m_modems.cend() && modem->values.state < StateEnabled;
+    // Otherwise a message that was not received was made by a client to be sent: not news.
+    if (!received && !reloading)
         return;
     const QString path = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
-    m_stored.insert(indexOf(path), Stored{message.path(), path});
+    const quint32 index = indexOf(path);
+    m_stored.insert(index, Stored{message.path(), path});
+    if (reloading)
+        m_reloaded.insert(index);
     // Added comes with the first part: the message counts once all of it is there.
-    m_arriving.insert(path);
-    watchPath(path, false);
+    if (received) {
+        m_arriving.insert(path);
+        watchPath(path, false);
+    }
     QDBusMessage state = method(path, PropertiesInterface, QStringLiteral("Get"));
     state << SmsInterface << QStringLiteral("State");
-    call(state, [this, path, run = m_run](QDBusPendingCallWatcher& watcher) {
+    call(state, [this, path, index, received, run = m_run](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QDBusVariant> reply = watcher;
-        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == SmsReceived)
+        if (run != m_run || reply.isError())
+            return;
+        const quint32 state = reply.value().variant().toUInt();
+        if (received && state == SmsReceived)
             messageReceived(path);
+        else if (!received && state == SmsSent)
+            announce(index);
     });
 }
 
@@ -618,7 +680,12 @@ void CMeskModemManagerBackend::Worker::messageReceived(const QString& path)
     m_watchedPaths.remove(path);
     m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
                      SLOT(onPropertiesChanged(QDBusMessage)));
-    m_new.insert(indexOf(path));
+    announce(indexOf(path));
+}
+
+void CMeskModemManagerBackend::Worker::announce(quint32 index)
+{
+    m_new.insert(index);
     m_owner->setNewMessages(m_new);
     emit m_owner->smsStatusChange();
 }
@@ -655,6 +722,8 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
                 return;
             }
             const QString sms = created.value().path();
+            if (const QString store = storeOf(modem); !store.isEmpty())
+                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{store, sms});
             call(
                 method(sms, SmsInterface, QStringLiteral("Send")),
                 [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
@@ -686,17 +755,25 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
     const auto finish = [this, gathering, requestId, modem, run = m_run](const QString& store) {
         std::sort(gathering->messages.begin(), gathering->messages.end(),
                   [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
-        for (const SMeskSmsReadPdu& message : std::as_const(gathering->messages))
+        for (const SMeskSmsReadPdu& message : std::as_const(gathering->messages)) {
             m_new.remove(message.index);
+            m_reloaded.remove(message.index);
+        }
         m_owner->setNewMessages(m_new);
-        const bool complete =
-            !gathering->missed && run == m_run && !store.isEmpty() && store == storeOf(modem);
+        const bool renewed = run != m_run || store != storeOf(modem);
+        // The objects read belong to a set that was dropped during the read: they name nothing now.
+        if (renewed) {
+            for (SMeskSmsReadPdu& message : gathering->messages)
+                message.origin = {};
+        }
+        const bool complete = !gathering->missed && !renewed && !store.isEmpty();
         emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, gathering->messages, !complete, requestId,
                                       MeskMbnResult::Ok);
     };
     // store: the set of objects the paths belong to, as known when they were listed.
-    const auto readEach = [this, modem, gathering, finish](const QList<QDBusObjectPath>& paths,
-                                                           const QString& store) {
+    const bool every = flag == 0;
+    const auto readEach = [this, modem, gathering, finish, every](const QList<QDBusObjectPath>& paths,
+                                                                  const QString& store) {
         gathering->left = paths.size();
         if (paths.isEmpty()) {
             finish(store);
@@ -706,7 +783,8 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
             const QString path = object.path();
             QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
             getAll << SmsInterface;
-            call(getAll, [this, modem, path, gathering, finish, store](QDBusPendingCallWatcher& watcher) {
+            call(getAll, [this, modem, path, gathering, finish, store,
+                          every](QDBusPendingCallWatcher& watcher) {
                 const QDBusPendingReply<QVariantMap> reply = watcher;
                 if (reply.isError()) {
                     // Gone since it was listed (deleted meanwhile), or left on the modem: the next
@@ -720,14 +798,21 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                     const QVariantMap properties = reply.value();
                     const quint32 state = properties.value(QStringLiteral("State")).toUInt();
                     const quint32 index = indexOf(path);
-                    // Messages still arriving, drafts and messages being sent are not read.
-                    if (state == SmsReceived || state == SmsSent) {
+                    // Messages still arriving are read once they are complete. A read of every
+                    // message also gives the unsent ones (drafts, messages being sent): the
+                    // program may have made one before it stopped.
+                    const bool unsent = state == SmsUnknown || state == SmsStored || state == SmsSending;
+                    if (state == SmsReceived || state == SmsSent || (every && unsent)) {
                         // An object of messages made anew since the read began cannot be deleted.
                         if (store == storeOf(modem))
                             m_stored.insert(index, Stored{modem, path});
                         SMeskSmsReadPdu message;
                         message.index = index;
-                        message.status = state == SmsSent ? 3 : m_new.contains(index) ? 0 : 1;
+                        message.status = unsent                  ? MeskSmsStatus::Unsent
+                                         : state == SmsSent      ? MeskSmsStatus::Sent
+                                         : m_new.contains(index) ? MeskSmsStatus::New
+                                                                 : MeskSmsStatus::Old;
+                        message.reloaded = m_reloaded.contains(index);
                         message.number = properties.value(QStringLiteral("Number")).toString();
                         message.text = properties.value(QStringLiteral("Text")).toString();
                         // A data message has no text to show: it is marked, not read as Latin-1.

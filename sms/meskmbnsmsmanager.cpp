@@ -77,7 +77,8 @@ struct CMeskMbnSmsManager::Reports
         Error,
         Deleted,
         ReadEnded,
-        Renewed
+        Renewed,
+        Created
     };
     struct Item
     {
@@ -90,6 +91,7 @@ struct CMeskMbnSmsManager::Reports
         QList<quint32> indices;
         SMeskSmsOrigin origin;
         quint32 read = 0;
+        bool reloaded = false;
         QList<SMeskSmsOrigin> listed;
     };
 
@@ -106,7 +108,8 @@ struct CMeskMbnSmsManager::Reports
     void failed(quint32 requestId, quint32 code) { add(Failed, requestId, code); }
     void deleted(quint32 index, quint32 code) { add(Deleted, index, code); }
     void received(Kind kind, quint32 status, const SmsPduMessage& message, const QString& text,
-                  const QList<quint32>& indices, const SMeskSmsOrigin& origin = {}, quint32 read = 0)
+                  const QList<quint32>& indices, const SMeskSmsOrigin& origin = {}, quint32 read = 0,
+                  bool reloaded = false)
     {
         Item& item = add(kind, status);
         item.number = message.number;
@@ -115,7 +118,9 @@ struct CMeskMbnSmsManager::Reports
         item.indices = indices;
         item.origin = origin;
         item.read = read;
+        item.reloaded = reloaded;
     }
+    void created(quint32 requestId, const SMeskSmsOrigin& origin) { add(Created, requestId).origin = origin; }
     void readEnded(quint32 read, bool complete, const QList<SMeskSmsOrigin>& listed)
     {
         add(ReadEnded, read, complete ? 1 : 0).listed = listed;
@@ -283,6 +288,15 @@ void CMeskMbnSmsManager::connectBackend()
             },
             direct),
         QObject::connect(
+            m_backend, &B::smsSendCreated, m_backend,
+            [gate, self](quint32 requestId, const SMeskSmsOrigin& origin) {
+                Gate::Scope scope(*gate);
+                if (scope) {
+                    self->onSmsSendCreated(requestId, origin);
+                }
+            },
+            direct),
+        QObject::connect(
             m_backend, &B::smsSendComplete, m_backend,
             [gate, self](quint32 requestId, qint32 status) {
                 Gate::Scope scope(*gate);
@@ -394,7 +408,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
         switch (item.kind) {
         case Reports::Received:
             observer->onMeskMbnSmsManagerMessageReceived(item.value, item.number, item.text, item.timeStamp,
-                                                         item.indices, item.origin, item.read);
+                                                         item.indices, item.origin, item.read, item.reloaded);
             break;
         case Reports::Class0:
             observer->onMeskMbnSmsManagerClass0MessageReceived(item.value, item.number, item.text,
@@ -417,6 +431,9 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             break;
         case Reports::Renewed:
             observer->onMeskMbnSmsManagerMessagesRenewed();
+            break;
+        case Reports::Created:
+            observer->onMeskMbnSmsManagerSendCreated(item.value, item.origin);
             break;
         }
     }
@@ -581,6 +598,23 @@ void CMeskMbnSmsManager::onSmsSendComplete(quint32 requestId, qint32 status)
     deliver(reports);
 }
 
+void CMeskMbnSmsManager::onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
+{
+    Reports reports;
+    {
+        QMutexLocker lock(&m_mutex);
+        const auto request =
+            std::find_if(m_requests.cbegin(), m_requests.cend(), [&](const SmsSendRequest& r) {
+                return r.modemRequestId == requestId && r.sentWhole;
+            });
+        if (request == m_requests.cend()) {
+            return;
+        }
+        reports.created(request->requestId, origin);
+    }
+    deliver(reports);
+}
+
 void CMeskMbnSmsManager::onTimeout(quint64 generation)
 {
     Reports reports;
@@ -724,6 +758,18 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 continue;
             }
             // A text-level interface has decoded and joined the message already.
+            if (read.pdu.isEmpty() && read.pduType != 0 && read.status == MeskSmsStatus::Unsent) {
+                // Not taken: it may still be sent, and then read as sent.
+                if (fullRead) {
+                    SmsPduMessage message;
+                    message.number = read.number.left(SmsMaxNumberLength);
+                    message.text = read.text;
+                    message.timeStamp = read.timeStamp;
+                    reports.received(Reports::Received, read.status, message, message.text, {read.index},
+                                     read.origin, readId);
+                }
+                continue;
+            }
             if (read.pdu.isEmpty() && read.pduType != 0) {
                 m_claimed.insert(read.index);
                 if (read.pduType == MeskSmsPduType::StatusReport) {
@@ -739,7 +785,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     toDelete.append(read.index);
                 } else {
                     reports.received(Reports::Received, read.status, message, message.text, {read.index},
-                                     read.origin, readId);
+                                     read.origin, readId, read.reloaded);
                 }
                 continue;
             }
@@ -839,6 +885,10 @@ void CMeskMbnSmsManager::deleteIndices(const QList<quint32>& indices, Reports& r
     }
     QString interfaceId;
     if (!obtainInterface(reports, &interfaceId)) {
+        // Each is answered: its owner tries again later.
+        for (quint32 index : indices) {
+            reports.deleted(index, ErrorNoDevice);
+        }
         return;
     }
     QMutexLocker lock(&m_readMutex);

@@ -26,15 +26,17 @@ public:
     virtual ~IMeskMbnSmsManagerObserver() = default;
     // Never called.
     virtual void onMeskMbnSmsManagerNotification() = 0;
-    // One complete message (status 0 new, 1 old, 2 draft, 3 sent; the service
-    // centre's time in seconds since 1970, UTC, 0 when it has none). It stays on the SIM until the
-    // owner, having stored it, hands indices to deleteMessages. origin: where it lives on the
-    // modem, when the modem can tell; readId: the read that found it (readAllMessages), 0 for a
-    // message that arrived.
+    // One complete message (status 0 new, 1 old, 2 draft, 3 sent, 4 kept unsent by a text-level
+    // modem, reported by reads of every message only; the service centre's time in seconds since
+    // 1970, UTC, 0 when it has none). It stays on the SIM until the owner, having stored it, hands
+    // indices to deleteMessages. origin: where it lives on the modem, when the modem can tell;
+    // readId: the read that found it (readAllMessages), 0 for a message that arrived; reloaded:
+    // the modem announced it as it made its messages anew (SMeskSmsReadPdu::reloaded).
     virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
                                                     const QString& text, quint32 timeStamp,
                                                     const QList<quint32>& indices,
-                                                    const SMeskSmsOrigin& origin, quint32 readId) = 0;
+                                                    const SMeskSmsOrigin& origin, quint32 readId,
+                                                    bool reloaded) = 0;
     // A read of every message ended, after its messages were reported. complete: it found every
     // message the modem holds, and listed names each of them, also those already reported
     // earlier in this run (which are not reported again). A read that failed, or whose modem
@@ -48,6 +50,13 @@ public:
     }
     // The modem made its messages anew: the origins reported so far name nothing now.
     virtual void onMeskMbnSmsManagerMessagesRenewed() {}
+    // The modem made the object of the message being sent with that id (a text-level interface):
+    // where it lives until it is deleted, whether or not the send ends while the program runs.
+    virtual void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
+    {
+        Q_UNUSED(requestId);
+        Q_UNUSED(origin);
+    }
     // A single-part class-0 (flash) message; the manager deletes it itself.
     virtual void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number,
                                                           const QString& text, quint32 timeStamp) = 0;
@@ -77,6 +86,7 @@ public:
     virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                                    quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
+    virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) = 0;
     virtual void onSmsStatusChange() = 0;
     virtual void onSmsMessagesRenewed() = 0;
 };
@@ -139,6 +149,7 @@ public:
     void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                            quint32 requestId, qint32 status) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
+    void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onSmsStatusChange() override;
     void onSmsMessagesRenewed() override;
 

@@ -1,6 +1,7 @@
 #include "mesksmsengine.h"
 
 #include "imediaitemstorage.h"
+#include "mediastoragebatch.h"
 #include "meskclock.h"
 #include "mesknetworkmanager.h"
 #include "meskzone.h"
@@ -92,9 +93,6 @@ void CMeskSmsEngine::stop()
     // Reports of the ended run that still wait for the GUI thread are dropped;
     // its requests can no longer be confirmed.
     ++m_run;
-    // What the run learnt of the modem's messages is kept.
-    if (m_saveQueued)
-        saveOnModem(true);
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
@@ -109,10 +107,9 @@ void CMeskSmsEngine::stop()
     m_condition.clear();
     m_onModem.clear();
     m_reads.clear();
-    m_refused.clear();
+    m_reloads = {};
     m_entryOfIndex.clear();
     m_refusalLogged = false;
-    m_saveQueued = false;
     m_readWanted = false;
 }
 
@@ -231,11 +228,12 @@ void CMeskSmsEngine::onMeskMbnSmsManagerNotification() {}
 void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
                                                         const QString& text, quint32 timeStamp,
                                                         const QList<quint32>& indices,
-                                                        const SMeskSmsOrigin& origin, quint32 readId)
+                                                        const SMeskSmsOrigin& origin, quint32 readId,
+                                                        bool reloaded)
 {
-    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId] {
+    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId, reloaded] {
         noteCondition({});
-        messageReceived(status, number, text, timeStamp, indices, origin, readId);
+        messageReceived(status, number, text, timeStamp, indices, origin, readId, reloaded);
     });
 }
 
@@ -248,15 +246,50 @@ void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
 void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed()
 {
     toGuiThread([this] {
-        // Where the modem had its messages says nothing any more: the next read finds them by
-        // what they hold.
+        // Where the modem had its messages says nothing any more: the messages it announces as it
+        // makes them anew, and the next read, find them by what they hold.
         bool changed = false;
         for (OnModem& entry : m_onModem) {
-            changed = changed || !entry.origin.isEmpty();
-            entry.origin = {};
+            changed = changed || !entry.origin().isEmpty();
+            entry.setOrigin({});
         }
-        if (changed)
-            saveOnModem(true);
+        m_reloads = Read{m_serial, {}};
+        if (changed && m_storage && !m_storage->clearSmsOnModemOrigins())
+            log(QStringLiteral("CMeskSmsEngine: failed to note that the modem made its messages anew"));
+    });
+}
+
+void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
+{
+    toGuiThread([this, requestId, origin] {
+        // Noted before it goes out: should the program stop before the send ends, the next start
+        // learns from the object what became of the message.
+        QMutexLocker lock(&m_mutex);
+        SSmsMessage message;
+        if (const auto pending = m_pending.constFind(requestId); pending != m_pending.cend()) {
+            message = *pending;
+        } else {
+            const auto failed = std::find_if(m_failedSends.cbegin(), m_failedSends.cend(),
+                                             [&](const auto& entry) { return entry.first == requestId; });
+            if (failed == m_failedSends.cend())
+                return;
+            message = failed->second;
+        }
+        OnModem entry;
+        entry.noted.message = message.id;
+        entry.setOrigin(origin);
+        entry.noted.phone = message.phone;
+        entry.noted.text = message.message;
+        entry.noted.type = SSmsMessage::Sent;
+        entry.noted.own = true;
+        entry.noted.sent = message.created;
+        entry.serial = ++m_serial;
+        entry.live = true;
+        if (!m_storage || !m_storage->addSmsOnModem(entry.noted)) {
+            log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
+            entry.noted.id = 0;
+        }
+        m_onModem.append(entry);
     });
 }
 
@@ -370,7 +403,7 @@ void CMeskSmsEngine::sendEnded(quint32 requestId, bool done)
 
 void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, const QString& text,
                                      quint32 timeStamp, const QList<quint32>& indices,
-                                     const SMeskSmsOrigin& origin, quint32 readId)
+                                     const SMeskSmsOrigin& origin, quint32 readId, bool reloaded)
 {
     SSmsMessage message;
     message.phone = number;
@@ -378,40 +411,64 @@ void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, cons
     // The service centre's time, so messages read from the SIM later keep
     // their order; 0 means the message had none that could be read.
     message.created = timeStamp != 0 ? MeskZone::localInstant(timeStamp) : MeskClock::now();
-    message.type = status == 3 ? SSmsMessage::Sent : SSmsMessage::Received;
+    message.type = status == MeskSmsStatus::Sent ? SSmsMessage::Sent : SSmsMessage::Received;
 
     // A message the modem kept although it was stored before (its delete was refused or never
     // confirmed), or that the user deleted since, is not stored again; its delete is tried again.
-    const auto read = m_reads.find(readId);
-    if (OnModem* entry = findOnModem(message, timeStamp, origin, read != m_reads.end() ? &*read : nullptr)) {
-        if (read != m_reads.end())
+    const auto found = m_reads.find(readId);
+    Read* read = found != m_reads.end() ? &*found : reloaded ? &m_reloads : nullptr;
+    if (OnModem* entry = findOnModem(message, timeStamp, origin, read)) {
+        if (read)
             read->found.insert(entry->serial);
-        // It is where it was read now; an entry of the older form learns the message's time.
-        if (entry->origin != origin || entry->anyTime) {
-            entry->origin = origin;
-            if (entry->anyTime)
-                entry->timeStamp = timeStamp;
-            entry->anyTime = false;
-            saveOnModem();
+        if (entry->noted.own) {
+            settleOwn(*entry, status, indices);
+            return;
         }
-        deleteFromModem(entry->serial, indices);
+        // It is where it was read now; an entry of the older form learns the message's time.
+        if (entry->origin() != origin || entry->noted.anyTime) {
+            entry->setOrigin(origin);
+            if (entry->noted.anyTime)
+                entry->noted.timeStamp = timeStamp;
+            entry->noted.anyTime = false;
+            writeOnModem(*entry);
+        }
+        deleteFromModem(*entry, indices);
         return;
     }
+    // Made to be sent and never sent, by another program (or by this one, whose note of it is
+    // gone): not a message to show.
+    if (status == MeskSmsStatus::Unsent)
+        return;
 
-    const bool stored = m_storage && m_storage->addSmsMessage(message);
-    if (!stored)
+    // The message and the note that the modem still holds it are kept together or not at all: a
+    // stop at any moment leaves no stored message that a later read would store again.
+    OnModem entry;
+    bool stored = false;
+    if (m_storage) {
+        CMediaStorageBatch batch(m_storage);
+        stored = m_storage->addSmsMessage(message);
+        if (stored && !indices.isEmpty()) {
+            entry.noted = {0,    message.id,   origin.store, origin.object, number,
+                           text, message.type, timeStamp,    false,         false,
+                           {}};
+            stored = m_storage->addSmsOnModem(entry.noted);
+        }
+        stored = batch.end() && stored;
+    }
+    if (!stored) {
+        message.id = 0;
         log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
+    }
     // Only a stored message leaves the SIM; one that failed is read again at
     // the next start.
     if (stored && !indices.isEmpty()) {
-        OnModem entry{message.id, origin, number, text, message.type, timeStamp, false, ++m_serial};
+        entry.serial = ++m_serial;
         m_onModem.append(entry);
-        if (read != m_reads.end())
+        if (read)
             read->found.insert(entry.serial);
-        saveOnModem();
-        deleteFromModem(entry.serial, indices);
+        deleteFromModem(m_onModem.last(), indices);
     }
-    if (status == 0)
+    if (status == MeskSmsStatus::New)
         emit newMessageReceived(message);
     else
         emit simMessageReady(message);
@@ -423,7 +480,7 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     // The same object of the same set is the same message, whatever it holds.
     if (!origin.isEmpty()) {
         for (OnModem& entry : m_onModem) {
-            if (entry.origin == origin)
+            if (entry.origin() == origin)
                 return &entry;
         }
     }
@@ -435,15 +492,42 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     // and text, and the same service-centre time when the message has one. An entry of the same
     // set under another object is another message.
     for (OnModem& entry : m_onModem) {
-        if (!entry.origin.isEmpty() && !origin.isEmpty() && entry.origin.store == origin.store)
+        const SSmsOnModem& noted = entry.noted;
+        if (noted.own)
+            continue;
+        if (!noted.store.isEmpty() && !origin.isEmpty() && noted.store == origin.store)
             continue;
         if (read->found.contains(entry.serial))
             continue;
-        if (entry.phone == message.phone && entry.type == message.type && entry.text == message.message &&
-            (timeStamp == 0 || entry.anyTime || entry.timeStamp == timeStamp))
+        if (noted.phone == message.phone && noted.type == message.type && noted.text == message.message &&
+            (timeStamp == 0 || noted.anyTime || noted.timeStamp == timeStamp))
             return &entry;
     }
     return nullptr;
+}
+
+void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices)
+{
+    // Its send ends in this run.
+    if (entry.live)
+        return;
+    // The start marked it failed; it went out after all.
+    if (status == MeskSmsStatus::Sent && entry.noted.message != 0 && m_storage) {
+        const QList<SSmsMessage> rows = m_storage->smsMessages();
+        const auto row = std::find_if(rows.cbegin(), rows.cend(),
+                                      [&](const SSmsMessage& m) { return m.id == entry.noted.message; });
+        if (row != rows.cend() && row->type != SSmsMessage::Sent) {
+            SSmsMessage sent = *row;
+            sent.type = SSmsMessage::Sent;
+            if (entry.noted.sent.isValid())
+                sent.created = entry.noted.sent;
+            if (m_storage->updateSmsMessage(sent))
+                emit messageSendDone(sent);
+            else
+                log(QStringLiteral("CMeskSmsEngine: failed to update message to storage"));
+        }
+    }
+    deleteFromModem(entry, indices);
 }
 
 void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed)
@@ -456,37 +540,37 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
     if (!complete)
         return;
     // A complete read found every message the modem holds: an entry made before it began that it
-    // did not find is of a message deleted meanwhile by someone else. Entries made during it
-    // are kept.
+    // did not find is of a message deleted meanwhile by someone else (or, for one the program
+    // made, by the program once it was sent). Entries made during it are kept.
     const QSet<SMeskSmsOrigin> found(listed.cbegin(), listed.cend());
-    const qsizetype removed = m_onModem.removeIf([&](const OnModem& entry) {
+    removeOnModem([&](const OnModem& entry) {
         return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
-               (entry.origin.isEmpty() || !found.contains(entry.origin));
+               (entry.origin().isEmpty() || !found.contains(entry.origin()));
     });
-    if (removed > 0)
-        saveOnModem();
 }
 
 void CMeskSmsEngine::forgetMessage(const SSmsMessage& message)
 {
     // Kept (without its row) until the modem no longer holds it.
-    bool changed = false;
+    if (message.id == 0)
+        return;
     for (OnModem& entry : m_onModem) {
-        if (entry.row == message.id && message.id != 0) {
-            entry.row = 0;
-            changed = true;
+        if (entry.noted.message == message.id) {
+            entry.noted.message = 0;
+            writeOnModem(entry);
         }
     }
-    if (changed)
-        saveOnModem(true);
 }
 
-void CMeskSmsEngine::deleteFromModem(quint64 serial, const QList<quint32>& indices)
+void CMeskSmsEngine::deleteFromModem(OnModem& entry, const QList<quint32>& indices)
 {
     if (indices.isEmpty() || !m_workerContext)
         return;
+    // A new sighting: what earlier ones' deletes answer no longer counts.
+    entry.deleting = QSet<quint32>(indices.cbegin(), indices.cend());
+    entry.deleteRefused = false;
     for (quint32 index : indices)
-        m_entryOfIndex.insert(index, serial);
+        m_entryOfIndex.insert(index, entry.serial);
     QMetaObject::invokeMethod(
         m_workerContext,
         [this, indices] {
@@ -503,9 +587,13 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
         return;
     const quint64 serial = *found;
     m_entryOfIndex.erase(found);
+    const auto entry = std::find_if(m_onModem.begin(), m_onModem.end(),
+                                    [serial](const OnModem& e) { return e.serial == serial; });
+    if (entry == m_onModem.end() || !entry->deleting.remove(index))
+        return;
     if (errorCode != 0) {
-        // It stays on the modem and stays listed, so the next start does not store it again.
-        m_refused.insert(serial);
+        // It stays on the modem and stays noted, so the next start does not store it again.
+        entry->deleteRefused = true;
         if (!m_refusalLogged) {
             m_refusalLogged = true;
             log(QStringLiteral("CMeskSmsEngine: the modem keeps a stored message, its delete was refused: ") +
@@ -513,12 +601,9 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
         }
         return;
     }
-    // Gone from the modem once every part is.
-    if (m_refused.contains(serial) ||
-        std::find(m_entryOfIndex.cbegin(), m_entryOfIndex.cend(), serial) != m_entryOfIndex.cend())
-        return;
-    if (m_onModem.removeIf([serial](const OnModem& entry) { return entry.serial == serial; }) > 0)
-        saveOnModem();
+    // Gone from the modem once every part of this sighting is.
+    if (entry->deleting.isEmpty() && !entry->deleteRefused)
+        removeOnModem([serial](const OnModem& e) { return e.serial == serial; });
 }
 
 QString CMeskSmsEngine::onModemKey()
@@ -529,79 +614,107 @@ QString CMeskSmsEngine::onModemKey()
 void CMeskSmsEngine::loadOnModem()
 {
     m_onModem.clear();
+    if (!m_storage)
+        return;
     QString value;
-    if (!m_storage || !m_storage->serviceKey(MeskProvider::SmsColumn, onModemKey(), value))
-        return;
+    if (m_storage->serviceKey(MeskProvider::SmsColumn, onModemKey(), value))
+        carryOverOnModem(value);
+    for (const SSmsOnModem& noted : m_storage->smsOnModem()) {
+        OnModem& entry = m_onModem.emplace_back();
+        entry.noted = noted;
+        entry.serial = ++m_serial;
+    }
+    m_reloads = Read{m_serial, {}};
+}
+
+void CMeskSmsEngine::carryOverOnModem(const QString& value)
+{
+    QList<SSmsOnModem> entries;
     if (value.startsWith(QLatin1Char('['))) {
-        const QJsonArray entries = QJsonDocument::fromJson(value.toUtf8()).array();
-        for (const QJsonValue& item : entries) {
+        const QJsonArray list = QJsonDocument::fromJson(value.toUtf8()).array();
+        for (const QJsonValue& item : list) {
             const QJsonObject object = item.toObject();
-            OnModem entry;
-            entry.row = mid_t(object.value(QLatin1String("row")).toInteger());
-            entry.origin = {object.value(QLatin1String("store")).toString(),
-                            object.value(QLatin1String("object")).toString()};
-            entry.phone = object.value(QLatin1String("phone")).toString();
-            entry.text = object.value(QLatin1String("text")).toString();
-            entry.type = object.value(QLatin1String("type")).toInt();
-            entry.timeStamp = quint32(object.value(QLatin1String("time")).toInteger());
-            entry.anyTime = object.value(QLatin1String("anyTime")).toBool();
-            entry.serial = ++m_serial;
-            m_onModem.append(entry);
+            SSmsOnModem noted;
+            noted.message = mid_t(object.value(QLatin1String("row")).toInteger());
+            noted.store = object.value(QLatin1String("store")).toString();
+            noted.object = object.value(QLatin1String("object")).toString();
+            noted.phone = object.value(QLatin1String("phone")).toString();
+            noted.text = object.value(QLatin1String("text")).toString();
+            noted.type = object.value(QLatin1String("type")).toInt();
+            noted.timeStamp = quint32(object.value(QLatin1String("time")).toInteger());
+            noted.anyTime = object.value(QLatin1String("anyTime")).toBool();
+            entries.append(noted);
         }
-        return;
+    } else {
+        // The older form: the rows' ids. The rows say what the messages hold, but not their
+        // service-centre times.
+        QSet<mid_t> rows;
+        for (const QString& id : value.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const mid_t row = id.toULongLong(&ok);
+            if (ok)
+                rows.insert(row);
+        }
+        if (!rows.isEmpty()) {
+            for (const SSmsMessage& message : m_storage->smsMessages()) {
+                if (rows.contains(message.id))
+                    entries.append(SSmsOnModem{0,
+                                               message.id,
+                                               {},
+                                               {},
+                                               message.phone,
+                                               message.message,
+                                               message.type,
+                                               0,
+                                               true,
+                                               false,
+                                               {}});
+            }
+        }
     }
-    // The older form: the rows' ids. The rows say what the messages hold, but not their
-    // service-centre times.
-    QSet<mid_t> rows;
-    for (const QString& id : value.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const mid_t row = id.toULongLong(&ok);
-        if (ok)
-            rows.insert(row);
-    }
-    if (rows.isEmpty())
+    // The list and the key go in one transaction: no copy of the list is left to bring entries back.
+    // A key next to the table was written by an older version that ran since: the key holds
+    // what it knew last, and replaces the table.
+    CMediaStorageBatch batch(m_storage);
+    for (const SSmsOnModem& noted : m_storage->smsOnModem())
+        m_storage->deleteSmsOnModem(noted.id);
+    for (SSmsOnModem& noted : entries)
+        m_storage->addSmsOnModem(noted);
+    m_storage->deleteServiceKey(MeskProvider::SmsColumn, onModemKey());
+    if (batch.end())
         return;
-    for (const SSmsMessage& message : m_storage->smsMessages()) {
-        if (rows.contains(message.id))
-            m_onModem.append(
-                OnModem{message.id, {}, message.phone, message.message, message.type, 0, true, ++m_serial});
+    // Kept for this run only; the next start tries again.
+    log(QStringLiteral("CMeskSmsEngine: failed to carry over the list of messages left on the modem"));
+    for (SSmsOnModem& noted : entries) {
+        noted.id = 0;
+        OnModem& entry = m_onModem.emplace_back();
+        entry.noted = noted;
+        entry.serial = ++m_serial;
     }
 }
 
-void CMeskSmsEngine::saveOnModem(bool now)
+void CMeskSmsEngine::writeOnModem(const OnModem& entry)
 {
-    if (!now) {
-        // One write for all the reports already waiting, not one each.
-        if (!m_saveQueued) {
-            m_saveQueued = true;
-            toGuiThread([this] {
-                if (m_saveQueued)
-                    saveOnModem(true);
-            });
-        }
-        return;
-    }
-    m_saveQueued = false;
-    QJsonArray entries;
-    for (const OnModem& entry : std::as_const(m_onModem)) {
-        QJsonObject object{{QLatin1String("phone"), entry.phone},
-                           {QLatin1String("text"), entry.text},
-                           {QLatin1String("type"), entry.type}};
-        if (entry.row != 0)
-            object.insert(QLatin1String("row"), qint64(entry.row));
-        if (!entry.origin.isEmpty()) {
-            object.insert(QLatin1String("store"), entry.origin.store);
-            object.insert(QLatin1String("object"), entry.origin.object);
-        }
-        if (entry.timeStamp != 0)
-            object.insert(QLatin1String("time"), qint64(entry.timeStamp));
-        if (entry.anyTime)
-            object.insert(QLatin1String("anyTime"), true);
-        entries.append(object);
-    }
-    const QString value = QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact));
-    if (m_storage && !m_storage->setServiceKey(MeskProvider::SmsColumn, onModemKey(), value))
+    if (entry.noted.id != 0 && m_storage && !m_storage->updateSmsOnModem(entry.noted))
         log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
+}
+
+template <typename Predicate> qsizetype CMeskSmsEngine::removeOnModem(Predicate predicate)
+{
+    QList<mid_t> ids;
+    for (const OnModem& entry : std::as_const(m_onModem)) {
+        if (predicate(entry) && entry.noted.id != 0)
+            ids.append(entry.noted.id);
+    }
+    const qsizetype removed = m_onModem.removeIf(predicate);
+    if (!ids.isEmpty() && m_storage) {
+        CMediaStorageBatch batch(m_storage);
+        for (mid_t id : std::as_const(ids))
+            m_storage->deleteSmsOnModem(id);
+        if (!batch.end())
+            log(QStringLiteral("CMeskSmsEngine: failed to forget a message no longer on the modem"));
+    }
+    return removed;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -59,10 +59,12 @@ public:
     void onMeskMbnSmsManagerNotification() override;
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
                                             quint32 timeStamp, const QList<quint32>& indices,
-                                            const SMeskSmsOrigin& origin, quint32 readId) override;
+                                            const SMeskSmsOrigin& origin, quint32 readId,
+                                            bool reloaded) override;
     void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
                                       const QList<SMeskSmsOrigin>& listed) override;
     void onMeskMbnSmsManagerMessagesRenewed() override;
+    void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number, const QString& text,
                                                   quint32 timeStamp) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
@@ -70,9 +72,9 @@ public:
     void onMeskMbnSmsManagerError(quint32 errorCode) override;
     void onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode) override;
 
-    // The service key (under the SMS column's id) that lists the messages still on the modem
-    // (OnModem, as a JSON array, oldest first; an older form held their rows' ids, separated by
-    // blanks).
+    // The service key (under the SMS column's id) that listed the messages still on the modem
+    // before the storage had a table for them (a JSON array, oldest first; an older form held
+    // their rows' ids, separated by blanks). Carried over into the table once, and removed.
     static QString onModemKey();
 
 private slots:
@@ -100,18 +102,26 @@ private:
     struct OnModem;
     struct Read;
     void messageReceived(quint32 status, const QString& number, const QString& text, quint32 timeStamp,
-                         const QList<quint32>& indices, const SMeskSmsOrigin& origin, quint32 readId);
+                         const QList<quint32>& indices, const SMeskSmsOrigin& origin, quint32 readId,
+                         bool reloaded);
     // The entry of the message read, or null: the same object, else, for a message found by a
-    // read of every message (read not null) where the modem made its messages anew since an
-    // entry was read, one that is alike and not yet found by the same read.
+    // read of every message or announced as the modem made its messages anew (read not null),
+    // one that is alike, whose object is not of the same set, and not yet found by the same read
+    // (or since the same renewal). A message the program made is found only by its object.
     OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
                          const Read* read);
+    // A message the program made to send, found on the modem: the row takes what became of it,
+    // and the object is deleted.
+    void settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices);
     void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed);
     void deleteEnded(quint32 index, quint32 errorCode);
-    void deleteFromModem(quint64 serial, const QList<quint32>& indices);
+    // Deletes this sighting of the entry's message; its entry goes once each index is confirmed.
+    void deleteFromModem(OnModem& entry, const QList<quint32>& indices);
     void loadOnModem();
-    // Saves the list once the reports waiting for the GUI thread are dealt with; now: at once.
-    void saveOnModem(bool now = false);
+    // Moves the list kept under onModemKey() into the storage's table.
+    void carryOverOnModem(const QString& value);
+    void writeOnModem(const OnModem& entry);
+    template <typename Predicate> qsizetype removeOnModem(Predicate predicate);
 
     // Messages handed to the modem and not yet confirmed, by request id;
     // guarded by m_mutex, which sendMessage holds across the hand-over.
@@ -142,14 +152,22 @@ private:
     // being stored again, and one the user deleted is not shown again. GUI thread.
     struct OnModem
     {
-        mid_t row = 0;         // its stored row; 0 once the user deleted it
-        SMeskSmsOrigin origin; // where the modem had it when last read; empty: not known
-        QString phone;
-        QString text;
-        qint32 type = 0;
-        quint32 timeStamp = 0; // the service centre's time; 0: none
-        bool anyTime = false;  // kept in the older form, which had no time: any time matches
-        quint64 serial = 0;    // order of making, in this run
+        SSmsOnModem noted;  // as the storage keeps it (id 0: the storage could not keep it)
+        quint64 serial = 0; // order of making, in this run
+        // Made by the program in this run to send a message: what becomes of it is learnt from
+        // the send, not from a read.
+        bool live = false;
+        // The delete of its latest sighting: the indices not yet answered, and whether one was
+        // refused.
+        QSet<quint32> deleting;
+        bool deleteRefused = false;
+
+        SMeskSmsOrigin origin() const { return {noted.store, noted.object}; }
+        void setOrigin(const SMeskSmsOrigin& origin)
+        {
+            noted.store = origin.store;
+            noted.object = origin.object;
+        }
     };
     // A read of every message that this engine asked for: what existed when it began and what
     // it found. Each entry is found at most once per read, so two messages on the modem are
@@ -161,11 +179,12 @@ private:
     };
     QList<OnModem> m_onModem;
     QHash<quint32, Read> m_reads;
+    // The messages announced since the modem last made its messages anew (or since the start):
+    // each entry is found at most once among them.
+    Read m_reloads;
     quint64 m_serial = 0;
-    QSet<quint64> m_refused;
     QHash<quint32, quint64> m_entryOfIndex; // SIM index being deleted -> its entry's serial
     bool m_refusalLogged = false;
-    bool m_saveQueued = false;
     // A SIM read was asked for before the worker made the manager. GUI thread.
     bool m_readWanted = false;
     QMetaObject::Connection m_stateConnection;

@@ -18,10 +18,10 @@
 using namespace MediaDbTest;
 
 namespace {
-const QStringList sevenTables{QStringLiteral("MEDIAITEMFIELDS"),  QStringLiteral("MEDIAITEMS"),
-                              QStringLiteral("MEDIASMSMESSAGES"), QStringLiteral("MEDIASYNC"),
-                              QStringLiteral("SERVICEKEYS"),      QStringLiteral("SERVICEUSERFIELDS"),
-                              QStringLiteral("SERVICEUSERS")};
+const QStringList schemaTables{QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIAITEMS"),
+                               QStringLiteral("MEDIASMSMESSAGES"),  QStringLiteral("MEDIASMSONMODEM"),
+                               QStringLiteral("MEDIASYNC"),         QStringLiteral("SERVICEKEYS"),
+                               QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("SERVICEUSERS")};
 
 // A database as this program writes it, with one text message, for the schema-check cases.
 QStringList schemaStatements()
@@ -133,7 +133,7 @@ private slots:
         for (const char* name : {"users", "items", "media"})
             QVERIFY(QFileInfo(m_root + QLatin1Char('/') + QLatin1String(name)).isDir());
         const QString file = m_db->databasePath();
-        QCOMPARE(tables(file), sevenTables);
+        QCOMPARE(tables(file), schemaTables);
         QCOMPARE(rows(file, QStringLiteral("SELECT PROVIDER, KEY, VALUE FROM SERVICEKEYS")),
                  (QList<QVariantList>{{0, QStringLiteral("MDB_SCHEMA_VERSION"), QStringLiteral("2")}}));
         QCOMPARE(value(file, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
@@ -247,7 +247,7 @@ private slots:
             QVERIFY(saved.open(QIODevice::ReadOnly));
             QCOMPARE(saved.readAll(), fileContent);
         }
-        QCOMPARE(tables(file), sevenTables);
+        QCOMPARE(tables(file), schemaTables);
         QCOMPARE(rows(file, QStringLiteral("SELECT PROVIDER, KEY, VALUE FROM SERVICEKEYS")),
                  (QList<QVariantList>{{0, QStringLiteral("MDB_SCHEMA_VERSION"), QStringLiteral("2")}}));
         QCOMPARE(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIASMSMESSAGES")).toInt(), 0);
@@ -310,7 +310,7 @@ private slots:
         QFile saved(m_root + QStringLiteral("/mindex.db.bak-20100102-030405"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(saved.readAll() == content);
-        QCOMPARE(tables(file), sevenTables);
+        QCOMPARE(tables(file), schemaTables);
         QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("new")));
     }
 
@@ -379,6 +379,8 @@ private slots:
         QVERIFY(m_db->serviceKey(1, QStringLiteral("token"), token));
         QCOMPARE(token, QStringLiteral("secret"));
         QCOMPARE(m_db->smsMessages().size(), 1);
+        // A table newer than the file is added to it.
+        QVERIFY(tables(file).contains(QStringLiteral("MEDIASMSONMODEM")));
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/091126/1.1.jpg")));
     }
 
@@ -680,6 +682,30 @@ private slots:
         QCOMPARE(messages[0].type, qint32(SSmsMessage::SendFailed));
         QCOMPARE(messages[0].message, QStringLiteral("changed"));
 
+        // What the modem still holds of it, and the same with its origin forgotten.
+        SSmsOnModem noted{0,
+                          message.id,
+                          QStringLiteral("bus mm /Modem/0"),
+                          QStringLiteral("/SMS/3"),
+                          message.phone,
+                          QStringLiteral("it's 100%"),
+                          SSmsMessage::Sent,
+                          4000000000u,
+                          false,
+                          true,
+                          QDateTime(QDate(2009, 11, 26), QTime(8, 9, 10), Qt::UTC)};
+        QVERIFY(m_db->addSmsOnModem(noted));
+        QVERIFY(noted.id != 0);
+        QCOMPARE(m_db->smsOnModem(), QList<SSmsOnModem>{noted});
+        QVERIFY(m_db->clearSmsOnModemOrigins());
+        noted.store.clear();
+        noted.object.clear();
+        noted.message = 0;
+        QVERIFY(m_db->updateSmsOnModem(noted));
+        QCOMPARE(m_db->smsOnModem(), QList<SSmsOnModem>{noted});
+        QVERIFY(m_db->deleteSmsOnModem(noted.id));
+        QVERIFY(m_db->smsOnModem().isEmpty());
+
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBaseSms: no message with id 999 to delete");
         QVERIFY(m_db->deleteSmsMessage(999));
         QVERIFY(m_db->deleteSmsMessage(message.id));
@@ -708,6 +734,8 @@ private slots:
         QVERIFY(!m_db->serviceKey(1, QStringLiteral("missing"), out));
         QCOMPARE(out, QStringLiteral("sentinel"));
 
+        QVERIFY(m_db->deleteServiceKey(1, QStringLiteral("O'Brien")));
+        QVERIFY(!m_db->serviceKey(1, QStringLiteral("O'Brien"), out));
         QVERIFY(m_db->deleteServiceKeys(2));
         QVERIFY(!m_db->serviceKey(2, QStringLiteral("token"), out));
         QVERIFY(m_db->serviceKey(1, QStringLiteral("token"), out));

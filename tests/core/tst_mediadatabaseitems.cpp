@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(found.size(), 1);
         QCOMPARE(found.first().mediaId, hostile);
         QVERIFY(m_db->itemByMediaId(0, hostile).isEmpty());
-        QCOMPARE(tables(m_db->databasePath()).size(), 7);
+        QCOMPARE(tables(m_db->databasePath()).size(), 8);
         QCOMPARE(value(m_db->databasePath(), QStringLiteral("SELECT MEDIAID FROM MEDIAITEMS")).toString(),
                  hostile);
     }

@@ -30,7 +30,7 @@ public:
     void onMeskMbnSmsManagerNotification() override {}
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
                                             quint32, const QList<quint32>& indices, const SMeskSmsOrigin&,
-                                            quint32) override
+                                            quint32, bool) override
     {
         QMutexLocker lock(&m_mutex);
         m_calls.append(QStringLiteral("received(%1, %2, %3)").arg(status).arg(number, text));

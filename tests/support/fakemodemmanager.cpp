@@ -170,15 +170,26 @@ void FakeModemManagerService::stop()
 bool FakeModemManagerService::restart()
 {
     stop();
-    // A new run numbers its objects afresh.
+    // A new run numbers its objects afresh and knows only what the SIM keeps.
     m_nextObject = 0;
     m_nextModem = 0;
-    renumberMessages();
+    dropCreatedMessages();
+    m_disabledMessages.insert(m_messages);
+    m_messages.clear();
     if (m_hasModem) {
         m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
         m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
+        m_modem.insert(QStringLiteral("State"), StateDisabled);
     }
-    return start(m_address);
+    if (!start(m_address))
+        return false;
+    if (m_hasModem) {
+        emitSignal(
+            ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"),
+            {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant::fromValue(modemInterfaces())});
+        enableModem();
+    }
+    return true;
 }
 
 void FakeModemManagerService::renumberMessages()
@@ -187,6 +198,13 @@ void FakeModemManagerService::renumberMessages()
     for (const QVariantMap& message : std::as_const(m_messages))
         messages.insert(nextPath(QStringLiteral("SMS")), message);
     m_messages = messages;
+}
+
+void FakeModemManagerService::dropCreatedMessages()
+{
+    for (const QString& path : std::as_const(m_created))
+        m_messages.remove(path);
+    m_created.clear();
 }
 
 QString FakeModemManagerService::nextPath(const QString& kind)
@@ -198,13 +216,16 @@ void FakeModemManagerService::addModem(quint32 capabilities)
 {
     m_hasModem = true;
     m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
-    // A modem added again has made the messages of its SIM anew.
-    if (m_nextModem > 0)
-        renumberMessages();
+    // A modem added again makes the messages of its SIM anew as it is switched on.
+    if (m_nextModem > 0) {
+        dropCreatedMessages();
+        m_disabledMessages.insert(m_messages);
+        m_messages.clear();
+    }
     m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
     m_modem = {
         {QStringLiteral("CurrentCapabilities"), capabilities},
-        {QStringLiteral("State"), StateRegistered},
+        {QStringLiteral("State"), StateDisabled},
         {QStringLiteral("StateFailedReason"), 0u},
         {QStringLiteral("UnlockRequired"), LockNone},
         {QStringLiteral("PowerState"), PowerOn},
@@ -213,6 +234,7 @@ void FakeModemManagerService::addModem(quint32 capabilities)
     };
     emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"),
                {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant::fromValue(modemInterfaces())});
+    enableModem();
 }
 
 void FakeModemManagerService::removeModem()
@@ -226,6 +248,8 @@ void FakeModemManagerService::removeModem()
 
 void FakeModemManagerService::disableModem()
 {
+    setModemProperty(QStringLiteral("State"), StateDisabling);
+    dropCreatedMessages();
     m_disabledMessages.insert(m_messages);
     m_messages.clear();
     setModemProperty(QStringLiteral("State"), StateDisabled);
@@ -233,10 +257,68 @@ void FakeModemManagerService::disableModem()
 
 void FakeModemManagerService::enableModem()
 {
-    for (const QVariantMap& message : std::as_const(m_disabledMessages))
-        m_messages.insert(nextPath(QStringLiteral("SMS")), message);
-    m_disabledMessages.clear();
+    beginEnabling();
+    loadMessages();
+    finishEnabling();
+}
+
+void FakeModemManagerService::beginEnabling()
+{
+    setModemProperty(QStringLiteral("State"), StateEnabling);
+}
+
+void FakeModemManagerService::loadMessages()
+{
+    const QMap<QString, QVariantMap> kept = std::exchange(m_disabledMessages, {});
+    for (const QVariantMap& message : kept) {
+        const QString path = nextPath(QStringLiteral("SMS"));
+        m_messages.insert(path, message);
+        const quint32 state = message.value(QStringLiteral("State")).toUInt();
+        emitSignal(
+            m_modemPath, MessagingInterface, QStringLiteral("Added"),
+            {QVariant::fromValue(QDBusObjectPath(path)), state == SmsReceived || state == SmsReceiving});
+    }
+}
+
+void FakeModemManagerService::finishEnabling()
+{
+    setModemProperty(QStringLiteral("State"), StateEnabled);
     setModemProperty(QStringLiteral("State"), StateRegistered);
+}
+
+void FakeModemManagerService::finishHeldSends(bool sent)
+{
+    const QList<QDBusMessage> held = std::exchange(m_unanswered, {});
+    QDBusConnection bus(m_connectionName);
+    for (const QDBusMessage& message : held) {
+        if (sent && m_messages.contains(message.path())) {
+            answerSent(message.path());
+            bus.send(message.createReply());
+        } else {
+            bus.send(message.createErrorReply(
+                QStringLiteral("org.freedesktop.ModemManager1.Error.Message.NetworkTimeout"),
+                QStringLiteral("refused by the stand-in")));
+        }
+    }
+}
+
+void FakeModemManagerService::answerSent(const QString& path)
+{
+    QVariantMap& sms = m_messages[path];
+    sms.insert(QStringLiteral("State"), SmsSent);
+    const Sent sent{sms.value(QStringLiteral("Number")).toString(),
+                    sms.value(QStringLiteral("Text")).toString()};
+    m_sent.append(sent);
+    emit messageSent(sent.number, sent.text);
+    if (m_answerDelay >= 0) {
+        QTimer::singleShot(m_answerDelay, this, [this, sent] {
+            if (!m_hasModem)
+                return;
+            const QString answer = addMessage(sent.number, QStringLiteral("Got it: ") + sent.text,
+                                              SmsReceiving, PduDeliver, true);
+            setMessageState(answer, SmsReceived);
+        });
+    }
 }
 
 QVariantMap FakeModemManagerService::modemProperties() const
@@ -331,8 +413,11 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         connection.send(message.createErrorReply(name, QStringLiteral("refused by the stand-in")));
         return true;
     };
-    const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownObject");
+    // GDBus answers a call to an object that is not there so.
+    const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
+    const QString wrongState = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.WrongState");
     const bool isModem = m_hasModem && path == m_modemPath;
+    const int state = m_modem.value(QStringLiteral("State")).toInt();
     ++m_callCounts[member];
     if (member == QLatin1String("GetAll") && m_failReads.contains(path))
         return fail(m_failReads.take(path));
@@ -359,6 +444,10 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         return reply({QVariant::fromValue(QDBusVariant(properties.value(arguments.value(1).toString())))});
     }
     if (interface == MessagingInterface && isModem) {
+        if ((member == QLatin1String("List") || member == QLatin1String("Create")) && state < StateEnabled)
+            return fail(wrongState);
+        if (member == QLatin1String("Delete") && state <= StateDisabled)
+            return fail(wrongState);
         if (member == QLatin1String("List")) {
             QList<QDBusObjectPath> paths;
             for (const QString& sms : m_messages.keys())
@@ -367,8 +456,10 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         }
         if (member == QLatin1String("Create")) {
             const QVariantMap properties = qdbus_cast<QVariantMap>(arguments.value(0));
-            const QString sms = addMessage(properties.value(QStringLiteral("number")).toString(),
-                                           properties.value(QStringLiteral("text")).toString(), 1, PduSubmit);
+            const QString sms =
+                addMessage(properties.value(QStringLiteral("number")).toString(),
+                           properties.value(QStringLiteral("text")).toString(), SmsUnknown, PduSubmit);
+            m_created.insert(sms);
             return reply({QVariant::fromValue(QDBusObjectPath(sms))});
         }
         if (member == QLatin1String("Delete")) {
@@ -377,6 +468,7 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             const QString deleted = qdbus_cast<QDBusObjectPath>(arguments.value(0)).path();
             if (m_messages.remove(deleted) == 0)
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
+            m_created.remove(deleted);
             emit messageDeleted(deleted);
             return reply({});
         }
@@ -389,21 +481,7 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             m_unanswered.append(message);
             return true;
         }
-        QVariantMap& sms = m_messages[path];
-        sms.insert(QStringLiteral("State"), SmsSent);
-        const Sent sent{sms.value(QStringLiteral("Number")).toString(),
-                        sms.value(QStringLiteral("Text")).toString()};
-        m_sent.append(sent);
-        emit messageSent(sent.number, sent.text);
-        if (m_answerDelay >= 0) {
-            QTimer::singleShot(m_answerDelay, this, [this, sent] {
-                if (!m_hasModem)
-                    return;
-                const QString answer = addMessage(sent.number, QStringLiteral("Got it: ") + sent.text,
-                                                  SmsReceiving, PduDeliver, true);
-                setMessageState(answer, SmsReceived);
-            });
-        }
+        answerSent(path);
         return reply({});
     }
     if (!path.startsWith(ManagerPath))

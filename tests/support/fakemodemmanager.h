@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QObject>
 #include <QProcess>
+#include <QSet>
 #include <QVariantMap>
 
 // A private message bus: dbus-daemon as a child, ended with its owner (and,
@@ -58,17 +59,27 @@ public:
     // Leaves the bus: calls still waiting for an answer fail with NoReply.
     void stop();
     // Leaves the bus and comes back, as ModemManager does when it restarts: it numbers its
-    // objects afresh, so the modem and its messages come back at the paths of its first run.
+    // objects afresh, so the modem and its messages come back at the paths of its first run
+    // (the messages made by Create do not come back), and the modem is switched on again.
     bool restart();
 
-    // Adds the modem (GSM and LTE, registered, SIM with its own number). Like ModemManager, each
-    // modem added gets a path of its own, and messages kept meanwhile come with new paths.
+    // Adds the modem (GSM and LTE, SIM with its own number): it comes disabled and is switched on
+    // at once (enableModem), ending registered. Like ModemManager, each modem added gets a path of
+    // its own, and messages kept meanwhile come with new paths.
     void addModem(quint32 capabilities = (1u << 2) | (1u << 3));
     void removeModem();
-    // Switches the modem off (its messages go from the bus) and on again (they come back from
-    // the SIM at new paths), as ModemManager does on a modem reset or after a suspend.
+    // Switches the modem off as ModemManager does (a modem reset, a suspend): disabling, every
+    // message object dropped without a Deleted signal (those made by Create for good), disabled.
     void disableModem();
+    // Switches it on: beginEnabling, loadMessages, finishEnabling.
     void enableModem();
+    // State enabling: List and Create are refused until finishEnabling, Delete is allowed.
+    void beginEnabling();
+    // The messages kept on the SIM come at new paths, each announced with Added while enabling:
+    // received = true for a received message, false for one kept as sent or unsent.
+    void loadMessages();
+    // State enabled, then registered.
+    void finishEnabling();
     QString modemPath() const { return m_modemPath; }
     // Sets a Modem property and announces it.
     void setModemProperty(const QString& name, const QVariant& value);
@@ -113,6 +124,9 @@ public:
     QList<Sent> sent() const { return m_sent; }
     // Sends held without an answer (setSendSilent).
     int heldSends() const { return int(m_unanswered.size()); }
+    // Ends the held sends, as ModemManager does also when their caller has left: sent (state
+    // SENT, answered) or failed (the state left as it was, answered with an error).
+    void finishHeldSends(bool sent);
 
     // Handles one call to the service's objects (for the object tree).
     bool handle(const QDBusMessage& message, const QDBusConnection& connection);
@@ -132,6 +146,8 @@ private:
     QString nextPath(const QString& kind);
     // Every message at a new path.
     void renumberMessages();
+    void dropCreatedMessages();
+    void answerSent(const QString& path);
 
     class Tree;
     Tree* m_tree = nullptr;
@@ -146,6 +162,7 @@ private:
     QString m_simPath;
     QVariantMap m_modem;
     QMap<QString, QVariantMap> m_messages; // path -> Sms properties
+    QSet<QString> m_created;               // made by Create: gone for good when the modem is
     QString m_sendError;
     QString m_deleteError;
     QHash<QString, QString> m_failReads;

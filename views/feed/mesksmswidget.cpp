@@ -32,6 +32,9 @@ CMeskSmsWidget::CMeskSmsWidget(const SSmsMessage& message, CMeskEngine* engine, 
     if (engine && message.type == SSmsMessage::BeingSent) {
         connect(engine, &CMeskEngine::smsMessageSendDone, this, &CMeskSmsWidget::_onSmsMessageSendDone);
         connect(engine, &CMeskEngine::smsMessageSendFailed, this, &CMeskSmsWidget::_onSmsMessageSendFailed);
+    } else if (engine && message.type == SSmsMessage::SendFailed) {
+        // A message marked failed when the program stopped may prove sent once the modem is read.
+        connect(engine, &CMeskEngine::smsMessageSendDone, this, &CMeskSmsWidget::_onSmsMessageSendDone);
     }
 
     // Message row: the picture on the correspondent's side (left for a received message).
