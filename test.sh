@@ -7,6 +7,16 @@ cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
 
+# ctest runs in a temporary folder of its own (TMPDIR), removed when it ends: an entry killed at its
+# time-out cannot remove its own folder in there. ctest's exit status is this script's.
+run_ctest() {
+  ctest_tmp=$(mktemp -d "${TMPDIR:-/tmp}/lumesk-ctest-XXXXXX")
+  trap 'rm -rf "$ctest_tmp"' EXIT
+  local status=0
+  TMPDIR=$ctest_tmp "$@" || status=$?
+  exit "$status"
+}
+
 bench=0
 args=()
 for a in "$@"; do
@@ -21,7 +31,7 @@ if [[ $bench -eq 1 ]]; then
     -DLUMESK_SANITIZE=OFF -DLUMESK_WERROR=OFF -DLUMESK_BUILD_TESTS=ON -DLUMESK_BUILD_BENCH=ON >/dev/null
   cmake --build "$build"
   export QT_QPA_PLATFORM=offscreen
-  exec ctest --test-dir "$build" --output-on-failure --verbose -L bench "${args[@]}"
+  run_ctest ctest --test-dir "$build" --output-on-failure --verbose -L bench "${args[@]}"
 fi
 
 build=build/test
@@ -37,5 +47,5 @@ export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after
 jobs=$(nproc)
 # Tests labelled xvfb need a real X server; every test gets the display,
 # the others ignore it because they run on the offscreen platform.
-exec xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" \
+run_ctest xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" \
   ctest --test-dir "$build" --output-on-failure -j "$jobs" "${label[@]}" "${args[@]}"

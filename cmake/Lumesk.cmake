@@ -62,8 +62,9 @@ endfunction()
 # lumesk_application_key(TARGET <lib> NAME <variable> DEFAULT <value> DOC <text>)
 # One application key or secret of a service: a CMake cache value (the default is never a real key),
 # given to the provider library and to everything linking it as the compile definition <variable>.
-# The stand-in services read the same cache value (every key is listed in the global property
-# LUMESK_APPLICATION_KEYS), so they accept whatever key the program was built with.
+# The stand-in services (the fakes of tests/support and the stand-in program) read the same cache value
+# (every key is listed in the global property LUMESK_APPLICATION_KEYS), so they accept whatever key the
+# program was built with.
 function(lumesk_application_key)
   cmake_parse_arguments(ARG "" "TARGET;NAME;DEFAULT;DOC" "" ${ARGN})
   set(${ARG_NAME} "${ARG_DEFAULT}" CACHE STRING "${ARG_DOC}")

@@ -57,7 +57,11 @@ apt_get() {
       cat "$errors" >&2
       return 0
     fi
-    if ! grep -q -e 'Could not get lock' -e 'Unable to lock' -e 'Unable to acquire the dpkg frontend lock' "$errors"; then
+    # apt says "Could not get lock" only when another process holds the lock. One it cannot open ("Could
+    # not open lock file ... Permission denied", as where root has no real rights) ends with the same
+    # "Unable to lock directory" or "Unable to acquire the dpkg frontend lock" line, but no wait helps
+    # there: that fails at once, with apt's own message.
+    if ! grep -q 'Could not get lock' "$errors"; then
       cat "$errors" >&2
       exit 1
     fi

@@ -99,8 +99,12 @@ for ((run = 1; run <= runs; run++)); do
   out="$logs/run-$run.out"
   start=$(date +%s)
   status=0
-  xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" \
+  # ctest's own temporary folder, removed when it ends: an entry killed at its time-out cannot remove
+  # its folder in there.
+  mkdir "$scratch/tmp-$run"
+  TMPDIR="$scratch/tmp-$run" xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" \
     ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE bench >"$out" 2>&1 || status=$?
+  rm -rf "$scratch/tmp-$run"
   seconds=$(($(date +%s) - start))
   cp "$build/Testing/Temporary/LastTest.log" "$logs/LastTest-$run.log" 2>/dev/null || true
   result=$(grep -E 'tests passed, [0-9]+ tests failed' "$out" | tail -1 || true)

@@ -57,7 +57,9 @@ private:
 // setup derives from it. It holds five pages of which at most one shows (welcome, error, done,
 // embedded web page, waiting), a status line at the bottom and an optional instruction strip
 // under the caption. The subclass drives the authorisation through the virtual slots and calls
-// the page operations; the base never talks to a service.
+// the page operations; the base never talks to a service. The constructor hides every page: a
+// subclass shows its first page itself (each service's wizard shows the welcome page in its own
+// constructor).
 class CMeskServiceSetupWidget : public CQuorDialog
 {
     Q_OBJECT
@@ -102,10 +104,15 @@ public:
     QLabel* statusLabel() const { return m_statusLabel; }
 
 public slots:
+    // Called by the buttons of the welcome page and of the error page ("Try again"): the subclass
+    // starts (or starts again) its authorisation. The done page's button calls accept() instead.
     virtual void onStartSetup();
+    // Nothing calls it; the base does nothing.
     virtual void onCancelSetup();
-    // Every navigation the web page announces; navigation goes ahead whatever it answers.
+    // Called by the web page for every navigation it announces; navigation goes ahead whatever it
+    // answers.
     virtual bool onHtmlPageRequested(const QString& url);
+    // Called by the web page when a page has loaded, or failed to load.
     virtual void onHtmlPageLoaded(const QString& url);
     virtual void onHtmlPageFailed(const QString& url);
 

@@ -38,8 +38,9 @@
 class FakeFacebookRest
 {
 public:
-    // The credentials the stand-in accepts unless told otherwise.
-    static QString defaultApiKey() { return QStringLiteral("0123456789abcdef0123456789abcdef"); }
+    // The credentials the stand-in accepts unless told otherwise; the key is the application's,
+    // as the program is built with it.
+    static QString defaultApiKey() { return QStringLiteral(LUMESK_FACEBOOK_API_KEY); }
     static QString defaultSessionKey() { return QStringLiteral("SESSIONKEY"); }
     static QString defaultSessionSecret() { return QStringLiteral("SECRET"); }
     static QString defaultUid() { return QStringLiteral("12345"); }

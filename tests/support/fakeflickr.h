@@ -43,9 +43,10 @@
 class FakeFlickrService
 {
 public:
-    // The application and the account the stand-in knows unless told otherwise.
-    static QString defaultApiKey() { return QStringLiteral("8d27e4b1c9f05a36e2d7b4190c5fa8e3"); }
-    static QString defaultSecret() { return QStringLiteral("c4e81a9d27b5f063"); }
+    // The application (its key and shared secret as the program is built with them) and the
+    // account the stand-in knows unless told otherwise.
+    static QString defaultApiKey() { return QStringLiteral(LUMESK_FLICKR_API_KEY); }
+    static QString defaultSecret() { return QStringLiteral(LUMESK_FLICKR_SHARED_SECRET); }
     static QString defaultToken() { return QStringLiteral("72157000000000000-0123456789abcdef"); }
     static QString defaultUserId() { return QStringLiteral("12345678@N00"); }
     static QString defaultUserName() { return QStringLiteral("bob"); }

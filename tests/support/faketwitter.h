@@ -47,9 +47,9 @@
 class FakeTwitterService
 {
 public:
-    // The application's consumer pair.
-    static constexpr const char* DefaultConsumerKey = "Qm7TzK2pLw9XvR4nBc8Hd";
-    static constexpr const char* DefaultConsumerSecret = "Zt6Wq3Ny8Ls1Hf5Kd0Xp7Vc2Rm9Gb4Jw6Tn1Qe8Ua";
+    // The application's consumer pair, as the program is built with it.
+    static constexpr const char* DefaultConsumerKey = LUMESK_TWITTER_CONSUMER_KEY;
+    static constexpr const char* DefaultConsumerSecret = LUMESK_TWITTER_CONSUMER_SECRET;
 
     struct Record
     {

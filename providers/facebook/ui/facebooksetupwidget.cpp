@@ -59,6 +59,8 @@ void CFacebookSetupWidget::onHtmlPageLoaded(const QString& url)
         showWaitingPage(QString());
         m_auth->processCallbackUrl(url);
     } else if (isSamePage(url, m_auth->api()->loginFailureUrl())) {
+        // This text, like that of a page that fails to load (onHtmlPageFailed), is shown as it
+        // stands in every language: do not wrap it in tr(), though another wizard translates its own.
         showErrorPage(QStringLiteral("Failed to authorize your Facebook account"));
         stopWaiting();
     }
@@ -67,6 +69,7 @@ void CFacebookSetupWidget::onHtmlPageLoaded(const QString& url)
 void CFacebookSetupWidget::onHtmlPageFailed(const QString& url)
 {
     stopWaiting();
+    // Shown as it stands in every language: do not wrap it in tr() (see onHtmlPageLoaded).
     showErrorPage(QStringLiteral("Failed to load page: ") + url);
 }
 
