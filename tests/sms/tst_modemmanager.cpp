@@ -14,9 +14,11 @@
 
 #include <QDBusConnectionInterface>
 #include <QMutex>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 using namespace MeskModemManager;
@@ -89,6 +91,40 @@ private:
     QList<quint32> m_indices;
 };
 
+// A start of the program's SMS side on storagePath that kills itself as it notes the limit-th
+// message left on the modem, in the middle of storing what it read. Run in a child process.
+int killedWhileStoring(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    CMediaDataBase storage(QString::fromLocal8Bit(argv[3]));
+    if (!storage.open())
+        return 3;
+    const int limit = QByteArray(argv[4]).toInt();
+    int notes = 0;
+    storage.setStatementObserver([&](const QString& statement, const QVariantList&) {
+        if (statement.startsWith(QLatin1String("INSERT INTO MEDIASMSONMODEM")) && ++notes == limit)
+            ::raise(SIGKILL);
+    });
+    const QString address = QString::fromLocal8Bit(argv[2]);
+    MeskNetworkBackends::setFactory([&] {
+        SMeskNetworkBackends backends;
+        backends.network = std::make_unique<FakeNetworkBackend>();
+        backends.modem = std::make_unique<CMeskModemManagerBackend>(
+            QDBusConnection::connectToBus(address, QStringLiteral("killed")));
+        return backends;
+    });
+    CMeskNetworkManager network;
+    network.start();
+    CMeskSmsEngine engine;
+    if (!QTest::qWaitFor([&] { return network.cellularState() == 5; }, 30000))
+        return 4;
+    engine.start(&storage, &network);
+    if (!QTest::qWaitFor([&] { return engine.isSmsReady(); }, 30000) || !engine.readSimMessages())
+        return 5;
+    Q_UNUSED(QTest::qWaitFor([] { return false; }, 120000));
+    return 6;
+}
+
 } // namespace
 
 class TestModemManager : public QObject
@@ -127,9 +163,11 @@ private:
     // waits until done() and returns the messages announced ("phone text"), in order.
     QStringList runEngine(const QString& address, IMediaItemStorage* storage,
                           const std::function<bool()>& done);
-    // The same, with body run once the engine is ready instead of the read.
+    // The same, with body run once the engine is ready instead of the read (or at once, without
+    // waiting for the modem, unless ready). Messages marked sent are announced as "done <text>".
     using EngineBody = std::function<void(CMeskSmsEngine&, CMeskNetworkManager&)>;
-    QStringList runEngine(const QString& address, IMediaItemStorage* storage, const EngineBody& body);
+    QStringList runEngine(const QString& address, IMediaItemStorage* storage, const EngineBody& body,
+                          bool ready = true);
     quint32 sendNow(const QString& text);
 
     PrivateBus m_bus;
@@ -484,7 +522,7 @@ QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorag
 }
 
 QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorage* storage,
-                                        const EngineBody& body)
+                                        const EngineBody& body, bool ready)
 {
     const QString name = QStringLiteral("engine-%1").arg(++m_engineRuns);
     MeskNetworkBackends::setFactory([&] {
@@ -504,10 +542,14 @@ QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorag
         };
         connect(&engine, &CMeskSmsEngine::simMessageReady, this, announce);
         connect(&engine, &CMeskSmsEngine::newMessageReceived, this, announce);
+        connect(&engine, &CMeskSmsEngine::messageSendDone, this,
+                [&](const SSmsMessage& message) { announced << QStringLiteral("done ") + message.message; });
         [&] {
-            QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 5, 30000);
+            if (ready)
+                QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 5, 30000);
             engine.start(storage, &network);
-            QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
+            if (ready)
+                QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
             body(engine, network);
         }();
         engine.stop();
@@ -638,6 +680,33 @@ void TestModemManager::startSequences_data()
     QTest::newRow("the user deletes a kept message")
         << QStringList{"received 1",   "sent 1", "refuse", "start user",   "expect 1 2 2", "start",
                        "expect 1 0 2", "allow",  "start",  "expect 1 0 0", "start",        "expect 1 0 0"};
+    // Switched on, ModemManager announces every message it loads from the SIM.
+    QTest::newRow("modem off and on while the program runs") << QStringList{
+        "received 3", "sent 1", "refuse", "start disable", "expect 4 4 4", "start", "expect 4 0 4"};
+    QTest::newRow("a message the user deleted stays deleted through off and on")
+        << QStringList{"received 3",    "sent 1",       "refuse", "start user",  "expect 3 4 4",
+                       "start disable", "expect 3 0 4", "start",  "expect 3 0 4"};
+    QTest::newRow("a message arrives while the modem is switched on")
+        << QStringList{"received 2", "refuse", "start arrive", "expect 3 3 3", "start", "expect 3 0 3"};
+    QTest::newRow("the program starts while the modem is being switched on")
+        << QStringList{"received 2", "sent 1",         "refuse",       "start", "expect 3 3 3",
+                       "off",        "start enabling", "expect 3 0 3", "start", "expect 3 0 3"};
+    QTest::newRow("off and on in the middle of a read, then closed") << QStringList{
+        "received 40", "refuse", "start midread", "expect 40 40 40", "start", "expect 40 0 40"};
+    // The window closed while ModemManager still sends: it finishes without its caller and keeps the
+    // object; the next start marks the row failed, then learns from the object what became of it.
+    QTest::newRow("sent after the program stopped")
+        << QStringList{"start send", "expect 1 0 1", "sendends ok", "start", "expect 1 1 0", "kinds S"};
+    QTest::newRow("failed after the program stopped")
+        << QStringList{"start send", "expect 1 0 1", "sendends fail", "start", "expect 1 0 0", "kinds F"};
+    QTest::newRow("sent after the program stopped, the row deleted before the read")
+        << QStringList{"start send", "sendends ok", "start forget", "expect 0 0 0"};
+    QTest::newRow("killed while storing a read, deletes refused")
+        << QStringList{"received 300", "refuse", "killed 150", "start", "expect 300 151 300"};
+    QTest::newRow("killed while storing a read, deletes allowed")
+        << QStringList{"received 300", "killed 150", "start", "expect 300 151 0"};
+    QTest::newRow("ModemManager goes while deletes wait")
+        << QStringList{"received 3", "hold", "start vanish", "expect 3 3 0", "start", "expect 3 0 0"};
 }
 
 void TestModemManager::startSequences()
@@ -667,6 +736,21 @@ void TestModemManager::startSequences()
         QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
         QVERIFY(engine.readSimMessages());
         QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+    };
+    // The program at its start: a message still being sent when it last stopped failed.
+    const auto failUnsent = [&] {
+        for (SSmsMessage message : storage.smsMessages()) {
+            if (message.type == SSmsMessage::BeingSent) {
+                message.type = SSmsMessage::SendFailed;
+                message.created = QDateTime::currentDateTime();
+                QVERIFY(storage.updateSmsMessage(message));
+            }
+        }
+    };
+    const auto forgetFirst = [&](CMeskSmsEngine& engine) {
+        const SSmsMessage first = storage.smsMessages().first();
+        QVERIFY(storage.deleteSmsMessage(first.id));
+        engine.forgetMessage(first);
     };
     const auto run = [&](const QString& step) {
         const QStringList words = step.split(QLatin1Char(' '));
@@ -701,17 +785,78 @@ void TestModemManager::startSequences()
             service->setDeleteError(refused);
             QCOMPARE(serviceName(), firstName);
             QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
+        } else if (verb == QLatin1String("hold")) {
+            service->setDeleteHeld(true);
+        } else if (verb == QLatin1String("off")) {
+            service->disableModem();
+            service->beginEnabling();
+        } else if (verb == QLatin1String("sendends")) {
+            QCOMPARE(service->heldSends(), 1);
+            service->finishHeldSends(words.value(1) == QLatin1String("ok"));
+        } else if (verb == QLatin1String("killed")) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(
+                QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--killed-while-storing"), bus->address(), storage.root(), words.value(1)});
+            // The stand-in answers it from this thread's event loop.
+            QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 180000);
+            QVERIFY2(child.exitStatus() == QProcess::CrashExit,
+                     qPrintable(QStringLiteral("it ended with %1").arg(child.exitCode())));
+        } else if (verb == QLatin1String("kinds")) {
+            QString kinds;
+            for (const SSmsMessage& message : storage.smsMessages())
+                kinds += QLatin1String("RBSF").at(message.type);
+            QCOMPARE(kinds, words.value(1));
         } else if (verb == QLatin1String("start")) {
             const QString event = words.value(1);
+            failUnsent();
+            const bool ready = event != QLatin1String("enabling");
             announced = runEngine(
-                bus->address(), &storage, [&](CMeskSmsEngine& engine, CMeskNetworkManager& network) {
+                bus->address(), &storage,
+                [&](CMeskSmsEngine& engine, CMeskNetworkManager& network) {
+                    if (event == QLatin1String("enabling")) {
+                        // Seen switched off while ModemManager loads the SIM.
+                        QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 1, 30000);
+                        service->loadMessages();
+                        service->finishEnabling();
+                        readAll(engine);
+                        return;
+                    }
+                    if (event == QLatin1String("vanish")) {
+                        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
+                        QVERIFY(engine.readSimMessages());
+                        QTRY_COMPARE_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")), 3, 60000);
+                        service->setDeleteHeld(false);
+                        QVERIFY(service->restart());
+                        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
+                        readAll(engine);
+                        return;
+                    }
+                    if (event == QLatin1String("midread")) {
+                        service->atCall(QStringLiteral("GetAll"),
+                                        service->callCount(QStringLiteral("GetAll")) + 20, [&] {
+                                            service->disableModem();
+                                            service->enableModem();
+                                        });
+                        readAll(engine);
+                        return;
+                    }
+                    if (event == QLatin1String("send")) {
+                        service->setSendSilent(true);
+                        QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
+                        // Stopped once the send is on its way and its object noted.
+                        QTRY_COMPARE_WITH_TIMEOUT(service->heldSends(), 1, 30000);
+                        QTRY_COMPARE_WITH_TIMEOUT(storage.smsOnModem().size(), 1, 30000);
+                        return;
+                    }
+                    if (event == QLatin1String("forget"))
+                        forgetFirst(engine);
                     readAll(engine);
-                    if (event.isEmpty())
+                    if (event.isEmpty() || event == QLatin1String("forget"))
                         return;
                     if (event == QLatin1String("user")) {
-                        const SSmsMessage first = storage.smsMessages().first();
-                        QVERIFY(storage.deleteSmsMessage(first.id));
-                        engine.forgetMessage(first);
+                        forgetFirst(engine);
                         return;
                     }
                     const QStringList before = service->messagePaths();
@@ -720,6 +865,13 @@ void TestModemManager::startSequences()
                     } else if (event == QLatin1String("disable")) {
                         service->disableModem();
                         service->enableModem();
+                    } else if (event == QLatin1String("arrive")) {
+                        service->disableModem();
+                        service->beginEnabling();
+                        service->loadMessages();
+                        service->addMessage(QStringLiteral("+15550188"), QStringLiteral("meanwhile"),
+                                            SmsReceived, PduDeliver, true);
+                        service->finishEnabling();
                     } else {
                         service->removeModem();
                         QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 0, 30000);
@@ -736,7 +888,8 @@ void TestModemManager::startSequences()
                         }(),
                         30000);
                     readAll(engine);
-                });
+                },
+                ready);
         } else if (verb == QLatin1String("expect")) {
             QCOMPARE(storage.smsMessages().size(), words.value(1).toInt());
             QCOMPARE(announced.size(), words.value(2).toInt());
@@ -755,5 +908,13 @@ void TestModemManager::startSequences()
     }
 }
 
-QTEST_GUILESS_MAIN(TestModemManager)
+int main(int argc, char** argv)
+{
+    if (argc == 5 && qstrcmp(argv[1], "--killed-while-storing") == 0)
+        return killedWhileStoring(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestModemManager test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_modemmanager.moc"

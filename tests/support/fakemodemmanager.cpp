@@ -151,6 +151,7 @@ void FakeModemManagerService::stop()
     if (m_connectionName.isEmpty())
         return;
     m_unanswered.clear();
+    m_heldDeletes.clear();
     {
         // QtDBus hands each call to the tree as an event on this thread. Once the tree is
         // unregistered no new one comes; those already queued are answered while the connection
@@ -418,7 +419,8 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
     const QString wrongState = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.WrongState");
     const bool isModem = m_hasModem && path == m_modemPath;
     const int state = m_modem.value(QStringLiteral("State")).toInt();
-    ++m_callCounts[member];
+    if (++m_callCounts[member] == m_atCall.count && member == m_atCall.member)
+        std::exchange(m_atCall, {}).action();
     if (member == QLatin1String("GetAll") && m_failReads.contains(path))
         return fail(m_failReads.take(path));
 
@@ -465,6 +467,11 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         if (member == QLatin1String("Delete")) {
             if (!m_deleteError.isEmpty())
                 return fail(m_deleteError);
+            if (m_deleteHeld) {
+                message.setDelayedReply(true);
+                m_heldDeletes.append(message);
+                return true;
+            }
             const QString deleted = qdbus_cast<QDBusObjectPath>(arguments.value(0)).path();
             if (m_messages.remove(deleted) == 0)
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));

@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QProcess>
 #include <QSet>
+
 #include <QVariantMap>
+#include <functional>
 
 // A private message bus: dbus-daemon as a child, ended with its owner (and,
 // should the owner die, by the system).
@@ -108,6 +110,14 @@ public:
     void failNextRead(const QString& path, const QString& errorName) { m_failReads.insert(path, errorName); }
     // Calls of a method (by member name) so far.
     int callCount(const QString& member) const { return m_callCounts.value(member); }
+    // Runs action as the call of member that makes callCount(member) reach count comes, before it
+    // is answered.
+    void atCall(const QString& member, int count, std::function<void()> action)
+    {
+        m_atCall = {member, count, std::move(action)};
+    }
+    // Deletes are held without an answer (until the service leaves the bus).
+    void setDeleteHeld(bool held) { m_deleteHeld = held; }
 
     // Sends fail with this error name (empty: they succeed).
     void setSendError(const QString& errorName) { m_sendError = errorName; }
@@ -168,6 +178,15 @@ private:
     QHash<QString, QString> m_failReads;
     QHash<QString, int> m_callCounts;
     bool m_sendSilent = false;
+    bool m_deleteHeld = false;
+    QList<QDBusMessage> m_heldDeletes;
+    struct AtCall
+    {
+        QString member;
+        int count = 0;
+        std::function<void()> action;
+    };
+    AtCall m_atCall;
     int m_answerDelay = -1;
     QList<Sent> m_sent;
     QList<QDBusMessage> m_unanswered;
