@@ -709,27 +709,24 @@ bool CMeskVCardContactStore::initialize(const std::atomic_bool& cancel)
     const auto cancelled = [&cancel] { return cancel.load(std::memory_order_relaxed); };
     m_collection.cards.clear();
     QStringList files;
+    FileIds listed;
     for (const QString& place : std::as_const(m_places)) {
         const QFileInfo info(place);
         if (info.isFile()) {
             files.append(info.absoluteFilePath());
-            continue;
+        } else if (info.isDir()) {
+            QStringList found;
+            if (!findFiles(place, cancel, &listed, &found))
+                return false;
+            std::sort(found.begin(), found.end());
+            files += found;
         }
-        if (!info.isDir())
-            continue;
-        // Lists links to anything as files; readFile reads only regular ones.
-        QStringList found;
-        QDirIterator it(place, {QStringLiteral("*.vcf"), QStringLiteral("*.VCF")}, QDir::Files,
-                        QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-        while (it.hasNext() && !cancelled())
-            found.append(it.next());
-        std::sort(found.begin(), found.end());
-        files += found;
     }
-    if (cancelled())
-        return false;
     files.removeDuplicates();
     for (const QString& file : std::as_const(files)) {
+        // Looked at here too: the read of an empty file never looks at it.
+        if (cancelled())
+            return false;
         QString reason;
         switch (readFile(file, cancel, &reason)) {
         case ReadResult::Read:
@@ -740,6 +737,41 @@ bool CMeskVCardContactStore::initialize(const std::atomic_bool& cancel)
         case ReadResult::Cancelled:
             return false;
         }
+    }
+    return true;
+}
+
+bool CMeskVCardContactStore::findFiles(const QString& folder, const std::atomic_bool& cancel, FileIds* listed,
+                                       QStringList* files)
+{
+    // The iterator gives every entry (a filter would make it read on to the next match, through a
+    // whole tree of other files before the flag is looked at again); the loop picks the files.
+    constexpr QDir::Filters every = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+    std::vector<QString> pending{folder};
+    while (!pending.empty()) {
+        const QString current = std::move(pending.back());
+        pending.pop_back();
+        struct stat info = {};
+        if (::stat(QFile::encodeName(current).constData(), &info) != 0 ||
+            !listed->insert({quint64(info.st_dev), quint64(info.st_ino)}).second)
+            continue;
+        QDirIterator it(current, every);
+        while (!cancel.load(std::memory_order_relaxed) && it.hasNext()) {
+            const QFileInfo entry = it.nextFileInfo();
+            if (m_entryHook)
+                m_entryHook();
+            if (entry.fileName().startsWith(QLatin1Char('.')))
+                continue;
+            if (entry.isDir())
+                pending.push_back(entry.filePath());
+            // Links to anything are taken (readFile reads only regular files); a broken link, a
+            // FIFO or a device is not.
+            else if (entry.fileName().endsWith(QLatin1String(".vcf"), Qt::CaseInsensitive) &&
+                     (entry.isFile() || (entry.isSymLink() && entry.exists())))
+                files->append(entry.filePath());
+        }
+        if (cancel.load(std::memory_order_relaxed))
+            return false;
     }
     return true;
 }

@@ -199,6 +199,52 @@ private slots:
         QCOMPARE(byNumber.first().lastName, QStringLiteral("300"));
     }
 
+    // The listing looks at the cancel flag before each entry, so a cancel ends it within an entry
+    // even in a large tree without a card. Not cancelled, it meets every entry once: a link back
+    // up is met, its folder not listed again.
+    void cancelWhileListing_data()
+    {
+        QTest::addColumn<int>("depth"); // folders, each in the one before
+        QTest::addColumn<int>("files"); // files that are not cards, in the top and in each folder
+        QTest::addColumn<bool>("loop"); // the deepest folder links back to the top
+        QTest::newRow("one wide folder") << 0 << 3000 << false;
+        QTest::newRow("a deep tree") << 300 << 1 << false;
+        QTest::newRow("a link back up") << 50 << 20 << true;
+    }
+
+    void cancelWhileListing()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, files);
+        QFETCH(bool, loop);
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        for (int level = 0; level <= depth; ++level) {
+            for (int i = 0; i < files; ++i)
+                write(folder + QStringLiteral("/%1.txt").arg(i), "not a card\n");
+            if (level < depth) {
+                folder += QStringLiteral("/d");
+                QVERIFY(QDir().mkdir(folder));
+            }
+        }
+        if (loop)
+            QVERIFY(QFile::link(dir.path(), folder + QStringLiteral("/up")));
+        for (const int cancelAt : {0, 3}) {
+            std::atomic_bool cancel = false;
+            int met = 0;
+            CMeskVCardContactStore store({dir.path()});
+            store.setEntryHook([&] {
+                if (++met == cancelAt)
+                    cancel = true;
+            });
+            QCOMPARE(store.initialize(cancel), cancelAt == 0);
+            if (cancelAt == 0)
+                QCOMPARE(met, depth + (depth + 1) * files + (loop ? 1 : 0));
+            else
+                QCOMPARE_LE(met, cancelAt + 1);
+        }
+    }
+
     // Cards that do not end are logged one by one up to a few per file, the rest in one line.
     void brokenCardsLogged_data()
     {
