@@ -232,10 +232,13 @@ public:
         if (const int flags = ::fcntl(m_fd, F_GETFL); flags >= 0)
             ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
         m_size = info.st_size;
+        m_id = {quint64(info.st_dev), quint64(info.st_ino)};
         return true;
     }
     int fd() const { return m_fd; }
     qint64 size() const { return m_size; }
+    // The file's device and inode.
+    std::pair<quint64, quint64> id() const { return m_id; }
 
 private:
     static bool fail(int error, QString* reason)
@@ -251,6 +254,7 @@ private:
 
     int m_fd = -1;
     qint64 m_size = 0;
+    std::pair<quint64, quint64> m_id;
 };
 
 // Reads the physical lines of a file through one reused buffer, up to the size the file had when
@@ -722,13 +726,13 @@ bool CMeskVCardContactStore::initialize(const std::atomic_bool& cancel)
             files += found;
         }
     }
-    files.removeDuplicates();
+    FileIds read;
     for (const QString& file : std::as_const(files)) {
         // Looked at here too: the read of an empty file never looks at it.
         if (cancelled())
             return false;
         QString reason;
-        switch (readFile(file, cancel, &reason)) {
+        switch (readFile(file, cancel, &read, &reason)) {
         case ReadResult::Read:
             break;
         case ReadResult::Skipped:
@@ -776,12 +780,16 @@ bool CMeskVCardContactStore::findFiles(const QString& folder, const std::atomic_
     return true;
 }
 
-CMeskVCardContactStore::ReadResult
-CMeskVCardContactStore::readFile(const QString& path, const std::atomic_bool& cancel, QString* reason)
+CMeskVCardContactStore::ReadResult CMeskVCardContactStore::readFile(const QString& path,
+                                                                    const std::atomic_bool& cancel,
+                                                                    FileIds* read, QString* reason)
 {
     ReadOnlyFile file;
     if (!file.open(path, reason))
         return ReadResult::Skipped;
+    // A file reached before by another path (a link, a hard link, a folder named twice) is read once.
+    if (!read->insert(file.id()).second)
+        return ReadResult::Read;
     LineReader lines(file, MaxPropertySize, cancel);
     LogicalLineReader logicalLines(lines, MaxPropertySize);
     CardReader reader(path);

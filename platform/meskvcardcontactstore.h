@@ -16,8 +16,9 @@
 // or many cards per file) in $XDG_DATA_HOME/contacts and its subfolders, and
 // in the folders or files named in LUMESK_CONTACTS_PATH (colon-separated).
 // The folders are listed entry by entry (hidden entries left out, links to
-// folders followed, each folder listed once however many ways lead to it).
-// Each card is a contact with the reader's property names: GivenName,
+// folders followed, each folder listed once however many ways lead to it),
+// and a file reached by several paths or names (links, hard links) is read
+// once. Each card is a contact with the reader's property names: GivenName,
 // MiddleName, LastName, NickName, Company and the phone properties. Group
 // cards are not contacts. Only regular files are read (after following
 // links; anything else, a FIFO or a device, is skipped without blocking), each
@@ -103,15 +104,16 @@ private:
         Cancelled,
     };
 
-    // Folders by device and inode.
+    // Files and folders by device and inode.
     using FileIds = std::set<std::pair<quint64, quint64>>;
 
     // Appends the vCard files of folder and its subfolders to files; folders listed before (in
     // listed, which gains the folders listed now) are not listed again. False once cancel is set.
     bool findFiles(const QString& folder, const std::atomic_bool& cancel, FileIds* listed,
                    QStringList* files);
-    // Appends the cards of one file; with Skipped, reason says why.
-    ReadResult readFile(const QString& path, const std::atomic_bool& cancel, QString* reason);
+    // Appends the cards of one file unless it is in read (which it then joins); with Skipped,
+    // reason says why.
+    ReadResult readFile(const QString& path, const std::atomic_bool& cancel, FileIds* read, QString* reason);
 
     QStringList m_places;
     std::function<void()> m_entryHook;

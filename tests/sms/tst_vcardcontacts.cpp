@@ -13,6 +13,7 @@
 #include <atomic>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestVCardContacts : public QObject
 {
@@ -197,6 +198,39 @@ private slots:
         const QList<SPhoneContact> byNumber = reader.findContacts(QStringLiteral("01555300"));
         QCOMPARE(byNumber.size(), 1);
         QCOMPARE(byNumber.first().lastName, QStringLiteral("300"));
+    }
+
+    // A file reached by several paths is read once.
+    void oneFileManyPaths_data()
+    {
+        QTest::addColumn<QStringList>("places"); // in the folder that holds cards/a.vcf
+        QTest::newRow("a folder and a link to it") << QStringList{"cards", "link"};
+        QTest::newRow("a folder written two ways") << QStringList{"cards", "./cards/"};
+        QTest::newRow("a folder and a file in it") << QStringList{"cards", "cards/a.vcf"};
+        QTest::newRow("a hard link") << QStringList{"cards", "hard"};
+        QTest::newRow("a link to the file") << QStringList{"alias", "cards"};
+        QTest::newRow("all of them, from above") << QStringList{"."};
+    }
+
+    void oneFileManyPaths()
+    {
+        QFETCH(QStringList, places);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("cards")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("hard")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("alias")));
+        const QString card = dir.filePath(QStringLiteral("cards/a.vcf"));
+        write(card, "BEGIN:VCARD\nN:A;Ann;;;\nEND:VCARD\n");
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("cards")), dir.filePath(QStringLiteral("link"))));
+        QCOMPARE(::link(QFile::encodeName(card).constData(),
+                        QFile::encodeName(dir.filePath(QStringLiteral("hard/b.vcf"))).constData()),
+                 0);
+        QVERIFY(QFile::link(card, dir.filePath(QStringLiteral("alias/c.vcf"))));
+        for (QString& place : places)
+            place = dir.filePath(place);
+        LogRecorder log;
+        QCOMPARE(readAll(places), QStringList{"Ann A |  |  | "});
+        QCOMPARE(skippedLines(log.lines()), QStringList());
     }
 
     // The listing looks at the cancel flag before each entry, so a cancel ends it within an entry
