@@ -565,6 +565,8 @@ public:
     void finish();
     // Whether text outside any card was met.
     bool textOutside() const { return m_outsideSeen; }
+    // Whether any card began.
+    bool cardBegun() const { return m_begun; }
     std::vector<Card>& cards() { return m_cards; }
 
 private:
@@ -584,6 +586,7 @@ private:
     bool m_group = false;
     bool m_agentValuePending = false; // the last property was an AGENT whose value is the next card
     bool m_outsideSeen = false;
+    bool m_begun = false;
 };
 
 void CMeskVCardContactStore::CardReader::handle(QByteArrayView line, qsizetype number)
@@ -639,6 +642,7 @@ void CMeskVCardContactStore::CardReader::finish()
 void CMeskVCardContactStore::CardReader::beginCard(qsizetype line)
 {
     m_depth = 1;
+    m_begun = true;
     m_card = Card();
     m_group = false;
     m_formattedName.clear();
@@ -804,7 +808,7 @@ CMeskVCardContactStore::ReadResult CMeskVCardContactStore::readFile(const QStrin
         return ReadResult::Skipped;
     }
     reader.finish();
-    if (reader.cards().empty() && reader.textOutside()) {
+    if (!reader.cardBegun() || (reader.cards().empty() && reader.textOutside())) {
         *reason = QStringLiteral("not a vCard file");
         return ReadResult::Skipped;
     }

@@ -28,8 +28,8 @@
 // passed over without being kept, and one longer than MaxPropertySize is
 // dropped. A card that does not end is skipped alone (the first
 // MaxSkipLogLines of a file with one log line each, the rest with one line
-// at the end of the file) and a file that cannot be read or holds no card at
-// all is skipped, each with one log line. The listing stops at the next
+// at the end of the file) and a file that cannot be read or in which no card
+// begins is skipped, each with one log line. The listing stops at the next
 // entry, the read within one buffer of its cancel flag being set.
 class CMeskVCardContactStore : public IMeskContactStore
 {

@@ -105,6 +105,15 @@ private slots:
                                             << QStringList{"Y X |  |  | "} << QString();
         QTest::newRow("not a vCard") << QByteArray("hello\nworld") << QStringList()
                                      << QStringLiteral("not a vCard file");
+        // A file in which no card begins is skipped with one line, whatever it holds; one of group
+        // cards alone is not.
+        QTest::newRow("empty") << QByteArray() << QStringList() << QStringLiteral("not a vCard file");
+        QTest::newRow("blank lines") << QByteArray("\n \r\n\t\n") << QStringList()
+                                     << QStringLiteral("not a vCard file");
+        QTest::newRow("zeros") << QByteArray(100000, '\0') << QStringList()
+                               << QStringLiteral("not a vCard file");
+        QTest::newRow("group cards only")
+            << QByteArray("BEGIN:VCARD\nKIND:group\nFN:Club\nEND:VCARD\n") << QStringList() << QString();
         QTest::newRow("card without end")
             << QByteArray("BEGIN:VCARD\nN:X;Y;;;\n") << QStringList() << QStringLiteral("card at line 1 of");
         // The ways other programs write files.
