@@ -232,10 +232,13 @@ public:
         if (const int flags = ::fcntl(m_fd, F_GETFL); flags >= 0)
             ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
         m_size = info.st_size;
+        m_id = {quint64(info.st_dev), quint64(info.st_ino)};
         return true;
     }
     int fd() const { return m_fd; }
     qint64 size() const { return m_size; }
+    // The file's device and inode.
+    std::pair<quint64, quint64> id() const { return m_id; }
 
 private:
     static bool fail(int error, QString* reason)
@@ -251,6 +254,7 @@ private:
 
     int m_fd = -1;
     qint64 m_size = 0;
+    std::pair<quint64, quint64> m_id;
 };
 
 // Reads the physical lines of a file through one reused buffer, up to the size the file had when
@@ -561,6 +565,8 @@ public:
     void finish();
     // Whether text outside any card was met.
     bool textOutside() const { return m_outsideSeen; }
+    // Whether any card began.
+    bool cardBegun() const { return m_begun; }
     std::vector<Card>& cards() { return m_cards; }
 
 private:
@@ -580,6 +586,7 @@ private:
     bool m_group = false;
     bool m_agentValuePending = false; // the last property was an AGENT whose value is the next card
     bool m_outsideSeen = false;
+    bool m_begun = false;
 };
 
 void CMeskVCardContactStore::CardReader::handle(QByteArrayView line, qsizetype number)
@@ -635,6 +642,7 @@ void CMeskVCardContactStore::CardReader::finish()
 void CMeskVCardContactStore::CardReader::beginCard(qsizetype line)
 {
     m_depth = 1;
+    m_begun = true;
     m_card = Card();
     m_group = false;
     m_formattedName.clear();
@@ -709,29 +717,26 @@ bool CMeskVCardContactStore::initialize(const std::atomic_bool& cancel)
     const auto cancelled = [&cancel] { return cancel.load(std::memory_order_relaxed); };
     m_collection.cards.clear();
     QStringList files;
+    FileIds listed;
     for (const QString& place : std::as_const(m_places)) {
         const QFileInfo info(place);
         if (info.isFile()) {
             files.append(info.absoluteFilePath());
-            continue;
+        } else if (info.isDir()) {
+            QStringList found;
+            if (!findFiles(place, cancel, &listed, &found))
+                return false;
+            std::sort(found.begin(), found.end());
+            files += found;
         }
-        if (!info.isDir())
-            continue;
-        // Lists links to anything as files; readFile reads only regular ones.
-        QStringList found;
-        QDirIterator it(place, {QStringLiteral("*.vcf"), QStringLiteral("*.VCF")}, QDir::Files,
-                        QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
-        while (it.hasNext() && !cancelled())
-            found.append(it.next());
-        std::sort(found.begin(), found.end());
-        files += found;
     }
-    if (cancelled())
-        return false;
-    files.removeDuplicates();
+    FileIds read;
     for (const QString& file : std::as_const(files)) {
+        // Looked at here too: the read of an empty file never looks at it.
+        if (cancelled())
+            return false;
         QString reason;
-        switch (readFile(file, cancel, &reason)) {
+        switch (readFile(file, cancel, &read, &reason)) {
         case ReadResult::Read:
             break;
         case ReadResult::Skipped:
@@ -744,12 +749,51 @@ bool CMeskVCardContactStore::initialize(const std::atomic_bool& cancel)
     return true;
 }
 
-CMeskVCardContactStore::ReadResult
-CMeskVCardContactStore::readFile(const QString& path, const std::atomic_bool& cancel, QString* reason)
+bool CMeskVCardContactStore::findFiles(const QString& folder, const std::atomic_bool& cancel, FileIds* listed,
+                                       QStringList* files)
+{
+    // The iterator gives every entry (a filter would make it read on to the next match, through a
+    // whole tree of other files before the flag is looked at again); the loop picks the files.
+    constexpr QDir::Filters every = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+    std::vector<QString> pending{folder};
+    while (!pending.empty()) {
+        const QString current = std::move(pending.back());
+        pending.pop_back();
+        struct stat info = {};
+        if (::stat(QFile::encodeName(current).constData(), &info) != 0 ||
+            !listed->insert({quint64(info.st_dev), quint64(info.st_ino)}).second)
+            continue;
+        QDirIterator it(current, every);
+        while (!cancel.load(std::memory_order_relaxed) && it.hasNext()) {
+            const QFileInfo entry = it.nextFileInfo();
+            if (m_entryHook)
+                m_entryHook();
+            if (entry.fileName().startsWith(QLatin1Char('.')))
+                continue;
+            if (entry.isDir())
+                pending.push_back(entry.filePath());
+            // Links to anything are taken (readFile reads only regular files); a broken link, a
+            // FIFO or a device is not.
+            else if (entry.fileName().endsWith(QLatin1String(".vcf"), Qt::CaseInsensitive) &&
+                     (entry.isFile() || (entry.isSymLink() && entry.exists())))
+                files->append(entry.filePath());
+        }
+        if (cancel.load(std::memory_order_relaxed))
+            return false;
+    }
+    return true;
+}
+
+CMeskVCardContactStore::ReadResult CMeskVCardContactStore::readFile(const QString& path,
+                                                                    const std::atomic_bool& cancel,
+                                                                    FileIds* read, QString* reason)
 {
     ReadOnlyFile file;
     if (!file.open(path, reason))
         return ReadResult::Skipped;
+    // A file reached before by another path (a link, a hard link, a folder named twice) is read once.
+    if (!read->insert(file.id()).second)
+        return ReadResult::Read;
     LineReader lines(file, MaxPropertySize, cancel);
     LogicalLineReader logicalLines(lines, MaxPropertySize);
     CardReader reader(path);
@@ -764,7 +808,7 @@ CMeskVCardContactStore::readFile(const QString& path, const std::atomic_bool& ca
         return ReadResult::Skipped;
     }
     reader.finish();
-    if (reader.cards().empty() && reader.textOutside()) {
+    if (!reader.cardBegun() || (reader.cards().empty() && reader.textOutside())) {
         *reason = QStringLiteral("not a vCard file");
         return ReadResult::Skipped;
     }

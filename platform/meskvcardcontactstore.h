@@ -7,12 +7,18 @@
 
 #include <array>
 #include <deque>
+#include <functional>
+#include <set>
+#include <utility>
 #include <vector>
 
 // The Linux contacts store: the vCard files (versions 2.1, 3.0 and 4.0, one
 // or many cards per file) in $XDG_DATA_HOME/contacts and its subfolders, and
 // in the folders or files named in LUMESK_CONTACTS_PATH (colon-separated).
-// Each card is a contact with the reader's property names: GivenName,
+// The folders are listed entry by entry (hidden entries left out, links to
+// folders followed, each folder listed once however many ways lead to it),
+// and a file reached by several paths or names (links, hard links) is read
+// once. Each card is a contact with the reader's property names: GivenName,
 // MiddleName, LastName, NickName, Company and the phone properties. Group
 // cards are not contacts. Only regular files are read (after following
 // links; anything else, a FIFO or a device, is skipped without blocking), each
@@ -22,9 +28,9 @@
 // passed over without being kept, and one longer than MaxPropertySize is
 // dropped. A card that does not end is skipped alone (the first
 // MaxSkipLogLines of a file with one log line each, the rest with one line
-// at the end of the file) and a file that cannot be read or holds no card at
-// all is skipped, each with one log line. The read stops within one buffer
-// of its cancel flag being set.
+// at the end of the file) and a file that cannot be read or in which no card
+// begins is skipped, each with one log line. The listing stops at the next
+// entry, the read within one buffer of its cancel flag being set.
 class CMeskVCardContactStore : public IMeskContactStore
 {
 public:
@@ -44,6 +50,9 @@ public:
     // cards of the files read before stay).
     bool initialize(const std::atomic_bool& cancel) override;
     IMeskContactCollection* contacts() override { return &m_collection; }
+    // Called with each entry the listing of a folder meets (the cancel flag is looked at before
+    // each): tests count the entries and cancel at one of them.
+    void setEntryHook(std::function<void()> hook) { m_entryHook = std::move(hook); }
 
     // The properties a card keeps: the reader's names only, each at a fixed place, their values
     // one after the other in one string (one block a card: many cards are freed fast).
@@ -95,9 +104,18 @@ private:
         Cancelled,
     };
 
-    // Appends the cards of one file; with Skipped, reason says why.
-    ReadResult readFile(const QString& path, const std::atomic_bool& cancel, QString* reason);
+    // Files and folders by device and inode.
+    using FileIds = std::set<std::pair<quint64, quint64>>;
+
+    // Appends the vCard files of folder and its subfolders to files; folders listed before (in
+    // listed, which gains the folders listed now) are not listed again. False once cancel is set.
+    bool findFiles(const QString& folder, const std::atomic_bool& cancel, FileIds* listed,
+                   QStringList* files);
+    // Appends the cards of one file unless it is in read (which it then joins); with Skipped,
+    // reason says why.
+    ReadResult readFile(const QString& path, const std::atomic_bool& cancel, FileIds* read, QString* reason);
 
     QStringList m_places;
+    std::function<void()> m_entryHook;
     Collection m_collection;
 };

@@ -13,6 +13,7 @@
 #include <atomic>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestVCardContacts : public QObject
 {
@@ -104,6 +105,15 @@ private slots:
                                             << QStringList{"Y X |  |  | "} << QString();
         QTest::newRow("not a vCard") << QByteArray("hello\nworld") << QStringList()
                                      << QStringLiteral("not a vCard file");
+        // A file in which no card begins is skipped with one line, whatever it holds; one of group
+        // cards alone is not.
+        QTest::newRow("empty") << QByteArray() << QStringList() << QStringLiteral("not a vCard file");
+        QTest::newRow("blank lines") << QByteArray("\n \r\n\t\n") << QStringList()
+                                     << QStringLiteral("not a vCard file");
+        QTest::newRow("zeros") << QByteArray(100000, '\0') << QStringList()
+                               << QStringLiteral("not a vCard file");
+        QTest::newRow("group cards only")
+            << QByteArray("BEGIN:VCARD\nKIND:group\nFN:Club\nEND:VCARD\n") << QStringList() << QString();
         QTest::newRow("card without end")
             << QByteArray("BEGIN:VCARD\nN:X;Y;;;\n") << QStringList() << QStringLiteral("card at line 1 of");
         // The ways other programs write files.
@@ -197,6 +207,85 @@ private slots:
         const QList<SPhoneContact> byNumber = reader.findContacts(QStringLiteral("01555300"));
         QCOMPARE(byNumber.size(), 1);
         QCOMPARE(byNumber.first().lastName, QStringLiteral("300"));
+    }
+
+    // A file reached by several paths is read once.
+    void oneFileManyPaths_data()
+    {
+        QTest::addColumn<QStringList>("places"); // in the folder that holds cards/a.vcf
+        QTest::newRow("a folder and a link to it") << QStringList{"cards", "link"};
+        QTest::newRow("a folder written two ways") << QStringList{"cards", "./cards/"};
+        QTest::newRow("a folder and a file in it") << QStringList{"cards", "cards/a.vcf"};
+        QTest::newRow("a hard link") << QStringList{"cards", "hard"};
+        QTest::newRow("a link to the file") << QStringList{"alias", "cards"};
+        QTest::newRow("all of them, from above") << QStringList{"."};
+    }
+
+    void oneFileManyPaths()
+    {
+        QFETCH(QStringList, places);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("cards")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("hard")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("alias")));
+        const QString card = dir.filePath(QStringLiteral("cards/a.vcf"));
+        write(card, "BEGIN:VCARD\nN:A;Ann;;;\nEND:VCARD\n");
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("cards")), dir.filePath(QStringLiteral("link"))));
+        QCOMPARE(::link(QFile::encodeName(card).constData(),
+                        QFile::encodeName(dir.filePath(QStringLiteral("hard/b.vcf"))).constData()),
+                 0);
+        QVERIFY(QFile::link(card, dir.filePath(QStringLiteral("alias/c.vcf"))));
+        for (QString& place : places)
+            place = dir.filePath(place);
+        LogRecorder log;
+        QCOMPARE(readAll(places), QStringList{"Ann A |  |  | "});
+        QCOMPARE(skippedLines(log.lines()), QStringList());
+    }
+
+    // The listing looks at the cancel flag before each entry, so a cancel ends it within an entry
+    // even in a large tree without a card. Not cancelled, it meets every entry once: a link back
+    // up is met, its folder not listed again.
+    void cancelWhileListing_data()
+    {
+        QTest::addColumn<int>("depth"); // folders, each in the one before
+        QTest::addColumn<int>("files"); // files that are not cards, in the top and in each folder
+        QTest::addColumn<bool>("loop"); // the deepest folder links back to the top
+        QTest::newRow("one wide folder") << 0 << 3000 << false;
+        QTest::newRow("a deep tree") << 300 << 1 << false;
+        QTest::newRow("a link back up") << 50 << 20 << true;
+    }
+
+    void cancelWhileListing()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, files);
+        QFETCH(bool, loop);
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        for (int level = 0; level <= depth; ++level) {
+            for (int i = 0; i < files; ++i)
+                write(folder + QStringLiteral("/%1.txt").arg(i), "not a card\n");
+            if (level < depth) {
+                folder += QStringLiteral("/d");
+                QVERIFY(QDir().mkdir(folder));
+            }
+        }
+        if (loop)
+            QVERIFY(QFile::link(dir.path(), folder + QStringLiteral("/up")));
+        for (const int cancelAt : {0, 3}) {
+            std::atomic_bool cancel = false;
+            int met = 0;
+            CMeskVCardContactStore store({dir.path()});
+            store.setEntryHook([&] {
+                if (++met == cancelAt)
+                    cancel = true;
+            });
+            QCOMPARE(store.initialize(cancel), cancelAt == 0);
+            if (cancelAt == 0)
+                QCOMPARE(met, depth + (depth + 1) * files + (loop ? 1 : 0));
+            else
+                QCOMPARE_LE(met, cancelAt + 1);
+        }
     }
 
     // Cards that do not end are logged one by one up to a few per file, the rest in one line.

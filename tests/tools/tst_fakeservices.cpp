@@ -20,8 +20,14 @@
 #include <QDBusObjectPath>
 #include <QSignalSpy>
 
+#include <QDateTime>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -303,6 +309,94 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), -1, 30000);
         QVERIFY(!QDBusConnection::connectToBus(address, QStringLiteral("after-end")).isConnected());
         QDBusConnection::disconnectFromBus(QStringLiteral("after-end"));
+    }
+
+    // A stand-in's state that cannot be read, is of the wrong shape or holds a value of the wrong
+    // type or out of range is said in one line, and the stand-in starts afresh: a new first start
+    // and nothing kept (the modem's SIM back to its welcome message).
+    void damagedStateStartsAfresh_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<QString>("said");
+        const QByteArray started =
+            "\"started\": " + QByteArray::number(QDateTime::currentSecsSinceEpoch() - 60);
+        QTest::newRow("not JSON") << "facebook" << QByteArray("{\"started\": 1}}")
+                                  << "garbage at the end of the document";
+        QTest::newRow("not an object") << "facebook" << QByteArray("[1]") << "not a JSON object";
+        QTest::newRow("started far ahead") << "twitter" << QByteArray("{\"started\": 1e300}")
+                                           << "\"started\" is not a time from 1970 to now";
+        QTest::newRow("started before 1970")
+            << "flickr" << QByteArray("{\"started\": -5}") << "\"started\" is not a time from 1970 to now";
+        QTest::newRow("started as text") << "modem" << QByteArray("{\"started\": \"today\"}")
+                                         << "\"started\" is not a time from 1970 to now";
+        QTest::newRow("uploads not a list") << "flickr"
+                                            << "{" + started + ", \"uploads\": {}}"
+                                            << "\"uploads\" is not a list";
+        QTest::newRow("an upload's id as text")
+            << "flickr"
+            << "{" + started +
+                   ", \"uploads\": [{\"id\": \"x\", \"owner\": \"o\", \"title\": \"t\", \"uploaded\": 1}]}"
+            << "\"id\" of entry 1 of \"uploads\" is not a number from 0 to 999999999";
+        QTest::newRow("a status's date far ahead")
+            << "twitter"
+            << "{" + started +
+                   ", \"statuses\": [{\"id\": \"5000\", \"text\": \"t\", \"created\": 1e300, \"authorId\": "
+                   "\"2001\", \"screenName\": \"bob\", \"name\": \"B\", \"url\": \"u\", \"picture\": "
+                   "\"/p.png\", \"followed\": true}]}"
+            << "\"created\" of entry 1 of \"statuses\" is not a time from 1970 to now";
+        QTest::newRow("a message that is not an object") << "modem"
+                                                         << "{" + started + ", \"messages\": [3]}"
+                                                         << "entry 1 of \"messages\" is not an object";
+        QTest::newRow("a message's state as text")
+            << "modem"
+            << "{" + started +
+                   ", \"messages\": [{\"Number\": \"+1\", \"Text\": \"hi\", \"Timestamp\": \"\", \"State\": "
+                   "\"x\", \"PduType\": 1}]}"
+            << "\"State\" of entry 1 of \"messages\" is not a number from 0 to 999999999";
+    }
+
+    void damagedStateStartsAfresh()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, state);
+        QFETCH(QString, said);
+        QTemporaryDir stateHome;
+        QVERIFY(stateHome.isValid());
+        const QString path = stateHome.filePath(QStringLiteral("velto-lumesk-stand-ins/%1.json").arg(name));
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(state);
+        file.close();
+        const qint64 before = QDateTime::currentSecsSinceEpoch();
+        QProcess process;
+        QHash<QString, QString> variables;
+        QStringList names;
+        QVERIFY(announce(process, &names, &variables, stateHome.path()));
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+
+        const QStringList lines = QString::fromUtf8(process.readAllStandardError())
+                                      .split(QLatin1Char('\n'))
+                                      .filter(QLatin1String("fake-services:"));
+        QCOMPARE(lines, QStringList{QStringLiteral("fake-services: %1 is not a stand-in's state (%2); the "
+                                                   "stand-in starts afresh")
+                                        .arg(path, said)});
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject after = QJsonDocument::fromJson(file.readAll()).object();
+        const qint64 started = after.value(QStringLiteral("started")).toInteger(-1);
+        QVERIFY2(started >= before && started <= QDateTime::currentSecsSinceEpoch(),
+                 qPrintable(QString::number(started)));
+        const QJsonArray messages = after.value(QStringLiteral("messages")).toArray();
+        if (name == QLatin1String("modem")) {
+            QCOMPARE(after.keys(), (QStringList{"messages", "started"}));
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages.first()[QStringLiteral("Text")].toString(),
+                     QStringLiteral("Welcome to the stand-in modem"));
+        } else {
+            QCOMPARE(after.keys(), QStringList{"started"});
+        }
     }
 
     // A second run with the same state folder serves what the first one left: every status, photo

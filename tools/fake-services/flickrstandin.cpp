@@ -32,7 +32,12 @@ FakeFlickrService::Photo makePhoto(int id, const QString& owner, const QString& 
 
 } // namespace
 
-FlickrStandIn::FlickrStandIn() : m_state(QStringLiteral("flickr"))
+FlickrStandIn::FlickrStandIn()
+    : m_state(QStringLiteral("flickr"), {kUploads,
+                                         {{QStringLiteral("id"), StandInState::Kind::Whole},
+                                          {QStringLiteral("owner"), StandInState::Kind::Text},
+                                          {QStringLiteral("title"), StandInState::Kind::Text},
+                                          {QStringLiteral("uploaded"), StandInState::Kind::Time}}})
 {
     m_service.setCredentials(QStringLiteral(LUMESK_FLICKR_API_KEY),
                              QStringLiteral(LUMESK_FLICKR_SHARED_SECRET));
@@ -65,7 +70,7 @@ FlickrStandIn::FlickrStandIn() : m_state(QStringLiteral("flickr"))
         const int id = upload.value(QStringLiteral("id")).toInt();
         m_service.addPhoto(makePhoto(id, upload.value(QStringLiteral("owner")).toString(),
                                      upload.value(QStringLiteral("title")).toString(),
-                                     qint64(upload.value(QStringLiteral("uploaded")).toDouble()), "jpg"));
+                                     upload.value(QStringLiteral("uploaded")).toInteger(), "jpg"));
         m_nextPhoto = std::max(m_nextPhoto, id + 1);
     }
     m_server.setFallback([this](const TestHttpRequest& request) {

@@ -25,7 +25,15 @@ int pathNumber(const QString& path)
 
 } // namespace
 
-ModemStandIn::ModemStandIn() : m_state(QStringLiteral("modem")) {}
+ModemStandIn::ModemStandIn()
+    : m_state(QStringLiteral("modem"), {kMessages,
+                                        {{kNumber, StandInState::Kind::Text},
+                                         {kText, StandInState::Kind::Text},
+                                         {kTimestamp, StandInState::Kind::Text},
+                                         {kState, StandInState::Kind::Whole},
+                                         {kPduType, StandInState::Kind::Whole}}})
+{
+}
 
 ModemStandIn::~ModemStandIn()
 {

@@ -88,7 +88,7 @@ FakeTwitterService::Status fromJson(const QJsonObject& object, const QString& ba
     status.id = object.value(QStringLiteral("id")).toString().toLatin1();
     status.text = object.value(QStringLiteral("text")).toString();
     status.created =
-        QDateTime::fromSecsSinceEpoch(qint64(object.value(QStringLiteral("created")).toDouble()), Qt::UTC);
+        QDateTime::fromSecsSinceEpoch(object.value(QStringLiteral("created")).toInteger(), Qt::UTC);
     status.author.id = object.value(QStringLiteral("authorId")).toString().toLatin1();
     status.author.screenName = object.value(QStringLiteral("screenName")).toString();
     status.author.name = object.value(QStringLiteral("name")).toString();
@@ -100,7 +100,19 @@ FakeTwitterService::Status fromJson(const QJsonObject& object, const QString& ba
 
 } // namespace
 
-TwitterStandIn::TwitterStandIn() : m_state(QStringLiteral("twitter")) {}
+TwitterStandIn::TwitterStandIn()
+    : m_state(QStringLiteral("twitter"), {kStatuses,
+                                          {{QStringLiteral("id"), StandInState::Kind::Digits},
+                                           {QStringLiteral("text"), StandInState::Kind::Text},
+                                           {QStringLiteral("created"), StandInState::Kind::Time},
+                                           {QStringLiteral("authorId"), StandInState::Kind::Text},
+                                           {QStringLiteral("screenName"), StandInState::Kind::Text},
+                                           {QStringLiteral("name"), StandInState::Kind::Text},
+                                           {QStringLiteral("url"), StandInState::Kind::Text},
+                                           {QStringLiteral("picture"), StandInState::Kind::Text},
+                                           {QStringLiteral("followed"), StandInState::Kind::Flag}}})
+{
+}
 
 TwitterStandIn::~TwitterStandIn()
 {
