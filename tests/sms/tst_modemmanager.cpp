@@ -691,8 +691,11 @@ void TestModemManager::startSequences_data()
     QTest::newRow("the program starts while the modem is being switched on")
         << QStringList{"received 2", "sent 1",         "refuse",       "start", "expect 3 3 3",
                        "off",        "start enabling", "expect 3 0 3", "start", "expect 3 0 3"};
+    // Switched off during the read, the program closed while ModemManager loads the SIM again.
     QTest::newRow("off and on in the middle of a read, then closed") << QStringList{
-        "received 40", "refuse", "start midread", "expect 40 40 40", "start", "expect 40 0 40"};
+        "received 40", "refuse", "start midread", "expect 19 19 0", "on", "start", "expect 40 21 40"};
+    QTest::newRow("messages announced while enabling keep their objects") << QStringList{
+        "received 2", "refuse", "start", "expect 2 2 2", "allow", "start reload", "expect 2 0 0"};
     // The window closed while ModemManager still sends: it finishes without its caller and keeps the
     // object; the next start marks the row failed, then learns from the object what became of it.
     QTest::newRow("sent after the program stopped")
@@ -790,6 +793,9 @@ void TestModemManager::startSequences()
         } else if (verb == QLatin1String("off")) {
             service->disableModem();
             service->beginEnabling();
+        } else if (verb == QLatin1String("on")) {
+            service->loadMessages();
+            service->finishEnabling();
         } else if (verb == QLatin1String("sendends")) {
             QCOMPARE(service->heldSends(), 1);
             service->finishHeldSends(words.value(1) == QLatin1String("ok"));
@@ -845,9 +851,18 @@ void TestModemManager::startSequences()
                         service->atCall(QStringLiteral("GetAll"),
                                         service->callCount(QStringLiteral("GetAll")) + 20, [&] {
                                             service->disableModem();
-                                            service->enableModem();
+                                            service->beginEnabling();
                                         });
                         readAll(engine);
+                        return;
+                    }
+                    if (event == QLatin1String("reload")) {
+                        // Deleted as announced, with no read of every message.
+                        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
+                        service->disableModem();
+                        service->enableModem();
+                        QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
+                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
                         return;
                     }
                     if (event == QLatin1String("send")) {

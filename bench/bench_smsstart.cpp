@@ -1,0 +1,320 @@
+// How long one start of the program's SMS side takes to take in the text messages a modem keeps:
+// from CMeskSmsEngine::start() (with readSimMessages() as soon as the engine is ready) until the
+// engine is idle, every message stored and every delete answered, against the stand-in ModemManager
+// on a private bus holding 2,000 received messages.
+//
+// allowed   ModemManager deletes each message once it is stored
+// refused   ModemManager refuses every delete (a session without the right): the messages stay
+//
+// Each run has a fresh storage, bus and stand-in; the cases take turns. The stand-in answers on a
+// thread of its own, as ModemManager is a process of its own, so the GUI thread does the program's
+// work alone (--same-thread: on the GUI thread, as the tests run it). What the engine still had
+// queued for the GUI thread when it went idle (a write it put off) is counted too.
+//
+// Prints the build type and, for each case, the median, least and largest time of the runs and the
+// lines the engine logged in a run; none of the figures is a limit.
+//   bench_smsstart [--messages N] [--runs N] [--same-thread]   (defaults 2000, 5)
+#include "benchsupport.h"
+#include "fakemodemmanager.h"
+#include "fakenetworkbackend.h"
+#include "mediadatabase.h"
+#include "meskmodemmanagerbackend.h"
+#include "mesknetworkmanager.h"
+#include "mesksmsengine.h"
+#include "tempstorage.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using BenchSupport::buildType;
+using BenchSupport::median;
+
+const QString kUnauthorized = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized");
+
+struct Case
+{
+    const char* name;
+    bool refuse;
+};
+constexpr Case kCases[] = {{"allowed", false}, {"refused", true}};
+
+void printRow(const char* format, auto... values)
+{
+    std::printf(format, values...);
+    std::fflush(stdout);
+}
+
+int argValue(const QStringList& args, const QString& name, int fallback)
+{
+    const qsizetype at = args.indexOf(name);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : fallback;
+}
+
+// Runs the event loop until done() holds (looked at every millisecond) or timeoutMs passed.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+    return done();
+}
+
+// Counts the lines logged, from any thread, while it lives; they still reach the previous handler.
+class LogCounter
+{
+public:
+    LogCounter()
+    {
+        QMutexLocker lock(&s_mutex);
+        s_lines = 0;
+        s_previous = qInstallMessageHandler(&LogCounter::handle);
+    }
+    ~LogCounter() { qInstallMessageHandler(s_previous); }
+    LogCounter(const LogCounter&) = delete;
+    LogCounter& operator=(const LogCounter&) = delete;
+
+    int lines() const
+    {
+        QMutexLocker lock(&s_mutex);
+        return s_lines;
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        QtMessageHandler previous = nullptr;
+        {
+            QMutexLocker lock(&s_mutex);
+            ++s_lines;
+            previous = s_previous;
+        }
+        if (previous)
+            previous(type, context, message);
+    }
+
+    static inline QMutex s_mutex;
+    static inline int s_lines = 0;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+// The stand-in ModemManager on a thread of its own (or on this one): it is made, used and
+// destroyed on its thread, through call().
+class StandIn
+{
+public:
+    explicit StandIn(bool ownThread)
+    {
+        if (ownThread) {
+            m_thread.start();
+            m_context.moveToThread(&m_thread);
+        }
+    }
+    ~StandIn()
+    {
+        call([this] { m_service.reset(); });
+        if (m_thread.isRunning()) {
+            m_thread.quit();
+            m_thread.wait();
+        }
+    }
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+
+    // Runs work on the stand-in's thread and returns when it is done.
+    void call(const std::function<void()>& work)
+    {
+        if (m_thread.isRunning())
+            QMetaObject::invokeMethod(&m_context, work, Qt::BlockingQueuedConnection);
+        else
+            work();
+    }
+    // On the bus at address: one modem with count received messages; deletes refused or not.
+    bool start(const QString& address, int count, bool refuse)
+    {
+        bool started = false;
+        call([&] {
+            m_service = std::make_unique<FakeModemManagerService>();
+            if (!m_service->start(address))
+                return;
+            m_service->addModem();
+            for (int i = 0; i < count; ++i)
+                m_service->addMessage(QStringLiteral("+1555%1").arg(i, 4, 10, QLatin1Char('0')),
+                                      QStringLiteral("message %1").arg(i));
+            m_service->setDeleteError(refuse ? kUnauthorized : QString());
+            started = true;
+        });
+        return started;
+    }
+    int messagesLeft()
+    {
+        int left = 0;
+        call([&] { left = int(m_service->messagePaths().size()); });
+        return left;
+    }
+    int calls(const QString& member)
+    {
+        int count = 0;
+        call([&] { count = m_service->callCount(member); });
+        return count;
+    }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    std::unique_ptr<FakeModemManagerService> m_service;
+};
+
+struct RunResult
+{
+    double ms = -1; // negative: the run failed
+    int logged = 0;
+};
+
+// One start of the SMS side on a fresh storage, bus and stand-in with count messages.
+RunResult runOnce(int count, bool refuse, bool ownThread)
+{
+    static int runs = 0;
+    RunResult result;
+    PrivateBus bus;
+    if (!bus.start()) {
+        printRow("no private bus: %s\n", qPrintable(bus.error()));
+        return result;
+    }
+    TempStorageRoot root;
+    CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
+    if (!storage.open()) {
+        printRow("the storage does not open\n");
+        return result;
+    }
+    StandIn standIn(ownThread);
+    if (!standIn.start(bus.address(), count, refuse)) {
+        printRow("the stand-in ModemManager does not start\n");
+        return result;
+    }
+
+    const QString address = bus.address();
+    const QString name = QStringLiteral("bench-engine-%1").arg(++runs);
+    MeskNetworkBackends::setFactory([&] {
+        SMeskNetworkBackends backends;
+        backends.network = std::make_unique<FakeNetworkBackend>();
+        backends.modem =
+            std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(address, name));
+        return backends;
+    });
+    const char* failure = nullptr;
+    int announced = 0;
+    {
+        LogCounter log;
+        CMeskNetworkManager network;
+        network.start();
+        CMeskSmsEngine engine;
+        QObject::connect(&engine, &CMeskSmsEngine::simMessageReady, &engine, [&] { ++announced; });
+        if (!waitUntil([&] { return network.cellularState() == 5; }, 30000)) {
+            failure = "the modem was not seen registered";
+        } else {
+            QElapsedTimer timer;
+            timer.start();
+            engine.start(&storage, &network);
+            if (!waitUntil([&] { return engine.isSmsReady(); }, 30000)) {
+                failure = "the engine did not become ready";
+            } else if (!engine.readSimMessages()) {
+                failure = "the read was refused";
+            } else if (!waitUntil([&] { return engine.isIdle(); }, 600000)) {
+                failure = "the engine did not become idle";
+            } else {
+                QCoreApplication::sendPostedEvents(&engine, QEvent::MetaCall);
+                result.ms = timer.nsecsElapsed() / 1e6;
+            }
+        }
+        engine.stop();
+        network.stop();
+        result.logged = log.lines();
+    }
+    MeskNetworkBackends::setFactory({});
+    QDBusConnection::disconnectFromBus(name);
+
+    if (!failure) {
+        const int stored = int(storage.smsMessages().size());
+        const int left = standIn.messagesLeft();
+        const int deletes = standIn.calls(QStringLiteral("Delete"));
+        if (stored != count || announced != count)
+            failure = "not every message was stored and announced once";
+        else if (left != (refuse ? count : 0) || deletes != count)
+            failure = "not every message was deleted, or asked to be, once";
+        if (failure)
+            printRow("stored %d, announced %d, left on the modem %d, deletes %d\n", stored, announced, left,
+                     deletes);
+    }
+    if (failure) {
+        printRow("%s run failed: %s\n", refuse ? "refused" : "allowed", failure);
+        result.ms = -1;
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    registerMeskMetaTypes();
+    const QStringList args = QCoreApplication::arguments();
+    const int count = std::max(1, argValue(args, QStringLiteral("--messages"), 2000));
+    const int runs = std::max(1, argValue(args, QStringLiteral("--runs"), 5));
+    const bool ownThread = !args.contains(QStringLiteral("--same-thread"));
+    if (!PrivateBus::isDaemonInstalled()) {
+        printRow("dbus-daemon is not installed: nothing to measure\n");
+        return 0;
+    }
+
+    // A short start first, so that no measured run pays for loading the SQL driver and the like.
+    if (runOnce(10, false, ownThread).ms < 0)
+        return 1;
+    QList<double> times[std::size(kCases)];
+    QList<int> logged[std::size(kCases)];
+    for (int run = 0; run < runs; ++run) {
+        for (size_t c = 0; c < std::size(kCases); ++c) {
+            const RunResult result = runOnce(count, kCases[c].refuse, ownThread);
+            if (result.ms < 0)
+                return 1;
+            times[c] << result.ms;
+            logged[c] << result.logged;
+        }
+    }
+
+    printRow("\nSMS start (%s build): %d received messages on the stand-in ModemManager (%s), %d runs\n",
+             buildType(), count, ownThread ? "own thread" : "GUI thread", runs);
+    printRow("%-10s %-9s %10s %10s %10s %8s\n", "build", "case", "median ms", "min ms", "max ms", "logged");
+    for (size_t c = 0; c < std::size(kCases); ++c) {
+        const auto [least, most] = std::minmax_element(times[c].cbegin(), times[c].cend());
+        const auto [fewest, mostLines] = std::minmax_element(logged[c].cbegin(), logged[c].cend());
+        const QByteArray lines = *fewest == *mostLines
+                                     ? QByteArray::number(*fewest)
+                                     : QByteArray::number(*fewest) + '-' + QByteArray::number(*mostLines);
+        printRow("%-10s %-9s %10.1f %10.1f %10.1f %8s\n", buildType(), kCases[c].name, median(times[c]),
+                 *least, *most, lines.constData());
+    }
+    return 0;
+}
