@@ -90,9 +90,11 @@ void CMeskSmsEngine::stop()
         delete m_worker;
         m_worker = nullptr;
     }
-    // Reports of the ended run that still wait for the GUI thread are dropped;
-    // its requests can no longer be confirmed.
+    // Reports of the ended run that still wait for the GUI thread are dropped (messages not yet
+    // stored are read again at the next start); its requests can no longer be confirmed.
     ++m_run;
+    m_incoming.clear();
+    forgetRemoved();
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
@@ -233,19 +235,27 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
 {
     toGuiThread([this, status, number, text, timeStamp, indices, origin, readId, reloaded] {
         noteCondition({});
-        messageReceived(status, number, text, timeStamp, indices, origin, readId, reloaded);
+        // Taken in together with the messages already waiting for this thread: one transaction for
+        // all of them.
+        m_incoming.append(Incoming{status, number, text, timeStamp, indices, origin, readId, reloaded});
+        if (m_incoming.size() == 1)
+            toGuiThread([this] { storeIncoming(); });
     });
 }
 
 void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
                                                   const QList<SMeskSmsOrigin>& listed)
 {
-    toGuiThread([this, readId, complete, listed] { readEnded(readId, complete, listed); });
+    toGuiThread([this, readId, complete, listed] {
+        storeIncoming();
+        readEnded(readId, complete, listed);
+    });
 }
 
 void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed()
 {
     toGuiThread([this] {
+        storeIncoming();
         // Where the modem had its messages says nothing any more: the messages it announces as it
         // makes them anew, and the next read, find them by what they hold.
         bool changed = false;
@@ -264,6 +274,7 @@ void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMe
     toGuiThread([this, requestId, origin] {
         // Noted before it goes out: should the program stop before the send ends, the next start
         // learns from the object what became of the message.
+        storeIncoming();
         QMutexLocker lock(&m_mutex);
         SSmsMessage message;
         if (const auto pending = m_pending.constFind(requestId); pending != m_pending.cend()) {
@@ -325,7 +336,10 @@ void CMeskSmsEngine::onMeskMbnSmsManagerError(quint32 errorCode)
 
 void CMeskSmsEngine::onMeskMbnSmsManagerDeleteDone(quint32 index, quint32 errorCode)
 {
-    toGuiThread([this, index, errorCode] { deleteEnded(index, errorCode); });
+    toGuiThread([this, index, errorCode] {
+        storeIncoming();
+        deleteEnded(index, errorCode);
+    });
 }
 
 void CMeskSmsEngine::noteCondition(const QString& error)
@@ -401,77 +415,109 @@ void CMeskSmsEngine::sendEnded(quint32 requestId, bool done)
         emit messageSendFailed(message);
 }
 
-void CMeskSmsEngine::messageReceived(quint32 status, const QString& number, const QString& text,
-                                     quint32 timeStamp, const QList<quint32>& indices,
-                                     const SMeskSmsOrigin& origin, quint32 readId, bool reloaded)
+void CMeskSmsEngine::storeIncoming()
+{
+    if (m_incoming.isEmpty())
+        return;
+    const QList<Incoming> incoming = std::exchange(m_incoming, {});
+    Outcome outcome;
+    const quint64 lastBefore = m_serial;
+    bool committed = false;
+    if (m_storage) {
+        CMediaStorageBatch batch(m_storage);
+        for (const Incoming& message : incoming)
+            receive(message, outcome);
+        committed = batch.end();
+    } else {
+        for (const Incoming& message : incoming)
+            receive(message, outcome);
+    }
+    if (!committed) {
+        // Nothing of it was kept: the messages stay on the modem and are read again at the next
+        // start.
+        log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
+        m_onModem.removeIf([lastBefore](const OnModem& entry) { return entry.serial > lastBefore; });
+        outcome.settled.clear();
+        for (auto& announced : outcome.announced)
+            announced.first.id = 0;
+    }
+    // The modem lets a message go only once it is stored and noted.
+    for (const auto& [serial, indices] : std::as_const(outcome.deletes)) {
+        const auto entry = std::find_if(m_onModem.begin(), m_onModem.end(),
+                                        [serial = serial](const OnModem& e) { return e.serial == serial; });
+        if (entry != m_onModem.end())
+            deleteFromModem(*entry, indices);
+    }
+    for (const SSmsMessage& sent : std::as_const(outcome.settled))
+        emit messageSendDone(sent);
+    for (const auto& [message, status] : std::as_const(outcome.announced)) {
+        if (status == MeskSmsStatus::New)
+            emit newMessageReceived(message);
+        else
+            emit simMessageReady(message);
+    }
+}
+
+void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
 {
     SSmsMessage message;
-    message.phone = number;
-    message.message = text;
+    message.phone = incoming.number;
+    message.message = incoming.text;
     // The service centre's time, so messages read from the SIM later keep
     // their order; 0 means the message had none that could be read.
-    message.created = timeStamp != 0 ? MeskZone::localInstant(timeStamp) : MeskClock::now();
-    message.type = status == MeskSmsStatus::Sent ? SSmsMessage::Sent : SSmsMessage::Received;
+    message.created = incoming.timeStamp != 0 ? MeskZone::localInstant(incoming.timeStamp) : MeskClock::now();
+    message.type = incoming.status == MeskSmsStatus::Sent ? SSmsMessage::Sent : SSmsMessage::Received;
+    const SMeskSmsOrigin& origin = incoming.origin;
 
     // A message the modem kept although it was stored before (its delete was refused or never
     // confirmed), or that the user deleted since, is not stored again; its delete is tried again.
-    const auto found = m_reads.find(readId);
-    Read* read = found != m_reads.end() ? &*found : reloaded ? &m_reloads : nullptr;
-    if (OnModem* entry = findOnModem(message, timeStamp, origin, read)) {
+    const auto found = m_reads.find(incoming.readId);
+    Read* read = found != m_reads.end() ? &*found : incoming.reloaded ? &m_reloads : nullptr;
+    if (OnModem* entry = findOnModem(message, incoming.timeStamp, origin, read)) {
         if (read)
             read->found.insert(entry->serial);
         if (entry->noted.own) {
-            settleOwn(*entry, status, indices);
+            settleOwn(*entry, incoming.status, incoming.indices, outcome);
             return;
         }
         // It is where it was read now; an entry of the older form learns the message's time.
         if (entry->origin() != origin || entry->noted.anyTime) {
             entry->setOrigin(origin);
             if (entry->noted.anyTime)
-                entry->noted.timeStamp = timeStamp;
+                entry->noted.timeStamp = incoming.timeStamp;
             entry->noted.anyTime = false;
             writeOnModem(*entry);
         }
-        deleteFromModem(*entry, indices);
+        outcome.deletes.append({entry->serial, incoming.indices});
         return;
     }
     // Made to be sent and never sent, by another program (or by this one, whose note of it is
     // gone): not a message to show.
-    if (status == MeskSmsStatus::Unsent)
+    if (incoming.status == MeskSmsStatus::Unsent)
         return;
 
-    // The message and the note that the modem still holds it are kept together or not at all: a
-    // stop at any moment leaves no stored message that a later read would store again.
-    OnModem entry;
-    bool stored = false;
-    if (m_storage) {
-        CMediaStorageBatch batch(m_storage);
-        stored = m_storage->addSmsMessage(message);
-        if (stored && !indices.isEmpty()) {
-            entry.noted = {0,    message.id,   origin.store, origin.object, number,
-                           text, message.type, timeStamp,    false,         false,
-                           {}};
-            stored = m_storage->addSmsOnModem(entry.noted);
-        }
-        stored = batch.end() && stored;
-    }
-    if (!stored) {
-        message.id = 0;
-        log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
-    }
-    // Only a stored message leaves the SIM; one that failed is read again at
-    // the next start.
-    if (stored && !indices.isEmpty()) {
+    // The message and the note that the modem still holds it are kept in one transaction: a stop
+    // at any moment leaves no stored message that a later read would store again.
+    if (m_storage && m_storage->addSmsMessage(message) && !incoming.indices.isEmpty()) {
+        OnModem& entry = m_onModem.emplace_back();
+        entry.noted = {0,
+                       message.id,
+                       origin.store,
+                       origin.object,
+                       incoming.number,
+                       incoming.text,
+                       message.type,
+                       incoming.timeStamp,
+                       false,
+                       false,
+                       {}};
         entry.serial = ++m_serial;
-        m_onModem.append(entry);
+        m_storage->addSmsOnModem(entry.noted);
         if (read)
             read->found.insert(entry.serial);
-        deleteFromModem(m_onModem.last(), indices);
+        outcome.deletes.append({entry.serial, incoming.indices});
     }
-    if (status == MeskSmsStatus::New)
-        emit newMessageReceived(message);
-    else
-        emit simMessageReady(message);
+    outcome.announced.append({message, incoming.status});
 }
 
 CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message, quint32 timeStamp,
@@ -506,7 +552,8 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     return nullptr;
 }
 
-void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices)
+void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices,
+                               Outcome& outcome)
 {
     // Its send ends in this run.
     if (entry.live)
@@ -522,12 +569,10 @@ void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint
             if (entry.noted.sent.isValid())
                 sent.created = entry.noted.sent;
             if (m_storage->updateSmsMessage(sent))
-                emit messageSendDone(sent);
-            else
-                log(QStringLiteral("CMeskSmsEngine: failed to update message to storage"));
+                outcome.settled.append(sent);
         }
     }
-    deleteFromModem(entry, indices);
+    outcome.deletes.append({entry.serial, indices});
 }
 
 void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed)
@@ -552,6 +597,7 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
 void CMeskSmsEngine::forgetMessage(const SSmsMessage& message)
 {
     // Kept (without its row) until the modem no longer holds it.
+    storeIncoming();
     if (message.id == 0)
         return;
     for (OnModem& entry : m_onModem) {
@@ -707,14 +753,26 @@ template <typename Predicate> qsizetype CMeskSmsEngine::removeOnModem(Predicate 
             ids.append(entry.noted.id);
     }
     const qsizetype removed = m_onModem.removeIf(predicate);
-    if (!ids.isEmpty() && m_storage) {
-        CMediaStorageBatch batch(m_storage);
-        for (mid_t id : std::as_const(ids))
-            m_storage->deleteSmsOnModem(id);
-        if (!batch.end())
-            log(QStringLiteral("CMeskSmsEngine: failed to forget a message no longer on the modem"));
+    // Written together with the others the reports waiting for this thread remove (a note left
+    // by a stop in between is dropped by the next complete read).
+    if (!ids.isEmpty()) {
+        if (m_removed.isEmpty())
+            toGuiThread([this] { forgetRemoved(); });
+        m_removed += ids;
     }
     return removed;
+}
+
+void CMeskSmsEngine::forgetRemoved()
+{
+    if (m_removed.isEmpty() || !m_storage)
+        return;
+    const QList<mid_t> ids = std::exchange(m_removed, {});
+    CMediaStorageBatch batch(m_storage);
+    for (mid_t id : ids)
+        m_storage->deleteSmsOnModem(id);
+    if (!batch.end())
+        log(QStringLiteral("CMeskSmsEngine: failed to forget a message no longer on the modem"));
 }
 
 // ---------------------------------------------------------------------------------------------

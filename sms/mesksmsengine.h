@@ -101,9 +101,28 @@ private:
     void noteCondition(const QString& error);
     struct OnModem;
     struct Read;
-    void messageReceived(quint32 status, const QString& number, const QString& text, quint32 timeStamp,
-                         const QList<quint32>& indices, const SMeskSmsOrigin& origin, quint32 readId,
-                         bool reloaded);
+    // A message reported by the manager, waiting for the GUI thread.
+    struct Incoming
+    {
+        quint32 status = 0;
+        QString number;
+        QString text;
+        quint32 timeStamp = 0;
+        QList<quint32> indices;
+        SMeskSmsOrigin origin;
+        quint32 readId = 0;
+        bool reloaded = false;
+    };
+    // What taking messages in leads to once its transaction is committed.
+    struct Outcome
+    {
+        QList<QPair<quint64, QList<quint32>>> deletes; // entry serial, the indices to delete
+        QList<SSmsMessage> settled;                    // marked sent
+        QList<QPair<SSmsMessage, quint32>> announced;  // stored, with the status reported
+    };
+    // Takes in the messages waiting, in one transaction; then asks their deletes and announces them.
+    void storeIncoming();
+    void receive(const Incoming& incoming, Outcome& outcome);
     // The entry of the message read, or null: the same object, else, for a message found by a
     // read of every message or announced as the modem made its messages anew (read not null),
     // one that is alike, whose object is not of the same set, and not yet found by the same read
@@ -112,7 +131,7 @@ private:
                          const Read* read);
     // A message the program made to send, found on the modem: the row takes what became of it,
     // and the object is deleted.
-    void settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices);
+    void settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices, Outcome& outcome);
     void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed);
     void deleteEnded(quint32 index, quint32 errorCode);
     // Deletes this sighting of the entry's message; its entry goes once each index is confirmed.
@@ -122,6 +141,8 @@ private:
     void carryOverOnModem(const QString& value);
     void writeOnModem(const OnModem& entry);
     template <typename Predicate> qsizetype removeOnModem(Predicate predicate);
+    // Deletes the notes of the entries removed since the last time.
+    void forgetRemoved();
 
     // Messages handed to the modem and not yet confirmed, by request id;
     // guarded by m_mutex, which sendMessage holds across the hand-over.
@@ -183,6 +204,8 @@ private:
     // each entry is found at most once among them.
     Read m_reloads;
     quint64 m_serial = 0;
+    QList<Incoming> m_incoming;
+    QList<mid_t> m_removed;                 // notes of removed entries, not yet deleted from the storage
     QHash<quint32, quint64> m_entryOfIndex; // SIM index being deleted -> its entry's serial
     bool m_refusalLogged = false;
     // A SIM read was asked for before the worker made the manager. GUI thread.

@@ -282,6 +282,8 @@ void TestMeskSmsWidget::failedLook()
     fromWorker([&, sms = m_env->smsEngine()] { emit sms->messageSendDone(m); });
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
     QCOMPARE(looks(sending), QStringLiteral("date reply delete"));
+    // So is one shown failed since a start, once the modem's copy proves it went out.
+    QCOMPARE(looks(failed), QStringLiteral("date reply delete"));
 }
 
 void TestMeskSmsWidget::resend_data()
