@@ -95,6 +95,7 @@ void CMeskSmsEngine::stop()
     ++m_run;
     m_incoming.clear();
     forgetRemoved();
+    m_removed.clear();
     {
         QMutexLocker lock(&m_mutex);
         m_pending.clear();
@@ -274,7 +275,6 @@ void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMe
     toGuiThread([this, requestId, origin] {
         // Noted before it goes out: should the program stop before the send ends, the next start
         // learns from the object what became of the message.
-        storeIncoming();
         QMutexLocker lock(&m_mutex);
         SSmsMessage message;
         if (const auto pending = m_pending.constFind(requestId); pending != m_pending.cend()) {
@@ -473,6 +473,18 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
     // confirmed), or that the user deleted since, is not stored again; its delete is tried again.
     const auto found = m_reads.find(incoming.readId);
     Read* read = found != m_reads.end() ? &*found : incoming.reloaded ? &m_reloads : nullptr;
+    // A message kept unsent is acted on only when the program made it.
+    if (incoming.status == MeskSmsStatus::Unsent) {
+        const auto own = std::find_if(m_onModem.begin(), m_onModem.end(), [&](const OnModem& entry) {
+            return entry.noted.own && !origin.isEmpty() && entry.origin() == origin;
+        });
+        if (own != m_onModem.end()) {
+            if (read)
+                read->found.insert(own->serial);
+            settleOwn(*own, incoming.status, incoming.indices, outcome);
+        }
+        return;
+    }
     if (OnModem* entry = findOnModem(message, incoming.timeStamp, origin, read)) {
         if (read)
             read->found.insert(entry->serial);
@@ -491,11 +503,6 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         outcome.deletes.append({entry->serial, incoming.indices});
         return;
     }
-    // Made to be sent and never sent, by another program (or by this one, whose note of it is
-    // gone): not a message to show.
-    if (incoming.status == MeskSmsStatus::Unsent)
-        return;
-
     // The message and the note that the modem still holds it are kept in one transaction: a stop
     // at any moment leaves no stored message that a later read would store again.
     if (m_storage && m_storage->addSmsMessage(message) && !incoming.indices.isEmpty()) {
@@ -597,7 +604,6 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
 void CMeskSmsEngine::forgetMessage(const SSmsMessage& message)
 {
     // Kept (without its row) until the modem no longer holds it.
-    storeIncoming();
     if (message.id == 0)
         return;
     for (OnModem& entry : m_onModem) {
