@@ -886,8 +886,14 @@ void TestModemManager::startSequences()
                     if (event == QLatin1String("restart")) {
                         QVERIFY(service->restart());
                     } else if (event == QLatin1String("disable")) {
+                        const int deletes = service->callCount(QStringLiteral("Delete"));
                         service->disableModem();
                         service->enableModem();
+                        // What ModemManager announced as it switched the modem on is taken in (each
+                        // message deleted again, or stored and deleted) before the read below.
+                        QTRY_VERIFY_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")) >=
+                                                     deletes + service->messagePaths().size(),
+                                                 60000);
                     } else if (event == QLatin1String("arrive")) {
                         service->disableModem();
                         service->beginEnabling();
