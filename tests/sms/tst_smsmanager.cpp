@@ -430,6 +430,12 @@ private slots:
                          HelloReport.arg(3), QStringLiteral("deleteFailed(3, %1)").arg(code), error}));
         // A failed delete leaves the message where it is.
         QVERIFY(m_modem->simMessages().contains(3));
+        // With no device a delete is still answered, so its owner tries again later.
+        m_modem->setSmsInterfaces({});
+        m_manager->deleteMessages({3});
+        QVERIFY(m_recorder->waitForCount(7));
+        QCOMPARE(m_recorder->calls().mid(5),
+                 (QStringList{QStringLiteral("error(2)"), QStringLiteral("deleteFailed(3, 2)")}));
     }
 
     // Reports are made without the manager's lock held, so an owner that holds
