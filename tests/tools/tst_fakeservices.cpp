@@ -194,8 +194,8 @@ private slots:
 
         CTwitterApi api;
         QVERIFY(api.setServiceUrl(variables.value(QStringLiteral("LUMESK_TWITTER_URL"))));
-        api.setConsumer(QStringLiteral("Qm7TzK2pLw9XvR4nBc8Hd"),
-                        QStringLiteral("Zt6Wq3Ny8Ls1Hf5Kd0Xp7Vc2Rm9Gb4Jw6Tn1Qe8Ua"));
+        api.setConsumer(QStringLiteral(LUMESK_TWITTER_CONSUMER_KEY),
+                        QStringLiteral(LUMESK_TWITTER_CONSUMER_SECRET));
         api.setToken(QStringLiteral("AT"), QStringLiteral("AS"));
         QString url;
         QVERIFY(api.friendsTimelineUrl(url, QString()));
