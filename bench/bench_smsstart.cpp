@@ -16,7 +16,6 @@
 //   bench_smsstart [--messages N] [--runs N] [--same-thread]   (defaults 2000, 5)
 #include "benchsupport.h"
 #include "fakemodemmanager.h"
-#include "fakenetworkbackend.h"
 #include "mediadatabase.h"
 #include "meskmodemmanagerbackend.h"
 #include "mesknetworkmanager.h"
@@ -214,15 +213,8 @@ RunResult runOnce(int count, bool refuse, bool ownThread)
         return result;
     }
 
-    const QString address = bus.address();
     const QString name = QStringLiteral("bench-engine-%1").arg(++runs);
-    MeskNetworkBackends::setFactory([&] {
-        SMeskNetworkBackends backends;
-        backends.network = std::make_unique<FakeNetworkBackend>();
-        backends.modem =
-            std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(address, name));
-        return backends;
-    });
+    useModemManagerAt(bus.address(), name);
     const char* failure = nullptr;
     int announced = 0;
     {

@@ -1,6 +1,8 @@
 #include "fakemodemmanager.h"
 
+#include "fakenetworkbackend.h"
 #include "meskmodemmanagerbackend.h"
+#include "mesknetworkbackends.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -17,6 +19,17 @@
 #include <csignal>
 
 using namespace MeskModemManager;
+
+void useModemManagerAt(const QString& address, const QString& connection)
+{
+    MeskNetworkBackends::setFactory([address, connection] {
+        SMeskNetworkBackends backends;
+        backends.network = std::make_unique<FakeNetworkBackend>();
+        backends.modem =
+            std::make_unique<CMeskModemManagerBackend>(QDBusConnection::connectToBus(address, connection));
+        return backends;
+    });
+}
 
 PrivateBus::~PrivateBus()
 {

@@ -46,6 +46,11 @@ private:
     QString m_error;
 };
 
+// The network managers made from now on get a fake network backend and a ModemManager layer of
+// their own on the bus at address, through a connection of that name (undone by
+// MeskNetworkBackends::setFactory({})).
+void useModemManagerAt(const QString& address, const QString& connection);
+
 // A stand-in ModemManager on a bus: the object manager, one modem with a SIM
 // and the Messaging interface, and its messages. It answers on the thread
 // it lives on.
