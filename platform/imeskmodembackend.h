@@ -90,11 +90,10 @@ struct SMeskSmsReadPdu
     // Filled instead of pdu by a text-level interface.
     QString number;
     QString text;
-    quint32 timeStamp = 0;    // the service centre's time in seconds since 1970 (UTC); 0 when unknown
-    quint32 pduType = 0;      // 1 deliver, 2 submit, 3 status report
-    qint32 messageClass = -1; // -1 none, else 0 to 3
-    bool data = false;        // binary data (a WAP push, an MMS notice) instead of text; text is empty
-    SMeskSmsOrigin origin;    // filled by a layer that can tell one message from another
+    quint32 timeStamp = 0; // the service centre's time in seconds since 1970 (UTC); 0 when unknown
+    quint32 pduType = 0;   // 1 deliver, 2 submit, 3 status report
+    bool data = false;     // binary data (a WAP push, an MMS notice) instead of text; text is empty
+    SMeskSmsOrigin origin; // filled by a layer that can tell one message from another
     // Announced as the modem's service made its messages anew (the modem was being switched on):
     // one of the messages it held before, or one that arrived meanwhile.
     bool reloaded = false;

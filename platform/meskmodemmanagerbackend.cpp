@@ -224,6 +224,11 @@ private:
                             const QVariant& value);
     void loadSim(const QString& simPath);
     void watchPath(const QString& path, bool modem);
+    void unwatchPath(const QString& path);
+    // Follows a received message of modemPath until all of it is there (it is announced then):
+    // its State is followed first, then asked, so that a change in between is not missed. A
+    // message found several ways is followed once.
+    void follow(const QString& modemPath, const QString& path);
     void messageReceived(const QString& path);
     // A message to be read by the next read of the new ones.
     void announce(quint32 index);
@@ -248,9 +253,9 @@ private:
     quint64 m_run = 0;
     QMap<QString, Modem> m_modems;
     QSet<QString> m_watchedPaths;
-    QHash<quint32, Stored> m_stored; // message index -> its object
-    QSet<QString> m_arriving;        // announced, not yet completely received
-    QSet<quint32> m_new;             // received while watched and not yet read
+    QHash<quint32, Stored> m_stored;    // message index -> its object
+    QHash<QString, QString> m_arriving; // received, not yet complete: path -> its modem
+    QSet<quint32> m_new;                // received while watched and not yet read
     // Announced while their modem made its messages anew, and not yet read.
     QSet<quint32> m_reloaded;
 
@@ -352,6 +357,15 @@ void CMeskModemManagerBackend::Worker::renew(const QString& modemPath)
 {
     if (const auto modem = m_modems.find(modemPath); modem != m_modems.end())
         modem->epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // Messages still arriving are announced again as the modem makes its messages anew.
+    for (auto arriving = m_arriving.begin(); arriving != m_arriving.end();) {
+        if (arriving.value() == modemPath) {
+            unwatchPath(arriving.key());
+            arriving = m_arriving.erase(arriving);
+        } else {
+            ++arriving;
+        }
+    }
     for (auto stored = m_stored.begin(); stored != m_stored.end();) {
         if (stored->modem == modemPath) {
             m_new.remove(stored.key());
@@ -474,6 +488,14 @@ void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem
         m_bus.connect(Service, path, MessagingInterface, QStringLiteral("Added"), this,
                       SLOT(onMessageAdded(QDBusMessage)));
     }
+}
+
+void CMeskModemManagerBackend::Worker::unwatchPath(const QString& path)
+{
+    if (!m_watchedPaths.remove(path))
+        return;
+    m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                     SLOT(onPropertiesChanged(QDBusMessage)));
 }
 
 void CMeskModemManagerBackend::Worker::applyInterfaces(const QString& path, const Interfaces& interfaces)
@@ -655,20 +677,30 @@ void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& messag
         m_reloaded.insert(index);
     // Added comes with the first part: the message counts once all of it is there.
     if (received) {
-        m_arriving.insert(path);
-        watchPath(path, false);
+        follow(message.path(), path);
+        return;
     }
     QDBusMessage state = method(path, PropertiesInterface, QStringLiteral("Get"));
     state << SmsInterface << QStringLiteral("State");
-    call(state, [this, path, index, received, run = m_run](QDBusPendingCallWatcher& watcher) {
+    call(state, [this, index, run = m_run](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QDBusVariant> reply = watcher;
-        if (run != m_run || reply.isError())
-            return;
-        const quint32 state = reply.value().variant().toUInt();
-        if (received && state == SmsReceived)
-            messageReceived(path);
-        else if (!received && state == SmsSent)
+        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == SmsSent)
             announce(index);
+    });
+}
+
+void CMeskModemManagerBackend::Worker::follow(const QString& modemPath, const QString& path)
+{
+    if (m_arriving.contains(path))
+        return;
+    m_arriving.insert(path, modemPath);
+    watchPath(path, false);
+    QDBusMessage state = method(path, PropertiesInterface, QStringLiteral("Get"));
+    state << SmsInterface << QStringLiteral("State");
+    call(state, [this, path, run = m_run](QDBusPendingCallWatcher& watcher) {
+        const QDBusPendingReply<QDBusVariant> reply = watcher;
+        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == SmsReceived)
+            messageReceived(path);
     });
 }
 
@@ -677,9 +709,7 @@ void CMeskModemManagerBackend::Worker::messageReceived(const QString& path)
     if (!m_arriving.remove(path))
         return;
     // Its state is of no more interest.
-    m_watchedPaths.remove(path);
-    m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
-                     SLOT(onPropertiesChanged(QDBusMessage)));
+    unwatchPath(path);
     announce(indexOf(path));
 }
 
@@ -802,7 +832,14 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                     // message also gives the unsent ones (drafts, messages being sent): the
                     // program may have made one before it stopped.
                     const bool unsent = state == SmsUnknown || state == SmsStored || state == SmsSending;
-                    if (state == SmsReceived || state == SmsSent || (every && unsent)) {
+                    if (state == SmsReceiving) {
+                        // Parts of it came before anyone followed it (before the program started):
+                        // its completion is not announced with Added, so it is followed from here.
+                        if (store == storeOf(modem)) {
+                            m_stored.insert(index, Stored{modem, path});
+                            follow(modem, path);
+                        }
+                    } else if (state == SmsReceived || state == SmsSent || (every && unsent)) {
                         // An object of messages made anew since the read began cannot be deleted.
                         if (store == storeOf(modem))
                             m_stored.insert(index, Stored{modem, path});
@@ -822,7 +859,6 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                             timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
                         const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
                         message.pduType = pduType != 0 ? pduType : PduDeliver;
-                        message.messageClass = properties.value(QStringLiteral("Class"), -1).toInt();
                         message.origin = {store, path};
                         gathering->messages.append(message);
                     }

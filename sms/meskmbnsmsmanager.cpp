@@ -71,7 +71,6 @@ struct CMeskMbnSmsManager::Reports
     enum Kind
     {
         Received,
-        Class0,
         Done,
         Failed,
         Error,
@@ -107,11 +106,11 @@ struct CMeskMbnSmsManager::Reports
     void done(quint32 requestId) { add(Done, requestId); }
     void failed(quint32 requestId, quint32 code) { add(Failed, requestId, code); }
     void deleted(quint32 index, quint32 code) { add(Deleted, index, code); }
-    void received(Kind kind, quint32 status, const SmsPduMessage& message, const QString& text,
+    void received(quint32 status, const SmsPduMessage& message, const QString& text,
                   const QList<quint32>& indices, const SMeskSmsOrigin& origin = {}, quint32 read = 0,
                   bool reloaded = false)
     {
-        Item& item = add(kind, status);
+        Item& item = add(Received, status);
         item.number = message.number;
         item.text = text;
         item.timeStamp = message.timeStamp;
@@ -409,10 +408,6 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
         case Reports::Received:
             observer->onMeskMbnSmsManagerMessageReceived(item.value, item.number, item.text, item.timeStamp,
                                                          item.indices, item.origin, item.read, item.reloaded);
-            break;
-        case Reports::Class0:
-            observer->onMeskMbnSmsManagerClass0MessageReceived(item.value, item.number, item.text,
-                                                               item.timeStamp);
             break;
         case Reports::Done:
             observer->onMeskMbnSmsManagerSendDone(item.value);
@@ -714,24 +709,26 @@ void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsR
         deliver(reports);
         return;
     }
-    processMessages(messages, false, requestId, moreMessages);
+    processMessages(messages, requestId, moreMessages);
 }
 
+// A flash message (class 0) is a message like any other: stored, shown, and deleted from the modem
+// only once stored, else it would be lost unseen.
 void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages)
 {
     if (format == MeskSmsFormat::Pdu) {
-        processMessages(messages, true);
+        processMessages(messages);
     }
 }
 
-void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0,
-                                         quint32 requestId, bool moreMessages)
+void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId,
+                                         bool moreMessages)
 {
     Reports reports;
     QList<quint32> toDelete;
     {
         QMutexLocker lock(&m_readMutex);
-        const bool fullRead = !class0 && m_fullReads.remove(requestId);
+        const bool fullRead = requestId != 0 && m_fullReads.remove(requestId);
         if (m_format != MeskSmsFormat::Pdu) {
             if (fullRead) {
                 reports.readEnded(requestId, false, {});
@@ -765,8 +762,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     message.number = read.number.left(SmsMaxNumberLength);
                     message.text = read.text;
                     message.timeStamp = read.timeStamp;
-                    reports.received(Reports::Received, read.status, message, message.text, {read.index},
-                                     read.origin, readId);
+                    reports.received(read.status, message, message.text, {read.index}, read.origin, readId);
                 }
                 continue;
             }
@@ -780,13 +776,8 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 message.number = read.number.left(SmsMaxNumberLength);
                 message.text = read.data ? SSmsMessage::dataMessageMarker() : read.text;
                 message.timeStamp = read.timeStamp;
-                if (class0 || read.messageClass == 0) {
-                    reports.received(Reports::Class0, read.status, message, message.text, {});
-                    toDelete.append(read.index);
-                } else {
-                    reports.received(Reports::Received, read.status, message, message.text, {read.index},
-                                     read.origin, readId, read.reloaded);
-                }
+                reports.received(read.status, message, message.text, {read.index}, read.origin, readId,
+                                 read.reloaded);
                 continue;
             }
             QByteArray tpdu;
@@ -807,13 +798,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             }
             if (message.partCount < 2) {
                 m_claimed.insert(read.index);
-                if (class0) {
-                    reports.received(Reports::Class0, read.status, message, message.text, {});
-                    toDelete.append(read.index);
-                } else {
-                    reports.received(Reports::Received, read.status, message, message.text, {read.index},
-                                     read.origin, readId);
-                }
+                reports.received(read.status, message, message.text, {read.index}, read.origin, readId);
                 continue;
             }
 
@@ -851,7 +836,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     text += part->text;
                     done.texts.insert(part.key(), part->text);
                 }
-                reports.received(Reports::Received, read.status, message, text, group->indices, {}, readId);
+                reports.received(read.status, message, text, group->indices, {}, readId);
                 m_reportedGroups.append(done);
                 if (m_reportedGroups.size() > ReportedGroupsKept) {
                     m_reportedGroups.removeFirst();

@@ -57,9 +57,6 @@ public:
         Q_UNUSED(requestId);
         Q_UNUSED(origin);
     }
-    // A single-part class-0 (flash) message; the manager deletes it itself.
-    virtual void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number,
-                                                          const QString& text, quint32 timeStamp) = 0;
     // Every part of the send with that id was accepted by the network. It may come after a
     // send-failed report for the same id, when the modem confirms a message after the watchdog.
     virtual void onMeskMbnSmsManagerSendDone(quint32 requestId) = 0;
@@ -100,8 +97,8 @@ public:
 // send-done or send-failed report, and after every failure the next queued
 // message starts at once. Reading: messages are decoded, the parts of a long
 // message are joined once parts 1..N of one sender and reference are all
-// there; a received message leaves the SIM only when the owner has stored it
-// and calls deleteMessages.
+// there; a received message, a flash (class-0) message too, leaves the SIM
+// only when the owner has stored it and calls deleteMessages.
 //
 // Error codes: 1 internal, 2 device not found, 3 request rejected (CDMA
 // sending), 4 text or number cannot be encoded, 5-15 the modem's failures
@@ -199,7 +196,7 @@ private:
     // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
     // every message is reported after its messages, complete unless moreMessages says otherwise
     // or a message cannot be named.
-    void processMessages(const QList<SMeskSmsReadPdu>& messages, bool class0, quint32 requestId = 0,
+    void processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId = 0,
                          bool moreMessages = true);
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);

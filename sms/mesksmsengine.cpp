@@ -304,12 +304,6 @@ void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMe
     });
 }
 
-void CMeskSmsEngine::onMeskMbnSmsManagerClass0MessageReceived(quint32, const QString&, const QString&,
-                                                              quint32)
-{
-    // Flash messages are neither stored nor shown.
-}
-
 void CMeskSmsEngine::onMeskMbnSmsManagerSendDone(quint32 requestId)
 {
     toGuiThread([this, requestId] {

@@ -65,8 +65,6 @@ public:
                                       const QList<SMeskSmsOrigin>& listed) override;
     void onMeskMbnSmsManagerMessagesRenewed() override;
     void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
-    void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number, const QString& text,
-                                                  quint32 timeStamp) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
     void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) override;
     void onMeskMbnSmsManagerError(quint32 errorCode) override;

@@ -37,11 +37,6 @@ public:
         m_calls.append(QStringLiteral("received(%1, %2, %3)").arg(status).arg(number, text));
         m_indices += indices;
     }
-    void onMeskMbnSmsManagerClass0MessageReceived(quint32, const QString&, const QString& text,
-                                                  quint32) override
-    {
-        add(QStringLiteral("class0(%1)").arg(text));
-    }
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override
     {
         add(QStringLiteral("done(%1)").arg(requestId));
@@ -156,7 +151,8 @@ private:
     QStringList runEngine(const QString& address, IMediaItemStorage* storage,
                           const std::function<bool()>& done);
     // The same, with body run once the engine is ready instead of the read (or at once, without
-    // waiting for the modem, unless ready). Messages marked sent are announced as "done <text>".
+    // waiting for the modem, unless ready). Messages that arrived are announced as "new <phone>
+    // <text>", messages marked sent as "done <text>".
     using EngineBody = std::function<void(CMeskSmsEngine&, CMeskNetworkManager&)>;
     QStringList runEngine(const QString& address, IMediaItemStorage* storage, const EngineBody& body,
                           bool ready = true);
@@ -523,11 +519,11 @@ QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorag
         CMeskNetworkManager network;
         network.start();
         CMeskSmsEngine engine;
-        const auto announce = [&](const SSmsMessage& message) {
-            announced << message.phone + ' ' + message.message;
-        };
-        connect(&engine, &CMeskSmsEngine::simMessageReady, this, announce);
-        connect(&engine, &CMeskSmsEngine::newMessageReceived, this, announce);
+        connect(&engine, &CMeskSmsEngine::simMessageReady, this,
+                [&](const SSmsMessage& message) { announced << message.phone + ' ' + message.message; });
+        connect(&engine, &CMeskSmsEngine::newMessageReceived, this, [&](const SSmsMessage& message) {
+            announced << QStringLiteral("new ") + message.phone + ' ' + message.message;
+        });
         connect(&engine, &CMeskSmsEngine::messageSendDone, this,
                 [&](const SSmsMessage& message) { announced << QStringLiteral("done ") + message.message; });
         [&] {
@@ -634,15 +630,20 @@ void TestModemManager::systemBusLimits()
 // Starts of the program while ModemManager makes its messages anew, another client deletes one,
 // the machine reboots or the user deletes one. Each row is a script of steps:
 //   received N / sent N   N messages on the modem, received with a time or kept as sent without
+//   receiving N           N long messages on the modem of which the last part has yet to come
+//   class0                every message on the modem so far is a flash message (Class 0)
 //   refuse / allow        ModemManager refuses deletes (a session without the right) or allows them
 //   start [event]         one start: a read, and with an event a second read after ModemManager
 //                         restarts, the modem is switched off and on, or it is removed and added
-//                         again; "user" instead has the user delete the first stored message
+//                         again; "user" instead has the user delete the first stored message;
+//                         "complete" has the long messages' last parts come after the read,
+//                         "racing" as the read takes them; "flash" has a flash message arrive
 //   replace               between starts another client deletes the first message and an identical
 //                         one arrives
 //   reboot                a new bus whose ModemManager has the same name and paths, and the messages
 //                         "after reboot N" instead
 //   expect R A M          R rows stored, A messages announced by the last start, M left on the modem
+//   news N                N of those announced as new
 void TestModemManager::startSequences_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -695,6 +696,18 @@ void TestModemManager::startSequences_data()
         << QStringList{"received 300", "killed 150", "start", "expect 300 - 0"};
     QTest::newRow("ModemManager goes while deletes wait") << QStringList{
         "received 3", "hold", "start vanish", "expect 3 3 0", "noted 0", "start", "expect 3 0 0"};
+    // ModemManager gives Class 0 to flash messages and to voicemail notices: each is kept and shown
+    // as any other message, once.
+    QTest::newRow("flash messages on the modem")
+        << QStringList{"received 2", "sent 1",       "class0", "refuse", "start",        "expect 3 3 3",
+                       "start",      "expect 3 0 3", "allow",  "start",  "expect 3 0 0", "kinds RRS"};
+    QTest::newRow("a flash message arrives") << QStringList{"start flash", "expect 1 1 0", "news 1"};
+    // ModemManager announces a long message with its first part only: one whose first part came
+    // before the start is new when its last part comes.
+    QTest::newRow("a long message completes while the program runs")
+        << QStringList{"receiving 2", "received 1", "start complete", "expect 3 3 0", "news 2"};
+    QTest::newRow("a long message completes as the program reads it")
+        << QStringList{"receiving 1", "start racing", "expect 1 1 0", "news 1"};
 }
 
 void TestModemManager::startSequences()
@@ -753,6 +766,12 @@ void TestModemManager::startSequences()
                     service->addMessage(QStringLiteral("+15550177"), QStringLiteral("sent %1").arg(i),
                                         SmsSent, PduSubmit);
             }
+        } else if (verb == QLatin1String("receiving")) {
+            for (int i = 0; i < count; ++i)
+                service->addMessage(QStringLiteral("+15550166"), QString(), SmsReceiving);
+        } else if (verb == QLatin1String("class0")) {
+            for (const QString& path : service->messagePaths())
+                service->setMessageProperty(path, QStringLiteral("Class"), 0);
         } else if (verb == QLatin1String("refuse") || verb == QLatin1String("allow")) {
             service->setDeleteError(verb == QLatin1String("refuse") ? refused : QString());
         } else if (verb == QLatin1String("replace")) {
@@ -794,6 +813,8 @@ void TestModemManager::startSequences()
             QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 180000);
             QVERIFY2(child.exitStatus() == QProcess::CrashExit,
                      qPrintable(QStringLiteral("it ended with %1").arg(child.exitCode())));
+        } else if (verb == QLatin1String("news")) {
+            QCOMPARE(announced.filter(QRegularExpression(QStringLiteral("^new "))).size(), count);
         } else if (verb == QLatin1String("noted")) {
             QCOMPARE(storage.smsOnModem().size(), words.value(1).toInt());
         } else if (verb == QLatin1String("kinds")) {
@@ -852,6 +873,22 @@ void TestModemManager::startSequences()
                         QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
                         return;
                     }
+                    // The last parts of the messages still arriving: each is stored and deleted.
+                    const auto completeAll = [&] {
+                        int part = 0;
+                        for (const QString& path : service->messagePaths()) {
+                            if (service->messageProperties(path).value(QStringLiteral("State")) ==
+                                SmsReceiving) {
+                                service->setMessageProperty(path, QStringLiteral("Text"),
+                                                            QStringLiteral("long %1").arg(++part));
+                                service->setMessageState(path, SmsReceived);
+                            }
+                        }
+                    };
+                    if (event == QLatin1String("racing")) {
+                        for (const QString& path : service->messagePaths())
+                            service->afterNextRead(path, completeAll);
+                    }
                     if (event == QLatin1String("send")) {
                         service->setSendSilent(true);
                         QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
@@ -865,6 +902,27 @@ void TestModemManager::startSequences()
                     readAll(engine);
                     if (event.isEmpty() || event == QLatin1String("forget"))
                         return;
+                    if (event == QLatin1String("complete") || event == QLatin1String("racing") ||
+                        event == QLatin1String("flash")) {
+                        const qsizetype stored = storage.smsMessages().size();
+                        qsizetype coming = 1;
+                        if (event == QLatin1String("complete")) {
+                            // Incomplete: neither stored nor deleted.
+                            coming = service->messagePaths().size();
+                            QCOMPARE(stored, 1);
+                            completeAll();
+                        } else if (event == QLatin1String("flash")) {
+                            const QString path = service->addMessage(QStringLiteral("+15550155"),
+                                                                     QStringLiteral("Balance low"),
+                                                                     SmsReceiving, PduDeliver, true);
+                            service->setMessageProperty(path, QStringLiteral("Class"), 0);
+                            service->setMessageState(path, SmsReceived);
+                        }
+                        QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), stored + coming, 60000);
+                        QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
+                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+                        return;
+                    }
                     if (event == QLatin1String("user")) {
                         forgetFirst(engine);
                         return;

@@ -613,16 +613,21 @@ private slots:
     void receiving_data()
     {
         QTest::addColumn<QString>("pdu");
+        QTest::addColumn<bool>("class0");
         QTest::addColumn<bool>("addFails");
         QTest::addColumn<QDateTime>("created");
-        QTest::newRow("new") << Hello << false << HelloTime;
-        QTest::newRow("not stored") << Hello << true << HelloTime;
-        QTest::newRow("month 13") << HelloMonth13 << false << ClockTime;
+        QTest::newRow("new") << Hello << false << false << HelloTime;
+        QTest::newRow("not stored") << Hello << false << true << HelloTime;
+        QTest::newRow("month 13") << HelloMonth13 << false << false << ClockTime;
+        // A flash message is kept and shown as any other, and leaves the modem once stored.
+        QTest::newRow("class 0") << HelloClass0 << true << false << HelloTime;
+        QTest::newRow("class 0, not stored") << HelloClass0 << true << true << HelloTime;
     }
 
     void receiving()
     {
         QFETCH(QString, pdu);
+        QFETCH(bool, class0);
         QFETCH(bool, addFails);
         QFETCH(QDateTime, created);
         TestClock clock(ClockTime);
@@ -632,7 +637,7 @@ private slots:
         m_storage->failAdd = addFails;
         m_storage->threads.clear();
         m_modem->clearSmsLog();
-        const quint32 index = m_modem->injectIncoming(pdu, false);
+        const quint32 index = m_modem->injectIncoming(pdu, class0);
         QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 1, 30000);
         settle();
         QCOMPARE(signalLog.names, QStringList{"new 0 +123 hello"});
@@ -788,24 +793,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("read")).size(), 1, 30000);
     }
 
-    // Flash messages and status reports leave no row and no signal.
-    void nothingToKeep_data()
+    // A status report leaves no row and no signal.
+    void statusReportNotKept()
     {
-        QTest::addColumn<QString>("pdu");
-        QTest::addColumn<bool>("class0");
-        QTest::newRow("class 0") << HelloClass0 << true;
-        QTest::newRow("status report") << StatusReport << false;
-    }
-
-    void nothingToKeep()
-    {
-        QFETCH(QString, pdu);
-        QFETCH(bool, class0);
         CMeskSmsEngine engine;
         QVERIFY(startReady(engine));
         SignalLog signalLog(&engine);
         m_modem->clearSmsLog();
-        m_modem->injectIncoming(pdu, class0);
+        m_modem->injectIncoming(StatusReport, false);
         QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")).size(), 1, 30000);
         settle();
         QVERIFY(signalLog.names.isEmpty());

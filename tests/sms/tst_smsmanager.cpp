@@ -61,11 +61,6 @@ public:
                    .arg(list.join(QStringLiteral(", "))),
                indices);
     }
-    void onMeskMbnSmsManagerClass0MessageReceived(quint32 status, const QString& number, const QString& text,
-                                                  quint32 timeStamp) override
-    {
-        record(QStringLiteral("class0(%1, %2, %3, %4)").arg(status).arg(number, text).arg(timeStamp));
-    }
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override
     {
         record(QStringLiteral("done(%1)").arg(requestId));
@@ -574,9 +569,12 @@ private slots:
         QTest::newRow("status report deleted unreported")
             << QStringList{"inject 00062A039121F3421051010300404210510103004000"} << QStringList{}
             << QStringList{"delete 1"};
-        QTest::newRow("class 0") << QStringList{"class0 0004039121F300104210510103004005E8329BFD06"}
-                                 << QStringList{"class0(0, +123, hello, 1705311000)"}
-                                 << QStringList{"delete 1"};
+        // A flash message is reported as any other and stays until its owner has stored it.
+        QTest::newRow("class 0") << QStringList{"noAnswer",
+                                                "class0 0004039121F300104210510103004005E8329BFD06"}
+                                 << QStringList{HelloReport.arg(1)} << QStringList{};
+        QTest::newRow("class 0, stored") << QStringList{"class0 0004039121F300104210510103004005E8329BFD06"}
+                                         << QStringList{HelloReport.arg(1)} << QStringList{"delete 1"};
         QTest::newRow("CDMA messages left alone")
             << QStringList{"cdma", "sim 3 0 " + Hello, "readAll"} << QStringList{} << QStringList{};
     }

@@ -343,7 +343,7 @@ void FakeModem::setDeleteStatus(qint32 status)
 void FakeModem::setSimMessage(quint32 index, quint32 status, const QString& hex)
 {
     QMutexLocker lock(&m_mutex);
-    m_sim.insert(index, SMeskSmsReadPdu{status, hex, index, {}, {}, 0, 0, -1, false, {}});
+    m_sim.insert(index, SMeskSmsReadPdu{status, hex, index, {}, {}, 0, 0, false, {}});
     m_nextIndex = std::max(m_nextIndex, index + 1);
 }
 
@@ -360,9 +360,9 @@ quint32 FakeModem::injectIncoming(const QString& hex, bool class0)
         QMutexLocker lock(&m_mutex);
         // Indices are not reused, so a message never takes the place of one
         // whose deletion is still being reported.
-        message = SMeskSmsReadPdu{0, hex, m_nextIndex++, {}, {}, 0, 0, -1, false, {}};
+        message = SMeskSmsReadPdu{0, hex, m_nextIndex++, {}, {}, 0, 0, false, {}};
         m_sim.insert(message.index,
-                     SMeskSmsReadPdu{class0 ? 1u : 0u, hex, message.index, {}, {}, 0, 0, -1, false, {}});
+                     SMeskSmsReadPdu{class0 ? 1u : 0u, hex, message.index, {}, {}, 0, 0, false, {}});
         if (!class0) {
             m_lastNewIndex = message.index;
         }

@@ -436,6 +436,9 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         std::exchange(m_atCall, {}).action();
     if (member == QLatin1String("GetAll") && m_failReads.contains(path))
         return fail(m_failReads.take(path));
+    // The answer is on its way before anything this thread does next.
+    if (member == QLatin1String("GetAll") && m_afterReads.contains(path))
+        QTimer::singleShot(0, this, m_afterReads.take(path));
 
     if (interface == ObjectManagerInterface && member == QLatin1String("GetManagedObjects")) {
         ManagedObjects objects;

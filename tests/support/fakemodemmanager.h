@@ -113,6 +113,12 @@ public:
     void setDeleteError(const QString& errorName) { m_deleteError = errorName; }
     // The next GetAll of the message at path fails once with this error name.
     void failNextRead(const QString& path, const QString& errorName) { m_failReads.insert(path, errorName); }
+    // Runs action just after the next GetAll of the message at path is answered, as the service's
+    // next step (its signals reach only those already following them).
+    void afterNextRead(const QString& path, std::function<void()> action)
+    {
+        m_afterReads.insert(path, std::move(action));
+    }
     // Calls of a method (by member name) so far.
     int callCount(const QString& member) const { return m_callCounts.value(member); }
     // Runs action as the call of member that makes callCount(member) reach count comes, before it
@@ -181,6 +187,7 @@ private:
     QString m_sendError;
     QString m_deleteError;
     QHash<QString, QString> m_failReads;
+    QHash<QString, std::function<void()>> m_afterReads;
     QHash<QString, int> m_callCounts;
     bool m_sendSilent = false;
     bool m_deleteHeld = false;
