@@ -53,6 +53,44 @@ const SLanguage* findLanguage(const QString& code)
     return nullptr;
 }
 
+// What the start-up failure box says after its first paragraph: what the user can look into.
+QString storageFailureText(const TMeskStorageFailure& failure)
+{
+    using Kind = TMeskStorageFailure::Kind;
+    const QString path = QDir::toNativeSeparators(failure.path);
+    switch (failure.kind) {
+    case Kind::FolderNotWritable:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of a folder.
+        return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot write to the folder \"%1\".")
+            .arg(path);
+    case Kind::FileNotWritable:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of the program's database file.
+        return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot write to the file \"%1\".")
+            .arg(path);
+    case Kind::FileNotReadable:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of the program's database file, %2 the database's own English message, such as "database
+        //: is locked".
+        return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot read the file \"%1\": %2.")
+            .arg(path, failure.detail);
+    case Kind::DiskFull:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of the folder where the program keeps its data.
+        return QCoreApplication::translate("MeskStartup", "The disk that holds the folder \"%1\" is full.")
+            .arg(path);
+    case Kind::None:
+    case Kind::Other:
+        break;
+    }
+    //: Error information, the paragraph after "The program could not be initialized...". %1 is the path
+    //: of the folder where the program keeps its data.
+    return QCoreApplication::translate("MeskStartup",
+                                       "Velto Lumesk could not open its data in the folder \"%1\".")
+        .arg(QDir::toNativeSeparators(CMeskEngine::storageFolder()));
+}
+
 } // namespace
 
 namespace MeskStartup {
@@ -167,14 +205,17 @@ int run(int argc, char* argv[])
 
     auto engine = std::make_unique<CMeskEngine>();
     if (!engine->init()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Velto Lumesk"),
-                              //: Error information
-                              QCoreApplication::translate(
-                                  "MeskStartup",
-                                  "The program could not be initialized. Please uninstall the application, "
-                                  "and install it again via Velto Update Manager. If the problem persists, "
-                                  "consult Velto's support pages online."),
-                              QMessageBox::Ok);
+        const QString text =
+            //: Error information
+            QCoreApplication::translate(
+                "MeskStartup", "The program could not be initialized. Please uninstall the application, "
+                               "and install it again via Velto Update Manager. If the problem persists, "
+                               "consult Velto's support pages online.") +
+            QStringLiteral("\n\n") + storageFailureText(engine->storageFailure());
+        // Plain text: a path or SQLite's words may hold anything.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), text, QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         // Stops the engine's network and HTTP threads before the program ends.
         engine.reset();
         return 0;

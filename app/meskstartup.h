@@ -32,7 +32,8 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
 // (guard released, main window, storage clean-up, engine, storage lock,
 // application, translators). Returns the event loop's result, or 0 when another
 // copy runs, the storage stays locked or the engine cannot be initialised (the
-// last two after telling the user).
+// last two after telling the user; for the engine also what failed where, as
+// its storageFailure() says).
 int run(int argc, char* argv[]);
 
 } // namespace MeskStartup

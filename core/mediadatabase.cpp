@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -69,34 +70,41 @@ QString fileSuffix(const QString& suffix)
     return isSafeSuffix(suffix, suffix.size()) ? suffix : QStringLiteral("img");
 }
 
-// SQLite's primary result codes (the low byte of an extended code) for a file that cannot be read now
-// but may be later: permissions, locks, a full disk, a failing device. Every other failure of a read
-// (corrupt, not a database, too big, a malformed schema, an unknown collation) means the file is damaged.
-bool isPassingFailure(const QSqlError& error)
+// SQLite's primary result codes (the low byte of an extended code) that this file tells apart.
+enum SqliteCode : int
+{
+    Perm = 3,
+    Abort,
+    Busy,
+    Locked,
+    NoMem,
+    ReadOnly,
+    Interrupt,
+    IoErr,
+    Full = 13,
+    CantOpen,
+    Protocol,
+    Schema = 17,
+    Misuse = 21,
+    NoLfs,
+    Auth,
+};
+
+// The primary result code of an error SQLite reported, 0 when the error carries none.
+int sqliteCode(const QSqlError& error)
 {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
-    if (!ok || code == 0)
-        return true;
-    enum : int
-    {
-        Perm = 3,
-        Abort,
-        Busy,
-        Locked,
-        NoMem,
-        ReadOnly,
-        Interrupt,
-        IoErr,
-        Full = 13,
-        CantOpen,
-        Protocol,
-        Schema = 17,
-        Misuse = 21,
-        NoLfs,
-        Auth,
-    };
-    switch (code) {
+    return ok ? code : 0;
+}
+
+// Whether a read failed on a file that cannot be read now but may be later: permissions, locks, a full
+// disk, a failing device. Every other failure of a read (corrupt, not a database, too big, a malformed
+// schema, an unknown collation) means the file is damaged.
+bool isPassingFailure(const QSqlError& error)
+{
+    switch (sqliteCode(error)) {
+    case 0:
     case Perm:
     case Abort:
     case Busy:
@@ -116,6 +124,46 @@ bool isPassingFailure(const QSqlError& error)
     default:
         return false;
     }
+}
+
+// SQLite's words for an error, as it reported them.
+QString sqliteWords(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+}
+
+// The failure a user is told of for an error SQLite reported on the database file.
+TMeskStorageFailure sqliteFailure(const QSqlError& error, const QString& file, const QString& root)
+{
+    using Kind = TMeskStorageFailure::Kind;
+    const QString words = sqliteWords(error);
+    // A failed commit reaches QtSql's caller without SQLite's code, only with its words.
+    if (sqliteCode(error) == Full || error.databaseText() == QLatin1String("database or disk is full"))
+        return {Kind::DiskFull, root, words};
+    if (sqliteCode(error) == ReadOnly)
+        return {Kind::FileNotWritable, file, words};
+    return {Kind::FileNotReadable, file, words};
+}
+
+// Whether the file system holding the path (or, while it does not exist, its nearest existing parent)
+// has no room left for the user: no free block or no free file entry. A read-only file system is not
+// full, however little it reports free.
+bool isOutOfRoom(const QString& path)
+{
+    QString existing = QFileInfo(path).absoluteFilePath();
+    struct statvfs info
+    {
+    };
+    while (::statvfs(QFile::encodeName(existing).constData(), &info) != 0) {
+        const int error = errno;
+        const QString parent = QFileInfo(existing).path();
+        if ((error != ENOENT && error != ENOTDIR) || parent == existing)
+            return false;
+        existing = parent;
+    }
+    if (info.f_flag & ST_RDONLY)
+        return false;
+    return info.f_bavail == 0 || (info.f_files > 0 && info.f_favail == 0);
 }
 
 // Gives an existing folder 0700 or an existing file 0600, unless it has it already. A failure is logged
@@ -349,15 +397,29 @@ bool CMediaDataBase::isWritable()
     // that silently keeps nothing must not start.
     const QFileInfo root(m_root);
     const QFileInfo file(databasePath());
-    QString denied;
     if (root.exists() && !root.isWritable())
-        denied = m_root;
+        m_failure = {TMeskStorageFailure::Kind::FolderNotWritable, m_root, {}};
     else if (file.exists() && !file.isWritable())
-        denied = file.filePath();
-    if (denied.isEmpty())
+        m_failure = {TMeskStorageFailure::Kind::FileNotWritable, file.filePath(), {}};
+    else
         return true;
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
-    qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 is not writable").arg(denied);
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 is not writable").arg(m_failure.path);
+    return false;
+}
+
+bool CMediaDataBase::failed(TMeskStorageFailure::Kind kind, const QString& path)
+{
+    // The first failure is the cause; what fails after it follows from it.
+    if (m_failure.kind == TMeskStorageFailure::Kind::None)
+        m_failure = {kind, path, {}};
+    return false;
+}
+
+bool CMediaDataBase::failedInSqlite(const QSqlError& error)
+{
+    if (m_failure.kind == TMeskStorageFailure::Kind::None)
+        m_failure = sqliteFailure(error, databasePath(), m_root);
     return false;
 }
 
@@ -366,8 +428,30 @@ bool CMediaDataBase::open()
     m_thread = QThread::currentThread();
     m_opened = false;
     m_checkedPages = false;
+    m_failure = {};
     closeDatabase();
-    if (!isWritable() || !initFileSystem())
+    if (!isWritable())
+        return false;
+    m_connection->setLastError(QSqlError());
+    m_opened = openWritable();
+    if (m_opened)
+        return true;
+    using Kind = TMeskStorageFailure::Kind;
+    // A statement of the table objects that failed left its error on the connection.
+    if (m_failure.kind == Kind::None && m_connection->lastError().isValid())
+        failedInSqlite(m_connection->lastError());
+    // Anything else names the storage folder.
+    failed(Kind::Other, m_root);
+    // A full disk fails whatever needs room first, in whatever words: making a folder or the file,
+    // SQLite's log, a write.
+    if (m_failure.kind != Kind::DiskFull && isOutOfRoom(m_root))
+        m_failure = {Kind::DiskFull, m_root, {}};
+    return false;
+}
+
+bool CMediaDataBase::openWritable()
+{
+    if (!initFileSystem())
         return false;
     if (!QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -380,18 +464,18 @@ bool CMediaDataBase::open()
     case SchemaState::Valid:
         configureConnection();
         if (createIndexes())
-            return m_opened = true;
+            return true;
         closeDatabase();
         return false;
     case SchemaState::Failed:
         closeDatabase();
         return false;
     case SchemaState::Empty:
-        return m_opened = rebuild(false);
+        return rebuild(false);
     case SchemaState::Mismatch:
         break;
     }
-    return m_opened = rebuild(true);
+    return rebuild(true);
 }
 
 bool CMediaDataBase::initFileSystem()
@@ -407,15 +491,19 @@ bool CMediaDataBase::initFileSystem()
     // A folder made beforehand (a restored backup, another tool) keeps no wider mode.
     if (ok)
         makePrivate(m_root, true);
+    QString failedFolder = ok ? QString() : m_root;
     for (const char* name : {"users", "items", "media"}) {
-        if (ok && !QFileInfo(folder(name)).isDir())
+        if (ok && !QFileInfo(folder(name)).isDir()) {
             ok = dir.mkdir(folder(name), ownerOnly);
+            if (!ok)
+                failedFolder = folder(name);
+        }
         if (ok)
             makePrivate(folder(name), true);
     }
     if (!ok) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
-        return false;
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, failedFolder);
     }
     // Left by a crash, or moved aside earlier: every one of them holds the account keys.
     const QString path = databasePath();
@@ -441,7 +529,7 @@ bool CMediaDataBase::openDatabase()
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
         qDebug().noquote() << m_database.lastError().driverText() + QLatin1Char(' ') +
                                   m_database.lastError().databaseText();
-        return false;
+        return failedInSqlite(m_database.lastError());
     }
     setTableDatabases(m_database);
     return true;
@@ -473,7 +561,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
         return SchemaState::Failed;
 
     // A query failure tells a damaged file (rebuild) from one that cannot be read now (leave it).
-    auto failure = [](const QSqlQuery& query) {
+    auto failure = [this](const QSqlQuery& query) {
         const QSqlError error = query.lastError();
         if (!isPassingFailure(error)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
@@ -482,6 +570,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
         }
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
         qDebug().noquote() << error.driverText() + QLatin1Char(' ') + error.databaseText();
+        failedInSqlite(error);
         return SchemaState::Failed;
     };
 
@@ -590,13 +679,13 @@ bool CMediaDataBase::moveDatabaseAside()
     }
     if (!QFile::rename(path, backup)) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path);
-        return false;
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
     }
     for (const QString& companion : companions) {
         if (QFileInfo::exists(path + companion) && !QFile::rename(path + companion, backup + companion)) {
             qDebug().noquote()
                 << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path + companion);
-            return false;
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
         }
     }
     qDebug().noquote() << QStringLiteral("CMediaDataBase: moved the old database aside to %1").arg(backup);

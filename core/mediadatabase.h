@@ -6,6 +6,7 @@
 #include "mediadatabasesms.h"
 #include "mediadatabasesync.h"
 #include "mediadatabaseusers.h"
+#include "meskstoragefailure.h"
 
 #include <QHash>
 #include <QSet>
@@ -25,7 +26,8 @@ class QThread;
 // silently; so is a file that fails SQLite's quick check (damaged pages). The quick check reads the
 // whole file; it is skipped only when the file is exactly what this class left at a clean close
 // (recorded in root/mindex.clean, which every open removes before anything is written). A root or a database
-// file the user cannot write, and any other failure to open, leave everything as it is and make open() false.
+// file the user cannot write, and any other failure to open, leave everything as it is and make open() false;
+// openFailure() then says why.
 // Every open adds the indexes the queries need to a file that lacks them.
 //
 // Each object has its own connection and keeps its prepared statements. Used only on the thread that
@@ -48,6 +50,11 @@ public:
 
     bool beginBatch() override;
     bool endBatch() override;
+
+    // Why the last open() failed (Kind::None after one that succeeded). A root or database file the user
+    // may not write is told as such; otherwise, when the disk has no room left, a full disk is told
+    // whatever failed first.
+    TMeskStorageFailure openFailure() const { return m_failure; }
 
     // Whether the last open() ran the quick check over the whole file.
     bool checkedPagesAtOpen() const { return m_checkedPages; }
@@ -146,6 +153,10 @@ private:
 
     void checkThread(const char* operation) const;
     bool isWritable();
+    // The body of open() after the write check: false with m_failure set where the cause is known.
+    bool openWritable();
+    bool failed(TMeskStorageFailure::Kind kind, const QString& path);
+    bool failedInSqlite(const QSqlError& error);
     bool openDatabase();
     void closeDatabase();
     void configureConnection();
@@ -187,6 +198,7 @@ private:
     QHash<QString, SPendingFolder> m_pendingFiles;
     // Dated items' files by local day (days since 1970-01-01): looked for in items/ and media/.
     QHash<qint64, QSet<mid_t>> m_pendingDays;
+    TMeskStorageFailure m_failure;
     bool m_opened = false;
     bool m_checkedPages = false;
 };

@@ -59,6 +59,7 @@ QSqlQuery* CMediaDataBaseConnection::prepared(const QString& statement)
     auto query = std::make_shared<QSqlQuery>(m_database);
     query->setForwardOnly(true);
     if (!query->prepare(statement)) {
+        m_lastError = query->lastError();
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
                                   .arg(statement, errorText(query->lastError()));
         return nullptr;
@@ -73,6 +74,7 @@ bool CMediaDataBaseConnection::beginBatch()
         return !m_batchFailed;
     m_batchFailed = false;
     if (!m_database.transaction()) {
+        m_lastError = m_database.lastError();
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to start transaction %1")
                                   .arg(errorText(m_database.lastError()));
         m_batchFailed = true;
@@ -98,6 +100,7 @@ bool CMediaDataBaseConnection::endBatch()
         return false;
     }
     if (!m_database.commit()) {
+        m_lastError = m_database.lastError();
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to commit transaction %1")
                                   .arg(errorText(m_database.lastError()));
         m_database.rollback();
@@ -125,6 +128,7 @@ QSqlQuery* CMediaDataBaseMethod::run(const QString& statement, const QVariantLis
     for (int i = 0; i < values.size(); ++i)
         query->bindValue(i, storable(values.at(i)));
     if (!query->exec()) {
+        m_connection->setLastError(query->lastError());
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
                                   .arg(statement, errorText(query->lastError()));
         query->finish();
@@ -166,6 +170,7 @@ bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& 
     // An unfinished statement keeps its read open and blocks checkpoints of the write-ahead log.
     query->finish();
     if (error.isValid()) {
+        m_connection->setLastError(error);
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
                                   .arg(statement, errorText(error));
         m_connection->markBatchFailed();

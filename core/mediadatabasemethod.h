@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -52,6 +53,10 @@ public:
     // Forgets an open batch without touching the connection (the connection is going away).
     void resetBatch();
 
+    // The error of the last statement, transaction start or commit that failed on this connection.
+    QSqlError lastError() const { return m_lastError; }
+    void setLastError(const QSqlError& error) { m_lastError = error; }
+
     void setObserver(Observer observer) { m_observer = std::move(observer); }
     void observe(const QString& statement, const QVariantList& values) const
     {
@@ -63,6 +68,7 @@ private:
     QSqlDatabase m_database;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
     Observer m_observer;
+    QSqlError m_lastError;
     int m_batchDepth = 0;
     bool m_batchFailed = false;
 };

@@ -94,10 +94,12 @@ QString CMeskEngine::storageFolder()
 bool CMeskEngine::init()
 {
     m_ready = false;
+    m_storageFailure = {};
 
     releaseStorage();
     auto* storage = new CMediaDataBase(storageFolder());
     if (!storage->open()) {
+        m_storageFailure = storage->openFailure();
         delete storage;
         emit initFailed();
         return false;
@@ -110,6 +112,7 @@ bool CMeskEngine::init()
         m_smsEngine->start(m_storage, m_networkManager);
 
     if (!m_providerManager->loadProviders(m_storage)) {
+        m_storageFailure = {TMeskStorageFailure::Kind::Other, storageFolder(), {}};
         emit initFailed();
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "imesksms.h"
 #include "meskrecords.h"
+#include "meskstoragefailure.h"
 
 #include <QList>
 #include <QObject>
@@ -41,6 +42,8 @@ public:
     // reader. Emits ready() and returns true, or emits initFailed() and
     // returns false when the storage cannot be opened.
     bool init();
+    // Why the last init() failed, for the user (Kind::None after one that succeeded).
+    TMeskStorageFailure storageFailure() const { return m_storageFailure; }
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
     bool isReady() const { return m_ready; }
@@ -160,6 +163,7 @@ private:
     IMeskSmsEngine* m_smsEngine = nullptr;
     IMeskContactsReader* m_contacts = nullptr;
     QTimer* m_updateTimer = nullptr;
+    TMeskStorageFailure m_storageFailure;
     bool m_ready = false;
     bool m_updatePending = false;
     int m_updateInterval = 5;

@@ -6,20 +6,43 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
-// The start-up function when the storage cannot be opened: the user is told,
-// the engine and its threads are gone, and the program ends with 0. One run
-// per executable, as the start-up function makes the application object.
+#include <unistd.h>
+
+// The start-up function when the storage cannot be opened: the user is told what failed and where,
+// the engine and its threads are gone, and the program ends with 0. The start-up function makes the
+// application object, so each case runs it once in a child process (this program again), which
+// writes what it saw to a report file.
 namespace {
+
+constexpr char kReportVariable[] = "LUMESK_STARTUPFAILURE_REPORT";
+constexpr char kScreenshotVariable[] = "LUMESK_STARTUPFAILURE_SCREENSHOT";
+
+// Mounts a small file system of its own on $1 (in the private mount namespace it runs in), takes
+// every file entry on it and runs $2.
+const QString fillDisk = QStringLiteral("mount -t tmpfs -o size=1m,nr_inodes=8 lumesk \"$1\" || exit 1\n"
+                                        "i=0\n"
+                                        "while { true > \"$1/f$i\"; } 2>/dev/null; do i=$((i+1)); done\n"
+                                        "exec \"$2\"\n");
+
+const QString firstParagraph = QStringLiteral(
+    "The program could not be initialized. Please uninstall the application, and install it again via "
+    "Velto Update Manager. If the problem persists, consult Velto's support pages online.");
+
+// --- The child: the start-up function and what it shows --------------------------------------------
 
 struct SObserved
 {
-    int result = -1;
     bool boxSeen = false;
     QString title;
     QString text;
@@ -55,60 +78,181 @@ void watchForMessageBox()
                 s_seen.network = s_seen.engine->findChild<CMeskNetworkManager*>();
             s_seen.networkAlive = !s_seen.network.isNull();
         }
+        const QString screenshot = qEnvironmentVariable(kScreenshotVariable);
+        if (!screenshot.isEmpty() && QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR)))
+            box->grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/") + screenshot);
         box->button(QMessageBox::Ok)->click();
     });
     timer->start();
 }
-Q_COREAPP_STARTUP_FUNCTION(watchForMessageBox)
+
+int runStartup(int argc, char* argv[])
+{
+    MeskSms::registerFactories();
+    qAddPreRoutine(watchForMessageBox);
+    const int result = MeskStartup::run(argc, argv);
+    const QJsonObject report{
+        {QStringLiteral("result"), result},
+        {QStringLiteral("boxSeen"), s_seen.boxSeen},
+        {QStringLiteral("title"), s_seen.title},
+        {QStringLiteral("text"), s_seen.text},
+        {QStringLiteral("icon"), int(s_seen.icon)},
+        {QStringLiteral("buttons"), int(s_seen.buttons.toInt())},
+        {QStringLiteral("engineAliveWhileShown"), s_seen.networkAlive},
+        {QStringLiteral("engineGone"), s_seen.engine.isNull() && s_seen.pool.isNull() &&
+                                           s_seen.network.isNull() && !CMeskHttpTaskPool::isPoolRunning()},
+    };
+    QFile file(qEnvironmentVariable(kReportVariable));
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0)
+        return 2;
+    return 0;
+}
 
 } // namespace
+
+// --- The test: one child per case ---------------------------------------------------------------------
 
 class TestStartupFailure : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void messageShown()
+public:
+    enum Case
     {
-        QVERIFY(s_seen.boxSeen);
-        QCOMPARE(s_seen.title, QStringLiteral("Velto Lumesk"));
-        QCOMPARE(s_seen.text,
-                 QStringLiteral(
-                     "The program could not be initialized. Please uninstall the application, and install "
-                     "it again via Velto Update Manager. If the problem persists, consult Velto's support "
-                     "pages online."));
-        QCOMPARE(s_seen.icon, QMessageBox::Critical);
-        QCOMPARE(s_seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        FolderUnderFile,
+        FolderReadOnly,
+        DatabaseReadOnly,
+        DatabaseIsFolder,
+        DiskFull
+    };
+    Q_ENUM(Case)
+
+private slots:
+    void userIsTold_data()
+    {
+        // told: the second paragraph, %1 the concerned path (the storage folder, or the file in it).
+        QTest::addColumn<Case>("setup");
+        QTest::addColumn<QString>("concerned");
+        QTest::addColumn<QString>("told");
+        const QString folder = QStringLiteral("Velto Lumesk cannot write to the folder \"%1\".");
+        QTest::newRow("storage folder cannot be made") << FolderUnderFile << QString() << folder;
+        QTest::newRow("storage folder read-only") << FolderReadOnly << QString() << folder;
+        QTest::newRow("database read-only")
+            << DatabaseReadOnly << QStringLiteral("/mindex.db")
+            << QStringLiteral("Velto Lumesk cannot write to the file \"%1\".");
+        QTest::newRow("database unreadable")
+            << DatabaseIsFolder << QStringLiteral("/mindex.db")
+            << QStringLiteral("Velto Lumesk cannot read the file \"%1\": unable to open database file.");
+        QTest::newRow("disk full") << DiskFull << QString()
+                                   << QStringLiteral("The disk that holds the folder \"%1\" is full.");
     }
 
-    void returnsZero() { QCOMPARE(s_seen.result, 0); }
-
-    void engineAndThreadsGone()
+    void userIsTold()
     {
-        QVERIFY(s_seen.networkAlive);
-        QVERIFY(s_seen.engine.isNull());
-        QVERIFY(s_seen.pool.isNull());
-        QVERIFY(s_seen.network.isNull());
-        QVERIFY(!CMeskHttpTaskPool::isPoolRunning());
+        QFETCH(Case, setup);
+        QFETCH(QString, concerned);
+        QFETCH(QString, told);
+        if ((setup == FolderReadOnly || setup == DatabaseReadOnly) && ::geteuid() == 0)
+            QSKIP("root writes every file");
+
+        TempStorageRoot root;
+        QVERIFY(root.isValid());
+        QString dataHome = root.dataHome();
+        if (setup == FolderUnderFile) {
+            // The storage folder would have to be made under a regular file.
+            QFile plain(root.path() + QStringLiteral("/plain"));
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+            dataHome = plain.fileName() + QStringLiteral("/data");
+        }
+        const QString storage = dataHome + QStringLiteral("/Velto/Velto Lumesk/mstorage");
+        const QString database = storage + QStringLiteral("/mindex.db");
+        const QFile::Permissions ownerAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        switch (setup) {
+        case FolderUnderFile:
+            break;
+        case FolderReadOnly:
+            QVERIFY(QDir().mkpath(storage));
+            QVERIFY(QFile::setPermissions(storage, QFile::ReadOwner | QFile::ExeOwner));
+            break;
+        case DatabaseReadOnly: {
+            QVERIFY(QDir().mkpath(storage));
+            QFile file(database);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setPermissions(QFile::ReadOwner));
+            break;
+        }
+        case DatabaseIsFolder:
+            QVERIFY(QDir().mkpath(database));
+            break;
+        case DiskFull:
+            break;
+        }
+        QString program = QCoreApplication::applicationFilePath();
+        QStringList arguments;
+        if (setup == DiskFull) {
+            // The full file system is made in a private user and mount namespace, where the child runs.
+            const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+            if (unshare.isEmpty())
+                QSKIP("no unshare program on this machine");
+            QVERIFY(QDir().mkpath(dataHome));
+            arguments = {QStringLiteral("--user"),  QStringLiteral("--map-root-user"),
+                         QStringLiteral("--mount"), QStringLiteral("sh"),
+                         QStringLiteral("-c"),      fillDisk,
+                         QStringLiteral("sh"),      dataHome};
+            QProcess probe;
+            probe.setProcessChannelMode(QProcess::MergedChannels);
+            probe.start(unshare, arguments + QStringList{QStringLiteral("true")});
+            QVERIFY(probe.waitForFinished(60000));
+            if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+                QSKIP(qPrintable(QStringLiteral("the machine forbids a private mount namespace: ") +
+                                 QString::fromLocal8Bit(probe.readAll()).trimmed()));
+            arguments.append(program);
+            program = unshare;
+        }
+
+        const QString reportPath = root.path() + QStringLiteral("/report.json");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LUMESK_INSTALLER_INI"), root.path() + QStringLiteral("/none.ini"));
+        env.insert(QString::fromLatin1(kReportVariable), reportPath);
+        env.insert(QString::fromLatin1(kScreenshotVariable),
+                   QStringLiteral("startup-failure-%1.png")
+                       .arg(QString::fromLatin1(QTest::currentDataTag())
+                                .replace(QLatin1Char(' '), QLatin1Char('-'))));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(program, arguments);
+        const bool finished = child.waitForFinished(120000);
+        // Whatever happened, the temporary root can be removed.
+        QFile::setPermissions(storage, ownerAll);
+        QVERIFY(finished);
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+
+        QFile file(reportPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject seen = QJsonDocument::fromJson(file.readAll()).object();
+        QVERIFY(seen.value(QStringLiteral("boxSeen")).toBool());
+        QCOMPARE(seen.value(QStringLiteral("title")).toString(), QStringLiteral("Velto Lumesk"));
+        QCOMPARE(seen.value(QStringLiteral("text")).toString(),
+                 firstParagraph + QStringLiteral("\n\n") +
+                     told.arg(QDir::toNativeSeparators(storage + concerned)));
+        QCOMPARE(seen.value(QStringLiteral("icon")).toInt(), int(QMessageBox::Critical));
+        QCOMPARE(seen.value(QStringLiteral("buttons")).toInt(), int(QMessageBox::Ok));
+        QCOMPARE(seen.value(QStringLiteral("result")).toInt(-1), 0);
+        // The engine, its HTTP pool and its network thread were up while the box showed, and are gone.
+        QVERIFY(seen.value(QStringLiteral("engineAliveWhileShown")).toBool());
+        QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
     }
 };
 
 int main(int argc, char* argv[])
 {
-    TempStorageRoot root;
-    // The storage folder would have to be made under a regular file.
-    const QString plain = root.path() + QStringLiteral("/plain");
-    {
-        QFile file(plain);
-        if (!file.open(QIODevice::WriteOnly))
-            return 2;
-    }
-    qputenv("XDG_DATA_HOME", QFile::encodeName(plain + QStringLiteral("/data")));
-    qputenv("LUMESK_INSTALLER_INI", QFile::encodeName(root.path() + QStringLiteral("/none.ini")));
-    MeskSms::registerFactories();
-
-    s_seen.result = MeskStartup::run(argc, argv);
-
+    if (qEnvironmentVariableIsSet(kReportVariable))
+        return runStartup(argc, argv);
+    QCoreApplication app(argc, argv);
     TestStartupFailure test;
     return QTest::qExec(&test, argc, argv);
 }

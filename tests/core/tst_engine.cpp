@@ -290,6 +290,9 @@ private slots:
         QCOMPARE(failed.count(), 1);
         QCOMPARE(ready.count(), 0);
         QVERIFY(!m_engine->isReady());
+        // What the start-up tells the user.
+        QCOMPARE(m_engine->storageFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
+        QCOMPARE(m_engine->storageFailure().path, CMeskEngine::storageFolder());
         // Without storage the operations answer neutrally.
         QVERIFY(m_engine->smsMessages().isEmpty());
         QVERIFY(m_engine->mediaEvents().isEmpty());

@@ -332,6 +332,9 @@ private slots:
             QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
             QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("locked")));
             QVERIFY(!m_db->open());
+            QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotReadable);
+            QCOMPARE(m_db->openFailure().path, file);
+            QCOMPARE(m_db->openFailure().detail, QStringLiteral("database is locked"));
             QVERIFY(backups(m_root).isEmpty());
             query.finish();
             holder.close();
@@ -391,6 +394,9 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(".+")));
         QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotReadable);
+        QCOMPARE(m_db->openFailure().path, m_root + QStringLiteral("/mindex.db"));
+        QCOMPARE(m_db->openFailure().detail, QStringLiteral("unable to open database file"));
         QVERIFY(QFileInfo(m_root + QStringLiteral("/mindex.db")).isDir());
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/keep.jpg")));
         QVERIFY(backups(m_root).isEmpty());
@@ -409,6 +415,8 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(".+")));
         QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotWritable);
+        QCOMPARE(m_db->openFailure().path, file);
         QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QVERIFY(backups(m_root).isEmpty());
         QCOMPARE(value(file, QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES")).toString(),
@@ -432,6 +440,8 @@ private slots:
         QVERIFY(QFile::setPermissions(m_root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                   QFileDevice::ExeOwner));
         QVERIFY(!opened);
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
+        QCOMPARE(m_db->openFailure().path, m_root);
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/keep.jpg")));
         QCOMPARE(QFileInfo(m_root + QStringLiteral("/mindex.db")).size(), 4096);
     }
@@ -481,6 +491,36 @@ private slots:
         makeStorage();
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to init file system");
         QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
+        QCOMPARE(m_db->openFailure().path, m_root);
+    }
+
+    void fullDiskIsTold()
+    {
+        // SQLite answers a file that may grow no further as it answers a full disk: the storage's own
+        // connection is limited to the one page it has when the first table is made.
+        bool limited = false;
+        m_db->setStatementObserver([&limited](const QString& statement, const QVariantList&) {
+            if (limited || !statement.startsWith(QLatin1String("CREATE TABLE")))
+                return;
+            for (const QString& name : QSqlDatabase::connectionNames()) {
+                if (!name.startsWith(QLatin1String("CMediaDataBase-")))
+                    continue;
+                QSqlQuery pragma(QSqlDatabase::database(name, false));
+                limited = pragma.exec(QStringLiteral("PRAGMA max_page_count = 1"));
+            }
+        });
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("database or disk is full")));
+        QVERIFY(!m_db->open());
+        QVERIFY(limited);
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::DiskFull);
+        QCOMPARE(m_db->openFailure().path, m_root);
+
+        // With room again, the next open builds the file and has nothing to tell.
+        m_db->setStatementObserver({});
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::None);
+        QCOMPARE(tables(m_db->databasePath()), schemaTables);
     }
 
     void twoStoragesCoexist()
