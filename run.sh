@@ -1,17 +1,38 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release configuration and starts Velto Lumesk.
-# With --stand-ins first, the application talks to the local stand-in services (tools/fake-services)
-# instead of the real ones; they stop when the application ends.
+# With --stand-ins (wherever it stands), the application talks to the local stand-in services
+# (tools/fake-services) instead of the real ones; they stop when the application ends. -h or --help
+# says so and ends. Every other argument goes to the application.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-./scripts/install-deps.sh
+usage() {
+  cat <<'USAGE'
+Usage: ./run.sh [--stand-ins] [-h | --help] [argument...]
+Installs the missing Debian packages, builds the release configuration (build/release) and starts
+Velto Lumesk.
+  --stand-ins  the application talks to local stand-in services (tools/fake-services, built in
+               build/stand-ins) instead of the real ones; they stop when the application ends
+  -h, --help   prints this and ends, without installing or building anything
+Every other argument goes to the application, in its order.
+USAGE
+}
 
 stand_ins=false
-if [[ ${1:-} == --stand-ins ]]; then
-  stand_ins=true
-  shift
-fi
+args=()
+for a in "$@"; do
+  case $a in
+    --stand-ins) stand_ins=true ;;
+    -h | --help)
+      usage
+      exit 0
+      ;;
+    *) args+=("$a") ;;
+  esac
+done
+set -- "${args[@]}"
+
+./scripts/install-deps.sh
 
 build=build/release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -1,11 +1,11 @@
+#include "fakemodemmanager.h"
 #include "mesklogindpowerevents.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,7 +18,7 @@ private slots:
     void unconnectableBus();
 
 private:
-    QProcess m_daemon;
+    PrivateBus m_bus;
 };
 
 void TestLogindPowerEvents::cleanup()
@@ -26,30 +26,15 @@ void TestLogindPowerEvents::cleanup()
     QDBusConnection::disconnectFromBus(QStringLiteral("lumesk-logind"));
     QDBusConnection::disconnectFromBus(QStringLiteral("lumesk-listener"));
     QDBusConnection::disconnectFromBus(QStringLiteral("lumesk-nowhere"));
-    if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.terminate();
-        if (!m_daemon.waitForFinished(5000)) {
-            m_daemon.kill();
-            m_daemon.waitForFinished(5000);
-        }
-    }
+    m_bus.stop();
 }
 
 void TestLogindPowerEvents::resumeFromPrivateBus()
 {
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    if (daemon.isEmpty())
+    if (!PrivateBus::isDaemonInstalled())
         QSKIP("dbus-daemon is not installed: the logind power-events layer is not tested on a bus");
-    QTemporaryDir socketDir;
-    QVERIFY(socketDir.isValid());
-    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                            QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
-                            QStringLiteral("--address=unix:tmpdir=") + socketDir.path()});
-    QVERIFY2(m_daemon.waitForStarted(30000), qPrintable(m_daemon.errorString()));
-    while (!m_daemon.canReadLine())
-        QVERIFY2(m_daemon.waitForReadyRead(30000), "dbus-daemon printed no address");
-    const QString address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    QVERIFY(!address.isEmpty());
+    QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
+    const QString address = m_bus.address();
 
     // The stand-in logind owns its name before the layer starts listening.
     QDBusConnection logind = QDBusConnection::connectToBus(address, QStringLiteral("lumesk-logind"));
@@ -76,11 +61,15 @@ void TestLogindPowerEvents::resumeFromPrivateBus()
 
 void TestLogindPowerEvents::unconnectableBus()
 {
-    const QTemporaryDir dir;
+    // Nothing listens in a folder made just now: the socket is not there. The folder is in /tmp, not
+    // in TMPDIR, so the path is short enough for a socket wherever the test runs.
+    const QTemporaryDir dir(QStringLiteral("/tmp/lumesk-nobus-XXXXXX"));
+    QVERIFY(dir.isValid());
     const QDBusConnection nowhere =
         QDBusConnection::connectToBus(QStringLiteral("unix:path=") + dir.path() + QStringLiteral("/no-bus"),
                                       QStringLiteral("lumesk-nowhere"));
     QVERIFY(!nowhere.isConnected());
+    QCOMPARE(nowhere.lastError().name(), QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"));
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^CMeskLogindPowerEvents: ")));
     CMeskLogindPowerEvents events(nowhere);
     QVERIFY(!events.isWatching());

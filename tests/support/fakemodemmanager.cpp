@@ -95,13 +95,21 @@ bool PrivateBus::launch(const QStringList& arguments)
     }
     while (!m_daemon.canReadLine()) {
         if (!m_daemon.waitForReadyRead(30000)) {
-            m_error = QStringLiteral("dbus-daemon printed no address");
+            // What dbus-daemon says when it cannot listen ("Socket name too long", a bad
+            // configuration) is the reason.
+            m_error = QStringLiteral("dbus-daemon printed no address: ") +
+                      QString::fromLocal8Bit(m_daemon.readAllStandardError()).trimmed();
             stop();
             return false;
         }
     }
     m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    return !m_address.isEmpty();
+    if (m_address.isEmpty()) {
+        m_error = QStringLiteral("dbus-daemon printed an empty address");
+        stop();
+        return false;
+    }
+    return true;
 }
 
 void PrivateBus::stop()
