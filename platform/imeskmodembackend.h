@@ -160,7 +160,7 @@ public:
     // 2 CDMA text. Answered by smsReadComplete, whose moreMessages says that the
     // modem holds messages the answer does not give (one could not be read, or
     // the modem's messages were made anew during the read): such a read is not
-    // complete.
+    // complete. Request ids are never 0.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
     // Deletes the message at index. Answered by smsDeleteComplete.
     virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
