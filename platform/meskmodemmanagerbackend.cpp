@@ -229,6 +229,9 @@ private:
     // its State is followed first, then asked, so that a change in between is not missed. A
     // message found several ways is followed once.
     void follow(const QString& modemPath, const QString& path);
+    // Asks the State of the message at path and runs action if it is state (and the worker's run
+    // has not changed meanwhile).
+    void whenState(const QString& path, quint32 state, const std::function<void()>& action);
     void messageReceived(const QString& path);
     // A message to be read by the next read of the new ones.
     void announce(quint32 index);
@@ -680,13 +683,7 @@ void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& messag
         follow(message.path(), path);
         return;
     }
-    QDBusMessage state = method(path, PropertiesInterface, QStringLiteral("Get"));
-    state << SmsInterface << QStringLiteral("State");
-    call(state, [this, index, run = m_run](QDBusPendingCallWatcher& watcher) {
-        const QDBusPendingReply<QDBusVariant> reply = watcher;
-        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == SmsSent)
-            announce(index);
-    });
+    whenState(path, SmsSent, [this, index] { announce(index); });
 }
 
 void CMeskModemManagerBackend::Worker::follow(const QString& modemPath, const QString& path)
@@ -695,12 +692,18 @@ void CMeskModemManagerBackend::Worker::follow(const QString& modemPath, const QS
         return;
     m_arriving.insert(path, modemPath);
     watchPath(path, false);
-    QDBusMessage state = method(path, PropertiesInterface, QStringLiteral("Get"));
-    state << SmsInterface << QStringLiteral("State");
-    call(state, [this, path, run = m_run](QDBusPendingCallWatcher& watcher) {
+    whenState(path, SmsReceived, [this, path] { messageReceived(path); });
+}
+
+void CMeskModemManagerBackend::Worker::whenState(const QString& path, quint32 state,
+                                                 const std::function<void()>& action)
+{
+    QDBusMessage get = method(path, PropertiesInterface, QStringLiteral("Get"));
+    get << SmsInterface << QStringLiteral("State");
+    call(get, [this, state, action, run = m_run](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QDBusVariant> reply = watcher;
-        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == SmsReceived)
-            messageReceived(path);
+        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == state)
+            action();
     });
 }
 

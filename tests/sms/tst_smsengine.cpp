@@ -621,7 +621,6 @@ private slots:
         QTest::newRow("month 13") << HelloMonth13 << false << false << ClockTime;
         // A flash message is kept and shown as any other, and leaves the modem once stored.
         QTest::newRow("class 0") << HelloClass0 << true << false << HelloTime;
-        QTest::newRow("class 0, not stored") << HelloClass0 << true << true << HelloTime;
     }
 
     void receiving()
