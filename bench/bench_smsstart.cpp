@@ -13,6 +13,13 @@
 //
 // Prints the build type and, for each case, the median, least and largest time of the runs and the
 // lines the engine logged in a run; none of the figures is a limit.
+//
+// Then two cases of messages announced while the program runs, each measured from the event to
+// every message taken in (the engine idle, every delete answered), with the Get and GetAll calls on
+// message objects per message, retries included (goal: at most 3 per message):
+// reannounced  255 messages kept on the SIM (deletes refused), announced again as the modem is
+//              switched off and on (a resume from suspend)
+// completing   500 long messages whose last parts come together
 //   bench_smsstart [--messages N] [--runs N] [--same-thread]   (defaults 2000, 5)
 #include "benchsupport.h"
 #include "fakemodemmanager.h"
@@ -178,6 +185,13 @@ public:
         call([&] { count = m_service->callCount(member); });
         return count;
     }
+    int messageReads()
+    {
+        int count = 0;
+        call([&] { count = m_service->messagePropertyCalls(); });
+        return count;
+    }
+    FakeModemManagerService& service() { return *m_service; }
 
 private:
     QThread m_thread;
@@ -266,6 +280,68 @@ RunResult runOnce(int count, bool refuse, bool ownThread)
     return result;
 }
 
+struct PhaseResult
+{
+    double ms = -1; // negative: the run failed
+    double readsPerMessage = 0;
+};
+
+// A start that takes in what the modem holds (count messages, deletes refused or not), then event
+// on the stand-in's thread, measured until done() holds and the engine is idle again.
+PhaseResult runPhase(int count, bool refuse, bool ownThread,
+                     const std::function<void(FakeModemManagerService&)>& event,
+                     const std::function<bool(StandIn&, CMediaDataBase&)>& done, int perMessage)
+{
+    static int runs = 0;
+    PhaseResult result;
+    PrivateBus bus;
+    TempStorageRoot root;
+    CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
+    StandIn standIn(ownThread);
+    if (!bus.start() || !storage.open() || !standIn.start(bus.address(), count, refuse)) {
+        printRow("the bus, the storage or the stand-in does not start\n");
+        return result;
+    }
+    const QString name = QStringLiteral("bench-phase-%1").arg(++runs);
+    useModemManagerAt(bus.address(), name);
+    const char* failure = nullptr;
+    {
+        CMeskNetworkManager network;
+        network.start();
+        CMeskSmsEngine engine;
+        if (!waitUntil([&] { return network.cellularState() == 5; }, 30000)) {
+            failure = "the modem was not seen registered";
+        } else {
+            engine.start(&storage, &network);
+            if (!waitUntil([&] { return engine.isSmsReady(); }, 30000) || !engine.readSimMessages() ||
+                !waitUntil([&] { return engine.isIdle() && storage.smsMessages().size() == count; },
+                           600000)) {
+                failure = "the start did not take the messages in";
+            } else {
+                const int readsBefore = standIn.messageReads();
+                QElapsedTimer timer;
+                timer.start();
+                standIn.call([&] { event(standIn.service()); });
+                if (!waitUntil([&] { return done(standIn, storage) && engine.isIdle(); }, 600000)) {
+                    failure = "the messages were not taken in";
+                } else {
+                    result.ms = timer.nsecsElapsed() / 1e6;
+                    result.readsPerMessage = double(standIn.messageReads() - readsBefore) / perMessage;
+                }
+            }
+        }
+        engine.stop();
+        network.stop();
+    }
+    MeskNetworkBackends::setFactory({});
+    QDBusConnection::disconnectFromBus(name);
+    if (failure) {
+        printRow("run failed: %s\n", failure);
+        result.ms = -1;
+    }
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -307,6 +383,65 @@ int main(int argc, char** argv)
                                      : QByteArray::number(*fewest) + '-' + QByteArray::number(*mostLines);
         printRow("%-10s %-9s %10.1f %10.1f %10.1f %8s\n", buildType(), kCases[c].name, median(times[c]),
                  *least, *most, lines.constData());
+    }
+
+    // Messages announced while the program runs: each is read once, not once per announcement.
+    constexpr int Kept = 255;
+    constexpr int Completing = 500;
+    const auto reannounce = [](FakeModemManagerService& service) {
+        service.disableModem();
+        service.enableModem();
+    };
+    // Every kept message's delete asked again (and refused) once the modem is back.
+    int deletesBefore = 0;
+    const auto reannounced = [&](StandIn& standIn, CMediaDataBase& storage) {
+        return standIn.calls(QStringLiteral("Delete")) >= deletesBefore + Kept &&
+               storage.smsMessages().size() == Kept;
+    };
+    QStringList arriving;
+    const auto complete = [&](FakeModemManagerService& service) {
+        for (int i = 0; i < Completing; ++i)
+            arriving.append(service.addMessage(QStringLiteral("+1556%1").arg(i, 4, 10, QLatin1Char('0')),
+                                               QString(), 2, 1, true));
+        for (int i = 0; i < Completing; ++i) {
+            service.setMessageProperty(arriving.at(i), QStringLiteral("Text"),
+                                       QStringLiteral("long %1").arg(i));
+            service.setMessageState(arriving.at(i), 3);
+        }
+    };
+    const auto completed = [&](StandIn& standIn, CMediaDataBase& storage) {
+        return storage.smsMessages().size() == Completing && standIn.messagesLeft() == 0;
+    };
+    struct Phase
+    {
+        const char* name;
+        int messages;
+        QList<double> ms;
+        QList<double> reads;
+    };
+    Phase phases[] = {{"reannounced", Kept, {}, {}}, {"completing", Completing, {}, {}}};
+    for (int run = 0; run < runs; ++run) {
+        deletesBefore = Kept;
+        PhaseResult kept = runPhase(Kept, true, ownThread, reannounce, reannounced, Kept);
+        arriving.clear();
+        PhaseResult arrived = runPhase(0, false, ownThread, complete, completed, Completing);
+        if (kept.ms < 0 || arrived.ms < 0)
+            return 1;
+        phases[0].ms << kept.ms;
+        phases[0].reads << kept.readsPerMessage;
+        phases[1].ms << arrived.ms;
+        phases[1].reads << arrived.readsPerMessage;
+    }
+    printRow("\nMessages announced while the program runs (%s build), %d runs; goal: at most 3 reads per "
+             "message\n",
+             buildType(), runs);
+    printRow("%-10s %-12s %9s %10s %10s %10s %16s\n", "build", "case", "messages", "median ms", "min ms",
+             "max ms", "reads/message");
+    for (const Phase& phase : phases) {
+        const auto [least, most] = std::minmax_element(phase.ms.cbegin(), phase.ms.cend());
+        const double reads = *std::max_element(phase.reads.cbegin(), phase.reads.cend());
+        printRow("%-10s %-12s %9d %10.1f %10.1f %10.1f %12.2f %s\n", buildType(), phase.name, phase.messages,
+                 median(phase.ms), *least, *most, reads, reads <= 3 ? "ok" : "OVER");
     }
     return 0;
 }

@@ -13,11 +13,25 @@ bool CMediaDataBaseSms::createIndexes()
     return exec(QStringLiteral(
                "CREATE TABLE IF NOT EXISTS MEDIASMSONMODEM (ID INTEGER PRIMARY KEY, "
                "MESSAGE INTEGER, STORE TEXT, OBJECT TEXT, PHONE TEXT, TEXT TEXT, TYPE INTEGER, "
-               "TIME INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER);")) &&
+               "TIME INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER, DELETEFAILED INTEGER, "
+               "DELETEDIN TEXT);")) &&
+           addOnModemDeleteColumns() &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);")) &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_PHONE_TYPE ON MEDIASMSMESSAGES (PHONE, TYPE);"));
+}
+
+bool CMediaDataBaseSms::addOnModemDeleteColumns()
+{
+    // A file from before the delete's outcome was noted gains its two columns.
+    bool present = false;
+    if (!select(QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('MEDIASMSONMODEM') "
+                               "WHERE name = 'DELETEFAILED';"),
+                {}, [&present](const QSqlQuery& query) { present = query.value(0).toInt() > 0; }))
+        return false;
+    return present || (exec(QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEFAILED INTEGER;")) &&
+                       exec(QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEDIN TEXT;")));
 }
 
 bool CMediaDataBaseSms::addSmsMessage(SSmsMessage& message)
@@ -129,7 +143,9 @@ QVariantList onModemValues(const SSmsOnModem& entry)
             qint64(entry.timeStamp),
             entry.anyTime ? 1 : 0,
             entry.own ? 1 : 0,
-            entry.own ? QVariant(CMediaDataBaseMethod::dateValue(entry.sent)) : QVariant()};
+            entry.own ? QVariant(CMediaDataBaseMethod::dateValue(entry.sent)) : QVariant(),
+            entry.deleteFailed ? 1 : 0,
+            entry.deletedIn};
 }
 
 } // namespace
@@ -139,7 +155,7 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem()
     QList<SSmsOnModem> entries;
     const bool ok =
         select(QStringLiteral("SELECT ID, MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, ANYTIME, "
-                              "OWN, SENT FROM MEDIASMSONMODEM ORDER BY ID;"),
+                              "OWN, SENT, DELETEFAILED, DELETEDIN FROM MEDIASMSONMODEM ORDER BY ID;"),
                {}, [&entries](const QSqlQuery& query) {
                    SSmsOnModem entry;
                    entry.id = idFromValue(query.value(0));
@@ -154,6 +170,8 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem()
                    entry.own = query.value(9).toInt() != 0;
                    if (entry.own)
                        entry.sent = dateFromValue(query.value(10));
+                   entry.deleteFailed = query.value(11).toInt() != 0;
+                   entry.deletedIn = query.value(12).toString();
                    entries.append(entry);
                });
     if (!ok)
@@ -164,8 +182,10 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem()
 bool CMediaDataBaseSms::addOnModem(SSmsOnModem& entry)
 {
     QVariant id;
-    if (!exec(QStringLiteral("INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, "
-                             "ANYTIME, OWN, SENT) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"),
+    if (!exec(QStringLiteral(
+                  "INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, "
+                  "ANYTIME, OWN, SENT, DELETEFAILED, DELETEDIN) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                  "?, ?);"),
               onModemValues(entry), &id))
         return false;
     entry.id = idFromValue(id);
@@ -178,7 +198,8 @@ bool CMediaDataBaseSms::updateOnModem(const SSmsOnModem& entry)
     values.append(idValue(entry.id));
     return exec(
         QStringLiteral("UPDATE MEDIASMSONMODEM SET MESSAGE = ?, STORE = ?, OBJECT = ?, PHONE = ?, TEXT = ?, "
-                       "TYPE = ?, TIME = ?, ANYTIME = ?, OWN = ?, SENT = ? WHERE ID = ?;"),
+                       "TYPE = ?, TIME = ?, ANYTIME = ?, OWN = ?, SENT = ?, DELETEFAILED = ?, DELETEDIN = ? "
+                       "WHERE ID = ?;"),
         values);
 }
 

@@ -7,7 +7,8 @@
 // MEDIASMSMESSAGES: every text message sent, received or read from the SIM.
 // MESSAGE and PHONE hold the stored form of their texts.
 // MEDIASMSONMODEM: the messages the modem may still hold (SSmsOnModem), texts as given. The table
-// is made at every open when it is missing: a file from before it keeps its schema version.
+// is made at every open when it is missing, and gains the columns a file from before them lacks:
+// such a file keeps its schema version.
 class CMediaDataBaseSms : public CMediaDataBaseMethod
 {
 public:
@@ -35,5 +36,6 @@ public:
     bool clearOnModemOrigins();
 
 private:
+    bool addOnModemDeleteColumns();
     QList<SSmsMessage> selectMessages(const QString& statement, const QVariantList& values);
 };

@@ -145,6 +145,12 @@ struct SSmsOnModem
     bool anyTime = false;  // noted before times were kept: any time matches
     bool own = false;      // made by this program to send message; found only by its object
     QDateTime sent;        // own: when it was handed to the modem
+    // A delete of its object failed: the modem's service may then answer a later delete of that
+    // object with success while the SIM keeps the message.
+    bool deleteFailed = false;
+    // The set of objects (SMeskSmsOrigin::store) in which such a later delete answered success;
+    // empty until then. The message may come back when the service loads the SIM again.
+    QString deletedIn;
 
     bool operator==(const SSmsOnModem&) const = default;
 };

@@ -160,7 +160,9 @@ public:
     // 2 CDMA text. Answered by smsReadComplete, whose moreMessages says that the
     // modem holds messages the answer does not give (one could not be read, or
     // the modem's messages were made anew during the read): such a read is not
-    // complete. Request ids are never 0.
+    // complete; its store names the set of message objects read
+    // (SMeskSmsOrigin::store), empty when the layer cannot tell. Request ids are
+    // never 0.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
     // Deletes the message at index. Answered by smsDeleteComplete.
     virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
@@ -194,7 +196,7 @@ signals:
     void smsDeleteComplete(quint32 requestId, qint32 status);
     void smsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages);
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                         quint32 requestId, qint32 status);
+                         quint32 requestId, qint32 status, const QString& store);
     void smsSendComplete(quint32 requestId, qint32 status);
     // The modem made the object of the message being sent with smsSendText (before it goes out):
     // it may outlive the program, and the modem may keep it after the send ended.

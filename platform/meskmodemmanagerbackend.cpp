@@ -174,7 +174,10 @@ public slots:
     void onInterfacesAdded(const QDBusMessage& message);
     void onInterfacesRemoved(const QDBusMessage& message);
     void onPropertiesChanged(const QDBusMessage& message);
+    // The Sms properties of any object of the service (one rule for every message).
+    void onMessageChanged(const QDBusMessage& message);
     void onMessageAdded(const QDBusMessage& message);
+    void onMessageDeleted(const QDBusMessage& message);
 
 private:
     struct Modem
@@ -191,6 +194,18 @@ private:
     {
         QString modem;
         QString path;
+    };
+    // What a read has gathered so far.
+    struct Gathering
+    {
+        QList<SMeskSmsReadPdu> messages;
+        qsizetype left = 0;
+        // A listed message could not be read: it is still on the modem, not in the answer.
+        bool missed = false;
+        // Deleted by the program since the read began: stored already, so not reported.
+        QSet<quint32> deleted;
+        // The messages this read will report (or leave out) when it ends.
+        QSet<quint32> asked;
     };
 
     using Answer = std::function<void(QDBusPendingCallWatcher&)>;
@@ -224,11 +239,17 @@ private:
                             const QVariant& value);
     void loadSim(const QString& simPath);
     void watchPath(const QString& path, bool modem);
-    void unwatchPath(const QString& path);
-    // Follows a received message of modemPath until all of it is there (it is announced then):
-    // its State is followed first, then asked, so that a change in between is not missed. A
-    // message found several ways is followed once.
-    void follow(const QString& modemPath, const QString& path);
+    // Follows a received message of modemPath until all of it is there (it is announced then).
+    // Every message's State is followed from the start; askState: it is also asked, for a message
+    // that was complete already when it was named. A message found several ways is followed once.
+    void follow(const QString& modemPath, const QString& path, bool askState = true);
+    // A read ended: what it asked is left to the reads to come.
+    void ended(Gathering& gathering);
+    void release(quint32 index);
+    // A message the service no longer has: nothing follows or reads it any more.
+    void forget(const QString& path);
+    // The message at path belongs to modemPath (a List or Added said so).
+    void tie(const QString& path, const QString& modemPath);
     // Asks the State of the message at path and runs action if it is state (and the worker's run
     // has not changed meanwhile).
     void whenState(const QString& path, quint32 state, const std::function<void()>& action);
@@ -258,7 +279,14 @@ private:
     QSet<QString> m_watchedPaths;
     QHash<quint32, Stored> m_stored;    // message index -> its object
     QHash<QString, QString> m_arriving; // received, not yet complete: path -> its modem
-    QSet<quint32> m_new;                // received while watched and not yet read
+    // Turned received while no one followed it (it completed as a read took it): path -> its modem
+    // (empty until a List or Added names it). A read reports such a message as new.
+    QHash<QString, QString> m_completed;
+    QSet<quint32> m_new; // received while watched and not yet read
+    // The reads running, and how many of them will report each message: a read of the new
+    // messages asks only for those no running read takes.
+    QList<std::weak_ptr<Gathering>> m_gatherings;
+    QHash<quint32, int> m_asked;
     // Announced while their modem made its messages anew, and not yet read.
     QSet<quint32> m_reloaded;
 
@@ -360,15 +388,11 @@ void CMeskModemManagerBackend::Worker::renew(const QString& modemPath)
 {
     if (const auto modem = m_modems.find(modemPath); modem != m_modems.end())
         modem->epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    // Messages still arriving are announced again as the modem makes its messages anew.
-    for (auto arriving = m_arriving.begin(); arriving != m_arriving.end();) {
-        if (arriving.value() == modemPath) {
-            unwatchPath(arriving.key());
-            arriving = m_arriving.erase(arriving);
-        } else {
-            ++arriving;
-        }
-    }
+    // Messages still arriving are announced again as the modem makes its messages anew. A message
+    // no List or Added tied to a modem may have been the modem's: its object is gone too.
+    m_arriving.removeIf([&](const auto& arriving) { return arriving.value() == modemPath; });
+    m_completed.removeIf(
+        [&](const auto& completed) { return completed.value() == modemPath || completed.value().isEmpty(); });
     for (auto stored = m_stored.begin(); stored != m_stored.end();) {
         if (stored->modem == modemPath) {
             m_new.remove(stored.key());
@@ -402,6 +426,12 @@ quint32 CMeskModemManagerBackend::Worker::indexOf(const QString& path) const
 
 void CMeskModemManagerBackend::Worker::start()
 {
+    // One rule follows the State of every message object, in place before the first List: a
+    // message that completes between a List and its read is seen completing. (Per-object rules
+    // would also run into the bus's limit of rules per connection.) The empty path matches every
+    // object.
+    m_bus.connect(Service, QString(), PropertiesInterface, QStringLiteral("PropertiesChanged"),
+                  {SmsInterface}, QString(), this, SLOT(onMessageChanged(QDBusMessage)));
     m_watcher = new QDBusServiceWatcher(
         Service, m_bus,
         QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
@@ -464,6 +494,8 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
                          SLOT(onPropertiesChanged(QDBusMessage)));
         m_bus.disconnect(Service, path, MessagingInterface, QStringLiteral("Added"), this,
                          SLOT(onMessageAdded(QDBusMessage)));
+        m_bus.disconnect(Service, path, MessagingInterface, QStringLiteral("Deleted"), this,
+                         SLOT(onMessageDeleted(QDBusMessage)));
     }
     m_watchedPaths.clear();
     const bool hadModems = !m_modems.isEmpty();
@@ -472,6 +504,7 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
     m_serviceName.clear();
     m_stored.clear();
     m_arriving.clear();
+    m_completed.clear();
     m_new.clear();
     m_reloaded.clear();
     m_owner->setNewMessages(m_new);
@@ -490,15 +523,9 @@ void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem
     if (modem) {
         m_bus.connect(Service, path, MessagingInterface, QStringLiteral("Added"), this,
                       SLOT(onMessageAdded(QDBusMessage)));
+        m_bus.connect(Service, path, MessagingInterface, QStringLiteral("Deleted"), this,
+                      SLOT(onMessageDeleted(QDBusMessage)));
     }
-}
-
-void CMeskModemManagerBackend::Worker::unwatchPath(const QString& path)
-{
-    if (!m_watchedPaths.remove(path))
-        return;
-    m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
-                     SLOT(onPropertiesChanged(QDBusMessage)));
 }
 
 void CMeskModemManagerBackend::Worker::applyInterfaces(const QString& path, const Interfaces& interfaces)
@@ -653,11 +680,49 @@ void CMeskModemManagerBackend::Worker::onPropertiesChanged(const QDBusMessage& m
                 modem.values.simOperator = changed.value(QStringLiteral("OperatorName")).toString();
         }
         publish();
-        return;
     }
-    if (interface == SmsInterface && m_arriving.contains(path) &&
-        changed.value(QStringLiteral("State")).toUInt() == SmsReceived)
+}
+
+void CMeskModemManagerBackend::Worker::onMessageChanged(const QDBusMessage& message)
+{
+    static const QString messages = ManagerPath + QStringLiteral("/SMS/");
+    const QList<QVariant> arguments = message.arguments();
+    const QString path = message.path();
+    if (arguments.size() < 2 || !path.startsWith(messages))
+        return;
+    const QVariantMap changed = qdbus_cast<QVariantMap>(arguments.at(1));
+    const auto state = changed.constFind(QStringLiteral("State"));
+    if (state == changed.cend() || state->toUInt() != SmsReceived)
+        return;
+    if (m_arriving.contains(path))
         messageReceived(path);
+    else
+        m_completed.insert(path, m_completed.value(path));
+}
+
+void CMeskModemManagerBackend::Worker::onMessageDeleted(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (!arguments.isEmpty())
+        forget(qdbus_cast<QDBusObjectPath>(arguments.at(0)).path());
+}
+
+void CMeskModemManagerBackend::Worker::forget(const QString& path)
+{
+    const quint32 index = indexOf(path);
+    m_arriving.remove(path);
+    m_completed.remove(path);
+    if (const auto stored = m_stored.constFind(index); stored != m_stored.cend() && stored->path == path)
+        m_stored.erase(stored);
+    m_reloaded.remove(index);
+    if (m_new.remove(index))
+        m_owner->setNewMessages(m_new);
+}
+
+void CMeskModemManagerBackend::Worker::tie(const QString& path, const QString& modemPath)
+{
+    if (const auto completed = m_completed.find(path); completed != m_completed.end())
+        *completed = modemPath;
 }
 
 void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& message)
@@ -675,6 +740,7 @@ void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& messag
         return;
     const QString path = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
     const quint32 index = indexOf(path);
+    tie(path, message.path());
     m_stored.insert(index, Stored{message.path(), path});
     if (reloading)
         m_reloaded.insert(index);
@@ -686,13 +752,15 @@ void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& messag
     whenState(path, SmsSent, [this, index] { announce(index); });
 }
 
-void CMeskModemManagerBackend::Worker::follow(const QString& modemPath, const QString& path)
+void CMeskModemManagerBackend::Worker::follow(const QString& modemPath, const QString& path, bool askState)
 {
     if (m_arriving.contains(path))
         return;
     m_arriving.insert(path, modemPath);
-    watchPath(path, false);
-    whenState(path, SmsReceived, [this, path] { messageReceived(path); });
+    // Every message's State is followed from the start; a message announced with Added may have
+    // been complete already (one of a single part comes so).
+    if (askState)
+        whenState(path, SmsReceived, [this, path] { messageReceived(path); });
 }
 
 void CMeskModemManagerBackend::Worker::whenState(const QString& path, quint32 state,
@@ -700,9 +768,13 @@ void CMeskModemManagerBackend::Worker::whenState(const QString& path, quint32 st
 {
     QDBusMessage get = method(path, PropertiesInterface, QStringLiteral("Get"));
     get << SmsInterface << QStringLiteral("State");
-    call(get, [this, state, action, run = m_run](QDBusPendingCallWatcher& watcher) {
+    call(get, [this, path, state, action, run = m_run](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QDBusVariant> reply = watcher;
-        if (run == m_run && !reply.isError() && reply.value().variant().toUInt() == state)
+        if (run != m_run)
+            return;
+        if (reply.isError() && isGoneError(reply.error().name()))
+            forget(path);
+        else if (!reply.isError() && reply.value().variant().toUInt() == state)
             action();
     });
 }
@@ -711,8 +783,6 @@ void CMeskModemManagerBackend::Worker::messageReceived(const QString& path)
 {
     if (!m_arriving.remove(path))
         return;
-    // Its state is of no more interest.
-    unwatchPath(path);
     announce(indexOf(path));
 }
 
@@ -775,24 +845,25 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
 
 void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, quint32 requestId)
 {
-    struct Gathering
-    {
-        QList<SMeskSmsReadPdu> messages;
-        qsizetype left = 0;
-        // A listed message could not be read: it is still on the modem, not in the answer.
-        bool missed = false;
-    };
     auto gathering = std::make_shared<Gathering>();
+    m_gatherings.append(gathering);
     // The read is complete when every listed message was read or is gone, and the objects listed
     // are still the modem's at its end.
     const auto finish = [this, gathering, requestId, modem, run = m_run](const QString& store) {
-        std::sort(gathering->messages.begin(), gathering->messages.end(),
-                  [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
-        for (const SMeskSmsReadPdu& message : std::as_const(gathering->messages)) {
-            m_new.remove(message.index);
-            m_reloaded.remove(message.index);
+        ended(*gathering);
+        for (SMeskSmsReadPdu& message : gathering->messages) {
+            // Announced after its answer came, while this read still ran: no other read asks for it.
+            if (m_new.remove(message.index) && message.status == MeskSmsStatus::Old)
+                message.status = MeskSmsStatus::New;
+            message.reloaded = m_reloaded.remove(message.index) || message.reloaded;
         }
         m_owner->setNewMessages(m_new);
+        // Stored and deleted while this read waited (for a call tried again, say): reported
+        // again, it would be stored again.
+        gathering->messages.removeIf(
+            [&](const SMeskSmsReadPdu& message) { return gathering->deleted.contains(message.index); });
+        std::sort(gathering->messages.begin(), gathering->messages.end(),
+                  [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
         const bool renewed = run != m_run || store != storeOf(modem);
         // The objects read belong to a set that was dropped during the read: they name nothing now.
         if (renewed) {
@@ -801,7 +872,7 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
         }
         const bool complete = !gathering->missed && !renewed && !store.isEmpty();
         emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, gathering->messages, !complete, requestId,
-                                      MeskMbnResult::Ok);
+                                      MeskMbnResult::Ok, store);
     };
     // store: the set of objects the paths belong to, as known when they were listed.
     const bool every = flag == 0;
@@ -814,15 +885,22 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
         }
         for (const QDBusObjectPath& object : paths) {
             const QString path = object.path();
+            const quint32 index = indexOf(path);
+            tie(path, modem);
+            gathering->asked.insert(index);
+            ++m_asked[index];
             QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
             getAll << SmsInterface;
-            call(getAll, [this, modem, path, gathering, finish, store,
+            call(getAll, [this, modem, path, index, gathering, finish, store,
                           every](QDBusPendingCallWatcher& watcher) {
                 const QDBusPendingReply<QVariantMap> reply = watcher;
+                bool gathered = false;
                 if (reply.isError()) {
                     // Gone since it was listed (deleted meanwhile), or left on the modem: the next
                     // read finds it again.
-                    if (!isGoneError(reply.error().name())) {
+                    if (isGoneError(reply.error().name())) {
+                        forget(path);
+                    } else {
                         gathering->missed = true;
                         qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: cannot read %1: %2")
                                                   .arg(path, reply.error().name());
@@ -830,7 +908,6 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                 } else {
                     const QVariantMap properties = reply.value();
                     const quint32 state = properties.value(QStringLiteral("State")).toUInt();
-                    const quint32 index = indexOf(path);
                     // Messages still arriving are read once they are complete. A read of every
                     // message also gives the unsent ones (drafts, messages being sent): the
                     // program may have made one before it stopped.
@@ -838,20 +915,24 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                     if (state == SmsReceiving) {
                         // Parts of it came before anyone followed it (before the program started):
                         // its completion is not announced with Added, so it is followed from here.
+                        // Its State changes from now on come after this answer.
                         if (store == storeOf(modem)) {
                             m_stored.insert(index, Stored{modem, path});
-                            follow(modem, path);
+                            follow(modem, path, false);
                         }
                     } else if (state == SmsReceived || state == SmsSent || (every && unsent)) {
+                        gathered = true;
                         // An object of messages made anew since the read began cannot be deleted.
                         if (store == storeOf(modem))
                             m_stored.insert(index, Stored{modem, path});
+                        // Completed while the program ran, though no one followed it yet.
+                        const bool completed = state == SmsReceived && m_completed.remove(path);
                         SMeskSmsReadPdu message;
                         message.index = index;
-                        message.status = unsent                  ? MeskSmsStatus::Unsent
-                                         : state == SmsSent      ? MeskSmsStatus::Sent
-                                         : m_new.contains(index) ? MeskSmsStatus::New
-                                                                 : MeskSmsStatus::Old;
+                        message.status = unsent                               ? MeskSmsStatus::Unsent
+                                         : state == SmsSent                   ? MeskSmsStatus::Sent
+                                         : completed || m_new.contains(index) ? MeskSmsStatus::New
+                                                                              : MeskSmsStatus::Old;
                         message.reloaded = m_reloaded.contains(index);
                         message.number = properties.value(QStringLiteral("Number")).toString();
                         message.text = properties.value(QStringLiteral("Text")).toString();
@@ -866,6 +947,9 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                         gathering->messages.append(message);
                     }
                 }
+                // A message this read does not report is left to others at once.
+                if (!gathered && gathering->asked.remove(index))
+                    release(index);
                 if (--gathering->left == 0)
                     finish(store);
             });
@@ -873,24 +957,44 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
     };
 
     if (flag == 2) {
+        // Each new message is asked by one read at a time: a read running already reports it.
         QList<QDBusObjectPath> paths;
         for (quint32 index : std::as_const(m_new)) {
-            if (const auto stored = m_stored.constFind(index); stored != m_stored.cend())
+            const auto stored = m_stored.constFind(index);
+            if (stored != m_stored.cend() && !m_asked.contains(index))
                 paths.append(QDBusObjectPath(stored->path));
         }
         readEach(paths, storeOf(modem));
         return;
     }
     call(method(modem, MessagingInterface, QStringLiteral("List")),
-         [this, modem, readEach, requestId](QDBusPendingCallWatcher& watcher) {
+         [this, modem, readEach, gathering, requestId](QDBusPendingCallWatcher& watcher) {
              const QDBusPendingReply<QList<QDBusObjectPath>> reply = watcher;
              if (reply.isError()) {
+                 ended(*gathering);
                  emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, {}, true, requestId,
-                                               errorResult(reply.error().name()));
+                                               errorResult(reply.error().name()), QString());
                  return;
              }
              readEach(reply.value(), storeOf(modem));
          });
+}
+
+void CMeskModemManagerBackend::Worker::ended(Gathering& gathering)
+{
+    m_gatherings.removeIf([&](const std::weak_ptr<Gathering>& other) {
+        const std::shared_ptr<Gathering> running = other.lock();
+        return !running || running.get() == &gathering;
+    });
+    for (quint32 index : std::as_const(gathering.asked))
+        release(index);
+    gathering.asked.clear();
+}
+
+void CMeskModemManagerBackend::Worker::release(quint32 index)
+{
+    if (const auto asked = m_asked.find(index); asked != m_asked.end() && --*asked <= 0)
+        m_asked.erase(asked);
 }
 
 void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
@@ -918,6 +1022,12 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
             m_stored.remove(index);
             m_new.remove(index);
             m_owner->setNewMessages(m_new);
+        }
+        // The reads that took it before it went leave it out: it was stored.
+        for (const std::weak_ptr<Gathering>& running : std::as_const(m_gatherings)) {
+            if (const std::shared_ptr<Gathering> gathering = running.lock();
+                gathering && gathering->asked.contains(index))
+                gathering->deleted.insert(index);
         }
         emit m_owner->smsDeleteComplete(requestId, MeskMbnResult::Ok);
     });

@@ -120,9 +120,13 @@ struct CMeskMbnSmsManager::Reports
         item.reloaded = reloaded;
     }
     void created(quint32 requestId, const SMeskSmsOrigin& origin) { add(Created, requestId).origin = origin; }
-    void readEnded(quint32 read, bool complete, const QList<SMeskSmsOrigin>& listed)
+    // origin.store: the set of objects the read listed.
+    void readEnded(quint32 read, bool complete, const QList<SMeskSmsOrigin>& listed,
+                   const QString& store = {})
     {
-        add(ReadEnded, read, complete ? 1 : 0).listed = listed;
+        Item& item = add(ReadEnded, read, complete ? 1 : 0);
+        item.listed = listed;
+        item.origin.store = store;
     }
     void renewed() { add(Renewed); }
     bool hasFailed(quint32 requestId) const
@@ -279,10 +283,10 @@ void CMeskMbnSmsManager::connectBackend()
         QObject::connect(
             m_backend, &B::smsReadComplete, m_backend,
             [gate, self](quint32 format, const QList<SMeskSmsReadPdu>& messages, bool more, quint32 requestId,
-                         qint32 status) {
+                         qint32 status, const QString& store) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsReadComplete(format, messages, more, requestId, status);
+                    self->onSmsReadComplete(format, messages, more, requestId, status, store);
                 }
             },
             direct),
@@ -422,7 +426,8 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             observer->onMeskMbnSmsManagerDeleteDone(item.value, item.code);
             break;
         case Reports::ReadEnded:
-            observer->onMeskMbnSmsManagerReadEnded(item.value, item.code != 0, item.listed);
+            observer->onMeskMbnSmsManagerReadEnded(item.value, item.code != 0, item.listed,
+                                                   item.origin.store);
             break;
         case Reports::Renewed:
             observer->onMeskMbnSmsManagerMessagesRenewed();
@@ -694,7 +699,8 @@ void CMeskMbnSmsManager::onSmsStatusChange()
 }
 
 void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages,
-                                           bool moreMessages, quint32 requestId, qint32 status)
+                                           bool moreMessages, quint32 requestId, qint32 status,
+                                           const QString& store)
 {
     if (status < 0 || format != MeskSmsFormat::Pdu) {
         Reports reports;
@@ -709,7 +715,7 @@ void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsR
         deliver(reports);
         return;
     }
-    processMessages(messages, requestId, moreMessages);
+    processMessages(messages, requestId, moreMessages, store);
 }
 
 // A flash message (class 0) is a message like any other: stored, shown, and deleted from the modem
@@ -722,7 +728,7 @@ void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMesk
 }
 
 void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId,
-                                         bool moreMessages)
+                                         bool moreMessages, const QString& store)
 {
     Reports reports;
     QList<quint32> toDelete;
@@ -845,7 +851,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             }
         }
         if (fullRead) {
-            reports.readEnded(requestId, complete, listed);
+            reports.readEnded(requestId, complete, listed, store);
         }
     }
     deliver(reports);

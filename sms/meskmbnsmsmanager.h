@@ -39,14 +39,16 @@ public:
                                                     bool reloaded) = 0;
     // A read of every message ended, after its messages were reported. complete: it found every
     // message the modem holds, and listed names each of them, also those already reported
-    // earlier in this run (which are not reported again). A read that failed, or whose modem
-    // cannot name its messages, is not complete.
+    // earlier in this run (which are not reported again); store names the set of objects it read
+    // (SMeskSmsOrigin::store). A read that failed, or whose modem cannot name its messages, is not
+    // complete.
     virtual void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
-                                              const QList<SMeskSmsOrigin>& listed)
+                                              const QList<SMeskSmsOrigin>& listed, const QString& store)
     {
         Q_UNUSED(readId);
         Q_UNUSED(complete);
         Q_UNUSED(listed);
+        Q_UNUSED(store);
     }
     // The modem made its messages anew: the origins reported so far name nothing now.
     virtual void onMeskMbnSmsManagerMessagesRenewed() {}
@@ -81,7 +83,7 @@ public:
     virtual void onSmsDeleteComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) = 0;
     virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                                   quint32 requestId, qint32 status) = 0;
+                                   quint32 requestId, qint32 status, const QString& store) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) = 0;
     virtual void onSmsStatusChange() = 0;
@@ -144,7 +146,7 @@ public:
     void onSmsDeleteComplete(quint32 requestId, qint32 status) override;
     void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) override;
     void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                           quint32 requestId, qint32 status) override;
+                           quint32 requestId, qint32 status, const QString& store) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
     void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onSmsStatusChange() override;
@@ -195,9 +197,9 @@ private:
     void onTimeout(quint64 generation);
     // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
     // every message is reported after its messages, complete unless moreMessages says otherwise
-    // or a message cannot be named.
+    // or a message cannot be named; store: the set of objects it read.
     void processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId = 0,
-                         bool moreMessages = true);
+                         bool moreMessages = true, const QString& store = QString());
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);
     void connectBackend();

@@ -245,11 +245,11 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
 }
 
 void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
-                                                  const QList<SMeskSmsOrigin>& listed)
+                                                  const QList<SMeskSmsOrigin>& listed, const QString& store)
 {
-    toGuiThread([this, readId, complete, listed] {
+    toGuiThread([this, readId, complete, listed, store] {
         storeIncoming();
-        readEnded(readId, complete, listed);
+        readEnded(readId, complete, listed, store);
     });
 }
 
@@ -488,6 +488,11 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         }
         // It is where it was read now; an entry of the older form learns the message's time.
         if (entry->origin() != origin || entry->noted.anyTime) {
+            // Another object: what the deletes of the one before came to says nothing of it.
+            if (entry->origin() != origin) {
+                entry->noted.deleteFailed = false;
+                entry->noted.deletedIn.clear();
+            }
             entry->setOrigin(origin);
             if (entry->noted.anyTime)
                 entry->noted.timeStamp = incoming.timeStamp;
@@ -510,6 +515,8 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
                        message.type,
                        incoming.timeStamp,
                        false,
+                       false,
+                       {},
                        false,
                        {}};
         entry.serial = ++m_serial;
@@ -537,12 +544,16 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     // Where nothing tells the objects apart (an entry whose set of objects is gone, or a modem
     // that names none), the oldest entry alike not found yet by this read: the same phone, type
     // and text, and the same service-centre time when the message has one. An entry of the same
-    // set under another object is another message.
+    // set under another object is another message, unless the service dropped the entry's object
+    // while the SIM kept the message: it comes back under another object when the service loads
+    // the SIM again, and that set may have the same name (the modem was switched off and on while
+    // the program was closed).
     for (OnModem& entry : m_onModem) {
         const SSmsOnModem& noted = entry.noted;
         if (noted.own)
             continue;
-        if (!noted.store.isEmpty() && !origin.isEmpty() && noted.store == origin.store)
+        if (!noted.store.isEmpty() && !origin.isEmpty() && noted.store == origin.store &&
+            noted.deletedIn.isEmpty())
             continue;
         if (read->found.contains(entry.serial))
             continue;
@@ -576,7 +587,8 @@ void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint
     outcome.deletes.append({entry.serial, indices});
 }
 
-void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed)
+void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
+                               const QString& store)
 {
     const auto read = m_reads.constFind(readId);
     if (read == m_reads.cend())
@@ -587,11 +599,14 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
         return;
     // A complete read found every message the modem holds: an entry made before it began that it
     // did not find is of a message deleted meanwhile by someone else (or, for one the program
-    // made, by the program once it was sent). Entries made during it are kept.
+    // made, by the program once it was sent). Entries made during it are kept, and so are those
+    // whose object the service dropped in the set this read listed: the SIM may still hold the
+    // message, and the service shows it again only when it loads the SIM anew.
     const QSet<SMeskSmsOrigin> found(listed.cbegin(), listed.cend());
     removeOnModem([&](const OnModem& entry) {
         return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
-               (entry.origin().isEmpty() || !found.contains(entry.origin()));
+               (entry.origin().isEmpty() || !found.contains(entry.origin())) &&
+               (entry.noted.deletedIn.isEmpty() || entry.noted.deletedIn != store);
     });
 }
 
@@ -640,6 +655,10 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
     if (errorCode != 0) {
         // It stays on the modem and stays noted, so the next start does not store it again.
         entry->deleteRefused = true;
+        if (!entry->noted.deleteFailed) {
+            entry->noted.deleteFailed = true;
+            writeOnModem(*entry);
+        }
         if (!m_refusalLogged) {
             m_refusalLogged = true;
             log(QStringLiteral("CMeskSmsEngine: the modem keeps a stored message, its delete was refused: ") +
@@ -647,9 +666,17 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
         }
         return;
     }
+    if (!entry->deleting.isEmpty() || entry->deleteRefused)
+        return;
+    // Once a delete of an object failed, ModemManager answers the next one with success while the
+    // SIM keeps the message: it comes back when the SIM is loaded again, and is known then.
+    if (entry->noted.deleteFailed && !entry->noted.own && !entry->origin().isEmpty()) {
+        entry->noted.deletedIn = entry->origin().store;
+        writeOnModem(*entry);
+        return;
+    }
     // Gone from the modem once every part of this sighting is.
-    if (entry->deleting.isEmpty() && !entry->deleteRefused)
-        removeOnModem([serial](const OnModem& e) { return e.serial == serial; });
+    removeOnModem([serial](const OnModem& e) { return e.serial == serial; });
 }
 
 QString CMeskSmsEngine::onModemKey()
@@ -713,6 +740,8 @@ void CMeskSmsEngine::carryOverOnModem(const QString& value)
                                                message.type,
                                                0,
                                                true,
+                                               false,
+                                               {},
                                                false,
                                                {}});
             }

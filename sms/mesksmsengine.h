@@ -61,8 +61,8 @@ public:
                                             quint32 timeStamp, const QList<quint32>& indices,
                                             const SMeskSmsOrigin& origin, quint32 readId,
                                             bool reloaded) override;
-    void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
-                                      const QList<SMeskSmsOrigin>& listed) override;
+    void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
+                                      const QString& store) override;
     void onMeskMbnSmsManagerMessagesRenewed() override;
     void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
@@ -123,14 +123,15 @@ private:
     void receive(const Incoming& incoming, Outcome& outcome);
     // The entry of the message read, or null: the same object, else, for a message found by a
     // read of every message or announced as the modem made its messages anew (read not null),
-    // one that is alike, whose object is not of the same set, and not yet found by the same read
-    // (or since the same renewal). A message the program made is found only by its object.
+    // one that is alike, whose object is not of the same set (unless the modem's service took its
+    // object away with the message still on the SIM), and not yet found by the same read (or since
+    // the same renewal). A message the program made is found only by its object.
     OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
                          const Read* read);
     // A message the program made to send, found on the modem: the row takes what became of it,
     // and the object is deleted.
     void settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices, Outcome& outcome);
-    void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed);
+    void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed, const QString& store);
     void deleteEnded(quint32 index, quint32 errorCode);
     // Deletes this sighting of the entry's message; its entry goes once each index is confirmed.
     void deleteFromModem(OnModem& entry, const QList<quint32>& indices);

@@ -387,6 +387,37 @@ private slots:
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/091126/1.1.jpg")));
     }
 
+    void onModemTableGainsColumns()
+    {
+        // A file whose list of messages left on the modem predates the columns about their deletes.
+        QVERIFY(QDir().mkpath(m_root));
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        bool ok = false;
+        run(file,
+            schemaStatements() +
+                QStringList{
+                    QStringLiteral("CREATE TABLE MEDIASMSONMODEM (ID INTEGER PRIMARY KEY, MESSAGE INTEGER, "
+                                   "STORE TEXT, OBJECT TEXT, PHONE TEXT, TEXT TEXT, TYPE INTEGER, TIME "
+                                   "INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER)"),
+                    QStringLiteral(
+                        "INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, "
+                        "TIME, ANYTIME, OWN) VALUES (1, 's', '/SMS/1', '+4912', 'hi', 0, 7, 0, 0)")},
+            &ok);
+        QVERIFY(ok);
+        for (int open = 0; open < 2; ++open) {
+            QVERIFY(m_db->open());
+            QList<SSmsOnModem> noted = m_db->smsOnModem();
+            QCOMPARE(noted.size(), 1);
+            QCOMPARE(noted.first().text, QStringLiteral("hi"));
+            QCOMPARE(noted.first().deleteFailed, open == 1);
+            noted.first().deleteFailed = true;
+            noted.first().deletedIn = QStringLiteral("s");
+            QVERIFY(m_db->updateSmsOnModem(noted.first()));
+            QCOMPARE(m_db->smsOnModem(), noted);
+        }
+        QVERIFY(backups(m_root).isEmpty());
+    }
+
     void unreadableDatabaseIsLeftAlone()
     {
         QVERIFY(QDir().mkpath(m_root + QStringLiteral("/mindex.db")));
@@ -733,7 +764,9 @@ private slots:
                           4000000000u,
                           false,
                           true,
-                          QDateTime(QDate(2009, 11, 26), QTime(8, 9, 10), Qt::UTC)};
+                          QDateTime(QDate(2009, 11, 26), QTime(8, 9, 10), Qt::UTC),
+                          true,
+                          QStringLiteral("bus mm /Modem/0")};
         QVERIFY(m_db->addSmsOnModem(noted));
         QVERIFY(noted.id != 0);
         QCOMPARE(m_db->smsOnModem(), QList<SSmsOnModem>{noted});

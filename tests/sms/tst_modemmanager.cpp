@@ -637,7 +637,12 @@ void TestModemManager::systemBusLimits()
 //                         restarts, the modem is switched off and on, or it is removed and added
 //                         again; "user" instead has the user delete the first stored message;
 //                         "complete" has the long messages' last parts come after the read,
-//                         "racing" as the read takes them; "flash" has a flash message arrive
+//                         "racing" as the read takes them, "completing" as its read comes;
+//                         "flash" has a flash message arrive; "retried" has a read of every message
+//                         wait for a call tried again while a read of the new ones stores and
+//                         deletes; "gone" has another client delete a new message as it is read
+//   faildelete            the next delete fails, and a later one answers success while the SIM
+//                         keeps the message
 //   replace               between starts another client deletes the first message and an identical
 //                         one arrives
 //   reboot                a new bus whose ModemManager has the same name and paths, and the messages
@@ -708,6 +713,20 @@ void TestModemManager::startSequences_data()
         << QStringList{"receiving 2", "received 1", "start complete", "expect 3 3 0", "news 2"};
     QTest::newRow("a long message completes as the program reads it")
         << QStringList{"receiving 1", "start racing", "expect 1 1 0", "news 1"};
+    QTest::newRow("a long message completes as its read comes")
+        << QStringList{"receiving 1", "start completing", "expect 1 1 0", "news 1"};
+    QTest::newRow("a read waits for a call tried again while its message is stored")
+        << QStringList{"start retried", "expect 2 2 0", "news 2"};
+    QTest::newRow("another client deletes a new message")
+        << QStringList{"start gone", "expect 3 3 0", "news 3"};
+    // ModemManager answers a delete that failed once with success the next time, while the SIM
+    // keeps the message: it comes back when ModemManager loads the SIM again.
+    QTest::newRow("a delete fails, then succeeds, ModemManager restarts") << QStringList{
+        "received 1", "faildelete", "start", "expect 1 1 1", "start restart", "expect 1 0 0", "noted 0"};
+    QTest::newRow("a delete fails, then succeeds, the modem is switched off and on while closed")
+        << QStringList{"received 1",   "faildelete",   "start",   "expect 1 1 1", "start",
+                       "expect 1 0 0", "start",        "noted 1", "off",          "on",
+                       "start",        "expect 1 0 0", "noted 0"};
 }
 
 void TestModemManager::startSequences()
@@ -792,6 +811,8 @@ void TestModemManager::startSequences()
             service->setDeleteError(refused);
             QCOMPARE(serviceName(), firstName);
             QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
+        } else if (verb == QLatin1String("faildelete")) {
+            service->failNextDelete();
         } else if (verb == QLatin1String("hold")) {
             service->setDeleteHeld(true);
         } else if (verb == QLatin1String("off")) {
@@ -889,6 +910,10 @@ void TestModemManager::startSequences()
                         for (const QString& path : service->messagePaths())
                             service->afterNextRead(path, completeAll);
                     }
+                    // Completed as its GetAll comes: ModemManager says so before it answers.
+                    if (event == QLatin1String("completing"))
+                        service->atCall(QStringLiteral("GetAll"),
+                                        service->callCount(QStringLiteral("GetAll")) + 1, completeAll);
                     if (event == QLatin1String("send")) {
                         service->setSendSilent(true);
                         QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
@@ -905,7 +930,8 @@ void TestModemManager::startSequences()
                     if (event.isEmpty() || event == QLatin1String("forget"))
                         return;
                     if (event == QLatin1String("complete") || event == QLatin1String("racing") ||
-                        event == QLatin1String("flash")) {
+                        event == QLatin1String("completing") || event == QLatin1String("flash") ||
+                        event == QLatin1String("retried") || event == QLatin1String("gone")) {
                         if (event == QLatin1String("complete")) {
                             // Incomplete: neither stored nor deleted.
                             const qsizetype incomplete = service->messagePaths().size();
@@ -917,8 +943,45 @@ void TestModemManager::startSequences()
                                                                      SmsReceiving, PduDeliver, true);
                             service->setMessageProperty(path, QStringLiteral("Class"), 0);
                             service->setMessageState(path, SmsReceived);
+                        } else if (event == QLatin1String("retried")) {
+                            // A long message whose first read fails once; as the read of the new
+                            // one below asks for it, a read of every message begins.
+                            const QString later = service->addMessage(QStringLiteral("+15550144"), QString(),
+                                                                      SmsReceiving, PduDeliver, true);
+                            service->failNextRead(
+                                later, QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+                            const QString path =
+                                service->addMessage(QStringLiteral("+15550155"), QStringLiteral("Retried"),
+                                                    SmsReceiving, PduDeliver, true);
+                            service->atCall(QStringLiteral("GetAll"),
+                                            service->callCount(QStringLiteral("GetAll")) + 1,
+                                            [&] { QVERIFY(engine.readSimMessages()); });
+                            service->setMessageState(path, SmsReceived);
+                            QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + 1, 60000);
+                            QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+                            completeAll();
+                        } else if (event == QLatin1String("gone")) {
+                            const QString gone =
+                                service->addMessage(QStringLiteral("+15550133"), QStringLiteral("Gone"),
+                                                    SmsReceived, PduDeliver, true);
+                            service->atCall(QStringLiteral("GetAll"),
+                                            service->callCount(QStringLiteral("GetAll")) + 1,
+                                            [&] { service->removeMessage(gone); });
+                            // Its State, then its read, which finds it gone; the later reads leave it.
+                            QTRY_COMPARE_WITH_TIMEOUT(service->propertyCalls(gone), 2, 60000);
+                            for (int i = 0; i < 3; ++i) {
+                                service->addMessage(QStringLiteral("+15550134"),
+                                                    QStringLiteral("after %1").arg(i), SmsReceived,
+                                                    PduDeliver, true);
+                                QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + i + 1,
+                                                          60000);
+                            }
+                            QCOMPARE(service->propertyCalls(gone), 2);
                         }
-                        const qsizetype arrived = event == QLatin1String("flash") ? 1 : 0;
+                        const qsizetype arrived = event == QLatin1String("flash")     ? 1
+                                                  : event == QLatin1String("retried") ? 2
+                                                  : event == QLatin1String("gone")    ? 3
+                                                                                      : 0;
                         QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + arrived, 60000);
                         QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
                         QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);

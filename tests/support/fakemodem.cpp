@@ -550,7 +550,7 @@ qint32 FakeModem::smsRead(const QString& interfaceId, quint32 flag, quint32 form
         }
     }
     eventsLocked(false).post(0, [this, format, messages, id, status] {
-        emit smsReadComplete(format, messages, false, id, status);
+        emit smsReadComplete(format, messages, false, id, status, QString());
     });
     return result;
 }

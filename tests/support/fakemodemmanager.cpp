@@ -195,9 +195,7 @@ bool FakeModemManagerService::restart()
     // A new run numbers its objects afresh and knows only what the SIM keeps.
     m_nextObject = 0;
     m_nextModem = 0;
-    dropCreatedMessages();
-    m_disabledMessages.insert(m_messages);
-    m_messages.clear();
+    keepOnSim();
     if (m_hasModem) {
         m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
         m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
@@ -222,6 +220,15 @@ void FakeModemManagerService::renumberMessages()
     m_messages = messages;
 }
 
+void FakeModemManagerService::keepOnSim()
+{
+    dropCreatedMessages();
+    m_disabledMessages.insert(m_messages);
+    m_disabledMessages.insert(std::exchange(m_simOnly, {}));
+    m_messages.clear();
+    m_placeLost.clear();
+}
+
 void FakeModemManagerService::dropCreatedMessages()
 {
     for (const QString& path : std::as_const(m_created))
@@ -239,11 +246,8 @@ void FakeModemManagerService::addModem(quint32 capabilities)
     m_hasModem = true;
     m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
     // A modem added again makes the messages of its SIM anew as it is switched on.
-    if (m_nextModem > 0) {
-        dropCreatedMessages();
-        m_disabledMessages.insert(m_messages);
-        m_messages.clear();
-    }
+    if (m_nextModem > 0)
+        keepOnSim();
     m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
     m_modem = {
         {QStringLiteral("CurrentCapabilities"), capabilities},
@@ -271,9 +275,7 @@ void FakeModemManagerService::removeModem()
 void FakeModemManagerService::disableModem()
 {
     setModemProperty(QStringLiteral("State"), StateDisabling);
-    dropCreatedMessages();
-    m_disabledMessages.insert(m_messages);
-    m_messages.clear();
+    keepOnSim();
     setModemProperty(QStringLiteral("State"), StateDisabled);
 }
 
@@ -406,6 +408,17 @@ void FakeModemManagerService::removeMessage(const QString& path)
     emit messageDeleted(path);
 }
 
+int FakeModemManagerService::messagePropertyCalls() const
+{
+    const QString messages = ManagerPath + QStringLiteral("/SMS/");
+    int calls = 0;
+    for (auto path = m_propertyCalls.cbegin(); path != m_propertyCalls.cend(); ++path) {
+        if (path.key().startsWith(messages))
+            calls += path.value();
+    }
+    return calls;
+}
+
 QString FakeModemManagerService::messageText(const QString& path) const
 {
     return m_messages.value(path).value(QStringLiteral("Text")).toString();
@@ -442,6 +455,8 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
     const int state = m_modem.value(QStringLiteral("State")).toInt();
     if (++m_callCounts[member] == m_atCall.count && member == m_atCall.member)
         std::exchange(m_atCall, {}).action();
+    if (member == QLatin1String("GetAll") || member == QLatin1String("Get"))
+        ++m_propertyCalls[path];
     if (member == QLatin1String("GetAll") && m_failReads.contains(path))
         return fail(m_failReads.take(path));
     // The answer is on its way before anything this thread does next.
@@ -489,6 +504,11 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             return reply({QVariant::fromValue(QDBusObjectPath(sms))});
         }
         if (member == QLatin1String("Delete")) {
+            const QString deleted = qdbus_cast<QDBusObjectPath>(arguments.value(0)).path();
+            if (std::exchange(m_failNextDelete, false) && m_messages.contains(deleted)) {
+                m_placeLost.insert(deleted);
+                return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed"));
+            }
             if (!m_deleteError.isEmpty())
                 return fail(m_deleteError);
             if (m_deleteHeld) {
@@ -496,10 +516,14 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
                 m_heldDeletes.append(message);
                 return true;
             }
-            const QString deleted = qdbus_cast<QDBusObjectPath>(arguments.value(0)).path();
-            if (m_messages.remove(deleted) == 0)
+            if (!m_messages.contains(deleted))
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
+            if (m_placeLost.remove(deleted))
+                m_simOnly.insert(deleted, m_messages.value(deleted));
+            m_messages.remove(deleted);
             m_created.remove(deleted);
+            emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
+                       {QVariant::fromValue(QDBusObjectPath(deleted))});
             emit messageDeleted(deleted);
             return reply({});
         }

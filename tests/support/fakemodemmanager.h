@@ -111,6 +111,11 @@ public:
     // Deletes fail with this error name (empty: they succeed), e.g.
     // "org.freedesktop.ModemManager1.Error.Core.Unauthorized" as for a session without the right.
     void setDeleteError(const QString& errorName) { m_deleteError = errorName; }
+    // The next Delete fails with Core.Failed, as ModemManager answers when the modem fails to delete
+    // a part: it keeps the object, but the part has lost its place on the SIM, so a later Delete of
+    // that object answers success and drops it while the SIM keeps the message (it comes back when
+    // the modem is switched on again or the service restarts).
+    void failNextDelete() { m_failNextDelete = true; }
     // The next GetAll of the message at path fails once with this error name.
     void failNextRead(const QString& path, const QString& errorName) { m_failReads.insert(path, errorName); }
     // Runs action just after the next GetAll of the message at path is answered, as the service's
@@ -121,6 +126,10 @@ public:
     }
     // Calls of a method (by member name) so far.
     int callCount(const QString& member) const { return m_callCounts.value(member); }
+    // Get and GetAll calls on the object at path so far.
+    int propertyCalls(const QString& path) const { return m_propertyCalls.value(path); }
+    // Get and GetAll calls on message objects so far.
+    int messagePropertyCalls() const;
     // Runs action as the call of member that makes callCount(member) reach count comes, before it
     // is answered.
     void atCall(const QString& member, int count, std::function<void()> action)
@@ -167,6 +176,8 @@ private:
     QString nextPath(const QString& kind);
     // Every message at a new path.
     void renumberMessages();
+    // The modem is switched off: its message objects go, what the SIM holds stays to be loaded.
+    void keepOnSim();
     void dropCreatedMessages();
     void answerSent(const QString& path);
 
@@ -189,6 +200,10 @@ private:
     QHash<QString, QString> m_failReads;
     QHash<QString, std::function<void()>> m_afterReads;
     QHash<QString, int> m_callCounts;
+    QHash<QString, int> m_propertyCalls;
+    bool m_failNextDelete = false;
+    QSet<QString> m_placeLost;            // objects whose delete failed
+    QMap<QString, QVariantMap> m_simOnly; // dropped by a delete, still on the SIM
     bool m_sendSilent = false;
     bool m_deleteHeld = false;
     QList<QDBusMessage> m_heldDeletes;
