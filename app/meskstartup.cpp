@@ -147,11 +147,7 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
     return false;
 }
 
-} // namespace MeskStartup
-
-namespace MeskStartup {
-
-int run(int argc, char* argv[])
+int run(int argc, char* argv[], int storageWaitMs)
 {
     CMeskSingleInstance guard;
     if (guard.isAlreadyRunning())
@@ -193,14 +189,14 @@ int run(int argc, char* argv[])
 
     // An earlier copy whose window has closed may still be cleaning up its storage.
     CMeskStorageLock storageLock(CMeskEngine::storageFolder());
-    if (!storageLock.acquire(10000)) {
+    if (!storageLock.acquire(storageWaitMs)) {
         QMessageBox::critical(
             nullptr, QStringLiteral("Velto Lumesk"),
             //: Error information
             QCoreApplication::translate("MeskStartup", "Velto Lumesk is still closing. Please try again in a "
                                                        "moment."),
             QMessageBox::Ok);
-        return 0;
+        return 1;
     }
 
     auto engine = std::make_unique<CMeskEngine>();
@@ -218,7 +214,7 @@ int run(int argc, char* argv[])
         box.exec();
         // Stops the engine's network and HTTP threads before the program ends.
         engine.reset();
-        return 0;
+        return 1;
     }
 
     int result = 0;
