@@ -64,12 +64,24 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         //: path of a folder.
         return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot write to the folder \"%1\".")
             .arg(path);
+    case Kind::NotAFolder:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of a file that is where the program needs a folder.
+        return QCoreApplication::translate("MeskStartup",
+                                           "Velto Lumesk cannot use \"%1\": it is a file, not a folder.")
+            .arg(path);
     case Kind::FileNotWritable:
         //: Error information, the paragraph after "The program could not be initialized...". %1 is the
         //: path of the program's database file.
         return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot write to the file \"%1\".")
             .arg(path);
     case Kind::FileNotReadable:
+        if (failure.detail.isEmpty()) {
+            //: Error information, the paragraph after "The program could not be initialized...". %1 is
+            //: the path of the program's database file, which the user may not read.
+            return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot read the file \"%1\".")
+                .arg(path);
+        }
         //: Error information, the paragraph after "The program could not be initialized...". %1 is the
         //: path of the program's database file, %2 the database's own English message, such as "database
         //: is locked".
@@ -80,6 +92,11 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         //: path of the folder where the program keeps its data.
         return QCoreApplication::translate("MeskStartup", "The disk that holds the folder \"%1\" is full.")
             .arg(path);
+    case Kind::HomeNotSet:
+        //: Error information, the paragraph after "The program could not be initialized...". HOME is the
+        //: name of an environment variable: keep it as it is.
+        return QCoreApplication::translate("MeskStartup", "Velto Lumesk keeps its data in the home folder, "
+                                                          "but the environment variable HOME is not set.");
     case Kind::None:
     case Kind::Other:
         break;

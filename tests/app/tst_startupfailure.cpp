@@ -125,7 +125,12 @@ public:
     enum Case
     {
         FolderUnderFile,
+        StorageIsFile,
+        ItemsIsFile,
+        DataFolderReadOnly,
+        HomeUnset,
         DatabaseReadOnly,
+        DatabaseUnreadable,
         DatabaseIsFolder,
         DiskFull
     };
@@ -133,13 +138,17 @@ public:
 
 private:
     // Runs the start-up function in a child (program with arguments: this program, or one that runs
-    // it) with its data folder dataHome and reads its report.
+    // it) with its data folder dataHome (none: neither HOME nor XDG_DATA_HOME set) and reads its report.
     void runChild(const TempStorageRoot& root, const QString& dataHome, const QString& program,
                   const QStringList& arguments, QJsonObject& seen)
     {
         const QString reportPath = root.path() + QStringLiteral("/report.json");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        if (dataHome.isEmpty()) {
+            env.remove(QStringLiteral("XDG_DATA_HOME"));
+            env.remove(QStringLiteral("HOME"));
+        }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LUMESK_INSTALLER_INI"), root.path() + QStringLiteral("/none.ini"));
         env.insert(QString::fromLatin1(kReportVariable), reportPath);
@@ -174,13 +183,26 @@ private slots:
         QTest::addColumn<Case>("setup");
         QTest::addColumn<QString>("concerned");
         QTest::addColumn<QString>("told");
+        const QString notAFolder =
+            QStringLiteral("Velto Lumesk cannot use \"%1\": it is a file, not a folder.");
         const QString database = storageUnderRoot + QStringLiteral("/mindex.db");
         QTest::newRow("storage folder cannot be made")
-            << FolderUnderFile << QStringLiteral("plain/data/Velto/Velto Lumesk/mstorage")
+            << FolderUnderFile << QStringLiteral("plain") << notAFolder;
+        QTest::newRow("storage folder is a file") << StorageIsFile << storageUnderRoot << notAFolder;
+        QTest::newRow("items folder is a file")
+            << ItemsIsFile << storageUnderRoot + QStringLiteral("/items") << notAFolder;
+        QTest::newRow("data folder read-only")
+            << DataFolderReadOnly << QStringLiteral("data")
             << QStringLiteral("Velto Lumesk cannot write to the folder \"%1\".");
+        QTest::newRow("home not set")
+            << HomeUnset << QString()
+            << QStringLiteral("Velto Lumesk keeps its data in the home folder, but the "
+                              "environment variable HOME is not set.");
         QTest::newRow("database read-only")
             << DatabaseReadOnly << database
             << QStringLiteral("Velto Lumesk cannot write to the file \"%1\".");
+        QTest::newRow("database may not be read")
+            << DatabaseUnreadable << database << QStringLiteral("Velto Lumesk cannot read the file \"%1\".");
         QTest::newRow("database unreadable")
             << DatabaseIsFolder << database
             << QStringLiteral("Velto Lumesk cannot read the file \"%1\": unable to open database file.");
@@ -193,8 +215,10 @@ private slots:
         QFETCH(Case, setup);
         QFETCH(QString, concerned);
         QFETCH(QString, told);
-        if (setup == DatabaseReadOnly && ::geteuid() == 0)
-            QSKIP("root writes every file");
+        const bool needsNonRoot = setup == DataFolderReadOnly || setup == HomeUnset ||
+                                  setup == DatabaseReadOnly || setup == DatabaseUnreadable;
+        if (needsNonRoot && ::geteuid() == 0)
+            QSKIP("root writes and reads every file, and may write the folder \"/\"");
 
         TempStorageRoot root;
         QVERIFY(root.isValid());
@@ -211,11 +235,26 @@ private slots:
         case FolderUnderFile:
         case DiskFull:
             break;
-        case DatabaseReadOnly: {
+        case StorageIsFile:
+        case ItemsIsFile: {
+            const QString plain = setup == StorageIsFile ? storage : storage + QStringLiteral("/items");
+            QVERIFY(QDir().mkpath(QFileInfo(plain).path()));
+            QFile file(plain);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            break;
+        }
+        case DataFolderReadOnly:
+            QVERIFY(QFile::setPermissions(dataHome, QFile::ReadOwner | QFile::ExeOwner));
+            break;
+        case HomeUnset:
+            dataHome.clear();
+            break;
+        case DatabaseReadOnly:
+        case DatabaseUnreadable: {
             QVERIFY(QDir().mkpath(storage));
             QFile file(database);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.setPermissions(QFile::ReadOwner));
+            QVERIFY(file.setPermissions(setup == DatabaseReadOnly ? QFile::ReadOwner : QFile::Permissions()));
             break;
         }
         case DatabaseIsFolder:
