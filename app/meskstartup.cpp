@@ -64,12 +64,24 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         //: path of a folder.
         return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot write to the folder \"%1\".")
             .arg(path);
+    case Kind::NotAFolder:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of a file that is where the program needs a folder.
+        return QCoreApplication::translate("MeskStartup",
+                                           "Velto Lumesk cannot use \"%1\": it is a file, not a folder.")
+            .arg(path);
     case Kind::FileNotWritable:
         //: Error information, the paragraph after "The program could not be initialized...". %1 is the
         //: path of the program's database file.
         return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot write to the file \"%1\".")
             .arg(path);
     case Kind::FileNotReadable:
+        if (failure.detail.isEmpty()) {
+            //: Error information, the paragraph after "The program could not be initialized...". %1 is
+            //: the path of the program's database file, which the user may not read.
+            return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot read the file \"%1\".")
+                .arg(path);
+        }
         //: Error information, the paragraph after "The program could not be initialized...". %1 is the
         //: path of the program's database file, %2 the database's own English message, such as "database
         //: is locked".
@@ -80,6 +92,11 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         //: path of the folder where the program keeps its data.
         return QCoreApplication::translate("MeskStartup", "The disk that holds the folder \"%1\" is full.")
             .arg(path);
+    case Kind::HomeNotSet:
+        //: Error information, the paragraph after "The program could not be initialized...". HOME is the
+        //: name of an environment variable: keep it as it is.
+        return QCoreApplication::translate("MeskStartup", "Velto Lumesk keeps its data in the home folder, "
+                                                          "but the environment variable HOME is not set.");
     case Kind::None:
     case Kind::Other:
         break;
@@ -147,11 +164,7 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
     return false;
 }
 
-} // namespace MeskStartup
-
-namespace MeskStartup {
-
-int run(int argc, char* argv[])
+int run(int argc, char* argv[], int storageWaitMs)
 {
     CMeskSingleInstance guard;
     if (guard.isAlreadyRunning())
@@ -193,14 +206,14 @@ int run(int argc, char* argv[])
 
     // An earlier copy whose window has closed may still be cleaning up its storage.
     CMeskStorageLock storageLock(CMeskEngine::storageFolder());
-    if (!storageLock.acquire(10000)) {
+    if (!storageLock.acquire(storageWaitMs)) {
         QMessageBox::critical(
             nullptr, QStringLiteral("Velto Lumesk"),
             //: Error information
             QCoreApplication::translate("MeskStartup", "Velto Lumesk is still closing. Please try again in a "
                                                        "moment."),
             QMessageBox::Ok);
-        return 0;
+        return 1;
     }
 
     auto engine = std::make_unique<CMeskEngine>();
@@ -218,7 +231,7 @@ int run(int argc, char* argv[])
         box.exec();
         // Stops the engine's network and HTTP threads before the program ends.
         engine.reset();
-        return 0;
+        return 1;
     }
 
     int result = 0;

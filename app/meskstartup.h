@@ -27,13 +27,13 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
 
 // The program: the single-instance guard, the application object with the
 // program's identity, translations and locale, the storage lock (waiting up to
-// 10 s for an earlier copy's clean-up), the engine and, once the engine is
-// initialised, the main window and its event loop; then the shutdown in order
+// storageWaitMs for an earlier copy's clean-up), the engine and, once the engine
+// is initialised, the main window and its event loop; then the shutdown in order
 // (guard released, main window, storage clean-up, engine, storage lock,
-// application, translators). Returns the event loop's result, or 0 when another
-// copy runs, the storage stays locked or the engine cannot be initialised (the
-// last two after telling the user; for the engine also what failed where, as
+// application, translators). Returns the event loop's result, 0 when another
+// copy runs, or 1 when the storage stays locked or the engine cannot be
+// initialised (after telling the user; for the engine also what failed where, as
 // its storageFailure() says).
-int run(int argc, char* argv[]);
+int run(int argc, char* argv[], int storageWaitMs = 10000);
 
 } // namespace MeskStartup

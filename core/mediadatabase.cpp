@@ -145,6 +145,29 @@ TMeskStorageFailure sqliteFailure(const QSqlError& error, const QString& file, c
     return {Kind::FileNotReadable, file, words};
 }
 
+// The failure a user is told of when the folder at path cannot be made: the nearest part of the path
+// that exists, when it is not a folder or is a folder the user cannot write to, else the folder itself.
+TMeskStorageFailure folderFailure(const QString& path)
+{
+    using Kind = TMeskStorageFailure::Kind;
+    QString existing = QFileInfo(path).absoluteFilePath();
+    struct stat info
+    {
+    };
+    while (::lstat(QFile::encodeName(existing).constData(), &info) != 0) {
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            return {Kind::FolderNotWritable, path, {}};
+        existing = parent;
+    }
+    // A link counts as what it points to.
+    if (!QFileInfo(existing).isDir())
+        return {Kind::NotAFolder, existing, {}};
+    if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
+        return {Kind::FolderNotWritable, existing, {}};
+    return {Kind::FolderNotWritable, path, {}};
+}
+
 // Whether the file system holding the path (or, while it does not exist, its nearest existing parent)
 // has no room left for the user: no free block or no free file entry. A read-only file system is not
 // full, however little it reports free.
@@ -395,16 +418,24 @@ bool CMediaDataBase::isWritable()
 {
     // SQLite opens a file it cannot write without complaint and fails every write later: a storage
     // that silently keeps nothing must not start.
+    // A file the user may not read is named as such: SQLite would only say it cannot open it. What
+    // stands where the storage folder belongs is found when the folders are made.
     const QFileInfo root(m_root);
     const QFileInfo file(databasePath());
-    if (root.exists() && !root.isWritable())
+    if (root.isDir() && !root.isWritable())
         m_failure = {TMeskStorageFailure::Kind::FolderNotWritable, m_root, {}};
+    else if (file.exists() && !file.isReadable())
+        m_failure = {TMeskStorageFailure::Kind::FileNotReadable, file.filePath(), {}};
     else if (file.exists() && !file.isWritable())
         m_failure = {TMeskStorageFailure::Kind::FileNotWritable, file.filePath(), {}};
     else
         return true;
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
-    qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 is not writable").arg(m_failure.path);
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 is not %2")
+                              .arg(m_failure.path,
+                                   m_failure.kind == TMeskStorageFailure::Kind::FileNotReadable
+                                       ? QStringLiteral("readable")
+                                       : QStringLiteral("writable"));
     return false;
 }
 
@@ -503,7 +534,8 @@ bool CMediaDataBase::initFileSystem()
     }
     if (!ok) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
-        return failed(TMeskStorageFailure::Kind::FolderNotWritable, failedFolder);
+        const TMeskStorageFailure failure = folderFailure(failedFolder);
+        return failed(failure.kind, failure.path);
     }
     // Left by a crash, or moved aside earlier: every one of them holds the account keys.
     const QString path = databasePath();

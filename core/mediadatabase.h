@@ -52,8 +52,8 @@ public:
     bool endBatch() override;
 
     // Why the last open() failed (Kind::None after one that succeeded). A root or database file the user
-    // may not write is told as such; otherwise, when the disk has no room left, a full disk is told
-    // whatever failed first.
+    // may not write (or read) is told as such; otherwise, when the disk has no room left, a full disk is
+    // told whatever failed first.
     TMeskStorageFailure openFailure() const { return m_failure; }
 
     // Whether the last open() ran the quick check over the whole file.

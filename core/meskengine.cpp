@@ -100,6 +100,10 @@ bool CMeskEngine::init()
     auto* storage = new CMediaDataBase(storageFolder());
     if (!storage->open()) {
         m_storageFailure = storage->openFailure();
+        // Without a home folder Qt puts the storage below "/" (as "//.local/share/..."): the environment
+        // is what to mend, whatever failed there.
+        if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME") && qEnvironmentVariableIsEmpty("HOME"))
+            m_storageFailure = {TMeskStorageFailure::Kind::HomeNotSet, storageFolder(), {}};
         delete storage;
         emit initFailed();
         return false;

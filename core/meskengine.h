@@ -42,7 +42,8 @@ public:
     // reader. Emits ready() and returns true, or emits initFailed() and
     // returns false when the storage cannot be opened.
     bool init();
-    // Why the last init() failed, for the user (Kind::None after one that succeeded).
+    // Why the last init() failed, for the user (Kind::None after one that succeeded; HomeNotSet for any
+    // failure while HOME and XDG_DATA_HOME are both unset or empty).
     TMeskStorageFailure storageFailure() const { return m_storageFailure; }
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();

@@ -9,14 +9,22 @@ struct TMeskStorageFailure
     enum class Kind
     {
         None,
-        // The storage folder (or one of its items, media and users folders) cannot be made or written to.
+        // A folder cannot be written to: the storage folder (or one of its items, media and users
+        // folders), or, where one of these cannot be made, the nearest existing folder above it.
         FolderNotWritable,
+        // Something other than a folder is where the storage needs one (the storage folder, a folder
+        // above it or one of its own folders): path names it.
+        NotAFolder,
         // The database file exists but cannot be written to.
         FileNotWritable,
-        // SQLite cannot open or read the database file; detail holds its words.
+        // The database file cannot be read: SQLite cannot open or read it (detail holds its words), or
+        // its permissions forbid reading it (detail is empty).
         FileNotReadable,
         // The file system holding the storage has no room left; path is the storage folder.
         DiskFull,
+        // HOME is unset or empty and XDG_DATA_HOME gives no folder either, so the storage lies below the
+        // file system's root; path is the storage folder.
+        HomeNotSet,
         // Anything else; path is the storage folder.
         Other
     };

@@ -877,6 +877,59 @@
     </message>
 </context>
 <context>
+    <name>MeskStartup</name>
+    <message>
+        <source>Velto Lumesk cannot write to the folder &quot;%1&quot;.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of a folder.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk cannot use &quot;%1&quot;: it is a file, not a folder.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of a file that is where the program needs a folder.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk cannot write to the file &quot;%1&quot;.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of the program&apos;s database file.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk cannot read the file &quot;%1&quot;.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of the program&apos;s database file, which the user may not read.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk cannot read the file &quot;%1&quot;: %2.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of the program&apos;s database file, %2 the database&apos;s own English message, such as &quot;database is locked&quot;.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The disk that holds the folder &quot;%1&quot; is full.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of the folder where the program keeps its data.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk keeps its data in the home folder, but the environment variable HOME is not set.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. HOME is the name of an environment variable: keep it as it is.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk could not open its data in the folder &quot;%1&quot;.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of the folder where the program keeps its data.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk is still closing. Please try again in a moment.</source>
+        <extracomment>Error information</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program could not be initialized. Please uninstall the application, and install it again via Velto Update Manager. If the problem persists, consult Velto&apos;s support pages online.</source>
+        <extracomment>Error information</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>&lt;b&gt;To: %1&lt;/b&gt; %2</source>

@@ -2,6 +2,7 @@
 #include "mesknetworkmanager.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
+#include "meskstoragelock.h"
 #include "tempstorage.h"
 
 #include <QAbstractButton>
@@ -19,10 +20,10 @@
 
 #include <unistd.h>
 
-// The start-up function when the storage cannot be opened: the user is told what failed and where,
-// the engine and its threads are gone, and the program ends with 0. The start-up function makes the
-// application object, so each case runs it once in a child process (this program again), which
-// writes what it saw to a report file.
+// The start-up function when the storage cannot be opened or stays locked: the user is told what
+// failed and where, the engine and its threads are gone, and the program ends with 1. The start-up
+// function makes the application object, so each case runs it once in a child process (this program
+// again), which writes what it saw to a report file.
 namespace {
 
 constexpr char kReportVariable[] = "LUMESK_STARTUPFAILURE_REPORT";
@@ -34,6 +35,9 @@ const QString fillDisk = QStringLiteral("mount -t tmpfs -o size=1m,nr_inodes=8 l
                                         "i=0\n"
                                         "while { true > \"$1/f$i\"; } 2>/dev/null; do i=$((i+1)); done\n"
                                         "exec \"$2\"\n");
+
+// Where the storage folder lies below a test's root.
+const QString storageUnderRoot = QStringLiteral("data/Velto/Velto Lumesk/mstorage");
 
 const QString firstParagraph = QStringLiteral(
     "The program could not be initialized. Please uninstall the application, and install it again via "
@@ -90,7 +94,8 @@ int runStartup(int argc, char* argv[])
 {
     MeskSms::registerFactories();
     qAddPreRoutine(watchForMessageBox);
-    const int result = MeskStartup::run(argc, argv);
+    // A copy still closing is waited for briefly: the test holds the storage lock throughout.
+    const int result = MeskStartup::run(argc, argv, 100);
     const QJsonObject report{
         {QStringLiteral("result"), result},
         {QStringLiteral("boxSeen"), s_seen.boxSeen},
@@ -120,29 +125,88 @@ public:
     enum Case
     {
         FolderUnderFile,
+        StorageIsFile,
+        ItemsIsFile,
+        DataFolderReadOnly,
+        HomeUnset,
         DatabaseReadOnly,
+        DatabaseUnreadable,
         DatabaseIsFolder,
         DiskFull
     };
     Q_ENUM(Case)
 
+private:
+    // Runs the start-up function in a child (program with arguments: this program, or one that runs
+    // it) with its data folder dataHome (none: neither HOME nor XDG_DATA_HOME set) and reads its report.
+    void runChild(const TempStorageRoot& root, const QString& dataHome, const QString& program,
+                  const QStringList& arguments, QJsonObject& seen)
+    {
+        const QString reportPath = root.path() + QStringLiteral("/report.json");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        if (dataHome.isEmpty()) {
+            env.remove(QStringLiteral("XDG_DATA_HOME"));
+            env.remove(QStringLiteral("HOME"));
+        }
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LUMESK_INSTALLER_INI"), root.path() + QStringLiteral("/none.ini"));
+        env.insert(QString::fromLatin1(kReportVariable), reportPath);
+        env.insert(QString::fromLatin1(kScreenshotVariable),
+                   QStringLiteral("startup-failure-%1.png")
+                       .arg(QString::fromLatin1(QTest::currentDataTag() ? QTest::currentDataTag()
+                                                                        : QTest::currentTestFunction())
+                                .replace(QLatin1Char(' '), QLatin1Char('-'))));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(program, arguments);
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+
+        QFile file(reportPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        seen = QJsonDocument::fromJson(file.readAll()).object();
+        QVERIFY(seen.value(QStringLiteral("boxSeen")).toBool());
+        QCOMPARE(seen.value(QStringLiteral("title")).toString(), QStringLiteral("Velto Lumesk"));
+        QCOMPARE(seen.value(QStringLiteral("icon")).toInt(), int(QMessageBox::Critical));
+        QCOMPARE(seen.value(QStringLiteral("buttons")).toInt(), int(QMessageBox::Ok));
+        // A failed start tells scripts and service managers so.
+        QCOMPARE(seen.value(QStringLiteral("result")).toInt(-1), 1);
+    }
+
 private slots:
     void userIsTold_data()
     {
-        // told: the second paragraph, %1 the concerned path (the storage folder, or the file in it).
+        // told: the second paragraph, %1 the concerned path (below the test's root).
         QTest::addColumn<Case>("setup");
         QTest::addColumn<QString>("concerned");
         QTest::addColumn<QString>("told");
+        const QString notAFolder =
+            QStringLiteral("Velto Lumesk cannot use \"%1\": it is a file, not a folder.");
+        const QString database = storageUnderRoot + QStringLiteral("/mindex.db");
         QTest::newRow("storage folder cannot be made")
-            << FolderUnderFile << QString()
+            << FolderUnderFile << QStringLiteral("plain") << notAFolder;
+        QTest::newRow("storage folder is a file") << StorageIsFile << storageUnderRoot << notAFolder;
+        QTest::newRow("items folder is a file")
+            << ItemsIsFile << storageUnderRoot + QStringLiteral("/items") << notAFolder;
+        QTest::newRow("data folder read-only")
+            << DataFolderReadOnly << QStringLiteral("data")
             << QStringLiteral("Velto Lumesk cannot write to the folder \"%1\".");
+        QTest::newRow("home not set")
+            << HomeUnset << QString()
+            << QStringLiteral("Velto Lumesk keeps its data in the home folder, but the "
+                              "environment variable HOME is not set.");
         QTest::newRow("database read-only")
-            << DatabaseReadOnly << QStringLiteral("/mindex.db")
+            << DatabaseReadOnly << database
             << QStringLiteral("Velto Lumesk cannot write to the file \"%1\".");
+        QTest::newRow("database may not be read")
+            << DatabaseUnreadable << database << QStringLiteral("Velto Lumesk cannot read the file \"%1\".");
         QTest::newRow("database unreadable")
-            << DatabaseIsFolder << QStringLiteral("/mindex.db")
+            << DatabaseIsFolder << database
             << QStringLiteral("Velto Lumesk cannot read the file \"%1\": unable to open database file.");
-        QTest::newRow("disk full") << DiskFull << QString()
+        QTest::newRow("disk full") << DiskFull << storageUnderRoot
                                    << QStringLiteral("The disk that holds the folder \"%1\" is full.");
     }
 
@@ -151,8 +215,10 @@ private slots:
         QFETCH(Case, setup);
         QFETCH(QString, concerned);
         QFETCH(QString, told);
-        if (setup == DatabaseReadOnly && ::geteuid() == 0)
-            QSKIP("root writes every file");
+        const bool needsNonRoot = setup == DataFolderReadOnly || setup == HomeUnset ||
+                                  setup == DatabaseReadOnly || setup == DatabaseUnreadable;
+        if (needsNonRoot && ::geteuid() == 0)
+            QSKIP("root writes and reads every file, and may write the folder \"/\"");
 
         TempStorageRoot root;
         QVERIFY(root.isValid());
@@ -167,18 +233,32 @@ private slots:
         const QString database = storage + QStringLiteral("/mindex.db");
         switch (setup) {
         case FolderUnderFile:
+        case DiskFull:
             break;
-        case DatabaseReadOnly: {
+        case StorageIsFile:
+        case ItemsIsFile: {
+            const QString plain = setup == StorageIsFile ? storage : storage + QStringLiteral("/items");
+            QVERIFY(QDir().mkpath(QFileInfo(plain).path()));
+            QFile file(plain);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            break;
+        }
+        case DataFolderReadOnly:
+            QVERIFY(QFile::setPermissions(dataHome, QFile::ReadOwner | QFile::ExeOwner));
+            break;
+        case HomeUnset:
+            dataHome.clear();
+            break;
+        case DatabaseReadOnly:
+        case DatabaseUnreadable: {
             QVERIFY(QDir().mkpath(storage));
             QFile file(database);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.setPermissions(QFile::ReadOwner));
+            QVERIFY(file.setPermissions(setup == DatabaseReadOnly ? QFile::ReadOwner : QFile::Permissions()));
             break;
         }
         case DatabaseIsFolder:
             QVERIFY(QDir().mkpath(database));
-            break;
-        case DiskFull:
             break;
         }
         QString program = QCoreApplication::applicationFilePath();
@@ -204,38 +284,33 @@ private slots:
             program = unshare;
         }
 
-        const QString reportPath = root.path() + QStringLiteral("/report.json");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LUMESK_INSTALLER_INI"), root.path() + QStringLiteral("/none.ini"));
-        env.insert(QString::fromLatin1(kReportVariable), reportPath);
-        env.insert(QString::fromLatin1(kScreenshotVariable),
-                   QStringLiteral("startup-failure-%1.png")
-                       .arg(QString::fromLatin1(QTest::currentDataTag())
-                                .replace(QLatin1Char(' '), QLatin1Char('-'))));
-        QProcess child;
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(program, arguments);
-        QVERIFY(child.waitForFinished(120000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
-
-        QFile file(reportPath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject seen = QJsonDocument::fromJson(file.readAll()).object();
-        QVERIFY(seen.value(QStringLiteral("boxSeen")).toBool());
-        QCOMPARE(seen.value(QStringLiteral("title")).toString(), QStringLiteral("Velto Lumesk"));
+        QJsonObject seen;
+        runChild(root, dataHome, program, arguments, seen);
+        if (QTest::currentTestFailed())
+            return;
+        if (!concerned.isEmpty())
+            told = told.arg(QDir::toNativeSeparators(root.path() + QLatin1Char('/') + concerned));
         QCOMPARE(seen.value(QStringLiteral("text")).toString(),
-                 firstParagraph + QStringLiteral("\n\n") +
-                     told.arg(QDir::toNativeSeparators(storage + concerned)));
-        QCOMPARE(seen.value(QStringLiteral("icon")).toInt(), int(QMessageBox::Critical));
-        QCOMPARE(seen.value(QStringLiteral("buttons")).toInt(), int(QMessageBox::Ok));
-        QCOMPARE(seen.value(QStringLiteral("result")).toInt(-1), 0);
+                 firstParagraph + QStringLiteral("\n\n") + told);
         // The engine, its HTTP pool and its network thread were up while the box showed, and are gone.
         QVERIFY(seen.value(QStringLiteral("engineAliveWhileShown")).toBool());
         QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
+    }
+
+    void stillClosingIsTold()
+    {
+        TempStorageRoot root;
+        QVERIFY(root.isValid());
+        // This process stands in for an earlier copy that is still cleaning up its storage.
+        CMeskStorageLock earlier(root.path() + QLatin1Char('/') + storageUnderRoot);
+        QVERIFY(earlier.acquire(0));
+        QJsonObject seen;
+        runChild(root, root.dataHome(), QCoreApplication::applicationFilePath(), {}, seen);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(seen.value(QStringLiteral("text")).toString(),
+                 QStringLiteral("Velto Lumesk is still closing. Please try again in a moment."));
+        QVERIFY(earlier.isHeld());
     }
 };
 

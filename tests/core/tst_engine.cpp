@@ -291,8 +291,8 @@ private slots:
         QCOMPARE(ready.count(), 0);
         QVERIFY(!m_engine->isReady());
         // What the start-up tells the user.
-        QCOMPARE(m_engine->storageFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
-        QCOMPARE(m_engine->storageFailure().path, CMeskEngine::storageFolder());
+        QCOMPARE(m_engine->storageFailure().kind, TMeskStorageFailure::Kind::NotAFolder);
+        QCOMPARE(m_engine->storageFailure().path, plain.fileName());
         // Without storage the operations answer neutrally.
         QVERIFY(m_engine->smsMessages().isEmpty());
         QVERIFY(m_engine->mediaEvents().isEmpty());

@@ -446,8 +446,10 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to open SQLite database");
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(".+")));
         QVERIFY(!m_db->open());
-        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotWritable);
+        // Told as a file that cannot be read, with no words of SQLite's: it never opened the file.
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotReadable);
         QCOMPARE(m_db->openFailure().path, file);
+        QCOMPARE(m_db->openFailure().detail, QString());
         QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QVERIFY(backups(m_root).isEmpty());
         QCOMPARE(value(file, QStringLiteral("SELECT MESSAGE FROM MEDIASMSMESSAGES")).toString(),
@@ -522,8 +524,9 @@ private slots:
         makeStorage();
         QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to init file system");
         QVERIFY(!m_db->open());
-        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
-        QCOMPARE(m_db->openFailure().path, m_root);
+        // What stands in the way is named.
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::NotAFolder);
+        QCOMPARE(m_db->openFailure().path, m_dir->filePath(QStringLiteral("plain")));
     }
 
     void fullDiskIsTold()
