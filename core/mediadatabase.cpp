@@ -184,15 +184,30 @@ void makePrivate(const QString& path, bool isFolder)
 }
 
 // The database file holds every account's keys: it is created private before SQLite opens it, and
-// SQLite gives its journal, -wal and -shm files the main file's mode.
+// SQLite gives its journal, -wal and -shm files the main file's mode. A link is followed, as SQLite
+// follows it: its target is the file that holds the keys, and a missing target is created private.
+// Only a regular file of this user is changed, never a device or a FIFO (the program may run as root);
+// it is checked on the open descriptor, so a file swapped in meanwhile is not the one changed.
 void makePrivateFile(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    else
-        makePrivate(path, false);
+    struct stat info
+    {
+    };
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return;
+    // Non-blocking: a FIFO put there meanwhile cannot hold the start. A file the user may write but
+    // not read is opened for writing.
+    constexpr int flags = O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = ::open(name.constData(), O_RDONLY | flags, 0600);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(name.constData(), O_WRONLY | flags, 0600);
+    if (fd < 0)
+        return;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0)
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
+    ::close(fd);
 }
 // What identifies one state of a file: any write, truncation, rename over it or change of mode gives
 // it another change time at least.

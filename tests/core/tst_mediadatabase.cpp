@@ -148,26 +148,35 @@ private slots:
     void filesMadeBeforehandBecomePrivate_data()
     {
         QTest::addColumn<bool>("valid");
-        QTest::newRow("kept database") << true;
-        QTest::newRow("database moved aside") << false;
+        QTest::addColumn<bool>("linked"); // mindex.db is a link to a file elsewhere
+        QTest::newRow("kept database") << true << false;
+        QTest::newRow("database moved aside") << false << false;
+        QTest::newRow("link to a database") << true << true;
+        QTest::newRow("link to a missing file") << false << true;
     }
     void filesMadeBeforehandBecomePrivate()
     {
         QFETCH(bool, valid);
+        QFETCH(bool, linked);
         const QString file = m_root + QStringLiteral("/mindex.db");
+        const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
         QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items")));
+        if (linked) {
+            QVERIFY(QDir().mkpath(elsewhere));
+            QVERIFY(QFile::link(elsewhere + QStringLiteral("/target.db"), file));
+        }
         if (valid) {
             bool ok = false;
             run(file, schemaStatements(), &ok);
             QVERIFY(ok);
-        } else {
+        } else if (!linked) {
             writeFile(file, QByteArray(4096, 't'));
         }
         const QStringList files{file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
                                 file + QStringLiteral(".bak-20091126-120000")};
         for (const QString& path : files.mid(1))
             writeFile(path, QByteArray());
-        for (const QString& path : files)
+        for (const QString& path : files.mid(linked && !valid ? 1 : 0))
             QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
         QCOMPARE(::chmod(QFile::encodeName(m_root).constData(), 0755), 0);
         QCOMPARE(::chmod(QFile::encodeName(m_root + QStringLiteral("/items")).constData(), 0755), 0);
@@ -181,9 +190,13 @@ private slots:
         const QStringList found = entries(m_root).filter(QStringLiteral("mindex.db"));
         // Beside the database: its -wal and -shm, the old backup and, when moved aside, the new one with
         // both.
-        QCOMPARE(found.size(), valid ? 4 : 7);
+        QCOMPARE(found.size(), valid || linked ? 4 : 7);
         for (const QString& name : found)
             QVERIFY2(modeOf(m_root + QLatin1Char('/') + name) == 0600, qPrintable(name));
+        // A link's target is the database, and SQLite's -wal and -shm are beside it.
+        for (const QString& name : entries(elsewhere))
+            QVERIFY2(modeOf(elsewhere + QLatin1Char('/') + name) == 0600, qPrintable(name));
+        QCOMPARE(entries(elsewhere).size(), linked ? 3 : 0);
     }
 
     void mismatchIsMovedAsideAndRebuilt_data()
