@@ -45,6 +45,23 @@ const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral
                              QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIASMSMESSAGES"),
                              QStringLiteral("MEDIASYNC")};
 constexpr int MaxFileNumber = 1000;
+// The folders of downloaded files, each named after what it holds.
+constexpr const char* fileFolders[] = {"items", "media", "users"};
+
+// Where a folder of downloaded files waits while the database it belongs to is replaced.
+QString asideFolder(const QString& folder)
+{
+    return folder + QStringLiteral(".replaced");
+}
+
+// Whether anything is at the path, a link to nothing included.
+bool entryExists(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
 
 QString nextConnectionName()
 {
@@ -477,6 +494,9 @@ bool CMediaDataBase::openWritable()
     }
     switch (checkSchema()) {
     case SchemaState::Valid:
+        // Files a rebuild moved aside and was stopped before it removed them belong to the database it
+        // replaced.
+        dropFilesAside();
         configureConnection();
         if (createIndexes())
             return true;
@@ -657,9 +677,19 @@ bool CMediaDataBase::rebuild(bool moveAside)
         if (!moveDatabaseAside())
             return false;
     }
-    clearFolder(folder("items"));
-    clearFolder(folder("media"));
-    clearFolder(folder("users"));
+    // The downloaded files wait aside until the new database is committed, and go back if it is not:
+    // the old database may still be used (when it merely could not be replaced now), and no old file
+    // is ever found under a name the new database gives out.
+    if (!moveFilesAside() || !buildSchema()) {
+        restoreFilesAside();
+        return false;
+    }
+    dropFilesAside();
+    return true;
+}
+
+bool CMediaDataBase::buildSchema()
+{
     if (!m_database.isOpen() && !openDatabase())
         return false;
     configureConnection();
@@ -705,6 +735,68 @@ bool CMediaDataBase::moveDatabaseAside()
     }
     qDebug().noquote() << QStringLiteral("CMediaDataBase: moved the old database aside to %1").arg(backup);
     return true;
+}
+
+bool CMediaDataBase::moveFilesAside()
+{
+    // Each step leaves a state the next open finishes: a folder aside with an empty one in its place
+    // (or none, which the next open makes) belongs to a database that is replaced or being replaced.
+    for (const char* name : fileFolders) {
+        const QString path = folder(name);
+        const QString aside = asideFolder(path);
+        struct stat info
+        {
+        };
+        if (::lstat(QFile::encodeName(aside).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            // Moved aside by a rebuild stopped before its commit: what was made in its place since holds
+            // nothing of a database.
+            if (!removeTree(path))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        } else if ((entryExists(aside) && !QFile::remove(aside)) ||
+                   ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        }
+        if (!QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1").arg(path);
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        }
+    }
+    return true;
+}
+
+void CMediaDataBase::restoreFilesAside()
+{
+    for (const char* name : fileFolders) {
+        const QString path = folder(name);
+        const QString aside = asideFolder(path);
+        if (!entryExists(aside))
+            continue;
+        // What stands in its place was made empty after the move.
+        if (!removeTree(path) ||
+            ::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) != 0)
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to put %1 back").arg(path);
+    }
+}
+
+void CMediaDataBase::dropFilesAside()
+{
+    for (const char* name : fileFolders) {
+        const QString aside = asideFolder(folder(name));
+        if (entryExists(aside) && !removeTree(aside))
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(aside);
+    }
+}
+
+bool CMediaDataBase::removeTree(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    // A link is removed itself, never followed.
+    if (info.isSymLink() || !info.isDir())
+        return QFile::remove(path);
+    return clearFolder(path) && QDir().rmdir(path);
 }
 
 bool CMediaDataBase::clearFolder(const QString& path)

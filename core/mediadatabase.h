@@ -28,6 +28,7 @@ class QThread;
 // (recorded in root/mindex.clean, which every open removes before anything is written). A root or a database
 // file the user cannot write, and any other failure to open, leave everything as it is and make open() false;
 // openFailure() then says why.
+// The downloaded files of the old database go only once the new one is committed.
 // Every open adds the indexes the queries need to a file that lacks them.
 //
 // Each object has its own connection and keeps its prepared statements. Used only on the thread that
@@ -169,8 +170,18 @@ private:
     void openBatch();
     bool closeBatch();
     bool rebuild(bool moveAside);
+    // Writes and commits the schema into the open (or a new) database file.
+    bool buildSchema();
     bool moveDatabaseAside();
+    // A rebuild moves each folder of downloaded files to <folder>.replaced and makes an empty one in
+    // its place; after the commit the moved ones are removed, after a failure they are put back. An open
+    // that finds the database valid removes any left by a stop; a rebuild takes them as moved.
+    bool moveFilesAside();
+    void restoreFilesAside();
+    void dropFilesAside();
     bool clearFolder(const QString& path);
+    // Removes a folder and everything in it, or a file or link; true when nothing is left there.
+    bool removeTree(const QString& path);
     QString numberedFilePath(const QString& folder, mid_t id, const QString& suffix);
     // The folder of an item's files: base/<yyMMdd> of its local creation day, or base itself for an
     // item without a date. The first form takes the date as stored and needs the zone read (tzset).

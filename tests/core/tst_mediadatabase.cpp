@@ -103,6 +103,22 @@ private:
     // A storage on a fresh root that does not exist yet.
     void makeStorage() { m_db = std::make_unique<CMediaDataBase>(m_root); }
 
+    // SQLite answers a file that may grow no further as it answers a full disk: the storage's own
+    // connection is limited to the one page it has when the first table is made.
+    void fillDiskAtFirstTable(bool& limited)
+    {
+        m_db->setStatementObserver([&limited](const QString& statement, const QVariantList&) {
+            if (limited || !statement.startsWith(QLatin1String("CREATE TABLE")))
+                return;
+            for (const QString& name : QSqlDatabase::connectionNames()) {
+                if (!name.startsWith(QLatin1String("CMediaDataBase-")))
+                    continue;
+                QSqlQuery pragma(QSqlDatabase::database(name, false));
+                limited = pragma.exec(QStringLiteral("PRAGMA max_page_count = 1"));
+            }
+        });
+    }
+
 private slots:
     void initTestCase() { setTimeZone("UTC"); }
 
@@ -510,19 +526,8 @@ private slots:
 
     void fullDiskIsTold()
     {
-        // SQLite answers a file that may grow no further as it answers a full disk: the storage's own
-        // connection is limited to the one page it has when the first table is made.
         bool limited = false;
-        m_db->setStatementObserver([&limited](const QString& statement, const QVariantList&) {
-            if (limited || !statement.startsWith(QLatin1String("CREATE TABLE")))
-                return;
-            for (const QString& name : QSqlDatabase::connectionNames()) {
-                if (!name.startsWith(QLatin1String("CMediaDataBase-")))
-                    continue;
-                QSqlQuery pragma(QSqlDatabase::database(name, false));
-                limited = pragma.exec(QStringLiteral("PRAGMA max_page_count = 1"));
-            }
-        });
+        fillDiskAtFirstTable(limited);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("database or disk is full")));
         QVERIFY(!m_db->open());
         QVERIFY(limited);
@@ -534,6 +539,59 @@ private slots:
         QVERIFY(m_db->open());
         QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::None);
         QCOMPARE(tables(m_db->databasePath()), schemaTables);
+    }
+
+    // The downloaded files go only with a rebuild that committed; a rebuild stopped at any step leaves
+    // its files aside, where the next open finds them.
+    void rebuildRemovesFilesOnlyOnceCommitted_data()
+    {
+        QTest::addColumn<QString>("database"); // mindex.db: "empty", "damaged", or "valid" (rebuilt)
+        QTest::addColumn<bool>("stopped");     // a rebuild had moved the files aside when it stopped
+        QTest::addColumn<bool>("fails");       // the disk is full for this rebuild
+        QTest::newRow("failed rebuild of an empty file") << QStringLiteral("empty") << false << true;
+        QTest::newRow("failed rebuild of a damaged file") << QStringLiteral("damaged") << false << true;
+        QTest::newRow("failed rebuild after a stop") << QStringLiteral("empty") << true << true;
+        QTest::newRow("stopped before the commit") << QStringLiteral("empty") << true << false;
+        QTest::newRow("stopped after the commit") << QStringLiteral("valid") << true << false;
+    }
+    void rebuildRemovesFilesOnlyOnceCommitted()
+    {
+        QFETCH(QString, database);
+        QFETCH(bool, stopped);
+        QFETCH(bool, fails);
+        const QStringList oldFiles{QStringLiteral("items/091126/1.1.jpg"),
+                                   QStringLiteral("media/091126/1.1.jpg"), QStringLiteral("users/3.jpg")};
+        if (database == QLatin1String("valid")) {
+            QVERIFY(m_db->open());
+            makeStorage();
+            writeFile(m_root + QStringLiteral("/users/3.jpg"), "new");
+        } else {
+            writeFile(m_root + QStringLiteral("/mindex.db"),
+                      database == QLatin1String("damaged") ? QByteArray(4096, 't') : QByteArray());
+        }
+        for (QString name : oldFiles) {
+            if (stopped)
+                name.replace(QRegularExpression(QStringLiteral("^(\\w+)/")), QStringLiteral("\\1.replaced/"));
+            writeFile(m_root + QLatin1Char('/') + name, "old");
+        }
+
+        bool limited = false;
+        if (fails) {
+            fillDiskAtFirstTable(limited);
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("database or disk is full")));
+        }
+        QCOMPARE(m_db->open(), !fails);
+        QCOMPARE(limited, fails);
+        QCOMPARE(entries(m_root).filter(QStringLiteral(".replaced")), QStringList());
+        // A failed rebuild leaves every old file where it was; a committed one leaves none, and what the
+        // new database wrote stays.
+        for (const QString& name : oldFiles) {
+            QFile file(m_root + QLatin1Char('/') + name);
+            QByteArray kept = fails ? "old" : "";
+            if (database == QLatin1String("valid") && name.startsWith(QLatin1String("users")))
+                kept = "new";
+            QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), kept);
+        }
     }
 
     void twoStoragesCoexist()
