@@ -461,6 +461,7 @@ bool CMediaDataBase::open()
     m_opened = false;
     m_checkedPages = false;
     m_failure = {};
+    m_replacedCopy.clear();
     closeDatabase();
     if (!isWritable())
         return false;
@@ -468,6 +469,7 @@ bool CMediaDataBase::open()
     m_opened = openWritable();
     if (m_opened)
         return true;
+    m_replacedCopy.clear();
     using Kind = TMeskStorageFailure::Kind;
     // A statement of the table objects that failed left its error on the connection.
     if (m_failure.kind == Kind::None && m_connection->lastError().isValid())
@@ -734,6 +736,7 @@ bool CMediaDataBase::moveDatabaseAside()
         }
     }
     qDebug().noquote() << QStringLiteral("CMediaDataBase: moved the old database aside to %1").arg(backup);
+    m_replacedCopy = backup;
     return true;
 }
 
