@@ -63,6 +63,17 @@ bool entryExists(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+// Whether a folder of downloaded files was moved to the path: a folder, or a link where the user had
+// linked one. Anything else there is no folder of this program.
+bool isMovedFolder(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
+           (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode));
+}
+
 QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
@@ -747,10 +758,7 @@ bool CMediaDataBase::moveFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        struct stat info
-        {
-        };
-        if (::lstat(QFile::encodeName(aside).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (isMovedFolder(aside)) {
             // Moved aside by a rebuild stopped before its commit: what was made in its place since holds
             // nothing of a database.
             if (!removeTree(path))
@@ -773,9 +781,9 @@ void CMediaDataBase::restoreFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        if (!entryExists(aside))
+        // What stands in its place was made after the move.
+        if (!isMovedFolder(aside))
             continue;
-        // What stands in its place was made empty after the move.
         if (!removeTree(path) ||
             ::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) != 0)
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to put %1 back").arg(path);
