@@ -239,6 +239,11 @@ int run(int argc, char* argv[], int storageWaitMs)
         // The views hold the engine and objects of its providers: they go first.
         CMeskMainWindow window(engine.get());
         window.show();
+        // Told over the shown window: a box before it would run an event loop in which the engine,
+        // started already, stores and announces messages with no window to take them.
+        if (const QString copy = engine->damagedStorageCopy(); !copy.isEmpty())
+            QMetaObject::invokeMethod(
+                &window, [&window, copy] { window.tellDamagedData(copy); }, Qt::QueuedConnection);
         fonts.wait();
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).

@@ -45,6 +45,34 @@ const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral
                              QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIASMSMESSAGES"),
                              QStringLiteral("MEDIASYNC")};
 constexpr int MaxFileNumber = 1000;
+// The folders of downloaded files, each named after what it holds.
+constexpr const char* fileFolders[] = {"items", "media", "users"};
+
+// Where a folder of downloaded files waits while the database it belongs to is replaced.
+QString asideFolder(const QString& folder)
+{
+    return folder + QStringLiteral(".replaced");
+}
+
+// Whether anything is at the path, a link to nothing included.
+bool entryExists(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Whether a folder of downloaded files was moved to the path: a folder, or a link where the user had
+// linked one. Anything else there is no folder of this program.
+bool isMovedFolder(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
+           (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode));
+}
 
 QString nextConnectionName()
 {
@@ -207,15 +235,30 @@ void makePrivate(const QString& path, bool isFolder)
 }
 
 // The database file holds every account's keys: it is created private before SQLite opens it, and
-// SQLite gives its journal, -wal and -shm files the main file's mode.
+// SQLite gives its journal, -wal and -shm files the main file's mode. A link is followed, as SQLite
+// follows it: its target is the file that holds the keys, and a missing target is created private.
+// Only a regular file of this user is changed, never a device or a FIFO (the program may run as root);
+// it is checked on the open descriptor, so a file swapped in meanwhile is not the one changed.
 void makePrivateFile(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    else
-        makePrivate(path, false);
+    struct stat info
+    {
+    };
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return;
+    // Non-blocking: a FIFO put there meanwhile cannot hold the start. A file the user may write but
+    // not read is opened for writing.
+    constexpr int flags = O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = ::open(name.constData(), O_RDONLY | flags, 0600);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(name.constData(), O_WRONLY | flags, 0600);
+    if (fd < 0)
+        return;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0)
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
+    ::close(fd);
 }
 // What identifies one state of a file: any write, truncation, rename over it or change of mode gives
 // it another change time at least.
@@ -460,6 +503,7 @@ bool CMediaDataBase::open()
     m_opened = false;
     m_checkedPages = false;
     m_failure = {};
+    m_replacedCopy.clear();
     closeDatabase();
     if (!isWritable())
         return false;
@@ -467,6 +511,7 @@ bool CMediaDataBase::open()
     m_opened = openWritable();
     if (m_opened)
         return true;
+    m_replacedCopy.clear();
     using Kind = TMeskStorageFailure::Kind;
     // A statement of the table objects that failed left its error on the connection.
     if (m_failure.kind == Kind::None && m_connection->lastError().isValid())
@@ -493,6 +538,9 @@ bool CMediaDataBase::openWritable()
     }
     switch (checkSchema()) {
     case SchemaState::Valid:
+        // Files a rebuild moved aside and was stopped before it removed them belong to the database it
+        // replaced.
+        dropFilesAside();
         configureConnection();
         if (createIndexes())
             return true;
@@ -674,9 +722,19 @@ bool CMediaDataBase::rebuild(bool moveAside)
         if (!moveDatabaseAside())
             return false;
     }
-    clearFolder(folder("items"));
-    clearFolder(folder("media"));
-    clearFolder(folder("users"));
+    // The downloaded files wait aside until the new database is committed, and go back if it is not:
+    // the old database may still be used (when it merely could not be replaced now), and no old file
+    // is ever found under a name the new database gives out.
+    if (!moveFilesAside() || !buildSchema()) {
+        restoreFilesAside();
+        return false;
+    }
+    dropFilesAside();
+    return true;
+}
+
+bool CMediaDataBase::buildSchema()
+{
     if (!m_database.isOpen() && !openDatabase())
         return false;
     configureConnection();
@@ -721,7 +779,67 @@ bool CMediaDataBase::moveDatabaseAside()
         }
     }
     qDebug().noquote() << QStringLiteral("CMediaDataBase: moved the old database aside to %1").arg(backup);
+    m_replacedCopy = backup;
     return true;
+}
+
+bool CMediaDataBase::moveFilesAside()
+{
+    // Each step leaves a state the next open finishes: a folder aside with an empty one in its place
+    // (or none, which the next open makes) belongs to a database that is replaced or being replaced.
+    for (const char* name : fileFolders) {
+        const QString path = folder(name);
+        const QString aside = asideFolder(path);
+        if (isMovedFolder(aside)) {
+            // Moved aside by a rebuild stopped before its commit: what was made in its place since holds
+            // nothing of a database.
+            if (!removeTree(path))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        } else if ((entryExists(aside) && !QFile::remove(aside)) ||
+                   ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        }
+        if (!QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1").arg(path);
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        }
+    }
+    return true;
+}
+
+void CMediaDataBase::restoreFilesAside()
+{
+    for (const char* name : fileFolders) {
+        const QString path = folder(name);
+        const QString aside = asideFolder(path);
+        // What stands in its place was made after the move.
+        if (!isMovedFolder(aside))
+            continue;
+        if (!removeTree(path) ||
+            ::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) != 0)
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to put %1 back").arg(path);
+    }
+}
+
+void CMediaDataBase::dropFilesAside()
+{
+    for (const char* name : fileFolders) {
+        const QString aside = asideFolder(folder(name));
+        if (entryExists(aside) && !removeTree(aside))
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(aside);
+    }
+}
+
+bool CMediaDataBase::removeTree(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    // A link is removed itself, never followed.
+    if (info.isSymLink() || !info.isDir())
+        return QFile::remove(path);
+    return clearFolder(path) && QDir().rmdir(path);
 }
 
 bool CMediaDataBase::clearFolder(const QString& path)

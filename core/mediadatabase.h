@@ -28,6 +28,8 @@ class QThread;
 // (recorded in root/mindex.clean, which every open removes before anything is written). A root or a database
 // file the user cannot write, and any other failure to open, leave everything as it is and make open() false;
 // openFailure() then says why.
+// After a rebuild replacedDatabaseCopy() names the renamed file; the downloaded files of the old database
+// go only once the new one is committed.
 // Every open adds the indexes the queries need to a file that lacks them.
 //
 // Each object has its own connection and keeps its prepared statements. Used only on the thread that
@@ -55,6 +57,10 @@ public:
     // may not write (or read) is told as such; otherwise, when the disk has no room left, a full disk is
     // told whatever failed first.
     TMeskStorageFailure openFailure() const { return m_failure; }
+
+    // The full path a database file this version cannot use (damaged, or of another schema) was renamed
+    // to by the last open(), which then built a new, empty one; empty when it renamed none or failed.
+    QString replacedDatabaseCopy() const { return m_replacedCopy; }
 
     // Whether the last open() ran the quick check over the whole file.
     bool checkedPagesAtOpen() const { return m_checkedPages; }
@@ -169,8 +175,18 @@ private:
     void openBatch();
     bool closeBatch();
     bool rebuild(bool moveAside);
+    // Writes and commits the schema into the open (or a new) database file.
+    bool buildSchema();
     bool moveDatabaseAside();
+    // A rebuild moves each folder of downloaded files to <folder>.replaced and makes an empty one in
+    // its place; after the commit the moved ones are removed, after a failure they are put back. An open
+    // that finds the database valid removes any left by a stop; a rebuild takes them as moved.
+    bool moveFilesAside();
+    void restoreFilesAside();
+    void dropFilesAside();
     bool clearFolder(const QString& path);
+    // Removes a folder and everything in it, or a file or link; true when nothing is left there.
+    bool removeTree(const QString& path);
     QString numberedFilePath(const QString& folder, mid_t id, const QString& suffix);
     // The folder of an item's files: base/<yyMMdd> of its local creation day, or base itself for an
     // item without a date. The first form takes the date as stored and needs the zone read (tzset).
@@ -199,6 +215,7 @@ private:
     // Dated items' files by local day (days since 1970-01-01): looked for in items/ and media/.
     QHash<qint64, QSet<mid_t>> m_pendingDays;
     TMeskStorageFailure m_failure;
+    QString m_replacedCopy;
     bool m_opened = false;
     bool m_checkedPages = false;
 };

@@ -95,6 +95,7 @@ bool CMeskEngine::init()
 {
     m_ready = false;
     m_storageFailure = {};
+    m_damagedStorageCopy.clear();
 
     releaseStorage();
     auto* storage = new CMediaDataBase(storageFolder());
@@ -109,6 +110,7 @@ bool CMeskEngine::init()
         return false;
     }
     m_storage = storage;
+    m_damagedStorageCopy = storage->replacedDatabaseCopy();
 
     failSentMessages();
     connectSmsEngine();

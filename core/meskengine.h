@@ -45,6 +45,9 @@ public:
     // Why the last init() failed, for the user (Kind::None after one that succeeded; HomeNotSet for any
     // failure while HOME and XDG_DATA_HOME are both unset or empty).
     TMeskStorageFailure storageFailure() const { return m_storageFailure; }
+    // Where the last init() kept a stored database it could not use (damaged) before it started with
+    // empty data: the renamed file's full path, empty when nothing was renamed.
+    QString damagedStorageCopy() const { return m_damagedStorageCopy; }
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
     bool isReady() const { return m_ready; }
@@ -165,6 +168,7 @@ private:
     IMeskContactsReader* m_contacts = nullptr;
     QTimer* m_updateTimer = nullptr;
     TMeskStorageFailure m_storageFailure;
+    QString m_damagedStorageCopy;
     bool m_ready = false;
     bool m_updatePending = false;
     int m_updateInterval = 5;

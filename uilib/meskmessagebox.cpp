@@ -74,10 +74,11 @@ bool CMeskMessageBox::warning(const QString& text, QWidget* parent)
     return box.exec() != 0;
 }
 
-bool CMeskMessageBox::information(const QString& text, QWidget* parent)
+bool CMeskMessageBox::information(const QString& text, QWidget* parent, Qt::TextFormat format)
 {
     //: Type of dialog - error, warning, or information
     CMeskMessageBox box(2, text, tr("Information"), parent);
+    box.textLabel()->setTextFormat(format);
     return box.exec() != 0;
 }
 

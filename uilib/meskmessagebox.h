@@ -22,10 +22,12 @@ public:
     CMeskDialogTitleBar* messageTitleBar() const { return m_titleBar; }
     QLabel* textLabel() const { return m_textLabel; }
 
-    // Each runs a box of its type modally; true when it was accepted.
+    // Each runs a box of its type modally; true when it was accepted. information() shows the text in
+    // the format given (plain text for a text that may hold anything, such as a path).
     static bool error(const QString& text, QWidget* parent = nullptr);
     static bool warning(const QString& text, QWidget* parent = nullptr);
-    static bool information(const QString& text, QWidget* parent = nullptr);
+    static bool information(const QString& text, QWidget* parent = nullptr,
+                            Qt::TextFormat format = Qt::AutoText);
 
     // Hands the address to the desktop's program for it; when none could be started, says so
     // in an error box. Returns whether the desktop took the address.

@@ -325,6 +325,16 @@
     </message>
 </context>
 <context>
+    <name>CMeskMainWindow</name>
+    <message>
+        <source>The program&apos;s data was damaged, so Velto Lumesk started with empty data. The damaged file is kept as &quot;%1&quot;.
+
+Please link your accounts again under Services in the settings.</source>
+        <extracomment>Information shown once, over the main window, at a start that found the program&apos;s data damaged. %1 is the full path of the damaged file, kept under a new name. &quot;Services&quot; is the settings page where the accounts are linked.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>CMeskMessageBox</name>
     <message>
         <source>Ok</source>

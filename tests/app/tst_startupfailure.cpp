@@ -1,4 +1,6 @@
+#include "mainwindow/meskmainwindow.h"
 #include "meskhttptaskpool.h"
+#include "meskmessagebox.h"
 #include "mesknetworkmanager.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -90,10 +93,56 @@ void watchForMessageBox()
     timer->start();
 }
 
+// A start that opens the window: the information box told over it, if any, is noted and closed, and
+// then the window.
+struct SInformed
+{
+    QString text;
+    bool overWindow = false;
+};
+SInformed s_informed;
+
+void watchForInformation()
+{
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        CMeskMainWindow* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* candidate = qobject_cast<CMeskMainWindow*>(w); candidate && candidate->isVisible())
+                window = candidate;
+        }
+        if (!window)
+            return;
+        if (auto* box = qobject_cast<CMeskMessageBox*>(QApplication::activeModalWidget())) {
+            s_informed = {box->textLabel()->text(), box->parentWidget() == window};
+            const QString screenshot = qEnvironmentVariable(kScreenshotVariable);
+            if (!screenshot.isEmpty() && QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR)))
+                box->grab().save(QStringLiteral(LUMESK_SCREENSHOT_DIR "/") + screenshot);
+            box->accept();
+            return;
+        }
+        // The start queues its box before its event loop runs: a call queued now runs after it, with the
+        // box open if there is one.
+        timer->stop();
+        QMetaObject::invokeMethod(
+            window,
+            [timer, window] {
+                if (QApplication::activeModalWidget())
+                    timer->start();
+                else
+                    window->close();
+            },
+            Qt::QueuedConnection);
+    });
+    timer->start();
+}
+
 int runStartup(int argc, char* argv[])
 {
     MeskSms::registerFactories();
     qAddPreRoutine(watchForMessageBox);
+    qAddPreRoutine(watchForInformation);
     // A copy still closing is waited for briefly: the test holds the storage lock throughout.
     const int result = MeskStartup::run(argc, argv, 100);
     const QJsonObject report{
@@ -106,6 +155,8 @@ int runStartup(int argc, char* argv[])
         {QStringLiteral("engineAliveWhileShown"), s_seen.networkAlive},
         {QStringLiteral("engineGone"), s_seen.engine.isNull() && s_seen.pool.isNull() &&
                                            s_seen.network.isNull() && !CMeskHttpTaskPool::isPoolRunning()},
+        {QStringLiteral("information"), s_informed.text},
+        {QStringLiteral("informedOverWindow"), s_informed.overWindow},
     };
     QFile file(qEnvironmentVariable(kReportVariable));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0)
@@ -311,6 +362,62 @@ private slots:
         QCOMPARE(seen.value(QStringLiteral("text")).toString(),
                  QStringLiteral("Velto Lumesk is still closing. Please try again in a moment."));
         QVERIFY(earlier.isHeld());
+    }
+
+    // A start that replaced a damaged database says so once, over the main window; a first start does not.
+    void damagedDataIsTold_data()
+    {
+        QTest::addColumn<QString>("found"); // mindex.db at the start: "damaged", "empty" or "none"
+        QTest::newRow("damaged database") << QStringLiteral("damaged");
+        QTest::newRow("empty database file") << QStringLiteral("empty");
+        QTest::newRow("first start") << QStringLiteral("none");
+    }
+    void damagedDataIsTold()
+    {
+        QFETCH(QString, found);
+        TempStorageRoot root;
+        QVERIFY(root.isValid());
+        const QString storage = root.dataHome() + QStringLiteral("/Velto/Velto Lumesk/mstorage");
+        if (found != QLatin1String("none")) {
+            QVERIFY(QDir().mkpath(storage));
+            QFile file(storage + QStringLiteral("/mindex.db"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write(QByteArray(found == QLatin1String("damaged") ? 4096 : 0, 't')) >= 0);
+        }
+        const QString reportPath = root.path() + QStringLiteral("/report.json");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root.dataHome());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LUMESK_INSTALLER_INI"), root.path() + QStringLiteral("/none.ini"));
+        env.insert(QString::fromLatin1(kReportVariable), reportPath);
+        env.insert(QString::fromLatin1(kScreenshotVariable), QStringLiteral("startup-damaged-data.png"));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath());
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+
+        QFile file(reportPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject seen = QJsonDocument::fromJson(file.readAll()).object();
+        QVERIFY(!seen.value(QStringLiteral("boxSeen")).toBool());
+        QCOMPARE(seen.value(QStringLiteral("result")).toInt(-1), 0);
+        const QStringList copies = QDir(storage).entryList({QStringLiteral("mindex.db.bak-*")});
+        if (found != QLatin1String("damaged")) {
+            QCOMPARE(copies, QStringList());
+            QCOMPARE(seen.value(QStringLiteral("information")).toString(), QString());
+            return;
+        }
+        QCOMPARE(copies.size(), 1);
+        QCOMPARE(
+            seen.value(QStringLiteral("information")).toString(),
+            QStringLiteral("The program's data was damaged, so Velto Lumesk started with empty data. The "
+                           "damaged file is kept as \"%1\".\n\nPlease link your accounts again under "
+                           "Services in the settings.")
+                .arg(QDir::toNativeSeparators(storage + QLatin1Char('/') + copies.first())));
+        QVERIFY(seen.value(QStringLiteral("informedOverWindow")).toBool());
     }
 };
 

@@ -103,6 +103,22 @@ private:
     // A storage on a fresh root that does not exist yet.
     void makeStorage() { m_db = std::make_unique<CMediaDataBase>(m_root); }
 
+    // SQLite answers a file that may grow no further as it answers a full disk: the storage's own
+    // connection is limited to the one page it has when the first table is made.
+    void fillDiskAtFirstTable(bool& limited)
+    {
+        m_db->setStatementObserver([&limited](const QString& statement, const QVariantList&) {
+            if (limited || !statement.startsWith(QLatin1String("CREATE TABLE")))
+                return;
+            for (const QString& name : QSqlDatabase::connectionNames()) {
+                if (!name.startsWith(QLatin1String("CMediaDataBase-")))
+                    continue;
+                QSqlQuery pragma(QSqlDatabase::database(name, false));
+                limited = pragma.exec(QStringLiteral("PRAGMA max_page_count = 1"));
+            }
+        });
+    }
+
 private slots:
     void initTestCase() { setTimeZone("UTC"); }
 
@@ -148,26 +164,35 @@ private slots:
     void filesMadeBeforehandBecomePrivate_data()
     {
         QTest::addColumn<bool>("valid");
-        QTest::newRow("kept database") << true;
-        QTest::newRow("database moved aside") << false;
+        QTest::addColumn<bool>("linked"); // mindex.db is a link to a file elsewhere
+        QTest::newRow("kept database") << true << false;
+        QTest::newRow("database moved aside") << false << false;
+        QTest::newRow("link to a database") << true << true;
+        QTest::newRow("link to a missing file") << false << true;
     }
     void filesMadeBeforehandBecomePrivate()
     {
         QFETCH(bool, valid);
+        QFETCH(bool, linked);
         const QString file = m_root + QStringLiteral("/mindex.db");
+        const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
         QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items")));
+        if (linked) {
+            QVERIFY(QDir().mkpath(elsewhere));
+            QVERIFY(QFile::link(elsewhere + QStringLiteral("/target.db"), file));
+        }
         if (valid) {
             bool ok = false;
             run(file, schemaStatements(), &ok);
             QVERIFY(ok);
-        } else {
+        } else if (!linked) {
             writeFile(file, QByteArray(4096, 't'));
         }
         const QStringList files{file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
                                 file + QStringLiteral(".bak-20091126-120000")};
         for (const QString& path : files.mid(1))
             writeFile(path, QByteArray());
-        for (const QString& path : files)
+        for (const QString& path : files.mid(linked && !valid ? 1 : 0))
             QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
         QCOMPARE(::chmod(QFile::encodeName(m_root).constData(), 0755), 0);
         QCOMPARE(::chmod(QFile::encodeName(m_root + QStringLiteral("/items")).constData(), 0755), 0);
@@ -181,9 +206,13 @@ private slots:
         const QStringList found = entries(m_root).filter(QStringLiteral("mindex.db"));
         // Beside the database: its -wal and -shm, the old backup and, when moved aside, the new one with
         // both.
-        QCOMPARE(found.size(), valid ? 4 : 7);
+        QCOMPARE(found.size(), valid || linked ? 4 : 7);
         for (const QString& name : found)
             QVERIFY2(modeOf(m_root + QLatin1Char('/') + name) == 0600, qPrintable(name));
+        // A link's target is the database, and SQLite's -wal and -shm are beside it.
+        for (const QString& name : entries(elsewhere))
+            QVERIFY2(modeOf(elsewhere + QLatin1Char('/') + name) == 0600, qPrintable(name));
+        QCOMPARE(entries(elsewhere).size(), linked ? 3 : 0);
     }
 
     void mismatchIsMovedAsideAndRebuilt_data()
@@ -531,19 +560,8 @@ private slots:
 
     void fullDiskIsTold()
     {
-        // SQLite answers a file that may grow no further as it answers a full disk: the storage's own
-        // connection is limited to the one page it has when the first table is made.
         bool limited = false;
-        m_db->setStatementObserver([&limited](const QString& statement, const QVariantList&) {
-            if (limited || !statement.startsWith(QLatin1String("CREATE TABLE")))
-                return;
-            for (const QString& name : QSqlDatabase::connectionNames()) {
-                if (!name.startsWith(QLatin1String("CMediaDataBase-")))
-                    continue;
-                QSqlQuery pragma(QSqlDatabase::database(name, false));
-                limited = pragma.exec(QStringLiteral("PRAGMA max_page_count = 1"));
-            }
-        });
+        fillDiskAtFirstTable(limited);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("database or disk is full")));
         QVERIFY(!m_db->open());
         QVERIFY(limited);
@@ -555,6 +573,59 @@ private slots:
         QVERIFY(m_db->open());
         QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::None);
         QCOMPARE(tables(m_db->databasePath()), schemaTables);
+    }
+
+    // The downloaded files go only with a rebuild that committed; a rebuild stopped at any step leaves
+    // its files aside, where the next open finds them.
+    void rebuildRemovesFilesOnlyOnceCommitted_data()
+    {
+        QTest::addColumn<QString>("database"); // mindex.db: "empty", "damaged", or "valid" (rebuilt)
+        QTest::addColumn<bool>("stopped");     // a rebuild had moved the files aside when it stopped
+        QTest::addColumn<bool>("fails");       // the disk is full for this rebuild
+        QTest::newRow("failed rebuild of an empty file") << QStringLiteral("empty") << false << true;
+        QTest::newRow("failed rebuild of a damaged file") << QStringLiteral("damaged") << false << true;
+        QTest::newRow("failed rebuild after a stop") << QStringLiteral("empty") << true << true;
+        QTest::newRow("stopped before the commit") << QStringLiteral("empty") << true << false;
+        QTest::newRow("stopped after the commit") << QStringLiteral("valid") << true << false;
+    }
+    void rebuildRemovesFilesOnlyOnceCommitted()
+    {
+        QFETCH(QString, database);
+        QFETCH(bool, stopped);
+        QFETCH(bool, fails);
+        const QStringList oldFiles{QStringLiteral("items/091126/1.1.jpg"),
+                                   QStringLiteral("media/091126/1.1.jpg"), QStringLiteral("users/3.jpg")};
+        if (database == QLatin1String("valid")) {
+            QVERIFY(m_db->open());
+            makeStorage();
+            writeFile(m_root + QStringLiteral("/users/3.jpg"), "new");
+        } else {
+            writeFile(m_root + QStringLiteral("/mindex.db"),
+                      database == QLatin1String("damaged") ? QByteArray(4096, 't') : QByteArray());
+        }
+        for (QString name : oldFiles) {
+            if (stopped)
+                name.replace(QRegularExpression(QStringLiteral("^(\\w+)/")), QStringLiteral("\\1.replaced/"));
+            writeFile(m_root + QLatin1Char('/') + name, "old");
+        }
+
+        bool limited = false;
+        if (fails) {
+            fillDiskAtFirstTable(limited);
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("database or disk is full")));
+        }
+        QCOMPARE(m_db->open(), !fails);
+        QCOMPARE(limited, fails);
+        QCOMPARE(entries(m_root).filter(QStringLiteral(".replaced")), QStringList());
+        // A failed rebuild leaves every old file where it was; a committed one leaves none, and what the
+        // new database wrote stays.
+        for (const QString& name : oldFiles) {
+            QFile file(m_root + QLatin1Char('/') + name);
+            QByteArray kept = fails ? "old" : "";
+            if (database == QLatin1String("valid") && name.startsWith(QLatin1String("users")))
+                kept = "new";
+            QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), kept);
+        }
     }
 
     void twoStoragesCoexist()

@@ -12,6 +12,7 @@
 #include "mainwindow/meskwelcomeview.h"
 #include "media/meskdeepdiveview.h"
 #include "meskengine.h"
+#include "meskmessagebox.h"
 #include "meskresizeframe.h"
 #include "meskuistyle.h"
 #include "notifications/mesknotifications.h"
@@ -23,6 +24,7 @@
 #include "windows/quorscreenfit.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -507,6 +509,19 @@ void CMeskMainWindow::moveEvent(QMoveEvent* event)
     if (m_postSmsDialog)
         m_postSmsDialog->move(smsDialogPosition());
     QWidget::moveEvent(event);
+}
+
+void CMeskMainWindow::tellDamagedData(const QString& copy)
+{
+    //: Information shown once, over the main window, at a start that found the program's data damaged.
+    //: %1 is the full path of the damaged file, kept under a new name. "Services" is the settings page
+    //: where the accounts are linked.
+    const QString text = tr("The program's data was damaged, so Velto Lumesk started with empty data. The "
+                            "damaged file is kept as \"%1\".\n\nPlease link your accounts again under "
+                            "Services in the settings.")
+                             .arg(QDir::toNativeSeparators(copy));
+    // Plain text: a path may hold anything.
+    CMeskMessageBox::information(text, this, Qt::PlainText);
 }
 
 void CMeskMainWindow::closeEvent(QCloseEvent* event)

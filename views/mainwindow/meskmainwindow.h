@@ -49,6 +49,9 @@ public:
     CMeskPostUpdateWidget* postUpdateDialog();
     CMeskPostSmsWidget* postSmsDialog();
     bool isSingleColumn() const { return m_singleColumn; }
+    // Says in an information box over this window (modal, plain text) that the stored data was damaged
+    // and the program started with empty data, the damaged file being kept as copy (its full path).
+    void tellDamagedData(const QString& copy);
 
 private slots:
     void _onShowSettings();
