@@ -47,5 +47,5 @@ export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after
 jobs=$(nproc)
 # Tests labelled xvfb need a real X server; every test gets the display,
 # the others ignore it because they run on the offscreen platform.
-run_ctest xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" \
+run_ctest ./scripts/with-xvfb.sh 1920x1200x24 \
   ctest --test-dir "$build" --output-on-failure -j "$jobs" "${label[@]}" "${args[@]}"

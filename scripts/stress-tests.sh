@@ -102,7 +102,7 @@ for ((run = 1; run <= runs; run++)); do
   # ctest's own temporary folder, removed when it ends: an entry killed at its time-out cannot remove
   # its folder in there.
   mkdir "$scratch/tmp-$run"
-  TMPDIR="$scratch/tmp-$run" xvfb-run -a -s "-screen 0 1920x1200x24 -nolisten tcp" \
+  TMPDIR="$scratch/tmp-$run" ./scripts/with-xvfb.sh 1920x1200x24 \
     ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE bench >"$out" 2>&1 || status=$?
   rm -rf "$scratch/tmp-$run"
   seconds=$(($(date +%s) - start))

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# tests/scripts/tst_withxvfb.sh <scripts/with-xvfb.sh>
+# In a temporary folder whose path holds a space and glob characters, the command runs on a display that
+# answers, its status comes back, and the display and the script's folder are gone when it returns. An
+# Xvfb that does not start fails the script before the command runs.
+set -u
+script=$1
+tree=$(mktemp -d "${TMPDIR:-/tmp}/withxvfb-XXXXXX") || exit 1
+trap 'rm -rf "$tree"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  sed 's/^/  /' "$tree/out"
+  failures=$((failures + 1))
+}
+
+tmp="$tree/a b [*?]"
+mkdir "$tmp" "$tree/bin"
+# The command photographs its display, names the display's server (the script's Xvfb child) and ends with 7.
+cat >"$tree/command" <<'COMMAND'
+#!/bin/sh
+import -window root "$1/root.png" || exit 1
+for stat in /proc/[0-9]*/stat; do
+  read -r pid name state parent rest 2>/dev/null <"$stat"
+  [ "$name" = "(Xvfb)" ] && [ "$parent" = "$PPID" ] && echo "$pid" >"$1/xvfb.pid"
+done
+exit 7
+COMMAND
+chmod +x "$tree/command"
+status=0
+TMPDIR=$tmp timeout 120 "$script" 640x480x24 "$tree/command" "$tree" >"$tree/out" 2>&1 || status=$?
+pid=$(cat "$tree/xvfb.pid" 2>/dev/null)
+if ((status != 7)) || [[ ! -s $tree/root.png || -z $pid ]]; then
+  fail "a TMPDIR with a space: exit status $status (expected 7), picture: $(ls "$tree/root.png" 2>&1), Xvfb: $pid"
+fi
+[[ -n $pid ]] && kill -0 "$pid" 2>/dev/null && fail "the display's server ($pid) still runs"
+[[ -z $(ls -A "$tmp") ]] || fail "left in TMPDIR: $(ls -A "$tmp")"
+
+printf '#!/bin/sh\necho "Fatal server error: stand-in" >&2\nexit 1\n' >"$tree/bin/Xvfb"
+chmod +x "$tree/bin/Xvfb"
+status=0
+PATH="$tree/bin:$PATH" timeout 120 "$script" 640x480x24 touch "$tree/ran" >"$tree/out" 2>&1 || status=$?
+if ((status != 1)) || [[ -e $tree/ran ]] || ! grep -q -F "Fatal server error: stand-in" "$tree/out"; then
+  fail "an Xvfb that does not start: exit status $status (expected 1), the command ran: $(ls "$tree/ran" 2>&1)"
+fi
+
+((failures == 0))
