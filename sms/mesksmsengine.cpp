@@ -94,6 +94,8 @@ void CMeskSmsEngine::stop()
     // stored are read again at the next start); its requests can no longer be confirmed.
     ++m_run;
     m_incoming.clear();
+    writeQueued();
+    m_queuedWrites.clear();
     forgetRemoved();
     m_removed.clear();
     {
@@ -657,7 +659,7 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
         entry->deleteRefused = true;
         if (!entry->noted.deleteFailed) {
             entry->noted.deleteFailed = true;
-            writeOnModem(*entry);
+            queueWrite(*entry);
         }
         if (!m_refusalLogged) {
             m_refusalLogged = true;
@@ -672,7 +674,7 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
     // SIM keeps the message: it comes back when the SIM is loaded again, and is known then.
     if (entry->noted.deleteFailed && !entry->noted.own && !entry->origin().isEmpty()) {
         entry->noted.deletedIn = entry->origin().store;
-        writeOnModem(*entry);
+        queueWrite(*entry);
         return;
     }
     // Gone from the modem once every part of this sighting is.
@@ -770,7 +772,30 @@ void CMeskSmsEngine::carryOverOnModem(const QString& value)
 
 void CMeskSmsEngine::writeOnModem(const OnModem& entry)
 {
+    // Written whole now: a copy still queued is older.
+    m_queuedWrites.remove(entry.noted.id);
     if (entry.noted.id != 0 && m_storage && !m_storage->updateSmsOnModem(entry.noted))
+        log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
+}
+
+void CMeskSmsEngine::queueWrite(const OnModem& entry)
+{
+    if (entry.noted.id == 0 || !m_storage)
+        return;
+    if (m_queuedWrites.isEmpty())
+        toGuiThread([this] { writeQueued(); });
+    m_queuedWrites.insert(entry.noted.id, entry.noted);
+}
+
+void CMeskSmsEngine::writeQueued()
+{
+    if (m_queuedWrites.isEmpty() || !m_storage)
+        return;
+    const QHash<mid_t, SSmsOnModem> notes = std::exchange(m_queuedWrites, {});
+    CMediaStorageBatch batch(m_storage);
+    for (const SSmsOnModem& noted : notes)
+        m_storage->updateSmsOnModem(noted);
+    if (!batch.end())
         log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
 }
 

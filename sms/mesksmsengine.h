@@ -139,6 +139,10 @@ private:
     // Moves the list kept under onModemKey() into the storage's table.
     void carryOverOnModem(const QString& value);
     void writeOnModem(const OnModem& entry);
+    // Writes the entry's note with the others queued in the same turn, in one transaction (the
+    // answers of many deletes come together).
+    void queueWrite(const OnModem& entry);
+    void writeQueued();
     template <typename Predicate> qsizetype removeOnModem(Predicate predicate);
     // Deletes the notes of the entries removed since the last time.
     void forgetRemoved();
@@ -204,8 +208,9 @@ private:
     Read m_reloads;
     quint64 m_serial = 0;
     QList<Incoming> m_incoming;
-    QList<mid_t> m_removed;                 // notes of removed entries, not yet deleted from the storage
-    QHash<quint32, quint64> m_entryOfIndex; // SIM index being deleted -> its entry's serial
+    QList<mid_t> m_removed;                   // notes of removed entries, not yet deleted from the storage
+    QHash<mid_t, SSmsOnModem> m_queuedWrites; // notes changed, not yet written (queueWrite)
+    QHash<quint32, quint64> m_entryOfIndex;   // SIM index being deleted -> its entry's serial
     bool m_refusalLogged = false;
     // A SIM read was asked for before the worker made the manager. GUI thread.
     bool m_readWanted = false;
