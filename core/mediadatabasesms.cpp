@@ -1,6 +1,7 @@
 #include "mediadatabasesms.h"
 
 #include <QDebug>
+#include <QSet>
 
 bool CMediaDataBaseSms::createTables()
 {
@@ -24,14 +25,19 @@ bool CMediaDataBaseSms::createIndexes()
 
 bool CMediaDataBaseSms::addOnModemDeleteColumns()
 {
-    // A file from before the delete's outcome was noted gains its two columns.
-    bool present = false;
-    if (!select(QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('MEDIASMSONMODEM') "
-                               "WHERE name = 'DELETEFAILED';"),
-                {}, [&present](const QSqlQuery& query) { present = query.value(0).toInt() > 0; }))
+    // A file from before the delete's outcome was noted gains the columns it lacks, all in one
+    // transaction: a start stopped midway leaves the table as it was, never with half of them.
+    QSet<QString> present;
+    if (!select(QStringLiteral("SELECT name FROM pragma_table_info('MEDIASMSONMODEM');"), {},
+                [&present](const QSqlQuery& query) { present.insert(query.value(0).toString()); }))
         return false;
-    return present || (exec(QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEFAILED INTEGER;")) &&
-                       exec(QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEDIN TEXT;")));
+    QList<SMediaDataBaseStatement> statements;
+    if (!present.contains(QStringLiteral("DELETEFAILED")))
+        statements.append(
+            {QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEFAILED INTEGER;"), {}});
+    if (!present.contains(QStringLiteral("DELETEDIN")))
+        statements.append({QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEDIN TEXT;"), {}});
+    return execTransaction(statements);
 }
 
 bool CMediaDataBaseSms::addSmsMessage(SSmsMessage& message)

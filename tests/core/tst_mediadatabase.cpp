@@ -416,9 +416,18 @@ private slots:
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/091126/1.1.jpg")));
     }
 
+    void onModemTableGainsColumns_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::newRow("from before the delete columns") << QString();
+        // A start stopped between the two columns by an older version.
+        QTest::newRow("the first column alone") << QStringLiteral(", DELETEFAILED INTEGER");
+    }
+
     void onModemTableGainsColumns()
     {
-        // A file whose list of messages left on the modem predates the columns about their deletes.
+        // A file whose list of messages left on the modem lacks columns about their deletes.
+        QFETCH(QString, columns);
         QVERIFY(QDir().mkpath(m_root));
         const QString file = m_root + QStringLiteral("/mindex.db");
         bool ok = false;
@@ -427,7 +436,8 @@ private slots:
                 QStringList{
                     QStringLiteral("CREATE TABLE MEDIASMSONMODEM (ID INTEGER PRIMARY KEY, MESSAGE INTEGER, "
                                    "STORE TEXT, OBJECT TEXT, PHONE TEXT, TEXT TEXT, TYPE INTEGER, TIME "
-                                   "INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER)"),
+                                   "INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER%1)")
+                        .arg(columns),
                     QStringLiteral(
                         "INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, "
                         "TIME, ANYTIME, OWN) VALUES (1, 's', '/SMS/1', '+4912', 'hi', 0, 7, 0, 0)")},
