@@ -22,6 +22,9 @@ constexpr qint32 SmsNetworkTimeout = qint32(0x80548225);
 constexpr qint32 SmsUnknownSmscAddress = qint32(0x80548226);
 constexpr qint32 SmsOperationNotAllowed = qint32(0x80548228);
 constexpr qint32 SmsMemoryFull = qint32(0x80548229);
+// The modem failed the operation. Once a delete failed so, the modem's service may answer the next
+// delete of the same message with success while the SIM keeps it.
+constexpr qint32 ModemFailure = qint32(0x80548212);
 } // namespace MeskMbnResult
 
 // One modem interface as the SMS side sees it.
@@ -161,8 +164,10 @@ public:
     // modem holds messages the answer does not give (one could not be read, or
     // the modem's messages were made anew during the read): such a read is not
     // complete; its store names the set of message objects read
-    // (SMeskSmsOrigin::store), empty when the layer cannot tell. Request ids are
-    // never 0.
+    // (SMeskSmsOrigin::store), empty when the layer cannot tell, and its listed
+    // every object the modem listed for a read of every message (also one it
+    // could not read, or one still arriving), empty when the layer cannot tell
+    // or the objects were made anew during the read. Request ids are never 0.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
     // Deletes the message at index. Answered by smsDeleteComplete.
     virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
@@ -196,15 +201,18 @@ signals:
     void smsDeleteComplete(quint32 requestId, qint32 status);
     void smsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages);
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                         quint32 requestId, qint32 status, const QString& store);
+                         quint32 requestId, qint32 status, const QString& store,
+                         const QList<SMeskSmsOrigin>& listed = {});
     void smsSendComplete(quint32 requestId, qint32 status);
     // The modem made the object of the message being sent with smsSendText (before it goes out):
     // it may outlive the program, and the modem may keep it after the send ended.
     void smsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin);
     void smsStatusChange();
     // The modem's service made every message object anew (it restarted, the modem went or was
-    // switched off and on): origins given before name nothing now.
-    void smsMessagesRenewed();
+    // switched off and on): origins given before name nothing now. announced: the service announces
+    // each message it makes anew to a layer that follows the modem already (switched off and on);
+    // otherwise (it restarted, the modem went) the announcements may come before they are followed.
+    void smsMessagesRenewed(bool announced);
 };
 
 Q_DECLARE_METATYPE(SMeskModemInterface)

@@ -91,6 +91,8 @@ qint32 MeskModemManager::errorResult(const QString& errorName)
         return SmsOperationNotAllowed;
     if (errorName == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
         return SmsNetworkTimeout;
+    if (errorName == QLatin1String("org.freedesktop.ModemManager1.Error.Core.Failed"))
+        return ModemFailure;
     static const QString message = QStringLiteral("org.freedesktop.ModemManager1.Error.Message.");
     static const QString equipment = QStringLiteral("org.freedesktop.ModemManager1.Error.MobileEquipment.");
     QStringView name;
@@ -206,6 +208,8 @@ private:
         QSet<quint32> deleted;
         // The messages this read will report (or leave out) when it ends.
         QSet<quint32> asked;
+        // For a read of every message: each object its List named.
+        QList<SMeskSmsOrigin> listed;
     };
 
     using Answer = std::function<void(QDBusPendingCallWatcher&)>;
@@ -262,7 +266,9 @@ private:
     // empty while it is not known.
     QString storeOf(const QString& modemPath) const;
     // The modem's messages were made anew: what the layer knew of them names nothing now.
-    void renew(const QString& modemPath);
+    // announced: the modem stays and is followed, so ModemManager's announcements of the messages
+    // it makes anew are seen (smsMessagesRenewed).
+    void renew(const QString& modemPath, bool announced);
     static bool isGoneError(const QString& name);
 
     CMeskModemManagerBackend* m_owner;
@@ -384,7 +390,7 @@ QString CMeskModemManagerBackend::Worker::storeOf(const QString& modemPath) cons
     return store;
 }
 
-void CMeskModemManagerBackend::Worker::renew(const QString& modemPath)
+void CMeskModemManagerBackend::Worker::renew(const QString& modemPath, bool announced)
 {
     if (const auto modem = m_modems.find(modemPath); modem != m_modems.end())
         modem->epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -403,7 +409,7 @@ void CMeskModemManagerBackend::Worker::renew(const QString& modemPath)
         }
     }
     m_owner->setNewMessages(m_new);
-    emit m_owner->smsMessagesRenewed();
+    emit m_owner->smsMessagesRenewed(announced);
 }
 
 bool CMeskModemManagerBackend::Worker::isGoneError(const QString& name)
@@ -510,7 +516,7 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
     m_owner->setNewMessages(m_new);
     publish();
     if (hadModems)
-        emit m_owner->smsMessagesRenewed();
+        emit m_owner->smsMessagesRenewed(false);
 }
 
 void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem)
@@ -573,7 +579,7 @@ void CMeskModemManagerBackend::Worker::applyModemProperty(Modem& modem, const QS
         modem.stateKnown = true;
         values.state = state;
         if (renewed)
-            renew(values.path);
+            renew(values.path, true);
     } else if (name == QLatin1String("StateFailedReason")) {
         values.failedReason = value.toUInt();
     } else if (name == QLatin1String("UnlockRequired")) {
@@ -651,7 +657,9 @@ void CMeskModemManagerBackend::Worker::onInterfacesRemoved(const QDBusMessage& m
     if (modem == m_modems.end())
         return;
     if (interfaces.contains(ModemInterface)) {
-        renew(path);
+        // A modem that comes again is a new object, whose announcements come before the layer
+        // follows them.
+        renew(path, false);
         m_modems.remove(path);
         m_removedModems.insert(path);
     } else if (interfaces.contains(MessagingInterface)) {
@@ -849,11 +857,14 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
     m_gatherings.append(gathering);
     // The read is complete when every listed message was read or is gone, and the objects listed
     // are still the modem's at its end.
-    const auto finish = [this, gathering, requestId, modem, run = m_run](const QString& store) {
+    const bool every = flag == 0;
+    const auto report = [this, gathering, requestId, modem, run = m_run](const QString& store) {
         ended(*gathering);
         for (SMeskSmsReadPdu& message : gathering->messages) {
             // Announced after its answer came, while this read still ran: no other read asks for it.
-            if (m_new.remove(message.index) && message.status == MeskSmsStatus::Old)
+            // Or completed as its answer was made, its change signal sent after the answer.
+            const bool completed = m_completed.remove(message.origin.object);
+            if ((m_new.remove(message.index) || completed) && message.status == MeskSmsStatus::Old)
                 message.status = MeskSmsStatus::New;
             message.reloaded = m_reloaded.remove(message.index) || message.reloaded;
         }
@@ -872,13 +883,31 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
         }
         const bool complete = !gathering->missed && !renewed && !store.isEmpty();
         emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, gathering->messages, !complete, requestId,
-                                      MeskMbnResult::Ok, store);
+                                      MeskMbnResult::Ok, store,
+                                      renewed ? QList<SMeskSmsOrigin>() : gathering->listed);
+    };
+    const auto finish = [this, gathering, modem, report, every](const QString& store) {
+        if (!every || gathering->messages.isEmpty()) {
+            report(store);
+            return;
+        }
+        // ModemManager (GDBus) answers a property read with the value of the moment and sends the
+        // change signal from an idle callback: a message that completed as its read was answered
+        // is read complete, and its signal comes after the answer. One more call, answered after
+        // every signal already on its way, lets the read take those messages as new. A value that
+        // does not change sends no signal: an old message is never taken for new.
+        QDBusMessage settle = method(modem, PropertiesInterface, QStringLiteral("Get"));
+        settle << ModemInterface << QStringLiteral("State");
+        call(settle, [report, store](QDBusPendingCallWatcher&) { report(store); });
     };
     // store: the set of objects the paths belong to, as known when they were listed.
-    const bool every = flag == 0;
     const auto readEach = [this, modem, gathering, finish, every](const QList<QDBusObjectPath>& paths,
                                                                   const QString& store) {
         gathering->left = paths.size();
+        if (every && !store.isEmpty()) {
+            for (const QDBusObjectPath& object : paths)
+                gathering->listed.append(SMeskSmsOrigin{store, object.path()});
+        }
         if (paths.isEmpty()) {
             finish(store);
             return;

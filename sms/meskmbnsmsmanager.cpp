@@ -76,6 +76,7 @@ struct CMeskMbnSmsManager::Reports
         Error,
         Deleted,
         ReadEnded,
+        ReadListed,
         Renewed,
         Created
     };
@@ -128,7 +129,11 @@ struct CMeskMbnSmsManager::Reports
         item.listed = listed;
         item.origin.store = store;
     }
-    void renewed() { add(Renewed); }
+    void readListed(quint32 read, const QList<SMeskSmsOrigin>& listed)
+    {
+        add(ReadListed, read).listed = listed;
+    }
+    void renewed(bool announced) { add(Renewed, announced ? 1 : 0); }
     bool hasFailed(quint32 requestId) const
     {
         return std::any_of(items.cbegin(), items.cend(),
@@ -204,6 +209,8 @@ quint32 CMeskMbnSmsManager::errorCode(qint32 result)
         return 14;
     case SmsOperationNotAllowed:
         return 15;
+    case ModemFailure:
+        return ErrorModemFailure;
     default:
         return ErrorInternal;
     }
@@ -283,10 +290,10 @@ void CMeskMbnSmsManager::connectBackend()
         QObject::connect(
             m_backend, &B::smsReadComplete, m_backend,
             [gate, self](quint32 format, const QList<SMeskSmsReadPdu>& messages, bool more, quint32 requestId,
-                         qint32 status, const QString& store) {
+                         qint32 status, const QString& store, const QList<SMeskSmsOrigin>& listed) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsReadComplete(format, messages, more, requestId, status, store);
+                    self->onSmsReadComplete(format, messages, more, requestId, status, store, listed);
                 }
             },
             direct),
@@ -319,10 +326,10 @@ void CMeskMbnSmsManager::connectBackend()
             direct),
         QObject::connect(
             m_backend, &B::smsMessagesRenewed, m_backend,
-            [gate, self] {
+            [gate, self](bool announced) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsMessagesRenewed();
+                    self->onSmsMessagesRenewed(announced);
                 }
             },
             direct),
@@ -429,8 +436,11 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             observer->onMeskMbnSmsManagerReadEnded(item.value, item.code != 0, item.listed,
                                                    item.origin.store);
             break;
+        case Reports::ReadListed:
+            observer->onMeskMbnSmsManagerReadListed(item.value, item.listed);
+            break;
         case Reports::Renewed:
-            observer->onMeskMbnSmsManagerMessagesRenewed();
+            observer->onMeskMbnSmsManagerMessagesRenewed(item.value != 0);
             break;
         case Reports::Created:
             observer->onMeskMbnSmsManagerSendCreated(item.value, item.origin);
@@ -677,10 +687,10 @@ quint32 CMeskMbnSmsManager::readMessages(quint32 flag, Reports& reports)
     return requestId;
 }
 
-void CMeskMbnSmsManager::onSmsMessagesRenewed()
+void CMeskMbnSmsManager::onSmsMessagesRenewed(bool announced)
 {
     Reports reports;
-    reports.renewed();
+    reports.renewed(announced);
     deliver(reports);
 }
 
@@ -700,7 +710,7 @@ void CMeskMbnSmsManager::onSmsStatusChange()
 
 void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages,
                                            bool moreMessages, quint32 requestId, qint32 status,
-                                           const QString& store)
+                                           const QString& store, const QList<SMeskSmsOrigin>& listed)
 {
     if (status < 0 || format != MeskSmsFormat::Pdu) {
         Reports reports;
@@ -715,7 +725,7 @@ void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsR
         deliver(reports);
         return;
     }
-    processMessages(messages, requestId, moreMessages, store);
+    processMessages(messages, requestId, moreMessages, store, listed);
 }
 
 // A flash message (class 0) is a message like any other: stored, shown, and deleted from the modem
@@ -728,7 +738,8 @@ void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMesk
 }
 
 void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId,
-                                         bool moreMessages, const QString& store)
+                                         bool moreMessages, const QString& store,
+                                         const QList<SMeskSmsOrigin>& listedObjects)
 {
     Reports reports;
     QList<quint32> toDelete;
@@ -744,6 +755,9 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             return;
         }
         const quint32 readId = fullRead ? requestId : 0;
+        if (fullRead && !listedObjects.isEmpty()) {
+            reports.readListed(requestId, listedObjects);
+        }
         bool complete = fullRead && !moreMessages;
         QList<SMeskSmsOrigin> listed;
         for (const SMeskSmsReadPdu& read : messages) {

@@ -37,6 +37,14 @@ public:
                                                     const QList<quint32>& indices,
                                                     const SMeskSmsOrigin& origin, quint32 readId,
                                                     bool reloaded) = 0;
+    // The objects a read of every message found listed on the modem (SMeskSmsOrigin), before the
+    // first of its messages is reported: also those it could not read or that are not complete
+    // yet. Not called when the modem cannot name its messages.
+    virtual void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed)
+    {
+        Q_UNUSED(readId);
+        Q_UNUSED(listed);
+    }
     // A read of every message ended, after its messages were reported. complete: it found every
     // message the modem holds, and listed names each of them, also those already reported
     // earlier in this run (which are not reported again); store names the set of objects it read
@@ -50,8 +58,10 @@ public:
         Q_UNUSED(listed);
         Q_UNUSED(store);
     }
-    // The modem made its messages anew: the origins reported so far name nothing now.
-    virtual void onMeskMbnSmsManagerMessagesRenewed() {}
+    // The modem made its messages anew: the origins reported so far name nothing now. announced:
+    // each message made anew is reported as the modem makes it (with reloaded set); otherwise
+    // only a read of every message finds them all.
+    virtual void onMeskMbnSmsManagerMessagesRenewed(bool announced) { Q_UNUSED(announced); }
     // The modem made the object of the message being sent with that id (a text-level interface):
     // where it lives until it is deleted, whether or not the send ends while the program runs.
     virtual void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
@@ -83,11 +93,12 @@ public:
     virtual void onSmsDeleteComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) = 0;
     virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                                   quint32 requestId, qint32 status, const QString& store) = 0;
+                                   quint32 requestId, qint32 status, const QString& store,
+                                   const QList<SMeskSmsOrigin>& listed) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) = 0;
     virtual void onSmsStatusChange() = 0;
-    virtual void onSmsMessagesRenewed() = 0;
+    virtual void onSmsMessagesRenewed(bool announced) = 0;
 };
 
 // Sends, reads and deletes text messages through the modem's SMS interface.
@@ -104,7 +115,7 @@ public:
 //
 // Error codes: 1 internal, 2 device not found, 3 request rejected (CDMA
 // sending), 4 text or number cannot be encoded, 5-15 the modem's failures
-// (errorCode()).
+// (errorCode()), 16 the modem failed the operation (ErrorModemFailure).
 //
 // Threads: send, readAllMessages, deleteMessages and textLength may be called
 // from any thread; the modem's events run on the threads that emit them
@@ -138,6 +149,9 @@ public:
     // The watchdog delay of each part, for managers initialised afterwards.
     static void setWatchdogDelay(int ms);
     static int watchdogDelay();
+    // The error code of a modem that failed the operation (MeskMbnResult::ModemFailure): after a
+    // delete failed so, a later delete of the same message may answer success while the SIM keeps it.
+    static constexpr quint32 ErrorModemFailure = 16;
     // A modem result or failed status as an error code.
     static quint32 errorCode(qint32 result);
 
@@ -146,11 +160,12 @@ public:
     void onSmsDeleteComplete(quint32 requestId, qint32 status) override;
     void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) override;
     void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                           quint32 requestId, qint32 status, const QString& store) override;
+                           quint32 requestId, qint32 status, const QString& store,
+                           const QList<SMeskSmsOrigin>& listed) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
     void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onSmsStatusChange() override;
-    void onSmsMessagesRenewed() override;
+    void onSmsMessagesRenewed(bool announced) override;
 
     class Gate;
     struct Reports;
@@ -197,9 +212,11 @@ private:
     void onTimeout(quint64 generation);
     // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
     // every message is reported after its messages, complete unless moreMessages says otherwise
-    // or a message cannot be named; store: the set of objects it read.
+    // or a message cannot be named; store: the set of objects it read; listed: every object its
+    // list named, told to the owner before the messages.
     void processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId = 0,
-                         bool moreMessages = true, const QString& store = QString());
+                         bool moreMessages = true, const QString& store = QString(),
+                         const QList<SMeskSmsOrigin>& listed = {});
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);
     void connectBackend();

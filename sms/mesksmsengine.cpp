@@ -116,6 +116,7 @@ void CMeskSmsEngine::stop()
     m_entryOfIndex.clear();
     m_refusalLogged = false;
     m_readWanted = false;
+    m_readOwed = false;
 }
 
 std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* backend)
@@ -189,7 +190,8 @@ bool CMeskSmsEngine::readSimMessages()
     if (read == 0)
         return false;
     // Its reports reach this thread after this returns.
-    m_reads.insert(read, Read{m_serial, {}});
+    m_reads.insert(read, Read{m_serial, {}, {}, false});
+    m_readOwed = false;
     toGuiThread([this] { noteCondition({}); });
     return true;
 }
@@ -246,6 +248,18 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
     });
 }
 
+void CMeskSmsEngine::onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed)
+{
+    // Comes before the read's messages, which queue behind it.
+    toGuiThread([this, readId, listed] {
+        const auto read = m_reads.find(readId);
+        if (read == m_reads.end())
+            return;
+        read->listed = QSet<SMeskSmsOrigin>(listed.cbegin(), listed.cend());
+        read->listKnown = true;
+    });
+}
+
 void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
                                                   const QList<SMeskSmsOrigin>& listed, const QString& store)
 {
@@ -255,9 +269,9 @@ void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
     });
 }
 
-void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed()
+void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced)
 {
-    toGuiThread([this] {
+    toGuiThread([this, announced] {
         storeIncoming();
         // Where the modem had its messages says nothing any more: the messages it announces as it
         // makes them anew, and the next read, find them by what they hold.
@@ -266,7 +280,11 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed()
             changed = changed || !entry.origin().isEmpty();
             entry.setOrigin({});
         }
-        m_reloads = Read{m_serial, {}};
+        m_reloads = Read{m_serial, {}, {}, false};
+        // Unless the modem announces each message it makes anew, they are to be read anew once it
+        // is ready again: messages that came while its service was away are announced by no one.
+        if (!announced)
+            m_readOwed = true;
         if (changed && m_storage && !m_storage->clearSmsOnModemOrigins())
             log(QStringLiteral("CMeskSmsEngine: failed to note that the modem made its messages anew"));
     });
@@ -370,6 +388,7 @@ QString CMeskSmsEngine::errorText(quint32 errorCode)
         "Time out",
         "SIM not registered",
         "Operation failed",
+        "Modem failure",
     };
     if (errorCode >= std::size(texts))
         return {};
@@ -546,21 +565,23 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     // Where nothing tells the objects apart (an entry whose set of objects is gone, or a modem
     // that names none), the oldest entry alike not found yet by this read: the same phone, type
     // and text, and the same service-centre time when the message has one. An entry of the same
-    // set under another object is another message, unless the service dropped the entry's object
-    // while the SIM kept the message: it comes back under another object when the service loads
-    // the SIM again, and that set may have the same name (the modem was switched off and on while
-    // the program was closed).
+    // set under another object is another message, unless its object is gone while the SIM kept
+    // the message: the service dropped it (deletedIn), or, for a message with a time, the read's
+    // list does not name it. Such a message comes back under another object when the service
+    // loads the SIM again, and that set may have the same name (the modem was switched off and on
+    // while the program was closed).
     for (OnModem& entry : m_onModem) {
         const SSmsOnModem& noted = entry.noted;
-        if (noted.own)
-            continue;
-        if (!noted.store.isEmpty() && !origin.isEmpty() && noted.store == origin.store &&
-            noted.deletedIn.isEmpty())
+        // What it holds first: it tells most entries apart at once.
+        if (noted.own || noted.phone != message.phone || noted.type != message.type ||
+            noted.text != message.message ||
+            (timeStamp != 0 && !noted.anyTime && noted.timeStamp != timeStamp))
             continue;
         if (read->found.contains(entry.serial))
             continue;
-        if (noted.phone == message.phone && noted.type == message.type && noted.text == message.message &&
-            (timeStamp == 0 || noted.anyTime || noted.timeStamp == timeStamp))
+        const bool objectGone = !noted.deletedIn.isEmpty() ||
+                                (timeStamp != 0 && read->listKnown && !read->listed.contains(entry.origin()));
+        if (noted.store.isEmpty() || origin.isEmpty() || noted.store != origin.store || objectGone)
             return &entry;
     }
     return nullptr;
@@ -605,6 +626,17 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
     // whose object the service dropped in the set this read listed: the SIM may still hold the
     // message, and the service shows it again only when it loads the SIM anew.
     const QSet<SMeskSmsOrigin> found(listed.cbegin(), listed.cend());
+    // A message whose delete the modem failed once and whose object is gone from this set was
+    // dropped by a delete that ModemManager answered with success (another client's, say): the SIM
+    // may keep it, as after the program's own later delete.
+    for (OnModem& entry : m_onModem) {
+        if (entry.serial <= ended.before && !ended.found.contains(entry.serial) && entry.noted.deleteFailed &&
+            !entry.noted.own && !entry.origin().isEmpty() && entry.origin().store == store &&
+            !found.contains(entry.origin()) && entry.noted.deletedIn != store) {
+            entry.noted.deletedIn = store;
+            queueWrite(entry);
+        }
+    }
     removeOnModem([&](const OnModem& entry) {
         return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
                (entry.origin().isEmpty() || !found.contains(entry.origin())) &&
@@ -655,9 +687,11 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
     if (entry == m_onModem.end() || !entry->deleting.remove(index))
         return;
     if (errorCode != 0) {
-        // It stays on the modem and stays noted, so the next start does not store it again.
+        // It stays on the modem and stays noted, so the next start does not store it again. Only a
+        // modem that failed the delete makes a later "success" leave the message on the SIM: a
+        // refusal, a wrong state or a call that never reached the modem leave no mark.
         entry->deleteRefused = true;
-        if (!entry->noted.deleteFailed) {
+        if (errorCode == CMeskMbnSmsManager::ErrorModemFailure && !entry->noted.deleteFailed) {
             entry->noted.deleteFailed = true;
             queueWrite(*entry);
         }
@@ -699,7 +733,7 @@ void CMeskSmsEngine::loadOnModem()
         entry.noted = noted;
         entry.serial = ++m_serial;
     }
-    m_reloads = Read{m_serial, {}};
+    m_reloads = Read{m_serial, {}, {}, false};
 }
 
 void CMeskSmsEngine::carryOverOnModem(const QString& value)
@@ -784,17 +818,21 @@ void CMeskSmsEngine::queueWrite(const OnModem& entry)
         return;
     if (m_queuedWrites.isEmpty())
         toGuiThread([this] { writeQueued(); });
-    m_queuedWrites.insert(entry.noted.id, entry.noted);
+    m_queuedWrites.insert(entry.noted.id);
 }
 
 void CMeskSmsEngine::writeQueued()
 {
     if (m_queuedWrites.isEmpty() || !m_storage)
         return;
-    const QHash<mid_t, SSmsOnModem> notes = std::exchange(m_queuedWrites, {});
+    const QSet<mid_t> ids = std::exchange(m_queuedWrites, {});
+    // Each note as it stands now: what came since the queueing (a renewal that cleared the origins)
+    // is kept, and a note removed meanwhile is not written back.
     CMediaStorageBatch batch(m_storage);
-    for (const SSmsOnModem& noted : notes)
-        m_storage->updateSmsOnModem(noted);
+    for (const OnModem& entry : std::as_const(m_onModem)) {
+        if (ids.contains(entry.noted.id))
+            m_storage->updateSmsOnModem(entry.noted);
+    }
     if (!batch.end())
         log(QStringLiteral("CMeskSmsEngine: failed to note a message left on the modem"));
 }
@@ -867,6 +905,11 @@ void CMeskSmsEngine::updateState()
     if (!m_network)
         return;
     setState(stateForCellular(m_network->cellularState(), m_state));
+    // At every report, also one that leaves the state as it was (the modem went and came back
+    // between two reports): a read owed since the modem made its messages anew is made once the
+    // engine is ready, unless one told of the change to ready has just read.
+    if (m_readOwed && isSmsReady())
+        readSimMessages();
 }
 
 void CMeskSmsEngine::setState(TMeskSmsState state)

@@ -52,7 +52,7 @@ public:
     // The SMS availability that a cellular device state (0 to 5) gives; any
     // other value keeps the current one.
     static TMeskSmsState stateForCellular(int cellularState, TMeskSmsState current);
-    // The text logged for a manager error code; empty for 16 and above.
+    // The text logged for a manager error code; empty for 17 and above.
     static QString errorText(quint32 errorCode);
 
     // IMeskMbnSmsManagerObserver: called on the manager's threads.
@@ -61,9 +61,10 @@ public:
                                             quint32 timeStamp, const QList<quint32>& indices,
                                             const SMeskSmsOrigin& origin, quint32 readId,
                                             bool reloaded) override;
+    void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed) override;
     void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
                                       const QString& store) override;
-    void onMeskMbnSmsManagerMessagesRenewed() override;
+    void onMeskMbnSmsManagerMessagesRenewed(bool announced) override;
     void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
     void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) override;
@@ -124,8 +125,9 @@ private:
     // The entry of the message read, or null: the same object, else, for a message found by a
     // read of every message or announced as the modem made its messages anew (read not null),
     // one that is alike, whose object is not of the same set (unless the modem's service took its
-    // object away with the message still on the SIM), and not yet found by the same read (or since
-    // the same renewal). A message the program made is found only by its object.
+    // object away with the message still on the SIM, or, for a message with a service-centre time,
+    // the read's list does not name the entry's object), and not yet found by the same read (or
+    // since the same renewal). A message the program made is found only by its object.
     OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
                          const Read* read);
     // A message the program made to send, found on the modem: the row takes what became of it,
@@ -200,6 +202,9 @@ private:
     {
         quint64 before = 0; // entries up to this serial existed when it began
         QSet<quint64> found;
+        // The objects the modem listed for it, told before its messages (listKnown).
+        QSet<SMeskSmsOrigin> listed;
+        bool listKnown = false;
     };
     QList<OnModem> m_onModem;
     QHash<quint32, Read> m_reads;
@@ -208,12 +213,14 @@ private:
     Read m_reloads;
     quint64 m_serial = 0;
     QList<Incoming> m_incoming;
-    QList<mid_t> m_removed;                   // notes of removed entries, not yet deleted from the storage
-    QHash<mid_t, SSmsOnModem> m_queuedWrites; // notes changed, not yet written (queueWrite)
-    QHash<quint32, quint64> m_entryOfIndex;   // SIM index being deleted -> its entry's serial
+    QList<mid_t> m_removed;                 // notes of removed entries, not yet deleted from the storage
+    QSet<mid_t> m_queuedWrites;             // notes changed, not yet written (queueWrite)
+    QHash<quint32, quint64> m_entryOfIndex; // SIM index being deleted -> its entry's serial
     bool m_refusalLogged = false;
     // A SIM read was asked for before the worker made the manager. GUI thread.
     bool m_readWanted = false;
+    // The modem made its messages anew, and no read of every message began since. GUI thread.
+    bool m_readOwed = false;
     QMetaObject::Connection m_stateConnection;
     QMetaObject::Connection m_signalConnection;
 

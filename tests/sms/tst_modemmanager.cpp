@@ -342,7 +342,9 @@ void TestModemManager::errorNames_data()
     QTest::newRow("access denied") << QStringLiteral("org.freedesktop.DBus.Error.AccessDenied") << 15u;
     QTest::newRow("no reply") << QStringLiteral("org.freedesktop.DBus.Error.NoReply") << 13u;
     QTest::newRow("ME memory full is no SIM case") << equipment + "MemoryFull" << 1u;
-    QTest::newRow("other") << QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed") << 1u;
+    QTest::newRow("modem failure") << QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed")
+                                   << 16u;
+    QTest::newRow("other") << QStringLiteral("org.freedesktop.ModemManager1.Error.Core.WrongState") << 1u;
 }
 
 void TestModemManager::errorNames()
@@ -727,6 +729,25 @@ void TestModemManager::startSequences_data()
         << QStringList{"received 1",   "faildelete",   "start",   "expect 1 1 1", "start",
                        "expect 1 0 0", "start",        "noted 1", "off",          "on",
                        "start",        "expect 1 0 0", "noted 0"};
+    QTest::newRow("a delete fails, another client deletes it, ModemManager restarts")
+        << QStringList{"received 1", "faildelete", "start",         "expect 1 1 1", "removeall",
+                       "start",      "noted 1",    "start restart", "expect 1 0 0", "noted 0"};
+    // Only a modem that failed a delete leaves the message on the SIM behind a later success.
+    QTest::newRow("a refused delete, then allowed") << QStringList{
+        "received 1", "refuse", "start", "expect 1 1 1", "allow", "start", "expect 1 0 0", "noted 0"};
+    // The set of objects has the same name: a message with a time is known by what it holds.
+    QTest::newRow("a kept message, the modem switched off and on while closed")
+        << QStringList{"received 1", "refuse",       "start", "expect 1 1 1", "off",         "on",
+                       "start",      "expect 1 0 1", "allow", "start",        "expect 1 0 0"};
+    // ModemManager restarts while the program runs, a message came meanwhile; no one reads at the
+    // state change, or the window does (and the program does not read a second time).
+    QTest::newRow("ModemManager restarts with a message that came meanwhile")
+        << QStringList{"received 1", "start away", "expect 2 2 0"};
+    QTest::newRow("ModemManager restarts, the window reads at the change to ready")
+        << QStringList{"received 1", "start awayview", "expect 2 2 0"};
+    // Completed as its GetAll comes, its change signal sent after the answer (GDBus's order).
+    QTest::newRow("a long message completes as its read is answered, its signal after")
+        << QStringList{"receiving 1", "start silently", "expect 1 1 0", "news 1"};
 }
 
 void TestModemManager::startSequences()
@@ -811,6 +832,9 @@ void TestModemManager::startSequences()
             service->setDeleteError(refused);
             QCOMPARE(serviceName(), firstName);
             QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
+        } else if (verb == QLatin1String("removeall")) {
+            for (const QString& path : service->messagePaths())
+                service->removeMessage(path);
         } else if (verb == QLatin1String("faildelete")) {
             service->failNextDelete();
         } else if (verb == QLatin1String("hold")) {
@@ -922,6 +946,18 @@ void TestModemManager::startSequences()
                         QTRY_COMPARE_WITH_TIMEOUT(storage.smsOnModem().size(), 1, 30000);
                         return;
                     }
+                    if (event == QLatin1String("silently")) {
+                        service->atCall(
+                            QStringLiteral("GetAll"), service->callCount(QStringLiteral("GetAll")) + 1, [&] {
+                                for (const QString& path : service->messagePaths()) {
+                                    service->setMessageProperty(path, QStringLiteral("Text"),
+                                                                QStringLiteral("long"));
+                                    service->setMessageProperty(path, QStringLiteral("State"), SmsReceived);
+                                    service->afterNextRead(
+                                        path, [&, path] { service->setMessageState(path, SmsReceived); });
+                                }
+                            });
+                    }
                     if (event == QLatin1String("forget"))
                         forgetFirst(engine);
                     // Every message on the modem now is stored by this start, once.
@@ -929,9 +965,28 @@ void TestModemManager::startSequences()
                     readAll(engine);
                     if (event.isEmpty() || event == QLatin1String("forget"))
                         return;
+                    if (event == QLatin1String("away") || event == QLatin1String("awayview")) {
+                        // Found only by a read of every message: it was not there to be announced.
+                        const int lists = service->callCount(QStringLiteral("List"));
+                        if (event == QLatin1String("awayview")) {
+                            connect(&engine, &CMeskSmsEngine::stateChanged, &engine,
+                                    [&](TMeskSmsState state) {
+                                        if (state == SmsStateReady)
+                                            engine.readSimMessages();
+                                    });
+                        }
+                        QVERIFY(service->restart());
+                        service->addMessage(QStringLiteral("+15550122"), QStringLiteral("while away"));
+                        QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + 1, 60000);
+                        QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
+                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+                        QCOMPARE(service->callCount(QStringLiteral("List")), lists + 1);
+                        return;
+                    }
                     if (event == QLatin1String("complete") || event == QLatin1String("racing") ||
-                        event == QLatin1String("completing") || event == QLatin1String("flash") ||
-                        event == QLatin1String("retried") || event == QLatin1String("gone")) {
+                        event == QLatin1String("completing") || event == QLatin1String("silently") ||
+                        event == QLatin1String("flash") || event == QLatin1String("retried") ||
+                        event == QLatin1String("gone")) {
                         if (event == QLatin1String("complete")) {
                             // Incomplete: neither stored nor deleted.
                             const qsizetype incomplete = service->messagePaths().size();

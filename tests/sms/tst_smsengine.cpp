@@ -754,6 +754,24 @@ private slots:
         QCOMPARE(rows().size(), 6);
     }
 
+    // A note whose change waits to be written, then a renewal of the modem's objects: the note is
+    // written as it stands, its origin cleared.
+    void renewalAfterQueuedWrite()
+    {
+        CMeskSmsEngine engine;
+        // No modem: the delete asked is never answered but by this test.
+        engine.start(m_storage.get(), nullptr);
+        engine.onMeskMbnSmsManagerMessageReceived(
+            MeskSmsStatus::New, QStringLiteral("+123"), QStringLiteral("hello"), 1705311000, {7},
+            {QStringLiteral("bus run modem"), QStringLiteral("/SMS/7")}, 0, false);
+        QTRY_COMPARE_WITH_TIMEOUT(m_storage->smsOnModem().size(), 1, 30000);
+        engine.onMeskMbnSmsManagerDeleteDone(7, CMeskMbnSmsManager::ErrorModemFailure);
+        engine.onMeskMbnSmsManagerMessagesRenewed(true);
+        QTRY_VERIFY_WITH_TIMEOUT(m_storage->smsOnModem().value(0).deleteFailed, 30000);
+        QCOMPARE(m_storage->smsOnModem().value(0).store, QString());
+        QCOMPARE(m_storage->smsOnModem().value(0).object, QString());
+    }
+
     // A confirmation that comes after the watchdog gave up marks the message sent, in the
     // storage and by messageSendDone.
     void lateConfirmation()
@@ -813,7 +831,8 @@ private slots:
         QTest::newRow("0") << 0u << "no error";
         QTest::newRow("10") << 10u << "Unknown service center number";
         QTest::newRow("15") << 15u << "Operation failed";
-        QTest::newRow("16") << 16u << "";
+        QTest::newRow("16") << 16u << "Modem failure";
+        QTest::newRow("17") << 17u << "";
         QTest::newRow("huge") << 0xFFFFFFFFu << "";
     }
 

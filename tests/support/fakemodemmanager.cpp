@@ -401,8 +401,12 @@ void FakeModemManagerService::setMessageState(const QString& path, quint32 state
 
 void FakeModemManagerService::removeMessage(const QString& path)
 {
-    if (m_messages.remove(path) == 0)
+    if (!m_messages.contains(path))
         return;
+    // As for the program's own Delete: a message whose part lost its place stays on the SIM.
+    if (m_placeLost.remove(path))
+        m_simOnly.insert(path, m_messages.value(path));
+    m_messages.remove(path);
     emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
                {QVariant::fromValue(QDBusObjectPath(path))});
     emit messageDeleted(path);
