@@ -302,7 +302,7 @@ private slots:
         QString dataHome = root.dataHome();
         QString home;
         if (setup == FolderUnderFile || setup == HomeMissing) {
-            // The storage folder would have to be made under a regular file.
+            // The storage folder (or the home folder) would have to be made under a regular file.
             QFile plain(root.path() + QStringLiteral("/plain"));
             QVERIFY(plain.open(QIODevice::WriteOnly));
             dataHome = plain.fileName() + QStringLiteral("/data");
