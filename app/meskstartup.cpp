@@ -97,6 +97,21 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         //: name of an environment variable: keep it as it is.
         return QCoreApplication::translate("MeskStartup", "Velto Lumesk keeps its data in the home folder, "
                                                           "but the environment variable HOME is not set.");
+    case Kind::HomeNotFound:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of the folder the environment variable HOME names. HOME is the name of an environment
+        //: variable: keep it as it is.
+        return QCoreApplication::translate(
+                   "MeskStartup", "Velto Lumesk keeps its data in the home folder \"%1\", but that "
+                                  "folder does not exist. Please check the environment variable HOME.")
+            .arg(path);
+    case Kind::BrokenLink:
+        //: Error information, the paragraph after "The program could not be initialized...". %1 is the
+        //: path of a link (a file or folder of the program's data), %2 the path it names, which does
+        //: not exist (a disk that is not connected, say).
+        return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot use \"%1\": it is a link to "
+                                                          "\"%2\", which does not exist.")
+            .arg(path, QDir::toNativeSeparators(failure.detail));
     case Kind::None:
     case Kind::Other:
         break;

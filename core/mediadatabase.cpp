@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,6 +74,28 @@ bool isMovedFolder(const QString& path)
     };
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
            (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode));
+}
+
+// What the link at the path names when that does not exist (a disk that is not mounted there, say), as an
+// absolute path; empty for anything else.
+QString missingLinkTarget(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return {};
+    if (::stat(name.constData(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR))
+        return {};
+    return QFileInfo(path).symLinkTarget();
+}
+
+// Whether a folder holds a file anywhere below it (links are not followed).
+bool holdsFiles(const QString& path)
+{
+    return QDirIterator(path, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories)
+        .hasNext();
 }
 
 QString nextConnectionName()
@@ -160,17 +184,95 @@ QString sqliteWords(const QSqlError& error)
     return error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
 }
 
-// The failure a user is told of for an error SQLite reported on the database file.
+// The -wal or -shm beside the database that SQLite cannot open for writing: something other than a
+// regular file (a folder, say), or a file the user may not read and write (another user's, mode 0444).
+// Empty when each is missing (SQLite makes it) or usable. SQLite keeps them beside the file a link names.
+QString unusableCompanion(const QString& databasePath)
+{
+    const QString target = QFileInfo(databasePath).canonicalFilePath();
+    const QString base = target.isEmpty() ? databasePath : target;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString path = base + QLatin1String(suffix);
+        const QByteArray name = QFile::encodeName(path);
+        struct stat info
+        {
+        };
+        if (::stat(name.constData(), &info) != 0)
+            continue;
+        if (!S_ISREG(info.st_mode) || ::access(name.constData(), R_OK | W_OK) != 0)
+            return path;
+    }
+    return {};
+}
+
+// The failure a user is told of for an error SQLite reported on the database file. SQLite's words never
+// name the -wal or -shm it could not open or write: one that is unusable is named, as a file that cannot
+// be written.
 TMeskStorageFailure sqliteFailure(const QSqlError& error, const QString& file, const QString& root)
 {
     using Kind = TMeskStorageFailure::Kind;
     const QString words = sqliteWords(error);
+    const int code = sqliteCode(error);
     // A failed commit reaches QtSql's caller without SQLite's code, only with its words.
-    if (sqliteCode(error) == Full || error.databaseText() == QLatin1String("database or disk is full"))
+    if (code == Full || error.databaseText() == QLatin1String("database or disk is full"))
         return {Kind::DiskFull, root, words};
-    if (sqliteCode(error) == ReadOnly)
+    if (code == ReadOnly || code == CantOpen || code == IoErr) {
+        if (const QString companion = unusableCompanion(file); !companion.isEmpty())
+            return {Kind::FileNotWritable, companion, words};
+    }
+    if (code == ReadOnly)
         return {Kind::FileNotWritable, file, words};
     return {Kind::FileNotReadable, file, words};
+}
+
+// SQLite's words for a read the device failed.
+const QString readErrorWords = QStringLiteral("disk I/O error");
+
+// Whether a line of SQLite's quick check tells of a page the device failed to read ("Page 5: unable to get
+// the page. error code=8458", with the extended code of an I/O error, or "failed to get page 7" for a page
+// of the free list), rather than of damage. Newer versions put another prefix before the words.
+bool isReadErrorLine(const QString& line)
+{
+    static const QRegularExpression unreadable(QStringLiteral("unable to get the page\\. error code=(\\d+)"));
+    if (const QRegularExpressionMatch match = unreadable.match(line); match.hasMatch()) {
+        bool ok = false;
+        const int code = match.captured(1).toInt(&ok);
+        return ok && (code & 0xff) == IoErr;
+    }
+    return line.contains(QLatin1String("failed to get page"));
+}
+
+// Reads the file from start to end as it lies on the disk, so that a failing device fails here; false with
+// the system's words when it cannot be read. A missing file, or one that is not a regular file, has
+// nothing to read.
+bool readsThrough(const QString& path, QString& words)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return true;
+        words = qt_error_string(errno);
+        return false;
+    }
+    struct stat info
+    {
+    };
+    int error = 0;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        std::vector<char> buffer(size_t(1) << 20);
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+            if (got > 0 || (got < 0 && errno == EINTR))
+                continue;
+            error = got < 0 ? errno : 0;
+            break;
+        }
+    }
+    ::close(fd);
+    if (error == 0)
+        return true;
+    words = qt_error_string(error);
+    return false;
 }
 
 // The failure a user is told of when the folder at path cannot be made: the nearest part of the path
@@ -188,7 +290,9 @@ TMeskStorageFailure folderFailure(const QString& path)
             return {Kind::FolderNotWritable, path, {}};
         existing = parent;
     }
-    // A link counts as what it points to.
+    // A link counts as what it points to; one to nothing is told as such.
+    if (const QString target = missingLinkTarget(existing); !target.isEmpty())
+        return {Kind::BrokenLink, existing, target};
     if (!QFileInfo(existing).isDir())
         return {Kind::NotAFolder, existing, {}};
     if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
@@ -527,7 +631,7 @@ bool CMediaDataBase::open()
 
 bool CMediaDataBase::openWritable()
 {
-    if (!initFileSystem())
+    if (isDatabaseLinkBroken() || !initFileSystem())
         return false;
     if (!QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -536,8 +640,16 @@ bool CMediaDataBase::openWritable()
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to load SQLite plugin");
         return false;
     }
-    switch (checkSchema()) {
+    m_damageFound = false;
+    SchemaState state = checkSchema();
+    if (state == SchemaState::Mismatch && m_damageFound)
+        state = confirmDamage();
+    switch (state) {
     case SchemaState::Valid:
+        if (!proveWritable()) {
+            closeDatabase();
+            return false;
+        }
         // Files a rebuild moved aside and was stopped before it removed them belong to the database it
         // replaced.
         dropFilesAside();
@@ -555,6 +667,25 @@ bool CMediaDataBase::openWritable()
         break;
     }
     return rebuild(true);
+}
+
+bool CMediaDataBase::isDatabaseLinkBroken()
+{
+    // SQLite makes the file a link names when it is missing. Where it names a file on a disk that is not
+    // there now, the new, empty database would replace the one the downloaded files belong to: with files
+    // to lose, the start stops before anything is made.
+    const QString target = missingLinkTarget(databasePath());
+    if (target.isEmpty())
+        return false;
+    for (const char* name : fileFolders) {
+        if (holdsFiles(folder(name)) || holdsFiles(asideFolder(folder(name)))) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 links to %2, which does not exist")
+                                      .arg(databasePath(), target);
+            m_failure = {TMeskStorageFailure::Kind::BrokenLink, databasePath(), target};
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CMediaDataBase::initFileSystem()
@@ -582,8 +713,9 @@ bool CMediaDataBase::initFileSystem()
     }
     if (!ok) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
-        const TMeskStorageFailure failure = folderFailure(failedFolder);
-        return failed(failure.kind, failure.path);
+        if (m_failure.kind == TMeskStorageFailure::Kind::None)
+            m_failure = folderFailure(failedFolder);
+        return false;
     }
     // Left by a crash, or moved aside earlier: every one of them holds the account keys.
     const QString path = databasePath();
@@ -624,6 +756,23 @@ void CMediaDataBase::configureConnection()
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
 }
 
+bool CMediaDataBase::proveWritable()
+{
+    // SQLite opens a database whose -wal or -shm it cannot write read-only and says so only at the first
+    // write, when nothing the program does is kept any more. Taking the write lock proves the store
+    // writable without writing anything: the file and its clean-close record stay as they are. (A plain
+    // BEGIN takes no lock.)
+    QSqlQuery query(m_database);
+    if (query.exec(QStringLiteral("BEGIN IMMEDIATE;")) && query.exec(QStringLiteral("ROLLBACK;")))
+        return true;
+    const QSqlError error = query.lastError();
+    qDebug().noquote()
+        << QStringLiteral("CMediaDataBase: cannot write to the database: %1").arg(sqliteWords(error));
+    if (const QString companion = unusableCompanion(databasePath()); !companion.isEmpty())
+        return failed(TMeskStorageFailure::Kind::FileNotWritable, companion);
+    return failedInSqlite(error);
+}
+
 bool CMediaDataBase::createIndexes()
 {
     // IF NOT EXISTS: a file from before the indexes gains them, a current one is left as it is.
@@ -646,6 +795,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
         if (!isPassingFailure(error)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                       .arg(error.databaseText());
+            m_damageFound = true;
             return SchemaState::Mismatch;
         }
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
@@ -704,14 +854,53 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
     QStringList problems;
     while (check.next())
         problems.append(check.value(0).toString());
+    // A page the device failed to read is no damage, whatever SQLite lists after it (one row may hold
+    // several lines); the check then also ends on an error.
+    for (const QString& row : std::as_const(problems)) {
+        for (const QString& line : row.split(QLatin1Char('\n'))) {
+            if (isReadErrorLine(line))
+                return readFailed(databasePath(), readErrorWords, line);
+        }
+    }
     if (check.lastError().isValid())
         return failure(check);
     if (problems != QStringList{QStringLiteral("ok")}) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                   .arg(problems.mid(0, 3).join(QStringLiteral("; ")));
+        m_damageFound = true;
         return SchemaState::Mismatch;
     }
     return SchemaState::Valid;
+}
+
+CMediaDataBase::SchemaState CMediaDataBase::readFailed(const QString& path, const QString& words,
+                                                       const QString& seen)
+{
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to read %1: %2").arg(path, seen);
+    closeDatabase();
+    m_failure = {TMeskStorageFailure::Kind::FileNotReadable, path, words};
+    return SchemaState::Failed;
+}
+
+CMediaDataBase::SchemaState CMediaDataBase::confirmDamage()
+{
+    // SQLite tells a read the device failed in a statement as damage ("database disk image is
+    // malformed"). Before the file is replaced, the file and its log are read through as they lie on the
+    // disk, where a failing device fails, and then checked whole once more on a new connection: only
+    // damage found again is damage. A check that now passes read something else the first time.
+    // SQLite keeps the log beside the file a link names.
+    const QString target = QFileInfo(databasePath()).canonicalFilePath();
+    const QString logPath = (target.isEmpty() ? databasePath() : target) + QStringLiteral("-wal");
+    for (const QString& path : {databasePath(), logPath}) {
+        if (QString words; !readsThrough(path, words))
+            return readFailed(path, words, words);
+    }
+    closeDatabase();
+    m_damageFound = false;
+    const SchemaState again = checkSchema();
+    if (again == SchemaState::Mismatch || again == SchemaState::Failed)
+        return again;
+    return readFailed(databasePath(), readErrorWords, QStringLiteral("the check passed at its second read"));
 }
 
 bool CMediaDataBase::rebuild(bool moveAside)

@@ -23,11 +23,14 @@ class QThread;
 // open() builds a missing database; a file that opens but fails the schema check (a table or the
 // version row missing, another version, or not an SQLite database at all) is renamed to
 // mindex.db.bak-<time stamp> before a new one is built, so no text message or account key is lost
-// silently; so is a file that fails SQLite's quick check (damaged pages). The quick check reads the
+// silently; so is a file that fails SQLite's quick check (damaged pages). Damage counts only when found
+// again after the file was read through and checked anew: SQLite tells a read the device failed as
+// damage, and a failing device leaves the store as it is and makes open() false. The quick check reads the
 // whole file; it is skipped only when the file is exactly what this class left at a clean close
 // (recorded in root/mindex.clean, which every open removes before anything is written). A root or a database
-// file the user cannot write, and any other failure to open, leave everything as it is and make open() false;
-// openFailure() then says why.
+// file the user cannot write (or a -wal or -shm that SQLite can only read: the write lock is taken once at
+// every open), a mindex.db that links to nothing while downloaded files are kept, and any other failure to
+// open, leave everything as it is and make open() false; openFailure() then says why.
 // After a rebuild replacedDatabaseCopy() names the renamed file; the downloaded files of the old database
 // go only once the new one is committed.
 // Every open adds the indexes the queries need to a file that lacks them.
@@ -169,6 +172,18 @@ private:
     bool createIndexes();
     void setTableDatabases(const QSqlDatabase& database);
     SchemaState checkSchema();
+    // After checkSchema() found damage: the file and its log read through and checked again on a new
+    // connection. Mismatch when the damage is found again; Failed (a read error) when a read fails or
+    // the second check passes.
+    SchemaState confirmDamage();
+    // Closes the database and keeps the file as one that cannot be read now (words for the user, seen
+    // for the log).
+    SchemaState readFailed(const QString& path, const QString& words, const QString& seen);
+    // Takes and gives back the write lock: false, with the -wal or -shm that cannot be written named, when
+    // SQLite opened the store read-only.
+    bool proveWritable();
+    // A mindex.db that links to nothing while downloaded files are kept: the failure is set.
+    bool isDatabaseLinkBroken();
     // Reads and removes the clean-close record; true when it says the file is unchanged since then.
     bool takeCleanCloseRecord();
     void writeCleanCloseRecord();
@@ -218,4 +233,6 @@ private:
     QString m_replacedCopy;
     bool m_opened = false;
     bool m_checkedPages = false;
+    // The last checkSchema() took the file for damaged, on SQLite's error or its quick check.
+    bool m_damageFound = false;
 };

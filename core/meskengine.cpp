@@ -12,6 +12,8 @@
 #include "meskupdatemanager.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -105,6 +107,12 @@ bool CMeskEngine::init()
         // is what to mend, whatever failed there.
         if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME") && qEnvironmentVariableIsEmpty("HOME"))
             m_storageFailure = {TMeskStorageFailure::Kind::HomeNotSet, storageFolder(), {}};
+        // A storage below a home folder that does not exist fails wherever its making stops (often at
+        // "/"): the home folder is what to mend.
+        else if (const QString home = QDir::homePath(); !qEnvironmentVariableIsEmpty("HOME") &&
+                                                        storageFolder().startsWith(home + QLatin1Char('/')) &&
+                                                        !QFileInfo(home).isDir())
+            m_storageFailure = {TMeskStorageFailure::Kind::HomeNotFound, home, {}};
         delete storage;
         emit initFailed();
         return false;

@@ -43,7 +43,8 @@ public:
     // returns false when the storage cannot be opened.
     bool init();
     // Why the last init() failed, for the user (Kind::None after one that succeeded; HomeNotSet for any
-    // failure while HOME and XDG_DATA_HOME are both unset or empty).
+    // failure while HOME and XDG_DATA_HOME are both unset or empty, HomeNotFound while the storage lies
+    // below a HOME that names no folder).
     TMeskStorageFailure storageFailure() const { return m_storageFailure; }
     // Where the last init() kept a stored database it could not use (damaged) before it started with
     // empty data: the renamed file's full path, empty when nothing was renamed.

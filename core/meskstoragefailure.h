@@ -25,6 +25,12 @@ struct TMeskStorageFailure
         // HOME is unset or empty and XDG_DATA_HOME gives no folder either, so the storage lies below the
         // file system's root; path is the storage folder.
         HomeNotSet,
+        // The storage lies below HOME, which names no existing folder; path is HOME's folder.
+        HomeNotFound,
+        // A link names something that does not exist (a disk that is not mounted, say) where the storage
+        // needs a folder, or in place of the database file while the storage holds downloaded files;
+        // path is the link, detail what it names.
+        BrokenLink,
         // Anything else; path is the storage folder.
         Other
     };
@@ -32,6 +38,7 @@ struct TMeskStorageFailure
     Kind kind = Kind::None;
     // The folder or file concerned, as the storage names it.
     QString path;
-    // SQLite's message, when SQLite reported the failure.
+    // SQLite's message, when SQLite reported the failure (or the system's, for a read that failed); for
+    // BrokenLink the link's target.
     QString detail;
 };

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build pkg-config ccache clang-format-14 git
   dbus-daemon
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-svg-dev
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev qt6-svg-dev
   qt6-multimedia-dev qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libgl-dev libgl1-mesa-dri libxcb1-dev libxcb-xfixes0-dev libfontconfig-dev
   xvfb xauth xcompmgr imagemagick

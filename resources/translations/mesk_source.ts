@@ -938,6 +938,16 @@ Please link your accounts again under Services in the settings.</source>
         <extracomment>Error information</extracomment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Velto Lumesk keeps its data in the home folder &quot;%1&quot;, but that folder does not exist. Please check the environment variable HOME.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of the folder the environment variable HOME names. HOME is the name of an environment variable: keep it as it is.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk cannot use &quot;%1&quot;: it is a link to &quot;%2&quot;, which does not exist.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of a link (a file or folder of the program&apos;s data), %2 the path it names, which does not exist (a disk that is not connected, say).</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

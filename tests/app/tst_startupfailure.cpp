@@ -1,4 +1,5 @@
 #include "mainwindow/meskmainwindow.h"
+#include "mediadatabase.h"
 #include "meskhttptaskpool.h"
 #include "meskmessagebox.h"
 #include "mesknetworkmanager.h"
@@ -183,16 +184,22 @@ public:
         DatabaseReadOnly,
         DatabaseUnreadable,
         DatabaseIsFolder,
-        DiskFull
+        DiskFull,
+        StorageLinksToNothing,
+        DatabaseLinksToNothing,
+        LogIsFolder,
+        HomeMissing
     };
     Q_ENUM(Case)
 
 private:
     // Runs the start-up function in a child (program with arguments: this program, or one that runs
-    // it) with its data folder dataHome (none: neither HOME nor XDG_DATA_HOME set) and reads its report:
-    // a start that fails with the critical box, or (failing false) one that opens its window.
+    // it) with its data folder dataHome (none: XDG_DATA_HOME not set, and HOME set to home or, when that
+    // is empty, not set either) and reads its report: a start that fails with the critical box, or
+    // (failing false) one that opens its window.
     void runChild(const TempStorageRoot& root, const QString& dataHome, const QString& program,
-                  const QStringList& arguments, QJsonObject& seen, bool failing = true)
+                  const QStringList& arguments, QJsonObject& seen, bool failing = true,
+                  const QString& home = {})
     {
         const QString reportPath = root.path() + QStringLiteral("/report.json");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -200,6 +207,8 @@ private:
         if (dataHome.isEmpty()) {
             env.remove(QStringLiteral("XDG_DATA_HOME"));
             env.remove(QStringLiteral("HOME"));
+            if (!home.isEmpty())
+                env.insert(QStringLiteral("HOME"), home);
         }
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LUMESK_INSTALLER_INI"), root.path() + QStringLiteral("/none.ini"));
@@ -264,6 +273,18 @@ private slots:
             << QStringLiteral("Velto Lumesk cannot read the file \"%1\": unable to open database file.");
         QTest::newRow("disk full") << DiskFull << storageUnderRoot
                                    << QStringLiteral("The disk that holds the folder \"%1\" is full.");
+        // The link's target (%2) lies in the folder "unmounted" below the test's root.
+        const QString linkToNothing =
+            QStringLiteral("Velto Lumesk cannot use \"%1\": it is a link to \"%2\", which does not exist.");
+        QTest::newRow("storage folder links to nothing")
+            << StorageLinksToNothing << storageUnderRoot << linkToNothing;
+        QTest::newRow("database links to nothing") << DatabaseLinksToNothing << database << linkToNothing;
+        QTest::newRow("log is a folder") << LogIsFolder << database + QStringLiteral("-wal")
+                                         << QStringLiteral("Velto Lumesk cannot write to the file \"%1\".");
+        QTest::newRow("home folder missing")
+            << HomeMissing << QStringLiteral("plain/home")
+            << QStringLiteral("Velto Lumesk keeps its data in the home folder \"%1\", but that folder does "
+                              "not exist. Please check the environment variable HOME.");
     }
 
     void userIsTold()
@@ -279,17 +300,44 @@ private slots:
         TempStorageRoot root;
         QVERIFY(root.isValid());
         QString dataHome = root.dataHome();
-        if (setup == FolderUnderFile) {
-            // The storage folder would have to be made under a regular file.
+        QString home;
+        if (setup == FolderUnderFile || setup == HomeMissing) {
+            // The storage folder (or the home folder) would have to be made under a regular file.
             QFile plain(root.path() + QStringLiteral("/plain"));
             QVERIFY(plain.open(QIODevice::WriteOnly));
             dataHome = plain.fileName() + QStringLiteral("/data");
+            if (setup == HomeMissing) {
+                home = plain.fileName() + QStringLiteral("/home");
+                dataHome.clear();
+            }
         }
+        const QString unmounted = root.path() + QStringLiteral("/unmounted");
         const QString storage = dataHome + QStringLiteral("/Velto/Velto Lumesk/mstorage");
         const QString database = storage + QStringLiteral("/mindex.db");
         switch (setup) {
         case FolderUnderFile:
         case DiskFull:
+        case HomeMissing:
+            break;
+        case StorageLinksToNothing:
+            QVERIFY(QDir().mkpath(QFileInfo(storage).path()));
+            QVERIFY(QFile::link(unmounted + QStringLiteral("/mstorage"), storage));
+            told = told.arg(QStringLiteral("%1"),
+                            QDir::toNativeSeparators(unmounted + QStringLiteral("/mstorage")));
+            break;
+        case DatabaseLinksToNothing: {
+            QVERIFY(QDir().mkpath(storage + QStringLiteral("/users")));
+            QVERIFY(QFile::link(unmounted + QStringLiteral("/mindex.db"), database));
+            QFile avatar(storage + QStringLiteral("/users/3.jpg"));
+            QVERIFY(avatar.open(QIODevice::WriteOnly));
+            told = told.arg(QStringLiteral("%1"),
+                            QDir::toNativeSeparators(unmounted + QStringLiteral("/mindex.db")));
+            break;
+        }
+        case LogIsFolder:
+            // A store the program wrote (with a write-ahead log), and a folder where its log belongs.
+            QVERIFY(CMediaDataBase(storage).open());
+            QVERIFY(QDir().mkpath(database + QStringLiteral("-wal")));
             break;
         case StorageIsFile:
         case ItemsIsFile: {
@@ -341,7 +389,7 @@ private slots:
         }
 
         QJsonObject seen;
-        runChild(root, dataHome, program, arguments, seen);
+        runChild(root, dataHome, program, arguments, seen, true, home);
         if (QTest::currentTestFailed())
             return;
         if (!concerned.isEmpty())

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,66 @@ SMediaItem dayItem(mid_t id, const QDateTime& created)
     item.created = created;
     return item;
 }
+
+// The default VFS of the SQLite library the Qt driver uses, wrapped while this object lives: reads of a
+// main database file at a byte offset fail as the unix VFS fails a read that gets EIO, the first `times`
+// of them (-1: every one).
+class FailingReadVfs
+{
+public:
+    FailingReadVfs(qint64 offset, int times) : m_offset(offset), m_times(times)
+    {
+        s_active = this;
+        m_base = sqlite3_vfs_find(nullptr);
+        m_vfs = *m_base;
+        m_vfs.zName = "lumesk-failing-read";
+        m_vfs.xOpen = &FailingReadVfs::open;
+        sqlite3_vfs_register(&m_vfs, 1);
+    }
+    ~FailingReadVfs()
+    {
+        sqlite3_vfs_register(m_base, 1);
+        sqlite3_vfs_unregister(&m_vfs);
+        s_active = nullptr;
+    }
+    FailingReadVfs(const FailingReadVfs&) = delete;
+    FailingReadVfs& operator=(const FailingReadVfs&) = delete;
+
+    int failed() const { return m_failed; }
+
+private:
+    // The base VFS opens the file; a main database file then reads through this object.
+    static int open(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags)
+    {
+        const int rc = s_active->m_base->xOpen(s_active->m_base, name, file, flags, outFlags);
+        if (rc == SQLITE_OK && (flags & SQLITE_OPEN_MAIN_DB) && file->pMethods) {
+            s_active->m_methods = *file->pMethods;
+            s_active->m_methods.xRead = &FailingReadVfs::read;
+            s_active->m_read = file->pMethods->xRead;
+            file->pMethods = &s_active->m_methods;
+        }
+        return rc;
+    }
+    static int read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
+    {
+        FailingReadVfs* vfs = s_active;
+        if (offset == vfs->m_offset && vfs->m_times != 0) {
+            --vfs->m_times;
+            ++vfs->m_failed;
+            return SQLITE_IOERR_CORRUPTFS;
+        }
+        return vfs->m_read(file, buffer, amount, offset);
+    }
+    static inline FailingReadVfs* s_active = nullptr;
+
+    sqlite3_vfs* m_base = nullptr;
+    sqlite3_vfs m_vfs{};
+    sqlite3_io_methods m_methods{};
+    int (*m_read)(sqlite3_file*, void*, int, sqlite3_int64) = nullptr;
+    qint64 m_offset;
+    int m_times;
+    int m_failed = 0;
+};
 } // namespace
 
 class TestMediaDataBase : public QObject
@@ -371,6 +432,127 @@ private slots:
         QSqlDatabase::removeDatabase(name);
         QCOMPARE(value(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = 1")).toString(),
                  QStringLiteral("held"));
+    }
+
+    // A read the device fails is no damage: the store and its downloaded files stay, and the open fails
+    // as for a file that cannot be read now. SQLite tells the read as a line of its quick check, or in a
+    // statement as damage, which a second look then does not find.
+    void readErrorLeavesTheStore_data()
+    {
+        QTest::addColumn<bool>("cleanClose"); // closed cleanly: the quick check is left out
+        QTest::addColumn<QString>("page");    // gives the number of the page whose read fails
+        QTest::addColumn<int>("times");       // how many reads of it fail; -1: every one
+        QTest::newRow("in the quick check") << false << QStringLiteral("PRAGMA page_count") << -1;
+        QTest::newRow("in a statement before it")
+            << true << QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'SERVICEKEYS'") << 1;
+    }
+    void readErrorLeavesTheStore()
+    {
+        QFETCH(bool, cleanClose);
+        QFETCH(QString, page);
+        QFETCH(int, times);
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        QVERIFY(QDir().mkpath(m_root));
+        QStringList statements = schemaStatements();
+        for (int i = 0; i < 300; ++i)
+            statements << QStringLiteral("INSERT INTO MEDIAITEMS (CONTENT) VALUES ('%1')")
+                              .arg(QString(200, QLatin1Char('a' + i % 26)));
+        bool ok = false;
+        run(file, statements, &ok);
+        QVERIFY(ok);
+        const qint64 offset = (value(file, page).toLongLong() - 1) *
+                              value(file, QStringLiteral("PRAGMA page_size")).toLongLong();
+        if (cleanClose) {
+            QVERIFY(m_db->open());
+            makeStorage();
+            QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/mindex.clean")));
+        }
+        const QStringList downloaded{QStringLiteral("items/091126/1.1.jpg"),
+                                     QStringLiteral("media/091126/1.1.jpg"), QStringLiteral("users/3.jpg")};
+        for (const QString& name : downloaded)
+            writeFile(m_root + QLatin1Char('/') + name);
+
+        {
+            FailingReadVfs vfs(offset, times);
+            QVERIFY(!m_db->open());
+            QVERIFY(vfs.failed() > 0);
+        }
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotReadable);
+        QCOMPARE(m_db->openFailure().path, file);
+        QCOMPARE(m_db->openFailure().detail, QStringLiteral("disk I/O error"));
+        QVERIFY(backups(m_root).isEmpty());
+        QCOMPARE(entries(m_root).filter(QStringLiteral(".replaced")), QStringList());
+        for (const QString& name : downloaded)
+            QVERIFY2(QFileInfo::exists(m_root + QLatin1Char('/') + name), qPrintable(name));
+        // The device well again, the store opens as it was.
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->smsMessages().size(), 1);
+        QCOMPARE(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMS")).toInt(), 300);
+    }
+
+    // SQLite opens a store whose -wal or -shm it cannot write read-only and fails only its first write:
+    // the open fails instead, naming that file, and leaves the store as it is.
+    void unwritableCompanionFailsTheOpen_data()
+    {
+        QTest::addColumn<QString>("companion");
+        // A folder in its place, else a link to a file of mode 0444 (the start makes a file of the user's
+        // own private and writable, and the tests cannot make one of another user's).
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("folder in place of -shm") << QStringLiteral("-shm") << true;
+        QTest::newRow("folder in place of -wal") << QStringLiteral("-wal") << true;
+        QTest::newRow("read-only -shm") << QStringLiteral("-shm") << false;
+        QTest::newRow("read-only -wal") << QStringLiteral("-wal") << false;
+    }
+    void unwritableCompanionFailsTheOpen()
+    {
+        QFETCH(QString, companion);
+        QFETCH(bool, folder);
+        if (!folder && ::geteuid() == 0)
+            QSKIP("root writes every file");
+        QVERIFY(m_db->open());
+        QVERIFY(m_db->setServiceKey(1, QStringLiteral("token"), QStringLiteral("secret")));
+        writeFile(m_root + QStringLiteral("/items/091126/1.1.jpg"));
+        makeStorage();
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        const QString path = file + companion;
+        if (folder) {
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            const QString readOnly = m_dir->filePath(QStringLiteral("read-only"));
+            writeFile(readOnly, QByteArray());
+            QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            QVERIFY(QFile::link(readOnly, path));
+        }
+
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FileNotWritable);
+        QCOMPARE(m_db->openFailure().path, path);
+        QVERIFY(backups(m_root).isEmpty());
+        QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/items/091126/1.1.jpg")));
+        QVERIFY(QDir().rmdir(path) || QFile::remove(path));
+        QCOMPARE(value(file, QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = 1")).toString(),
+                 QStringLiteral("secret"));
+    }
+
+    // A mindex.db that links to a file on a disk that is not there now: with downloaded files to lose,
+    // the open fails naming the link and its target, and nothing is made or removed.
+    void databaseLinkToNothingKeepsTheFiles()
+    {
+        const QString elsewhere = m_dir->filePath(QStringLiteral("unmounted"));
+        const QString target = elsewhere + QStringLiteral("/mindex.db");
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QDir().mkpath(m_root));
+        QVERIFY(QFile::link(target, m_root + QStringLiteral("/mindex.db")));
+        writeFile(m_root + QStringLiteral("/media/091126/1.1.jpg"));
+
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::BrokenLink);
+        QCOMPARE(m_db->openFailure().path, m_root + QStringLiteral("/mindex.db"));
+        QCOMPARE(m_db->openFailure().detail, target);
+        QCOMPARE(entries(elsewhere), QStringList());
+        QCOMPARE(entries(m_root), (QStringList{QStringLiteral("media"), QStringLiteral("mindex.db")}));
+        QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/media/091126/1.1.jpg")));
     }
 
     void secondRebuildKeepsFirstBackup()
