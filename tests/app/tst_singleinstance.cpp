@@ -226,21 +226,13 @@ private slots:
 
 namespace {
 
-// Helper mode: with TST_START_CHILD, starts a program that outlives this one (this program, idle) and
-// adds its process id; then waits until killed.
+// Helper mode: with TST_START_CHILD, starts a program that outlives this one and adds its process id;
+// then waits until killed.
 [[noreturn]] void holdUntilKilled(bool holding)
 {
     qint64 child = 0;
-    if (holding && qEnvironmentVariableIsSet("TST_START_CHILD")) {
-        QProcess idle;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TST_IDLE"), QStringLiteral("1"));
-        idle.setProcessEnvironment(env);
-        idle.setProgram(QCoreApplication::applicationFilePath());
-        idle.setStandardOutputFile(QProcess::nullDevice());
-        if (!idle.startDetached(&child))
-            holding = false;
-    }
+    if (holding && qEnvironmentVariableIsSet("TST_START_CHILD"))
+        holding = QProcess::startDetached(QStringLiteral("sleep"), {QStringLiteral("600")}, {}, &child);
     std::printf("%s", holding ? "holding" : "refused");
     if (child > 0)
         std::printf(" %lld", child);
@@ -254,19 +246,13 @@ namespace {
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsSet("TST_IDLE")) {
-        for (;;)
-            QThread::sleep(1);
-    }
     if (qEnvironmentVariableIsSet("TST_HOLD_LOCK")) {
         // Helper mode: hold the guard until killed.
-        QCoreApplication app(argc, argv);
         CMeskSingleInstance guard;
         holdUntilKilled(!guard.isAlreadyRunning());
     }
     if (qEnvironmentVariableIsSet("TST_HOLD_STORAGE")) {
         // Helper mode: hold the storage lock until killed.
-        QCoreApplication app(argc, argv);
         CMeskStorageLock lock(qEnvironmentVariable("TST_HOLD_STORAGE"));
         holdUntilKilled(lock.acquire(0));
     }
