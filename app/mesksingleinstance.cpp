@@ -1,8 +1,9 @@
 #include "mesksingleinstance.h"
 
+#include "meskfilelock.h"
+
 #include <QDebug>
 #include <QDir>
-#include <QLockFile>
 #include <QStandardPaths>
 
 QString CMeskSingleInstance::guardId()
@@ -15,15 +16,15 @@ CMeskSingleInstance::CMeskSingleInstance(const QString& folder)
     const QString dir =
         folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) : folder;
     m_path = QDir(dir).filePath(guardId() + QStringLiteral(".lock"));
-    m_lock = std::make_unique<QLockFile>(m_path);
-    // A lock is stale only when its owner has died: never by its age, or a copy
-    // that has run for a while would be taken for a dead one.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
+    m_lock = std::make_unique<CMeskFileLock>(m_path);
+    switch (m_lock->tryLock(0)) {
+    case CMeskFileLock::Result::Taken:
         return;
-    if (m_lock->error() == QLockFile::LockFailedError) {
+    case CMeskFileLock::Result::Held:
         m_alreadyRunning = true;
         return;
+    case CMeskFileLock::Result::Unusable:
+        break;
     }
     // The folder cannot hold a lock at all: run unguarded rather than never.
     qDebug().noquote() << QStringLiteral("CMeskSingleInstance: cannot create the lock file ") + m_path;
@@ -33,6 +34,5 @@ CMeskSingleInstance::~CMeskSingleInstance() = default;
 
 void CMeskSingleInstance::release()
 {
-    if (!m_alreadyRunning)
-        m_lock->unlock();
+    m_lock->unlock();
 }

@@ -4,12 +4,13 @@
 
 #include <memory>
 
-class QLockFile;
+class CMeskFileLock;
 
-// Lets only one copy of the program run per user session: a lock file named
-// after the program's guard id in the runtime folder, held while this object
-// lives or until release() (the program lets go when its window closes, before
-// its storage clean-up). A lock left by a copy that died is taken over.
+// Lets only one copy of the program run per user session: a lock on the file
+// named after the program's guard id in the runtime folder (a CMeskFileLock),
+// held while this object lives or until release() (the program lets go when
+// its window closes, before its storage clean-up). The lock ends with the copy
+// that held it, so a copy that died blocks nobody.
 class CMeskSingleInstance
 {
 public:
@@ -30,6 +31,6 @@ public:
 
 private:
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<CMeskFileLock> m_lock;
     bool m_alreadyRunning = false;
 };

@@ -255,10 +255,21 @@ int run(int argc, char* argv[], int storageWaitMs)
         CMeskMainWindow window(engine.get());
         window.show();
         // Told over the shown window: a box before it would run an event loop in which the engine,
-        // started already, stores and announces messages with no window to take them.
-        if (const QString copy = engine->damagedStorageCopy(); !copy.isEmpty())
+        // started already, stores and announces messages with no window to take them. The copy may have
+        // been made by an earlier start that ended before it told: the notice goes once the box closes.
+        if (const QString copy = engine->damagedStorageCopy(); !copy.isEmpty()) {
+            CMeskEngine* started = engine.get();
             QMetaObject::invokeMethod(
-                &window, [&window, copy] { window.tellDamagedData(copy); }, Qt::QueuedConnection);
+                &window,
+                [&window, started, copy] {
+                    if (started->damagedStorageCopyIsOtherVersion())
+                        window.tellOtherVersionData(copy);
+                    else
+                        window.tellDamagedData(copy);
+                    started->damagedStorageCopyTold();
+                },
+                Qt::QueuedConnection);
+        }
         fonts.wait();
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).

@@ -1,16 +1,15 @@
 #include "meskstoragelock.h"
 
+#include "meskfilelock.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 
 CMeskStorageLock::CMeskStorageLock(const QString& storageFolder)
     : m_path(QDir::cleanPath(storageFolder) + QStringLiteral(".lock")),
-      m_lock(std::make_unique<QLockFile>(m_path))
+      m_lock(std::make_unique<CMeskFileLock>(m_path))
 {
-    // Stale only when its owner has died: a clean-up may take a while.
-    m_lock->setStaleLockTime(0);
 }
 
 CMeskStorageLock::~CMeskStorageLock() = default;
@@ -20,10 +19,14 @@ bool CMeskStorageLock::acquire(int timeoutMs)
     if (m_lock->isLocked())
         return true;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    if (m_lock->tryLock(timeoutMs))
+    switch (m_lock->tryLock(timeoutMs)) {
+    case CMeskFileLock::Result::Taken:
         return true;
-    if (m_lock->error() == QLockFile::LockFailedError)
+    case CMeskFileLock::Result::Held:
         return false;
+    case CMeskFileLock::Result::Unusable:
+        break;
+    }
     qDebug().noquote() << QStringLiteral("CMeskStorageLock: cannot create the lock file ") + m_path;
     return true;
 }

@@ -4,11 +4,12 @@
 
 #include <memory>
 
-class QLockFile;
+class CMeskFileLock;
 
 // Held by a copy of the program while it uses its storage, from before the storage is opened to
-// after the clean-up at exit; a copy started during an earlier one's clean-up waits for it. A lock
-// file next to the storage folder ("<folder>.lock"); a lock left by a copy that died is taken over.
+// after the clean-up at exit; a copy started during an earlier one's clean-up waits for it. A lock on
+// the file next to the storage folder ("<folder>.lock", a CMeskFileLock): it ends with the copy that
+// held it, however that copy ended, so a copy that died blocks nobody.
 class CMeskStorageLock
 {
 public:
@@ -27,5 +28,5 @@ public:
 
 private:
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<CMeskFileLock> m_lock;
 };

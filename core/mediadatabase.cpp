@@ -41,6 +41,11 @@ QString localDayName(qint64 created)
 }
 const QString databaseFileName = QStringLiteral("mindex.db");
 const QString cleanCloseFileName = QStringLiteral("mindex.clean");
+// Names the copy a rebuild renamed the database to, and why, until the user has been told.
+const QString noticeFileName = QStringLiteral("mindex.notice");
+// The folders of downloaded files a rebuild left in place, to be emptied once the new database is
+// committed.
+const QString emptyingFileName = QStringLiteral("mindex.emptying");
 const QString schemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
 const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral("SERVICEUSERS"),
                              QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("MEDIAITEMS"),
@@ -63,6 +68,48 @@ bool entryExists(const QString& path)
     {
     };
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+bool isLink(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// Writes a small file whole or not at all: a synced temporary sibling renamed over the name, and the
+// folder synced, so the name holds the content before anything that depends on it is done.
+bool writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray partName = QFile::encodeName(path + QStringLiteral(".new"));
+    const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool written =
+        ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size()) &&
+        ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written || ::rename(partName.constData(), name.constData()) != 0) {
+        ::unlink(partName.constData());
+        return false;
+    }
+    const int folder =
+        ::open(QFile::encodeName(QFileInfo(path).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+// The first bytes of a small file this class wrote; empty when there is none.
+QByteArray readSmallFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(4096);
 }
 
 // Whether a folder of downloaded files was moved to the path: a folder, or a link where the user had
@@ -608,13 +655,16 @@ bool CMediaDataBase::open()
     m_checkedPages = false;
     m_failure = {};
     m_replacedCopy.clear();
+    m_otherVersion = false;
     closeDatabase();
     if (!isWritable())
         return false;
     m_connection->setLastError(QSqlError());
     m_opened = openWritable();
-    if (m_opened)
+    if (m_opened) {
+        readNotice();
         return true;
+    }
     m_replacedCopy.clear();
     using Kind = TMeskStorageFailure::Kind;
     // A statement of the table objects that failed left its error on the connection.
@@ -839,6 +889,9 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
     if (version.toInt() != SchemaVersion) {
         qDebug().noquote()
             << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
+        // A whole number there was written by another version of the program; anything else is damage.
+        bool number = false;
+        m_otherVersion = version.toInt(&number) > 0 && number;
         return SchemaState::Mismatch;
     }
 
@@ -956,8 +1009,18 @@ bool CMediaDataBase::moveDatabaseAside()
         if (!taken)
             break;
     }
+    // The user is told of the copy at the first start that shows its window, whatever ends this one:
+    // the notice is in place before the file is renamed, or nothing is renamed.
+    const QString notice = m_root + QLatin1Char('/') + noticeFileName;
+    const QByteArray reason = m_otherVersion ? "version" : "damaged";
+    if (!writeFileAtomically(notice,
+                             reason + '\n' + QFile::encodeName(QFileInfo(backup).fileName()) + '\n')) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1").arg(notice);
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
+    }
     if (!QFile::rename(path, backup)) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path);
+        ::unlink(QFile::encodeName(notice).constData());
         return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
     }
     for (const QString& companion : companions) {
@@ -968,31 +1031,85 @@ bool CMediaDataBase::moveDatabaseAside()
         }
     }
     qDebug().noquote() << QStringLiteral("CMediaDataBase: moved the old database aside to %1").arg(backup);
-    m_replacedCopy = backup;
     return true;
+}
+
+void CMediaDataBase::readNotice()
+{
+    m_otherVersion = false;
+    QFile notice(m_root + QLatin1Char('/') + noticeFileName);
+    if (!notice.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = notice.read(4096).split('\n');
+    notice.close();
+    // Only a copy this class makes, beside the database.
+    const QString name = lines.size() > 1 ? QFile::decodeName(lines.at(1)) : QString();
+    const QString copy = m_root + QLatin1Char('/') + name;
+    if (name.startsWith(databaseFileName + QStringLiteral(".bak-")) && !name.contains(QLatin1Char('/')) &&
+        entryExists(copy)) {
+        m_replacedCopy = copy;
+        m_otherVersion = lines.first() == "version";
+        return;
+    }
+    // The copy was moved or deleted since: nothing is left to tell.
+    notice.remove();
+}
+
+void CMediaDataBase::dropReplacedNotice(const QString& root)
+{
+    ::unlink(QFile::encodeName(root + QLatin1Char('/') + noticeFileName).constData());
 }
 
 bool CMediaDataBase::moveFilesAside()
 {
     // Each step leaves a state the next open finishes: a folder aside with an empty one in its place
     // (or none, which the next open makes) belongs to a database that is replaced or being replaced.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QByteArray inPlace;
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
+        if (isLink(path)) {
+            // The user's link to a folder elsewhere is kept: what it leads to is emptied after the commit.
+            inPlace += QByteArray(name) + '\n';
+            continue;
+        }
         if (isMovedFolder(aside)) {
             // Moved aside by a rebuild stopped before its commit: what was made in its place since holds
-            // nothing of a database.
-            if (!removeTree(path))
+            // nothing of a database. A folder is emptied where it stands: it may be a mount point.
+            if (!(QFileInfo(path).isDir() ? clearFolder(path) : removeTree(path)))
                 return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
-        } else if ((entryExists(aside) && !QFile::remove(aside)) ||
-                   ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
-            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
-            return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        } else {
+            bool moved = false;
+            int error = 0;
+            if (!entryExists(aside) || QFile::remove(aside)) {
+                moved =
+                    ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0;
+                error = moved ? 0 : errno;
+            }
+            if (error == EBUSY || error == EXDEV) {
+                // A mount point, or a folder its file system cannot move: it stays, emptied after the
+                // commit.
+                inPlace += QByteArray(name) + '\n';
+                continue;
+            }
+            if (!moved) {
+                qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+            }
         }
-        if (!QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        if (!QFileInfo(path).isDir() && !QDir().mkdir(path, ownerOnly)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1").arg(path);
             return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
         }
+    }
+    // A stop after the commit leaves the emptying to the next open, which finds the record.
+    const QString record = m_root + QLatin1Char('/') + emptyingFileName;
+    if (inPlace.isEmpty()) {
+        ::unlink(QFile::encodeName(record).constData());
+    } else if (!writeFileAtomically(record, inPlace)) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1").arg(record);
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
     }
     return true;
 }
@@ -1002,13 +1119,15 @@ void CMediaDataBase::restoreFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        // What stands in its place was made after the move.
-        if (!isMovedFolder(aside))
+        // What stands in its place was made after the move; a link is the user's and stays.
+        if (!isMovedFolder(aside) || isLink(path))
             continue;
         if (!removeTree(path) ||
             ::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()) != 0)
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to put %1 back").arg(path);
     }
+    // The folders left in place keep their files for the database that is still to be built.
+    ::unlink(QFile::encodeName(m_root + QLatin1Char('/') + emptyingFileName).constData());
 }
 
 void CMediaDataBase::dropFilesAside()
@@ -1018,6 +1137,22 @@ void CMediaDataBase::dropFilesAside()
         if (entryExists(aside) && !removeTree(aside))
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(aside);
     }
+    // The folders a committed rebuild left in place: what they hold, through a link too, belongs to the
+    // database it replaced. What cannot be removed stays, and the record goes all the same: from now on
+    // the folders fill for the new database.
+    const QString record = m_root + QLatin1Char('/') + emptyingFileName;
+    const QList<QByteArray> names = readSmallFile(record).split('\n');
+    if (names.size() < 2)
+        return;
+    for (const char* name : fileFolders) {
+        if (!names.contains(QByteArray(name)))
+            continue;
+        QStringList left;
+        clearFolder(folder(name), &left);
+        for (const QString& path : std::as_const(left))
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(path);
+    }
+    ::unlink(QFile::encodeName(record).constData());
 }
 
 bool CMediaDataBase::removeTree(const QString& path)
@@ -1031,22 +1166,26 @@ bool CMediaDataBase::removeTree(const QString& path)
     return clearFolder(path) && QDir().rmdir(path);
 }
 
-bool CMediaDataBase::clearFolder(const QString& path)
+bool CMediaDataBase::clearFolder(const QString& path, QStringList* left)
 {
     bool ok = true;
     QDir dir(path);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::NoSort);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::NoSort);
     for (const QFileInfo& entry : entries) {
+        bool removed = true;
         // A link is removed itself, never followed: its target may lie outside the storage.
         if (entry.isSymLink()) {
-            ok = QFile::remove(entry.filePath()) && ok;
+            removed = QFile::remove(entry.filePath());
         } else if (entry.isDir()) {
-            ok = clearFolder(entry.filePath()) && ok;
-            ok = dir.rmdir(entry.fileName()) && ok;
+            ok = clearFolder(entry.filePath(), left) && ok;
+            removed = dir.rmdir(entry.fileName());
         } else {
-            ok = QFile::remove(entry.filePath()) && ok;
+            removed = QFile::remove(entry.filePath());
         }
+        if (!removed && left)
+            left->append(entry.filePath());
+        ok = removed && ok;
     }
     return ok;
 }

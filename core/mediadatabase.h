@@ -31,8 +31,9 @@ class QThread;
 // file the user cannot write (or a -wal or -shm that SQLite can only read: the write lock is taken once at
 // every open), a mindex.db that links to nothing while downloaded files are kept, and any other failure to
 // open, leave everything as it is and make open() false; openFailure() then says why.
-// After a rebuild replacedDatabaseCopy() names the renamed file; the downloaded files of the old database
-// go only once the new one is committed.
+// A rebuild that renames the file first notes the copy's name in root/mindex.notice, which stays until
+// the user has been told (replacedDatabaseCopy(), dropReplacedNotice()); the downloaded files of the old
+// database go only once the new one is committed.
 // Every open adds the indexes the queries need to a file that lacks them.
 //
 // Each object has its own connection and keeps its prepared statements. Used only on the thread that
@@ -62,8 +63,15 @@ public:
     TMeskStorageFailure openFailure() const { return m_failure; }
 
     // The full path a database file this version cannot use (damaged, or of another schema) was renamed
-    // to by the last open(), which then built a new, empty one; empty when it renamed none or failed.
+    // to by this or an earlier open(), which then built a new, empty one, while the user has not been
+    // told: the copy root/mindex.notice names. Empty when there is none, when the copy no longer exists
+    // (the notice is then dropped), or after a failed open().
     QString replacedDatabaseCopy() const { return m_replacedCopy; }
+    // Whether that copy was made by another version of the program (another schema version) rather than
+    // damaged.
+    bool replacedCopyIsOtherVersion() const { return m_otherVersion; }
+    // The user has been told of the copy: the notice in the storage folder root goes.
+    static void dropReplacedNotice(const QString& root);
 
     // Whether the last open() ran the quick check over the whole file.
     bool checkedPagesAtOpen() const { return m_checkedPages; }
@@ -192,14 +200,20 @@ private:
     bool rebuild(bool moveAside);
     // Writes and commits the schema into the open (or a new) database file.
     bool buildSchema();
+    // Renames the database file aside, after noting the copy's name and why in root/mindex.notice.
     bool moveDatabaseAside();
+    void readNotice();
     // A rebuild moves each folder of downloaded files to <folder>.replaced and makes an empty one in
     // its place; after the commit the moved ones are removed, after a failure they are put back. An open
     // that finds the database valid removes any left by a stop; a rebuild takes them as moved.
+    // A folder that cannot be moved (a mount point, another file system) or that is a link stays where
+    // it is, named in root/mindex.emptying, and is emptied (through the link) after the commit; an open
+    // that finds the database valid finishes an emptying a stop cut short.
     bool moveFilesAside();
     void restoreFilesAside();
     void dropFilesAside();
-    bool clearFolder(const QString& path);
+    // Removes everything in the folder; what cannot be removed is added to left.
+    bool clearFolder(const QString& path, QStringList* left = nullptr);
     // Removes a folder and everything in it, or a file or link; true when nothing is left there.
     bool removeTree(const QString& path);
     QString numberedFilePath(const QString& folder, mid_t id, const QString& suffix);
@@ -231,6 +245,8 @@ private:
     QHash<qint64, QSet<mid_t>> m_pendingDays;
     TMeskStorageFailure m_failure;
     QString m_replacedCopy;
+    // The schema check found another version's file, or the notice says the copy is one.
+    bool m_otherVersion = false;
     bool m_opened = false;
     bool m_checkedPages = false;
     // The last checkSchema() took the file for damaged, on SQLite's error or its quick check.

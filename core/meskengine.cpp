@@ -93,11 +93,20 @@ QString CMeskEngine::storageFolder()
            QStringLiteral("/mstorage");
 }
 
+void CMeskEngine::damagedStorageCopyTold()
+{
+    if (m_damagedStorageCopy.isEmpty())
+        return;
+    CMediaDataBase::dropReplacedNotice(storageFolder());
+    m_damagedStorageCopy.clear();
+}
+
 bool CMeskEngine::init()
 {
     m_ready = false;
     m_storageFailure = {};
     m_damagedStorageCopy.clear();
+    m_damagedStorageOtherVersion = false;
 
     releaseStorage();
     auto* storage = new CMediaDataBase(storageFolder());
@@ -119,6 +128,7 @@ bool CMeskEngine::init()
     }
     m_storage = storage;
     m_damagedStorageCopy = storage->replacedDatabaseCopy();
+    m_damagedStorageOtherVersion = storage->replacedCopyIsOtherVersion();
 
     failSentMessages();
     connectSmsEngine();

@@ -46,9 +46,14 @@ public:
     // failure while HOME and XDG_DATA_HOME are both unset or empty, HomeNotFound while the storage lies
     // below a HOME that names no folder).
     TMeskStorageFailure storageFailure() const { return m_storageFailure; }
-    // Where the last init() kept a stored database it could not use (damaged) before it started with
-    // empty data: the renamed file's full path, empty when nothing was renamed.
+    // Where a stored database that could not be used (damaged, or of another version) was kept before
+    // a start with empty data, while the user has not been told (by this init() or an earlier start
+    // that ended before it told): the renamed file's full path, empty when there is none.
     QString damagedStorageCopy() const { return m_damagedStorageCopy; }
+    // Whether that copy was made by another version of the program rather than damaged.
+    bool damagedStorageCopyIsOtherVersion() const { return m_damagedStorageOtherVersion; }
+    // The user has been told of the copy: no later start tells again.
+    void damagedStorageCopyTold();
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
     bool isReady() const { return m_ready; }
@@ -170,6 +175,7 @@ private:
     QTimer* m_updateTimer = nullptr;
     TMeskStorageFailure m_storageFailure;
     QString m_damagedStorageCopy;
+    bool m_damagedStorageOtherVersion = false;
     bool m_ready = false;
     bool m_updatePending = false;
     int m_updateInterval = 5;

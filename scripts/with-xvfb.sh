@@ -2,7 +2,9 @@
 # Runs a command on a private X display: starts Xvfb on a free display (Xvfb picks it and names it once
 # it accepts clients), runs the command there with DISPLAY and XAUTHORITY set, and stops the display when
 # the command ends. The exit status is the command's. A display that does not start ends this script
-# with status 1 and Xvfb's messages before the command runs: nothing runs without its display.
+# with status 1 and Xvfb's messages before the command runs: nothing runs without its display. A TERM,
+# INT or HUP sent to this script is passed on to the command, which is waited for, and the display is
+# stopped; the script then ends with 128 plus the signal's number.
 #
 #   scripts/with-xvfb.sh WxHxDEPTH command [arguments...]
 #
@@ -18,7 +20,10 @@ screen=$1
 shift
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumesk-xvfb-XXXXXX")
+# Absolute, so the authority file is found by a command that changes its folder (TMPDIR may be relative).
+work=$(cd -- "$work" && pwd)
 xvfb_pid=
+command_pid=
 stop_display() {
   if [[ -n $xvfb_pid ]]; then
     kill "$xvfb_pid" 2>/dev/null || true
@@ -27,6 +32,16 @@ stop_display() {
   rm -rf "$work"
 }
 trap stop_display EXIT
+stop_on_signal() {
+  if [[ -n $command_pid ]]; then
+    kill -"$1" "$command_pid" 2>/dev/null || true
+    wait "$command_pid" 2>/dev/null || true
+  fi
+  exit $((128 + $2))
+}
+trap 'stop_on_signal TERM 15' TERM
+trap 'stop_on_signal INT 2' INT
+trap 'stop_on_signal HUP 1' HUP
 
 # Xvfb takes every cookie in its authority file whatever display it is written for; a client looks for
 # its own display's, added once the number is known.
@@ -46,6 +61,10 @@ if ! [[ $number =~ ^[0-9]+$ ]]; then
 fi
 xauth -q -f "$auth" add ":$number" . "$cookie"
 
+# In the background, so a signal reaches this script's traps while the command runs; it keeps this
+# script's standard input.
+DISPLAY=:$number XAUTHORITY=$auth "$@" <&0 &
+command_pid=$!
 status=0
-DISPLAY=:$number XAUTHORITY=$auth "$@" || status=$?
+wait "$command_pid" || status=$?
 exit "$status"

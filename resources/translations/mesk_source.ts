@@ -333,6 +333,13 @@ Please link your accounts again under Services in the settings.</source>
         <extracomment>Information shown once, over the main window, at a start that found the program&apos;s data damaged. %1 is the full path of the damaged file, kept under a new name. &quot;Services&quot; is the settings page where the accounts are linked.</extracomment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The program&apos;s data was made by another version of Velto Lumesk, so Velto Lumesk started with empty data. The data is kept as &quot;%1&quot;.
+
+Please link your accounts again under Services in the settings.</source>
+        <extracomment>Information shown once, over the main window, at a start that found the program&apos;s data written by an older or newer version of the program, which this one cannot use. %1 is the full path of the file, kept under a new name. &quot;Services&quot; is the settings page where the accounts are linked.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CMeskMessageBox</name>

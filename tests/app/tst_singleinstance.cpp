@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 
 #include <cstdio>
 #include <future>
+
+#include <signal.h>
 
 // The single-instance guard: one holder per runtime folder, and no blocking by
 // the lock of a copy that was killed.
@@ -147,6 +150,71 @@ private slots:
         QVERIFY(lock.acquire(0));
     }
 
+    // Both locks end with their holder, whatever their file holds: a kill while the file was made
+    // leaves it empty. A living holder still keeps everyone else out.
+    void emptyLockFileBlocksNobody_data()
+    {
+        QTest::addColumn<bool>("storageLock");
+        QTest::newRow("single-instance guard") << false;
+        QTest::newRow("storage lock") << true;
+    }
+    void emptyLockFileBlocksNobody()
+    {
+        QFETCH(bool, storageLock);
+        TempStorageRoot root;
+        const QString storage = root.subPath(QStringLiteral("mstorage"));
+        QFile empty(storageLock ? storage + QStringLiteral(".lock")
+                                : root.subPath(QStringLiteral("runtime")) + QLatin1Char('/') +
+                                      CMeskSingleInstance::guardId() + QStringLiteral(".lock"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        if (storageLock) {
+            CMeskStorageLock first(storage);
+            QVERIFY(first.acquire(0));
+            QVERIFY(!CMeskStorageLock(storage).acquire(0));
+        } else {
+            CMeskSingleInstance first;
+            QVERIFY(!first.isAlreadyRunning());
+            QVERIFY(CMeskSingleInstance().isAlreadyRunning());
+        }
+    }
+
+    // A program the holder started (a browser, a player) does not keep the lock once the holder is gone.
+    void childOfHolderDoesNotKeepLock_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::newRow("single-instance guard") << QStringLiteral("TST_HOLD_LOCK");
+        QTest::newRow("storage lock") << QStringLiteral("TST_HOLD_STORAGE");
+    }
+    void childOfHolderDoesNotKeepLock()
+    {
+        QFETCH(QString, variable);
+        TempStorageRoot root;
+        const QString storage = root.subPath(QStringLiteral("mstorage"));
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(variable, variable == QLatin1String("TST_HOLD_LOCK") ? QStringLiteral("1") : storage);
+        env.insert(QStringLiteral("TST_START_CHILD"), QStringLiteral("1"));
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(holder.waitForReadyRead(20000));
+        const QList<QByteArray> said = holder.readAllStandardOutput().trimmed().split(' ');
+        QCOMPARE(said.size(), 2);
+        QCOMPARE(said.first(), QByteArray("holding"));
+        const pid_t child = said.last().toInt();
+        QVERIFY(child > 0);
+        const auto endChild = qScopeGuard([child] { ::kill(child, SIGKILL); });
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        // The child outlives its parent.
+        QCOMPARE(::kill(child, 0), 0);
+        if (variable == QLatin1String("TST_HOLD_LOCK"))
+            QVERIFY(!CMeskSingleInstance().isAlreadyRunning());
+        else
+            QVERIFY(CMeskStorageLock(storage).acquire(0));
+    }
+
     // A runtime folder that cannot hold a lock does not keep the program from starting.
     void unusableFolderDoesNotBlock()
     {
@@ -156,23 +224,37 @@ private slots:
     }
 };
 
+namespace {
+
+// Helper mode: with TST_START_CHILD, starts a program that outlives this one and adds its process id;
+// then waits until killed.
+[[noreturn]] void holdUntilKilled(bool holding)
+{
+    qint64 child = 0;
+    if (holding && qEnvironmentVariableIsSet("TST_START_CHILD"))
+        holding = QProcess::startDetached(QStringLiteral("sleep"), {QStringLiteral("600")}, {}, &child);
+    std::printf("%s", holding ? "holding" : "refused");
+    if (child > 0)
+        std::printf(" %lld", child);
+    std::printf("\n");
+    std::fflush(stdout);
+    for (;;)
+        QThread::sleep(1);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsSet("TST_HOLD_LOCK")) {
         // Helper mode: hold the guard until killed.
         CMeskSingleInstance guard;
-        std::printf("%s\n", guard.isAlreadyRunning() ? "refused" : "holding");
-        std::fflush(stdout);
-        for (;;)
-            QThread::sleep(1);
+        holdUntilKilled(!guard.isAlreadyRunning());
     }
     if (qEnvironmentVariableIsSet("TST_HOLD_STORAGE")) {
         // Helper mode: hold the storage lock until killed.
         CMeskStorageLock lock(qEnvironmentVariable("TST_HOLD_STORAGE"));
-        std::printf("%s\n", lock.acquire(0) ? "holding" : "refused");
-        std::fflush(stdout);
-        for (;;)
-            QThread::sleep(1);
+        holdUntilKilled(lock.acquire(0));
     }
     QCoreApplication app(argc, argv);
     TestSingleInstance test;

@@ -18,6 +18,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -417,43 +419,76 @@ private slots:
         QVERIFY(earlier.isHeld());
     }
 
-    // A start that replaced a damaged database says so once, over the main window; a first start does not.
+    // A start that replaced a damaged database, or one of another version, says so over the main window,
+    // also when the start that replaced it ended first; a first start does not.
     void damagedDataIsTold_data()
     {
-        QTest::addColumn<QString>("found"); // mindex.db at the start: "damaged", "empty" or "none"
-        QTest::newRow("damaged database") << QStringLiteral("damaged");
-        QTest::newRow("empty database file") << QStringLiteral("empty");
-        QTest::newRow("first start") << QStringLiteral("none");
+        // The storage at the start: mindex.db "damaged", of another "version", "empty" or missing ("none");
+        // "renamed": a start stopped after it renamed the database; "gone": the copy a notice names is gone.
+        QTest::addColumn<QString>("found");
+        QTest::addColumn<QString>("told"); // the box's text, %1 the copy; empty: no box
+        const QString damaged = QStringLiteral(
+            "The program's data was damaged, so Velto Lumesk started with empty data. The damaged file is "
+            "kept as \"%1\".\n\nPlease link your accounts again under Services in the settings.");
+        QTest::newRow("damaged database") << QStringLiteral("damaged") << damaged;
+        QTest::newRow("database of another version")
+            << QStringLiteral("version")
+            << QStringLiteral("The program's data was made by another version of Velto Lumesk, so Velto "
+                              "Lumesk started with empty data. The data is kept as \"%1\".\n\nPlease link "
+                              "your accounts again under Services in the settings.");
+        QTest::newRow("stopped after the rename") << QStringLiteral("renamed") << damaged;
+        QTest::newRow("copy gone") << QStringLiteral("gone") << QString();
+        QTest::newRow("empty database file") << QStringLiteral("empty") << QString();
+        QTest::newRow("first start") << QStringLiteral("none") << QString();
     }
     void damagedDataIsTold()
     {
         QFETCH(QString, found);
+        QFETCH(QString, told);
         TempStorageRoot root;
         QVERIFY(root.isValid());
         const QString storage = root.dataHome() + QStringLiteral("/Velto/Velto Lumesk/mstorage");
-        if (found != QLatin1String("none")) {
-            QVERIFY(QDir().mkpath(storage));
-            QFile file(storage + QStringLiteral("/mindex.db"));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.write(QByteArray(found == QLatin1String("damaged") ? 4096 : 0, 't')) >= 0);
+        const QString notice = storage + QStringLiteral("/mindex.notice");
+        QVERIFY(QDir().mkpath(storage));
+        auto write = [](const QString& path, const QByteArray& content) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
+        if (found == QLatin1String("damaged") || found == QLatin1String("empty")) {
+            QVERIFY(write(storage + QStringLiteral("/mindex.db"),
+                          QByteArray(found == QLatin1String("damaged") ? 4096 : 0, 't')));
+        } else if (found == QLatin1String("version")) {
+            QVERIFY(CMediaDataBase(storage).open());
+            {
+                QSqlDatabase older = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), found);
+                older.setDatabaseName(storage + QStringLiteral("/mindex.db"));
+                QVERIFY(older.open());
+                QVERIFY(QSqlQuery(older).exec(
+                    QStringLiteral("UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")));
+            }
+            QSqlDatabase::removeDatabase(found);
+        } else if (found != QLatin1String("none")) {
+            // The database renamed, the notice written, and no box shown.
+            const QByteArray copy = "mindex.db.bak-20200101-000000";
+            QVERIFY(write(notice, "damaged\n" + copy + '\n'));
+            if (found == QLatin1String("renamed"))
+                QVERIFY(write(storage + QLatin1Char('/') + QString::fromLatin1(copy), QByteArray(4096, 't')));
         }
         QJsonObject seen;
         runChild(root, root.dataHome(), QCoreApplication::applicationFilePath(), {}, seen, false);
         if (QTest::currentTestFailed())
             return;
+        // Told once: the notice is gone.
+        QVERIFY(!QFileInfo::exists(notice));
         const QStringList copies = QDir(storage).entryList({QStringLiteral("mindex.db.bak-*")});
-        if (found != QLatin1String("damaged")) {
+        if (told.isEmpty()) {
             QCOMPARE(copies, QStringList());
             QCOMPARE(seen.value(QStringLiteral("information")).toString(), QString());
             return;
         }
         QCOMPARE(copies.size(), 1);
-        QCOMPARE(
-            seen.value(QStringLiteral("information")).toString(),
-            QStringLiteral("The program's data was damaged, so Velto Lumesk started with empty data. The "
-                           "damaged file is kept as \"%1\".\n\nPlease link your accounts again under "
-                           "Services in the settings.")
-                .arg(QDir::toNativeSeparators(storage + QLatin1Char('/') + copies.first())));
+        QCOMPARE(seen.value(QStringLiteral("information")).toString(),
+                 told.arg(QDir::toNativeSeparators(storage + QLatin1Char('/') + copies.first())));
         QVERIFY(seen.value(QStringLiteral("informedOverWindow")).toBool());
     }
 };

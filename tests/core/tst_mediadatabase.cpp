@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +21,10 @@
 using namespace MediaDbTest;
 
 namespace {
+// Set in a child that runs one row in a private mount namespace: the storage root, whose items folder
+// is a mount point there.
+constexpr char kMountedRootVariable[] = "LUMESK_TST_MOUNTED_ROOT";
+
 const QStringList schemaTables{QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIAITEMS"),
                                QStringLiteral("MEDIASMSMESSAGES"),  QStringLiteral("MEDIASMSONMODEM"),
                                QStringLiteral("MEDIASYNC"),         QStringLiteral("SERVICEKEYS"),
@@ -281,22 +287,30 @@ private slots:
         QTest::addColumn<QStringList>("damage");
         QTest::addColumn<QByteArray>("fileContent");
         QTest::addColumn<bool>("backupHoldsRows");
+        QTest::addColumn<bool>("otherVersion");
         QTest::newRow("version 1") << QStringList{QStringLiteral(
                                           "UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")}
-                                   << QByteArray() << true;
+                                   << QByteArray() << true << true;
+        QTest::newRow("version 3") << QStringList{QStringLiteral(
+                                          "UPDATE SERVICEKEYS SET VALUE = '3' WHERE PROVIDER = 0")}
+                                   << QByteArray() << true << true;
+        QTest::newRow("version not a number")
+            << QStringList{QStringLiteral("UPDATE SERVICEKEYS SET VALUE = 'x' WHERE PROVIDER = 0")}
+            << QByteArray() << true << false;
         QTest::newRow("no MEDIASYNC")
-            << QStringList{QStringLiteral("DROP TABLE MEDIASYNC")} << QByteArray() << true;
+            << QStringList{QStringLiteral("DROP TABLE MEDIASYNC")} << QByteArray() << true << false;
         QTest::newRow("no version row")
             << QStringList{QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = 0")} << QByteArray()
-            << true;
-        QTest::newRow("text file") << QStringList() << QByteArray(4096, 't') << false;
-        QTest::newRow("damaged file") << QStringList() << QByteArray("damaged") << false;
+            << true << false;
+        QTest::newRow("text file") << QStringList() << QByteArray(4096, 't') << false << false;
+        QTest::newRow("damaged file") << QStringList() << QByteArray("damaged") << false << false;
     }
     void mismatchIsMovedAsideAndRebuilt()
     {
         QFETCH(QStringList, damage);
         QFETCH(QByteArray, fileContent);
         QFETCH(bool, backupHoldsRows);
+        QFETCH(bool, otherVersion);
         const QString file = m_root + QStringLiteral("/mindex.db");
         QVERIFY(QDir().mkpath(m_root));
         if (fileContent == "damaged") {
@@ -347,6 +361,32 @@ private slots:
             QVERIFY2(entries(folder).isEmpty(), name);
         }
         QVERIFY(m_db->smsMessages().isEmpty());
+
+        // Named, with why, until the user has been told: also to the next start.
+        for (int start = 0; start < 2; ++start) {
+            QCOMPARE(m_db->replacedDatabaseCopy(), backup);
+            QCOMPARE(m_db->replacedCopyIsOtherVersion(), otherVersion);
+            makeStorage();
+            QVERIFY(m_db->open());
+        }
+        CMediaDataBase::dropReplacedNotice(m_root);
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopy(), QString());
+    }
+
+    // The notice naming the copy is written before the database is renamed: when it cannot be, nothing
+    // is renamed and the open fails.
+    void unwritableNoticeRenamesNothing()
+    {
+        const QString file = m_root + QStringLiteral("/mindex.db");
+        writeFile(file, QByteArray(4096, 't'));
+        QVERIFY(QDir().mkpath(m_root + QStringLiteral("/mindex.notice")));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("mindex.notice")));
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
+        QVERIFY(backups(m_root).isEmpty());
+        QCOMPARE(QFileInfo(file).size(), 4096);
     }
 
     // Damage that SQLite reports in other words than "corrupt" or "not a database".
@@ -815,6 +855,88 @@ private slots:
                 kept = "new";
             QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), kept);
         }
+    }
+
+    // A folder of downloaded files that cannot be renamed aside (a mount point) or that is a link stays
+    // where it is and is emptied once the new database is committed, also by the next open when a stop
+    // came first; a link and the folder it leads to stay.
+    void folderInPlaceIsEmptied_data()
+    {
+        QTest::addColumn<bool>("mounted"); // items is a mount point, else a link to a folder elsewhere
+        QTest::addColumn<bool>("stopped"); // the rebuild was stopped after its commit, before the emptying
+        QTest::newRow("link") << false << false;
+        QTest::newRow("link, stopped before emptying") << false << true;
+        QTest::newRow("mount point") << true << false;
+        QTest::newRow("mount point, stopped before emptying") << true << true;
+    }
+    void folderInPlaceIsEmptied()
+    {
+        QFETCH(bool, mounted);
+        QFETCH(bool, stopped);
+        QString items = m_root + QStringLiteral("/items");
+        if (mounted && !qEnvironmentVariableIsSet(kMountedRootVariable)) {
+            // The row runs again in a child in a private user and mount namespace, where items is a
+            // small file system of its own.
+            const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+            if (unshare.isEmpty())
+                QSKIP("no unshare program on this machine");
+            QVERIFY(QDir().mkpath(items));
+            const QStringList mount{QStringLiteral("--user"),
+                                    QStringLiteral("--map-root-user"),
+                                    QStringLiteral("--mount"),
+                                    QStringLiteral("sh"),
+                                    QStringLiteral("-c"),
+                                    QStringLiteral("mount -t tmpfs lumesk \"$1\" && shift && exec \"$@\""),
+                                    QStringLiteral("sh"),
+                                    items};
+            QProcess probe;
+            probe.setProcessChannelMode(QProcess::MergedChannels);
+            probe.start(unshare, mount + QStringList{QStringLiteral("true")});
+            QVERIFY(probe.waitForFinished(60000));
+            if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+                QSKIP(qPrintable(QStringLiteral("the machine forbids a private mount namespace: ") +
+                                 QString::fromLocal8Bit(probe.readAll()).trimmed()));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(kMountedRootVariable), m_root);
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(unshare, mount + QStringList{QCoreApplication::applicationFilePath(),
+                                                     QStringLiteral("folderInPlaceIsEmptied:") +
+                                                         QString::fromLatin1(QTest::currentDataTag())});
+            QVERIFY(child.waitForFinished(120000));
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 0);
+            return;
+        }
+        const QString target = m_dir->filePath(QStringLiteral("elsewhere"));
+        if (mounted) {
+            m_root = qEnvironmentVariable(kMountedRootVariable);
+            items = m_root + QStringLiteral("/items");
+            makeStorage();
+        } else {
+            QVERIFY(QDir().mkpath(target));
+            QVERIFY(QDir().mkpath(m_root));
+            QVERIFY(QFile::link(target, items));
+        }
+        const QStringList oldFiles{QStringLiteral("091126/1.1.jpg"), QStringLiteral(".hidden")};
+        if (stopped) {
+            QVERIFY(m_db->open());
+            makeStorage();
+            writeFile(m_root + QStringLiteral("/mindex.emptying"), "items\n");
+        } else {
+            writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
+        }
+        for (const QString& name : oldFiles)
+            writeFile(items + QLatin1Char('/') + name, "old");
+
+        QVERIFY(m_db->open());
+        QCOMPARE(backups(m_root).size(), stopped ? 0 : 1);
+        QCOMPARE(entries(items), QStringList());
+        QCOMPARE(QFileInfo(items).isSymLink(), !mounted);
+        QVERIFY(QFileInfo(mounted ? items : target).isDir());
+        QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
+                 QStringList());
     }
 
     void twoStoragesCoexist()

@@ -524,6 +524,19 @@ void CMeskMainWindow::tellDamagedData(const QString& copy)
     CMeskMessageBox::information(text, this, Qt::PlainText);
 }
 
+void CMeskMainWindow::tellOtherVersionData(const QString& copy)
+{
+    //: Information shown once, over the main window, at a start that found the program's data written by
+    //: an older or newer version of the program, which this one cannot use. %1 is the full path of the
+    //: file, kept under a new name. "Services" is the settings page where the accounts are linked.
+    const QString text = tr("The program's data was made by another version of Velto Lumesk, so Velto Lumesk "
+                            "started with empty data. The data is kept as \"%1\".\n\nPlease link your "
+                            "accounts again under Services in the settings.")
+                             .arg(QDir::toNativeSeparators(copy));
+    // Plain text: a path may hold anything.
+    CMeskMessageBox::information(text, this, Qt::PlainText);
+}
+
 void CMeskMainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_postUpdateDialog)

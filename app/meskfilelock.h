@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// An exclusive lock on a file, held by this object's open file (flock(2)): it ends with the process
+// that holds it, however that ends, whatever the file holds (a kill while the file was made leaves
+// it empty). The file is opened close-on-exec, so a program started by the holder (a browser, a
+// player) never keeps it, and it stays in place when the lock is let go. Two objects of one process
+// on the same file exclude each other as two processes do.
+class CMeskFileLock
+{
+public:
+    enum class Result
+    {
+        Taken,
+        // Another holder has it.
+        Held,
+        // The file cannot be made, opened or locked at all.
+        Unusable
+    };
+
+    explicit CMeskFileLock(const QString& path);
+    ~CMeskFileLock();
+    CMeskFileLock(const CMeskFileLock&) = delete;
+    CMeskFileLock& operator=(const CMeskFileLock&) = delete;
+
+    // Tries to take the lock; while another holder has it, tries again every few milliseconds until
+    // timeoutMs have passed. Taken at once when this object holds it already.
+    Result tryLock(int timeoutMs = 0);
+    void unlock();
+    bool isLocked() const { return m_locked; }
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    bool m_locked = false;
+};
