@@ -3,8 +3,8 @@
 # it accepts clients), runs the command there with DISPLAY and XAUTHORITY set, and stops the display when
 # the command ends. The exit status is the command's. A display that does not start ends this script
 # with status 1 and Xvfb's messages before the command runs: nothing runs without its display. A TERM,
-# INT or HUP sent to this script is passed on to the command, which is waited for, and the display is
-# stopped; the script then ends with 128 plus the signal's number.
+# INT or HUP sent to this script ends the command and every process it started (with TERM), which is
+# waited for, and the display is stopped; the script then ends with 128 plus the signal's number.
 #
 #   scripts/with-xvfb.sh WxHxDEPTH command [arguments...]
 #
@@ -34,14 +34,15 @@ stop_display() {
 trap stop_display EXIT
 stop_on_signal() {
   if [[ -n $command_pid ]]; then
-    kill -"$1" "$command_pid" 2>/dev/null || true
+    # TERM whatever came, to the command and every process it started (its session).
+    kill -TERM -- -"$command_pid" 2>/dev/null || kill -TERM "$command_pid" 2>/dev/null || true
     wait "$command_pid" 2>/dev/null || true
   fi
-  exit $((128 + $2))
+  exit $((128 + $1))
 }
-trap 'stop_on_signal TERM 15' TERM
-trap 'stop_on_signal INT 2' INT
-trap 'stop_on_signal HUP 1' HUP
+trap 'stop_on_signal 15' TERM
+trap 'stop_on_signal 2' INT
+trap 'stop_on_signal 1' HUP
 
 # Xvfb takes every cookie in its authority file whatever display it is written for; a client looks for
 # its own display's, added once the number is known.
@@ -62,8 +63,10 @@ fi
 xauth -q -f "$auth" add ":$number" . "$cookie"
 
 # In the background, so a signal reaches this script's traps while the command runs; it keeps this
-# script's standard input.
-DISPLAY=:$number XAUTHORITY=$auth "$@" <&0 &
+# script's standard input. A session of its own lets a signal end everything the command started (ctest
+# leaves its tests running when it is ended); INT and QUIT, which a command started in the background of a
+# script would ignore, act as usual in it.
+DISPLAY=:$number XAUTHORITY=$auth setsid env --default-signal=INT,QUIT "$@" <&0 &
 command_pid=$!
 status=0
 wait "$command_pid" || status=$?

@@ -44,4 +44,28 @@ if ((status != 1)) || [[ -e $tree/ran ]] || ! grep -q -F "Fatal server error: st
   fail "an Xvfb that does not start: exit status $status (expected 1), the command ran: $(ls "$tree/ran" 2>&1)"
 fi
 
+# A relative TMPDIR: a command that changes its folder still reaches the display.
+status=0
+absolute=$(realpath -- "$script")
+(cd "$tree" && TMPDIR="a b [*?]" timeout 120 "$absolute" 640x480x24 sh -c 'cd / && import -window root "$0/relative.png"' \
+  "$tree" >"$tree/out" 2>&1) || status=$?
+((status == 0)) || fail "a relative TMPDIR: exit status $status (expected 0)"
+
+# A TERM to the script ends the command and what it started, and the display.
+printf '#!/bin/sh\nsleep 300 &\necho $! >"$1/child.pid"\nwait\n' >"$tree/starter"
+chmod +x "$tree/starter"
+"$script" 640x480x24 "$tree/starter" "$tree" >"$tree/out" 2>&1 &
+wrapper=$!
+for _ in $(seq 1 600); do [[ -s $tree/child.pid ]] && break; sleep 0.1; done
+kill -TERM "$wrapper"
+status=0
+wait "$wrapper" || status=$?
+child=$(cat "$tree/child.pid" 2>/dev/null)
+((status == 143)) || fail "TERM: exit status $status (expected 143)"
+# Ended, though maybe not yet reaped (a zombie).
+if [[ -n $child ]] && [[ $(ps -o stat= -p "$child" 2>/dev/null) == [!Z]* ]]; then
+  fail "TERM: the command's child ($child) still runs"
+  kill "$child"
+fi
+
 ((failures == 0))
