@@ -262,10 +262,7 @@ int run(int argc, char* argv[], int storageWaitMs)
             QMetaObject::invokeMethod(
                 &window,
                 [&window, started, copy] {
-                    if (started->damagedStorageCopyIsOtherVersion())
-                        window.tellOtherVersionData(copy);
-                    else
-                        window.tellDamagedData(copy);
+                    window.tellDamagedData(copy, started->damagedStorageCopyIsOtherVersion());
                     started->damagedStorageCopyTold();
                 },
                 Qt::QueuedConnection);

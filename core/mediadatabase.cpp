@@ -690,9 +690,8 @@ bool CMediaDataBase::openWritable()
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to load SQLite plugin");
         return false;
     }
-    m_damageFound = false;
     SchemaState state = checkSchema();
-    if (state == SchemaState::Mismatch && m_damageFound)
+    if (state == SchemaState::Damaged)
         state = confirmDamage();
     switch (state) {
     case SchemaState::Valid:
@@ -714,6 +713,7 @@ bool CMediaDataBase::openWritable()
     case SchemaState::Empty:
         return rebuild(false);
     case SchemaState::Mismatch:
+    case SchemaState::Damaged:
         break;
     }
     return rebuild(true);
@@ -845,8 +845,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
         if (!isPassingFailure(error)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                       .arg(error.databaseText());
-            m_damageFound = true;
-            return SchemaState::Mismatch;
+            return SchemaState::Damaged;
         }
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
         qDebug().noquote() << error.driverText() + QLatin1Char(' ') + error.databaseText();
@@ -920,8 +919,7 @@ CMediaDataBase::SchemaState CMediaDataBase::checkSchema()
     if (problems != QStringList{QStringLiteral("ok")}) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                   .arg(problems.mid(0, 3).join(QStringLiteral("; ")));
-        m_damageFound = true;
-        return SchemaState::Mismatch;
+        return SchemaState::Damaged;
     }
     return SchemaState::Valid;
 }
@@ -949,9 +947,8 @@ CMediaDataBase::SchemaState CMediaDataBase::confirmDamage()
             return readFailed(path, words, words);
     }
     closeDatabase();
-    m_damageFound = false;
     const SchemaState again = checkSchema();
-    if (again == SchemaState::Mismatch || again == SchemaState::Failed)
+    if (again == SchemaState::Mismatch || again == SchemaState::Damaged || again == SchemaState::Failed)
         return again;
     return readFailed(databasePath(), readErrorWords, QStringLiteral("the check passed at its second read"));
 }

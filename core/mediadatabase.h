@@ -148,13 +148,15 @@ public:
     QList<SMediaItem> syncRecords(mid_t provider) override;
 
 private:
-    // Valid: ready. Empty: a new file without tables. Mismatch: built by something else or damaged,
-    // moved aside and built anew. Failed: cannot be read now; left as it is.
+    // Valid: ready. Empty: a new file without tables. Mismatch: built by something else, moved aside
+    // and built anew. Damaged: SQLite's error or its quick check says so (confirmed before the file is
+    // moved aside and built anew). Failed: cannot be read now; left as it is.
     enum class SchemaState
     {
         Valid,
         Empty,
         Mismatch,
+        Damaged,
         Failed
     };
 
@@ -181,8 +183,8 @@ private:
     void setTableDatabases(const QSqlDatabase& database);
     SchemaState checkSchema();
     // After checkSchema() found damage: the file and its log read through and checked again on a new
-    // connection. Mismatch when the damage is found again; Failed (a read error) when a read fails or
-    // the second check passes.
+    // connection. Damaged (or Mismatch) when the damage is found again; Failed (a read error) when a read
+    // fails or the second check passes.
     SchemaState confirmDamage();
     // Closes the database and keeps the file as one that cannot be read now (words for the user, seen
     // for the log).
@@ -249,6 +251,4 @@ private:
     bool m_otherVersion = false;
     bool m_opened = false;
     bool m_checkedPages = false;
-    // The last checkSchema() took the file for damaged, on SQLite's error or its quick check.
-    bool m_damageFound = false;
 };

@@ -511,28 +511,25 @@ void CMeskMainWindow::moveEvent(QMoveEvent* event)
     QWidget::moveEvent(event);
 }
 
-void CMeskMainWindow::tellDamagedData(const QString& copy)
+void CMeskMainWindow::tellDamagedData(const QString& copy, bool otherVersion)
 {
-    //: Information shown once, over the main window, at a start that found the program's data damaged.
-    //: %1 is the full path of the damaged file, kept under a new name. "Services" is the settings page
-    //: where the accounts are linked.
-    const QString text = tr("The program's data was damaged, so Velto Lumesk started with empty data. The "
-                            "damaged file is kept as \"%1\".\n\nPlease link your accounts again under "
-                            "Services in the settings.")
-                             .arg(QDir::toNativeSeparators(copy));
-    // Plain text: a path may hold anything.
-    CMeskMessageBox::information(text, this, Qt::PlainText);
-}
-
-void CMeskMainWindow::tellOtherVersionData(const QString& copy)
-{
-    //: Information shown once, over the main window, at a start that found the program's data written by
-    //: an older or newer version of the program, which this one cannot use. %1 is the full path of the
-    //: file, kept under a new name. "Services" is the settings page where the accounts are linked.
-    const QString text = tr("The program's data was made by another version of Velto Lumesk, so Velto Lumesk "
-                            "started with empty data. The data is kept as \"%1\".\n\nPlease link your "
-                            "accounts again under Services in the settings.")
-                             .arg(QDir::toNativeSeparators(copy));
+    const QString path = QDir::toNativeSeparators(copy);
+    const QString text =
+        otherVersion
+            //: Information shown once, over the main window, at a start that found the program's data
+            //: written by an older or newer version of the program, which this one cannot use. %1 is the
+            //: full path of the file, kept under a new name. "Services" is the settings page where the
+            //: accounts are linked.
+            ? tr("The program's data was made by another version of Velto Lumesk, so Velto Lumesk started "
+                 "with empty data. The data is kept as \"%1\".\n\nPlease link your accounts again under "
+                 "Services in the settings.")
+                  .arg(path)
+            //: Information shown once, over the main window, at a start that found the program's data
+            //: damaged. %1 is the full path of the damaged file, kept under a new name. "Services" is the
+            //: settings page where the accounts are linked.
+            : tr("The program's data was damaged, so Velto Lumesk started with empty data. The damaged file "
+                 "is kept as \"%1\".\n\nPlease link your accounts again under Services in the settings.")
+                  .arg(path);
     // Plain text: a path may hold anything.
     CMeskMessageBox::information(text, this, Qt::PlainText);
 }

@@ -51,9 +51,8 @@ public:
     bool isSingleColumn() const { return m_singleColumn; }
     // Says in an information box over this window (modal, plain text) that the stored data was damaged
     // and the program started with empty data, the damaged file being kept as copy (its full path).
-    void tellDamagedData(const QString& copy);
-    // The same for data made by another version of the program (another schema version), kept as copy.
-    void tellOtherVersionData(const QString& copy);
+    // otherVersion: the data was made by another version of the program (another schema version).
+    void tellDamagedData(const QString& copy, bool otherVersion = false);
 
 private slots:
     void _onShowSettings();
