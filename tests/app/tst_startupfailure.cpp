@@ -6,6 +6,7 @@
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
 #include "meskstoragelock.h"
+#include "privatemounts.h"
 #include "tempstorage.h"
 
 #include <QAbstractButton>
@@ -20,7 +21,6 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -189,7 +189,6 @@ public:
         DiskFull,
         StorageLinksToNothing,
         DatabaseLinksToNothing,
-        LogIsFolder,
         HomeMissing
     };
     Q_ENUM(Case)
@@ -281,8 +280,6 @@ private slots:
         QTest::newRow("storage folder links to nothing")
             << StorageLinksToNothing << storageUnderRoot << linkToNothing;
         QTest::newRow("database links to nothing") << DatabaseLinksToNothing << database << linkToNothing;
-        QTest::newRow("log is a folder") << LogIsFolder << database + QStringLiteral("-wal")
-                                         << QStringLiteral("Velto Lumesk cannot write to the file \"%1\".");
         QTest::newRow("home folder missing")
             << HomeMissing << QStringLiteral("plain/home")
             << QStringLiteral("Velto Lumesk keeps its data in the home folder \"%1\", but that folder does "
@@ -336,11 +333,6 @@ private slots:
                             QDir::toNativeSeparators(unmounted + QStringLiteral("/mindex.db")));
             break;
         }
-        case LogIsFolder:
-            // A store the program wrote (with a write-ahead log), and a folder where its log belongs.
-            QVERIFY(CMediaDataBase(storage).open());
-            QVERIFY(QDir().mkpath(database + QStringLiteral("-wal")));
-            break;
         case StorageIsFile:
         case ItemsIsFile: {
             const QString plain = setup == StorageIsFile ? storage : storage + QStringLiteral("/items");
@@ -371,23 +363,12 @@ private slots:
         QStringList arguments;
         if (setup == DiskFull) {
             // The full file system is made in a private user and mount namespace, where the child runs.
-            const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
-            if (unshare.isEmpty())
-                QSKIP("no unshare program on this machine");
             QVERIFY(QDir().mkpath(dataHome));
-            arguments = {QStringLiteral("--user"),  QStringLiteral("--map-root-user"),
-                         QStringLiteral("--mount"), QStringLiteral("sh"),
-                         QStringLiteral("-c"),      fillDisk,
-                         QStringLiteral("sh"),      dataHome};
-            QProcess probe;
-            probe.setProcessChannelMode(QProcess::MergedChannels);
-            probe.start(unshare, arguments + QStringList{QStringLiteral("true")});
-            QVERIFY(probe.waitForFinished(60000));
-            if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
-                QSKIP(qPrintable(QStringLiteral("the machine forbids a private mount namespace: ") +
-                                 QString::fromLocal8Bit(probe.readAll()).trimmed()));
-            arguments.append(program);
-            program = unshare;
+            const SPrivateMounts mounts = privateMounts(fillDisk, {dataHome});
+            if (!mounts.unavailable.isEmpty())
+                QSKIP(qPrintable(mounts.unavailable));
+            arguments = mounts.arguments + QStringList{program};
+            program = mounts.program;
         }
 
         QJsonObject seen;
