@@ -773,9 +773,10 @@ void TestModemManager::startSequences()
     QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
     QStringList announced;
 
+    // After a restart the engine may still be ready on the old run's device while the layer has
+    // dropped it: a read that cannot start yet is asked again.
     const auto readAll = [](CMeskSmsEngine& engine) {
-        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
-        QVERIFY(engine.readSimMessages());
+        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady() && engine.readSimMessages(), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
     };
     // The program at its start: a message still being sent when it last stopped failed.
