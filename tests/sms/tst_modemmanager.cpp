@@ -492,11 +492,13 @@ void TestModemManager::restart()
     m_service->addMessage(QStringLiteral("+15550188"), QStringLiteral("after restart"), SmsReceiving,
                           PduDeliver, true);
     m_service->setMessageState(m_service->messagePaths().last(), SmsReceived);
-    QTRY_COMPARE_WITH_TIMEOUT(m_reports.messages(), QStringList{"received(0, +15550188, after restart)"},
-                              30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_reports.messages().contains(QStringLiteral("received(0, +15550188, after restart)")), 30000);
+    // The kept message comes with the read, or earlier, when the layer followed the new run in time to
+    // see it announced as the modem was switched on: once either way.
     QVERIFY(m_manager->readAllMessages());
     QTRY_COMPARE_WITH_TIMEOUT(m_reports.messages().size(), 2, 30000);
-    QVERIFY(m_reports.messages().contains(QStringLiteral("received(1, +15550199, kept)")));
+    QCOMPARE(m_reports.messages().filter(QStringLiteral("+15550199, kept")).size(), 1);
     m_manager->deleteMessages(m_reports.takeIndices());
     QTRY_VERIFY_WITH_TIMEOUT(m_service->messagePaths().isEmpty(), 30000);
     Q_UNUSED(old);
@@ -776,7 +778,9 @@ void TestModemManager::startSequences()
     // After a restart the engine may still be ready on the old run's device while the layer has
     // dropped it: a read that cannot start yet is asked again.
     const auto readAll = [](CMeskSmsEngine& engine) {
-        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady() && engine.readSimMessages(), 30000);
+        // The macro evaluates its expression more than once: one read is asked.
+        bool asked = false;
+        QTRY_VERIFY_WITH_TIMEOUT(asked || (engine.isSmsReady() && (asked = engine.readSimMessages())), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
     };
     // The program at its start: a message still being sent when it last stopped failed.

@@ -463,9 +463,11 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         ++m_propertyCalls[path];
     if (member == QLatin1String("GetAll") && m_failReads.contains(path))
         return fail(m_failReads.take(path));
-    // The answer is on its way before anything this thread does next.
+    // The answer is on its way before anything this thread does next; the action comes before any
+    // call that arrives later (a posted event, as GDBus's idle callbacks come in order), never after
+    // it as a timer could.
     if (member == QLatin1String("GetAll") && m_afterReads.contains(path))
-        QTimer::singleShot(0, this, m_afterReads.take(path));
+        QMetaObject::invokeMethod(this, m_afterReads.take(path), Qt::QueuedConnection);
 
     if (interface == ObjectManagerInterface && member == QLatin1String("GetManagedObjects")) {
         ManagedObjects objects;
