@@ -761,10 +761,11 @@ private slots:
         sent[1].status.text = QStringLiteral("\u00fc & <b>");
         TimelineEmitter emitter;
         STwitterTimeLine received;
+        // Connected first: the spy records on the emitting thread before the queued call is posted.
+        QSignalSpy spy(&emitter, &TimelineEmitter::timelineReady);
         connect(
             &emitter, &TimelineEmitter::timelineReady, this,
             [&received](const STwitterTimeLine& t) { received = t; }, Qt::QueuedConnection);
-        QSignalSpy spy(&emitter, &TimelineEmitter::timelineReady);
         QThread thread;
         emitter.moveToThread(&thread);
         thread.start();
