@@ -25,12 +25,22 @@ public:
 
     // True when another running copy holds the lock.
     bool isAlreadyRunning() const { return m_alreadyRunning; }
+    // True while this copy holds the lock.
+    bool isHeld() const;
+    // Whether the lock file could not be made, opened or locked (this copy cannot tell whether another
+    // runs, and is not guarded), and why: the folder (empty when there is no runtime folder) and the
+    // system's error number.
+    bool isUnusable() const { return m_error != 0; }
+    QString folder() const { return m_folder; }
+    int error() const { return m_error; }
     QString lockFilePath() const { return m_path; }
     // Lets the next copy start.
     void release();
 
 private:
+    QString m_folder;
     QString m_path;
     std::unique_ptr<CMeskFileLock> m_lock;
     bool m_alreadyRunning = false;
+    int m_error = 0;
 };

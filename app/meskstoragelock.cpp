@@ -27,7 +27,8 @@ bool CMeskStorageLock::acquire(int timeoutMs)
     case CMeskFileLock::Result::Unusable:
         break;
     }
-    qDebug().noquote() << QStringLiteral("CMeskStorageLock: cannot create the lock file ") + m_path;
+    qWarning().noquote() << QStringLiteral("CMeskStorageLock: cannot use the lock file ") + m_path +
+                                QStringLiteral(": ") + qt_error_string(m_lock->error());
     return true;
 }
 
@@ -39,4 +40,9 @@ void CMeskStorageLock::release()
 bool CMeskStorageLock::isHeld() const
 {
     return m_lock->isLocked();
+}
+
+int CMeskStorageLock::error() const
+{
+    return m_lock->error();
 }

@@ -24,6 +24,9 @@ public:
     bool acquire(int timeoutMs);
     void release();
     bool isHeld() const;
+    // The system's error number (errno) when the last acquire() found that the folder cannot hold a
+    // lock; 0 otherwise.
+    int error() const;
     QString lockFilePath() const { return m_path; }
 
 private:

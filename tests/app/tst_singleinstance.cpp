@@ -6,15 +6,37 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSysInfo>
 #include <QTest>
 #include <QThread>
 
+#include <cerrno>
 #include <cstdio>
 #include <future>
 
 #include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+// How many of this process's open files are the file at path.
+int openCount(const QString& path)
+{
+    int count = 0;
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
 
 // The single-instance guard: one holder per runtime folder, and no blocking by
 // the lock of a copy that was killed.
@@ -215,12 +237,142 @@ private slots:
             QVERIFY(CMeskStorageLock(storage).acquire(0));
     }
 
-    // A runtime folder that cannot hold a lock does not keep the program from starting.
+    // A runtime folder that cannot hold a lock does not keep the program from starting; the guard
+    // keeps why, and says it.
+    void unusableFolderDoesNotBlock_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("error");
+        QTest::newRow("folder missing") << QStringLiteral("missing") << ENOENT;
+        QTest::newRow("lock file is a folder") << QStringLiteral("folder") << EISDIR;
+        QTest::newRow("folder not writable") << QStringLiteral("read-only") << EACCES;
+    }
     void unusableFolderDoesNotBlock()
     {
+        QFETCH(QString, setup);
+        QFETCH(int, error);
+        if (setup == QLatin1String("read-only") && ::geteuid() == 0)
+            QSKIP("root writes into every folder");
         TempStorageRoot root;
-        CMeskSingleInstance guard(root.path() + QStringLiteral("/missing/folder"));
+        QString folder = root.subPath(QStringLiteral("locks"));
+        if (setup == QLatin1String("missing"))
+            folder = root.path() + QStringLiteral("/missing/folder");
+        else if (setup == QLatin1String("folder"))
+            QVERIFY(QDir(folder).mkdir(CMeskSingleInstance::guardId() + QStringLiteral(".lock")));
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const QString lockFile =
+            folder + QLatin1Char('/') + CMeskSingleInstance::guardId() + QStringLiteral(".lock");
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QRegularExpression::escape(lockFile) + QStringLiteral(".*: ") +
+                                             QRegularExpression::escape(qt_error_string(error))));
+        CMeskSingleInstance guard(folder);
         QVERIFY(!guard.isAlreadyRunning());
+        QVERIFY(!guard.isHeld());
+        QVERIFY(guard.isUnusable());
+        QCOMPARE(guard.folder(), folder);
+        QCOMPARE(guard.error(), error);
+        // A second copy finds the same.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(lockFile)));
+        QCOMPARE(CMeskSingleInstance(folder).error(), error);
+    }
+
+    // A copy of the program from before these locks (Qt's QLockFile, which takes over a file only when
+    // the process its lines name is gone, and never one without them) is kept out while a holder lives
+    // and gets the file once the holder has ended, however it ended.
+    void olderCopyTakesFileOfEndedHolder_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("single-instance guard, closed") << QStringLiteral("TST_HOLD_LOCK") << false;
+        QTest::newRow("single-instance guard, killed") << QStringLiteral("TST_HOLD_LOCK") << true;
+        QTest::newRow("storage lock, closed") << QStringLiteral("TST_HOLD_STORAGE") << false;
+        QTest::newRow("storage lock, killed") << QStringLiteral("TST_HOLD_STORAGE") << true;
+    }
+    void olderCopyTakesFileOfEndedHolder()
+    {
+        QFETCH(QString, variable);
+        QFETCH(bool, killed);
+        TempStorageRoot root;
+        const bool guard = variable == QLatin1String("TST_HOLD_LOCK");
+        const QString storage = root.subPath(QStringLiteral("mstorage"));
+        const QString lockFile = guard ? root.subPath(QStringLiteral("runtime")) + QLatin1Char('/') +
+                                             CMeskSingleInstance::guardId() + QStringLiteral(".lock")
+                                       : storage + QStringLiteral(".lock");
+        QProcess holder;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(variable, guard ? QStringLiteral("1") : storage);
+        env.insert(QStringLiteral("TST_END_ON_INPUT"), QStringLiteral("1"));
+        holder.setProcessEnvironment(env);
+        holder.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(holder.waitForReadyRead(20000));
+        QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("holding"));
+
+        QLockFile older(lockFile);
+        older.setStaleLockTime(0);
+        QVERIFY(!older.tryLock(0));
+        QCOMPARE(older.error(), QLockFile::LockFailedError);
+        qint64 pid = 0;
+        QString host;
+        QString program;
+        QVERIFY(older.getLockInfo(&pid, &host, &program));
+        QCOMPARE(pid, holder.processId());
+        QCOMPARE(host, QSysInfo::machineHostName());
+        QCOMPARE(program, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+
+        if (killed) {
+            holder.kill();
+        } else {
+            holder.write("end\n");
+            holder.closeWriteChannel();
+        }
+        QVERIFY(holder.waitForFinished(20000));
+        if (!killed) {
+            QCOMPARE(holder.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(holder.exitCode(), 0);
+        }
+        QVERIFY(QFileInfo::exists(lockFile));
+        QVERIFY(older.tryLock(0));
+        // The older copy's lock keeps this program out, as its own does.
+        if (guard)
+            QVERIFY(CMeskSingleInstance().isAlreadyRunning());
+        else
+            QVERIFY(!CMeskStorageLock(storage).acquire(0));
+        // It removes the file when it ends; the next start makes it again.
+        older.unlock();
+        QVERIFY(!QFileInfo::exists(lockFile));
+        if (guard)
+            QVERIFY(!CMeskSingleInstance().isAlreadyRunning());
+        else
+            QVERIFY(CMeskStorageLock(storage).acquire(0));
+    }
+
+    // An older copy removes its file when it ends, after its lock is gone from it: a copy that was
+    // waiting for that lock takes the file at the path, not the removed one, and keeps everyone out.
+    void waiterTakesFileOfPath()
+    {
+        TempStorageRoot root;
+        const QString storage = root.subPath(QStringLiteral("mstorage"));
+        const QString lockFile = storage + QStringLiteral(".lock");
+        QLockFile older(lockFile);
+        older.setStaleLockTime(0);
+        QVERIFY(older.tryLock(0));
+        QCOMPARE(openCount(lockFile), 1);
+
+        CMeskStorageLock waiter(storage);
+        std::future<bool> waiting =
+            std::async(std::launch::async, [&waiter] { return waiter.acquire(60000); });
+        // The waiter has the older copy's file open, and waits for its lock.
+        QTRY_COMPARE_WITH_TIMEOUT(openCount(lockFile), 2, 20000);
+        older.unlock();
+        QVERIFY(waiting.get());
+        QVERIFY(waiter.isHeld());
+        QVERIFY(QFileInfo::exists(lockFile));
+        QVERIFY(!CMeskStorageLock(storage).acquire(0));
+        QLockFile another(lockFile);
+        another.setStaleLockTime(0);
+        QVERIFY(!another.tryLock(0));
     }
 };
 
@@ -244,17 +396,35 @@ namespace {
 
 } // namespace
 
+namespace {
+
+// Helper mode: with TST_END_ON_INPUT, says whether it holds and returns once a line comes in (or the
+// input ends); otherwise holds until killed.
+void holdUntilTold(bool holding)
+{
+    if (!qEnvironmentVariableIsSet("TST_END_ON_INPUT"))
+        holdUntilKilled(holding);
+    std::printf("%s\n", holding ? "holding" : "refused");
+    std::fflush(stdout);
+    char line[16];
+    (void)std::fgets(line, sizeof line, stdin);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsSet("TST_HOLD_LOCK")) {
-        // Helper mode: hold the guard until killed.
+        // Helper mode: hold the guard until killed or told to end.
         CMeskSingleInstance guard;
-        holdUntilKilled(!guard.isAlreadyRunning());
+        holdUntilTold(!guard.isAlreadyRunning());
+        return 0;
     }
     if (qEnvironmentVariableIsSet("TST_HOLD_STORAGE")) {
-        // Helper mode: hold the storage lock until killed.
+        // Helper mode: hold the storage lock until killed or told to end.
         CMeskStorageLock lock(qEnvironmentVariable("TST_HOLD_STORAGE"));
-        holdUntilKilled(lock.acquire(0));
+        holdUntilTold(lock.acquire(0));
+        return 0;
     }
     QCoreApplication app(argc, argv);
     TestSingleInstance test;
