@@ -123,6 +123,25 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         .arg(QDir::toNativeSeparators(CMeskEngine::storageFolder()));
 }
 
+// Why a start whose single-instance guard cannot be used does not go on: it cannot tell whether
+// another copy runs.
+QString cannotTellText(const CMeskSingleInstance& guard)
+{
+    if (guard.folder().isEmpty()) {
+        //: Error information. XDG_RUNTIME_DIR is the name of an environment variable: keep it as it is.
+        return QCoreApplication::translate(
+            "MeskStartup", "Velto Lumesk cannot tell whether it is running already: it has no runtime folder "
+                           "for its lock file. Please check the environment variable XDG_RUNTIME_DIR.");
+    }
+    //: Error information. %1 is the path of the folder where the program keeps the file that tells
+    //: whether it runs (the user's runtime folder), %2 the system's message for the error, such as
+    //: "Permission denied" or "No space left on device".
+    return QCoreApplication::translate("MeskStartup",
+                                       "Velto Lumesk cannot tell whether it is running already: "
+                                       "it cannot use its lock file in the folder \"%1\": %2.")
+        .arg(QDir::toNativeSeparators(guard.folder()), qt_error_string(guard.error()));
+}
+
 } // namespace
 
 namespace MeskStartup {
@@ -219,9 +238,20 @@ int run(int argc, char* argv[], int storageWaitMs)
     // style). The application owns the style from here on.
     QApplication::setStyle(new CMeskUiStyle);
 
-    // An earlier copy whose window has closed may still be cleaning up its storage.
+    // An earlier copy whose window has closed may still be cleaning up its storage. Without the
+    // single-instance guard, the storage lock is the only sign of another copy: one that holds it may be
+    // running or closing, and a storage that cannot be locked tells nothing, so the start cannot go on.
     CMeskStorageLock storageLock(CMeskEngine::storageFolder());
-    if (!storageLock.acquire(storageWaitMs)) {
+    const bool storageTaken = storageLock.acquire(guard.isUnusable() ? 0 : storageWaitMs);
+    if (guard.isUnusable() && !storageLock.isHeld()) {
+        // Plain text: a path may hold anything.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), cannotTellText(guard),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return 1;
+    }
+    if (!storageTaken) {
         QMessageBox::critical(
             nullptr, QStringLiteral("Velto Lumesk"),
             //: Error information

@@ -31,9 +31,11 @@ bool applyInstallerLanguage(QTranslator* qtTranslator, QTranslator* programTrans
 // is initialised, the main window and its event loop; then the shutdown in order
 // (guard released, main window, storage clean-up, engine, storage lock,
 // application, translators). Returns the event loop's result, 0 when another
-// copy runs, or 1 when the storage stays locked or the engine cannot be
-// initialised (after telling the user; for the engine also what failed where, as
-// its storageFailure() says).
+// copy runs, or 1 when the storage stays locked, when the single-instance guard
+// cannot be used and the storage lock cannot be taken at once (the start cannot
+// tell whether another copy runs; the box names the runtime folder and the
+// error), or when the engine cannot be initialised (after telling the user; for
+// the engine also what failed where, as its storageFailure() says).
 int run(int argc, char* argv[], int storageWaitMs = 10000);
 
 } // namespace MeskStartup

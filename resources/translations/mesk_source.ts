@@ -955,6 +955,16 @@ Please link your accounts again under Services in the settings.</source>
         <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;. %1 is the path of a link (a file or folder of the program&apos;s data), %2 the path it names, which does not exist (a disk that is not connected, say).</extracomment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Velto Lumesk cannot tell whether it is running already: it has no runtime folder for its lock file. Please check the environment variable XDG_RUNTIME_DIR.</source>
+        <extracomment>Error information. XDG_RUNTIME_DIR is the name of an environment variable: keep it as it is.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk cannot tell whether it is running already: it cannot use its lock file in the folder &quot;%1&quot;: %2.</source>
+        <extracomment>Error information. %1 is the path of the folder where the program keeps the file that tells whether it runs (the user&apos;s runtime folder), %2 the system&apos;s message for the error, such as &quot;Permission denied&quot; or &quot;No space left on device&quot;.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTest>
 #include <QThread>
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <future>
 
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -34,6 +36,18 @@ int openCount(const QString& path)
             ++count;
     }
     return count;
+}
+
+// Leaves Qt no runtime folder: XDG_RUNTIME_DIR not set, and a file where Qt would make its own
+// folder in the temporary folder (TMPDIR, which the caller restores).
+void noRuntimeFolder(const TempStorageRoot& root)
+{
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString tmp = root.subPath(QStringLiteral("tmp"));
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    const passwd* user = ::getpwuid(::geteuid());
+    QFile file(tmp + QStringLiteral("/runtime-") + QString::fromLocal8Bit(user ? user->pw_name : ""));
+    QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
@@ -246,6 +260,8 @@ private slots:
         QTest::newRow("folder missing") << QStringLiteral("missing") << ENOENT;
         QTest::newRow("lock file is a folder") << QStringLiteral("folder") << EISDIR;
         QTest::newRow("folder not writable") << QStringLiteral("read-only") << EACCES;
+        // Qt has no runtime folder to offer: the lock file is not made in the current folder.
+        QTest::newRow("no runtime folder") << QStringLiteral("none") << ENOENT;
     }
     void unusableFolderDoesNotBlock()
     {
@@ -255,14 +271,23 @@ private slots:
             QSKIP("root writes into every folder");
         TempStorageRoot root;
         QString folder = root.subPath(QStringLiteral("locks"));
-        if (setup == QLatin1String("missing"))
+        const QByteArray tmp = qgetenv("TMPDIR");
+        const auto restoreTmp =
+            qScopeGuard([tmp] { tmp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp); });
+        if (setup == QLatin1String("none")) {
+            noRuntimeFolder(root);
+            folder.clear();
+            QVERIFY(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).isEmpty());
+        } else if (setup == QLatin1String("missing"))
             folder = root.path() + QStringLiteral("/missing/folder");
         else if (setup == QLatin1String("folder"))
             QVERIFY(QDir(folder).mkdir(CMeskSingleInstance::guardId() + QStringLiteral(".lock")));
         else
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         const QString lockFile =
-            folder + QLatin1Char('/') + CMeskSingleInstance::guardId() + QStringLiteral(".lock");
+            folder.isEmpty()
+                ? QStringLiteral("(no runtime folder)")
+                : folder + QLatin1Char('/') + CMeskSingleInstance::guardId() + QStringLiteral(".lock");
         QTest::ignoreMessage(
             QtWarningMsg, QRegularExpression(QRegularExpression::escape(lockFile) + QStringLiteral(".*: ") +
                                              QRegularExpression::escape(qt_error_string(error))));
@@ -272,6 +297,7 @@ private slots:
         QVERIFY(guard.isUnusable());
         QCOMPARE(guard.folder(), folder);
         QCOMPARE(guard.error(), error);
+        QVERIFY(!QFileInfo::exists(CMeskSingleInstance::guardId() + QStringLiteral(".lock")));
         // A second copy finds the same.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(lockFile)));
         QCOMPARE(CMeskSingleInstance(folder).error(), error);

@@ -3,6 +3,7 @@
 #include "meskhttptaskpool.h"
 #include "meskmessagebox.h"
 #include "mesknetworkmanager.h"
+#include "mesksingleinstance.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
 #include "meskstoragelock.h"
@@ -19,11 +20,15 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
+
+#include <pwd.h>
 #include <unistd.h>
 
 // The start-up function when the storage cannot be opened or stays locked: the user is told what
@@ -141,8 +146,20 @@ void watchForInformation()
     timer->start();
 }
 
+// What the single-instance guard logged.
+QStringList s_guardWarnings;
+QtMessageHandler s_previousHandler = nullptr;
+
+void noteGuardWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("CMeskSingleInstance")))
+        s_guardWarnings << message;
+    s_previousHandler(type, context, message);
+}
+
 int runStartup(int argc, char* argv[])
 {
+    s_previousHandler = qInstallMessageHandler(noteGuardWarning);
     MeskSms::registerFactories();
     qAddPreRoutine(watchForMessageBox);
     qAddPreRoutine(watchForInformation);
@@ -160,6 +177,7 @@ int runStartup(int argc, char* argv[])
                                            s_seen.network.isNull() && !CMeskHttpTaskPool::isPoolRunning()},
         {QStringLiteral("information"), s_informed.text},
         {QStringLiteral("informedOverWindow"), s_informed.overWindow},
+        {QStringLiteral("guardWarnings"), s_guardWarnings.join(QLatin1Char('\n'))},
     };
     QFile file(qEnvironmentVariable(kReportVariable));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0)
@@ -398,6 +416,97 @@ private slots:
         QCOMPARE(seen.value(QStringLiteral("text")).toString(),
                  QStringLiteral("Velto Lumesk is still closing. Please try again in a moment."));
         QVERIFY(earlier.isHeld());
+    }
+
+    // A start whose single-instance lock file cannot be made starts and logs why while no other copy
+    // uses the storage; while one does (running or closing: it cannot tell), or when the storage
+    // cannot be locked either, it says why in its box, at once.
+    void unusableGuardIsTold_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("otherCopy");
+        QTest::addColumn<int>("error");
+        QTest::newRow("lock file is a folder, first copy") << QStringLiteral("folder") << false << EISDIR;
+        QTest::newRow("lock file is a folder, second copy") << QStringLiteral("folder") << true << EISDIR;
+        QTest::newRow("runtime folder read-only, first copy")
+            << QStringLiteral("read-only") << false << EROFS;
+        QTest::newRow("runtime folder read-only, second copy")
+            << QStringLiteral("read-only") << true << EROFS;
+        QTest::newRow("runtime folder full, second copy") << QStringLiteral("full") << true << ENOSPC;
+        QTest::newRow("storage lock unusable too") << QStringLiteral("both") << false << EISDIR;
+        QTest::newRow("no runtime folder, second copy") << QStringLiteral("none") << true << ENOENT;
+    }
+    void unusableGuardIsTold()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, otherCopy);
+        QFETCH(int, error);
+        TempStorageRoot root;
+        QVERIFY(root.isValid());
+        const QString runtime = root.subPath(QStringLiteral("runtime"));
+        const QString storage = root.path() + QLatin1Char('/') + storageUnderRoot;
+        QString program = QCoreApplication::applicationFilePath();
+        QStringList arguments;
+        const QByteArray tmp = qgetenv("TMPDIR");
+        const auto restoreTmp =
+            qScopeGuard([tmp] { tmp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp); });
+        if (setup == QLatin1String("none")) {
+            // Qt has no runtime folder to offer: XDG_RUNTIME_DIR is not set, and a file stands where Qt
+            // would make its own folder in the temporary folder.
+            qunsetenv("XDG_RUNTIME_DIR");
+            qputenv("TMPDIR", QFile::encodeName(root.subPath(QStringLiteral("tmp"))));
+            const passwd* user = ::getpwuid(::geteuid());
+            QFile file(root.subPath(QStringLiteral("tmp")) + QStringLiteral("/runtime-") +
+                       QString::fromLocal8Bit(user ? user->pw_name : ""));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        } else if (setup == QLatin1String("folder") || setup == QLatin1String("both")) {
+            QVERIFY(QDir(runtime).mkdir(CMeskSingleInstance::guardId() + QStringLiteral(".lock")));
+            if (setup == QLatin1String("both"))
+                QVERIFY(QDir().mkpath(storage + QStringLiteral(".lock")));
+        } else {
+            // The runtime folder is a file system of its own in a private mount namespace, where the child
+            // runs: read-only, or with every file entry taken. Qt takes it only with mode 0700.
+            const QString script =
+                setup == QLatin1String("read-only")
+                    ? QStringLiteral("mount -t tmpfs -o ro,mode=0700 lumesk \"$1\" || exit 1\n"
+                                     "exec \"$2\"\n")
+                    : QStringLiteral(
+                          "mount -t tmpfs -o size=1m,nr_inodes=8,mode=0700 lumesk \"$1\" || exit 1\n"
+                          "i=0\n"
+                          "while { true > \"$1/f$i\"; } 2>/dev/null; do i=$((i+1)); done\n"
+                          "exec \"$2\"\n");
+            const SPrivateMounts mounts = privateMounts(script, {runtime});
+            if (!mounts.unavailable.isEmpty())
+                QSKIP(qPrintable(mounts.unavailable));
+            arguments = mounts.arguments + QStringList{program};
+            program = mounts.program;
+        }
+        // This process stands in for another copy that uses the storage.
+        CMeskStorageLock other(storage);
+        if (otherCopy)
+            QVERIFY(other.acquire(0));
+
+        QJsonObject seen;
+        const bool failing = otherCopy || setup == QLatin1String("both");
+        runChild(root, root.dataHome(), program, arguments, seen, failing);
+        if (QTest::currentTestFailed())
+            return;
+        const QString why = qt_error_string(error);
+        QVERIFY2(seen.value(QStringLiteral("guardWarnings")).toString().endsWith(QStringLiteral(": ") + why),
+                 qPrintable(seen.value(QStringLiteral("guardWarnings")).toString()));
+        if (setup == QLatin1String("none")) {
+            QCOMPARE(
+                seen.value(QStringLiteral("text")).toString(),
+                QStringLiteral("Velto Lumesk cannot tell whether it is running already: it has no runtime "
+                               "folder for its lock file. Please check the environment variable "
+                               "XDG_RUNTIME_DIR."));
+        } else if (failing) {
+            QCOMPARE(
+                seen.value(QStringLiteral("text")).toString(),
+                QStringLiteral("Velto Lumesk cannot tell whether it is running already: it cannot use its "
+                               "lock file in the folder \"%1\": %2.")
+                    .arg(QDir::toNativeSeparators(runtime), why));
+        }
     }
 
     // A start that replaced a damaged database, or one of another version, says so over the main window,
