@@ -2,6 +2,7 @@
 #include "tempstorage.h"
 
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTest>
 
@@ -55,6 +56,39 @@ private slots:
         QVERIFY(QFileInfo::exists(lockFile));
         CMeskSingleInstance next;
         QVERIFY(!next.isAlreadyRunning());
+    }
+
+    // An earlier version of the program, which used QLockFile (stale time 0) on the same two files, is
+    // kept out while the program runs and takes both files once it has ended.
+    void earlierVersionStartsAfterProgram()
+    {
+        const QStringList lockFiles{m_root->subPath(QStringLiteral("runtime")) + QLatin1Char('/') +
+                                        CMeskSingleInstance::guardId() + QStringLiteral(".lock"),
+                                    m_root->dataHome() + QStringLiteral("/Velto/Velto Lumesk/mstorage.lock")};
+        const QString database =
+            m_root->dataHome() + QStringLiteral("/Velto/Velto Lumesk/mstorage/mindex.db");
+        QProcess program;
+        prepare(program);
+        program.start();
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(database), 30000);
+        for (const QString& lockFile : lockFiles) {
+            QLockFile earlier(lockFile);
+            earlier.setStaleLockTime(0);
+            QVERIFY2(!earlier.tryLock(0), qPrintable(lockFile));
+            qint64 pid = 0;
+            QString name;
+            QVERIFY(earlier.getLockInfo(&pid, nullptr, &name));
+            QCOMPARE(pid, program.processId());
+            QCOMPARE(name, QFileInfo(QStringLiteral(LUMESK_APP_BINARY)).fileName());
+        }
+        program.kill();
+        QVERIFY(program.waitForFinished());
+        for (const QString& lockFile : lockFiles) {
+            QLockFile earlier(lockFile);
+            earlier.setStaleLockTime(0);
+            QVERIFY2(earlier.tryLock(0), qPrintable(lockFile));
+        }
     }
 };
 
