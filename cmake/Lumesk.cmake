@@ -72,6 +72,26 @@ function(lumesk_application_key)
   set_property(GLOBAL APPEND PROPERTY LUMESK_APPLICATION_KEYS ${ARG_NAME})
 endfunction()
 
+# lumesk_lsan_options(<variable>)
+# Sets <variable> to the LSAN_OPTIONS assignment every sanitized program of the build and the tests runs
+# with: the tests' leak suppressions (caches of system libraries that live until the process ends). The
+# sanitizers' option parser ends a value at a space, a colon or a comma unless the value is in single or
+# double quotes, so the file's path is quoted (with a quote character the path does not hold): a checkout
+# at a path with a space still works.
+function(lumesk_lsan_options variable)
+  set(supp "${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  string(FIND "${supp}" "'" single)
+  string(FIND "${supp}" "\"" double)
+  if(single EQUAL -1)
+    set(quoted "'${supp}'")
+  elseif(double EQUAL -1)
+    set(quoted "\"${supp}\"")
+  else()
+    message(FATAL_ERROR "The sanitizers cannot read a path holding both kinds of quotes: ${supp}")
+  endif()
+  set(${variable} "LSAN_OPTIONS=suppressions=${quoted}:print_suppressions=0" PARENT_SCOPE)
+endfunction()
+
 # lumesk_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...]
 #                 [RESOURCE_LOCK <resources>...] [TIMEOUT <seconds>] [ASAN_OPTIONS <options>...])
 # A Qt Test executable registered with ctest under its own name (see lumesk_register_test).
@@ -122,8 +142,9 @@ function(lumesk_register_test entry)
   endif()
   add_test(NAME ${entry} COMMAND "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/run-in-own-tmpdir.sh"
     "$<TARGET_FILE:${ARG_TARGET}>" ${ARG_ARGS})
+  lumesk_lsan_options(lsan)
   set(env
-    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "${lsan}"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "LUMESK_MODEMMANAGER_BUS=unix:path=/nonexistent/lumesk-no-modem-bus")
   if("xvfb" IN_LIST ARG_LABELS)
@@ -176,6 +197,17 @@ function(lumesk_register_test entry)
   endif()
 endfunction()
 
+# lumesk_offscreen_screens(<entry> <file>)
+# Runs the ctest entry on offscreen screens described by <file> (a screen file of Qt's offscreen platform,
+# relative to the calling folder). Qt reads the platform string (QT_QPA_PLATFORM) as Latin-1, so a path in
+# it holding any other letter ("ü" in the checkout's path) names a file that does not exist. The file is
+# copied into the calling folder's build folder, the entry's working folder, and named relative to it.
+function(lumesk_offscreen_screens entry file)
+  configure_file("${CMAKE_CURRENT_SOURCE_DIR}/${file}" "${CMAKE_CURRENT_BINARY_DIR}/${file}" COPYONLY)
+  set_tests_properties(${entry} PROPERTIES WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+  set_property(TEST ${entry} APPEND PROPERTY ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${file}")
+endfunction()
+
 # lumesk_add_image_table(TARGET <lib> TABLE <file> PREFIX <prefix> SHEET <png>)
 # Draws every image of an image table with tools/artgen, at 1x and at 2x ("name@2x.png", not for
 # .ico rows), compiles both into the target's resources under PREFIX, and writes the table's
@@ -213,8 +245,8 @@ function(lumesk_add_image_table)
 
   # artgen is built with the project's sanitizers; it runs with the tests' leak suppressions
   # (caches of system libraries that live until the process ends).
-  set(artgen_env QT_QPA_PLATFORM=offscreen
-      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+  lumesk_lsan_options(lsan)
+  set(artgen_env QT_QPA_PLATFORM=offscreen "${lsan}")
   add_custom_command(
     OUTPUT ${image_files}
     COMMAND ${CMAKE_COMMAND} -E rm -rf "${image_dir}"

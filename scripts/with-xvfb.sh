@@ -2,9 +2,11 @@
 # Runs a command on a private X display: starts Xvfb on a free display (Xvfb picks it and names it once
 # it accepts clients), runs the command there with DISPLAY and XAUTHORITY set, and stops the display when
 # the command ends. The exit status is the command's. A display that does not start ends this script
-# with status 1 and Xvfb's messages before the command runs: nothing runs without its display. A TERM,
-# INT or HUP sent to this script ends the command and every process it started (with TERM), which is
-# waited for, and the display is stopped; the script then ends with 128 plus the signal's number.
+# with status 1 and Xvfb's messages before the command runs: nothing runs without its display. The command
+# runs in a session of its own. A TERM, INT or HUP sent to this script sends TERM to every process group of
+# that session (the command's, and those a shell using job control makes for its jobs), waits for the
+# command, and stops the display; the script then ends with 128 plus the signal's number. A process that
+# makes a session of its own (setsid) leaves the command's session and is not reached.
 #
 #   scripts/with-xvfb.sh WxHxDEPTH command [arguments...]
 #
@@ -32,10 +34,28 @@ stop_display() {
   rm -rf "$work"
 }
 trap stop_display EXIT
+# The process groups of the command's session (its id is the command's process id), from /proc: the fields
+# after the name (which may hold spaces and parentheses) are state, parent, group and session.
+session_groups() {
+  local stat line fields
+  for stat in /proc/[0-9]*/stat; do
+    { line=$(<"$stat"); } 2>/dev/null || continue # a process that ended meanwhile
+    read -r -a fields <<<"${line##*) }"
+    [[ ${fields[3]} == "$command_pid" ]] && echo "${fields[2]}"
+  done | sort -u
+}
 stop_on_signal() {
   if [[ -n $command_pid ]]; then
-    # TERM whatever came, to the command and every process it started (its session).
-    kill -TERM -- -"$command_pid" 2>/dev/null || kill -TERM "$command_pid" 2>/dev/null || true
+    # TERM whatever came, to every process group of the command's session; CONT, so a stopped job gets
+    # it too. Twice: a group made while the first round ran is found in the second.
+    local round group
+    for round in 1 2; do
+      for group in $(session_groups); do
+        kill -TERM -- -"$group" 2>/dev/null || true
+        kill -CONT -- -"$group" 2>/dev/null || true
+      done
+    done
+    kill -TERM "$command_pid" 2>/dev/null || true
     wait "$command_pid" 2>/dev/null || true
   fi
   exit $((128 + $1))
@@ -64,7 +84,7 @@ xauth -q -f "$auth" add ":$number" . "$cookie"
 
 # In the background, so a signal reaches this script's traps while the command runs; it keeps this
 # script's standard input. A session of its own lets a signal end everything the command started (ctest
-# leaves its tests running when it is ended); INT and QUIT, which a command started in the background of a
+# leaves its tests running when it is ended), whatever process group it is in; INT and QUIT, which a command started in the background of a
 # script would ignore, act as usual in it.
 DISPLAY=:$number XAUTHORITY=$auth setsid env --default-signal=INT,QUIT "$@" <&0 &
 command_pid=$!

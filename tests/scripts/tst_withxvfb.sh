@@ -2,7 +2,8 @@
 # tests/scripts/tst_withxvfb.sh <scripts/with-xvfb.sh>
 # In a temporary folder whose path holds a space and glob characters, the command runs on a display that
 # answers, its status comes back, and the display and the script's folder are gone when it returns. An
-# Xvfb that does not start fails the script before the command runs.
+# Xvfb that does not start fails the script before the command runs. A TERM to the script ends what the
+# command started, in any process group of its session.
 set -u
 script=$1
 tree=$(mktemp -d "${TMPDIR:-/tmp}/withxvfb-XXXXXX") || exit 1
@@ -66,6 +67,29 @@ child=$(cat "$tree/child.pid" 2>/dev/null)
 if [[ -n $child ]] && [[ $(ps -o stat= -p "$child" 2>/dev/null) == [!Z]* ]]; then
   fail "TERM: the command's child ($child) still runs"
   kill "$child"
+fi
+
+# A TERM to the script also ends the background job of a command using job control, which puts the job in
+# a process group of its own (in the command's session).
+printf '#!/bin/bash\nset -m\nsleep 300 &\necho $! >"$1/job.pid"\nwait\n' >"$tree/jobs"
+chmod +x "$tree/jobs"
+"$script" 640x480x24 "$tree/jobs" "$tree" >"$tree/out" 2>&1 &
+wrapper=$!
+for _ in $(seq 1 600); do [[ -s $tree/job.pid ]] && break; sleep 0.1; done
+kill -TERM "$wrapper"
+status=0
+wait "$wrapper" || status=$?
+job=$(cat "$tree/job.pid" 2>/dev/null)
+((status == 143)) || fail "TERM to a job-control command: exit status $status (expected 143)"
+if [[ -z $job ]]; then
+  fail "the job-control command named no job"
+else
+  # The job has the signal once the script returns; under load it may take a while to end.
+  for _ in $(seq 1 300); do [[ $(ps -o stat= -p "$job" 2>/dev/null) == [!Z]* ]] || break; sleep 0.1; done
+  if [[ $(ps -o stat= -p "$job" 2>/dev/null) == [!Z]* ]]; then
+    fail "TERM to a job-control command: its background job ($job) still runs"
+    kill "$job"
+  fi
 fi
 
 ((failures == 0))

@@ -10,11 +10,13 @@
 #include <QDBusVirtualObject>
 #include <QDateTime>
 #include <QDir>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimer>
 
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -41,9 +43,18 @@ bool PrivateBus::isDaemonInstalled()
     return !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
 }
 
+// A listening address of its own in the abstract socket namespace: no file to remove, whatever ends the
+// daemon (a terminal's Ctrl-C, a kill), and no limit from the length of a temporary folder's path.
+static QString abstractAddress()
+{
+    return QStringLiteral("unix:abstract=lumesk-bus-%1-%2")
+        .arg(QCoreApplication::applicationPid())
+        .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
 bool PrivateBus::start()
 {
-    return launch({QStringLiteral("--session"), QStringLiteral("--address=unix:tmpdir=/tmp")});
+    return launch({QStringLiteral("--session"), QStringLiteral("--address=") + abstractAddress()});
 }
 
 bool PrivateBus::start(const QString& configuration)
@@ -64,7 +75,7 @@ QString PrivateBus::systemLimitsConfiguration()
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
+  <listen>%1</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -74,7 +85,8 @@ QString PrivateBus::systemLimitsConfiguration()
   <limit name="max_replies_per_connection">128</limit>
   <limit name="reply_timeout">25000</limit>
 </busconfig>
-)");
+)")
+        .arg(abstractAddress());
 }
 
 bool PrivateBus::launch(const QStringList& arguments)
@@ -84,8 +96,12 @@ bool PrivateBus::launch(const QStringList& arguments)
         m_error = QStringLiteral("dbus-daemon is not installed");
         return false;
     }
-    // The bus ends with whoever started it, even one that is killed.
-    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // The bus ends with whoever started it, even one that is killed. It runs in a process group of its
+    // own, so a terminal's Ctrl-C reaches its owner only, which stops it in turn.
+    m_daemon.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     m_daemon.start(daemon, QStringList{QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                                        QStringLiteral("--print-address=1")} +
                                arguments);

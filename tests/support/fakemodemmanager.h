@@ -12,8 +12,9 @@
 #include <QVariantMap>
 #include <functional>
 
-// A private message bus: dbus-daemon as a child, ended with its owner (and,
-// should the owner die, by the system).
+// A private message bus: dbus-daemon as a child in a process group of its own, ended with its owner
+// (and, should the owner die, by the system). It listens on an abstract socket, so however it ends it
+// leaves no socket file.
 class PrivateBus
 {
 public:
@@ -31,7 +32,8 @@ public:
     // max_replies_per_connection can so be tried on a bus the test owns).
     bool start(const QString& configuration);
     // A session-type configuration with the system bus's default limits (dbus-daemon's built-in
-    // ones, which Debian's system.conf leaves as they are): 128 calls waiting per connection.
+    // ones, which Debian's system.conf leaves as they are): 128 calls waiting per connection. Each
+    // call names a fresh address to listen on, an abstract socket (no file is left behind).
     static QString systemLimitsConfiguration();
     void stop();
     QString address() const { return m_address; }

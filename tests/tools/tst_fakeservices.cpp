@@ -36,6 +36,11 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <csignal>
+
 class TestFakeServices : public QObject
 {
     Q_OBJECT
@@ -309,6 +314,40 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), -1, 30000);
         QVERIFY(!QDBusConnection::connectToBus(address, QStringLiteral("after-end")).isConnected());
         QDBusConnection::disconnectFromBus(QStringLiteral("after-end"));
+    }
+
+    // However the program and its process group end (a terminal's Ctrl-C reaches the whole foreground
+    // group, a session's end may kill it), its message bus ends too and leaves no socket file behind.
+    void busLeavesNothingWhenItsGroupEnds_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("interrupt") << SIGINT;
+        QTest::newRow("kill") << SIGKILL;
+    }
+
+    void busLeavesNothingWhenItsGroupEnds()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir stateHome;
+        QVERIFY(stateHome.isValid());
+        QProcess process;
+        // A process group of its own, as a shell's foreground job has.
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
+        QHash<QString, QString> variables;
+        QStringList names;
+        QVERIFY(announce(process, &names, &variables, stateHome.path()));
+        const QString address = variables.value(QStringLiteral("LUMESK_MODEMMANAGER_BUS"));
+        QCOMPARE(modemMessages(address), 1);
+        const QRegularExpression pathKey(QStringLiteral("(?:^|[:,;])(?:path|dir|tmpdir)=([^,;]*)"));
+        const QRegularExpressionMatch named = pathKey.match(address);
+        const QString socketFile = named.hasMatch() ? named.captured(1) : QString();
+        QVERIFY(socketFile.isEmpty() || QFileInfo::exists(socketFile));
+
+        QCOMPARE(::kill(-static_cast<pid_t>(process.processId()), signal), 0);
+        QVERIFY(process.waitForFinished(30000));
+        QTRY_COMPARE_WITH_TIMEOUT(modemMessages(address), -1, 30000);
+        if (!socketFile.isEmpty())
+            QVERIFY2(!QFileInfo::exists(socketFile), qPrintable(socketFile + QStringLiteral(" is left")));
     }
 
     // A stand-in's state that cannot be read, is of the wrong shape or holds a value of the wrong

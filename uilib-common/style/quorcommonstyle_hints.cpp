@@ -96,7 +96,8 @@ int CQuorCommonStyle::styleHint(StyleHint hint, const QStyleOption* option, cons
             if (!option)
                 break;
             const QRect r = option->rect;
-            addRows(region, r, {{6, 0, 0, 1}, {4, 0, 1, 1}, {3, 0, 2, 1}, {2, 0, 3, 1}, {1, 0, 4, 2}});
+            // The frame's artwork rounds all four corners alike (radius 6): each is cut the same way.
+            addRows(region, r, {{6, 6, 0, 1}, {4, 4, 1, 1}, {3, 3, 2, 1}, {2, 2, 3, 1}, {1, 1, 4, 2}});
             region += r.adjusted(0, 6, 0, -6);
             addRows(region, bottomRows(r, 6),
                     {{1, 1, 0, 2}, {2, 2, 2, 1}, {3, 3, 3, 1}, {4, 4, 4, 1}, {6, 6, 5, 1}});

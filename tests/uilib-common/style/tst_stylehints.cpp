@@ -197,10 +197,13 @@ void TestStyleHints::dialogMask()
     QVERIFY(!mask.region.contains(QPoint(0, 0)));
     QVERIFY(!mask.region.contains(QPoint(5, 0)));
     QVERIFY(mask.region.contains(QPoint(6, 0)));
-    QVERIFY(mask.region.contains(QPoint(w - 1, 0)));
-    const QList<int> topStarts = {6, 4, 3, 2, 1, 1};
+    // The top-right corner is rounded like the top-left one.
+    QVERIFY(mask.region.contains(QPoint(w - 7, 0)));
+    QVERIFY(!mask.region.contains(QPoint(w - 6, 0)));
+    QVERIFY(!mask.region.contains(QPoint(w - 1, 0)));
+    const QList<int> topInsets = {6, 4, 3, 2, 1, 1};
     for (int y = 0; y < 6; ++y)
-        QCOMPARE(rowSpan(mask.region, y, w), qMakePair(topStarts.at(y), w - 1));
+        QCOMPARE(rowSpan(mask.region, y, w), qMakePair(topInsets.at(y), w - 1 - topInsets.at(y)));
     const QList<int> bottomInsets = {1, 1, 2, 3, 4, 6};
     for (int i = 0; i < 6; ++i)
         QCOMPARE(rowSpan(mask.region, 34 + i, w), qMakePair(bottomInsets.at(i), w - 1 - bottomInsets.at(i)));
