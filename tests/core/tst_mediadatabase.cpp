@@ -372,6 +372,37 @@ private slots:
         QCOMPARE(m_db->replacedDatabaseCopies(), QList<SMediaDataBaseCopy>());
     }
 
+    // A second store this version cannot use, met before the user was told of the first copy, adds its copy
+    // to the notice: each is named, with its own reason, until told; a copy that is gone is not.
+    void untoldCopiesAreAllNamed()
+    {
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 't'));
+        QVERIFY(m_db->open());
+        m_db.reset();
+        bool ok = false;
+        run(m_root + QStringLiteral("/mindex.db"),
+            {QStringLiteral("UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")}, &ok);
+        QVERIFY(ok);
+        makeStorage();
+        QVERIFY(m_db->open());
+        const QString first = m_root + QStringLiteral("/mindex.db.bak-20100102-030405");
+        const QString second = first + QStringLiteral("-2");
+        const QList<SMediaDataBaseCopy> both{{first, false}, {second, true}};
+        QCOMPARE(m_db->replacedDatabaseCopies(), both);
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopies(), both);
+
+        QVERIFY(QFile::remove(first));
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopies(), (QList<SMediaDataBaseCopy>{{second, true}}));
+        CMediaDataBase::dropReplacedNotice(m_root);
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopies(), QList<SMediaDataBaseCopy>());
+    }
+
     // The notice naming the copy is written before the database is renamed: when it cannot be, nothing
     // is renamed and the open fails.
     void unwritableNoticeRenamesNothing()
