@@ -540,13 +540,15 @@ void CMeskMainWindow::tellDamagedData(const QList<SMediaDataBaseCopy>& copies)
         QStringList lines;
         for (const SMediaDataBaseCopy& copy : copies) {
             const QString path = QDir::toNativeSeparators(copy.path);
-            lines.append(copy.otherVersion
-                             //: One line of the list of kept data files: %1 is the full path of a file the
-                             //: program's data was kept as, made by another version of the program.
-                             ? tr("\"%1\" (made by another version of Velto Lumesk)").arg(path)
-                             //: One line of the list of kept data files: %1 is the full path of a damaged
-                             //: file the program's data was kept as.
-                             : tr("\"%1\" (damaged)").arg(path));
+            if (copy.otherVersion) {
+                //: One line of the list of kept data files: %1 is the full path of a file the program's data
+                //: was kept as, made by another version of the program.
+                lines.append(tr("\"%1\" (made by another version of Velto Lumesk)").arg(path));
+            } else {
+                //: One line of the list of kept data files: %1 is the full path of a damaged file the
+                //: program's data was kept as.
+                lines.append(tr("\"%1\" (damaged)").arg(path));
+            }
         }
         //: Information shown once, over the main window, at a start that found the program's data unusable
         //: more than once since the user was last told (damaged, or made by another version). %1 is the
