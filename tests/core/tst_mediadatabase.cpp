@@ -403,6 +403,47 @@ private slots:
         QCOMPARE(m_db->replacedDatabaseCopies(), QList<SMediaDataBaseCopy>());
     }
 
+    // A rename that fails (mindex.db a mount point) leaves the notice as it was: the copy not yet told stays
+    // named.
+    void failedRenameKeepsTheNotice()
+    {
+        const QByteArray notice = "damaged\nmindex.db.bak-20000101-000000\n";
+        if (!qEnvironmentVariableIsSet(kMountedRootVariable)) {
+            // The row runs again in a child in a private user and mount namespace, where mindex.db is a
+            // damaged file mounted over it.
+            writeFile(m_root + QStringLiteral("/mindex.notice"), notice);
+            writeFile(m_root + QStringLiteral("/mindex.db.bak-20000101-000000"), QByteArray(4096, 't'));
+            writeFile(m_root + QStringLiteral("/mindex.db"));
+            const QString damaged = m_dir->filePath(QStringLiteral("damaged.db"));
+            writeFile(damaged, QByteArray(4096, 'z'));
+            const SPrivateMounts mounts =
+                privateMounts(QStringLiteral("mount --bind \"$1\" \"$2\" && shift 2 && exec \"$@\""),
+                              {damaged, m_root + QStringLiteral("/mindex.db")});
+            if (!mounts.unavailable.isEmpty())
+                QSKIP(qPrintable(mounts.unavailable));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(kMountedRootVariable), m_root);
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(mounts.program,
+                        mounts.arguments + QStringList{QCoreApplication::applicationFilePath(),
+                                                       QStringLiteral("failedRenameKeepsTheNotice")});
+            QVERIFY(child.waitForFinished(120000));
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 0);
+            return;
+        }
+        m_root = qEnvironmentVariable(kMountedRootVariable);
+        makeStorage();
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
+        QFile file(m_root + QStringLiteral("/mindex.notice"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), notice);
+        QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20000101-000000")});
+    }
+
     // The notice naming the copy is written before the database is renamed: when it cannot be, nothing
     // is renamed and the open fails.
     void unwritableNoticeRenamesNothing()
