@@ -73,6 +73,19 @@ private:
 // file's check, the rebuild of a file this version cannot use (the copy noted before it is renamed aside,
 // the old downloaded files removed only once the new file is committed), and the clean-close record.
 // Read it from open() downwards.
+//
+// A missing database is built. A file that opens but fails the schema check (a table or the version row
+// missing, another version, or not an SQLite database at all) is renamed to mindex.db.bak-<time stamp>
+// before a new one is built, so no text message or account key is lost silently; so is a file that fails
+// SQLite's quick check (damaged pages). Damage counts only when found again after the file was read through
+// and checked anew: SQLite tells a read the device failed as damage, and a failing device leaves the store as
+// it is and fails the open. The quick check reads the whole file; it is skipped only when the file is exactly
+// what the last clean close left (root/mindex.clean, which every open removes before anything is written). A
+// root or a database file the user cannot write (or a -wal or -shm that SQLite can only read: the write lock
+// is taken once at every open), a mindex.db that links to nothing while downloaded files are kept, and any
+// other failure leave everything as it is. A rebuild that renames the file first adds the copy's name to
+// root/mindex.notice, which keeps every copy until the user has been told. Only the names the program makes
+// (MediaDataBaseNames) are ever removed from the folders of downloaded files.
 class CMediaDataBaseOpen
 {
 public:
