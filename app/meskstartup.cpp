@@ -286,13 +286,13 @@ int run(int argc, char* argv[], int storageWaitMs)
         window.show();
         // Told over the shown window: a box before it would run an event loop in which the engine,
         // started already, stores and announces messages with no window to take them. The copy may have
-        // been made by an earlier start that ended before it told: the notice goes once the box closes.
-        if (const QString copy = engine->damagedStorageCopy(); !copy.isEmpty()) {
+        // been made by earlier starts that ended before they told: the notice goes once the box closes.
+        if (const QList<SMediaDataBaseCopy> copies = engine->damagedStorageCopies(); !copies.isEmpty()) {
             CMeskEngine* started = engine.get();
             QMetaObject::invokeMethod(
                 &window,
-                [&window, started, copy] {
-                    window.tellDamagedData(copy, started->damagedStorageCopyIsOtherVersion());
+                [&window, started, copies] {
+                    window.tellDamagedData(copies);
                     started->damagedStorageCopyTold();
                 },
                 Qt::QueuedConnection);

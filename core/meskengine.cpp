@@ -95,18 +95,17 @@ QString CMeskEngine::storageFolder()
 
 void CMeskEngine::damagedStorageCopyTold()
 {
-    if (m_damagedStorageCopy.isEmpty())
+    if (m_damagedStorageCopies.isEmpty())
         return;
     CMediaDataBase::dropReplacedNotice(storageFolder());
-    m_damagedStorageCopy.clear();
+    m_damagedStorageCopies.clear();
 }
 
 bool CMeskEngine::init()
 {
     m_ready = false;
     m_storageFailure = {};
-    m_damagedStorageCopy.clear();
-    m_damagedStorageOtherVersion = false;
+    m_damagedStorageCopies.clear();
 
     releaseStorage();
     auto* storage = new CMediaDataBase(storageFolder());
@@ -127,8 +126,7 @@ bool CMeskEngine::init()
         return false;
     }
     m_storage = storage;
-    m_damagedStorageCopy = storage->replacedDatabaseCopy();
-    m_damagedStorageOtherVersion = storage->replacedCopyIsOtherVersion();
+    m_damagedStorageCopies = storage->replacedDatabaseCopies();
 
     failSentMessages();
     connectSmsEngine();

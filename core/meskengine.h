@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imesksms.h"
+#include "mediadatabaseopen.h"
 #include "meskrecords.h"
 #include "meskstoragefailure.h"
 
@@ -46,13 +47,11 @@ public:
     // failure while HOME and XDG_DATA_HOME are both unset or empty, HomeNotFound while the storage lies
     // below a HOME that names no folder).
     TMeskStorageFailure storageFailure() const { return m_storageFailure; }
-    // Where a stored database that could not be used (damaged, or of another version) was kept before
-    // a start with empty data, while the user has not been told (by this init() or an earlier start
-    // that ended before it told): the renamed file's full path, empty when there is none.
-    QString damagedStorageCopy() const { return m_damagedStorageCopy; }
-    // Whether that copy was made by another version of the program rather than damaged.
-    bool damagedStorageCopyIsOtherVersion() const { return m_damagedStorageOtherVersion; }
-    // The user has been told of the copy: no later start tells again.
+    // Where stored databases that could not be used (damaged, or of another version) were kept before
+    // a start with empty data, while the user has not been told (by this init() or earlier starts
+    // that ended before they told): each renamed file's full path and why, oldest first.
+    QList<SMediaDataBaseCopy> damagedStorageCopies() const { return m_damagedStorageCopies; }
+    // The user has been told of the copies: no later start tells again.
     void damagedStorageCopyTold();
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
@@ -174,8 +173,7 @@ private:
     IMeskContactsReader* m_contacts = nullptr;
     QTimer* m_updateTimer = nullptr;
     TMeskStorageFailure m_storageFailure;
-    QString m_damagedStorageCopy;
-    bool m_damagedStorageOtherVersion = false;
+    QList<SMediaDataBaseCopy> m_damagedStorageCopies;
     bool m_ready = false;
     bool m_updatePending = false;
     int m_updateInterval = 5;

@@ -340,6 +340,25 @@ Please link your accounts again under Services in the settings.</source>
         <extracomment>Information shown once, over the main window, at a start that found the program&apos;s data written by an older or newer version of the program, which this one cannot use. %1 is the full path of the file, kept under a new name. &quot;Services&quot; is the settings page where the accounts are linked.</extracomment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; (made by another version of Velto Lumesk)</source>
+        <extracomment>One line of the list of kept data files: %1 is the full path of a file the program&apos;s data was kept as, made by another version of the program.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; (damaged)</source>
+        <extracomment>One line of the list of kept data files: %1 is the full path of a damaged file the program&apos;s data was kept as.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program&apos;s data could not be used, so Velto Lumesk started with empty data. The data is kept in these files:
+
+%1
+
+Please link your accounts again under Services in the settings.</source>
+        <extracomment>Information shown once, over the main window, at a start that found the program&apos;s data unusable more than once since the user was last told (damaged, or made by another version). %1 is the list of the kept files, one a line, oldest first. &quot;Services&quot; is the settings page where the accounts are linked.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CMeskMessageBox</name>

@@ -527,6 +527,13 @@ private slots:
                               "Lumesk started with empty data. The data is kept as \"%1\".\n\nPlease link "
                               "your accounts again under Services in the settings.");
         QTest::newRow("stopped after the rename") << QStringLiteral("renamed") << damaged;
+        // A damaged database found while the copy of an earlier one is still untold: both are named.
+        QTest::newRow("second damaged database before the first was told")
+            << QStringLiteral("second")
+            << QStringLiteral(
+                   "The program's data could not be used, so Velto Lumesk started with empty data. "
+                   "The data is kept in these files:\n\n\"%1\" (damaged)\n\"%2\" (damaged)\n\n"
+                   "Please link your accounts again under Services in the settings.");
         QTest::newRow("copy gone") << QStringLiteral("gone") << QString();
         QTest::newRow("empty database file") << QStringLiteral("empty") << QString();
         QTest::newRow("first start") << QStringLiteral("none") << QString();
@@ -544,9 +551,14 @@ private slots:
             QFile file(path);
             return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
         };
-        if (found == QLatin1String("damaged") || found == QLatin1String("empty")) {
+        if (found == QLatin1String("damaged") || found == QLatin1String("empty") ||
+            found == QLatin1String("second")) {
             QVERIFY(write(storage + QStringLiteral("/mindex.db"),
-                          QByteArray(found == QLatin1String("damaged") ? 4096 : 0, 't')));
+                          QByteArray(found == QLatin1String("empty") ? 0 : 4096, 't')));
+        }
+        if (found == QLatin1String("second")) {
+            QVERIFY(write(notice, "damaged\nmindex.db.bak-20000101-000000\n"));
+            QVERIFY(write(storage + QStringLiteral("/mindex.db.bak-20000101-000000"), QByteArray(4096, 't')));
         } else if (found == QLatin1String("version")) {
             QVERIFY(CMediaDataBase(storage).open());
             {
@@ -557,7 +569,7 @@ private slots:
                     QStringLiteral("UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")));
             }
             QSqlDatabase::removeDatabase(found);
-        } else if (found != QLatin1String("none")) {
+        } else if (found == QLatin1String("renamed") || found == QLatin1String("gone")) {
             // The database renamed, the notice written, and no box shown.
             const QByteArray copy = "mindex.db.bak-20200101-000000";
             QVERIFY(write(notice, "damaged\n" + copy + '\n'));
@@ -576,9 +588,11 @@ private slots:
             QCOMPARE(seen.value(QStringLiteral("information")).toString(), QString());
             return;
         }
-        QCOMPARE(copies.size(), 1);
-        QCOMPARE(seen.value(QStringLiteral("information")).toString(),
-                 told.arg(QDir::toNativeSeparators(storage + QLatin1Char('/') + copies.first())));
+        QCOMPARE(copies.size(), found == QLatin1String("second") ? 2 : 1);
+        QString text = told.arg(QDir::toNativeSeparators(storage + QLatin1Char('/') + copies.first()));
+        if (copies.size() > 1)
+            text = text.arg(QDir::toNativeSeparators(storage + QLatin1Char('/') + copies.at(1)));
+        QCOMPARE(seen.value(QStringLiteral("information")).toString(), text);
         QVERIFY(seen.value(QStringLiteral("informedOverWindow")).toBool());
     }
 };

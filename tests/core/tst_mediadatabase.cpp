@@ -4,6 +4,7 @@
 #include "testclock.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -361,15 +362,86 @@ private slots:
 
         // Named, with why, until the user has been told: also to the next start.
         for (int start = 0; start < 2; ++start) {
-            QCOMPARE(m_db->replacedDatabaseCopy(), backup);
-            QCOMPARE(m_db->replacedCopyIsOtherVersion(), otherVersion);
+            QCOMPARE(m_db->replacedDatabaseCopies(), (QList<SMediaDataBaseCopy>{{backup, otherVersion}}));
             makeStorage();
             QVERIFY(m_db->open());
         }
         CMediaDataBase::dropReplacedNotice(m_root);
         makeStorage();
         QVERIFY(m_db->open());
-        QCOMPARE(m_db->replacedDatabaseCopy(), QString());
+        QCOMPARE(m_db->replacedDatabaseCopies(), QList<SMediaDataBaseCopy>());
+    }
+
+    // A second store this version cannot use, met before the user was told of the first copy, adds its copy
+    // to the notice: each is named, with its own reason, until told; a copy that is gone is not.
+    void untoldCopiesAreAllNamed()
+    {
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 't'));
+        QVERIFY(m_db->open());
+        m_db.reset();
+        bool ok = false;
+        run(m_root + QStringLiteral("/mindex.db"),
+            {QStringLiteral("UPDATE SERVICEKEYS SET VALUE = '1' WHERE PROVIDER = 0")}, &ok);
+        QVERIFY(ok);
+        makeStorage();
+        QVERIFY(m_db->open());
+        const QString first = m_root + QStringLiteral("/mindex.db.bak-20100102-030405");
+        const QString second = first + QStringLiteral("-2");
+        const QList<SMediaDataBaseCopy> both{{first, false}, {second, true}};
+        QCOMPARE(m_db->replacedDatabaseCopies(), both);
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopies(), both);
+
+        QVERIFY(QFile::remove(first));
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopies(), (QList<SMediaDataBaseCopy>{{second, true}}));
+        CMediaDataBase::dropReplacedNotice(m_root);
+        makeStorage();
+        QVERIFY(m_db->open());
+        QCOMPARE(m_db->replacedDatabaseCopies(), QList<SMediaDataBaseCopy>());
+    }
+
+    // A rename that fails (mindex.db a mount point) leaves the notice as it was: the copy not yet told stays
+    // named.
+    void failedRenameKeepsTheNotice()
+    {
+        const QByteArray notice = "damaged\nmindex.db.bak-20000101-000000\n";
+        if (!qEnvironmentVariableIsSet(kMountedRootVariable)) {
+            // The row runs again in a child in a private user and mount namespace, where mindex.db is a
+            // damaged file mounted over it.
+            writeFile(m_root + QStringLiteral("/mindex.notice"), notice);
+            writeFile(m_root + QStringLiteral("/mindex.db.bak-20000101-000000"), QByteArray(4096, 't'));
+            writeFile(m_root + QStringLiteral("/mindex.db"));
+            const QString damaged = m_dir->filePath(QStringLiteral("damaged.db"));
+            writeFile(damaged, QByteArray(4096, 'z'));
+            const SPrivateMounts mounts =
+                privateMounts(QStringLiteral("mount --bind \"$1\" \"$2\" && shift 2 && exec \"$@\""),
+                              {damaged, m_root + QStringLiteral("/mindex.db")});
+            if (!mounts.unavailable.isEmpty())
+                QSKIP(qPrintable(mounts.unavailable));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(kMountedRootVariable), m_root);
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(mounts.program,
+                        mounts.arguments + QStringList{QCoreApplication::applicationFilePath(),
+                                                       QStringLiteral("failedRenameKeepsTheNotice")});
+            QVERIFY(child.waitForFinished(120000));
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 0);
+            return;
+        }
+        m_root = qEnvironmentVariable(kMountedRootVariable);
+        makeStorage();
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::FolderNotWritable);
+        QFile file(m_root + QStringLiteral("/mindex.notice"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), notice);
+        QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20000101-000000")});
     }
 
     // The notice naming the copy is written before the database is renamed: when it cannot be, nothing
@@ -744,10 +816,18 @@ private slots:
                             m_root + QStringLiteral("/items/filelink")));
         writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
 
+        // A link by a name the program gives its files goes by its name.
+        QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items/091126")));
+        QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"),
+                            m_root + QStringLiteral("/items/091126/1.1.jpg")));
+
         QVERIFY(m_db->open());
         QCOMPARE(backups(m_root).size(), 1);
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
-        QVERIFY(entries(m_root + QStringLiteral("/items")).isEmpty());
+        // The links by other names are the user's: they stay, with the folder that holds them.
+        QCOMPARE(entries(m_root + QStringLiteral("/items")),
+                 (QStringList{QStringLiteral("filelink"), QStringLiteral("link")}));
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/items.replaced")));
     }
 
     void schemaVersionDeletedRebuildsOnNextOpen()
@@ -854,22 +934,28 @@ private slots:
         }
     }
 
-    // A folder of downloaded files that cannot be renamed aside (a mount point) or that is a link stays
-    // where it is and is emptied once the new database is committed, also by the next open when a stop
-    // came first; a link and the folder it leads to stay.
+    // A folder of downloaded files that cannot be renamed aside (a mount point), that is a link, or that
+    // holds anything the program did not write stays where it is and loses only the program's files (a
+    // download's temporary sibling too) once the new database is committed, also at a first start and by the
+    // next open when a stop came first; the link, the folder it leads to and everything else in it stay.
     void folderInPlaceIsEmptied_data()
     {
-        QTest::addColumn<bool>("mounted"); // items is a mount point, else a link to a folder elsewhere
-        QTest::addColumn<bool>("stopped"); // the rebuild was stopped after its commit, before the emptying
-        QTest::newRow("link") << false << false;
-        QTest::newRow("link, stopped before emptying") << false << true;
-        QTest::newRow("mount point") << true << false;
-        QTest::newRow("mount point, stopped before emptying") << true << true;
+        QTest::addColumn<QString>(
+            "kind"); // items is a "link" to a folder elsewhere, a "mount" point, a "plain" folder
+        QTest::addColumn<QString>(
+            "found"); // "none": a first start; "damaged" mindex.db; "stopped" after the commit
+        for (const char* kind : {"link", "mount", "plain"}) {
+            for (const char* found : {"none", "damaged", "stopped"}) {
+                QTest::addRow("%s, %s", kind, found)
+                    << QString::fromLatin1(kind) << QString::fromLatin1(found);
+            }
+        }
     }
     void folderInPlaceIsEmptied()
     {
-        QFETCH(bool, mounted);
-        QFETCH(bool, stopped);
+        QFETCH(QString, kind);
+        QFETCH(QString, found);
+        const bool mounted = kind == QLatin1String("mount");
         QString items = m_root + QStringLiteral("/items");
         if (mounted && !qEnvironmentVariableIsSet(kMountedRootVariable)) {
             // The row runs again in a child in a private user and mount namespace, where items is a
@@ -898,27 +984,73 @@ private slots:
             m_root = qEnvironmentVariable(kMountedRootVariable);
             items = m_root + QStringLiteral("/items");
             makeStorage();
-        } else {
+        } else if (kind == QLatin1String("link")) {
             QVERIFY(QDir().mkpath(target));
             QVERIFY(QDir().mkpath(m_root));
             QVERIFY(QFile::link(target, items));
         }
-        const QStringList oldFiles{QStringLiteral("091126/1.1.jpg"), QStringLiteral(".hidden")};
-        if (stopped) {
+        if (found == QLatin1String("stopped")) {
             QVERIFY(m_db->open());
             makeStorage();
             writeFile(m_root + QStringLiteral("/mindex.emptying"), "items\n");
-        } else {
+        } else if (found == QLatin1String("damaged")) {
             writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
         }
-        for (const QString& name : oldFiles)
+        // The program's: item files in day folders and at the top, with a download's temporary tail too, and
+        // links by those names.
+        const QStringList own{QStringLiteral("091126/1.1.jpg"), QStringLiteral("091126/1.2.jpg.AbCdEf"),
+                              QStringLiteral("101010/7.1.png"), QStringLiteral("2.1.png"),
+                              QStringLiteral("3.10.jpg.QwErTy")};
+        // Everything else: the user's files, folders and links, and names close to the program's.
+        const QStringList others{QStringLiteral(".hidden"),          QStringLiteral("holiday.jpg"),
+                                 QStringLiteral("2019/wedding.png"), QStringLiteral("keep/1.1.jpg"),
+                                 QStringLiteral("091126/notes.txt"), QStringLiteral("123456"),
+                                 QStringLiteral("1.1.jpg.abcdefg"),  QStringLiteral("01.1.jpg"),
+                                 QStringLiteral("4.0.jpg"),          QStringLiteral("5.1.jpg.Ab3dEf")};
+        for (const QString& name : own + others)
             writeFile(items + QLatin1Char('/') + name, "old");
+        QVERIFY(QFile::link(items + QStringLiteral("/holiday.jpg"), items + QStringLiteral("/8.1.jpg")));
+        QVERIFY(QFile::link(items + QStringLiteral("/2019"), items + QStringLiteral("/9.1.jpg")));
+        QVERIFY(QFile::link(items + QStringLiteral("/2019"), items + QStringLiteral("/111111")));
 
         QVERIFY(m_db->open());
-        QCOMPARE(backups(m_root).size(), stopped ? 0 : 1);
-        QCOMPARE(entries(items), QStringList());
-        QCOMPARE(QFileInfo(items).isSymLink(), !mounted);
-        QVERIFY(QFileInfo(mounted ? items : target).isDir());
+        QCOMPARE(backups(m_root).size(), found == QLatin1String("damaged") ? 1 : 0);
+        QStringList left;
+        QDirIterator it(items, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            left.append(it.next().mid(items.size() + 1));
+        left.sort();
+        QStringList kept = others + QStringList{QStringLiteral("091126"), QStringLiteral("111111"),
+                                                QStringLiteral("2019"), QStringLiteral("keep")};
+        kept.sort();
+        QCOMPARE(left, kept);
+        QCOMPARE(QFileInfo(items).isSymLink(), kind == QLatin1String("link"));
+        QVERIFY(QFileInfo(kind == QLatin1String("link") ? target : items).isDir());
+        QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
+                 QStringList());
+        // The folder fills for the new database.
+        SMediaItem item = dayItem(1, QDateTime(QDate(2009, 11, 26), QTime(12, 0), Qt::UTC));
+        QCOMPARE(m_db->itemFilePath(item, QStringLiteral("jpg")), items + QStringLiteral("/091126/1.1.jpg"));
+    }
+
+    // users/ keeps what the program did not write, and loses user images and files, with their temporary
+    // tails.
+    void usersFolderKeepsOtherFiles()
+    {
+        const QString users = m_root + QStringLiteral("/users");
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
+        const QStringList own{QStringLiteral("3.jpg"), QStringLiteral("3.jpg.AbCdEf"),
+                              QStringLiteral("4.1.png"), QStringLiteral("4.2.png.QwErTy"),
+                              QStringLiteral("5.j")};
+        const QStringList others{QStringLiteral("3.jpeg"), QStringLiteral("notes.txt"),
+                                 QStringLiteral(".hidden"), QStringLiteral("091126/1.1.jpg")};
+        for (const QString& name : own + others)
+            writeFile(users + QLatin1Char('/') + name, "old");
+        QVERIFY(m_db->open());
+        QCOMPARE(entries(users), (QStringList{QStringLiteral(".hidden"), QStringLiteral("091126"),
+                                              QStringLiteral("3.jpeg"), QStringLiteral("notes.txt")}));
+        QCOMPARE(entries(users + QStringLiteral("/091126")), QStringList{QStringLiteral("1.1.jpg")});
         QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
                  QStringList());
     }

@@ -511,25 +511,54 @@ void CMeskMainWindow::moveEvent(QMoveEvent* event)
     QWidget::moveEvent(event);
 }
 
-void CMeskMainWindow::tellDamagedData(const QString& copy, bool otherVersion)
+void CMeskMainWindow::tellDamagedData(const QList<SMediaDataBaseCopy>& copies)
 {
-    const QString path = QDir::toNativeSeparators(copy);
-    const QString text =
-        otherVersion
-            //: Information shown once, over the main window, at a start that found the program's data
-            //: written by an older or newer version of the program, which this one cannot use. %1 is the
-            //: full path of the file, kept under a new name. "Services" is the settings page where the
-            //: accounts are linked.
-            ? tr("The program's data was made by another version of Velto Lumesk, so Velto Lumesk started "
-                 "with empty data. The data is kept as \"%1\".\n\nPlease link your accounts again under "
-                 "Services in the settings.")
-                  .arg(path)
-            //: Information shown once, over the main window, at a start that found the program's data
-            //: damaged. %1 is the full path of the damaged file, kept under a new name. "Services" is the
-            //: settings page where the accounts are linked.
-            : tr("The program's data was damaged, so Velto Lumesk started with empty data. The damaged file "
-                 "is kept as \"%1\".\n\nPlease link your accounts again under Services in the settings.")
-                  .arg(path);
+    if (copies.isEmpty())
+        return;
+    QString text;
+    if (copies.size() == 1) {
+        const QString path = QDir::toNativeSeparators(copies.first().path);
+        text =
+            copies.first().otherVersion
+                //: Information shown once, over the main window, at a start that found the program's data
+                //: written by an older or newer version of the program, which this one cannot use. %1 is the
+                //: full path of the file, kept under a new name. "Services" is the settings page where the
+                //: accounts are linked.
+                ? tr("The program's data was made by another version of Velto Lumesk, so Velto Lumesk "
+                     "started "
+                     "with empty data. The data is kept as \"%1\".\n\nPlease link your accounts again under "
+                     "Services in the settings.")
+                      .arg(path)
+                //: Information shown once, over the main window, at a start that found the program's data
+                //: damaged. %1 is the full path of the damaged file, kept under a new name. "Services" is the
+                //: settings page where the accounts are linked.
+                : tr("The program's data was damaged, so Velto Lumesk started with empty data. The damaged "
+                     "file is kept as \"%1\".\n\nPlease link your accounts again under Services in the "
+                     "settings.")
+                      .arg(path);
+    } else {
+        QStringList lines;
+        for (const SMediaDataBaseCopy& copy : copies) {
+            const QString path = QDir::toNativeSeparators(copy.path);
+            if (copy.otherVersion) {
+                //: One line of the list of kept data files: %1 is the full path of a file the program's data
+                //: was kept as, made by another version of the program.
+                lines.append(tr("\"%1\" (made by another version of Velto Lumesk)").arg(path));
+            } else {
+                //: One line of the list of kept data files: %1 is the full path of a damaged file the
+                //: program's data was kept as.
+                lines.append(tr("\"%1\" (damaged)").arg(path));
+            }
+        }
+        //: Information shown once, over the main window, at a start that found the program's data unusable
+        //: more than once since the user was last told (damaged, or made by another version). %1 is the
+        //: list of the kept files, one a line, oldest first. "Services" is the settings page where the
+        //: accounts are linked.
+        text = tr("The program's data could not be used, so Velto Lumesk started with empty data. The "
+                  "data is kept in these files:\n\n%1\n\nPlease link your accounts again under Services in "
+                  "the settings.")
+                   .arg(lines.join(QLatin1Char('\n')));
+    }
     // Plain text: a path may hold anything.
     CMeskMessageBox::information(text, this, Qt::PlainText);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mediadatabaseopen.h"
 #include "meskrecords.h"
 
 #include <QPointer>
@@ -50,9 +51,9 @@ public:
     CMeskPostSmsWidget* postSmsDialog();
     bool isSingleColumn() const { return m_singleColumn; }
     // Says in an information box over this window (modal, plain text) that the stored data was damaged
-    // and the program started with empty data, the damaged file being kept as copy (its full path).
-    // otherVersion: the data was made by another version of the program (another schema version).
-    void tellDamagedData(const QString& copy, bool otherVersion = false);
+    // (or made by another version of the program) and the program started with empty data, naming each
+    // copy the data was kept as (its full path) and why.
+    void tellDamagedData(const QList<SMediaDataBaseCopy>& copies);
 
 private slots:
     void _onShowSettings();

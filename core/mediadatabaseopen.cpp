@@ -1,0 +1,1244 @@
+#include "mediadatabaseopen.h"
+
+#include "mediadatabasemethod.h"
+#include "mediadatabasenames.h"
+#include "meskclock.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+const QString databaseFileName = QStringLiteral("mindex.db");
+const QString cleanCloseFileName = QStringLiteral("mindex.clean");
+// Names the copies a rebuild renamed the database to, and why, until the user has been told.
+const QString noticeFileName = QStringLiteral("mindex.notice");
+// The folders of downloaded files a rebuild left in place, to be emptied once the new database is
+// committed.
+const QString emptyingFileName = QStringLiteral("mindex.emptying");
+const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral("SERVICEUSERS"),
+                             QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("MEDIAITEMS"),
+                             QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIASMSMESSAGES"),
+                             QStringLiteral("MEDIASYNC")};
+// The folders of downloaded files, each named after what it holds.
+constexpr const char* fileFolders[] = {"items", "media", "users"};
+
+QString asideFolder(const QString& folder)
+{
+    return folder + QStringLiteral(".replaced");
+}
+
+// Whether anything is at the path, a link to nothing included.
+bool entryExists(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+bool isLink(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// Whether a folder of downloaded files was moved to the path: a folder, or a link where the user had
+// linked one. Anything else there is no folder of this program.
+bool isMovedFolder(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
+           (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode));
+}
+
+// What the link at the path names when that does not exist (a disk that is not mounted there, say), as an
+// absolute path; empty for anything else.
+QString missingLinkTarget(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return {};
+    if (::stat(name.constData(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR))
+        return {};
+    return QFileInfo(path).symLinkTarget();
+}
+
+// Whether a folder holds a file anywhere below it (links are not followed).
+bool holdsFiles(const QString& path)
+{
+    return QDirIterator(path, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories)
+        .hasNext();
+}
+
+// SQLite's primary result codes (the low byte of an extended code) that this file tells apart.
+enum SqliteCode : int
+{
+    Perm = 3,
+    Abort,
+    Busy,
+    Locked,
+    NoMem,
+    ReadOnly,
+    Interrupt,
+    IoErr,
+    Full = 13,
+    CantOpen,
+    Protocol,
+    Schema = 17,
+    Misuse = 21,
+    NoLfs,
+    Auth,
+};
+
+// The primary result code of an error SQLite reported, 0 when the error carries none.
+int sqliteCode(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    return ok ? code : 0;
+}
+
+// Whether a read failed on a file that cannot be read now but may be later: permissions, locks, a full
+// disk, a failing device. Every other failure of a read (corrupt, not a database, too big, a malformed
+// schema, an unknown collation) means the file is damaged.
+bool isPassingFailure(const QSqlError& error)
+{
+    switch (sqliteCode(error)) {
+    case 0:
+    case Perm:
+    case Abort:
+    case Busy:
+    case Locked:
+    case NoMem:
+    case ReadOnly:
+    case Interrupt:
+    case IoErr:
+    case Full:
+    case CantOpen:
+    case Protocol:
+    case Schema:
+    case Misuse:
+    case NoLfs:
+    case Auth:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// SQLite's words for an error, as it reported them.
+QString sqliteWords(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+}
+
+// The -wal or -shm beside the database that SQLite cannot open for writing: something other than a
+// regular file (a folder, say), or a file the user may not read and write (another user's, mode 0444).
+// Empty when each is missing (SQLite makes it) or usable. SQLite keeps them beside the file a link names.
+QString unusableCompanion(const QString& databasePath)
+{
+    const QString target = QFileInfo(databasePath).canonicalFilePath();
+    const QString base = target.isEmpty() ? databasePath : target;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString path = base + QLatin1String(suffix);
+        const QByteArray name = QFile::encodeName(path);
+        struct stat info
+        {
+        };
+        if (::stat(name.constData(), &info) != 0)
+            continue;
+        if (!S_ISREG(info.st_mode) || ::access(name.constData(), R_OK | W_OK) != 0)
+            return path;
+    }
+    return {};
+}
+
+// The failure a user is told of for an error SQLite reported on the database file. SQLite's words never
+// name the -wal or -shm it could not open or write: one that is unusable is named, as a file that cannot
+// be written.
+TMeskStorageFailure sqliteFailure(const QSqlError& error, const QString& file, const QString& root)
+{
+    using Kind = TMeskStorageFailure::Kind;
+    const QString words = sqliteWords(error);
+    const int code = sqliteCode(error);
+    // A failed commit reaches QtSql's caller without SQLite's code, only with its words.
+    if (code == Full || error.databaseText() == QLatin1String("database or disk is full"))
+        return {Kind::DiskFull, root, words};
+    if (code == ReadOnly || code == CantOpen || code == IoErr) {
+        if (const QString companion = unusableCompanion(file); !companion.isEmpty())
+            return {Kind::FileNotWritable, companion, words};
+    }
+    if (code == ReadOnly)
+        return {Kind::FileNotWritable, file, words};
+    return {Kind::FileNotReadable, file, words};
+}
+
+// SQLite's words for a read the device failed.
+const QString readErrorWords = QStringLiteral("disk I/O error");
+
+// Whether a line of SQLite's quick check tells of a page the device failed to read ("Page 5: unable to get
+// the page. error code=8458", with the extended code of an I/O error, or "failed to get page 7" for a page
+// of the free list), rather than of damage. Newer versions put another prefix before the words.
+bool isReadErrorLine(const QString& line)
+{
+    static const QRegularExpression unreadable(QStringLiteral("unable to get the page\\. error code=(\\d+)"));
+    if (const QRegularExpressionMatch match = unreadable.match(line); match.hasMatch()) {
+        bool ok = false;
+        const int code = match.captured(1).toInt(&ok);
+        return ok && (code & 0xff) == IoErr;
+    }
+    return line.contains(QLatin1String("failed to get page"));
+}
+
+// Reads the file from start to end as it lies on the disk, so that a failing device fails here; false with
+// the system's words when it cannot be read. A missing file, or one that is not a regular file, has
+// nothing to read.
+bool readsThrough(const QString& path, QString& words)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return true;
+        words = qt_error_string(errno);
+        return false;
+    }
+    struct stat info
+    {
+    };
+    int error = 0;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        std::vector<char> buffer(size_t(1) << 20);
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+            if (got > 0 || (got < 0 && errno == EINTR))
+                continue;
+            error = got < 0 ? errno : 0;
+            break;
+        }
+    }
+    ::close(fd);
+    if (error == 0)
+        return true;
+    words = qt_error_string(error);
+    return false;
+}
+
+// The failure a user is told of when the folder at path cannot be made: the nearest part of the path
+// that exists, when it is not a folder or is a folder the user cannot write to, else the folder itself.
+TMeskStorageFailure folderFailure(const QString& path)
+{
+    using Kind = TMeskStorageFailure::Kind;
+    QString existing = QFileInfo(path).absoluteFilePath();
+    struct stat info
+    {
+    };
+    while (::lstat(QFile::encodeName(existing).constData(), &info) != 0) {
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            return {Kind::FolderNotWritable, path, {}};
+        existing = parent;
+    }
+    // A link counts as what it points to; one to nothing is told as such.
+    if (const QString target = missingLinkTarget(existing); !target.isEmpty())
+        return {Kind::BrokenLink, existing, target};
+    if (!QFileInfo(existing).isDir())
+        return {Kind::NotAFolder, existing, {}};
+    if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
+        return {Kind::FolderNotWritable, existing, {}};
+    return {Kind::FolderNotWritable, path, {}};
+}
+
+// Whether the file system holding the path (or, while it does not exist, its nearest existing parent)
+// has no room left for the user: no free block or no free file entry. A read-only file system is not
+// full, however little it reports free.
+bool isOutOfRoom(const QString& path)
+{
+    QString existing = QFileInfo(path).absoluteFilePath();
+    struct statvfs info
+    {
+    };
+    while (::statvfs(QFile::encodeName(existing).constData(), &info) != 0) {
+        const int error = errno;
+        const QString parent = QFileInfo(existing).path();
+        if ((error != ENOENT && error != ENOTDIR) || parent == existing)
+            return false;
+        existing = parent;
+    }
+    if (info.f_flag & ST_RDONLY)
+        return false;
+    return info.f_bavail == 0 || (info.f_files > 0 && info.f_favail == 0);
+}
+
+// Gives an existing folder 0700 or an existing file 0600, unless it has it already. A failure is logged
+// and otherwise ignored: a start never fails for it. Anything else found there (a link, which chmod would
+// follow, a folder where a file belongs) is left alone.
+void makePrivate(const QString& path, bool isFolder)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const mode_t mode = isFolder ? 0700 : 0600;
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0 ||
+        (isFolder ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) || (info.st_mode & 07777) == mode)
+        return;
+    if (::chmod(name.constData(), mode) != 0)
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
+}
+
+// The database file holds every account's keys: it is created private before SQLite opens it, and
+// SQLite gives its journal, -wal and -shm files the main file's mode. A link is followed, as SQLite
+// follows it: its target is the file that holds the keys, and a missing target is created private.
+// Only a regular file of this user is changed, never a device or a FIFO (the program may run as root);
+// it is checked on the open descriptor, so a file swapped in meanwhile is not the one changed.
+void makePrivateFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return;
+    // Non-blocking: a FIFO put there meanwhile cannot hold the start. A file the user may write but
+    // not read is opened for writing.
+    constexpr int flags = O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = ::open(name.constData(), O_RDONLY | flags, 0600);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(name.constData(), O_WRONLY | flags, 0600);
+    if (fd < 0)
+        return;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0)
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
+    ::close(fd);
+}
+// What identifies one state of a file: any write, truncation, rename over it or change of mode gives
+// it another change time at least.
+struct SFileStamp
+{
+    qint64 device = 0;
+    qint64 inode = 0;
+    qint64 size = 0;
+    qint64 modified = 0;
+    qint64 modifiedNs = 0;
+    qint64 changed = 0;
+    qint64 changedNs = 0;
+
+    bool operator==(const SFileStamp&) const = default;
+};
+
+bool stampOf(const QString& path, SFileStamp& stamp)
+{
+    struct stat info
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    stamp = {qint64(info.st_dev),         qint64(info.st_ino),          qint64(info.st_size),
+             qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec), qint64(info.st_ctim.tv_sec),
+             qint64(info.st_ctim.tv_nsec)};
+    return true;
+}
+
+bool changedBefore(const SFileStamp& earlier, const SFileStamp& later)
+{
+    return earlier.changed < later.changed ||
+           (earlier.changed == later.changed && earlier.changedNs < later.changedNs);
+}
+
+QByteArray stampText(const SFileStamp& stamp)
+{
+    return QByteArray::number(stamp.device) + ' ' + QByteArray::number(stamp.inode) + ' ' +
+           QByteArray::number(stamp.size) + ' ' + QByteArray::number(stamp.modified) + ' ' +
+           QByteArray::number(stamp.modifiedNs) + ' ' + QByteArray::number(stamp.changed) + ' ' +
+           QByteArray::number(stamp.changedNs);
+}
+
+// The record's line, read whole: the file ends with a line end.
+bool parseStamp(const QByteArrayList& lines, SFileStamp& stamp)
+{
+    if (lines.size() < 2)
+        return false;
+    const QList<QByteArray> parts = lines.first().split(' ');
+    if (parts.size() != 7)
+        return false;
+    qint64* fields[] = {&stamp.device,     &stamp.inode,   &stamp.size,     &stamp.modified,
+                        &stamp.modifiedNs, &stamp.changed, &stamp.changedNs};
+    for (int i = 0; i < 7; ++i) {
+        bool ok = false;
+        *fields[i] = parts.at(i).toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Nothing waits in a write-ahead log beside the file.
+bool noPendingLog(const QString& databasePath)
+{
+    struct stat info
+    {
+    };
+    const QByteArray name = QFile::encodeName(databasePath + QStringLiteral("-wal"));
+    if (::lstat(name.constData(), &info) != 0)
+        return errno == ENOENT;
+    return S_ISREG(info.st_mode) && info.st_size == 0;
+}
+
+// What one pass over a folder of downloaded files does with the program's names in it.
+enum class OwnFiles
+{
+    Remove,
+    Find // stops at the first entry that is not the program's
+};
+
+// Whether the entry is a regular file or a link: what may be removed by name.
+bool isFileOrLink(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+}
+
+// One folder level: every regular file or link whose name fits goes (or is only seen), a day folder (at the
+// top of items and media) is entered unless it is a mount point. False when an entry is not the program's
+// (kept lists it) or, with Remove, one of its names could not be removed (failed is set).
+bool walkOwnFiles(const QString& path, bool usersFolder, bool dayFolder, OwnFiles mode, QStringList* kept,
+                  bool& failed)
+{
+    // The folder itself may be the user's link to a folder elsewhere: what it leads to is walked. A day
+    // folder is entered only as what it is.
+    struct stat folderInfo
+    {
+    };
+    const QByteArray folderName = QFile::encodeName(path);
+    const int found = dayFolder ? ::lstat(folderName.constData(), &folderInfo)
+                                : ::stat(folderName.constData(), &folderInfo);
+    if (found != 0 || !S_ISDIR(folderInfo.st_mode))
+        return true;
+    bool onlyOwn = true;
+    const QStringList names = QDir(path).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::NoSort);
+    for (const QString& name : names) {
+        const QString entry = path + QLatin1Char('/') + name;
+        const QByteArray encoded = QFile::encodeName(entry);
+        struct stat info
+        {
+        };
+        if (::lstat(encoded.constData(), &info) != 0)
+            continue;
+        const bool ownFile =
+            isFileOrLink(info) && (usersFolder ? MediaDataBaseNames::isUserFolderFileName(name)
+                                               : MediaDataBaseNames::isNumberedFileName(name));
+        if (ownFile) {
+            if (mode == OwnFiles::Remove && ::unlink(encoded.constData()) != 0 && errno != ENOENT) {
+                qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(entry);
+                failed = true;
+            }
+            continue;
+        }
+        // A day folder on another file system is a mount point: it stays, whatever it holds.
+        if (!usersFolder && !dayFolder && S_ISDIR(info.st_mode) && info.st_dev == folderInfo.st_dev &&
+            MediaDataBaseNames::isDayFolderName(name)) {
+            const bool dayOnlyOwn = walkOwnFiles(entry, false, true, mode, kept, failed);
+            // rmdir fails, harmlessly, on a folder that still holds something.
+            if (mode == OwnFiles::Remove)
+                ::rmdir(encoded.constData());
+            onlyOwn = dayOnlyOwn && onlyOwn;
+            if (!onlyOwn && mode == OwnFiles::Find)
+                return false;
+            continue;
+        }
+        onlyOwn = false;
+        if (mode == OwnFiles::Find)
+            return false;
+        if (kept)
+            kept->append(entry);
+    }
+    return onlyOwn;
+}
+} // namespace
+
+// --- Marker files -------------------------------------------------------------------------------
+
+CMediaDataBaseMarker::CMediaDataBaseMarker(const QString& root, const QString& name)
+    : m_path(root + QLatin1Char('/') + name)
+{
+}
+
+bool CMediaDataBaseMarker::write(const QByteArrayList& lines, Durability durability) const
+{
+    const QByteArray name = QFile::encodeName(m_path);
+    const QByteArray partName = QFile::encodeName(m_path + QStringLiteral(".new"));
+    QByteArray content;
+    for (const QByteArray& line : lines)
+        content += line + '\n';
+    const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool synced = durability == Durability::Unsynced || ::fsync(fd) == 0;
+    const bool written =
+        ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size()) && synced;
+    if (::close(fd) != 0 || !written || ::rename(partName.constData(), name.constData()) != 0) {
+        ::unlink(partName.constData());
+        return false;
+    }
+    // The folder too: the name holds the content before anything that depends on it is done.
+    if (durability == Durability::Synced) {
+        const int folder = ::open(QFile::encodeName(QFileInfo(m_path).path()).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+    }
+    return true;
+}
+
+CMediaDataBaseMarker::SContent CMediaDataBaseMarker::read() const
+{
+    SContent content;
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return content;
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        content.exists = true;
+        content.changed = qint64(info.st_ctim.tv_sec);
+        content.changedNs = qint64(info.st_ctim.tv_nsec);
+        // The storage writes these files small: more than 64 KiB is no file of its own.
+        QByteArray text;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            text.append(buffer, got);
+            if (text.size() > 65536)
+                break;
+        }
+        content.lines = text.split('\n');
+    }
+    ::close(fd);
+    return content;
+}
+
+bool CMediaDataBaseMarker::remove() const
+{
+    return ::unlink(QFile::encodeName(m_path).constData()) == 0 || errno == ENOENT;
+}
+
+// --- The storage's open ---------------------------------------------------------------------------
+
+const QString CMediaDataBaseOpen::SchemaVersionKey = QStringLiteral("MDB_SCHEMA_VERSION");
+
+CMediaDataBaseOpen::CMediaDataBaseOpen(const QString& root, const QString& connectionName,
+                                       CMediaDataBaseConnection& connection,
+                                       std::function<bool()> createTables,
+                                       std::function<bool()> createIndexes)
+    : m_root(root), m_connectionName(connectionName), m_connection(connection),
+      m_createTables(std::move(createTables)), m_createIndexes(std::move(createIndexes))
+{
+}
+
+QString CMediaDataBaseOpen::databasePath(const QString& root)
+{
+    return root + QLatin1Char('/') + databaseFileName;
+}
+
+QString CMediaDataBaseOpen::folder(const char* name) const
+{
+    return m_root + QLatin1Char('/') + QLatin1String(name);
+}
+
+void CMediaDataBaseOpen::close(CMediaDataBaseConnection& connection)
+{
+    // Kept statements go first: a connection closes cleanly only without them.
+    connection.clearStatements();
+    connection.resetBatch();
+    QSqlDatabase database = connection.database();
+    if (database.isValid())
+        database.close();
+}
+
+SMediaDataBaseOpened CMediaDataBaseOpen::open()
+{
+    m_failure = {};
+    m_otherVersion = false;
+    m_checkedPages = false;
+    SMediaDataBaseOpened opened;
+    if (!isWritable()) {
+        opened.failure = m_failure;
+        return opened;
+    }
+    m_connection.setLastError(QSqlError());
+    opened.ok = openWritable();
+    opened.checkedPages = m_checkedPages;
+    if (opened.ok) {
+        opened.copies = readNotice();
+        return opened;
+    }
+    using Kind = TMeskStorageFailure::Kind;
+    // A statement of the table objects that failed left its error on the connection.
+    if (m_failure.kind == Kind::None && m_connection.lastError().isValid())
+        failedInSqlite(m_connection.lastError());
+    // Anything else names the storage folder.
+    failed(Kind::Other, m_root);
+    // A full disk fails whatever needs room first, in whatever words: making a folder or the file,
+    // SQLite's log, a write.
+    if (m_failure.kind != Kind::DiskFull && isOutOfRoom(m_root))
+        m_failure = {Kind::DiskFull, m_root, {}};
+    opened.failure = m_failure;
+    return opened;
+}
+
+bool CMediaDataBaseOpen::isWritable()
+{
+    // SQLite opens a file it cannot write without complaint and fails every write later: a storage
+    // that silently keeps nothing must not start.
+    // A file the user may not read is named as such: SQLite would only say it cannot open it. What
+    // stands where the storage folder belongs is found when the folders are made.
+    const QFileInfo root(m_root);
+    const QFileInfo file(databasePath(m_root));
+    if (root.isDir() && !root.isWritable())
+        m_failure = {TMeskStorageFailure::Kind::FolderNotWritable, m_root, {}};
+    else if (file.exists() && !file.isReadable())
+        m_failure = {TMeskStorageFailure::Kind::FileNotReadable, file.filePath(), {}};
+    else if (file.exists() && !file.isWritable())
+        m_failure = {TMeskStorageFailure::Kind::FileNotWritable, file.filePath(), {}};
+    else
+        return true;
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 is not %2")
+                              .arg(m_failure.path,
+                                   m_failure.kind == TMeskStorageFailure::Kind::FileNotReadable
+                                       ? QStringLiteral("readable")
+                                       : QStringLiteral("writable"));
+    return false;
+}
+
+bool CMediaDataBaseOpen::failed(TMeskStorageFailure::Kind kind, const QString& path)
+{
+    // The first failure is the cause; what fails after it follows from it.
+    if (m_failure.kind == TMeskStorageFailure::Kind::None)
+        m_failure = {kind, path, {}};
+    return false;
+}
+
+bool CMediaDataBaseOpen::failedInSqlite(const QSqlError& error)
+{
+    if (m_failure.kind == TMeskStorageFailure::Kind::None)
+        m_failure = sqliteFailure(error, databasePath(m_root), m_root);
+    return false;
+}
+
+bool CMediaDataBaseOpen::openWritable()
+{
+    if (isDatabaseLinkBroken() || !initFileSystem())
+        return false;
+    if (!QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    m_database = QSqlDatabase::database(m_connectionName, false);
+    if (!m_database.isValid()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to load SQLite plugin");
+        return false;
+    }
+    SchemaState state = checkSchema(takeCleanCloseRecord());
+    if (state == SchemaState::Damaged)
+        state = confirmDamage();
+    switch (state) {
+    case SchemaState::Valid:
+        if (!proveWritable()) {
+            closeDatabase();
+            return false;
+        }
+        // Files a rebuild moved aside, or left in place, and was stopped before it removed them belong to
+        // the database it replaced.
+        dropFilesAside();
+        finishEmptying();
+        configureConnection();
+        if (createIndexes())
+            return true;
+        closeDatabase();
+        return false;
+    case SchemaState::Failed:
+        closeDatabase();
+        return false;
+    case SchemaState::Empty:
+        return rebuild(false);
+    case SchemaState::Mismatch:
+    case SchemaState::Damaged:
+        break;
+    }
+    return rebuild(true);
+}
+
+bool CMediaDataBaseOpen::isDatabaseLinkBroken()
+{
+    // SQLite makes the file a link names when it is missing. Where it names a file on a disk that is not
+    // there now, the new, empty database would replace the one the downloaded files belong to: with files
+    // to lose, the start stops before anything is made.
+    const QString path = databasePath(m_root);
+    const QString target = missingLinkTarget(path);
+    if (target.isEmpty())
+        return false;
+    for (const char* name : fileFolders) {
+        if (holdsFiles(folder(name)) || holdsFiles(asideFolder(folder(name)))) {
+            qDebug().noquote()
+                << QStringLiteral("CMediaDataBase: %1 links to %2, which does not exist").arg(path, target);
+            m_failure = {TMeskStorageFailure::Kind::BrokenLink, path, target};
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMediaDataBaseOpen::initFileSystem()
+{
+    QDir dir;
+    bool ok = true;
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    if (!QFileInfo(m_root).isDir()) {
+        // Only the root itself is private: its parents are ordinary folders of the user.
+        const QString parent = QFileInfo(m_root).absolutePath();
+        ok = dir.mkpath(parent) && dir.mkdir(m_root, ownerOnly);
+    }
+    // A folder made beforehand (a restored backup, another tool) keeps no wider mode.
+    if (ok)
+        makePrivate(m_root, true);
+    QString failedFolder = ok ? QString() : m_root;
+    for (const char* name : {"users", "items", "media"}) {
+        if (ok && !QFileInfo(folder(name)).isDir()) {
+            ok = dir.mkdir(folder(name), ownerOnly);
+            if (!ok)
+                failedFolder = folder(name);
+        }
+        if (ok)
+            makePrivate(folder(name), true);
+    }
+    if (!ok) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
+        if (m_failure.kind == TMeskStorageFailure::Kind::None)
+            m_failure = folderFailure(failedFolder);
+        return false;
+    }
+    // Left by a crash, or moved aside earlier: every one of them holds the account keys.
+    const QString path = databasePath(m_root);
+    for (const QString& companion :
+         {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        makePrivate(path + companion, false);
+    for (const QString& name : QDir(m_root).entryList({databaseFileName + QStringLiteral(".bak-*")},
+                                                      QDir::Files | QDir::System | QDir::Hidden))
+        makePrivate(m_root + QLatin1Char('/') + name, false);
+    return true;
+}
+
+void CMediaDataBaseOpen::closeDatabase()
+{
+    close(m_connection);
+    if (m_database.isValid())
+        m_database.close();
+}
+
+bool CMediaDataBaseOpen::openDatabase()
+{
+    makePrivateFile(databasePath(m_root));
+    m_database.setDatabaseName(databasePath(m_root));
+    if (!m_database.open()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
+        qDebug().noquote() << m_database.lastError().driverText() + QLatin1Char(' ') +
+                                  m_database.lastError().databaseText();
+        return failedInSqlite(m_database.lastError());
+    }
+    m_connection.setDatabase(m_database);
+    return true;
+}
+
+void CMediaDataBaseOpen::configureConnection()
+{
+    // A write-ahead log survives a power loss; NORMAL is safe in that mode. Neither result matters.
+    // Run only on a file this program recognises or builds: a foreign file is left as it was found.
+    QSqlQuery pragma(m_database);
+    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL;"));
+    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
+}
+
+bool CMediaDataBaseOpen::proveWritable()
+{
+    // SQLite opens a database whose -wal or -shm it cannot write read-only and says so only at the first
+    // write, when nothing the program does is kept any more. Taking the write lock proves the store
+    // writable without writing anything: the file and its clean-close record stay as they are. (A plain
+    // BEGIN takes no lock.)
+    QSqlQuery query(m_database);
+    if (query.exec(QStringLiteral("BEGIN IMMEDIATE;")) && query.exec(QStringLiteral("ROLLBACK;")))
+        return true;
+    const QSqlError error = query.lastError();
+    qDebug().noquote()
+        << QStringLiteral("CMediaDataBase: cannot write to the database: %1").arg(sqliteWords(error));
+    if (const QString companion = unusableCompanion(databasePath(m_root)); !companion.isEmpty())
+        return failed(TMeskStorageFailure::Kind::FileNotWritable, companion);
+    return failedInSqlite(error);
+}
+
+bool CMediaDataBaseOpen::createIndexes()
+{
+    // IF NOT EXISTS: a file from before the indexes gains them, a current one is left as it is.
+    if (m_createIndexes())
+        return true;
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to create the indexes");
+    return false;
+}
+
+CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
+{
+    if (!openDatabase())
+        return SchemaState::Failed;
+
+    // A query failure tells a damaged file (rebuild) from one that cannot be read now (leave it).
+    auto failure = [this](const QSqlQuery& query) {
+        const QSqlError error = query.lastError();
+        if (!isPassingFailure(error)) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
+                                      .arg(error.databaseText());
+            return SchemaState::Damaged;
+        }
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
+        qDebug().noquote() << error.driverText() + QLatin1Char(' ') + error.databaseText();
+        failedInSqlite(error);
+        return SchemaState::Failed;
+    };
+
+    QStringList tables;
+    {
+        QSqlQuery query(m_database);
+        query.setForwardOnly(true);
+        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table';")))
+            return failure(query);
+        while (query.next())
+            tables.append(query.value(0).toString());
+    }
+    if (tables.isEmpty())
+        return SchemaState::Empty;
+    for (const QString& table : tableNames) {
+        if (!tables.contains(table)) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: table %1 is missing").arg(table);
+            return SchemaState::Mismatch;
+        }
+    }
+
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;")))
+        return failure(query);
+    query.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
+    query.addBindValue(SchemaVersionKey);
+    if (!query.exec())
+        return failure(query);
+    if (!query.next()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: schema version is missing");
+        return SchemaState::Mismatch;
+    }
+    const QString version = query.value(0).toString();
+    query.finish();
+    if (version.toInt() != SchemaVersion) {
+        qDebug().noquote()
+            << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
+        // A whole number there was written by another version of the program; anything else is damage.
+        bool number = false;
+        m_otherVersion = version.toInt(&number) > 0 && number;
+        return SchemaState::Mismatch;
+    }
+
+    // Damaged interior pages pass the checks above and would later cut lists short. A file exactly as
+    // this class closed it was whole then.
+    if (unchanged)
+        return SchemaState::Valid;
+    m_checkedPages = true;
+    QSqlQuery check(m_database);
+    check.setForwardOnly(true);
+    if (!check.exec(QStringLiteral("PRAGMA quick_check;")))
+        return failure(check);
+    QStringList problems;
+    while (check.next())
+        problems.append(check.value(0).toString());
+    // A page the device failed to read is no damage, whatever SQLite lists after it (one row may hold
+    // several lines); the check then also ends on an error.
+    for (const QString& row : std::as_const(problems)) {
+        for (const QString& line : row.split(QLatin1Char('\n'))) {
+            if (isReadErrorLine(line))
+                return readFailed(databasePath(m_root), readErrorWords, line);
+        }
+    }
+    if (check.lastError().isValid())
+        return failure(check);
+    if (problems != QStringList{QStringLiteral("ok")}) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
+                                  .arg(problems.mid(0, 3).join(QStringLiteral("; ")));
+        return SchemaState::Damaged;
+    }
+    return SchemaState::Valid;
+}
+
+CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::readFailed(const QString& path, const QString& words,
+                                                               const QString& seen)
+{
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to read %1: %2").arg(path, seen);
+    closeDatabase();
+    m_failure = {TMeskStorageFailure::Kind::FileNotReadable, path, words};
+    return SchemaState::Failed;
+}
+
+CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::confirmDamage()
+{
+    // SQLite tells a read the device failed in a statement as damage ("database disk image is
+    // malformed"). Before the file is replaced, the file and its log are read through as they lie on the
+    // disk, where a failing device fails, and then checked whole once more on a new connection: only
+    // damage found again is damage. A check that now passes read something else the first time.
+    // SQLite keeps the log beside the file a link names.
+    const QString target = QFileInfo(databasePath(m_root)).canonicalFilePath();
+    const QString logPath = (target.isEmpty() ? databasePath(m_root) : target) + QStringLiteral("-wal");
+    for (const QString& path : {databasePath(m_root), logPath}) {
+        if (QString words; !readsThrough(path, words))
+            return readFailed(path, words, words);
+    }
+    closeDatabase();
+    const SchemaState again = checkSchema(false);
+    if (again == SchemaState::Mismatch || again == SchemaState::Damaged || again == SchemaState::Failed)
+        return again;
+    return readFailed(databasePath(m_root), readErrorWords,
+                      QStringLiteral("the check passed at its second read"));
+}
+
+bool CMediaDataBaseOpen::rebuild(bool moveAside)
+{
+    m_connection.clearStatements();
+    if (moveAside) {
+        m_database.close();
+        if (!moveDatabaseAside())
+            return false;
+    }
+    // The downloaded files wait aside until the new database is committed, and go back if it is not:
+    // the old database may still be used (when it merely could not be replaced now), and no old file
+    // is ever found under a name the new database gives out.
+    if (!moveFilesAside() || !buildSchema()) {
+        restoreFilesAside();
+        return false;
+    }
+    dropFilesAside();
+    finishEmptying();
+    return true;
+}
+
+bool CMediaDataBaseOpen::buildSchema()
+{
+    if (!m_database.isOpen() && !openDatabase())
+        return false;
+    configureConnection();
+    // One transaction for the whole schema: one commit, and a failure leaves no half-built file.
+    m_connection.beginBatch();
+    const bool built = m_createTables() && createIndexes();
+    const bool committed = m_connection.endBatch();
+    return built && committed;
+}
+
+QList<SMediaDataBaseCopy> CMediaDataBaseOpen::readNotice() const
+{
+    // Pairs of lines, oldest first: why ("version" or "damaged"), then the copy's name.
+    const CMediaDataBaseMarker notice(m_root, noticeFileName);
+    const CMediaDataBaseMarker::SContent content = notice.read();
+    if (!content.exists)
+        return {};
+    QList<SMediaDataBaseCopy> copies;
+    bool dropped = false;
+    for (qsizetype i = 0; i + 1 < content.lines.size(); i += 2) {
+        // Only a copy this class makes, beside the database, and only while it is there.
+        const QString name = QFile::decodeName(content.lines.at(i + 1));
+        const QString copy = m_root + QLatin1Char('/') + name;
+        if (name.startsWith(databaseFileName + QStringLiteral(".bak-")) && !name.contains(QLatin1Char('/')) &&
+            entryExists(copy)) {
+            copies.append({copy, content.lines.at(i) == "version"});
+        } else if (!name.isEmpty() || !content.lines.at(i).isEmpty()) {
+            dropped = true;
+        }
+    }
+    // A copy moved or deleted since leaves nothing to tell.
+    if (dropped && !writeNotice(copies))
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1").arg(notice.path());
+    return copies;
+}
+
+bool CMediaDataBaseOpen::writeNotice(const QList<SMediaDataBaseCopy>& copies) const
+{
+    const CMediaDataBaseMarker notice(m_root, noticeFileName);
+    if (copies.isEmpty())
+        return notice.remove();
+    QByteArrayList lines;
+    for (const SMediaDataBaseCopy& copy : copies)
+        lines << (copy.otherVersion ? "version" : "damaged")
+              << QFile::encodeName(QFileInfo(copy.path).fileName());
+    return notice.write(lines, CMediaDataBaseMarker::Durability::Synced);
+}
+
+void CMediaDataBaseOpen::dropNotice(const QString& root)
+{
+    CMediaDataBaseMarker(root, noticeFileName).remove();
+}
+
+bool CMediaDataBaseOpen::moveDatabaseAside()
+{
+    const QString path = databasePath(m_root);
+    const QStringList companions{QStringLiteral("-wal"), QStringLiteral("-shm")};
+    QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    const QString stamp = MeskClock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString backup;
+    for (int n = 1;; ++n) {
+        backup = path + QStringLiteral(".bak-") + stamp;
+        if (n > 1)
+            backup += QStringLiteral("-%1").arg(n);
+        bool taken = QFileInfo::exists(backup) || QFileInfo(backup).isSymLink();
+        for (const QString& companion : companions)
+            taken = taken || QFileInfo::exists(backup + companion);
+        if (!taken)
+            break;
+    }
+    // The user is told of the copy at the first start that shows its window, whatever ends this one:
+    // the notice names it before the file is renamed, or nothing is renamed. Copies not told yet stay
+    // named beside it, whatever happens to this one.
+    const QList<SMediaDataBaseCopy> untold = readNotice();
+    if (!writeNotice(untold + QList<SMediaDataBaseCopy>{{backup, m_otherVersion}})) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1")
+                                  .arg(CMediaDataBaseMarker(m_root, noticeFileName).path());
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
+    }
+    if (!QFile::rename(path, backup)) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path);
+        writeNotice(untold);
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
+    }
+    for (const QString& companion : companions) {
+        if (QFileInfo::exists(path + companion) && !QFile::rename(path + companion, backup + companion)) {
+            qDebug().noquote()
+                << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(path + companion);
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
+        }
+    }
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: moved the old database aside to %1").arg(backup);
+    return true;
+}
+
+bool CMediaDataBaseOpen::removeOwnFiles(const QString& path, const char* base, QStringList* kept)
+{
+    bool failed = false;
+    QStringList left;
+    walkOwnFiles(path, qstrcmp(base, "users") == 0, false, OwnFiles::Remove, &left, failed);
+    // Told once for the whole folder: what the user keeps there is theirs.
+    if (!left.isEmpty()) {
+        QStringList names;
+        for (const QString& entry : std::as_const(left))
+            names.append(entry.mid(path.size() + 1));
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: kept in %1 what it did not make: %2")
+                                  .arg(path, names.join(QStringLiteral(", ")));
+    }
+    if (kept)
+        *kept += left;
+    return !failed;
+}
+
+bool CMediaDataBaseOpen::holdsOnlyOwnFiles(const QString& path, const char* base)
+{
+    bool failed = false;
+    return walkOwnFiles(path, qstrcmp(base, "users") == 0, false, OwnFiles::Find, nullptr, failed);
+}
+
+bool CMediaDataBaseOpen::moveFilesAside()
+{
+    // Each step leaves a state the next open finishes: a folder aside with an empty one in its place
+    // (or none, which the next open makes) belongs to a database that is replaced or being replaced.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QByteArrayList inPlace;
+    for (const char* name : fileFolders) {
+        const QString path = folder(name);
+        const QString aside = asideFolder(path);
+        if (isLink(path)) {
+            // The user's link to a folder elsewhere is kept: the program's files in what it leads to go after
+            // the commit.
+            inPlace << name;
+            continue;
+        }
+        if (isMovedFolder(aside)) {
+            // Moved aside by a rebuild stopped before its commit: what was made in its place since belongs to
+            // no database. The folder stays where it is: it may be a mount point.
+            if (!removeOwnFiles(path, name, nullptr))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        } else if (!holdsOnlyOwnFiles(path, name)) {
+            // What the user put there stays where it is; the program's files go after the commit.
+            inPlace << name;
+            continue;
+        } else {
+            bool moved = false;
+            int error = 0;
+            if (!entryExists(aside) || QFile::remove(aside)) {
+                moved =
+                    ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0;
+                error = moved ? 0 : errno;
+            }
+            if (error == EBUSY || error == EXDEV) {
+                // A mount point, or a folder its file system cannot move: it stays, emptied of the program's
+                // files after the commit.
+                inPlace << name;
+                continue;
+            }
+            if (!moved) {
+                qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+            }
+        }
+        if (!QFileInfo(path).isDir() && !QDir().mkdir(path, ownerOnly)) {
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1").arg(path);
+            return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+        }
+    }
+    // A stop after the commit leaves the emptying to the next open, which finds the record.
+    const CMediaDataBaseMarker record(m_root, emptyingFileName);
+    if (inPlace.isEmpty()) {
+        record.remove();
+    } else if (!record.write(inPlace, CMediaDataBaseMarker::Durability::Synced)) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1").arg(record.path());
+        return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
+    }
+    return true;
+}
+
+void CMediaDataBaseOpen::restoreFilesAside()
+{
+    for (const char* name : fileFolders) {
+        const QString path = folder(name);
+        const QString aside = asideFolder(path);
+        // What stands in its place was made after the move; a link is the user's and stays.
+        if (!isMovedFolder(aside) || isLink(path))
+            continue;
+        removeOwnFiles(path, name, nullptr);
+        const QByteArray encoded = QFile::encodeName(path);
+        if ((::rmdir(encoded.constData()) != 0 && errno != ENOENT) ||
+            ::rename(QFile::encodeName(aside).constData(), encoded.constData()) != 0)
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to put %1 back").arg(path);
+    }
+    // The folders left in place keep their files for the database that is still to be built.
+    CMediaDataBaseMarker(m_root, emptyingFileName).remove();
+}
+
+void CMediaDataBaseOpen::dropFilesAside()
+{
+    for (const char* name : fileFolders) {
+        const QString aside = asideFolder(folder(name));
+        struct stat info
+        {
+        };
+        const QByteArray encoded = QFile::encodeName(aside);
+        if (::lstat(encoded.constData(), &info) != 0)
+            continue;
+        // A link moved aside is removed by its name, never followed.
+        const bool removed = S_ISDIR(info.st_mode)
+                                 ? removeOwnFiles(aside, name, nullptr) && ::rmdir(encoded.constData()) == 0
+                                 : ::unlink(encoded.constData()) == 0;
+        if (!removed)
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(aside);
+    }
+}
+
+void CMediaDataBaseOpen::finishEmptying()
+{
+    // The folders a committed rebuild left in place: the program's files in them, through a link too, belong
+    // to the database it replaced. What cannot be removed stays, and the record goes all the same: from now
+    // on the folders fill for the new database.
+    const CMediaDataBaseMarker record(m_root, emptyingFileName);
+    const CMediaDataBaseMarker::SContent content = record.read();
+    if (!content.exists)
+        return;
+    for (const char* name : fileFolders) {
+        if (content.lines.contains(QByteArray(name)))
+            removeOwnFiles(folder(name), name, nullptr);
+    }
+    record.remove();
+}
+
+// --- The clean-close record -----------------------------------------------------------------------
+
+bool CMediaDataBaseOpen::takeCleanCloseRecord()
+{
+    // The record goes before anything is written: after a crash there is none.
+    const CMediaDataBaseMarker marker(m_root, cleanCloseFileName);
+    const CMediaDataBaseMarker::SContent content = marker.read();
+    if (!marker.remove()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(cleanCloseFileName);
+        return false;
+    }
+    if (!content.exists)
+        return false;
+    // A change to the file after the record was written gives it a change time no earlier than the
+    // record's, whatever the file system's time resolution.
+    SFileStamp record;
+    record.changed = content.changed;
+    record.changedNs = content.changedNs;
+    SFileStamp recorded;
+    SFileStamp now;
+    const QString path = databasePath(m_root);
+    return parseStamp(content.lines, recorded) && stampOf(path, now) && now == recorded &&
+           changedBefore(now, record) && noPendingLog(path);
+}
+
+void CMediaDataBaseOpen::writeCleanCloseRecord(const QString& root)
+{
+    // A log still beside the file means another connection holds it: not a state to vouch for.
+    const QString path = databasePath(root);
+    SFileStamp database;
+    if (!noPendingLog(path) || !stampOf(path, database))
+        return;
+    // Not synced: a record lost with a power cut costs the next start only its quick check.
+    const CMediaDataBaseMarker marker(root, cleanCloseFileName);
+    if (!marker.write({stampText(database)}, CMediaDataBaseMarker::Durability::Unsynced))
+        return;
+    // The record counts only when it is younger than the file's last change: wait out the file
+    // system's clock tick if both fell into the same one.
+    const QByteArray name = QFile::encodeName(marker.path());
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        SFileStamp record;
+        if (!stampOf(marker.path(), record))
+            break;
+        if (changedBefore(database, record))
+            return;
+        ::usleep(1000);
+        if (::utimensat(AT_FDCWD, name.constData(), nullptr, AT_SYMLINK_NOFOLLOW) != 0)
+            break;
+    }
+    marker.remove();
+}
