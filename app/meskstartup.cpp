@@ -123,6 +123,14 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         .arg(QDir::toNativeSeparators(CMeskEngine::storageFolder()));
 }
 
+// The critical box of the storage's failures. Plain text: a path or SQLite's words may hold anything.
+void showCritical(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 } // namespace
 
 namespace MeskStartup {
@@ -232,37 +240,53 @@ int run(int argc, char* argv[], int storageWaitMs)
     }
 
     auto engine = std::make_unique<CMeskEngine>();
-    if (!engine->init()) {
+    // A start that fails tells why; the engine's network and HTTP threads stop before the program ends.
+    const auto failStart = [&engine](const TMeskStorageFailure& failure) {
         const QString text =
             //: Error information
             QCoreApplication::translate(
                 "MeskStartup", "The program could not be initialized. Please uninstall the application, "
                                "and install it again via Velto Update Manager. If the problem persists, "
                                "consult Velto's support pages online.") +
-            QStringLiteral("\n\n") + storageFailureText(engine->storageFailure());
-        // Plain text: a path or SQLite's words may hold anything.
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), text, QMessageBox::Ok);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
-        // Stops the engine's network and HTTP threads before the program ends.
+            QStringLiteral("\n\n") + storageFailureText(failure);
+        showCritical(nullptr, text);
         engine.reset();
         return 1;
-    }
+    };
+    if (!engine->init())
+        return failStart(engine->storageFailure());
 
     int result = 0;
     {
         // The views hold the engine and objects of its providers: they go first.
-        CMeskMainWindow window(engine.get());
-        window.show();
+        auto window = std::make_unique<CMeskMainWindow>(engine.get());
+        // A read of the window's first fill that failed fails the start as a read of init() does:
+        // what the window would show was taken for nothing there.
+        if (const TMeskStorageFailure failure = engine->storageReadFailure();
+            failure.kind != TMeskStorageFailure::Kind::None) {
+            window.reset();
+            return failStart(failure);
+        }
+        // A read that fails later leaves what the views show, and is told once (out of the call that
+        // read: the box runs an event loop, which no storage batch may span).
+        QObject::connect(engine.get(), &CMeskEngine::storageReadFailed, window.get(),
+                         [target = window.get()](const TMeskStorageFailure& failure) {
+                             QMetaObject::invokeMethod(
+                                 target,
+                                 [target, failure] { showCritical(target, storageFailureText(failure)); },
+                                 Qt::QueuedConnection);
+                         });
+        window->show();
         // Told over the shown window: a box before it would run an event loop in which the engine,
         // started already, stores and announces messages with no window to take them. The copy may have
         // been made by an earlier start that ended before it told: the notice goes once the box closes.
         if (const QString copy = engine->damagedStorageCopy(); !copy.isEmpty()) {
             CMeskEngine* started = engine.get();
+            CMeskMainWindow* shown = window.get();
             QMetaObject::invokeMethod(
-                &window,
-                [&window, started, copy] {
-                    window.tellDamagedData(copy, started->damagedStorageCopyIsOtherVersion());
+                shown,
+                [shown, started, copy] {
+                    shown->tellDamagedData(copy, started->damagedStorageCopyIsOtherVersion());
                     started->damagedStorageCopyTold();
                 },
                 Qt::QueuedConnection);
@@ -271,6 +295,7 @@ int run(int argc, char* argv[], int storageWaitMs)
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).
         guard.release();
+        window.reset();
     }
     engine->cleanupStorage();
     engine.reset();

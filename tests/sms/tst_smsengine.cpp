@@ -58,10 +58,10 @@ public:
         threads << QThread::currentThread();
         return CMediaDataBase::deleteSmsMessage(id);
     }
-    QList<SSmsMessage> smsMessages() override
+    QList<SSmsMessage> smsMessages(bool* ok = nullptr) override
     {
         threads << QThread::currentThread();
-        return CMediaDataBase::smsMessages();
+        return CMediaDataBase::smsMessages(ok);
     }
 };
 
