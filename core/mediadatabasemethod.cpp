@@ -172,7 +172,7 @@ bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& 
     // read drops the local dates worked out for the old one.
     MeskZone::checkChange();
     if (const ReadFault& fault = readFault(); fault && fault(statement)) {
-        const QSqlError error(QStringLiteral("disk I/O error"), QStringLiteral("Unable to fetch row"),
+        const QSqlError error(QStringLiteral("Unable to fetch row"), QStringLiteral("disk I/O error"),
                               QSqlError::StatementError, QStringLiteral("10"));
         m_connection->setLastError(error);
         m_connection->markBatchFailed();
