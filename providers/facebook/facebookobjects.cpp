@@ -381,7 +381,11 @@ void CFacebookObjectManager::syncComments(CFacebookEvent* event, const QList<SFa
     for (const SFacebookComment& record : comments)
         fetched.insert(record.id, record);
     QList<SMediaItem> gone;
-    const QList<SMediaItem> stored = event->comments();
+    // Comments that cannot be read are not none: nothing is added or deleted.
+    bool read = false;
+    const QList<SMediaItem> stored = event->comments(&read);
+    if (!read)
+        return;
     for (const SMediaItem& row : stored) {
         if (fetched.contains(row.mediaId))
             fetched.remove(row.mediaId);
