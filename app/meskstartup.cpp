@@ -123,6 +123,14 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         .arg(QDir::toNativeSeparators(CMeskEngine::storageFolder()));
 }
 
+// The critical box of a start that cannot go on. Plain text: a path or SQLite's words may hold anything.
+void showCritical(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 // Why a start whose single-instance guard cannot be used does not go on: it cannot tell whether
 // another copy runs.
 QString cannotTellText(const CMeskSingleInstance& guard)
@@ -244,11 +252,7 @@ int run(int argc, char* argv[], int storageWaitMs)
     CMeskStorageLock storageLock(CMeskEngine::storageFolder());
     const bool storageTaken = storageLock.acquire(guard.isUnusable() ? 0 : storageWaitMs);
     if (guard.isUnusable() && !storageLock.isHeld()) {
-        // Plain text: a path may hold anything.
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), cannotTellText(guard),
-                        QMessageBox::Ok);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        showCritical(nullptr, cannotTellText(guard));
         return 1;
     }
     if (!storageTaken) {
@@ -262,37 +266,53 @@ int run(int argc, char* argv[], int storageWaitMs)
     }
 
     auto engine = std::make_unique<CMeskEngine>();
-    if (!engine->init()) {
+    // A start that fails tells why; the engine's network and HTTP threads stop before the program ends.
+    const auto failStart = [&engine](const TMeskStorageFailure& failure) {
         const QString text =
             //: Error information
             QCoreApplication::translate(
                 "MeskStartup", "The program could not be initialized. Please uninstall the application, "
                                "and install it again via Velto Update Manager. If the problem persists, "
                                "consult Velto's support pages online.") +
-            QStringLiteral("\n\n") + storageFailureText(engine->storageFailure());
-        // Plain text: a path or SQLite's words may hold anything.
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), text, QMessageBox::Ok);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
-        // Stops the engine's network and HTTP threads before the program ends.
+            QStringLiteral("\n\n") + storageFailureText(failure);
+        showCritical(nullptr, text);
         engine.reset();
         return 1;
-    }
+    };
+    if (!engine->init())
+        return failStart(engine->storageFailure());
 
     int result = 0;
     {
         // The views hold the engine and objects of its providers: they go first.
-        CMeskMainWindow window(engine.get());
-        window.show();
+        auto window = std::make_unique<CMeskMainWindow>(engine.get());
+        // A read of the window's first fill that failed fails the start as a read of init() does:
+        // what the window would show was taken for nothing there.
+        if (const TMeskStorageFailure failure = engine->storageReadFailure();
+            failure.kind != TMeskStorageFailure::Kind::None) {
+            window.reset();
+            return failStart(failure);
+        }
+        // A read that fails later leaves what the views show, and is told once (out of the call that
+        // read: the box runs an event loop, which no storage batch may span).
+        QObject::connect(engine.get(), &CMeskEngine::storageReadFailed, window.get(),
+                         [target = window.get()](const TMeskStorageFailure& failure) {
+                             QMetaObject::invokeMethod(
+                                 target,
+                                 [target, failure] { showCritical(target, storageFailureText(failure)); },
+                                 Qt::QueuedConnection);
+                         });
+        window->show();
         // Told over the shown window: a box before it would run an event loop in which the engine,
         // started already, stores and announces messages with no window to take them. The copy may have
         // been made by earlier starts that ended before they told: the notice goes once the box closes.
         if (const QList<SMediaDataBaseCopy> copies = engine->damagedStorageCopies(); !copies.isEmpty()) {
             CMeskEngine* started = engine.get();
+            CMeskMainWindow* shown = window.get();
             QMetaObject::invokeMethod(
-                &window,
-                [&window, started, copies] {
-                    window.tellDamagedData(copies);
+                shown,
+                [shown, started, copies] {
+                    shown->tellDamagedData(copies);
                     started->damagedStorageCopyTold();
                 },
                 Qt::QueuedConnection);
@@ -301,6 +321,7 @@ int run(int argc, char* argv[], int storageWaitMs)
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).
         guard.release();
+        window.reset();
     }
     engine->cleanupStorage();
     engine.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meskrecords.h"
+#include "meskstoragefailure.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -19,6 +20,13 @@
 // failed: later writes in it return false without running and the outermost endBatch() rolls
 // everything back and returns false. A batch begins and ends within one call on the GUI thread and
 // never spans a return to the event loop. Callers use the guard CMediaStorageBatch.
+//
+// Reads: every read takes ok last. When given, it is set to false when the read failed (the device
+// refused it, or SQLite found the file damaged) and to true otherwise. A failed read answers as
+// "nothing there" (empty list, null date, false), so a caller that would write, delete or store
+// because of what a read said asks ok and does nothing when it is false. A read that finds no row
+// answers false where the answer is a bool (mediaItem, serviceUser, serviceKey) with ok true.
+// readError() is emitted for every read that fails once the storage is open.
 class IMediaItemStorage : public QObject
 {
     Q_OBJECT
@@ -37,17 +45,19 @@ public:
     virtual bool addSmsMessage(SSmsMessage& message) = 0; // sets message.id
     virtual bool updateSmsMessage(const SSmsMessage& message) = 0;
     virtual bool deleteSmsMessage(mid_t id) = 0;
-    virtual QList<SSmsMessage> smsMessages() = 0;
+    virtual QList<SSmsMessage> smsMessages(bool* ok = nullptr) = 0;
     // The messages created within [lower, upper], oldest first (equal times in the order they were stored).
-    virtual QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) = 0;
+    virtual QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower,
+                                                  bool* ok = nullptr) = 0;
     // The newest creation time at or before upper among the messages; null when there is none.
-    virtual QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) = 0;
+    virtual QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper, bool* ok = nullptr) = 0;
     // The ids of the messages with the same phone, text and type (and creation time when withCreated),
     // oldest first.
-    virtual QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated) = 0;
+    virtual QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated,
+                                         bool* ok = nullptr) = 0;
 
     // The text messages the modem may still hold, in the order they were noted.
-    virtual QList<SSmsOnModem> smsOnModem() = 0;
+    virtual QList<SSmsOnModem> smsOnModem(bool* ok = nullptr) = 0;
     virtual bool addSmsOnModem(SSmsOnModem& entry) = 0; // sets entry.id
     virtual bool updateSmsOnModem(const SSmsOnModem& entry) = 0;
     virtual bool deleteSmsOnModem(mid_t id) = 0;
@@ -57,52 +67,56 @@ public:
     // Items and item fields.
     // Stores the item and the given fields in one transaction; sets item.id.
     virtual bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) = 0;
-    virtual bool mediaItem(mid_t id, SMediaItem& item) = 0;
+    virtual bool mediaItem(mid_t id, SMediaItem& item, bool* ok = nullptr) = 0;
     virtual bool updateMediaItem(const SMediaItem& item) = 0;
     virtual void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) = 0;
-    virtual void mediaItemFields(mid_t item, QHash<QString, QString>& fields) = 0;
+    // Adds the stored fields to the map (left as it was when they cannot be read).
+    virtual void mediaItemFields(mid_t item, QHash<QString, QString>& fields, bool* ok = nullptr) = 0;
     // The item's fields as name/value pairs in the order they were first stored (a field set again
     // keeps its place); empty when they cannot be read.
-    virtual QList<QPair<QString, QString>> mediaItemFieldList(mid_t item) = 0;
-    virtual QList<SMediaItem> childItems(mid_t parent) = 0;
+    virtual QList<QPair<QString, QString>> mediaItemFieldList(mid_t item, bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> childItems(mid_t parent, bool* ok = nullptr) = 0;
     // The "Between" lists hold one type after the other, each oldest first (equal times in the order
     // they were stored).
     virtual QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                mid_t provider) = 0;
-    virtual QList<SMediaItem> eventItems(mid_t provider) = 0; // (0: all)
+                                                mid_t provider, bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> eventItems(mid_t provider, bool* ok = nullptr) = 0; // (0: all)
     // The newest creation time at or before upper among the events of eventItems (0: all providers);
     // null when there is none. Rows without a date never count.
-    virtual QDateTime latestEventAtOrBefore(const QDateTime& upper, mid_t provider) = 0;
+    virtual QDateTime latestEventAtOrBefore(const QDateTime& upper, mid_t provider, bool* ok = nullptr) = 0;
     virtual QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                  mid_t provider) = 0;
-    virtual QList<SMediaItem> mediaObjects(mid_t provider) = 0; // (0: all)
-    virtual QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                               mid_t provider) = 0;
-    virtual QList<SMediaItem> linkItems(mid_t provider) = 0;
-    virtual QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId) = 0;
+                                                  mid_t provider, bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> mediaObjects(mid_t provider, bool* ok = nullptr) = 0; // (0: all)
+    virtual QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                               bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> linkItems(mid_t provider, bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId, bool* ok = nullptr) = 0;
     virtual QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
-                                                 mid_t provider) = 0;
-    virtual QList<SMediaItem> itemsByType(int type, mid_t provider) = 0;
-    virtual QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                           mid_t provider) = 0;
-    virtual QList<SMediaItem> providerItems(mid_t provider) = 0; // (0: all)
-    virtual QList<SMediaItem> itemsByContent(mid_t provider, const QString& text) = 0;
+                                                 mid_t provider, bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> itemsByType(int type, mid_t provider, bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                           bool* ok = nullptr) = 0;
+    virtual QList<SMediaItem> providerItems(mid_t provider, bool* ok = nullptr) = 0; // (0: all)
+    virtual QList<SMediaItem> itemsByContent(mid_t provider, const QString& text, bool* ok = nullptr) = 0;
     // The newest CREATED among the provider's feed events of types 1..4.
-    virtual QDateTime latestItem(mid_t provider) = 0;
+    virtual QDateTime latestItem(mid_t provider, bool* ok = nullptr) = 0;
     // The greatest MEDIAID (text order) among the provider's items; empty when none.
-    virtual QString itemsByMediaIdDesc(mid_t provider) = 0;
+    virtual QString itemsByMediaIdDesc(mid_t provider, bool* ok = nullptr) = 0;
     virtual bool deleteMediaItem(mid_t id) = 0;
     virtual bool deleteProviderItems(mid_t provider) = 0; // (0: all)
 
     // Service users and user fields.
     virtual bool addServiceUser(SServiceUser& user) = 0; // sets user.id and user.avatarFile
-    virtual bool serviceUser(mid_t id, SServiceUser& user) = 0;
+    virtual bool serviceUser(mid_t id, SServiceUser& user, bool* ok = nullptr) = 0;
     virtual bool updateServiceUser(const SServiceUser& user) = 0;
     virtual void setServiceUserField(mid_t user, const QHash<QString, QString>& fields) = 0;
-    virtual void serviceUserFields(mid_t user, QHash<QString, QString>& fields) = 0;
-    virtual QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId) = 0;
-    virtual QList<SServiceUser> serviceUsers(mid_t provider) = 0;                          // (0: all)
-    virtual QList<SServiceUser> findServiceUsers(mid_t provider, const QString& name) = 0; // (0: all)
+    // Adds the stored fields to the map (left as it was when they cannot be read).
+    virtual void serviceUserFields(mid_t user, QHash<QString, QString>& fields, bool* ok = nullptr) = 0;
+    virtual QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId,
+                                                     bool* ok = nullptr) = 0;
+    virtual QList<SServiceUser> serviceUsers(mid_t provider, bool* ok = nullptr) = 0; // (0: all)
+    virtual QList<SServiceUser> findServiceUsers(mid_t provider, const QString& name,
+                                                 bool* ok = nullptr) = 0; // (0: all)
     virtual bool deleteServiceUser(mid_t id) = 0;
     virtual bool deleteProviderUsers(mid_t provider) = 0; // (0: all)
 
@@ -114,7 +128,7 @@ public:
 
     // Service keys (account secrets and settings of a provider).
     virtual bool setServiceKey(mid_t provider, const QString& key, const QString& value) = 0;
-    virtual bool serviceKey(mid_t provider, const QString& key, QString& value) = 0;
+    virtual bool serviceKey(mid_t provider, const QString& key, QString& value, bool* ok = nullptr) = 0;
     virtual bool deleteServiceKeys(mid_t provider) = 0;
     // True also when the key was not stored.
     virtual bool deleteServiceKey(mid_t provider, const QString& key) = 0;
@@ -134,5 +148,10 @@ public:
     // deleted then). The program calls cleanup(false) as it ends.
     virtual bool cleanup(bool onlyExpired) = 0;
     // The items of the provider's records, in the order they were written.
-    virtual QList<SMediaItem> syncRecords(mid_t provider) = 0; // (0: all)
+    virtual QList<SMediaItem> syncRecords(mid_t provider, bool* ok = nullptr) = 0; // (0: all)
+
+signals:
+    // A read failed after the storage opened: what the user is told (the database file cannot be
+    // read, with SQLite's words).
+    void readError(const TMeskStorageFailure& failure);
 };

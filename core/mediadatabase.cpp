@@ -32,6 +32,7 @@ CMediaDataBase::CMediaDataBase(const QString& root, QObject* parent)
     m_items.setConnection(m_connection);
     m_messages.setConnection(m_connection);
     m_sync.setConnection(m_connection);
+    m_connection->setReadFailedHandler([this](const QSqlError& error) { tellReadFailure(error); });
 }
 
 CMediaDataBase::~CMediaDataBase()
@@ -322,28 +323,29 @@ bool CMediaDataBase::deleteSmsMessage(mid_t id)
     return m_messages.deleteSmsMessage(id);
 }
 
-QList<SSmsMessage> CMediaDataBase::smsMessages()
+QList<SSmsMessage> CMediaDataBase::smsMessages(bool* ok)
 {
     checkThread(__func__);
-    return m_messages.smsMessages();
+    return m_messages.smsMessages(ok);
 }
 
-QList<SSmsMessage> CMediaDataBase::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower)
+QList<SSmsMessage> CMediaDataBase::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower,
+                                                      bool* ok)
 {
     checkThread(__func__);
-    return m_messages.smsMessagesBetween(upper, lower);
+    return m_messages.smsMessagesBetween(upper, lower, ok);
 }
 
-QDateTime CMediaDataBase::latestSmsMessageAtOrBefore(const QDateTime& upper)
+QDateTime CMediaDataBase::latestSmsMessageAtOrBefore(const QDateTime& upper, bool* ok)
 {
     checkThread(__func__);
-    return m_messages.latestAtOrBefore(upper);
+    return m_messages.latestAtOrBefore(upper, ok);
 }
 
-QList<SSmsOnModem> CMediaDataBase::smsOnModem()
+QList<SSmsOnModem> CMediaDataBase::smsOnModem(bool* ok)
 {
     checkThread(__func__);
-    return m_messages.onModem();
+    return m_messages.onModem(ok);
 }
 
 bool CMediaDataBase::addSmsOnModem(SSmsOnModem& entry)
@@ -370,10 +372,10 @@ bool CMediaDataBase::clearSmsOnModemOrigins()
     return m_messages.clearOnModemOrigins();
 }
 
-QList<mid_t> CMediaDataBase::sameSmsMessages(const SSmsMessage& message, bool withCreated)
+QList<mid_t> CMediaDataBase::sameSmsMessages(const SSmsMessage& message, bool withCreated, bool* ok)
 {
     checkThread(__func__);
-    return m_messages.sameMessages(message, withCreated);
+    return m_messages.sameMessages(message, withCreated, ok);
 }
 
 // --- Items --------------------------------------------------------------------------------------
@@ -384,10 +386,10 @@ bool CMediaDataBase::addMediaItem(SMediaItem& item, const QHash<QString, QString
     return m_items.addMediaItem(item, fields);
 }
 
-bool CMediaDataBase::mediaItem(mid_t id, SMediaItem& item)
+bool CMediaDataBase::mediaItem(mid_t id, SMediaItem& item, bool* ok)
 {
     checkThread(__func__);
-    return m_items.mediaItem(id, item);
+    return m_items.mediaItem(id, item, ok);
 }
 
 bool CMediaDataBase::updateMediaItem(const SMediaItem& item)
@@ -402,119 +404,123 @@ void CMediaDataBase::setMediaItemField(mid_t item, const QHash<QString, QString>
     m_items.setMediaItemField(item, fields);
 }
 
-void CMediaDataBase::mediaItemFields(mid_t item, QHash<QString, QString>& fields)
+void CMediaDataBase::mediaItemFields(mid_t item, QHash<QString, QString>& fields, bool* ok)
 {
     checkThread(__func__);
-    m_items.mediaItemFields(item, fields);
+    const bool done = m_items.mediaItemFields(item, fields);
+    if (ok)
+        *ok = done;
 }
 
-QList<QPair<QString, QString>> CMediaDataBase::mediaItemFieldList(mid_t item)
+QList<QPair<QString, QString>> CMediaDataBase::mediaItemFieldList(mid_t item, bool* ok)
 {
     checkThread(__func__);
     QList<QPair<QString, QString>> fields;
-    if (!m_items.mediaItemFieldList(item, fields))
-        return {};
+    const bool done = m_items.mediaItemFieldList(item, fields);
+    if (ok)
+        *ok = done;
     return fields;
 }
 
-QList<SMediaItem> CMediaDataBase::childItems(mid_t parent)
+QList<SMediaItem> CMediaDataBase::childItems(mid_t parent, bool* ok)
 {
     checkThread(__func__);
-    return m_items.childItems(parent);
+    return m_items.childItems(parent, ok);
 }
 
 QList<SMediaItem> CMediaDataBase::eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                    mid_t provider)
+                                                    mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsOfTypesBetween(CMediaDataBaseItems::eventTypes(), upper, lower, provider);
+    return m_items.itemsOfTypesBetween(CMediaDataBaseItems::eventTypes(), upper, lower, provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::eventItems(mid_t provider)
+QList<SMediaItem> CMediaDataBase::eventItems(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsOfTypes(CMediaDataBaseItems::eventTypes(), provider);
+    return m_items.itemsOfTypes(CMediaDataBaseItems::eventTypes(), provider, ok);
 }
 
-QDateTime CMediaDataBase::latestEventAtOrBefore(const QDateTime& upper, mid_t provider)
+QDateTime CMediaDataBase::latestEventAtOrBefore(const QDateTime& upper, mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.latestOfTypesAtOrBefore(CMediaDataBaseItems::eventTypes(), upper, provider);
+    return m_items.latestOfTypesAtOrBefore(CMediaDataBaseItems::eventTypes(), upper, provider, ok);
 }
 
 QList<SMediaItem> CMediaDataBase::mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                      mid_t provider)
+                                                      mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsOfTypesBetween(CMediaDataBaseItems::mediaObjectTypes(), upper, lower, provider);
+    return m_items.itemsOfTypesBetween(CMediaDataBaseItems::mediaObjectTypes(), upper, lower, provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::mediaObjects(mid_t provider)
+QList<SMediaItem> CMediaDataBase::mediaObjects(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsOfTypes(CMediaDataBaseItems::mediaObjectTypes(), provider);
+    return m_items.itemsOfTypes(CMediaDataBaseItems::mediaObjectTypes(), provider, ok);
 }
 
 QList<SMediaItem> CMediaDataBase::linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                   mid_t provider)
+                                                   mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsOfTypesBetween(CMediaDataBaseItems::linkTypes(), upper, lower, provider);
+    return m_items.itemsOfTypesBetween(CMediaDataBaseItems::linkTypes(), upper, lower, provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::linkItems(mid_t provider)
+QList<SMediaItem> CMediaDataBase::linkItems(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsOfTypes(CMediaDataBaseItems::linkTypes(), provider);
+    return m_items.itemsOfTypes(CMediaDataBaseItems::linkTypes(), provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::itemByMediaId(mid_t provider, const QString& mediaId)
+QList<SMediaItem> CMediaDataBase::itemByMediaId(mid_t provider, const QString& mediaId, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemByMediaId(provider, mediaId);
+    return m_items.itemByMediaId(provider, mediaId, ok);
 }
 
 QList<SMediaItem> CMediaDataBase::itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
-                                                     mid_t provider)
+                                                     mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsByTypeBetween(upper, lower, type, provider);
+    return m_items.itemsByTypeBetween(upper, lower, type, provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::itemsByType(int type, mid_t provider)
+QList<SMediaItem> CMediaDataBase::itemsByType(int type, mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsByType(type, provider);
+    return m_items.itemsByType(type, provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider)
+QList<SMediaItem> CMediaDataBase::itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                               bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsBetween(upper, lower, provider);
+    return m_items.itemsBetween(upper, lower, provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::providerItems(mid_t provider)
+QList<SMediaItem> CMediaDataBase::providerItems(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.providerItems(provider);
+    return m_items.providerItems(provider, ok);
 }
 
-QList<SMediaItem> CMediaDataBase::itemsByContent(mid_t provider, const QString& text)
+QList<SMediaItem> CMediaDataBase::itemsByContent(mid_t provider, const QString& text, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsByContent(provider, text);
+    return m_items.itemsByContent(provider, text, ok);
 }
 
-QDateTime CMediaDataBase::latestItem(mid_t provider)
+QDateTime CMediaDataBase::latestItem(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.latestItem(provider);
+    return m_items.latestItem(provider, ok);
 }
 
-QString CMediaDataBase::itemsByMediaIdDesc(mid_t provider)
+QString CMediaDataBase::itemsByMediaIdDesc(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.itemsByMediaIdDesc(provider);
+    return m_items.itemsByMediaIdDesc(provider, ok);
 }
 
 bool CMediaDataBase::deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited)
@@ -583,10 +589,10 @@ bool CMediaDataBase::addServiceUser(SServiceUser& user)
     return true;
 }
 
-bool CMediaDataBase::serviceUser(mid_t id, SServiceUser& user)
+bool CMediaDataBase::serviceUser(mid_t id, SServiceUser& user, bool* ok)
 {
     checkThread(__func__);
-    if (!m_users.serviceUser(id, user))
+    if (!m_users.serviceUser(id, user, ok))
         return false;
     if (!user.avatar.isEmpty())
         user.avatarFile = userImagePath(user.id, user.avatar);
@@ -605,28 +611,30 @@ void CMediaDataBase::setServiceUserField(mid_t user, const QHash<QString, QStrin
     m_users.setServiceUserField(user, fields);
 }
 
-void CMediaDataBase::serviceUserFields(mid_t user, QHash<QString, QString>& fields)
+void CMediaDataBase::serviceUserFields(mid_t user, QHash<QString, QString>& fields, bool* ok)
 {
     checkThread(__func__);
-    m_users.serviceUserFields(user, fields);
+    const bool done = m_users.serviceUserFields(user, fields);
+    if (ok)
+        *ok = done;
 }
 
-QList<SServiceUser> CMediaDataBase::serviceUserByMediaId(mid_t provider, const QString& mediaId)
+QList<SServiceUser> CMediaDataBase::serviceUserByMediaId(mid_t provider, const QString& mediaId, bool* ok)
 {
     checkThread(__func__);
-    return m_users.serviceUserByMediaId(provider, mediaId);
+    return m_users.serviceUserByMediaId(provider, mediaId, ok);
 }
 
-QList<SServiceUser> CMediaDataBase::serviceUsers(mid_t provider)
+QList<SServiceUser> CMediaDataBase::serviceUsers(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_users.serviceUsers(provider);
+    return m_users.serviceUsers(provider, ok);
 }
 
-QList<SServiceUser> CMediaDataBase::findServiceUsers(mid_t provider, const QString& name)
+QList<SServiceUser> CMediaDataBase::findServiceUsers(mid_t provider, const QString& name, bool* ok)
 {
     checkThread(__func__);
-    return m_users.findServiceUsers(provider, name);
+    return m_users.findServiceUsers(provider, name, ok);
 }
 
 bool CMediaDataBase::deleteServiceUser(mid_t id)
@@ -675,10 +683,10 @@ bool CMediaDataBase::setServiceKey(mid_t provider, const QString& key, const QSt
     return m_keys.setServiceKey(provider, key, value);
 }
 
-bool CMediaDataBase::serviceKey(mid_t provider, const QString& key, QString& value)
+bool CMediaDataBase::serviceKey(mid_t provider, const QString& key, QString& value, bool* ok)
 {
     checkThread(__func__);
-    return m_keys.serviceKey(provider, key, value);
+    return m_keys.serviceKey(provider, key, value, ok);
 }
 
 bool CMediaDataBase::deleteServiceKeys(mid_t provider)
@@ -740,8 +748,19 @@ bool CMediaDataBase::cleanup(bool onlyExpired)
     return false;
 }
 
-QList<SMediaItem> CMediaDataBase::syncRecords(mid_t provider)
+QList<SMediaItem> CMediaDataBase::syncRecords(mid_t provider, bool* ok)
 {
     checkThread(__func__);
-    return m_items.listedItems(provider);
+    return m_items.listedItems(provider, ok);
+}
+
+// --- Read failures ------------------------------------------------------------------------------
+
+void CMediaDataBase::tellReadFailure(const QSqlError& error)
+{
+    // The reads of open() tell their failures through openFailure().
+    if (!m_opened)
+        return;
+    const QString words = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    emit readError(TMeskStorageFailure{TMeskStorageFailure::Kind::FileNotReadable, databasePath(), words});
 }

@@ -70,53 +70,56 @@ public:
     bool addSmsMessage(SSmsMessage& message) override;
     bool updateSmsMessage(const SSmsMessage& message) override;
     bool deleteSmsMessage(mid_t id) override;
-    QList<SSmsMessage> smsMessages() override;
-    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) override;
-    QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper) override;
-    QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated) override;
-    QList<SSmsOnModem> smsOnModem() override;
+    QList<SSmsMessage> smsMessages(bool* ok = nullptr) override;
+    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower,
+                                          bool* ok = nullptr) override;
+    QDateTime latestSmsMessageAtOrBefore(const QDateTime& upper, bool* ok = nullptr) override;
+    QList<mid_t> sameSmsMessages(const SSmsMessage& message, bool withCreated, bool* ok = nullptr) override;
+    QList<SSmsOnModem> smsOnModem(bool* ok = nullptr) override;
     bool addSmsOnModem(SSmsOnModem& entry) override;
     bool updateSmsOnModem(const SSmsOnModem& entry) override;
     bool deleteSmsOnModem(mid_t id) override;
     bool clearSmsOnModemOrigins() override;
 
     bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {}) override;
-    bool mediaItem(mid_t id, SMediaItem& item) override;
+    bool mediaItem(mid_t id, SMediaItem& item, bool* ok = nullptr) override;
     bool updateMediaItem(const SMediaItem& item) override;
     void setMediaItemField(mid_t item, const QHash<QString, QString>& fields) override;
-    void mediaItemFields(mid_t item, QHash<QString, QString>& fields) override;
-    QList<QPair<QString, QString>> mediaItemFieldList(mid_t item) override;
-    QList<SMediaItem> childItems(mid_t parent) override;
-    QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                        mid_t provider) override;
-    QList<SMediaItem> eventItems(mid_t provider) override;
-    QDateTime latestEventAtOrBefore(const QDateTime& upper, mid_t provider) override;
-    QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower,
-                                          mid_t provider) override;
-    QList<SMediaItem> mediaObjects(mid_t provider) override;
-    QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                       mid_t provider) override;
-    QList<SMediaItem> linkItems(mid_t provider) override;
-    QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId) override;
+    void mediaItemFields(mid_t item, QHash<QString, QString>& fields, bool* ok = nullptr) override;
+    QList<QPair<QString, QString>> mediaItemFieldList(mid_t item, bool* ok = nullptr) override;
+    QList<SMediaItem> childItems(mid_t parent, bool* ok = nullptr) override;
+    QList<SMediaItem> eventItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                        bool* ok = nullptr) override;
+    QList<SMediaItem> eventItems(mid_t provider, bool* ok = nullptr) override;
+    QDateTime latestEventAtOrBefore(const QDateTime& upper, mid_t provider, bool* ok = nullptr) override;
+    QList<SMediaItem> mediaObjectsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                          bool* ok = nullptr) override;
+    QList<SMediaItem> mediaObjects(mid_t provider, bool* ok = nullptr) override;
+    QList<SMediaItem> linkItemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                       bool* ok = nullptr) override;
+    QList<SMediaItem> linkItems(mid_t provider, bool* ok = nullptr) override;
+    QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId, bool* ok = nullptr) override;
     QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
-                                         mid_t provider) override;
-    QList<SMediaItem> itemsByType(int type, mid_t provider) override;
-    QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider) override;
-    QList<SMediaItem> providerItems(mid_t provider) override;
-    QList<SMediaItem> itemsByContent(mid_t provider, const QString& text) override;
-    QDateTime latestItem(mid_t provider) override;
-    QString itemsByMediaIdDesc(mid_t provider) override;
+                                         mid_t provider, bool* ok = nullptr) override;
+    QList<SMediaItem> itemsByType(int type, mid_t provider, bool* ok = nullptr) override;
+    QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                   bool* ok = nullptr) override;
+    QList<SMediaItem> providerItems(mid_t provider, bool* ok = nullptr) override;
+    QList<SMediaItem> itemsByContent(mid_t provider, const QString& text, bool* ok = nullptr) override;
+    QDateTime latestItem(mid_t provider, bool* ok = nullptr) override;
+    QString itemsByMediaIdDesc(mid_t provider, bool* ok = nullptr) override;
     bool deleteMediaItem(mid_t id) override;
     bool deleteProviderItems(mid_t provider) override;
 
     bool addServiceUser(SServiceUser& user) override;
-    bool serviceUser(mid_t id, SServiceUser& user) override;
+    bool serviceUser(mid_t id, SServiceUser& user, bool* ok = nullptr) override;
     bool updateServiceUser(const SServiceUser& user) override;
     void setServiceUserField(mid_t user, const QHash<QString, QString>& fields) override;
-    void serviceUserFields(mid_t user, QHash<QString, QString>& fields) override;
-    QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId) override;
-    QList<SServiceUser> serviceUsers(mid_t provider) override;
-    QList<SServiceUser> findServiceUsers(mid_t provider, const QString& name) override;
+    void serviceUserFields(mid_t user, QHash<QString, QString>& fields, bool* ok = nullptr) override;
+    QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId,
+                                             bool* ok = nullptr) override;
+    QList<SServiceUser> serviceUsers(mid_t provider, bool* ok = nullptr) override;
+    QList<SServiceUser> findServiceUsers(mid_t provider, const QString& name, bool* ok = nullptr) override;
     bool deleteServiceUser(mid_t id) override;
     bool deleteProviderUsers(mid_t provider) override;
 
@@ -126,14 +129,14 @@ public:
     QString userImagePath(mid_t user, const QString& imageUrl) override;
 
     bool setServiceKey(mid_t provider, const QString& key, const QString& value) override;
-    bool serviceKey(mid_t provider, const QString& key, QString& value) override;
+    bool serviceKey(mid_t provider, const QString& key, QString& value, bool* ok = nullptr) override;
     bool deleteServiceKeys(mid_t provider) override;
     bool deleteServiceKey(mid_t provider, const QString& key) override;
 
     bool setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;
     bool setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;
     bool cleanup(bool onlyExpired) override;
-    QList<SMediaItem> syncRecords(mid_t provider) override;
+    QList<SMediaItem> syncRecords(mid_t provider, bool* ok = nullptr) override;
 
 private:
     QString folder(const char* name) const;
@@ -162,6 +165,8 @@ private:
     void queueItemFiles(mid_t id, qint64 created);
     bool removePendingFiles();
     bool deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited);
+    // Emits readError() for a read of the table objects that failed once the storage is open.
+    void tellReadFailure(const QSqlError& error);
 
     CMediaDataBaseKeys m_keys;
     CMediaDataBaseUsers m_users;

@@ -100,9 +100,9 @@ bool CMediaDataBaseItems::addMediaItem(SMediaItem& item, const QHash<QString, QS
     return true;
 }
 
-bool CMediaDataBaseItems::mediaItem(mid_t id, SMediaItem& item)
+bool CMediaDataBaseItems::mediaItem(mid_t id, SMediaItem& item, bool* ok)
 {
-    const QList<SMediaItem> items = selectItems(QStringLiteral("ROWID = ?"), {idValue(id)});
+    const QList<SMediaItem> items = selectItems(QStringLiteral("ROWID = ?"), {idValue(id)}, ok);
     if (items.isEmpty())
         return false;
     item = items.first();
@@ -174,26 +174,35 @@ QList<SMediaItem> CMediaDataBaseItems::childItems(mid_t parent, bool* ok)
     return selectItems(QStringLiteral("PARENT = ?"), {idValue(parent)}, ok);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::itemsOfTypes(const QList<int>& types, mid_t provider)
+QList<SMediaItem> CMediaDataBaseItems::itemsOfTypes(const QList<int>& types, mid_t provider, bool* ok)
 {
     QList<SMediaItem> items;
-    for (int type : types)
-        items += itemsByType(type, provider);
+    bool done = true;
+    for (qsizetype i = 0; done && i < types.size(); ++i)
+        items += itemsByType(types.at(i), provider, &done);
+    tell(ok, done);
+    if (!done)
+        items.clear();
     return items;
 }
 
 QList<SMediaItem> CMediaDataBaseItems::itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
-                                                           const QDateTime& lower, mid_t provider)
+                                                           const QDateTime& lower, mid_t provider, bool* ok)
 {
     QList<SMediaItem> items;
-    for (int type : types)
-        items += itemsByTypeBetween(upper, lower, type, provider);
+    bool done = true;
+    for (qsizetype i = 0; done && i < types.size(); ++i)
+        items += itemsByTypeBetween(upper, lower, types.at(i), provider, &done);
+    tell(ok, done);
+    if (!done)
+        items.clear();
     return items;
 }
 
 QDateTime CMediaDataBaseItems::latestOfTypesAtOrBefore(const QList<int>& types, const QDateTime& upper,
-                                                       mid_t provider)
+                                                       mid_t provider, bool* ok)
 {
+    tell(ok, true);
     const qint64 bound = datedUpperBound(upper);
     if (bound < 0)
         return QDateTime();
@@ -209,23 +218,26 @@ QDateTime CMediaDataBaseItems::latestOfTypesAtOrBefore(const QList<int>& types, 
             values.append(idValue(provider));
         }
         statement += QStringLiteral(" ORDER BY CREATED DESC LIMIT 1;");
-        select(statement, values, [&latest](const QSqlQuery& query) {
-            bool ok = false;
-            const qint64 created = query.value(0).toLongLong(&ok);
-            if (ok && created > latest)
-                latest = created;
-        });
+        if (!select(statement, values, [&latest](const QSqlQuery& query) {
+                bool isNumber = false;
+                const qint64 created = query.value(0).toLongLong(&isNumber);
+                if (isNumber && created > latest)
+                    latest = created;
+            })) {
+            tell(ok, false);
+            return QDateTime();
+        }
     }
     return latest < 0 ? QDateTime() : dateFromValue(latest);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::itemByMediaId(mid_t provider, const QString& mediaId)
+QList<SMediaItem> CMediaDataBaseItems::itemByMediaId(mid_t provider, const QString& mediaId, bool* ok)
 {
-    return selectItems(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
+    return selectItems(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId}, ok);
 }
 
 QList<SMediaItem> CMediaDataBaseItems::itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower,
-                                                          int type, mid_t provider)
+                                                          int type, mid_t provider, bool* ok)
 {
     QString condition = dateRange + QStringLiteral(" AND TYPE = ?");
     QVariantList values{dateValue(upper), dateValue(lower), type};
@@ -233,10 +245,10 @@ QList<SMediaItem> CMediaDataBaseItems::itemsByTypeBetween(const QDateTime& upper
         condition += andProvider;
         values.append(idValue(provider));
     }
-    return selectItems(condition + QStringLiteral(" ORDER BY CREATED, ROWID"), values);
+    return selectItems(condition + QStringLiteral(" ORDER BY CREATED, ROWID"), values, ok);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::itemsByType(int type, mid_t provider)
+QList<SMediaItem> CMediaDataBaseItems::itemsByType(int type, mid_t provider, bool* ok)
 {
     QString condition = QStringLiteral("TYPE = ?");
     QVariantList values{type};
@@ -244,11 +256,11 @@ QList<SMediaItem> CMediaDataBaseItems::itemsByType(int type, mid_t provider)
         condition += andProvider;
         values.append(idValue(provider));
     }
-    return selectItems(condition, values);
+    return selectItems(condition, values, ok);
 }
 
 QList<SMediaItem> CMediaDataBaseItems::itemsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                    mid_t provider)
+                                                    mid_t provider, bool* ok)
 {
     QString condition = dateRange;
     QVariantList values{dateValue(upper), dateValue(lower)};
@@ -256,7 +268,7 @@ QList<SMediaItem> CMediaDataBaseItems::itemsBetween(const QDateTime& upper, cons
         condition += andProvider;
         values.append(idValue(provider));
     }
-    return selectItems(condition, values);
+    return selectItems(condition, values, ok);
 }
 
 QList<SMediaItem> CMediaDataBaseItems::providerItems(mid_t provider, bool* ok)
@@ -266,16 +278,17 @@ QList<SMediaItem> CMediaDataBaseItems::providerItems(mid_t provider, bool* ok)
     return selectItems(QStringLiteral("PROVIDER = ?"), {idValue(provider)}, ok);
 }
 
-QList<SMediaItem> CMediaDataBaseItems::itemsByContent(mid_t provider, const QString& text)
+QList<SMediaItem> CMediaDataBaseItems::itemsByContent(mid_t provider, const QString& text, bool* ok)
 {
     // The pattern is the stored form of the text, so it is compared with the stored content.
     return selectItems(QStringLiteral("PROVIDER = ? AND CONTENT LIKE ?"),
-                       {idValue(provider), QString(QLatin1Char('%') + escape(text) + QLatin1Char('%'))});
+                       {idValue(provider), QString(QLatin1Char('%') + escape(text) + QLatin1Char('%'))}, ok);
 }
 
-QDateTime CMediaDataBaseItems::latestItem(mid_t provider)
+QDateTime CMediaDataBaseItems::latestItem(mid_t provider, bool* ok)
 {
     QDateTime latest;
+    bool done = true;
     for (int type :
          {MeskItemType::Event1, MeskItemType::Event2, MeskItemType::Event3, MeskItemType::Event4}) {
         // Rows without a date would sort first; they say nothing about what is newest.
@@ -286,20 +299,24 @@ QDateTime CMediaDataBaseItems::latestItem(mid_t provider)
             values.append(idValue(provider));
         }
         condition += QStringLiteral(" ORDER BY CREATED DESC LIMIT 1");
-        const QList<SMediaItem> items = selectItems(condition, values);
+        const QList<SMediaItem> items = selectItems(condition, values, &done);
+        if (!done)
+            break;
         if (!items.isEmpty() && items.first().created.isValid() &&
             (!latest.isValid() || items.first().created > latest))
             latest = items.first().created;
     }
-    return latest;
+    tell(ok, done);
+    return done ? latest : QDateTime();
 }
 
-QString CMediaDataBaseItems::itemsByMediaIdDesc(mid_t provider)
+QString CMediaDataBaseItems::itemsByMediaIdDesc(mid_t provider, bool* ok)
 {
+    tell(ok, true);
     if (provider == 0)
         return QString();
     const QList<SMediaItem> items =
-        selectItems(QStringLiteral("PROVIDER = ? ORDER BY MEDIAID DESC LIMIT 1"), {idValue(provider)});
+        selectItems(QStringLiteral("PROVIDER = ? ORDER BY MEDIAID DESC LIMIT 1"), {idValue(provider)}, ok);
     return items.isEmpty() ? QString() : items.first().mediaId;
 }
 
@@ -329,8 +346,7 @@ QList<SMediaItem> CMediaDataBaseItems::listedItems(mid_t provider, bool* ok)
                           ? this->select(select + QStringLiteral(" ORDER BY S.ROWID;"), {}, reader)
                           : this->select(select + QStringLiteral(" WHERE S.PROVIDER = ? ORDER BY S.ROWID;"),
                                          {idValue(provider)}, reader);
-    if (ok)
-        *ok = done;
+    tell(ok, done);
     if (!done)
         items.clear();
     return items;

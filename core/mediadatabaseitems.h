@@ -25,7 +25,8 @@ public:
     // Stores the item and its fields in one transaction (or as part of the open batch); sets item.id
     // and item.added (now, whole seconds) when they are stored.
     bool addMediaItem(SMediaItem& item, const QHash<QString, QString>& fields = {});
-    bool mediaItem(mid_t id, SMediaItem& item);
+    // False when no row has the id or it cannot be read (ok tells which).
+    bool mediaItem(mid_t id, SMediaItem& item, bool* ok = nullptr);
     bool updateMediaItem(const SMediaItem& item);
     // Sets each field, adding those the item does not have yet, in one transaction.
     bool setMediaItemField(mid_t item, const QHash<QString, QString>& fields);
@@ -37,21 +38,24 @@ public:
     bool mediaItemFieldList(mid_t item, QList<QPair<QString, QString>>& fields);
 
     QList<SMediaItem> childItems(mid_t parent, bool* ok = nullptr);
-    QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider);
+    // Every read below sets ok (when given) to whether it succeeded; a failed one answers empty or null.
+    QList<SMediaItem> itemsOfTypes(const QList<int>& types, mid_t provider, bool* ok = nullptr);
     // Type after type; each type's items oldest first, equal times in ROWID order.
     QList<SMediaItem> itemsOfTypesBetween(const QList<int>& types, const QDateTime& upper,
-                                          const QDateTime& lower, mid_t provider);
+                                          const QDateTime& lower, mid_t provider, bool* ok = nullptr);
     // The newest CREATED at or before upper among the items of the types; null when there is none.
-    QDateTime latestOfTypesAtOrBefore(const QList<int>& types, const QDateTime& upper, mid_t provider);
-    QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId);
+    QDateTime latestOfTypesAtOrBefore(const QList<int>& types, const QDateTime& upper, mid_t provider,
+                                      bool* ok = nullptr);
+    QList<SMediaItem> itemByMediaId(mid_t provider, const QString& mediaId, bool* ok = nullptr);
     QList<SMediaItem> itemsByTypeBetween(const QDateTime& upper, const QDateTime& lower, int type,
-                                         mid_t provider);
-    QList<SMediaItem> itemsByType(int type, mid_t provider);
-    QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider);
+                                         mid_t provider, bool* ok = nullptr);
+    QList<SMediaItem> itemsByType(int type, mid_t provider, bool* ok = nullptr);
+    QList<SMediaItem> itemsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider,
+                                   bool* ok = nullptr);
     QList<SMediaItem> providerItems(mid_t provider, bool* ok = nullptr);
-    QList<SMediaItem> itemsByContent(mid_t provider, const QString& text);
-    QDateTime latestItem(mid_t provider);
-    QString itemsByMediaIdDesc(mid_t provider);
+    QList<SMediaItem> itemsByContent(mid_t provider, const QString& text, bool* ok = nullptr);
+    QDateTime latestItem(mid_t provider, bool* ok = nullptr);
+    QString itemsByMediaIdDesc(mid_t provider, bool* ok = nullptr);
 
     // Deletes the rows of the items and of their fields in one transaction (or as part of the open batch).
     bool deleteItemRows(const QList<mid_t>& ids);

@@ -23,16 +23,18 @@ bool CMediaDataBaseKeys::setServiceKey(mid_t provider, const QString& key, const
                 {idValue(provider), key, value});
 }
 
-bool CMediaDataBaseKeys::serviceKey(mid_t provider, const QString& key, QString& value)
+bool CMediaDataBaseKeys::serviceKey(mid_t provider, const QString& key, QString& value, bool* ok)
 {
     bool found = false;
     QString read;
-    if (!select(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"),
-                {idValue(provider), key}, [&](const QSqlQuery& query) {
-                    if (!found)
-                        read = query.value(0).toString();
-                    found = true;
-                }))
+    const bool done = select(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"),
+                             {idValue(provider), key}, [&](const QSqlQuery& query) {
+                                 if (!found)
+                                     read = query.value(0).toString();
+                                 found = true;
+                             });
+    tell(ok, done);
+    if (!done)
         return false;
     if (found)
         value = read;

@@ -10,8 +10,8 @@ public:
     bool createTables();
     bool createIndexes();
     bool setServiceKey(mid_t provider, const QString& key, const QString& value);
-    // False when the key is not stored or cannot be read; value is then left as it was.
-    bool serviceKey(mid_t provider, const QString& key, QString& value);
+    // False when the key is not stored or cannot be read (ok tells which); value is then left as it was.
+    bool serviceKey(mid_t provider, const QString& key, QString& value, bool* ok = nullptr);
     bool deleteServiceKeys(mid_t provider);
     bool deleteServiceKey(mid_t provider, const QString& key);
 };

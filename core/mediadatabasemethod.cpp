@@ -15,6 +15,12 @@ QString errorText(const QSqlError& error)
     return text.trimmed();
 }
 
+CMediaDataBaseMethod::ReadFault& readFault()
+{
+    static CMediaDataBaseMethod::ReadFault fault;
+    return fault;
+}
+
 // The file holds text as UTF-8, which has no form for half a surrogate pair. SQLite's own conversion
 // would take such a half together with the next unit, whatever that is, and so lose a character;
 // each half becomes U+FFFD instead, the way Qt converts it. Any other text is bound unchanged.
@@ -154,15 +160,30 @@ bool CMediaDataBaseMethod::exec(const QString& statement, const QVariantList& va
     return true;
 }
 
+void CMediaDataBaseMethod::setReadFault(ReadFault fault)
+{
+    readFault() = std::move(fault);
+}
+
 bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& values,
                                   const std::function<void(const QSqlQuery&)>& reader)
 {
     // Dates read from here on are local times of the zone in force: a zone changed since the last
     // read drops the local dates worked out for the old one.
     MeskZone::checkChange();
-    QSqlQuery* query = run(statement, values);
-    if (!query)
+    if (const ReadFault& fault = readFault(); fault && fault(statement)) {
+        const QSqlError error(QStringLiteral("Unable to fetch row"), QStringLiteral("disk I/O error"),
+                              QSqlError::StatementError, QStringLiteral("10"));
+        m_connection->setLastError(error);
+        m_connection->markBatchFailed();
+        m_connection->readFailed(error);
         return false;
+    }
+    QSqlQuery* query = run(statement, values);
+    if (!query) {
+        m_connection->readFailed(m_connection->lastError());
+        return false;
+    }
     while (query->next())
         reader(*query);
     // next() also ends on an error: a damaged page must not pass for the end of the rows.
@@ -174,6 +195,7 @@ bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& 
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
                                   .arg(statement, errorText(error));
         m_connection->markBatchFailed();
+        m_connection->readFailed(error);
         return false;
     }
     return true;

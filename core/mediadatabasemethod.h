@@ -58,6 +58,16 @@ public:
     void setLastError(const QSqlError& error) { m_lastError = error; }
 
     void setObserver(Observer observer) { m_observer = std::move(observer); }
+    // Told of every read that fails (a statement that returns rows, or the rows that end on an error).
+    void setReadFailedHandler(std::function<void(const QSqlError&)> handler)
+    {
+        m_readFailed = std::move(handler);
+    }
+    void readFailed(const QSqlError& error) const
+    {
+        if (m_readFailed)
+            m_readFailed(error);
+    }
     void observe(const QString& statement, const QVariantList& values) const
     {
         if (m_observer)
@@ -68,6 +78,7 @@ private:
     QSqlDatabase m_database;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
     Observer m_observer;
+    std::function<void(const QSqlError&)> m_readFailed;
     QSqlError m_lastError;
     int m_batchDepth = 0;
     bool m_batchFailed = false;
@@ -99,8 +110,9 @@ public:
     // rows written. Inside a failed batch it returns false without running.
     bool exec(const QString& statement, const QVariantList& values = {}, QVariant* insertId = nullptr,
               int* changed = nullptr);
-    // Runs a SELECT and hands each row to the reader. False (logged) when the statement fails or the
-    // rows end on an error; the reader may then have seen some rows, which the caller drops.
+    // Runs a SELECT and hands each row to the reader. False (logged, and told to the connection's
+    // read-failed handler) when the statement fails or the rows end on an error; the reader may then
+    // have seen some rows, which the caller drops.
     bool select(const QString& statement, const QVariantList& values,
                 const std::function<void(const QSqlQuery&)>& reader);
     // Runs the statements in list order in one transaction; the first failure rolls everything back.
@@ -124,6 +136,19 @@ public:
     // Ids are SQLite ROWIDs: signed 64-bit in the file.
     static qint64 idValue(mid_t id) { return static_cast<qint64>(id); }
     static mid_t idFromValue(const QVariant& value) { return static_cast<mid_t>(value.toLongLong()); }
+
+    // Test hook: a read whose statement the function picks fails as one the device refused does
+    // (SQLite's "disk I/O error"), in every database of the process. Empty: none.
+    using ReadFault = std::function<bool(const QString& statement)>;
+    static void setReadFault(ReadFault fault);
+
+protected:
+    // Tells a caller that asked (ok not null) whether its read succeeded.
+    static void tell(bool* ok, bool done)
+    {
+        if (ok)
+            *ok = done;
+    }
 
 private:
     QSqlQuery* run(const QString& statement, const QVariantList& values);

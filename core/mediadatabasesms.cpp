@@ -71,38 +71,42 @@ bool CMediaDataBaseSms::deleteSmsMessage(mid_t id)
     return true;
 }
 
-QList<SSmsMessage> CMediaDataBaseSms::smsMessages()
+QList<SSmsMessage> CMediaDataBaseSms::smsMessages(bool* ok)
 {
     return selectMessages(QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES"),
-                          {});
+                          {}, ok);
 }
 
-QList<SSmsMessage> CMediaDataBaseSms::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower)
+QList<SSmsMessage> CMediaDataBaseSms::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower,
+                                                         bool* ok)
 {
     return selectMessages(QStringLiteral("SELECT ROWID, MESSAGE, PHONE, CREATED, TYPE FROM MEDIASMSMESSAGES "
                                          "WHERE CREATED <= ? AND CREATED >= ? ORDER BY CREATED, ROWID;"),
-                          {dateValue(upper), dateValue(lower)});
+                          {dateValue(upper), dateValue(lower)}, ok);
 }
 
-QDateTime CMediaDataBaseSms::latestAtOrBefore(const QDateTime& upper)
+QDateTime CMediaDataBaseSms::latestAtOrBefore(const QDateTime& upper, bool* ok)
 {
+    tell(ok, true);
     const qint64 bound = datedUpperBound(upper);
     if (bound < 0)
         return QDateTime();
     qint64 latest = -1;
     // Rows without a date hold NullDate, above every bound: the range leaves them out.
-    select(QStringLiteral("SELECT CREATED FROM MEDIASMSMESSAGES WHERE CREATED <= ? AND CREATED >= 0 "
-                          "ORDER BY CREATED DESC LIMIT 1;"),
-           {bound}, [&latest](const QSqlQuery& query) {
-               bool ok = false;
-               const qint64 created = query.value(0).toLongLong(&ok);
-               if (ok)
-                   latest = created;
-           });
-    return latest < 0 ? QDateTime() : dateFromValue(latest);
+    const bool done =
+        select(QStringLiteral("SELECT CREATED FROM MEDIASMSMESSAGES WHERE CREATED <= ? AND CREATED >= 0 "
+                              "ORDER BY CREATED DESC LIMIT 1;"),
+               {bound}, [&latest](const QSqlQuery& query) {
+                   bool isNumber = false;
+                   const qint64 created = query.value(0).toLongLong(&isNumber);
+                   if (isNumber)
+                       latest = created;
+               });
+    tell(ok, done);
+    return !done || latest < 0 ? QDateTime() : dateFromValue(latest);
 }
 
-QList<mid_t> CMediaDataBaseSms::sameMessages(const SSmsMessage& message, bool withCreated)
+QList<mid_t> CMediaDataBaseSms::sameMessages(const SSmsMessage& message, bool withCreated, bool* ok)
 {
     QString statement =
         QStringLiteral("SELECT ROWID FROM MEDIASMSMESSAGES WHERE PHONE = ? AND TYPE = ? AND MESSAGE = ?");
@@ -113,16 +117,19 @@ QList<mid_t> CMediaDataBaseSms::sameMessages(const SSmsMessage& message, bool wi
     }
     statement += QStringLiteral(" ORDER BY ROWID;");
     QList<mid_t> ids;
-    if (!select(statement, values,
-                [&ids](const QSqlQuery& query) { ids.append(idFromValue(query.value(0))); }))
+    const bool done = select(statement, values,
+                             [&ids](const QSqlQuery& query) { ids.append(idFromValue(query.value(0))); });
+    tell(ok, done);
+    if (!done)
         ids.clear();
     return ids;
 }
 
-QList<SSmsMessage> CMediaDataBaseSms::selectMessages(const QString& statement, const QVariantList& values)
+QList<SSmsMessage> CMediaDataBaseSms::selectMessages(const QString& statement, const QVariantList& values,
+                                                     bool* ok)
 {
     QList<SSmsMessage> messages;
-    const bool ok = select(statement, values, [&messages](const QSqlQuery& query) {
+    const bool done = select(statement, values, [&messages](const QSqlQuery& query) {
         SSmsMessage message;
         message.id = idFromValue(query.value(0));
         message.message = unescape(query.value(1).toString());
@@ -131,7 +138,8 @@ QList<SSmsMessage> CMediaDataBaseSms::selectMessages(const QString& statement, c
         message.type = query.value(4).toInt();
         messages.append(message);
     });
-    if (!ok)
+    tell(ok, done);
+    if (!done)
         messages.clear();
     return messages;
 }
@@ -156,10 +164,10 @@ QVariantList onModemValues(const SSmsOnModem& entry)
 
 } // namespace
 
-QList<SSmsOnModem> CMediaDataBaseSms::onModem()
+QList<SSmsOnModem> CMediaDataBaseSms::onModem(bool* ok)
 {
     QList<SSmsOnModem> entries;
-    const bool ok =
+    const bool done =
         select(QStringLiteral("SELECT ID, MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, ANYTIME, "
                               "OWN, SENT, DELETEFAILED, DELETEDIN FROM MEDIASMSONMODEM ORDER BY ID;"),
                {}, [&entries](const QSqlQuery& query) {
@@ -180,7 +188,8 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem()
                    entry.deletedIn = query.value(12).toString();
                    entries.append(entry);
                });
-    if (!ok)
+    tell(ok, done);
+    if (!done)
         entries.clear();
     return entries;
 }

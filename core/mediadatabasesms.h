@@ -19,17 +19,18 @@ public:
     bool updateSmsMessage(const SSmsMessage& message);
     // True also when no row has the id (a debug message then names it).
     bool deleteSmsMessage(mid_t id);
-    QList<SSmsMessage> smsMessages();
+    // Every read below sets ok (when given) to whether it succeeded; a failed one answers empty or null.
+    QList<SSmsMessage> smsMessages(bool* ok = nullptr);
     // Created within [lower, upper], oldest first, equal times in ROWID order.
-    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower);
+    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower, bool* ok = nullptr);
     // The newest CREATED at or before upper; null when there is none.
-    QDateTime latestAtOrBefore(const QDateTime& upper);
+    QDateTime latestAtOrBefore(const QDateTime& upper, bool* ok = nullptr);
     // The ids of the rows with the same phone, text and type (and CREATED when withCreated), in
     // ROWID order; compared in their stored form.
-    QList<mid_t> sameMessages(const SSmsMessage& message, bool withCreated);
+    QList<mid_t> sameMessages(const SSmsMessage& message, bool withCreated, bool* ok = nullptr);
 
     // MEDIASMSONMODEM, in ROWID order.
-    QList<SSmsOnModem> onModem();
+    QList<SSmsOnModem> onModem(bool* ok = nullptr);
     bool addOnModem(SSmsOnModem& entry); // sets entry.id
     bool updateOnModem(const SSmsOnModem& entry);
     bool deleteOnModem(mid_t id);
@@ -37,5 +38,5 @@ public:
 
 private:
     bool addOnModemDeleteColumns();
-    QList<SSmsMessage> selectMessages(const QString& statement, const QVariantList& values);
+    QList<SSmsMessage> selectMessages(const QString& statement, const QVariantList& values, bool* ok);
 };

@@ -40,11 +40,12 @@ bool CMediaDataBaseUsers::addServiceUser(SServiceUser& user)
     return true;
 }
 
-bool CMediaDataBaseUsers::serviceUser(mid_t id, SServiceUser& user)
+bool CMediaDataBaseUsers::serviceUser(mid_t id, SServiceUser& user, bool* ok)
 {
-    bool ok = false;
-    const QList<SServiceUser> users = selectUsers(QStringLiteral("ROWID = ?"), {idValue(id)}, &ok);
-    if (!ok)
+    bool done = false;
+    const QList<SServiceUser> users = selectUsers(QStringLiteral("ROWID = ?"), {idValue(id)}, &done);
+    tell(ok, done);
+    if (!done)
         return false;
     if (users.isEmpty()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBaseUsers: no user with id %1 found").arg(id);
@@ -99,13 +100,15 @@ bool CMediaDataBaseUsers::serviceUserFields(mid_t user, QHash<QString, QString>&
     return true;
 }
 
-QList<SServiceUser> CMediaDataBaseUsers::serviceUserByMediaId(mid_t provider, const QString& mediaId)
+QList<SServiceUser> CMediaDataBaseUsers::serviceUserByMediaId(mid_t provider, const QString& mediaId,
+                                                              bool* ok)
 {
+    tell(ok, true);
     if (provider == 0 || mediaId.isEmpty()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBaseUsers: provider or mediaId were not set");
         return {};
     }
-    return selectUsers(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId});
+    return selectUsers(QStringLiteral("PROVIDER = ? AND MEDIAID = ?"), {idValue(provider), mediaId}, ok);
 }
 
 QList<SServiceUser> CMediaDataBaseUsers::serviceUsers(mid_t provider, bool* ok)
@@ -115,13 +118,13 @@ QList<SServiceUser> CMediaDataBaseUsers::serviceUsers(mid_t provider, bool* ok)
     return selectUsers(QStringLiteral("PROVIDER = ?"), {idValue(provider)}, ok);
 }
 
-QList<SServiceUser> CMediaDataBaseUsers::findServiceUsers(mid_t provider, const QString& prefix)
+QList<SServiceUser> CMediaDataBaseUsers::findServiceUsers(mid_t provider, const QString& prefix, bool* ok)
 {
     // The pattern is the stored form of the prefix, so it is compared with the stored name.
     const QString pattern = escape(prefix) + QLatin1Char('%');
     if (provider == 0)
-        return selectUsers(QStringLiteral("NAME LIKE ?"), {pattern});
-    return selectUsers(QStringLiteral("NAME LIKE ? AND PROVIDER = ?"), {pattern, idValue(provider)});
+        return selectUsers(QStringLiteral("NAME LIKE ?"), {pattern}, ok);
+    return selectUsers(QStringLiteral("NAME LIKE ? AND PROVIDER = ?"), {pattern, idValue(provider)}, ok);
 }
 
 bool CMediaDataBaseUsers::deleteUserRows(const QList<mid_t>& ids)
@@ -159,8 +162,7 @@ QList<SServiceUser> CMediaDataBaseUsers::selectUsers(const QString& condition, c
         user.extra3 = unescape(query.value(9).toString());
         users.append(user);
     });
-    if (ok)
-        *ok = done;
+    tell(ok, done);
     if (!done)
         users.clear();
     return users;

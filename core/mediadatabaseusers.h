@@ -16,15 +16,17 @@ public:
     bool createIndexes();
 
     bool addServiceUser(SServiceUser& user); // sets user.id
-    // False with a debug message when no row has the id.
-    bool serviceUser(mid_t id, SServiceUser& user);
+    // False with a debug message when no row has the id, and false when it cannot be read (ok tells
+    // which).
+    bool serviceUser(mid_t id, SServiceUser& user, bool* ok = nullptr);
     bool updateServiceUser(const SServiceUser& user);
     bool setServiceUserField(mid_t user, const QHash<QString, QString>& fields);
     // False, with the map untouched, when the fields cannot be read.
     bool serviceUserFields(mid_t user, QHash<QString, QString>& fields);
-    QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId);
+    // ok (when given) tells whether the read succeeded; a failed one answers empty.
+    QList<SServiceUser> serviceUserByMediaId(mid_t provider, const QString& mediaId, bool* ok = nullptr);
     QList<SServiceUser> serviceUsers(mid_t provider, bool* ok = nullptr);
-    QList<SServiceUser> findServiceUsers(mid_t provider, const QString& prefix);
+    QList<SServiceUser> findServiceUsers(mid_t provider, const QString& prefix, bool* ok = nullptr);
 
     // Deletes the rows of the users and of their fields in one transaction (or as part of the open batch).
     bool deleteUserRows(const QList<mid_t>& ids);

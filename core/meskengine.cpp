@@ -105,6 +105,7 @@ bool CMeskEngine::init()
 {
     m_ready = false;
     m_storageFailure = {};
+    m_readFailure = {};
     m_damagedStorageCopies.clear();
 
     releaseStorage();
@@ -126,12 +127,33 @@ bool CMeskEngine::init()
         return false;
     }
     m_storage = storage;
+    // The first read that fails is kept: during init() it fails the start, after it the views tell it.
+    connect(storage, &IMediaItemStorage::readError, this, [this](const TMeskStorageFailure& failure) {
+        if (m_readFailure.kind != TMeskStorageFailure::Kind::None)
+            return;
+        m_readFailure = failure;
+        if (m_ready)
+            emit storageReadFailed(failure);
+    });
     m_damagedStorageCopies = storage->replacedDatabaseCopies();
 
+    // What a failed read was taken for (no message being sent, no notes of the modem, no account)
+    // must not decide this run: the start fails at the first step whose read failed.
+    const auto readFailed = [this] {
+        if (m_readFailure.kind == TMeskStorageFailure::Kind::None)
+            return false;
+        m_storageFailure = m_readFailure;
+        emit initFailed();
+        return true;
+    };
     failSentMessages();
+    if (readFailed())
+        return false;
     connectSmsEngine();
     if (m_smsEngine)
         m_smsEngine->start(m_storage, m_networkManager);
+    if (readFailed())
+        return false;
 
     if (!m_providerManager->loadProviders(m_storage)) {
         m_storageFailure = {TMeskStorageFailure::Kind::Other, storageFolder(), {}};
@@ -143,6 +165,9 @@ bool CMeskEngine::init()
     // The contacts are read off the GUI thread; contactsChanged() says when they are there.
     if (m_contacts)
         m_contacts->init();
+
+    if (readFailed())
+        return false;
 
     m_ready = true;
     emit ready();
@@ -166,6 +191,7 @@ void CMeskEngine::failSentMessages()
     // A message still being sent when the last run ended will never be
     // confirmed: it failed, now. Messages that had already failed keep their date.
     const QDateTime startTime = MeskClock::now();
+    // A list that cannot be read leaves init() failed (its read failure is kept).
     const QList<SSmsMessage> messages = m_storage->smsMessages();
     for (SSmsMessage message : messages) {
         if (message.type != SSmsMessage::BeingSent)
@@ -211,8 +237,13 @@ void CMeskEngine::connectProviders()
 
 void CMeskEngine::cleanupStorage()
 {
-    if (m_storage)
-        m_storage->cleanup(false);
+    if (!m_storage)
+        return;
+    if (m_readFailure.kind != TMeskStorageFailure::Kind::None) {
+        qDebug().noquote() << QStringLiteral("CMeskEngine: a read of the storage failed, nothing cleaned up");
+        return;
+    }
+    m_storage->cleanup(false);
 }
 
 void CMeskEngine::setUpdateInterval(int minutes)
@@ -344,9 +375,19 @@ void CMeskEngine::smsTextLength(const QString& text, int* used, int* left, int* 
         m_smsEngine->smsTextLength(text, used, left, parts);
 }
 
-QList<SSmsMessage> CMeskEngine::smsMessages() const
+namespace {
+// A run without storage reads nothing, and fails no read.
+template <typename T> T withoutStorage(bool* ok)
 {
-    return m_storage ? m_storage->smsMessages() : QList<SSmsMessage>();
+    if (ok)
+        *ok = true;
+    return T();
+}
+} // namespace
+
+QList<SSmsMessage> CMeskEngine::smsMessages(bool* ok) const
+{
+    return m_storage ? m_storage->smsMessages(ok) : withoutStorage<QList<SSmsMessage>>(ok);
 }
 
 QList<SPhoneContact> CMeskEngine::contacts() const
@@ -359,45 +400,48 @@ QList<SPhoneContact> CMeskEngine::findContacts(const QString& text) const
     return m_contacts ? m_contacts->findContacts(text) : QList<SPhoneContact>();
 }
 
-QList<SMediaItem> CMeskEngine::mediaEvents() const
+QList<SMediaItem> CMeskEngine::mediaEvents(bool* ok) const
 {
-    return providerMediaEvents(0);
+    return providerMediaEvents(0, ok);
 }
 
-QList<SMediaItem> CMeskEngine::providerMediaEvents(mid_t provider) const
+QList<SMediaItem> CMeskEngine::providerMediaEvents(mid_t provider, bool* ok) const
 {
-    return m_storage ? m_storage->eventItems(provider) : QList<SMediaItem>();
+    return m_storage ? m_storage->eventItems(provider, ok) : withoutStorage<QList<SMediaItem>>(ok);
 }
 
-QDateTime CMeskEngine::latestMediaEvent(const QDateTime& upper, mid_t provider) const
+QDateTime CMeskEngine::latestMediaEvent(const QDateTime& upper, mid_t provider, bool* ok) const
 {
-    return m_storage ? m_storage->latestEventAtOrBefore(upper, provider) : QDateTime();
+    return m_storage ? m_storage->latestEventAtOrBefore(upper, provider, ok) : withoutStorage<QDateTime>(ok);
 }
 
 QList<SMediaItem> CMeskEngine::mediaEventsBetween(const QDateTime& upper, const QDateTime& lower,
-                                                  mid_t provider) const
+                                                  mid_t provider, bool* ok) const
 {
-    return m_storage ? m_storage->eventItemsBetween(upper, lower, provider) : QList<SMediaItem>();
+    return m_storage ? m_storage->eventItemsBetween(upper, lower, provider, ok)
+                     : withoutStorage<QList<SMediaItem>>(ok);
 }
 
-QDateTime CMeskEngine::latestSmsMessage(const QDateTime& upper) const
+QDateTime CMeskEngine::latestSmsMessage(const QDateTime& upper, bool* ok) const
 {
-    return m_storage ? m_storage->latestSmsMessageAtOrBefore(upper) : QDateTime();
+    return m_storage ? m_storage->latestSmsMessageAtOrBefore(upper, ok) : withoutStorage<QDateTime>(ok);
 }
 
-QList<SSmsMessage> CMeskEngine::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) const
+QList<SSmsMessage> CMeskEngine::smsMessagesBetween(const QDateTime& upper, const QDateTime& lower,
+                                                   bool* ok) const
 {
-    return m_storage ? m_storage->smsMessagesBetween(upper, lower) : QList<SSmsMessage>();
+    return m_storage ? m_storage->smsMessagesBetween(upper, lower, ok)
+                     : withoutStorage<QList<SSmsMessage>>(ok);
 }
 
-QList<SServiceUser> CMeskEngine::serviceUsers() const
+QList<SServiceUser> CMeskEngine::serviceUsers(bool* ok) const
 {
-    return providerServiceUsers(0);
+    return providerServiceUsers(0, ok);
 }
 
-QList<SServiceUser> CMeskEngine::providerServiceUsers(mid_t provider) const
+QList<SServiceUser> CMeskEngine::providerServiceUsers(mid_t provider, bool* ok) const
 {
-    return m_storage ? m_storage->serviceUsers(provider) : QList<SServiceUser>();
+    return m_storage ? m_storage->serviceUsers(provider, ok) : withoutStorage<QList<SServiceUser>>(ok);
 }
 
 void CMeskEngine::deleteAllItems()
@@ -453,14 +497,22 @@ IMediaItemWidget* CMeskEngine::createItemWidget(const SMediaItem& item)
     return p->createItemWidget(item);
 }
 
-QList<IMediaObject*> CMeskEngine::loadMediaContent()
+QList<IMediaObject*> CMeskEngine::loadMediaContent(bool* ok)
 {
     QList<IMediaObject*> objects;
+    if (ok)
+        *ok = true;
     if (!m_storage)
         return objects;
     const QList<IMediaItemProvider*> active = m_providerManager->activeProviders();
     for (IMediaItemProvider* p : active) {
-        const QList<SMediaItem> items = m_storage->mediaObjects(p->providerId());
+        bool read = true;
+        const QList<SMediaItem> items = m_storage->mediaObjects(p->providerId(), &read);
+        if (!read) {
+            if (ok)
+                *ok = false;
+            return {};
+        }
         for (const SMediaItem& item : items) {
             if (IMediaObject* object = p->mediaObject(item))
                 objects.append(object);
@@ -483,14 +535,22 @@ IMediaUser* CMeskEngine::mediaObjectUser(IMediaObject* object) const
     return p ? itemUser(p, object->mediaItem()) : nullptr;
 }
 
-QList<IMediaLinkItem*> CMeskEngine::loadMediaLinks()
+QList<IMediaLinkItem*> CMeskEngine::loadMediaLinks(bool* ok)
 {
     QList<IMediaLinkItem*> links;
+    if (ok)
+        *ok = true;
     if (!m_storage)
         return links;
     const QList<IMediaItemProvider*> active = m_providerManager->activeProviders();
     for (IMediaItemProvider* p : active) {
-        const QList<SMediaItem> items = m_storage->linkItems(p->providerId());
+        bool read = true;
+        const QList<SMediaItem> items = m_storage->linkItems(p->providerId(), &read);
+        if (!read) {
+            if (ok)
+                *ok = false;
+            return {};
+        }
         for (const SMediaItem& item : items) {
             if (IMediaLinkItem* link = p->linkItem(item))
                 links.append(link);

@@ -53,10 +53,15 @@ public:
     QList<SMediaDataBaseCopy> damagedStorageCopies() const { return m_damagedStorageCopies; }
     // The user has been told of the copies: no later start tells again.
     void damagedStorageCopyTold();
+    // The first read of the storage that failed in this run (Kind::None when none has): the database
+    // file cannot be read, with SQLite's words. A read that fails during init() fails it with this
+    // failure; storageReadFailed() tells the first one after it.
+    TMeskStorageFailure storageReadFailure() const { return m_readFailure; }
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
     bool isReady() const { return m_ready; }
-    // Drops the stored events that no provider lists any more.
+    // Drops the stored events that no provider lists any more; nothing after a read of the storage
+    // failed in this run (what was read then may have been taken for nothing there).
     void cleanupStorage();
     // Minutes between periodic updates; at least 1.
     void setUpdateInterval(int minutes);
@@ -80,22 +85,25 @@ public:
     // Deletes the stored message; emits smsMessageDeleted() when it was deleted.
     bool deleteSmsMessage(const SSmsMessage& message);
     void smsTextLength(const QString& text, int* used, int* left, int* parts);
-    QList<SSmsMessage> smsMessages() const;
+    // The reads below set ok (when given) to whether the storage could be read; a failed one answers
+    // empty or null.
+    QList<SSmsMessage> smsMessages(bool* ok = nullptr) const;
     QList<SPhoneContact> contacts() const;
     QList<SPhoneContact> findContacts(const QString& text) const;
 
     // Stored items and users.
-    QList<SMediaItem> mediaEvents() const;
-    QList<SMediaItem> providerMediaEvents(mid_t provider) const;
+    QList<SMediaItem> mediaEvents(bool* ok = nullptr) const;
+    QList<SMediaItem> providerMediaEvents(mid_t provider, bool* ok = nullptr) const;
     // Reads by creation time for the day-by-day fills (provider 0: all): the newest time at or
     // before upper (null when none), and what lies within [lower, upper] (see IMediaItemStorage).
-    QDateTime latestMediaEvent(const QDateTime& upper, mid_t provider = 0) const;
-    QList<SMediaItem> mediaEventsBetween(const QDateTime& upper, const QDateTime& lower,
-                                         mid_t provider = 0) const;
-    QDateTime latestSmsMessage(const QDateTime& upper) const;
-    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower) const;
-    QList<SServiceUser> serviceUsers() const;
-    QList<SServiceUser> providerServiceUsers(mid_t provider) const;
+    QDateTime latestMediaEvent(const QDateTime& upper, mid_t provider = 0, bool* ok = nullptr) const;
+    QList<SMediaItem> mediaEventsBetween(const QDateTime& upper, const QDateTime& lower, mid_t provider = 0,
+                                         bool* ok = nullptr) const;
+    QDateTime latestSmsMessage(const QDateTime& upper, bool* ok = nullptr) const;
+    QList<SSmsMessage> smsMessagesBetween(const QDateTime& upper, const QDateTime& lower,
+                                          bool* ok = nullptr) const;
+    QList<SServiceUser> serviceUsers(bool* ok = nullptr) const;
+    QList<SServiceUser> providerServiceUsers(mid_t provider, bool* ok = nullptr) const;
     void deleteAllItems();
 
     // Providers.
@@ -109,10 +117,11 @@ public:
 
     // Item objects. The objects belong to their providers; callers never delete them.
     IMediaItemWidget* createItemWidget(const SMediaItem& item);
-    QList<IMediaObject*> loadMediaContent();
+    // ok (when given) tells whether the storage could be read; the lists are empty when not.
+    QList<IMediaObject*> loadMediaContent(bool* ok = nullptr);
     IMediaItemProvider* mediaObjectProvider(IMediaObject* object) const;
     IMediaUser* mediaObjectUser(IMediaObject* object) const;
-    QList<IMediaLinkItem*> loadMediaLinks();
+    QList<IMediaLinkItem*> loadMediaLinks(bool* ok = nullptr);
     IMediaItemProvider* linkItemProvider(IMediaLinkItem* link) const;
     IMediaUser* linkItemUser(IMediaLinkItem* link) const;
 
@@ -124,6 +133,8 @@ signals:
     void cellularSignalChanged();
     void smsStateChanged(TMeskSmsState state);
     void initFailed();
+    // The first read of the storage that failed after init() succeeded (once per run).
+    void storageReadFailed(const TMeskStorageFailure& failure);
     void internetDisconnected();
     void smsInitFailed();
     void smsMessageSendFailed(const SSmsMessage& message);
@@ -174,6 +185,7 @@ private:
     QTimer* m_updateTimer = nullptr;
     TMeskStorageFailure m_storageFailure;
     QList<SMediaDataBaseCopy> m_damagedStorageCopies;
+    TMeskStorageFailure m_readFailure;
     bool m_ready = false;
     bool m_updatePending = false;
     int m_updateInterval = 5;

@@ -117,6 +117,7 @@ void CMeskSmsEngine::stop()
     m_refusalLogged = false;
     m_readWanted = false;
     m_readOwed = false;
+    m_notesRead = false;
 }
 
 std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* backend)
@@ -186,6 +187,12 @@ bool CMeskSmsEngine::readSimMessages()
     }
     if (!isSmsReady())
         return false;
+    // Without the notes every message the modem holds would be taken for a new one.
+    if (!m_notesRead && !loadOnModem()) {
+        log(QStringLiteral("CMeskSmsEngine: the notes of the messages on the modem cannot be read, the modem "
+                           "is not read"));
+        return false;
+    }
     const quint32 read = m_manager.load(std::memory_order_acquire)->readAllMessages();
     if (read == 0)
         return false;
@@ -595,7 +602,13 @@ void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint
         return;
     // The start marked it failed; it went out after all.
     if (status == MeskSmsStatus::Sent && entry.noted.message != 0 && m_storage) {
-        const QList<SSmsMessage> rows = m_storage->smsMessages();
+        bool read = false;
+        const QList<SSmsMessage> rows = m_storage->smsMessages(&read);
+        if (!read) {
+            // The row and the modem's object stay as they are: a later read settles them.
+            log(QStringLiteral("CMeskSmsEngine: the stored messages cannot be read, a sent message stays"));
+            return;
+        }
         const auto row = std::find_if(rows.cbegin(), rows.cend(),
                                       [&](const SSmsMessage& m) { return m.id == entry.noted.message; });
         if (row != rows.cend() && row->type != SSmsMessage::Sent) {
@@ -720,23 +733,38 @@ QString CMeskSmsEngine::onModemKey()
     return QStringLiteral("SMS_STORED_ON_MODEM");
 }
 
-void CMeskSmsEngine::loadOnModem()
+bool CMeskSmsEngine::loadOnModem()
 {
-    m_onModem.clear();
+    m_notesRead = !m_storage;
     if (!m_storage)
-        return;
+        return true;
     QString value;
-    if (m_storage->serviceKey(MeskProvider::SmsColumn, onModemKey(), value))
-        carryOverOnModem(value);
-    for (const SSmsOnModem& noted : m_storage->smsOnModem()) {
+    bool read = false;
+    const bool kept = m_storage->serviceKey(MeskProvider::SmsColumn, onModemKey(), value, &read);
+    if (!read || (kept && !carryOverOnModem(value)))
+        return false;
+    const QList<SSmsOnModem> notes = m_storage->smsOnModem(&read);
+    if (!read)
+        return false;
+    // Entries noted in this run, while the notes could not be read, are among them.
+    QSet<mid_t> known;
+    for (const OnModem& entry : std::as_const(m_onModem)) {
+        if (entry.noted.id != 0)
+            known.insert(entry.noted.id);
+    }
+    for (const SSmsOnModem& noted : notes) {
+        if (known.contains(noted.id))
+            continue;
         OnModem& entry = m_onModem.emplace_back();
         entry.noted = noted;
         entry.serial = ++m_serial;
     }
     m_reloads = Read{m_serial, {}, {}, false};
+    m_notesRead = true;
+    return true;
 }
 
-void CMeskSmsEngine::carryOverOnModem(const QString& value)
+bool CMeskSmsEngine::carryOverOnModem(const QString& value)
 {
     QList<SSmsOnModem> entries;
     if (value.startsWith(QLatin1Char('['))) {
@@ -765,7 +793,11 @@ void CMeskSmsEngine::carryOverOnModem(const QString& value)
                 rows.insert(row);
         }
         if (!rows.isEmpty()) {
-            for (const SSmsMessage& message : m_storage->smsMessages()) {
+            bool read = false;
+            const QList<SSmsMessage> messages = m_storage->smsMessages(&read);
+            if (!read)
+                return false;
+            for (const SSmsMessage& message : messages) {
                 if (rows.contains(message.id))
                     entries.append(SSmsOnModem{0,
                                                message.id,
@@ -786,14 +818,18 @@ void CMeskSmsEngine::carryOverOnModem(const QString& value)
     // The list and the key go in one transaction: no copy of the list is left to bring entries back.
     // A key next to the table was written by an older version that ran since: the key holds
     // what it knew last, and replaces the table.
+    bool read = false;
+    const QList<SSmsOnModem> table = m_storage->smsOnModem(&read);
+    if (!read)
+        return false;
     CMediaStorageBatch batch(m_storage);
-    for (const SSmsOnModem& noted : m_storage->smsOnModem())
+    for (const SSmsOnModem& noted : table)
         m_storage->deleteSmsOnModem(noted.id);
     for (SSmsOnModem& noted : entries)
         m_storage->addSmsOnModem(noted);
     m_storage->deleteServiceKey(MeskProvider::SmsColumn, onModemKey());
     if (batch.end())
-        return;
+        return true;
     // Kept for this run only; the next start tries again.
     log(QStringLiteral("CMeskSmsEngine: failed to carry over the list of messages left on the modem"));
     for (SSmsOnModem& noted : entries) {
@@ -802,6 +838,7 @@ void CMeskSmsEngine::carryOverOnModem(const QString& value)
         entry.noted = noted;
         entry.serial = ++m_serial;
     }
+    return true;
 }
 
 void CMeskSmsEngine::writeOnModem(const OnModem& entry)

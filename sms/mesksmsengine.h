@@ -137,9 +137,13 @@ private:
     void deleteEnded(quint32 index, quint32 errorCode);
     // Deletes this sighting of the entry's message; its entry goes once each index is confirmed.
     void deleteFromModem(OnModem& entry, const QList<quint32>& indices);
-    void loadOnModem();
-    // Moves the list kept under onModemKey() into the storage's table.
-    void carryOverOnModem(const QString& value);
+    // Reads the notes of the messages the modem may hold; entries made in this run stay. False when
+    // they cannot be read: no read of the modem is made until they can (it would store again every
+    // message they tell of).
+    bool loadOnModem();
+    // Moves the list kept under onModemKey() into the storage's table. False, with nothing written,
+    // when what it needs cannot be read.
+    bool carryOverOnModem(const QString& value);
     void writeOnModem(const OnModem& entry);
     // Writes the entry's note with the others queued in the same turn, in one transaction (the
     // answers of many deletes come together).
@@ -221,6 +225,8 @@ private:
     bool m_readWanted = false;
     // The modem made its messages anew, and no read of every message began since. GUI thread.
     bool m_readOwed = false;
+    // The notes of the messages on the modem have been read. GUI thread.
+    bool m_notesRead = false;
     QMetaObject::Connection m_stateConnection;
     QMetaObject::Connection m_signalConnection;
 

@@ -11,13 +11,15 @@ const QString SMeskStoredPhoto::ThumbnailFileField = QStringLiteral("thumbnailFi
 const QString SMeskStoredPhoto::OriginalUrlField = QStringLiteral("originalUrl");
 const QString SMeskStoredPhoto::OriginalFileField = QStringLiteral("originalFile");
 
-SMeskStoredPhoto SMeskStoredPhoto::read(IMediaItemStorage* storage, mid_t id)
+SMeskStoredPhoto SMeskStoredPhoto::read(IMediaItemStorage* storage, mid_t id, bool* ok)
 {
     SMeskStoredPhoto photo;
+    if (ok)
+        *ok = true;
     if (!storage)
         return photo;
     QHash<QString, QString> fields;
-    storage->mediaItemFields(id, fields);
+    storage->mediaItemFields(id, fields, ok);
     photo.photoUrl = fields.value(PhotoUrlField);
     photo.thumbnailUrl = fields.value(ThumbnailUrlField);
     photo.thumbnailFile = fields.value(ThumbnailFileField);

@@ -23,8 +23,9 @@ struct SMeskStoredPhoto
     QString originalUrl;
     QString originalFile;
 
-    // The fields stored for item id (empty texts for missing ones).
-    static SMeskStoredPhoto read(IMediaItemStorage* storage, mid_t id);
+    // The fields stored for item id (empty texts for missing ones); ok (when given) is false when they
+    // cannot be read.
+    static SMeskStoredPhoto read(IMediaItemStorage* storage, mid_t id, bool* ok = nullptr);
 };
 
 namespace MeskStoredItem {

@@ -311,12 +311,14 @@ template <typename T> bool attachChild(T* child, mid_t parent, const char* failu
     return child->setParent(parent);
 }
 
-QList<SMediaItem> childrenOf(IMediaItemStorage* storage, mid_t id, bool comments)
+QList<SMediaItem> childrenOf(IMediaItemStorage* storage, mid_t id, bool comments, bool* ok = nullptr)
 {
     QList<SMediaItem> result;
+    if (ok)
+        *ok = true;
     if (!storage)
         return result;
-    const QList<SMediaItem> children = storage->childItems(id);
+    const QList<SMediaItem> children = storage->childItems(id, ok);
     for (const SMediaItem& child : children) {
         const bool isComment = child.type == FacebookItemType::Comment;
         const bool isMedia = child.type == MeskItemType::Image || child.type == MeskItemType::Video ||
@@ -469,19 +471,27 @@ CFacebookEvent* CFacebookEvent::load(CFacebookApi* api, IMediaItemStorage* stora
         delete event;
         return nullptr;
     }
-    event->reloadFields();
+    // Fields that cannot be read are no empty fields: the event is not loaded.
+    if (!event->reloadFields()) {
+        delete event;
+        return nullptr;
+    }
     return event;
 }
 
-void CFacebookEvent::reloadFields()
+bool CFacebookEvent::reloadFields()
 {
     QHash<QString, QString> fields;
+    bool read = true;
     if (m_storage)
-        m_storage->mediaItemFields(m_item.id, fields);
+        m_storage->mediaItemFields(m_item.id, fields, &read);
+    if (!read)
+        return false;
     m_likeCount = number(fields.value(kLikeCount));
     m_commentsCount = number(fields.value(kCommentsCount));
     m_userLikes = number(fields.value(kUserLikes)) != 0;
     m_eventType = number(fields.value(kEventType));
+    return true;
 }
 
 bool CFacebookEvent::applyCounts(const SFacebookStreamPost& post)
@@ -568,9 +578,9 @@ QList<SMediaItem> CFacebookEvent::mediaObjects() const
     return childrenOf(m_storage, m_item.id, false);
 }
 
-QList<SMediaItem> CFacebookEvent::comments() const
+QList<SMediaItem> CFacebookEvent::comments(bool* ok) const
 {
-    return childrenOf(m_storage, m_item.id, true);
+    return childrenOf(m_storage, m_item.id, true, ok);
 }
 
 bool CFacebookEvent::addLike()
@@ -749,7 +759,13 @@ CFacebookPhoto* CFacebookPhoto::load(CFacebookApi* api, IMediaItemStorage* stora
         delete photo;
         return nullptr;
     }
-    const SMeskStoredPhoto stored = SMeskStoredPhoto::read(storage, id);
+    // Fields that cannot be read are no empty fields: the photo is not loaded.
+    bool read = false;
+    const SMeskStoredPhoto stored = SMeskStoredPhoto::read(storage, id, &read);
+    if (!read) {
+        delete photo;
+        return nullptr;
+    }
     photo->m_photoUrl = stored.photoUrl;
     photo->m_thumbnailUrl = stored.thumbnailUrl;
     photo->m_originalUrl = stored.originalUrl;
@@ -974,7 +990,12 @@ CFacebookVideo* CFacebookVideo::load(CFacebookApi* api, IMediaItemStorage* stora
         return nullptr;
     }
     QHash<QString, QString> fields;
-    storage->mediaItemFields(id, fields);
+    bool read = false;
+    storage->mediaItemFields(id, fields, &read);
+    if (!read) {
+        delete video;
+        return nullptr;
+    }
     video->m_pageUrl = fields.value(kPageUrl);
     video->m_thumbnailUrl = fields.value(kThumbnailUrl);
     video->m_videoUrl = fields.value(kOriginalUrl);
@@ -1071,7 +1092,12 @@ CFacebookLink* CFacebookLink::load(CFacebookApi* api, IMediaItemStorage* storage
         return nullptr;
     }
     QHash<QString, QString> fields;
-    storage->mediaItemFields(id, fields);
+    bool read = false;
+    storage->mediaItemFields(id, fields, &read);
+    if (!read) {
+        delete link;
+        return nullptr;
+    }
     link->m_name = fields.value(kLinkName);
     link->m_caption = fields.value(kLinkCaption);
     return link;
@@ -1209,7 +1235,12 @@ CFacebookCalendarEvent* CFacebookCalendarEvent::load(CFacebookApi* api, IMediaIt
         return nullptr;
     }
     // The fields in the order they were stored: the properties as the service listed them.
-    const QList<QPair<QString, QString>> fields = storage->mediaItemFieldList(id);
+    bool read = false;
+    const QList<QPair<QString, QString>> fields = storage->mediaItemFieldList(id, &read);
+    if (!read) {
+        delete event;
+        return nullptr;
+    }
     for (const auto& field : fields) {
         if (field.first == kEventName)
             event->m_name = field.second;

@@ -200,7 +200,8 @@ public:
     void setCommentsCount(int count);
     void setLikeCount(int count);
     // Reads the counts from the stored fields again (after a rolled-back batch).
-    void reloadFields();
+    // False, with the object as it was, when the fields cannot be read.
+    bool reloadFields();
 
     bool attachPhoto(CFacebookPhoto* photo);
     bool attachVideo(CFacebookVideo* video);
@@ -210,7 +211,8 @@ public:
 
     // Child rows in storage order: photos, videos, links and calendar events; comments.
     QList<SMediaItem> mediaObjects() const;
-    QList<SMediaItem> comments() const;
+    // ok (when given) is false when the stored comments cannot be read.
+    QList<SMediaItem> comments(bool* ok = nullptr) const;
 
     // False while a call of the same kind still runs, or when the request cannot start.
     bool addLike();

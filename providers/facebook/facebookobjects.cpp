@@ -136,11 +136,15 @@ CFacebookCalendarEvent* CFacebookObjectManager::calendarEvent(mid_t id)
     return cached(m_calendarEvents, id, CFacebookCalendarEvent::load);
 }
 
-mid_t CFacebookObjectManager::findItem(const QString& mediaId, Kind kind)
+mid_t CFacebookObjectManager::findItem(const QString& mediaId, Kind kind, bool* ok)
 {
+    if (ok)
+        *ok = true;
     if (mediaId.isEmpty() || !m_storage)
         return 0;
-    const QList<SMediaItem> items = m_storage->itemByMediaId(m_providerId, mediaId);
+    const QList<SMediaItem> items = m_storage->itemByMediaId(m_providerId, mediaId, ok);
+    if (ok && !*ok)
+        log("CFacebookObjectManager: the stored items cannot be read");
     for (const SMediaItem& item : items) {
         if (matchesKind(item, kind))
             return item.id;
@@ -160,11 +164,15 @@ CFacebookComment* CFacebookObjectManager::commentByMediaId(const QString& commen
     return id ? comment(id) : nullptr;
 }
 
-CFacebookUser* CFacebookObjectManager::findUserByMediaId(const QString& uid)
+CFacebookUser* CFacebookObjectManager::findUserByMediaId(const QString& uid, bool* ok)
 {
+    if (ok)
+        *ok = true;
     if (uid.isEmpty() || !m_storage)
         return nullptr;
-    const QList<SServiceUser> users = m_storage->serviceUserByMediaId(m_providerId, uid);
+    const QList<SServiceUser> users = m_storage->serviceUserByMediaId(m_providerId, uid, ok);
+    if (ok && !*ok)
+        log("CFacebookObjectManager: the stored users cannot be read");
     return users.isEmpty() ? nullptr : user(users.constFirst().id);
 }
 
@@ -179,8 +187,12 @@ CFacebookEvent* CFacebookObjectManager::addPost(const SFacebookStreamPost& post,
         log("CFacebookObjectManager: post without an id ignored");
         return nullptr;
     }
-    if (const mid_t id = findItem(post.postId, Kind::Post))
+    bool read = false;
+    if (const mid_t id = findItem(post.postId, Kind::Post, &read))
         return event(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return event(CFacebookEvent::addPost(m_api, m_storage, post, m_providerId, userId));
 }
 
@@ -190,8 +202,12 @@ CFacebookEvent* CFacebookObjectManager::addFriendRequest(const QString& uid, mid
         log("CFacebookObjectManager: friend request without a user id ignored");
         return nullptr;
     }
-    if (const mid_t id = findItem(CFacebookApi::friendRequestId(uid), Kind::FriendRequest))
+    bool read = false;
+    if (const mid_t id = findItem(CFacebookApi::friendRequestId(uid), Kind::FriendRequest, &read))
         return event(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return event(CFacebookEvent::addFriendRequest(m_storage, uid, m_providerId, userId));
 }
 
@@ -201,8 +217,12 @@ CFacebookEvent* CFacebookObjectManager::addMessage(const SFacebookMessage& messa
         log("CFacebookObjectManager: message without an id ignored");
         return nullptr;
     }
-    if (const mid_t id = findItem(message.messageId, Kind::Message))
+    bool read = false;
+    if (const mid_t id = findItem(message.messageId, Kind::Message, &read))
         return event(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return event(CFacebookEvent::addMessage(m_storage, message, m_providerId, userId));
 }
 
@@ -212,22 +232,34 @@ CFacebookEvent* CFacebookObjectManager::addStatus(const QString& postId, const Q
         log("CFacebookObjectManager: status without an id ignored");
         return nullptr;
     }
-    if (const mid_t id = findItem(postId, Kind::Post))
+    bool read = false;
+    if (const mid_t id = findItem(postId, Kind::Post, &read))
         return event(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return event(CFacebookEvent::addStatus(m_storage, postId, text, m_providerId, userId));
 }
 
 CFacebookPhoto* CFacebookObjectManager::photoFromMedia(const SFacebookMedia& media, mid_t userId)
 {
-    if (const mid_t id = findItem(media.pid, Kind::Photo))
+    bool read = false;
+    if (const mid_t id = findItem(media.pid, Kind::Photo, &read))
         return photo(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return photo(CFacebookPhoto::createFromMedia(m_api, m_storage, media, m_providerId, userId));
 }
 
 CFacebookPhoto* CFacebookObjectManager::photoFromInfo(const SFacebookPhotoInfo& info, mid_t userId)
 {
-    if (const mid_t id = findItem(info.pid, Kind::Photo))
+    bool read = false;
+    if (const mid_t id = findItem(info.pid, Kind::Photo, &read))
         return photo(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return photo(CFacebookPhoto::createFromPhotoInfo(m_api, m_storage, info, m_providerId, userId));
 }
 
@@ -247,16 +279,24 @@ CFacebookComment* CFacebookObjectManager::commentFromRecord(const SFacebookComme
         log("CFacebookObjectManager: comment without an id ignored");
         return nullptr;
     }
-    if (const mid_t id = findItem(record.id, Kind::Comment))
+    bool read = false;
+    if (const mid_t id = findItem(record.id, Kind::Comment, &read))
         return comment(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return comment(CFacebookComment::create(m_api, m_storage, record, m_providerId, userId));
 }
 
 CFacebookCalendarEvent* CFacebookObjectManager::addCalendarEvent(const SFacebookStreamPost& post,
                                                                  mid_t userId)
 {
-    if (const mid_t id = findItem(post.attachment.fbObjectId, Kind::CalendarEvent))
+    bool read = false;
+    if (const mid_t id = findItem(post.attachment.fbObjectId, Kind::CalendarEvent, &read))
         return calendarEvent(id);
+    // A look-up that failed must not store a second copy.
+    if (!read)
+        return nullptr;
     return calendarEvent(CFacebookCalendarEvent::create(m_api, m_storage, post, m_providerId, userId));
 }
 
@@ -271,8 +311,11 @@ CFacebookUser* CFacebookObjectManager::userByMediaId(const QString& uid)
         log("CFacebookObjectManager: user without an id ignored");
         return nullptr;
     }
-    if (CFacebookUser* found = findUserByMediaId(uid))
+    bool read = false;
+    if (CFacebookUser* found = findUserByMediaId(uid, &read))
         return found;
+    if (!read)
+        return nullptr;
     const mid_t id = CFacebookUser::addBareUser(m_storage, uid, m_providerId);
     CFacebookUser* made = user(id);
     if (made)
@@ -286,8 +329,11 @@ CFacebookUser* CFacebookObjectManager::addUser(const SFacebookUser& info, bool m
         log("CFacebookObjectManager: user without an id ignored");
         return nullptr;
     }
-    if (CFacebookUser* found = findUserByMediaId(info.uid))
+    bool read = false;
+    if (CFacebookUser* found = findUserByMediaId(info.uid, &read))
         return found;
+    if (!read)
+        return nullptr;
     const mid_t id = CFacebookUser::addUser(m_storage, info, m_providerId);
     CFacebookUser* made = user(id);
     if (!made)
@@ -335,7 +381,11 @@ void CFacebookObjectManager::syncComments(CFacebookEvent* event, const QList<SFa
     for (const SFacebookComment& record : comments)
         fetched.insert(record.id, record);
     QList<SMediaItem> gone;
-    const QList<SMediaItem> stored = event->comments();
+    // Comments that cannot be read are not none: nothing is added or deleted.
+    bool read = false;
+    const QList<SMediaItem> stored = event->comments(&read);
+    if (!read)
+        return;
     for (const SMediaItem& row : stored) {
         if (fetched.contains(row.mediaId))
             fetched.remove(row.mediaId);

@@ -76,7 +76,8 @@ public:
     // By the service's ids, without storing anything.
     CFacebookEvent* eventByMediaId(const QString& postId);
     CFacebookComment* commentByMediaId(const QString& commentId);
-    CFacebookUser* findUserByMediaId(const QString& uid);
+    // ok (when given) is false when the stored users cannot be read.
+    CFacebookUser* findUserByMediaId(const QString& uid, bool* ok = nullptr);
     bool existsByMediaId(const QString& mediaId, Kind kind);
 
     // Find-or-store: the object of the stored row of that id, else of a new row.
@@ -115,7 +116,8 @@ signals:
     void userAdded(mid_t id);
 
 private:
-    mid_t findItem(const QString& mediaId, Kind kind);
+    // 0 when none is stored; ok (when given) is false when the stored items cannot be read.
+    mid_t findItem(const QString& mediaId, Kind kind, bool* ok = nullptr);
     template <typename T, typename Load> T* cached(QHash<mid_t, T*>& cache, mid_t id, Load load);
     void noteNewUser(mid_t id);
 

@@ -26,12 +26,15 @@ void CFacebookSync::load(IMediaItemStorage* storage)
     m_loaded = !m_storage;
 }
 
-void CFacebookSync::ensureLoaded() const
+bool CFacebookSync::ensureLoaded() const
 {
     if (m_loaded)
-        return;
+        return true;
+    bool read = false;
+    const QList<SMediaItem> records = m_storage->syncRecords(m_providerId, &read);
+    if (!read)
+        return false;
     m_loaded = true;
-    const QList<SMediaItem> records = m_storage->syncRecords(m_providerId);
     for (const SMediaItem& record : records) {
         if (record.extra1 == FacebookEventKind::friendRequest()) {
             m_state.friendRequests.insert(record.id, record);
@@ -42,13 +45,13 @@ void CFacebookSync::ensureLoaded() const
             m_state.streamEvents.append(record.id);
         }
     }
+    return true;
 }
 
 void CFacebookSync::save()
 {
-    if (!m_storage)
+    if (!m_storage || !ensureLoaded())
         return;
-    ensureLoaded();
     const QDate today = MeskClock::now().toLocalTime().date();
     const auto expire = [&today](QHash<mid_t, SMediaItem>& records) {
         for (auto it = records.begin(); it != records.end();) {

@@ -31,6 +31,8 @@ public:
         QSet<mid_t> streamEventIds;
         QHash<mid_t, SMediaItem> messages;
         QHash<mid_t, SMediaItem> friendRequests;
+        // Whether the stored records had been read into the lists.
+        bool loaded = false;
     };
 
     explicit CFacebookSync(mid_t providerId, QObject* parent = nullptr);
@@ -39,7 +41,7 @@ public:
     // save at clean-up, state()), not at start-up.
     void load(IMediaItemStorage* storage);
     // Drops messages and friend requests added more than 14 days before today, then
-    // writes the records; nothing without a storage.
+    // writes the records; nothing without a storage or while the stored records cannot be read.
     void save();
     // Empties the lists and leaves the provider no sync records.
     void reset();
@@ -51,17 +53,20 @@ public:
     State state() const
     {
         ensureLoaded();
-        return m_state;
+        State state = m_state;
+        state.loaded = m_loaded;
+        return state;
     }
     void restore(const State& state)
     {
         m_state = state;
-        m_loaded = true;
+        m_loaded = state.loaded;
     }
 
 private:
-    // Reads the storage's sync records into the lists on their first use.
-    void ensureLoaded() const;
+    // Reads the storage's sync records into the lists on their first use. False when they cannot be
+    // read: the lists then stay unloaded (and are read again at their next use).
+    bool ensureLoaded() const;
 
     IMediaItemStorage* m_storage = nullptr;
     mutable State m_state;

@@ -88,7 +88,13 @@ CFlickrPhoto* CFlickrPhoto::load(CFlickrApi* api, IMediaItemStorage* storage, mi
         delete photo;
         return nullptr;
     }
-    const SMeskStoredPhoto stored = SMeskStoredPhoto::read(storage, id);
+    // Fields that cannot be read are no empty fields: the photo is not loaded.
+    bool read = false;
+    const SMeskStoredPhoto stored = SMeskStoredPhoto::read(storage, id, &read);
+    if (!read) {
+        delete photo;
+        return nullptr;
+    }
     photo->m_photoUrl = stored.photoUrl;
     photo->m_thumbnailUrl = stored.thumbnailUrl;
     photo->m_originalUrl = stored.originalUrl;

@@ -91,18 +91,26 @@ CFlickrUser* CFlickrObjectManager::user(mid_t id)
     return loaded;
 }
 
-CFlickrPhoto* CFlickrObjectManager::findPhoto(const QString& photoId)
+CFlickrPhoto* CFlickrObjectManager::findPhoto(const QString& photoId, bool* ok)
 {
+    if (ok)
+        *ok = true;
     if (!m_storage)
         return nullptr;
-    const QList<SMediaItem> items = m_storage->itemByMediaId(m_providerId, photoId);
+    const QList<SMediaItem> items = m_storage->itemByMediaId(m_providerId, photoId, ok);
     return items.isEmpty() ? nullptr : photo(items.first().id);
 }
 
 CFlickrPhoto* CFlickrObjectManager::findOrAddPhoto(const SFlickrPhoto& record, mid_t userId)
 {
-    if (CFlickrPhoto* found = findPhoto(record.id))
+    bool read = false;
+    if (CFlickrPhoto* found = findPhoto(record.id, &read))
         return found;
+    if (!read) {
+        // A look-up that failed must not store a second copy.
+        log("CFlickrObjectManager: the stored photos cannot be read");
+        return nullptr;
+    }
     const mid_t id = CFlickrPhoto::create(m_api, m_storage, record, m_providerId, userId);
     if (!id)
         return nullptr;
@@ -112,18 +120,25 @@ CFlickrPhoto* CFlickrObjectManager::findOrAddPhoto(const SFlickrPhoto& record, m
     return made;
 }
 
-CFlickrUser* CFlickrObjectManager::findUser(const QString& userId)
+CFlickrUser* CFlickrObjectManager::findUser(const QString& userId, bool* ok)
 {
+    if (ok)
+        *ok = true;
     if (!m_storage)
         return nullptr;
-    const QList<SServiceUser> users = m_storage->serviceUserByMediaId(m_providerId, userId);
+    const QList<SServiceUser> users = m_storage->serviceUserByMediaId(m_providerId, userId, ok);
     return users.isEmpty() ? nullptr : user(users.first().id);
 }
 
 CFlickrUser* CFlickrObjectManager::findOrAddUser(const QString& userId, const QString& userName)
 {
-    if (CFlickrUser* found = findUser(userId))
+    bool read = false;
+    if (CFlickrUser* found = findUser(userId, &read))
         return found;
+    if (!read) {
+        log("CFlickrObjectManager: the stored users cannot be read");
+        return nullptr;
+    }
     const mid_t id = CFlickrUser::create(m_api, m_storage, userId, userName, m_providerId);
     if (!id)
         return nullptr;

@@ -44,10 +44,11 @@ public:
     CFlickrPhoto* photo(mid_t id);
     CFlickrUser* user(mid_t id);
 
-    // By the service's ids; the find-or-add variants store a new row when none exists.
-    CFlickrPhoto* findPhoto(const QString& photoId);
+    // By the service's ids; the find-or-add variants store a new row when none exists, and nothing
+    // (null) when the look-up failed (ok false).
+    CFlickrPhoto* findPhoto(const QString& photoId, bool* ok = nullptr);
     CFlickrPhoto* findOrAddPhoto(const SFlickrPhoto& photo, mid_t userId);
-    CFlickrUser* findUser(const QString& userId);
+    CFlickrUser* findUser(const QString& userId, bool* ok = nullptr);
     // Emits userAdded() for a new row only (held back inside beginNew()).
     CFlickrUser* findOrAddUser(const QString& userId, const QString& userName);
     // A new, empty photo post of the user.

@@ -2,6 +2,8 @@
 
 #include "imediaitemstorage.h"
 
+#include <utility>
+
 CFlickrSync::CFlickrSync(mid_t providerId, QObject* parent) : QObject(parent), m_providerId(providerId) {}
 
 void CFlickrSync::load(IMediaItemStorage* storage)
@@ -12,14 +14,23 @@ void CFlickrSync::load(IMediaItemStorage* storage)
     m_loaded = !m_storage;
 }
 
-void CFlickrSync::ensureLoaded() const
+bool CFlickrSync::ensureLoaded() const
 {
     if (m_loaded)
-        return;
+        return true;
+    bool read = false;
+    const QList<SMediaItem> items = m_storage->syncRecords(m_providerId, &read);
+    if (!read)
+        return false;
     m_loaded = true;
-    const QList<SMediaItem> items = m_storage->syncRecords(m_providerId);
+    // Records set while the stored ones could not be read are newer than those.
+    const QHash<mid_t, mid_t> newer = std::exchange(m_records, {});
+    m_holders.clear();
     for (const SMediaItem& item : items)
         setRecord(item.user, item.id);
+    for (auto it = newer.cbegin(); it != newer.cend(); ++it)
+        setRecord(it.key(), it.value());
+    return true;
 }
 
 void CFlickrSync::add(mid_t userId, mid_t eventId)
@@ -55,9 +66,8 @@ void CFlickrSync::dropRecord(mid_t userId) const
 
 void CFlickrSync::flush()
 {
-    if (!m_storage)
+    if (!m_storage || !ensureLoaded())
         return;
-    ensureLoaded();
     m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
 }
 

@@ -20,7 +20,7 @@ public:
     // Nothing happens when another record already holds the post.
     void add(mid_t userId, mid_t eventId);
     void remove(mid_t userId);
-    // Writes every record's post; nothing without a storage.
+    // Writes every record's post; nothing without a storage or while the stored records cannot be read.
     void flush();
     // Empties the records and the stored ones; nothing without a storage.
     void reset();
@@ -38,8 +38,9 @@ public:
     }
 
 private:
-    // Reads the storage's records on their first use.
-    void ensureLoaded() const;
+    // Reads the storage's records on their first use; records set before take precedence. False when
+    // they cannot be read: the records then stay unloaded (and are read again at their next use).
+    bool ensureLoaded() const;
     // Sets the user's record; the post it held before loses one holder.
     void setRecord(mid_t userId, mid_t eventId) const;
     void dropRecord(mid_t userId) const;

@@ -224,7 +224,13 @@ mid_t CTwitterEventManager::createOrUpdateUser(const STwitterUserData& data, SAn
         return made->serviceUser().id;
     }
     // An account met before this run (another session): its stored row is used again.
-    const QList<SServiceUser> stored = m_storage->serviceUserByMediaId(MeskProvider::Twitter, data.id);
+    bool read = false;
+    const QList<SServiceUser> stored = m_storage->serviceUserByMediaId(MeskProvider::Twitter, data.id, &read);
+    if (!read) {
+        // A look-up that failed must not store a second copy.
+        log("CTwitterProvider: the stored users cannot be read");
+        return 0;
+    }
     if (!stored.isEmpty()) {
         auto* user = new CTwitterUser(m_api, m_storage);
         if (user->load(stored.first().id)) {
@@ -251,9 +257,14 @@ mid_t CTwitterEventManager::createOrUpdateUser(const STwitterUserData& data, SAn
 void CTwitterEventManager::createStatus(const STwitterStatusData& data, mid_t userMid, bool own,
                                         SAnswer& answer)
 {
-    // A status is stored once.
-    if (!m_storage->itemByMediaId(MeskProvider::Twitter, data.id).isEmpty())
+    // A status is stored once: a look-up that failed stores nothing.
+    bool read = false;
+    if (!m_storage->itemByMediaId(MeskProvider::Twitter, data.id, &read).isEmpty())
         return;
+    if (!read) {
+        log("CTwitterProvider: the stored statuses cannot be read");
+        return;
+    }
     auto* status = new CTwitterStatus(m_api, m_storage);
     const bool created = own ? status->createOwnStatus(data, MeskProvider::Twitter, userMid)
                              : status->createStatus(data, MeskProvider::Twitter, userMid);

@@ -12,14 +12,18 @@ void CTwitterSync::setStorage(IMediaItemStorage* storage)
     m_loaded = !m_storage;
 }
 
-void CTwitterSync::ensureLoaded() const
+bool CTwitterSync::ensureLoaded() const
 {
     if (m_loaded)
-        return;
+        return true;
+    bool read = false;
+    const QList<SMediaItem> records = m_storage->syncRecords(m_providerId, &read);
+    if (!read)
+        return false;
     m_loaded = true;
-    const QList<SMediaItem> records = m_storage->syncRecords(m_providerId);
     for (const SMediaItem& item : records)
         insert(item);
+    return true;
 }
 
 void CTwitterSync::add(const SMediaItem& item)
@@ -49,9 +53,8 @@ void CTwitterSync::insert(const SMediaItem& item) const
 
 bool CTwitterSync::flush()
 {
-    if (!m_storage)
+    if (!m_storage || !ensureLoaded())
         return false;
-    ensureLoaded();
     return m_storage->setSyncRecords(m_providerId, ids(), 0);
 }
 

@@ -30,8 +30,9 @@ public:
     void setStorage(IMediaItemStorage* storage);
     // Keeps a stored item (id > 0) if it is among the newest; an id already listed is ignored.
     void add(const SMediaItem& item);
-    // Writes the ids, oldest first, as the provider's sync records; false without
-    // a storage or when the storage failed.
+    // Writes the ids, oldest first, as the provider's sync records; false without a storage, when the
+    // stored records cannot be read (nothing is written then: the list lacks them) or when the storage
+    // failed.
     bool flush();
     // Empties the list and the provider's sync records; nothing without a storage.
     bool reset();
@@ -47,8 +48,9 @@ public:
 private:
     using Key = QPair<QDateTime, mid_t>;
 
-    // Reads the storage's sync records into the list on its first use.
-    void ensureLoaded() const;
+    // Reads the storage's sync records into the list on its first use. False when they cannot be read:
+    // the list then stays unloaded (and is read again at its next use), holding only what was added.
+    bool ensureLoaded() const;
     void insert(const SMediaItem& item) const;
 
     IMediaItemStorage* m_storage = nullptr;

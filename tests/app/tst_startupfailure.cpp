@@ -1,8 +1,12 @@
+#include "failingstorage.h"
+#include "fakeprovider.h"
 #include "mainwindow/meskmainwindow.h"
 #include "mediadatabase.h"
+#include "meskengine.h"
 #include "meskhttptaskpool.h"
 #include "meskmessagebox.h"
 #include "mesknetworkmanager.h"
+#include "meskprovidermanager.h"
 #include "mesksingleinstance.h"
 #include "mesksmsfactories.h"
 #include "meskstartup.h"
@@ -27,6 +31,8 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <memory>
+#include <utility>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -39,6 +45,11 @@ namespace {
 
 constexpr char kReportVariable[] = "LUMESK_STARTUPFAILURE_REPORT";
 constexpr char kScreenshotVariable[] = "LUMESK_STARTUPFAILURE_SCREENSHOT";
+// The reads whose statement holds this text fail throughout the start, or (with kLaterVariable set) twice
+// once the window shows; kProviderVariable: an activated provider is registered (the window fills its feed).
+constexpr char kFailReadsVariable[] = "LUMESK_STARTUPFAILURE_FAILREADS";
+constexpr char kLaterVariable[] = "LUMESK_STARTUPFAILURE_LATER";
+constexpr char kProviderVariable[] = "LUMESK_STARTUPFAILURE_PROVIDER";
 
 // Mounts a small file system of its own on $1 (in the private mount namespace it runs in), takes
 // every file entry on it and runs $2.
@@ -67,6 +78,7 @@ struct SObserved
     QPointer<QObject> pool;
     QPointer<QObject> network;
     bool networkAlive = false;
+    int boxes = 0;
 };
 SObserved s_seen;
 
@@ -75,11 +87,17 @@ void watchForMessageBox()
 {
     auto* timer = new QTimer(qApp);
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer] {
+    // Every box is counted and closed; the first one is described.
+    static QPointer<QMessageBox> last;
+    QObject::connect(timer, &QTimer::timeout, [] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
+        if (!box || box == last)
             return;
-        timer->stop();
+        last = box;
+        if (s_seen.boxes++ > 0) {
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
         s_seen.boxSeen = true;
         s_seen.title = box->windowTitle();
         s_seen.text = box->text();
@@ -122,6 +140,15 @@ void watchForInformation()
         }
         if (!window)
             return;
+        // Reads that fail once the window shows, one after the other.
+        if (qEnvironmentVariableIsSet(kLaterVariable) && window->engine()) {
+            static bool failed = false;
+            if (!std::exchange(failed, true)) {
+                FailingReads reads(qEnvironmentVariable(kFailReadsVariable));
+                window->engine()->smsMessages();
+                window->engine()->smsMessages();
+            }
+        }
         if (auto* box = qobject_cast<CMeskMessageBox*>(QApplication::activeModalWidget())) {
             s_informed = {box->textLabel()->text(), box->parentWidget() == window};
             const QString screenshot = qEnvironmentVariable(kScreenshotVariable);
@@ -163,11 +190,23 @@ int runStartup(int argc, char* argv[])
     MeskSms::registerFactories();
     qAddPreRoutine(watchForMessageBox);
     qAddPreRoutine(watchForInformation);
+    if (qEnvironmentVariableIsSet(kProviderVariable)) {
+        CMeskProviderManager::setProviderFactories({[](QObject* parent) -> IMediaItemProvider* {
+            auto* provider = new FakeProvider(MeskProvider::Twitter, QStringLiteral("Twitter"), parent);
+            provider->setActivated(true);
+            return provider;
+        }});
+    }
+    std::unique_ptr<FailingReads> reads;
+    if (qEnvironmentVariableIsSet(kFailReadsVariable) && !qEnvironmentVariableIsSet(kLaterVariable))
+        reads = std::make_unique<FailingReads>(qEnvironmentVariable(kFailReadsVariable));
     // A copy still closing is waited for briefly: the test holds the storage lock throughout.
     const int result = MeskStartup::run(argc, argv, 100);
+    reads.reset();
     const QJsonObject report{
         {QStringLiteral("result"), result},
         {QStringLiteral("boxSeen"), s_seen.boxSeen},
+        {QStringLiteral("boxes"), s_seen.boxes},
         {QStringLiteral("title"), s_seen.title},
         {QStringLiteral("text"), s_seen.text},
         {QStringLiteral("icon"), int(s_seen.icon)},
@@ -218,10 +257,11 @@ private:
     // (failing false) one that opens its window.
     void runChild(const TempStorageRoot& root, const QString& dataHome, const QString& program,
                   const QStringList& arguments, QJsonObject& seen, bool failing = true,
-                  const QString& home = {})
+                  const QString& home = {}, const QProcessEnvironment& extra = {})
     {
         const QString reportPath = root.path() + QStringLiteral("/report.json");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(extra);
         env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
         if (dataHome.isEmpty()) {
             env.remove(QStringLiteral("XDG_DATA_HOME"));
@@ -248,7 +288,8 @@ private:
         QFile file(reportPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         seen = QJsonDocument::fromJson(file.readAll()).object();
-        QCOMPARE(seen.value(QStringLiteral("boxSeen")).toBool(), failing);
+        if (!extra.contains(QString::fromLatin1(kLaterVariable)))
+            QCOMPARE(seen.value(QStringLiteral("boxSeen")).toBool(), failing);
         if (!failing) {
             QCOMPARE(seen.value(QStringLiteral("result")).toInt(-1), 0);
             return;
@@ -400,6 +441,49 @@ private slots:
         // The engine, its HTTP pool and its network thread were up while the box showed, and are gone.
         QVERIFY(seen.value(QStringLiteral("engineAliveWhileShown")).toBool());
         QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
+    }
+
+    // A read that fails after the storage opened is no empty answer: in the engine's start or the window's
+    // first fill it fails the start as open()'s read errors do; later the window stays and it is told once.
+    void failedReadIsTold_data()
+    {
+        QTest::addColumn<QString>("statement"); // the reads whose statement holds this fail
+        QTest::addColumn<bool>("provider");     // an activated provider: the window fills its feed
+        QTest::addColumn<bool>("later");        // the reads fail (twice) once the window shows
+        QTest::newRow("engine's start") << QStringLiteral("FROM MEDIASMSMESSAGES") << false << false;
+        QTest::newRow("window's first fill") << QStringLiteral("FROM MEDIAITEMS") << true << false;
+        QTest::newRow("after the start") << QStringLiteral("FROM MEDIASMSMESSAGES") << false << true;
+    }
+    void failedReadIsTold()
+    {
+        QFETCH(QString, statement);
+        QFETCH(bool, provider);
+        QFETCH(bool, later);
+        TempStorageRoot root;
+        QVERIFY(root.isValid());
+        QProcessEnvironment extra;
+        extra.insert(QString::fromLatin1(kFailReadsVariable), statement);
+        if (provider)
+            extra.insert(QString::fromLatin1(kProviderVariable), QStringLiteral("1"));
+        if (later)
+            extra.insert(QString::fromLatin1(kLaterVariable), QStringLiteral("1"));
+        QJsonObject seen;
+        runChild(root, root.dataHome(), QCoreApplication::applicationFilePath(), {}, seen, !later, {}, extra);
+        if (QTest::currentTestFailed())
+            return;
+        const QString told =
+            QStringLiteral("Velto Lumesk cannot read the file \"%1\": disk I/O error.")
+                .arg(QDir::toNativeSeparators(root.path() + QLatin1Char('/') + storageUnderRoot +
+                                              QStringLiteral("/mindex.db")));
+        QCOMPARE(seen.value(QStringLiteral("boxes")).toInt(), 1);
+        QCOMPARE(seen.value(QStringLiteral("text")).toString(),
+                 later ? told : firstParagraph + QStringLiteral("\n\n") + told);
+        if (later) {
+            QCOMPARE(seen.value(QStringLiteral("icon")).toInt(), int(QMessageBox::Critical));
+        } else {
+            QVERIFY(seen.value(QStringLiteral("engineAliveWhileShown")).toBool());
+            QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
+        }
     }
 
     void stillClosingIsTold()

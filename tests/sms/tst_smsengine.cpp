@@ -1,3 +1,4 @@
+#include "failingstorage.h"
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
 #include "logrecorder.h"
@@ -58,10 +59,10 @@ public:
         threads << QThread::currentThread();
         return CMediaDataBase::deleteSmsMessage(id);
     }
-    QList<SSmsMessage> smsMessages() override
+    QList<SSmsMessage> smsMessages(bool* ok = nullptr) override
     {
         threads << QThread::currentThread();
-        return CMediaDataBase::smsMessages();
+        return CMediaDataBase::smsMessages(ok);
     }
 };
 
@@ -752,6 +753,51 @@ private slots:
         m_modem->setSimMessage(8, 1, HelloMonth13);
         QVERIFY(run(2, false));
         QCOMPARE(rows().size(), 6);
+    }
+
+    // Notes of the messages on the modem that cannot be read are not none: the modem is not read while
+    // they cannot be (it would store each message again), and once they can, nothing is stored twice.
+    void unreadableNotes_data()
+    {
+        QTest::addColumn<bool>("olderForm"); // the notes as an older version kept them (a key of row ids)
+        QTest::newRow("notes") << false;
+        QTest::newRow("older form") << true;
+    }
+    void unreadableNotes()
+    {
+        QFETCH(bool, olderForm);
+        m_modem->setSimMessage(3, 1, Hello);
+        m_modem->setDeleteStatus(MeskMbnResult::SmsOperationNotAllowed);
+        {
+            CMeskSmsEngine engine;
+            QVERIFY(startReady(engine));
+            QVERIFY(engine.readSimMessages());
+            QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")).size(), 1, 30000);
+            settle();
+        }
+        QCOMPARE(rows().size(), 1);
+        if (olderForm) {
+            for (const SSmsOnModem& noted : m_storage->smsOnModem())
+                QVERIFY(m_storage->deleteSmsOnModem(noted.id));
+            QVERIFY(m_storage->setServiceKey(MeskProvider::SmsColumn, CMeskSmsEngine::onModemKey(),
+                                             QString::number(rows().first().id)));
+        }
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
+        {
+            FailingReads reads(olderForm ? QStringLiteral("FROM SERVICEKEYS")
+                                         : QStringLiteral("FROM MEDIASMSONMODEM"));
+            QVERIFY(startReady(engine));
+            m_modem->clearSmsLog();
+            QVERIFY(!engine.readSimMessages());
+            QVERIFY(reads.failed() >= 2);
+        }
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("read")), QStringList());
+        QVERIFY(engine.readSimMessages());
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("delete")).size(), 1, 30000);
+        settle();
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(signalLog.names, QStringList());
     }
 
     // A note whose change waits to be written, then a renewal of the modem's objects: the note is

@@ -7,6 +7,36 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <memory>
+
+// While it lives, the reads of every storage of the process whose statement holds the text fail as
+// reads the device refused do (SQLite's "disk I/O error"): those after the first `skip`, `times` of
+// them (-1: every one). failed() counts them.
+class FailingReads
+{
+public:
+    explicit FailingReads(const QString& text, int times = -1, int skip = 0)
+        : m_failed(std::make_shared<int>(0))
+    {
+        auto seen = std::make_shared<int>(0);
+        CMediaDataBaseMethod::setReadFault(
+            [text, times, skip, seen, failed = m_failed](const QString& statement) {
+                if (!statement.contains(text) || (*seen)++ < skip || (times >= 0 && *failed >= times))
+                    return false;
+                ++*failed;
+                return true;
+            });
+    }
+    ~FailingReads() { CMediaDataBaseMethod::setReadFault({}); }
+    FailingReads(const FailingReads&) = delete;
+    FailingReads& operator=(const FailingReads&) = delete;
+
+    int failed() const { return *m_failed; }
+
+private:
+    std::shared_ptr<int> m_failed;
+};
+
 // The media database, except that adds of the item types a test names fail without touching the
 // file (as a refused write does), and that with failCommits set every outermost endBatch() rolls
 // the batch back and returns false (as a commit the disk refuses does). It also notes the service

@@ -84,7 +84,7 @@ CMeskColumnWidget::CMeskColumnWidget(CMeskEngine* engine, IMediaItemProvider* pr
     if (!provider)
         return;
 
-    load();
+    load(false);
 
     connect(provider, &IMediaItemProvider::mediaItemAdded, this, &CMeskColumnWidget::_onMediaEventAdded);
     connect(provider, &IMediaItemProvider::mediaItemUpdated, this, &CMeskColumnWidget::_onMediaEventUpdated);
@@ -94,12 +94,18 @@ CMeskColumnWidget::CMeskColumnWidget(CMeskEngine* engine, IMediaItemProvider* pr
     connect(m_refreshButton, &CMeskThumbnailWidget::clicked, this, &CMeskColumnWidget::_onRefreshProvider);
 }
 
-void CMeskColumnWidget::load()
+void CMeskColumnWidget::load(bool replace)
 {
     if (!m_provider || !m_engine)
         return;
     m_streamView->noteZone();
     const SMeskDayFill fill = fillDays(meskLocalDay(MeskClock::now()), 10, true);
+    // What cannot be read leaves the column as it is.
+    if (!fill.read)
+        return;
+    if (replace)
+        m_streamView->clear();
+    fill.place();
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();
@@ -113,26 +119,26 @@ SMeskDayFill CMeskColumnWidget::fillDays(const QDate& boundary, int threshold, b
     const mid_t provider = m_provider->providerId();
     return meskFillDays(
         boundary, threshold,
-        [this, provider](const QDate& day) {
-            return meskLocalDay(m_engine->latestMediaEvent(meskDayEnd(day), provider));
+        [this, provider](const QDate& day, bool* ok) {
+            return meskLocalDay(m_engine->latestMediaEvent(meskDayEnd(day), provider, ok));
         },
-        [this, provider, firstFill](const QDate& day) {
+        [this, provider, firstFill](const QDate& day, bool* ok) {
             const QList<SMediaItem> items =
-                m_engine->mediaEventsBetween(meskDayEnd(day), meskDayStart(day), provider);
-            for (const SMediaItem& item : items) {
-                if (firstFill)
-                    m_streamView->addFirstFillItem(item);
-                else
-                    addItemWidget(item, false);
-            }
-            return int(items.size());
+                m_engine->mediaEventsBetween(meskDayEnd(day), meskDayStart(day), provider, ok);
+            return SMeskDayItems{int(items.size()), [this, items, firstFill] {
+                                     for (const SMediaItem& item : items) {
+                                         if (firstFill)
+                                             m_streamView->addFirstFillItem(item);
+                                         else
+                                             addItemWidget(item, false);
+                                     }
+                                 }};
         });
 }
 
 void CMeskColumnWidget::reload()
 {
-    m_streamView->clear();
-    load();
+    load(true);
 }
 
 void CMeskColumnWidget::insertTopWidget(QWidget* widget)
@@ -215,9 +221,11 @@ void CMeskColumnWidget::_onShowOlderItems()
     if (!m_provider || !m_engine)
         return;
     const SMeskDayFill fill = fillDays(m_oldestDate, 1);
+    fill.place();
     m_oldestDate = fill.boundary;
     setFilter(m_streamView->filterText());
-    if (fill.more)
+    // After a read that failed "More" stays to be pressed again.
+    if (fill.more || !fill.read)
         m_streamView->showMoreAction();
 }
 

@@ -92,7 +92,8 @@ private slots:
     void _onShowOlderItems();
 
 private:
-    void load();
+    // replace: what the column shows goes once everything is read (and stays when a read fails).
+    void load(bool replace);
     // The provider's widget for the item, thumbnail hidden and wired to this column; null (with a
     // debug line) when it makes none.
     IMediaItemWidget* createItemWidget(const SMediaItem& item);

@@ -1,26 +1,46 @@
 #include "feed/meskdayfill.h"
 
 SMeskDayFill meskFillDays(const QDate& boundary, int threshold,
-                          const std::function<QDate(const QDate&)>& latestDay,
-                          const std::function<int(const QDate&)>& placeDay)
+                          const std::function<QDate(const QDate&, bool*)>& latestDay,
+                          const std::function<SMeskDayItems(const QDate&, bool*)>& readDay)
 {
     SMeskDayFill fill;
     fill.boundary = boundary;
     if (!boundary.isValid())
         return fill;
+    QList<std::function<void()>> days;
+    const auto failed = [&boundary] {
+        SMeskDayFill none;
+        none.boundary = boundary;
+        none.read = false;
+        return none;
+    };
     while (true) {
-        const QDate day = latestDay(fill.boundary);
+        bool ok = true;
+        const QDate day = latestDay(fill.boundary, &ok);
+        if (!ok)
+            return failed();
         // A day after the boundary would mean a storage that does not honour the bound: stop
         // rather than place it twice.
         if (!day.isValid() || day > fill.boundary)
-            return fill;
+            break;
         if (fill.placed >= threshold) {
             fill.more = true;
-            return fill;
+            break;
         }
-        fill.placed += placeDay(day);
+        SMeskDayItems items = readDay(day, &ok);
+        if (!ok)
+            return failed();
+        fill.placed += items.count;
+        if (items.place)
+            days.append(std::move(items.place));
         fill.boundary = day.addDays(-1);
     }
+    fill.place = [days = std::move(days)] {
+        for (const auto& place : days)
+            place();
+    };
+    return fill;
 }
 
 QDateTime meskDayStart(const QDate& day)

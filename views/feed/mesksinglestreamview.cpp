@@ -142,66 +142,84 @@ CMeskSingleStreamView::CMeskSingleStreamView(CMeskEngine* engine, QWidget* paren
     engine->readSimMessages();
 }
 
-void CMeskSingleStreamView::fillStream()
+void CMeskSingleStreamView::fillStream(bool replace)
 {
     m_stream->noteZone();
     if (m_engine->activeProviderCount() == 0 && !m_engine->isSmsSupported()) {
+        if (replace)
+            m_stream->clear();
         m_stream->showNoActiveServices();
         return;
     }
-    m_boundary = meskLocalDay(MeskClock::now());
-    fillDays(20, true);
+    // What cannot be read leaves the stream as it is.
+    if (!fillDays(meskLocalDay(MeskClock::now()), 20, true, replace))
+        return;
     if (m_stream->isEmpty())
         m_stream->showNoItems();
 }
 
-void CMeskSingleStreamView::fillDays(int threshold, bool firstFill)
+bool CMeskSingleStreamView::fillDays(const QDate& boundary, int threshold, bool firstFill, bool replace)
 {
     // Both tables are read one day at a time: the newest day of either, then its items (a day's
     // events before its messages).
-    const auto latestDay = [this](const QDate& day) {
+    const auto latestDay = [this](const QDate& day, bool* ok) {
         const QDateTime end = meskDayEnd(day);
-        const QDate event = meskLocalDay(m_engine->latestMediaEvent(end));
-        const QDate message = meskLocalDay(m_engine->latestSmsMessage(end));
+        const QDate event = meskLocalDay(m_engine->latestMediaEvent(end, 0, ok));
+        if (!*ok)
+            return QDate();
+        const QDate message = meskLocalDay(m_engine->latestSmsMessage(end, ok));
         return event.isValid() && (!message.isValid() || event > message) ? event : message;
     };
-    const auto placeDay = [this, firstFill](const QDate& day) {
+    const auto readDay = [this, firstFill](const QDate& day, bool* ok) {
         const QDateTime start = meskDayStart(day);
         const QDateTime end = meskDayEnd(day);
-        const QList<SMediaItem> events = m_engine->mediaEventsBetween(end, start);
-        const QList<SSmsMessage> messages = m_engine->smsMessagesBetween(end, start);
-        for (const SMediaItem& item : events) {
-            if (firstFill)
-                m_stream->addFirstFillItem(item);
-            else
-                addItemWidget(item, false);
-        }
-        for (const SSmsMessage& message : messages) {
-            if (firstFill) {
-                // Waits with the events, so that entries of the same time keep their order.
-                SMediaItem key;
-                key.provider = MeskProvider::SmsColumn;
-                key.id = message.id;
-                key.created = message.created;
-                m_stream->addFirstFillItem(key, [this, message] { return makeSmsWidget(message); });
-            } else {
-                addSmsWidget(message, false);
-            }
-        }
-        return int(events.size() + messages.size());
+        const QList<SMediaItem> events = m_engine->mediaEventsBetween(end, start, 0, ok);
+        if (!*ok)
+            return SMeskDayItems();
+        const QList<SSmsMessage> messages = m_engine->smsMessagesBetween(end, start, ok);
+        return SMeskDayItems{int(events.size() + messages.size()),
+                             [this, firstFill, events, messages] { placeDay(events, messages, firstFill); }};
     };
-    const SMeskDayFill fill = meskFillDays(m_boundary, threshold, latestDay, placeDay);
+    const SMeskDayFill fill = meskFillDays(boundary, threshold, latestDay, readDay);
+    if (!fill.read)
+        return false;
+    if (replace)
+        m_stream->clear();
+    fill.place();
     m_boundary = fill.boundary;
     if (fill.more)
         m_stream->showMoreAction();
     if (firstFill)
         m_stream->endFirstFill();
+    return true;
+}
+
+void CMeskSingleStreamView::placeDay(const QList<SMediaItem>& events, const QList<SSmsMessage>& messages,
+                                     bool firstFill)
+{
+    for (const SMediaItem& item : events) {
+        if (firstFill)
+            m_stream->addFirstFillItem(item);
+        else
+            addItemWidget(item, false);
+    }
+    for (const SSmsMessage& message : messages) {
+        if (firstFill) {
+            // Waits with the events, so that entries of the same time keep their order.
+            SMediaItem key;
+            key.provider = MeskProvider::SmsColumn;
+            key.id = message.id;
+            key.created = message.created;
+            m_stream->addFirstFillItem(key, [this, message] { return makeSmsWidget(message); });
+        } else {
+            addSmsWidget(message, false);
+        }
+    }
 }
 
 void CMeskSingleStreamView::reload()
 {
-    m_stream->clear();
-    fillStream();
+    fillStream(true);
 }
 
 void CMeskSingleStreamView::insertTopWidget(mid_t, QWidget* banner)
@@ -304,6 +322,8 @@ void CMeskSingleStreamView::_onServiceDeactivated(mid_t id)
 
 void CMeskSingleStreamView::_onShowOlderItems()
 {
-    fillDays(1);
+    // After a read that failed "More" stays to be pressed again.
+    if (!fillDays(m_boundary, 1))
+        m_stream->showMoreAction();
     m_stream->setFilter(m_stream->filterText());
 }

@@ -91,12 +91,15 @@ private slots:
     void _onShowOlderItems();
 
 private:
-    void fillStream();
+    // Fills the stream anew (replace: what it shows goes once everything is read).
+    void fillStream(bool replace = false);
     // Places the stored items of the days from the boundary backwards until threshold items
     // stand; moves the boundary and offers "More" while older items remain. In the first fill the
     // items wait in the stream's queue (CMeskStreamView::addFirstFillItem) and only those that fit
-    // the view are built before it shows.
-    void fillDays(int threshold, bool firstFill = false);
+    // the view are built before it shows. Everything is read before anything is placed: false, with
+    // nothing placed (nor the stream cleared, with replace), when a read failed.
+    bool fillDays(const QDate& boundary, int threshold, bool firstFill = false, bool replace = false);
+    void placeDay(const QList<SMediaItem>& events, const QList<SSmsMessage>& messages, bool firstFill);
     // The item's widget, wired to this view; null (with a debug line) when the provider makes none.
     IMediaItemWidget* createItemWidget(const SMediaItem& item);
     void addItemWidget(const SMediaItem& item, bool highlight);

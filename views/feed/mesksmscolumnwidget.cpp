@@ -21,7 +21,7 @@ CMeskSmsColumnWidget::CMeskSmsColumnWidget(CMeskEngine* engine, QWidget* parent)
     m_streamView = parts.streamView;
     m_bannerBox = parts.bannerBox;
 
-    load();
+    load(false);
     connect(m_streamView, &CMeskStreamView::localZoneChanged, this, &CMeskSmsColumnWidget::reload);
 
     if (!engine)
@@ -36,12 +36,18 @@ CMeskSmsColumnWidget::CMeskSmsColumnWidget(CMeskEngine* engine, QWidget* parent)
     engine->readSimMessages();
 }
 
-void CMeskSmsColumnWidget::load()
+void CMeskSmsColumnWidget::load(bool replace)
 {
     if (!m_engine)
         return;
     m_streamView->noteZone();
     const SMeskDayFill fill = fillDays(meskLocalDay(MeskClock::now()), 10);
+    // What cannot be read leaves the column as it is.
+    if (!fill.read)
+        return;
+    if (replace)
+        m_streamView->clear();
+    fill.place();
     m_oldestDate = fill.boundary;
     if (fill.more)
         m_streamView->showMoreAction();
@@ -53,20 +59,22 @@ SMeskDayFill CMeskSmsColumnWidget::fillDays(const QDate& boundary, int threshold
 {
     return meskFillDays(
         boundary, threshold,
-        [this](const QDate& day) { return meskLocalDay(m_engine->latestSmsMessage(meskDayEnd(day))); },
-        [this](const QDate& day) {
+        [this](const QDate& day, bool* ok) {
+            return meskLocalDay(m_engine->latestSmsMessage(meskDayEnd(day), ok));
+        },
+        [this](const QDate& day, bool* ok) {
             const QList<SSmsMessage> messages =
-                m_engine->smsMessagesBetween(meskDayEnd(day), meskDayStart(day));
-            for (const SSmsMessage& message : messages)
-                addSmsWidget(message, false);
-            return int(messages.size());
+                m_engine->smsMessagesBetween(meskDayEnd(day), meskDayStart(day), ok);
+            return SMeskDayItems{int(messages.size()), [this, messages] {
+                                     for (const SSmsMessage& message : messages)
+                                         addSmsWidget(message, false);
+                                 }};
         });
 }
 
 void CMeskSmsColumnWidget::reload()
 {
-    m_streamView->clear();
-    load();
+    load(true);
 }
 
 void CMeskSmsColumnWidget::insertTopWidget(QWidget* widget)
@@ -122,8 +130,10 @@ void CMeskSmsColumnWidget::_onSmsMessageDeleted(const SSmsMessage& message)
 void CMeskSmsColumnWidget::_onShowOlderItems()
 {
     const SMeskDayFill fill = fillDays(m_oldestDate, 1);
+    fill.place();
     m_oldestDate = fill.boundary;
     setFilter(m_streamView->filterText());
-    if (fill.more)
+    // After a read that failed "More" stays to be pressed again.
+    if (fill.more || !fill.read)
         m_streamView->showMoreAction();
 }

@@ -43,7 +43,8 @@ private slots:
     void _onShowOlderItems();
 
 private:
-    void load();
+    // replace: what the column shows goes once everything is read (and stays when a read fails).
+    void load(bool replace);
     // Places the stored messages of the days from the boundary backwards (see meskFillDays).
     SMeskDayFill fillDays(const QDate& boundary, int threshold);
 

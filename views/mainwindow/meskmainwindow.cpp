@@ -132,7 +132,8 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
             _onShowMultiColumnView();
         else
             _onShowSingleColumnView();
-        if (m_engine)
+        // A start whose reads failed ends before its window shows: nothing is updated for it.
+        if (m_engine && m_engine->storageReadFailure().kind == TMeskStorageFailure::Kind::None)
             m_engine->startUpdates();
     } else {
         // The feed stays hidden behind the welcome view: its stream is built when the welcome view
@@ -409,8 +410,15 @@ bool CMeskMainWindow::isFirstRun()
 {
     if (!m_settings->value(SettingFirstRun).toBool())
         return false;
-    if (m_engine && m_engine->activeProviderCount() == 0 && m_engine->smsMessages().isEmpty())
-        return true;
+    if (m_engine && m_engine->activeProviderCount() == 0) {
+        bool read = false;
+        const bool noMessages = m_engine->smsMessages(&read).isEmpty();
+        // Messages that cannot be read are not none: no welcome, and the next start asks again.
+        if (!read)
+            return false;
+        if (noMessages)
+            return true;
+    }
     m_settings->setValue(SettingFirstRun, false);
     m_settings->commitValue(SettingFirstRun);
     return false;

@@ -233,12 +233,19 @@ CMeskDeepDiveView::~CMeskDeepDiveView() = default;
 // Every stored image and video of the activated services but the user's own, newest first.
 void CMeskDeepDiveView::loadContent()
 {
+    // What cannot be read leaves the content as it was.
+    bool read = false;
+    const QList<SServiceUser> users = m_engine->serviceUsers(&read);
+    if (!read)
+        return;
     QSet<mid_t> ownAccounts;
-    for (const SServiceUser& user : m_engine->serviceUsers()) {
+    for (const SServiceUser& user : users) {
         if (user.type == MeskUserType::OwnAccount)
             ownAccounts.insert(user.id);
     }
-    QList<IMediaObject*> objects = m_engine->loadMediaContent();
+    QList<IMediaObject*> objects = m_engine->loadMediaContent(&read);
+    if (!read)
+        return;
     for (qsizetype i = objects.size() - 1; i >= 0; --i) {
         if (!objects.at(i) || ownAccounts.contains(objects.at(i)->mediaItem().user))
             objects.removeAt(i);

@@ -341,7 +341,11 @@ CQuorCheckBox* CMeskNotificationsWidget::addContactBox(const SServiceUser& user)
 
 void CMeskNotificationsWidget::rebuildContacts()
 {
-    const QList<SServiceUser> users = m_engine->serviceUsers();
+    // What cannot be read leaves the boxes as they are.
+    bool read = false;
+    const QList<SServiceUser> users = m_engine->serviceUsers(&read);
+    if (!read)
+        return;
     qDeleteAll(m_contactBoxes);
     m_contactBoxes.clear();
     for (const SServiceUser& user : users) {

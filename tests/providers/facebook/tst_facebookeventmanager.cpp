@@ -9,6 +9,7 @@
 #include "facebookitems.h"
 #include "facebookobjects.h"
 #include "facebooksync.h"
+#include "failingstorage.h"
 #include "meskslicedstore.h"
 
 #include <QElapsedTimer>
@@ -443,6 +444,31 @@ private slots:
     }
 
     // Messages and friend requests stay 14 calendar days; posts only while the stream lists them.
+    // Records that cannot be read are not none: nothing is written until they are read, so the
+    // clean-up at exit keeps every listed event.
+    void unreadableRecordsWriteNothing()
+    {
+        QList<mid_t> listed;
+        for (int i = 0; i < 2; ++i) {
+            SMediaItem event;
+            event.provider = kProvider;
+            event.type = MeskItemType::Event1;
+            event.mediaId = QStringLiteral("100_%1").arg(i);
+            QVERIFY(m_bed.db->addMediaItem(event));
+            listed.append(event.id);
+        }
+        QVERIFY(m_bed.db->setSyncRecords(kProvider, listed, 0));
+        m_sync->load(m_bed.db.get());
+        {
+            FailingReads reads(QStringLiteral("FROM MEDIASYNC"));
+            m_sync->beginStream();
+            m_sync->save();
+            QVERIFY(reads.failed() > 0);
+        }
+        QVERIFY(m_bed.db->cleanup(false));
+        QCOMPARE(m_bed.db->eventItems(kProvider).size(), 2);
+    }
+
     void syncRecords_data()
     {
         QTest::addColumn<int>("days");

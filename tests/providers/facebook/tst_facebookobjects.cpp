@@ -3,6 +3,7 @@
 #include "facebookitembed.h"
 #include "facebookitems.h"
 #include "facebookobjects.h"
+#include "failingstorage.h"
 
 #include <QPointer>
 #include <QSignalSpy>
@@ -60,6 +61,36 @@ private slots:
         m_objects->setStorage(m_bed.db.get());
     }
     void cleanup() { m_objects.reset(); }
+
+    // A look-up that fails stores no second copy of what is stored already.
+    void failedLookUpStoresNothing_data()
+    {
+        QTest::addColumn<bool>("post"); // a post, or else a user
+        QTest::newRow("post") << true;
+        QTest::newRow("user") << false;
+    }
+    void failedLookUpStoresNothing()
+    {
+        QFETCH(bool, post);
+        const auto add = [this, post] {
+            return post ? static_cast<QObject*>(m_objects->addPost(plainPost(QStringLiteral("100_1")), 0))
+                        : m_objects->userByMediaId(QStringLiteral("100"));
+        };
+        const auto count = [this, post] {
+            return post ? rows() : int(m_bed.db->serviceUsers(kProvider).size());
+        };
+        QVERIFY(add());
+        QCOMPARE(count(), 1);
+        {
+            FailingReads reads(post ? QStringLiteral("FROM MEDIAITEMS")
+                                    : QStringLiteral("FROM SERVICEUSERS"));
+            QVERIFY(!add());
+            QCOMPARE(reads.failed(), 1);
+        }
+        QCOMPARE(count(), 1);
+        QVERIFY(add());
+        QCOMPARE(count(), 1);
+    }
 
     void caching()
     {

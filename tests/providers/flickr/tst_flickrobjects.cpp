@@ -1,4 +1,5 @@
 // The Flickr object manager on a real media database.
+#include "failingstorage.h"
 #include "flickritems.h"
 #include "flickrobjects.h"
 #include "flickrstoragefixture.h"
@@ -48,6 +49,37 @@ private slots:
     {
         m_manager.reset();
         m_fx.reset();
+    }
+
+    // A look-up that fails stores no second copy of what is stored already.
+    void failedLookUpStoresNothing_data()
+    {
+        QTest::addColumn<bool>("photo"); // a photo, or else a user
+        QTest::newRow("photo") << true;
+        QTest::newRow("user") << false;
+    }
+    void failedLookUpStoresNothing()
+    {
+        QFETCH(bool, photo);
+        const auto add = [this, photo] {
+            return photo ? static_cast<QObject*>(
+                               m_manager->findOrAddPhoto(photoRecord(QStringLiteral("9"), 1000), 0))
+                         : m_manager->findOrAddUser(QStringLiteral("1@N01"), QStringLiteral("one"));
+        };
+        const auto count = [this, photo] {
+            return photo ? rowCount() : int(m_fx->db->serviceUsers(MeskProvider::Flickr).size());
+        };
+        QVERIFY(add());
+        QCOMPARE(count(), 1);
+        {
+            FailingReads reads(photo ? QStringLiteral("FROM MEDIAITEMS")
+                                     : QStringLiteral("FROM SERVICEUSERS"));
+            QVERIFY(!add());
+            QCOMPARE(reads.failed(), 1);
+        }
+        QCOMPARE(count(), 1);
+        QVERIFY(add());
+        QCOMPARE(count(), 1);
     }
 
     void loadEvent_data()

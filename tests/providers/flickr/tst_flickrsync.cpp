@@ -1,4 +1,5 @@
 // The Flickr sync records on a real media database.
+#include "failingstorage.h"
 #include "flickritems.h"
 #include "flickrstoragefixture.h"
 #include "flickrsync.h"
@@ -53,6 +54,29 @@ private slots:
         sync.reset();
         QVERIFY(sync.records().isEmpty());
         QVERIFY(m_fx->db->syncRecords(MeskProvider::Flickr).isEmpty());
+    }
+
+    // Records that cannot be read are not none: nothing is written until they are read, so the
+    // clean-up at exit keeps every listed post; a record set meanwhile is newer than the stored one.
+    void unreadableRecordsWriteNothing()
+    {
+        const mid_t u1 = 11;
+        const mid_t u2 = 12;
+        const mid_t first = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
+        const mid_t second = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u2);
+        QVERIFY(m_fx->db->setSyncRecords(MeskProvider::Flickr, {first, second}, 0));
+        const mid_t fresh = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
+        CFlickrSync sync(MeskProvider::Flickr);
+        sync.load(m_fx->db.get());
+        {
+            FailingReads reads(QStringLiteral("FROM MEDIASYNC"));
+            sync.add(u1, fresh);
+            sync.flush();
+            QVERIFY(reads.failed() > 0);
+        }
+        QVERIFY(m_fx->db->cleanup(false));
+        QCOMPARE(m_fx->db->eventItems(MeskProvider::Flickr).size(), 2);
+        QCOMPARE(sync.records(), (QHash<mid_t, mid_t>{{u1, fresh}, {u2, second}}));
     }
 };
 

@@ -1,4 +1,5 @@
 // The sync list of the 20 newest statuses on the media database.
+#include "failingstorage.h"
 #include "mediadatabase.h"
 #include "tempstorage.h"
 #include "twittersync.h"
@@ -53,6 +54,31 @@ private slots:
     {
         m_storage.reset();
         m_root.reset();
+    }
+
+    // Records that cannot be read are not none: the list writes nothing until it has read them, so
+    // the clean-up at exit keeps every listed event.
+    void unreadableRecordsWriteNothing()
+    {
+        QList<mid_t> listed;
+        for (int i = 0; i < 3; ++i)
+            listed.append(store(T0.addSecs(60 * i)).id);
+        QVERIFY(m_storage->setSyncRecords(Twitter, listed, 0));
+        const SMediaItem fresh = store(T0.addSecs(3600));
+        CTwitterSync sync(Twitter);
+        sync.setStorage(m_storage.get());
+        {
+            FailingReads reads(QStringLiteral("FROM MEDIASYNC"));
+            sync.add(fresh);
+            QVERIFY(!sync.flush());
+            QVERIFY(reads.failed() > 0);
+        }
+        QVERIFY(m_storage->cleanup(false));
+        QCOMPARE(m_storage->eventItems(Twitter).size(), 3);
+        // Read once they can be, with what was added meanwhile.
+        sync.add(store(T0.addSecs(7200)));
+        QVERIFY(sync.flush());
+        QCOMPARE(storedIds().size(), 4);
     }
 
     void keepsNewest_data()

@@ -1,6 +1,7 @@
 // The single stream on the real engine: the day-by-day fill over events and text messages,
 // "More", entries kept apart by (provider, id), a provider without a widget, and the header.
 // Runs in a zone with summer time whose days do not start at UTC midnight (Europe/Oslo).
+#include "failingstorage.h"
 #include "feed/meskcolumnwidget.h"
 #include "feed/meskdayfill.h"
 #include "feed/meskfeedgroupwidget.h"
@@ -226,6 +227,8 @@ private slots:
     void cleanup() { m_env.reset(); }
     void fill_data();
     void fill();
+    void failedReadKeepsWhatShows_data();
+    void failedReadKeepsWhatShows();
     void firstFillBuildsWhatFits();
     void moreMatchesWholeRead_data();
     void moreMatchesWholeRead();
@@ -297,6 +300,43 @@ void TestMeskSingleStream::fill()
             break;
         QTest::mouseClick(stream->feedsList()->streamAction(), Qt::LeftButton);
     }
+}
+
+void TestMeskSingleStream::failedReadKeepsWhatShows_data()
+{
+    QTest::addColumn<bool>("reload"); // a reload, or else a press of "More"
+    QTest::newRow("reload") << true;
+    QTest::newRow("more") << false;
+}
+
+// A read that fails leaves the stream as it is, "More" offered again.
+void TestMeskSingleStream::failedReadKeepsWhatShows()
+{
+    QFETCH(bool, reload);
+    QList<SMediaItem> items;
+    for (int i = 0; i < 22; ++i)
+        items << TestEngine::event(1 + i % 2, TestEngine::day(i < 20 ? 0 : 1).addSecs(-i));
+    QVERIFY(m_env->seedItems(items));
+    QVERIFY(m_env->init());
+    CMeskSingleStreamView view(m_env->engine());
+    CMeskStreamView* stream = view.streamView();
+    QTRY_COMPARE_WITH_TIMEOUT(stream->pendingCount(), 0, 30000);
+    QCOMPARE(entryCount(stream), 20);
+    QVERIFY(moreOffered(stream));
+    {
+        FailingReads reads(QStringLiteral("FROM MEDIAITEMS"));
+        if (reload)
+            view.reload();
+        else
+            QTest::mouseClick(stream->feedsList()->streamAction(), Qt::LeftButton);
+        QVERIFY(reads.failed() > 0);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(stream->pendingCount(), 0, 30000);
+    QCOMPARE(entryCount(stream), 20);
+    QVERIFY(moreOffered(stream));
+    // Read once it can be.
+    QTest::mouseClick(stream->feedsList()->streamAction(), Qt::LeftButton);
+    QCOMPARE(entryCount(stream), 22);
 }
 
 void TestMeskSingleStream::firstFillBuildsWhatFits()
