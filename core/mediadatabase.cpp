@@ -48,7 +48,8 @@ CMediaDataBase::~CMediaDataBase()
     m_database = QSqlDatabase();
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
-    if (m_opened)
+    // A read that failed may have met a damaged page: the next open then checks the whole file.
+    if (m_opened && !m_readFailed)
         CMediaDataBaseOpen::writeCleanCloseRecord(m_root);
 }
 
@@ -87,6 +88,7 @@ bool CMediaDataBase::open()
 {
     m_thread = QThread::currentThread();
     m_opened = false;
+    m_readFailed = false;
     closeDatabase();
     CMediaDataBaseOpen opening(
         m_root, m_connectionName, *m_connection,
@@ -761,6 +763,7 @@ void CMediaDataBase::tellReadFailure(const QSqlError& error)
     // The reads of open() tell their failures through openFailure().
     if (!m_opened)
         return;
+    m_readFailed = true;
     const QString words = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
     emit readError(TMeskStorageFailure{TMeskStorageFailure::Kind::FileNotReadable, databasePath(), words});
 }

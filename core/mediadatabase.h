@@ -183,4 +183,6 @@ private:
     QHash<qint64, QSet<mid_t>> m_pendingDays;
     SMediaDataBaseOpened m_lastOpen;
     bool m_opened = false;
+    // A read failed since the open: the close leaves no clean-close record.
+    bool m_readFailed = false;
 };

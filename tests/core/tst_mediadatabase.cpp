@@ -1,3 +1,4 @@
+#include "failingstorage.h"
 #include "mediadatabase.h"
 #include "mediadbtest.h"
 #include "privatemounts.h"
@@ -598,6 +599,25 @@ private slots:
         QVERIFY(m_db->open());
         QCOMPARE(m_db->smsMessages().size(), 1);
         QCOMPARE(value(file, QStringLiteral("SELECT COUNT(*) FROM MEDIAITEMS")).toInt(), 300);
+    }
+
+    // A read that fails once the store is open may have met a damaged page: that close leaves no record
+    // of a clean close, so the next open checks the whole file.
+    void readErrorWhileOpenLeavesNoCleanClose()
+    {
+        const QString record = m_root + QStringLiteral("/mindex.clean");
+        QVERIFY(m_db->open());
+        {
+            FailingReads reads(QStringLiteral("FROM MEDIAITEMS"), 1);
+            bool ok = true;
+            m_db->providerItems(MeskProvider::Twitter, &ok);
+            QVERIFY(!ok);
+        }
+        makeStorage();
+        QVERIFY(!QFileInfo::exists(record));
+        QVERIFY(m_db->open());
+        makeStorage();
+        QVERIFY(QFileInfo::exists(record));
     }
 
     // SQLite opens a store whose -wal or -shm it cannot write read-only and fails only its first write:
