@@ -237,7 +237,8 @@ private:
     {
         return QDBusMessage::createMethodCall(Service, path, interface, name);
     }
-    void loadAll();
+    // Loads ModemManager's name and objects; attempt counts the tries made for them in this run.
+    void loadAll(int attempt = 0);
     void applyInterfaces(const QString& path, const Interfaces& interfaces);
     void applyModemProperty(Modem& modem, const QString& interface, const QString& name,
                             const QVariant& value);
@@ -281,6 +282,9 @@ private:
     QSet<QString> m_removedModems; // modems that went in this run
     // Counts ModemManager's disappearances: answers of an earlier run are dropped.
     quint64 m_run = 0;
+    // Counts the times the message objects were made anew (smsMessagesRenewed), from 1; a message
+    // read carries the renewal its read began in.
+    quint32 m_renewal = 1;
     QMap<QString, Modem> m_modems;
     QSet<QString> m_watchedPaths;
     QHash<quint32, Stored> m_stored;    // message index -> its object
@@ -409,7 +413,7 @@ void CMeskModemManagerBackend::Worker::renew(const QString& modemPath, bool anno
         }
     }
     m_owner->setNewMessages(m_new);
-    emit m_owner->smsMessagesRenewed(announced);
+    emit m_owner->smsMessagesRenewed(announced, ++m_renewal);
 }
 
 bool CMeskModemManagerBackend::Worker::isGoneError(const QString& name)
@@ -458,27 +462,51 @@ void CMeskModemManagerBackend::Worker::start()
          });
 }
 
-void CMeskModemManagerBackend::Worker::loadAll()
+void CMeskModemManagerBackend::Worker::loadAll(int attempt)
 {
     // ModemManager's unique name first, then its objects: a run that ends in between drops both.
     const QString busService = QStringLiteral("org.freedesktop.DBus");
     QDBusMessage owner = QDBusMessage::createMethodCall(busService, QStringLiteral("/org/freedesktop/DBus"),
                                                         busService, QStringLiteral("GetNameOwner"));
     owner << Service;
-    call(owner, [this, run = m_run](QDBusPendingCallWatcher& ownerWatcher) {
-        const QDBusPendingReply<QString> name = ownerWatcher;
-        if (run != m_run || name.isError())
+    // An answer with an error is asked again, later each time, while the run lasts: a device that
+    // is not loaded now is announced by no one. A service that is not there is loaded when it comes.
+    const auto failed = [this, attempt](const QString& member, const QString& error) {
+        qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 failed: %2").arg(member, error);
+        if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
+            error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
             return;
+        const int delay = std::min(RetryDelay << std::min(attempt, 8), MaxRetryDelay);
+        QTimer::singleShot(delay, this, [this, attempt, run = m_run] {
+            if (run == m_run)
+                loadAll(attempt + 1);
+        });
+    };
+    call(owner, [this, run = m_run, failed](QDBusPendingCallWatcher& ownerWatcher) {
+        const QDBusPendingReply<QString> name = ownerWatcher;
+        if (run != m_run)
+            return;
+        if (name.isError()) {
+            failed(QStringLiteral("GetNameOwner"), name.error().name());
+            return;
+        }
         m_serviceName = name.value();
         QDBusMessage message =
             method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
         // Asking must not start ModemManager: it is followed when it comes.
         message.setAutoStartService(false);
-        call(message, [this, run](QDBusPendingCallWatcher& watcher) {
+        call(message, [this, run, failed](QDBusPendingCallWatcher& watcher) {
             const QDBusPendingReply<ManagedObjects> reply = watcher;
-            if (run != m_run || reply.isError())
+            if (run != m_run)
                 return;
+            if (reply.isError()) {
+                failed(QStringLiteral("GetManagedObjects"), reply.error().name());
+                return;
+            }
             const ManagedObjects objects = reply.value();
+            qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 has %2 objects")
+                                      .arg(m_serviceName)
+                                      .arg(objects.size());
             for (auto object = objects.cbegin(); object != objects.cend(); ++object)
                 applyInterfaces(object.key().path(), object.value());
             publish();
@@ -488,11 +516,13 @@ void CMeskModemManagerBackend::Worker::loadAll()
 
 void CMeskModemManagerBackend::Worker::onServiceRegistered()
 {
+    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: ModemManager came");
     loadAll();
 }
 
 void CMeskModemManagerBackend::Worker::onServiceUnregistered()
 {
+    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: ModemManager went");
     // Every object of the old run is gone; the new run has paths of its own.
     ++m_run;
     for (const QString& path : std::as_const(m_watchedPaths)) {
@@ -515,8 +545,10 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
     m_reloaded.clear();
     m_owner->setNewMessages(m_new);
     publish();
+    // Whatever a read of the ended run gathers was read before this renewal.
+    ++m_renewal;
     if (hadModems)
-        emit m_owner->smsMessagesRenewed(false);
+        emit m_owner->smsMessagesRenewed(false, m_renewal);
 }
 
 void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem)
@@ -858,7 +890,8 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
     // The read is complete when every listed message was read or is gone, and the objects listed
     // are still the modem's at its end.
     const bool every = flag == 0;
-    const auto report = [this, gathering, requestId, modem, run = m_run](const QString& store) {
+    const auto report = [this, gathering, requestId, modem, run = m_run](const QString& store,
+                                                                         quint32 renewal) {
         ended(*gathering);
         for (SMeskSmsReadPdu& message : gathering->messages) {
             // Announced after its answer came, while this read still ran: no other read asks for it.
@@ -875,10 +908,11 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
             [&](const SMeskSmsReadPdu& message) { return gathering->deleted.contains(message.index); });
         std::sort(gathering->messages.begin(), gathering->messages.end(),
                   [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
-        const bool renewed = run != m_run || store != storeOf(modem);
-        // The objects read belong to a set that was dropped during the read: they name nothing now.
-        if (renewed) {
-            for (SMeskSmsReadPdu& message : gathering->messages)
+        const bool renewed = run != m_run || store != storeOf(modem) || renewal != m_renewal;
+        for (SMeskSmsReadPdu& message : gathering->messages) {
+            message.renewal = renewal;
+            // The objects read belong to a set that was dropped during the read: they name nothing now.
+            if (renewed)
                 message.origin = {};
         }
         const bool complete = !gathering->missed && !renewed && !store.isEmpty();
@@ -886,9 +920,9 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                                       MeskMbnResult::Ok, store,
                                       renewed ? QList<SMeskSmsOrigin>() : gathering->listed);
     };
-    const auto finish = [this, gathering, modem, report, every](const QString& store) {
+    const auto finish = [this, gathering, modem, report, every](const QString& store, quint32 renewal) {
         if (!every || gathering->messages.isEmpty()) {
-            report(store);
+            report(store, renewal);
             return;
         }
         // ModemManager (GDBus) answers a property read with the value of the moment and sends the
@@ -898,18 +932,18 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
         // does not change sends no signal: an old message is never taken for new.
         QDBusMessage settle = method(modem, PropertiesInterface, QStringLiteral("Get"));
         settle << ModemInterface << QStringLiteral("State");
-        call(settle, [report, store](QDBusPendingCallWatcher&) { report(store); });
+        call(settle, [report, store, renewal](QDBusPendingCallWatcher&) { report(store, renewal); });
     };
-    // store: the set of objects the paths belong to, as known when they were listed.
+    // store: the set of objects the paths belong to, as known when they were listed, in renewal.
     const auto readEach = [this, modem, gathering, finish, every](const QList<QDBusObjectPath>& paths,
-                                                                  const QString& store) {
+                                                                  const QString& store, quint32 renewal) {
         gathering->left = paths.size();
         if (every && !store.isEmpty()) {
             for (const QDBusObjectPath& object : paths)
                 gathering->listed.append(SMeskSmsOrigin{store, object.path()});
         }
         if (paths.isEmpty()) {
-            finish(store);
+            finish(store, renewal);
             return;
         }
         for (const QDBusObjectPath& object : paths) {
@@ -920,7 +954,10 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
             ++m_asked[index];
             QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
             getAll << SmsInterface;
-            call(getAll, [this, modem, path, index, gathering, finish, store,
+            // Announced as its renewal made it: so it is reported, even when a later renewal has come
+            // by the time it is answered.
+            const bool reloaded = m_reloaded.contains(index);
+            call(getAll, [this, modem, path, index, gathering, finish, store, renewal, reloaded,
                           every](QDBusPendingCallWatcher& watcher) {
                 const QDBusPendingReply<QVariantMap> reply = watcher;
                 bool gathered = false;
@@ -962,7 +999,7 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                                          : state == SmsSent                   ? MeskSmsStatus::Sent
                                          : completed || m_new.contains(index) ? MeskSmsStatus::New
                                                                               : MeskSmsStatus::Old;
-                        message.reloaded = m_reloaded.contains(index);
+                        message.reloaded = reloaded || m_reloaded.contains(index);
                         message.number = properties.value(QStringLiteral("Number")).toString();
                         message.text = properties.value(QStringLiteral("Text")).toString();
                         // A data message has no text to show: it is marked, not read as Latin-1.
@@ -980,7 +1017,7 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                 if (!gathered && gathering->asked.remove(index))
                     release(index);
                 if (--gathering->left == 0)
-                    finish(store);
+                    finish(store, renewal);
             });
         }
     };
@@ -993,7 +1030,7 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
             if (stored != m_stored.cend() && !m_asked.contains(index))
                 paths.append(QDBusObjectPath(stored->path));
         }
-        readEach(paths, storeOf(modem));
+        readEach(paths, storeOf(modem), m_renewal);
         return;
     }
     call(method(modem, MessagingInterface, QStringLiteral("List")),
@@ -1005,7 +1042,7 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
                                                errorResult(reply.error().name()), QString());
                  return;
              }
-             readEach(reply.value(), storeOf(modem));
+             readEach(reply.value(), storeOf(modem), m_renewal);
          });
 }
 
