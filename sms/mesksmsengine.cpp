@@ -171,7 +171,8 @@ std::function<void()>& CMeskSmsEngine::initHook()
 
 void CMeskSmsEngine::runInitHook()
 {
-    if (const std::function<void()>& hook = initHook())
+    // A copy: the test may set another once this one runs.
+    if (const std::function<void()> hook = initHook())
         hook();
 }
 

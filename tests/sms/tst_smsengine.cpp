@@ -819,16 +819,17 @@ private slots:
         m_modem->setSimMessage(7, 1, Hello);
         QSemaphore held;
         std::atomic_bool posted = false;
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
         CMeskSmsEngine::setInitHook([&] {
             posted.store(true);
             held.acquire();
         });
+        // Before the engine ends, which waits for the worker.
         const auto unhook = qScopeGuard([&] {
             held.release(8);
             CMeskSmsEngine::setInitHook({});
         });
-        CMeskSmsEngine engine;
-        SignalLog signalLog(&engine);
         QVERIFY(startReady(engine));
         QTRY_VERIFY_WITH_TIMEOUT(posted.load(), 30000);
         // Queued behind the worker's step.
