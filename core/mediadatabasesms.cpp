@@ -15,7 +15,7 @@ bool CMediaDataBaseSms::createIndexes()
                "CREATE TABLE IF NOT EXISTS MEDIASMSONMODEM (ID INTEGER PRIMARY KEY, "
                "MESSAGE INTEGER, STORE TEXT, OBJECT TEXT, PHONE TEXT, TEXT TEXT, TYPE INTEGER, "
                "TIME INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER, DELETEFAILED INTEGER, "
-               "DELETEDIN TEXT);")) &&
+               "DELETEDIN TEXT, DELETEPENDING INTEGER);")) &&
            addOnModemDeleteColumns() &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);")) &&
@@ -25,8 +25,8 @@ bool CMediaDataBaseSms::createIndexes()
 
 bool CMediaDataBaseSms::addOnModemDeleteColumns()
 {
-    // A file from before the delete's outcome was noted gains the columns it lacks, all in one
-    // transaction: a start stopped midway leaves the table as it was, never with half of them.
+    // A file from before the delete's outcome (or its sending) was noted gains the columns it lacks, all in
+    // one transaction: a start stopped midway leaves the table as it was, never with half of them.
     QSet<QString> present;
     if (!select(QStringLiteral("SELECT name FROM pragma_table_info('MEDIASMSONMODEM');"), {},
                 [&present](const QSqlQuery& query) { present.insert(query.value(0).toString()); }))
@@ -37,6 +37,9 @@ bool CMediaDataBaseSms::addOnModemDeleteColumns()
             {QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEFAILED INTEGER;"), {}});
     if (!present.contains(QStringLiteral("DELETEDIN")))
         statements.append({QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEDIN TEXT;"), {}});
+    if (!present.contains(QStringLiteral("DELETEPENDING")))
+        statements.append(
+            {QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEPENDING INTEGER;"), {}});
     return execTransaction(statements);
 }
 
@@ -159,7 +162,8 @@ QVariantList onModemValues(const SSmsOnModem& entry)
             entry.own ? 1 : 0,
             entry.own ? QVariant(CMediaDataBaseMethod::dateValue(entry.sent)) : QVariant(),
             entry.deleteFailed ? 1 : 0,
-            entry.deletedIn};
+            entry.deletedIn,
+            entry.deletePending ? 1 : 0};
 }
 
 } // namespace
@@ -169,7 +173,8 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem(bool* ok)
     QList<SSmsOnModem> entries;
     const bool done =
         select(QStringLiteral("SELECT ID, MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, ANYTIME, "
-                              "OWN, SENT, DELETEFAILED, DELETEDIN FROM MEDIASMSONMODEM ORDER BY ID;"),
+                              "OWN, SENT, DELETEFAILED, DELETEDIN, DELETEPENDING FROM MEDIASMSONMODEM "
+                              "ORDER BY ID;"),
                {}, [&entries](const QSqlQuery& query) {
                    SSmsOnModem entry;
                    entry.id = idFromValue(query.value(0));
@@ -186,6 +191,7 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem(bool* ok)
                        entry.sent = dateFromValue(query.value(10));
                    entry.deleteFailed = query.value(11).toInt() != 0;
                    entry.deletedIn = query.value(12).toString();
+                   entry.deletePending = query.value(13).toInt() != 0;
                    entries.append(entry);
                });
     tell(ok, done);
@@ -199,8 +205,8 @@ bool CMediaDataBaseSms::addOnModem(SSmsOnModem& entry)
     QVariant id;
     if (!exec(QStringLiteral(
                   "INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, "
-                  "ANYTIME, OWN, SENT, DELETEFAILED, DELETEDIN) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                  "?, ?);"),
+                  "ANYTIME, OWN, SENT, DELETEFAILED, DELETEDIN, DELETEPENDING) VALUES (?, ?, ?, ?, ?, ?, "
+                  "?, ?, ?, ?, ?, ?, ?);"),
               onModemValues(entry), &id))
         return false;
     entry.id = idFromValue(id);
@@ -213,8 +219,8 @@ bool CMediaDataBaseSms::updateOnModem(const SSmsOnModem& entry)
     values.append(idValue(entry.id));
     return exec(
         QStringLiteral("UPDATE MEDIASMSONMODEM SET MESSAGE = ?, STORE = ?, OBJECT = ?, PHONE = ?, TEXT = ?, "
-                       "TYPE = ?, TIME = ?, ANYTIME = ?, OWN = ?, SENT = ?, DELETEFAILED = ?, DELETEDIN = ? "
-                       "WHERE ID = ?;"),
+                       "TYPE = ?, TIME = ?, ANYTIME = ?, OWN = ?, SENT = ?, DELETEFAILED = ?, DELETEDIN = ?, "
+                       "DELETEPENDING = ? WHERE ID = ?;"),
         values);
 }
 

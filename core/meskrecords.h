@@ -151,6 +151,9 @@ struct SSmsOnModem
     // The set of objects (SMeskSmsOrigin::store) in which such a later delete answered success;
     // empty until then. The message may come back when the service loads the SIM again.
     QString deletedIn;
+    // A delete of its object was sent and its answer not yet seen: a stop before the answer leaves
+    // the mark, and the next start learns from the modem's objects what became of the delete.
+    bool deletePending = false;
 
     bool operator==(const SSmsOnModem&) const = default;
 };

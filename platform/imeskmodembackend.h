@@ -100,6 +100,9 @@ struct SMeskSmsReadPdu
     // Announced as the modem's service made its messages anew (the modem was being switched on):
     // one of the messages it held before, or one that arrived meanwhile.
     bool reloaded = false;
+    // The renewal of the modem's messages (smsMessagesRenewed) in which it was read; 0 when the
+    // layer does not count them.
+    quint32 renewal = 0;
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -212,7 +215,9 @@ signals:
     // switched off and on): origins given before name nothing now. announced: the service announces
     // each message it makes anew to a layer that follows the modem already (switched off and on);
     // otherwise (it restarted, the modem went) the announcements may come before they are followed.
-    void smsMessagesRenewed(bool announced);
+    // renewal: counts the renewals, from 1 up; a message read carries the one it was read in
+    // (SMeskSmsReadPdu::renewal), so a message read before the latest renewal is known as such.
+    void smsMessagesRenewed(bool announced, quint32 renewal);
 };
 
 Q_DECLARE_METATYPE(SMeskModemInterface)

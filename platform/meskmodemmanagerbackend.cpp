@@ -192,14 +192,32 @@ private:
         QString epoch;
         bool stateKnown = false;
     };
-    struct Stored
+    // What the layer knows of one message object of the run (by its index, indexOf).
+    struct Message
     {
-        QString modem;
         QString path;
+        QString modem;         // its modem; empty until a List or Added ties it to one
+        bool stored = false;   // its modem's object in the current set: it can be deleted
+        bool arriving = false; // received, followed until all of it is there
+        // Turned received while no one followed it (it completed as a read took it): a read
+        // reports it as new.
+        bool completed = false;
+        bool fresh = false;    // received while watched and not yet read
+        bool reloaded = false; // announced as its modem made its messages anew, not yet read
+        int asked = 0;         // how many running reads will report it
+        bool idle() const { return !stored && !arriving && !completed && !fresh && !reloaded && asked == 0; }
     };
-    // What a read has gathered so far.
+    // One read (Worker::read): what it asked and what it has gathered so far. Each read has its own,
+    // which outlives what a delete or a renewal removes meanwhile.
     struct Gathering
     {
+        quint32 requestId = 0;
+        QString modem;
+        bool every = false; // a read of every message (List), else of the new ones
+        quint64 run = 0;
+        // The set of objects the paths read belong to, as known when they were listed, and its renewal.
+        QString store;
+        quint32 renewal = 0;
         QList<SMeskSmsReadPdu> messages;
         qsizetype left = 0;
         // A listed message could not be read: it is still on the modem, not in the answer.
@@ -237,7 +255,8 @@ private:
     {
         return QDBusMessage::createMethodCall(Service, path, interface, name);
     }
-    void loadAll();
+    // Loads ModemManager's name and objects; attempt counts the tries made for them in this run.
+    void loadAll(int attempt = 0);
     void applyInterfaces(const QString& path, const Interfaces& interfaces);
     void applyModemProperty(Modem& modem, const QString& interface, const QString& name,
                             const QVariant& value);
@@ -247,13 +266,28 @@ private:
     // Every message's State is followed from the start; askState: it is also asked, for a message
     // that was complete already when it was named. A message found several ways is followed once.
     void follow(const QString& modemPath, const QString& path, bool askState = true);
+    // The steps of a read: the objects listed (a read of every message), each one's properties
+    // gathered (missed: not read; take: read, true when the read reports it), one call that settles
+    // the messages that completed as they were answered, and the report.
+    void list(const std::shared_ptr<Gathering>& gathering);
+    void gather(const std::shared_ptr<Gathering>& gathering, const QList<QDBusObjectPath>& paths);
+    bool missed(Gathering& gathering, const QString& path, const QString& error);
+    bool take(Gathering& gathering, const QString& path, quint32 index, bool reloaded,
+              const QVariantMap& properties);
+    void settle(const std::shared_ptr<Gathering>& gathering);
+    void report(Gathering& gathering);
     // A read ended: what it asked is left to the reads to come.
     void ended(Gathering& gathering);
     void release(quint32 index);
+    // The record of the object at path, made when there is none.
+    Message& messageAt(const QString& path);
+    // Removes the records that match, and tells the layer which messages are new.
+    template <typename Predicate> void dropMessages(Predicate predicate);
+    // Drops the record at index once nothing is known of it.
+    void dropIfIdle(quint32 index);
+    QSet<quint32> newMessages() const;
     // A message the service no longer has: nothing follows or reads it any more.
     void forget(const QString& path);
-    // The message at path belongs to modemPath (a List or Added said so).
-    void tie(const QString& path, const QString& modemPath);
     // Asks the State of the message at path and runs action if it is state (and the worker's run
     // has not changed meanwhile).
     void whenState(const QString& path, quint32 state, const std::function<void()>& action);
@@ -281,20 +315,15 @@ private:
     QSet<QString> m_removedModems; // modems that went in this run
     // Counts ModemManager's disappearances: answers of an earlier run are dropped.
     quint64 m_run = 0;
+    // Counts the times the message objects were made anew (smsMessagesRenewed), from 1; a message
+    // read carries the renewal its read began in.
+    quint32 m_renewal = 1;
     QMap<QString, Modem> m_modems;
     QSet<QString> m_watchedPaths;
-    QHash<quint32, Stored> m_stored;    // message index -> its object
-    QHash<QString, QString> m_arriving; // received, not yet complete: path -> its modem
-    // Turned received while no one followed it (it completed as a read took it): path -> its modem
-    // (empty until a List or Added names it). A read reports such a message as new.
-    QHash<QString, QString> m_completed;
-    QSet<quint32> m_new; // received while watched and not yet read
-    // The reads running, and how many of them will report each message: a read of the new
-    // messages asks only for those no running read takes.
+    // The message objects, by index; a record goes only through dropMessages.
+    QHash<quint32, Message> m_messages;
+    // The reads running: a read of the new messages asks only for those no running read takes.
     QList<std::weak_ptr<Gathering>> m_gatherings;
-    QHash<quint32, int> m_asked;
-    // Announced while their modem made its messages anew, and not yet read.
-    QSet<quint32> m_reloaded;
 
     static constexpr int MaxCallsInFlight = 32;
     static constexpr int MaxAttempts = 5;
@@ -396,20 +425,9 @@ void CMeskModemManagerBackend::Worker::renew(const QString& modemPath, bool anno
         modem->epoch = QUuid::createUuid().toString(QUuid::WithoutBraces);
     // Messages still arriving are announced again as the modem makes its messages anew. A message
     // no List or Added tied to a modem may have been the modem's: its object is gone too.
-    m_arriving.removeIf([&](const auto& arriving) { return arriving.value() == modemPath; });
-    m_completed.removeIf(
-        [&](const auto& completed) { return completed.value() == modemPath || completed.value().isEmpty(); });
-    for (auto stored = m_stored.begin(); stored != m_stored.end();) {
-        if (stored->modem == modemPath) {
-            m_new.remove(stored.key());
-            m_reloaded.remove(stored.key());
-            stored = m_stored.erase(stored);
-        } else {
-            ++stored;
-        }
-    }
-    m_owner->setNewMessages(m_new);
-    emit m_owner->smsMessagesRenewed(announced);
+    dropMessages(
+        [&](const Message& message) { return message.modem == modemPath || message.modem.isEmpty(); });
+    emit m_owner->smsMessagesRenewed(announced, ++m_renewal);
 }
 
 bool CMeskModemManagerBackend::Worker::isGoneError(const QString& name)
@@ -458,27 +476,51 @@ void CMeskModemManagerBackend::Worker::start()
          });
 }
 
-void CMeskModemManagerBackend::Worker::loadAll()
+void CMeskModemManagerBackend::Worker::loadAll(int attempt)
 {
     // ModemManager's unique name first, then its objects: a run that ends in between drops both.
     const QString busService = QStringLiteral("org.freedesktop.DBus");
     QDBusMessage owner = QDBusMessage::createMethodCall(busService, QStringLiteral("/org/freedesktop/DBus"),
                                                         busService, QStringLiteral("GetNameOwner"));
     owner << Service;
-    call(owner, [this, run = m_run](QDBusPendingCallWatcher& ownerWatcher) {
-        const QDBusPendingReply<QString> name = ownerWatcher;
-        if (run != m_run || name.isError())
+    // An answer with an error is asked again, later each time, while the run lasts: a device that
+    // is not loaded now is announced by no one. A service that is not there is loaded when it comes.
+    const auto failed = [this, attempt](const QString& member, const QString& error) {
+        qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 failed: %2").arg(member, error);
+        if (error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner") ||
+            error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
             return;
+        const int delay = std::min(RetryDelay << std::min(attempt, 8), MaxRetryDelay);
+        QTimer::singleShot(delay, this, [this, attempt, run = m_run] {
+            if (run == m_run)
+                loadAll(attempt + 1);
+        });
+    };
+    call(owner, [this, run = m_run, failed](QDBusPendingCallWatcher& ownerWatcher) {
+        const QDBusPendingReply<QString> name = ownerWatcher;
+        if (run != m_run)
+            return;
+        if (name.isError()) {
+            failed(QStringLiteral("GetNameOwner"), name.error().name());
+            return;
+        }
         m_serviceName = name.value();
         QDBusMessage message =
             method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
         // Asking must not start ModemManager: it is followed when it comes.
         message.setAutoStartService(false);
-        call(message, [this, run](QDBusPendingCallWatcher& watcher) {
+        call(message, [this, run, failed](QDBusPendingCallWatcher& watcher) {
             const QDBusPendingReply<ManagedObjects> reply = watcher;
-            if (run != m_run || reply.isError())
+            if (run != m_run)
                 return;
+            if (reply.isError()) {
+                failed(QStringLiteral("GetManagedObjects"), reply.error().name());
+                return;
+            }
             const ManagedObjects objects = reply.value();
+            qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 has %2 objects")
+                                      .arg(m_serviceName)
+                                      .arg(objects.size());
             for (auto object = objects.cbegin(); object != objects.cend(); ++object)
                 applyInterfaces(object.key().path(), object.value());
             publish();
@@ -488,11 +530,13 @@ void CMeskModemManagerBackend::Worker::loadAll()
 
 void CMeskModemManagerBackend::Worker::onServiceRegistered()
 {
+    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: ModemManager came");
     loadAll();
 }
 
 void CMeskModemManagerBackend::Worker::onServiceUnregistered()
 {
+    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: ModemManager went");
     // Every object of the old run is gone; the new run has paths of its own.
     ++m_run;
     for (const QString& path : std::as_const(m_watchedPaths)) {
@@ -508,15 +552,12 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
     m_modems.clear();
     m_removedModems.clear();
     m_serviceName.clear();
-    m_stored.clear();
-    m_arriving.clear();
-    m_completed.clear();
-    m_new.clear();
-    m_reloaded.clear();
-    m_owner->setNewMessages(m_new);
+    dropMessages([](const Message&) { return true; });
     publish();
+    // Whatever a read of the ended run gathers was read before this renewal.
+    ++m_renewal;
     if (hadModems)
-        emit m_owner->smsMessagesRenewed(false);
+        emit m_owner->smsMessagesRenewed(false, m_renewal);
 }
 
 void CMeskModemManagerBackend::Worker::watchPath(const QString& path, bool modem)
@@ -702,10 +743,11 @@ void CMeskModemManagerBackend::Worker::onMessageChanged(const QDBusMessage& mess
     const auto state = changed.constFind(QStringLiteral("State"));
     if (state == changed.cend() || state->toUInt() != SmsReceived)
         return;
-    if (m_arriving.contains(path))
+    Message& record = messageAt(path);
+    if (record.arriving)
         messageReceived(path);
     else
-        m_completed.insert(path, m_completed.value(path));
+        record.completed = true;
 }
 
 void CMeskModemManagerBackend::Worker::onMessageDeleted(const QDBusMessage& message)
@@ -717,20 +759,42 @@ void CMeskModemManagerBackend::Worker::onMessageDeleted(const QDBusMessage& mess
 
 void CMeskModemManagerBackend::Worker::forget(const QString& path)
 {
-    const quint32 index = indexOf(path);
-    m_arriving.remove(path);
-    m_completed.remove(path);
-    if (const auto stored = m_stored.constFind(index); stored != m_stored.cend() && stored->path == path)
-        m_stored.erase(stored);
-    m_reloaded.remove(index);
-    if (m_new.remove(index))
-        m_owner->setNewMessages(m_new);
+    dropMessages([&](const Message& message) { return message.path == path; });
 }
 
-void CMeskModemManagerBackend::Worker::tie(const QString& path, const QString& modemPath)
+CMeskModemManagerBackend::Worker::Message& CMeskModemManagerBackend::Worker::messageAt(const QString& path)
 {
-    if (const auto completed = m_completed.find(path); completed != m_completed.end())
-        *completed = modemPath;
+    Message& record = m_messages[indexOf(path)];
+    record.path = path;
+    return record;
+}
+
+template <typename Predicate> void CMeskModemManagerBackend::Worker::dropMessages(Predicate predicate)
+{
+    const bool hadNew = std::any_of(m_messages.cbegin(), m_messages.cend(), [&](const Message& message) {
+        return message.fresh && predicate(message);
+    });
+    m_messages.removeIf([&](const auto& message) { return predicate(message.value()); });
+    if (hadNew)
+        m_owner->setNewMessages(newMessages());
+}
+
+void CMeskModemManagerBackend::Worker::dropIfIdle(quint32 index)
+{
+    if (const auto record = m_messages.constFind(index); record != m_messages.cend() && record->idle()) {
+        const QString path = record->path;
+        dropMessages([&](const Message& message) { return message.path == path && message.idle(); });
+    }
+}
+
+QSet<quint32> CMeskModemManagerBackend::Worker::newMessages() const
+{
+    QSet<quint32> indices;
+    for (auto record = m_messages.cbegin(); record != m_messages.cend(); ++record) {
+        if (record->fresh)
+            indices.insert(record.key());
+    }
+    return indices;
 }
 
 void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& message)
@@ -748,10 +812,10 @@ void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& messag
         return;
     const QString path = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
     const quint32 index = indexOf(path);
-    tie(path, message.path());
-    m_stored.insert(index, Stored{message.path(), path});
-    if (reloading)
-        m_reloaded.insert(index);
+    Message& record = messageAt(path);
+    record.modem = message.path();
+    record.stored = true;
+    record.reloaded = record.reloaded || reloading;
     // Added comes with the first part: the message counts once all of it is there.
     if (received) {
         follow(message.path(), path);
@@ -762,9 +826,11 @@ void CMeskModemManagerBackend::Worker::onMessageAdded(const QDBusMessage& messag
 
 void CMeskModemManagerBackend::Worker::follow(const QString& modemPath, const QString& path, bool askState)
 {
-    if (m_arriving.contains(path))
+    Message& record = messageAt(path);
+    if (record.arriving)
         return;
-    m_arriving.insert(path, modemPath);
+    record.arriving = true;
+    record.modem = modemPath;
     // Every message's State is followed from the start; a message announced with Added may have
     // been complete already (one of a single part comes so).
     if (askState)
@@ -789,15 +855,18 @@ void CMeskModemManagerBackend::Worker::whenState(const QString& path, quint32 st
 
 void CMeskModemManagerBackend::Worker::messageReceived(const QString& path)
 {
-    if (!m_arriving.remove(path))
+    const auto record = m_messages.find(indexOf(path));
+    if (record == m_messages.end() || !std::exchange(record->arriving, false))
         return;
-    announce(indexOf(path));
+    announce(record.key());
 }
 
 void CMeskModemManagerBackend::Worker::announce(quint32 index)
 {
-    m_new.insert(index);
-    m_owner->setNewMessages(m_new);
+    if (const auto record = m_messages.find(index); record != m_messages.end()) {
+        record->fresh = true;
+        m_owner->setNewMessages(newMessages());
+    }
     emit m_owner->smsStatusChange();
 }
 
@@ -854,159 +923,192 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
 void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, quint32 requestId)
 {
     auto gathering = std::make_shared<Gathering>();
+    gathering->requestId = requestId;
+    gathering->modem = modem;
+    gathering->every = flag == 0;
+    gathering->run = m_run;
     m_gatherings.append(gathering);
-    // The read is complete when every listed message was read or is gone, and the objects listed
-    // are still the modem's at its end.
-    const bool every = flag == 0;
-    const auto report = [this, gathering, requestId, modem, run = m_run](const QString& store) {
-        ended(*gathering);
-        for (SMeskSmsReadPdu& message : gathering->messages) {
-            // Announced after its answer came, while this read still ran: no other read asks for it.
-            // Or completed as its answer was made, its change signal sent after the answer.
-            const bool completed = m_completed.remove(message.origin.object);
-            if ((m_new.remove(message.index) || completed) && message.status == MeskSmsStatus::Old)
-                message.status = MeskSmsStatus::New;
-            message.reloaded = m_reloaded.remove(message.index) || message.reloaded;
-        }
-        m_owner->setNewMessages(m_new);
-        // Stored and deleted while this read waited (for a call tried again, say): reported
-        // again, it would be stored again.
-        gathering->messages.removeIf(
-            [&](const SMeskSmsReadPdu& message) { return gathering->deleted.contains(message.index); });
-        std::sort(gathering->messages.begin(), gathering->messages.end(),
-                  [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
-        const bool renewed = run != m_run || store != storeOf(modem);
-        // The objects read belong to a set that was dropped during the read: they name nothing now.
-        if (renewed) {
-            for (SMeskSmsReadPdu& message : gathering->messages)
-                message.origin = {};
-        }
-        const bool complete = !gathering->missed && !renewed && !store.isEmpty();
-        emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, gathering->messages, !complete, requestId,
-                                      MeskMbnResult::Ok, store,
-                                      renewed ? QList<SMeskSmsOrigin>() : gathering->listed);
-    };
-    const auto finish = [this, gathering, modem, report, every](const QString& store) {
-        if (!every || gathering->messages.isEmpty()) {
-            report(store);
-            return;
-        }
-        // ModemManager (GDBus) answers a property read with the value of the moment and sends the
-        // change signal from an idle callback: a message that completed as its read was answered
-        // is read complete, and its signal comes after the answer. One more call, answered after
-        // every signal already on its way, lets the read take those messages as new. A value that
-        // does not change sends no signal: an old message is never taken for new.
-        QDBusMessage settle = method(modem, PropertiesInterface, QStringLiteral("Get"));
-        settle << ModemInterface << QStringLiteral("State");
-        call(settle, [report, store](QDBusPendingCallWatcher&) { report(store); });
-    };
-    // store: the set of objects the paths belong to, as known when they were listed.
-    const auto readEach = [this, modem, gathering, finish, every](const QList<QDBusObjectPath>& paths,
-                                                                  const QString& store) {
-        gathering->left = paths.size();
-        if (every && !store.isEmpty()) {
-            for (const QDBusObjectPath& object : paths)
-                gathering->listed.append(SMeskSmsOrigin{store, object.path()});
-        }
-        if (paths.isEmpty()) {
-            finish(store);
-            return;
-        }
-        for (const QDBusObjectPath& object : paths) {
-            const QString path = object.path();
-            const quint32 index = indexOf(path);
-            tie(path, modem);
-            gathering->asked.insert(index);
-            ++m_asked[index];
-            QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
-            getAll << SmsInterface;
-            call(getAll, [this, modem, path, index, gathering, finish, store,
-                          every](QDBusPendingCallWatcher& watcher) {
-                const QDBusPendingReply<QVariantMap> reply = watcher;
-                bool gathered = false;
-                if (reply.isError()) {
-                    // Gone since it was listed (deleted meanwhile), or left on the modem: the next
-                    // read finds it again.
-                    if (isGoneError(reply.error().name())) {
-                        forget(path);
-                    } else {
-                        gathering->missed = true;
-                        qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: cannot read %1: %2")
-                                                  .arg(path, reply.error().name());
-                    }
-                } else {
-                    const QVariantMap properties = reply.value();
-                    const quint32 state = properties.value(QStringLiteral("State")).toUInt();
-                    // Messages still arriving are read once they are complete. A read of every
-                    // message also gives the unsent ones (drafts, messages being sent): the
-                    // program may have made one before it stopped.
-                    const bool unsent = state == SmsUnknown || state == SmsStored || state == SmsSending;
-                    if (state == SmsReceiving) {
-                        // Parts of it came before anyone followed it (before the program started):
-                        // its completion is not announced with Added, so it is followed from here.
-                        // Its State changes from now on come after this answer.
-                        if (store == storeOf(modem)) {
-                            m_stored.insert(index, Stored{modem, path});
-                            follow(modem, path, false);
-                        }
-                    } else if (state == SmsReceived || state == SmsSent || (every && unsent)) {
-                        gathered = true;
-                        // An object of messages made anew since the read began cannot be deleted.
-                        if (store == storeOf(modem))
-                            m_stored.insert(index, Stored{modem, path});
-                        // Completed while the program ran, though no one followed it yet.
-                        const bool completed = state == SmsReceived && m_completed.remove(path);
-                        SMeskSmsReadPdu message;
-                        message.index = index;
-                        message.status = unsent                               ? MeskSmsStatus::Unsent
-                                         : state == SmsSent                   ? MeskSmsStatus::Sent
-                                         : completed || m_new.contains(index) ? MeskSmsStatus::New
-                                                                              : MeskSmsStatus::Old;
-                        message.reloaded = m_reloaded.contains(index);
-                        message.number = properties.value(QStringLiteral("Number")).toString();
-                        message.text = properties.value(QStringLiteral("Text")).toString();
-                        // A data message has no text to show: it is marked, not read as Latin-1.
-                        message.data = message.text.isEmpty() &&
-                                       !properties.value(QStringLiteral("Data")).toByteArray().isEmpty();
-                        message.timeStamp =
-                            timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
-                        const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
-                        message.pduType = pduType != 0 ? pduType : PduDeliver;
-                        message.origin = {store, path};
-                        gathering->messages.append(message);
-                    }
-                }
-                // A message this read does not report is left to others at once.
-                if (!gathered && gathering->asked.remove(index))
-                    release(index);
-                if (--gathering->left == 0)
-                    finish(store);
-            });
-        }
-    };
-
-    if (flag == 2) {
-        // Each new message is asked by one read at a time: a read running already reports it.
-        QList<QDBusObjectPath> paths;
-        for (quint32 index : std::as_const(m_new)) {
-            const auto stored = m_stored.constFind(index);
-            if (stored != m_stored.cend() && !m_asked.contains(index))
-                paths.append(QDBusObjectPath(stored->path));
-        }
-        readEach(paths, storeOf(modem));
+    if (gathering->every) {
+        list(gathering);
         return;
     }
-    call(method(modem, MessagingInterface, QStringLiteral("List")),
-         [this, modem, readEach, gathering, requestId](QDBusPendingCallWatcher& watcher) {
+    // Each new message is asked by one read at a time: a read running already reports it.
+    QList<QDBusObjectPath> paths;
+    for (const Message& message : std::as_const(m_messages)) {
+        if (message.fresh && message.stored && message.asked == 0)
+            paths.append(QDBusObjectPath(message.path));
+    }
+    gather(gathering, paths);
+}
+
+void CMeskModemManagerBackend::Worker::list(const std::shared_ptr<Gathering>& gathering)
+{
+    call(method(gathering->modem, MessagingInterface, QStringLiteral("List")),
+         [this, gathering](QDBusPendingCallWatcher& watcher) {
              const QDBusPendingReply<QList<QDBusObjectPath>> reply = watcher;
              if (reply.isError()) {
                  ended(*gathering);
-                 emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, {}, true, requestId,
+                 emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, {}, true, gathering->requestId,
                                                errorResult(reply.error().name()), QString());
                  return;
              }
-             readEach(reply.value(), storeOf(modem));
+             gather(gathering, reply.value());
          });
+}
+
+void CMeskModemManagerBackend::Worker::gather(const std::shared_ptr<Gathering>& gathering,
+                                              const QList<QDBusObjectPath>& paths)
+{
+    gathering->store = storeOf(gathering->modem);
+    gathering->renewal = m_renewal;
+    gathering->left = paths.size();
+    if (gathering->every && !gathering->store.isEmpty()) {
+        for (const QDBusObjectPath& object : paths)
+            gathering->listed.append(SMeskSmsOrigin{gathering->store, object.path()});
+    }
+    if (paths.isEmpty()) {
+        settle(gathering);
+        return;
+    }
+    for (const QDBusObjectPath& object : paths) {
+        const QString path = object.path();
+        const quint32 index = indexOf(path);
+        Message& record = messageAt(path);
+        record.modem = gathering->modem;
+        gathering->asked.insert(index);
+        ++record.asked;
+        QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
+        getAll << SmsInterface;
+        // Announced as its renewal made it: so it is reported, even when a later renewal has come by
+        // the time it is answered.
+        const bool reloaded = record.reloaded;
+        call(getAll, [this, gathering, path, index, reloaded](QDBusPendingCallWatcher& watcher) {
+            const QDBusPendingReply<QVariantMap> reply = watcher;
+            const bool gathered = reply.isError() ? missed(*gathering, path, reply.error().name())
+                                                  : take(*gathering, path, index, reloaded, reply.value());
+            // A message this read does not report is left to others at once.
+            if (!gathered && gathering->asked.remove(index))
+                release(index);
+            if (--gathering->left == 0)
+                settle(gathering);
+        });
+    }
+}
+
+bool CMeskModemManagerBackend::Worker::missed(Gathering& gathering, const QString& path, const QString& error)
+{
+    // Gone since it was listed (deleted meanwhile), or left on the modem: the next read finds it again.
+    if (isGoneError(error)) {
+        forget(path);
+        return false;
+    }
+    gathering.missed = true;
+    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: cannot read %1: %2").arg(path, error);
+    return false;
+}
+
+bool CMeskModemManagerBackend::Worker::take(Gathering& gathering, const QString& path, quint32 index,
+                                            bool reloaded, const QVariantMap& properties)
+{
+    const QString& modem = gathering.modem;
+    // An object of messages made anew since the read began cannot be deleted or followed.
+    const bool current = gathering.store == storeOf(modem);
+    const quint32 state = properties.value(QStringLiteral("State")).toUInt();
+    // Messages still arriving are read once they are complete. A read of every message also gives
+    // the unsent ones (drafts, messages being sent): the program may have made one before it stopped.
+    const bool unsent = state == SmsUnknown || state == SmsStored || state == SmsSending;
+    if (state == SmsReceiving) {
+        // Parts of it came before anyone followed it (before the program started): its completion
+        // is not announced with Added, so it is followed from here. Its State changes from now on
+        // come after this answer.
+        if (current) {
+            messageAt(path).stored = true;
+            follow(modem, path, false);
+        }
+        return false;
+    }
+    if (state != SmsReceived && state != SmsSent && !(gathering.every && unsent))
+        return false;
+    // The record of a message of the run (a renewal may have dropped it meanwhile).
+    Message* record = m_messages.contains(index) || current ? &messageAt(path) : nullptr;
+    if (current)
+        record->stored = true;
+    // Completed while the program ran, though no one followed it yet.
+    const bool completed = state == SmsReceived && record && std::exchange(record->completed, false);
+    SMeskSmsReadPdu message;
+    message.index = index;
+    message.status = unsent                                   ? MeskSmsStatus::Unsent
+                     : state == SmsSent                       ? MeskSmsStatus::Sent
+                     : completed || (record && record->fresh) ? MeskSmsStatus::New
+                                                              : MeskSmsStatus::Old;
+    message.reloaded = reloaded || (record && record->reloaded);
+    message.number = properties.value(QStringLiteral("Number")).toString();
+    message.text = properties.value(QStringLiteral("Text")).toString();
+    // A data message has no text to show: it is marked, not read as Latin-1.
+    message.data =
+        message.text.isEmpty() && !properties.value(QStringLiteral("Data")).toByteArray().isEmpty();
+    message.timeStamp = timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
+    const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
+    message.pduType = pduType != 0 ? pduType : PduDeliver;
+    message.origin = {gathering.store, path};
+    gathering.messages.append(message);
+    return true;
+}
+
+void CMeskModemManagerBackend::Worker::settle(const std::shared_ptr<Gathering>& gathering)
+{
+    if (!gathering->every || gathering->messages.isEmpty()) {
+        report(*gathering);
+        return;
+    }
+    // ModemManager (GDBus) answers a property read with the value of the moment and sends the change
+    // signal from an idle callback: a message that completed as its read was answered is read
+    // complete, and its signal comes after the answer. One more call, answered after every signal
+    // already on its way, lets the read take those messages as new. A value that does not change
+    // sends no signal: an old message is never taken for new.
+    QDBusMessage state = method(gathering->modem, PropertiesInterface, QStringLiteral("Get"));
+    state << ModemInterface << QStringLiteral("State");
+    call(state, [this, gathering](QDBusPendingCallWatcher&) { report(*gathering); });
+}
+
+void CMeskModemManagerBackend::Worker::report(Gathering& gathering)
+{
+    ended(gathering);
+    QList<SMeskSmsReadPdu>& messages = gathering.messages;
+    for (SMeskSmsReadPdu& message : messages) {
+        const auto record = m_messages.find(message.index);
+        if (record == m_messages.end())
+            continue;
+        // Announced after its answer came, while this read still ran: no other read asks for it. Or
+        // completed as its answer was made, its change signal sent after the answer.
+        const bool completed = std::exchange(record->completed, false);
+        if ((std::exchange(record->fresh, false) || completed) && message.status == MeskSmsStatus::Old)
+            message.status = MeskSmsStatus::New;
+        message.reloaded = std::exchange(record->reloaded, false) || message.reloaded;
+    }
+    m_owner->setNewMessages(newMessages());
+    for (const SMeskSmsReadPdu& message : std::as_const(messages))
+        dropIfIdle(message.index);
+    // Stored and deleted while this read waited (for a call tried again, say): reported again, it
+    // would be stored again.
+    messages.removeIf(
+        [&](const SMeskSmsReadPdu& message) { return gathering.deleted.contains(message.index); });
+    std::sort(messages.begin(), messages.end(),
+              [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
+    // The objects read belong to a set that was dropped during the read: they name nothing now.
+    const bool renewed = gathering.run != m_run || gathering.store != storeOf(gathering.modem) ||
+                         gathering.renewal != m_renewal;
+    for (SMeskSmsReadPdu& message : messages) {
+        message.renewal = gathering.renewal;
+        if (renewed)
+            message.origin = {};
+    }
+    // Complete when every listed message was read or is gone, and the objects listed are still the
+    // modem's at its end.
+    const bool complete = !gathering.missed && !renewed && !gathering.store.isEmpty();
+    emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, messages, !complete, gathering.requestId,
+                                  MeskMbnResult::Ok, gathering.store,
+                                  renewed ? QList<SMeskSmsOrigin>() : gathering.listed);
 }
 
 void CMeskModemManagerBackend::Worker::ended(Gathering& gathering)
@@ -1022,22 +1124,24 @@ void CMeskModemManagerBackend::Worker::ended(Gathering& gathering)
 
 void CMeskModemManagerBackend::Worker::release(quint32 index)
 {
-    if (const auto asked = m_asked.find(index); asked != m_asked.end() && --*asked <= 0)
-        m_asked.erase(asked);
+    if (const auto record = m_messages.find(index); record != m_messages.end() && record->asked > 0) {
+        --record->asked;
+        dropIfIdle(index);
+    }
 }
 
 void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
 {
-    const auto stored = m_stored.constFind(index);
-    if (stored == m_stored.cend()) {
+    const auto record = m_messages.constFind(index);
+    if (record == m_messages.cend() || !record->stored) {
         // Not known in this run of ModemManager (it restarted since the read).
         emit m_owner->smsDeleteComplete(requestId, MeskMbnResult::Failed);
         return;
     }
-    QDBusMessage message = method(stored->modem, MessagingInterface, QStringLiteral("Delete"));
-    message << QVariant::fromValue(QDBusObjectPath(stored->path));
-    const QString store = storeOf(stored->modem);
-    call(message, [this, index, requestId, modem = stored->modem, store](QDBusPendingCallWatcher& watcher) {
+    QDBusMessage message = method(record->modem, MessagingInterface, QStringLiteral("Delete"));
+    message << QVariant::fromValue(QDBusObjectPath(record->path));
+    const QString store = storeOf(record->modem);
+    call(message, [this, index, requestId, modem = record->modem, store](QDBusPendingCallWatcher& watcher) {
         // NotFound: an earlier try that got no answer deleted it after all, unless the modem made
         // its messages anew meanwhile (the message may be there under another object).
         const bool same = !store.isEmpty() && store == storeOf(modem);
@@ -1048,9 +1152,12 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
             return;
         }
         if (same) {
-            m_stored.remove(index);
-            m_new.remove(index);
-            m_owner->setNewMessages(m_new);
+            if (const auto deleted = m_messages.find(index); deleted != m_messages.end()) {
+                deleted->stored = false;
+                if (std::exchange(deleted->fresh, false))
+                    m_owner->setNewMessages(newMessages());
+                dropIfIdle(index);
+            }
         }
         // The reads that took it before it went leave it out: it was stored.
         for (const std::weak_ptr<Gathering>& running : std::as_const(m_gatherings)) {

@@ -92,6 +92,7 @@ struct CMeskMbnSmsManager::Reports
         SMeskSmsOrigin origin;
         quint32 read = 0;
         bool reloaded = false;
+        quint32 renewal = 0;
         QList<SMeskSmsOrigin> listed;
     };
 
@@ -109,7 +110,7 @@ struct CMeskMbnSmsManager::Reports
     void deleted(quint32 index, quint32 code) { add(Deleted, index, code); }
     void received(quint32 status, const SmsPduMessage& message, const QString& text,
                   const QList<quint32>& indices, const SMeskSmsOrigin& origin = {}, quint32 read = 0,
-                  bool reloaded = false)
+                  bool reloaded = false, quint32 renewal = 0)
     {
         Item& item = add(Received, status);
         item.number = message.number;
@@ -119,6 +120,7 @@ struct CMeskMbnSmsManager::Reports
         item.origin = origin;
         item.read = read;
         item.reloaded = reloaded;
+        item.renewal = renewal;
     }
     void created(quint32 requestId, const SMeskSmsOrigin& origin) { add(Created, requestId).origin = origin; }
     // origin.store: the set of objects the read listed.
@@ -133,7 +135,7 @@ struct CMeskMbnSmsManager::Reports
     {
         add(ReadListed, read).listed = listed;
     }
-    void renewed(bool announced) { add(Renewed, announced ? 1 : 0); }
+    void renewed(bool announced, quint32 renewal) { add(Renewed, announced ? 1 : 0, renewal); }
     bool hasFailed(quint32 requestId) const
     {
         return std::any_of(items.cbegin(), items.cend(),
@@ -326,10 +328,10 @@ void CMeskMbnSmsManager::connectBackend()
             direct),
         QObject::connect(
             m_backend, &B::smsMessagesRenewed, m_backend,
-            [gate, self](bool announced) {
+            [gate, self](bool announced, quint32 renewal) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsMessagesRenewed(announced);
+                    self->onSmsMessagesRenewed(announced, renewal);
                 }
             },
             direct),
@@ -418,7 +420,8 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
         switch (item.kind) {
         case Reports::Received:
             observer->onMeskMbnSmsManagerMessageReceived(item.value, item.number, item.text, item.timeStamp,
-                                                         item.indices, item.origin, item.read, item.reloaded);
+                                                         item.indices, item.origin, item.read, item.reloaded,
+                                                         item.renewal);
             break;
         case Reports::Done:
             observer->onMeskMbnSmsManagerSendDone(item.value);
@@ -440,7 +443,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             observer->onMeskMbnSmsManagerReadListed(item.value, item.listed);
             break;
         case Reports::Renewed:
-            observer->onMeskMbnSmsManagerMessagesRenewed(item.value != 0);
+            observer->onMeskMbnSmsManagerMessagesRenewed(item.value != 0, item.code);
             break;
         case Reports::Created:
             observer->onMeskMbnSmsManagerSendCreated(item.value, item.origin);
@@ -687,10 +690,10 @@ quint32 CMeskMbnSmsManager::readMessages(quint32 flag, Reports& reports)
     return requestId;
 }
 
-void CMeskMbnSmsManager::onSmsMessagesRenewed(bool announced)
+void CMeskMbnSmsManager::onSmsMessagesRenewed(bool announced, quint32 renewal)
 {
     Reports reports;
-    reports.renewed(announced);
+    reports.renewed(announced, renewal);
     deliver(reports);
 }
 
@@ -782,7 +785,8 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     message.number = read.number.left(SmsMaxNumberLength);
                     message.text = read.text;
                     message.timeStamp = read.timeStamp;
-                    reports.received(read.status, message, message.text, {read.index}, read.origin, readId);
+                    reports.received(read.status, message, message.text, {read.index}, read.origin, readId,
+                                     false, read.renewal);
                 }
                 continue;
             }
@@ -797,7 +801,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 message.text = read.data ? SSmsMessage::dataMessageMarker() : read.text;
                 message.timeStamp = read.timeStamp;
                 reports.received(read.status, message, message.text, {read.index}, read.origin, readId,
-                                 read.reloaded);
+                                 read.reloaded, read.renewal);
                 continue;
             }
             QByteArray tpdu;
@@ -818,7 +822,8 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             }
             if (message.partCount < 2) {
                 m_claimed.insert(read.index);
-                reports.received(read.status, message, message.text, {read.index}, read.origin, readId);
+                reports.received(read.status, message, message.text, {read.index}, read.origin, readId, false,
+                                 read.renewal);
                 continue;
             }
 

@@ -31,12 +31,13 @@ public:
     // 1970, UTC, 0 when it has none). It stays on the SIM until the owner, having stored it, hands
     // indices to deleteMessages. origin: where it lives on the modem, when the modem can tell;
     // readId: the read that found it (readAllMessages), 0 for a message that arrived; reloaded:
-    // the modem announced it as it made its messages anew (SMeskSmsReadPdu::reloaded).
+    // the modem announced it as it made its messages anew (SMeskSmsReadPdu::reloaded); renewal: the
+    // renewal of the modem's messages it was read in (SMeskSmsReadPdu::renewal, 0: not known).
     virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
                                                     const QString& text, quint32 timeStamp,
                                                     const QList<quint32>& indices,
                                                     const SMeskSmsOrigin& origin, quint32 readId,
-                                                    bool reloaded) = 0;
+                                                    bool reloaded, quint32 renewal) = 0;
     // The objects a read of every message found listed on the modem (SMeskSmsOrigin), before the
     // first of its messages is reported: also those it could not read or that are not complete
     // yet. Not called when the modem cannot name its messages.
@@ -60,8 +61,12 @@ public:
     }
     // The modem made its messages anew: the origins reported so far name nothing now. announced:
     // each message made anew is reported as the modem makes it (with reloaded set); otherwise
-    // only a read of every message finds them all.
-    virtual void onMeskMbnSmsManagerMessagesRenewed(bool announced) { Q_UNUSED(announced); }
+    // only a read of every message finds them all. renewal: its number (smsMessagesRenewed).
+    virtual void onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 renewal)
+    {
+        Q_UNUSED(announced);
+        Q_UNUSED(renewal);
+    }
     // The modem made the object of the message being sent with that id (a text-level interface):
     // where it lives until it is deleted, whether or not the send ends while the program runs.
     virtual void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
@@ -98,7 +103,7 @@ public:
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) = 0;
     virtual void onSmsStatusChange() = 0;
-    virtual void onSmsMessagesRenewed(bool announced) = 0;
+    virtual void onSmsMessagesRenewed(bool announced, quint32 renewal) = 0;
 };
 
 // Sends, reads and deletes text messages through the modem's SMS interface.
@@ -165,7 +170,7 @@ public:
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
     void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onSmsStatusChange() override;
-    void onSmsMessagesRenewed(bool announced) override;
+    void onSmsMessagesRenewed(bool announced, quint32 renewal) override;
 
     class Gate;
     struct Reports;

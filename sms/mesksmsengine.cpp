@@ -112,7 +112,8 @@ void CMeskSmsEngine::stop()
     m_condition.clear();
     m_onModem.clear();
     m_reads.clear();
-    m_reloads = {};
+    m_reloads.clear();
+    m_renewal = 0;
     m_entryOfIndex.clear();
     m_refusalLogged = false;
     m_readWanted = false;
@@ -129,28 +130,51 @@ std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* b
             m_readWanted = false;
             emit initFailed();
         });
+        runInitHook();
         return nullptr;
     }
     auto manager = std::make_unique<CMeskMbnSmsManager>();
     const bool initialised = manager->init(backend, this);
     // A manager that failed to initialise stays until the thread ends.
     m_manager.store(manager.get(), std::memory_order_release);
-    if (initialised) {
+    if (initialised)
         m_mbnReady.store(true, std::memory_order_release);
-        // A read asked for before the manager existed happens now.
+    else
+        log(QStringLiteral("CMeskSmsEngine: failed to init Mbn SMS manager"));
+    // Done before the GUI thread's step is posted: a read asked from then on is made at once, and
+    // one asked before is made by the step.
+    m_initDone.store(true, std::memory_order_release);
+    if (initialised) {
         toGuiThread([this] {
             if (std::exchange(m_readWanted, false))
                 readSimMessages();
         });
     } else {
-        log(QStringLiteral("CMeskSmsEngine: failed to init Mbn SMS manager"));
         toGuiThread([this] {
             m_readWanted = false;
             emit initFailed();
         });
     }
-    m_initDone.store(true, std::memory_order_release);
+    runInitHook();
     return manager;
+}
+
+void CMeskSmsEngine::setInitHook(std::function<void()> hook)
+{
+    initHook() = std::move(hook);
+}
+
+std::function<void()>& CMeskSmsEngine::initHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+void CMeskSmsEngine::runInitHook()
+{
+    // A copy: the test may set another once this one runs.
+    if (const std::function<void()> hook = initHook())
+        hook();
 }
 
 void CMeskSmsEngine::releaseMbn()
@@ -243,13 +267,14 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
                                                         const QString& text, quint32 timeStamp,
                                                         const QList<quint32>& indices,
                                                         const SMeskSmsOrigin& origin, quint32 readId,
-                                                        bool reloaded)
+                                                        bool reloaded, quint32 renewal)
 {
-    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId, reloaded] {
+    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId, reloaded, renewal] {
         noteCondition({});
         // Taken in together with the messages already waiting for this thread: one transaction for
         // all of them.
-        m_incoming.append(Incoming{status, number, text, timeStamp, indices, origin, readId, reloaded});
+        m_incoming.append(
+            Incoming{status, number, text, timeStamp, indices, origin, readId, reloaded, renewal});
         if (m_incoming.size() == 1)
             toGuiThread([this] { storeIncoming(); });
     });
@@ -276,9 +301,9 @@ void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
     });
 }
 
-void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced)
+void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 renewal)
 {
-    toGuiThread([this, announced] {
+    toGuiThread([this, announced, renewal] {
         storeIncoming();
         // Where the modem had its messages says nothing any more: the messages it announces as it
         // makes them anew, and the next read, find them by what they hold.
@@ -287,7 +312,12 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced)
             changed = changed || !entry.origin().isEmpty();
             entry.setOrigin({});
         }
-        m_reloads = Read{m_serial, {}, {}, false};
+        m_renewal = std::max(m_renewal, renewal);
+        m_reloads.insert(renewal, Read{m_serial, {}, {}, false});
+        // A message read in a renewal before is rarely reported after the next few.
+        constexpr qsizetype RenewalsKept = 8;
+        while (m_reloads.size() > RenewalsKept)
+            m_reloads.erase(m_reloads.begin());
         // Unless the modem announces each message it makes anew, they are to be read anew once it
         // is ready again: messages that came while its service was away are announced by no one.
         if (!announced)
@@ -489,12 +519,20 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
     // their order; 0 means the message had none that could be read.
     message.created = incoming.timeStamp != 0 ? MeskZone::localInstant(incoming.timeStamp) : MeskClock::now();
     message.type = incoming.status == MeskSmsStatus::Sent ? SSmsMessage::Sent : SSmsMessage::Received;
-    const SMeskSmsOrigin& origin = incoming.origin;
+    // Read before the latest renewal of the modem's messages: its object and index name nothing
+    // now. It is still taken in (a message the modem did not keep is announced by no one again),
+    // matched only among the messages of its own renewal; an entry it makes has no origin, so the
+    // newer renewal's announcement finds it by what it holds.
+    m_renewal = std::max(m_renewal, incoming.renewal);
+    const bool stale = incoming.renewal != 0 && incoming.renewal < m_renewal;
+    const SMeskSmsOrigin origin = stale ? SMeskSmsOrigin() : incoming.origin;
 
     // A message the modem kept although it was stored before (its delete was refused or never
     // confirmed), or that the user deleted since, is not stored again; its delete is tried again.
     const auto found = m_reads.find(incoming.readId);
-    Read* read = found != m_reads.end() ? &*found : incoming.reloaded ? &m_reloads : nullptr;
+    Read* read = found != m_reads.end() ? &*found
+                 : incoming.reloaded    ? &m_reloads[incoming.renewal]
+                                        : nullptr;
     // A message kept unsent is acted on only when the program made it.
     if (incoming.status == MeskSmsStatus::Unsent) {
         const auto own = std::find_if(m_onModem.begin(), m_onModem.end(), [&](const OnModem& entry) {
@@ -514,6 +552,17 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
             settleOwn(*entry, incoming.status, incoming.indices, outcome);
             return;
         }
+        if (stale)
+            return;
+        bool changed = false;
+        // The same object as when the program stopped with its delete pending: that delete failed,
+        // maybe as the modem's failure after which ModemManager answers the next delete with
+        // success while the SIM keeps the message.
+        if (std::exchange(entry->pendingBefore, false) && entry->origin() == origin &&
+            !entry->noted.deleteFailed) {
+            entry->noted.deleteFailed = true;
+            changed = true;
+        }
         // It is where it was read now; an entry of the older form learns the message's time.
         if (entry->origin() != origin || entry->noted.anyTime) {
             // Another object: what the deletes of the one before came to says nothing of it.
@@ -525,8 +574,15 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
             if (entry->noted.anyTime)
                 entry->noted.timeStamp = incoming.timeStamp;
             entry->noted.anyTime = false;
-            writeOnModem(*entry);
+            changed = true;
         }
+        // Its delete goes out once this transaction is committed.
+        if (!incoming.indices.isEmpty() && !entry->noted.deletePending) {
+            entry->noted.deletePending = true;
+            changed = true;
+        }
+        if (changed)
+            writeOnModem(*entry);
         outcome.deletes.append({entry->serial, incoming.indices});
         return;
     }
@@ -534,24 +590,21 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
     // at any moment leaves no stored message that a later read would store again.
     if (m_storage && m_storage->addSmsMessage(message) && !incoming.indices.isEmpty()) {
         OnModem& entry = m_onModem.emplace_back();
-        entry.noted = {0,
-                       message.id,
-                       origin.store,
-                       origin.object,
-                       incoming.number,
-                       incoming.text,
-                       message.type,
-                       incoming.timeStamp,
-                       false,
-                       false,
-                       {},
-                       false,
-                       {}};
+        // Its delete goes out once this transaction is committed; a read before the latest renewal
+        // names nothing to delete.
+        entry.noted.message = message.id;
+        entry.setOrigin(origin);
+        entry.noted.phone = incoming.number;
+        entry.noted.text = incoming.text;
+        entry.noted.type = message.type;
+        entry.noted.timeStamp = incoming.timeStamp;
+        entry.noted.deletePending = !stale;
         entry.serial = ++m_serial;
         m_storage->addSmsOnModem(entry.noted);
         if (read)
             read->found.insert(entry.serial);
-        outcome.deletes.append({entry.serial, incoming.indices});
+        if (!stale)
+            outcome.deletes.append({entry.serial, incoming.indices});
     }
     outcome.announced.append({message, incoming.status});
 }
@@ -650,11 +703,19 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
             queueWrite(entry);
         }
     }
+    // Among them a message whose delete was pending when the program stopped, and that went
+    // through meanwhile.
     removeOnModem([&](const OnModem& entry) {
         return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
                (entry.origin().isEmpty() || !found.contains(entry.origin())) &&
                (entry.noted.deletedIn.isEmpty() || entry.noted.deletedIn != store);
     });
+    // What is left of the deletes pending at the start is known by what the messages hold.
+    for (OnModem& entry : m_onModem) {
+        if (std::exchange(entry.pendingBefore, false) && entry.deleting.isEmpty() &&
+            std::exchange(entry.noted.deletePending, false))
+            queueWrite(entry);
+    }
 }
 
 void CMeskSmsEngine::forgetMessage(const SSmsMessage& message)
@@ -699,15 +760,17 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
                                     [serial](const OnModem& e) { return e.serial == serial; });
     if (entry == m_onModem.end() || !entry->deleting.remove(index))
         return;
+    // Every part of this sighting answered: its delete is no longer pending.
+    const bool answered = entry->deleting.isEmpty() && std::exchange(entry->noted.deletePending, false);
     if (errorCode != 0) {
         // It stays on the modem and stays noted, so the next start does not store it again. Only a
         // modem that failed the delete makes a later "success" leave the message on the SIM: a
         // refusal, a wrong state or a call that never reached the modem leave no mark.
         entry->deleteRefused = true;
-        if (errorCode == CMeskMbnSmsManager::ErrorModemFailure && !entry->noted.deleteFailed) {
-            entry->noted.deleteFailed = true;
+        const bool failed = errorCode == CMeskMbnSmsManager::ErrorModemFailure &&
+                            !std::exchange(entry->noted.deleteFailed, true);
+        if (failed || answered)
             queueWrite(*entry);
-        }
         if (!m_refusalLogged) {
             m_refusalLogged = true;
             log(QStringLiteral("CMeskSmsEngine: the modem keeps a stored message, its delete was refused: ") +
@@ -715,8 +778,11 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
         }
         return;
     }
-    if (!entry->deleting.isEmpty() || entry->deleteRefused)
+    if (!entry->deleting.isEmpty() || entry->deleteRefused) {
+        if (answered)
+            queueWrite(*entry);
         return;
+    }
     // Once a delete of an object failed, ModemManager answers the next one with success while the
     // SIM keeps the message: it comes back when the SIM is loaded again, and is known then.
     if (entry->noted.deleteFailed && !entry->noted.own && !entry->origin().isEmpty()) {
@@ -758,8 +824,9 @@ bool CMeskSmsEngine::loadOnModem()
         OnModem& entry = m_onModem.emplace_back();
         entry.noted = noted;
         entry.serial = ++m_serial;
+        entry.pendingBefore = noted.deletePending;
     }
-    m_reloads = Read{m_serial, {}, {}, false};
+    m_reloads.clear();
     m_notesRead = true;
     return true;
 }
@@ -798,20 +865,14 @@ bool CMeskSmsEngine::carryOverOnModem(const QString& value)
             if (!read)
                 return false;
             for (const SSmsMessage& message : messages) {
-                if (rows.contains(message.id))
-                    entries.append(SSmsOnModem{0,
-                                               message.id,
-                                               {},
-                                               {},
-                                               message.phone,
-                                               message.message,
-                                               message.type,
-                                               0,
-                                               true,
-                                               false,
-                                               {},
-                                               false,
-                                               {}});
+                if (!rows.contains(message.id))
+                    continue;
+                SSmsOnModem& noted = entries.emplace_back();
+                noted.message = message.id;
+                noted.phone = message.phone;
+                noted.text = message.message;
+                noted.type = message.type;
+                noted.anyTime = true;
             }
         }
     }

@@ -4,11 +4,13 @@
 #include "meskmbnsmsmanager.h"
 
 #include <QHash>
+#include <QMap>
 #include <QMetaObject>
 #include <QRecursiveMutex>
 #include <QSet>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class IMeskModemBackend;
@@ -55,16 +57,20 @@ public:
     // The text logged for a manager error code; empty for 17 and above.
     static QString errorText(quint32 errorCode);
 
+    // For tests: run on the worker thread once it has tried to make the manager and posted its
+    // step to the GUI thread (empty: nothing). Set while no engine runs.
+    static void setInitHook(std::function<void()> hook);
+
     // IMeskMbnSmsManagerObserver: called on the manager's threads.
     void onMeskMbnSmsManagerNotification() override;
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
                                             quint32 timeStamp, const QList<quint32>& indices,
-                                            const SMeskSmsOrigin& origin, quint32 readId,
-                                            bool reloaded) override;
+                                            const SMeskSmsOrigin& origin, quint32 readId, bool reloaded,
+                                            quint32 renewal) override;
     void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed) override;
     void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
                                       const QString& store) override;
-    void onMeskMbnSmsManagerMessagesRenewed(bool announced) override;
+    void onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 renewal) override;
     void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
     void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) override;
@@ -89,6 +95,8 @@ private:
     // Worker thread.
     std::unique_ptr<CMeskMbnSmsManager> initMbn(IMeskModemBackend* backend);
     void releaseMbn();
+    static std::function<void()>& initHook();
+    static void runInitHook();
 
     // Runs work on the GUI thread unless stop() ends this run first.
     template <typename Work> void toGuiThread(Work work);
@@ -111,6 +119,7 @@ private:
         SMeskSmsOrigin origin;
         quint32 readId = 0;
         bool reloaded = false;
+        quint32 renewal = 0;
     };
     // What taking messages in leads to once its transaction is committed.
     struct Outcome
@@ -191,6 +200,9 @@ private:
         // refused.
         QSet<quint32> deleting;
         bool deleteRefused = false;
+        // Its note said at the start that a delete was pending when the program last stopped: the
+        // first sighting, or the first complete read, settles what became of it.
+        bool pendingBefore = false;
 
         SMeskSmsOrigin origin() const { return {noted.store, noted.object}; }
         void setOrigin(const SMeskSmsOrigin& origin)
@@ -212,9 +224,12 @@ private:
     };
     QList<OnModem> m_onModem;
     QHash<quint32, Read> m_reads;
-    // The messages announced since the modem last made its messages anew (or since the start):
-    // each entry is found at most once among them.
-    Read m_reloads;
+    // The messages announced as the modem made its messages anew, by renewal (0: before the first
+    // one this run learnt of): each entry is found at most once among those of one renewal.
+    QMap<quint32, Read> m_reloads;
+    // The latest renewal of the modem's messages known (SMeskSmsReadPdu::renewal); a message read
+    // in an earlier one is matched only within its own, and changes no entry's origin.
+    quint32 m_renewal = 0;
     quint64 m_serial = 0;
     QList<Incoming> m_incoming;
     QList<mid_t> m_removed;                 // notes of removed entries, not yet deleted from the storage

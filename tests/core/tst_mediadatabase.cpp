@@ -733,6 +733,8 @@ private slots:
         QTest::newRow("from before the delete columns") << QString();
         // A start stopped between the two columns by an older version.
         QTest::newRow("the first column alone") << QStringLiteral(", DELETEFAILED INTEGER");
+        QTest::newRow("from before the pending mark")
+            << QStringLiteral(", DELETEFAILED INTEGER, DELETEDIN TEXT");
     }
 
     void onModemTableGainsColumns()
@@ -760,6 +762,7 @@ private slots:
         QCOMPARE(noted.first().text, QStringLiteral("hi"));
         noted.first().deleteFailed = true;
         noted.first().deletedIn = QStringLiteral("s");
+        noted.first().deletePending = true;
         QVERIFY(m_db->updateSmsOnModem(noted.first()));
         QCOMPARE(m_db->smsOnModem(), noted);
         QVERIFY(backups(m_root).isEmpty());

@@ -13,10 +13,12 @@
 #include "testclock.h"
 
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -809,10 +811,10 @@ private slots:
         engine.start(m_storage.get(), nullptr);
         engine.onMeskMbnSmsManagerMessageReceived(
             MeskSmsStatus::New, QStringLiteral("+123"), QStringLiteral("hello"), 1705311000, {7},
-            {QStringLiteral("bus run modem"), QStringLiteral("/SMS/7")}, 0, false);
+            {QStringLiteral("bus run modem"), QStringLiteral("/SMS/7")}, 0, false, 1);
         QTRY_COMPARE_WITH_TIMEOUT(m_storage->smsOnModem().size(), 1, 30000);
         engine.onMeskMbnSmsManagerDeleteDone(7, CMeskMbnSmsManager::ErrorModemFailure);
-        engine.onMeskMbnSmsManagerMessagesRenewed(true);
+        engine.onMeskMbnSmsManagerMessagesRenewed(true, 2);
         QTRY_VERIFY_WITH_TIMEOUT(m_storage->smsOnModem().value(0).deleteFailed, 30000);
         QCOMPARE(m_storage->smsOnModem().value(0).store, QString());
         QCOMPARE(m_storage->smsOnModem().value(0).object, QString());
@@ -854,6 +856,36 @@ private slots:
         m_modem->setSmsWatchHeld(false);
         QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, QStringList{"sim 0 +123 hello"}, 30000);
         QTRY_COMPARE_WITH_TIMEOUT(m_modem->smsCalls(QStringLiteral("read")).size(), 1, 30000);
+    }
+
+    // The worker has posted its step to the GUI thread and is held there; the step runs, then a
+    // read is asked: it is made, though the worker has not gone on.
+    void readAskedAsTheManagerIsMade()
+    {
+        m_modem->setSimMessage(7, 1, Hello);
+        QSemaphore held;
+        std::atomic_bool posted = false;
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
+        CMeskSmsEngine::setInitHook([&] {
+            posted.store(true);
+            held.acquire();
+        });
+        // Before the engine ends, which waits for the worker.
+        const auto unhook = qScopeGuard([&] {
+            held.release(8);
+            CMeskSmsEngine::setInitHook({});
+        });
+        QVERIFY(startReady(engine));
+        QTRY_VERIFY_WITH_TIMEOUT(posted.load(), 30000);
+        // Queued behind the worker's step.
+        bool asked = false;
+        QMetaObject::invokeMethod(
+            &engine, [&] { asked = engine.readSimMessages(); }, Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(asked, 30000);
+        held.release();
+        QTRY_COMPARE_WITH_TIMEOUT(signalLog.names, QStringList{"sim 0 +123 hello"}, 30000);
+        QCOMPARE(m_modem->smsCalls(QStringLiteral("read")).size(), 1);
     }
 
     // A status report leaves no row and no signal.

@@ -189,6 +189,8 @@ void FakeModemManagerService::stop()
         return;
     m_unanswered.clear();
     m_heldDeletes.clear();
+    for (const QDBusMessage& reply : std::exchange(m_lateReplies, {}))
+        QDBusConnection(m_connectionName).send(reply);
     {
         // QtDBus hands each call to the tree as an event on this thread. Once the tree is
         // unregistered no new one comes; those already queued are answered while the connection
@@ -454,6 +456,39 @@ void FakeModemManagerService::emitSignal(const QString& path, const QString& int
     QDBusConnection(m_connectionName).send(signal);
 }
 
+int FakeModemManagerService::answerHeldDeletes(const QString& outcome)
+{
+    const QList<QDBusMessage> held = std::exchange(m_heldDeletes, {});
+    QDBusConnection bus(m_connectionName);
+    for (const QDBusMessage& message : held) {
+        const QString deleted = qdbus_cast<QDBusObjectPath>(message.arguments().value(0)).path();
+        if (outcome == QLatin1String("refused")) {
+            bus.send(message.createErrorReply(
+                QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized"),
+                QStringLiteral("refused by the stand-in")));
+        } else if (!m_messages.contains(deleted)) {
+            bus.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"),
+                                         QStringLiteral("no such message")));
+        } else if (outcome == QLatin1String("failed")) {
+            m_placeLost.insert(deleted);
+            bus.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed"),
+                                         QStringLiteral("failed by the stand-in")));
+        } else {
+            if (m_placeLost.remove(deleted))
+                m_simOnly.insert(deleted, m_messages.value(deleted));
+            m_messages.remove(deleted);
+            m_created.remove(deleted);
+            emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
+                       {QVariant::fromValue(QDBusObjectPath(deleted))});
+            emit messageDeleted(deleted);
+            bus.send(message.createReply());
+        }
+    }
+    return int(held.size());
+}
+
 bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusConnection& connection)
 {
     const QString path = message.path();
@@ -477,8 +512,12 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         std::exchange(m_atCall, {}).action();
     if (member == QLatin1String("GetAll") || member == QLatin1String("Get"))
         ++m_propertyCalls[path];
+    if (member == QLatin1String("Delete"))
+        ++m_deleteCalls[qdbus_cast<QDBusObjectPath>(arguments.value(0)).path()];
     if (member == QLatin1String("GetAll") && m_failReads.contains(path))
         return fail(m_failReads.take(path));
+    if (m_failCalls.contains(member))
+        return fail(m_failCalls.take(member));
     // The answer is on its way before anything this thread does next; the action comes before any
     // call that arrives later (a posted event, as GDBus's idle callbacks come in order), never after
     // it as a timer could.
@@ -502,6 +541,15 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             properties = m_messages.value(path);
         else
             return fail(unknown);
+        if (member == QLatin1String("GetAll") && m_readDelay > 0 && m_messages.contains(path)) {
+            const quint64 late = ++m_lateCount;
+            m_lateReplies.insert(late, message.createReply(QVariantList{properties}));
+            QTimer::singleShot(m_readDelay, this, [this, late] {
+                if (m_lateReplies.contains(late))
+                    QDBusConnection(m_connectionName).send(m_lateReplies.take(late));
+            });
+            return true;
+        }
         if (member == QLatin1String("GetAll"))
             return reply({properties});
         return reply({QVariant::fromValue(QDBusVariant(properties.value(arguments.value(1).toString())))});

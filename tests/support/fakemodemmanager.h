@@ -120,6 +120,11 @@ public:
     void failNextDelete() { m_failNextDelete = true; }
     // The next GetAll of the message at path fails once with this error name.
     void failNextRead(const QString& path, const QString& errorName) { m_failReads.insert(path, errorName); }
+    // The next call of a method (by member name) fails once with this error name.
+    void failNextCall(const QString& member, const QString& errorName)
+    {
+        m_failCalls.insert(member, errorName);
+    }
     // Runs action just after the next GetAll of the message at path is answered, as the service's
     // next step (its signals reach only those already following them).
     void afterNextRead(const QString& path, std::function<void()> action)
@@ -130,6 +135,8 @@ public:
     int callCount(const QString& member) const { return m_callCounts.value(member); }
     // Get and GetAll calls on the object at path so far.
     int propertyCalls(const QString& path) const { return m_propertyCalls.value(path); }
+    // Delete calls of the object at path so far.
+    int deleteCalls(const QString& path) const { return m_deleteCalls.value(path); }
     // Get and GetAll calls on message objects so far.
     int messagePropertyCalls() const;
     // Runs action as the call of member that makes callCount(member) reach count comes, before it
@@ -140,6 +147,13 @@ public:
     }
     // Deletes are held without an answer (until the service leaves the bus).
     void setDeleteHeld(bool held) { m_deleteHeld = held; }
+    // Answers the held deletes, also when their caller has left: "ok" (the object goes), "failed"
+    // (Core.Failed, as failNextDelete) or "refused" (Core.Unauthorized). Returns how many there were.
+    int answerHeldDeletes(const QString& outcome);
+    // GetAll of a message is answered ms after it comes, with the values it had when it came, as a
+    // busy bus delivers it (0: at once). Answers still on their way when the service leaves the
+    // bus are sent before it goes.
+    void setReadDelay(int ms) { m_readDelay = ms; }
 
     // Sends fail with this error name (empty: they succeed).
     void setSendError(const QString& errorName) { m_sendError = errorName; }
@@ -200,15 +214,20 @@ private:
     QString m_sendError;
     QString m_deleteError;
     QHash<QString, QString> m_failReads;
+    QHash<QString, QString> m_failCalls;
     QHash<QString, std::function<void()>> m_afterReads;
     QHash<QString, int> m_callCounts;
     QHash<QString, int> m_propertyCalls;
+    QHash<QString, int> m_deleteCalls;
     bool m_failNextDelete = false;
     QSet<QString> m_placeLost;            // objects whose delete failed
     QMap<QString, QVariantMap> m_simOnly; // dropped by a delete, still on the SIM
     bool m_sendSilent = false;
     bool m_deleteHeld = false;
     QList<QDBusMessage> m_heldDeletes;
+    int m_readDelay = 0;
+    QMap<quint64, QDBusMessage> m_lateReplies; // in the order they came
+    quint64 m_lateCount = 0;
     struct AtCall
     {
         QString member;
