@@ -3,12 +3,18 @@
 // Helpers of the media database tests: a second, independent connection to a database file, so
 // the tests see what the file holds rather than what the storage answers.
 
+#include "meskrecords.h"
+
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QVariant>
 #include <QtGlobal>
 
@@ -120,6 +126,30 @@ inline void setTimeZone(const char* zone)
 {
     qputenv("TZ", zone);
     tzset();
+}
+
+// Writes a file, making the folders above it.
+inline void writeFile(const QString& path, const QByteArray& content = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// Every entry of a folder, hidden ones included.
+inline QStringList entries(const QString& path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+}
+
+// An item made at the time given, for the day-folder cases.
+inline SMediaItem dayItem(mid_t id, const QDateTime& created)
+{
+    SMediaItem item;
+    item.id = id;
+    item.created = created;
+    return item;
 }
 
 } // namespace MediaDbTest
