@@ -150,6 +150,67 @@ QString cannotTellText(const CMeskSingleInstance& guard)
         .arg(QDir::toNativeSeparators(guard.folder()), qt_error_string(guard.error()));
 }
 
+// Takes the storage lock. An earlier copy whose window has closed may still be cleaning up its storage:
+// it is waited for. Without the single-instance guard, the storage lock is the only sign of another
+// copy: one that holds it may be running or closing, and a storage that cannot be locked tells nothing,
+// so the start cannot go on. False once the user has been told why.
+bool takeStorage(const CMeskSingleInstance& guard, CMeskStorageLock& storageLock, int storageWaitMs)
+{
+    const bool storageTaken = storageLock.acquire(guard.isUnusable() ? 0 : storageWaitMs);
+    if (guard.isUnusable() && !storageLock.isHeld()) {
+        showCritical(nullptr, cannotTellText(guard));
+        return false;
+    }
+    if (!storageTaken) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Velto Lumesk"),
+            //: Error information
+            QCoreApplication::translate("MeskStartup", "Velto Lumesk is still closing. Please try again in a "
+                                                       "moment."),
+            QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
+
+// Tells why the start failed.
+void tellFailedStart(const TMeskStorageFailure& failure)
+{
+    const QString text =
+        //: Error information
+        QCoreApplication::translate("MeskStartup",
+                                    "The program could not be initialized. Please uninstall the application, "
+                                    "and install it again via Velto Update Manager. If the problem persists, "
+                                    "consult Velto's support pages online.") +
+        QStringLiteral("\n\n") + storageFailureText(failure);
+    showCritical(nullptr, text);
+}
+
+// What the user is told over the shown window: a box before it would run an event loop in which the
+// engine, started already, stores and announces messages with no window to take them.
+void tellOverWindow(CMeskEngine* engine, CMeskMainWindow* window)
+{
+    // A read that fails later leaves what the views show, and is told once (out of the call that
+    // read: the box runs an event loop, which no storage batch may span).
+    QObject::connect(engine, &CMeskEngine::storageReadFailed, window,
+                     [window](const TMeskStorageFailure& failure) {
+                         QMetaObject::invokeMethod(
+                             window, [window, failure] { showCritical(window, storageFailureText(failure)); },
+                             Qt::QueuedConnection);
+                     });
+    // The copies may have been made by earlier starts that ended before they told: the notice goes once
+    // the box closes.
+    if (const QList<SMediaDataBaseCopy> copies = engine->damagedStorageCopies(); !copies.isEmpty()) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, engine, copies] {
+                window->tellDamagedData(copies);
+                engine->damagedStorageCopyTold();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 } // namespace
 
 namespace MeskStartup {
@@ -246,36 +307,14 @@ int run(int argc, char* argv[], int storageWaitMs)
     // style). The application owns the style from here on.
     QApplication::setStyle(new CMeskUiStyle);
 
-    // An earlier copy whose window has closed may still be cleaning up its storage. Without the
-    // single-instance guard, the storage lock is the only sign of another copy: one that holds it may be
-    // running or closing, and a storage that cannot be locked tells nothing, so the start cannot go on.
     CMeskStorageLock storageLock(CMeskEngine::storageFolder());
-    const bool storageTaken = storageLock.acquire(guard.isUnusable() ? 0 : storageWaitMs);
-    if (guard.isUnusable() && !storageLock.isHeld()) {
-        showCritical(nullptr, cannotTellText(guard));
+    if (!takeStorage(guard, storageLock, storageWaitMs))
         return 1;
-    }
-    if (!storageTaken) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Velto Lumesk"),
-            //: Error information
-            QCoreApplication::translate("MeskStartup", "Velto Lumesk is still closing. Please try again in a "
-                                                       "moment."),
-            QMessageBox::Ok);
-        return 1;
-    }
 
     auto engine = std::make_unique<CMeskEngine>();
-    // A start that fails tells why; the engine's network and HTTP threads stop before the program ends.
     const auto failStart = [&engine](const TMeskStorageFailure& failure) {
-        const QString text =
-            //: Error information
-            QCoreApplication::translate(
-                "MeskStartup", "The program could not be initialized. Please uninstall the application, "
-                               "and install it again via Velto Update Manager. If the problem persists, "
-                               "consult Velto's support pages online.") +
-            QStringLiteral("\n\n") + storageFailureText(failure);
-        showCritical(nullptr, text);
+        tellFailedStart(failure);
+        // The engine's network and HTTP threads stop before the program ends.
         engine.reset();
         return 1;
     };
@@ -293,30 +332,8 @@ int run(int argc, char* argv[], int storageWaitMs)
             window.reset();
             return failStart(failure);
         }
-        // A read that fails later leaves what the views show, and is told once (out of the call that
-        // read: the box runs an event loop, which no storage batch may span).
-        QObject::connect(engine.get(), &CMeskEngine::storageReadFailed, window.get(),
-                         [target = window.get()](const TMeskStorageFailure& failure) {
-                             QMetaObject::invokeMethod(
-                                 target,
-                                 [target, failure] { showCritical(target, storageFailureText(failure)); },
-                                 Qt::QueuedConnection);
-                         });
         window->show();
-        // Told over the shown window: a box before it would run an event loop in which the engine,
-        // started already, stores and announces messages with no window to take them. The copy may have
-        // been made by earlier starts that ended before they told: the notice goes once the box closes.
-        if (const QList<SMediaDataBaseCopy> copies = engine->damagedStorageCopies(); !copies.isEmpty()) {
-            CMeskEngine* started = engine.get();
-            CMeskMainWindow* shown = window.get();
-            QMetaObject::invokeMethod(
-                shown,
-                [shown, started, copies] {
-                    shown->tellDamagedData(copies);
-                    started->damagedStorageCopyTold();
-                },
-                Qt::QueuedConnection);
-        }
+        tellOverWindow(engine.get(), window.get());
         fonts.wait();
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).
