@@ -101,13 +101,9 @@ void CMeskEngine::damagedStorageCopyTold()
     m_damagedStorageCopies.clear();
 }
 
-bool CMeskEngine::init()
+// Opens the storage, or keeps why it could not be opened.
+bool CMeskEngine::openStorage()
 {
-    m_ready = false;
-    m_storageFailure = {};
-    m_readFailure = {};
-    m_damagedStorageCopies.clear();
-
     releaseStorage();
     auto* storage = new CMediaDataBase(storageFolder());
     if (!storage->open()) {
@@ -123,7 +119,6 @@ bool CMeskEngine::init()
                                                         !QFileInfo(home).isDir())
             m_storageFailure = {TMeskStorageFailure::Kind::HomeNotFound, home, {}};
         delete storage;
-        emit initFailed();
         return false;
     }
     m_storage = storage;
@@ -136,6 +131,20 @@ bool CMeskEngine::init()
             emit storageReadFailed(failure);
     });
     m_damagedStorageCopies = storage->replacedDatabaseCopies();
+    return true;
+}
+
+bool CMeskEngine::init()
+{
+    m_ready = false;
+    m_storageFailure = {};
+    m_readFailure = {};
+    m_damagedStorageCopies.clear();
+
+    if (!openStorage()) {
+        emit initFailed();
+        return false;
+    }
 
     // What a failed read was taken for (no message being sent, no notes of the modem, no account)
     // must not decide this run: the start fails at the first step whose read failed.

@@ -170,6 +170,7 @@ private slots:
     void _onServiceUserAdded(mid_t provider, const SServiceUser& user);
 
 private:
+    bool openStorage();
     void releaseStorage();
     void failSentMessages();
     void connectSmsEngine();
