@@ -510,6 +510,42 @@ void CMeskSmsEngine::storeIncoming()
     }
 }
 
+// A stored message the modem still holds, read again: its note learns where it is now, and its delete
+// is tried again.
+void CMeskSmsEngine::retake(OnModem& entry, const SMeskSmsOrigin& origin, const Incoming& incoming,
+                            Outcome& outcome)
+{
+    bool changed = false;
+    // The same object as when the program stopped with its delete pending: that delete failed,
+    // maybe as the modem's failure after which ModemManager answers the next delete with
+    // success while the SIM keeps the message.
+    if (std::exchange(entry.pendingBefore, false) && entry.origin() == origin && !entry.noted.deleteFailed) {
+        entry.noted.deleteFailed = true;
+        changed = true;
+    }
+    // It is where it was read now; an entry of the older form learns the message's time.
+    if (entry.origin() != origin || entry.noted.anyTime) {
+        // Another object: what the deletes of the one before came to says nothing of it.
+        if (entry.origin() != origin) {
+            entry.noted.deleteFailed = false;
+            entry.noted.deletedIn.clear();
+        }
+        entry.setOrigin(origin);
+        if (entry.noted.anyTime)
+            entry.noted.timeStamp = incoming.timeStamp;
+        entry.noted.anyTime = false;
+        changed = true;
+    }
+    // Its delete goes out once this transaction is committed.
+    if (!incoming.indices.isEmpty() && !entry.noted.deletePending) {
+        entry.noted.deletePending = true;
+        changed = true;
+    }
+    if (changed)
+        writeOnModem(entry);
+    outcome.deletes.append({entry.serial, incoming.indices});
+}
+
 void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
 {
     SSmsMessage message;
@@ -554,36 +590,7 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         }
         if (stale)
             return;
-        bool changed = false;
-        // The same object as when the program stopped with its delete pending: that delete failed,
-        // maybe as the modem's failure after which ModemManager answers the next delete with
-        // success while the SIM keeps the message.
-        if (std::exchange(entry->pendingBefore, false) && entry->origin() == origin &&
-            !entry->noted.deleteFailed) {
-            entry->noted.deleteFailed = true;
-            changed = true;
-        }
-        // It is where it was read now; an entry of the older form learns the message's time.
-        if (entry->origin() != origin || entry->noted.anyTime) {
-            // Another object: what the deletes of the one before came to says nothing of it.
-            if (entry->origin() != origin) {
-                entry->noted.deleteFailed = false;
-                entry->noted.deletedIn.clear();
-            }
-            entry->setOrigin(origin);
-            if (entry->noted.anyTime)
-                entry->noted.timeStamp = incoming.timeStamp;
-            entry->noted.anyTime = false;
-            changed = true;
-        }
-        // Its delete goes out once this transaction is committed.
-        if (!incoming.indices.isEmpty() && !entry->noted.deletePending) {
-            entry->noted.deletePending = true;
-            changed = true;
-        }
-        if (changed)
-            writeOnModem(*entry);
-        outcome.deletes.append({entry->serial, incoming.indices});
+        retake(*entry, origin, incoming, outcome);
         return;
     }
     // The message and the note that the modem still holds it are kept in one transaction: a stop

@@ -131,6 +131,7 @@ private:
     // Takes in the messages waiting, in one transaction; then asks their deletes and announces them.
     void storeIncoming();
     void receive(const Incoming& incoming, Outcome& outcome);
+    void retake(OnModem& entry, const SMeskSmsOrigin& origin, const Incoming& incoming, Outcome& outcome);
     // The entry of the message read, or null: the same object, else, for a message found by a
     // read of every message or announced as the modem made its messages anew (read not null),
     // one that is alike, whose object is not of the same set (unless the modem's service took its
