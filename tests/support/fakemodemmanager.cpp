@@ -425,6 +425,7 @@ void FakeModemManagerService::removeMessage(const QString& path)
     if (m_placeLost.remove(path))
         m_simOnly.insert(path, m_messages.value(path));
     m_messages.remove(path);
+    m_created.remove(path);
     emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
                {QVariant::fromValue(QDBusObjectPath(path))});
     emit messageDeleted(path);
@@ -476,13 +477,7 @@ int FakeModemManagerService::answerHeldDeletes(const QString& outcome)
                 message.createErrorReply(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed"),
                                          QStringLiteral("failed by the stand-in")));
         } else {
-            if (m_placeLost.remove(deleted))
-                m_simOnly.insert(deleted, m_messages.value(deleted));
-            m_messages.remove(deleted);
-            m_created.remove(deleted);
-            emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
-                       {QVariant::fromValue(QDBusObjectPath(deleted))});
-            emit messageDeleted(deleted);
+            removeMessage(deleted);
             bus.send(message.createReply());
         }
     }
@@ -588,13 +583,7 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             }
             if (!m_messages.contains(deleted))
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
-            if (m_placeLost.remove(deleted))
-                m_simOnly.insert(deleted, m_messages.value(deleted));
-            m_messages.remove(deleted);
-            m_created.remove(deleted);
-            emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
-                       {QVariant::fromValue(QDBusObjectPath(deleted))});
-            emit messageDeleted(deleted);
+            removeMessage(deleted);
             return reply({});
         }
     }

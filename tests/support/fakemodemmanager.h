@@ -98,7 +98,8 @@ public:
     QString addMessage(const QString& number, const QString& text, quint32 state = 3, quint32 pduType = 1,
                        bool announce = false);
     void setMessageState(const QString& path, quint32 state);
-    // Another client deletes the message (the SIM keeps it when its delete failed once).
+    // The message is deleted, by another client or by a Delete call (the SIM keeps it when its delete
+    // failed once).
     void removeMessage(const QString& path);
     // Sets an Sms property without announcing it (e.g. "Data" with "Text" empty: a data message).
     void setMessageProperty(const QString& path, const QString& name, const QVariant& value)
