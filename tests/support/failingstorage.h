@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <QTest>
+
+#include <functional>
 #include <memory>
 
 // While it lives, the reads of every storage of the process whose statement holds the text fail as
@@ -36,6 +39,23 @@ public:
 private:
     std::shared_ptr<int> m_failed;
 };
+
+// A look-up (add: finds what is stored, or stores it) whose read of the table fails stores no second
+// copy (count: the copies stored), and finds the stored one once reads work again.
+inline void checkFailedLookUpStoresNothing(const std::function<QObject*()>& add,
+                                           const std::function<int()>& count, const QString& table)
+{
+    QVERIFY(add());
+    QCOMPARE(count(), 1);
+    {
+        FailingReads reads(QStringLiteral("FROM ") + table);
+        QVERIFY(!add());
+        QCOMPARE(reads.failed(), 1);
+    }
+    QCOMPARE(count(), 1);
+    QVERIFY(add());
+    QCOMPARE(count(), 1);
+}
 
 // The media database, except that adds of the item types a test names fail without touching the
 // file (as a refused write does), and that with failCommits set every outermost endBatch() rolls

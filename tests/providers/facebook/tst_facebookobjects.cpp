@@ -79,17 +79,8 @@ private slots:
         const auto count = [this, post] {
             return post ? rows() : int(m_bed.db->serviceUsers(kProvider).size());
         };
-        QVERIFY(add());
-        QCOMPARE(count(), 1);
-        {
-            FailingReads reads(post ? QStringLiteral("FROM MEDIAITEMS")
-                                    : QStringLiteral("FROM SERVICEUSERS"));
-            QVERIFY(!add());
-            QCOMPARE(reads.failed(), 1);
-        }
-        QCOMPARE(count(), 1);
-        QVERIFY(add());
-        QCOMPARE(count(), 1);
+        checkFailedLookUpStoresNothing(add, count,
+                                       post ? QStringLiteral("MEDIAITEMS") : QStringLiteral("SERVICEUSERS"));
     }
 
     void caching()

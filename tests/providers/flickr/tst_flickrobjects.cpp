@@ -69,17 +69,8 @@ private slots:
         const auto count = [this, photo] {
             return photo ? rowCount() : int(m_fx->db->serviceUsers(MeskProvider::Flickr).size());
         };
-        QVERIFY(add());
-        QCOMPARE(count(), 1);
-        {
-            FailingReads reads(photo ? QStringLiteral("FROM MEDIAITEMS")
-                                     : QStringLiteral("FROM SERVICEUSERS"));
-            QVERIFY(!add());
-            QCOMPARE(reads.failed(), 1);
-        }
-        QCOMPARE(count(), 1);
-        QVERIFY(add());
-        QCOMPARE(count(), 1);
+        checkFailedLookUpStoresNothing(add, count,
+                                       photo ? QStringLiteral("MEDIAITEMS") : QStringLiteral("SERVICEUSERS"));
     }
 
     void loadEvent_data()
