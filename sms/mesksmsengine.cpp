@@ -5,6 +5,7 @@
 #include "meskclock.h"
 #include "mesknetworkmanager.h"
 #include "meskzone.h"
+#include "smspdu.h"
 
 #include <QDebug>
 #include <QJsonArray>
@@ -236,7 +237,8 @@ bool CMeskSmsEngine::sendMessage(const QString& phone, const QString& text)
     QMutexLocker lock(&m_mutex);
     SSmsMessage message;
     message.phone = phone;
-    message.message = text;
+    // Kept and shown as it goes out (look-alikes for what the alphabet lacks): what the recipient gets.
+    message.message = smsPduSendableText(text);
     message.created = MeskClock::now();
     message.type = SSmsMessage::BeingSent;
 

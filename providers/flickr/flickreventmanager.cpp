@@ -197,7 +197,8 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
     // stores the last of them.
     auto stored = std::make_shared<SUserAnswer>();
     stored->userRow = user->serviceUser().id;
-    QMultiMap<QString, SFlickrPhoto> byDay;
+    // Days in date order, so the newest day's post is the last one the contact's sync records take.
+    QMultiMap<QDate, SFlickrPhoto> byDay;
     QSet<QString> seen;
     for (const SFlickrPhoto& record : std::as_const(listed)) {
         if (record.owner != userId) {
@@ -207,7 +208,7 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
         if (seen.contains(record.id))
             continue;
         seen.insert(record.id);
-        byDay.insert(uploadTime(record).date().toString(), record);
+        byDay.insert(uploadTime(record).date(), record);
     }
     for (auto it = byDay.cbegin(); it != byDay.cend(); ++it) {
         stored->photos.append(it.value());
@@ -219,7 +220,8 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
         stored->photos.size(),
         [this, stored](qsizetype from, qsizetype to) { storeUserPhotos(*stored, from, to); },
         [this, stored] {
-            // The sync records follow the answer only once all of it is stored.
+            // Once all of the answer is stored, the contact's sync records are the posts of its photos,
+            // so the clean-up at exit keeps every post the service still lists.
             m_sync->remove(stored->userRow);
             for (mid_t post : std::as_const(stored->syncPosts))
                 m_sync->add(stored->userRow, post);
@@ -231,7 +233,7 @@ void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, q
 {
     // What the slice changes outside the storage, applied once the batch committed.
     QList<mid_t> syncPosts;
-    QHash<QString, CFlickrPhotoPost*> newPosts;
+    QHash<QDate, CFlickrPhotoPost*> newPosts;
     QList<CFlickrPhotoPost*> complete;
     // Stored photos without a post that this slice gives one; put back when the batch rolls back.
     QList<CFlickrPhoto*> reparented;
@@ -240,7 +242,7 @@ void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, q
     m_objects->beginNew();
     for (qsizetype i = from; i < to; ++i) {
         const SFlickrPhoto& record = answer.photos.at(i);
-        const QString& day = answer.days.at(i);
+        const QDate day = answer.days.at(i);
         CFlickrPhoto* photo = m_objects->findPhoto(record.id);
         if (photo && photo->mediaItem().parent != 0) {
             syncPosts.append(photo->mediaItem().parent);

@@ -4,6 +4,7 @@
 #include "meskhttpresponse.h"
 #include "meskrecords.h"
 
+#include <QDate>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -66,11 +67,11 @@ private:
     struct SUserAnswer
     {
         mid_t userRow = 0;
-        QList<SFlickrPhoto> photos; // grouped by upload day
-        QStringList days;           // the day of each photo
-        QHash<QString, qsizetype> lastOfDay;
-        QHash<QString, CFlickrPhotoPost*> posts; // the posts of the slices committed so far
-        QList<mid_t> syncPosts;
+        QList<SFlickrPhoto> photos; // grouped by upload day, oldest day first
+        QList<QDate> days;          // the day of each photo
+        QHash<QDate, qsizetype> lastOfDay;
+        QHash<QDate, CFlickrPhotoPost*> posts; // the posts of the slices committed so far
+        QList<mid_t> syncPosts;                // the posts of the answer's photos, oldest day first
     };
     // Stores one search answer in slices, then goes on with the next contact.
     void storeUserPhotos(const QString& userId, const QList<SFlickrPhoto>& photos);

@@ -2,6 +2,7 @@
 
 #include "imediaitemstorage.h"
 
+#include <algorithm>
 #include <utility>
 
 CFlickrSync::CFlickrSync(mid_t providerId, QObject* parent) : QObject(parent), m_providerId(providerId) {}
@@ -19,25 +20,34 @@ bool CFlickrSync::ensureLoaded() const
     if (m_loaded)
         return true;
     bool read = false;
-    const QList<SMediaItem> items = m_storage->syncRecords(m_providerId, &read);
+    QList<SMediaItem> items = m_storage->syncRecords(m_providerId, &read);
     if (!read)
         return false;
     m_loaded = true;
-    // Records set while the stored ones could not be read are newer than those.
-    const QHash<mid_t, mid_t> newer = std::exchange(m_records, {});
+    // Records set while the stored ones could not be read are newer than those: a user's stored posts
+    // give way to them.
+    const QHash<mid_t, QList<mid_t>> newer = std::exchange(m_records, {});
     m_holders.clear();
-    for (const SMediaItem& item : items)
-        setRecord(item.user, item.id);
-    for (auto it = newer.cbegin(); it != newer.cend(); ++it)
-        setRecord(it.key(), it.value());
+    for (auto it = newer.cbegin(); it != newer.cend(); ++it) {
+        for (mid_t post : it.value())
+            append(it.key(), post);
+    }
+    // Each user's posts oldest first, whatever order the rows come in (a store that kept one post per
+    // user reads as one post each).
+    std::stable_sort(items.begin(), items.end(), [](const SMediaItem& a, const SMediaItem& b) {
+        return a.created < b.created || (a.created == b.created && a.id < b.id);
+    });
+    for (const SMediaItem& item : std::as_const(items)) {
+        if (!newer.contains(item.user))
+            append(item.user, item.id);
+    }
     return true;
 }
 
 void CFlickrSync::add(mid_t userId, mid_t eventId)
 {
     ensureLoaded();
-    if (!m_holders.contains(eventId))
-        setRecord(userId, eventId);
+    append(userId, eventId);
 }
 
 void CFlickrSync::remove(mid_t userId)
@@ -46,11 +56,12 @@ void CFlickrSync::remove(mid_t userId)
     dropRecord(userId);
 }
 
-void CFlickrSync::setRecord(mid_t userId, mid_t eventId) const
+void CFlickrSync::append(mid_t userId, mid_t eventId) const
 {
-    dropRecord(userId);
-    m_records.insert(userId, eventId);
-    ++m_holders[eventId];
+    if (m_holders.contains(eventId))
+        return;
+    m_records[userId].append(eventId);
+    m_holders.insert(eventId, userId);
 }
 
 void CFlickrSync::dropRecord(mid_t userId) const
@@ -58,9 +69,8 @@ void CFlickrSync::dropRecord(mid_t userId) const
     const auto it = m_records.constFind(userId);
     if (it == m_records.cend())
         return;
-    const auto holder = m_holders.find(it.value());
-    if (holder != m_holders.end() && --holder.value() <= 0)
-        m_holders.erase(holder);
+    for (mid_t post : it.value())
+        m_holders.remove(post);
     m_records.erase(it);
 }
 
@@ -68,7 +78,10 @@ void CFlickrSync::flush()
 {
     if (!m_storage || !ensureLoaded())
         return;
-    m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
+    QList<mid_t> posts;
+    for (auto it = m_records.cbegin(); it != m_records.cend(); ++it)
+        posts += it.value();
+    m_storage->setSyncRecords(m_providerId, posts, 0);
 }
 
 void CFlickrSync::reset()

@@ -3,24 +3,30 @@
 #include "meskrecords.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 
 class IMediaItemStorage;
 
-// The newest photo post of each Flickr user (user row id -> post id), kept in MEDIASYNC.
+// Per Flickr user (user row id), the photo posts of the user's last search answer, kept in MEDIASYNC
+// (one row per post), so the clean-up at exit keeps every post the service still lists: a post it
+// deleted would be fetched and announced again at the next update. A user's posts are ordered
+// oldest first, so the last one is the user's newest post. A post is held by one user at most.
 class CFlickrSync : public QObject
 {
     Q_OBJECT
 public:
     explicit CFlickrSync(mid_t providerId, QObject* parent = nullptr);
 
-    // Keeps the storage; its records are read (a later record of the same user wins) when they are
-    // first used (an update, a flush, a look-up), not at start-up.
+    // Keeps the storage; its records are read (each user's posts ordered by their created date-time)
+    // when they are first used (an update, a flush, a look-up), not at start-up.
     void load(IMediaItemStorage* storage);
-    // Nothing happens when another record already holds the post.
+    // Appends the post to the user's posts, as the user's newest; nothing happens when a record
+    // already holds the post (the user's own or another user's).
     void add(mid_t userId, mid_t eventId);
+    // Drops every post of the user.
     void remove(mid_t userId);
-    // Writes every record's post; nothing without a storage or while the stored records cannot be read.
+    // Writes every record's posts; nothing without a storage or while the stored records cannot be read.
     void flush();
     // Empties the records and the stored ones; nothing without a storage.
     void reset();
@@ -29,9 +35,16 @@ public:
     mid_t event(mid_t userId) const
     {
         ensureLoaded();
+        const auto it = m_records.constFind(userId);
+        return it == m_records.cend() || it->isEmpty() ? 0 : it->constLast();
+    }
+    // The user's posts, oldest first.
+    QList<mid_t> events(mid_t userId) const
+    {
+        ensureLoaded();
         return m_records.value(userId);
     }
-    QHash<mid_t, mid_t> records() const
+    QHash<mid_t, QList<mid_t>> records() const
     {
         ensureLoaded();
         return m_records;
@@ -41,14 +54,14 @@ private:
     // Reads the storage's records on their first use; records set before take precedence. False when
     // they cannot be read: the records then stay unloaded (and are read again at their next use).
     bool ensureLoaded() const;
-    // Sets the user's record; the post it held before loses one holder.
-    void setRecord(mid_t userId, mid_t eventId) const;
+    // Appends the post to the user's posts unless a record holds it.
+    void append(mid_t userId, mid_t eventId) const;
     void dropRecord(mid_t userId) const;
 
     IMediaItemStorage* m_storage = nullptr;
-    mutable QHash<mid_t, mid_t> m_records;
-    // How many records hold each post: the look-up behind add().
-    mutable QHash<mid_t, int> m_holders;
+    mutable QHash<mid_t, QList<mid_t>> m_records;
+    // The user whose record holds each post: the look-up behind add().
+    mutable QHash<mid_t, mid_t> m_holders;
     mutable bool m_loaded = true;
     mid_t m_providerId;
 };

@@ -9,6 +9,7 @@
 #include "mesknetworkmanager.h"
 #include "mesksmsengine.h"
 #include "mesksmsfactories.h"
+#include "smspdu.h"
 #include "tempstorage.h"
 #include "testclock.h"
 
@@ -526,11 +527,26 @@ private slots:
         QTest::addColumn<bool>("addFails");
         QTest::addColumn<QString>("end");
         QTest::addColumn<int>("finalType");
-        QTest::newRow("confirmed") << 0 << false << "done" << int(SSmsMessage::Sent);
-        QTest::newRow("confirmed during send") << 1 << false << "done" << int(SSmsMessage::Sent);
-        QTest::newRow("refused") << 2 << false << "failed" << int(SSmsMessage::SendFailed);
-        QTest::newRow("no answer") << 3 << false << "failed" << int(SSmsMessage::SendFailed);
-        QTest::newRow("not stored") << 0 << true << "done" << -1;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("sentText"); // what the recipient gets, stored and shown
+        const QString hello = QStringLiteral("hello");
+        QTest::newRow("confirmed") << 0 << false << "done" << int(SSmsMessage::Sent) << hello << hello;
+        QTest::newRow("confirmed during send")
+            << 1 << false << "done" << int(SSmsMessage::Sent) << hello << hello;
+        QTest::newRow("refused") << 2 << false << "failed" << int(SSmsMessage::SendFailed) << hello << hello;
+        QTest::newRow("no answer") << 3 << false << "failed" << int(SSmsMessage::SendFailed) << hello
+                                   << hello;
+        QTest::newRow("not stored") << 0 << true << "done" << -1 << hello << hello;
+        // Characters outside the default alphabet go out as their look-alikes.
+        QTest::newRow("look-alikes") << 0 << false << "done" << int(SSmsMessage::Sent)
+                                     << QStringLiteral("Zo\u00EB is na\u00EFve")
+                                     << QStringLiteral("Zoe is naive");
+        QTest::newRow("look-alike beside a default-alphabet letter")
+            << 2 << false << "failed" << int(SSmsMessage::SendFailed) << QStringLiteral("\u00FCn\u00EFcode")
+            << QStringLiteral("\u00FCnicode");
+        QTest::newRow("outside every table: sent as typed")
+            << 0 << false << "done" << int(SSmsMessage::Sent) << QStringLiteral("na\u00EFve \u65E5\u672C")
+            << QStringLiteral("na\u00EFve \u65E5\u672C");
     }
 
     void sending()
@@ -539,6 +555,8 @@ private slots:
         QFETCH(bool, addFails);
         QFETCH(QString, end);
         QFETCH(int, finalType);
+        QFETCH(QString, text);
+        QFETCH(QString, sentText);
         TestClock clock(ClockTime);
         // Only the unanswered send waits for the watchdog: under load the modem's answer can
         // come later than a short one.
@@ -557,9 +575,9 @@ private slots:
         SignalLog signalLog(&engine);
         LogRecorder log;
 
-        QVERIFY(engine.sendMessage(QStringLiteral("+123"), QStringLiteral("hello")));
-        // Announced at once, as stored (unless storing failed).
-        QCOMPARE(signalLog.names, QStringList{"sent 1 +123 hello"});
+        QVERIFY(engine.sendMessage(QStringLiteral("+123"), text));
+        // Announced at once, as stored (unless storing failed), with the text that went out.
+        QCOMPARE(signalLog.names, QStringList{"sent 1 +123 " + sentText});
         const SSmsMessage sent = signalLog.messages.first();
         QCOMPARE(sent.created, ClockTime);
         if (addFails) {
@@ -574,9 +592,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(signalLog.names.size(), 2, 30000);
         settle();
         QCOMPARE(signalLog.names,
-                 (QStringList{
-                     "sent 1 +123 hello",
-                     QStringLiteral("%1 %2 +123 hello").arg(end).arg(end == QLatin1String("done") ? 2 : 3)}));
+                 (QStringList{"sent 1 +123 " + sentText, QStringLiteral("%1 %2 +123 %3")
+                                                             .arg(end)
+                                                             .arg(end == QLatin1String("done") ? 2 : 3)
+                                                             .arg(sentText)}));
         QCOMPARE(signalLog.messages.last().id, sent.id);
         if (finalType >= 0) {
             SSmsMessage expected = sent;
@@ -588,7 +607,14 @@ private slots:
         // Every signal and every storage call on the GUI thread.
         QVERIFY(onlyOn(signalLog.threads, QThread::currentThread()));
         QVERIFY(onlyOn(m_storage->threads, QThread::currentThread()));
-        QCOMPARE(m_modem->smsCalls(QStringLiteral("send")).size(), 1);
+        const QStringList sends = m_modem->smsCalls(QStringLiteral("send"));
+        QCOMPARE(sends.size(), 1);
+        // The text kept is the one the modem was given.
+        QByteArray tpdu;
+        SmsPduMessage onAir;
+        QVERIFY(smsPduFromHex(sends.first().section(QLatin1Char(' '), 1, 1), tpdu));
+        QVERIFY(smsPduDecode(tpdu, onAir));
+        QCOMPARE(onAir.text, sentText);
     }
 
     void cdmaSendsNothing()

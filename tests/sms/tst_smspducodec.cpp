@@ -105,6 +105,9 @@ private slots:
         QTest::newRow("euro is a pair") << QStringLiteral("\u20AC5") << 3u << 157u << 1u;
         QTest::newRow("a-acute is substituted") << QStringLiteral("\u00E1") << 1u << 159u << 1u;
         QTest::newRow("greek small delta is substituted") << QStringLiteral("\u03B4") << 1u << 159u << 1u;
+        QTest::newRow("look-alikes") << QStringLiteral("Zo\u00EB is na\u00EFve") << 12u << 148u << 1u;
+        QTest::newRow("look-alike beside a default-alphabet letter")
+            << QStringLiteral("\u00FCn\u00EFcode") << 7u << 153u << 1u;
         QTest::newRow("ucs2 70") << Zhe + repeated(QStringLiteral("a"), 69) << 70u << 0u << 1u;
         QTest::newRow("ucs2 71") << Zhe + repeated(QStringLiteral("a"), 70) << 71u << 63u << 2u;
         QTest::newRow("escape character is ucs2") << QStringLiteral("a\x1B") << 2u << 68u << 1u;
@@ -139,7 +142,17 @@ private slots:
             QList<SmsPdu> pdus;
             QVERIFY(smsPduEncodeSubmit(text, u"+123", pdus));
             QCOMPARE(unsigned(pdus.size()), parts);
+            // The sendable text is what a single message carries.
+            SmsPduMessage sent;
+            if (parts == 1) {
+                QVERIFY(smsPduDecode(pdus.first().bytes, sent));
+                QCOMPARE(sent.text, smsPduSendableText(text));
+            }
         }
+        // The text as it goes out counts the same.
+        QCOMPARE(smsPduTextLength(smsPduSendableText(text), &gotUsed, &gotLeft), parts);
+        QCOMPARE(gotUsed, used);
+        QCOMPARE(gotLeft, left);
     }
 
     void encodeVectors_data()

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QImage>
 #include <QMutexLocker>
 #include <QRegularExpression>
@@ -580,8 +581,12 @@ QByteArray FakeFacebookRest::cannedBody(const Request& record, const QByteArray&
         return notificationsAnswer();
     if (method == QLatin1String("message.getThreadsInFolder"))
         return threadsAnswer();
-    if (method == QLatin1String("stream.publish"))
-        return document(top, m_uid + QLatin1Char('_') + QString::number(m_nextId++));
+    if (method == QLatin1String("stream.publish")) {
+        const QString postId = m_uid + QLatin1Char('_') + QString::number(m_nextId++);
+        m_posted.append(
+            {postId, record.param(QStringLiteral("message")), QDateTime::currentSecsSinceEpoch()});
+        return document(top, postId);
+    }
     if (method == QLatin1String("stream.addComment"))
         return document(top, record.param(QStringLiteral("post_id")) + QLatin1Char('_') +
                                  QString::number(m_nextId++));
@@ -644,6 +649,24 @@ void FakeFacebookRest::clearScripts()
 {
     QMutexLocker lock(&m_mutex);
     m_scripts.clear();
+}
+
+QList<FakeFacebookRest::Posted> FakeFacebookRest::posted() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_posted;
+}
+
+void FakeFacebookRest::setNextId(qint64 id)
+{
+    QMutexLocker lock(&m_mutex);
+    m_nextId = id;
+}
+
+qint64 FakeFacebookRest::nextId() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_nextId;
 }
 
 QList<FakeFacebookRest::Request> FakeFacebookRest::requests() const

@@ -116,6 +116,21 @@ public:
     // The "Allow" address for this base (http://host:port).
     QString allowUrl(const QString& base) const;
 
+    // A status the user posted through an accepted stream.publish, with the id it was given.
+    struct Posted
+    {
+        QString postId; // <uid>_<n>
+        QString message;
+        qint64 created = 0; // seconds since the epoch, when it was posted
+    };
+    // The statuses posted, oldest first. The stand-in's canned stream does not list them; a
+    // program that keeps them scripts its stream itself.
+    QList<Posted> posted() const;
+    // The number a new post or comment takes (<uid>_<n>, <post_id>_<n>), counted on from 5001;
+    // set it above every number used before when the stand-in is started again.
+    void setNextId(qint64 id);
+    qint64 nextId() const;
+
     QList<Request> requests() const;
     // The recorded requests of one method.
     QList<Request> requests(const QString& method) const;
@@ -148,6 +163,7 @@ private:
     QString m_uid;
     QHash<QString, QList<Script>> m_scripts;
     QList<Request> m_requests;
-    int m_nextId = 5001;
+    qint64 m_nextId = 5001;
+    QList<Posted> m_posted;
     bool m_loginRedirect = false;
 };

@@ -377,6 +377,9 @@ private slots:
             << "{" + started +
                    ", \"uploads\": [{\"id\": \"x\", \"owner\": \"o\", \"title\": \"t\", \"uploaded\": 1}]}"
             << "\"id\" of entry 1 of \"uploads\" is not a number from 0 to 999999999";
+        QTest::newRow("posts not a list") << "facebook"
+                                          << "{" + started + ", \"posted\": 3}"
+                                          << "\"posted\" is not a list";
         QTest::newRow("a message that is not an object") << "modem"
                                                          << "{" + started + ", \"messages\": [3]}"
                                                          << "entry 1 of \"messages\" is not an object";
@@ -433,8 +436,8 @@ private slots:
 
     // A second run with the same state folder serves what the first one left: every status, photo
     // and post with its id and date, the status posted and the status and upload made in the first
-    // run, and the SIM as the first run left it (the welcome deleted, a sent message and its answer
-    // kept). What the second run makes takes ids not used before.
+    // run, the Facebook post of the first run, and the SIM as the first run left it (the welcome deleted, a
+    // sent message and its answer kept). What the second run makes takes ids not used before.
     void keepsItsStateBetweenRuns()
     {
         QTemporaryDir stateHome;
@@ -442,7 +445,7 @@ private slots:
         const QString timelinePattern =
             QStringLiteral("<created_at>(?<date>[^<]+)</created_at><id>(?<id>\\d+)</id>");
         QMap<QString, QString> statuses, photos, posts;
-        QStringList sim;
+        QStringList sim, postedToFacebook;
         for (int run = 0; run < 2; ++run) {
             QProcess process;
             QHash<QString, QString> variables;
@@ -485,10 +488,13 @@ private slots:
                                 FakeFacebookRest::defaultSessionSecret(), FakeFacebookRest::defaultUid());
             QString streamUrl;
             QVERIFY(facebook.formatStreamGet(streamUrl));
-            const QMap<QString, QString> stream =
-                dated(fetch(manager, streamUrl).second,
-                      QStringLiteral(
-                          "<post_id>(?<id>[^<]+)</post_id>.*?<created_time>(?<date>\\d+)</created_time>"));
+            QByteArray streamBody;
+            const auto facebookStream = [&] {
+                streamBody = fetch(manager, streamUrl).second;
+                return dated(streamBody, QStringLiteral("<post_id>(?<id>[^<]+)</post_id>.*?<created_time>(?<"
+                                                        "date>\\d+)</created_time>"));
+            };
+            const QMap<QString, QString> stream = facebookStream();
             const QString address = variables.value(QStringLiteral("LUMESK_MODEMMANAGER_BUS"));
 
             // What the first run started with, and what the second run finds.
@@ -548,6 +554,24 @@ private slots:
                 QCOMPARE(sim.size(), 2);
                 QVERIFY(sim.first().startsWith(QLatin1String("Got it: See you|20")));
             }
+            // A Facebook post of each run is listed in the stream from then on, the first run's in the
+            // second run too, each under an id of its own.
+            QString publishUrl;
+            const QString message = QStringLiteral("Probe %1").arg(run);
+            QVERIFY(facebook.formatStreamPublish(publishUrl, message));
+            const QString postId =
+                QRegularExpression(QStringLiteral("<stream_publish_response[^>]*>([^<]+)<"))
+                    .match(QString::fromUtf8(fetch(manager, publishUrl).second))
+                    .captured(1);
+            QVERIFY(!postId.isEmpty());
+            QVERIFY(!posts.contains(postId));
+            postedToFacebook.append(postId);
+            const QMap<QString, QString> afterPost = facebookStream();
+            QCOMPARE(added(afterPost, posts), QStringList{postId});
+            for (int i = 0; i <= run; ++i)
+                QVERIFY(streamBody.contains(QStringLiteral("Probe %1").arg(i).toUtf8()));
+            posts = afterPost;
+
             // Every third request brings a new status and a new upload, under an id not used before.
             timeline();
             contactsPhotos();
@@ -569,6 +593,8 @@ private slots:
             process.terminate();
             QVERIFY(process.waitForFinished(10000));
         }
+        QCOMPARE(postedToFacebook.size(), 2);
+        QVERIFY(postedToFacebook.first() != postedToFacebook.last());
     }
 };
 

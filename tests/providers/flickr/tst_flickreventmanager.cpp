@@ -176,19 +176,22 @@ private slots:
         QCOMPARE(posts().size(), 4);
         const mid_t alice = userRow(kAlice);
         QHash<int, QDateTime> alicePosts; // photo count -> created
-        QList<mid_t> alicePostIds;
+        QHash<int, mid_t> alicePostIds;   // photo count -> post
         for (const auto& [item, count] : std::as_const(m_added)) {
             QVERIFY(count > 0);
             if (item.user == alice) {
                 alicePosts.insert(count, item.created);
-                alicePostIds.append(item.id);
+                alicePostIds.insert(count, item.id);
             }
         }
         QCOMPARE(alicePosts.size(), 2);
         QCOMPARE(alicePosts.value(2).toSecsSinceEpoch(), daysAgo(2, 1));
         QCOMPARE(alicePosts.value(1).toSecsSinceEpoch(), daysAgo(5));
-        QVERIFY(alicePostIds.contains(m_sync->event(alice)));
-        QVERIFY(m_sync->event(userRow(kBen)) != 0);
+        // The sync records hold every post of the answer, the newest (Saturday's, whose day name sorts
+        // before Wednesday's) last.
+        QCOMPARE(m_sync->events(alice), (QList<mid_t>{alicePostIds.value(1), alicePostIds.value(2)}));
+        QCOMPARE(m_sync->event(alice), alicePostIds.value(2));
+        QCOMPARE(m_sync->events(userRow(kBen)).size(), 2);
         QCOMPARE(m_fx->db->serviceUsers(MeskProvider::Flickr).size(), 2);
 
         service().clearRequests();

@@ -6,6 +6,7 @@
 #include "flickrobjects.h"
 #include "flickrprovider.h"
 #include "flickrstoragefixture.h"
+#include "flickrsync.h"
 #include "imediaitemwidget.h"
 #include "imediaobjects.h"
 #include "meskhttptaskpool.h"
@@ -302,6 +303,67 @@ private slots:
         QVERIFY(m_fx->server->requestCount() > sent);
         QCOMPARE(count(QStringLiteral("serviceError")), 0);
         QCOMPARE(m_log.last(), QStringLiteral("updateDone 3 sync 1"));
+    }
+
+    // A contact's photos of three days over closes and starts: the clean-up at exit keeps every post
+    // the service still lists, so a later run finds them posted, stores nothing again and announces
+    // nothing; the newest day's post is the contact's newest record, though its day name sorts first.
+    void postsOutliveCloseAndStart()
+    {
+        const QDateTime now(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC); // a Monday
+        TestClock clock(now);
+        FakeFlickrService& service = *m_fx->service;
+        service.clearStore();
+        service.addUser({FakeFlickrService::defaultUserId(),
+                         QStringLiteral("bob"),
+                         {},
+                         QStringLiteral("0"),
+                         QStringLiteral("0"),
+                         false});
+        const QString alice = QStringLiteral("111@N01");
+        service.addUser({alice, QStringLiteral("alice"), {}, QStringLiteral("0"), QStringLiteral("0"), true});
+        for (int day = 0; day < 3; ++day) { // Monday, Sunday, Saturday
+            FakeFlickrService::Photo photo;
+            photo.id = QStringLiteral("p%1").arg(day);
+            photo.owner = alice;
+            photo.secret = QStringLiteral("ab");
+            photo.server = QStringLiteral("1234");
+            photo.farm = QStringLiteral("2");
+            photo.title = QStringLiteral("Garden %1").arg(day);
+            photo.dateUpload = now.addDays(-day).addSecs(-3600).toSecsSinceEpoch();
+            service.addPhoto(photo);
+        }
+        storeKeys(true);
+        makeProvider();
+        QVERIFY(runToEnd());
+        QCOMPARE(count(QStringLiteral("mediaItemAdded 3 type 2")), 3);
+        const QList<SMediaItem> posts = m_fx->db->itemsByType(MeskItemType::Event2, MeskProvider::Flickr);
+        QCOMPARE(posts.size(), 3);
+        const auto newest = std::max_element(
+            posts.cbegin(), posts.cend(), [](const auto& a, const auto& b) { return a.created < b.created; });
+        QCOMPARE(newest->created.toSecsSinceEpoch(), now.addSecs(-3600).toSecsSinceEpoch());
+
+        for (int start = 0; start < 2; ++start) {
+            // Closed as main() closes: the provider goes, the clean-up runs; then a start on the same files.
+            m_provider.reset();
+            QVERIFY(m_storage->cleanup(false));
+            m_fx->db.reset();
+            m_storage = new FailingStorage(m_fx->root.subPath(QStringLiteral("storage")));
+            m_fx->db.reset(m_storage);
+            QVERIFY(m_storage->open());
+            m_log.clear();
+            service.clearRequests();
+            makeProvider();
+            QVERIFY(runToEnd());
+            QCOMPARE(count(QStringLiteral("mediaItemAdded")), 0);
+            QVERIFY(service.requests(kSearch).isEmpty());
+            QCOMPARE(m_fx->db->itemsByType(MeskItemType::Event2, MeskProvider::Flickr).size(), 3);
+            QCOMPARE(m_fx->db->itemsByType(MeskItemType::Image, MeskProvider::Flickr).size(), 3);
+            QCOMPARE(m_fx->db->syncRecords(MeskProvider::Flickr).size(), 3);
+            CFlickrSync sync(MeskProvider::Flickr);
+            sync.load(m_storage);
+            QCOMPARE(sync.event(newest->user), newest->id);
+        }
     }
 
     void removeAccount_data()

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 class TestFlickrSync : public QObject
 {
     Q_OBJECT
@@ -20,14 +22,23 @@ private slots:
     }
     void cleanup() { m_fx.reset(); }
 
+    // A user's record holds every post of the user's last answer, the newest last; a post is held by
+    // one user only. Stored records load each user's posts oldest first, whatever order the rows are in,
+    // and a store that kept one post per user still loads.
     void syncRecords()
     {
         const mid_t u1 = 11;
         const mid_t u2 = 12;
-        const mid_t older = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
         const mid_t newer = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
+        const mid_t older = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u1);
         const mid_t other = CFlickrPhotoPost::create(m_fx->db.get(), MeskProvider::Flickr, u2);
-        QVERIFY(m_fx->db->setSyncRecords(MeskProvider::Flickr, {older, newer, other}, 0));
+        for (const auto& [id, secs] : {std::pair{newer, 2000}, std::pair{older, 1000}}) {
+            SMediaItem post;
+            QVERIFY(m_fx->db->mediaItem(id, post));
+            post.created = QDateTime::fromSecsSinceEpoch(secs);
+            QVERIFY(m_fx->db->updateMediaItem(post));
+        }
+        QVERIFY(m_fx->db->setSyncRecords(MeskProvider::Flickr, {newer, older, other}, 0));
 
         CFlickrSync sync(MeskProvider::Flickr);
         sync.add(u1, older);
@@ -35,21 +46,28 @@ private slots:
         QCOMPARE(m_fx->db->syncRecords(MeskProvider::Flickr).size(), 3);
 
         sync.load(m_fx->db.get());
-        QCOMPARE(sync.records(), (QHash<mid_t, mid_t>{{u1, newer}, {u2, other}}));
+        QCOMPARE(sync.records(), (QHash<mid_t, QList<mid_t>>{{u1, {older, newer}}, {u2, {other}}}));
+        QCOMPARE(sync.event(u1), newer);
         sync.add(u2, newer); // held by u1
-        QCOMPARE(sync.event(u2), other);
-        sync.add(u2, older); // u1 let go of it when it took the newer post
-        QCOMPARE(sync.event(u2), older);
-        sync.add(u1, other); // u2 let go of it just now
-        QCOMPARE(sync.event(u1), other);
-        sync.add(u2, other); // held by u1 again
-        QCOMPARE(sync.event(u2), older);
-        sync.add(u1, newer);
-        sync.remove(u2);
+        sync.add(u1, older); // held already: stays where it is
+        QCOMPARE(sync.events(u2), QList<mid_t>{other});
+        QCOMPARE(sync.event(u1), newer);
+        sync.remove(u1); // lets go of both
+        sync.add(u2, newer);
+        QCOMPARE(sync.events(u2), (QList<mid_t>{other, newer}));
+        QCOMPARE(sync.event(u2), newer);
+        sync.add(u1, older);
         sync.flush();
-        const QList<SMediaItem> stored = m_fx->db->syncRecords(MeskProvider::Flickr);
-        QCOMPARE(stored.size(), 1);
-        QCOMPARE(stored.at(0).id, newer);
+        QList<mid_t> stored;
+        for (const SMediaItem& item : m_fx->db->syncRecords(MeskProvider::Flickr))
+            stored.append(item.id);
+        std::sort(stored.begin(), stored.end());
+        QCOMPARE(stored, (QList<mid_t>{newer, older, other}));
+
+        // The one-post-per-user form of an older store.
+        QVERIFY(m_fx->db->setSyncRecords(MeskProvider::Flickr, {older, other}, 0));
+        sync.load(m_fx->db.get());
+        QCOMPARE(sync.records(), (QHash<mid_t, QList<mid_t>>{{u1, {older}}, {u2, {other}}}));
 
         sync.reset();
         QVERIFY(sync.records().isEmpty());
@@ -76,7 +94,7 @@ private slots:
         }
         QVERIFY(m_fx->db->cleanup(false));
         QCOMPARE(m_fx->db->eventItems(MeskProvider::Flickr).size(), 2);
-        QCOMPARE(sync.records(), (QHash<mid_t, mid_t>{{u1, fresh}, {u2, second}}));
+        QCOMPARE(sync.records(), (QHash<mid_t, QList<mid_t>>{{u1, {fresh}}, {u2, {second}}}));
     }
 };
 
