@@ -15,6 +15,7 @@
 #include "mesksmsengine.h"
 #include "smsstarts.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -29,9 +30,9 @@ using namespace MeskModemManager;
 
 namespace {
 
-// The seeds of a default run: each plays its schedule in well under a second.
+// The seeds of a default run: each plays its schedule in about a second.
 const QList<quint32> DefaultSeeds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                     15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28};
+                                     16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29};
 
 QList<quint32> seedsToRun()
 {
@@ -237,6 +238,7 @@ private:
     QList<QStringList> m_arrivals; // kind, number, text
     QString m_stepDone;
     bool m_running = false;
+    bool m_fullStart = false;          // the start running ends with a read of every message
     QSet<int> m_required;              // identities that must be stored
     QHash<QString, int> m_userDeleted; // rows the user deleted, by key
     QHash<int, int> m_allowed;         // second rows allowed, by identity
@@ -313,8 +315,16 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
             if (service.messageIdentity(path) == identity)
                 service.setMessageState(path, SmsReceived);
         } else {
-            for (int i = kind == QLatin1String("twice") ? 2 : 1; i > 0; --i)
-                service.addMessage(number, text, SmsReceived, PduDeliver, true);
+            // A time of its own for each arrival (the same for both of "twice"): an arrival again is
+            // another message, not one the modem made anew.
+            const QString time = QDateTime::currentDateTimeUtc()
+                                     .addSecs(m_arrivals.size())
+                                     .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss+00"));
+            for (int i = kind == QLatin1String("twice") ? 2 : 1; i > 0; --i) {
+                const QString path = service.addMessage(number, text, SmsReceiving, PduDeliver, true);
+                service.setMessageProperty(path, QStringLiteral("Timestamp"), time);
+                service.setMessageState(path, SmsReceived);
+            }
         }
     } else if (verb == QLatin1String("otherdelete")) {
         const QString path = objectAt(words.value(1));
@@ -342,9 +352,10 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
     } else if (verb == QLatin1String("slow")) {
         service.setReadDelay(words.value(1).toInt());
     } else if (verb == QLatin1String("cycle") || verb == QLatin1String("cycle2")) {
-        // Switched off and on while the program is away: a message without a time it kept comes
-        // under another object of a set with the same name, and may be stored once more.
-        if (!m_running) {
+        // Switched off and on while the program is away (or closing, or killed, so that it may not
+        // have seen it): a message without a time it kept comes under another object of a set with
+        // the same name, and may be stored once more.
+        if (!m_running || !m_fullStart) {
             for (const FakeModemManagerService::History& held : service.history()) {
                 if (held.held && held.timestamp.isEmpty())
                     ++m_allowed[held.identity];
@@ -434,6 +445,7 @@ void Schedule::start(int line)
     if (end == QLatin1String("close") && words.size() > 2)
         hookAt(words.value(2), words.value(3).toInt(), [&] { ended = true; });
     m_running = true;
+    m_fullStart = end == QLatin1String("full");
 
     if (child) {
         QProcess process;
