@@ -9,6 +9,7 @@
 #include "mesknetworkmanager.h"
 #include "mesksmsengine.h"
 #include "smspdu.h"
+#include "smsstarts.h"
 #include "tempstorage.h"
 
 #include <QDBusConnectionInterface>
@@ -21,6 +22,7 @@
 #include <memory>
 
 using namespace MeskModemManager;
+using SmsStarts::runEngine;
 
 namespace {
 
@@ -85,33 +87,6 @@ private:
     QList<quint32> m_indices;
 };
 
-// A start of the program's SMS side on storagePath that kills itself as it notes the limit-th
-// message left on the modem, in the middle of storing what it read. Run in a child process.
-int killedWhileStoring(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    CMediaDataBase storage(QString::fromLocal8Bit(argv[3]));
-    if (!storage.open())
-        return 3;
-    const int limit = QByteArray(argv[4]).toInt();
-    int notes = 0;
-    storage.setStatementObserver([&](const QString& statement, const QVariantList&) {
-        if (statement.startsWith(QLatin1String("INSERT INTO MEDIASMSONMODEM")) && ++notes == limit)
-            ::raise(SIGKILL);
-    });
-    useModemManagerAt(QString::fromLocal8Bit(argv[2]), QStringLiteral("killed"));
-    CMeskNetworkManager network;
-    network.start();
-    CMeskSmsEngine engine;
-    if (!QTest::qWaitFor([&] { return network.cellularState() == 5; }, 30000))
-        return 4;
-    engine.start(&storage, &network);
-    if (!QTest::qWaitFor([&] { return engine.isSmsReady(); }, 30000) || !engine.readSimMessages())
-        return 5;
-    Q_UNUSED(QTest::qWaitFor([] { return false; }, 120000));
-    return 6;
-}
-
 } // namespace
 
 class TestModemManager : public QObject
@@ -145,17 +120,6 @@ private slots:
 
 private:
     bool startManager();
-    // One start of the program's SMS side on the bus at address: the network manager with a
-    // ModemManager layer of its own and the SMS engine on storage. It reads the modem once,
-    // waits until done() and returns the messages announced ("phone text"), in order.
-    QStringList runEngine(const QString& address, IMediaItemStorage* storage,
-                          const std::function<bool()>& done);
-    // The same, with body run once the engine is ready instead of the read (or at once, without
-    // waiting for the modem, unless ready). Messages that arrived are announced as "new <phone>
-    // <text>", messages marked sent as "done <text>".
-    using EngineBody = std::function<void(CMeskSmsEngine&, CMeskNetworkManager&)>;
-    QStringList runEngine(const QString& address, IMediaItemStorage* storage, const EngineBody& body,
-                          bool ready = true);
     quint32 sendNow(const QString& text);
 
     PrivateBus m_bus;
@@ -164,7 +128,6 @@ private:
     std::unique_ptr<CMeskMbnSmsManager> m_manager;
     Reports m_reports;
     int m_connections = 0;
-    int m_engineRuns = 0;
 };
 
 void TestModemManager::initTestCase()
@@ -504,48 +467,6 @@ void TestModemManager::restart()
     Q_UNUSED(old);
 }
 
-QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorage* storage,
-                                        const std::function<bool()>& done)
-{
-    return runEngine(address, storage, [&](CMeskSmsEngine& engine, CMeskNetworkManager&) {
-        QVERIFY(engine.readSimMessages());
-        QTRY_VERIFY_WITH_TIMEOUT(done(), 60000);
-    });
-}
-
-QStringList TestModemManager::runEngine(const QString& address, IMediaItemStorage* storage,
-                                        const EngineBody& body, bool ready)
-{
-    const QString name = QStringLiteral("engine-%1").arg(++m_engineRuns);
-    useModemManagerAt(address, name);
-    QStringList announced;
-    {
-        CMeskNetworkManager network;
-        network.start();
-        CMeskSmsEngine engine;
-        connect(&engine, &CMeskSmsEngine::simMessageReady, this,
-                [&](const SSmsMessage& message) { announced << message.phone + ' ' + message.message; });
-        connect(&engine, &CMeskSmsEngine::newMessageReceived, this, [&](const SSmsMessage& message) {
-            announced << QStringLiteral("new ") + message.phone + ' ' + message.message;
-        });
-        connect(&engine, &CMeskSmsEngine::messageSendDone, this,
-                [&](const SSmsMessage& message) { announced << QStringLiteral("done ") + message.message; });
-        [&] {
-            if (ready)
-                QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 5, 30000);
-            engine.start(storage, &network);
-            if (ready)
-                QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
-            body(engine, network);
-        }();
-        engine.stop();
-        network.stop();
-    }
-    MeskNetworkBackends::setFactory({});
-    QDBusConnection::disconnectFromBus(name);
-    return announced;
-}
-
 // A message with data and no text (a WAP push) is reported with the data marker, not as junk,
 // and is deleted like any other once stored.
 void TestModemManager::dataMessage()
@@ -778,409 +699,12 @@ void TestModemManager::startSequences_data()
 void TestModemManager::startSequences()
 {
     QFETCH(QStringList, steps);
-    TempStorageRoot root;
-    CMediaDataBase storage(root.subPath(QStringLiteral("storage")));
-    QVERIFY(storage.open());
-    // A bus of its own, so that a reboot can give the same unique name again.
-    auto bus = std::make_unique<PrivateBus>();
-    QVERIFY2(bus->start(), qPrintable(bus->error()));
-    auto service = std::make_unique<FakeModemManagerService>();
-    QVERIFY(service->start(bus->address()));
-    service->addModem();
-    const QString refused = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Unauthorized");
-    const auto serviceName = [&] {
-        return QDBusConnection::connectToBus(bus->address(), QStringLiteral("name-check"))
-            .interface()
-            ->serviceOwner(Service)
-            .value();
-    };
-    const QString firstName = serviceName();
-    QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
-    QStringList announced;
-
-    // After a restart the engine may still be ready on the old run's device while the layer has
-    // dropped it: a read that cannot start yet is asked again.
-    const auto readAll = [](CMeskSmsEngine& engine) {
-        // The macro evaluates its expression more than once: one read is asked.
-        bool asked = false;
-        QTRY_VERIFY_WITH_TIMEOUT(asked || (engine.isSmsReady() && (asked = engine.readSimMessages())), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-    };
-    // The program at its start: a message still being sent when it last stopped failed.
-    const auto failUnsent = [&] {
-        for (SSmsMessage message : storage.smsMessages()) {
-            if (message.type == SSmsMessage::BeingSent) {
-                message.type = SSmsMessage::SendFailed;
-                message.created = QDateTime::currentDateTime();
-                QVERIFY(storage.updateSmsMessage(message));
-            }
-        }
-    };
-    const auto forgetFirst = [&](CMeskSmsEngine& engine) {
-        const SSmsMessage first = storage.smsMessages().first();
-        QVERIFY(storage.deleteSmsMessage(first.id));
-        engine.forgetMessage(first);
-    };
-    const auto run = [&](const QString& step) {
-        const QStringList words = step.split(QLatin1Char(' '));
-        const QString& verb = words.first();
-        const int count = words.value(1).toInt();
-        if (verb == QLatin1String("received") || verb == QLatin1String("sent")) {
-            for (int i = 0; i < count; ++i) {
-                if (verb == QLatin1String("received"))
-                    service->addMessage(QStringLiteral("+1555%1").arg(i, 4, 10, QLatin1Char('0')),
-                                        QStringLiteral("message %1").arg(i));
-                else
-                    service->addMessage(QStringLiteral("+15550177"), QStringLiteral("sent %1").arg(i),
-                                        SmsSent, PduSubmit);
-            }
-        } else if (verb == QLatin1String("receiving")) {
-            for (int i = 0; i < count; ++i)
-                service->addMessage(QStringLiteral("+15550166"), QString(), SmsReceiving);
-        } else if (verb == QLatin1String("class0")) {
-            for (const QString& path : service->messagePaths())
-                service->setMessageProperty(path, QStringLiteral("Class"), 0);
-        } else if (verb == QLatin1String("refuse") || verb == QLatin1String("allow")) {
-            service->setDeleteError(verb == QLatin1String("refuse") ? refused : QString());
-        } else if (verb == QLatin1String("replace")) {
-            const QString first = service->messagePaths().first();
-            const QString text = service->messageText(first);
-            service->removeMessage(first);
-            service->addMessage(QStringLiteral("+15550177"), text, SmsSent, PduSubmit);
-        } else if (verb == QLatin1String("reboot")) {
-            service.reset();
-            bus = std::make_unique<PrivateBus>();
-            QVERIFY2(bus->start(), qPrintable(bus->error()));
-            service = std::make_unique<FakeModemManagerService>();
-            QVERIFY(service->start(bus->address()));
-            service->addModem();
-            for (int i = 0; i < 2; ++i)
-                service->addMessage(QStringLiteral("+15550177"), QStringLiteral("after reboot %1").arg(i),
-                                    SmsSent, PduSubmit);
-            service->setDeleteError(refused);
-            QCOMPARE(serviceName(), firstName);
-            QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
-        } else if (verb == QLatin1String("removeall")) {
-            for (const QString& path : service->messagePaths())
-                service->removeMessage(path);
-        } else if (verb == QLatin1String("faildelete")) {
-            service->failNextDelete();
-        } else if (verb == QLatin1String("answer")) {
-            service->setDeleteHeld(false);
-            QVERIFY(service->answerHeldDeletes(words.value(1)) > 0);
-        } else if (verb == QLatin1String("mmrestart")) {
-            QVERIFY(service->restart());
-        } else if (verb == QLatin1String("failmanaged")) {
-            service->failNextCall(QStringLiteral("GetManagedObjects"),
-                                  QStringLiteral("org.freedesktop.DBus.Error.Failed"));
-        } else if (verb == QLatin1String("hold")) {
-            service->setDeleteHeld(true);
-        } else if (verb == QLatin1String("off")) {
-            service->disableModem();
-            service->beginEnabling();
-        } else if (verb == QLatin1String("on")) {
-            service->loadMessages();
-            service->finishEnabling();
-        } else if (verb == QLatin1String("sendends")) {
-            QCOMPARE(service->heldSends(), 1);
-            service->finishHeldSends(words.value(1) == QLatin1String("ok"));
-        } else if (verb == QLatin1String("killed")) {
-            QProcess child;
-            child.setProcessChannelMode(QProcess::ForwardedChannels);
-            // "delete": killed from here as its deletes come.
-            const bool atDelete = words.value(1) == QLatin1String("delete");
-            const int deletes =
-                service->callCount(QStringLiteral("Delete")) + int(service->messagePaths().size());
-            child.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--killed-while-storing"), bus->address(), storage.root(),
-                         atDelete ? QStringLiteral("0") : words.value(1)});
-            if (atDelete) {
-                QTRY_COMPARE_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")), deletes, 180000);
-                child.kill();
-            }
-            // The stand-in answers it from this thread's event loop.
-            QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 180000);
-            QVERIFY2(child.exitStatus() == QProcess::CrashExit,
-                     qPrintable(QStringLiteral("it ended with %1").arg(child.exitCode())));
-        } else if (verb == QLatin1String("news")) {
-            QCOMPARE(announced.filter(QRegularExpression(QStringLiteral("^new "))).size(), count);
-        } else if (verb == QLatin1String("noted")) {
-            QCOMPARE(storage.smsOnModem().size(), words.value(1).toInt());
-        } else if (verb == QLatin1String("kinds")) {
-            QString kinds;
-            for (const SSmsMessage& message : storage.smsMessages())
-                kinds += QLatin1String("RBSF").at(message.type);
-            QCOMPARE(kinds, words.value(1));
-        } else if (verb == QLatin1String("start")) {
-            const QString event = words.value(1);
-            failUnsent();
-            const bool ready = event != QLatin1String("enabling");
-            announced = runEngine(
-                bus->address(), &storage,
-                [&](CMeskSmsEngine& engine, CMeskNetworkManager& network) {
-                    if (event == QLatin1String("enabling")) {
-                        // Seen switched off while ModemManager loads the SIM.
-                        QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 1, 30000);
-                        service->loadMessages();
-                        service->finishEnabling();
-                        readAll(engine);
-                        return;
-                    }
-                    if (event == QLatin1String("pending")) {
-                        // Closed once every delete is on its way.
-                        const int deletes = service->callCount(QStringLiteral("Delete")) +
-                                            int(service->messagePaths().size());
-                        QVERIFY(engine.readSimMessages());
-                        QTRY_COMPARE_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")), deletes,
-                                                  60000);
-                        return;
-                    }
-                    if (event == QLatin1String("vanish")) {
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
-                        QVERIFY(engine.readSimMessages());
-                        QTRY_COMPARE_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")), 3, 60000);
-                        service->setDeleteHeld(false);
-                        QVERIFY(service->restart());
-                        // Every delete asked is answered, or the engine is never idle to read again;
-                        // a read made before the layer saw the restart deletes nothing.
-                        QTRY_VERIFY_WITH_TIMEOUT(
-                            [&] {
-                                if (engine.isIdle() && engine.isSmsReady())
-                                    engine.readSimMessages();
-                                return service->messagePaths().isEmpty();
-                            }(),
-                            60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-                        return;
-                    }
-                    if (event == QLatin1String("midread")) {
-                        service->atCall(QStringLiteral("GetAll"),
-                                        service->callCount(QStringLiteral("GetAll")) + 20, [&] {
-                                            service->disableModem();
-                                            service->beginEnabling();
-                                        });
-                        readAll(engine);
-                        return;
-                    }
-                    if (event == QLatin1String("reload")) {
-                        // Deleted as announced, with no read of every message.
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isSmsReady(), 30000);
-                        service->disableModem();
-                        service->enableModem();
-                        QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-                        return;
-                    }
-                    // The last parts of the messages still arriving: each is stored and deleted.
-                    const auto completeAll = [&] {
-                        int part = 0;
-                        for (const QString& path : service->messagePaths()) {
-                            if (service->messageProperties(path).value(QStringLiteral("State")) ==
-                                SmsReceiving) {
-                                service->setMessageProperty(path, QStringLiteral("Text"),
-                                                            QStringLiteral("long %1").arg(++part));
-                                service->setMessageState(path, SmsReceived);
-                            }
-                        }
-                    };
-                    if (event == QLatin1String("racing")) {
-                        for (const QString& path : service->messagePaths())
-                            service->afterNextRead(path, completeAll);
-                    }
-                    // Completed as its GetAll comes: ModemManager says so before it answers.
-                    if (event == QLatin1String("completing"))
-                        service->atCall(QStringLiteral("GetAll"),
-                                        service->callCount(QStringLiteral("GetAll")) + 1, completeAll);
-                    if (event == QLatin1String("send")) {
-                        service->setSendSilent(true);
-                        QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
-                        // Stopped once the send is on its way and its object noted.
-                        QTRY_COMPARE_WITH_TIMEOUT(service->heldSends(), 1, 30000);
-                        QTRY_COMPARE_WITH_TIMEOUT(storage.smsOnModem().size(), 1, 30000);
-                        return;
-                    }
-                    if (event == QLatin1String("silently")) {
-                        service->atCall(
-                            QStringLiteral("GetAll"), service->callCount(QStringLiteral("GetAll")) + 1, [&] {
-                                for (const QString& path : service->messagePaths()) {
-                                    service->setMessageProperty(path, QStringLiteral("Text"),
-                                                                QStringLiteral("long"));
-                                    service->setMessageProperty(path, QStringLiteral("State"), SmsReceived);
-                                    service->afterNextRead(
-                                        path, [&, path] { service->setMessageState(path, SmsReceived); });
-                                }
-                            });
-                    }
-                    if (event == QLatin1String("forget"))
-                        forgetFirst(engine);
-                    // Every message on the modem now is stored by this start, once.
-                    const qsizetype toStore = storage.smsMessages().size() + service->messagePaths().size();
-                    readAll(engine);
-                    if (event.isEmpty() || event == QLatin1String("forget"))
-                        return;
-                    if (event == QLatin1String("away") || event == QLatin1String("awayview")) {
-                        // Found only by a read of every message: it was not there to be announced.
-                        const int lists = service->callCount(QStringLiteral("List"));
-                        if (event == QLatin1String("awayview")) {
-                            connect(&engine, &CMeskSmsEngine::stateChanged, &engine,
-                                    [&](TMeskSmsState state) {
-                                        if (state == SmsStateReady)
-                                            engine.readSimMessages();
-                                    });
-                        }
-                        QVERIFY(service->restart());
-                        service->addMessage(QStringLiteral("+15550122"), QStringLiteral("while away"));
-                        QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + 1, 60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-                        QCOMPARE(service->callCount(QStringLiteral("List")), lists + 1);
-                        return;
-                    }
-                    if (event == QLatin1String("complete") || event == QLatin1String("racing") ||
-                        event == QLatin1String("completing") || event == QLatin1String("silently") ||
-                        event == QLatin1String("flash") || event == QLatin1String("retried") ||
-                        event == QLatin1String("gone")) {
-                        if (event == QLatin1String("complete")) {
-                            // Incomplete: neither stored nor deleted.
-                            const qsizetype incomplete = service->messagePaths().size();
-                            QCOMPARE(storage.smsMessages().size(), toStore - incomplete);
-                            completeAll();
-                        } else if (event == QLatin1String("flash")) {
-                            const QString path = service->addMessage(QStringLiteral("+15550155"),
-                                                                     QStringLiteral("Balance low"),
-                                                                     SmsReceiving, PduDeliver, true);
-                            service->setMessageProperty(path, QStringLiteral("Class"), 0);
-                            service->setMessageState(path, SmsReceived);
-                        } else if (event == QLatin1String("retried")) {
-                            // A long message whose first read fails once; as the read of the new
-                            // one below asks for it, a read of every message begins.
-                            const QString later = service->addMessage(QStringLiteral("+15550144"), QString(),
-                                                                      SmsReceiving, PduDeliver, true);
-                            service->failNextRead(
-                                later, QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
-                            const QString path =
-                                service->addMessage(QStringLiteral("+15550155"), QStringLiteral("Retried"),
-                                                    SmsReceiving, PduDeliver, true);
-                            service->atCall(QStringLiteral("GetAll"),
-                                            service->callCount(QStringLiteral("GetAll")) + 1,
-                                            [&] { QVERIFY(engine.readSimMessages()); });
-                            service->setMessageState(path, SmsReceived);
-                            QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + 1, 60000);
-                            QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-                            completeAll();
-                        } else if (event == QLatin1String("gone")) {
-                            const QString gone =
-                                service->addMessage(QStringLiteral("+15550133"), QStringLiteral("Gone"),
-                                                    SmsReceived, PduDeliver, true);
-                            service->atCall(QStringLiteral("GetAll"),
-                                            service->callCount(QStringLiteral("GetAll")) + 1,
-                                            [&] { service->removeMessage(gone); });
-                            // Its State, then its read, which finds it gone; the later reads leave it.
-                            QTRY_COMPARE_WITH_TIMEOUT(service->propertyCalls(gone), 2, 60000);
-                            for (int i = 0; i < 3; ++i) {
-                                service->addMessage(QStringLiteral("+15550134"),
-                                                    QStringLiteral("after %1").arg(i), SmsReceived,
-                                                    PduDeliver, true);
-                                QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + i + 1,
-                                                          60000);
-                            }
-                            QCOMPARE(service->propertyCalls(gone), 2);
-                        }
-                        const qsizetype arrived = event == QLatin1String("flash")     ? 1
-                                                  : event == QLatin1String("retried") ? 2
-                                                  : event == QLatin1String("gone")    ? 3
-                                                                                      : 0;
-                        QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), toStore + arrived, 60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(service->messagePaths().isEmpty(), 60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-                        return;
-                    }
-                    if (event == QLatin1String("user")) {
-                        forgetFirst(engine);
-                        return;
-                    }
-                    const QStringList before = service->messagePaths();
-                    const qsizetype kept = before.size();
-                    // Switched off and on: the messages are announced anew and read.
-                    const auto cycle = [&] {
-                        const int reads = service->callCount(QStringLiteral("GetAll"));
-                        service->disableModem();
-                        service->enableModem();
-                        QTRY_VERIFY_WITH_TIMEOUT(service->callCount(QStringLiteral("GetAll")) >= reads + kept,
-                                                 60000);
-                    };
-                    if (event == QLatin1String("twice") || event == QLatin1String("restartcycle")) {
-                        service->setReadDelay(1000);
-                        if (event == QLatin1String("twice")) {
-                            cycle();
-                        } else {
-                            const int reads = service->callCount(QStringLiteral("GetAll"));
-                            QVERIFY(service->restart());
-                            QTRY_VERIFY_WITH_TIMEOUT(service->callCount(QStringLiteral("GetAll")) > reads,
-                                                     60000);
-                        }
-                        // Made anew again as the reads above are answered.
-                        cycle();
-                        service->setReadDelay(0);
-                        // Each message announced last is taken in (deleted again, or stored and deleted).
-                        QTRY_VERIFY_WITH_TIMEOUT(
-                            [&] {
-                                const QStringList paths = service->messagePaths();
-                                return std::all_of(paths.cbegin(), paths.cend(), [&](const QString& path) {
-                                    return service->deleteCalls(path) > 0;
-                                });
-                            }(),
-                            60000);
-                        QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
-                    } else if (event == QLatin1String("restart")) {
-                        QVERIFY(service->restart());
-                    } else if (event == QLatin1String("disable")) {
-                        const int deletes = service->callCount(QStringLiteral("Delete"));
-                        service->disableModem();
-                        service->enableModem();
-                        // What ModemManager announced as it switched the modem on is taken in (each
-                        // message deleted again, or stored and deleted) before the read below.
-                        QTRY_VERIFY_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")) >=
-                                                     deletes + service->messagePaths().size(),
-                                                 60000);
-                    } else if (event == QLatin1String("arrive")) {
-                        service->disableModem();
-                        service->beginEnabling();
-                        service->loadMessages();
-                        service->addMessage(QStringLiteral("+15550188"), QStringLiteral("meanwhile"),
-                                            SmsReceived, PduDeliver, true);
-                        service->finishEnabling();
-                    } else {
-                        service->removeModem();
-                        QTRY_COMPARE_WITH_TIMEOUT(network.cellularState(), 0, 30000);
-                        service->addModem();
-                    }
-                    // The messages are there again under other objects (a restarted ModemManager
-                    // numbers them afresh, so at the same paths), listed once more.
-                    QVERIFY(event == QLatin1String("restart") || service->messagePaths() != before);
-                    QTRY_VERIFY_WITH_TIMEOUT(
-                        [&] {
-                            QList<SMeskModemInterface> modems;
-                            network.modemBackend()->smsInterfaces(&modems);
-                            return modems.size() == 1 && modems.first().id == service->modemPath();
-                        }(),
-                        30000);
-                    readAll(engine);
-                },
-                ready);
-        } else if (verb == QLatin1String("expect")) {
-            QCOMPARE(storage.smsMessages().size(), words.value(1).toInt());
-            // "-": as many as the start found to store (how many a killed start kept varies).
-            if (words.value(2) != QLatin1String("-"))
-                QCOMPARE(announced.size(), words.value(2).toInt());
-            QCOMPARE(announced.removeDuplicates(), 0);
-            QCOMPARE(service->messagePaths().size(), words.value(3).toInt());
-        } else {
-            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
-        }
-    };
+    SmsStarts::Script script;
+    script.setUp();
+    if (QTest::currentTestFailed())
+        return;
     for (const QString& step : std::as_const(steps)) {
-        run(step);
+        script.run(step);
         if (QTest::currentTestFailed()) {
             qWarning().noquote() << "failed at step" << steps.indexOf(step) + 1 << step;
             return;
@@ -1190,8 +714,8 @@ void TestModemManager::startSequences()
 
 int main(int argc, char** argv)
 {
-    if (argc == 5 && qstrcmp(argv[1], "--killed-while-storing") == 0)
-        return killedWhileStoring(argc, argv);
+    if (SmsStarts::isChild(argc, argv))
+        return SmsStarts::childMain(argc, argv);
     QCoreApplication app(argc, argv);
     TestModemManager test;
     QTEST_SET_MAIN_SOURCE_PATH

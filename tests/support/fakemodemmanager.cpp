@@ -22,6 +22,11 @@
 
 using namespace MeskModemManager;
 
+namespace {
+// Where a message's hidden identity is kept among its properties (taken out of every answer).
+const QString IdentityKey = QStringLiteral("lumesk-identity");
+} // namespace
+
 void useModemManagerAt(const QString& address, const QString& connection)
 {
     MeskNetworkBackends::setFactory([address, connection] {
@@ -213,6 +218,7 @@ bool FakeModemManagerService::restart()
     // A new run numbers its objects afresh and knows only what the SIM keeps.
     m_nextObject = 0;
     m_nextModem = 0;
+    m_disableWaiting = false;
     keepOnSim();
     if (m_hasModem) {
         m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
@@ -245,6 +251,8 @@ void FakeModemManagerService::keepOnSim()
     m_disabledMessages.insert(std::exchange(m_simOnly, {}));
     m_messages.clear();
     m_placeLost.clear();
+    // The failures set for objects end with them (a path may name another message next time).
+    m_deleteFailures.clear();
 }
 
 void FakeModemManagerService::dropCreatedMessages()
@@ -292,6 +300,12 @@ void FakeModemManagerService::removeModem()
 
 void FakeModemManagerService::disableModem()
 {
+    // ModemManager's disable first waits for the modem to reach a final state: one being enabled
+    // is first enabled (its messages loaded and announced), then disabled.
+    if (m_modem.value(QStringLiteral("State")).toInt() == StateEnabling) {
+        m_disableWaiting = true;
+        return;
+    }
     setModemProperty(QStringLiteral("State"), StateDisabling);
     keepOnSim();
     setModemProperty(QStringLiteral("State"), StateDisabled);
@@ -325,6 +339,10 @@ void FakeModemManagerService::loadMessages()
 void FakeModemManagerService::finishEnabling()
 {
     setModemProperty(QStringLiteral("State"), StateEnabled);
+    if (std::exchange(m_disableWaiting, false)) {
+        disableModem();
+        return;
+    }
     setModemProperty(QStringLiteral("State"), StateRegistered);
 }
 
@@ -394,12 +412,11 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
         state == SmsSent ? QString()
                          : QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
                                QStringLiteral("+00");
-    m_messages.insert(path, {{QStringLiteral("Number"), number},
-                             {QStringLiteral("Text"), text},
-                             {QStringLiteral("Timestamp"), time},
-                             {QStringLiteral("State"), state},
-                             {QStringLiteral("PduType"), pduType},
-                             {QStringLiteral("Class"), -1}});
+    QVariantMap message{{QStringLiteral("Number"), number},   {QStringLiteral("Text"), text},
+                        {QStringLiteral("Timestamp"), time},  {QStringLiteral("State"), state},
+                        {QStringLiteral("PduType"), pduType}, {QStringLiteral("Class"), -1}};
+    noteHeld(message);
+    m_messages.insert(path, message);
     emit messageAdded(path);
     if (announce) {
         emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Added"),
@@ -419,8 +436,20 @@ void FakeModemManagerService::setMessageState(const QString& path, quint32 state
 
 void FakeModemManagerService::removeMessage(const QString& path)
 {
+    dropMessage(path, false);
+}
+
+void FakeModemManagerService::dropMessage(const QString& path, bool byCall)
+{
     if (!m_messages.contains(path))
         return;
+    History& history = m_history[messageIdentity(path)];
+    (byCall ? history.deletedByCall : history.deletedByClient) = true;
+    const QVariantMap& gone = m_messages[path];
+    history.number = gone.value(QStringLiteral("Number")).toString();
+    history.text = gone.value(QStringLiteral("Text")).toString();
+    history.timestamp = gone.value(QStringLiteral("Timestamp")).toString();
+    history.state = gone.value(QStringLiteral("State")).toUInt();
     // As for the program's own Delete: a message whose part lost its place stays on the SIM.
     if (m_placeLost.remove(path))
         m_simOnly.insert(path, m_messages.value(path));
@@ -429,6 +458,60 @@ void FakeModemManagerService::removeMessage(const QString& path)
     emitSignal(m_modemPath, MessagingInterface, QStringLiteral("Deleted"),
                {QVariant::fromValue(QDBusObjectPath(path))});
     emit messageDeleted(path);
+}
+
+void FakeModemManagerService::noteHeld(QVariantMap& message)
+{
+    if (message.contains(IdentityKey))
+        return;
+    const int identity = ++m_nextIdentity;
+    message.insert(IdentityKey, identity);
+    History entry;
+    entry.identity = identity;
+    m_history.insert(identity, entry);
+}
+
+QVariantMap FakeModemManagerService::messageProperties(const QString& path) const
+{
+    QVariantMap properties = m_messages.value(path);
+    properties.remove(IdentityKey);
+    return properties;
+}
+
+int FakeModemManagerService::messageIdentity(const QString& path) const
+{
+    return m_messages.value(path).value(IdentityKey).toInt();
+}
+
+QList<FakeModemManagerService::History> FakeModemManagerService::history() const
+{
+    QMap<int, History> history = m_history;
+    for (History& entry : history)
+        entry.held = false;
+    for (const auto* held : {&m_messages, &m_simOnly, &m_disabledMessages}) {
+        for (const QVariantMap& message : *held) {
+            History& entry = history[message.value(IdentityKey).toInt()];
+            entry.number = message.value(QStringLiteral("Number")).toString();
+            entry.text = message.value(QStringLiteral("Text")).toString();
+            entry.timestamp = message.value(QStringLiteral("Timestamp")).toString();
+            entry.state = message.value(QStringLiteral("State")).toUInt();
+            entry.held = true;
+        }
+    }
+    return history.values();
+}
+
+void FakeModemManagerService::runHooks(const QString& member, const QString& object)
+{
+    // A hook may add hooks (or clear them): it runs on a copy, and stays unless it said otherwise.
+    const QList<HookEntry> hooks = std::exchange(m_hooks, {});
+    QList<HookEntry> kept;
+    for (const HookEntry& entry : hooks) {
+        if ((!entry.member.isEmpty() && entry.member != member) ||
+            (!entry.object.isEmpty() && entry.object != object) || entry.hook(member, object))
+            kept.append(entry);
+    }
+    m_hooks = kept + m_hooks;
 }
 
 int FakeModemManagerService::messagePropertyCalls() const
@@ -473,11 +556,12 @@ int FakeModemManagerService::answerHeldDeletes(const QString& outcome)
                                          QStringLiteral("no such message")));
         } else if (outcome == QLatin1String("failed")) {
             m_placeLost.insert(deleted);
+            m_history[messageIdentity(deleted)].placeLost = true;
             bus.send(
                 message.createErrorReply(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed"),
                                          QStringLiteral("failed by the stand-in")));
         } else {
-            removeMessage(deleted);
+            dropMessage(deleted, true);
             bus.send(message.createReply());
         }
     }
@@ -505,6 +589,11 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
     const int state = m_modem.value(QStringLiteral("State")).toInt();
     if (++m_callCounts[member] == m_atCall.count && member == m_atCall.member)
         std::exchange(m_atCall, {}).action();
+    if (!m_hooks.isEmpty()) {
+        runHooks(member, member == QLatin1String("Delete")
+                             ? qdbus_cast<QDBusObjectPath>(arguments.value(0)).path()
+                             : path);
+    }
     if (member == QLatin1String("GetAll") || member == QLatin1String("Get"))
         ++m_propertyCalls[path];
     if (member == QLatin1String("Delete"))
@@ -533,7 +622,7 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         else if (m_hasModem && path == m_simPath)
             properties = {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Mobile")}};
         else if (m_messages.contains(path))
-            properties = m_messages.value(path);
+            properties = messageProperties(path);
         else
             return fail(unknown);
         if (member == QLatin1String("GetAll") && m_readDelay > 0 && m_messages.contains(path)) {
@@ -566,13 +655,27 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
                 addMessage(properties.value(QStringLiteral("number")).toString(),
                            properties.value(QStringLiteral("text")).toString(), SmsUnknown, PduSubmit);
             m_created.insert(sms);
+            m_history[messageIdentity(sms)].created = true;
             return reply({QVariant::fromValue(QDBusObjectPath(sms))});
         }
         if (member == QLatin1String("Delete")) {
             const QString deleted = qdbus_cast<QDBusObjectPath>(arguments.value(0)).path();
+            const QString coreFailed = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed");
             if (std::exchange(m_failNextDelete, false) && m_messages.contains(deleted)) {
                 m_placeLost.insert(deleted);
-                return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.Failed"));
+                m_history[messageIdentity(deleted)].placeLost = true;
+                return fail(coreFailed);
+            }
+            if (m_deleteFailures.contains(deleted) && m_messages.contains(deleted)) {
+                DeleteFailure& failure = m_deleteFailures[deleted];
+                const QString errorName = failure.errorName;
+                if (failure.times > 0 && --failure.times == 0)
+                    m_deleteFailures.remove(deleted);
+                if (errorName == coreFailed) {
+                    m_placeLost.insert(deleted);
+                    m_history[messageIdentity(deleted)].placeLost = true;
+                }
+                return fail(errorName);
             }
             if (!m_deleteError.isEmpty())
                 return fail(m_deleteError);
@@ -583,7 +686,7 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             }
             if (!m_messages.contains(deleted))
                 return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
-            removeMessage(deleted);
+            dropMessage(deleted, true);
             return reply({});
         }
     }

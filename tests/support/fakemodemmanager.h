@@ -79,6 +79,8 @@ public:
     void removeModem();
     // Switches the modem off as ModemManager does (a modem reset, a suspend): disabling, every
     // message object dropped without a Deleted signal (those made by Create for good), disabled.
+    // As with ModemManager, a disable asked while the modem is being switched on waits for the
+    // enable to reach its final state (finishEnabling: enabled), and only then runs.
     void disableModem();
     // Switches it on: beginEnabling, loadMessages, finishEnabling.
     void enableModem();
@@ -87,8 +89,10 @@ public:
     // The messages kept on the SIM come at new paths, each announced with Added while enabling:
     // received = true for a received message, false for one kept as sent or unsent.
     void loadMessages();
-    // State enabled, then registered.
+    // State enabled, then registered (or, when a disable waited for the enable, disabled at once).
     void finishEnabling();
+    // Whether a disable waits for the enable to end.
+    bool disableWaiting() const { return m_disableWaiting; }
     QString modemPath() const { return m_modemPath; }
     // Sets a Modem property and announces it.
     void setModemProperty(const QString& name, const QVariant& value);
@@ -109,7 +113,28 @@ public:
     QStringList messagePaths() const { return m_messages.keys(); }
     QString messageText(const QString& path) const;
     // All Sms properties of a message (empty for an unknown path).
-    QVariantMap messageProperties(const QString& path) const { return m_messages.value(path); }
+    QVariantMap messageProperties(const QString& path) const;
+
+    // Every message the stand-in holds has a hidden identity (never seen on the bus) that stays with
+    // it through new objects (a restart, a power cycle, a modem added again) and a delete that left
+    // it on the SIM; 0 for an unknown path.
+    int messageIdentity(const QString& path) const;
+    // What became of every message the stand-in ever held, by identity, from the first time it held
+    // it: the truth a check of what a client stored compares with.
+    struct History
+    {
+        int identity = 0;
+        QString number;
+        QString text;
+        QString timestamp;            // empty: none (a message kept as sent)
+        quint32 state = 0;            // as it was last held
+        bool created = false;         // made by Create (a client's own message being sent)
+        bool deletedByCall = false;   // a Delete call answered success for one of its objects
+        bool deletedByClient = false; // removeMessage: another client deleted it
+        bool placeLost = false; // a Delete failed with Core.Failed: a later success leaves it on the SIM
+        bool held = false;      // on the modem now: an object, or kept on the SIM to come back
+    };
+    QList<History> history() const;
 
     // Deletes fail with this error name (empty: they succeed), e.g.
     // "org.freedesktop.ModemManager1.Error.Core.Unauthorized" as for a session without the right.
@@ -146,6 +171,21 @@ public:
     {
         m_atCall = {member, count, std::move(action)};
     }
+    // Deletes of the object at path fail with errorName the next times times (negative: always).
+    // Core.Failed does as failNextDelete: the object stays, and the part has lost its place.
+    void failDeleteOf(const QString& path, const QString& errorName, int times = 1)
+    {
+        m_deleteFailures.insert(path, {errorName, times});
+    }
+    // A hook runs as a call comes, before it is answered (and before any failure set for it):
+    // member is its method's name, object the object it names (for Delete, the message it deletes;
+    // otherwise its path). It stays while it returns true. Hooks run in the order they were added.
+    using Hook = std::function<bool(const QString& member, const QString& object)>;
+    void addHook(const QString& member, const QString& object, Hook hook)
+    {
+        m_hooks.append({member, object, std::move(hook)});
+    }
+    void clearHooks() { m_hooks.clear(); }
     // Deletes are held without an answer (until the service leaves the bus).
     void setDeleteHeld(bool held) { m_deleteHeld = held; }
     // Answers the held deletes, also when their caller has left: "ok" (the object goes), "failed"
@@ -197,6 +237,11 @@ private:
     void keepOnSim();
     void dropCreatedMessages();
     void answerSent(const QString& path);
+    // Records a message now held (a new identity when it has none) in the history.
+    void noteHeld(QVariantMap& message);
+    // The object goes as a Delete call or another client deletes it.
+    void dropMessage(const QString& path, bool byCall);
+    void runHooks(const QString& member, const QString& object);
 
     class Tree;
     Tree* m_tree = nullptr;
@@ -221,6 +266,22 @@ private:
     QHash<QString, int> m_propertyCalls;
     QHash<QString, int> m_deleteCalls;
     bool m_failNextDelete = false;
+    bool m_disableWaiting = false;
+    int m_nextIdentity = 0;
+    QMap<int, History> m_history;
+    struct DeleteFailure
+    {
+        QString errorName;
+        int times = 0;
+    };
+    QHash<QString, DeleteFailure> m_deleteFailures;
+    struct HookEntry
+    {
+        QString member;
+        QString object;
+        Hook hook;
+    };
+    QList<HookEntry> m_hooks;
     QSet<QString> m_placeLost;            // objects whose delete failed
     QMap<QString, QVariantMap> m_simOnly; // dropped by a delete, still on the SIM
     bool m_sendSilent = false;
