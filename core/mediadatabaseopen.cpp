@@ -44,47 +44,58 @@ QString asideFolder(const QString& folder)
     return folder + QStringLiteral(".replaced");
 }
 
-// Whether anything is at the path, a link to nothing included.
-bool entryExists(const QString& path)
+// What is at a path: lstat's answer (a link is never followed), or stat's with Follow.
+struct SEntry
 {
+    enum Links
+    {
+        Stay,
+        Follow
+    };
+
+    // 0 when something is there, else the system's error (ENOENT: nothing).
+    int error = ENOENT;
     struct stat info
     {
     };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+
+    bool exists() const { return error == 0; }
+    bool isFolder() const { return error == 0 && S_ISDIR(info.st_mode); }
+    bool isFile() const { return error == 0 && S_ISREG(info.st_mode); }
+    bool isLink() const { return error == 0 && S_ISLNK(info.st_mode); }
+};
+
+SEntry entryAt(const QByteArray& name, SEntry::Links links = SEntry::Stay)
+{
+    SEntry entry;
+    const int found = links == SEntry::Follow ? ::stat(name.constData(), &entry.info)
+                                              : ::lstat(name.constData(), &entry.info);
+    entry.error = found == 0 ? 0 : errno;
+    return entry;
 }
 
-bool isLink(const QString& path)
+SEntry entryAt(const QString& path, SEntry::Links links = SEntry::Stay)
 {
-    struct stat info
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
-// Whether a folder of downloaded files was moved to the path: a folder, or a link where the user had
-// linked one. Anything else there is no folder of this program.
-bool isMovedFolder(const QString& path)
-{
-    struct stat info
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
-           (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode));
+    return entryAt(QFile::encodeName(path), links);
 }
 
 // What the link at the path names when that does not exist (a disk that is not mounted there, say), as an
 // absolute path; empty for anything else.
 QString missingLinkTarget(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info
-    {
-    };
-    if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+    if (!entryAt(path).isLink())
         return {};
-    if (::stat(name.constData(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR))
+    const SEntry target = entryAt(path, SEntry::Follow);
+    if (target.exists() || (target.error != ENOENT && target.error != ENOTDIR))
         return {};
     return QFileInfo(path).symLinkTarget();
+}
+
+// Whether a folder of downloaded files was moved to where the entry is: a folder, or a link where the user
+// had linked one. Anything else there is no folder of this program.
+bool isMovedFolder(const SEntry& entry)
+{
+    return entry.isFolder() || entry.isLink();
 }
 
 // Whether a folder holds a file anywhere below it (links are not followed).
@@ -166,12 +177,10 @@ QString unusableCompanion(const QString& databasePath)
     for (const char* suffix : {"-wal", "-shm"}) {
         const QString path = base + QLatin1String(suffix);
         const QByteArray name = QFile::encodeName(path);
-        struct stat info
-        {
-        };
-        if (::stat(name.constData(), &info) != 0)
+        const SEntry entry = entryAt(name, SEntry::Follow);
+        if (!entry.exists())
             continue;
-        if (!S_ISREG(info.st_mode) || ::access(name.constData(), R_OK | W_OK) != 0)
+        if (!entry.isFile() || ::access(name.constData(), R_OK | W_OK) != 0)
             return path;
     }
     return {};
@@ -253,10 +262,7 @@ TMeskStorageFailure folderFailure(const QString& path)
 {
     using Kind = TMeskStorageFailure::Kind;
     QString existing = QFileInfo(path).absoluteFilePath();
-    struct stat info
-    {
-    };
-    while (::lstat(QFile::encodeName(existing).constData(), &info) != 0) {
+    while (!entryAt(existing).exists()) {
         const QString parent = QFileInfo(existing).path();
         if (parent == existing)
             return {Kind::FolderNotWritable, path, {}};
@@ -300,11 +306,8 @@ void makePrivate(const QString& path, bool isFolder)
 {
     const QByteArray name = QFile::encodeName(path);
     const mode_t mode = isFolder ? 0700 : 0600;
-    struct stat info
-    {
-    };
-    if (::lstat(name.constData(), &info) != 0 ||
-        (isFolder ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) || (info.st_mode & 07777) == mode)
+    const SEntry entry = entryAt(name);
+    if ((isFolder ? !entry.isFolder() : !entry.isFile()) || (entry.info.st_mode & 07777) == mode)
         return;
     if (::chmod(name.constData(), mode) != 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
@@ -318,10 +321,7 @@ void makePrivate(const QString& path, bool isFolder)
 void makePrivateFile(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat info
-    {
-    };
-    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+    if (const SEntry entry = entryAt(name, SEntry::Follow); entry.exists() && !entry.isFile())
         return;
     // Non-blocking: a FIFO put there meanwhile cannot hold the start. A file the user may write but
     // not read is opened for writing.
@@ -331,6 +331,9 @@ void makePrivateFile(const QString& path)
         fd = ::open(name.constData(), O_WRONLY | flags, 0600);
     if (fd < 0)
         return;
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
         (info.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
@@ -353,11 +356,10 @@ struct SFileStamp
 
 bool stampOf(const QString& path, SFileStamp& stamp)
 {
-    struct stat info
-    {
-    };
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    const SEntry entry = entryAt(path);
+    if (!entry.isFile())
         return false;
+    const struct stat& info = entry.info;
     stamp = {qint64(info.st_dev),         qint64(info.st_ino),          qint64(info.st_size),
              qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec), qint64(info.st_ctim.tv_sec),
              qint64(info.st_ctim.tv_nsec)};
@@ -400,13 +402,10 @@ bool parseStamp(const QByteArrayList& lines, SFileStamp& stamp)
 // Nothing waits in a write-ahead log beside the file.
 bool noPendingLog(const QString& databasePath)
 {
-    struct stat info
-    {
-    };
-    const QByteArray name = QFile::encodeName(databasePath + QStringLiteral("-wal"));
-    if (::lstat(name.constData(), &info) != 0)
-        return errno == ENOENT;
-    return S_ISREG(info.st_mode) && info.st_size == 0;
+    const SEntry log = entryAt(databasePath + QStringLiteral("-wal"));
+    if (!log.exists())
+        return log.error == ENOENT;
+    return log.isFile() && log.info.st_size == 0;
 }
 
 // What one pass over a folder of downloaded files does with the program's names in it.
@@ -416,12 +415,6 @@ enum class OwnFiles
     Find // stops at the first entry that is not the program's
 };
 
-// Whether the entry is a regular file or a link: what may be removed by name.
-bool isFileOrLink(const struct stat& info)
-{
-    return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
-}
-
 // One folder level: every regular file or link whose name fits goes (or is only seen), a day folder (at the
 // top of items and media) is entered unless it is a mount point. False when an entry is not the program's
 // (kept lists it) or, with Remove, one of its names could not be removed (failed is set).
@@ -430,13 +423,8 @@ bool walkOwnFiles(const QString& path, bool usersFolder, bool dayFolder, OwnFile
 {
     // The folder itself may be the user's link to a folder elsewhere: what it leads to is walked. A day
     // folder is entered only as what it is.
-    struct stat folderInfo
-    {
-    };
-    const QByteArray folderName = QFile::encodeName(path);
-    const int found = dayFolder ? ::lstat(folderName.constData(), &folderInfo)
-                                : ::stat(folderName.constData(), &folderInfo);
-    if (found != 0 || !S_ISDIR(folderInfo.st_mode))
+    const SEntry folder = entryAt(path, dayFolder ? SEntry::Stay : SEntry::Follow);
+    if (!folder.isFolder())
         return true;
     bool onlyOwn = true;
     const QStringList names = QDir(path).entryList(
@@ -444,14 +432,12 @@ bool walkOwnFiles(const QString& path, bool usersFolder, bool dayFolder, OwnFile
     for (const QString& name : names) {
         const QString entry = path + QLatin1Char('/') + name;
         const QByteArray encoded = QFile::encodeName(entry);
-        struct stat info
-        {
-        };
-        if (::lstat(encoded.constData(), &info) != 0)
+        const SEntry found = entryAt(encoded);
+        if (!found.exists())
             continue;
-        const bool ownFile =
-            isFileOrLink(info) && (usersFolder ? MediaDataBaseNames::isUserFolderFileName(name)
-                                               : MediaDataBaseNames::isNumberedFileName(name));
+        const bool ownFile = (found.isFile() || found.isLink()) &&
+                             (usersFolder ? MediaDataBaseNames::isUserFolderFileName(name)
+                                          : MediaDataBaseNames::isNumberedFileName(name));
         if (ownFile) {
             if (mode == OwnFiles::Remove && ::unlink(encoded.constData()) != 0 && errno != ENOENT) {
                 qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(entry);
@@ -460,7 +446,7 @@ bool walkOwnFiles(const QString& path, bool usersFolder, bool dayFolder, OwnFile
             continue;
         }
         // A day folder on another file system is a mount point: it stays, whatever it holds.
-        if (!usersFolder && !dayFolder && S_ISDIR(info.st_mode) && info.st_dev == folderInfo.st_dev &&
+        if (!usersFolder && !dayFolder && found.isFolder() && found.info.st_dev == folder.info.st_dev &&
             MediaDataBaseNames::isDayFolderName(name)) {
             const bool dayOnlyOwn = walkOwnFiles(entry, false, true, mode, kept, failed);
             // rmdir fails, harmlessly, on a folder that still holds something.
@@ -591,16 +577,13 @@ void CMediaDataBaseOpen::close(CMediaDataBaseConnection& connection)
 SMediaDataBaseOpened CMediaDataBaseOpen::open()
 {
     m_failure = {};
-    m_otherVersion = false;
-    m_checkedPages = false;
     SMediaDataBaseOpened opened;
     if (!isWritable()) {
         opened.failure = m_failure;
         return opened;
     }
     m_connection.setLastError(QSqlError());
-    opened.ok = openWritable();
-    opened.checkedPages = m_checkedPages;
+    opened = openWritable();
     if (opened.ok) {
         opened.copies = readNotice();
         return opened;
@@ -612,7 +595,7 @@ SMediaDataBaseOpened CMediaDataBaseOpen::open()
     // Anything else names the storage folder.
     failed(Kind::Other, m_root);
     // A full disk fails whatever needs room first, in whatever words: making a folder or the file,
-    // SQLite's log, a write.
+    // SQLite's log, a write. So it is the one cause told over the first one found.
     if (m_failure.kind != Kind::DiskFull && isOutOfRoom(m_root))
         m_failure = {Kind::DiskFull, m_root, {}};
     opened.failure = m_failure;
@@ -628,11 +611,11 @@ bool CMediaDataBaseOpen::isWritable()
     const QFileInfo root(m_root);
     const QFileInfo file(databasePath(m_root));
     if (root.isDir() && !root.isWritable())
-        m_failure = {TMeskStorageFailure::Kind::FolderNotWritable, m_root, {}};
+        failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
     else if (file.exists() && !file.isReadable())
-        m_failure = {TMeskStorageFailure::Kind::FileNotReadable, file.filePath(), {}};
+        failed(TMeskStorageFailure::Kind::FileNotReadable, file.filePath());
     else if (file.exists() && !file.isWritable())
-        m_failure = {TMeskStorageFailure::Kind::FileNotWritable, file.filePath(), {}};
+        failed(TMeskStorageFailure::Kind::FileNotWritable, file.filePath());
     else
         return true;
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
@@ -644,60 +627,68 @@ bool CMediaDataBaseOpen::isWritable()
     return false;
 }
 
-bool CMediaDataBaseOpen::failed(TMeskStorageFailure::Kind kind, const QString& path)
+bool CMediaDataBaseOpen::failed(const TMeskStorageFailure& failure)
 {
     // The first failure is the cause; what fails after it follows from it.
     if (m_failure.kind == TMeskStorageFailure::Kind::None)
-        m_failure = {kind, path, {}};
+        m_failure = failure;
     return false;
+}
+
+bool CMediaDataBaseOpen::failed(TMeskStorageFailure::Kind kind, const QString& path)
+{
+    return failed({kind, path, {}});
 }
 
 bool CMediaDataBaseOpen::failedInSqlite(const QSqlError& error)
 {
-    if (m_failure.kind == TMeskStorageFailure::Kind::None)
-        m_failure = sqliteFailure(error, databasePath(m_root), m_root);
-    return false;
+    return failed(sqliteFailure(error, databasePath(m_root), m_root));
 }
 
-bool CMediaDataBaseOpen::openWritable()
+SMediaDataBaseOpened CMediaDataBaseOpen::openWritable()
 {
+    SMediaDataBaseOpened opened;
     if (isDatabaseLinkBroken() || !initFileSystem())
-        return false;
+        return opened;
     if (!QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_database = QSqlDatabase::database(m_connectionName, false);
     if (!m_database.isValid()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to load SQLite plugin");
-        return false;
+        return opened;
     }
-    SchemaState state = checkSchema(takeCleanCloseRecord());
-    if (state == SchemaState::Damaged)
-        state = confirmDamage();
-    switch (state) {
+    SSchemaCheck check = checkSchema(takeCleanCloseRecord());
+    if (check.state == SchemaState::Damaged) {
+        const bool checkedPages = check.checkedPages;
+        check = confirmDamage();
+        check.checkedPages = check.checkedPages || checkedPages;
+    }
+    opened.checkedPages = check.checkedPages;
+    switch (check.state) {
     case SchemaState::Valid:
         if (!proveWritable()) {
             closeDatabase();
-            return false;
+            return opened;
         }
         // Files a rebuild moved aside, or left in place, and was stopped before it removed them belong to
         // the database it replaced.
         dropFilesAside();
         finishEmptying();
         configureConnection();
-        if (createIndexes())
-            return true;
-        closeDatabase();
-        return false;
+        opened.ok = createIndexes();
+        if (!opened.ok)
+            closeDatabase();
+        return opened;
     case SchemaState::Failed:
         closeDatabase();
-        return false;
+        return opened;
     case SchemaState::Empty:
-        return rebuild(false);
     case SchemaState::Mismatch:
     case SchemaState::Damaged:
         break;
     }
-    return rebuild(true);
+    opened.ok = rebuild(check);
+    return opened;
 }
 
 bool CMediaDataBaseOpen::isDatabaseLinkBroken()
@@ -713,7 +704,7 @@ bool CMediaDataBaseOpen::isDatabaseLinkBroken()
         if (holdsFiles(folder(name)) || holdsFiles(asideFolder(folder(name)))) {
             qDebug().noquote()
                 << QStringLiteral("CMediaDataBase: %1 links to %2, which does not exist").arg(path, target);
-            m_failure = {TMeskStorageFailure::Kind::BrokenLink, path, target};
+            failed({TMeskStorageFailure::Kind::BrokenLink, path, target});
             return true;
         }
     }
@@ -734,7 +725,7 @@ bool CMediaDataBaseOpen::initFileSystem()
     if (ok)
         makePrivate(m_root, true);
     QString failedFolder = ok ? QString() : m_root;
-    for (const char* name : {"users", "items", "media"}) {
+    for (const char* name : fileFolders) {
         if (ok && !QFileInfo(folder(name)).isDir()) {
             ok = dir.mkdir(folder(name), ownerOnly);
             if (!ok)
@@ -745,9 +736,7 @@ bool CMediaDataBaseOpen::initFileSystem()
     }
     if (!ok) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
-        if (m_failure.kind == TMeskStorageFailure::Kind::None)
-            m_failure = folderFailure(failedFolder);
-        return false;
+        return failed(folderFailure(failedFolder));
     }
     // Left by a crash, or moved aside earlier: every one of them holds the account keys.
     const QString path = databasePath(m_root);
@@ -816,23 +805,24 @@ bool CMediaDataBaseOpen::createIndexes()
     return false;
 }
 
-CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
+CMediaDataBaseOpen::SSchemaCheck CMediaDataBaseOpen::checkSchema(bool unchanged)
 {
     if (!openDatabase())
-        return SchemaState::Failed;
+        return {SchemaState::Failed};
 
     // A query failure tells a damaged file (rebuild) from one that cannot be read now (leave it).
-    auto failure = [this](const QSqlQuery& query) {
+    bool checkedPages = false;
+    auto failure = [this, &checkedPages](const QSqlQuery& query) {
         const QSqlError error = query.lastError();
         if (!isPassingFailure(error)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                       .arg(error.databaseText());
-            return SchemaState::Damaged;
+            return SSchemaCheck{SchemaState::Damaged, false, checkedPages};
         }
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
         qDebug().noquote() << error.driverText() + QLatin1Char(' ') + error.databaseText();
         failedInSqlite(error);
-        return SchemaState::Failed;
+        return SSchemaCheck{SchemaState::Failed, false, checkedPages};
     };
 
     QStringList tables;
@@ -845,11 +835,11 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
             tables.append(query.value(0).toString());
     }
     if (tables.isEmpty())
-        return SchemaState::Empty;
+        return {SchemaState::Empty};
     for (const QString& table : tableNames) {
         if (!tables.contains(table)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: table %1 is missing").arg(table);
-            return SchemaState::Mismatch;
+            return {SchemaState::Mismatch};
         }
     }
 
@@ -863,7 +853,7 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
         return failure(query);
     if (!query.next()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: schema version is missing");
-        return SchemaState::Mismatch;
+        return {SchemaState::Mismatch};
     }
     const QString version = query.value(0).toString();
     query.finish();
@@ -872,15 +862,14 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
             << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
         // A whole number there was written by another version of the program; anything else is damage.
         bool number = false;
-        m_otherVersion = version.toInt(&number) > 0 && number;
-        return SchemaState::Mismatch;
+        return {SchemaState::Mismatch, version.toInt(&number) > 0 && number};
     }
 
     // Damaged interior pages pass the checks above and would later cut lists short. A file exactly as
     // this class closed it was whole then.
     if (unchanged)
-        return SchemaState::Valid;
-    m_checkedPages = true;
+        return {SchemaState::Valid};
+    checkedPages = true;
     QSqlQuery check(m_database);
     check.setForwardOnly(true);
     if (!check.exec(QStringLiteral("PRAGMA quick_check;")))
@@ -893,7 +882,7 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
     for (const QString& row : std::as_const(problems)) {
         for (const QString& line : row.split(QLatin1Char('\n'))) {
             if (isReadErrorLine(line))
-                return readFailed(databasePath(m_root), readErrorWords, line);
+                return {readFailed(databasePath(m_root), readErrorWords, line), false, checkedPages};
         }
     }
     if (check.lastError().isValid())
@@ -901,9 +890,9 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
     if (problems != QStringList{QStringLiteral("ok")}) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                   .arg(problems.mid(0, 3).join(QStringLiteral("; ")));
-        return SchemaState::Damaged;
+        return {SchemaState::Damaged, false, checkedPages};
     }
-    return SchemaState::Valid;
+    return {SchemaState::Valid, false, checkedPages};
 }
 
 CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::readFailed(const QString& path, const QString& words,
@@ -911,11 +900,11 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::readFailed(const QString& pa
 {
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to read %1: %2").arg(path, seen);
     closeDatabase();
-    m_failure = {TMeskStorageFailure::Kind::FileNotReadable, path, words};
+    failed({TMeskStorageFailure::Kind::FileNotReadable, path, words});
     return SchemaState::Failed;
 }
 
-CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::confirmDamage()
+CMediaDataBaseOpen::SSchemaCheck CMediaDataBaseOpen::confirmDamage()
 {
     // SQLite tells a read the device failed in a statement as damage ("database disk image is
     // malformed"). Before the file is replaced, the file and its log are read through as they lie on the
@@ -926,22 +915,23 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::confirmDamage()
     const QString logPath = (target.isEmpty() ? databasePath(m_root) : target) + QStringLiteral("-wal");
     for (const QString& path : {databasePath(m_root), logPath}) {
         if (QString words; !readsThrough(path, words))
-            return readFailed(path, words, words);
+            return {readFailed(path, words, words)};
     }
     closeDatabase();
-    const SchemaState again = checkSchema(false);
-    if (again == SchemaState::Mismatch || again == SchemaState::Damaged || again == SchemaState::Failed)
-        return again;
-    return readFailed(databasePath(m_root), readErrorWords,
-                      QStringLiteral("the check passed at its second read"));
+    SSchemaCheck again = checkSchema(false);
+    if (again.state == SchemaState::Valid || again.state == SchemaState::Empty)
+        again.state = readFailed(databasePath(m_root), readErrorWords,
+                                 QStringLiteral("the check passed at its second read"));
+    return again;
 }
 
-bool CMediaDataBaseOpen::rebuild(bool moveAside)
+bool CMediaDataBaseOpen::rebuild(const SSchemaCheck& found)
 {
     m_connection.clearStatements();
-    if (moveAside) {
+    // A file without tables holds nothing to keep; any other is kept as a copy.
+    if (found.state != SchemaState::Empty) {
         m_database.close();
-        if (!moveDatabaseAside())
+        if (!moveDatabaseAside(found.otherVersion))
             return false;
     }
     // The downloaded files wait aside until the new database is committed, and go back if it is not:
@@ -982,7 +972,7 @@ QList<SMediaDataBaseCopy> CMediaDataBaseOpen::readNotice() const
         const QString name = QFile::decodeName(content.lines.at(i + 1));
         const QString copy = m_root + QLatin1Char('/') + name;
         if (name.startsWith(databaseFileName + QStringLiteral(".bak-")) && !name.contains(QLatin1Char('/')) &&
-            entryExists(copy)) {
+            entryAt(copy).exists()) {
             copies.append({copy, content.lines.at(i) == "version"});
         } else if (!name.isEmpty() || !content.lines.at(i).isEmpty()) {
             dropped = true;
@@ -1011,7 +1001,7 @@ void CMediaDataBaseOpen::dropNotice(const QString& root)
     CMediaDataBaseMarker(root, noticeFileName).remove();
 }
 
-bool CMediaDataBaseOpen::moveDatabaseAside()
+bool CMediaDataBaseOpen::moveDatabaseAside(bool otherVersion)
 {
     const QString path = databasePath(m_root);
     const QStringList companions{QStringLiteral("-wal"), QStringLiteral("-shm")};
@@ -1034,7 +1024,7 @@ bool CMediaDataBaseOpen::moveDatabaseAside()
     // the notice names it before the file is renamed, or nothing is renamed. Copies not told yet stay
     // named beside it, whatever happens to this one.
     const QList<SMediaDataBaseCopy> untold = readNotice();
-    if (!writeNotice(untold + QList<SMediaDataBaseCopy>{{backup, m_otherVersion}})) {
+    if (!writeNotice(untold + QList<SMediaDataBaseCopy>{{backup, otherVersion}})) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1")
                                   .arg(CMediaDataBaseMarker(m_root, noticeFileName).path());
         return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
@@ -1088,13 +1078,13 @@ bool CMediaDataBaseOpen::moveFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        if (isLink(path)) {
+        if (entryAt(path).isLink()) {
             // The user's link to a folder elsewhere is kept: the program's files in what it leads to go after
             // the commit.
             inPlace << name;
             continue;
         }
-        if (isMovedFolder(aside)) {
+        if (isMovedFolder(entryAt(aside))) {
             // Moved aside by a rebuild stopped before its commit: what was made in its place since belongs to
             // no database. The folder stays where it is: it may be a mount point.
             if (!removeOwnFiles(path, name, nullptr))
@@ -1106,7 +1096,7 @@ bool CMediaDataBaseOpen::moveFilesAside()
         } else {
             bool moved = false;
             int error = 0;
-            if (!entryExists(aside) || QFile::remove(aside)) {
+            if (!entryAt(aside).exists() || QFile::remove(aside)) {
                 moved =
                     ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0;
                 error = moved ? 0 : errno;
@@ -1144,7 +1134,7 @@ void CMediaDataBaseOpen::restoreFilesAside()
         const QString path = folder(name);
         const QString aside = asideFolder(path);
         // What stands in its place was made after the move; a link is the user's and stays.
-        if (!isMovedFolder(aside) || isLink(path))
+        if (!isMovedFolder(entryAt(aside)) || entryAt(path).isLink())
             continue;
         removeOwnFiles(path, name, nullptr);
         const QByteArray encoded = QFile::encodeName(path);
@@ -1160,14 +1150,12 @@ void CMediaDataBaseOpen::dropFilesAside()
 {
     for (const char* name : fileFolders) {
         const QString aside = asideFolder(folder(name));
-        struct stat info
-        {
-        };
         const QByteArray encoded = QFile::encodeName(aside);
-        if (::lstat(encoded.constData(), &info) != 0)
+        const SEntry entry = entryAt(encoded);
+        if (!entry.exists())
             continue;
         // A link moved aside is removed by its name, never followed.
-        const bool removed = S_ISDIR(info.st_mode)
+        const bool removed = entry.isFolder()
                                  ? removeOwnFiles(aside, name, nullptr) && ::rmdir(encoded.constData()) == 0
                                  : ::unlink(encoded.constData()) == 0;
         if (!removed)

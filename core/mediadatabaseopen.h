@@ -124,10 +124,21 @@ private:
         Damaged,
         Failed
     };
+    // What the schema check found, for the steps after it.
+    struct SSchemaCheck
+    {
+        SchemaState state = SchemaState::Failed;
+        // Mismatch: the version row holds another whole number, so another version of the program made it.
+        bool otherVersion = false;
+        // The quick check ran over the whole file.
+        bool checkedPages = false;
+    };
 
     QString folder(const char* name) const;
     bool isWritable();
-    bool openWritable();
+    SMediaDataBaseOpened openWritable();
+    // Keeps the first failure as the cause (what fails after it follows from it); false.
+    bool failed(const TMeskStorageFailure& failure);
     bool failed(TMeskStorageFailure::Kind kind, const QString& path);
     bool failedInSqlite(const QSqlError& error);
     // A mindex.db that links to nothing while downloaded files are kept: the failure is set.
@@ -143,22 +154,23 @@ private:
     // Reads and removes the clean-close record; true when it says the file is unchanged since then.
     bool takeCleanCloseRecord();
     // unchanged: the clean-close record vouches for the file, so its pages need no check.
-    SchemaState checkSchema(bool unchanged);
+    SSchemaCheck checkSchema(bool unchanged);
     // After checkSchema() found damage: the file and its log read through and checked again on a new
     // connection. Damaged (or Mismatch) when the damage is found again; Failed (a read error) when a read
     // fails or the second check passes.
-    SchemaState confirmDamage();
+    SSchemaCheck confirmDamage();
     // Closes the database and keeps the file as one that cannot be read now (words for the user, seen
     // for the log).
     SchemaState readFailed(const QString& path, const QString& words, const QString& seen);
-    bool rebuild(bool moveAside);
+    // Builds the file anew after the check found it empty, or moves it aside first.
+    bool rebuild(const SSchemaCheck& found);
     // Writes and commits the schema into the open (or a new) database file.
     bool buildSchema();
     // The copies root/mindex.notice names that still exist.
     QList<SMediaDataBaseCopy> readNotice() const;
     bool writeNotice(const QList<SMediaDataBaseCopy>& copies) const;
     // Renames the database file aside, after adding the copy's name and why to root/mindex.notice.
-    bool moveDatabaseAside();
+    bool moveDatabaseAside(bool otherVersion);
     // A rebuild moves each folder of downloaded files that holds nothing but the program's files to
     // <folder>.replaced and makes an empty one in its place; after the commit the moved ones are removed,
     // after a failure they are put back. A folder that cannot be moved (a mount point, another file system),
@@ -186,8 +198,6 @@ private:
     std::function<bool()> m_createTables;
     std::function<bool()> m_createIndexes;
     QSqlDatabase m_database;
+    // The cause of a failed open (failed() keeps the first); reset by each open().
     TMeskStorageFailure m_failure;
-    // The schema check found another version's file.
-    bool m_otherVersion = false;
-    bool m_checkedPages = false;
 };
