@@ -474,19 +474,40 @@ CMediaDataBaseMarker::CMediaDataBaseMarker(const QString& root, const QString& n
 {
 }
 
+void CMediaDataBaseMarker::setSyncObserver(SyncObserver observer)
+{
+    s_syncObserver = std::move(observer);
+}
+
 bool CMediaDataBaseMarker::write(const QByteArrayList& lines, Durability durability) const
 {
     const QByteArray name = QFile::encodeName(m_path);
-    const QByteArray partName = QFile::encodeName(m_path + QStringLiteral(".new"));
+    const QString part = m_path + QStringLiteral(".new");
+    const QByteArray partName = QFile::encodeName(part);
     QByteArray content;
     for (const QByteArray& line : lines)
         content += line + '\n';
     const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    const bool synced = durability == Durability::Unsynced || ::fsync(fd) == 0;
-    const bool written =
-        ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size()) && synced;
+    // The content first, then the sync that makes it last, then the rename that makes it count.
+    bool written = true;
+    for (qsizetype done = 0; written && done < content.size();) {
+        const ssize_t put = ::write(fd, content.constData() + done, size_t(content.size() - done));
+        if (put > 0)
+            done += put;
+        else
+            written = put < 0 && errno == EINTR;
+    }
+    if (written && durability == Durability::Synced) {
+        if (s_syncObserver) {
+            struct stat info
+            {
+            };
+            s_syncObserver(part, ::fstat(fd, &info) == 0 ? qint64(info.st_size) : -1);
+        }
+        written = ::fsync(fd) == 0;
+    }
     if (::close(fd) != 0 || !written || ::rename(partName.constData(), name.constData()) != 0) {
         ::unlink(partName.constData());
         return false;

@@ -65,7 +65,13 @@ public:
     // True when nothing is left at the name.
     bool remove() const;
 
+    // Test hook: called just before a synced write syncs its temporary file, with that file's path and
+    // its size then. Empty: none.
+    using SyncObserver = std::function<void(const QString& file, qint64 size)>;
+    static void setSyncObserver(SyncObserver observer);
+
 private:
+    static inline SyncObserver s_syncObserver;
     QString m_path;
 };
 

@@ -1,5 +1,6 @@
 #include "failingstorage.h"
 #include "mediadatabase.h"
+#include "mediadatabaseopen.h"
 #include "mediadbtest.h"
 #include "privatemounts.h"
 #include "testclock.h"
@@ -431,6 +432,29 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), notice);
         QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20000101-000000")});
+    }
+
+    // The notice and the emptying record reach the disk whole: each is written before it is synced, so a
+    // power cut after the rebuild finds what they say, never an empty file.
+    void markersAreSyncedWhole()
+    {
+        QList<QPair<QString, qint64>> synced;
+        CMediaDataBaseMarker::setSyncObserver([&synced](const QString& file, qint64 size) {
+            synced.append({QFileInfo(file).fileName(), size});
+        });
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
+        // A file of the user's keeps items in place, so the rebuild names it in mindex.emptying.
+        writeFile(m_root + QStringLiteral("/items/holiday.jpg"));
+        writeFile(m_root + QStringLiteral("/items/091126/1.1.jpg"));
+        const bool opened = m_db->open();
+        CMediaDataBaseMarker::setSyncObserver({});
+        QVERIFY(opened);
+        const QByteArray notice = "damaged\nmindex.db.bak-20100102-030405\n";
+        QCOMPARE(synced, (QList<QPair<QString, qint64>>{{QStringLiteral("mindex.notice.new"), notice.size()},
+                                                        {QStringLiteral("mindex.emptying.new"), 6}}));
+        QFile file(m_root + QStringLiteral("/mindex.notice"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), notice);
     }
 
     // The notice naming the copy is written before the database is renamed: when it cannot be, nothing
