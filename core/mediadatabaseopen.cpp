@@ -79,14 +79,14 @@ SEntry entryAt(const QString& path, SEntry::Links links = SEntry::Stay)
     return entryAt(QFile::encodeName(path), links);
 }
 
-// What the link at the path names when that does not exist (a disk that is not mounted there, say), as an
-// absolute path; empty for anything else.
+// What the link at the path names when that leads nowhere, as an absolute path: to nothing (a disk that is
+// not mounted there, say), or round in a loop of links. Empty for anything else.
 QString missingLinkTarget(const QString& path)
 {
     if (!entryAt(path).isLink())
         return {};
     const SEntry target = entryAt(path, SEntry::Follow);
-    if (target.exists() || (target.error != ENOENT && target.error != ENOTDIR))
+    if (target.exists() || (target.error != ENOENT && target.error != ENOTDIR && target.error != ELOOP))
         return {};
     return QFileInfo(path).symLinkTarget();
 }

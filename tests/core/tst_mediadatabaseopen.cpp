@@ -696,6 +696,33 @@ private slots:
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/media/091126/1.1.jpg")));
     }
 
+    // A loop of links where the storage needs a folder leads nowhere, like a link to nothing: told as such,
+    // never as a file in the folder's place.
+    void linkLoopIsToldAsLinkToNothing_data()
+    {
+        QTest::addColumn<QString>("link");  // under the storage's parent folder
+        QTest::addColumn<QString>("other"); // the second link of the loop, or none
+        QTest::newRow("items links to itself") << QStringLiteral("store/items") << QString();
+        QTest::newRow("items in a loop of two") << QStringLiteral("store/items") << QStringLiteral("round");
+        QTest::newRow("storage folder links to itself") << QStringLiteral("store") << QString();
+    }
+    void linkLoopIsToldAsLinkToNothing()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, other);
+        const QString path = m_dir->filePath(link);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        const QString target = other.isEmpty() ? path : m_dir->filePath(other);
+        QVERIFY(QFile::link(target, path));
+        if (!other.isEmpty())
+            QVERIFY(QFile::link(path, target));
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to init file system");
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::BrokenLink);
+        QCOMPARE(m_db->openFailure().path, path);
+        QCOMPARE(m_db->openFailure().detail, target);
+    }
+
     void secondRebuildKeepsFirstBackup()
     {
         QVERIFY(QDir().mkpath(m_root));
