@@ -12,6 +12,16 @@ namespace MediaDataBaseNames {
 namespace {
 // QSaveFile's temporary sibling: the name, a dot and six letters (QTemporaryFile's template).
 const QString temporaryTail = QStringLiteral("(\\.[A-Za-z]{6})?");
+
+// The id a name's pattern caught first; 0 when the name does not fit (or the id overflows).
+mid_t ownerIn(const QRegularExpressionMatch& match)
+{
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const mid_t id = match.capturedView(1).toULongLong(&ok);
+    return ok ? id : 0;
+}
 } // namespace
 
 bool isSafeSuffix(const QString& suffix, qsizetype maxLength)
@@ -46,8 +56,12 @@ QString dayName(qint64 created)
 
 bool isDayFolderName(const QString& name)
 {
-    static const QRegularExpression day(QStringLiteral("^[0-9]{6}$"));
-    return day.match(name).hasMatch();
+    // yyMMdd of a real day: "201905" (a year and a month) is none. Of the two centuries dayName() writes,
+    // 2000 is the one whose February 29 exists.
+    static const QRegularExpression day(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{6}")));
+    if (!day.match(name).hasMatch())
+        return false;
+    return QDate(2000 + name.left(2).toInt(), name.mid(2, 2).toInt(), name.mid(4, 2).toInt()).isValid();
 }
 
 QString numberedFileName(mid_t id, int number, const QString& suffix)
@@ -57,9 +71,14 @@ QString numberedFileName(mid_t id, int number, const QString& suffix)
 
 bool isNumberedFileName(const QString& name)
 {
-    static const QRegularExpression numbered(QStringLiteral("^[1-9][0-9]*\\.[1-9][0-9]*\\.[A-Za-z0-9]+") +
-                                             temporaryTail + QLatin1Char('$'));
-    return numbered.match(name).hasMatch();
+    return numberedFileOwner(name) != 0;
+}
+
+mid_t numberedFileOwner(const QString& name)
+{
+    static const QRegularExpression numbered(QRegularExpression::anchoredPattern(
+        QStringLiteral("([1-9][0-9]*)\\.[1-9][0-9]*\\.[A-Za-z0-9]+") + temporaryTail));
+    return ownerIn(numbered.match(name));
 }
 
 QString userImageName(mid_t user, const QString& imageUrl)
@@ -73,9 +92,16 @@ QString userImageName(mid_t user, const QString& imageUrl)
 
 bool isUserFolderFileName(const QString& name)
 {
-    static const QRegularExpression image(QStringLiteral("^[1-9][0-9]*\\.[A-Za-z0-9]{1,3}") + temporaryTail +
-                                          QLatin1Char('$'));
-    return image.match(name).hasMatch() || isNumberedFileName(name);
+    return userFolderFileOwner(name) != 0;
+}
+
+mid_t userFolderFileOwner(const QString& name)
+{
+    static const QRegularExpression image(QRegularExpression::anchoredPattern(
+        QStringLiteral("([1-9][0-9]*)\\.[A-Za-z0-9]{1,3}") + temporaryTail));
+    if (const mid_t owner = ownerIn(image.match(name)))
+        return owner;
+    return numberedFileOwner(name);
 }
 
 } // namespace MediaDataBaseNames

@@ -91,13 +91,6 @@ QString missingLinkTarget(const QString& path)
     return QFileInfo(path).symLinkTarget();
 }
 
-// Whether a folder of downloaded files was moved to where the entry is: a folder, or a link where the user
-// had linked one. Anything else there is no folder of this program.
-bool isMovedFolder(const SEntry& entry)
-{
-    return entry.isFolder() || entry.isLink();
-}
-
 // Whether a folder holds a file anywhere below it (links are not followed).
 bool holdsFiles(const QString& path)
 {
@@ -408,62 +401,192 @@ bool noPendingLog(const QString& databasePath)
     return log.isFile() && log.info.st_size == 0;
 }
 
-// What one pass over a folder of downloaded files does with the program's names in it.
+// Whether a folder is the root of a mount: a file system of its own, or a bind mount on the same one. The
+// kernel says so through statx; where it cannot, a device other than the parent's or a mount point the
+// kernel lists tells it.
+bool isMountRoot(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+#ifdef STATX_ATTR_MOUNT_ROOT
+    struct statx info
+    {
+    };
+    if (::statx(AT_FDCWD, name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &info) == 0 &&
+        (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#endif
+    const SEntry entry = entryAt(name);
+    const SEntry parent = entryAt(QFileInfo(path).absolutePath());
+    if (!entry.isFolder() || (parent.exists() && parent.info.st_dev != entry.info.st_dev))
+        return entry.isFolder();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+    if (canonical.isEmpty() || !mounts.open(QIODevice::ReadOnly))
+        return false;
+    // The fifth field of each line is a mount point, with space, tab, line feed and backslash as octal
+    // escapes.
+    static const QRegularExpression escape(QStringLiteral("\\\\([0-7]{3})"));
+    for (const QByteArray& line : mounts.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 5)
+            continue;
+        QString point = QFile::decodeName(fields.at(4));
+        QRegularExpressionMatch match;
+        for (qsizetype at = 0; (at = point.indexOf(escape, at, &match)) >= 0; ++at)
+            point.replace(at, match.capturedLength(), QChar(match.captured(1).toUShort(nullptr, 8)));
+        if (point == canonical)
+            return true;
+    }
+    return false;
+}
+
+// Whether the user arranged a folder of downloaded files: it is a link to a folder elsewhere, or a mount
+// point (a disk of its own, a bind mount). The program deletes nothing there.
+bool isArranged(const QString& path)
+{
+    const SEntry entry = entryAt(path);
+    return entry.isLink() || (entry.isFolder() && isMountRoot(path));
+}
+
+// What one pass over a folder of downloaded files does with the program's files in it.
 enum class OwnFiles
 {
-    Remove,
-    Find // stops at the first entry that is not the program's
+    Find,     // only looks: stops at the first entry that is not the program's
+    Remove,   // removes them: a folder the program made
+    MoveAside // moves them into a replaced-<date-time> folder in it: a folder the user arranged
 };
 
-// One folder level: every regular file or link whose name fits goes (or is only seen), a day folder (at the
-// top of items and media) is entered unless it is a mount point. False when an entry is not the program's
-// (kept lists it) or, with Remove, one of its names could not be removed (failed is set).
-bool walkOwnFiles(const QString& path, bool usersFolder, bool dayFolder, OwnFiles mode, QStringList* kept,
-                  bool& failed)
+// One pass over a folder of downloaded files (items, media or users, or one moved aside). The program's
+// files are regular files by the names it makes there (MediaDataBaseNames); it writes no links. A day
+// folder (at the top of items and media) is entered when it is a real folder of the same mount. Everything
+// else is the user's: kept lists it.
+class COwnFilesPass
 {
-    // The folder itself may be the user's link to a folder elsewhere: what it leads to is walked. A day
-    // folder is entered only as what it is.
-    const SEntry folder = entryAt(path, dayFolder ? SEntry::Stay : SEntry::Follow);
-    if (!folder.isFolder())
-        return true;
-    bool onlyOwn = true;
-    const QStringList names = QDir(path).entryList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::NoSort);
-    for (const QString& name : names) {
-        const QString entry = path + QLatin1Char('/') + name;
-        const QByteArray encoded = QFile::encodeName(entry);
-        const SEntry found = entryAt(encoded);
-        if (!found.exists())
-            continue;
-        const bool ownFile = (found.isFile() || found.isLink()) &&
-                             (usersFolder ? MediaDataBaseNames::isUserFolderFileName(name)
-                                          : MediaDataBaseNames::isNumberedFileName(name));
-        if (ownFile) {
-            if (mode == OwnFiles::Remove && ::unlink(encoded.constData()) != 0 && errno != ENOENT) {
-                qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(entry);
-                failed = true;
-            }
-            continue;
-        }
-        // A day folder on another file system is a mount point: it stays, whatever it holds.
-        if (!usersFolder && !dayFolder && found.isFolder() && found.info.st_dev == folder.info.st_dev &&
-            MediaDataBaseNames::isDayFolderName(name)) {
-            const bool dayOnlyOwn = walkOwnFiles(entry, false, true, mode, kept, failed);
-            // rmdir fails, harmlessly, on a folder that still holds something.
-            if (mode == OwnFiles::Remove)
-                ::rmdir(encoded.constData());
-            onlyOwn = dayOnlyOwn && onlyOwn;
-            if (!onlyOwn && mode == OwnFiles::Find)
-                return false;
-            continue;
-        }
-        onlyOwn = false;
-        if (mode == OwnFiles::Find)
-            return false;
-        if (kept)
-            kept->append(entry);
+public:
+    COwnFilesPass(OwnFiles mode, bool users) : m_mode(mode), m_users(users) {}
+
+    // The folder may be the user's link to a folder elsewhere: what it leads to is walked. False when
+    // something in it is not the program's.
+    bool walk(const QString& path)
+    {
+        m_top = path;
+        const SEntry folder = entryAt(path, SEntry::Follow);
+        return !folder.isFolder() || walkLevel(path, QString(), folder.info.st_dev);
     }
-    return onlyOwn;
+
+    QStringList kept;
+    // MoveAside: the folder they went to (empty while none moved), and how many entries went.
+    QString replaced;
+    int moved = 0;
+    // One of the program's files could not be removed or moved.
+    bool failed = false;
+
+private:
+    bool walkLevel(const QString& path, const QString& day, dev_t device)
+    {
+        bool onlyOwn = true;
+        const QStringList names = QDir(path).entryList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::NoSort);
+        for (const QString& name : names) {
+            const QString entry = path + QLatin1Char('/') + name;
+            const QByteArray encoded = QFile::encodeName(entry);
+            const SEntry found = entryAt(encoded);
+            if (!found.exists())
+                continue;
+            const QString inFolder = day.isEmpty() ? name : day + QLatin1Char('/') + name;
+            if (found.isFile() && (m_users ? MediaDataBaseNames::isUserFolderFileName(name)
+                                           : MediaDataBaseNames::isNumberedFileName(name))) {
+                if (m_mode == OwnFiles::Remove && ::unlink(encoded.constData()) != 0 && errno != ENOENT) {
+                    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(entry);
+                    failed = true;
+                } else if (m_mode == OwnFiles::MoveAside) {
+                    moveAside(entry, inFolder);
+                }
+                continue;
+            }
+            // A day folder mounted there (another file system, a bind mount) stays, whatever it holds.
+            if (!m_users && day.isEmpty() && found.isFolder() && found.info.st_dev == device &&
+                MediaDataBaseNames::isDayFolderName(name) && !isMountRoot(entry)) {
+                // A day folder of nothing but the program's files moves whole.
+                if (m_mode == OwnFiles::MoveAside &&
+                    COwnFilesPass(OwnFiles::Find, false).walkLevel(entry, name, device)) {
+                    moveAside(entry, name);
+                    continue;
+                }
+                onlyOwn = walkLevel(entry, name, device) && onlyOwn;
+                // rmdir fails, harmlessly, on a folder that still holds something.
+                if (m_mode == OwnFiles::Remove)
+                    ::rmdir(encoded.constData());
+                if (!onlyOwn && m_mode == OwnFiles::Find)
+                    return false;
+                continue;
+            }
+            onlyOwn = false;
+            if (m_mode == OwnFiles::Find)
+                return false;
+            kept.append(entry);
+        }
+        return onlyOwn;
+    }
+
+    // Moves an entry to the same place in the replaced folder, which the first one makes beside the entries
+    // (so on the same file system): replaced-<date-time>, or with -2, -3, ... when that name is taken.
+    void moveAside(const QString& entry, const QString& inFolder)
+    {
+        if (replaced.isEmpty()) {
+            const QString stamp = MeskClock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            for (int n = 1; replaced.isEmpty(); ++n) {
+                const QString candidate = m_top + QStringLiteral("/replaced-") + stamp +
+                                          (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
+                if (::mkdir(QFile::encodeName(candidate).constData(), 0700) == 0)
+                    replaced = candidate;
+                else if (errno != EEXIST || n >= 1000)
+                    break;
+            }
+            if (replaced.isEmpty()) {
+                qDebug().noquote()
+                    << QStringLiteral("CMediaDataBase: failed to make a folder in %1").arg(m_top);
+                failed = true;
+                return;
+            }
+        }
+        const QString target = replaced + QLatin1Char('/') + inFolder;
+        if (const qsizetype slash = inFolder.indexOf(QLatin1Char('/')); slash > 0) {
+            const QByteArray day = QFile::encodeName(replaced + QLatin1Char('/') + inFolder.left(slash));
+            if (::mkdir(day.constData(), 0700) != 0 && errno != EEXIST) {
+                failed = true;
+                return;
+            }
+        }
+        if (::rename(QFile::encodeName(entry).constData(), QFile::encodeName(target).constData()) != 0) {
+            qDebug().noquote()
+                << QStringLiteral("CMediaDataBase: failed to move %1 to %2").arg(entry, target);
+            failed = true;
+            return;
+        }
+        ++moved;
+    }
+
+    OwnFiles m_mode;
+    bool m_users;
+    QString m_top;
+};
+
+// Told once for a whole folder: what the user keeps there is theirs.
+void logKept(const QString& path, const QStringList& kept)
+{
+    if (kept.isEmpty())
+        return;
+    QStringList names;
+    for (const QString& entry : kept)
+        names.append(entry.mid(path.size() + 1));
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: kept in %1 what it did not make: %2")
+                              .arg(path, names.join(QStringLiteral(", ")));
+}
+
+bool isUsersFolder(const char* base)
+{
+    return qstrcmp(base, "users") == 0;
 }
 } // namespace
 
@@ -1066,28 +1189,33 @@ bool CMediaDataBaseOpen::moveDatabaseAside(bool otherVersion)
     return true;
 }
 
-bool CMediaDataBaseOpen::removeOwnFiles(const QString& path, const char* base, QStringList* kept)
+bool CMediaDataBaseOpen::removeOwnFiles(const QString& path, const char* base)
 {
-    bool failed = false;
-    QStringList left;
-    walkOwnFiles(path, qstrcmp(base, "users") == 0, false, OwnFiles::Remove, &left, failed);
-    // Told once for the whole folder: what the user keeps there is theirs.
-    if (!left.isEmpty()) {
-        QStringList names;
-        for (const QString& entry : std::as_const(left))
-            names.append(entry.mid(path.size() + 1));
-        qDebug().noquote() << QStringLiteral("CMediaDataBase: kept in %1 what it did not make: %2")
-                                  .arg(path, names.join(QStringLiteral(", ")));
+    COwnFilesPass pass(OwnFiles::Remove, isUsersFolder(base));
+    pass.walk(path);
+    logKept(path, pass.kept);
+    return !pass.failed;
+}
+
+bool CMediaDataBaseOpen::moveOwnFilesAside(const QString& path, const char* base)
+{
+    COwnFilesPass pass(OwnFiles::MoveAside, isUsersFolder(base));
+    pass.walk(path);
+    if (pass.moved > 0) {
+        qDebug().noquote() << QStringLiteral(
+                                  "CMediaDataBase: %1 is the user's link or mount point: moved the "
+                                  "%2 entries the program made there into %3")
+                                  .arg(path)
+                                  .arg(pass.moved)
+                                  .arg(pass.replaced);
     }
-    if (kept)
-        *kept += left;
-    return !failed;
+    logKept(path, pass.kept);
+    return !pass.failed;
 }
 
 bool CMediaDataBaseOpen::holdsOnlyOwnFiles(const QString& path, const char* base)
 {
-    bool failed = false;
-    return walkOwnFiles(path, qstrcmp(base, "users") == 0, false, OwnFiles::Find, nullptr, failed);
+    return COwnFilesPass(OwnFiles::Find, isUsersFolder(base)).walk(path);
 }
 
 bool CMediaDataBaseOpen::moveFilesAside()
@@ -1099,39 +1227,35 @@ bool CMediaDataBaseOpen::moveFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        if (entryAt(path).isLink()) {
-            // The user's link to a folder elsewhere is kept: the program's files in what it leads to go after
-            // the commit.
-            inPlace << name;
+        if (isArranged(path)) {
+            // The user's link or mount point stays, and nothing in it is deleted: the program's files there
+            // move into a folder of their own before the commit, so the new database finds none of them under
+            // the names it gives out (a stop, or a failed build, leaves them there too).
+            if (!moveOwnFilesAside(path, name))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
             continue;
         }
-        if (isMovedFolder(entryAt(aside))) {
+        const SEntry asideEntry = entryAt(aside);
+        if (asideEntry.isFolder()) {
             // Moved aside by a rebuild stopped before its commit: what was made in its place since belongs to
-            // no database. The folder stays where it is: it may be a mount point.
-            if (!removeOwnFiles(path, name, nullptr))
+            // no database.
+            if (!removeOwnFiles(path, name))
                 return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
-        } else if (!holdsOnlyOwnFiles(path, name)) {
-            // What the user put there stays where it is; the program's files go after the commit.
+        } else if (asideEntry.exists() || !holdsOnlyOwnFiles(path, name)) {
+            // What the user put there (or under the name it would move to) stays where it is; the program's
+            // files go after the commit.
             inPlace << name;
             continue;
-        } else {
-            bool moved = false;
-            int error = 0;
-            if (!entryAt(aside).exists() || QFile::remove(aside)) {
-                moved =
-                    ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0;
-                error = moved ? 0 : errno;
-            }
-            if (error == EBUSY || error == EXDEV) {
-                // A mount point, or a folder its file system cannot move: it stays, emptied of the program's
-                // files after the commit.
-                inPlace << name;
-                continue;
-            }
-            if (!moved) {
+        } else if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+            const int error = errno;
+            if (error != EBUSY && error != EXDEV) {
                 qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
                 return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
             }
+            // A mount point all the same: the user's.
+            if (!moveOwnFilesAside(path, name))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+            continue;
         }
         if (!QFileInfo(path).isDir() && !QDir().mkdir(path, ownerOnly)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1").arg(path);
@@ -1154,10 +1278,10 @@ void CMediaDataBaseOpen::restoreFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        // What stands in its place was made after the move; a link is the user's and stays.
-        if (!isMovedFolder(entryAt(aside)) || entryAt(path).isLink())
+        // What stands in its place was made after the move; a link or a mount point is the user's and stays.
+        if (!entryAt(aside).isFolder() || isArranged(path))
             continue;
-        removeOwnFiles(path, name, nullptr);
+        removeOwnFiles(path, name);
         const QByteArray encoded = QFile::encodeName(path);
         if ((::rmdir(encoded.constData()) != 0 && errno != ENOENT) ||
             ::rename(QFile::encodeName(aside).constData(), encoded.constData()) != 0)
@@ -1175,27 +1299,31 @@ void CMediaDataBaseOpen::dropFilesAside()
         const SEntry entry = entryAt(encoded);
         if (!entry.exists())
             continue;
-        // A link moved aside is removed by its name, never followed.
-        const bool removed = entry.isFolder()
-                                 ? removeOwnFiles(aside, name, nullptr) && ::rmdir(encoded.constData()) == 0
-                                 : ::unlink(encoded.constData()) == 0;
-        if (!removed)
+        // Only a folder the program moved there; a link or a file by that name is the user's.
+        if (!entry.isFolder())
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: kept %1, which it did not make").arg(aside);
+        else if (!removeOwnFiles(aside, name) || ::rmdir(encoded.constData()) != 0)
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(aside);
     }
 }
 
 void CMediaDataBaseOpen::finishEmptying()
 {
-    // The folders a committed rebuild left in place: the program's files in them, through a link too, belong
-    // to the database it replaced. What cannot be removed stays, and the record goes all the same: from now
-    // on the folders fill for the new database.
+    // The plain folders a committed rebuild left in place: the program's files in them belong to the
+    // database it replaced. Each is looked at again: one the user has linked or mounted since loses
+    // nothing, its program's files move aside. What cannot be removed stays, and the record goes all the
+    // same: from now on the folders fill for the new database.
     const CMediaDataBaseMarker record(m_root, emptyingFileName);
     const CMediaDataBaseMarker::SContent content = record.read();
     if (!content.exists)
         return;
     for (const char* name : fileFolders) {
-        if (content.lines.contains(QByteArray(name)))
-            removeOwnFiles(folder(name), name, nullptr);
+        if (!content.lines.contains(QByteArray(name)))
+            continue;
+        if (isArranged(folder(name)))
+            moveOwnFilesAside(folder(name), name);
+        else
+            removeOwnFiles(folder(name), name);
     }
     record.remove();
 }
