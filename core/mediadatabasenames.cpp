@@ -10,16 +10,62 @@
 namespace MediaDataBaseNames {
 
 namespace {
-// QSaveFile's temporary sibling: the name, a dot and six letters (QTemporaryFile's template).
-const QString temporaryTail = QStringLiteral("(\\.[A-Za-z]{6})?");
-
-// The id a name's pattern caught first; 0 when the name does not fit (or the id overflows).
-mid_t ownerIn(const QRegularExpressionMatch& match)
+bool isDigit(QChar c)
 {
-    if (!match.hasMatch())
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// A whole number without a leading zero, "[1-9][0-9]*", at the start of text; its length (0: none).
+qsizetype numberAt(QStringView text)
+{
+    if (text.isEmpty() || text.front() == QLatin1Char('0') || !isDigit(text.front()))
+        return 0;
+    qsizetype length = 1;
+    while (length < text.size() && isDigit(text.at(length)))
+        ++length;
+    return length;
+}
+
+// Whether text is "<suffix>" or "<suffix>.<six letters>" (QSaveFile's temporary tail), the suffix ASCII
+// letters and digits of a length from 1 to maxSuffix: the whole text, up to its true end.
+bool isSuffixWithTail(QStringView text, qsizetype maxSuffix)
+{
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    const QStringView suffix = dot < 0 ? text : text.left(dot);
+    if (suffix.isEmpty() || suffix.size() > maxSuffix)
+        return false;
+    for (QChar c : suffix) {
+        if (!isLetter(c) && !isDigit(c))
+            return false;
+    }
+    if (dot < 0)
+        return true;
+    const QStringView tail = text.mid(dot + 1);
+    if (tail.size() != 6)
+        return false;
+    for (QChar c : tail) {
+        if (!isLetter(c))
+            return false;
+    }
+    return true;
+}
+
+// The id at the start of a name followed by a dot ("<id>."): the id, and where the rest starts; 0 when none
+// (or it does not fit an id).
+mid_t idAt(QStringView name, qsizetype& rest)
+{
+    const qsizetype length = numberAt(name);
+    if (length == 0 || length >= name.size() || name.at(length) != QLatin1Char('.'))
         return 0;
     bool ok = false;
-    const mid_t id = match.capturedView(1).toULongLong(&ok);
+    const mid_t id = name.left(length).toULongLong(&ok);
+    rest = length + 1;
     return ok ? id : 0;
 }
 } // namespace
@@ -76,9 +122,17 @@ bool isNumberedFileName(const QString& name)
 
 mid_t numberedFileOwner(const QString& name)
 {
-    static const QRegularExpression numbered(QRegularExpression::anchoredPattern(
-        QStringLiteral("([1-9][0-9]*)\\.[1-9][0-9]*\\.[A-Za-z0-9]+") + temporaryTail));
-    return ownerIn(numbered.match(name));
+    // "<id>.<number>.<suffix>" with the temporary tail or without; read by hand, not by a pattern: the exit's
+    // clean-up looks at every file of a day folder.
+    qsizetype rest = 0;
+    const mid_t id = idAt(name, rest);
+    if (id == 0)
+        return 0;
+    const QStringView after = QStringView(name).mid(rest);
+    const qsizetype number = numberAt(after);
+    if (number == 0 || number >= after.size() || after.at(number) != QLatin1Char('.'))
+        return 0;
+    return isSuffixWithTail(after.mid(number + 1), after.size()) ? id : 0;
 }
 
 QString userImageName(mid_t user, const QString& imageUrl)
@@ -97,10 +151,11 @@ bool isUserFolderFileName(const QString& name)
 
 mid_t userFolderFileOwner(const QString& name)
 {
-    static const QRegularExpression image(QRegularExpression::anchoredPattern(
-        QStringLiteral("([1-9][0-9]*)\\.[A-Za-z0-9]{1,3}") + temporaryTail));
-    if (const mid_t owner = ownerIn(image.match(name)))
-        return owner;
+    // "<id>.<suffix of up to three>" with the temporary tail or without, or a numbered file.
+    qsizetype rest = 0;
+    const mid_t id = idAt(name, rest);
+    if (id != 0 && isSuffixWithTail(QStringView(name).mid(rest), 3))
+        return id;
     return numberedFileOwner(name);
 }
 
