@@ -176,19 +176,18 @@ bool CMediaDataBase::removeFilesIn(const QString& path, const SPendingFolder& pe
     if (!dir.exists())
         return true;
     bool ok = true;
-    // One listing for all the folder's items: a day folder holds thousands of files.
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System | QDir::Hidden, QDir::NoSort);
+    const bool users = path == folder("users");
+    // One listing for all the folder's items: a day folder holds thousands of files. The program writes
+    // no links: one there is the user's, whatever its name.
+    const QFileInfoList files =
+        dir.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::System | QDir::Hidden, QDir::NoSort);
     for (const QFileInfo& file : files) {
+        // Only names of the program's exact shape for the id: "12.1.jpg" (and its download's temporary
+        // sibling) belongs to item 12; "12.notes.txt", "12.1.jpg.orig" and "012.1.jpg" belong to no item.
         const QString name = file.fileName();
-        const qsizetype dot = name.indexOf(QLatin1Char('.'));
-        if (dot <= 0)
-            continue;
-        bool isNumber = false;
-        const mid_t id = name.left(dot).toULongLong(&isNumber);
-        // "12.1.jpg" belongs to item 12; "012.1.jpg" and "12x.1.jpg" belong to no item.
-        if (!isNumber || !pending.ids.contains(id) || QString::number(id) != name.left(dot))
-            continue;
-        if (file.isDir() && !file.isSymLink())
+        const mid_t id = users ? MediaDataBaseNames::userFolderFileOwner(name)
+                               : MediaDataBaseNames::numberedFileOwner(name);
+        if (id == 0 || !pending.ids.contains(id) || file.isSymLink() || !file.isFile())
             continue;
         if (!QFile::remove(file.filePath())) {
             qDebug().noquote()

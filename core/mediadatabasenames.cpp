@@ -10,8 +10,64 @@
 namespace MediaDataBaseNames {
 
 namespace {
-// QSaveFile's temporary sibling: the name, a dot and six letters (QTemporaryFile's template).
-const QString temporaryTail = QStringLiteral("(\\.[A-Za-z]{6})?");
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool isLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// A whole number without a leading zero, "[1-9][0-9]*", at the start of text; its length (0: none).
+qsizetype numberAt(QStringView text)
+{
+    if (text.isEmpty() || text.front() == QLatin1Char('0') || !isDigit(text.front()))
+        return 0;
+    qsizetype length = 1;
+    while (length < text.size() && isDigit(text.at(length)))
+        ++length;
+    return length;
+}
+
+// Whether text is "<suffix>" or "<suffix>.<six letters>" (QSaveFile's temporary tail), the suffix ASCII
+// letters and digits of a length from 1 to maxSuffix: the whole text, up to its true end.
+bool isSuffixWithTail(QStringView text, qsizetype maxSuffix)
+{
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    const QStringView suffix = dot < 0 ? text : text.left(dot);
+    if (suffix.isEmpty() || suffix.size() > maxSuffix)
+        return false;
+    for (QChar c : suffix) {
+        if (!isLetter(c) && !isDigit(c))
+            return false;
+    }
+    if (dot < 0)
+        return true;
+    const QStringView tail = text.mid(dot + 1);
+    if (tail.size() != 6)
+        return false;
+    for (QChar c : tail) {
+        if (!isLetter(c))
+            return false;
+    }
+    return true;
+}
+
+// The id at the start of a name followed by a dot ("<id>."): the id, and where the rest starts; 0 when none
+// (or it does not fit an id).
+mid_t idAt(QStringView name, qsizetype& rest)
+{
+    const qsizetype length = numberAt(name);
+    if (length == 0 || length >= name.size() || name.at(length) != QLatin1Char('.'))
+        return 0;
+    bool ok = false;
+    const mid_t id = name.left(length).toULongLong(&ok);
+    rest = length + 1;
+    return ok ? id : 0;
+}
 } // namespace
 
 bool isSafeSuffix(const QString& suffix, qsizetype maxLength)
@@ -46,8 +102,12 @@ QString dayName(qint64 created)
 
 bool isDayFolderName(const QString& name)
 {
-    static const QRegularExpression day(QStringLiteral("^[0-9]{6}$"));
-    return day.match(name).hasMatch();
+    // yyMMdd of a real day: "201905" (a year and a month) is none. Of the two centuries dayName() writes,
+    // 2000 is the one whose February 29 exists.
+    static const QRegularExpression day(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{6}")));
+    if (!day.match(name).hasMatch())
+        return false;
+    return QDate(2000 + name.left(2).toInt(), name.mid(2, 2).toInt(), name.mid(4, 2).toInt()).isValid();
 }
 
 QString numberedFileName(mid_t id, int number, const QString& suffix)
@@ -57,9 +117,22 @@ QString numberedFileName(mid_t id, int number, const QString& suffix)
 
 bool isNumberedFileName(const QString& name)
 {
-    static const QRegularExpression numbered(QStringLiteral("^[1-9][0-9]*\\.[1-9][0-9]*\\.[A-Za-z0-9]+") +
-                                             temporaryTail + QLatin1Char('$'));
-    return numbered.match(name).hasMatch();
+    return numberedFileOwner(name) != 0;
+}
+
+mid_t numberedFileOwner(const QString& name)
+{
+    // "<id>.<number>.<suffix>" with the temporary tail or without; read by hand, not by a pattern: the exit's
+    // clean-up looks at every file of a day folder.
+    qsizetype rest = 0;
+    const mid_t id = idAt(name, rest);
+    if (id == 0)
+        return 0;
+    const QStringView after = QStringView(name).mid(rest);
+    const qsizetype number = numberAt(after);
+    if (number == 0 || number >= after.size() || after.at(number) != QLatin1Char('.'))
+        return 0;
+    return isSuffixWithTail(after.mid(number + 1), after.size()) ? id : 0;
 }
 
 QString userImageName(mid_t user, const QString& imageUrl)
@@ -73,9 +146,17 @@ QString userImageName(mid_t user, const QString& imageUrl)
 
 bool isUserFolderFileName(const QString& name)
 {
-    static const QRegularExpression image(QStringLiteral("^[1-9][0-9]*\\.[A-Za-z0-9]{1,3}") + temporaryTail +
-                                          QLatin1Char('$'));
-    return image.match(name).hasMatch() || isNumberedFileName(name);
+    return userFolderFileOwner(name) != 0;
+}
+
+mid_t userFolderFileOwner(const QString& name)
+{
+    // "<id>.<suffix of up to three>" with the temporary tail or without, or a numbered file.
+    qsizetype rest = 0;
+    const mid_t id = idAt(name, rest);
+    if (id != 0 && isSuffixWithTail(QStringView(name).mid(rest), 3))
+        return id;
+    return numberedFileOwner(name);
 }
 
 } // namespace MediaDataBaseNames

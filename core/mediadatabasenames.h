@@ -7,8 +7,8 @@
 // The names the storage gives downloaded files, and how it recognises them again: making and recognising a
 // name live here together, so a folder is only ever emptied of names this program makes.
 //
-// items/ and media/ hold day folders (<yyMMdd>, six digits) and, for items without a date, item files at
-// their top; a day folder holds item files "<item id>.<number>.<suffix>". users/ holds user images
+// items/ and media/ hold day folders (<yyMMdd>, six digits of a real day) and, for items without a date, item
+// files at their top; a day folder holds item files "<item id>.<number>.<suffix>". users/ holds user images
 // "<user id>.<suffix of up to three>" and user files "<user id>.<number>.<suffix>". A suffix is ASCII letters
 // and digits. A download writes a temporary sibling "<name>.XXXXXX" (six letters, QSaveFile's tail) that a
 // stop can leave behind: it is the program's too.
@@ -30,11 +30,16 @@ QString numberedFileName(mid_t id, int number, const QString& suffix);
 // "<id>.<suffix>" of a user image, from the image's address (its last dot's tail, or "img").
 QString userImageName(mid_t user, const QString& imageUrl);
 
-// A day folder's name.
+// Each pattern takes the whole name: "1.1.jpg\n" is none of these.
+// A day folder's name: the yyMMdd of a real day.
 bool isDayFolderName(const QString& name);
 // A numbered file's name, or its download's temporary sibling.
 bool isNumberedFileName(const QString& name);
+// The id whose numbered file (or its temporary sibling) the name is; 0 for any other name.
+mid_t numberedFileOwner(const QString& name);
 // A name users/ holds: a user image or a numbered file, or a download's temporary sibling of either.
 bool isUserFolderFileName(const QString& name);
+// The user whose file in users/ the name is (isUserFolderFileName()); 0 for any other name.
+mid_t userFolderFileOwner(const QString& name);
 
 } // namespace MediaDataBaseNames

@@ -44,45 +44,49 @@ QString asideFolder(const QString& folder)
     return folder + QStringLiteral(".replaced");
 }
 
-// Whether anything is at the path, a link to nothing included.
-bool entryExists(const QString& path)
+// What is at a path: lstat's answer (a link is never followed), or stat's with Follow.
+struct SEntry
 {
+    enum Links
+    {
+        Stay,
+        Follow
+    };
+
+    // 0 when something is there, else the system's error (ENOENT: nothing).
+    int error = ENOENT;
     struct stat info
     {
     };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
 
-bool isLink(const QString& path)
+    bool exists() const { return error == 0; }
+    bool isFolder() const { return error == 0 && S_ISDIR(info.st_mode); }
+    bool isFile() const { return error == 0 && S_ISREG(info.st_mode); }
+    bool isLink() const { return error == 0 && S_ISLNK(info.st_mode); }
+};
+
+SEntry entryAt(const QByteArray& name, SEntry::Links links = SEntry::Stay)
 {
-    struct stat info
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+    SEntry entry;
+    const int found = links == SEntry::Follow ? ::stat(name.constData(), &entry.info)
+                                              : ::lstat(name.constData(), &entry.info);
+    entry.error = found == 0 ? 0 : errno;
+    return entry;
 }
 
-// Whether a folder of downloaded files was moved to the path: a folder, or a link where the user had
-// linked one. Anything else there is no folder of this program.
-bool isMovedFolder(const QString& path)
+SEntry entryAt(const QString& path, SEntry::Links links = SEntry::Stay)
 {
-    struct stat info
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 &&
-           (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode));
+    return entryAt(QFile::encodeName(path), links);
 }
 
-// What the link at the path names when that does not exist (a disk that is not mounted there, say), as an
-// absolute path; empty for anything else.
+// What the link at the path names when that leads nowhere, as an absolute path: to nothing (a disk that is
+// not mounted there, say), or round in a loop of links. Empty for anything else.
 QString missingLinkTarget(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info
-    {
-    };
-    if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+    if (!entryAt(path).isLink())
         return {};
-    if (::stat(name.constData(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR))
+    const SEntry target = entryAt(path, SEntry::Follow);
+    if (target.exists() || (target.error != ENOENT && target.error != ENOTDIR && target.error != ELOOP))
         return {};
     return QFileInfo(path).symLinkTarget();
 }
@@ -166,12 +170,10 @@ QString unusableCompanion(const QString& databasePath)
     for (const char* suffix : {"-wal", "-shm"}) {
         const QString path = base + QLatin1String(suffix);
         const QByteArray name = QFile::encodeName(path);
-        struct stat info
-        {
-        };
-        if (::stat(name.constData(), &info) != 0)
+        const SEntry entry = entryAt(name, SEntry::Follow);
+        if (!entry.exists())
             continue;
-        if (!S_ISREG(info.st_mode) || ::access(name.constData(), R_OK | W_OK) != 0)
+        if (!entry.isFile() || ::access(name.constData(), R_OK | W_OK) != 0)
             return path;
     }
     return {};
@@ -253,10 +255,7 @@ TMeskStorageFailure folderFailure(const QString& path)
 {
     using Kind = TMeskStorageFailure::Kind;
     QString existing = QFileInfo(path).absoluteFilePath();
-    struct stat info
-    {
-    };
-    while (::lstat(QFile::encodeName(existing).constData(), &info) != 0) {
+    while (!entryAt(existing).exists()) {
         const QString parent = QFileInfo(existing).path();
         if (parent == existing)
             return {Kind::FolderNotWritable, path, {}};
@@ -300,11 +299,8 @@ void makePrivate(const QString& path, bool isFolder)
 {
     const QByteArray name = QFile::encodeName(path);
     const mode_t mode = isFolder ? 0700 : 0600;
-    struct stat info
-    {
-    };
-    if (::lstat(name.constData(), &info) != 0 ||
-        (isFolder ? !S_ISDIR(info.st_mode) : !S_ISREG(info.st_mode)) || (info.st_mode & 07777) == mode)
+    const SEntry entry = entryAt(name);
+    if ((isFolder ? !entry.isFolder() : !entry.isFile()) || (entry.info.st_mode & 07777) == mode)
         return;
     if (::chmod(name.constData(), mode) != 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
@@ -318,10 +314,7 @@ void makePrivate(const QString& path, bool isFolder)
 void makePrivateFile(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat info
-    {
-    };
-    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+    if (const SEntry entry = entryAt(name, SEntry::Follow); entry.exists() && !entry.isFile())
         return;
     // Non-blocking: a FIFO put there meanwhile cannot hold the start. A file the user may write but
     // not read is opened for writing.
@@ -331,6 +324,9 @@ void makePrivateFile(const QString& path)
         fd = ::open(name.constData(), O_WRONLY | flags, 0600);
     if (fd < 0)
         return;
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
         (info.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0)
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1 private").arg(path);
@@ -353,11 +349,10 @@ struct SFileStamp
 
 bool stampOf(const QString& path, SFileStamp& stamp)
 {
-    struct stat info
-    {
-    };
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    const SEntry entry = entryAt(path);
+    if (!entry.isFile())
         return false;
+    const struct stat& info = entry.info;
     stamp = {qint64(info.st_dev),         qint64(info.st_ino),          qint64(info.st_size),
              qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec), qint64(info.st_ctim.tv_sec),
              qint64(info.st_ctim.tv_nsec)};
@@ -400,84 +395,198 @@ bool parseStamp(const QByteArrayList& lines, SFileStamp& stamp)
 // Nothing waits in a write-ahead log beside the file.
 bool noPendingLog(const QString& databasePath)
 {
-    struct stat info
-    {
-    };
-    const QByteArray name = QFile::encodeName(databasePath + QStringLiteral("-wal"));
-    if (::lstat(name.constData(), &info) != 0)
-        return errno == ENOENT;
-    return S_ISREG(info.st_mode) && info.st_size == 0;
+    const SEntry log = entryAt(databasePath + QStringLiteral("-wal"));
+    if (!log.exists())
+        return log.error == ENOENT;
+    return log.isFile() && log.info.st_size == 0;
 }
 
-// What one pass over a folder of downloaded files does with the program's names in it.
+// Whether a folder is the root of a mount: a file system of its own, or a bind mount on the same one. The
+// kernel says so through statx; where it cannot, a device other than the parent's or a mount point the
+// kernel lists tells it.
+bool isMountRoot(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+#ifdef STATX_ATTR_MOUNT_ROOT
+    struct statx info
+    {
+    };
+    if (::statx(AT_FDCWD, name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &info) == 0 &&
+        (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
+        return (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#endif
+    const SEntry entry = entryAt(name);
+    const SEntry parent = entryAt(QFileInfo(path).absolutePath());
+    if (!entry.isFolder() || (parent.exists() && parent.info.st_dev != entry.info.st_dev))
+        return entry.isFolder();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+    if (canonical.isEmpty() || !mounts.open(QIODevice::ReadOnly))
+        return false;
+    // The fifth field of each line is a mount point, with space, tab, line feed and backslash as octal
+    // escapes.
+    static const QRegularExpression escape(QStringLiteral("\\\\([0-7]{3})"));
+    for (const QByteArray& line : mounts.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 5)
+            continue;
+        QString point = QFile::decodeName(fields.at(4));
+        QRegularExpressionMatch match;
+        for (qsizetype at = 0; (at = point.indexOf(escape, at, &match)) >= 0; ++at)
+            point.replace(at, match.capturedLength(), QChar(match.captured(1).toUShort(nullptr, 8)));
+        if (point == canonical)
+            return true;
+    }
+    return false;
+}
+
+// Whether the user arranged a folder of downloaded files: it is a link to a folder elsewhere, or a mount
+// point (a disk of its own, a bind mount). The program deletes nothing there.
+bool isArranged(const QString& path)
+{
+    const SEntry entry = entryAt(path);
+    return entry.isLink() || (entry.isFolder() && isMountRoot(path));
+}
+
+// What one pass over a folder of downloaded files does with the program's files in it.
 enum class OwnFiles
 {
-    Remove,
-    Find // stops at the first entry that is not the program's
+    Find,     // only looks: stops at the first entry that is not the program's
+    Remove,   // removes them: a folder the program made
+    MoveAside // moves them into a replaced-<date-time> folder in it: a folder the user arranged
 };
 
-// Whether the entry is a regular file or a link: what may be removed by name.
-bool isFileOrLink(const struct stat& info)
+// One pass over a folder of downloaded files (items, media or users, or one moved aside). The program's
+// files are regular files by the names it makes there (MediaDataBaseNames); it writes no links. A day
+// folder (at the top of items and media) is entered when it is a real folder of the same mount. Everything
+// else is the user's: kept lists it.
+class COwnFilesPass
 {
-    return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+public:
+    COwnFilesPass(OwnFiles mode, bool users) : m_mode(mode), m_users(users) {}
+
+    // The folder may be the user's link to a folder elsewhere: what it leads to is walked. False when
+    // something in it is not the program's.
+    bool walk(const QString& path)
+    {
+        m_top = path;
+        const SEntry folder = entryAt(path, SEntry::Follow);
+        return !folder.isFolder() || walkLevel(path, QString(), folder.info.st_dev);
+    }
+
+    QStringList kept;
+    // MoveAside: the folder they went to (empty while none moved), and how many entries went.
+    QString replaced;
+    int moved = 0;
+    // One of the program's files could not be removed or moved.
+    bool failed = false;
+
+private:
+    bool walkLevel(const QString& path, const QString& day, dev_t device)
+    {
+        bool onlyOwn = true;
+        const QStringList names = QDir(path).entryList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::NoSort);
+        for (const QString& name : names) {
+            const QString entry = path + QLatin1Char('/') + name;
+            const QByteArray encoded = QFile::encodeName(entry);
+            const SEntry found = entryAt(encoded);
+            if (!found.exists())
+                continue;
+            const QString inFolder = day.isEmpty() ? name : day + QLatin1Char('/') + name;
+            if (found.isFile() && (m_users ? MediaDataBaseNames::isUserFolderFileName(name)
+                                           : MediaDataBaseNames::isNumberedFileName(name))) {
+                if (m_mode == OwnFiles::Remove && ::unlink(encoded.constData()) != 0 && errno != ENOENT) {
+                    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(entry);
+                    failed = true;
+                } else if (m_mode == OwnFiles::MoveAside) {
+                    moveAside(entry, inFolder);
+                }
+                continue;
+            }
+            // A day folder mounted there (another file system, a bind mount) stays, whatever it holds.
+            if (!m_users && day.isEmpty() && found.isFolder() && found.info.st_dev == device &&
+                MediaDataBaseNames::isDayFolderName(name) && !isMountRoot(entry)) {
+                // A day folder of nothing but the program's files moves whole.
+                if (m_mode == OwnFiles::MoveAside &&
+                    COwnFilesPass(OwnFiles::Find, false).walkLevel(entry, name, device)) {
+                    moveAside(entry, name);
+                    continue;
+                }
+                onlyOwn = walkLevel(entry, name, device) && onlyOwn;
+                // rmdir fails, harmlessly, on a folder that still holds something.
+                if (m_mode == OwnFiles::Remove)
+                    ::rmdir(encoded.constData());
+                if (!onlyOwn && m_mode == OwnFiles::Find)
+                    return false;
+                continue;
+            }
+            onlyOwn = false;
+            if (m_mode == OwnFiles::Find)
+                return false;
+            kept.append(entry);
+        }
+        return onlyOwn;
+    }
+
+    // Moves an entry to the same place in the replaced folder, which the first one makes beside the entries
+    // (so on the same file system): replaced-<date-time>, or with -2, -3, ... when that name is taken.
+    void moveAside(const QString& entry, const QString& inFolder)
+    {
+        if (replaced.isEmpty()) {
+            const QString stamp = MeskClock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            for (int n = 1; replaced.isEmpty(); ++n) {
+                const QString candidate = m_top + QStringLiteral("/replaced-") + stamp +
+                                          (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
+                if (::mkdir(QFile::encodeName(candidate).constData(), 0700) == 0)
+                    replaced = candidate;
+                else if (errno != EEXIST || n >= 1000)
+                    break;
+            }
+            if (replaced.isEmpty()) {
+                qDebug().noquote()
+                    << QStringLiteral("CMediaDataBase: failed to make a folder in %1").arg(m_top);
+                failed = true;
+                return;
+            }
+        }
+        const QString target = replaced + QLatin1Char('/') + inFolder;
+        if (const qsizetype slash = inFolder.indexOf(QLatin1Char('/')); slash > 0) {
+            const QByteArray day = QFile::encodeName(replaced + QLatin1Char('/') + inFolder.left(slash));
+            if (::mkdir(day.constData(), 0700) != 0 && errno != EEXIST) {
+                failed = true;
+                return;
+            }
+        }
+        if (::rename(QFile::encodeName(entry).constData(), QFile::encodeName(target).constData()) != 0) {
+            qDebug().noquote()
+                << QStringLiteral("CMediaDataBase: failed to move %1 to %2").arg(entry, target);
+            failed = true;
+            return;
+        }
+        ++moved;
+    }
+
+    OwnFiles m_mode;
+    bool m_users;
+    QString m_top;
+};
+
+// Told once for a whole folder: what the user keeps there is theirs.
+void logKept(const QString& path, const QStringList& kept)
+{
+    if (kept.isEmpty())
+        return;
+    QStringList names;
+    for (const QString& entry : kept)
+        names.append(entry.mid(path.size() + 1));
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: kept in %1 what it did not make: %2")
+                              .arg(path, names.join(QStringLiteral(", ")));
 }
 
-// One folder level: every regular file or link whose name fits goes (or is only seen), a day folder (at the
-// top of items and media) is entered unless it is a mount point. False when an entry is not the program's
-// (kept lists it) or, with Remove, one of its names could not be removed (failed is set).
-bool walkOwnFiles(const QString& path, bool usersFolder, bool dayFolder, OwnFiles mode, QStringList* kept,
-                  bool& failed)
+bool isUsersFolder(const char* base)
 {
-    // The folder itself may be the user's link to a folder elsewhere: what it leads to is walked. A day
-    // folder is entered only as what it is.
-    struct stat folderInfo
-    {
-    };
-    const QByteArray folderName = QFile::encodeName(path);
-    const int found = dayFolder ? ::lstat(folderName.constData(), &folderInfo)
-                                : ::stat(folderName.constData(), &folderInfo);
-    if (found != 0 || !S_ISDIR(folderInfo.st_mode))
-        return true;
-    bool onlyOwn = true;
-    const QStringList names = QDir(path).entryList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::NoSort);
-    for (const QString& name : names) {
-        const QString entry = path + QLatin1Char('/') + name;
-        const QByteArray encoded = QFile::encodeName(entry);
-        struct stat info
-        {
-        };
-        if (::lstat(encoded.constData(), &info) != 0)
-            continue;
-        const bool ownFile =
-            isFileOrLink(info) && (usersFolder ? MediaDataBaseNames::isUserFolderFileName(name)
-                                               : MediaDataBaseNames::isNumberedFileName(name));
-        if (ownFile) {
-            if (mode == OwnFiles::Remove && ::unlink(encoded.constData()) != 0 && errno != ENOENT) {
-                qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(entry);
-                failed = true;
-            }
-            continue;
-        }
-        // A day folder on another file system is a mount point: it stays, whatever it holds.
-        if (!usersFolder && !dayFolder && S_ISDIR(info.st_mode) && info.st_dev == folderInfo.st_dev &&
-            MediaDataBaseNames::isDayFolderName(name)) {
-            const bool dayOnlyOwn = walkOwnFiles(entry, false, true, mode, kept, failed);
-            // rmdir fails, harmlessly, on a folder that still holds something.
-            if (mode == OwnFiles::Remove)
-                ::rmdir(encoded.constData());
-            onlyOwn = dayOnlyOwn && onlyOwn;
-            if (!onlyOwn && mode == OwnFiles::Find)
-                return false;
-            continue;
-        }
-        onlyOwn = false;
-        if (mode == OwnFiles::Find)
-            return false;
-        if (kept)
-            kept->append(entry);
-    }
-    return onlyOwn;
+    return qstrcmp(base, "users") == 0;
 }
 } // namespace
 
@@ -488,19 +597,40 @@ CMediaDataBaseMarker::CMediaDataBaseMarker(const QString& root, const QString& n
 {
 }
 
+void CMediaDataBaseMarker::setSyncObserver(SyncObserver observer)
+{
+    s_syncObserver = std::move(observer);
+}
+
 bool CMediaDataBaseMarker::write(const QByteArrayList& lines, Durability durability) const
 {
     const QByteArray name = QFile::encodeName(m_path);
-    const QByteArray partName = QFile::encodeName(m_path + QStringLiteral(".new"));
+    const QString part = m_path + QStringLiteral(".new");
+    const QByteArray partName = QFile::encodeName(part);
     QByteArray content;
     for (const QByteArray& line : lines)
         content += line + '\n';
     const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    const bool synced = durability == Durability::Unsynced || ::fsync(fd) == 0;
-    const bool written =
-        ::write(fd, content.constData(), size_t(content.size())) == ssize_t(content.size()) && synced;
+    // The content first, then the sync that makes it last, then the rename that makes it count.
+    bool written = true;
+    for (qsizetype done = 0; written && done < content.size();) {
+        const ssize_t put = ::write(fd, content.constData() + done, size_t(content.size() - done));
+        if (put > 0)
+            done += put;
+        else
+            written = put < 0 && errno == EINTR;
+    }
+    if (written && durability == Durability::Synced) {
+        if (s_syncObserver) {
+            struct stat info
+            {
+            };
+            s_syncObserver(part, ::fstat(fd, &info) == 0 ? qint64(info.st_size) : -1);
+        }
+        written = ::fsync(fd) == 0;
+    }
     if (::close(fd) != 0 || !written || ::rename(partName.constData(), name.constData()) != 0) {
         ::unlink(partName.constData());
         return false;
@@ -591,16 +721,13 @@ void CMediaDataBaseOpen::close(CMediaDataBaseConnection& connection)
 SMediaDataBaseOpened CMediaDataBaseOpen::open()
 {
     m_failure = {};
-    m_otherVersion = false;
-    m_checkedPages = false;
     SMediaDataBaseOpened opened;
     if (!isWritable()) {
         opened.failure = m_failure;
         return opened;
     }
     m_connection.setLastError(QSqlError());
-    opened.ok = openWritable();
-    opened.checkedPages = m_checkedPages;
+    opened = openWritable();
     if (opened.ok) {
         opened.copies = readNotice();
         return opened;
@@ -612,7 +739,7 @@ SMediaDataBaseOpened CMediaDataBaseOpen::open()
     // Anything else names the storage folder.
     failed(Kind::Other, m_root);
     // A full disk fails whatever needs room first, in whatever words: making a folder or the file,
-    // SQLite's log, a write.
+    // SQLite's log, a write. So it is the one cause told over the first one found.
     if (m_failure.kind != Kind::DiskFull && isOutOfRoom(m_root))
         m_failure = {Kind::DiskFull, m_root, {}};
     opened.failure = m_failure;
@@ -628,11 +755,11 @@ bool CMediaDataBaseOpen::isWritable()
     const QFileInfo root(m_root);
     const QFileInfo file(databasePath(m_root));
     if (root.isDir() && !root.isWritable())
-        m_failure = {TMeskStorageFailure::Kind::FolderNotWritable, m_root, {}};
+        failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
     else if (file.exists() && !file.isReadable())
-        m_failure = {TMeskStorageFailure::Kind::FileNotReadable, file.filePath(), {}};
+        failed(TMeskStorageFailure::Kind::FileNotReadable, file.filePath());
     else if (file.exists() && !file.isWritable())
-        m_failure = {TMeskStorageFailure::Kind::FileNotWritable, file.filePath(), {}};
+        failed(TMeskStorageFailure::Kind::FileNotWritable, file.filePath());
     else
         return true;
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
@@ -644,60 +771,68 @@ bool CMediaDataBaseOpen::isWritable()
     return false;
 }
 
-bool CMediaDataBaseOpen::failed(TMeskStorageFailure::Kind kind, const QString& path)
+bool CMediaDataBaseOpen::failed(const TMeskStorageFailure& failure)
 {
     // The first failure is the cause; what fails after it follows from it.
     if (m_failure.kind == TMeskStorageFailure::Kind::None)
-        m_failure = {kind, path, {}};
+        m_failure = failure;
     return false;
+}
+
+bool CMediaDataBaseOpen::failed(TMeskStorageFailure::Kind kind, const QString& path)
+{
+    return failed({kind, path, {}});
 }
 
 bool CMediaDataBaseOpen::failedInSqlite(const QSqlError& error)
 {
-    if (m_failure.kind == TMeskStorageFailure::Kind::None)
-        m_failure = sqliteFailure(error, databasePath(m_root), m_root);
-    return false;
+    return failed(sqliteFailure(error, databasePath(m_root), m_root));
 }
 
-bool CMediaDataBaseOpen::openWritable()
+SMediaDataBaseOpened CMediaDataBaseOpen::openWritable()
 {
+    SMediaDataBaseOpened opened;
     if (isDatabaseLinkBroken() || !initFileSystem())
-        return false;
+        return opened;
     if (!QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_database = QSqlDatabase::database(m_connectionName, false);
     if (!m_database.isValid()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to load SQLite plugin");
-        return false;
+        return opened;
     }
-    SchemaState state = checkSchema(takeCleanCloseRecord());
-    if (state == SchemaState::Damaged)
-        state = confirmDamage();
-    switch (state) {
+    SSchemaCheck check = checkSchema(takeCleanCloseRecord());
+    if (check.state == SchemaState::Damaged) {
+        const bool checkedPages = check.checkedPages;
+        check = confirmDamage();
+        check.checkedPages = check.checkedPages || checkedPages;
+    }
+    opened.checkedPages = check.checkedPages;
+    switch (check.state) {
     case SchemaState::Valid:
         if (!proveWritable()) {
             closeDatabase();
-            return false;
+            return opened;
         }
         // Files a rebuild moved aside, or left in place, and was stopped before it removed them belong to
         // the database it replaced.
         dropFilesAside();
         finishEmptying();
         configureConnection();
-        if (createIndexes())
-            return true;
-        closeDatabase();
-        return false;
+        opened.ok = createIndexes();
+        if (!opened.ok)
+            closeDatabase();
+        return opened;
     case SchemaState::Failed:
         closeDatabase();
-        return false;
+        return opened;
     case SchemaState::Empty:
-        return rebuild(false);
     case SchemaState::Mismatch:
     case SchemaState::Damaged:
         break;
     }
-    return rebuild(true);
+    opened.ok = rebuild(check);
+    return opened;
 }
 
 bool CMediaDataBaseOpen::isDatabaseLinkBroken()
@@ -713,7 +848,7 @@ bool CMediaDataBaseOpen::isDatabaseLinkBroken()
         if (holdsFiles(folder(name)) || holdsFiles(asideFolder(folder(name)))) {
             qDebug().noquote()
                 << QStringLiteral("CMediaDataBase: %1 links to %2, which does not exist").arg(path, target);
-            m_failure = {TMeskStorageFailure::Kind::BrokenLink, path, target};
+            failed({TMeskStorageFailure::Kind::BrokenLink, path, target});
             return true;
         }
     }
@@ -734,7 +869,7 @@ bool CMediaDataBaseOpen::initFileSystem()
     if (ok)
         makePrivate(m_root, true);
     QString failedFolder = ok ? QString() : m_root;
-    for (const char* name : {"users", "items", "media"}) {
+    for (const char* name : fileFolders) {
         if (ok && !QFileInfo(folder(name)).isDir()) {
             ok = dir.mkdir(folder(name), ownerOnly);
             if (!ok)
@@ -745,9 +880,7 @@ bool CMediaDataBaseOpen::initFileSystem()
     }
     if (!ok) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to init file system");
-        if (m_failure.kind == TMeskStorageFailure::Kind::None)
-            m_failure = folderFailure(failedFolder);
-        return false;
+        return failed(folderFailure(failedFolder));
     }
     // Left by a crash, or moved aside earlier: every one of them holds the account keys.
     const QString path = databasePath(m_root);
@@ -816,23 +949,24 @@ bool CMediaDataBaseOpen::createIndexes()
     return false;
 }
 
-CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
+CMediaDataBaseOpen::SSchemaCheck CMediaDataBaseOpen::checkSchema(bool unchanged)
 {
     if (!openDatabase())
-        return SchemaState::Failed;
+        return {SchemaState::Failed};
 
     // A query failure tells a damaged file (rebuild) from one that cannot be read now (leave it).
-    auto failure = [this](const QSqlQuery& query) {
+    bool checkedPages = false;
+    auto failure = [this, &checkedPages](const QSqlQuery& query) {
         const QSqlError error = query.lastError();
         if (!isPassingFailure(error)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                       .arg(error.databaseText());
-            return SchemaState::Damaged;
+            return SSchemaCheck{SchemaState::Damaged, false, checkedPages};
         }
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to open SQLite database");
         qDebug().noquote() << error.driverText() + QLatin1Char(' ') + error.databaseText();
         failedInSqlite(error);
-        return SchemaState::Failed;
+        return SSchemaCheck{SchemaState::Failed, false, checkedPages};
     };
 
     QStringList tables;
@@ -845,11 +979,11 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
             tables.append(query.value(0).toString());
     }
     if (tables.isEmpty())
-        return SchemaState::Empty;
+        return {SchemaState::Empty};
     for (const QString& table : tableNames) {
         if (!tables.contains(table)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: table %1 is missing").arg(table);
-            return SchemaState::Mismatch;
+            return {SchemaState::Mismatch};
         }
     }
 
@@ -863,7 +997,7 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
         return failure(query);
     if (!query.next()) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: schema version is missing");
-        return SchemaState::Mismatch;
+        return {SchemaState::Mismatch};
     }
     const QString version = query.value(0).toString();
     query.finish();
@@ -872,15 +1006,14 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
             << QStringLiteral("CMediaDataBase: schema version %1 is not %2").arg(version).arg(SchemaVersion);
         // A whole number there was written by another version of the program; anything else is damage.
         bool number = false;
-        m_otherVersion = version.toInt(&number) > 0 && number;
-        return SchemaState::Mismatch;
+        return {SchemaState::Mismatch, version.toInt(&number) > 0 && number};
     }
 
     // Damaged interior pages pass the checks above and would later cut lists short. A file exactly as
     // this class closed it was whole then.
     if (unchanged)
-        return SchemaState::Valid;
-    m_checkedPages = true;
+        return {SchemaState::Valid};
+    checkedPages = true;
     QSqlQuery check(m_database);
     check.setForwardOnly(true);
     if (!check.exec(QStringLiteral("PRAGMA quick_check;")))
@@ -893,7 +1026,7 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
     for (const QString& row : std::as_const(problems)) {
         for (const QString& line : row.split(QLatin1Char('\n'))) {
             if (isReadErrorLine(line))
-                return readFailed(databasePath(m_root), readErrorWords, line);
+                return {readFailed(databasePath(m_root), readErrorWords, line), false, checkedPages};
         }
     }
     if (check.lastError().isValid())
@@ -901,9 +1034,9 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::checkSchema(bool unchanged)
     if (problems != QStringList{QStringLiteral("ok")}) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: not a usable SQLite database: %1")
                                   .arg(problems.mid(0, 3).join(QStringLiteral("; ")));
-        return SchemaState::Damaged;
+        return {SchemaState::Damaged, false, checkedPages};
     }
-    return SchemaState::Valid;
+    return {SchemaState::Valid, false, checkedPages};
 }
 
 CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::readFailed(const QString& path, const QString& words,
@@ -911,11 +1044,11 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::readFailed(const QString& pa
 {
     qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to read %1: %2").arg(path, seen);
     closeDatabase();
-    m_failure = {TMeskStorageFailure::Kind::FileNotReadable, path, words};
+    failed({TMeskStorageFailure::Kind::FileNotReadable, path, words});
     return SchemaState::Failed;
 }
 
-CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::confirmDamage()
+CMediaDataBaseOpen::SSchemaCheck CMediaDataBaseOpen::confirmDamage()
 {
     // SQLite tells a read the device failed in a statement as damage ("database disk image is
     // malformed"). Before the file is replaced, the file and its log are read through as they lie on the
@@ -926,22 +1059,23 @@ CMediaDataBaseOpen::SchemaState CMediaDataBaseOpen::confirmDamage()
     const QString logPath = (target.isEmpty() ? databasePath(m_root) : target) + QStringLiteral("-wal");
     for (const QString& path : {databasePath(m_root), logPath}) {
         if (QString words; !readsThrough(path, words))
-            return readFailed(path, words, words);
+            return {readFailed(path, words, words)};
     }
     closeDatabase();
-    const SchemaState again = checkSchema(false);
-    if (again == SchemaState::Mismatch || again == SchemaState::Damaged || again == SchemaState::Failed)
-        return again;
-    return readFailed(databasePath(m_root), readErrorWords,
-                      QStringLiteral("the check passed at its second read"));
+    SSchemaCheck again = checkSchema(false);
+    if (again.state == SchemaState::Valid || again.state == SchemaState::Empty)
+        again.state = readFailed(databasePath(m_root), readErrorWords,
+                                 QStringLiteral("the check passed at its second read"));
+    return again;
 }
 
-bool CMediaDataBaseOpen::rebuild(bool moveAside)
+bool CMediaDataBaseOpen::rebuild(const SSchemaCheck& found)
 {
     m_connection.clearStatements();
-    if (moveAside) {
+    // A file without tables holds nothing to keep; any other is kept as a copy.
+    if (found.state != SchemaState::Empty) {
         m_database.close();
-        if (!moveDatabaseAside())
+        if (!moveDatabaseAside(found.otherVersion))
             return false;
     }
     // The downloaded files wait aside until the new database is committed, and go back if it is not:
@@ -982,7 +1116,7 @@ QList<SMediaDataBaseCopy> CMediaDataBaseOpen::readNotice() const
         const QString name = QFile::decodeName(content.lines.at(i + 1));
         const QString copy = m_root + QLatin1Char('/') + name;
         if (name.startsWith(databaseFileName + QStringLiteral(".bak-")) && !name.contains(QLatin1Char('/')) &&
-            entryExists(copy)) {
+            entryAt(copy).exists()) {
             copies.append({copy, content.lines.at(i) == "version"});
         } else if (!name.isEmpty() || !content.lines.at(i).isEmpty()) {
             dropped = true;
@@ -1011,7 +1145,7 @@ void CMediaDataBaseOpen::dropNotice(const QString& root)
     CMediaDataBaseMarker(root, noticeFileName).remove();
 }
 
-bool CMediaDataBaseOpen::moveDatabaseAside()
+bool CMediaDataBaseOpen::moveDatabaseAside(bool otherVersion)
 {
     const QString path = databasePath(m_root);
     const QStringList companions{QStringLiteral("-wal"), QStringLiteral("-shm")};
@@ -1034,7 +1168,7 @@ bool CMediaDataBaseOpen::moveDatabaseAside()
     // the notice names it before the file is renamed, or nothing is renamed. Copies not told yet stay
     // named beside it, whatever happens to this one.
     const QList<SMediaDataBaseCopy> untold = readNotice();
-    if (!writeNotice(untold + QList<SMediaDataBaseCopy>{{backup, m_otherVersion}})) {
+    if (!writeNotice(untold + QList<SMediaDataBaseCopy>{{backup, otherVersion}})) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1")
                                   .arg(CMediaDataBaseMarker(m_root, noticeFileName).path());
         return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
@@ -1055,28 +1189,33 @@ bool CMediaDataBaseOpen::moveDatabaseAside()
     return true;
 }
 
-bool CMediaDataBaseOpen::removeOwnFiles(const QString& path, const char* base, QStringList* kept)
+bool CMediaDataBaseOpen::removeOwnFiles(const QString& path, const char* base)
 {
-    bool failed = false;
-    QStringList left;
-    walkOwnFiles(path, qstrcmp(base, "users") == 0, false, OwnFiles::Remove, &left, failed);
-    // Told once for the whole folder: what the user keeps there is theirs.
-    if (!left.isEmpty()) {
-        QStringList names;
-        for (const QString& entry : std::as_const(left))
-            names.append(entry.mid(path.size() + 1));
-        qDebug().noquote() << QStringLiteral("CMediaDataBase: kept in %1 what it did not make: %2")
-                                  .arg(path, names.join(QStringLiteral(", ")));
+    COwnFilesPass pass(OwnFiles::Remove, isUsersFolder(base));
+    pass.walk(path);
+    logKept(path, pass.kept);
+    return !pass.failed;
+}
+
+bool CMediaDataBaseOpen::moveOwnFilesAside(const QString& path, const char* base)
+{
+    COwnFilesPass pass(OwnFiles::MoveAside, isUsersFolder(base));
+    pass.walk(path);
+    if (pass.moved > 0) {
+        qDebug().noquote() << QStringLiteral(
+                                  "CMediaDataBase: %1 is the user's link or mount point: moved the "
+                                  "%2 entries the program made there into %3")
+                                  .arg(path)
+                                  .arg(pass.moved)
+                                  .arg(pass.replaced);
     }
-    if (kept)
-        *kept += left;
-    return !failed;
+    logKept(path, pass.kept);
+    return !pass.failed;
 }
 
 bool CMediaDataBaseOpen::holdsOnlyOwnFiles(const QString& path, const char* base)
 {
-    bool failed = false;
-    return walkOwnFiles(path, qstrcmp(base, "users") == 0, false, OwnFiles::Find, nullptr, failed);
+    return COwnFilesPass(OwnFiles::Find, isUsersFolder(base)).walk(path);
 }
 
 bool CMediaDataBaseOpen::moveFilesAside()
@@ -1088,39 +1227,35 @@ bool CMediaDataBaseOpen::moveFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        if (isLink(path)) {
-            // The user's link to a folder elsewhere is kept: the program's files in what it leads to go after
-            // the commit.
-            inPlace << name;
+        if (isArranged(path)) {
+            // The user's link or mount point stays, and nothing in it is deleted: the program's files there
+            // move into a folder of their own before the commit, so the new database finds none of them under
+            // the names it gives out (a stop, or a failed build, leaves them there too).
+            if (!moveOwnFilesAside(path, name))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
             continue;
         }
-        if (isMovedFolder(aside)) {
+        const SEntry asideEntry = entryAt(aside);
+        if (asideEntry.isFolder()) {
             // Moved aside by a rebuild stopped before its commit: what was made in its place since belongs to
-            // no database. The folder stays where it is: it may be a mount point.
-            if (!removeOwnFiles(path, name, nullptr))
+            // no database.
+            if (!removeOwnFiles(path, name))
                 return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
-        } else if (!holdsOnlyOwnFiles(path, name)) {
-            // What the user put there stays where it is; the program's files go after the commit.
+        } else if (asideEntry.exists() || !holdsOnlyOwnFiles(path, name)) {
+            // What the user put there (or under the name it would move to) stays where it is; the program's
+            // files go after the commit.
             inPlace << name;
             continue;
-        } else {
-            bool moved = false;
-            int error = 0;
-            if (!entryExists(aside) || QFile::remove(aside)) {
-                moved =
-                    ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0;
-                error = moved ? 0 : errno;
-            }
-            if (error == EBUSY || error == EXDEV) {
-                // A mount point, or a folder its file system cannot move: it stays, emptied of the program's
-                // files after the commit.
-                inPlace << name;
-                continue;
-            }
-            if (!moved) {
+        } else if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+            const int error = errno;
+            if (error != EBUSY && error != EXDEV) {
                 qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 aside").arg(path);
                 return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
             }
+            // A mount point all the same: the user's.
+            if (!moveOwnFilesAside(path, name))
+                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+            continue;
         }
         if (!QFileInfo(path).isDir() && !QDir().mkdir(path, ownerOnly)) {
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make %1").arg(path);
@@ -1143,10 +1278,10 @@ void CMediaDataBaseOpen::restoreFilesAside()
     for (const char* name : fileFolders) {
         const QString path = folder(name);
         const QString aside = asideFolder(path);
-        // What stands in its place was made after the move; a link is the user's and stays.
-        if (!isMovedFolder(aside) || isLink(path))
+        // What stands in its place was made after the move; a link or a mount point is the user's and stays.
+        if (!entryAt(aside).isFolder() || isArranged(path))
             continue;
-        removeOwnFiles(path, name, nullptr);
+        removeOwnFiles(path, name);
         const QByteArray encoded = QFile::encodeName(path);
         if ((::rmdir(encoded.constData()) != 0 && errno != ENOENT) ||
             ::rename(QFile::encodeName(aside).constData(), encoded.constData()) != 0)
@@ -1160,33 +1295,35 @@ void CMediaDataBaseOpen::dropFilesAside()
 {
     for (const char* name : fileFolders) {
         const QString aside = asideFolder(folder(name));
-        struct stat info
-        {
-        };
         const QByteArray encoded = QFile::encodeName(aside);
-        if (::lstat(encoded.constData(), &info) != 0)
+        const SEntry entry = entryAt(encoded);
+        if (!entry.exists())
             continue;
-        // A link moved aside is removed by its name, never followed.
-        const bool removed = S_ISDIR(info.st_mode)
-                                 ? removeOwnFiles(aside, name, nullptr) && ::rmdir(encoded.constData()) == 0
-                                 : ::unlink(encoded.constData()) == 0;
-        if (!removed)
+        // Only a folder the program moved there; a link or a file by that name is the user's.
+        if (!entry.isFolder())
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: kept %1, which it did not make").arg(aside);
+        else if (!removeOwnFiles(aside, name) || ::rmdir(encoded.constData()) != 0)
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(aside);
     }
 }
 
 void CMediaDataBaseOpen::finishEmptying()
 {
-    // The folders a committed rebuild left in place: the program's files in them, through a link too, belong
-    // to the database it replaced. What cannot be removed stays, and the record goes all the same: from now
-    // on the folders fill for the new database.
+    // The plain folders a committed rebuild left in place: the program's files in them belong to the
+    // database it replaced. Each is looked at again: one the user has linked or mounted since loses
+    // nothing, its program's files move aside. What cannot be removed stays, and the record goes all the
+    // same: from now on the folders fill for the new database.
     const CMediaDataBaseMarker record(m_root, emptyingFileName);
     const CMediaDataBaseMarker::SContent content = record.read();
     if (!content.exists)
         return;
     for (const char* name : fileFolders) {
-        if (content.lines.contains(QByteArray(name)))
-            removeOwnFiles(folder(name), name, nullptr);
+        if (!content.lines.contains(QByteArray(name)))
+            continue;
+        if (isArranged(folder(name)))
+            moveOwnFilesAside(folder(name), name);
+        else
+            removeOwnFiles(folder(name), name);
     }
     record.remove();
 }

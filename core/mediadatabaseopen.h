@@ -65,7 +65,13 @@ public:
     // True when nothing is left at the name.
     bool remove() const;
 
+    // Test hook: called just before a synced write syncs its temporary file, with that file's path and
+    // its size then. Empty: none.
+    using SyncObserver = std::function<void(const QString& file, qint64 size)>;
+    static void setSyncObserver(SyncObserver observer);
+
 private:
+    static inline SyncObserver s_syncObserver;
     QString m_path;
 };
 
@@ -84,8 +90,9 @@ private:
 // root or a database file the user cannot write (or a -wal or -shm that SQLite can only read: the write lock
 // is taken once at every open), a mindex.db that links to nothing while downloaded files are kept, and any
 // other failure leave everything as it is. A rebuild that renames the file first adds the copy's name to
-// root/mindex.notice, which keeps every copy until the user has been told. Only the names the program makes
-// (MediaDataBaseNames) are ever removed from the folders of downloaded files.
+// root/mindex.notice, which keeps every copy until the user has been told. Only regular files by the names
+// the program makes (MediaDataBaseNames) are ever removed from the folders of downloaded files, and none
+// from a folder the user linked or mounted there: those move into a replaced-<date-time> folder in it.
 class CMediaDataBaseOpen
 {
 public:
@@ -124,10 +131,21 @@ private:
         Damaged,
         Failed
     };
+    // What the schema check found, for the steps after it.
+    struct SSchemaCheck
+    {
+        SchemaState state = SchemaState::Failed;
+        // Mismatch: the version row holds another whole number, so another version of the program made it.
+        bool otherVersion = false;
+        // The quick check ran over the whole file.
+        bool checkedPages = false;
+    };
 
     QString folder(const char* name) const;
     bool isWritable();
-    bool openWritable();
+    SMediaDataBaseOpened openWritable();
+    // Keeps the first failure as the cause (what fails after it follows from it); false.
+    bool failed(const TMeskStorageFailure& failure);
     bool failed(TMeskStorageFailure::Kind kind, const QString& path);
     bool failedInSqlite(const QSqlError& error);
     // A mindex.db that links to nothing while downloaded files are kept: the failure is set.
@@ -143,40 +161,46 @@ private:
     // Reads and removes the clean-close record; true when it says the file is unchanged since then.
     bool takeCleanCloseRecord();
     // unchanged: the clean-close record vouches for the file, so its pages need no check.
-    SchemaState checkSchema(bool unchanged);
+    SSchemaCheck checkSchema(bool unchanged);
     // After checkSchema() found damage: the file and its log read through and checked again on a new
     // connection. Damaged (or Mismatch) when the damage is found again; Failed (a read error) when a read
     // fails or the second check passes.
-    SchemaState confirmDamage();
+    SSchemaCheck confirmDamage();
     // Closes the database and keeps the file as one that cannot be read now (words for the user, seen
     // for the log).
     SchemaState readFailed(const QString& path, const QString& words, const QString& seen);
-    bool rebuild(bool moveAside);
+    // Builds the file anew after the check found it empty, or moves it aside first.
+    bool rebuild(const SSchemaCheck& found);
     // Writes and commits the schema into the open (or a new) database file.
     bool buildSchema();
     // The copies root/mindex.notice names that still exist.
     QList<SMediaDataBaseCopy> readNotice() const;
     bool writeNotice(const QList<SMediaDataBaseCopy>& copies) const;
     // Renames the database file aside, after adding the copy's name and why to root/mindex.notice.
-    bool moveDatabaseAside();
+    bool moveDatabaseAside(bool otherVersion);
     // A rebuild moves each folder of downloaded files that holds nothing but the program's files to
     // <folder>.replaced and makes an empty one in its place; after the commit the moved ones are removed,
-    // after a failure they are put back. A folder that cannot be moved (a mount point, another file system),
-    // that is a link, or that holds anything else stays where it is, named in root/mindex.emptying, and the
-    // program's files in it go after the commit.
+    // after a failure they are put back. A folder that holds anything else stays where it is, named in
+    // root/mindex.emptying, and the program's files in it go after the commit. In a folder the user arranged
+    // (a link to a folder elsewhere, a mount point) nothing is deleted: the program's files there move into
+    // a replaced-<date-time> folder in it before the commit.
     bool moveFilesAside();
     void restoreFilesAside();
     // Removes the folders a rebuild moved aside (an open that finds the database valid removes any left by a
     // stop).
     void dropFilesAside();
-    // Removes the program's files from the folders root/mindex.emptying names (what a committed rebuild
-    // left in place, or a stop left to do), then the record.
+    // Empties the folders root/mindex.emptying names of the program's files (what a committed rebuild left
+    // in place, or a stop left to do), then removes the record. A folder the user has linked or mounted
+    // since has them moved aside instead.
     void finishEmptying();
-    // Removes from a folder of downloaded files (items, media or users, or one moved aside) the names the
-    // program makes there, and only regular files and links (a link by its name, never followed); a day
-    // folder is entered, unless it is a mount point, and removed once empty. Everything else stays and is
-    // added to kept. False when one of the program's files could not be removed.
-    static bool removeOwnFiles(const QString& path, const char* base, QStringList* kept);
+    // Removes from a folder of downloaded files (items, media or users, or one moved aside) the program's
+    // files: regular files by the names it makes there (never a link); a day folder is entered, unless it is
+    // a mount point, and removed once empty. Everything else stays and is logged. False when one of the
+    // program's files could not be removed.
+    static bool removeOwnFiles(const QString& path, const char* base);
+    // The same files (a day folder of nothing else whole) move into a new replaced-<date-time> folder in
+    // the folder, in the same places; logged. False when one could not be moved.
+    static bool moveOwnFilesAside(const QString& path, const char* base);
     // Whether the folder holds nothing but what removeOwnFiles() removes.
     static bool holdsOnlyOwnFiles(const QString& path, const char* base);
 
@@ -186,8 +210,6 @@ private:
     std::function<bool()> m_createTables;
     std::function<bool()> m_createIndexes;
     QSqlDatabase m_database;
+    // The cause of a failed open (failed() keeps the first); reset by each open().
     TMeskStorageFailure m_failure;
-    // The schema check found another version's file.
-    bool m_otherVersion = false;
-    bool m_checkedPages = false;
 };

@@ -27,9 +27,9 @@ struct TMeskStorageFailure
         HomeNotSet,
         // The storage lies below HOME, which names no existing folder; path is HOME's folder.
         HomeNotFound,
-        // A link names something that does not exist (a disk that is not mounted, say) where the storage
-        // needs a folder, or in place of the database file while the storage holds downloaded files;
-        // path is the link, detail what it names.
+        // A link leads nowhere (it names something that does not exist, a disk that is not mounted, say,
+        // or it leads round a loop of links) where the storage needs a folder, or in place of the database
+        // file while the storage holds downloaded files; path is the link, detail what it names.
         BrokenLink,
         // Anything else; path is the storage folder.
         Other

@@ -183,6 +183,101 @@ private slots:
         QVERIFY(QFileInfo(m_root + QStringLiteral("/items")).isDir());
     }
 
+    // The exit's clean-up and a user's deletion remove only the program's names of the id's own exact shape
+    // (a download's temporary tail included), never a link: names the user gave files beside them stay.
+    void removalTakesOnlyExactNames_data()
+    {
+        QTest::addColumn<QString>("where"); // "day": an event's day folder; "top": items/ of an undated
+                                            // event; "users": a user's
+        QTest::addColumn<QString>("name");  // %1 is the id
+        QTest::addColumn<bool>("link");     // a link of the user's to a file elsewhere
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("item file") << "day"
+                                   << "%1.1.jpg" << false << true;
+        QTest::newRow("download's temporary tail") << "day"
+                                                   << "%1.2.jpg.AbCdEf" << false << true;
+        QTest::newRow("notes") << "day"
+                               << "%1.notes.txt" << false << false;
+        QTest::newRow("name with a space") << "day"
+                                           << "%1.my holiday.png" << false << false;
+        QTest::newRow("copy's tail") << "day"
+                                     << "%1.1.jpg.orig" << false << false;
+        QTest::newRow("edited copy") << "day"
+                                     << "%1.edited.xcf" << false << false;
+        QTest::newRow("line feed at the end") << "day"
+                                              << "%1.1.jpg\n"
+                                              << false << false;
+        QTest::newRow("number 0") << "day"
+                                  << "%1.0.jpg" << false << false;
+        QTest::newRow("link by an item file's name") << "day"
+                                                     << "%1.3.jpg" << true << false;
+        QTest::newRow("undated item file") << "top"
+                                           << "%1.1.html" << false << true;
+        QTest::newRow("undated, line feed at the end") << "top"
+                                                       << "%1.1.html\n"
+                                                       << false << false;
+        QTest::newRow("user image") << "users"
+                                    << "%1.jpg" << false << true;
+        QTest::newRow("user image's temporary tail") << "users"
+                                                     << "%1.jpg.QwErTy" << false << true;
+        QTest::newRow("user file") << "users"
+                                   << "%1.1.png" << false << true;
+        QTest::newRow("user image, line feed at the end") << "users"
+                                                          << "%1.jpg\n"
+                                                          << false << false;
+        QTest::newRow("user image, long suffix") << "users"
+                                                 << "%1.jpeg" << false << false;
+        QTest::newRow("user's notes") << "users"
+                                      << "%1.notes.txt" << false << false;
+        QTest::newRow("link by a user image's name") << "users"
+                                                     << "%1.png" << true << false;
+    }
+    void removalTakesOnlyExactNames()
+    {
+        QFETCH(QString, where);
+        QFETCH(QString, name);
+        QFETCH(bool, link);
+        QFETCH(bool, removed);
+        QVERIFY(m_db->open());
+        mid_t id = 0;
+        QString folder;
+        if (where == QLatin1String("users")) {
+            SServiceUser user;
+            user.provider = 1;
+            QVERIFY(m_db->addServiceUser(user));
+            id = user.id;
+            folder = m_root + QStringLiteral("/users/");
+        } else {
+            SMediaItem event;
+            event.provider = 1;
+            event.type = MeskItemType::Event1;
+            if (where == QLatin1String("day"))
+                event.created = QDateTime(QDate(2009, 11, 26), QTime(10, 0), Qt::UTC);
+            QVERIFY(m_db->addMediaItem(event));
+            id = event.id;
+            folder = m_root + (where == QLatin1String("day") ? QStringLiteral("/items/091126/")
+                                                             : QStringLiteral("/items/"));
+        }
+        const QString path = folder + name.arg(id);
+        const QString elsewhere = m_dir->filePath(QStringLiteral("mine.jpg"));
+        writeFile(elsewhere, "mine");
+        if (link) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::link(elsewhere, path));
+        } else {
+            writeFile(path, "x");
+        }
+
+        if (where == QLatin1String("users"))
+            QVERIFY(m_db->deleteServiceUser(id));
+        else
+            QVERIFY(m_db->cleanup(false)); // no sync list keeps the event
+        SMediaItem gone;
+        QVERIFY(where == QLatin1String("users") || !m_db->mediaItem(id, gone));
+        QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
+        QVERIFY(QFileInfo::exists(elsewhere));
+    }
+
     void undatedItemKeepsTheItemsFolder()
     {
         QVERIFY(m_db->open());

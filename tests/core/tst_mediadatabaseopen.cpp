@@ -1,5 +1,6 @@
 #include "failingstorage.h"
 #include "mediadatabase.h"
+#include "mediadatabaseopen.h"
 #include "mediadbtest.h"
 #include "privatemounts.h"
 #include "testclock.h"
@@ -433,6 +434,29 @@ private slots:
         QCOMPARE(backups(m_root), QStringList{QStringLiteral("mindex.db.bak-20000101-000000")});
     }
 
+    // The notice and the emptying record reach the disk whole: each is written before it is synced, so a
+    // power cut after the rebuild finds what they say, never an empty file.
+    void markersAreSyncedWhole()
+    {
+        QList<QPair<QString, qint64>> synced;
+        CMediaDataBaseMarker::setSyncObserver([&synced](const QString& file, qint64 size) {
+            synced.append({QFileInfo(file).fileName(), size});
+        });
+        writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
+        // A file of the user's keeps items in place, so the rebuild names it in mindex.emptying.
+        writeFile(m_root + QStringLiteral("/items/holiday.jpg"));
+        writeFile(m_root + QStringLiteral("/items/091126/1.1.jpg"));
+        const bool opened = m_db->open();
+        CMediaDataBaseMarker::setSyncObserver({});
+        QVERIFY(opened);
+        const QByteArray notice = "damaged\nmindex.db.bak-20100102-030405\n";
+        QCOMPARE(synced, (QList<QPair<QString, qint64>>{{QStringLiteral("mindex.notice.new"), notice.size()},
+                                                        {QStringLiteral("mindex.emptying.new"), 6}}));
+        QFile file(m_root + QStringLiteral("/mindex.notice"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), notice);
+    }
+
     // The notice naming the copy is written before the database is renamed: when it cannot be, nothing
     // is renamed and the open fails.
     void unwritableNoticeRenamesNothing()
@@ -672,6 +696,33 @@ private slots:
         QVERIFY(QFileInfo::exists(m_root + QStringLiteral("/media/091126/1.1.jpg")));
     }
 
+    // A loop of links where the storage needs a folder leads nowhere, like a link to nothing: told as such,
+    // never as a file in the folder's place.
+    void linkLoopIsToldAsLinkToNothing_data()
+    {
+        QTest::addColumn<QString>("link");  // under the storage's parent folder
+        QTest::addColumn<QString>("other"); // the second link of the loop, or none
+        QTest::newRow("items links to itself") << QStringLiteral("store/items") << QString();
+        QTest::newRow("items in a loop of two") << QStringLiteral("store/items") << QStringLiteral("round");
+        QTest::newRow("storage folder links to itself") << QStringLiteral("store") << QString();
+    }
+    void linkLoopIsToldAsLinkToNothing()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, other);
+        const QString path = m_dir->filePath(link);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        const QString target = other.isEmpty() ? path : m_dir->filePath(other);
+        QVERIFY(QFile::link(target, path));
+        if (!other.isEmpty())
+            QVERIFY(QFile::link(path, target));
+        QTest::ignoreMessage(QtDebugMsg, "CMediaDataBase: failed to init file system");
+        QVERIFY(!m_db->open());
+        QCOMPARE(m_db->openFailure().kind, TMeskStorageFailure::Kind::BrokenLink);
+        QCOMPARE(m_db->openFailure().path, path);
+        QCOMPARE(m_db->openFailure().detail, target);
+    }
+
     void secondRebuildKeepsFirstBackup()
     {
         QVERIFY(QDir().mkpath(m_root));
@@ -827,7 +878,7 @@ private slots:
                             m_root + QStringLiteral("/items/filelink")));
         writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
 
-        // A link by a name the program gives its files goes by its name.
+        // The program writes no links: one by a name the program gives its files is the user's too.
         QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items/091126")));
         QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"),
                             m_root + QStringLiteral("/items/091126/1.1.jpg")));
@@ -835,9 +886,10 @@ private slots:
         QVERIFY(m_db->open());
         QCOMPARE(backups(m_root).size(), 1);
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious.txt")));
-        // The links by other names are the user's: they stay, with the folder that holds them.
+        // The links are the user's: they stay, with the folders that hold them.
         QCOMPARE(entries(m_root + QStringLiteral("/items")),
-                 (QStringList{QStringLiteral("filelink"), QStringLiteral("link")}));
+                 (QStringList{QStringLiteral("091126"), QStringLiteral("filelink"), QStringLiteral("link")}));
+        QVERIFY(QFileInfo(m_root + QStringLiteral("/items/091126/1.1.jpg")).isSymLink());
         QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/items.replaced")));
     }
 
@@ -945,17 +997,21 @@ private slots:
         }
     }
 
-    // A folder of downloaded files that cannot be renamed aside (a mount point), that is a link, or that
-    // holds anything the program did not write stays where it is and loses only the program's files (a
-    // download's temporary sibling too) once the new database is committed, also at a first start and by the
-    // next open when a stop came first; the link, the folder it leads to and everything else in it stay.
+    // A folder of downloaded files that the user arranged (a link to a folder elsewhere, a file system of its
+    // own, a bind mount on the same one) loses nothing: at a first start, a rebuild, and when an emptying a
+    // stop left is finished, the program's files there (a download's temporary sibling too, a day folder of
+    // nothing else whole) move into one replaced-<date-time> folder in it. A plain folder that holds anything
+    // the program did not write stays where it is and loses only the program's files once the new database
+    // is committed. Either way everything else stays: links by the program's names, names that end in a
+    // line feed, a year-month folder.
     void folderInPlaceIsEmptied_data()
     {
-        QTest::addColumn<QString>(
-            "kind"); // items is a "link" to a folder elsewhere, a "mount" point, a "plain" folder
-        QTest::addColumn<QString>(
-            "found"); // "none": a first start; "damaged" mindex.db; "stopped" after the commit
-        for (const char* kind : {"link", "mount", "plain"}) {
+        QTest::addColumn<QString>("kind");  // items is a "link" to a folder elsewhere, a "mount" point of a
+                                            // file system of its own, a "bind" mount of a folder on the same
+                                            // one, a "plain" folder
+        QTest::addColumn<QString>("found"); // "none": a first start; "damaged" mindex.db; "stopped" after the
+                                            // commit (the emptying record left behind)
+        for (const char* kind : {"link", "mount", "bind", "plain"}) {
             for (const char* found : {"none", "damaged", "stopped"}) {
                 QTest::addRow("%s, %s", kind, found)
                     << QString::fromLatin1(kind) << QString::fromLatin1(found);
@@ -966,21 +1022,26 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(QString, found);
-        const bool mounted = kind == QLatin1String("mount");
+        const bool mounted = kind == QLatin1String("mount") || kind == QLatin1String("bind");
         QString items = m_root + QStringLiteral("/items");
+        const QString target = m_dir->filePath(QStringLiteral("elsewhere"));
         if (mounted && !qEnvironmentVariableIsSet(kMountedRootVariable)) {
-            // The row runs again in a child in a private user and mount namespace, where items is a
-            // small file system of its own.
+            // The row runs again in a child in a private user and mount namespace, where items is a small
+            // file system of its own, or a folder elsewhere on the same one bound there.
             QVERIFY(QDir().mkpath(items));
-            const SPrivateMounts mounts = privateMounts(
-                QStringLiteral("mount -t tmpfs lumesk \"$1\" && shift && exec \"$@\""), {items});
+            QVERIFY(QDir().mkpath(target));
+            const SPrivateMounts mounts =
+                kind == QLatin1String("mount")
+                    ? privateMounts(QStringLiteral("mount -t tmpfs lumesk \"$1\" && shift && exec \"$@\""),
+                                    {items})
+                    : privateMounts(QStringLiteral("mount --bind \"$1\" \"$2\" && shift 2 && exec \"$@\""),
+                                    {target, items});
             if (!mounts.unavailable.isEmpty())
                 QSKIP(qPrintable(mounts.unavailable));
             runInMountedChild(mounts, QStringLiteral("folderInPlaceIsEmptied:") +
                                           QString::fromLatin1(QTest::currentDataTag()));
             return;
         }
-        const QString target = m_dir->filePath(QStringLiteral("elsewhere"));
         if (mounted) {
             m_root = qEnvironmentVariable(kMountedRootVariable);
             items = m_root + QStringLiteral("/items");
@@ -997,23 +1058,26 @@ private slots:
         } else if (found == QLatin1String("damaged")) {
             writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
         }
-        // The program's: item files in day folders and at the top, with a download's temporary tail too, and
-        // links by those names.
-        const QStringList own{QStringLiteral("091126/1.1.jpg"), QStringLiteral("091126/1.2.jpg.AbCdEf"),
-                              QStringLiteral("101010/7.1.png"), QStringLiteral("2.1.png"),
-                              QStringLiteral("3.10.jpg.QwErTy")};
+        // The program's: item files in day folders and at the top, with a download's temporary tail too.
+        const QStringList own{QStringLiteral("091126/1.1.jpg"),  QStringLiteral("091126/1.2.jpg.AbCdEf"),
+                              QStringLiteral("101010/7.1.png"),  QStringLiteral("2.1.png"),
+                              QStringLiteral("3.10.jpg.QwErTy"), QStringLiteral("2019.1.jpg")};
         // Everything else: the user's files, folders and links, and names close to the program's.
         const QStringList others{QStringLiteral(".hidden"),          QStringLiteral("holiday.jpg"),
                                  QStringLiteral("2019/wedding.png"), QStringLiteral("keep/1.1.jpg"),
                                  QStringLiteral("091126/notes.txt"), QStringLiteral("123456"),
                                  QStringLiteral("1.1.jpg.abcdefg"),  QStringLiteral("01.1.jpg"),
-                                 QStringLiteral("4.0.jpg"),          QStringLiteral("5.1.jpg.Ab3dEf")};
+                                 QStringLiteral("4.0.jpg"),          QStringLiteral("5.1.jpg.Ab3dEf"),
+                                 QStringLiteral("201905/12.1.jpg"),  QStringLiteral("1.2.jpg\n"),
+                                 QStringLiteral("123457\n/1.1.jpg"), QStringLiteral("091131/1.1.jpg")};
         for (const QString& name : own + others)
             writeFile(items + QLatin1Char('/') + name, "old");
+        // The program writes no links: these are the user's, whatever their names.
         QVERIFY(QFile::link(items + QStringLiteral("/holiday.jpg"), items + QStringLiteral("/8.1.jpg")));
         QVERIFY(QFile::link(items + QStringLiteral("/2019"), items + QStringLiteral("/9.1.jpg")));
         QVERIFY(QFile::link(items + QStringLiteral("/2019"), items + QStringLiteral("/111111")));
 
+        MessageLog log;
         QVERIFY(m_db->open());
         QCOMPARE(backups(m_root).size(), found == QLatin1String("damaged") ? 1 : 0);
         QStringList left;
@@ -1023,7 +1087,20 @@ private slots:
             left.append(it.next().mid(items.size() + 1));
         left.sort();
         QStringList kept = others + QStringList{QStringLiteral("091126"), QStringLiteral("111111"),
-                                                QStringLiteral("2019"), QStringLiteral("keep")};
+                                                QStringLiteral("2019"),   QStringLiteral("keep"),
+                                                QStringLiteral("201905"), QStringLiteral("123457\n"),
+                                                QStringLiteral("091131"), QStringLiteral("8.1.jpg"),
+                                                QStringLiteral("9.1.jpg")};
+        const QString replaced = QStringLiteral("replaced-20100102-030405");
+        if (kind != QLatin1String("plain")) {
+            kept << replaced << replaced + QStringLiteral("/091126") << replaced + QStringLiteral("/101010");
+            for (const QString& name : own)
+                kept << replaced + QLatin1Char('/') + name;
+            QFile moved(items + QLatin1Char('/') + replaced + QStringLiteral("/091126/1.1.jpg"));
+            QVERIFY(moved.open(QIODevice::ReadOnly));
+            QCOMPARE(moved.readAll(), QByteArray("old"));
+            QVERIFY2(!log.messages.filter(replaced).isEmpty(), qPrintable(log.messages.join('\n')));
+        }
         kept.sort();
         QCOMPARE(left, kept);
         QCOMPARE(QFileInfo(items).isSymLink(), kind == QLatin1String("link"));
@@ -1033,6 +1110,37 @@ private slots:
         // The folder fills for the new database.
         SMediaItem item = dayItem(1, QDateTime(QDate(2009, 11, 26), QTime(12, 0), Qt::UTC));
         QCOMPARE(m_db->itemFilePath(item, QStringLiteral("jpg")), items + QStringLiteral("/091126/1.1.jpg"));
+    }
+
+    // A folder of downloaded files the user arranged holds nothing a rebuild deletes, also when what the
+    // user keeps there is only the program's names: the whole folder's program files move aside, and the
+    // emptying record never names it.
+    void arrangedFolderIsNeverEmptied()
+    {
+        const QString target = m_dir->filePath(QStringLiteral("Pictures"));
+        writeFile(target + QStringLiteral("/2019.1.jpg"), "mine");
+        writeFile(target + QStringLiteral("/201905/12.1.jpg"), "mine");
+        QVERIFY(QDir().mkpath(m_root));
+        QVERIFY(QFile::link(target, m_root + QStringLiteral("/media")));
+        writeFile(m_root + QStringLiteral("/users/5.jpg"), "old");
+        writeFile(m_root + QStringLiteral("/users/notes.txt"), "mine");
+        // The rebuild writes the emptying record (users holds a file of the user's) before its commit.
+        QList<QByteArray> records;
+        CMediaDataBaseMarker::setSyncObserver([&records, this](const QString& file, qint64) {
+            QFile written(file);
+            if (file.endsWith(QLatin1String("mindex.emptying.new")) && written.open(QIODevice::ReadOnly))
+                records.append(written.readAll());
+        });
+        const bool opened = m_db->open();
+        CMediaDataBaseMarker::setSyncObserver({});
+        QVERIFY(opened);
+        QCOMPARE(records, QList<QByteArray>{"users\n"});
+        QCOMPARE(entries(target),
+                 (QStringList{QStringLiteral("201905"), QStringLiteral("replaced-20100102-030405")}));
+        QCOMPARE(entries(target + QStringLiteral("/replaced-20100102-030405")),
+                 QStringList{QStringLiteral("2019.1.jpg")});
+        QCOMPARE(entries(target + QStringLiteral("/201905")), QStringList{QStringLiteral("12.1.jpg")});
+        QCOMPARE(entries(m_root + QStringLiteral("/users")), QStringList{QStringLiteral("notes.txt")});
     }
 
     // users/ keeps what the program did not write, and loses user images and files, with their temporary
