@@ -490,8 +490,8 @@ void CMeskSmsEngine::storeIncoming()
         log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
         m_onModem.removeIf([lastBefore](const OnModem& entry) { return entry.serial > lastBefore; });
         outcome.settled.clear();
-        for (auto& announced : outcome.announced)
-            announced.first.id = 0;
+        // Only what was stored is announced: a message without a row is shown once it is read again.
+        outcome.announced.clear();
     }
     // The modem lets a message go only once it is stored and noted.
     for (const auto& [serial, indices] : std::as_const(outcome.deletes)) {

@@ -64,11 +64,11 @@ void CFlickrSync::dropRecord(mid_t userId) const
     m_records.erase(it);
 }
 
-void CFlickrSync::flush()
+bool CFlickrSync::flush()
 {
     if (!m_storage || !ensureLoaded())
-        return;
-    m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
+        return false;
+    return m_storage->setSyncRecords(m_providerId, m_records.values(), 0);
 }
 
 void CFlickrSync::reset()
