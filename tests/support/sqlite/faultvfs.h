@@ -36,6 +36,9 @@ public:
     // From now on counts the operations of the kinds given (a mask of Operation) from 1, and fails the
     // nth of them (0: none), and with persistent every later one too.
     void failAt(int n, int operations, Fault fault = Fault::IoError, bool persistent = false);
+    // Whether a sync that does not fail reaches the disk (not by default: the tests need no durability,
+    // and a run of many scripts is quicker without).
+    void setRealSyncs(bool real) { m_realSyncs = real; }
     // The operations of the chosen kinds since the last failAt().
     int count() const { return m_count; }
     // How many operations failed since the last failAt().
@@ -75,6 +78,7 @@ private:
     int m_failAt = 0;
     Fault m_fault = Fault::IoError;
     bool m_persistent = false;
+    bool m_realSyncs = false;
     int m_count = 0;
     int m_failed = 0;
 };
