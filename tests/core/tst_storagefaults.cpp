@@ -90,7 +90,7 @@ bool writeFile(const QString& path)
     return file.open(QIODevice::WriteOnly) && file.write("image") == 5;
 }
 
-SMediaItem event(const QString& content, const QDateTime& created)
+SMediaItem makeEvent(const QString& content, const QDateTime& created)
 {
     SMediaItem item;
     item.provider = MeskProvider::Twitter;
@@ -108,8 +108,8 @@ bool makeStore(const QString& root, mid_t& listed)
     CMediaDataBase db(root);
     if (!db.open())
         return false;
-    SMediaItem kept = event(QStringLiteral("kept"), Now.addDays(-3));
-    SMediaItem old = event(QStringLiteral("old"), Now.addDays(-30));
+    SMediaItem kept = makeEvent(QStringLiteral("kept"), Now.addDays(-3));
+    SMediaItem old = makeEvent(QStringLiteral("old"), Now.addDays(-30));
     SSmsMessage message;
     message.phone = QStringLiteral("+123");
     message.message = QStringLiteral("before");
@@ -144,8 +144,8 @@ SRun runScript(const QString& root, mid_t listed, const FaultVfs& vfs)
             return run;
         }
         // An answer of two events with their fields, and a file of one, as a provider stores them.
-        SMediaItem first = event(QStringLiteral("first"), Now.addSecs(-60));
-        SMediaItem second = event(QStringLiteral("second"), Now.addSecs(-30));
+        SMediaItem first = makeEvent(QStringLiteral("first"), Now.addSecs(-60));
+        SMediaItem second = makeEvent(QStringLiteral("second"), Now.addSecs(-30));
         {
             CMediaStorageBatch batch(&db);
             db.addMediaItem(first, {{QStringLiteral("text"), QStringLiteral("first")}});
@@ -317,6 +317,62 @@ private slots:
         }
         qInfo("%d operations, every %d failed, %d failures told", total, stride, told);
         QVERIFY(told > 0);
+    }
+
+    // What counts as a failure of a write: one the device refuses, a commit that fails (in write-ahead-log
+    // mode with no code); not one a constraint refuses, which leaves the file as it was. (Reads: above.)
+    void whatIsAFailure_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("failure");
+        QTest::newRow("constraint") << QStringLiteral("constraint") << false;
+        QTest::newRow("write") << QStringLiteral("write") << true;
+        QTest::newRow("commit") << QStringLiteral("commit") << true;
+    }
+    void whatIsAFailure()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, failure);
+        const QString root = m_dir->path() + QStringLiteral("/failure");
+        QVERIFY(copyTree(m_template, root));
+        const QString file = root + QStringLiteral("/mindex.db");
+        if (how == QLatin1String("constraint")) {
+            bool ok = false;
+            run(file,
+                {QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON MEDIAITEMS BEGIN SELECT RAISE(ABORT, "
+                                "'refused'); END")},
+                &ok);
+            QVERIFY(ok);
+        }
+        QList<TMeskStorageFailure> told;
+        {
+            CMediaDataBase db(root);
+            QObject::connect(&db, &IMediaItemStorage::storageFailed,
+                             [&told](const TMeskStorageFailure& f) { told << f; });
+            QVERIFY(db.open());
+            SMediaItem item = makeEvent(QStringLiteral("new"), Now);
+            if (how == QLatin1String("commit")) {
+                // The batch's statements are written at its commit, which the device refuses.
+                m_vfs->failAt(1, FaultVfs::AnyWrite, FaultVfs::Fault::IoError, true);
+                CMediaStorageBatch batch(&db);
+                QVERIFY(db.addMediaItem(item));
+                QVERIFY(!batch.end());
+            } else {
+                if (how == QLatin1String("write"))
+                    m_vfs->failAt(1, FaultVfs::AnyWrite, FaultVfs::Fault::IoError, true);
+                QVERIFY(!db.addMediaItem(item));
+            }
+            QVERIFY(how == QLatin1String("constraint") || m_vfs->failed() > 0);
+            m_vfs->failAt(0, 0);
+        }
+        QCOMPARE(told.size(), failure ? 1 : 0);
+        if (failure) {
+            QCOMPARE(told.first().kind, TMeskStorageFailure::Kind::NotSaved);
+            QCOMPARE(told.first().path, file);
+            QVERIFY(!told.first().detail.isEmpty());
+        }
+        // Only a run without a failure vouches for the file.
+        QCOMPARE(QFileInfo::exists(root + QStringLiteral("/mindex.clean")), !failure);
     }
 };
 
