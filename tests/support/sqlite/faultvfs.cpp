@@ -73,7 +73,7 @@ void FaultVfs::failAt(int n, int operations, Fault fault, bool persistent)
     m_failed = 0;
 }
 
-int FaultVfs::fault(Operation operation, bool* zeros)
+int FaultVfs::fault(Operation operation)
 {
     if (!(m_operations & operation))
         return SQLITE_OK;
@@ -81,10 +81,6 @@ int FaultVfs::fault(Operation operation, bool* zeros)
     if (m_failAt <= 0 || m_count < m_failAt || (m_count > m_failAt && !m_persistent))
         return SQLITE_OK;
     ++m_failed;
-    if (operation == Read && m_fault == Fault::Zeros && zeros) {
-        *zeros = true;
-        return SQLITE_OK;
-    }
     if (m_fault == Fault::DiskFull && (operation == Write || operation == Truncate))
         return SQLITE_FULL;
     switch (operation) {
@@ -124,13 +120,9 @@ int FaultVfs::close(sqlite3_file* file)
 int FaultVfs::read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset)
 {
     auto* own = reinterpret_cast<SFile*>(file);
-    bool zeros = false;
-    if (const int rc = own->owner->fault(Read, &zeros); rc != SQLITE_OK)
+    if (const int rc = own->owner->fault(Read); rc != SQLITE_OK)
         return rc;
-    const int rc = own->real->pMethods->xRead(own->real, buffer, amount, offset);
-    if (zeros && rc == SQLITE_OK)
-        std::memset(buffer, 0, size_t(amount));
-    return rc;
+    return own->real->pMethods->xRead(own->real, buffer, amount, offset);
 }
 
 int FaultVfs::write(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset)

@@ -6,7 +6,7 @@
 // write-ahead log, a rollback journal, temporary files) goes through this object, which counts the
 // reads, writes, syncs and truncations of the kinds chosen and fails the Nth of them, once or from
 // the Nth on, as SQLite's unix layer reports a failure of the device: an I/O error of that
-// operation's kind, a full disk, or (for a read) a page read as zeros, as from a damaged sector.
+// operation's kind, or a full disk.
 // Connections opened before it came keep the plain layer; those opened while it lives must be
 // closed before it goes. One at a time, on the thread that uses the connections.
 class FaultVfs
@@ -23,9 +23,8 @@ public:
     };
     enum class Fault
     {
-        IoError,  // SQLITE_IOERR_READ, _WRITE, _FSYNC or _TRUNCATE
-        DiskFull, // SQLITE_FULL (a write or a truncation; a read or a sync still fails as an I/O error)
-        Zeros     // a read gives zeros and succeeds; other operations fail as IoError
+        IoError, // SQLITE_IOERR_READ, _WRITE, _FSYNC or _TRUNCATE
+        DiskFull // SQLITE_FULL (a write or a truncation; a read or a sync still fails as an I/O error)
     };
 
     FaultVfs();
@@ -66,9 +65,8 @@ private:
     static void shmBarrier(sqlite3_file* file);
     static int shmUnmap(sqlite3_file* file, int deleteFlag);
 
-    // SQLITE_OK when the operation goes ahead, else the code it fails with (for Zeros on a read,
-    // SQLITE_OK with zeros set).
-    int fault(Operation operation, bool* zeros = nullptr);
+    // SQLITE_OK when the operation goes ahead, else the code it fails with.
+    int fault(Operation operation);
 
     static const sqlite3_io_methods s_methods;
 
