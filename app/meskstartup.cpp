@@ -87,6 +87,13 @@ QString storageFailureText(const TMeskStorageFailure& failure)
         //: is locked".
         return QCoreApplication::translate("MeskStartup", "Velto Lumesk cannot read the file \"%1\": %2.")
             .arg(path, failure.detail);
+    case Kind::NotSaved:
+        //: Error information, the paragraph after "The program could not be initialized...", or alone
+        //: in a box over the main window. %1 is the path of the program's database file, %2 the
+        //: database's own English message, such as "disk I/O error".
+        return QCoreApplication::translate("MeskStartup",
+                                           "Velto Lumesk could not save its data in the file \"%1\": %2.")
+            .arg(path, failure.detail);
     case Kind::DiskFull:
         //: Error information, the paragraph after "The program could not be initialized...". %1 is the
         //: path of the folder where the program keeps its data.
@@ -173,16 +180,32 @@ bool takeStorage(const CMeskSingleInstance& guard, CMeskStorageLock& storageLock
     return true;
 }
 
-// Tells why the start failed.
+// Tells why the start failed. Reinstalling mends a broken installation (a missing plug-in, say), not
+// the user's files or folders: only a failure that names nothing of those gets that advice.
 void tellFailedStart(const TMeskStorageFailure& failure)
 {
-    const QString text =
+    using Kind = TMeskStorageFailure::Kind;
+    QString text;
+    if (failure.kind == Kind::None || failure.kind == Kind::Other) {
         //: Error information
-        QCoreApplication::translate("MeskStartup",
-                                    "The program could not be initialized. Please uninstall the application, "
-                                    "and install it again via Velto Update Manager. If the problem persists, "
-                                    "consult Velto's support pages online.") +
-        QStringLiteral("\n\n") + storageFailureText(failure);
+        text = QCoreApplication::translate("MeskStartup",
+                                           "The program could not be initialized. Please uninstall the "
+                                           "application, and install it again via Velto Update Manager. If "
+                                           "the problem persists, consult Velto's support pages online.");
+    } else {
+        //: Error information, the first paragraph when the program's data or its folders cannot be used.
+        text = QCoreApplication::translate("MeskStartup", "The program could not be initialized.");
+    }
+    text += QStringLiteral("\n\n") + storageFailureText(failure);
+    // A read or write of the open file that failed: the file is checked whole at the next start.
+    if ((failure.kind == Kind::FileNotReadable && !failure.detail.isEmpty()) ||
+        failure.kind == Kind::NotSaved) {
+        text += QStringLiteral("\n\n") +
+                //: Error information, the last paragraph after a read or write of the program's
+                //: database file failed.
+                QCoreApplication::translate("MeskStartup",
+                                            "Velto Lumesk checks the whole file when it starts next.");
+    }
     showCritical(nullptr, text);
 }
 
@@ -190,9 +213,10 @@ void tellFailedStart(const TMeskStorageFailure& failure)
 // engine, started already, stores and announces messages with no window to take them.
 void tellOverWindow(CMeskEngine* engine, CMeskMainWindow* window)
 {
-    // A read that fails later leaves what the views show, and is told once (out of the call that
-    // read: the box runs an event loop, which no storage batch may span).
-    QObject::connect(engine, &CMeskEngine::storageReadFailed, window,
+    // A read or write that fails later (from the first fill, which runs as the window shows, on) leaves
+    // what the views show, and is told once (out of the call that failed: the box runs an event loop,
+    // which no storage batch may span).
+    QObject::connect(engine, &CMeskEngine::storageAccessFailed, window,
                      [window](const TMeskStorageFailure& failure) {
                          QMetaObject::invokeMethod(
                              window, [window, failure] { showCritical(window, storageFailureText(failure)); },
@@ -325,15 +349,17 @@ int run(int argc, char* argv[], int storageWaitMs)
     {
         // The views hold the engine and objects of its providers: they go first.
         auto window = std::make_unique<CMeskMainWindow>(engine.get());
-        // A read of the window's first fill that failed fails the start as a read of init() does:
+        // A read or write of the window's making that failed fails the start as one of init() does:
         // what the window would show was taken for nothing there.
-        if (const TMeskStorageFailure failure = engine->storageReadFailure();
+        if (const TMeskStorageFailure failure = engine->storageAccessFailure();
             failure.kind != TMeskStorageFailure::Kind::None) {
             window.reset();
             return failStart(failure);
         }
-        window->show();
+        // Before show(): the stream's first entries are built as it shows, and a read that fails there
+        // is told over the window as a later one is.
         tellOverWindow(engine.get(), window.get());
+        window->show();
         fonts.wait();
         result = QApplication::exec();
         // The window has closed: the next copy may start (it waits for the storage lock).

@@ -26,7 +26,8 @@
 // "nothing there" (empty list, null date, false), so a caller that would write, delete or store
 // because of what a read said asks ok and does nothing when it is false. A read that finds no row
 // answers false where the answer is a bool (mediaItem, serviceUser, serviceKey) with ok true.
-// readError() is emitted for every read that fails once the storage is open.
+// storageFailed() is emitted for every read that fails once the storage is open, and for every write
+// that fails (a statement, a batch's start or its commit; a write refused by a constraint aside).
 class IMediaItemStorage : public QObject
 {
     Q_OBJECT
@@ -151,7 +152,7 @@ public:
     virtual QList<SMediaItem> syncRecords(mid_t provider, bool* ok = nullptr) = 0; // (0: all)
 
 signals:
-    // A read failed after the storage opened: what the user is told (the database file cannot be
-    // read, with SQLite's words).
-    void readError(const TMeskStorageFailure& failure);
+    // A read or a write failed after the storage opened: what the user is told (the database file
+    // cannot be read, or what was to be stored could not be saved, with SQLite's words).
+    void storageFailed(const TMeskStorageFailure& failure);
 };

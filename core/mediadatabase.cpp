@@ -32,7 +32,9 @@ CMediaDataBase::CMediaDataBase(const QString& root, QObject* parent)
     m_items.setConnection(m_connection);
     m_messages.setConnection(m_connection);
     m_sync.setConnection(m_connection);
-    m_connection->setReadFailedHandler([this](const QSqlError& error) { tellReadFailure(error); });
+    m_connection->setFailedHandler([this](const QSqlError& error, CMediaDataBaseConnection::Access access) {
+        tellFailure(error, access);
+    });
 }
 
 CMediaDataBase::~CMediaDataBase()
@@ -48,8 +50,9 @@ CMediaDataBase::~CMediaDataBase()
     m_database = QSqlDatabase();
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
-    // A read that failed may have met a damaged page: the next open then checks the whole file.
-    if (m_opened && !m_readFailed)
+    // A read or write that failed may have met a damaged page, or left the file other than SQLite
+    // meant: the next open then checks the whole file.
+    if (m_opened && !m_failed)
         CMediaDataBaseOpen::writeCleanCloseRecord(m_root);
 }
 
@@ -88,7 +91,7 @@ bool CMediaDataBase::open()
 {
     m_thread = QThread::currentThread();
     m_opened = false;
-    m_readFailed = false;
+    m_failed = false;
     closeDatabase();
     CMediaDataBaseOpen opening(
         m_root, m_connectionName, *m_connection,
@@ -755,14 +758,17 @@ QList<SMediaItem> CMediaDataBase::syncRecords(mid_t provider, bool* ok)
     return m_items.listedItems(provider, ok);
 }
 
-// --- Read failures ------------------------------------------------------------------------------
+// --- Failed reads and writes -------------------------------------------------------------------
 
-void CMediaDataBase::tellReadFailure(const QSqlError& error)
+void CMediaDataBase::tellFailure(const QSqlError& error, CMediaDataBaseConnection::Access access)
 {
-    // The reads of open() tell their failures through openFailure().
+    // The statements of open() tell their failures through openFailure().
     if (!m_opened)
         return;
-    m_readFailed = true;
+    m_failed = true;
     const QString words = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
-    emit readError(TMeskStorageFailure{TMeskStorageFailure::Kind::FileNotReadable, databasePath(), words});
+    const TMeskStorageFailure::Kind kind = access == CMediaDataBaseConnection::Access::Read
+                                               ? TMeskStorageFailure::Kind::FileNotReadable
+                                               : TMeskStorageFailure::Kind::NotSaved;
+    emit storageFailed(TMeskStorageFailure{kind, databasePath(), words});
 }

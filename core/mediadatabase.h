@@ -165,8 +165,9 @@ private:
     void queueItemFiles(mid_t id, qint64 created);
     bool removePendingFiles();
     bool deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited);
-    // Emits readError() for a read of the table objects that failed once the storage is open.
-    void tellReadFailure(const QSqlError& error);
+    // Emits storageFailed() for a read or write of the table objects that failed once the storage is
+    // open, and keeps the close from vouching for the file.
+    void tellFailure(const QSqlError& error, CMediaDataBaseConnection::Access access);
 
     CMediaDataBaseKeys m_keys;
     CMediaDataBaseUsers m_users;
@@ -183,6 +184,6 @@ private:
     QHash<qint64, QSet<mid_t>> m_pendingDays;
     SMediaDataBaseOpened m_lastOpen;
     bool m_opened = false;
-    // A read failed since the open: the close leaves no clean-close record.
-    bool m_readFailed = false;
+    // A read or write failed since the open: the close leaves no clean-close record.
+    bool m_failed = false;
 };

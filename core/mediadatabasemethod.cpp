@@ -74,6 +74,18 @@ QSqlQuery* CMediaDataBaseConnection::prepared(const QString& statement)
     return query.get();
 }
 
+void CMediaDataBaseConnection::failed(const QSqlError& error, Access access) const
+{
+    // SQLite's primary code is the low byte of an extended one.
+    constexpr int Constraint = 19;
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    if (access == Access::Write && numeric && (code & 0xff) == Constraint)
+        return;
+    if (m_failed)
+        m_failed(error, access);
+}
+
 bool CMediaDataBaseConnection::beginBatch()
 {
     if (m_batchDepth++ > 0)
@@ -84,6 +96,7 @@ bool CMediaDataBaseConnection::beginBatch()
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to start transaction %1")
                                   .arg(errorText(m_database.lastError()));
         m_batchFailed = true;
+        failed(m_lastError, Access::Write);
         return false;
     }
     return true;
@@ -97,9 +110,9 @@ bool CMediaDataBaseConnection::endBatch()
     }
     if (--m_batchDepth > 0)
         return !m_batchFailed;
-    const bool failed = m_batchFailed;
+    const bool rollBack = m_batchFailed;
     m_batchFailed = false;
-    if (failed) {
+    if (rollBack) {
         // A batch whose BEGIN failed has no transaction of its own to roll back.
         if (m_database.isOpen())
             m_database.rollback();
@@ -110,6 +123,7 @@ bool CMediaDataBaseConnection::endBatch()
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to commit transaction %1")
                                   .arg(errorText(m_database.lastError()));
         m_database.rollback();
+        failed(m_lastError, Access::Write);
         return false;
     }
     return true;
@@ -150,8 +164,10 @@ bool CMediaDataBaseMethod::exec(const QString& statement, const QVariantList& va
     if (m_connection->batchDepth() > 0 && m_connection->batchFailed())
         return false;
     QSqlQuery* query = run(statement, values);
-    if (!query)
+    if (!query) {
+        m_connection->failed(m_connection->lastError(), CMediaDataBaseConnection::Access::Write);
         return false;
+    }
     if (insertId)
         *insertId = query->lastInsertId();
     if (changed)
@@ -176,12 +192,12 @@ bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& 
                               QSqlError::StatementError, QStringLiteral("10"));
         m_connection->setLastError(error);
         m_connection->markBatchFailed();
-        m_connection->readFailed(error);
+        m_connection->failed(error, CMediaDataBaseConnection::Access::Read);
         return false;
     }
     QSqlQuery* query = run(statement, values);
     if (!query) {
-        m_connection->readFailed(m_connection->lastError());
+        m_connection->failed(m_connection->lastError(), CMediaDataBaseConnection::Access::Read);
         return false;
     }
     while (query->next())
@@ -195,7 +211,7 @@ bool CMediaDataBaseMethod::select(const QString& statement, const QVariantList& 
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: sql statement %1 failed %2")
                                   .arg(statement, errorText(error));
         m_connection->markBatchFailed();
-        m_connection->readFailed(error);
+        m_connection->failed(error, CMediaDataBaseConnection::Access::Read);
         return false;
     }
     return true;

@@ -58,16 +58,23 @@ public:
     void setLastError(const QSqlError& error) { m_lastError = error; }
 
     void setObserver(Observer observer) { m_observer = std::move(observer); }
-    // Told of every read that fails (a statement that returns rows, or the rows that end on an error).
-    void setReadFailedHandler(std::function<void(const QSqlError&)> handler)
+
+    // What a statement that failed was doing: reading rows, or writing (any other statement, a
+    // transaction's start or its commit).
+    enum class Access
     {
-        m_readFailed = std::move(handler);
-    }
-    void readFailed(const QSqlError& error) const
+        Read,
+        Write
+    };
+    // Told of every statement that fails: a read (a statement that returns rows, or rows that end on
+    // an error), and a write, a transaction start or a commit, whatever SQLite's code (a commit in
+    // write-ahead-log mode reports none); a write that breaks a constraint aside, which leaves the
+    // file as it was.
+    void setFailedHandler(std::function<void(const QSqlError&, Access)> handler)
     {
-        if (m_readFailed)
-            m_readFailed(error);
+        m_failed = std::move(handler);
     }
+    void failed(const QSqlError& error, Access access) const;
     void observe(const QString& statement, const QVariantList& values) const
     {
         if (m_observer)
@@ -78,7 +85,7 @@ private:
     QSqlDatabase m_database;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
     Observer m_observer;
-    std::function<void(const QSqlError&)> m_readFailed;
+    std::function<void(const QSqlError&, Access)> m_failed;
     QSqlError m_lastError;
     int m_batchDepth = 0;
     bool m_batchFailed = false;
@@ -111,7 +118,7 @@ public:
     bool exec(const QString& statement, const QVariantList& values = {}, QVariant* insertId = nullptr,
               int* changed = nullptr);
     // Runs a SELECT and hands each row to the reader. False (logged, and told to the connection's
-    // read-failed handler) when the statement fails or the rows end on an error; the reader may then
+    // failed handler, as a read) when the statement fails or the rows end on an error; the reader may then
     // have seen some rows, which the caller drops.
     bool select(const QString& statement, const QVariantList& values,
                 const std::function<void(const QSqlQuery&)>& reader);

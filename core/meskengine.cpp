@@ -122,13 +122,14 @@ bool CMeskEngine::openStorage()
         return false;
     }
     m_storage = storage;
-    // The first read that fails is kept: during init() it fails the start, after it the views tell it.
-    connect(storage, &IMediaItemStorage::readError, this, [this](const TMeskStorageFailure& failure) {
-        if (m_readFailure.kind != TMeskStorageFailure::Kind::None)
+    // The first read or write that fails is kept: during init() it fails the start, after it the views
+    // tell it.
+    connect(storage, &IMediaItemStorage::storageFailed, this, [this](const TMeskStorageFailure& failure) {
+        if (m_accessFailure.kind != TMeskStorageFailure::Kind::None)
             return;
-        m_readFailure = failure;
+        m_accessFailure = failure;
         if (m_ready)
-            emit storageReadFailed(failure);
+            emit storageAccessFailed(failure);
     });
     m_damagedStorageCopies = storage->replacedDatabaseCopies();
     return true;
@@ -138,7 +139,7 @@ bool CMeskEngine::init()
 {
     m_ready = false;
     m_storageFailure = {};
-    m_readFailure = {};
+    m_accessFailure = {};
     m_damagedStorageCopies.clear();
 
     if (!openStorage()) {
@@ -147,21 +148,22 @@ bool CMeskEngine::init()
     }
 
     // What a failed read was taken for (no message being sent, no notes of the modem, no account)
-    // must not decide this run: the start fails at the first step whose read failed.
-    const auto readFailed = [this] {
-        if (m_readFailure.kind == TMeskStorageFailure::Kind::None)
+    // must not decide this run, nor may a run go on whose first writes were lost: the start fails at
+    // the first step whose read or write failed.
+    const auto accessFailed = [this] {
+        if (m_accessFailure.kind == TMeskStorageFailure::Kind::None)
             return false;
-        m_storageFailure = m_readFailure;
+        m_storageFailure = m_accessFailure;
         emit initFailed();
         return true;
     };
     failSentMessages();
-    if (readFailed())
+    if (accessFailed())
         return false;
     connectSmsEngine();
     if (m_smsEngine)
         m_smsEngine->start(m_storage, m_networkManager);
-    if (readFailed())
+    if (accessFailed())
         return false;
 
     if (!m_providerManager->loadProviders(m_storage)) {
@@ -175,7 +177,7 @@ bool CMeskEngine::init()
     if (m_contacts)
         m_contacts->init();
 
-    if (readFailed())
+    if (accessFailed())
         return false;
 
     m_ready = true;
@@ -248,8 +250,11 @@ void CMeskEngine::cleanupStorage()
 {
     if (!m_storage)
         return;
-    if (m_readFailure.kind != TMeskStorageFailure::Kind::None) {
-        qDebug().noquote() << QStringLiteral("CMeskEngine: a read of the storage failed, nothing cleaned up");
+    // What a failed read answered may have been taken for nothing there, and a sync list whose write
+    // failed does not list this run's events: either would delete what must stay.
+    if (m_accessFailure.kind != TMeskStorageFailure::Kind::None) {
+        qDebug().noquote() << QStringLiteral(
+            "CMeskEngine: a read or write of the storage failed, nothing cleaned up");
         return;
     }
     m_storage->cleanup(false);

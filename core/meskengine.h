@@ -53,15 +53,17 @@ public:
     QList<SMediaDataBaseCopy> damagedStorageCopies() const { return m_damagedStorageCopies; }
     // The user has been told of the copies: no later start tells again.
     void damagedStorageCopyTold();
-    // The first read of the storage that failed in this run (Kind::None when none has): the database
-    // file cannot be read, with SQLite's words. A read that fails during init() fails it with this
-    // failure; storageReadFailed() tells the first one after it.
-    TMeskStorageFailure storageReadFailure() const { return m_readFailure; }
+    // The first read or write of the storage that failed in this run (Kind::None when none has): the
+    // database file cannot be read (FileNotReadable), or what was to be stored could not be saved
+    // (NotSaved), with SQLite's words. One that fails during init() fails it with this failure;
+    // storageAccessFailed() tells the first one after it.
+    TMeskStorageFailure storageAccessFailure() const { return m_accessFailure; }
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
     bool isReady() const { return m_ready; }
-    // Drops the stored events that no provider lists any more; nothing after a read of the storage
-    // failed in this run (what was read then may have been taken for nothing there).
+    // Drops the stored events that no provider lists any more; nothing after a read or a write of the
+    // storage failed in this run (what was read then may have been taken for nothing there, and a sync
+    // list that was not written lacks this run's events).
     void cleanupStorage();
     // Minutes between periodic updates; at least 1.
     void setUpdateInterval(int minutes);
@@ -133,8 +135,8 @@ signals:
     void cellularSignalChanged();
     void smsStateChanged(TMeskSmsState state);
     void initFailed();
-    // The first read of the storage that failed after init() succeeded (once per run).
-    void storageReadFailed(const TMeskStorageFailure& failure);
+    // The first read or write of the storage that failed after init() succeeded (once per run).
+    void storageAccessFailed(const TMeskStorageFailure& failure);
     void internetDisconnected();
     void smsInitFailed();
     void smsMessageSendFailed(const SSmsMessage& message);
@@ -186,7 +188,7 @@ private:
     QTimer* m_updateTimer = nullptr;
     TMeskStorageFailure m_storageFailure;
     QList<SMediaDataBaseCopy> m_damagedStorageCopies;
-    TMeskStorageFailure m_readFailure;
+    TMeskStorageFailure m_accessFailure;
     bool m_ready = false;
     bool m_updatePending = false;
     int m_updateInterval = 5;

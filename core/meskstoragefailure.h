@@ -32,7 +32,10 @@ struct TMeskStorageFailure
         // file while the storage holds downloaded files; path is the link, detail what it names.
         BrokenLink,
         // Anything else; path is the storage folder.
-        Other
+        Other,
+        // A write to the open database file failed (a statement, a transaction's start or its commit):
+        // what was to be stored is not kept. path is the file, detail SQLite's words.
+        NotSaved,
     };
 
     Kind kind = Kind::None;

@@ -492,8 +492,8 @@ void CMeskSmsEngine::storeIncoming()
         log(QStringLiteral("CMeskSmsEngine: failed to add new message to storage"));
         m_onModem.removeIf([lastBefore](const OnModem& entry) { return entry.serial > lastBefore; });
         outcome.settled.clear();
-        for (auto& announced : outcome.announced)
-            announced.first.id = 0;
+        // Only what was stored is announced: a message without a row is shown once it is read again.
+        outcome.announced.clear();
     }
     // The modem lets a message go only once it is stored and noted.
     for (const auto& [serial, indices] : std::as_const(outcome.deletes)) {
@@ -595,9 +595,12 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         retake(*entry, origin, incoming, outcome);
         return;
     }
+    // Only what is stored is announced: a message that is not stays on the modem and is read again.
+    if (!m_storage || !m_storage->addSmsMessage(message))
+        return;
     // The message and the note that the modem still holds it are kept in one transaction: a stop
     // at any moment leaves no stored message that a later read would store again.
-    if (m_storage && m_storage->addSmsMessage(message) && !incoming.indices.isEmpty()) {
+    if (!incoming.indices.isEmpty()) {
         OnModem& entry = m_onModem.emplace_back();
         // Its delete goes out once this transaction is committed; a read before the latest renewal
         // names nothing to delete.

@@ -301,7 +301,10 @@ void CFacebookProvider::_onUpdateStarted()
 
 void CFacebookProvider::_onUpdateDone()
 {
-    m_sync->save();
+    // A list that was not written stays as it is and is written whole at the next save; the storage
+    // told the failure, and the exit's clean-up does not run on the old list.
+    if (!m_sync->save())
+        qDebug().noquote() << QLatin1String("CFacebookProvider: the sync list was not written");
     emit updateDone(MeskProvider::Facebook);
 }
 

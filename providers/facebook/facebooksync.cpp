@@ -48,10 +48,10 @@ bool CFacebookSync::ensureLoaded() const
     return true;
 }
 
-void CFacebookSync::save()
+bool CFacebookSync::save()
 {
     if (!m_storage || !ensureLoaded())
-        return;
+        return false;
     const QDate today = MeskClock::now().toLocalTime().date();
     const auto expire = [&today](QHash<mid_t, SMediaItem>& records) {
         for (auto it = records.begin(); it != records.end();) {
@@ -66,7 +66,7 @@ void CFacebookSync::save()
     QList<mid_t> ids = m_state.streamEvents;
     ids += m_state.messages.keys();
     ids += m_state.friendRequests.keys();
-    m_storage->setSyncRecords(m_providerId, ids, kMaxPeriodHours);
+    return m_storage->setSyncRecords(m_providerId, ids, kMaxPeriodHours);
 }
 
 void CFacebookSync::reset()

@@ -42,7 +42,9 @@ public:
     void load(IMediaItemStorage* storage);
     // Drops messages and friend requests added more than 14 days before today, then
     // writes the records; nothing without a storage or while the stored records cannot be read.
-    void save();
+    // True when the records were written. The lists stay as they are either way: each save writes
+    // them whole, so one that failed is made good by the next.
+    bool save();
     // Empties the lists and leaves the provider no sync records.
     void reset();
     void beginStream();

@@ -74,14 +74,14 @@ void CFlickrSync::dropRecord(mid_t userId) const
     m_records.erase(it);
 }
 
-void CFlickrSync::flush()
+bool CFlickrSync::flush()
 {
     if (!m_storage || !ensureLoaded())
-        return;
+        return false;
     QList<mid_t> posts;
     for (auto it = m_records.cbegin(); it != m_records.cend(); ++it)
         posts += it.value();
-    m_storage->setSyncRecords(m_providerId, posts, 0);
+    return m_storage->setSyncRecords(m_providerId, posts, 0);
 }
 
 void CFlickrSync::reset()

@@ -27,7 +27,9 @@ public:
     // Drops every post of the user.
     void remove(mid_t userId);
     // Writes every record's posts; nothing without a storage or while the stored records cannot be read.
-    void flush();
+    // True when the records were written. The records stay as they are either way: each flush writes
+    // them whole, so one that failed is made good by the next.
+    bool flush();
     // Empties the records and the stored ones; nothing without a storage.
     void reset();
 

@@ -93,7 +93,7 @@ void CTwitterEventManager::_processNextUpdateTask()
     const int next = m_currentTask + 1;
     if (next >= TaskNone) {
         m_currentTask = TaskNone;
-        m_sync->flush();
+        flushSync();
         emit updateDone();
         return;
     }
@@ -205,7 +205,15 @@ void CTwitterEventManager::storeOwnStatus(const STwitterStatusEvent& event)
     if (userMid != 0)
         createStatus(event.status, userMid, true, answer);
     finishAnswer(answer, batch.end(), false);
-    m_sync->flush();
+    flushSync();
+}
+
+void CTwitterEventManager::flushSync()
+{
+    // A list that was not written stays as it is and is written whole at the next flush; the storage
+    // told the failure, and the exit's clean-up does not run on the old list.
+    if (!m_sync->flush())
+        log("CTwitterProvider: the sync list was not written");
 }
 
 mid_t CTwitterEventManager::createOrUpdateUser(const STwitterUserData& data, SAnswer& answer)

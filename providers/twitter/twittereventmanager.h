@@ -108,6 +108,9 @@ private slots:
 private:
     friend class CTwitterProvider;
 
+    // Writes the sync list; a failure is logged (the list is written whole at the next flush).
+    void flushSync();
+
     // What one answer made, by kind, for the hand-over in its order; what a rollback undoes is
     // held by the span.
     struct SAnswer

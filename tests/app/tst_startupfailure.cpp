@@ -1,5 +1,7 @@
 #include "failingstorage.h"
+#include "fakeitemwidget.h"
 #include "fakeprovider.h"
+#include "faultvfs.h"
 #include "mainwindow/meskmainwindow.h"
 #include "mediadatabase.h"
 #include "meskengine.h"
@@ -50,6 +52,10 @@ constexpr char kScreenshotVariable[] = "LUMESK_STARTUPFAILURE_SCREENSHOT";
 constexpr char kFailReadsVariable[] = "LUMESK_STARTUPFAILURE_FAILREADS";
 constexpr char kLaterVariable[] = "LUMESK_STARTUPFAILURE_LATER";
 constexpr char kProviderVariable[] = "LUMESK_STARTUPFAILURE_PROVIDER";
+// Every write of the storage's files fails throughout the start (the device refuses it).
+constexpr char kFailWritesVariable[] = "LUMESK_STARTUPFAILURE_FAILWRITES";
+// The provider's entries read their fields as they are built (as the window shows).
+constexpr char kEntriesReadVariable[] = "LUMESK_STARTUPFAILURE_ENTRIESREAD";
 
 // Mounts a small file system of its own on $1 (in the private mount namespace it runs in), takes
 // every file entry on it and runs $2.
@@ -61,9 +67,11 @@ const QString fillDisk = QStringLiteral("mount -t tmpfs -o size=1m,nr_inodes=8 l
 // Where the storage folder lies below a test's root.
 const QString storageUnderRoot = QStringLiteral("data/Velto/Velto Lumesk/mstorage");
 
-const QString firstParagraph = QStringLiteral(
-    "The program could not be initialized. Please uninstall the application, and install it again via "
-    "Velto Update Manager. If the problem persists, consult Velto's support pages online.");
+// The failed-start box's first paragraph when the user's data or folders are at fault: no advice to
+// reinstall, which mends none of them.
+const QString firstParagraph = QStringLiteral("The program could not be initialized.");
+// Its last paragraph when a read or write of the database file failed.
+const QString checkedNext = QStringLiteral("Velto Lumesk checks the whole file when it starts next.");
 
 // --- The child: the start-up function and what it shows --------------------------------------------
 
@@ -194,15 +202,28 @@ int runStartup(int argc, char* argv[])
         CMeskProviderManager::setProviderFactories({[](QObject* parent) -> IMediaItemProvider* {
             auto* provider = new FakeProvider(MeskProvider::Twitter, QStringLiteral("Twitter"), parent);
             provider->setActivated(true);
+            if (qEnvironmentVariableIsSet(kEntriesReadVariable)) {
+                provider->setItemWidgetFactory([provider](const SMediaItem& item) {
+                    QHash<QString, QString> fields;
+                    provider->storage->mediaItemFields(item.id, fields);
+                    return FakeItemWidget::factory()(item);
+                });
+            }
             return provider;
         }});
     }
     std::unique_ptr<FailingReads> reads;
     if (qEnvironmentVariableIsSet(kFailReadsVariable) && !qEnvironmentVariableIsSet(kLaterVariable))
         reads = std::make_unique<FailingReads>(qEnvironmentVariable(kFailReadsVariable));
+    std::unique_ptr<FaultVfs> writes;
+    if (qEnvironmentVariableIsSet(kFailWritesVariable)) {
+        writes = std::make_unique<FaultVfs>();
+        writes->failAt(1, FaultVfs::AnyWrite, FaultVfs::Fault::IoError, true);
+    }
     // A copy still closing is waited for briefly: the test holds the storage lock throughout.
     const int result = MeskStartup::run(argc, argv, 100);
     reads.reset();
+    writes.reset();
     const QJsonObject report{
         {QStringLiteral("result"), result},
         {QStringLiteral("boxSeen"), s_seen.boxSeen},
@@ -288,7 +309,8 @@ private:
         QFile file(reportPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         seen = QJsonDocument::fromJson(file.readAll()).object();
-        if (!extra.contains(QString::fromLatin1(kLaterVariable)))
+        if (!extra.contains(QString::fromLatin1(kLaterVariable)) &&
+            !extra.contains(QString::fromLatin1(kEntriesReadVariable)))
             QCOMPARE(seen.value(QStringLiteral("boxSeen")).toBool(), failing);
         if (!failing) {
             QCOMPARE(seen.value(QStringLiteral("result")).toInt(-1), 0);
@@ -330,7 +352,8 @@ private slots:
             << DatabaseUnreadable << database << QStringLiteral("Velto Lumesk cannot read the file \"%1\".");
         QTest::newRow("database unreadable")
             << DatabaseIsFolder << database
-            << QStringLiteral("Velto Lumesk cannot read the file \"%1\": unable to open database file.");
+            << QStringLiteral("Velto Lumesk cannot read the file \"%1\": unable to open database file.\n\n") +
+                   checkedNext;
         QTest::newRow("disk full") << DiskFull << storageUnderRoot
                                    << QStringLiteral("The disk that holds the folder \"%1\" is full.");
         // The link's target (%2) lies in the folder "unmounted" below the test's root.
@@ -443,46 +466,85 @@ private slots:
         QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
     }
 
-    // A read that fails after the storage opened is no empty answer: in the engine's start or the window's
-    // first fill it fails the start as open()'s read errors do; later the window stays and it is told once.
+    // A read or write that fails after the storage opened is no empty answer, nor a write that took: in
+    // the engine's start or the window's making it fails the start as open()'s read errors do; once
+    // the window shows (its first entries are built then) it stays and the failure is told once over it.
     void failedReadIsTold_data()
     {
         QTest::addColumn<QString>("statement"); // the reads whose statement holds this fail
         QTest::addColumn<bool>("provider");     // an activated provider: the window fills its feed
-        QTest::addColumn<bool>("later");        // the reads fail (twice) once the window shows
-        QTest::newRow("engine's start") << QStringLiteral("FROM MEDIASMSMESSAGES") << false << false;
-        QTest::newRow("window's first fill") << QStringLiteral("FROM MEDIAITEMS") << true << false;
-        QTest::newRow("after the start") << QStringLiteral("FROM MEDIASMSMESSAGES") << false << true;
+        QTest::addColumn<int>("when");          // 0 start, 1 the reads fail (twice) once the window shows,
+                                                // 2 the entries read their fields as the window shows
+        QTest::addColumn<bool>("write");        // every write fails instead (a text message being sent
+                                                // is marked failed in the engine's start)
+        QTest::newRow("engine's start") << QStringLiteral("FROM MEDIASMSMESSAGES") << false << 0 << false;
+        QTest::newRow("window's making") << QStringLiteral("FROM MEDIAITEMS") << true << 0 << false;
+        QTest::newRow("after the start") << QStringLiteral("FROM MEDIASMSMESSAGES") << false << 1 << false;
+        QTest::newRow("window's first entries")
+            << QStringLiteral("FROM MEDIAITEMFIELDS") << true << 2 << false;
+        QTest::newRow("write in the engine's start") << QString() << false << 0 << true;
     }
     void failedReadIsTold()
     {
         QFETCH(QString, statement);
         QFETCH(bool, provider);
-        QFETCH(bool, later);
+        QFETCH(int, when);
+        QFETCH(bool, write);
         TempStorageRoot root;
         QVERIFY(root.isValid());
+        const QString database =
+            root.path() + QLatin1Char('/') + storageUnderRoot + QStringLiteral("/mindex.db");
         QProcessEnvironment extra;
-        extra.insert(QString::fromLatin1(kFailReadsVariable), statement);
+        if (write) {
+            extra.insert(QString::fromLatin1(kFailWritesVariable), QStringLiteral("1"));
+        } else {
+            extra.insert(QString::fromLatin1(kFailReadsVariable), statement);
+        }
+        if (write || when == 2) {
+            // A stored store: a message being sent (which the start marks failed), an event to show.
+            CMediaDataBase storage(QFileInfo(database).path());
+            QVERIFY(storage.open());
+            SSmsMessage message;
+            message.phone = QStringLiteral("+123");
+            message.message = QStringLiteral("hello");
+            message.created = QDateTime::currentDateTime();
+            message.type = SSmsMessage::BeingSent;
+            QVERIFY(storage.addSmsMessage(message));
+            SMediaItem event;
+            event.provider = MeskProvider::Twitter;
+            event.type = 1;
+            event.content = QStringLiteral("shown");
+            event.created = QDateTime::currentDateTime();
+            QVERIFY(storage.addMediaItem(event, {{QStringLiteral("text"), QStringLiteral("shown")}}));
+        }
         if (provider)
             extra.insert(QString::fromLatin1(kProviderVariable), QStringLiteral("1"));
-        if (later)
+        if (when == 1)
             extra.insert(QString::fromLatin1(kLaterVariable), QStringLiteral("1"));
+        if (when == 2)
+            extra.insert(QString::fromLatin1(kEntriesReadVariable), QStringLiteral("1"));
         QJsonObject seen;
-        runChild(root, root.dataHome(), QCoreApplication::applicationFilePath(), {}, seen, !later, {}, extra);
+        runChild(root, root.dataHome(), QCoreApplication::applicationFilePath(), {}, seen, when == 0, {},
+                 extra);
         if (QTest::currentTestFailed())
             return;
         const QString told =
-            QStringLiteral("Velto Lumesk cannot read the file \"%1\": disk I/O error.")
-                .arg(QDir::toNativeSeparators(root.path() + QLatin1Char('/') + storageUnderRoot +
-                                              QStringLiteral("/mindex.db")));
+            write ? QStringLiteral("Velto Lumesk could not save its data in the file \"%1\": disk I/O error.")
+                        .arg(QDir::toNativeSeparators(database))
+                  : QStringLiteral("Velto Lumesk cannot read the file \"%1\": disk I/O error.")
+                        .arg(QDir::toNativeSeparators(database));
         QCOMPARE(seen.value(QStringLiteral("boxes")).toInt(), 1);
         QCOMPARE(seen.value(QStringLiteral("text")).toString(),
-                 later ? told : firstParagraph + QStringLiteral("\n\n") + told);
-        if (later) {
+                 when != 0
+                     ? told
+                     : firstParagraph + QStringLiteral("\n\n") + told + QStringLiteral("\n\n") + checkedNext);
+        if (when != 0) {
             QCOMPARE(seen.value(QStringLiteral("icon")).toInt(), int(QMessageBox::Critical));
         } else {
             QVERIFY(seen.value(QStringLiteral("engineAliveWhileShown")).toBool());
             QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
+            // The run vouched for nothing: the next start checks the whole file.
+            QVERIFY(!QFileInfo::exists(QFileInfo(database).path() + QStringLiteral("/mindex.clean")));
         }
     }
 

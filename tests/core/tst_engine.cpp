@@ -1,8 +1,10 @@
+#include "failingstorage.h"
 #include "fakecontactstore.h"
 #include "fakemodem.h"
 #include "fakenetworkbackend.h"
 #include "fakeprovider.h"
 #include "fakesmsengine.h"
+#include "faultvfs.h"
 #include "imediaobjects.h"
 #include "mediadatabase.h"
 #include "meskcontacts.h"
@@ -702,6 +704,57 @@ private slots:
         TestMediaObject orphanPhoto(orphan);
         QCOMPARE(m_engine->mediaObjectUser(&orphanPhoto), nullptr);
         QCOMPARE(m_engine->findProviderFeature(), nullptr);
+    }
+
+    // A run in which a read or a write of the storage failed removes nothing at its exit: what a failed
+    // read answered may have been taken for nothing there, and a sync list that was not written does
+    // not list this run's events. The failure is told once, and the close vouches for nothing.
+    void failureKeepsEverythingAtExit_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("sync list not written") << true;
+        QTest::newRow("read failed") << false;
+    }
+    void failureKeepsEverythingAtExit()
+    {
+        QFETCH(bool, write);
+        // Before the storage opens: its files go through it.
+        FaultVfs vfs;
+        const auto closeFirst = qScopeGuard([this] { m_engine.reset(); });
+        QVERIFY(makeEngine());
+        QSignalSpy told(m_engine.get(), &CMeskEngine::storageAccessFailed);
+        IMediaItemStorage* s = storage();
+        SMediaItem listed;
+        listed.provider = MeskProvider::Twitter;
+        listed.type = 1;
+        listed.created = QDateTime::currentDateTime().addDays(-1);
+        SMediaItem fresh = listed;
+        QVERIFY(s->addMediaItem(listed));
+        QVERIFY(s->setSyncRecords(MeskProvider::Twitter, {listed.id}, 0));
+        // This run's event, which the provider lists next.
+        QVERIFY(s->addMediaItem(fresh));
+        if (write) {
+            vfs.failAt(1, FaultVfs::AnyWrite, FaultVfs::Fault::IoError, true);
+            QVERIFY(!s->setSyncRecords(MeskProvider::Twitter, {listed.id, fresh.id}, 0));
+            QVERIFY(vfs.failed() > 0);
+            vfs.failAt(0, 0);
+        } else {
+            FailingReads reads(QStringLiteral("FROM MEDIAITEMS"), 1);
+            bool ok = true;
+            s->eventItems(MeskProvider::Twitter, &ok);
+            QVERIFY(!ok);
+        }
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(m_engine->storageAccessFailure().kind,
+                 write ? TMeskStorageFailure::Kind::NotSaved : TMeskStorageFailure::Kind::FileNotReadable);
+        QCOMPARE(m_engine->storageAccessFailure().path, storageRoot() + QStringLiteral("/mindex.db"));
+        m_engine->cleanupStorage();
+        bool ok = false;
+        QCOMPARE(s->eventItems(MeskProvider::Twitter, &ok).size(), 2);
+        QVERIFY(ok);
+        m_engine.reset();
+        QVERIFY(QFileInfo::exists(storageRoot() + QStringLiteral("/mindex.db")));
+        QVERIFY(!QFileInfo::exists(storageRoot() + QStringLiteral("/mindex.clean")));
     }
 
     void storedItemsAndUsers()

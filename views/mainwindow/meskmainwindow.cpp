@@ -132,8 +132,8 @@ CMeskMainWindow::CMeskMainWindow(CMeskEngine* engine, QWidget* parent)
             _onShowMultiColumnView();
         else
             _onShowSingleColumnView();
-        // A start whose reads failed ends before its window shows: nothing is updated for it.
-        if (m_engine && m_engine->storageReadFailure().kind == TMeskStorageFailure::Kind::None)
+        // A start whose reads or writes failed ends before its window shows: nothing is updated for it.
+        if (m_engine && m_engine->storageAccessFailure().kind == TMeskStorageFailure::Kind::None)
             m_engine->startUpdates();
     } else {
         // The feed stays hidden behind the welcome view: its stream is built when the welcome view
