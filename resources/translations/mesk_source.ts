@@ -984,6 +984,21 @@ Please link your accounts again under Services in the settings.</source>
         <extracomment>Error information. %1 is the path of the folder where the program keeps the file that tells whether it runs (the user&apos;s runtime folder), %2 the system&apos;s message for the error, such as &quot;Permission denied&quot; or &quot;No space left on device&quot;.</extracomment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Velto Lumesk could not save its data in the file &quot;%1&quot;: %2.</source>
+        <extracomment>Error information, the paragraph after &quot;The program could not be initialized...&quot;, or alone in a box over the main window. %1 is the path of the program&apos;s database file, %2 the database&apos;s own English message, such as &quot;disk I/O error&quot;.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The program could not be initialized.</source>
+        <extracomment>Error information, the first paragraph when the program&apos;s data or its folders cannot be used.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Velto Lumesk checks the whole file when it starts next.</source>
+        <extracomment>Error information, the last paragraph after a read or write of the program&apos;s database file failed.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
