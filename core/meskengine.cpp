@@ -152,6 +152,7 @@ bool CMeskEngine::init()
         if (m_readFailure.kind == TMeskStorageFailure::Kind::None)
             return false;
         m_storageFailure = m_readFailure;
+        stopSmsEngineOfFailedStart();
         emit initFailed();
         return true;
     };
@@ -166,6 +167,7 @@ bool CMeskEngine::init()
 
     if (!m_providerManager->loadProviders(m_storage)) {
         m_storageFailure = {TMeskStorageFailure::Kind::Other, storageFolder(), {}};
+        stopSmsEngineOfFailedStart();
         emit initFailed();
         return false;
     }
@@ -181,6 +183,14 @@ bool CMeskEngine::init()
     m_ready = true;
     emit ready();
     return true;
+}
+
+void CMeskEngine::stopSmsEngineOfFailedStart()
+{
+    // The start fails: nothing of the SMS side may run behind the box that says so (it would store
+    // and announce messages that no window takes, and delete them from the modem).
+    if (m_smsEngine)
+        m_smsEngine->stop();
 }
 
 void CMeskEngine::releaseStorage()

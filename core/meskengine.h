@@ -171,6 +171,8 @@ private slots:
 
 private:
     bool openStorage();
+    // Stops the SMS engine that init() started before a step of it failed.
+    void stopSmsEngineOfFailedStart();
     void releaseStorage();
     void failSentMessages();
     void connectSmsEngine();
