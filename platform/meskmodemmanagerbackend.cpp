@@ -329,8 +329,8 @@ private:
         Device values;
         QString simPath;
         // Changes each time the modem is seen to switch off or on, or to come again, which makes
-        // its message objects anew; empty as first seen, so that a later start of the program
-        // names the same objects as this one when nothing changed meanwhile.
+        // its message objects anew; empty when first seen enabled: that name of the set stands for
+        // the last one an earlier start noted with an epoch (MeskSmsObjectSet::sameSet).
         QString epoch;
         bool stateKnown = false;
     };
