@@ -312,11 +312,12 @@ int run(int argc, char* argv[], int storageWaitMs)
         return 1;
 
     auto engine = std::make_unique<CMeskEngine>();
-    const auto failStart = [&engine](const TMeskStorageFailure failure) {
-        // Ended before the box: nothing of it (the SMS side, the network and HTTP threads) runs
-        // behind it.
-        engine.reset();
+    const auto failStart = [&engine](const TMeskStorageFailure& failure) {
+        // Nothing of the SMS side runs behind the box.
+        engine->stopSmsForFailedStart();
         tellFailedStart(failure);
+        // The engine's network and HTTP threads stop before the program ends.
+        engine.reset();
         return 1;
     };
     if (!engine->init())

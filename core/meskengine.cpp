@@ -152,7 +152,7 @@ bool CMeskEngine::init()
         if (m_readFailure.kind == TMeskStorageFailure::Kind::None)
             return false;
         m_storageFailure = m_readFailure;
-        stopSmsEngineOfFailedStart();
+        stopSmsForFailedStart();
         emit initFailed();
         return true;
     };
@@ -167,7 +167,7 @@ bool CMeskEngine::init()
 
     if (!m_providerManager->loadProviders(m_storage)) {
         m_storageFailure = {TMeskStorageFailure::Kind::Other, storageFolder(), {}};
-        stopSmsEngineOfFailedStart();
+        stopSmsForFailedStart();
         emit initFailed();
         return false;
     }
@@ -185,10 +185,8 @@ bool CMeskEngine::init()
     return true;
 }
 
-void CMeskEngine::stopSmsEngineOfFailedStart()
+void CMeskEngine::stopSmsForFailedStart()
 {
-    // The start fails: nothing of the SMS side may run behind the box that says so (it would store
-    // and announce messages that no window takes, and delete them from the modem).
     if (m_smsEngine)
         m_smsEngine->stop();
 }

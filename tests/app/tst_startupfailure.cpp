@@ -78,6 +78,8 @@ struct SObserved
     QPointer<QObject> pool;
     QPointer<QObject> network;
     bool networkAlive = false;
+    // The SMS engine's state while the box shows (0: stopped, or never started).
+    int smsState = -1;
     int boxes = 0;
 };
 SObserved s_seen;
@@ -110,6 +112,8 @@ void watchForMessageBox()
             if (s_seen.engine)
                 s_seen.network = s_seen.engine->findChild<CMeskNetworkManager*>();
             s_seen.networkAlive = !s_seen.network.isNull();
+            if (const auto* engine = qobject_cast<CMeskEngine*>(s_seen.engine.data()))
+                s_seen.smsState = int(engine->smsState());
         }
         const QString screenshot = qEnvironmentVariable(kScreenshotVariable);
         if (!screenshot.isEmpty() && QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR)))
@@ -212,6 +216,7 @@ int runStartup(int argc, char* argv[])
         {QStringLiteral("icon"), int(s_seen.icon)},
         {QStringLiteral("buttons"), int(s_seen.buttons.toInt())},
         {QStringLiteral("engineAliveWhileShown"), s_seen.networkAlive},
+        {QStringLiteral("smsStateWhileShown"), s_seen.smsState},
         {QStringLiteral("engineGone"), s_seen.engine.isNull() && s_seen.pool.isNull() &&
                                            s_seen.network.isNull() && !CMeskHttpTaskPool::isPoolRunning()},
         {QStringLiteral("information"), s_informed.text},
@@ -483,6 +488,8 @@ private slots:
         } else {
             QVERIFY(seen.value(QStringLiteral("engineAliveWhileShown")).toBool());
             QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
+            // Nothing of the SMS side runs behind the box (the window's first fill ran with it started).
+            QCOMPARE(seen.value(QStringLiteral("smsStateWhileShown")).toInt(), 0);
         }
     }
 
