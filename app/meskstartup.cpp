@@ -337,6 +337,8 @@ int run(int argc, char* argv[], int storageWaitMs)
 
     auto engine = std::make_unique<CMeskEngine>();
     const auto failStart = [&engine](const TMeskStorageFailure& failure) {
+        // Nothing of the SMS side runs behind the box.
+        engine->stopSmsForFailedStart();
         tellFailedStart(failure);
         // The engine's network and HTTP threads stop before the program ends.
         engine.reset();

@@ -152,7 +152,7 @@ namespace {
 QVariantList onModemValues(const SSmsOnModem& entry)
 {
     return {CMediaDataBaseMethod::idValue(entry.message),
-            entry.store,
+            entry.objectSet,
             entry.object,
             entry.phone,
             entry.text,
@@ -179,7 +179,7 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem(bool* ok)
                    SSmsOnModem entry;
                    entry.id = idFromValue(query.value(0));
                    entry.message = idFromValue(query.value(1));
-                   entry.store = query.value(2).toString();
+                   entry.objectSet = query.value(2).toString();
                    entry.object = query.value(3).toString();
                    entry.phone = query.value(4).toString();
                    entry.text = query.value(5).toString();

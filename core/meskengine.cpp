@@ -154,6 +154,7 @@ bool CMeskEngine::init()
         if (m_accessFailure.kind == TMeskStorageFailure::Kind::None)
             return false;
         m_storageFailure = m_accessFailure;
+        stopSmsForFailedStart();
         emit initFailed();
         return true;
     };
@@ -168,6 +169,7 @@ bool CMeskEngine::init()
 
     if (!m_providerManager->loadProviders(m_storage)) {
         m_storageFailure = {TMeskStorageFailure::Kind::Other, storageFolder(), {}};
+        stopSmsForFailedStart();
         emit initFailed();
         return false;
     }
@@ -183,6 +185,12 @@ bool CMeskEngine::init()
     m_ready = true;
     emit ready();
     return true;
+}
+
+void CMeskEngine::stopSmsForFailedStart()
+{
+    if (m_smsEngine)
+        m_smsEngine->stop();
 }
 
 void CMeskEngine::releaseStorage()

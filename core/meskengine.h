@@ -61,6 +61,10 @@ public:
     // The folder of the storage init() opens (below the application's local data folder).
     static QString storageFolder();
     bool isReady() const { return m_ready; }
+    // The start failed (in init(), which calls it, or in the window's first fill): stops the SMS
+    // engine, so that nothing of it runs behind the box that tells the failure (it would store and
+    // announce messages no window takes, and delete them from the modem).
+    void stopSmsForFailedStart();
     // Drops the stored events that no provider lists any more; nothing after a read or a write of the
     // storage failed in this run (what was read then may have been taken for nothing there, and a sync
     // list that was not written lacks this run's events).

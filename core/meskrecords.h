@@ -135,8 +135,9 @@ struct SSmsOnModem
 {
     mid_t id = 0;      // ROWID
     mid_t message = 0; // the stored message's row; 0 once the user deleted it
-    // Where the modem had it when last read (SMeskSmsOrigin); both empty when not known.
-    QString store;
+    // Where the modem had it when last read (SMeskSmsOrigin; objectSet is kept as the column STORE
+    // and the key "store"); both empty when not known.
+    QString objectSet;
     QString object;
     QString phone;
     QString text;
@@ -148,7 +149,7 @@ struct SSmsOnModem
     // A delete of its object failed: the modem's service may then answer a later delete of that
     // object with success while the SIM keeps the message.
     bool deleteFailed = false;
-    // The set of objects (SMeskSmsOrigin::store) in which such a later delete answered success;
+    // The set of objects (SMeskSmsOrigin::objectSet) in which such a later delete answered success;
     // empty until then. The message may come back when the service loads the SIM again.
     QString deletedIn;
     // A delete of its object was sent and its answer not yet seen: a stop before the answer leaves

@@ -60,24 +60,61 @@ constexpr quint32 Sent = 3;
 constexpr quint32 Unsent = 4;
 } // namespace MeskSmsStatus
 
-// Where a message on the modem lives, as far as the modem layer can tell. store names the set of
-// message objects the modem's service made (its run, the modem, the time it was last enabled);
-// object names the message within it. One origin names one message for as long as its store
-// lasts; the same message comes with another origin once the service made its messages anew (it
-// restarted, the modem was added again or switched off and on), and then nothing says which old
-// origin was which new one. Empty when the layer cannot tell.
+// Where a message on the modem lives, as far as the modem layer can tell. objectSet names the set
+// of message objects the modem's service made (MeskSmsObjectSet); object names the message within
+// it. One origin names one message for as long as its set lasts; the same message comes with
+// another origin once the service made its messages anew (it restarted, the modem was added again
+// or switched off and on), and then nothing says which old origin was which new one. Empty when
+// the layer cannot tell.
 struct SMeskSmsOrigin
 {
-    QString store;
+    QString objectSet;
     QString object;
 
-    bool isEmpty() const { return store.isEmpty(); }
+    bool isEmpty() const { return objectSet.isEmpty(); }
     bool operator==(const SMeskSmsOrigin&) const = default;
 };
 
+// The name of a modem's set of message objects, and which names are one set.
+//
+// ModemManager numbers its message objects from a counter of its run and never reuses a number in
+// that run, so an object is known by the bus (a new id after each boot), ModemManager's unique name
+// on it (a new one for each of its runs) and the object's path. The set a path belongs to is that of
+// its modem, as long as the modem keeps its objects: it drops every one when it leaves ENABLED (and
+// when it goes) and makes them anew from the SIM as it is enabled again. The modem layer names the
+// set "bus run modem", followed by an epoch once it saw such a reload in its run (or saw the modem
+// below ENABLED at first, its objects yet to be made).
+namespace MeskSmsObjectSet {
+
+inline QString name(const QString& busId, const QString& serviceName, const QString& modemPath,
+                    const QString& epoch)
+{
+    QString set = busId + QLatin1Char(' ') + serviceName + QLatin1Char(' ') + modemPath;
+    if (!epoch.isEmpty())
+        set += QLatin1Char(' ') + epoch;
+    return set;
+}
+
+// Whether the set noted earlier under the name noted is the set now named current. ModemManager's
+// D-Bus interface gives no evidence of a reload while nothing followed it (no enable counter, no
+// creation time), so only a reload that was seen counts: a name without an epoch (a run of the
+// layer that saw the modem enabled at first and no reload since) carries over the epoch of the same
+// bus, ModemManager run and modem noted before it. A name with an epoch the noted one lacks, or
+// another epoch, is a reload seen in between.
+inline bool sameSet(const QString& noted, const QString& current)
+{
+    if (noted == current)
+        return true;
+    if (current.isEmpty() || current.count(QLatin1Char(' ')) != 2 || noted.count(QLatin1Char(' ')) != 3)
+        return false;
+    return noted.left(noted.lastIndexOf(QLatin1Char(' '))) == current;
+}
+
+} // namespace MeskSmsObjectSet
+
 inline size_t qHash(const SMeskSmsOrigin& origin, size_t seed = 0)
 {
-    return qHashMulti(seed, origin.store, origin.object);
+    return qHashMulti(seed, origin.objectSet, origin.object);
 }
 
 // One message read from the SIM (or delivered as a class-0 message).
@@ -166,8 +203,8 @@ public:
     // 2 CDMA text. Answered by smsReadComplete, whose moreMessages says that the
     // modem holds messages the answer does not give (one could not be read, or
     // the modem's messages were made anew during the read): such a read is not
-    // complete; its store names the set of message objects read
-    // (SMeskSmsOrigin::store), empty when the layer cannot tell, and its listed
+    // complete; its objectSet names the set of message objects read
+    // (SMeskSmsOrigin::objectSet), empty when the layer cannot tell, and its listed
     // every object the modem listed for a read of every message (also one it
     // could not read, or one still arriving), empty when the layer cannot tell
     // or the objects were made anew during the read. Request ids are never 0.
@@ -204,7 +241,7 @@ signals:
     void smsDeleteComplete(quint32 requestId, qint32 status);
     void smsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages);
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                         quint32 requestId, qint32 status, const QString& store,
+                         quint32 requestId, qint32 status, const QString& objectSet,
                          const QList<SMeskSmsOrigin>& listed = {});
     void smsSendComplete(quint32 requestId, qint32 status);
     // The modem made the object of the message being sent with smsSendText (before it goes out):

@@ -154,83 +154,42 @@ QDBusConnection MeskModemManager::bus()
     return QDBusConnection::connectToBus(address, QStringLiteral("lumesk-modemmanager"));
 }
 
+namespace {
+
+// The delays between tries of a call: RetryDelay, doubled each time up to MaxRetryDelay.
+constexpr int RetryDelay = 250;
+constexpr int MaxRetryDelay = 4000;
+// How long the answers of the bus and of ModemManager that load the service are waited for.
+constexpr int LoadTimeout = 10000;
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
-// The worker: lives on the layer's thread and makes every D-Bus call there.
+// The D-Bus calls of the layer, made on its thread: at most MaxCallsInFlight wait for an answer at
+// once (the system bus refuses a connection more than 128, dbus-daemon's max_replies_per_connection),
+// the others wait in order. A call that may be repeated (it is idempotent) and fails for want of an
+// answer or of room on the bus is made again, later each time, while the run of ModemManager it
+// belongs to lasts and, for the SMS side's calls, until that side is cancelled. Every call is
+// answered once: one that is not made (again) is answered NoReply.
 
-class CMeskModemManagerBackend::Worker : public QObject
+class CMeskModemManagerBackend::CallQueue : public QObject
 {
-    Q_OBJECT
 public:
-    Worker(CMeskModemManagerBackend* owner, const QDBusConnection& bus) : m_owner(owner), m_bus(bus) {}
+    using Answer = std::function<void(QDBusPendingCallWatcher&)>;
 
-    void start();
-    void sendText(const QString& modem, const QString& number, const QString& text, quint32 requestId);
-    void read(const QString& modem, quint32 flag, quint32 requestId);
-    void remove(quint32 index, quint32 requestId);
-    // Calls of the SMS side that wait for a retry are dropped.
+    explicit CallQueue(const QDBusConnection& bus, QObject* parent) : QObject(parent), m_bus(bus) {}
+
+    // Queues a call. retry: it may be made again when it fails for want of an answer or of room.
+    // timeout: how long its answer is waited for.
+    void call(const QDBusMessage& message, Answer answer, bool retry = true, int timeout = CallTimeout);
+    // ModemManager's run of the calls: it counts its disappearances. Its objects are gone once it
+    // ended: a path of the new run may name another object, so no call of the old one is made.
+    quint64 run() const { return m_run; }
+    void endRun();
+    // The SMS side's user went: its calls waiting to be tried again are not made.
     void cancelSms();
 
-public slots:
-    void onServiceRegistered();
-    void onServiceUnregistered();
-    void onInterfacesAdded(const QDBusMessage& message);
-    void onInterfacesRemoved(const QDBusMessage& message);
-    void onPropertiesChanged(const QDBusMessage& message);
-    // The Sms properties of any object of the service (one rule for every message).
-    void onMessageChanged(const QDBusMessage& message);
-    void onMessageAdded(const QDBusMessage& message);
-    void onMessageDeleted(const QDBusMessage& message);
-
 private:
-    struct Modem
-    {
-        Device values;
-        QString simPath;
-        // Changes each time the modem is seen to switch off or on, or to come again, which makes
-        // its message objects anew; empty as first seen, so that a later start of the program
-        // names the same objects as this one when nothing changed meanwhile.
-        QString epoch;
-        bool stateKnown = false;
-    };
-    // What the layer knows of one message object of the run (by its index, indexOf).
-    struct Message
-    {
-        QString path;
-        QString modem;         // its modem; empty until a List or Added ties it to one
-        bool stored = false;   // its modem's object in the current set: it can be deleted
-        bool arriving = false; // received, followed until all of it is there
-        // Turned received while no one followed it (it completed as a read took it): a read
-        // reports it as new.
-        bool completed = false;
-        bool fresh = false;    // received while watched and not yet read
-        bool reloaded = false; // announced as its modem made its messages anew, not yet read
-        int asked = 0;         // how many running reads will report it
-        bool idle() const { return !stored && !arriving && !completed && !fresh && !reloaded && asked == 0; }
-    };
-    // One read (Worker::read): what it asked and what it has gathered so far. Each read has its own,
-    // which outlives what a delete or a renewal removes meanwhile.
-    struct Gathering
-    {
-        quint32 requestId = 0;
-        QString modem;
-        bool every = false; // a read of every message (List), else of the new ones
-        quint64 run = 0;
-        // The set of objects the paths read belong to, as known when they were listed, and its renewal.
-        QString store;
-        quint32 renewal = 0;
-        QList<SMeskSmsReadPdu> messages;
-        qsizetype left = 0;
-        // A listed message could not be read: it is still on the modem, not in the answer.
-        bool missed = false;
-        // Deleted by the program since the read began: stored already, so not reported.
-        QSet<quint32> deleted;
-        // The messages this read will report (or leave out) when it ends.
-        QSet<quint32> asked;
-        // For a read of every message: each object its List named.
-        QList<SMeskSmsOrigin> listed;
-    };
-
-    using Answer = std::function<void(QDBusPendingCallWatcher&)>;
     // A call waiting for its turn or its answer.
     struct Call
     {
@@ -240,107 +199,33 @@ private:
         int attempts = 0;
         quint64 run = 0;
         quint64 smsGeneration = 0;
+        int timeout = CallTimeout;
     };
 
-    // Queues a call: at most MaxCallsInFlight wait for an answer at once (the system bus refuses
-    // a connection more than 128). retry: the call may be made again (it is idempotent) when
-    // it fails for want of an answer or of room on the bus.
-    void call(const QDBusMessage& message, Answer answer, bool retry = true);
     void pump();
     void issue(Call call);
     // Answers a call that is not made (its run of ModemManager ended) with an error.
     static void drop(Call& call);
     static bool isPassingError(const QString& name);
-    QDBusMessage method(const QString& path, const QString& interface, const QString& name) const
-    {
-        return QDBusMessage::createMethodCall(Service, path, interface, name);
-    }
-    // Loads ModemManager's name and objects; attempt counts the tries made for them in this run.
-    void loadAll(int attempt = 0);
-    void applyInterfaces(const QString& path, const Interfaces& interfaces);
-    void applyModemProperty(Modem& modem, const QString& interface, const QString& name,
-                            const QVariant& value);
-    void loadSim(const QString& simPath);
-    void watchPath(const QString& path, bool modem);
-    // Follows a received message of modemPath until all of it is there (it is announced then).
-    // Every message's State is followed from the start; askState: it is also asked, for a message
-    // that was complete already when it was named. A message found several ways is followed once.
-    void follow(const QString& modemPath, const QString& path, bool askState = true);
-    // The steps of a read: the objects listed (a read of every message), each one's properties
-    // gathered (missed: not read; take: read, true when the read reports it), one call that settles
-    // the messages that completed as they were answered, and the report.
-    void list(const std::shared_ptr<Gathering>& gathering);
-    void gather(const std::shared_ptr<Gathering>& gathering, const QList<QDBusObjectPath>& paths);
-    bool missed(Gathering& gathering, const QString& path, const QString& error);
-    bool take(Gathering& gathering, const QString& path, quint32 index, bool reloaded,
-              const QVariantMap& properties);
-    void settle(const std::shared_ptr<Gathering>& gathering);
-    void report(Gathering& gathering);
-    // A read ended: what it asked is left to the reads to come.
-    void ended(Gathering& gathering);
-    void release(quint32 index);
-    // The record of the object at path, made when there is none.
-    Message& messageAt(const QString& path);
-    // Removes the records that match, and tells the layer which messages are new.
-    template <typename Predicate> void dropMessages(Predicate predicate);
-    // Drops the record at index once nothing is known of it.
-    void dropIfIdle(quint32 index);
-    QSet<quint32> newMessages() const;
-    // A message the service no longer has: nothing follows or reads it any more.
-    void forget(const QString& path);
-    // Asks the State of the message at path and runs action if it is state (and the worker's run
-    // has not changed meanwhile).
-    void whenState(const QString& path, quint32 state, const std::function<void()>& action);
-    void messageReceived(const QString& path);
-    // A message to be read by the next read of the new ones.
-    void announce(quint32 index);
-    void publish();
-    quint32 indexOf(const QString& path) const;
-    // The set of message objects the modem's service made for a modem (SMeskSmsOrigin::store);
-    // empty while it is not known.
-    QString storeOf(const QString& modemPath) const;
-    // The modem's messages were made anew: what the layer knew of them names nothing now.
-    // announced: the modem stays and is followed, so ModemManager's announcements of the messages
-    // it makes anew are seen (smsMessagesRenewed).
-    void renew(const QString& modemPath, bool announced);
-    static bool isGoneError(const QString& name);
-
-    CMeskModemManagerBackend* m_owner;
-    QDBusConnection m_bus;
-    QDBusServiceWatcher* m_watcher = nullptr;
-    // The bus's id (a new one after each boot) and ModemManager's unique name on it (a new one
-    // for each of its runs; they repeat only on another bus).
-    QString m_busId;
-    QString m_serviceName;
-    QSet<QString> m_removedModems; // modems that went in this run
-    // Counts ModemManager's disappearances: answers of an earlier run are dropped.
-    quint64 m_run = 0;
-    // Counts the times the message objects were made anew (smsMessagesRenewed), from 1; a message
-    // read carries the renewal its read began in.
-    quint32 m_renewal = 1;
-    QMap<QString, Modem> m_modems;
-    QSet<QString> m_watchedPaths;
-    // The message objects, by index; a record goes only through dropMessages.
-    QHash<quint32, Message> m_messages;
-    // The reads running: a read of the new messages asks only for those no running read takes.
-    QList<std::weak_ptr<Gathering>> m_gatherings;
 
     static constexpr int MaxCallsInFlight = 32;
     static constexpr int MaxAttempts = 5;
-    static constexpr int RetryDelay = 250;
-    static constexpr int MaxRetryDelay = 4000;
+
+    QDBusConnection m_bus;
     QQueue<Call> m_waiting;
     int m_inFlight = 0;
+    quint64 m_run = 0;
     quint64 m_smsGeneration = 0;
 };
 
-void CMeskModemManagerBackend::Worker::call(const QDBusMessage& message, Answer answer, bool retry)
+void CMeskModemManagerBackend::CallQueue::call(const QDBusMessage& message, Answer answer, bool retry,
+                                               int timeout)
 {
-    m_waiting.enqueue(Call{message, std::move(answer), retry, 0, m_run, m_smsGeneration});
+    m_waiting.enqueue(Call{message, std::move(answer), retry, 0, m_run, m_smsGeneration, timeout});
     pump();
 }
 
-void CMeskModemManagerBackend::Worker::pump()
+void CMeskModemManagerBackend::CallQueue::pump()
 {
     while (m_inFlight < MaxCallsInFlight && !m_waiting.isEmpty()) {
         Call next = m_waiting.dequeue();
@@ -352,17 +237,17 @@ void CMeskModemManagerBackend::Worker::pump()
     }
 }
 
-void CMeskModemManagerBackend::Worker::drop(Call& call)
+void CMeskModemManagerBackend::CallQueue::drop(Call& call)
 {
     QDBusPendingCallWatcher failed(QDBusPendingCall::fromError(
         QDBusError(QDBusError::NoReply, QStringLiteral("ModemManager ended before the call was made"))));
     call.answer(failed);
 }
 
-void CMeskModemManagerBackend::Worker::issue(Call call)
+void CMeskModemManagerBackend::CallQueue::issue(Call call)
 {
     ++m_inFlight;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call.message, CallTimeout), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call.message, call.timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, watcher, call = std::move(call)]() mutable {
                 watcher->deleteLater();
@@ -395,7 +280,7 @@ void CMeskModemManagerBackend::Worker::issue(Call call)
             });
 }
 
-bool CMeskModemManagerBackend::Worker::isPassingError(const QString& name)
+bool CMeskModemManagerBackend::CallQueue::isPassingError(const QString& name)
 {
     return name == QLatin1String("org.freedesktop.DBus.Error.LimitsExceeded") ||
            name == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
@@ -403,20 +288,204 @@ bool CMeskModemManagerBackend::Worker::isPassingError(const QString& name)
            name == QLatin1String("org.freedesktop.DBus.Error.TimedOut");
 }
 
-void CMeskModemManagerBackend::Worker::cancelSms()
+void CMeskModemManagerBackend::CallQueue::cancelSms()
 {
     ++m_smsGeneration;
 }
 
-QString CMeskModemManagerBackend::Worker::storeOf(const QString& modemPath) const
+void CMeskModemManagerBackend::CallQueue::endRun()
+{
+    ++m_run;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The worker: lives on the layer's thread and makes every D-Bus call there.
+
+class CMeskModemManagerBackend::Worker : public QObject
+{
+    Q_OBJECT
+public:
+    Worker(CMeskModemManagerBackend* owner, const QDBusConnection& bus)
+        : m_owner(owner), m_bus(bus), m_calls(bus, this)
+    {
+    }
+
+    void start();
+    void sendText(const QString& modem, const QString& number, const QString& text, quint32 requestId);
+    void read(const QString& modem, quint32 flag, quint32 requestId);
+    void remove(quint32 index, quint32 requestId);
+    // Calls of the SMS side that wait for a retry are dropped.
+    void cancelSms();
+
+public slots:
+    void onServiceRegistered();
+    void onServiceUnregistered();
+    void onInterfacesAdded(const QDBusMessage& message);
+    void onInterfacesRemoved(const QDBusMessage& message);
+    void onPropertiesChanged(const QDBusMessage& message);
+    // The Sms properties of any object of the service (one rule for every message).
+    void onMessageChanged(const QDBusMessage& message);
+    void onMessageAdded(const QDBusMessage& message);
+    void onMessageDeleted(const QDBusMessage& message);
+
+private:
+    struct Modem
+    {
+        Device values;
+        QString simPath;
+        // Changes each time the modem is seen to switch off or on, or to come again, which makes
+        // its message objects anew; empty when first seen enabled: that name of the set stands for
+        // the last one an earlier start noted with an epoch (MeskSmsObjectSet::sameSet).
+        QString epoch;
+        bool stateKnown = false;
+    };
+    // What the layer knows of one message object of the run (by its index, indexOf).
+    //
+    // The combinations of the first four flags that occur:
+    //   stored arriving completed fresh
+    //     -       -        -       -    nothing known: the record goes (dropIfIdle) unless a read
+    //                                   asked it or it was announced as reloaded
+    //     x       -        -       -    an object of its modem's current set, read or being read;
+    //                                   the program may delete it
+    //     x       x        -       -    still arriving (Added with its first part, or found
+    //                                   RECEIVING by a read): followed until its State is RECEIVED
+    //     x       -        -       x    complete while followed and announced: the next read of new
+    //                                   messages asks for it, and reports it as new
+    //     x       -        x       -    turned RECEIVED while no one followed it (it completed
+    //                                   between a List and its GetAll): the read reports it as new
+    //     -       -        x       -    a State signal of an object no List or Added named yet: a
+    //                                   read that finds it reports it as new
+    // A successful delete clears stored and fresh. reloaded (announced as the modem made its
+    // messages anew) and asked (the reads running that will report it) go with any of them.
+    struct Message
+    {
+        QString path;
+        QString modem;         // its modem; empty until a List or Added ties it to one
+        bool stored = false;   // its modem's object in the current set: it can be deleted
+        bool arriving = false; // received, followed until all of it is there
+        // Turned received while no one followed it (it completed as a read took it): a read
+        // reports it as new.
+        bool completed = false;
+        bool fresh = false;    // received while watched and not yet read
+        bool reloaded = false; // announced as its modem made its messages anew, not yet read
+        int asked = 0;         // how many running reads will report it
+        bool idle() const { return !stored && !arriving && !completed && !fresh && !reloaded && asked == 0; }
+    };
+    // One read (Worker::read): what it asked and what it has gathered so far. Each read has its own,
+    // which outlives what a delete or a renewal removes meanwhile.
+    struct Gathering
+    {
+        quint32 requestId = 0;
+        QString modem;
+        bool every = false; // a read of every message (List), else of the new ones
+        quint64 run = 0;
+        // The set of objects the paths read belong to, as known when they were listed, and its renewal.
+        QString objectSet;
+        quint32 renewal = 0;
+        QList<SMeskSmsReadPdu> messages;
+        qsizetype left = 0;
+        // A listed message could not be read: it is still on the modem, not in the answer.
+        bool missed = false;
+        // Deleted by the program since the read began: stored already, so not reported.
+        QSet<quint32> deleted;
+        // The messages this read will report (or leave out) when it ends.
+        QSet<quint32> asked;
+        // For a read of every message: each object its List named.
+        QList<SMeskSmsOrigin> listed;
+    };
+
+    using Answer = CallQueue::Answer;
+    // Queues a call (CallQueue::call).
+    void call(const QDBusMessage& message, Answer answer, bool retry = true, int timeout = CallTimeout)
+    {
+        m_calls.call(message, std::move(answer), retry, timeout);
+    }
+    QDBusMessage method(const QString& path, const QString& interface, const QString& name) const
+    {
+        return QDBusMessage::createMethodCall(Service, path, interface, name);
+    }
+    // Loads ModemManager's name and objects; attempt counts the tries made for them in this run.
+    void loadAll(int attempt = 0);
+    void applyInterfaces(const QString& path, const Interfaces& interfaces);
+    void applyModemProperty(Modem& modem, const QString& interface, const QString& name,
+                            const QVariant& value);
+    void loadSim(const QString& simPath);
+    void watchPath(const QString& path, bool modem);
+    // Follows a received message of modemPath until all of it is there (it is announced then).
+    // Every message's State is followed from the start; askState: it is also asked, for a message
+    // that was complete already when it was named. A message found several ways is followed once.
+    void follow(const QString& modemPath, const QString& path, bool askState = true);
+    // The steps of a read: the objects listed (a read of every message), each one's properties
+    // gathered (noteUnreadable: not read; addToAnswer: read, true when the read reports it), one
+    // call after which the messages that completed as they were answered are known, and the report.
+    void list(const std::shared_ptr<Gathering>& gathering);
+    void gather(const std::shared_ptr<Gathering>& gathering, const QList<QDBusObjectPath>& paths);
+    bool noteUnreadable(Gathering& gathering, const QString& path, const QString& error);
+    bool addToAnswer(Gathering& gathering, const QString& path, quint32 index, bool reloaded,
+                     const QVariantMap& properties);
+    void reportAfterPendingSignals(const std::shared_ptr<Gathering>& gathering);
+    void report(Gathering& gathering);
+    // A read ended: what it asked is left to the reads to come.
+    void ended(Gathering& gathering);
+    void release(quint32 index);
+    // The record of the object at path, made when there is none.
+    Message& messageAt(const QString& path);
+    // Removes the records that match, and tells the layer which messages are new.
+    template <typename Predicate> void dropMessages(Predicate predicate);
+    // Drops the record at index once nothing is known of it.
+    void dropIfIdle(quint32 index);
+    QSet<quint32> newMessages() const;
+    // A message the service no longer has: nothing follows or reads it any more.
+    void forget(const QString& path);
+    // Asks the State of the message at path and runs action if it is state (and the worker's run
+    // has not changed meanwhile).
+    void whenState(const QString& path, quint32 state, const std::function<void()>& action);
+    void messageReceived(const QString& path);
+    // A message to be read by the next read of the new ones.
+    void announce(quint32 index);
+    void publish();
+    quint32 indexOf(const QString& path) const;
+    // The name of the set of message objects the modem's service made for a modem
+    // (SMeskSmsOrigin::objectSet, MeskSmsObjectSet); empty while it is not known.
+    QString objectSetOf(const QString& modemPath) const;
+    // The modem's messages were made anew: what the layer knew of them names nothing now.
+    // announced: the modem stays and is followed, so ModemManager's announcements of the messages
+    // it makes anew are seen (smsMessagesRenewed).
+    void renew(const QString& modemPath, bool announced);
+    static bool isGoneError(const QString& name);
+
+    CMeskModemManagerBackend* m_owner;
+    QDBusConnection m_bus;
+    QDBusServiceWatcher* m_watcher = nullptr;
+    // The bus's id (a new one after each boot) and ModemManager's unique name on it (a new one
+    // for each of its runs; they repeat only on another bus).
+    QString m_busId;
+    QString m_serviceName;
+    QSet<QString> m_removedModems; // modems that went in this run
+    // Counts the times the message objects were made anew (smsMessagesRenewed), from 1; a message
+    // read carries the renewal its read began in.
+    quint32 m_renewal = 1;
+    QMap<QString, Modem> m_modems;
+    QSet<QString> m_watchedPaths;
+    // The message objects, by index; a record goes only through dropMessages.
+    QHash<quint32, Message> m_messages;
+    // The reads running: a read of the new messages asks only for those no running read takes.
+    QList<std::weak_ptr<Gathering>> m_gatherings;
+
+    CallQueue m_calls;
+};
+
+void CMeskModemManagerBackend::Worker::cancelSms()
+{
+    m_calls.cancelSms();
+}
+
+QString CMeskModemManagerBackend::Worker::objectSetOf(const QString& modemPath) const
 {
     const auto modem = m_modems.constFind(modemPath);
     if (m_busId.isEmpty() || m_serviceName.isEmpty() || modem == m_modems.cend())
         return {};
-    QString store = m_busId + QLatin1Char(' ') + m_serviceName + QLatin1Char(' ') + modemPath;
-    if (!modem->epoch.isEmpty())
-        store += QLatin1Char(' ') + modem->epoch;
-    return store;
+    return MeskSmsObjectSet::name(m_busId, m_serviceName, modemPath, modem->epoch);
 }
 
 void CMeskModemManagerBackend::Worker::renew(const QString& modemPath, bool announced)
@@ -445,7 +514,7 @@ quint32 CMeskModemManagerBackend::Worker::indexOf(const QString& path) const
     // index the SMS manager still holds from the old run must not name a new
     // message.
     const quint32 number = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toUInt();
-    return quint32((m_run & 0xFF) << 24) | (number & 0xFFFFFF);
+    return quint32((m_calls.run() & 0xFF) << 24) | (number & 0xFFFFFF);
 }
 
 void CMeskModemManagerBackend::Worker::start()
@@ -491,41 +560,50 @@ void CMeskModemManagerBackend::Worker::loadAll(int attempt)
             error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown"))
             return;
         const int delay = std::min(RetryDelay << std::min(attempt, 8), MaxRetryDelay);
-        QTimer::singleShot(delay, this, [this, attempt, run = m_run] {
-            if (run == m_run)
+        QTimer::singleShot(delay, this, [this, attempt, run = m_calls.run()] {
+            if (run == m_calls.run())
                 loadAll(attempt + 1);
         });
     };
-    call(owner, [this, run = m_run, failed](QDBusPendingCallWatcher& ownerWatcher) {
-        const QDBusPendingReply<QString> name = ownerWatcher;
-        if (run != m_run)
-            return;
-        if (name.isError()) {
-            failed(QStringLiteral("GetNameOwner"), name.error().name());
-            return;
-        }
-        m_serviceName = name.value();
-        QDBusMessage message =
-            method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
-        // Asking must not start ModemManager: it is followed when it comes.
-        message.setAutoStartService(false);
-        call(message, [this, run, failed](QDBusPendingCallWatcher& watcher) {
-            const QDBusPendingReply<ManagedObjects> reply = watcher;
-            if (run != m_run)
+    // The bus and ModemManager answer both at once: one answer that does not come within LoadTimeout
+    // (seen under load, once in some dozens of restarts) is asked again rather than waited for up to
+    // CallTimeout, which would leave the program without its modem for that long.
+    call(
+        owner,
+        [this, run = m_calls.run(), failed](QDBusPendingCallWatcher& ownerWatcher) {
+            const QDBusPendingReply<QString> name = ownerWatcher;
+            if (run != m_calls.run())
                 return;
-            if (reply.isError()) {
-                failed(QStringLiteral("GetManagedObjects"), reply.error().name());
+            if (name.isError()) {
+                failed(QStringLiteral("GetNameOwner"), name.error().name());
                 return;
             }
-            const ManagedObjects objects = reply.value();
-            qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 has %2 objects")
-                                      .arg(m_serviceName)
-                                      .arg(objects.size());
-            for (auto object = objects.cbegin(); object != objects.cend(); ++object)
-                applyInterfaces(object.key().path(), object.value());
-            publish();
-        });
-    });
+            m_serviceName = name.value();
+            QDBusMessage message =
+                method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
+            // Asking must not start ModemManager: it is followed when it comes.
+            message.setAutoStartService(false);
+            call(
+                message,
+                [this, run, failed](QDBusPendingCallWatcher& watcher) {
+                    const QDBusPendingReply<ManagedObjects> reply = watcher;
+                    if (run != m_calls.run())
+                        return;
+                    if (reply.isError()) {
+                        failed(QStringLiteral("GetManagedObjects"), reply.error().name());
+                        return;
+                    }
+                    const ManagedObjects objects = reply.value();
+                    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 has %2 objects")
+                                              .arg(m_serviceName)
+                                              .arg(objects.size());
+                    for (auto object = objects.cbegin(); object != objects.cend(); ++object)
+                        applyInterfaces(object.key().path(), object.value());
+                    publish();
+                },
+                false, LoadTimeout);
+        },
+        false, LoadTimeout);
 }
 
 void CMeskModemManagerBackend::Worker::onServiceRegistered()
@@ -538,7 +616,7 @@ void CMeskModemManagerBackend::Worker::onServiceUnregistered()
 {
     qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: ModemManager went");
     // Every object of the old run is gone; the new run has paths of its own.
-    ++m_run;
+    m_calls.endRun();
     for (const QString& path : std::as_const(m_watchedPaths)) {
         m_bus.disconnect(Service, path, PropertiesInterface, QStringLiteral("PropertiesChanged"), this,
                          SLOT(onPropertiesChanged(QDBusMessage)));
@@ -647,9 +725,9 @@ void CMeskModemManagerBackend::Worker::loadSim(const QString& simPath)
     watchPath(simPath, false);
     QDBusMessage message = method(simPath, PropertiesInterface, QStringLiteral("GetAll"));
     message << SimInterface;
-    call(message, [this, simPath, run = m_run](QDBusPendingCallWatcher& watcher) {
+    call(message, [this, simPath, run = m_calls.run()](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QVariantMap> reply = watcher;
-        if (run != m_run || reply.isError())
+        if (run != m_calls.run() || reply.isError())
             return;
         const QString name = reply.value().value(QStringLiteral("OperatorName")).toString();
         for (Modem& modem : m_modems) {
@@ -675,10 +753,10 @@ void CMeskModemManagerBackend::Worker::onInterfacesAdded(const QDBusMessage& mes
     // followed is read once they are.
     QDBusMessage getAll = method(path, PropertiesInterface, QStringLiteral("GetAll"));
     getAll << ModemInterface;
-    call(getAll, [this, path, run = m_run](QDBusPendingCallWatcher& watcher) {
+    call(getAll, [this, path, run = m_calls.run()](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QVariantMap> reply = watcher;
         const auto modem = m_modems.find(path);
-        if (run != m_run || reply.isError() || modem == m_modems.end())
+        if (run != m_calls.run() || reply.isError() || modem == m_modems.end())
             return;
         const QVariantMap properties = reply.value();
         for (auto property = properties.cbegin(); property != properties.cend(); ++property)
@@ -842,9 +920,9 @@ void CMeskModemManagerBackend::Worker::whenState(const QString& path, quint32 st
 {
     QDBusMessage get = method(path, PropertiesInterface, QStringLiteral("Get"));
     get << SmsInterface << QStringLiteral("State");
-    call(get, [this, path, state, action, run = m_run](QDBusPendingCallWatcher& watcher) {
+    call(get, [this, path, state, action, run = m_calls.run()](QDBusPendingCallWatcher& watcher) {
         const QDBusPendingReply<QDBusVariant> reply = watcher;
-        if (run != m_run)
+        if (run != m_calls.run())
             return;
         if (reply.isError() && isGoneError(reply.error().name()))
             forget(path);
@@ -902,8 +980,8 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
                 return;
             }
             const QString sms = created.value().path();
-            if (const QString store = storeOf(modem); !store.isEmpty())
-                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{store, sms});
+            if (const QString objectSet = objectSetOf(modem); !objectSet.isEmpty())
+                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{objectSet, sms});
             call(
                 method(sms, SmsInterface, QStringLiteral("Send")),
                 [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
@@ -926,7 +1004,7 @@ void CMeskModemManagerBackend::Worker::read(const QString& modem, quint32 flag, 
     gathering->requestId = requestId;
     gathering->modem = modem;
     gathering->every = flag == 0;
-    gathering->run = m_run;
+    gathering->run = m_calls.run();
     m_gatherings.append(gathering);
     if (gathering->every) {
         list(gathering);
@@ -959,15 +1037,15 @@ void CMeskModemManagerBackend::Worker::list(const std::shared_ptr<Gathering>& ga
 void CMeskModemManagerBackend::Worker::gather(const std::shared_ptr<Gathering>& gathering,
                                               const QList<QDBusObjectPath>& paths)
 {
-    gathering->store = storeOf(gathering->modem);
+    gathering->objectSet = objectSetOf(gathering->modem);
     gathering->renewal = m_renewal;
     gathering->left = paths.size();
-    if (gathering->every && !gathering->store.isEmpty()) {
+    if (gathering->every && !gathering->objectSet.isEmpty()) {
         for (const QDBusObjectPath& object : paths)
-            gathering->listed.append(SMeskSmsOrigin{gathering->store, object.path()});
+            gathering->listed.append(SMeskSmsOrigin{gathering->objectSet, object.path()});
     }
     if (paths.isEmpty()) {
-        settle(gathering);
+        reportAfterPendingSignals(gathering);
         return;
     }
     for (const QDBusObjectPath& object : paths) {
@@ -984,18 +1062,20 @@ void CMeskModemManagerBackend::Worker::gather(const std::shared_ptr<Gathering>& 
         const bool reloaded = record.reloaded;
         call(getAll, [this, gathering, path, index, reloaded](QDBusPendingCallWatcher& watcher) {
             const QDBusPendingReply<QVariantMap> reply = watcher;
-            const bool gathered = reply.isError() ? missed(*gathering, path, reply.error().name())
-                                                  : take(*gathering, path, index, reloaded, reply.value());
+            const bool gathered = reply.isError()
+                                      ? noteUnreadable(*gathering, path, reply.error().name())
+                                      : addToAnswer(*gathering, path, index, reloaded, reply.value());
             // A message this read does not report is left to others at once.
             if (!gathered && gathering->asked.remove(index))
                 release(index);
             if (--gathering->left == 0)
-                settle(gathering);
+                reportAfterPendingSignals(gathering);
         });
     }
 }
 
-bool CMeskModemManagerBackend::Worker::missed(Gathering& gathering, const QString& path, const QString& error)
+bool CMeskModemManagerBackend::Worker::noteUnreadable(Gathering& gathering, const QString& path,
+                                                      const QString& error)
 {
     // Gone since it was listed (deleted meanwhile), or left on the modem: the next read finds it again.
     if (isGoneError(error)) {
@@ -1007,12 +1087,12 @@ bool CMeskModemManagerBackend::Worker::missed(Gathering& gathering, const QStrin
     return false;
 }
 
-bool CMeskModemManagerBackend::Worker::take(Gathering& gathering, const QString& path, quint32 index,
-                                            bool reloaded, const QVariantMap& properties)
+bool CMeskModemManagerBackend::Worker::addToAnswer(Gathering& gathering, const QString& path, quint32 index,
+                                                   bool reloaded, const QVariantMap& properties)
 {
     const QString& modem = gathering.modem;
     // An object of messages made anew since the read began cannot be deleted or followed.
-    const bool current = gathering.store == storeOf(modem);
+    const bool current = gathering.objectSet == objectSetOf(modem);
     const quint32 state = properties.value(QStringLiteral("State")).toUInt();
     // Messages still arriving are read once they are complete. A read of every message also gives
     // the unsent ones (drafts, messages being sent): the program may have made one before it stopped.
@@ -1050,12 +1130,12 @@ bool CMeskModemManagerBackend::Worker::take(Gathering& gathering, const QString&
     message.timeStamp = timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
     const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
     message.pduType = pduType != 0 ? pduType : PduDeliver;
-    message.origin = {gathering.store, path};
+    message.origin = {gathering.objectSet, path};
     gathering.messages.append(message);
     return true;
 }
 
-void CMeskModemManagerBackend::Worker::settle(const std::shared_ptr<Gathering>& gathering)
+void CMeskModemManagerBackend::Worker::reportAfterPendingSignals(const std::shared_ptr<Gathering>& gathering)
 {
     if (!gathering->every || gathering->messages.isEmpty()) {
         report(*gathering);
@@ -1096,7 +1176,8 @@ void CMeskModemManagerBackend::Worker::report(Gathering& gathering)
     std::sort(messages.begin(), messages.end(),
               [](const SMeskSmsReadPdu& a, const SMeskSmsReadPdu& b) { return a.index < b.index; });
     // The objects read belong to a set that was dropped during the read: they name nothing now.
-    const bool renewed = gathering.run != m_run || gathering.store != storeOf(gathering.modem) ||
+    const bool renewed = gathering.run != m_calls.run() ||
+                         gathering.objectSet != objectSetOf(gathering.modem) ||
                          gathering.renewal != m_renewal;
     for (SMeskSmsReadPdu& message : messages) {
         message.renewal = gathering.renewal;
@@ -1105,9 +1186,9 @@ void CMeskModemManagerBackend::Worker::report(Gathering& gathering)
     }
     // Complete when every listed message was read or is gone, and the objects listed are still the
     // modem's at its end.
-    const bool complete = !gathering.missed && !renewed && !gathering.store.isEmpty();
+    const bool complete = !gathering.missed && !renewed && !gathering.objectSet.isEmpty();
     emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, messages, !complete, gathering.requestId,
-                                  MeskMbnResult::Ok, gathering.store,
+                                  MeskMbnResult::Ok, gathering.objectSet,
                                   renewed ? QList<SMeskSmsOrigin>() : gathering.listed);
 }
 
@@ -1140,11 +1221,12 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
     }
     QDBusMessage message = method(record->modem, MessagingInterface, QStringLiteral("Delete"));
     message << QVariant::fromValue(QDBusObjectPath(record->path));
-    const QString store = storeOf(record->modem);
-    call(message, [this, index, requestId, modem = record->modem, store](QDBusPendingCallWatcher& watcher) {
+    const QString objectSet = objectSetOf(record->modem);
+    call(message, [this, index, requestId, modem = record->modem,
+                   objectSet](QDBusPendingCallWatcher& watcher) {
         // NotFound: an earlier try that got no answer deleted it after all, unless the modem made
         // its messages anew meanwhile (the message may be there under another object).
-        const bool same = !store.isEmpty() && store == storeOf(modem);
+        const bool same = !objectSet.isEmpty() && objectSet == objectSetOf(modem);
         if (watcher.isError() &&
             (watcher.error().name() != QLatin1String("org.freedesktop.ModemManager1.Error.Core.NotFound") ||
              !same)) {

@@ -145,6 +145,7 @@ public:
     void smsCancel() override;
 
 private:
+    class CallQueue;
     class Worker;
     friend class Worker;
 

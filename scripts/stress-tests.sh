@@ -7,8 +7,9 @@
 #
 # The test tree is built as ./test.sh builds it (build/test); CMAKE_BUILD_PARALLEL_LEVEL sets the
 # build's parallelism (default: the build tool's). Each run uses ctest -j twice the cores, prints its
-# result and failed tests, and its Testing/Temporary/LastTest.log is kept in the log folder named at
-# the start. Exits non-zero when a run failed.
+# result and failed tests, and keeps in the log folder named at the start: ctest's whole console log
+# (run-N.out), its Testing/Temporary/LastTest.log (LastTest-N.log), and the whole output of each
+# failed test in a file of its own (run-N-TEST.log), never cut short. Exits non-zero when a run failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -78,6 +79,22 @@ else
   writer="no writer ($free_mib MiB free in $scratch)"
 fi
 
+# Writes the whole output of each test that failed in a run to PREFIX-NAME.log, as LastTest.log
+# holds it (between "N/M Testing: NAME" and "NAME" end time).
+keep_failed_outputs() {
+  local last=$1 out=$2 prefix=$3 name
+  [[ -f "$last" ]] || return 0
+  sed -n '/The following tests FAILED:/,$p' "$out" | sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) .*/\1/p' |
+    while read -r name; do
+      awk -v name="$name" '
+        $0 ~ "^[0-9]+/[0-9]+ Testing: " && $3 == name { keep = 1 }
+        keep { print }
+        keep && index($0, "\"" name "\" end time:") == 1 { keep = 0 }
+      ' "$last" >"$prefix-$name.log"
+      echo "  output of $name: $prefix-$name.log"
+    done
+}
+
 drop_caches() {
   if [[ -w /proc/sys/vm/drop_caches ]]; then
     sync
@@ -102,11 +119,14 @@ for ((run = 1; run <= runs; run++)); do
   # ctest's own temporary folder, removed when it ends: an entry killed at its time-out cannot remove
   # its folder in there.
   mkdir "$scratch/tmp-$run"
+  # A failed test's output is kept whole (ctest cuts it at 300 KB by default).
   TMPDIR="$scratch/tmp-$run" ./scripts/with-xvfb.sh 1920x1200x24 \
-    ctest --test-dir "$build" --output-on-failure -j "$jobs" -LE bench >"$out" 2>&1 || status=$?
+    ctest --test-dir "$build" --output-on-failure --test-output-size-failed 1000000000 \
+    -j "$jobs" -LE bench >"$out" 2>&1 || status=$?
   rm -rf "$scratch/tmp-$run"
   seconds=$(($(date +%s) - start))
   cp "$build/Testing/Temporary/LastTest.log" "$logs/LastTest-$run.log" 2>/dev/null || true
+  keep_failed_outputs "$logs/LastTest-$run.log" "$out" "$logs/run-$run"
   result=$(grep -E 'tests passed, [0-9]+ tests failed' "$out" | tail -1 || true)
   [[ -n "$result" ]] || result="no ctest summary (exit status $status)"
   line="run $run: $result, ${seconds}s"

@@ -123,13 +123,13 @@ struct CMeskMbnSmsManager::Reports
         item.renewal = renewal;
     }
     void created(quint32 requestId, const SMeskSmsOrigin& origin) { add(Created, requestId).origin = origin; }
-    // origin.store: the set of objects the read listed.
+    // origin.objectSet: the set of objects the read listed.
     void readEnded(quint32 read, bool complete, const QList<SMeskSmsOrigin>& listed,
-                   const QString& store = {})
+                   const QString& objectSet = {})
     {
         Item& item = add(ReadEnded, read, complete ? 1 : 0);
         item.listed = listed;
-        item.origin.store = store;
+        item.origin.objectSet = objectSet;
     }
     void readListed(quint32 read, const QList<SMeskSmsOrigin>& listed)
     {
@@ -292,10 +292,10 @@ void CMeskMbnSmsManager::connectBackend()
         QObject::connect(
             m_backend, &B::smsReadComplete, m_backend,
             [gate, self](quint32 format, const QList<SMeskSmsReadPdu>& messages, bool more, quint32 requestId,
-                         qint32 status, const QString& store, const QList<SMeskSmsOrigin>& listed) {
+                         qint32 status, const QString& objectSet, const QList<SMeskSmsOrigin>& listed) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsReadComplete(format, messages, more, requestId, status, store, listed);
+                    self->onSmsReadComplete(format, messages, more, requestId, status, objectSet, listed);
                 }
             },
             direct),
@@ -437,7 +437,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             break;
         case Reports::ReadEnded:
             observer->onMeskMbnSmsManagerReadEnded(item.value, item.code != 0, item.listed,
-                                                   item.origin.store);
+                                                   item.origin.objectSet);
             break;
         case Reports::ReadListed:
             observer->onMeskMbnSmsManagerReadListed(item.value, item.listed);
@@ -713,7 +713,7 @@ void CMeskMbnSmsManager::onSmsStatusChange()
 
 void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages,
                                            bool moreMessages, quint32 requestId, qint32 status,
-                                           const QString& store, const QList<SMeskSmsOrigin>& listed)
+                                           const QString& objectSet, const QList<SMeskSmsOrigin>& listed)
 {
     if (status < 0 || format != MeskSmsFormat::Pdu) {
         Reports reports;
@@ -728,7 +728,7 @@ void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsR
         deliver(reports);
         return;
     }
-    processMessages(messages, requestId, moreMessages, store, listed);
+    processMessages(messages, requestId, moreMessages, objectSet, listed);
 }
 
 // A flash message (class 0) is a message like any other: stored, shown, and deleted from the modem
@@ -741,7 +741,7 @@ void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMesk
 }
 
 void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId,
-                                         bool moreMessages, const QString& store,
+                                         bool moreMessages, const QString& objectSet,
                                          const QList<SMeskSmsOrigin>& listedObjects)
 {
     Reports reports;
@@ -870,7 +870,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             }
         }
         if (fullRead) {
-            reports.readEnded(requestId, complete, listed, store);
+            reports.readEnded(requestId, complete, listed, objectSet);
         }
     }
     deliver(reports);

@@ -48,16 +48,16 @@ public:
     }
     // A read of every message ended, after its messages were reported. complete: it found every
     // message the modem holds, and listed names each of them, also those already reported
-    // earlier in this run (which are not reported again); store names the set of objects it read
-    // (SMeskSmsOrigin::store). A read that failed, or whose modem cannot name its messages, is not
+    // earlier in this run (which are not reported again); objectSet names the set of objects it read
+    // (SMeskSmsOrigin::objectSet). A read that failed, or whose modem cannot name its messages, is not
     // complete.
     virtual void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
-                                              const QList<SMeskSmsOrigin>& listed, const QString& store)
+                                              const QList<SMeskSmsOrigin>& listed, const QString& objectSet)
     {
         Q_UNUSED(readId);
         Q_UNUSED(complete);
         Q_UNUSED(listed);
-        Q_UNUSED(store);
+        Q_UNUSED(objectSet);
     }
     // The modem made its messages anew: the origins reported so far name nothing now. announced:
     // each message made anew is reported as the modem makes it (with reloaded set); otherwise
@@ -98,7 +98,7 @@ public:
     virtual void onSmsDeleteComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) = 0;
     virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                                   quint32 requestId, qint32 status, const QString& store,
+                                   quint32 requestId, qint32 status, const QString& objectSet,
                                    const QList<SMeskSmsOrigin>& listed) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) = 0;
@@ -165,7 +165,7 @@ public:
     void onSmsDeleteComplete(quint32 requestId, qint32 status) override;
     void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) override;
     void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
-                           quint32 requestId, qint32 status, const QString& store,
+                           quint32 requestId, qint32 status, const QString& objectSet,
                            const QList<SMeskSmsOrigin>& listed) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
     void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
@@ -217,10 +217,10 @@ private:
     void onTimeout(quint64 generation);
     // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
     // every message is reported after its messages, complete unless moreMessages says otherwise
-    // or a message cannot be named; store: the set of objects it read; listed: every object its
+    // or a message cannot be named; objectSet: the set of objects it read; listed: every object its
     // list named, told to the owner before the messages.
     void processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId = 0,
-                         bool moreMessages = true, const QString& store = QString(),
+                         bool moreMessages = true, const QString& objectSet = QString(),
                          const QList<SMeskSmsOrigin>& listed = {});
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);

@@ -120,6 +120,8 @@ void CMeskSmsEngine::stop()
     m_readWanted = false;
     m_readOwed = false;
     m_notesRead = false;
+    m_holdLogged = false;
+    m_setNamesSeen.clear();
 }
 
 std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* backend)
@@ -127,11 +129,10 @@ std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* b
     if (!backend || !backend->open()) {
         log(QStringLiteral("CMeskSmsEngine: Mbn Api is not supported"));
         m_initDone.store(true, std::memory_order_release);
-        toGuiThread([this] {
+        postInitStep([this] {
             m_readWanted = false;
             emit initFailed();
         });
-        runInitHook();
         return nullptr;
     }
     auto manager = std::make_unique<CMeskMbnSmsManager>();
@@ -146,18 +147,25 @@ std::unique_ptr<CMeskMbnSmsManager> CMeskSmsEngine::initMbn(IMeskModemBackend* b
     // one asked before is made by the step.
     m_initDone.store(true, std::memory_order_release);
     if (initialised) {
-        toGuiThread([this] {
+        postInitStep([this] {
             if (std::exchange(m_readWanted, false))
                 readSimMessages();
         });
     } else {
-        toGuiThread([this] {
+        postInitStep([this] {
             m_readWanted = false;
             emit initFailed();
         });
     }
-    runInitHook();
     return manager;
+}
+
+void CMeskSmsEngine::postInitStep(std::function<void()> step)
+{
+    toGuiThread(std::move(step));
+    // A test may hold the worker here: from this moment the GUI thread may run the step while the
+    // worker has not gone on.
+    runInitHook();
 }
 
 void CMeskSmsEngine::setInitHook(std::function<void()> hook)
@@ -213,10 +221,14 @@ bool CMeskSmsEngine::readSimMessages()
     if (!isSmsReady())
         return false;
     // Without the notes every message the modem holds would be taken for a new one.
-    if (!m_notesRead && !loadOnModem()) {
-        log(QStringLiteral("CMeskSmsEngine: the notes of the messages on the modem cannot be read, the modem "
-                           "is not read"));
-        return false;
+    if (!m_notesRead) {
+        if (!loadOnModem()) {
+            log(QStringLiteral("CMeskSmsEngine: the notes of the messages on the modem cannot be read, the "
+                               "modem is not read"));
+            return false;
+        }
+        // The messages reported while they could not be read.
+        storeIncoming();
     }
     const quint32 read = m_manager.load(std::memory_order_acquire)->readAllMessages();
     if (read == 0)
@@ -277,7 +289,8 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
         // all of them.
         m_incoming.append(
             Incoming{status, number, text, timeStamp, indices, origin, readId, reloaded, renewal});
-        if (m_incoming.size() == 1)
+        // Messages held while the notes cannot be read are tried again with each new one.
+        if (m_incoming.size() == 1 || !m_notesRead)
             toGuiThread([this] { storeIncoming(); });
     });
 }
@@ -291,15 +304,18 @@ void CMeskSmsEngine::onMeskMbnSmsManagerReadListed(quint32 readId, const QList<S
             return;
         read->listed = QSet<SMeskSmsOrigin>(listed.cbegin(), listed.cend());
         read->listKnown = true;
+        if (!listed.isEmpty())
+            carryOverSetName(listed.first().objectSet);
     });
 }
 
 void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
-                                                  const QList<SMeskSmsOrigin>& listed, const QString& store)
+                                                  const QList<SMeskSmsOrigin>& listed,
+                                                  const QString& objectSet)
 {
-    toGuiThread([this, readId, complete, listed, store] {
+    toGuiThread([this, readId, complete, listed, objectSet] {
         storeIncoming();
-        readEnded(readId, complete, listed, store);
+        readEnded(readId, complete, listed, objectSet);
     });
 }
 
@@ -345,6 +361,7 @@ void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMe
                 return;
             message = failed->second;
         }
+        carryOverSetName(origin.objectSet);
         OnModem entry;
         entry.noted.message = message.id;
         entry.setOrigin(origin);
@@ -473,6 +490,15 @@ void CMeskSmsEngine::storeIncoming()
 {
     if (m_incoming.isEmpty())
         return;
+    // Without the notes a message the modem still holds from an earlier run (announced again as it
+    // made its messages anew, say) would be taken for a new one. The messages wait here until the
+    // notes can be read: the SMS manager does not report them again in this run.
+    if (!m_notesRead && !loadOnModem()) {
+        if (!std::exchange(m_holdLogged, true))
+            log(QStringLiteral("CMeskSmsEngine: the notes of the messages on the modem cannot be read, new "
+                               "messages wait"));
+        return;
+    }
     const QList<Incoming> incoming = std::exchange(m_incoming, {});
     Outcome outcome;
     const quint64 lastBefore = m_serial;
@@ -512,16 +538,19 @@ void CMeskSmsEngine::storeIncoming()
     }
 }
 
-// A stored message the modem still holds, read again: its note learns where it is now, and its delete
-// is tried again.
-void CMeskSmsEngine::retake(OnModem& entry, const SMeskSmsOrigin& origin, const Incoming& incoming,
-                            Outcome& outcome)
+void CMeskSmsEngine::noteSightingAndDeleteAgain(OnModem& entry, const SMeskSmsOrigin& origin,
+                                                const Incoming& incoming, Outcome& outcome)
 {
     bool changed = false;
-    // The same object as when the program stopped with its delete pending: that delete failed,
-    // maybe as the modem's failure after which ModemManager answers the next delete with
-    // success while the SIM keeps the message.
-    if (std::exchange(entry.pendingBefore, false) && entry.origin() == origin && !entry.noted.deleteFailed) {
+    // The same object as when the program stopped with its delete pending: that delete was refused,
+    // never made, or failed as the modem's failure after which ModemManager answers the next
+    // delete with success while the SIM keeps the message. Which one cannot be told. For a message
+    // with a service-centre time it is taken as failed, so its note outlives that success: its time
+    // tells its comeback from a new message. A message without a time cannot be told from a new one,
+    // so its note goes with the success (should the SIM have kept it, it comes back as a second row,
+    // never at the cost of a new message).
+    if (std::exchange(entry.pendingBefore, false) && entry.origin() == origin && incoming.timeStamp != 0 &&
+        !entry.noted.anyTime && !entry.noted.deleteFailed) {
         entry.noted.deleteFailed = true;
         changed = true;
     }
@@ -564,6 +593,7 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
     m_renewal = std::max(m_renewal, incoming.renewal);
     const bool stale = incoming.renewal != 0 && incoming.renewal < m_renewal;
     const SMeskSmsOrigin origin = stale ? SMeskSmsOrigin() : incoming.origin;
+    carryOverSetName(origin.objectSet);
 
     // A message the modem kept although it was stored before (its delete was refused or never
     // confirmed), or that the user deleted since, is not stored again; its delete is tried again.
@@ -579,20 +609,26 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         if (own != m_onModem.end()) {
             if (read)
                 read->found.insert(own->serial);
-            settleOwn(*own, incoming.status, incoming.indices, outcome);
+            finishOwnSend(*own, incoming.status, incoming.indices, outcome);
         }
         return;
     }
     if (OnModem* entry = findOnModem(message, incoming.timeStamp, origin, read)) {
         if (read)
             read->found.insert(entry->serial);
+        // A stale report's object and index name nothing now: the newer renewal's sighting deletes it.
         if (entry->noted.own) {
-            settleOwn(*entry, incoming.status, incoming.indices, outcome);
+            // Found by what it holds once its objects were made anew: it is known by its object again.
+            if (!stale && entry->origin() != origin) {
+                entry->setOrigin(origin);
+                writeOnModem(*entry);
+            }
+            finishOwnSend(*entry, incoming.status, stale ? QList<quint32>() : incoming.indices, outcome);
             return;
         }
         if (stale)
             return;
-        retake(*entry, origin, incoming, outcome);
+        noteSightingAndDeleteAgain(*entry, origin, incoming, outcome);
         return;
     }
     // Only what is stored is announced: a message that is not stays on the modem and is read again.
@@ -634,33 +670,36 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
     // A message that arrived is new, unless it is the same object.
     if (!read)
         return nullptr;
-    // Where nothing tells the objects apart (an entry whose set of objects is gone, or a modem
-    // that names none), the oldest entry alike not found yet by this read: the same phone, type
-    // and text, and the same service-centre time when the message has one. An entry of the same
-    // set under another object is another message, unless its object is gone while the SIM kept
-    // the message: the service dropped it (deletedIn), or, for a message with a time, the read's
-    // list does not name it. Such a message comes back under another object when the service
-    // loads the SIM again, and that set may have the same name (the modem was switched off and on
-    // while the program was closed).
+    // The oldest entry alike not found yet by this read: the same phone, type and text, and the same
+    // service-centre time when the message has one.
     for (OnModem& entry : m_onModem) {
         const SSmsOnModem& noted = entry.noted;
         // What it holds first: it tells most entries apart at once.
-        if (noted.own || noted.phone != message.phone || noted.type != message.type ||
-            noted.text != message.message ||
+        if (noted.phone != message.phone || noted.type != message.type || noted.text != message.message ||
             (timeStamp != 0 && !noted.anyTime && noted.timeStamp != timeStamp))
             continue;
         if (read->found.contains(entry.serial))
             continue;
-        const bool objectGone = !noted.deletedIn.isEmpty() ||
-                                (timeStamp != 0 && read->listKnown && !read->listed.contains(entry.origin()));
-        if (noted.store.isEmpty() || origin.isEmpty() || noted.store != origin.store || objectGone)
+        // Its set of objects is gone (or not known): what it holds is all that tells.
+        if (noted.objectSet.isEmpty() || origin.isEmpty() || noted.objectSet != origin.objectSet)
+            return &entry;
+        // The same set: another object is another message (a message the program made is known
+        // only by its object), unless the message has the note's service-centre time and the note's
+        // object is gone while the SIM may keep the message: the service dropped it (deletedIn), or
+        // the read's list does not name it. Such a message comes back under another object when the
+        // service loads the SIM again, in a set that may have the same name (the modem was switched
+        // off and on while the program was closed). Without a time a comeback cannot be told from a
+        // new message: it is taken for a new one, a second row rather than a lost message.
+        const bool objectGone =
+            !noted.deletedIn.isEmpty() || (read->listKnown && !read->listed.contains(entry.origin()));
+        if (timeStamp != 0 && !noted.anyTime && !noted.own && objectGone)
             return &entry;
     }
     return nullptr;
 }
 
-void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices,
-                               Outcome& outcome)
+void CMeskSmsEngine::finishOwnSend(OnModem& entry, quint32 status, const QList<quint32>& indices,
+                                   Outcome& outcome)
 {
     // Its send ends in this run.
     if (entry.live)
@@ -689,7 +728,7 @@ void CMeskSmsEngine::settleOwn(OnModem& entry, quint32 status, const QList<quint
 }
 
 void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
-                               const QString& store)
+                               const QString& objectSet)
 {
     const auto read = m_reads.constFind(readId);
     if (read == m_reads.cend())
@@ -704,14 +743,20 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
     // whose object the service dropped in the set this read listed: the SIM may still hold the
     // message, and the service shows it again only when it loads the SIM anew.
     const QSet<SMeskSmsOrigin> found(listed.cbegin(), listed.cend());
+    carryOverSetName(objectSet);
     // A message whose delete the modem failed once and whose object is gone from this set was
     // dropped by a delete that ModemManager answered with success (another client's, say): the SIM
-    // may keep it, as after the program's own later delete.
+    // may keep it, as after the program's own later delete. So may a message with a service-centre
+    // time whose delete was pending when the program stopped (it may have failed so while the
+    // program was away); its time tells its comeback from a new message. Without a time the note
+    // goes: kept, it would take a new identical message for the old one.
     for (OnModem& entry : m_onModem) {
-        if (entry.serial <= ended.before && !ended.found.contains(entry.serial) && entry.noted.deleteFailed &&
-            !entry.noted.own && !entry.origin().isEmpty() && entry.origin().store == store &&
-            !found.contains(entry.origin()) && entry.noted.deletedIn != store) {
-            entry.noted.deletedIn = store;
+        const bool mayBeKept = entry.noted.deleteFailed ||
+                               (entry.pendingBefore && entry.noted.timeStamp != 0 && !entry.noted.anyTime);
+        if (entry.serial <= ended.before && !ended.found.contains(entry.serial) && mayBeKept &&
+            !entry.noted.own && !entry.origin().isEmpty() && entry.origin().objectSet == objectSet &&
+            !found.contains(entry.origin()) && entry.noted.deletedIn != objectSet) {
+            entry.noted.deletedIn = objectSet;
             queueWrite(entry);
         }
     }
@@ -720,12 +765,32 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
     removeOnModem([&](const OnModem& entry) {
         return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
                (entry.origin().isEmpty() || !found.contains(entry.origin())) &&
-               (entry.noted.deletedIn.isEmpty() || entry.noted.deletedIn != store);
+               (entry.noted.deletedIn.isEmpty() || entry.noted.deletedIn != objectSet);
     });
     // What is left of the deletes pending at the start is known by what the messages hold.
     for (OnModem& entry : m_onModem) {
         if (std::exchange(entry.pendingBefore, false) && entry.deleting.isEmpty() &&
             std::exchange(entry.noted.deletePending, false))
+            queueWrite(entry);
+    }
+}
+
+void CMeskSmsEngine::carryOverSetName(const QString& current)
+{
+    // Once per name and loading of the notes: a start with thousands of notes pays it once.
+    if (current.isEmpty() || m_setNamesSeen.contains(current))
+        return;
+    m_setNamesSeen.insert(current);
+    for (OnModem& entry : m_onModem) {
+        SSmsOnModem& noted = entry.noted;
+        bool changed = false;
+        for (QString* name : {&noted.objectSet, &noted.deletedIn}) {
+            if (!name->isEmpty() && *name != current && MeskSmsObjectSet::sameSet(*name, current)) {
+                *name = current;
+                changed = true;
+            }
+        }
+        if (changed)
             queueWrite(entry);
     }
 }
@@ -798,7 +863,7 @@ void CMeskSmsEngine::deleteEnded(quint32 index, quint32 errorCode)
     // Once a delete of an object failed, ModemManager answers the next one with success while the
     // SIM keeps the message: it comes back when the SIM is loaded again, and is known then.
     if (entry->noted.deleteFailed && !entry->noted.own && !entry->origin().isEmpty()) {
-        entry->noted.deletedIn = entry->origin().store;
+        entry->noted.deletedIn = entry->origin().objectSet;
         queueWrite(*entry);
         return;
     }
@@ -839,6 +904,8 @@ bool CMeskSmsEngine::loadOnModem()
         entry.pendingBefore = noted.deletePending;
     }
     m_reloads.clear();
+    // The notes just read may hold older names of the sets already seen.
+    m_setNamesSeen.clear();
     m_notesRead = true;
     return true;
 }
@@ -852,7 +919,7 @@ bool CMeskSmsEngine::carryOverOnModem(const QString& value)
             const QJsonObject object = item.toObject();
             SSmsOnModem noted;
             noted.message = mid_t(object.value(QLatin1String("row")).toInteger());
-            noted.store = object.value(QLatin1String("store")).toString();
+            noted.objectSet = object.value(QLatin1String("store")).toString();
             noted.object = object.value(QLatin1String("object")).toString();
             noted.phone = object.value(QLatin1String("phone")).toString();
             noted.text = object.value(QLatin1String("text")).toString();

@@ -57,8 +57,8 @@ public:
     // The text logged for a manager error code; empty for 17 and above.
     static QString errorText(quint32 errorCode);
 
-    // For tests: run on the worker thread once it has tried to make the manager and posted its
-    // step to the GUI thread (empty: nothing). Set while no engine runs.
+    // For tests: run on the worker thread right after it posted its step to the GUI thread, once it
+    // has tried to make the manager (empty: nothing). Set while no engine runs.
     static void setInitHook(std::function<void()> hook);
 
     // IMeskMbnSmsManagerObserver: called on the manager's threads.
@@ -69,7 +69,7 @@ public:
                                             quint32 renewal) override;
     void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed) override;
     void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
-                                      const QString& store) override;
+                                      const QString& objectSet) override;
     void onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 renewal) override;
     void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
@@ -95,6 +95,8 @@ private:
     // Worker thread.
     std::unique_ptr<CMeskMbnSmsManager> initMbn(IMeskModemBackend* backend);
     void releaseMbn();
+    // Posts the step that follows the manager's making to the GUI thread, then runs the hook.
+    void postInitStep(std::function<void()> step);
     static std::function<void()>& initHook();
     static void runInitHook();
 
@@ -131,19 +133,28 @@ private:
     // Takes in the messages waiting, in one transaction; then asks their deletes and announces them.
     void storeIncoming();
     void receive(const Incoming& incoming, Outcome& outcome);
-    void retake(OnModem& entry, const SMeskSmsOrigin& origin, const Incoming& incoming, Outcome& outcome);
+    // A stored message the modem still holds, read again: its note learns where it is now, and its
+    // delete is asked again once the transaction is committed.
+    void noteSightingAndDeleteAgain(OnModem& entry, const SMeskSmsOrigin& origin, const Incoming& incoming,
+                                    Outcome& outcome);
     // The entry of the message read, or null: the same object, else, for a message found by a
     // read of every message or announced as the modem made its messages anew (read not null),
-    // one that is alike, whose object is not of the same set (unless the modem's service took its
-    // object away with the message still on the SIM, or, for a message with a service-centre time,
-    // the read's list does not name the entry's object), and not yet found by the same read (or
-    // since the same renewal). A message the program made is found only by its object.
+    // one that is alike and not yet found by the same read (or since the same renewal), whose set
+    // of objects is another (or not known); of the same set only with the same service-centre
+    // time, and only when the modem's service took its object away with the message maybe still
+    // on the SIM, or the read's list does not name it. A message the program made is found by its
+    // object, and by what it holds only once its set is gone.
     OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
                          const Read* read);
     // A message the program made to send, found on the modem: the row takes what became of it,
     // and the object is deleted.
-    void settleOwn(OnModem& entry, quint32 status, const QList<quint32>& indices, Outcome& outcome);
-    void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed, const QString& store);
+    void finishOwnSend(OnModem& entry, quint32 status, const QList<quint32>& indices, Outcome& outcome);
+    void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
+                   const QString& objectSet);
+    // A set of message objects is seen under the name current: the notes that name the same set
+    // otherwise (MeskSmsObjectSet::sameSet: a start that saw no reload carries over the name of
+    // the last run) take this name, so that one set has one name.
+    void carryOverSetName(const QString& current);
     void deleteEnded(quint32 index, quint32 errorCode);
     // Deletes this sighting of the entry's message; its entry goes once each index is confirmed.
     void deleteFromModem(OnModem& entry, const QList<quint32>& indices);
@@ -205,10 +216,10 @@ private:
         // first sighting, or the first complete read, settles what became of it.
         bool pendingBefore = false;
 
-        SMeskSmsOrigin origin() const { return {noted.store, noted.object}; }
+        SMeskSmsOrigin origin() const { return {noted.objectSet, noted.object}; }
         void setOrigin(const SMeskSmsOrigin& origin)
         {
-            noted.store = origin.store;
+            noted.objectSet = origin.objectSet;
             noted.object = origin.object;
         }
     };
@@ -241,8 +252,12 @@ private:
     bool m_readWanted = false;
     // The modem made its messages anew, and no read of every message began since. GUI thread.
     bool m_readOwed = false;
-    // The notes of the messages on the modem have been read. GUI thread.
+    // The notes of the messages on the modem have been read; until they are, the messages reported
+    // wait in m_incoming. GUI thread.
     bool m_notesRead = false;
+    bool m_holdLogged = false;
+    // The names of sets of message objects carried over to since the notes were read.
+    QSet<QString> m_setNamesSeen;
     QMetaObject::Connection m_stateConnection;
     QMetaObject::Connection m_signalConnection;
 

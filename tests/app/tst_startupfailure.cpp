@@ -86,6 +86,8 @@ struct SObserved
     QPointer<QObject> pool;
     QPointer<QObject> network;
     bool networkAlive = false;
+    // The SMS engine's state while the box shows (0: stopped, or never started).
+    int smsState = -1;
     int boxes = 0;
 };
 SObserved s_seen;
@@ -118,6 +120,8 @@ void watchForMessageBox()
             if (s_seen.engine)
                 s_seen.network = s_seen.engine->findChild<CMeskNetworkManager*>();
             s_seen.networkAlive = !s_seen.network.isNull();
+            if (const auto* engine = qobject_cast<CMeskEngine*>(s_seen.engine.data()))
+                s_seen.smsState = int(engine->smsState());
         }
         const QString screenshot = qEnvironmentVariable(kScreenshotVariable);
         if (!screenshot.isEmpty() && QDir().mkpath(QStringLiteral(LUMESK_SCREENSHOT_DIR)))
@@ -233,6 +237,7 @@ int runStartup(int argc, char* argv[])
         {QStringLiteral("icon"), int(s_seen.icon)},
         {QStringLiteral("buttons"), int(s_seen.buttons.toInt())},
         {QStringLiteral("engineAliveWhileShown"), s_seen.networkAlive},
+        {QStringLiteral("smsStateWhileShown"), s_seen.smsState},
         {QStringLiteral("engineGone"), s_seen.engine.isNull() && s_seen.pool.isNull() &&
                                            s_seen.network.isNull() && !CMeskHttpTaskPool::isPoolRunning()},
         {QStringLiteral("information"), s_informed.text},
@@ -545,6 +550,8 @@ private slots:
             QVERIFY(seen.value(QStringLiteral("engineGone")).toBool());
             // The run vouched for nothing: the next start checks the whole file.
             QVERIFY(!QFileInfo::exists(QFileInfo(database).path() + QStringLiteral("/mindex.clean")));
+            // Nothing of the SMS side runs behind the box (the window's first fill ran with it started).
+            QCOMPARE(seen.value(QStringLiteral("smsStateWhileShown")).toInt(), 0);
         }
     }
 

@@ -854,6 +854,24 @@ private slots:
         m_engine.reset();
     }
 
+    // A start that fails after the SMS engine began (here: the notes of the messages on the modem
+    // cannot be read) leaves nothing of it running behind the box that tells the failure.
+    void failedStartStopsTheSmsEngine()
+    {
+        m_smsKind = Sms::Least;
+        m_readyState = 1; // cellular 5: ready
+        QVERIFY(makeEngine(false));
+        {
+            FailingReads reads(QStringLiteral("FROM MEDIASMSONMODEM"));
+            QVERIFY(!m_engine->init());
+            QVERIFY(reads.failed() > 0);
+        }
+        // Stopped: no state derived, no worker, no manager.
+        QCOMPARE(m_engine->smsState(), TMeskSmsState(0));
+        QVERIFY(!m_engine->isSmsReady());
+        QVERIFY(!m_engine->readSimMessages());
+    }
+
     void leastSmsEngineFollowsModem()
     {
         m_smsKind = Sms::Least;

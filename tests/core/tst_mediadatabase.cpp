@@ -338,7 +338,7 @@ private slots:
         QVERIFY(noted.id != 0);
         QCOMPARE(m_db->smsOnModem(), QList<SSmsOnModem>{noted});
         QVERIFY(m_db->clearSmsOnModemOrigins());
-        noted.store.clear();
+        noted.objectSet.clear();
         noted.object.clear();
         noted.message = 0;
         QVERIFY(m_db->updateSmsOnModem(noted));

@@ -831,6 +831,52 @@ private slots:
         QCOMPARE(signalLog.names, QStringList());
     }
 
+    // While the notes of the messages on the modem cannot be read, nothing is stored or announced: a
+    // message kept from the last run, announced again as the modem made its messages anew, would be
+    // taken for a new one. The messages wait (the SMS manager does not report them again) and are
+    // taken in once the notes can be read.
+    void messagesWaitForTheNotes()
+    {
+        const QString set = QStringLiteral("bus run modem");
+        const QString reloaded = QStringLiteral("bus run modem epoch");
+        const auto report = [](CMeskSmsEngine& engine, quint32 status, const QString& text, quint32 time,
+                               quint32 index, const QString& objectSet, bool announced, quint32 renewal) {
+            engine.onMeskMbnSmsManagerMessageReceived(status, QStringLiteral("+123"), text, time, {index},
+                                                      {objectSet, QStringLiteral("/SMS/%1").arg(index)}, 0,
+                                                      announced, renewal);
+        };
+        const auto announced = [](const SignalLog& signalLog) {
+            QStringList names = signalLog.names;
+            names.removeAll(QStringLiteral("initFailed")); // no modem
+            return names;
+        };
+        {
+            CMeskSmsEngine engine;
+            engine.start(m_storage.get(), nullptr);
+            report(engine, MeskSmsStatus::Old, QStringLiteral("hello"), 1705311000, 7, set, false, 1);
+            QTRY_COMPARE_WITH_TIMEOUT(m_storage->smsOnModem().size(), 1, 30000);
+        }
+        QCOMPARE(rows().size(), 1);
+        CMeskSmsEngine engine;
+        SignalLog signalLog(&engine);
+        {
+            FailingReads reads(QStringLiteral("FROM MEDIASMSONMODEM"));
+            engine.start(m_storage.get(), nullptr);
+            QCOMPARE(reads.failed(), 1);
+            engine.onMeskMbnSmsManagerMessagesRenewed(true, 2);
+            report(engine, MeskSmsStatus::Old, QStringLiteral("hello"), 1705311000, 9, reloaded, true, 2);
+            // Its taking in tried to read the notes again (or, wrongly, stored it).
+            QTRY_VERIFY_WITH_TIMEOUT(reads.failed() >= 2 || rows().size() > 1, 30000);
+            QCOMPARE(rows().size(), 1);
+            QCOMPARE(announced(signalLog), QStringList());
+        }
+        // The next report finds the notes readable: both are taken in, the kept one known.
+        report(engine, MeskSmsStatus::New, QStringLiteral("again"), 1705312000, 10, reloaded, false, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(announced(signalLog), QStringList{"new 0 +123 again"}, 30000);
+        QCOMPARE(rows().size(), 2);
+        QCOMPARE(m_storage->smsOnModem().size(), 2);
+    }
+
     // A note whose change waits to be written, then a renewal of the modem's objects: the note is
     // written as it stands, its origin cleared.
     void renewalAfterQueuedWrite()
@@ -845,7 +891,7 @@ private slots:
         engine.onMeskMbnSmsManagerDeleteDone(7, CMeskMbnSmsManager::ErrorModemFailure);
         engine.onMeskMbnSmsManagerMessagesRenewed(true, 2);
         QTRY_VERIFY_WITH_TIMEOUT(m_storage->smsOnModem().value(0).deleteFailed, 30000);
-        QCOMPARE(m_storage->smsOnModem().value(0).store, QString());
+        QCOMPARE(m_storage->smsOnModem().value(0).objectSet, QString());
         QCOMPARE(m_storage->smsOnModem().value(0).object, QString());
     }
 

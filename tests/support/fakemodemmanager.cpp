@@ -407,11 +407,12 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
 {
     const QString path = nextPath(QStringLiteral("SMS"));
     // The service centre's time as ModemManager writes it: now, zone in hours; none for a message
-    // the modem keeps as sent.
+    // the modem keeps as sent or one a client made to send (Create sets no time).
     const QString time =
-        state == SmsSent ? QString()
-                         : QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-                               QStringLiteral("+00");
+        state == SmsSent || pduType == PduSubmit
+            ? QString()
+            : QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+                  QStringLiteral("+00");
     QVariantMap message{{QStringLiteral("Number"), number},   {QStringLiteral("Text"), text},
                         {QStringLiteral("Timestamp"), time},  {QStringLiteral("State"), state},
                         {QStringLiteral("PduType"), pduType}, {QStringLiteral("Class"), -1}};
