@@ -159,8 +159,6 @@ namespace {
 // The delays between tries of a call: RetryDelay, doubled each time up to MaxRetryDelay.
 constexpr int RetryDelay = 250;
 constexpr int MaxRetryDelay = 4000;
-// How long the answers of the bus and of ModemManager that load the service are waited for.
-constexpr int LoadTimeout = 10000;
 
 } // namespace
 
@@ -180,8 +178,7 @@ public:
     explicit CallQueue(const QDBusConnection& bus, QObject* parent) : QObject(parent), m_bus(bus) {}
 
     // Queues a call. retry: it may be made again when it fails for want of an answer or of room.
-    // timeout: how long its answer is waited for.
-    void call(const QDBusMessage& message, Answer answer, bool retry = true, int timeout = CallTimeout);
+    void call(const QDBusMessage& message, Answer answer, bool retry = true);
     // ModemManager's run of the calls: it counts its disappearances. Its objects are gone once it
     // ended: a path of the new run may name another object, so no call of the old one is made.
     quint64 run() const { return m_run; }
@@ -199,7 +196,6 @@ private:
         int attempts = 0;
         quint64 run = 0;
         quint64 smsGeneration = 0;
-        int timeout = CallTimeout;
     };
 
     void pump();
@@ -218,10 +214,9 @@ private:
     quint64 m_smsGeneration = 0;
 };
 
-void CMeskModemManagerBackend::CallQueue::call(const QDBusMessage& message, Answer answer, bool retry,
-                                               int timeout)
+void CMeskModemManagerBackend::CallQueue::call(const QDBusMessage& message, Answer answer, bool retry)
 {
-    m_waiting.enqueue(Call{message, std::move(answer), retry, 0, m_run, m_smsGeneration, timeout});
+    m_waiting.enqueue(Call{message, std::move(answer), retry, 0, m_run, m_smsGeneration});
     pump();
 }
 
@@ -247,7 +242,7 @@ void CMeskModemManagerBackend::CallQueue::drop(Call& call)
 void CMeskModemManagerBackend::CallQueue::issue(Call call)
 {
     ++m_inFlight;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call.message, call.timeout), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call.message, CallTimeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, watcher, call = std::move(call)]() mutable {
                 watcher->deleteLater();
@@ -396,9 +391,9 @@ private:
 
     using Answer = CallQueue::Answer;
     // Queues a call (CallQueue::call).
-    void call(const QDBusMessage& message, Answer answer, bool retry = true, int timeout = CallTimeout)
+    void call(const QDBusMessage& message, Answer answer, bool retry = true)
     {
-        m_calls.call(message, std::move(answer), retry, timeout);
+        m_calls.call(message, std::move(answer), retry);
     }
     QDBusMessage method(const QString& path, const QString& interface, const QString& name) const
     {
@@ -565,45 +560,36 @@ void CMeskModemManagerBackend::Worker::loadAll(int attempt)
                 loadAll(attempt + 1);
         });
     };
-    // The bus and ModemManager answer both at once: one answer that does not come within LoadTimeout
-    // (seen under load, once in some dozens of restarts) is asked again rather than waited for up to
-    // CallTimeout, which would leave the program without its modem for that long.
-    call(
-        owner,
-        [this, run = m_calls.run(), failed](QDBusPendingCallWatcher& ownerWatcher) {
-            const QDBusPendingReply<QString> name = ownerWatcher;
+    call(owner, [this, run = m_calls.run(), failed](QDBusPendingCallWatcher& ownerWatcher) {
+        const QDBusPendingReply<QString> name = ownerWatcher;
+        if (run != m_calls.run())
+            return;
+        if (name.isError()) {
+            failed(QStringLiteral("GetNameOwner"), name.error().name());
+            return;
+        }
+        m_serviceName = name.value();
+        QDBusMessage message =
+            method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
+        // Asking must not start ModemManager: it is followed when it comes.
+        message.setAutoStartService(false);
+        call(message, [this, run, failed](QDBusPendingCallWatcher& watcher) {
+            const QDBusPendingReply<ManagedObjects> reply = watcher;
             if (run != m_calls.run())
                 return;
-            if (name.isError()) {
-                failed(QStringLiteral("GetNameOwner"), name.error().name());
+            if (reply.isError()) {
+                failed(QStringLiteral("GetManagedObjects"), reply.error().name());
                 return;
             }
-            m_serviceName = name.value();
-            QDBusMessage message =
-                method(ManagerPath, ObjectManagerInterface, QStringLiteral("GetManagedObjects"));
-            // Asking must not start ModemManager: it is followed when it comes.
-            message.setAutoStartService(false);
-            call(
-                message,
-                [this, run, failed](QDBusPendingCallWatcher& watcher) {
-                    const QDBusPendingReply<ManagedObjects> reply = watcher;
-                    if (run != m_calls.run())
-                        return;
-                    if (reply.isError()) {
-                        failed(QStringLiteral("GetManagedObjects"), reply.error().name());
-                        return;
-                    }
-                    const ManagedObjects objects = reply.value();
-                    qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 has %2 objects")
-                                              .arg(m_serviceName)
-                                              .arg(objects.size());
-                    for (auto object = objects.cbegin(); object != objects.cend(); ++object)
-                        applyInterfaces(object.key().path(), object.value());
-                    publish();
-                },
-                false, LoadTimeout);
-        },
-        false, LoadTimeout);
+            const ManagedObjects objects = reply.value();
+            qDebug().noquote() << QStringLiteral("CMeskModemManagerBackend: %1 has %2 objects")
+                                      .arg(m_serviceName)
+                                      .arg(objects.size());
+            for (auto object = objects.cbegin(); object != objects.cend(); ++object)
+                applyInterfaces(object.key().path(), object.value());
+            publish();
+        });
+    });
 }
 
 void CMeskModemManagerBackend::Worker::onServiceRegistered()
