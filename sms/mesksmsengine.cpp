@@ -680,6 +680,12 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
             continue;
         if (read->found.contains(entry.serial))
             continue;
+        // A note whose delete was pending when the program stopped, of a message without a time: the
+        // delete may have gone through, and what is read may be a new identical message under another
+        // object (announced by no one, or arrived while the program was away). Only its own object
+        // tells (above): taken for a new one, a second row rather than a lost message.
+        if (timeStamp == 0 && entry.pendingBefore && !noted.own)
+            continue;
         // Its set of objects is gone (or not known): what it holds is all that tells.
         if (noted.objectSet.isEmpty() || origin.isEmpty() || noted.objectSet != origin.objectSet)
             return &entry;

@@ -31,8 +31,11 @@ using namespace MeskModemManager;
 namespace {
 
 // The seeds of a default run: each plays its schedule in about a second.
-const QList<quint32> DefaultSeeds = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                     16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29};
+const QList<quint32> DefaultSeeds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18, 19, 20, 21,
+                                     22, 23, 24, 25, 26, 27, 28, 29,
+                                     // A message without a time whose delete was pending when the
+                                     // program stopped, and an identical one under another object.
+                                     87246009, 122222743, 1043734798};
 
 QList<quint32> seedsToRun()
 {
@@ -229,6 +232,10 @@ private:
     void event(const QStringList& words, CMeskSmsEngine* engine);
     void start(int line);
     void check(bool complete);
+    // The messages without a time the modem holds may each be stored once more: they come under
+    // other objects, and a note of one whose delete was marked pending when the program stopped
+    // cannot tell it from a new identical message (taken for a new one, never at its cost).
+    void allowSecondRows();
     QString key(const QString& number, const QString& text) const { return number + QLatin1Char('|') + text; }
     QString objectAt(const QString& word) const;
 
@@ -238,7 +245,11 @@ private:
     QList<QStringList> m_arrivals; // kind, number, text
     QString m_stepDone;
     bool m_running = false;
-    bool m_fullStart = false;          // the start running ends with a read of every message
+    bool m_fullStart = false; // the start running ends with a read of every message
+    // A start ended before its end since the last one that ran to it: its notes of messages without
+    // a time may keep a delete marked pending (it may have gone through, or not, or failed with the
+    // SIM keeping the message).
+    bool m_pendingNotes = false;
     QSet<int> m_required;              // identities that must be stored
     QHash<QString, int> m_userDeleted; // rows the user deleted, by key
     QHash<int, int> m_allowed;         // second rows allowed, by identity
@@ -355,12 +366,8 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
         // Switched off and on while the program is away (or closing, or killed, so that it may not
         // have seen it): a message without a time it kept comes under another object of a set with
         // the same name, and may be stored once more.
-        if (!m_running || !m_fullStart) {
-            for (const FakeModemManagerService::History& held : service.history()) {
-                if (held.held && held.timestamp.isEmpty())
-                    ++m_allowed[held.identity];
-            }
-        }
+        if (!m_running || !m_fullStart || m_pendingNotes)
+            allowSecondRows();
         service.disableModem();
         service.beginEnabling();
         service.loadMessages();
@@ -373,6 +380,10 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
         }
         service.finishEnabling();
     } else if (verb == QLatin1String("mmrestart")) {
+        // New objects in another set: a message without a time is found there by what it holds,
+        // unless a note's delete may be pending (as for a power cycle, above).
+        if ((m_running && !m_fullStart) || m_pendingNotes)
+            allowSecondRows();
         if (!m_running) {
             QVERIFY(service.restart());
         } else {
@@ -513,7 +524,17 @@ void Schedule::start(int line)
         return;
     service.clearHooks();
     m_running = false;
+    // A start that ran to its end read every message: the deletes marked pending are settled.
+    m_pendingNotes = end != QLatin1String("full");
     check(end == QLatin1String("full"));
+}
+
+void Schedule::allowSecondRows()
+{
+    for (const FakeModemManagerService::History& held : m_script.service().history()) {
+        if (held.held && held.timestamp.isEmpty())
+            ++m_allowed[held.identity];
+    }
 }
 
 void Schedule::check(bool complete)
