@@ -322,6 +322,12 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
             // Announced with its first part, complete with the last one.
             const QString path = service.addMessage(number, QString(), SmsReceiving, PduDeliver, true);
             const int identity = service.messageIdentity(path);
+            // A time of its own, as every arrival has: two messages alike in number, text and time are
+            // one message to any reader.
+            service.setMessageProperty(path, QStringLiteral("Timestamp"),
+                                       QDateTime::currentDateTimeUtc()
+                                           .addSecs(m_arrivals.size())
+                                           .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss+00")));
             service.setMessageProperty(path, QStringLiteral("Text"), text);
             if (service.messageIdentity(path) == identity)
                 service.setMessageState(path, SmsReceived);
