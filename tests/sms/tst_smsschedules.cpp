@@ -31,8 +31,8 @@ using namespace MeskModemManager;
 namespace {
 
 // The seeds of a default run: each plays its schedule in about a second.
-const QList<quint32> DefaultSeeds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18, 19, 20, 21,
-                                     22, 23, 24, 25, 26, 27, 28, 29,
+const QList<quint32> DefaultSeeds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                                     21, 22, 23, 24, 25, 26, 27, 28, 29,
                                      // A message without a time whose delete was pending when the
                                      // program stopped, and an identical one under another object.
                                      87246009, 122222743, 1043734798};
