@@ -500,7 +500,9 @@ void Schedule::start(int line)
         SmsStarts::runEngine(
             m_script.bus().address(), &m_script.storage(), [&](CMeskSmsEngine& engine, CMeskNetworkManager&) {
                 running = &engine;
-                QVERIFY(engine.readSimMessages());
+                // An event at the start's first calls (ModemManager restarting, say) may leave the modem
+                // not ready for a moment: asked again as a user would.
+                QTRY_VERIFY_WITH_TIMEOUT(engine.readSimMessages(), 30000);
                 runNow();
                 if (end == QLatin1String("close") && words.size() == 2)
                     return;
