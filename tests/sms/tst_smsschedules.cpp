@@ -250,6 +250,8 @@ private:
     // a time may keep a delete marked pending (it may have gone through, or not, or failed with the
     // SIM keeping the message).
     bool m_pendingNotes = false;
+    // Restarts asked from inside a call, not made yet.
+    int m_restartsQueued = 0;
     QSet<int> m_required;              // identities that must be stored
     QHash<QString, int> m_userDeleted; // rows the user deleted, by key
     QHash<int, int> m_allowed;         // second rows allowed, by identity
@@ -394,7 +396,11 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
             QVERIFY(service.restart());
         } else {
             // Not from inside a call the stand-in answers.
-            QTimer::singleShot(0, &service, [&service] { service.restart(); });
+            ++m_restartsQueued;
+            QTimer::singleShot(0, &service, [this, &service] {
+                --m_restartsQueued;
+                service.restart();
+            });
         }
     } else if (verb == QLatin1String("userdelete")) {
         const QList<SSmsMessage> rows = m_script.storage().smsMessages();
@@ -521,7 +527,7 @@ void Schedule::start(int line)
                 for (qsizetype i = 0; i < during.size(); ++i)
                     fire(i);
                 // A restart asked by an event is made before the last read.
-                QTest::qWait(0);
+                QTRY_COMPARE_WITH_TIMEOUT(m_restartsQueued, 0, 30000);
                 SmsStarts::readAll(engine);
                 QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
                 running = nullptr;
