@@ -1,5 +1,7 @@
 #include "mediadatabase.h"
 
+#include "mediadatabasefolders.h"
+
 #include "mediadatabasenames.h"
 
 #include <QDebug>
@@ -175,29 +177,7 @@ QString CMediaDataBase::userImagePath(mid_t user, const QString& imageUrl)
 
 bool CMediaDataBase::removeFilesIn(const QString& path, const SPendingFolder& pending)
 {
-    QDir dir(path);
-    if (!dir.exists())
-        return true;
-    bool ok = true;
-    const bool users = path == folder("users");
-    // One listing for all the folder's items: a day folder holds thousands of files. The program writes
-    // no links: one there is the user's, whatever its name.
-    const QFileInfoList files =
-        dir.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::System | QDir::Hidden, QDir::NoSort);
-    for (const QFileInfo& file : files) {
-        // Only names of the program's exact shape for the id: "12.1.jpg" (and its download's temporary
-        // sibling) belongs to item 12; "12.notes.txt", "12.1.jpg.orig" and "012.1.jpg" belong to no item.
-        const QString name = file.fileName();
-        const mid_t id = users ? MediaDataBaseNames::userFolderFileOwner(name)
-                               : MediaDataBaseNames::numberedFileOwner(name);
-        if (id == 0 || !pending.ids.contains(id) || file.isSymLink() || !file.isFile())
-            continue;
-        if (!QFile::remove(file.filePath())) {
-            qDebug().noquote()
-                << QStringLiteral("CMediaDataBase: failed to remove file %1").arg(file.filePath());
-            ok = false;
-        }
-    }
+    const bool ok = MediaDataBaseFolders::removeFilesOf(path, pending.ids, path == folder("users"));
     // rmdir fails, harmlessly, on a folder that still holds something.
     if (pending.removeFolder)
         QDir().rmdir(path);

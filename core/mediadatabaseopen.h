@@ -193,16 +193,6 @@ private:
     // in place, or a stop left to do), then removes the record. A folder the user has linked or mounted
     // since has them moved aside instead.
     void finishEmptying();
-    // Removes from a folder of downloaded files (items, media or users, or one moved aside) the program's
-    // files: regular files by the names it makes there (never a link); a day folder is entered, unless it is
-    // a mount point, and removed once empty. Everything else stays and is logged. False when one of the
-    // program's files could not be removed.
-    static bool removeOwnFiles(const QString& path, const char* base);
-    // The same files (a day folder of nothing else whole) move into a new replaced-<date-time> folder in
-    // the folder, in the same places; logged. False when one could not be moved.
-    static bool moveOwnFilesAside(const QString& path, const char* base);
-    // Whether the folder holds nothing but what removeOwnFiles() removes.
-    static bool holdsOnlyOwnFiles(const QString& path, const char* base);
 
     QString m_root;
     QString m_connectionName;
