@@ -1,5 +1,7 @@
 #include "meskhttptaskpool.h"
 
+#include "mesksavefile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -464,7 +466,7 @@ void CMeskHttpTask::_onFinished()
     if (m_target) {
         const QString fileName = m_target->fileName();
         const bool success = header.statusCode >= 200 && header.statusCode < 300;
-        if (success && (m_writeFailed || !m_target->commit())) {
+        if (success && (m_writeFailed || !MeskSaveFile::commit(*m_target))) {
             qDebug().noquote() << QStringLiteral("CMeskHttpTask: failed to write file ") + fileName;
             m_target.reset();
             fail(HttpUnknownError);

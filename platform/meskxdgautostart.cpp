@@ -1,5 +1,7 @@
 #include "meskxdgautostart.h"
 
+#include "mesksavefile.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -95,12 +97,15 @@ bool CMeskXdgAutostart::enable(const QString& program)
                                         "Name=Velto Lumesk\n"
                                         "Exec=") +
                           execValue(program) + QLatin1String("\nTerminal=false\n");
-    file.write(entry.toUtf8());
-    if (!file.commit()) {
-        qDebug() << "CMeskXdgAutostart: cannot write" << path << file.errorString();
-        return false;
-    }
-    return true;
+    // A write that fails leaves the earlier entry, or none: never a cut one (the destructor discards what an
+    // uncommitted file wrote).
+    const QByteArray bytes = entry.toUtf8();
+    const bool written = file.write(bytes) == bytes.size();
+    QString why;
+    if (written && MeskSaveFile::commit(file, &why))
+        return true;
+    qDebug() << "CMeskXdgAutostart: cannot write" << path << (written ? why : file.errorString());
+    return false;
 }
 
 bool CMeskXdgAutostart::disable()

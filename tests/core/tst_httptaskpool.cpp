@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "localhttpserver.h"
 #include "meskhttptaskpool.h"
 
@@ -18,6 +19,7 @@
 
 #include <atomic>
 #include <climits>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -505,6 +507,10 @@ private slots:
         QTest::newRow("refused") << "refused";
         QTest::newRow("cut after half") << "cut";
         QTest::newRow("timeout") << "timeout";
+        // The file may grow no further (a full disk) once half the answer is written, or from its first
+        // byte: the writes left for the commit fail.
+        QTest::newRow("no room for the last buffer") << "room for half";
+        QTest::newRow("no room at all") << "no room";
     }
     void failedDownloadKeepsEarlierFile()
     {
@@ -514,6 +520,8 @@ private slots:
         const QString target = dir.filePath("user_42.png");
         QVERIFY(writeFile(target, "OLD"));
         QString url = server.url("/avatar");
+        qint64 size = 0;
+        qint64 room = 0;
         if (how == "404") {
             server.enqueue(TestHttpReply::withStatus(404, "Not Found", "gone"));
         } else if (how == "500") {
@@ -524,6 +532,10 @@ private slots:
             TestHttpReply reply = TestHttpReply::ok(QByteArray(20000, 'n'), "image/png");
             reply.closeAfterBodyBytes = 10000;
             server.setFallback([reply](const TestHttpRequest&) { return reply; });
+        } else if (how == "no room" || how == "room for half") {
+            size = 10000;
+            room = how == "no room" ? 0 : size / 2;
+            server.enqueue(TestHttpReply::ok(QByteArray(size, 'n'), "image/png"));
         } else {
             CMeskHttpTaskPool::setTransferTimeout(300);
             TestHttpReply reply = TestHttpReply::ok(QByteArray(20000, 'n'), "image/png");
@@ -531,9 +543,15 @@ private slots:
             reply.chunkDelayMs = 60000; // first piece, then silence
             server.setFallback([reply](const TestHttpRequest&) { return reply; });
         }
+        std::optional<FileSizeLimit> limit;
+        if (size > 0) {
+            limit.emplace(rlim_t(room));
+            QVERIFY(limit->isSet());
+        }
         Recorder r;
         r.taskId = CMeskHttpTaskPool::getToFile(url, target, &r);
         QVERIFY(r.wait(30000));
+        limit.reset();
         QCOMPARE(readFile(target), QByteArray("OLD"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"user_42.png"});
         if (how == "refused")
@@ -542,6 +560,8 @@ private slots:
             QCOMPARE(r.failures, QList<TMeskHttpError>{HttpUnexpectedClose});
         else if (how == "timeout")
             QCOMPARE(r.failures, QList<TMeskHttpError>{HttpAborted});
+        else if (size > 0)
+            QCOMPARE(r.failures, QList<TMeskHttpError>{HttpUnknownError});
         else
             QCOMPARE(r.done, 1);
     }

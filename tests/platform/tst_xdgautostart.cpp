@@ -1,6 +1,8 @@
+#include "filesizelimit.h"
 #include "meskxdgautostart.h"
 #include "tempstorage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -142,17 +144,45 @@ private slots:
     void execRoundTrip_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::newRow("plain") << QStringLiteral("/usr/bin/velto-lumesk");
-        QTest::newRow("every special") << QStringLiteral("/home/a b/$HOME/\"q\"/`id`/100%/x");
-        QTest::newRow("backslashes and percent pairs") << QStringLiteral("/opt/\\\\$$/%%u/%f\\");
-        QTest::newRow("control characters") << QStringLiteral("/opt/a\tb\r\nc");
-        QTest::newRow("non-ASCII") << QStringLiteral("/opt/Fl\u00fcsse/\u65e5\u672c/x");
+        // The entry's file may grow only to this size (a full disk); 0: no limit.
+        QTest::addColumn<int>("room");
+        // An entry written before, with room.
+        QTest::addColumn<QString>("earlier");
+        QTest::newRow("plain") << QStringLiteral("/usr/bin/velto-lumesk") << 0 << QString();
+        QTest::newRow("every special")
+            << QStringLiteral("/home/a b/$HOME/\"q\"/`id`/100%/x") << 0 << QString();
+        QTest::newRow("backslashes and percent pairs")
+            << QStringLiteral("/opt/\\\\$$/%%u/%f\\") << 0 << QString();
+        QTest::newRow("control characters") << QStringLiteral("/opt/a\tb\r\nc") << 0 << QString();
+        QTest::newRow("non-ASCII") << QStringLiteral("/opt/Fl\u00fcsse/\u65e5\u672c/x") << 0 << QString();
+        // A write that fails is a failure, and never leaves a cut entry.
+        QTest::newRow("no room, an earlier entry stays")
+            << QStringLiteral("/usr/bin/velto-lumesk") << 40 << QStringLiteral("/opt/earlier/velto-lumesk");
+        QTest::newRow("no room, no entry") << QStringLiteral("/usr/bin/velto-lumesk") << 40 << QString();
     }
 
     void execRoundTrip()
     {
         QFETCH(QString, program);
+        QFETCH(int, room);
+        QFETCH(QString, earlier);
         CMeskXdgAutostart autostart;
+        if (room > 0) {
+            const QString folder = QFileInfo(CMeskXdgAutostart::entryPath()).path();
+            if (!earlier.isEmpty())
+                QVERIFY(autostart.enable(earlier));
+            const QString before = entryText();
+            {
+                FileSizeLimit limit{rlim_t(room)};
+                QVERIFY(limit.isSet());
+                QVERIFY(!autostart.enable(program));
+            }
+            QCOMPARE(entryText(), before);
+            QCOMPARE(autostart.isEnabled(), !earlier.isEmpty());
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                     earlier.isEmpty() ? QStringList() : QStringList{QStringLiteral("velto-lumesk.desktop")});
+            return;
+        }
         QVERIFY(autostart.enable(program));
         const QString line = execLine();
         QVERIFY(line.startsWith(QLatin1String("Exec=")));

@@ -76,12 +76,14 @@ bool readTable(const QString& fileName, QList<SArtRecipe>& out)
     return ok;
 }
 
-// Writes the bytes to the file; false for no bytes or a failed write.
+// Writes the bytes to the file; false for no bytes or a failed write. Unbuffered, so a write that fails
+// shows in write()'s count and commit() then leaves no cut file (a failed flush of a buffer at commit() would
+// not stop the rename).
 bool writeFile(const QString& fileName, const QByteArray& bytes)
 {
     QSaveFile file(fileName);
-    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-           file.commit();
+    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+           file.write(bytes) == bytes.size() && file.commit();
 }
 
 QImage checkerboard(QSize size, bool dark)

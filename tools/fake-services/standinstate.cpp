@@ -1,5 +1,7 @@
 #include "standinstate.h"
 
+#include "mesksavefile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -133,9 +135,10 @@ void StandInState::write()
     QSaveFile file(m_path);
     if (!QDir().mkpath(folder()))
         failure = QStringLiteral("the folder cannot be made");
-    else if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(m_state).toJson()) < 0 ||
-             !file.commit())
+    else if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(m_state).toJson()) < 0)
         failure = file.errorString();
+    else
+        MeskSaveFile::commit(file, &failure);
     if (!failure.isEmpty() && !m_failed) {
         m_failed = true;
         QTextStream(stderr) << "fake-services: cannot write " << m_path << " (" << failure
