@@ -177,7 +177,8 @@ QString CMediaDataBase::userImagePath(mid_t user, const QString& imageUrl)
 
 bool CMediaDataBase::removeFilesIn(const QString& path, const SPendingFolder& pending)
 {
-    const bool ok = MediaDataBaseFolders::removeFilesOf(path, pending.ids, path == folder("users"));
+    const bool ok =
+        MediaDataBaseFolders::removeFilesOf(path, pending.ids, path == folder("users"), pending.removeFolder);
     // rmdir fails, harmlessly, on a folder that still holds something.
     if (pending.removeFolder)
         QDir().rmdir(path);

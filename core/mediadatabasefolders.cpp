@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace MediaDataBaseFolders {
@@ -41,14 +42,22 @@ public:
     {
         m_top = path;
         const SEntry folder = entryAt(path, SEntry::Follow);
-        return !folder.isFolder() || walkLevel(path, QString(), folder.info.st_dev);
+        const bool onlyOwn = !folder.isFolder() || walkLevel(path, QString(), folder.info.st_dev);
+        // A replaced folder holds what moved, or is not left behind.
+        if (moved == 0 && !replaced.isEmpty() && ::rmdir(QFile::encodeName(replaced).constData()) == 0)
+            replaced.clear();
+        return onlyOwn;
     }
 
     QStringList kept;
     // MoveAside: the folder they went to (empty while none moved), and how many entries went.
     QString replaced;
     int moved = 0;
-    // One of the program's files could not be removed or moved.
+    // MoveAside: the program's entries that could not be moved and stay where they are, and the system's
+    // error of the last such move.
+    QStringList notMoved;
+    int moveError = 0;
+    // Remove: one of the program's files could not be removed.
     bool failed = false;
 
 private:
@@ -74,9 +83,10 @@ private:
                 }
                 continue;
             }
-            // A day folder mounted there (another file system, a bind mount) stays, whatever it holds.
-            if (!m_users && day.isEmpty() && found.isFolder() && found.info.st_dev == device &&
-                MediaDataBaseNames::isDayFolderName(name) && !isMountRoot(entry)) {
+            // A day folder linked or mounted there (another file system, a bind mount) stays, whatever it
+            // holds.
+            if (!m_users && day.isEmpty() && MediaDataBaseNames::isDayFolderName(name) &&
+                isOwnDayFolder(entry, found, device)) {
                 // A day folder of nothing but the program's files moves whole.
                 if (m_mode == OwnFiles::MoveAside &&
                     COwnFilesPass(OwnFiles::Find, false).walkLevel(entry, name, device)) {
@@ -100,39 +110,50 @@ private:
     }
 
     // Moves an entry to the same place in the replaced folder, which the first one makes beside the entries
-    // (so on the same file system): replaced-<date-time>, or with -2, -3, ... when that name is taken.
+    // (so on the same file system): replaced-<date-time>, or with -2, -3, ... when that name is taken. An
+    // entry that cannot be moved stays where it is; a folder made for it alone goes again.
     void moveAside(const QString& entry, const QString& inFolder)
     {
+        const auto stays = [this, &entry](int error) {
+            moveError = error;
+            notMoved.append(entry);
+        };
         if (replaced.isEmpty()) {
+            // Once the folder could not be made, it is not tried again in this pass.
+            if (moveError != 0)
+                return stays(moveError);
             const QString stamp = MeskClock::now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            int error = 0;
             for (int n = 1; replaced.isEmpty(); ++n) {
                 const QString candidate = m_top + QStringLiteral("/replaced-") + stamp +
                                           (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
                 if (::mkdir(QFile::encodeName(candidate).constData(), 0700) == 0)
                     replaced = candidate;
-                else if (errno != EEXIST || n >= 1000)
+                else if ((error = errno) != EEXIST || n >= 1000)
                     break;
             }
             if (replaced.isEmpty()) {
-                qDebug().noquote()
-                    << QStringLiteral("CMediaDataBase: failed to make a folder in %1").arg(m_top);
-                failed = true;
-                return;
+                qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to make a folder in %1: %2")
+                                          .arg(m_top, qt_error_string(error));
+                return stays(error);
             }
         }
         const QString target = replaced + QLatin1Char('/') + inFolder;
+        QByteArray madeDay;
         if (const qsizetype slash = inFolder.indexOf(QLatin1Char('/')); slash > 0) {
             const QByteArray day = QFile::encodeName(replaced + QLatin1Char('/') + inFolder.left(slash));
-            if (::mkdir(day.constData(), 0700) != 0 && errno != EEXIST) {
-                failed = true;
-                return;
-            }
+            if (::mkdir(day.constData(), 0700) == 0)
+                madeDay = day;
+            else if (errno != EEXIST)
+                return stays(errno);
         }
         if (::rename(QFile::encodeName(entry).constData(), QFile::encodeName(target).constData()) != 0) {
-            qDebug().noquote()
-                << QStringLiteral("CMediaDataBase: failed to move %1 to %2").arg(entry, target);
-            failed = true;
-            return;
+            const int error = errno;
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to move %1 to %2: %3")
+                                      .arg(entry, target, qt_error_string(error));
+            if (!madeDay.isEmpty())
+                ::rmdir(madeDay.constData());
+            return stays(error);
         }
         ++moved;
     }
@@ -142,16 +163,22 @@ private:
     QString m_top;
 };
 
+// The entries as named inside the folder at path.
+QString namesIn(const QString& path, const QStringList& entries)
+{
+    QStringList names;
+    for (const QString& entry : entries)
+        names.append(entry.mid(path.size() + 1));
+    return names.join(QStringLiteral(", "));
+}
+
 // Told once for a whole folder: what the user keeps there is theirs.
 void logKept(const QString& path, const QStringList& kept)
 {
     if (kept.isEmpty())
         return;
-    QStringList names;
-    for (const QString& entry : kept)
-        names.append(entry.mid(path.size() + 1));
     qDebug().noquote() << QStringLiteral("CMediaDataBase: kept in %1 what it did not make: %2")
-                              .arg(path, names.join(QStringLiteral(", ")));
+                              .arg(path, namesIn(path, kept));
 }
 } // namespace
 
@@ -228,11 +255,34 @@ bool isMountRoot(const QString& path)
 }
 
 // Whether the user arranged a folder of downloaded files: it is a link to a folder elsewhere, or a mount
-// point (a disk of its own, a bind mount). The program deletes nothing there.
+// point (a disk of its own, a bind mount). A start or a rebuild deletes nothing there.
 bool isArranged(const QString& path)
 {
     const SEntry entry = entryAt(path);
     return entry.isLink() || (entry.isFolder() && isMountRoot(path));
+}
+
+bool isOutOfRoom(const QString& path)
+{
+    QString existing = QFileInfo(path).absoluteFilePath();
+    struct statvfs info
+    {
+    };
+    while (::statvfs(QFile::encodeName(existing).constData(), &info) != 0) {
+        const int error = errno;
+        const QString parent = QFileInfo(existing).path();
+        if ((error != ENOENT && error != ENOTDIR) || parent == existing)
+            return false;
+        existing = parent;
+    }
+    if (info.f_flag & ST_RDONLY)
+        return false;
+    return info.f_bavail == 0 || (info.f_files > 0 && info.f_favail == 0);
+}
+
+bool isOwnDayFolder(const QString& path, const SEntry& entry, dev_t device)
+{
+    return entry.isFolder() && entry.info.st_dev == device && !isMountRoot(path);
 }
 
 bool removeOwnFiles(const QString& path, bool users)
@@ -243,7 +293,7 @@ bool removeOwnFiles(const QString& path, bool users)
     return !pass.failed;
 }
 
-bool moveOwnFilesAside(const QString& path, bool users)
+void moveOwnFilesAside(const QString& path, bool users)
 {
     COwnFilesPass pass(OwnFiles::MoveAside, users);
     pass.walk(path);
@@ -255,8 +305,16 @@ bool moveOwnFilesAside(const QString& path, bool users)
                                   .arg(pass.moved)
                                   .arg(pass.replaced);
     }
+    if (!pass.notMoved.isEmpty()) {
+        // They stay where they are: a later download picks a free name beside them.
+        const bool full = pass.moveError == ENOSPC || pass.moveError == EDQUOT || isOutOfRoom(path);
+        qDebug().noquote()
+            << (full ? QStringLiteral("CMediaDataBase: the disk that holds %1 is full: kept there "
+                                      "what could not be moved aside: %2")
+                     : QStringLiteral("CMediaDataBase: kept in %1 what could not be moved aside: %2"))
+                   .arg(path, namesIn(path, pass.notMoved));
+    }
     logKept(path, pass.kept);
-    return !pass.failed;
 }
 
 bool holdsOnlyOwnFiles(const QString& path, bool users)
@@ -264,19 +322,26 @@ bool holdsOnlyOwnFiles(const QString& path, bool users)
     return COwnFilesPass(OwnFiles::Find, users).walk(path);
 }
 
-bool removeFilesOf(const QString& path, const QSet<mid_t>& ids, bool users)
+bool removeFilesOf(const QString& path, const QSet<mid_t>& ids, bool users, bool day)
 {
     QDir dir(path);
     if (!dir.exists())
         return true;
+    // QDir follows a link to a folder: a day folder the user linked or mounted there is not entered.
+    if (day &&
+        !isOwnDayFolder(path, entryAt(path), entryAt(QFileInfo(path).path(), SEntry::Follow).info.st_dev)) {
+        qDebug().noquote()
+            << QStringLiteral("CMediaDataBase: kept %1, the user's link or mount point").arg(path);
+        return true;
+    }
     bool ok = true;
     // One listing for all the folder's items: a day folder holds thousands of files. The program writes
     // no links: one there is the user's, whatever its name.
     const QFileInfoList files =
         dir.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::System | QDir::Hidden, QDir::NoSort);
     for (const QFileInfo& file : files) {
-        // Only names of the program's exact shape for the id: "12.1.jpg" (and its download's temporary
-        // sibling) belongs to item 12; "12.notes.txt", "12.1.jpg.orig" and "012.1.jpg" belong to no item.
+        // Only names of the program's exact shape for the id: "12.1.jpg" belongs to item 12; "12.notes.txt",
+        // "12.1.jpg.orig", "12.1.jpg.backup" and "012.1.jpg" belong to no item.
         const QString name = file.fileName();
         const mid_t id = users ? MediaDataBaseNames::userFolderFileOwner(name)
                                : MediaDataBaseNames::numberedFileOwner(name);

@@ -51,8 +51,17 @@ bool holdsFiles(const QString& path);
 // Whether a folder is the root of a mount: a file system of its own, or a bind mount on the same one.
 bool isMountRoot(const QString& path);
 
+// Whether the file system holding the path (or, while it does not exist, its nearest existing parent) has
+// no room left for the user: no free block or no free file entry. A read-only file system is not full,
+// however little it reports free.
+bool isOutOfRoom(const QString& path);
+
+// Whether the day folder at path (entry: what lstat found there) is the program's to enter: a real folder,
+// not a link, on the mount of the folder above it (device), and not a mount root itself.
+bool isOwnDayFolder(const QString& path, const SEntry& entry, dev_t device);
+
 // Whether the user arranged a folder of downloaded files: it is a link to a folder elsewhere, or a mount
-// point (a disk of its own, a bind mount). The program deletes nothing there.
+// point (a disk of its own, a bind mount). A start or a rebuild deletes nothing there.
 bool isArranged(const QString& path);
 
 // The walks over a folder of downloaded files (items, media or users, or one moved aside; users: the users
@@ -64,13 +73,15 @@ bool isArranged(const QString& path);
 // removed.
 bool removeOwnFiles(const QString& path, bool users);
 // The same files (a day folder of nothing else whole) move into a new replaced-<date-time> folder in the
-// folder, in the same places; logged. False when one could not be moved.
-bool moveOwnFilesAside(const QString& path, bool users);
+// folder, in the same places, made with the first move; logged. One that cannot be moved stays where it is
+// and is named in the log (with a full disk as such).
+void moveOwnFilesAside(const QString& path, bool users);
 // Whether the folder holds nothing but what removeOwnFiles() removes.
 bool holdsOnlyOwnFiles(const QString& path, bool users);
 
 // The exit's clean-up and a user's deletion: removes from one folder (a day folder, or items, media or users
-// themselves) the program's files of the ids given. False when one of them could not be removed.
-bool removeFilesOf(const QString& path, const QSet<mid_t>& ids, bool users);
+// themselves) the program's files of the ids given. A day folder that is a link or a mount point is not
+// entered. False when one of them could not be removed.
+bool removeFilesOf(const QString& path, const QSet<mid_t>& ids, bool users, bool day);
 
 } // namespace MediaDataBaseFolders

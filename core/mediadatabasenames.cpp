@@ -32,25 +32,15 @@ qsizetype numberAt(QStringView text)
     return length;
 }
 
-// Whether text is "<suffix>" or "<suffix>.<six letters>" (QSaveFile's temporary tail), the suffix ASCII
-// letters and digits of a length from 1 to maxSuffix: the whole text, up to its true end.
-bool isSuffixWithTail(QStringView text, qsizetype maxSuffix)
+// Whether text is a suffix: ASCII letters and digits of a length from 1 to maxSuffix, up to its true end. A
+// download's temporary sibling ("<name>.XXXXXX", six letters) is none: a user's "1.1.jpg.backup" has the
+// same shape, and a file the program cannot tell for its own stays.
+bool isSuffix(QStringView text, qsizetype maxSuffix)
 {
-    const qsizetype dot = text.indexOf(QLatin1Char('.'));
-    const QStringView suffix = dot < 0 ? text : text.left(dot);
-    if (suffix.isEmpty() || suffix.size() > maxSuffix)
+    if (text.isEmpty() || text.size() > maxSuffix)
         return false;
-    for (QChar c : suffix) {
+    for (QChar c : text) {
         if (!isLetter(c) && !isDigit(c))
-            return false;
-    }
-    if (dot < 0)
-        return true;
-    const QStringView tail = text.mid(dot + 1);
-    if (tail.size() != 6)
-        return false;
-    for (QChar c : tail) {
-        if (!isLetter(c))
             return false;
     }
     return true;
@@ -122,7 +112,7 @@ bool isNumberedFileName(const QString& name)
 
 mid_t numberedFileOwner(const QString& name)
 {
-    // "<id>.<number>.<suffix>" with the temporary tail or without; read by hand, not by a pattern: the exit's
+    // "<id>.<number>.<suffix>"; read by hand, not by a pattern: the exit's
     // clean-up looks at every file of a day folder.
     qsizetype rest = 0;
     const mid_t id = idAt(name, rest);
@@ -132,7 +122,7 @@ mid_t numberedFileOwner(const QString& name)
     const qsizetype number = numberAt(after);
     if (number == 0 || number >= after.size() || after.at(number) != QLatin1Char('.'))
         return 0;
-    return isSuffixWithTail(after.mid(number + 1), after.size()) ? id : 0;
+    return isSuffix(after.mid(number + 1), after.size()) ? id : 0;
 }
 
 QString userImageName(mid_t user, const QString& imageUrl)
@@ -151,10 +141,10 @@ bool isUserFolderFileName(const QString& name)
 
 mid_t userFolderFileOwner(const QString& name)
 {
-    // "<id>.<suffix of up to three>" with the temporary tail or without, or a numbered file.
+    // "<id>.<suffix of up to three>", or a numbered file.
     qsizetype rest = 0;
     const mid_t id = idAt(name, rest);
-    if (id != 0 && isSuffixWithTail(QStringView(name).mid(rest), 3))
+    if (id != 0 && isSuffix(QStringView(name).mid(rest), 3))
         return id;
     return numberedFileOwner(name);
 }

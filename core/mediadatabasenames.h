@@ -10,8 +10,9 @@
 // items/ and media/ hold day folders (<yyMMdd>, six digits of a real day) and, for items without a date, item
 // files at their top; a day folder holds item files "<item id>.<number>.<suffix>". users/ holds user images
 // "<user id>.<suffix of up to three>" and user files "<user id>.<number>.<suffix>". A suffix is ASCII letters
-// and digits. A download writes a temporary sibling "<name>.XXXXXX" (six letters, QSaveFile's tail) that a
-// stop can leave behind: it is the program's too.
+// and digits. A download's temporary sibling ("<name>.XXXXXX", six random letters from QSaveFile, left behind
+// by a stop where the file system has no unnamed temporary files) is none of them: nothing tells it from a
+// user's "<name>.backup", so it stays.
 namespace MediaDataBaseNames {
 
 // Most numbered files of one id in one folder.
@@ -33,11 +34,11 @@ QString userImageName(mid_t user, const QString& imageUrl);
 // Each pattern takes the whole name: "1.1.jpg\n" is none of these.
 // A day folder's name: the yyMMdd of a real day.
 bool isDayFolderName(const QString& name);
-// A numbered file's name, or its download's temporary sibling.
+// A numbered file's name.
 bool isNumberedFileName(const QString& name);
-// The id whose numbered file (or its temporary sibling) the name is; 0 for any other name.
+// The id whose numbered file the name is; 0 for any other name.
 mid_t numberedFileOwner(const QString& name);
-// A name users/ holds: a user image or a numbered file, or a download's temporary sibling of either.
+// A name users/ holds: a user image or a numbered file.
 bool isUserFolderFileName(const QString& name);
 // The user whose file in users/ the name is (isUserFolderFileName()); 0 for any other name.
 mid_t userFolderFileOwner(const QString& name);

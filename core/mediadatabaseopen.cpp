@@ -18,7 +18,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -221,27 +220,6 @@ TMeskStorageFailure folderFailure(const QString& path)
     if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
         return {Kind::FolderNotWritable, existing, {}};
     return {Kind::FolderNotWritable, path, {}};
-}
-
-// Whether the file system holding the path (or, while it does not exist, its nearest existing parent)
-// has no room left for the user: no free block or no free file entry. A read-only file system is not
-// full, however little it reports free.
-bool isOutOfRoom(const QString& path)
-{
-    QString existing = QFileInfo(path).absoluteFilePath();
-    struct statvfs info
-    {
-    };
-    while (::statvfs(QFile::encodeName(existing).constData(), &info) != 0) {
-        const int error = errno;
-        const QString parent = QFileInfo(existing).path();
-        if ((error != ENOENT && error != ENOTDIR) || parent == existing)
-            return false;
-        existing = parent;
-    }
-    if (info.f_flag & ST_RDONLY)
-        return false;
-    return info.f_bavail == 0 || (info.f_files > 0 && info.f_favail == 0);
 }
 
 // Gives an existing folder 0700 or an existing file 0600, unless it has it already. A failure is logged
@@ -966,9 +944,9 @@ bool CMediaDataBaseOpen::moveFilesAside()
         if (isArranged(path)) {
             // The user's link or mount point stays, and nothing in it is deleted: the program's files there
             // move into a folder of their own before the commit, so the new database finds none of them under
-            // the names it gives out (a stop, or a failed build, leaves them there too).
-            if (!moveOwnFilesAside(path, isUsersFolder(name)))
-                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+            // the names it gives out (a stop, or a failed build, leaves them there too). One that cannot be
+            // moved stays where it is and the start goes on: a later download picks a free name beside it.
+            moveOwnFilesAside(path, isUsersFolder(name));
             continue;
         }
         const SEntry asideEntry = entryAt(aside);
@@ -989,8 +967,7 @@ bool CMediaDataBaseOpen::moveFilesAside()
                 return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
             }
             // A mount point all the same: the user's.
-            if (!moveOwnFilesAside(path, isUsersFolder(name)))
-                return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
+            moveOwnFilesAside(path, isUsersFolder(name));
             continue;
         }
         if (!QFileInfo(path).isDir() && !QDir().mkdir(path, ownerOnly)) {

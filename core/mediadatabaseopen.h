@@ -92,7 +92,8 @@ private:
 // other failure leave everything as it is. A rebuild that renames the file first adds the copy's name to
 // root/mindex.notice, which keeps every copy until the user has been told. Only regular files by the names
 // the program makes (MediaDataBaseNames) are ever removed from the folders of downloaded files, and none
-// from a folder the user linked or mounted there: those move into a replaced-<date-time> folder in it.
+// from a folder the user linked or mounted there: those move into a replaced-<date-time> folder in it, and
+// one that cannot be moved stays where it is (logged; the open goes on).
 class CMediaDataBaseOpen
 {
 public:

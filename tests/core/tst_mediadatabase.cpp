@@ -183,19 +183,28 @@ private slots:
         QVERIFY(QFileInfo(m_root + QStringLiteral("/items")).isDir());
     }
 
-    // The exit's clean-up and a user's deletion remove only the program's names of the id's own exact shape
-    // (a download's temporary tail included), never a link: names the user gave files beside them stay.
+    // The exit's clean-up and a user's deletion remove only the program's names of the id's own exact shape,
+    // never a link, and nothing in a day folder the user linked elsewhere: names the user gave files beside
+    // them stay, also six letters after a name of the program's (a download's leftover has that shape too,
+    // and nothing tells the two apart).
     void removalTakesOnlyExactNames_data()
     {
-        QTest::addColumn<QString>("where"); // "day": an event's day folder; "top": items/ of an undated
-                                            // event; "users": a user's
+        QTest::addColumn<QString>("where"); // "day": an event's day folder; "linked day": the same as the
+                                            // user's link to a folder elsewhere; "top": items/ of an
+                                            // undated event; "users": a user's
         QTest::addColumn<QString>("name");  // %1 is the id
         QTest::addColumn<bool>("link");     // a link of the user's to a file elsewhere
         QTest::addColumn<bool>("removed");
         QTest::newRow("item file") << "day"
                                    << "%1.1.jpg" << false << true;
         QTest::newRow("download's temporary tail") << "day"
-                                                   << "%1.2.jpg.AbCdEf" << false << true;
+                                                   << "%1.2.jpg.AbCdEf" << false << false;
+        QTest::newRow("user's backup copy") << "day"
+                                            << "%1.1.jpg.backup" << false << false;
+        QTest::newRow("user's edited copy") << "day"
+                                            << "%1.1.jpg.edited" << false << false;
+        QTest::newRow("item file in a linked day folder") << "linked day"
+                                                          << "%1.1.jpg" << false << false;
         QTest::newRow("notes") << "day"
                                << "%1.notes.txt" << false << false;
         QTest::newRow("name with a space") << "day"
@@ -219,7 +228,9 @@ private slots:
         QTest::newRow("user image") << "users"
                                     << "%1.jpg" << false << true;
         QTest::newRow("user image's temporary tail") << "users"
-                                                     << "%1.jpg.QwErTy" << false << true;
+                                                     << "%1.jpg.QwErTy" << false << false;
+        QTest::newRow("user image's backup copy") << "users"
+                                                  << "%1.png.backup" << false << false;
         QTest::newRow("user file") << "users"
                                    << "%1.1.png" << false << true;
         QTest::newRow("user image, line feed at the end") << "users"
@@ -251,12 +262,18 @@ private slots:
             SMediaItem event;
             event.provider = 1;
             event.type = MeskItemType::Event1;
-            if (where == QLatin1String("day"))
+            if (where != QLatin1String("top"))
                 event.created = QDateTime(QDate(2009, 11, 26), QTime(10, 0), Qt::UTC);
             QVERIFY(m_db->addMediaItem(event));
             id = event.id;
-            folder = m_root + (where == QLatin1String("day") ? QStringLiteral("/items/091126/")
+            folder = m_root + (where != QLatin1String("top") ? QStringLiteral("/items/091126/")
                                                              : QStringLiteral("/items/"));
+        }
+        if (where == QLatin1String("linked day")) {
+            const QString pictures = m_dir->filePath(QStringLiteral("Pictures"));
+            QVERIFY(QDir().mkpath(pictures));
+            QVERIFY(QDir().mkpath(m_root + QStringLiteral("/items")));
+            QVERIFY(QFile::link(pictures, m_root + QStringLiteral("/items/091126")));
         }
         const QString path = folder + name.arg(id);
         const QString elsewhere = m_dir->filePath(QStringLiteral("mine.jpg"));
@@ -276,6 +293,8 @@ private slots:
         QVERIFY(where == QLatin1String("users") || !m_db->mediaItem(id, gone));
         QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
         QVERIFY(QFileInfo::exists(elsewhere));
+        QCOMPARE(QFileInfo(m_root + QStringLiteral("/items/091126")).isSymLink(),
+                 where == QLatin1String("linked day"));
     }
 
     void undatedItemKeepsTheItemsFolder()

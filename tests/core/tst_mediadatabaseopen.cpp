@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -999,11 +1000,13 @@ private slots:
 
     // A folder of downloaded files that the user arranged (a link to a folder elsewhere, a file system of its
     // own, a bind mount on the same one) loses nothing: at a first start, a rebuild, and when an emptying a
-    // stop left is finished, the program's files there (a download's temporary sibling too, a day folder of
-    // nothing else whole) move into one replaced-<date-time> folder in it. A plain folder that holds anything
-    // the program did not write stays where it is and loses only the program's files once the new database
-    // is committed. Either way everything else stays: links by the program's names, names that end in a
-    // line feed, a year-month folder.
+    // stop left is finished, the program's files there (a day folder of nothing else whole) move into one
+    // replaced-<date-time> folder in it. One that cannot be moved (a folder the user made read-only, a full
+    // disk) stays where it is, named in the log, and the start goes on; the replaced folder is made only
+    // for what moves. A plain folder that holds anything the program did not write stays where it is and
+    // loses only the program's files once the new database is committed. Either way everything else stays:
+    // links by the program's names, names that end in a line feed, a year-month folder, six letters after a
+    // name of the program's (a user's copy, or a download's leftover: nothing tells them apart).
     void folderInPlaceIsEmptied_data()
     {
         QTest::addColumn<QString>("kind");  // items is a "link" to a folder elsewhere, a "mount" point of a
@@ -1011,17 +1014,37 @@ private slots:
                                             // one, a "plain" folder
         QTest::addColumn<QString>("found"); // "none": a first start; "damaged" mindex.db; "stopped" after the
                                             // commit (the emptying record left behind)
+        QTest::addColumn<QString>("blocked"); // what keeps the program's files from moving: "day", the day
+                                              // folder 091126 read-only; "folder", items read-only (for a
+                                              // user, not root); "busy", a file mounted over 091126/1.1.jpg;
+                                              // "read-only", items mounted read-only; "full", no room left
+                                              // on its disk; empty: nothing
         for (const char* kind : {"link", "mount", "bind", "plain"}) {
             for (const char* found : {"none", "damaged", "stopped"}) {
                 QTest::addRow("%s, %s", kind, found)
-                    << QString::fromLatin1(kind) << QString::fromLatin1(found);
+                    << QString::fromLatin1(kind) << QString::fromLatin1(found) << QString();
             }
         }
+        QTest::newRow("link, none, read-only day folder")
+            << QStringLiteral("link") << QStringLiteral("none") << QStringLiteral("day");
+        QTest::newRow("link, damaged, read-only folder")
+            << QStringLiteral("link") << QStringLiteral("damaged") << QStringLiteral("folder");
+        QTest::newRow("link, stopped, read-only day folder")
+            << QStringLiteral("link") << QStringLiteral("stopped") << QStringLiteral("day");
+        QTest::newRow("bind, none, a file mounted over")
+            << QStringLiteral("bind") << QStringLiteral("none") << QStringLiteral("busy");
+        QTest::newRow("bind, damaged, read-only mount")
+            << QStringLiteral("bind") << QStringLiteral("damaged") << QStringLiteral("read-only");
+        QTest::newRow("mount, damaged, full disk")
+            << QStringLiteral("mount") << QStringLiteral("damaged") << QStringLiteral("full");
     }
     void folderInPlaceIsEmptied()
     {
         QFETCH(QString, kind);
         QFETCH(QString, found);
+        QFETCH(QString, blocked);
+        if ((blocked == QLatin1String("day") || blocked == QLatin1String("folder")) && ::geteuid() == 0)
+            QSKIP("a read-only folder stops no move of root's");
         const bool mounted = kind == QLatin1String("mount") || kind == QLatin1String("bind");
         QString items = m_root + QStringLiteral("/items");
         const QString target = m_dir->filePath(QStringLiteral("elsewhere"));
@@ -1032,8 +1055,12 @@ private slots:
             QVERIFY(QDir().mkpath(target));
             const SPrivateMounts mounts =
                 kind == QLatin1String("mount")
-                    ? privateMounts(QStringLiteral("mount -t tmpfs lumesk \"$1\" && shift && exec \"$@\""),
-                                    {items})
+                    ? privateMounts(
+                          blocked == QLatin1String("full")
+                              ? QStringLiteral("mount -t tmpfs -o nr_inodes=64 lumesk \"$1\" && shift "
+                                               "&& exec \"$@\"")
+                              : QStringLiteral("mount -t tmpfs lumesk \"$1\" && shift && exec \"$@\""),
+                          {items})
                     : privateMounts(QStringLiteral("mount --bind \"$1\" \"$2\" && shift 2 && exec \"$@\""),
                                     {target, items});
             if (!mounts.unavailable.isEmpty())
@@ -1058,27 +1085,62 @@ private slots:
         } else if (found == QLatin1String("damaged")) {
             writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
         }
-        // The program's: item files in day folders and at the top, with a download's temporary tail too.
-        const QStringList own{QStringLiteral("091126/1.1.jpg"),  QStringLiteral("091126/1.2.jpg.AbCdEf"),
-                              QStringLiteral("101010/7.1.png"),  QStringLiteral("2.1.png"),
-                              QStringLiteral("3.10.jpg.QwErTy"), QStringLiteral("2019.1.jpg")};
+        // The program's: item files in day folders and at the top.
+        const QStringList own{QStringLiteral("091126/1.1.jpg"), QStringLiteral("101010/7.1.png"),
+                              QStringLiteral("2.1.png"), QStringLiteral("2019.1.jpg")};
         // Everything else: the user's files, folders and links, and names close to the program's.
-        const QStringList others{QStringLiteral(".hidden"),          QStringLiteral("holiday.jpg"),
-                                 QStringLiteral("2019/wedding.png"), QStringLiteral("keep/1.1.jpg"),
-                                 QStringLiteral("091126/notes.txt"), QStringLiteral("123456"),
-                                 QStringLiteral("1.1.jpg.abcdefg"),  QStringLiteral("01.1.jpg"),
-                                 QStringLiteral("4.0.jpg"),          QStringLiteral("5.1.jpg.Ab3dEf"),
-                                 QStringLiteral("201905/12.1.jpg"),  QStringLiteral("1.2.jpg\n"),
-                                 QStringLiteral("123457\n/1.1.jpg"), QStringLiteral("091131/1.1.jpg")};
+        QStringList others{QStringLiteral(".hidden"),          QStringLiteral("holiday.jpg"),
+                           QStringLiteral("2019/wedding.png"), QStringLiteral("keep/1.1.jpg"),
+                           QStringLiteral("091126/notes.txt"), QStringLiteral("123456"),
+                           QStringLiteral("1.1.jpg.abcdefg"),  QStringLiteral("01.1.jpg"),
+                           QStringLiteral("4.0.jpg"),          QStringLiteral("5.1.jpg.Ab3dEf"),
+                           QStringLiteral("201905/12.1.jpg"),  QStringLiteral("1.2.jpg\n"),
+                           QStringLiteral("123457\n/1.1.jpg"), QStringLiteral("091131/1.1.jpg"),
+                           QStringLiteral("3.10.jpg.QwErTy"),  QStringLiteral("091126/1.2.jpg.AbCdEf"),
+                           QStringLiteral("2.1.png.edited"),   QStringLiteral("091126/1.1.jpg.backup")};
         for (const QString& name : own + others)
             writeFile(items + QLatin1Char('/') + name, "old");
         // The program writes no links: these are the user's, whatever their names.
         QVERIFY(QFile::link(items + QStringLiteral("/holiday.jpg"), items + QStringLiteral("/8.1.jpg")));
         QVERIFY(QFile::link(items + QStringLiteral("/2019"), items + QStringLiteral("/9.1.jpg")));
         QVERIFY(QFile::link(items + QStringLiteral("/2019"), items + QStringLiteral("/111111")));
+        // The program's files that stay where they are.
+        QStringList stuck;
+        const QString readOnly = blocked == QLatin1String("day") ? items + QStringLiteral("/091126") : items;
+        const QFile::Permissions writable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        if (blocked == QLatin1String("day") || blocked == QLatin1String("folder")) {
+            QVERIFY(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner));
+            stuck = blocked == QLatin1String("day") ? QStringList{QStringLiteral("091126/1.1.jpg")} : own;
+        } else if (blocked == QLatin1String("full")) {
+            for (int n = 0; QFile(items + QStringLiteral("/fill-%1").arg(n)).open(QIODevice::WriteOnly); ++n)
+                others << QStringLiteral("fill-%1").arg(n);
+            stuck = own;
+        }
+        // In the child's private mount namespace, where even root cannot move a mount point or write to a
+        // read-only mount.
+        const QByteArray busy = QFile::encodeName(items + QStringLiteral("/091126/1.1.jpg"));
+        const QByteArray itemsName = QFile::encodeName(items);
+        if (blocked == QLatin1String("busy")) {
+            QCOMPARE(::mount(QFile::encodeName(items + QStringLiteral("/holiday.jpg")).constData(),
+                             busy.constData(), nullptr, MS_BIND, nullptr),
+                     0);
+            stuck = QStringList{QStringLiteral("091126/1.1.jpg")};
+        } else if (blocked == QLatin1String("read-only")) {
+            QCOMPARE(
+                ::mount(nullptr, itemsName.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr),
+                0);
+            stuck = own;
+        }
 
         MessageLog log;
-        QVERIFY(m_db->open());
+        const bool opened = m_db->open();
+        if (blocked == QLatin1String("day") || blocked == QLatin1String("folder"))
+            QVERIFY(QFile::setPermissions(readOnly, writable));
+        else if (blocked == QLatin1String("busy"))
+            QCOMPARE(::umount(busy.constData()), 0);
+        else if (blocked == QLatin1String("read-only"))
+            QCOMPARE(::mount(nullptr, itemsName.constData(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
+        QVERIFY(opened);
         QCOMPARE(backups(m_root).size(), found == QLatin1String("damaged") ? 1 : 0);
         QStringList left;
         QDirIterator it(items, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden,
@@ -1092,14 +1154,39 @@ private slots:
                                                 QStringLiteral("091131"), QStringLiteral("8.1.jpg"),
                                                 QStringLiteral("9.1.jpg")};
         const QString replaced = QStringLiteral("replaced-20100102-030405");
-        if (kind != QLatin1String("plain")) {
-            kept << replaced << replaced + QStringLiteral("/091126") << replaced + QStringLiteral("/101010");
-            for (const QString& name : own)
+        const QString logText = log.messages.join('\n');
+        for (const QString& name : std::as_const(stuck)) {
+            kept << name;
+            if (name.contains(QLatin1Char('/')) && !kept.contains(name.section(QLatin1Char('/'), 0, 0)))
+                kept << name.section(QLatin1Char('/'), 0, 0);
+            // A day folder of nothing else stays whole, and is named so.
+            const QString named = name.startsWith(QLatin1String("101010/")) ? QStringLiteral("101010") : name;
+            QVERIFY2(logText.contains(QRegularExpression(QStringLiteral("could not be moved aside: .*") +
+                                                         QRegularExpression::escape(named))),
+                     qPrintable(logText));
+        }
+        if (blocked == QLatin1String("full"))
+            QVERIFY2(logText.contains(QStringLiteral("the disk that holds %1 is full").arg(items)),
+                     qPrintable(logText));
+        if (kind != QLatin1String("plain") && stuck.size() < own.size()) {
+            kept << replaced;
+            for (const QString& name : own) {
+                if (stuck.contains(name))
+                    continue;
                 kept << replaced + QLatin1Char('/') + name;
-            QFile moved(items + QLatin1Char('/') + replaced + QStringLiteral("/091126/1.1.jpg"));
-            QVERIFY(moved.open(QIODevice::ReadOnly));
-            QCOMPARE(moved.readAll(), QByteArray("old"));
-            QVERIFY2(!log.messages.filter(replaced).isEmpty(), qPrintable(log.messages.join('\n')));
+                const QString day = replaced + QLatin1Char('/') + name.section(QLatin1Char('/'), 0, 0);
+                if (name.contains(QLatin1Char('/')) && !kept.contains(day))
+                    kept << day;
+            }
+            QVERIFY2(!log.messages.filter(replaced).isEmpty(), qPrintable(logText));
+        }
+        QFile first(items +
+                    (stuck.contains(QStringLiteral("091126/1.1.jpg")) || kind == QLatin1String("plain")
+                         ? QStringLiteral("/091126/1.1.jpg")
+                         : QLatin1Char('/') + replaced + QStringLiteral("/091126/1.1.jpg")));
+        if (kind != QLatin1String("plain")) {
+            QVERIFY(first.open(QIODevice::ReadOnly));
+            QCOMPARE(first.readAll(), QByteArray("old"));
         }
         kept.sort();
         QCOMPARE(left, kept);
@@ -1107,9 +1194,11 @@ private slots:
         QVERIFY(QFileInfo(kind == QLatin1String("link") ? target : items).isDir());
         QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
                  QStringList());
-        // The folder fills for the new database.
+        // The folder fills for the new database, beside what stayed.
         SMediaItem item = dayItem(1, QDateTime(QDate(2009, 11, 26), QTime(12, 0), Qt::UTC));
-        QCOMPARE(m_db->itemFilePath(item, QStringLiteral("jpg")), items + QStringLiteral("/091126/1.1.jpg"));
+        QCOMPARE(m_db->itemFilePath(item, QStringLiteral("jpg")),
+                 items + (stuck.isEmpty() ? QStringLiteral("/091126/1.1.jpg")
+                                          : QStringLiteral("/091126/1.2.jpg")));
     }
 
     // A folder of downloaded files the user arranged holds nothing a rebuild deletes, also when what the
@@ -1143,22 +1232,23 @@ private slots:
         QCOMPARE(entries(m_root + QStringLiteral("/users")), QStringList{QStringLiteral("notes.txt")});
     }
 
-    // users/ keeps what the program did not write, and loses user images and files, with their temporary
-    // tails.
+    // users/ keeps what the program did not write (six letters after a name of the program's too), and loses
+    // user images and files.
     void usersFolderKeepsOtherFiles()
     {
         const QString users = m_root + QStringLiteral("/users");
         writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
-        const QStringList own{QStringLiteral("3.jpg"), QStringLiteral("3.jpg.AbCdEf"),
-                              QStringLiteral("4.1.png"), QStringLiteral("4.2.png.QwErTy"),
-                              QStringLiteral("5.j")};
-        const QStringList others{QStringLiteral("3.jpeg"), QStringLiteral("notes.txt"),
-                                 QStringLiteral(".hidden"), QStringLiteral("091126/1.1.jpg")};
+        const QStringList own{QStringLiteral("3.jpg"), QStringLiteral("4.1.png"), QStringLiteral("5.j")};
+        const QStringList others{QStringLiteral("3.jpeg"),       QStringLiteral("notes.txt"),
+                                 QStringLiteral(".hidden"),      QStringLiteral("091126/1.1.jpg"),
+                                 QStringLiteral("3.jpg.AbCdEf"), QStringLiteral("4.2.png.QwErTy")};
         for (const QString& name : own + others)
             writeFile(users + QLatin1Char('/') + name, "old");
         QVERIFY(m_db->open());
-        QCOMPARE(entries(users), (QStringList{QStringLiteral(".hidden"), QStringLiteral("091126"),
-                                              QStringLiteral("3.jpeg"), QStringLiteral("notes.txt")}));
+        QCOMPARE(entries(users),
+                 (QStringList{QStringLiteral(".hidden"), QStringLiteral("091126"), QStringLiteral("3.jpeg"),
+                              QStringLiteral("3.jpg.AbCdEf"), QStringLiteral("4.2.png.QwErTy"),
+                              QStringLiteral("notes.txt")}));
         QCOMPARE(entries(users + QStringLiteral("/091126")), QStringList{QStringLiteral("1.1.jpg")});
         QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
                  QStringList());
