@@ -69,12 +69,24 @@ enum SqliteCode : int
     Auth,
 };
 
+// SQLite's extended result codes (Qt's driver turns them on) of a write the device refused.
+constexpr int IoErrWrite = IoErr | (3 << 8);
+constexpr int IoErrFsync = IoErr | (4 << 8);
+constexpr int IoErrTruncate = IoErr | (6 << 8);
+
+// The result code of an error SQLite reported, as it reported it (extended codes included), 0 when the
+// error carries none.
+int sqliteExtendedCode(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? code : 0;
+}
+
 // The primary result code of an error SQLite reported, 0 when the error carries none.
 int sqliteCode(const QSqlError& error)
 {
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
-    return ok ? code : 0;
+    return sqliteExtendedCode(error) & 0xff;
 }
 
 // Whether a read failed on a file that cannot be read now but may be later: permissions, locks, a full
@@ -145,7 +157,9 @@ TMeskStorageFailure sqliteFailure(const QSqlError& error, const QString& file, c
         if (const QString companion = unusableCompanion(file); !companion.isEmpty())
             return {Kind::FileNotWritable, companion, words};
     }
-    if (code == ReadOnly)
+    // An I/O error is a failed read unless SQLite says it was a write, a sync or a truncation.
+    const int extended = sqliteExtendedCode(error);
+    if (code == ReadOnly || extended == IoErrWrite || extended == IoErrFsync || extended == IoErrTruncate)
         return {Kind::FileNotWritable, file, words};
     return {Kind::FileNotReadable, file, words};
 }
@@ -561,8 +575,7 @@ SMediaDataBaseOpened CMediaDataBaseOpen::openWritable()
         // the database it replaced.
         dropFilesAside();
         finishEmptying();
-        configureConnection();
-        opened.ok = createIndexes();
+        opened.ok = configureConnection() && createIndexes();
         if (!opened.ok)
             closeDatabase();
         return opened;
@@ -657,13 +670,20 @@ bool CMediaDataBaseOpen::openDatabase()
     return true;
 }
 
-void CMediaDataBaseOpen::configureConnection()
+bool CMediaDataBaseOpen::configureConnection()
 {
-    // A write-ahead log survives a power loss; NORMAL is safe in that mode. Neither result matters.
-    // Run only on a file this program recognises or builds: a foreign file is left as it was found.
+    // A write-ahead log survives a power loss; NORMAL is safe in that mode. Run only on a file this program
+    // recognises or builds: a foreign file is left as it was found. Switching to the log writes the file: an
+    // error there fails as any statement does. A file system that offers no log answers another mode
+    // without an error, and the file goes on in it.
     QSqlQuery pragma(m_database);
-    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL;"));
+    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL;"))) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to set the journal mode: %1")
+                                  .arg(sqliteWords(pragma.lastError()));
+        return failedInSqlite(pragma.lastError());
+    }
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL;"));
+    return true;
 }
 
 bool CMediaDataBaseOpen::proveWritable()
@@ -835,13 +855,20 @@ bool CMediaDataBaseOpen::rebuild(const SSchemaCheck& found)
 
 bool CMediaDataBaseOpen::buildSchema()
 {
-    if (!m_database.isOpen() && !openDatabase())
+    if ((!m_database.isOpen() && !openDatabase()) || !configureConnection())
         return false;
-    configureConnection();
     // One transaction for the whole schema: one commit, and a failure leaves no half-built file.
     m_connection.beginBatch();
     const bool built = m_createTables() && createIndexes();
     const bool committed = m_connection.endBatch();
+    if (built && !committed) {
+        // A commit writes: its failure reaches here with SQLite's words but without its code, and a device
+        // that failed it failed a write.
+        TMeskStorageFailure failure = sqliteFailure(m_connection.lastError(), databasePath(m_root), m_root);
+        if (failure.kind == TMeskStorageFailure::Kind::FileNotReadable)
+            failure.kind = TMeskStorageFailure::Kind::FileNotWritable;
+        failed(failure);
+    }
     return built && committed;
 }
 

@@ -154,7 +154,8 @@ private:
     bool initFileSystem();
     bool openDatabase();
     void closeDatabase();
-    void configureConnection();
+    // Sets the journal mode and the syncs; false, with the failure set, when the journal mode fails.
+    bool configureConnection();
     // Takes and gives back the write lock: false, with the -wal or -shm that cannot be written named, when
     // SQLite opened the store read-only.
     bool proveWritable();

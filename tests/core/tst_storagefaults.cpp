@@ -320,7 +320,10 @@ private slots:
     }
 
     // What counts as a failure of a write: one the device refuses, a commit that fails (in write-ahead-log
-    // mode with no code); not one a constraint refuses, which leaves the file as it was. (Reads: above.)
+    // mode with no code); not one a constraint refuses, which leaves the file as it was. (Reads: above.) At
+    // the open, a write the device refuses fails the open as a write, by SQLite's extended code: switching a
+    // new file to the write-ahead log (once, or with every sync refused), or adding an index an older file
+    // lacks.
     void whatIsAFailure_data()
     {
         QTest::addColumn<QString>("how");
@@ -328,6 +331,9 @@ private slots:
         QTest::newRow("constraint") << QStringLiteral("constraint") << false;
         QTest::newRow("write") << QStringLiteral("write") << true;
         QTest::newRow("commit") << QStringLiteral("commit") << true;
+        QTest::newRow("journal mode at a first start") << QStringLiteral("journal mode") << true;
+        QTest::newRow("syncs at a first start") << QStringLiteral("syncs") << true;
+        QTest::newRow("index at the open") << QStringLiteral("index") << true;
     }
     void whatIsAFailure()
     {
@@ -336,6 +342,38 @@ private slots:
         const QString root = m_dir->path() + QStringLiteral("/failure");
         QVERIFY(copyTree(m_template, root));
         const QString file = root + QStringLiteral("/mindex.db");
+        if (how == QLatin1String("journal mode") || how == QLatin1String("syncs") ||
+            how == QLatin1String("index")) {
+            const QString first = m_dir->path() + QStringLiteral("/first");
+            const QString opened = how == QLatin1String("index") ? root : first;
+            const QString openedFile = opened + QStringLiteral("/mindex.db");
+            if (how == QLatin1String("index")) {
+                bool ok = false;
+                run(file, {QStringLiteral("DROP INDEX MEDIAITEMS_PARENT")}, &ok);
+                QVERIFY(ok);
+            } else {
+                QVERIFY(!QFileInfo::exists(first) || QDir(first).removeRecursively());
+            }
+            {
+                CMediaDataBase db(opened);
+                m_vfs->failAt(1, how == QLatin1String("syncs") ? FaultVfs::Sync : FaultVfs::Write,
+                              FaultVfs::Fault::IoError, how != QLatin1String("journal mode"));
+                const bool ok = db.open();
+                const int failed = m_vfs->failed();
+                m_vfs->failAt(0, 0);
+                QVERIFY(!ok);
+                QVERIFY(failed > 0);
+                QCOMPARE(db.openFailure().kind, TMeskStorageFailure::Kind::FileNotWritable);
+                QCOMPARE(db.openFailure().path, openedFile);
+                QCOMPARE(db.openFailure().detail, QStringLiteral("disk I/O error"));
+            }
+            // With the device well again the store opens, in write-ahead-log mode.
+            CMediaDataBase db(opened);
+            QVERIFY(db.open());
+            QCOMPARE(value(openedFile, QStringLiteral("PRAGMA journal_mode")).toString(),
+                     QStringLiteral("wal"));
+            return;
+        }
         if (how == QLatin1String("constraint")) {
             bool ok = false;
             run(file,
