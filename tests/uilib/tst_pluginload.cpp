@@ -9,7 +9,9 @@
 #include "tempstorage.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QOpenGLContext>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,12 +30,26 @@ private slots:
         QVERIFY(!QOpenGLContext::globalShareContext());
     }
 
+    void missingPluginFailsTheLoad_data()
+    {
+        QTest::addColumn<bool>("pluginThere");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("no plugin") << false << "velto-lumesk-webengine cannot be used";
+        // Where the engine would end the process at its start, the plugin is not even loaded.
+        QTest::newRow("no engine helper")
+            << true << "velto-lumesk-webengine is not loaded: .*QTWEBENGINEPROCESS_PATH";
+    }
+
     void missingPluginFailsTheLoad()
     {
+        QFETCH(bool, pluginThere);
+        QFETCH(QString, warning);
         QTemporaryDir empty;
-        MeskPlugins::setFolders({empty.path()});
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("velto-lumesk-webengine cannot be used")));
+        MeskPlugins::setFolders({pluginThere ? QStringLiteral(LUMESK_PLUGIN_DIR) : empty.path()});
+        if (pluginThere)
+            qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(empty.filePath("QtWebEngineProcess")));
+        const auto restore = qScopeGuard([] { qunsetenv("QTWEBENGINEPROCESS_PATH"); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
         CMeskWebWidget web;
         QVERIFY(!web.backend());
         QSignalSpy failed(&web, &CMeskWebWidget::pageLoadFailed);
