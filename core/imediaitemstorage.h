@@ -143,6 +143,11 @@ public:
     // this call; 0 keeps it for as long as it is listed. cleanup(false) keeps every listed event.
     virtual bool setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
     virtual bool setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
+    // Adds a record per event to the provider's records, stamped as above, and leaves the others as
+    // they are (one transaction, or part of the open batch: a writer adds the records of the events
+    // it stores in the batch that stores them); an event added twice has two records. False when they
+    // cannot be written.
+    virtual bool addSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) = 0;
     // Deletes every event (types 1 to 4 and 10, of every provider) that no record keeps, with the
     // items below it, their fields and their files; with onlyExpired, records older than their
     // maxPeriod no longer keep their events. True also when the records cannot be read (nothing is

@@ -708,6 +708,12 @@ bool CMediaDataBase::setSyncRecords(mid_t provider, const QList<mid_t>& events, 
     return m_sync.writeSyncRecords(provider, events, maxPeriod);
 }
 
+bool CMediaDataBase::addSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod)
+{
+    checkThread(__func__);
+    return m_sync.addSyncRecords(provider, events, maxPeriod);
+}
+
 bool CMediaDataBase::cleanup(bool onlyExpired)
 {
     checkThread(__func__);

@@ -135,6 +135,7 @@ public:
 
     bool setSyncList(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;
     bool setSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;
+    bool addSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod) override;
     bool cleanup(bool onlyExpired) override;
     QList<SMediaItem> syncRecords(mid_t provider, bool* ok = nullptr) override;
 

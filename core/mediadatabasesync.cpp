@@ -15,10 +15,21 @@ bool CMediaDataBaseSync::createIndexes()
 
 bool CMediaDataBaseSync::writeSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod)
 {
+    return write(provider, events, maxPeriod, true);
+}
+
+bool CMediaDataBaseSync::addSyncRecords(mid_t provider, const QList<mid_t>& events, int maxPeriod)
+{
+    return write(provider, events, maxPeriod, false);
+}
+
+bool CMediaDataBaseSync::write(mid_t provider, const QList<mid_t>& events, int maxPeriod, bool replace)
+{
     const qint64 now = dateValue(MeskClock::now());
     QList<SMediaDataBaseStatement> statements;
     statements.reserve(events.size() + 1);
-    statements.append({QStringLiteral("DELETE FROM MEDIASYNC WHERE PROVIDER = ?;"), {idValue(provider)}});
+    if (replace)
+        statements.append({QStringLiteral("DELETE FROM MEDIASYNC WHERE PROVIDER = ?;"), {idValue(provider)}});
     for (mid_t event : events) {
         statements.append(
             {QStringLiteral(

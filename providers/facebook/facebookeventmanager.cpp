@@ -92,6 +92,7 @@ void CFacebookEventManager::update()
         return;
     emit updateStarted();
     m_aborted = false;
+    m_complete = true;
     _doUpdateTask(TaskStream);
 }
 
@@ -103,10 +104,9 @@ void CFacebookEventManager::reset()
     m_eventPhotosCall->cancel();
     m_pendingPhotoSets.clear();
     m_commentSync->reset();
-    // The slices of an answer not yet stored are dropped; the stream list stays as it was.
+    // The slices of an answer not yet stored are dropped; the lists keep what was stored.
     m_slices->cancel();
-    m_storingStream = false;
-    m_answerStream.clear();
+    m_sync->endStream(false);
     const bool running = m_currentTask != TaskDone;
     m_currentTask = TaskDone;
     m_aborted = false;
@@ -142,12 +142,18 @@ void CFacebookEventManager::_processNextUpdateTask()
         return;
     }
     m_currentTask = TaskDone;
+    // Only a refresh that ended with every answer stored whole replaces the lists; any other keeps
+    // them as they are: the last complete ones and every event stored since.
+    m_sync->endStream(m_complete);
+    if (m_complete && !m_sync->save())
+        log("CFacebookEventManager: the sync list was not written");
     emit updateDone();
 }
 
 void CFacebookEventManager::_onMethodError()
 {
     m_aborted = true;
+    m_complete = false;
     _processNextUpdateTask();
 }
 
@@ -158,7 +164,6 @@ bool CFacebookEventManager::storeAnswer(const std::function<void()>& store)
         return true;
     }
     const CFacebookSync::State before = m_sync->state();
-    const QList<mid_t> answerStreamBefore = m_answerStream;
     const QHash<QString, SFacebookStreamPost> pendingBefore = m_pendingPhotoSets;
     ++m_answerDepth;
     m_objects->beginNew();
@@ -175,7 +180,6 @@ bool CFacebookEventManager::storeAnswer(const std::function<void()>& store)
         log("CFacebookEventManager: failed to store the answer, nothing of it kept");
         m_objects->discardNew();
         m_sync->restore(before);
-        m_answerStream = answerStreamBefore;
         m_pendingPhotoSets = pendingBefore; // a photo set that answer asked for is not waited for
         for (const QPointer<CFacebookEvent>& event : touched) {
             if (event)
@@ -214,19 +218,12 @@ void CFacebookEventManager::storeInSlices(qsizetype count, const std::function<v
             });
             if (!stored) {
                 // The rest of the answer waits for the next update.
+                m_complete = false;
                 m_slices->cancel();
                 done(false);
             }
         },
         [done] { done(true); });
-}
-
-void CFacebookEventManager::noteStreamEvent(mid_t id)
-{
-    if (m_storingStream)
-        m_answerStream.append(id);
-    else
-        m_sync->addStreamEvent(id);
 }
 
 void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& answerPosts,
@@ -247,10 +244,9 @@ void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& ans
         }
         users.removeIf([&](const SFacebookUser& user) { return !named.contains(user.uid); });
     }
-    // The stream list is replaced only once every slice is stored: a run stopped between the
-    // slices leaves the last complete one.
-    m_storingStream = true;
-    m_answerStream.clear();
+    // The posts of the answer (and those stored until the refresh ends) make the next stream list;
+    // each is listed as it is stored, so a run stopped between the slices keeps them.
+    m_sync->beginStream();
     const qsizetype profiles = users.size();
     storeInSlices(
         profiles + posts.size(),
@@ -265,16 +261,7 @@ void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& ans
             else
                 m_objects->addUser(profile, true);
         },
-        [this](bool complete) {
-            m_storingStream = false;
-            const QList<mid_t> stream = std::exchange(m_answerStream, {});
-            if (complete) {
-                m_sync->beginStream();
-                for (mid_t id : stream)
-                    m_sync->addStreamEvent(id);
-            }
-            _processNextUpdateTask();
-        });
+        [this](bool) { _processNextUpdateTask(); });
 }
 
 void CFacebookEventManager::storePost(const SFacebookStreamPost& post)
@@ -301,7 +288,7 @@ void CFacebookEventManager::storePost(const SFacebookStreamPost& post)
         log("CFacebookEventManager: failed to add new event");
         return;
     }
-    noteStreamEvent(event->mediaItem().id);
+    m_sync->addStreamEvent(event->mediaItem().id);
     m_objects->addComments(event, post.comments);
     if (isNew) {
         if (post.hasAttachment && !addAttachment(event, post, userId))
@@ -393,8 +380,7 @@ void CFacebookEventManager::addPostWithPhotos(const SFacebookStreamPost& post,
         log("CFacebookEventManager: failed to add event, photo set ignored");
         return;
     }
-    noteStreamEvent(event->mediaItem().id);
-    m_sync->save();
+    m_sync->addStreamEvent(event->mediaItem().id);
     if (photos.isEmpty()) {
         for (const SFacebookMedia& media : post.attachment.media)
             addPhoto(event, &media, nullptr, userId);

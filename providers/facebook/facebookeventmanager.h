@@ -29,11 +29,13 @@ class CMeskSlicedStore;
 // event; completes the photo sets of new album posts and the comment lists of posts.
 //
 // An answer keeps its 1,000 newest entries and is stored in slices across turns of the
-// event loop, each slice in one storage batch. eventAdded() and eventUpdated() go out
-// only after a slice's batch committed; the next task starts and the stream list is
-// replaced only after the last slice. A batch that rolled back emits nothing: the sync
-// lists are put back, the objects cached for it are released and the counts of known
-// events read again; the cycle goes on. reset() drops the slices not yet stored.
+// event loop, each slice in one storage batch with the sync records of its new events.
+// eventAdded() and eventUpdated() go out only after a slice's batch committed; the next
+// task starts only after the last slice. The stream list is replaced and the sync lists
+// written whole only when the update ends with every answer stored whole. A batch that
+// rolled back emits nothing: the sync lists are put back, the objects cached for it are
+// released and the counts of known events read again; the cycle goes on. reset() drops
+// the slices not yet stored.
 class CFacebookEventManager : public QObject
 {
     Q_OBJECT
@@ -84,8 +86,6 @@ private:
     // done(false) after a slice that rolled back (the rest of the answer is dropped).
     void storeInSlices(qsizetype count, const std::function<void(qsizetype)>& storeOne,
                        const std::function<void(bool)>& done);
-    // A post of the stream list: kept back while a stream answer is being stored.
-    void noteStreamEvent(mid_t id);
     void storePost(const SFacebookStreamPost& post);
     bool addAttachment(CFacebookEvent* event, const SFacebookStreamPost& post, mid_t userId);
     bool addPhoto(CFacebookEvent* event, const SFacebookMedia* media, const SFacebookPhotoInfo* info,
@@ -111,6 +111,8 @@ private:
     CFacebookSync* m_sync;
     TUpdateTask m_currentTask = TaskDone;
     bool m_aborted = false;
+    // Every answer of the running update so far came and was stored whole.
+    bool m_complete = false;
     QHash<QString, SFacebookStreamPost> m_pendingPhotoSets;
 
     int m_answerDepth = 0;
@@ -118,6 +120,4 @@ private:
     QList<QPointer<CFacebookEvent>> m_touched; // known events whose counts changed
 
     CMeskSlicedStore* m_slices;
-    bool m_storingStream = false;
-    QList<mid_t> m_answerStream; // the stream list of the answer being stored
 };

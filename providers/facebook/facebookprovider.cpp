@@ -261,10 +261,8 @@ void CFacebookProvider::_onStatusUpdated(const QString& text, const QString& pos
     {
         CMediaStorageBatch batch(m_storage);
         event = m_objects->addStatus(postId, text, own->serviceUser().id);
-        if (event) {
+        if (event)
             m_sync->addStreamEvent(event->mediaItem().id);
-            m_sync->save();
-        }
         committed = batch.end();
     }
     if (!committed) {
@@ -301,10 +299,6 @@ void CFacebookProvider::_onUpdateStarted()
 
 void CFacebookProvider::_onUpdateDone()
 {
-    // A list that was not written stays as it is and is written whole at the next save; the storage
-    // told the failure, and the exit's clean-up does not run on the old list.
-    if (!m_sync->save())
-        qDebug().noquote() << QLatin1String("CFacebookProvider: the sync list was not written");
     emit updateDone(MeskProvider::Facebook);
 }
 

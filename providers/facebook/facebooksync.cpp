@@ -81,31 +81,59 @@ void CFacebookSync::reset()
 void CFacebookSync::beginStream()
 {
     ensureLoaded();
-    m_state.streamEvents.clear();
-    m_state.streamEventIds.clear();
+    m_state.nextStream.clear();
+    m_state.nextStreamIds.clear();
+    m_state.streaming = true;
+}
+
+void CFacebookSync::endStream(bool replace)
+{
+    if (m_state.streaming && replace) {
+        m_state.streamEvents = std::exchange(m_state.nextStream, {});
+        m_state.streamEventIds = std::exchange(m_state.nextStreamIds, {});
+    }
+    m_state.nextStream.clear();
+    m_state.nextStreamIds.clear();
+    m_state.streaming = false;
+}
+
+void CFacebookSync::addRecord(mid_t id)
+{
+    // A record that cannot be written fails the caller's batch: nothing of it is kept then.
+    if (m_storage)
+        m_storage->addSyncRecords(m_providerId, {id}, kMaxPeriodHours);
 }
 
 void CFacebookSync::addStreamEvent(mid_t id)
 {
     ensureLoaded();
-    if (m_state.streamEventIds.contains(id))
-        return;
-    m_state.streamEventIds.insert(id);
-    m_state.streamEvents.append(id);
+    if (!m_state.streamEventIds.contains(id)) {
+        m_state.streamEventIds.insert(id);
+        m_state.streamEvents.append(id);
+        addRecord(id);
+    }
+    if (m_state.streaming && !m_state.nextStreamIds.contains(id)) {
+        m_state.nextStreamIds.insert(id);
+        m_state.nextStream.append(id);
+    }
 }
 
 void CFacebookSync::addMessage(const SMediaItem& item)
 {
     ensureLoaded();
-    if (!m_state.messages.contains(item.id))
+    if (!m_state.messages.contains(item.id)) {
         m_state.messages.insert(item.id, item);
+        addRecord(item.id);
+    }
 }
 
 void CFacebookSync::addFriendRequest(const SMediaItem& item)
 {
     ensureLoaded();
-    if (!m_state.friendRequests.contains(item.id))
+    if (!m_state.friendRequests.contains(item.id)) {
         m_state.friendRequests.insert(item.id, item);
+        addRecord(item.id);
+    }
 }
 
 // ---- CFacebookCommentSync -----------------------------------------------------------------

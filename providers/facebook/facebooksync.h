@@ -17,8 +17,13 @@ class IMediaItemStorage;
 
 // Which stored events are current: the posts of the last stream result (and the
 // photo-set posts and own statuses stored since), and the messages and friend
-// requests stored in the last 14 calendar days. Written to the storage's sync
-// records as a whole, with a maximum period of 336 hours.
+// requests stored in the last 14 calendar days, with a maximum period of 336 hours.
+//
+// Until a refresh ends, the lists are the last complete ones plus every event added
+// since: each event new to them gets its sync record at once, in the storage batch
+// that stores it, so a close or a kill at any moment leaves no stored event out of
+// the storage's records. Only a refresh that ended replaces the stream list by the
+// one it made (endStream) and writes the lists whole (save).
 class CFacebookSync : public QObject
 {
     Q_OBJECT
@@ -29,6 +34,10 @@ public:
         QList<mid_t> streamEvents;
         // The ids of streamEvents, for the look-up behind addStreamEvent().
         QSet<mid_t> streamEventIds;
+        // The stream list the running refresh makes (since beginStream()).
+        QList<mid_t> nextStream;
+        QSet<mid_t> nextStreamIds;
+        bool streaming = false;
         QHash<mid_t, SMediaItem> messages;
         QHash<mid_t, SMediaItem> friendRequests;
         // Whether the stored records had been read into the lists.
@@ -41,13 +50,20 @@ public:
     // save at clean-up, state()), not at start-up.
     void load(IMediaItemStorage* storage);
     // Drops messages and friend requests added more than 14 days before today, then
-    // writes the records; nothing without a storage or while the stored records cannot be read.
-    // True when the records were written. The lists stay as they are either way: each save writes
-    // them whole, so one that failed is made good by the next.
+    // writes the records whole; nothing without a storage or while the stored records cannot be
+    // read. True when the records were written. The lists stay as they are either way: each save
+    // writes them whole, so one that failed is made good by the next.
     bool save();
     // Empties the lists and leaves the provider no sync records.
     void reset();
+    // Starts the stream list of a refresh: the posts added from now on.
     void beginStream();
+    // Ends it: with replace (the refresh ended, its stream answer stored whole) it becomes the stream
+    // list; otherwise it is dropped.
+    void endStream(bool replace);
+    // Each adds the event to its list, and one new to the list gets its sync record in the caller's
+    // open batch (also while the stored records cannot be read: they are read with it later). A
+    // writer restores the state it kept when its batch rolls back.
     void addStreamEvent(mid_t id);
     void addMessage(const SMediaItem& item);
     void addFriendRequest(const SMediaItem& item);
@@ -69,6 +85,7 @@ private:
     // Reads the storage's sync records into the lists on their first use. False when they cannot be
     // read: the lists then stay unloaded (and are read again at their next use).
     bool ensureLoaded() const;
+    void addRecord(mid_t id);
 
     IMediaItemStorage* m_storage = nullptr;
     mutable State m_state;

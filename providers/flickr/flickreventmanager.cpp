@@ -15,6 +15,7 @@
 #include <QSet>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -75,8 +76,10 @@ void CFlickrEventManager::update()
     if (!isReady())
         return;
     m_running = true;
+    m_complete = true;
     m_pendingUsers.clear();
     m_contactPhotos.clear();
+    m_answered.clear();
     emit updateStarted();
     // A call that cannot start reports protocolError(MediaErrorUnassigned), queued: the run then ends.
     m_contactsCall->request();
@@ -84,7 +87,8 @@ void CFlickrEventManager::update()
 
 void CFlickrEventManager::reset()
 {
-    // The slices of an answer not yet stored are dropped, and the sync records stay as they were.
+    // The slices of an answer not yet stored are dropped, and the sync records stay as they are.
+    m_complete = false;
     m_slices->cancel();
     m_contactsCall->cancel();
     m_userPhotosCall->cancel();
@@ -132,6 +136,7 @@ void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& answer)
                 log("CFlickrEventManager: failed to store photos, left for the next update");
                 m_objects->discardNew();
                 m_slices->cancel();
+                m_complete = false;
                 finish();
                 return;
             }
@@ -185,6 +190,7 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
     CFlickrUser* user = m_objects->findUser(userId);
     if (!user) {
         log("CFlickrEventManager: failed to load user, photos ignored");
+        m_complete = false;
         nextPendingUser();
         return;
     }
@@ -220,11 +226,9 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
         stored->photos.size(),
         [this, stored](qsizetype from, qsizetype to) { storeUserPhotos(*stored, from, to); },
         [this, stored] {
-            // Once all of the answer is stored, the contact's sync records are the posts of its photos,
-            // so the clean-up at exit keeps every post the service still lists.
-            m_sync->remove(stored->userRow);
-            for (mid_t post : std::as_const(stored->syncPosts))
-                m_sync->add(stored->userRow, post);
+            // Once all of the answer is stored, the contact's sync records become the posts of its
+            // photos when the run ends, so the clean-up at exit keeps every post the service still lists.
+            m_answered.insert(stored->userRow, stored->syncPosts);
             nextPendingUser();
         });
 }
@@ -273,9 +277,12 @@ void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, q
         }
     }
 
+    // The posts of the slice that no record holds are listed in the same batch.
+    m_sync->addRecords(syncPosts);
     if (!batch.end()) {
         // The rest of the answer waits for the next update; the sync records stay.
         log("CFlickrEventManager: failed to store photos, left for the next update");
+        m_complete = false;
         m_objects->discardNew();
         // The rows hold no post again; so must the cached objects, or they would pass for posted.
         for (CFlickrPhoto* photo : std::as_const(reparented))
@@ -285,6 +292,7 @@ void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, q
         return;
     }
     m_objects->acceptNew();
+    m_sync->addStored(answer.userRow, syncPosts);
     answer.posts.insert(newPosts);
     answer.syncPosts += syncPosts;
     for (CFlickrPhotoPost* post : std::as_const(complete))
@@ -294,12 +302,28 @@ void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, q
 void CFlickrEventManager::_onMethodError()
 {
     // A late error of a run that reset() ended changes nothing.
-    if (m_running)
-        nextPendingUser();
+    if (!m_running)
+        return;
+    m_complete = false;
+    nextPendingUser();
 }
 
 void CFlickrEventManager::finish()
 {
+    // Only a run that ended with every answer stored whole replaces the records of the contacts it
+    // searched; any other leaves them as they are: the last complete ones and every post stored since.
+    const QHash<mid_t, QList<mid_t>> answered = std::exchange(m_answered, {});
+    if (m_complete) {
+        for (auto it = answered.cbegin(); it != answered.cend(); ++it) {
+            m_sync->remove(it.key());
+            for (mid_t post : it.value())
+                m_sync->add(it.key(), post);
+        }
+        // Records that were not written stay as they are and are written whole after the next run
+        // that ends; the storage told the failure, and the exit's clean-up does not run on them.
+        if (!m_sync->flush())
+            log("CFlickrEventManager: the sync records were not written");
+    }
     m_running = false;
     m_pendingUsers.clear();
     m_contactPhotos.clear();

@@ -27,9 +27,11 @@ class CFlickrUserPhotos;
 // way: a failed call (reported first as protocolError or networkError, a call that cannot start
 // as protocolError(MediaErrorUnassigned)) moves the run on to the next contact. An answer keeps
 // its 1,000 newest photos and is stored in slices across turns of the event loop, each in one
-// storage batch; posts and the new users are announced only after their slice's batch committed,
-// a contact's sync records only once its whole answer is stored. A slice that rolls back drops the
-// rest of its answer. reset() drops the slices not yet stored. GUI thread only.
+// storage batch with the sync records of its posts that no record holds; posts and the new users
+// are announced only after their slice's batch committed. The contacts' sync records are replaced
+// by the posts of their answers, and written whole, only when the run ends with every answer
+// stored whole. A slice that rolls back drops the rest of its answer. reset() drops the slices not
+// yet stored. GUI thread only.
 class CFlickrEventManager : public QObject
 {
     Q_OBJECT
@@ -88,5 +90,9 @@ private:
     CFlickrObjectManager* m_objects;
     CFlickrSync* m_sync;
     bool m_running = false;
+    // Every answer of the running run so far came and was stored whole.
+    bool m_complete = false;
+    // The posts of each contact whose search answer was stored whole in this run.
+    QHash<mid_t, QList<mid_t>> m_answered;
     CMeskSlicedStore* m_slices;
 };

@@ -225,10 +225,6 @@ void CFlickrProvider::_onUpdateStarted()
 
 void CFlickrProvider::_onUpdateDone()
 {
-    // Records that were not written stay as they are and are written whole at the next flush; the
-    // storage told the failure, and the exit's clean-up does not run on the old records.
-    if (!m_sync->flush())
-        qDebug().noquote() << QLatin1String("CFlickrProvider: the sync records were not written");
     emit updateDone(MeskProvider::Flickr);
 }
 

@@ -2,6 +2,8 @@
 
 #include "imediaitemstorage.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <utility>
 
@@ -54,6 +56,30 @@ void CFlickrSync::remove(mid_t userId)
 {
     ensureLoaded();
     dropRecord(userId);
+}
+
+bool CFlickrSync::addRecords(const QList<mid_t>& posts)
+{
+    if (!m_storage)
+        return false;
+    const bool loaded = ensureLoaded();
+    QList<mid_t> unheld;
+    QSet<mid_t> seen;
+    for (mid_t post : posts) {
+        if ((!loaded || !m_holders.contains(post)) && !seen.contains(post)) {
+            seen.insert(post);
+            unheld.append(post);
+        }
+    }
+    return unheld.isEmpty() || m_storage->addSyncRecords(m_providerId, unheld, 0);
+}
+
+void CFlickrSync::addStored(mid_t userId, const QList<mid_t>& posts)
+{
+    if (!ensureLoaded())
+        return;
+    for (mid_t post : posts)
+        append(userId, post);
 }
 
 void CFlickrSync::append(mid_t userId, mid_t eventId) const

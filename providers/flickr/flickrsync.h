@@ -12,6 +12,9 @@ class IMediaItemStorage;
 // (one row per post), so the clean-up at exit keeps every post the service still lists: a post it
 // deleted would be fetched and announced again at the next update. A user's posts are ordered
 // oldest first, so the last one is the user's newest post. A post is held by one user at most.
+// Until a run ends, the records are the last complete ones plus every post stored since: a post
+// gets its row in the batch that stores it (addRecords), so a close or a kill at any moment keeps
+// it; the run that ended replaces the records of the users it searched and writes them whole.
 class CFlickrSync : public QObject
 {
     Q_OBJECT
@@ -26,6 +29,13 @@ public:
     void add(mid_t userId, mid_t eventId);
     // Drops every post of the user.
     void remove(mid_t userId);
+    // Adds a row to the stored records, in the caller's open batch, for each post no record holds (for
+    // each of them while the stored records cannot be read); the records here are unchanged. False
+    // when the rows cannot be written.
+    bool addRecords(const QList<mid_t>& posts);
+    // Once addRecords()'s batch committed: appends the posts to the user's posts as add() does; nothing
+    // while the stored records cannot be read (they bring them when they are).
+    void addStored(mid_t userId, const QList<mid_t>& posts);
     // Writes every record's posts; nothing without a storage or while the stored records cannot be read.
     // True when the records were written. The records stay as they are either way: each flush writes
     // them whole, so one that failed is made good by the next.

@@ -69,6 +69,7 @@ void CTwitterEventManager::update()
     emit updateStarted();
     m_authErrorCount = 0;
     m_networkErrorReported = false;
+    m_complete = true;
     // Both requests ask from the same status, so a mention older than a friends'
     // status that the first request brings is still fetched.
     m_runSinceId = m_sinceId;
@@ -93,7 +94,10 @@ void CTwitterEventManager::_processNextUpdateTask()
     const int next = m_currentTask + 1;
     if (next >= TaskNone) {
         m_currentTask = TaskNone;
-        flushSync();
+        // Only a run that ended with both answers stored whole writes the list of the newest statuses;
+        // any other leaves the stored records as they are: the last list and every status stored since.
+        if (m_complete)
+            flushSync();
         emit updateDone();
         return;
     }
@@ -149,12 +153,14 @@ void CTwitterEventManager::_onNetworkError(TMeskHttpError error)
 
 void CTwitterEventManager::_onMethodError()
 {
+    m_complete = false;
     _processNextUpdateTask();
 }
 
 void CTwitterEventManager::storeTimeline(STwitterTimeLine timeline, bool friends)
 {
     if (!m_storage) {
+        m_complete = false;
         _processNextUpdateTask();
         return;
     }
@@ -190,7 +196,11 @@ void CTwitterEventManager::addTimeline(const STwitterTimeLine& timeline, qsizety
             continue;
         createStatus(event.status, userMid, false, answer);
     }
-    finishAnswer(answer, batch.end(), friends);
+    addSyncRecords(answer);
+    const bool committed = batch.end();
+    if (!committed)
+        m_complete = false;
+    finishAnswer(answer, committed, friends);
 }
 
 void CTwitterEventManager::storeOwnStatus(const STwitterStatusEvent& event)
@@ -204,14 +214,23 @@ void CTwitterEventManager::storeOwnStatus(const STwitterStatusEvent& event)
     const mid_t userMid = createOrUpdateUser(event.user, answer);
     if (userMid != 0)
         createStatus(event.status, userMid, true, answer);
+    addSyncRecords(answer);
     finishAnswer(answer, batch.end(), false);
-    flushSync();
+}
+
+void CTwitterEventManager::addSyncRecords(const SAnswer& answer)
+{
+    // A record that cannot be written fails the batch: the statuses are not kept either.
+    QList<mid_t> ids;
+    for (const CTwitterStatus* status : answer.statuses)
+        ids.append(status->mediaItem().id);
+    m_sync->addRecords(ids);
 }
 
 void CTwitterEventManager::flushSync()
 {
-    // A list that was not written stays as it is and is written whole at the next flush; the storage
-    // told the failure, and the exit's clean-up does not run on the old list.
+    // A list that was not written stays as it is and is written whole after the next run that ends;
+    // the storage told the failure, and the exit's clean-up does not run on the old list.
     if (!m_sync->flush())
         log("CTwitterProvider: the sync list was not written");
 }

@@ -25,8 +25,10 @@ class IMediaItemStorage;
 // when the run starts, the new statuses stored with their authors and links; and the storing of
 // the account's own posted status.
 //
-// A run starts with updateStarted() and always ends in exactly one updateDone(), after the sync
-// list has been written: a task that fails (or cannot start) goes on to the next. A refusal of
+// A run starts with updateStarted() and always ends in exactly one updateDone(): a task that fails
+// (or cannot start) goes on to the next. Each new status gets its sync record in the batch that
+// stores it; a run that ended with both answers stored whole writes the list of the newest
+// statuses (CTwitterSync) before its updateDone(), which replaces those records. A refusal of
 // both calls of a run leaves as one protocolError(MediaErrorAuthorization), any other refusal as
 // protocolError(code); a transport failure leaves as networkError() once per run, whichever
 // transfer it broke.
@@ -73,7 +75,7 @@ public:
     // Stops a run that is going: its calls are cancelled, the slices not yet stored are dropped,
     // sinceId stays, and the run ends with updateDone().
     void reset();
-    // Stores the account's own posted status (type 10) and writes the sync list.
+    // Stores the account's own posted status (type 10) with its sync record.
     void storeOwnStatus(const STwitterStatusEvent& event);
 
     // The newest friends' status id seen; empty before the first.
@@ -133,6 +135,8 @@ private:
     void createStatus(const STwitterStatusData& data, mid_t userMid, bool own, SAnswer& answer);
     // Ends the answer's span: hands its objects over, or drops them.
     void finishAnswer(SAnswer& answer, bool committed, bool raisesSinceId);
+    // Adds the sync records of the answer's statuses in the open batch.
+    void addSyncRecords(const SAnswer& answer);
     // Compares status ids as unsigned 64-bit numbers; an unreadable `than` is lower than any id.
     static bool isHigherId(const QString& id, const QString& than);
 
@@ -153,4 +157,6 @@ private:
     int m_currentTask = TaskNone;
     int m_authErrorCount = 0;
     bool m_networkErrorReported = false;
+    // Every answer of the running run so far came and was stored whole.
+    bool m_complete = false;
 };

@@ -58,6 +58,13 @@ bool CTwitterSync::flush()
     return m_storage->setSyncRecords(m_providerId, ids(), 0);
 }
 
+bool CTwitterSync::addRecords(const QList<mid_t>& ids)
+{
+    if (!m_storage)
+        return false;
+    return ids.isEmpty() || m_storage->addSyncRecords(m_providerId, ids, 0);
+}
+
 bool CTwitterSync::reset()
 {
     if (!m_storage)

@@ -11,7 +11,9 @@
 class IMediaItemStorage;
 
 // The stored ids of the 20 newest status items of a provider, written to the
-// storage as its sync records.
+// storage as its sync records by a refresh that ended. Until then the stored records
+// are the last list written plus every status stored since, each added in the batch
+// that stores it (addRecords), so a close or a kill at any moment keeps it.
 //
 // Items are ordered by (created date-time, item id), so two items created in
 // the same second are both kept; the oldest entry is the smallest of those keys.
@@ -34,6 +36,10 @@ public:
     // stored records cannot be read (nothing is written then: the list lacks them) or when the storage
     // failed.
     bool flush();
+    // Adds a sync record per id to the stored ones, in the caller's open batch; the list here takes
+    // the items with add() once the batch committed. False without a storage or when the storage
+    // failed.
+    bool addRecords(const QList<mid_t>& ids);
     // Empties the list and the provider's sync records; nothing without a storage.
     bool reset();
 

@@ -7,6 +7,7 @@
 #include "twitterauth.h"
 #include "twitterfixture.h"
 #include "twitterprovider.h"
+#include "twittersync.h"
 
 #include <QPointer>
 #include <QRegularExpression>
@@ -212,16 +213,21 @@ private slots:
     }
 
     // A long answer keeps its 1,000 newest statuses, stored over several turns; sinceId moves only
-    // after the last slice, and not at all when the account goes between slices.
+    // after the last slice, and not at all when the account goes between slices. A close while the
+    // mentions are held (the exit's clean-up runs, then a start) keeps every status stored: the next
+    // run announces none again, and only once it ended is the sync list cut to the newest.
     void longAnswerInSlices_data()
     {
         QTest::addColumn<bool>("remove");
-        QTest::newRow("stored") << false;
-        QTest::newRow("removed between slices") << true;
+        QTest::addColumn<bool>("close");
+        QTest::newRow("stored") << false << false;
+        QTest::newRow("removed between slices") << true << false;
+        QTest::newRow("closed while the mentions are held") << false << true;
     }
     void longAnswerInSlices()
     {
         QFETCH(bool, remove);
+        QFETCH(bool, close);
         std::unique_ptr<CTwitterProvider> provider = linkedProvider();
         // The service never sends that many; a stand-in that does is scripted.
         QByteArray body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<statuses type=\"array\">";
@@ -233,7 +239,13 @@ private slots:
             status.author = bob();
             body += FakeTwitterService::statusXml(status);
         }
-        m_fx->service->script("/statuses/friends_timeline.xml", 200, body + "</statuses>", 1);
+        m_fx->service->script("/statuses/friends_timeline.xml", 200, body + "</statuses>", close ? 2 : 1);
+        auto held = std::make_shared<QAtomicInt>(0);
+        if (close)
+            m_fx->server->mount("/statuses/mentions.xml", [held](const TestHttpRequest&) {
+                held->storeRelaxed(1);
+                return TestHttpReply::hang();
+            });
         int added = 0;
         QString sinceAtFirst = QStringLiteral("unset");
         connect(provider.get(), &IMediaItemProvider::mediaItemAdded, this, [&] {
@@ -250,6 +262,23 @@ private slots:
         QVERIFY(slices);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("answer of 1200 entries, only the newest 1000"));
         provider->update();
+        if (close) {
+            QTRY_COMPARE_WITH_TIMEOUT(held->loadRelaxed(), 1, 60000);
+            QCOMPARE(added, 1000);
+            provider.reset();
+            QVERIFY(m_fx->db->cleanup(false));
+            m_fx->db = std::make_unique<CMediaDataBase>(m_fx->root.subPath(QStringLiteral("storage")));
+            QVERIFY(m_fx->db->open());
+            QCOMPARE(statusIds().size(), 1000);
+            m_fx->server->mount("/statuses/mentions.xml", m_fx->service->handler());
+            provider = linkedProvider();
+            QSignalSpy again(provider.get(), &IMediaItemProvider::mediaItemAdded);
+            QVERIFY(run(*provider));
+            QCOMPARE(again.size(), 0);
+            QVERIFY(m_fx->db->cleanup(false));
+            QCOMPARE(statusIds().size(), CTwitterSync::MaxItems);
+            return;
+        }
         QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 60000);
         QCOMPARE(sinceAtFirst, QString());
         if (remove) {
