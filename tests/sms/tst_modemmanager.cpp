@@ -655,6 +655,12 @@ void TestModemManager::startSequences_data()
     QTest::newRow("a delete fails, another client deletes it, ModemManager restarts")
         << QStringList{"received 1", "faildelete", "start",         "expect 1 1 1", "removeall",
                        "start",      "noted 1",    "start restart", "expect 1 0 0", "noted 0"};
+    // A message without a time whose object ModemManager dropped while the SIM keeps it: a new identical
+    // message under another object of the same set is another message, stored.
+    QTest::newRow("a delete of a message without time fails, then succeeds, an identical one comes")
+        << QStringList{"sent 1",       "faildelete",    "start",        "expect 1 1 1",
+                       "start",        "expect 1 0 0",  "sent 1",       "start",
+                       "expect 2 1 0", "start restart", "expect 2 0 0", "noted 0"};
     // Only a modem that failed a delete leaves the message on the SIM behind a later success.
     QTest::newRow("a refused delete, then allowed") << QStringList{
         "received 1", "refuse", "start", "expect 1 1 1", "allow", "start", "expect 1 0 0", "noted 0"};
