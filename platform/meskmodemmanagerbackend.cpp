@@ -330,7 +330,7 @@ private:
         QString simPath;
         // Changes each time the modem is seen to switch off or on, or to come again, which makes
         // its message objects anew; empty when first seen enabled: that name of the set stands for
-        // the last one an earlier start noted with an epoch (MeskSmsObjectSet::sameSet).
+        // the last one an earlier start noted with an epoch (SMeskSmsObjectSet::sameSet).
         QString epoch;
         bool stateKnown = false;
     };
@@ -375,7 +375,7 @@ private:
         bool every = false; // a read of every message (List), else of the new ones
         quint64 run = 0;
         // The set of objects the paths read belong to, as known when they were listed, and its renewal.
-        QString objectSet;
+        SMeskSmsObjectSet objectSet;
         quint32 renewal = 0;
         QList<SMeskSmsReadPdu> messages;
         qsizetype left = 0;
@@ -441,8 +441,8 @@ private:
     void publish();
     quint32 indexOf(const QString& path) const;
     // The name of the set of message objects the modem's service made for a modem
-    // (SMeskSmsOrigin::objectSet, MeskSmsObjectSet); empty while it is not known.
-    QString objectSetOf(const QString& modemPath) const;
+    // (SMeskSmsObjectSet); empty while it is not known.
+    SMeskSmsObjectSet objectSetOf(const QString& modemPath) const;
     // The modem's messages were made anew: what the layer knew of them names nothing now.
     // announced: the modem stays and is followed, so ModemManager's announcements of the messages
     // it makes anew are seen (smsMessagesRenewed).
@@ -475,12 +475,12 @@ void CMeskModemManagerBackend::Worker::cancelSms()
     m_calls.cancelSms();
 }
 
-QString CMeskModemManagerBackend::Worker::objectSetOf(const QString& modemPath) const
+SMeskSmsObjectSet CMeskModemManagerBackend::Worker::objectSetOf(const QString& modemPath) const
 {
     const auto modem = m_modems.constFind(modemPath);
     if (m_busId.isEmpty() || m_serviceName.isEmpty() || modem == m_modems.cend())
         return {};
-    return MeskSmsObjectSet::name(m_busId, m_serviceName, modemPath, modem->epoch);
+    return {m_busId, m_serviceName, modemPath, modem->epoch};
 }
 
 void CMeskModemManagerBackend::Worker::renew(const QString& modemPath, bool announced)
@@ -966,8 +966,8 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
                 return;
             }
             const QString sms = created.value().path();
-            if (const QString objectSet = objectSetOf(modem); !objectSet.isEmpty())
-                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{objectSet, sms});
+            if (const SMeskSmsObjectSet objectSet = objectSetOf(modem); !objectSet.isEmpty())
+                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{objectSet.name(), sms});
             call(
                 method(sms, SmsInterface, QStringLiteral("Send")),
                 [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
@@ -1028,7 +1028,7 @@ void CMeskModemManagerBackend::Worker::gather(const std::shared_ptr<Gathering>& 
     gathering->left = paths.size();
     if (gathering->every && !gathering->objectSet.isEmpty()) {
         for (const QDBusObjectPath& object : paths)
-            gathering->listed.append(SMeskSmsOrigin{gathering->objectSet, object.path()});
+            gathering->listed.append(SMeskSmsOrigin{gathering->objectSet.name(), object.path()});
     }
     if (paths.isEmpty()) {
         reportAfterPendingSignals(gathering);
@@ -1116,7 +1116,7 @@ bool CMeskModemManagerBackend::Worker::addToAnswer(Gathering& gathering, const Q
     message.timeStamp = timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
     const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
     message.pduType = pduType != 0 ? pduType : PduDeliver;
-    message.origin = {gathering.objectSet, path};
+    message.origin = {gathering.objectSet.name(), path};
     gathering.messages.append(message);
     return true;
 }
@@ -1174,7 +1174,7 @@ void CMeskModemManagerBackend::Worker::report(Gathering& gathering)
     // modem's at its end.
     const bool complete = !gathering.missed && !renewed && !gathering.objectSet.isEmpty();
     emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, messages, !complete, gathering.requestId,
-                                  MeskMbnResult::Ok, gathering.objectSet,
+                                  MeskMbnResult::Ok, gathering.objectSet.name(),
                                   renewed ? QList<SMeskSmsOrigin>() : gathering.listed);
 }
 
@@ -1207,7 +1207,7 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
     }
     QDBusMessage message = method(record->modem, MessagingInterface, QStringLiteral("Delete"));
     message << QVariant::fromValue(QDBusObjectPath(record->path));
-    const QString objectSet = objectSetOf(record->modem);
+    const SMeskSmsObjectSet objectSet = objectSetOf(record->modem);
     call(message, [this, index, requestId, modem = record->modem,
                    objectSet](QDBusPendingCallWatcher& watcher) {
         // NotFound: an earlier try that got no answer deleted it after all, unless the modem made

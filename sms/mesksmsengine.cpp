@@ -787,11 +787,15 @@ void CMeskSmsEngine::carryOverSetName(const QString& current)
     if (current.isEmpty() || m_setNamesSeen.contains(current))
         return;
     m_setNamesSeen.insert(current);
+    const SMeskSmsObjectSet set = SMeskSmsObjectSet::fromName(current);
+    if (set.isEmpty() || !set.epoch.isEmpty())
+        return;
     for (OnModem& entry : m_onModem) {
         SSmsOnModem& noted = entry.noted;
         bool changed = false;
         for (QString* name : {&noted.objectSet, &noted.deletedIn}) {
-            if (!name->isEmpty() && *name != current && MeskSmsObjectSet::sameSet(*name, current)) {
+            if (!name->isEmpty() && *name != current &&
+                SMeskSmsObjectSet::sameSet(SMeskSmsObjectSet::fromName(*name), set)) {
                 *name = current;
                 changed = true;
             }

@@ -152,7 +152,7 @@ private:
     void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
                    const QString& objectSet);
     // A set of message objects is seen under the name current: the notes that name the same set
-    // otherwise (MeskSmsObjectSet::sameSet: a start that saw no reload carries over the name of
+    // otherwise (SMeskSmsObjectSet::sameSet: a start that saw no reload carries over the name of
     // the last run) take this name, so that one set has one name.
     void carryOverSetName(const QString& current);
     void deleteEnded(quint32 index, quint32 errorCode);
