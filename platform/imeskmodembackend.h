@@ -157,6 +157,8 @@ struct SMeskSmsReadPdu
     // The renewal of the modem's messages (smsMessagesRenewed) in which it was read; 0 when the
     // layer does not count them.
     quint32 renewal = 0;
+    // The SIM in the modem when it was read (its ICCID, else its IMSI); empty when not known.
+    QString sim = {};
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -224,7 +226,8 @@ public:
     // (SMeskSmsOrigin::objectSet), empty when the layer cannot tell, and its listed
     // every object the modem listed for a read of every message (also one it
     // could not read, or one still arriving), empty when the layer cannot tell
-    // or the objects were made anew during the read. Request ids are never 0.
+    // or the objects were made anew during the read; its sim names the SIM in the modem when the
+    // read began (SMeskSmsReadPdu::sim). Request ids are never 0.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
     // Deletes the message at index. Answered by smsDeleteComplete.
     virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
@@ -259,11 +262,12 @@ signals:
     void smsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages);
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                          quint32 requestId, qint32 status, const QString& objectSet,
-                         const QList<SMeskSmsOrigin>& listed = {});
+                         const QList<SMeskSmsOrigin>& listed = {}, const QString& sim = {});
     void smsSendComplete(quint32 requestId, qint32 status);
     // The modem made the object of the message being sent with smsSendText (before it goes out):
-    // it may outlive the program, and the modem may keep it after the send ended.
-    void smsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin);
+    // it may outlive the program, and the modem may keep it after the send ended. sim: the SIM in
+    // the modem (SMeskSmsReadPdu::sim).
+    void smsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim = {});
     void smsStatusChange();
     // The modem's service made every message object anew (it restarted, the modem went or was
     // switched off and on): origins given before name nothing now. announced: the service announces

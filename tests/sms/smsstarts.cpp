@@ -177,6 +177,15 @@ void Script::run(const QString& step)
     } else if (verb == QLatin1String("receiving")) {
         for (int i = 0; i < count; ++i)
             service->addMessage(QStringLiteral("+15550166"), QString(), SmsReceiving);
+    } else if (verb == QLatin1String("memory")) {
+        for (const QString& path : service->messagePaths())
+            service->setMessageProperty(path, QStringLiteral("Storage"), StorageMe);
+    } else if (verb == QLatin1String("swap")) {
+        service->swapSim();
+    } else if (verb == QLatin1String("modem9")) {
+        service->removeModem();
+        service->setNextModemNumber(9);
+        service->addModem();
     } else if (verb == QLatin1String("class0")) {
         for (const QString& path : service->messagePaths())
             service->setMessageProperty(path, QStringLiteral("Class"), 0);
@@ -433,6 +442,35 @@ void Script::run(const QString& step)
                 }
                 if (event == QLatin1String("user")) {
                     forgetFirst(engine);
+                    return;
+                }
+                if (event == QLatin1String("swap") || event == QLatin1String("second")) {
+                    const auto deviceIs = [&](const QString& path) {
+                        QTRY_VERIFY_WITH_TIMEOUT(
+                            [&] {
+                                QList<SMeskModemInterface> modems;
+                                network.modemBackend()->smsInterfaces(&modems);
+                                return modems.size() == 1 && modems.first().id == path;
+                            }(),
+                            30000);
+                    };
+                    if (event == QLatin1String("swap")) {
+                        // The SIM swapped out and back while the program runs, each SIM read.
+                        for (int i = 0; i < 2; ++i) {
+                            service->swapSim();
+                            deviceIs(service->modemPath());
+                            readAll(engine);
+                        }
+                    } else {
+                        // A second modem comes before the first in the order of the paths: it is the
+                        // device while it is there.
+                        service->addSecondModem();
+                        deviceIs(service->secondModemPath());
+                        readAll(engine);
+                        service->removeSecondModem();
+                        deviceIs(service->modemPath());
+                        readAll(engine);
+                    }
                     return;
                 }
                 const QStringList before = service->messagePaths();
