@@ -234,7 +234,7 @@ bool CMeskSmsEngine::readSimMessages()
     if (read == 0)
         return false;
     // Its reports reach this thread after this returns.
-    m_reads.insert(read, Read{m_serial, {}, {}, false});
+    m_reads.insert(read, Read{m_serial, ++m_readsAsked, {}, {}, false});
     m_readOwed = false;
     toGuiThread([this] { noteCondition({}); });
     return true;
@@ -331,7 +331,7 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 
             entry.setOrigin({});
         }
         m_renewal = std::max(m_renewal, renewal);
-        m_reloads.insert(renewal, Read{m_serial, {}, {}, false});
+        m_reloads.insert(renewal, Read{m_serial, 0, {}, {}, false});
         // A message read in a renewal before is rarely reported after the next few.
         constexpr qsizetype RenewalsKept = 8;
         while (m_reloads.size() > RenewalsKept)
@@ -780,6 +780,12 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
             queueWrite(entry);
         }
     }
+    // A read asked before this one and still running may yet report a message this one did not find
+    // (read before the modem made its messages anew, say, and reported as stale): its note alone tells
+    // it from a new message. What this read would forget waits for a later complete read.
+    if (std::any_of(m_reads.cbegin(), m_reads.cend(),
+                    [&](const Read& other) { return other.order < ended.order; }))
+        return;
     // A note of another SIM is left alone: that SIM may come back with its messages (a read of a SIM
     // not known leaves every note that names one).
     const auto ofThisSim = [&](const OnModem& entry) {

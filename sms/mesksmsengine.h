@@ -234,6 +234,7 @@ private:
     struct Read
     {
         quint64 before = 0; // entries up to this serial existed when it began
+        quint64 order = 0;  // reads asked before it have a lower one (0: the messages of a renewal)
         QSet<quint64> found;
         // The objects the modem listed for it, told before its messages (listKnown).
         QSet<SMeskSmsOrigin> listed;
@@ -248,6 +249,7 @@ private:
     // in an earlier one is matched only within its own, and changes no entry's origin.
     quint32 m_renewal = 0;
     quint64 m_serial = 0;
+    quint64 m_readsAsked = 0;
     QList<Incoming> m_incoming;
     QList<mid_t> m_removed;                 // notes of removed entries, not yet deleted from the storage
     QSet<mid_t> m_queuedWrites;             // notes changed, not yet written (queueWrite)

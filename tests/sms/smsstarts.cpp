@@ -337,6 +337,31 @@ void Script::run(const QString& step)
                 if (event == QLatin1String("completing"))
                     service->atCall(QStringLiteral("GetAll"),
                                     service->callCount(QStringLiteral("GetAll")) + 1, completeAll);
+                if (event == QLatin1String("overtaken")) {
+                    // The user's message is sent; the layer's delete of its object waits.
+                    service->setDeleteHeld(true);
+                    const int deletes = service->callCount(QStringLiteral("Delete"));
+                    QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
+                    QTRY_COMPARE_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")), deletes + 1,
+                                              30000);
+                    // A read of every message reads the sent object; its read of another message fails
+                    // for want of room on the bus, and the call tried again is answered only once a
+                    // newer read, which no longer finds the sent object, has ended.
+                    const QString other =
+                        service->addMessage(QStringLiteral("+15550199"), QStringLiteral("later"));
+                    service->failNextRead(other, QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+                    service->holdNextRead(other);
+                    QVERIFY(engine.readSimMessages());
+                    QTRY_COMPARE_WITH_TIMEOUT(service->propertyCalls(other), 2, 30000);
+                    service->setDeleteHeld(false);
+                    QCOMPARE(service->answerHeldDeletes(QStringLiteral("ok")), 1);
+                    const qsizetype rows = storage.smsMessages().size();
+                    QVERIFY(engine.readSimMessages());
+                    QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), rows + 1, 30000);
+                    QCOMPARE(service->answerHeldReads(), 1);
+                    QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+                    return;
+                }
                 if (event == QLatin1String("send")) {
                     service->setSendSilent(true);
                     QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));

@@ -571,7 +571,9 @@ void TestModemManager::systemBusLimits()
 //                         wait for a call tried again while a read of the new ones stores and
 //                         deletes; "gone" has another client delete a new message as it is read;
 //                         "swap" swaps the SIM out and back, reading each; "second" has a second
-//                         modem come first in the order of the paths and go, reading each
+//                         modem come first in the order of the paths and go, reading each;
+//                         "overtaken" sends a message, and a read of every message that read its
+//                         object is answered (a call tried again) after a newer read that did not
 //   faildelete            the next delete fails, and a later one answers success while the SIM
 //                         keeps the message
 //   replace               between starts another client deletes the first message and an identical
@@ -685,6 +687,9 @@ void TestModemManager::startSequences_data()
                        "start",      "expect 1 0 1", "swap",   "start", "expect 1 0 1"};
     QTest::newRow("a kept message without time in the modem's memory, read with another SIM") << QStringList{
         "sent 1", "memory", "refuse", "start", "expect 1 1 1", "swap", "start", "expect 2 1 1"};
+    // A read that began before a newer one ended may still report what the newer one no longer found.
+    QTest::newRow("a read answered after a newer one, the user's message sent meanwhile")
+        << QStringList{"start overtaken", "kinds SR", "start", "expect 2 0 0", "noted 0", "kinds SR"};
     // Only a modem that failed a delete leaves the message on the SIM behind a later success.
     QTest::newRow("a refused delete, then allowed") << QStringList{
         "received 1", "refuse", "start", "expect 1 1 1", "allow", "start", "expect 1 0 0", "noted 0"};

@@ -194,6 +194,9 @@ void FakeModemManagerService::stop()
         return;
     m_unanswered.clear();
     m_heldDeletes.clear();
+    for (const QDBusMessage& reply : std::exchange(m_heldReads, {}))
+        QDBusConnection(m_connectionName).send(reply);
+    m_holdReads.clear();
     for (const QDBusMessage& reply : std::exchange(m_lateReplies, {}))
         QDBusConnection(m_connectionName).send(reply);
     {
@@ -337,6 +340,14 @@ void FakeModemManagerService::removeSecondModem()
                {QVariant::fromValue(QDBusObjectPath(m_second.path)),
                 QVariant(interfacesOf(m_second.modem, m_second.simPath).keys())});
     m_second = {};
+}
+
+int FakeModemManagerService::answerHeldReads()
+{
+    const QList<QDBusMessage> held = std::exchange(m_heldReads, {});
+    for (const QDBusMessage& reply : held)
+        QDBusConnection(m_connectionName).send(reply);
+    return int(held.size());
 }
 
 void FakeModemManagerService::removeModem()
@@ -694,6 +705,10 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
             properties = messageProperties(path);
         else
             return fail(unknown);
+        if (member == QLatin1String("GetAll") && m_messages.contains(path) && m_holdReads.remove(path)) {
+            m_heldReads.append(message.createReply(QVariantList{properties}));
+            return true;
+        }
         if (member == QLatin1String("GetAll") && m_readDelay > 0 && m_messages.contains(path)) {
             const quint64 late = ++m_lateCount;
             m_lateReplies.insert(late, message.createReply(QVariantList{properties}));

@@ -171,6 +171,10 @@ public:
     {
         m_failCalls.insert(member, errorName);
     }
+    // The next GetAll of the message at path (after a failure set for it) gets no answer until
+    // answerHeldReads, which answers it with the values it had when it came.
+    void holdNextRead(const QString& path) { m_holdReads.insert(path); }
+    int answerHeldReads();
     // Runs action just after the next GetAll of the message at path is answered, as the service's
     // next step (its signals reach only those already following them).
     void afterNextRead(const QString& path, std::function<void()> action)
@@ -290,6 +294,8 @@ private:
         QVariantMap modem;
     };
     SecondModem m_second;
+    QSet<QString> m_holdReads;
+    QList<QDBusMessage> m_heldReads;
     QString m_modemPath;
     QString m_simPath;
     QVariantMap m_modem;
