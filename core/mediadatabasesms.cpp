@@ -15,18 +15,19 @@ bool CMediaDataBaseSms::createIndexes()
                "CREATE TABLE IF NOT EXISTS MEDIASMSONMODEM (ID INTEGER PRIMARY KEY, "
                "MESSAGE INTEGER, STORE TEXT, OBJECT TEXT, PHONE TEXT, TEXT TEXT, TYPE INTEGER, "
                "TIME INTEGER, ANYTIME INTEGER, OWN INTEGER, SENT INTEGER, DELETEFAILED INTEGER, "
-               "DELETEDIN TEXT, DELETEPENDING INTEGER);")) &&
-           addOnModemDeleteColumns() &&
+               "DELETEDIN TEXT, DELETEPENDING INTEGER, SIM TEXT);")) &&
+           addOnModemColumns() &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_CREATED ON MEDIASMSMESSAGES (CREATED);")) &&
            exec(QStringLiteral(
                "CREATE INDEX IF NOT EXISTS MEDIASMSMESSAGES_PHONE_TYPE ON MEDIASMSMESSAGES (PHONE, TYPE);"));
 }
 
-bool CMediaDataBaseSms::addOnModemDeleteColumns()
+bool CMediaDataBaseSms::addOnModemColumns()
 {
-    // A file from before the delete's outcome (or its sending) was noted gains the columns it lacks, all in
-    // one transaction: a start stopped midway leaves the table as it was, never with half of them.
+    // A file from before the delete's outcome (or its sending, or the SIM) was noted gains the columns it
+    // lacks, all in one transaction: a start stopped midway leaves the table as it was, never with half of
+    // them. Its notes have no SIM.
     QSet<QString> present;
     if (!select(QStringLiteral("SELECT name FROM pragma_table_info('MEDIASMSONMODEM');"), {},
                 [&present](const QSqlQuery& query) { present.insert(query.value(0).toString()); }))
@@ -40,6 +41,8 @@ bool CMediaDataBaseSms::addOnModemDeleteColumns()
     if (!present.contains(QStringLiteral("DELETEPENDING")))
         statements.append(
             {QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN DELETEPENDING INTEGER;"), {}});
+    if (!present.contains(QStringLiteral("SIM")))
+        statements.append({QStringLiteral("ALTER TABLE MEDIASMSONMODEM ADD COLUMN SIM TEXT;"), {}});
     return execTransaction(statements);
 }
 
@@ -163,7 +166,8 @@ QVariantList onModemValues(const SSmsOnModem& entry)
             entry.own ? QVariant(CMediaDataBaseMethod::dateValue(entry.sent)) : QVariant(),
             entry.deleteFailed ? 1 : 0,
             entry.deletedIn,
-            entry.deletePending ? 1 : 0};
+            entry.deletePending ? 1 : 0,
+            entry.sim};
 }
 
 } // namespace
@@ -173,7 +177,7 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem(bool* ok)
     QList<SSmsOnModem> entries;
     const bool done =
         select(QStringLiteral("SELECT ID, MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, ANYTIME, "
-                              "OWN, SENT, DELETEFAILED, DELETEDIN, DELETEPENDING FROM MEDIASMSONMODEM "
+                              "OWN, SENT, DELETEFAILED, DELETEDIN, DELETEPENDING, SIM FROM MEDIASMSONMODEM "
                               "ORDER BY ID;"),
                {}, [&entries](const QSqlQuery& query) {
                    SSmsOnModem entry;
@@ -192,6 +196,7 @@ QList<SSmsOnModem> CMediaDataBaseSms::onModem(bool* ok)
                    entry.deleteFailed = query.value(11).toInt() != 0;
                    entry.deletedIn = query.value(12).toString();
                    entry.deletePending = query.value(13).toInt() != 0;
+                   entry.sim = query.value(14).toString();
                    entries.append(entry);
                });
     tell(ok, done);
@@ -205,8 +210,8 @@ bool CMediaDataBaseSms::addOnModem(SSmsOnModem& entry)
     QVariant id;
     if (!exec(QStringLiteral(
                   "INSERT INTO MEDIASMSONMODEM (MESSAGE, STORE, OBJECT, PHONE, TEXT, TYPE, TIME, "
-                  "ANYTIME, OWN, SENT, DELETEFAILED, DELETEDIN, DELETEPENDING) VALUES (?, ?, ?, ?, ?, ?, "
-                  "?, ?, ?, ?, ?, ?, ?);"),
+                  "ANYTIME, OWN, SENT, DELETEFAILED, DELETEDIN, DELETEPENDING, SIM) VALUES (?, ?, ?, ?, ?, "
+                  "?, ?, ?, ?, ?, ?, ?, ?, ?);"),
               onModemValues(entry), &id))
         return false;
     entry.id = idFromValue(id);
@@ -220,7 +225,7 @@ bool CMediaDataBaseSms::updateOnModem(const SSmsOnModem& entry)
     return exec(
         QStringLiteral("UPDATE MEDIASMSONMODEM SET MESSAGE = ?, STORE = ?, OBJECT = ?, PHONE = ?, TEXT = ?, "
                        "TYPE = ?, TIME = ?, ANYTIME = ?, OWN = ?, SENT = ?, DELETEFAILED = ?, DELETEDIN = ?, "
-                       "DELETEPENDING = ? WHERE ID = ?;"),
+                       "DELETEPENDING = ?, SIM = ? WHERE ID = ?;"),
         values);
 }
 

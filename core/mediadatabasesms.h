@@ -37,6 +37,6 @@ public:
     bool clearOnModemOrigins();
 
 private:
-    bool addOnModemDeleteColumns();
+    bool addOnModemColumns();
     QList<SSmsMessage> selectMessages(const QString& statement, const QVariantList& values, bool* ok);
 };

@@ -155,6 +155,11 @@ struct SSmsOnModem
     // A delete of its object was sent and its answer not yet seen: a stop before the answer leaves
     // the mark, and the next start learns from the modem's objects what became of the delete.
     bool deletePending = false;
+    // The SIM it was last seen with (SMeskSmsReadPdu::sim: its ICCID, else its IMSI); empty when not
+    // known (noted by an older version, or read while the modem did not name its SIM). Unlike its
+    // origin it outlives the modem making its messages anew: a note is forgotten only by a complete
+    // read of its own SIM.
+    QString sim = {};
 
     bool operator==(const SSmsOnModem&) const = default;
 };

@@ -61,7 +61,7 @@ constexpr quint32 Unsent = 4;
 } // namespace MeskSmsStatus
 
 // Where a message on the modem lives, as far as the modem layer can tell. objectSet names the set
-// of message objects the modem's service made (MeskSmsObjectSet); object names the message within
+// of message objects the modem's service made (SMeskSmsObjectSet::name); object names the message within
 // it. One origin names one message for as long as its set lasts; the same message comes with
 // another origin once the service made its messages anew (it restarted, the modem was added again
 // or switched off and on), and then nothing says which old origin was which new one. Empty when
@@ -75,42 +75,59 @@ struct SMeskSmsOrigin
     bool operator==(const SMeskSmsOrigin&) const = default;
 };
 
-// The name of a modem's set of message objects, and which names are one set.
+// A modem's set of message objects, and which ones are one set.
 //
 // ModemManager numbers its message objects from a counter of its run and never reuses a number in
 // that run, so an object is known by the bus (a new id after each boot), ModemManager's unique name
 // on it (a new one for each of its runs) and the object's path. The set a path belongs to is that of
 // its modem, as long as the modem keeps its objects: it drops every one when it leaves ENABLED (and
-// when it goes) and makes them anew from the SIM as it is enabled again. The modem layer names the
-// set "bus run modem", followed by an epoch once it saw such a reload in its run (or saw the modem
-// below ENABLED at first, its objects yet to be made).
-namespace MeskSmsObjectSet {
-
-inline QString name(const QString& busId, const QString& serviceName, const QString& modemPath,
-                    const QString& epoch)
+// when it goes) and makes them anew from the SIM as it is enabled again. The modem layer gives the
+// set an epoch once it saw such a reload in its run (or saw the modem below ENABLED at first, its
+// objects yet to be made). Its name (SMeskSmsOrigin::objectSet, as stored) is "bus run modem",
+// followed by the epoch when there is one.
+struct SMeskSmsObjectSet
 {
-    QString set = busId + QLatin1Char(' ') + serviceName + QLatin1Char(' ') + modemPath;
-    if (!epoch.isEmpty())
-        set += QLatin1Char(' ') + epoch;
-    return set;
-}
+    QString bus;   // the bus's id
+    QString run;   // ModemManager's unique name on the bus
+    QString modem; // the modem's path
+    QString epoch; // empty: no reload seen in the layer's run
 
-// Whether the set noted earlier under the name noted is the set now named current. ModemManager's
-// D-Bus interface gives no evidence of a reload while nothing followed it (no enable counter, no
-// creation time), so only a reload that was seen counts: a name without an epoch (a run of the
-// layer that saw the modem enabled at first and no reload since) carries over the epoch of the same
-// bus, ModemManager run and modem noted before it. A name with an epoch the noted one lacks, or
-// another epoch, is a reload seen in between.
-inline bool sameSet(const QString& noted, const QString& current)
-{
-    if (noted == current)
-        return true;
-    if (current.isEmpty() || current.count(QLatin1Char(' ')) != 2 || noted.count(QLatin1Char(' ')) != 3)
-        return false;
-    return noted.left(noted.lastIndexOf(QLatin1Char(' '))) == current;
-}
+    bool isEmpty() const { return bus.isEmpty() || run.isEmpty() || modem.isEmpty(); }
+    bool operator==(const SMeskSmsObjectSet&) const = default;
 
-} // namespace MeskSmsObjectSet
+    QString name() const
+    {
+        if (isEmpty())
+            return {};
+        QString set = bus + QLatin1Char(' ') + run + QLatin1Char(' ') + modem;
+        if (!epoch.isEmpty())
+            set += QLatin1Char(' ') + epoch;
+        return set;
+    }
+    // The set a name gives; empty for a name that is not one (none of its parts holds a blank).
+    static SMeskSmsObjectSet fromName(const QString& name)
+    {
+        const QStringList parts = name.split(QLatin1Char(' '));
+        if ((parts.size() != 3 && parts.size() != 4) || parts.contains(QString()))
+            return {};
+        return {parts.at(0), parts.at(1), parts.at(2), parts.value(3)};
+    }
+
+    // Whether the set noted earlier is the set current. ModemManager's D-Bus interface gives no
+    // evidence of a reload while nothing followed it (no enable counter, no creation time), so only a
+    // reload that was seen counts: a set without an epoch (a run of the layer that saw the modem
+    // enabled at first and no reload since) carries over the epoch of the same bus, ModemManager run
+    // and modem noted before it. An epoch the noted set lacks, or another epoch, is a reload seen in
+    // between.
+    static bool sameSet(const SMeskSmsObjectSet& noted, const SMeskSmsObjectSet& current)
+    {
+        if (current.isEmpty() || noted.isEmpty())
+            return false;
+        return noted == current ||
+               (current.epoch.isEmpty() && !noted.epoch.isEmpty() && noted.bus == current.bus &&
+                noted.run == current.run && noted.modem == current.modem);
+    }
+};
 
 inline size_t qHash(const SMeskSmsOrigin& origin, size_t seed = 0)
 {
@@ -140,6 +157,8 @@ struct SMeskSmsReadPdu
     // The renewal of the modem's messages (smsMessagesRenewed) in which it was read; 0 when the
     // layer does not count them.
     quint32 renewal = 0;
+    // The SIM in the modem when it was read (its ICCID, else its IMSI); empty when not known.
+    QString sim = {};
 };
 
 // The mobile-broadband (3G) modem. The cellular state object reads the
@@ -207,7 +226,8 @@ public:
     // (SMeskSmsOrigin::objectSet), empty when the layer cannot tell, and its listed
     // every object the modem listed for a read of every message (also one it
     // could not read, or one still arriving), empty when the layer cannot tell
-    // or the objects were made anew during the read. Request ids are never 0.
+    // or the objects were made anew during the read; its sim names the SIM in the modem when the
+    // read began (SMeskSmsReadPdu::sim). Request ids are never 0.
     virtual qint32 smsRead(const QString& interfaceId, quint32 flag, quint32 format, quint32* requestId) = 0;
     // Deletes the message at index. Answered by smsDeleteComplete.
     virtual qint32 smsDelete(const QString& interfaceId, quint32 index, quint32* requestId) = 0;
@@ -242,11 +262,12 @@ signals:
     void smsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages);
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                          quint32 requestId, qint32 status, const QString& objectSet,
-                         const QList<SMeskSmsOrigin>& listed = {});
+                         const QList<SMeskSmsOrigin>& listed = {}, const QString& sim = {});
     void smsSendComplete(quint32 requestId, qint32 status);
     // The modem made the object of the message being sent with smsSendText (before it goes out):
-    // it may outlive the program, and the modem may keep it after the send ended.
-    void smsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin);
+    // it may outlive the program, and the modem may keep it after the send ended. sim: the SIM in
+    // the modem (SMeskSmsReadPdu::sim).
+    void smsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim = {});
     void smsStatusChange();
     // The modem's service made every message object anew (it restarted, the modem went or was
     // switched off and on): origins given before name nothing now. announced: the service announces

@@ -330,9 +330,15 @@ private:
         QString simPath;
         // Changes each time the modem is seen to switch off or on, or to come again, which makes
         // its message objects anew; empty when first seen enabled: that name of the set stands for
-        // the last one an earlier start noted with an epoch (MeskSmsObjectSet::sameSet).
+        // the last one an earlier start noted with an epoch (SMeskSmsObjectSet::sameSet).
         QString epoch;
         bool stateKnown = false;
+        // The SIM's SimIdentifier (its ICCID) and Imsi, as its object gave them; empty while the
+        // modem has no SIM object or its answer has not come.
+        QString simIdentifier;
+        QString simImsi;
+        // The SIM that names the messages read: the ICCID, else the IMSI (some SIMs change theirs).
+        QString sim() const { return !simIdentifier.isEmpty() ? simIdentifier : simImsi; }
     };
     // What the layer knows of one message object of the run (by its index, indexOf).
     //
@@ -375,8 +381,9 @@ private:
         bool every = false; // a read of every message (List), else of the new ones
         quint64 run = 0;
         // The set of objects the paths read belong to, as known when they were listed, and its renewal.
-        QString objectSet;
+        SMeskSmsObjectSet objectSet;
         quint32 renewal = 0;
+        QString sim; // the SIM in the modem then (Modem::sim)
         QList<SMeskSmsReadPdu> messages;
         qsizetype left = 0;
         // A listed message could not be read: it is still on the modem, not in the answer.
@@ -441,8 +448,10 @@ private:
     void publish();
     quint32 indexOf(const QString& path) const;
     // The name of the set of message objects the modem's service made for a modem
-    // (SMeskSmsOrigin::objectSet, MeskSmsObjectSet); empty while it is not known.
-    QString objectSetOf(const QString& modemPath) const;
+    // (SMeskSmsObjectSet); empty while it is not known.
+    SMeskSmsObjectSet objectSetOf(const QString& modemPath) const;
+    // The SIM in a modem (Modem::sim); empty while it is not known.
+    QString simOf(const QString& modemPath) const;
     // The modem's messages were made anew: what the layer knew of them names nothing now.
     // announced: the modem stays and is followed, so ModemManager's announcements of the messages
     // it makes anew are seen (smsMessagesRenewed).
@@ -475,12 +484,18 @@ void CMeskModemManagerBackend::Worker::cancelSms()
     m_calls.cancelSms();
 }
 
-QString CMeskModemManagerBackend::Worker::objectSetOf(const QString& modemPath) const
+SMeskSmsObjectSet CMeskModemManagerBackend::Worker::objectSetOf(const QString& modemPath) const
 {
     const auto modem = m_modems.constFind(modemPath);
     if (m_busId.isEmpty() || m_serviceName.isEmpty() || modem == m_modems.cend())
         return {};
-    return MeskSmsObjectSet::name(m_busId, m_serviceName, modemPath, modem->epoch);
+    return {m_busId, m_serviceName, modemPath, modem->epoch};
+}
+
+QString CMeskModemManagerBackend::Worker::simOf(const QString& modemPath) const
+{
+    const auto modem = m_modems.constFind(modemPath);
+    return modem == m_modems.cend() ? QString() : modem->sim();
 }
 
 void CMeskModemManagerBackend::Worker::renew(const QString& modemPath, bool announced)
@@ -701,6 +716,8 @@ void CMeskModemManagerBackend::Worker::applyModemProperty(Modem& modem, const QS
             return;
         modem.simPath = simPath;
         values.simOperator.clear();
+        modem.simIdentifier.clear();
+        modem.simImsi.clear();
         if (!simPath.isEmpty() && simPath != QLatin1String("/"))
             loadSim(simPath);
     }
@@ -715,10 +732,13 @@ void CMeskModemManagerBackend::Worker::loadSim(const QString& simPath)
         const QDBusPendingReply<QVariantMap> reply = watcher;
         if (run != m_calls.run() || reply.isError())
             return;
-        const QString name = reply.value().value(QStringLiteral("OperatorName")).toString();
+        const QVariantMap properties = reply.value();
         for (Modem& modem : m_modems) {
-            if (modem.simPath == simPath)
-                modem.values.simOperator = name;
+            if (modem.simPath == simPath) {
+                modem.values.simOperator = properties.value(QStringLiteral("OperatorName")).toString();
+                modem.simIdentifier = properties.value(QStringLiteral("SimIdentifier")).toString();
+                modem.simImsi = properties.value(QStringLiteral("Imsi")).toString();
+            }
         }
         publish();
     });
@@ -787,10 +807,16 @@ void CMeskModemManagerBackend::Worker::onPropertiesChanged(const QDBusMessage& m
         publish();
         return;
     }
-    if (interface == SimInterface && changed.contains(QStringLiteral("OperatorName"))) {
+    if (interface == SimInterface) {
         for (Modem& modem : m_modems) {
-            if (modem.simPath == path)
-                modem.values.simOperator = changed.value(QStringLiteral("OperatorName")).toString();
+            if (modem.simPath != path)
+                continue;
+            if (const auto name = changed.constFind(QStringLiteral("OperatorName")); name != changed.cend())
+                modem.values.simOperator = name->toString();
+            if (const auto id = changed.constFind(QStringLiteral("SimIdentifier")); id != changed.cend())
+                modem.simIdentifier = id->toString();
+            if (const auto imsi = changed.constFind(QStringLiteral("Imsi")); imsi != changed.cend())
+                modem.simImsi = imsi->toString();
         }
         publish();
     }
@@ -966,8 +992,8 @@ void CMeskModemManagerBackend::Worker::sendText(const QString& modem, const QStr
                 return;
             }
             const QString sms = created.value().path();
-            if (const QString objectSet = objectSetOf(modem); !objectSet.isEmpty())
-                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{objectSet, sms});
+            if (const SMeskSmsObjectSet objectSet = objectSetOf(modem); !objectSet.isEmpty())
+                emit m_owner->smsSendCreated(requestId, SMeskSmsOrigin{objectSet.name(), sms}, simOf(modem));
             call(
                 method(sms, SmsInterface, QStringLiteral("Send")),
                 [this, modem, sms, requestId](QDBusPendingCallWatcher& sent) {
@@ -1025,10 +1051,11 @@ void CMeskModemManagerBackend::Worker::gather(const std::shared_ptr<Gathering>& 
 {
     gathering->objectSet = objectSetOf(gathering->modem);
     gathering->renewal = m_renewal;
+    gathering->sim = simOf(gathering->modem);
     gathering->left = paths.size();
     if (gathering->every && !gathering->objectSet.isEmpty()) {
         for (const QDBusObjectPath& object : paths)
-            gathering->listed.append(SMeskSmsOrigin{gathering->objectSet, object.path()});
+            gathering->listed.append(SMeskSmsOrigin{gathering->objectSet.name(), object.path()});
     }
     if (paths.isEmpty()) {
         reportAfterPendingSignals(gathering);
@@ -1116,7 +1143,8 @@ bool CMeskModemManagerBackend::Worker::addToAnswer(Gathering& gathering, const Q
     message.timeStamp = timeStamp(properties.value(QStringLiteral("Timestamp")).toString());
     const quint32 pduType = properties.value(QStringLiteral("PduType")).toUInt();
     message.pduType = pduType != 0 ? pduType : PduDeliver;
-    message.origin = {gathering.objectSet, path};
+    message.origin = {gathering.objectSet.name(), path};
+    message.sim = gathering.sim;
     gathering.messages.append(message);
     return true;
 }
@@ -1174,8 +1202,8 @@ void CMeskModemManagerBackend::Worker::report(Gathering& gathering)
     // modem's at its end.
     const bool complete = !gathering.missed && !renewed && !gathering.objectSet.isEmpty();
     emit m_owner->smsReadComplete(MeskSmsFormat::Pdu, messages, !complete, gathering.requestId,
-                                  MeskMbnResult::Ok, gathering.objectSet,
-                                  renewed ? QList<SMeskSmsOrigin>() : gathering.listed);
+                                  MeskMbnResult::Ok, gathering.objectSet.name(),
+                                  renewed ? QList<SMeskSmsOrigin>() : gathering.listed, gathering.sim);
 }
 
 void CMeskModemManagerBackend::Worker::ended(Gathering& gathering)
@@ -1207,7 +1235,7 @@ void CMeskModemManagerBackend::Worker::remove(quint32 index, quint32 requestId)
     }
     QDBusMessage message = method(record->modem, MessagingInterface, QStringLiteral("Delete"));
     message << QVariant::fromValue(QDBusObjectPath(record->path));
-    const QString objectSet = objectSetOf(record->modem);
+    const SMeskSmsObjectSet objectSet = objectSetOf(record->modem);
     call(message, [this, index, requestId, modem = record->modem,
                    objectSet](QDBusPendingCallWatcher& watcher) {
         // NotFound: an earlier try that got no answer deleted it after all, unless the modem made

@@ -94,6 +94,7 @@ struct CMeskMbnSmsManager::Reports
         bool reloaded = false;
         quint32 renewal = 0;
         QList<SMeskSmsOrigin> listed;
+        QString sim;
     };
 
     Item& add(Kind kind, quint32 value = 0, quint32 code = 0)
@@ -110,7 +111,7 @@ struct CMeskMbnSmsManager::Reports
     void deleted(quint32 index, quint32 code) { add(Deleted, index, code); }
     void received(quint32 status, const SmsPduMessage& message, const QString& text,
                   const QList<quint32>& indices, const SMeskSmsOrigin& origin = {}, quint32 read = 0,
-                  bool reloaded = false, quint32 renewal = 0)
+                  bool reloaded = false, quint32 renewal = 0, const QString& sim = {})
     {
         Item& item = add(Received, status);
         item.number = message.number;
@@ -121,15 +122,22 @@ struct CMeskMbnSmsManager::Reports
         item.read = read;
         item.reloaded = reloaded;
         item.renewal = renewal;
+        item.sim = sim;
     }
-    void created(quint32 requestId, const SMeskSmsOrigin& origin) { add(Created, requestId).origin = origin; }
+    void created(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim)
+    {
+        Item& item = add(Created, requestId);
+        item.origin = origin;
+        item.sim = sim;
+    }
     // origin.objectSet: the set of objects the read listed.
     void readEnded(quint32 read, bool complete, const QList<SMeskSmsOrigin>& listed,
-                   const QString& objectSet = {})
+                   const QString& objectSet = {}, const QString& sim = {})
     {
         Item& item = add(ReadEnded, read, complete ? 1 : 0);
         item.listed = listed;
         item.origin.objectSet = objectSet;
+        item.sim = sim;
     }
     void readListed(quint32 read, const QList<SMeskSmsOrigin>& listed)
     {
@@ -292,19 +300,21 @@ void CMeskMbnSmsManager::connectBackend()
         QObject::connect(
             m_backend, &B::smsReadComplete, m_backend,
             [gate, self](quint32 format, const QList<SMeskSmsReadPdu>& messages, bool more, quint32 requestId,
-                         qint32 status, const QString& objectSet, const QList<SMeskSmsOrigin>& listed) {
+                         qint32 status, const QString& objectSet, const QList<SMeskSmsOrigin>& listed,
+                         const QString& sim) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsReadComplete(format, messages, more, requestId, status, objectSet, listed);
+                    self->onSmsReadComplete(format, messages, more, requestId, status, objectSet, listed,
+                                            sim);
                 }
             },
             direct),
         QObject::connect(
             m_backend, &B::smsSendCreated, m_backend,
-            [gate, self](quint32 requestId, const SMeskSmsOrigin& origin) {
+            [gate, self](quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim) {
                 Gate::Scope scope(*gate);
                 if (scope) {
-                    self->onSmsSendCreated(requestId, origin);
+                    self->onSmsSendCreated(requestId, origin, sim);
                 }
             },
             direct),
@@ -421,7 +431,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
         case Reports::Received:
             observer->onMeskMbnSmsManagerMessageReceived(item.value, item.number, item.text, item.timeStamp,
                                                          item.indices, item.origin, item.read, item.reloaded,
-                                                         item.renewal);
+                                                         item.renewal, item.sim);
             break;
         case Reports::Done:
             observer->onMeskMbnSmsManagerSendDone(item.value);
@@ -437,7 +447,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             break;
         case Reports::ReadEnded:
             observer->onMeskMbnSmsManagerReadEnded(item.value, item.code != 0, item.listed,
-                                                   item.origin.objectSet);
+                                                   item.origin.objectSet, item.sim);
             break;
         case Reports::ReadListed:
             observer->onMeskMbnSmsManagerReadListed(item.value, item.listed);
@@ -446,7 +456,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
             observer->onMeskMbnSmsManagerMessagesRenewed(item.value != 0, item.code);
             break;
         case Reports::Created:
-            observer->onMeskMbnSmsManagerSendCreated(item.value, item.origin);
+            observer->onMeskMbnSmsManagerSendCreated(item.value, item.origin, item.sim);
             break;
         }
     }
@@ -611,7 +621,7 @@ void CMeskMbnSmsManager::onSmsSendComplete(quint32 requestId, qint32 status)
     deliver(reports);
 }
 
-void CMeskMbnSmsManager::onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
+void CMeskMbnSmsManager::onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim)
 {
     Reports reports;
     {
@@ -623,7 +633,7 @@ void CMeskMbnSmsManager::onSmsSendCreated(quint32 requestId, const SMeskSmsOrigi
         if (request == m_requests.cend()) {
             return;
         }
-        reports.created(request->requestId, origin);
+        reports.created(request->requestId, origin, sim);
     }
     deliver(reports);
 }
@@ -693,6 +703,18 @@ quint32 CMeskMbnSmsManager::readMessages(quint32 flag, Reports& reports)
 void CMeskMbnSmsManager::onSmsMessagesRenewed(bool announced, quint32 renewal)
 {
     Reports reports;
+    {
+        // The owner forgets where the modem had its messages: one whose delete was refused is
+        // reported again when a read finds it, so that the owner learns where it is (an object
+        // the renewal left, another modem's, keeps its index). Those being deleted or joined stay.
+        QMutexLocker lock(&m_readMutex);
+        QSet<quint32> held(m_deleting.cbegin(), m_deleting.cend());
+        for (const PartGroup& group : std::as_const(m_partGroups)) {
+            for (quint32 index : group.indices)
+                held.insert(index);
+        }
+        m_claimed.removeIf([&](quint32 index) { return !held.contains(index); });
+    }
     reports.renewed(announced, renewal);
     deliver(reports);
 }
@@ -713,7 +735,8 @@ void CMeskMbnSmsManager::onSmsStatusChange()
 
 void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages,
                                            bool moreMessages, quint32 requestId, qint32 status,
-                                           const QString& objectSet, const QList<SMeskSmsOrigin>& listed)
+                                           const QString& objectSet, const QList<SMeskSmsOrigin>& listed,
+                                           const QString& sim)
 {
     if (status < 0 || format != MeskSmsFormat::Pdu) {
         Reports reports;
@@ -728,7 +751,7 @@ void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsR
         deliver(reports);
         return;
     }
-    processMessages(messages, requestId, moreMessages, objectSet, listed);
+    processMessages(messages, requestId, moreMessages, objectSet, listed, sim);
 }
 
 // A flash message (class 0) is a message like any other: stored, shown, and deleted from the modem
@@ -742,7 +765,7 @@ void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMesk
 
 void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId,
                                          bool moreMessages, const QString& objectSet,
-                                         const QList<SMeskSmsOrigin>& listedObjects)
+                                         const QList<SMeskSmsOrigin>& listedObjects, const QString& sim)
 {
     Reports reports;
     QList<quint32> toDelete;
@@ -786,7 +809,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     message.text = read.text;
                     message.timeStamp = read.timeStamp;
                     reports.received(read.status, message, message.text, {read.index}, read.origin, readId,
-                                     false, read.renewal);
+                                     false, read.renewal, read.sim);
                 }
                 continue;
             }
@@ -801,7 +824,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                 message.text = read.data ? SSmsMessage::dataMessageMarker() : read.text;
                 message.timeStamp = read.timeStamp;
                 reports.received(read.status, message, message.text, {read.index}, read.origin, readId,
-                                 read.reloaded, read.renewal);
+                                 read.reloaded, read.renewal, read.sim);
                 continue;
             }
             QByteArray tpdu;
@@ -823,7 +846,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             if (message.partCount < 2) {
                 m_claimed.insert(read.index);
                 reports.received(read.status, message, message.text, {read.index}, read.origin, readId, false,
-                                 read.renewal);
+                                 read.renewal, read.sim);
                 continue;
             }
 
@@ -861,7 +884,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
                     text += part->text;
                     done.texts.insert(part.key(), part->text);
                 }
-                reports.received(read.status, message, text, group->indices, {}, readId);
+                reports.received(read.status, message, text, group->indices, {}, readId, false, 0, read.sim);
                 m_reportedGroups.append(done);
                 if (m_reportedGroups.size() > ReportedGroupsKept) {
                     m_reportedGroups.removeFirst();
@@ -870,7 +893,7 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             }
         }
         if (fullRead) {
-            reports.readEnded(requestId, complete, listed, objectSet);
+            reports.readEnded(requestId, complete, listed, objectSet, sim);
         }
     }
     deliver(reports);

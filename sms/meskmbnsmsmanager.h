@@ -32,12 +32,13 @@ public:
     // indices to deleteMessages. origin: where it lives on the modem, when the modem can tell;
     // readId: the read that found it (readAllMessages), 0 for a message that arrived; reloaded:
     // the modem announced it as it made its messages anew (SMeskSmsReadPdu::reloaded); renewal: the
-    // renewal of the modem's messages it was read in (SMeskSmsReadPdu::renewal, 0: not known).
+    // renewal of the modem's messages it was read in (SMeskSmsReadPdu::renewal, 0: not known); sim:
+    // the SIM it was read with (SMeskSmsReadPdu::sim, empty: not known).
     virtual void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number,
                                                     const QString& text, quint32 timeStamp,
                                                     const QList<quint32>& indices,
                                                     const SMeskSmsOrigin& origin, quint32 readId,
-                                                    bool reloaded, quint32 renewal) = 0;
+                                                    bool reloaded, quint32 renewal, const QString& sim) = 0;
     // The objects a read of every message found listed on the modem (SMeskSmsOrigin), before the
     // first of its messages is reported: also those it could not read or that are not complete
     // yet. Not called when the modem cannot name its messages.
@@ -49,15 +50,17 @@ public:
     // A read of every message ended, after its messages were reported. complete: it found every
     // message the modem holds, and listed names each of them, also those already reported
     // earlier in this run (which are not reported again); objectSet names the set of objects it read
-    // (SMeskSmsOrigin::objectSet). A read that failed, or whose modem cannot name its messages, is not
-    // complete.
+    // (SMeskSmsOrigin::objectSet) and sim the SIM it read (empty: not known). A read that failed, or
+    // whose modem cannot name its messages, is not complete.
     virtual void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
-                                              const QList<SMeskSmsOrigin>& listed, const QString& objectSet)
+                                              const QList<SMeskSmsOrigin>& listed, const QString& objectSet,
+                                              const QString& sim)
     {
         Q_UNUSED(readId);
         Q_UNUSED(complete);
         Q_UNUSED(listed);
         Q_UNUSED(objectSet);
+        Q_UNUSED(sim);
     }
     // The modem made its messages anew: the origins reported so far name nothing now. announced:
     // each message made anew is reported as the modem makes it (with reloaded set); otherwise
@@ -68,11 +71,14 @@ public:
         Q_UNUSED(renewal);
     }
     // The modem made the object of the message being sent with that id (a text-level interface):
-    // where it lives until it is deleted, whether or not the send ends while the program runs.
-    virtual void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
+    // where it lives until it is deleted, whether or not the send ends while the program runs; sim:
+    // the SIM in the modem (empty: not known).
+    virtual void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin,
+                                                const QString& sim)
     {
         Q_UNUSED(requestId);
         Q_UNUSED(origin);
+        Q_UNUSED(sim);
     }
     // Every part of the send with that id was accepted by the network. It may come after a
     // send-failed report for the same id, when the modem confirms a message after the watchdog.
@@ -99,9 +105,9 @@ public:
     virtual void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) = 0;
     virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                                    quint32 requestId, qint32 status, const QString& objectSet,
-                                   const QList<SMeskSmsOrigin>& listed) = 0;
+                                   const QList<SMeskSmsOrigin>& listed, const QString& sim) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
-    virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) = 0;
+    virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim) = 0;
     virtual void onSmsStatusChange() = 0;
     virtual void onSmsMessagesRenewed(bool announced, quint32 renewal) = 0;
 };
@@ -166,9 +172,9 @@ public:
     void onSmsNewClass0Message(quint32 format, const QList<SMeskSmsReadPdu>& messages) override;
     void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                            quint32 requestId, qint32 status, const QString& objectSet,
-                           const QList<SMeskSmsOrigin>& listed) override;
+                           const QList<SMeskSmsOrigin>& listed, const QString& sim) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
-    void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
+    void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim) override;
     void onSmsStatusChange() override;
     void onSmsMessagesRenewed(bool announced, quint32 renewal) override;
 
@@ -218,10 +224,10 @@ private:
     // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
     // every message is reported after its messages, complete unless moreMessages says otherwise
     // or a message cannot be named; objectSet: the set of objects it read; listed: every object its
-    // list named, told to the owner before the messages.
+    // list named, told to the owner before the messages; sim: the SIM it read.
     void processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId = 0,
                          bool moreMessages = true, const QString& objectSet = QString(),
-                         const QList<SMeskSmsOrigin>& listed = {});
+                         const QList<SMeskSmsOrigin>& listed = {}, const QString& sim = QString());
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);
     void connectBackend();

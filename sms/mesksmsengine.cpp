@@ -234,7 +234,7 @@ bool CMeskSmsEngine::readSimMessages()
     if (read == 0)
         return false;
     // Its reports reach this thread after this returns.
-    m_reads.insert(read, Read{m_serial, {}, {}, false});
+    m_reads.insert(read, Read{m_serial, ++m_readsAsked, {}, {}, false});
     m_readOwed = false;
     toGuiThread([this] { noteCondition({}); });
     return true;
@@ -281,14 +281,14 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
                                                         const QString& text, quint32 timeStamp,
                                                         const QList<quint32>& indices,
                                                         const SMeskSmsOrigin& origin, quint32 readId,
-                                                        bool reloaded, quint32 renewal)
+                                                        bool reloaded, quint32 renewal, const QString& sim)
 {
-    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId, reloaded, renewal] {
+    toGuiThread([this, status, number, text, timeStamp, indices, origin, readId, reloaded, renewal, sim] {
         noteCondition({});
         // Taken in together with the messages already waiting for this thread: one transaction for
         // all of them.
         m_incoming.append(
-            Incoming{status, number, text, timeStamp, indices, origin, readId, reloaded, renewal});
+            Incoming{status, number, text, timeStamp, indices, origin, readId, reloaded, renewal, sim});
         // Messages held while the notes cannot be read are tried again with each new one.
         if (m_incoming.size() == 1 || !m_notesRead)
             toGuiThread([this] { storeIncoming(); });
@@ -311,11 +311,11 @@ void CMeskSmsEngine::onMeskMbnSmsManagerReadListed(quint32 readId, const QList<S
 
 void CMeskSmsEngine::onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete,
                                                   const QList<SMeskSmsOrigin>& listed,
-                                                  const QString& objectSet)
+                                                  const QString& objectSet, const QString& sim)
 {
-    toGuiThread([this, readId, complete, listed, objectSet] {
+    toGuiThread([this, readId, complete, listed, objectSet, sim] {
         storeIncoming();
-        readEnded(readId, complete, listed, objectSet);
+        readEnded(readId, complete, listed, objectSet, sim);
     });
 }
 
@@ -331,7 +331,7 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 
             entry.setOrigin({});
         }
         m_renewal = std::max(m_renewal, renewal);
-        m_reloads.insert(renewal, Read{m_serial, {}, {}, false});
+        m_reloads.insert(renewal, Read{m_serial, 0, {}, {}, false});
         // A message read in a renewal before is rarely reported after the next few.
         constexpr qsizetype RenewalsKept = 8;
         while (m_reloads.size() > RenewalsKept)
@@ -345,9 +345,10 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 
     });
 }
 
-void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin)
+void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin,
+                                                    const QString& sim)
 {
-    toGuiThread([this, requestId, origin] {
+    toGuiThread([this, requestId, origin, sim] {
         // Noted before it goes out: should the program stop before the send ends, the next start
         // learns from the object what became of the message.
         QMutexLocker lock(&m_mutex);
@@ -370,6 +371,7 @@ void CMeskSmsEngine::onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMe
         entry.noted.type = SSmsMessage::Sent;
         entry.noted.own = true;
         entry.noted.sent = message.created;
+        entry.noted.sim = sim;
         entry.serial = ++m_serial;
         entry.live = true;
         if (!m_storage || !m_storage->addSmsOnModem(entry.noted)) {
@@ -613,9 +615,14 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         }
         return;
     }
-    if (OnModem* entry = findOnModem(message, incoming.timeStamp, origin, read)) {
+    if (OnModem* entry = findOnModem(message, incoming.timeStamp, origin, incoming.sim, read)) {
         if (read)
             read->found.insert(entry->serial);
+        // It was seen with this SIM now (a note of no SIM, an older version's, takes it).
+        if (!incoming.sim.isEmpty() && entry->noted.sim != incoming.sim) {
+            entry->noted.sim = incoming.sim;
+            writeOnModem(*entry);
+        }
         // A stale report's object and index name nothing now: the newer renewal's sighting deletes it.
         if (entry->noted.own) {
             // Found by what it holds once its objects were made anew: it is known by its object again.
@@ -647,6 +654,7 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
         entry.noted.type = message.type;
         entry.noted.timeStamp = incoming.timeStamp;
         entry.noted.deletePending = !stale;
+        entry.noted.sim = incoming.sim;
         entry.serial = ++m_serial;
         m_storage->addSmsOnModem(entry.noted);
         if (read)
@@ -658,7 +666,8 @@ void CMeskSmsEngine::receive(const Incoming& incoming, Outcome& outcome)
 }
 
 CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message, quint32 timeStamp,
-                                                     const SMeskSmsOrigin& origin, const Read* read)
+                                                     const SMeskSmsOrigin& origin, const QString& sim,
+                                                     const Read* read)
 {
     // The same object of the same set is the same message, whatever it holds.
     if (!origin.isEmpty()) {
@@ -679,6 +688,11 @@ CMeskSmsEngine::OnModem* CMeskSmsEngine::findOnModem(const SSmsMessage& message,
             (timeStamp != 0 && !noted.anyTime && noted.timeStamp != timeStamp))
             continue;
         if (read->found.contains(entry.serial))
+            continue;
+        // Without a time, a message read with another SIM is another message: the modem's memory
+        // keeps its messages when the SIM is swapped, so an identical one may be read with either.
+        // Read while the modem did not name its SIM (its answer had not come), it may be the same.
+        if (timeStamp == 0 && !sim.isEmpty() && !noted.sim.isEmpty() && noted.sim != sim)
             continue;
         // A note whose delete was pending when the program stopped, of a message without a time: the
         // delete may have gone through, and what is read may be a new identical message under another
@@ -734,7 +748,7 @@ void CMeskSmsEngine::finishOwnSend(OnModem& entry, quint32 status, const QList<q
 }
 
 void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
-                               const QString& objectSet)
+                               const QString& objectSet, const QString& sim)
 {
     const auto read = m_reads.constFind(readId);
     if (read == m_reads.cend())
@@ -766,15 +780,28 @@ void CMeskSmsEngine::readEnded(quint32 readId, bool complete, const QList<SMeskS
             queueWrite(entry);
         }
     }
+    // A read asked before this one and still running may yet report a message this one did not find
+    // (read before the modem made its messages anew, say, and reported as stale): its note alone tells
+    // it from a new message. What this read would forget waits for a later complete read.
+    if (std::any_of(m_reads.cbegin(), m_reads.cend(),
+                    [&](const Read& other) { return other.order < ended.order; }))
+        return;
+    // A note of another SIM is left alone: that SIM may come back with its messages (a read of a SIM
+    // not known leaves every note that names one).
+    const auto ofThisSim = [&](const OnModem& entry) {
+        return entry.noted.sim.isEmpty() || entry.noted.sim == sim;
+    };
     // Among them a message whose delete was pending when the program stopped, and that went
     // through meanwhile.
     removeOnModem([&](const OnModem& entry) {
-        return entry.serial <= ended.before && !ended.found.contains(entry.serial) &&
+        return entry.serial <= ended.before && !ended.found.contains(entry.serial) && ofThisSim(entry) &&
                (entry.origin().isEmpty() || !found.contains(entry.origin())) &&
                (entry.noted.deletedIn.isEmpty() || entry.noted.deletedIn != objectSet);
     });
     // What is left of the deletes pending at the start is known by what the messages hold.
     for (OnModem& entry : m_onModem) {
+        if (!ofThisSim(entry))
+            continue;
         if (std::exchange(entry.pendingBefore, false) && entry.deleting.isEmpty() &&
             std::exchange(entry.noted.deletePending, false))
             queueWrite(entry);
@@ -787,11 +814,15 @@ void CMeskSmsEngine::carryOverSetName(const QString& current)
     if (current.isEmpty() || m_setNamesSeen.contains(current))
         return;
     m_setNamesSeen.insert(current);
+    const SMeskSmsObjectSet set = SMeskSmsObjectSet::fromName(current);
+    if (set.isEmpty() || !set.epoch.isEmpty())
+        return;
     for (OnModem& entry : m_onModem) {
         SSmsOnModem& noted = entry.noted;
         bool changed = false;
         for (QString* name : {&noted.objectSet, &noted.deletedIn}) {
-            if (!name->isEmpty() && *name != current && MeskSmsObjectSet::sameSet(*name, current)) {
+            if (!name->isEmpty() && *name != current &&
+                SMeskSmsObjectSet::sameSet(SMeskSmsObjectSet::fromName(*name), set)) {
                 *name = current;
                 changed = true;
             }

@@ -66,12 +66,13 @@ public:
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
                                             quint32 timeStamp, const QList<quint32>& indices,
                                             const SMeskSmsOrigin& origin, quint32 readId, bool reloaded,
-                                            quint32 renewal) override;
+                                            quint32 renewal, const QString& sim) override;
     void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed) override;
     void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
-                                      const QString& objectSet) override;
+                                      const QString& objectSet, const QString& sim) override;
     void onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 renewal) override;
-    void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin) override;
+    void onMeskMbnSmsManagerSendCreated(quint32 requestId, const SMeskSmsOrigin& origin,
+                                        const QString& sim) override;
     void onMeskMbnSmsManagerSendDone(quint32 requestId) override;
     void onMeskMbnSmsManagerSendFailed(quint32 requestId, quint32 errorCode) override;
     void onMeskMbnSmsManagerError(quint32 errorCode) override;
@@ -122,6 +123,7 @@ private:
         quint32 readId = 0;
         bool reloaded = false;
         quint32 renewal = 0;
+        QString sim;
     };
     // What taking messages in leads to once its transaction is committed.
     struct Outcome
@@ -143,16 +145,19 @@ private:
     // of objects is another (or not known); of the same set only with the same service-centre
     // time, and only when the modem's service took its object away with the message maybe still
     // on the SIM, or the read's list does not name it. A message the program made is found by its
-    // object, and by what it holds only once its set is gone.
+    // object, and by what it holds only once its set is gone. A message without a service-centre
+    // time is found by what it holds only in a note of its SIM (sim) or of no SIM (or, read while the
+    // SIM was not known, in any).
     OnModem* findOnModem(const SSmsMessage& message, quint32 timeStamp, const SMeskSmsOrigin& origin,
-                         const Read* read);
+                         const QString& sim, const Read* read);
     // A message the program made to send, found on the modem: the row takes what became of it,
     // and the object is deleted.
     void finishOwnSend(OnModem& entry, quint32 status, const QList<quint32>& indices, Outcome& outcome);
+    // A complete read forgets the notes of its SIM (or of no SIM) it did not find.
     void readEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
-                   const QString& objectSet);
+                   const QString& objectSet, const QString& sim);
     // A set of message objects is seen under the name current: the notes that name the same set
-    // otherwise (MeskSmsObjectSet::sameSet: a start that saw no reload carries over the name of
+    // otherwise (SMeskSmsObjectSet::sameSet: a start that saw no reload carries over the name of
     // the last run) take this name, so that one set has one name.
     void carryOverSetName(const QString& current);
     void deleteEnded(quint32 index, quint32 errorCode);
@@ -229,6 +234,7 @@ private:
     struct Read
     {
         quint64 before = 0; // entries up to this serial existed when it began
+        quint64 order = 0;  // reads asked before it have a lower one (0: the messages of a renewal)
         QSet<quint64> found;
         // The objects the modem listed for it, told before its messages (listKnown).
         QSet<SMeskSmsOrigin> listed;
@@ -243,6 +249,7 @@ private:
     // in an earlier one is matched only within its own, and changes no entry's origin.
     quint32 m_renewal = 0;
     quint64 m_serial = 0;
+    quint64 m_readsAsked = 0;
     QList<Incoming> m_incoming;
     QList<mid_t> m_removed;                 // notes of removed entries, not yet deleted from the storage
     QSet<mid_t> m_queuedWrites;             // notes changed, not yet written (queueWrite)

@@ -353,10 +353,13 @@ private slots:
                           QDateTime(QDate(2009, 11, 26), QTime(8, 9, 10), Qt::UTC),
                           true,
                           QStringLiteral("bus mm /Modem/0")};
+        noted.sim = QStringLiteral("89014103211118510720");
         QVERIFY(m_db->addSmsOnModem(noted));
         QVERIFY(noted.id != 0);
         QCOMPARE(m_db->smsOnModem(), QList<SSmsOnModem>{noted});
+        // The SIM stays.
         QVERIFY(m_db->clearSmsOnModemOrigins());
+        QCOMPARE(m_db->smsOnModem().value(0).sim, noted.sim);
         noted.objectSet.clear();
         noted.object.clear();
         noted.message = 0;

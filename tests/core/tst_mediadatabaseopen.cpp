@@ -775,6 +775,8 @@ private slots:
         QTest::newRow("the first column alone") << QStringLiteral(", DELETEFAILED INTEGER");
         QTest::newRow("from before the pending mark")
             << QStringLiteral(", DELETEFAILED INTEGER, DELETEDIN TEXT");
+        QTest::newRow("from before the SIM")
+            << QStringLiteral(", DELETEFAILED INTEGER, DELETEDIN TEXT, DELETEPENDING INTEGER");
     }
 
     void onModemTableGainsColumns()
@@ -800,6 +802,9 @@ private slots:
         QList<SSmsOnModem> noted = m_db->smsOnModem();
         QCOMPARE(noted.size(), 1);
         QCOMPARE(noted.first().text, QStringLiteral("hi"));
+        // Noted by an older version: no SIM.
+        QCOMPARE(noted.first().sim, QString());
+        noted.first().sim = QStringLiteral("89014103211118510720");
         noted.first().deleteFailed = true;
         noted.first().deletedIn = QStringLiteral("s");
         noted.first().deletePending = true;

@@ -177,6 +177,15 @@ void Script::run(const QString& step)
     } else if (verb == QLatin1String("receiving")) {
         for (int i = 0; i < count; ++i)
             service->addMessage(QStringLiteral("+15550166"), QString(), SmsReceiving);
+    } else if (verb == QLatin1String("memory")) {
+        for (const QString& path : service->messagePaths())
+            service->setMessageProperty(path, QStringLiteral("Storage"), StorageMe);
+    } else if (verb == QLatin1String("swap")) {
+        service->swapSim();
+    } else if (verb == QLatin1String("modem9")) {
+        service->removeModem();
+        service->setNextModemNumber(9);
+        service->addModem();
     } else if (verb == QLatin1String("class0")) {
         for (const QString& path : service->messagePaths())
             service->setMessageProperty(path, QStringLiteral("Class"), 0);
@@ -328,6 +337,31 @@ void Script::run(const QString& step)
                 if (event == QLatin1String("completing"))
                     service->atCall(QStringLiteral("GetAll"),
                                     service->callCount(QStringLiteral("GetAll")) + 1, completeAll);
+                if (event == QLatin1String("overtaken")) {
+                    // The user's message is sent; the layer's delete of its object waits.
+                    service->setDeleteHeld(true);
+                    const int deletes = service->callCount(QStringLiteral("Delete"));
+                    QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
+                    QTRY_COMPARE_WITH_TIMEOUT(service->callCount(QStringLiteral("Delete")), deletes + 1,
+                                              30000);
+                    // A read of every message reads the sent object; its read of another message fails
+                    // for want of room on the bus, and the call tried again is answered only once a
+                    // newer read, which no longer finds the sent object, has ended.
+                    const QString other =
+                        service->addMessage(QStringLiteral("+15550199"), QStringLiteral("later"));
+                    service->failNextRead(other, QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+                    service->holdNextRead(other);
+                    QVERIFY(engine.readSimMessages());
+                    QTRY_COMPARE_WITH_TIMEOUT(service->propertyCalls(other), 2, 30000);
+                    service->setDeleteHeld(false);
+                    QCOMPARE(service->answerHeldDeletes(QStringLiteral("ok")), 1);
+                    const qsizetype rows = storage.smsMessages().size();
+                    QVERIFY(engine.readSimMessages());
+                    QTRY_COMPARE_WITH_TIMEOUT(storage.smsMessages().size(), rows + 1, 30000);
+                    QCOMPARE(service->answerHeldReads(), 1);
+                    QTRY_VERIFY_WITH_TIMEOUT(engine.isIdle(), 60000);
+                    return;
+                }
                 if (event == QLatin1String("send")) {
                     service->setSendSilent(true);
                     QVERIFY(engine.sendMessage(QStringLiteral("+15550123"), QStringLiteral("see you")));
@@ -433,6 +467,35 @@ void Script::run(const QString& step)
                 }
                 if (event == QLatin1String("user")) {
                     forgetFirst(engine);
+                    return;
+                }
+                if (event == QLatin1String("swap") || event == QLatin1String("second")) {
+                    const auto deviceIs = [&](const QString& path) {
+                        QTRY_VERIFY_WITH_TIMEOUT(
+                            [&] {
+                                QList<SMeskModemInterface> modems;
+                                network.modemBackend()->smsInterfaces(&modems);
+                                return modems.size() == 1 && modems.first().id == path;
+                            }(),
+                            30000);
+                    };
+                    if (event == QLatin1String("swap")) {
+                        // The SIM swapped out and back while the program runs, each SIM read.
+                        for (int i = 0; i < 2; ++i) {
+                            service->swapSim();
+                            deviceIs(service->modemPath());
+                            readAll(engine);
+                        }
+                    } else {
+                        // A second modem comes before the first in the order of the paths: it is the
+                        // device while it is there.
+                        service->addSecondModem();
+                        deviceIs(service->secondModemPath());
+                        readAll(engine);
+                        service->removeSecondModem();
+                        deviceIs(service->modemPath());
+                        readAll(engine);
+                    }
                     return;
                 }
                 const QStringList before = service->messagePaths();

@@ -33,7 +33,7 @@ public:
     void onMeskMbnSmsManagerNotification() override {}
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
                                             quint32, const QList<quint32>& indices, const SMeskSmsOrigin&,
-                                            quint32, bool, quint32) override
+                                            quint32, bool, quint32, const QString&) override
     {
         QMutexLocker lock(&m_mutex);
         m_calls.append(QStringLiteral("received(%1, %2, %3)").arg(status).arg(number, text));
@@ -557,6 +557,10 @@ void TestModemManager::systemBusLimits()
 //   received N / sent N   N messages on the modem, received with a time or kept as sent without
 //   receiving N           N long messages on the modem of which the last part has yet to come
 //   class0                every message on the modem so far is a flash message (Class 0)
+//   memory                every message on the modem so far is kept in the modem's memory (ME), not
+//                         on the SIM: it stays when the SIM is swapped
+//   swap                  the user swaps the SIM for the other one (the modem goes and comes back)
+//   modem9                the modem comes again as ModemManager's tenth (/Modem/9)
 //   refuse / allow        ModemManager refuses deletes (a session without the right) or allows them
 //   start [event]         one start: a read, and with an event a second read after ModemManager
 //                         restarts, the modem is switched off and on, or it is removed and added
@@ -565,7 +569,11 @@ void TestModemManager::systemBusLimits()
 //                         "racing" as the read takes them, "completing" as its read comes;
 //                         "flash" has a flash message arrive; "retried" has a read of every message
 //                         wait for a call tried again while a read of the new ones stores and
-//                         deletes; "gone" has another client delete a new message as it is read
+//                         deletes; "gone" has another client delete a new message as it is read;
+//                         "swap" swaps the SIM out and back, reading each; "second" has a second
+//                         modem come first in the order of the paths and go, reading each;
+//                         "overtaken" sends a message, and a read of every message that read its
+//                         object is answered (a call tried again) after a newer read that did not
 //   faildelete            the next delete fails, and a later one answers success while the SIM
 //                         keeps the message
 //   replace               between starts another client deletes the first message and an identical
@@ -655,6 +663,33 @@ void TestModemManager::startSequences_data()
     QTest::newRow("a delete fails, another client deletes it, ModemManager restarts")
         << QStringList{"received 1", "faildelete", "start",         "expect 1 1 1", "removeall",
                        "start",      "noted 1",    "start restart", "expect 1 0 0", "noted 0"};
+    // A message without a time whose object ModemManager dropped while the SIM keeps it: a new identical
+    // message under another object of the same set is another message, stored.
+    QTest::newRow("a delete of a message without time fails, then succeeds, an identical one comes")
+        << QStringList{"sent 1",       "faildelete",    "start",        "expect 1 1 1",
+                       "start",        "expect 1 0 0",  "sent 1",       "start",
+                       "expect 2 1 0", "start restart", "expect 2 0 0", "noted 0"};
+    // A message is forgotten only by a complete read of the SIM it was last seen with.
+    QTest::newRow("a kept message, the SIM swapped out and back while closed")
+        << QStringList{"received 1",   "refuse", "start", "expect 1 1 1", "swap",   "start",
+                       "expect 1 0 0", "swap",   "start", "expect 1 0 1", "noted 1"};
+    QTest::newRow("a delete fails, the SIM swapped out and back while closed")
+        << QStringList{"received 1",   "faildelete", "start", "expect 1 1 1", "swap",   "start",
+                       "expect 1 0 0", "swap",       "start", "expect 1 0 0", "noted 0"};
+    QTest::newRow("a kept message, the SIM swapped out and back while the program runs")
+        << QStringList{"received 1", "refuse", "start swap", "expect 1 1 1", "start", "expect 1 0 1"};
+    QTest::newRow("a kept message, a second modem becomes the device and goes") << QStringList{
+        "received 1", "refuse", "modem9", "start second", "expect 1 1 1", "start", "expect 1 0 1"};
+    // The modem's memory keeps its messages through a swap: one with a time is known by what it
+    // holds; one without a time, read with another SIM, is another message.
+    QTest::newRow("a kept message in the modem's memory, the SIM swapped out and back")
+        << QStringList{"received 1", "memory",       "refuse", "start", "expect 1 1 1", "swap",
+                       "start",      "expect 1 0 1", "swap",   "start", "expect 1 0 1"};
+    QTest::newRow("a kept message without time in the modem's memory, read with another SIM") << QStringList{
+        "sent 1", "memory", "refuse", "start", "expect 1 1 1", "swap", "start", "expect 2 1 1"};
+    // A read that began before a newer one ended may still report what the newer one no longer found.
+    QTest::newRow("a read answered after a newer one, the user's message sent meanwhile")
+        << QStringList{"start overtaken", "kinds SR", "start", "expect 2 0 0", "noted 0", "kinds SR"};
     // Only a modem that failed a delete leaves the message on the SIM behind a later success.
     QTest::newRow("a refused delete, then allowed") << QStringList{
         "received 1", "refuse", "start", "expect 1 1 1", "allow", "start", "expect 1 0 0", "noted 0"};

@@ -843,7 +843,7 @@ private slots:
                                quint32 index, const QString& objectSet, bool announced, quint32 renewal) {
             engine.onMeskMbnSmsManagerMessageReceived(status, QStringLiteral("+123"), text, time, {index},
                                                       {objectSet, QStringLiteral("/SMS/%1").arg(index)}, 0,
-                                                      announced, renewal);
+                                                      announced, renewal, {});
         };
         const auto announced = [](const SignalLog& signalLog) {
             QStringList names = signalLog.names;
@@ -886,7 +886,7 @@ private slots:
         engine.start(m_storage.get(), nullptr);
         engine.onMeskMbnSmsManagerMessageReceived(
             MeskSmsStatus::New, QStringLiteral("+123"), QStringLiteral("hello"), 1705311000, {7},
-            {QStringLiteral("bus run modem"), QStringLiteral("/SMS/7")}, 0, false, 1);
+            {QStringLiteral("bus run modem"), QStringLiteral("/SMS/7")}, 0, false, 1, {});
         QTRY_COMPARE_WITH_TIMEOUT(m_storage->smsOnModem().size(), 1, 30000);
         engine.onMeskMbnSmsManagerDeleteDone(7, CMeskMbnSmsManager::ErrorModemFailure);
         engine.onMeskMbnSmsManagerMessagesRenewed(true, 2);

@@ -48,7 +48,8 @@ public:
     void onMeskMbnSmsManagerNotification() override { record(QStringLiteral("notification")); }
     void onMeskMbnSmsManagerMessageReceived(quint32 status, const QString& number, const QString& text,
                                             quint32 timeStamp, const QList<quint32>& indices,
-                                            const SMeskSmsOrigin&, quint32, bool, quint32) override
+                                            const SMeskSmsOrigin&, quint32, bool, quint32,
+                                            const QString&) override
     {
         QStringList list;
         for (quint32 index : indices) {

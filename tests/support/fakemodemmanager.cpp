@@ -194,6 +194,9 @@ void FakeModemManagerService::stop()
         return;
     m_unanswered.clear();
     m_heldDeletes.clear();
+    for (const QDBusMessage& reply : std::exchange(m_heldReads, {}))
+        QDBusConnection(m_connectionName).send(reply);
+    m_holdReads.clear();
     for (const QDBusMessage& reply : std::exchange(m_lateReplies, {}))
         QDBusConnection(m_connectionName).send(reply);
     {
@@ -219,6 +222,7 @@ bool FakeModemManagerService::restart()
     m_nextObject = 0;
     m_nextModem = 0;
     m_disableWaiting = false;
+    m_second = {};
     keepOnSim();
     if (m_hasModem) {
         m_modemPath = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
@@ -275,7 +279,15 @@ void FakeModemManagerService::addModem(quint32 capabilities)
     if (m_nextModem > 0)
         keepOnSim();
     m_simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
-    m_modem = {
+    m_modem = newModem(capabilities);
+    emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"),
+               {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant::fromValue(modemInterfaces())});
+    enableModem();
+}
+
+QVariantMap FakeModemManagerService::newModem(quint32 capabilities)
+{
+    return {
         {QStringLiteral("CurrentCapabilities"), capabilities},
         {QStringLiteral("State"), StateDisabled},
         {QStringLiteral("StateFailedReason"), 0u},
@@ -284,9 +296,58 @@ void FakeModemManagerService::addModem(quint32 capabilities)
         {QStringLiteral("SignalQuality"), QVariant::fromValue(SignalQuality{75, true})},
         {QStringLiteral("OwnNumbers"), QStringList{QStringLiteral("+15550100")}},
     };
+}
+
+void FakeModemManagerService::swapSim()
+{
+    const quint32 capabilities = m_modem.value(QStringLiteral("CurrentCapabilities")).toUInt();
+    removeModem();
+    keepOnSim();
+    // What the SIM holds goes with it (under keys of its own: a path may be given again after a
+    // restart); what the modem's memory holds stays.
+    QMap<QString, QVariantMap> inModem;
+    for (auto message = m_disabledMessages.cbegin(); message != m_disabledMessages.cend(); ++message) {
+        if (message->value(QStringLiteral("Storage")).toUInt() == StorageMe)
+            inModem.insert(message.key(), message.value());
+        else
+            m_sim.messages.insert(QStringLiteral("swap/%1/%2").arg(++m_swaps).arg(message.key()),
+                                  message.value());
+    }
+    m_disabledMessages = inModem;
+    std::swap(m_sim, m_otherSim);
+    for (auto message = m_sim.messages.cbegin(); message != m_sim.messages.cend(); ++message)
+        m_disabledMessages.insert(message.key(), message.value());
+    m_sim.messages.clear();
+    addModem(capabilities);
+}
+
+void FakeModemManagerService::addSecondModem()
+{
+    m_second.path = ManagerPath + QStringLiteral("/Modem/%1").arg(m_nextModem);
+    m_second.simPath = ManagerPath + QStringLiteral("/SIM/%1").arg(m_nextModem++);
+    m_second.modem = newModem((1u << 2) | (1u << 3));
+    m_second.modem.insert(QStringLiteral("State"), StateRegistered);
     emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesAdded"),
-               {QVariant::fromValue(QDBusObjectPath(m_modemPath)), QVariant::fromValue(modemInterfaces())});
-    enableModem();
+               {QVariant::fromValue(QDBusObjectPath(m_second.path)),
+                QVariant::fromValue(interfacesOf(m_second.modem, m_second.simPath))});
+}
+
+void FakeModemManagerService::removeSecondModem()
+{
+    if (m_second.path.isEmpty())
+        return;
+    emitSignal(ManagerPath, ObjectManagerInterface, QStringLiteral("InterfacesRemoved"),
+               {QVariant::fromValue(QDBusObjectPath(m_second.path)),
+                QVariant(interfacesOf(m_second.modem, m_second.simPath).keys())});
+    m_second = {};
+}
+
+int FakeModemManagerService::answerHeldReads()
+{
+    const QList<QDBusMessage> held = std::exchange(m_heldReads, {});
+    for (const QDBusMessage& reply : held)
+        QDBusConnection(m_connectionName).send(reply);
+    return int(held.size());
 }
 
 void FakeModemManagerService::removeModem()
@@ -383,14 +444,20 @@ void FakeModemManagerService::answerSent(const QString& path)
 
 QVariantMap FakeModemManagerService::modemProperties() const
 {
-    QVariantMap properties = m_modem;
-    properties.insert(QStringLiteral("Sim"), QVariant::fromValue(QDBusObjectPath(m_simPath)));
-    return properties;
+    return interfacesOf(m_modem, m_simPath).value(ModemInterface);
 }
 
 QMap<QString, QVariantMap> FakeModemManagerService::modemInterfaces() const
 {
-    return {{ModemInterface, modemProperties()},
+    return interfacesOf(m_modem, m_simPath);
+}
+
+QMap<QString, QVariantMap> FakeModemManagerService::interfacesOf(const QVariantMap& modem,
+                                                                 const QString& simPath)
+{
+    QVariantMap properties = modem;
+    properties.insert(QStringLiteral("Sim"), QVariant::fromValue(QDBusObjectPath(simPath)));
+    return {{ModemInterface, properties},
             {Modem3gppInterface, {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Network")}}},
             {MessagingInterface, {}}};
 }
@@ -413,9 +480,10 @@ QString FakeModemManagerService::addMessage(const QString& number, const QString
             ? QString()
             : QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
                   QStringLiteral("+00");
-    QVariantMap message{{QStringLiteral("Number"), number},   {QStringLiteral("Text"), text},
-                        {QStringLiteral("Timestamp"), time},  {QStringLiteral("State"), state},
-                        {QStringLiteral("PduType"), pduType}, {QStringLiteral("Class"), -1}};
+    QVariantMap message{{QStringLiteral("Number"), number},    {QStringLiteral("Text"), text},
+                        {QStringLiteral("Timestamp"), time},   {QStringLiteral("State"), state},
+                        {QStringLiteral("PduType"), pduType},  {QStringLiteral("Class"), -1},
+                        {QStringLiteral("Storage"), StorageSm}};
     noteHeld(message);
     m_messages.insert(path, message);
     emit messageAdded(path);
@@ -489,7 +557,7 @@ QList<FakeModemManagerService::History> FakeModemManagerService::history() const
     QMap<int, History> history = m_history;
     for (History& entry : history)
         entry.held = false;
-    for (const auto* held : {&m_messages, &m_simOnly, &m_disabledMessages}) {
+    for (const auto* held : {&m_messages, &m_simOnly, &m_disabledMessages, &m_otherSim.messages}) {
         for (const QVariantMap& message : *held) {
             History& entry = history[message.value(IdentityKey).toInt()];
             entry.number = message.value(QStringLiteral("Number")).toString();
@@ -587,6 +655,7 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
     const QString unknown = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
     const QString wrongState = QStringLiteral("org.freedesktop.ModemManager1.Error.Core.WrongState");
     const bool isModem = m_hasModem && path == m_modemPath;
+    const bool isSecond = !m_second.path.isEmpty() && path == m_second.path;
     const int state = m_modem.value(QStringLiteral("State")).toInt();
     if (++m_callCounts[member] == m_atCall.count && member == m_atCall.member)
         std::exchange(m_atCall, {}).action();
@@ -613,6 +682,8 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         ManagedObjects objects;
         if (m_hasModem)
             objects.insert(QDBusObjectPath(m_modemPath), modemInterfaces());
+        if (!m_second.path.isEmpty())
+            objects.insert(QDBusObjectPath(m_second.path), interfacesOf(m_second.modem, m_second.simPath));
         return reply({QVariant::fromValue(objects)});
     }
     if (interface == PropertiesInterface &&
@@ -620,12 +691,24 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         QVariantMap properties;
         if (isModem)
             properties = modemInterfaces().value(arguments.value(0).toString());
+        else if (isSecond)
+            properties = interfacesOf(m_second.modem, m_second.simPath).value(arguments.value(0).toString());
         else if (m_hasModem && path == m_simPath)
-            properties = {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Mobile")}};
+            properties = {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Mobile")},
+                          {QStringLiteral("SimIdentifier"), m_sim.identifier},
+                          {QStringLiteral("Imsi"), m_sim.imsi}};
+        else if (!m_second.path.isEmpty() && path == m_second.simPath)
+            properties = {{QStringLiteral("OperatorName"), QStringLiteral("Stand-in Second")},
+                          {QStringLiteral("SimIdentifier"), QStringLiteral("89014103211118510746")},
+                          {QStringLiteral("Imsi"), QStringLiteral("310150555555555")}};
         else if (m_messages.contains(path))
             properties = messageProperties(path);
         else
             return fail(unknown);
+        if (member == QLatin1String("GetAll") && m_messages.contains(path) && m_holdReads.remove(path)) {
+            m_heldReads.append(message.createReply(QVariantList{properties}));
+            return true;
+        }
         if (member == QLatin1String("GetAll") && m_readDelay > 0 && m_messages.contains(path)) {
             const quint64 late = ++m_lateCount;
             m_lateReplies.insert(late, message.createReply(QVariantList{properties}));
@@ -638,6 +721,12 @@ bool FakeModemManagerService::handle(const QDBusMessage& message, const QDBusCon
         if (member == QLatin1String("GetAll"))
             return reply({properties});
         return reply({QVariant::fromValue(QDBusVariant(properties.value(arguments.value(1).toString())))});
+    }
+    // The second modem holds no messages and sends none.
+    if (interface == MessagingInterface && isSecond) {
+        if (member == QLatin1String("List"))
+            return reply({QVariant::fromValue(QList<QDBusObjectPath>())});
+        return fail(QStringLiteral("org.freedesktop.ModemManager1.Error.Core.NotFound"));
     }
     if (interface == MessagingInterface && isModem) {
         if ((member == QLatin1String("List") || member == QLatin1String("Create")) && state < StateEnabled)

@@ -53,9 +53,14 @@ private:
 // MeskNetworkBackends::setFactory({})).
 void useModemManagerAt(const QString& address, const QString& connection);
 
+// The values of the Sms property Storage the stand-in gives: the SIM, or the modem's own memory (where
+// ModemManager 1.20 keeps new messages when it can; they stay when the SIM is swapped).
+constexpr quint32 StorageSm = 1;
+constexpr quint32 StorageMe = 2;
+
 // A stand-in ModemManager on a bus: the object manager, one modem with a SIM
-// and the Messaging interface, and its messages. It answers on the thread
-// it lives on.
+// and the Messaging interface, and its messages (and, when asked, a second modem
+// with a SIM of its own and no messages). It answers on the thread it lives on.
 class FakeModemManagerService : public QObject
 {
     Q_OBJECT
@@ -96,6 +101,21 @@ public:
     QString modemPath() const { return m_modemPath; }
     // Sets a Modem property and announces it.
     void setModemProperty(const QString& name, const QVariant& value);
+    // The next modem added gets this number (ModemManager numbers its modems from one counter of its
+    // run: /Modem/10 comes after /Modem/9, and before it in the order of the paths).
+    void setNextModemNumber(int number) { m_nextModem = number; }
+    // The SIM in the modem (SimIdentifier, Imsi) and the one out of it.
+    QString simIdentifier() const { return m_sim.identifier; }
+    // The user swaps the SIM for the other one, as ModemManager sees it: the modem goes (it is
+    // disabled and probed again), the SIM's messages go with the SIM while those in the modem's memory
+    // (Storage ME) stay, and the modem comes back at a new path with a new SIM object naming the
+    // other SIM, whose messages it loads as it is switched on.
+    void swapSim();
+    // A second modem (GSM and LTE, registered) with a SIM of its own and no messages, numbered from
+    // the same counter; removeSecondModem: it goes.
+    void addSecondModem();
+    void removeSecondModem();
+    QString secondModemPath() const { return m_second.path; }
 
     // Stores a message (state RECEIVED by default). announce: as a message
     // that arrives now (Added, with RECEIVING first when state says so).
@@ -151,6 +171,10 @@ public:
     {
         m_failCalls.insert(member, errorName);
     }
+    // The next GetAll of the message at path (after a failure set for it) gets no answer until
+    // answerHeldReads, which answers it with the values it had when it came.
+    void holdNextRead(const QString& path) { m_holdReads.insert(path); }
+    int answerHeldReads();
     // Runs action just after the next GetAll of the message at path is answered, as the service's
     // next step (its signals reach only those already following them).
     void afterNextRead(const QString& path, std::function<void()> action)
@@ -228,6 +252,8 @@ signals:
 private:
     QVariantMap modemProperties() const;
     QMap<QString, QVariantMap> modemInterfaces() const;
+    static QVariantMap newModem(quint32 capabilities);
+    static QMap<QString, QVariantMap> interfacesOf(const QVariantMap& modem, const QString& simPath);
     void emitSignal(const QString& path, const QString& interface, const QString& name,
                     const QVariantList& arguments);
     QString nextPath(const QString& kind);
@@ -252,6 +278,24 @@ private:
     int m_nextModem = 0;
     bool m_hasModem = false;
     QMap<QString, QVariantMap> m_disabledMessages; // kept on the SIM while the modem is off
+    struct Sim
+    {
+        QString identifier;
+        QString imsi;
+        QMap<QString, QVariantMap> messages; // out of the modem: the messages it keeps
+    };
+    Sim m_sim{QStringLiteral("89014103211118510720"), QStringLiteral("310150123456789"), {}};
+    Sim m_otherSim{QStringLiteral("89014103211118510738"), QStringLiteral("310150987654321"), {}};
+    int m_swaps = 0;
+    struct SecondModem
+    {
+        QString path;
+        QString simPath;
+        QVariantMap modem;
+    };
+    SecondModem m_second;
+    QSet<QString> m_holdReads;
+    QList<QDBusMessage> m_heldReads;
     QString m_modemPath;
     QString m_simPath;
     QVariantMap m_modem;
