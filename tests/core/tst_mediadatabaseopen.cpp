@@ -1034,8 +1034,6 @@ private slots:
             << QStringLiteral("link") << QStringLiteral("none") << QStringLiteral("day");
         QTest::newRow("link, damaged, read-only folder")
             << QStringLiteral("link") << QStringLiteral("damaged") << QStringLiteral("folder");
-        QTest::newRow("link, stopped, read-only day folder")
-            << QStringLiteral("link") << QStringLiteral("stopped") << QStringLiteral("day");
         QTest::newRow("bind, none, a file mounted over")
             << QStringLiteral("bind") << QStringLiteral("none") << QStringLiteral("busy");
         QTest::newRow("bind, damaged, read-only mount")
