@@ -37,8 +37,18 @@ public:
 
     virtual bool open() = 0;
 
+    // How the outermost batch's commit reaches the disk. Normal: a crash or a power cut never leaves it
+    // half done, but the last commits before a power cut may be lost (the log reaches the disk at its
+    // checkpoints, at the close, and with a Durable commit). Durable: on the disk before endBatch()
+    // returns; for a batch whose commit permits what cannot be undone, as deleting a text message from
+    // the SIM. Costs a sync of the log per commit. An inner batch takes its outermost batch's.
+    enum class Commit
+    {
+        Normal,
+        Durable
+    };
     // False when the transaction cannot start (the batch is then failed; it must still be ended).
-    virtual bool beginBatch() = 0;
+    virtual bool beginBatch(Commit commit) = 0;
     // True when the outermost end committed, or an inner end leaves a batch that has not failed.
     virtual bool endBatch() = 0;
 

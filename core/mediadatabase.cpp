@@ -243,9 +243,9 @@ bool CMediaDataBase::removePendingFiles()
 
 // --- Batches ------------------------------------------------------------------------------------
 
-void CMediaDataBase::openBatch()
+void CMediaDataBase::openBatch(Commit commit)
 {
-    m_connection->beginBatch();
+    m_connection->beginBatch(commit == Commit::Durable);
 }
 
 bool CMediaDataBase::closeBatch()
@@ -254,16 +254,21 @@ bool CMediaDataBase::closeBatch()
     const bool committed = m_connection->endBatch();
     if (!outermost)
         return committed;
-    // The rows are gone for good only now: their files follow. A rolled-back batch keeps them.
+    // The rows are deleted only now: their files follow. A rolled-back batch keeps them. (A power cut
+    // can still take the commit back, unless it was durable: the rows then return without their files,
+    // which the program downloads again.)
     if (!committed) {
         m_pendingFiles.clear();
         m_pendingDays.clear();
         return false;
     }
-    return removePendingFiles();
+    // What could not be removed is logged by name and stays as litter; the batch committed.
+    if (!removePendingFiles())
+        m_filesLeft = true;
+    return true;
 }
 
-bool CMediaDataBase::beginBatch()
+bool CMediaDataBase::beginBatch(Commit commit)
 {
     checkThread(__func__);
 #ifndef QT_NO_DEBUG
@@ -278,7 +283,7 @@ bool CMediaDataBase::beginBatch()
             Qt::QueuedConnection);
     }
 #endif
-    openBatch();
+    openBatch(commit);
     return !m_connection->batchFailed();
 }
 
@@ -733,10 +738,16 @@ bool CMediaDataBase::cleanup(bool onlyExpired)
         for (const auto& [id, created] : gone)
             queueItemFiles(id, created);
     }
-    if (closeBatch())
-        return true;
-    qDebug().noquote() << QStringLiteral("CMediaDataBase: the clean-up failed, nothing was removed");
-    return false;
+    m_filesLeft = false;
+    if (!closeBatch()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: the clean-up failed, nothing was removed");
+        return false;
+    }
+    if (std::exchange(m_filesLeft, false))
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: the clean-up removed %1 items; files of "
+                                             "theirs that could not be removed stay (named above)")
+                                  .arg(gone.size());
+    return true;
 }
 
 QList<SMediaItem> CMediaDataBase::syncRecords(mid_t provider, bool* ok)

@@ -45,7 +45,7 @@ public:
 
     bool open() override;
 
-    bool beginBatch() override;
+    bool beginBatch(Commit commit) override;
     bool endBatch() override;
 
     // Why the last open() failed (Kind::None after one that succeeded). A root or database file the user
@@ -151,7 +151,10 @@ private:
 
     void checkThread(const char* operation) const;
     void closeDatabase();
-    void openBatch();
+    void openBatch(Commit commit = Commit::Normal);
+    // Ends one level of the batch; true when the outermost end committed (or an inner end leaves a
+    // batch that has not failed). The files of the rows it deleted are removed after the commit: one
+    // that cannot be removed is logged and stays, and the batch is committed all the same.
     bool closeBatch();
     QString numberedFilePath(const QString& folder, mid_t id, const QString& suffix);
     // The folder of an item's files: base/<yyMMdd> of its local creation day, or base itself for an
@@ -164,6 +167,7 @@ private:
     // Queues the item's files in items and media, in every day folder they may have been filed under;
     // created is the date as stored. Needs the zone read.
     void queueItemFiles(mid_t id, qint64 created);
+    // Removes the files queued for the committed batch; false when one of them stays.
     bool removePendingFiles();
     bool deleteItemTree(const SMediaItem& item, QSet<mid_t>& visited);
     // Emits storageFailed() for a read or write of the table objects that failed once the storage is
@@ -187,4 +191,6 @@ private:
     bool m_opened = false;
     // A read or write failed since the open: the close leaves no clean-close record.
     bool m_failed = false;
+    // A committed batch left files of its deleted rows that could not be removed.
+    bool m_filesLeft = false;
 };

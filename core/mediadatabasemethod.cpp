@@ -6,6 +6,7 @@
 #include <QSqlError>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 QString errorText(const QSqlError& error)
@@ -86,11 +87,59 @@ void CMediaDataBaseConnection::failed(const QSqlError& error, Access access) con
         m_failed(error, access);
 }
 
-bool CMediaDataBaseConnection::beginBatch()
+bool CMediaDataBaseConnection::syncCommits()
 {
-    if (m_batchDepth++ > 0)
+    // The level can change only outside a transaction. Read first, so that a connection already as
+    // strict (or stricter) is left alone.
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("PRAGMA synchronous;")) || !query.next()) {
+        m_lastError = query.lastError();
+        return false;
+    }
+    constexpr int Full = 2;
+    const int level = query.value(0).toInt();
+    query.finish();
+    if (level >= Full)
+        return true;
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL;"))) {
+        m_lastError = query.lastError();
+        return false;
+    }
+    m_restoreSync = level;
+    return true;
+}
+
+void CMediaDataBaseConnection::restoreSync()
+{
+    const int level = std::exchange(m_restoreSync, -1);
+    if (level < 0 || !m_database.isOpen())
+        return;
+    QSqlQuery query(m_database);
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=%1;").arg(level)))
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to set the syncs back %1")
+                                  .arg(errorText(query.lastError()));
+}
+
+bool CMediaDataBaseConnection::beginBatch(bool durable)
+{
+    if (m_batchDepth++ > 0) {
+        Q_ASSERT_X(!durable || m_durableBatch || m_batchFailed, "CMediaDataBaseConnection::beginBatch",
+                   "a durable batch inside one that is not: its commit would not be synced");
         return !m_batchFailed;
+    }
     m_batchFailed = false;
+    m_restoreSync = -1;
+    m_durableBatch = durable;
+    // A commit that permits what cannot be undone reaches the disk before endBatch() returns, or the
+    // batch does not run: without the sync it could be lost with a power cut.
+    if (durable && !syncCommits()) {
+        qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to make the commit durable %1")
+                                  .arg(errorText(m_lastError));
+        m_batchFailed = true;
+        failed(m_lastError, Access::Write);
+        return false;
+    }
     if (!m_database.transaction()) {
         m_lastError = m_database.lastError();
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to start transaction %1")
@@ -116,6 +165,7 @@ bool CMediaDataBaseConnection::endBatch()
         // A batch whose BEGIN failed has no transaction of its own to roll back.
         if (m_database.isOpen())
             m_database.rollback();
+        restoreSync();
         return false;
     }
     if (!m_database.commit()) {
@@ -123,9 +173,11 @@ bool CMediaDataBaseConnection::endBatch()
         qDebug().noquote() << QStringLiteral("CMediaDataBaseMethod: failed to commit transaction %1")
                                   .arg(errorText(m_database.lastError()));
         m_database.rollback();
+        restoreSync();
         failed(m_lastError, Access::Write);
         return false;
     }
+    restoreSync();
     return true;
 }
 
@@ -133,6 +185,8 @@ void CMediaDataBaseConnection::resetBatch()
 {
     m_batchDepth = 0;
     m_batchFailed = false;
+    m_restoreSync = -1;
+    m_durableBatch = false;
 }
 
 CMediaDataBaseMethod::CMediaDataBaseMethod() : m_connection(std::make_shared<CMediaDataBaseConnection>()) {}

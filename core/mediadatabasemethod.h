@@ -45,8 +45,10 @@ public:
     int batchDepth() const { return m_batchDepth; }
     bool batchFailed() const { return m_batchFailed; }
     void markBatchFailed() { m_batchFailed = m_batchDepth > 0 || m_batchFailed; }
-    // Opens the transaction at depth 0; false (and the batch failed) when it cannot start.
-    bool beginBatch();
+    // Opens the transaction at depth 0; false (and the batch failed) when it cannot start. durable (at
+    // depth 0; an inner batch takes the outermost one's): the commit syncs the log before it returns
+    // (synchronous=FULL for this transaction, the connection's own setting again after it).
+    bool beginBatch(bool durable = false);
     // Closes one level; at depth 0 commits, or rolls back when the batch failed. True when the outermost
     // end committed or an inner end leaves a batch that has not failed.
     bool endBatch();
@@ -82,6 +84,11 @@ public:
     }
 
 private:
+    // Syncs every commit from now on (synchronous=FULL) and remembers the level to go back to; false
+    // when the level cannot be read or set.
+    bool syncCommits();
+    void restoreSync();
+
     QSqlDatabase m_database;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
     Observer m_observer;
@@ -89,6 +96,10 @@ private:
     QSqlError m_lastError;
     int m_batchDepth = 0;
     bool m_batchFailed = false;
+    // The connection's synchronous level to go back to after a durable batch; -1: none was changed.
+    int m_restoreSync = -1;
+    // The open batch began durable.
+    bool m_durableBatch = false;
 };
 
 // Base of the media database's table objects. Runs statements on the shared connection with one

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 
 #include <cerrno>
 #include <utility>
@@ -30,8 +31,12 @@ const QString cleanCloseFileName = QStringLiteral("mindex.clean");
 // Names the copies a rebuild renamed the database to, and why, until the user has been told.
 const QString noticeFileName = QStringLiteral("mindex.notice");
 // The folders of downloaded files a rebuild left in place, to be emptied once the new database is
-// committed.
+// committed. Its first line names the store it was written for ("store <id>"), the rest the folders.
 const QString emptyingFileName = QStringLiteral("mindex.emptying");
+const QByteArray emptyingStorePrefix = "store ";
+// The service key (under provider 0) by which a store built by a rebuild owes the emptying its record
+// names: written in the transaction that builds it, removed once the folders are emptied.
+const QString emptyingKey = QStringLiteral("MDB_EMPTYING");
 const QStringList tableNames{QStringLiteral("SERVICEKEYS"),       QStringLiteral("SERVICEUSERS"),
                              QStringLiteral("SERVICEUSERFIELDS"), QStringLiteral("MEDIAITEMS"),
                              QStringLiteral("MEDIAITEMFIELDS"),   QStringLiteral("MEDIASMSMESSAGES"),
@@ -336,6 +341,19 @@ bool parseStamp(const QByteArrayList& lines, SFileStamp& stamp)
     return true;
 }
 
+// Syncs the folder that holds path, so that a rename or a removal in it lasts. A file system that cannot
+// sync a folder (EINVAL) keeps nothing to sync.
+bool syncFolderOf(const QString& path)
+{
+    const int folder =
+        ::open(QFile::encodeName(QFileInfo(path).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return false;
+    const bool synced = ::fsync(folder) == 0 || errno == EINVAL;
+    ::close(folder);
+    return synced;
+}
+
 // Nothing waits in a write-ahead log beside the file.
 bool noPendingLog(const QString& databasePath)
 {
@@ -392,16 +410,9 @@ bool CMediaDataBaseMarker::write(const QByteArrayList& lines, Durability durabil
         ::unlink(partName.constData());
         return false;
     }
-    // The folder too: the name holds the content before anything that depends on it is done.
-    if (durability == Durability::Synced) {
-        const int folder = ::open(QFile::encodeName(QFileInfo(m_path).path()).constData(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            ::fsync(folder);
-            ::close(folder);
-        }
-    }
-    return true;
+    // The folder too: the name holds the content before anything that depends on it is done. A rename
+    // that cannot be synced may not last: the write failed (the name may hold the content or not).
+    return durability == Durability::Unsynced || syncFolderOf(m_path);
 }
 
 CMediaDataBaseMarker::SContent CMediaDataBaseMarker::read() const
@@ -437,9 +448,11 @@ CMediaDataBaseMarker::SContent CMediaDataBaseMarker::read() const
     return content;
 }
 
-bool CMediaDataBaseMarker::remove() const
+bool CMediaDataBaseMarker::remove(Durability durability) const
 {
-    return ::unlink(QFile::encodeName(m_path).constData()) == 0 || errno == ENOENT;
+    if (::unlink(QFile::encodeName(m_path).constData()) != 0)
+        return errno == ENOENT;
+    return durability == Durability::Unsynced || syncFolderOf(m_path);
 }
 
 // --- The storage's open ---------------------------------------------------------------------------
@@ -672,9 +685,12 @@ bool CMediaDataBaseOpen::openDatabase()
 
 bool CMediaDataBaseOpen::configureConnection()
 {
-    // A write-ahead log survives a power loss; NORMAL is safe in that mode. Run only on a file this program
-    // recognises or builds: a foreign file is left as it was found. Switching to the log writes the file: an
-    // error there fails as any statement does. A file system that offers no log answers another mode
+    // With a write-ahead log, NORMAL keeps the file whole through a crash or a power loss, but the commits
+    // made since the log was last synced (at a checkpoint or the close) may be lost with the power: a batch
+    // whose commit permits what cannot be undone asks for a durable commit (IMediaItemStorage::Commit).
+    // Syncing every commit would cost a sync per stored slice of a long answer. Run only on a file this
+    // program recognises or builds: a foreign file is left as it was found. Switching to the log writes the
+    // file: an error there fails as any statement does. A file system that offers no log answers another mode
     // without an error, and the file goes on in it.
     QSqlQuery pragma(m_database);
     if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL;"))) {
@@ -859,7 +875,7 @@ bool CMediaDataBaseOpen::buildSchema()
         return false;
     // One transaction for the whole schema: one commit, and a failure leaves no half-built file.
     m_connection.beginBatch();
-    const bool built = m_createTables() && createIndexes();
+    const bool built = m_createTables() && noteOwedEmptying() && createIndexes();
     const bool committed = m_connection.endBatch();
     if (built && !committed) {
         // A commit writes: its failure reaches here with SQLite's words but without its code, and a device
@@ -902,7 +918,7 @@ bool CMediaDataBaseOpen::writeNotice(const QList<SMediaDataBaseCopy>& copies) co
 {
     const CMediaDataBaseMarker notice(m_root, noticeFileName);
     if (copies.isEmpty())
-        return notice.remove();
+        return notice.remove(CMediaDataBaseMarker::Durability::Unsynced);
     QByteArrayList lines;
     for (const SMediaDataBaseCopy& copy : copies)
         lines << (copy.otherVersion ? "version" : "damaged")
@@ -912,7 +928,7 @@ bool CMediaDataBaseOpen::writeNotice(const QList<SMediaDataBaseCopy>& copies) co
 
 void CMediaDataBaseOpen::dropNotice(const QString& root)
 {
-    CMediaDataBaseMarker(root, noticeFileName).remove();
+    CMediaDataBaseMarker(root, noticeFileName).remove(CMediaDataBaseMarker::Durability::Unsynced);
 }
 
 bool CMediaDataBaseOpen::moveDatabaseAside(bool otherVersion)
@@ -1002,11 +1018,19 @@ bool CMediaDataBaseOpen::moveFilesAside()
             return failed(TMeskStorageFailure::Kind::FolderNotWritable, path);
         }
     }
-    // A stop after the commit leaves the emptying to the next open, which finds the record.
+    // A stop after the commit leaves the emptying to the next open, which finds the record. The record names
+    // the new store, which owes the emptying from the transaction that builds it: a record that outlives
+    // its emptying, or an earlier rebuild, names no store that owes one.
     const CMediaDataBaseMarker record(m_root, emptyingFileName);
+    m_emptyingStore.clear();
     if (inPlace.isEmpty()) {
-        record.remove();
-    } else if (!record.write(inPlace, CMediaDataBaseMarker::Durability::Synced)) {
+        if (!record.remove(CMediaDataBaseMarker::Durability::Unsynced))
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(record.path());
+        return true;
+    }
+    m_emptyingStore = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (!record.write(QByteArrayList{emptyingStorePrefix + m_emptyingStore.toLatin1()} + inPlace,
+                      CMediaDataBaseMarker::Durability::Synced)) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to write %1").arg(record.path());
         return failed(TMeskStorageFailure::Kind::FolderNotWritable, m_root);
     }
@@ -1027,8 +1051,12 @@ void CMediaDataBaseOpen::restoreFilesAside()
             ::rename(QFile::encodeName(aside).constData(), encoded.constData()) != 0)
             qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to put %1 back").arg(path);
     }
-    // The folders left in place keep their files for the database that is still to be built.
-    CMediaDataBaseMarker(m_root, emptyingFileName).remove();
+    // The folders left in place keep their files for the database that is still to be built. A record that
+    // stays names a store that was never committed, and so empties nothing.
+    const CMediaDataBaseMarker record(m_root, emptyingFileName);
+    if (!record.remove(CMediaDataBaseMarker::Durability::Unsynced))
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(record.path());
+    m_emptyingStore.clear();
 }
 
 void CMediaDataBaseOpen::dropFilesAside()
@@ -1047,6 +1075,25 @@ void CMediaDataBaseOpen::dropFilesAside()
     }
 }
 
+bool CMediaDataBaseOpen::noteOwedEmptying()
+{
+    if (m_emptyingStore.isEmpty())
+        return true;
+    QSqlQuery query(m_database);
+    if (query.prepare(QStringLiteral("INSERT INTO SERVICEKEYS (PROVIDER, KEY, VALUE) VALUES (?, ?, ?);"))) {
+        query.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
+        query.addBindValue(emptyingKey);
+        query.addBindValue(m_emptyingStore);
+        if (query.exec())
+            return true;
+    }
+    qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to note the folders to empty: %1")
+                              .arg(sqliteWords(query.lastError()));
+    m_connection.setLastError(query.lastError());
+    m_connection.markBatchFailed();
+    return false;
+}
+
 void CMediaDataBaseOpen::finishEmptying()
 {
     // The plain folders a committed rebuild left in place: the program's files in them belong to the
@@ -1055,17 +1102,61 @@ void CMediaDataBaseOpen::finishEmptying()
     // same: from now on the folders fill for the new database.
     const CMediaDataBaseMarker record(m_root, emptyingFileName);
     const CMediaDataBaseMarker::SContent content = record.read();
+    m_emptyingStore.clear();
     if (!content.exists)
         return;
-    for (const char* name : fileFolders) {
-        if (!content.lines.contains(QByteArray(name)))
-            continue;
-        if (isArranged(folder(name)))
-            moveOwnFilesAside(folder(name), isUsersFolder(name));
-        else
-            removeOwnFiles(folder(name), isUsersFolder(name));
+    // Only for the store the record was written for, while that store owes the emptying: a record whose
+    // removal failed, or that a power cut brought back, after the folders were emptied, or one an earlier
+    // store left, would take files of this store. A store whose key cannot be read now keeps its files and
+    // the record, for the next open.
+    const QByteArray first = content.lines.value(0);
+    const QString store = first.startsWith(emptyingStorePrefix)
+                              ? QString::fromLatin1(first.mid(emptyingStorePrefix.size()))
+                              : QString();
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"))) {
+        qDebug().noquote()
+            << QStringLiteral("CMediaDataBase: cannot read the folders to empty, kept %1").arg(record.path());
+        return;
     }
-    record.remove();
+    query.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
+    query.addBindValue(emptyingKey);
+    if (!query.exec()) {
+        qDebug().noquote()
+            << QStringLiteral("CMediaDataBase: cannot read the folders to empty, kept %1").arg(record.path());
+        return;
+    }
+    bool owed = false;
+    while (query.next())
+        owed = owed || (!store.isEmpty() && query.value(0).toString() == store);
+    query.finish();
+    if (owed) {
+        for (const char* name : fileFolders) {
+            if (!content.lines.mid(1).contains(QByteArray(name)))
+                continue;
+            if (isArranged(folder(name)))
+                moveOwnFilesAside(folder(name), isUsersFolder(name));
+            else
+                removeOwnFiles(folder(name), isUsersFolder(name));
+        }
+        // Emptied: from now on the folders fill for this store, whatever becomes of the record.
+        QSqlQuery done(m_database);
+        bool noted = done.prepare(QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"));
+        if (noted) {
+            done.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
+            done.addBindValue(emptyingKey);
+            noted = done.exec();
+        }
+        if (!noted)
+            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to note the folders emptied: %1")
+                                      .arg(sqliteWords(done.lastError()));
+    } else {
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 names no store that owes it, the files stay")
+                                  .arg(record.path());
+    }
+    if (!record.remove(CMediaDataBaseMarker::Durability::Synced))
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(record.path());
 }
 
 // --- The clean-close record -----------------------------------------------------------------------
@@ -1075,7 +1166,7 @@ bool CMediaDataBaseOpen::takeCleanCloseRecord()
     // The record goes before anything is written: after a crash there is none.
     const CMediaDataBaseMarker marker(m_root, cleanCloseFileName);
     const CMediaDataBaseMarker::SContent content = marker.read();
-    if (!marker.remove()) {
+    if (!marker.remove(CMediaDataBaseMarker::Durability::Unsynced)) {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to remove %1").arg(cleanCloseFileName);
         return false;
     }
@@ -1117,5 +1208,5 @@ void CMediaDataBaseOpen::writeCleanCloseRecord(const QString& root)
         if (::utimensat(AT_FDCWD, name.constData(), nullptr, AT_SYMLINK_NOFOLLOW) != 0)
             break;
     }
-    marker.remove();
+    marker.remove(CMediaDataBaseMarker::Durability::Unsynced);
 }

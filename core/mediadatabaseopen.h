@@ -62,8 +62,8 @@ public:
     QString path() const { return m_path; }
     bool write(const QByteArrayList& lines, Durability durability) const;
     SContent read() const;
-    // True when nothing is left at the name.
-    bool remove() const;
+    // True when nothing is left at the name; with Synced, once the removal is on the disk.
+    bool remove(Durability durability) const;
 
     // Test hook: called just before a synced write syncs its temporary file, with that file's path and
     // its size then. Empty: none.
@@ -191,9 +191,12 @@ private:
     // Removes the folders a rebuild moved aside (an open that finds the database valid removes any left by a
     // stop).
     void dropFilesAside();
+    // In the transaction that builds the new store: notes that it owes the emptying root/mindex.emptying
+    // names (when moveFilesAside() wrote one).
+    bool noteOwedEmptying();
     // Empties the folders root/mindex.emptying names of the program's files (what a committed rebuild left
-    // in place, or a stop left to do), then removes the record. A folder the user has linked or mounted
-    // since has them moved aside instead.
+    // in place, or a stop left to do), when the record names the open store and the store still owes it;
+    // then removes the record. A folder the user has linked or mounted since has them moved aside instead.
     void finishEmptying();
 
     QString m_root;
@@ -204,4 +207,6 @@ private:
     QSqlDatabase m_database;
     // The cause of a failed open (failed() keeps the first); reset by each open().
     TMeskStorageFailure m_failure;
+    // The id of the store a rebuild builds, named in the emptying record it wrote; empty: none written.
+    QString m_emptyingStore;
 };

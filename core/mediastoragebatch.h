@@ -8,16 +8,18 @@
 //     storage->addMediaItem(item, fields); ...
 //     if (!batch.end()) { drop what was made for these rows; }
 //
-// end() reports whether the batch was committed; without it the destructor ends the batch (and the
-// result is lost). Lives on the stack of one call on the GUI thread: a batch never spans a return to
-// the event loop.
+// end() reports whether the batch was committed (with Commit::Durable: and is on the disk); without it the
+// destructor ends the batch (and the result is lost). Lives on the stack of one call on the GUI thread: a
+// batch never spans a return to the event loop.
 class CMediaStorageBatch
 {
 public:
-    explicit CMediaStorageBatch(IMediaItemStorage* storage) : m_storage(storage)
+    explicit CMediaStorageBatch(IMediaItemStorage* storage,
+                                IMediaItemStorage::Commit commit = IMediaItemStorage::Commit::Normal)
+        : m_storage(storage)
     {
         if (m_storage)
-            m_storage->beginBatch();
+            m_storage->beginBatch(commit);
     }
     ~CMediaStorageBatch()
     {

@@ -506,7 +506,9 @@ void CMeskSmsEngine::storeIncoming()
     const quint64 lastBefore = m_serial;
     bool committed = false;
     if (m_storage) {
-        CMediaStorageBatch batch(m_storage);
+        // The modem is asked to delete a message only once its row and its note are on the disk: a
+        // commit that a power cut could take back must not cost the SIM's copy.
+        CMediaStorageBatch batch(m_storage, IMediaItemStorage::Commit::Durable);
         for (const Incoming& message : incoming)
             receive(message, outcome);
         committed = batch.end();
@@ -523,7 +525,7 @@ void CMeskSmsEngine::storeIncoming()
         // Only what was stored is announced: a message without a row is shown once it is read again.
         outcome.announced.clear();
     }
-    // The modem lets a message go only once it is stored and noted.
+    // The modem lets a message go only once it is stored and noted, durably.
     for (const auto& [serial, indices] : std::as_const(outcome.deletes)) {
         const auto entry = std::find_if(m_onModem.begin(), m_onModem.end(),
                                         [serial = serial](const OnModem& e) { return e.serial == serial; });

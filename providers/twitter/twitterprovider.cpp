@@ -331,7 +331,8 @@ void CTwitterProvider::removeAccount()
         m_sync->reset();
         m_storage->deleteProviderItems(MeskProvider::Twitter);
         m_storage->deleteProviderUsers(MeskProvider::Twitter);
-        batch.end();
+        if (!batch.end())
+            log("CTwitterProvider: failed to remove the account's stored statuses and users");
     }
     m_events->clearSinceId();
     m_auth->removeUser();

@@ -1,6 +1,7 @@
 #include "mediadatabase.h"
 #include "mediadbtest.h"
 #include "testclock.h"
+#include "unlinkfaults.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -44,6 +45,7 @@ private slots:
     }
     void cleanup()
     {
+        UnlinkFaults::refused().clear();
         m_db.reset();
         m_clock.reset();
         m_dir.reset();
@@ -191,7 +193,8 @@ private slots:
     {
         QTest::addColumn<QString>("where"); // "day": an event's day folder; "linked day": the same as the
                                             // user's link to a folder elsewhere; "top": items/ of an
-                                            // undated event; "users": a user's
+                                            // undated event; "users": a user's; "stuck day", "stuck
+                                            // users": the same, the file cannot be removed
         QTest::addColumn<QString>("name");  // %1 is the id
         QTest::addColumn<bool>("link");     // a link of the user's to a file elsewhere
         QTest::addColumn<bool>("removed");
@@ -242,6 +245,11 @@ private slots:
                                       << "%1.notes.txt" << false << false;
         QTest::newRow("link by a user image's name") << "users"
                                                      << "%1.png" << true << false;
+        // The rows are deleted and committed all the same: the deletion succeeds.
+        QTest::newRow("item file that cannot be removed") << "stuck day"
+                                                          << "%1.1.jpg" << false << false;
+        QTest::newRow("user image that cannot be removed") << "stuck users"
+                                                           << "%1.jpg" << false << false;
     }
     void removalTakesOnlyExactNames()
     {
@@ -249,6 +257,9 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, link);
         QFETCH(bool, removed);
+        const bool stuck = where.startsWith(QLatin1String("stuck "));
+        if (stuck)
+            where.remove(0, 6);
         QVERIFY(m_db->open());
         mid_t id = 0;
         QString folder;
@@ -285,12 +296,17 @@ private slots:
             writeFile(path, "x");
         }
 
+        if (stuck)
+            UnlinkFaults::refused().insert(QFile::encodeName(path));
         if (where == QLatin1String("users"))
             QVERIFY(m_db->deleteServiceUser(id));
         else
             QVERIFY(m_db->cleanup(false)); // no sync list keeps the event
+        UnlinkFaults::refused().clear();
         SMediaItem gone;
-        QVERIFY(where == QLatin1String("users") || !m_db->mediaItem(id, gone));
+        SServiceUser goneUser;
+        QVERIFY(where == QLatin1String("users") ? !m_db->serviceUser(id, goneUser)
+                                                : !m_db->mediaItem(id, gone));
         QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), !removed);
         QVERIFY(QFileInfo::exists(elsewhere));
         QCOMPARE(QFileInfo(m_root + QStringLiteral("/items/091126")).isSymLink(),

@@ -4,6 +4,7 @@
 #include "mediadbtest.h"
 #include "privatemounts.h"
 #include "testclock.h"
+#include "unlinkfaults.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -201,6 +202,7 @@ private slots:
     }
     void cleanup()
     {
+        UnlinkFaults::refused().clear();
         m_db.reset();
         m_clock.reset();
         m_dir.reset();
@@ -451,8 +453,10 @@ private slots:
         CMediaDataBaseMarker::setSyncObserver({});
         QVERIFY(opened);
         const QByteArray notice = "damaged\nmindex.db.bak-20100102-030405\n";
-        QCOMPARE(synced, (QList<QPair<QString, qint64>>{{QStringLiteral("mindex.notice.new"), notice.size()},
-                                                        {QStringLiteral("mindex.emptying.new"), 6}}));
+        QCOMPARE(synced,
+                 (QList<QPair<QString, qint64>>{{QStringLiteral("mindex.notice.new"), notice.size()},
+                                                // "store <id>\nitems\n", the id a UUID
+                                                {QStringLiteral("mindex.emptying.new"), 6 + 36 + 1 + 6}}));
         QFile file(m_root + QStringLiteral("/mindex.notice"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), notice);
@@ -1023,7 +1027,8 @@ private slots:
                                               // folder 091126 read-only; "folder", items read-only (for a
                                               // user, not root); "busy", a file mounted over 091126/1.1.jpg;
                                               // "read-only", items mounted read-only; "full", no room left
-                                              // on its disk; empty: nothing
+                                              // on its disk; "record": the removal of the emptying
+                                              // record fails; empty: nothing
         for (const char* kind : {"link", "mount", "bind", "plain"}) {
             for (const char* found : {"none", "damaged", "stopped"}) {
                 QTest::addRow("%s, %s", kind, found)
@@ -1040,6 +1045,11 @@ private slots:
             << QStringLiteral("bind") << QStringLiteral("damaged") << QStringLiteral("read-only");
         QTest::newRow("mount, damaged, full disk")
             << QStringLiteral("mount") << QStringLiteral("damaged") << QStringLiteral("full");
+        // The record stays, but the emptying is done: the next open takes nothing of the new database's.
+        QTest::newRow("plain, damaged, the record stays")
+            << QStringLiteral("plain") << QStringLiteral("damaged") << QStringLiteral("record");
+        QTest::newRow("plain, stopped, the record stays")
+            << QStringLiteral("plain") << QStringLiteral("stopped") << QStringLiteral("record");
     }
     void folderInPlaceIsEmptied()
     {
@@ -1082,9 +1092,16 @@ private slots:
             QVERIFY(QFile::link(target, items));
         }
         if (found == QLatin1String("stopped")) {
+            // A rebuild's store owes the emptying from the transaction that built it.
             QVERIFY(m_db->open());
             makeStorage();
-            writeFile(m_root + QStringLiteral("/mindex.emptying"), "items\n");
+            bool ok = false;
+            run(m_root + QStringLiteral("/mindex.db"),
+                {QStringLiteral("INSERT INTO SERVICEKEYS (PROVIDER, KEY, VALUE) VALUES (0, 'MDB_EMPTYING', "
+                                "'a-rebuild');")},
+                &ok);
+            QVERIFY(ok);
+            writeFile(m_root + QStringLiteral("/mindex.emptying"), "store a-rebuild\nitems\n");
         } else if (found == QLatin1String("damaged")) {
             writeFile(m_root + QStringLiteral("/mindex.db"), QByteArray(4096, 'z'));
         }
@@ -1135,8 +1152,13 @@ private slots:
             stuck = own;
         }
 
+        const QByteArray record = QFile::encodeName(m_root + QStringLiteral("/mindex.emptying"));
+        if (blocked == QLatin1String("record"))
+            UnlinkFaults::refused().insert(record);
+
         MessageLog log;
         const bool opened = m_db->open();
+        UnlinkFaults::refused().clear();
         if (blocked == QLatin1String("day") || blocked == QLatin1String("folder"))
             QVERIFY(QFile::setPermissions(readOnly, writable));
         else if (blocked == QLatin1String("busy"))
@@ -1196,12 +1218,20 @@ private slots:
         QCOMPARE(QFileInfo(items).isSymLink(), kind == QLatin1String("link"));
         QVERIFY(QFileInfo(kind == QLatin1String("link") ? target : items).isDir());
         QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
-                 QStringList());
-        // The folder fills for the new database, beside what stayed.
+                 blocked == QLatin1String("record") ? QStringList{QStringLiteral("mindex.emptying")}
+                                                    : QStringList());
+        // The folder fills for the new database, beside what stayed, and the next open keeps what it holds.
         SMediaItem item = dayItem(1, QDateTime(QDate(2009, 11, 26), QTime(12, 0), Qt::UTC));
-        QCOMPARE(m_db->itemFilePath(item, QStringLiteral("jpg")),
-                 items + (stuck.isEmpty() ? QStringLiteral("/091126/1.1.jpg")
-                                          : QStringLiteral("/091126/1.2.jpg")));
+        const QString fresh = m_db->itemFilePath(item, QStringLiteral("jpg"));
+        QCOMPARE(fresh, items + (stuck.isEmpty() ? QStringLiteral("/091126/1.1.jpg")
+                                                 : QStringLiteral("/091126/1.2.jpg")));
+        if (blocked == QLatin1String("full"))
+            return;
+        writeFile(fresh, "new");
+        QVERIFY(m_db->open());
+        QVERIFY(QFileInfo::exists(fresh));
+        QCOMPARE(entries(m_root).filter(QRegularExpression(QStringLiteral("replaced|emptying"))),
+                 QStringList());
     }
 
     // A folder of downloaded files the user arranged holds nothing a rebuild deletes, also when what the
@@ -1226,7 +1256,9 @@ private slots:
         const bool opened = m_db->open();
         CMediaDataBaseMarker::setSyncObserver({});
         QVERIFY(opened);
-        QCOMPARE(records, QList<QByteArray>{"users\n"});
+        QCOMPARE(records.size(), 1);
+        QVERIFY2(records.first().startsWith("store ") && records.first().endsWith("\nusers\n"),
+                 records.first().constData());
         QCOMPARE(entries(target),
                  (QStringList{QStringLiteral("201905"), QStringLiteral("replaced-20100102-030405")}));
         QCOMPARE(entries(target + QStringLiteral("/replaced-20100102-030405")),

@@ -223,7 +223,7 @@ int runDeath(const QString& mode, const QString& root)
         thread->start();
         thread->wait();
     } else {
-        db.beginBatch();
+        db.beginBatch(IMediaItemStorage::Commit::Normal);
         QCoreApplication::processEvents();
         db.endBatch();
     }

@@ -6,8 +6,13 @@
 #include "mesksmsengine.h"
 
 #include <QDBusConnectionInterface>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -129,6 +134,57 @@ void Script::setUp()
                       ->serviceOwner(Service)
                       .value();
     QDBusConnection::disconnectFromBus(QStringLiteral("name-check"));
+}
+
+void Script::watchPowerCuts()
+{
+    const QString root = m_storage->root();
+    // Closed, the store leaves no log: every sync the layer sees from here is of the new one.
+    m_storage.reset();
+    m_vfs = std::make_unique<FaultVfs>();
+    m_syncedLog = 0;
+    const QString log = QFileInfo(root).canonicalFilePath() + QStringLiteral("/mindex.db-wal");
+    m_vfs->setSyncObserver([this, log](const std::string& file, sqlite3_int64 size) {
+        if (QFileInfo(QFile::decodeName(file.c_str())).canonicalFilePath() == log)
+            m_syncedLog = size;
+    });
+    m_storage = std::make_unique<CMediaDataBase>(root);
+    QVERIFY(m_storage->open());
+    // Calls reach the stand-in as events on this thread, while no batch of the store is open.
+    m_service->addHook(QStringLiteral("Delete"), {}, [this](const QString&, const QString& message) {
+        const QString text = m_service->messageText(message);
+        if (!keptThroughPowerCut(text))
+            m_lostAtPowerCut.append(text);
+        return true;
+    });
+}
+
+bool Script::keptThroughPowerCut(const QString& text)
+{
+    const QString database = m_storage->databasePath();
+    QTemporaryDir copy;
+    if (!copy.isValid() || !QFile::copy(database, copy.filePath(QStringLiteral("mindex.db"))))
+        return false;
+    QFile log(database + QStringLiteral("-wal"));
+    QFile cut(copy.filePath(QStringLiteral("mindex.db-wal")));
+    if (m_syncedLog > 0 && (!log.open(QIODevice::ReadOnly) || !cut.open(QIODevice::WriteOnly) ||
+                            cut.write(log.read(m_syncedLog)) != m_syncedLog))
+        return false;
+    cut.close();
+    const QString connection = QStringLiteral("power-cut");
+    bool kept = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(copy.filePath(QStringLiteral("mindex.db")));
+        if (db.open()) {
+            QSqlQuery query(db);
+            kept = query.prepare(QStringLiteral("SELECT COUNT(*) FROM MEDIASMSMESSAGES WHERE MESSAGE = ?;"));
+            query.addBindValue(text);
+            kept = kept && query.exec() && query.next() && query.value(0).toInt() > 0;
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return kept;
 }
 
 void Script::failUnsent()
@@ -566,7 +622,10 @@ void Script::run(const QString& step)
                 readAll(engine);
             },
             ready);
+    } else if (verb == QLatin1String("powercut")) {
+        watchPowerCuts();
     } else if (verb == QLatin1String("expect")) {
+        QCOMPARE(m_lostAtPowerCut, QStringList());
         QCOMPARE(storage.smsMessages().size(), words.value(1).toInt());
         // "-": as many as the start found to store (how many a killed start kept varies).
         if (words.value(2) != QLatin1String("-"))

@@ -4,6 +4,7 @@
 // one start of the engine through the real ModemManager layer, the interpreter of scripted starts
 // and the child process a start is killed in.
 #include "fakemodemmanager.h"
+#include "faultvfs.h"
 #include "mediadatabase.h"
 #include "tempstorage.h"
 
@@ -67,8 +68,20 @@ public:
     void failUnsent();
 
 private:
+    // The store anew through a file layer that sees the syncs of its log; from then on each Delete the
+    // stand-in is asked for looks for its message in the store as a power cut right then would leave it.
+    void watchPowerCuts();
+    // Whether a copy of the store with its log cut to the length last synced holds a message with text.
+    bool keptThroughPowerCut(const QString& text);
+
     TempStorageRoot m_root;
+    // Outlives the store, whose connection goes through it.
+    std::unique_ptr<FaultVfs> m_vfs;
     std::unique_ptr<CMediaDataBase> m_storage;
+    // The log's length at its last sync (0: not synced since the store was opened).
+    qint64 m_syncedLog = 0;
+    // The texts of the messages the stand-in was asked to delete that a power cut then would have lost.
+    QStringList m_lostAtPowerCut;
     std::unique_ptr<PrivateBus> m_bus;
     std::unique_ptr<FakeModemManagerService> m_service;
     QString m_firstName;

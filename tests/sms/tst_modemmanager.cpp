@@ -582,6 +582,8 @@ void TestModemManager::systemBusLimits()
 //                         "after reboot N" instead
 //   expect R A M          R rows stored, A messages announced by the last start, M left on the modem
 //   news N                N of those announced as new
+//   powercut              from now on the store is watched: each message the stand-in is asked to
+//                         delete must be in the store as a power cut right then would leave it
 void TestModemManager::startSequences_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -628,6 +630,12 @@ void TestModemManager::startSequences_data()
         << QStringList{"start send", "expect 1 0 1", "sendends fail", "start", "expect 1 0 0", "kinds F"};
     QTest::newRow("sent after the program stopped, the row deleted before the read")
         << QStringList{"start send", "sendends ok", "start forget", "expect 0 0 0"};
+    // The modem lets a message go only once its row is on the disk: received ones, and the user's own
+    // sent message, whose row an earlier batch stored.
+    QTest::newRow("a power cut as the modem deletes what was read")
+        << QStringList{"received 2", "sent 1", "powercut", "start", "expect 3 3 0"};
+    QTest::newRow("a power cut as the modem deletes the user's sent message") << QStringList{
+        "powercut", "start send", "expect 1 0 1", "sendends ok", "start", "expect 1 1 0", "kinds S"};
     QTest::newRow("killed while storing a read, deletes refused")
         << QStringList{"received 300", "refuse", "killed 150", "start", "expect 300 - 300"};
     QTest::newRow("killed while storing a read, deletes allowed")

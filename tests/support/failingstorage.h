@@ -79,10 +79,10 @@ public:
         keyWrites.append(key + QLatin1Char('=') + value);
         return CMediaDataBase::setServiceKey(provider, key, value);
     }
-    bool beginBatch() override
+    bool beginBatch(Commit commit) override
     {
         ++m_depth;
-        return CMediaDataBase::beginBatch();
+        return CMediaDataBase::beginBatch(commit);
     }
     bool endBatch() override
     {

@@ -8,6 +8,8 @@ struct FaultVfs::SFile
     sqlite3_file base;
     FaultVfs* owner;
     sqlite3_file* real;
+    // SQLite keeps the name it opened the file by until the file is closed.
+    const char* name;
 };
 
 namespace {
@@ -103,6 +105,7 @@ int FaultVfs::open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int f
     auto* own = reinterpret_cast<SFile*>(file);
     std::memset(own, 0, sizeof(SFile));
     own->owner = self;
+    own->name = name;
     own->real =
         reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(file) + alignedSize(int(sizeof(SFile))));
     const int rc = self->m_base->xOpen(self->m_base, name, own->real, flags, outFlags);
@@ -147,7 +150,14 @@ int FaultVfs::sync(sqlite3_file* file, int flags)
     if (const int rc = own->owner->fault(Sync); rc != SQLITE_OK)
         return rc;
     // A test needs no durability: the sync is counted, and reaches the disk only when asked for.
-    return own->owner->m_realSyncs ? own->real->pMethods->xSync(own->real, flags) : SQLITE_OK;
+    const int rc = own->owner->m_realSyncs ? own->real->pMethods->xSync(own->real, flags) : SQLITE_OK;
+    if (rc == SQLITE_OK && own->owner->m_syncObserver) {
+        sqlite3_int64 size = -1;
+        if (own->real->pMethods->xFileSize(own->real, &size) != SQLITE_OK)
+            size = -1;
+        own->owner->m_syncObserver(own->name ? std::string(own->name) : std::string(), size);
+    }
+    return rc;
 }
 
 int FaultVfs::fileSize(sqlite3_file* file, sqlite3_int64* size)

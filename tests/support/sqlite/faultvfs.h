@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <functional>
+#include <string>
+
 // While it lives, every file that SQLite opens for a new connection (the main database, its
 // write-ahead log, a rollback journal, temporary files) goes through this object, which counts the
 // reads, writes, syncs and truncations of the kinds chosen and fails the Nth of them, once or from
@@ -38,6 +41,11 @@ public:
     // Whether a sync that does not fail reaches the disk (not by default: the tests need no durability,
     // and a run of many scripts is quicker without).
     void setRealSyncs(bool real) { m_realSyncs = real; }
+    // Told of every sync that goes ahead (counted or not, real or not), before it returns: the file's name
+    // as SQLite opened it (empty for a temporary file) and its size then, which is what a power cut right
+    // after it would leave of a file that only grows. Empty: none.
+    using SyncObserver = std::function<void(const std::string& file, sqlite3_int64 size)>;
+    void setSyncObserver(SyncObserver observer) { m_syncObserver = std::move(observer); }
     // The operations of the chosen kinds since the last failAt().
     int count() const { return m_count; }
     // How many operations failed since the last failAt().
@@ -77,6 +85,7 @@ private:
     Fault m_fault = Fault::IoError;
     bool m_persistent = false;
     bool m_realSyncs = false;
+    SyncObserver m_syncObserver;
     int m_count = 0;
     int m_failed = 0;
 };
