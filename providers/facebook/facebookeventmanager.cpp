@@ -92,7 +92,7 @@ void CFacebookEventManager::update()
         return;
     emit updateStarted();
     m_aborted = false;
-    m_complete = true;
+    m_streamWhole = false;
     _doUpdateTask(TaskStream);
 }
 
@@ -142,10 +142,11 @@ void CFacebookEventManager::_processNextUpdateTask()
         return;
     }
     m_currentTask = TaskDone;
-    // Only a refresh that ended with every answer stored whole replaces the lists; any other keeps
-    // them as they are: the last complete ones and every event stored since.
-    m_sync->endStream(m_complete);
-    if (m_complete && !m_sync->save())
+    // The stream list is replaced when the stream answer was stored whole, whatever the notifications
+    // and messages did; otherwise it stays the last one plus every post stored since. The messages and
+    // friend requests past their 14 days go at the end of every update, whatever failed.
+    m_sync->endStream(m_streamWhole);
+    if (!m_sync->save())
         log("CFacebookEventManager: the sync list was not written");
     emit updateDone();
 }
@@ -153,7 +154,6 @@ void CFacebookEventManager::_processNextUpdateTask()
 void CFacebookEventManager::_onMethodError()
 {
     m_aborted = true;
-    m_complete = false;
     _processNextUpdateTask();
 }
 
@@ -218,7 +218,6 @@ void CFacebookEventManager::storeInSlices(qsizetype count, const std::function<v
             });
             if (!stored) {
                 // The rest of the answer waits for the next update.
-                m_complete = false;
                 m_slices->cancel();
                 done(false);
             }
@@ -261,7 +260,10 @@ void CFacebookEventManager::_onStreamPosts(const QList<SFacebookStreamPost>& ans
             else
                 m_objects->addUser(profile, true);
         },
-        [this](bool) { _processNextUpdateTask(); });
+        [this](bool whole) {
+            m_streamWhole = whole;
+            _processNextUpdateTask();
+        });
 }
 
 void CFacebookEventManager::storePost(const SFacebookStreamPost& post)

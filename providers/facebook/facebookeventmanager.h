@@ -31,11 +31,14 @@ class CMeskSlicedStore;
 // An answer keeps its 1,000 newest entries and is stored in slices across turns of the
 // event loop, each slice in one storage batch with the sync records of its new events.
 // eventAdded() and eventUpdated() go out only after a slice's batch committed; the next
-// task starts only after the last slice. The stream list is replaced and the sync lists
-// written whole only when the update ends with every answer stored whole. A batch that
-// rolled back emits nothing: the sync lists are put back, the objects cached for it are
-// released and the counts of known events read again; the cycle goes on. reset() drops
-// the slices not yet stored.
+// task starts only after the last slice. A failed call ends the update (the calls after it
+// are not asked). When an update ends, the stream list is replaced if the stream answer was
+// stored whole, whatever the notifications and messages did (a photo set still pending is
+// listed once it is stored), and the sync lists are written whole, dropping the messages and
+// friend requests past their 14 days, whatever failed. A batch that rolled back emits
+// nothing: the sync lists are put back, the objects cached for it are released and the
+// counts of known events read again; the cycle goes on. reset() drops the slices not yet
+// stored and replaces nothing.
 class CFacebookEventManager : public QObject
 {
     Q_OBJECT
@@ -111,8 +114,8 @@ private:
     CFacebookSync* m_sync;
     TUpdateTask m_currentTask = TaskDone;
     bool m_aborted = false;
-    // Every answer of the running update so far came and was stored whole.
-    bool m_complete = false;
+    // The stream answer of the running update came and every slice of it was committed.
+    bool m_streamWhole = false;
     QHash<QString, SFacebookStreamPost> m_pendingPhotoSets;
 
     int m_answerDepth = 0;

@@ -19,11 +19,13 @@ class IMediaItemStorage;
 // photo-set posts and own statuses stored since), and the messages and friend
 // requests stored in the last 14 calendar days, with a maximum period of 336 hours.
 //
-// Until a refresh ends, the lists are the last complete ones plus every event added
-// since: each event new to them gets its sync record at once, in the storage batch
-// that stores it, so a close or a kill at any moment leaves no stored event out of
-// the storage's records. Only a refresh that ended replaces the stream list by the
-// one it made (endStream) and writes the lists whole (save).
+// Until a refresh ends, the lists are the last ones plus every event added since: each
+// event new to them gets its sync record at once, in the storage batch that stores it, so
+// a close or a kill at any moment leaves no stored event out of the storage's records.
+// Only a refresh that ended replaces the stream list by the one it made (endStream), and
+// only when its stream answer was stored whole; every refresh that ended writes the lists
+// whole (save), whatever failed, so the messages and friend requests past their 14 days
+// go then. Messages and friend requests are never replaced from an answer.
 class CFacebookSync : public QObject
 {
     Q_OBJECT

@@ -174,6 +174,26 @@ private:
         return users.isEmpty() ? -1 : users.first().type;
     }
 
+    // A close (the exit's clean-up runs) and a start on the same storage.
+    bool restart()
+    {
+        m_events.reset();
+        m_sync.reset();
+        m_objects.reset();
+        if (!m_bed.db->cleanup(false))
+            return false;
+        start();
+        return true;
+    }
+    QStringList storedEvents()
+    {
+        QStringList ids;
+        for (const SMediaItem& item : m_bed.db->eventItems(kProvider))
+            ids << item.mediaId;
+        ids.sort();
+        return ids;
+    }
+
     QStringList syncIds()
     {
         QStringList ids;
@@ -414,6 +434,13 @@ private slots:
         QTest::newRow("update while running") << "busy";
         QTest::newRow("notifications dropped") << "drop";
         QTest::newRow("stream refused") << "102";
+        // Refused at every refresh of three, each one closed and started again, while a post leaves the
+        // stream (and 15 days pass): each list goes by its own answer, not by the failed one.
+        QTest::newRow("notifications refused at every refresh") << "refused notifications.get";
+        QTest::newRow("notifications refused at every refresh, 15 days on")
+            << "refused notifications.get late";
+        QTest::newRow("stream refused at every refresh") << "refused stream.get";
+        QTest::newRow("stream refused at every refresh, 15 days on") << "refused stream.get late";
     }
     void taskChain()
     {
@@ -429,6 +456,35 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 30000);
             QCOMPARE(m_started, 1);
             QCOMPARE(requests("stream.get"), 1);
+            return;
+        }
+        if (failure.startsWith("refused")) {
+            script();
+            QVERIFY(runUpdate(1));
+            QVERIFY(restart());
+            QStringList kept = storedEvents();
+            QCOMPARE(kept.size(), 13);
+            const QString method = failure.section(' ', 1, 1);
+            const bool late = failure.endsWith("late");
+            m_posts.removeFirst();
+            m_bed.rest->clearScripts();
+            m_bed.rest->scriptError(method, 10); // a permission never granted
+            script();
+            if (method == "notifications.get")
+                kept.removeOne("100_1");
+            if (late) {
+                m_bed.clock->set(m_bed.clock->now().addDays(15));
+                kept.removeIf(
+                    [](const QString& id) { return id.startsWith("frequest_") || id.startsWith('m'); });
+            }
+            for (int refresh = 1; refresh <= 3; ++refresh) {
+                QVERIFY(runUpdate(method == "stream.get" ? 0 : 1));
+                QVERIFY(m_added.isEmpty());
+                QVERIFY(restart());
+                QCOMPARE(storedEvents(), kept);
+                QCOMPARE(requests("message.getThreadsInFolder"), 1);
+                QCOMPARE(requests(method.toLatin1().constData()), refresh + 1);
+            }
             return;
         }
         if (failure == "drop") {
