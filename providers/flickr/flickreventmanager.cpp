@@ -76,7 +76,6 @@ void CFlickrEventManager::update()
     if (!isReady())
         return;
     m_running = true;
-    m_complete = true;
     m_pendingUsers.clear();
     m_contactPhotos.clear();
     m_answered.clear();
@@ -88,14 +87,13 @@ void CFlickrEventManager::update()
 void CFlickrEventManager::reset()
 {
     // The slices of an answer not yet stored are dropped, and the sync records stay as they are.
-    m_complete = false;
     m_slices->cancel();
     m_contactsCall->cancel();
     m_userPhotosCall->cancel();
     m_pendingUsers.clear();
     m_contactPhotos.clear();
     if (m_running)
-        finish();
+        finish(false);
 }
 
 void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& answer)
@@ -136,8 +134,7 @@ void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& answer)
                 log("CFlickrEventManager: failed to store photos, left for the next update");
                 m_objects->discardNew();
                 m_slices->cancel();
-                m_complete = false;
-                finish();
+                finish(true);
                 return;
             }
             m_objects->acceptNew();
@@ -145,7 +142,7 @@ void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& answer)
         },
         [this, pending, photos] {
             if (pending->isEmpty()) {
-                finish();
+                finish(true);
                 return;
             }
             m_pendingUsers = *pending;
@@ -157,7 +154,7 @@ void CFlickrEventManager::_onContactPhotos(const QList<SFlickrPhoto>& answer)
 void CFlickrEventManager::nextPendingUser()
 {
     if (m_pendingUsers.isEmpty()) {
-        finish();
+        finish(true);
         return;
     }
     const QString userId = m_pendingUsers.takeFirst();
@@ -190,7 +187,6 @@ void CFlickrEventManager::storeUserPhotos(const QString& userId, const QList<SFl
     CFlickrUser* user = m_objects->findUser(userId);
     if (!user) {
         log("CFlickrEventManager: failed to load user, photos ignored");
-        m_complete = false;
         nextPendingUser();
         return;
     }
@@ -282,7 +278,6 @@ void CFlickrEventManager::storeUserPhotos(SUserAnswer& answer, qsizetype from, q
     if (!batch.end()) {
         // The rest of the answer waits for the next update; the sync records stay.
         log("CFlickrEventManager: failed to store photos, left for the next update");
-        m_complete = false;
         m_objects->discardNew();
         // The rows hold no post again; so must the cached objects, or they would pass for posted.
         for (CFlickrPhoto* photo : std::as_const(reparented))
@@ -304,16 +299,16 @@ void CFlickrEventManager::_onMethodError()
     // A late error of a run that reset() ended changes nothing.
     if (!m_running)
         return;
-    m_complete = false;
     nextPendingUser();
 }
 
-void CFlickrEventManager::finish()
+void CFlickrEventManager::finish(bool ended)
 {
-    // Only a run that ended with every answer stored whole replaces the records of the contacts it
-    // searched; any other leaves them as they are: the last complete ones and every post stored since.
+    // A run that ended replaces the records of each contact whose search answer was stored whole,
+    // whatever the other searches did; a contact not searched, or whose search failed or rolled back,
+    // keeps its records: the last complete ones and every post stored since. A reset replaces nothing.
     const QHash<mid_t, QList<mid_t>> answered = std::exchange(m_answered, {});
-    if (m_complete) {
+    if (ended) {
         for (auto it = answered.cbegin(); it != answered.cend(); ++it) {
             m_sync->remove(it.key());
             for (mid_t post : it.value())

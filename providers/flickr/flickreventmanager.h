@@ -28,10 +28,11 @@ class CFlickrUserPhotos;
 // as protocolError(MediaErrorUnassigned)) moves the run on to the next contact. An answer keeps
 // its 1,000 newest photos and is stored in slices across turns of the event loop, each in one
 // storage batch with the sync records of its posts that no record holds; posts and the new users
-// are announced only after their slice's batch committed. The contacts' sync records are replaced
-// by the posts of their answers, and written whole, only when the run ends with every answer
-// stored whole. A slice that rolls back drops the rest of its answer. reset() drops the slices not
-// yet stored. GUI thread only.
+// are announced only after their slice's batch committed. When the run ends (not on a reset), the
+// sync records of each contact whose search answer was stored whole are replaced by the posts of
+// that answer, whatever the other searches did, and the records are written whole; a contact not
+// searched, or whose search failed or rolled back, keeps its records. A slice that rolls back
+// drops the rest of its answer. reset() drops the slices not yet stored. GUI thread only.
 class CFlickrEventManager : public QObject
 {
     Q_OBJECT
@@ -80,7 +81,8 @@ private:
     // Stores the photos [from, to) of an answer in one batch; announces the posts it completes
     // after the commit.
     void storeUserPhotos(SUserAnswer& answer, qsizetype from, qsizetype to);
-    void finish();
+    // Ends the run; `ended` is false for a reset, which writes no records.
+    void finish(bool ended);
 
     CFlickrApi* m_api;
     CFlickrContactsPhotos* m_contactsCall;
@@ -90,8 +92,6 @@ private:
     CFlickrObjectManager* m_objects;
     CFlickrSync* m_sync;
     bool m_running = false;
-    // Every answer of the running run so far came and was stored whole.
-    bool m_complete = false;
     // The posts of each contact whose search answer was stored whole in this run.
     QHash<mid_t, QList<mid_t>> m_answered;
     CMeskSlicedStore* m_slices;

@@ -14,7 +14,9 @@ class IMediaItemStorage;
 // oldest first, so the last one is the user's newest post. A post is held by one user at most.
 // Until a run ends, the records are the last complete ones plus every post stored since: a post
 // gets its row in the batch that stores it (addRecords), so a close or a kill at any moment keeps
-// it; the run that ended replaces the records of the users it searched and writes them whole.
+// it; a run that ended (not a reset) replaces the records of each user whose search answer it stored
+// whole, whatever the other searches did, and writes them whole; a user not searched, or whose search
+// failed, keeps its records.
 class CFlickrSync : public QObject
 {
     Q_OBJECT

@@ -69,7 +69,7 @@ void CTwitterEventManager::update()
     emit updateStarted();
     m_authErrorCount = 0;
     m_networkErrorReported = false;
-    m_complete = true;
+    m_friendsWhole = false;
     // Both requests ask from the same status, so a mention older than a friends'
     // status that the first request brings is still fetched.
     m_runSinceId = m_sinceId;
@@ -94,9 +94,10 @@ void CTwitterEventManager::_processNextUpdateTask()
     const int next = m_currentTask + 1;
     if (next >= TaskNone) {
         m_currentTask = TaskNone;
-        // Only a run that ended with both answers stored whole writes the list of the newest statuses;
-        // any other leaves the stored records as they are: the last list and every status stored since.
-        if (m_complete)
+        // A run whose friends timeline was stored whole cuts the list to the newest statuses, whatever
+        // the mentions did; any other leaves the stored records as they are: the last list and every
+        // status stored since.
+        if (m_friendsWhole)
             flushSync();
         emit updateDone();
         return;
@@ -153,29 +154,33 @@ void CTwitterEventManager::_onNetworkError(TMeskHttpError error)
 
 void CTwitterEventManager::_onMethodError()
 {
-    m_complete = false;
     _processNextUpdateTask();
 }
 
 void CTwitterEventManager::storeTimeline(STwitterTimeLine timeline, bool friends)
 {
     if (!m_storage) {
-        m_complete = false;
         _processNextUpdateTask();
         return;
     }
     CMeskSlicedStore::keepNewest(
         timeline, [](const STwitterStatusEvent& event) { return event.status.id.toULongLong(); },
         "CTwitterProvider");
-    // sinceId moves only once the whole answer is stored: a run stopped between its slices
-    // fetches the rest again.
+    // sinceId moves only once the whole answer is stored, every slice committed: a run stopped
+    // between its slices, or one of whose slices rolled back, fetches the answer again.
     m_answerSinceId.clear();
+    m_answerWhole = true;
     const auto shared = std::make_shared<const STwitterTimeLine>(std::move(timeline));
     m_slices->start(
         shared->size(),
         [this, shared, friends](qsizetype from, qsizetype to) { addTimeline(*shared, from, to, friends); },
-        [this] {
-            raiseSinceId(std::exchange(m_answerSinceId, QString()));
+        [this, friends] {
+            const QString answerSinceId = std::exchange(m_answerSinceId, QString());
+            if (m_answerWhole) {
+                raiseSinceId(answerSinceId);
+                if (friends)
+                    m_friendsWhole = true;
+            }
             _processNextUpdateTask();
         });
 }
@@ -199,7 +204,7 @@ void CTwitterEventManager::addTimeline(const STwitterTimeLine& timeline, qsizety
     addSyncRecords(answer);
     const bool committed = batch.end();
     if (!committed)
-        m_complete = false;
+        m_answerWhole = false;
     finishAnswer(answer, committed, friends);
 }
 

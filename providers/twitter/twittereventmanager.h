@@ -27,8 +27,13 @@ class IMediaItemStorage;
 //
 // A run starts with updateStarted() and always ends in exactly one updateDone(): a task that fails
 // (or cannot start) goes on to the next. Each new status gets its sync record in the batch that
-// stores it; a run that ended with both answers stored whole writes the list of the newest
-// statuses (CTwitterSync) before its updateDone(), which replaces those records. A refusal of
+// stores it; a run that ended with its friends timeline stored whole (every slice committed, the
+// condition that also moves sinceId), whatever the mentions did, writes the list of the newest
+// statuses (CTwitterSync) before its updateDone(), which replaces those records and so cuts them
+// to the newest. A run whose friends call failed or rolled back a slice, one without a storage,
+// and a reset write nothing: the records stay the last list plus every status stored since. So a
+// friends timeline that fails at every refresh cuts nothing, and the mentions and the own posted
+// statuses stored meanwhile keep growing the list until one comes whole. A refusal of
 // both calls of a run leaves as one protocolError(MediaErrorAuthorization), any other refusal as
 // protocolError(code); a transport failure leaves as networkError() once per run, whichever
 // transfer it broke.
@@ -157,6 +162,8 @@ private:
     int m_currentTask = TaskNone;
     int m_authErrorCount = 0;
     bool m_networkErrorReported = false;
-    // Every answer of the running run so far came and was stored whole.
-    bool m_complete = false;
+    // Every slice of the answer being stored so far committed.
+    bool m_answerWhole = false;
+    // The friends timeline of the running run came and was stored whole: the run cuts the sync list.
+    bool m_friendsWhole = false;
 };

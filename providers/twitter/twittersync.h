@@ -11,9 +11,12 @@
 class IMediaItemStorage;
 
 // The stored ids of the 20 newest status items of a provider, written to the
-// storage as its sync records by a refresh that ended. Until then the stored records
+// storage as its sync records (flush) by a refresh that ended with its friends
+// timeline stored whole, whatever its mentions did. Until then the stored records
 // are the last list written plus every status stored since, each added in the batch
-// that stores it (addRecords), so a close or a kill at any moment keeps it.
+// that stores it (addRecords), so a close or a kill at any moment keeps it. A friends
+// timeline that fails at every refresh never lets the list be cut: the mentions and
+// own posted statuses stored meanwhile make it grow.
 //
 // Items are ordered by (created date-time, item id), so two items created in
 // the same second are both kept; the oldest entry is the smallest of those keys.

@@ -316,6 +316,12 @@ void FakeFlickrService::addPhoto(const Photo& photo)
     m_photos.append(photo);
 }
 
+void FakeFlickrService::removePhoto(const QString& id)
+{
+    QMutexLocker lock(&m_mutex);
+    m_photos.removeIf([&id](const Photo& photo) { return photo.id == id; });
+}
+
 void FakeFlickrService::clearStore()
 {
     QMutexLocker lock(&m_mutex);

@@ -108,6 +108,8 @@ public:
     // The store.
     void addUser(const User& user);
     void addPhoto(const Photo& photo);
+    // The photo is listed by no answer any more.
+    void removePhoto(const QString& id);
     void clearStore(); // no users, no photos (the signed-in user's name stays for getToken)
     QList<User> users() const;
     QList<Photo> photos() const;

@@ -304,13 +304,25 @@ private slots:
         QTest::addColumn<int>("networkErrors");
         QTest::addColumn<int>("searched");
         QTest::addColumn<int>("postsAdded");
-        QTest::newRow("first search refused") << "search-first" << QList<int>{3} << 0 << 2 << 1;
-        QTest::newRow("both searches refused") << "search-all" << QList<int>{3, 3} << 0 << 2 << 0;
-        QTest::newRow("contacts refused") << "contacts" << QList<int>{6} << 0 << 0 << 0;
-        QTest::newRow("no task pool") << "pool" << QList<int>{1} << 0 << 0 << 0;
-        QTest::newRow("search dropped") << "drop" << QList<int>{} << 1 << 2 << 1;
+        // Given: a first refresh posts a1 and b1, the service then lists this one no more, and each of
+        // three refreshes fails Ben's search while Alice lists a new photo; its post stays or leaves at
+        // each clean-up.
+        QTest::addColumn<QString>("dropped");
+        QTest::addColumn<bool>("droppedStays");
+        QTest::newRow("first search refused")
+            << "search-first" << QList<int>{3} << 0 << 2 << 1 << QString() << false;
+        QTest::newRow("both searches refused")
+            << "search-all" << QList<int>{3, 3} << 0 << 2 << 0 << QString() << false;
+        QTest::newRow("contacts refused") << "contacts" << QList<int>{6} << 0 << 0 << 0 << QString() << false;
+        QTest::newRow("no task pool") << "pool" << QList<int>{1} << 0 << 0 << 0 << QString() << false;
+        QTest::newRow("search dropped") << "drop" << QList<int>{} << 1 << 2 << 1 << QString() << false;
+        QTest::newRow("other search refused at every refresh")
+            << "search-second" << QList<int>{3} << 0 << 2 << 1 << QStringLiteral("a1") << false;
+        QTest::newRow("refused search keeps its contact's posts")
+            << "search-second" << QList<int>{3} << 0 << 2 << 1 << QStringLiteral("b1") << true;
     }
-    // Every failure is reported once and the run goes on; it ends with one updateDone().
+    // Every failure is reported once and the run goes on; it ends with one updateDone(). A contact's
+    // posts are replaced by those of its own answer, whatever another search did.
     void failures()
     {
         QFETCH(QString, failure);
@@ -318,8 +330,24 @@ private slots:
         QFETCH(int, networkErrors);
         QFETCH(int, searched);
         QFETCH(int, postsAdded);
+        QFETCH(QString, dropped);
+        QFETCH(bool, droppedStays);
         service().addPhoto(photo(QStringLiteral("a1"), kAlice, daysAgo(2)));
         service().addPhoto(photo(QStringLiteral("b1"), kBen, daysAgo(3)));
+        // Alice lists a new photo, so she is searched, then Ben (contacts go in id order), whose
+        // search is refused.
+        const auto refuseSecondSearch = [this](int refresh) {
+            service().addPhoto(photo(QStringLiteral("n%1").arg(refresh), kAlice, daysAgo(0, 10 - refresh)));
+            service().scriptDelay(kSearch, 0, 1);
+            service().scriptError(kSearch, 105, 200, 1);
+        };
+        if (!dropped.isEmpty()) {
+            QVERIFY(run());
+            service().removePhoto(dropped);
+            service().addPhoto(photo(QStringLiteral("b2"), kBen, daysAgo(1)));
+            service().clearRequests();
+            refuseSecondSearch(0);
+        }
         if (failure == QLatin1String("search-first"))
             service().scriptError(kSearch, 105, 200, 1);
         else if (failure == QLatin1String("search-all"))
@@ -344,6 +372,19 @@ private slots:
         QCOMPARE(network.size(), networkErrors);
         QCOMPARE(searches().size(), searched);
         QCOMPARE(m_added.size(), postsAdded);
+        if (dropped.isEmpty())
+            return;
+        const QString other = dropped == QLatin1String("a1") ? QStringLiteral("b1") : QStringLiteral("a1");
+        for (int refresh = 1;; ++refresh) {
+            QVERIFY(m_fx->db->cleanup(false));
+            QCOMPARE(m_fx->db->itemByMediaId(MeskProvider::Flickr, dropped).size(), droppedStays ? 1 : 0);
+            QCOMPARE(m_fx->db->itemByMediaId(MeskProvider::Flickr, other).size(), 1);
+            if (refresh == 3)
+                break;
+            refuseSecondSearch(refresh);
+            QVERIFY(run());
+            QCOMPARE(m_added.size(), 1);
+        }
     }
 
     // Photos left without a post by a failed post or a rolled-back answer are posted by a later

@@ -213,21 +213,29 @@ private slots:
     }
 
     // A long answer keeps its 1,000 newest statuses, stored over several turns; sinceId moves only
-    // after the last slice, and not at all when the account goes between slices. A close while the
-    // mentions are held (the exit's clean-up runs, then a start) keeps every status stored: the next
-    // run announces none again, and only once it ended is the sync list cut to the newest.
+    // after the last slice, and not at all when the account goes between slices or a slice is rolled
+    // back (nothing is cut then; the next run stores the rest). A close while the mentions are held
+    // (the exit's clean-up runs, then a start) keeps every status stored: the next run announces none
+    // again, and only once it ended is the sync list cut to the newest; a run after the start that
+    // reaches no service cuts nothing.
     void longAnswerInSlices_data()
     {
         QTest::addColumn<bool>("remove");
         QTest::addColumn<bool>("close");
-        QTest::newRow("stored") << false << false;
-        QTest::newRow("removed between slices") << true << false;
-        QTest::newRow("closed while the mentions are held") << false << true;
+        QTest::addColumn<bool>("offline");
+        QTest::addColumn<QByteArray>("refused"); // a status whose row the database refuses
+        QTest::newRow("stored") << false << false << false << QByteArray();
+        QTest::newRow("removed between slices") << true << false << false << QByteArray();
+        QTest::newRow("closed while the mentions are held") << false << true << false << QByteArray();
+        QTest::newRow("offline run after close") << false << true << true << QByteArray();
+        QTest::newRow("a slice rolled back") << false << false << false << QByteArray("10500");
     }
     void longAnswerInSlices()
     {
         QFETCH(bool, remove);
         QFETCH(bool, close);
+        QFETCH(bool, offline);
+        QFETCH(QByteArray, refused);
         std::unique_ptr<CTwitterProvider> provider = linkedProvider();
         // The service never sends that many; a stand-in that does is scripted.
         QByteArray body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<statuses type=\"array\">";
@@ -239,7 +247,20 @@ private slots:
             status.author = bob();
             body += FakeTwitterService::statusXml(status);
         }
-        m_fx->service->script("/statuses/friends_timeline.xml", 200, body + "</statuses>", close ? 2 : 1);
+        m_fx->service->script("/statuses/friends_timeline.xml", 200, body + "</statuses>",
+                              close || !refused.isEmpty() ? 2 : 1);
+        const QString blocker = QStringLiteral("blocker");
+        if (!refused.isEmpty()) {
+            QSqlDatabase second = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), blocker);
+            second.setDatabaseName(m_fx->root.subPath(QStringLiteral("storage")) +
+                                   QStringLiteral("/mindex.db"));
+            QVERIFY(second.open());
+            QVERIFY(
+                QSqlQuery(second).exec(QStringLiteral("CREATE TRIGGER block BEFORE INSERT ON MEDIAITEMS WHEN "
+                                                      "NEW.MEDIAID = '%1' BEGIN SELECT RAISE(ABORT, "
+                                                      "'blocked'); END")
+                                           .arg(QString::fromLatin1(refused))));
+        }
         auto held = std::make_shared<QAtomicInt>(0);
         if (close)
             m_fx->server->mount("/statuses/mentions.xml", [held](const TestHttpRequest&) {
@@ -273,6 +294,14 @@ private slots:
             m_fx->server->mount("/statuses/mentions.xml", m_fx->service->handler());
             provider = linkedProvider();
             QSignalSpy again(provider.get(), &IMediaItemProvider::mediaItemAdded);
+            if (offline) {
+                const QString home = provider->api()->serviceUrl();
+                QVERIFY(provider->api()->setServiceUrl(LocalHttpServer().baseUrl()));
+                QVERIFY(run(*provider));
+                QVERIFY(provider->api()->setServiceUrl(home));
+                QVERIFY(m_fx->db->cleanup(false));
+                QCOMPARE(statusIds().size(), 1000);
+            }
             QVERIFY(run(*provider));
             QCOMPARE(again.size(), 0);
             QVERIFY(m_fx->db->cleanup(false));
@@ -281,6 +310,26 @@ private slots:
         }
         QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 60000);
         QCOMPARE(sinceAtFirst, QString());
+        if (!refused.isEmpty()) {
+            QVERIFY2(added < 1000, qPrintable(QString::number(added)));
+            QVERIFY(provider->sinceId().isEmpty());
+            QVERIFY(m_fx->db->cleanup(false));
+            QCOMPARE(statusIds().size(), added);
+            {
+                QSqlDatabase second = QSqlDatabase::database(blocker);
+                QVERIFY(QSqlQuery(second).exec(QStringLiteral("DROP TRIGGER block")));
+                second.close();
+            }
+            QSqlDatabase::removeDatabase(blocker);
+            QTest::ignoreMessage(QtDebugMsg,
+                                 QRegularExpression("answer of 1200 entries, only the newest 1000"));
+            QVERIFY(run(*provider));
+            QCOMPARE(added, 1000);
+            QVERIFY(!provider->sinceId().isEmpty());
+            QVERIFY(m_fx->db->cleanup(false));
+            QCOMPARE(statusIds().size(), CTwitterSync::MaxItems);
+            return;
+        }
         if (remove) {
             // No slice is left to store more.
             QTRY_VERIFY_WITH_TIMEOUT(!slices || !slices->isRunning(), 30000);
@@ -435,11 +484,21 @@ private slots:
         QTest::addColumn<int>("mentionsStatus");
         QTest::addColumn<QString>("transport");
         QTest::addColumn<QList<int>>("errors");
-        QTest::newRow("both 503") << 503 << 503 << QString() << QList<int>{3, 3};
-        QTest::newRow("401 on both") << 401 << 401 << QString() << QList<int>{6};
-        QTest::newRow("401 on mentions") << 200 << 401 << QString() << QList<int>{};
-        QTest::newRow("closed port") << 200 << 200 << QStringLiteral("closed") << QList<int>{2};
-        QTest::newRow("pool down") << 200 << 200 << QStringLiteral("pool") << QList<int>{1, 1};
+        // Given: the failing call fails at every refresh; each round, 20 new statuses come through the
+        // other call, a run, the exit's clean-up, and this many statuses stay.
+        QTest::addColumn<QList<int>>("kept");
+        QTest::newRow("both 503") << 503 << 503 << QString() << QList<int>{3, 3} << QList<int>{};
+        QTest::newRow("401 on both") << 401 << 401 << QString() << QList<int>{6} << QList<int>{};
+        QTest::newRow("401 on mentions") << 200 << 401 << QString() << QList<int>{} << QList<int>{};
+        QTest::newRow("500 on mentions at every refresh")
+            << 200 << 500 << QString() << QList<int>{4} << QList<int>{20, 20, 20};
+        // Without a whole friends answer nothing is cut: the mentions grow the list.
+        QTest::newRow("500 on friends at every refresh")
+            << 500 << 200 << QString() << QList<int>{4} << QList<int>{20, 40, 60};
+        QTest::newRow("closed port") << 200 << 200 << QStringLiteral("closed") << QList<int>{2}
+                                     << QList<int>{};
+        QTest::newRow("pool down") << 200 << 200 << QStringLiteral("pool") << QList<int>{1, 1}
+                                   << QList<int>{};
     }
     void errors()
     {
@@ -447,10 +506,12 @@ private slots:
         QFETCH(int, mentionsStatus);
         QFETCH(QString, transport);
         QFETCH(QList<int>, errors);
+        QFETCH(QList<int>, kept);
+        const int times = kept.isEmpty() ? 1 : -1;
         if (friendsStatus != 200)
-            m_fx->service->script("/statuses/friends_timeline.xml", friendsStatus, "<hash/>", 1);
+            m_fx->service->script("/statuses/friends_timeline.xml", friendsStatus, "<hash/>", times);
         if (mentionsStatus != 200)
-            m_fx->service->script("/statuses/mentions.xml", mentionsStatus, "<hash/>", 1);
+            m_fx->service->script("/statuses/mentions.xml", mentionsStatus, "<hash/>", times);
         if (transport == QLatin1String("closed")) {
             auto gone = std::make_unique<LocalHttpServer>();
             qputenv("LUMESK_TWITTER_URL", gone->baseUrl().toUtf8());
@@ -475,6 +536,20 @@ private slots:
             QVERIFY(run(*provider));
             QCOMPARE(statusIds(), QStringList({"1001"}));
             QCOMPARE(failed.size(), 2);
+        }
+        for (int round = 0; round < kept.size(); ++round) {
+            for (int i = 0; i < 20; ++i) {
+                const QByteArray id = QByteArray::number(1000 + 20 * round + i);
+                if (friendsStatus == 200)
+                    m_fx->addStatus(id, QStringLiteral("news"), bob());
+                else
+                    m_fx->addStatus(id, QStringLiteral("@alice news"), erin());
+            }
+            QVERIFY(run(*provider));
+            QVERIFY(m_fx->db->cleanup(false));
+            const QStringList ids = statusIds();
+            QCOMPARE(ids.size(), kept.at(round));
+            QCOMPARE(ids.first(), QString::number(1000 + 20 * (round + 1) - kept.at(round)));
         }
     }
 
