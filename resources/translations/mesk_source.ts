@@ -359,6 +359,11 @@ Please link your accounts again under Services in the settings.</source>
         <extracomment>Information shown once, over the main window, at a start that found the program&apos;s data unusable more than once since the user was last told (damaged, or made by another version). %1 is the list of the kept files, one a line, oldest first. &quot;Services&quot; is the settings page where the accounts are linked.</extracomment>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Velto Lumesk could not save its settings in the file &quot;%1&quot;.</source>
+        <extracomment>Error information, in a box over the settings after Save. %1 is the full path of the settings file, which keeps the settings saved before.</extracomment>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>CMeskMessageBox</name>

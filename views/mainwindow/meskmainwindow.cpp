@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
@@ -210,7 +211,19 @@ void CMeskMainWindow::_onCloseSettings()
 
 void CMeskMainWindow::_onSaveSettings()
 {
-    m_settings->save();
+    if (!m_settings->save()) {
+        // The settings stay open and Save tries again. After Cancel the choices stay in use, and the
+        // settings' next write that succeeds writes them too.
+        //: Error information, in a box over the settings after Save. %1 is the full path of the settings
+        //: file, which keeps the settings saved before.
+        const QString text = tr("Velto Lumesk could not save its settings in the file \"%1\".")
+                                 .arg(QDir::toNativeSeparators(CMeskSettings::filePath()));
+        // Plain text: a path may hold anything.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velto Lumesk"), text, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return;
+    }
     _hideSettings();
 }
 

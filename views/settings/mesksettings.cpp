@@ -4,13 +4,25 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPoint>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -37,6 +49,22 @@ QSettings* openStore()
     return new QSettings(QStringLiteral("Velto"), QStringLiteral("Velto Lumesk"));
 }
 
+// Whether a value read back from the file is the one written: the file gives most values back as text.
+bool sameValue(const QVariant& written, const QVariant& read)
+{
+    if (read.metaType() == written.metaType())
+        return read == written;
+    return read.typeId() == QMetaType::QString && read.toString() == written.toString();
+}
+
+bool renamed(const QString& from, const QString& to, QString* why)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    *why = QStringLiteral("cannot rename %1 to %2: %3").arg(from, to, qt_error_string(errno));
+    return false;
+}
+
 } // namespace
 
 CMeskSettings::CMeskSettings(QObject* parent) : QObject(parent)
@@ -45,6 +73,11 @@ CMeskSettings::CMeskSettings(QObject* parent) : QObject(parent)
 }
 
 CMeskSettings::~CMeskSettings() = default;
+
+QString CMeskSettings::filePath()
+{
+    return std::unique_ptr<QSettings>(openStore())->fileName();
+}
 
 QString CMeskSettings::keyName(int key)
 {
@@ -137,19 +170,21 @@ QList<int> CMeskSettings::moveAllPending()
     return keys;
 }
 
-void CMeskSettings::save()
+bool CMeskSettings::save()
 {
     const QList<int> keys = moveAllPending();
-    writeKeys(keys);
+    const bool written = writeKeys(keys);
     updateAutostart();
     for (int key : keys)
         emit valueChanged(key);
+    return written;
 }
 
-void CMeskSettings::saveQuietly()
+bool CMeskSettings::saveQuietly()
 {
-    writeKeys(moveAllPending());
+    const bool written = writeKeys(moveAllPending());
     updateAutostart();
+    return written;
 }
 
 void CMeskSettings::discard()
@@ -175,18 +210,147 @@ void CMeskSettings::writeAll()
     updateAutostart();
 }
 
-void CMeskSettings::writeKeys(const QList<int>& keys) const
+bool CMeskSettings::writeKeys(const QList<int>& keys)
 {
-    if (keys.isEmpty())
-        return;
-    const std::unique_ptr<QSettings> store(openStore());
+    // A change that could not be written stays pending here and is tried again with the next write of
+    // any key. (QSettings' cache keeps it pending too, but only under the name of the failed write's side
+    // file, which no QSettings opens again.)
     for (int key : keys) {
-        const QVariant value = m_stored.value(key);
-        if (value.isValid())
-            store->setValue(keyName(key), value);
-        else
-            store->remove(keyName(key));
+        if (!m_unwritten.contains(key))
+            m_unwritten.append(key);
     }
+    if (m_unwritten.isEmpty())
+        return true;
+    QString why;
+    if (!writeFile(m_unwritten, &why)) {
+        qWarning().noquote() << QStringLiteral("CMeskSettings: the settings were not written, %1 stays as it "
+                                               "was: %2")
+                                    .arg(filePath(), why);
+        return false;
+    }
+    m_unwritten.clear();
+    return true;
+}
+
+// QSettings writes through QSaveFile, whose commit() in Qt 6.4 puts a cut or empty file in the earlier
+// one's place when the disk is full, and QSettings then reports no error. So the change is written by
+// QSettings into a copy of the file, the copy is read back whole, and only then takes the file's name.
+bool CMeskSettings::writeFile(const QList<int>& keys, QString* why) const
+{
+    // A file that a link names is written where the link points, as QSettings writes it.
+    const QFileInfo named(filePath());
+    const QString path = named.exists() ? named.canonicalFilePath() : named.absoluteFilePath();
+    const QString folder = QFileInfo(path).path();
+    if (!QDir().mkpath(folder)) {
+        *why = QStringLiteral("cannot make the folder ") + folder;
+        return false;
+    }
+
+    // The copy, beside the file. QSettings keeps what it read or failed to write of each file, by name,
+    // while the process lives: the count gives every write names it has never met.
+    static int s_writes = 0;
+    QTemporaryFile copy(QStringLiteral("%1.%2-XXXXXX").arg(path).arg(++s_writes));
+    copy.setAutoRemove(false);
+    if (!copy.open()) {
+        *why = copy.errorString();
+        return false;
+    }
+    const QString written = copy.fileName();
+    const QString check = written + QStringLiteral(".check");
+    auto removeCopy = qScopeGuard([&written, &check] {
+        QFile::remove(written);
+        QFile::remove(check);
+    });
+    QFile earlier(path);
+    if (earlier.exists()) {
+        if (!earlier.open(QIODevice::ReadOnly)) {
+            *why = earlier.errorString();
+            return false;
+        }
+        const QByteArray text = earlier.readAll();
+        if (earlier.error() != QFileDevice::NoError) {
+            *why = earlier.errorString();
+            return false;
+        }
+        copy.setPermissions(earlier.permissions());
+        if (copy.write(text) != text.size() || !copy.flush()) {
+            *why = copy.errorString();
+            return false;
+        }
+    } else {
+        // What QSettings gives a file it makes.
+        copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                            QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    }
+    copy.close();
+
+    // Every key the file is meant to hold then, with its value.
+    QHash<QString, QVariant> meant;
+    {
+        QSettings store(written, QSettings::IniFormat);
+        for (const QString& name : store.allKeys())
+            meant.insert(name, store.value(name));
+        for (int key : keys) {
+            const QVariant value = m_stored.value(key);
+            if (value.isValid()) {
+                store.setValue(keyName(key), value);
+                meant.insert(keyName(key), value);
+            } else {
+                store.remove(keyName(key));
+                meant.remove(keyName(key));
+            }
+        }
+        store.sync();
+        if (store.status() == QSettings::AccessError) {
+            *why = QStringLiteral("QSettings cannot write ") + written;
+            return false;
+        }
+    }
+
+    // Read back under a name QSettings has not met: under the name it wrote, it answers from its cache.
+    if (!renamed(written, check, why))
+        return false;
+    {
+        const QSettings readBack(check, QSettings::IniFormat);
+        const QStringList names = readBack.allKeys();
+        bool whole = names.size() == meant.size();
+        for (const QString& name : names)
+            whole = whole && meant.contains(name) && sameValue(meant.value(name), readBack.value(name));
+        if (!whole) {
+            *why = QStringLiteral("the written copy does not read back whole (a full disk?)");
+            return false;
+        }
+    }
+
+    // Synced, then in the file's place, then the folder synced: a rename lasts only once its folder is.
+    QFile done(check);
+    if (!done.open(QIODevice::ReadOnly)) {
+        *why = done.errorString();
+        return false;
+    }
+    // QSettings reads a file again only when its size or its time (in milliseconds) changed: a later time
+    // than the earlier file's keeps every QSettings of this process from answering from that one.
+    const QDateTime before = QFileInfo(path).lastModified();
+    if (before.isValid() && QFileInfo(check).lastModified() <= before &&
+        !done.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime)) {
+        *why = done.errorString();
+        return false;
+    }
+    if (::fsync(done.handle()) != 0) {
+        *why = qt_error_string(errno);
+        return false;
+    }
+    done.close();
+    if (!renamed(check, path, why))
+        return false;
+    removeCopy.dismiss();
+    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = folderFd >= 0 && ::fsync(folderFd) == 0;
+    if (!synced)
+        *why = QStringLiteral("cannot sync the folder %1: %2").arg(folder, qt_error_string(errno));
+    if (folderFd >= 0)
+        ::close(folderFd);
+    return synced;
 }
 
 void CMeskSettings::updateAutostart() const

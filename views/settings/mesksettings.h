@@ -36,9 +36,9 @@ enum TMeskSetting
 // The program has one store, owned by the main window and handed to every view that needs it.
 // Values edited on the settings pages are pending (setValue) until save() or discard(); values the
 // program changes by itself are set and then written at once, one key, with commitValue().
-// Nothing here rewrites a key it did not change in that call, so two paths of the program never
-// overwrite each other's choice. Read values with toBool(), toInt(), toPoint() or toString(): after
-// a restart the file gives booleans and numbers back as text.
+// Nothing here rewrites a key it did not change in that call (or in an earlier one whose write failed),
+// so two paths of the program never overwrite each other's choice. Read values with toBool(), toInt(),
+// toPoint() or toString(): after a restart the file gives booleans and numbers back as text.
 class CMeskSettings : public QObject
 {
     Q_OBJECT
@@ -61,9 +61,10 @@ public:
     // Stores and writes every pending value and announces each key with valueChanged; the keys
     // stay pending until discard() or their commitValue(), so the next save does it again. Then
     // the autostart entry follows the stored value of SettingLaunchAtStartup when that value is valid.
-    void save();
+    // False when the file could not be written (logged; see writeKeys).
+    bool save();
     // save() without the announcements.
-    void saveQuietly();
+    bool saveQuietly();
     // Forgets every pending value.
     void discard();
     // Reads the stored values of the seventeen keys from the file (invalid when absent).
@@ -71,6 +72,8 @@ public:
     // Writes every valid stored value, then the autostart entry as save() does.
     void writeAll();
 
+    // The settings file's path.
+    static QString filePath();
     // The key's name in the file; empty outside 0..16.
     static QString keyName(int key);
     // The key's default; invalid for SettingIgnoreLowSignalWarning and outside 0..16.
@@ -81,10 +84,15 @@ signals:
 
 private:
     QList<int> moveAllPending();
-    // Writes the stored values of keys (an invalid one removes the key from the file).
-    void writeKeys(const QList<int>& keys) const;
+    // Writes the stored values of keys (an invalid one removes the key from the file), with those of
+    // every earlier write that failed. The file is replaced whole or not at all: a write that cannot
+    // complete leaves the earlier file, is logged, and returns false.
+    bool writeKeys(const QList<int>& keys);
+    bool writeFile(const QList<int>& keys, QString* why) const;
     void updateAutostart() const;
 
     QHash<int, QVariant> m_stored;
     QHash<int, QVariant> m_pending;
+    // Stored keys whose last write failed.
+    QList<int> m_unwritten;
 };

@@ -8,6 +8,7 @@
 #include "feed/meskfeederrorwidget.h"
 #include "feed/meskmultistreamview.h"
 #include "feed/meskservicefeedsview.h"
+#include "filesizelimit.h"
 #include "imediaposting.h"
 #include "mainwindow/meskbottombar.h"
 #include "mainwindow/meskdebugtools.h"
@@ -34,11 +35,14 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -48,6 +52,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -370,13 +375,16 @@ void TestMeskMainWindow::staysOnScreen()
 void TestMeskMainWindow::settingsPauseUpdates_data()
 {
     QTest::addColumn<bool>("save");
-    QTest::newRow("cancel") << false;
-    QTest::newRow("save") << true;
+    QTest::addColumn<bool>("full"); // the settings file cannot grow at the first Save
+    QTest::newRow("cancel") << false << false;
+    QTest::newRow("save") << true << false;
+    QTest::newRow("save, the disk full at first") << true << true;
 }
 
 void TestMeskMainWindow::settingsPauseUpdates()
 {
     QFETCH(bool, save);
+    QFETCH(bool, full);
     start();
     CMeskMainWindow window(m_env->engine());
     emit window.bottomBar()->settingsButton();
@@ -386,6 +394,36 @@ void TestMeskMainWindow::settingsPauseUpdates()
     CMeskSettings* settings = window.findChild<CMeskSettings*>();
     QSignalSpy changed(settings, &CMeskSettings::valueChanged);
     settings->setValue(1, true);
+    if (full) {
+        // Told in a box over the settings, which stay open; the file keeps what it held.
+        QFile file(CMeskSettings::filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        std::optional<FileSizeLimit> limit(std::in_place, before.size());
+        QVERIFY(limit->isSet());
+        QStringList told;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&told, &limit] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                limit.reset();
+                told << box->text();
+                box->accept();
+            }
+        });
+        watcher.start(10);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^CMeskSettings: ")));
+        window.bottomBar()->saveButton()->click();
+        limit.reset();
+        QCOMPARE(told,
+                 QStringList{QStringLiteral("Velto Lumesk could not save its settings in the file \"%1\".")
+                                 .arg(QDir::toNativeSeparators(file.fileName()))});
+        QVERIFY(!timer()->isActive());
+        QVERIFY(!window.settingsWidget()->isHidden());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+    }
     if (save)
         window.bottomBar()->saveButton()->click();
     else
@@ -394,7 +432,8 @@ void TestMeskMainWindow::settingsPauseUpdates()
     QVERIFY(window.settingsWidget()->isHidden());
     QCOMPARE(settings->value(1).toBool(), save);
     QCOMPARE(store().value(CMeskSettings::keyName(1)).toBool(), save);
-    QCOMPARE(changed.count(QList<QVariant>{1}), save ? 1 : 0);
+    // Every Save announces the choice.
+    QCOMPARE(changed.count(QList<QVariant>{1}), save ? (full ? 2 : 1) : 0);
 }
 
 void TestMeskMainWindow::oneSettingsStore()

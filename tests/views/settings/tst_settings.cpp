@@ -1,18 +1,24 @@
 #include "fakeautostart.h"
+#include "filesizelimit.h"
 #include "meskxdgautostart.h"
 #include "settings/mesksettings.h"
 #include "tempstorage.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
 #include <QProxyStyle>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <sys/stat.h>
+
+#include <optional>
 
 namespace {
 
@@ -305,29 +311,70 @@ void TestSettings::restart()
 void TestSettings::noClobbering_data()
 {
     QTest::addColumn<bool>("quietly");
-    QTest::newRow("save") << false;
-    QTest::newRow("saveQuietly") << true;
+    QTest::addColumn<QString>("full"); // empty: a's save is written; "grow": the file may not grow; "all":
+                                       // not a byte can be written
+    QTest::newRow("save") << false << "";
+    QTest::newRow("saveQuietly") << true << "";
+    QTest::newRow("save, the file may not grow") << false << "grow";
+    QTest::newRow("saveQuietly, not a byte") << true << "all";
 }
 
 void TestSettings::noClobbering()
 {
     QFETCH(bool, quietly);
+    QFETCH(QString, full);
+    // A file as the program leaves it after some use; longer than what a lock file beside it holds.
+    QMap<QString, QString> expected{{"DeepDiveIgnoreCellWarning", "true"},
+                                    {"FirstRunFlag", "false"},
+                                    {"IgnoreCellularNetworkWarning", "false"},
+                                    {"IgnoreLowSignalWarning", "true"},
+                                    {"LaunchAtStratup", "false"},
+                                    {"MainWindowHeight", "640"},
+                                    {"MainWindowPos", "@Point(120 140)"},
+                                    {"PlaySounds", "true"},
+                                    {"ShowAllNewFeeds", "false"},
+                                    {"ShowNewFeeds", "true"},
+                                    {"ShowNewFeedsUsers", "1000000001"},
+                                    {"ShowNewMessages", "false"}};
     {
         QFile file(settingsFile(*m_root));
         QVERIFY(QDir().mkpath(m_root->configHome() + QLatin1String("/Velto")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[General]\nIgnoreCellularNetworkWarning=false\n");
+        file.write("[General]\n");
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            file.write((it.key() + QLatin1Char('=') + it.value() + QLatin1Char('\n')).toUtf8());
     }
     CMeskSettings a;
     CMeskSettings b;
     b.setValue(14, true);
     b.commitValue(14);
+    expected.insert("IgnoreCellularNetworkWarning", "true");
     a.setValue(2, 1);
-    if (quietly)
-        a.saveQuietly();
-    else
-        a.save();
-    const QMap<QString, QString> expected{{"IgnoreCellularNetworkWarning", "true"}, {"HistoryPeriod", "1"}};
+    {
+        std::optional<FileSizeLimit> limit;
+        if (!full.isEmpty()) {
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("^CMeskSettings: .*Velto Lumesk\\.conf")));
+            limit.emplace(full == QLatin1String("grow") ? QFileInfo(settingsFile(*m_root)).size() : 0);
+            QVERIFY(limit->isSet());
+        }
+        QCOMPARE(quietly ? a.saveQuietly() : a.save(), full.isEmpty());
+    }
+    if (full.isEmpty())
+        expected.insert("HistoryPeriod", "1");
+    QCOMPARE(fileValues(*m_root), expected);
+    // The write leaves nothing else in the folder.
+    QCOMPARE(QDir(m_root->configHome() + QLatin1String("/Velto"))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("Velto Lumesk.conf")});
+    if (full.isEmpty())
+        return;
+    // The change that was not written goes with the next write.
+    a.discard();
+    a.setValue(7, 1);
+    a.commitValue(7);
+    expected.insert("HistoryPeriod", "1");
+    expected.insert("MainColumnMode", "1");
     QCOMPARE(fileValues(*m_root), expected);
 }
 
