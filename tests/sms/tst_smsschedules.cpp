@@ -39,7 +39,11 @@ const QList<quint32> DefaultSeeds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 
                                      87246009, 122222743, 1043734798,
                                      // Two alike copies, one hidden by a failed read, the other's note
                                      // found by the first after a power cycle and a restart.
-                                     1239};
+                                     1239,
+                                     // Messages without a time whose held deletes failed while the
+                                     // program was away, deleted again by a full start and back on a
+                                     // power cycle in the next.
+                                     10171, 10208};
 
 QList<quint32> seedsToRun()
 {
@@ -243,6 +247,11 @@ private:
     // other objects, and a note of one whose delete was marked pending when the program stopped
     // cannot tell it from a new identical message (taken for a new one, never at its cost).
     void allowSecondRows();
+    // The modem's messages come under new objects (a power cycle, a restart): a message without a
+    // time whose delete failed while the program was away, kept on the SIM without an object (a
+    // later Delete of its object answered success), may be stored once more when allow says so;
+    // either way each such message has its place on the SIM again.
+    void lostPlacesComeBack(bool allow);
     QString key(const QString& number, const QString& text) const { return number + QLatin1Char('|') + text; }
     // Notes, after a start that ran to its end, how many copies alike in number, text and time its
     // last read (a complete one) took together.
@@ -260,6 +269,10 @@ private:
     // a time may keep a delete marked pending (it may have gone through, or not, or failed with the
     // SIM keeping the message).
     bool m_pendingNotes = false;
+    // Messages without a time whose delete was answered Core.Failed while the program was away: it
+    // cannot tell that failure from a delete never made, and takes the next Delete's success for the
+    // message's end, so when the SIM keeps it and it comes back it is stored once more.
+    QSet<int> m_lostPlaces;
     // Restarts asked from inside a call, not made yet.
     int m_restartsQueued = 0;
     QSet<int> m_required;              // identities that must be stored
@@ -387,8 +400,10 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
         // Switched off and on while the program is away (or closing, or killed, so that it may not
         // have seen it): a message without a time it kept comes under another object of a set with
         // the same name, and may be stored once more.
-        if (!m_running || !m_fullStart || m_pendingNotes)
+        const bool allowed = !m_running || !m_fullStart || m_pendingNotes;
+        if (allowed)
             allowSecondRows();
+        lostPlacesComeBack(!allowed);
         service.disableModem();
         service.beginEnabling();
         service.loadMessages();
@@ -403,15 +418,18 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
     } else if (verb == QLatin1String("mmrestart")) {
         // New objects in another set: a message without a time is found there by what it holds,
         // unless a note's delete may be pending (as for a power cycle, above).
-        if ((m_running && !m_fullStart) || m_pendingNotes)
+        const bool allowed = (m_running && !m_fullStart) || m_pendingNotes;
+        if (allowed)
             allowSecondRows();
         if (!m_running) {
+            lostPlacesComeBack(!allowed);
             QVERIFY(service.restart());
         } else {
             // Not from inside a call the stand-in answers.
             ++m_restartsQueued;
-            QTimer::singleShot(0, &service, [this, &service] {
+            QTimer::singleShot(0, &service, [this, &service, allowed] {
                 --m_restartsQueued;
+                lostPlacesComeBack(!allowed);
                 service.restart();
             });
         }
@@ -424,6 +442,14 @@ void Schedule::event(const QStringList& words, CMeskSmsEngine* engine)
             ++m_userDeleted[key(row.phone, row.message)];
         }
     } else if (verb == QLatin1String("answer")) {
+        // The held deletes of objects still there fail so (the others find no message).
+        if (words.value(1) == QLatin1String("failed")) {
+            for (const QString& path : service.heldDeletes()) {
+                if (service.messageIdentity(path) != 0 &&
+                    service.messageProperties(path).value(QStringLiteral("Timestamp")).toString().isEmpty())
+                    m_lostPlaces.insert(service.messageIdentity(path));
+            }
+        }
         service.setDeleteHeld(false);
         service.answerHeldDeletes(words.value(1));
     } else {
@@ -562,6 +588,22 @@ void Schedule::allowSecondRows()
         if (held.held && held.timestamp.isEmpty())
             ++m_allowed[held.identity];
     }
+}
+
+void Schedule::lostPlacesComeBack(bool allow)
+{
+    const FakeModemManagerService& service = m_script.service();
+    if (allow && !m_lostPlaces.isEmpty()) {
+        QSet<int> objects;
+        for (const QString& path : service.messagePaths())
+            objects.insert(service.messageIdentity(path));
+        for (const FakeModemManagerService::History& message : service.history()) {
+            if (message.held && !objects.contains(message.identity) &&
+                m_lostPlaces.contains(message.identity))
+                ++m_allowed[message.identity];
+        }
+    }
+    m_lostPlaces.clear();
 }
 
 void Schedule::noteTakenTogether()

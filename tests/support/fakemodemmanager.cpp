@@ -609,6 +609,14 @@ void FakeModemManagerService::emitSignal(const QString& path, const QString& int
     QDBusConnection(m_connectionName).send(signal);
 }
 
+QStringList FakeModemManagerService::heldDeletes() const
+{
+    QStringList objects;
+    for (const QDBusMessage& message : m_heldDeletes)
+        objects << qdbus_cast<QDBusObjectPath>(message.arguments().value(0)).path();
+    return objects;
+}
+
 int FakeModemManagerService::answerHeldDeletes(const QString& outcome)
 {
     const QList<QDBusMessage> held = std::exchange(m_heldDeletes, {});

@@ -215,6 +215,8 @@ public:
     // Answers the held deletes, also when their caller has left: "ok" (the object goes), "failed"
     // (Core.Failed, as failNextDelete) or "refused" (Core.Unauthorized). Returns how many there were.
     int answerHeldDeletes(const QString& outcome);
+    // The objects the held deletes name, in the order they came.
+    QStringList heldDeletes() const;
     // GetAll of a message is answered ms after it comes, with the values it had when it came, as a
     // busy bus delivers it (0: at once). Answers still on their way when the service leaves the
     // bus are sent before it goes.
