@@ -263,6 +263,11 @@ signals:
     void smsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                          quint32 requestId, qint32 status, const QString& objectSet,
                          const QList<SMeskSmsOrigin>& listed = {}, const QString& sim = {});
+    // A read of every message (smsReadMessages) found these objects of objectSet listed, with sim in
+    // the modem: told as the modem lists them, before the read's answer and before any renewal that
+    // comes after the list (which may cut the read short).
+    void smsReadListed(quint32 requestId, const QString& objectSet, const QList<SMeskSmsOrigin>& listed,
+                       const QString& sim);
     void smsSendComplete(quint32 requestId, qint32 status);
     // The modem made the object of the message being sent with smsSendText (before it goes out):
     // it may outlive the program, and the modem may keep it after the send ended. sim: the SIM in

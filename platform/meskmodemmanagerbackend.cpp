@@ -1056,6 +1056,8 @@ void CMeskModemManagerBackend::Worker::gather(const std::shared_ptr<Gathering>& 
     if (gathering->every && !gathering->objectSet.isEmpty()) {
         for (const QDBusObjectPath& object : paths)
             gathering->listed.append(SMeskSmsOrigin{gathering->objectSet.name(), object.path()});
+        emit m_owner->smsReadListed(gathering->requestId, gathering->objectSet.name(), gathering->listed,
+                                    gathering->sim);
     }
     if (paths.isEmpty()) {
         reportAfterPendingSignals(gathering);

@@ -139,9 +139,13 @@ struct CMeskMbnSmsManager::Reports
         item.origin.objectSet = objectSet;
         item.sim = sim;
     }
-    void readListed(quint32 read, const QList<SMeskSmsOrigin>& listed)
+    void readListed(quint32 read, const QList<SMeskSmsOrigin>& listed, const QString& objectSet,
+                    const QString& sim)
     {
-        add(ReadListed, read).listed = listed;
+        Item& item = add(ReadListed, read);
+        item.listed = listed;
+        item.origin.objectSet = objectSet;
+        item.sim = sim;
     }
     void renewed(bool announced, quint32 renewal) { add(Renewed, announced ? 1 : 0, renewal); }
     bool hasFailed(quint32 requestId) const
@@ -310,6 +314,16 @@ void CMeskMbnSmsManager::connectBackend()
             },
             direct),
         QObject::connect(
+            m_backend, &B::smsReadListed, m_backend,
+            [gate, self](quint32 requestId, const QString& objectSet, const QList<SMeskSmsOrigin>& listed,
+                         const QString& sim) {
+                Gate::Scope scope(*gate);
+                if (scope) {
+                    self->onSmsReadListed(requestId, objectSet, listed, sim);
+                }
+            },
+            direct),
+        QObject::connect(
             m_backend, &B::smsSendCreated, m_backend,
             [gate, self](quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim) {
                 Gate::Scope scope(*gate);
@@ -450,7 +464,7 @@ void CMeskMbnSmsManager::deliver(const Reports& reports)
                                                    item.origin.objectSet, item.sim);
             break;
         case Reports::ReadListed:
-            observer->onMeskMbnSmsManagerReadListed(item.value, item.listed);
+            observer->onMeskMbnSmsManagerReadListed(item.value, item.listed, item.origin.objectSet, item.sim);
             break;
         case Reports::Renewed:
             observer->onMeskMbnSmsManagerMessagesRenewed(item.value != 0, item.code);
@@ -751,7 +765,22 @@ void CMeskMbnSmsManager::onSmsReadComplete(quint32 format, const QList<SMeskSmsR
         deliver(reports);
         return;
     }
-    processMessages(messages, requestId, moreMessages, objectSet, listed, sim);
+    // Every object its list named was told to the owner as the modem listed them (onSmsReadListed).
+    Q_UNUSED(listed);
+    processMessages(messages, requestId, moreMessages, objectSet, sim);
+}
+
+void CMeskMbnSmsManager::onSmsReadListed(quint32 requestId, const QString& objectSet,
+                                         const QList<SMeskSmsOrigin>& listed, const QString& sim)
+{
+    Reports reports;
+    {
+        QMutexLocker lock(&m_readMutex);
+        if (requestId == 0 || !m_fullReads.contains(requestId))
+            return;
+        reports.readListed(requestId, listed, objectSet, sim);
+    }
+    deliver(reports);
 }
 
 // A flash message (class 0) is a message like any other: stored, shown, and deleted from the modem
@@ -764,8 +793,7 @@ void CMeskMbnSmsManager::onSmsNewClass0Message(quint32 format, const QList<SMesk
 }
 
 void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId,
-                                         bool moreMessages, const QString& objectSet,
-                                         const QList<SMeskSmsOrigin>& listedObjects, const QString& sim)
+                                         bool moreMessages, const QString& objectSet, const QString& sim)
 {
     Reports reports;
     QList<quint32> toDelete;
@@ -781,9 +809,6 @@ void CMeskMbnSmsManager::processMessages(const QList<SMeskSmsReadPdu>& messages,
             return;
         }
         const quint32 readId = fullRead ? requestId : 0;
-        if (fullRead && !listedObjects.isEmpty()) {
-            reports.readListed(requestId, listedObjects);
-        }
         bool complete = fullRead && !moreMessages;
         QList<SMeskSmsOrigin> listed;
         for (const SMeskSmsReadPdu& read : messages) {

@@ -39,13 +39,17 @@ public:
                                                     const QList<quint32>& indices,
                                                     const SMeskSmsOrigin& origin, quint32 readId,
                                                     bool reloaded, quint32 renewal, const QString& sim) = 0;
-    // The objects a read of every message found listed on the modem (SMeskSmsOrigin), before the
-    // first of its messages is reported: also those it could not read or that are not complete
-    // yet. Not called when the modem cannot name its messages.
-    virtual void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed)
+    // The objects of objectSet a read of every message found listed on the modem (SMeskSmsOrigin),
+    // with sim in it, before the first of its messages is reported and before a renewal that came
+    // after the list: also those it could not read or that are not complete yet. Not called when
+    // the modem cannot name its messages.
+    virtual void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed,
+                                               const QString& objectSet, const QString& sim)
     {
         Q_UNUSED(readId);
         Q_UNUSED(listed);
+        Q_UNUSED(objectSet);
+        Q_UNUSED(sim);
     }
     // A read of every message ended, after its messages were reported. complete: it found every
     // message the modem holds, and listed names each of them, also those already reported
@@ -106,6 +110,8 @@ public:
     virtual void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                                    quint32 requestId, qint32 status, const QString& objectSet,
                                    const QList<SMeskSmsOrigin>& listed, const QString& sim) = 0;
+    virtual void onSmsReadListed(quint32 requestId, const QString& objectSet,
+                                 const QList<SMeskSmsOrigin>& listed, const QString& sim) = 0;
     virtual void onSmsSendComplete(quint32 requestId, qint32 status) = 0;
     virtual void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim) = 0;
     virtual void onSmsStatusChange() = 0;
@@ -173,6 +179,8 @@ public:
     void onSmsReadComplete(quint32 format, const QList<SMeskSmsReadPdu>& messages, bool moreMessages,
                            quint32 requestId, qint32 status, const QString& objectSet,
                            const QList<SMeskSmsOrigin>& listed, const QString& sim) override;
+    void onSmsReadListed(quint32 requestId, const QString& objectSet, const QList<SMeskSmsOrigin>& listed,
+                         const QString& sim) override;
     void onSmsSendComplete(quint32 requestId, qint32 status) override;
     void onSmsSendCreated(quint32 requestId, const SMeskSmsOrigin& origin, const QString& sim) override;
     void onSmsStatusChange() override;
@@ -223,11 +231,10 @@ private:
     void onTimeout(quint64 generation);
     // requestId: the read that found the messages (0 for a class-0 event). The end of a read of
     // every message is reported after its messages, complete unless moreMessages says otherwise
-    // or a message cannot be named; objectSet: the set of objects it read; listed: every object its
-    // list named, told to the owner before the messages; sim: the SIM it read.
+    // or a message cannot be named; objectSet: the set of objects it read; sim: the SIM it read.
     void processMessages(const QList<SMeskSmsReadPdu>& messages, quint32 requestId = 0,
                          bool moreMessages = true, const QString& objectSet = QString(),
-                         const QList<SMeskSmsOrigin>& listed = {}, const QString& sim = QString());
+                         const QString& sim = QString());
     void deleteIndices(const QList<quint32>& indices, Reports& reports);
     void deliver(const Reports& reports);
     void connectBackend();

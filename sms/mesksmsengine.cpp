@@ -295,17 +295,40 @@ void CMeskSmsEngine::onMeskMbnSmsManagerMessageReceived(quint32 status, const QS
     });
 }
 
-void CMeskSmsEngine::onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed)
+void CMeskSmsEngine::onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed,
+                                                   const QString& objectSet, const QString& sim)
 {
-    // Comes before the read's messages, which queue behind it.
-    toGuiThread([this, readId, listed] {
+    // Comes before the read's messages, which queue behind it, and before a renewal after the list.
+    toGuiThread([this, readId, listed, objectSet, sim] {
+        // What was reported before the list first: a message read before its object went is known.
+        storeIncoming();
         const auto read = m_reads.find(readId);
         if (read == m_reads.end())
             return;
         read->listed = QSet<SMeskSmsOrigin>(listed.cbegin(), listed.cend());
         read->listKnown = true;
-        if (!listed.isEmpty())
-            carryOverSetName(listed.first().objectSet);
+        carryOverSetName(objectSet);
+        forgetUnlisted(*read, objectSet, sim);
+    });
+}
+
+void CMeskSmsEngine::forgetUnlisted(const Read& read, const QString& objectSet, const QString& sim)
+{
+    // A message without a time whose object is gone from the set it was last seen in was deleted
+    // (by another client, say): no object of this set is taken for it any more, and once the modem
+    // made its messages anew its note would take a new identical message for it. It is forgotten
+    // now, as the read's end would forget it, should the read not end (the modem switched off and
+    // on during it). Not one whose delete the modem failed (the SIM may keep it), one the program
+    // made, one of another SIM, nor while a read asked before may yet report it.
+    if (objectSet.isEmpty() || std::any_of(m_reads.cbegin(), m_reads.cend(),
+                                           [&](const Read& other) { return other.order < read.order; }))
+        return;
+    removeOnModem([&](const OnModem& entry) {
+        const SSmsOnModem& noted = entry.noted;
+        return entry.serial <= read.before && noted.timeStamp == 0 && !noted.anyTime && !noted.own &&
+               !noted.deleteFailed && noted.deletedIn.isEmpty() &&
+               (noted.sim.isEmpty() || noted.sim == sim) && entry.origin().objectSet == objectSet &&
+               !read.listed.contains(entry.origin());
     });
 }
 

@@ -67,7 +67,8 @@ public:
                                             quint32 timeStamp, const QList<quint32>& indices,
                                             const SMeskSmsOrigin& origin, quint32 readId, bool reloaded,
                                             quint32 renewal, const QString& sim) override;
-    void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed) override;
+    void onMeskMbnSmsManagerReadListed(quint32 readId, const QList<SMeskSmsOrigin>& listed,
+                                       const QString& objectSet, const QString& sim) override;
     void onMeskMbnSmsManagerReadEnded(quint32 readId, bool complete, const QList<SMeskSmsOrigin>& listed,
                                       const QString& objectSet, const QString& sim) override;
     void onMeskMbnSmsManagerMessagesRenewed(bool announced, quint32 renewal) override;
@@ -240,6 +241,8 @@ private:
         QSet<SMeskSmsOrigin> listed;
         bool listKnown = false;
     };
+    // Forgets the notes of messages without a time that a read's list of their set no longer names.
+    void forgetUnlisted(const Read& read, const QString& objectSet, const QString& sim);
     QList<OnModem> m_onModem;
     QHash<quint32, Read> m_reads;
     // The messages announced as the modem made its messages anew, by renewal (0: before the first

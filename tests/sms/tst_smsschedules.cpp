@@ -43,7 +43,10 @@ const QList<quint32> DefaultSeeds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 
                                      // Messages without a time whose held deletes failed while the
                                      // program was away, deleted again by a full start and back on a
                                      // power cycle in the next.
-                                     10171, 10208};
+                                     10171, 10208,
+                                     // A message without a time the user deleted, then another client;
+                                     // an identical one arrives as a power cycle cuts the read short.
+                                     1689788684};
 
 QList<quint32> seedsToRun()
 {
