@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QMutex>
+#include <QSemaphore>
 #include <QUrlQuery>
 
 #include <memory>
@@ -32,6 +33,9 @@ public:
             return false;
         server->setFallback(service->handler());
         server->mount("/avatars/", [this](const TestHttpRequest&) {
+            // Held answers wait on the server's thread until the test lets them go.
+            if (avatarsHeld.loadAcquire())
+                avatarGate.tryAcquire(1, 60000);
             QMutexLocker lock(&avatarMutex);
             if (avatarStatus != 200)
                 return TestHttpReply::withStatus(avatarStatus, "Not Found", "<html>missing</html>");
@@ -57,6 +61,9 @@ public:
         QMutexLocker lock(&avatarMutex);
         avatarPng = body;
     }
+    // While held, an avatar request is answered only once releaseAvatar() lets it go.
+    void holdAvatars() { avatarsHeld.storeRelease(1); }
+    void releaseAvatar() { avatarGate.release(); }
     QString avatarUrl(const QString& name) const { return server->url(QStringLiteral("/avatars/") + name); }
     int avatarRequests() const
     {
@@ -108,5 +115,7 @@ public:
     std::unique_ptr<CMediaDataBase> db;
     QByteArray avatarPng;
     QMutex avatarMutex;
+    QAtomicInt avatarsHeld;
+    QSemaphore avatarGate;
     int avatarStatus = 200;
 };
