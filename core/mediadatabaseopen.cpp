@@ -3,6 +3,7 @@
 #include "mediadatabasefolders.h"
 #include "mediadatabasemethod.h"
 #include "meskclock.h"
+#include "mesksavefile.h"
 
 #include <QDebug>
 #include <QDir>
@@ -341,19 +342,6 @@ bool parseStamp(const QByteArrayList& lines, SFileStamp& stamp)
     return true;
 }
 
-// Syncs the folder that holds path, so that a rename or a removal in it lasts. A file system that cannot
-// sync a folder (EINVAL) keeps nothing to sync.
-bool syncFolderOf(const QString& path)
-{
-    const int folder =
-        ::open(QFile::encodeName(QFileInfo(path).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0)
-        return false;
-    const bool synced = ::fsync(folder) == 0 || errno == EINVAL;
-    ::close(folder);
-    return synced;
-}
-
 // Nothing waits in a write-ahead log beside the file.
 bool noPendingLog(const QString& databasePath)
 {
@@ -412,7 +400,7 @@ bool CMediaDataBaseMarker::write(const QByteArrayList& lines, Durability durabil
     }
     // The folder too: the name holds the content before anything that depends on it is done. A rename
     // that cannot be synced may not last: the write failed (the name may hold the content or not).
-    return durability == Durability::Unsynced || syncFolderOf(m_path);
+    return durability == Durability::Unsynced || MeskSaveFile::syncFolderOf(m_path);
 }
 
 CMediaDataBaseMarker::SContent CMediaDataBaseMarker::read() const
@@ -452,7 +440,7 @@ bool CMediaDataBaseMarker::remove(Durability durability) const
 {
     if (::unlink(QFile::encodeName(m_path).constData()) != 0)
         return errno == ENOENT;
-    return durability == Durability::Unsynced || syncFolderOf(m_path);
+    return durability == Durability::Unsynced || MeskSaveFile::syncFolderOf(m_path);
 }
 
 // --- The storage's open ---------------------------------------------------------------------------

@@ -1,6 +1,13 @@
 #include "mesksavefile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace MeskSaveFile {
 
@@ -18,6 +25,19 @@ bool commit(QSaveFile& file, QString* why)
     if (why)
         *why = words;
     return false;
+}
+
+bool syncFolderOf(const QString& path, QString* why)
+{
+    const QString folder = QFileInfo(path).path();
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool synced = fd >= 0 && (::fsync(fd) == 0 || errno == EINVAL);
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced && why)
+        *why = QStringLiteral("cannot sync the folder %1: %2").arg(folder, qt_error_string(error));
+    return synced;
 }
 
 } // namespace MeskSaveFile

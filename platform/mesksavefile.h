@@ -13,4 +13,9 @@ namespace MeskSaveFile {
 // temporary file goes and an earlier file stays; why, when given, receives the system's words.
 bool commit(QSaveFile& file, QString* why = nullptr);
 
+// Syncs the folder that holds path, so that a rename or a removal of path lasts through a power cut. A file
+// system that cannot sync a folder (EINVAL) keeps nothing to sync. why, when given, receives the system's
+// words on a failure.
+bool syncFolderOf(const QString& path, QString* why = nullptr);
+
 } // namespace MeskSaveFile

@@ -1,6 +1,7 @@
 #include "settings/mesksettings.h"
 
 #include "imeskautostart.h"
+#include "mesksavefile.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -17,7 +18,6 @@
 #include <QStyle>
 #include <QTemporaryFile>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +63,71 @@ bool renamed(const QString& from, const QString& to, QString* why)
         return true;
     *why = QStringLiteral("cannot rename %1 to %2: %3").arg(from, to, qt_error_string(errno));
     return false;
+}
+
+// Copies the file at path, when there is one, into the open copy with its permissions; without one, the
+// copy gets those QSettings gives a file it makes.
+bool copyInto(const QString& path, QTemporaryFile& copy, QString* why)
+{
+    QFile earlier(path);
+    if (!earlier.exists()) {
+        copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                            QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        return true;
+    }
+    if (!earlier.open(QIODevice::ReadOnly)) {
+        *why = earlier.errorString();
+        return false;
+    }
+    const QByteArray text = earlier.readAll();
+    if (earlier.error() != QFileDevice::NoError) {
+        *why = earlier.errorString();
+        return false;
+    }
+    copy.setPermissions(earlier.permissions());
+    if (copy.write(text) != text.size() || !copy.flush()) {
+        *why = copy.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Whether the INI file at path holds exactly the keys meant, with their values.
+bool readsBackAs(const QString& path, const QHash<QString, QVariant>& meant, QString* why)
+{
+    const QSettings readBack(path, QSettings::IniFormat);
+    const QStringList names = readBack.allKeys();
+    bool whole = names.size() == meant.size();
+    for (const QString& name : names)
+        whole = whole && meant.contains(name) && sameValue(meant.value(name), readBack.value(name));
+    if (!whole)
+        *why = QStringLiteral("the written copy does not read back whole (a full disk?)");
+    return whole;
+}
+
+// Puts the written file in the place of the one at path: synced, then renamed, then the folder synced (a
+// rename lasts only once its folder is).
+bool putInPlace(const QString& written, const QString& path, QString* why)
+{
+    QFile done(written);
+    if (!done.open(QIODevice::ReadOnly)) {
+        *why = done.errorString();
+        return false;
+    }
+    // QSettings reads a file again only when its size or its time (in milliseconds) changed: a later time
+    // than the earlier file's keeps every QSettings of this process from answering from that one.
+    const QDateTime before = QFileInfo(path).lastModified();
+    if (before.isValid() && QFileInfo(written).lastModified() <= before &&
+        !done.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime)) {
+        *why = done.errorString();
+        return false;
+    }
+    if (::fsync(done.handle()) != 0) {
+        *why = qt_error_string(errno);
+        return false;
+    }
+    done.close();
+    return renamed(written, path, why) && MeskSaveFile::syncFolderOf(path, why);
 }
 
 } // namespace
@@ -261,27 +326,8 @@ bool CMeskSettings::writeFile(const QList<int>& keys, QString* why) const
         QFile::remove(written);
         QFile::remove(check);
     });
-    QFile earlier(path);
-    if (earlier.exists()) {
-        if (!earlier.open(QIODevice::ReadOnly)) {
-            *why = earlier.errorString();
-            return false;
-        }
-        const QByteArray text = earlier.readAll();
-        if (earlier.error() != QFileDevice::NoError) {
-            *why = earlier.errorString();
-            return false;
-        }
-        copy.setPermissions(earlier.permissions());
-        if (copy.write(text) != text.size() || !copy.flush()) {
-            *why = copy.errorString();
-            return false;
-        }
-    } else {
-        // What QSettings gives a file it makes.
-        copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                            QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    }
+    if (!copyInto(path, copy, why))
+        return false;
     copy.close();
 
     // Every key the file is meant to hold then, with its value.
@@ -308,49 +354,8 @@ bool CMeskSettings::writeFile(const QList<int>& keys, QString* why) const
     }
 
     // Read back under a name QSettings has not met: under the name it wrote, it answers from its cache.
-    if (!renamed(written, check, why))
-        return false;
-    {
-        const QSettings readBack(check, QSettings::IniFormat);
-        const QStringList names = readBack.allKeys();
-        bool whole = names.size() == meant.size();
-        for (const QString& name : names)
-            whole = whole && meant.contains(name) && sameValue(meant.value(name), readBack.value(name));
-        if (!whole) {
-            *why = QStringLiteral("the written copy does not read back whole (a full disk?)");
-            return false;
-        }
-    }
-
-    // Synced, then in the file's place, then the folder synced: a rename lasts only once its folder is.
-    QFile done(check);
-    if (!done.open(QIODevice::ReadOnly)) {
-        *why = done.errorString();
-        return false;
-    }
-    // QSettings reads a file again only when its size or its time (in milliseconds) changed: a later time
-    // than the earlier file's keeps every QSettings of this process from answering from that one.
-    const QDateTime before = QFileInfo(path).lastModified();
-    if (before.isValid() && QFileInfo(check).lastModified() <= before &&
-        !done.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime)) {
-        *why = done.errorString();
-        return false;
-    }
-    if (::fsync(done.handle()) != 0) {
-        *why = qt_error_string(errno);
-        return false;
-    }
-    done.close();
-    if (!renamed(check, path, why))
-        return false;
-    removeCopy.dismiss();
-    const int folderFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = folderFd >= 0 && ::fsync(folderFd) == 0;
-    if (!synced)
-        *why = QStringLiteral("cannot sync the folder %1: %2").arg(folder, qt_error_string(errno));
-    if (folderFd >= 0)
-        ::close(folderFd);
-    return synced;
+    // (Once the copy is in the file's place, the guard finds nothing left to remove.)
+    return renamed(written, check, why) && readsBackAs(check, meant, why) && putInPlace(check, path, why);
 }
 
 void CMeskSettings::updateAutostart() const

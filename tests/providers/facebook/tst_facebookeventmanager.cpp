@@ -185,23 +185,16 @@ private:
         start();
         return true;
     }
-    QStringList storedEvents()
+    static QStringList sortedIds(const QList<SMediaItem>& items)
     {
         QStringList ids;
-        for (const SMediaItem& item : m_bed.db->eventItems(kProvider))
+        for (const SMediaItem& item : items)
             ids << item.mediaId;
         ids.sort();
         return ids;
     }
-
-    QStringList syncIds()
-    {
-        QStringList ids;
-        for (const SMediaItem& item : m_bed.db->syncRecords(kProvider))
-            ids << item.mediaId;
-        ids.sort();
-        return ids;
-    }
+    QStringList storedEvents() { return sortedIds(m_bed.db->eventItems(kProvider)); }
+    QStringList syncIds() { return sortedIds(m_bed.db->syncRecords(kProvider)); }
 
 private slots:
     void initTestCase() { QVERIFY(m_bed.start(this)); }
