@@ -1082,6 +1082,36 @@ bool CMediaDataBaseOpen::noteOwedEmptying()
     return false;
 }
 
+bool CMediaDataBaseOpen::owesEmptying(const QString& store, bool& owed)
+{
+    owed = false;
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;")))
+        return false;
+    query.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
+    query.addBindValue(emptyingKey);
+    if (!query.exec())
+        return false;
+    while (query.next())
+        owed = owed || (!store.isEmpty() && query.value(0).toString() == store);
+    return !query.lastError().isValid();
+}
+
+void CMediaDataBaseOpen::forgetOwedEmptying()
+{
+    QSqlQuery query(m_database);
+    bool done = query.prepare(QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"));
+    if (done) {
+        query.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
+        query.addBindValue(emptyingKey);
+        done = query.exec();
+    }
+    if (!done)
+        qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to note the folders emptied: %1")
+                                  .arg(sqliteWords(query.lastError()));
+}
+
 void CMediaDataBaseOpen::finishEmptying()
 {
     // The plain folders a committed rebuild left in place: the program's files in them belong to the
@@ -1101,24 +1131,12 @@ void CMediaDataBaseOpen::finishEmptying()
     const QString store = first.startsWith(emptyingStorePrefix)
                               ? QString::fromLatin1(first.mid(emptyingStorePrefix.size()))
                               : QString();
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT VALUE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"))) {
-        qDebug().noquote()
-            << QStringLiteral("CMediaDataBase: cannot read the folders to empty, kept %1").arg(record.path());
-        return;
-    }
-    query.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
-    query.addBindValue(emptyingKey);
-    if (!query.exec()) {
-        qDebug().noquote()
-            << QStringLiteral("CMediaDataBase: cannot read the folders to empty, kept %1").arg(record.path());
-        return;
-    }
     bool owed = false;
-    while (query.next())
-        owed = owed || (!store.isEmpty() && query.value(0).toString() == store);
-    query.finish();
+    if (!owesEmptying(store, owed)) {
+        qDebug().noquote()
+            << QStringLiteral("CMediaDataBase: cannot read the folders to empty, kept %1").arg(record.path());
+        return;
+    }
     if (owed) {
         for (const char* name : fileFolders) {
             if (!content.lines.mid(1).contains(QByteArray(name)))
@@ -1129,16 +1147,7 @@ void CMediaDataBaseOpen::finishEmptying()
                 removeOwnFiles(folder(name), isUsersFolder(name));
         }
         // Emptied: from now on the folders fill for this store, whatever becomes of the record.
-        QSqlQuery done(m_database);
-        bool noted = done.prepare(QStringLiteral("DELETE FROM SERVICEKEYS WHERE PROVIDER = ? AND KEY = ?;"));
-        if (noted) {
-            done.addBindValue(CMediaDataBaseMethod::idValue(MeskProvider::Database));
-            done.addBindValue(emptyingKey);
-            noted = done.exec();
-        }
-        if (!noted)
-            qDebug().noquote() << QStringLiteral("CMediaDataBase: failed to note the folders emptied: %1")
-                                      .arg(sqliteWords(done.lastError()));
+        forgetOwedEmptying();
     } else {
         qDebug().noquote() << QStringLiteral("CMediaDataBase: %1 names no store that owes it, the files stay")
                                   .arg(record.path());

@@ -194,6 +194,11 @@ private:
     // In the transaction that builds the new store: notes that it owes the emptying root/mindex.emptying
     // names (when moveFilesAside() wrote one).
     bool noteOwedEmptying();
+    // Whether the open store owes the emptying of the record that names store (owed); false when that
+    // cannot be read.
+    bool owesEmptying(const QString& store, bool& owed);
+    // The open store owes no emptying any more (a failure is logged).
+    void forgetOwedEmptying();
     // Empties the folders root/mindex.emptying names of the program's files (what a committed rebuild left
     // in place, or a stop left to do), when the record names the open store and the store still owes it;
     // then removes the record. A folder the user has linked or mounted since has them moved aside instead.
